@@ -1,0 +1,24 @@
+# GoogleTest from Debian's source package, built with the mingw toolchain.
+set(TF_GTEST_SOURCE /usr/src/googletest CACHE PATH "GoogleTest sources")
+set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+set(BUILD_GMOCK ON CACHE BOOL "" FORCE)
+set(gtest_force_shared_crt ON CACHE BOOL "" FORCE)
+add_subdirectory(${TF_GTEST_SOURCE} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+
+include(GoogleTest)
+
+# tf_add_test_executable(<folder> SOURCES ... LIBRARIES ...)
+# Builds <folder>_tests.exe from tests/<folder>/ with the shared test main and the
+# resources, and registers every GoogleTest case with ctest as "<folder>.<Suite>.<Test>".
+function(tf_add_test_executable folder)
+    cmake_parse_arguments(ARG "" "" "SOURCES;LIBRARIES" ${ARGN})
+    set(target ${folder}_tests)
+    add_executable(${target} ${ARG_SOURCES} $<TARGET_OBJECTS:tf_test_common> $<TARGET_OBJECTS:tf_resources>)
+    target_link_libraries(${target} PRIVATE tf_options ${ARG_LIBRARIES} foundation gmock gtest)
+    target_include_directories(${target} PRIVATE ${CMAKE_SOURCE_DIR}/tests)
+    gtest_discover_tests(${target}
+        TEST_PREFIX "${folder}."
+        DISCOVERY_MODE PRE_TEST
+        DISCOVERY_TIMEOUT 120
+        PROPERTIES TIMEOUT 300)
+endfunction()

@@ -1,0 +1,108 @@
+# Shared set-up of ./test.sh and ./run.sh; sourced, not run.
+#
+# tf_install      installs what is missing (Debian, as root), idempotently
+# tf_sqlite       the SQLite amalgamation in $TF_BUILD/deps/sqlite3 (never committed)
+# tf_build        configures and builds into $TF_BUILD
+# tf_prefix       the private 32-bit Wine prefix $TF_BUILD/wineprefix
+# tf_start_xvfb   a free X display (Xvfb -displayfd); sets DISPLAY
+# tf_start_wine   one persistent wineserver for the prefix
+# tf_stop         stops what tf_start_* started, by pid and by prefix
+#
+# Environment: TF_BUILD (default ./build), TF_JOBS (default: the number of cores).
+
+TF_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+: "${TF_BUILD:=$TF_ROOT/build}"
+: "${TF_JOBS:=$(nproc)}"
+export WINEPREFIX="$TF_BUILD/wineprefix"
+export WINEARCH=win32
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml="
+
+TF_PACKAGES="wine wine32:i386 mingw-w64 g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix cmake make xvfb xauth \
+fonts-dejavu-core googletest x11-utils"
+
+tf_log() { printf '== %s\n' "$*" >&2; }
+
+tf_install() {
+    local missing="" p
+    for p in $TF_PACKAGES; do
+        dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing="$missing $p"
+    done
+    command -v npm >/dev/null 2>&1 || missing="$missing npm"
+    [ -z "$missing" ] && return 0
+    if [ "$(id -u)" != 0 ]; then
+        echo "missing packages:$missing (run as root to install them)" >&2
+        return 1
+    fi
+    tf_log "installing:$missing"
+    dpkg --print-foreign-architectures | grep -qx i386 || dpkg --add-architecture i386
+    apt-get update -q >/dev/null
+    DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends $missing >/dev/null
+}
+
+tf_sqlite() {
+    local dir="$TF_BUILD/deps/sqlite3"
+    [ -f "$dir/sqlite3.c" ] && [ -f "$dir/sqlite3.h" ] && return 0
+    tf_log "fetching the SQLite amalgamation (better-sqlite3@12.4.1)"
+    local tmp
+    tmp=$(mktemp -d)
+    (cd "$tmp" && npm pack --silent better-sqlite3@12.4.1 >/dev/null) || { rm -rf "$tmp"; return 1; }
+    mkdir -p "$dir"
+    tar -xzf "$tmp"/better-sqlite3-12.4.1.tgz -C "$tmp" package/deps/sqlite3
+    cp "$tmp"/package/deps/sqlite3/sqlite3.c "$tmp"/package/deps/sqlite3/sqlite3.h \
+       "$tmp"/package/deps/sqlite3/sqlite3ext.h "$dir"/
+    rm -rf "$tmp"
+}
+
+tf_build() {
+    mkdir -p "$TF_BUILD"
+    if [ ! -f "$TF_BUILD/CMakeCache.txt" ]; then
+        cmake -S "$TF_ROOT" -B "$TF_BUILD" -DCMAKE_TOOLCHAIN_FILE="$TF_ROOT/cmake/mingw32.cmake" \
+              -DTF_SQLITE_DIR="$TF_BUILD/deps/sqlite3" >/dev/null
+    fi
+    cmake --build "$TF_BUILD" -j "$TF_JOBS"
+}
+
+tf_prefix() {
+    [ -f "$WINEPREFIX/system.reg" ] && return 0
+    tf_log "creating the Wine prefix $WINEPREFIX"
+    mkdir -p "$WINEPREFIX"
+    wineboot -i >/dev/null 2>&1
+    wineserver -w
+}
+
+TF_XVFB_PID=""
+TF_WINESERVER_PID=""
+
+tf_start_xvfb() {
+    local fifo
+    fifo=$(mktemp -u)
+    mkfifo "$fifo"
+    Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$fifo" >/dev/null 2>&1 &
+    TF_XVFB_PID=$!
+    local num
+    read -r num <"$fifo"
+    rm -f "$fifo"
+    export DISPLAY=":$num"
+    tf_log "Xvfb on $DISPLAY (pid $TF_XVFB_PID)"
+}
+
+tf_start_wine() {
+    wineserver -p &
+    TF_WINESERVER_PID=$!
+    # A first program starts the prefix's services before the timed runs begin.
+    wine cmd /c exit >/dev/null 2>&1 || true
+}
+
+tf_stop() {
+    if [ -n "$TF_WINESERVER_PID" ]; then
+        wineserver -k >/dev/null 2>&1 || true
+        wait "$TF_WINESERVER_PID" 2>/dev/null || true
+        TF_WINESERVER_PID=""
+    fi
+    if [ -n "$TF_XVFB_PID" ]; then
+        kill "$TF_XVFB_PID" 2>/dev/null || true
+        wait "$TF_XVFB_PID" 2>/dev/null || true
+        TF_XVFB_PID=""
+    fi
+}

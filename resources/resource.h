@@ -1,0 +1,16 @@
+// Resource identifiers of the workstation program.
+//
+// String-table ids are the program's message numbers: every text the user sees
+// has one, in English (strings_en.rc) and in Russian (strings_ru.rc).
+// Ranges for other resources, by subsystem:
+//     100-199   foundation (journal viewer)
+//     1000-1999 window framework and controls
+//     2000-2999 forms engine
+//     3000-3999 image viewer
+//     4000-4999 application shell
+//     5000-5999 printing
+//     6000-6999 data exchange and removable disks
+//     7000-7999 archiving
+#pragma once
+
+#define IDI_APP 1

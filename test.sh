@@ -1,0 +1,20 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds, and runs every test under Wine on a private
+# X display. The exit status is the tests'. Extra arguments go to ctest
+# (for example: ./test.sh -R '^foundation\.').
+set -euo pipefail
+source "$(dirname "$0")/cmake/setup.sh"
+
+tf_install
+tf_sqlite
+tf_build
+tf_prefix
+
+trap tf_stop EXIT
+tf_start_xvfb
+tf_start_wine
+
+export LANG=en_US.UTF-8 LC_ALL=C.UTF-8
+status=0
+(cd "$TF_BUILD" && ctest -j "$TF_JOBS" --output-on-failure "$@") || status=$?
+exit $status

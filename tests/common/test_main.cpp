@@ -1,0 +1,19 @@
+// The main of every test executable: binary standard output (so that ctest's
+// test discovery reads clean lines under Wine), and prompts answered by the
+// test's script or failed, never shown.
+#include "common/prompt_script.h"
+
+#include <fcntl.h>
+#include <io.h>
+#include <stdio.h>
+
+#include <gtest/gtest.h>
+
+int wmain(int argc, wchar_t** argv)
+{
+    _setmode(_fileno(stdout), _O_BINARY);
+    _setmode(_fileno(stderr), _O_BINARY);
+    InstallUnexpectedPromptHook();
+    testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}

@@ -1,0 +1,10 @@
+// Process-wide values that the libraries read and the application shell sets
+// at start-up (tests set them too).
+#pragma once
+
+#include <windows.h>
+
+extern HINSTANCE AppInstance;   // the program's module: string table, icons, cursors
+extern int IconSize;            // 16 in the small-screen mode, else 32
+extern bool IsSmallScreen;      // the screen is narrower than 1,280 pixels
+extern bool IsAdministrator;    // the Windows user is one of the program's administrators

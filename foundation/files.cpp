@@ -45,10 +45,13 @@ DFile::DFile(const DFile& other) : block_(other.block_)
 
 DFile& DFile::operator=(const DFile& other)
 {
-    if (other.block_)
-        ++other.block_->refCount;
+    // Take the new share before dropping the old one: `other` may be this
+    // holder itself or share its block.
+    DHandleBlock* block = other.block_;
+    if (block)
+        ++block->refCount;
     Release();
-    block_ = other.block_;
+    block_ = block;
     return *this;
 }
 
@@ -158,10 +161,13 @@ DFindFile::DFindFile(const DFindFile& other) : block_(other.block_)
 
 DFindFile& DFindFile::operator=(const DFindFile& other)
 {
-    if (other.block_)
-        ++other.block_->refCount;
+    // Take the new share before dropping the old one: `other` may be this
+    // holder itself or share its block.
+    DHandleBlock* block = other.block_;
+    if (block)
+        ++block->refCount;
     Release();
-    block_ = other.block_;
+    block_ = block;
     return *this;
 }
 

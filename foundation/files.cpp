@@ -388,19 +388,15 @@ bool ReadTextFileByName(const wchar_t* name, DFileBuf& out)
 
 bool FileExists(const wchar_t* name)
 {
-    // No access rights and backup semantics: folders open too, and the open
-    // asks nothing that a file in use could refuse.
+    // No access rights and backup semantics: folders open too, and an open
+    // that asks for no data access is not refused by a holder's sharing mode.
     HANDLE h = CreateFileW(name, 0, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (h != INVALID_HANDLE_VALUE) {
         CloseHandle(h);
         return true;
     }
-    DWORD err = GetLastError();
-    // Someone holds the file without sharing it: it is there all the same.
-    if (err == ERROR_SHARING_VIOLATION)
-        return true;
     // Systems outside the NT family refuse to open folders this way.
-    if (err == ERROR_ACCESS_DENIED && (GetVersion() & 0x80000000))
+    if (GetLastError() == ERROR_ACCESS_DENIED && (GetVersion() & 0x80000000))
         return true;
     return false;
 }

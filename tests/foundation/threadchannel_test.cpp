@@ -181,7 +181,7 @@ TEST(ThreadChannel, PostBlocksUntilTheWorkerAnswersAndTheClientCollects)
     ASSERT_EQ(0u, channel.Post(1, 0, 0));
     DWORD secondPost = 1;
     Thread poster([&] { secondPost = channel.Post(2, 0, 3000); });
-    // A second client thread here only to show that Post waits for the slot.
+    // This thread plays the worker here; the second post waits for the slot.
     DThreadChannel::Request request = {};
     ASSERT_EQ(0u, channel.Receive(&request, 0));
     ASSERT_EQ(0u, channel.Reply(9));
@@ -287,10 +287,10 @@ TEST(ThreadChannel, ClosedChannelAcceptsNothing)
     EXPECT_FALSE(channel.IsClosed());
 }
 
-TEST(ThreadChannel, ClosingStopsAWorkerThatPollsBeforeEachPost)
+TEST(ThreadChannel, PostAfterClosingReachesNoWorker)
 {
-    // The owner marks the channel closed while the worker runs; the client's
-    // later commands go nowhere and the worker is ended by its own poll time-out.
+    // The owner marks the channel closed while the worker runs: later posts
+    // go nowhere, and the worker ends when its wait for commands times out.
     DThreadChannel channel;
     ASSERT_TRUE(channel.Create());
     DWORD received = 0;

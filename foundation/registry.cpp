@@ -32,6 +32,15 @@ int TerminateRead(wchar_t* buffer, DWORD size, DWORD bytes)
     return (int)chars;
 }
 
+// The length of a stored text of `bytes` bytes, its terminator excluded: 0
+// for none, else (bytes / 2) - 1. An odd last byte counts as a character, so
+// that a buffer of this length plus one takes the whole value; a single byte
+// must not come out as -1 ("missing").
+int StoredLength(DWORD bytes)
+{
+    return bytes == 0 ? 0 : (int)((bytes + 1) / sizeof(wchar_t)) - 1;
+}
+
 // A text of exactly `length` characters followed by a terminator, for writing
 // a REG_SZ: the caller's text need not be terminated at `length`.
 class TerminatedCopy {
@@ -254,10 +263,9 @@ LONG DRegKeyHandle::QueryDword(DWORD& out, const wchar_t* name)
     return result;
 }
 
-LONG DRegKeyHandle::ReadString(wchar_t* buffer, int size, const wchar_t* name, int& length, bool& zeroBytes)
+LONG DRegKeyHandle::ReadString(wchar_t* buffer, int size, const wchar_t* name, int& length)
 {
     length = 0;
-    zeroBytes = false;
     if (!buffer || size < 1) return ERROR_INVALID_PARAMETER;   // no room even for a terminator
     DWORD type = REG_NONE;
     DWORD bytes = (DWORD)size * sizeof(wchar_t);
@@ -270,7 +278,6 @@ LONG DRegKeyHandle::ReadString(wchar_t* buffer, int size, const wchar_t* name, i
         buffer[0] = 0;
         return result;
     }
-    zeroBytes = bytes == 0;
     length = TerminateRead(buffer, (DWORD)size, bytes);
     if (length < 0) {
         buffer[0] = 0;
@@ -284,8 +291,7 @@ int DRegKeyHandle::GetStringBuf(wchar_t* buffer, int size, const wchar_t* name)
 {
     RequireKey();
     int length;
-    bool zeroBytes;
-    LONG result = ReadString(buffer, size, name, length, zeroBytes);
+    LONG result = ReadString(buffer, size, name, length);
     if (result != ERROR_SUCCESS) throw RegException(kRegWin32Error, (DWORD)result, name);
     return length;
 }
@@ -294,8 +300,7 @@ int DRegKeyHandle::GetString(int flags, wchar_t* buffer, int size, const wchar_t
 {
     RequireKey();
     int length;
-    bool zeroBytes;
-    LONG result = ReadString(buffer, size, name, length, zeroBytes);
+    LONG result = ReadString(buffer, size, name, length);
     if (result == ERROR_FILE_NOT_FOUND && (flags & kRegMayBeMissing)) {
         if (flags & kRegMustNotBeEmpty) throw RegException(kRegValueEmpty, 0, name);
         return -1;
@@ -315,9 +320,7 @@ int DRegKeyHandle::GetStringLength(const wchar_t* name)
     if (result == ERROR_FILE_NOT_FOUND) return -1;
     if (result != ERROR_SUCCESS) throw RegException(kRegWin32Error, (DWORD)result, name);
     if (type != REG_SZ) throw RegException(kRegWrongType, 0, name);
-    // A single stray byte holds no character (and must not read as "missing").
-    if (bytes < sizeof(wchar_t)) return 0;
-    return (int)(bytes / sizeof(wchar_t)) - 1;
+    return StoredLength(bytes);
 }
 
 double DRegKeyHandle::GetDouble(const wchar_t* name)
@@ -467,7 +470,7 @@ LONG DRegKey::Open(HKEY parent, const wchar_t* subKey, REGSAM access)
     return result;
 }
 
-LONG DRegKey::Create(HKEY parent, const wchar_t* subKey, wchar_t* keyClass, DWORD options, REGSAM access,
+LONG DRegKey::Create(HKEY parent, const wchar_t* subKey, const wchar_t* keyClass, DWORD options, REGSAM access,
                      LPSECURITY_ATTRIBUTES security, DWORD* disposition)
 {
     DRegKeyData* fresh = new (std::nothrow) DRegKeyData{1, nullptr};
@@ -476,7 +479,7 @@ LONG DRegKey::Create(HKEY parent, const wchar_t* subKey, wchar_t* keyClass, DWOR
         return ERROR_NOT_ENOUGH_MEMORY;
     }
     LONG result =
-        RegCreateKeyExW(parent, subKey, 0, keyClass, options, access, security, &fresh->key, disposition);
+        RegCreateKeyExW(parent, subKey, 0, const_cast<wchar_t*>(keyClass), options, access, security, &fresh->key, disposition);
     if (result != ERROR_SUCCESS) fresh->key = nullptr;
     Release();
     data_ = fresh;
@@ -564,7 +567,7 @@ LONG DRegKey::GetStringSize(const wchar_t* name, DWORD* length)
     DWORD bytes = 0;
     LONG result = RegQueryValueExW(data_->key, name, nullptr, nullptr, nullptr, &bytes);
     if (result != ERROR_SUCCESS) return result;
-    *length = bytes < sizeof(wchar_t) ? 0 : bytes / sizeof(wchar_t) - 1;
+    *length = (DWORD)StoredLength(bytes);
     return ERROR_SUCCESS;
 }
 
@@ -656,6 +659,7 @@ LONG DRegKey::SetBinary8(const wchar_t* name, DWORD low, DWORD high)
 
 // The stored LOGFONTW, in the order Windows lays it out.
 static const DWORD kLogFontBytes = 92;
+static_assert(sizeof(LOGFONTW) == kLogFontBytes, "the stored font is the 32-bit Windows LOGFONTW");
 static const int kFaceOffset = 28;   // after five 32-bit fields and eight bytes
 
 bool RegReadLogFont(LOGFONTW& font, HKEY key, const wchar_t* name)

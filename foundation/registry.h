@@ -92,8 +92,8 @@ public:
     // The result is the text's length; the buffer is always terminated.
     int GetStringBuf(wchar_t* buffer, int size, const wchar_t* name);
     int GetString(int flags, wchar_t* buffer, int size, const wchar_t* name);
-    // Length of a REG_SZ from its size (-1 when missing), enough to read it
-    // into a buffer of that length plus one.
+    // Length of a REG_SZ from its size, terminator excluded (-1 when missing):
+    // a buffer of that length plus one takes the stored text.
     int GetStringLength(const wchar_t* name);
 
     // Doubles are stored as REG_BINARY of their 8 bytes.
@@ -123,7 +123,7 @@ private:
     // type or size; returns the query code otherwise (0 on success).
     LONG ReadFixed(DWORD type, void* out, DWORD size, const wchar_t* name);
     // The common REG_SZ read: the Win32 code, or throws kind 2; length out.
-    LONG ReadString(wchar_t* buffer, int size, const wchar_t* name, int& length, bool& zeroBytes);
+    LONG ReadString(wchar_t* buffer, int size, const wchar_t* name, int& length);
 
     bool owned_;   // the key was opened or created here and is closed here
     HKEY key_;     // null when no key is open
@@ -149,7 +149,7 @@ public:
     HKEY GetHKey() const { return data_ ? data_->key : nullptr; }
 
     LONG Open(HKEY parent, const wchar_t* subKey, REGSAM access);
-    LONG Create(HKEY parent, const wchar_t* subKey, wchar_t* keyClass, DWORD options, REGSAM access,
+    LONG Create(HKEY parent, const wchar_t* subKey, const wchar_t* keyClass, DWORD options, REGSAM access,
                 LPSECURITY_ATTRIBUTES security, DWORD* disposition);
 
     // The registry calls of the same name on the held key.

@@ -221,6 +221,9 @@ TEST_F(RegistryTest, UnterminatedAndOddStringsEndInsideTheBuffer)
     wmemset(buffer, L'X', 8);
     EXPECT_EQ(3, key.GetString(0, buffer, 8, L"OddBytes"));
     EXPECT_STREQ(L"abc", buffer);
+    int length = key.GetStringLength(L"OddBytes");   // sizes a buffer that takes the text
+    EXPECT_GE(length, 3);
+    EXPECT_EQ(3, key.GetStringBuf(buffer, length + 1, L"OddBytes"));
     EXPECT_EQ(0, key.GetString(0, buffer, 8, L"OneByte"));
     EXPECT_STREQ(L"", buffer);
     EXPECT_EQ(0, key.GetStringLength(L"OneByte"));
@@ -404,6 +407,23 @@ TEST_F(RegistryTest, KeyStringsRoundTripCyrillicAndTerminate)
     PutRaw(L"OneByte", REG_SZ, "x", 1);
     EXPECT_EQ(ERROR_SUCCESS, key.GetStringSize(L"OneByte", &count));
     EXPECT_EQ(0u, count);
+
+    // The key's string reads take any type, and the registry adds no
+    // terminator to a binary value: the text is ended here, inside the buffer.
+    PutRaw(L"Binary", REG_BINARY, L"Рентген", 14);
+    wmemset(buffer, L'X', 8);
+    count = 8;
+    EXPECT_EQ(ERROR_SUCCESS, key.GetStringBuf(L"Binary", buffer, &count));
+    EXPECT_EQ(7u, count);
+    EXPECT_STREQ(L"Рентген", buffer);
+    wmemset(buffer, L'X', 8);
+    count = 7;
+    EXPECT_EQ(ERROR_MORE_DATA, key.GetStringBuf(L"Binary", buffer, &count));
+    EXPECT_EQ(0, buffer[0]);
+    EXPECT_EQ(L'X', buffer[7]);
+    EXPECT_EQ(ERROR_SUCCESS, key.QueryString(L"Binary", text));
+    EXPECT_STREQ(L"Рентген", text.c_str());
+    EXPECT_EQ(7, text.Length());
 
     EXPECT_EQ(ERROR_SUCCESS, key.SetStringN(L"Cut", L"abcdef", 2));
     EXPECT_EQ(std::string("a\0b\0\0\0", 6), Stored(L"Cut"));

@@ -357,6 +357,19 @@ TEST_F(RegistryTest, KeyCopiesCloseOnlyAtTheLastRelease)
                                nullptr, nullptr, nullptr));
 }
 
+TEST_F(RegistryTest, AdoptedKeyIsClosedAtTheLastRelease)
+{
+    HKEY opened = nullptr;
+    ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExW(HKEY_CURRENT_USER, path_.c_str(), 0, KEY_ALL_ACCESS, &opened));
+    {
+        DRegKey adopted(opened);
+        DRegKey copy = adopted;
+        adopted.Close();
+        EXPECT_EQ(ERROR_SUCCESS, copy.SetDword(L"Kept", 1));
+    }
+    EXPECT_EQ(ERROR_INVALID_HANDLE, RegDeleteValueW(opened, L"Kept"));
+}
+
 TEST_F(RegistryTest, FailedKeyOpenPassesTheRegistryErrorOn)
 {
     DRegKey key;

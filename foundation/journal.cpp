@@ -40,6 +40,7 @@
 #include "foundation/globals.h"
 #include "foundation/messages.h"
 #include "foundation/prompt.h"
+#include "foundation/textutil.h"
 
 #include <atomic>
 #include <string.h>
@@ -386,13 +387,7 @@ void JournalWrite(DWORD category, DWORD code, const wchar_t* text)
     }
     // The slot is ours alone; JournalClose waits for us before unmapping.
     wchar_t field[kJournalTextChars] = {};
-    int length = 0;
-    if (text) {
-        while (length < kJournalTextChars - 1 && text[length]) {
-            field[length] = text[length];
-            ++length;
-        }
-    }
+    int length = text ? StrCopyN(field, text, kJournalTextChars) : 0;
     PutDword(record + kRecCategory, category);
     PutDword(record + kRecCode, code);
     PutDword(record + kRecLength, static_cast<DWORD>(length));

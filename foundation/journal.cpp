@@ -41,6 +41,7 @@
 #include "foundation/messages.h"
 #include "foundation/prompt.h"
 #include "foundation/textutil.h"
+#include "resources/strings.h"
 
 #include <atomic>
 #include <string.h>
@@ -49,7 +50,6 @@ const wchar_t kJournalFileName[] = L"zelk.ju";
 
 namespace {
 
-const UINT kJournalNotFoundId = 121;   // "Journal Not Found\nCreate Journal?"
 const wchar_t kWrongCharsetText[] = L"Journal Wrong Unicode/Ansi Support\nProgram Terminate";
 const wchar_t kDamagedText[] = L"Journal Damaged\nProgram Terminate";
 const wchar_t kOpenedText[] = L"Journal opened";
@@ -299,7 +299,7 @@ BOOL JournalOpen(const wchar_t* folder)
             return FALSE;
     }
     // The question is asked without holding the lock.
-    if (MessageBoxById(kJournalNotFoundId, MB_YESNO) != IDYES)
+    if (MessageBoxById(IDS_JOURNAL_NOT_FOUND, MB_YESNO) != IDYES)
         return FALSE;
     if (!JournalCreate(folder))
         return FALSE;

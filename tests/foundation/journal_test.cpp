@@ -230,6 +230,14 @@ TEST_F(JournalTest, MissingFolderFailsWithoutQuestion)
     EXPECT_EQ(0u, script.Count());
 }
 
+TEST_F(JournalTest, SecondInitWhileOpenChangesNothing)
+{
+    CreateJournal();
+    PromptScript script;
+    EXPECT_TRUE(JournalInit(folder_.c_str()));
+    EXPECT_EQ(1u, Count());
+}
+
 TEST_F(JournalTest, ReopeningKeepsRecordsAndMarksEachRun)
 {
     CreateJournal();
@@ -513,7 +521,7 @@ TEST_F(JournalTest, WritersRacingCloseAndDoneNeverFault)
             }
         });
     }
-    for (int round = 0; round < 20; ++round) {
+    for (int round = 0; round < 40; ++round) {
         PromptScript script;
         ASSERT_TRUE(JournalInit(folder_.c_str()));
         Sleep(1);

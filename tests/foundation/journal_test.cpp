@@ -238,6 +238,23 @@ TEST_F(JournalTest, SecondInitWhileOpenChangesNothing)
     EXPECT_EQ(1u, Count());
 }
 
+TEST_F(JournalTest, CreateOverExistingFileFailsAndLeavesIt)
+{
+    {
+        PromptScript script({IDNO});   // the lock exists, the journal stays closed
+        ASSERT_FALSE(JournalInit(folder_.c_str()));
+    }
+    std::vector<BYTE> bytes = MakeJournal(2, {0});
+    WriteFile(bytes);
+    PromptScript script({IDOK});
+    EXPECT_FALSE(JournalCreate(folder_.c_str()));
+    ASSERT_EQ(1u, script.Count());
+    EXPECT_EQ(0x42040u, script.Last().flags);   // the system's text of the error
+    EXPECT_FALSE(script.Last().text.empty());
+    EXPECT_FALSE(JournalIsMapped());
+    EXPECT_TRUE(ReadFile() == bytes);
+}
+
 TEST_F(JournalTest, ReopeningKeepsRecordsAndMarksEachRun)
 {
     CreateJournal();
@@ -456,6 +473,9 @@ TEST(JournalClosed, WritesBeforeInitAndAfterDoneAreHarmless)
     JournalClose();
     JournalDone();
     JournalDone();
+    EXPECT_FALSE(JournalOpen(nullptr));     // only JournalInit makes the lock
+    EXPECT_FALSE(JournalCreate(nullptr));
+    JournalCompact();
     EXPECT_FALSE(JournalIsMapped());
     EXPECT_FALSE(JournalEnter());
     JournalRecord r{};

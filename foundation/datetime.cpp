@@ -11,6 +11,7 @@
 #include "foundation/datetime.h"
 
 #include "foundation/applocale.h"
+#include "foundation/strbuf.h"
 
 wchar_t DatePicture[kPictureSize] = L"dd.MM.yyyy";
 wchar_t TimePicture[kPictureSize] = L"hh:mm:ss";
@@ -385,6 +386,34 @@ int FormatFileTime(wchar_t* dest, int destSize, const wchar_t* picture, const FI
         return -1;
     }
     return FormatSystemTime(dest, destSize, picture, &converted);
+}
+
+// The buffer's own date and time appenders. They format straight into the
+// space behind the text, bounded by what is left of the capacity; a text that
+// does not fit, or a picture that fails, appends nothing and the terminator
+// stays where the text ends.
+int DStrBuf::AppendDate(const wchar_t* picture, const SYSTEMTIME& time)
+{
+    if (capacity == 0)
+        return 0;
+    int n = FormatSystemTime(chars + length, capacity - length, picture, &time);
+    if (n > 0)
+        length += n;
+    else
+        chars[length] = 0;
+    return n;
+}
+
+int DStrBuf::AppendTime(const wchar_t* picture, const FILETIME& time)
+{
+    if (capacity == 0)
+        return 0;
+    int n = FormatFileTime(chars + length, capacity - length, picture, &time);
+    if (n > 0)
+        length += n;
+    else
+        chars[length] = 0;
+    return n;
 }
 
 // ---- The process-wide pictures ----

@@ -174,6 +174,7 @@ bool ParseDateTime(LCID lcid, const wchar_t* text, SYSTEMTIME* out, DWORD flags)
     SYSTEMTIME result = {};
     int pos = 0;
     bool timeReadable = true;   // a missing year leaves nothing to read a time from
+    const wchar_t timeSeparator = wantTime ? LocaleSeparator(lcid, LOCALE_STIME) : 0;
 
     if (wantDate) {
         wchar_t separator = LocaleSeparator(lcid, LOCALE_SDATE);
@@ -186,8 +187,17 @@ bool ParseDateTime(LCID lcid, const wchar_t* text, SYSTEMTIME* out, DWORD flags)
         GetLocalTime(&today);
         bool hasMonth = ReadDayOrMonth(text, pos, separator, &month);
         YearResult yearResult = kYearMissing;
-        if (hasMonth)
+        if (hasMonth) {
+            int yearStart = pos;
             yearResult = ReadYear(text, pos, today.wYear, &year);
+            // In "01.02 10:00:00" the blank ends the month and "10" is the
+            // hour, not the year 2010: digits that run into the time
+            // separator are no year.
+            if (yearResult != kYearMissing && timeSeparator != 0 && text[pos] == timeSeparator) {
+                pos = yearStart;
+                yearResult = kYearMissing;
+            }
+        }
         if (yearResult == kYearBad)
             return false;
         bool hasYear = yearResult == kYearRead;
@@ -208,8 +218,7 @@ bool ParseDateTime(LCID lcid, const wchar_t* text, SYSTEMTIME* out, DWORD flags)
     }
 
     if (wantTime) {
-        wchar_t separator = LocaleSeparator(lcid, LOCALE_STIME);
-        bool timeRead = timeReadable && ReadTime(text, pos, separator, &result);
+        bool timeRead = timeReadable && ReadTime(text, pos, timeSeparator, &result);
         if (!timeRead) {
             // Only a date may go without its time; a time alone must be there.
             if (!wantDate || !(flags & kParseTimeOptional))

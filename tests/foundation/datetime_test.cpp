@@ -186,9 +186,11 @@ TEST(ParseDateTime, DateAndTime)
     EXPECT_EQ("refused", Parse(kRussian, L"01.02.2003 24:00:00", both));
     EXPECT_EQ("refused", Parse(kRussian, L"01.02.2003 10:60:00", both));
     EXPECT_EQ("refused", Parse(kRussian, L"01.02.2003 10:00:60", both));
-    // Nothing is left to read after a missing year.
+    // Nothing is left to read after a missing year; the hour is not taken
+    // for the year (2010).
     EXPECT_EQ("refused", Parse(kRussian, L"01.02 10:00:00", both));
     EXPECT_EQ(Ymd(Today().wYear, 2, 1), Parse(kRussian, L"01.02 10:00:00", both | kParseTimeOptional));
+    EXPECT_EQ(Ymd(2010, 2, 1, 10, 0, 0), Parse(kRussian, L"01.02 2010 10:00:00", both));
     // An impossible date stays refused with a good time.
     EXPECT_EQ("refused", Parse(kRussian, L"29.02.2005 10:00:00", both));
 }

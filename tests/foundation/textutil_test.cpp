@@ -153,14 +153,14 @@ TEST(GuidToText, UpperCaseGroupsInBraces)
     EXPECT_EQ(38, GuidToText(guid, text));
     EXPECT_STREQ(L"{0C733A8B-2A1C-11CE-ADE5-00AA0044773D}", text);
 
-    const GUID small = {0x1, 0x2, 0x3, {0, 0, 0, 0, 0, 0, 0, 0xF}};
-    GuidToText(small, text);
-    EXPECT_STREQ(L"{00000001-0002-0003-0000-00000000000F}", text);
-
     // The same text the system gives.
     wchar_t system[64];
     ASSERT_EQ(39, StringFromGUID2(guid, system, 64));
     EXPECT_STREQ(system, text);
+
+    const GUID small = {0x1, 0x2, 0x3, {0, 0, 0, 0, 0, 0, 0, 0xF}};
+    GuidToText(small, text);
+    EXPECT_STREQ(L"{00000001-0002-0003-0000-00000000000F}", text);
 }
 
 TEST(StrChr, FindsFirstOccurrence)
@@ -268,30 +268,30 @@ TEST(WindowProc, SubclassAndRestore)
 
 TEST(LoadStringAlloc, ExactCopiesAndNullForMissing)
 {
-    // user32's string table has the texts of the message-box buttons (800: "OK").
-    HINSTANCE user32 = GetModuleHandleW(L"user32.dll");
+    // 159: "Do you wish to set up the program?" (in the user's language).
+    HINSTANCE module = AppInstance;
     wchar_t expected[256];
-    int expectedLength = LoadStringW(user32, 800, expected, 256);
+    int expectedLength = LoadStringW(module, 159, expected, 256);
     ASSERT_GT(expectedLength, 0);
 
     int length = -1;
-    wchar_t* text = LoadStringAllocW(user32, 800, &length);
+    wchar_t* text = LoadStringAllocW(module, 159, &length);
     ASSERT_NE(nullptr, text);
     EXPECT_EQ(expectedLength, length);
     EXPECT_STREQ(expected, text);
     EXPECT_EQ((SIZE_T)(length + 1) * sizeof(wchar_t), HeapSize(GetProcessHeap(), 0, text));
     FreeStringAllocW(text);
 
-    char* narrow = LoadStringAllocA(user32, 800, &length);
+    char* narrow = LoadStringAllocA(module, 159, &length);
     ASSERT_NE(nullptr, narrow);
     EXPECT_EQ(expectedLength, length);
     EXPECT_EQ((SIZE_T)(length + 1), HeapSize(GetProcessHeap(), 0, narrow));
     FreeStringAllocA(narrow);
 
     length = -1;
-    EXPECT_EQ(nullptr, LoadStringAllocW(user32, 65000, &length));
+    EXPECT_EQ(nullptr, LoadStringAllocW(module, 65000, &length));
     EXPECT_EQ(0, length);
-    EXPECT_EQ(nullptr, LoadStringAllocA(user32, 65000, nullptr));
+    EXPECT_EQ(nullptr, LoadStringAllocA(module, 65000, nullptr));
     FreeStringAllocW(nullptr);
     FreeStringAllocA(nullptr);
 }

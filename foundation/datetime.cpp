@@ -11,6 +11,7 @@
 #include "foundation/datetime.h"
 
 #include "foundation/applocale.h"
+#include "foundation/strbuf.h"
 
 wchar_t DatePicture[kPictureSize] = L"dd.MM.yyyy";
 wchar_t TimePicture[kPictureSize] = L"hh:mm:ss";
@@ -173,6 +174,7 @@ bool ParseDateTime(LCID lcid, const wchar_t* text, SYSTEMTIME* out, DWORD flags)
     SYSTEMTIME result = {};
     int pos = 0;
     bool timeReadable = true;   // a missing year leaves nothing to read a time from
+    const wchar_t timeSeparator = wantTime ? LocaleSeparator(lcid, LOCALE_STIME) : 0;
 
     if (wantDate) {
         wchar_t separator = LocaleSeparator(lcid, LOCALE_SDATE);
@@ -185,8 +187,17 @@ bool ParseDateTime(LCID lcid, const wchar_t* text, SYSTEMTIME* out, DWORD flags)
         GetLocalTime(&today);
         bool hasMonth = ReadDayOrMonth(text, pos, separator, &month);
         YearResult yearResult = kYearMissing;
-        if (hasMonth)
+        if (hasMonth) {
+            int yearStart = pos;
             yearResult = ReadYear(text, pos, today.wYear, &year);
+            // In "01.02 10:00:00" the blank ends the month and "10" is the
+            // hour, not the year 2010: digits that run into the time
+            // separator are no year.
+            if (yearResult != kYearMissing && timeSeparator != 0 && text[pos] == timeSeparator) {
+                pos = yearStart;
+                yearResult = kYearMissing;
+            }
+        }
         if (yearResult == kYearBad)
             return false;
         bool hasYear = yearResult == kYearRead;
@@ -207,8 +218,7 @@ bool ParseDateTime(LCID lcid, const wchar_t* text, SYSTEMTIME* out, DWORD flags)
     }
 
     if (wantTime) {
-        wchar_t separator = LocaleSeparator(lcid, LOCALE_STIME);
-        bool timeRead = timeReadable && ReadTime(text, pos, separator, &result);
+        bool timeRead = timeReadable && ReadTime(text, pos, timeSeparator, &result);
         if (!timeRead) {
             // Only a date may go without its time; a time alone must be there.
             if (!wantDate || !(flags & kParseTimeOptional))
@@ -385,6 +395,34 @@ int FormatFileTime(wchar_t* dest, int destSize, const wchar_t* picture, const FI
         return -1;
     }
     return FormatSystemTime(dest, destSize, picture, &converted);
+}
+
+// The buffer's own date and time appenders. They format straight into the
+// space behind the text, bounded by what is left of the capacity; a text that
+// does not fit, or a picture that fails, appends nothing and the terminator
+// stays where the text ends.
+int DStrBuf::AppendDate(const wchar_t* picture, const SYSTEMTIME& time)
+{
+    if (capacity == 0)
+        return 0;
+    int n = FormatSystemTime(chars + length, capacity - length, picture, &time);
+    if (n > 0)
+        length += n;
+    else
+        chars[length] = 0;
+    return n;
+}
+
+int DStrBuf::AppendTime(const wchar_t* picture, const FILETIME& time)
+{
+    if (capacity == 0)
+        return 0;
+    int n = FormatFileTime(chars + length, capacity - length, picture, &time);
+    if (n > 0)
+        length += n;
+    else
+        chars[length] = 0;
+    return n;
 }
 
 // ---- The process-wide pictures ----

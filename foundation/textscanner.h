@@ -10,7 +10,7 @@
 
 #include <windows.h>
 
-class DString;
+#include "foundation/dstring.h"
 
 enum ScanKind : int {
     kScanNumber = 1,      // unsigned 32-bit value

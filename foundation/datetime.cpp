@@ -403,8 +403,8 @@ int FormatFileTime(wchar_t* dest, int destSize, const wchar_t* picture, const FI
 // stays where the text ends.
 int DStrBuf::AppendDate(const wchar_t* picture, const SYSTEMTIME& time)
 {
-    if (capacity == 0)
-        return 0;
+    if (capacity == 0 || length >= capacity - 1)
+        return 0;  // no room (a caller's array may be attached full)
     int n = FormatSystemTime(chars + length, capacity - length, picture, &time);
     if (n > 0)
         length += n;
@@ -415,8 +415,8 @@ int DStrBuf::AppendDate(const wchar_t* picture, const SYSTEMTIME& time)
 
 int DStrBuf::AppendTime(const wchar_t* picture, const FILETIME& time)
 {
-    if (capacity == 0)
-        return 0;
+    if (capacity == 0 || length >= capacity - 1)
+        return 0;  // no room (a caller's array may be attached full)
     int n = FormatFileTime(chars + length, capacity - length, picture, &time);
     if (n > 0)
         length += n;

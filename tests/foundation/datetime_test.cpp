@@ -394,6 +394,21 @@ TEST(StrBufDateTime, AppendsNothingWhenItDoesNotFitOrFails)
     EXPECT_EQ(0, empty.AppendTime(L"dd", FILETIME{}));
 }
 
+TEST(StrBufDateTime, NeverWritesPastAnArrayAttachedFull)
+{
+    wchar_t array[6];
+    wmemcpy(array, L"12345#", 6);
+    DStrBuf buf;
+    buf.Attach(array, 5, 5);   // a caller's array whose length equals its capacity
+    SYSTEMTIME t = Time(2004, 8, 18, 9, 5, 7);
+    EXPECT_EQ(0, buf.AppendDate(L"dd", t));
+    FILETIME ft;
+    ASSERT_TRUE(SystemTimeToFileTime(&t, &ft));
+    EXPECT_EQ(0, buf.AppendTime(L"dd", ft));
+    EXPECT_EQ(5, buf.Length());
+    EXPECT_EQ(L'#', array[5]);
+}
+
 // ---- The pictures ----
 
 TEST(SetDateTimeFormats, PicturesFromTheLocaleSeparators)

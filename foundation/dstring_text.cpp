@@ -3,6 +3,8 @@
 // (through Reserve).
 #include "foundation/dstring.h"
 
+#include "foundation/textutil.h"
+
 #include <string.h>
 #include <wchar.h>
 
@@ -22,16 +24,6 @@ int HexValue(wchar_t c)
     if (c >= L'a' && c <= L'f')
         return c - L'a' + 10;
     return -1;
-}
-
-wchar_t* PutHex(wchar_t* out, unsigned long value, int digits)
-{
-    static const wchar_t kDigits[] = L"0123456789ABCDEF";
-    for (int i = digits - 1; i >= 0; --i) {
-        out[i] = kDigits[value & 15];
-        value >>= 4;
-    }
-    return out + digits;
 }
 
 // Reads exactly `digits` hexadecimal digits; false on anything else.
@@ -264,24 +256,12 @@ int DString::CompareStringSort(const DString& other) const
 
 void DString::FromGuid(const GUID& guid)
 {
-    Reserve(38);
-    const GUID g = guid;
-    wchar_t* out = data->buffer;
-    *out++ = L'{';
-    out = PutHex(out, g.Data1, 8);
-    *out++ = L'-';
-    out = PutHex(out, g.Data2, 4);
-    *out++ = L'-';
-    out = PutHex(out, g.Data3, 4);
-    *out++ = L'-';
-    out = PutHex(out, g.Data4[0], 2);
-    out = PutHex(out, g.Data4[1], 2);
-    *out++ = L'-';
-    for (int i = 2; i < 8; ++i)
-        out = PutHex(out, g.Data4[i], 2);
-    *out++ = L'}';
-    *out = 0;
-    data->length = 38;
+    // The text is built aside first: the GUID may lie in this very buffer.
+    wchar_t text[kGuidTextLength + 1];
+    GuidToText(guid, text);
+    Reserve(kGuidTextLength);
+    memcpy(data->buffer, text, sizeof text);
+    data->length = kGuidTextLength;
 }
 
 bool DString::ToGuid(GUID& guid) const

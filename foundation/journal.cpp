@@ -37,9 +37,9 @@
 // values, never as structures laid over the view.
 #include "foundation/journal.h"
 
-#include "foundation/globals.h"
 #include "foundation/messages.h"
 #include "foundation/prompt.h"
+#include "foundation/strbuf.h"
 #include "foundation/textutil.h"
 #include "resources/strings.h"
 
@@ -397,10 +397,11 @@ void JournalWrite(DWORD category, DWORD code, const wchar_t* text)
 
 void JournalWriteId(DWORD code, UINT id)
 {
-    wchar_t text[256];
-    if (LoadStringW(AppInstance, id, text, 256) <= 0)
-        text[0] = 0;
-    JournalWrite(kJournalCatApplication, code, text);
+    // At most 255 characters are loaded; the record keeps the first 127.
+    wchar_t array[256] = {};
+    DStrBuf text(array, 256);
+    text.LoadString(id);
+    JournalWrite(kJournalCatApplication, code, array);
 }
 
 void LogError(DWORD code, const wchar_t* text) { JournalWrite(kJournalCatApplication, code, text); }

@@ -478,11 +478,11 @@ bool CreateDirectoryPath(const wchar_t* path)
     return ok;
 }
 
-bool AddBackslash(wchar_t* path, size_t capacity)
+bool AddBackslash(wchar_t* path, int capacity)
 {
-    if (!path || capacity == 0)
+    if (!path || capacity < 1)
         return false;
-    size_t length = wcsnlen(path, capacity);
+    int length = (int)wcsnlen(path, (size_t)capacity);
     if (length == capacity)
         return false;  // not terminated within its buffer
     if (length > 0 && path[length - 1] == L'\\')
@@ -508,17 +508,17 @@ const wchar_t* FindExtension(const wchar_t* name)
     return nullptr;
 }
 
-bool AddDefaultExtension(wchar_t* name, size_t capacity, const wchar_t* extension)
+bool AddDefaultExtension(wchar_t* name, int capacity, const wchar_t* extension)
 {
-    if (!name || !extension || capacity == 0)
+    if (!name || !extension || capacity < 1)
         return false;
-    size_t length = wcsnlen(name, capacity);
+    int length = (int)wcsnlen(name, (size_t)capacity);
     if (length == capacity)
         return false;  // not terminated within its buffer
     if (FindExtension(name))
         return true;
     size_t extra = wcslen(extension);
-    if (length + extra + 1 > capacity)
+    if ((size_t)length + extra + 1 > (size_t)capacity)
         return false;
     memcpy(name + length, extension, (extra + 1) * sizeof(wchar_t));
     return true;

@@ -146,7 +146,7 @@ bool GetFileSize32(HANDLE file, DWORD* size);
 // Appends a backslash to the path in `path` (a buffer of `capacity`
 // characters, terminator included) unless it already ends with one; an empty
 // path becomes "\". False, leaving the path unchanged, when it does not fit.
-bool AddBackslash(wchar_t* path, size_t capacity);
+bool AddBackslash(wchar_t* path, int capacity);
 
 // The extension of `name`: the text after the last "." that follows the last
 // backslash (possibly empty), or null when there is none.
@@ -160,4 +160,4 @@ inline wchar_t* FindExtension(wchar_t* name)
 // buffer of `capacity` characters) when the name has no extension. True when
 // the name has an extension afterwards; false, leaving the name unchanged,
 // when the extension does not fit.
-bool AddDefaultExtension(wchar_t* name, size_t capacity, const wchar_t* extension);
+bool AddDefaultExtension(wchar_t* name, int capacity, const wchar_t* extension);

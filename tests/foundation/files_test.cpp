@@ -590,6 +590,11 @@ TEST(AddBackslash, NeverWritesPastTheBuffer)
     EXPECT_FALSE(AddBackslash(unterminated.text, 5));
     EXPECT_STREQ(L"abcdefghijk", unterminated.text);
     EXPECT_FALSE(AddBackslash(nullptr, 5));
+
+    // A size that is no size writes nothing.
+    Guarded negative(L"C:\\a");
+    EXPECT_FALSE(AddBackslash(negative.text, -1));
+    EXPECT_STREQ(L"C:\\a", negative.text);
 }
 
 TEST(AddDefaultExtension, AppendsOnlyWhenTheNameHasNone)
@@ -628,6 +633,10 @@ TEST(AddDefaultExtension, NeverWritesPastTheBuffer)
     Guarded unterminated(L"abcdefghijk");
     EXPECT_FALSE(AddDefaultExtension(unterminated.text, 6, L".x"));
     EXPECT_STREQ(L"abcdefghijk", unterminated.text);
+
+    Guarded negative(L"ab");
+    EXPECT_FALSE(AddDefaultExtension(negative.text, -1, L".x"));
+    EXPECT_STREQ(L"ab", negative.text);
 }
 
 }  // namespace

@@ -415,14 +415,10 @@ int DStrBuf::AppendDate(const wchar_t* picture, const SYSTEMTIME& time)
 
 int DStrBuf::AppendTime(const wchar_t* picture, const FILETIME& time)
 {
-    if (capacity == 0 || length >= capacity - 1)
-        return 0;  // no room (a caller's array may be attached full)
-    int n = FormatFileTime(chars + length, capacity - length, picture, &time);
-    if (n > 0)
-        length += n;
-    else
-        chars[length] = 0;
-    return n;
+    SYSTEMTIME converted;
+    if (!FileTimeToSystemTime(&time, &converted))
+        return -1;
+    return AppendDate(picture, converted);
 }
 
 // ---- The process-wide pictures ----
@@ -445,6 +441,11 @@ BOOL SetDateTimeFormats(LCID lcid)
     TimePicture[8] = 0;
     DateTimePicture[n] = 0;
     return TRUE;
+}
+
+BOOL SetDateTimeFormats()
+{
+    return SetDateTimeFormats(gAppLocale.GetLcid());
 }
 
 // ---- FILETIME helpers ----

@@ -81,6 +81,9 @@ extern wchar_t DateTimePicture[kPictureSize];
 // first character of each). Returns FALSE and leaves the pictures as they
 // were when the locale information cannot be read.
 BOOL SetDateTimeFormats(LCID lcid);
+// The same from the application locale: what start-up runs once the
+// application locale is set.
+BOOL SetDateTimeFormats();
 
 // ---- FILETIME helpers ----
 // Seconds since 1970-01-01 as a FILETIME.

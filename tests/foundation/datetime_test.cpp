@@ -435,6 +435,18 @@ TEST(SetDateTimeFormats, PicturesFromTheLocaleSeparators)
     EXPECT_STREQ(L"dd/MM/yyyy hh:mm:ss", DateTimePicture);
 }
 
+TEST(SetDateTimeFormats, WithoutArgumentFollowsTheApplicationLocale)
+{
+    LocaleGuard guard;
+    gAppLocale.SetLcid(kEnglish);
+    EXPECT_TRUE(SetDateTimeFormats());
+    EXPECT_STREQ(L"dd/MM/yyyy hh:mm:ss", DateTimePicture);
+    gAppLocale.SetLcid(kRussian);
+    EXPECT_TRUE(SetDateTimeFormats());
+    EXPECT_STREQ(L"dd.MM.yyyy", DatePicture);
+    EXPECT_STREQ(L"dd.MM.yyyy hh:mm:ss", DateTimePicture);
+}
+
 TEST(SetDateTimeFormats, StartValues)
 {
     EXPECT_STREQ(L"dd.MM.yyyy", DatePicture);

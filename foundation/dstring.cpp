@@ -414,18 +414,9 @@ int DString::FormatV(const wchar_t* format, va_list args)
         return 0;
     if ((data->buffer == nullptr || data->capacity == 0) && !data->Grow(255))
         return 0;
-    if (format == nullptr) {
-        Empty();
-        return 0;
-    }
-    // The buffer holds capacity + 1 characters: capacity for the text, one
-    // for the terminator that we write ourselves.
-    int n = _vsnwprintf(data->buffer, (size_t)data->capacity, format, args);
-    if (n < 0 || n > data->capacity)
-        n = (int)wcsnlen(data->buffer, (size_t)data->capacity);
-    data->length = n;
-    data->buffer[n] = 0;
-    return n;
+    // The whole capacity is the room: the text is replaced.
+    Empty();
+    return AppendFormatV(format, args);
 }
 
 int DString::AppendFormat(const wchar_t* format, ...)
@@ -441,6 +432,8 @@ int DString::AppendFormatV(const wchar_t* format, va_list args)
 {
     if (data == nullptr || data->buffer == nullptr || format == nullptr)
         return 0;
+    // The buffer holds capacity + 1 characters: the room for the text ends
+    // one short of it, for the terminator that we write ourselves.
     const int room = data->capacity - data->length;
     if (room <= 0)
         return 0;

@@ -34,6 +34,31 @@ static void ReleaseHandleBlock(DHandleBlock*& block, BOOL(WINAPI* closer)(HANDLE
     block = nullptr;
 }
 
+// Makes `block` share `other` (which may be `block` itself or share it): the
+// new share is taken before the old one is dropped.
+static void AssignHandleBlock(DHandleBlock*& block, DHandleBlock* other, BOOL(WINAPI* closer)(HANDLE))
+{
+    if (other)
+        ++other->refCount;
+    ReleaseHandleBlock(block, closer);
+    block = other;
+}
+
+// Before a new open: makes the block on first use, or closes the handle it
+// holds (for every holder). False (last error 8) when no block can be made.
+static bool ReadyForOpen(DHandleBlock*& block, BOOL(WINAPI* closer)(HANDLE))
+{
+    if (!block) {
+        block = NewHandleBlock();
+        return block != nullptr;
+    }
+    if (block->handle != INVALID_HANDLE_VALUE) {
+        closer(block->handle);
+        block->handle = INVALID_HANDLE_VALUE;
+    }
+    return true;
+}
+
 // ---------------------------------------------------------------------------
 // DFile
 
@@ -45,13 +70,7 @@ DFile::DFile(const DFile& other) : block_(other.block_)
 
 DFile& DFile::operator=(const DFile& other)
 {
-    // Take the new share before dropping the old one: `other` may be this
-    // holder itself or share its block.
-    DHandleBlock* block = other.block_;
-    if (block)
-        ++block->refCount;
-    Release();
-    block_ = block;
+    AssignHandleBlock(block_, other.block_, CloseHandle);
     return *this;
 }
 
@@ -76,14 +95,8 @@ bool DFile::Ready()
 BOOL DFile::Create(const wchar_t* name, DWORD access, DWORD share, SECURITY_ATTRIBUTES* security, DWORD disposition,
                    DWORD flags, HANDLE templateFile)
 {
-    if (!block_) {
-        block_ = NewHandleBlock();
-        if (!block_)
-            return FALSE;
-    } else if (block_->handle != INVALID_HANDLE_VALUE) {
-        CloseHandle(block_->handle);
-        block_->handle = INVALID_HANDLE_VALUE;
-    }
+    if (!ReadyForOpen(block_, CloseHandle))
+        return FALSE;
     block_->handle = CreateFileW(name, access, share, security, disposition, flags, templateFile);
     return block_->handle != INVALID_HANDLE_VALUE;
 }
@@ -161,13 +174,7 @@ DFindFile::DFindFile(const DFindFile& other) : block_(other.block_)
 
 DFindFile& DFindFile::operator=(const DFindFile& other)
 {
-    // Take the new share before dropping the old one: `other` may be this
-    // holder itself or share its block.
-    DHandleBlock* block = other.block_;
-    if (block)
-        ++block->refCount;
-    Release();
-    block_ = block;
+    AssignHandleBlock(block_, other.block_, FindClose);
     return *this;
 }
 
@@ -183,14 +190,8 @@ void DFindFile::Release()
 
 BOOL DFindFile::First(const wchar_t* pattern, WIN32_FIND_DATAW* data)
 {
-    if (!block_) {
-        block_ = NewHandleBlock();
-        if (!block_)
-            return FALSE;
-    } else if (block_->handle != INVALID_HANDLE_VALUE) {
-        FindClose(block_->handle);
-        block_->handle = INVALID_HANDLE_VALUE;
-    }
+    if (!ReadyForOpen(block_, FindClose))
+        return FALSE;
     block_->handle = FindFirstFileW(pattern, data);
     return block_->handle != INVALID_HANDLE_VALUE;
 }

@@ -1,48 +1,10 @@
 #include "foundation/rwlock.h"
 
+#include "test_thread.h"
+
 #include <gtest/gtest.h>
 
-#include <functional>
-
 namespace {
-
-// A real second thread running `body`; joined by the destructor.
-class Thread {
-public:
-    explicit Thread(std::function<void()> body) : body_(std::move(body))
-    {
-        handle_ = CreateThread(nullptr, 0, Run, this, 0, nullptr);
-    }
-    ~Thread() { Join(); }
-    bool Join(DWORD timeout = 5000)
-    {
-        if (!handle_)
-            return true;
-        bool ended = WaitForSingleObject(handle_, timeout) == WAIT_OBJECT_0;
-        if (ended) {
-            CloseHandle(handle_);
-            handle_ = nullptr;
-        }
-        return ended;
-    }
-
-private:
-    static DWORD WINAPI Run(void* self)
-    {
-        static_cast<Thread*>(self)->body_();
-        return 0;
-    }
-    std::function<void()> body_;
-    HANDLE handle_;
-};
-
-// Manual-reset event owned by a test.
-struct Event {
-    HANDLE h = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    ~Event() { CloseHandle(h); }
-    void Set() { SetEvent(h); }
-    bool Wait(DWORD timeout = 5000) { return WaitForSingleObject(h, timeout) == WAIT_OBJECT_0; }
-};
 
 TEST(RWLock, CreateOnceAndClose)
 {

@@ -1,42 +1,12 @@
 #include "foundation/threadchannel.h"
 
+#include "test_thread.h"
+
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <vector>
 
 namespace {
-
-// A real second thread running `body`; joined by the destructor.
-class Thread {
-public:
-    explicit Thread(std::function<void()> body) : body_(std::move(body))
-    {
-        handle_ = CreateThread(nullptr, 0, Run, this, 0, nullptr);
-    }
-    ~Thread() { Join(); }
-    bool Join(DWORD timeout = 5000)
-    {
-        if (!handle_)
-            return true;
-        bool ended = WaitForSingleObject(handle_, timeout) == WAIT_OBJECT_0;
-        if (ended) {
-            CloseHandle(handle_);
-            handle_ = nullptr;
-        }
-        return ended;
-    }
-    bool Started() const { return handle_ != nullptr; }
-
-private:
-    static DWORD WINAPI Run(void* self)
-    {
-        static_cast<Thread*>(self)->body_();
-        return 0;
-    }
-    std::function<void()> body_;
-    HANDLE handle_;
-};
 
 constexpr DWORD kStop = 0;
 
@@ -114,12 +84,12 @@ TEST(ThreadChannel, ClientTimesOutWhileTheWorkerIsBusy)
 {
     DThreadChannel channel;
     ASSERT_TRUE(channel.Create());
-    HANDLE answerNow = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    Event answerNow;
     Thread worker([&] {
         DThreadChannel::Request request = {};
         if (channel.Receive(&request, 2000) != 0)
             return;
-        WaitForSingleObject(answerNow, 2000);
+        answerNow.Wait(2000);
         channel.Reply(request.argument + 1);
     });
     ASSERT_EQ(0u, channel.Post(3, 41, 1000));
@@ -128,11 +98,10 @@ TEST(ThreadChannel, ClientTimesOutWhileTheWorkerIsBusy)
     EXPECT_EQ(static_cast<DWORD>(WAIT_TIMEOUT), channel.WaitReply(&reply, 50));
     EXPECT_GE(GetTickCount() - start, 40u);
     EXPECT_EQ(0u, reply);
-    SetEvent(answerNow);
+    answerNow.Set();
     EXPECT_EQ(0u, channel.WaitReply(&reply, 2000));
     EXPECT_EQ(42u, reply);
     ASSERT_TRUE(worker.Join());
-    CloseHandle(answerNow);
 }
 
 TEST(ThreadChannel, WorkerTimesOutWhenNothingIsPosted)
@@ -236,11 +205,11 @@ TEST(ThreadChannel, PollingWorkerAnswersBetweenUnitsOfWork)
 {
     DThreadChannel channel;
     ASSERT_TRUE(channel.Create());
-    HANDLE started = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    Event started;
     LONG units = 0;
     DWORD polls = 0;
     Thread worker([&] {
-        SetEvent(started);
+        started.Set();
         for (;;) {
             InterlockedIncrement(&units);  // one unit of work
             DThreadChannel::Request request = {};
@@ -253,7 +222,7 @@ TEST(ThreadChannel, PollingWorkerAnswersBetweenUnitsOfWork)
             Sleep(1);
         }
     });
-    ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(started, 2000));
+    ASSERT_TRUE(started.Wait(2000));
     Sleep(20);
     ASSERT_EQ(0u, channel.Post(kStop, 0, 1000));
     DWORD reply = 0;
@@ -262,7 +231,6 @@ TEST(ThreadChannel, PollingWorkerAnswersBetweenUnitsOfWork)
     EXPECT_GT(polls, 1u);
     EXPECT_GE(reply, 1u);
     EXPECT_EQ(static_cast<DWORD>(units), reply);
-    CloseHandle(started);
 }
 
 TEST(ThreadChannel, ClosedChannelAcceptsNothing)

@@ -1,5 +1,6 @@
-#include "common/prompt_script.h"
 #include "foundation/journal.h"
+
+#include "common/prompt_script.h"
 
 #include <gtest/gtest.h>
 

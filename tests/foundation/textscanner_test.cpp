@@ -1,5 +1,6 @@
-#include "common/prompt_script.h"
 #include "foundation/textscanner.h"
+
+#include "common/prompt_script.h"
 
 #include <gtest/gtest.h>
 

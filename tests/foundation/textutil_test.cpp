@@ -1,5 +1,6 @@
-#include "foundation/globals.h"
 #include "foundation/textutil.h"
+
+#include "foundation/globals.h"
 
 #include <objbase.h>
 

@@ -131,6 +131,9 @@ int StrCopyN(wchar_t* dest, const wchar_t* source, int size)
 
 int StrCopy(wchar_t* dest, const wchar_t* source)
 {
+    // A null text counts as empty, as it does for StrCopyN and StrConcatN.
+    if (!source)
+        source = L"";
     int n = 0;
     while ((dest[n] = source[n]) != 0)
         ++n;
@@ -187,12 +190,12 @@ int GuidToText(const GUID& guid, wchar_t* dest)
 
 const wchar_t* StrChr(const wchar_t* text, wchar_t ch)
 {
-    return wcschr(text, ch);
+    return text ? wcschr(text, ch) : nullptr;
 }
 
 wchar_t* StrChr(wchar_t* text, wchar_t ch)
 {
-    return wcschr(text, ch);
+    return text ? wcschr(text, ch) : nullptr;
 }
 
 wchar_t* EscapeQuotes(const wchar_t* source, wchar_t* dest, int destSize)

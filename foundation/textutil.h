@@ -31,7 +31,8 @@ int IntToTextN(wchar_t* dest, int value, int size);
 // copied. Nothing is written when size < 1.
 int StrCopyN(wchar_t* dest, const wchar_t* source, int size);
 
-// Copies the whole text with its terminator; returns its length.
+// Copies the whole text with its terminator; returns its length. A null
+// text counts as empty.
 int StrCopy(wchar_t* dest, const wchar_t* source);
 
 // Copies `count` texts (const wchar_t*, a null one counts as empty) one after
@@ -44,7 +45,7 @@ int StrConcatN(wchar_t* dest, int size, int count, ...);
 const int kGuidTextLength = 38;
 int GuidToText(const GUID& guid, wchar_t* dest);
 
-// The first occurrence of the character, null when there is none.
+// The first occurrence of the character, null when there is none (or no text).
 const wchar_t* StrChr(const wchar_t* text, wchar_t ch);
 wchar_t* StrChr(wchar_t* text, wchar_t ch);
 

@@ -128,6 +128,9 @@ TEST(StrCopy, CopiesWholeTextWithTerminator)
     EXPECT_STREQ(L"hello", dest);
     EXPECT_EQ(0, StrCopy(dest, L""));
     EXPECT_STREQ(L"", dest);
+    dest[0] = L'x';
+    EXPECT_EQ(0, StrCopy(dest, nullptr));
+    EXPECT_STREQ(L"", dest);
 }
 
 TEST(StrConcatN, JoinsTextsWithinTheDestination)
@@ -169,6 +172,7 @@ TEST(StrChr, FindsFirstOccurrence)
     const wchar_t* text = L"a'b'c";
     EXPECT_EQ(text + 1, StrChr(text, L'\''));
     EXPECT_EQ(nullptr, StrChr(text, L'z'));
+    EXPECT_EQ(nullptr, StrChr(static_cast<const wchar_t*>(nullptr), L'z'));
     wchar_t writable[] = L"xyz";
     wchar_t* found = StrChr(writable, L'y');
     ASSERT_NE(nullptr, found);

@@ -10,10 +10,15 @@
 
 // A text given either as a string-table id or as a text: a value from 1 to
 // 0xFFFF is an id, anything else a pointer to a text, 0 means none.
+// A number is only ever an id: one outside 1 to 0xFFFF (a negative one, or a
+// code passed by mistake) means none, never a pointer that would be read.
+// Any integer type is accepted (int, UINT, DWORD, an id enumeration).
 class IdOrText {
 public:
-    IdOrText(int id) : value_(reinterpret_cast<const wchar_t*>(static_cast<UINT_PTR>(static_cast<UINT>(id)))) {}
-    IdOrText(UINT id) : value_(reinterpret_cast<const wchar_t*>(static_cast<UINT_PTR>(id))) {}
+    IdOrText(int id) : value_(FromNumber(static_cast<long long>(id))) {}
+    IdOrText(unsigned id) : value_(FromNumber(static_cast<long long>(id))) {}
+    IdOrText(long id) : value_(FromNumber(static_cast<long long>(id))) {}
+    IdOrText(unsigned long id) : value_(FromNumber(static_cast<long long>(id))) {}
     IdOrText(const wchar_t* text) : value_(text) {}
 
     bool IsNone() const { return value_ == nullptr; }
@@ -22,6 +27,11 @@ public:
     const wchar_t* Text() const { return IsId() ? nullptr : value_; }
 
 private:
+    static const wchar_t* FromNumber(long long id)
+    {
+        return id >= 1 && id <= 0xFFFF ? reinterpret_cast<const wchar_t*>(static_cast<UINT_PTR>(id)) : nullptr;
+    }
+
     const wchar_t* value_;
 };
 

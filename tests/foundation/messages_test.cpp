@@ -114,6 +114,24 @@ TEST(MessageBoxIdCaptionTest, IdsAndTextsForTextAndCaption)
     EXPECT_FALSE(script.Last().hasCaption);
 }
 
+TEST(MessageBoxIdCaptionTest, NumbersAreIdsOfAnyIntegerTypeAndNeverPointers)
+{
+    PromptScript script({IDOK, IDOK, IDOK});
+    const DWORD textId = 121;
+    const unsigned long captionId = 56;
+    MessageBoxIdCaption(nullptr, textId, captionId, MB_OK);
+    EXPECT_EQ(L"Journal Not Found\nCreate Journal?", script.Last().text);
+    EXPECT_EQ(L"Print", script.Last().caption);
+
+    // A number outside 1 to 0xFFFF is no text at all: nothing is read from it.
+    MessageBoxIdCaption(nullptr, -1, 0x10000, MB_OK);
+    EXPECT_EQ(L"", script.Last().text);
+    EXPECT_FALSE(script.Last().hasCaption);
+    MessageBoxIdFormat(nullptr, -5, MB_OK, static_cast<DWORD>(0x80004005), 1u);
+    EXPECT_EQ(L"", script.Last().text);
+    EXPECT_FALSE(script.Last().hasCaption);
+}
+
 TEST(MessageBoxIdCaptionTest, LongLiteralTextIsShownWhole)
 {
     PromptScript script({IDOK});

@@ -12,6 +12,7 @@
 
 #include "foundation/applocale.h"
 #include "foundation/strbuf.h"
+#include "foundation/textutil.h"
 
 wchar_t DatePicture[kPictureSize] = L"dd.MM.yyyy";
 wchar_t TimePicture[kPictureSize] = L"hh:mm:ss";
@@ -281,16 +282,11 @@ public:
     }
     void PutNumber(unsigned value, int minDigits)
     {
-        wchar_t digits[10];
-        int n = 0;
-        do {
-            digits[n++] = (wchar_t)(L'0' + value % 10u);
-            value /= 10u;
-        } while (value != 0);
+        wchar_t digits[12];
+        int n = UIntToText(digits, value);
         for (int i = n; i < minDigits; ++i)
             Put(L'0');
-        while (n > 0)
-            Put(digits[--n]);
+        PutText(digits);
     }
     // Terminates and gives the result: the length, or `failure` when the
     // text was cut.

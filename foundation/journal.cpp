@@ -37,6 +37,7 @@
 // values, never as structures laid over the view.
 #include "foundation/journal.h"
 
+#include "foundation/lefields.h"
 #include "foundation/messages.h"
 #include "foundation/prompt.h"
 #include "foundation/strbuf.h"
@@ -75,53 +76,31 @@ std::atomic<BYTE*> gView{nullptr};
 HANDLE gFile = INVALID_HANDLE_VALUE;
 HANDLE gMapping = nullptr;
 
-// --- Fixed-width little-endian fields ---------------------------------------
-
-void PutWord(BYTE* p, WORD v)
-{
-    p[0] = static_cast<BYTE>(v);
-    p[1] = static_cast<BYTE>(v >> 8);
-}
-
-void PutDword(BYTE* p, DWORD v)
-{
-    p[0] = static_cast<BYTE>(v);
-    p[1] = static_cast<BYTE>(v >> 8);
-    p[2] = static_cast<BYTE>(v >> 16);
-    p[3] = static_cast<BYTE>(v >> 24);
-}
-
-WORD GetWord(const BYTE* p) { return static_cast<WORD>(p[0] | (p[1] << 8)); }
-
-DWORD GetDword(const BYTE* p)
-{
-    return static_cast<DWORD>(p[0]) | (static_cast<DWORD>(p[1]) << 8) | (static_cast<DWORD>(p[2]) << 16) |
-           (static_cast<DWORD>(p[3]) << 24);
-}
+// --- Times as fixed-width fields ----------------------------------------------
 
 void PutSystemTime(BYTE* p, const SYSTEMTIME& t)
 {
-    PutWord(p + 0, t.wYear);
-    PutWord(p + 2, t.wMonth);
-    PutWord(p + 4, t.wDayOfWeek);
-    PutWord(p + 6, t.wDay);
-    PutWord(p + 8, t.wHour);
-    PutWord(p + 10, t.wMinute);
-    PutWord(p + 12, t.wSecond);
-    PutWord(p + 14, t.wMilliseconds);
+    PutLe16(p + 0, t.wYear);
+    PutLe16(p + 2, t.wMonth);
+    PutLe16(p + 4, t.wDayOfWeek);
+    PutLe16(p + 6, t.wDay);
+    PutLe16(p + 8, t.wHour);
+    PutLe16(p + 10, t.wMinute);
+    PutLe16(p + 12, t.wSecond);
+    PutLe16(p + 14, t.wMilliseconds);
 }
 
 SYSTEMTIME GetSystemTimeField(const BYTE* p)
 {
     SYSTEMTIME t;
-    t.wYear = GetWord(p + 0);
-    t.wMonth = GetWord(p + 2);
-    t.wDayOfWeek = GetWord(p + 4);
-    t.wDay = GetWord(p + 6);
-    t.wHour = GetWord(p + 8);
-    t.wMinute = GetWord(p + 10);
-    t.wSecond = GetWord(p + 12);
-    t.wMilliseconds = GetWord(p + 14);
+    t.wYear = GetLe16(p + 0);
+    t.wMonth = GetLe16(p + 2);
+    t.wDayOfWeek = GetLe16(p + 4);
+    t.wDay = GetLe16(p + 6);
+    t.wHour = GetLe16(p + 8);
+    t.wMinute = GetLe16(p + 10);
+    t.wSecond = GetLe16(p + 12);
+    t.wMilliseconds = GetLe16(p + 14);
     return t;
 }
 
@@ -130,13 +109,13 @@ BYTE* RecordAt(BYTE* view, DWORD index) { return view + kJournalHeaderSize + ind
 // The header's capacity, never more than the view holds.
 DWORD CapacityOf(const BYTE* view)
 {
-    DWORD capacity = GetDword(view + kHdrCapacity);
+    DWORD capacity = GetLe32(view + kHdrCapacity);
     return capacity < kJournalCapacity ? capacity : kJournalCapacity;
 }
 
 DWORD CountOf(const BYTE* view)
 {
-    DWORD count = GetDword(view + kHdrCount);
+    DWORD count = GetLe32(view + kHdrCount);
     DWORD capacity = CapacityOf(view);
     return count < capacity ? count : capacity;
 }
@@ -237,10 +216,10 @@ const wchar_t* CheckHeader(HANDLE file)
     DWORD read = 0;
     if (!ReadFile(file, header, sizeof header, &read, nullptr) || read != sizeof header)
         return kDamagedText;
-    if (GetDword(header + kHdrUnicode) == 0)
+    if (GetLe32(header + kHdrUnicode) == 0)
         return kWrongCharsetText;
-    DWORD capacity = GetDword(header + kHdrCapacity);
-    if (capacity > kJournalCapacity || GetDword(header + kHdrCount) > capacity)
+    DWORD capacity = GetLe32(header + kHdrCapacity);
+    if (capacity > kJournalCapacity || GetLe32(header + kHdrCount) > capacity)
         return kDamagedText;
     return nullptr;
 }
@@ -290,7 +269,7 @@ BOOL JournalOpen(const wchar_t* folder)
                 return FALSE;
             }
             Publish(file, mapping, view);
-            if (GetDword(view + kHdrCount) > kJournalCompactAbove)
+            if (GetLe32(view + kHdrCount) > kJournalCompactAbove)
                 JournalCompact();
             JournalWrite(kJournalCatJournal, kJournalOpenedCode, kOpenedText);
             return TRUE;
@@ -333,9 +312,9 @@ BOOL JournalCreate(const wchar_t* folder)
     SYSTEMTIME now;
     GetLocalTime(&now);
     PutSystemTime(view + kHdrCreated, now);
-    PutDword(view + kHdrCapacity, kJournalCapacity);
-    PutDword(view + kHdrCount, 0);
-    PutDword(view + kHdrUnicode, 1);
+    PutLe32(view + kHdrCapacity, kJournalCapacity);
+    PutLe32(view + kHdrCount, 0);
+    PutLe32(view + kHdrUnicode, 1);
     Publish(file, mapping, view);
     return TRUE;
 }
@@ -351,17 +330,17 @@ void JournalCompact()
     DWORD newest = 0;
     for (DWORD i = window; i-- > 0;) {
         const BYTE* record = RecordAt(view, i);
-        if (GetDword(record + kRecCategory) == kJournalCatJournal &&
-            GetDword(record + kRecCode) == kJournalOpenedCode) {
+        if (GetLe32(record + kRecCategory) == kJournalCatJournal &&
+            GetLe32(record + kRecCode) == kJournalOpenedCode) {
             newest = i;
             break;
         }
     }
     if (newest > 0) {
         memmove(RecordAt(view, 0), RecordAt(view, newest), (count - newest) * kJournalRecordSize);
-        PutDword(view + kHdrCount, count - newest);
+        PutLe32(view + kHdrCount, count - newest);
     } else {
-        PutDword(view + kHdrCount, 0);
+        PutLe32(view + kHdrCount, 0);
     }
 }
 
@@ -379,7 +358,7 @@ void JournalWrite(DWORD category, DWORD code, const wchar_t* text)
         DWORD count = CountOf(view);
         if (count >= CapacityOf(view))
             return;   // full: dropped until the next opening compacts
-        PutDword(view + kHdrCount, count + 1);
+        PutLe32(view + kHdrCount, count + 1);
         record = RecordAt(view, count);
         SYSTEMTIME now;
         GetLocalTime(&now);
@@ -388,11 +367,11 @@ void JournalWrite(DWORD category, DWORD code, const wchar_t* text)
     // The slot is ours alone; JournalClose waits for us before unmapping.
     wchar_t field[kJournalTextChars] = {};
     int length = text ? StrCopyN(field, text, kJournalTextChars) : 0;
-    PutDword(record + kRecCategory, category);
-    PutDword(record + kRecCode, code);
-    PutDword(record + kRecLength, static_cast<DWORD>(length));
+    PutLe32(record + kRecCategory, category);
+    PutLe32(record + kRecCode, code);
+    PutLe32(record + kRecLength, static_cast<DWORD>(length));
     for (int i = 0; i < kJournalTextChars; ++i)
-        PutWord(record + kRecText + i * 2, field[i]);
+        PutLe16(record + kRecText + i * 2, field[i]);
 }
 
 void JournalWriteId(DWORD code, UINT id)
@@ -464,9 +443,9 @@ bool JournalReadHeader(JournalHeader* header)
     if (!view || !header)
         return false;
     header->created = GetSystemTimeField(view + kHdrCreated);
-    header->capacity = GetDword(view + kHdrCapacity);
-    header->count = GetDword(view + kHdrCount);
-    header->unicode = GetDword(view + kHdrUnicode);
+    header->capacity = GetLe32(view + kHdrCapacity);
+    header->count = GetLe32(view + kHdrCount);
+    header->unicode = GetLe32(view + kHdrUnicode);
     return true;
 }
 
@@ -477,12 +456,12 @@ bool JournalReadRecord(DWORD index, JournalRecord* record)
         return false;
     const BYTE* p = RecordAt(view, index);
     record->time = GetSystemTimeField(p + kRecTime);
-    record->category = GetDword(p + kRecCategory);
-    record->code = GetDword(p + kRecCode);
-    DWORD length = GetDword(p + kRecLength);
+    record->category = GetLe32(p + kRecCategory);
+    record->code = GetLe32(p + kRecCode);
+    DWORD length = GetLe32(p + kRecLength);
     record->length = static_cast<int>(length < kJournalTextChars - 1 ? length : kJournalTextChars - 1);
     for (int i = 0; i < kJournalTextChars; ++i)
-        record->text[i] = static_cast<wchar_t>(GetWord(p + kRecText + i * 2));
+        record->text[i] = static_cast<wchar_t>(GetLe16(p + kRecText + i * 2));
     record->text[record->length] = 0;
     return true;
 }

@@ -111,8 +111,11 @@ bool DStringData::Grow(int n)
         length = 0;
         return true;
     }
+    // The text is terminated here rather than copied with its terminator: an
+    // adopted buffer (a caller's, attached with a length) need not hold one.
     if (length != 0)
-        memcpy(buffer, oldBuffer, (length + 1) * sizeof(wchar_t));
+        memcpy(buffer, oldBuffer, length * sizeof(wchar_t));
+    buffer[length] = 0;
     GiveBack(oldBuffer, oldStorage);
     return true;
 }

@@ -501,6 +501,18 @@ TEST(DStringBstr, AttachBufferIsNeverFreed)
     EXPECT_STREQ(L"caller's", buffer);
 }
 
+TEST(DStringBstr, GrowingAnAttachedTextWithoutTerminatorEndsItAtItsLength)
+{
+    wchar_t buffer[8] = {L'a', L'b', L'c', L'x', L'y', L'z', L'w', L'v'};   // no terminator anywhere
+    DString s;
+    s.AttachBuffer(buffer, 8, 3);
+    s.Reserve(100);
+    ASSERT_NE(buffer, s.c_str());
+    EXPECT_EQ(3, s.Length());
+    EXPECT_STREQ(L"abc", s.c_str());
+    EXPECT_EQ(L'x', buffer[3]);   // the caller's buffer is left as it was
+}
+
 // --- numbers ---------------------------------------------------------------------------
 
 TEST(DStringNumbers, ToUIntWrapAndValidity)

@@ -5,6 +5,33 @@
 
 namespace harness {
 
+namespace {
+// Under Xvfb there is no window manager. Wine hands every window that has
+// once been active to the window manager, and hiding or destroying such a
+// window then waits two seconds for a manager that never answers. Test
+// executables therefore ask Wine to keep their windows unmanaged. The option
+// is read when the display driver loads, at the first window, so it is set
+// before main (for this executable only, in the test prefix).
+struct UnmanagedWindows {
+    UnmanagedWindows()
+    {
+        wchar_t path[MAX_PATH];
+        DWORD n = GetModuleFileNameW(nullptr, path, MAX_PATH);
+        if (n == 0 || n >= MAX_PATH)
+            return;
+        const wchar_t* name = path + n;
+        while (name > path && name[-1] != L'\\' && name[-1] != L'/')
+            --name;
+        std::wstring key = std::wstring(L"Software\\Wine\\AppDefaults\\") + name + L"\\X11 Driver";
+        HKEY k;
+        if (RegCreateKeyExW(HKEY_CURRENT_USER, key.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &k, nullptr) == 0) {
+            RegSetValueExW(k, L"Managed", 0, REG_SZ, reinterpret_cast<const BYTE*>(L"N"), 2 * sizeof(wchar_t));
+            RegCloseKey(k);
+        }
+    }
+} gUnmanagedWindows;
+}  // namespace
+
 void Pump(DWORD ms)
 {
     DWORD start = GetTickCount();
@@ -76,7 +103,7 @@ HostWindow::HostWindow(int clientWidth, int clientHeight, int x, int y)
 {
     RegisterHostClass(Proc);
     RECT r = {0, 0, clientWidth, clientHeight};
-    DWORD style = WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN;
+    DWORD style = WS_POPUP | WS_CLIPCHILDREN;
     AdjustWindowRectEx(&r, style, FALSE, 0);
     hwnd_ = CreateWindowExW(0, kHostClass, L"Test host", style, x, y, r.right - r.left, r.bottom - r.top, nullptr,
                             nullptr, GetModuleHandleW(nullptr), this);
@@ -175,6 +202,15 @@ size_t CallLog::Count(const std::string& line) const
     for (const std::string& l : lines_)
         n += l == line;
     return n;
+}
+
+CallLog CallLog::Without(const std::string& prefix) const
+{
+    CallLog out;
+    for (const std::string& l : lines_)
+        if (l.compare(0, prefix.size(), prefix) != 0)
+            out.Add(l);
+    return out;
 }
 
 ::testing::AssertionResult LogMatches(const CallLog& log, const std::vector<std::string>& expected)

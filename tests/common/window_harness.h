@@ -58,8 +58,8 @@ public:
     // A hook sees every message first; setting `handled` returns its result.
     typedef std::function<LRESULT(HWND, UINT, WPARAM, LPARAM, bool& handled)> Hook;
 
-    // Creates, shows and activates a captioned window whose top-left corner is
-    // at (x, y) on the screen, with a client area of the given size.
+    // Creates, shows and activates a window whose client area's top-left
+    // corner is at (x, y) on the screen, with the given size.
     explicit HostWindow(int clientWidth = 400, int clientHeight = 300, int x = 100, int y = 100);
     ~HostWindow();
     HostWindow(const HostWindow&) = delete;
@@ -91,6 +91,9 @@ public:
     std::string Dump() const;
     bool Contains(const std::string& line) const;
     size_t Count(const std::string& line) const;
+    // The log without the lines that start with `prefix` (for events the
+    // system adds at will, such as synthesized mouse moves).
+    CallLog Without(const std::string& prefix) const;
 
 private:
     std::vector<std::string> lines_;

@@ -252,7 +252,8 @@ PixelGrab::PixelGrab(HWND hwnd, bool wholeWindow)
     if (width_ <= 0 || height_ <= 0)
         return;
     GdiFlush();
-    HDC src = wholeWindow ? GetWindowDC(hwnd) : GetDC(hwnd);
+    // Cache DCs: a window of a CS_OWNDC class keeps its own DC untouched.
+    HDC src = GetDCEx(hwnd, nullptr, wholeWindow ? DCX_WINDOW | DCX_CACHE : DCX_CACHE);
     BITMAPINFO bi = {};
     bi.bmiHeader.biSize = sizeof(bi.bmiHeader);
     bi.bmiHeader.biWidth = width_;

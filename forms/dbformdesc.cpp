@@ -441,9 +441,11 @@ int DbFormDesc::LoadSettings()
     if (!nosave_) {
         wchar_t pathText[512];
         DStrBuf path(pathText, 512);
-        HKEY key;
-        if (SettingsPath(name_, path) &&
-            RegOpenKeyExW(HKEY_LOCAL_MACHINE, path.GetString(), 0, KEY_READ, &key) == ERROR_SUCCESS) {
+        DRegKeyHandle holder;
+        // Read access only: a user who may not change the machine's settings
+        // still gets the form's font and column widths.
+        if (SettingsPath(name_, path) && holder.Open(HKEY_LOCAL_MACHINE, path.GetString(), KEY_READ) == ERROR_SUCCESS) {
+            const HKEY key = holder.GetHKey();
             fontRead = RegReadLogFont(font_, key, L"Font");
             for (int i = 0; i < list_.count; ++i) {
                 wchar_t valueName[32];
@@ -458,7 +460,6 @@ int DbFormDesc::LoadSettings()
                 // Widths below 10 pixels stand for the default width.
                 list_[i]->width = width <= 9 ? -1 : static_cast<int>(width);
             }
-            RegCloseKey(key);
         }
     }
     if (!fontRead) {
@@ -474,11 +475,12 @@ int DbFormDesc::SaveSettings()
         return 1;
     wchar_t pathText[512];
     DStrBuf path(pathText, 512);
-    HKEY key;
+    DRegKeyHandle holder;
     if (!SettingsPath(name_, path) ||
-        RegCreateKeyExW(HKEY_LOCAL_MACHINE, path.GetString(), 0, nullptr, 0, KEY_READ | KEY_WRITE, nullptr, &key,
-                        nullptr) != ERROR_SUCCESS)
+        holder.Create(HKEY_LOCAL_MACHINE, path.GetString(), 0, KEY_READ | KEY_WRITE, nullptr, nullptr) !=
+            ERROR_SUCCESS)
         return 0;
+    const HKEY key = holder.GetHKey();
     int ok = 1;
     for (int i = 0; i < list_.count; ++i) {
         wchar_t valueName[32];
@@ -490,6 +492,5 @@ int DbFormDesc::SaveSettings()
             ERROR_SUCCESS)
             ok = 0;
     }
-    RegCloseKey(key);
     return ok;
 }

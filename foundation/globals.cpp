@@ -1,6 +1,7 @@
 #include "foundation/globals.h"
 
 HINSTANCE AppInstance = GetModuleHandleW(nullptr);
+wchar_t CfgFolderPath[MAX_PATH] = L"";
 int IconSize = 32;
 bool IsSmallScreen = false;
 bool IsAdministrator = false;

@@ -5,6 +5,7 @@
 #include <windows.h>
 
 extern HINSTANCE AppInstance;   // the program's module: string table, icons, cursors
+extern wchar_t CfgFolderPath[MAX_PATH]; // the description folder, ending with a backslash (empty: the current folder)
 extern int IconSize;            // 16 in the small-screen mode, else 32
 extern bool IsSmallScreen;      // the screen is narrower than 1,280 pixels
 extern bool IsAdministrator;    // the Windows user is one of the program's administrators

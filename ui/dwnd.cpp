@@ -1,0 +1,8 @@
+#include "ui/dwnd.h"
+
+int GetDCFontHeight(HDC dc)
+{
+    TEXTMETRICW tm = {};
+    GetTextMetricsW(dc, &tm);
+    return tm.tmHeight;
+}

@@ -1,0 +1,34 @@
+#include "ui/init_rows.h"
+
+#include "ui/button.h"
+#include "ui/control_font.h"
+#include "ui/tooltip.h"
+
+bool RunInitRows(const InitRow* rows, size_t count, size_t* failed)
+{
+    for (size_t i = 0; i < count; ++i) {
+        if (!rows[i].init()) {
+            UndoInitRows(rows, i);
+            if (failed)
+                *failed = i;
+            return false;
+        }
+    }
+    return true;
+}
+
+void UndoInitRows(const InitRow* rows, size_t count)
+{
+    while (count > 0) {
+        --count;
+        if (rows[count].uninit)
+            rows[count].uninit();
+    }
+}
+
+const InitRow ControlLibraryRows[] = {
+    {DControl::InitFont, DControl::FreeFont, L"Initialization DControl"},
+    {DToolTip::RegisterClass, DToolTip::UnregisterClass, L"Register DToolTip"},
+    {DButton::RegisterClass, DButton::UnregisterClass, L"Register DButton"},
+};
+const size_t ControlLibraryRowCount = sizeof(ControlLibraryRows) / sizeof(ControlLibraryRows[0]);

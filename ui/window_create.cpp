@@ -1,0 +1,64 @@
+#include "ui/window_create.h"
+
+#include "ui/window_errors.h"
+
+namespace {
+thread_local void* tSlot;   // the descriptor of the window being created on this thread
+}
+
+void CreationSlot::Put(void* desc)
+{
+    tSlot = desc;
+}
+
+void* CreationSlot::Take()
+{
+    void* desc = tSlot;
+    tSlot = nullptr;
+    return desc;
+}
+
+void* CreationSlot::Peek()
+{
+    return tSlot;
+}
+
+HWND CreateWindowFromDesc(const DWindowDesc* desc)
+{
+    if (!desc)
+        return nullptr;
+    // An exception kept before this creation is not ours to rethrow: set it
+    // aside so that only what this window's handlers throw is seen below.
+    std::exception_ptr earlier = TakeWindowException();
+    CreationSlot::Put(const_cast<DWindowDesc*>(desc));
+    HWND hwnd = CreateWindowExW(desc->exStyle, desc->className, desc->title, desc->style, desc->x, desc->y,
+                                desc->width, desc->height, desc->parent, desc->menuOrId, desc->instance,
+                                desc->param);
+    CreationSlot::Take();
+    std::exception_ptr thrown = TakeWindowException();
+    RestoreWindowException(earlier);
+    if (thrown) {
+        if (hwnd && IsWindow(hwnd))
+            DestroyWindow(hwnd);   // Wine may keep a window whose WM_CREATE failed
+        std::rethrow_exception(thrown);
+    }
+    return hwnd;
+}
+
+ATOM RegisterWindowClass(WNDCLASSEXW* wc)
+{
+    wc->lpfnWndProc = FirstMessageThunk;
+    return ::RegisterClassExW(wc);
+}
+
+LRESULT CALLBACK FirstMessageThunk(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    const DWindowDesc* desc = static_cast<const DWindowDesc*>(CreationSlot::Take());
+    if (!desc)
+        return -1;
+    if (desc->handleField)
+        *desc->handleField = hwnd;
+    SetWindowLongW(hwnd, 0, reinterpret_cast<LONG_PTR>(desc->object));
+    SetWindowLongW(hwnd, GWL_WNDPROC, reinterpret_cast<LONG_PTR>(desc->windowProc));
+    return CallWindowProcW(desc->windowProc, hwnd, message, wParam, lParam);
+}

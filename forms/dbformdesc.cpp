@@ -1,9 +1,11 @@
 #include "forms/dbformdesc.h"
 
 #include "forms/descenv.h"
+#include "foundation/globals.h"
 #include "foundation/journal.h"
 #include "foundation/registry.h"
 #include "resources/strings.h"
+#include "ui/button.h"
 
 #include <new>
 #include <string.h>
@@ -43,7 +45,15 @@ const DescKeyword kRoleWords[] = {
     DESC_KEYWORD(L"сервер", kRoleServer),
 };
 
-enum ItemAttr { kItemCaption = 0, kItemIcon = 1, kItemTooltip = 2, kItemString = 3, kItemClick = 4, kItemRClick = 5, kItemMClick = 6 };
+enum ItemAttr {
+    kItemCaption = 0,
+    kItemIcon = 1,
+    kItemTooltip = 2,
+    kItemString = 3,
+    kItemClick = 4,
+    kItemRClick = 5,
+    kItemMClick = 6
+};
 
 // Button attributes, read by text.
 const DescKeyword kItemWords[] = {
@@ -270,6 +280,18 @@ int ItemDesc::HasHandler(int event) const
     if (event < kEventClose || event > kEventDelete)
         return 0;
     return click == event || rclick == event || mclick == event;
+}
+
+void ItemDesc::ToControlItem(DButtonDesc& desc) const
+{
+    desc.caption = caption.Length() > 0 ? caption.GetString() : nullptr;
+    desc.icon = icon;
+    desc.iconWidth = IconSize;
+    desc.iconHeight = IconSize;
+    if (rclick)
+        desc.style |= DButtonStyle::kRightButton;
+    if (mclick)
+        desc.style |= DButtonStyle::kMiddleButton;
 }
 
 // ---------------------------------------------------------------------------

@@ -43,6 +43,8 @@ enum ButtonRole : DWORD {
     kRoleServer = 2,
 };
 
+struct DButtonDesc;
+
 // One described button. Its handlers are event numbers: the card binds
 // each to its own operation when it makes the button.
 struct ItemDesc {
@@ -59,6 +61,11 @@ struct ItemDesc {
     // 1 when the click, rclick or mclick handler is that event; 0 for
     // numbers outside 1 to 5.
     int HasHandler(int event) const;
+    // Fills a button descriptor from the item: the caption (none when empty),
+    // the icon at the button icon size, and the right- and middle-button
+    // styles when those handlers are set. The notification record, which
+    // binds the events to the card's operations, is the card's to give.
+    void ToControlItem(DButtonDesc& desc) const;
 };
 
 // Two texts: in a "child" pair a child table and its column that holds

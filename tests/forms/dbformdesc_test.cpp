@@ -4,8 +4,11 @@
 #include "desc_test_util.h"
 #include "forms/dbformdesc.h"
 #include "forms/descheap.h"
+#include "foundation/globals.h"
+#include "ui/button.h"
 
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -29,17 +32,18 @@ protected:
 TEST_F(DbFormDescTest, AllSectionsInEnglish)
 {
     DbFormDesc desc;
-    ASSERT_EQ(1, ParseText(desc,
-                           L"form { caption = \"Patient\" width = -600 height = -2 }\n"
-                           L"table = \"Patient\"\n"
-                           L"key = \"Patient\"\n"
-                           L"orderby = \"Name1, Name2\"\n"
-                           L"items { {\"Family name\", \"Name1\", char(40) notnull rowid checkrow}\n"
-                           L"        {\"Modality\", \"Modality\", int32, reference {\"Modality\",\"Modality\",\"Txt\",char(32)}} }\n"
-                           L"list { {\"Family name\", \"Name1\", char(40), width = 200} {\"Birthday\", \"Birthday\", date} }\n"
-                           L"child { {\"Notes\" \"Patient\"} }\n"
-                           L"buttons { { caption = \"Save\" tooltip = \"Save (F2)\" click = \"addupdate\" } }\n"
-                           L"nosave\n"));
+    ASSERT_EQ(1,
+        ParseText(desc,
+            L"form { caption = \"Patient\" width = -600 height = -2 }\n"
+            L"table = \"Patient\"\n"
+            L"key = \"Patient\"\n"
+            L"orderby = \"Name1, Name2\"\n"
+            L"items { {\"Family name\", \"Name1\", char(40) notnull rowid checkrow}\n"
+            L"        {\"Modality\", \"Modality\", int32, reference {\"Modality\",\"Modality\",\"Txt\",char(32)}} }\n"
+            L"list { {\"Family name\", \"Name1\", char(40), width = 200} {\"Birthday\", \"Birthday\", date} }\n"
+            L"child { {\"Notes\" \"Patient\"} }\n"
+            L"buttons { { caption = \"Save\" tooltip = \"Save (F2)\" click = \"addupdate\" } }\n"
+            L"nosave\n"));
     EXPECT_EQ(std::wstring(L"Patient"), desc.Caption());
     EXPECT_EQ(-600, desc.Width());
     EXPECT_EQ(-2, desc.Height());
@@ -65,13 +69,14 @@ TEST_F(DbFormDescTest, AllSectionsInEnglish)
 TEST_F(DbFormDescTest, AllSectionsInRussian)
 {
     DbFormDesc desc;
-    ASSERT_EQ(1, ParseText(desc,
-                           L"форма { заголовок = \"Пациент\" }\n"
-                           L"таблица = \"Patient\" ключ = \"Patient\" порядок = \"Name1\"\n"
-                           L"элементы { {\"Фамилия\", \"Name1\", char(40)} }\n"
-                           L"список { {\"Фамилия\", \"Name1\", char(40)} }\n"
-                           L"кнопки { сервер { заголовок = \"Записать\" подсказка = \"F2\" иконка = \"none.ico\"\n"
-                           L"                  строка = \"x.cfg\" щелчок = \"formopen\" пщелчок = \"close\" сщелчок = \"new\" } }\n"));
+    ASSERT_EQ(1,
+        ParseText(desc,
+            L"форма { заголовок = \"Пациент\" }\n"
+            L"таблица = \"Patient\" ключ = \"Patient\" порядок = \"Name1\"\n"
+            L"элементы { {\"Фамилия\", \"Name1\", char(40)} }\n"
+            L"список { {\"Фамилия\", \"Name1\", char(40)} }\n"
+            L"кнопки { сервер { заголовок = \"Записать\" подсказка = \"F2\" иконка = \"none.ico\"\n"
+            L"                  строка = \"x.cfg\" щелчок = \"formopen\" пщелчок = \"close\" сщелчок = \"new\" } }\n"));
     EXPECT_EQ(std::wstring(L"Пациент"), desc.Caption());
     EXPECT_EQ(L"Name1", Str(desc.Order()));
     ASSERT_EQ(1, desc.ButtonCount());
@@ -147,7 +152,8 @@ TEST_F(DbFormDescTest, LaborantButtonWithUnknownHandlerIsDropped)
 TEST_F(DbFormDescTest, UnknownHandlerOnAKeptButtonIsRefused)
 {
     DbFormDesc desc;
-    EXPECT_EQ(0, ParseText(desc, std::wstring(kHead) + L"buttons {\n server { caption = \"X\" click = \"explode\" } }"));
+    EXPECT_EQ(0, ParseText(desc, std::wstring(kHead) +
+                                     L"buttons {\n server { caption = \"X\" click = \"explode\" } }"));
     const JournalLine r = OnlyRecord();
     EXPECT_EQ(L"Button function \"explode\" not found", r.text);
     EXPECT_EQ(2u, r.code);   // the line of the name
@@ -156,8 +162,8 @@ TEST_F(DbFormDescTest, UnknownHandlerOnAKeptButtonIsRefused)
 TEST_F(DbFormDescTest, HandlerNamesMatchByPrefixIgnoringCase)
 {
     DbFormDesc desc;
-    ASSERT_EQ(1, ParseText(desc, std::wstring(kHead) +
-                                     L"buttons { { click = \"DELETE\" rclick = \"closeCard\" mclick = \"AddUpdate\" } }"));
+    ASSERT_EQ(1, ParseText(desc, std::wstring(kHead) + L"buttons { { click = \"DELETE\" rclick = \"closeCard\"" +
+                                     L" mclick = \"AddUpdate\" } }"));
     EXPECT_EQ(kEventDelete, desc.Button(0).click);
     EXPECT_EQ(kEventClose, desc.Button(0).rclick);
     EXPECT_EQ(kEventAddUpdate, desc.Button(0).mclick);
@@ -410,4 +416,65 @@ TEST_F(DbFormSettingsTest, NoSaveReadsAndWritesNothing)
     desc.List()[1]->width = 400;
     EXPECT_EQ(1, desc.SaveSettings());
     EXPECT_EQ(0xDEADBEEFu, GetDword(L"Column1"));
+}
+
+// ---- Buttons as controls ----
+
+namespace {
+
+// A 16 x 16 icon file, 32 bits per pixel.
+std::vector<BYTE> IconFile()
+{
+    std::vector<BYTE> b;
+    auto put16 = [&](WORD v) { b.push_back(static_cast<BYTE>(v)); b.push_back(static_cast<BYTE>(v >> 8)); };
+    auto put32 = [&](DWORD v) { put16(static_cast<WORD>(v)); put16(static_cast<WORD>(v >> 16)); };
+    const DWORD pixels = 16 * 16 * 4, mask = 16 * 4, image = 40 + pixels + mask;
+    put16(0); put16(1); put16(1);                           // icon directory, one image
+    b.push_back(16); b.push_back(16); b.push_back(0); b.push_back(0);
+    put16(1); put16(32); put32(image); put32(6 + 16);       // its entry
+    put32(40); put32(16); put32(32); put16(1); put16(32);   // BITMAPINFOHEADER, height doubled
+    put32(0); put32(pixels + mask); put32(0); put32(0); put32(0); put32(0);
+    for (DWORD i = 0; i < 16 * 16; ++i)
+        put32(0xFF2080C0);
+    b.insert(b.end(), mask, 0);
+    return b;
+}
+
+}  // namespace
+
+TEST_F(DbFormDescTest, IconsAreLoadedFromTheDescriptionFolder)
+{
+    const std::vector<BYTE> icon = IconFile();
+    HANDLE f = CreateFileW((folder_ + L"save.ico").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, f);
+    DWORD written = 0;
+    WriteFile(f, icon.data(), static_cast<DWORD>(icon.size()), &written, nullptr);
+    CloseHandle(f);
+
+    DbFormDesc desc;
+    ASSERT_EQ(1,
+        ParseText(desc,
+            std::wstring(kHead)
+                + L"form { icon = \"save.ico\" }\n"
+                  L"buttons { { caption = \"Save\" icon = \"save.ico\" click = \"addupdate\" rclick = \"close\" }\n"
+                  L"          { mclick = \"new\" } }"));
+    EXPECT_NE(nullptr, desc.Icon());
+    ASSERT_EQ(2, desc.ButtonCount());
+    EXPECT_NE(nullptr, desc.Button(0).icon);
+    EXPECT_EQ(nullptr, desc.Button(1).icon);
+
+    DButtonDesc control = {};
+    control.style = 0x80040000;
+    desc.Button(0).ToControlItem(control);
+    EXPECT_EQ(std::wstring(L"Save"), control.caption);
+    EXPECT_EQ(desc.Button(0).icon, control.icon);
+    EXPECT_EQ(IconSize, control.iconWidth);
+    EXPECT_EQ(IconSize, control.iconHeight);
+    EXPECT_EQ(0x80044000u, control.style);
+
+    DButtonDesc second = {};
+    desc.Button(1).ToControlItem(second);
+    EXPECT_EQ(nullptr, second.caption);
+    EXPECT_EQ(nullptr, second.icon);
+    EXPECT_EQ(0x8000u, second.style);
 }

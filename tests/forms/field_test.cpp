@@ -289,7 +289,8 @@ TEST_F(FieldTest, BoolFormatWithoutBraceIsNotAllowed)
 
 TEST_F(FieldTest, BoolFormatWithoutClosingBrace)
 {
-    ExpectText(L"{\"A\",\"a\", bool, format {\"a\" \"b\" \"c\"}}", L"Format for type BOOL syntax error, waiting char '}'");
+    ExpectText(
+        L"{\"A\",\"a\", bool, format {\"a\" \"b\" \"c\"}}", L"Format for type BOOL syntax error, waiting char '}'");
 }
 
 TEST_F(FieldTest, DefaultKinds)

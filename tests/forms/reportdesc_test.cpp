@@ -95,7 +95,8 @@ TEST_F(ReportDescTest, RussianWords)
 TEST_F(ReportDescTest, LineBetweenTwoTextsFlattensToThreeEntries)
 {
     ReportDesc report;
-    ASSERT_EQ(1, Parse(report, L"header { text = \"a\" line text = \"b\" } table { list = \"list.cfg\" filt = \"filt.cfg\" }"));
+    ASSERT_EQ(1,
+        Parse(report, L"header { text = \"a\" line text = \"b\" } table { list = \"list.cfg\" filt = \"filt.cfg\" }"));
     ASSERT_EQ(3, report.HeaderCount());
     EXPECT_EQ(kBlockText, report.HeaderKind(0));
     EXPECT_EQ(kBlockLine, report.HeaderKind(1));

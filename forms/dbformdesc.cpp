@@ -82,8 +82,7 @@ struct ItemSpec {
     DWORD roles;
     wchar_t text[4][kItemTextChars];
     int length[4];
-    int event[3];   // click, rclick, mclick: ButtonEvent
-    bool given[3];  // the handler was written (also on a dropped button)
+    int event[3];   // click, rclick, mclick: ButtonEvent, kEventNone while unset
 };
 
 // A "child" pair while it is parsed.
@@ -99,13 +98,12 @@ void FreeSpec(void* spec) { DescHeap::Free(spec); }
 // The event name after click, rclick or mclick.
 void ParseEvent(DescLexer& lex, ItemSpec& spec, int slot)
 {
-    if (spec.given[slot])
+    if (spec.event[slot] != kEventNone)
         ThrowDescText(lex, IDS_FORM_BUTTON_FUNCTION_REDEFINED);
     wchar_t name[kItemTextChars + 1];
     const int length = lex.ReadAssignedString(name, kItemTextChars);
     if (length == 0)
         ThrowDescText(lex, IDS_FORM_BUTTON_FUNCTION_INVALID);
-    spec.given[slot] = true;
     // A dropped button's handlers are read but not looked up.
     if (spec.roles & kRoleLaborant)
         return;

@@ -1,5 +1,7 @@
 #include "foundation/globals.h"
 
+const wchar_t SettingsKeyPath[] = L"SOFTWARE\\Marvod\\TobalFluoro";
+
 HINSTANCE AppInstance = GetModuleHandleW(nullptr);
 wchar_t CfgFolderPath[MAX_PATH] = L"";
 int IconSize = 32;

@@ -4,8 +4,6 @@
 
 #include "desc_test_util.h"
 
-const wchar_t SettingsKeyPath[] = L"SOFTWARE\\Marvod\\TobalFluoro";
-
 LOGFONTW gTestFormsFont = {-13, 0, 0, 0, 400, 0, 0, 0, DEFAULT_CHARSET, 0, 0, 0, 0, L"Test Forms Font"};
 
 const LOGFONTW* GetFormsFont() { return &gTestFormsFont; }

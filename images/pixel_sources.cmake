@@ -4,4 +4,6 @@
 set(TF_IMAGES_PIXEL_SOURCES
     pixmem.cpp
     tilecodec.cpp
+    rasterkernels.cpp
+    picturebase.cpp
 )

@@ -3,4 +3,6 @@
 set(TF_IMAGES_PIXEL_TESTS
     tilecodec_test.cpp
     tilecodec_fuzz_test.cpp
+    rasterops_test.cpp
+    pictureprocessing_test.cpp
 )

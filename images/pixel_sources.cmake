@@ -6,4 +6,7 @@ set(TF_IMAGES_PIXEL_SOURCES
     tilecodec.cpp
     rasterkernels.cpp
     picturebase.cpp
+    displaylut.cpp
+    displayrenderer.cpp
+    imagescaler.cpp
 )

@@ -18,20 +18,21 @@ inline uint16_t Clamp16(int v)
 }
 
 // Source (x, y) -> destination row (flipX ? W-1-x : x), column (flipY ? H-1-y : y)
-// of a destination H pixels wide.
+// of a destination H pixels wide, for the block x0..x1, y0..y1 whose pixel
+// (x0, y0) is blk[0], its rows `stride` pixels apart.
 template <bool FlipX, bool FlipY>
-void TransposeBlock(const uint16_t* __restrict src, uint16_t* __restrict dst, int W, int H, int x0, int x1, int y0,
-                    int y1)
+void TransposeBlock(const uint16_t* __restrict blk, int stride, uint16_t* __restrict dst, int W, int H, int x0,
+                    int x1, int y0, int y1)
 {
     for (int x = x0; x < x1; ++x) {
         uint16_t* __restrict row = dst + (size_t)(FlipX ? W - 1 - x : x) * H;
-        const uint16_t* __restrict s = src + x;
+        const uint16_t* __restrict s = blk + (x - x0);
         if (FlipY) {
             for (int y = y0; y < y1; ++y)
-                row[H - 1 - y] = s[(size_t)y * W];
+                row[H - 1 - y] = s[(size_t)(y - y0) * stride];
         } else {
             for (int y = y0; y < y1; ++y)
-                row[y] = s[(size_t)y * W];
+                row[y] = s[(size_t)(y - y0) * stride];
         }
     }
 }
@@ -53,15 +54,15 @@ inline void Store32(uint16_t* p, uint32_t v)
 // (pixels y, y+1 of rows x, x+1), half the memory operations of the plain
 // loop.
 template <bool FlipX, bool FlipY>
-void TransposeBlockPairs(const uint16_t* __restrict src, uint16_t* __restrict dst, int W, int H, int x0, int x1,
-                         int y0, int y1)
+void TransposeBlockPairs(const uint16_t* __restrict blk, int stride, uint16_t* __restrict dst, int W, int H, int x0,
+                         int x1, int y0, int y1)
 {
     for (int x = x0; x < x1; x += 2) {
         uint16_t* __restrict row0 = dst + (size_t)(FlipX ? W - 1 - x : x) * H;
         uint16_t* __restrict row1 = dst + (size_t)(FlipX ? W - 2 - x : x + 1) * H;
-        const uint16_t* __restrict s = src + (size_t)y0 * W + x;
-        for (int y = y0; y < y1; y += 2, s += 2 * W) {
-            const uint32_t a = Load32(s), b = Load32(s + W);
+        const uint16_t* __restrict s = blk + (x - x0);
+        for (int y = y0; y < y1; y += 2, s += 2 * stride) {
+            const uint32_t a = Load32(s), b = Load32(s + stride);
             // a = (x, y) | (x+1, y) << 16, b = (x, y+1) | (x+1, y+1) << 16
             const uint32_t col0 = FlipY ? (b & 0xFFFF) | (a << 16) : (a & 0xFFFF) | (b << 16);
             const uint32_t col1 = FlipY ? (b >> 16) | (a & 0xFFFF0000u) : (a >> 16) | (b & 0xFFFF0000u);
@@ -72,17 +73,31 @@ void TransposeBlockPairs(const uint16_t* __restrict src, uint16_t* __restrict ds
     }
 }
 
+// Copies a block of source rows into a contiguous tile (reads along rows).
+void LoadTile(const uint16_t* __restrict src, int W, int x0, int x1, int y0, int y1, uint16_t* __restrict tile)
+{
+    const int w = x1 - x0;
+    for (int y = y0; y < y1; ++y)
+        memcpy(tile + (size_t)(y - y0) * kBlock, src + (size_t)y * W + x0, (size_t)w * 2);
+}
+
 template <bool FlipX, bool FlipY>
 void TransposeTiled(const uint16_t* src, uint16_t* dst, int W, int H)
 {
+    // Each block goes through a tile on the stack: the strided reads then
+    // come from the cache-resident tile, never from a source row whose
+    // address could alias the destination row being written (which stalls
+    // every load when the two rasters lie a multiple of 4 KB apart).
+    uint16_t tile[kBlock * kBlock];
     for (int y0 = 0; y0 < H; y0 += kBlock) {
         int y1 = y0 + kBlock < H ? y0 + kBlock : H;
         for (int x0 = 0; x0 < W; x0 += kBlock) {
             int x1 = x0 + kBlock < W ? x0 + kBlock : W;
+            LoadTile(src, W, x0, x1, y0, y1, tile);
             if (((x1 - x0) | (y1 - y0)) & 1)
-                TransposeBlock<FlipX, FlipY>(src, dst, W, H, x0, x1, y0, y1);
+                TransposeBlock<FlipX, FlipY>(tile, kBlock, dst, W, H, x0, x1, y0, y1);
             else
-                TransposeBlockPairs<FlipX, FlipY>(src, dst, W, H, x0, x1, y0, y1);
+                TransposeBlockPairs<FlipX, FlipY>(tile, kBlock, dst, W, H, x0, x1, y0, y1);
         }
     }
 }

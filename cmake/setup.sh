@@ -20,8 +20,7 @@ export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
 
 TF_PACKAGES="wine wine32:i386 mingw-w64 g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix cmake make xvfb xauth \
-fonts-dejavu-core googletest x11-utils"
-TF_PACKAGES="$TF_PACKAGES g++"
+fonts-dejavu-core googletest x11-utils g++"
 
 tf_log() { printf '== %s\n' "$*" >&2; }
 

@@ -308,9 +308,9 @@ HRESULT Command::Execute(IUnknown* outer, REFIID riid, DBPARAMS* params, DBROWCO
         *rowsAffected = DB_COUNTUNAVAILABLE;
     bool wantRowset = !SameGuid(riid, IID_NULL);
     if (wantRowset && !rowset)
-        return E_INVALIDARG;
+        return InvalidArgument(L"Command::Execute");
     if (outer)
-        return DB_E_NOAGGREGATION;
+        return PostError(IID_IUnknown, DB_E_NOAGGREGATION, L"HY000", 0, L"The provider's objects cannot be aggregated.");
     return Guard(L"ICommand::Execute", [&]() -> HRESULT {
         Locked hold(session_->SessionLock());
         HRESULT hr = EnsurePrepared(IID_ICommand);
@@ -331,7 +331,7 @@ HRESULT Command::Execute(IUnknown* outer, REFIID riid, DBPARAMS* params, DBROWCO
             sets = params->cParamSets;
             data = static_cast<BYTE*>(params->pData);
             if (sets == 0 || !data)
-                return E_INVALIDARG;
+                return InvalidArgument(L"Command::Execute");
         }
         if (!accessor && !paramTypes_.empty())
             return PostError(IID_ICommand, DB_E_PARAMNOTOPTIONAL, L"07002", 0,
@@ -387,7 +387,7 @@ HRESULT Command::GetDBSession(REFIID riid, IUnknown** session)
 {
     ClearErrorInfo();
     if (!session)
-        return E_INVALIDARG;
+        return InvalidArgument(L"Command::GetDBSession");
     *session = nullptr;
     return session_->QueryInterface(riid, reinterpret_cast<void**>(session));
 }
@@ -396,7 +396,7 @@ HRESULT Command::GetCommandText(GUID* dialect, LPOLESTR* text)
 {
     ClearErrorInfo();
     if (!text)
-        return E_INVALIDARG;
+        return InvalidArgument(L"Command::GetCommandText");
     *text = nullptr;
     Locked hold(session_->SessionLock());
     if (!hasText_) {
@@ -472,7 +472,7 @@ HRESULT Command::GetParameterInfo(DB_UPARAMS* count, DBPARAMINFO** info, OLECHAR
 {
     ClearErrorInfo();
     if (!count || !info)
-        return E_INVALIDARG;
+        return InvalidArgument(L"Command::GetParameterInfo");
     *count = 0;
     *info = nullptr;
     if (names)
@@ -529,7 +529,7 @@ HRESULT Command::MapParameterNames(DB_UPARAMS count, const OLECHAR* names[], DB_
     if (count == 0)
         return S_OK;
     if (!names || !ordinals)
-        return E_INVALIDARG;
+        return InvalidArgument(L"Command::MapParameterNames");
     for (DB_UPARAMS i = 0; i < count; ++i)
         ordinals[i] = 0;  // the statements mark their parameters with "?": none has a name
     return PostError(IID_ICommandWithParameters, DB_E_ERRORSOCCURRED, L"07009", 0,
@@ -540,7 +540,7 @@ HRESULT Command::SetParameterInfo(DB_UPARAMS count, const DB_UPARAMS ordinals[],
 {
     ClearErrorInfo();
     if (count && !ordinals)
-        return E_INVALIDARG;
+        return InvalidArgument(L"Command::SetParameterInfo");
     return Guard(L"ICommandWithParameters::SetParameterInfo", [&]() -> HRESULT {
         Locked hold(session_->SessionLock());
         if (count == 0) {
@@ -625,7 +625,7 @@ HRESULT Command::CanConvert(DBTYPE from, DBTYPE to, DBCONVERTFLAGS flags)
     ClearErrorInfo();
     if (flags & ~(DBCONVERTFLAGS_PARAMETER | DBCONVERTFLAGS_ISLONG | DBCONVERTFLAGS_ISFIXEDLENGTH |
                   DBCONVERTFLAGS_FROMVARIANT))
-        return DB_E_BADCONVERTFLAG;
+        return PostError(IID_IConvertType, DB_E_BADCONVERTFLAG, L"HY000", 0, L"The conversion flags are not valid.");
     from &= ~DBTYPE_BYREF;
     to &= ~DBTYPE_BYREF;
     if (!IsBindableType(from) || !IsBindableType(to))
@@ -643,7 +643,7 @@ HRESULT Command::GetAvailableColumns(DBORDINAL* count, DBID** columns)
 {
     ClearErrorInfo();
     if (!count || !columns)
-        return E_INVALIDARG;
+        return InvalidArgument(L"Command::GetAvailableColumns");
     *count = 0;
     *columns = nullptr;
     return S_OK;

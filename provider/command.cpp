@@ -571,7 +571,6 @@ HRESULT Command::SetParameterInfo(DB_UPARAMS count, const DB_UPARAMS ordinals[],
 
 HRESULT Command::AddRefAccessor(HACCESSOR accessor, DBREFCOUNT* refs)
 {
-    ClearErrorInfo();
     return accessors_.AddRef(accessor, refs);
 }
 
@@ -592,7 +591,6 @@ HRESULT Command::GetBindings(HACCESSOR accessor, DBACCESSORFLAGS* flags, DBCOUNT
 
 HRESULT Command::ReleaseAccessor(HACCESSOR accessor, DBREFCOUNT* refs)
 {
-    ClearErrorInfo();
     return accessors_.Release(accessor, refs);
 }
 

@@ -111,7 +111,6 @@ ULONG Rowset::Release()
 
 HRESULT Rowset::AddRefRows(DBCOUNTITEM count, const HROW rows[], DBREFCOUNT refs[], DBROWSTATUS status[])
 {
-    ClearErrorInfo();
     if (count && !rows)
         return InvalidArgument(L"Rowset::AddRefRows");
     Locked hold(lock_);
@@ -136,7 +135,6 @@ HRESULT Rowset::AddRefRows(DBCOUNTITEM count, const HROW rows[], DBREFCOUNT refs
 HRESULT Rowset::ReleaseRows(DBCOUNTITEM count, const HROW rows[], DBROWOPTIONS options[], DBREFCOUNT refs[],
                             DBROWSTATUS status[])
 {
-    ClearErrorInfo();
     if (count && !rows)
         return InvalidArgument(L"Rowset::ReleaseRows");
     Locked hold(lock_);
@@ -294,7 +292,6 @@ HRESULT Rowset::RestartPosition(HCHAPTER chapter)
 
 HRESULT Rowset::AddRefAccessor(HACCESSOR accessor, DBREFCOUNT* refs)
 {
-    ClearErrorInfo();
     return accessors_.AddRef(accessor, refs);
 }
 
@@ -316,7 +313,6 @@ HRESULT Rowset::GetBindings(HACCESSOR accessor, DBACCESSORFLAGS* flags, DBCOUNTI
 
 HRESULT Rowset::ReleaseAccessor(HACCESSOR accessor, DBREFCOUNT* refs)
 {
-    ClearErrorInfo();
     return accessors_.Release(accessor, refs);
 }
 

@@ -149,6 +149,7 @@ void Command::DropStatement()
     columns_.clear();
     paramTypes_.clear();
     paramKnown_.clear();
+    paramAssigned_.clear();
 }
 
 HRESULT Command::EnsurePrepared(REFIID iid)
@@ -221,6 +222,7 @@ HRESULT Command::EnsurePrepared(REFIID iid)
     int params = sqlite3_bind_parameter_count(stmt_);
     paramTypes_.assign(static_cast<size_t>(params), TypeDesc());
     paramKnown_.assign(static_cast<size_t>(params), false);
+    paramAssigned_.assign(static_cast<size_t>(params), false);
     for (int i = 0; i < params; ++i) {
         if (static_cast<size_t>(i) < translated_.paramTypes.size()) {
             paramTypes_[i] = translated_.paramTypes[i];
@@ -232,6 +234,7 @@ HRESULT Command::EnsurePrepared(REFIID iid)
         const ParamTarget& target = translated_.paramTargets[i];
         if (target.column.empty())
             continue;
+        paramAssigned_[i] = target.assigned;
         for (const std::wstring& table : target.tables) {
             auto found = tables.find(table);
             if (found == tables.end()) {
@@ -267,7 +270,11 @@ HRESULT Command::BindParameters(const Accessor& accessor, BYTE* data)
                              L"Statement: " + text_);
         }
         size_t index = static_cast<size_t>(b.iOrdinal - 1);
+        // A value stored into a column is held to the column's type and length; a value
+        // compared with a text column may be longer (a search pattern) and is taken as it is.
         const TypeDesc* target = paramKnown_[index] ? &paramTypes_[index] : nullptr;
+        if (target && target->type == DBTYPE_WSTR && !paramAssigned_[index])
+            target = nullptr;
         DBSTATUS status = ReadBinding(b, data, target, value, problem);
         if (status == DBSTATUS_S_OK && value.kind == InValue::Ignore) {
             status = DBSTATUS_E_BADSTATUS;

@@ -22,6 +22,7 @@ enum class StatementKind { Query, Change, Other };
 struct ParamTarget {
     std::wstring column;               // empty: nothing to type the parameter from
     std::vector<std::wstring> tables;  // tables that may hold the column, in order of preference
+    bool assigned = false;             // stored into the column (INSERT VALUES, UPDATE SET), not compared
 };
 
 struct TranslatedStatement {

@@ -150,6 +150,7 @@ void Command::DropStatement()
     paramTypes_.clear();
     paramKnown_.clear();
     paramAssigned_.clear();
+    paramPattern_.clear();
 }
 
 HRESULT Command::EnsurePrepared(REFIID iid)
@@ -223,6 +224,7 @@ HRESULT Command::EnsurePrepared(REFIID iid)
     paramTypes_.assign(static_cast<size_t>(params), TypeDesc());
     paramKnown_.assign(static_cast<size_t>(params), false);
     paramAssigned_.assign(static_cast<size_t>(params), false);
+    paramPattern_.assign(static_cast<size_t>(params), false);
     for (int i = 0; i < params; ++i) {
         if (static_cast<size_t>(i) < translated_.paramTypes.size()) {
             paramTypes_[i] = translated_.paramTypes[i];
@@ -235,6 +237,7 @@ HRESULT Command::EnsurePrepared(REFIID iid)
         if (target.column.empty())
             continue;
         paramAssigned_[i] = target.assigned;
+        paramPattern_[i] = target.pattern;
         for (const std::wstring& table : target.tables) {
             auto found = tables.find(table);
             if (found == tables.end()) {
@@ -273,7 +276,7 @@ HRESULT Command::BindParameters(const Accessor& accessor, BYTE* data)
         // A value stored into a column is held to the column's type and length; a value
         // compared with a text column may be longer (a search pattern) and is taken as it is.
         const TypeDesc* target = paramKnown_[index] ? &paramTypes_[index] : nullptr;
-        if (target && target->type == DBTYPE_WSTR && !paramAssigned_[index])
+        if (target && !paramAssigned_[index] && (target->type == DBTYPE_WSTR || paramPattern_[index]))
             target = nullptr;
         DBSTATUS status = ReadBinding(b, data, target, value, problem);
         if (status == DBSTATUS_S_OK && value.kind == InValue::Ignore) {

@@ -105,6 +105,7 @@ private:
     std::vector<TypeDesc> paramTypes_;
     std::vector<bool> paramKnown_;
     std::vector<bool> paramAssigned_;  // stored into its column: the column's length applies
+    std::vector<bool> paramPattern_;   // a LIKE pattern: taken as text
     std::vector<DBPARAMBINDINFO> setInfo_;  // SetParameterInfo, by ordinal - 1
     std::vector<bool> setInfoGiven_;
     AccessorTable accessors_;

@@ -320,8 +320,10 @@ bool TranslateStatement(const std::wstring& text, TranslatedStatement& out, std:
             long before = p - 1;
             if (Is(t[p], L"LIKE") && before >= 0 && Is(t[before], L"NOT"))
                 --before;
-            if (ColumnBefore(t, before, q, c))
+            if (ColumnBefore(t, before, q, c)) {
                 target = resolve(q, c);
+                target.pattern = Is(t[p], L"LIKE");
+            }
         } else if (p >= 0 && Is(t[p], L"BETWEEN")) {
             if (ColumnBefore(t, p - 1, q, c))
                 target = resolve(q, c);

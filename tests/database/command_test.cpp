@@ -268,3 +268,17 @@ TEST_F(CommandTest, CommandReleasesItsInterfacesOnce)
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(CommandTest, ARowsetObjectThatCannotBeAllocated)
+{
+    command->SetCmdText(L"SELECT Name FROM Patient");
+    DODBPtr<DODBRowset> rows;
+    DODBFailAllocationsAfter(0);
+    EXPECT_FALSE(command->Execute(rows, nullptr, nullptr, nullptr));
+    EXPECT_FALSE(rows.IsSet());
+    EXPECT_TRUE(Has(TakeErrorText(), L"Creating error object of class DODBRowset."));
+}
+
+}  // namespace

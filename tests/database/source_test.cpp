@@ -312,3 +312,29 @@ TEST_F(SourceTest, SessionsOnWorkerThreadsShareTheSource)
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(SourceTest, StoredInitializationStringsNeedTheService)
+{
+    // Wine's data initialisation service cannot read stored strings: the
+    // failure is reported with the layer's record, and nothing is opened.
+    ASSERT_TRUE(source.CreateNew());
+    std::wstring file = Folder() + L"\\site.udl";
+    HRESULT hr = source->OpenDataSourceFromFile(file.c_str());
+    ASSERT_TRUE(FAILED(hr));
+    EXPECT_FALSE(source->IsOpen());
+    EXPECT_TRUE(Has(TakeErrorText(), L"String initialization reading error."));
+}
+
+TEST_F(SourceTest, TheDataLinksDialogIsNotThereUnderWine)
+{
+    std::wstring file = Folder() + L"\\made.udl";
+    HRESULT hr = DODBSource::CreateConnectionString(file.c_str());
+    ASSERT_TRUE(FAILED(hr));
+    std::wstring text = TakeErrorText();
+    EXPECT_TRUE(Has(text, L"IDBPromptInitialize") || Has(text, L"Interface IDBInitialize getting error.")) << text;
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(file.c_str()));
+}
+
+}  // namespace

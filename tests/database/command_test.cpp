@@ -282,3 +282,26 @@ TEST_F(CommandTest, ARowsetObjectThatCannotBeAllocated)
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(CommandTest, RebindingALaidOutBlockDropsItsStaleAccessor)
+{
+    command->SetCmdText(L"SELECT Name FROM Patient WHERE Patient = ?");
+    DODBPtr<DODBParams> params;
+    ASSERT_TRUE(command->CreateParams(params));
+    ASSERT_NE((HACCESSOR)0, params->GetAccessor());
+    // The accessor described the old layout; executing with it would send
+    // the provider garbage. It goes, and a new one is made for the new layout.
+    ASSERT_EQ(S_OK, params->SetParamBindW(0, DBTYPE_WSTR, 20));
+    EXPECT_EQ((HACCESSOR)0, params->GetAccessor());
+    ASSERT_EQ(S_OK, params->CreateParamAccessor(command->GetAccessor()));
+    params->SetValueStr(0, L"2", -1);
+    DODBPtr<DODBRowset> rows;
+    DODBPtr<DODBParams> row;
+    ASSERT_TRUE(command->Execute(rows, &row, params.Get(), nullptr)) << TakeErrorText();
+    ASSERT_TRUE(rows->GetNextData(row.Get()));
+    EXPECT_STREQ(L"Petrov", row->GetWStrPtr(0));
+}
+
+}  // namespace

@@ -322,10 +322,10 @@ TEST_F(Params, ParmsAvailability)
 TEST_F(Params, SetBindingsLaysOutOrClears)
 {
     DODBParams p;
-    const DODBBindSpec good[] = {{1, DBTYPE_I4, 0}, {2, DBTYPE_WSTR, 8}};
+    const DODBBindRow good[] = {{1, DBTYPE_I4, 0}, {2, DBTYPE_WSTR, 8}};
     EXPECT_TRUE(p.SetBindings(2, good));
     EXPECT_NE(nullptr, p.GetData());
-    const DODBBindSpec bad[] = {{1, DBTYPE_I4, 0}, {2, DBTYPE_DECIMAL, 8}};
+    const DODBBindRow bad[] = {{1, DBTYPE_I4, 0}, {2, DBTYPE_DECIMAL, 8}};
     EXPECT_FALSE(p.SetBindings(2, bad));
     EXPECT_EQ(0, p.GetCount());
     EXPECT_EQ(nullptr, p.GetData());

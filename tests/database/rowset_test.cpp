@@ -127,8 +127,8 @@ TEST_F(RowsetTest, ATruncatedColumnIsNotARow)
     DODBPtr<DODBRowset> rows = Query(L"SELECT Title FROM Snimok", &all);
     // A block of our own with room for two characters only: "Chest" is cut.
     DODBParams small;
-    const DODBBindSpec spec[] = {{1, DBTYPE_WSTR, 4}};
-    ASSERT_TRUE(small.SetBindings(1, spec));
+    const DODBBindRow narrow[] = {{1, DBTYPE_WSTR, 4}};
+    ASSERT_TRUE(small.SetBindings(1, narrow));
     ASSERT_EQ(S_OK, small.CreateRowAccessor(rows->GetAccessor()));
     EXPECT_FALSE(rows->GetNextData(&small));
     EXPECT_FALSE(rows->IsEndOfRowset());

@@ -1,0 +1,241 @@
+#include "card_db.h"
+
+#include "common/prompt_script.h"
+#include "database/dbcommand.h"
+#include "database/dberrors.h"
+#include "database/dbparams.h"
+#include "database/dbrowset.h"
+#include "database/dbstart.h"
+#include "forms/kartdata.h"
+
+#include <sqlite3.h>
+
+#include <fstream>
+#include <sstream>
+
+const char kTestTables[] =
+    "CREATE TABLE Visit (\n"
+    "    Visit int IDENTITY(1,1) PRIMARY KEY,\n"
+    "    Patient int NULL REFERENCES Patient (Patient),\n"
+    "    Note nvarchar(20) NULL\n"
+    ");\n"
+    "CREATE TABLE Sample (\n"
+    "    Sample int IDENTITY(1,1) PRIMARY KEY,\n"
+    "    Small tinyint NULL,\n"
+    "    Medium smallint NULL,\n"
+    "    Number int NULL,\n"
+    "    Flag bit NOT NULL DEFAULT 0,\n"
+    "    Txt nvarchar(10) NULL,\n"
+    "    Stamp datetime NULL,\n"
+    "    [Day] datetime NULL,\n"
+    "    Clock datetime NULL\n"
+    ");\n";
+
+namespace {
+
+std::string ReadSiteSchema()
+{
+    std::wstring path = std::wstring(TF_SITE_DIR) + L"schema.sql";
+    HANDLE f = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    std::string text;
+    if (f == INVALID_HANDLE_VALUE)
+        return text;
+    char buffer[4096];
+    DWORD read = 0;
+    while (ReadFile(f, buffer, sizeof(buffer), &read, nullptr) && read > 0)
+        text.append(buffer, read);
+    CloseHandle(f);
+    return text;
+}
+
+// The statements of a script: "--" comments dropped, split at ";".
+std::vector<std::wstring> Statements(const std::string& script)
+{
+    std::istringstream in(script);
+    std::string line, all;
+    while (std::getline(in, line)) {
+        size_t dash = line.find("--");
+        if (dash != std::string::npos)
+            line.erase(dash);
+        all += line + "\n";
+    }
+    std::vector<std::wstring> out;
+    size_t start = 0;
+    while (start < all.size()) {
+        size_t end = all.find(';', start);
+        std::string s = all.substr(start, end == std::string::npos ? std::string::npos : end - start);
+        if (s.find_first_not_of(" \t\r\n") != std::string::npos) {
+            int n = MultiByteToWideChar(CP_UTF8, 0, s.c_str(), -1, nullptr, 0);
+            std::wstring w(n, L'\0');
+            MultiByteToWideChar(CP_UTF8, 0, s.c_str(), -1, &w[0], n);
+            w.resize(n - 1);
+            out.push_back(w);
+        }
+        if (end == std::string::npos)
+            break;
+        start = end + 1;
+    }
+    return out;
+}
+
+std::string Replace(std::string s, const std::string& from, const std::string& to)
+{
+    for (size_t p = s.find(from); p != std::string::npos; p = s.find(from, p + to.size()))
+        s.replace(p, from.size(), to);
+    return s;
+}
+
+}  // namespace
+
+void CardDbTest::SetUp()
+{
+    DescTest::SetUp();
+    if (HasFatalFailure())
+        return;
+    wcscpy(DataPath, folder_.c_str());
+    // "dbinit.cfg": UTF-16 with its mark, the initialization string after it.
+    std::wstring init = L"\xFEFFProvider=ZelkSQLite.1;Data Source=" + DbPath();
+    HANDLE f = CreateFileW((folder_ + L"dbinit.cfg").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, f);
+    DWORD written = 0;
+    WriteFile(f, init.data(), static_cast<DWORD>(init.size() * 2), &written, nullptr);
+    CloseHandle(f);
+
+    const std::string ddl = ReadSiteSchema() + kTestTables;
+    ASSERT_GT(ddl.size(), sizeof(kTestTables));
+    MakeWithSqlite("");
+    Start();
+    if (HasFatalFailure())
+        return;
+    siteSchemaRan_ = MakeWithProvider(ddl);
+    if (!siteSchemaRan_) {
+        DbClose();
+        DeleteFileW(DbPath().c_str());
+        DeleteFileW((DbPath() + L"-wal").c_str());
+        DeleteFileW((DbPath() + L"-shm").c_str());
+        MakeWithSqlite(Replace(ddl, "int IDENTITY(1,1) PRIMARY KEY", "INTEGER PRIMARY KEY"));
+        Start();
+    }
+}
+
+void CardDbTest::TearDown()
+{
+    DbClose();
+    g_DbInitString.Free();
+    DataPath[0] = 0;
+    DODBClearError();
+    DeleteFileW((DbPath() + L"-wal").c_str());
+    DeleteFileW((DbPath() + L"-shm").c_str());
+    DescTest::TearDown();
+}
+
+void CardDbTest::MakeWithSqlite(const std::string& ddl)
+{
+    sqlite3* db = nullptr;
+    ASSERT_EQ(SQLITE_OK, sqlite3_open16(DbPath().c_str(), &db));
+    char* message = nullptr;
+    int rc = sqlite3_exec(db, ddl.c_str(), nullptr, nullptr, &message);
+    std::string text = message != nullptr ? message : "";
+    sqlite3_free(message);
+    sqlite3_close(db);
+    ASSERT_EQ(SQLITE_OK, rc) << text;
+}
+
+void CardDbTest::Start()
+{
+    PromptScript script;
+    ASSERT_TRUE(DbStart());
+    ASSERT_TRUE(g_DbSession.IsSet());
+}
+
+bool CardDbTest::MakeWithProvider(const std::string& ddl)
+{
+    for (const std::wstring& statement : Statements(ddl))
+        if (FAILED(Run(statement)))
+            return false;
+    // The database must fill the keys, as the server does with IDENTITY.
+    if (FAILED(Run(L"INSERT INTO Visit (Note) VALUES ('probe')")))
+        return false;
+    const bool keyed = Scalar(L"SELECT Visit FROM Visit") > 0;
+    Run(L"DELETE FROM Visit");
+    return keyed;
+}
+
+HRESULT CardDbTest::Run(const std::wstring& sql)
+{
+    DODBClearError();
+    HRESULT hr = g_DbSession->ExecSql(sql.c_str(), nullptr, nullptr, nullptr, nullptr);
+    DODBClearError();
+    return hr;
+}
+
+long long CardDbTest::Scalar(const std::wstring& sql)
+{
+    DODBPtr<DODBRowset> rowset;
+    DODBPtr<DODBParams> row;
+    if (FAILED(g_DbSession->ExecSql(sql.c_str(), &rowset, &row, nullptr, nullptr)) || !rowset.IsSet()) {
+        DODBClearError();
+        return -1;
+    }
+    if (!rowset->GetNextData(row.Get()) || row->IsNull(0)) {
+        DODBClearError();
+        return -1;
+    }
+    DWORD value = 0;
+    if (!KartData::ReadInteger(row.Get(), 0, &value))
+        return -1;
+    return static_cast<LONG>(value);
+}
+
+std::wstring CardDbTest::Text(const std::wstring& sql)
+{
+    DODBPtr<DODBRowset> rowset;
+    DODBPtr<DODBParams> row;
+    if (FAILED(g_DbSession->ExecSql(sql.c_str(), &rowset, &row, nullptr, nullptr)) || !rowset.IsSet()) {
+        DODBClearError();
+        return L"<none>";
+    }
+    if (!rowset->GetNextData(row.Get())) {
+        DODBClearError();
+        return L"<none>";
+    }
+    if (row->IsNull(0))
+        return L"<null>";
+    if (row->GetWType(0) != DBTYPE_WSTR)
+        return L"<not text>";
+    return std::wstring(static_cast<const wchar_t*>(row->GetValuePtr(0)), row->GetLength(0) / 2);
+}
+
+LONG CardDbTest::AddPatient(const wchar_t* name1, const wchar_t* name2, const wchar_t* name3, const wchar_t* birthday)
+{
+    auto quoted = [](const wchar_t* s) { return s ? L"'" + std::wstring(s) + L"'" : std::wstring(L"NULL"); };
+    std::wstring sql = L"INSERT INTO Patient (Name1, Name2, Name3, Birthday, Pol) VALUES (" + quoted(name1) + L", " +
+                       quoted(name2) + L", " + quoted(name3) + L", " + quoted(birthday) + L", 0)";
+    EXPECT_EQ(S_OK, Run(sql)) << testing::PrintToString(sql);
+    return static_cast<LONG>(Scalar(L"SELECT MAX(Patient) FROM Patient"));
+}
+
+std::unique_ptr<DbFormDesc> CardDbTest::DbForm(const std::wstring& name, const std::wstring& text)
+{
+    WriteCfg(name, text);
+    std::unique_ptr<DbFormDesc> form(new DbFormDesc);
+    EXPECT_EQ(1, form->Parse(name.c_str())) << testing::PrintToString(text);
+    return form;
+}
+
+std::unique_ptr<FormDesc> CardDbTest::Form(const std::wstring& name, const std::wstring& text)
+{
+    WriteCfg(name, text);
+    std::unique_ptr<FormDesc> form(new FormDesc);
+    EXPECT_EQ(1, form->Parse(name.c_str())) << testing::PrintToString(text);
+    return form;
+}
+
+void CardDbTest::CopySiteCfg(const wchar_t* name)
+{
+    std::wstring from = std::wstring(TF_SITE_DIR) + L"cfg\\" + name;
+    for (wchar_t& c : from)
+        if (c == L'/')
+            c = L'\\';
+    ASSERT_TRUE(CopyFileW(from.c_str(), (folder_ + name).c_str(), FALSE)) << GetLastError();
+}

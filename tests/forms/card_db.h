@@ -1,0 +1,53 @@
+// The fixture of the tests that reach the real provider through the
+// program's own start: a description folder (DescTest), a database made from
+// site/schema.sql plus a few tables of the tests' own, a "dbinit.cfg" in the
+// data folder naming it, and DbStart, which opens the process-wide session
+// that the card, the lookup and the filter use.
+//
+// The schema is run through the provider as written. Until the provider
+// speaks the server's dialect (identity keys filled by the database), the
+// same tables are made with SQLite's own words instead, and SiteSchemaRan()
+// tells which happened.
+#pragma once
+
+#include "desc_test_util.h"
+
+#include "forms/dbformdesc.h"
+#include "forms/formdesc.h"
+
+#include <memory>
+#include <string>
+
+class CardDbTest : public DescTest {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    // Runs a statement for its effect on the process-wide session.
+    HRESULT Run(const std::wstring& sql);
+    // The first column of the first row as an integer (-1 for none or NULL).
+    long long Scalar(const std::wstring& sql);
+    // The first column of the first row as text ("<null>" for NULL, "<none>" without a row).
+    std::wstring Text(const std::wstring& sql);
+    // Inserts a patient and returns its key.
+    LONG AddPatient(const wchar_t* name1, const wchar_t* name2, const wchar_t* name3, const wchar_t* birthday);
+
+    // A database form description parsed from the text (written as `name`).
+    std::unique_ptr<DbFormDesc> DbForm(const std::wstring& name, const std::wstring& text);
+    std::unique_ptr<FormDesc> Form(const std::wstring& name, const std::wstring& text);
+    // A description file of site/cfg copied into the test's folder.
+    void CopySiteCfg(const wchar_t* name);
+
+    bool SiteSchemaRan() const { return siteSchemaRan_; }
+    std::wstring DbPath() const { return folder_ + L"test.db"; }
+
+private:
+    bool MakeWithProvider(const std::string& ddl);
+    void MakeWithSqlite(const std::string& ddl);
+    void Start();
+
+    bool siteSchemaRan_ = false;
+};
+
+// The tests' own tables, in the server's words.
+extern const char kTestTables[];

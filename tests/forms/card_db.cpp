@@ -7,6 +7,9 @@
 #include "database/dbrowset.h"
 #include "database/dbstart.h"
 #include "forms/kartdata.h"
+#include "forms/kartfield.h"
+#include "foundation/applocale.h"
+#include "foundation/datetime.h"
 
 #include <sqlite3.h>
 
@@ -92,6 +95,9 @@ void CardDbTest::SetUp()
     DescTest::SetUp();
     if (HasFatalFailure())
         return;
+    // Dates are typed and shown the English way: day, month, year with "/".
+    gAppLocale.SetLcid(0x409);
+    SetDateTimeFormats(0x409);
     wcscpy(DataPath, folder_.c_str());
     // "dbinit.cfg": UTF-16 with its mark, the initialization string after it.
     std::wstring init = L"\xFEFFProvider=ZelkSQLite.1;Data Source=" + DbPath();
@@ -238,4 +244,16 @@ void CardDbTest::CopySiteCfg(const wchar_t* name)
         if (c == L'/')
             c = L'\\';
     ASSERT_TRUE(CopyFileW(from.c_str(), (folder_ + name).c_str(), FALSE)) << GetLastError();
+}
+
+CardFields::CardFields(const DbFormDesc& form)
+{
+    for (int i = 0; i < form.Items().count; ++i)
+        fields_.push_back(KartField::Create(&form, form.Items()[i]));
+}
+
+CardFields::~CardFields()
+{
+    for (KartField* f : fields_)
+        KartField::Free(f);
 }

@@ -17,6 +17,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 class CardDbTest : public DescTest {
 protected:
@@ -47,6 +48,24 @@ private:
     void Start();
 
     bool siteSchemaRan_ = false;
+};
+
+struct KartField;
+
+// The card fields of a form's items, as the card makes them (values NULL).
+class CardFields {
+public:
+    explicit CardFields(const DbFormDesc& form);
+    ~CardFields();
+    CardFields(const CardFields&) = delete;
+    CardFields& operator=(const CardFields&) = delete;
+
+    KartField** Data() { return fields_.data(); }
+    int Count() const { return static_cast<int>(fields_.size()); }
+    KartField* operator[](int i) const { return fields_[i]; }
+
+private:
+    std::vector<KartField*> fields_;
 };
 
 // The tests' own tables, in the server's words.

@@ -10,6 +10,7 @@
 #include "foundation/registry.h"
 
 #include "foundation/dstring.h"
+#include "foundation/lefields.h"
 
 #include <cstddef>
 #include <cstring>
@@ -80,19 +81,6 @@ private:
     wchar_t* own_ = nullptr;
     int length_ = 0;
 };
-
-LONG ReadLong(const BYTE* p)
-{
-    return (LONG)((DWORD)p[0] | ((DWORD)p[1] << 8) | ((DWORD)p[2] << 16) | ((DWORD)p[3] << 24));
-}
-
-void WriteDword(BYTE* p, DWORD v)
-{
-    p[0] = (BYTE)v;
-    p[1] = (BYTE)(v >> 8);
-    p[2] = (BYTE)(v >> 16);
-    p[3] = (BYTE)(v >> 24);
-}
 
 }  // namespace
 
@@ -363,7 +351,7 @@ void DRegKeyHandle::SetDword(DWORD value, const wchar_t* name)
 {
     RequireKey();
     BYTE data[4];
-    WriteDword(data, value);
+    PutLe32(data, value);
     LONG result = RegSetValueExW(key_, name, 0, REG_DWORD, data, sizeof data);
     if (result != ERROR_SUCCESS) throw RegException(kRegWin32Error, (DWORD)result, name);
 }
@@ -623,7 +611,7 @@ LONG DRegKey::GetDwordRaw(const wchar_t* name, DWORD& out)
     BYTE data[4] = {};
     DWORD bytes = sizeof data;
     LONG result = RegQueryValueExW(data_->key, name, nullptr, nullptr, data, &bytes);
-    if (result == ERROR_SUCCESS) out = (DWORD)ReadLong(data);
+    if (result == ERROR_SUCCESS) out = GetLe32(data);
     return result;
 }
 
@@ -631,7 +619,7 @@ LONG DRegKey::SetDword(const wchar_t* name, DWORD value)
 {
     if (!data_) return ERROR_INVALID_HANDLE;
     BYTE data[4];
-    WriteDword(data, value);
+    PutLe32(data, value);
     return RegSetValueExW(data_->key, name, 0, REG_DWORD, data, sizeof data);
 }
 
@@ -649,8 +637,8 @@ LONG DRegKey::SetBinary8(const wchar_t* name, DWORD low, DWORD high)
 {
     if (!data_) return ERROR_INVALID_HANDLE;
     BYTE data[8];
-    WriteDword(data, low);
-    WriteDword(data + 4, high);
+    PutLe32(data, low);
+    PutLe32(data + 4, high);
     return RegSetValueExW(data_->key, name, 0, REG_BINARY, data, sizeof data);
 }
 
@@ -671,11 +659,11 @@ bool RegReadLogFont(LOGFONTW& font, HKEY key, const wchar_t* name)
     if (RegQueryValueExW(key, name, nullptr, &type, raw, &bytes) != ERROR_SUCCESS) return false;
     if (type != REG_BINARY || bytes != kLogFontBytes) return false;
 
-    font.lfHeight = ReadLong(raw + 0);
-    font.lfWidth = ReadLong(raw + 4);
-    font.lfEscapement = ReadLong(raw + 8);
-    font.lfOrientation = ReadLong(raw + 12);
-    font.lfWeight = ReadLong(raw + 16);
+    font.lfHeight = (LONG)GetLe32(raw + 0);
+    font.lfWidth = (LONG)GetLe32(raw + 4);
+    font.lfEscapement = (LONG)GetLe32(raw + 8);
+    font.lfOrientation = (LONG)GetLe32(raw + 12);
+    font.lfWeight = (LONG)GetLe32(raw + 16);
     font.lfItalic = raw[20];
     font.lfUnderline = raw[21];
     font.lfStrikeOut = raw[22];

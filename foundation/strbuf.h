@@ -103,8 +103,8 @@ public:
     int FormatAllocV(const wchar_t* format, va_list args);
 
     // Date and time texts behind the text (defined with the date utilities).
-    // They check no capacity: the caller leaves room for the longest text of
-    // its picture. Return the formatter's count; nothing is appended on failure.
+    // They write only into the room left; a text that does not fit, or a
+    // picture the formatter refuses, appends nothing. Return the formatter's count.
     int AppendDate(const wchar_t* picture, const SYSTEMTIME& time);
     int AppendTime(const wchar_t* picture, const FILETIME& time);
 

@@ -1,5 +1,6 @@
-#include "common/prompt_script.h"
 #include "foundation/prompt.h"
+
+#include "common/prompt_script.h"
 
 #include <gtest/gtest.h>
 

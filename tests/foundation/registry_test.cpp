@@ -1,8 +1,9 @@
 // Registry access against the real registry of the Wine prefix. Every test
 // works below its own key HKCU\Software\TobalFluoroTests\<suite>.<test>,
 // made fresh before and deleted after.
-#include "foundation/dstring.h"
 #include "foundation/registry.h"
+
+#include "foundation/dstring.h"
 
 #include <cstring>
 #include <string>

@@ -1,5 +1,6 @@
-#include "foundation/globals.h"
 #include "foundation/strbuf.h"
+
+#include "foundation/globals.h"
 
 #include <gtest/gtest.h>
 

@@ -3,6 +3,7 @@
 #include "ui/button.h"
 #include "ui/control_font.h"
 #include "ui/header.h"
+#include "ui/listview.h"
 #include "ui/scroll.h"
 #include "ui/tooltip.h"
 
@@ -34,5 +35,6 @@ const InitRow ControlLibraryRows[] = {
     {DButton::RegisterClass, DButton::UnregisterClass, L"Register DButton"},
     {DHeader::RegisterClass, DHeader::UnregisterClass, L"Register DHeader"},
     {DScroll::RegisterClass, DScroll::UnregisterClass, L"Register DScroll"},
+    {DListView::RegisterClass, DListView::UnregisterClass, L"Register DListView"},
 };
 const size_t ControlLibraryRowCount = sizeof(ControlLibraryRows) / sizeof(ControlLibraryRows[0]);

@@ -94,9 +94,6 @@ bool DButton::Create(const DButtonDesc* desc)
         SetWindowPos(hwnd, nullptr, 0, 0, 0, 0,
                      SWP_NOSIZE | SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED | SWP_SHOWWINDOW |
                          SWP_NOOWNERZORDER);
-    else
-        SetWindowPos(hwnd, nullptr, 0, 0, 0, 0,
-                     SWP_NOSIZE | SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED | SWP_NOOWNERZORDER);
     if (!hwnd)
         return false;
     RECT rc;

@@ -6,6 +6,7 @@
 #include "ui/listview.h"
 #include "ui/scroll.h"
 #include "ui/tooltip.h"
+#include "ui/updown.h"
 
 bool RunInitRows(const InitRow* rows, size_t count, size_t* failed)
 {
@@ -36,5 +37,6 @@ const InitRow ControlLibraryRows[] = {
     {DHeader::RegisterClass, DHeader::UnregisterClass, L"Register DHeader"},
     {DScroll::RegisterClass, DScroll::UnregisterClass, L"Register DScroll"},
     {DListView::RegisterClass, DListView::UnregisterClass, L"Register DListView"},
+    {DUpDown::RegisterClass, DUpDown::UnregisterClass, L"Register DUpDown"},
 };
 const size_t ControlLibraryRowCount = sizeof(ControlLibraryRows) / sizeof(ControlLibraryRows[0]);

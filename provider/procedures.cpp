@@ -158,13 +158,13 @@ HRESULT Session::Backup(const std::wstring& catalog, const std::wstring& path, c
                          L"The database \"" + catalog + L"\" cannot be backed up here: the open database is \"" +
                              current + L"\".",
                          L"Statement: " + statement);
-    // WITH INIT: the backup file is written anew.
-    if (!DeleteFileW(path.c_str()) && GetLastError() != ERROR_FILE_NOT_FOUND)
-        return PostError(IID_ICommand, DB_E_ERRORSINCOMMAND, L"42000", 3201,
-                         L"The backup file \"" + path + L"\" cannot be replaced: check the folder and the access rights.",
-                         L"Statement: " + statement);
+    // WITH INIT: the backup file is written anew. It is written beside the
+    // old one first and put in its place only when complete, so a failed
+    // backup never costs the previous one.
+    std::wstring partial = path + L".partial";
+    DeleteFileW(partial.c_str());
     sqlite3* target = nullptr;
-    std::string utf8 = ToUtf8(path);
+    std::string utf8 = ToUtf8(partial);
     int rc = sqlite3_open_v2(utf8.c_str(), &target, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
     if (rc == SQLITE_OK) {
         // The backup API copies a consistent snapshot page by page.
@@ -176,11 +176,20 @@ HRESULT Session::Backup(const std::wstring& catalog, const std::wstring& path, c
             int finish = sqlite3_backup_finish(backup);
             rc = rc == SQLITE_DONE ? finish : rc;
         }
+        if (rc == SQLITE_OK)
+            rc = sqlite3_exec(target, "PRAGMA journal_mode=DELETE", nullptr, nullptr, nullptr);
     }
     std::wstring message = target ? FromUtf8(sqlite3_errmsg(target)) : FromUtf8(sqlite3_errstr(rc));
     sqlite3_close_v2(target);
+    if (rc == SQLITE_OK && !MoveFileExW(partial.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        wchar_t code[16];
+        _snwprintf(code, 15, L"%lu", GetLastError());
+        code[15] = 0;
+        rc = SQLITE_CANTOPEN;
+        message = L"the file cannot be replaced (error " + std::wstring(code) + L")";
+    }
     if (rc != SQLITE_OK) {
-        DeleteFileW(path.c_str());
+        DeleteFileW(partial.c_str());
         return PostError(IID_ICommand, DB_E_ERRORSINCOMMAND, L"42000", 3201,
                          L"The database backup cannot be written to \"" + path + L"\": " + message + L".",
                          L"Statement: " + statement);

@@ -1318,7 +1318,7 @@ private:
     }
 
     // The SQLite text of a column.
-    std::wstring ColumnText(const ColumnDef& c, const std::wstring& table, bool adding)
+    std::wstring ColumnText(const ColumnDef& c, const std::wstring& table)
     {
         std::wstring sql = QuoteName(c.name) + L" ";
         if (c.identity) {
@@ -1351,7 +1351,6 @@ private:
         if (c.date)
             sql += L" CONSTRAINT " + QuoteName(L"zelk_date:" + table + L"." + c.name) + L" CHECK (" + q +
                    L" IS NULL OR (length(" + q + L") = 23 AND " + q + L" BETWEEN '1753-01-01' AND '9999-12-31 23:59:59.999'))";
-        (void)adding;
         return sql;
     }
 
@@ -1461,7 +1460,7 @@ private:
                 if (!c.primaryKey)
                     Fail(L"The IDENTITY column " + c.name + L" must be the primary key of table " + table + L".");
             }
-            sql += (first ? L"" : L", ") + ColumnText(c, table, false);
+            sql += (first ? L"" : L", ") + ColumnText(c, table);
             first = false;
         }
         if (identities > 1)
@@ -1485,7 +1484,7 @@ private:
             Fail(L"A column added to a table cannot be an IDENTITY or a primary key.");
         if (AtOp(L","))
             Fail(L"Add one column at a time.");
-        return L"ALTER TABLE " + QuoteName(table) + L" ADD COLUMN " + ColumnText(c, table, true);
+        return L"ALTER TABLE " + QuoteName(table) + L" ADD COLUMN " + ColumnText(c, table);
     }
 
     std::wstring Drop()

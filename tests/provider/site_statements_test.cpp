@@ -431,8 +431,11 @@ TEST_F(SiteStatements, BackupWritesAConsistentCopy)
     EXPECT_EQ((std::vector<Row>{{L"0"}}), r.rows);
     session.Reset();
     other.Reset();
-    // Only the open database can be backed up.
+    // Only the open database can be backed up, and only into a folder that exists.
     ExpectState(L"BACKUP DATABASE Other TO DISK='x.bak' WITH INIT", {}, L"42000");
+    std::wstring missing = L"BACKUP DATABASE Zelk TO DISK='" + Folder() + L"\\no such folder\\b.bak' WITH INIT";
+    ExpectState(missing.c_str(), {}, L"42000");
+    ExpectState(L"BACKUP DATABASE Zelk TO DISK='x.bak'", {}, L"42000");
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include "card_db.h"
 
 #include "common/prompt_script.h"
+#include "database/dbbindparam.h"
 #include "database/dbcommand.h"
 #include "database/dberrors.h"
 #include "database/dbparams.h"
@@ -18,21 +19,23 @@
 
 const char kTestTables[] =
     "CREATE TABLE Visit (\n"
-    "    Visit int IDENTITY(1,1) PRIMARY KEY,\n"
-    "    Patient int NULL REFERENCES Patient (Patient),\n"
-    "    Note nvarchar(20) NULL\n"
+    "    Visit int IDENTITY (1, 1) NOT NULL CONSTRAINT PK_Visit PRIMARY KEY CLUSTERED,\n"
+    "    Patient int NULL CONSTRAINT FK_Visit_Patient REFERENCES Patient (Patient),\n"
+    "    Note nvarchar (20) NULL\n"
     ");\n"
+    "GO\n"
     "CREATE TABLE Sample (\n"
-    "    Sample int IDENTITY(1,1) PRIMARY KEY,\n"
+    "    Sample int IDENTITY (1, 1) NOT NULL CONSTRAINT PK_Sample PRIMARY KEY CLUSTERED,\n"
     "    Small tinyint NULL,\n"
     "    Medium smallint NULL,\n"
     "    Number int NULL,\n"
-    "    Flag bit NOT NULL DEFAULT 0,\n"
-    "    Txt nvarchar(10) NULL,\n"
+    "    Flag bit NOT NULL CONSTRAINT DF_Sample_Flag DEFAULT (0),\n"
+    "    Txt nvarchar (10) NULL,\n"
     "    Stamp datetime NULL,\n"
     "    [Day] datetime NULL,\n"
     "    Clock datetime NULL\n"
-    ");\n";
+    ");\n"
+    "GO\n";
 
 namespace {
 
@@ -51,41 +54,39 @@ std::string ReadSiteSchema()
     return text;
 }
 
-// The statements of a script: "--" comments dropped, split at ";".
+// The statements of a script: the text between lines that hold only GO,
+// "--" comments dropped.
 std::vector<std::wstring> Statements(const std::string& script)
 {
     std::istringstream in(script);
-    std::string line, all;
-    while (std::getline(in, line)) {
-        size_t dash = line.find("--");
-        if (dash != std::string::npos)
-            line.erase(dash);
-        all += line + "\n";
-    }
+    std::string line, current;
     std::vector<std::wstring> out;
-    size_t start = 0;
-    while (start < all.size()) {
-        size_t end = all.find(';', start);
-        std::string s = all.substr(start, end == std::string::npos ? std::string::npos : end - start);
-        if (s.find_first_not_of(" \t\r\n") != std::string::npos) {
-            int n = MultiByteToWideChar(CP_UTF8, 0, s.c_str(), -1, nullptr, 0);
+    auto flush = [&]() {
+        if (current.find_first_not_of(" \t\r\n") != std::string::npos) {
+            int n = MultiByteToWideChar(CP_UTF8, 0, current.c_str(), -1, nullptr, 0);
             std::wstring w(n, L'\0');
-            MultiByteToWideChar(CP_UTF8, 0, s.c_str(), -1, &w[0], n);
+            MultiByteToWideChar(CP_UTF8, 0, current.c_str(), -1, &w[0], n);
             w.resize(n - 1);
             out.push_back(w);
         }
-        if (end == std::string::npos)
-            break;
-        start = end + 1;
+        current.clear();
+    };
+    while (std::getline(in, line)) {
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        size_t dash = line.find("--");
+        if (dash != std::string::npos)
+            line.erase(dash);
+        if (line.find_first_not_of(" \t") != std::string::npos &&
+            line.substr(line.find_first_not_of(" \t"), 2) == "GO" &&
+            line.find_first_not_of(" \t", line.find_first_not_of(" \t") + 2) == std::string::npos) {
+            flush();
+            continue;
+        }
+        current += line + "\n";
     }
+    flush();
     return out;
-}
-
-std::string Replace(std::string s, const std::string& from, const std::string& to)
-{
-    for (size_t p = s.find(from); p != std::string::npos; p = s.find(from, p + to.size()))
-        s.replace(p, from.size(), to);
-    return s;
 }
 
 }  // namespace
@@ -107,20 +108,16 @@ void CardDbTest::SetUp()
     WriteFile(f, init.data(), static_cast<DWORD>(init.size() * 2), &written, nullptr);
     CloseHandle(f);
 
-    const std::string ddl = ReadSiteSchema() + kTestTables;
+    const std::string ddl = ReadSiteSchema() + "\nGO\n" + kTestTables;
     ASSERT_GT(ddl.size(), sizeof(kTestTables));
-    MakeWithSqlite("");
+    MakeEmpty();
     Start();
     if (HasFatalFailure())
         return;
-    siteSchemaRan_ = MakeWithProvider(ddl);
-    if (!siteSchemaRan_) {
-        DbClose();
-        DeleteFileW(DbPath().c_str());
-        DeleteFileW((DbPath() + L"-wal").c_str());
-        DeleteFileW((DbPath() + L"-shm").c_str());
-        MakeWithSqlite(Replace(ddl, "int IDENTITY(1,1) PRIMARY KEY", "INTEGER PRIMARY KEY"));
-        Start();
+    for (const std::wstring& statement : Statements(ddl)) {
+        DODBClearError();
+        HRESULT hr = g_DbSession->ExecSql(statement.c_str(), nullptr, nullptr, nullptr, nullptr);
+        ASSERT_EQ(S_OK, hr) << testing::PrintToString(statement) << "\n" << testing::PrintToString(ErrorText());
     }
 }
 
@@ -135,16 +132,21 @@ void CardDbTest::TearDown()
     DescTest::TearDown();
 }
 
-void CardDbTest::MakeWithSqlite(const std::string& ddl)
+void CardDbTest::MakeEmpty()
 {
     sqlite3* db = nullptr;
     ASSERT_EQ(SQLITE_OK, sqlite3_open16(DbPath().c_str(), &db));
-    char* message = nullptr;
-    int rc = sqlite3_exec(db, ddl.c_str(), nullptr, nullptr, &message);
-    std::string text = message != nullptr ? message : "";
-    sqlite3_free(message);
     sqlite3_close(db);
-    ASSERT_EQ(SQLITE_OK, rc) << text;
+}
+
+std::wstring CardDbTest::ErrorText()
+{
+    if (!DODBErrorPending())
+        return std::wstring();
+    DODBErrors e(E_FAIL, TRUE);
+    wchar_t text[2048] = {};
+    e.GetText(text, 2000);
+    return text;
 }
 
 void CardDbTest::Start()
@@ -154,23 +156,11 @@ void CardDbTest::Start()
     ASSERT_TRUE(g_DbSession.IsSet());
 }
 
-bool CardDbTest::MakeWithProvider(const std::string& ddl)
-{
-    for (const std::wstring& statement : Statements(ddl))
-        if (FAILED(Run(statement)))
-            return false;
-    // The database must fill the keys, as the server does with IDENTITY.
-    if (FAILED(Run(L"INSERT INTO Visit (Note) VALUES ('probe')")))
-        return false;
-    const bool keyed = Scalar(L"SELECT Visit FROM Visit") > 0;
-    Run(L"DELETE FROM Visit");
-    return keyed;
-}
-
 HRESULT CardDbTest::Run(const std::wstring& sql)
 {
     DODBClearError();
     HRESULT hr = g_DbSession->ExecSql(sql.c_str(), nullptr, nullptr, nullptr, nullptr);
+    lastError_ = FAILED(hr) ? ErrorText() : std::wstring();
     DODBClearError();
     return hr;
 }
@@ -212,12 +202,28 @@ std::wstring CardDbTest::Text(const std::wstring& sql)
     return std::wstring(static_cast<const wchar_t*>(row->GetValuePtr(0)), row->GetLength(0) / 2);
 }
 
-LONG CardDbTest::AddPatient(const wchar_t* name1, const wchar_t* name2, const wchar_t* name3, const wchar_t* birthday)
+LONG CardDbTest::AddPatient(const wchar_t* name1, const wchar_t* name2, const wchar_t* name3, WORD year, WORD month,
+                            WORD day)
 {
-    auto quoted = [](const wchar_t* s) { return s ? L"'" + std::wstring(s) + L"'" : std::wstring(L"NULL"); };
-    std::wstring sql = L"INSERT INTO Patient (Name1, Name2, Name3, Birthday, Pol) VALUES (" + quoted(name1) + L", " +
-                       quoted(name2) + L", " + quoted(name3) + L", " + quoted(birthday) + L", 0)";
-    EXPECT_EQ(S_OK, Run(sql)) << testing::PrintToString(sql);
+    DODBPtr<DODBCommand> command;
+    DODBPtr<DODBBindParam> params;
+    EXPECT_TRUE(g_DbSession->CreateCommand(command));
+    EXPECT_TRUE(params.CreateNew());
+    const wchar_t* names[3] = {name1, name2, name3};
+    for (ULONG i = 0; i < 3; ++i) {
+        if (names[i] != nullptr)
+            params->SetStr(i + 1, names[i], static_cast<int>(wcslen(names[i])));
+        else
+            params->SetStr(i + 1, L"", 0, DBSTATUS_S_ISNULL);
+    }
+    FILETIME birthday = {};
+    if (year != 0) {
+        SYSTEMTIME st = {year, month, 0, day, 0, 0, 0, 0};
+        SystemTimeToFileTime(&st, &birthday);
+    }
+    params->SetValDate(4, birthday, year != 0 ? DBSTATUS_S_OK : DBSTATUS_S_ISNULL);
+    EXPECT_EQ(S_OK, command->SetCmdText(L"INSERT INTO Patient (Name1, Name2, Name3, Birthday, Pol) VALUES (?, ?, ?, ?, 0)"));
+    EXPECT_TRUE(command->ExecuteBindNR(params, nullptr)) << testing::PrintToString(ErrorText());
     return static_cast<LONG>(Scalar(L"SELECT MAX(Patient) FROM Patient"));
 }
 

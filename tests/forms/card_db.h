@@ -4,10 +4,8 @@
 // data folder naming it, and DbStart, which opens the process-wide session
 // that the card, the lookup and the filter use.
 //
-// The schema is run through the provider as written. Until the provider
-// speaks the server's dialect (identity keys filled by the database), the
-// same tables are made with SQLite's own words instead, and SiteSchemaRan()
-// tells which happened.
+// The schema is run through the provider as written, statement by statement
+// (the text between lines holding only GO), as the server's tools run it.
 #pragma once
 
 #include "desc_test_util.h"
@@ -24,14 +22,16 @@ protected:
     void SetUp() override;
     void TearDown() override;
 
-    // Runs a statement for its effect on the process-wide session.
+    // Runs a statement for its effect on the process-wide session; the text
+    // of its error is kept in lastError_.
     HRESULT Run(const std::wstring& sql);
     // The first column of the first row as an integer (-1 for none or NULL).
     long long Scalar(const std::wstring& sql);
     // The first column of the first row as text ("<null>" for NULL, "<none>" without a row).
     std::wstring Text(const std::wstring& sql);
     // Inserts a patient and returns its key.
-    LONG AddPatient(const wchar_t* name1, const wchar_t* name2, const wchar_t* name3, const wchar_t* birthday);
+    LONG AddPatient(const wchar_t* name1, const wchar_t* name2 = nullptr, const wchar_t* name3 = nullptr, WORD year = 0,
+                    WORD month = 0, WORD day = 0);
 
     // A database form description parsed from the text (written as `name`).
     std::unique_ptr<DbFormDesc> DbForm(const std::wstring& name, const std::wstring& text);
@@ -39,15 +39,15 @@ protected:
     // A description file of site/cfg copied into the test's folder.
     void CopySiteCfg(const wchar_t* name);
 
-    bool SiteSchemaRan() const { return siteSchemaRan_; }
+    // The text of the thread's pending database error (consumed).
+    static std::wstring ErrorText();
     std::wstring DbPath() const { return folder_ + L"test.db"; }
 
-private:
-    bool MakeWithProvider(const std::string& ddl);
-    void MakeWithSqlite(const std::string& ddl);
-    void Start();
+    std::wstring lastError_;
 
-    bool siteSchemaRan_ = false;
+private:
+    void MakeEmpty();
+    void Start();
 };
 
 struct KartField;

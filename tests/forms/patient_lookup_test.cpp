@@ -57,8 +57,7 @@ TEST_F(PatientLookupTest, ANullPartLeavesItsBlank)
 {
     auto form = DbForm(L"main.cfg", kList);
     ASSERT_EQ(1, lookup.BuildSql(*form));
-    LONG key = AddPatient(L"Иванов", L"Иван", nullptr, nullptr);
-    ASSERT_EQ(S_OK, Run(L"UPDATE Patient SET Birthday='1980-02-01' WHERE Patient=" + std::to_wstring(key)));
+    LONG key = AddPatient(L"Иванов", L"Иван", nullptr, 1980, 2, 1);
     EXPECT_EQ(1, lookup.Run(static_cast<DWORD>(key), 7));
     ASSERT_EQ(1u, listener.heard.size());
     EXPECT_EQ(L"Иванов Иван  01/02/1980", listener.heard[0].text);

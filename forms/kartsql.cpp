@@ -92,8 +92,13 @@ bool BuildRowList(SqlText& out, const DbFormDesc& form)
 {
     if (form.List().count == 0)
         return false;
+    // "special" columns are never read into a list (as in the filter's SELECT).
     out << L"SELECT ";
-    AppendColumns(out, form.List(), L"", L", ");
+    for (int i = 0; i < form.List().count; ++i) {
+        const FieldBlob* f = form.List()[i];
+        if (!(f->type & kFieldSpecial))
+            out.Append(f->column, static_cast<int>(f->columnLength)) << L", ";
+    }
     out << form.Key() << L" FROM " << form.Table() << L" ORDER BY 1;";
     return out.Ok();
 }

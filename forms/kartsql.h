@@ -9,7 +9,8 @@
 //   BuildDelete          DELETE FROM t WHERE k=?;
 //   BuildSetNull         UPDATE ct SET cc=NULL WHERE cc=?;      (one "child" pair)
 //   BuildLookupList      SELECT rk, rt FROM rtab ORDER BY 2;    (a field's reference)
-//   BuildRowList         SELECT l1, ..., lM, k FROM t ORDER BY 1;   (the card's row list)
+//   BuildRowList         SELECT l1, ..., lM, k FROM t ORDER BY 1;   (the card's row list;
+//                        "special" list columns are left out, as the filter's SELECT does)
 //
 // Each appends to the caller's text and returns false when the statement
 // cannot be made whole: memory ran out, or the form gives nothing to build it

@@ -257,6 +257,7 @@ bool DbFiltFormWindow::RegisterClass()
     InitCommonControlsEx(&controls);
     WNDCLASSEXW wc = {};
     wc.cbSize = sizeof(wc);
+    wc.cbWndExtra = 4;   // the window object
     wc.hInstance = AppInstance;
     wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
     wc.lpszClassName = kClassName;

@@ -3,6 +3,7 @@
 #include "form_window_fixture.h"
 
 #include "common/prompt_script.h"
+#include "forms/descheap.h"
 #include "forms/filtertext.h"
 #include "forms/filterwnd.h"
 #include "forms/formdesc.h"
@@ -247,6 +248,47 @@ TEST_F(FilterWindowTest, AFilterThatCannotBeCopiedOpensNoWindow)
     PromptScript script;
     EXPECT_FALSE(DbFiltFormWindow::Run(&empty, nullptr, nullptr));
     EXPECT_EQ(nullptr, FindOwn(DbFiltFormWindow::kClassName));
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(FilterWindowTest, ACopyBackThatFailsKeepsTheWindowAndTheCallersFilter)
+{
+    DbFiltFormWindow window;
+    ASSERT_TRUE(window.Create(&filter_, nullptr));
+    SetWindowTextW(Editor(window, kName), L"New");
+    DescHeap::FailAfter(0);   // the first allocation of the copy fails
+    const bool set = window.SetFilter();
+    DescHeap::FailAfter(-1);
+    EXPECT_FALSE(set);
+    EXPECT_NE(nullptr, window.GetHwnd());
+    EXPECT_STREQ(L"Error while copying: Error of copying value", window.StatusText());
+    EXPECT_TRUE(filter_.IsLoaded());
+    EXPECT_EQ(L"Filters a not defined", Described(filter_));
+    ASSERT_TRUE(window.SetFilter());
+    EXPECT_EQ(L"New%", FilterValueText(filter_.Own().conditions[kName], 0));
+}
+
+TEST_F(FilterWindowTest, GroupTitlesAreRedAndTheBackgroundIsTheWindowColour)
+{
+    DbFiltFormWindow window;
+    ASSERT_TRUE(window.Create(&filter_, nullptr));
+    SetWindowPos(window.GetHwnd(), HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+    harness::Pump(50);
+    RedrawWindow(window.GetHwnd(), nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ERASE);
+    harness::Pump(50);
+    harness::PixelGrab grab(window.GetHwnd());
+    ASSERT_TRUE(grab.Ok());
+    const FilterGroup& images = window.SectionGroup(0);
+    RECT title = {0, images.top, grab.Width(), images.top + images.rowHeight};
+    EXPECT_GT(grab.Count(RGB(255, 0, 0), title), 10);
+    RECT rows = {0, window.OwnGroup().rows[0]->rect.top, window.OwnGroup().rows[0]->rect.right / 4,
+                 window.OwnGroup().rows[0]->rect.bottom};
+    EXPECT_EQ(0, grab.Count(RGB(255, 0, 0), rows));   // captions are not red
+    const COLORREF back = GetSysColor(COLOR_WINDOW);
+    EXPECT_GT(grab.Count(RGB(GetRValue(back), GetGValue(back), GetBValue(back)), rows), 10);
 }
 
 }  // namespace

@@ -14,3 +14,10 @@
 #pragma once
 
 #define IDI_APP 1
+
+// Application shell (4000-4999). The three icons below keep the numbers the
+// system has always given them: 128 the "Stoped process" window, 130 the
+// connect wait window, 198 the text input's accept button.
+#define IDI_STOP_PROCESS 128
+#define IDI_CONNECT 130
+#define IDI_INPUT_ACCEPT 198

@@ -2,6 +2,8 @@
 
 #include "ui/button.h"
 #include "ui/control_font.h"
+#include "ui/header.h"
+#include "ui/scroll.h"
 #include "ui/tooltip.h"
 
 bool RunInitRows(const InitRow* rows, size_t count, size_t* failed)
@@ -30,5 +32,7 @@ const InitRow ControlLibraryRows[] = {
     {DControl::InitFont, DControl::FreeFont, L"Initialization DControl"},
     {DToolTip::RegisterClass, DToolTip::UnregisterClass, L"Register DToolTip"},
     {DButton::RegisterClass, DButton::UnregisterClass, L"Register DButton"},
+    {DHeader::RegisterClass, DHeader::UnregisterClass, L"Register DHeader"},
+    {DScroll::RegisterClass, DScroll::UnregisterClass, L"Register DScroll"},
 };
 const size_t ControlLibraryRowCount = sizeof(ControlLibraryRows) / sizeof(ControlLibraryRows[0]);

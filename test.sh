@@ -17,4 +17,5 @@ tf_start_wine
 export LANG=en_US.UTF-8 LC_ALL=C.UTF-8
 status=0
 (cd "$TF_BUILD" && ctest -j "$TF_JOBS" --output-on-failure "$@") || status=$?
+tf_native || { [ "$status" != 0 ] || status=1; }
 exit $status

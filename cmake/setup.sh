@@ -7,6 +7,7 @@
 # tf_start_xvfb   a free X display (Xvfb -displayfd); sets DISPLAY
 # tf_start_wine   one persistent wineserver for the prefix
 # tf_stop         stops what tf_start_* started, by pid and by prefix
+# tf_native       builds the pixel code natively with sanitizers and runs its tests
 #
 # Environment: TF_BUILD (default ./build), TF_JOBS (default: the number of cores).
 
@@ -20,6 +21,7 @@ export WINEDLLOVERRIDES="mscoree,mshtml="
 
 TF_PACKAGES="wine wine32:i386 mingw-w64 g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix cmake make xvfb xauth \
 fonts-dejavu-core googletest x11-utils"
+TF_PACKAGES="$TF_PACKAGES g++"
 
 tf_log() { printf '== %s\n' "$*" >&2; }
 
@@ -105,4 +107,16 @@ tf_stop() {
         wait "$TF_XVFB_PID" 2>/dev/null || true
         TF_XVFB_PID=""
     fi
+}
+
+# The pixel code natively (g++, -fsanitize=address,undefined) in $TF_BUILD/native;
+# its tests are named "native.". Returns ctest's status.
+tf_native() {
+    local dir="$TF_BUILD/native"
+    if [ ! -f "$dir/CMakeCache.txt" ]; then
+        cmake -S "$TF_ROOT/tests/native" -B "$dir" >/dev/null || return 1
+    fi
+    cmake --build "$dir" -j "$TF_JOBS" || return 1
+    (cd "$dir" && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+        ctest -j "$TF_JOBS" --output-on-failure --no-tests=error)
 }

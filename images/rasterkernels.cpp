@@ -1,0 +1,386 @@
+#include "images/rasterkernels.h"
+
+#include "images/pixmem.h"
+
+#include <math.h>
+#include <string.h>
+
+namespace {
+
+// Side of the blocks of the transposing kernels: a 64 x 64 block of source
+// rows stays in the cache while its columns are read out, where a plain
+// column walk misses on every pixel.
+const int kBlock = 64;
+
+inline uint16_t Clamp16(int v)
+{
+    return (uint16_t)(v < 0 ? 0 : v > 65535 ? 65535 : v);
+}
+
+// Source (x, y) -> destination row (flipX ? W-1-x : x), column (flipY ? H-1-y : y)
+// of a destination H pixels wide.
+template <bool FlipX, bool FlipY>
+void TransposeBlock(const uint16_t* __restrict src, uint16_t* __restrict dst, int W, int H, int x0, int x1, int y0,
+                    int y1)
+{
+    for (int x = x0; x < x1; ++x) {
+        uint16_t* __restrict row = dst + (size_t)(FlipX ? W - 1 - x : x) * H;
+        const uint16_t* __restrict s = src + x;
+        if (FlipY) {
+            for (int y = y0; y < y1; ++y)
+                row[H - 1 - y] = s[(size_t)y * W];
+        } else {
+            for (int y = y0; y < y1; ++y)
+                row[y] = s[(size_t)y * W];
+        }
+    }
+}
+
+template <bool FlipX, bool FlipY>
+void TransposeTiled(const uint16_t* src, uint16_t* dst, int W, int H)
+{
+    for (int y0 = 0; y0 < H; y0 += kBlock) {
+        int y1 = y0 + kBlock < H ? y0 + kBlock : H;
+        for (int x0 = 0; x0 < W; x0 += kBlock) {
+            int x1 = x0 + kBlock < W ? x0 + kBlock : W;
+            TransposeBlock<FlipX, FlipY>(src, dst, W, H, x0, x1, y0, y1);
+        }
+    }
+}
+
+void ReverseRow(const uint16_t* __restrict s, uint16_t* __restrict d, int W)
+{
+    for (int x = 0; x < W; ++x)
+        d[W - 1 - x] = s[x];
+}
+
+} // namespace
+
+void MirrorVertical(const uint16_t* src, uint16_t* dst, int W, int H)
+{
+    for (int y = 0; y < H; ++y)
+        memcpy(dst + (size_t)(H - 1 - y) * W, src + (size_t)y * W, (size_t)W * 2);
+}
+
+void MirrorHorizontal(const uint16_t* src, uint16_t* dst, int W, int H)
+{
+    for (int y = 0; y < H; ++y)
+        ReverseRow(src + (size_t)y * W, dst + (size_t)y * W, W);
+}
+
+void Rotate180(const uint16_t* src, uint16_t* dst, int W, int H)
+{
+    for (int y = 0; y < H; ++y)
+        ReverseRow(src + (size_t)y * W, dst + (size_t)(H - 1 - y) * W, W);
+}
+
+void Rotate90CW(const uint16_t* src, uint16_t* dst, int W, int H)
+{
+    TransposeTiled<false, true>(src, dst, W, H);
+}
+
+void Transverse(const uint16_t* src, uint16_t* dst, int W, int H)
+{
+    TransposeTiled<true, true>(src, dst, W, H);
+}
+
+void Transpose(const uint16_t* src, uint16_t* dst, int W, int H)
+{
+    TransposeTiled<false, false>(src, dst, W, H);
+}
+
+void Rotate90CCW(const uint16_t* src, uint16_t* dst, int W, int H)
+{
+    TransposeTiled<true, false>(src, dst, W, H);
+}
+
+CopyKernel OrientationKernel(int orientation)
+{
+    static const CopyKernel kKernels[8] = {nullptr,    MirrorVertical, MirrorHorizontal, Rotate180,
+                                           Rotate90CW, Transverse,     Transpose,        Rotate90CCW};
+    return orientation >= 0 && orientation < 8 ? kKernels[orientation] : nullptr;
+}
+
+CopyKernel InverseOrientationKernel(int orientation)
+{
+    if (orientation == 4)
+        return Rotate90CCW;
+    if (orientation == 7)
+        return Rotate90CW;
+    return OrientationKernel(orientation);
+}
+
+void ReduceBoxAverage(uint16_t* dst, const uint16_t* src, int srcW, int srcH, int dstW, int dstH, int n)
+{
+    (void)srcH;
+    const uint64_t area = (uint64_t)n * (uint64_t)n;
+    for (int y = 0; y < dstH; ++y) {
+        const uint16_t* block = src + (size_t)y * n * srcW;
+        for (int x = 0; x < dstW; ++x) {
+            uint64_t sum = 0;
+            const uint16_t* p = block + (size_t)x * n;
+            for (int j = 0; j < n; ++j, p += srcW)
+                for (int i = 0; i < n; ++i)
+                    sum += p[i];
+            dst[(size_t)y * dstW + x] = (uint16_t)(sum / area);
+        }
+    }
+}
+
+namespace {
+
+// Source position and weights (in quarters) of output index i of a two-thirds
+// reduction: 1:3 for even i, 3:1 for odd i; at the edge the edge pixel alone.
+inline void TwoThirdsTap(int i, int srcLen, int& s0, int& s1, int& w0)
+{
+    int a = i / 2;
+    if ((i & 1) == 0) {
+        s0 = 3 * a;
+        w0 = 1;
+    } else {
+        s0 = 3 * a + 2;
+        w0 = 3;
+    }
+    if (s0 > srcLen - 1)
+        s0 = srcLen - 1;
+    s1 = s0 + 1;
+    if (s1 > srcLen - 1) {
+        s1 = s0;
+        w0 = 4;
+    }
+}
+
+void TwoThirdsRow(const uint16_t* __restrict r0, const uint16_t* __restrict r1, uint32_t wy0,
+                  uint16_t* __restrict out, int srcW, int dstW)
+{
+    const uint32_t wy1 = 4 - wy0;
+    for (int i = 0; i < dstW; ++i) {
+        int s0, s1, w0;
+        TwoThirdsTap(i, srcW, s0, s1, w0);
+        uint32_t wx0 = (uint32_t)w0, wx1 = 4 - wx0;
+        uint32_t top = wx0 * r0[s0] + wx1 * r0[s1];
+        uint32_t bottom = wx0 * r1[s0] + wx1 * r1[s1];
+        out[i] = (uint16_t)((wy0 * top + wy1 * bottom) >> 4);
+    }
+}
+
+} // namespace
+
+void ReduceTwoThirds(uint16_t* dst, const uint16_t* src, int srcW, int srcH, int dstW, int dstH)
+{
+    for (int j = 0; j < dstH; ++j) {
+        int t0, t1, wy0;
+        TwoThirdsTap(j, srcH, t0, t1, wy0);
+        TwoThirdsRow(src + (size_t)t0 * srcW, src + (size_t)t1 * srcW, (uint32_t)wy0, dst + (size_t)j * dstW, srcW,
+                     dstW);
+    }
+}
+
+// ---- sharpening ----
+//
+// The blur uses separable running sums: a vertical 5-row sum per column kept
+// up to date row by row, then a 5-wide running sum along the row. The
+// Laplacian is the 3 x 3 sum of B minus 9 B, from per-column 3-row sums.
+// The result is bit-identical to summing the 25 pixels and the 8 neighbours
+// directly; only the border of B differs from a zero-padded blur, by the
+// replication that keeps a bright frame from appearing inside the border.
+
+namespace {
+
+void BlurRow(const uint32_t* __restrict vsum, uint16_t* __restrict b, int W)
+{
+    uint32_t h = vsum[0] + vsum[1] + vsum[2] + vsum[3] + vsum[4];
+    b[2] = (uint16_t)(h / 25);
+    for (int x = 3; x < W - 2; ++x) {
+        h += vsum[x + 2] - vsum[x - 3];
+        b[x] = (uint16_t)(h / 25);
+    }
+}
+
+void AddRow(uint32_t* __restrict vsum, const uint16_t* __restrict add, const uint16_t* __restrict sub, int W)
+{
+    for (int x = 0; x < W; ++x)
+        vsum[x] += (uint32_t)add[x] - (uint32_t)sub[x];
+}
+
+// One output row: b0, b1, b2 the blur rows above, at and below (replicated at
+// the blur's edge); x runs over 2..W-3.
+template <typename Wide>
+void SharpenRow(const uint16_t* __restrict b0, const uint16_t* __restrict b1, const uint16_t* __restrict b2,
+                const uint16_t* __restrict s, uint16_t* __restrict d, uint32_t* __restrict c3, int W, Wide k)
+{
+    const int x0 = 2, x1 = W - 3;
+    for (int x = x0; x <= x1; ++x)
+        c3[x] = (uint32_t)b0[x] + b1[x] + b2[x];
+    c3[x0 - 1] = c3[x0];
+    c3[x1 + 1] = c3[x1];
+    for (int x = x0; x <= x1; ++x) {
+        int32_t lap = (int32_t)(c3[x - 1] + c3[x] + c3[x + 1]) - 9 * (int32_t)b1[x];
+        Wide v = (Wide)s[x] - ((Wide)k * lap) / 2;
+        d[x] = (uint16_t)(v < 0 ? 0 : v > 65535 ? 65535 : v);
+    }
+}
+
+} // namespace
+
+bool SharpenRaster(const uint16_t* src, uint16_t* dst, int W, int H, int k)
+{
+    if (W < 5 || H < 5) {
+        if (src != dst)
+            memcpy(dst, src, (size_t)W * H * 2);
+        return true;
+    }
+    // The blur raster, then the vertical sums and the 3-row column sums.
+    const size_t blurBytes = (size_t)W * H * 2;
+    uint8_t* block = static_cast<uint8_t*>(PixelAlloc(blurBytes + (size_t)W * 8 + 16));
+    if (!block)
+        return false;
+    uint16_t* B = reinterpret_cast<uint16_t*>(block);
+    uint32_t* vsum = reinterpret_cast<uint32_t*>(block + ((blurBytes + 3) & ~(size_t)3));
+    uint32_t* c3 = vsum + W;
+
+    for (int x = 0; x < W; ++x)
+        vsum[x] = (uint32_t)src[x] + src[W + x] + src[2 * W + x] + src[3 * W + x] + src[4 * W + x];
+    for (int y = 2; y < H - 2; ++y) {
+        if (y > 2)
+            AddRow(vsum, src + (size_t)(y + 2) * W, src + (size_t)(y - 3) * W, W);
+        BlurRow(vsum, B + (size_t)y * W, W);
+    }
+
+    const bool narrow = k >= -2048 && k <= 2048;
+    for (int y = 2; y < H - 2; ++y) {
+        const uint16_t* b0 = B + (size_t)(y > 2 ? y - 1 : y) * W;
+        const uint16_t* b1 = B + (size_t)y * W;
+        const uint16_t* b2 = B + (size_t)(y < H - 3 ? y + 1 : y) * W;
+        if (narrow)
+            SharpenRow<int32_t>(b0, b1, b2, src + (size_t)y * W, dst + (size_t)y * W, c3, W, (int32_t)k);
+        else
+            SharpenRow<int64_t>(b0, b1, b2, src + (size_t)y * W, dst + (size_t)y * W, c3, W, (int64_t)k);
+    }
+    PixelFree(block);
+
+    // The blur does not cover the outer two rows and columns: they keep the
+    // source pixels.
+    for (int y = 0; y < H; ++y) {
+        const uint16_t* s = src + (size_t)y * W;
+        uint16_t* d = dst + (size_t)y * W;
+        if (y < 2 || y >= H - 2) {
+            memcpy(d, s, (size_t)W * 2);
+        } else {
+            d[0] = s[0];
+            d[1] = s[1];
+            d[W - 2] = s[W - 2];
+            d[W - 1] = s[W - 1];
+        }
+    }
+    return true;
+}
+
+// ---- impulse noise ----
+
+namespace {
+
+inline void Sort2(uint32_t& a, uint32_t& b)
+{
+    uint32_t lo = a < b ? a : b, hi = a < b ? b : a;
+    a = hi;
+    b = lo;
+}
+
+// Third and fourth largest of eight values, averaged.
+uint16_t MiddlePair(uint32_t v[8])
+{
+    // Insertion sort, descending: eight values.
+    for (int i = 1; i < 8; ++i)
+        for (int j = i; j > 0 && v[j - 1] < v[j]; --j)
+            Sort2(v[j - 1], v[j]);
+    return (uint16_t)((v[2] + v[3]) >> 1);
+}
+
+} // namespace
+
+void FilterImpulseNoiseRaster(const uint16_t* src, uint16_t* dst, int W, int H)
+{
+    memcpy(dst, src, (size_t)W * H * 2);
+    for (int y = 1; y < H - 1; ++y) {
+        const uint16_t* up = src + (size_t)(y - 1) * W;
+        const uint16_t* row = src + (size_t)y * W;
+        const uint16_t* down = src + (size_t)(y + 1) * W;
+        uint16_t* out = dst + (size_t)y * W;
+        for (int x = 1; x < W - 1; ++x) {
+            uint32_t v[8] = {up[x - 1], up[x], up[x + 1], row[x - 1], row[x + 1], down[x - 1], down[x], down[x + 1]};
+            uint32_t m = (v[0] + v[1] + v[2] + v[3] + v[4] + v[5] + v[6] + v[7]) >> 3;
+            double p = row[x];
+            if (0.667 * m <= p && p <= 1.333 * m)
+                continue;
+            out[x] = MiddlePair(v);
+        }
+    }
+}
+
+// ---- statistics ----
+
+double ImageStats::Mean(const uint16_t* first, int width, int height, int rowLength)
+{
+    if (width <= 0 || height <= 0)
+        return 0.0;
+    uint64_t sum = 0;
+    for (int y = 0; y < height; ++y) {
+        const uint16_t* p = first + (size_t)y * rowLength;
+        uint32_t rowSum = 0;    // at most 65535 pixels of 65535 per 32-bit step below
+        for (int x = 0; x < width; ++x) {
+            rowSum += p[x];
+            if ((x & 0xFFF) == 0xFFF) {
+                sum += rowSum;
+                rowSum = 0;
+            }
+        }
+        sum += rowSum;
+    }
+    return (double)sum / ((double)width * height);
+}
+
+double ImageStats::StdDev(const uint16_t* first, int width, int height, int rowLength, double mean)
+{
+    if (width <= 0 || height <= 0)
+        return 0.0;
+    const double n = (double)width * height;
+    if (n < 2)
+        return 0.0;
+    double sum = 0.0;
+    for (int y = 0; y < height; ++y) {
+        const uint16_t* p = first + (size_t)y * rowLength;
+        for (int x = 0; x < width; ++x) {
+            double d = p[x] - mean;
+            sum += d * d;
+        }
+    }
+    return sqrt(sum / (n - 1));
+}
+
+bool ImageStats::SpreadExceeds(const uint16_t* pixels, int width, int height, int rowLength)
+{
+    int qx = width / 4, qy = height / 4;
+    if (qx <= 0 || qy <= 0)
+        return false;
+    const uint16_t* first = pixels + (size_t)qy * rowLength + qx;
+    double mean = Mean(first, 2 * qx, 2 * qy, rowLength);
+    if (mean == 0.0)
+        return false;
+    return StdDev(first, 2 * qx, 2 * qy, rowLength, mean) / mean > 0.2;
+}
+
+void ImageStats::MinMax(const uint16_t* first, int width, int height, int rowLength, int& minimum, int& maximum)
+{
+    uint32_t lo = 0xFFFF, hi = 0;
+    for (int y = 0; y < height; ++y) {
+        const uint16_t* __restrict p = first + (size_t)y * rowLength;
+        for (int x = 0; x < width; ++x) {
+            uint32_t v = p[x];
+            lo = v < lo ? v : lo;
+            hi = v > hi ? v : hi;
+        }
+    }
+    minimum = (int)lo;
+    maximum = (int)hi;
+}

@@ -1,0 +1,42 @@
+// Lossless tile codec of the image file's pixel block.
+//
+// The raster is cut into 32 x 32 tiles, then the right strip, the bottom strip
+// and the corner tile; each tile is stored on its own, with no header, count or
+// padding between tiles:
+//   01 vv vv            flat: every pixel is v (16-bit little-endian)
+//   00 fields           raw: one field of `depth` bits per pixel
+//   2n+1 mm mm fields   packed: minimum m, then pixel - m in n bits (n 1..16)
+// Fields run row by row through the tile, least significant bit first.
+// Files written by other workstations must decode here bit for bit, and ours
+// there, so the stream never changes.
+#pragma once
+
+#include <stddef.h>
+#include <stdint.h>
+
+// Size of the output buffer that the image file writer hands to EncodeRaster.
+uint32_t EncodeBufferBound(int width, int height);
+
+// Encodes a width x height raster of `depth` bits (1..16). Returns the bytes
+// written, or -1 when the stream would pass `capacity` or the arguments are
+// out of range (the caller then stores the raw pixels). Writes nothing past
+// out + capacity.
+int32_t EncodeRaster(const uint16_t* pixels, uint8_t* out, int32_t capacity, int width, int height, int depth);
+
+// Decodes a stream into a width x height raster. Returns the bytes consumed,
+// or -1 when the stream is damaged (a tile that would read past `inSize`, a
+// packed width above 16) or the arguments are out of range; the raster's
+// contents are then undefined. Never reads past in + inSize.
+int32_t DecodeRaster(uint16_t* pixels, int width, int height, int depth, const uint8_t* in, int32_t inSize);
+
+// One tile whose top-left pixel is `first`, the raster's rows being `stride`
+// pixels long. The encoders write at most `capacity` bytes and return the
+// tile's size, or -1 when it does not fit; the decoders read at most
+// `available` bytes and return the bytes consumed, or -1 for a damaged tile.
+// The full-tile forms are the part forms with 32 x 32.
+int EncodeTile(const uint16_t* first, uint8_t* out, size_t capacity, int stride, int depth);
+int EncodeTilePart(const uint16_t* first, uint8_t* out, size_t capacity, int stride, int depth, int tileWidth,
+                   int tileHeight);
+int DecodeTile(const uint8_t* in, size_t available, uint16_t* first, int stride, int depth);
+int DecodeTilePart(const uint8_t* in, size_t available, uint16_t* first, int stride, int depth, int tileWidth,
+                   int tileHeight);

@@ -108,7 +108,7 @@ void LoadIconStates(HKEY key)
 int AddIconStateMenuItems(HMENU menu, UINT itemTemplate)
 {
     for (int row = 0; row < kIconStateRows; ++row)
-        InsertMenuW(menu, itemTemplate + row + 1, MF_BYCOMMAND | MF_STRING, itemTemplate + row + 1,
+        InsertMenuW(menu, itemTemplate, MF_BYCOMMAND | MF_STRING, itemTemplate + row + 1,
                     IconStateCaption(row));
     return kIconStateRows;
 }

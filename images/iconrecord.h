@@ -39,8 +39,8 @@ COLORREF IconStateColor(int row);
 // Loads the captions from the string table and, when the key is open, each
 // row's colour from its DWORD value (the default when absent).
 void LoadIconStates(HKEY key);
-// Inserts the four captions into the menu with identifiers template + 1 to
-// template + 4; returns 4.
+// Inserts the four captions into the menu before the item `itemTemplate`
+// (by command), with the identifiers template + 1 to template + 4; returns 4.
 int AddIconStateMenuItems(HMENU menu, UINT itemTemplate);
 // Lets the user choose a row's colour; true when a different one was chosen
 // and written under the key. False for rows outside 0..3.

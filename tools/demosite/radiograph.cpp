@@ -89,7 +89,10 @@ DPicturePtr MakeRadiograph(int width, int height, int bits, unsigned seed, Radio
     const double bodyX = 0.5 + (random.Uniform() - 0.5) * 0.04;
     const double bodyRx = kind == RadiographKind::Chest ? 0.46 : 0.22;
     const double bodyRy = kind == RadiographKind::Chest ? 0.62 : 0.9;
-    const uint16_t blocked = (uint16_t)(top * 0.02);
+    // Stored as a processed radiograph is shown: the more the body absorbed,
+    // the higher the value (bone bright, air dark); behind the collimator
+    // nothing arrived, so the border is nearly white and flat.
+    const uint16_t blocked = (uint16_t)(top * 0.97);
 
     // Noise is drawn per pixel from a table of normals, so a large picture is quick.
     std::vector<float> normals(65536);
@@ -115,16 +118,16 @@ DPicturePtr MakeRadiograph(int width, int height, int bits, unsigned seed, Radio
             // with the lungs of a chest as thinner regions.
             const double ex = (u - bodyX) / bodyRx, ey = (v - 0.55) / bodyRy;
             const double r2 = ex * ex + ey * ey;
-            double t = r2 < 1.0 ? 3.2 * sqrt(1.0 - r2) : 0.0;
+            double t = r2 < 1.0 ? 1.9 * sqrt(1.0 - r2) : 0.0;
             if (kind == RadiographKind::Chest && t > 0.0) {
                 for (int side = -1; side <= 1; side += 2) {
                     const double lx = (u - (0.5 + side * 0.2)) / 0.15, ly = (v - 0.42) / 0.27;
                     const double l2 = lx * lx + ly * ly;
                     if (l2 < 1.0)
-                        t -= 1.6 * sqrt(1.0 - l2);
+                        t -= 1.3 * sqrt(1.0 - l2);
                 }
-                if (t < 0.2)
-                    t = 0.2;
+                if (t < 0.15)
+                    t = 0.15;
             }
             t += BoneThickness(kind, u, v, ribPhase);
             if (t > kMaxThickness)
@@ -136,7 +139,7 @@ DPicturePtr MakeRadiograph(int width, int height, int bits, unsigned seed, Radio
                 signal = 0.0;
             if (signal > top)
                 signal = top;
-            row[x] = (uint16_t)signal;
+            row[x] = (uint16_t)(top - signal);
         }
         noiseIndex = noiseIndex * 1103515245u + 12345u;
     }

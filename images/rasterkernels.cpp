@@ -18,32 +18,86 @@ inline uint16_t Clamp16(int v)
 }
 
 // Source (x, y) -> destination row (flipX ? W-1-x : x), column (flipY ? H-1-y : y)
-// of a destination H pixels wide.
+// of a destination H pixels wide, for the block x0..x1, y0..y1 whose pixel
+// (x0, y0) is blk[0], its rows `stride` pixels apart.
 template <bool FlipX, bool FlipY>
-void TransposeBlock(const uint16_t* __restrict src, uint16_t* __restrict dst, int W, int H, int x0, int x1, int y0,
-                    int y1)
+void TransposeBlock(const uint16_t* __restrict blk, int stride, uint16_t* __restrict dst, int W, int H, int x0,
+                    int x1, int y0, int y1)
 {
     for (int x = x0; x < x1; ++x) {
         uint16_t* __restrict row = dst + (size_t)(FlipX ? W - 1 - x : x) * H;
-        const uint16_t* __restrict s = src + x;
+        const uint16_t* __restrict s = blk + (x - x0);
         if (FlipY) {
             for (int y = y0; y < y1; ++y)
-                row[H - 1 - y] = s[(size_t)y * W];
+                row[H - 1 - y] = s[(size_t)(y - y0) * stride];
         } else {
             for (int y = y0; y < y1; ++y)
-                row[y] = s[(size_t)y * W];
+                row[y] = s[(size_t)(y - y0) * stride];
         }
     }
+}
+
+inline uint32_t Load32(const uint16_t* p)
+{
+    uint32_t v;
+    memcpy(&v, p, 4);
+    return v;
+}
+
+inline void Store32(uint16_t* p, uint32_t v)
+{
+    memcpy(p, &v, 4);
+}
+
+// The same for a block of even width and height, 2 x 2 pixels at a time:
+// two 32-bit loads (pixels x, x+1 of rows y, y+1) give two 32-bit stores
+// (pixels y, y+1 of rows x, x+1), half the memory operations of the plain
+// loop.
+template <bool FlipX, bool FlipY>
+void TransposeBlockPairs(const uint16_t* __restrict blk, int stride, uint16_t* __restrict dst, int W, int H, int x0,
+                         int x1, int y0, int y1)
+{
+    for (int x = x0; x < x1; x += 2) {
+        uint16_t* __restrict row0 = dst + (size_t)(FlipX ? W - 1 - x : x) * H;
+        uint16_t* __restrict row1 = dst + (size_t)(FlipX ? W - 2 - x : x + 1) * H;
+        const uint16_t* __restrict s = blk + (x - x0);
+        for (int y = y0; y < y1; y += 2, s += 2 * stride) {
+            const uint32_t a = Load32(s), b = Load32(s + stride);
+            // a = (x, y) | (x+1, y) << 16, b = (x, y+1) | (x+1, y+1) << 16
+            const uint32_t col0 = FlipY ? (b & 0xFFFF) | (a << 16) : (a & 0xFFFF) | (b << 16);
+            const uint32_t col1 = FlipY ? (b >> 16) | (a & 0xFFFF0000u) : (a >> 16) | (b & 0xFFFF0000u);
+            const int at = FlipY ? H - 2 - y : y;
+            Store32(row0 + at, col0);
+            Store32(row1 + at, col1);
+        }
+    }
+}
+
+// Copies a block of source rows into a contiguous tile (reads along rows).
+void LoadTile(const uint16_t* __restrict src, int W, int x0, int x1, int y0, int y1, uint16_t* __restrict tile)
+{
+    const int w = x1 - x0;
+    for (int y = y0; y < y1; ++y)
+        memcpy(tile + (size_t)(y - y0) * kBlock, src + (size_t)y * W + x0, (size_t)w * 2);
 }
 
 template <bool FlipX, bool FlipY>
 void TransposeTiled(const uint16_t* src, uint16_t* dst, int W, int H)
 {
+    // Each block goes through a tile on the stack: the strided reads then
+    // come from the cache-resident tile, never from a source row whose
+    // address could alias the destination row being written (which stalls
+    // every load when the two rasters lie a multiple of 4 KB apart).
+    uint16_t tile[kBlock * kBlock];
     for (int y0 = 0; y0 < H; y0 += kBlock) {
         int y1 = y0 + kBlock < H ? y0 + kBlock : H;
         for (int x0 = 0; x0 < W; x0 += kBlock) {
             int x1 = x0 + kBlock < W ? x0 + kBlock : W;
-            TransposeBlock<FlipX, FlipY>(src, dst, W, H, x0, x1, y0, y1);
+            LoadTile(src, W, x0, x1, y0, y1, tile);
+            if (((x1 - x0) | (y1 - y0)) & 1)
+                TransposeBlock<FlipX, FlipY>(tile, kBlock, dst, W, H, x0, x1, y0, y1);
+            else
+                TransposeBlockPairs<FlipX, FlipY>(tile, kBlock, dst, W, H, x0, x1, y0, y1);
         }
     }
 }
@@ -178,15 +232,18 @@ void ReduceTwoThirds(uint16_t* dst, const uint16_t* src, int srcW, int srcH, int
 
 // ---- sharpening ----
 //
-// The blur uses separable running sums: a vertical 5-row sum per column kept
-// up to date row by row, then a 5-wide running sum along the row. The
-// Laplacian is the 3 x 3 sum of B minus 9 B, from per-column 3-row sums.
-// The result is bit-identical to summing the 25 pixels and the 8 neighbours
-// directly; only the border of B differs from a zero-padded blur, by the
-// replication that keeps a bright frame from appearing inside the border.
+// The blur uses separable running sums: a vertical 5-row sum per column,
+// moved down one row at a time, and a 5-wide running sum along the row. Only
+// three blur rows live at once (a ring), so the pass needs no raster-sized
+// buffer. The Laplacian is the 3 x 3 sum of B minus 9 B, from 3-row column
+// sums slid along the row. The result is bit-identical to summing the 25
+// pixels and the 8 neighbours directly; only the border of B differs from a
+// zero-padded blur, by the replication that keeps a bright frame from
+// appearing inside the picture's border.
 
 namespace {
 
+// The first blur row, b[2 .. W-3], from the vertical sums of rows 0..4.
 void BlurRow(const uint32_t* __restrict vsum, uint16_t* __restrict b, int W)
 {
     uint32_t h = vsum[0] + vsum[1] + vsum[2] + vsum[3] + vsum[4];
@@ -197,28 +254,61 @@ void BlurRow(const uint32_t* __restrict vsum, uint16_t* __restrict b, int W)
     }
 }
 
-void AddRow(uint32_t* __restrict vsum, const uint16_t* __restrict add, const uint16_t* __restrict sub, int W)
+template <typename Wide>
+inline uint16_t SharpenPixel(uint32_t s, uint32_t around, uint32_t centre, Wide k)
 {
-    for (int x = 0; x < W; ++x)
-        vsum[x] += (uint32_t)add[x] - (uint32_t)sub[x];
+    const int32_t lap = (int32_t)around - 9 * (int32_t)centre;
+    const Wide v = (Wide)s - ((Wide)k * lap) / 2;
+    return (uint16_t)(v < 0 ? 0 : v > 65535 ? 65535 : v);
 }
 
-// One output row: b0, b1, b2 the blur rows above, at and below (replicated at
-// the blur's edge); x runs over 2..W-3.
+// One output row over x = 2 .. W-3: b0, b1, b2 the blur rows above, at and
+// below (replicated at the blur's edge), and the blur's edge columns
+// replicated likewise.
 template <typename Wide>
 void SharpenRow(const uint16_t* __restrict b0, const uint16_t* __restrict b1, const uint16_t* __restrict b2,
-                const uint16_t* __restrict s, uint16_t* __restrict d, uint32_t* __restrict c3, int W, Wide k)
+                const uint16_t* __restrict s, uint16_t* __restrict d, int W, Wide k)
 {
-    const int x0 = 2, x1 = W - 3;
-    for (int x = x0; x <= x1; ++x)
-        c3[x] = (uint32_t)b0[x] + b1[x] + b2[x];
-    c3[x0 - 1] = c3[x0];
-    c3[x1 + 1] = c3[x1];
-    for (int x = x0; x <= x1; ++x) {
-        int32_t lap = (int32_t)(c3[x - 1] + c3[x] + c3[x + 1]) - 9 * (int32_t)b1[x];
-        Wide v = (Wide)s[x] - ((Wide)k * lap) / 2;
-        d[x] = (uint16_t)(v < 0 ? 0 : v > 65535 ? 65535 : v);
+    const int last = W - 3;
+    uint32_t prev = (uint32_t)b0[2] + b1[2] + b2[2];
+    uint32_t cur = prev;
+    for (int x = 2; x < last; ++x) {
+        const uint32_t next = (uint32_t)b0[x + 1] + b1[x + 1] + b2[x + 1];
+        d[x] = SharpenPixel<Wide>(s[x], prev + cur + next, b1[x], k);
+        prev = cur;
+        cur = next;
     }
+    d[last] = SharpenPixel<Wide>(s[last], prev + cur + cur, b1[last], k);
+}
+
+// One output row fused with the blur of the row below it: computes
+// b2[2 .. W-3] (the vertical sums moved down by + add - sub) one column ahead
+// of the sharpening of row y, so that the new blur row is used while it is
+// still in registers.
+template <typename Wide>
+void BlurAndSharpenRow(uint32_t* __restrict vsum, const uint16_t* __restrict add, const uint16_t* __restrict sub,
+                       const uint16_t* __restrict b0, const uint16_t* __restrict b1, uint16_t* __restrict b2,
+                       const uint16_t* __restrict s, uint16_t* __restrict d, int W, Wide k)
+{
+    for (int x = 0; x < 5; ++x)
+        vsum[x] += (uint32_t)add[x] - (uint32_t)sub[x];
+    uint32_t h = vsum[0] + vsum[1] + vsum[2] + vsum[3] + vsum[4];
+    b2[2] = (uint16_t)(h / 25);
+    const int last = W - 3;
+    uint32_t prev = (uint32_t)b0[2] + b1[2] + b2[2];
+    uint32_t cur = prev;
+    for (int x = 2; x < last; ++x) {
+        const int i = x + 3;
+        vsum[i] += (uint32_t)add[i] - (uint32_t)sub[i];
+        h += vsum[i] - vsum[x - 2];
+        const uint32_t blur = h / 25;
+        b2[x + 1] = (uint16_t)blur;
+        const uint32_t next = (uint32_t)b0[x + 1] + b1[x + 1] + blur;
+        d[x] = SharpenPixel<Wide>(s[x], prev + cur + next, b1[x], k);
+        prev = cur;
+        cur = next;
+    }
+    d[last] = SharpenPixel<Wide>(s[last], prev + cur + cur, b1[last], k);
 }
 
 } // namespace
@@ -230,32 +320,41 @@ bool SharpenRaster(const uint16_t* src, uint16_t* dst, int W, int H, int k)
             memcpy(dst, src, (size_t)W * H * 2);
         return true;
     }
-    // The blur raster, then the vertical sums and the 3-row column sums.
-    const size_t blurBytes = (size_t)W * H * 2;
-    uint8_t* block = static_cast<uint8_t*>(PixelAlloc(blurBytes + (size_t)W * 8 + 16));
+    // Three blur rows, then the vertical sums.
+    uint8_t* block = static_cast<uint8_t*>(PixelAlloc((size_t)W * (3 * 2 + 4) + 16));
     if (!block)
         return false;
-    uint16_t* B = reinterpret_cast<uint16_t*>(block);
-    uint32_t* vsum = reinterpret_cast<uint32_t*>(block + ((blurBytes + 3) & ~(size_t)3));
-    uint32_t* c3 = vsum + W;
+    uint16_t* ring[3];
+    for (int i = 0; i < 3; ++i)
+        ring[i] = reinterpret_cast<uint16_t*>(block) + (size_t)i * W;
+    uint32_t* vsum = reinterpret_cast<uint32_t*>(block + (((size_t)W * 6 + 3) & ~(size_t)3));
 
+    const int top = 2, bottom = H - 3;      // rows the blur covers
     for (int x = 0; x < W; ++x)
         vsum[x] = (uint32_t)src[x] + src[W + x] + src[2 * W + x] + src[3 * W + x] + src[4 * W + x];
-    for (int y = 2; y < H - 2; ++y) {
-        if (y > 2)
-            AddRow(vsum, src + (size_t)(y + 2) * W, src + (size_t)(y - 3) * W, W);
-        BlurRow(vsum, B + (size_t)y * W, W);
-    }
-
+    BlurRow(vsum, ring[top % 3], W);
     const bool narrow = k >= -2048 && k <= 2048;
-    for (int y = 2; y < H - 2; ++y) {
-        const uint16_t* b0 = B + (size_t)(y > 2 ? y - 1 : y) * W;
-        const uint16_t* b1 = B + (size_t)y * W;
-        const uint16_t* b2 = B + (size_t)(y < H - 3 ? y + 1 : y) * W;
+    for (int y = top; y <= bottom; ++y) {
+        const uint16_t* b0 = ring[(y > top ? y - 1 : y) % 3];
+        const uint16_t* b1 = ring[y % 3];
+        const uint16_t* s = src + (size_t)y * W;
+        uint16_t* d = dst + (size_t)y * W;
+        if (y == bottom) {
+            // No blur row below: the last one is replicated.
+            if (narrow)
+                SharpenRow<int32_t>(b0, b1, b1, s, d, W, (int32_t)k);
+            else
+                SharpenRow<int64_t>(b0, b1, b1, s, d, W, (int64_t)k);
+            continue;
+        }
+        // Blur row y + 1 sums source rows y - 1 .. y + 3.
+        const uint16_t* add = src + (size_t)(y + 3) * W;
+        const uint16_t* sub = src + (size_t)(y - 2) * W;
+        uint16_t* b2 = ring[(y + 1) % 3];
         if (narrow)
-            SharpenRow<int32_t>(b0, b1, b2, src + (size_t)y * W, dst + (size_t)y * W, c3, W, (int32_t)k);
+            BlurAndSharpenRow<int32_t>(vsum, add, sub, b0, b1, b2, s, d, W, (int32_t)k);
         else
-            SharpenRow<int64_t>(b0, b1, b2, src + (size_t)y * W, dst + (size_t)y * W, c3, W, (int64_t)k);
+            BlurAndSharpenRow<int64_t>(vsum, add, sub, b0, b1, b2, s, d, W, (int64_t)k);
     }
     PixelFree(block);
 

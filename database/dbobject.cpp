@@ -3,14 +3,16 @@
 namespace {
 
 HANDLE gHeap = nullptr;                  // the layer's heap, taken on first use
-thread_local int tAllocationsLeft = -1;  // fault injection: -1 = never fail
+thread_local int tAllocationsLeft = -1;  // fault injection: successes before one failure; -1 = none
 
 bool AllocationAllowed()
 {
     if (tAllocationsLeft < 0)
         return true;
-    if (tAllocationsLeft == 0)
+    if (tAllocationsLeft == 0) {
+        tAllocationsLeft = -1;   // one failure, then allocations succeed again
         return false;
+    }
     --tAllocationsLeft;
     return true;
 }

@@ -32,8 +32,8 @@ void* DODBAllocRaw(size_t size);   // the same without zero fill
 BOOL DODBFree(void* p);
 
 // Fault injection for tests: after `count` more successful allocations of
-// this thread (DODBNew, DODBAlloc, DODBAllocRaw) every further one fails,
-// until called again with -1 (the default: never fail).
+// this thread (DODBNew, DODBAlloc, DODBAllocRaw) the next one fails, once;
+// -1 (the default) cancels a pending failure.
 void DODBFailAllocationsAfter(int count);
 
 class DODBObject

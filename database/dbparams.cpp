@@ -208,7 +208,7 @@ HRESULT DODBParams::SetParamBindInOut(ULONG index, DBORDINAL ordinal, DBTYPE typ
     return SetParamBind(index, ordinal, type, maxLength, DBPARAMIO_INPUT | DBPARAMIO_OUTPUT);
 }
 
-BOOL DODBParams::SetBindings(ULONG n, const DODBBindSpec* table)
+BOOL DODBParams::SetBindings(ULONG n, const DODBBindRow* table)
 {
     Clear();
     if (FAILED(SetNumParams(n))) {

@@ -18,7 +18,7 @@
 #include "database/oledbinc.h"
 
 // One row of DODBParams::SetBindings.
-struct DODBBindSpec
+struct DODBBindRow
 {
     DBORDINAL ordinal;
     DBTYPE type;
@@ -38,7 +38,7 @@ public:
     HRESULT SetParamBind(ULONG index, DBORDINAL ordinal, DBTYPE type, DBLENGTH maxLength, DBPARAMIO io);
     HRESULT SetParamBindW(ULONG index, DBTYPE type, DBLENGTH maxLength);
     HRESULT SetParamBindInOut(ULONG index, DBORDINAL ordinal, DBTYPE type, DBLENGTH maxLength);
-    BOOL SetBindings(ULONG count, const DODBBindSpec* table);
+    BOOL SetBindings(ULONG count, const DODBBindRow* table);
     HRESULT AllocStructForParams();
 
     HRESULT DCreateAccessor(IAccessor* accessor, DBACCESSORFLAGS flags);

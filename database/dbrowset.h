@@ -24,6 +24,8 @@ public:
     ~DODBRowset() override;
 
     bool IsEmpty() const { return rowset == nullptr; }
+    // For row blocks made by the caller: their row accessor is made with it.
+    IAccessor* GetAccessor() const { return accessor; }
 
     BOOL GetNextData(DODBParams* row);
     BOOL IsEndOfRowset() const { return endOfRowset; }

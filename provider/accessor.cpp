@@ -11,10 +11,10 @@ HRESULT AccessorTable::Create(Owner owner, size_t columns, DBACCESSORFLAGS flags
                               DBBINDSTATUS status[])
 {
     if (!handle)
-        return E_INVALIDARG;
+        return InvalidArgument(L"AccessorTable::Create");
     *handle = DB_NULL_HACCESSOR;
     if (count && !bindings)
-        return E_INVALIDARG;
+        return InvalidArgument(L"AccessorTable::Create");
     const DBACCESSORFLAGS known =
         DBACCESSOR_PASSBYREF | DBACCESSOR_ROWDATA | DBACCESSOR_PARAMETERDATA | DBACCESSOR_OPTIMIZED;
     if ((flags & ~known) || !(flags & (DBACCESSOR_ROWDATA | DBACCESSOR_PARAMETERDATA)))
@@ -81,7 +81,7 @@ HRESULT AccessorTable::AddRef(HACCESSOR handle, DBREFCOUNT* refs)
 {
     Locked hold(lock_);
     if (handle == DB_NULL_HACCESSOR || handle > slots_.size() || !slots_[handle - 1])
-        return DB_E_BADACCESSORHANDLE;
+        return PostError(IID_IAccessor, DB_E_BADACCESSORHANDLE, L"HY000", 0, L"The accessor handle is not valid.");
     ULONG n = ++slots_[handle - 1]->refs;
     if (refs)
         *refs = n;
@@ -92,7 +92,7 @@ HRESULT AccessorTable::Release(HACCESSOR handle, DBREFCOUNT* refs)
 {
     Locked hold(lock_);
     if (handle == DB_NULL_HACCESSOR || handle > slots_.size() || !slots_[handle - 1])
-        return DB_E_BADACCESSORHANDLE;
+        return PostError(IID_IAccessor, DB_E_BADACCESSORHANDLE, L"HY000", 0, L"The accessor handle is not valid.");
     ULONG n = --slots_[handle - 1]->refs;
     if (n == 0)
         slots_[handle - 1].reset();
@@ -104,12 +104,12 @@ HRESULT AccessorTable::Release(HACCESSOR handle, DBREFCOUNT* refs)
 HRESULT AccessorTable::GetBindings(HACCESSOR handle, DBACCESSORFLAGS* flags, DBCOUNTITEM* count, DBBINDING** bindings)
 {
     if (!flags || !count || !bindings)
-        return E_INVALIDARG;
+        return InvalidArgument(L"AccessorTable::GetBindings");
     *count = 0;
     *bindings = nullptr;
     Locked hold(lock_);
     if (handle == DB_NULL_HACCESSOR || handle > slots_.size() || !slots_[handle - 1])
-        return DB_E_BADACCESSORHANDLE;
+        return PostError(IID_IAccessor, DB_E_BADACCESSORHANDLE, L"HY000", 0, L"The accessor handle is not valid.");
     const Accessor& a = *slots_[handle - 1];
     auto* copy = static_cast<DBBINDING*>(CoTaskMemAlloc(sizeof(DBBINDING) * a.bindings.size()));
     if (!copy)

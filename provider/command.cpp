@@ -149,6 +149,8 @@ void Command::DropStatement()
     columns_.clear();
     paramTypes_.clear();
     paramKnown_.clear();
+    paramAssigned_.clear();
+    paramPattern_.clear();
 }
 
 HRESULT Command::EnsurePrepared(REFIID iid)
@@ -221,6 +223,8 @@ HRESULT Command::EnsurePrepared(REFIID iid)
     int params = sqlite3_bind_parameter_count(stmt_);
     paramTypes_.assign(static_cast<size_t>(params), TypeDesc());
     paramKnown_.assign(static_cast<size_t>(params), false);
+    paramAssigned_.assign(static_cast<size_t>(params), false);
+    paramPattern_.assign(static_cast<size_t>(params), false);
     for (int i = 0; i < params; ++i) {
         if (static_cast<size_t>(i) < translated_.paramTypes.size()) {
             paramTypes_[i] = translated_.paramTypes[i];
@@ -232,6 +236,8 @@ HRESULT Command::EnsurePrepared(REFIID iid)
         const ParamTarget& target = translated_.paramTargets[i];
         if (target.column.empty())
             continue;
+        paramAssigned_[i] = target.assigned;
+        paramPattern_[i] = target.pattern;
         for (const std::wstring& table : target.tables) {
             auto found = tables.find(table);
             if (found == tables.end()) {
@@ -267,7 +273,11 @@ HRESULT Command::BindParameters(const Accessor& accessor, BYTE* data)
                              L"Statement: " + text_);
         }
         size_t index = static_cast<size_t>(b.iOrdinal - 1);
+        // A value stored into a column is held to the column's type and length; a value
+        // compared with a text column may be longer (a search pattern) and is taken as it is.
         const TypeDesc* target = paramKnown_[index] ? &paramTypes_[index] : nullptr;
+        if (target && !paramAssigned_[index] && (target->type == DBTYPE_WSTR || paramPattern_[index]))
+            target = nullptr;
         DBSTATUS status = ReadBinding(b, data, target, value, problem);
         if (status == DBSTATUS_S_OK && value.kind == InValue::Ignore) {
             status = DBSTATUS_E_BADSTATUS;
@@ -308,9 +318,9 @@ HRESULT Command::Execute(IUnknown* outer, REFIID riid, DBPARAMS* params, DBROWCO
         *rowsAffected = DB_COUNTUNAVAILABLE;
     bool wantRowset = !SameGuid(riid, IID_NULL);
     if (wantRowset && !rowset)
-        return E_INVALIDARG;
+        return InvalidArgument(L"Command::Execute");
     if (outer)
-        return DB_E_NOAGGREGATION;
+        return PostError(IID_IUnknown, DB_E_NOAGGREGATION, L"HY000", 0, L"The provider's objects cannot be aggregated.");
     return Guard(L"ICommand::Execute", [&]() -> HRESULT {
         Locked hold(session_->SessionLock());
         HRESULT hr = EnsurePrepared(IID_ICommand);
@@ -331,7 +341,7 @@ HRESULT Command::Execute(IUnknown* outer, REFIID riid, DBPARAMS* params, DBROWCO
             sets = params->cParamSets;
             data = static_cast<BYTE*>(params->pData);
             if (sets == 0 || !data)
-                return E_INVALIDARG;
+                return InvalidArgument(L"Command::Execute");
         }
         if (!accessor && !paramTypes_.empty())
             return PostError(IID_ICommand, DB_E_PARAMNOTOPTIONAL, L"07002", 0,
@@ -387,7 +397,7 @@ HRESULT Command::GetDBSession(REFIID riid, IUnknown** session)
 {
     ClearErrorInfo();
     if (!session)
-        return E_INVALIDARG;
+        return InvalidArgument(L"Command::GetDBSession");
     *session = nullptr;
     return session_->QueryInterface(riid, reinterpret_cast<void**>(session));
 }
@@ -396,7 +406,7 @@ HRESULT Command::GetCommandText(GUID* dialect, LPOLESTR* text)
 {
     ClearErrorInfo();
     if (!text)
-        return E_INVALIDARG;
+        return InvalidArgument(L"Command::GetCommandText");
     *text = nullptr;
     Locked hold(session_->SessionLock());
     if (!hasText_) {
@@ -472,7 +482,7 @@ HRESULT Command::GetParameterInfo(DB_UPARAMS* count, DBPARAMINFO** info, OLECHAR
 {
     ClearErrorInfo();
     if (!count || !info)
-        return E_INVALIDARG;
+        return InvalidArgument(L"Command::GetParameterInfo");
     *count = 0;
     *info = nullptr;
     if (names)
@@ -529,7 +539,7 @@ HRESULT Command::MapParameterNames(DB_UPARAMS count, const OLECHAR* names[], DB_
     if (count == 0)
         return S_OK;
     if (!names || !ordinals)
-        return E_INVALIDARG;
+        return InvalidArgument(L"Command::MapParameterNames");
     for (DB_UPARAMS i = 0; i < count; ++i)
         ordinals[i] = 0;  // the statements mark their parameters with "?": none has a name
     return PostError(IID_ICommandWithParameters, DB_E_ERRORSOCCURRED, L"07009", 0,
@@ -540,7 +550,7 @@ HRESULT Command::SetParameterInfo(DB_UPARAMS count, const DB_UPARAMS ordinals[],
 {
     ClearErrorInfo();
     if (count && !ordinals)
-        return E_INVALIDARG;
+        return InvalidArgument(L"Command::SetParameterInfo");
     return Guard(L"ICommandWithParameters::SetParameterInfo", [&]() -> HRESULT {
         Locked hold(session_->SessionLock());
         if (count == 0) {
@@ -571,7 +581,6 @@ HRESULT Command::SetParameterInfo(DB_UPARAMS count, const DB_UPARAMS ordinals[],
 
 HRESULT Command::AddRefAccessor(HACCESSOR accessor, DBREFCOUNT* refs)
 {
-    ClearErrorInfo();
     return accessors_.AddRef(accessor, refs);
 }
 
@@ -592,7 +601,6 @@ HRESULT Command::GetBindings(HACCESSOR accessor, DBACCESSORFLAGS* flags, DBCOUNT
 
 HRESULT Command::ReleaseAccessor(HACCESSOR accessor, DBREFCOUNT* refs)
 {
-    ClearErrorInfo();
     return accessors_.Release(accessor, refs);
 }
 
@@ -625,7 +633,7 @@ HRESULT Command::CanConvert(DBTYPE from, DBTYPE to, DBCONVERTFLAGS flags)
     ClearErrorInfo();
     if (flags & ~(DBCONVERTFLAGS_PARAMETER | DBCONVERTFLAGS_ISLONG | DBCONVERTFLAGS_ISFIXEDLENGTH |
                   DBCONVERTFLAGS_FROMVARIANT))
-        return DB_E_BADCONVERTFLAG;
+        return PostError(IID_IConvertType, DB_E_BADCONVERTFLAG, L"HY000", 0, L"The conversion flags are not valid.");
     from &= ~DBTYPE_BYREF;
     to &= ~DBTYPE_BYREF;
     if (!IsBindableType(from) || !IsBindableType(to))
@@ -643,7 +651,7 @@ HRESULT Command::GetAvailableColumns(DBORDINAL* count, DBID** columns)
 {
     ClearErrorInfo();
     if (!count || !columns)
-        return E_INVALIDARG;
+        return InvalidArgument(L"Command::GetAvailableColumns");
     *count = 0;
     *columns = nullptr;
     return S_OK;

@@ -104,6 +104,8 @@ private:
     std::vector<ColumnInfo> columns_;  // result columns of the compiled text
     std::vector<TypeDesc> paramTypes_;
     std::vector<bool> paramKnown_;
+    std::vector<bool> paramAssigned_;  // stored into its column: the column's length applies
+    std::vector<bool> paramPattern_;   // a LIKE pattern: taken as text
     std::vector<DBPARAMBINDINFO> setInfo_;  // SetParameterInfo, by ordinal - 1
     std::vector<bool> setInfoGiven_;
     AccessorTable accessors_;

@@ -161,7 +161,7 @@ HRESULT DataSource::GetPropertyInfo(ULONG idSetCount, const DBPROPIDSET idSets[]
 {
     ClearErrorInfo();
     if (!infoSetCount || !infoSets)
-        return E_INVALIDARG;
+        return InvalidArgument(L"DataSource::GetPropertyInfo");
     *infoSetCount = 0;
     *infoSets = nullptr;
     if (descriptions)
@@ -264,10 +264,10 @@ HRESULT DataSource::CreateSession(IUnknown* outer, REFIID riid, IUnknown** sessi
 {
     ClearErrorInfo();
     if (!session)
-        return E_INVALIDARG;
+        return InvalidArgument(L"DataSource::CreateSession");
     *session = nullptr;
     if (outer)
-        return DB_E_NOAGGREGATION;
+        return PostError(IID_IUnknown, DB_E_NOAGGREGATION, L"HY000", 0, L"The provider's objects cannot be aggregated.");
     return Guard(L"IDBCreateSession::CreateSession", [&]() -> HRESULT {
         {
             Locked hold(lock_);

@@ -467,6 +467,17 @@ HRESULT PostSqliteError(REFIID iid, sqlite3* db, int code, const wchar_t* call, 
     return PostSqliteFailure(iid, extended, message, call, argument);
 }
 
+HRESULT InvalidArgument(const wchar_t* method)
+{
+    try {
+        return PostError(IID_IUnknown, E_INVALIDARG, L"HY009", 0,
+                         L"The database provider was called with a missing or invalid argument.",
+                         std::wstring(method) + L" was called with a missing or invalid argument");
+    } catch (...) {
+        return E_INVALIDARG;
+    }
+}
+
 HRESULT GuardFailure(const wchar_t* method, bool outOfMemory)
 {
     if (outOfMemory)

@@ -42,6 +42,9 @@ HRESULT PostErrors(HRESULT result, REFIID iid, const std::vector<ErrorRecord>& r
 HRESULT PostError(REFIID iid, HRESULT result, const wchar_t* sqlState, LONG nativeError,
                   const std::wstring& description, const std::wstring& detail = std::wstring());
 
+// Posts the record of a call made with a missing or invalid argument; returns E_INVALIDARG.
+HRESULT InvalidArgument(const wchar_t* method);
+
 // Classifies a failed SQLite call from its extended code and message.
 FailureClass ClassifySqliteFailure(int extendedCode, const std::wstring& message);
 

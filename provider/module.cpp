@@ -98,13 +98,13 @@ struct RegValue {
 };
 
 const RegValue kRegistry[] = {
-    {L"ZelkSQLite.1", nullptr, kProviderName},
+    {kProgId, nullptr, kProviderName},
     {L"ZelkSQLite.1\\CLSID", nullptr, L"%c"},
     {L"ZelkSQLite", nullptr, kProviderName},
     {L"ZelkSQLite\\CLSID", nullptr, L"%c"},
     {L"ZelkSQLite\\CurVer", nullptr, L"ZelkSQLite.1"},
     {L"CLSID\\%c", nullptr, L"ZelkSQLite"},
-    {L"CLSID\\%c\\ProgID", nullptr, L"ZelkSQLite.1"},
+    {L"CLSID\\%c\\ProgID", nullptr, kProgId},
     {L"CLSID\\%c\\VersionIndependentProgID", nullptr, L"ZelkSQLite"},
     {L"CLSID\\%c\\InprocServer32", nullptr, L"%m"},
     {L"CLSID\\%c\\InprocServer32", L"ThreadingModel", L"Both"},

@@ -3,6 +3,8 @@
 #define DBINITCONSTANTS
 #include "provider/properties.h"
 
+#include "provider/errors.h"
+
 namespace zelk {
 
 PropertyBag::PropertyBag(const PropertyBag& other) { *this = other; }
@@ -79,11 +81,11 @@ const VARIANT* PropertyBag::Find(REFGUID set, DBPROPID id) const
 HRESULT PropertyBag::Get(ULONG idSetCount, const DBPROPIDSET idSets[], ULONG* setCount, DBPROPSET** sets) const
 {
     if (!setCount || !sets)
-        return E_INVALIDARG;
+        return InvalidArgument(L"PropertyBag::Get");
     *setCount = 0;
     *sets = nullptr;
     if (idSetCount && !idSets)
-        return E_INVALIDARG;
+        return InvalidArgument(L"PropertyBag::Get");
 
     // The requested shape: a list of sets, each with its ids (empty: all of the set).
     struct Want {
@@ -103,7 +105,7 @@ HRESULT PropertyBag::Get(ULONG idSetCount, const DBPROPIDSET idSets[], ULONG* se
     } else {
         for (ULONG i = 0; i < idSetCount; ++i) {
             if (idSets[i].cPropertyIDs && !idSets[i].rgPropertyIDs)
-                return E_INVALIDARG;
+                return InvalidArgument(L"PropertyBag::Get");
             Want w{idSets[i].guidPropertySet, {}, idSets[i].cPropertyIDs == 0};
             w.ids.assign(idSets[i].rgPropertyIDs, idSets[i].rgPropertyIDs + idSets[i].cPropertyIDs);
             wants.push_back(w);
@@ -161,18 +163,20 @@ HRESULT PropertyBag::Get(ULONG idSetCount, const DBPROPIDSET idSets[], ULONG* se
     }
     if (found == asked)
         return S_OK;
-    return found ? DB_S_ERRORSOCCURRED : DB_E_ERRORSOCCURRED;
+    return found ? DB_S_ERRORSOCCURRED
+                 : PostError(IID_IUnknown, DB_E_ERRORSOCCURRED, L"HY000", 0,
+                             L"None of the properties asked for is supported by the database provider.");
 }
 
 HRESULT PropertyBag::Set(ULONG setCount, DBPROPSET sets[], const Check& check)
 {
     if (setCount && !sets)
-        return E_INVALIDARG;
+        return InvalidArgument(L"PropertyBag::Set");
     size_t total = 0, stored = 0;
     bool requiredFailed = false;
     for (ULONG s = 0; s < setCount; ++s) {
         if (sets[s].cProperties && !sets[s].rgProperties)
-            return E_INVALIDARG;
+            return InvalidArgument(L"PropertyBag::Set");
         for (ULONG p = 0; p < sets[s].cProperties; ++p) {
             DBPROP& prop = sets[s].rgProperties[p];
             ++total;

@@ -111,9 +111,8 @@ ULONG Rowset::Release()
 
 HRESULT Rowset::AddRefRows(DBCOUNTITEM count, const HROW rows[], DBREFCOUNT refs[], DBROWSTATUS status[])
 {
-    ClearErrorInfo();
     if (count && !rows)
-        return E_INVALIDARG;
+        return InvalidArgument(L"Rowset::AddRefRows");
     Locked hold(lock_);
     DBCOUNTITEM failed = 0;
     for (DBCOUNTITEM i = 0; i < count; ++i) {
@@ -129,15 +128,15 @@ HRESULT Rowset::AddRefRows(DBCOUNTITEM count, const HROW rows[], DBREFCOUNT refs
     }
     if (failed == 0)
         return S_OK;
-    return failed == count ? DB_E_ERRORSOCCURRED : DB_S_ERRORSOCCURRED;
+    return PostError(IID_IRowset, failed == count ? DB_E_ERRORSOCCURRED : DB_S_ERRORSOCCURRED, L"HY000", 0,
+                     L"A row handle handed to the rowset is not valid.");
 }
 
 HRESULT Rowset::ReleaseRows(DBCOUNTITEM count, const HROW rows[], DBROWOPTIONS options[], DBREFCOUNT refs[],
                             DBROWSTATUS status[])
 {
-    ClearErrorInfo();
     if (count && !rows)
-        return E_INVALIDARG;
+        return InvalidArgument(L"Rowset::ReleaseRows");
     Locked hold(lock_);
     DBCOUNTITEM failed = 0;
     for (DBCOUNTITEM i = 0; i < count; ++i) {
@@ -153,7 +152,8 @@ HRESULT Rowset::ReleaseRows(DBCOUNTITEM count, const HROW rows[], DBROWOPTIONS o
     }
     if (failed == 0)
         return S_OK;
-    return failed == count ? DB_E_ERRORSOCCURRED : DB_S_ERRORSOCCURRED;
+    return PostError(IID_IRowset, failed == count ? DB_E_ERRORSOCCURRED : DB_S_ERRORSOCCURRED, L"HY000", 0,
+                     L"A row handle handed to the rowset is not valid.");
 }
 
 HRESULT Rowset::GetData(HROW row, HACCESSOR accessor, void* data)
@@ -169,7 +169,7 @@ HRESULT Rowset::GetData(HROW row, HACCESSOR accessor, void* data)
         if (!(a->flags & DBACCESSOR_ROWDATA))
             return PostError(IID_IRowset, DB_E_BADACCESSORTYPE, L"HY000", 0, L"The accessor is not a row accessor.");
         if (!data)
-            return E_INVALIDARG;
+            return InvalidArgument(L"Rowset::GetData");
         auto* bytes = static_cast<BYTE*>(data);
         size_t index = row - 1;
         size_t failed = 0;
@@ -231,7 +231,7 @@ HRESULT Rowset::GetNextRows(HCHAPTER chapter, DBROWOFFSET offset, DBROWCOUNT cou
 {
     ClearErrorInfo();
     if (!obtained || !rows)
-        return E_INVALIDARG;
+        return InvalidArgument(L"Rowset::GetNextRows");
     *obtained = 0;
     return Guard(L"IRowset::GetNextRows", [&]() -> HRESULT {
         if (offset < 0 || count < 0)
@@ -292,7 +292,6 @@ HRESULT Rowset::RestartPosition(HCHAPTER chapter)
 
 HRESULT Rowset::AddRefAccessor(HACCESSOR accessor, DBREFCOUNT* refs)
 {
-    ClearErrorInfo();
     return accessors_.AddRef(accessor, refs);
 }
 
@@ -314,7 +313,6 @@ HRESULT Rowset::GetBindings(HACCESSOR accessor, DBACCESSORFLAGS* flags, DBCOUNTI
 
 HRESULT Rowset::ReleaseAccessor(HACCESSOR accessor, DBREFCOUNT* refs)
 {
-    ClearErrorInfo();
     return accessors_.Release(accessor, refs);
 }
 
@@ -344,14 +342,16 @@ HRESULT Rowset::GetReferencedRowset(DBORDINAL ordinal, REFIID riid, IUnknown** r
     ClearErrorInfo();
     if (rowset)
         *rowset = nullptr;
-    return ordinal == 0 || ordinal > columns_.size() ? DB_E_BADORDINAL : DB_E_NOTAREFERENCECOLUMN;
+    if (ordinal == 0 || ordinal > columns_.size())
+        return PostError(IID_IRowsetInfo, DB_E_BADORDINAL, L"07009", 0, L"The rowset has no column of that number.");
+    return PostError(IID_IRowsetInfo, DB_E_NOTAREFERENCECOLUMN, L"HY000", 0, L"The column refers to no rowset.");
 }
 
 HRESULT Rowset::GetSpecification(REFIID riid, IUnknown** specification)
 {
     ClearErrorInfo();
     if (!specification)
-        return E_INVALIDARG;
+        return InvalidArgument(L"Rowset::GetSpecification");
     *specification = nullptr;
     if (!specification_)
         return S_FALSE;
@@ -362,9 +362,9 @@ HRESULT Rowset::CanConvert(DBTYPE from, DBTYPE to, DBCONVERTFLAGS flags)
 {
     ClearErrorInfo();
     if (flags & DBCONVERTFLAGS_PARAMETER)
-        return DB_E_BADCONVERTFLAG;
+        return PostError(IID_IConvertType, DB_E_BADCONVERTFLAG, L"HY000", 0, L"The conversion flags are not valid.");
     if (flags & ~(DBCONVERTFLAGS_ISLONG | DBCONVERTFLAGS_ISFIXEDLENGTH | DBCONVERTFLAGS_FROMVARIANT))
-        return DB_E_BADCONVERTFLAG;
+        return PostError(IID_IConvertType, DB_E_BADCONVERTFLAG, L"HY000", 0, L"The conversion flags are not valid.");
     return IsBindableType(from & ~DBTYPE_BYREF) && IsBindableType(to & ~DBTYPE_BYREF) ? S_OK : S_FALSE;
 }
 
@@ -423,7 +423,7 @@ HRESULT Rowset::InsertRow(HCHAPTER chapter, HACCESSOR accessor, void* data, HROW
             return PostError(IID_IRowsetChange, DB_E_BADACCESSORTYPE, L"HY000", 0,
                              L"The accessor is not a row accessor.");
         if (!data)
-            return E_INVALIDARG;
+            return InvalidArgument(L"Rowset::InsertRow");
         auto* bytes = static_cast<BYTE*>(data);
 
         // The values to insert, by column; DEFAULT and IGNORE leave the column to the database.

@@ -20,6 +20,9 @@
 //   back to the first row (the result is kept, not read again).
 // - GetNextRows past the last row returns DB_S_ENDOFROWSET with no rows and
 //   posts no error object.
+// - Releasing and adding references to rows and accessors leaves the
+//   thread's error object alone, so a caller can release the row of a failed
+//   insert before it reads the failure.
 #pragma once
 
 #include "provider/accessor.h"

@@ -206,7 +206,7 @@ HRESULT Session::GetDataSource(REFIID riid, IUnknown** out)
 {
     ClearErrorInfo();
     if (!out)
-        return E_INVALIDARG;
+        return InvalidArgument(L"Session::GetDataSource");
     *out = nullptr;
     return source_->QueryInterface(riid, reinterpret_cast<void**>(out));
 }
@@ -218,9 +218,9 @@ HRESULT Session::OpenRowset(IUnknown* outer, DBID* tableId, DBID* indexId, REFII
     if (rowset)
         *rowset = nullptr;
     if (!tableId && !indexId)
-        return E_INVALIDARG;
+        return InvalidArgument(L"Session::OpenRowset");
     if (outer)
-        return DB_E_NOAGGREGATION;
+        return PostError(IID_IUnknown, DB_E_NOAGGREGATION, L"HY000", 0, L"The provider's objects cannot be aggregated.");
     return Guard(L"IOpenRowset::OpenRowset", [&]() -> HRESULT {
         if (indexId)
             return PostError(IID_IOpenRowset, DB_E_NOINDEX, L"HY000", 0,
@@ -284,10 +284,10 @@ HRESULT Session::CreateCommand(IUnknown* outer, REFIID riid, IUnknown** command)
 {
     ClearErrorInfo();
     if (!command)
-        return E_INVALIDARG;
+        return InvalidArgument(L"Session::CreateCommand");
     *command = nullptr;
     if (outer)
-        return DB_E_NOAGGREGATION;
+        return PostError(IID_IUnknown, DB_E_NOAGGREGATION, L"HY000", 0, L"The provider's objects cannot be aggregated.");
     return Guard(L"IDBCreateCommand::CreateCommand", [&] { return Command::Create(this, riid, command); });
 }
 
@@ -396,7 +396,7 @@ HRESULT Session::GetTransactionInfo(XACTTRANSINFO* info)
 {
     ClearErrorInfo();
     if (!info)
-        return E_INVALIDARG;
+        return InvalidArgument(L"Session::GetTransactionInfo");
     Locked hold(lock_);
     if (!inTransaction_)
         return PostError(IID_ITransaction, XACT_E_NOTRANSACTION, L"25000", 0, L"There is no open transaction.");

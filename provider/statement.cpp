@@ -284,6 +284,24 @@ bool TranslateStatement(const std::wstring& text, TranslatedStatement& out, std:
         }
     }
 
+    // The assignments of an UPDATE: from SET to the WHERE at the same depth.
+    size_t setStart = t.size(), setEnd = t.size();
+    if (Is(t[0], L"UPDATE")) {
+        int depth = 0;
+        for (size_t i = 1; i < t.size(); ++i) {
+            if (IsOp(t[i], L"("))
+                ++depth;
+            else if (IsOp(t[i], L")"))
+                --depth;
+            else if (depth == 0 && setStart == t.size() && Is(t[i], L"SET"))
+                setStart = i;
+            else if (depth == 0 && setStart != t.size() && (Is(t[i], L"WHERE") || Is(t[i], L"FROM"))) {
+                setEnd = i;
+                break;
+            }
+        }
+    }
+
     for (size_t k = 0; k < t.size(); ++k) {
         if (t[k].kind != Tok::Param)
             continue;
@@ -292,12 +310,20 @@ bool TranslateStatement(const std::wstring& text, TranslatedStatement& out, std:
         long p = static_cast<long>(k) - 1;
         if (valuePosition[k] >= 0 && static_cast<size_t>(valuePosition[k]) < insertColumns.size()) {
             target = resolve(std::wstring(), insertColumns[valuePosition[k]]);
+            target.assigned = true;
+        } else if (k > setStart && k < setEnd && p >= 0 && IsOp(t[p], L"=")) {
+            if (ColumnBefore(t, p - 1, q, c)) {
+                target = resolve(q, c);
+                target.assigned = true;
+            }
         } else if (p >= 0 && (IsComparison(t[p]) || Is(t[p], L"LIKE"))) {
             long before = p - 1;
             if (Is(t[p], L"LIKE") && before >= 0 && Is(t[before], L"NOT"))
                 --before;
-            if (ColumnBefore(t, before, q, c))
+            if (ColumnBefore(t, before, q, c)) {
                 target = resolve(q, c);
+                target.pattern = Is(t[p], L"LIKE");
+            }
         } else if (p >= 0 && Is(t[p], L"BETWEEN")) {
             if (ColumnBefore(t, p - 1, q, c))
                 target = resolve(q, c);

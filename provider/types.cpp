@@ -1,6 +1,8 @@
 // Declared-type mapping and column descriptions: see types.h.
 #include "provider/types.h"
 
+#include "provider/errors.h"
+
 #include <cwctype>
 
 namespace zelk {
@@ -113,7 +115,7 @@ HRESULT ExportColumnInfo(const std::vector<ColumnInfo>& columns, DBORDINAL* coun
                          OLECHAR** strings)
 {
     if (!count || !info || !strings)
-        return E_INVALIDARG;
+        return InvalidArgument(L"ExportColumnInfo");
     *count = 0;
     *info = nullptr;
     *strings = nullptr;
@@ -169,7 +171,7 @@ HRESULT MapColumnIds(const std::vector<ColumnInfo>& columns, DBORDINAL count, co
     if (count == 0)
         return S_OK;
     if (!ids || !out)
-        return E_INVALIDARG;
+        return InvalidArgument(L"MapColumnIds");
     DBORDINAL found = 0;
     for (DBORDINAL i = 0; i < count; ++i) {
         out[i] = DB_INVALIDCOLUMN;
@@ -190,7 +192,9 @@ HRESULT MapColumnIds(const std::vector<ColumnInfo>& columns, DBORDINAL count, co
     }
     if (found == count)
         return S_OK;
-    return found == 0 ? DB_E_ERRORSOCCURRED : DB_S_ERRORSOCCURRED;
+    return found == 0 ? PostError(IID_IColumnsInfo, DB_E_ERRORSOCCURRED, L"42S22", 207,
+                                  L"None of the columns asked for exists in the result.")
+                      : DB_S_ERRORSOCCURRED;
 }
 
 }  // namespace zelk

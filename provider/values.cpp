@@ -211,7 +211,7 @@ bool IsIntegerType(DBTYPE t)
 }
 
 // Converts a fixed-size value (not text) of `cell` to `type` into `out`.
-DBSTATUS ConvertFixed(const RowStore& store, const Cell& cell, const TypeDesc& column, DBTYPE type, BYTE* out)
+DBSTATUS ConvertFixed(const RowStore& store, const Cell& cell, DBTYPE type, BYTE* out)
 {
     if (type == DBTYPE_FILETIME || type == DBTYPE_DBTIMESTAMP) {
         if (cell.kind != CellKind::Text)
@@ -260,7 +260,6 @@ DBSTATUS ConvertFixed(const RowStore& store, const Cell& cell, const TypeDesc& c
     default:
         return DBSTATUS_E_CANTCONVERTVALUE;
     }
-    (void)column;
 
     if (type == DBTYPE_R8) {
         double v = isReal ? real : static_cast<double>(integer);
@@ -710,7 +709,7 @@ DBSTATUS WriteBinding(const DBBINDING& b, BYTE* data, const RowStore& store, con
         }
     } else if (size_t size = FixedSize(type)) {
         BYTE value[sizeof(DBTIMESTAMP)];
-        status = ConvertFixed(store, cell, column, type, value);
+        status = ConvertFixed(store, cell, type, value);
         if (status == DBSTATUS_S_OK) {
             if (byRef) {
                 void* copy = CoTaskMemAlloc(size);

@@ -224,6 +224,20 @@ TEST_F(ConversionTest, InputTextLengthComesFromTheLengthPartAndStopsAtNul)
     EXPECT_EQ((Row{L"ABC", L"xy", L"2"}), rows[0]);
 }
 
+TEST_F(ConversionTest, DateTextComparedWithADatetimeColumnIsTakenAsADate)
+{
+    Ptr<ICommandText> command = NewCommand(session_.Get(), L"SELECT I FROM T WHERE W = ? AND W LIKE ?");
+    Buffer p;
+    size_t when = p.Add(1, DBTYPE_WSTR, 64, true);
+    size_t like = p.Add(2, DBTYPE_WSTR, 64, true);
+    p.Layout();
+    p.SetText(when, L"2004-02-29T13:45:10.25");  // written differently from the stored text
+    p.SetText(like, L"2004-%");
+    Ptr<IRowset> rowset;
+    ASSERT_EQ(S_OK, ExecuteWith(command.Get(), p, nullptr, IID_IRowset, rowset.OutUnknown()));
+    EXPECT_EQ(1u, ReadAll(rowset.Get()).size());
+}
+
 TEST_F(ConversionTest, ParametersOfEveryIntegerWidth)
 {
     Ptr<ICommandText> command = NewCommand(session_.Get(), L"INSERT INTO T (I, S, B, Big, F) VALUES (?, ?, ?, ?, ?)");

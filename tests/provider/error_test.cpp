@@ -67,6 +67,29 @@ TEST_F(ErrorTest, OverLongTextIs22001)
     EXPECT_EQ((Row{L"Ivanov"}), Query(session_.Get(), L"SELECT Name FROM Patient").at(0));
 }
 
+TEST_F(ErrorTest, ASearchLongerThanTheColumnIsNoError)
+{
+    Ptr<ICommandText> command = NewCommand(session_.Get(), L"SELECT Name FROM Patient WHERE Name LIKE ?");
+    Buffer p;
+    size_t n = p.Add(1, DBTYPE_WSTR, 128, true);
+    p.Layout();
+    p.SetText(n, L"%a pattern of more than thirty-two characters%");
+    Ptr<IRowset> rowset;
+    EXPECT_EQ(S_OK, ExecuteWith(command.Get(), p, nullptr, IID_IRowset, rowset.OutUnknown()));
+    EXPECT_TRUE(ReadAll(rowset.Get()).empty());
+}
+
+TEST_F(ErrorTest, OverLongTextInAnInsertIs22001)
+{
+    Ptr<ICommandText> command = NewCommand(session_.Get(), L"INSERT INTO Patient (Name) VALUES (?)");
+    Buffer p;
+    size_t n = p.Add(1, DBTYPE_WSTR, 128, true);
+    p.Layout();
+    p.SetText(n, L"A name of more than thirty-two characters");
+    EXPECT_TRUE(FAILED(ExecuteWith(command.Get(), p, nullptr, IID_NULL, nullptr)));
+    EXPECT_EQ(L"22001", TakeError().sqlState);
+}
+
 TEST_F(ErrorTest, DateOutsideTheKeptRangeIs22008)
 {
     Ptr<ICommandText> command = NewCommand(session_.Get(), L"UPDATE Patient SET Birthday = ? WHERE Patient = 1");

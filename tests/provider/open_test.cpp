@@ -127,6 +127,15 @@ TEST_F(OpenTest, CurrentCatalogIsTheInitialCatalog)
     CoTaskMemFree(sets);
 }
 
+TEST_F(OpenTest, ConnectionsRunWithWalForeignKeysAndABusyTimeout)
+{
+    MakeDatabase(kSchema);
+    Ptr<IDBCreateCommand> session = OpenSession();
+    EXPECT_EQ(L"wal", Query(session.Get(), L"PRAGMA journal_mode").at(0).at(0));
+    EXPECT_EQ(L"1", Query(session.Get(), L"PRAGMA foreign_keys").at(0).at(0));
+    EXPECT_EQ(L"30000", Query(session.Get(), L"PRAGMA busy_timeout").at(0).at(0));
+}
+
 TEST_F(OpenTest, SessionReachesItsDataSource)
 {
     MakeDatabase(kSchema);

@@ -184,6 +184,24 @@ TEST_F(TableRowsetTest, TooLongTextInAnInsertedRowIs22001)
     EXPECT_EQ(DBSTATUS_E_DATAOVERFLOW, row.Status(1));
 }
 
+TEST_F(TableRowsetTest, ReleasingTheRowOfAFailedInsertKeepsItsErrorObject)
+{
+    Ptr<IRowset> rowset;
+    ASSERT_EQ(S_OK, OpenForChange(L"Patient", rowset));
+    Buffer row;
+    BindRow(row);
+    HACCESSOR all = row.MakeAccessor(rowset.Get(), DBACCESSOR_ROWDATA);
+    row.SetStatus(0, DBSTATUS_S_DEFAULT);
+    row.SetStatus(1, DBSTATUS_S_ISNULL);
+    row.SetStatus(2, DBSTATUS_S_DEFAULT);
+    row.SetStatus(3, DBSTATUS_S_DEFAULT);
+    Ptr<IRowsetChange> change = rowset.As<IRowsetChange>(IID_IRowsetChange);
+    HROW inserted = 0;
+    ASSERT_TRUE(FAILED(change->InsertRow(DB_NULL_HCHAPTER, all, row.Data(), &inserted)));
+    EXPECT_EQ(S_OK, rowset->ReleaseRows(0, nullptr, nullptr, nullptr, nullptr));
+    EXPECT_EQ(L"23000", TakeError().sqlState);
+}
+
 TEST_F(TableRowsetTest, QueryRowsetsRefuseChange)
 {
     Ptr<ICommandText> command = NewCommand(session_.Get(), L"SELECT * FROM Patient");

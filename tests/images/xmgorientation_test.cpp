@@ -30,6 +30,7 @@ TEST_P(XmgOrientationTest, SavedLoadedAndOrientedGivesTheShownRaster)
     DPicturePtr p = PatternPicture(storedW, storedH, 12);
     p->spacingX = 0.1;
     p->spacingY = 0.2;
+    p->imageFlags = DPictureBase::kSpacingKnown;
     p->orientation = orientation;
     ASSERT_EQ(1, p->ApplyOrientation());
     p->RefreshWork();

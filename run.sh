@@ -12,5 +12,6 @@ tf_prefix
 trap tf_stop EXIT
 [ -n "${DISPLAY:-}" ] || tf_start_xvfb
 tf_start_wine
+tf_register
 
 wine "$TF_BUILD/app/TobalFluoro.exe" "$@"

@@ -13,6 +13,7 @@ tf_prefix
 trap tf_stop EXIT
 tf_start_xvfb
 tf_start_wine
+tf_register
 
 export LANG=en_US.UTF-8 LC_ALL=C.UTF-8
 status=0

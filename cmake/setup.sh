@@ -6,6 +6,7 @@
 # tf_prefix       the private 32-bit Wine prefix $TF_BUILD/wineprefix
 # tf_start_xvfb   a free X display (Xvfb -displayfd); sets DISPLAY
 # tf_start_wine   one persistent wineserver for the prefix
+# tf_register     registers the built OLE DB provider in the prefix (wine regsvr32; safe to repeat)
 # tf_stop         stops what tf_start_* started, by pid and by prefix
 # tf_native       builds the pixel code natively with sanitizers and runs its tests
 #
@@ -93,6 +94,13 @@ tf_start_wine() {
     TF_WINESERVER_PID=$!
     # A first program starts the prefix's services before the timed runs begin.
     wine cmd /c exit >/dev/null 2>&1 || true
+}
+
+tf_register() {
+    local dll="$TF_BUILD/provider/zelksqlite.dll"
+    [ -f "$dll" ] || { echo "no provider DLL at $dll" >&2; return 1; }
+    # regsvr32 writes the same keys every time: registering again only refreshes the DLL's path.
+    wine regsvr32 /s "$(winepath -w "$dll")" >/dev/null 2>&1 || { echo "wine regsvr32 $dll failed" >&2; return 1; }
 }
 
 tf_stop() {

@@ -216,7 +216,6 @@ bool MainViewWnd::MakeToolbar()
         buttons[row] = b;
         ++buttonCount;
     }
-#if TF_HAVE_UPDOWN
     static const DUpDownInput forward = {};
     static const DUpDownNotify offsetNotify = {&MainViewWnd::OffsetSet, &MainViewWnd::OffsetChanging};
     static const DUpDownNotify widthNotify = {&MainViewWnd::WidthSet, &MainViewWnd::WidthChanging};
@@ -251,7 +250,6 @@ bool MainViewWnd::MakeToolbar()
     w.defaultValue = kLevelRange;
     if (!widthControl.Create(&w))
         return false;
-#endif
     return true;
 }
 
@@ -265,7 +263,6 @@ void MainViewWnd::OnDestroy()
     if (captionIcon)
         DestroyIcon(captionIcon);
     captionIcon = nullptr;
-#if TF_HAVE_UPDOWN
     offsetControl.Destroy();
     widthControl.Destroy();
     if (offsetIcon)
@@ -273,7 +270,6 @@ void MainViewWnd::OnDestroy()
     if (widthIcon)
         DestroyIcon(widthIcon);
     offsetIcon = widthIcon = nullptr;
-#endif
     DeleteAllViews();
 }
 
@@ -316,10 +312,8 @@ void MainViewWnd::PlaceToolbar()
     y += buttonHeight;
     widthRect = RECT{0, y, kToolbarWidth, y + buttonHeight};
     y += buttonHeight;
-#if TF_HAVE_UPDOWN
     MoveWindow(offsetControl.GetHwnd(), offsetRect.left, offsetRect.top, kToolbarWidth, buttonHeight, TRUE);
     MoveWindow(widthControl.GetHwnd(), widthRect.left, widthRect.top, kToolbarWidth, buttonHeight, TRUE);
-#endif
     if (buttons[kButtonNegative])
         MoveWindow(buttons[kButtonNegative]->GetHwnd(), 0, y, kToolbarWidth, buttonHeight, TRUE);
 }
@@ -494,7 +488,6 @@ void MainViewWnd::SetLevelScrolls(SnimokWnd* view, int setDefault)
         widthDefault = widthValue;
     }
     levelStep = p->displayWidth >= 256 ? p->displayWidth / 256 + 1 : 1;
-#if TF_HAVE_UPDOWN
     DUpDownInfo info = {4 | 16, 0, 0, offsetValue, 0, levelStep};
     if (setDefault == 1) {
         info.mask |= 8;
@@ -505,7 +498,6 @@ void MainViewWnd::SetLevelScrolls(SnimokWnd* view, int setDefault)
     info.defaultValue = widthDefault;
     info.step = -levelStep;
     widthControl.SetInfo(&info);
-#endif
 }
 
 void MainViewWnd::LevelChanged()
@@ -540,19 +532,16 @@ void MainViewWnd::OnWidthChanged(int value, bool committed)
             return;
         p->displayWidth = value;
         levelStep = value >= 256 ? value / 256 + 1 : 1;
-#if TF_HAVE_UPDOWN
         DUpDownInfo info = {16, 0, 0, 0, 0, levelStep};
         offsetControl.SetInfo(&info);
         info.step = -levelStep;
         widthControl.SetInfo(&info);
-#endif
     } else {
         p->displayWidth = value;
     }
     LevelChanged();
 }
 
-#if TF_HAVE_UPDOWN
 void MainViewWnd::OffsetSet(void* cookie, DUpDown*, int value)
 {
     static_cast<MainViewWnd*>(cookie)->OnOffsetChanged(value, true);
@@ -569,7 +558,6 @@ void MainViewWnd::WidthChanging(void* cookie, DUpDown*, int value)
 {
     static_cast<MainViewWnd*>(cookie)->OnWidthChanged(value, false);
 }
-#endif
 
 // ---- patient and caption ----
 

@@ -19,7 +19,7 @@
 
 #include "images/picture.h"
 #include "images/snimokwnd.h"
-#include "images/updown_link.h"
+#include "ui/updown.h"
 #include "images/viewhost.h"
 #include "ui/button.h"
 #include "ui/dwindow.h"
@@ -165,14 +165,12 @@ private:
     static void ButtonRightClicked(void* cookie, DButton* button);
     static void ButtonHover(void* cookie, DButton* button);
     static void ButtonKey(void* cookie, DButton* button, WPARAM key, LPARAM data);
-#if TF_HAVE_UPDOWN
     static void OffsetSet(void* cookie, DUpDown* control, int value);
     static void OffsetChanging(void* cookie, DUpDown* control, int value);
     static void WidthSet(void* cookie, DUpDown* control, int value);
     static void WidthChanging(void* cookie, DUpDown* control, int value);
     DUpDown offsetControl, widthControl;
     HICON offsetIcon = nullptr, widthIcon = nullptr;
-#endif
 
     SnimokWnd* views[kMaxViews] = {};   // owned; null when empty
     int viewCount = 1;                  // views of the layout, 1..9

@@ -397,7 +397,6 @@ LRESULT ProfileWnd::OnCreate(LPARAM)
         DScrollDesc sd = {DScrollStyle::kVisible, this, hwnd, 0, 0, 10, 10, AppInstance,
                           DScrollMask::kMin | DScrollMask::kMax, 0, 0, 0, 0, nullptr, &scrollNotify};
         scroll.Create(&sd);
-#if TF_HAVE_UPDOWN
         if (IsAdministrator) {
             static const DUpDownInput noInput = {};
             static const DUpDownNotify upDownNotify = {&ProfileWnd::OnAveragingSet, &ProfileWnd::OnAveragingSet};
@@ -419,7 +418,6 @@ LRESULT ProfileWnd::OnCreate(LPARAM)
             ud.step = 1;
             averagingControl.Create(&ud);
         }
-#endif
     }
     return 0;
 }
@@ -432,9 +430,7 @@ void ProfileWnd::OnDestroy()
     autoMinButton.Destroy();
     closeButton.Destroy();
     scroll.Destroy();
-#if TF_HAVE_UPDOWN
     averagingControl.Destroy();
-#endif
     if (!restricted)
         SaveWindowPlacement(hwnd, L"Profile");
     HWND self = hwnd;
@@ -557,9 +553,7 @@ void ProfileWnd::OnCloseClicked(void* cookie, DButton*)
     static_cast<ProfileWnd*>(cookie)->Destroy();
 }
 
-#if TF_HAVE_UPDOWN
 void ProfileWnd::OnAveragingSet(void* cookie, DUpDown*, int value)
 {
     static_cast<ProfileWnd*>(cookie)->SetAveraging(value);
 }
-#endif

@@ -18,7 +18,7 @@
 #pragma once
 
 #include "images/picture.h"
-#include "images/updown_link.h"
+#include "ui/updown.h"
 #include "ui/button.h"
 #include "ui/dwindow.h"
 #include "ui/scroll.h"
@@ -117,10 +117,8 @@ private:
     static void OnScrollSettled(void* cookie, DScroll* bar, int position);
     static void OnCheckClicked(void* cookie, DButton* button);
     static void OnCloseClicked(void* cookie, DButton* button);
-#if TF_HAVE_UPDOWN
     static void OnAveragingSet(void* cookie, DUpDown* control, int value);
     DUpDown averagingControl;       // administrators only
-#endif
 
     bool restricted = false;        // non-administrators: start, end and length only
     ProfileOwner* owner = nullptr;

@@ -1,24 +1,30 @@
-// The program's store. Until the image records are in the build, saving
-// reports failure and the patient caption is made from the picture's own
-// patient record, in the form the patient lookup gives it: the three names and
-// the birthday, separated by blanks.
+// The program's store: the image records of the database. Until the patient
+// lookup is in the build, the patient caption is made from the picture's own
+// patient record, in the form the lookup gives it: the three names and the
+// birthday, separated by blanks.
 #include "images/viewerstore.h"
 
 #include "foundation/datetime.h"
 #include "images/picture.h"
+#include "images/snimokdb.h"
 
 #include <wchar.h>
 
 namespace {
 
-bool NoSave(DPicture*, const uint8_t*)
+bool SaveSettings(DPicture* picture, const uint8_t* lut)
 {
-    return false;
+    return SaveImageViewSettings(DPicturePtr(picture), lut);
 }
 
-bool NoRead(DPicture*)
+bool SaveNew(DPicture* picture, const uint8_t* lut)
 {
-    return false;
+    return SaveSnimokTx(DPicturePtr(picture), lut);
+}
+
+bool ReadPatient(DPicture* picture)
+{
+    return ReadPatientForPicture(picture);
 }
 
 bool CaptionFromRecord(uint32_t patientId, const PatientInfo* known, wchar_t* text, int capacity)
@@ -48,7 +54,7 @@ ViewerStore gStore = DefaultViewerStore();
 
 ViewerStore DefaultViewerStore()
 {
-    return ViewerStore{NoSave, NoSave, NoRead, CaptionFromRecord};
+    return ViewerStore{SaveSettings, SaveNew, ReadPatient, CaptionFromRecord};
 }
 
 const ViewerStore& GetViewerStore()

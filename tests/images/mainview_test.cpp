@@ -486,10 +486,3 @@ TEST_F(PanelTest, PrepareDialogStoresTheChoice)
     _snwprintf(path, MAX_PATH, L"%ls\\PrepareSnimok", SettingsKeyPath);
     RegDeleteKeyW(HKEY_LOCAL_MACHINE, path);
 }
-
-// ---- the whole road through the image file ----
-
-TEST_F(PanelTest, OpenAdjustRotateSaveReopenKeepsPixelsAndSettings)
-{
-    GTEST_SKIP() << "the image file reader and writer and the image records are not in this build yet";
-}

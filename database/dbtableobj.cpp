@@ -1,0 +1,214 @@
+#include "database/dbtableobj.h"
+
+#include "database/dberrors.h"
+#include "resources/strings.h"
+
+namespace {
+
+[[noreturn]] void Throw(HRESULT result)
+{
+    throw DODBErrors(result, TRUE);
+}
+
+}  // namespace
+
+BOOL DODBTableObj::Open(const DODBPtr<DODBSession>& session)
+{
+    if (command.IsSet())
+        Close();
+    if (!session.IsSet()) {
+        DODBSetError(E_FAIL, IDS_DB_CREATE_COMMAND, L"DODBSession::CreateCommand");
+        Throw(E_FAIL);
+    }
+    if (!session->CreateCommand(command))
+        Throw(E_FAIL);
+    return TRUE;
+}
+
+BOOL DODBTableObj::SetCmdText(const wchar_t* text)
+{
+    if (!command.IsSet()) {
+        DODBSetError(E_NOINTERFACE, IDS_DB_NO_COMMAND_TEXT, L"DODBCommand::SetCmdText");
+        Throw(E_NOINTERFACE);
+    }
+    HRESULT hr = command->SetCmdText(text);
+    if (hr != S_OK)
+        Throw(hr);
+    return TRUE;
+}
+
+BOOL DODBTableObj::Prepare(const wchar_t* text)
+{
+    if (!command.IsSet()) {
+        DODBSetError(E_NOINTERFACE, IDS_DB_NO_COMMAND_TEXT, L"DODBCommand::Prepare");
+        Throw(E_NOINTERFACE);
+    }
+    HRESULT hr = command->Prepare(text);
+    if (FAILED(hr))
+        Throw(hr);
+    return TRUE;
+}
+
+BOOL DODBTableObj::Bind(DODBPtr<DODBBindParam>& list, ULONG ordinal, DBTYPE type, void* variable, ULONG length,
+                        DBSTATUS status)
+{
+    if (!list.IsSet() && !list.CreateNew()) {
+        DODBSetError(E_FAIL, IDS_DB_PARAMETER_ALLOC, L"DODBParams::SetVal");
+        Throw(E_FAIL);
+    }
+    if (!list->SetValTyped(ordinal, type, variable, length, status))
+        Throw(E_FAIL);
+    return TRUE;
+}
+
+BOOL DODBTableObj::BindIn(ULONG ordinal, DBTYPE type, void* variable, ULONG length, DBSTATUS status)
+{
+    return Bind(inputs, ordinal, type, variable, length, status);
+}
+
+BOOL DODBTableObj::BindOut(ULONG ordinal, DBTYPE type, void* variable, ULONG length, DBSTATUS status)
+{
+    return Bind(outputs, ordinal, type, variable, length, status);
+}
+
+void DODBTableObj::PrepareParams()
+{
+    if (!inputs.IsSet())
+        return;
+    if (!paramBlock.IsSet()) {
+        if (!inputs->MakeParams(paramBlock))
+            Throw(E_FAIL);
+        if (FAILED(paramBlock->CreateParamAccessor(command->GetAccessor())))
+            Throw(E_FAIL);
+    }
+    // The caller may have put a text of another length into a bound buffer
+    // since the block was made: the provider must read the text as it is now.
+    if (FAILED(inputs->RefreshByRefLengths(paramBlock.Get(), L"DODBTableObj::Execute")))
+        Throw(E_FAIL);
+}
+
+BOOL DODBTableObj::Execute(DBROWCOUNT* affected)
+{
+    if (!command.IsSet()) {
+        DODBSetError(E_NOINTERFACE, IDS_DB_NO_COMMAND_TEXT, L"DODBCommand::Execute");
+        Throw(E_NOINTERFACE);
+    }
+    PrepareParams();
+    if (!command->Execute(rowset, &rowBlock, paramBlock.Get(), affected))
+        Throw(E_FAIL);
+    return TRUE;
+}
+
+BOOL DODBTableObj::ExecuteNR(DBROWCOUNT* affected)
+{
+    if (!command.IsSet()) {
+        DODBSetError(E_NOINTERFACE, IDS_DB_NO_COMMAND_TEXT, L"DODBCommand::ExecuteNR");
+        Throw(E_NOINTERFACE);
+    }
+    PrepareParams();
+    if (FAILED(command->ExecuteNR(paramBlock.Get(), affected)))
+        Throw(E_FAIL);
+    return TRUE;
+}
+
+BOOL DODBTableObj::Fetch()
+{
+    static const wchar_t kSource[] = L"DODBTableObj::Fetch";
+    if (!rowset.IsSet() || !rowBlock.IsSet()) {
+        DODBSetError(E_FAIL, IDS_DB_NO_PARAMETER_MEMORY, L"DODBRowset::GetNextData");
+        Throw(E_FAIL);
+    }
+    if (!rowset->GetNextData(rowBlock.Get())) {
+        if (rowset->IsEndOfRowset())
+            return FALSE;
+        Throw(rowset->GetResult());
+    }
+    if (!outputs.IsSet())
+        return TRUE;
+    const ULONG slots = outputs->SlotCount();
+    for (ULONG slot = 0; slot < slots; ++slot) {
+        const ValueItem* item = outputs->Item(slot);
+        if (item == nullptr)
+            continue;
+        void* variable = nullptr;
+        CopyMemory(&variable, item->value, sizeof(variable));
+        const DBTYPE type = item->type & ~DBTYPE_BYREF;
+        const int index = rowBlock->IndexOfOrdinal(item->ordinal);
+        if (index < 0) {
+            DODBSetError(E_FAIL, IDS_DB_PARAMETER_NUMBER, kSource);
+            Throw(E_FAIL);
+        }
+        // The column is copied only into a variable of its own type: a wider
+        // column would overrun the caller's variable.
+        if (rowBlock->GetWType((ULONG)index) != type) {
+            DODBSetError(E_FAIL, IDS_DB_PARAMETER_TYPE, kSource);
+            Throw(E_FAIL);
+        }
+        HRESULT hr;
+        if (type == DBTYPE_WSTR) {
+            const ULONG chars = item->length / 2;
+            if (chars == 0) {
+                DODBSetError(E_FAIL, IDS_DB_BUFFER_SIZE, kSource);
+                Throw(E_FAIL);
+            }
+            static_cast<wchar_t*>(variable)[0] = 0;
+            hr = rowBlock->GetValue((ULONG)index, variable, &columnStatus, chars);
+        } else {
+            hr = rowBlock->GetValue((ULONG)index, variable, &columnStatus, 0);
+        }
+        if (FAILED(hr))
+            Throw(E_FAIL);
+    }
+    return TRUE;
+}
+
+BOOL DODBTableObj::IsNull(ULONG index) const
+{
+    return rowBlock.IsSet() && rowBlock->IsNull(index);
+}
+
+DBSTATUS DODBTableObj::GetStatus(ULONG ordinal)
+{
+    DBSTATUS status = DBSTATUS_E_UNAVAILABLE;
+    if (rowBlock.IsSet()) {
+        const int index = rowBlock->IndexOfOrdinal(ordinal);
+        if (index >= 0)
+            status = rowBlock->GetStatus((ULONG)index);
+    }
+    if (status == DBSTATUS_E_UNAVAILABLE)
+        Throw(E_FAIL);
+    return status;
+}
+
+BOOL DODBTableObj::SetParamStatus(ULONG ordinal, DBSTATUS status)
+{
+    const int index = paramBlock.IsSet() ? paramBlock->IndexOfOrdinal(ordinal) : -1;
+    if (index < 0) {
+        DODBSetError(E_FAIL, IDS_DB_PARAMETER_NUMBER, L"DODBParams::SetValue");
+        Throw(E_FAIL);
+    }
+    if (FAILED(paramBlock->SetStatus((ULONG)index, status)))
+        Throw(E_FAIL);
+    return TRUE;
+}
+
+void DODBTableObj::Close()
+{
+    columnStatus = DBSTATUS_E_UNAVAILABLE;
+    rowBlock.Release();
+    paramBlock.Release();
+    rowset.Release();
+    inputs.Release();
+    outputs.Release();
+    command.Release();
+}
+
+void DODBTableObj::Reset()
+{
+    columnStatus = DBSTATUS_E_UNAVAILABLE;
+    rowBlock.Release();
+    paramBlock.Release();
+    rowset.Release();
+    inputs.Release();
+    outputs.Release();
+}

@@ -1,0 +1,124 @@
+// Accessor handles: see accessor.h.
+#include "provider/accessor.h"
+
+#include "provider/errors.h"
+#include "provider/values.h"
+
+namespace zelk {
+
+HRESULT AccessorTable::Create(Owner owner, size_t columns, DBACCESSORFLAGS flags, DBCOUNTITEM count,
+                              const DBBINDING bindings[], DBLENGTH rowSize, HACCESSOR* handle,
+                              DBBINDSTATUS status[])
+{
+    if (!handle)
+        return InvalidArgument(L"AccessorTable::Create");
+    *handle = DB_NULL_HACCESSOR;
+    if (count && !bindings)
+        return InvalidArgument(L"AccessorTable::Create");
+    const DBACCESSORFLAGS known =
+        DBACCESSOR_PASSBYREF | DBACCESSOR_ROWDATA | DBACCESSOR_PARAMETERDATA | DBACCESSOR_OPTIMIZED;
+    if ((flags & ~known) || !(flags & (DBACCESSOR_ROWDATA | DBACCESSOR_PARAMETERDATA)))
+        return PostError(IID_IAccessor, DB_E_BADACCESSORFLAGS, L"HY000", 0,
+                         L"An accessor was asked for with invalid flags.");
+    if (flags & DBACCESSOR_PASSBYREF)
+        return PostError(IID_IAccessor, DB_E_BYREFACCESSORNOTSUPPORTED, L"HY000", 0,
+                         L"Accessors that pass the whole row by reference are not supported.");
+    if (owner == Owner::Rowset && (flags & DBACCESSOR_PARAMETERDATA))
+        return PostError(IID_IAccessor, DB_E_BADACCESSORFLAGS, L"HY000", 0,
+                         L"A rowset has no parameters: a parameter accessor cannot be made on it.");
+    if (count == 0)
+        return PostError(IID_IAccessor, DB_E_NULLACCESSORNOTSUPPORTED, L"HY000", 0,
+                         L"An accessor without bindings is not supported.");
+
+    bool failed = false;
+    for (DBCOUNTITEM i = 0; i < count; ++i) {
+        const DBBINDING& b = bindings[i];
+        DBBINDSTATUS s = DBBINDSTATUS_OK;
+        DBTYPE base = b.wType & ~DBTYPE_BYREF;
+        if (!(b.dwPart & (DBPART_VALUE | DBPART_LENGTH | DBPART_STATUS)) ||
+            (b.dwPart & ~(DBPART_VALUE | DBPART_LENGTH | DBPART_STATUS)) || b.pBindExt || b.pObject)
+            s = DBBINDSTATUS_BADBINDINFO;
+        else if (!IsBindableType(base))
+            s = DBBINDSTATUS_UNSUPPORTEDCONVERSION;
+        else if (b.iOrdinal == 0 || (owner == Owner::Rowset && b.iOrdinal > columns))
+            s = DBBINDSTATUS_BADORDINAL;
+        else if ((flags & DBACCESSOR_PARAMETERDATA) && !(flags & DBACCESSOR_ROWDATA) &&
+                 !(b.eParamIO & DBPARAMIO_INPUT))
+            s = DBBINDSTATUS_BADBINDINFO;
+        if (status)
+            status[i] = s;
+        if (s != DBBINDSTATUS_OK)
+            failed = true;
+    }
+    if (failed)
+        return PostError(IID_IAccessor, DB_E_ERRORSOCCURRED, L"HY000", 0,
+                         L"An accessor cannot be made: one of its bindings is invalid (see the binding statuses).");
+
+    auto accessor = std::make_unique<Accessor>();
+    accessor->flags = flags;
+    accessor->bindings.assign(bindings, bindings + count);
+    accessor->rowSize = rowSize;
+    Locked hold(lock_);
+    size_t slot = 0;
+    while (slot < slots_.size() && slots_[slot])
+        ++slot;
+    if (slot == slots_.size())
+        slots_.emplace_back();
+    slots_[slot] = std::move(accessor);
+    *handle = static_cast<HACCESSOR>(slot + 1);
+    return S_OK;
+}
+
+const Accessor* AccessorTable::Find(HACCESSOR handle)
+{
+    Locked hold(lock_);
+    if (handle == DB_NULL_HACCESSOR || handle > slots_.size())
+        return nullptr;
+    return slots_[handle - 1].get();
+}
+
+HRESULT AccessorTable::AddRef(HACCESSOR handle, DBREFCOUNT* refs)
+{
+    Locked hold(lock_);
+    if (handle == DB_NULL_HACCESSOR || handle > slots_.size() || !slots_[handle - 1])
+        return PostError(IID_IAccessor, DB_E_BADACCESSORHANDLE, L"HY000", 0, L"The accessor handle is not valid.");
+    ULONG n = ++slots_[handle - 1]->refs;
+    if (refs)
+        *refs = n;
+    return S_OK;
+}
+
+HRESULT AccessorTable::Release(HACCESSOR handle, DBREFCOUNT* refs)
+{
+    Locked hold(lock_);
+    if (handle == DB_NULL_HACCESSOR || handle > slots_.size() || !slots_[handle - 1])
+        return PostError(IID_IAccessor, DB_E_BADACCESSORHANDLE, L"HY000", 0, L"The accessor handle is not valid.");
+    ULONG n = --slots_[handle - 1]->refs;
+    if (n == 0)
+        slots_[handle - 1].reset();
+    if (refs)
+        *refs = n;
+    return S_OK;
+}
+
+HRESULT AccessorTable::GetBindings(HACCESSOR handle, DBACCESSORFLAGS* flags, DBCOUNTITEM* count, DBBINDING** bindings)
+{
+    if (!flags || !count || !bindings)
+        return InvalidArgument(L"AccessorTable::GetBindings");
+    *count = 0;
+    *bindings = nullptr;
+    Locked hold(lock_);
+    if (handle == DB_NULL_HACCESSOR || handle > slots_.size() || !slots_[handle - 1])
+        return PostError(IID_IAccessor, DB_E_BADACCESSORHANDLE, L"HY000", 0, L"The accessor handle is not valid.");
+    const Accessor& a = *slots_[handle - 1];
+    auto* copy = static_cast<DBBINDING*>(CoTaskMemAlloc(sizeof(DBBINDING) * a.bindings.size()));
+    if (!copy)
+        return E_OUTOFMEMORY;
+    memcpy(copy, a.bindings.data(), sizeof(DBBINDING) * a.bindings.size());
+    *flags = a.flags;
+    *count = a.bindings.size();
+    *bindings = copy;
+    return S_OK;
+}
+
+}  // namespace zelk

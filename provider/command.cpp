@@ -1,0 +1,680 @@
+// Commands: see command.h.
+#include "provider/command.h"
+
+#include "provider/errors.h"
+#include "provider/rowset.h"
+#include "provider/session.h"
+#include "provider/values.h"
+
+#include "sqlite3.h"
+
+#include <map>
+
+namespace zelk {
+namespace {
+
+std::wstring Number(unsigned long long n)
+{
+    wchar_t buf[32];
+    _snwprintf(buf, 31, L"%llu", n);
+    buf[31] = 0;
+    return buf;
+}
+
+// Computed columns (no declared type) take their type from the values read:
+// integers are int (bigint only when a value needs it), reals float, texts
+// nvarchar of the longest value.
+void InferTypes(std::vector<ColumnInfo>& columns, const RowStore& rows)
+{
+    for (size_t c = 0; c < columns.size(); ++c) {
+        if (columns[c].typeKnown)
+            continue;
+        bool text = false, real = false, integer = false, wide = false;
+        size_t longest = 1;
+        for (size_t r = 0; r < rows.Rows(); ++r) {
+            const Cell& cell = rows.At(r, c);
+            switch (cell.kind) {
+            case CellKind::Text:
+                text = true;
+                if (cell.length > longest)
+                    longest = cell.length;
+                break;
+            case CellKind::Real:
+                real = true;
+                break;
+            case CellKind::Integer:
+                integer = true;
+                wide = wide || cell.integer < INT_MIN || cell.integer > INT_MAX;
+                break;
+            default:
+                break;
+            }
+        }
+        if (text)
+            columns[c].type = TextType(longest);
+        else if (real)
+            columns[c].type = FloatType();
+        else if (integer)
+            columns[c].type = wide ? BigIntType() : IntegerType();
+    }
+}
+
+DBPROPSTATUS CheckCommandProperty(REFGUID set, const DBPROP& p)
+{
+    if (!SameGuid(set, DBPROPSET_ROWSET))
+        return DBPROPSTATUS_NOTSUPPORTED;
+    VARTYPE vt = V_VT(&p.vValue);
+    bool isTrue = vt == VT_BOOL && V_BOOL(&p.vValue) != VARIANT_FALSE;
+    switch (p.dwPropertyID) {
+    case DBPROP_IRowset:
+    case DBPROP_IAccessor:
+    case DBPROP_IColumnsInfo:
+    case DBPROP_IRowsetInfo:
+    case DBPROP_IConvertType:
+    case DBPROP_ISupportErrorInfo:
+    case DBPROP_CANHOLDROWS:
+    case DBPROP_SERVERCURSOR:
+        return vt == VT_BOOL || vt == VT_EMPTY ? DBPROPSTATUS_OK : DBPROPSTATUS_BADVALUE;
+    case DBPROP_COMMANDTIMEOUT:
+        return vt == VT_I4 || vt == VT_EMPTY ? DBPROPSTATUS_OK : DBPROPSTATUS_BADVALUE;
+    default:
+        return (vt == VT_EMPTY || (vt == VT_BOOL && !isTrue)) ? DBPROPSTATUS_OK : DBPROPSTATUS_NOTSUPPORTED;
+    }
+}
+
+}  // namespace
+
+Command::Command(Session* session) : session_(session) { session_->AddRef(); }
+
+Command::~Command()
+{
+    {
+        Locked hold(session_->SessionLock());
+        DropStatement();
+    }
+    session_->Release();
+}
+
+HRESULT Command::Create(Session* session, REFIID riid, IUnknown** out)
+{
+    auto* command = new Command(session);
+    HRESULT hr = command->QueryInterface(riid, reinterpret_cast<void**>(out));
+    command->Release();
+    return hr;
+}
+
+HRESULT Command::QueryInterface(REFIID riid, void** out)
+{
+    if (!out)
+        return E_POINTER;
+    *out = nullptr;
+    if (SameGuid(riid, IID_IUnknown) || SameGuid(riid, IID_ICommand) || SameGuid(riid, IID_ICommandText))
+        *out = static_cast<ICommandText*>(this);
+    else if (SameGuid(riid, IID_ICommandProperties))
+        *out = static_cast<ICommandProperties*>(this);
+    else if (SameGuid(riid, IID_ICommandPrepare))
+        *out = static_cast<ICommandPrepare*>(this);
+    else if (SameGuid(riid, IID_ICommandWithParameters))
+        *out = static_cast<ICommandWithParameters*>(this);
+    else if (SameGuid(riid, IID_IAccessor))
+        *out = static_cast<IAccessor*>(this);
+    else if (SameGuid(riid, IID_IColumnsInfo))
+        *out = static_cast<IColumnsInfo*>(this);
+    else if (SameGuid(riid, IID_IConvertType))
+        *out = static_cast<IConvertType*>(this);
+    else if (SameGuid(riid, IID_IColumnsRowset))
+        *out = static_cast<IColumnsRowset*>(this);
+    else if (SameGuid(riid, IID_ISupportErrorInfo))
+        *out = static_cast<ISupportErrorInfo*>(this);
+    else
+        return E_NOINTERFACE;
+    AddRef();
+    return S_OK;
+}
+
+ULONG Command::Release()
+{
+    ULONG n = --refs_;
+    if (n == 0)
+        delete this;
+    return n;
+}
+
+void Command::DropStatement()
+{
+    if (stmt_) {
+        sqlite3_finalize(stmt_);
+        stmt_ = nullptr;
+    }
+    columns_.clear();
+    paramTypes_.clear();
+    paramKnown_.clear();
+    paramAssigned_.clear();
+    paramPattern_.clear();
+}
+
+HRESULT Command::EnsurePrepared(REFIID iid)
+{
+    if (stmt_)
+        return S_OK;
+    if (!hasText_)
+        return PostError(iid, DB_E_NOCOMMAND, L"HY010", 0, L"The command has no text to run.");
+    std::wstring problem;
+    if (!TranslateStatement(text_, translated_, problem))
+        return PostError(iid, DB_E_ERRORSINCOMMAND, L"42000", 102, problem, L"Statement: " + text_);
+
+    sqlite3* db = session_->Db();
+    const void* tail = nullptr;
+    const std::wstring& sql = translated_.sqliteText;
+    int rc = sqlite3_prepare16_v3(db, sql.c_str(), static_cast<int>(sql.size() * sizeof(wchar_t)),
+                                  SQLITE_PREPARE_PERSISTENT, &stmt_, &tail);
+    if (rc != SQLITE_OK) {
+        stmt_ = nullptr;
+        return PostSqliteError(iid, db, rc, L"sqlite3_prepare16_v3", text_);
+    }
+    if (!stmt_)
+        return PostError(iid, DB_E_ERRORSINCOMMAND, L"42000", 102, L"The statement is empty.", L"Statement: " + text_);
+    // One statement per command: text after it (other than semicolons and blanks) is refused, not ignored.
+    for (auto* p = static_cast<const wchar_t*>(tail); p && *p; ++p)
+        if (!iswspace(*p) && *p != L';') {
+            DropStatement();
+            return PostError(iid, DB_E_ERRORSINCOMMAND, L"42000", 102,
+                             L"The command text holds more than one statement: run them one at a time.",
+                             L"Statement: " + text_);
+        }
+
+    // Result columns: their declared types, and what the schema says of the base column.
+    int count = sqlite3_column_count(stmt_);
+    std::map<std::wstring, std::vector<ColumnInfo>> tables;
+    for (int i = 0; i < count; ++i) {
+        ColumnInfo c;
+        auto* name = static_cast<const wchar_t*>(sqlite3_column_name16(stmt_, i));
+        c.name = name ? name : L"";
+        if (static_cast<size_t>(i) < translated_.columnTypes.size()) {
+            c.type = translated_.columnTypes[i];
+            c.typeKnown = true;
+        } else if (auto* decl = static_cast<const wchar_t*>(sqlite3_column_decltype16(stmt_, i))) {
+            c.type = TypeFromDeclared(decl, c.typeKnown);
+        } else {
+            c.type = TextType(4000);
+        }
+        auto* table = static_cast<const wchar_t*>(sqlite3_column_table_name16(stmt_, i));
+        auto* origin = static_cast<const wchar_t*>(sqlite3_column_origin_name16(stmt_, i));
+        if (table && origin) {
+            c.table = table;
+            c.origin = origin;
+            auto found = tables.find(c.table);
+            if (found == tables.end()) {
+                std::vector<ColumnInfo> list;
+                session_->TableColumns(c.table, list);
+                found = tables.emplace(c.table, std::move(list)).first;
+            }
+            for (const ColumnInfo& base : found->second)
+                if (SameName(base.name, c.origin)) {
+                    c.notNull = base.notNull;
+                    c.primaryKey = base.primaryKey;
+                    c.identity = base.identity;
+                }
+        }
+        columns_.push_back(c);
+    }
+
+    // Parameters: from the translator, else from the column each one meets.
+    int params = sqlite3_bind_parameter_count(stmt_);
+    paramTypes_.assign(static_cast<size_t>(params), TypeDesc());
+    paramKnown_.assign(static_cast<size_t>(params), false);
+    paramAssigned_.assign(static_cast<size_t>(params), false);
+    paramPattern_.assign(static_cast<size_t>(params), false);
+    for (int i = 0; i < params; ++i) {
+        if (static_cast<size_t>(i) < translated_.paramTypes.size()) {
+            paramTypes_[i] = translated_.paramTypes[i];
+            paramKnown_[i] = true;
+            continue;
+        }
+        if (static_cast<size_t>(i) >= translated_.paramTargets.size())
+            continue;
+        const ParamTarget& target = translated_.paramTargets[i];
+        if (target.column.empty())
+            continue;
+        paramAssigned_[i] = target.assigned;
+        paramPattern_[i] = target.pattern;
+        for (const std::wstring& table : target.tables) {
+            auto found = tables.find(table);
+            if (found == tables.end()) {
+                std::vector<ColumnInfo> list;
+                session_->TableColumns(table, list);
+                found = tables.emplace(table, std::move(list)).first;
+            }
+            for (const ColumnInfo& base : found->second)
+                if (SameName(base.name, target.column) && base.typeKnown) {
+                    paramTypes_[i] = base.type;
+                    paramKnown_[i] = true;
+                    break;
+                }
+            if (paramKnown_[i])
+                break;
+        }
+    }
+    return S_OK;
+}
+
+HRESULT Command::BindParameters(const Accessor& accessor, BYTE* data)
+{
+    const int count = static_cast<int>(paramTypes_.size());
+    std::vector<bool> bound(static_cast<size_t>(count), false);
+    InValue value;
+    InputProblem problem;
+    for (const DBBINDING& b : accessor.bindings) {
+        if (b.iOrdinal < 1 || b.iOrdinal > static_cast<DBORDINAL>(count)) {
+            if (b.dwPart & DBPART_STATUS)
+                *reinterpret_cast<DBSTATUS*>(data + b.obStatus) = DBSTATUS_E_BADACCESSOR;
+            return PostError(IID_ICommand, DB_E_ERRORSOCCURRED, L"07009", 0,
+                             L"A value was given for parameter " + Number(b.iOrdinal) + L", which the statement does not have.",
+                             L"Statement: " + text_);
+        }
+        size_t index = static_cast<size_t>(b.iOrdinal - 1);
+        // A value stored into a column is held to the column's type and length; a value
+        // compared with a text column may be longer (a search pattern) and is taken as it is.
+        const TypeDesc* target = paramKnown_[index] ? &paramTypes_[index] : nullptr;
+        if (target && !paramAssigned_[index] && (target->type == DBTYPE_WSTR || paramPattern_[index]))
+            target = nullptr;
+        DBSTATUS status = ReadBinding(b, data, target, value, problem);
+        if (status == DBSTATUS_S_OK && value.kind == InValue::Ignore) {
+            status = DBSTATUS_E_BADSTATUS;
+            problem.sqlState = L"HY000";
+            problem.description = L"A parameter cannot be ignored.";
+        }
+        if (status != DBSTATUS_S_OK) {
+            if (b.dwPart & DBPART_STATUS)
+                *reinterpret_cast<DBSTATUS*>(data + b.obStatus) = status;
+            bool dataRule = problem.sqlState && problem.sqlState[0] == L'2' && problem.sqlState[1] == L'2';
+            return PostError(IID_ICommand, dataRule ? DB_E_ERRORSINCOMMAND : DB_E_ERRORSOCCURRED, problem.sqlState,
+                             problem.nativeError, problem.description,
+                             L"Parameter " + Number(b.iOrdinal) + L" of: " + text_);
+        }
+        int rc = BindValue(stmt_, static_cast<int>(b.iOrdinal), value);
+        if (rc != SQLITE_OK)
+            return PostSqliteError(IID_ICommand, session_->Db(), rc, L"sqlite3_bind",
+                                   L"parameter " + Number(b.iOrdinal) + L" of " + text_);
+        bound[index] = true;
+    }
+    for (int i = 0; i < count; ++i)
+        if (!bound[static_cast<size_t>(i)])
+            return PostError(IID_ICommand, DB_E_PARAMNOTOPTIONAL, L"07002", 0,
+                             L"No value was given for parameter " + Number(static_cast<unsigned>(i + 1)) +
+                                 L" of the statement.",
+                             L"Statement: " + text_);
+    return S_OK;
+}
+
+HRESULT Command::Cancel() { return S_OK; }
+
+HRESULT Command::Execute(IUnknown* outer, REFIID riid, DBPARAMS* params, DBROWCOUNT* rowsAffected, IUnknown** rowset)
+{
+    ClearErrorInfo();
+    if (rowset)
+        *rowset = nullptr;
+    if (rowsAffected)
+        *rowsAffected = DB_COUNTUNAVAILABLE;
+    bool wantRowset = !SameGuid(riid, IID_NULL);
+    if (wantRowset && !rowset)
+        return InvalidArgument(L"Command::Execute");
+    if (outer)
+        return PostError(IID_IUnknown, DB_E_NOAGGREGATION, L"HY000", 0, L"The provider's objects cannot be aggregated.");
+    return Guard(L"ICommand::Execute", [&]() -> HRESULT {
+        Locked hold(session_->SessionLock());
+        HRESULT hr = EnsurePrepared(IID_ICommand);
+        if (FAILED(hr))
+            return hr;
+
+        const Accessor* accessor = nullptr;
+        DBCOUNTITEM sets = 1;
+        BYTE* data = nullptr;
+        if (params && params->hAccessor != DB_NULL_HACCESSOR) {
+            accessor = accessors_.Find(params->hAccessor);
+            if (!accessor)
+                return PostError(IID_ICommand, DB_E_BADACCESSORHANDLE, L"HY000", 0,
+                                 L"The parameter accessor handed to the command is not valid.");
+            if (!(accessor->flags & DBACCESSOR_PARAMETERDATA))
+                return PostError(IID_ICommand, DB_E_BADACCESSORTYPE, L"HY000", 0,
+                                 L"The accessor handed to the command is not a parameter accessor.");
+            sets = params->cParamSets;
+            data = static_cast<BYTE*>(params->pData);
+            if (sets == 0 || !data)
+                return InvalidArgument(L"Command::Execute");
+        }
+        if (!accessor && !paramTypes_.empty())
+            return PostError(IID_ICommand, DB_E_PARAMNOTOPTIONAL, L"07002", 0,
+                             L"No values were given for the parameters of the statement.", L"Statement: " + text_);
+
+        sqlite3* db = session_->Db();
+        const bool rows = !columns_.empty();
+        RowStore store(columns_.size());
+        long long changed = 0;
+        for (DBCOUNTITEM s = 0; s < sets; ++s) {
+            sqlite3_reset(stmt_);
+            if (accessor) {
+                hr = BindParameters(*accessor, data + s * accessor->rowSize);
+                if (FAILED(hr)) {
+                    sqlite3_clear_bindings(stmt_);
+                    return hr;
+                }
+            }
+            if (rows)
+                store.Reset(columns_.size());
+            for (;;) {
+                int rc = sqlite3_step(stmt_);
+                if (rc == SQLITE_ROW) {
+                    store.AppendRow(stmt_);
+                    continue;
+                }
+                if (rc == SQLITE_DONE)
+                    break;
+                hr = PostSqliteError(IID_ICommand, db, rc, L"sqlite3_step", text_);
+                sqlite3_reset(stmt_);
+                sqlite3_clear_bindings(stmt_);
+                return hr;
+            }
+            if (!rows && translated_.kind == StatementKind::Change)
+                changed += sqlite3_changes(db);
+        }
+        sqlite3_reset(stmt_);
+        if (accessor)
+            sqlite3_clear_bindings(stmt_);
+        if (rowsAffected)
+            *rowsAffected = (!rows && translated_.kind == StatementKind::Change) ? static_cast<DBROWCOUNT>(changed)
+                                                                                 : DB_COUNTUNAVAILABLE;
+        if (!rows || !wantRowset)
+            return S_OK;
+        std::vector<ColumnInfo> columns = columns_;
+        InferTypes(columns, store);
+        return Rowset::CreateQuery(session_, static_cast<ICommandText*>(this), std::move(columns), std::move(store),
+                                   riid, rowset);
+    });
+}
+
+HRESULT Command::GetDBSession(REFIID riid, IUnknown** session)
+{
+    ClearErrorInfo();
+    if (!session)
+        return InvalidArgument(L"Command::GetDBSession");
+    *session = nullptr;
+    return session_->QueryInterface(riid, reinterpret_cast<void**>(session));
+}
+
+HRESULT Command::GetCommandText(GUID* dialect, LPOLESTR* text)
+{
+    ClearErrorInfo();
+    if (!text)
+        return InvalidArgument(L"Command::GetCommandText");
+    *text = nullptr;
+    Locked hold(session_->SessionLock());
+    if (!hasText_) {
+        if (dialect)
+            *dialect = DB_NULLGUID;
+        return PostError(IID_ICommandText, DB_E_NOCOMMAND, L"HY010", 0, L"The command has no text.");
+    }
+    *text = TaskStrDup(text_.c_str());
+    if (!*text)
+        return E_OUTOFMEMORY;
+    if (dialect)
+        *dialect = DBGUID_DEFAULT;
+    return S_OK;
+}
+
+HRESULT Command::SetCommandText(REFGUID dialect, LPCOLESTR text)
+{
+    ClearErrorInfo();
+    return Guard(L"ICommandText::SetCommandText", [&]() -> HRESULT {
+        if (!SameGuid(dialect, DBGUID_DEFAULT) && !SameGuid(dialect, DBGUID_SQL))
+            return PostError(IID_ICommandText, DB_E_DIALECTNOTSUPPORTED, L"HY000", 0,
+                             L"Only SQL command texts are supported.");
+        Locked hold(session_->SessionLock());
+        DropStatement();
+        setInfo_.clear();
+        setInfoGiven_.clear();
+        hasText_ = text && *text;
+        text_ = hasText_ ? text : L"";
+        return S_OK;
+    });
+}
+
+HRESULT Command::GetProperties(const ULONG idSetCount, const DBPROPIDSET idSets[], ULONG* setCount, DBPROPSET** sets)
+{
+    ClearErrorInfo();
+    return Guard(L"ICommandProperties::GetProperties", [&] {
+        Locked hold(session_->SessionLock());
+        return props_.Get(idSetCount, idSets, setCount, sets);
+    });
+}
+
+HRESULT Command::SetProperties(ULONG setCount, DBPROPSET sets[])
+{
+    ClearErrorInfo();
+    return Guard(L"ICommandProperties::SetProperties", [&]() -> HRESULT {
+        Locked hold(session_->SessionLock());
+        HRESULT hr = props_.Set(setCount, sets, CheckCommandProperty);
+        if (FAILED(hr))
+            return PostError(IID_ICommandProperties, hr, L"HY000", 0,
+                             L"A command property is not supported by the database provider.");
+        return hr;
+    });
+}
+
+HRESULT Command::Prepare(ULONG expectedRuns)
+{
+    ClearErrorInfo();
+    return Guard(L"ICommandPrepare::Prepare", [&] {
+        Locked hold(session_->SessionLock());
+        return EnsurePrepared(IID_ICommandPrepare);
+    });
+}
+
+HRESULT Command::Unprepare()
+{
+    ClearErrorInfo();
+    Locked hold(session_->SessionLock());
+    DropStatement();
+    return S_OK;
+}
+
+HRESULT Command::GetParameterInfo(DB_UPARAMS* count, DBPARAMINFO** info, OLECHAR** names)
+{
+    ClearErrorInfo();
+    if (!count || !info)
+        return InvalidArgument(L"Command::GetParameterInfo");
+    *count = 0;
+    *info = nullptr;
+    if (names)
+        *names = nullptr;
+    return Guard(L"ICommandWithParameters::GetParameterInfo", [&]() -> HRESULT {
+        Locked hold(session_->SessionLock());
+        HRESULT hr = EnsurePrepared(IID_ICommandWithParameters);
+        if (FAILED(hr))
+            return hr;
+        size_t n = paramTypes_.size();
+        if (n == 0)
+            return S_OK;
+        std::vector<TypeDesc> types(n);
+        for (size_t i = 0; i < n; ++i) {
+            if (i < setInfoGiven_.size() && setInfoGiven_[i]) {
+                bool known = false;
+                types[i] = TypeFromDeclared(setInfo_[i].pwszDataSourceType ? setInfo_[i].pwszDataSourceType : L"",
+                                            known);
+                if (setInfo_[i].ulParamSize && types[i].type == DBTYPE_WSTR)
+                    types[i].size = setInfo_[i].ulParamSize;
+            } else if (paramKnown_[i]) {
+                types[i] = paramTypes_[i];
+            } else {
+                return PostError(IID_ICommandWithParameters, DB_E_PARAMUNAVAILABLE, L"07009", 0,
+                                 L"The type of parameter " + Number(i + 1) +
+                                     L" cannot be told from the statement: compare it with a column, assign it to "
+                                     L"one or insert it into one.",
+                                 L"Statement: " + text_);
+            }
+        }
+        auto* array = static_cast<DBPARAMINFO*>(CoTaskMemAlloc(sizeof(DBPARAMINFO) * n));
+        if (!array)
+            return E_OUTOFMEMORY;
+        for (size_t i = 0; i < n; ++i) {
+            DBPARAMINFO& p = array[i];
+            p.dwFlags = DBPARAMFLAGS_ISINPUT | DBPARAMFLAGS_ISNULLABLE | (types[i].isLong ? DBPARAMFLAGS_ISLONG : 0);
+            p.iOrdinal = i + 1;
+            p.pwszName = nullptr;
+            p.pTypeInfo = nullptr;
+            p.ulParamSize = types[i].size;
+            p.wType = types[i].type;
+            p.bPrecision = types[i].precision;
+            p.bScale = types[i].scale;
+        }
+        *count = n;
+        *info = array;
+        return S_OK;
+    });
+}
+
+HRESULT Command::MapParameterNames(DB_UPARAMS count, const OLECHAR* names[], DB_LPARAMS ordinals[])
+{
+    ClearErrorInfo();
+    if (count == 0)
+        return S_OK;
+    if (!names || !ordinals)
+        return InvalidArgument(L"Command::MapParameterNames");
+    for (DB_UPARAMS i = 0; i < count; ++i)
+        ordinals[i] = 0;  // the statements mark their parameters with "?": none has a name
+    return PostError(IID_ICommandWithParameters, DB_E_ERRORSOCCURRED, L"07009", 0,
+                     L"The parameters of the statement have no names.");
+}
+
+HRESULT Command::SetParameterInfo(DB_UPARAMS count, const DB_UPARAMS ordinals[], const DBPARAMBINDINFO info[])
+{
+    ClearErrorInfo();
+    if (count && !ordinals)
+        return InvalidArgument(L"Command::SetParameterInfo");
+    return Guard(L"ICommandWithParameters::SetParameterInfo", [&]() -> HRESULT {
+        Locked hold(session_->SessionLock());
+        if (count == 0) {
+            setInfo_.clear();
+            setInfoGiven_.clear();
+            return S_OK;
+        }
+        for (DB_UPARAMS i = 0; i < count; ++i) {
+            if (ordinals[i] == 0)
+                return PostError(IID_ICommandWithParameters, DB_E_BADORDINAL, L"07009", 0,
+                                 L"Parameter ordinals start at 1.");
+            size_t index = static_cast<size_t>(ordinals[i] - 1);
+            if (setInfo_.size() <= index) {
+                setInfo_.resize(index + 1);
+                setInfoGiven_.resize(index + 1, false);
+            }
+            if (info) {
+                setInfo_[index] = info[i];
+                setInfo_[index].pwszName = nullptr;
+                setInfoGiven_[index] = true;
+            } else {
+                setInfoGiven_[index] = false;
+            }
+        }
+        return S_OK;
+    });
+}
+
+HRESULT Command::AddRefAccessor(HACCESSOR accessor, DBREFCOUNT* refs)
+{
+    return accessors_.AddRef(accessor, refs);
+}
+
+HRESULT Command::CreateAccessor(DBACCESSORFLAGS flags, DBCOUNTITEM count, const DBBINDING bindings[],
+                                DBLENGTH rowSize, HACCESSOR* accessor, DBBINDSTATUS status[])
+{
+    ClearErrorInfo();
+    return Guard(L"IAccessor::CreateAccessor", [&] {
+        return accessors_.Create(AccessorTable::Owner::Command, 0, flags, count, bindings, rowSize, accessor, status);
+    });
+}
+
+HRESULT Command::GetBindings(HACCESSOR accessor, DBACCESSORFLAGS* flags, DBCOUNTITEM* count, DBBINDING** bindings)
+{
+    ClearErrorInfo();
+    return accessors_.GetBindings(accessor, flags, count, bindings);
+}
+
+HRESULT Command::ReleaseAccessor(HACCESSOR accessor, DBREFCOUNT* refs)
+{
+    return accessors_.Release(accessor, refs);
+}
+
+HRESULT Command::GetColumnInfo(DBORDINAL* count, DBCOLUMNINFO** info, OLECHAR** strings)
+{
+    ClearErrorInfo();
+    return Guard(L"IColumnsInfo::GetColumnInfo", [&]() -> HRESULT {
+        Locked hold(session_->SessionLock());
+        HRESULT hr = EnsurePrepared(IID_IColumnsInfo);
+        if (FAILED(hr))
+            return hr;
+        return ExportColumnInfo(columns_, count, info, strings);
+    });
+}
+
+HRESULT Command::MapColumnIDs(DBORDINAL count, const DBID ids[], DBORDINAL columns[])
+{
+    ClearErrorInfo();
+    return Guard(L"IColumnsInfo::MapColumnIDs", [&]() -> HRESULT {
+        Locked hold(session_->SessionLock());
+        HRESULT hr = EnsurePrepared(IID_IColumnsInfo);
+        if (FAILED(hr))
+            return hr;
+        return MapColumnIds(columns_, count, ids, columns);
+    });
+}
+
+HRESULT Command::CanConvert(DBTYPE from, DBTYPE to, DBCONVERTFLAGS flags)
+{
+    ClearErrorInfo();
+    if (flags & ~(DBCONVERTFLAGS_PARAMETER | DBCONVERTFLAGS_ISLONG | DBCONVERTFLAGS_ISFIXEDLENGTH |
+                  DBCONVERTFLAGS_FROMVARIANT))
+        return PostError(IID_IConvertType, DB_E_BADCONVERTFLAG, L"HY000", 0, L"The conversion flags are not valid.");
+    from &= ~DBTYPE_BYREF;
+    to &= ~DBTYPE_BYREF;
+    if (!IsBindableType(from) || !IsBindableType(to))
+        return S_FALSE;
+    bool fromDate = from == DBTYPE_FILETIME || from == DBTYPE_DBTIMESTAMP;
+    bool toDate = to == DBTYPE_FILETIME || to == DBTYPE_DBTIMESTAMP;
+    bool fromText = from == DBTYPE_WSTR || from == DBTYPE_STR;
+    bool toText = to == DBTYPE_WSTR || to == DBTYPE_STR;
+    if (fromDate != toDate && !fromText && !toText)
+        return S_FALSE;
+    return S_OK;
+}
+
+HRESULT Command::GetAvailableColumns(DBORDINAL* count, DBID** columns)
+{
+    ClearErrorInfo();
+    if (!count || !columns)
+        return InvalidArgument(L"Command::GetAvailableColumns");
+    *count = 0;
+    *columns = nullptr;
+    return S_OK;
+}
+
+HRESULT Command::GetColumnsRowset(IUnknown* outer, DBORDINAL count, const DBID columns[], REFIID riid,
+                                  ULONG setCount, DBPROPSET sets[], IUnknown** rowset)
+{
+    ClearErrorInfo();
+    if (rowset)
+        *rowset = nullptr;
+    return PostError(IID_IColumnsRowset, DB_E_NOTSUPPORTED, L"HYC00", 0,
+                     L"Column description rowsets are not supported: use IColumnsInfo.");
+}
+
+HRESULT Command::InterfaceSupportsErrorInfo(REFIID riid)
+{
+    return (SameGuid(riid, IID_ICommand) || SameGuid(riid, IID_ICommandText) ||
+            SameGuid(riid, IID_ICommandProperties) || SameGuid(riid, IID_ICommandPrepare) ||
+            SameGuid(riid, IID_ICommandWithParameters) || SameGuid(riid, IID_IAccessor) ||
+            SameGuid(riid, IID_IColumnsInfo) || SameGuid(riid, IID_IColumnsRowset))
+               ? S_OK
+               : S_FALSE;
+}
+
+}  // namespace zelk

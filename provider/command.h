@@ -1,0 +1,115 @@
+// Commands.
+//
+// State machine
+//   NoText --SetCommandText--> Unprepared --Prepare or Execute--> Prepared
+//   Prepared --SetCommandText--> Unprepared (the statement is finalized)
+//   Prepared --Unprepare--> Unprepared
+// Preparing translates the text (statement.h), compiles it on the session's
+// connection once, and describes its result columns and its parameters; the
+// compiled statement is reused by every later Execute and reset after each,
+// so no statement stays active between calls. Execute binds the parameters
+// through the consumer's parameter accessor, runs the statement under the
+// session's lock and either reads the whole result into a new rowset (a
+// SELECT; rows affected -1) or reports the rows that an INSERT, UPDATE or
+// DELETE changed (-1 for DDL). Earlier rowsets keep their own rows, so a
+// command may run again while they live.
+#pragma once
+
+#include "provider/accessor.h"
+#include "provider/common.h"
+#include "provider/properties.h"
+#include "provider/statement.h"
+#include "provider/types.h"
+
+#include <string>
+#include <vector>
+
+struct sqlite3_stmt;
+
+namespace zelk {
+
+class Session;
+
+class Command final : public ICommandText,
+                      public ICommandProperties,
+                      public ICommandPrepare,
+                      public ICommandWithParameters,
+                      public IAccessor,
+                      public IColumnsInfo,
+                      public IConvertType,
+                      public IColumnsRowset,
+                      public ISupportErrorInfo {
+public:
+    static HRESULT Create(Session* session, REFIID riid, IUnknown** out);
+
+    // IUnknown
+    HRESULT WINAPI QueryInterface(REFIID riid, void** out) override;
+    ULONG WINAPI AddRef() override { return ++refs_; }
+    ULONG WINAPI Release() override;
+    // ICommand
+    HRESULT WINAPI Cancel() override;
+    HRESULT WINAPI Execute(IUnknown* outer, REFIID riid, DBPARAMS* params, DBROWCOUNT* rowsAffected,
+                           IUnknown** rowset) override;
+    HRESULT WINAPI GetDBSession(REFIID riid, IUnknown** session) override;
+    // ICommandText
+    HRESULT WINAPI GetCommandText(GUID* dialect, LPOLESTR* text) override;
+    HRESULT WINAPI SetCommandText(REFGUID dialect, LPCOLESTR text) override;
+    // ICommandProperties
+    HRESULT WINAPI GetProperties(const ULONG idSetCount, const DBPROPIDSET idSets[], ULONG* setCount,
+                                 DBPROPSET** sets) override;
+    HRESULT WINAPI SetProperties(ULONG setCount, DBPROPSET sets[]) override;
+    // ICommandPrepare
+    HRESULT WINAPI Prepare(ULONG expectedRuns) override;
+    HRESULT WINAPI Unprepare() override;
+    // ICommandWithParameters
+    HRESULT WINAPI GetParameterInfo(DB_UPARAMS* count, DBPARAMINFO** info, OLECHAR** names) override;
+    HRESULT WINAPI MapParameterNames(DB_UPARAMS count, const OLECHAR* names[], DB_LPARAMS ordinals[]) override;
+    HRESULT WINAPI SetParameterInfo(DB_UPARAMS count, const DB_UPARAMS ordinals[],
+                                    const DBPARAMBINDINFO info[]) override;
+    // IAccessor
+    HRESULT WINAPI AddRefAccessor(HACCESSOR accessor, DBREFCOUNT* refs) override;
+    HRESULT WINAPI CreateAccessor(DBACCESSORFLAGS flags, DBCOUNTITEM count, const DBBINDING bindings[],
+                                  DBLENGTH rowSize, HACCESSOR* accessor, DBBINDSTATUS status[]) override;
+    HRESULT WINAPI GetBindings(HACCESSOR accessor, DBACCESSORFLAGS* flags, DBCOUNTITEM* count,
+                               DBBINDING** bindings) override;
+    HRESULT WINAPI ReleaseAccessor(HACCESSOR accessor, DBREFCOUNT* refs) override;
+    // IColumnsInfo
+    HRESULT WINAPI GetColumnInfo(DBORDINAL* count, DBCOLUMNINFO** info, OLECHAR** strings) override;
+    HRESULT WINAPI MapColumnIDs(DBORDINAL count, const DBID ids[], DBORDINAL columns[]) override;
+    // IConvertType
+    HRESULT WINAPI CanConvert(DBTYPE from, DBTYPE to, DBCONVERTFLAGS flags) override;
+    // IColumnsRowset
+    HRESULT WINAPI GetAvailableColumns(DBORDINAL* count, DBID** columns) override;
+    HRESULT WINAPI GetColumnsRowset(IUnknown* outer, DBORDINAL count, const DBID columns[], REFIID riid,
+                                    ULONG setCount, DBPROPSET sets[], IUnknown** rowset) override;
+    // ISupportErrorInfo
+    HRESULT WINAPI InterfaceSupportsErrorInfo(REFIID riid) override;
+
+private:
+    explicit Command(Session* session);
+    ~Command();
+    // Translates and compiles the text when that has not been done; the session's lock is held.
+    HRESULT EnsurePrepared(REFIID iid);
+    void DropStatement();
+    // Binds one parameter set from `data` through `accessor`; posts a failure.
+    HRESULT BindParameters(const Accessor& accessor, BYTE* data);
+
+    std::atomic<ULONG> refs_{1};
+    LiveObject live_;
+    Session* session_;  // one reference
+    bool hasText_ = false;
+    std::wstring text_;
+    sqlite3_stmt* stmt_ = nullptr;  // compiled text, null while unprepared
+    TranslatedStatement translated_;
+    std::vector<ColumnInfo> columns_;  // result columns of the compiled text
+    std::vector<TypeDesc> paramTypes_;
+    std::vector<bool> paramKnown_;
+    std::vector<bool> paramAssigned_;  // stored into its column: the column's length applies
+    std::vector<bool> paramPattern_;   // a LIKE pattern: taken as text
+    std::vector<DBPARAMBINDINFO> setInfo_;  // SetParameterInfo, by ordinal - 1
+    std::vector<bool> setInfoGiven_;
+    AccessorTable accessors_;
+    PropertyBag props_;
+};
+
+}  // namespace zelk

@@ -1,0 +1,160 @@
+// Opening a database through the initialisation service, the registration,
+// and the interfaces each object must answer.
+#include "provider/harness.h"
+
+namespace zt {
+namespace {
+
+const char kSchema[] =
+    "CREATE TABLE Patient (Patient INTEGER PRIMARY KEY AUTOINCREMENT, Name nvarchar(32) NOT NULL, Weight real);"
+    "INSERT INTO Patient (Name, Weight) VALUES ('Ivanov', 80.5);";
+
+class OpenTest : public ProviderTest {};
+
+template <class T>
+bool Answers(IUnknown* object, REFIID iid)
+{
+    Ptr<T> p;
+    return SUCCEEDED(object->QueryInterface(iid, p.OutVoid())) && p;
+}
+
+TEST_F(OpenTest, RegistrationNamesTheDllWithBothThreadingModel)
+{
+    CLSID clsid;
+    ASSERT_EQ(S_OK, CLSIDFromProgID(L"ZelkSQLite.1", &clsid));
+    wchar_t text[64];
+    StringFromGUID2(clsid, text, 64);
+    std::wstring key = std::wstring(L"CLSID\\") + text + L"\\InprocServer32";
+    wchar_t value[64] = {};
+    DWORD size = sizeof(value);
+    ASSERT_EQ(ERROR_SUCCESS, RegGetValueW(HKEY_CLASSES_ROOT, key.c_str(), L"ThreadingModel", RRF_RT_REG_SZ, nullptr,
+                                          value, &size));
+    EXPECT_STREQ(L"Both", value);
+    wchar_t path[MAX_PATH] = {};
+    size = sizeof(path);
+    ASSERT_EQ(ERROR_SUCCESS, RegGetValueW(HKEY_CLASSES_ROOT, key.c_str(), nullptr, RRF_RT_REG_SZ, nullptr, path, &size));
+    EXPECT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(path)) << "registered DLL missing";
+}
+
+TEST_F(OpenTest, EveryObjectAnswersTheInterfacesTheLayerAsksFor)
+{
+    MakeDatabase(kSchema);
+    Ptr<IDBCreateCommand> session = OpenSession();
+    ASSERT_TRUE(session);
+
+    IUnknown* source = source_.Get();
+    EXPECT_TRUE(Answers<IDBInitialize>(source, IID_IDBInitialize));
+    EXPECT_TRUE(Answers<IDBProperties>(source, IID_IDBProperties));
+    EXPECT_TRUE(Answers<IDBCreateSession>(source, IID_IDBCreateSession));
+    EXPECT_TRUE(Answers<IPersist>(source, IID_IPersist));
+
+    EXPECT_TRUE(Answers<IOpenRowset>(session.Get(), IID_IOpenRowset));
+    EXPECT_TRUE(Answers<ISessionProperties>(session.Get(), IID_ISessionProperties));
+    EXPECT_TRUE(Answers<ITransactionLocal>(session.Get(), IID_ITransactionLocal));
+    EXPECT_TRUE(Answers<ISupportErrorInfo>(session.Get(), IID_ISupportErrorInfo));
+
+    Ptr<ICommandText> command = NewCommand(session.Get(), L"SELECT Patient, Name FROM Patient");
+    const IID* commandIids[] = {&IID_IAccessor,     &IID_IColumnsInfo,    &IID_ICommandProperties,
+                                &IID_ICommandText,  &IID_IConvertType,    &IID_IColumnsRowset,
+                                &IID_ICommandPrepare, &IID_ICommandWithParameters, &IID_ISupportErrorInfo};
+    for (const IID* iid : commandIids)
+        EXPECT_TRUE(Answers<IUnknown>(command.Get(), *iid));
+
+    Ptr<IRowset> rowset;
+    ASSERT_EQ(S_OK, command->Execute(nullptr, IID_IRowset, nullptr, nullptr, rowset.OutUnknown()));
+    const IID* rowsetIids[] = {&IID_IRowset, &IID_IAccessor, &IID_IColumnsInfo, &IID_IRowsetInfo};
+    for (const IID* iid : rowsetIids)
+        EXPECT_TRUE(Answers<IUnknown>(rowset.Get(), *iid));
+    EXPECT_FALSE(Answers<IRowsetChange>(rowset.Get(), IID_IRowsetChange)) << "a query result is read-only";
+}
+
+TEST_F(OpenTest, MissingFileFailsWithA08001Record)
+{
+    Ptr<IDBInitialize> source;
+    std::wstring init = L"Provider=ZelkSQLite.1;Data Source=" + Folder() + L"\\absent.db;Initial Catalog=Zelk";
+    HRESULT hr = OpenSource(init, source);
+    EXPECT_TRUE(FAILED(hr));
+    PostedError error = TakeError();
+    ASSERT_TRUE(error.present);
+    EXPECT_GE(error.records, 1u);
+    EXPECT_EQ(L"08001", error.sqlState);
+    EXPECT_NE(std::wstring::npos, error.description.find(L"absent.db")) << "the record names the file";
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW((Folder() + L"\\absent.db").c_str()))
+        << "opening must not create the file";
+}
+
+TEST_F(OpenTest, AFileThatIsNoDatabaseFails)
+{
+    HANDLE file = CreateFileW(DbPath().c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, file);
+    DWORD written = 0;
+    char junk[4096];
+    memset(junk, 'x', sizeof(junk));
+    WriteFile(file, junk, sizeof(junk), &written, nullptr);
+    CloseHandle(file);
+    Ptr<IDBInitialize> source;
+    EXPECT_TRUE(FAILED(OpenSource(InitString(), source)));
+    EXPECT_EQ(L"08001", TakeError().sqlState);
+}
+
+TEST_F(OpenTest, ValuesAreTrimmedAndSqlServerKeysIgnored)
+{
+    MakeDatabase(kSchema);
+    std::wstring init = L"Provider=ZelkSQLite.1;Persist Security Info=False;User ID=sa;Password=x;"
+                        L"Initial Catalog=  Zelk \r\n;Data Source=  " + DbPath() +
+                        L"  ;Use Procedure for Prepare=1;Auto Translate=True;Packet Size=4096;"
+                        L"Workstation ID=ROOM1\r\n";
+    EXPECT_EQ(S_OK, OpenSource(init, source_));
+}
+
+TEST_F(OpenTest, CurrentCatalogIsTheInitialCatalog)
+{
+    MakeDatabase(kSchema);
+    OpenSession();
+    Ptr<IDBProperties> props = source_.As<IDBProperties>(IID_IDBProperties);
+    ASSERT_TRUE(props);
+    DBPROPID id = DBPROP_CURRENTCATALOG;
+    DBPROPIDSET ids = {&id, 1, DBPROPSET_DATASOURCE};
+    ULONG count = 0;
+    DBPROPSET* sets = nullptr;
+    ASSERT_EQ(S_OK, props->GetProperties(1, &ids, &count, &sets));
+    ASSERT_EQ(1u, count);
+    ASSERT_EQ(1u, sets[0].cProperties);
+    EXPECT_EQ(VT_BSTR, V_VT(&sets[0].rgProperties[0].vValue));
+    EXPECT_STREQ(L"Zelk", V_BSTR(&sets[0].rgProperties[0].vValue)) << "trimmed of the line break";
+    VariantClear(&sets[0].rgProperties[0].vValue);
+    CoTaskMemFree(sets[0].rgProperties);
+    CoTaskMemFree(sets);
+}
+
+TEST_F(OpenTest, ConnectionsRunWithWalForeignKeysAndABusyTimeout)
+{
+    MakeDatabase(kSchema);
+    Ptr<IDBCreateCommand> session = OpenSession();
+    EXPECT_EQ(L"wal", Query(session.Get(), L"PRAGMA journal_mode").at(0).at(0));
+    EXPECT_EQ(L"1", Query(session.Get(), L"PRAGMA foreign_keys").at(0).at(0));
+    EXPECT_EQ(L"30000", Query(session.Get(), L"PRAGMA busy_timeout").at(0).at(0));
+}
+
+TEST_F(OpenTest, SessionReachesItsDataSource)
+{
+    MakeDatabase(kSchema);
+    Ptr<IDBCreateCommand> session = OpenSession();
+    Ptr<IGetDataSource> back = session.As<IGetDataSource>(IID_IGetDataSource);
+    ASSERT_TRUE(back);
+    Ptr<IDBInitialize> source;
+    ASSERT_EQ(S_OK, back->GetDataSource(IID_IDBInitialize, source.OutUnknown()));
+    EXPECT_TRUE(source);
+}
+
+TEST_F(OpenTest, UninitializeIsRefusedWhileASessionIsOpen)
+{
+    MakeDatabase(kSchema);
+    OpenSession();
+    EXPECT_EQ(DB_E_OBJECTOPEN, source_->Uninitialize());
+    session_.Reset();
+    EXPECT_EQ(S_OK, source_->Uninitialize());
+}
+
+}  // namespace
+}  // namespace zt

@@ -116,6 +116,8 @@ public:
     int GetLevelOffsetDefault() const { return offsetDefault; }
     int GetLevelWidthDefault() const { return widthDefault; }
     int GetLevelStep() const { return levelStep; }
+    DUpDown& OffsetControl() { return offsetControl; }
+    DUpDown& WidthControl() { return widthControl; }
     RECT GetOffsetControlRect() const { return offsetRect; }
     RECT GetWidthControlRect() const { return widthRect; }
     bool IsShown() const;

@@ -217,6 +217,43 @@ TEST_F(PanelTest, LevelControlsSetTheWindowOfTheActivePicture)
     EXPECT_EQ(MainViewWnd::kLevelRange, 65535);
 }
 
+TEST_F(PanelTest, UpDownsFollowThePictureAndResetToItsWindow)
+{
+    DPicturePtr p = PatientPicture();
+    p->displayOffset = -300;
+    p->displayWidth = 1000;
+    ShowMainViewRefresh(p);
+    DUpDown& offset = panel->OffsetControl();
+    DUpDown& width = panel->WidthControl();
+    ASSERT_TRUE(offset.GetHwnd());
+    ASSERT_TRUE(width.GetHwnd());
+    DUpDownInfo info = {DUpDownMask::kMin | DUpDownMask::kMax | DUpDownMask::kValue | DUpDownMask::kDefault |
+                        DUpDownMask::kStep};
+    ASSERT_TRUE(width.GetInfo(&info));
+    EXPECT_EQ(1, info.minimum);
+    EXPECT_EQ(65535, info.maximum);
+    EXPECT_EQ(1000, info.value);
+    EXPECT_EQ(1000, info.defaultValue);
+    EXPECT_EQ(-4, info.step);
+    ASSERT_TRUE(offset.GetInfo(&info));
+    EXPECT_EQ(-65535, info.minimum);
+    EXPECT_EQ(65535, info.maximum);
+    EXPECT_EQ(-300, info.value);
+    EXPECT_EQ(4, info.step);
+    // A change, then a right click on the width control: back to the picture's window.
+    DUpDownInfo change = {DUpDownMask::kValue, 0, 0, 700, 0, 0};
+    width.SetInfo(&change);
+    panel->OnWidthChanged(700, true);
+    EXPECT_EQ(700, p->displayWidth);
+    SendMessageW(width.GetHwnd(), WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(2, 2));
+    EXPECT_EQ(1000, width.GetValue());
+    EXPECT_EQ(1000, p->displayWidth);
+    RECT r;
+    GetWindowRect(offset.GetHwnd(), &r);
+    MapWindowPoints(nullptr, panel->GetHandle(), reinterpret_cast<POINT*>(&r), 2);
+    EXPECT_EQ(panel->GetOffsetControlRect().top, r.top);
+}
+
 TEST_F(PanelTest, SaveWritesSettingsOfAStoredPictureAndSavesAnImportedOne)
 {
     DPicturePtr p = PatientPicture();

@@ -73,6 +73,36 @@ void TransposeBlockPairs(const uint16_t* __restrict blk, int stride, uint16_t* _
     }
 }
 
+// Asks for the cache lines of [p, p + bytes) to be brought into the
+// second-level cache (nothing where the compiler has no prefetch). Both
+// prefetch helpers are forced inline: g++ takes a function that holds nothing
+// but prefetches for one without effects and drops the calls to it.
+#define TF_PREFETCH_INLINE inline __attribute__((always_inline))
+TF_PREFETCH_INLINE void PrefetchSpan(const void* p, size_t bytes)
+{
+    const char* c = static_cast<const char*>(p);
+    const char* last = c + bytes - 1;
+    for (; c < last; c += 64)
+        __builtin_prefetch(c, 0, 2);
+    __builtin_prefetch(last, 0, 2);
+}
+
+// Prefetches what the block x0..x1, y0..y1 will read and write. Neither side
+// of a turn is a stream the hardware prefetcher follows: a block reads 64
+// source rows and writes into 64 destination rows, each row 6 KB from the
+// next, so without this every line is a demand miss and the turn runs at
+// memory latency (three times slower than with it whenever the memory system
+// is not already busy).
+template <bool FlipX, bool FlipY>
+TF_PREFETCH_INLINE void PrefetchBlock(const uint16_t* src, const uint16_t* dst, int W, int H, int x0, int x1, int y0, int y1)
+{
+    for (int y = y0; y < y1; ++y)
+        PrefetchSpan(src + (size_t)y * W + x0, (size_t)(x1 - x0) * 2);
+    const int column = FlipY ? H - y1 : y0;
+    for (int x = x0; x < x1; ++x)
+        PrefetchSpan(dst + (size_t)(FlipX ? W - 1 - x : x) * H + column, (size_t)(y1 - y0) * 2);
+}
+
 // Copies a block of source rows into a contiguous tile (reads along rows).
 void LoadTile(const uint16_t* __restrict src, int W, int x0, int x1, int y0, int y1, uint16_t* __restrict tile)
 {
@@ -88,11 +118,18 @@ void TransposeTiled(const uint16_t* src, uint16_t* dst, int W, int H)
     // come from the cache-resident tile, never from a source row whose
     // address could alias the destination row being written (which stalls
     // every load when the two rasters lie a multiple of 4 KB apart).
+    //
+    // While one block is copied, the next one's lines are on their way.
     uint16_t tile[kBlock * kBlock];
     for (int y0 = 0; y0 < H; y0 += kBlock) {
         int y1 = y0 + kBlock < H ? y0 + kBlock : H;
         for (int x0 = 0; x0 < W; x0 += kBlock) {
             int x1 = x0 + kBlock < W ? x0 + kBlock : W;
+            if (x1 < W)
+                PrefetchBlock<FlipX, FlipY>(src, dst, W, H, x1, x1 + kBlock < W ? x1 + kBlock : W, y0, y1);
+            else if (y1 < H)
+                PrefetchBlock<FlipX, FlipY>(src, dst, W, H, 0, kBlock < W ? kBlock : W, y1,
+                                            y1 + kBlock < H ? y1 + kBlock : H);
             LoadTile(src, W, x0, x1, y0, y1, tile);
             if (((x1 - x0) | (y1 - y0)) & 1)
                 TransposeBlock<FlipX, FlipY>(tile, kBlock, dst, W, H, x0, x1, y0, y1);

@@ -81,8 +81,7 @@ void TransposeBlockPairs(const uint16_t* __restrict blk, int stride, uint16_t* _
 // second-level cache (nothing where the compiler has no prefetch). Both
 // prefetch helpers are forced inline: g++ takes a function that holds nothing
 // but prefetches for one without effects and drops the calls to it.
-#define TF_PREFETCH_INLINE inline __attribute__((always_inline))
-TF_PREFETCH_INLINE void PrefetchSpan(const void* p, size_t bytes)
+inline __attribute__((always_inline)) void PrefetchSpan(const void* p, size_t bytes)
 {
     const char* c = static_cast<const char*>(p);
     const char* last = c + bytes - 1;
@@ -98,7 +97,8 @@ TF_PREFETCH_INLINE void PrefetchSpan(const void* p, size_t bytes)
 // memory latency (three times slower than with it whenever the memory system
 // is not already busy).
 template <bool FlipX, bool FlipY>
-TF_PREFETCH_INLINE void PrefetchBlock(const uint16_t* src, const uint16_t* dst, int W, int H, int x0, int x1, int y0, int y1)
+inline __attribute__((always_inline)) void PrefetchBlock(const uint16_t* src, const uint16_t* dst, int W, int H,
+                                                         int x0, int x1, int y0, int y1)
 {
     for (int y = y0; y < y1; ++y)
         PrefetchSpan(src + (size_t)y * W + x0, (size_t)(x1 - x0) * 2);

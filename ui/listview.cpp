@@ -189,6 +189,7 @@ bool DListView::Create(const DListViewDesc* desc)
     columnCount_ = rowCount_ = heldRows_ = totalCount_ = rowSize_ = rowsPerBlock_ = 0;
     totalWidth_ = totalHeight_ = visibleRows_ = firstRow_ = horizontalOffset_ = 0;
     clientWidth_ = clientHeight_ = viewWidth_ = viewHeight_ = rowsTop_ = 0;
+    vbarLength_ = vbarAt_ = hbarLength_ = hbarAt_ = -1;
     selected_ = -1;
 
     // The children are clipped out of the list's painting.

@@ -304,6 +304,10 @@ private:
     int selected_ = -1;
     int firstRow_ = 0;                // first visible row
     int blockCount_ = 0;
+    int vbarLength_ = -1;             // the bars' last placement (-1: place again)
+    int vbarAt_ = -1;
+    int hbarLength_ = -1;
+    int hbarAt_ = -1;
     Column columns_[kMaxColumns] = {};
     Block* firstBlock_ = nullptr;
     Block* lastBlock_ = nullptr;

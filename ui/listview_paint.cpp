@@ -31,19 +31,32 @@ void DListView::Layout()
             viewHeight_ -= thickness;
         }
     }
+    if (vbarAt_ != clientWidth_) {
+        vbarAt_ = clientWidth_;
+        vbarLength_ = -1;   // pinned to the right edge: place it again
+    }
     if (withHeader && viewWidth_ != oldViewWidth)
         header_.Move(0, 0, viewWidth_, 0, TRUE);
     if (viewHeight_ < 0)
         viewHeight_ = 0;
     visibleRows_ = rowHeight_ > 0 ? viewHeight_ / rowHeight_ : 0;
+    // The bars are moved only when their length changes: the owner adds rows
+    // one by one, and every move is a round trip to the window system.
     if (vbar_.GetHwnd()) {
-        vbar_.Move(0, 0, 0, rowsTop_ + viewHeight_, TRUE);
+        if (vbarLength_ != rowsTop_ + viewHeight_) {
+            vbarLength_ = rowsTop_ + viewHeight_;
+            vbar_.Move(0, 0, 0, vbarLength_, TRUE);
+        }
         vbar_.Show(needV);
     }
     if (!(style_ & DListViewStyle::kWindowMode))
         vbar_.SetPage(visibleRows_);
     if (hbar_.GetHwnd()) {
-        hbar_.Move(0, 0, viewWidth_, 0, TRUE);
+        if (hbarLength_ != viewWidth_ || hbarAt_ != clientHeight_) {
+            hbarLength_ = viewWidth_;
+            hbarAt_ = clientHeight_;
+            hbar_.Move(0, 0, viewWidth_, 0, TRUE);
+        }
         hbar_.Show(needH);
     }
     hbar_.SetPage(viewWidth_ - 1);

@@ -33,14 +33,8 @@ const wchar_t kFrameCaption[] = L"Сообщение";
 
 int gRegistrations;   // boxes open on this thread's way through RunMsgWnd
 
-// Whether a prompt hook is installed. The hook is swapped out and straight
-// back; only tests install hooks, before they show anything.
-bool PromptHookInstalled()
-{
-    PromptHook hook = SetPromptHook(nullptr);
-    SetPromptHook(hook);
-    return hook != nullptr;
-}
+// Whether a prompt hook answers instead of the real box.
+bool PromptHookInstalled() { return GetPromptHook() != nullptr; }
 
 // The point moved so that a window of the size lies inside the work area of
 // the monitor nearest to it.

@@ -308,6 +308,16 @@ void DScroll::OnWindowPosChanging(LPARAM pos)
 
 // ---- values -------------------------------------------------------------------
 
+// Recomputes the metrics and redraws when the thumb or the arrows moved
+// (owners change the maximum on every row they add).
+void DScroll::RecalcAndRedraw()
+{
+    int offset = thumbOffset_, thumb = thumbLength_, track = trackLength_, button = buttonLength_;
+    Recalc();
+    if (offset != thumbOffset_ || thumb != thumbLength_ || track != trackLength_ || button != buttonLength_)
+        Redraw();
+}
+
 void DScroll::Recalc()
 {
     int length = Length();
@@ -383,8 +393,7 @@ bool DScroll::SetInfo(const DScrollInfo* info)
     maximum_ = maximum;
     int clamped = ClampPosition(position, minimum_, maximum_, page_);
     position_ = clamped;
-    Recalc();
-    Redraw();
+    RecalcAndRedraw();
     // The caller's own change is not reported back; only a clamp is.
     if (clamped != position && notify_ && notify_->settled)
         notify_->settled(cookie_, this, clamped);
@@ -416,10 +425,9 @@ void DScroll::SetPage(int page)
     int n = ClampPosition(position_, minimum_, maximum_, page_);
     bool moved = n != position_;
     position_ = n;
-    Recalc();
+    RecalcAndRedraw();
     if (moved && notify_ && notify_->settled)
         notify_->settled(cookie_, this, position_);
-    Redraw();
 }
 
 bool DScroll::SetMax(int maximum)
@@ -432,8 +440,7 @@ bool DScroll::SetMax(int maximum)
     long long top = static_cast<long long>(maximum) - page_;
     if (top < position_)
         SetPos(top > minimum_ ? static_cast<int>(top) : minimum_);
-    Recalc();
-    Redraw();
+    RecalcAndRedraw();
     return true;
 }
 
@@ -446,8 +453,7 @@ bool DScroll::SetMin(int minimum)
     minimum_ = minimum;
     if (position_ < minimum)
         SetPos(minimum);
-    Recalc();
-    Redraw();
+    RecalcAndRedraw();
     return true;
 }
 

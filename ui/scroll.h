@@ -192,6 +192,7 @@ private:
     bool CreateWindowNow(HWND parent, HINSTANCE instance, int x, int y, int width, int height);
     void FreeRecords();
     void Recalc();               // arrow, track and thumb metrics from the values
+    void RecalcAndRedraw();
     int OffsetFor(int position) const;
     int Length() const { return IsVertical() ? clientHeight_ : clientWidth_; }
     int Across() const { return IsVertical() ? clientWidth_ : clientHeight_; }

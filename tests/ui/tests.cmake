@@ -1,0 +1,2 @@
+file(GLOB UI_TESTS CONFIGURE_DEPENDS ${CMAKE_CURRENT_LIST_DIR}/*.cpp)
+tf_add_test_executable(ui SOURCES ${UI_TESTS} LIBRARIES ui)

@@ -1,9 +1,7 @@
 #include "demo_site.h"
 
-#include "database/dbcommand.h"
-#include "database/dbsession.h"
-#include "database/dbsource.h"
 #include "foundation/globals.h"
+#include "tools/demosite/sitedatabase.h"
 
 #include <cstdio>
 
@@ -33,81 +31,14 @@ bool WriteFileBytes(const std::wstring& path, const void* data, DWORD size)
     return ok;
 }
 
-std::string ReadText(const std::wstring& path)
-{
-    std::string text;
-    HANDLE f = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (f == INVALID_HANDLE_VALUE)
-        return text;
-    char buffer[4096];
-    DWORD read = 0;
-    while (ReadFile(f, buffer, sizeof buffer, &read, nullptr) && read > 0)
-        text.append(buffer, read);
-    CloseHandle(f);
-    return text;
-}
-
-// The statements of a script: comments dropped, split at ";".
-std::vector<std::wstring> Statements(const std::string& script)
-{
-    std::vector<std::wstring> out;
-    std::string current;
-    for (size_t i = 0; i < script.size(); ++i) {
-        if (script[i] == '-' && i + 1 < script.size() && script[i + 1] == '-') {
-            while (i < script.size() && script[i] != '\n')
-                ++i;
-            current.push_back('\n');
-            continue;
-        }
-        if (script[i] == ';') {
-            if (current.find_first_not_of(" \r\n\t") != std::string::npos) {
-                int n = MultiByteToWideChar(CP_UTF8, 0, current.data(), static_cast<int>(current.size()), nullptr, 0);
-                std::wstring wide(n, L'\0');
-                MultiByteToWideChar(CP_UTF8, 0, current.data(), static_cast<int>(current.size()), &wide[0], n);
-                out.push_back(wide);
-            }
-            current.clear();
-            continue;
-        }
-        current.push_back(script[i]);
-    }
-    return out;
-}
-
 }  // namespace
 
 std::string MakeDatabaseFromScript(const std::wstring& databaseFile, const std::wstring& scriptFile)
 {
-    const std::string script = ReadText(scriptFile);
-    if (script.empty())
-        return "cannot read " + Narrow(scriptFile);
-    // The provider opens existing files only; an empty file is an empty database.
-    if (!WriteFileBytes(databaseFile, "", 0))
-        return "cannot create " + Narrow(databaseFile);
-    DODBPtr<DODBSource> source;
-    DODBPtr<DODBSession> session;
-    if (!source.CreateNew())
-        return "no memory";
-    const std::wstring init = std::wstring(L"Provider=") + kProvider + L";Data Source=" + databaseFile;
-    HRESULT hr = source->OpenDataSource(init.c_str());
-    if (FAILED(hr))
-        return "OpenDataSource failed";
-    if (FAILED(source->CreateSession(session)))
-        return "CreateSession failed";
-    for (const std::wstring& statement : Statements(script)) {
-        DODBPtr<DODBCommand> command;
-        if (!session->CreateCommand(command))
-            return "CreateCommand failed";
-        hr = command->SetCmdText(statement.c_str());
-        if (SUCCEEDED(hr))
-            hr = command->ExecuteNR(nullptr, nullptr);
-        if (FAILED(hr)) {
-            char code[16];
-            snprintf(code, sizeof code, "%08lx", static_cast<unsigned long>(hr));
-            return std::string("statement failed (") + code + "): " + Narrow(statement);
-        }
-    }
-    return "";
+    std::wstring error;
+    const bool made = CreateSiteDatabase(databaseFile, scriptFile, error);
+    CloseSiteDatabase();
+    return made ? "" : Narrow(error);
 }
 
 DemoSite::DemoSite()

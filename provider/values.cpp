@@ -427,6 +427,13 @@ void RowStore::Reset(size_t columns)
     text_.clear();
 }
 
+void RowStore::Swap(RowStore& other)
+{
+    std::swap(columns_, other.columns_);
+    cells_.swap(other.cells_);
+    text_.swap(other.text_);
+}
+
 void RowStore::AppendRow(sqlite3_stmt* stmt, int first)
 {
     size_t base = cells_.size();

@@ -510,10 +510,11 @@ HRESULT Command::Execute(IUnknown* outer, REFIID riid, DBPARAMS* params, DBROWCO
             made->Reuse(this, std::move(columns));
         else
             made = Rowset::NewQuery(session_, this, std::move(columns));
+        // Released on every way out, an exception included: back to the
+        // command when no one else took a reference.
+        ComPtr<IRowset> owned(static_cast<IRowset*>(made), false);
         made->TakeRows(results_);
-        hr = made->QueryInterface(riid, reinterpret_cast<void**>(rowset));
-        made->Release();
-        return hr;
+        return made->QueryInterface(riid, reinterpret_cast<void**>(rowset));
     });
 }
 

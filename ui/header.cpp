@@ -130,12 +130,8 @@ void DHeader::UnregisterClass()
 
 void DHeader::FreeRecords()
 {
-    if (style_ & DHeaderStyle::kCopyInput)
-        FreeRecord(input_);
-    if (style_ & DHeaderStyle::kCopyNotify)
-        FreeRecord(notify_);
-    input_ = nullptr;
-    notify_ = nullptr;
+    ReleaseRecord(input_, (style_ & DHeaderStyle::kCopyInput) != 0);
+    ReleaseRecord(notify_, (style_ & DHeaderStyle::kCopyNotify) != 0);
 }
 
 bool DHeader::Create(const DHeaderDesc* desc)
@@ -144,21 +140,14 @@ bool DHeader::Create(const DHeaderDesc* desc)
         return false;
     style_ = desc->style;
     cookie_ = desc->cookie;
-    input_ = nullptr;
-    notify_ = nullptr;
-    if (style_ & DHeaderStyle::kCopyInput) {
-        if (!desc->input || !(input_ = CopyRecord(desc->input)))
-            return false;
-    } else {
-        input_ = desc->input;
-    }
-    if (style_ & DHeaderStyle::kCopyNotify) {
-        if (!(notify_ = CopyRecord(desc->notify))) {
-            FreeRecords();
-            return false;
-        }
-    } else {
-        notify_ = desc->notify;
+    // An input copy needs the caller's record; a notification copy of none is zeroed.
+    if ((style_ & DHeaderStyle::kCopyInput) && !desc->input)
+        return false;
+    if (!HoldRecord(input_, desc->input, (style_ & DHeaderStyle::kCopyInput) != 0))
+        return false;
+    if (!HoldRecord(notify_, desc->notify, (style_ & DHeaderStyle::kCopyNotify) != 0)) {
+        FreeRecords();
+        return false;
     }
     DWORD ws = WS_CHILD | ((style_ & DHeaderStyle::kVisible) ? WS_VISIBLE : 0);
     DWindowDesc wd = {this,    &hwnd,       WndProc,      WS_EX_NOPARENTNOTIFY, kClassName, nullptr,        ws,

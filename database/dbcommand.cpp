@@ -2,29 +2,10 @@
 
 #include "database/dbbindparam.h"
 #include "database/dberrors.h"
+#include "database/dbinterface.h"
 #include "database/dbparams.h"
 #include "database/dbrowset.h"
 #include "resources/strings.h"
-
-namespace {
-
-template <class I>
-void ReleaseInterface(I*& p)
-{
-    if (p != nullptr) {
-        p->Release();
-        p = nullptr;
-    }
-}
-
-template <class I>
-bool Query(IUnknown* from, REFIID iid, I*& out)
-{
-    out = nullptr;
-    return SUCCEEDED(from->QueryInterface(iid, reinterpret_cast<void**>(&out))) && out != nullptr;
-}
-
-}  // namespace
 
 DODBCommand::DODBCommand(ICommandText* text)
     : accessor(nullptr), columnsInfo(nullptr), properties(nullptr), commandText(text), convertType(nullptr),

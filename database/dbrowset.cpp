@@ -1,28 +1,13 @@
 #include "database/dbrowset.h"
 
 #include "database/dberrors.h"
+#include "database/dbinterface.h"
 #include "database/dbparams.h"
 #include "resources/strings.h"
 
 namespace {
 
 const HRESULT kBadStatusMarker = DBSTATUS_E_UNAVAILABLE;   // 12: a column status was not acceptable
-
-template <class I>
-void ReleaseInterface(I*& p)
-{
-    if (p != nullptr) {
-        p->Release();
-        p = nullptr;
-    }
-}
-
-template <class I>
-bool Query(IUnknown* from, REFIID iid, I*& out)
-{
-    out = nullptr;
-    return SUCCEEDED(from->QueryInterface(iid, reinterpret_cast<void**>(&out))) && out != nullptr;
-}
 
 bool AcceptableStatus(DBSTATUS s)
 {

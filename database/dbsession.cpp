@@ -2,26 +2,11 @@
 
 #include "database/dbcommand.h"
 #include "database/dberrors.h"
+#include "database/dbinterface.h"
 #include "database/dbrowset.h"
 #include "resources/strings.h"
 
 namespace {
-
-template <class I>
-void ReleaseInterface(I*& p)
-{
-    if (p != nullptr) {
-        p->Release();
-        p = nullptr;
-    }
-}
-
-template <class I>
-bool Query(IUnknown* from, REFIID iid, I*& out)
-{
-    out = nullptr;
-    return SUCCEEDED(from->QueryInterface(iid, reinterpret_cast<void**>(&out))) && out != nullptr;
-}
 
 // The property set of updatable table rowsets: server cursor, own changes
 // visible, inserts read back from the server, IRowsetChange with change,

@@ -1,20 +1,12 @@
 #include "database/dbsource.h"
 
 #include "database/dberrors.h"
+#include "database/dbinterface.h"
 #include "database/dbrowset.h"
 #include "database/dbsession.h"
 #include "resources/strings.h"
 
 namespace {
-
-template <class I>
-void ReleaseInterface(I*& p)
-{
-    if (p != nullptr) {
-        p->Release();
-        p = nullptr;
-    }
-}
 
 // The data initialization service; null (and the record posted) when it
 // cannot be created.

@@ -117,6 +117,17 @@ BOOL DODBRowset::CheckStatuses(DODBParams* row, const wchar_t* source)
     return TRUE;
 }
 
+HRESULT DODBRowset::FetchNextRow()
+{
+    ReleaseRow();
+    HROW* rows = &currentRow;
+    rowsObtained = 0;
+    HRESULT hr = rowset->GetNextRows(DB_NULL_HCHAPTER, 0, 1, &rowsObtained, &rows);
+    if (rowsObtained == 0)
+        currentRow = 0;
+    return hr;
+}
+
 HRESULT DODBRowset::ReleaseRow()
 {
     if (currentRow == 0 || rowset == nullptr)
@@ -133,12 +144,7 @@ BOOL DODBRowset::GetNextData(DODBParams* row)
     endOfRowset = FALSE;
     if (!Usable(IDS_DB_GET_ROW, kSource) || !HasRowMemory(row, kSource))
         return FALSE;
-    ReleaseRow();
-    HROW* rows = &currentRow;
-    rowsObtained = 0;
-    HRESULT hr = rowset->GetNextRows(DB_NULL_HCHAPTER, 0, 1, &rowsObtained, &rows);
-    if (rowsObtained == 0)
-        currentRow = 0;
+    HRESULT hr = FetchNextRow();
     if (hr == DB_S_ENDOFROWSET) {
         ReleaseRow();
         endOfRowset = TRUE;
@@ -213,12 +219,7 @@ HRESULT DODBRowset::NextRow()
     DODBClearError();
     if (!Usable(IDS_DB_GET_ROW, kSource))
         return E_NOINTERFACE;
-    ReleaseRow();
-    HROW* rows = &currentRow;
-    rowsObtained = 0;
-    HRESULT hr = rowset->GetNextRows(DB_NULL_HCHAPTER, 0, 1, &rowsObtained, &rows);
-    if (rowsObtained == 0)
-        currentRow = 0;
+    HRESULT hr = FetchNextRow();
     if (FAILED(hr))
         DODBAddError(hr, IDS_DB_GET_ROW, kSource);
     lastResult = hr;

@@ -63,6 +63,9 @@ private:
     // Ends a read or write: CheckStatuses after S_OK; otherwise record `id`
     // behind the provider's own, the result kept, and FALSE.
     BOOL Finish(HRESULT hr, UINT id, DODBParams* row, const wchar_t* source);
+    // Releases the current row and makes the next one current (0 when none
+    // came); returns the provider's result.
+    HRESULT FetchNextRow();
     // The result of a read or write that returned S_OK: TRUE when every
     // column status of the block is acceptable, else record 693 and FALSE.
     BOOL CheckStatuses(DODBParams* row, const wchar_t* source);

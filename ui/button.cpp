@@ -105,15 +105,8 @@ bool DButton::RegisterClass()
 {
     if (gRegistered)
         return false;
-    WNDCLASSEXW wc = {};
-    wc.cbSize = sizeof(wc);
     // No CS_DBLCLKS: Windows sends no double-click messages to buttons.
-    wc.style = CS_VREDRAW | CS_HREDRAW | CS_OWNDC | CS_NOCLOSE;
-    wc.cbWndExtra = 4;
-    wc.hInstance = AppInstance;
-    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    wc.lpszClassName = kClassName;
-    if (!RegisterWindowClass(&wc))
+    if (!RegisterObjectClass(kClassName, CS_VREDRAW | CS_HREDRAW | CS_OWNDC | CS_NOCLOSE, AppInstance))
         return false;
     static const HandlerEntry handlers[] = {
         OnMessage<WM_CREATE, &DButton::OnCreate>(),

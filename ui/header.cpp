@@ -72,14 +72,7 @@ bool DHeader::RegisterClass()
     if (!gHeader.resizeCursor)
         gHeader.resizeCursor = LoadCursorW(nullptr, IDC_SIZEWE);
 
-    WNDCLASSEXW wc = {};
-    wc.cbSize = sizeof(wc);
-    wc.style = CS_VREDRAW | CS_HREDRAW | CS_DBLCLKS | CS_OWNDC | CS_NOCLOSE;
-    wc.cbWndExtra = 4;
-    wc.hInstance = AppInstance;
-    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    wc.lpszClassName = kClassName;
-    if (!RegisterWindowClass(&wc)) {
+    if (!RegisterObjectClass(kClassName, CS_VREDRAW | CS_HREDRAW | CS_DBLCLKS | CS_OWNDC | CS_NOCLOSE, AppInstance)) {
         if (gHeader.cursorOwned)
             DestroyCursor(gHeader.resizeCursor);
         gHeader.resizeCursor = nullptr;

@@ -47,15 +47,8 @@ bool DUpDown::RegisterClass()
 {
     if (gRegistered)
         return false;
-    WNDCLASSEXW wc = {};
-    wc.cbSize = sizeof(wc);
-    wc.style = CS_OWNDC | CS_NOCLOSE;
-    wc.cbWndExtra = 4;
-    wc.hInstance = AppInstance;
-    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    wc.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_MENU + 1));
-    wc.lpszClassName = kClassName;
-    if (!RegisterWindowClass(&wc))
+    HBRUSH background = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_MENU + 1));
+    if (!RegisterObjectClass(kClassName, CS_OWNDC | CS_NOCLOSE, AppInstance, background))
         return false;
     static const HandlerEntry handlers[] = {
         OnMessage<WM_CREATE, &DUpDown::OnCreate>(),

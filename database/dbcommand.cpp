@@ -137,13 +137,8 @@ BOOL DODBCommand::Execute(DODBPtr<DODBRowset>& rowset, DODBPtr<DODBParams>* rowB
         DODBAddError(hr, IDS_DB_NO_ROWSET, kSource);
         return FALSE;
     }
-    DODBRowset* made = DODBCreate<DODBRowset>(raw);
-    if (made == nullptr) {
-        raw->Release();
-        DODBSetError(E_OUTOFMEMORY, IDS_DB_CREATE_ROWSET, kSource);
+    if (!WrapNew(raw, rowset, E_OUTOFMEMORY, IDS_DB_CREATE_ROWSET, kSource))
         return FALSE;
-    }
-    rowset.Attach(made);
     if (rowBlock != nullptr) {
         *rowBlock = rowset->CreateParams();
         if (!rowBlock->IsSet())

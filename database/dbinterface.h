@@ -1,9 +1,12 @@
 // Interface pointers held by the layer's wrappers of provider objects.
 //
 // A wrapper (data source, session, command, rowset) holds each interface it
-// uses as a raw pointer that is either null or owns one reference.
+// uses as a raw pointer that is either null or owns one reference, and is
+// made on the provider object whose reference it takes over.
 #pragma once
 
+#include "database/dberrors.h"
+#include "database/dbobject.h"
 #include "database/oledbinc.h"
 
 // Releases the held reference, if any, and leaves the pointer null.
@@ -23,4 +26,20 @@ bool Query(IUnknown* from, REFIID iid, I*& out)
 {
     out = nullptr;
     return SUCCEEDED(from->QueryInterface(iid, reinterpret_cast<void**>(&out))) && out != nullptr;
+}
+
+// Hands a new provider object (and its reference) to a new wrapper that
+// `holder` then holds. Without memory for the wrapper the provider object is
+// released, `hr` posted as record `id`, and the result is false.
+template <class Wrapper, class I>
+bool WrapNew(I* raw, DODBPtr<Wrapper>& holder, HRESULT hr, UINT id, const wchar_t* source)
+{
+    Wrapper* made = DODBCreate<Wrapper>(raw);
+    if (made == nullptr) {
+        raw->Release();
+        DODBSetError(hr, id, source);
+        return false;
+    }
+    holder.Attach(made);
+    return true;
 }

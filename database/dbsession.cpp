@@ -94,14 +94,7 @@ BOOL DODBSession::CreateCommand(DODBPtr<DODBCommand>& command)
         DODBAddError(FAILED(hr) ? hr : E_FAIL, IDS_DB_CREATE_COMMAND, kSource);
         return FALSE;
     }
-    DODBCommand* made = DODBCreate<DODBCommand>(text);
-    if (made == nullptr) {
-        text->Release();
-        DODBSetError(E_OUTOFMEMORY, IDS_DB_CREATE_COMMAND, kSource);
-        return FALSE;
-    }
-    command.Attach(made);
-    return TRUE;
+    return WrapNew(text, command, E_OUTOFMEMORY, IDS_DB_CREATE_COMMAND, kSource) ? TRUE : FALSE;
 }
 
 BOOL DODBSession::OpenTable(const wchar_t* table, DODBPtr<DODBRowset>& rowset, ULONG setCount, DBPROPSET* sets,
@@ -121,14 +114,7 @@ BOOL DODBSession::OpenTable(const wchar_t* table, DODBPtr<DODBRowset>& rowset, U
         DODBAddError(FAILED(hr) ? hr : E_FAIL, id, source);
         return FALSE;
     }
-    DODBRowset* made = DODBCreate<DODBRowset>(raw);
-    if (made == nullptr) {
-        raw->Release();
-        DODBSetError(E_OUTOFMEMORY, id, source);
-        return FALSE;
-    }
-    rowset.Attach(made);
-    return TRUE;
+    return WrapNew(raw, rowset, E_OUTOFMEMORY, id, source) ? TRUE : FALSE;
 }
 
 BOOL DODBSession::OpenRowsetProp(const wchar_t* table, DODBPtr<DODBRowset>& rowset, ULONG setCount,

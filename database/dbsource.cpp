@@ -117,14 +117,7 @@ HRESULT DODBSource::CreateSession(DODBPtr<DODBSession>& session)
         DODBAddError(hr, IDS_DB_CREATE_SESSION, kSource);
         return hr;
     }
-    DODBSession* object = DODBCreate<DODBSession>(made);
-    if (object == nullptr) {
-        made->Release();
-        DODBSetError(E_FAIL, IDS_DB_CREATE_SESSION_OBJECT, kSource);
-        return E_FAIL;
-    }
-    session.Attach(object);
-    return S_OK;
+    return WrapNew(made, session, E_FAIL, IDS_DB_CREATE_SESSION_OBJECT, kSource) ? S_OK : E_FAIL;
 }
 
 HRESULT DODBSource::GetProperties(ULONG idSetCount, const DBPROPIDSET* idSets, ULONG* setCount, DBPROPSET** sets)

@@ -449,22 +449,7 @@ LRESULT DHeader::OnEraseBkgnd(WPARAM)
 
 void DHeader::OnNcPaint(WPARAM)
 {
-    RECT wr;
-    ::GetWindowRect(hwnd, &wr);
-    int w = wr.right - wr.left, h = wr.bottom - wr.top;
-    HDC dc = GetDCEx(hwnd, nullptr, DCX_WINDOW | DCX_CACHE);
-    if (!dc)
-        return;
-    {
-        ScopedSelect pen(dc, GetStockObject(WHITE_PEN));
-        MoveToEx(dc, 0, h - 1, nullptr);
-        LineTo(dc, 0, 0);
-        LineTo(dc, w - 1, 0);
-        SelectObject(dc, GetStockObject(BLACK_PEN));
-        LineTo(dc, w - 1, h - 1);
-        LineTo(dc, 0, h - 1);
-    }
-    ::ReleaseDC(hwnd, dc);
+    DrawWindowFrame(hwnd, GetStockObject(WHITE_PEN), GetStockObject(BLACK_PEN));
 }
 
 void DHeader::DrawColumn(HDC dc, const Column& column, bool first) const

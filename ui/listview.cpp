@@ -100,14 +100,7 @@ bool DListView::RegisterClass()
 {
     if (gList.registered)
         return false;
-    WNDCLASSEXW wc = {};
-    wc.cbSize = sizeof(wc);
-    wc.style = CS_VREDRAW | CS_HREDRAW | CS_DBLCLKS | CS_OWNDC | CS_NOCLOSE;
-    wc.cbWndExtra = 4;
-    wc.hInstance = AppInstance;
-    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    wc.lpszClassName = kClassName;
-    if (!RegisterWindowClass(&wc))
+    if (!RegisterObjectClass(kClassName, CS_VREDRAW | CS_HREDRAW | CS_DBLCLKS | CS_OWNDC | CS_NOCLOSE, hInstance))
         return false;
     Granularity();
     static const HandlerEntry handlers[] = {
@@ -147,7 +140,7 @@ void DListView::UnregisterClass()
 {
     if (!gList.registered)
         return;
-    ::UnregisterClassW(kClassName, AppInstance);
+    ::UnregisterClassW(kClassName, hInstance);
     gList.registered = false;
 }
 
@@ -155,12 +148,8 @@ void DListView::UnregisterClass()
 
 void DListView::FreeRecords()
 {
-    if (style_ & DListViewStyle::kCopyInput)
-        FreeRecord(input_);
-    if (style_ & DListViewStyle::kCopyNotify)
-        FreeRecord(notify_);
-    input_ = nullptr;
-    notify_ = nullptr;
+    ReleaseRecord(input_, (style_ & DListViewStyle::kCopyInput) != 0);
+    ReleaseRecord(notify_, (style_ & DListViewStyle::kCopyNotify) != 0);
 }
 
 bool DListView::Create(const DListViewDesc* desc)
@@ -169,21 +158,14 @@ bool DListView::Create(const DListViewDesc* desc)
         return false;
     style_ = desc->style;
     cookie_ = desc->cookie;
-    input_ = nullptr;
-    notify_ = nullptr;
-    if (style_ & DListViewStyle::kCopyInput) {
-        if (!desc->input || !(input_ = CopyRecord(desc->input)))
-            return false;
-    } else {
-        input_ = desc->input;
-    }
-    if (style_ & DListViewStyle::kCopyNotify) {
-        if (!(notify_ = CopyRecord(desc->notify))) {
-            FreeRecords();
-            return false;
-        }
-    } else {
-        notify_ = desc->notify;
+    // An input copy needs the caller's record; a notification copy of none is zeroed.
+    if ((style_ & DListViewStyle::kCopyInput) && !desc->input)
+        return false;
+    if (!HoldRecord(input_, desc->input, (style_ & DListViewStyle::kCopyInput) != 0))
+        return false;
+    if (!HoldRecord(notify_, desc->notify, (style_ & DListViewStyle::kCopyNotify) != 0)) {
+        FreeRecords();
+        return false;
     }
     FreeRows();
     columnCount_ = rowCount_ = heldRows_ = totalCount_ = rowSize_ = rowsPerBlock_ = 0;
@@ -195,7 +177,7 @@ bool DListView::Create(const DListViewDesc* desc)
     // The children are clipped out of the list's painting.
     DWORD ws = WS_CHILD | WS_CLIPCHILDREN | ((style_ & DListViewStyle::kVisible) ? WS_VISIBLE : 0);
     DWindowDesc wd = {this,    &hwnd,   WndProc,     WS_EX_NOPARENTNOTIFY, kClassName,   nullptr,     ws,
-                      desc->x, desc->y, desc->width, desc->height,         desc->parent, nullptr,     AppInstance,
+                      desc->x, desc->y, desc->width, desc->height,         desc->parent, nullptr,     hInstance,
                       const_cast<DListViewDesc*>(desc)};
     HWND created;
     try {
@@ -231,7 +213,7 @@ LRESULT DListView::OnCreate(HWND, LPARAM createStruct)
 {
     const CREATESTRUCTW* cs = reinterpret_cast<const CREATESTRUCTW*>(createStruct);
     const DListViewDesc* desc = static_cast<const DListViewDesc*>(cs->lpCreateParams);
-    HINSTANCE instance = desc ? desc->instance : AppInstance;
+    HINSTANCE instance = desc ? desc->instance : hInstance;
     if (style_ & DListViewStyle::kHeader) {
         DHeaderDesc hd = {DHeaderStyle::kVisible | DHeaderStyle::kAutoHeight, this, hwnd, 0, 0, 0, 0, instance,
                           &kHeaderInput, &kHeaderNotify};

@@ -22,7 +22,7 @@ bool Consistent(int minimum, int maximum, int value, int defaultValue)
 // cursor when the resource is missing (never destroyed).
 HCURSOR LoadOwnCursor(UINT id, bool* owned)
 {
-    HCURSOR c = static_cast<HCURSOR>(LoadImageW(AppInstance, MAKEINTRESOURCEW(id), IMAGE_CURSOR, 0, 0, LR_DEFAULTSIZE));
+    HCURSOR c = static_cast<HCURSOR>(LoadImageW(hInstance, MAKEINTRESOURCEW(id), IMAGE_CURSOR, 0, 0, LR_DEFAULTSIZE));
     *owned = c != nullptr;
     return c ? c : LoadCursorW(nullptr, IDC_SIZENS);
 }
@@ -35,9 +35,7 @@ DUpDown::~DUpDown()
 {
     if (hwnd)
         DestroyWindow(hwnd);
-    if (style_ & DUpDownStyle::kCopyInput)
-        FreeRecord(input_);
-    input_ = nullptr;
+    ReleaseRecord(input_, (style_ & DUpDownStyle::kCopyInput) != 0);
 }
 
 LRESULT CALLBACK DUpDown::WndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
@@ -49,15 +47,8 @@ bool DUpDown::RegisterClass()
 {
     if (gRegistered)
         return false;
-    WNDCLASSEXW wc = {};
-    wc.cbSize = sizeof(wc);
-    wc.style = CS_OWNDC | CS_NOCLOSE;
-    wc.cbWndExtra = 4;
-    wc.hInstance = AppInstance;
-    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    wc.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_MENU + 1));
-    wc.lpszClassName = kClassName;
-    if (!RegisterWindowClass(&wc))
+    HBRUSH background = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_MENU + 1));
+    if (!RegisterObjectClass(kClassName, CS_OWNDC | CS_NOCLOSE, hInstance, background))
         return false;
     static const HandlerEntry handlers[] = {
         OnMessage<WM_CREATE, &DUpDown::OnCreate>(),
@@ -85,7 +76,7 @@ void DUpDown::UnregisterClass()
 {
     if (!gRegistered)
         return;
-    ::UnregisterClassW(kClassName, AppInstance);
+    ::UnregisterClassW(kClassName, hInstance);
     gRegistered = false;
 }
 
@@ -101,15 +92,10 @@ bool DUpDown::Create(const DUpDownDesc* desc)
     int defaultValue = (desc->mask & DUpDownMask::kDefault) ? desc->defaultValue : 0;
     if (!Consistent(minimum, maximum, value, defaultValue))
         return false;
-    if (style_ & DUpDownStyle::kCopyInput)
-        FreeRecord(input_);   // a copy left from an earlier window
+    ReleaseRecord(input_, (style_ & DUpDownStyle::kCopyInput) != 0);   // a copy left from an earlier window
     style_ = desc->style;
-    if (style_ & DUpDownStyle::kCopyInput) {
-        if (!(input_ = CopyRecord(desc->input)))
-            return false;
-    } else {
-        input_ = desc->input;
-    }
+    if (!HoldRecord(input_, desc->input, (style_ & DUpDownStyle::kCopyInput) != 0))
+        return false;
     notify_ = *desc->notify;
     icon_ = (style_ & DUpDownStyle::kIcon) ? desc->icon : nullptr;
     iconWidth_ = icon_ ? desc->iconWidth : 0;
@@ -123,7 +109,7 @@ bool DUpDown::Create(const DUpDownDesc* desc)
     press_ = 0;
     DWORD ws = WS_CHILD | ((style_ & DUpDownStyle::kVisible) ? WS_VISIBLE : 0);
     DWindowDesc wd = {this,    &hwnd,   WndProc,     WS_EX_NOPARENTNOTIFY, kClassName,   nullptr, ws,
-                      desc->x, desc->y, desc->width, desc->height,         desc->parent, nullptr, AppInstance,
+                      desc->x, desc->y, desc->width, desc->height,         desc->parent, nullptr, hInstance,
                       nullptr};
     HWND created = nullptr;
     try {
@@ -131,15 +117,11 @@ bool DUpDown::Create(const DUpDownDesc* desc)
     } catch (...) {
         if (hwnd)
             DestroyWindow(hwnd);
-        if (style_ & DUpDownStyle::kCopyInput)
-            FreeRecord(input_);
-        input_ = nullptr;
+        ReleaseRecord(input_, (style_ & DUpDownStyle::kCopyInput) != 0);
         throw;
     }
     if (!created) {
-        if (style_ & DUpDownStyle::kCopyInput)
-            FreeRecord(input_);
-        input_ = nullptr;
+        ReleaseRecord(input_, (style_ & DUpDownStyle::kCopyInput) != 0);
         return false;
     }
     FormatValue();
@@ -221,9 +203,7 @@ void DUpDown::OnDestroy()
     if (press_ & (kHovering | kDragging))
         SetCursor(restoreCursor_ ? restoreCursor_ : LoadCursorW(nullptr, IDC_ARROW));
     press_ = 0;
-    if (style_ & DUpDownStyle::kCopyInput)
-        FreeRecord(input_);
-    input_ = nullptr;
+    ReleaseRecord(input_, (style_ & DUpDownStyle::kCopyInput) != 0);
     if (cursorsOwned_[0])
         DestroyCursor(dragCursor_);
     if (cursorsOwned_[1])

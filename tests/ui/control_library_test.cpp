@@ -16,7 +16,7 @@ bool ClassExists(const wchar_t* name)
 {
     WNDCLASSEXW wc = {};
     wc.cbSize = sizeof(wc);
-    return GetClassInfoExW(AppInstance, name, &wc) != 0;
+    return GetClassInfoExW(hInstance, name, &wc) != 0;
 }
 
 TEST(ControlFontTest, IsACyrillicTrueTypeFontUntilFreed)
@@ -66,17 +66,21 @@ TEST(InitRowsTest, FailingRowUndoesTheRowsBeforeItInReverse)
 
 TEST(InitRowsTest, ControlRowsRegisterTheirClassesInOrder)
 {
-    ASSERT_EQ(ControlLibraryRowCount, 3u);
+    ASSERT_EQ(ControlLibraryRowCount, 7u);
     EXPECT_STREQ(ControlLibraryRows[0].name, L"Initialization DControl");
     EXPECT_STREQ(ControlLibraryRows[1].name, L"Register DToolTip");
     EXPECT_STREQ(ControlLibraryRows[2].name, L"Register DButton");
+    EXPECT_STREQ(ControlLibraryRows[3].name, L"Register DHeader");
+    EXPECT_STREQ(ControlLibraryRows[4].name, L"Register DScroll");
+    EXPECT_STREQ(ControlLibraryRows[5].name, L"Register DListView");
+    EXPECT_STREQ(ControlLibraryRows[6].name, L"Register DUpDown");
     ASSERT_TRUE(RunInitRows(ControlLibraryRows, ControlLibraryRowCount, nullptr));
     EXPECT_NE(ControlFont, nullptr);
     EXPECT_TRUE(ClassExists(L"DToolTip"));
     EXPECT_TRUE(ClassExists(L"Quil button control"));
     WNDCLASSEXW wc = {};
     wc.cbSize = sizeof(wc);
-    GetClassInfoExW(AppInstance, L"Quil button control", &wc);
+    GetClassInfoExW(hInstance, L"Quil button control", &wc);
     EXPECT_EQ(wc.style, 0x223u);
     EXPECT_EQ(wc.cbWndExtra, 4);
     EXPECT_EQ(wc.hbrBackground, nullptr);
@@ -94,7 +98,7 @@ TEST(InitRowsTest, ControlRowsAreUndoneWhenALaterRowFails)
     gRowLog.clear();
     size_t failed = 0;
     EXPECT_FALSE(RunInitRows(rows.data(), rows.size(), &failed));
-    EXPECT_EQ(failed, 3u);
+    EXPECT_EQ(failed, ControlLibraryRowCount);
     EXPECT_FALSE(ClassExists(L"DToolTip"));
     EXPECT_FALSE(ClassExists(L"Quil button control"));
     EXPECT_EQ(ControlFont, nullptr);
@@ -134,7 +138,7 @@ LRESULT CALLBACK ListenerProc(HWND hwnd, UINT m, WPARAM w, LPARAM l)
 
 DWORD WINAPI WorkerUi(void* ready)
 {
-    HWND h = CreateWindowExW(0, kListenerClass, nullptr, WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, AppInstance, nullptr);
+    HWND h = CreateWindowExW(0, kListenerClass, nullptr, WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, hInstance, nullptr);
     SetWindowLongPtrW(h, GWLP_USERDATA, 1);
     SetEvent(ready);
     MSG msg;
@@ -164,10 +168,10 @@ protected:
         WNDCLASSEXW wc = {};
         wc.cbSize = sizeof(wc);
         wc.lpfnWndProc = ListenerProc;
-        wc.hInstance = AppInstance;
+        wc.hInstance = hInstance;
         wc.lpszClassName = kListenerClass;
         RegisterClassExW(&wc);
-        hidden = CreateWindowExW(0, kListenerClass, nullptr, WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, AppInstance, nullptr);
+        hidden = CreateWindowExW(0, kListenerClass, nullptr, WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, hInstance, nullptr);
         ASSERT_NE(hidden, nullptr);
         ASSERT_FALSE(IsWindowVisible(hidden));
         ready = CreateEventW(nullptr, TRUE, FALSE, nullptr);
@@ -181,7 +185,7 @@ protected:
         CloseHandle(thread);
         CloseHandle(ready);
         DestroyWindow(hidden);
-        UnregisterClassW(kListenerClass, AppInstance);
+        UnregisterClassW(kListenerClass, hInstance);
     }
     HWND hidden = nullptr;
     HANDLE ready = nullptr;

@@ -1,0 +1,144 @@
+#include "app/inittable.h"
+
+#include "app/connectwnd.h"
+#include "app/inputtext.h"
+#include "app/mainwnd_stub.h"
+#include "app/stopwnd.h"
+#include "foundation/globals.h"
+#include "foundation/journal.h"
+#include "foundation/prompt.h"
+#include "images/iconrecord.h"
+#include "images/mainviewwnd.h"
+#include "images/profilewnd.h"
+#include "images/snimokwnd.h"
+#include "ui/button.h"
+#include "ui/control_font.h"
+#include "ui/header.h"
+#include "ui/journalview.h"
+#include "ui/listview.h"
+#include "ui/scroll.h"
+#include "ui/tooltip.h"
+#include "ui/updown.h"
+
+#include <cstdio>
+#include <cwchar>
+
+namespace {
+
+// A row of a part that is not built yet.
+bool NotBuiltYet()
+{
+    return true;
+}
+void NothingToUndo()
+{
+}
+
+bool RegisterStopWnd()
+{
+    return StopProcessWnd::RegisterClass();
+}
+void UnregisterStopWnd()
+{
+    StopProcessWnd::UnregisterClass();
+}
+bool RegisterMainWnd()
+{
+    return MainPatientWindow::RegisterClass();
+}
+void UnregisterMainWnd()
+{
+    MainPatientWindow::UnregisterClass();
+}
+bool RegisterInpTextWnd()
+{
+    return InpTextWnd::RegisterClass();
+}
+void UnregisterInpTextWnd()
+{
+    InpTextWnd::UnregisterClass();
+}
+bool RegisterConnectWnd()
+{
+    return ConnectWindow::RegisterClass(hInstance);
+}
+void UnregisterConnectWnd()
+{
+    ConnectWindow::UnregisterClass(hInstance);
+}
+
+bool RegisterMainView()
+{
+    return RegisterMainViewSnimokWnd();
+}
+void UnregisterMainView()
+{
+    DestroyMainView();   // the panel lives until its class goes
+    UnregisterMainViewSnimokWnd();
+}
+
+}  // namespace
+
+const InitRow InitTable[] = {
+    {DControl::InitFont, DControl::FreeFont, L"Initialization DControl"},
+    {DToolTip::RegisterClass, DToolTip::UnregisterClass, L"Register DToolTip"},
+    {DButton::RegisterClass, DButton::UnregisterClass, L"Register DButton"},
+    {DHeader::RegisterClass, DHeader::UnregisterClass, L"Register DHeader"},
+    {DScroll::RegisterClass, DScroll::UnregisterClass, L"Register DScroll"},
+    {DListView::RegisterClass, DListView::UnregisterClass, L"Register DListView"},
+    {DUpDown::RegisterClass, DUpDown::UnregisterClass, L"Register DUpDown"},
+    {JournalView::RegisterClass, JournalView::UnregisterClass, L"Register JWindow"},
+    {RegisterStopWnd, UnregisterStopWnd, L"Register WinStop"},
+    {NotBuiltYet, NothingToUndo, L"Register IconWnd"},
+    {RegisterMainWnd, UnregisterMainWnd, L"Register MainWnd"},
+    {RegisterInpTextWnd, UnregisterInpTextWnd, L"Register InpTextWnd"},
+    {NotBuiltYet, NothingToUndo, L"Register NoteSnimok Window"},
+    {NotBuiltYet, NothingToUndo, L"Register TNoteSnimok Window"},
+    {ProfileWnd::RegisterClass, ProfileWnd::UnregisterClass, L"Register Profile"},
+    {SnimokWnd::RegisterClass, SnimokWnd::UnregisterClass, L"Register SnimokWnd"},
+    {RegisterMainView, UnregisterMainView, L"Register MainViewWnd"},
+    {NotBuiltYet, NothingToUndo, L"Register KartWnd"},
+    {NotBuiltYet, NothingToUndo, L"Register PrnStatusWnd"},
+    {NotBuiltYet, NothingToUndo, L"Register RegisterPrnJobWnd"},
+    {RegisterConnectWnd, UnregisterConnectWnd, L"Register RegisterDConnectWnd"},
+    {InitIconBitmapInfo, FreeIconBitmapInfo, L"InitIcons"},
+    {NotBuiltYet, NothingToUndo, L"Register RegisterIconsBar"},
+    {NotBuiltYet, NothingToUndo, L"Register ArjWindow"},
+    {NotBuiltYet, NothingToUndo, L"Register PrepDiskWnd"},
+    {nullptr, nullptr, nullptr},
+};
+static_assert(sizeof(InitTable) / sizeof(InitTable[0]) == kInitTableRows + 1, "25 rows and the end row");
+
+BOOL RunInitTable(const InitRow* table)
+{
+    for (int row = 0; table[row].init; ++row) {
+        if (table[row].init())
+            continue;
+        const DWORD error = GetLastError();
+        wchar_t text[160];
+        _snwprintf(text, 160, L"Initialize error \"%ls\"", table[row].name ? table[row].name : L"");
+        text[159] = 0;
+        LogError(error, text);
+        ShowPrompt(nullptr, text, nullptr, MB_SYSTEMMODAL);
+        for (int done = row - 1; done >= 0; --done) {
+            if (table[done].uninit)
+                table[done].uninit();
+        }
+        return FALSE;
+    }
+    return TRUE;
+}
+
+void RunDeinitTable(const InitRow* table)
+{
+    int count = 0;
+    while (table[count].uninit)
+        ++count;
+    while (count > 0)
+        table[--count].uninit();
+}
+
+void DestroyJournalViewer()
+{
+    JournalView::Destroy();
+}

@@ -77,7 +77,7 @@ std::wstring FilterValueText(const FilterCondition& c, int index)
     const FieldBlob* f = c.field;
     if (f->Base() == kFieldBool && f->reference == nullptr) {
         wchar_t text[64] = {};
-        LoadStringW(AppInstance, !v.IsEmpty() && *reinterpret_cast<const DWORD*>(v.data) != 0 ? IDS_YES : IDS_NO, text,
+        LoadStringW(hInstance, !v.IsEmpty() && *reinterpret_cast<const DWORD*>(v.data) != 0 ? IDS_YES : IDS_NO, text,
                     64);
         return text;
     }

@@ -172,7 +172,7 @@ void OnTopClicked(void* cookie, DButton* button)
 void OnTopHover(void*, DButton* button)
 {
     wchar_t text[256] = {};
-    const int n = LoadStringW(AppInstance, kTopButtons[button->ownerValue].tooltip, text, 256);
+    const int n = LoadStringW(hInstance, kTopButtons[button->ownerValue].tooltip, text, 256);
     if (n > 0)
         button->SetToolTip(2, text, n);
 }
@@ -188,7 +188,7 @@ DButtonDesc ButtonDesc(HWND parent, DWORD style, void* cookie, const wchar_t* ca
     d.style = style;
     d.cookie = cookie;
     d.caption = caption;
-    d.instance = AppInstance;
+    d.instance = hInstance;
     d.input = input;
     d.notify = notify;
     return d;
@@ -197,7 +197,7 @@ DButtonDesc ButtonDesc(HWND parent, DWORD style, void* cookie, const wchar_t* ca
 std::wstring LoadText(UINT id)
 {
     wchar_t text[512] = {};
-    LoadStringW(AppInstance, id, text, 512);
+    LoadStringW(hInstance, id, text, 512);
     return text;
 }
 
@@ -258,7 +258,7 @@ bool DbFiltFormWindow::RegisterClass()
     WNDCLASSEXW wc = {};
     wc.cbSize = sizeof(wc);
     wc.cbWndExtra = 4;   // the window object
-    wc.hInstance = AppInstance;
+    wc.hInstance = hInstance;
     wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
     wc.lpszClassName = kClassName;
     return DWindow::RegisterClassEx(&wc);
@@ -266,7 +266,7 @@ bool DbFiltFormWindow::RegisterClass()
 
 void DbFiltFormWindow::UnregisterClass()
 {
-    ::UnregisterClassW(kClassName, AppInstance);
+    ::UnregisterClassW(kClassName, hInstance);
 }
 
 // ---------------------------------------------------------------- running
@@ -359,7 +359,7 @@ bool DbFiltFormWindow::Create(DbFilter* filter, HWND owner)
     if (form == nullptr)
         return false;   // a filter that was never loaded has nothing to edit
     if (!DWindow::Create(WS_EX_NOPARENTNOTIFY, kClassName, form->Caption(), WS_POPUP | WS_CAPTION | WS_SYSMENU, 0, 0,
-                         0, 0, owner, nullptr, AppInstance, nullptr))
+                         0, 0, owner, nullptr, hInstance, nullptr))
         return false;
 
     // The full-screen work size, kept within the monitor's work area.
@@ -412,6 +412,8 @@ LRESULT DbFiltFormWindow::OnCreate(LPARAM)
     statusBar_ = CreateStatusWindowW(WS_CHILD | WS_VISIBLE, L"", hwnd, 1);
     if (statusBar_ == nullptr || gEditProc == nullptr || gComboProc == nullptr)
         return -1;
+    if (StatusFont != nullptr)
+        SendMessageW(statusBar_, WM_SETFONT, reinterpret_cast<WPARAM>(StatusFont), FALSE);
     const FormDesc* form = working_.Form();
     if (form->Icon() != nullptr)
         SendMessageW(hwnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(form->Icon()));
@@ -495,7 +497,7 @@ bool DbFiltFormWindow::BuildEditors(FilterRow* row)
         if (f->reference != nullptr) {
             editor->control = CreateWindowExW(WS_EX_NOPARENTNOTIFY, L"COMBOBOX", L"",
                                               WS_CHILD | WS_VISIBLE | WS_VSCROLL | CBS_DROPDOWNLIST, 0, 0, 0, 0, hwnd,
-                                              nullptr, AppInstance, nullptr);
+                                              nullptr, hInstance, nullptr);
             if (editor->control == nullptr)
                 return false;
             SetWindowLongPtrW(editor->control, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(editor.get()));
@@ -540,7 +542,7 @@ bool DbFiltFormWindow::BuildEditors(FilterRow* row)
                 return false;
             }
             editor->control = CreateWindowExW(WS_EX_CLIENTEDGE, L"EDIT", L"", style, 0, 0, 0, 0, hwnd, nullptr,
-                                              AppInstance, nullptr);
+                                              hInstance, nullptr);
             if (editor->control == nullptr)
                 return false;
             SendMessageW(editor->control, EM_LIMITTEXT, limit, 0);

@@ -410,7 +410,7 @@ KartDeleteResult DeleteRecord(HWND owner, const DbFormDesc& form, LONG key)
         return kDeleteDone;
     DODBErrors first(E_FAIL, TRUE);
     wchar_t caption[256] = {};
-    LoadStringW(AppInstance, IDS_RECORD_DELETE_FAILED, caption, 256);
+    LoadStringW(hInstance, IDS_RECORD_DELETE_FAILED, caption, 256);
     if (!first.FindSQLState(L"23000")) {
         first.ShowMessage(owner, caption, MB_OK | MB_ICONERROR);
         return kDeleteFailed;
@@ -418,8 +418,8 @@ KartDeleteResult DeleteRecord(HWND owner, const DbFormDesc& form, LONG key)
 
     wchar_t question[256] = {};
     wchar_t title[256] = {};
-    LoadStringW(AppInstance, IDS_RECORD_IN_USE, question, 256);
-    LoadStringW(AppInstance, IDS_DELETING_RECORD, title, 256);
+    LoadStringW(hInstance, IDS_RECORD_IN_USE, question, 256);
+    LoadStringW(hInstance, IDS_DELETING_RECORD, title, 256);
     if (ShowPrompt(owner, question, title, MB_YESNO | MB_ICONQUESTION) != IDYES)
         return kDeleteCancelled;
 

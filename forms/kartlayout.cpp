@@ -239,7 +239,7 @@ DButtonDesc ButtonDesc(HWND parent, DWORD style, void* cookie, const wchar_t* ca
     d.style = style;
     d.cookie = cookie;
     d.caption = caption;
-    d.instance = AppInstance;
+    d.instance = hInstance;
     d.input = input;
     d.notify = notify;
     return d;
@@ -291,7 +291,7 @@ bool KartLayout::Build(DbKartWindow* ownerWindow, HWND parentWindow, const DbFor
 bool KartLayout::CreateList()
 {
     list = new DListView;
-    DListViewDesc d = {DListViewStyle::kStandard, owner, parent, 0, 0, 0, 0, AppInstance, nullptr, &kListNotify};
+    DListViewDesc d = {DListViewStyle::kStandard, owner, parent, 0, 0, 0, 0, hInstance, nullptr, &kListNotify};
     if (!list->Create(&d))
         return false;
     const DescStrArray& columns = form->List();
@@ -376,7 +376,7 @@ bool KartLayout::CreateControl(KartField* f, HFONT font, int id)
             return false;
         }
         f->control = CreateWindowExW(WS_EX_CLIENTEDGE | WS_EX_NOPARENTNOTIFY, L"EDIT", L"", style, 0, 0, 0, 0, parent,
-                                     menu, AppInstance, nullptr);
+                                     menu, hInstance, nullptr);
         if (f->control == nullptr)
             return false;
         SendMessageW(f->control, EM_LIMITTEXT, limit, 0);
@@ -388,7 +388,7 @@ bool KartLayout::CreateControl(KartField* f, HFONT font, int id)
     case kControlList: {
         f->control = CreateWindowExW(WS_EX_NOPARENTNOTIFY, L"COMBOBOX", L"",
                                      WS_CHILD | WS_VISIBLE | WS_VSCROLL | CBS_DROPDOWNLIST, 0, 0, 0, 0, parent, menu,
-                                     AppInstance, nullptr);
+                                     hInstance, nullptr);
         if (f->control == nullptr)
             return false;
         SetWindowLongPtrW(f->control, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(f));

@@ -56,7 +56,7 @@ bool DbKartWindow::RegisterClass()
     WNDCLASSEXW wc = {};
     wc.cbSize = sizeof(wc);
     wc.cbWndExtra = 4;
-    wc.hInstance = AppInstance;
+    wc.hInstance = hInstance;
     wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
     wc.lpszClassName = kClassName;
     return DWindow::RegisterClassEx(&wc);
@@ -64,7 +64,7 @@ bool DbKartWindow::RegisterClass()
 
 void DbKartWindow::UnregisterClass()
 {
-    ::UnregisterClassW(kClassName, AppInstance);
+    ::UnregisterClassW(kClassName, hInstance);
 }
 
 bool DbKartWindow::RegisterClasses()
@@ -97,7 +97,7 @@ bool DbKartWindow::Create(const DbFormDesc* form, HWND owner, LONG key, int flag
     outcome_ = {-1, key, flag};
     KartCreateParams params = {form, owner, key, flag};
     if (!DWindow::Create(WS_EX_CONTROLPARENT, kClassName, form->Caption(), WS_POPUP | WS_CAPTION | WS_SYSMENU, 0, 0,
-                         0, 0, owner, nullptr, AppInstance, &params))
+                         0, 0, owner, nullptr, hInstance, &params))
         return false;
 
     const int screenWidth = GetSystemMetrics(SM_CXSCREEN);
@@ -137,6 +137,8 @@ LRESULT DbKartWindow::OnCreate(LPARAM createStruct)
     statusBar_ = CreateStatusWindowW(WS_CHILD | WS_VISIBLE, L"", hwnd, 1);
     if (statusBar_ == nullptr)
         return -1;
+    if (StatusFont != nullptr)
+        SendMessageW(statusBar_, WM_SETFONT, reinterpret_cast<WPARAM>(StatusFont), FALSE);
     RECT bar = {};
     ::GetWindowRect(statusBar_, &bar);
     statusHeight_ = bar.bottom - bar.top;
@@ -185,7 +187,7 @@ LRESULT DbKartWindow::OnPaint(PAINTSTRUCT* paint)
 {
     RECT client = {};
     GetClientRect(&client);
-    const COLORREF background = GetSysColor(COLOR_WINDOW);
+    const COLORREF background = WindowColor;   // read once at start-up
     FillSolidRect(paint->hdc, &client, background);
     ScopedSelect select(paint->hdc, font_);
     const COLORREF oldBack = SetBkColor(paint->hdc, background);
@@ -210,7 +212,7 @@ void DbKartWindow::SetStatus(const wchar_t* text)
 void DbKartWindow::SetStatusId(UINT id)
 {
     status_[0] = 0;
-    LoadStringW(AppInstance, id, status_, 256);
+    LoadStringW(hInstance, id, status_, 256);
 }
 
 void DbKartWindow::ShowStatus()
@@ -239,7 +241,7 @@ void DbKartWindow::ModeText(const KartError& error)
         break;
     }
     wchar_t pattern[256] = {};
-    LoadStringW(AppInstance, id, pattern, 256);
+    LoadStringW(hInstance, id, pattern, 256);
     const wchar_t* caption = error.field != nullptr ? error.field->desc->caption : L"";
     DStrBuf text(status_, 256);
     if (text.Format(pattern, caption) == 0)
@@ -278,7 +280,7 @@ bool DbKartWindow::Save()
         ModeText(e);
     } catch (int index) {
         wchar_t pattern[256] = {};
-        LoadStringW(AppInstance, IDS_PARAMETER_READ_ERROR, pattern, 256);
+        LoadStringW(hInstance, IDS_PARAMETER_READ_ERROR, pattern, 256);
         const wchar_t* caption = index >= 0 && index < layout_.fieldCount ? layout_.fields[index]->desc->caption : L"";
         DStrBuf text(status_, 256);
         text.Format(pattern, caption);
@@ -363,7 +365,7 @@ bool DbKartWindow::CheckField(KartField* field)
                 result = true;
                 if (found) {
                     wchar_t text[256] = {};
-                    LoadStringW(AppInstance, IDS_RECORD_ALREADY_EXISTS, text, 256);
+                    LoadStringW(hInstance, IDS_RECORD_ALREADY_EXISTS, text, 256);
                     if (ShowPrompt(hwnd, text, form_->Caption(), MB_YESNO | MB_ICONQUESTION) == IDYES)
                         SetRecord(existing, 1);
                 }

@@ -245,3 +245,39 @@ TEST_F(CardWindowTest, AListCardShowsItsFirstRowAndDeletes)
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(CardWindowTest, EditControlsTakeNegativeNumbersAndWholeDateTimes)
+{
+    WriteCfg(L"kinds.cfg", L"table = \"Sample\" key = \"Sample\"\n"
+                           L"items { { \"Signed\", \"Number\", int32 } { \"Unsigned\", \"Small\", int8 unsigned }\n"
+                           L"  { \"Stamp\", \"Stamp\", datetime } { \"Long\", \"Txt\", char(300) } }\n");
+    DbKartWindow* card = CreateKartForm(L"kinds.cfg", nullptr, 0, 0);
+    ASSERT_NE(nullptr, card);
+    auto style = [&](int i) { return GetWindowLongW(Control(card, i), GWL_STYLE); };
+    EXPECT_EQ(0, style(0) & ES_NUMBER);
+    EXPECT_NE(0, style(1) & ES_NUMBER);
+    EXPECT_NE(0, style(3) & ES_MULTILINE);
+    // Typed character by character, as the user types them.
+    SetFocus(Control(card, 0));
+    for (wchar_t c : std::wstring(L"-42"))
+        SendMessageW(Control(card, 0), WM_CHAR, c, 1);
+    EXPECT_EQ(L"-42", TextOf(Control(card, 0)));
+    SetFocus(Control(card, 2));
+    for (wchar_t c : std::wstring(L"31/12/1999 23:59:58"))
+        SendMessageW(Control(card, 2), WM_CHAR, c, 1);
+    EXPECT_EQ(L"31/12/1999 23:59:58", TextOf(Control(card, 2)));
+    // The multi-line text takes four more rows.
+    const int r = card->RowHeight();
+    EXPECT_EQ(8 * r, card->Layout().CalcHeight(r));
+    EXPECT_GE(Field(card, 3)->controlHeight, 3 * r);
+    PromptScript script;
+    SetFocus(Control(card, 1));   // leaving the stamp reads and shows it again
+    EXPECT_EQ(L"31/12/1999 23:59:58", TextOf(Control(card, 2)));
+    ASSERT_TRUE(card->Save());
+    EXPECT_EQ(-42, Scalar(L"SELECT Number FROM Sample"));
+    DestroyKartForm(card);
+}
+
+}  // namespace

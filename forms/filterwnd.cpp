@@ -46,7 +46,7 @@ DbFiltFormWindow* WindowOf(FilterField* editor)
     return editor->row->group->window;
 }
 
-LRESULT CALLBACK EditProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
+LRESULT EditProcInner(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
 {
     FilterField* editor = EditorOf(hwnd);
     if (editor == nullptr)
@@ -67,7 +67,7 @@ LRESULT CALLBACK EditProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
     return CallWindowProcW(gEditProc, hwnd, message, wParam, lParam);
 }
 
-LRESULT CALLBACK ComboProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
+LRESULT ComboProcInner(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
 {
     FilterField* editor = EditorOf(hwnd);
     if (editor == nullptr)
@@ -102,36 +102,69 @@ LRESULT CALLBACK ComboProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam
     return CallWindowProcW(gComboProc, hwnd, message, wParam, lParam);
 }
 
+// Nothing thrown may cross the window procedure: a failure there is dropped,
+// as the save and "Set Filter" read everything again.
+LRESULT CALLBACK EditProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    try {
+        return EditProcInner(hwnd, message, wParam, lParam);
+    } catch (...) {
+        return 0;
+    }
+}
+
+LRESULT CALLBACK ComboProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    try {
+        return ComboProcInner(hwnd, message, wParam, lParam);
+    } catch (...) {
+        return 0;
+    }
+}
+
 // The yes/no editor: a click toggles the value between 0 and 1.
 void OnYesNoClicked(void*, DButton* button)
 {
-    FilterField* editor = reinterpret_cast<FilterField*>(button->ownerValue);
-    FilterCondition* c = editor->row->condition;
-    const FilterValue& v = c->values[editor->index];
-    DWORD value = !v.IsEmpty() && *reinterpret_cast<const DWORD*>(v.data) != 0 ? 0 : 1;
-    c->SetValue(editor->index, &value, 4);
-    std::wstring text = FilterValueText(*c, editor->index);
-    button->SetText(text.c_str(), static_cast<int>(text.size()));
+    // Callbacks run inside the button's window procedure: nothing may leave them.
+    try {
+        FilterField* editor = reinterpret_cast<FilterField*>(button->ownerValue);
+        FilterCondition* c = editor->row->condition;
+        const FilterValue& v = c->values[editor->index];
+        DWORD value = !v.IsEmpty() && *reinterpret_cast<const DWORD*>(v.data) != 0 ? 0 : 1;
+        c->SetValue(editor->index, &value, 4);
+        std::wstring text = FilterValueText(*c, editor->index);
+        button->SetText(text.c_str(), static_cast<int>(text.size()));
+    } catch (...) {
+    }
 }
 
 void OnYesNoKey(void*, DButton* button, WPARAM key, LPARAM)
 {
-    FilterField* editor = reinterpret_cast<FilterField*>(button->ownerValue);
-    if (key == VK_TAB || key == VK_RETURN)
-        WindowOf(editor)->MoveFocus(editor, ShiftHeld());
-    else
-        WindowOf(editor)->OnRowKey(editor->row, key);
+    try {
+        FilterField* editor = reinterpret_cast<FilterField*>(button->ownerValue);
+        if (key == VK_TAB || key == VK_RETURN)
+            WindowOf(editor)->MoveFocus(editor, ShiftHeld());
+        else
+            WindowOf(editor)->OnRowKey(editor->row, key);
+    } catch (...) {
+    }
 }
 
 void OnKindClicked(void* cookie, DButton* button)
 {
-    FilterRow* row = reinterpret_cast<FilterRow*>(button->ownerValue);
-    static_cast<DbFiltFormWindow*>(cookie)->OnRowKey(row, VK_F3);
+    try {
+        FilterRow* row = reinterpret_cast<FilterRow*>(button->ownerValue);
+        static_cast<DbFiltFormWindow*>(cookie)->OnRowKey(row, VK_F3);
+    } catch (...) {
+    }
 }
 
 void OnKindKey(void* cookie, DButton* button, WPARAM key, LPARAM)
 {
-    static_cast<DbFiltFormWindow*>(cookie)->OnRowKey(reinterpret_cast<FilterRow*>(button->ownerValue), key);
+    try {
+        static_cast<DbFiltFormWindow*>(cookie)->OnRowKey(reinterpret_cast<FilterRow*>(button->ownerValue), key);
+    } catch (...) {
+    }
 }
 
 const DButtonNotify kYesNoNotify = {OnYesNoClicked, nullptr, nullptr, nullptr, nullptr, nullptr};
@@ -155,26 +188,32 @@ const TopButton kTopButtons[3] = {
 
 void OnTopClicked(void* cookie, DButton* button)
 {
-    DbFiltFormWindow* window = static_cast<DbFiltFormWindow*>(cookie);
-    switch (button->ownerValue) {
-    case 0:
-        window->SetFilter();
-        break;
-    case 1:
-        window->Close(0);
-        break;
-    default:
-        window->Reset();
-        break;
+    try {
+        DbFiltFormWindow* window = static_cast<DbFiltFormWindow*>(cookie);
+        switch (button->ownerValue) {
+        case 0:
+            window->SetFilter();
+            break;
+        case 1:
+            window->Close(0);
+            break;
+        default:
+            window->Reset();
+            break;
+        }
+    } catch (...) {
     }
 }
 
 void OnTopHover(void*, DButton* button)
 {
-    wchar_t text[256] = {};
-    const int n = LoadStringW(hInstance, kTopButtons[button->ownerValue].tooltip, text, 256);
-    if (n > 0)
-        button->SetToolTip(2, text, n);
+    try {
+        wchar_t text[256] = {};
+        const int n = LoadStringW(hInstance, kTopButtons[button->ownerValue].tooltip, text, 256);
+        if (n > 0)
+            button->SetToolTip(2, text, n);
+    } catch (...) {
+    }
 }
 
 const DButtonNotify kTopNotify = {OnTopClicked, nullptr, nullptr, nullptr, nullptr, OnTopHover};

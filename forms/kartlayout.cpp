@@ -58,7 +58,7 @@ void PassKey(KartField* field, WPARAM key)
         field->window->OnKey(key);
 }
 
-LRESULT CALLBACK EditProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
+LRESULT EditProcInner(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
 {
     KartField* field = FieldOf(hwnd);
     if (field == nullptr)
@@ -98,7 +98,7 @@ LRESULT CALLBACK EditProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
     return CallWindowProcW(gEditProc, hwnd, message, wParam, lParam);
 }
 
-LRESULT CALLBACK ComboProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
+LRESULT ComboProcInner(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
 {
     KartField* field = FieldOf(hwnd);
     if (field == nullptr)
@@ -135,36 +135,66 @@ LRESULT CALLBACK ComboProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam
     return CallWindowProcW(gComboProc, hwnd, message, wParam, lParam);
 }
 
+// Nothing thrown may cross the window procedure: a failure there is dropped,
+// as the save and "Set Filter" read everything again.
+LRESULT CALLBACK EditProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    try {
+        return EditProcInner(hwnd, message, wParam, lParam);
+    } catch (...) {
+        return 0;
+    }
+}
+
+LRESULT CALLBACK ComboProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    try {
+        return ComboProcInner(hwnd, message, wParam, lParam);
+    } catch (...) {
+        return 0;
+    }
+}
+
 // The yes/no buttons: a click stores the checked state and shows the field,
 // which inverts the value; Tab and Enter move on, other keys go to the card.
 void OnCheckClicked(void*, DButton* button)
 {
-    KartField* field = reinterpret_cast<KartField*>(button->ownerValue);
-    if (field == nullptr)
-        return;
-    field->SetWord(button->GetCheck() ? 1 : 0);
+    // Callbacks run inside the button's window procedure: nothing may leave them.
     try {
-        KartField::Show(field);
-    } catch (const KartError&) {
+        KartField* field = reinterpret_cast<KartField*>(button->ownerValue);
+        if (field == nullptr)
+            return;
+        field->SetWord(button->GetCheck() ? 1 : 0);
+        try {
+            KartField::Show(field);
+        } catch (const KartError&) {
+        }
+    } catch (...) {
     }
 }
 
 void OnCheckKey(void*, DButton* button, WPARAM key, LPARAM)
 {
-    KartField* field = reinterpret_cast<KartField*>(button->ownerValue);
-    if (field == nullptr)
-        return;
-    if (key == VK_TAB || key == VK_RETURN)
-        KartLayout::MoveFocus(field, ShiftHeld());
-    else
-        PassKey(field, key);
+    try {
+        KartField* field = reinterpret_cast<KartField*>(button->ownerValue);
+        if (field == nullptr)
+            return;
+        if (key == VK_TAB || key == VK_RETURN)
+            KartLayout::MoveFocus(field, ShiftHeld());
+        else
+            PassKey(field, key);
+    } catch (...) {
+    }
 }
 
 void OnReferenceClicked(void*, DButton* button)
 {
-    KartField* field = reinterpret_cast<KartField*>(button->ownerValue);
-    if (field != nullptr)
-        KartLayout::RunReference(field);
+    try {
+        KartField* field = reinterpret_cast<KartField*>(button->ownerValue);
+        if (field != nullptr)
+            KartLayout::RunReference(field);
+    } catch (...) {
+    }
 }
 
 const DButtonNotify kCheckNotify = {OnCheckClicked, nullptr, nullptr, nullptr, nullptr, nullptr};
@@ -183,31 +213,43 @@ const ItemDesc* ItemOf(DButton* button, DbKartWindow** card, void* cookie)
 
 void OnItemClick(void* cookie, DButton* button)
 {
-    DbKartWindow* card = nullptr;
-    if (const ItemDesc* item = ItemOf(button, &card, cookie))
-        card->RunEvent(item->click, *item);
+    try {
+        DbKartWindow* card = nullptr;
+        if (const ItemDesc* item = ItemOf(button, &card, cookie))
+            card->RunEvent(item->click, *item);
+    } catch (...) {
+    }
 }
 
 void OnItemRClick(void* cookie, DButton* button)
 {
-    DbKartWindow* card = nullptr;
-    if (const ItemDesc* item = ItemOf(button, &card, cookie))
-        card->RunEvent(item->rclick, *item);
+    try {
+        DbKartWindow* card = nullptr;
+        if (const ItemDesc* item = ItemOf(button, &card, cookie))
+            card->RunEvent(item->rclick, *item);
+    } catch (...) {
+    }
 }
 
 void OnItemMClick(void* cookie, DButton* button)
 {
-    DbKartWindow* card = nullptr;
-    if (const ItemDesc* item = ItemOf(button, &card, cookie))
-        card->RunEvent(item->mclick, *item);
+    try {
+        DbKartWindow* card = nullptr;
+        if (const ItemDesc* item = ItemOf(button, &card, cookie))
+            card->RunEvent(item->mclick, *item);
+    } catch (...) {
+    }
 }
 
 void OnItemHover(void* cookie, DButton* button)
 {
-    DbKartWindow* card = nullptr;
-    const ItemDesc* item = ItemOf(button, &card, cookie);
-    if (item != nullptr && item->tooltip.Length() > 0)
-        button->SetToolTip(2, item->tooltip.GetString(), item->tooltip.Length());
+    try {
+        DbKartWindow* card = nullptr;
+        const ItemDesc* item = ItemOf(button, &card, cookie);
+        if (item != nullptr && item->tooltip.Length() > 0)
+            button->SetToolTip(2, item->tooltip.GetString(), item->tooltip.Length());
+    } catch (...) {
+    }
 }
 
 const DButtonNotify kItemNotify = {OnItemClick, nullptr, nullptr, OnItemRClick, OnItemMClick, OnItemHover};
@@ -215,12 +257,15 @@ const DButtonNotify kItemNotify = {OnItemClick, nullptr, nullptr, OnItemRClick, 
 // The card's list: choosing a row shows it.
 void OnListSelection(void* cookie, DListView* list, int row)
 {
-    DbKartWindow* card = static_cast<DbKartWindow*>(cookie);
-    LONG_PTR key = 0;
-    if (row >= 0 && list->GetItemData(0, row, &key))
-        card->SetRecord(static_cast<LONG>(key), 1);
-    else
-        card->SetRecord(0, 0);
+    try {
+        DbKartWindow* card = static_cast<DbKartWindow*>(cookie);
+        LONG_PTR key = 0;
+        if (row >= 0 && list->GetItemData(0, row, &key))
+            card->SetRecord(static_cast<LONG>(key), 1);
+        else
+            card->SetRecord(0, 0);
+    } catch (...) {
+    }
 }
 
 const DListViewNotify kListNotify = {OnListSelection, nullptr, nullptr, nullptr, nullptr};

@@ -68,11 +68,19 @@ tf_build() {
 }
 
 tf_prefix() {
-    [ -f "$WINEPREFIX/system.reg" ] && return 0
-    tf_log "creating the Wine prefix $WINEPREFIX"
-    mkdir -p "$WINEPREFIX"
-    wineboot -i >/dev/null 2>&1
-    wineserver -w
+    if [ ! -f "$WINEPREFIX/system.reg" ]; then
+        tf_log "creating the Wine prefix $WINEPREFIX"
+        mkdir -p "$WINEPREFIX"
+        wineboot -i >/dev/null 2>&1
+        wineserver -w
+    fi
+    if [ ! -f "$WINEPREFIX/.tf-settings" ]; then
+        # A crash ends the process at once with its backtrace: no crash dialog
+        # waits for a click on a display nobody sees.
+        wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
+        wineserver -w
+        touch "$WINEPREFIX/.tf-settings"
+    fi
 }
 
 TF_XVFB_PID=""

@@ -290,7 +290,7 @@ STDMETHODIMP DODBRecordErrorInfo::GetDescription(BSTR* description)
     if (!record.holdsId)
         return CopyBstr(record.description, description);
     wchar_t text[kDescriptionChars + 1];
-    int n = LoadStringW(AppInstance, record.id, text, kDescriptionChars + 1);
+    int n = LoadStringW(hInstance, record.id, text, kDescriptionChars + 1);
     if (n <= 0)
         return E_FAIL;
     *description = SysAllocStringLen(text, n);

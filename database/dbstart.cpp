@@ -6,7 +6,6 @@
 #include "foundation/prompt.h"
 #include "resources/strings.h"
 
-wchar_t DataPath[261];
 DStrBuf g_DbInitString;
 DODBPtr<DODBSource> g_DbSource;
 DODBPtr<DODBSession> g_DbSession;
@@ -78,8 +77,8 @@ BOOL DbStart()
         } catch (const DODBErrors& error) {
             wchar_t question[257] = {};
             wchar_t caption[257] = {};
-            LoadStringW(AppInstance, IDS_DATABASE_CONNECT_RETRY, question, 257);
-            LoadStringW(AppInstance, IDS_CONNECT_TO_DATABASE, caption, 257);
+            LoadStringW(hInstance, IDS_DATABASE_CONNECT_RETRY, question, 257);
+            LoadStringW(hInstance, IDS_CONNECT_TO_DATABASE, caption, 257);
             error.ShowMessage(nullptr, caption, MB_OK);
             g_DbSession.Release();
             g_DbSource.Release();

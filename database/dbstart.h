@@ -10,11 +10,8 @@
 #include "database/dbobject.h"
 #include "database/dbsession.h"
 #include "database/dbsource.h"
+#include "foundation/globals.h"   // DataPath: the folder of "dbinit.cfg"
 #include "foundation/strbuf.h"
-
-// The data folder, ending with a backslash (the setting "DataPath"; the
-// settings loader fills it at each pass of the main cycle).
-extern wchar_t DataPath[261];
 
 extern DStrBuf g_DbInitString;                // the initialization string, as read
 extern DODBPtr<DODBSource> g_DbSource;        // the data source

@@ -7,7 +7,7 @@
 
 namespace {
 
-// Builds CfgFolderPath + the name; false when the name is empty, too long,
+// Builds CfgFolder + the name; false when the name is empty, too long,
 // or the path does not fit.
 bool DescPath(const wchar_t* name, int length, wchar_t* path, int capacity)
 {
@@ -15,10 +15,10 @@ bool DescPath(const wchar_t* name, int length, wchar_t* path, int capacity)
         return false;
     if (length < 0)
         length = lstrlenW(name);
-    const int folder = lstrlenW(CfgFolderPath);
+    const int folder = lstrlenW(CfgFolder);
     if (length <= 0 || length > kDescNameChars || folder + length >= capacity)
         return false;
-    memcpy(path, CfgFolderPath, folder * sizeof(wchar_t));
+    memcpy(path, CfgFolder, folder * sizeof(wchar_t));
     memcpy(path + folder, name, length * sizeof(wchar_t));
     path[folder + length] = 0;
     return true;

@@ -2,7 +2,7 @@
 // and the helpers that the description parsers share.
 //
 // A description's name is its file name relative to the description folder
-// (CfgFolderPath), for example "main.cfg"; the file is that folder followed
+// (CfgFolder), for example "main.cfg"; the file is that folder followed
 // by the name. Files are UTF-16 text read whole; the lexer moves over them.
 //
 // Between sections the parsers use DescLexer::SkipBlanksAt, so the end of the

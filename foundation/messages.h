@@ -3,7 +3,7 @@
 // a caption and a text from where a failure is found to where it can be shown.
 //
 // Every box goes through ShowPrompt (foundation/prompt.h). String-table texts
-// come from the program's own module (AppInstance).
+// come from the program's own module (hInstance).
 #pragma once
 
 #include <windows.h>

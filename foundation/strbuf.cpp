@@ -294,7 +294,7 @@ bool DStrBuf::LoadString(HINSTANCE module, UINT id)
 
 bool DStrBuf::LoadString(UINT id)
 {
-    return LoadString(AppInstance, id);
+    return LoadString(hInstance, id);
 }
 
 bool DStrBuf::AppendLoadString(HINSTANCE module, UINT id)

@@ -83,7 +83,7 @@ public:
     const wchar_t* FormatSystemMessage(DWORD code);
     // Loads a string-table text into the array; true when it is not empty.
     bool LoadString(HINSTANCE module, UINT id);
-    // The same from the program's own string table (AppInstance).
+    // The same from the program's own string table (hInstance).
     bool LoadString(UINT id);
     // Loads behind the text into the remaining space; false when no space
     // remains or nothing was loaded.

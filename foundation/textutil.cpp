@@ -226,7 +226,7 @@ wchar_t* EscapeQuotes(const wchar_t* source, wchar_t* dest, int destSize)
 
 HICON LoadIconRes(UINT id)
 {
-    return (HICON)LoadImageW(AppInstance, MAKEINTRESOURCEW(id), IMAGE_ICON, IconSize, IconSize, LR_DEFAULTSIZE);
+    return (HICON)LoadImageW(hInstance, MAKEINTRESOURCEW(id), IMAGE_ICON, IconSize, IconSize, LR_DEFAULTSIZE);
 }
 
 WNDPROC GetWindowProc(HWND window)

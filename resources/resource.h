@@ -45,3 +45,9 @@
 #define IDD_PREPARE_SNIMOK 3237     // "Processing Image Properties"
 #define IDC_PREPARE_FILTER 1230     // its combo box of enhancement levels
 #define IDC_PREPARE_AUTO 1231       // its check box: only pictures that pass the contrast test
+// Application shell (4000-4999). The three icons below keep the numbers the
+// system has always given them: 128 the "Stoped process" window, 130 the
+// connect wait window, 198 the text input's accept button.
+#define IDI_STOP_PROCESS 128
+#define IDI_CONNECT 130
+#define IDI_INPUT_ACCEPT 198

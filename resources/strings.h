@@ -1,4 +1,4 @@
-// Names of the string-table texts, for code: LoadStringW(AppInstance, IDS_SETUP_PROGRAM, ...).
+// Names of the string-table texts, for code: LoadStringW(hInstance, IDS_SETUP_PROGRAM, ...).
 // The list itself, with both languages' texts, is resources/strings.def.
 #pragma once
 

@@ -129,7 +129,7 @@ bool DButton::RegisterClass()
     // No CS_DBLCLKS: Windows sends no double-click messages to buttons.
     wc.style = CS_VREDRAW | CS_HREDRAW | CS_OWNDC | CS_NOCLOSE;
     wc.cbWndExtra = 4;
-    wc.hInstance = AppInstance;
+    wc.hInstance = hInstance;
     wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
     wc.lpszClassName = kClassName;
     if (!RegisterWindowClass(&wc))
@@ -176,7 +176,7 @@ void DButton::UnregisterClass()
 {
     if (!gRegistered)
         return;
-    ::UnregisterClassW(kClassName, AppInstance);
+    ::UnregisterClassW(kClassName, hInstance);
     gRegistered = false;
 }
 

@@ -41,7 +41,7 @@ bool DEdit::Create(HWND parentWindow, int id, DWORD newStyle)
     parent = parentWindow;
     if (newStyle)
         style = newStyle;
-    hwnd = CreateChild(WS_EX_CLIENTEDGE, L"EDIT", nullptr, style, parent, id, AppInstance);
+    hwnd = CreateChild(WS_EX_CLIENTEDGE, L"EDIT", nullptr, style, parent, id, hInstance);
     return true;
 }
 
@@ -62,7 +62,7 @@ LRESULT DEdit::SetText(const wchar_t* text)
 
 bool ButtonCtl::Create(HWND parent, int id, DWORD style)
 {
-    hwnd = CreateChild(0, L"BUTTON", nullptr, style, parent, id, AppInstance);
+    hwnd = CreateChild(0, L"BUTTON", nullptr, style, parent, id, hInstance);
     return hwnd != nullptr;
 }
 
@@ -90,7 +90,7 @@ bool StaticCtl::Create(HWND parent, DWORD newStyle)
 {
     if (newStyle)
         style = newStyle;
-    hwnd = CreateChild(0, L"STATIC", nullptr, style, parent, 1, AppInstance);
+    hwnd = CreateChild(0, L"STATIC", nullptr, style, parent, 1, hInstance);
     return true;
 }
 
@@ -159,7 +159,7 @@ bool DComboBox::GetCurSelData(LPARAM* value)
 bool DProgressCtl::Create(HWND parent, int id, DWORD extraStyle)
 {
     style |= extraStyle;
-    hwnd = CreateChild(WS_EX_CLIENTEDGE, PROGRESS_CLASSW, nullptr, style, parent, id, AppInstance);
+    hwnd = CreateChild(WS_EX_CLIENTEDGE, PROGRESS_CLASSW, nullptr, style, parent, id, hInstance);
     return hwnd != nullptr;
 }
 
@@ -187,7 +187,7 @@ void DProgressCtl::Destroy()
 
 bool DGroupBoxCtl::Create(HWND parent, int id, const wchar_t* caption)
 {
-    hwnd = CreateChild(0, L"BUTTON", caption, WS_CHILD | BS_GROUPBOX, parent, id, AppInstance);
+    hwnd = CreateChild(0, L"BUTTON", caption, WS_CHILD | BS_GROUPBOX, parent, id, hInstance);
     return hwnd != nullptr;
 }
 
@@ -204,7 +204,7 @@ void DGroupBoxCtl::Destroy()
 bool DBorderStaticCtl::Create(HWND parent, int id, DWORD extraStyle)
 {
     style |= extraStyle;
-    hwnd = CreateChild(WS_EX_CLIENTEDGE, L"STATIC", nullptr, style, parent, id, AppInstance);
+    hwnd = CreateChild(WS_EX_CLIENTEDGE, L"STATIC", nullptr, style, parent, id, hInstance);
     return true;
 }
 

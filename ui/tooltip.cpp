@@ -212,7 +212,7 @@ bool DToolTip::RegisterClass()
     wc.cbSize = sizeof(wc);
     wc.style = CS_NOCLOSE | CS_HREDRAW | CS_VREDRAW;
     wc.cbWndExtra = 4;
-    wc.hInstance = AppInstance;
+    wc.hInstance = hInstance;
     wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
     wc.lpszClassName = kClassName;
     gRegistered = RegisterWindowClass(&wc) != 0;
@@ -222,7 +222,7 @@ bool DToolTip::RegisterClass()
 void DToolTip::UnregisterClass()
 {
     SetFont(nullptr);
-    ::UnregisterClassW(kClassName, AppInstance);
+    ::UnregisterClassW(kClassName, hInstance);
     gRegistered = false;
 }
 

@@ -19,10 +19,10 @@ void DWaitCursor::Begin()
         // A description folder too long for the buffer is not cut short into
         // some other path: the file is then simply not looked for.
         wchar_t path[kPathCapacity];
-        size_t folder = wcsnlen(CfgFolderPath, MAX_PATH);
+        size_t folder = wcsnlen(CfgFolder, MAX_PATH);
         size_t name = wcslen(kWaitFile);
         if (folder < MAX_PATH && folder + name < kPathCapacity) {
-            wmemcpy(path, CfgFolderPath, folder);
+            wmemcpy(path, CfgFolder, folder);
             wmemcpy(path + folder, kWaitFile, name + 1);
             waitCursor_ = static_cast<HCURSOR>(LoadImageW(nullptr, path, IMAGE_CURSOR, 0, 0, LR_LOADFROMFILE | LR_DEFAULTSIZE));
             ownsCursor_ = waitCursor_ != nullptr;

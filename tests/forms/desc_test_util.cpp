@@ -13,7 +13,7 @@ void DescTest::SetUp()
               std::to_wstring(GetTickCount()) + L"_" + std::to_wstring(++serial) + L"\\";
     ASSERT_TRUE(CreateDirectoryW(folder_.c_str(), nullptr));
     ASSERT_LT(folder_.size(), 200u);
-    wcscpy(CfgFolderPath, folder_.c_str());
+    wcscpy(CfgFolder, folder_.c_str());
     PromptScript script({IDYES});   // the question whether to create the journal
     ASSERT_TRUE(JournalInit(folder_.c_str()));
 }

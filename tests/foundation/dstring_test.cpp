@@ -382,22 +382,22 @@ TEST(DStringFormat, FailedSystemMessageLeavesNoBuffer)
 TEST(DStringFormat, LoadStringAndMissingId)
 {
     wchar_t direct[300];
-    const int n = LoadStringW(AppInstance, kSetupQuestionId, direct, 300);
+    const int n = LoadStringW(hInstance, kSetupQuestionId, direct, 300);
     ASSERT_GT(n, 15);
 
     DString s;
-    EXPECT_EQ(n, s.LoadString(AppInstance, kSetupQuestionId));
+    EXPECT_EQ(n, s.LoadString(hInstance, kSetupQuestionId));
     EXPECT_EQ(std::wstring(direct, n), Text(s));
     EXPECT_EQ(271, Capacity(s));      // 255 characters by the allocation rule
 
-    EXPECT_EQ(n, s.LoadStringN(AppInstance, kSetupQuestionId, 5));   // the capacity of 271 stays
+    EXPECT_EQ(n, s.LoadStringN(hInstance, kSetupQuestionId, 5));   // the capacity of 271 stays
     EXPECT_EQ(n, s.Length());
 
     DString t;
-    EXPECT_EQ(15, t.LoadStringN(AppInstance, kSetupQuestionId, 5));
+    EXPECT_EQ(15, t.LoadStringN(hInstance, kSetupQuestionId, 5));
     EXPECT_EQ(std::wstring(direct, 15), Text(t));
 
-    EXPECT_EQ(0, s.LoadString(AppInstance, kMissingId));
+    EXPECT_EQ(0, s.LoadString(hInstance, kMissingId));
     EXPECT_EQ(0, s.Length());
 }
 

@@ -8,10 +8,10 @@
 // and of an ordinary user, and string-table texts come from this program.
 TEST(Globals, StartValues)
 {
-    EXPECT_EQ(GetModuleHandleW(nullptr), AppInstance);
+    EXPECT_EQ(GetModuleHandleW(nullptr), hInstance);
     EXPECT_EQ(32, IconSize);
     EXPECT_FALSE(IsSmallScreen);
     EXPECT_FALSE(IsAdministrator);
     wchar_t text[64];
-    EXPECT_GT(LoadStringW(AppInstance, IDS_JOURNAL_CATEGORY_JOURNAL, text, 64), 0);
+    EXPECT_GT(LoadStringW(hInstance, IDS_JOURNAL_CATEGORY_JOURNAL, text, 64), 0);
 }

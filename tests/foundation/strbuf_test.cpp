@@ -40,7 +40,7 @@ const UINT kSetupQuestionId = 159;
 std::wstring LoadDirect(UINT id)
 {
     wchar_t text[512];
-    const int n = LoadStringW(AppInstance, id, text, 512);
+    const int n = LoadStringW(hInstance, id, text, 512);
     return std::wstring(text, n > 0 ? n : 0);
 }
 
@@ -60,8 +60,8 @@ TEST(StrBufStorage, EmptyBufferIgnoresEveryWrite)
     EXPECT_EQ(0, buf.AppendN(L"abc", 3));
     EXPECT_EQ(0, buf.AppendFormat(L"%d", 5));
     EXPECT_EQ(0, buf.Format(L"%1!u!", 5u));
-    EXPECT_FALSE(buf.LoadString(AppInstance, kSetupQuestionId));
-    EXPECT_FALSE(buf.AppendLoadString(AppInstance, kSetupQuestionId));
+    EXPECT_FALSE(buf.LoadString(hInstance, kSetupQuestionId));
+    EXPECT_FALSE(buf.AppendLoadString(hInstance, kSetupQuestionId));
     EXPECT_EQ(0, buf.Length());
     EXPECT_EQ(nullptr, buf.GetBuffer());
 }
@@ -140,7 +140,7 @@ TEST(StrBufStorage, AttachKeepsOrCutsTheLength)
     buf.Append(L"x");
     EXPECT_EQ(0, buf.AppendN(L"x", 1));
     EXPECT_EQ(0, buf.AppendFormat(L"%d", 1));
-    EXPECT_FALSE(buf.AppendLoadString(AppInstance, kSetupQuestionId));
+    EXPECT_FALSE(buf.AppendLoadString(hInstance, kSetupQuestionId));
     EXPECT_EQ(6, buf.Length());
     EXPECT_STREQ(L"hello", text);
 }
@@ -312,7 +312,7 @@ TEST(StrBufSystemText, LoadStringOfAMissingIdFails)
     wchar_t text[40];
     DStrBuf buf(text, 40);
     buf.Copy(L"old");
-    EXPECT_FALSE(buf.LoadString(AppInstance, kMissingId));
+    EXPECT_FALSE(buf.LoadString(hInstance, kMissingId));
     EXPECT_EQ(0, buf.Length());
     EXPECT_EQ(0, text[0]);
 }
@@ -330,7 +330,7 @@ TEST(StrBufSystemText, LoadStringCutsAtCapacity)
 
     GuardedArray<8> a;
     DStrBuf small(a.array(), 8);
-    EXPECT_TRUE(small.LoadString(AppInstance, kSetupQuestionId));
+    EXPECT_TRUE(small.LoadString(hInstance, kSetupQuestionId));
     EXPECT_EQ(7, small.Length());
     EXPECT_EQ(expected.substr(0, 7), small.c_str());
     EXPECT_TRUE(a.GuardsIntact());
@@ -342,16 +342,16 @@ TEST(StrBufSystemText, AppendLoadStringUsesTheRemainingSpace)
     GuardedArray<12> a;
     DStrBuf buf(a.array(), 12);
     buf.Copy(L"Q: ");
-    EXPECT_TRUE(buf.AppendLoadString(AppInstance, kSetupQuestionId));
+    EXPECT_TRUE(buf.AppendLoadString(hInstance, kSetupQuestionId));
     EXPECT_EQ(11, buf.Length());
     EXPECT_EQ(L"Q: " + expected.substr(0, 8), buf.c_str());
-    EXPECT_FALSE(buf.AppendLoadString(AppInstance, kSetupQuestionId));
+    EXPECT_FALSE(buf.AppendLoadString(hInstance, kSetupQuestionId));
     EXPECT_TRUE(a.GuardsIntact());
 
     wchar_t text[40];
     DStrBuf other(text, 40);
     other.Copy(L"abc");
-    EXPECT_FALSE(other.AppendLoadString(AppInstance, kMissingId));
+    EXPECT_FALSE(other.AppendLoadString(hInstance, kMissingId));
     EXPECT_STREQ(L"abc", other.c_str());
 }
 

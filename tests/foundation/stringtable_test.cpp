@@ -80,14 +80,14 @@ const LANGID kRussian = MAKELANGID(LANG_RUSSIAN, SUBLANG_DEFAULT);
 // when the block or the entry is missing.
 bool ReadTableString(unsigned id, LANGID lang, std::wstring* text)
 {
-    HRSRC block = FindResourceExW(AppInstance, RT_STRING, MAKEINTRESOURCEW((id >> 4) + 1), lang);
+    HRSRC block = FindResourceExW(hInstance, RT_STRING, MAKEINTRESOURCEW((id >> 4) + 1), lang);
     if (!block)
         return false;
-    HGLOBAL loaded = LoadResource(AppInstance, block);
+    HGLOBAL loaded = LoadResource(hInstance, block);
     const WORD* p = loaded ? static_cast<const WORD*>(LockResource(loaded)) : nullptr;
     if (!p)
         return false;
-    const WORD* end = p + SizeofResource(AppInstance, block) / sizeof(WORD);
+    const WORD* end = p + SizeofResource(hInstance, block) / sizeof(WORD);
     for (unsigned entry = 0; entry < (id & 15); ++entry) {
         if (p >= end)
             return false;
@@ -102,7 +102,7 @@ bool ReadTableString(unsigned id, LANGID lang, std::wstring* text)
 std::wstring LoadText(unsigned id)
 {
     wchar_t buffer[1024];
-    int n = LoadStringW(AppInstance, id, buffer, 1024);
+    int n = LoadStringW(hInstance, id, buffer, 1024);
     return std::wstring(buffer, n > 0 ? n : 0);
 }
 
@@ -281,8 +281,8 @@ TEST(StringTableLoad, AnotherLanguageFallsBackToEnglish)
 TEST(StringTableLoad, MissingIdLoadsNothing)
 {
     wchar_t buffer[16] = L"x";
-    EXPECT_EQ(0, LoadStringW(AppInstance, 759, buffer, 16));   // empty entry of a present block
-    EXPECT_EQ(0, LoadStringW(AppInstance, 0xFFF0, buffer, 16)); // no block at all
+    EXPECT_EQ(0, LoadStringW(hInstance, 759, buffer, 16));   // empty entry of a present block
+    EXPECT_EQ(0, LoadStringW(hInstance, 0xFFF0, buffer, 16)); // no block at all
 }
 
 TEST(StringTableLoad, InsertsSurviveFormatting)

@@ -220,10 +220,10 @@ TEST(EscapeQuotes, StaysWithinTheDestinationAndNeverHalvesAQuote)
 TEST(LoadIconRes, LoadsAtTheIconSize)
 {
     // The system's own icons stand in for the program's: user32 carries them.
-    HINSTANCE saved = AppInstance;
+    HINSTANCE saved = hInstance;
     int savedSize = IconSize;
-    AppInstance = GetModuleHandleW(L"user32.dll");
-    ASSERT_NE(nullptr, AppInstance);
+    hInstance = GetModuleHandleW(L"user32.dll");
+    ASSERT_NE(nullptr, hInstance);
     for (int size : {32, 16}) {
         IconSize = size;
         HICON icon = LoadIconRes(32512);   // the application icon
@@ -239,7 +239,7 @@ TEST(LoadIconRes, LoadsAtTheIconSize)
         DestroyIcon(icon);
     }
     EXPECT_EQ(nullptr, LoadIconRes(7));   // no such icon
-    AppInstance = saved;
+    hInstance = saved;
     IconSize = savedSize;
 }
 
@@ -274,7 +274,7 @@ TEST(WindowProc, SubclassAndRestore)
 TEST(LoadStringAlloc, ExactCopiesAndNullForMissing)
 {
     // 159: "Do you wish to set up the program?" (in the user's language).
-    HINSTANCE module = AppInstance;
+    HINSTANCE module = hInstance;
     wchar_t expected[256];
     int expectedLength = LoadStringW(module, 159, expected, 256);
     ASSERT_GT(expectedLength, 0);

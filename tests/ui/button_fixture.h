@@ -29,7 +29,7 @@ protected:
     bool Make(DWORD style, const wchar_t* caption = L"OK", int x = 20, int y = 20, int w = 80, int h = 30)
     {
         DButtonDesc d = {60,    host->Hwnd(), style,     x,       y,       w, h, this, caption, nullptr, 0, 0,
-                         AppInstance, &inputRecord, &notifyRecord};
+                         hInstance, &inputRecord, &notifyRecord};
         delete button;
         button = new DButton;
         return button->Create(&d);

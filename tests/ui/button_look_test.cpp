@@ -138,7 +138,7 @@ TEST_F(ButtonLook, SettingTheOwnedIconAgainKeepsIt)
     memset(xorMask, 0, sizeof(xorMask));
     HICON first = CreateIcon(nullptr, 32, 32, 1, 1, andMask, xorMask);
     HICON second = CreateIcon(nullptr, 32, 32, 1, 1, andMask, xorMask);
-    DButtonDesc d = {60, host->Hwnd(), kOwnsIcon, 0, 0, 60, 50, this, nullptr, first, 32, 32, AppInstance, nullptr,
+    DButtonDesc d = {60, host->Hwnd(), kOwnsIcon, 0, 0, 60, 50, this, nullptr, first, 32, 32, hInstance, nullptr,
                      &notifyRecord};
     button = new DButton;
     ASSERT_TRUE(button->Create(&d));
@@ -276,7 +276,7 @@ TEST_F(ButtonLook, AnchoredButtonsFollowTheParentsEdges)
     EXPECT_EQ(r.top, 180);
     left = new DButton;
     DButtonDesc d = {60, host->Hwnd(), kShowAtCreation | kAnchorLeft | kAnchorTop | kAnchorRight, 70, 70, 30, 20, this,
-                     L"L", nullptr, 0, 0, AppInstance, nullptr, &notifyRecord};
+                     L"L", nullptr, 0, 0, hInstance, nullptr, &notifyRecord};
     ASSERT_TRUE(left->Create(&d));
     r = where(left->GetHwnd());
     EXPECT_EQ(r.left, 0) << "left wins over right";

@@ -14,17 +14,17 @@ namespace {
 TEST_F(ButtonTest, DescriptorOfTheWrongSizeOrWithoutNotificationsCreatesNothing)
 {
     for (DWORD size : {59u, 61u}) {
-        DButtonDesc d = {size, host->Hwnd(), 0, 0, 0, 10, 10, this, L"x", nullptr, 0, 0, AppInstance, nullptr, &notifyRecord};
+        DButtonDesc d = {size, host->Hwnd(), 0, 0, 0, 10, 10, this, L"x", nullptr, 0, 0, hInstance, nullptr, &notifyRecord};
         DButton b;
         EXPECT_FALSE(b.Create(&d)) << size;
         EXPECT_EQ(b.GetHwnd(), nullptr);
     }
-    DButtonDesc d = {60, host->Hwnd(), 0, 0, 0, 10, 10, this, L"x", nullptr, 0, 0, AppInstance, nullptr, nullptr};
+    DButtonDesc d = {60, host->Hwnd(), 0, 0, 0, 10, 10, this, L"x", nullptr, 0, 0, hInstance, nullptr, nullptr};
     DButton b;
     EXPECT_FALSE(b.Create(&d));
     EXPECT_FALSE(b.Create(nullptr));
     ASSERT_TRUE(Make(0));
-    DButtonDesc again = {60, host->Hwnd(), 0, 0, 0, 10, 10, this, L"x", nullptr, 0, 0, AppInstance, nullptr, &notifyRecord};
+    DButtonDesc again = {60, host->Hwnd(), 0, 0, 0, 10, 10, this, L"x", nullptr, 0, 0, hInstance, nullptr, &notifyRecord};
     EXPECT_FALSE(button->Create(&again)) << "a button has one window";
 }
 
@@ -241,7 +241,7 @@ TEST_F(ButtonTest, CopiedRecordsOutliveTheCallersRecords)
     DButtonNotify* notify = new DButtonNotify(notifyRecord);
     DButtonInput* input = new DButtonInput(inputRecord);
     DButtonDesc d = {60, host->Hwnd(), kShowAtCreation | kCopyNotify | kCopyInput, 0, 0, 50, 20, this, L"x", nullptr, 0, 0,
-                     AppInstance, input, notify};
+                     hInstance, input, notify};
     button = new DButton;
     ASSERT_TRUE(button->Create(&d));
     *notify = DButtonNotify{};
@@ -256,7 +256,7 @@ TEST_F(ButtonTest, CopiedRecordsOutliveTheCallersRecords)
 TEST_F(ButtonTest, CopyInputStyleWithoutARecordHasNoInputCallbacks)
 {
     DButtonDesc d = {60, host->Hwnd(), kShowAtCreation | kCopyInput, 0, 0, 50, 20, this, L"x", nullptr, 0, 0,
-                     AppInstance, nullptr, &notifyRecord};
+                     hInstance, nullptr, &notifyRecord};
     button = new DButton;
     ASSERT_TRUE(button->Create(&d));
     Send(WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(3, 3));
@@ -269,7 +269,7 @@ TEST_F(ButtonTest, DestroyedButtonCanBeCreatedAgain)
     ASSERT_TRUE(Make(kShowAtCreation));
     EXPECT_TRUE(button->Destroy());
     EXPECT_EQ(button->GetHwnd(), nullptr);
-    DButtonDesc d = {60, host->Hwnd(), kShowAtCreation, 0, 0, 50, 20, this, L"again", nullptr, 0, 0, AppInstance,
+    DButtonDesc d = {60, host->Hwnd(), kShowAtCreation, 0, 0, 50, 20, this, L"again", nullptr, 0, 0, hInstance,
                      nullptr, &notifyRecord};
     EXPECT_TRUE(button->Create(&d));
     wchar_t text[6];

@@ -16,7 +16,7 @@ bool ClassExists(const wchar_t* name)
 {
     WNDCLASSEXW wc = {};
     wc.cbSize = sizeof(wc);
-    return GetClassInfoExW(AppInstance, name, &wc) != 0;
+    return GetClassInfoExW(hInstance, name, &wc) != 0;
 }
 
 TEST(ControlFontTest, IsACyrillicTrueTypeFontUntilFreed)
@@ -80,7 +80,7 @@ TEST(InitRowsTest, ControlRowsRegisterTheirClassesInOrder)
     EXPECT_TRUE(ClassExists(L"Quil button control"));
     WNDCLASSEXW wc = {};
     wc.cbSize = sizeof(wc);
-    GetClassInfoExW(AppInstance, L"Quil button control", &wc);
+    GetClassInfoExW(hInstance, L"Quil button control", &wc);
     EXPECT_EQ(wc.style, 0x223u);
     EXPECT_EQ(wc.cbWndExtra, 4);
     EXPECT_EQ(wc.hbrBackground, nullptr);
@@ -138,7 +138,7 @@ LRESULT CALLBACK ListenerProc(HWND hwnd, UINT m, WPARAM w, LPARAM l)
 
 DWORD WINAPI WorkerUi(void* ready)
 {
-    HWND h = CreateWindowExW(0, kListenerClass, nullptr, WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, AppInstance, nullptr);
+    HWND h = CreateWindowExW(0, kListenerClass, nullptr, WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, hInstance, nullptr);
     SetWindowLongPtrW(h, GWLP_USERDATA, 1);
     SetEvent(ready);
     MSG msg;
@@ -168,10 +168,10 @@ protected:
         WNDCLASSEXW wc = {};
         wc.cbSize = sizeof(wc);
         wc.lpfnWndProc = ListenerProc;
-        wc.hInstance = AppInstance;
+        wc.hInstance = hInstance;
         wc.lpszClassName = kListenerClass;
         RegisterClassExW(&wc);
-        hidden = CreateWindowExW(0, kListenerClass, nullptr, WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, AppInstance, nullptr);
+        hidden = CreateWindowExW(0, kListenerClass, nullptr, WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, hInstance, nullptr);
         ASSERT_NE(hidden, nullptr);
         ASSERT_FALSE(IsWindowVisible(hidden));
         ready = CreateEventW(nullptr, TRUE, FALSE, nullptr);
@@ -185,7 +185,7 @@ protected:
         CloseHandle(thread);
         CloseHandle(ready);
         DestroyWindow(hidden);
-        UnregisterClassW(kListenerClass, AppInstance);
+        UnregisterClassW(kListenerClass, hInstance);
     }
     HWND hidden = nullptr;
     HANDLE ready = nullptr;

@@ -179,14 +179,14 @@ protected:
         folder = std::wstring(tmp) + L"tf_waitcursor_" + std::to_wstring(GetCurrentProcessId()) + L"\\";
         CreateDirectoryW(folder.c_str(), nullptr);
         CreateDirectoryW((folder + L"Cursors").c_str(), nullptr);
-        wcscpy(saved, CfgFolderPath);
-        wcscpy(CfgFolderPath, folder.c_str());
+        wcscpy(saved, CfgFolder);
+        wcscpy(CfgFolder, folder.c_str());
         arrow = LoadCursorW(nullptr, IDC_ARROW);
         SetCursor(arrow);
     }
     void TearDown() override
     {
-        wcscpy(CfgFolderPath, saved);
+        wcscpy(CfgFolder, saved);
         DeleteFileW((folder + L"Cursors\\Wait.ani").c_str());
         RemoveDirectoryW((folder + L"Cursors").c_str());
         RemoveDirectoryW(folder.c_str());
@@ -252,8 +252,8 @@ TEST_F(WaitCursor, CursorFileOfTheDescriptionFolderIsUsed)
 TEST_F(WaitCursor, OverlongFolderDoesNotOverflowThePath)
 {
     std::wstring longFolder(MAX_PATH - 1, L'a');
-    wmemcpy(CfgFolderPath, longFolder.c_str(), MAX_PATH - 1);
-    CfgFolderPath[MAX_PATH - 1] = 0;
+    wmemcpy(CfgFolder, longFolder.c_str(), MAX_PATH - 1);
+    CfgFolder[MAX_PATH - 1] = 0;
     DWaitCursor w;
     w.Begin();
     EXPECT_EQ(w.Cursor(), LoadCursorW(nullptr, IDC_WAIT));

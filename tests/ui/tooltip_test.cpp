@@ -21,7 +21,7 @@ class ToolTipTest : public ButtonTest {
 protected:
     RECT Show(DToolTip& tip, int x, int y, DWORD flags, const wchar_t* text, int length = -1)
     {
-        DToolTipDesc d = {x, y, host->Hwnd(), AppInstance, nullptr, flags, text, length};
+        DToolTipDesc d = {x, y, host->Hwnd(), hInstance, nullptr, flags, text, length};
         RECT r = {};
         created = tip.Create(&d);
         if (created)
@@ -203,9 +203,9 @@ TEST_F(ToolTipTest, HidingOrDisablingCancelsTheTip)
 
 TEST_F(ToolTipTest, StaticTextHoldsItsTextAndCanLetGoOfItsWindow)
 {
-    ASSERT_TRUE(DStaticMLText::RegisterClass(AppInstance));
+    ASSERT_TRUE(DStaticMLText::RegisterClass(hInstance));
     DStaticMLText text;
-    DStaticMLTextDesc d = {0, host->Hwnd(), AppInstance, L"Two\nlines", -1, 10, 10, 100, 40};
+    DStaticMLTextDesc d = {0, host->Hwnd(), hInstance, L"Two\nlines", -1, 10, 10, 100, 40};
     ASSERT_TRUE(text.Create(&d));
     EXPECT_EQ(text.TextLength(), 9);
     EXPECT_TRUE(GetWindowLongW(text.GetHwnd(), GWL_EXSTYLE) & WS_EX_STATICEDGE);
@@ -221,7 +221,7 @@ TEST_F(ToolTipTest, StaticTextHoldsItsTextAndCanLetGoOfItsWindow)
     EXPECT_FALSE(text.SetText(L"x", 1));
     EXPECT_FALSE(text.SetBkColor(0));
     DestroyWindow(h);
-    DStaticMLText::UnregisterClass(AppInstance);
+    DStaticMLText::UnregisterClass(hInstance);
 }
 
 }  // namespace

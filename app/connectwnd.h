@@ -1,0 +1,104 @@
+// The wait for the disk service before each pass of the main cycle opens the
+// database, and the small "Connecting to server" window the user sees
+// meanwhile.
+//
+// The disk service is an outside program listening on the pipe
+// "<ServerName>\pipe\DiskSrv"; only whether the pipe is there is tested
+// here, nothing is sent. A worker thread polls the pipe and posts the result
+// (kPipeWaitMessage) to the connect window, which then destroys itself and
+// so ends its loop:
+//
+//   waiting --pipe available--> thread posts 0 --> window destroyed --> result 1
+//   waiting --Exit pressed----> stop event set, 2,500 ms timer -->
+//           thread posts 1 (within a fifth of a second) or the timer fires
+//           --> window destroyed --> result 0
+//
+// The thread never spins: when the pipe is missing WaitNamedPipeW fails at
+// once, and the thread then waits on the stop event for a tenth of a second
+// before it asks again.
+#pragma once
+
+#include "ui/button.h"
+#include "ui/dwnd.h"
+
+#include <windows.h>
+
+// Posted by the pipe-wait thread with wParam = its result.
+const UINT kPipeWaitMessage = 0x8067;
+// Results of the pipe-wait thread.
+const DWORD kPipeAvailable = 0;
+const DWORD kPipeWaitCancelled = 1;
+const DWORD kPipeWaitFailed = 0xFFFFFFFF;
+
+// TRUE at once when ServerName is empty; otherwise waits (with the connect
+// window shown) until the pipe is available (TRUE) or the user gives up or
+// anything fails (FALSE, without a message).
+BOOL WaitForArchiveServer();
+
+// Starts the pipe-wait thread and returns once it has taken its arguments;
+// null on failure.
+HANDLE StartPipeWaitThread(HANDLE stopEvent, HWND window, UINT message);
+
+// The thread's record, valid until the thread sets `started`.
+struct PipeWaitStart {
+    HANDLE started;     // set by the thread once it has copied the record
+    HANDLE stopEvent;   // manual reset; set: give up
+    HWND window;        // told the result, or null
+    UINT message;       // the message posted to it
+};
+DWORD WINAPI PipeWaitThread(void* record);
+
+// Builds "<ServerName>\pipe\DiskSrv"; false when it does not fit.
+bool BuildDiskServicePipeName(wchar_t* name, int capacity);
+
+class ConnectWindow : public DWnd {
+public:
+    static constexpr const wchar_t* kClassName = L"Connect Window Class";
+    static constexpr UINT_PTR kCloseTimerId = 1;
+    static constexpr UINT kCloseDelay = 2500;   // ms the thread gets to answer a press of Exit
+
+    ConnectWindow() = default;
+    ~ConnectWindow();
+
+    // Fails when the window exists. Shows the window, a quarter of the usable
+    // screen in each direction, centred, and starts the animation.
+    BOOL Create(HWND parent, HINSTANCE instance, const wchar_t* title, HANDLE stopEvent);
+    // Runs the window's messages until it is gone. A WM_QUIT ends the wait
+    // (RequestClose, then the window is destroyed) and is not passed on.
+    void RunLoop();
+    // The Exit button: the first press sets the stop event and starts the
+    // close timer; a press after that, once no timer runs, destroys the window.
+    void RequestClose();
+    // Replaces the kept text; nothing draws it.
+    void SetText(const wchar_t* text, int length);
+
+    static bool RegisterClass(HINSTANCE instance);   // row "Register RegisterDConnectWnd"
+    static void UnregisterClass(HINSTANCE instance);
+
+    DButton* GetExitButton() { return &exit_; }
+    HWND GetAnimation() const { return animation_; }
+    bool IsAnimationPlaying() const { return playing_; }
+    bool IsCloseTimerRunning() const { return timerRunning_; }
+
+private:
+    static LRESULT CALLBACK WndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+    static void OnExitClicked(void* cookie, DButton* button);
+
+    LRESULT OnCreate(HWND hwnd, LPARAM createStruct);
+    void OnDestroy();
+    void OnSize(int width, int height, WPARAM type);
+    void OnPaint();
+    void OnTimer(WPARAM id, LPARAM proc);
+    void StartAnimation();
+    void StopAnimation();
+
+    HWND animation_ = nullptr;        // "SysAnimate32" playing "connect.avi"
+    DButton exit_;                    // "Exit"
+    HANDLE stopEvent_ = nullptr;      // the caller's
+    bool timerRunning_ = false;       // the close timer runs
+    wchar_t* text_ = nullptr;         // kept text (heap)
+    int textLength_ = 0;
+    bool playing_ = false;            // the animation plays
+    bool lockReady_ = false;          // lock_ is initialised
+    CRITICAL_SECTION lock_;           // guards the text and the paint
+};

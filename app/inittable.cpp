@@ -1,0 +1,124 @@
+#include "app/inittable.h"
+
+#include "app/connectwnd.h"
+#include "app/inputtext.h"
+#include "app/mainwnd_stub.h"
+#include "app/stopwnd.h"
+#include "foundation/globals.h"
+#include "foundation/journal.h"
+#include "foundation/prompt.h"
+#include "ui/button.h"
+#include "ui/control_font.h"
+#include "ui/tooltip.h"
+
+#include <cstdio>
+#include <cwchar>
+
+namespace {
+
+// A row of a part that is not built yet.
+bool NotBuiltYet()
+{
+    return true;
+}
+void NothingToUndo()
+{
+}
+
+bool RegisterStopWnd()
+{
+    return StopProcessWnd::RegisterClass();
+}
+void UnregisterStopWnd()
+{
+    StopProcessWnd::UnregisterClass();
+}
+bool RegisterMainWnd()
+{
+    return MainPatientWindow::RegisterClass();
+}
+void UnregisterMainWnd()
+{
+    MainPatientWindow::UnregisterClass();
+}
+bool RegisterInpTextWnd()
+{
+    return InpTextWnd::RegisterClass();
+}
+void UnregisterInpTextWnd()
+{
+    InpTextWnd::UnregisterClass();
+}
+bool RegisterConnectWnd()
+{
+    return ConnectWindow::RegisterClass(hInstance);
+}
+void UnregisterConnectWnd()
+{
+    ConnectWindow::UnregisterClass(hInstance);
+}
+
+}  // namespace
+
+const InitRow InitTable[] = {
+    {DControl::InitFont, DControl::FreeFont, L"Initialization DControl"},
+    {DToolTip::RegisterClass, DToolTip::UnregisterClass, L"Register DToolTip"},
+    {DButton::RegisterClass, DButton::UnregisterClass, L"Register DButton"},
+    {NotBuiltYet, NothingToUndo, L"Register DHeader"},
+    {NotBuiltYet, NothingToUndo, L"Register DScroll"},
+    {NotBuiltYet, NothingToUndo, L"Register DListView"},
+    {NotBuiltYet, NothingToUndo, L"Register DUpDown"},
+    {NotBuiltYet, NothingToUndo, L"Register JWindow"},
+    {RegisterStopWnd, UnregisterStopWnd, L"Register WinStop"},
+    {NotBuiltYet, NothingToUndo, L"Register IconWnd"},
+    {RegisterMainWnd, UnregisterMainWnd, L"Register MainWnd"},
+    {RegisterInpTextWnd, UnregisterInpTextWnd, L"Register InpTextWnd"},
+    {NotBuiltYet, NothingToUndo, L"Register NoteSnimok Window"},
+    {NotBuiltYet, NothingToUndo, L"Register TNoteSnimok Window"},
+    {NotBuiltYet, NothingToUndo, L"Register Profile"},
+    {NotBuiltYet, NothingToUndo, L"Register SnimokWnd"},
+    {NotBuiltYet, NothingToUndo, L"Register MainViewWnd"},
+    {NotBuiltYet, NothingToUndo, L"Register KartWnd"},
+    {NotBuiltYet, NothingToUndo, L"Register PrnStatusWnd"},
+    {NotBuiltYet, NothingToUndo, L"Register RegisterPrnJobWnd"},
+    {RegisterConnectWnd, UnregisterConnectWnd, L"Register RegisterDConnectWnd"},
+    {NotBuiltYet, NothingToUndo, L"InitIcons"},
+    {NotBuiltYet, NothingToUndo, L"Register RegisterIconsBar"},
+    {NotBuiltYet, NothingToUndo, L"Register ArjWindow"},
+    {NotBuiltYet, NothingToUndo, L"Register PrepDiskWnd"},
+    {nullptr, nullptr, nullptr},
+};
+static_assert(sizeof(InitTable) / sizeof(InitTable[0]) == kInitTableRows + 1, "25 rows and the end row");
+
+BOOL RunInitTable(const InitRow* table)
+{
+    for (int row = 0; table[row].init; ++row) {
+        if (table[row].init())
+            continue;
+        const DWORD error = GetLastError();
+        wchar_t text[160];
+        _snwprintf(text, 160, L"Initialize error \"%ls\"", table[row].name ? table[row].name : L"");
+        text[159] = 0;
+        LogError(error, text);
+        ShowPrompt(nullptr, text, nullptr, MB_SYSTEMMODAL);
+        for (int done = row - 1; done >= 0; --done) {
+            if (table[done].uninit)
+                table[done].uninit();
+        }
+        return FALSE;
+    }
+    return TRUE;
+}
+
+void RunDeinitTable(const InitRow* table)
+{
+    int count = 0;
+    while (table[count].uninit)
+        ++count;
+    while (count > 0)
+        table[--count].uninit();
+}
+
+void DestroyJournalViewer()
+{
+}

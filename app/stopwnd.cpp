@@ -1,0 +1,159 @@
+#include "app/stopwnd.h"
+
+#include "foundation/globals.h"
+#include "resources/resource.h"
+#include "resources/strings.h"
+#include "ui/control_font.h"
+#include "ui/handler_table.h"
+
+#include <cstring>
+
+namespace {
+
+HandlerTable gStopHandlers;
+bool gRegistered = false;
+HICON gStopIcon = nullptr;   // the class icon, 32 x 32, also the button's
+
+}  // namespace
+
+StopProcessWnd::~StopProcessWnd()
+{
+    if (hwnd)
+        DestroyWindow(hwnd);
+    FreeTitle();
+}
+
+bool StopProcessWnd::RegisterClass()
+{
+    if (gRegistered)
+        return false;
+    gStopIcon = static_cast<HICON>(LoadImageW(hInstance, MAKEINTRESOURCEW(IDI_STOP_PROCESS), IMAGE_ICON, 32, 32, 0));
+    WNDCLASSEXW wc = {};
+    wc.cbSize = sizeof wc;
+    wc.style = CS_NOCLOSE;
+    wc.cbWndExtra = 4;
+    wc.hInstance = hInstance;
+    wc.hIcon = gStopIcon;
+    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    wc.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_WINDOWFRAME + 1));   // value 5
+    wc.lpszClassName = kClassName;
+    if (!RegisterWindowClass(&wc)) {
+        if (gStopIcon)
+            DestroyIcon(gStopIcon);
+        gStopIcon = nullptr;
+        return false;
+    }
+    static const HandlerEntry handlers[] = {
+        OnMessage<WM_CREATE, &StopProcessWnd::OnCreate>(),
+        OnMessage<WM_DESTROY, &StopProcessWnd::OnDestroy>(),
+        OnMessage<WM_SIZE, &StopProcessWnd::OnSize>(),
+        OnMessage<WM_PAINT, &StopProcessWnd::OnPaint>(),
+    };
+    gStopHandlers.Fill(handlers, sizeof handlers / sizeof handlers[0]);
+    gRegistered = true;
+    return true;
+}
+
+void StopProcessWnd::UnregisterClass()
+{
+    if (!gRegistered)
+        return;
+    ::UnregisterClassW(kClassName, hInstance);
+    if (gStopIcon)
+        DestroyIcon(gStopIcon);
+    gStopIcon = nullptr;
+    gRegistered = false;
+}
+
+LRESULT CALLBACK StopProcessWnd::WndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    // The settings broadcast ends the window: it was made for one job only.
+    if (message == WM_FONTCHANGED_APP) {
+        DestroyWindow(hwnd);
+        return 0;
+    }
+    return TableWindowProc<StopProcessWnd, gStopHandlers>(hwnd, message, wParam, lParam);
+}
+
+bool StopProcessWnd::Create(HANDLE event, const wchar_t* title, int length)
+{
+    if (hwnd)
+        return false;
+    FreeTitle();
+    if (title) {
+        if (length < 0)
+            length = lstrlenW(title);
+        title_ = static_cast<wchar_t*>(HeapAlloc(GetProcessHeap(), 0, (length + 1) * sizeof(wchar_t)));
+        if (!title_)
+            return false;
+        memcpy(title_, title, length * sizeof(wchar_t));
+        title_[length] = 0;
+    }
+    event_ = event;
+    DWindowDesc desc = {this, &hwnd, WndProc, 0x8C /* WS_EX_TOPMOST | WS_EX_TOOLWINDOW | WS_EX_TRANSPARENT */,
+                        kClassName, nullptr, WS_POPUP | WS_CAPTION | WS_SYSMENU, 150, 100, 300, 200, nullptr,
+                        nullptr, hInstance, nullptr};
+    if (!CreateWindowFromDesc(&desc)) {
+        FreeTitle();
+        return false;
+    }
+    ShowWindow(hwnd, SW_SHOW);
+    UpdateWindow(hwnd);
+    return true;
+}
+
+void StopProcessWnd::OnAbortClicked(void* cookie, DButton*)
+{
+    auto* self = static_cast<StopProcessWnd*>(cookie);
+    if (self->event_)
+        SetEvent(self->event_);
+}
+
+LRESULT StopProcessWnd::OnCreate(HWND window, LPARAM)
+{
+    static const DButtonNotify notify = {&StopProcessWnd::OnAbortClicked, nullptr, nullptr, nullptr, nullptr, nullptr};
+    wchar_t caption[256] = L"";
+    LoadStringW(hInstance, IDS_ABORT_OPERATION, caption, 256);
+    DButtonDesc desc = {60,         window, DButtonStyle::kShowAtCreation | DButtonStyle::kIconThenCaption,
+                        0,          0,      10,
+                        10,         this,   caption,
+                        gStopIcon,  32,     32,
+                        hInstance,  nullptr, &notify};
+    return button_.Create(&desc) ? 0 : -1;
+}
+
+// The class icon stays until the class is unregistered: the next window of
+// the class shows it again.
+void StopProcessWnd::OnDestroy()
+{
+    button_.Destroy();
+    FreeTitle();
+}
+
+void StopProcessWnd::OnSize(int width, int height, WPARAM)
+{
+    if (button_.GetHwnd())
+        MoveWindow(button_.GetHwnd(), width / 4, height / 4, width / 2, height / 2, TRUE);
+}
+
+void StopProcessWnd::OnPaint()
+{
+    PAINTSTRUCT ps;
+    HDC dc = BeginPaint(hwnd, &ps);
+    RECT client;
+    ::GetClientRect(hwnd, &client);
+    FillRect(dc, &client, reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_WINDOWFRAME + 1)));
+    if (title_) {
+        const int oldMode = SetBkMode(dc, TRANSPARENT);
+        TextOutW(dc, 0, 0, title_, lstrlenW(title_));
+        SetBkMode(dc, oldMode);
+    }
+    EndPaint(hwnd, &ps);
+}
+
+void StopProcessWnd::FreeTitle()
+{
+    if (title_)
+        HeapFree(GetProcessHeap(), 0, title_);
+    title_ = nullptr;
+}

@@ -1,0 +1,230 @@
+#include "demo_site.h"
+
+#include "database/dbcommand.h"
+#include "database/dbsession.h"
+#include "database/dbsource.h"
+#include "foundation/globals.h"
+
+#include <cstdio>
+
+namespace apptest {
+
+namespace {
+
+const wchar_t kMutexName[] = L"TobalFluoro end-to-end";
+const wchar_t kProvider[] = L"ZelkSQLite.1";
+
+std::string Narrow(const std::wstring& text)
+{
+    std::string out;
+    for (wchar_t c : text)
+        out.push_back(c < 128 ? static_cast<char>(c) : '?');
+    return out;
+}
+
+bool WriteFileBytes(const std::wstring& path, const void* data, DWORD size)
+{
+    HANDLE f = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    if (f == INVALID_HANDLE_VALUE)
+        return false;
+    DWORD written = 0;
+    bool ok = WriteFile(f, data, size, &written, nullptr) && written == size;
+    CloseHandle(f);
+    return ok;
+}
+
+std::string ReadText(const std::wstring& path)
+{
+    std::string text;
+    HANDLE f = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (f == INVALID_HANDLE_VALUE)
+        return text;
+    char buffer[4096];
+    DWORD read = 0;
+    while (ReadFile(f, buffer, sizeof buffer, &read, nullptr) && read > 0)
+        text.append(buffer, read);
+    CloseHandle(f);
+    return text;
+}
+
+// The statements of a script: comments dropped, split at ";".
+std::vector<std::wstring> Statements(const std::string& script)
+{
+    std::vector<std::wstring> out;
+    std::string current;
+    for (size_t i = 0; i < script.size(); ++i) {
+        if (script[i] == '-' && i + 1 < script.size() && script[i + 1] == '-') {
+            while (i < script.size() && script[i] != '\n')
+                ++i;
+            current.push_back('\n');
+            continue;
+        }
+        if (script[i] == ';') {
+            if (current.find_first_not_of(" \r\n\t") != std::string::npos) {
+                int n = MultiByteToWideChar(CP_UTF8, 0, current.data(), static_cast<int>(current.size()), nullptr, 0);
+                std::wstring wide(n, L'\0');
+                MultiByteToWideChar(CP_UTF8, 0, current.data(), static_cast<int>(current.size()), &wide[0], n);
+                out.push_back(wide);
+            }
+            current.clear();
+            continue;
+        }
+        current.push_back(script[i]);
+    }
+    return out;
+}
+
+}  // namespace
+
+std::string MakeDatabaseFromScript(const std::wstring& databaseFile, const std::wstring& scriptFile)
+{
+    const std::string script = ReadText(scriptFile);
+    if (script.empty())
+        return "cannot read " + Narrow(scriptFile);
+    // The provider opens existing files only; an empty file is an empty database.
+    if (!WriteFileBytes(databaseFile, "", 0))
+        return "cannot create " + Narrow(databaseFile);
+    DODBPtr<DODBSource> source;
+    DODBPtr<DODBSession> session;
+    if (!source.CreateNew())
+        return "no memory";
+    const std::wstring init = std::wstring(L"Provider=") + kProvider + L";Data Source=" + databaseFile;
+    HRESULT hr = source->OpenDataSource(init.c_str());
+    if (FAILED(hr))
+        return "OpenDataSource failed";
+    if (FAILED(source->CreateSession(session)))
+        return "CreateSession failed";
+    for (const std::wstring& statement : Statements(script)) {
+        DODBPtr<DODBCommand> command;
+        if (!session->CreateCommand(command))
+            return "CreateCommand failed";
+        hr = command->SetCmdText(statement.c_str());
+        if (SUCCEEDED(hr))
+            hr = command->ExecuteNR(nullptr, nullptr);
+        if (FAILED(hr)) {
+            char code[16];
+            snprintf(code, sizeof code, "%08lx", static_cast<unsigned long>(hr));
+            return std::string("statement failed (") + code + "): " + Narrow(statement);
+        }
+    }
+    return "";
+}
+
+DemoSite::DemoSite()
+{
+    mutex_ = CreateMutexW(nullptr, FALSE, kMutexName);
+    if (mutex_) {
+        DWORD wait = WaitForSingleObject(mutex_, 180000);
+        EXPECT_TRUE(wait == WAIT_OBJECT_0 || wait == WAIT_ABANDONED) << "another end-to-end test kept the site";
+    }
+}
+
+DemoSite::~DemoSite()
+{
+    // Back to what the prefix had, last change first.
+    for (auto it = saved_.rbegin(); it != saved_.rend(); ++it) {
+        std::wstring path = std::wstring(SettingsKeyPath) + (it->subKey.empty() ? L"" : L"\\" + it->subKey);
+        HKEY key = nullptr;
+        if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
+                            nullptr) != ERROR_SUCCESS)
+            continue;
+        const wchar_t* name = it->name.empty() ? nullptr : it->name.c_str();
+        if (it->existed)
+            RegSetValueExW(key, name, 0, it->type, it->data.data(), static_cast<DWORD>(it->data.size()));
+        else
+            RegDeleteValueW(key, name);
+        RegCloseKey(key);
+    }
+    if (mutex_) {
+        ReleaseMutex(mutex_);
+        CloseHandle(mutex_);
+    }
+}
+
+void DemoSite::Save(const wchar_t* subKey, const wchar_t* name)
+{
+    SavedValue saved{subKey, name, false, REG_NONE, {}};
+    std::wstring path = std::wstring(SettingsKeyPath) + (*subKey ? std::wstring(L"\\") + subKey : L"");
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ, &key) == ERROR_SUCCESS) {
+        DWORD size = 0;
+        const wchar_t* valueName = *name ? name : nullptr;
+        if (RegQueryValueExW(key, valueName, nullptr, &saved.type, nullptr, &size) == ERROR_SUCCESS) {
+            saved.data.resize(size);
+            saved.existed = RegQueryValueExW(key, valueName, nullptr, &saved.type, saved.data.data(), &size) ==
+                            ERROR_SUCCESS;
+        }
+        RegCloseKey(key);
+    }
+    saved_.push_back(saved);
+}
+
+void DemoSite::Set(const wchar_t* subKey, const wchar_t* name, const std::wstring& value)
+{
+    Save(subKey, name);
+    std::wstring path = std::wstring(SettingsKeyPath) + (*subKey ? std::wstring(L"\\") + subKey : L"");
+    HKEY key = nullptr;
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                                             &key, nullptr));
+    EXPECT_EQ(ERROR_SUCCESS, RegSetValueExW(key, *name ? name : nullptr, 0, REG_SZ,
+                                            reinterpret_cast<const BYTE*>(value.c_str()),
+                                            static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t))));
+    RegCloseKey(key);
+}
+
+bool DemoSite::Build()
+{
+    const std::wstring data = DataPath();
+    for (const std::wstring& folder : {data, data + L"Image\\", data + L"Icon\\", data + L"Cfg\\", WorkFolder(),
+                                       folder_.Path() + L"Arj\\"}) {
+        if (!CreateDirectoryW(folder.c_str(), nullptr)) {
+            ADD_FAILURE() << "cannot create " << Narrow(folder);
+            return false;
+        }
+    }
+    // The description files of the demo site.
+    WIN32_FIND_DATAW found;
+    HANDLE find = FindFirstFileW((std::wstring(TF_SITE_DIR) + L"cfg\\*.cfg").c_str(), &found);
+    if (find != INVALID_HANDLE_VALUE) {
+        do {
+            CopyFileW((std::wstring(TF_SITE_DIR) + L"cfg\\" + found.cFileName).c_str(),
+                      (data + L"Cfg\\" + found.cFileName).c_str(), FALSE);
+        } while (FindNextFileW(find, &found));
+        FindClose(find);
+    }
+    // "dbinit.cfg": UTF-16 with its byte-order mark.
+    const std::wstring init = std::wstring(L"\xFEFF") + L"Provider=" + kProvider + L";Data Source=" + data + L"demo.db";
+    if (!WriteFileBytes(data + L"dbinit.cfg", init.c_str(), static_cast<DWORD>(init.size() * sizeof(wchar_t)))) {
+        ADD_FAILURE() << "cannot write dbinit.cfg";
+        return false;
+    }
+    const std::string made = MakeDatabaseFromScript(data + L"demo.db", std::wstring(TF_SITE_DIR) + L"schema.sql");
+    if (!made.empty()) {
+        ADD_FAILURE() << made;
+        return false;
+    }
+    CreateJournalFile(WorkFolder());
+    return !::testing::Test::HasFatalFailure();
+}
+
+void DemoSite::Install(const std::wstring& serverName)
+{
+    wchar_t user[257];
+    DWORD chars = 257;
+    GetUserNameW(user, &chars);
+    Set(L"", L"DataPath", DataPath());
+    Set(L"", L"CfgDir", DataPath() + L"Cfg\\");
+    Set(L"", L"DefDir", WorkFolder());
+    Set(L"", L"ServerName", serverName);
+    Set(L"", L"AdminUsers", user);
+    Set(L"Arj", L"", folder_.Path() + L"Arj\\");
+    // No exit action: the program must never shut the prefix down.
+    Save(L"", L"ExitFlag");
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, SettingsKeyPath, 0, KEY_SET_VALUE, &key) == ERROR_SUCCESS) {
+        RegDeleteValueW(key, L"ExitFlag");
+        RegCloseKey(key);
+    }
+}
+
+}  // namespace apptest

@@ -1,0 +1,12 @@
+# The application shell: start-up, main cycle, settings, the disk-service
+# wait, text input and the shell's helpers; and the program itself, end to
+# end, on a fresh demo site (the program, the disk service and the provider
+# are built first).
+file(GLOB APP_TESTS CONFIGURE_DEPENDS ${CMAKE_CURRENT_LIST_DIR}/*.cpp)
+tf_add_test_executable(app SOURCES ${APP_TESTS} LIBRARIES appcore database tf_sqlite)
+add_dependencies(app_tests TobalFluoro disksrv zelksqlite)
+# Wine's Z: drive is the root of the Linux file system.
+target_compile_definitions(app_tests PRIVATE
+    TF_PROGRAM_EXE=L"Z:$<TARGET_FILE:TobalFluoro>"
+    TF_DISKSRV_EXE=L"Z:$<TARGET_FILE:disksrv>"
+    TF_SITE_DIR=L"Z:${CMAKE_SOURCE_DIR}/site/")

@@ -1,0 +1,323 @@
+#include "tools/disksrv/diskserver.h"
+
+#include <cstdio>
+#include <cstring>
+#include <cwchar>
+
+namespace {
+
+const DWORD kCommandEject = 1;
+const DWORD kCommandFormat = 2;
+const DWORD kReadLimit = 64;   // longer requests are refused
+
+// Wine's mount manager request (32 bytes, then the Unix path).
+#pragma pack(push, 1)
+struct DefineUnixDrive {
+    ULONG size;
+    ULONG type;                 // 1 removes the drive, 2 defines it as removable
+    ULONG fsType;
+    DWORD serial;
+    ULONGLONG unixDevice;
+    WCHAR letter;
+    USHORT mountPointOffset;    // the Unix path, 8-bit, after the record
+    USHORT deviceOffset;
+    USHORT labelOffset;
+};
+#pragma pack(pop)
+static_assert(sizeof(DefineUnixDrive) == 32, "Wine's request is 32 bytes");
+
+const DWORD kDefineUnixDrive = (0x6D << 16) | (3 << 14) | (32 << 2);   // CTL_CODE('m', 32, BUFFERED, READ|WRITE)
+const DWORD kQueryUnixDrive = (0x6D << 16) | (1 << 14) | (33 << 2);    // CTL_CODE('m', 33, BUFFERED, READ)
+const ULONG kDriveRemove = 1;
+const ULONG kDriveRemovable = 2;
+
+DWORD GetLe32(const BYTE* p)
+{
+    return p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<DWORD>(p[3]) << 24);
+}
+
+WORD GetLe16(const BYTE* p)
+{
+    return static_cast<WORD>(p[0] | (p[1] << 8));
+}
+
+void PutLe32(BYTE* p, DWORD v)
+{
+    p[0] = static_cast<BYTE>(v);
+    p[1] = static_cast<BYTE>(v >> 8);
+    p[2] = static_cast<BYTE>(v >> 16);
+    p[3] = static_cast<BYTE>(v >> 24);
+}
+
+// Fills the reply: the result and a text (cut to 511 characters).
+void Reply(BYTE* reply, DWORD result, const wchar_t* text)
+{
+    memset(reply, 0, kReplySize);
+    PutLe32(reply, result);
+    for (int i = 0; text && text[i] && i < kReplyTextChars - 1; ++i) {
+        reply[4 + 2 * i] = static_cast<BYTE>(text[i]);
+        reply[5 + 2 * i] = static_cast<BYTE>(text[i] >> 8);
+    }
+}
+
+void ReplyError(BYTE* reply, const wchar_t* what, wchar_t letter, DWORD error)
+{
+    wchar_t system[256] = L"";
+    FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0, system, 256,
+                   nullptr);
+    wchar_t text[kReplyTextChars];
+    _snwprintf(text, kReplyTextChars, L"%ls %lc: failed (error %lu) %ls", what, letter, error, system);
+    text[kReplyTextChars - 1] = 0;
+    Reply(reply, 0, text);
+}
+
+bool IsDriveLetter(wchar_t c)
+{
+    return (c >= L'A' && c <= L'Z') || (c >= L'a' && c <= L'z');
+}
+
+wchar_t Upper(wchar_t c)
+{
+    return c >= L'a' && c <= L'z' ? static_cast<wchar_t>(c - L'a' + L'A') : c;
+}
+
+// The Unix folder a drive letter stands for, asked of Wine's mount manager
+// (the target of the drive's link, not the link itself, which the define
+// below replaces). False when the drive has none.
+bool UnixFolderOf(wchar_t letter, char* out, size_t capacity)
+{
+    BYTE buffer[sizeof(DefineUnixDrive) + MAX_PATH * 4] = {};
+    DefineUnixDrive* query = reinterpret_cast<DefineUnixDrive*>(buffer);
+    query->size = sizeof(DefineUnixDrive);
+    query->letter = static_cast<WCHAR>(letter - L'A' + L'a');
+    HANDLE manager = CreateFileW(L"\\\\.\\MountPointManager", GENERIC_READ | GENERIC_WRITE,
+                                 FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (manager == INVALID_HANDLE_VALUE)
+        return false;
+    DWORD returned = 0;
+    BOOL ok = DeviceIoControl(manager, kQueryUnixDrive, buffer, sizeof(DefineUnixDrive), buffer, sizeof buffer - 1,
+                              &returned, nullptr);
+    CloseHandle(manager);
+    if (!ok || returned < sizeof(DefineUnixDrive) || !query->mountPointOffset || query->mountPointOffset >= returned)
+        return false;
+    const char* folder = reinterpret_cast<const char*>(buffer + query->mountPointOffset);
+    if (strlen(folder) >= capacity)
+        return false;
+    strcpy(out, folder);
+    return true;
+}
+
+// Sends one define request to Wine's mount manager; the Win32 code.
+DWORD DefineDrive(wchar_t letter, ULONG type, const char* unixFolder, DWORD serial)
+{
+    BYTE buffer[sizeof(DefineUnixDrive) + MAX_PATH * 4] = {};
+    DefineUnixDrive* request = reinterpret_cast<DefineUnixDrive*>(buffer);
+    DWORD size = sizeof(DefineUnixDrive);
+    request->type = type;
+    request->serial = serial;
+    request->letter = static_cast<WCHAR>(letter - L'A' + L'a');
+    if (unixFolder) {
+        const size_t length = strlen(unixFolder);
+        if (length + 1 > sizeof buffer - size)
+            return ERROR_FILENAME_EXCED_RANGE;
+        request->mountPointOffset = static_cast<USHORT>(size);
+        memcpy(buffer + size, unixFolder, length + 1);
+        size += static_cast<DWORD>(length + 1);
+    }
+    request->size = size;
+    HANDLE manager = CreateFileW(L"\\\\.\\MountPointManager", GENERIC_READ | GENERIC_WRITE,
+                                 FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (manager == INVALID_HANDLE_VALUE)
+        return GetLastError();
+    DWORD returned = 0;
+    DWORD error = DeviceIoControl(manager, kDefineUnixDrive, buffer, size, nullptr, 0, &returned, nullptr)
+                      ? ERROR_SUCCESS
+                      : GetLastError();
+    CloseHandle(manager);
+    return error;
+}
+
+bool DriveExists(wchar_t letter)
+{
+    wchar_t root[4] = {letter, L':', L'\\', 0};
+    return GetDriveTypeW(root) != DRIVE_NO_ROOT_DIR;
+}
+
+void Eject(wchar_t letter, BYTE* reply)
+{
+    if (!DriveExists(letter)) {
+        wchar_t text[64];
+        _snwprintf(text, 64, L"No disk in drive %lc:", letter);
+        text[63] = 0;
+        Reply(reply, 0, text);
+        return;
+    }
+    if (DWORD error = DefineDrive(letter, kDriveRemove, nullptr, 0)) {
+        ReplyError(reply, L"Eject", letter, error);
+        return;
+    }
+    Reply(reply, 1, L"");
+}
+
+// Writes one small file in the drive's root, replacing it.
+DWORD WriteRootFile(wchar_t letter, const wchar_t* name, const char* data, DWORD size)
+{
+    wchar_t path[32];
+    _snwprintf(path, 32, L"%lc:\\%ls", letter, name);
+    path[31] = 0;
+    HANDLE file = CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return GetLastError();
+    DWORD written = 0;
+    DWORD error = WriteFile(file, data, size, &written, nullptr) && written == size ? ERROR_SUCCESS : GetLastError();
+    CloseHandle(file);
+    return error;
+}
+
+void Format(wchar_t letter, const wchar_t* name, int length, BYTE* reply)
+{
+    if (!DriveExists(letter)) {
+        wchar_t text[64];
+        _snwprintf(text, 64, L"No disk in drive %lc:", letter);
+        text[63] = 0;
+        Reply(reply, 0, text);
+        return;
+    }
+    char folder[MAX_PATH * 3];
+    if (!UnixFolderOf(letter, folder, sizeof folder)) {
+        ReplyError(reply, L"Format", letter, ERROR_NOT_SUPPORTED);
+        return;
+    }
+    char label[kDiskNameChars * 3 + 1];
+    int bytes = WideCharToMultiByte(CP_UTF8, 0, name, length, label, sizeof label - 1, nullptr, nullptr);
+    if (length > 0 && bytes <= 0) {
+        ReplyError(reply, L"Format", letter, GetLastError());
+        return;
+    }
+    if (DWORD error = WriteRootFile(letter, L".windows-label", label, static_cast<DWORD>(bytes))) {
+        ReplyError(reply, L"Format", letter, error);
+        return;
+    }
+    // The mount manager keeps the old label until the drive is defined
+    // again; defined without a serial of its own, it reads both files anew.
+    DWORD error = DefineDrive(letter, kDriveRemove, nullptr, 0);
+    if (!error)
+        error = DefineDrive(letter, kDriveRemovable, folder, 0);
+    if (error) {
+        ReplyError(reply, L"Format", letter, error);
+        return;
+    }
+    Reply(reply, 1, L"");
+}
+
+}  // namespace
+
+void AnswerRequest(const BYTE* request, DWORD size, BYTE reply[kReplySize])
+{
+    if (size != kEjectRequestSize && size != kFormatRequestSize) {
+        wchar_t text[96];
+        _snwprintf(text, 96, L"Bad request: %lu bytes (10 to eject a disk, 36 to format one)", size);
+        text[95] = 0;
+        Reply(reply, 0, text);
+        return;
+    }
+    const DWORD command = GetLe32(request);
+    if (size == kEjectRequestSize) {
+        if (command != kCommandEject) {
+            Reply(reply, 0, L"Bad request: a 10-byte request must be command 1 (eject)");
+            return;
+        }
+        if (GetLe32(request + 4) != 0) {
+            Reply(reply, 0, L"Bad request: reserved field is not 0");
+            return;
+        }
+        const wchar_t letter = static_cast<wchar_t>(GetLe16(request + 8));
+        if (!IsDriveLetter(letter)) {
+            Reply(reply, 0, L"Bad request: no drive letter");
+            return;
+        }
+        Eject(Upper(letter), reply);
+        return;
+    }
+    if (command != kCommandFormat) {
+        Reply(reply, 0, L"Bad request: a 36-byte request must be command 2 (format)");
+        return;
+    }
+    const wchar_t letter = static_cast<wchar_t>(GetLe16(request + 4));
+    if (!IsDriveLetter(letter)) {
+        Reply(reply, 0, L"Bad request: no drive letter");
+        return;
+    }
+    if (GetLe32(request + 6) != 0) {
+        Reply(reply, 0, L"Bad request: reserved field is not 0");
+        return;
+    }
+    const int length = GetLe16(request + 10);
+    if (length > kDiskNameChars) {
+        Reply(reply, 0, L"Bad request: a disk name has at most 12 characters");
+        return;
+    }
+    wchar_t name[kDiskNameChars + 1] = {};
+    for (int i = 0; i < length; ++i) {
+        name[i] = static_cast<wchar_t>(GetLe16(request + 12 + 2 * i));
+        if (name[i] < 0x20 || name[i] == L'/' || name[i] == L'\\') {
+            Reply(reply, 0, L"Bad request: the disk name holds a character a label may not have");
+            return;
+        }
+    }
+    Format(Upper(letter), name, length, reply);
+}
+
+namespace {
+
+HANDLE NewInstance(const wchar_t* pipeName)
+{
+    return CreateNamedPipeW(pipeName, PIPE_ACCESS_DUPLEX, PIPE_TYPE_MESSAGE | PIPE_READMODE_MESSAGE | PIPE_WAIT,
+                            PIPE_UNLIMITED_INSTANCES, kReplySize, kReadLimit, 0, nullptr);
+}
+
+void Serve(HANDLE pipe)
+{
+    BYTE request[kReadLimit];
+    BYTE reply[kReplySize];
+    DWORD read = 0;
+    if (ReadFile(pipe, request, sizeof request, &read, nullptr)) {
+        AnswerRequest(request, read, reply);
+    } else if (GetLastError() == ERROR_MORE_DATA) {
+        // Read the rest of the oversized message away before answering.
+        BYTE rest[kReadLimit];
+        DWORD total = read, more = 0;
+        BOOL done;
+        do {
+            done = ReadFile(pipe, rest, sizeof rest, &more, nullptr);
+            total += more;
+        } while (!done && GetLastError() == ERROR_MORE_DATA);
+        AnswerRequest(request, total, reply);
+    } else {
+        return;   // the client went away
+    }
+    DWORD written = 0;
+    WriteFile(pipe, reply, kReplySize, &written, nullptr);
+    FlushFileBuffers(pipe);
+}
+
+}  // namespace
+
+DWORD ServePipe(const wchar_t* pipeName)
+{
+    HANDLE listening = NewInstance(pipeName);
+    if (listening == INVALID_HANDLE_VALUE)
+        return GetLastError();
+    for (;;) {
+        BOOL connected = ConnectNamedPipe(listening, nullptr) || GetLastError() == ERROR_PIPE_CONNECTED;
+        // The next instance listens before this client is served.
+        HANDLE next = NewInstance(pipeName);
+        if (connected)
+            Serve(listening);
+        DisconnectNamedPipe(listening);
+        CloseHandle(listening);
+        if (next == INVALID_HANDLE_VALUE)
+            return GetLastError();
+        listening = next;
+    }
+}

@@ -1,12 +1,15 @@
 #include "app/inittable.h"
 
 #include "app/connectwnd.h"
+#include "app/iconsbar.h"
+#include "app/iconsnimok.h"
 #include "app/inputtext.h"
 #include "app/mainwnd_stub.h"
 #include "app/stopwnd.h"
 #include "foundation/globals.h"
 #include "foundation/journal.h"
 #include "foundation/prompt.h"
+#include "images/iconrecord.h"
 #include "ui/button.h"
 #include "ui/control_font.h"
 #include "ui/tooltip.h"
@@ -58,6 +61,47 @@ void UnregisterConnectWnd()
     ConnectWindow::UnregisterClass(hInstance);
 }
 
+bool RegisterIconWnd()
+{
+    return IconSnimok::RegisterClass();
+}
+void UnregisterIconWnd()
+{
+    IconSnimok::UnregisterClass();
+}
+bool RegisterNoteWnd()
+{
+    return NoteSnimokWnd::RegisterClass();
+}
+void UnregisterNoteWnd()
+{
+    NoteSnimokWnd::UnregisterClass();
+}
+bool RegisterTemplateWnd()
+{
+    return TNoteSnimokWnd::RegisterClass();
+}
+void UnregisterTemplateWnd()
+{
+    TNoteSnimokWnd::UnregisterClass();
+}
+bool InitIcons()
+{
+    return InitIconBitmapInfo();
+}
+void FreeIcons()
+{
+    FreeIconBitmapInfo();
+}
+bool RegisterIconsBar()
+{
+    return IconsBar::RegisterClass();
+}
+void UnregisterIconsBar()
+{
+    IconsBar::UnregisterClass();
+}
+
 }  // namespace
 
 const InitRow InitTable[] = {
@@ -70,11 +114,11 @@ const InitRow InitTable[] = {
     {NotBuiltYet, NothingToUndo, L"Register DUpDown"},
     {NotBuiltYet, NothingToUndo, L"Register JWindow"},
     {RegisterStopWnd, UnregisterStopWnd, L"Register WinStop"},
-    {NotBuiltYet, NothingToUndo, L"Register IconWnd"},
+    {RegisterIconWnd, UnregisterIconWnd, L"Register IconWnd"},
     {RegisterMainWnd, UnregisterMainWnd, L"Register MainWnd"},
     {RegisterInpTextWnd, UnregisterInpTextWnd, L"Register InpTextWnd"},
-    {NotBuiltYet, NothingToUndo, L"Register NoteSnimok Window"},
-    {NotBuiltYet, NothingToUndo, L"Register TNoteSnimok Window"},
+    {RegisterNoteWnd, UnregisterNoteWnd, L"Register NoteSnimok Window"},
+    {RegisterTemplateWnd, UnregisterTemplateWnd, L"Register TNoteSnimok Window"},
     {NotBuiltYet, NothingToUndo, L"Register Profile"},
     {NotBuiltYet, NothingToUndo, L"Register SnimokWnd"},
     {NotBuiltYet, NothingToUndo, L"Register MainViewWnd"},
@@ -82,8 +126,8 @@ const InitRow InitTable[] = {
     {NotBuiltYet, NothingToUndo, L"Register PrnStatusWnd"},
     {NotBuiltYet, NothingToUndo, L"Register RegisterPrnJobWnd"},
     {RegisterConnectWnd, UnregisterConnectWnd, L"Register RegisterDConnectWnd"},
-    {NotBuiltYet, NothingToUndo, L"InitIcons"},
-    {NotBuiltYet, NothingToUndo, L"Register RegisterIconsBar"},
+    {InitIcons, FreeIcons, L"InitIcons"},
+    {RegisterIconsBar, UnregisterIconsBar, L"Register RegisterIconsBar"},
     {NotBuiltYet, NothingToUndo, L"Register ArjWindow"},
     {NotBuiltYet, NothingToUndo, L"Register PrepDiskWnd"},
     {nullptr, nullptr, nullptr},

@@ -1,5 +1,7 @@
 #include "app/settings.h"
 
+#include "app/iconsnimok.h"
+
 #include "app/fontsettings.h"
 #include "app/reghelpers.h"
 #include "app/startup.h"
@@ -145,6 +147,7 @@ BOOL LoadSettings(HKEY rootKey, const wchar_t* keyPath)
 
         // Fonts; "Header" falls back on the list views' font, so it comes last.
         LoadListViewFont(root.GetHKey());
+        IconSnimok::LoadSettings(root.GetHKey());
         DButton::LoadSettings(root.GetHKey());
         LoadStatusFont(root.GetHKey());
         LoadToolTipFont(root.GetHKey());

@@ -350,7 +350,11 @@ void SaveSnimok(const DPicturePtr& handle, const DODBPtr<DODBSession>& session, 
 
     try {
         // 1. Room on the data disk.
-        if (!IsDataDiskSpaceEnough()) {
+        DWORD injected = 0;
+        const bool injectedFailure = SaveStepFails(SaveStep::FreeSpace, &injected);
+        if (!injectedFailure)
+            SetLastError(0);
+        if (injectedFailure || !IsDataDiskSpaceEnough()) {
             const DWORD code = GetLastError();
             LogError(code, L"error save snimok(GetFreeSpace())");
             MsgExcept message;

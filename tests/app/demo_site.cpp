@@ -1,5 +1,7 @@
 #include "demo_site.h"
 
+#include "tools/demosite/sitedatabase.h"
+
 #include "database/dbcommand.h"
 #include "database/dbsession.h"
 #include "database/dbsource.h"
@@ -47,33 +49,6 @@ std::string ReadText(const std::wstring& path)
     return text;
 }
 
-// The statements of a script: comments dropped, split at ";".
-std::vector<std::wstring> Statements(const std::string& script)
-{
-    std::vector<std::wstring> out;
-    std::string current;
-    for (size_t i = 0; i < script.size(); ++i) {
-        if (script[i] == '-' && i + 1 < script.size() && script[i + 1] == '-') {
-            while (i < script.size() && script[i] != '\n')
-                ++i;
-            current.push_back('\n');
-            continue;
-        }
-        if (script[i] == ';') {
-            if (current.find_first_not_of(" \r\n\t") != std::string::npos) {
-                int n = MultiByteToWideChar(CP_UTF8, 0, current.data(), static_cast<int>(current.size()), nullptr, 0);
-                std::wstring wide(n, L'\0');
-                MultiByteToWideChar(CP_UTF8, 0, current.data(), static_cast<int>(current.size()), &wide[0], n);
-                out.push_back(wide);
-            }
-            current.clear();
-            continue;
-        }
-        current.push_back(script[i]);
-    }
-    return out;
-}
-
 }  // namespace
 
 std::string MakeDatabaseFromScript(const std::wstring& databaseFile, const std::wstring& scriptFile)
@@ -94,7 +69,11 @@ std::string MakeDatabaseFromScript(const std::wstring& databaseFile, const std::
         return "OpenDataSource failed";
     if (FAILED(source->CreateSession(session)))
         return "CreateSession failed";
-    for (const std::wstring& statement : Statements(script)) {
+    // The schema's batches are cut as the demo-site builder cuts them ("GO" lines too).
+    std::wstring wideScript;
+    if (!ReadScriptFile(scriptFile, wideScript))
+        return "cannot read " + Narrow(scriptFile);
+    for (const std::wstring& statement : SplitSqlScript(wideScript)) {
         DODBPtr<DODBCommand> command;
         if (!session->CreateCommand(command))
             return "CreateCommand failed";

@@ -7,6 +7,7 @@
 #include "app/notesnimok.h"
 #include "database/dbstart.h"
 #include "foundation/globals.h"
+#include "resources/resource.h"
 
 #include <string>
 
@@ -339,6 +340,21 @@ TEST_F(NoteTest, APlacementOffTheScreenIsBroughtBack)
     EXPECT_EQ(info.rcWork.right - info.rcWork.left, p.cx);
     EXPECT_EQ(info.rcWork.bottom - info.rcWork.top, p.cy);
     EXPECT_EQ(info.rcWork.top, p.y);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(StripResources, EveryIconOfTheNotesTemplatesAndStripLoads)
+{
+    for (UINT id : {IDI_TEMPLATE_NEW, IDI_TEMPLATE_DELETE, IDI_TEMPLATE_SELECT, IDI_NOTE_TEMPLATE, IDI_TEMPLATE_DEFAULT,
+                    IDI_ICONSBAR, IDI_NOTE_PROTECTED, IDI_VIEWER_DESCRIPTION}) {
+        HICON icon = (HICON)LoadImageW(hInstance, MAKEINTRESOURCEW(id), IMAGE_ICON, 32, 32, 0);
+        EXPECT_TRUE(icon) << id;
+        if (icon)
+            DestroyIcon(icon);
+    }
 }
 
 }  // namespace

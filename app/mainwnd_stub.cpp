@@ -76,7 +76,7 @@ BOOL MainPatientWindow::Create()
                                   CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr, hInstance, nullptr);
     if (!gMainWindow)
         return FALSE;
-    ShowMainPatientWindow();
+    ShowMainPatientWindowNow();
     return TRUE;
 }
 
@@ -92,7 +92,7 @@ HWND MainPatientWindow::GetHwnd()
     return gMainWindow;
 }
 
-void ShowMainPatientWindow()
+void ShowMainPatientWindowNow()
 {
     if (!gMainWindow)
         return;

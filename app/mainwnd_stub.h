@@ -23,5 +23,8 @@ public:
     static void UnregisterClass(); // nothing when it is not
 };
 
-// Shows (SW_SHOWNORMAL) and updates the main window.
-void ShowMainPatientWindow();
+// Shows (SW_SHOWNORMAL) and updates the main window: what the viewer's
+// ShowMainPatientWindow asks for. (The viewer calls that function through its
+// own stand-in in images/shellstubs.cpp until the main window is built; then
+// the main window's file defines it.)
+void ShowMainPatientWindowNow();

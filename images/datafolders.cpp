@@ -1,6 +1,25 @@
 #include "images/datafolders.h"
 
+#include "images/savefaults.h"
+
 #include <string.h>
+
+
+bool IsDataDiskSpaceEnough()
+{
+    DWORD injected = 0;
+    if (SaveStepFails(SaveStep::FreeSpace, &injected))
+        return false;
+    // The root of the image folder: "X:\" or "\\server\share\".
+    wchar_t root[MAX_PATH];
+    if (!GetVolumePathNameW(ImageFolder[0] ? ImageFolder : L".\\", root, MAX_PATH))
+        return false;
+    ULARGE_INTEGER available, total, free;
+    if (!GetDiskFreeSpaceExW(root, &available, &total, &free))
+        return false;
+    SetLastError(0);
+    return available.QuadPart / 1048576u >= SpaceMin;
+}
 
 bool BuildDataFilePath(wchar_t* out, const wchar_t* folder, const wchar_t* name, const wchar_t* extension)
 {

@@ -5,23 +5,14 @@
 // the demo-site builder set them directly.
 #pragma once
 
-#include "foundation/globals.h"
+#include "foundation/globals.h"   // ImageFolder, IconFolder, SpaceMin
 
 #include <windows.h>
 
-// The data folder followed by "Image\" and by "Icon\", each ending with a
-// backslash; ".xmg" and ".thb" file names are appended to them directly.
-// They are the settings' own folders under the names the image code uses.
-inline wchar_t (&ImageFolderPath)[kFolderChars] = ImageFolder;
-inline wchar_t (&IconFolderPath)[kFolderChars] = IconFolder;
-
-// The configured minimum free space of the data disk in megabytes ("SpaceMin").
-inline DWORD& SpaceMinMegabytes = SpaceMin;
-
 // True when the space available to the caller on the drive of the image
-// folder, in whole megabytes, is at least SpaceMin; false when it is below,
-// and false with the last error set when it cannot be read (the shell's).
-BOOL IsDataDiskSpaceEnough();
+// folder, in whole megabytes, is at least SpaceMin; false when it is
+// below, and false with the last error set when it cannot be read.
+bool IsDataDiskSpaceEnough();
 
 // Builds `out` (MAX_PATH characters) from a folder ending with a backslash, a
 // file name and an extension with its dot; false when the path does not fit.

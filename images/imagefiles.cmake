@@ -10,5 +10,4 @@ add_library(imagefiles STATIC
     ${CMAKE_CURRENT_LIST_DIR}/iconrecord.cpp
     ${CMAKE_CURRENT_LIST_DIR}/snimokdb.cpp
 )
-# The free-space check before a new image is the application shell's.
-target_link_libraries(imagefiles PUBLIC tf_options images database foundation appcore comdlg32)
+target_link_libraries(imagefiles PUBLIC tf_options images database foundation comdlg32)

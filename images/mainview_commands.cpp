@@ -37,7 +37,7 @@ void MainViewWnd::ButtonHover(void*, DButton* button)
     if (row < 0 || row >= kPanelButtonCount || !tips[row])
         return;
     wchar_t text[128];
-    const int n = LoadStringW(AppInstance, tips[row], text, 128);
+    const int n = LoadStringW(hInstance, tips[row], text, 128);
     if (n > 0)
         button->SetToolTip(2, text, n);
 }
@@ -170,9 +170,9 @@ void MainViewWnd::Print(bool rightClick)
     if (!menu)
         return;
     wchar_t text[128];
-    LoadStringW(AppInstance, IDS_SET_PRINTER_SETTINGS, text, 128);
+    LoadStringW(hInstance, IDS_SET_PRINTER_SETTINGS, text, 128);
     AppendMenuW(menu, MF_STRING, 1, text);
-    LoadStringW(AppInstance, IDS_PRINT_IMAGE, text, 128);
+    LoadStringW(hInstance, IDS_PRINT_IMAGE, text, 128);
     AppendMenuW(menu, MF_STRING, 2, text);
     const POINT at = ButtonMenuPoint(kButtonPrint);
     const int choice = TrackViewerMenu(menu, TPM_LEFTALIGN | TPM_VCENTERALIGN, at.x, at.y, hwnd);
@@ -246,7 +246,7 @@ void MainViewWnd::ImagingModes()
         return;
     wchar_t text[128];
     auto add = [&](UINT id, UINT string, UINT flags) {
-        if (!LoadStringW(AppInstance, string, text, 128))
+        if (!LoadStringW(hInstance, string, text, 128))
             text[0] = 0;
         AppendMenuW(menu, MF_STRING | flags, id, text);
     };
@@ -311,7 +311,7 @@ void MainViewWnd::LayoutMenu()
             AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
             continue;
         }
-        bitmaps[i] = (HBITMAP)LoadImageW(AppInstance, MAKEINTRESOURCEW(kItems[i].bitmap), IMAGE_BITMAP, 0, 0, 0);
+        bitmaps[i] = (HBITMAP)LoadImageW(hInstance, MAKEINTRESOURCEW(kItems[i].bitmap), IMAGE_BITMAP, 0, 0, 0);
         MENUITEMINFOW mi = {};
         mi.cbSize = sizeof mi;
         mi.fMask = MIIM_ID | MIIM_BITMAP;

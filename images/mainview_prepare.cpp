@@ -136,7 +136,7 @@ INT_PTR CALLBACK PrepareDialogProc(HWND dlg, UINT message, WPARAM wParam, LPARAM
         HWND combo = GetDlgItem(dlg, IDC_PREPARE_FILTER);
         for (const FilterChoice& c : kChoices) {
             wchar_t text[128];
-            if (!LoadStringW(AppInstance, c.text, text, 128))
+            if (!LoadStringW(hInstance, c.text, text, 128))
                 text[0] = 0;
             const LRESULT i = SendMessageW(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text));
             SendMessageW(combo, CB_SETITEMDATA, i, c.level);
@@ -171,10 +171,10 @@ INT_PTR CALLBACK PrepareDialogProc(HWND dlg, UINT message, WPARAM wParam, LPARAM
 
 INT_PTR RunPrepareSnimokDlg(HWND owner)
 {
-    return DialogBoxParamW(AppInstance, MAKEINTRESOURCEW(IDD_PREPARE_SNIMOK), owner, PrepareDialogProc, 0);
+    return DialogBoxParamW(hInstance, MAKEINTRESOURCEW(IDD_PREPARE_SNIMOK), owner, PrepareDialogProc, 0);
 }
 
 HWND CreatePrepareSnimokDlg(HWND owner)
 {
-    return CreateDialogParamW(AppInstance, MAKEINTRESOURCEW(IDD_PREPARE_SNIMOK), owner, PrepareDialogProc, 0);
+    return CreateDialogParamW(hInstance, MAKEINTRESOURCEW(IDD_PREPARE_SNIMOK), owner, PrepareDialogProc, 0);
 }

@@ -72,7 +72,7 @@ bool RegisterMainViewSnimokWnd()
     wc.cbSize = sizeof wc;
     wc.style = CS_DBLCLKS | CS_OWNDC | CS_NOCLOSE;
     wc.cbWndExtra = 4;
-    wc.hInstance = AppInstance;
+    wc.hInstance = hInstance;
     wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
     wc.hbrBackground = (HBRUSH)(COLOR_WINDOW + 1);
     wc.lpszClassName = MainViewWnd::kClassName;
@@ -89,7 +89,7 @@ void UnregisterMainViewSnimokWnd()
     if (!gPanelRegistered)
         return;
     StatisticsWnd::UnregisterClass();
-    ::UnregisterClassW(MainViewWnd::kClassName, AppInstance);
+    ::UnregisterClassW(MainViewWnd::kClassName, hInstance);
     gPanelRegistered = false;
 }
 
@@ -158,7 +158,7 @@ int MainViewWnd::Create(HWND parent)
         return 0;
     SetSnimokHost(this);
     if (!DWindow::Create(WS_EX_TOOLWINDOW, kClassName, L"", WS_POPUP, 0, 0, GetSystemMetrics(SM_CXSCREEN),
-                         GetSystemMetrics(SM_CYSCREEN), parent, nullptr, AppInstance, nullptr))
+                         GetSystemMetrics(SM_CYSCREEN), parent, nullptr, hInstance, nullptr))
         return 0;
     return 1;
 }
@@ -180,7 +180,7 @@ LRESULT MainViewWnd::OnCreate(LPARAM)
     ReleaseDC(dc);
     if (captionHeight < 16)
         captionHeight = 16;
-    captionIcon = (HICON)LoadImageW(AppInstance, MAKEINTRESOURCEW(IDI_VIEWER_CAPTION), IMAGE_ICON, 16, 16, 0);
+    captionIcon = (HICON)LoadImageW(hInstance, MAKEINTRESOURCEW(IDI_VIEWER_CAPTION), IMAGE_ICON, 16, 16, 0);
     return MakeToolbar() ? 0 : -1;
 }
 
@@ -196,11 +196,11 @@ bool MainViewWnd::MakeToolbar()
         if (r.group < 0 && !IsAdministrator)
             continue;
         wchar_t text[64];
-        if (!LoadStringW(AppInstance, r.caption, text, 64))
+        if (!LoadStringW(hInstance, r.caption, text, 64))
             text[0] = 0;
-        HICON icon = (HICON)LoadImageW(AppInstance, MAKEINTRESOURCEW(r.icon), IMAGE_ICON, IconSize, IconSize, 0);
+        HICON icon = (HICON)LoadImageW(hInstance, MAKEINTRESOURCEW(r.icon), IMAGE_ICON, IconSize, IconSize, 0);
         DButtonDesc d = {60, hwnd, r.flags, 0, 0, kToolbarWidth, 40, this, text, icon, IconSize, IconSize,
-                         AppInstance, &keys, &notify};
+                         hInstance, &keys, &notify};
         DButton* b = new (std::nothrow) DButton;
         if (!b || !b->Create(&d)) {
             delete b;
@@ -219,8 +219,8 @@ bool MainViewWnd::MakeToolbar()
     static const DUpDownInput forward = {};
     static const DUpDownNotify offsetNotify = {&MainViewWnd::OffsetSet, &MainViewWnd::OffsetChanging};
     static const DUpDownNotify widthNotify = {&MainViewWnd::WidthSet, &MainViewWnd::WidthChanging};
-    offsetIcon = (HICON)LoadImageW(AppInstance, MAKEINTRESOURCEW(IDI_VIEWER_OFFSET), IMAGE_ICON, 32, 32, 0);
-    widthIcon = (HICON)LoadImageW(AppInstance, MAKEINTRESOURCEW(IDI_VIEWER_WIDTH), IMAGE_ICON, 32, 32, 0);
+    offsetIcon = (HICON)LoadImageW(hInstance, MAKEINTRESOURCEW(IDI_VIEWER_OFFSET), IMAGE_ICON, 32, 32, 0);
+    widthIcon = (HICON)LoadImageW(hInstance, MAKEINTRESOURCEW(IDI_VIEWER_WIDTH), IMAGE_ICON, 32, 32, 0);
     const DWORD style = 0x80000000 | (IsAdministrator ? 1 : 2);
     DUpDownDesc o = {};
     o.style = style;

@@ -37,7 +37,7 @@ bool ProfileWnd::RegisterClass()
     wc.cbSize = sizeof wc;
     wc.style = CS_OWNDC;
     wc.cbWndExtra = 4;
-    wc.hInstance = AppInstance;
+    wc.hInstance = hInstance;
     wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
     wc.hbrBackground = (HBRUSH)(COLOR_WINDOW + 1);
     wc.lpszClassName = kClassName;
@@ -45,11 +45,11 @@ bool ProfileWnd::RegisterClass()
         return false;
     const UINT labels[4] = {IDS_PROFILE_START, IDS_PROFILE_END, IDS_PROFILE_LENGTH, IDS_PROFILE_VALUE};
     for (int i = 0; i < 4; ++i)
-        if (!LoadStringW(AppInstance, labels[i], gProfile.labels[i], 32))
+        if (!LoadStringW(hInstance, labels[i], gProfile.labels[i], 32))
             gProfile.labels[i][0] = 0;
-    gProfile.autoMaxIcon = (HICON)LoadImageW(AppInstance, MAKEINTRESOURCEW(IDI_PROFILE_AUTOMAX), IMAGE_ICON, 32, 32, 0);
-    gProfile.autoMinIcon = (HICON)LoadImageW(AppInstance, MAKEINTRESOURCEW(IDI_PROFILE_AUTOMIN), IMAGE_ICON, 32, 32, 0);
-    gProfile.closeIcon = (HICON)LoadImageW(AppInstance, MAKEINTRESOURCEW(IDI_VIEWER_EXIT), IMAGE_ICON, 32, 32, 0);
+    gProfile.autoMaxIcon = (HICON)LoadImageW(hInstance, MAKEINTRESOURCEW(IDI_PROFILE_AUTOMAX), IMAGE_ICON, 32, 32, 0);
+    gProfile.autoMinIcon = (HICON)LoadImageW(hInstance, MAKEINTRESOURCEW(IDI_PROFILE_AUTOMIN), IMAGE_ICON, 32, 32, 0);
+    gProfile.closeIcon = (HICON)LoadImageW(hInstance, MAKEINTRESOURCEW(IDI_VIEWER_EXIT), IMAGE_ICON, 32, 32, 0);
     gProfile.barPen = CreatePen(PS_SOLID, 1, 0x7F7FFF);
     gProfile.cursorPen = CreatePen(PS_SOLID, 1, 0x000000);
     gProfile.backgroundPen = CreatePen(PS_SOLID, 1, 0xC0C0C0);
@@ -62,7 +62,7 @@ void ProfileWnd::UnregisterClass()
 {
     if (!gProfile.registered)
         return;
-    ::UnregisterClassW(kClassName, AppInstance);
+    ::UnregisterClassW(kClassName, hInstance);
     for (HICON i : {gProfile.autoMaxIcon, gProfile.autoMinIcon, gProfile.closeIcon})
         if (i)
             DestroyIcon(i);
@@ -106,12 +106,12 @@ int ProfileWnd::Create(HWND ownerWindow, ProfileOwner* profileOwner, const DPict
         r = PlacementRect{100, 0, 200, 300};
     }
     wchar_t title[64];
-    if (!LoadStringW(AppInstance, IDS_PROFILE, title, 64))
+    if (!LoadStringW(hInstance, IDS_PROFILE, title, 64))
         title[0] = 0;
     const DWORD style = WS_POPUP | WS_CAPTION | WS_SYSMENU | (restricted ? 0 : WS_THICKFRAME);
     const DWORD exStyle = WS_EX_TOOLWINDOW | WS_EX_NOPARENTNOTIFY;
     if (!DWindow::Create(exStyle, kClassName, title, style, r.x, r.y, r.cx, r.cy,
-                         ownerWindow, nullptr, AppInstance, nullptr))
+                         ownerWindow, nullptr, hInstance, nullptr))
         return 0;
     if (!Compute(newPicture, newLine)) {
         Destroy();
@@ -381,7 +381,7 @@ LRESULT ProfileWnd::OnCreate(LPARAM)
     static const DButtonNotify closeNotify = {&ProfileWnd::OnCloseClicked};
     if (!restricted) {
         DButtonDesc d = {60, hwnd, DButtonStyle::kCheck | DButtonStyle::kShowAtCreation, 2, infoBottom, 40, 40, this,
-                         nullptr, gProfile.autoMaxIcon, 32, 32, AppInstance, nullptr, &checkNotify};
+                         nullptr, gProfile.autoMaxIcon, 32, 32, hInstance, nullptr, &checkNotify};
         autoMaxButton.Create(&d);
         d.x = 46;
         d.icon = gProfile.autoMinIcon;
@@ -390,11 +390,11 @@ LRESULT ProfileWnd::OnCreate(LPARAM)
         autoMinButton.SetCheck(autoMin);
     }
     DButtonDesc c = {60, hwnd, DButtonStyle::kShowAtCreation, 2, infoBottom + (restricted ? 0 : 44), 40, 40, this,
-                     nullptr, gProfile.closeIcon, 32, 32, AppInstance, nullptr, &closeNotify};
+                     nullptr, gProfile.closeIcon, 32, 32, hInstance, nullptr, &closeNotify};
     closeButton.Create(&c);
     if (!restricted) {
         static const DScrollNotify scrollNotify = {&ProfileWnd::OnScrollSettled, &ProfileWnd::OnScrollSettled};
-        DScrollDesc sd = {DScrollStyle::kVisible, this, hwnd, 0, 0, 10, 10, AppInstance,
+        DScrollDesc sd = {DScrollStyle::kVisible, this, hwnd, 0, 0, 10, 10, hInstance,
                           DScrollMask::kMin | DScrollMask::kMax, 0, 0, 0, 0, nullptr, &scrollNotify};
         scroll.Create(&sd);
         if (IsAdministrator) {
@@ -511,7 +511,7 @@ void ProfileWnd::OnRButtonDown(WPARAM, int x, int y)
     if (!menu)
         return;
     wchar_t format[64], text[80];
-    if (!LoadStringW(AppInstance, IDS_ZOOM_PERCENT, format, 64))
+    if (!LoadStringW(hInstance, IDS_ZOOM_PERCENT, format, 64))
         lstrcpyW(format, L"Zoom %i%%");
     for (int z = 1; z <= 5; ++z) {
         wsprintfW(text, format, z * 100);

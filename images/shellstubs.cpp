@@ -49,6 +49,11 @@ void OnServiceCommand(int command)
         RunPrepareSnimokDlg(MainViewWnd::Instance() ? MainViewWnd::Instance()->GetHwnd() : nullptr);
 }
 
+void ShowMainPatientWindow()
+{
+    Note("ShowMainPatientWindow");
+}
+
 void PrintSnimokWithCfg(HWND owner, const PrintSnimokRequest* request)
 {
     if (!request)

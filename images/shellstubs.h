@@ -1,7 +1,7 @@
 // Stand-ins for what the viewer calls in the application shell and in
 // printing, each doing the least its callers rely on, until those
-// subsystems bring the real ones: the patient card, the service menu, and
-// picture printing with its printer profile.
+// subsystems bring the real ones: the patient card, the service menu, the
+// main patient window, and picture printing with its printer profile.
 //
 // Every stand-in notes its call in a short log (StandInCalls), so that the
 // viewer's tests can see that a command reached its neighbour.
@@ -40,7 +40,7 @@ void ShowServiceMenu(HWND owner, int x, int y, int flag);
 enum ServiceCommand { kServicePrepareSnimok = 1 };
 void OnServiceCommand(int command);
 
-// Shows the main patient window again (the application shell's).
+// Shows the main patient window again.
 void ShowMainPatientWindow();
 
 // ---- printing ----

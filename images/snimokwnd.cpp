@@ -75,12 +75,12 @@ bool SnimokWnd::RegisterClass()
 {
     if (gView.registered)
         return true;
-    HCURSOR normal = LoadCursorW(AppInstance, MAKEINTRESOURCEW(IDC_SNIMOK_NORMAL));
+    HCURSOR normal = LoadCursorW(hInstance, MAKEINTRESOURCEW(IDC_SNIMOK_NORMAL));
     WNDCLASSEXW wc = {};
     wc.cbSize = sizeof wc;
     wc.style = CS_DBLCLKS | CS_OWNDC | CS_NOCLOSE;
     wc.cbWndExtra = 4;
-    wc.hInstance = AppInstance;
+    wc.hInstance = hInstance;
     wc.hCursor = normal ? normal : LoadCursorW(nullptr, IDC_ARROW);
     wc.lpszClassName = kClassName;
     if (!DWindow::RegisterClassEx(&wc)) {
@@ -89,11 +89,11 @@ bool SnimokWnd::RegisterClass()
         return false;
     }
     gView.normalCursor = wc.hCursor;
-    gView.dragCursor = LoadCursorW(AppInstance, MAKEINTRESOURCEW(IDC_SNIMOK_DRAG));
+    gView.dragCursor = LoadCursorW(hInstance, MAKEINTRESOURCEW(IDC_SNIMOK_DRAG));
     if (!gView.dragCursor)
         gView.dragCursor = LoadCursorW(nullptr, IDC_SIZEALL);
-    gView.startMarker = LoadCursorW(AppInstance, MAKEINTRESOURCEW(IDC_LINE_START));
-    gView.endMarker = LoadCursorW(AppInstance, MAKEINTRESOURCEW(IDC_LINE_END));
+    gView.startMarker = LoadCursorW(hInstance, MAKEINTRESOURCEW(IDC_LINE_START));
+    gView.endMarker = LoadCursorW(hInstance, MAKEINTRESOURCEW(IDC_LINE_END));
     gView.linePen = CreatePen(PS_SOLID, 1, 0x008000);
     gView.greyBrush = CreateSolidBrush(0xC0C0C0);
     gView.registered = true;
@@ -104,7 +104,7 @@ void SnimokWnd::UnregisterClass()
 {
     if (!gView.registered)
         return;
-    ::UnregisterClassW(kClassName, AppInstance);
+    ::UnregisterClassW(kClassName, hInstance);
     if (gView.linePen)
         DeleteObject(gView.linePen);
     if (gView.greyBrush)
@@ -134,7 +134,7 @@ int SnimokWnd::Create(HWND parentWindow, const DPicturePtr& newPicture, int x, i
     hasCaption = withCaption;
     captionHeight = hasCaption ? GetSystemMetrics(SM_CYCAPTION) : 0;
     cell = RECT{x, y, w, h};
-    if (!DWindow::Create(WS_EX_NOPARENTNOTIFY, kClassName, L"", WS_CHILD, 0, 0, 0, 0, parent, nullptr, AppInstance,
+    if (!DWindow::Create(WS_EX_NOPARENTNOTIFY, kClassName, L"", WS_CHILD, 0, 0, 0, 0, parent, nullptr, hInstance,
                          nullptr))
         return 0;
     SetPosition(x, y, w, h);

@@ -57,7 +57,7 @@ void SnimokWnd::OpenNote()
         return;
     if (!picture->stored) {
         wchar_t text[256];
-        if (!LoadStringW(AppInstance, IDS_PICTURE_NOT_SAVED, text, 256))
+        if (!LoadStringW(hInstance, IDS_PICTURE_NOT_SAVED, text, 256))
             text[0] = 0;
         if (ShowPrompt(hwnd, text, nullptr, MB_YESNO | MB_ICONQUESTION) != IDYES)
             return;

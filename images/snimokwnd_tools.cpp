@@ -444,7 +444,7 @@ HMENU SnimokWnd::BuildZoomMenu(double* scales, int capacity, int* count) const
         return nullptr;
     const double current = picture.Get() ? picture->scale : 0.0;
     wchar_t format[64], text[80];
-    if (!LoadStringW(AppInstance, IDS_ZOOM_PERCENT, format, 64))
+    if (!LoadStringW(hInstance, IDS_ZOOM_PERCENT, format, 64))
         lstrcpyW(format, L"Zoom %i%%");
     auto add = [&](const wchar_t* itemText, double scale) {
         if (*count >= capacity)
@@ -460,7 +460,7 @@ HMENU SnimokWnd::BuildZoomMenu(double* scales, int capacity, int* count) const
         add(text, f);
     }
     for (const auto& fit : kFits) {
-        if (!LoadStringW(AppInstance, fit.text, text, 80))
+        if (!LoadStringW(hInstance, fit.text, text, 80))
             text[0] = 0;
         add(text, fit.scale);
     }

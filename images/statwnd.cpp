@@ -49,13 +49,13 @@ bool StatisticsWnd::RegisterClass()
     WNDCLASSEXW wc = {};
     wc.cbSize = sizeof wc;
     wc.cbWndExtra = 4;
-    wc.hInstance = AppInstance;
+    wc.hInstance = hInstance;
     wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
     wc.hbrBackground = (HBRUSH)(COLOR_WINDOW + 1);
     wc.lpszClassName = kClassName;
     if (!DWindow::RegisterClassEx(&wc))
         return false;
-    gStat.icon = (HICON)LoadImageW(AppInstance, MAKEINTRESOURCEW(IDI_VIEWER_EXIT), IMAGE_ICON, 16, 16, 0);
+    gStat.icon = (HICON)LoadImageW(hInstance, MAKEINTRESOURCEW(IDI_VIEWER_EXIT), IMAGE_ICON, 16, 16, 0);
     gStat.blueBrush = CreateSolidBrush(0xFF0000);
     gStat.registered = true;
     return true;
@@ -66,7 +66,7 @@ void StatisticsWnd::UnregisterClass()
     if (!gStat.registered)
         return;
     Instance().Destroy();
-    ::UnregisterClassW(kClassName, AppInstance);
+    ::UnregisterClassW(kClassName, hInstance);
     if (gStat.icon)
         DestroyIcon(gStat.icon);
     if (gStat.blueBrush)
@@ -79,9 +79,9 @@ int StatisticsWnd::Create(HWND owner)
     if (hwnd)
         return 0;
     wchar_t title[64];
-    if (!LoadStringW(AppInstance, IDS_STATISTICS, title, 64))
+    if (!LoadStringW(hInstance, IDS_STATISTICS, title, 64))
         title[0] = 0;
-    if (!DWindow::Create(kExStyle, kClassName, title, kStyle, 0, 0, 100, 100, owner, nullptr, AppInstance, nullptr))
+    if (!DWindow::Create(kExStyle, kClassName, title, kStyle, 0, 0, 100, 100, owner, nullptr, hInstance, nullptr))
         return 0;
     RECT r;
     GetWindowRect(&r);

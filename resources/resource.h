@@ -15,6 +15,12 @@
 
 #define IDI_APP 1
 
+// Application shell (4000-4999). The three icons below keep the numbers the
+// system has always given them: 128 the "Stoped process" window, 130 the
+// connect wait window, 198 the text input's accept button.
+#define IDI_STOP_PROCESS 128
+#define IDI_CONNECT 130
+#define IDI_INPUT_ACCEPT 198
 // Image viewer (3000-3999). Its icons, cursors and bitmaps are numbered 3000
 // plus the number the viewer's tables know them by.
 #define IDC_SNIMOK_NORMAL 3101      // the view's class cursor
@@ -45,12 +51,6 @@
 #define IDD_PREPARE_SNIMOK 3237     // "Processing Image Properties"
 #define IDC_PREPARE_FILTER 1230     // its combo box of enhancement levels
 #define IDC_PREPARE_AUTO 1231       // its check box: only pictures that pass the contrast test
-// Application shell (4000-4999). The three icons below keep the numbers the
-// system has always given them: 128 the "Stoped process" window, 130 the
-// connect wait window, 198 the text input's accept button.
-#define IDI_STOP_PROCESS 128
-#define IDI_CONNECT 130
-#define IDI_INPUT_ACCEPT 198
 // Patient image strip, notes and templates (4300-4499): 4300 plus the number
 // the system knows each icon by. The strip and the notes also use the
 // viewer's exit, save, print and description icons.

@@ -1,11 +1,7 @@
 #include "demo_site.h"
 
-#include "tools/demosite/sitedatabase.h"
-
-#include "database/dbcommand.h"
-#include "database/dbsession.h"
-#include "database/dbsource.h"
 #include "foundation/globals.h"
+#include "tools/demosite/sitedatabase.h"
 
 #include <cstdio>
 
@@ -35,58 +31,14 @@ bool WriteFileBytes(const std::wstring& path, const void* data, DWORD size)
     return ok;
 }
 
-std::string ReadText(const std::wstring& path)
-{
-    std::string text;
-    HANDLE f = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (f == INVALID_HANDLE_VALUE)
-        return text;
-    char buffer[4096];
-    DWORD read = 0;
-    while (ReadFile(f, buffer, sizeof buffer, &read, nullptr) && read > 0)
-        text.append(buffer, read);
-    CloseHandle(f);
-    return text;
-}
-
 }  // namespace
 
 std::string MakeDatabaseFromScript(const std::wstring& databaseFile, const std::wstring& scriptFile)
 {
-    const std::string script = ReadText(scriptFile);
-    if (script.empty())
-        return "cannot read " + Narrow(scriptFile);
-    // The provider opens existing files only; an empty file is an empty database.
-    if (!WriteFileBytes(databaseFile, "", 0))
-        return "cannot create " + Narrow(databaseFile);
-    DODBPtr<DODBSource> source;
-    DODBPtr<DODBSession> session;
-    if (!source.CreateNew())
-        return "no memory";
-    const std::wstring init = std::wstring(L"Provider=") + kProvider + L";Data Source=" + databaseFile;
-    HRESULT hr = source->OpenDataSource(init.c_str());
-    if (FAILED(hr))
-        return "OpenDataSource failed";
-    if (FAILED(source->CreateSession(session)))
-        return "CreateSession failed";
-    // The schema's batches are cut as the demo-site builder cuts them ("GO" lines too).
-    std::wstring wideScript;
-    if (!ReadScriptFile(scriptFile, wideScript))
-        return "cannot read " + Narrow(scriptFile);
-    for (const std::wstring& statement : SplitSqlScript(wideScript)) {
-        DODBPtr<DODBCommand> command;
-        if (!session->CreateCommand(command))
-            return "CreateCommand failed";
-        hr = command->SetCmdText(statement.c_str());
-        if (SUCCEEDED(hr))
-            hr = command->ExecuteNR(nullptr, nullptr);
-        if (FAILED(hr)) {
-            char code[16];
-            snprintf(code, sizeof code, "%08lx", static_cast<unsigned long>(hr));
-            return std::string("statement failed (") + code + "): " + Narrow(statement);
-        }
-    }
-    return "";
+    std::wstring error;
+    const bool made = CreateSiteDatabase(databaseFile, scriptFile, error);
+    CloseSiteDatabase();
+    return made ? "" : Narrow(error);
 }
 
 DemoSite::DemoSite()

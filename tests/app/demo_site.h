@@ -47,8 +47,8 @@ private:
     std::vector<SavedValue> saved_;
 };
 
-// Runs each statement of a SQL script (";"-separated, "--" comments) on a
-// new database file through the provider; the first failure is returned.
+// Makes a new database file from a schema script through the provider (the
+// demo-site tool's schema runner); the failure's text, or empty.
 std::string MakeDatabaseFromScript(const std::wstring& databaseFile, const std::wstring& scriptFile);
 
 }  // namespace apptest

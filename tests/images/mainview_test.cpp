@@ -399,6 +399,8 @@ TEST_F(PanelTest, KeysRunTheCommands)
     EXPECT_FALSE(StatisticsWnd::Instance().Exists());
     EXPECT_FALSE(panel->GetView(0));
     EXPECT_EQ(0u, panel->GetPatientId());
+    ASSERT_FALSE(StandInCalls().empty());
+    EXPECT_EQ("ShowMainPatientWindow", StandInCalls().back().name);
 }
 
 TEST_F(PanelTest, ToolbarButtonsWalkWithTheArrowKeys)

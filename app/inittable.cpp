@@ -9,6 +9,7 @@
 #include "foundation/globals.h"
 #include "foundation/journal.h"
 #include "foundation/prompt.h"
+#include "forms/kartwnd.h"
 #include "images/iconrecord.h"
 #include "images/mainviewwnd.h"
 #include "images/profilewnd.h"
@@ -131,7 +132,7 @@ const InitRow InitTable[] = {
     {ProfileWnd::RegisterClass, ProfileWnd::UnregisterClass, L"Register Profile"},
     {SnimokWnd::RegisterClass, SnimokWnd::UnregisterClass, L"Register SnimokWnd"},
     {RegisterMainView, UnregisterMainView, L"Register MainViewWnd"},
-    {NotBuiltYet, NothingToUndo, L"Register KartWnd"},
+    {DbKartWindow::RegisterClasses, DbKartWindow::UnregisterClasses, L"Register KartWnd"},
     {NotBuiltYet, NothingToUndo, L"Register PrnStatusWnd"},
     {NotBuiltYet, NothingToUndo, L"Register RegisterPrnJobWnd"},
     {RegisterConnectWnd, UnregisterConnectWnd, L"Register RegisterDConnectWnd"},

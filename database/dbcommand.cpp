@@ -2,29 +2,10 @@
 
 #include "database/dbbindparam.h"
 #include "database/dberrors.h"
+#include "database/dbinterface.h"
 #include "database/dbparams.h"
 #include "database/dbrowset.h"
 #include "resources/strings.h"
-
-namespace {
-
-template <class I>
-void ReleaseInterface(I*& p)
-{
-    if (p != nullptr) {
-        p->Release();
-        p = nullptr;
-    }
-}
-
-template <class I>
-bool Query(IUnknown* from, REFIID iid, I*& out)
-{
-    out = nullptr;
-    return SUCCEEDED(from->QueryInterface(iid, reinterpret_cast<void**>(&out))) && out != nullptr;
-}
-
-}  // namespace
 
 DODBCommand::DODBCommand(ICommandText* text)
     : accessor(nullptr), columnsInfo(nullptr), properties(nullptr), commandText(text), convertType(nullptr),
@@ -156,13 +137,8 @@ BOOL DODBCommand::Execute(DODBPtr<DODBRowset>& rowset, DODBPtr<DODBParams>* rowB
         DODBAddError(hr, IDS_DB_NO_ROWSET, kSource);
         return FALSE;
     }
-    DODBRowset* made = DODBCreate<DODBRowset>(raw);
-    if (made == nullptr) {
-        raw->Release();
-        DODBSetError(E_OUTOFMEMORY, IDS_DB_CREATE_ROWSET, kSource);
+    if (!WrapNew(raw, rowset, E_OUTOFMEMORY, IDS_DB_CREATE_ROWSET, kSource))
         return FALSE;
-    }
-    rowset.Attach(made);
     if (rowBlock != nullptr) {
         *rowBlock = rowset->CreateParams();
         if (!rowBlock->IsSet())

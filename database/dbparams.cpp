@@ -560,27 +560,44 @@ const DBBINDING* DODBParams::TypedBinding(ULONG index, DBTYPE type) const
     return b;
 }
 
-#define DODB_PLAIN_GETTER(Name, Result, Type)                         \
-    Result DODBParams::Name(ULONG index) const                        \
-    {                                                                 \
-        const DBBINDING* b = TypedBinding(index, Type);               \
-        if (b == nullptr)                                             \
-            return Result();                                          \
-        Result value;                                                 \
-        CopyMemory(&value, ValueOf(*b), sizeof(value));               \
-        return value;                                                 \
+namespace {
+
+// The value a binding found by a getter points at; zero without one.
+template <class Result>
+Result ValueFrom(const DBBINDING* b, const BYTE* data)
+{
+    if (b == nullptr)
+        return Result();
+    Result value;
+    CopyMemory(&value, data + b->obValue, sizeof(value));
+    return value;
+}
+
+}  // namespace
+
+// Each fixed-size type has a plain getter (GetInt: zero on any mismatch,
+// nothing posted) and one that reports the status and posts why it found
+// nothing (GetIntStatus).
+#define DODB_GETTERS(Name, Result, Type)                                              \
+    Result DODBParams::Name(ULONG index) const                                        \
+    {                                                                                 \
+        return ValueFrom<Result>(TypedBinding(index, Type), data);                    \
+    }                                                                                 \
+    Result DODBParams::Name##Status(ULONG index, DBSTATUS* status)                    \
+    {                                                                                 \
+        return ValueFrom<Result>(CheckedBinding(index, Type, status), data);          \
     }
 
-DODB_PLAIN_GETTER(GetI1, CHAR, DBTYPE_I1)
-DODB_PLAIN_GETTER(GetUI1, BYTE, DBTYPE_UI1)
-DODB_PLAIN_GETTER(GetI2, SHORT, DBTYPE_I2)
-DODB_PLAIN_GETTER(GetUI2, USHORT, DBTYPE_UI2)
-DODB_PLAIN_GETTER(GetInt, LONG, DBTYPE_I4)
-DODB_PLAIN_GETTER(GetUI4, ULONG, DBTYPE_UI4)
-DODB_PLAIN_GETTER(GetDate, FILETIME, DBTYPE_FILETIME)
-DODB_PLAIN_GETTER(GetDouble, double, DBTYPE_R8)
-DODB_PLAIN_GETTER(GetFloat, float, DBTYPE_R4)
-#undef DODB_PLAIN_GETTER
+DODB_GETTERS(GetI1, CHAR, DBTYPE_I1)
+DODB_GETTERS(GetUI1, BYTE, DBTYPE_UI1)
+DODB_GETTERS(GetI2, SHORT, DBTYPE_I2)
+DODB_GETTERS(GetUI2, USHORT, DBTYPE_UI2)
+DODB_GETTERS(GetInt, LONG, DBTYPE_I4)
+DODB_GETTERS(GetUI4, ULONG, DBTYPE_UI4)
+DODB_GETTERS(GetDate, FILETIME, DBTYPE_FILETIME)
+DODB_GETTERS(GetDouble, double, DBTYPE_R8)
+DODB_GETTERS(GetFloat, float, DBTYPE_R4)
+#undef DODB_GETTERS
 
 DWORD DODBParams::GetUI2Dword(ULONG index) const
 {
@@ -621,28 +638,6 @@ const DBBINDING* DODBParams::CheckedBinding(ULONG index, DBTYPE type, DBSTATUS* 
         *status = *StatusOf(bindings[index]);
     return &bindings[index];
 }
-
-#define DODB_STATUS_GETTER(Name, Result, Type)                        \
-    Result DODBParams::Name(ULONG index, DBSTATUS* status)            \
-    {                                                                 \
-        const DBBINDING* b = CheckedBinding(index, Type, status);     \
-        if (b == nullptr)                                             \
-            return Result();                                          \
-        Result value;                                                 \
-        CopyMemory(&value, ValueOf(*b), sizeof(value));               \
-        return value;                                                 \
-    }
-
-DODB_STATUS_GETTER(GetI1Status, CHAR, DBTYPE_I1)
-DODB_STATUS_GETTER(GetUI1Status, BYTE, DBTYPE_UI1)
-DODB_STATUS_GETTER(GetI2Status, SHORT, DBTYPE_I2)
-DODB_STATUS_GETTER(GetUI2Status, USHORT, DBTYPE_UI2)
-DODB_STATUS_GETTER(GetIntStatus, LONG, DBTYPE_I4)
-DODB_STATUS_GETTER(GetUI4Status, ULONG, DBTYPE_UI4)
-DODB_STATUS_GETTER(GetDateStatus, FILETIME, DBTYPE_FILETIME)
-DODB_STATUS_GETTER(GetDoubleStatus, double, DBTYPE_R8)
-DODB_STATUS_GETTER(GetFloatStatus, float, DBTYPE_R4)
-#undef DODB_STATUS_GETTER
 
 wchar_t* DODBParams::GetWStrPtrStatus(ULONG index, DBSTATUS* status)
 {

@@ -1,28 +1,13 @@
 #include "database/dbrowset.h"
 
 #include "database/dberrors.h"
+#include "database/dbinterface.h"
 #include "database/dbparams.h"
 #include "resources/strings.h"
 
 namespace {
 
 const HRESULT kBadStatusMarker = DBSTATUS_E_UNAVAILABLE;   // 12: a column status was not acceptable
-
-template <class I>
-void ReleaseInterface(I*& p)
-{
-    if (p != nullptr) {
-        p->Release();
-        p = nullptr;
-    }
-}
-
-template <class I>
-bool Query(IUnknown* from, REFIID iid, I*& out)
-{
-    out = nullptr;
-    return SUCCEEDED(from->QueryInterface(iid, reinterpret_cast<void**>(&out))) && out != nullptr;
-}
 
 bool AcceptableStatus(DBSTATUS s)
 {
@@ -80,13 +65,41 @@ void DODBRowset::ReleaseAll()
     ReleaseInterface(supportErrorInfo);
 }
 
+bool DODBRowset::Refuse(HRESULT hr, UINT id, const wchar_t* source)
+{
+    DODBSetError(hr, id, source);
+    lastResult = hr;
+    return false;
+}
+
 bool DODBRowset::Usable(UINT id, const wchar_t* source)
 {
-    if (rowset != nullptr)
-        return true;
-    DODBSetError(E_NOINTERFACE, id, source);
-    lastResult = E_NOINTERFACE;
-    return false;
+    return rowset != nullptr || Refuse(E_NOINTERFACE, id, source);
+}
+
+bool DODBRowset::HasRowMemory(DODBParams* row, const wchar_t* source)
+{
+    return (row != nullptr && row->GetData() != nullptr) || Refuse(E_FAIL, IDS_DB_NO_PARAMETER_MEMORY, source);
+}
+
+bool DODBRowset::HasCurrentRow(const wchar_t* source)
+{
+    return currentRow != 0 || Refuse(DB_E_BADROWHANDLE, IDS_DB_ROW_HANDLE, source);
+}
+
+bool DODBRowset::HasRowsetChange(const wchar_t* source)
+{
+    return rowsetChange != nullptr || Query(rowset, IID_IRowsetChange, rowsetChange) ||
+           Refuse(E_FAIL, IDS_DB_NO_ROWSET_CHANGE, source);
+}
+
+BOOL DODBRowset::Finish(HRESULT hr, UINT id, DODBParams* row, const wchar_t* source)
+{
+    if (hr == S_OK)
+        return CheckStatuses(row, source);
+    DODBAddError(hr, id, source);
+    lastResult = hr;
+    return FALSE;
 }
 
 BOOL DODBRowset::CheckStatuses(DODBParams* row, const wchar_t* source)
@@ -104,6 +117,17 @@ BOOL DODBRowset::CheckStatuses(DODBParams* row, const wchar_t* source)
     return TRUE;
 }
 
+HRESULT DODBRowset::FetchNextRow()
+{
+    ReleaseRow();
+    HROW* rows = &currentRow;
+    rowsObtained = 0;
+    HRESULT hr = rowset->GetNextRows(DB_NULL_HCHAPTER, 0, 1, &rowsObtained, &rows);
+    if (rowsObtained == 0)
+        currentRow = 0;
+    return hr;
+}
+
 HRESULT DODBRowset::ReleaseRow()
 {
     if (currentRow == 0 || rowset == nullptr)
@@ -118,19 +142,9 @@ BOOL DODBRowset::GetNextData(DODBParams* row)
     static const wchar_t kSource[] = L"DODBRowset::GetNextData";
     DODBClearError();
     endOfRowset = FALSE;
-    if (!Usable(IDS_DB_GET_ROW, kSource))
+    if (!Usable(IDS_DB_GET_ROW, kSource) || !HasRowMemory(row, kSource))
         return FALSE;
-    if (row == nullptr || row->GetData() == nullptr) {
-        DODBSetError(E_FAIL, IDS_DB_NO_PARAMETER_MEMORY, kSource);
-        lastResult = E_FAIL;
-        return FALSE;
-    }
-    ReleaseRow();
-    HROW* rows = &currentRow;
-    rowsObtained = 0;
-    HRESULT hr = rowset->GetNextRows(DB_NULL_HCHAPTER, 0, 1, &rowsObtained, &rows);
-    if (rowsObtained == 0)
-        currentRow = 0;
+    HRESULT hr = FetchNextRow();
     if (hr == DB_S_ENDOFROWSET) {
         ReleaseRow();
         endOfRowset = TRUE;
@@ -143,63 +157,27 @@ BOOL DODBRowset::GetNextData(DODBParams* row)
         lastResult = hr;
         return FALSE;
     }
-    hr = rowset->GetData(currentRow, row->GetAccessor(), row->GetData());
-    if (hr == S_OK)
-        return CheckStatuses(row, kSource);
-    DODBAddError(hr, IDS_DB_GET_DATA, kSource);
-    lastResult = hr;
-    return FALSE;
+    return Finish(rowset->GetData(currentRow, row->GetAccessor(), row->GetData()), IDS_DB_GET_DATA, row, kSource);
 }
 
 BOOL DODBRowset::GetData(DODBParams* row)
 {
     static const wchar_t kSource[] = L"DODBRowset::GetData";
     DODBClearError();
-    if (!Usable(IDS_DB_GET_DATA, kSource))
+    if (!Usable(IDS_DB_GET_DATA, kSource) || !HasCurrentRow(kSource) || !HasRowMemory(row, kSource))
         return FALSE;
-    if (currentRow == 0) {
-        DODBSetError(DB_E_BADROWHANDLE, IDS_DB_ROW_HANDLE, kSource);
-        lastResult = DB_E_BADROWHANDLE;
-        return FALSE;
-    }
-    if (row == nullptr || row->GetData() == nullptr) {
-        DODBSetError(E_FAIL, IDS_DB_NO_PARAMETER_MEMORY, kSource);
-        lastResult = E_FAIL;
-        return FALSE;
-    }
-    HRESULT hr = rowset->GetData(currentRow, row->GetAccessor(), row->GetData());
-    if (hr == S_OK)
-        return CheckStatuses(row, kSource);
-    DODBAddError(hr, IDS_DB_GET_DATA, kSource);
-    lastResult = hr;
-    return FALSE;
+    return Finish(rowset->GetData(currentRow, row->GetAccessor(), row->GetData()), IDS_DB_GET_DATA, row, kSource);
 }
 
 BOOL DODBRowset::InsertRow(DODBParams* row)
 {
     static const wchar_t kSource[] = L"DODBRowset::InsertRow";
     DODBClearError();
-    if (!Usable(IDS_DB_NO_ROWSET_CHANGE, kSource))
+    if (!Usable(IDS_DB_NO_ROWSET_CHANGE, kSource) || !HasRowsetChange(kSource) || !HasRowMemory(row, kSource))
         return FALSE;
-    if (rowsetChange == nullptr && !Query(rowset, IID_IRowsetChange, rowsetChange)) {
-        DODBSetError(E_FAIL, IDS_DB_NO_ROWSET_CHANGE, kSource);
-        lastResult = E_FAIL;
-        return FALSE;
-    }
-    if (row == nullptr || row->GetData() == nullptr) {
-        DODBSetError(E_FAIL, IDS_DB_NO_PARAMETER_MEMORY, kSource);
-        lastResult = E_FAIL;
-        return FALSE;
-    }
     HROW inserted = 0;
     HRESULT hr = rowsetChange->InsertRow(DB_NULL_HCHAPTER, row->GetAccessor(), row->GetData(), &inserted);
-    BOOL ok = FALSE;
-    if (hr == S_OK) {
-        ok = CheckStatuses(row, kSource);
-    } else {
-        DODBAddError(hr, IDS_DB_INSERT_ROW, kSource);
-        lastResult = hr;
-    }
+    BOOL ok = Finish(hr, IDS_DB_INSERT_ROW, row, kSource);
     // The inserted row becomes the current row; releasing the old one must
     // not disturb the error object just posted.
     IErrorInfo* pending = nullptr;
@@ -217,29 +195,11 @@ BOOL DODBRowset::SetData(DODBParams* row)
 {
     static const wchar_t kSource[] = L"DODBRowset::SetData";
     DODBClearError();
-    if (!Usable(IDS_DB_SET_DATA, kSource))
+    if (!Usable(IDS_DB_SET_DATA, kSource) || !HasRowsetChange(kSource) || !HasCurrentRow(kSource) ||
+        !HasRowMemory(row, kSource))
         return FALSE;
-    if (rowsetChange == nullptr && !Query(rowset, IID_IRowsetChange, rowsetChange)) {
-        DODBSetError(E_FAIL, IDS_DB_NO_ROWSET_CHANGE, kSource);
-        lastResult = E_FAIL;
-        return FALSE;
-    }
-    if (currentRow == 0) {
-        DODBSetError(DB_E_BADROWHANDLE, IDS_DB_ROW_HANDLE, kSource);
-        lastResult = DB_E_BADROWHANDLE;
-        return FALSE;
-    }
-    if (row == nullptr || row->GetData() == nullptr) {
-        DODBSetError(E_FAIL, IDS_DB_NO_PARAMETER_MEMORY, kSource);
-        lastResult = E_FAIL;
-        return FALSE;
-    }
     HRESULT hr = rowsetChange->SetData(currentRow, row->GetAccessor(), row->GetData());
-    if (hr == S_OK)
-        return CheckStatuses(row, kSource);
-    DODBAddError(hr, IDS_DB_SET_DATA, kSource);
-    lastResult = hr;
-    return FALSE;
+    return Finish(hr, IDS_DB_SET_DATA, row, kSource);
 }
 
 HRESULT DODBRowset::DeleteRow()
@@ -259,12 +219,7 @@ HRESULT DODBRowset::NextRow()
     DODBClearError();
     if (!Usable(IDS_DB_GET_ROW, kSource))
         return E_NOINTERFACE;
-    ReleaseRow();
-    HROW* rows = &currentRow;
-    rowsObtained = 0;
-    HRESULT hr = rowset->GetNextRows(DB_NULL_HCHAPTER, 0, 1, &rowsObtained, &rows);
-    if (rowsObtained == 0)
-        currentRow = 0;
+    HRESULT hr = FetchNextRow();
     if (FAILED(hr))
         DODBAddError(hr, IDS_DB_GET_ROW, kSource);
     lastResult = hr;

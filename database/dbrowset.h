@@ -53,7 +53,19 @@ public:
 
 private:
     void ReleaseAll();
+    // Posts record `id` (replacing any), keeps `hr` as the last result; false.
+    bool Refuse(HRESULT hr, UINT id, const wchar_t* source);
+    // The checks that open the row methods; each refuses with its own record.
     bool Usable(UINT id, const wchar_t* source);
+    bool HasRowMemory(DODBParams* row, const wchar_t* source);
+    bool HasCurrentRow(const wchar_t* source);
+    bool HasRowsetChange(const wchar_t* source);   // asks for IRowsetChange on first use
+    // Ends a read or write: CheckStatuses after S_OK; otherwise record `id`
+    // behind the provider's own, the result kept, and FALSE.
+    BOOL Finish(HRESULT hr, UINT id, DODBParams* row, const wchar_t* source);
+    // Releases the current row and makes the next one current (0 when none
+    // came); returns the provider's result.
+    HRESULT FetchNextRow();
     // The result of a read or write that returned S_OK: TRUE when every
     // column status of the block is acceptable, else record 693 and FALSE.
     BOOL CheckStatuses(DODBParams* row, const wchar_t* source);

@@ -2,26 +2,11 @@
 
 #include "database/dbcommand.h"
 #include "database/dberrors.h"
+#include "database/dbinterface.h"
 #include "database/dbrowset.h"
 #include "resources/strings.h"
 
 namespace {
-
-template <class I>
-void ReleaseInterface(I*& p)
-{
-    if (p != nullptr) {
-        p->Release();
-        p = nullptr;
-    }
-}
-
-template <class I>
-bool Query(IUnknown* from, REFIID iid, I*& out)
-{
-    out = nullptr;
-    return SUCCEEDED(from->QueryInterface(iid, reinterpret_cast<void**>(&out))) && out != nullptr;
-}
 
 // The property set of updatable table rowsets: server cursor, own changes
 // visible, inserts read back from the server, IRowsetChange with change,
@@ -109,14 +94,7 @@ BOOL DODBSession::CreateCommand(DODBPtr<DODBCommand>& command)
         DODBAddError(FAILED(hr) ? hr : E_FAIL, IDS_DB_CREATE_COMMAND, kSource);
         return FALSE;
     }
-    DODBCommand* made = DODBCreate<DODBCommand>(text);
-    if (made == nullptr) {
-        text->Release();
-        DODBSetError(E_OUTOFMEMORY, IDS_DB_CREATE_COMMAND, kSource);
-        return FALSE;
-    }
-    command.Attach(made);
-    return TRUE;
+    return WrapNew(text, command, E_OUTOFMEMORY, IDS_DB_CREATE_COMMAND, kSource) ? TRUE : FALSE;
 }
 
 BOOL DODBSession::OpenTable(const wchar_t* table, DODBPtr<DODBRowset>& rowset, ULONG setCount, DBPROPSET* sets,
@@ -136,14 +114,7 @@ BOOL DODBSession::OpenTable(const wchar_t* table, DODBPtr<DODBRowset>& rowset, U
         DODBAddError(FAILED(hr) ? hr : E_FAIL, id, source);
         return FALSE;
     }
-    DODBRowset* made = DODBCreate<DODBRowset>(raw);
-    if (made == nullptr) {
-        raw->Release();
-        DODBSetError(E_OUTOFMEMORY, id, source);
-        return FALSE;
-    }
-    rowset.Attach(made);
-    return TRUE;
+    return WrapNew(raw, rowset, E_OUTOFMEMORY, id, source) ? TRUE : FALSE;
 }
 
 BOOL DODBSession::OpenRowsetProp(const wchar_t* table, DODBPtr<DODBRowset>& rowset, ULONG setCount,

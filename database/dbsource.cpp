@@ -1,20 +1,12 @@
 #include "database/dbsource.h"
 
 #include "database/dberrors.h"
+#include "database/dbinterface.h"
 #include "database/dbrowset.h"
 #include "database/dbsession.h"
 #include "resources/strings.h"
 
 namespace {
-
-template <class I>
-void ReleaseInterface(I*& p)
-{
-    if (p != nullptr) {
-        p->Release();
-        p = nullptr;
-    }
-}
 
 // The data initialization service; null (and the record posted) when it
 // cannot be created.
@@ -125,14 +117,7 @@ HRESULT DODBSource::CreateSession(DODBPtr<DODBSession>& session)
         DODBAddError(hr, IDS_DB_CREATE_SESSION, kSource);
         return hr;
     }
-    DODBSession* object = DODBCreate<DODBSession>(made);
-    if (object == nullptr) {
-        made->Release();
-        DODBSetError(E_FAIL, IDS_DB_CREATE_SESSION_OBJECT, kSource);
-        return E_FAIL;
-    }
-    session.Attach(object);
-    return S_OK;
+    return WrapNew(made, session, E_FAIL, IDS_DB_CREATE_SESSION_OBJECT, kSource) ? S_OK : E_FAIL;
 }
 
 HRESULT DODBSource::GetProperties(ULONG idSetCount, const DBPROPIDSET* idSets, ULONG* setCount, DBPROPSET** sets)

@@ -76,10 +76,14 @@ void DODBTableObj::PrepareParams()
     if (!inputs.IsSet())
         return;
     if (!paramBlock.IsSet()) {
-        if (!inputs->MakeParams(paramBlock))
-            Throw(E_FAIL);
-        if (FAILED(paramBlock->CreateParamAccessor(command->GetAccessor())))
-            Throw(E_FAIL);
+        if (!inputs->MakeParams(paramBlock) || FAILED(paramBlock->CreateParamAccessor(command->GetAccessor()))) {
+            // A block left half made (no accessor) would be taken as made by
+            // every later execution, which would then fail for good: it goes,
+            // and the next execution makes it again.
+            DODBErrors failure(E_FAIL, TRUE);
+            paramBlock.Release();
+            throw failure;
+        }
     }
     // The caller may have put a text of another length into a bound buffer
     // since the block was made: the provider must read the text as it is now.

@@ -98,7 +98,7 @@ std::wstring EMsg::Text() const
     if (id_ == 0)
         return text_;
     wchar_t buffer[512] = {};
-    LoadStringW(AppInstance, id_, buffer, 512);
+    LoadStringW(hInstance, id_, buffer, 512);
     return buffer;
 }
 
@@ -427,7 +427,7 @@ void DbFilter::Describe(std::wstring& out) const
 {
     out.clear();
     wchar_t prefix[128] = {};
-    LoadStringW(AppInstance, IDS_FILTER_ON, prefix, 128);
+    LoadStringW(hInstance, IDS_FILTER_ON, prefix, 128);
     auto start = [&]() {
         if (out.empty())
             out = prefix;
@@ -466,7 +466,7 @@ void DbFilter::Describe(std::wstring& out) const
     }
     if (out.empty()) {
         wchar_t none[128] = {};
-        LoadStringW(AppInstance, IDS_FILTERS_NOT_DEFINED, none, 128);
+        LoadStringW(hInstance, IDS_FILTERS_NOT_DEFINED, none, 128);
         out = none;
     }
 }

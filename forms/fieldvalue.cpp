@@ -152,9 +152,9 @@ const wchar_t* YesNoText(const FieldBlob& field, bool value, int* length)
     static wchar_t no[64];
     static bool loaded = false;
     if (!loaded) {
-        if (LoadStringW(AppInstance, IDS_YES, yes, 64) <= 0)
+        if (LoadStringW(hInstance, IDS_YES, yes, 64) <= 0)
             wcscpy(yes, L"Yes");
-        if (LoadStringW(AppInstance, IDS_NO, no, 64) <= 0)
+        if (LoadStringW(hInstance, IDS_NO, no, 64) <= 0)
             wcscpy(no, L"No");
         loaded = true;
     }

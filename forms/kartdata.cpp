@@ -410,7 +410,7 @@ KartDeleteResult DeleteRecord(HWND owner, const DbFormDesc& form, LONG key)
         return kDeleteDone;
     DODBErrors first(E_FAIL, TRUE);
     wchar_t caption[256] = {};
-    LoadStringW(AppInstance, IDS_RECORD_DELETE_FAILED, caption, 256);
+    LoadStringW(hInstance, IDS_RECORD_DELETE_FAILED, caption, 256);
     if (!first.FindSQLState(L"23000")) {
         first.ShowMessage(owner, caption, MB_OK | MB_ICONERROR);
         return kDeleteFailed;
@@ -418,8 +418,8 @@ KartDeleteResult DeleteRecord(HWND owner, const DbFormDesc& form, LONG key)
 
     wchar_t question[256] = {};
     wchar_t title[256] = {};
-    LoadStringW(AppInstance, IDS_RECORD_IN_USE, question, 256);
-    LoadStringW(AppInstance, IDS_DELETING_RECORD, title, 256);
+    LoadStringW(hInstance, IDS_RECORD_IN_USE, question, 256);
+    LoadStringW(hInstance, IDS_DELETING_RECORD, title, 256);
     if (ShowPrompt(owner, question, title, MB_YESNO | MB_ICONQUESTION) != IDYES)
         return kDeleteCancelled;
 
@@ -446,15 +446,12 @@ KartDeleteResult DeleteRecord(HWND owner, const DbFormDesc& form, LONG key)
 
 }  // namespace KartData
 
-bool KartField::FillLookup(KartField* field)
+bool FillLookupCombo(HWND combo, const FieldRef& reference, bool hasValue, DWORD value)
 {
-    const FieldRef* reference = field->desc->reference;
-    if (field->control == nullptr || reference == nullptr)
-        return false;
-    SendMessageW(field->control, CB_RESETCONTENT, 0, 0);
+    SendMessageW(combo, CB_RESETCONTENT, 0, 0);
     try {
         SqlText sql;
-        if (!KartSql::BuildLookupList(sql, *reference))
+        if (!KartSql::BuildLookupList(sql, reference))
             return false;
         DODBPtr<DODBCommand> command = NewCommand(sql.c_str());
         DODBPtr<DODBRowset> rowset;
@@ -463,24 +460,29 @@ bool KartField::FillLookup(KartField* field)
         LRESULT chosen = CB_ERR;
         while (rowset->GetNextData(row.Get())) {
             DWORD rowKey = 0;
-            if (!KartData::ReadInteger(row.Get(), 0, &rowKey))
+            if (!KartData::ReadInteger(row.Get(), 0, &rowKey) || row->GetWType(1) != DBTYPE_WSTR)
                 return false;
             const wchar_t* text = row->IsOk(1) ? static_cast<const wchar_t*>(row->GetValuePtr(1)) : L"";
-            if (row->GetWType(1) != DBTYPE_WSTR)
-                return false;
-            LRESULT item = SendMessageW(field->control, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text));
+            LRESULT item = SendMessageW(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text));
             if (item == CB_ERR || item == CB_ERRSPACE)
                 return false;
-            SendMessageW(field->control, CB_SETITEMDATA, item, static_cast<LPARAM>(rowKey));
-            if (!field->IsNull() && rowKey == field->Word())
+            SendMessageW(combo, CB_SETITEMDATA, item, static_cast<LPARAM>(rowKey));
+            if (hasValue && rowKey == value && chosen == CB_ERR)
                 chosen = item;
         }
         if (!rowset->IsEndOfRowset())
             return false;
-        SendMessageW(field->control, CB_SETCURSEL, chosen, 0);
+        SendMessageW(combo, CB_SETCURSEL, chosen, 0);
         return true;
     } catch (const DODBErrors&) {
     } catch (int) {
     }
     return false;
+}
+
+bool KartField::FillLookup(KartField* field)
+{
+    if (field->control == nullptr || field->desc->reference == nullptr)
+        return false;
+    return FillLookupCombo(field->control, *field->desc->reference, !field->IsNull(), field->Word());
 }

@@ -63,3 +63,9 @@ bool BindParams(int count, KartField** fields, bool rowIdOnly, DODBPtr<DODBParam
 bool ReadInteger(DODBParams* row, ULONG index, DWORD* value);
 
 }  // namespace KartData
+
+struct FieldRef;
+// Fills a drop-down list from a field's reference ("SELECT rk, rt FROM rtab
+// ORDER BY 2;": the shown column as text, the key as item data) and selects
+// the item of the value; false on any failure (nothing thrown).
+bool FillLookupCombo(HWND combo, const FieldRef& reference, bool hasValue, DWORD value);

@@ -3,6 +3,7 @@
 
 #include "foundation/globals.h"
 #include "foundation/registry.h"
+#include "ui/control_input.h"
 #include "ui/handler_table.h"
 #include "ui/tooltip.h"
 #include "ui/window_create.h"
@@ -49,27 +50,12 @@ bool DButton::Create(const DButtonDesc* desc)
     borderWidth_ = gSettings.borderWidth;   // WM_NCCALCSIZE comes before WM_CREATE
 
     // Records: the caller's, or copies the button keeps.
-    HANDLE heap = GetProcessHeap();
-    if (style_ & DButtonStyle::kCopyNotify) {
-        auto* copy = static_cast<DButtonNotify*>(HeapAlloc(heap, 0, sizeof(DButtonNotify)));
-        if (!copy)
-            return false;
-        *copy = *desc->notify;
-        notify_ = copy;
-    } else {
-        notify_ = desc->notify;
-    }
+    if (!HoldRecord(notify_, desc->notify, (style_ & DButtonStyle::kCopyNotify) != 0))
+        return false;
     // Without a record there is nothing to copy: the button has no input callbacks.
-    if ((style_ & DButtonStyle::kCopyInput) && desc->input) {
-        auto* copy = static_cast<DButtonInput*>(HeapAlloc(heap, 0, sizeof(DButtonInput)));
-        if (!copy) {
-            FreeRecords();
-            return false;
-        }
-        *copy = *desc->input;
-        input_ = copy;
-    } else {
-        input_ = desc->input;
+    if (!HoldRecord(input_, desc->input, (style_ & DButtonStyle::kCopyInput) && desc->input)) {
+        FreeRecords();
+        return false;
     }
     if (desc->caption && desc->caption[0])
         StoreText(desc->caption, static_cast<int>(wcslen(desc->caption)));
@@ -106,13 +92,8 @@ bool DButton::Create(const DButtonDesc* desc)
 
 void DButton::FreeRecords()
 {
-    HANDLE heap = GetProcessHeap();
-    if ((style_ & DButtonStyle::kCopyNotify) && notify_)
-        HeapFree(heap, 0, const_cast<DButtonNotify*>(notify_));
-    if ((style_ & DButtonStyle::kCopyInput) && input_)
-        HeapFree(heap, 0, const_cast<DButtonInput*>(input_));
-    notify_ = nullptr;
-    input_ = nullptr;
+    ReleaseRecord(notify_, (style_ & DButtonStyle::kCopyNotify) != 0);
+    ReleaseRecord(input_, (style_ & DButtonStyle::kCopyInput) != 0);
 }
 
 LRESULT CALLBACK DButton::WndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
@@ -124,15 +105,8 @@ bool DButton::RegisterClass()
 {
     if (gRegistered)
         return false;
-    WNDCLASSEXW wc = {};
-    wc.cbSize = sizeof(wc);
     // No CS_DBLCLKS: Windows sends no double-click messages to buttons.
-    wc.style = CS_VREDRAW | CS_HREDRAW | CS_OWNDC | CS_NOCLOSE;
-    wc.cbWndExtra = 4;
-    wc.hInstance = hInstance;
-    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    wc.lpszClassName = kClassName;
-    if (!RegisterWindowClass(&wc))
+    if (!RegisterObjectClass(kClassName, CS_VREDRAW | CS_HREDRAW | CS_OWNDC | CS_NOCLOSE, hInstance))
         return false;
     static const HandlerEntry handlers[] = {
         OnMessage<WM_CREATE, &DButton::OnCreate>(),

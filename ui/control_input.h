@@ -50,3 +50,23 @@ void FreeRecord(const Record* record)
     if (record)
         HeapFree(GetProcessHeap(), 0, const_cast<Record*>(record));
 }
+
+// Points `held` at the caller's record, or, when `copy` is set, at a heap copy
+// of it that the control keeps (see CopyRecord). False, with `held` null, when
+// the copy cannot be made.
+template <class Record>
+bool HoldRecord(const Record*& held, const Record* source, bool copy)
+{
+    held = copy ? CopyRecord(source) : source;
+    return held || !copy;
+}
+
+// Forgets `held`, freeing it first when it is a copy the control keeps
+// (`copied`, as it was for HoldRecord); the caller's own record is left alone.
+template <class Record>
+void ReleaseRecord(const Record*& held, bool copied)
+{
+    if (copied)
+        FreeRecord(held);
+    held = nullptr;
+}

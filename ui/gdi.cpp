@@ -10,6 +10,26 @@ int FillSolidRect(HDC dc, const RECT* rect, COLORREF color)
     return result;
 }
 
+void DrawWindowFrame(HWND hwnd, HGDIOBJ topLeft, HGDIOBJ bottomRight)
+{
+    RECT wr;
+    ::GetWindowRect(hwnd, &wr);
+    int w = wr.right - wr.left, h = wr.bottom - wr.top;
+    HDC dc = GetDCEx(hwnd, nullptr, DCX_WINDOW | DCX_CACHE);
+    if (!dc)
+        return;
+    {
+        ScopedSelect pen(dc, topLeft);
+        MoveToEx(dc, 0, h - 1, nullptr);
+        LineTo(dc, 0, 0);
+        LineTo(dc, w - 1, 0);
+        SelectObject(dc, bottomRight);
+        LineTo(dc, w - 1, h - 1);
+        LineTo(dc, 0, h - 1);
+    }
+    ::ReleaseDC(hwnd, dc);
+}
+
 DBufferDC::DBufferDC(HDC target, int width, int height) : width_(width), height_(height)
 {
     if (width <= 0 || height <= 0)

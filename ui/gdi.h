@@ -11,6 +11,12 @@
 // 0 (and nothing filled) when the brush cannot be made.
 int FillSolidRect(HDC dc, const RECT* rect, COLORREF color);
 
+// Draws a one-pixel frame on the outer edge of the window, in its non-client
+// area: the left and top edges with the pen `topLeft`, the right and bottom
+// edges with `bottomRight` (white over black stands out, black over white
+// sinks in).
+void DrawWindowFrame(HWND hwnd, HGDIOBJ topLeft, HGDIOBJ bottomRight);
+
 // Owns one GDI object (a pen, brush, font or bitmap).
 template <class T>
 class DGdiObject {

@@ -72,14 +72,7 @@ bool DHeader::RegisterClass()
     if (!gHeader.resizeCursor)
         gHeader.resizeCursor = LoadCursorW(nullptr, IDC_SIZEWE);
 
-    WNDCLASSEXW wc = {};
-    wc.cbSize = sizeof(wc);
-    wc.style = CS_VREDRAW | CS_HREDRAW | CS_DBLCLKS | CS_OWNDC | CS_NOCLOSE;
-    wc.cbWndExtra = 4;
-    wc.hInstance = hInstance;
-    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    wc.lpszClassName = kClassName;
-    if (!RegisterWindowClass(&wc)) {
+    if (!RegisterObjectClass(kClassName, CS_VREDRAW | CS_HREDRAW | CS_DBLCLKS | CS_OWNDC | CS_NOCLOSE, hInstance)) {
         if (gHeader.cursorOwned)
             DestroyCursor(gHeader.resizeCursor);
         gHeader.resizeCursor = nullptr;
@@ -130,12 +123,8 @@ void DHeader::UnregisterClass()
 
 void DHeader::FreeRecords()
 {
-    if (style_ & DHeaderStyle::kCopyInput)
-        FreeRecord(input_);
-    if (style_ & DHeaderStyle::kCopyNotify)
-        FreeRecord(notify_);
-    input_ = nullptr;
-    notify_ = nullptr;
+    ReleaseRecord(input_, (style_ & DHeaderStyle::kCopyInput) != 0);
+    ReleaseRecord(notify_, (style_ & DHeaderStyle::kCopyNotify) != 0);
 }
 
 bool DHeader::Create(const DHeaderDesc* desc)
@@ -144,21 +133,14 @@ bool DHeader::Create(const DHeaderDesc* desc)
         return false;
     style_ = desc->style;
     cookie_ = desc->cookie;
-    input_ = nullptr;
-    notify_ = nullptr;
-    if (style_ & DHeaderStyle::kCopyInput) {
-        if (!desc->input || !(input_ = CopyRecord(desc->input)))
-            return false;
-    } else {
-        input_ = desc->input;
-    }
-    if (style_ & DHeaderStyle::kCopyNotify) {
-        if (!(notify_ = CopyRecord(desc->notify))) {
-            FreeRecords();
-            return false;
-        }
-    } else {
-        notify_ = desc->notify;
+    // An input copy needs the caller's record; a notification copy of none is zeroed.
+    if ((style_ & DHeaderStyle::kCopyInput) && !desc->input)
+        return false;
+    if (!HoldRecord(input_, desc->input, (style_ & DHeaderStyle::kCopyInput) != 0))
+        return false;
+    if (!HoldRecord(notify_, desc->notify, (style_ & DHeaderStyle::kCopyNotify) != 0)) {
+        FreeRecords();
+        return false;
     }
     DWORD ws = WS_CHILD | ((style_ & DHeaderStyle::kVisible) ? WS_VISIBLE : 0);
     DWindowDesc wd = {this,    &hwnd,       WndProc,      WS_EX_NOPARENTNOTIFY, kClassName, nullptr,        ws,
@@ -467,22 +449,7 @@ LRESULT DHeader::OnEraseBkgnd(WPARAM)
 
 void DHeader::OnNcPaint(WPARAM)
 {
-    RECT wr;
-    ::GetWindowRect(hwnd, &wr);
-    int w = wr.right - wr.left, h = wr.bottom - wr.top;
-    HDC dc = GetDCEx(hwnd, nullptr, DCX_WINDOW | DCX_CACHE);
-    if (!dc)
-        return;
-    {
-        ScopedSelect pen(dc, GetStockObject(WHITE_PEN));
-        MoveToEx(dc, 0, h - 1, nullptr);
-        LineTo(dc, 0, 0);
-        LineTo(dc, w - 1, 0);
-        SelectObject(dc, GetStockObject(BLACK_PEN));
-        LineTo(dc, w - 1, h - 1);
-        LineTo(dc, 0, h - 1);
-    }
-    ::ReleaseDC(hwnd, dc);
+    DrawWindowFrame(hwnd, GetStockObject(WHITE_PEN), GetStockObject(BLACK_PEN));
 }
 
 void DHeader::DrawColumn(HDC dc, const Column& column, bool first) const

@@ -100,14 +100,7 @@ bool DListView::RegisterClass()
 {
     if (gList.registered)
         return false;
-    WNDCLASSEXW wc = {};
-    wc.cbSize = sizeof(wc);
-    wc.style = CS_VREDRAW | CS_HREDRAW | CS_DBLCLKS | CS_OWNDC | CS_NOCLOSE;
-    wc.cbWndExtra = 4;
-    wc.hInstance = hInstance;
-    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    wc.lpszClassName = kClassName;
-    if (!RegisterWindowClass(&wc))
+    if (!RegisterObjectClass(kClassName, CS_VREDRAW | CS_HREDRAW | CS_DBLCLKS | CS_OWNDC | CS_NOCLOSE, hInstance))
         return false;
     Granularity();
     static const HandlerEntry handlers[] = {
@@ -155,12 +148,8 @@ void DListView::UnregisterClass()
 
 void DListView::FreeRecords()
 {
-    if (style_ & DListViewStyle::kCopyInput)
-        FreeRecord(input_);
-    if (style_ & DListViewStyle::kCopyNotify)
-        FreeRecord(notify_);
-    input_ = nullptr;
-    notify_ = nullptr;
+    ReleaseRecord(input_, (style_ & DListViewStyle::kCopyInput) != 0);
+    ReleaseRecord(notify_, (style_ & DListViewStyle::kCopyNotify) != 0);
 }
 
 bool DListView::Create(const DListViewDesc* desc)
@@ -169,21 +158,14 @@ bool DListView::Create(const DListViewDesc* desc)
         return false;
     style_ = desc->style;
     cookie_ = desc->cookie;
-    input_ = nullptr;
-    notify_ = nullptr;
-    if (style_ & DListViewStyle::kCopyInput) {
-        if (!desc->input || !(input_ = CopyRecord(desc->input)))
-            return false;
-    } else {
-        input_ = desc->input;
-    }
-    if (style_ & DListViewStyle::kCopyNotify) {
-        if (!(notify_ = CopyRecord(desc->notify))) {
-            FreeRecords();
-            return false;
-        }
-    } else {
-        notify_ = desc->notify;
+    // An input copy needs the caller's record; a notification copy of none is zeroed.
+    if ((style_ & DListViewStyle::kCopyInput) && !desc->input)
+        return false;
+    if (!HoldRecord(input_, desc->input, (style_ & DListViewStyle::kCopyInput) != 0))
+        return false;
+    if (!HoldRecord(notify_, desc->notify, (style_ & DListViewStyle::kCopyNotify) != 0)) {
+        FreeRecords();
+        return false;
     }
     FreeRows();
     columnCount_ = rowCount_ = heldRows_ = totalCount_ = rowSize_ = rowsPerBlock_ = 0;

@@ -154,22 +154,7 @@ LRESULT DListView::OnEraseBkgnd(WPARAM)
 
 void DListView::OnNcPaint(WPARAM)
 {
-    RECT wr;
-    ::GetWindowRect(hwnd, &wr);
-    int w = wr.right - wr.left, h = wr.bottom - wr.top;
-    HDC dc = GetDCEx(hwnd, nullptr, DCX_WINDOW | DCX_CACHE);
-    if (!dc)
-        return;
-    {
-        ScopedSelect pen(dc, GetStockObject(BLACK_PEN));
-        MoveToEx(dc, 0, h - 1, nullptr);
-        LineTo(dc, 0, 0);
-        LineTo(dc, w - 1, 0);
-        SelectObject(dc, GetStockObject(WHITE_PEN));
-        LineTo(dc, w - 1, h - 1);
-        LineTo(dc, 0, h - 1);
-    }
-    ::ReleaseDC(hwnd, dc);
+    DrawWindowFrame(hwnd, GetStockObject(BLACK_PEN), GetStockObject(WHITE_PEN));
 }
 
 void DListView::DrawRow(HDC dc, BYTE* row, int y) const

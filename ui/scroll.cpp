@@ -58,23 +58,12 @@ bool DScroll::Create(const DScrollDesc* desc)
     if (page < 0)
         page = 0;
     style_ = desc->style;
-    input_ = nullptr;
-    notify_ = nullptr;
-    if (style_ & DScrollStyle::kCopyInput) {
-        input_ = CopyRecord(desc->input);
-        if (!input_)
-            return false;
-    } else {
-        input_ = desc->input;
-    }
-    if (style_ & DScrollStyle::kCopyNotify) {
-        notify_ = CopyRecord(desc->notify);
-        if (!notify_) {
-            FreeRecords();
-            return false;
-        }
-    } else {
-        notify_ = desc->notify;
+    // A copy of no record is a zeroed one.
+    if (!HoldRecord(input_, desc->input, (style_ & DScrollStyle::kCopyInput) != 0))
+        return false;
+    if (!HoldRecord(notify_, desc->notify, (style_ & DScrollStyle::kCopyNotify) != 0)) {
+        FreeRecords();
+        return false;
     }
     minimum_ = minimum;
     maximum_ = maximum;
@@ -140,12 +129,8 @@ void DScroll::Clear()
 
 void DScroll::FreeRecords()
 {
-    if (style_ & DScrollStyle::kCopyInput)
-        FreeRecord(input_);
-    if (style_ & DScrollStyle::kCopyNotify)
-        FreeRecord(notify_);
-    input_ = nullptr;
-    notify_ = nullptr;
+    ReleaseRecord(input_, (style_ & DScrollStyle::kCopyInput) != 0);
+    ReleaseRecord(notify_, (style_ & DScrollStyle::kCopyNotify) != 0);
 }
 
 LRESULT CALLBACK DScroll::WndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
@@ -157,14 +142,7 @@ bool DScroll::RegisterClass()
 {
     if (gRegistered)
         return false;
-    WNDCLASSEXW wc = {};
-    wc.cbSize = sizeof(wc);
-    wc.style = CS_VREDRAW | CS_HREDRAW | CS_OWNDC | CS_NOCLOSE;
-    wc.cbWndExtra = 4;
-    wc.hInstance = hInstance;
-    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    wc.lpszClassName = kClassName;
-    if (!RegisterWindowClass(&wc))
+    if (!RegisterObjectClass(kClassName, CS_VREDRAW | CS_HREDRAW | CS_OWNDC | CS_NOCLOSE, hInstance))
         return false;
     static const HandlerEntry handlers[] = {
         OnMessage<WM_CREATE, &DScroll::OnCreate>(),

@@ -99,15 +99,7 @@ LRESULT CALLBACK DStaticMLText::WndProc(HWND hwnd, UINT message, WPARAM wParam, 
 
 bool DStaticMLText::RegisterClass(HINSTANCE instance)
 {
-    WNDCLASSEXW wc = {};
-    wc.cbSize = sizeof(wc);
-    wc.style = CS_HREDRAW | CS_VREDRAW;
-    wc.cbWndExtra = 4;
-    wc.hInstance = instance;
-    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);   // a loaded cursor: the bare resource value is no handle
-    wc.hbrBackground = reinterpret_cast<HBRUSH>(5);
-    wc.lpszClassName = kClassName;
-    return RegisterWindowClass(&wc) != 0;
+    return RegisterObjectClass(kClassName, CS_HREDRAW | CS_VREDRAW, instance, reinterpret_cast<HBRUSH>(5)) != 0;
 }
 
 void DStaticMLText::UnregisterClass(HINSTANCE instance)

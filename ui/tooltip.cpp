@@ -208,14 +208,7 @@ bool DToolTip::RegisterClass()
 {
     gTextColor = GetSysColor(COLOR_INFOTEXT);
     gBkColor = GetSysColor(COLOR_INFOBK);
-    WNDCLASSEXW wc = {};
-    wc.cbSize = sizeof(wc);
-    wc.style = CS_NOCLOSE | CS_HREDRAW | CS_VREDRAW;
-    wc.cbWndExtra = 4;
-    wc.hInstance = hInstance;
-    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    wc.lpszClassName = kClassName;
-    gRegistered = RegisterWindowClass(&wc) != 0;
+    gRegistered = RegisterObjectClass(kClassName, CS_NOCLOSE | CS_HREDRAW | CS_VREDRAW, hInstance) != 0;
     return gRegistered;
 }
 

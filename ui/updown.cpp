@@ -35,9 +35,7 @@ DUpDown::~DUpDown()
 {
     if (hwnd)
         DestroyWindow(hwnd);
-    if (style_ & DUpDownStyle::kCopyInput)
-        FreeRecord(input_);
-    input_ = nullptr;
+    ReleaseRecord(input_, (style_ & DUpDownStyle::kCopyInput) != 0);
 }
 
 LRESULT CALLBACK DUpDown::WndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
@@ -49,15 +47,8 @@ bool DUpDown::RegisterClass()
 {
     if (gRegistered)
         return false;
-    WNDCLASSEXW wc = {};
-    wc.cbSize = sizeof(wc);
-    wc.style = CS_OWNDC | CS_NOCLOSE;
-    wc.cbWndExtra = 4;
-    wc.hInstance = hInstance;
-    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    wc.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_MENU + 1));
-    wc.lpszClassName = kClassName;
-    if (!RegisterWindowClass(&wc))
+    HBRUSH background = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_MENU + 1));
+    if (!RegisterObjectClass(kClassName, CS_OWNDC | CS_NOCLOSE, hInstance, background))
         return false;
     static const HandlerEntry handlers[] = {
         OnMessage<WM_CREATE, &DUpDown::OnCreate>(),
@@ -101,15 +92,10 @@ bool DUpDown::Create(const DUpDownDesc* desc)
     int defaultValue = (desc->mask & DUpDownMask::kDefault) ? desc->defaultValue : 0;
     if (!Consistent(minimum, maximum, value, defaultValue))
         return false;
-    if (style_ & DUpDownStyle::kCopyInput)
-        FreeRecord(input_);   // a copy left from an earlier window
+    ReleaseRecord(input_, (style_ & DUpDownStyle::kCopyInput) != 0);   // a copy left from an earlier window
     style_ = desc->style;
-    if (style_ & DUpDownStyle::kCopyInput) {
-        if (!(input_ = CopyRecord(desc->input)))
-            return false;
-    } else {
-        input_ = desc->input;
-    }
+    if (!HoldRecord(input_, desc->input, (style_ & DUpDownStyle::kCopyInput) != 0))
+        return false;
     notify_ = *desc->notify;
     icon_ = (style_ & DUpDownStyle::kIcon) ? desc->icon : nullptr;
     iconWidth_ = icon_ ? desc->iconWidth : 0;
@@ -131,15 +117,11 @@ bool DUpDown::Create(const DUpDownDesc* desc)
     } catch (...) {
         if (hwnd)
             DestroyWindow(hwnd);
-        if (style_ & DUpDownStyle::kCopyInput)
-            FreeRecord(input_);
-        input_ = nullptr;
+        ReleaseRecord(input_, (style_ & DUpDownStyle::kCopyInput) != 0);
         throw;
     }
     if (!created) {
-        if (style_ & DUpDownStyle::kCopyInput)
-            FreeRecord(input_);
-        input_ = nullptr;
+        ReleaseRecord(input_, (style_ & DUpDownStyle::kCopyInput) != 0);
         return false;
     }
     FormatValue();
@@ -221,9 +203,7 @@ void DUpDown::OnDestroy()
     if (press_ & (kHovering | kDragging))
         SetCursor(restoreCursor_ ? restoreCursor_ : LoadCursorW(nullptr, IDC_ARROW));
     press_ = 0;
-    if (style_ & DUpDownStyle::kCopyInput)
-        FreeRecord(input_);
-    input_ = nullptr;
+    ReleaseRecord(input_, (style_ & DUpDownStyle::kCopyInput) != 0);
     if (cursorsOwned_[0])
         DestroyCursor(dragCursor_);
     if (cursorsOwned_[1])

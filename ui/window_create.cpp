@@ -51,6 +51,19 @@ ATOM RegisterWindowClass(WNDCLASSEXW* wc)
     return ::RegisterClassExW(wc);
 }
 
+ATOM RegisterObjectClass(const wchar_t* name, UINT style, HINSTANCE instance, HBRUSH background)
+{
+    WNDCLASSEXW wc = {};
+    wc.cbSize = sizeof(wc);
+    wc.style = style;
+    wc.cbWndExtra = 4;
+    wc.hInstance = instance;
+    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);   // a loaded cursor: the bare resource value is no handle
+    wc.hbrBackground = background;
+    wc.lpszClassName = name;
+    return RegisterWindowClass(&wc);
+}
+
 LRESULT CALLBACK FirstMessageThunk(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
 {
     const DWindowDesc* desc = static_cast<const DWindowDesc*>(CreationSlot::Take());

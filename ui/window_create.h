@@ -56,6 +56,12 @@ HWND CreateWindowFromDesc(const DWindowDesc* desc);
 // lpfnWndProc to FirstMessageThunk; returns the class atom, 0 on failure.
 ATOM RegisterWindowClass(WNDCLASSEXW* wc);
 
+// Registers, through RegisterWindowClass, the class of windows that hold their
+// object in 4 bytes of window extra and show the arrow cursor; the style,
+// module and background brush (or null) are the caller's. Returns the class
+// atom, 0 on failure.
+ATOM RegisterObjectClass(const wchar_t* name, UINT style, HINSTANCE instance, HBRUSH background = nullptr);
+
 // The class procedure of every class registered by RegisterWindowClass; it
 // runs for the first message of each window only. A window created without a
 // descriptor (a plain CreateWindowExW) gets -1 and no binding.

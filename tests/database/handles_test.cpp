@@ -5,6 +5,8 @@
 
 #include <windows.h>
 
+#include <vector>
+
 namespace {
 
 int gDestroyed = 0;   // destructor runs of Counted in this process
@@ -131,13 +133,21 @@ struct CopyRace
 {
     DODBPtr<Counted>* shared;
     HANDLE go;
+    volatile LONG ready;   // threads at the start line; they copy only when all are there
 };
+
+const LONG kCopyThreads = 4;
 
 DWORD WINAPI CopyManyTimes(void* parameter)
 {
     CopyRace* race = static_cast<CopyRace*>(parameter);
     WaitForSingleObject(race->go, INFINITE);
-    for (int i = 0; i < 20000; ++i) {
+    // Every thread starts copying at the same moment, so their count changes
+    // really overlap instead of running one thread after another.
+    InterlockedIncrement(&race->ready);
+    while (race->ready < kCopyThreads)
+        YieldProcessor();
+    for (int i = 0; i < 300000; ++i) {
         DODBPtr<Counted> copy(*race->shared);
         DODBPtr<Counted> another;
         another = copy;
@@ -149,17 +159,23 @@ TEST_F(HandleTest, CopiesOnManyThreadsKeepTheCountExact)
 {
     DODBPtr<Counted> shared;
     ASSERT_TRUE(shared.CreateNew());
-    CopyRace race{&shared, CreateEventW(nullptr, TRUE, FALSE, nullptr)};
-    HANDLE threads[4];
+    // Held copies keep the count well above 0, so that a lost change shows
+    // as a wrong count at the end rather than as an object freed under the
+    // threads' feet.
+    std::vector<DODBPtr<Counted>> held(99, shared);
+    CopyRace race{&shared, CreateEventW(nullptr, TRUE, FALSE, nullptr), 0};
+    HANDLE threads[kCopyThreads];
     for (HANDLE& t : threads)
         t = CreateThread(nullptr, 0, CopyManyTimes, &race, 0, nullptr);
     SetEvent(race.go);
-    WaitForMultipleObjects(4, threads, TRUE, INFINITE);
+    WaitForMultipleObjects(kCopyThreads, threads, TRUE, INFINITE);
     for (HANDLE t : threads)
         CloseHandle(t);
     CloseHandle(race.go);
-    EXPECT_EQ(1, shared->RefCount());
+    EXPECT_EQ(100, shared->RefCount());
     EXPECT_EQ(0, gDestroyed);
+    held.clear();
+    EXPECT_EQ(1, shared->RefCount());
 }
 
 TEST(LayerMemory, BlocksAreZeroFilledAndFreedOnce)

@@ -338,3 +338,80 @@ TEST_F(SourceTest, TheDataLinksDialogIsNotThereUnderWine)
 }
 
 }  // namespace
+
+namespace {
+
+// Workers borrowing the process-wide session: each copies the handle and
+// runs its own commands on it, at the same time as the others.
+struct SharedSessionJob
+{
+    const DODBPtr<DODBSession>* shared;
+    int worker;
+    volatile LONG* ready;
+    int failures;
+    std::wstring firstFailure;
+};
+
+const int kSharingWorkers = 4;
+const int kInsertsEach = 20;
+
+DWORD WINAPI InsertOnSharedSession(void* parameter)
+{
+    SharedSessionJob* job = static_cast<SharedSessionJob*>(parameter);
+    CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+    InterlockedIncrement(job->ready);
+    while (*job->ready < kSharingWorkers)
+        Sleep(0);
+    for (int i = 0; i < kInsertsEach; ++i) {
+        DODBPtr<DODBSession> session(*job->shared);
+        DODBPtr<DODBCommand> command;
+        wchar_t name[32];
+        swprintf(name, 32, L"W%d-%d", job->worker, i);
+        DODBPtr<DODBBindParam> list;
+        bool ok = session->CreateCommand(command) && list.CreateNew() &&
+                  command->SetCmdText(L"INSERT INTO Patient (Name, Pol) VALUES (?, ?)") == S_OK &&
+                  list->SetStr(1, name, -1) && list->SetValI4(2, job->worker) &&
+                  command->ExecuteBindNR(list, nullptr);
+        if (ok) {
+            // Read back what this worker wrote, on the same shared session.
+            DODBPtr<DODBRowset> rows;
+            DODBPtr<DODBParams> row;
+            ok = command->SetCmdText(L"SELECT COUNT(*) FROM Patient WHERE Pol = ?") == S_OK &&
+                 list->Reset() && list->SetValI4(1, job->worker) && command->ExecuteBind(rows, &row, list, nullptr) &&
+                 rows->GetNextData(row.Get()) && row->GetInt(0) == i + 1;
+        }
+        if (!ok && job->failures++ == 0)
+            job->firstFailure = TakeErrorText();
+    }
+    CoUninitialize();
+    return 0;
+}
+
+TEST_F(SourceTest, WorkersShareTheProcessWideSession)
+{
+    Open();
+    volatile LONG ready = 0;
+    SharedSessionJob jobs[kSharingWorkers];
+    HANDLE threads[kSharingWorkers];
+    for (int w = 0; w < kSharingWorkers; ++w) {
+        jobs[w] = SharedSessionJob{&session, 10 + w, &ready, 0, std::wstring()};
+        threads[w] = CreateThread(nullptr, 0, InsertOnSharedSession, &jobs[w], 0, nullptr);
+    }
+    WaitForMultipleObjects(kSharingWorkers, threads, TRUE, INFINITE);
+    for (HANDLE t : threads)
+        CloseHandle(t);
+    for (const SharedSessionJob& job : jobs)
+        EXPECT_EQ(0, job.failures) << job.firstFailure;
+    EXPECT_EQ(1, session->RefCount());
+    EXPECT_EQ(1, source->RefCount());
+    DODBPtr<DODBCommand> command;
+    DODBPtr<DODBRowset> rows;
+    DODBPtr<DODBParams> row;
+    ASSERT_TRUE(session->CreateCommand(command));
+    command->SetCmdText(L"SELECT COUNT(*) FROM Patient WHERE Pol >= 10");
+    ASSERT_TRUE(command->Execute(rows, &row, nullptr, nullptr)) << TakeErrorText();
+    ASSERT_TRUE(rows->GetNextData(row.Get()));
+    EXPECT_EQ(kSharingWorkers * kInsertsEach, row->GetInt(0));
+}
+
+}  // namespace

@@ -72,6 +72,33 @@ TEST_F(QueryObject, AReferencedTextIsSentAtItsCurrentLength)
     EXPECT_EQ(1, count);
 }
 
+TEST_F(QueryObject, AnExecutionAfterARefusedInputRunsWithTheCorrectedOne)
+{
+    // A referenced text too long to send: the execution is refused. Once the
+    // caller has put a proper text there, the same query runs.
+    std::wstring name(40000, L'x');
+    LONG count = -1;
+    query.Open(session);
+    query.SetCmdText(L"SELECT COUNT(*) FROM Patient WHERE Name = ?");
+    query.BindIn(1, DBTYPE_WSTR, &name[0], (ULONG)(name.size() + 1) * 2, DBSTATUS_S_OK);
+    query.BindOut(1, DBTYPE_I4, &count, 4, DBSTATUS_S_OK);
+    try {
+        query.Execute(nullptr);
+        FAIL() << "a text of 40,000 characters was sent";
+    } catch (const DODBErrors& e) {
+        EXPECT_TRUE(Has(TextOf(e), L"Invalid buffer size.")) << TextOf(e);
+    }
+    wcscpy(&name[0], L"Petrov");
+    query.Execute(nullptr);
+    ASSERT_TRUE(query.Fetch());
+    EXPECT_EQ(1, count);
+    wcscpy(&name[0], L"Ivanov");
+    query.ExecuteNR(nullptr);
+    query.Execute(nullptr);
+    ASSERT_TRUE(query.Fetch());
+    EXPECT_EQ(1, count);
+}
+
 TEST_F(QueryObject, NoRowsLeavesTheOutputsAlone)
 {
     LONG id = 77;

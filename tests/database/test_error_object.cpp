@@ -49,19 +49,12 @@ private:
     std::wstring state;
 };
 
-class RecordInfo : public Unknown<RecordInfo, IErrorInfo>
+// The IErrorInfo face of an error object: the source and description of the
+// record Derived::Shown() gives, no GUID, help file or help context.
+template <class Derived>
+class ErrorInfoOf : public Unknown<Derived, IErrorInfo>
 {
 public:
-    explicit RecordInfo(const TestErrorRecord& r) : record(r) {}
-    STDMETHODIMP QueryInterface(REFIID riid, void** out) override
-    {
-        *out = nullptr;
-        if (!Same(riid, IID_IUnknown) && !Same(riid, IID_IErrorInfo))
-            return E_NOINTERFACE;
-        *out = static_cast<IErrorInfo*>(this);
-        AddRef();
-        return S_OK;
-    }
     STDMETHODIMP GetGUID(GUID* guid) override
     {
         *guid = GUID_NULL;
@@ -69,12 +62,12 @@ public:
     }
     STDMETHODIMP GetSource(BSTR* s) override
     {
-        *s = SysAllocString(record.source.c_str());
+        *s = SysAllocString(static_cast<Derived*>(this)->Shown().source.c_str());
         return S_OK;
     }
     STDMETHODIMP GetDescription(BSTR* s) override
     {
-        *s = SysAllocString(record.description.c_str());
+        *s = SysAllocString(static_cast<Derived*>(this)->Shown().description.c_str());
         return S_OK;
     }
     STDMETHODIMP GetHelpFile(BSTR* s) override
@@ -87,12 +80,29 @@ public:
         *c = 0;
         return S_OK;
     }
+};
+
+class RecordInfo : public ErrorInfoOf<RecordInfo>
+{
+public:
+    explicit RecordInfo(const TestErrorRecord& r) : record(r) {}
+    STDMETHODIMP QueryInterface(REFIID riid, void** out) override
+    {
+        *out = nullptr;
+        if (!Same(riid, IID_IUnknown) && !Same(riid, IID_IErrorInfo))
+            return E_NOINTERFACE;
+        *out = static_cast<IErrorInfo*>(this);
+        AddRef();
+        return S_OK;
+    }
+    const TestErrorRecord& Shown() const { return record; }
 
 private:
     TestErrorRecord record;
 };
 
-class ProviderError : public Unknown<ProviderError, IErrorInfo>, public IErrorRecords
+// Its own IErrorInfo face shows the first record (empty texts without one).
+class ProviderError : public ErrorInfoOf<ProviderError>, public IErrorRecords
 {
 public:
     explicit ProviderError(const std::vector<TestErrorRecord>& r) : records(r) {}
@@ -108,32 +118,12 @@ public:
         AddRef();
         return S_OK;
     }
-    STDMETHODIMP_(ULONG) AddRef() override { return Unknown::AddRef(); }
-    STDMETHODIMP_(ULONG) Release() override { return Unknown::Release(); }
-    STDMETHODIMP GetGUID(GUID* guid) override
+    STDMETHODIMP_(ULONG) AddRef() override { return ErrorInfoOf::AddRef(); }
+    STDMETHODIMP_(ULONG) Release() override { return ErrorInfoOf::Release(); }
+    const TestErrorRecord& Shown() const
     {
-        *guid = GUID_NULL;
-        return S_OK;
-    }
-    STDMETHODIMP GetSource(BSTR* s) override
-    {
-        *s = SysAllocString(records.empty() ? L"" : records[0].source.c_str());
-        return S_OK;
-    }
-    STDMETHODIMP GetDescription(BSTR* s) override
-    {
-        *s = SysAllocString(records.empty() ? L"" : records[0].description.c_str());
-        return S_OK;
-    }
-    STDMETHODIMP GetHelpFile(BSTR* s) override
-    {
-        *s = nullptr;
-        return S_OK;
-    }
-    STDMETHODIMP GetHelpContext(DWORD* c) override
-    {
-        *c = 0;
-        return S_OK;
+        static const TestErrorRecord kNone = {};
+        return records.empty() ? kNone : records[0];
     }
     STDMETHODIMP AddErrorRecord(ERRORINFO*, DWORD, DISPPARAMS*, IUnknown*, DWORD) override { return E_NOTIMPL; }
     STDMETHODIMP GetBasicErrorInfo(ULONG i, ERRORINFO* info) override

@@ -257,7 +257,7 @@ TEST_F(FilterQueryTest, AnEmptyFilterReadsEveryPatientWithoutParameters)
 TEST_F(FilterQueryTest, EqualOnTheBirthdayTakesTheWholeDay)
 {
     LONG morning = AddPatient(L"Morning", nullptr, nullptr, 1980, 2, 1);
-    [[maybe_unused]] LONG other = AddPatient(L"NextDay", nullptr, nullptr, 1980, 2, 2);
+    AddPatient(L"NextDay", nullptr, nullptr, 1980, 2, 2);
     LONG evening = AddPatient(L"Evening");
     {
         DODBPtr<DODBCommand> command;

@@ -162,15 +162,17 @@ TEST_F(ViewerTest, DraggingHorizontallyPansOnlyHorizontally)
     POINT a = {100, 70}, b = {60, 70};
     ClientToScreen(view->GetHwnd(), &a);
     ClientToScreen(view->GetHwnd(), &b);
+    // Real input reaches the window when the machine gets to it: wait for each
+    // step's effect (bounded) rather than for a fixed time.
     harness::MouseMoveTo(a.x, a.y);
     harness::Pump(30);
     harness::MouseButton(harness::Button::Left, true);
-    harness::Pump(30);
+    harness::PumpUntil([&] { return view->GetToolState() == SnimokWnd::kStateDrag; });
     EXPECT_EQ(SnimokWnd::kStateDrag, view->GetToolState());
     harness::MouseMoveTo(b.x, b.y);
-    harness::Pump(30);
+    harness::PumpUntil([&] { return p->viewOriginX != ox; });
     harness::MouseButton(harness::Button::Left, false);
-    harness::Pump(30);
+    harness::PumpUntil([&] { return view->GetToolState() == SnimokWnd::kStateNone; });
     EXPECT_EQ(ox + 40, p->viewOriginX);
     EXPECT_EQ(oy, p->viewOriginY);
     EXPECT_EQ(SnimokWnd::kStateNone, view->GetToolState());

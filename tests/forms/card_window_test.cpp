@@ -1,0 +1,283 @@
+// The record card under Xvfb, opened on the site's "Patient.cfg": values
+// typed into its controls, F2 inserting and then updating, the check-row
+// question answered through the prompt hook, Escape closing.
+#include "form_window_fixture.h"
+
+#include "common/prompt_script.h"
+#include "forms/dbformdesc.h"
+#include "forms/desccache.h"
+#include "forms/kartwnd.h"
+#include "ui/button.h"
+#include "ui/listview.h"
+
+#include <commctrl.h>
+
+namespace {
+
+enum { kName1, kName2, kName3, kBirthday, kPol };
+
+class CardWindowTest : public FormWindowTest {
+protected:
+    void SetUp() override
+    {
+        FormWindowTest::SetUp();
+        CopySiteCfg(L"Patient.cfg");
+    }
+    KartField* Field(DbKartWindow* card, int i) { return card->Layout().fields[i]; }
+    HWND Control(DbKartWindow* card, int i) { return Field(card, i)->control; }
+};
+
+TEST_F(CardWindowTest, ANewCardShowsTheFormWithItsDefaults)
+{
+    DbKartWindow* card = CreateKartForm(L"Patient.cfg", nullptr, 0, 0);
+    ASSERT_NE(nullptr, card);
+    EXPECT_EQ(L"Пациент", TextOf(card->GetHwnd()));
+    ASSERT_EQ(5, card->Layout().fieldCount);
+    EXPECT_EQ(3, card->Layout().buttonCount);
+    EXPECT_EQ(nullptr, card->Layout().list);
+    EXPECT_EQ(0, card->Flag());
+    for (int i = 0; i < 4; ++i) {
+        ASSERT_NE(nullptr, Control(card, i));
+        EXPECT_EQ(L"", TextOf(Control(card, i)));
+    }
+    ASSERT_NE(nullptr, Field(card, kPol)->check);
+    wchar_t caption[64] = {};
+    ASSERT_TRUE(Field(card, kPol)->check->GetText(caption, 64));
+    EXPECT_STREQ(L"Мужской", caption);   // "bool" defaults to 1: the first text
+    // Width -400: four tenths of the screen; height -2: the button row, five
+    // field rows, the frame, the caption and the status bar.
+    RECT window = {}, client = {}, bar = {};
+    GetWindowRect(card->GetHwnd(), &window);
+    GetClientRect(card->GetHwnd(), &client);
+    GetWindowRect(card->StatusBar(), &bar);
+    EXPECT_EQ(GetSystemMetrics(SM_CXSCREEN) * 400 / 1000, window.right - window.left);
+    const int buttonRow = IconSize + 2 * card->Layout().buttons[0].GetLineHeight();
+    EXPECT_EQ(buttonRow + 5 * card->RowHeight() + (bar.bottom - bar.top), client.bottom);
+    DestroyKartForm(card);
+}
+
+TEST_F(CardWindowTest, F2InsertsThenUpdatesAndEscapeCloses)
+{
+    DbKartWindow* card = CreateKartForm(L"Patient.cfg", nullptr, 0, 0);
+    ASSERT_NE(nullptr, card);
+    SetWindowTextW(Control(card, kName1), L"Сидоров");
+    SetWindowTextW(Control(card, kName2), L"Пётр");
+    SetWindowTextW(Control(card, kBirthday), L"5/6/1977");
+    PromptScript script;
+    Press(Control(card, kName1), VK_F2);
+    EXPECT_STREQ(L"Data has been saved", card->StatusText());
+    EXPECT_EQ(1, card->Flag());
+    const LONG key = card->Key();
+    EXPECT_GT(key, 0);
+    EXPECT_EQ(L"Сидоров", Text(L"SELECT Name1 FROM Patient WHERE Patient=" + std::to_wstring(key)));
+    EXPECT_EQ(1, Scalar(L"SELECT Pol FROM Patient"));
+    EXPECT_EQ(L"05/06/1977", TextOf(Control(card, kBirthday)));   // shown normalised
+
+    // The yes/no button inverts the value; a second F2 updates the same row.
+    SendMessageW(Field(card, kPol)->check->GetHwnd(), WM_KEYDOWN, VK_SPACE, 0);
+    SendMessageW(Field(card, kPol)->check->GetHwnd(), WM_KEYUP, VK_SPACE, 0);
+    EXPECT_EQ(0u, Field(card, kPol)->Word());
+    SetWindowTextW(Control(card, kName3), L"Ильич");
+    Press(Control(card, kName3), VK_F2);
+    EXPECT_STREQ(L"Data has been saved", card->StatusText());
+    EXPECT_EQ(key, card->Key());
+    EXPECT_EQ(1, Scalar(L"SELECT COUNT(*) FROM Patient"));
+    EXPECT_EQ(L"Ильич", Text(L"SELECT Name3 FROM Patient"));
+    EXPECT_EQ(0, Scalar(L"SELECT Pol FROM Patient"));
+    EXPECT_EQ(0, card->Outcome().result);
+
+    Press(Control(card, kName3), VK_ESCAPE);
+    EXPECT_EQ(nullptr, card->GetHwnd());
+    EXPECT_EQ(0u, script.Count());
+    DestroyKartForm(card);
+}
+
+TEST_F(CardWindowTest, AMissingRequiredValueIsReportedInTheStatusBar)
+{
+    DbKartWindow* card = CreateKartForm(L"Patient.cfg", nullptr, 0, 0);
+    ASSERT_NE(nullptr, card);
+    SetWindowTextW(Control(card, kName2), L"Иван");
+    Press(Control(card, kName2), VK_F2);
+    EXPECT_STREQ(L"\"Фамилия\" field requires data", card->StatusText());
+    wchar_t shown[256] = {};
+    SendMessageW(card->StatusBar(), SB_GETTEXTW, 0, reinterpret_cast<LPARAM>(shown));
+    EXPECT_STREQ(card->StatusText(), shown);
+    EXPECT_EQ(0, card->Flag());
+    EXPECT_EQ(0, Scalar(L"SELECT COUNT(*) FROM Patient"));
+    SetWindowTextW(Control(card, kBirthday), L"31/02/2000");
+    SetWindowTextW(Control(card, kName1), L"X");
+    Press(Control(card, kName2), VK_F2);
+    EXPECT_STREQ(L"Invalid \"Дата рождения\" field format", card->StatusText());
+    DestroyKartForm(card);
+}
+
+TEST_F(CardWindowTest, OpeningAnExistingRowShowsItAndInsertStartsANewOne)
+{
+    LONG key = AddPatient(L"Петров", L"Пётр", nullptr, 1970, 5, 6);
+    DbKartWindow* card = CreateKartForm(L"Patient.cfg", nullptr, key, 1);
+    ASSERT_NE(nullptr, card);
+    EXPECT_EQ(1, card->Flag());
+    EXPECT_EQ(L"Петров", TextOf(Control(card, kName1)));
+    EXPECT_EQ(L"06/05/1970", TextOf(Control(card, kBirthday)));
+    Press(Control(card, kName1), VK_INSERT);
+    EXPECT_EQ(0, card->Flag());
+    EXPECT_EQ(L"", TextOf(Control(card, kName1)));
+    // Patient.cfg has no "delete" button: F8 does nothing.
+    PromptScript script;
+    Press(Control(card, kName1), VK_F8);
+    EXPECT_EQ(1, Scalar(L"SELECT COUNT(*) FROM Patient"));
+    DestroyKartForm(card);
+}
+
+TEST_F(CardWindowTest, LeavingTheCheckRowFieldOffersTheSameRecord)
+{
+    LONG existing = AddPatient(L"Сидоров", L"Иван", nullptr, 1980, 2, 1);
+    DbKartWindow* card = CreateKartForm(L"Patient.cfg", nullptr, 0, 0);
+    ASSERT_NE(nullptr, card);
+    SetWindowTextW(Control(card, kName1), L"сидоров");   // the provider compares without case
+    SetWindowTextW(Control(card, kName2), L"Иван");
+    SetWindowTextW(Control(card, kBirthday), L"1/2/1980");
+    SetFocus(Control(card, kBirthday));
+
+    PromptScript script({IDNO});
+    Type(Control(card, kBirthday), L'\t');
+    ASSERT_EQ(1u, script.Count());
+    EXPECT_EQ(L"The same record already exists.\nPress \"Yes\" to open it.", script.Last().text);
+    EXPECT_EQ(L"Пациент", script.Last().caption);
+    EXPECT_EQ(card->GetHwnd(), script.Last().owner);
+    EXPECT_EQ(0, card->Flag());
+    EXPECT_EQ(Field(card, kPol)->check->GetHwnd(), GetFocus());   // No: the focus moves on
+
+    SetFocus(Control(card, kBirthday));
+    script.Answer(IDYES);
+    Type(Control(card, kBirthday), L'\r');
+    EXPECT_EQ(2u, script.Count());
+    EXPECT_EQ(1, card->Flag());
+    EXPECT_EQ(existing, card->Key());
+    EXPECT_EQ(L"Сидоров", TextOf(Control(card, kName1)));
+
+    // A field without "checkrow" asks nothing; Shift+Tab goes back.
+    SetFocus(Control(card, kName2));
+    Type(Control(card, kName2), L'\t');
+    EXPECT_EQ(Control(card, kName3), GetFocus());
+    DestroyKartForm(card);
+}
+
+TEST_F(CardWindowTest, RunKartFormIsModalAndReportsWhatWasStored)
+{
+    HWND owner = CreateWindowExW(0, L"STATIC", L"owner", WS_POPUP | WS_VISIBLE, 0, 0, 50, 50, nullptr, nullptr,
+                                 nullptr, nullptr);
+    bool ownerWasDisabled = false;
+    Schedule({
+        [&] {
+            HWND card = FindOwn(DbKartWindow::kClassName);
+            ASSERT_NE(nullptr, card);
+            ownerWasDisabled = !IsWindowEnabled(owner);
+            DbKartWindow* object = WindowObject<DbKartWindow>(card);
+            SetWindowTextW(object->Layout().fields[kName1]->control, L"Modal");
+            Press(object->Layout().fields[kName1]->control, VK_F2);
+        },
+        [&] {
+            DbKartWindow* object = WindowObject<DbKartWindow>(FindOwn(DbKartWindow::kClassName));
+            Press(object->Layout().fields[kName1]->control, VK_ESCAPE);
+        },
+    });
+    KartOutcome outcome = {};
+    PromptScript script;
+    ASSERT_TRUE(RunKartForm(L"Patient.cfg", owner, 0, 0, &outcome));
+    EXPECT_TRUE(ownerWasDisabled);
+    EXPECT_TRUE(IsWindowEnabled(owner));
+    EXPECT_EQ(nullptr, FindOwn(DbKartWindow::kClassName));
+    EXPECT_EQ(0, outcome.result);
+    EXPECT_EQ(1, outcome.flag);
+    EXPECT_EQ(Scalar(L"SELECT Patient FROM Patient WHERE Name1='Modal'"), outcome.key);
+    DestroyWindow(owner);
+}
+
+TEST_F(CardWindowTest, ClosingWithoutSavingReportsNothingStored)
+{
+    Schedule({[&] { PostMessageW(FindOwn(DbKartWindow::kClassName), WM_CLOSE, 0, 0); }});
+    KartOutcome outcome = {};
+    ASSERT_TRUE(RunKartForm(L"Patient.cfg", nullptr, 0, 0, &outcome));
+    EXPECT_EQ(-1, outcome.result);
+    PromptScript script({IDOK});
+    EXPECT_FALSE(RunKartForm(L"NoSuchForm.cfg", nullptr, 0, 0));
+    EXPECT_EQ(L"File \"NoSuchForm.cfg\" interpretating error", script.Last().text);
+}
+
+const wchar_t kVisitCard[] =
+    L"form { caption = \"Visit\" height = -2 }\n"
+    L"table = \"Visit\" key = \"Visit\"\n"
+    L"items {\n"
+    L"  { \"Patient\", \"Patient\", int32, reference { \"Patient\", \"Patient\", \"Name1\", char(32) } }\n"
+    L"  { \"Note\", \"Note\", char(20) }\n"
+    L"}\n"
+    L"list { { \"Note\", \"Note\", char(20) } }\n"
+    L"buttons { { caption = \"Save\" click = \"addupdate\" } { caption = \"Delete\" click = \"delete\" }\n"
+    L"  { caption = \"Close\" click = \"close\" } }\n";
+
+TEST_F(CardWindowTest, AListCardShowsItsFirstRowAndDeletes)
+{
+    LONG petrov = AddPatient(L"Petrov");
+    LONG abel = AddPatient(L"Abel");
+    ASSERT_EQ(S_OK, Run(L"INSERT INTO Visit (Patient, Note) VALUES (" + std::to_wstring(petrov) + L", 'b note')"));
+    ASSERT_EQ(S_OK, Run(L"INSERT INTO Visit (Patient, Note) VALUES (" + std::to_wstring(abel) + L", 'a note')"));
+    WriteCfg(L"visit.cfg", kVisitCard);
+    DbKartWindow* card = CreateKartForm(L"visit.cfg", nullptr, 0, 0);
+    ASSERT_NE(nullptr, card);
+    ASSERT_NE(nullptr, card->Layout().list);
+    EXPECT_EQ(2, card->Layout().list->GetRowCount());
+    // The refill selected the first row ("a note"), which the card shows.
+    EXPECT_EQ(1, card->Flag());
+    EXPECT_EQ(L"a note", TextOf(card->Layout().fields[1]->control));
+    HWND combo = card->Layout().fields[0]->control;
+    EXPECT_EQ(2, SendMessageW(combo, CB_GETCOUNT, 0, 0));
+    wchar_t chosen[64] = {};
+    SendMessageW(combo, WM_GETTEXT, 64, reinterpret_cast<LPARAM>(chosen));
+    EXPECT_STREQ(L"Abel", chosen);
+
+    PromptScript script;
+    Press(card->Layout().fields[1]->control, VK_F8);
+    EXPECT_EQ(1, Scalar(L"SELECT COUNT(*) FROM Visit"));
+    EXPECT_EQ(1, card->Layout().list->GetRowCount());
+    EXPECT_EQ(L"b note", TextOf(card->Layout().fields[1]->control));
+    DestroyKartForm(card);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(CardWindowTest, EditControlsTakeNegativeNumbersAndWholeDateTimes)
+{
+    WriteCfg(L"kinds.cfg", L"table = \"Sample\" key = \"Sample\"\n"
+                           L"items { { \"Signed\", \"Number\", int32 } { \"Unsigned\", \"Small\", int8 unsigned }\n"
+                           L"  { \"Stamp\", \"Stamp\", datetime } { \"Long\", \"Txt\", char(300) } }\n");
+    DbKartWindow* card = CreateKartForm(L"kinds.cfg", nullptr, 0, 0);
+    ASSERT_NE(nullptr, card);
+    auto style = [&](int i) { return GetWindowLongW(Control(card, i), GWL_STYLE); };
+    EXPECT_EQ(0, style(0) & ES_NUMBER);
+    EXPECT_NE(0, style(1) & ES_NUMBER);
+    EXPECT_NE(0, style(3) & ES_MULTILINE);
+    // Typed character by character, as the user types them.
+    SetFocus(Control(card, 0));
+    for (wchar_t c : std::wstring(L"-42"))
+        SendMessageW(Control(card, 0), WM_CHAR, c, 1);
+    EXPECT_EQ(L"-42", TextOf(Control(card, 0)));
+    SetFocus(Control(card, 2));
+    for (wchar_t c : std::wstring(L"31/12/1999 23:59:58"))
+        SendMessageW(Control(card, 2), WM_CHAR, c, 1);
+    EXPECT_EQ(L"31/12/1999 23:59:58", TextOf(Control(card, 2)));
+    // The multi-line text takes four more rows.
+    const int r = card->RowHeight();
+    EXPECT_EQ(8 * r, card->Layout().CalcHeight(r));
+    EXPECT_GE(Field(card, 3)->controlHeight, 3 * r);
+    PromptScript script;
+    SetFocus(Control(card, 1));   // leaving the stamp reads and shows it again
+    EXPECT_EQ(L"31/12/1999 23:59:58", TextOf(Control(card, 2)));
+    ASSERT_TRUE(card->Save());
+    EXPECT_EQ(-42, Scalar(L"SELECT Number FROM Sample"));
+    DestroyKartForm(card);
+}
+
+}  // namespace

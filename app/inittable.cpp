@@ -1,6 +1,8 @@
 #include "app/inittable.h"
 
 #include "app/connectwnd.h"
+#include "app/iconsbar.h"
+#include "app/iconsnimok.h"
 #include "app/inputtext.h"
 #include "app/mainwnd_stub.h"
 #include "app/stopwnd.h"
@@ -68,6 +70,38 @@ void UnregisterConnectWnd()
     ConnectWindow::UnregisterClass(hInstance);
 }
 
+bool RegisterIconWnd()
+{
+    return IconSnimok::RegisterClass();
+}
+void UnregisterIconWnd()
+{
+    IconSnimok::UnregisterClass();
+}
+bool RegisterNoteWnd()
+{
+    return NoteSnimokWnd::RegisterClass();
+}
+void UnregisterNoteWnd()
+{
+    NoteSnimokWnd::UnregisterClass();
+}
+bool RegisterTemplateWnd()
+{
+    return TNoteSnimokWnd::RegisterClass();
+}
+void UnregisterTemplateWnd()
+{
+    TNoteSnimokWnd::UnregisterClass();
+}
+bool RegisterIconsBar()
+{
+    return IconsBar::RegisterClass();
+}
+void UnregisterIconsBar()
+{
+    IconsBar::UnregisterClass();
+}
 bool RegisterMainView()
 {
     return RegisterMainViewSnimokWnd();
@@ -90,11 +124,11 @@ const InitRow InitTable[] = {
     {DUpDown::RegisterClass, DUpDown::UnregisterClass, L"Register DUpDown"},
     {JournalView::RegisterClass, JournalView::UnregisterClass, L"Register JWindow"},
     {RegisterStopWnd, UnregisterStopWnd, L"Register WinStop"},
-    {NotBuiltYet, NothingToUndo, L"Register IconWnd"},
+    {RegisterIconWnd, UnregisterIconWnd, L"Register IconWnd"},
     {RegisterMainWnd, UnregisterMainWnd, L"Register MainWnd"},
     {RegisterInpTextWnd, UnregisterInpTextWnd, L"Register InpTextWnd"},
-    {NotBuiltYet, NothingToUndo, L"Register NoteSnimok Window"},
-    {NotBuiltYet, NothingToUndo, L"Register TNoteSnimok Window"},
+    {RegisterNoteWnd, UnregisterNoteWnd, L"Register NoteSnimok Window"},
+    {RegisterTemplateWnd, UnregisterTemplateWnd, L"Register TNoteSnimok Window"},
     {ProfileWnd::RegisterClass, ProfileWnd::UnregisterClass, L"Register Profile"},
     {SnimokWnd::RegisterClass, SnimokWnd::UnregisterClass, L"Register SnimokWnd"},
     {RegisterMainView, UnregisterMainView, L"Register MainViewWnd"},
@@ -103,7 +137,7 @@ const InitRow InitTable[] = {
     {NotBuiltYet, NothingToUndo, L"Register RegisterPrnJobWnd"},
     {RegisterConnectWnd, UnregisterConnectWnd, L"Register RegisterDConnectWnd"},
     {InitIconBitmapInfo, FreeIconBitmapInfo, L"InitIcons"},
-    {NotBuiltYet, NothingToUndo, L"Register RegisterIconsBar"},
+    {RegisterIconsBar, UnregisterIconsBar, L"Register RegisterIconsBar"},
     {NotBuiltYet, NothingToUndo, L"Register ArjWindow"},
     {NotBuiltYet, NothingToUndo, L"Register PrepDiskWnd"},
     {nullptr, nullptr, nullptr},

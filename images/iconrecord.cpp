@@ -165,7 +165,8 @@ const BITMAPINFO* IconBitmapInfo(bool negative)
     return reinterpret_cast<const BITMAPINFO*>(gBitmapInfo + (negative ? kSecondBlock : 0));
 }
 
-IconRecord::IconRecord() : state(0), negative(0), fileName(), date(), pixels(nullptr)
+IconRecord::IconRecord()
+    : state(0), negative(0), fileName(), date(), pixels(nullptr), key(0), noteLength(0), numberText(), numberLength(0)
 {
 }
 

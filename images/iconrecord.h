@@ -80,4 +80,10 @@ public:
     wchar_t fileName[32];   // the image's file name (21 characters)
     FILETIME date;          // the image date
     uint8_t* pixels;        // 36,864 bytes, or null
+
+    // What the patient's image strip keeps beside the thumbnail.
+    int32_t key;            // [Snimok] of the image
+    int32_t noteLength;     // DATALENGTH([Apicriz]) in bytes; 0 without a description
+    wchar_t numberText[16]; // the 1-based position in the strip, "%i "
+    int32_t numberLength;   // characters of numberText
 };

@@ -94,23 +94,23 @@ int ProfileWnd::Create(HWND ownerWindow, ProfileOwner* profileOwner, const DPict
     }
     restricted = restrictedForm;
     owner = profileOwner;
-    RECT r;
+    PlacementRect r;
     if (!restricted) {
         ReadSettings();
         if (!LoadWindowPlacement(r, L"Profile")) {
-            CreateDefaultWindowPlacement(RECT{100, 0, 700, 400}, L"Profile");
+            CreateDefaultWindowPlacement(PlacementRect{100, 0, 600, 400}, L"Profile");
             if (!LoadWindowPlacement(r, L"Profile"))
                 return 0;
         }
     } else {
-        r = RECT{100, 0, 100 + 200, 0 + 300};
+        r = PlacementRect{100, 0, 200, 300};
     }
     wchar_t title[64];
     if (!LoadStringW(hInstance, IDS_PROFILE, title, 64))
         title[0] = 0;
     const DWORD style = WS_POPUP | WS_CAPTION | WS_SYSMENU | (restricted ? 0 : WS_THICKFRAME);
     const DWORD exStyle = WS_EX_TOOLWINDOW | WS_EX_NOPARENTNOTIFY;
-    if (!DWindow::Create(exStyle, kClassName, title, style, r.left, r.top, r.right - r.left, r.bottom - r.top,
+    if (!DWindow::Create(exStyle, kClassName, title, style, r.x, r.y, r.cx, r.cy,
                          ownerWindow, nullptr, hInstance, nullptr))
         return 0;
     if (!Compute(newPicture, newLine)) {
@@ -432,7 +432,7 @@ void ProfileWnd::OnDestroy()
     scroll.Destroy();
     averagingControl.Destroy();
     if (!restricted)
-        SaveWindowPlacement(hwnd, L"Profile");
+        SaveWindowPlacement(hwnd, L"Profile", true);
     HWND self = hwnd;
     if (dc)
         ReleaseDC(dc);

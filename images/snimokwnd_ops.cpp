@@ -2,6 +2,8 @@
 // note, turns and mirrors, reduction and restoration.
 #include "images/snimokwnd.h"
 
+#include "database/dberrors.h"
+
 #include "foundation/globals.h"
 #include "foundation/prompt.h"
 #include "images/viewerstore.h"
@@ -62,7 +64,12 @@ void SnimokWnd::OpenNote()
         if (!GetViewerStore().saveNewImage(picture.Get(), renderer.GetLut()))
             return;
     }
-    note.Create(hwnd, true, picture->imageId, picture->patient.GetPatientId());
+    // The note's database errors are shown here, over the view.
+    try {
+        note.Create(hwnd, true, picture->imageId, picture->patient.GetPatientId());
+    } catch (const DODBErrors& e) {
+        e.ShowMessage(hwnd, nullptr, MB_OK | MB_ICONHAND);
+    }
 }
 
 // After a turn or mirror: the work raster again, then the zoom around the

@@ -51,3 +51,13 @@
 #define IDD_PREPARE_SNIMOK 3237     // "Processing Image Properties"
 #define IDC_PREPARE_FILTER 1230     // its combo box of enhancement levels
 #define IDC_PREPARE_AUTO 1231       // its check box: only pictures that pass the contrast test
+// Patient image strip, notes and templates (4300-4499): 4300 plus the number
+// the system knows each icon by. The strip and the notes also use the
+// viewer's exit, save, print and description icons.
+#define IDI_TEMPLATE_NEW 4306
+#define IDI_TEMPLATE_DELETE 4307
+#define IDI_TEMPLATE_SELECT 4331
+#define IDI_NOTE_TEMPLATE 4332
+#define IDI_TEMPLATE_DEFAULT 4375
+#define IDI_ICONSBAR 4420
+#define IDI_NOTE_PROTECTED 4436

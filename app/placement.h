@@ -1,0 +1,53 @@
+// Window placements kept in the registry, and the registry root the patient
+// workspace's own settings live under.
+//
+// A placement is the key <root>\<name> with four REG_DWORD values "x", "y"
+// (the screen position of the window's top-left corner), "cx" and "cy" (its
+// width and height). Names in use: "NoteSnimok" and "NoteView" (the note
+// window), "TNoteSnimok" (the template editor), "Profile" (the viewer's
+// profile window).
+//
+// A key that lacks any of the four values holds no placement, and a placement
+// read back is moved and cut so that the whole window lies on the work area
+// of the monitor nearest to it: a stored position from another screen never
+// puts a window where nobody can reach it.
+#pragma once
+
+#include <windows.h>
+
+// The registry root of the workstation's settings: the program's settings key
+// below HKEY_LOCAL_MACHINE unless a test points it elsewhere. The placements, "IconParam"
+// and "DefTemplateName" are read and written below it.
+struct SettingsRoot {
+    HKEY root;
+    const wchar_t* path;   // the caller's text; must outlive its use
+};
+SettingsRoot GetSettingsRoot();
+// Returns the previous root; {nullptr, nullptr} restores the program's own.
+SettingsRoot SetSettingsRoot(SettingsRoot root);
+
+// Opens <root>\<subKey> (the root itself for null or "") with the access;
+// with `create` the key is made when missing. ERROR_SUCCESS or the Win32 code.
+LONG OpenSettingsKey(const wchar_t* subKey, REGSAM access, bool create, HKEY* key);
+
+struct PlacementRect {
+    int x;
+    int y;
+    int cx;
+    int cy;
+};
+
+// Writes the four values under <root>\<name> (the key is made when missing).
+// Silent on failure.
+void CreateDefaultWindowPlacement(const PlacementRect& rect, const wchar_t* name);
+// True with the placement (brought onto the screen) when the key exists and
+// holds all four values; otherwise false and `rect` untouched.
+bool LoadWindowPlacement(PlacementRect& rect, const wchar_t* name);
+// Writes "x" and "y" of the window's screen rectangle and, with `withSize`,
+// "cx" and "cy", into the existing key; false when the window's rectangle or
+// the key is not available.
+bool SaveWindowPlacement(HWND window, const wchar_t* name, bool withSize);
+
+// Moves and cuts a rectangle so that it lies on the work area of the monitor
+// nearest to it.
+void ClampToWorkArea(PlacementRect& rect);

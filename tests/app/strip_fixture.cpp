@@ -1,0 +1,233 @@
+#include "strip_fixture.h"
+
+#include "app/iconsbar.h"
+#include "app/notesnimok.h"
+#include "database/dbcommand.h"
+#include "database/dberrors.h"
+#include "database/dbparams.h"
+#include "database/dbrowset.h"
+#include "database/dbstart.h"
+#include "foundation/datetime.h"
+#include "foundation/globals.h"
+#include "images/iconrecord.h"
+#include "images/viewhost.h"
+#include "tools/demosite/sitedatabase.h"
+#include "ui/control_font.h"
+#include "ui/init_rows.h"
+
+#include <objbase.h>
+
+namespace striptest {
+
+std::vector<std::vector<TrackedItem>>& MenuScript::Seen()
+{
+    static std::vector<std::vector<TrackedItem>> seen;
+    return seen;
+}
+
+std::vector<int>& MenuScript::Answers()
+{
+    static std::vector<int> answers;
+    return answers;
+}
+
+int MenuScript::Track(HMENU menu, UINT, int, int, HWND)
+{
+    std::vector<TrackedItem> items;
+    for (int i = 0; i < GetMenuItemCount(menu); ++i) {
+        wchar_t text[128] = {};
+        MENUITEMINFOW mi = {};
+        mi.cbSize = sizeof mi;
+        mi.fMask = MIIM_ID | MIIM_STRING | MIIM_FTYPE;
+        mi.dwTypeData = text;
+        mi.cch = 128;
+        GetMenuItemInfoW(menu, i, TRUE, &mi);
+        items.push_back(TrackedItem{(mi.fType & MFT_SEPARATOR) ? 0u : mi.wID, text});
+    }
+    Seen().push_back(items);
+    if (Answers().empty())
+        return 0;
+    const int a = Answers().front();
+    Answers().erase(Answers().begin());
+    return a;
+}
+
+std::vector<UINT> MenuScript::Ids(size_t menu)
+{
+    std::vector<UINT> ids;
+    if (menu < Seen().size())
+        for (const TrackedItem& item : Seen()[menu])
+            ids.push_back(item.id);
+    return ids;
+}
+
+int RecordingOwner::OpenImage(DWORD imageKey, const wchar_t* fileName)
+{
+    calls.push_back("open " + std::to_string(imageKey) + " " + std::string(fileName, fileName + wcslen(fileName)));
+    return 1;
+}
+
+void RecordingOwner::ShowNote(DWORD imageKey, DWORD patientKey)
+{
+    calls.push_back("note " + std::to_string(imageKey) + " " + std::to_string(patientKey));
+}
+
+int RecordingOwner::OnKey(WPARAM key)
+{
+    calls.push_back("key " + std::to_string(key));
+    return 7;
+}
+
+void RecordingOwner::ImagesCounted(int count)
+{
+    calls.push_back("count " + std::to_string(count));
+}
+
+void StripTest::SetUp()
+{
+    folder.reset(new apptest::TempFolder(L"tfstrip"));
+    CreateDirectoryW((folder->Path() + L"Image").c_str(), nullptr);
+    CreateDirectoryW((folder->Path() + L"Icon").c_str(), nullptr);
+    wcscpy(DataPath, folder->Path().c_str());
+    wcscpy(ImageFolder, (folder->Path() + L"Image\\").c_str());
+    wcscpy(IconFolder, (folder->Path() + L"Icon\\").c_str());
+    SpaceMin = 0;
+    std::wstring error;
+    ASSERT_TRUE(CreateSiteDatabase(folder->Path() + L"strip.db", std::wstring(TF_SITE_DIR) + L"schema.sql", error))
+        << std::string(error.begin(), error.end());
+    settings.reset(new apptest::TestKey());
+    oldRoot = SetSettingsRoot(SettingsRoot{settings->Root(), settings->Path()});
+    IsAdministrator = false;
+    IconSize = 32;
+    SetDateTimeFormats(0x409);
+    ASSERT_TRUE(RunInitRows(ControlLibraryRows, ControlLibraryRowCount, nullptr));
+    ASSERT_TRUE(InitIconBitmapInfo());
+    LoadIconStates(nullptr);
+    ASSERT_TRUE(IconSnimok::RegisterClass());
+    ASSERT_TRUE(IconsBar::RegisterClass());
+    ASSERT_TRUE(NoteSnimokWnd::RegisterClass());
+    ASSERT_TRUE(TNoteSnimokWnd::RegisterClass());
+    IconSnimok::LoadSettings(nullptr);
+    IconSnimok::CancelMove();
+    SetPopupTracker(&MenuScript::Track);
+    MenuScript::Seen().clear();
+    MenuScript::Answers().clear();
+    host.reset(new harness::HostWindow(600, 900, 20, 20));
+}
+
+void StripTest::TearDown()
+{
+    CloseSnimokNote();
+    host.reset();
+    SetPopupTracker(nullptr);
+    TNoteSnimokWnd::UnregisterClass();
+    NoteSnimokWnd::UnregisterClass();
+    IconsBar::UnregisterClass();
+    IconSnimok::UnregisterClass();
+    FreeIconBitmapInfo();
+    UndoInitRows(ControlLibraryRows, ControlLibraryRowCount);
+    SetSettingsRoot(oldRoot);
+    settings.reset();
+    CloseSiteDatabase();
+    folder.reset();
+    IsAdministrator = false;
+}
+
+void StripTest::Exec(const std::wstring& sql)
+{
+    std::wstring keyed;
+    const std::wstring head = L"INSERT INTO ";
+    if (sql.compare(0, head.size(), head) == 0) {
+        const size_t open = sql.find(L" (", head.size());
+        if (open != std::wstring::npos) {
+            const std::wstring table = sql.substr(head.size(), open - head.size());
+            if (sql.compare(open + 2, table.size() + 1, table + L",") == 0)
+                keyed = table;
+        }
+    }
+    if (!keyed.empty())
+        g_DbSession->ExecSql((L"SET IDENTITY_INSERT " + keyed + L" ON").c_str(), nullptr, nullptr, nullptr, nullptr);
+    const HRESULT hr = g_DbSession->ExecSql(sql.c_str(), nullptr, nullptr, nullptr, nullptr);
+    if (!keyed.empty())
+        g_DbSession->ExecSql((L"SET IDENTITY_INSERT " + keyed + L" OFF").c_str(), nullptr, nullptr, nullptr, nullptr);
+    if (FAILED(hr)) {
+        DODBErrors errors(hr, TRUE);
+        wchar_t text[1024] = {};
+        errors.GetText(text, 1023);
+        ADD_FAILURE() << "statement failed: " << std::string(sql.begin(), sql.end()) << " "
+                      << std::string(text, text + wcslen(text));
+    }
+}
+
+std::wstring StripTest::Scalar(const std::wstring& sql)
+{
+    DODBPtr<DODBCommand> command;
+    DODBPtr<DODBRowset> rowset;
+    DODBPtr<DODBParams> row;
+    if (!g_DbSession->CreateCommand(command) || FAILED(command->SetCmdText(sql.c_str())) ||
+        !command->Execute(rowset, &row, nullptr, nullptr)) {
+        ADD_FAILURE() << "query failed: " << std::string(sql.begin(), sql.end());
+        return L"<error>";
+    }
+    if (!rowset->GetNextData(row.Get()))
+        return L"<none>";
+    if (row->IsNull(0))
+        return L"<null>";
+    switch (row->GetWType(0)) {
+    case DBTYPE_WSTR: {
+        std::wstring text(70000, L'\0');
+        const int n = row->GetStr(0, &text[0], 70000);
+        text.resize(n > 0 ? n : 0);
+        return text;
+    }
+    case DBTYPE_I4:
+        return std::to_wstring(*static_cast<LONG*>(row->GetValuePtr(0)));
+    case DBTYPE_I8:
+        return std::to_wstring(*static_cast<LONGLONG*>(row->GetValuePtr(0)));
+    case DBTYPE_I2:
+        return std::to_wstring(*static_cast<SHORT*>(row->GetValuePtr(0)));
+    case DBTYPE_UI1:
+        return std::to_wstring(*static_cast<BYTE*>(row->GetValuePtr(0)));
+    default:
+        return L"<type " + std::to_wstring(row->GetWType(0)) + L">";
+    }
+}
+
+void StripTest::AddPatient(long key, const wchar_t* name)
+{
+    Exec(L"INSERT INTO Patient (Patient, Name1) VALUES (" + std::to_wstring(key) + L", N'" + name + L"');");
+}
+
+void StripTest::AddImage(long key, long patient, const wchar_t* date, const wchar_t* fileName, int disk, int negative,
+                         const wchar_t* note)
+{
+    // "YYYYMMDD hh:mm" as the dialect reads dates: "YYYY-MM-DD hh:mm:00.000".
+    const std::wstring d(date);
+    const std::wstring iso = d.size() == 14 ? d.substr(0, 4) + L"-" + d.substr(4, 2) + L"-" + d.substr(6, 2) +
+                                                  L" " + d.substr(9, 5) + L":00.000"
+                                            : d;
+    std::wstring sql = L"INSERT INTO Snimok (Snimok, Patient, [Date file], [File name], [Disk], Negativ, Apicriz) "
+                       L"VALUES (" +
+                       std::to_wstring(key) + L", " + std::to_wstring(patient) + L", '" + iso + L"', " +
+                       (fileName && *fileName ? L"N'" + std::wstring(fileName) + L"'" : std::wstring(L"NULL")) +
+                       L", " + std::to_wstring(disk) + L", " + std::to_wstring(negative) + L", " +
+                       (note ? L"N'" + std::wstring(note) + L"'" : std::wstring(L"NULL")) + L");";
+    Exec(sql);
+}
+
+std::wstring StripTest::IconPath(const std::wstring& fileName) const
+{
+    return folder->Path() + L"Icon\\" + fileName + L".thb";
+}
+
+void StripTest::WriteThumbnail(const std::wstring& fileName, BYTE value)
+{
+    std::vector<BYTE> bytes(192 * 192, value);
+    HANDLE file = CreateFileW(IconPath(fileName).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, file);
+    DWORD done = 0;
+    WriteFile(file, bytes.data(), (DWORD)bytes.size(), &done, nullptr);
+    CloseHandle(file);
+}
+
+}  // namespace striptest

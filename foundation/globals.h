@@ -13,8 +13,6 @@ extern const wchar_t SettingsKeyPath[];
 
 // --- Set once at start-up -----------------------------------------------------
 extern HINSTANCE hInstance;     // the program's module: string table, icons, cursors
-// The same module under the name the libraries and the viewer use.
-inline HINSTANCE& AppInstance = hInstance;
 extern int IconSize;            // 16 in the small-screen mode, else 32
 extern bool IsSmallScreen;      // the screen is narrower than 1,280 pixels
 extern bool IsAdministrator;    // the Windows user is one of the program's administrators

@@ -2,6 +2,7 @@
 
 #include "images/pixmem.h"
 
+#include <math.h>
 #include <string.h>
 
 namespace {
@@ -78,7 +79,7 @@ void HorizontalRow(const uint16_t* __restrict r0, const int32_t* __restrict cols
 
 DisplayRenderer::DisplayRenderer()
     : picture(nullptr), buffer(nullptr), mapIndex(nullptr), mapFraction(nullptr), mapRowStart(0), bufferWidth(0),
-      bufferHeight(0), zoomAreaWidth(0), zoomAreaHeight(0), viewWidth(0), viewHeight(0), stride(0), smooth(1)
+      bufferHeight(0), zoomAreaWidth(0), zoomAreaHeight(0), viewWidth(0), viewHeight(0), stride(0), smooth(1), mapKey()
 {
     memset(lut, 0, sizeof lut);
 }
@@ -131,6 +132,7 @@ void DisplayRenderer::FreeRenderBuffers()
     buffer = nullptr;
     mapIndex = nullptr;
     mapFraction = nullptr;
+    mapKey = MapKey();
     bufferWidth = bufferHeight = 0;
     viewWidth = viewHeight = stride = 0;
 }
@@ -159,6 +161,12 @@ void DisplayRenderer::SetScale(double scale, int cx, int cy)
         return;
     DPictureBase& p = *picture;
     const int W = p.width, H = p.height, AW = zoomAreaWidth, AH = zoomAreaHeight;
+    // No room to show anything (a caption taller than the cell): a fit would
+    // make the zoom 0 and every later division by it meaningless.
+    if (AW <= 0 || AH <= 0) {
+        SetViewSize(0, 0);
+        return;
+    }
     double z;
     int zw, zh;
     if (scale == -1.0) {
@@ -186,6 +194,11 @@ void DisplayRenderer::SetScale(double scale, int cx, int cy)
         cy = H / 2;
     } else {
         z = scale > 0 ? scale : 1.0;
+        // A factor read from the database may be anything: the zoomed size
+        // must still be a number of pixels.
+        const double most = (double)(1 << 30) / (W > H ? W : H);
+        if (!(z <= most))
+            z = most;
         zw = (int)(W * z);
         zh = (int)(H * z);
     }
@@ -196,16 +209,15 @@ void DisplayRenderer::SetScale(double scale, int cx, int cy)
     p.viewCentreX = cx;
     p.viewCentreY = cy;
     p.zoom = z;
-    int ox = (int)(cx * z - vw / 2);
-    if (ox + vw > zw)
-        ox = zw - vw;
-    if (ox < 0)
-        ox = 0;
-    int oy = (int)(cy * z - vh / 2);
-    if (oy + vh > zh)
-        oy = zh - vh;
-    if (oy < 0)
-        oy = 0;
+    // In floating point until clamped: a centre far off the picture would
+    // overflow the integer.
+    auto origin = [](double at, int view, int zoomed) {
+        if (at + view > zoomed)
+            at = zoomed - view;
+        return at < 0 ? 0 : (int)at;
+    };
+    const int ox = origin(trunc(cx * z - vw / 2), vw, zw);
+    const int oy = origin(trunc(cy * z - vh / 2), vh, zh);
     p.viewOriginX = ox;
     p.viewOriginY = oy;
     SetViewSize(vw, vh);
@@ -215,7 +227,10 @@ void DisplayRenderer::SetScale(double scale, int cx, int cy)
 
 void DisplayRenderer::BuildScaleMaps()
 {
-    if (!picture || !mapIndex || picture->zoom == 1.0 || picture->width <= 0 || picture->height <= 0)
+    // A zoom that is not a positive number (a fit into an empty area) has no
+    // source position to map to.
+    if (!picture || !mapIndex || picture->zoom == 1.0 || !(picture->zoom > 0.0) || picture->width <= 0 ||
+        picture->height <= 0)
         return;
     const double zoom = picture->zoom;
     auto build = [zoom](int32_t* index, uint16_t* fraction, int count, int origin, int limit) {
@@ -235,6 +250,14 @@ void DisplayRenderer::BuildScaleMaps()
     };
     build(mapIndex, mapFraction, bufferWidth, picture->viewOriginX, picture->width);
     build(mapIndex + mapRowStart, mapFraction + mapRowStart, bufferHeight, picture->viewOriginY, picture->height);
+    mapKey = MapKey{picture, picture->width, picture->height, picture->viewOriginX, picture->viewOriginY, zoom};
+}
+
+bool DisplayRenderer::MapsCurrent() const
+{
+    return mapKey.picture == picture && mapKey.width == picture->width && mapKey.height == picture->height &&
+           mapKey.originX == picture->viewOriginX && mapKey.originY == picture->viewOriginY &&
+           mapKey.zoom == picture->zoom;
 }
 
 void DisplayRenderer::Render()
@@ -256,6 +279,8 @@ bool DisplayRenderer::Clip(int& x, int& y, int& w, int& h) const
 void DisplayRenderer::RenderRect(int x, int y, int w, int h)
 {
     if (!Ready())
+        return;
+    if (picture->zoom != 1.0 && !(picture->zoom > 0.0))
         return;
     if (picture->zoom == 1.0)
         RenderDirect(x, y, w, h);
@@ -284,8 +309,10 @@ void DisplayRenderer::RenderDirect(int x, int y, int w, int h)
 
 void DisplayRenderer::RenderNearest(int x, int y, int w, int h)
 {
-    if (!Ready() || !Clip(x, y, w, h))
+    if (!Ready() || !(picture->zoom > 0.0) || !Clip(x, y, w, h))
         return;
+    if (!MapsCurrent())
+        BuildScaleMaps();
     const DPictureBase& p = *picture;
     const int32_t* rows = RowIndex();
     for (int r = y; r < y + h; ++r)
@@ -294,8 +321,10 @@ void DisplayRenderer::RenderNearest(int x, int y, int w, int h)
 
 void DisplayRenderer::RenderBilinear(int x, int y, int w, int h)
 {
-    if (!Ready() || !Clip(x, y, w, h))
+    if (!Ready() || !(picture->zoom > 0.0) || !Clip(x, y, w, h))
         return;
+    if (!MapsCurrent())
+        BuildScaleMaps();
     const DPictureBase& p = *picture;
     const double zoom = p.zoom;
     const int n = zoom >= 1.0 ? (int)zoom : 1;
@@ -392,7 +421,7 @@ int DisplayRenderer::ViewToImageX(int x) const
 {
     if (!picture)
         return x;
-    if (picture->zoom == 1.0)
+    if (picture->zoom == 1.0 || !(picture->zoom > 0.0))
         return x + picture->viewOriginX;
     return (int)((x + picture->viewOriginX) / picture->zoom);
 }
@@ -401,7 +430,7 @@ int DisplayRenderer::ViewToImageY(int y) const
 {
     if (!picture)
         return y;
-    if (picture->zoom == 1.0)
+    if (picture->zoom == 1.0 || !(picture->zoom > 0.0))
         return y + picture->viewOriginY;
     return (int)((y + picture->viewOriginY) / picture->zoom);
 }

@@ -95,6 +95,9 @@ private:
     void RenderDirect(int x, int y, int w, int h);
     void MoveBuffer(int sx, int sy);
     bool Clip(int& x, int& y, int& w, int& h) const;
+    // The maps were built for the picture as it is now; a picture shared
+    // with another view may have been turned, reduced or zoomed there since.
+    bool MapsCurrent() const;
     const int32_t* ColumnIndex() const { return mapIndex; }
     const int32_t* RowIndex() const { return mapIndex + mapRowStart; }
     const uint16_t* ColumnFraction() const { return mapFraction; }
@@ -111,4 +114,10 @@ private:
     int viewWidth, viewHeight;  // client size of the view
     int stride;                 // view width rounded up to 4
     int smooth;                 // 1: bilinear when zoomed
+    // What the maps were built for: picture size, zoom and origin.
+    struct MapKey {
+        const DPictureBase* picture;
+        int32_t width, height, originX, originY;
+        double zoom;
+    } mapKey;
 };

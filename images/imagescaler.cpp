@@ -144,6 +144,13 @@ void ImageScaler::FreeOutput()
 
 bool ImageScaler::SetSize(double z, int cx, int cy)
 {
+    // A zoom that is not a positive number places nothing; one so small that
+    // the scaled source would not fit an integer is held at that limit.
+    if (!(z > 0.0) || !(z < 1e300))
+        return false;
+    const int side = sourceWidth > sourceHeight ? sourceWidth : sourceHeight;
+    if (side > 0 && z < side / (double)(1 << 30))
+        z = side / (double)(1 << 30);
     centreX = cx;
     centreY = cy;
     if (z != 1.0) {
@@ -171,8 +178,13 @@ bool ImageScaler::SetSize(double z, int cx, int cy)
         scaledWidth = sourceWidth;
         scaledHeight = sourceHeight;
     }
-    centreColumn = (int)(cx / zoom);
-    centreRow = (int)(cy / zoom);
+    // A centre far off the picture only pushes the window to its edge.
+    auto scaled = [this](int c) {
+        const double v = c / zoom;
+        return v > (double)(1 << 30) ? (1 << 30) : v < -(double)(1 << 30) ? -(1 << 30) : (int)v;
+    };
+    centreColumn = scaled(cx);
+    centreRow = scaled(cy);
     firstColumn = centreColumn - columns / 2;
     if (firstColumn + columns > scaledWidth)
         firstColumn = scaledWidth - columns;

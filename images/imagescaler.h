@@ -33,8 +33,8 @@ public:
     bool AllocOutput();
     void FreeOutput();
 
-    // Places the output window: zoom z, centre in source pixels; false only
-    // when the tables cannot be allocated.
+    // Places the output window: zoom z, centre in source pixels; false when
+    // the tables cannot be allocated or z is not a positive number.
     bool SetSize(double zoom, int centreX, int centreY);
     // Source index and fraction of every output column and row.
     void BuildTables();

@@ -29,6 +29,16 @@ static DMessageMapEntry profileEntries[] = {
 };
 DMessageMap ProfileWnd::messageMap = {-1, 0, profileEntries};
 
+bool RegisterProfileWnd()
+{
+    return ProfileWnd::RegisterClass();
+}
+
+void UnregisterProfileWnd()
+{
+    ProfileWnd::UnregisterClass();
+}
+
 bool ProfileWnd::RegisterClass()
 {
     if (gProfile.registered)
@@ -222,11 +232,17 @@ void ProfileWnd::TakeSamples()
         const int from = vertical ? line.y0 : line.x0, to = vertical ? line.y1 : line.x1;
         const int step = from > to ? -1 : 1;
         // Neighbours to the right of a vertical line or below a horizontal
-        // one, as many as lie on the picture.
+        // one, as many as lie on the picture. The line was on the picture
+        // when it was drawn, but the picture may have been turned since (the
+        // window stays open): every read is held to the picture as it is.
         int across = averaging < 1 ? 1 : averaging;
         const int room = vertical ? p->width - line.x0 : p->height - line.y0;
         if (across > room)
             across = room;
+        if (across < 1)
+            across = 1;
+        auto clampX = [p](int x) { return x < 0 ? 0 : (x >= p->width ? p->width - 1 : x); };
+        auto clampY = [p](int y) { return y < 0 ? 0 : (y >= p->height ? p->height - 1 : y); };
         for (int i = 0; i < count; ++i) {
             const int at = from + i * step;
             const int x = vertical ? line.x0 : at, y = vertical ? at : line.y0;
@@ -234,7 +250,7 @@ void ProfileWnd::TakeSamples()
             points[2 * i + 1] = y;
             unsigned sum = 0;
             for (int k = 0; k < across; ++k)
-                sum += PixelAt(vertical ? x + k : x, vertical ? y : y + k);
+                sum += PixelAt(clampX(vertical ? x + k : x), clampY(vertical ? y : y + k));
             values[i] = (uint16_t)(sum / across);
         }
     } else {

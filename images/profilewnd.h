@@ -142,3 +142,7 @@ private:
     int clientWidth = 0, clientHeight = 0;
     bool autoMax = true, autoMin = false;
 };
+
+// The class row of the initialization table under its own names.
+bool RegisterProfileWnd();
+void UnregisterProfileWnd();

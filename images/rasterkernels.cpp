@@ -246,10 +246,10 @@ inline void TwoThirdsTap(int i, int srcLen, int& s0, int& s1, int& w0)
 }
 
 void TwoThirdsRow(const uint16_t* __restrict r0, const uint16_t* __restrict r1, uint32_t wy0,
-                  uint16_t* __restrict out, int srcW, int dstW)
+                  uint16_t* __restrict out, int srcW, int dstW, int from)
 {
     const uint32_t wy1 = 4 - wy0;
-    for (int i = 0; i < dstW; ++i) {
+    for (int i = from; i < dstW; ++i) {
         int s0, s1, w0;
         TwoThirdsTap(i, srcW, s0, s1, w0);
         uint32_t wx0 = (uint32_t)w0, wx1 = 4 - wx0;
@@ -261,13 +261,46 @@ void TwoThirdsRow(const uint16_t* __restrict r0, const uint16_t* __restrict r1, 
 
 } // namespace
 
+void ReduceTwoThirdsBlocks(uint16_t* dst, int dstW, const uint16_t* src, int srcW, int blocksAcross, int blocksDown)
+{
+    for (int b = 0; b < blocksDown; ++b) {
+        const uint16_t* s0 = src + (size_t)3 * b * srcW;
+        const uint16_t* s1 = s0 + srcW;
+        const uint16_t* s2 = s1 + srcW;
+        const uint16_t* s3 = s2 + srcW;
+        uint16_t* d0 = dst + (size_t)2 * b * dstW;
+        uint16_t* d1 = d0 + dstW;
+        for (int a = 0; a < blocksAcross; ++a) {
+            const int x = 3 * a;
+            // Across: columns x, x+1 by 1:3 and x+2, x+3 by 3:1; down the same.
+            const uint32_t l0 = s0[x] + 3u * s0[x + 1], r0 = 3u * s0[x + 2] + s0[x + 3];
+            const uint32_t l1 = s1[x] + 3u * s1[x + 1], r1 = 3u * s1[x + 2] + s1[x + 3];
+            const uint32_t l2 = s2[x] + 3u * s2[x + 1], r2 = 3u * s2[x + 2] + s2[x + 3];
+            const uint32_t l3 = s3[x] + 3u * s3[x + 1], r3 = 3u * s3[x + 2] + s3[x + 3];
+            d0[2 * a] = (uint16_t)((l0 + 3 * l1) >> 4);
+            d0[2 * a + 1] = (uint16_t)((r0 + 3 * r1) >> 4);
+            d1[2 * a] = (uint16_t)((3 * l2 + l3) >> 4);
+            d1[2 * a + 1] = (uint16_t)((3 * r2 + r3) >> 4);
+        }
+    }
+}
+
 void ReduceTwoThirds(uint16_t* dst, const uint16_t* src, int srcW, int srcH, int dstW, int dstH)
 {
+    // Whole 3 x 3 blocks whose samples have both neighbours inside the
+    // source go through the block kernel; the edge columns and rows, where a
+    // second sample would fall outside, take the edge pixel alone.
+    auto whole = [](int srcLen, int dstLen) {
+        int n = srcLen >= 4 ? (srcLen - 1) / 3 : 0;
+        return n < dstLen / 2 ? n : dstLen / 2;
+    };
+    const int across = whole(srcW, dstW), down = whole(srcH, dstH);
+    ReduceTwoThirdsBlocks(dst, dstW, src, srcW, across, down);
     for (int j = 0; j < dstH; ++j) {
         int t0, t1, wy0;
         TwoThirdsTap(j, srcH, t0, t1, wy0);
         TwoThirdsRow(src + (size_t)t0 * srcW, src + (size_t)t1 * srcW, (uint32_t)wy0, dst + (size_t)j * dstW, srcW,
-                     dstW);
+                     dstW, j < 2 * down ? 2 * across : 0);
     }
 }
 
@@ -634,6 +667,36 @@ void FilterImpulseNoiseRaster(const uint16_t* src, uint16_t* dst, int W, int H)
             out[x] = MiddlePair(v);
         }
     }
+}
+
+uint16_t* FilterNoiseSigma(const uint16_t* src, int W, int H)
+{
+    if (!src || W <= 0 || H <= 0)
+        return nullptr;
+    uint16_t* dst = AllocRaster(W, H);
+    if (!dst)
+        return nullptr;
+    memcpy(dst, src, (size_t)W * H * 2);
+    for (int y = 1; y < H - 1; ++y) {
+        const uint16_t* up = src + (size_t)(y - 1) * W;
+        const uint16_t* row = src + (size_t)y * W;
+        const uint16_t* down = src + (size_t)(y + 1) * W;
+        uint16_t* out = dst + (size_t)y * W;
+        for (int x = 1; x < W - 1; ++x) {
+            if (row[x] <= 405)
+                continue;
+            const uint32_t v[8] = {up[x - 1], up[x], up[x + 1], row[x - 1], row[x + 1], down[x - 1], down[x], down[x + 1]};
+            const uint32_t sum = v[0] + v[1] + v[2] + v[3] + v[4] + v[5] + v[6] + v[7];
+            const double mean = sum / 8.0;
+            double squares = 0.0;
+            for (int i = 0; i < 8; ++i)
+                squares += (v[i] - mean) * (v[i] - mean);
+            const double sigma = sqrt(squares / 7.0);
+            if (fabs(row[x] - mean) > 3.0 * sigma)
+                out[x] = (uint16_t)(sum >> 3);
+        }
+    }
+    return dst;
 }
 
 // ---- statistics ----

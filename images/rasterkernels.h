@@ -30,6 +30,12 @@ void ReduceBoxAverage(uint16_t* dst, const uint16_t* src, int srcW, int srcH, in
 // 1.5 j + 0.75) with weights in quarters, summed and divided by 16; the
 // destination is (srcW * 2 / 3) x (srcH * 2 / 3).
 void ReduceTwoThirds(uint16_t* dst, const uint16_t* src, int srcW, int srcH, int dstW, int dstH);
+// The interior of the two-thirds reduction: each 3 x 3 source block at
+// (3a, 3b), a < blocksAcross, b < blocksDown, gives the 2 x 2 destination
+// block at (2a, 2b), weighing source columns (and rows) 1:3 and 3:1 in
+// quarters, the sum divided by 16. Reads source columns and rows up to
+// 3a + 3 and 3b + 3: the caller keeps them inside the source.
+void ReduceTwoThirdsBlocks(uint16_t* dst, int dstW, const uint16_t* src, int srcW, int blocksAcross, int blocksDown);
 
 // Sharpens src into dst with amount k: a 5 x 5 box blur B over the pixels at
 // least two from the border, its 8-neighbour Laplacian L (the blur's own edge
@@ -42,6 +48,13 @@ bool SharpenRaster(const uint16_t* src, uint16_t* dst, int width, int height, in
 // of its 8 neighbours becomes the mean of their third and fourth largest; the
 // border is copied.
 void FilterImpulseNoiseRaster(const uint16_t* src, uint16_t* dst, int width, int height);
+
+// A second noise filter, into a new raster (AllocRaster; null when it cannot
+// be had): an interior pixel above 405 that lies more than three deviations
+// from the mean of its 8 neighbours (the deviation with 7 in the
+// denominator) becomes that mean; the rest is copied. Nothing in the program
+// uses it.
+uint16_t* FilterNoiseSigma(const uint16_t* src, int width, int height);
 
 // Statistics of a region of `width` x `height` pixels starting at `first`,
 // rows `rowLength` pixels apart.

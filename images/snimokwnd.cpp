@@ -114,6 +114,16 @@ void SnimokWnd::UnregisterClass()
     gView = ViewClassResources();
 }
 
+bool RegisterSnimokWnd()
+{
+    return SnimokWnd::RegisterClass();
+}
+
+void UnregisterSnimokWnd()
+{
+    SnimokWnd::UnregisterClass();
+}
+
 SnimokWnd::SnimokWnd()
 {
     FillPalette(normalHeader, false);

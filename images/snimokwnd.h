@@ -77,7 +77,12 @@ public:
     // picture coordinates; the view is sized and rendered, not painted.
     void SetScale(double scale, int centreX, int centreY);
     void UpdateLut() { renderer.UpdateLut(); }
+    void BuildScaleMaps() { renderer.BuildScaleMaps(); }
     void Render() { renderer.Render(); }
+    // One rectangle of view coordinates into the buffer, by the zoom's path.
+    void RenderRect(int x, int y, int w, int h) { renderer.RenderRect(x, y, w, h); }
+    void RenderNearest(int x, int y, int w, int h) { renderer.RenderNearest(x, y, w, h); }
+    void RenderBilinear(int x, int y, int w, int h) { renderer.RenderBilinear(x, y, w, h); }
     // Paints the buffer (and the profile line) on the view's own DC.
     void Redraw();
     // Paints into any DC: the buffer through the palette, or the grey
@@ -204,6 +209,11 @@ private:
     SnimokToolCallback toolCallback = nullptr;
     void* toolCookie = nullptr;
 };
+
+// The view's row of the initialization table: the class "Snimok window" and
+// its cursors, pen and brush; false when the class cannot be registered.
+bool RegisterSnimokWnd();
+void UnregisterSnimokWnd();
 
 // The tool line shared by all views, in picture coordinates.
 ToolArea& SnimokToolLine();

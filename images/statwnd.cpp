@@ -42,6 +42,16 @@ StatisticsWnd& StatisticsWnd::Instance()
     return one;
 }
 
+bool RegisterStatisticsWnd()
+{
+    return StatisticsWnd::RegisterClass();
+}
+
+void UnregisterStatisticsWnd()
+{
+    StatisticsWnd::UnregisterClass();
+}
+
 bool StatisticsWnd::RegisterClass()
 {
     if (gStat.registered)

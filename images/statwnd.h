@@ -78,3 +78,7 @@ private:
 
 // The views' point readout: SetPoint on the one Statistics window object.
 void ShowPointReadout(int x, int y, DPicture* picture);
+
+// The class "Statistics window", registered by the panel's registration.
+bool RegisterStatisticsWnd();
+void UnregisterStatisticsWnd();

@@ -445,7 +445,11 @@ int SnimokFile::Save(const DPicturePtr& handle, HANDLE file, DWORD* error, bool 
     PutLe32(info + 12, (DWORD)height);
     PutLe32(info + 16, picture->extra[0]);
     PutLe32(info + 20, picture->extra[1]);
-    PutLe32(info + 24, (DWORD)picture->bitsPerPixel);
+    // A picture made in memory without a depth (or with one no file may
+    // carry) is kept at 16 bits: the reader refuses any depth outside 1..16,
+    // so writing it as it is would report success for a file nobody can open.
+    const int depth = picture->bitsPerPixel >= 1 && picture->bitsPerPixel <= 16 ? picture->bitsPerPixel : 16;
+    PutLe32(info + 24, (DWORD)depth);
     PutLe32(info + 28, picture->imageId);
     PutFileTimeLe(info + 32, picture->imageDate);
     info[40] = 1;   // UTF-16 texts
@@ -469,7 +473,7 @@ int SnimokFile::Save(const DPicturePtr& handle, HANDLE file, DWORD* error, bool 
     }
     DWORD compressed = 1;
     const void* pixels = encoded.Get();
-    int32_t pixelSize = EncodeRaster(raster, encoded.Bytes(), (int32_t)bound, width, height, picture->bitsPerPixel);
+    int32_t pixelSize = EncodeRaster(raster, encoded.Bytes(), (int32_t)bound, width, height, depth);
     if (pixelSize < 0) {
         // The stream would not fit: the raw raster instead.
         compressed = 0;

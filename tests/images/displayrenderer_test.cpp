@@ -288,4 +288,74 @@ TEST(RendererBuffers, StaleZoomedSizeNeverReadsOutsideThePicture)
     s.view.Render();
 }
 
+TEST(RendererBuffers, PictureTurnedOrReducedInAnotherViewRendersFromItsOwnMaps)
+{
+    // Two views show one picture; the second view turns it and reduces it,
+    // and the first renders again without a new zoom of its own (a change of
+    // window and level). It must map through the picture as it is now.
+    for (int smooth : {0, 1}) {
+        Scene s(120, 40, 100, 100);
+        s.view.SetSmooth(smooth);
+        s.view.SetScale(2.0, 110, 35);
+        DisplayRenderer other;
+        ASSERT_TRUE(other.AllocRenderBuffers(100, 100));
+        other.SetZoomArea(100, 100);
+        other.SetPicture(&s.pic);
+        ASSERT_EQ(1, s.pic.RotateClockwise());
+        s.pic.Reduce(3);
+        ASSERT_TRUE(s.pic.RefreshWork());
+        other.SetScale(2.0, 5, 15);
+        s.view.Render();    // reads only the 13 x 40 raster
+        const int ox = s.pic.viewOriginX, oy = s.pic.viewOriginY;
+        for (int r = 0; r < s.view.GetViewHeight() && r < other.GetViewHeight(); ++r)
+            for (int c = 0; c < s.view.GetViewWidth() && c < other.GetViewWidth(); ++c) {
+                if (!smooth) {
+                    int sx, sy;
+                    uint32_t fx, fy;
+                    MapOf(c, ox, 2.0, sx, fx);
+                    MapOf(r, oy, 2.0, sy, fy);
+                    ASSERT_EQ(s.Lut(s.Px(sx, sy)), s.Out(c, r)) << c << "," << r;
+                }
+                ASSERT_EQ(other.GetBits()[(size_t)r * other.GetStride() + c], s.Out(c, r)) << c << "," << r;
+            }
+    }
+}
+
+TEST(RendererZoom, EmptyZoomAreaLeavesThePictureAndShowsNothing)
+{
+    for (double scale : {-1.0, -2.0, -3.0, 1.0}) {
+        Scene s(60, 40, 100, 100);
+        s.view.SetScale(2.0, 30, 20);
+        s.view.SetZoomArea(100, 0);
+        s.view.SetScale(scale, 30, 20);
+        EXPECT_EQ(2.0, s.pic.zoom) << scale;
+        EXPECT_EQ(0, s.view.GetViewWidth());
+        EXPECT_EQ(0, s.view.GetViewHeight());
+        s.view.Render();
+    }
+    // A zoom of 0 that reached the picture otherwise maps nothing and divides
+    // by nothing.
+    Scene s(60, 40, 100, 100);
+    s.view.SetScale(2.0, 30, 20);
+    s.pic.zoom = 0.0;
+    s.view.BuildScaleMaps();
+    s.view.Render();
+    EXPECT_EQ(s.pic.viewOriginX + 7, s.view.ViewToImageX(7));
+    EXPECT_EQ(s.pic.viewOriginY + 9, s.view.ViewToImageY(9));
+}
+
+TEST(RendererZoom, HugeFactorsAndFarCentresStayWithinThePicture)
+{
+    Scene s(60, 40, 100, 100);
+    s.view.SetScale(1e12, 2000000000, -2000000000);
+    EXPECT_GT(s.pic.zoomedWidth, 0);
+    EXPECT_GT(s.pic.zoomedHeight, 0);
+    EXPECT_LE(s.pic.viewOriginX + s.view.GetViewWidth(), s.pic.zoomedWidth);
+    EXPECT_EQ(0, s.pic.viewOriginY);
+    EXPECT_EQ(s.pic.zoomedWidth - s.view.GetViewWidth(), s.pic.viewOriginX);
+    s.view.SetScale(4.0, 2000000000, 2000000000);
+    EXPECT_EQ(240 - 100, s.pic.viewOriginX);
+    EXPECT_EQ(160 - 100, s.pic.viewOriginY);
+}
+
 } // namespace

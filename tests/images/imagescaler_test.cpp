@@ -5,6 +5,8 @@
 #include <stdint.h>
 
 #include <random>
+#include <cmath>
+#include <limits>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -167,6 +169,23 @@ TEST(ImageScaler, TablesFollowALargerOutput)
     ASSERT_TRUE(t.Run(10, 10, 2.0, 100, 100));
     ASSERT_TRUE(t.Run(90, 90, 2.0, 100, 100));
     EXPECT_EQ(BilinearReference(t, 2.0, 89, 89), t.Out(89, 89));
+}
+
+TEST(ImageScaler, ZoomThatIsNoNumberPlacesNothingAndTinyZoomsStayInside)
+{
+    ScalerRig t(50, 40, 1);
+    for (double z : {0.0, -2.0, std::nan(""), std::numeric_limits<double>::infinity()}) {
+        ScalerRig r(50, 40, 1);
+        EXPECT_FALSE(r.Run(20, 20, z, 25, 20)) << z;
+    }
+    // A view scale of 1e30 gives a thumbnail zoom of almost nothing, and a
+    // centre read from a damaged row may be anywhere.
+    ASSERT_TRUE(t.Run(16, 16, 1e-30, 2000000000, -2000000000));
+    EXPECT_GE(t.s.GetFirstColumn(), 0);
+    EXPECT_EQ(0, t.s.GetFirstRow());
+    ASSERT_TRUE(t.Run(16, 16, 0.5, 2000000000, 2000000000));
+    EXPECT_EQ(100 - 16, t.s.GetFirstColumn());
+    EXPECT_EQ(80 - 16, t.s.GetFirstRow());
 }
 
 TEST(ImageScaler, ClearResetsZoomAndSizes)

@@ -107,6 +107,26 @@ TEST_F(ProfileTest, AveragingStaysOnThePicture)
     EXPECT_EQ((Ramp(7, 46) + Ramp(7, 47)) / 2, profile.SampleValue(7));
 }
 
+TEST_F(ProfileTest, AveragingAfterThePictureWasTurnedReadsOnlyThePicture)
+{
+    // The window stays open while the view turns the picture: a vertical
+    // line at x = 48 of the 64 x 48 picture lies just off the 48 x 64 one.
+    ASSERT_EQ(1, Open(ProfileLine{48, 0, 48, 10}));
+    ASSERT_EQ(1, picture->RotateClockwise());
+    ASSERT_EQ(48, picture->width);
+    profile.SetAveraging(2);
+    // Turned clockwise, column 47 holds the old top row: (47, y) was (y, 0).
+    for (int i = 0; i <= 10; ++i)
+        EXPECT_EQ(Ramp(i, 0), profile.SampleValue(i)) << i;
+    // A horizontal line below the turned picture's last column likewise.
+    ASSERT_EQ(1, picture->RotateCounterClockwise());
+    ASSERT_EQ(1, Open(ProfileLine{50, 40, 60, 40}));
+    ASSERT_EQ(1, picture->RotateClockwise());
+    profile.SetAveraging(30);
+    for (int i = 0; i <= 10; ++i)
+        EXPECT_GE(profile.SampleValue(i), 0) << i;
+}
+
 TEST_F(ProfileTest, CoordinatesBeyond32767AreKept)
 {
     DPicturePtr wide = MakePicture(40000, 2, [](int x, int) { return x & 0xFFFF; });

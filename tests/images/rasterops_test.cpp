@@ -343,6 +343,91 @@ TEST(ReductionKernels, TwoThirdsWeighsOneThreeThreeNine)
     EXPECT_EQ(s(5, 5), dst[15]);
 }
 
+// The two-thirds rule for one output index: the samples and their weight in
+// quarters, the edge pixel alone where the second sample is outside.
+void TwoThirdsReferenceTap(int i, int len, int& s0, int& s1, uint32_t& w0)
+{
+    s0 = (i & 1) ? 3 * (i / 2) + 2 : 3 * (i / 2);
+    w0 = (i & 1) ? 3 : 1;
+    if (s0 > len - 1)
+        s0 = len - 1;
+    s1 = s0 + 1;
+    if (s1 > len - 1) {
+        s1 = s0;
+        w0 = 4;
+    }
+}
+
+TEST(ReductionKernels, TwoThirdsBlocksAndEdgesEqualTheRuleAtEverySize)
+{
+    std::mt19937 rng(11);
+    for (int w = 2; w <= 23; ++w)
+        for (int h : {2, 3, 4, 5, 6, 7, 9, 10, 17}) {
+            Pixels src((size_t)w * h);
+            for (auto& p : src)
+                p = (uint16_t)rng();
+            const int dw = w * 2 / 3, dh = h * 2 / 3;
+            Pixels dst((size_t)dw * dh, 0xBEEF);
+            ReduceTwoThirds(dst.data(), src.data(), w, h, dw, dh);
+            for (int j = 0; j < dh; ++j)
+                for (int i = 0; i < dw; ++i) {
+                    int x0, x1, y0, y1;
+                    uint32_t wx, wy;
+                    TwoThirdsReferenceTap(i, w, x0, x1, wx);
+                    TwoThirdsReferenceTap(j, h, y0, y1, wy);
+                    auto s = [&](int x, int y) { return (uint32_t)src[(size_t)y * w + x]; };
+                    const uint32_t top = wx * s(x0, y0) + (4 - wx) * s(x1, y0);
+                    const uint32_t bottom = wx * s(x0, y1) + (4 - wx) * s(x1, y1);
+                    ASSERT_EQ((wy * top + (4 - wy) * bottom) >> 4, dst[(size_t)j * dw + i])
+                        << w << "x" << h << " at " << i << "," << j;
+                }
+        }
+}
+
+TEST(ReductionKernels, TwoThirdsBlockKernelTouchesOnlyItsBlocks)
+{
+    Pixels src(9 * 7);
+    for (int i = 0; i < 9 * 7; ++i)
+        src[i] = (uint16_t)(i * 31);
+    Pixels dst(6 * 4, 0xBEEF);
+    ReduceTwoThirdsBlocks(dst.data(), 6, src.data(), 9, 2, 1);
+    auto s = [&](int x, int y) { return (uint32_t)src[y * 9 + x]; };
+    EXPECT_EQ((9 * s(5, 2) + 3 * s(6, 2) + 3 * s(5, 3) + s(6, 3)) / 16, dst[6 + 3]);
+    for (int j = 0; j < 4; ++j)
+        for (int i = 0; i < 6; ++i)
+            if (j >= 2 || i >= 4) {
+                ASSERT_EQ(0xBEEF, dst[j * 6 + i]) << i << "," << j;
+            }
+}
+
+TEST(NoiseSigma, SpikeAboveTheFloorBecomesTheMeanAndTheRestIsCopied)
+{
+    const int W = 7, H = 6;
+    Pixels src(W * H);
+    for (int i = 0; i < W * H; ++i)
+        src[i] = (uint16_t)(1000 + (i % 3));
+    src[2 * W + 3] = 5000;          // a spike
+    src[3 * W + 5] = 300;           // far below its neighbours, but under the floor of 405
+    src[0 * W + 2] = 9000;          // on the border
+    uint16_t* out = FilterNoiseSigma(src.data(), W, H);
+    ASSERT_NE(nullptr, out);
+    uint32_t sum = 0;
+    for (int dy = -1; dy <= 1; ++dy)
+        for (int dx = -1; dx <= 1; ++dx)
+            if (dx || dy)
+                sum += src[(2 + dy) * W + 3 + dx];
+    EXPECT_EQ(sum >> 3, out[2 * W + 3]);
+    EXPECT_EQ(300, out[3 * W + 5]);
+    EXPECT_EQ(9000, out[0 * W + 2]);
+    for (int i = 0; i < W * H; ++i)
+        if (i != 2 * W + 3) {
+            ASSERT_EQ(src[i], out[i]) << i;
+        }
+    PixelFree(out);
+    SetPixelAllocFailure(0);
+    EXPECT_EQ(nullptr, FilterNoiseSigma(src.data(), W, H));
+}
+
 TEST(PictureRasters, AllocBuffersOnAPictureWithBothRastersChangesNothing)
 {
     DPictureBase pic(10, 10);

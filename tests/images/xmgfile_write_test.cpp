@@ -177,6 +177,26 @@ TEST_F(XmgWriteTest, StreamThatDoesNotFitIsWrittenRawAndReadsBack)
     EXPECT_EQ(0, memcmp(p->GetBits(), q->GetBits(), 33 * 33 * 2));
 }
 
+TEST_F(XmgWriteTest, PictureWithoutAValidDepthIsWrittenAtSixteenBitsAndReadsBack)
+{
+    for (int bits : {0, 17, -3}) {
+        DPicturePtr p;
+        ASSERT_TRUE(p.CreateSized(40, 35));
+        for (int i = 0; i < 40 * 35; ++i)
+            p->GetBits()[i] = (uint16_t)(i * 977u);
+        p->bitsPerPixel = bits;
+        std::wstring path = Path((L"depth" + std::to_wstring(bits + 10) + L".xmg").c_str());
+        ASSERT_EQ(1, Save(p, path, false)) << bits;
+        std::vector<BYTE> f = ReadBytes(path);
+        EXPECT_EQ(16u, GetLe32(&f[40])) << bits;
+        std::wstring message;
+        DPicturePtr q = LoadFile(path, false, false, &message);
+        ASSERT_TRUE(q.Get()) << bits << ": " << std::string(message.begin(), message.end());
+        EXPECT_EQ(16, q->bitsPerPixel);
+        EXPECT_EQ(0, memcmp(p->GetBits(), q->GetBits(), 40 * 35 * 2));
+    }
+}
+
 TEST_F(XmgWriteTest, FailedWriteAtEachPartReturnsZeroWithTheCode)
 {
     DPicturePtr p = PatternPicture(40, 40, 12);

@@ -260,7 +260,7 @@ bool DHeader::InsertColumn(const DHeaderItem& item)
         return false;
     Column column = {};
     column.flags = item.flags;
-    column.width = item.width < 0 ? 0 : item.width;
+    column.width = item.width < 0 ? 0 : item.width > kMaxWidth ? kMaxWidth : item.width;
     if ((item.flags & DHeaderFlags::kHasCaption) && item.caption) {
         column.length = static_cast<int>(wcslen(item.caption));
         if (column.length > 2) {
@@ -340,6 +340,8 @@ void DHeader::ApplyWidth(int index, int width)
 {
     if (width < 0)
         width = 0;
+    if (width > kMaxWidth)
+        width = kMaxWidth;
     int delta = width - columns_[index].width;
     columns_[index].width = width;
     for (int i = index + 1; i < count_; ++i)

@@ -12,7 +12,8 @@
 //           or moving back over the button with the button held) / kSpaceHeld
 //           (space down) -> idle on button up (released, then clicked), on
 //           leaving the client area without kStayPressed (released only), on
-//           focus loss (space: released only).
+//           focus loss (space: released only), on another window taking
+//           the mouse capture (mouse presses: released only).
 //   hover:  idle -> kHoverTimer (first move with kHoverTimeout; 1500 ms) ->
 //           hover-timeout callback (the owner usually calls SetToolTip) ->
 //           kTipShown -> idle on a press, a key, hiding, disabling or
@@ -281,4 +282,5 @@ private:
     DToolTip* tip_ = nullptr;
     const DButtonInput* input_ = nullptr;
     const DButtonNotify* notify_ = nullptr;
+    bool releasingCapture_ = false;  // Release is handing the capture back itself
 };

@@ -67,8 +67,11 @@ bool DButton::Press(DWORD bit)
 bool DButton::Release(DWORD bit)
 {
     state_ &= ~bit;
-    if (GetCapture() == hwnd)
+    if (GetCapture() == hwnd) {
+        releasingCapture_ = true;
         ReleaseCapture();
+        releasingCapture_ = false;
+    }
     DrawBorder();
     return Notify(&DButtonNotify::released);
 }
@@ -231,8 +234,16 @@ LRESULT DButton::OnMouseActivate(WPARAM, int, int)
     return MA_ACTIVATE;
 }
 
-void DButton::OnCaptureChanged(LPARAM)
+// Another window took the mouse (a menu or a dialog that a callback opened):
+// no button-up will reach us, so the press ends here, released but not clicked.
+void DButton::OnCaptureChanged(LPARAM newCapture)
 {
+    const DWORD mouse = kLeftPressed | kRightPressed | kMiddlePressed;
+    if (releasingCapture_ || reinterpret_cast<HWND>(newCapture) == hwnd || !(state_ & mouse))
+        return;
+    state_ &= ~mouse;
+    DrawBorder();
+    Notify(&DButtonNotify::released);
 }
 
 // ---- hover and tip --------------------------------------------------------

@@ -27,12 +27,19 @@ void DControl::FreeFont()
 }
 
 namespace {
+// Called by the system: nothing may be thrown from here. When the list
+// cannot grow, the windows collected so far are told.
 BOOL CALLBACK CollectOwnWindows(HWND hwnd, LPARAM param)
 {
     DWORD pid = 0;
     GetWindowThreadProcessId(hwnd, &pid);
-    if (pid == GetCurrentProcessId())
+    if (pid != GetCurrentProcessId())
+        return TRUE;
+    try {
         reinterpret_cast<std::vector<HWND>*>(param)->push_back(hwnd);
+    } catch (...) {
+        return FALSE;
+    }
     return TRUE;
 }
 }  // namespace

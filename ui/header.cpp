@@ -260,7 +260,7 @@ bool DHeader::InsertColumn(const DHeaderItem& item)
         return false;
     Column column = {};
     column.flags = item.flags;
-    column.width = item.width < 0 ? 0 : item.width;
+    column.width = item.width < 0 ? 0 : item.width > kMaxWidth ? kMaxWidth : item.width;
     if ((item.flags & DHeaderFlags::kHasCaption) && item.caption) {
         column.length = static_cast<int>(wcslen(item.caption));
         if (column.length > 2) {
@@ -295,6 +295,9 @@ bool DHeader::DeleteColumn(int index)
 {
     if (index < 0 || index >= count_)
         return false;
+    // A drag or hover names its column by index: it ends with the columns it names.
+    if (dragState_)
+        EndTracking();
     Column& gone = columns_[index];
     int visibleX = gone.x - scrollPos_;
     int x = gone.x;
@@ -319,6 +322,8 @@ bool DHeader::DeleteColumn(int index)
 
 void DHeader::DeleteAllColumns()
 {
+    if (dragState_)
+        EndTracking();
     for (int i = 0; i < count_; ++i)
         if (columns_[i].length > 2 && columns_[i].text)
             HeapFree(GetProcessHeap(), 0, columns_[i].text);
@@ -335,6 +340,8 @@ void DHeader::ApplyWidth(int index, int width)
 {
     if (width < 0)
         width = 0;
+    if (width > kMaxWidth)
+        width = kMaxWidth;
     int delta = width - columns_[index].width;
     columns_[index].width = width;
     for (int i = index + 1; i < count_; ++i)
@@ -582,6 +589,8 @@ void DHeader::OnCaptureChanged(LPARAM newCapture)
 
 void DHeader::OnMouseMove(int x, int y, WPARAM keys)
 {
+    if (dragState_ && (activeColumn_ < 0 || activeColumn_ >= count_))
+        EndTracking();
     if (dragState_ & kDragging) {
         int minimum = columns_[activeColumn_].x - scrollPos_;
         int nx = x < minimum ? minimum : x;
@@ -621,6 +630,8 @@ void DHeader::OnLButtonDown(int x, int y, WPARAM keys)
 
 void DHeader::OnLButtonUp(int x, int y, WPARAM keys)
 {
+    if ((dragState_ & kDragging) && (activeColumn_ < 0 || activeColumn_ >= count_))
+        EndTracking();
     if (dragState_ & kDragging) {
         int column = activeColumn_;
         int width = dragX_ + scrollPos_ - columns_[column].x;

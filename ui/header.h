@@ -84,6 +84,9 @@ class DHeader : public DCtlWnd {
 public:
     static constexpr const wchar_t* kClassName = L"Quil header control";
     static constexpr UINT kResizeCursorId = 144;
+    // Widths are kept within 0 .. kMaxWidth, so edges and totals stay far
+    // from the int range.
+    static constexpr int kMaxWidth = 32767;
 
     DHeader() = default;
     ~DHeader();

@@ -156,7 +156,7 @@ bool DListView::InsertColumn(const DListColumn* c)
     if (newRowSize > usable)
         return false;
     int newRpb = usable / newRowSize;
-    int width = c->width < 0 ? 0 : c->width;
+    int width = c->width < 0 ? 0 : c->width > DHeader::kMaxWidth ? DHeader::kMaxWidth : c->width;
 
     bool withHeader = (style_ & DListViewStyle::kHeader) && header_.GetHwnd();
     if (withHeader) {
@@ -315,8 +315,11 @@ int DListView::GetColumnWidth(int index) const
 
 void DListView::ApplyColumnWidth(int column, int width)
 {
+    // As the header keeps them: 32 columns of the widest stay far from the int range.
     if (width < 0)
         width = 0;
+    if (width > DHeader::kMaxWidth)
+        width = DHeader::kMaxWidth;
     int delta = columns_[column].width - width;
     totalWidth_ -= delta;
     columns_[column].width = width;

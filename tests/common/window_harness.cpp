@@ -347,4 +347,18 @@ std::string Hex(unsigned value)
     return b;
 }
 
+int LiveGdiObjects()
+{
+    GdiFlush();
+    DWORD counted = GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS);
+    if (counted)
+        return static_cast<int>(counted);
+    int n = 0;
+    for (UINT_PTR slot = 1; slot < 0x10000; ++slot)
+        if (GetObjectType(reinterpret_cast<HGDIOBJ>(slot)))
+            ++n;
+    return n;
+}
+
 }  // namespace harness
+

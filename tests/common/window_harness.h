@@ -14,6 +14,7 @@
 // - Pump: processes messages for a bounded time only; tests never wait
 //   without a limit.
 // - Real input: SetCursorPos + SendInput for the mouse, SendInput for keys.
+// - LiveGdiObjects: the process's GDI object count, for leak checks.
 // Prompts are answered through common/prompt_script.h (PromptScript).
 #pragma once
 
@@ -134,5 +135,11 @@ void MouseButton(Button button, bool down);
 void Key(WORD vk, bool down);
 
 std::string Hex(unsigned value);
+
+// The number of GDI objects this process holds now (pens, brushes, fonts,
+// bitmaps, regions, DCs; the stock objects included). Windows counts them with
+// GetGuiResources; Wine does not, and there the table of live handles is
+// read instead (a handle with a zero upper half names its slot).
+int LiveGdiObjects();
 
 }  // namespace harness

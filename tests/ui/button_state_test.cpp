@@ -5,6 +5,7 @@
 #include "ui/window_errors.h"
 
 #include <stdexcept>
+#include <string>
 
 using harness::LogMatches;
 using namespace DButtonStyle;
@@ -46,6 +47,39 @@ TEST_F(ButtonTest, LeavingWhilePressedReleasesWithoutClick)
     Send(WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(-5, 10));
     Send(WM_LBUTTONUP, 0, MAKELPARAM(-5, 10));
     EXPECT_TRUE(LogMatches(log, {"in ldown 10 10", "pressed", "released", "in lup -5 10"}));
+}
+
+// A callback of the press may open a menu or a dialog that takes the mouse:
+// the press then ends at once, released but not clicked, and the button does
+// not stay sunken until some later button-up happens to reach it.
+TEST_F(ButtonTest, LosingTheCaptureEndsThePressWithoutClick)
+{
+    ASSERT_TRUE(Make(kShowAtCreation | DButtonStyle::kRightButton));
+    Send(WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(10, 10));
+    ASSERT_EQ(GetCapture(), Hwnd());
+    SetCapture(host->Hwnd());
+    EXPECT_EQ(button->GetState() & DButtonState::kAnyPress, 0u);
+    ReleaseCapture();
+    Send(WM_LBUTTONUP, 0, MAKELPARAM(10, 10));
+    EXPECT_TRUE(LogMatches(log, {"in ldown 10 10", "pressed", "released", "in lup 10 10"}));
+
+    log.Clear();
+    onEvent = [&](const char* what) {
+        if (std::string(what) == "pressed")
+            SetCapture(host->Hwnd());   // as TrackPopupMenu does
+    };
+    Send(WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(10, 10));
+    onEvent = nullptr;
+    EXPECT_EQ(button->GetState() & DButtonState::kAnyPress, 0u);
+    ReleaseCapture();
+    Send(WM_RBUTTONUP, 0, MAKELPARAM(10, 10));
+    EXPECT_TRUE(LogMatches(log, {"in rdown", "pressed", "released", "in rup"}));
+
+    // The button's own release of the capture is no loss.
+    log.Clear();
+    Send(WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(10, 10));
+    Send(WM_LBUTTONUP, 0, MAKELPARAM(10, 10));
+    EXPECT_TRUE(LogMatches(log, {"in ldown 10 10", "pressed", "in lup 10 10", "released", "clicked"}));
 }
 
 TEST_F(ButtonTest, MovingBackOverWithTheButtonHeldPressesAgain)

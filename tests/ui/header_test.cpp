@@ -142,6 +142,36 @@ TEST_F(HeaderTest, DraggingRightWidensTheColumnAndShiftsTheRest)
     EXPECT_TRUE(LogMatches(log, {"width 1 100"}));
 }
 
+// The owner may empty or shrink the header while a divider is dragged (its
+// callbacks run in the middle of mouse messages): the drag ends with the
+// column, and the button's release then resizes nothing.
+TEST_F(HeaderTest, DeletingColumnsEndsADragOnThem)
+{
+    ASSERT_TRUE(Make());
+    ASSERT_TRUE(Add(100, L"A"));
+    ASSERT_TRUE(Add(60, L"B"));
+    Send(WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(159, 5));
+    ASSERT_EQ(header->GetDragState(), DHeader::kDragging);
+    EXPECT_TRUE(header->DeleteColumn(1));
+    EXPECT_EQ(header->GetDragState(), 0u);
+    EXPECT_NE(GetCapture(), header->GetHwnd());
+    Send(WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(250, 5));
+    Send(WM_LBUTTONUP, 0, MAKELPARAM(250, 5));
+    EXPECT_EQ(header->GetTotalWidth(), 100);
+    EXPECT_EQ(header->GetColumnWidth(0), 100);
+    EXPECT_TRUE(LogMatches(log, {}));
+
+    Send(WM_MOUSEMOVE, 0, MAKELPARAM(99, 5));
+    ASSERT_EQ(header->GetDragState(), DHeader::kHovering);
+    header->DeleteAllColumns();
+    EXPECT_EQ(header->GetDragState(), 0u);
+    EXPECT_NE(GetCapture(), header->GetHwnd());
+    Send(WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(99, 5));
+    Send(WM_LBUTTONUP, 0, MAKELPARAM(120, 5));
+    EXPECT_EQ(header->GetTotalWidth(), 0);
+    EXPECT_TRUE(LogMatches(log, {}));
+}
+
 TEST_F(HeaderTest, HoverTakesTheCaptureAndLeavingTheZoneGivesItBack)
 {
     ASSERT_TRUE(Make());

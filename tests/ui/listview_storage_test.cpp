@@ -136,6 +136,25 @@ TEST_F(ListStorageTest, InsertingAndDeletingAColumnWithRowsKeepsEveryCell)
     EXPECT_EQ(list->GetBlockCount(), 0);
 }
 
+// Column edges and the total width are sums of widths: the widths are kept
+// small enough that 32 of the widest still add up without overflow.
+TEST_F(ListStorageTest, HugeColumnWidthsAreCappedAndTheTotalsStayExact)
+{
+    ASSERT_TRUE(Make());
+    for (int i = 0; i < 32; ++i)
+        ASSERT_TRUE(AddColumn(4, 0x7FFFFFFF)) << i;
+    EXPECT_EQ(list->GetColumnWidth(31), DHeader::kMaxWidth);
+    EXPECT_EQ(list->GetTotalWidth(), 32 * DHeader::kMaxWidth);
+    EXPECT_EQ(list->Header().GetTotalWidth(), 32 * DHeader::kMaxWidth);
+    EXPECT_TRUE(list->SetColumnWidth(0, 0x7FFFFFFF));
+    EXPECT_TRUE(list->SetColumnWidth(1, 5));
+    EXPECT_EQ(list->GetColumnWidth(0), DHeader::kMaxWidth);
+    EXPECT_EQ(list->GetTotalWidth(), 31 * DHeader::kMaxWidth + 5);
+    EXPECT_EQ(list->Header().GetTotalWidth(), list->GetTotalWidth());
+    EXPECT_EQ(list->HorizontalBar().GetMax(), list->GetTotalWidth());
+    EXPECT_GT(list->Header().GetColumnX(31), 0);
+}
+
 TEST_F(ListStorageTest, ColumnLimitsAndMaximaAreChecked)
 {
     ASSERT_TRUE(Make());

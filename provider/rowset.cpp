@@ -29,13 +29,13 @@ std::wstring Quote(const std::wstring& name)
 
 }  // namespace
 
-Rowset::Rowset(Session* session, IUnknown* specification, std::shared_ptr<const ColumnSet> columns)
-    : session_(session), specification_(specification), columns_(std::move(columns)),
+Rowset::Rowset(Session* session, IUnknown* creator, std::shared_ptr<const ColumnSet> columns)
+    : session_(session), creator_(creator), columns_(std::move(columns)),
       store_(columns_->Columns().size())
 {
     session_->AddRef();
-    if (specification_)
-        specification_->AddRef();
+    if (creator_)
+        creator_->AddRef();
 }
 
 Rowset::~Rowset()
@@ -45,8 +45,8 @@ Rowset::~Rowset()
         for (auto& s : statements_)
             sqlite3_finalize(s.second);
     }
-    if (specification_)
-        specification_->Release();
+    if (creator_)
+        creator_->Release();
     session_->Release();
 }
 
@@ -66,8 +66,8 @@ Rowset* Rowset::NewQuery(Session* session, Command* command, std::shared_ptr<con
 void Rowset::Reuse(Command* command, std::shared_ptr<const ColumnSet> columns)
 {
     refs_ = 1;
-    specification_ = static_cast<ICommandText*>(command);
-    specification_->AddRef();
+    creator_ = static_cast<ICommandText*>(command);
+    creator_->AddRef();
     command_ = command;
     columns_ = std::move(columns);
 }
@@ -86,8 +86,8 @@ IUnknown* Rowset::Clear()
     position_ = 0;
     accessors_.ReleaseAll();
     command_ = nullptr;
-    IUnknown* command = specification_;
-    specification_ = nullptr;
+    IUnknown* command = creator_;
+    creator_ = nullptr;
     return command;
 }
 
@@ -378,15 +378,15 @@ HRESULT Rowset::GetReferencedRowset(DBORDINAL ordinal, REFIID riid, IUnknown** r
     return PostError(IID_IRowsetInfo, DB_E_NOTAREFERENCECOLUMN, L"HY000", 0, L"The column refers to no rowset.");
 }
 
-HRESULT Rowset::GetSpecification(REFIID riid, IUnknown** specification)
+HRESULT Rowset::GetSpecification(REFIID riid, IUnknown** creator)
 {
     ClearErrorInfo();
-    if (!specification)
+    if (!creator)
         return InvalidArgument(L"Rowset::GetSpecification");
-    *specification = nullptr;
-    if (!specification_)
+    *creator = nullptr;
+    if (!creator_)
         return S_FALSE;
-    return specification_->QueryInterface(riid, reinterpret_cast<void**>(specification));
+    return creator_->QueryInterface(riid, reinterpret_cast<void**>(creator));
 }
 
 HRESULT Rowset::CanConvert(DBTYPE from, DBTYPE to, DBCONVERTFLAGS flags)

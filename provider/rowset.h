@@ -96,7 +96,7 @@ public:
     HRESULT WINAPI GetProperties(const ULONG idSetCount, const DBPROPIDSET idSets[], ULONG* setCount,
                                  DBPROPSET** sets) override;
     HRESULT WINAPI GetReferencedRowset(DBORDINAL ordinal, REFIID riid, IUnknown** rowset) override;
-    HRESULT WINAPI GetSpecification(REFIID riid, IUnknown** specification) override;
+    HRESULT WINAPI GetSpecification(REFIID riid, IUnknown** creator) override;
     // IConvertType
     HRESULT WINAPI CanConvert(DBTYPE from, DBTYPE to, DBCONVERTFLAGS flags) override;
     // IRowsetChange (table rowsets)
@@ -108,7 +108,7 @@ public:
 
 private:
     friend class Command;  // deletes the spare rowset it keeps
-    Rowset(Session* session, IUnknown* specification, std::shared_ptr<const ColumnSet> columns);
+    Rowset(Session* session, IUnknown* creator, std::shared_ptr<const ColumnSet> columns);
     const std::vector<ColumnInfo>& Columns() const { return columns_->Columns(); }
     ~Rowset();
     bool IsTable() const { return !table_.empty(); }
@@ -124,8 +124,8 @@ private:
     LiveObject live_;
     Lock lock_;
     Session* session_;          // one reference
-    IUnknown* specification_;  // the command, one reference, or null
-    Command* command_ = nullptr;  // a query rowset's command (specification_), which takes it back
+    IUnknown* creator_;  // the command, one reference, or null
+    Command* command_ = nullptr;  // a query rowset's command (creator_), which takes it back
     std::shared_ptr<const ColumnSet> columns_;
     RowStore store_;
     std::vector<ULONG> rowRefs_;

@@ -186,10 +186,10 @@ TEST_F(ReexecutionTest, ARowsetOutlivesItsCommand)
     accessors.Reset();
     command_.Reset();
     Ptr<IRowsetInfo> info = rowset.As<IRowsetInfo>(IID_IRowsetInfo);
-    Ptr<ICommandText> specification;
-    ASSERT_EQ(S_OK, info->GetSpecification(IID_ICommandText, specification.OutUnknown()));
-    EXPECT_TRUE(specification);
-    specification.Reset();
+    Ptr<ICommandText> creator;
+    ASSERT_EQ(S_OK, info->GetSpecification(IID_ICommandText, creator.OutUnknown()));
+    EXPECT_TRUE(creator);
+    creator.Reset();
     info.Reset();
     EXPECT_EQ(Names{L"Petrov"}, NamesOf(rowset.Get()));
     rowset.Reset();  // the last reference to the command goes with it

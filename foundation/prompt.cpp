@@ -15,3 +15,5 @@ PromptHook SetPromptHook(PromptHook hook)
     return reinterpret_cast<PromptHook>(
         InterlockedExchangePointer(reinterpret_cast<void* volatile*>(&gPromptHook), reinterpret_cast<void*>(hook)));
 }
+
+PromptHook GetPromptHook() { return gPromptHook; }

@@ -19,3 +19,6 @@ int ShowPrompt(HWND owner, const wchar_t* text, const wchar_t* caption, UINT fla
 
 // Installs a hook (null restores MessageBoxW); returns the one it replaces.
 PromptHook SetPromptHook(PromptHook hook);
+
+// The installed hook, or null when prompts reach the real message box.
+PromptHook GetPromptHook();

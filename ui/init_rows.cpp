@@ -2,7 +2,11 @@
 
 #include "ui/button.h"
 #include "ui/control_font.h"
+#include "ui/header.h"
+#include "ui/listview.h"
+#include "ui/scroll.h"
 #include "ui/tooltip.h"
+#include "ui/updown.h"
 
 bool RunInitRows(const InitRow* rows, size_t count, size_t* failed)
 {
@@ -30,5 +34,9 @@ const InitRow ControlLibraryRows[] = {
     {DControl::InitFont, DControl::FreeFont, L"Initialization DControl"},
     {DToolTip::RegisterClass, DToolTip::UnregisterClass, L"Register DToolTip"},
     {DButton::RegisterClass, DButton::UnregisterClass, L"Register DButton"},
+    {DHeader::RegisterClass, DHeader::UnregisterClass, L"Register DHeader"},
+    {DScroll::RegisterClass, DScroll::UnregisterClass, L"Register DScroll"},
+    {DListView::RegisterClass, DListView::UnregisterClass, L"Register DListView"},
+    {DUpDown::RegisterClass, DUpDown::UnregisterClass, L"Register DUpDown"},
 };
 const size_t ControlLibraryRowCount = sizeof(ControlLibraryRows) / sizeof(ControlLibraryRows[0]);

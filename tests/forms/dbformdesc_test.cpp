@@ -345,7 +345,7 @@ TEST_F(DbFormSettingsTest, WithoutStoredSettingsTheFormsFontAndFileWidths)
 {
     DbFormDesc desc;
     ASSERT_EQ(1, Parse(desc));
-    EXPECT_EQ(std::wstring(gTestFormsFont.lfFaceName), desc.Font().lfFaceName);
+    EXPECT_EQ(std::wstring(GetFormsFont()->lfFaceName), desc.Font().lfFaceName);
     EXPECT_EQ(-1, desc.List()[0]->width);
     EXPECT_EQ(77, desc.List()[2]->width);
     EXPECT_FALSE(KeyExists());   // reading creates nothing
@@ -380,7 +380,7 @@ TEST_F(DbFormSettingsTest, AWrongValueEndsTheReadingAndAShortFontIsNotTaken)
     EXPECT_EQ(150, desc.List()[0]->width);
     EXPECT_EQ(-1, desc.List()[1]->width);
     EXPECT_EQ(77, desc.List()[2]->width);
-    EXPECT_EQ(std::wstring(gTestFormsFont.lfFaceName), desc.Font().lfFaceName);
+    EXPECT_EQ(std::wstring(GetFormsFont()->lfFaceName), desc.Font().lfFaceName);
 }
 
 TEST_F(DbFormSettingsTest, RoundTripThroughSave)
@@ -412,7 +412,7 @@ TEST_F(DbFormSettingsTest, NoSaveReadsAndWritesNothing)
     DbFormDesc desc;
     ASSERT_EQ(1, Parse(desc, L"nosave\n"));
     EXPECT_EQ(-1, desc.List()[0]->width);
-    EXPECT_EQ(std::wstring(gTestFormsFont.lfFaceName), desc.Font().lfFaceName);
+    EXPECT_EQ(std::wstring(GetFormsFont()->lfFaceName), desc.Font().lfFaceName);
     desc.List()[1]->width = 400;
     EXPECT_EQ(1, desc.SaveSettings());
     EXPECT_EQ(0xDEADBEEFu, GetDword(L"Column1"));

@@ -12,8 +12,6 @@
 #include <string>
 #include <vector>
 
-extern LOGFONTW gTestFormsFont;
-
 struct JournalLine {
     DWORD category;
     DWORD code;

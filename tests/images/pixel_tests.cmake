@@ -5,6 +5,7 @@ set(TF_IMAGES_PIXEL_TESTS
     tilecodec_fuzz_test.cpp
     rasterops_test.cpp
     pictureprocessing_test.cpp
+    sharpenexact_test.cpp
     displaylut_test.cpp
     displayrenderer_test.cpp
     imagescaler_test.cpp

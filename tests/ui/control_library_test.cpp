@@ -66,10 +66,14 @@ TEST(InitRowsTest, FailingRowUndoesTheRowsBeforeItInReverse)
 
 TEST(InitRowsTest, ControlRowsRegisterTheirClassesInOrder)
 {
-    ASSERT_EQ(ControlLibraryRowCount, 3u);
+    ASSERT_EQ(ControlLibraryRowCount, 7u);
     EXPECT_STREQ(ControlLibraryRows[0].name, L"Initialization DControl");
     EXPECT_STREQ(ControlLibraryRows[1].name, L"Register DToolTip");
     EXPECT_STREQ(ControlLibraryRows[2].name, L"Register DButton");
+    EXPECT_STREQ(ControlLibraryRows[3].name, L"Register DHeader");
+    EXPECT_STREQ(ControlLibraryRows[4].name, L"Register DScroll");
+    EXPECT_STREQ(ControlLibraryRows[5].name, L"Register DListView");
+    EXPECT_STREQ(ControlLibraryRows[6].name, L"Register DUpDown");
     ASSERT_TRUE(RunInitRows(ControlLibraryRows, ControlLibraryRowCount, nullptr));
     EXPECT_NE(ControlFont, nullptr);
     EXPECT_TRUE(ClassExists(L"DToolTip"));
@@ -94,7 +98,7 @@ TEST(InitRowsTest, ControlRowsAreUndoneWhenALaterRowFails)
     gRowLog.clear();
     size_t failed = 0;
     EXPECT_FALSE(RunInitRows(rows.data(), rows.size(), &failed));
-    EXPECT_EQ(failed, 3u);
+    EXPECT_EQ(failed, ControlLibraryRowCount);
     EXPECT_FALSE(ClassExists(L"DToolTip"));
     EXPECT_FALSE(ClassExists(L"Quil button control"));
     EXPECT_EQ(ControlFont, nullptr);

@@ -1,0 +1,25 @@
+// The folders of the image files and thumbnails below the data folder, and
+// the free-space check made before a new image is written.
+//
+// The settings loader fills these at each pass of the main cycle; tests and
+// the demo-site builder set them directly.
+#pragma once
+
+#include <windows.h>
+
+// The data folder followed by "Image\" and by "Icon\", each ending with a
+// backslash; ".xmg" and ".thb" file names are appended to them directly.
+extern wchar_t ImageFolderPath[MAX_PATH];
+extern wchar_t IconFolderPath[MAX_PATH];
+
+// The configured minimum free space of the data disk in megabytes ("SpaceMin").
+extern DWORD SpaceMinMegabytes;
+
+// True when the space available to the caller on the drive of the image
+// folder, in whole megabytes, is at least SpaceMinMegabytes; false when it is
+// below, and false with the last error set when it cannot be read.
+bool IsDataDiskSpaceEnough();
+
+// Builds `out` (MAX_PATH characters) from a folder ending with a backslash, a
+// file name and an extension with its dot; false when the path does not fit.
+bool BuildDataFilePath(wchar_t* out, const wchar_t* folder, const wchar_t* name, const wchar_t* extension);

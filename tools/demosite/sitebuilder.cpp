@@ -1,0 +1,252 @@
+#include "tools/demosite/sitebuilder.h"
+
+#include "database/dbbindparam.h"
+#include "database/dbcommand.h"
+#include "database/dberrors.h"
+#include "database/dbrowset.h"
+#include "database/dbparams.h"
+#include "database/dbstart.h"
+#include "images/datafolders.h"
+#include "images/displaylut.h"
+#include "images/snimokdb.h"
+#include "tools/demosite/radiograph.h"
+#include "tools/demosite/sitedatabase.h"
+
+#include <vector>
+
+namespace {
+
+const wchar_t kDatabaseFile[] = L"demo.db";
+
+struct Template {
+    const wchar_t* name;
+    const wchar_t* text;
+};
+
+const Template kTemplates[] = {
+    {L"Норма (грудная клетка)", L"Лёгочные поля без очаговых и инфильтративных теней. Корни структурны. "
+                                 L"Синусы свободны. Сердце и аорта без особенностей."},
+    {L"Пневмония", L"В нижней доле правого лёгкого инфильтрация лёгочной ткани. Рекомендован контроль через 10 дней."},
+    {L"Перелом", L"Определяется линия перелома без значительного смещения отломков."},
+    {L"Normal chest", L"Lung fields clear. Heart size normal. No pleural effusion."},
+    {L"Fracture", L"Transverse fracture line without significant displacement."},
+    {L"Остеохондроз", L"Высота межпозвонковых дисков снижена, краевые костные разрастания."},
+};
+
+const wchar_t* const kModalities[] = {L"CR", L"DX", L"RF", L"Флюорография"};
+
+std::wstring DatabaseText(HRESULT result)
+{
+    DODBErrors errors(result, TRUE);
+    wchar_t text[1024] = {};
+    errors.GetText(text, 1023);
+    return text;
+}
+
+FILETIME DateOf(int year, int month, int day)
+{
+    SYSTEMTIME st = {};
+    st.wYear = (WORD)year;
+    st.wMonth = (WORD)month;
+    st.wDay = (WORD)day;
+    FILETIME ft = {};
+    SystemTimeToFileTime(&st, &ft);
+    return ft;
+}
+
+bool Execute(const wchar_t* sql, const DODBPtr<DODBBindParam>& params, std::wstring& error)
+{
+    DODBPtr<DODBCommand> command;
+    if (!g_DbSession->CreateCommand(command) || FAILED(command->SetCmdText(sql)) ||
+        !command->ExecuteBindNR(params, nullptr)) {
+        error = std::wstring(L"statement failed: ") + sql + L"\n" + DatabaseText(E_FAIL);
+        return false;
+    }
+    return true;
+}
+
+bool WriteInitFile(const std::wstring& folder, std::wstring& error)
+{
+    const std::wstring text = SiteInitString(folder + kDatabaseFile);
+    const std::wstring path = folder + L"dbinit.cfg";
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        error = L"cannot create " + path;
+        return false;
+    }
+    const wchar_t bom = 0xFEFF;
+    DWORD done = 0;
+    bool ok = WriteFile(file, &bom, 2, &done, nullptr) &&
+              WriteFile(file, text.c_str(), (DWORD)(text.size() * 2), &done, nullptr);
+    CloseHandle(file);
+    if (!ok)
+        error = L"cannot write " + path;
+    return ok;
+}
+
+bool MakeFolder(const std::wstring& path, std::wstring& error)
+{
+    if (CreateDirectoryW(path.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS)
+        return true;
+    error = L"cannot create the folder " + path;
+    return false;
+}
+
+}  // namespace
+
+const std::vector<SitePatient>& DemoPatients()
+{
+    static const std::vector<SitePatient> patients = {
+        {L"Иванов", L"Иван", L"Петрович", 1956, 3, 14, 1},
+        {L"Петрова", L"Анна", L"Сергеевна", 1978, 11, 2, 0},
+        {L"Сидоров", L"Алексей", L"Николаевич", 1990, 7, 21, 1},
+        {L"Кузнецова", L"Мария", L"Игоревна", 1965, 1, 30, 0},
+        {L"Смирнов", L"Дмитрий", L"Андреевич", 2001, 5, 9, 1},
+        {L"Попова", L"Елена", L"Викторовна", 1949, 12, 25, 0},
+        {L"Васильев", L"Сергей", L"Олегович", 1983, 8, 17, 1},
+        {L"Соколова", L"Ольга", L"Павловна", 1972, 4, 3, 0},
+        {L"Михайлов", L"Андрей", L"Юрьевич", 1995, 9, 12, 1},
+        {L"Новикова", L"Татьяна", L"Александровна", 1960, 6, 6, 0},
+        {L"Фёдоров", L"Николай", L"Григорьевич", 1938, 2, 28, 1},
+        {L"Морозова", L"Светлана", L"Борисовна", 1987, 10, 19, 0},
+        {L"Волков", L"Павел", L"Ильич", 2010, 3, 1, 1},
+        {L"Алексеева", L"Наталья", L"Дмитриевна", 1969, 7, 7, 0},
+        {L"Лебедев", L"Юрий", L"Михайлович", 1952, 11, 11, 1},
+        {L"Семёнова", L"Ирина", L"Владимировна", 1993, 1, 15, 0},
+        {L"Егоров", L"Виктор", L"Степанович", 1944, 5, 5, 1},
+        {L"Павлова", L"Людмила", L"Ивановна", 1958, 8, 8, 0},
+        {L"Козлов", L"Артём", L"Евгеньевич", 2005, 12, 31, 1},
+        {L"Степанова", L"Галина", L"Фёдоровна", 1947, 4, 22, 0},
+        {L"Smith", L"John", L"", 1970, 6, 15, 1},
+        {L"Johnson", L"Emily", L"Rose", 1985, 2, 14, 0},
+        {L"O'Brien", L"Patrick", L"", 1962, 3, 17, 1},
+        {L"Müller", L"Hans", L"Peter", 1955, 9, 30, 1},
+        {L"García", L"María", L"José", 1999, 11, 5, 0},
+        {L"Nowak", L"Katarzyna", L"", 1976, 7, 28, 0},
+        {L"Brown", L"Michael", L"James", 1941, 1, 1, 1},
+        {L"Dubois", L"Claire", L"", 1988, 10, 10, 0},
+        {L"Rossi", L"Marco", L"", 1967, 5, 20, 1},
+        {L"Андреева", L"Вера", L"Николаевна", 1935, 9, 1, 0},
+        {L"Захаров", L"Константин", L"Львович", 1980, 2, 29, 1},
+        {L"Яковлева", L"Дарья", L"Максимовна", 2015, 6, 1, 0},
+        {L"Эйдельман", L"Борис", L"Аронович", 1950, 12, 12, 1},
+        {L"Ёлкина", L"Зоя", L"Петровна", 1973, 3, 8, 0},
+        {L"Chen", L"Wei", L"", 1992, 8, 8, 1},
+        {L"Kowalski", L"Jan", L"", 1959, 4, 4, 1},
+    };
+    return patients;
+}
+
+std::vector<long> FillSiteTables(std::wstring& error)
+{
+    std::vector<long> ids;
+    for (const SitePatient& patient : DemoPatients()) {
+        DODBPtr<DODBBindParam> params;
+        params.CreateNew();
+        params->SetStr(1, patient.name1, -1);
+        params->SetStr(2, patient.name2, -1);
+        params->SetStr(3, patient.name3, -1);
+        params->SetValDate(4, DateOf(patient.year, patient.month, patient.day));
+        params->SetValI4(5, patient.sex);
+        if (!Execute(L"INSERT INTO Patient (Name1, Name2, Name3, Birthday, Pol) VALUES (?, ?, ?, ?, ?);", params,
+                     error))
+            return {};
+    }
+    for (const Template& t : kTemplates) {
+        DODBPtr<DODBBindParam> params;
+        params.CreateNew();
+        params->SetStr(1, t.name, -1);
+        params->SetStr(2, t.text, -1);
+        if (!Execute(L"INSERT INTO DiagHelp (Txt, DiagTemplate) VALUES (?, ?);", params, error))
+            return {};
+    }
+    for (const wchar_t* name : kModalities) {
+        DODBPtr<DODBBindParam> params;
+        params.CreateNew();
+        params->SetStr(1, name, -1);
+        if (!Execute(L"INSERT INTO Modality (Name) VALUES (?);", params, error))
+            return {};
+    }
+    // The keys the database gave, in the order of insertion.
+    DODBPtr<DODBCommand> command;
+    DODBPtr<DODBRowset> rowset;
+    DODBPtr<DODBParams> row;
+    if (!g_DbSession->CreateCommand(command) ||
+        FAILED(command->SetCmdText(L"SELECT Patient FROM Patient ORDER BY Patient;")) ||
+        !command->Execute(rowset, &row, nullptr, nullptr)) {
+        error = L"cannot read the patients back: " + DatabaseText(E_FAIL);
+        return {};
+    }
+    while (rowset->GetNextData(row.Get())) {
+        LONG id = 0;
+        DBSTATUS status = 0;
+        if (row->GetWType(0) == DBTYPE_I4)
+            id = row->GetIntStatus(0, &status);
+        else if (row->GetWType(0) == DBTYPE_I8)
+            id = (LONG) * static_cast<LONGLONG*>(row->GetValuePtr(0));
+        ids.push_back(id);
+    }
+    if (ids.size() != DemoPatients().size()) {
+        error = L"the patients did not come back";
+        return {};
+    }
+    return ids;
+}
+
+bool MakeSiteImages(const std::vector<long>& patientIds, int count, int width, int height, std::wstring& error)
+{
+    if (patientIds.empty())
+        return count <= 0;
+    static uint8_t lut[kLutSize];
+    SYSTEMTIME now;
+    GetSystemTime(&now);
+    FILETIME today;
+    SystemTimeToFileTime(&now, &today);
+    for (int i = 0; i < count; ++i) {
+        const RadiographKind kind = i % 3 == 2 ? RadiographKind::Limb : RadiographKind::Chest;
+        const int bits = 12 + i % 3;
+        // Limbs are taken on a narrower plate.
+        const int w = kind == RadiographKind::Limb ? width * 3 / 5 : width;
+        DPicturePtr picture = MakeRadiograph(w, height, bits, 1000u + (unsigned)i, kind);
+        if (!picture.Get()) {
+            error = L"no memory for a radiograph";
+            return false;
+        }
+        picture->patient.SetPatientId((uint32_t)patientIds[(size_t)i % patientIds.size()]);
+        ULARGE_INTEGER date;
+        date.LowPart = today.dwLowDateTime;
+        date.HighPart = today.dwHighDateTime;
+        date.QuadPart -= (ULONGLONG)(i * 37 % 400) * 864000000000ull;   // some days back
+        picture->imageDate.dwLowDateTime = date.LowPart;
+        picture->imageDate.dwHighDateTime = date.HighPart;
+        picture->negative = i % 5 == 4 ? 1 : 0;
+        BuildDisplayLut(lut, picture->displayOffset, picture->displayWidth, 0.0);
+        if (!SaveSnimokTx(picture, lut)) {
+            error = L"the image could not be saved";
+            return false;
+        }
+    }
+    return true;
+}
+
+bool BuildDemoSite(const SiteOptions& options, std::wstring& error)
+{
+    std::wstring folder = options.dataFolder;
+    if (folder.empty() || folder.back() != L'\\')
+        folder += L'\\';
+    if (!MakeFolder(folder, error) || !MakeFolder(folder + L"Image", error) || !MakeFolder(folder + L"Icon", error))
+        return false;
+    const std::wstring image = folder + L"Image\\", icon = folder + L"Icon\\";
+    if (image.size() >= MAX_PATH - 32) {
+        error = L"the data folder's path is too long";
+        return false;
+    }
+    wcscpy(ImageFolderPath, image.c_str());
+    wcscpy(IconFolderPath, icon.c_str());
+    if (!WriteInitFile(folder, error) || !CreateSiteDatabase(folder + kDatabaseFile, options.schemaFile, error))
+        return false;
+    std::vector<long> ids = FillSiteTables(error);
+    bool ok = !ids.empty() && MakeSiteImages(ids, options.images, options.width, options.height, error);
+    CloseSiteDatabase();
+    return ok;
+}

@@ -1,0 +1,39 @@
+// The demo site: a data folder with "dbinit.cfg", the database made from the
+// schema through the provider, a few dozen patients with Cyrillic and Latin
+// names, diagnosis templates, modalities, and synthetic radiographs saved as
+// new images by the system's own save (".xmg", ".thb" and their rows).
+#pragma once
+
+#include <string>
+#include <vector>
+
+struct SiteOptions {
+    std::wstring dataFolder;        // ends with a backslash
+    std::wstring schemaFile;
+    int images = 24;                // radiographs to make
+    int width = 2500, height = 3000;
+};
+
+struct SitePatient {
+    const wchar_t* name1;
+    const wchar_t* name2;
+    const wchar_t* name3;
+    int year, month, day;
+    int sex;                        // non-zero: male
+};
+
+// The demo patients, in the order they are inserted.
+const std::vector<SitePatient>& DemoPatients();
+
+// Inserts the demo patients, templates and modalities on the open database;
+// returns the patients' keys in the order of DemoPatients(), empty on failure
+// (the reason in `error`).
+std::vector<long> FillSiteTables(std::wstring& error);
+
+// Makes `count` radiographs for the patients (round robin) of width x height
+// and saves each as a new image; false with the reason on the first failure.
+bool MakeSiteImages(const std::vector<long>& patientIds, int count, int width, int height, std::wstring& error);
+
+// The whole site in options.dataFolder: folders, dbinit.cfg, database, rows
+// and images. The database is closed afterwards. False with the reason.
+bool BuildDemoSite(const SiteOptions& options, std::wstring& error);

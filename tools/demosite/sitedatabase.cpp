@@ -1,0 +1,165 @@
+#include "tools/demosite/sitedatabase.h"
+
+#include "database/dbcommand.h"
+#include "database/dberrors.h"
+#include "database/dbsource.h"
+#include "database/dbstart.h"
+
+#include <vector>
+
+std::wstring SiteInitString(const std::wstring& databaseFile)
+{
+    return L"Provider=ZelkSQLite.1;Data Source=" + databaseFile;
+}
+
+namespace {
+
+std::wstring DatabaseText(HRESULT result)
+{
+    DODBErrors errors(result, TRUE);
+    wchar_t text[1024] = {};
+    errors.GetText(text, 1023);
+    return text;
+}
+
+}  // namespace
+
+bool OpenSiteDatabase(const std::wstring& databaseFile, std::wstring& error)
+{
+    CloseSiteDatabase();
+    g_DbSource = DODBSource::Create();
+    if (!g_DbSource.IsSet()) {
+        error = L"no memory for the data source";
+        return false;
+    }
+    HRESULT hr = g_DbSource->OpenDataSource(SiteInitString(databaseFile).c_str());
+    if (SUCCEEDED(hr))
+        hr = g_DbSource->CreateSession(g_DbSession);
+    if (FAILED(hr)) {
+        error = L"cannot open " + databaseFile + L": " + DatabaseText(hr);
+        CloseSiteDatabase();
+        return false;
+    }
+    return true;
+}
+
+void CloseSiteDatabase()
+{
+    g_DbSession.Release();
+    g_DbSource.Release();
+}
+
+std::vector<std::wstring> SplitSqlScript(const std::wstring& script)
+{
+    std::vector<std::wstring> out;
+    std::wstring current;
+    auto flush = [&]() {
+        size_t first = current.find_first_not_of(L" \t\r\n");
+        if (first != std::wstring::npos) {
+            size_t last = current.find_last_not_of(L" \t\r\n");
+            out.push_back(current.substr(first, last - first + 1));
+        }
+        current.clear();
+    };
+    const size_t n = script.size();
+    for (size_t i = 0; i < n; ++i) {
+        wchar_t c = script[i];
+        if (c == L'-' && i + 1 < n && script[i + 1] == L'-') {
+            while (i < n && script[i] != L'\n')
+                ++i;
+            current += L'\n';
+            continue;
+        }
+        if (c == L'/' && i + 1 < n && script[i + 1] == L'*') {
+            i += 2;
+            while (i + 1 < n && !(script[i] == L'*' && script[i + 1] == L'/'))
+                ++i;
+            ++i;
+            current += L' ';
+            continue;
+        }
+        if (c == L'\'' || c == L'"' || c == L'[') {
+            const wchar_t close = c == L'[' ? L']' : c;
+            current += c;
+            for (++i; i < n; ++i) {
+                current += script[i];
+                if (script[i] == close)
+                    break;
+            }
+            continue;
+        }
+        if (c == L';') {
+            flush();
+            continue;
+        }
+        current += c;
+    }
+    flush();
+    return out;
+}
+
+bool RunSqlScript(const DODBPtr<DODBSession>& session, const std::wstring& script, std::wstring& error)
+{
+    for (const std::wstring& statement : SplitSqlScript(script)) {
+        // "GO" separates batches in SQL Server's tools; it is not a statement.
+        if (statement == L"GO" || statement == L"go")
+            continue;
+        HRESULT hr = session->ExecSql(statement.c_str(), nullptr, nullptr, nullptr, nullptr);
+        if (FAILED(hr)) {
+            error = L"statement failed: " + statement + L"\n" + DatabaseText(hr);
+            return false;
+        }
+    }
+    return true;
+}
+
+bool ReadScriptFile(const std::wstring& path, std::wstring& text)
+{
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    DWORD size = GetFileSize(file, nullptr);
+    std::vector<char> bytes(size == INVALID_FILE_SIZE ? 0 : size);
+    DWORD done = 0;
+    bool ok = size != INVALID_FILE_SIZE && (size == 0 || (ReadFile(file, bytes.data(), size, &done, nullptr) &&
+                                                           done == size));
+    CloseHandle(file);
+    if (!ok)
+        return false;
+    if (size >= 2 && (unsigned char)bytes[0] == 0xFF && (unsigned char)bytes[1] == 0xFE) {
+        text.assign(reinterpret_cast<const wchar_t*>(bytes.data() + 2), (size - 2) / 2);
+        return true;
+    }
+    size_t skip = size >= 3 && (unsigned char)bytes[0] == 0xEF && (unsigned char)bytes[1] == 0xBB &&
+                          (unsigned char)bytes[2] == 0xBF
+                      ? 3
+                      : 0;
+    int chars = MultiByteToWideChar(CP_UTF8, 0, bytes.data() + skip, (int)(size - skip), nullptr, 0);
+    text.assign(chars, L'\0');
+    if (chars > 0)
+        MultiByteToWideChar(CP_UTF8, 0, bytes.data() + skip, (int)(size - skip), &text[0], chars);
+    return true;
+}
+
+bool CreateSiteDatabase(const std::wstring& databaseFile, const std::wstring& schemaFile, std::wstring& error)
+{
+    std::wstring schema;
+    if (!ReadScriptFile(schemaFile, schema)) {
+        error = L"cannot read the schema " + schemaFile;
+        return false;
+    }
+    // An empty file is an empty database to SQLite: the provider opens it.
+    HANDLE file = CreateFileW(databaseFile.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        error = L"cannot create " + databaseFile + L" (it must not exist yet)";
+        return false;
+    }
+    CloseHandle(file);
+    if (!OpenSiteDatabase(databaseFile, error))
+        return false;
+    if (!RunSqlScript(g_DbSession, schema, error)) {
+        CloseSiteDatabase();
+        return false;
+    }
+    return true;
+}

@@ -146,6 +146,9 @@ void Command::DropStatement()
         sqlite3_finalize(stmt_);
         stmt_ = nullptr;
     }
+    prepared_ = false;
+    identityTable_.clear();
+    identityColumn_.clear();
     columns_.clear();
     paramTypes_.clear();
     paramKnown_.clear();
@@ -155,13 +158,26 @@ void Command::DropStatement()
 
 HRESULT Command::EnsurePrepared(REFIID iid)
 {
-    if (stmt_)
+    if (prepared_)
         return S_OK;
     if (!hasText_)
         return PostError(iid, DB_E_NOCOMMAND, L"HY010", 0, L"The command has no text to run.");
     std::wstring problem;
-    if (!TranslateStatement(text_, translated_, problem))
+    if (!session_->Translate(text_, translated_, problem))
         return PostError(iid, DB_E_ERRORSINCOMMAND, L"42000", 102, problem, L"Statement: " + text_);
+    if (translated_.kind == StatementKind::Procedure || translated_.kind == StatementKind::IdentityInsert ||
+        translated_.kind == StatementKind::Backup) {
+        // The provider runs these itself: no SQLite statement, no result columns.
+        size_t n = translated_.paramTypes.size();
+        paramTypes_ = translated_.paramTypes;
+        paramKnown_.assign(n, false);
+        for (size_t i = 0; i < n; ++i)
+            paramKnown_[i] = translated_.paramTyped[i];
+        paramAssigned_.assign(n, false);
+        paramPattern_.assign(n, false);
+        prepared_ = true;
+        return S_OK;
+    }
 
     sqlite3* db = session_->Db();
     const void* tail = nullptr;
@@ -190,7 +206,7 @@ HRESULT Command::EnsurePrepared(REFIID iid)
         ColumnInfo c;
         auto* name = static_cast<const wchar_t*>(sqlite3_column_name16(stmt_, i));
         c.name = name ? name : L"";
-        if (static_cast<size_t>(i) < translated_.columnTypes.size()) {
+        if (static_cast<size_t>(i) < translated_.columnTypes.size() && translated_.columnTyped[i]) {
             c.type = translated_.columnTypes[i];
             c.typeKnown = true;
         } else if (auto* decl = static_cast<const wchar_t*>(sqlite3_column_decltype16(stmt_, i))) {
@@ -226,18 +242,18 @@ HRESULT Command::EnsurePrepared(REFIID iid)
     paramAssigned_.assign(static_cast<size_t>(params), false);
     paramPattern_.assign(static_cast<size_t>(params), false);
     for (int i = 0; i < params; ++i) {
-        if (static_cast<size_t>(i) < translated_.paramTypes.size()) {
+        if (static_cast<size_t>(i) >= translated_.paramTargets.size())
+            continue;
+        const ParamTarget& target = translated_.paramTargets[i];
+        paramAssigned_[i] = target.assigned;
+        paramPattern_[i] = target.pattern;
+        if (translated_.paramTyped[i]) {
             paramTypes_[i] = translated_.paramTypes[i];
             paramKnown_[i] = true;
             continue;
         }
-        if (static_cast<size_t>(i) >= translated_.paramTargets.size())
-            continue;
-        const ParamTarget& target = translated_.paramTargets[i];
         if (target.column.empty())
             continue;
-        paramAssigned_[i] = target.assigned;
-        paramPattern_[i] = target.pattern;
         for (const std::wstring& table : target.tables) {
             auto found = tables.find(table);
             if (found == tables.end()) {
@@ -255,12 +271,29 @@ HRESULT Command::EnsurePrepared(REFIID iid)
                 break;
         }
     }
+
+    // An INSERT that gives the identity key a value needs IDENTITY_INSERT ON for its table.
+    if (!translated_.insertTable.empty()) {
+        std::vector<ColumnInfo> list;
+        std::wstring real;
+        if (session_->TableColumns(translated_.insertTable, list, &real))
+            for (const ColumnInfo& c : list)
+                if (c.identity)
+                    for (const std::wstring& given : translated_.insertColumns)
+                        if (SameName(given, c.name)) {
+                            identityTable_ = real;
+                            identityColumn_ = c.name;
+                        }
+    }
+    prepared_ = true;
     return S_OK;
 }
 
-HRESULT Command::BindParameters(const Accessor& accessor, BYTE* data)
+HRESULT Command::BindParameters(const Accessor& accessor, BYTE* data, std::vector<InValue>* collected)
 {
     const int count = static_cast<int>(paramTypes_.size());
+    if (collected)
+        collected->assign(paramTypes_.size(), InValue());
     std::vector<bool> bound(static_cast<size_t>(count), false);
     InValue value;
     InputProblem problem;
@@ -291,6 +324,14 @@ HRESULT Command::BindParameters(const Accessor& accessor, BYTE* data)
             return PostError(IID_ICommand, dataRule ? DB_E_ERRORSINCOMMAND : DB_E_ERRORSOCCURRED, problem.sqlState,
                              problem.nativeError, problem.description,
                              L"Parameter " + Number(b.iOrdinal) + L" of: " + text_);
+        }
+        if (collected) {
+            InValue& kept = (*collected)[index];
+            kept = value;
+            kept.owned.assign(value.text ? value.text : L"", value.text ? value.length : 0);
+            kept.text = kept.owned.c_str();
+            bound[index] = true;
+            continue;
         }
         int rc = BindValue(stmt_, static_cast<int>(b.iOrdinal), value);
         if (rc != SQLITE_OK)
@@ -346,6 +387,46 @@ HRESULT Command::Execute(IUnknown* outer, REFIID riid, DBPARAMS* params, DBROWCO
         if (!accessor && !paramTypes_.empty())
             return PostError(IID_ICommand, DB_E_PARAMNOTOPTIONAL, L"07002", 0,
                              L"No values were given for the parameters of the statement.", L"Statement: " + text_);
+
+        switch (translated_.kind) {
+        case StatementKind::IdentityInsert:
+            return session_->SetIdentityInsert(translated_.identityTable, translated_.identityOn, text_);
+        case StatementKind::Backup:
+            return session_->Backup(translated_.backupCatalog, translated_.backupPath, text_);
+        case StatementKind::Procedure: {
+            std::vector<InValue> values;
+            for (DBCOUNTITEM s = 0; s < sets; ++s) {
+                if (accessor) {
+                    hr = BindParameters(*accessor, data + s * accessor->rowSize, &values);
+                    if (FAILED(hr))
+                        return hr;
+                }
+                std::vector<InValue> arguments;
+                for (const TranslatedStatement::Argument& a : translated_.arguments) {
+                    InValue v;
+                    if (a.param >= 0)
+                        v = values[static_cast<size_t>(a.param)];
+                    else if (!a.null) {
+                        v.kind = InValue::Integer;
+                        v.integer = a.number;
+                    }
+                    arguments.push_back(v);
+                }
+                hr = session_->RunProcedure(translated_.procedure, arguments, text_);
+                if (FAILED(hr))
+                    return hr;
+            }
+            return S_OK;
+        }
+        default:
+            break;
+        }
+        if (!identityTable_.empty() && !session_->IdentityInsertOn(identityTable_))
+            return PostError(IID_ICommand, DB_E_ERRORSINCOMMAND, L"23000", 544,
+                             L"The record cannot be saved: the key column \"" + identityColumn_ + L"\" of table \"" +
+                                 identityTable_ + L"\" is filled by the database; give it a value only after "
+                                 L"SET IDENTITY_INSERT " + identityTable_ + L" ON.",
+                             L"Statement: " + text_);
 
         sqlite3* db = session_->Db();
         const bool rows = !columns_.empty();

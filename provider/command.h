@@ -12,7 +12,11 @@
 // session's lock and either reads the whole result into a new rowset (a
 // SELECT; rows affected -1) or reports the rows that an INSERT, UPDATE or
 // DELETE changed (-1 for DDL). Earlier rowsets keep their own rows, so a
-// command may run again while they live.
+// command may run again while they live. The translation comes from the
+// session's cache of translations by command text. Stored procedure calls,
+// SET IDENTITY_INSERT and BACKUP DATABASE are run by the session itself
+// (session.h); an INSERT that gives an identity key a value is refused with
+// 23000 unless IDENTITY_INSERT is ON for its table on the session.
 #pragma once
 
 #include "provider/accessor.h"
@@ -20,6 +24,7 @@
 #include "provider/properties.h"
 #include "provider/statement.h"
 #include "provider/types.h"
+#include "provider/values.h"
 
 #include <string>
 #include <vector>
@@ -92,14 +97,18 @@ private:
     HRESULT EnsurePrepared(REFIID iid);
     void DropStatement();
     // Binds one parameter set from `data` through `accessor`; posts a failure.
-    HRESULT BindParameters(const Accessor& accessor, BYTE* data);
+    // With `collected`, the values are kept there (by ordinal - 1) instead of bound.
+    HRESULT BindParameters(const Accessor& accessor, BYTE* data, std::vector<InValue>* collected = nullptr);
 
     std::atomic<ULONG> refs_{1};
     LiveObject live_;
     Session* session_;  // one reference
     bool hasText_ = false;
     std::wstring text_;
-    sqlite3_stmt* stmt_ = nullptr;  // compiled text, null while unprepared
+    bool prepared_ = false;         // translated (and compiled when SQLite runs it)
+    sqlite3_stmt* stmt_ = nullptr;  // compiled text; null while unprepared or when the provider runs the statement
+    std::wstring identityTable_;    // an INSERT that gives this table's identity key a value
+    std::wstring identityColumn_;
     TranslatedStatement translated_;
     std::vector<ColumnInfo> columns_;  // result columns of the compiled text
     std::vector<TypeDesc> paramTypes_;

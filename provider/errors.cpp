@@ -381,7 +381,23 @@ FailureClass ClassifySqliteFailure(int code, const std::wstring& message)
                 L"The record cannot be saved: column \"" + columns + L"\" of table \"" + table +
                     L"\" needs a value."};
     }
-    case SQLITE_CONSTRAINT_CHECK:
+    case SQLITE_CONSTRAINT_CHECK: {
+        // The checks that the dialect's CREATE TABLE adds for declared lengths and the date range.
+        std::wstring rule = AfterPrefix(message, L"constraint failed: ");
+        if (StartsWith(rule, L"zelk_length:")) {
+            std::wstring what = rule.substr(12);
+            size_t colon = what.rfind(L':');
+            std::wstring column = colon == std::wstring::npos ? what : what.substr(0, colon);
+            std::wstring length = colon == std::wstring::npos ? std::wstring() : what.substr(colon + 1);
+            return {L"22001", 8152, DB_E_ERRORSINCOMMAND,
+                    L"A text is longer than column \"" + column + L"\" allows (" + length +
+                        L" characters): String or binary data would be truncated. Shorten the text."};
+        }
+        if (StartsWith(rule, L"zelk_date:"))
+            return {L"22008", 242, DB_E_ERRORSINCOMMAND,
+                    L"A date for column \"" + rule.substr(10) +
+                        L"\" is not a valid date within 1 January 1753 to 31 December 9999: check the date entered."};
+    }
         return {L"23000", 547, DB_E_INTEGRITYVIOLATION,
                 L"The record cannot be saved: a value breaks the rule \"" +
                     AfterPrefix(message, L"constraint failed: ") + L"\" of its table."};

@@ -436,12 +436,12 @@ HRESULT Rowset::InsertRow(HCHAPTER chapter, HACCESSOR accessor, void* data, HROW
             InValue& value = values[column];
             DBSTATUS status = ReadBinding(b, bytes, &info.type, value, problem);
             if (status == DBSTATUS_S_OK && info.identity && value.kind != InValue::Default &&
-                value.kind != InValue::Ignore) {
+                value.kind != InValue::Ignore && !session_->IdentityInsertOn(table_)) {
                 status = DBSTATUS_E_INTEGRITYVIOLATION;
                 problem.sqlState = L"23000";
                 problem.nativeError = 544;
                 problem.description = L"The record cannot be saved: the key column \"" + info.name + L"\" of table \"" +
-                                      table_ + L"\" is filled by the database and takes no value of its own.";
+                                      table_ + L"\" is filled by the database and takes a value of its own only after SET IDENTITY_INSERT ON.";
             }
             if (status != DBSTATUS_S_OK) {
                 if (b.dwPart & DBPART_STATUS)

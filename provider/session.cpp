@@ -1,6 +1,7 @@
 // Sessions and their local transactions: see session.h.
 #include "provider/session.h"
 
+#include "provider/collation.h"
 #include "provider/command.h"
 #include "provider/datasource.h"
 #include "provider/errors.h"
@@ -86,6 +87,8 @@ Session::Session(DataSource* source) : source_(source)
 Session::~Session()
 {
     // Closing the connection rolls back a transaction left open.
+    if (schemaVersion_)
+        sqlite3_finalize(schemaVersion_);
     if (db_)
         sqlite3_close_v2(db_);
     source_->SessionClosed();
@@ -112,6 +115,8 @@ HRESULT Session::Open()
         sqlite3_busy_timeout(db_, kBusyTimeoutMs);
         rc = sqlite3_exec(db_, "PRAGMA foreign_keys=ON; PRAGMA journal_mode=WAL", nullptr, nullptr, nullptr);
     }
+    if (rc == SQLITE_OK)
+        rc = RegisterDialect(db_, source_->Catalog());
     if (rc != SQLITE_OK) {
         HRESULT hr = PostSqliteError(IID_IDBCreateSession, db_, rc, L"sqlite3_open_v2", path);
         return hr == DB_E_ERRORSINCOMMAND ? E_FAIL : hr;
@@ -122,6 +127,25 @@ HRESULT Session::Open()
 bool Session::TableColumns(const std::wstring& table, std::vector<ColumnInfo>& out, std::wstring* realName)
 {
     out.clear();
+    if (SameName(table, kColumnsView)) {
+        static const wchar_t* const names[] = {L"TABLE_CATALOG", L"TABLE_SCHEMA", L"TABLE_NAME", L"COLUMN_NAME",
+                                               L"ORDINAL_POSITION", L"COLUMN_DEFAULT", L"IS_NULLABLE",
+                                               L"DATA_TYPE", L"CHARACTER_MAXIMUM_LENGTH"};
+        for (const wchar_t* n : names) {
+            ColumnInfo c;
+            c.name = n;
+            c.type = (c.name == L"ORDINAL_POSITION" || c.name == L"CHARACTER_MAXIMUM_LENGTH") ? IntegerType()
+                                                                                              : TextType(128);
+            c.typeKnown = true;
+            c.notNull = c.name == L"TABLE_NAME" || c.name == L"COLUMN_NAME";
+            c.table = kColumnsView;
+            c.origin = c.name;
+            out.push_back(c);
+        }
+        if (realName)
+            *realName = kColumnsView;
+        return true;
+    }
     sqlite3_stmt* stmt = nullptr;
     std::wstring name;
     if (sqlite3_prepare16_v2(db_, L"SELECT name FROM sqlite_master WHERE type IN ('table','view') AND name=?1 "
@@ -421,6 +445,71 @@ HRESULT Session::InterfaceSupportsErrorInfo(REFIID riid)
             SameGuid(riid, IID_ITransaction) || SameGuid(riid, IID_IGetDataSource))
                ? S_OK
                : S_FALSE;
+}
+
+bool Session::Translate(const std::wstring& text, TranslatedStatement& out, std::wstring& error)
+{
+    long long version = -1;
+    if (!schemaVersion_)
+        sqlite3_prepare_v3(db_, "PRAGMA schema_version", -1, SQLITE_PREPARE_PERSISTENT, &schemaVersion_, nullptr);
+    if (schemaVersion_) {
+        if (sqlite3_step(schemaVersion_) == SQLITE_ROW)
+            version = sqlite3_column_int64(schemaVersion_, 0);
+        sqlite3_reset(schemaVersion_);
+    }
+    auto found = translations_.find(text);
+    if (found != translations_.end() && version >= 0 && found->second.schemaVersion == version) {
+        out = found->second.statement;
+        return true;
+    }
+    struct Lookup : SchemaLookup {
+        Session* session;
+        bool Columns(const std::wstring& table, std::vector<ColumnInfo>& columns) override
+        {
+            return session->TableColumns(table, columns);
+        }
+    } lookup;
+    lookup.session = this;
+    if (!TranslateStatement(text, &lookup, out, error))
+        return false;
+    if (version >= 0) {
+        if (translations_.size() >= 512)
+            translations_.clear();  // a bound on memory; the texts in use come back at once
+        translations_[text] = CachedTranslation{out, version};
+    }
+    return true;
+}
+
+bool Session::IdentityInsertOn(const std::wstring& table) const
+{
+    return !identityInsert_.empty() && SameName(identityInsert_, table);
+}
+
+HRESULT Session::SetIdentityInsert(const std::wstring& table, bool on, const std::wstring& statement)
+{
+    std::vector<ColumnInfo> columns;
+    std::wstring name;
+    if (!TableColumns(table, columns, &name) || SameName(name, kColumnsView))
+        return PostError(IID_ICommand, DB_E_NOTABLE, L"42S02", 208,
+                         L"The table \"" + table + L"\" does not exist in the database.", L"Statement: " + statement);
+    bool identity = false;
+    for (const ColumnInfo& c : columns)
+        identity = identity || c.identity;
+    if (!identity)
+        return PostError(IID_ICommand, DB_E_ERRORSINCOMMAND, L"42000", 8106,
+                         L"The table \"" + name + L"\" has no identity column: IDENTITY_INSERT cannot be set for it.",
+                         L"Statement: " + statement);
+    if (on) {
+        if (!identityInsert_.empty() && !SameName(identityInsert_, name))
+            return PostError(IID_ICommand, DB_E_ERRORSINCOMMAND, L"42000", 8107,
+                             L"IDENTITY_INSERT is already ON for table \"" + identityInsert_ +
+                                 L"\": set it OFF there before setting it ON for \"" + name + L"\".",
+                             L"Statement: " + statement);
+        identityInsert_ = name;
+    } else if (SameName(identityInsert_, name)) {
+        identityInsert_.clear();
+    }
+    return S_OK;
 }
 
 }  // namespace zelk

@@ -26,12 +26,16 @@
 
 #include "provider/common.h"
 #include "provider/properties.h"
+#include "provider/statement.h"
 #include "provider/types.h"
+#include "provider/values.h"
 
+#include <map>
 #include <string>
 #include <vector>
 
 struct sqlite3;
+struct sqlite3_stmt;
 
 namespace zelk {
 
@@ -55,6 +59,24 @@ public:
     // The columns of a table or view, in order; false when there is no such
     // table. Call with the lock held.
     bool TableColumns(const std::wstring& table, std::vector<ColumnInfo>& out, std::wstring* realName = nullptr);
+
+    // The translation of a command text, from the cache while the schema is
+    // unchanged; false with the sentence in `error`. Call with the lock held.
+    bool Translate(const std::wstring& text, TranslatedStatement& out, std::wstring& error);
+
+    // IDENTITY_INSERT: at most one table of the session takes explicit
+    // identity keys at a time (SQL Server's rule); OFF is the state at start.
+    bool IdentityInsertOn(const std::wstring& table) const;
+    HRESULT SetIdentityInsert(const std::wstring& table, bool on, const std::wstring& statement);
+
+    // The provider's stored procedures (procedures.cpp): each runs all its
+    // steps or none (a savepoint), inside the session's transaction when one
+    // is open. Posts the failure.
+    HRESULT RunProcedure(Procedure procedure, const std::vector<InValue>& arguments, const std::wstring& statement);
+
+    // BACKUP DATABASE `catalog` TO DISK=`path` WITH INIT: a consistent copy
+    // of the database file, written anew; the catalog must be the current one.
+    HRESULT Backup(const std::wstring& catalog, const std::wstring& path, const std::wstring& statement);
 
     // IUnknown
     HRESULT WINAPI QueryInterface(REFIID riid, void** out) override;
@@ -95,6 +117,13 @@ private:
     DataSource* source_;  // one reference, released at destruction
     sqlite3* db_ = nullptr;
     bool inTransaction_ = false;
+    std::wstring identityInsert_;  // the table with IDENTITY_INSERT ON, empty for none
+    struct CachedTranslation {
+        TranslatedStatement statement;
+        long long schemaVersion;
+    };
+    std::map<std::wstring, CachedTranslation> translations_;
+    sqlite3_stmt* schemaVersion_ = nullptr;  // PRAGMA schema_version, kept compiled
     ISOLEVEL level_ = ISOLATIONLEVEL_READUNCOMMITTED;
     PropertyBag props_;
 };

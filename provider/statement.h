@@ -1,13 +1,31 @@
-// The seam between a command's text and SQLite.
+// The seam between a command's text and SQLite: the SQL Server dialect that
+// the workstation speaks, translated to SQLite.
 //
-// TranslateStatement turns the consumer's statement text into the text that
-// SQLite runs, the kind of statement (it decides what Execute reports as rows
-// affected), and what is known of the types: for each "?" the column it is
-// compared with, assigned to or inserted into (GetParameterInfo describes the
-// parameter from that column, and values are checked against it), and
-// optionally the types of the result columns and of the parameters when the
-// translator knows them better than the schema does. Today the text passes
-// through unchanged; the SQL Server dialect is translated here later.
+// TranslateStatement tokenizes the consumer's text, parses the one statement
+// it holds and writes the SQLite text for it, together with the kind of
+// statement (it decides what Execute reports as rows affected and whether the
+// provider runs it itself), what each "?" is compared with, assigned to or
+// inserted into (GetParameterInfo describes the parameter from that column,
+// and values are checked against it), and the types of the result columns and
+// parameters that the translator knows better than the schema does.
+//
+// What is translated:
+// - names: [bracketed] and "quoted" names with blanks, any letter case; the
+//   owner prefix dbo. is dropped; INFORMATION_SCHEMA.COLUMNS names the
+//   session's view of every column of every table and view;
+// - SELECT (DISTINCT, TOP n, joins, sub-selects, GROUP BY, HAVING, ORDER BY),
+//   INSERT [INTO] t [(...)] VALUES/SELECT, UPDATE t SET ... [WHERE],
+//   DELETE [FROM] t [WHERE];
+// - "+" between texts is concatenation, otherwise addition; GETDATE() and
+//   DATALENGTH() are functions of the session's connection;
+// - CREATE TABLE with IDENTITY keys (never reused), named constraints,
+//   CLUSTERED/NONCLUSTERED and ON [PRIMARY] (dropped), DEFAULT, UNIQUE,
+//   FOREIGN KEY ... REFERENCES; CREATE INDEX; ALTER TABLE ... ADD; DROP TABLE.
+//   Text columns get the caseless collation and a length check, datetime
+//   columns a range check;
+// - SET IDENTITY_INSERT t ON|OFF, { call sp_x(?, ...) } and BACKUP DATABASE,
+//   which the provider runs itself.
+// Anything else is refused with a sentence that the caller posts as 42000.
 #pragma once
 
 #include "provider/types.h"
@@ -17,7 +35,17 @@
 
 namespace zelk {
 
-enum class StatementKind { Query, Change, Other };
+enum class StatementKind {
+    Query,           // rows come back
+    Change,          // INSERT, UPDATE, DELETE: rows affected are counted
+    Other,           // DDL: no rows, no count
+    Procedure,       // a stored procedure of the provider
+    IdentityInsert,  // SET IDENTITY_INSERT
+    Backup           // BACKUP DATABASE
+};
+
+// The provider's stored procedures.
+enum class Procedure { None, DeletePatient, DeleteSnimok, DeleteSnimokComplete, CopySnimok };
 
 struct ParamTarget {
     std::wstring column;               // empty: nothing to type the parameter from
@@ -29,13 +57,51 @@ struct ParamTarget {
 struct TranslatedStatement {
     std::wstring sqliteText;
     StatementKind kind = StatementKind::Other;
+    bool changesSchema = false;             // CREATE, ALTER, DROP
     std::vector<ParamTarget> paramTargets;  // by ordinal - 1
-    std::vector<TypeDesc> paramTypes;       // by ordinal - 1 when the translator knows them, else empty
-    std::vector<TypeDesc> columnTypes;      // result column types when the translator knows them, else empty
+    std::vector<TypeDesc> paramTypes;       // by ordinal - 1; meaningful where paramTyped is true
+    std::vector<bool> paramTyped;
+    std::vector<TypeDesc> columnTypes;      // result columns; meaningful where columnTyped is true
+    std::vector<bool> columnTyped;
+    // INSERT: the table and the columns given values (identity keys need IDENTITY_INSERT).
+    std::wstring insertTable;
+    std::vector<std::wstring> insertColumns;
+    // Procedure calls: the procedure and its arguments (a parameter ordinal - 1, or a number).
+    Procedure procedure = Procedure::None;
+    struct Argument {
+        long param = -1;
+        long long number = 0;
+        bool null = false;
+    };
+    std::vector<Argument> arguments;
+    // SET IDENTITY_INSERT: the table and the state asked for.
+    std::wstring identityTable;
+    bool identityOn = false;
+    // BACKUP DATABASE: the catalog named and the file.
+    std::wstring backupCatalog;
+    std::wstring backupPath;
 };
 
+// What the translator may ask of the database: the columns of a table or
+// view (false when there is none).
+class SchemaLookup {
+public:
+    virtual bool Columns(const std::wstring& table, std::vector<ColumnInfo>& out) = 0;
+
+protected:
+    ~SchemaLookup() = default;
+};
+
+// The name of the session's view of every column (INFORMATION_SCHEMA.COLUMNS).
+extern const wchar_t kColumnsView[];
+
 // Fills `out` from `text`; false with a sentence in `error` when the text
-// cannot be run (the caller posts it with SQLSTATE 42000).
-bool TranslateStatement(const std::wstring& text, TranslatedStatement& out, std::wstring& error);
+// cannot be run (the caller posts it with SQLSTATE 42000). `schema` may be
+// null: result and parameter types then come from SQLite alone.
+bool TranslateStatement(const std::wstring& text, SchemaLookup* schema, TranslatedStatement& out,
+                        std::wstring& error);
+
+// Quotes a name for SQLite ("name", inner quotes doubled).
+std::wstring QuoteName(const std::wstring& name);
 
 }  // namespace zelk

@@ -673,6 +673,10 @@ DBSTATUS ReadBinding(const DBBINDING& b, const BYTE* data, const TypeDesc* targe
     }
     if (out.kind == InValue::Integer && target->type == DBTYPE_BOOL)
         out.integer = out.integer ? 1 : 0;
+    // An unsigned 32-bit value meets a signed int column with its bit pattern:
+    // archive serials of 0x80000000 and above are kept as negative numbers.
+    if (type == DBTYPE_UI4 && out.kind == InValue::Integer && target->type == DBTYPE_I4)
+        out.integer = static_cast<int32_t>(static_cast<uint32_t>(out.integer));
     return DBSTATUS_S_OK;
 }
 

@@ -1,36 +1,95 @@
--- Database of the X-ray room workstation: SQL Server (MSDE) schema.
+-- Database of the X-ray room workstation, in SQL Server's own dialect.
 --
--- The patients and their images. Only the two main tables are here so far;
--- the archive disks (Arj), deleted images (DelImage), diagnosis templates
--- (DiagHelp), modalities and the stored procedures are added with the
--- database provider's own schema work. Column names are the ones every
--- statement of the program and every description file in site/cfg uses.
+-- Run it through the ZelkSQLite provider (never through SQLite itself: text
+-- columns compare with the provider's own case-insensitive collation, which
+-- only the provider's connections know). Statements are separated by lines
+-- holding only GO, as SQL Server's tools read such scripts; each one is
+-- handed to the provider as one command.
+--
+-- Keys made with IDENTITY are never used twice, not even after the row with
+-- the highest key is deleted: image file names are built from them.
+-- The stored procedures sp_delete_patient, sp_delete_snimok,
+-- sp_delete_snimok_complete and sp_cpy_smk belong to the provider.
 
+-- The patients. Pol is the sex code (an int: a bit would lose codes other
+-- than 0 and 1).
 CREATE TABLE Patient (
-    Patient int IDENTITY(1,1) PRIMARY KEY,
-    Name1 nvarchar(40) NOT NULL,        -- family name
-    Name2 nvarchar(40) NULL,            -- first name
-    Name3 nvarchar(40) NULL,            -- patronymic
+    Patient int IDENTITY (1, 1) NOT NULL CONSTRAINT PK_Patient PRIMARY KEY CLUSTERED,
+    Name1 nvarchar (32) NOT NULL,
+    Name2 nvarchar (32) NULL,
+    Name3 nvarchar (32) NULL,
     Birthday datetime NULL,
-    Pol tinyint NOT NULL DEFAULT 0      -- sex: non-zero for male
+    Pol int NOT NULL CONSTRAINT DF_Patient_Pol DEFAULT (0)
 );
+GO
 
+-- Archive (MO) disks, keyed by the disk's volume serial number; serials of
+-- 0x80000000 and above are kept as negative numbers.
+CREATE TABLE Arj (
+    Arj int NOT NULL CONSTRAINT PK_Arj PRIMARY KEY CLUSTERED,
+    Name nvarchar (20) NOT NULL
+);
+GO
+
+-- Diagnosis templates: the name shown in lists and the text an image's
+-- description is written from.
+CREATE TABLE DiagHelp (
+    DiagHelp int IDENTITY (1, 1) NOT NULL CONSTRAINT PK_DiagHelp PRIMARY KEY CLUSTERED,
+    Txt nvarchar (64) NOT NULL,
+    DiagTemplate ntext NULL
+);
+GO
+
+-- The images. [File name] is the name of the ".xmg" and ".thb" files
+-- without extension (a letter and twenty digits); NULL once the image was
+-- removed. [Disk] is 1 while the file is on the hard disk, Arj the archive
+-- disk that holds a copy.
 CREATE TABLE Snimok (
-    Snimok int IDENTITY(1,1) PRIMARY KEY,
-    Patient int NOT NULL REFERENCES Patient (Patient),
-    [Disk] bit NOT NULL DEFAULT 1,      -- 1: the image file is on the hard disk
-    Arj int NULL,                       -- archive disk (its volume serial number)
-    [Date file] datetime NULL,          -- date of the image
-    [File name] nvarchar(21) NULL,      -- "Image\" file name without extension
-    Bri int NULL,                       -- display offset
-    Contrast int NULL,                  -- display width
+    Snimok int IDENTITY (1, 1) NOT NULL CONSTRAINT PK_Snimok PRIMARY KEY CLUSTERED,
+    Patient int NOT NULL CONSTRAINT FK_Snimok_Patient REFERENCES Patient (Patient),
+    [Disk] bit NOT NULL CONSTRAINT DF_Snimok_Disk DEFAULT (1),
+    Arj int NULL CONSTRAINT FK_Snimok_Arj REFERENCES Arj (Arj),
+    [Date file] datetime NULL,
+    [File name] nvarchar (21) NULL,
+    Bri int NULL,
+    Contrast int NULL,
     Negativ int NULL,
     xWinCenter int NULL,
     yWinCenter int NULL,
     Scale real NULL,
     Orientation int NULL,
-    Apicriz ntext NULL,                 -- the image's description
-    DiagHelp int NULL,                  -- the diagnosis template it was written from
-    NoDelete bit NOT NULL DEFAULT 0,
-    Imported bit NOT NULL DEFAULT 0
+    Apicriz ntext NULL,
+    DiagHelp int NULL CONSTRAINT FK_Snimok_DiagHelp REFERENCES DiagHelp (DiagHelp),
+    NoDelete bit NOT NULL CONSTRAINT DF_Snimok_NoDelete DEFAULT (0),
+    imported bit NOT NULL CONSTRAINT DF_Snimok_imported DEFAULT (0)
 );
+GO
+
+CREATE INDEX IX_Snimok_Patient ON Snimok (Patient)
+GO
+
+CREATE INDEX IX_Snimok_FileName ON Snimok ([File name])
+GO
+
+-- Image files waiting to be deleted from the hard disk and the archive disks.
+CREATE TABLE DelImage (
+    DelSnimok int IDENTITY (1, 1) NOT NULL CONSTRAINT PK_DelImage PRIMARY KEY CLUSTERED,
+    [File Name] nvarchar (21) NOT NULL,
+    Arj int NULL,
+    [Disk] bit NOT NULL
+);
+GO
+
+-- Images kept on the hard disk by the free-space step until [Date fix].
+CREATE TABLE FixSnimok (
+    Snimok int NOT NULL CONSTRAINT PK_FixSnimok PRIMARY KEY CLUSTERED,
+    [Date fix] datetime NOT NULL
+);
+GO
+
+-- Modalities that new images may be given.
+CREATE TABLE Modality (
+    id_modality int IDENTITY (1, 1) NOT NULL CONSTRAINT PK_Modality PRIMARY KEY CLUSTERED,
+    Name nvarchar (32) NOT NULL
+);
+GO

@@ -127,13 +127,24 @@ TEST_F(OpenTest, CurrentCatalogIsTheInitialCatalog)
     CoTaskMemFree(sets);
 }
 
-TEST_F(OpenTest, ConnectionsRunWithWalForeignKeysAndABusyTimeout)
+TEST_F(OpenTest, ConnectionsRunWithWalAndForeignKeys)
 {
     MakeDatabase(kSchema);
     Ptr<IDBCreateCommand> session = OpenSession();
-    EXPECT_EQ(L"wal", Query(session.Get(), L"PRAGMA journal_mode").at(0).at(0));
-    EXPECT_EQ(L"1", Query(session.Get(), L"PRAGMA foreign_keys").at(0).at(0));
-    EXPECT_EQ(L"30000", Query(session.Get(), L"PRAGMA busy_timeout").at(0).at(0));
+    // The file's header says WAL (bytes 18 and 19 are 2) once the data source is open.
+    HANDLE file = CreateFileW(DbPath().c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                              OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, file);
+    BYTE header[20] = {};
+    DWORD read = 0;
+    EXPECT_TRUE(ReadFile(file, header, sizeof(header), &read, nullptr));
+    CloseHandle(file);
+    EXPECT_EQ(2, header[18]);
+    EXPECT_EQ(2, header[19]);
+    // A reference to a missing row is refused.
+    ASSERT_EQ(S_OK, Run(session.Get(), L"CREATE TABLE Child (Id int, Patient int REFERENCES Patient (Patient))"));
+    EXPECT_EQ(DB_E_INTEGRITYVIOLATION, Run(session.Get(), L"INSERT INTO Child (Id, Patient) VALUES (1, 999)"));
+    EXPECT_EQ(L"23000", TakeError().sqlState);
 }
 
 TEST_F(OpenTest, SessionReachesItsDataSource)

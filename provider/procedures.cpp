@@ -1,0 +1,200 @@
+// The database's stored procedures and BACKUP DATABASE: see session.h.
+//
+// sp_delete_snimok(@Snimok)          the image row stays without a file: [File name]
+//                                    NULL, [Disk] 0, Arj NULL; its FixSnimok row goes
+// sp_delete_snimok_complete(@Snimok) the image's FixSnimok row and the image row go
+// sp_delete_patient(@Patient)        the FixSnimok rows and rows of the patient's
+//                                    images go, then the patient's row
+// sp_cpy_smk(@New, @Old)             Apicriz, DiagHelp and NoDelete of the old image
+//                                    row are copied to the new one
+// Each runs inside a savepoint: when a step fails, the steps before it are
+// undone and the failure is posted as the step's own.
+#include "provider/datasource.h"
+#include "provider/errors.h"
+#include "provider/session.h"
+
+#include "sqlite3.h"
+
+namespace zelk {
+namespace {
+
+struct Step {
+    const wchar_t* sql;  // ?1 and ?2 are the procedure's arguments
+};
+
+const Step kDeleteSnimok[] = {
+    {L"DELETE FROM FixSnimok WHERE Snimok = ?1"},
+    {L"UPDATE Snimok SET \"File name\" = NULL, \"Disk\" = 0, Arj = NULL WHERE Snimok = ?1"},
+};
+const Step kDeleteSnimokComplete[] = {
+    {L"DELETE FROM FixSnimok WHERE Snimok = ?1"},
+    {L"DELETE FROM Snimok WHERE Snimok = ?1"},
+};
+const Step kDeletePatient[] = {
+    {L"DELETE FROM FixSnimok WHERE Snimok IN (SELECT Snimok FROM Snimok WHERE Patient = ?1)"},
+    {L"DELETE FROM Snimok WHERE Patient = ?1"},
+    {L"DELETE FROM Patient WHERE Patient = ?1"},
+};
+const Step kCopySnimok[] = {
+    {L"UPDATE Snimok SET (Apicriz, DiagHelp, NoDelete) = (SELECT o.Apicriz, o.DiagHelp, o.NoDelete FROM Snimok AS o "
+     L"WHERE o.Snimok = ?2) WHERE Snimok = ?1 AND EXISTS (SELECT 1 FROM Snimok AS o WHERE o.Snimok = ?2)"},
+};
+
+const wchar_t* ProcedureName(Procedure p)
+{
+    switch (p) {
+    case Procedure::DeletePatient:
+        return L"sp_delete_patient";
+    case Procedure::DeleteSnimok:
+        return L"sp_delete_snimok";
+    case Procedure::DeleteSnimokComplete:
+        return L"sp_delete_snimok_complete";
+    case Procedure::CopySnimok:
+        return L"sp_cpy_smk";
+    default:
+        return L"?";
+    }
+}
+
+// The arguments are int parameters: a value that is no whole number is refused.
+bool BindArgument(sqlite3_stmt* stmt, int index, const InValue& v)
+{
+    switch (v.kind) {
+    case InValue::Integer:
+        return sqlite3_bind_int64(stmt, index, v.integer) == SQLITE_OK;
+    case InValue::Real:
+        return sqlite3_bind_int64(stmt, index, static_cast<sqlite3_int64>(v.real)) == SQLITE_OK;
+    case InValue::Text: {
+        std::wstring text(v.text ? v.text : L"", v.length);
+        wchar_t* end = nullptr;
+        long long n = wcstoll(text.c_str(), &end, 10);
+        if (text.empty() || (end && *end))
+            return false;
+        return sqlite3_bind_int64(stmt, index, n) == SQLITE_OK;
+    }
+    default:
+        return sqlite3_bind_null(stmt, index) == SQLITE_OK;
+    }
+}
+
+}  // namespace
+
+HRESULT Session::RunProcedure(Procedure procedure, const std::vector<InValue>& arguments, const std::wstring& statement)
+{
+    const Step* steps = nullptr;
+    size_t count = 0;
+    switch (procedure) {
+    case Procedure::DeleteSnimok:
+        steps = kDeleteSnimok;
+        count = sizeof(kDeleteSnimok) / sizeof(Step);
+        break;
+    case Procedure::DeleteSnimokComplete:
+        steps = kDeleteSnimokComplete;
+        count = sizeof(kDeleteSnimokComplete) / sizeof(Step);
+        break;
+    case Procedure::DeletePatient:
+        steps = kDeletePatient;
+        count = sizeof(kDeletePatient) / sizeof(Step);
+        break;
+    case Procedure::CopySnimok:
+        steps = kCopySnimok;
+        count = sizeof(kCopySnimok) / sizeof(Step);
+        break;
+    default:
+        return PostError(IID_ICommand, DB_E_ERRORSINCOMMAND, L"42000", 2812, L"The stored procedure does not exist.",
+                         L"Statement: " + statement);
+    }
+    std::wstring name = ProcedureName(procedure);
+    int rc = sqlite3_exec(db_, "SAVEPOINT zelk_procedure", nullptr, nullptr, nullptr);
+    if (rc != SQLITE_OK)
+        return PostSqliteError(IID_ICommand, db_, rc, L"SAVEPOINT", name);
+    int failedCode = SQLITE_OK;
+    std::wstring failedMessage, failedStep;
+    bool badArgument = false;
+    for (size_t i = 0; i < count && failedCode == SQLITE_OK && !badArgument; ++i) {
+        sqlite3_stmt* stmt = nullptr;
+        rc = sqlite3_prepare16_v2(db_, steps[i].sql, -1, &stmt, nullptr);
+        if (rc == SQLITE_OK) {
+            int parameters = sqlite3_bind_parameter_count(stmt);
+            for (int k = 1; k <= parameters && !badArgument; ++k)
+                badArgument = static_cast<size_t>(k) > arguments.size() || !BindArgument(stmt, k, arguments[k - 1]);
+            if (!badArgument) {
+                while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
+                }
+                if (rc == SQLITE_DONE)
+                    rc = SQLITE_OK;
+            }
+        }
+        if (rc != SQLITE_OK) {
+            failedCode = sqlite3_extended_errcode(db_);
+            if ((failedCode & 0xff) != (rc & 0xff))
+                failedCode = rc;
+            failedMessage = FromUtf8(sqlite3_errmsg(db_));
+            failedStep = steps[i].sql;
+        }
+        sqlite3_finalize(stmt);
+    }
+    if (failedCode == SQLITE_OK && !badArgument) {
+        rc = sqlite3_exec(db_, "RELEASE zelk_procedure", nullptr, nullptr, nullptr);
+        if (rc != SQLITE_OK)
+            return PostSqliteError(IID_ICommand, db_, rc, L"RELEASE", name);
+        return S_OK;
+    }
+    // Undo the steps already done; the transaction around, if any, stays open.
+    sqlite3_exec(db_, "ROLLBACK TO zelk_procedure; RELEASE zelk_procedure", nullptr, nullptr, nullptr);
+    if (badArgument)
+        return PostError(IID_ICommand, DB_E_ERRORSINCOMMAND, L"22018", 245,
+                         L"The arguments of the stored procedure " + name + L" must be whole numbers.",
+                         L"Statement: " + statement);
+    return PostSqliteFailure(IID_ICommand, failedCode, failedMessage, L"sqlite3_step",
+                             name + L" at \"" + failedStep + L"\"");
+}
+
+HRESULT Session::Backup(const std::wstring& catalog, const std::wstring& path, const std::wstring& statement)
+{
+    std::wstring current = source_->Catalog();
+    if (!SameName(catalog, current))
+        return PostError(IID_ICommand, DB_E_ERRORSINCOMMAND, L"42000", 911,
+                         L"The database \"" + catalog + L"\" cannot be backed up here: the open database is \"" +
+                             current + L"\".",
+                         L"Statement: " + statement);
+    // WITH INIT: the backup file is written anew. It is written beside the
+    // old one first and put in its place only when complete, so a failed
+    // backup never costs the previous one.
+    std::wstring partial = path + L".partial";
+    DeleteFileW(partial.c_str());
+    sqlite3* target = nullptr;
+    std::string utf8 = ToUtf8(partial);
+    int rc = sqlite3_open_v2(utf8.c_str(), &target, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+    if (rc == SQLITE_OK) {
+        // The backup API copies a consistent snapshot page by page.
+        sqlite3_backup* backup = sqlite3_backup_init(target, "main", db_, "main");
+        if (!backup) {
+            rc = sqlite3_errcode(target);
+        } else {
+            rc = sqlite3_backup_step(backup, -1);
+            int finish = sqlite3_backup_finish(backup);
+            rc = rc == SQLITE_DONE ? finish : rc;
+        }
+        if (rc == SQLITE_OK)
+            rc = sqlite3_exec(target, "PRAGMA journal_mode=DELETE", nullptr, nullptr, nullptr);
+    }
+    std::wstring message = target ? FromUtf8(sqlite3_errmsg(target)) : FromUtf8(sqlite3_errstr(rc));
+    sqlite3_close_v2(target);
+    if (rc == SQLITE_OK && !MoveFileExW(partial.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        wchar_t code[16];
+        _snwprintf(code, 15, L"%lu", GetLastError());
+        code[15] = 0;
+        rc = SQLITE_CANTOPEN;
+        message = L"the file cannot be replaced (error " + std::wstring(code) + L")";
+    }
+    if (rc != SQLITE_OK) {
+        DeleteFileW(partial.c_str());
+        return PostError(IID_ICommand, DB_E_ERRORSINCOMMAND, L"42000", 3201,
+                         L"The database backup cannot be written to \"" + path + L"\": " + message + L".",
+                         L"Statement: " + statement);
+    }
+    return S_OK;
+}
+
+}  // namespace zelk

@@ -75,19 +75,6 @@ BOOL GetPathRoot(const wchar_t* path, wchar_t* root, int capacity)
     return TRUE;
 }
 
-BOOL IsDataDiskSpaceEnough()
-{
-    wchar_t root[kFolderChars];
-    if (!GetPathRoot(ImageFolder, root)) {
-        SetLastError(ERROR_BAD_PATHNAME);
-        return FALSE;
-    }
-    ULARGE_INTEGER available;
-    if (!GetDiskFreeSpaceExW(root, &available, nullptr, nullptr))
-        return FALSE;
-    return available.QuadPart / 1048576 >= SpaceMin;
-}
-
 void ScreenLimits::Load(HKEY root)
 {
     widthLimit_ = heightLimit_ = -1;

@@ -45,7 +45,7 @@ double Now()
 double Measure(HWND host, int rows)
 {
     DListView list;
-    DListViewDesc d = {DListViewStyle::kStandard, nullptr, host, 0, 0, 600, 400, AppInstance, nullptr, nullptr};
+    DListViewDesc d = {DListViewStyle::kStandard, nullptr, host, 0, 0, 600, 400, hInstance, nullptr, nullptr};
     if (!list.Create(&d))
         return -1;
     static const struct {
@@ -96,7 +96,7 @@ double Measure(HWND host, int rows)
 
 int wmain()
 {
-    AppInstance = GetModuleHandleW(nullptr);
+    hInstance = GetModuleHandleW(nullptr);
     if (!RunInitRows(ControlLibraryRows, ControlLibraryRowCount, nullptr)) {
         fprintf(stderr, "the control library did not start\n");
         return 2;
@@ -104,12 +104,12 @@ int wmain()
     WNDCLASSEXW wc = {};
     wc.cbSize = sizeof(wc);
     wc.lpfnWndProc = HostProc;
-    wc.hInstance = AppInstance;
+    wc.hInstance = hInstance;
     wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
     wc.lpszClassName = L"ListViewBenchHost";
     RegisterClassExW(&wc);
     HWND host = CreateWindowExW(0, wc.lpszClassName, L"List view benchmark", WS_POPUP | WS_VISIBLE | WS_CLIPCHILDREN,
-                                50, 50, 620, 420, nullptr, nullptr, AppInstance, nullptr);
+                                50, 50, 620, 420, nullptr, nullptr, hInstance, nullptr);
     if (!host) {
         fprintf(stderr, "no host window (is there a display?)\n");
         return 2;

@@ -59,8 +59,8 @@ int wmain()
     GetTempPathW(MAX_PATH, temp);
     const std::wstring folder = std::wstring(temp) + L"xmgbench" + std::to_wstring(GetCurrentProcessId()) + L"\\";
     CreateDirectoryW(folder.c_str(), nullptr);
-    wcscpy(ImageFolderPath, folder.c_str());
-    wcscpy(IconFolderPath, folder.c_str());
+    wcscpy(ImageFolder, folder.c_str());
+    wcscpy(IconFolder, folder.c_str());
     const std::wstring path = folder + L"B00000000010000000001.xmg";
 
     uint16_t* copy = AllocRaster(side, side);

@@ -4,24 +4,26 @@
 
 #include <string.h>
 
-wchar_t ImageFolderPath[MAX_PATH];
-wchar_t IconFolderPath[MAX_PATH];
-DWORD SpaceMinMegabytes = 0;
-
 bool IsDataDiskSpaceEnough()
 {
     DWORD injected = 0;
     if (SaveStepFails(SaveStep::FreeSpace, &injected))
         return false;
     // The root of the image folder: "X:\" or "\\server\share\".
+    const bool absolute = (ImageFolder[0] && ImageFolder[1] == L':' && ImageFolder[2] == L'\\') ||
+                          (ImageFolder[0] == L'\\' && ImageFolder[1] == L'\\');
     wchar_t root[MAX_PATH];
-    if (!GetVolumePathNameW(ImageFolderPath[0] ? ImageFolderPath : L".\\", root, MAX_PATH))
+    if (!absolute) {
+        SetLastError(ERROR_BAD_PATHNAME);
+        return false;
+    }
+    if (!GetVolumePathNameW(ImageFolder, root, MAX_PATH))
         return false;
     ULARGE_INTEGER available, total, free;
     if (!GetDiskFreeSpaceExW(root, &available, &total, &free))
         return false;
     SetLastError(0);
-    return available.QuadPart / 1048576u >= SpaceMinMegabytes;
+    return available.QuadPart / 1048576u >= SpaceMin;
 }
 
 bool BuildDataFilePath(wchar_t* out, const wchar_t* folder, const wchar_t* name, const wchar_t* extension)

@@ -5,19 +5,19 @@
 // the demo-site builder set them directly.
 #pragma once
 
+#include "foundation/globals.h"
+
 #include <windows.h>
 
-// The data folder followed by "Image\" and by "Icon\", each ending with a
-// backslash; ".xmg" and ".thb" file names are appended to them directly.
-extern wchar_t ImageFolderPath[MAX_PATH];
-extern wchar_t IconFolderPath[MAX_PATH];
+// The folders (ImageFolder, IconFolder: the data folder followed by "Image\"
+// and by "Icon\") and the minimum free space (SpaceMin) are the process-wide
+// settings of foundation/globals.h.
 
-// The configured minimum free space of the data disk in megabytes ("SpaceMin").
-extern DWORD SpaceMinMegabytes;
 
 // True when the space available to the caller on the drive of the image
-// folder, in whole megabytes, is at least SpaceMinMegabytes; false when it is
-// below, and false with the last error set when it cannot be read.
+// folder, in whole megabytes, is at least SpaceMin; false when it is
+// below, and false with the last error set when it cannot be read (an image
+// folder that is not an absolute path: ERROR_BAD_PATHNAME).
 bool IsDataDiskSpaceEnough();
 
 // Builds `out` (MAX_PATH characters) from a folder ending with a backslash, a

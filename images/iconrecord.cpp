@@ -80,7 +80,7 @@ const wchar_t* IconStateCaption(int row)
     if (!ValidRow(row))
         return L"";
     if (gStates[row].length == 0)
-        gStates[row].length = LoadStringW(AppInstance, kIconStates[row].stringId, gStates[row].caption, kCaptionChars);
+        gStates[row].length = LoadStringW(hInstance, kIconStates[row].stringId, gStates[row].caption, kCaptionChars);
     return gStates[row].caption;
 }
 
@@ -93,7 +93,7 @@ void LoadIconStates(HKEY key)
 {
     for (int row = 0; row < kIconStateRows; ++row) {
         gStates[row].caption[0] = 0;
-        gStates[row].length = LoadStringW(AppInstance, kIconStates[row].stringId, gStates[row].caption, kCaptionChars);
+        gStates[row].length = LoadStringW(hInstance, kIconStates[row].stringId, gStates[row].caption, kCaptionChars);
         gStates[row].color = kIconStates[row].defaultColor;
         if (!key)
             continue;
@@ -211,7 +211,7 @@ void IconRecord::LoadIcon()
     if (pixels)
         return;
     wchar_t path[MAX_PATH];
-    if (!BuildDataFilePath(path, IconFolderPath, fileName, L".thb"))
+    if (!BuildDataFilePath(path, IconFolder, fileName, L".thb"))
         return;
     HANDLE file = CreateFileW(path, GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
     if (file == INVALID_HANDLE_VALUE)

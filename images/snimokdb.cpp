@@ -239,9 +239,9 @@ void FormatSnimokFileName(wchar_t* buffer, wchar_t letter, DWORD patientId, DWOR
 void DeleteSnimokFiles(const wchar_t* fileName, bool image, bool icon)
 {
     wchar_t path[MAX_PATH];
-    if (image && BuildDataFilePath(path, ImageFolderPath, fileName, L".xmg") && !DeleteFileW(path))
+    if (image && BuildDataFilePath(path, ImageFolder, fileName, L".xmg") && !DeleteFileW(path))
         LogError(GetLastError(), L"Error delete snimok file");
-    if (icon && BuildDataFilePath(path, IconFolderPath, fileName, L".thb") && !DeleteFileW(path))
+    if (icon && BuildDataFilePath(path, IconFolder, fileName, L".thb") && !DeleteFileW(path))
         LogError(GetLastError(), L"Error delete icon file");
 }
 
@@ -309,7 +309,7 @@ bool SaveImageViewSettings(const DPicturePtr& handle, const uint8_t* lut)
         return true;
     } catch (const DODBErrors& errors) {
         wchar_t caption[256] = {};
-        LoadStringW(AppInstance, IDS_SAVING_PICTURE_ATTRIBUTES, caption, 256);
+        LoadStringW(hInstance, IDS_SAVING_PICTURE_ATTRIBUTES, caption, 256);
         errors.ShowMessage(nullptr, caption, MB_OK | MB_ICONERROR);
         return false;
     } catch (...) {

@@ -101,8 +101,8 @@ bool StoreIcon(const wchar_t* fileName, const uint16_t* work, int width, int hei
                double scale, const uint8_t* lut)
 {
     wchar_t path[MAX_PATH], temp[MAX_PATH];
-    if (!fileName || !BuildDataFilePath(path, IconFolderPath, fileName, L".thb") ||
-        !BuildDataFilePath(temp, IconFolderPath, fileName, L".thb.tmp")) {
+    if (!fileName || !BuildDataFilePath(path, IconFolder, fileName, L".thb") ||
+        !BuildDataFilePath(temp, IconFolder, fileName, L".thb.tmp")) {
         LogError(GetLastError(), L"Error create icon file");
         return false;
     }

@@ -48,7 +48,7 @@ private:
 HANDLE OpenPictureFile(const wchar_t* fileName)
 {
     wchar_t path[MAX_PATH];
-    if (!fileName || !BuildDataFilePath(path, ImageFolderPath, fileName, L".xmg"))
+    if (!fileName || !BuildDataFilePath(path, ImageFolder, fileName, L".xmg"))
         return INVALID_HANDLE_VALUE;
     return CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN,
                        nullptr);
@@ -105,7 +105,7 @@ void SavePictureFile(const DPicturePtr& picture)
     if (!picture.Get())
         throw MsgExcept(nullptr, 0, L"Internal Error", -1);
     wchar_t path[MAX_PATH];
-    if (!BuildDataFilePath(path, ImageFolderPath, picture->fileName, L".xmg"))
+    if (!BuildDataFilePath(path, ImageFolder, picture->fileName, L".xmg"))
         ThrowSystemText(GetLastError());
     DWORD error = 0;
     if (SaveStepFails(SaveStep::CreateImageFile, &error))

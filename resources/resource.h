@@ -21,3 +21,14 @@
 #define IDI_STOP_PROCESS 128
 #define IDI_CONNECT 130
 #define IDI_INPUT_ACCEPT 198
+
+// Main patient window (4500-4999): 4500 plus the number the system gives the
+// icon; its Exit button shares icon 130 with the connect wait window.
+#define IDI_MAIN_APP 4604            // the window class's icon
+#define IDI_MAIN_NEW_PATIENT 4606
+#define IDI_MAIN_DELETE 4607
+#define IDI_MAIN_PATIENT_INFO 4637
+#define IDI_MAIN_FILTER 4683         // the filter heading
+#define IDI_MAIN_PRINT 4689
+#define IDI_MAIN_ARCHIVING 4720
+#define IDI_MAIN_MERGE 4730

@@ -67,7 +67,7 @@ bool DHeader::RegisterClass()
     // Our own copy of the cursor resource is ours to destroy; the system's
     // size cursor, taken when the resource is missing, is shared and is not.
     gHeader.resizeCursor = static_cast<HCURSOR>(
-        LoadImageW(AppInstance, MAKEINTRESOURCEW(kResizeCursorId), IMAGE_CURSOR, 0, 0, LR_DEFAULTSIZE));
+        LoadImageW(hInstance, MAKEINTRESOURCEW(kResizeCursorId), IMAGE_CURSOR, 0, 0, LR_DEFAULTSIZE));
     gHeader.cursorOwned = gHeader.resizeCursor != nullptr;
     if (!gHeader.resizeCursor)
         gHeader.resizeCursor = LoadCursorW(nullptr, IDC_SIZEWE);
@@ -76,7 +76,7 @@ bool DHeader::RegisterClass()
     wc.cbSize = sizeof(wc);
     wc.style = CS_VREDRAW | CS_HREDRAW | CS_DBLCLKS | CS_OWNDC | CS_NOCLOSE;
     wc.cbWndExtra = 4;
-    wc.hInstance = AppInstance;
+    wc.hInstance = hInstance;
     wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
     wc.lpszClassName = kClassName;
     if (!RegisterWindowClass(&wc)) {
@@ -116,7 +116,7 @@ void DHeader::UnregisterClass()
 {
     if (!gHeader.registered)
         return;
-    ::UnregisterClassW(kClassName, AppInstance);
+    ::UnregisterClassW(kClassName, hInstance);
     if (gHeader.resizeCursor && GetCursor() == gHeader.resizeCursor)
         SetCursor(LoadCursorW(nullptr, IDC_ARROW));
     if (gHeader.cursorOwned)

@@ -66,13 +66,13 @@ const wchar_t* JournalView::CategoryName(DWORD category)
 bool JournalView::RegisterClass()
 {
     for (int i = 0; i < 5; ++i)
-        if (LoadStringW(AppInstance, kNameIds[i], gNames[i], kNameChars) <= 0)
+        if (LoadStringW(hInstance, kNameIds[i], gNames[i], kNameChars) <= 0)
             gNames[i][0] = 0;
     WNDCLASSEXW wc = {};
     wc.cbSize = sizeof(wc);
     wc.lpfnWndProc = WndProc;
     wc.cbWndExtra = 4;
-    wc.hInstance = AppInstance;
+    wc.hInstance = hInstance;
     wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
     wc.lpszClassName = kClassName;
     if (!RegisterClassExW(&wc))
@@ -89,7 +89,7 @@ bool JournalView::RegisterClass()
 
 void JournalView::UnregisterClass()
 {
-    UnregisterClassW(kClassName, AppInstance);
+    UnregisterClassW(kClassName, hInstance);
 }
 
 LRESULT CALLBACK JournalView::WndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
@@ -108,7 +108,7 @@ bool JournalView::Show()
         return true;
     HWND created = CreateWindowExW(WS_EX_TOPMOST | WS_EX_TOOLWINDOW, kClassName, L"Journal",
                                    WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME, 0, 0, 640, 480, nullptr, nullptr,
-                                   AppInstance, nullptr);
+                                   hInstance, nullptr);
     RethrowWindowException();
     if (!created)
         return false;
@@ -134,7 +134,7 @@ LRESULT JournalView::OnCreate(HWND hwnd, LPARAM)
         return static_cast<LRESULT>(-1);
     };
     static const DListViewInput kNoInput = {};
-    DListViewDesc d = {DListViewStyle::kStandard, nullptr, hwnd, 0, 0, 0, 0, AppInstance, &kNoInput, nullptr};
+    DListViewDesc d = {DListViewStyle::kStandard, nullptr, hwnd, 0, 0, 0, 0, hInstance, &kNoInput, nullptr};
     if (!gList.Create(&d))
         return fail();
     for (const ColumnSpec& spec : kColumns) {

@@ -104,7 +104,7 @@ bool DListView::RegisterClass()
     wc.cbSize = sizeof(wc);
     wc.style = CS_VREDRAW | CS_HREDRAW | CS_DBLCLKS | CS_OWNDC | CS_NOCLOSE;
     wc.cbWndExtra = 4;
-    wc.hInstance = AppInstance;
+    wc.hInstance = hInstance;
     wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
     wc.lpszClassName = kClassName;
     if (!RegisterWindowClass(&wc))
@@ -147,7 +147,7 @@ void DListView::UnregisterClass()
 {
     if (!gList.registered)
         return;
-    ::UnregisterClassW(kClassName, AppInstance);
+    ::UnregisterClassW(kClassName, hInstance);
     gList.registered = false;
 }
 
@@ -195,7 +195,7 @@ bool DListView::Create(const DListViewDesc* desc)
     // The children are clipped out of the list's painting.
     DWORD ws = WS_CHILD | WS_CLIPCHILDREN | ((style_ & DListViewStyle::kVisible) ? WS_VISIBLE : 0);
     DWindowDesc wd = {this,    &hwnd,   WndProc,     WS_EX_NOPARENTNOTIFY, kClassName,   nullptr,     ws,
-                      desc->x, desc->y, desc->width, desc->height,         desc->parent, nullptr,     AppInstance,
+                      desc->x, desc->y, desc->width, desc->height,         desc->parent, nullptr,     hInstance,
                       const_cast<DListViewDesc*>(desc)};
     HWND created;
     try {
@@ -231,7 +231,7 @@ LRESULT DListView::OnCreate(HWND, LPARAM createStruct)
 {
     const CREATESTRUCTW* cs = reinterpret_cast<const CREATESTRUCTW*>(createStruct);
     const DListViewDesc* desc = static_cast<const DListViewDesc*>(cs->lpCreateParams);
-    HINSTANCE instance = desc ? desc->instance : AppInstance;
+    HINSTANCE instance = desc ? desc->instance : hInstance;
     if (style_ & DListViewStyle::kHeader) {
         DHeaderDesc hd = {DHeaderStyle::kVisible | DHeaderStyle::kAutoHeight, this, hwnd, 0, 0, 0, 0, instance,
                           &kHeaderInput, &kHeaderNotify};

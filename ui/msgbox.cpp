@@ -105,7 +105,7 @@ bool MsgWnd::Create(HWND owner, DWORD style, void* param, HMENU menu, DWORD exSt
 {
     if (hwnd)
         return false;
-    return DWindow::Create(exStyle, kClassName, caption_, style, 0, 0, 0, 0, owner, menu, AppInstance, param);
+    return DWindow::Create(exStyle, kClassName, caption_, style, 0, 0, 0, 0, owner, menu, hInstance, param);
 }
 
 void MsgWnd::Finish(int result)
@@ -126,7 +126,7 @@ LRESULT MsgWnd::OnCreate(LPARAM createStruct)
     static const DButtonInput kNoInput = {};
     for (int i = 0; i < set.count; ++i) {
         DButtonDesc d = {sizeof(DButtonDesc), hwnd, 0x80042000, 0, 0, 0, 0, this, set.captions[i], nullptr, 0, 0,
-                         AppInstance, &kNoInput, &kButtonNotify};
+                         hInstance, &kNoInput, &kButtonNotify};
         buttons_[i].ownerValue = set.results[i];
         if (!buttons_[i].Create(&d))
             return -1;
@@ -138,7 +138,7 @@ LRESULT MsgWnd::OnCreate(LPARAM createStruct)
     lf.lfHeight = static_cast<LONG>(lf.lfHeight * 0.9);
     font_ = CreateFontIndirectW(&lf);
 
-    panel_.Create(hwnd, AppInstance);
+    panel_.Create(hwnd, hInstance);
     panel_.SetFont(font_);
     panel_.SetColor(GetSysColor(COLOR_WINDOW));
     panel_.SetText(text_, -1);
@@ -208,7 +208,7 @@ void MsgWnd::OnDestroy()
 int RunMsgWnd(HWND owner, const wchar_t* text, const wchar_t* caption, UINT type)
 {
     int result = -1;
-    if (gRegistrations++ == 0 && !MsgWnd::RegisterClass(AppInstance)) {
+    if (gRegistrations++ == 0 && !MsgWnd::RegisterClass(hInstance)) {
         gRegistrations = 0;
         return -1;
     }
@@ -237,7 +237,7 @@ int RunMsgWnd(HWND owner, const wchar_t* text, const wchar_t* caption, UINT type
         box.Destroy();
     }
     if (--gRegistrations == 0)
-        MsgWnd::UnregisterClass(AppInstance);
+        MsgWnd::UnregisterClass(hInstance);
     return result;
 }
 

@@ -22,7 +22,7 @@ bool Consistent(int minimum, int maximum, int value, int defaultValue)
 // cursor when the resource is missing (never destroyed).
 HCURSOR LoadOwnCursor(UINT id, bool* owned)
 {
-    HCURSOR c = static_cast<HCURSOR>(LoadImageW(AppInstance, MAKEINTRESOURCEW(id), IMAGE_CURSOR, 0, 0, LR_DEFAULTSIZE));
+    HCURSOR c = static_cast<HCURSOR>(LoadImageW(hInstance, MAKEINTRESOURCEW(id), IMAGE_CURSOR, 0, 0, LR_DEFAULTSIZE));
     *owned = c != nullptr;
     return c ? c : LoadCursorW(nullptr, IDC_SIZENS);
 }
@@ -53,7 +53,7 @@ bool DUpDown::RegisterClass()
     wc.cbSize = sizeof(wc);
     wc.style = CS_OWNDC | CS_NOCLOSE;
     wc.cbWndExtra = 4;
-    wc.hInstance = AppInstance;
+    wc.hInstance = hInstance;
     wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
     wc.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_MENU + 1));
     wc.lpszClassName = kClassName;
@@ -85,7 +85,7 @@ void DUpDown::UnregisterClass()
 {
     if (!gRegistered)
         return;
-    ::UnregisterClassW(kClassName, AppInstance);
+    ::UnregisterClassW(kClassName, hInstance);
     gRegistered = false;
 }
 
@@ -123,7 +123,7 @@ bool DUpDown::Create(const DUpDownDesc* desc)
     press_ = 0;
     DWORD ws = WS_CHILD | ((style_ & DUpDownStyle::kVisible) ? WS_VISIBLE : 0);
     DWindowDesc wd = {this,    &hwnd,   WndProc,     WS_EX_NOPARENTNOTIFY, kClassName,   nullptr, ws,
-                      desc->x, desc->y, desc->width, desc->height,         desc->parent, nullptr, AppInstance,
+                      desc->x, desc->y, desc->width, desc->height,         desc->parent, nullptr, hInstance,
                       nullptr};
     HWND created = nullptr;
     try {

@@ -63,9 +63,9 @@ DataFolder::DataFolder()
     CreateDirectoryW(path.c_str(), nullptr);
     CreateDirectoryW((path + L"Image").c_str(), nullptr);
     CreateDirectoryW((path + L"Icon").c_str(), nullptr);
-    wcscpy(ImageFolderPath, (path + L"Image\\").c_str());
-    wcscpy(IconFolderPath, (path + L"Icon\\").c_str());
-    SpaceMinMegabytes = 0;
+    wcscpy(ImageFolder, (path + L"Image\\").c_str());
+    wcscpy(IconFolder, (path + L"Icon\\").c_str());
+    SpaceMin = 0;
 }
 
 DataFolder::~DataFolder()
@@ -241,7 +241,7 @@ DPicturePtr LoadFile(const std::wstring& path, bool texts, bool takeId, std::wst
 std::wstring StringText(unsigned id)
 {
     wchar_t text[512] = {};
-    LoadStringW(AppInstance, id, text, 512);
+    LoadStringW(hInstance, id, text, 512);
     return text;
 }
 

@@ -14,7 +14,7 @@
 namespace imgtest {
 
 // A unique folder below the temporary folder with "Image\" and "Icon\"; sets
-// ImageFolderPath and IconFolderPath; deleted with everything in it.
+// ImageFolder and IconFolder; deleted with everything in it.
 class DataFolder
 {
 public:

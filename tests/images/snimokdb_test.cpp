@@ -392,11 +392,11 @@ TEST_F(SnimokDbTest, ImageFileAlreadyThereRollsBackAndKeepsThatFile)
 
 TEST_F(SnimokDbTest, FreeSpaceBelowTheMinimumIsRefusedUnderItsCaption)
 {
-    SpaceMinMegabytes = 0xFFFFFFFF;
+    SpaceMin = 0xFFFFFFFF;
     DPicturePtr p = Imported();
     PromptScript script({IDOK});
     EXPECT_FALSE(SaveSnimokTx(p, lut.data()));
-    SpaceMinMegabytes = 0;
+    SpaceMin = 0;
     ASSERT_EQ(1u, script.Count());
     EXPECT_EQ(L"Can't calculate free space on the disk", script.Last().caption);
     EXPECT_EQ(1, Count(L"Snimok"));

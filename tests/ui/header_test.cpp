@@ -18,7 +18,7 @@ protected:
     bool Make(DWORD style = DHeaderStyle::kVisible | DHeaderStyle::kAutoHeight, int width = 300)
     {
         header.reset(new DHeader);
-        DHeaderDesc d = {style, this, Host(), 10, 10, width, 0, AppInstance, &inputRecord, &notifyRecord};
+        DHeaderDesc d = {style, this, Host(), 10, 10, width, 0, hInstance, &inputRecord, &notifyRecord};
         return header->Create(&d);
     }
     bool Add(int width, const wchar_t* caption = nullptr, int index = -1, DWORD flags = 0)
@@ -250,7 +250,7 @@ TEST_F(HeaderTest, PaintsRaisedColumnsAndSunkenPressedOnes)
 TEST_F(HeaderTest, CopiedInputRecordIsRequired)
 {
     header.reset(new DHeader);
-    DHeaderDesc d = {DHeaderStyle::kCopyInput, this, Host(), 0, 0, 100, 20, AppInstance, nullptr, nullptr};
+    DHeaderDesc d = {DHeaderStyle::kCopyInput, this, Host(), 0, 0, 100, 20, hInstance, nullptr, nullptr};
     EXPECT_FALSE(header->Create(&d));
     d.input = &inputRecord;
     d.style |= DHeaderStyle::kCopyNotify;

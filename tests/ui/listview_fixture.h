@@ -14,7 +14,7 @@ protected:
     bool Make(DWORD style = DListViewStyle::kStandard, int w = 300, int h = 200)
     {
         list.reset(new DListView);
-        DListViewDesc d = {style, this, Host(), 10, 10, w, h, AppInstance, &inputRecord, &notifyRecord};
+        DListViewDesc d = {style, this, Host(), 10, 10, w, h, hInstance, &inputRecord, &notifyRecord};
         return list->Create(&d);
     }
     // A text column (caption and maximum given), left-aligned.

@@ -281,7 +281,7 @@ TEST_F(ListViewTest, DestroyedListCanBeCreatedAgain)
     Fill(40);
     DestroyWindow(list->GetHwnd());
     EXPECT_EQ(list->GetHwnd(), nullptr);
-    DListViewDesc d = {DListViewStyle::kStandard, this, Host(), 0, 0, 200, 100, AppInstance, &inputRecord, &notifyRecord};
+    DListViewDesc d = {DListViewStyle::kStandard, this, Host(), 0, 0, 200, 100, hInstance, &inputRecord, &notifyRecord};
     ASSERT_TRUE(list->Create(&d));
     EXPECT_EQ(list->GetRowCount(), 0);
     ASSERT_TRUE(AddColumn(10));

@@ -107,7 +107,7 @@ protected:
     {
         WNDCLASSEXW wc = {};
         wc.cbSize = sizeof(wc);
-        return GetClassInfoExW(AppInstance, MsgWnd::kClassName, &wc) != FALSE;
+        return GetClassInfoExW(hInstance, MsgWnd::kClassName, &wc) != FALSE;
     }
 };
 

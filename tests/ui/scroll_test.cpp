@@ -25,7 +25,7 @@ protected:
                          10,
                          w,
                          h,
-                         AppInstance,
+                         hInstance,
                          DScrollMask::kMin | DScrollMask::kMax | DScrollMask::kPos | DScrollMask::kPage,
                          minimum,
                          maximum,
@@ -314,7 +314,7 @@ TEST_F(ScrollTest, SystemThicknessAndPinningHoldWhateverTheOwnerAsks)
 TEST_F(ScrollTest, WindowlessBarKeepsValuesAndRefusesWindowOperations)
 {
     bar.reset(new DScroll);
-    DScrollDesc d = {DScrollStyle::kNoWindow | DScrollStyle::kVertical, this, Host(), 0, 0, 0, 0, AppInstance,
+    DScrollDesc d = {DScrollStyle::kNoWindow | DScrollStyle::kVertical, this, Host(), 0, 0, 0, 0, hInstance,
                      DScrollMask::kMax | DScrollMask::kPage, 0, 50, 0, 5, nullptr, &notifyRecord};
     ASSERT_TRUE(bar->Create(&d));
     EXPECT_EQ(bar->GetHwnd(), nullptr);

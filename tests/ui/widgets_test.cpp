@@ -183,7 +183,7 @@ protected:
 
 TEST_F(PanelTest, BarAppearsWhenTheTextReachesThePanelHeight)
 {
-    ASSERT_TRUE(panel.Create(Host(), AppInstance));
+    ASSERT_TRUE(panel.Create(Host(), hInstance));
     HFONT font = MakeFont(12);
     panel.SetFont(font);
     panel.SetRect(10, 10, 200, 100);
@@ -210,7 +210,7 @@ TEST_F(PanelTest, BarAppearsWhenTheTextReachesThePanelHeight)
 
 TEST_F(PanelTest, TextIsMeasuredWithThePanelsFont)
 {
-    ASSERT_TRUE(panel.Create(Host(), AppInstance));
+    ASSERT_TRUE(panel.Create(Host(), hInstance));
     panel.SetRect(10, 10, 300, 60);
     panel.SetText(Lines(2).c_str(), -1);
     EXPECT_FALSE(panel.IsBarShown()) << "two lines of the default font fit";
@@ -223,7 +223,7 @@ TEST_F(PanelTest, TextIsMeasuredWithThePanelsFont)
 
 TEST_F(PanelTest, PanelDrawsItsBackgroundAndSunkenFrame)
 {
-    ASSERT_TRUE(panel.Create(Host(), AppInstance));
+    ASSERT_TRUE(panel.Create(Host(), hInstance));
     panel.SetRect(0, 0, 100, 50);
     panel.SetColor(RGB(10, 200, 30));
     MemoryCanvas canvas(100, 50);

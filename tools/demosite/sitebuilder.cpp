@@ -241,8 +241,8 @@ bool BuildDemoSite(const SiteOptions& options, std::wstring& error)
         error = L"the data folder's path is too long";
         return false;
     }
-    wcscpy(ImageFolderPath, image.c_str());
-    wcscpy(IconFolderPath, icon.c_str());
+    wcscpy(ImageFolder, image.c_str());
+    wcscpy(IconFolder, icon.c_str());
     if (!WriteInitFile(folder, error) || !CreateSiteDatabase(folder + kDatabaseFile, options.schemaFile, error))
         return false;
     std::vector<long> ids = FillSiteTables(error);

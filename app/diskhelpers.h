@@ -17,10 +17,8 @@ BOOL BrowseForFolder(HWND owner, wchar_t* path, const wchar_t* title);
 // does not fit in `capacity` characters.
 BOOL GetPathRoot(const wchar_t* path, wchar_t* root, int capacity = kFolderChars);
 
-// IsDataDiskSpaceEnough (whether the drive of ImageFolder has at least
-// SpaceMin MB free for this user) lives with the image files, which check it
-// before every new image.
-#include "images/datafolders.h"
+// IsDataDiskSpaceEnough (the drive of ImageFolder has at least SpaceMin MB
+// free for this user) is images/datafolders.h's: saving a new image asks it.
 
 // Width and height limits of the screen from "Desktop" below the settings
 // key ("WidthLimit", "HeightLimit"); no command uses them.

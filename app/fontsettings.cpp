@@ -3,6 +3,8 @@
 #include "foundation/globals.h"
 #include "foundation/registry.h"
 #include "ui/control_font.h"
+#include "ui/header.h"
+#include "ui/listview.h"
 #include "ui/tooltip.h"
 
 namespace {
@@ -26,15 +28,17 @@ bool ReadFontOf(HKEY root, const wchar_t* subKey, LOGFONTW& font)
 void LoadListViewFont(HKEY root)
 {
     LOGFONTW font;
-    if (ReadFontOf(root, L"ListView", font))
-        ControlLogFont = font;
+    if (!ReadFontOf(root, L"ListView", font))
+        return;
+    ControlLogFont = font;
+    DListView::SetDefaultFont(font);
 }
 
 void LoadHeaderFont(HKEY root)
 {
     LOGFONTW font = ControlLogFont;
     ReadFontOf(root, L"Header", font);
-    (void)font;
+    DHeader::SetDefaultFont(font);
 }
 
 void LoadStatusFont(HKEY root)

@@ -7,9 +7,18 @@
 #include "foundation/globals.h"
 #include "foundation/journal.h"
 #include "foundation/prompt.h"
+#include "images/iconrecord.h"
+#include "images/mainviewwnd.h"
+#include "images/profilewnd.h"
+#include "images/snimokwnd.h"
 #include "ui/button.h"
 #include "ui/control_font.h"
+#include "ui/header.h"
+#include "ui/journalview.h"
+#include "ui/listview.h"
+#include "ui/scroll.h"
 #include "ui/tooltip.h"
+#include "ui/updown.h"
 
 #include <cstdio>
 #include <cwchar>
@@ -58,31 +67,41 @@ void UnregisterConnectWnd()
     ConnectWindow::UnregisterClass(hInstance);
 }
 
+bool RegisterMainView()
+{
+    return RegisterMainViewSnimokWnd();
+}
+void UnregisterMainView()
+{
+    DestroyMainView();   // the panel lives until its class goes
+    UnregisterMainViewSnimokWnd();
+}
+
 }  // namespace
 
 const InitRow InitTable[] = {
     {DControl::InitFont, DControl::FreeFont, L"Initialization DControl"},
     {DToolTip::RegisterClass, DToolTip::UnregisterClass, L"Register DToolTip"},
     {DButton::RegisterClass, DButton::UnregisterClass, L"Register DButton"},
-    {NotBuiltYet, NothingToUndo, L"Register DHeader"},
-    {NotBuiltYet, NothingToUndo, L"Register DScroll"},
-    {NotBuiltYet, NothingToUndo, L"Register DListView"},
-    {NotBuiltYet, NothingToUndo, L"Register DUpDown"},
-    {NotBuiltYet, NothingToUndo, L"Register JWindow"},
+    {DHeader::RegisterClass, DHeader::UnregisterClass, L"Register DHeader"},
+    {DScroll::RegisterClass, DScroll::UnregisterClass, L"Register DScroll"},
+    {DListView::RegisterClass, DListView::UnregisterClass, L"Register DListView"},
+    {DUpDown::RegisterClass, DUpDown::UnregisterClass, L"Register DUpDown"},
+    {JournalView::RegisterClass, JournalView::UnregisterClass, L"Register JWindow"},
     {RegisterStopWnd, UnregisterStopWnd, L"Register WinStop"},
     {NotBuiltYet, NothingToUndo, L"Register IconWnd"},
     {RegisterMainWnd, UnregisterMainWnd, L"Register MainWnd"},
     {RegisterInpTextWnd, UnregisterInpTextWnd, L"Register InpTextWnd"},
     {NotBuiltYet, NothingToUndo, L"Register NoteSnimok Window"},
     {NotBuiltYet, NothingToUndo, L"Register TNoteSnimok Window"},
-    {NotBuiltYet, NothingToUndo, L"Register Profile"},
-    {NotBuiltYet, NothingToUndo, L"Register SnimokWnd"},
-    {NotBuiltYet, NothingToUndo, L"Register MainViewWnd"},
+    {ProfileWnd::RegisterClass, ProfileWnd::UnregisterClass, L"Register Profile"},
+    {SnimokWnd::RegisterClass, SnimokWnd::UnregisterClass, L"Register SnimokWnd"},
+    {RegisterMainView, UnregisterMainView, L"Register MainViewWnd"},
     {NotBuiltYet, NothingToUndo, L"Register KartWnd"},
     {NotBuiltYet, NothingToUndo, L"Register PrnStatusWnd"},
     {NotBuiltYet, NothingToUndo, L"Register RegisterPrnJobWnd"},
     {RegisterConnectWnd, UnregisterConnectWnd, L"Register RegisterDConnectWnd"},
-    {NotBuiltYet, NothingToUndo, L"InitIcons"},
+    {InitIconBitmapInfo, FreeIconBitmapInfo, L"InitIcons"},
     {NotBuiltYet, NothingToUndo, L"Register RegisterIconsBar"},
     {NotBuiltYet, NothingToUndo, L"Register ArjWindow"},
     {NotBuiltYet, NothingToUndo, L"Register PrepDiskWnd"},
@@ -121,4 +140,5 @@ void RunDeinitTable(const InitRow* table)
 
 void DestroyJournalViewer()
 {
+    JournalView::Destroy();
 }

@@ -9,6 +9,7 @@
 #include "app/standins.h"
 #include "app/startup.h"
 #include "forms/reportdesc.h"
+#include "images/mainviewwnd.h"
 #include "foundation/applocale.h"
 #include "foundation/datetime.h"
 #include "foundation/globals.h"
@@ -408,7 +409,7 @@ void OnServiceCommand(HWND owner, int command, int flag)
         break;
     }
     case kServiceExportPicture: {
-        const DPicturePtr picture = LastShownPicture();
+        const DPicturePtr picture = ActiveViewPicture();
         if (picture.Get())
             ExportImage(MainViewHandle(), picture);
         break;

@@ -17,7 +17,7 @@ enum ExitCommand {
 };
 
 // Service menu commands (the menu ids).
-enum ServiceCommand {
+enum ServiceMenuCommand {
     kServiceExplorer = 2,
     kServiceSettings = 3,
     kServiceSetTime = 5,

@@ -15,6 +15,7 @@
 #include "foundation/globals.h"
 #include "foundation/messages.h"
 #include "foundation/prompt.h"
+#include "images/mainviewwnd.h"
 #include "images/xmgfile.h"
 #include "resources/strings.h"
 #include "ui/wait_cursor.h"

@@ -9,15 +9,9 @@
 #include "database/dberrors.h"
 #include "database/dbstart.h"
 #include "foundation/globals.h"
+#include "images/mainviewwnd.h"
 
 #include <cwchar>
-
-namespace {
-
-DPicturePtr gShown;
-HWND gPanel = nullptr;
-
-}  // namespace
 
 IconStrip& IconStrip::Instance()
 {
@@ -102,35 +96,17 @@ void CloseSnimokNote()
 {
 }
 
-void CreateMainView(HWND parent)
-{
-    gPanel = parent;
-}
-
-void DestroyMainView()
-{
-    gPanel = nullptr;
-    gShown = DPicturePtr();
-}
-
 HWND MainViewHandle()
 {
-    return gPanel;
+    MainViewWnd* panel = MainViewWnd::Instance();
+    return panel ? panel->GetHandle() : nullptr;
 }
 
-void ShowMainView(const DPicturePtr& picture)
+DPicturePtr ActiveViewPicture()
 {
-    gShown = picture;
-}
-
-void ShowMainViewRefresh(const DPicturePtr& picture)
-{
-    gShown = picture;
-}
-
-DPicturePtr LastShownPicture()
-{
-    return gShown;
+    MainViewWnd* panel = MainViewWnd::Instance();
+    SnimokWnd* view = panel ? panel->GetActiveView() : nullptr;
+    return view ? view->GetPicture() : DPicturePtr();
 }
 
 void LoadPlugins()
@@ -177,5 +153,4 @@ void ExportImage(HWND owner, const DPicturePtr&) { ShowNotAvailableYet(owner); }
 void ShowDicomQueueWindow(HWND owner) { ShowNotAvailableYet(owner); }
 void RunReportsDlg(HWND owner) { ShowNotAvailableYet(owner); }
 void RunFontsDlg(HWND owner) { ShowNotAvailableYet(owner); }
-void RunPrepareSnimokDlg(HWND owner) { ShowNotAvailableYet(owner); }
 void RunModalityDlg(HWND owner) { ShowNotAvailableYet(owner); }

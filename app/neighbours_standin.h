@@ -1,6 +1,6 @@
 // STAND-INS for what the main patient window calls in parts that are built
 // by later work: the patient's image strip and the note window, the main
-// image panel, plug-ins, the About box, and the commands of printing, data
+// image panel's helpers, plug-ins, the About box, and the commands of printing, data
 // exchange and the settings dialogs. The strip and the panel do the least the
 // window relies on (the strip counts the patient's images; the panel keeps
 // the last picture it was given); every command says plainly that it is not
@@ -57,14 +57,13 @@ void ShowSnimokNote(DWORD imageKey, DWORD patientKey);
 void CloseSnimokNote();
 
 // ---- the main image panel ----------------------------------------------------
+// (images/mainviewwnd.h: CreateMainView, DestroyMainView, ShowMainView,
+// ShowMainViewRefresh, RunPrepareSnimokDlg)
 
-void CreateMainView(HWND parent);
-void DestroyMainView();
+// The panel's window, or null.
 HWND MainViewHandle();
-void ShowMainView(const DPicturePtr& picture);
-void ShowMainViewRefresh(const DPicturePtr& picture);
-// The last picture handed to the panel (tests look at it).
-DPicturePtr LastShownPicture();
+// The picture of the panel's active view, or an empty handle.
+DPicturePtr ActiveViewPicture();
 
 // ---- plug-ins ------------------------------------------------------------------
 
@@ -90,5 +89,4 @@ void ExportImage(HWND owner, const DPicturePtr& picture);
 void ShowDicomQueueWindow(HWND owner);
 void RunReportsDlg(HWND owner);
 void RunFontsDlg(HWND owner);
-void RunPrepareSnimokDlg(HWND owner);
 void RunModalityDlg(HWND owner);

@@ -2,6 +2,7 @@
 #include "app/recordmaint.h"
 
 #include "app/diskhelpers.h"
+#include "images/datafolders.h"
 #include "database/dbbindparam.h"
 #include "database/dbcommand.h"
 #include "database/dbparams.h"

@@ -7,6 +7,7 @@
 #include "foundation/datetime.h"
 #include "foundation/prompt.h"
 #include "resources/strings.h"
+#include "images/iconrecord.h"
 #include "ui/button.h"
 
 #include <cstdio>
@@ -49,6 +50,18 @@ DWORD ThresholdOr(DRegKeyHandle& key, const wchar_t* name, DWORD fallback)
 {
     DWORD value = key.GetDwordOr0(kRegMayBeMissing, name);
     return value ? value : fallback;
+}
+
+// "IconParam": the thumbnails' state captions and colours (the defaults
+// when the key is missing).
+void LoadIconParam(HKEY root)
+{
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(root, L"IconParam", 0, KEY_READ, &key) != ERROR_SUCCESS)
+        key = nullptr;
+    LoadIconStates(key);
+    if (key)
+        RegCloseKey(key);
 }
 
 void ShowSettingsError(const wchar_t* text, UINT captionId)
@@ -145,6 +158,7 @@ BOOL LoadSettings(HKEY rootKey, const wchar_t* keyPath)
 
         // Fonts; "Header" falls back on the list views' font, so it comes last.
         LoadListViewFont(root.GetHKey());
+        LoadIconParam(root.GetHKey());
         DButton::LoadSettings(root.GetHKey());
         LoadStatusFont(root.GetHKey());
         LoadToolTipFont(root.GetHKey());

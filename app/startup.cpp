@@ -342,3 +342,15 @@ int RequestRestart()
     RestartRequested = TRUE;
     return RequestQuit();
 }
+
+int MakeBrightnessCurve(BYTE* table, int width, BOOL reverse)
+{
+    for (int i = 0; i < 256; ++i) {
+        BYTE* entry = table + 4 * (reverse ? 255 - i : i);
+        const int half = i - width / 2, whole = i - width;
+        entry[0] = static_cast<BYTE>(i);
+        entry[1] = static_cast<BYTE>(half > 0 ? half : 0);
+        entry[2] = static_cast<BYTE>(whole > 0 ? whole : 0);
+    }
+    return 256;
+}

@@ -102,3 +102,9 @@ ExitWindowsFunction SetExitWindowsFunction(ExitWindowsFunction function);
 int RequestQuit();
 // Sets RestartRequested, then RequestQuit; 1.
 int RequestRestart();
+
+// Fills 256 four-byte entries (RGBQUAD order) of a brightness curve: entry i
+// (or 255 - i when `reverse`) gets {i, max(0, i - width / 2), max(0, i - width)}
+// in its first three bytes; the fourth is left as it was. Returns 256.
+// Nothing in the program calls it.
+int MakeBrightnessCurve(BYTE* table, int width, BOOL reverse);

@@ -7,6 +7,8 @@
 # tf_start_xvfb   a free X display (Xvfb -displayfd); sets DISPLAY
 # tf_start_wine   one persistent wineserver for the prefix
 # tf_register     registers the built OLE DB provider in the prefix (wine regsvr32; safe to repeat)
+# tf_site         the demo site in $TF_BUILD/demosite and its settings in the prefix's registry
+# tf_start_disksrv  the disk service stand-in on the pipe "DiskSrv" (its pid in TF_DISKSRV_PID)
 # tf_stop         stops what tf_start_* started, by pid and by prefix
 # tf_native       builds the pixel code natively with sanitizers and runs its tests
 #
@@ -103,7 +105,67 @@ tf_register() {
     wine regsvr32 /s "$(winepath -w "$dll")" >/dev/null 2>&1 || { echo "wine regsvr32 $dll failed" >&2; return 1; }
 }
 
+# The demo site: $TF_BUILD/demosite holds the data folder (dbinit.cfg, the
+# database, Image\ and Icon\), Cfg\ (the description files of site/cfg),
+# Arj\ (the archive folder) and the working folder's journal zelk.ju. The
+# demo-site tool makes the data folder once (patients and images); without the
+# tool an empty database is made from site/schema.sql as well as can be. Then
+# the settings the program reads are written into the prefix's registry:
+# "DataPath", "CfgDir", "DefDir", the "Arj" folder, "AdminUsers" naming the
+# Linux user (Wine's GetUserNameW returns it) and "ServerName": empty, or the
+# argument ("\\." when the disk service runs).
+tf_site() {
+    local server="${1:-}"
+    local site="$TF_BUILD/demosite"
+    local tool="$TF_BUILD/tools/demosite/demosite.exe"
+    mkdir -p "$site"
+    if [ ! -f "$site/demo.db" ]; then
+        if [ -f "$tool" ]; then
+            tf_log "making the demo site in $site"
+            wine "$tool" "$(winepath -w "$site")" --schema "$(winepath -w "$TF_ROOT/site/schema.sql")" \
+                || { echo "the demo-site tool failed" >&2; return 1; }
+        else
+            tf_log "no demo-site tool: an empty database in $site"
+            mkdir -p "$site/Image" "$site/Icon"
+            : >"$site/demo.db"
+            # dbinit.cfg: UTF-16 LE with its byte-order mark.
+            { printf '\xff\xfe'; printf 'Provider=ZelkSQLite.1;Data Source=%s' "$(winepath -w "$site/demo.db")" \
+                | iconv -f UTF-8 -t UTF-16LE; } >"$site/dbinit.cfg"
+        fi
+    fi
+    mkdir -p "$site/Cfg" "$site/Arj"
+    cp "$TF_ROOT"/site/cfg/*.cfg "$site/Cfg/"
+    # An empty journal, as an installed workstation has one: the 28-byte header
+    # (creation time, capacity 10,000, count 0, UTF-16 records), then the
+    # records' room, all zeros.
+    if [ ! -f "$site/zelk.ju" ]; then
+        perl -e 'my @t = localtime; print pack("v8 V3", $t[5] + 1900, $t[4] + 1, $t[6], $t[3], $t[2], $t[1], $t[0], 0,
+                                               10000, 0, 1)' >"$site/zelk.ju"
+        truncate -s $((28 + 10000 * 284)) "$site/zelk.ju"
+    fi
+    local key='HKLM\SOFTWARE\Marvod\TobalFluoro' w
+    w=$(winepath -w "$site")
+    wine reg add "$key" /v DataPath /t REG_SZ /d "$w\\" /f >/dev/null 2>&1 || return 1
+    wine reg add "$key" /v CfgDir /t REG_SZ /d "$w\\Cfg\\" /f >/dev/null 2>&1
+    wine reg add "$key" /v DefDir /t REG_SZ /d "$w" /f >/dev/null 2>&1
+    wine reg add "$key" /v ServerName /t REG_SZ /d "$server" /f >/dev/null 2>&1
+    wine reg add "$key" /v AdminUsers /t REG_SZ /d "$(id -un)" /f >/dev/null 2>&1
+    wine reg add "$key\\Arj" /ve /t REG_SZ /d "$w\\Arj\\" /f >/dev/null 2>&1
+}
+
+TF_DISKSRV_PID=""
+
+tf_start_disksrv() {
+    wine "$TF_BUILD/tools/disksrv/disksrv.exe" >/dev/null 2>&1 &
+    TF_DISKSRV_PID=$!
+}
+
 tf_stop() {
+    if [ -n "$TF_DISKSRV_PID" ]; then
+        kill "$TF_DISKSRV_PID" 2>/dev/null || true
+        wait "$TF_DISKSRV_PID" 2>/dev/null || true
+        TF_DISKSRV_PID=""
+    fi
     if [ -n "$TF_WINESERVER_PID" ]; then
         wineserver -k >/dev/null 2>&1 || true
         wait "$TF_WINESERVER_PID" 2>/dev/null || true

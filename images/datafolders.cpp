@@ -4,20 +4,15 @@
 
 #include <string.h>
 
+
 bool IsDataDiskSpaceEnough()
 {
     DWORD injected = 0;
     if (SaveStepFails(SaveStep::FreeSpace, &injected))
         return false;
     // The root of the image folder: "X:\" or "\\server\share\".
-    const bool absolute = (ImageFolder[0] && ImageFolder[1] == L':' && ImageFolder[2] == L'\\') ||
-                          (ImageFolder[0] == L'\\' && ImageFolder[1] == L'\\');
     wchar_t root[MAX_PATH];
-    if (!absolute) {
-        SetLastError(ERROR_BAD_PATHNAME);
-        return false;
-    }
-    if (!GetVolumePathNameW(ImageFolder, root, MAX_PATH))
+    if (!GetVolumePathNameW(ImageFolder[0] ? ImageFolder : L".\\", root, MAX_PATH))
         return false;
     ULARGE_INTEGER available, total, free;
     if (!GetDiskFreeSpaceExW(root, &available, &total, &free))

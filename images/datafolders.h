@@ -5,19 +5,13 @@
 // the demo-site builder set them directly.
 #pragma once
 
-#include "foundation/globals.h"
+#include "foundation/globals.h"   // ImageFolder, IconFolder, SpaceMin
 
 #include <windows.h>
 
-// The folders (ImageFolder, IconFolder: the data folder followed by "Image\"
-// and by "Icon\") and the minimum free space (SpaceMin) are the process-wide
-// settings of foundation/globals.h.
-
-
 // True when the space available to the caller on the drive of the image
 // folder, in whole megabytes, is at least SpaceMin; false when it is
-// below, and false with the last error set when it cannot be read (an image
-// folder that is not an absolute path: ERROR_BAD_PATHNAME).
+// below, and false with the last error set when it cannot be read.
 bool IsDataDiskSpaceEnough();
 
 // Builds `out` (MAX_PATH characters) from a folder ending with a backslash, a

@@ -54,17 +54,21 @@ HRESULT AccessorTable::Create(Owner owner, size_t columns, DBACCESSORFLAGS flags
         return PostError(IID_IAccessor, DB_E_ERRORSOCCURRED, L"HY000", 0,
                          L"An accessor cannot be made: one of its bindings is invalid (see the binding statuses).");
 
-    auto accessor = std::make_unique<Accessor>();
-    accessor->flags = flags;
-    accessor->bindings.assign(bindings, bindings + count);
-    accessor->rowSize = rowSize;
     Locked hold(lock_);
+    // A released slot is taken again with its memory: an accessor made at every
+    // execution of a command costs no allocation.
     size_t slot = 0;
-    while (slot < slots_.size() && slots_[slot])
+    while (slot < slots_.size() && slots_[slot] && slots_[slot]->refs)
         ++slot;
     if (slot == slots_.size())
         slots_.emplace_back();
-    slots_[slot] = std::move(accessor);
+    if (!slots_[slot])
+        slots_[slot] = std::make_unique<Accessor>();
+    Accessor& accessor = *slots_[slot];
+    accessor.flags = flags;
+    accessor.bindings.assign(bindings, bindings + count);
+    accessor.rowSize = rowSize;
+    accessor.refs = 1;
     *handle = static_cast<HACCESSOR>(slot + 1);
     return S_OK;
 }
@@ -72,17 +76,31 @@ HRESULT AccessorTable::Create(Owner owner, size_t columns, DBACCESSORFLAGS flags
 const Accessor* AccessorTable::Find(HACCESSOR handle)
 {
     Locked hold(lock_);
-    if (handle == DB_NULL_HACCESSOR || handle > slots_.size())
+    return Live(handle);
+}
+
+Accessor* AccessorTable::Live(HACCESSOR handle)
+{
+    if (handle == DB_NULL_HACCESSOR || handle > slots_.size() || !slots_[handle - 1] || !slots_[handle - 1]->refs)
         return nullptr;
     return slots_[handle - 1].get();
+}
+
+void AccessorTable::ReleaseAll()
+{
+    Locked hold(lock_);
+    for (auto& slot : slots_)
+        if (slot)
+            slot->refs = 0;
 }
 
 HRESULT AccessorTable::AddRef(HACCESSOR handle, DBREFCOUNT* refs)
 {
     Locked hold(lock_);
-    if (handle == DB_NULL_HACCESSOR || handle > slots_.size() || !slots_[handle - 1])
+    Accessor* a = Live(handle);
+    if (!a)
         return PostError(IID_IAccessor, DB_E_BADACCESSORHANDLE, L"HY000", 0, L"The accessor handle is not valid.");
-    ULONG n = ++slots_[handle - 1]->refs;
+    ULONG n = ++a->refs;
     if (refs)
         *refs = n;
     return S_OK;
@@ -91,11 +109,10 @@ HRESULT AccessorTable::AddRef(HACCESSOR handle, DBREFCOUNT* refs)
 HRESULT AccessorTable::Release(HACCESSOR handle, DBREFCOUNT* refs)
 {
     Locked hold(lock_);
-    if (handle == DB_NULL_HACCESSOR || handle > slots_.size() || !slots_[handle - 1])
+    Accessor* a = Live(handle);
+    if (!a)
         return PostError(IID_IAccessor, DB_E_BADACCESSORHANDLE, L"HY000", 0, L"The accessor handle is not valid.");
-    ULONG n = --slots_[handle - 1]->refs;
-    if (n == 0)
-        slots_[handle - 1].reset();
+    ULONG n = --a->refs;
     if (refs)
         *refs = n;
     return S_OK;
@@ -108,9 +125,10 @@ HRESULT AccessorTable::GetBindings(HACCESSOR handle, DBACCESSORFLAGS* flags, DBC
     *count = 0;
     *bindings = nullptr;
     Locked hold(lock_);
-    if (handle == DB_NULL_HACCESSOR || handle > slots_.size() || !slots_[handle - 1])
+    const Accessor* live = Live(handle);
+    if (!live)
         return PostError(IID_IAccessor, DB_E_BADACCESSORHANDLE, L"HY000", 0, L"The accessor handle is not valid.");
-    const Accessor& a = *slots_[handle - 1];
+    const Accessor& a = *live;
     auto* copy = static_cast<DBBINDING*>(CoTaskMemAlloc(sizeof(DBBINDING) * a.bindings.size()));
     if (!copy)
         return E_OUTOFMEMORY;

@@ -2,7 +2,8 @@
 //
 // Invariants: a handle is a slot number from 1; a slot holds its bindings and
 // a reference count from 1 (CreateAccessor) that AddRefAccessor raises and
-// ReleaseAccessor lowers; at 0 the slot is emptied and its handle is invalid.
+// ReleaseAccessor lowers; at 0 the handle is invalid and the slot free, its
+// memory kept for the next accessor made.
 // The row size (cbRowSize) and the direction of row bindings are not used:
 // every value is addressed through its own offsets.
 #pragma once
@@ -33,8 +34,12 @@ public:
     HRESULT GetBindings(HACCESSOR handle, DBACCESSORFLAGS* flags, DBCOUNTITEM* count, DBBINDING** bindings);
     // The accessor of a handle, or null. Valid until the handle is released.
     const Accessor* Find(HACCESSOR handle);
+    // Every handle becomes invalid (a rowset made ready for another result).
+    void ReleaseAll();
 
 private:
+    Accessor* Live(HACCESSOR handle);  // the lock is held
+
     Lock lock_;
     std::vector<std::unique_ptr<Accessor>> slots_;
 };

@@ -92,7 +92,30 @@ Command::~Command()
         Locked hold(session_->SessionLock());
         DropStatement();
     }
+    delete spare_;
     session_->Release();
+}
+
+bool Command::TakeBack(Rowset* rowset)
+{
+    IUnknown* reference = nullptr;
+    {
+        Locked hold(session_->SessionLock());
+        if (spare_)
+            return false;
+        reference = rowset->Clear();
+        spare_ = rowset;
+    }
+    // Last: this may delete the command and the spare with it.
+    if (reference)
+        reference->Release();
+    return true;
+}
+
+const std::vector<ColumnInfo>& Command::Columns() const
+{
+    static const std::vector<ColumnInfo> none;
+    return columns_ ? columns_->Columns() : none;
 }
 
 HRESULT Command::Create(Session* session, REFIID riid, IUnknown** out)
@@ -149,7 +172,8 @@ void Command::DropStatement()
     prepared_ = false;
     identityTable_.clear();
     identityColumn_.clear();
-    columns_.clear();
+    columns_.reset();
+    columnsTyped_ = false;
     paramTypes_.clear();
     paramKnown_.clear();
     paramAssigned_.clear();
@@ -201,6 +225,7 @@ HRESULT Command::EnsurePrepared(REFIID iid)
 
     // Result columns: their declared types, and what the schema says of the base column.
     int count = sqlite3_column_count(stmt_);
+    std::vector<ColumnInfo> columns;
     std::map<std::wstring, std::vector<ColumnInfo>> tables;
     for (int i = 0; i < count; ++i) {
         ColumnInfo c;
@@ -232,7 +257,13 @@ HRESULT Command::EnsurePrepared(REFIID iid)
                     c.identity = base.identity;
                 }
         }
-        columns_.push_back(c);
+        columns.push_back(c);
+    }
+    if (!columns.empty()) {
+        columnsTyped_ = true;
+        for (const ColumnInfo& c : columns)
+            columnsTyped_ = columnsTyped_ && c.typeKnown;
+        columns_ = std::make_shared<const ColumnSet>(std::move(columns));
     }
 
     // Parameters: from the translator, else from the column each one meets.
@@ -294,7 +325,7 @@ HRESULT Command::BindParameters(const Accessor& accessor, BYTE* data, std::vecto
     const int count = static_cast<int>(paramTypes_.size());
     if (collected)
         collected->assign(paramTypes_.size(), InValue());
-    std::vector<bool> bound(static_cast<size_t>(count), false);
+    bound_.assign(static_cast<size_t>(count), 0);
     InValue value;
     InputProblem problem;
     for (const DBBINDING& b : accessor.bindings) {
@@ -330,17 +361,17 @@ HRESULT Command::BindParameters(const Accessor& accessor, BYTE* data, std::vecto
             kept = value;
             kept.owned.assign(value.text ? value.text : L"", value.text ? value.length : 0);
             kept.text = kept.owned.c_str();
-            bound[index] = true;
+            bound_[index] = 1;
             continue;
         }
         int rc = BindValue(stmt_, static_cast<int>(b.iOrdinal), value);
         if (rc != SQLITE_OK)
             return PostSqliteError(IID_ICommand, session_->Db(), rc, L"sqlite3_bind",
                                    L"parameter " + Number(b.iOrdinal) + L" of " + text_);
-        bound[index] = true;
+        bound_[index] = 1;
     }
     for (int i = 0; i < count; ++i)
-        if (!bound[static_cast<size_t>(i)])
+        if (!bound_[static_cast<size_t>(i)])
             return PostError(IID_ICommand, DB_E_PARAMNOTOPTIONAL, L"07002", 0,
                              L"No value was given for parameter " + Number(static_cast<unsigned>(i + 1)) +
                                  L" of the statement.",
@@ -429,8 +460,8 @@ HRESULT Command::Execute(IUnknown* outer, REFIID riid, DBPARAMS* params, DBROWCO
                              L"Statement: " + text_);
 
         sqlite3* db = session_->Db();
-        const bool rows = !columns_.empty();
-        RowStore store(columns_.size());
+        const size_t width = Columns().size();
+        const bool rows = width != 0;
         long long changed = 0;
         for (DBCOUNTITEM s = 0; s < sets; ++s) {
             sqlite3_reset(stmt_);
@@ -442,11 +473,11 @@ HRESULT Command::Execute(IUnknown* outer, REFIID riid, DBPARAMS* params, DBROWCO
                 }
             }
             if (rows)
-                store.Reset(columns_.size());
+                results_.Reset(width);
             for (;;) {
                 int rc = sqlite3_step(stmt_);
                 if (rc == SQLITE_ROW) {
-                    store.AppendRow(stmt_);
+                    results_.AppendRow(stmt_);
                     continue;
                 }
                 if (rc == SQLITE_DONE)
@@ -467,10 +498,23 @@ HRESULT Command::Execute(IUnknown* outer, REFIID riid, DBPARAMS* params, DBROWCO
                                                                                  : DB_COUNTUNAVAILABLE;
         if (!rows || !wantRowset)
             return S_OK;
-        std::vector<ColumnInfo> columns = columns_;
-        InferTypes(columns, store);
-        return Rowset::CreateQuery(session_, static_cast<ICommandText*>(this), std::move(columns), std::move(store),
-                                   riid, rowset);
+        std::shared_ptr<const ColumnSet> columns = columns_;
+        if (!columnsTyped_) {
+            std::vector<ColumnInfo> typed = Columns();
+            InferTypes(typed, results_);
+            columns = std::make_shared<const ColumnSet>(std::move(typed));
+        }
+        Rowset* made = spare_;
+        spare_ = nullptr;
+        if (made)
+            made->Reuse(this, std::move(columns));
+        else
+            made = Rowset::NewQuery(session_, this, std::move(columns));
+        // Released on every way out, an exception included: back to the
+        // command when no one else took a reference.
+        ComPtr<IRowset> owned(static_cast<IRowset*>(made), false);
+        made->TakeRows(results_);
+        return made->QueryInterface(riid, reinterpret_cast<void**>(rowset));
     });
 }
 
@@ -693,7 +737,9 @@ HRESULT Command::GetColumnInfo(DBORDINAL* count, DBCOLUMNINFO** info, OLECHAR** 
         HRESULT hr = EnsurePrepared(IID_IColumnsInfo);
         if (FAILED(hr))
             return hr;
-        return ExportColumnInfo(columns_, count, info, strings);
+        if (!columns_)
+            return ExportColumnInfo(Columns(), count, info, strings);
+        return columns_->Export(count, info, strings);
     });
 }
 
@@ -705,7 +751,7 @@ HRESULT Command::MapColumnIDs(DBORDINAL count, const DBID ids[], DBORDINAL colum
         HRESULT hr = EnsurePrepared(IID_IColumnsInfo);
         if (FAILED(hr))
             return hr;
-        return MapColumnIds(columns_, count, ids, columns);
+        return MapColumnIds(Columns(), count, ids, columns);
     });
 }
 

@@ -13,7 +13,14 @@
 // SELECT; rows affected -1) or reports the rows that an INSERT, UPDATE or
 // DELETE changed (-1 for DDL). Earlier rowsets keep their own rows, so a
 // command may run again while they live. The translation comes from the
-// session's cache of translations by command text. Stored procedure calls,
+// session's cache of translations by command text.
+//
+// What a re-execution reuses instead of making again: the compiled statement;
+// the result columns (one ColumnSet shared with every rowset of the command,
+// copied only when computed columns take their types from the values read);
+// the memory of the rows read; and one spare rowset object, handed back to
+// the command when the last reference to a rowset of it goes (TakeBack) and
+// made the rowset of the next execution. Stored procedure calls,
 // SET IDENTITY_INSERT and BACKUP DATABASE are run by the session itself
 // (session.h); an INSERT that gives an identity key a value is refused with
 // 23000 unless IDENTITY_INSERT is ON for its table on the session.
@@ -26,6 +33,7 @@
 #include "provider/types.h"
 #include "provider/values.h"
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -33,6 +41,7 @@ struct sqlite3_stmt;
 
 namespace zelk {
 
+class Rowset;
 class Session;
 
 class Command final : public ICommandText,
@@ -46,6 +55,12 @@ class Command final : public ICommandText,
                       public ISupportErrorInfo {
 public:
     static HRESULT Create(Session* session, REFIID riid, IUnknown** out);
+
+    // Called by a query rowset of this command whose last reference went:
+    // true when the command keeps it as its spare rowset (and has released
+    // the reference the rowset held to it), false when the rowset must delete
+    // itself.
+    bool TakeBack(Rowset* rowset);
 
     // IUnknown
     HRESULT WINAPI QueryInterface(REFIID riid, void** out) override;
@@ -99,6 +114,7 @@ private:
     // Binds one parameter set from `data` through `accessor`; posts a failure.
     // With `collected`, the values are kept there (by ordinal - 1) instead of bound.
     HRESULT BindParameters(const Accessor& accessor, BYTE* data, std::vector<InValue>* collected = nullptr);
+    const std::vector<ColumnInfo>& Columns() const;
 
     std::atomic<ULONG> refs_{1};
     LiveObject live_;
@@ -110,7 +126,11 @@ private:
     std::wstring identityTable_;    // an INSERT that gives this table's identity key a value
     std::wstring identityColumn_;
     TranslatedStatement translated_;
-    std::vector<ColumnInfo> columns_;  // result columns of the compiled text
+    std::shared_ptr<const ColumnSet> columns_;  // result columns of the compiled text; null when none
+    bool columnsTyped_ = false;                 // every result column has a declared type
+    RowStore results_;                          // rows being read; its memory kept between executions
+    std::vector<char> bound_;                   // parameters given a value, by ordinal - 1
+    Rowset* spare_ = nullptr;                   // a rowset handed back, for the next execution
     std::vector<TypeDesc> paramTypes_;
     std::vector<bool> paramKnown_;
     std::vector<bool> paramAssigned_;  // stored into its column: the column's length applies

@@ -1,6 +1,7 @@
 // Rowsets: see rowset.h.
 #include "provider/rowset.h"
 
+#include "provider/command.h"
 #include "provider/errors.h"
 #include "provider/session.h"
 
@@ -28,8 +29,9 @@ std::wstring Quote(const std::wstring& name)
 
 }  // namespace
 
-Rowset::Rowset(Session* session, IUnknown* specification, std::vector<ColumnInfo> columns)
-    : session_(session), specification_(specification), columns_(std::move(columns)), store_(columns_.size())
+Rowset::Rowset(Session* session, IUnknown* specification, std::shared_ptr<const ColumnSet> columns)
+    : session_(session), specification_(specification), columns_(std::move(columns)),
+      store_(columns_->Columns().size())
 {
     session_->AddRef();
     if (specification_)
@@ -48,27 +50,51 @@ Rowset::~Rowset()
     session_->Release();
 }
 
-HRESULT Rowset::CreateQuery(Session* session, IUnknown* specification, std::vector<ColumnInfo> columns,
-                            RowStore&& rows, REFIID riid, IUnknown** out)
+Rowset* Rowset::NewQuery(Session* session, Command* command, std::shared_ptr<const ColumnSet> columns)
 {
-    auto* rowset = new Rowset(session, specification, std::move(columns));
-    rowset->store_ = std::move(rows);
-    rowset->rowRefs_.assign(rowset->store_.Rows(), 0);
+    auto* rowset = new Rowset(session, static_cast<ICommandText*>(command), std::move(columns));
+    rowset->command_ = command;
     rowset->props_.SetBool(DBPROPSET_ROWSET, DBPROP_IRowset, true);
     rowset->props_.SetBool(DBPROPSET_ROWSET, DBPROP_IAccessor, true);
     rowset->props_.SetBool(DBPROPSET_ROWSET, DBPROP_IColumnsInfo, true);
     rowset->props_.SetBool(DBPROPSET_ROWSET, DBPROP_IRowsetInfo, true);
     rowset->props_.SetBool(DBPROPSET_ROWSET, DBPROP_IRowsetChange, false);
     rowset->props_.SetBool(DBPROPSET_ROWSET, DBPROP_CANHOLDROWS, true);
-    HRESULT hr = rowset->QueryInterface(riid, reinterpret_cast<void**>(out));
-    rowset->Release();
-    return hr;
+    return rowset;
+}
+
+void Rowset::Reuse(Command* command, std::shared_ptr<const ColumnSet> columns)
+{
+    refs_ = 1;
+    specification_ = static_cast<ICommandText*>(command);
+    specification_->AddRef();
+    command_ = command;
+    columns_ = std::move(columns);
+}
+
+void Rowset::TakeRows(RowStore& rows)
+{
+    store_.Swap(rows);
+    rowRefs_.assign(store_.Rows(), 0);
+    position_ = 0;
+}
+
+IUnknown* Rowset::Clear()
+{
+    store_.Reset(0);
+    rowRefs_.clear();
+    position_ = 0;
+    accessors_.ReleaseAll();
+    command_ = nullptr;
+    IUnknown* command = specification_;
+    specification_ = nullptr;
+    return command;
 }
 
 HRESULT Rowset::CreateTable(Session* session, const std::wstring& table, std::vector<ColumnInfo> columns,
                             const PropertyBag& props, REFIID riid, IUnknown** out)
 {
-    auto* rowset = new Rowset(session, nullptr, std::move(columns));
+    auto* rowset = new Rowset(session, nullptr, std::make_shared<const ColumnSet>(std::move(columns)));
     rowset->table_ = table;
     rowset->props_ = props;
     HRESULT hr = rowset->QueryInterface(riid, reinterpret_cast<void**>(out));
@@ -104,8 +130,13 @@ HRESULT Rowset::QueryInterface(REFIID riid, void** out)
 ULONG Rowset::Release()
 {
     ULONG n = --refs_;
-    if (n == 0)
+    if (n == 0) {
+        // The command may keep it for its next execution (and may be gone
+        // itself after taking it back): nothing of this rowset is touched then.
+        if (command_ && command_->TakeBack(this))
+            return 0;
         delete this;
+    }
     return n;
 }
 
@@ -176,10 +207,10 @@ HRESULT Rowset::GetData(HROW row, HACCESSOR accessor, void* data)
         std::wstring firstFailure;
         for (const DBBINDING& b : a->bindings) {
             size_t column = static_cast<size_t>(b.iOrdinal - 1);
-            DBSTATUS s = WriteBinding(b, bytes, store_, store_.At(index, column), columns_[column].type);
+            DBSTATUS s = WriteBinding(b, bytes, store_, store_.At(index, column), Columns()[column].type);
             if (IsErrorStatus(s)) {
                 if (failed++ == 0)
-                    firstFailure = columns_[column].name;
+                    firstFailure = Columns()[column].name;
             }
         }
         if (failed == 0)
@@ -300,7 +331,7 @@ HRESULT Rowset::CreateAccessor(DBACCESSORFLAGS flags, DBCOUNTITEM count, const D
 {
     ClearErrorInfo();
     return Guard(L"IAccessor::CreateAccessor", [&] {
-        return accessors_.Create(AccessorTable::Owner::Rowset, columns_.size(), flags, count, bindings, rowSize,
+        return accessors_.Create(AccessorTable::Owner::Rowset, Columns().size(), flags, count, bindings, rowSize,
                                  accessor, status);
     });
 }
@@ -319,13 +350,13 @@ HRESULT Rowset::ReleaseAccessor(HACCESSOR accessor, DBREFCOUNT* refs)
 HRESULT Rowset::GetColumnInfo(DBORDINAL* count, DBCOLUMNINFO** info, OLECHAR** strings)
 {
     ClearErrorInfo();
-    return Guard(L"IColumnsInfo::GetColumnInfo", [&] { return ExportColumnInfo(columns_, count, info, strings); });
+    return Guard(L"IColumnsInfo::GetColumnInfo", [&] { return columns_->Export(count, info, strings); });
 }
 
 HRESULT Rowset::MapColumnIDs(DBORDINAL count, const DBID ids[], DBORDINAL columns[])
 {
     ClearErrorInfo();
-    return MapColumnIds(columns_, count, ids, columns);
+    return MapColumnIds(Columns(), count, ids, columns);
 }
 
 HRESULT Rowset::GetProperties(const ULONG idSetCount, const DBPROPIDSET idSets[], ULONG* setCount, DBPROPSET** sets)
@@ -342,7 +373,7 @@ HRESULT Rowset::GetReferencedRowset(DBORDINAL ordinal, REFIID riid, IUnknown** r
     ClearErrorInfo();
     if (rowset)
         *rowset = nullptr;
-    if (ordinal == 0 || ordinal > columns_.size())
+    if (ordinal == 0 || ordinal > Columns().size())
         return PostError(IID_IRowsetInfo, DB_E_BADORDINAL, L"07009", 0, L"The rowset has no column of that number.");
     return PostError(IID_IRowsetInfo, DB_E_NOTAREFERENCECOLUMN, L"HY000", 0, L"The column refers to no rowset.");
 }
@@ -427,12 +458,12 @@ HRESULT Rowset::InsertRow(HCHAPTER chapter, HACCESSOR accessor, void* data, HROW
         auto* bytes = static_cast<BYTE*>(data);
 
         // The values to insert, by column; DEFAULT and IGNORE leave the column to the database.
-        std::vector<InValue> values(columns_.size());
-        std::vector<bool> given(columns_.size(), false);
+        std::vector<InValue> values(Columns().size());
+        std::vector<bool> given(Columns().size(), false);
         InputProblem problem;
         for (const DBBINDING& b : a->bindings) {
             size_t column = static_cast<size_t>(b.iOrdinal - 1);
-            const ColumnInfo& info = columns_[column];
+            const ColumnInfo& info = Columns()[column];
             InValue& value = values[column];
             DBSTATUS status = ReadBinding(b, bytes, &info.type, value, problem);
             if (status == DBSTATUS_S_OK && info.identity && value.kind != InValue::Default &&
@@ -456,14 +487,14 @@ HRESULT Rowset::InsertRow(HCHAPTER chapter, HACCESSOR accessor, void* data, HROW
         }
 
         std::wstring names, marks;
-        for (size_t c = 0; c < columns_.size(); ++c) {
+        for (size_t c = 0; c < Columns().size(); ++c) {
             if (!given[c])
                 continue;
             if (!names.empty()) {
                 names += L", ";
                 marks += L", ";
             }
-            names += Quote(columns_[c].name);
+            names += Quote(Columns()[c].name);
             marks += L"?";
         }
         std::wstring sql = names.empty() ? L"INSERT INTO " + Quote(table_) + L" DEFAULT VALUES"
@@ -476,7 +507,7 @@ HRESULT Rowset::InsertRow(HCHAPTER chapter, HACCESSOR accessor, void* data, HROW
         if (FAILED(hr))
             return hr;
         int index = 1;
-        for (size_t c = 0; c < columns_.size(); ++c)
+        for (size_t c = 0; c < Columns().size(); ++c)
             if (given[c])
                 BindValue(stmt, index++, values[c]);
         int rc = sqlite3_step(stmt);

@@ -32,6 +32,7 @@
 #include "provider/values.h"
 
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -39,6 +40,7 @@ struct sqlite3_stmt;
 
 namespace zelk {
 
+class Command;
 class Session;
 
 class Rowset final : public IRowset,
@@ -49,9 +51,20 @@ class Rowset final : public IRowset,
                      public IRowsetChange,
                      public ISupportErrorInfo {
 public:
-    // A rowset over a read result; `specification` is the command that made it.
-    static HRESULT CreateQuery(Session* session, IUnknown* specification, std::vector<ColumnInfo> columns,
-                               RowStore&& rows, REFIID riid, IUnknown** out);
+    // A query rowset of `command` (one reference to it) with no rows yet, one
+    // reference to the rowset. When its last reference goes, the rowset is
+    // handed back to the command (Command::TakeBack), which keeps one for its
+    // next execution: a re-executed query makes no new COM object.
+    static Rowset* NewQuery(Session* session, Command* command, std::shared_ptr<const ColumnSet> columns);
+    // A rowset handed back to `command`, made a new query rowset of it (as NewQuery).
+    void Reuse(Command* command, std::shared_ptr<const ColumnSet> columns);
+    // Takes the rows read for it from `rows` (which gets the rowset's old
+    // store, whose memory the next read reuses).
+    void TakeRows(RowStore& rows);
+    // Drops the rows, row handles, accessors and the reference to the command
+    // of a rowset whose last reference went; returns that command reference
+    // for the caller to release.
+    IUnknown* Clear();
     // A table rowset on `table` (its name as the database spells it), with
     // the properties already accepted by the opener.
     static HRESULT CreateTable(Session* session, const std::wstring& table, std::vector<ColumnInfo> columns,
@@ -94,7 +107,9 @@ public:
     HRESULT WINAPI InterfaceSupportsErrorInfo(REFIID riid) override;
 
 private:
-    Rowset(Session* session, IUnknown* specification, std::vector<ColumnInfo> columns);
+    friend class Command;  // deletes the spare rowset it keeps
+    Rowset(Session* session, IUnknown* specification, std::shared_ptr<const ColumnSet> columns);
+    const std::vector<ColumnInfo>& Columns() const { return columns_->Columns(); }
     ~Rowset();
     bool IsTable() const { return !table_.empty(); }
     // Fetches up to `count` more rows of a table rowset into the store; the session's lock is held.
@@ -110,7 +125,8 @@ private:
     Lock lock_;
     Session* session_;          // one reference
     IUnknown* specification_;  // the command, one reference, or null
-    std::vector<ColumnInfo> columns_;
+    Command* command_ = nullptr;  // a query rowset's command (specification_), which takes it back
+    std::shared_ptr<const ColumnSet> columns_;
     RowStore store_;
     std::vector<ULONG> rowRefs_;
     size_t position_ = 0;  // query rowsets: next row to fetch

@@ -11,6 +11,9 @@
 // - Every connection runs with foreign keys on, WAL journaling and a busy
 //   timeout of kBusyTimeoutMs: a writer waits for another session's
 //   transaction instead of failing at once (HYT00 when the wait runs out).
+//   It knows the dialect's collation, functions and INFORMATION_SCHEMA view
+//   (collation.h), so a database made through the provider is used through
+//   the provider only.
 //
 // Transaction state machine (ITransactionLocal)
 //   Autocommit --StartTransaction (BEGIN IMMEDIATE)--> InTransaction

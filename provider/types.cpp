@@ -111,6 +111,76 @@ TypeDesc TypeFromDeclared(const std::wstring& declared, bool& known)
     return TextType(4000);
 }
 
+namespace {
+
+// The description of column `i` (from 0) with its name at `name`.
+void Describe(const ColumnInfo& c, size_t i, OLECHAR* name, DBCOLUMNINFO& d)
+{
+    d.pwszName = name;
+    d.pTypeInfo = nullptr;
+    d.iOrdinal = i + 1;
+    DBCOLUMNFLAGS flags = 0;
+    if (c.type.fixedLength)
+        flags |= DBCOLUMNFLAGS_ISFIXEDLENGTH;
+    if (c.type.isLong)
+        flags |= DBCOLUMNFLAGS_ISLONG;
+    if (!c.notNull && !c.identity)
+        flags |= DBCOLUMNFLAGS_ISNULLABLE | DBCOLUMNFLAGS_MAYBENULL;
+    if (c.writable && !c.identity)
+        flags |= DBCOLUMNFLAGS_WRITE;
+    else if (!c.identity && !c.table.empty())
+        flags |= DBCOLUMNFLAGS_WRITEUNKNOWN;
+    d.dwFlags = flags;
+    d.ulColumnSize = c.type.size;
+    d.wType = c.type.type;
+    d.bPrecision = c.type.precision;
+    d.bScale = c.type.scale;
+    d.columnid.eKind = DBKIND_NAME;
+    d.columnid.uGuid.guid = GUID_NULL;
+    d.columnid.uName.pwszName = name;
+}
+
+// Copies a laid-out answer into task memory, the names pointing into the
+// copy of `strings` (name i at nameAt[i]).
+HRESULT CopyAnswer(const DBCOLUMNINFO* layout, const size_t* nameAt, size_t columns, const wchar_t* strings,
+                   size_t chars, DBORDINAL* count, DBCOLUMNINFO** info, OLECHAR** text)
+{
+    auto* array = static_cast<DBCOLUMNINFO*>(CoTaskMemAlloc(sizeof(DBCOLUMNINFO) * columns));
+    auto* names = static_cast<OLECHAR*>(CoTaskMemAlloc(sizeof(OLECHAR) * chars));
+    if (!array || !names) {
+        CoTaskMemFree(array);
+        CoTaskMemFree(names);
+        return E_OUTOFMEMORY;
+    }
+    memcpy(array, layout, sizeof(DBCOLUMNINFO) * columns);
+    memcpy(names, strings, sizeof(OLECHAR) * chars);
+    for (size_t i = 0; i < columns; ++i) {
+        OLECHAR* name = names + nameAt[i];
+        array[i].pwszName = name;
+        array[i].columnid.uName.pwszName = name;
+    }
+    *count = columns;
+    *info = array;
+    *text = names;
+    return S_OK;
+}
+
+// Lays out the answer for `columns` (its names not yet pointed at).
+void LayOut(const std::vector<ColumnInfo>& columns, std::vector<DBCOLUMNINFO>& info, std::vector<size_t>& nameAt,
+            std::wstring& strings)
+{
+    info.resize(columns.size());
+    nameAt.resize(columns.size());
+    strings.clear();
+    for (size_t i = 0; i < columns.size(); ++i) {
+        Describe(columns[i], i, nullptr, info[i]);
+        nameAt[i] = strings.size();
+        strings.append(columns[i].name.c_str(), columns[i].name.size() + 1);
+    }
+}
+
+}  // namespace
+
 HRESULT ExportColumnInfo(const std::vector<ColumnInfo>& columns, DBORDINAL* count, DBCOLUMNINFO** info,
                          OLECHAR** strings)
 {
@@ -121,49 +191,29 @@ HRESULT ExportColumnInfo(const std::vector<ColumnInfo>& columns, DBORDINAL* coun
     *strings = nullptr;
     if (columns.empty())
         return S_OK;
-    size_t chars = 0;
-    for (const ColumnInfo& c : columns)
-        chars += c.name.size() + 1;
-    auto* array = static_cast<DBCOLUMNINFO*>(CoTaskMemAlloc(sizeof(DBCOLUMNINFO) * columns.size()));
-    auto* text = static_cast<OLECHAR*>(CoTaskMemAlloc(sizeof(OLECHAR) * chars));
-    if (!array || !text) {
-        CoTaskMemFree(array);
-        CoTaskMemFree(text);
-        return E_OUTOFMEMORY;
-    }
-    OLECHAR* next = text;
-    for (size_t i = 0; i < columns.size(); ++i) {
-        const ColumnInfo& c = columns[i];
-        DBCOLUMNINFO& d = array[i];
-        memcpy(next, c.name.c_str(), (c.name.size() + 1) * sizeof(OLECHAR));
-        d.pwszName = next;
-        d.pTypeInfo = nullptr;
-        d.iOrdinal = i + 1;
-        DBCOLUMNFLAGS flags = 0;
-        if (c.type.fixedLength)
-            flags |= DBCOLUMNFLAGS_ISFIXEDLENGTH;
-        if (c.type.isLong)
-            flags |= DBCOLUMNFLAGS_ISLONG;
-        if (!c.notNull && !c.identity)
-            flags |= DBCOLUMNFLAGS_ISNULLABLE | DBCOLUMNFLAGS_MAYBENULL;
-        if (c.writable && !c.identity)
-            flags |= DBCOLUMNFLAGS_WRITE;
-        else if (!c.identity && !c.table.empty())
-            flags |= DBCOLUMNFLAGS_WRITEUNKNOWN;
-        d.dwFlags = flags;
-        d.ulColumnSize = c.type.size;
-        d.wType = c.type.type;
-        d.bPrecision = c.type.precision;
-        d.bScale = c.type.scale;
-        d.columnid.eKind = DBKIND_NAME;
-        d.columnid.uGuid.guid = GUID_NULL;
-        d.columnid.uName.pwszName = next;
-        next += c.name.size() + 1;
-    }
-    *count = columns.size();
-    *info = array;
-    *strings = text;
-    return S_OK;
+    std::vector<DBCOLUMNINFO> layout;
+    std::vector<size_t> nameAt;
+    std::wstring text;
+    LayOut(columns, layout, nameAt, text);
+    return CopyAnswer(layout.data(), nameAt.data(), layout.size(), text.data(), text.size(), count, info, strings);
+}
+
+ColumnSet::ColumnSet(std::vector<ColumnInfo> columns) : columns_(std::move(columns))
+{
+    LayOut(columns_, info_, nameAt_, strings_);
+}
+
+HRESULT ColumnSet::Export(DBORDINAL* count, DBCOLUMNINFO** info, OLECHAR** strings) const
+{
+    if (!count || !info || !strings)
+        return InvalidArgument(L"ColumnSet::Export");
+    *count = 0;
+    *info = nullptr;
+    *strings = nullptr;
+    if (columns_.empty())
+        return S_OK;
+    return CopyAnswer(info_.data(), nameAt_.data(), info_.size(), strings_.data(), strings_.size(), count, info,
+                      strings);
 }
 
 HRESULT MapColumnIds(const std::vector<ColumnInfo>& columns, DBORDINAL count, const DBID ids[], DBORDINAL out[])

@@ -427,6 +427,13 @@ void RowStore::Reset(size_t columns)
     text_.clear();
 }
 
+void RowStore::Swap(RowStore& other)
+{
+    std::swap(columns_, other.columns_);
+    cells_.swap(other.cells_);
+    text_.swap(other.text_);
+}
+
 void RowStore::AppendRow(sqlite3_stmt* stmt, int first)
 {
     size_t base = cells_.size();
@@ -527,7 +534,13 @@ std::wstring FormatDateTime(const SYSTEMTIME& t)
 DBSTATUS ReadBinding(const DBBINDING& b, const BYTE* data, const TypeDesc* target, InValue& out,
                      InputProblem& problem)
 {
-    out = InValue();
+    // Field by field: a whole new InValue would build and move a string per parameter.
+    out.kind = InValue::Null;
+    out.integer = 0;
+    out.real = 0;
+    out.text = nullptr;
+    out.length = 0;
+    out.owned.clear();
     DBSTATUS status = DBSTATUS_S_OK;
     if (b.dwPart & DBPART_STATUS)
         status = Get<DBSTATUS>(data + b.obStatus);

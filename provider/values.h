@@ -36,7 +36,8 @@ struct Cell {
 class RowStore {
 public:
     explicit RowStore(size_t columns = 0) : columns_(columns) {}
-    void Reset(size_t columns);
+    void Reset(size_t columns);  // no rows; the memory is kept
+    void Swap(RowStore& other);
     size_t Columns() const { return columns_; }
     size_t Rows() const { return columns_ ? cells_.size() / columns_ : 0; }
     // Appends the current row of `stmt`, its columns from `first` on.

@@ -32,3 +32,33 @@
 #define IDI_MAIN_PRINT 4689
 #define IDI_MAIN_ARCHIVING 4720
 #define IDI_MAIN_MERGE 4730
+// Image viewer (3000-3999). Its icons, cursors and bitmaps are numbered 3000
+// plus the number the viewer's tables know them by.
+#define IDC_SNIMOK_NORMAL 3101      // the view's class cursor
+#define IDC_SNIMOK_DRAG 3102        // while the picture is dragged
+#define IDC_LINE_START 3109         // marker at the start of the profile line
+#define IDC_LINE_END 3110           // marker at its end
+#define IDI_VIEWER_CAPTION 3104     // the panel's caption icon; also "Imaging modes"
+#define IDI_VIEWER_SAVE 3129
+#define IDI_VIEWER_EXIT 3130        // also the Close of the measuring windows
+#define IDI_VIEWER_PATIENT 3137
+#define IDI_VIEWER_WIDTH 3140
+#define IDI_VIEWER_OFFSET 3141
+#define IDI_VIEWER_DESCRIPTION 3146
+#define IDI_VIEWER_PROFILE 3147     // also "Statistics"
+#define IDI_VIEWER_EQUALIZE 3148
+#define IDI_VIEWER_NEGATIVE 3150
+#define IDI_PROFILE_AUTOMAX 3161
+#define IDI_PROFILE_AUTOMIN 3162
+#define IDI_VIEWER_PRINT 3189
+#define IDI_VIEWER_WINDOWS 3249
+#define IDB_LAYOUT_1X1 3242
+#define IDB_LAYOUT_2X1 3243
+#define IDB_LAYOUT_1X2 3244
+#define IDB_LAYOUT_2X2 3245
+#define IDB_LAYOUT_2X3 3246
+#define IDB_LAYOUT_3X2 3247
+#define IDB_LAYOUT_3X3 3248
+#define IDD_PREPARE_SNIMOK 3237     // "Processing Image Properties"
+#define IDC_PREPARE_FILTER 1230     // its combo box of enhancement levels
+#define IDC_PREPARE_AUTO 1231       // its check box: only pictures that pass the contrast test

@@ -15,6 +15,7 @@
 #include "forms/desccache.h"
 #include "foundation/globals.h"
 #include "images/datafolders.h"
+#include "images/mainviewwnd.h"
 #include "tools/demosite/sitebuilder.h"
 #include "tools/demosite/sitedatabase.h"
 #include "ui/button.h"
@@ -167,6 +168,7 @@ void MainWndSite::SetUp()
     ASSERT_TRUE(DHeader::RegisterClass());
     ASSERT_TRUE(DScroll::RegisterClass());
     ASSERT_TRUE(DListView::RegisterClass());
+    ASSERT_TRUE(RegisterViewerClasses());
     ASSERT_TRUE(MainPatientWindow::RegisterClass());
 }
 
@@ -175,6 +177,8 @@ void MainWndSite::TearDown()
     MainPatientWindow::Destroy();
     Pump(10);
     MainPatientWindow::UnregisterClass();
+    DestroyMainView();
+    UnregisterViewerClasses();
     // Descriptions are cached for the process: the next test reads its own files.
     DescCache::Instance().Clear();
     DListView::UnregisterClass();

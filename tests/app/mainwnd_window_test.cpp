@@ -416,7 +416,7 @@ TEST_F(MainWindowServiceMenu, CommandsStillToComeSayThatTheyAreNotAvailable)
 {
     OpenWindow();
     for (int command : {kServicePrinterStatus, kServicePrintHeader, kServiceImportPicture, kServiceDicomStatus,
-                        kServiceReports, kServiceFonts, kServicePrepareSettings}) {
+                        kServiceReports, kServiceFonts}) {
         PromptScript prompts({IDOK});
         MenuScript menus(command);
         ShowServiceMenu(MainPatientWindow::GetHwnd(), 10, 10, 0);

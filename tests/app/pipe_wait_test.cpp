@@ -223,3 +223,29 @@ TEST_F(ConnectWindowRun, WithoutTheAnimationFileTheWindowStillWorks)
 }
 
 }  // namespace
+
+#include "app/stopwnd.h"
+
+namespace {
+
+// The "Stoped process" window: its button sets the caller's event; the
+// settings broadcast ends the window.
+TEST(StopWindow, TheButtonSetsTheEventAndTheBroadcastEndsIt)
+{
+    apptest::ShellClasses classes;
+    HANDLE event = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    StopProcessWnd window;
+    ASSERT_TRUE(window.Create(event, L"Copying", -1));
+    EXPECT_FALSE(window.Create(event, L"again", -1));
+    EXPECT_STREQ(L"Copying", window.Title());
+    HWND button = window.GetButton()->GetHwnd();
+    ASSERT_NE(nullptr, button);
+    SendMessageW(button, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(3, 3));
+    SendMessageW(button, WM_LBUTTONUP, 0, MAKELPARAM(3, 3));
+    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(event, 0));
+    SendMessageW(window.GetHwnd(), 0x8001, 0, 0);
+    EXPECT_EQ(nullptr, window.GetHwnd());
+    CloseHandle(event);
+}
+
+}  // namespace

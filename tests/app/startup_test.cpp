@@ -7,6 +7,7 @@
 #include "foundation/journal.h"
 #include "resources/strings.h"
 
+#include <cstring>
 #include <exception>
 #include <stdexcept>
 
@@ -232,6 +233,25 @@ TEST(Locale, TheThreadLocaleAndItsTextsFollowTheApplicationLocale)
     EXPECT_STREQ(L"Exit", text);
     SetThreadLocale(before);
     SetApplicationLocale();
+}
+
+}  // namespace
+
+namespace {
+
+TEST(BrightnessCurve, ThreeChannelsFallBehindByHalfAndWholeWidth)
+{
+    BYTE table[1024];
+    memset(table, 0xAB, sizeof table);
+    EXPECT_EQ(256, MakeBrightnessCurve(table, 100, FALSE));
+    EXPECT_EQ(0, table[0]);
+    EXPECT_EQ(0, table[4 * 30 + 1]);
+    EXPECT_EQ(150, table[4 * 200 + 1]);
+    EXPECT_EQ(100, table[4 * 200 + 2]);
+    EXPECT_EQ(0xAB, table[4 * 200 + 3]);   // the fourth byte is not touched
+    MakeBrightnessCurve(table, 100, TRUE);
+    EXPECT_EQ(200, table[4 * 55]);
+    EXPECT_EQ(100, table[4 * 55 + 2]);
 }
 
 }  // namespace

@@ -3,7 +3,7 @@
 # end, on a fresh demo site (the program, the disk service and the provider
 # are built first).
 file(GLOB APP_TESTS CONFIGURE_DEPENDS ${CMAKE_CURRENT_LIST_DIR}/*.cpp)
-tf_add_test_executable(app SOURCES ${APP_TESTS} LIBRARIES appcore database tf_sqlite demosite_lib)
+tf_add_test_executable(app SOURCES ${APP_TESTS} LIBRARIES appcore demosite_lib database tf_sqlite)
 add_dependencies(app_tests TobalFluoro disksrv zelksqlite)
 # Wine's Z: drive is the root of the Linux file system.
 target_compile_definitions(app_tests PRIVATE

@@ -33,7 +33,7 @@ private:
     std::wstring path;
 };
 
-// A data folder and a database from tests/images/testschema.sql, opened as
+// A data folder and a database from site/schema.sql, opened as
 // the program's data source and session.
 class ImageDbTest : public ::testing::Test
 {

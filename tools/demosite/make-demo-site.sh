@@ -9,5 +9,4 @@ root=$(cd "$(dirname "$0")/../.." && pwd)
 site="$TF_BUILD/demosite"
 [ -f "$site/demo.db" ] && exit 0
 schema="$root/site/schema.sql"
-[ -f "$schema" ] || schema="$root/tests/images/testschema.sql"
 wine "$TF_BUILD/tools/demosite/demosite.exe" "$(winepath -w "$site")" --schema "$(winepath -w "$schema")" "$@"

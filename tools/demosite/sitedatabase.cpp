@@ -92,6 +92,18 @@ std::vector<std::wstring> SplitSqlScript(const std::wstring& script)
             flush();
             continue;
         }
+        // A line holding only GO ends a batch in SQL Server's tools, as ';' does here.
+        if ((c == L'G' || c == L'g') && (i == 0 || script[i - 1] == L'\n') && i + 1 < n &&
+            (script[i + 1] == L'O' || script[i + 1] == L'o')) {
+            size_t j = i + 2;
+            while (j < n && (script[j] == L' ' || script[j] == L'\t' || script[j] == L'\r'))
+                ++j;
+            if (j == n || script[j] == L'\n') {
+                flush();
+                i = j;
+                continue;
+            }
+        }
         current += c;
     }
     flush();
@@ -101,9 +113,6 @@ std::vector<std::wstring> SplitSqlScript(const std::wstring& script)
 bool RunSqlScript(const DODBPtr<DODBSession>& session, const std::wstring& script, std::wstring& error)
 {
     for (const std::wstring& statement : SplitSqlScript(script)) {
-        // "GO" separates batches in SQL Server's tools; it is not a statement.
-        if (statement == L"GO" || statement == L"go")
-            continue;
         HRESULT hr = session->ExecSql(statement.c_str(), nullptr, nullptr, nullptr, nullptr);
         if (FAILED(hr)) {
             error = L"statement failed: " + statement + L"\n" + DatabaseText(hr);

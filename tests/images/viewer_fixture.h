@@ -1,0 +1,209 @@
+// A host window with the control library and the viewer's classes brought
+// up, pictures of known pixels, a recording view host, a menu tracker that
+// answers from a script, and a recording image store.
+#pragma once
+
+#include "common/prompt_script.h"
+#include "common/window_harness.h"
+#include "foundation/globals.h"
+#include "images/mainviewwnd.h"
+#include "images/shellstubs.h"
+#include "images/snimokwnd.h"
+#include "images/statwnd.h"
+#include "images/viewerstore.h"
+#include "images/viewhost.h"
+#include "ui/init_rows.h"
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+// A picture of w x h whose source and work pixels are value(x, y); display
+// offset 0 and width 255 (grey level = pixel value below 255).
+inline DPicturePtr MakePicture(int w, int h, const std::function<int(int, int)>& value)
+{
+    DPicturePtr p;
+    if (!p.CreateSized(w, h))
+        return DPicturePtr();
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            p->source[(size_t)y * w + x] = p->work[(size_t)y * w + x] = (uint16_t)value(x, y);
+    p->displayOffset = 0;
+    p->displayWidth = 255;
+    p->bitsPerPixel = 16;
+    p->levels = 65536;
+    p->viewCentreX = w / 2;
+    p->viewCentreY = h / 2;
+    p->spacingX = p->spacingY = 1.0;
+    return p;
+}
+
+// The menu the last tracked popup showed: its items' ids, texts and states.
+struct TrackedItem {
+    UINT id;
+    std::wstring text;
+    UINT state;
+};
+struct MenuScript {
+    static std::vector<std::vector<TrackedItem>>& Seen()
+    {
+        static std::vector<std::vector<TrackedItem>> seen;
+        return seen;
+    }
+    static std::vector<int>& Answers()
+    {
+        static std::vector<int> answers;
+        return answers;
+    }
+    static int Track(HMENU menu, UINT, int, int, HWND)
+    {
+        std::vector<TrackedItem> items;
+        for (int i = 0; i < GetMenuItemCount(menu); ++i) {
+            wchar_t text[128] = {};
+            MENUITEMINFOW mi = {};
+            mi.cbSize = sizeof mi;
+            mi.fMask = MIIM_ID | MIIM_STATE | MIIM_STRING | MIIM_FTYPE;
+            mi.dwTypeData = text;
+            mi.cch = 128;
+            GetMenuItemInfoW(menu, i, TRUE, &mi);
+            items.push_back(TrackedItem{mi.wID, text, mi.fState});
+        }
+        Seen().push_back(items);
+        if (Answers().empty())
+            return 0;
+        const int a = Answers().front();
+        Answers().erase(Answers().begin());
+        return a;
+    }
+};
+
+// Records what the views tell their host.
+struct RecordingHost : SnimokHost {
+    std::vector<std::string> calls;
+    SnimokWnd* lastActive = nullptr;
+    void SetActiveView(SnimokWnd* view) override
+    {
+        lastActive = view;
+        calls.push_back("active");
+    }
+    void SetLevelScrolls(SnimokWnd*, int setDefault) override
+    {
+        calls.push_back(setDefault ? "levels default" : "levels");
+    }
+};
+
+// Records what the panel asks of the image store.
+struct StoreLog {
+    static std::vector<std::string>& Calls()
+    {
+        static std::vector<std::string> calls;
+        return calls;
+    }
+    static const uint8_t*& LastLut()
+    {
+        static const uint8_t* lut = nullptr;
+        return lut;
+    }
+    static bool& SaveResult()
+    {
+        static bool result = true;
+        return result;
+    }
+    static ViewerStore Make()
+    {
+        ViewerStore s = DefaultViewerStore();
+        s.saveViewSettings = [](DPicture*, const uint8_t* lut) {
+            Calls().push_back("settings");
+            LastLut() = lut;
+            return SaveResult();
+        };
+        s.saveNewImage = [](DPicture* p, const uint8_t* lut) {
+            Calls().push_back("new image");
+            LastLut() = lut;
+            if (SaveResult()) {
+                p->stored = 1;
+                p->imageId = 305;
+            }
+            return SaveResult();
+        };
+        s.readPatient = [](DPicture*) {
+            Calls().push_back("patient");
+            return true;
+        };
+        s.lookupPatient = [](uint32_t id, const PatientInfo*, wchar_t* text, int capacity) {
+            _snwprintf(text, capacity, L"Patient %u", id);
+            text[capacity - 1] = 0;
+            return id != 0;
+        };
+        return s;
+    }
+};
+
+class ViewerTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        IsAdministrator = false;
+        ASSERT_TRUE(RunInitRows(ControlLibraryRows, ControlLibraryRowCount, nullptr));
+        ASSERT_TRUE(RegisterViewerClasses());
+        host.reset(new harness::HostWindow(hostWidth, hostHeight, 40, 40));
+        SetSnimokHost(&recorder);
+        SetPanelMode(kToolNone);
+        SetPopupTracker(&MenuScript::Track);
+        MenuScript::Seen().clear();
+        MenuScript::Answers().clear();
+        StandInCalls().clear();
+        StoreLog::Calls().clear();
+        StoreLog::SaveResult() = true;
+        oldStore = SetViewerStore(StoreLog::Make());
+    }
+    void TearDown() override
+    {
+        view.reset();
+        DestroyMainView();
+        StatisticsWnd::Instance().Destroy();
+        SetSnimokHost(nullptr);
+        SetPopupTracker(nullptr);
+        SetViewerStore(oldStore);
+        host.reset();
+        UnregisterViewerClasses();
+        UndoInitRows(ControlLibraryRows, ControlLibraryRowCount);
+        SetPanelMode(kToolNone);
+        IsAdministrator = false;
+    }
+
+    // A view in the cell (x, y, w, h) of the host.
+    SnimokWnd* MakeView(const DPicturePtr& picture, int x, int y, int w, int h, bool caption = false)
+    {
+        view.reset(new SnimokWnd);
+        if (!view->Create(host->Hwnd(), picture, x, y, w, h, caption))
+            return nullptr;
+        harness::Pump(30);
+        return view.get();
+    }
+    LRESULT Send(UINT m, WPARAM w, int x, int y)
+    {
+        return SendMessageW(view->GetHwnd(), m, w, MAKELPARAM(x, y));
+    }
+    // The window rectangle of the view in the host's client coordinates.
+    RECT ViewRectInHost() const
+    {
+        RECT r;
+        GetWindowRect(view->GetHwnd(), &r);
+        MapWindowPoints(nullptr, host->Hwnd(), reinterpret_cast<POINT*>(&r), 2);
+        return r;
+    }
+    static int CursorCount()
+    {
+        const int c = ShowCursor(TRUE);
+        ShowCursor(FALSE);
+        return c - 1;
+    }
+
+    int hostWidth = 640, hostHeight = 480;
+    std::unique_ptr<harness::HostWindow> host;
+    std::unique_ptr<SnimokWnd> view;
+    RecordingHost recorder;
+    ViewerStore oldStore = DefaultViewerStore();
+};

@@ -1,0 +1,212 @@
+// A prepared command run again and again, as the database layer runs its
+// table objects: each execution gives a rowset of its own result, whatever
+// the earlier rowsets (alive, released, or made of the same memory) hold.
+#include "provider/harness.h"
+
+namespace zt {
+namespace {
+
+const char kSchema[] =
+    "CREATE TABLE Patient (Patient INTEGER PRIMARY KEY AUTOINCREMENT, Name nvarchar(32) NOT NULL, Pol int);"
+    "INSERT INTO Patient (Name, Pol) VALUES ('Ivanov', 1), ('Petrov', 1), ('Sidorova', 2);";
+
+class ReexecutionTest : public ProviderTest {
+protected:
+    void SetUp() override
+    {
+        ProviderTest::SetUp();
+        MakeDatabase(kSchema);
+        OpenSession();
+        ASSERT_TRUE(session_);
+        command_ = NewCommand(session_.Get(), L"SELECT Name, Pol FROM Patient WHERE Patient = ?");
+        Ptr<ICommandPrepare> prepare = command_.As<ICommandPrepare>(IID_ICommandPrepare);
+        ASSERT_EQ(S_OK, prepare->Prepare(0));
+        key_ = params_.Add(1, DBTYPE_I4, 4);
+        params_.Layout();
+        accessor_ = params_.MakeAccessor(command_.Get(), DBACCESSOR_PARAMETERDATA);
+    }
+    void TearDown() override
+    {
+        if (command_) {
+            Ptr<IAccessor> accessors = command_.As<IAccessor>(IID_IAccessor);
+            accessors->ReleaseAccessor(accessor_, nullptr);
+        }
+        command_.Reset();
+        ProviderTest::TearDown();
+    }
+
+    // Runs the prepared SELECT for the patient `key`.
+    Ptr<IRowset> Select(int key)
+    {
+        params_.Set(key_, key);
+        DBPARAMS p = {params_.Data(), 1, accessor_};
+        Ptr<IRowset> rowset;
+        EXPECT_EQ(S_OK, command_->Execute(nullptr, IID_IRowset, &p, nullptr, rowset.OutUnknown()));
+        return rowset;
+    }
+
+    // The names of a rowset's rows.
+    static std::vector<std::wstring> NamesOf(IRowset* rowset)
+    {
+        std::vector<std::wstring> names;
+        for (const Row& row : ReadAll(rowset))
+            names.push_back(row[0]);
+        return names;
+    }
+
+    Ptr<ICommandText> command_;
+    Buffer params_;
+    size_t key_ = 0;
+    HACCESSOR accessor_ = DB_NULL_HACCESSOR;
+};
+
+using Names = std::vector<std::wstring>;
+
+TEST_F(ReexecutionTest, EachExecutionReadsTheTableAsItIsThen)
+{
+    EXPECT_EQ(Names{L"Ivanov"}, NamesOf(Select(1).Get()));
+    ASSERT_EQ(S_OK, Run(session_.Get(), L"UPDATE Patient SET Name = 'Ivanova' WHERE Patient = 1"));
+    EXPECT_EQ(Names{L"Ivanova"}, NamesOf(Select(1).Get()));
+    ASSERT_EQ(S_OK, Run(session_.Get(), L"DELETE FROM Patient WHERE Patient = 1"));
+    EXPECT_EQ(Names{}, NamesOf(Select(1).Get()));
+    ASSERT_EQ(S_OK, Run(session_.Get(), L"INSERT INTO Patient (Name) VALUES ('Orlov')"));
+    EXPECT_EQ(Names{L"Orlov"}, NamesOf(Select(4).Get()));
+}
+
+TEST_F(ReexecutionTest, ParametersChangedBetweenExecutionsAreUsed)
+{
+    EXPECT_EQ(Names{L"Petrov"}, NamesOf(Select(2).Get()));
+    EXPECT_EQ(Names{L"Sidorova"}, NamesOf(Select(3).Get()));
+    EXPECT_EQ(Names{}, NamesOf(Select(99).Get()));
+    EXPECT_EQ(Names{L"Ivanov"}, NamesOf(Select(1).Get()));
+}
+
+TEST_F(ReexecutionTest, RowsetsAliveTogetherKeepTheirOwnRows)
+{
+    // The database layer runs the command again before it lets the old rowset go.
+    Ptr<IRowset> first = Select(1);
+    Ptr<IRowset> second = Select(2);
+    first.Reset();
+    Ptr<IRowset> third = Select(3);  // may be made of the first one's memory
+    ASSERT_EQ(S_OK, Run(session_.Get(), L"UPDATE Patient SET Name = 'Changed'"));
+    Ptr<IRowset> fourth = Select(1);
+    EXPECT_EQ(Names{L"Petrov"}, NamesOf(second.Get()));
+    EXPECT_EQ(Names{L"Sidorova"}, NamesOf(third.Get()));
+    EXPECT_EQ(Names{L"Changed"}, NamesOf(fourth.Get()));
+}
+
+TEST_F(ReexecutionTest, HandlesOfAReleasedRowsetAreNotValidOnTheNextOne)
+{
+    Ptr<IRowset> first = Select(1);
+    Buffer row;
+    size_t pol = row.Add(2, DBTYPE_I4, 4);
+    row.Layout();
+    HACCESSOR stale = row.MakeAccessor(first.Get(), DBACCESSOR_ROWDATA);
+    HROW handle = 0;
+    HROW* rows = &handle;
+    DBCOUNTITEM obtained = 0;
+    ASSERT_EQ(S_OK, first->GetNextRows(DB_NULL_HCHAPTER, 0, 1, &obtained, &rows));
+    ASSERT_EQ(S_OK, first->GetData(handle, stale, row.Data()));
+    EXPECT_EQ(1, row.Get<int>(pol));
+    // Released with its row and accessor still held, as a careless consumer would.
+    first.Reset();
+
+    Ptr<IRowset> next = Select(3);
+    EXPECT_EQ(DB_E_BADROWHANDLE, next->GetData(handle, stale, row.Data())) << "no row fetched yet";
+    handle = 0;
+    ASSERT_EQ(S_OK, next->GetNextRows(DB_NULL_HCHAPTER, 0, 1, &obtained, &rows));
+    ASSERT_EQ(1u, obtained);
+    EXPECT_EQ(DB_E_BADACCESSORHANDLE, next->GetData(handle, stale, row.Data()));
+    HACCESSOR fresh = row.MakeAccessor(next.Get(), DBACCESSOR_ROWDATA);
+    ASSERT_EQ(S_OK, next->GetData(handle, fresh, row.Data()));
+    EXPECT_EQ(2, row.Get<int>(pol));
+    EXPECT_EQ(S_OK, next->ReleaseRows(1, &handle, nullptr, nullptr, nullptr));
+    Ptr<IAccessor> accessors = next.As<IAccessor>(IID_IAccessor);
+    EXPECT_EQ(S_OK, accessors->ReleaseAccessor(fresh, nullptr));
+}
+
+TEST_F(ReexecutionTest, ANewTextGivesTheNextRowsetItsColumns)
+{
+    Select(1).Reset();  // a rowset handed back to the command
+    ASSERT_EQ(S_OK, command_->SetCommandText(DBGUID_DEFAULT, L"SELECT Pol, Name, Patient FROM Patient ORDER BY Patient"));
+    Ptr<IRowset> rowset;
+    ASSERT_EQ(S_OK, command_->Execute(nullptr, IID_IRowset, nullptr, nullptr, rowset.OutUnknown()));
+    Ptr<IColumnsInfo> info = rowset.As<IColumnsInfo>(IID_IColumnsInfo);
+    DBORDINAL count = 0;
+    DBCOLUMNINFO* columns = nullptr;
+    OLECHAR* strings = nullptr;
+    ASSERT_EQ(S_OK, info->GetColumnInfo(&count, &columns, &strings));
+    ASSERT_EQ(3u, count);
+    EXPECT_STREQ(L"Pol", columns[0].pwszName);
+    EXPECT_STREQ(L"Name", columns[1].pwszName);
+    EXPECT_STREQ(L"Patient", columns[2].pwszName);
+    EXPECT_EQ(DBTYPE_WSTR, columns[1].wType);
+    EXPECT_EQ(32u, columns[1].ulColumnSize);
+    EXPECT_EQ(3u, columns[2].iOrdinal);
+    CoTaskMemFree(columns);
+    CoTaskMemFree(strings);
+    std::vector<Row> rows = ReadAll(rowset.Get());
+    ASSERT_EQ(3u, rows.size());
+    EXPECT_EQ(L"Sidorova", rows[2][1]);
+}
+
+TEST_F(ReexecutionTest, ColumnDescriptionsAreTheCallersOwnCopies)
+{
+    Ptr<IRowset> rowset = Select(1);
+    Ptr<IColumnsInfo> info = rowset.As<IColumnsInfo>(IID_IColumnsInfo);
+    DBORDINAL count = 0;
+    DBCOLUMNINFO* columns = nullptr;
+    OLECHAR* strings = nullptr;
+    ASSERT_EQ(S_OK, info->GetColumnInfo(&count, &columns, &strings));
+    ASSERT_EQ(2u, count);
+    // Written over by this caller: the next answer is whole again.
+    columns[0].pwszName[0] = L'X';
+    columns[1].wType = DBTYPE_EMPTY;
+    DBCOLUMNINFO* again = nullptr;
+    OLECHAR* againStrings = nullptr;
+    ASSERT_EQ(S_OK, info->GetColumnInfo(&count, &again, &againStrings));
+    EXPECT_STREQ(L"Name", again[0].pwszName);
+    EXPECT_EQ(again[0].pwszName, again[0].columnid.uName.pwszName);
+    EXPECT_TRUE(again[0].pwszName >= againStrings && again[1].pwszName > again[0].pwszName);
+    EXPECT_STREQ(L"Pol", again[1].pwszName);
+    EXPECT_EQ(DBTYPE_I4, again[1].wType);
+    CoTaskMemFree(columns);
+    CoTaskMemFree(strings);
+    CoTaskMemFree(again);
+    CoTaskMemFree(againStrings);
+}
+
+TEST_F(ReexecutionTest, ARowsetOutlivesItsCommand)
+{
+    Ptr<IRowset> rowset = Select(2);
+    Ptr<IRowset> released = Select(3);
+    released.Reset();  // kept by the command as its spare
+    Ptr<IAccessor> accessors = command_.As<IAccessor>(IID_IAccessor);
+    accessors->ReleaseAccessor(accessor_, nullptr);
+    accessors.Reset();
+    command_.Reset();
+    Ptr<IRowsetInfo> info = rowset.As<IRowsetInfo>(IID_IRowsetInfo);
+    Ptr<ICommandText> specification;
+    ASSERT_EQ(S_OK, info->GetSpecification(IID_ICommandText, specification.OutUnknown()));
+    EXPECT_TRUE(specification);
+    specification.Reset();
+    info.Reset();
+    EXPECT_EQ(Names{L"Petrov"}, NamesOf(rowset.Get()));
+    rowset.Reset();  // the last reference to the command goes with it
+    EXPECT_EQ(3u, Query(session_.Get(), L"SELECT * FROM Patient").size());
+}
+
+TEST_F(ReexecutionTest, AFailedExecutionLeavesTheNextOneWhole)
+{
+    Select(1).Reset();
+    params_.SetStatus(key_, DBSTATUS_E_BADSTATUS);
+    DBPARAMS p = {params_.Data(), 1, accessor_};
+    Ptr<IRowset> rowset;
+    EXPECT_TRUE(FAILED(command_->Execute(nullptr, IID_IRowset, &p, nullptr, rowset.OutUnknown())));
+    EXPECT_FALSE(rowset);
+    EXPECT_TRUE(TakeError().present) << "the failure posts its records";
+    EXPECT_EQ(Names{L"Sidorova"}, NamesOf(Select(3).Get()));
+}
+
+}  // namespace
+}  // namespace zt

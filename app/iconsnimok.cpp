@@ -64,7 +64,7 @@ MoveState gMove = {false, 0, 0};
 
 void NotAvailable(HWND owner)
 {
-    ShowPrompt(owner, L"This command is not available yet.", nullptr, MB_OK | MB_ICONINFORMATION);
+    MessageBoxId(owner, IDS_NOT_AVAILABLE_YET, MB_OK | MB_ICONINFORMATION);
 }
 BOOL RestoreNotAvailable(HWND owner, DWORD)
 {

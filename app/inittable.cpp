@@ -4,7 +4,7 @@
 #include "app/iconsbar.h"
 #include "app/iconsnimok.h"
 #include "app/inputtext.h"
-#include "app/mainwnd_stub.h"
+#include "app/mainpatientwnd.h"
 #include "app/stopwnd.h"
 #include "foundation/globals.h"
 #include "foundation/journal.h"

@@ -1,7 +1,7 @@
 #include "app/mainloop.h"
 
 #include "app/connectwnd.h"
-#include "app/mainwnd_stub.h"
+#include "app/mainpatientwnd.h"
 #include "app/settings.h"
 #include "app/standins.h"
 #include "app/startup.h"

@@ -139,7 +139,10 @@ void MainViewWnd::Save()
 
 void MainViewWnd::PatientCard()
 {
-    OpenPatientCard(hwnd, &patientId, 0);
+    // The card of the panel's patient; the panel re-reads him afterwards.
+    DWORD key = patientId;
+    if (key)
+        OpenPatientCard(hwnd, &key, 1);
     ReloadPatient();
 }
 

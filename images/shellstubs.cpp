@@ -21,39 +21,6 @@ std::vector<StandInCall>& StandInCalls()
     return calls;
 }
 
-int OpenPatientCard(HWND owner, const uint32_t* patientId, int flag)
-{
-    Note("OpenPatientCard", patientId ? *patientId : 0, 0, 0, 0, flag);
-    return -1;
-}
-
-void ShowServiceMenu(HWND owner, int x, int y, int flag)
-{
-    Note("ShowServiceMenu", 0, 0, x, y, flag);
-    HMENU menu = CreatePopupMenu();
-    if (!menu)
-        return;
-    AppendMenuW(menu, MF_STRING, kServicePrepareSnimok, L"Processing Image Properties");
-    POINT p = {x, y};
-    ClientToScreen(owner, &p);
-    const int command = TrackViewerMenu(menu, TPM_LEFTALIGN | TPM_TOPALIGN, p.x, p.y, owner);
-    DestroyMenu(menu);
-    if (command)
-        OnServiceCommand(command);
-}
-
-void OnServiceCommand(int command)
-{
-    Note("OnServiceCommand", 0, 0, 0, 0, command);
-    if (command == kServicePrepareSnimok)
-        RunPrepareSnimokDlg(MainViewWnd::Instance() ? MainViewWnd::Instance()->GetHwnd() : nullptr);
-}
-
-void ShowMainPatientWindow()
-{
-    Note("ShowMainPatientWindow");
-}
-
 void PrintSnimokWithCfg(HWND owner, const PrintSnimokRequest* request)
 {
     if (!request)

@@ -1,7 +1,8 @@
 // Stand-ins for what the viewer calls in the application shell and in
 // printing, each doing the least its callers rely on, until those
-// subsystems bring the real ones: the patient card, the service menu, the
-// main patient window, and picture printing with its printer profile.
+// subsystems bring the real ones: the service menu and the main patient
+// window (for the viewer's own tests), and picture printing with its
+// printer profile.
 //
 // Every stand-in notes its call in a short log (StandInCalls), so that the
 // viewer's tests can see that a command reached its neighbour.
@@ -16,6 +17,7 @@
 // The note window, the window placements, the template menu and the image
 // strip window are the application shell's own.
 #include "app/iconsbar.h"
+#include "app/patientcard.h"
 #include "app/notesnimok.h"
 #include "app/placement.h"
 
@@ -32,8 +34,7 @@ std::vector<StandInCall>& StandInCalls();
 
 // ---- application shell ----
 
-// Opens the record card of the patient, modal over the owner; -1 always.
-int OpenPatientCard(HWND owner, const uint32_t* patientId, int flag);
+// The patient card is the shell's (app/patientcard.h).
 
 // The service menu at a client point of the owner.
 void ShowServiceMenu(HWND owner, int x, int y, int flag);

@@ -21,6 +21,17 @@
 #define IDI_STOP_PROCESS 128
 #define IDI_CONNECT 130
 #define IDI_INPUT_ACCEPT 198
+
+// Main patient window (4500-4999): 4500 plus the number the system gives the
+// icon; its Exit button shares icon 130 with the connect wait window.
+#define IDI_MAIN_APP 4604            // the window class's icon
+#define IDI_MAIN_NEW_PATIENT 4606
+#define IDI_MAIN_DELETE 4607
+#define IDI_MAIN_PATIENT_INFO 4637
+#define IDI_MAIN_FILTER 4683         // the filter heading
+#define IDI_MAIN_PRINT 4689
+#define IDI_MAIN_ARCHIVING 4720
+#define IDI_MAIN_MERGE 4730
 // Image viewer (3000-3999). Its icons, cursors and bitmaps are numbered 3000
 // plus the number the viewer's tables know them by.
 #define IDC_SNIMOK_NORMAL 3101      // the view's class cursor

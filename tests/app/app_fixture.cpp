@@ -2,7 +2,7 @@
 
 #include "app/connectwnd.h"
 #include "app/inputtext.h"
-#include "app/mainwnd_stub.h"
+#include "app/mainpatientwnd.h"
 #include "app/reghelpers.h"
 #include "app/stopwnd.h"
 #include "common/prompt_script.h"

@@ -1,0 +1,46 @@
+// What the main patient window calls beyond its own code and beyond the image
+// strip and the notes: the main image panel's handle and active picture,
+// plug-ins, the About box, and the commands of printing, data exchange and
+// the settings dialogs. The windows of those commands are not built yet:
+// each says plainly that it is not available yet (plug-ins load none), and
+// goes when its own window comes; the names stay.
+#pragma once
+
+#include "images/picture.h"
+
+#include <windows.h>
+
+// ---- the main image panel ----------------------------------------------------
+// (images/mainviewwnd.h: CreateMainView, DestroyMainView, ShowMainView,
+// ShowMainViewRefresh, RunPrepareSnimokDlg)
+
+// The panel's window, or null.
+HWND MainViewHandle();
+// The picture of the panel's active view, or an empty handle.
+DPicturePtr ActiveViewPicture();
+
+// ---- plug-ins ------------------------------------------------------------------
+
+void LoadPlugins();
+void StartAutoPlugins();
+// 1 when the "Plugins" key below the settings key has a plug-in.
+int HasPluginMenuItems();
+void BuildPluginMenu(HWND owner, int x, int y);
+
+// ---- commands of later parts: each says that it is not available yet -------
+
+class ReportDesc;
+void RunScanDbWindow(HWND owner);                 // synchronisation window
+void RunImportDbWnd(HWND owner);                  // merge window
+void ChooseReportProfile(HWND owner);             // printer profile for reports
+void PrintReportFromDesc(HWND owner, ReportDesc* report);   // the report's filters, then the report
+void ShowAboutBox(HWND owner);
+void ShowStatusPrinterWnd(HWND owner);
+void RunPrintHeaderDlg(HWND owner);
+// An imported picture, or an empty handle.
+DPicturePtr ImportImageFile(HWND owner, DWORD patientKey, int flag);
+void ExportImage(HWND owner, const DPicturePtr& picture);
+void ShowDicomQueueWindow(HWND owner);
+void RunReportsDlg(HWND owner);
+void RunFontsDlg(HWND owner);
+void RunModalityDlg(HWND owner);

@@ -1,0 +1,545 @@
+// Patient and image record maintenance: see recordmaint.h.
+#include "app/recordmaint.h"
+
+#include "app/diskhelpers.h"
+#include "images/datafolders.h"
+#include "database/dbbindparam.h"
+#include "database/dbcommand.h"
+#include "database/dbparams.h"
+#include "database/dbrowset.h"
+#include "database/dberrors.h"
+#include "database/dbstart.h"
+#include "foundation/datetime.h"
+#include "foundation/globals.h"
+#include "foundation/journal.h"
+#include "foundation/messages.h"
+#include "foundation/prompt.h"
+#include "images/picture.h"
+#include "images/snimokdb.h"
+#include "images/xmgfile.h"
+#include "resources/strings.h"
+
+#include <cstring>
+#include <cwchar>
+#include <string>
+
+namespace {
+
+const wchar_t kPatientNameSql[] = L"SELECT Name1, Name2, Name3, Birthday FROM Patient WHERE Patient=?;";
+const wchar_t kDeletePatientSql[] = L"{ call sp_delete_patient(?) }";
+const wchar_t kDeleteImageSql[] = L"{ call sp_delete_snimok(?) }";
+const wchar_t kDeleteImageCompleteSql[] = L"{ call sp_delete_snimok_complete(?) }";
+const wchar_t kMoveRowSql[] = L"SELECT [File name], [Disk], [Date file], [Arj] FROM Snimok WHERE Snimok=?;";
+const wchar_t kMoveByRowSql[] = L"UPDATE Snimok Set Patient=? WHERE Snimok=?;";
+const wchar_t kCopyRecordSql[] = L"{ call sp_cpy_smk(?, ?) };";
+const wchar_t kRestoreRowSql[] =
+    L"SELECT Snimok.[File Name], Snimok.[Disk], Snimok.[Arj], Arj.[Name] FROM Snimok LEFT JOIN Arj ON "
+    L"Snimok.Arj=Arj.Arj WHERE Snimok.Snimok=?;";
+const wchar_t kMarkRestoredSql[] = L"UPDATE Snimok SET [Disk]=1 WHERE Snimok=?;";
+const wchar_t kArchiveNameSql[] = L"SELECT name FROM arj WHERE arj=?;";
+
+const int kNameChars = 64;
+
+BOOL RealVolumeSerial(const wchar_t* root, DWORD* serial)
+{
+    return GetVolumeInformationW(root, nullptr, 0, serial, nullptr, nullptr, nullptr, 0);
+}
+
+VolumeSerialFunction gVolumeSerial = RealVolumeSerial;
+MoveStep gMoveFault = MoveStep::None;
+
+// Throws the failure of a database call as the layer reports it.
+[[noreturn]] void ThrowDb()
+{
+    throw DODBErrors(E_FAIL, TRUE);
+}
+
+// The injected failure of a move step, posted as the database would post it.
+void FailIfInjected(MoveStep step)
+{
+    if (gMoveFault != step)
+        return;
+    gMoveFault = MoveStep::None;
+    DODBSetError(E_FAIL, 678, L"MoveImageToPatient");
+    ThrowDb();
+}
+
+// A statement with integer parameters, run for its rows (rowset set) or
+// for its effect. Throws DODBErrors.
+struct Statement {
+    DODBPtr<DODBCommand> command;
+    DODBPtr<DODBBindParam> params;
+    DODBPtr<DODBRowset> rowset;
+    DODBPtr<DODBParams> row;
+
+    Statement(const wchar_t* sql, std::initializer_list<LONG> values)
+    {
+        if (!g_DbSession.IsSet() || !g_DbSession->CreateCommand(command) || FAILED(command->SetCmdText(sql)))
+            ThrowDb();
+        if (!params.CreateNew())
+            ThrowDb();
+        ULONG ordinal = 1;
+        for (LONG value : values)
+            if (!params->SetValI4(ordinal++, value))
+                ThrowDb();
+    }
+    void Run()
+    {
+        if (!command->ExecuteBindNR(params, nullptr))
+            ThrowDb();
+    }
+    // The first row; false at the end of the rows.
+    bool First()
+    {
+        if (!command->ExecuteBind(rowset, &row, params, nullptr))
+            ThrowDb();
+        if (rowset->GetNextData(row.Get()))
+            return true;
+        if (!rowset->IsEndOfRowset())
+            ThrowDb();
+        return false;
+    }
+    bool Has(ULONG i) const { return row->IsOk(i) && !row->IsNull(i); }
+    // A text column into the buffer ("" for NULL).
+    void Text(ULONG i, wchar_t* buffer, int capacity) const
+    {
+        buffer[0] = 0;
+        if (!Has(i) || row->GetWType(i) != DBTYPE_WSTR)
+            return;
+        int length = static_cast<int>(row->GetLengthChars(i));
+        if (length >= capacity)
+            length = capacity - 1;
+        wmemcpy(buffer, row->GetWStrPtr(i), length);
+        buffer[length] = 0;
+    }
+    LONG Int(ULONG i) const
+    {
+        if (!Has(i))
+            return 0;
+        const BYTE* p = static_cast<const BYTE*>(row->GetValuePtr(i));
+        switch (row->GetWType(i)) {
+        case DBTYPE_BOOL: { SHORT v; memcpy(&v, p, 2); return v ? 1 : 0; }
+        case DBTYPE_UI1: return *p;
+        case DBTYPE_I2: { SHORT v; memcpy(&v, p, 2); return v; }
+        case DBTYPE_I4:
+        case DBTYPE_UI4: { LONG v; memcpy(&v, p, 4); return v; }
+        case DBTYPE_I8: { LONGLONG v; memcpy(&v, p, 8); return static_cast<LONG>(v); }
+        default: break;
+        }
+        return 0;
+    }
+    bool Date(ULONG i, FILETIME* out) const
+    {
+        if (!Has(i) || row->GetWType(i) != DBTYPE_FILETIME)
+            return false;
+        memcpy(out, row->GetValuePtr(i), sizeof *out);
+        return true;
+    }
+};
+
+std::wstring FolderFile(const wchar_t* folder, const wchar_t* name, const wchar_t* extension)
+{
+    std::wstring path = folder;
+    path += name;
+    path += extension;
+    return path;
+}
+
+// The box of a file error by its code (string 1, 4 or 7); OK is a retry.
+int FileErrorBoxFor(DWORD code)
+{
+    int answer;
+    const UINT flags = MB_OKCANCEL | MB_SYSTEMMODAL | MB_TOPMOST;
+    if (code == ERROR_NOT_READY)
+        answer = MessageBoxIdCaption(nullptr, IDS_MO_NOT_READY, 0, flags);
+    else if (code == ERROR_WRITE_PROTECT)
+        answer = MessageBoxIdCaption(nullptr, IDS_MO_WRITE_PROTECTED, 0, flags);
+    else {
+        // The text's insert is a wsprintf "%i".
+        wchar_t pattern[256];
+        if (LoadStringW(hInstance, IDS_INTERNAL_FILE_ERROR, pattern, 256) <= 0)
+            pattern[0] = 0;
+        wchar_t text[300];
+        _snwprintf(text, 300, pattern, static_cast<int>(code));
+        text[299] = 0;
+        answer = ShowPrompt(nullptr, text, nullptr, flags);
+    }
+    return answer == IDOK ? 1 : 3;
+}
+
+// The "wrong disk" box for a named disk; TRUE for OK.
+BOOL WrongDiskBox(const wchar_t* diskName)
+{
+    wchar_t pattern[256];
+    if (LoadStringW(hInstance, IDS_MO_DISK_WRONG_LABEL, pattern, 256) <= 0)
+        pattern[0] = 0;
+    wchar_t text[512];
+    // The pattern's one insert is a wsprintf "%s".
+    std::wstring format = pattern;
+    const size_t at = format.find(L"%s");
+    if (at != std::wstring::npos)
+        format.replace(at, 2, L"%ls");
+    _snwprintf(text, 512, format.c_str(), diskName);
+    text[511] = 0;
+    return ShowPrompt(nullptr, text, nullptr, MB_OKCANCEL | MB_SYSTEMMODAL | MB_TOPMOST) == IDOK;
+}
+
+// Deletes the new image of a move whose later step failed: its record, its
+// image file, and gives the thumbnail its old name back.
+void UndoNewImage(HWND owner, DWORD newKey, const wchar_t* newName, const wchar_t* oldName, bool thumbnailMoved)
+{
+    DeleteImageRecordComplete(owner, newKey);
+    DeleteFileW(FolderFile(ImageFolder, newName, L".xmg").c_str());
+    if (thumbnailMoved)
+        MoveImageFile(newName, oldName);
+    else
+        DeleteFileW(FolderFile(IconFolder, newName, L".thb").c_str());
+}
+
+}  // namespace
+
+VolumeSerialFunction SetVolumeSerialFunction(VolumeSerialFunction function)
+{
+    VolumeSerialFunction previous = gVolumeSerial;
+    gVolumeSerial = function ? function : RealVolumeSerial;
+    return previous;
+}
+
+void InjectMoveFailure(MoveStep step)
+{
+    gMoveFault = step;
+}
+
+// ---- patients -------------------------------------------------------------------------
+
+BOOL GetPatientNameForPrompt(HWND owner, DWORD patientKey)
+{
+    wchar_t names[3][kNameChars];
+    wchar_t birthday[64] = L"";
+    try {
+        Statement query(kPatientNameSql, {static_cast<LONG>(patientKey)});
+        if (!query.First())
+            return FALSE;
+        for (ULONG i = 0; i < 3; ++i)
+            query.Text(i, names[i], kNameChars);
+        FILETIME date;
+        if (query.Date(3, &date) && FormatFileTime(birthday, 64, DatePicture, &date) < 0)
+            birthday[0] = 0;
+    } catch (...) {
+        return FALSE;
+    }
+    const int answer = MessageBoxIdFormat(owner, IDS_PATIENT_DELETE,
+                                          MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2 | MB_SYSTEMMODAL,
+                                          IDS_CONFIRM_DELETE_PATIENT, names[0], names[1], names[2], birthday);
+    // Only an explicit Yes deletes: a box that failed to show is no consent.
+    return answer == IDYES;
+}
+
+BOOL DeletePatient(DWORD patientKey, HWND owner)
+{
+    if (!GetPatientNameForPrompt(owner, patientKey))
+        return FALSE;
+    try {
+        Statement(kDeletePatientSql, {static_cast<LONG>(patientKey)}).Run();
+        return TRUE;
+    } catch (const DODBErrors& error) {
+        wchar_t caption[256];
+        if (LoadStringW(hInstance, IDS_DELETE_PATIENT_ERROR, caption, 256) <= 0)
+            caption[0] = 0;
+        error.ShowMessage(owner, caption, MB_OK | MB_ICONEXCLAMATION);
+        return FALSE;
+    }
+}
+
+// ---- images ---------------------------------------------------------------------------
+
+static BOOL RunImageDelete(HWND owner, const wchar_t* sql, DWORD imageKey)
+{
+    try {
+        Statement(sql, {static_cast<LONG>(imageKey)}).Run();
+        return TRUE;
+    } catch (const DODBErrors& error) {
+        wchar_t caption[256];
+        if (LoadStringW(hInstance, IDS_DELETE_IMAGE_ERROR, caption, 256) <= 0)
+            caption[0] = 0;
+        error.ShowMessage(owner, caption, MB_OK | MB_ICONEXCLAMATION);
+        return FALSE;
+    }
+}
+
+BOOL DeleteImageRecord(HWND owner, DWORD imageKey)
+{
+    return RunImageDelete(owner, kDeleteImageSql, imageKey);
+}
+
+BOOL DeleteImageRecordComplete(HWND owner, DWORD imageKey)
+{
+    return RunImageDelete(owner, kDeleteImageCompleteSql, imageKey);
+}
+
+BOOL MoveImageToPatient(HWND owner, DWORD imageKey, DWORD newPatientKey)
+{
+    wchar_t caption[256];
+    if (LoadStringW(hInstance, IDS_MOVING_PICTURE_FILE, caption, 256) <= 0)
+        caption[0] = 0;
+    wchar_t oldName[kSnimokFileNameChars + 1] = L"";
+    DPicturePtr picture;
+    try {
+        // 1. The image's row.
+        bool onHardDisk;
+        {
+            Statement query(kMoveRowSql, {static_cast<LONG>(imageKey)});
+            if (!query.First())
+                throw static_cast<UINT>(IDS_MOVE_PICTURE_NOT_FOUND);
+            query.Text(0, oldName, kSnimokFileNameChars + 1);
+            onHardDisk = query.Int(1) != 0;
+        }
+        // 2. Its file, brought back from the archive first when it is only there.
+        if (oldName[0]) {
+            if (!onHardDisk && !RestoreImageFromArchive(owner, imageKey))
+                throw static_cast<UINT>(IDS_MOVE_RESTORE_ERROR);
+            try {
+                picture = LoadPictureFileEx(imageKey, oldName);
+            } catch (int) {
+                picture.Reset();
+            }
+            if (!picture.Get())
+                throw static_cast<UINT>(IDS_MOVE_LOAD_ERROR);
+        }
+        if (!picture.Get()) {
+            // 4. No file: only the row changes hands.
+            Statement(kMoveByRowSql, {static_cast<LONG>(newPatientKey), static_cast<LONG>(imageKey)}).Run();
+            return TRUE;
+        }
+    } catch (UINT id) {
+        MessageBoxIdCaption(owner, id, caption, MB_OK);
+        return FALSE;
+    } catch (const DODBErrors& error) {
+        error.ShowMessage(owner, caption, MB_OK | MB_ICONEXCLAMATION);
+        return FALSE;
+    }
+
+    // 3. A new image of the new patient, in its own transaction. The save
+    // shows its own failures and leaves nothing behind.
+    DPicture* p = picture.Get();
+    p->patient.SetPatientId(newPatientKey);
+    p->imageId = 0;
+    p->stored = 0;
+    if (!SaveSnimokTx(picture, nullptr))
+        return FALSE;
+    const DWORD newKey = p->imageId;
+    wchar_t newName[32];
+    wcsncpy(newName, p->fileName, 31);
+    newName[31] = 0;
+
+    MoveImageFile(oldName, newName);
+    try {
+        FailIfInjected(MoveStep::CopyRecord);
+        Statement(kCopyRecordSql, {static_cast<LONG>(newKey), static_cast<LONG>(imageKey)}).Run();
+        FailIfInjected(MoveStep::DeleteOldRecord);
+        Statement(kDeleteImageCompleteSql, {static_cast<LONG>(imageKey)}).Run();
+    } catch (const DODBErrors& error) {
+        error.ShowMessage(owner, caption, MB_OK | MB_ICONEXCLAMATION);
+        UndoNewImage(owner, newKey, newName, oldName, true);
+        return FALSE;
+    }
+    // The old file belongs to no record any more.
+    DeleteFileW(FolderFile(ImageFolder, oldName, L".xmg").c_str());
+    return TRUE;
+}
+
+BOOL RestoreImageFromArchive(HWND owner, DWORD imageKey)
+{
+    if (!IsDataDiskSpaceEnough()) {
+        MessageBoxId(owner, IDS_MAIN_DISK_ALMOST_FULL, MB_OK | MB_ICONEXCLAMATION);
+        return FALSE;
+    }
+    wchar_t caption[256];
+    if (LoadStringW(hInstance, IDS_RESTORING_FROM_ARCHIVE, caption, 256) <= 0)
+        caption[0] = 0;
+    try {
+        wchar_t name[kSnimokFileNameChars + 1];
+        wchar_t diskName[kNameChars];
+        DWORD expected;
+        {
+            Statement query(kRestoreRowSql, {static_cast<LONG>(imageKey)});
+            if (!query.First())
+                return FALSE;
+            query.Text(0, name, kSnimokFileNameChars + 1);
+            if (!name[0] || query.Int(1) != 0)
+                return FALSE;
+            expected = static_cast<DWORD>(query.Int(2));
+            query.Text(3, diskName, kNameChars);
+        }
+        // The disk, then the copy; a retry asked for at the copy, or a disk
+        // changed under it, starts again with the disk.
+        for (;;) {
+            DWORD serial = 0;
+            if (!CheckArchiveVolume(&serial, expected, diskName))
+                return FALSE;
+            const int copied = CopyImageFromArchive(name);
+            if (copied == 0)
+                break;
+            if (copied == 3)
+                return FALSE;
+        }
+        try {
+            Statement(kMarkRestoredSql, {static_cast<LONG>(imageKey)}).Run();
+        } catch (const DODBErrors&) {
+            // The record still says "archived": the copies must go too.
+            DeleteImageFilesChecked(name, TRUE, FALSE);
+            throw;
+        }
+        return TRUE;
+    } catch (const DODBErrors& error) {
+        error.ShowMessage(owner, caption, MB_OK | MB_ICONEXCLAMATION);
+        return FALSE;
+    }
+}
+
+// ---- files -----------------------------------------------------------------------------
+
+BOOL CheckArchiveVolume(DWORD* serial, DWORD expected, const wchar_t* diskName)
+{
+    for (;;) {
+        wchar_t root[kFolderChars];
+        if (!GetPathRoot(ArchivePath, root, kFolderChars))
+            return FALSE;
+        DWORD found = 0;
+        if (gVolumeSerial(root, &found)) {
+            if (serial)
+                *serial = found;
+            if (!diskName || found == expected)
+                return TRUE;
+            if (!WrongDiskBox(diskName))
+                return FALSE;
+            continue;
+        }
+        const DWORD error = GetLastError();
+        // Wine reports a drive without its disk as "path not found" on the
+        // bare root; both mean that the disk is not there.
+        if (error == ERROR_NOT_READY || error == ERROR_PATH_NOT_FOUND || error == ERROR_INVALID_DRIVE ||
+            error == ERROR_NO_MEDIA_IN_DRIVE) {
+            const BOOL again = diskName ? WrongDiskBox(diskName) : DiskNotReadyBox() == IDOK;
+            if (!again)
+                return FALSE;
+            continue;
+        }
+        if (error == ERROR_NO_VOLUME_LABEL) {
+            if (MessageBoxById(IDS_MO_DISK_UNLABELED, MB_YESNO | MB_SYSTEMMODAL | MB_TOPMOST) == IDYES)
+                continue;
+            return FALSE;
+        }
+        ShowLastErrorBox();
+        return FALSE;
+    }
+}
+
+int CopyImageFromArchive(const wchar_t* name)
+{
+    const std::wstring source = FolderFile(ArchivePath, name, L".xmg");
+    if (CopyFileW(source.c_str(), FolderFile(ImageFolder, name, L".xmg").c_str(), TRUE)) {
+        // A missing archive thumbnail does not stop the restore.
+        CopyFileW(FolderFile(ArchivePath, name, L".thb").c_str(), FolderFile(IconFolder, name, L".thb").c_str(), TRUE);
+        return 0;
+    }
+    const DWORD error = GetLastError();
+    LogError(error, L"CopyImageFromArchive");
+    if (error == ERROR_MEDIA_CHANGED)
+        return 2;
+    return FileErrorBoxFor(error);
+}
+
+int DeleteImageFilesChecked(const wchar_t* name, BOOL hardDisk, BOOL archive)
+{
+    if (hardDisk) {
+        if (!DeleteFileW(FolderFile(ImageFolder, name, L".xmg").c_str())) {
+            const int answer = ShowFileErrorBox();
+            if (answer != 2)
+                return answer;
+        }
+        DeleteFileW(FolderFile(IconFolder, name, L".thb").c_str());
+    }
+    if (archive) {
+        if (!DeleteFileW(FolderFile(ArchivePath, name, L".xmg").c_str())) {
+            const int answer = ShowFileErrorBox();
+            if (answer != 2)
+                return answer;
+        }
+        DeleteFileW(FolderFile(ArchivePath, name, L".thb").c_str());
+    }
+    return 0;
+}
+
+int ShowFileErrorBox()
+{
+    const DWORD error = GetLastError();
+    if (error == ERROR_FILE_NOT_FOUND)
+        return 2;
+    return FileErrorBoxFor(error);
+}
+
+int DiskNotReadyBox()
+{
+    return MessageBoxIdCaption(nullptr, IDS_MO_NOT_READY, 0, MB_OKCANCEL | MB_SYSTEMMODAL | MB_TOPMOST);
+}
+
+void MoveImageFile(const wchar_t* oldName, const wchar_t* newName)
+{
+    MoveFileW(FolderFile(IconFolder, oldName, L".thb").c_str(), FolderFile(IconFolder, newName, L".thb").c_str());
+}
+
+BOOL CopyImageFiles(const wchar_t* name, BOOL toHardDisk)
+{
+    const std::wstring diskImage = FolderFile(ImageFolder, name, L".xmg");
+    const std::wstring diskIcon = FolderFile(IconFolder, name, L".thb");
+    const std::wstring archiveImage = FolderFile(ArchivePath, name, L".xmg");
+    const std::wstring archiveIcon = FolderFile(ArchivePath, name, L".thb");
+    if (toHardDisk)
+        return CopyFileW(archiveImage.c_str(), diskImage.c_str(), FALSE) &&
+               CopyFileW(archiveIcon.c_str(), diskIcon.c_str(), FALSE);
+    return CopyFileW(diskImage.c_str(), archiveImage.c_str(), FALSE) &&
+           CopyFileW(diskIcon.c_str(), archiveIcon.c_str(), FALSE);
+}
+
+BOOL DeleteImageFiles(const wchar_t* name, BOOL hardDisk)
+{
+    const wchar_t* imageFolder = hardDisk ? ImageFolder : ArchivePath;
+    const wchar_t* iconFolder = hardDisk ? IconFolder : ArchivePath;
+    if (!DeleteFileW(FolderFile(imageFolder, name, L".xmg").c_str()))
+        return FALSE;
+    DeleteFileW(FolderFile(iconFolder, name, L".thb").c_str());
+    return TRUE;
+}
+
+BOOL GetArchiveNameAndCheckDisk(DWORD archiveKey)
+{
+    wchar_t name[kNameChars];
+    {
+        Statement query(kArchiveNameSql, {static_cast<LONG>(archiveKey)});
+        if (!query.First())
+            return FALSE;
+        query.Text(0, name, kNameChars);
+    }
+    DWORD serial = 0;
+    return CheckArchiveVolume(&serial, archiveKey, name);
+}
+
+BOOL HasEnoughFreeSpace()
+{
+    wchar_t root[kFolderChars];
+    ULARGE_INTEGER available;
+    if (!GetPathRoot(ImageFolder, root, kFolderChars) || !GetDiskFreeSpaceExW(root, &available, nullptr, nullptr))
+        return FALSE;
+    return available.QuadPart / (1024 * 1024) >= SpaceArjEnd;
+}
+
+int AskCancelBox()
+{
+    return MessageBoxIdCaption(nullptr, IDS_CHANGE_MO_DISK, 0, MB_OKCANCEL | MB_TOPMOST) == IDOK ? 2 : 3;
+}
+
+int AskRetryStub()
+{
+    return 0;
+}

@@ -1,0 +1,87 @@
+// A demo site for the main patient window's tests: a database made from
+// site/schema.sql with the demo patients, the site's description files in a
+// "Cfg\" folder of its own, image and icon folders, an archive folder; the
+// control library and the window classes registered; menus answered by a
+// recording tracker.
+#pragma once
+
+#include <windows.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+namespace harness {
+class ScreenLock;
+}
+
+namespace mainwndtest {
+
+// One item of a tracked menu.
+struct MenuItem {
+    UINT id;
+    std::wstring text;   // empty for a separator
+};
+
+// While it lives, every menu tracked through TrackMenu is recorded and
+// answered with `choice` (0: nothing chosen).
+class MenuScript {
+public:
+    explicit MenuScript(int choice = 0);
+    ~MenuScript();
+    void Choose(int choice) { choice_ = choice; }
+    int Count() const { return static_cast<int>(menus_.size()); }
+    const std::vector<MenuItem>& Last() const { return menus_.back(); }
+    std::vector<UINT> LastIds() const;
+    POINT LastPoint() const { return point_; }
+
+    static MenuScript* current;
+    int Track(HMENU menu, int x, int y);
+
+private:
+    int choice_;
+    std::vector<std::vector<MenuItem>> menus_;
+    POINT point_ = {};
+};
+
+class MainWndSite : public ::testing::Test {
+public:
+    // Filter forms closed by the fixture since SetUp.
+    static int filterFormsClosed;
+
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    // Makes `count` small images for the patient (saved as new images).
+    std::vector<DWORD> MakeImages(DWORD patientKey, int count);
+    // Creates the window (its first load runs); asserts that it exists.
+    void OpenWindow();
+    // Pumps this thread's messages for up to `ms`.
+    static void Pump(DWORD ms = 50);
+    std::wstring StatusText(int part);
+    std::wstring CaptionText();
+    // The keys of the list's rows, in order.
+    std::vector<DWORD> ListKeys();
+    int ListRow(DWORD key);
+    // Runs one SQL statement; false on failure.
+    bool Exec(const std::wstring& sql);
+    // One integer of a query (the first column of the first row), -1 when no row.
+    long QueryInt(const std::wstring& sql);
+    long Count(const std::wstring& table, const std::wstring& where = L"");
+    // Sends a key to the focused control of the window, as if pressed.
+    void PressKey(WPARAM key, bool shift = false, bool control = false);
+    static bool FileExists(const std::wstring& path);
+
+    std::wstring folder_;              // the site, ending with "\"
+    std::vector<long> patients_;       // the demo patients' keys
+    UINT_PTR filterCloser_ = 0;        // the timer that closes filter forms
+
+private:
+    // The window fills the screen: no other test's window or mouse meanwhile.
+    std::shared_ptr<harness::ScreenLock> screenLock_;
+};
+
+}  // namespace mainwndtest

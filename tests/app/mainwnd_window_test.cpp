@@ -1,0 +1,681 @@
+// The main patient window on a demo site: the filtered load and its status
+// texts, the buttons, the keys, the menus of the Exit button and of the list.
+#include "mainwnd_fixture.h"
+
+#include "../common/prompt_script.h"
+#include "app/mainmenus.h"
+#include "app/mainpatientwnd.h"
+#include "app/startup.h"
+#include "forms/kartlayout.h"
+#include "forms/kartwnd.h"
+#include "forms/patientlookup.h"
+#include "foundation/globals.h"
+#include "resources/strings.h"
+#include "tools/demosite/sitebuilder.h"
+#include "ui/button.h"
+#include "ui/listview.h"
+#include "ui/window_create.h"
+
+#include <algorithm>
+#include <cwchar>
+#include <functional>
+
+using namespace mainwndtest;
+
+namespace {
+
+std::wstring Str(UINT id)
+{
+    wchar_t text[512];
+    const int n = LoadStringW(hInstance, id, text, 512);
+    return n > 0 ? std::wstring(text, n) : std::wstring();
+}
+
+std::wstring ButtonText(DButton* button)
+{
+    wchar_t text[256] = {};
+    return button && button->GetText(text, 256) ? std::wstring(text) : std::wstring();
+}
+
+// Runs steps one by one from a thread timer of the test thread while a modal
+// window (the patient card) runs its loop; the steps left over when the
+// script goes are dropped.
+class StepScript {
+public:
+    explicit StepScript(std::vector<std::function<void()>> steps)
+    {
+        steps_ = std::move(steps);
+        next_ = 0;
+        timer_ = SetTimer(nullptr, 0, 30, Tick);
+    }
+    ~StepScript()
+    {
+        KillTimer(nullptr, timer_);
+        steps_.clear();
+    }
+    size_t Done() const { return next_; }
+
+private:
+    static void CALLBACK Tick(HWND, UINT, UINT_PTR id, DWORD)
+    {
+        if (next_ >= steps_.size()) {
+            KillTimer(nullptr, id);
+            return;
+        }
+        std::function<void()> step = steps_[next_++];
+        step();
+    }
+    static std::vector<std::function<void()>> steps_;
+    static size_t next_;
+    UINT_PTR timer_;
+};
+std::vector<std::function<void()>> StepScript::steps_;
+size_t StepScript::next_ = 0;
+
+BOOL CALLBACK FindCardProc(HWND w, LPARAM p)
+{
+    wchar_t name[64] = {};
+    GetClassNameW(w, name, 64);
+    if (wcscmp(name, DbKartWindow::kClassName) == 0 && IsWindowVisible(w)) {
+        *reinterpret_cast<HWND*>(p) = w;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+// The open patient card of this thread, or null.
+DbKartWindow* OpenCard()
+{
+    HWND found = nullptr;
+    EnumThreadWindows(GetCurrentThreadId(), FindCardProc, reinterpret_cast<LPARAM>(&found));
+    return found ? WindowObject<DbKartWindow>(found) : nullptr;
+}
+
+std::wstring FieldText(DbKartWindow* card, int field)
+{
+    wchar_t text[128] = {};
+    GetWindowTextW(card->Layout().fields[field]->control, text, 128);
+    return text;
+}
+
+// The card's fields in "Patient.cfg".
+enum { kCardName1, kCardName2 };
+
+// Drains a WM_QUIT left by the window, so that a test can see whether one came.
+bool TakeQuit()
+{
+    MSG msg;
+    bool quit = false;
+    while (PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE))
+        quit = true;
+    return quit;
+}
+
+// Types a text that is no date into the text input window and presses Enter.
+void CALLBACK AnswerTimeInput(HWND, UINT, UINT_PTR id, DWORD)
+{
+    KillTimer(nullptr, id);
+    HWND input = FindWindowW(L"InpTextWnd", nullptr);
+    HWND edit = input ? FindWindowExW(input, nullptr, L"EDIT", nullptr) : nullptr;
+    if (edit) {
+        SetWindowTextW(edit, L"no date at all");
+        SendMessageW(edit, WM_KEYDOWN, VK_RETURN, 1);
+    }
+}
+
+}  // namespace
+
+using MainWindowLoad = MainWndSite;
+
+TEST_F(MainWindowLoad, ShowsEveryDemoPatientSortedByNameWithTheCounts)
+{
+    OpenWindow();
+    std::vector<DWORD> keys = ListKeys();
+    ASSERT_EQ(patients_.size(), keys.size());
+    // "main.cfg" orders by the family name: the first row is the smallest Name1.
+    const long first = QueryInt(L"SELECT Patient FROM Patient ORDER BY Name1, Name2, Name3;");
+    EXPECT_EQ(static_cast<DWORD>(first), keys[0]);
+    EXPECT_EQ(Str(IDS_LIST_READ_SUCCESS), StatusText(kPartListState));
+    EXPECT_EQ(std::to_wstring(patients_.size()), StatusText(kPartPatientCount));
+    EXPECT_EQ(Str(IDS_STATUS_PATIENTS), StatusText(kPartPatientsLabel));
+    EXPECT_EQ(Str(IDS_STATUS_PICTURES), StatusText(kPartPicturesLabel));
+    EXPECT_FALSE(StatusText(kPartClock).empty());
+    // The list selects its first row, and that patient is current: his name
+    // shows and his pictures are counted.
+    EXPECT_EQ(0, MainPatientWindow::Instance().GetList()->GetSelectedRow());
+    DWORD key = 0;
+    EXPECT_NE(0u, gPatientLookup.GetIds(&key));
+    EXPECT_EQ(keys[0], key);
+    const size_t demo = std::find(patients_.begin(), patients_.end(), first) - patients_.begin();
+    ASSERT_LT(demo, DemoPatients().size());
+    EXPECT_EQ(0u, CaptionText().find(std::wstring(DemoPatients()[demo].name1) + L" ")) << CaptionText().size();
+    EXPECT_EQ(L"0", StatusText(kPartPictureCount));
+}
+
+TEST_F(MainWindowLoad, ABrokenListDescriptionLeavesTheListEmptyWithError)
+{
+    // A file the description language cannot read.
+    HANDLE file = CreateFileW((folder_ + L"Cfg\\main.cfg").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, file);
+    const char broken[] = "list { { \"Family name\", ";
+    DWORD written = 0;
+    WriteFile(file, broken, sizeof broken - 1, &written, nullptr);
+    CloseHandle(file);
+    PromptScript prompts({IDOK, IDOK, IDOK});   // the description's own error message
+    OpenWindow();
+    EXPECT_EQ(0, MainPatientWindow::Instance().GetList()->GetRowCount());
+    EXPECT_EQ(Str(IDS_LIST_READ_ERROR), StatusText(kPartListState));
+    EXPECT_EQ(L"0", StatusText(kPartPatientCount));
+    EXPECT_GE(prompts.Count(), 1u);
+}
+
+TEST_F(MainWindowLoad, AFailingQueryLeavesTheListEmptyWithError)
+{
+    ASSERT_TRUE(Exec(L"DROP TABLE Patient_Missing_Check;") || true);
+    // The list's table is renamed away under the description.
+    HANDLE file = CreateFileW((folder_ + L"Cfg\\main.cfg").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, file);
+    const wchar_t text[] = L"\xFEFFtable = \"NoSuchTable\"\nkey = \"Patient\"\nlist {\n"
+                           L"{ \"Family name\", \"Name1\", varchar(40), width = 200 }\n}\n";
+    DWORD written = 0;
+    WriteFile(file, text, sizeof text - sizeof(wchar_t), &written, nullptr);
+    CloseHandle(file);
+    OpenWindow();
+    EXPECT_EQ(0, MainPatientWindow::Instance().GetList()->GetRowCount());
+    EXPECT_EQ(Str(IDS_LIST_READ_ERROR), StatusText(kPartListState));
+}
+
+TEST_F(MainWindowLoad, MovingToARowShowsThePatientAndCountsHisPictures)
+{
+    const DWORD patient = static_cast<DWORD>(patients_[2]);
+    MakeImages(patient, 3);
+    OpenWindow();
+    const int row = ListRow(patient);
+    ASSERT_GE(row, 0);
+    DListView* list = MainPatientWindow::Instance().GetList();
+    list->SelectItem(row);
+    MainPatientWindow::Instance().OnListRowChange(row);
+    const SitePatient& demo = DemoPatients()[2];
+    const std::wstring caption = CaptionText();
+    EXPECT_EQ(0u, caption.find(std::wstring(demo.name1) + L" " + demo.name2)) << caption.size();
+    EXPECT_EQ(L"3", StatusText(kPartPictureCount));
+    DWORD key = 0;
+    EXPECT_NE(0u, gPatientLookup.GetIds(&key));
+    EXPECT_EQ(patient, key);
+    // No row: nobody is current and no pictures.
+    MainPatientWindow::Instance().OnListRowChange(-1);
+    EXPECT_EQ(L"", CaptionText());
+    EXPECT_EQ(L"0", StatusText(kPartPictureCount));
+    EXPECT_EQ(0u, gPatientLookup.GetIds(&key));
+}
+
+TEST_F(MainWindowLoad, ReloadKeepsTheCurrentPatientAndShowsNewRows)
+{
+    OpenWindow();
+    const DWORD patient = static_cast<DWORD>(patients_[4]);
+    MainPatientWindow::Instance().OnListRowChange(ListRow(patient));
+    ASSERT_TRUE(Exec(L"INSERT INTO Patient (Name1, Name2) VALUES ('Aaronson', 'Abe');"));
+    PressKey(VK_F5);
+    EXPECT_EQ(patients_.size() + 1, ListKeys().size());
+    EXPECT_EQ(std::to_wstring(patients_.size() + 1), StatusText(kPartPatientCount));
+    const DListView* list = MainPatientWindow::Instance().GetList();
+    ASSERT_GE(list->GetSelectedRow(), 0);
+    EXPECT_EQ(patient, ListKeys()[list->GetSelectedRow()]);
+    DWORD key = 0;
+    gPatientLookup.GetIds(&key);
+    EXPECT_EQ(patient, key);
+}
+
+TEST_F(MainWindowLoad, F3RunsTheFilterFormAndACancelChangesNothing)
+{
+    OpenWindow();
+    // The form was shown at the start and cancelled: the list is loaded anyway.
+    EXPECT_EQ(1, filterFormsClosed);
+    ASSERT_EQ(patients_.size(), ListKeys().size());
+    ASSERT_TRUE(Exec(L"DELETE FROM Patient WHERE Patient=" + std::to_wstring(patients_[0]) + L";"));
+    PressKey(VK_F3);
+    EXPECT_EQ(2, filterFormsClosed);
+    // Cancelled again (nothing set): the list and its status stay as they were.
+    EXPECT_EQ(patients_.size(), ListKeys().size());
+    EXPECT_EQ(Str(IDS_LIST_READ_SUCCESS), StatusText(kPartListState));
+}
+
+// ---- buttons ----------------------------------------------------------------------------
+
+using MainWindowButtons = MainWndSite;
+
+TEST_F(MainWindowButtons, WithoutImportSettingsTheMergeButtonIsAbsent)
+{
+    OpenWindow();
+    MainPatientWindow& w = MainPatientWindow::Instance();
+    ASSERT_EQ(6, w.GetButtonCount());
+    const UINT captions[6] = {IDS_NEW_PATIENT, IDS_PATIENT_INFO, IDS_DELETE, IDS_ARCHIVING_BUTTON, IDS_PRINT, IDS_EXIT};
+    for (int i = 0; i < 6; ++i)
+        EXPECT_EQ(Str(captions[i]), ButtonText(w.GetButtonAt(i))) << i;
+    EXPECT_EQ(nullptr, w.GetButton(kRowMerge));
+    // The buttons are stacked one pixel apart; Exit after an extra half button.
+    RECT print, archiving, exitRect;
+    GetWindowRect(w.GetButton(kRowArchiving)->GetHwnd(), &archiving);
+    GetWindowRect(w.GetButton(kRowPrint)->GetHwnd(), &print);
+    GetWindowRect(w.GetButton(kRowExit)->GetHwnd(), &exitRect);
+    const int b = w.ButtonHeight();
+    EXPECT_EQ(archiving.bottom + 1, print.top);
+    EXPECT_EQ(print.bottom + 1 + b / 2, exitRect.top);
+    EXPECT_EQ(MainPatientWindow::kButtonColumnWidth, print.right - print.left);
+}
+
+TEST_F(MainWindowButtons, WithImportSettingsTheMergeButtonFollowsArchiving)
+{
+    ImportSettingsPresent = TRUE;
+    OpenWindow();
+    MainPatientWindow& w = MainPatientWindow::Instance();
+    ASSERT_EQ(7, w.GetButtonCount());
+    EXPECT_EQ(Str(IDS_MERGE_DATABASES), ButtonText(w.GetButtonAt(4)));
+    EXPECT_EQ(Str(IDS_PRINT), ButtonText(w.GetButtonAt(5)));
+    RECT archiving, merge;
+    GetWindowRect(w.GetButton(kRowArchiving)->GetHwnd(), &archiving);
+    GetWindowRect(w.GetButton(kRowMerge)->GetHwnd(), &merge);
+    EXPECT_EQ(archiving.bottom + 1, merge.top);
+}
+
+TEST_F(MainWindowButtons, CommandsStillToComeSayThatTheyAreNotAvailable)
+{
+    OpenWindow();
+    PromptScript prompts({IDOK});
+    MainPatientWindow& w = MainPatientWindow::Instance();
+    SendMessageW(w.GetButton(kRowArchiving)->GetHwnd(), WM_KEYDOWN, VK_SPACE, 0);
+    SendMessageW(w.GetButton(kRowArchiving)->GetHwnd(), WM_KEYUP, VK_SPACE, 0);
+    ASSERT_EQ(1u, prompts.Count());
+    EXPECT_EQ(Str(IDS_NOT_AVAILABLE_YET), prompts.Last().text);
+    // The list is read again after the archiving window.
+    EXPECT_EQ(std::to_wstring(patients_.size()), StatusText(kPartPatientCount));
+}
+
+// ---- keys -------------------------------------------------------------------------------
+
+using MainWindowKeys = MainWndSite;
+
+TEST_F(MainWindowKeys, ControlDeleteAsksAndDeletesOnlyOnYes)
+{
+    OpenWindow();
+    const DWORD patient = static_cast<DWORD>(patients_[1]);
+    MainPatientWindow::Instance().OnListRowChange(ListRow(patient));
+    {
+        PromptScript prompts({IDNO});
+        PressKey(VK_DELETE, false, true);
+        ASSERT_EQ(1u, prompts.Count());
+        EXPECT_EQ(Str(IDS_PATIENT_DELETE), prompts.Last().caption);
+    }
+    EXPECT_EQ(1, Count(L"Patient", L"Patient=" + std::to_wstring(patient)));
+    {
+        // Delete without Control is not the command.
+        PromptScript none;
+        PressKey(VK_DELETE);
+        EXPECT_EQ(0u, none.Count());
+    }
+    PromptScript prompts({IDYES});
+    PressKey(VK_DELETE, false, true);
+    EXPECT_EQ(0, Count(L"Patient", L"Patient=" + std::to_wstring(patient)));
+    EXPECT_EQ(-1, ListRow(patient));
+    EXPECT_EQ(std::to_wstring(patients_.size() - 1), StatusText(kPartPatientCount));
+    // He is no longer current: the reloaded list's selected row is.
+    DWORD key = 0;
+    EXPECT_NE(0u, gPatientLookup.GetIds(&key));
+    EXPECT_NE(patient, key);
+    EXPECT_EQ(ListKeys()[MainPatientWindow::Instance().GetList()->GetSelectedRow()], key);
+}
+
+TEST_F(MainWindowKeys, ShiftEnterAndInsertOpenThePatientCard)
+{
+    OpenWindow();
+    const size_t rows = ListKeys().size();
+    struct Seen {
+        bool open = false;
+        bool ownerDisabled = false;
+        LONG key = -1;
+        int flag = -1;
+        std::wstring name1;
+    };
+    auto look = [](Seen& seen) {
+        DbKartWindow* card = OpenCard();
+        seen.open = card != nullptr;
+        if (!card)
+            return;
+        seen.ownerDisabled = !IsWindowEnabled(MainPatientWindow::GetHwnd());
+        seen.key = card->Key();
+        seen.flag = card->Flag();
+        seen.name1 = FieldText(card, kCardName1);
+        PostMessageW(card->GetHwnd(), WM_CLOSE, 0, 0);
+    };
+    // Insert: an empty card for a new patient, modal over the window.
+    Seen fresh;
+    {
+        StepScript steps({[&] { look(fresh); }});
+        PressKey(VK_INSERT);
+        EXPECT_EQ(1u, steps.Done());
+    }
+    EXPECT_TRUE(fresh.open);
+    EXPECT_TRUE(fresh.ownerDisabled);
+    EXPECT_EQ(0, fresh.flag);
+    EXPECT_EQ(L"", fresh.name1);
+    EXPECT_EQ(nullptr, OpenCard());
+    EXPECT_TRUE(IsWindowEnabled(MainPatientWindow::GetHwnd()));
+
+    // Shift+Enter: the card of the current patient; closed without saving,
+    // nothing changes.
+    const DWORD patient = static_cast<DWORD>(patients_[3]);
+    MainPatientWindow::Instance().OnListRowChange(ListRow(patient));
+    Seen current;
+    {
+        StepScript steps({[&] { look(current); }});
+        PressKey(VK_RETURN, true);
+        EXPECT_EQ(1u, steps.Done());
+    }
+    EXPECT_TRUE(current.open);
+    EXPECT_EQ(static_cast<LONG>(patient), current.key);
+    EXPECT_GT(current.flag, 0);
+    EXPECT_EQ(std::wstring(DemoPatients()[3].name1), current.name1);
+    EXPECT_EQ(rows, ListKeys().size());
+    DWORD key = 0;
+    EXPECT_NE(0u, gPatientLookup.GetIds(&key));
+    EXPECT_EQ(patient, key);
+}
+
+TEST_F(MainWindowKeys, ShiftEnterWithoutACurrentPatientOpensNoCard)
+{
+    OpenWindow();
+    MainPatientWindow::Instance().OnListRowChange(-1);
+    bool opened = false;
+    StepScript steps({[&] {
+        if (DbKartWindow* card = OpenCard()) {
+            opened = true;
+            PostMessageW(card->GetHwnd(), WM_CLOSE, 0, 0);
+        }
+    }});
+    PressKey(VK_RETURN, true);
+    Pump(100);
+    EXPECT_FALSE(opened);
+}
+
+TEST_F(MainWindowKeys, TheCardSavingANewPatientShowsHimInTheList)
+{
+    OpenWindow();
+    const size_t rows = ListKeys().size();
+    bool saved = false;
+    StepScript steps({
+        [&] {
+            DbKartWindow* card = OpenCard();
+            ASSERT_NE(nullptr, card);
+            SetWindowTextW(card->Layout().fields[kCardName1]->control, L"Zimmermann");
+            SetWindowTextW(card->Layout().fields[kCardName2]->control, L"Zoe");
+            SendMessageW(card->Layout().fields[kCardName1]->control, WM_KEYDOWN, VK_F2, 1);
+            saved = card->Flag() > 0;
+        },
+        [&] {
+            DbKartWindow* card = OpenCard();
+            ASSERT_NE(nullptr, card);
+            SendMessageW(card->Layout().fields[kCardName1]->control, WM_KEYDOWN, VK_ESCAPE, 1);
+        },
+    });
+    PromptScript script;   // no question is expected
+    PressKey(VK_INSERT);
+    EXPECT_EQ(2u, steps.Done());
+    EXPECT_TRUE(saved);
+    EXPECT_EQ(nullptr, OpenCard());
+    const long key = QueryInt(L"SELECT Patient FROM Patient WHERE Name1='Zimmermann' AND Name2='Zoe';");
+    ASSERT_GT(key, 0);
+    // The list was read again: it holds him, he is the selected row and the
+    // current patient, and the counts follow.
+    EXPECT_EQ(rows + 1, ListKeys().size());
+    const int row = ListRow(static_cast<DWORD>(key));
+    ASSERT_GE(row, 0);
+    EXPECT_EQ(row, MainPatientWindow::Instance().GetList()->GetSelectedRow());
+    DWORD current = 0;
+    EXPECT_NE(0u, gPatientLookup.GetIds(&current));
+    EXPECT_EQ(static_cast<DWORD>(key), current);
+    EXPECT_EQ(0u, CaptionText().find(L"Zimmermann Zoe")) << CaptionText().size();
+    EXPECT_EQ(std::to_wstring(rows + 1), StatusText(kPartPatientCount));
+    EXPECT_EQ(L"0", StatusText(kPartPictureCount));
+}
+
+TEST_F(MainWindowKeys, ArrowsMoveTheFocusBetweenButtonsAndList)
+{
+    OpenWindow();
+    MainPatientWindow& w = MainPatientWindow::Instance();
+    SetFocus(w.GetList()->GetHwnd());
+    SendMessageW(w.GetList()->GetHwnd(), WM_KEYDOWN, VK_LEFT, 1);
+    EXPECT_EQ(w.GetButtonAt(0)->GetHwnd(), GetFocus());
+    SendMessageW(w.GetButtonAt(0)->GetHwnd(), WM_KEYDOWN, VK_DOWN, 1);
+    EXPECT_EQ(w.GetButtonAt(1)->GetHwnd(), GetFocus());
+    SendMessageW(w.GetButtonAt(1)->GetHwnd(), WM_KEYDOWN, VK_UP, 1);
+    EXPECT_EQ(w.GetButtonAt(0)->GetHwnd(), GetFocus());
+    SendMessageW(w.GetButtonAt(0)->GetHwnd(), WM_KEYDOWN, VK_UP, 1);
+    EXPECT_EQ(w.GetButtonAt(0)->GetHwnd(), GetFocus());
+    SendMessageW(w.GetButtonAt(0)->GetHwnd(), WM_KEYDOWN, VK_RIGHT, 1);
+    EXPECT_EQ(w.GetList()->GetHwnd(), GetFocus());
+}
+
+// ---- the window's frame ------------------------------------------------------------------
+
+using MainWindowFrame = MainWndSite;
+
+TEST_F(MainWindowFrame, FillsTheScreenAndTheFrameNeverMovesIt)
+{
+    OpenWindow();
+    HWND hwnd = MainPatientWindow::GetHwnd();
+    RECT r;
+    GetWindowRect(hwnd, &r);
+    EXPECT_EQ(GetSystemMetrics(SM_CXSCREEN), r.right - r.left);
+    EXPECT_EQ(GetSystemMetrics(SM_CYSCREEN), r.bottom - r.top);
+    // The caption is no place to drag from.
+    EXPECT_EQ(HTCLIENT, SendMessageW(hwnd, WM_NCHITTEST, 0, MAKELPARAM(r.left + 200, r.top + 5)));
+    // System commands other than "Version" are swallowed.
+    SendMessageW(hwnd, WM_SYSCOMMAND, SC_MINIMIZE, 0);
+    EXPECT_FALSE(IsIconic(hwnd));
+    HMENU system = GetSystemMenu(hwnd, FALSE);
+    ASSERT_EQ(1, GetMenuItemCount(system));
+    EXPECT_EQ(MainPatientWindow::kVersionCommand, GetMenuItemID(system, 0));
+}
+
+TEST_F(MainWindowFrame, CloseFromOutsideEndsTheProgram)
+{
+    OpenWindow();
+    TakeQuit();
+    MainLoopEnded = FALSE;
+    SendMessageW(MainPatientWindow::GetHwnd(), WM_CLOSE, 0, 0);
+    EXPECT_TRUE(TakeQuit());
+}
+
+// ---- exit menu ----------------------------------------------------------------------------
+
+using MainWindowExitMenu = MainWndSite;
+
+TEST_F(MainWindowExitMenu, AdministratorsMayAlsoExitAndRestart)
+{
+    OpenWindow();
+    MenuScript menus;
+    MainPatientWindow& w = MainPatientWindow::Instance();
+    EXPECT_EQ(0, w.ExitMenu(w.GetButton(kRowExit)));
+    EXPECT_EQ((std::vector<UINT>{kExitProgram, kRestartProgram, kSwitchOff, kExitAndLogoff}), menus.LastIds());
+    EXPECT_EQ(Str(IDS_EXIT_PROGRAM), menus.Last()[0].text);
+    // At the button's right edge, in its middle.
+    RECT r;
+    GetWindowRect(w.GetButton(kRowExit)->GetHwnd(), &r);
+    EXPECT_EQ(r.right, menus.LastPoint().x);
+    EXPECT_EQ((r.top + r.bottom) / 2, menus.LastPoint().y);
+}
+
+TEST_F(MainWindowExitMenu, OthersMaySwitchOffOrLogOffOnly)
+{
+    IsAdministrator = false;
+    OpenWindow();
+    MenuScript menus;
+    MainPatientWindow& w = MainPatientWindow::Instance();
+    w.ExitMenu(w.GetButton(kRowExit));
+    EXPECT_EQ((std::vector<UINT>{kSwitchOff, kExitAndLogoff}), menus.LastIds());
+    EXPECT_EQ(Str(IDS_SWITCH_OFF_COMPUTER), menus.Last()[0].text);
+    EXPECT_EQ(Str(IDS_EXIT_AND_LOGOFF), menus.Last()[1].text);
+}
+
+TEST_F(MainWindowExitMenu, AMobilSiteMayEjectItsDatabaseDisk)
+{
+    MobilMode = 1;
+    OpenWindow();
+    MenuScript menus(kEjectDatabaseDisk);
+    TakeQuit();
+    MainLoopEnded = FALSE;
+    EjectRequested = FALSE;
+    RestartRequested = FALSE;
+    // A right click on Exit runs the chosen item.
+    HWND exitButton = MainPatientWindow::Instance().GetButton(kRowExit)->GetHwnd();
+    SendMessageW(exitButton, WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(5, 5));
+    SendMessageW(exitButton, WM_RBUTTONUP, 0, MAKELPARAM(5, 5));
+    ASSERT_EQ(1, menus.Count());
+    EXPECT_EQ(kEjectDatabaseDisk, static_cast<int>(menus.LastIds().back()));
+    EXPECT_TRUE(EjectRequested);
+    EXPECT_TRUE(RestartRequested);
+    EXPECT_TRUE(TakeQuit());
+    EjectRequested = FALSE;
+    RestartRequested = FALSE;
+}
+
+TEST_F(MainWindowExitMenu, ExitProgramNeverShutsWindowsDown)
+{
+    ConfiguredExitAction = kExitShutdown;
+    CurrentExitAction = kExitShutdown;
+    MainLoopEnded = FALSE;
+    RunExitCommand(kExitProgram);
+    EXPECT_EQ(kExitNone, CurrentExitAction);
+    RunExitCommand(kSwitchOff);
+    EXPECT_EQ(kExitShutdown, CurrentExitAction);
+    RunExitCommand(kExitAndLogoff);
+    EXPECT_EQ(kExitLogoff, CurrentExitAction);
+    CurrentExitAction = kExitNone;
+    TakeQuit();
+}
+
+// ---- service menu ------------------------------------------------------------------------
+
+using MainWindowServiceMenu = MainWndSite;
+
+TEST_F(MainWindowServiceMenu, OthersSeePrinterStatusHeaderAndTime)
+{
+    IsAdministrator = false;
+    OpenWindow();
+    MenuScript menus;
+    SendMessageW(MainPatientWindow::Instance().GetList()->GetHwnd(), WM_RBUTTONUP, 0, MAKELPARAM(20, 20));
+    ASSERT_EQ(1, menus.Count());
+    EXPECT_EQ((std::vector<UINT>{kServicePrinterStatus, kServicePrintHeader, kServiceSetTime}), menus.LastIds());
+    EXPECT_EQ(Str(IDS_SET_NEW_TIME), menus.Last()[2].text);
+}
+
+TEST_F(MainWindowServiceMenu, AdministratorsSeeEveryCommand)
+{
+    OpenWindow();
+    MenuScript menus;
+    ShowServiceMenu(MainPatientWindow::GetHwnd(), 10, 10, 0);
+    ASSERT_EQ(1, menus.Count());
+    EXPECT_EQ((std::vector<UINT>{kServicePrinterStatus, kServicePrintHeader, kServiceSetTime, kServiceShowForm,
+                                 kServiceExplorer, kServiceImportPicture, kServiceExportPicture, kServiceDicomStatus,
+                                 kServiceReports, kServiceShowJournal, 0, kServiceFonts, kServiceSettings,
+                                 kServicePrepareSettings}),
+              menus.LastIds());
+    EXPECT_EQ(L"Explorer", menus.Last()[4].text);
+    EXPECT_EQ(L"DICOM статус", menus.Last()[7].text);
+    EXPECT_EQ(L"", menus.Last()[10].text);   // the separator
+    // At the client point, on the screen.
+    POINT p = {10, 10};
+    ClientToScreen(MainPatientWindow::GetHwnd(), &p);
+    EXPECT_EQ(p.x, menus.LastPoint().x);
+    EXPECT_EQ(p.y, menus.LastPoint().y);
+}
+
+TEST_F(MainWindowServiceMenu, CommandsStillToComeSayThatTheyAreNotAvailable)
+{
+    OpenWindow();
+    for (int command : {kServicePrinterStatus, kServicePrintHeader, kServiceImportPicture, kServiceDicomStatus,
+                        kServiceReports, kServiceFonts}) {
+        PromptScript prompts({IDOK});
+        MenuScript menus(command);
+        ShowServiceMenu(MainPatientWindow::GetHwnd(), 10, 10, 0);
+        ASSERT_EQ(1u, prompts.Count()) << command;
+        EXPECT_EQ(Str(IDS_NOT_AVAILABLE_YET), prompts.Last().text) << command;
+    }
+}
+
+TEST_F(MainWindowServiceMenu, SetNewTimeWithAWrongTextSetsNothing)
+{
+    // The text input window is answered from a timer: the text is replaced
+    // by one that is no date, then Enter.
+    OpenWindow();
+    PromptScript prompts;   // no box may show
+    static HWND owner;
+    owner = MainPatientWindow::GetHwnd();
+    SetTimer(nullptr, 0, 100, AnswerTimeInput);
+    OnServiceCommand(owner, kServiceSetTime, 0);
+    EXPECT_EQ(0u, prompts.Count());
+}
+
+TEST(ExplorerCommandLine, QuotesTheFolder)
+{
+    wchar_t line[MAX_PATH];
+    ExplorerCommandLine(line, MAX_PATH, L"C:\\Program Files\\Tobal");
+    EXPECT_STREQ(L" \"C:\\Program Files\\Tobal\"", line);
+}
+
+// ---- report menu ------------------------------------------------------------------------
+
+TEST(ReportMenu, ListsTheReportsOfTheKeyAndGivesTheChosenFile)
+{
+    const std::wstring path = L"Software\\TobalFluoroTests\\reports-" + std::to_wstring(GetCurrentProcessId());
+    HKEY key;
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_CURRENT_USER, (path + L"\\PrintReport").c_str(), 0, nullptr, 0,
+                                             KEY_ALL_ACCESS, nullptr, &key, nullptr));
+    const wchar_t today[] = L"Today.cfg";
+    const wchar_t period[] = L"ImagesPeriod.cfg";
+    RegSetValueExW(key, L"Today's patients", 0, REG_SZ, reinterpret_cast<const BYTE*>(today), sizeof today);
+    RegSetValueExW(key, L"Images of a period", 0, REG_SZ, reinterpret_cast<const BYTE*>(period), sizeof period);
+    DWORD number = 5;
+    RegSetValueExW(key, L"Not text", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&number), sizeof number);
+    RegCloseKey(key);
+
+    wchar_t name[261], data[261];
+    // The values come in the registry's order: find each by its text.
+    std::vector<MenuItem> items;
+    {
+        MenuScript menus(0);
+        EXPECT_FALSE(ReportMenu(nullptr, 100, 200, name, data, HKEY_CURRENT_USER, path.c_str()));
+        ASSERT_EQ(1, menus.Count());
+        items = menus.Last();
+        EXPECT_EQ((std::vector<UINT>{1, 2, 3}), menus.LastIds());
+        EXPECT_EQ(100, menus.LastPoint().x);
+        EXPECT_EQ(200, menus.LastPoint().y);
+    }
+    auto idOf = [&](const wchar_t* text) {
+        for (const MenuItem& item : items)
+            if (item.text == text)
+                return static_cast<int>(item.id);
+        return 0;
+    };
+    ASSERT_NE(0, idOf(L"Today's patients"));
+    {
+        MenuScript menus(idOf(L"Today's patients"));
+        BOOL chosen = FALSE;
+        try {
+            chosen = ReportMenu(nullptr, 100, 200, name, data, HKEY_CURRENT_USER, path.c_str());
+        } catch (DWORD code) {
+            FAIL() << "the report menu failed with " << code;
+        }
+        ASSERT_TRUE(chosen);
+        EXPECT_STREQ(L"Today's patients", name);
+        EXPECT_STREQ(today, data);
+    }
+    {
+        MenuScript menus(idOf(L"Not text"));
+        EXPECT_THROW(ReportMenu(nullptr, 0, 0, name, data, HKEY_CURRENT_USER, path.c_str()), DWORD);
+    }
+    RegDeleteTreeW(HKEY_CURRENT_USER, path.c_str());
+    MenuScript menus(1);
+    EXPECT_THROW(ReportMenu(nullptr, 0, 0, name, data, HKEY_CURRENT_USER, path.c_str()), DWORD);
+    EXPECT_EQ(0, menus.Count());
+}

@@ -165,6 +165,7 @@ TEST_F(MainWindowPicture, ThePopulatedWindowIsPaintedAndSaved)
         const int bandWhite = CountNear(grab, RGB(255, 255, 255), band, 40);
         EXPECT_GT(bandBlue, Area(band) * 6 / 10) << "no highlight band at the selected row's place";
         EXPECT_GT(bandWhite, 20) << "no text in the highlight band";
+        EXPECT_LT(bandWhite, Area(band) / 3) << "the band is not filled";
         EXPECT_GT(bandBlue + bandWhite, Area(band) * 8 / 10);
         // Another row nearby: no blue, some dark text on the window colour.
         const int other = visible > 0 ? visible - 1 : visible + 1;

@@ -60,13 +60,7 @@ public:
         return S_OK;
     }
     ULONG WINAPI AddRef() override { return ++refs_; }
-    ULONG WINAPI Release() override
-    {
-        ULONG n = --refs_;
-        if (n == 0)
-            delete this;
-        return n;
-    }
+    ULONG WINAPI Release() override { return ReleaseRef(refs_, [this] { delete this; }); }
     HRESULT WINAPI GetSQLInfo(BSTR* state, LONG* native) override
     {
         if (!state || !native)
@@ -104,13 +98,7 @@ public:
         return S_OK;
     }
     ULONG WINAPI AddRef() override { return ++refs_; }
-    ULONG WINAPI Release() override
-    {
-        ULONG n = --refs_;
-        if (n == 0)
-            delete this;
-        return n;
-    }
+    ULONG WINAPI Release() override { return ReleaseRef(refs_, [this] { delete this; }); }
     HRESULT WINAPI GetGUID(GUID* guid) override { return GuidOut(guid, iid_); }
     HRESULT WINAPI GetSource(BSTR* source) override { return SourceOut(source); }
     HRESULT WINAPI GetDescription(BSTR* description) override
@@ -150,13 +138,7 @@ public:
         return S_OK;
     }
     ULONG WINAPI AddRef() override { return ++refs_; }
-    ULONG WINAPI Release() override
-    {
-        ULONG n = --refs_;
-        if (n == 0)
-            delete this;
-        return n;
-    }
+    ULONG WINAPI Release() override { return ReleaseRef(refs_, [this] { delete this; }); }
 
     // IErrorInfo: the first record speaks for the object.
     HRESULT WINAPI GetGUID(GUID* guid) override { return GuidOut(guid, iid_); }

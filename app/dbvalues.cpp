@@ -1,36 +1,18 @@
 #include "app/dbvalues.h"
 
 #include "database/dberrors.h"
+#include "images/snimokdb.h"
 
 #include <string.h>
 
 bool RowInt(DODBParams* row, ULONG index, LONG* out)
 {
-    if (!row || index >= row->GetCount() || !row->IsOk(index))
-        return false;
-    const BYTE* p = static_cast<const BYTE*>(row->GetValuePtr(index));
-    switch (row->GetWType(index)) {
-    case DBTYPE_I1: *out = *reinterpret_cast<const signed char*>(p); return true;
-    case DBTYPE_UI1: *out = *p; return true;
-    case DBTYPE_I2: { SHORT v; memcpy(&v, p, 2); *out = v; return true; }
-    case DBTYPE_UI2: { USHORT v; memcpy(&v, p, 2); *out = v; return true; }
-    case DBTYPE_BOOL: { SHORT v; memcpy(&v, p, 2); *out = v ? 1 : 0; return true; }
-    case DBTYPE_I4:
-    case DBTYPE_UI4: { LONG v; memcpy(&v, p, 4); *out = v; return true; }
-    case DBTYPE_I8:
-    case DBTYPE_UI8: { LONGLONG v; memcpy(&v, p, 8); *out = (LONG)v; return true; }
-    case DBTYPE_R4: { float v; memcpy(&v, p, 4); *out = (LONG)v; return true; }
-    case DBTYPE_R8: { double v; memcpy(&v, p, 8); *out = (LONG)v; return true; }
-    default: return false;
-    }
+    return ColumnInt(row, index, out);
 }
 
 bool RowDate(DODBParams* row, ULONG index, FILETIME* out)
 {
-    if (!row || index >= row->GetCount() || !row->IsOk(index) || row->GetWType(index) != DBTYPE_FILETIME)
-        return false;
-    memcpy(out, row->GetValuePtr(index), sizeof *out);
-    return true;
+    return ColumnDate(row, index, out);
 }
 
 const wchar_t* RowTextPtr(DODBParams* row, ULONG index, int* length)

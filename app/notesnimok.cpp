@@ -2,6 +2,7 @@
 #include "app/notesnimok.h"
 
 #include "app/dbvalues.h"
+#include "app/notecommon.h"
 #include "app/placement.h"
 #include "database/dberrors.h"
 #include "database/dbstart.h"
@@ -60,21 +61,8 @@ void PrintNotAvailable(HWND owner, DWORD, DWORD)
 }
 NotePrintFunction gPrint = &PrintNotAvailable;
 
-std::wstring LoadText(UINT id)
-{
-    wchar_t text[512];
-    const int n = LoadStringW(hInstance, id, text, 512);
-    return n > 0 ? std::wstring(text, n) : std::wstring();
-}
-
-std::wstring WindowText(HWND window)
-{
-    const int length = GetWindowTextLengthW(window);
-    std::wstring text(length + 1, L'\0');
-    const int got = GetWindowTextW(window, &text[0], length + 1);
-    text.resize(got > 0 ? got : 0);
-    return text;
-}
+using notes::LoadText;
+using notes::WindowText;
 
 }  // namespace
 
@@ -234,16 +222,9 @@ LRESULT NoteSnimokWnd::OnCreate(LPARAM)
     for (const NoteButtonRow& row : kNoteButtons) {
         if (!editable_ && !row.readOnly)
             continue;
-        const std::wstring caption = LoadText(row.caption);
-        HICON icon = LoadIconRes(row.icon);
-        DButtonDesc d = {60, hwnd, row.style, 0, 0, 100, 40, this, caption.c_str(), icon, IconSize, IconSize,
-                         hInstance, &keys, &notify};
         DButton& b = buttons_[buttonCount_];
-        if (!b.Create(&d)) {
-            if (icon)
-                DestroyIcon(icon);
+        if (!notes::CreateButton(b, hwnd, this, row.caption, row.icon, row.style, &keys, &notify))
             return -1;
-        }
         b.ownerValue = row.kind;
         buttonKinds_[buttonCount_++] = row.kind;
     }
@@ -304,9 +285,7 @@ bool NoteSnimokWnd::Load()
         return false;
     }
     DODBParams* row = query.Row();
-    int length = 0;
-    const wchar_t* note = RowTextPtr(row, 0, &length);
-    SetWindowTextW(edit_, note ? std::wstring(note, length).c_str() : L"");
+    notes::SetEditFromRow(edit_, row, 0);
     SendMessageW(edit_, EM_SETMODIFY, FALSE, 0);
     LONG key = 0;
     if (RowInt(row, 1, &key)) {
@@ -366,27 +345,14 @@ int NoteSnimokWnd::SaveStep(bool ask, HWND promptOwner)
             return 0;
     }
     DODBPtr<DODBCommand> command;
-    if (!g_DbSession.IsSet() || !g_DbSession->CreateCommand(command))
-        ThrowDatabaseError();
-    HRESULT hr = command->Prepare(kSaveSql);
-    if (FAILED(hr))
-        ThrowDatabaseError(hr);
     DODBPtr<DODBParams> block;
-    if (!command->CreateParams(block) || block->GetCount() < 4)
-        ThrowDatabaseError();
+    notes::PrepareUpdate(kSaveSql, 4, command, block);
     const std::wstring text = WindowText(edit_);
     // The description goes whole or not at all: a text longer than the
     // column's parameter would be cut without a word.
-    const int room = (int)block->GetMaxChars(1);
-    if ((int)text.size() > room) {
-        wchar_t message[512];
-        const std::wstring format = LoadText(IDS_DESCRIPTION_TOO_LONG);
-        _snwprintf(message, 511, format.c_str(), room, (int)text.size());
-        message[511] = 0;
-        const std::wstring caption = LoadText(IDS_DESCRIPTION);
-        ShowPrompt(promptOwner, message, caption.c_str(), MB_OK | MB_ICONEXCLAMATION);
+    const std::wstring caption = LoadText(IDS_DESCRIPTION);
+    if (notes::RefuseTooLong(promptOwner, text, (int)block->GetMaxChars(1), caption.c_str()))
         return -1;
-    }
     const bool protect = protect_.GetCheck();
     if ((hasTemplate_ ? SetIntParam(block.Get(), 0, (LONG)templateKey_)
                       : block->SetStatus(0, DBSTATUS_S_ISNULL)) != S_OK ||
@@ -394,9 +360,7 @@ int NoteSnimokWnd::SaveStep(bool ask, HWND promptOwner)
         FAILED(SetIntParam(block.Get(), 2, protect ? 1 : 0)) ||
         FAILED(SetIntParam(block.Get(), 3, (LONG)imageKey_)))
         ThrowDatabaseError();
-    hr = command->ExecuteNR(block.Get(), nullptr);
-    if (FAILED(hr))
-        ThrowDatabaseError(hr);
+    notes::ExecuteUpdate(command.Get(), block.Get());
     ForgetChanges();
     return 1;
 }
@@ -417,14 +381,7 @@ void NoteSnimokWnd::ShowProtect(bool on)
 
 template <class F> void NoteSnimokWnd::Guarded(F f)
 {
-    try {
-        f();
-    } catch (const DODBErrors& e) {
-        e.ShowMessage(hwnd, nullptr, MB_OK | MB_ICONHAND);
-    } catch (UINT id) {
-        const std::wstring text = LoadText(id);
-        ShowPrompt(hwnd, text.c_str(), nullptr, MB_OK | MB_ICONHAND);
-    }
+    notes::RunShowingErrors(hwnd, f);
 }
 
 void NoteSnimokWnd::Exit()
@@ -469,9 +426,7 @@ void NoteSnimokWnd::ApplyTemplate(DWORD templateKey, BOOL keyGiven)
             DODBParams* row = query.Row();
             hasTemplate_ = 1;
             templateKey_ = templateKey;
-            int length = 0;
-            const wchar_t* text = RowTextPtr(row, 0, &length);
-            SetWindowTextW(edit_, text ? std::wstring(text, length).c_str() : L"");
+            notes::SetEditFromRow(edit_, row, 0);
             SendMessageW(edit_, EM_SETMODIFY, TRUE, 0);
             templateNameLength_ = RowText(row, 1, templateName_, kTemplateNameChars + 1);
             if (templateNameLength_ < 0)
@@ -591,10 +546,7 @@ void NoteSnimokWnd::OnClose()
 
 int NoteSnimokWnd::ButtonHeight() const
 {
-    int b = buttonCount_ > 0 ? buttons_[0].GetLineHeight() * 3 / 2 : 0;
-    if (b < IconSize + 4)
-        b = IconSize + 4;
-    return b;
+    return notes::ButtonHeight(buttons_, buttonCount_);
 }
 
 void NoteSnimokWnd::OnSize(int width, int height)
@@ -665,9 +617,7 @@ LRESULT NoteSnimokWnd::OnPaint(PAINTSTRUCT* ps)
 
 void NoteSnimokWnd::OnGetMinMaxInfo(LPARAM info)
 {
-    MINMAXINFO* mm = reinterpret_cast<MINMAXINFO*>(info);
-    mm->ptMinTrackSize.x = 124;
-    mm->ptMinTrackSize.y = 7 * ButtonHeight();
+    notes::SetMinTrackSize(info, ButtonHeight());
 }
 
 void NoteSnimokWnd::OnSetFocus(WPARAM)
@@ -678,11 +628,7 @@ void NoteSnimokWnd::OnSetFocus(WPARAM)
 
 LRESULT NoteSnimokWnd::OnFontChanged(WPARAM notice, LPARAM)
 {
-    const FontChangeNotice* n = reinterpret_cast<const FontChangeNotice*>(notice);
-    if (!n || wcscmp(n->name, L"Button") != 0)
-        return 0;
-    for (int i = 0; i < buttonCount_; ++i)
-        buttons_[i].SetFont(n->font);
-    Layout();
+    if (notes::ApplyButtonFont(notice, buttons_, buttonCount_))
+        Layout();
     return 0;
 }

@@ -3,6 +3,7 @@
 
 #include "app/dbvalues.h"
 #include "app/inputtext.h"
+#include "app/notecommon.h"
 #include "app/placement.h"
 #include "database/dberrors.h"
 #include "database/dbstart.h"
@@ -47,21 +48,8 @@ const EditorButtonRow kEditorButtons[TNoteSnimokWnd::kButtons] = {
 
 bool gRegistered = false;
 
-std::wstring LoadText(UINT id)
-{
-    wchar_t text[512];
-    const int n = LoadStringW(hInstance, id, text, 512);
-    return n > 0 ? std::wstring(text, n) : std::wstring();
-}
-
-std::wstring WindowText(HWND window)
-{
-    const int length = GetWindowTextLengthW(window);
-    std::wstring text(length + 1, L'\0');
-    const int got = GetWindowTextW(window, &text[0], length + 1);
-    text.resize(got > 0 ? got : 0);
-    return text;
-}
+using notes::LoadText;
+using notes::WindowText;
 
 }  // namespace
 
@@ -133,15 +121,7 @@ bool TNoteSnimokWnd::Create(NoteCallback* callback, DWORD templateKey, BOOL keyG
         return false;
     selectedKey_ = templateKey;
     hasSelection_ = keyGiven != 0;
-    try {
-        FillList();
-    } catch (const DODBErrors& e) {
-        e.ShowMessage(callback->NoteWindow(), nullptr, MB_OK | MB_ICONHAND);
-        DestroyWindow(hwnd);
-        return false;
-    } catch (UINT id) {
-        const std::wstring text = LoadText(id);
-        ShowPrompt(callback->NoteWindow(), text.c_str(), nullptr, MB_OK | MB_ICONHAND);
+    if (!notes::RunShowingErrors(callback->NoteWindow(), [this] { FillList(); })) {
         DestroyWindow(hwnd);
         return false;
     }
@@ -160,15 +140,8 @@ LRESULT TNoteSnimokWnd::OnCreate(LPARAM)
     buttonCount_ = 0;
     for (int i = 0; i < kButtons; ++i) {
         const EditorButtonRow& row = kEditorButtons[i];
-        const std::wstring caption = LoadText(row.caption);
-        HICON icon = LoadIconRes(row.icon);
-        DButtonDesc d = {60, hwnd, row.style, 0, 0, 100, 40, this, caption.c_str(), icon, IconSize, IconSize,
-                         hInstance, &keys, &notify};
-        if (!buttons_[i].Create(&d)) {
-            if (icon)
-                DestroyIcon(icon);
+        if (!notes::CreateButton(buttons_[i], hwnd, this, row.caption, row.icon, row.style, &keys, &notify))
             return -1;
-        }
         buttons_[i].ownerValue = i;
         ++buttonCount_;
     }
@@ -256,9 +229,7 @@ void TNoteSnimokWnd::ShowSelectedText()
         query.Execute();
         if (!query.Next())
             throw (UINT)IDS_RECORD_NOT_FOUND;
-        int length = 0;
-        const wchar_t* text = RowTextPtr(query.Row(), 0, &length);
-        SetWindowTextW(edit_, text ? std::wstring(text, length).c_str() : L"");
+        notes::SetEditFromRow(edit_, query.Row(), 0);
     }
     SendMessageW(edit_, EM_SETMODIFY, FALSE, 0);
 }
@@ -332,31 +303,16 @@ void TNoteSnimokWnd::Save()
     if (!hasSelection_)
         return;
     DODBPtr<DODBCommand> command;
-    if (!g_DbSession.IsSet() || !g_DbSession->CreateCommand(command))
-        ThrowDatabaseError();
-    HRESULT hr = command->Prepare(kSaveSql);
-    if (FAILED(hr))
-        ThrowDatabaseError(hr);
     DODBPtr<DODBParams> block;
-    if (!command->CreateParams(block) || block->GetCount() < 2)
-        ThrowDatabaseError();
+    notes::PrepareUpdate(kSaveSql, 2, command, block);
     const std::wstring text = WindowText(edit_);
     // A template longer than the parameter is refused, as a note is.
-    const int room = (int)block->GetMaxChars(0);
-    if ((int)text.size() > room) {
-        wchar_t message[512];
-        const std::wstring format = LoadText(IDS_DESCRIPTION_TOO_LONG);
-        _snwprintf(message, 511, format.c_str(), room, (int)text.size());
-        message[511] = 0;
-        ShowPrompt(hwnd, message, nullptr, MB_OK | MB_ICONEXCLAMATION);
+    if (notes::RefuseTooLong(hwnd, text, (int)block->GetMaxChars(0), nullptr))
         return;
-    }
     if (FAILED(block->SetValueStr(0, text.c_str(), (int)text.size())) ||
         FAILED(SetIntParam(block.Get(), 1, (LONG)selectedKey_)))
         ThrowDatabaseError();
-    hr = command->ExecuteNR(block.Get(), nullptr);
-    if (FAILED(hr))
-        ThrowDatabaseError(hr);
+    notes::ExecuteUpdate(command.Get(), block.Get());
     SendMessageW(edit_, EM_SETMODIFY, FALSE, 0);
 }
 
@@ -455,7 +411,7 @@ void TNoteSnimokWnd::Delete()
 
 void TNoteSnimokWnd::Run(int button)
 {
-    try {
+    notes::RunShowingErrors(hwnd, [this, button] {
         switch (button) {
         case kExit: Exit(); break;
         case kSelect: Select(); break;
@@ -465,12 +421,7 @@ void TNoteSnimokWnd::Run(int button)
         case kDelete: Delete(); break;
         default: break;
         }
-    } catch (const DODBErrors& e) {
-        e.ShowMessage(hwnd, nullptr, MB_OK | MB_ICONHAND);
-    } catch (UINT id) {
-        const std::wstring text = LoadText(id);
-        ShowPrompt(hwnd, text.c_str(), nullptr, MB_OK | MB_ICONHAND);
-    }
+    });
 }
 
 void TNoteSnimokWnd::OnButtonClicked(void* cookie, DButton* button)
@@ -504,18 +455,12 @@ void TNoteSnimokWnd::OnCommand(WPARAM wParam, LPARAM)
     const UINT code = HIWORD(wParam);
     if (code != LBN_SELCHANGE && code != LBN_DBLCLK)
         return;
-    try {
-        const LRESULT item = SendMessageW(list_, LB_GETCURSEL, 0, 0);
-        if (!ChooseItem(item == LB_ERR ? -1 : (int)item))
-            return;
-    } catch (const DODBErrors& e) {
-        e.ShowMessage(hwnd, nullptr, MB_OK | MB_ICONHAND);
+    bool chosen = false;
+    if (!notes::RunShowingErrors(hwnd, [this, &chosen] {
+            const LRESULT item = SendMessageW(list_, LB_GETCURSEL, 0, 0);
+            chosen = ChooseItem(item == LB_ERR ? -1 : (int)item);
+        }) || !chosen)
         return;
-    } catch (UINT id) {
-        const std::wstring text = LoadText(id);
-        ShowPrompt(hwnd, text.c_str(), nullptr, MB_OK | MB_ICONHAND);
-        return;
-    }
     if (code == LBN_DBLCLK)
         Run(kSelect);
 }
@@ -539,10 +484,7 @@ void TNoteSnimokWnd::OnClose()
 
 int TNoteSnimokWnd::ButtonHeight() const
 {
-    int b = buttonCount_ > 0 ? buttons_[0].GetLineHeight() * 3 / 2 : 0;
-    if (b < IconSize + 4)
-        b = IconSize + 4;
-    return b;
+    return notes::ButtonHeight(buttons_, buttonCount_);
 }
 
 void TNoteSnimokWnd::OnSize(int width, int height)
@@ -576,18 +518,12 @@ void TNoteSnimokWnd::Layout()
 
 void TNoteSnimokWnd::OnGetMinMaxInfo(LPARAM info)
 {
-    MINMAXINFO* mm = reinterpret_cast<MINMAXINFO*>(info);
-    mm->ptMinTrackSize.x = 124;
-    mm->ptMinTrackSize.y = 7 * ButtonHeight();
+    notes::SetMinTrackSize(info, ButtonHeight());
 }
 
 LRESULT TNoteSnimokWnd::OnFontChanged(WPARAM notice, LPARAM)
 {
-    const FontChangeNotice* n = reinterpret_cast<const FontChangeNotice*>(notice);
-    if (!n || wcscmp(n->name, L"Button") != 0)
-        return 0;
-    for (int i = 0; i < buttonCount_; ++i)
-        buttons_[i].SetFont(n->font);
-    Layout();
+    if (notes::ApplyButtonFont(notice, buttons_, buttonCount_))
+        Layout();
     return 0;
 }

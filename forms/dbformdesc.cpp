@@ -126,9 +126,7 @@ void ParseEvent(DescLexer& lex, ItemSpec& spec, int slot)
 ItemSpec* ParseItem(DescLexer& lex, DWORD roles)
 {
     lex.SkipBlanks();
-    if (lex.Peek() != L'{')
-        Throw(kDescSyntax);
-    lex.Advance();
+    lex.OpenBlock();
     ItemSpec* spec = static_cast<ItemSpec*>(DescHeap::Alloc(sizeof(ItemSpec)));
     if (!spec)
         Throw(kDescNoMemory);
@@ -143,11 +141,8 @@ ItemSpec* ParseItem(DescLexer& lex, DWORD roles)
 
     static const int kTwice[4] = {kDescFlagTwice, kDescBadSize, kDescTooltipTwice, kDescStringTwice};
     for (;;) {
-        lex.SkipBlanks();
-        if (lex.Peek() == L'}') {
-            lex.Advance();
+        if (lex.CloseBlock())
             break;
-        }
         const int row = lex.MatchText(kItemWords, DescRows(kItemWords));
         if (row < 0)
             Throw(kDescMissing);
@@ -171,9 +166,7 @@ ItemSpec* ParseItem(DescLexer& lex, DWORD roles)
 // The buttons section after its word: role words and button blocks.
 void ParseButtons(DescLexer& lex, DescList& specs)
 {
-    if (lex.Peek() != L'{')
-        Throw(kDescSyntax);
-    lex.Advance();
+    lex.OpenBlock();
     DWORD roles = 0;
     for (;;) {
         lex.SkipBlanks();
@@ -207,9 +200,7 @@ void ParseButtons(DescLexer& lex, DescList& specs)
 // The "child" section after its word: blocks of two strings.
 void ParseTextPairs(DescLexer& lex, DescList& pairs)
 {
-    if (lex.Peek() != L'{')
-        Throw(kDescSyntax);
-    lex.Advance();
+    lex.OpenBlock();
     for (;;) {
         lex.SkipBlanks();
         const wchar_t c = lex.Peek();

@@ -43,6 +43,22 @@ void DescLexer::Advance()
     ++s.pos;
 }
 
+void DescLexer::OpenBlock()
+{
+    if (Peek() != L'{')
+        Throw(kDescSyntax);
+    Advance();
+}
+
+bool DescLexer::CloseBlock()
+{
+    SkipBlanks();
+    if (Peek() != L'}')
+        return false;
+    Advance();
+    return true;
+}
+
 void DescLexer::NextChar()
 {
     if (s.pos + 1 >= s.length)

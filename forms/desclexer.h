@@ -80,6 +80,10 @@ public:
     void NextChar();
     // Skips blanks and comments; 1 at the end of the text.
     void SkipBlanks();
+    // "{" at the cursor, stepped over; kDescSyntax without it.
+    void OpenBlock();
+    // Blanks, then true with the "}" stepped over when one follows.
+    bool CloseBlock();
     // Skips blanks and comments; 1 when a character follows, 0 at the end.
     int SkipBlanksAt();
     // From inside a "//" comment to just past the next line feed.

@@ -596,15 +596,10 @@ void FreeFieldBlob(void* blob) { DescHeap::Free(blob); }
 void ParseFieldList(DescLexer& lex, DescList& out, bool referencesAllowed)
 {
     lex.SkipBlanks();
-    if (lex.Peek() != L'{')
-        Throw(kDescSyntax);
-    lex.Advance();
+    lex.OpenBlock();
     for (;;) {
-        lex.SkipBlanks();
-        if (lex.Peek() == L'}') {
-            lex.Advance();
+        if (lex.CloseBlock())
             return;
-        }
         FieldBlob* blob = ParseFieldBlock(lex, referencesAllowed);
         if (!out.Push(blob)) {
             DescHeap::Free(blob);

@@ -2,6 +2,7 @@
 
 #include "forms/fielddesc.h"
 #include "forms/filtertext.h"
+#include "forms/formcontrols.h"
 #include "forms/formdesc.h"
 #include "forms/kartdata.h"
 #include "forms/descenv.h"
@@ -24,21 +25,12 @@ namespace {
 WNDPROC gEditProc = nullptr;
 WNDPROC gComboProc = nullptr;
 
-WNDPROC ClassProc(const wchar_t* name)
-{
-    WNDCLASSEXW wc = {};
-    wc.cbSize = sizeof(wc);
-    return GetClassInfoExW(nullptr, name, &wc) ? wc.lpfnWndProc : nullptr;
-}
+using formctl::ButtonDesc;
+using formctl::ShiftHeld;
 
 FilterField* EditorOf(HWND control)
 {
     return reinterpret_cast<FilterField*>(GetWindowLongPtrW(control, GWLP_USERDATA));
-}
-
-bool ShiftHeld()
-{
-    return (GetKeyState(VK_SHIFT) & 0x8000) != 0;
 }
 
 DbFiltFormWindow* WindowOf(FilterField* editor)
@@ -102,25 +94,8 @@ LRESULT ComboProcInner(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
     return CallWindowProcW(gComboProc, hwnd, message, wParam, lParam);
 }
 
-// Nothing thrown may cross the window procedure: a failure there is dropped,
-// as the save and "Set Filter" read everything again.
-LRESULT CALLBACK EditProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
-{
-    try {
-        return EditProcInner(hwnd, message, wParam, lParam);
-    } catch (...) {
-        return 0;
-    }
-}
-
-LRESULT CALLBACK ComboProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
-{
-    try {
-        return ComboProcInner(hwnd, message, wParam, lParam);
-    } catch (...) {
-        return 0;
-    }
-}
+const WNDPROC EditProc = &formctl::NoThrowProc<EditProcInner>;
+const WNDPROC ComboProc = &formctl::NoThrowProc<ComboProcInner>;
 
 // The yes/no editor: a click toggles the value between 0 and 1.
 void OnYesNoClicked(void*, DButton* button)
@@ -217,21 +192,6 @@ void OnTopHover(void*, DButton* button)
 }
 
 const DButtonNotify kTopNotify = {OnTopClicked, nullptr, nullptr, nullptr, nullptr, OnTopHover};
-
-DButtonDesc ButtonDesc(HWND parent, DWORD style, void* cookie, const wchar_t* caption, const DButtonNotify* notify,
-                       const DButtonInput* input)
-{
-    DButtonDesc d = {};
-    d.size = sizeof(DButtonDesc);
-    d.parent = parent;
-    d.style = style;
-    d.cookie = cookie;
-    d.caption = caption;
-    d.instance = hInstance;
-    d.input = input;
-    d.notify = notify;
-    return d;
-}
 
 std::wstring LoadText(UINT id)
 {
@@ -444,12 +404,9 @@ bool DbFiltFormWindow::Create(DbFilter* filter, HWND owner)
 
 LRESULT DbFiltFormWindow::OnCreate(LPARAM)
 {
-    if (gEditProc == nullptr)
-        gEditProc = ClassProc(L"EDIT");
-    if (gComboProc == nullptr)
-        gComboProc = ClassProc(L"COMBOBOX");
+    const bool procs = formctl::LoadClassProcs(&gEditProc, &gComboProc);
     statusBar_ = CreateStatusWindowW(WS_CHILD | WS_VISIBLE, L"", hwnd, 1);
-    if (statusBar_ == nullptr || gEditProc == nullptr || gComboProc == nullptr)
+    if (statusBar_ == nullptr || !procs)
         return -1;
     if (StatusFont != nullptr)
         SendMessageW(statusBar_, WM_SETFONT, reinterpret_cast<WPARAM>(StatusFont), FALSE);

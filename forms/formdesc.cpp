@@ -33,9 +33,7 @@ void FreeRef(void* ref) { FormRefDesc::Destroy(static_cast<FormRefDesc*>(ref)); 
 // Parses one reference section after its word and returns it.
 FormRefDesc* ParseReferenceSection(DescLexer& lex)
 {
-    if (lex.Peek() != L'{')
-        throw static_cast<int>(kDescSyntax);
-    lex.Advance();
+    lex.OpenBlock();
     wchar_t texts[kRefTextCount][256];
     int lengths[kRefTextCount] = {0, 0, 0, 0, 0, 0};
     DescList fields;
@@ -44,11 +42,8 @@ FormRefDesc* ParseReferenceSection(DescLexer& lex)
         ~ListGuard() { list.Clear(FreeFieldBlob); }
     } guard{fields};
     for (;;) {
-        lex.SkipBlanks();
-        if (lex.Peek() == L'}') {
-            lex.Advance();
+        if (lex.CloseBlock())
             break;
-        }
         const int key = ReadSectionWord(lex, kRefKeys, DescRows(kRefKeys));
         if (key == kRefItems)
             ParseFieldList(lex, fields, true);

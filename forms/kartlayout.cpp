@@ -8,6 +8,7 @@
 #include "forms/dbformdesc.h"
 #include "forms/descheap.h"
 #include "forms/fieldvalue.h"
+#include "forms/formcontrols.h"
 #include "forms/kartdata.h"
 #include "forms/kartsql.h"
 #include "forms/kartwnd.h"
@@ -30,21 +31,12 @@ namespace {
 WNDPROC gEditProc = nullptr;
 WNDPROC gComboProc = nullptr;
 
-WNDPROC ClassProc(const wchar_t* name)
-{
-    WNDCLASSEXW wc = {};
-    wc.cbSize = sizeof(wc);
-    return GetClassInfoExW(nullptr, name, &wc) ? wc.lpfnWndProc : nullptr;
-}
+using formctl::ButtonDesc;
+using formctl::ShiftHeld;
 
 KartField* FieldOf(HWND control)
 {
     return reinterpret_cast<KartField*>(GetWindowLongPtrW(control, GWLP_USERDATA));
-}
-
-bool ShiftHeld()
-{
-    return (GetKeyState(VK_SHIFT) & 0x8000) != 0;
 }
 
 bool CtrlHeld()
@@ -135,25 +127,8 @@ LRESULT ComboProcInner(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
     return CallWindowProcW(gComboProc, hwnd, message, wParam, lParam);
 }
 
-// Nothing thrown may cross the window procedure: a failure there is dropped,
-// as the save and "Set Filter" read everything again.
-LRESULT CALLBACK EditProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
-{
-    try {
-        return EditProcInner(hwnd, message, wParam, lParam);
-    } catch (...) {
-        return 0;
-    }
-}
-
-LRESULT CALLBACK ComboProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
-{
-    try {
-        return ComboProcInner(hwnd, message, wParam, lParam);
-    } catch (...) {
-        return 0;
-    }
-}
+const WNDPROC EditProc = &formctl::NoThrowProc<EditProcInner>;
+const WNDPROC ComboProc = &formctl::NoThrowProc<ComboProcInner>;
 
 // The yes/no buttons: a click stores the checked state and shows the field,
 // which inverts the value; Tab and Enter move on, other keys go to the card.
@@ -275,21 +250,6 @@ bool IsListField(const FieldBlob* f)
     return (f->type & kFieldSpecial) == 0;
 }
 
-DButtonDesc ButtonDesc(HWND parent, DWORD style, void* cookie, const wchar_t* caption, const DButtonNotify* notify,
-                       const DButtonInput* input)
-{
-    DButtonDesc d = {};
-    d.size = sizeof(DButtonDesc);
-    d.parent = parent;
-    d.style = style;
-    d.cookie = cookie;
-    d.caption = caption;
-    d.instance = hInstance;
-    d.input = input;
-    d.notify = notify;
-    return d;
-}
-
 // Width in pixels of a text in the font.
 int TextWidth(HWND window, HFONT font, const wchar_t* text, int length)
 {
@@ -316,11 +276,7 @@ bool KartLayout::Build(DbKartWindow* ownerWindow, HWND parentWindow, const DbFor
     parent = parentWindow;
     form = formDesc;
     font = formFont;
-    if (gEditProc == nullptr)
-        gEditProc = ClassProc(L"EDIT");
-    if (gComboProc == nullptr)
-        gComboProc = ClassProc(L"COMBOBOX");
-    if (gEditProc == nullptr || gComboProc == nullptr)
+    if (!formctl::LoadClassProcs(&gEditProc, &gComboProc))
         return false;
     if (form->List().count > 0 && !CreateList()) {
         Destroy();

@@ -68,15 +68,10 @@ struct ReportParseState {
 
 void ParsePage(DescLexer& lex, ReportParseState& state)
 {
-    if (lex.Peek() != L'{')
-        Throw(kDescSyntax);
-    lex.Advance();
+    lex.OpenBlock();
     for (;;) {
-        lex.SkipBlanks();
-        if (lex.Peek() == L'}') {
-            lex.Advance();
+        if (lex.CloseBlock())
             return;
-        }
         const int key = ReadSectionWord(lex, kMarginKeys, DescRows(kMarginKeys));
         state.margins[key] = lex.ReadAssignedInt();
     }
@@ -93,15 +88,10 @@ void ParseTable(DescLexer& lex, ReportParseState& state)
         DescHeap::Free(table);
         Throw(kDescNoMemory);
     }
-    if (lex.Peek() != L'{')
-        Throw(kDescSyntax);
-    lex.Advance();
+    lex.OpenBlock();
     for (;;) {
-        lex.SkipBlanks();
-        if (lex.Peek() == L'}') {
-            lex.Advance();
+        if (lex.CloseBlock())
             break;
-        }
         const int key = ReadSectionWord(lex, kTableKeys, DescRows(kTableKeys));
         if ((key == kKeyList && table->list) || (key == kKeyFilt && table->filt))
             Throw(kDescSyntax);
@@ -148,15 +138,10 @@ void ParseBlockText(DescLexer& lex, TextBlockList& blocks, DWORD kind)
 
 void ParseTextBlocks(TextBlockList& blocks, DescLexer& lex)
 {
-    if (lex.Peek() != L'{')
-        Throw(kDescSyntax);
-    lex.Advance();
+    lex.OpenBlock();
     for (;;) {
-        lex.SkipBlanks();
-        if (lex.Peek() == L'}') {
-            lex.Advance();
+        if (lex.CloseBlock())
             return;
-        }
         switch (ReadSectionWord(lex, kBlockWords, DescRows(kBlockWords))) {
         case kWordAlign: {
             const DWORD flags = ParseAlign(lex);

@@ -51,9 +51,11 @@ bool HasValue(DODBParams* row, ULONG index)
     return index < row->GetCount() && row->IsOk(index);
 }
 
+}  // namespace
+
 bool ColumnInt(DODBParams* row, ULONG index, LONG* out)
 {
-    if (!HasValue(row, index))
+    if (!row || !HasValue(row, index))
         return false;
     const BYTE* p = static_cast<const BYTE*>(row->GetValuePtr(index));
     switch (row->GetWType(index)) {
@@ -71,6 +73,16 @@ bool ColumnInt(DODBParams* row, ULONG index, LONG* out)
     default: return false;
     }
 }
+
+bool ColumnDate(DODBParams* row, ULONG index, FILETIME* out)
+{
+    if (!row || !HasValue(row, index) || row->GetWType(index) != DBTYPE_FILETIME)
+        return false;
+    memcpy(out, row->GetValuePtr(index), sizeof *out);
+    return true;
+}
+
+namespace {
 
 bool ColumnDouble(DODBParams* row, ULONG index, double* out)
 {
@@ -90,13 +102,6 @@ bool ColumnDouble(DODBParams* row, ULONG index, double* out)
     }
 }
 
-bool ColumnDate(DODBParams* row, ULONG index, FILETIME* out)
-{
-    if (!HasValue(row, index) || row->GetWType(index) != DBTYPE_FILETIME)
-        return false;
-    memcpy(out, row->GetValuePtr(index), sizeof *out);
-    return true;
-}
 
 // Writes an integer or a float into a binding of whatever fixed type it has.
 HRESULT SetNumber(DODBParams* row, ULONG index, double value)

@@ -157,10 +157,7 @@ HRESULT Command::QueryInterface(REFIID riid, void** out)
 
 ULONG Command::Release()
 {
-    ULONG n = --refs_;
-    if (n == 0)
-        delete this;
-    return n;
+    return ReleaseRef(refs_, [this] { delete this; });
 }
 
 void Command::DropStatement()

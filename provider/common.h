@@ -142,4 +142,14 @@ wchar_t* TaskStrDup(const wchar_t* text);
 // True when two GUIDs are equal (the inline operator of the SDK is not constexpr-safe in all headers).
 inline bool SameGuid(REFGUID a, REFGUID b) { return IsEqualGUID(a, b) != 0; }
 
+// IUnknown::Release of an object counted in `refs`: the last reference
+// destroys it (the object's own `delete this`, its destructor being private).
+template <class F> ULONG ReleaseRef(std::atomic<ULONG>& refs, F destroy)
+{
+    ULONG n = --refs;
+    if (n == 0)
+        destroy();
+    return n;
+}
+
 }  // namespace zelk

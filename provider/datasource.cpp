@@ -87,10 +87,7 @@ HRESULT DataSource::QueryInterface(REFIID riid, void** out)
 
 ULONG DataSource::Release()
 {
-    ULONG n = --refs_;
-    if (n == 0)
-        delete this;
-    return n;
+    return ReleaseRef(refs_, [this] { delete this; });
 }
 
 HRESULT DataSource::Initialize()

@@ -12,6 +12,36 @@ const wchar_t kErrorSource[] = L"ZelkSQLite";
 
 BSTR CopyBstr(const std::wstring& text) { return SysAllocStringLen(text.data(), static_cast<UINT>(text.size())); }
 
+// What a record's and the whole object's IErrorInfo answer alike.
+HRESULT GuidOut(GUID* guid, REFIID iid)
+{
+    if (!guid)
+        return E_INVALIDARG;
+    *guid = iid;
+    return S_OK;
+}
+HRESULT SourceOut(BSTR* source)
+{
+    if (!source)
+        return E_INVALIDARG;
+    *source = SysAllocString(kErrorSource);
+    return *source ? S_OK : E_OUTOFMEMORY;
+}
+HRESULT NoHelpFile(BSTR* file)
+{
+    if (!file)
+        return E_INVALIDARG;
+    *file = nullptr;
+    return S_OK;
+}
+HRESULT NoHelpContext(DWORD* context)
+{
+    if (!context)
+        return E_INVALIDARG;
+    *context = 0;
+    return S_OK;
+}
+
 // ISQLErrorInfo of one record.
 class SqlInfo final : public ISQLErrorInfo {
 public:
@@ -30,13 +60,7 @@ public:
         return S_OK;
     }
     ULONG WINAPI AddRef() override { return ++refs_; }
-    ULONG WINAPI Release() override
-    {
-        ULONG n = --refs_;
-        if (n == 0)
-            delete this;
-        return n;
-    }
+    ULONG WINAPI Release() override { return ReleaseRef(refs_, [this] { delete this; }); }
     HRESULT WINAPI GetSQLInfo(BSTR* state, LONG* native) override
     {
         if (!state || !native)
@@ -74,27 +98,9 @@ public:
         return S_OK;
     }
     ULONG WINAPI AddRef() override { return ++refs_; }
-    ULONG WINAPI Release() override
-    {
-        ULONG n = --refs_;
-        if (n == 0)
-            delete this;
-        return n;
-    }
-    HRESULT WINAPI GetGUID(GUID* guid) override
-    {
-        if (!guid)
-            return E_INVALIDARG;
-        *guid = iid_;
-        return S_OK;
-    }
-    HRESULT WINAPI GetSource(BSTR* source) override
-    {
-        if (!source)
-            return E_INVALIDARG;
-        *source = SysAllocString(kErrorSource);
-        return *source ? S_OK : E_OUTOFMEMORY;
-    }
+    ULONG WINAPI Release() override { return ReleaseRef(refs_, [this] { delete this; }); }
+    HRESULT WINAPI GetGUID(GUID* guid) override { return GuidOut(guid, iid_); }
+    HRESULT WINAPI GetSource(BSTR* source) override { return SourceOut(source); }
     HRESULT WINAPI GetDescription(BSTR* description) override
     {
         if (!description)
@@ -102,20 +108,8 @@ public:
         *description = CopyBstr(record_.description);
         return *description ? S_OK : E_OUTOFMEMORY;
     }
-    HRESULT WINAPI GetHelpFile(BSTR* file) override
-    {
-        if (!file)
-            return E_INVALIDARG;
-        *file = nullptr;
-        return S_OK;
-    }
-    HRESULT WINAPI GetHelpContext(DWORD* context) override
-    {
-        if (!context)
-            return E_INVALIDARG;
-        *context = 0;
-        return S_OK;
-    }
+    HRESULT WINAPI GetHelpFile(BSTR* file) override { return NoHelpFile(file); }
+    HRESULT WINAPI GetHelpContext(DWORD* context) override { return NoHelpContext(context); }
 
 private:
     std::atomic<ULONG> refs_{1};
@@ -144,29 +138,11 @@ public:
         return S_OK;
     }
     ULONG WINAPI AddRef() override { return ++refs_; }
-    ULONG WINAPI Release() override
-    {
-        ULONG n = --refs_;
-        if (n == 0)
-            delete this;
-        return n;
-    }
+    ULONG WINAPI Release() override { return ReleaseRef(refs_, [this] { delete this; }); }
 
     // IErrorInfo: the first record speaks for the object.
-    HRESULT WINAPI GetGUID(GUID* guid) override
-    {
-        if (!guid)
-            return E_INVALIDARG;
-        *guid = iid_;
-        return S_OK;
-    }
-    HRESULT WINAPI GetSource(BSTR* source) override
-    {
-        if (!source)
-            return E_INVALIDARG;
-        *source = SysAllocString(kErrorSource);
-        return *source ? S_OK : E_OUTOFMEMORY;
-    }
+    HRESULT WINAPI GetGUID(GUID* guid) override { return GuidOut(guid, iid_); }
+    HRESULT WINAPI GetSource(BSTR* source) override { return SourceOut(source); }
     HRESULT WINAPI GetDescription(BSTR* description) override
     {
         if (!description)
@@ -175,20 +151,8 @@ public:
         *description = CopyBstr(records_.empty() ? std::wstring() : records_[0].description);
         return *description ? S_OK : E_OUTOFMEMORY;
     }
-    HRESULT WINAPI GetHelpFile(BSTR* file) override
-    {
-        if (!file)
-            return E_INVALIDARG;
-        *file = nullptr;
-        return S_OK;
-    }
-    HRESULT WINAPI GetHelpContext(DWORD* context) override
-    {
-        if (!context)
-            return E_INVALIDARG;
-        *context = 0;
-        return S_OK;
-    }
+    HRESULT WINAPI GetHelpFile(BSTR* file) override { return NoHelpFile(file); }
+    HRESULT WINAPI GetHelpContext(DWORD* context) override { return NoHelpContext(context); }
 
     // IErrorRecords.
     HRESULT WINAPI AddErrorRecord(ERRORINFO* info, DWORD lookupId, DISPPARAMS* params, IUnknown* custom,

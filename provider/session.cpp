@@ -220,10 +220,7 @@ HRESULT Session::QueryInterface(REFIID riid, void** out)
 
 ULONG Session::Release()
 {
-    ULONG n = --refs_;
-    if (n == 0)
-        delete this;
-    return n;
+    return ReleaseRef(refs_, [this] { delete this; });
 }
 
 HRESULT Session::GetDataSource(REFIID riid, IUnknown** out)

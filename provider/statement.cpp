@@ -43,6 +43,27 @@ struct ParseError {
 bool IsWordStart(wchar_t c) { return iswalpha(c) || c == L'_' || c == L'@' || c == L'#' || c >= 0x80; }
 bool IsWordPart(wchar_t c) { return iswalnum(c) || c == L'_' || c == L'@' || c == L'#' || c == L'$' || c >= 0x80; }
 
+// The text up to the closing character, a doubled one standing for itself;
+// `i` is just past the opening one and ends past the closing one. False when
+// the statement ends first.
+bool ReadQuoted(const std::wstring& s, size_t& i, wchar_t close, std::wstring& text)
+{
+    const size_t n = s.size();
+    while (i < n) {
+        if (s[i] == close) {
+            if (i + 1 < n && s[i + 1] == close) {
+                text += close;
+                i += 2;
+                continue;
+            }
+            ++i;
+            return true;
+        }
+        text += s[i++];
+    }
+    return false;
+}
+
 std::vector<Token> Tokenize(const std::wstring& s)
 {
     std::vector<Token> out;
@@ -63,43 +84,15 @@ std::vector<Token> Tokenize(const std::wstring& s)
             if (c != L'\'')
                 ++i;
             std::wstring text;
-            bool closed = false;
             ++i;
-            while (i < n) {
-                if (s[i] == L'\'') {
-                    if (i + 1 < n && s[i + 1] == L'\'') {
-                        text += L'\'';
-                        i += 2;
-                        continue;
-                    }
-                    ++i;
-                    closed = true;
-                    break;
-                }
-                text += s[i++];
-            }
-            if (!closed)
+            if (!ReadQuoted(s, i, L'\'', text))
                 Fail(L"A text in quotes is not closed: the statement ends inside it.");
             out.push_back({Tok::String, text});
         } else if (c == L'[' || c == L'"') {
             wchar_t close = c == L'[' ? L']' : c;
             std::wstring text;
-            bool closed = false;
             ++i;
-            while (i < n) {
-                if (s[i] == close) {
-                    if (i + 1 < n && s[i + 1] == close) {
-                        text += close;
-                        i += 2;
-                        continue;
-                    }
-                    ++i;
-                    closed = true;
-                    break;
-                }
-                text += s[i++];
-            }
-            if (!closed)
+            if (!ReadQuoted(s, i, close, text))
                 Fail(L"A name in brackets or quotes is not closed: the statement ends inside it.");
             if (text.empty())
                 Fail(L"A name in brackets or quotes is empty.");

@@ -80,29 +80,6 @@ void TestKey::Delete(const wchar_t* name, const wchar_t* subKey)
 
 // ---- folders ----------------------------------------------------------------
 
-void RemoveTree(const std::wstring& folder)
-{
-    std::wstring base = folder;
-    if (!base.empty() && base.back() == L'\\')
-        base.pop_back();
-    WIN32_FIND_DATAW found;
-    HANDLE find = FindFirstFileW((base + L"\\*").c_str(), &found);
-    if (find != INVALID_HANDLE_VALUE) {
-        do {
-            std::wstring name = found.cFileName;
-            if (name == L"." || name == L"..")
-                continue;
-            std::wstring path = base + L"\\" + name;
-            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-                RemoveTree(path);
-            else
-                DeleteFileW(path.c_str());
-        } while (FindNextFileW(find, &found));
-        FindClose(find);
-    }
-    RemoveDirectoryW(base.c_str());
-}
-
 TempFolder::TempFolder(const wchar_t* prefix)
 {
     wchar_t temp[MAX_PATH];

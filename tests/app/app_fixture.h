@@ -2,6 +2,8 @@
 // the journal in that folder, the control library's rows, child processes.
 #pragma once
 
+#include "common/fixture_helpers.h"
+
 #include <windows.h>
 
 #include <string>
@@ -52,7 +54,7 @@ private:
     std::wstring path_;
 };
 
-void RemoveTree(const std::wstring& folder);
+using testfix::RemoveTree;
 
 // Records of a journal file, read from the file itself.
 struct JournalEntry {

@@ -1,5 +1,6 @@
 #include "strip_fixture.h"
 
+#include "common/fixture_helpers.h"
 #include "app/iconsbar.h"
 #include "app/notesnimok.h"
 #include "database/dbcommand.h"
@@ -135,28 +136,7 @@ void StripTest::TearDown()
 
 void StripTest::Exec(const std::wstring& sql)
 {
-    std::wstring keyed;
-    const std::wstring head = L"INSERT INTO ";
-    if (sql.compare(0, head.size(), head) == 0) {
-        const size_t open = sql.find(L" (", head.size());
-        if (open != std::wstring::npos) {
-            const std::wstring table = sql.substr(head.size(), open - head.size());
-            if (sql.compare(open + 2, table.size() + 1, table + L",") == 0)
-                keyed = table;
-        }
-    }
-    if (!keyed.empty())
-        g_DbSession->ExecSql((L"SET IDENTITY_INSERT " + keyed + L" ON").c_str(), nullptr, nullptr, nullptr, nullptr);
-    const HRESULT hr = g_DbSession->ExecSql(sql.c_str(), nullptr, nullptr, nullptr, nullptr);
-    if (!keyed.empty())
-        g_DbSession->ExecSql((L"SET IDENTITY_INSERT " + keyed + L" OFF").c_str(), nullptr, nullptr, nullptr, nullptr);
-    if (FAILED(hr)) {
-        DODBErrors errors(hr, TRUE);
-        wchar_t text[1024] = {};
-        errors.GetText(text, 1023);
-        ADD_FAILURE() << "statement failed: " << std::string(sql.begin(), sql.end()) << " "
-                      << std::string(text, text + wcslen(text));
-    }
+    testfix::ExecSetupSql(sql);
 }
 
 std::wstring StripTest::Scalar(const std::wstring& sql)

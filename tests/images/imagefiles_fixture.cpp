@@ -1,5 +1,6 @@
 #include "imagefiles_fixture.h"
 
+#include "common/fixture_helpers.h"
 #include "database/dbcommand.h"
 #include "database/dberrors.h"
 #include "database/dbparams.h"
@@ -113,36 +114,9 @@ void ImageDbTest::TearDown()
     folder = nullptr;
 }
 
-// The tests give their rows known keys: an INSERT that names the table's own
-// key column ("INSERT INTO T (T, ...") runs with IDENTITY_INSERT on for T, as
-// SQL Server wants for explicit identity values.
-static std::wstring ExplicitKeyTable(const std::wstring& sql)
-{
-    const std::wstring head = L"INSERT INTO ";
-    if (sql.compare(0, head.size(), head) != 0)
-        return std::wstring();
-    size_t open = sql.find(L" (", head.size());
-    if (open == std::wstring::npos)
-        return std::wstring();
-    std::wstring table = sql.substr(head.size(), open - head.size());
-    return sql.compare(open + 2, table.size() + 1, table + L",") == 0 ? table : std::wstring();
-}
-
 void ImageDbTest::Exec(const std::wstring& sql)
 {
-    const std::wstring keyed = ExplicitKeyTable(sql);
-    if (!keyed.empty())
-        g_DbSession->ExecSql((L"SET IDENTITY_INSERT " + keyed + L" ON").c_str(), nullptr, nullptr, nullptr, nullptr);
-    HRESULT hr = g_DbSession->ExecSql(sql.c_str(), nullptr, nullptr, nullptr, nullptr);
-    if (!keyed.empty())
-        g_DbSession->ExecSql((L"SET IDENTITY_INSERT " + keyed + L" OFF").c_str(), nullptr, nullptr, nullptr, nullptr);
-    if (FAILED(hr)) {
-        DODBErrors errors(hr, TRUE);
-        wchar_t text[1024] = {};
-        errors.GetText(text, 1023);
-        ADD_FAILURE() << "statement failed: " << std::string(sql.begin(), sql.end()) << " "
-                      << std::string(text, text + wcslen(text));
-    }
+    testfix::ExecSetupSql(sql);
 }
 
 std::wstring ImageDbTest::Scalar(const std::wstring& sql)

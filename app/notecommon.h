@@ -1,0 +1,56 @@
+// What the note window and the template editor share: texts, the command
+// buttons, the guarded commands and the prepared UPDATE they both write with.
+#pragma once
+
+#include "database/dberrors.h"
+#include "foundation/prompt.h"
+#include "app/dbvalues.h"
+#include "ui/button.h"
+
+#include <windows.h>
+
+#include <string>
+
+namespace notes {
+
+std::wstring LoadText(UINT id);
+std::wstring WindowText(HWND window);
+
+// Runs a command; its database errors and its string-id errors are shown
+// over the owner as it is after the command (a command may close its
+// window). False when the command threw.
+template <class F> bool RunShowingErrors(const HWND& owner, F f)
+{
+    try {
+        f();
+        return true;
+    } catch (const DODBErrors& e) {
+        e.ShowMessage(owner, nullptr, MB_OK | MB_ICONHAND);
+    } catch (UINT id) {
+        const std::wstring text = LoadText(id);
+        ShowPrompt(owner, text.c_str(), nullptr, MB_OK | MB_ICONHAND);
+    }
+    return false;
+}
+
+// One command button with its caption and icon; false (the icon freed) when
+// the button cannot be made.
+bool CreateButton(DButton& button, HWND parent, void* cookie, UINT caption, UINT icon, DWORD style,
+                  const DButtonInput* keys, const DButtonNotify* notify);
+// A button row's height: half again the buttons' line, at least the icon's.
+int ButtonHeight(const DButton* buttons, int count);
+void SetMinTrackSize(LPARAM info, int buttonHeight);
+// Takes a new "Button" font into the buttons; false for other fonts.
+bool ApplyButtonFont(WPARAM notice, DButton* buttons, int count);
+
+// A prepared command and its parameter block (at least `params` of them);
+// throws DODBErrors.
+void PrepareUpdate(const wchar_t* sql, ULONG params, DODBPtr<DODBCommand>& command, DODBPtr<DODBParams>& block);
+void ExecuteUpdate(DODBCommand* command, DODBParams* block);
+// A text longer than the room is refused with a message (nothing is cut):
+// true when refused.
+bool RefuseTooLong(HWND owner, const std::wstring& text, int room, const wchar_t* caption);
+// The row's text column into the edit field (empty for NULL).
+void SetEditFromRow(HWND edit, DODBParams* row, ULONG column);
+
+}  // namespace notes

@@ -1,0 +1,75 @@
+// Pieces the database-backed fixtures of several test folders share: removing
+// a temp folder tree and running a setup statement on the process session.
+#pragma once
+
+#include "database/dberrors.h"
+#include "database/dbsession.h"
+#include "database/dbstart.h"
+
+#include <windows.h>
+
+#include <string>
+
+#include <gtest/gtest.h>
+
+namespace testfix {
+
+// Deletes the folder (a trailing backslash is allowed) with all below it.
+inline void RemoveTree(const std::wstring& folder)
+{
+    std::wstring base = folder;
+    if (!base.empty() && base.back() == L'\\')
+        base.pop_back();
+    WIN32_FIND_DATAW found;
+    HANDLE find = FindFirstFileW((base + L"\\*").c_str(), &found);
+    if (find != INVALID_HANDLE_VALUE) {
+        do {
+            std::wstring name = found.cFileName;
+            if (name == L"." || name == L"..")
+                continue;
+            std::wstring path = base + L"\\" + name;
+            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+                RemoveTree(path);
+            else
+                DeleteFileW(path.c_str());
+        } while (FindNextFileW(find, &found));
+        FindClose(find);
+    }
+    RemoveDirectoryW(base.c_str());
+}
+
+// The tests give their rows known keys: an INSERT that names the table's own
+// key column ("INSERT INTO T (T, ...") runs with IDENTITY_INSERT on for T, as
+// SQL Server wants for explicit identity values.
+inline std::wstring ExplicitKeyTable(const std::wstring& sql)
+{
+    const std::wstring head = L"INSERT INTO ";
+    if (sql.compare(0, head.size(), head) != 0)
+        return std::wstring();
+    size_t open = sql.find(L" (", head.size());
+    if (open == std::wstring::npos)
+        return std::wstring();
+    std::wstring table = sql.substr(head.size(), open - head.size());
+    return sql.compare(open + 2, table.size() + 1, table + L",") == 0 ? table : std::wstring();
+}
+
+// Runs a setup statement on the process session; a failure fails the test
+// with the provider's text.
+inline void ExecSetupSql(const std::wstring& sql)
+{
+    const std::wstring keyed = ExplicitKeyTable(sql);
+    if (!keyed.empty())
+        g_DbSession->ExecSql((L"SET IDENTITY_INSERT " + keyed + L" ON").c_str(), nullptr, nullptr, nullptr, nullptr);
+    HRESULT hr = g_DbSession->ExecSql(sql.c_str(), nullptr, nullptr, nullptr, nullptr);
+    if (!keyed.empty())
+        g_DbSession->ExecSql((L"SET IDENTITY_INSERT " + keyed + L" OFF").c_str(), nullptr, nullptr, nullptr, nullptr);
+    if (FAILED(hr)) {
+        DODBErrors errors(hr, TRUE);
+        wchar_t text[1024] = {};
+        errors.GetText(text, 1023);
+        ADD_FAILURE() << "statement failed: " << std::string(sql.begin(), sql.end()) << " "
+                      << std::string(text, text + wcslen(text));
+    }
+}
+
+}  // namespace testfix

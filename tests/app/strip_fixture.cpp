@@ -141,36 +141,7 @@ void StripTest::Exec(const std::wstring& sql)
 
 std::wstring StripTest::Scalar(const std::wstring& sql)
 {
-    DODBPtr<DODBCommand> command;
-    DODBPtr<DODBRowset> rowset;
-    DODBPtr<DODBParams> row;
-    if (!g_DbSession->CreateCommand(command) || FAILED(command->SetCmdText(sql.c_str())) ||
-        !command->Execute(rowset, &row, nullptr, nullptr)) {
-        ADD_FAILURE() << "query failed: " << std::string(sql.begin(), sql.end());
-        return L"<error>";
-    }
-    if (!rowset->GetNextData(row.Get()))
-        return L"<none>";
-    if (row->IsNull(0))
-        return L"<null>";
-    switch (row->GetWType(0)) {
-    case DBTYPE_WSTR: {
-        std::wstring text(70000, L'\0');
-        const int n = row->GetStr(0, &text[0], 70000);
-        text.resize(n > 0 ? n : 0);
-        return text;
-    }
-    case DBTYPE_I4:
-        return std::to_wstring(*static_cast<LONG*>(row->GetValuePtr(0)));
-    case DBTYPE_I8:
-        return std::to_wstring(*static_cast<LONGLONG*>(row->GetValuePtr(0)));
-    case DBTYPE_I2:
-        return std::to_wstring(*static_cast<SHORT*>(row->GetValuePtr(0)));
-    case DBTYPE_UI1:
-        return std::to_wstring(*static_cast<BYTE*>(row->GetValuePtr(0)));
-    default:
-        return L"<type " + std::to_wstring(row->GetWType(0)) + L">";
-    }
+    return testfix::ScalarSql(sql);
 }
 
 void StripTest::AddPatient(long key, const wchar_t* name)

@@ -2,7 +2,10 @@
 // a temp folder tree and running a setup statement on the process session.
 #pragma once
 
+#include "database/dbcommand.h"
 #include "database/dberrors.h"
+#include "database/dbparams.h"
+#include "database/dbrowset.h"
 #include "database/dbsession.h"
 #include "database/dbstart.h"
 
@@ -69,6 +72,48 @@ inline void ExecSetupSql(const std::wstring& sql)
         errors.GetText(text, 1023);
         ADD_FAILURE() << "statement failed: " << std::string(sql.begin(), sql.end()) << " "
                       << std::string(text, text + wcslen(text));
+    }
+}
+
+// The first column of the first row of a query on the process session, as
+// text: "<error>", "<none>" or "<null>" when there is no value, "<type n>"
+// for a column type it does not print.
+inline std::wstring ScalarSql(const std::wstring& sql)
+{
+    DODBPtr<DODBCommand> command;
+    DODBPtr<DODBRowset> rowset;
+    DODBPtr<DODBParams> row;
+    if (!g_DbSession->CreateCommand(command) || FAILED(command->SetCmdText(sql.c_str())) ||
+        !command->Execute(rowset, &row, nullptr, nullptr)) {
+        ADD_FAILURE() << "query failed: " << std::string(sql.begin(), sql.end());
+        return L"<error>";
+    }
+    if (!rowset->GetNextData(row.Get()))
+        return L"<none>";
+    if (row->IsNull(0))
+        return L"<null>";
+    void* value = row->GetValuePtr(0);
+    switch (row->GetWType(0)) {
+    case DBTYPE_WSTR: {
+        std::wstring text(70000, L'\0');
+        const int n = row->GetStr(0, &text[0], 70000);
+        text.resize(n > 0 ? n : 0);
+        return text;
+    }
+    case DBTYPE_I4:
+        return std::to_wstring(*static_cast<LONG*>(value));
+    case DBTYPE_I8:
+        return std::to_wstring(*static_cast<LONGLONG*>(value));
+    case DBTYPE_I2:
+        return std::to_wstring(*static_cast<SHORT*>(value));
+    case DBTYPE_UI1:
+        return std::to_wstring(*static_cast<BYTE*>(value));
+    case DBTYPE_R4:
+        return std::to_wstring(*static_cast<float*>(value));
+    case DBTYPE_R8:
+        return std::to_wstring(*static_cast<double*>(value));
+    default:
+        return L"<type " + std::to_wstring(row->GetWType(0)) + L">";
     }
 }
 

@@ -121,34 +121,7 @@ void ImageDbTest::Exec(const std::wstring& sql)
 
 std::wstring ImageDbTest::Scalar(const std::wstring& sql)
 {
-    DODBPtr<DODBCommand> command;
-    DODBPtr<DODBRowset> rowset;
-    DODBPtr<DODBParams> row;
-    if (!g_DbSession->CreateCommand(command) || FAILED(command->SetCmdText(sql.c_str())) ||
-        !command->Execute(rowset, &row, nullptr, nullptr)) {
-        ADD_FAILURE() << "query failed: " << std::string(sql.begin(), sql.end());
-        return L"<error>";
-    }
-    if (!rowset->GetNextData(row.Get()))
-        return L"<none>";
-    if (row->IsNull(0))
-        return L"<null>";
-    wchar_t text[256] = {};
-    switch (row->GetWType(0)) {
-    case DBTYPE_WSTR:
-        row->GetStr(0, text, 256);
-        return text;
-    case DBTYPE_I4:
-        return std::to_wstring(*static_cast<LONG*>(row->GetValuePtr(0)));
-    case DBTYPE_I8:
-        return std::to_wstring(*static_cast<LONGLONG*>(row->GetValuePtr(0)));
-    case DBTYPE_R4:
-        return std::to_wstring(*static_cast<float*>(row->GetValuePtr(0)));
-    case DBTYPE_R8:
-        return std::to_wstring(*static_cast<double*>(row->GetValuePtr(0)));
-    default:
-        return L"<type " + std::to_wstring(row->GetWType(0)) + L">";
-    }
+    return testfix::ScalarSql(sql);
 }
 
 long ImageDbTest::Count(const std::wstring& table)

@@ -272,7 +272,7 @@ LRESULT ConnectWindow::OnCreate(HWND window, LPARAM)
     static const DButtonNotify notify = {&ConnectWindow::OnExitClicked, nullptr, nullptr, nullptr, nullptr, nullptr};
     wchar_t caption[256] = L"";
     LoadStringW(hInstance, IDS_EXIT, caption, 256);
-    DButtonDesc desc = {60,          window,   DButtonStyle::kShowAtCreation | DButtonStyle::kIconThenCaption,
+    DButtonDesc desc = {60,          window,   DButtonStyle::kVisible | DButtonStyle::kIconThenCaption,
                         0,           0,        100,
                         IconSize + 8, this,    caption,
                         gButtonIcon, IconSize, IconSize,

@@ -41,14 +41,18 @@ struct NoteButtonRow {
     DWORD style;
     bool readOnly;   // also in a read-only window
 };
+constexpr DWORD kStayingToolButton =
+    DButtonStyle::kToolButton | DButtonStyle::kStayPressed | DButtonStyle::kIconBeforeCaption;
 const NoteButtonRow kNoteButtons[4] = {
-    {NoteSnimokWnd::kExit, IDS_EXIT, IDI_VIEWER_EXIT, IDS_TIP_CLOSE_DESCRIPTION, 0x80042161, true},
-    {NoteSnimokWnd::kSave, IDS_SAVE, IDI_VIEWER_SAVE, IDS_TIP_SAVE_CLOSE_DESCRIPTION, 0x80042161, false},
-    {NoteSnimokWnd::kTemplate, IDS_TEMPLATE_BUTTON, IDI_NOTE_TEMPLATE, IDS_TIP_DESCRIPTION_TEMPLATE, 0x80046061,
+    {NoteSnimokWnd::kExit, IDS_EXIT, IDI_VIEWER_EXIT, IDS_TIP_CLOSE_DESCRIPTION, kStayingToolButton, true},
+    {NoteSnimokWnd::kSave, IDS_SAVE, IDI_VIEWER_SAVE, IDS_TIP_SAVE_CLOSE_DESCRIPTION, kStayingToolButton, false},
+    {NoteSnimokWnd::kTemplate, IDS_TEMPLATE_BUTTON, IDI_NOTE_TEMPLATE, IDS_TIP_DESCRIPTION_TEMPLATE,
+     DButtonStyle::kToolButton | DButtonStyle::kRightButton | DButtonStyle::kIconBeforeCaption,
      false},
-    {NoteSnimokWnd::kPrint, IDS_PRINT, IDI_VIEWER_PRINT, IDS_TIP_PRINT_DESCRIPTION, 0x80042061, true},
+    {NoteSnimokWnd::kPrint, IDS_PRINT, IDI_VIEWER_PRINT, IDS_TIP_PRINT_DESCRIPTION, DButtonStyle::kToolButton | DButtonStyle::kIconBeforeCaption,
+     true},
 };
-const DWORD kProtectStyle = 0x80000461;
+const DWORD kProtectStyle = DButtonStyle::kVisible | DButtonStyle::kCheck | DButtonStyle::kIconBeforeCaption;
 
 bool gRegistered = false;
 wchar_t gHeaderFormat[64] = L"";

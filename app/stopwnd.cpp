@@ -90,7 +90,7 @@ bool StopProcessWnd::Create(HANDLE event, const wchar_t* title, int length)
         title_[length] = 0;
     }
     event_ = event;
-    DWindowDesc desc = {this, &hwnd, WndProc, 0x8C /* WS_EX_TOPMOST | WS_EX_TOOLWINDOW | WS_EX_TRANSPARENT */,
+    DWindowDesc desc = {this, &hwnd, WndProc, WS_EX_TOPMOST | WS_EX_TOOLWINDOW | WS_EX_TRANSPARENT,
                         kClassName, nullptr, WS_POPUP | WS_CAPTION | WS_SYSMENU, 150, 100, 300, 200, nullptr,
                         nullptr, hInstance, nullptr};
     if (!CreateWindowFromDesc(&desc)) {
@@ -114,7 +114,7 @@ LRESULT StopProcessWnd::OnCreate(HWND window, LPARAM)
     static const DButtonNotify notify = {&StopProcessWnd::OnAbortClicked, nullptr, nullptr, nullptr, nullptr, nullptr};
     wchar_t caption[256] = L"";
     LoadStringW(hInstance, IDS_ABORT_OPERATION, caption, 256);
-    DButtonDesc desc = {60,         window, DButtonStyle::kShowAtCreation | DButtonStyle::kIconThenCaption,
+    DButtonDesc desc = {60,         window, DButtonStyle::kVisible | DButtonStyle::kIconThenCaption,
                         0,          0,      10,
                         10,         this,   caption,
                         gStopIcon,  32,     32,

@@ -38,12 +38,12 @@ struct EditorButtonRow {
     DWORD style;
 };
 const EditorButtonRow kEditorButtons[TNoteSnimokWnd::kButtons] = {
-    {IDS_EXIT, IDI_VIEWER_EXIT, IDS_TIP_CLOSE_TEMPLATES, 0x80042161},
-    {IDS_SELECT, IDI_TEMPLATE_SELECT, IDS_TIP_SELECT_TEMPLATE, 0x80042161},
-    {IDS_SAVE, IDI_VIEWER_SAVE, IDS_TIP_SAVE_TEMPLATE, 0x80042061},
-    {IDS_DEFAULT, IDI_TEMPLATE_DEFAULT, IDS_TIP_DEFAULT_TEMPLATE, 0x80042061},
-    {IDS_NEW, IDI_TEMPLATE_NEW, IDS_TIP_NEW_TEMPLATE, 0x80042061},
-    {IDS_DELETE, IDI_TEMPLATE_DELETE, IDS_TIP_DELETE_TEMPLATE, 0x80042061},
+    {IDS_EXIT, IDI_VIEWER_EXIT, IDS_TIP_CLOSE_TEMPLATES, DButtonStyle::kToolButton | DButtonStyle::kStayPressed | DButtonStyle::kIconBeforeCaption},
+    {IDS_SELECT, IDI_TEMPLATE_SELECT, IDS_TIP_SELECT_TEMPLATE, DButtonStyle::kToolButton | DButtonStyle::kStayPressed | DButtonStyle::kIconBeforeCaption},
+    {IDS_SAVE, IDI_VIEWER_SAVE, IDS_TIP_SAVE_TEMPLATE, DButtonStyle::kToolButton | DButtonStyle::kIconBeforeCaption},
+    {IDS_DEFAULT, IDI_TEMPLATE_DEFAULT, IDS_TIP_DEFAULT_TEMPLATE, DButtonStyle::kToolButton | DButtonStyle::kIconBeforeCaption},
+    {IDS_NEW, IDI_TEMPLATE_NEW, IDS_TIP_NEW_TEMPLATE, DButtonStyle::kToolButton | DButtonStyle::kIconBeforeCaption},
+    {IDS_DELETE, IDI_TEMPLATE_DELETE, IDS_TIP_DELETE_TEMPLATE, DButtonStyle::kToolButton | DButtonStyle::kIconBeforeCaption},
 };
 
 bool gRegistered = false;

@@ -428,7 +428,7 @@ LRESULT DbFiltFormWindow::OnCreate(LPARAM)
 
     for (int i = 0; i < 3; ++i) {
         const std::wstring caption = LoadText(kTopButtons[i].caption);
-        DButtonDesc d = ButtonDesc(hwnd, 0x80042000, this, caption.c_str(), &kTopNotify, nullptr);
+        DButtonDesc d = ButtonDesc(hwnd, DButtonStyle::kToolButton, this, caption.c_str(), &kTopNotify, nullptr);
         d.icon = LoadIconRes(kTopButtons[i].icon);
         d.iconWidth = d.iconHeight = IconSize;
         buttons_[i].ownerValue = i;
@@ -469,7 +469,7 @@ bool DbFiltFormWindow::CreateGroup(FilterGroup& group, DbFilterValues& condition
         row->index = i;
         row->group = &group;
         const std::wstring caption = LoadText(FilterKindCaption(row->condition->kind));
-        DButtonDesc d = ButtonDesc(hwnd, 0x80000000, this, caption.c_str(), &kKindNotify, &kKindInput);
+        DButtonDesc d = ButtonDesc(hwnd, DButtonStyle::kVisible, this, caption.c_str(), &kKindNotify, &kKindInput);
         row->kindButton.ownerValue = reinterpret_cast<LONG_PTR>(row);
         if (!row->kindButton.Create(&d) || !BuildEditors(row))
             return false;
@@ -505,7 +505,7 @@ bool DbFiltFormWindow::BuildEditors(FilterRow* row)
             editor->isWindow = false;
             const std::wstring text = FilterValueText(*c, i);
             editor->button.reset(new DButton);
-            DButtonDesc d = ButtonDesc(hwnd, 0x80000000, this, text.c_str(), &kYesNoNotify, &kYesNoInput);
+            DButtonDesc d = ButtonDesc(hwnd, DButtonStyle::kVisible, this, text.c_str(), &kYesNoNotify, &kYesNoInput);
             editor->button->ownerValue = reinterpret_cast<LONG_PTR>(editor.get());
             if (!editor->button->Create(&d))
                 return false;

@@ -125,8 +125,8 @@ LRESULT MsgWnd::OnCreate(LPARAM createStruct)
     const ButtonSet& set = kButtonSets[type_];
     static const DButtonInput kNoInput = {};
     for (int i = 0; i < set.count; ++i) {
-        DButtonDesc d = {sizeof(DButtonDesc), hwnd, 0x80042000, 0, 0, 0, 0, this, set.captions[i], nullptr, 0, 0,
-                         hInstance, &kNoInput, &kButtonNotify};
+        DButtonDesc d = {sizeof(DButtonDesc), hwnd,     DButtonStyle::kToolButton, 0, 0, 0, 0, this, set.captions[i],
+                         nullptr,             0,        0,          hInstance, &kNoInput, &kButtonNotify};
         buttons_[i].ownerValue = set.results[i];
         if (!buttons_[i].Create(&d))
             return -1;

@@ -26,18 +26,23 @@ struct ToolbarRow {
     UINT tooltip;       // 0: none
 };
 
+// A tool button whose corner arrow marks a menu; with kRightButton the menu is
+// on the right button.
+constexpr DWORD kToolMenuButton = DButtonStyle::kToolButton | DButtonStyle::kCornerArrow;
+constexpr DWORD kToolMenuRightButton = kToolMenuButton | DButtonStyle::kRightButton;
+
 const ToolbarRow kToolbar[kPanelButtonCount] = {
-    {0x80042000, IDS_EXIT, IDI_VIEWER_EXIT, 0, IDS_TIP_QUIT_IMAGE_WINDOW},
-    {0x80042000, IDS_SAVE, IDI_VIEWER_SAVE, 0, IDS_TIP_SAVE_PICTURE},
-    {0x800C2000, IDS_WINDOWS_LAYOUT, IDI_VIEWER_WINDOWS, 0, 0},
-    {0x80042000, IDS_PATIENT_INFO, IDI_VIEWER_PATIENT, 1, IDS_TIP_PICTURE_PATIENT_CARD},
-    {0x800C6000, IDS_DESCRIPTION, IDI_VIEWER_DESCRIPTION, 0, IDS_TIP_OPEN_DESCRIPTION},
-    {0x800C6000, IDS_PRINT, IDI_VIEWER_PRINT, 0, IDS_TIP_PRINT_PICTURE},
-    {0x80042100, IDS_PROFILE, IDI_VIEWER_PROFILE, 1, IDS_TIP_MEASURE_DISTANCE},
-    {0x800C6100, IDS_STATISTICS, IDI_VIEWER_PROFILE, 0, IDS_TIP_STATISTICS},
-    {0x800C6100, IDS_EQUALIZATION, IDI_VIEWER_EQUALIZE, 0, IDS_TIP_AUTO_BALANCE},
-    {0x800C2000, IDS_IMAGING_MODES, IDI_VIEWER_CAPTION, 0, IDS_TIP_OPERATIONS},
-    {0x80042400, IDS_NEGATIVE, IDI_VIEWER_NEGATIVE, 0, IDS_TIP_POSITIVE_NEGATIVE},
+    {DButtonStyle::kToolButton, IDS_EXIT, IDI_VIEWER_EXIT, 0, IDS_TIP_QUIT_IMAGE_WINDOW},
+    {DButtonStyle::kToolButton, IDS_SAVE, IDI_VIEWER_SAVE, 0, IDS_TIP_SAVE_PICTURE},
+    {kToolMenuButton, IDS_WINDOWS_LAYOUT, IDI_VIEWER_WINDOWS, 0, 0},
+    {DButtonStyle::kToolButton, IDS_PATIENT_INFO, IDI_VIEWER_PATIENT, 1, IDS_TIP_PICTURE_PATIENT_CARD},
+    {kToolMenuRightButton, IDS_DESCRIPTION, IDI_VIEWER_DESCRIPTION, 0, IDS_TIP_OPEN_DESCRIPTION},
+    {kToolMenuRightButton, IDS_PRINT, IDI_VIEWER_PRINT, 0, IDS_TIP_PRINT_PICTURE},
+    {DButtonStyle::kToolButton | DButtonStyle::kStayPressed, IDS_PROFILE, IDI_VIEWER_PROFILE, 1, IDS_TIP_MEASURE_DISTANCE},
+    {kToolMenuRightButton | DButtonStyle::kStayPressed, IDS_STATISTICS, IDI_VIEWER_PROFILE, 0, IDS_TIP_STATISTICS},
+    {kToolMenuRightButton | DButtonStyle::kStayPressed, IDS_EQUALIZATION, IDI_VIEWER_EQUALIZE, 0, IDS_TIP_AUTO_BALANCE},
+    {kToolMenuButton, IDS_IMAGING_MODES, IDI_VIEWER_CAPTION, 0, IDS_TIP_OPERATIONS},
+    {DButtonStyle::kToolButton | DButtonStyle::kCheck, IDS_NEGATIVE, IDI_VIEWER_NEGATIVE, 0, IDS_TIP_POSITIVE_NEGATIVE},
 };
 
 }  // namespace
@@ -221,7 +226,7 @@ bool MainViewWnd::MakeToolbar()
     static const DUpDownNotify widthNotify = {&MainViewWnd::WidthSet, &MainViewWnd::WidthChanging};
     offsetIcon = (HICON)LoadImageW(hInstance, MAKEINTRESOURCEW(IDI_VIEWER_OFFSET), IMAGE_ICON, 32, 32, 0);
     widthIcon = (HICON)LoadImageW(hInstance, MAKEINTRESOURCEW(IDI_VIEWER_WIDTH), IMAGE_ICON, 32, 32, 0);
-    const DWORD style = 0x80000000 | (IsAdministrator ? 1 : 2);
+    const DWORD style = DUpDownStyle::kVisible | (IsAdministrator ? DUpDownStyle::kText : DUpDownStyle::kIcon);
     DUpDownDesc o = {};
     o.style = style;
     o.width = kToolbarWidth;

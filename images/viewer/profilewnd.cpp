@@ -396,7 +396,7 @@ LRESULT ProfileWnd::OnCreate(LPARAM)
     static const DButtonNotify checkNotify = {&ProfileWnd::OnCheckClicked};
     static const DButtonNotify closeNotify = {&ProfileWnd::OnCloseClicked};
     if (!restricted) {
-        DButtonDesc d = {60, hwnd, DButtonStyle::kCheck | DButtonStyle::kShowAtCreation, 2, infoBottom, 40, 40, this,
+        DButtonDesc d = {60, hwnd, DButtonStyle::kCheck | DButtonStyle::kVisible, 2, infoBottom, 40, 40, this,
                          nullptr, gProfile.autoMaxIcon, 32, 32, hInstance, nullptr, &checkNotify};
         autoMaxButton.Create(&d);
         d.x = 46;
@@ -405,7 +405,7 @@ LRESULT ProfileWnd::OnCreate(LPARAM)
         autoMaxButton.SetCheck(autoMax);
         autoMinButton.SetCheck(autoMin);
     }
-    DButtonDesc c = {60, hwnd, DButtonStyle::kShowAtCreation, 2, infoBottom + (restricted ? 0 : 44), 40, 40, this,
+    DButtonDesc c = {60, hwnd, DButtonStyle::kVisible, 2, infoBottom + (restricted ? 0 : 44), 40, 40, this,
                      nullptr, gProfile.closeIcon, 32, 32, hInstance, nullptr, &closeNotify};
     closeButton.Create(&c);
     if (!restricted) {
@@ -417,7 +417,7 @@ LRESULT ProfileWnd::OnCreate(LPARAM)
             static const DUpDownInput noInput = {};
             static const DUpDownNotify upDownNotify = {&ProfileWnd::OnAveragingSet, &ProfileWnd::OnAveragingSet};
             DUpDownDesc ud = {};
-            ud.style = 0x80000000 | 0x01;
+            ud.style = DUpDownStyle::kVisible | DUpDownStyle::kText;
             ud.x = 2;
             ud.y = infoBottom + 88;
             ud.width = 84;

@@ -152,6 +152,7 @@ bool ConnectWindow::RegisterClass(HINSTANCE instance)
         OnMessage<WM_CREATE, &ConnectWindow::OnCreate>(),
         OnMessage<WM_DESTROY, &ConnectWindow::OnDestroy>(),
         OnMessage<WM_TIMER, &ConnectWindow::OnTimer>(),
+        OnMessage<kPipeWaitMessage, &ConnectWindow::OnPipeWaitDone>(),
     };
     gConnectHandlers.Fill(handlers, sizeof handlers / sizeof handlers[0]);
     gButtonIcon = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(IDI_CONNECT), IMAGE_ICON, IconSize,
@@ -184,11 +185,13 @@ void ConnectWindow::UnregisterClass(HINSTANCE instance)
 
 LRESULT CALLBACK ConnectWindow::WndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    if (message == kPipeWaitMessage) {
-        DestroyWindow(hwnd);
-        return DefWindowProcW(hwnd, message, wParam, lParam);
-    }
     return TableWindowProc<ConnectWindow, gConnectHandlers>(hwnd, message, wParam, lParam);
+}
+
+// The wait for the disk service is over, one way or the other: the window's job is done.
+void ConnectWindow::OnPipeWaitDone()
+{
+    DestroyWindow(hwnd);
 }
 
 BOOL ConnectWindow::Create(HWND parent, HINSTANCE instance, const wchar_t* title, HANDLE stopEvent)

@@ -445,13 +445,14 @@ void OnChar(WPARAM, LPARAM)
 {
 }
 
+// The settings broadcast: the buttons' and the status bar's fonts.
+void OnSettingBroadcast(WPARAM notice)
+{
+    MainPatientWindow::Guarded([&] { OnMainSettingChange(reinterpret_cast<const FontChangeNotice*>(notice)); });
+}
+
 LRESULT CALLBACK MainWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    if (message == WM_FONTCHANGED_APP) {
-        MainPatientWindow::Guarded(
-            [&] { OnMainSettingChange(reinterpret_cast<const FontChangeNotice*>(wParam)); });
-        return DefWindowProcW(hwnd, message, wParam, lParam);
-    }
     try {
         return DispatchStaticTable(gMainHandlers, hwnd, message, wParam, lParam);
     } catch (...) {
@@ -521,7 +522,7 @@ bool MainPatientWindow::RegisterClass()
         OnStatic<WM_CLOSE, &OnClose>(),           OnStatic<WM_ENDSESSION, &OnEndSession>(),
         OnStatic<WM_NCHITTEST, &OnNcHitTest>(),   OnStatic<WM_NOTIFY, &OnNotify>(),
         OnStatic<WM_SYSCOMMAND, &OnSysCommand>(), OnStatic<WM_COMMAND, &OnCommand>(),
-        OnStatic<WM_CHAR, &OnChar>(),
+        OnStatic<WM_CHAR, &OnChar>(),             OnStatic<WM_FONTCHANGED_APP, &OnSettingBroadcast>(),
     };
     gMainHandlers = HandlerTable{};
     gMainHandlers.Fill(handlers, sizeof handlers / sizeof handlers[0]);

@@ -13,6 +13,7 @@
 #include "resources/resource.h"
 #include "resources/strings.h"
 #include "ui/control_font.h"
+#include "ui/gdi.h"
 
 #include <stdio.h>
 #include <string.h>
@@ -73,14 +74,14 @@ using notes::WindowText;
 // ---- class ------------------------------------------------------------------------
 
 static DMessageMapEntry noteEntries[] = {
-    DMapEntry<MsgCrack::kLParamResult>(WM_CREATE, &NoteSnimokWnd::OnCreate),
-    DMapEntry<MsgCrack::kNone>(WM_DESTROY, &NoteSnimokWnd::OnDestroy),
-    DMapEntry<MsgCrack::kLHalvesSigned>(WM_SIZE, &NoteSnimokWnd::OnSize),
-    DMapEntry<MsgCrack::kPaint>(WM_PAINT, &NoteSnimokWnd::OnPaint),
-    DMapEntry<MsgCrack::kLParam>(WM_GETMINMAXINFO, &NoteSnimokWnd::OnGetMinMaxInfo),
-    DMapEntry<MsgCrack::kWParam>(WM_SETFOCUS, &NoteSnimokWnd::OnSetFocus),
-    DMapEntry<MsgCrack::kNone>(WM_CLOSE, &NoteSnimokWnd::OnClose),
-    DMapEntry<MsgCrack::kWLParamResult>(WM_FONTCHANGED_APP, &NoteSnimokWnd::OnFontChanged),
+    MapMessage<WM_CREATE, &NoteSnimokWnd::OnCreate>(),
+    MapMessage<WM_DESTROY, &NoteSnimokWnd::OnDestroy>(),
+    MapMessage<WM_SIZE, &NoteSnimokWnd::OnSize>(),
+    MapMessage<WM_PAINT, &NoteSnimokWnd::OnPaint>(),
+    MapMessage<WM_GETMINMAXINFO, &NoteSnimokWnd::OnGetMinMaxInfo>(),
+    MapMessage<WM_SETFOCUS, &NoteSnimokWnd::OnSetFocus>(),
+    MapMessage<WM_CLOSE, &NoteSnimokWnd::OnClose>(),
+    MapMessage<WM_FONTCHANGED_APP, &NoteSnimokWnd::OnFontChanged>(),
     DMapEnd(),
 };
 DMessageMap NoteSnimokWnd::messageMap = {-1, 0, noteEntries};
@@ -202,7 +203,7 @@ void NoteSnimokWnd::Destroy()
         DestroyWindow(hwnd);
 }
 
-LRESULT NoteSnimokWnd::OnCreate(LPARAM)
+LRESULT NoteSnimokWnd::OnCreate(HWND, LPARAM)
 {
     DWORD editStyle = WS_CHILD | WS_VISIBLE | WS_VSCROLL | ES_MULTILINE | ES_AUTOVSCROLL;
     if (!editable_)
@@ -553,7 +554,7 @@ int NoteSnimokWnd::ButtonHeight() const
     return notes::ButtonHeight(buttons_, buttonCount_);
 }
 
-void NoteSnimokWnd::OnSize(int width, int height)
+void NoteSnimokWnd::OnSize(int width, int height, WPARAM)
 {
     width_ = width;
     height_ = height;
@@ -593,9 +594,10 @@ void NoteSnimokWnd::Layout()
     InvalidateRect(hwnd, nullptr, TRUE);
 }
 
-LRESULT NoteSnimokWnd::OnPaint(PAINTSTRUCT* ps)
+void NoteSnimokWnd::OnPaint()
 {
-    HDC dc = ps->hdc;
+    DPaintScope paint(hwnd);
+    HDC dc = paint.Dc();
     RECT top = {0, 0, width_ + 1, headerTop_ + 1};
     HBRUSH window = CreateSolidBrush(WindowColor);
     if (window) {
@@ -616,7 +618,6 @@ LRESULT NoteSnimokWnd::OnPaint(PAINTSTRUCT* ps)
         if (text)
             LocalFree(text);
     }
-    return 0;
 }
 
 void NoteSnimokWnd::OnGetMinMaxInfo(LPARAM info)
@@ -630,9 +631,8 @@ void NoteSnimokWnd::OnSetFocus(WPARAM)
         ::SetFocus(edit_);
 }
 
-LRESULT NoteSnimokWnd::OnFontChanged(WPARAM notice, LPARAM)
+void NoteSnimokWnd::OnFontChanged(WPARAM notice)
 {
     if (notes::ApplyButtonFont(notice, buttons_, buttonCount_))
         Layout();
-    return 0;
 }

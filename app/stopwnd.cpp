@@ -48,6 +48,7 @@ bool StopProcessWnd::RegisterClass()
         OnMessage<WM_DESTROY, &StopProcessWnd::OnDestroy>(),
         OnMessage<WM_SIZE, &StopProcessWnd::OnSize>(),
         OnMessage<WM_PAINT, &StopProcessWnd::OnPaint>(),
+        OnMessage<WM_FONTCHANGED_APP, &StopProcessWnd::OnSettingChange>(),
     };
     gStopHandlers.Fill(handlers, sizeof handlers / sizeof handlers[0]);
     gRegistered = true;
@@ -67,12 +68,13 @@ void StopProcessWnd::UnregisterClass()
 
 LRESULT CALLBACK StopProcessWnd::WndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    // The settings broadcast ends the window: it was made for one job only.
-    if (message == WM_FONTCHANGED_APP) {
-        DestroyWindow(hwnd);
-        return 0;
-    }
     return TableWindowProc<StopProcessWnd, gStopHandlers>(hwnd, message, wParam, lParam);
+}
+
+// The settings broadcast ends the window: it was made for one job only.
+void StopProcessWnd::OnSettingChange(WPARAM)
+{
+    DestroyWindow(hwnd);
 }
 
 bool StopProcessWnd::Create(HANDLE event, const wchar_t* title, int length)

@@ -224,12 +224,12 @@ int ReadLimit(const FieldBlob* f)
 }  // namespace
 
 DMessageMapEntry DbFiltFormWindow::entries[] = {
-    DMapEntry<MsgCrack::kLParamResult>(WM_CREATE, &DbFiltFormWindow::OnCreate),
-    DMapEntry<MsgCrack::kNone>(WM_DESTROY, &DbFiltFormWindow::OnDestroy),
-    DMapEntry<MsgCrack::kWParamLHalves>(WM_SIZE, &DbFiltFormWindow::OnSize),
-    DMapEntry<MsgCrack::kPaint>(WM_PAINT, &DbFiltFormWindow::OnPaint),
-    DMapEntry<MsgCrack::kWLParam>(WM_KEYDOWN, &DbFiltFormWindow::OnKeyDown),
-    DMapEntry<MsgCrack::kWParam>(WM_SETFOCUS, &DbFiltFormWindow::OnSetFocus),
+    MapMessage<WM_CREATE, &DbFiltFormWindow::OnCreate>(),
+    MapMessage<WM_DESTROY, &DbFiltFormWindow::OnDestroy>(),
+    MapMessage<WM_SIZE, &DbFiltFormWindow::OnSize>(),
+    MapMessage<WM_PAINT, &DbFiltFormWindow::OnPaint>(),
+    MapMessage<WM_KEYDOWN, &DbFiltFormWindow::OnKeyDown>(),
+    MapMessage<WM_SETFOCUS, &DbFiltFormWindow::OnSetFocus>(),
     DMapEnd(),
 };
 DMessageMap DbFiltFormWindow::messageMap = {-1, 0, entries};
@@ -402,7 +402,7 @@ bool DbFiltFormWindow::Create(DbFilter* filter, HWND owner)
 
 // ---------------------------------------------------------------- messages
 
-LRESULT DbFiltFormWindow::OnCreate(LPARAM)
+LRESULT DbFiltFormWindow::OnCreate(HWND, LPARAM)
 {
     const bool procs = formctl::LoadClassProcs(&gEditProc, &gComboProc);
     statusBar_ = CreateStatusWindowW(WS_CHILD | WS_VISIBLE, L"", hwnd, 1);
@@ -583,7 +583,7 @@ void DbFiltFormWindow::OnDestroy()
     statusBar_ = nullptr;
 }
 
-void DbFiltFormWindow::OnSize(WPARAM, UINT width, UINT height)
+void DbFiltFormWindow::OnSize(int width, int height, WPARAM)
 {
     clientWidth_ = static_cast<int>(width);
     clientHeight_ = static_cast<int>(height);
@@ -639,9 +639,10 @@ void DbFiltFormWindow::LayoutRow(FilterRow* row)
     }
 }
 
-LRESULT DbFiltFormWindow::OnPaint(PAINTSTRUCT* paint)
+void DbFiltFormWindow::OnPaint()
 {
-    HDC dc = paint->hdc;
+    DPaintScope paint(hwnd);
+    HDC dc = paint.Dc();
     RECT client = {};
     GetClientRect(&client);
     const COLORREF background = GetSysColor(COLOR_WINDOW);
@@ -667,7 +668,6 @@ LRESULT DbFiltFormWindow::OnPaint(PAINTSTRUCT* paint)
     for (const auto& g : sections_)
         paintGroup(*g);
     SetBkColor(dc, oldBack);
-    return 0;
 }
 
 void DbFiltFormWindow::OnKeyDown(WPARAM key, LPARAM)

@@ -102,21 +102,13 @@ void DHeader::UnregisterClass()
 
 // ---- creation -------------------------------------------------------------------
 
-void DHeader::FreeRecords()
-{
-    ReleaseInput();
-    ReleaseRecord(notify_, (style_ & DHeaderStyle::kCopyNotify) != 0);
-}
-
 bool DHeader::Create(const DHeaderDesc* desc)
 {
-    if (!desc || hwnd)
+    // An input copy needs the caller's record; a notification copy of none is zeroed.
+    if (!desc || hwnd || ((desc->style & DHeaderStyle::kCopyInput) && !desc->input))
         return false;
     style_ = desc->style;
     cookie_ = desc->cookie;
-    // An input copy needs the caller's record; a notification copy of none is zeroed.
-    if ((style_ & DHeaderStyle::kCopyInput) && !desc->input)
-        return false;
     if (!HoldRecords(desc->input, (style_ & DHeaderStyle::kCopyInput) != 0, notify_, desc->notify,
                      (style_ & DHeaderStyle::kCopyNotify) != 0))
         return false;
@@ -129,6 +121,12 @@ bool DHeader::Create(const DHeaderDesc* desc)
     clientWidth_ = rc.right;
     clientHeight_ = rc.bottom;
     return true;
+}
+
+void DHeader::FreeRecords()
+{
+    ReleaseInput();
+    ReleaseRecord(notify_, (style_ & DHeaderStyle::kCopyNotify) != 0);
 }
 
 LRESULT DHeader::OnNcCreate(HWND, LPARAM createStruct)

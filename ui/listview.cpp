@@ -125,13 +125,11 @@ void DListView::FreeRecords()
 
 bool DListView::Create(const DListViewDesc* desc)
 {
-    if (!desc || hwnd)
+    // An input copy needs the caller's record; a notification copy of none is zeroed.
+    if (!desc || hwnd || ((desc->style & DListViewStyle::kCopyInput) && !desc->input))
         return false;
     style_ = desc->style;
     cookie_ = desc->cookie;
-    // An input copy needs the caller's record; a notification copy of none is zeroed.
-    if ((style_ & DListViewStyle::kCopyInput) && !desc->input)
-        return false;
     if (!HoldRecords(desc->input, (style_ & DListViewStyle::kCopyInput) != 0, notify_, desc->notify,
                      (style_ & DListViewStyle::kCopyNotify) != 0))
         return false;

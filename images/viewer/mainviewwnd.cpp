@@ -52,14 +52,14 @@ const MainViewWnd::Layout MainViewWnd::kLayouts[kLayoutCount] = {
 };
 
 static DMessageMapEntry panelEntries[] = {
-    DMapEntry<MsgCrack::kLParamResult>(WM_CREATE, &MainViewWnd::OnCreate),
-    DMapEntry<MsgCrack::kNone>(WM_DESTROY, &MainViewWnd::OnDestroy),
-    DMapEntry<MsgCrack::kLHalvesSigned>(WM_SIZE, &MainViewWnd::OnSize),
-    DMapEntry<MsgCrack::kPaint>(WM_PAINT, &MainViewWnd::OnPaint),
-    DMapEntry<MsgCrack::kWLParam>(WM_KEYDOWN, &MainViewWnd::OnKeyDown),
-    DMapEntry<MsgCrack::kWParamLHalvesSigned>(WM_LBUTTONDOWN, &MainViewWnd::OnLButtonDown),
-    DMapEntry<MsgCrack::kWParamLHalvesSigned>(WM_RBUTTONDOWN, &MainViewWnd::OnRButtonDown),
-    DMapEntry<MsgCrack::kWLParamResult>(WM_FONTCHANGED_APP, &MainViewWnd::OnFontChanged),
+    MapMessage<WM_CREATE, &MainViewWnd::OnCreate>(),
+    MapMessage<WM_DESTROY, &MainViewWnd::OnDestroy>(),
+    MapMessage<WM_SIZE, &MainViewWnd::OnSize>(),
+    MapMessage<WM_PAINT, &MainViewWnd::OnPaint>(),
+    MapMessage<WM_KEYDOWN, &MainViewWnd::OnKeyDown>(),
+    MapMessage<WM_LBUTTONDOWN, &MainViewWnd::OnLButtonDown>(),
+    MapMessage<WM_RBUTTONDOWN, &MainViewWnd::OnRButtonDown>(),
+    MapMessage<WM_FONTCHANGED_APP, &MainViewWnd::OnFontChanged>(),
     DMapEnd(),
 };
 DMessageMap MainViewWnd::messageMap = {-1, 0, panelEntries};
@@ -173,7 +173,7 @@ bool MainViewWnd::IsShown() const
     return hwnd && IsWindowVisible(hwnd);
 }
 
-LRESULT MainViewWnd::OnCreate(LPARAM)
+LRESULT MainViewWnd::OnCreate(HWND, LPARAM)
 {
     viewCount = 1;
     layoutMode = 0;
@@ -278,7 +278,7 @@ void MainViewWnd::OnDestroy()
     DeleteAllViews();
 }
 
-void MainViewWnd::OnSize(int width, int height)
+void MainViewWnd::OnSize(int width, int height, WPARAM)
 {
     viewArea = RECT{kToolbarWidth, captionHeight, width, height};
     PlaceViews();
@@ -323,9 +323,10 @@ void MainViewWnd::PlaceToolbar()
         MoveWindow(buttons[kButtonNegative]->GetHwnd(), 0, y, kToolbarWidth, buttonHeight, TRUE);
 }
 
-LRESULT MainViewWnd::OnPaint(PAINTSTRUCT* ps)
+void MainViewWnd::OnPaint()
 {
-    HDC dc = ps->hdc;
+    DPaintScope paint(hwnd);
+    HDC dc = paint.Dc();
     RECT line = {0, 0, viewArea.right, captionHeight};
     FillRect(dc, &line, GetSysColorBrush(COLOR_WINDOW));
     if (captionIcon)
@@ -334,7 +335,6 @@ LRESULT MainViewWnd::OnPaint(PAINTSTRUCT* ps)
     SetBkMode(dc, TRANSPARENT);
     SetTextColor(dc, 0);
     TextOutW(dc, 16, 0, caption, lstrlenW(caption));
-    return 0;
 }
 
 void MainViewWnd::OnKeyDown(WPARAM key, LPARAM)
@@ -342,28 +342,27 @@ void MainViewWnd::OnKeyDown(WPARAM key, LPARAM)
     OnKey(key);
 }
 
-void MainViewWnd::OnLButtonDown(WPARAM, int x, int y)
+void MainViewWnd::OnLButtonDown(int x, int y, WPARAM)
 {
     if (x >= 0 && x < 16 && y >= 0 && y < 16)
         IconsBar::Run(hwnd, patientId, 16, 0, 0);
 }
 
-void MainViewWnd::OnRButtonDown(WPARAM, int x, int y)
+void MainViewWnd::OnRButtonDown(int x, int y, WPARAM)
 {
     if (x >= 0 && x < 16 && y >= 0 && y < 16)
         ShowServiceMenu(hwnd, 16, 0, 0);
 }
 
-LRESULT MainViewWnd::OnFontChanged(WPARAM noticeParam, LPARAM)
+void MainViewWnd::OnFontChanged(WPARAM noticeParam)
 {
     const FontChangeNotice* notice = reinterpret_cast<const FontChangeNotice*>(noticeParam);
     if (!notice || lstrcmpiW(notice->name, L"Button") != 0)
-        return 0;
+        return;
     for (DButton* b : buttons)
         if (b)
             b->SetFont(notice->font);
     PlaceToolbar();
-    return 0;
 }
 
 // ---- views and layouts ----

@@ -10,6 +10,7 @@
 #include "resources/resource.h"
 #include "resources/strings.h"
 #include "ui/control_font.h"
+#include "ui/gdi.h"
 
 #include <math.h>
 #include <stdlib.h>
@@ -17,14 +18,14 @@
 ProfileClassResources gProfile;
 
 static DMessageMapEntry profileEntries[] = {
-    DMapEntry<MsgCrack::kLParamResult>(WM_CREATE, &ProfileWnd::OnCreate),
-    DMapEntry<MsgCrack::kNone>(WM_DESTROY, &ProfileWnd::OnDestroy),
-    DMapEntry<MsgCrack::kLHalvesSigned>(WM_SIZE, &ProfileWnd::OnSize),
-    DMapEntry<MsgCrack::kPaint>(WM_PAINT, &ProfileWnd::OnPaint),
-    DMapEntry<MsgCrack::kWParamLHalvesSigned>(WM_MOUSEMOVE, &ProfileWnd::OnMouseMove),
-    DMapEntry<MsgCrack::kWParamLHalvesSigned>(WM_LBUTTONDOWN, &ProfileWnd::OnLButtonDown),
-    DMapEntry<MsgCrack::kWParamLHalvesSigned>(WM_RBUTTONDOWN, &ProfileWnd::OnRButtonDown),
-    DMapEntry<MsgCrack::kLParam>(WM_GETMINMAXINFO, &ProfileWnd::OnGetMinMaxInfo),
+    MapMessage<WM_CREATE, &ProfileWnd::OnCreate>(),
+    MapMessage<WM_DESTROY, &ProfileWnd::OnDestroy>(),
+    MapMessage<WM_SIZE, &ProfileWnd::OnSize>(),
+    MapMessage<WM_PAINT, &ProfileWnd::OnPaint>(),
+    MapMessage<WM_MOUSEMOVE, &ProfileWnd::OnMouseMove>(),
+    MapMessage<WM_LBUTTONDOWN, &ProfileWnd::OnLButtonDown>(),
+    MapMessage<WM_RBUTTONDOWN, &ProfileWnd::OnRButtonDown>(),
+    MapMessage<WM_GETMINMAXINFO, &ProfileWnd::OnGetMinMaxInfo>(),
     DMapEnd(),
 };
 DMessageMap ProfileWnd::messageMap = {-1, 0, profileEntries};
@@ -376,7 +377,7 @@ void ProfileWnd::WriteSettings()
 
 // ---- window ----
 
-LRESULT ProfileWnd::OnCreate(LPARAM)
+LRESULT ProfileWnd::OnCreate(HWND, LPARAM)
 {
     dc = GetDC();
     if (ControlFont)
@@ -463,7 +464,7 @@ void ProfileWnd::OnDestroy()
     hwnd = self;
 }
 
-void ProfileWnd::OnSize(int width, int height)
+void ProfileWnd::OnSize(int width, int height, WPARAM)
 {
     clientWidth = width;
     clientHeight = height;
@@ -507,19 +508,19 @@ void ProfileWnd::MoveCursor(int x)
         DrawGraph(dc);
 }
 
-void ProfileWnd::OnMouseMove(WPARAM keys, int x, int y)
+void ProfileWnd::OnMouseMove(int x, int y, WPARAM keys)
 {
     if ((keys & MK_LBUTTON) && y >= graph.top && y < graph.bottom)
         MoveCursor(x);
 }
 
-void ProfileWnd::OnLButtonDown(WPARAM, int x, int y)
+void ProfileWnd::OnLButtonDown(int x, int y, WPARAM)
 {
     if (y >= graph.top && y < graph.bottom)
         MoveCursor(x);
 }
 
-void ProfileWnd::OnRButtonDown(WPARAM, int x, int y)
+void ProfileWnd::OnRButtonDown(int x, int y, WPARAM)
 {
     if (restricted || x < graph.left || x >= graph.right || y < graph.top || y >= graph.bottom)
         return;
@@ -541,10 +542,10 @@ void ProfileWnd::OnRButtonDown(WPARAM, int x, int y)
         SetZoom(choice);
 }
 
-LRESULT ProfileWnd::OnPaint(PAINTSTRUCT* ps)
+void ProfileWnd::OnPaint()
 {
-    DrawGraph(ps->hdc);
-    return 0;
+    DPaintScope paint(hwnd);
+    DrawGraph(paint.Dc());
 }
 
 void ProfileWnd::OnScrollSettled(void* cookie, DScroll*, int)

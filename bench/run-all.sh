@@ -41,12 +41,13 @@ for name in "${names[@]}"; do
         echo "no $exe" >"$log"
         rc=127
     fi
-    # Each figure: "ratio: <name> <value> <limit> <ok|MISSED|FAILED> <text>".
+    # Each figure: "ratio: <name> <value> <limit> <ok|MISSED|FAILED> <text>"
+    # (bench/benchutil.h); a benchmark that prints none is listed by its exit status.
     found=0
     while read -r _ figure value limit verdict text; do
         rows+=("$(printf '%-34s %8s %8s  %-7s %-16s %s' "$figure" "$value" "$limit" "$verdict" "$name" "$text")")
         found=1
-    done < <(grep -a '^ratio: ' "$log" | tr -d '\r' || true)
+    done < <(grep -a '^ratio: [A-Za-z_]' "$log" | tr -d '\r' || true)
     if [ $found = 0 ] || [ $rc != 0 ]; then
         rows+=("$(printf '%-34s %8s %8s  %-7s %-16s %s' "$name" "-" "-" "exit $rc" "$name" "see $log")")
     fi

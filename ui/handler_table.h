@@ -131,6 +131,8 @@ struct HandlerTable {
         for (size_t i = 0; i < count; ++i) {
             if (entries[i].message < 1024)
                 handlers[entries[i].message] = entries[i].handler;
+            else if (HandlerEntry* known = const_cast<HandlerEntry*>(FindPrivate(entries[i].message)))
+                *known = entries[i];   // filled again when the class is registered again
             else if (privateCount < kMaxPrivate)
                 privates[privateCount++] = entries[i];
         }

@@ -1,10 +1,10 @@
 // What the note window and the template editor share: texts, the command
-// buttons, the guarded commands and the prepared UPDATE they both write with.
+// buttons, and the guarded commands.
 #pragma once
 
 #include "database/dberrors.h"
+#include "database/dbstatement.h"
 #include "foundation/prompt.h"
-#include "app/dbvalues.h"
 #include "ui/button.h"
 
 #include <windows.h>
@@ -43,10 +43,6 @@ void SetMinTrackSize(LPARAM info, int buttonHeight);
 // Takes a new "Button" font into the buttons; false for other fonts.
 bool ApplyButtonFont(WPARAM notice, DButton* buttons, int count);
 
-// A prepared command and its parameter block (at least `params` of them);
-// throws DODBErrors.
-void PrepareUpdate(const wchar_t* sql, ULONG params, DODBPtr<DODBCommand>& command, DODBPtr<DODBParams>& block);
-void ExecuteUpdate(DODBCommand* command, DODBParams* block);
 // A text longer than the room is refused with a message (nothing is cut):
 // true when refused.
 bool RefuseTooLong(HWND owner, const std::wstring& text, int room, const wchar_t* caption);

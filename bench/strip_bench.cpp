@@ -6,15 +6,15 @@
 //   - opening an image: a click on a thumbnail to the first paint of the
 //     image in the main image panel.
 // Each figure is the best of several runs, because the machines are shared.
-#include "app/dbvalues.h"
 #include "app/iconsnimok.h"
 #include "app/iconstrip.h"
 #include "database/dbstart.h"
+#include "database/dbstatement.h"
 #include "foundation/datetime.h"
 #include "foundation/globals.h"
 #include "images/files/iconrecord.h"
-#include "images/viewer/mainviewwnd.h"
 #include "images/files/xmgfile.h"
+#include "images/viewer/mainviewwnd.h"
 #include "tools/demosite/sitebuilder.h"
 #include "tools/demosite/sitedatabase.h"
 #include "ui/init_rows.h"

@@ -53,7 +53,7 @@ int CopyOut(const DStrBuf& text, wchar_t* buffer, int maximum)
 
 // ---------------------------------------------------------------- ODBErrors
 
-ODBErrors::ODBErrors() : refCount(1), record(), count(0) {}
+ODBErrors::ODBErrors() : record(), count(0) {}
 
 ODBErrors::~ODBErrors()
 {
@@ -122,17 +122,15 @@ STDMETHODIMP ODBErrors::QueryInterface(REFIID riid, void** object)
 
 STDMETHODIMP_(ULONG) ODBErrors::AddRef()
 {
-    return InterlockedIncrement(&refCount);
+    return refCount.AddRef();
 }
 
 STDMETHODIMP_(ULONG) ODBErrors::Release()
 {
-    LONG left = InterlockedDecrement(&refCount);
-    if (left == 0) {
+    return refCount.ReleaseAndFree([this] {
         this->~ODBErrors();
         DODBDelete(this);
-    }
-    return left;
+    });
 }
 
 STDMETHODIMP ODBErrors::GetGUID(GUID*)
@@ -214,7 +212,7 @@ STDMETHODIMP ODBErrors::GetRecordCount(ULONG* records)
 
 // ------------------------------------------------------ DODBRecordErrorInfo
 
-DODBRecordErrorInfo::DODBRecordErrorInfo(ODBErrors* owner) : refCount(1), owner(owner), record()
+DODBRecordErrorInfo::DODBRecordErrorInfo(ODBErrors* owner) : owner(owner), record()
 {
     owner->AddRef();
 }
@@ -257,17 +255,15 @@ STDMETHODIMP DODBRecordErrorInfo::QueryInterface(REFIID riid, void** object)
 
 STDMETHODIMP_(ULONG) DODBRecordErrorInfo::AddRef()
 {
-    return InterlockedIncrement(&refCount);
+    return refCount.AddRef();
 }
 
 STDMETHODIMP_(ULONG) DODBRecordErrorInfo::Release()
 {
-    LONG left = InterlockedDecrement(&refCount);
-    if (left == 0) {
+    return refCount.ReleaseAndFree([this] {
         this->~DODBRecordErrorInfo();
         DODBDelete(this);
-    }
-    return left;
+    });
 }
 
 STDMETHODIMP DODBRecordErrorInfo::GetGUID(GUID*)

@@ -16,6 +16,7 @@
 #pragma once
 
 #include "database/oledbinc.h"
+#include "foundation/refcount.h"
 
 // One record of the layer's error object.
 struct ErrorRecord
@@ -66,7 +67,7 @@ private:
     HRESULT SetRecord(BOOL holdsId, HRESULT result, UINT id, const wchar_t* description, const wchar_t* source);
     void FreeRecord();
 
-    volatile LONG refCount;   // from 1
+    DRefCount refCount;       // holders
     ErrorRecord record;       // the one record, valid when count is 1
     ULONG count;              // 0 or 1
 };
@@ -92,7 +93,7 @@ private:
     DODBRecordErrorInfo(ODBErrors* owner);
     ~DODBRecordErrorInfo();
 
-    volatile LONG refCount;   // from 1
+    DRefCount refCount;       // holders
     ODBErrors* owner;         // counted
     ErrorRecord record;       // own copies of the strings
 };

@@ -13,7 +13,7 @@ static DHandleBlock* NewHandleBlock()
         SetLastError(ERROR_NOT_ENOUGH_MEMORY);
         return nullptr;
     }
-    block->refCount = 1;
+    block->refCount.Init();
     block->handle = INVALID_HANDLE_VALUE;
     return block;
 }
@@ -24,7 +24,7 @@ static void ReleaseHandleBlock(DHandleBlock*& block, BOOL(WINAPI* closer)(HANDLE
 {
     if (!block)
         return;
-    if (--block->refCount == 0) {
+    if (block->refCount.ReleaseLast()) {
         DWORD saved = GetLastError();
         if (block->handle != INVALID_HANDLE_VALUE)
             closer(block->handle);
@@ -39,7 +39,7 @@ static void ReleaseHandleBlock(DHandleBlock*& block, BOOL(WINAPI* closer)(HANDLE
 static void AssignHandleBlock(DHandleBlock*& block, DHandleBlock* other, BOOL(WINAPI* closer)(HANDLE))
 {
     if (other)
-        ++other->refCount;
+        other->refCount.AddRef();
     ReleaseHandleBlock(block, closer);
     block = other;
 }
@@ -65,7 +65,7 @@ static bool ReadyForOpen(DHandleBlock*& block, BOOL(WINAPI* closer)(HANDLE))
 DFile::DFile(const DFile& other) : block_(other.block_)
 {
     if (block_)
-        ++block_->refCount;
+        block_->refCount.AddRef();
 }
 
 DFile& DFile::operator=(const DFile& other)
@@ -169,7 +169,7 @@ BOOL DFile::Close()
 DFindFile::DFindFile(const DFindFile& other) : block_(other.block_)
 {
     if (block_)
-        ++block_->refCount;
+        block_->refCount.AddRef();
 }
 
 DFindFile& DFindFile::operator=(const DFindFile& other)

@@ -6,6 +6,8 @@
 // come from the program's own module (hInstance).
 #pragma once
 
+#include "foundation/refcount.h"
+
 #include <windows.h>
 
 // A text given either as a string-table id or as a text: a value from 1 to
@@ -37,7 +39,7 @@ private:
 
 // The record a MsgExcept shares among its copies.
 struct MsgExceptData {
-    LONG refCount;        // holders; plain counts (thrown and caught on one thread)
+    DRefCount refCount;   // holders (thrown and caught on one thread)
     int captionLength;    // characters of the caption
     int textLength;       // characters of the text
     wchar_t* caption;     // own terminated copy, or null

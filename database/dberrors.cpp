@@ -120,17 +120,10 @@ STDMETHODIMP ODBErrors::QueryInterface(REFIID riid, void** object)
     return S_OK;
 }
 
-STDMETHODIMP_(ULONG) ODBErrors::AddRef()
-{
-    return refCount.AddRef();
-}
-
+// The last holder destroys the object and gives its memory back to the layer.
 STDMETHODIMP_(ULONG) ODBErrors::Release()
 {
-    return refCount.ReleaseAndFree([this] {
-        this->~ODBErrors();
-        DODBDelete(this);
-    });
+    return refCount.ReleaseAndFree([this] { this->~ODBErrors(), DODBDelete(this); });
 }
 
 STDMETHODIMP ODBErrors::GetGUID(GUID*)
@@ -253,17 +246,10 @@ STDMETHODIMP DODBRecordErrorInfo::QueryInterface(REFIID riid, void** object)
     return S_OK;
 }
 
-STDMETHODIMP_(ULONG) DODBRecordErrorInfo::AddRef()
-{
-    return refCount.AddRef();
-}
-
+// The last holder destroys the object and gives its memory back to the layer.
 STDMETHODIMP_(ULONG) DODBRecordErrorInfo::Release()
 {
-    return refCount.ReleaseAndFree([this] {
-        this->~DODBRecordErrorInfo();
-        DODBDelete(this);
-    });
+    return refCount.ReleaseAndFree([this] { this->~DODBRecordErrorInfo(), DODBDelete(this); });
 }
 
 STDMETHODIMP DODBRecordErrorInfo::GetGUID(GUID*)

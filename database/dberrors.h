@@ -42,7 +42,7 @@ public:
 
     // IUnknown: IUnknown and IErrorRecords give the IErrorRecords face.
     STDMETHODIMP QueryInterface(REFIID riid, void** object) override;
-    STDMETHODIMP_(ULONG) AddRef() override;
+    STDMETHODIMP_(ULONG) AddRef() override { return refCount.AddRef(); }
     STDMETHODIMP_(ULONG) Release() override;
 
     // IErrorInfo: the texts are reached through the records.
@@ -81,7 +81,7 @@ public:
     static DODBRecordErrorInfo* Create(ODBErrors* owner, const ErrorRecord& record);
 
     STDMETHODIMP QueryInterface(REFIID riid, void** object) override;
-    STDMETHODIMP_(ULONG) AddRef() override;
+    STDMETHODIMP_(ULONG) AddRef() override { return refCount.AddRef(); }
     STDMETHODIMP_(ULONG) Release() override;
     STDMETHODIMP GetGUID(GUID* guid) override;
     STDMETHODIMP GetSource(BSTR* source) override;

@@ -34,12 +34,19 @@ static void ReleaseHandleBlock(DHandleBlock*& block, BOOL(WINAPI* closer)(HANDLE
     block = nullptr;
 }
 
+// A new holder's share of the block (null stays null).
+static DHandleBlock* ShareHandleBlock(DHandleBlock* block)
+{
+    if (block)
+        block->refCount.AddRef();
+    return block;
+}
+
 // Makes `block` share `other` (which may be `block` itself or share it): the
 // new share is taken before the old one is dropped.
 static void AssignHandleBlock(DHandleBlock*& block, DHandleBlock* other, BOOL(WINAPI* closer)(HANDLE))
 {
-    if (other)
-        other->refCount.AddRef();
+    ShareHandleBlock(other);
     ReleaseHandleBlock(block, closer);
     block = other;
 }
@@ -62,11 +69,7 @@ static bool ReadyForOpen(DHandleBlock*& block, BOOL(WINAPI* closer)(HANDLE))
 // ---------------------------------------------------------------------------
 // DFile
 
-DFile::DFile(const DFile& other) : block_(other.block_)
-{
-    if (block_)
-        block_->refCount.AddRef();
-}
+DFile::DFile(const DFile& other) : block_(ShareHandleBlock(other.block_)) {}
 
 DFile& DFile::operator=(const DFile& other)
 {
@@ -166,11 +169,7 @@ BOOL DFile::Close()
 // ---------------------------------------------------------------------------
 // DFindFile
 
-DFindFile::DFindFile(const DFindFile& other) : block_(other.block_)
-{
-    if (block_)
-        block_->refCount.AddRef();
-}
+DFindFile::DFindFile(const DFindFile& other) : block_(ShareHandleBlock(other.block_)) {}
 
 DFindFile& DFindFile::operator=(const DFindFile& other)
 {

@@ -4,6 +4,7 @@
 
 #include "database/dberrors.h"
 #include "database/dbstatement.h"
+#include "foundation/messages.h"
 #include "foundation/prompt.h"
 #include "ui/button.h"
 
@@ -16,7 +17,7 @@ namespace notes {
 std::wstring LoadText(UINT id);
 std::wstring WindowText(HWND window);
 
-// Runs a command; its database errors and its string-id errors are shown
+// Runs a command; its database errors and its user messages are shown
 // over the owner as it is after the command (a command may close its
 // window). False when the command threw.
 template <class F> bool RunShowingErrors(const HWND& owner, F f)
@@ -26,9 +27,8 @@ template <class F> bool RunShowingErrors(const HWND& owner, F f)
         return true;
     } catch (const DODBErrors& e) {
         e.ShowMessage(owner, nullptr, MB_OK | MB_ICONHAND);
-    } catch (UINT id) {
-        const std::wstring text = LoadText(id);
-        ShowPrompt(owner, text.c_str(), nullptr, MB_OK | MB_ICONHAND);
+    } catch (const MsgExcept& message) {
+        message.Show(owner, MB_OK | MB_ICONHAND);
     }
     return false;
 }

@@ -229,29 +229,29 @@ BOOL MoveImageToPatient(HWND owner, DWORD imageKey, DWORD newPatientKey)
         {
             KeyStatement query(kMoveRowSql, {static_cast<LONG>(imageKey)});
             if (!query.First())
-                throw static_cast<UINT>(IDS_MOVE_PICTURE_NOT_FOUND);
+                throw MsgExcept(IDS_MOVE_PICTURE_NOT_FOUND, caption);
             query.Text(0, oldName, kSnimokFileNameChars + 1);
             onHardDisk = query.Int(1) != 0;
         }
         // 2. Its file, brought back from the archive first when it is only there.
         if (oldName[0]) {
             if (!onHardDisk && !RestoreImageFromArchive(owner, imageKey))
-                throw static_cast<UINT>(IDS_MOVE_RESTORE_ERROR);
+                throw MsgExcept(IDS_MOVE_RESTORE_ERROR, caption);
             try {
                 picture = LoadPictureFileEx(imageKey, oldName);
             } catch (int) {
                 picture.Reset();
             }
             if (!picture.Get())
-                throw static_cast<UINT>(IDS_MOVE_LOAD_ERROR);
+                throw MsgExcept(IDS_MOVE_LOAD_ERROR, caption);
         }
         if (!picture.Get()) {
             // 4. No file: only the row changes hands.
             KeyStatement(kMoveByRowSql, {static_cast<LONG>(newPatientKey), static_cast<LONG>(imageKey)}).Run();
             return TRUE;
         }
-    } catch (UINT id) {
-        MessageBoxIdCaption(owner, id, caption, MB_OK);
+    } catch (const MsgExcept& message) {
+        message.Show(owner, MB_OK);
         return FALSE;
     } catch (const DODBErrors& error) {
         error.ShowMessage(owner, caption, MB_OK | MB_ICONEXCLAMATION);

@@ -190,7 +190,7 @@ void TNoteSnimokWnd::FillList()
         try {
             more = query.Next();
         } catch (const DODBErrors&) {
-            throw (UINT)IDS_RECORD_NOT_FOUND;
+            throw MsgExcept(IDS_RECORD_NOT_FOUND);
         }
         if (!more)
             break;
@@ -225,10 +225,10 @@ void TNoteSnimokWnd::ShowSelectedText()
     } else {
         BoundStatement query(g_DbSession, kTextSql);
         if (!query.Params().SetValI4(1, (LONG)selectedKey_))
-            throw (UINT)IDS_TEMPLATE_PARAMS_ERROR;
+            throw MsgExcept(IDS_TEMPLATE_PARAMS_ERROR);
         query.Execute();
         if (!query.Next())
-            throw (UINT)IDS_RECORD_NOT_FOUND;
+            throw MsgExcept(IDS_RECORD_NOT_FOUND);
         notes::SetEditFromRow(edit_, query.Row(), 0);
     }
     SendMessageW(edit_, EM_SETMODIFY, FALSE, 0);
@@ -386,7 +386,7 @@ void TNoteSnimokWnd::Delete()
         for (const wchar_t* sql : {kUnlinkSql, kDeleteSql}) {
             BoundStatement statement(session, sql);
             if (!statement.Params().SetValI4(1, (LONG)selectedKey_))
-                throw (UINT)IDS_TEMPLATE_PARAMS_ERROR;
+                throw MsgExcept(IDS_TEMPLATE_PARAMS_ERROR);
             statement.Run();
         }
         hr = session->CommitSync();

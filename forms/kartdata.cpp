@@ -25,19 +25,19 @@ namespace {
 void SetKey(BoundStatement& statement, LONG key)
 {
     if (!statement.Params().SetValI4(1, key))
-        throw static_cast<int>(IDS_PARAMS_CREATE_ERROR);
+        throw MsgExcept(IDS_PARAMS_CREATE_ERROR);
 }
 
-// Shows what an operation caught: a database error in its box, a bare id
-// as its string-table text.
+// Shows what an operation caught: a database error in its box, a user
+// message as it is.
 void ShowDbError(const DODBErrors& e)
 {
     e.ShowMessage(nullptr, nullptr, MB_OK | MB_ICONERROR);
 }
 
-void ShowIdError(int id)
+void ShowMessage(const MsgExcept& message)
 {
-    MessageBoxId(nullptr, static_cast<UINT>(id), MB_OK | MB_ICONERROR);
+    message.Show(nullptr, MB_OK | MB_ICONERROR);
 }
 
 // A row block over the rowset for the fields, column i bound as field i
@@ -169,7 +169,7 @@ bool LoadRecord(const DbFormDesc& form, int count, KartField** fields, LONG key)
         return LoadInto(row.Get(), count, fields);
     } catch (const DODBErrors&) {
         return false;
-    } catch (int) {
+    } catch (const MsgExcept&) {
         return false;
     }
 }
@@ -216,21 +216,21 @@ bool UpdateRecord(const DbFormDesc& form, int count, KartField** fields, LONG ke
     try {
         SqlText sql;
         if (!KartSql::BuildUpdate(sql, form))
-            throw static_cast<int>(IDS_PARAMETER_BIND_ERROR);
+            throw MsgExcept(IDS_PARAMETER_BIND_ERROR);
         BoundStatement update(g_DbSession, sql.c_str());
         DODBPtr<DODBParams> params;
         const DBTYPE keyType = DBTYPE_I4;
         if (!BindParams(count, fields, false, params, 1, &keyType))
-            throw static_cast<int>(IDS_PARAMETER_BIND_ERROR);
+            throw MsgExcept(IDS_PARAMETER_BIND_ERROR);
         if (FAILED(params->SetValue4(static_cast<ULONG>(count), key)))
-            throw static_cast<int>(IDS_PARAMETER_BIND_ERROR);
+            throw MsgExcept(IDS_PARAMETER_BIND_ERROR);
         update.UseBlock(params);
         update.Run();
         return true;
     } catch (const DODBErrors& e) {
         ShowDbError(e);
-    } catch (int id) {
-        ShowIdError(id);
+    } catch (const MsgExcept& message) {
+        ShowMessage(message);
     }
     return false;
 }
@@ -251,10 +251,10 @@ bool InsertRecord(const DbFormDesc& form, int count, KartField** fields, LONG* k
             pointers.push_back(n.c_str());
         std::vector<LONG> ordinals(names.size(), -1);
         if (FAILED(rowset->GetOrdinals(static_cast<ULONG>(names.size()), pointers.data(), ordinals.data())))
-            throw static_cast<int>(IDS_PARAMETER_BIND_ERROR);
+            throw MsgExcept(IDS_PARAMETER_BIND_ERROR);
         for (LONG o : ordinals)
             if (o < 1)
-                throw static_cast<int>(IDS_PARAMETER_BIND_ERROR);
+                throw MsgExcept(IDS_PARAMETER_BIND_ERROR);
 
         const ULONG keyIndex = static_cast<ULONG>(count);
         DODBPtr<DODBParams> row;
@@ -267,7 +267,7 @@ bool InsertRecord(const DbFormDesc& form, int count, KartField** fields, LONG* k
         bound = bound && SUCCEEDED(row->AllocStructForParams()) &&
                 SUCCEEDED(row->CreateRowAccessor(rowset->GetAccessor()));
         if (!bound)
-            throw static_cast<int>(IDS_PARAMETER_BIND_ERROR);
+            throw MsgExcept(IDS_PARAMETER_BIND_ERROR);
 
         DODBPtr<DODBParams> keyRow;
         bool keyBound = keyRow.CreateNew() && SUCCEEDED(keyRow->SetNumParams(1)) &&
@@ -276,29 +276,29 @@ bool InsertRecord(const DbFormDesc& form, int count, KartField** fields, LONG* k
                         SUCCEEDED(keyRow->AllocStructForParams()) &&
                         SUCCEEDED(keyRow->CreateRowAccessor(rowset->GetAccessor()));
         if (!keyBound)
-            throw static_cast<int>(IDS_PARAMETER_SET_ERROR);
+            throw MsgExcept(IDS_PARAMETER_SET_ERROR);
 
         for (ULONG i = 0; i < keyIndex; ++i) {
             KartField* f = fields[i];
             HRESULT hr = f->IsNull() ? row->SetValue(i, nullptr, 0, DBSTATUS_S_ISNULL)
                                      : row->SetValue(i, f->Value(), static_cast<DBLENGTH>(f->length), DBSTATUS_S_OK);
             if (FAILED(hr))
-                throw static_cast<int>(IDS_PARAMETER_SET_ERROR);
+                throw MsgExcept(IDS_PARAMETER_SET_ERROR);
         }
         if (FAILED(row->SetValue(keyIndex, nullptr, 0, DBSTATUS_S_DEFAULT)))
-            throw static_cast<int>(IDS_PARAMETER_SET_ERROR);
+            throw MsgExcept(IDS_PARAMETER_SET_ERROR);
 
         table.Insert(row.Get(), keyRow.Get());
         DWORD newKey = 0;
         if (!ReadInteger(keyRow.Get(), 0, &newKey))
-            throw static_cast<int>(IDS_PARAMETER_SET_ERROR);
+            throw MsgExcept(IDS_PARAMETER_SET_ERROR);
         if (key != nullptr)
             *key = static_cast<LONG>(newKey);
         return true;
     } catch (const DODBErrors& e) {
         ShowDbError(e);
-    } catch (int id) {
-        ShowIdError(id);
+    } catch (const MsgExcept& message) {
+        ShowMessage(message);
     }
     return false;
 }
@@ -342,7 +342,7 @@ bool SetNull(const DbFormDesc& form, LONG key)
         }
         return true;
     } catch (const DODBErrors&) {
-    } catch (int) {
+    } catch (const MsgExcept&) {
     }
     return false;
 }
@@ -353,14 +353,14 @@ KartDeleteResult DeleteRecord(HWND owner, const DbFormDesc& form, LONG key)
     try {
         SqlText sql;
         if (!KartSql::BuildDelete(sql, form))
-            throw static_cast<int>(IDS_PARAMS_CREATE_ERROR);
+            throw MsgExcept(IDS_PARAMS_CREATE_ERROR);
         statement.emplace(g_DbSession, sql.c_str());
         SetKey(*statement, key);
     } catch (const DODBErrors& e) {
         ShowDbError(e);
         return kDeleteFailed;
-    } catch (int id) {
-        ShowIdError(id);
+    } catch (const MsgExcept& message) {
+        ShowMessage(message);
         return kDeleteFailed;
     }
 
@@ -440,7 +440,7 @@ bool FillLookupCombo(HWND combo, const FieldRef& reference, bool hasValue, DWORD
         SendMessageW(combo, CB_SETCURSEL, chosen, 0);
         return true;
     } catch (const DODBErrors&) {
-    } catch (int) {
+    } catch (const MsgExcept&) {
     }
     return false;
 }

@@ -78,6 +78,18 @@ MsgExcept::MsgExcept(const wchar_t* caption, int captionLength, const wchar_t* t
     SetText(text, textLength);
 }
 
+MsgExcept::MsgExcept(IdOrText text, IdOrText caption) : data_(nullptr)
+{
+    if (caption.IsId())
+        SetCaptionId(caption.Id());
+    else
+        SetCaption(caption.Text(), -1);
+    if (text.IsId())
+        SetTextId(text.Id());
+    else
+        SetText(text.Text(), -1);
+}
+
 MsgExcept::MsgExcept(const MsgExcept& other) : data_(other.data_)
 {
     if (data_)

@@ -49,11 +49,20 @@ struct MsgExceptData {
 // The user-message exception: thrown by value, shown by whoever catches it.
 // A null MsgExcept (no record, as when the record could not be allocated)
 // shows nothing.
+//
+// It is the one way a failure that the user is to read travels to the place
+// that shows it: throw MsgExcept(IDS_..., caption) where the failure is found,
+// catch (const MsgExcept& m) and m.Show(owner, flags) where a window can show
+// it. Database failures travel as DODBErrors and are shown the same way
+// (DODBErrors::ShowMessage).
 class MsgExcept {
 public:
     MsgExcept();
     // Either part may be null; a length of -1 means up to the terminator.
     MsgExcept(const wchar_t* caption, int captionLength, const wchar_t* text, int textLength);
+    // The text and the caption, each a string-table id (loaded, up to 255
+    // characters) or a text; none for no caption.
+    explicit MsgExcept(IdOrText text, IdOrText caption = IdOrText(0));
     MsgExcept(const MsgExcept& other);
     MsgExcept& operator=(const MsgExcept& other);
     ~MsgExcept();

@@ -2,7 +2,7 @@
 
 #include "app/iconstrip.h"
 #include "app/inputtext.h"
-#include "app/placement.h"
+#include "ui/placement.h"
 #include "app/reghelpers.h"
 #include "foundation/datetime.h"
 #include "foundation/globals.h"

@@ -3,7 +3,7 @@
 
 #include "app/dbvalues.h"
 #include "app/notecommon.h"
-#include "app/placement.h"
+#include "ui/placement.h"
 #include "database/dberrors.h"
 #include "database/dbstart.h"
 #include "foundation/datetime.h"

@@ -25,6 +25,7 @@
 // the windows' own commands catch them and show them.
 #pragma once
 
+#include "images/viewer/viewerservices.h"
 #include "ui/button.h"
 #include "ui/dwindow.h"
 
@@ -115,7 +116,8 @@ private:
     int width_ = 0, height_ = 0, buttonHeight_ = 0, buttonWidth_ = 0;
 };
 
-class NoteSnimokWnd : public DWindow {
+// The note of an image view is one of these (SnimokNote, the viewer's).
+class NoteSnimokWnd : public DWindow, public SnimokNote {
 public:
     static constexpr const wchar_t* kClassName = L"NoteSnimok";
     static constexpr int kTemplateNameChars = 256;
@@ -129,12 +131,13 @@ public:
 
     // False when the window exists, the placement cannot be had, or the note
     // cannot be loaded (the window is then destroyed). Throws DODBErrors.
-    bool Create(HWND owner, bool editable, DWORD imageKey, DWORD patientKey);
+    bool Create(HWND owner, bool editable, DWORD imageKey, DWORD patientKey) override;
     // Saves an editable note's changes with asking, then loads the other
     // image; on failure the window is destroyed. Throws DODBErrors.
     bool ChangeSnimok(DWORD imageKey, DWORD patientKey);
     // Offers an edited note for saving and destroys the window.
-    void Destroy();
+    void Destroy() override;
+    HWND GetHwnd() const override { return DWindow::GetHwnd(); }
 
     // The commands. Save with `ask` shows the question first; true when the
     // note was written. Throw DODBErrors.
@@ -243,7 +246,8 @@ void TemplateMenu(HWND owner, DWORD imageKey, int x, int y);
 void SetNoteFromTemplateMenu(HWND owner, DWORD imageKey, int x, int y);
 
 // How a note's Print button prints: the default print job of the description
-// for the image and patient keys. Until printing is built the default says
-// that printing is not available yet. Returns the previous function.
+// for the image and patient keys. The program's own says "Printing is not
+// available yet."; the print job installs the real one. Returns the previous
+// function.
 typedef void (*NotePrintFunction)(HWND owner, DWORD imageKey, DWORD patientKey);
 NotePrintFunction SetNotePrintFunction(NotePrintFunction function);

@@ -2,7 +2,7 @@
 #include "images/viewer/mainviewwnd.h"
 
 #include "foundation/globals.h"
-#include "images/viewer/shellstubs.h"
+#include "images/viewer/viewerservices.h"
 #include "images/viewer/statwnd.h"
 #include "images/viewer/viewerstore.h"
 #include "resources/resource.h"
@@ -123,7 +123,8 @@ void MainViewWnd::Exit()
     caption[0] = 0;
     ShowWindow(hwnd, SW_HIDE);
     shown = false;
-    ShowMainPatientWindow();
+    if (GetViewerServices().showMainPatientWindow)
+        GetViewerServices().showMainPatientWindow();
 }
 
 void MainViewWnd::Save()
@@ -141,8 +142,8 @@ void MainViewWnd::PatientCard()
 {
     // The card of the panel's patient; the panel re-reads him afterwards.
     DWORD key = patientId;
-    if (key)
-        OpenPatientCard(hwnd, &key, 1);
+    if (key && GetViewerServices().openPatientCard)
+        GetViewerServices().openPatientCard(hwnd, &key, 1);
     ReloadPatient();
 }
 
@@ -156,7 +157,8 @@ void MainViewWnd::Description(bool rightClick)
         return;
     }
     const POINT at = ButtonMenuPoint(kButtonDescription);
-    SetNoteFromTemplateMenu(hwnd, p->imageId, at.x, at.y);
+    if (GetViewerServices().setNoteFromTemplateMenu)
+        GetViewerServices().setNoteFromTemplateMenu(hwnd, p->imageId, at.x, at.y);
 }
 
 void MainViewWnd::Print(bool rightClick)
@@ -164,9 +166,11 @@ void MainViewWnd::Print(bool rightClick)
     DPicture* p = ActivePicture();
     if (!p)
         return;
+    const ViewerServices& services = GetViewerServices();
     PrintSnimokRequest request = {active, active->GetBits(), active->GetViewWidth(), active->GetViewHeight(), 0, p};
     if (!rightClick) {
-        PrintSnimokWithCfg(hwnd, &request);
+        if (services.printSnimokWithCfg)
+            services.printSnimokWithCfg(hwnd, &request);
         return;
     }
     HMENU menu = CreatePopupMenu();
@@ -181,10 +185,12 @@ void MainViewWnd::Print(bool rightClick)
     const int choice = TrackViewerMenu(menu, TPM_LEFTALIGN | TPM_VCENTERALIGN, at.x, at.y, hwnd);
     DestroyMenu(menu);
     if (choice == 1) {
-        ChooseSnimokProfile(hwnd);
+        if (services.chooseSnimokProfile)
+            services.chooseSnimokProfile(hwnd);
     } else if (choice == 2) {
         request.ask = 1;
-        PrintSnimokWithCfg(hwnd, &request);
+        if (services.printSnimokWithCfg)
+            services.printSnimokWithCfg(hwnd, &request);
     }
 }
 

@@ -5,6 +5,7 @@
 
 #include "foundation/globals.h"
 #include "images/viewer/statwnd.h"
+#include "images/viewer/viewerservices.h"
 #include "images/viewer/viewerstore.h"
 #include "resources/resource.h"
 #include "resources/strings.h"
@@ -339,14 +340,14 @@ void MainViewWnd::OnKeyDown(WPARAM key, LPARAM)
 
 void MainViewWnd::OnLButtonDown(WPARAM, int x, int y)
 {
-    if (x >= 0 && x < 16 && y >= 0 && y < 16)
-        IconsBar::Run(hwnd, patientId, 16, 0, 0);
+    if (x >= 0 && x < 16 && y >= 0 && y < 16 && GetViewerServices().runImageStrip)
+        GetViewerServices().runImageStrip(hwnd, patientId, 16, 0, 0);
 }
 
 void MainViewWnd::OnRButtonDown(WPARAM, int x, int y)
 {
-    if (x >= 0 && x < 16 && y >= 0 && y < 16)
-        ShowServiceMenu(hwnd, 16, 0, 0);
+    if (x >= 0 && x < 16 && y >= 0 && y < 16 && GetViewerServices().showServiceMenu)
+        GetViewerServices().showServiceMenu(hwnd, 16, 0, 0);
 }
 
 LRESULT MainViewWnd::OnFontChanged(WPARAM noticeParam, LPARAM)

@@ -5,14 +5,16 @@
 
 #include "foundation/globals.h"
 #include "images/viewer/profileres.h"
-#include "images/viewer/shellstubs.h"
 #include "images/viewer/viewhost.h"
 #include "resources/resource.h"
 #include "resources/strings.h"
 #include "ui/control_font.h"
+#include "ui/placement.h"
 
 #include <math.h>
 #include <stdlib.h>
+
+#include <initializer_list>
 
 ProfileClassResources gProfile;
 

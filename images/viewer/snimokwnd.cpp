@@ -110,7 +110,7 @@ void SnimokWnd::UnregisterClass()
     if (gView.greyBrush)
         DeleteObject(gView.greyBrush);
     // Cursors loaded from the program's resources are shared and need no
-    // destruction; the system's arrow stand-ins never do.
+    // destruction; nor does the system's arrow, taken when one is missing.
     gView = ViewClassResources();
 }
 
@@ -128,6 +128,8 @@ SnimokWnd::SnimokWnd()
 {
     FillPalette(normalHeader, false);
     FillPalette(invertedHeader, true);
+    if (GetViewerServices().newNote)
+        note.reset(GetViewerServices().newNote());
 }
 
 SnimokWnd::~SnimokWnd()
@@ -165,7 +167,8 @@ int SnimokWnd::AttachSnimok(const DPicturePtr& newPicture)
         renderer.SetPicture(nullptr);
         picture.Reset();
     }
-    note.Destroy();
+    if (note)
+        note->Destroy();
     picture = newPicture;
     renderer.SetPicture(picture.Get());
     if (!picture.Get()) {
@@ -343,7 +346,8 @@ void SnimokWnd::OnDestroy()
         ReleaseDC(dc);
     dc = nullptr;
     profile.Destroy();
-    note.Destroy();
+    if (note)
+        note->Destroy();
     renderer.SetPicture(nullptr);
     renderer.FreeRenderBuffers();
     picture.Reset();

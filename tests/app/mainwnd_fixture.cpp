@@ -6,6 +6,7 @@
 #include "app/iconstrip.h"
 #include "app/notesnimok.h"
 #include "app/recordmaint.h"
+#include "app/viewerservices.h"
 #include "database/dbbindparam.h"
 #include "database/dbcommand.h"
 #include "database/dbparams.h"
@@ -197,6 +198,7 @@ void MainWndSite::SetUp()
     ASSERT_TRUE(DHeader::RegisterClass());
     ASSERT_TRUE(DScroll::RegisterClass());
     ASSERT_TRUE(DListView::RegisterClass());
+    InstallViewerServices();
     ASSERT_TRUE(RegisterViewerClasses());
     ASSERT_TRUE(InitIconBitmapInfo());
     ASSERT_TRUE(IconSnimok::RegisterClass());
@@ -224,6 +226,7 @@ void MainWndSite::TearDown()
     FreeIconBitmapInfo();
     DestroyMainView();
     UnregisterViewerClasses();
+    RemoveViewerServices();
     // Descriptions are cached for the process: the next test reads its own files.
     DescCache::Instance().Clear();
     DListView::UnregisterClass();

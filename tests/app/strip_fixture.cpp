@@ -3,6 +3,7 @@
 #include "common/fixture_helpers.h"
 #include "app/iconsbar.h"
 #include "app/notesnimok.h"
+#include "app/viewerservices.h"
 #include "database/dbcommand.h"
 #include "database/dberrors.h"
 #include "database/dbparams.h"
@@ -113,6 +114,7 @@ void StripTest::SetUp()
     SetPopupTracker(&MenuScript::Track);
     MenuScript::Seen().clear();
     MenuScript::Answers().clear();
+    InstallViewerServices();
     host.reset(new harness::HostWindow(600, 900, 20, 20));
 }
 
@@ -120,6 +122,7 @@ void StripTest::TearDown()
 {
     CloseSnimokNote();
     host.reset();
+    RemoveViewerServices();
     SetPopupTracker(nullptr);
     TNoteSnimokWnd::UnregisterClass();
     NoteSnimokWnd::UnregisterClass();

@@ -221,7 +221,8 @@ TEST_F(StripWindowTest, EndToEndClickOpensTheImageAndTheNoteIsWrittenAndReadBack
 
     // ... and in the image's own view the note is written and saved.
     const DWORD key = (DWORD)strip.Record(0)->key;
-    NoteSnimokWnd& editable = panel->GetActiveView()->Note();
+    ASSERT_TRUE(panel->GetActiveView()->Note());
+    NoteSnimokWnd& editable = static_cast<NoteSnimokWnd&>(*panel->GetActiveView()->Note());
     panel->GetActiveView()->OpenNote();
     ASSERT_TRUE(editable.GetHwnd());
     SetFocus(editable.GetEdit());

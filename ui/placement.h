@@ -1,5 +1,5 @@
-// Window placements kept in the registry, and the registry root the patient
-// workspace's own settings live under.
+// Window placements kept in the registry, and the registry root that they
+// and the windows' other settings live under.
 //
 // A placement is the key <root>\<name> with four REG_DWORD values "x", "y"
 // (the screen position of the window's top-left corner), "cx" and "cy" (its
@@ -16,8 +16,8 @@
 #include <windows.h>
 
 // The registry root of the workstation's settings: the program's settings key
-// below HKEY_LOCAL_MACHINE unless a test points it elsewhere. The placements, "IconParam"
-// and "DefTemplateName" are read and written below it.
+// below HKEY_LOCAL_MACHINE unless a test points it elsewhere. The placements,
+// "IconParam" and "DefTemplateName" are read and written below it.
 struct SettingsRoot {
     HKEY root;
     const wchar_t* path;   // the caller's text; must outlive its use

@@ -90,8 +90,8 @@ void OpenServiceMenuAtCursor(HWND owner);
 // image panel's views.
 void OnServiceCommand(HWND owner, int command, int flag);
 
-// "This command is not available yet." for the commands whose windows are
-// still to come.
+// "This command is not available yet." for the commands whose windows this
+// program does not have.
 void ShowNotAvailableYet(HWND owner);
 
 // The thumbnail cell's import: an image file for the current patient, shown

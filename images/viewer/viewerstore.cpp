@@ -1,7 +1,6 @@
-// The program's store: the image records of the database. Until the patient
-// lookup is in the build, the patient caption is made from the picture's own
-// patient record, in the form the lookup gives it: the three names and the
-// birthday, separated by blanks.
+// The program's store: the image records of the database. The patient caption
+// is made from the picture's own patient record, in the form the patient
+// lookup gives it: the three names and the birthday, separated by blanks.
 #include "images/viewer/viewerstore.h"
 
 #include "foundation/datetime.h"

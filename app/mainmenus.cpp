@@ -4,8 +4,8 @@
 
 #include "app/inputtext.h"
 #include "app/mainpatientwnd.h"
-#include "app/mainwnd_pending.h"
-#include "app/standins.h"
+#include "app/mainwnd_neighbours.h"
+#include "app/cycledialogs.h"
 #include "app/startup.h"
 #include "forms/kartwnd.h"
 #include "forms/patientlookup.h"

@@ -77,7 +77,7 @@ void MainViewWnd::Command(int button, bool rightClick)
     case kButtonExit: if (!rightClick) Exit(); break;
     case kButtonSave: if (!rightClick) Save(); break;
     case kButtonWindows: if (!rightClick) LayoutMenu(); break;
-    case kButtonPatient: if (!rightClick) PatientCard(); break;
+    case kButtonPatient: if (!rightClick) PatientKart(); break;
     case kButtonDescription: Description(rightClick); break;
     case kButtonPrint: Print(rightClick); break;
     case kButtonProfile: if (!rightClick) SetPanelMode(kToolProfile); break;
@@ -92,7 +92,7 @@ void MainViewWnd::OnKey(WPARAM key)
 {
     const bool shift = KeyHeld(VK_SHIFT), control = KeyHeld(VK_CONTROL);
     switch (key) {
-    case VK_RETURN: shift ? PatientCard() : Description(false); break;
+    case VK_RETURN: shift ? PatientKart() : Description(false); break;
     case VK_ESCAPE: Exit(); break;
     case 'A': Equalize(true); break;
     case 'E': Equalize(false); break;
@@ -138,7 +138,7 @@ void MainViewWnd::Save()
         GetViewerStore().saveNewImage(p, active->GetLut());
 }
 
-void MainViewWnd::PatientCard()
+void MainViewWnd::PatientKart()
 {
     // The card of the panel's patient; the panel re-reads him afterwards.
     DWORD key = patientId;

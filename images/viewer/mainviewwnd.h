@@ -154,7 +154,7 @@ private:
     // Commands.
     void Exit();
     void Save();
-    void PatientCard();
+    void PatientKart();
     void Description(bool rightClick);
     void Print(bool rightClick);
     void Statistics(bool rightClick);

@@ -332,7 +332,7 @@ void ProfileWnd::RangeScroll()
 
 namespace {
 
-const wchar_t kProfileKey[] = L"\\Profile";
+const wchar_t kProfileKey[] = L"Profile";
 
 DWORD ReadDword(HKEY key, const wchar_t* name, DWORD fallback, bool* found)
 {
@@ -346,11 +346,8 @@ DWORD ReadDword(HKEY key, const wchar_t* name, DWORD fallback, bool* found)
 
 void ProfileWnd::ReadSettings()
 {
-    wchar_t path[MAX_PATH];
-    _snwprintf(path, MAX_PATH, L"%ls%ls", SettingsKeyPath, kProfileKey);
-    path[MAX_PATH - 1] = 0;
     HKEY key = nullptr;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, path, 0, KEY_READ, &key) != 0)
+    if (OpenSettingsKey(kProfileKey, KEY_READ, false, &key) != ERROR_SUCCESS)
         key = nullptr;
     bool found;
     const DWORD z = ReadDword(key, L"scale", 1, &found);
@@ -363,11 +360,8 @@ void ProfileWnd::ReadSettings()
 
 void ProfileWnd::WriteSettings()
 {
-    wchar_t path[MAX_PATH];
-    _snwprintf(path, MAX_PATH, L"%ls%ls", SettingsKeyPath, kProfileKey);
-    path[MAX_PATH - 1] = 0;
     HKEY key;
-    if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, path, 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr) != 0)
+    if (OpenSettingsKey(kProfileKey, KEY_WRITE, true, &key) != ERROR_SUCCESS)
         return;
     const DWORD values3[3] = {(DWORD)zoom, autoMax ? 1u : 0u, autoMin ? 1u : 0u};
     const wchar_t* names[3] = {L"scale", L"bmax", L"bmin"};

@@ -5,6 +5,7 @@
 #include "database/dberrors.h"
 #include "foundation/globals.h"
 #include "foundation/prompt.h"
+#include "foundation/textutil.h"
 #include "images/viewer/mainviewwnd.h"
 #include "images/files/xmgfile.h"
 #include "resources/resource.h"
@@ -20,13 +21,6 @@ bool gRegistered = false;
 HICON gIcon = nullptr;
 IconsBar* gCurrent = nullptr;
 const DWORD kStyle = WS_POPUP | WS_CAPTION | WS_SYSMENU;
-
-std::wstring LoadText(UINT id)
-{
-    wchar_t text[256];
-    const int n = LoadStringW(hInstance, id, text, 256);
-    return n > 0 ? std::wstring(text, n) : std::wstring();
-}
 
 }  // namespace
 

@@ -4,6 +4,7 @@
 
 #include "database/dberrors.h"
 #include "foundation/prompt.h"
+#include "foundation/textutil.h"
 #include "app/dbvalues.h"
 #include "ui/button.h"
 
@@ -13,7 +14,7 @@
 
 namespace notes {
 
-std::wstring LoadText(UINT id);
+using ::LoadText;
 std::wstring WindowText(HWND window);
 
 // Runs a command; its database errors and its string-id errors are shown

@@ -193,13 +193,6 @@ void OnTopHover(void*, DButton* button)
 
 const DButtonNotify kTopNotify = {OnTopClicked, nullptr, nullptr, nullptr, nullptr, OnTopHover};
 
-std::wstring LoadText(UINT id)
-{
-    wchar_t text[512] = {};
-    LoadStringW(hInstance, id, text, 512);
-    return text;
-}
-
 // Characters an editor of the type reads.
 int ReadLimit(const FieldBlob* f)
 {

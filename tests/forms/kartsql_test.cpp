@@ -95,7 +95,7 @@ TEST_F(KartSqlTest, ReferenceListAndRowList)
 
 TEST_F(KartSqlTest, AFormWithManyLongColumnsGivesTheWholeStatement)
 {
-    // Far beyond the fixed buffers a statement was once built in.
+    // Far beyond the length a fixed-size statement buffer would hold.
     std::wstring text = L"table = \"t\" key = \"k\" items {\n";
     std::wstring expected = L"UPDATE t SET ";
     for (int i = 0; i < 500; ++i) {

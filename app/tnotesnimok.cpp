@@ -4,7 +4,6 @@
 #include "app/dbvalues.h"
 #include "app/inputtext.h"
 #include "app/notecommon.h"
-#include "ui/placement.h"
 #include "database/dberrors.h"
 #include "database/dbstart.h"
 #include "foundation/globals.h"
@@ -13,6 +12,7 @@
 #include "resources/resource.h"
 #include "resources/strings.h"
 #include "ui/control_font.h"
+#include "ui/placement.h"
 
 #include <stdio.h>
 #include <string.h>

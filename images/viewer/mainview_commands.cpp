@@ -2,11 +2,12 @@
 #include "images/viewer/mainviewwnd.h"
 
 #include "foundation/globals.h"
-#include "images/viewer/viewerservices.h"
 #include "images/viewer/statwnd.h"
+#include "images/viewer/viewerservices.h"
 #include "images/viewer/viewerstore.h"
 #include "resources/resource.h"
 #include "resources/strings.h"
+#include "ui/popupmenu.h"
 
 namespace {
 
@@ -182,7 +183,7 @@ void MainViewWnd::Print(bool rightClick)
     LoadStringW(hInstance, IDS_PRINT_IMAGE, text, 128);
     AppendMenuW(menu, MF_STRING, 2, text);
     const POINT at = ButtonMenuPoint(kButtonPrint);
-    const int choice = TrackViewerMenu(menu, TPM_LEFTALIGN | TPM_VCENTERALIGN, at.x, at.y, hwnd);
+    const int choice = TrackPopup(menu, TPM_LEFTALIGN | TPM_VCENTERALIGN, at.x, at.y, hwnd);
     DestroyMenu(menu);
     if (choice == 1) {
         if (services.chooseSnimokProfile)
@@ -282,7 +283,7 @@ void MainViewWnd::ImagingModes()
     add(102, IDS_MIRROR_HORIZONTALLY, 0);
     add(103, IDS_MIRROR_VERTICALLY, 0);
     const POINT at = ButtonMenuPoint(kButtonModes);
-    const int choice = TrackViewerMenu(menu, TPM_LEFTALIGN | TPM_VCENTERALIGN, at.x, at.y, hwnd);
+    const int choice = TrackPopup(menu, TPM_LEFTALIGN | TPM_VCENTERALIGN, at.x, at.y, hwnd);
     DestroyMenu(menu);
     SnimokWnd* view = active;
     switch (choice) {
@@ -330,7 +331,7 @@ void MainViewWnd::LayoutMenu()
     }
     const POINT at = ButtonMenuPoint(kButtonWindows);
     const int choice =
-        TrackViewerMenu(menu, TPM_RETURNCMD | TPM_VERTICAL | TPM_VCENTERALIGN, at.x, at.y, hwnd);
+        TrackPopup(menu, TPM_RETURNCMD | TPM_VERTICAL | TPM_VCENTERALIGN, at.x, at.y, hwnd);
     DestroyMenu(menu);
     for (HBITMAP b : bitmaps)
         if (b)

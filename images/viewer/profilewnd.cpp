@@ -5,11 +5,11 @@
 
 #include "foundation/globals.h"
 #include "images/viewer/profileres.h"
-#include "images/viewer/viewhost.h"
 #include "resources/resource.h"
 #include "resources/strings.h"
 #include "ui/control_font.h"
 #include "ui/placement.h"
+#include "ui/popupmenu.h"
 
 #include <math.h>
 #include <stdlib.h>
@@ -531,7 +531,7 @@ void ProfileWnd::OnRButtonDown(WPARAM, int x, int y)
     }
     POINT p = {x, y};
     ClientToScreen(hwnd, &p);
-    const int choice = TrackViewerMenu(menu, TPM_LEFTALIGN | TPM_TOPALIGN, p.x, p.y, hwnd);
+    const int choice = TrackPopup(menu, TPM_LEFTALIGN | TPM_TOPALIGN, p.x, p.y, hwnd);
     DestroyMenu(menu);
     if (choice >= 1 && choice <= 5)
         SetZoom(choice);

@@ -28,6 +28,7 @@
 #include "ui/control_font.h"
 #include "ui/header.h"
 #include "ui/listview.h"
+#include "ui/popupmenu.h"
 #include "ui/scroll.h"
 #include "ui/tooltip.h"
 
@@ -100,12 +101,12 @@ int MainWndSite::filterFormsClosed = 0;
 MenuScript::MenuScript(int choice) : choice_(choice)
 {
     current = this;
-    SetMenuTracker(RecordingTracker);
+    SetPopupTracker(RecordingTracker);
 }
 
 MenuScript::~MenuScript()
 {
-    SetMenuTracker(nullptr);
+    SetPopupTracker(nullptr);
     current = nullptr;
 }
 

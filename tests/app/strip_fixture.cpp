@@ -12,10 +12,10 @@
 #include "foundation/datetime.h"
 #include "foundation/globals.h"
 #include "images/files/iconrecord.h"
-#include "images/viewer/viewhost.h"
 #include "tools/demosite/sitedatabase.h"
 #include "ui/control_font.h"
 #include "ui/init_rows.h"
+#include "ui/popupmenu.h"
 
 #include <objbase.h>
 

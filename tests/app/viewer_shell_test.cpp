@@ -210,7 +210,7 @@ TEST_F(PanelShellTest, CaptionIconOpensTheStripAndTheServiceMenu)
     gStripSeen = StripSeen();
     SetTimer(nullptr, 0, 50, &CloseStripWindow);
     ServiceMenuSeen().clear();
-    const MenuTracker oldTracker = SetMenuTracker(&TrackServiceMenu);
+    const PopupTracker oldTracker = SetPopupTracker(&TrackServiceMenu);
     SendMessageW(panel->GetHandle(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
     SendMessageW(panel->GetHandle(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(40, 5));
     SendMessageW(panel->GetHandle(), WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(5, 5));
@@ -220,7 +220,7 @@ TEST_F(PanelShellTest, CaptionIconOpensTheStripAndTheServiceMenu)
     EXPECT_EQ(16, gStripSeen.window.left);
     EXPECT_EQ(0, gStripSeen.window.top);
     EXPECT_FALSE(IconsBar::Current());
-    SetMenuTracker(oldTracker);
+    SetPopupTracker(oldTracker);
     // The right click showed the shell's service menu.
     ASSERT_EQ(1u, ServiceMenuSeen().size());
     EXPECT_EQ(L"Show printer status", ServiceMenuSeen()[0]);

@@ -14,6 +14,7 @@
 #include "images/viewer/viewerstore.h"
 #include "images/viewer/viewhost.h"
 #include "ui/init_rows.h"
+#include "ui/popupmenu.h"
 
 #include <functional>
 #include <memory>

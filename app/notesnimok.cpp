@@ -7,6 +7,7 @@
 #include "database/dbstart.h"
 #include "foundation/datetime.h"
 #include "foundation/globals.h"
+#include "foundation/messages.h"
 #include "foundation/prompt.h"
 #include "foundation/textutil.h"
 #include "resources/resource.h"
@@ -57,7 +58,7 @@ WNDPROC gEditProc = nullptr;     // the EDIT class's own procedure
 
 void PrintNotAvailable(HWND owner, DWORD, DWORD)
 {
-    ShowPrompt(owner, L"Printing is not available yet.", nullptr, MB_OK | MB_ICONINFORMATION);
+    MessageBoxId(owner, IDS_PRINTING_NOT_AVAILABLE, MB_OK | MB_ICONINFORMATION);
 }
 NotePrintFunction gPrint = &PrintNotAvailable;
 

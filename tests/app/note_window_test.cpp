@@ -204,6 +204,30 @@ TEST_F(NoteTest, AReadOnlyNoteHasNoSaveNorTemplateAndNeverAsks)
     EXPECT_TRUE(LoadWindowPlacement(p, L"NoteView"));
 }
 
+// Without a print job the Print button says so, in the user's language
+// (Wine's resource loader follows the thread locale, Windows' the UI language).
+TEST_F(NoteTest, PrintWithoutAPrintJobSaysSoInTheUsersLanguage)
+{
+    ASSERT_TRUE(note.Create(host->Hwnd(), false, 801, 17));
+    const LCID previousLocale = GetThreadLocale();
+    const LANGID previousUi = GetThreadUILanguage();
+    std::vector<std::wstring> texts;
+    for (LANGID lang : {MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US), MAKELANGID(LANG_RUSSIAN, SUBLANG_DEFAULT)}) {
+        SetThreadUILanguage(lang);
+        SetThreadLocale(MAKELCID(lang, SORT_DEFAULT));
+        PromptScript script({IDOK});
+        note.Print();
+        EXPECT_EQ(1u, script.Count());
+        texts.push_back(script.Last().text);
+    }
+    SetThreadLocale(previousLocale);
+    SetThreadUILanguage(previousUi);
+    ASSERT_EQ(2u, texts.size());
+    EXPECT_EQ(L"Printing is not available yet.", texts[0]);
+    EXPECT_EQ(L"Печать пока недоступна.", texts[1]);
+    EXPECT_TRUE(note.GetHwnd()) << "the note stays open";
+}
+
 TEST_F(NoteTest, ButtonsLayOutInColumnsByWidth)
 {
     ASSERT_TRUE(note.Create(host->Hwnd(), true, 802, 17));

@@ -110,7 +110,7 @@ void SnimokWnd::UnregisterClass()
     if (gView.greyBrush)
         DeleteObject(gView.greyBrush);
     // Cursors loaded from the program's resources are shared and need no
-    // destruction; nor does the system's arrow, taken when one is missing.
+    // destruction; nor do the system cursors taken when one is missing.
     gView = ViewClassResources();
 }
 

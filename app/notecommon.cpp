@@ -85,6 +85,12 @@ void ExecuteUpdate(DODBCommand* command, DODBParams* block)
         ThrowDatabaseError(hr);
 }
 
+int TextRoom(DODBParams* block, ULONG index)
+{
+    const int chars = (int)block->GetMaxChars(index);
+    return chars > 0 ? chars - 1 : 0;
+}
+
 bool RefuseTooLong(HWND owner, const std::wstring& text, int room, const wchar_t* caption)
 {
     if ((int)text.size() <= room)

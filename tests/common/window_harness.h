@@ -136,6 +136,11 @@ void Key(WORD vk, bool down);
 
 std::string Hex(unsigned value);
 
+// With the environment variable TF_SHOT_DIR set, writes the whole screen to
+// <TF_SHOT_DIR>\<name>.bmp, for people to look at (nothing compares it);
+// without it, does nothing.
+void ScreenShot(const wchar_t* name);
+
 // The number of GDI objects this process holds now (pens, brushes, fonts,
 // bitmaps, regions, DCs; the stock objects included). Windows counts them with
 // GetGuiResources; Wine does not, and there the table of live handles is

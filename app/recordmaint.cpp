@@ -299,7 +299,7 @@ BOOL MoveImageToPatient(HWND owner, DWORD imageKey, DWORD newPatientKey)
             if (!onHardDisk && !RestoreImageFromArchive(owner, imageKey))
                 throw static_cast<UINT>(IDS_MOVE_RESTORE_ERROR);
             try {
-                picture = LoadPictureFileEx(imageKey, oldName);
+                picture = LoadPictureFileEx(imageKey, oldName, owner);
             } catch (int) {
                 picture.Reset();
             }

@@ -345,38 +345,18 @@ void ScreenShot(const wchar_t* name)
     wchar_t dir[MAX_PATH] = {};
     if (!GetEnvironmentVariableW(L"TF_SHOT_DIR", dir, MAX_PATH))
         return;
-    const int width = GetSystemMetrics(SM_CXSCREEN), height = GetSystemMetrics(SM_CYSCREEN);
-    BITMAPINFO bi = {};
-    bi.bmiHeader.biSize = sizeof bi.bmiHeader;
-    bi.bmiHeader.biWidth = width;
-    bi.bmiHeader.biHeight = height;   // bottom-up, as the file keeps it
-    bi.bmiHeader.biPlanes = 1;
-    bi.bmiHeader.biBitCount = 32;
-    void* bits = nullptr;
-    HDC screen = GetDC(nullptr);
-    HDC memory = CreateCompatibleDC(screen);
-    HBITMAP dib = CreateDIBSection(screen, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
-    HGDIOBJ old = SelectObject(memory, dib);
-    BitBlt(memory, 0, 0, width, height, screen, 0, 0, SRCCOPY);
-    GdiFlush();
-    const DWORD imageBytes = (DWORD)width * height * 4;
-    BITMAPFILEHEADER header = {};
-    header.bfType = 0x4D42;
-    header.bfOffBits = sizeof header + sizeof bi.bmiHeader;
-    header.bfSize = header.bfOffBits + imageBytes;
-    const std::wstring path = std::wstring(dir) + L"\\" + name + L".bmp";
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    if (file != INVALID_HANDLE_VALUE) {
-        DWORD written = 0;
-        WriteFile(file, &header, sizeof header, &written, nullptr);
-        WriteFile(file, &bi.bmiHeader, sizeof bi.bmiHeader, &written, nullptr);
-        WriteFile(file, bits, imageBytes, &written, nullptr);
-        CloseHandle(file);
-    }
-    SelectObject(memory, old);
-    DeleteObject(dib);
-    DeleteDC(memory);
-    ReleaseDC(nullptr, screen);
+    // The picture is taken from outside (the X server's own screen: windows
+    // drawn by the display driver are not all in a screen DC's pixels): the
+    // test says it is ready and waits, painting, until the shot is done.
+    const std::wstring base = std::wstring(dir) + L"\\" + name;
+    HANDLE ready = CreateFileW((base + L".ready").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    if (ready == INVALID_HANDLE_VALUE)
+        return;
+    CloseHandle(ready);
+    const std::wstring done = base + L".done";
+    PumpUntil([&] { return GetFileAttributesW(done.c_str()) != INVALID_FILE_ATTRIBUTES; }, 15000);
+    DeleteFileW(done.c_str());
+    DeleteFileW((base + L".ready").c_str());
 }
 
 std::string Hex(unsigned value)

@@ -136,9 +136,11 @@ void Key(WORD vk, bool down);
 
 std::string Hex(unsigned value);
 
-// With the environment variable TF_SHOT_DIR set, writes the whole screen to
-// <TF_SHOT_DIR>\<name>.bmp, for people to look at (nothing compares it);
-// without it, does nothing.
+// With the environment variable TF_SHOT_DIR set, asks for a picture of the
+// screen for people to look at (nothing compares it): writes
+// <TF_SHOT_DIR>\<name>.ready and waits, painting, up to 15 seconds for
+// <name>.done, which the script taking the picture writes; without it, does
+// nothing.
 void ScreenShot(const wchar_t* name);
 
 // The number of GDI objects this process holds now (pens, brushes, fonts,

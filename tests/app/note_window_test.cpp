@@ -16,6 +16,19 @@ using namespace striptest;
 
 namespace {
 
+// A text of n characters as people write one: lines of 62 letters, each
+// ended by CR LF (an edit field lays out one endless line very slowly).
+std::wstring LongText(int n, wchar_t letter)
+{
+    std::wstring text;
+    text.reserve(n);
+    while ((int)text.size() + 64 <= n)
+        text += std::wstring(62, letter) + L"\r\n";
+    text.append(n - text.size(), letter);
+    return text;
+}
+
+
 class NoteTest : public StripTest {
 protected:
     void SetUp() override
@@ -176,7 +189,7 @@ TEST_F(NoteTest, TheEditFieldTakesExactlyWhatIsStoredAndReadBackWhole)
     // text saved, and reopened whole.
     for (int n : {limit - 1, limit}) {
         ASSERT_TRUE(note.Create(host->Hwnd(), true, 802, 17));
-        SetWindowTextW(note.GetEdit(), std::wstring(n - 1, L'a').c_str());
+        SetWindowTextW(note.GetEdit(), LongText(n - 1, L'a').c_str());
         SendMessageW(note.GetEdit(), EM_SETSEL, n - 1, n - 1);
         SendMessageW(note.GetEdit(), WM_CHAR, L'z', 1);
         ASSERT_EQ(n, GetWindowTextLengthW(note.GetEdit())) << n;
@@ -197,7 +210,7 @@ TEST_F(NoteTest, TheEditFieldTakesExactlyWhatIsStoredAndReadBackWhole)
     SendMessageW(note.GetEdit(), EM_REPLACESEL, TRUE, (LPARAM)L"q");
     EXPECT_EQ(limit, GetWindowTextLengthW(note.GetEdit()));
     // ... and a text that got past it anyway is refused whole, not cut.
-    Type(note, std::wstring(limit + 1, L'b').c_str());
+    Type(note, LongText(limit + 1, L'b').c_str());
     {
         PromptScript script({IDOK});
         note.SaveAndClose();

@@ -15,6 +15,19 @@ using namespace striptest;
 
 namespace {
 
+// A text of n characters as people write one: lines of 62 letters, each
+// ended by CR LF (an edit field lays out one endless line very slowly).
+std::wstring LongText(int n, wchar_t letter)
+{
+    std::wstring text;
+    text.reserve(n);
+    while ((int)text.size() + 64 <= n)
+        text += std::wstring(62, letter) + L"\r\n";
+    text.append(n - text.size(), letter);
+    return text;
+}
+
+
 // Stands in for the note: records what the editor asks of it.
 struct FakeNote : NoteCallback {
     HWND window = nullptr;
@@ -136,7 +149,7 @@ TEST_F(TemplateTest, TheTextFieldTakesExactlyWhatIsStoredAndReadBackWhole)
     auto stored = [&] { return Scalar(L"SELECT DiagTemplate FROM DiagHelp WHERE DiagHelp=5;"); };
     for (int n : {limit - 1, limit}) {
         ASSERT_TRUE(editor.Create(&note, 5, TRUE));
-        SetWindowTextW(editor.GetEdit(), std::wstring(n - 1, L'a').c_str());
+        SetWindowTextW(editor.GetEdit(), LongText(n - 1, L'a').c_str());
         SendMessageW(editor.GetEdit(), EM_SETSEL, n - 1, n - 1);
         SendMessageW(editor.GetEdit(), WM_CHAR, L'z', 1);
         ASSERT_EQ(n, GetWindowTextLengthW(editor.GetEdit())) << n;
@@ -160,7 +173,7 @@ TEST_F(TemplateTest, TheTextFieldTakesExactlyWhatIsStoredAndReadBackWhole)
     SendMessageW(editor.GetEdit(), EM_SETSEL, limit, limit);
     SendMessageW(editor.GetEdit(), WM_CHAR, L'q', 1);
     EXPECT_EQ(limit, GetWindowTextLengthW(editor.GetEdit()));
-    SetWindowTextW(editor.GetEdit(), std::wstring(limit + 1, L'b').c_str());
+    SetWindowTextW(editor.GetEdit(), LongText(limit + 1, L'b').c_str());
     SendMessageW(editor.GetEdit(), EM_SETMODIFY, TRUE, 0);
     {
         PromptScript script({IDOK});

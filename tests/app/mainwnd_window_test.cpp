@@ -120,7 +120,7 @@ bool TakeQuit()
 void CALLBACK AnswerTimeInput(HWND, UINT, UINT_PTR id, DWORD)
 {
     KillTimer(nullptr, id);
-    HWND input = FindWindowW(L"InpTextWnd", nullptr);
+    HWND input = harness::FindOwnWindow(L"InpTextWnd");
     HWND edit = input ? FindWindowExW(input, nullptr, L"EDIT", nullptr) : nullptr;
     if (edit) {
         SetWindowTextW(edit, L"no date at all");
@@ -696,7 +696,7 @@ TEST_F(MainWindowImages, AnImagePanelThatCannotBeMadeFailsTheWindow)
     UnregisterMainViewSnimokWnd();   // its class is gone: the panel cannot be made
     EXPECT_FALSE(MainPatientWindow::Create());
     EXPECT_EQ(nullptr, MainPatientWindow::GetHwnd());
-    EXPECT_FALSE(FindWindowW(MainPatientWindow::kClassName, nullptr));
+    EXPECT_FALSE(harness::FindOwnWindow(MainPatientWindow::kClassName));
     ASSERT_TRUE(RegisterMainViewSnimokWnd());
     EXPECT_TRUE(MainPatientWindow::Create()) << "with the class back it opens";
     ASSERT_TRUE(MainViewWnd::Instance());

@@ -125,7 +125,7 @@ TEST_F(StripWindowTest, ACreationThatFailsShowsItsMessageAndReturnsZero)
     EXPECT_EQ(0, IconsBar::Run(host->Hwnd(), 21, 16, 0, 0));
     ASSERT_EQ(2u, script.Count()) << "the database's text, then the window's";
     EXPECT_EQ(L"Error creating window \"Pictures\"", script.Last().text);
-    EXPECT_FALSE(FindWindowW(IconsBar::kClassName, nullptr));
+    EXPECT_FALSE(harness::FindOwnWindow(IconsBar::kClassName));
     EXPECT_EQ(0, gSeen);
 }
 
@@ -140,7 +140,7 @@ TEST_F(StripWindowTest, ChoosingAnImageWhoseFileCannotBeLoadedStillCloses)
                   SendMessageW(cell, WM_LBUTTONUP, 0, MAKELPARAM(100, 100));
               }));
     EXPECT_EQ(1, gSeen);
-    EXPECT_FALSE(FindWindowW(IconsBar::kClassName, nullptr));
+    EXPECT_FALSE(harness::FindOwnWindow(IconsBar::kClassName));
 }
 
 TEST_F(StripWindowTest, TwoNotesShowOneReadOnlyWindowThatSwitches)
@@ -164,7 +164,7 @@ TEST_F(StripWindowTest, TwoNotesShowOneReadOnlyWindowThatSwitches)
                   EXPECT_STREQ(L"first", text);
                   PostMessageW(bar->GetHwnd(), WM_CLOSE, 0, 0);
               }));
-    EXPECT_FALSE(FindWindowW(NoteSnimokWnd::kClassName, nullptr)) << "the note goes with the window";
+    EXPECT_FALSE(harness::FindOwnWindow(NoteSnimokWnd::kClassName)) << "the note goes with the window";
 }
 
 TEST_F(StripWindowTest, ACommandThatFailsIsShownOverTheWindowWhileItIsOpen)

@@ -40,7 +40,7 @@ struct FakeNote : NoteCallback {
 std::wstring gTypedName;
 void CALLBACK TypeName(HWND, UINT, UINT_PTR id, DWORD)
 {
-    HWND input = FindWindowW(InpTextWnd::kClassName, nullptr);
+    HWND input = harness::FindOwnWindow(InpTextWnd::kClassName);
     if (!input)
         return;
     KillTimer(nullptr, id);

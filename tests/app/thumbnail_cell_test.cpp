@@ -472,7 +472,7 @@ void CALLBACK AnswerColorDialog(HWND, UINT, UINT_PTR id, DWORD)
 const wchar_t* gTextToType = L"";
 void CALLBACK AnswerTextInput(HWND, UINT, UINT_PTR id, DWORD)
 {
-    HWND input = FindWindowW(L"InpTextWnd", nullptr);
+    HWND input = harness::FindOwnWindow(L"InpTextWnd");
     HWND edit = input ? FindWindowExW(input, nullptr, L"EDIT", nullptr) : nullptr;
     if (!edit)
         return;

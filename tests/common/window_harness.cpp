@@ -379,5 +379,33 @@ int LiveGdiObjects()
     return n;
 }
 
+namespace {
+
+struct OwnWindowSearch {
+    const wchar_t* className;
+    HWND found;
+};
+
+BOOL CALLBACK MatchOwnWindow(HWND hwnd, LPARAM param)
+{
+    OwnWindowSearch& search = *reinterpret_cast<OwnWindowSearch*>(param);
+    DWORD process = 0;
+    GetWindowThreadProcessId(hwnd, &process);
+    wchar_t name[256] = {};
+    if (process != GetCurrentProcessId() || !GetClassNameW(hwnd, name, 256) || lstrcmpiW(name, search.className) != 0)
+        return TRUE;
+    search.found = hwnd;
+    return FALSE;
+}
+
+}  // namespace
+
+HWND FindOwnWindow(const wchar_t* className)
+{
+    OwnWindowSearch search = {className, nullptr};
+    EnumWindows(MatchOwnWindow, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
 }  // namespace harness
 

@@ -149,4 +149,9 @@ void ScreenShot(const wchar_t* name);
 // read instead (a handle with a zero upper half names its slot).
 int LiveGdiObjects();
 
+// The first top-level window of this process with the class name, or null.
+// The tests of a folder run in parallel processes on one display, so
+// FindWindowW would also see the windows of the other tests.
+HWND FindOwnWindow(const wchar_t* className);
+
 }  // namespace harness

@@ -1,5 +1,8 @@
 #include "strip_fixture.h"
 
+#include "app/exceptionbox.h"
+#include "ui/window_errors.h"
+
 #include "common/fixture_helpers.h"
 #include "app/iconsbar.h"
 #include "app/notesnimok.h"
@@ -112,6 +115,7 @@ void StripTest::SetUp()
     IconSnimok::LoadSettings(nullptr);
     IconSnimok::CancelMove();
     SetPopupTracker(&MenuScript::Track);
+    InstallProgramExceptionShower();   // as the program does at start
     MenuScript::Seen().clear();
     MenuScript::Answers().clear();
     InstallViewerServices();
@@ -124,6 +128,7 @@ void StripTest::TearDown()
     host.reset();
     RemoveViewerServices();
     SetPopupTracker(nullptr);
+    SetWindowExceptionShower(nullptr);
     TNoteSnimokWnd::UnregisterClass();
     NoteSnimokWnd::UnregisterClass();
     IconsBar::UnregisterClass();

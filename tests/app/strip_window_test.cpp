@@ -246,7 +246,8 @@ TEST_F(StripWindowTest, TheDescriptionOpensOverTheViewerFromItsButtonAndFromEnte
     ASSERT_TRUE(panel->IsShown());
     SnimokWnd* view = panel->GetActiveView();
     ASSERT_TRUE(view);
-    NoteSnimokWnd& note = view->Note();
+    ASSERT_TRUE(view->Note()) << "the shell makes each view's note";
+    NoteSnimokWnd& note = dynamic_cast<NoteSnimokWnd&>(*view->Note());
 
     // The Description button, clicked: the note opens over the viewer.
     ClickCentre(panel->GetButton(kButtonDescription)->GetHwnd());

@@ -452,13 +452,12 @@ TEST_F(PanelTest, KeysWithShiftAndCtrlRunTheirCommands)
         ASSERT_EQ(1u, script.Count());
         EXPECT_EQ(L"Picture Not Saved/nSave?", script.Last().text);
     }
-    {
-        // Shift + Enter: the patient card (this site has no description for it).
-        PromptScript script({IDOK});
-        Chord(VK_SHIFT, VK_RETURN);
-        ASSERT_EQ(1u, script.Count());
-        EXPECT_EQ(L"File \"Patient.cfg\" interpretating error", script.Last().text);
-    }
+    // Shift + Enter: the patient card of the picture's patient.
+    StandInCalls().clear();
+    Chord(VK_SHIFT, VK_RETURN);
+    ASSERT_EQ(1u, StandInCalls().size()) << "Shift + Enter opens the card";
+    EXPECT_EQ("OpenPatientCard", StandInCalls()[0].name);
+    EXPECT_EQ(p->patient.GetPatientId(), StandInCalls()[0].a);
     SetFocus(panel->GetHandle());
     harness::Pump(20);
     StandInCalls().clear();

@@ -1,0 +1,74 @@
+#include "exchange/disks/removabledrive.h"
+
+#include "foundation/journal.h"
+
+#include <cwchar>
+
+bool IsNoDiskError(DWORD code)
+{
+    return code == ERROR_NOT_READY || code == ERROR_PATH_NOT_FOUND || code == ERROR_INVALID_DRIVE ||
+           code == ERROR_NO_MEDIA_IN_DRIVE;
+}
+
+RemovableDrive::RemovableDrive() : serial_(0), lastError_(0), valid_(FALSE)
+{
+    label_[0] = 0;
+    root_[0] = 0;
+}
+
+bool RemovableDrive::SetLetter(const wchar_t* path)
+{
+    root_[0] = 0;
+    if (path && path[0]) {
+        root_[0] = path[0];
+        root_[1] = L':';
+        root_[2] = L'\\';
+        root_[3] = 0;
+    }
+    return true;
+}
+
+bool RemovableDrive::Query(const wchar_t* path)
+{
+    if (path)
+        SetLetter(path);
+    if (!root_[0]) {
+        lastError_ = ERROR_INVALID_NAME;
+        return false;
+    }
+    wchar_t label[kDiskLabelChars] = L"";
+    wchar_t fileSystem[kDiskLabelChars] = L"";
+    DWORD serial = 0, maxComponent = 0, flags = 0;
+    if (!GetVolumeInformationW(root_, label, kDiskLabelChars, &serial, &maxComponent, &flags, fileSystem,
+                               kDiskLabelChars)) {
+        lastError_ = ::GetLastError();
+        return false;
+    }
+    label[kDiskLabelChars - 1] = 0;
+    wcscpy(label_, label);
+    serial_ = serial;
+    valid_ = TRUE;
+    return true;
+}
+
+bool RemovableDrive::GetLabel(wchar_t* out, int capacity) const
+{
+    if (!valid_ || !out || capacity < 1)
+        return false;
+    int i = 0;
+    for (; i < capacity - 1 && label_[i]; ++i)
+        out[i] = label_[i];
+    out[i] = 0;
+    return true;
+}
+
+bool RemovableDrive::GetFreeMB(DWORD* megabytes)
+{
+    ULARGE_INTEGER available, total, freeBytes;
+    if (!root_[0] || !GetDiskFreeSpaceExW(root_, &available, &total, &freeBytes)) {
+        lastError_ = root_[0] ? ::GetLastError() : ERROR_INVALID_NAME;
+        return false;
+    }
+    *megabytes = static_cast<DWORD>(freeBytes.QuadPart >> 20);
+    return true;
+}

@@ -98,6 +98,8 @@ public:
 
     // The commands; throws as described above.
     void Run();
+    // Opens the worker's own session (Run does it first).
+    void OpenSession();
     DWORD Result() const { return result_; }
     void SetResult(DWORD result) { result_ = result; }
     ISyncProgress* Progress() const { return progress_; }
@@ -177,7 +179,6 @@ private:
         LONG arj;      // 0 for NULL
     };
 
-    void OpenSession();
     void LoadTmpRows(std::unordered_map<std::wstring, TmpRow>& rows);
     void LoadMarkedNames();
     bool IsMarkedForDeletion(const std::wstring& key) const;

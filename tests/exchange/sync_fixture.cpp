@@ -29,9 +29,14 @@ const wchar_t kWindowClass[] = L"TfTestSyncWindow";
 
 }  // namespace
 
-std::wstring Narrow(const std::wstring& text)
+std::string Narrow(const std::wstring& text)
 {
-    return text;
+    const int size = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), nullptr, 0,
+                                         nullptr, nullptr);
+    std::string out(static_cast<size_t>(size > 0 ? size : 0), '\0');
+    if (size > 0)
+        WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), &out[0], size, nullptr, nullptr);
+    return out;
 }
 
 bool SyncReport::HasMessage(const std::wstring& part) const
@@ -180,7 +185,7 @@ void SyncDbTest::MakeDemoImages(int images)
     std::wstring error;
     patients = FillSiteTables(error);
     ASSERT_FALSE(patients.empty()) << std::string(error.begin(), error.end());
-    ASSERT_TRUE(MakeSiteImages(patients, images, 64, 80, error)) << std::string(error.begin(), error.end());
+    ASSERT_TRUE(MakeSiteImages(patients, images, 200, 240, error)) << std::string(error.begin(), error.end());
 }
 
 void SyncDbTest::Exec(const std::wstring& sql)
@@ -197,6 +202,43 @@ long SyncDbTest::Count(const std::wstring& sqlFrom)
 {
     const std::wstring text = Scalar(L"SELECT COUNT(*) FROM " + sqlFrom + L";");
     return wcstol(text.c_str(), nullptr, 10);
+}
+
+std::vector<std::wstring> SyncDbTest::Rows(const std::wstring& sql)
+{
+    std::vector<std::wstring> rows;
+    DODBPtr<DODBCommand> command;
+    DODBPtr<DODBRowset> rowset;
+    DODBPtr<DODBParams> row;
+    if (!g_DbSession->CreateCommand(command) || FAILED(command->SetCmdText(sql.c_str())) ||
+        !command->Execute(rowset, &row, nullptr, nullptr)) {
+        ADD_FAILURE() << "query failed: " << Narrow(sql);
+        return rows;
+    }
+    while (rowset->GetNextData(row.Get())) {
+        std::wstring line;
+        for (ULONG c = 0; c < row->GetCount(); ++c) {
+            LONG n = 0;
+            wchar_t text[1100] = {};
+            FILETIME date;
+            if (c)
+                line += L"|";
+            if (row->IsNull(c))
+                line += L"NULL";
+            else if (RowInt(row.Get(), c, &n))
+                line += std::to_wstring(n);
+            else if (RowDate(row.Get(), c, &date))
+                line += std::to_wstring((static_cast<ULONGLONG>(date.dwHighDateTime) << 32) | date.dwLowDateTime);
+            else if (RowText(row.Get(), c, text, 1100) >= 0) {
+                std::wstring t = text;
+                while (!t.empty() && t.back() == L' ')
+                    t.pop_back();
+                line += t;
+            }
+        }
+        rows.push_back(line);
+    }
+    return rows;
 }
 
 std::vector<std::wstring> SyncDbTest::FileNames(const std::wstring& table, const std::wstring& where)

@@ -6,6 +6,8 @@
 // worker with one command and waits (bounded) for it to finish.
 #pragma once
 
+#include "common/fixture_helpers.h"
+#include "database/dbstatement.h"
 #include "disks_fixture.h"
 #include "exchange/sync/syncprogress.h"
 #include "exchange/sync/synchrthread.h"
@@ -81,6 +83,8 @@ protected:
     void Exec(const std::wstring& sql);
     std::wstring Scalar(const std::wstring& sql);
     long Count(const std::wstring& sqlFrom);   // "SELECT COUNT(*) FROM " + sqlFrom
+    // Every row of a query, its columns joined by "|" (NULL for NULL).
+    std::vector<std::wstring> Rows(const std::wstring& sql);
     // The image rows' file names, ordered.
     std::vector<std::wstring> FileNames(const std::wstring& table, const std::wstring& where = L"");
     std::wstring ImagePath(const std::wstring& name) const { return data_->Path() + L"Image\\" + name + L".xmg"; }
@@ -93,7 +97,12 @@ protected:
     std::wstring settingsPath_;
 };
 
-// The error-code texts of Msg_tmp.
-std::wstring Narrow(const std::wstring& text);
+// A text as UTF-8, for test messages.
+std::string Narrow(const std::wstring& text);
+// The last message of a report, as UTF-8.
+inline std::string LastMessage(const SyncReport& report)
+{
+    return report.messages.empty() ? std::string("<no message>") : Narrow(report.messages.back());
+}
 
 }  // namespace extest

@@ -9,7 +9,8 @@
 
 namespace syncfmt {
 
-// The format ("%1", "%1!u!", "%2") with the inserts; empty when it fails.
+// The format with its inserts: "%1" to "%9" a text (a wide-text pointer),
+// "%1!u!" an unsigned number.
 std::wstring Format(const wchar_t* format, std::initializer_list<DWORD_PTR> inserts);
 // The system's text of a Win32 code (no trailing line break).
 std::wstring SystemText(DWORD code);

@@ -20,16 +20,25 @@ namespace syncfmt {
 
 std::wstring Format(const wchar_t* format, std::initializer_list<DWORD_PTR> inserts)
 {
-    std::vector<DWORD_PTR> args(inserts);
-    wchar_t* text = nullptr;
-    const DWORD length = FormatMessageW(
-        FORMAT_MESSAGE_FROM_STRING | FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_ARGUMENT_ARRAY, format, 0, 0,
-        reinterpret_cast<wchar_t*>(&text), 0, reinterpret_cast<va_list*>(args.empty() ? nullptr : args.data()));
+    // "%N" inserts text N, "%N!u!" number N; the texts' own line breaks stay
+    // as they are (FormatMessageW would turn them into CR LF).
+    const std::vector<DWORD_PTR> args(inserts);
     std::wstring out;
-    if (length && text)
-        out.assign(text, length);
-    if (text)
-        LocalFree(text);
+    for (const wchar_t* p = format; *p; ++p) {
+        if (p[0] != L'%' || p[1] < L'1' || p[1] > L'9') {
+            out.push_back(*p);
+            continue;
+        }
+        const size_t index = static_cast<size_t>(p[1] - L'1');
+        const DWORD_PTR value = index < args.size() ? args[index] : 0;
+        ++p;
+        if (wcsncmp(p + 1, L"!u!", 3) == 0) {
+            out += std::to_wstring(static_cast<unsigned long>(value));
+            p += 3;
+        } else if (value) {
+            out += reinterpret_cast<const wchar_t*>(value);
+        }
+    }
     return out;
 }
 

@@ -9,7 +9,10 @@
 #include "exchange/sync/synchrrestore.h"
 #include "exchange/sync/synctables.h"
 #include "foundation/prompt.h"
+#include "resources/resource.h"
 #include "tools/demosite/sitebuilder.h"
+
+#include <thread>
 
 namespace extest {
 namespace {
@@ -105,6 +108,58 @@ TEST_F(ArchiveRestore, EjectFromThePromptAsksTheWindowAndThePromptComesAgain)
     const SyncReport report = window.Run(kSyncDatabase, drive.Root());
     EXPECT_EQ(kSyncResultDone, report.result);
     EXPECT_EQ(2u, prompts.Count());
+    EXPECT_GE(report.ejects, 1);
+    EXPECT_EQ(3, Count(L"Snimok"));
+}
+
+// The real dialog 268, driven from another thread as the user does: its
+// prompt, "Извлечь МО" (the window is asked to eject; the dialog stays) and
+// "Продолжить". With TF_SHOT_PAUSE_MS set it stays up that long first.
+TEST_F(ArchiveRestore, TheRealDiskDialogShowsThePromptAndTakesItsButtons)
+{
+    PrepareArchiveOnlyImages();
+    const PromptHook previous = SetPromptHook(nullptr);
+    std::wstring prompt, caption;
+    bool stayed = false;
+    std::thread driver([&] {
+        HWND dialog = nullptr;
+        for (int i = 0; i < 400 && !dialog; ++i) {
+            HWND candidate = nullptr;
+            while ((candidate = FindWindowExW(nullptr, candidate, L"#32770", L"Сообщение")) != nullptr) {
+                DWORD pid = 0;
+                GetWindowThreadProcessId(candidate, &pid);
+                if (pid == GetCurrentProcessId() && IsWindowVisible(candidate)) {
+                    dialog = candidate;
+                    break;
+                }
+            }
+            if (!dialog)
+                Sleep(25);
+        }
+        if (!dialog) {
+            ADD_FAILURE() << "the disk dialog did not appear";
+            return;
+        }
+        wchar_t text[512] = L"";
+        GetDlgItemTextW(dialog, IDC_INSERT_PROMPT, text, 512);
+        prompt = text;
+        GetWindowTextW(dialog, text, 512);
+        caption = text;
+        EXPECT_EQ(window.Hwnd(), GetWindow(dialog, GW_OWNER));
+        wchar_t pause[16] = L"";
+        if (GetEnvironmentVariableW(L"TF_SHOT_PAUSE_MS", pause, 16))
+            Sleep(static_cast<DWORD>(_wtoi(pause)));
+        SendMessageW(dialog, WM_COMMAND, IDC_INSERT_EJECT, 0);
+        stayed = IsWindow(dialog) && IsWindowVisible(dialog);
+        PostMessageW(dialog, WM_COMMAND, IDC_INSERT_CONTINUE, 0);
+    });
+    const SyncReport report = window.Run(kSyncDatabase, drive.Root());
+    driver.join();
+    SetPromptHook(previous);
+    EXPECT_EQ(kSyncResultDone, report.result);
+    EXPECT_EQ(InsertDiskPrompt(L"ARCH_B"), prompt);
+    EXPECT_EQ(L"Сообщение", caption);
+    EXPECT_TRUE(stayed);
     EXPECT_GE(report.ejects, 1);
     EXPECT_EQ(3, Count(L"Snimok"));
 }

@@ -2,6 +2,7 @@
 #include "app/notesnimok.h"
 
 #include "app/dbvalues.h"
+#include "app/mainmenus.h"
 #include "app/notecommon.h"
 #include "app/placement.h"
 #include "database/dberrors.h"
@@ -57,7 +58,7 @@ WNDPROC gEditProc = nullptr;     // the EDIT class's own procedure
 
 void PrintNotAvailable(HWND owner, DWORD, DWORD)
 {
-    ShowPrompt(owner, L"Printing is not available yet.", nullptr, MB_OK | MB_ICONINFORMATION);
+    ShowNotAvailableYet(owner);
 }
 NotePrintFunction gPrint = &PrintNotAvailable;
 

@@ -5,8 +5,8 @@
 
 #include <windows.h>
 
-// The program settings dialog: for now it changes nothing, so the next pass
-// of the main cycle reads the same settings.
+// The program settings dialog: for now it says that it is not available and
+// changes nothing, so the next pass of the main cycle reads the same settings.
 void ShowSettingsDialog(HWND owner);
 // The Eject Disk dialog between two passes: for now the disk stays and the
 // cycle goes on (1); 0 would end the program.

@@ -9,8 +9,10 @@
 #include "forms/dbformdesc.h"
 #include "forms/sqltext.h"
 #include "foundation/datetime.h"
+#include "foundation/globals.h"
 #include "foundation/prompt.h"
 #include "foundation/strbuf.h"
+#include "resources/strings.h"
 
 #include <string.h>
 
@@ -99,7 +101,9 @@ int PatientLookup::RunGuarded()
                 listener_->OnLookupError(text, n);
                 HeapFree(GetProcessHeap(), 0, text);
             } else {
-                listener_->OnLookupError(L"Error", 5);
+                wchar_t error[64] = L"";
+                const int n = LoadStringW(hInstance, IDS_ERROR, error, 64);
+                listener_->OnLookupError(error, n);
             }
         }
         return 0;
@@ -132,7 +136,9 @@ void PatientLookup::Query()
     if (!rowset->GetNextData(row.Get())) {
         if (!rowset->IsEndOfRowset())
             throw DODBErrors(E_FAIL, TRUE);
-        ShowPrompt(nullptr, L"Пациент не найден", nullptr, MB_OK);
+        wchar_t notFound[128] = L"";
+        LoadStringW(hInstance, IDS_PATIENT_NOT_FOUND, notFound, 128);
+        ShowPrompt(nullptr, notFound, nullptr, MB_OK);
         // Nothing was fetched: the patient is gone, and no text is made up.
         request_ = 0;
         if (listener_ != nullptr)

@@ -266,7 +266,7 @@ bool CreateButtons(HWND hwnd)
 
 bool CreateFilterHeading(HWND hwnd)
 {
-    DButtonDesc desc = {60, hwnd, 0x80022061, 0, 0, 0, 0, nullptr, nullptr, LoadIconRes(IDI_MAIN_FILTER),
+    DButtonDesc desc = {60, hwnd, 0x80022061, 0, 0, 0, 0, nullptr, nullptr, LoadIconRes(IDI_SET_FILTER),
                         IconSize, IconSize, hInstance, &kButtonInput, &kFilterNotify};
     return gMain.filterHeading.Create(&desc);
 }

@@ -25,6 +25,7 @@
 // off-screen buffer.
 #pragma once
 
+#include "resources/resource.h"
 #include "ui/control_input.h"
 #include "ui/dwnd.h"
 
@@ -83,7 +84,7 @@ struct DHeaderItem {
 class DHeader : public DCtlWnd {
 public:
     static constexpr const wchar_t* kClassName = L"Quil header control";
-    static constexpr UINT kResizeCursorId = 144;
+    static constexpr UINT kResizeCursorId = IDC_HEADER_RESIZE;
     // Widths are kept within 0 .. kMaxWidth, so edges and totals stay far
     // from the int range.
     static constexpr int kMaxWidth = 32767;

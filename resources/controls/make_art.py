@@ -48,9 +48,20 @@ def header_resize(c):      # 144: a divider with arrows to both sides
     arrow_head(c, 30, 16, 1, 0, 5, BLACK)
 
 
+def outline(c):
+    """A white rim around the black strokes, so the cursor shows on dark ground."""
+    h, w = len(c), len(c[0])
+    rim = [(x, y) for y in range(h) for x in range(w) if c[y][x] is None and any(
+        0 <= y + dy < h and 0 <= x + dx < w and c[y + dy][x + dx] == BLACK
+        for dx in (-1, 0, 1) for dy in (-1, 0, 1))]
+    for x, y in rim:
+        c[y][x] = WHITE
+
+
 def cursor(name, draw, hot):
     c = canvas(32, 32)
     draw(c)
+    outline(c)
     write_icon_like(os.path.join(HERE, name + ".cur"), [c], 2, hot)
 
 

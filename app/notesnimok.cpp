@@ -1,14 +1,15 @@
 // The note window: see notesnimok.h.
 #include "app/notesnimok.h"
 
-#include "app/dbvalues.h"
 #include "app/mainmenus.h"
 #include "app/notecommon.h"
 #include "app/placement.h"
 #include "database/dberrors.h"
 #include "database/dbstart.h"
+#include "database/dbstatement.h"
 #include "foundation/datetime.h"
 #include "foundation/globals.h"
+#include "foundation/messages.h"
 #include "foundation/prompt.h"
 #include "foundation/textutil.h"
 #include "resources/resource.h"
@@ -345,9 +346,8 @@ int NoteSnimokWnd::SaveStep(bool ask, HWND promptOwner)
         if (ShowPrompt(promptOwner, text.c_str(), caption.c_str(), MB_YESNO | MB_ICONQUESTION) != IDYES)
             return 0;
     }
-    DODBPtr<DODBCommand> command;
-    DODBPtr<DODBParams> block;
-    notes::PrepareUpdate(kSaveSql, 4, command, block);
+    BoundStatement update(g_DbSession, kSaveSql, BoundStatement::kPrepared);
+    DODBParams* block = update.DescribeParams(4);
     const std::wstring text = WindowText(edit_);
     // The description goes whole or not at all: a text longer than the
     // column's parameter would be cut without a word.
@@ -355,13 +355,11 @@ int NoteSnimokWnd::SaveStep(bool ask, HWND promptOwner)
     if (notes::RefuseTooLong(promptOwner, text, (int)block->GetMaxChars(1), caption.c_str()))
         return -1;
     const bool protect = protect_.GetCheck();
-    if ((hasTemplate_ ? SetIntParam(block.Get(), 0, (LONG)templateKey_)
-                      : block->SetStatus(0, DBSTATUS_S_ISNULL)) != S_OK ||
-        FAILED(block->SetValueStr(1, text.c_str(), (int)text.size())) ||
-        FAILED(SetIntParam(block.Get(), 2, protect ? 1 : 0)) ||
-        FAILED(SetIntParam(block.Get(), 3, (LONG)imageKey_)))
+    if ((hasTemplate_ ? SetNumber(block, 0, (LONG)templateKey_) : block->SetStatus(0, DBSTATUS_S_ISNULL)) != S_OK ||
+        FAILED(block->SetValueStr(1, text.c_str(), (int)text.size())) || FAILED(SetNumber(block, 2, protect ? 1 : 0)) ||
+        FAILED(SetNumber(block, 3, (LONG)imageKey_)))
         ThrowDatabaseError();
-    notes::ExecuteUpdate(command.Get(), block.Get());
+    update.Run();
     ForgetChanges();
     return 1;
 }

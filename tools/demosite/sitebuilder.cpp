@@ -249,18 +249,17 @@ namespace {
 // The keys of a one-column query, in its order; false with the reason.
 bool ReadKeys(const wchar_t* sql, std::vector<long>& keys, std::wstring& error)
 {
-    DODBPtr<DODBCommand> command;
-    DODBPtr<DODBRowset> rowset;
-    DODBPtr<DODBParams> row;
-    if (!g_DbSession->CreateCommand(command) || FAILED(command->SetCmdText(sql)) ||
-        !command->Execute(rowset, &row, nullptr, nullptr)) {
-        error = std::wstring(L"cannot read the keys (") + sql + L"): " + DatabaseText(E_FAIL);
+    try {
+        BoundStatement query(g_DbSession, sql);
+        query.Execute();
+        while (query.Next()) {
+            LONG key = 0;
+            RowInt(query.Row(), 0, &key);
+            keys.push_back(key);
+        }
+    } catch (const DODBErrors& errors) {
+        error = std::wstring(L"cannot read the keys (") + sql + L"): " + DatabaseText(errors);
         return false;
-    }
-    while (rowset->GetNextData(row.Get())) {
-        DBSTATUS status = 0;
-        keys.push_back(row->GetWType(0) == DBTYPE_I8 ? (long)*static_cast<LONGLONG*>(row->GetValuePtr(0))
-                                                     : row->GetIntStatus(0, &status));
     }
     return true;
 }

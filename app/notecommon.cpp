@@ -67,6 +67,12 @@ bool ApplyButtonFont(WPARAM notice, DButton* buttons, int count)
     return true;
 }
 
+int TextRoom(DODBParams* block, ULONG index)
+{
+    const int chars = (int)block->GetMaxChars(index);
+    return chars > 0 ? chars - 1 : 0;
+}
+
 bool RefuseTooLong(HWND owner, const std::wstring& text, int room, const wchar_t* caption)
 {
     if ((int)text.size() <= room)

@@ -43,6 +43,13 @@ void SetMinTrackSize(LPARAM info, int buttonHeight);
 // Takes a new "Button" font into the buttons; false for other fonts.
 bool ApplyButtonFont(WPARAM notice, DButton* buttons, int count);
 
+// The characters of a description or a template text that the database
+// layer stores and reads back whole: a long text is bound with 65,536 bytes
+// of value room beside its terminator. The edit fields take no more than this.
+constexpr int kLongTextChars = (int)(kDODBMaxBindBytes / sizeof(wchar_t));
+// The characters a bound text parameter holds: its value room less the
+// terminator's slot.
+int TextRoom(DODBParams* block, ULONG index);
 // A text longer than the room is refused with a message (nothing is cut):
 // true when refused.
 bool RefuseTooLong(HWND owner, const std::wstring& text, int room, const wchar_t* caption);

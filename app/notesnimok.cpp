@@ -21,6 +21,8 @@
 
 #include <string>
 
+static_assert(NoteSnimokWnd::kEditLimit == notes::kLongTextChars, "the edit field takes what is stored");
+
 namespace {
 
 const wchar_t kLoadSql[] =
@@ -163,7 +165,10 @@ bool NoteSnimokWnd::Create(HWND owner, bool editable, DWORD imageKey, DWORD pati
         DestroyWindow(hwnd);
         return false;
     }
-    SetWindowPos(hwnd, owner, 0, 0, 0, 0,
+    // Shown over the window it was opened from. The owner given may be a
+    // child window (an image view): a child has no place among the top-level
+    // windows, and placing the note after it would leave the note hidden.
+    SetWindowPos(hwnd, HWND_TOP, 0, 0, 0, 0,
                  SWP_NOSIZE | SWP_NOMOVE | SWP_SHOWWINDOW | SWP_NOOWNERZORDER | SWP_NOSENDCHANGING);
     return true;
 }
@@ -352,7 +357,7 @@ int NoteSnimokWnd::SaveStep(bool ask, HWND promptOwner)
     // The description goes whole or not at all: a text longer than the
     // column's parameter would be cut without a word.
     const std::wstring caption = LoadText(IDS_DESCRIPTION);
-    if (notes::RefuseTooLong(promptOwner, text, (int)block->GetMaxChars(1), caption.c_str()))
+    if (notes::RefuseTooLong(promptOwner, text, notes::TextRoom(block, 1), caption.c_str()))
         return -1;
     const bool protect = protect_.GetCheck();
     if ((hasTemplate_ ? SetNumber(block, 0, (LONG)templateKey_) : block->SetStatus(0, DBSTATUS_S_ISNULL)) != S_OK ||

@@ -119,7 +119,9 @@ class NoteSnimokWnd : public DWindow {
 public:
     static constexpr const wchar_t* kClassName = L"NoteSnimok";
     static constexpr int kTemplateNameChars = 256;
-    static constexpr int kEditLimit = 64635;
+    // What the edit field takes: as much as the database stores and reads
+    // back whole (notes::kLongTextChars).
+    static constexpr int kEditLimit = 32768;
     enum Button { kExit, kSave, kTemplate, kPrint };
 
     NoteSnimokWnd();

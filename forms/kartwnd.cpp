@@ -10,6 +10,7 @@
 #include "foundation/strbuf.h"
 #include "resources/strings.h"
 #include "ui/gdi.h"
+#include "ui/window_errors.h"
 
 #include <commctrl.h>
 
@@ -486,7 +487,7 @@ bool RunKartForm(const wchar_t* name, HWND owner, LONG key, int flag, KartOutcom
         if (got == -1)
             break;
         TranslateMessage(&message);
-        DispatchMessageW(&message);
+        DispatchMessageShowing(message, card.GetHwnd());
     }
     // The owner comes back before the card goes, so that it is activated.
     if (owner != nullptr) {

@@ -875,7 +875,7 @@ TEST_F(MainWindowImages, TheImagePanelsCaptionIsReadFromTheDatabase)
         PromptScript script({IDOK});
         panel->ReloadPatient();
         ASSERT_EQ(1u, script.Count());
-        EXPECT_EQ(L"Пациент не найден", script.Last().text);
+        EXPECT_EQ(Str(IDS_PATIENT_NOT_FOUND), script.Last().text);   // in the running language
     }
     EXPECT_EQ(std::wstring::npos, std::wstring(panel->GetCaption()).find(name1));
 }

@@ -18,7 +18,7 @@ namespace {
 
 enum { kName1, kName2, kName3, kBirthday, kPol };
 
-class CardWindowTest : public FormWindowTest {
+class KartWindowTest : public FormWindowTest {
 protected:
     void SetUp() override
     {
@@ -29,7 +29,7 @@ protected:
     HWND Control(DbKartWindow* card, int i) { return Field(card, i)->control; }
 };
 
-TEST_F(CardWindowTest, ANewCardShowsTheFormWithItsDefaults)
+TEST_F(KartWindowTest, ANewCardShowsTheFormWithItsDefaults)
 {
     DbKartWindow* card = CreateKartForm(L"Patient.cfg", nullptr, 0, 0);
     ASSERT_NE(nullptr, card);
@@ -58,7 +58,7 @@ TEST_F(CardWindowTest, ANewCardShowsTheFormWithItsDefaults)
     DestroyKartForm(card);
 }
 
-TEST_F(CardWindowTest, F2InsertsThenUpdatesAndEscapeCloses)
+TEST_F(KartWindowTest, F2InsertsThenUpdatesAndEscapeCloses)
 {
     DbKartWindow* card = CreateKartForm(L"Patient.cfg", nullptr, 0, 0);
     ASSERT_NE(nullptr, card);
@@ -94,7 +94,7 @@ TEST_F(CardWindowTest, F2InsertsThenUpdatesAndEscapeCloses)
     DestroyKartForm(card);
 }
 
-TEST_F(CardWindowTest, AMissingRequiredValueIsReportedInTheStatusBar)
+TEST_F(KartWindowTest, AMissingRequiredValueIsReportedInTheStatusBar)
 {
     DbKartWindow* card = CreateKartForm(L"Patient.cfg", nullptr, 0, 0);
     ASSERT_NE(nullptr, card);
@@ -113,7 +113,7 @@ TEST_F(CardWindowTest, AMissingRequiredValueIsReportedInTheStatusBar)
     DestroyKartForm(card);
 }
 
-TEST_F(CardWindowTest, OpeningAnExistingRowShowsItAndInsertStartsANewOne)
+TEST_F(KartWindowTest, OpeningAnExistingRowShowsItAndInsertStartsANewOne)
 {
     LONG key = AddPatient(L"Петров", L"Пётр", nullptr, 1970, 5, 6);
     DbKartWindow* card = CreateKartForm(L"Patient.cfg", nullptr, key, 1);
@@ -131,7 +131,7 @@ TEST_F(CardWindowTest, OpeningAnExistingRowShowsItAndInsertStartsANewOne)
     DestroyKartForm(card);
 }
 
-TEST_F(CardWindowTest, LeavingTheCheckRowFieldOffersTheSameRecord)
+TEST_F(KartWindowTest, LeavingTheCheckRowFieldOffersTheSameRecord)
 {
     LONG existing = AddPatient(L"Сидоров", L"Иван", nullptr, 1980, 2, 1);
     DbKartWindow* card = CreateKartForm(L"Patient.cfg", nullptr, 0, 0);
@@ -169,7 +169,7 @@ TEST_F(CardWindowTest, LeavingTheCheckRowFieldOffersTheSameRecord)
 // that leaving the field runs: F2 typed on the keyboard asks, and "No" stores
 // the second row knowingly; a click on the save button asks again, and "Yes"
 // shows the stored row instead of storing a third.
-TEST_F(CardWindowTest, SavingFromTheCheckRowFieldAsksAboutTheSameRecordFirst)
+TEST_F(KartWindowTest, SavingFromTheCheckRowFieldAsksAboutTheSameRecordFirst)
 {
     const LONG existing = AddPatient(L"Сидоров", L"Иван", nullptr, 1980, 2, 1);
     DbKartWindow* card = CreateKartForm(L"Patient.cfg", nullptr, 0, 0);
@@ -222,7 +222,7 @@ TEST_F(CardWindowTest, SavingFromTheCheckRowFieldAsksAboutTheSameRecordFirst)
     DestroyKartForm(card);
 }
 
-TEST_F(CardWindowTest, RunKartFormIsModalAndReportsWhatWasStored)
+TEST_F(KartWindowTest, RunKartFormIsModalAndReportsWhatWasStored)
 {
     HWND owner = CreateWindowExW(0, L"STATIC", L"owner", WS_POPUP | WS_VISIBLE, 0, 0, 50, 50, nullptr, nullptr,
                                  nullptr, nullptr);
@@ -253,7 +253,7 @@ TEST_F(CardWindowTest, RunKartFormIsModalAndReportsWhatWasStored)
     DestroyWindow(owner);
 }
 
-TEST_F(CardWindowTest, ClosingWithoutSavingReportsNothingStored)
+TEST_F(KartWindowTest, ClosingWithoutSavingReportsNothingStored)
 {
     Schedule({[&] { PostMessageW(FindOwn(DbKartWindow::kClassName), WM_CLOSE, 0, 0); }});
     KartOutcome outcome = {};
@@ -264,7 +264,7 @@ TEST_F(CardWindowTest, ClosingWithoutSavingReportsNothingStored)
     EXPECT_EQ(L"File \"NoSuchForm.cfg\" interpretating error", script.Last().text);
 }
 
-const wchar_t kVisitCard[] =
+const wchar_t kVisitKart[] =
     L"form { caption = \"Visit\" height = -2 }\n"
     L"table = \"Visit\" key = \"Visit\"\n"
     L"items {\n"
@@ -275,13 +275,13 @@ const wchar_t kVisitCard[] =
     L"buttons { { caption = \"Save\" click = \"addupdate\" } { caption = \"Delete\" click = \"delete\" }\n"
     L"  { caption = \"Close\" click = \"close\" } }\n";
 
-TEST_F(CardWindowTest, AListCardShowsItsFirstRowAndDeletes)
+TEST_F(KartWindowTest, AListCardShowsItsFirstRowAndDeletes)
 {
     LONG petrov = AddPatient(L"Petrov");
     LONG abel = AddPatient(L"Abel");
     ASSERT_EQ(S_OK, Run(L"INSERT INTO Visit (Patient, Note) VALUES (" + std::to_wstring(petrov) + L", 'b note')"));
     ASSERT_EQ(S_OK, Run(L"INSERT INTO Visit (Patient, Note) VALUES (" + std::to_wstring(abel) + L", 'a note')"));
-    WriteCfg(L"visit.cfg", kVisitCard);
+    WriteCfg(L"visit.cfg", kVisitKart);
     DbKartWindow* card = CreateKartForm(L"visit.cfg", nullptr, 0, 0);
     ASSERT_NE(nullptr, card);
     ASSERT_NE(nullptr, card->Layout().list);
@@ -307,7 +307,7 @@ TEST_F(CardWindowTest, AListCardShowsItsFirstRowAndDeletes)
 
 namespace {
 
-TEST_F(CardWindowTest, EditControlsTakeNegativeNumbersAndWholeDateTimes)
+TEST_F(KartWindowTest, EditControlsTakeNegativeNumbersAndWholeDateTimes)
 {
     WriteCfg(L"kinds.cfg", L"table = \"Sample\" key = \"Sample\"\n"
                            L"items { { \"Signed\", \"Number\", int32 } { \"Unsigned\", \"Small\", int8 unsigned }\n"
@@ -437,7 +437,7 @@ std::wstring ComboText(HWND combo)
 // The keys of a card's drop-down list, typed on the keyboard: F5 refills it
 // from the database keeping the value, Delete clears the choice, Ctrl+Enter
 // opens the referenced card on the chosen row and refills the list after it.
-TEST_F(CardWindowTest, TheDropDownListKeysRefillClearAndOpenTheReferencedCard)
+TEST_F(KartWindowTest, TheDropDownListKeysRefillClearAndOpenTheReferencedCard)
 {
     const LONG abel = AddPatient(L"Abel");
     WriteCfg(L"visit.cfg", kVisitWithPatientCard);
@@ -490,7 +490,7 @@ TEST_F(CardWindowTest, TheDropDownListKeysRefillClearAndOpenTheReferencedCard)
 
 // The reference button beside the list opens the referenced card: a patient
 // made there is in the list when it closes.
-TEST_F(CardWindowTest, TheReferenceButtonOpensTheReferencedCardAndRefillsTheList)
+TEST_F(KartWindowTest, TheReferenceButtonOpensTheReferencedCardAndRefillsTheList)
 {
     AddPatient(L"Abel");
     WriteCfg(L"visit.cfg", kVisitWithPatientCard);

@@ -14,6 +14,7 @@
 #include "resources/resource.h"
 #include "resources/strings.h"
 #include "ui/gdi.h"
+#include "ui/popupmenu.h"
 #include "ui/window_errors.h"
 
 #include <commctrl.h>
@@ -796,8 +797,7 @@ void DbFiltFormWindow::ShowKindMenu(FilterRow* row)
         AppendMenuW(menu, MF_STRING, static_cast<UINT_PTR>(kind), LoadText(FilterKindCaption(kind)).c_str());
     POINT at = {row->kindEnd, row->rect.top};
     ClientToScreen(hwnd, &at);
-    const int chosen = static_cast<int>(
-        TrackPopupMenu(menu, TPM_RETURNCMD | TPM_NONOTIFY | TPM_RIGHTALIGN, at.x, at.y, 0, hwnd, nullptr));
+    const int chosen = TrackPopup(menu, TPM_NONOTIFY | TPM_RIGHTALIGN, at.x, at.y, hwnd);
     DestroyMenu(menu);
     if (chosen > 0)
         ChooseKind(row, chosen);

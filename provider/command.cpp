@@ -183,9 +183,10 @@ HRESULT Command::EnsurePrepared(REFIID iid)
         return S_OK;
     if (!hasText_)
         return PostError(iid, DB_E_NOCOMMAND, L"HY010", 0, L"The command has no text to run.");
-    std::wstring problem;
+    TranslateError problem;
     if (!session_->Translate(text_, translated_, problem))
-        return PostError(iid, DB_E_ERRORSINCOMMAND, L"42000", 102, problem, L"Statement: " + text_);
+        return PostError(iid, DB_E_ERRORSINCOMMAND, problem.sqlState.c_str(), problem.nativeError, problem.message,
+                         L"Statement: " + text_);
     if (translated_.kind == StatementKind::Procedure || translated_.kind == StatementKind::IdentityInsert ||
         translated_.kind == StatementKind::Backup) {
         // The provider runs these itself: no SQLite statement, no result columns.

@@ -30,6 +30,7 @@
 #include "provider/common.h"
 #include "provider/properties.h"
 #include "provider/statement.h"
+#include "provider/columns.h"
 #include "provider/types.h"
 #include "provider/values.h"
 

@@ -28,6 +28,7 @@
 #include "provider/accessor.h"
 #include "provider/common.h"
 #include "provider/properties.h"
+#include "provider/columns.h"
 #include "provider/types.h"
 #include "provider/values.h"
 

@@ -444,7 +444,7 @@ HRESULT Session::InterfaceSupportsErrorInfo(REFIID riid)
                : S_FALSE;
 }
 
-bool Session::Translate(const std::wstring& text, TranslatedStatement& out, std::wstring& error)
+bool Session::Translate(const std::wstring& text, TranslatedStatement& out, TranslateError& error)
 {
     long long version = -1;
     if (!schemaVersion_)

@@ -65,7 +65,7 @@ public:
 
     // The translation of a command text, from the cache while the schema is
     // unchanged; false with the sentence in `error`. Call with the lock held.
-    bool Translate(const std::wstring& text, TranslatedStatement& out, std::wstring& error);
+    bool Translate(const std::wstring& text, TranslatedStatement& out, TranslateError& error);
 
     // IDENTITY_INSERT: at most one table of the session takes explicit
     // identity keys at a time (SQL Server's rule); OFF is the state at start.

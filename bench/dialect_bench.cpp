@@ -99,7 +99,8 @@ struct Provider {
     IDBCreateCommand* session = nullptr;
     ITransactionLocal* tx = nullptr;
 
-    explicit Provider(const std::wstring& path)
+    // `create`: a new database file, made by the provider.
+    explicit Provider(const std::wstring& path, bool create = false)
     {
         Check(CoCreateInstance(CLSID_MSDAINITIALIZE, nullptr, CLSCTX_INPROC_SERVER, IID_IDataInitialize,
                                reinterpret_cast<void**>(&service)),
@@ -108,7 +109,15 @@ struct Provider {
         Check(service->GetDataSource(nullptr, CLSCTX_INPROC_SERVER, &init[0], IID_IDBInitialize,
                                      reinterpret_cast<IUnknown**>(&source)),
               "GetDataSource");
-        Check(source->Initialize(), "Initialize");
+        if (create) {
+            IDBDataSourceAdmin* admin = nullptr;
+            Check(source->QueryInterface(IID_IDBDataSourceAdmin, reinterpret_cast<void**>(&admin)),
+                  "QueryInterface(IDBDataSourceAdmin)");
+            Check(admin->CreateDataSource(0, nullptr, nullptr, IID_NULL, nullptr), "CreateDataSource");
+            admin->Release();
+        } else {
+            Check(source->Initialize(), "Initialize");
+        }
         IDBCreateSession* factory = nullptr;
         source->QueryInterface(IID_IDBCreateSession, reinterpret_cast<void**>(&factory));
         Check(factory->CreateSession(nullptr, IID_IDBCreateCommand, reinterpret_cast<IUnknown**>(&session)),
@@ -140,8 +149,7 @@ void MakeDatabase(const std::wstring& path)
     DeleteFileW(path.c_str());
     DeleteFileW((path + L"-wal").c_str());
     DeleteFileW((path + L"-shm").c_str());
-    CloseHandle(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr));
-    Provider p(path);
+    Provider p(path, true);
     p.Run(L"CREATE TABLE Snimok (Snimok int IDENTITY (1, 1) NOT NULL CONSTRAINT PK_Snimok PRIMARY KEY CLUSTERED, "
           L"Patient int NOT NULL, Bri int NULL, Contrast int NULL, Negativ int NULL, xWinCenter int NULL, "
           L"yWinCenter int NULL, Scale real NULL, Orientation int NULL)");

@@ -386,6 +386,9 @@ FailureClass ClassifySqliteFailure(int code, const std::wstring& message)
         break;
     }
     switch (code & 0xff) {
+    case SQLITE_READONLY:
+        return {L"HY000", 3906, DB_E_ERRORSINCOMMAND,
+                L"The database can only be read: check the access rights of the database file and its folder."};
     case SQLITE_BUSY:
     case SQLITE_LOCKED:
         return {L"HYT00", 1222, DB_E_ERRORSINCOMMAND,

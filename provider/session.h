@@ -9,8 +9,10 @@
 //   outlives every prepared statement; the statements are finalized by their
 //   owners before the last reference goes.
 // - Every connection runs with foreign keys on, WAL journaling and a busy
-//   timeout of kBusyTimeoutMs: a writer waits for another session's
-//   transaction instead of failing at once (HYT00 when the wait runs out).
+//   timeout of the data source's lock timeout ("Lock Timeout" of the
+//   connection string, 5 s when not given): a writer waits for another
+//   session's transaction instead of failing at once (HYT00 when the wait
+//   runs out).
 //   It knows the dialect's collation, functions and INFORMATION_SCHEMA view
 //   (collation.h), so a database made through the provider is used through
 //   the provider only.
@@ -43,8 +45,6 @@ struct sqlite3_stmt;
 namespace zelk {
 
 class DataSource;
-
-constexpr int kBusyTimeoutMs = 30000;
 
 class Session final : public IGetDataSource,
                       public IOpenRowset,

@@ -1,7 +1,7 @@
 #include "app/dbvalues.h"
 
 #include "database/dberrors.h"
-#include "images/snimokdb.h"
+#include "images/files/snimokdb.h"
 
 #include <string.h>
 

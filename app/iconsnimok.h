@@ -20,8 +20,8 @@
 // records (Bind) and frees them only after unbinding.
 #pragma once
 
-#include "images/iconrecord.h"
-#include "images/picture.h"
+#include "images/files/iconrecord.h"
+#include "images/pixels/picture.h"
 
 #include <windows.h>
 

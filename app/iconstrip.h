@@ -21,7 +21,7 @@
 // - records are freed only after every row has been unbound from them.
 #pragma once
 
-#include "images/iconrecord.h"
+#include "images/files/iconrecord.h"
 #include "ui/scroll.h"
 
 #include <windows.h>

@@ -10,7 +10,7 @@
 #include "forms/kartwnd.h"
 #include "forms/patientlookup.h"
 #include "forms/reportdesc.h"
-#include "images/mainviewwnd.h"
+#include "images/viewer/mainviewwnd.h"
 #include "foundation/applocale.h"
 #include "foundation/datetime.h"
 #include "foundation/globals.h"

@@ -8,7 +8,7 @@
 #include "app/mainwnd_state.h"
 #include "app/recordmaint.h"
 #include "app/startup.h"
-#include "images/mainviewwnd.h"
+#include "images/viewer/mainviewwnd.h"
 #include "foundation/datetime.h"
 #include "foundation/globals.h"
 #include "foundation/journal.h"

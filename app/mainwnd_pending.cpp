@@ -3,7 +3,7 @@
 
 #include "app/mainmenus.h"
 #include "foundation/globals.h"
-#include "images/mainviewwnd.h"
+#include "images/viewer/mainviewwnd.h"
 
 #include <cwchar>
 

@@ -6,7 +6,7 @@
 // goes when its own window comes; the names stay.
 #pragma once
 
-#include "images/picture.h"
+#include "images/pixels/picture.h"
 
 #include <windows.h>
 

@@ -4,7 +4,7 @@
 #include "app/dbvalues.h"
 #include "database/dberrors.h"
 #include "database/dbstart.h"
-#include "images/viewhost.h"
+#include "images/viewer/viewhost.h"
 
 #include <string>
 #include <vector>

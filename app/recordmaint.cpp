@@ -2,7 +2,7 @@
 #include "app/recordmaint.h"
 
 #include "app/diskhelpers.h"
-#include "images/datafolders.h"
+#include "images/files/datafolders.h"
 #include "database/dbbindparam.h"
 #include "database/dbcommand.h"
 #include "database/dbparams.h"
@@ -14,9 +14,9 @@
 #include "foundation/journal.h"
 #include "foundation/messages.h"
 #include "foundation/prompt.h"
-#include "images/picture.h"
-#include "images/snimokdb.h"
-#include "images/xmgfile.h"
+#include "images/pixels/picture.h"
+#include "images/files/snimokdb.h"
+#include "images/files/xmgfile.h"
 #include "resources/strings.h"
 
 #include <cstring>

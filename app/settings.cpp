@@ -9,7 +9,7 @@
 #include "foundation/datetime.h"
 #include "foundation/prompt.h"
 #include "resources/strings.h"
-#include "images/iconrecord.h"
+#include "images/files/iconrecord.h"
 #include "ui/button.h"
 
 #include <cstdio>

@@ -9,10 +9,10 @@
 // that the first touch of freshly committed pages (a page fault each) is left
 // out of every figure alike. The reference is the faster of a memcpy timed
 // at the start and one at the end of the run.
-#include "images/displayrenderer.h"
-#include "images/picturebase.h"
-#include "images/rasterkernels.h"
-#include "images/tilecodec.h"
+#include "images/pixels/displayrenderer.h"
+#include "images/pixels/picturebase.h"
+#include "images/pixels/rasterkernels.h"
+#include "images/pixels/tilecodec.h"
 
 #include <math.h>
 #include <stdint.h>

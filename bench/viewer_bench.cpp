@@ -6,7 +6,7 @@
 //   - a pan step of a drag at zoom 1.0: the buffer moved, the uncovered strips
 //     rendered and the view painted.
 // Each figure is the best of several runs, because the machines are shared.
-#include "images/mainviewwnd.h"
+#include "images/viewer/mainviewwnd.h"
 #include "ui/init_rows.h"
 
 #include <math.h>

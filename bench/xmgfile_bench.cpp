@@ -4,11 +4,11 @@
 // memcpy, writing the file with its thumbnail within 25 times.
 //
 //   build/wine-run.sh build/bench/xmgfile_bench.exe
-#include "images/datafolders.h"
-#include "images/displaylut.h"
-#include "images/pixmem.h"
-#include "images/thumbnails.h"
-#include "images/xmgfile.h"
+#include "images/files/datafolders.h"
+#include "images/pixels/displaylut.h"
+#include "images/pixels/pixmem.h"
+#include "images/files/thumbnails.h"
+#include "images/files/xmgfile.h"
 #include "tools/demosite/radiograph.h"
 
 #include <stdio.h>

@@ -4,7 +4,7 @@
 
 #include "app/diskhelpers.h"
 #include "app/reghelpers.h"
-#include "images/datafolders.h"
+#include "images/files/datafolders.h"
 #include "foundation/globals.h"
 #include "foundation/registry.h"
 

@@ -7,7 +7,7 @@
 #include "app/recordmaint.h"
 #include "foundation/globals.h"
 #include "foundation/prompt.h"
-#include "images/savefaults.h"
+#include "images/files/savefaults.h"
 #include "resources/strings.h"
 
 #include <cwchar>

@@ -8,8 +8,8 @@
 #include "app/notesnimok.h"
 #include "database/dbstart.h"
 #include "foundation/globals.h"
-#include "images/mainviewwnd.h"
-#include "images/xmgfile.h"
+#include "images/viewer/mainviewwnd.h"
+#include "images/files/xmgfile.h"
 #include "tools/demosite/sitebuilder.h"
 
 #include <algorithm>

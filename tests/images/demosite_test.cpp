@@ -5,9 +5,9 @@
 #include "tools/demosite/sitedatabase.h"
 
 #include "database/dbstart.h"
-#include "images/datafolders.h"
-#include "images/snimokdb.h"
-#include "images/xmgfile.h"
+#include "images/files/datafolders.h"
+#include "images/files/snimokdb.h"
+#include "images/files/xmgfile.h"
 #include "imagefiles_fixture.h"
 
 #include <gtest/gtest.h>

@@ -1,5 +1,5 @@
 // The display look-up table: linear and gamma tables, flat windows.
-#include "images/displaylut.h"
+#include "images/pixels/displaylut.h"
 
 #include <math.h>
 #include <stdint.h>

@@ -1,7 +1,7 @@
 // The renderer: zoom and fit modes, the direct, nearest and bilinear paths
 // against their formulas, and panning against a full render.
-#include "images/displayrenderer.h"
-#include "images/pixmem.h"
+#include "images/pixels/displayrenderer.h"
+#include "images/pixels/pixmem.h"
 
 #include <stdint.h>
 

@@ -1,6 +1,6 @@
 // The flat-field gain map: writing, reopening and applying, and every kind of
 // file or region that must be refused.
-#include "images/flatfield.h"
+#include "images/pixels/flatfield.h"
 
 #include "common/prompt_script.h"
 

@@ -1,5 +1,5 @@
 // The grey bitmap header and its two palettes, drawn through GDI.
-#include "images/graybitmapinfo.h"
+#include "images/pixels/graybitmapinfo.h"
 
 #include <windows.h>
 

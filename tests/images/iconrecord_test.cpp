@@ -1,8 +1,8 @@
 // Thumbnail records and their states: the drawing blocks, captions and
 // colours from the settings, the menu items, and drawing into a memory DC.
-#include "images/iconrecord.h"
+#include "images/files/iconrecord.h"
 
-#include "images/thumbnails.h"
+#include "images/files/thumbnails.h"
 #include "imagefiles_fixture.h"
 
 #include <gtest/gtest.h>

@@ -8,8 +8,8 @@
 #include "database/dbstart.h"
 #include "foundation/globals.h"
 #include "foundation/messages.h"
-#include "images/datafolders.h"
-#include "images/xmgfile.h"
+#include "images/files/datafolders.h"
+#include "images/files/xmgfile.h"
 #include "tools/demosite/sitedatabase.h"
 
 #include <objbase.h>

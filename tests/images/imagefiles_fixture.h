@@ -4,7 +4,7 @@
 // pictures.
 #pragma once
 
-#include "images/picture.h"
+#include "images/pixels/picture.h"
 
 #include <gtest/gtest.h>
 

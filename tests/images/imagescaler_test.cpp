@@ -1,6 +1,6 @@
 // The image scaler: its window placement, row alignment and both sampling
 // rules, at zooms that enlarge and shrink.
-#include "images/imagescaler.h"
+#include "images/pixels/imagescaler.h"
 
 #include <stdint.h>
 

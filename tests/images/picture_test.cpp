@@ -1,6 +1,6 @@
 // The picture's handle and reference count, and its patient record.
-#include "images/picture.h"
-#include "images/pixmem.h"
+#include "images/pixels/picture.h"
+#include "images/pixels/pixmem.h"
 
 #include <gtest/gtest.h>
 

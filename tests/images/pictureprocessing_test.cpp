@@ -1,8 +1,8 @@
 // Sharpening, the impulse-noise filter, the automatic and range windows and
 // the spread test.
-#include "images/picturebase.h"
-#include "images/pixmem.h"
-#include "images/rasterkernels.h"
+#include "images/pixels/picturebase.h"
+#include "images/pixels/pixmem.h"
+#include "images/pixels/rasterkernels.h"
 
 #include <stdint.h>
 

@@ -1,8 +1,8 @@
 // Turning, mirroring and the orientation bookkeeping, reduction with the kept
 // full raster, and allocation failures at every step.
-#include "images/picturebase.h"
-#include "images/pixmem.h"
-#include "images/rasterkernels.h"
+#include "images/pixels/picturebase.h"
+#include "images/pixels/pixmem.h"
+#include "images/pixels/rasterkernels.h"
 
 #include <stdint.h>
 

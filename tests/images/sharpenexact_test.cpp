@@ -3,7 +3,7 @@
 // 2 to 4) and the plain rows (larger amounts) must both give it exactly, for
 // widths that leave every possible remainder, full 16-bit values, clamping
 // both ways and blur sums on either side of a multiple of 25.
-#include "images/rasterkernels.h"
+#include "images/pixels/rasterkernels.h"
 
 #include <stdint.h>
 

@@ -2,14 +2,14 @@
 // back, the patient read, and saving a new image in its own transaction,
 // with a failure injected at each step leaving no row, no file and the
 // picture as it was.
-#include "images/snimokdb.h"
+#include "images/files/snimokdb.h"
 
 #include "common/prompt_script.h"
 #include "database/dbstart.h"
-#include "images/datafolders.h"
-#include "images/displaylut.h"
-#include "images/savefaults.h"
-#include "images/xmgfile.h"
+#include "images/files/datafolders.h"
+#include "images/pixels/displaylut.h"
+#include "images/files/savefaults.h"
+#include "images/files/xmgfile.h"
 #include "imagefiles_fixture.h"
 #include "resources/strings.h"
 

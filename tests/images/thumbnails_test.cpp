@@ -1,9 +1,9 @@
 // Thumbnails: the fit of a picture into 192 x 192, the file of exactly 36,864
 // bytes, and a failed write that keeps the thumbnail the image had.
-#include "images/thumbnails.h"
+#include "images/files/thumbnails.h"
 
-#include "images/displaylut.h"
-#include "images/savefaults.h"
+#include "images/pixels/displaylut.h"
+#include "images/files/savefaults.h"
 #include "imagefiles_fixture.h"
 
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
 // A bounded, fixed-seed fuzz run of the tile decoder: damaged, truncated and
 // random streams, each in a buffer of exactly its own size, so that a read
 // past the input shows (natively the address sanitizer stops the run).
-#include "images/tilecodec.h"
+#include "images/pixels/tilecodec.h"
 
 #include <stdint.h>
 #include <string.h>

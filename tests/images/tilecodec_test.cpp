@@ -1,6 +1,6 @@
 // The tile codec: streams worked out by hand from the format, tile order, the
 // choice of form, round trips at every depth, and damaged input.
-#include "images/tilecodec.h"
+#include "images/pixels/tilecodec.h"
 
 #include <stdint.h>
 

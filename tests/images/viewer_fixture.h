@@ -6,12 +6,12 @@
 #include "common/prompt_script.h"
 #include "common/window_harness.h"
 #include "foundation/globals.h"
-#include "images/mainviewwnd.h"
-#include "images/shellstubs.h"
-#include "images/snimokwnd.h"
-#include "images/statwnd.h"
-#include "images/viewerstore.h"
-#include "images/viewhost.h"
+#include "images/viewer/mainviewwnd.h"
+#include "images/viewer/shellstubs.h"
+#include "images/viewer/snimokwnd.h"
+#include "images/viewer/statwnd.h"
+#include "images/viewer/viewerstore.h"
+#include "images/viewer/viewhost.h"
 #include "ui/init_rows.h"
 
 #include <functional>

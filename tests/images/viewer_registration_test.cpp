@@ -1,8 +1,8 @@
 // The class rows of the viewer's windows: each registers its class and takes
 // it away again.
-#include "images/profilewnd.h"
-#include "images/snimokwnd.h"
-#include "images/statwnd.h"
+#include "images/viewer/profilewnd.h"
+#include "images/viewer/snimokwnd.h"
+#include "images/viewer/statwnd.h"
 
 #include "foundation/globals.h"
 

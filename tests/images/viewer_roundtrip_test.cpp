@@ -4,11 +4,11 @@
 #include "common/window_harness.h"
 #include "foundation/globals.h"
 #include "imagefiles_fixture.h"
-#include "images/mainviewwnd.h"
-#include "images/snimokdb.h"
-#include "images/statwnd.h"
-#include "images/viewerstore.h"
-#include "images/xmgfile.h"
+#include "images/viewer/mainviewwnd.h"
+#include "images/files/snimokdb.h"
+#include "images/viewer/statwnd.h"
+#include "images/viewer/viewerstore.h"
+#include "images/files/xmgfile.h"
 #include "ui/init_rows.h"
 
 #include <memory>

@@ -1,11 +1,11 @@
 // The ".xmg" reader on files built by hand, byte by byte: both versions, raw
 // and compressed pixels, UTF-16 and ANSI texts, and a crafted file for every
 // message the reader gives.
-#include "images/xmgfile.h"
+#include "images/files/xmgfile.h"
 
 #include "foundation/lefields.h"
-#include "images/pixmem.h"
-#include "images/tilecodec.h"
+#include "images/pixels/pixmem.h"
+#include "images/pixels/tilecodec.h"
 #include "imagefiles_fixture.h"
 #include "resources/strings.h"
 

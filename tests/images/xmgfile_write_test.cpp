@@ -1,11 +1,11 @@
 // The ".xmg" writer: the layout it produces, the raw fallback, long names,
 // failures at each write, and SavePictureFile's promise to leave no file
 // behind.
-#include "images/xmgfile.h"
+#include "images/files/xmgfile.h"
 
 #include "foundation/lefields.h"
 #include "foundation/messages.h"
-#include "images/savefaults.h"
+#include "images/files/savefaults.h"
 #include "imagefiles_fixture.h"
 #include "common/prompt_script.h"
 

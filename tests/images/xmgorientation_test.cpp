@@ -1,7 +1,7 @@
 // Every orientation, full size and reduced: what is saved is the stored
 // raster at full resolution, and loading it and applying the orientation
 // gives back the raster that was shown.
-#include "images/xmgfile.h"
+#include "images/files/xmgfile.h"
 
 #include "foundation/lefields.h"
 #include "imagefiles_fixture.h"

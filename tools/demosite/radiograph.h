@@ -4,7 +4,7 @@
 // and quantum noise, at 12 to 14 bits. The same seed gives the same picture.
 #pragma once
 
-#include "images/picture.h"
+#include "images/pixels/picture.h"
 
 enum class RadiographKind { Chest, Limb };
 

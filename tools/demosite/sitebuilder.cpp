@@ -6,9 +6,9 @@
 #include "database/dbrowset.h"
 #include "database/dbparams.h"
 #include "database/dbstart.h"
-#include "images/datafolders.h"
-#include "images/displaylut.h"
-#include "images/snimokdb.h"
+#include "images/files/datafolders.h"
+#include "images/pixels/displaylut.h"
+#include "images/files/snimokdb.h"
 #include "tools/demosite/radiograph.h"
 #include "tools/demosite/sitedatabase.h"
 

@@ -1,0 +1,35 @@
+#include "images/files/savefaults.h"
+
+namespace {
+
+struct Injection {
+    SaveStep step;
+    DWORD code;
+    int skip;
+};
+
+thread_local Injection gInjection = {SaveStep::None, 0, 0};
+
+}  // namespace
+
+void InjectSaveFailure(SaveStep step, DWORD code, int skip)
+{
+    gInjection.step = step;
+    gInjection.code = code;
+    gInjection.skip = skip < 0 ? 0 : skip;
+}
+
+bool SaveStepFails(SaveStep step, DWORD* code)
+{
+    if (gInjection.step == SaveStep::None || gInjection.step != step)
+        return false;
+    if (gInjection.skip > 0) {
+        --gInjection.skip;
+        return false;
+    }
+    gInjection.step = SaveStep::None;
+    if (code)
+        *code = gInjection.code;
+    SetLastError(gInjection.code);
+    return true;
+}

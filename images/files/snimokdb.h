@@ -1,0 +1,83 @@
+// Image records in the database: an image is a row of Snimok, its ".xmg"
+// file and its ".thb" thumbnail.
+//
+// Opening an image reads its view settings from its row and its patient from
+// Patient; the panel's Save writes the view settings back with one UPDATE,
+// or saves a picture that has no row yet (an imported image) as a new image.
+//
+// Saving a new image (SaveSnimok, inside the caller's transaction):
+//   free space -> patient row -> new Snimok row (the database gives the key)
+//   -> file name "%c%.10u%.10u" from the name's first letter, the patient id
+//   and the new key -> UPDATE of [File Name] -> ".xmg" -> ".thb" -> stored.
+// Any failure on the way throws (MsgExcept, or DODBErrors from the UPDATE);
+// SaveSnimok then deletes the files it wrote and gives the picture back its
+// image id, file name, stored flag and patient, so that the caller only has
+// to abort its transaction. SaveSnimokTx wraps it in a session and a
+// transaction of its own and does the same when the commit fails.
+//
+// View centres are kept in the coordinates of the full-size raster, the one
+// in the file, also while the picture shows a reduced copy.
+#pragma once
+
+#include "database/dbobject.h"
+#include "database/dbparams.h"
+#include "database/dbsession.h"
+#include "images/pixels/picture.h"
+
+#include <stdint.h>
+
+// A number column of a row block (any integer, boolean or floating type) as
+// a LONG; false for no row, NULL, another type or a bad index.
+bool ColumnInt(DODBParams* row, ULONG index, LONG* out);
+// A FILETIME column of a row block; false as ColumnInt.
+bool ColumnDate(DODBParams* row, ULONG index, FILETIME* out);
+
+// Room for a file name of a new image: 21 characters and the terminator.
+const int kSnimokFileNameChars = 21;
+
+// What a new image's save has written, so that a caller who rolls back can
+// delete it.
+struct SnimokFilesWritten {
+    bool image;                         // the ".xmg"
+    bool icon;                          // the ".thb"
+    wchar_t fileName[32];               // their name, without folder and extension
+};
+
+// Reads the row of the picture's image id on the process-wide session into
+// the picture: patient id, display offset and width, negative, date, view
+// centre (the raster's centre when null), scale (1.0 when null), orientation
+// (0 when null). False when the query fails or finds no row.
+bool ReadPictureViewSettings(DPicture* picture);
+
+// Reads the picture's patient (names, birthday, sex) by its patient id, on
+// the process-wide session or on the given one; false when not found.
+bool ReadPatientForPicture(DPicture* picture);
+bool ReadPatientForPicture2(const DODBPtr<DODBSession>& session, DPicture* picture);
+
+// Writes the display settings of a stored picture back to its row and its
+// thumbnail again; false for a picture without a row and on a database error
+// (shown under "Saving picture attributes").
+bool SaveImageViewSettings(const DPicturePtr& picture, const uint8_t* lut);
+
+// Saves a picture without a row as a new image in a transaction of its own on
+// a new session; true when committed. Failures are shown, and leave no row,
+// no file and the picture as it was.
+bool SaveSnimokTx(const DPicturePtr& picture, const uint8_t* lut);
+
+// The new-image save inside the caller's transaction (see above). Without a
+// look-up table no thumbnail is written. Throws MsgExcept or DODBErrors.
+void SaveSnimok(const DPicturePtr& picture, const DODBPtr<DODBSession>& session, const uint8_t* lut,
+                SnimokFilesWritten* written = nullptr);
+
+// "%c%.10u%.10u" into a buffer of at least 22 characters. A letter that
+// cannot start a file name (none, a control character, a character not
+// allowed in file names, half of a surrogate pair) becomes "_", so that the
+// name always has its 21 characters.
+void FormatSnimokFileName(wchar_t* buffer, wchar_t letter, DWORD patientId, DWORD imageId);
+
+// Sets [File Name] of the image's row; true when a row was updated. No row:
+// the message "Not updated" and false. A failed command throws DODBErrors.
+bool UpdateSnimokFileName(const DODBPtr<DODBSession>& session, const wchar_t* fileName, DWORD imageId);
+
+// Deletes the ".xmg" and ".thb" of a file name, as asked.
+void DeleteSnimokFiles(const wchar_t* fileName, bool image, bool icon);

@@ -1,0 +1,12 @@
+# The pixel code: no Windows header beyond the allocation shim, so that it also
+# builds natively (tests/native) under the address and undefined-behaviour
+# sanitizers. Paths are relative to images/pixels/.
+set(TF_IMAGES_PIXEL_SOURCES
+    pixmem.cpp
+    tilecodec.cpp
+    rasterkernels.cpp
+    picturebase.cpp
+    displaylut.cpp
+    displayrenderer.cpp
+    imagescaler.cpp
+)

@@ -1,0 +1,331 @@
+// Tile codec. Full 32 x 32 tiles take the fast path: a tile row of 32 fields
+// of n bits is exactly n little-endian 32-bit words, so each row packs and
+// unpacks with shifts that the compiler resolves per width (one instance per
+// n). Edge tiles go through a plain 32-bit bit accumulator. Sizes are checked
+// before a tile is written or read, so neither direction touches a byte
+// outside the caller's buffer.
+#include "images/pixels/tilecodec.h"
+
+#include <string.h>
+
+namespace {
+
+const int kTile = 32;
+
+enum : uint8_t { kRaw = 0, kFlat = 1 };
+
+inline uint32_t LoadLE32(const uint8_t* p)
+{
+    return (uint32_t)p[0] | ((uint32_t)p[1] << 8) | ((uint32_t)p[2] << 16) | ((uint32_t)p[3] << 24);
+}
+
+inline void StoreLE32(uint8_t* p, uint32_t v)
+{
+    p[0] = (uint8_t)v;
+    p[1] = (uint8_t)(v >> 8);
+    p[2] = (uint8_t)(v >> 16);
+    p[3] = (uint8_t)(v >> 24);
+}
+
+inline uint32_t FieldBytes(int count, int n)
+{
+    return ((uint32_t)count * (uint32_t)n + 7) / 8;
+}
+
+// Smallest n with 2^n - 1 >= range (range >= 1).
+inline int WidthFor(uint32_t range)
+{
+    int n = 1;
+    uint32_t v = 1;
+    while (v < range) {
+        v = 2 * v + 1;
+        ++n;
+    }
+    return n;
+}
+
+void MinMax(const uint16_t* __restrict p, int stride, int w, int h, uint32_t& outMin, uint32_t& outMax)
+{
+    uint32_t lo = 0xFFFF, hi = 0;
+    for (int y = 0; y < h; ++y, p += stride) {
+        for (int x = 0; x < w; ++x) {
+            uint32_t v = p[x];
+            lo = v < lo ? v : lo;
+            hi = v > hi ? v : hi;
+        }
+    }
+    outMin = lo;
+    outMax = hi;
+}
+
+// ---- full tiles: one row of 32 fields is N words ----
+
+template <int N>
+inline void PackRow32(const uint16_t* __restrict src, uint32_t base, uint8_t* __restrict out)
+{
+    uint32_t acc = 0;
+    int used = 0;
+#pragma GCC unroll 32
+    for (int k = 0; k < kTile; ++k) {
+        uint32_t v = (uint16_t)(src[k] - base);
+        acc |= v << used;
+        used += N;
+        if (used >= 32) {
+            StoreLE32(out, acc);
+            out += 4;
+            used -= 32;
+            acc = used ? v >> (N - used) : 0;
+        }
+    }
+}
+
+template <int N>
+void PackTile32(const uint16_t* __restrict src, int stride, uint32_t base, uint8_t* __restrict out)
+{
+    for (int y = 0; y < kTile; ++y, src += stride, out += 4 * N)
+        PackRow32<N>(src, base, out);
+}
+
+template <int N>
+inline void UnpackRow32(const uint8_t* __restrict in, uint32_t base, uint16_t* __restrict dst)
+{
+    const uint32_t mask = (1u << N) - 1;
+    uint32_t word = LoadLE32(in);
+    in += 4;
+    int avail = 32;
+#pragma GCC unroll 32
+    for (int k = 0; k < kTile; ++k) {
+        uint32_t v;
+        if (avail >= N) {
+            v = word & mask;
+            word >>= N;
+            avail -= N;
+        } else {
+            uint32_t next = LoadLE32(in);
+            in += 4;
+            v = (word | (next << avail)) & mask;
+            word = next >> (N - avail);
+            avail = 32 - (N - avail);
+        }
+        dst[k] = (uint16_t)(v + base);
+    }
+}
+
+template <int N>
+void UnpackTile32(const uint8_t* __restrict in, int stride, uint32_t base, uint16_t* __restrict dst)
+{
+    for (int y = 0; y < kTile; ++y, dst += stride, in += 4 * N)
+        UnpackRow32<N>(in, base, dst);
+}
+
+typedef void (*PackFn)(const uint16_t*, int, uint32_t, uint8_t*);
+typedef void (*UnpackFn)(const uint8_t*, int, uint32_t, uint16_t*);
+
+#define TF_WIDTHS(X) X(1) X(2) X(3) X(4) X(5) X(6) X(7) X(8) X(9) X(10) X(11) X(12) X(13) X(14) X(15) X(16)
+#define TF_PACK(n) PackTile32<n>,
+#define TF_UNPACK(n) UnpackTile32<n>,
+const PackFn kPackTile[17] = {nullptr, TF_WIDTHS(TF_PACK)};
+const UnpackFn kUnpackTile[17] = {nullptr, TF_WIDTHS(TF_UNPACK)};
+#undef TF_PACK
+#undef TF_UNPACK
+#undef TF_WIDTHS
+
+// ---- edge tiles: a 32-bit accumulator ----
+
+void PackFields(const uint16_t* __restrict src, int stride, int w, int h, int n, uint32_t base,
+                uint8_t* __restrict out)
+{
+    uint32_t acc = 0;
+    int used = 0;
+    for (int y = 0; y < h; ++y, src += stride) {
+        for (int x = 0; x < w; ++x) {
+            uint32_t v = (uint16_t)(src[x] - base);
+            acc |= v << used;
+            used += n;
+            if (used >= 32) {
+                StoreLE32(out, acc);
+                out += 4;
+                used -= 32;
+                acc = used ? v >> (n - used) : 0;
+            }
+        }
+    }
+    for (; used > 0; used -= 8, acc >>= 8)
+        *out++ = (uint8_t)acc;
+}
+
+void UnpackFields(const uint8_t* __restrict in, int stride, int w, int h, int n, uint32_t base,
+                  uint16_t* __restrict dst)
+{
+    const uint32_t mask = (1u << n) - 1;
+    uint32_t acc = 0;
+    int bits = 0;
+    for (int y = 0; y < h; ++y, dst += stride) {
+        for (int x = 0; x < w; ++x) {
+            while (bits < n) {
+                acc |= (uint32_t)*in++ << bits;
+                bits += 8;
+            }
+            dst[x] = (uint16_t)((acc & mask) + base);
+            acc >>= n;
+            bits -= n;
+        }
+    }
+}
+
+void Fill(uint16_t* __restrict dst, int stride, int w, int h, uint16_t v)
+{
+    for (int y = 0; y < h; ++y, dst += stride)
+        for (int x = 0; x < w; ++x)
+            dst[x] = v;
+}
+
+bool ValidTile(int stride, int depth, int w, int h)
+{
+    return depth >= 1 && depth <= 16 && w >= 1 && w <= kTile && h >= 1 && h <= kTile && stride >= w;
+}
+
+// Walks the tiles in stream order; `step` returns a tile's byte count or -1.
+template <typename Step>
+int32_t WalkTiles(int width, int height, Step step)
+{
+    const int rw = width % kTile, rh = height % kTile;
+    const int fullW = width - rw, fullH = height - rh;
+    int64_t total = 0;
+    auto one = [&](int x, int y, int w, int h) {
+        int r = step(x, y, w, h, total);
+        if (r < 0)
+            return false;
+        total += r;
+        return true;
+    };
+    for (int ty = 0; ty < fullH; ty += kTile)
+        for (int tx = 0; tx < fullW; tx += kTile)
+            if (!one(tx, ty, kTile, kTile))
+                return -1;
+    if (rw > 0)
+        for (int ty = 0; ty < fullH; ty += kTile)
+            if (!one(fullW, ty, rw, kTile))
+                return -1;
+    if (rh > 0)
+        for (int tx = 0; tx < fullW; tx += kTile)
+            if (!one(tx, fullH, kTile, rh))
+                return -1;
+    if (rw > 0 && rh > 0 && !one(fullW, fullH, rw, rh))
+        return -1;
+    return total > INT32_MAX ? -1 : (int32_t)total;
+}
+
+bool ValidRaster(int width, int height, int depth)
+{
+    return width >= 1 && height >= 1 && depth >= 1 && depth <= 16 && (int64_t)width * height <= INT32_MAX / 2;
+}
+
+} // namespace
+
+uint32_t EncodeBufferBound(int width, int height)
+{
+    return (uint32_t)width * 2 * (uint32_t)height + (uint32_t)(width / kTile) * (uint32_t)(height / kTile) * 3;
+}
+
+int EncodeTilePart(const uint16_t* first, uint8_t* out, size_t capacity, int stride, int depth, int w, int h)
+{
+    if (!ValidTile(stride, depth, w, h))
+        return -1;
+    uint32_t lo, hi;
+    MinMax(first, stride, w, h, lo, hi);
+    if (lo == hi) {
+        if (capacity < 3)
+            return -1;
+        out[0] = kFlat;
+        out[1] = (uint8_t)lo;
+        out[2] = (uint8_t)(lo >> 8);
+        return 3;
+    }
+    int n = WidthFor(hi - lo);
+    // The raw form carries only values below 2^depth; a tile holding larger
+    // ones keeps its minimum in the packed form even when n equals the depth.
+    const bool raw = n == depth && hi < (1u << depth);
+    const uint32_t header = raw ? 1 : 3;
+    const uint32_t size = header + FieldBytes(w * h, n);
+    if (capacity < size)
+        return -1;
+    uint32_t base = 0;
+    if (raw) {
+        out[0] = kRaw;
+    } else {
+        base = lo;
+        out[0] = (uint8_t)(2 * n + 1);
+        out[1] = (uint8_t)lo;
+        out[2] = (uint8_t)(lo >> 8);
+    }
+    if (w == kTile && h == kTile)
+        kPackTile[n](first, stride, base, out + header);
+    else
+        PackFields(first, stride, w, h, n, base, out + header);
+    return (int)size;
+}
+
+int EncodeTile(const uint16_t* first, uint8_t* out, size_t capacity, int stride, int depth)
+{
+    return EncodeTilePart(first, out, capacity, stride, depth, kTile, kTile);
+}
+
+int DecodeTilePart(const uint8_t* in, size_t available, uint16_t* first, int stride, int depth, int w, int h)
+{
+    if (!ValidTile(stride, depth, w, h) || available < 1)
+        return -1;
+    const uint8_t b = in[0];
+    if (b == kFlat) {
+        if (available < 3)
+            return -1;
+        Fill(first, stride, w, h, (uint16_t)(in[1] | (in[2] << 8)));
+        return 3;
+    }
+    int n;
+    uint32_t base, header;
+    if (b == kRaw) {
+        n = depth;
+        base = 0;
+        header = 1;
+    } else {
+        n = b >> 1;
+        if (n > 16 || available < 3)
+            return -1;
+        base = in[1] | (in[2] << 8);
+        header = 3;
+    }
+    const uint32_t size = header + FieldBytes(w * h, n);
+    if (available < size)
+        return -1;
+    if (w == kTile && h == kTile)
+        kUnpackTile[n](in + header, stride, base, first);
+    else
+        UnpackFields(in + header, stride, w, h, n, base, first);
+    return (int)size;
+}
+
+int DecodeTile(const uint8_t* in, size_t available, uint16_t* first, int stride, int depth)
+{
+    return DecodeTilePart(in, available, first, stride, depth, kTile, kTile);
+}
+
+int32_t EncodeRaster(const uint16_t* pixels, uint8_t* out, int32_t capacity, int width, int height, int depth)
+{
+    if (!ValidRaster(width, height, depth) || capacity < 0)
+        return -1;
+    return WalkTiles(width, height, [&](int x, int y, int w, int h, int64_t done) {
+        return EncodeTilePart(pixels + (size_t)y * width + x, out + done, (size_t)(capacity - done), width, depth,
+                              w, h);
+    });
+}
+
+int32_t DecodeRaster(uint16_t* pixels, int width, int height, int depth, const uint8_t* in, int32_t inSize)
+{
+    if (!ValidRaster(width, height, depth) || inSize < 0)
+        return -1;
+    return WalkTiles(width, height, [&](int x, int y, int w, int h, int64_t done) {
+        return DecodeTilePart(in + done, (size_t)(inSize - done), pixels + (size_t)y * width + x, width, depth, w,
+                              h);
+    });
+}

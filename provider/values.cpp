@@ -429,14 +429,18 @@ void RowStore::AppendRow(sqlite3_stmt* stmt, int first)
     for (size_t c = 0; c < columns_; ++c) {
         int i = static_cast<int>(c) + first;
         Cell& cell = cells_[base + c];
-        switch (sqlite3_column_type(stmt, i)) {
+        // Type and numbers through the column's value (no conversion, so no
+        // allocation to check); texts through the column calls, which report
+        // a conversion that ran out of memory.
+        sqlite3_value* v = sqlite3_column_value(stmt, i);
+        switch (sqlite3_value_type(v)) {
         case SQLITE_INTEGER:
             cell.kind = CellKind::Integer;
-            cell.integer = sqlite3_column_int64(stmt, i);
+            cell.integer = sqlite3_value_int64(v);
             break;
         case SQLITE_FLOAT:
             cell.kind = CellKind::Real;
-            cell.real = sqlite3_column_double(stmt, i);
+            cell.real = sqlite3_value_double(v);
             break;
         case SQLITE_TEXT:
         case SQLITE_BLOB: {

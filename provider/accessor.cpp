@@ -104,10 +104,14 @@ Accessor* AccessorTable::Live(HACCESSOR handle)
 void AccessorTable::ReleaseAll()
 {
     // No lock: called on a rowset that nothing else reaches any more.
+    bool live = false;
     for (auto& slot : slots_)
-        if (slot)
+        if (slot && slot->refs) {
             slot->refs = 0;
-    ++version_;
+            live = true;
+        }
+    if (live)
+        ++version_;
 }
 
 HRESULT AccessorTable::AddRef(HACCESSOR handle, DBREFCOUNT* refs)

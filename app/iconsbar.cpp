@@ -130,7 +130,7 @@ int IconsBar::Run(HWND owner, DWORD patientKey, int x, int y, int flags)
             break;
         }
         TranslateMessage(&msg);
-        DispatchMessageW(&msg);
+        DispatchMessageShowing(msg, bar.GetHwnd());
     }
     if (bar.GetHwnd())
         DestroyWindow(bar.GetHwnd());
@@ -226,7 +226,7 @@ int IconsBar::StripOwner::OpenImage(DWORD imageKey, const wchar_t* fileName)
 {
     gWaitCursor.Begin();
     try {
-        DPicturePtr picture = LoadPictureFileEx(imageKey, fileName);
+        DPicturePtr picture = LoadPictureFileEx(imageKey, fileName, bar_->GetHwnd());
         if (picture.Get())
             ShowMainViewAgain(picture);
     } catch (...) {

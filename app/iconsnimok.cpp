@@ -714,7 +714,7 @@ void IconSnimok::RunCommand(UINT command)
     case kExport: {
         if (!record_)
             break;
-        DPicturePtr picture = LoadPictureFileEx((DWORD)record_->key, record_->fileName);
+        DPicturePtr picture = LoadPictureFileEx((DWORD)record_->key, record_->fileName, hwnd);
         if (!picture.Get()) {
             ShowLastErrorBox();
             break;

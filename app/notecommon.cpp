@@ -67,22 +67,10 @@ bool ApplyButtonFont(WPARAM notice, DButton* buttons, int count)
     return true;
 }
 
-void PrepareUpdate(const wchar_t* sql, ULONG params, DODBPtr<DODBCommand>& command, DODBPtr<DODBParams>& block)
+int TextRoom(DODBParams* block, ULONG index)
 {
-    if (!g_DbSession.IsSet() || !g_DbSession->CreateCommand(command))
-        ThrowDatabaseError();
-    const HRESULT hr = command->Prepare(sql);
-    if (FAILED(hr))
-        ThrowDatabaseError(hr);
-    if (!command->CreateParams(block) || block->GetCount() < params)
-        ThrowDatabaseError();
-}
-
-void ExecuteUpdate(DODBCommand* command, DODBParams* block)
-{
-    const HRESULT hr = command->ExecuteNR(block, nullptr);
-    if (FAILED(hr))
-        ThrowDatabaseError(hr);
+    const int chars = (int)block->GetMaxChars(index);
+    return chars > 0 ? chars - 1 : 0;
 }
 
 bool RefuseTooLong(HWND owner, const std::wstring& text, int room, const wchar_t* caption)

@@ -51,3 +51,13 @@ bool SaveWindowPlacement(HWND window, const wchar_t* name, bool withSize);
 // Moves and cuts a rectangle so that it lies on the work area of the monitor
 // nearest to it.
 void ClampToWorkArea(PlacementRect& rect);
+
+// Moves a rectangle off the rectangles to avoid (windows it must not cover)
+// to the nearest place that lies on the work area and covers none of them;
+// when there is no such place it stays where it is. The candidates are the
+// rectangle's own position and the places beside, above and below each
+// rectangle to avoid, in every combination, each brought onto the area.
+void PlaceClearOf(PlacementRect& rect, const RECT* avoid, int count, const RECT& work);
+// The same for a window on the work area of its monitor: moves it without
+// sizing or activating it. Empty rectangles to avoid are skipped.
+void MoveWindowClearOf(HWND window, const RECT* avoid, int count);

@@ -4,17 +4,22 @@
 //   - moving to another patient: the name lookup, the strip's image query and
 //     the 20 thumbnails of that patient read and drawn;
 //   - opening an image: a click on a thumbnail to the first paint of the
-//     image in the main image panel.
-// Each figure is the best of several runs, because the machines are shared.
-#include "app/dbvalues.h"
+//     image in the main image panel;
+// and how moving to another patient scales with the patient's images: 5, 20
+// and 80 thumbnails, each ratio of costs beside the ratio of sizes (at most
+// 1.5 times it: the strip's cost grows no faster than its thumbnails).
+// Each figure is the best of several runs, because the machines are shared;
+// the exit status is 1 when one is above its limit.
+#include "bench/benchutil.h"
 #include "app/iconsnimok.h"
 #include "app/iconstrip.h"
 #include "database/dbstart.h"
+#include "database/dbstatement.h"
 #include "foundation/datetime.h"
 #include "foundation/globals.h"
 #include "images/files/iconrecord.h"
-#include "images/viewer/mainviewwnd.h"
 #include "images/files/xmgfile.h"
+#include "images/viewer/mainviewwnd.h"
 #include "tools/demosite/sitebuilder.h"
 #include "tools/demosite/sitedatabase.h"
 #include "ui/init_rows.h"
@@ -109,8 +114,12 @@ int wmain()
         fwprintf(stderr, L"no patients: %ls\n", error.c_str());
         return 1;
     }
-    // Two patients with 20 images each; the pictures as the demo site makes them.
-    if (!MakeSiteImages({patients[0], patients[1]}, 2 * kImagesPerPatient, 1250, 1500, error)) {
+    // Two patients with 20 images each; the pictures as the demo site makes
+    // them. For the scaling, two patients with 5 and two with 80 small ones
+    // (a thumbnail costs the same whatever the picture's size).
+    if (patients.size() < 6 || !MakeSiteImages({patients[0], patients[1]}, 2 * kImagesPerPatient, 1250, 1500, error) ||
+        !MakeSiteImages({patients[2], patients[3]}, 2 * 5, 320, 240, error) ||
+        !MakeSiteImages({patients[4], patients[5]}, 2 * 80, 320, 240, error)) {
         fwprintf(stderr, L"no images: %ls\n", error.c_str());
         return 1;
     }
@@ -142,8 +151,9 @@ int wmain()
     HGDIOBJ old = SelectObject(memory, canvas);
 
     int which = 0;
+    size_t pair = 0;        // the two patients moved between: 0 and 1, 2 and 3, 4 and 5
     auto movePatient = [&] {
-        const long patient = patients[which++ % 2];
+        const long patient = patients[pair + which++ % 2];
         // The name lookup the main window runs for its caption.
         BoundStatement lookup(g_DbSession, L"SELECT Name1, Name2, Name3, Birthday FROM Patient WHERE Patient=?;");
         lookup.Params().SetValI4(1, patient);
@@ -173,13 +183,34 @@ int wmain()
     const double open = BestMs([&] {
         openImage();
     });
+
+    // The same move between patients with 5, 20 and 80 images.
+    std::vector<int> counts;
+    std::vector<double> costs;
+    for (size_t p : {(size_t)2, (size_t)0, (size_t)4}) {
+        pair = p;
+        movePatient();
+        movePatient();
+        costs.push_back(BestMs(movePatient));
+        counts.push_back(strip.RecordCount());
+    }
+    pair = 0;
+
     const double copyAgain = MemcpyMs();
     const double reference = copy < copyAgain ? copy : copyAgain;
     printf("memcpy of 18 MB: %.2f ms (the faster of the start and the end of the run)\n", reference);
-    printf("moving to another patient (lookup, query, %d thumbnails): %.2f ms = %.1fx (limit 40x)\n",
-           kImagesPerPatient, move, move / reference);
-    printf("opening an image from a thumbnail click to its first paint: %.2f ms = %.1fx (limit 30x)\n", open,
-           open / reference);
+    bench::Verdict verdict;
+    char what[160];
+    snprintf(what, sizeof what, "moving to another patient: lookup, query, %d thumbnails (%.2f ms; memcpy %.2f ms)",
+             kImagesPerPatient, move, reference);
+    verdict.Ratio("patient_switch", move / reference, 40, what);
+    snprintf(what, sizeof what, "thumbnail click to the image's first paint (%.2f ms; memcpy %.2f ms)", open,
+             reference);
+    verdict.Ratio("open_from_strip", open / reference, 30, what);
+    if (counts[0] != 5 || counts[1] != kImagesPerPatient || counts[2] != 80)
+        verdict.Failed("strip_scaling", "the strips do not hold 5, 20 and 80 images");
+    else
+        bench::Scaling(verdict, "strip_scaling", counts, costs, 1.5);
     SelectObject(memory, old);
     DeleteObject(canvas);
     DeleteDC(memory);
@@ -188,5 +219,5 @@ int wmain()
     DestroyMainView();
     DestroyWindow(host);
     CloseSiteDatabase();
-    return move / reference <= 40.0 && open / reference <= 30.0 ? 0 : 2;
+    return verdict.ExitCode();
 }

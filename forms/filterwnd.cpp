@@ -13,6 +13,7 @@
 #include "foundation/textutil.h"
 #include "resources/strings.h"
 #include "ui/gdi.h"
+#include "ui/window_errors.h"
 
 #include <commctrl.h>
 
@@ -297,7 +298,7 @@ bool DbFiltFormWindow::Run(DbFilter* filter, HWND owner, bool* set)
             if (got == -1)
                 break;
             TranslateMessage(&message);
-            DispatchMessageW(&message);
+            DispatchMessageShowing(message, window.GetHwnd());
         }
     } catch (...) {
         MessageBoxId(owner, IDS_WINDOW_CREATE_EXCEPTION, MB_OK | MB_ICONERROR);

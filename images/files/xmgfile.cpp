@@ -123,7 +123,11 @@ void CheckInfo(const XmgInfo& info, DWORD fileSize)
 class PixelBlock
 {
 public:
-    explicit PixelBlock(size_t bytes) : p(PixelAlloc(bytes)) {}
+    enum Fill { kZeroed, kForOverwrite };
+    explicit PixelBlock(size_t bytes, Fill fill = kZeroed)
+        : p(fill == kZeroed ? PixelAlloc(bytes) : PixelAllocForOverwrite(bytes))
+    {
+    }
     ~PixelBlock() { PixelFree(p); }
     PixelBlock(const PixelBlock&) = delete;
     PixelBlock& operator=(const PixelBlock&) = delete;
@@ -259,8 +263,11 @@ DPicturePtr SnimokFile::Load(HANDLE file, bool readTexts, bool takeId)
         ThrowId(IDS_ERROR_READING_PICTURE);
     CheckInfo(info, fileSize);
 
+    // One raster, source and work alike, which the pixel block fills whole:
+    // the viewer shows it as it is unless it sharpens it (then the work
+    // raster gets its own).
     DPicturePtr picture;
-    if (!picture.CreateSized((int)info.width, (int)info.height))
+    if (!picture.CreateNew() || !picture->AllocShared((int)info.width, (int)info.height))
         ThrowId(IDS_ERROR_ALLOCATING_MEMORY);
 
     DPicture* p = picture.Get();
@@ -351,9 +358,10 @@ void SnimokFile::ReadPixels(DPicture* picture, HANDLE file, DWORD offset, DWORD 
     }
     if (compressed != 1)
         ThrowId(IDS_WRONG_COMPRESSION_FORMAT);
-    PixelBlock stream((size_t)size + kDecodeSlack);
+    PixelBlock stream((size_t)size + kDecodeSlack, PixelBlock::kForOverwrite);
     if (!stream.Get())
         ThrowId(IDS_ERROR_ALLOCATING_MEMORY);
+    memset(stream.Bytes() + size, 0, kDecodeSlack);
     if (!ReadExact(file, stream.Get(), size))
         ThrowId(IDS_ERROR_READING_PICTURE);
     if (DecodeRaster(picture->GetBits(), width, height, picture->bitsPerPixel, stream.Bytes(), (int32_t)size) < 0)

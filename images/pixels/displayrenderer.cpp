@@ -1,6 +1,7 @@
 #include "images/pixels/displayrenderer.h"
 
 #include "images/pixels/pixmem.h"
+#include "images/pixels/renderkernels.h"
 
 #include <math.h>
 #include <string.h>
@@ -20,59 +21,6 @@ inline int Min(int a, int b)
 inline int Max(int a, int b)
 {
     return a > b ? a : b;
-}
-
-// ---- kernels: small functions with restricted pointers, so that the
-// compiler keeps the pointers in registers across the row ----
-
-void LutRow(const uint16_t* __restrict src, const uint8_t* __restrict lut, uint8_t* __restrict out, int n)
-{
-    for (int i = 0; i < n; ++i)
-        out[i] = lut[src[i]];
-}
-
-void NearestRow(const uint16_t* __restrict row, const int32_t* __restrict cols, const uint8_t* __restrict lut,
-                uint8_t* __restrict out, int n)
-{
-    for (int i = 0; i < n; ++i)
-        out[i] = lut[row[cols[i]]];
-}
-
-// Both neighbours: (((a << 8) + fx (b - a)) << 8 + fy (bottom - top)) >> 16,
-// modulo 2^32: the true value lies in 0 .. 65535 x 65536, so the wrap of the
-// intermediate terms cancels out.
-void BilinearRow(const uint16_t* __restrict r0, const uint16_t* __restrict r1, const int32_t* __restrict cols,
-                 const uint16_t* __restrict fxs, uint32_t fy, const uint8_t* __restrict lut, uint8_t* __restrict out,
-                 int n)
-{
-    for (int i = 0; i < n; ++i) {
-        const int32_t sx = cols[i];
-        const uint32_t fx = fxs[i];
-        const uint32_t a = r0[sx], b = r0[sx + 1], c = r1[sx], d = r1[sx + 1];
-        const uint32_t top = (a << 8) + fx * (b - a);
-        const uint32_t bottom = (c << 8) + fx * (d - c);
-        out[i] = lut[((top << 8) + fy * (bottom - top)) >> 16];
-    }
-}
-
-// Only the lower neighbour exists.
-void VerticalRow(const uint16_t* __restrict r0, const uint16_t* __restrict r1, const int32_t* __restrict cols,
-                 uint32_t fy, const uint8_t* __restrict lut, uint8_t* __restrict out, int n)
-{
-    for (int i = 0; i < n; ++i) {
-        const uint32_t a = r0[cols[i]], c = r1[cols[i]];
-        out[i] = lut[((a << 8) + fy * (c - a)) >> 8];
-    }
-}
-
-// Only the right neighbour exists.
-void HorizontalRow(const uint16_t* __restrict r0, const int32_t* __restrict cols, const uint16_t* __restrict fxs,
-                   const uint8_t* __restrict lut, uint8_t* __restrict out, int n)
-{
-    for (int i = 0; i < n; ++i) {
-        const uint32_t a = r0[cols[i]], b = r0[cols[i] + 1];
-        out[i] = lut[((a << 8) + fxs[i] * (b - a)) >> 8];
-    }
 }
 
 } // namespace

@@ -28,7 +28,8 @@ DPictureBase::DPictureBase(int w, int h)
 
 DPictureBase::~DPictureBase()
 {
-    FreePixels(work);
+    if (work != source)
+        FreePixels(work);
     FreePixels(source);
     FreePixels(full);
 }
@@ -64,6 +65,19 @@ bool DPictureBase::AllocBuffers(int w, int h)
     return true;
 }
 
+bool DPictureBase::AllocShared(int w, int h)
+{
+    if (source || work)
+        return false;
+    uint16_t* pixels = AllocRasterForOverwrite(w, h);
+    if (!pixels)
+        return false;
+    source = work = pixels;
+    width = zoomedWidth = w;
+    height = zoomedHeight = h;
+    return true;
+}
+
 bool DPictureBase::AllocSource()
 {
     uint16_t* p = AllocPixels(width, height);
@@ -84,14 +98,16 @@ bool DPictureBase::AllocWork()
 
 void DPictureBase::SetSource(uint16_t* pixels)
 {
-    if (pixels != source)
+    // A shared raster stays on as the work raster: it still shows what the
+    // source held.
+    if (pixels != source && source != work)
         FreePixels(source);
     source = pixels;
 }
 
 void DPictureBase::SetWork(uint16_t* pixels)
 {
-    if (pixels != work)
+    if (pixels != work && work != source)
         FreePixels(work);
     work = pixels;
 }
@@ -136,8 +152,9 @@ int DPictureBase::Transform(void (*kernel)(const uint16_t*, uint16_t*, int, int)
     uint16_t* newFull = nullptr;
     if (reduced && !(newFull = AllocPixels(fullWidth, fullHeight)))
         return 0;
-    uint16_t* target = work;
-    if (!target && !(target = AllocPixels(width, height))) {
+    // The work raster takes the turned pixels, unless it is the source itself.
+    uint16_t* target = work != source ? work : nullptr;
+    if (!target && !(target = AllocRasterForOverwrite(width, height))) {
         FreePixels(newFull);
         return 0;
     }
@@ -214,7 +231,7 @@ void DPictureBase::Reduce(int factor)
     if (nw <= 0 || nh <= 0)
         throw kInvalidParameter;
 
-    uint16_t* newSource = AllocPixels(nw, nh);
+    uint16_t* newSource = AllocRasterForOverwrite(nw, nh);
     if (!newSource)
         throw PixelAllocError();
     uint16_t* newWork = AllocPixels(nw, nh);
@@ -228,6 +245,7 @@ void DPictureBase::Reduce(int factor)
     else
         ReduceBoxAverage(newSource, from, fw, fh, nw, nh, factor);
 
+    uint16_t* oldWork = work != source ? work : nullptr;
     if (reduced) {
         FreePixels(source);
     } else {
@@ -238,7 +256,7 @@ void DPictureBase::Reduce(int factor)
         fullSpacingY = spacingY;
         stateFlags |= kReduced;
     }
-    FreePixels(work);
+    FreePixels(oldWork);
     source = newSource;
     work = newWork;
     width = nw;
@@ -256,8 +274,9 @@ bool DPictureBase::RestoreFullSize()
     uint16_t* newWork = AllocPixels(fullWidth, fullHeight);
     if (!newWork)
         return false;
+    if (work != source)
+        FreePixels(work);
     FreePixels(source);
-    FreePixels(work);
     source = full;
     full = nullptr;
     work = newWork;
@@ -284,19 +303,30 @@ void DPictureBase::FreeSaved()
 
 bool DPictureBase::RefreshWork()
 {
-    if (!source || (!work && !AllocWork()))
+    if (!source)
         return false;
-    memcpy(work, source, (size_t)width * height * sizeof(uint16_t));
+    // The work raster becomes the source itself rather than a copy of it: no
+    // copy, and no second raster until something needs its own (a sharpening
+    // or a turn).
+    SetWork(source);
     sharpenAmount = 0;
     return true;
 }
 
 int DPictureBase::Sharpen(int k)
 {
-    if (!source || (!work && !AllocWork()))
+    if (!source)
         return 0;
-    if (!SharpenRaster(source, work, width, height, k))
+    uint16_t* target = work != source ? work : nullptr;
+    const bool fresh = !target;
+    if (fresh && !(target = AllocRasterForOverwrite(width, height)))
         return 0;
+    if (!SharpenRaster(source, target, width, height, k)) {
+        if (fresh)
+            FreePixels(target);
+        return 0;
+    }
+    SetWork(target);
     sharpenAmount = k;
     return 1;
 }
@@ -312,7 +342,7 @@ bool DPictureBase::FilterImpulseNoise()
 {
     if (!source)
         return false;
-    uint16_t* filtered = AllocPixels(width, height);
+    uint16_t* filtered = AllocRasterForOverwrite(width, height);
     if (!filtered)
         return false;
     FilterImpulseNoiseRaster(source, filtered, width, height);

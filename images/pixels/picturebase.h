@@ -7,9 +7,10 @@
 // committed pages through pixmem.h; the picture owns all three):
 //   source  the current pixels in the current orientation; the file is
 //           written from it (GetBits)
-//   work    what the display and thumbnails show: a copy of the source or a
-//           sharpened copy (GetWorkBits); stale after a turn or reduction
-//           until ApplySharpen runs
+//   work    what the display and thumbnails show: the source raster itself
+//           (the same pointer, after RefreshWork or a load) or a sharpened
+//           copy of it (GetWorkBits); stale after a turn or reduction until
+//           ApplySharpen runs
 //   full    while reduced (stateFlags bit 0), the full-size raster kept aside
 //           in the current orientation, else null
 //
@@ -19,7 +20,10 @@
 //   - reduced <=> (stateFlags & kReduced) <=> full != null; reducing again
 //     reduces from the full raster, RestoreFullSize ends the state;
 //   - an operation that fails to allocate leaves every field as it was: all
-//     buffers are allocated before anything is freed or swapped.
+//     buffers are allocated before anything is freed or swapped;
+//   - work == source means one raster shown as it is: it is freed once, and
+//     anything that writes the work raster (Sharpen, a turn) first gives it a
+//     raster of its own.
 //
 // Transitions: AllocBuffers (empty -> sized); ApplyOrientation (loaded ->
 // oriented); MirrorHorizontal, FlipVertical, RotateClockwise,
@@ -90,11 +94,16 @@ public:
     // Both rasters of width x height; false (nothing changed) when both exist
     // already or an allocation fails. Sets the size and the zoomed size.
     bool AllocBuffers(int width, int height);
+    // One raster of width x height that is both source and work, its pixels
+    // undefined: for a reader that writes every one. False (nothing changed)
+    // when either raster exists or the allocation fails.
+    bool AllocShared(int width, int height);
     // A new source or work raster of the current size, the old one freed;
     // false (old kept) when the allocation fails.
     bool AllocSource();
     bool AllocWork();
-    // Installs a caller's raster of the current size (freeing the old one).
+    // Installs a caller's raster of the current size (freeing the old one
+    // unless the other raster is the same).
     void SetSource(uint16_t* pixels);
     void SetWork(uint16_t* pixels);
 
@@ -135,7 +144,8 @@ public:
     // Drops the kept full raster, staying at the reduced resolution.
     void FreeSaved();
 
-    // Work raster = source; sharpen amount 0. False without a work raster.
+    // Work raster = source (shared, no copy); sharpen amount 0. False without
+    // a source raster.
     bool RefreshWork();
     // Sharpens the source into the work raster with amount k; 0 (work raster
     // as it was) when the blur buffer cannot be allocated.

@@ -5,6 +5,7 @@ set(TF_IMAGES_PIXEL_SOURCES
     pixmem.cpp
     tilecodec.cpp
     rasterkernels.cpp
+    renderkernels.cpp
     picturebase.cpp
     displaylut.cpp
     displayrenderer.cpp

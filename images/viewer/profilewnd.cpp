@@ -4,6 +4,7 @@
 #include "images/viewer/profilewnd.h"
 
 #include "foundation/globals.h"
+#include "images/viewer/mainviewwnd.h"
 #include "images/viewer/profileres.h"
 #include "images/viewer/shellstubs.h"
 #include "images/viewer/viewhost.h"
@@ -132,6 +133,12 @@ int ProfileWnd::Create(HWND ownerWindow, ProfileOwner* profileOwner, const DPict
         AdjustWindowRectEx(&c, style, FALSE, exStyle);
         SetWindowPos(hwnd, nullptr, 0, 0, c.right - c.left, c.bottom - c.top,
                      SWP_NOMOVE | SWP_NOACTIVATE | SWP_NOZORDER);
+    }
+    // Off the panel's toolbar when the screen has room elsewhere: the stored
+    // or default place is the starting point.
+    if (MainViewWnd* panel = MainViewWnd::Instance()) {
+        const RECT toolbar = panel->GetToolbarScreenRect();
+        MoveWindowClearOf(hwnd, &toolbar, 1);
     }
     RangeScroll();
     ShowWindow(hwnd, SW_SHOWNA);

@@ -236,9 +236,9 @@ void SnimokWnd::SetScale(double scale, int centreX, int centreY)
 {
     if (!picture.Get())
         return;
-    // A factor of 0 or less (or not a number) is no zoom request: it is shown
-    // and kept as 1.0 instead of being stored in the picture.
-    if (scale != -1.0 && scale != -2.0 && scale != -3.0 && !(scale > 0.0))
+    // A factor of 0 or less is shown at 1.0 and kept as it was asked for; only
+    // a value that is no number at all (from a damaged row) becomes 1.0.
+    if (scale != scale)
         scale = 1.0;
     // No room for the picture (a caption taller than the cell): nothing to
     // divide by, so the view shows nothing until it gets a real cell.

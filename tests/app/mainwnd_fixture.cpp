@@ -23,12 +23,15 @@
 #include "images/viewer/mainviewwnd.h"
 #include "tools/demosite/sitebuilder.h"
 #include "tools/demosite/sitedatabase.h"
+#include "app/exceptionbox.h"
 #include "ui/button.h"
 #include "ui/control_font.h"
 #include "ui/header.h"
 #include "ui/listview.h"
+#include "ui/updown.h"
 #include "ui/scroll.h"
 #include "ui/tooltip.h"
+#include "ui/window_errors.h"
 
 #include "common/window_harness.h"
 
@@ -197,6 +200,7 @@ void MainWndSite::SetUp()
     ASSERT_TRUE(DHeader::RegisterClass());
     ASSERT_TRUE(DScroll::RegisterClass());
     ASSERT_TRUE(DListView::RegisterClass());
+    ASSERT_TRUE(DUpDown::RegisterClass());   // the image panel's level controls
     ASSERT_TRUE(RegisterViewerClasses());
     ASSERT_TRUE(InitIconBitmapInfo());
     ASSERT_TRUE(IconSnimok::RegisterClass());
@@ -206,6 +210,7 @@ void MainWndSite::SetUp()
     ASSERT_TRUE(TNoteSnimokWnd::RegisterClass());
     ASSERT_TRUE(DbKartWindow::RegisterClasses());
     ASSERT_TRUE(MainPatientWindow::RegisterClass());
+    InstallProgramExceptionShower();   // as the program does at start
     filterFormsClosed = 0;
     filterCloser_ = SetTimer(nullptr, 0, 30, CloseFilterForms);
 }
@@ -216,6 +221,7 @@ void MainWndSite::TearDown()
         KillTimer(nullptr, filterCloser_);
     MainPatientWindow::Destroy();
     Pump(10);
+    SetWindowExceptionShower(nullptr);
     MainPatientWindow::UnregisterClass();
     DbKartWindow::UnregisterClasses();
     TNoteSnimokWnd::UnregisterClass();
@@ -226,6 +232,7 @@ void MainWndSite::TearDown()
     UnregisterViewerClasses();
     // Descriptions are cached for the process: the next test reads its own files.
     DescCache::Instance().Clear();
+    DUpDown::UnregisterClass();
     DListView::UnregisterClass();
     DScroll::UnregisterClass();
     DHeader::UnregisterClass();

@@ -4,16 +4,31 @@
 // from the note, the global note and the template popup menu.
 #include "strip_fixture.h"
 
+#include "app/notecommon.h"
 #include "app/notesnimok.h"
 #include "database/dbstart.h"
 #include "foundation/globals.h"
 #include "resources/resource.h"
+#include "resources/strings.h"
 
 #include <string>
 
 using namespace striptest;
 
 namespace {
+
+// A text of n characters as people write one: lines of 62 letters, each
+// ended by CR LF (an edit field lays out one endless line very slowly).
+std::wstring LongText(int n, wchar_t letter)
+{
+    std::wstring text;
+    text.reserve(n);
+    while ((int)text.size() + 64 <= n)
+        text += std::wstring(62, letter) + L"\r\n";
+    text.append(n - text.size(), letter);
+    return text;
+}
+
 
 class NoteTest : public StripTest {
 protected:
@@ -165,6 +180,60 @@ TEST_F(NoteTest, AMissingRowShowsAMessageAndClosesTheWindow)
         EXPECT_EQ(1u, script.Count());
     }
     EXPECT_FALSE(note.GetHwnd());
+}
+
+TEST_F(NoteTest, TheEditFieldTakesExactlyWhatIsStoredAndReadBackWhole)
+{
+    const int limit = NoteSnimokWnd::kEditLimit;
+    auto length = [&] { return (int)Note(802).size(); };
+    // One below the limit and at the limit: the last character typed, the
+    // text saved, and reopened whole.
+    for (int n : {limit - 1, limit}) {
+        ASSERT_TRUE(note.Create(host->Hwnd(), true, 802, 17));
+        SetWindowTextW(note.GetEdit(), LongText(n - 1, L'a').c_str());
+        SendMessageW(note.GetEdit(), EM_SETSEL, n - 1, n - 1);
+        SendMessageW(note.GetEdit(), WM_CHAR, L'z', 1);
+        ASSERT_EQ(n, GetWindowTextLengthW(note.GetEdit())) << n;
+        SendMessageW(note.GetEdit(), EM_SETMODIFY, TRUE, 0);
+        note.SaveAndClose();
+        EXPECT_FALSE(note.GetHwnd()) << n;
+        EXPECT_EQ(n, length());
+        ASSERT_TRUE(note.Create(host->Hwnd(), true, 802, 17)) << "opened again: " << n;
+        const std::wstring back = notes::WindowText(note.GetEdit());
+        EXPECT_EQ((size_t)n, back.size());
+        EXPECT_EQ(L'z', back.empty() ? 0 : back.back());
+        note.Destroy();
+    }
+    // One above: the field takes no more ...
+    ASSERT_TRUE(note.Create(host->Hwnd(), true, 802, 17));
+    SendMessageW(note.GetEdit(), EM_SETSEL, limit, limit);
+    SendMessageW(note.GetEdit(), WM_CHAR, L'q', 1);
+    SendMessageW(note.GetEdit(), EM_REPLACESEL, TRUE, (LPARAM)L"q");
+    EXPECT_EQ(limit, GetWindowTextLengthW(note.GetEdit()));
+    // ... and a text that got past it anyway is refused whole, not cut.
+    Type(note, LongText(limit + 1, L'b').c_str());
+    {
+        PromptScript script({IDOK});
+        note.SaveAndClose();
+        ASSERT_EQ(1u, script.Count());
+        EXPECT_NE(std::wstring::npos, script.Last().text.find(std::to_wstring(limit + 1)));
+    }
+    EXPECT_TRUE(note.GetHwnd());
+    EXPECT_EQ(limit, length()) << "the stored description stays";
+    PromptScript no({IDNO});   // closing asks about the edit: kept as stored
+    note.Destroy();
+}
+
+TEST_F(NoteTest, PrintSaysInTheUsersLanguageThatItIsNotAvailable)
+{
+    ASSERT_TRUE(note.Create(host->Hwnd(), true, 801, 17));
+    PromptScript script({IDOK});
+    note.Print();
+    ASSERT_EQ(1u, script.Count());
+    wchar_t expected[256] = {};
+    LoadStringW(hInstance, IDS_NOT_AVAILABLE_YET, expected, 256);
+    EXPECT_EQ(std::wstring(expected), script.Last().text);
+    EXPECT_FALSE(script.Last().hasCaption);
 }
 
 TEST_F(NoteTest, ADescriptionTooLongForTheDatabaseIsRefusedNotCut)

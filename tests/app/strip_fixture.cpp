@@ -1,5 +1,8 @@
 #include "strip_fixture.h"
 
+#include "app/exceptionbox.h"
+#include "ui/window_errors.h"
+
 #include "common/fixture_helpers.h"
 #include "app/iconsbar.h"
 #include "app/notesnimok.h"
@@ -111,6 +114,7 @@ void StripTest::SetUp()
     IconSnimok::LoadSettings(nullptr);
     IconSnimok::CancelMove();
     SetPopupTracker(&MenuScript::Track);
+    InstallProgramExceptionShower();   // as the program does at start
     MenuScript::Seen().clear();
     MenuScript::Answers().clear();
     host.reset(new harness::HostWindow(600, 900, 20, 20));
@@ -121,6 +125,7 @@ void StripTest::TearDown()
     CloseSnimokNote();
     host.reset();
     SetPopupTracker(nullptr);
+    SetWindowExceptionShower(nullptr);
     TNoteSnimokWnd::UnregisterClass();
     NoteSnimokWnd::UnregisterClass();
     IconsBar::UnregisterClass();

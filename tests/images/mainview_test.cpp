@@ -5,6 +5,7 @@
 #include "app/iconsbar.h"
 #include "app/iconsnimok.h"
 #include "common/prompt_script.h"
+#include "common/window_harness.h"
 #include "database/dbstart.h"
 #include "imagefiles_fixture.h"
 #include "tools/demosite/sitedatabase.h"
@@ -13,6 +14,8 @@
 #define TF_WIDEN(x) TF_WIDEN2(x)
 
 #include "resources/resource.h"
+
+#include <string.h>
 
 namespace {
 
@@ -472,6 +475,180 @@ TEST_F(PanelTest, LayoutMenuChoosesTheLayout)
     EXPECT_EQ(9u, MenuScript::Seen()[0].size());
     EXPECT_EQ(6, panel->GetLayoutMode());
     EXPECT_EQ(9, panel->GetViewCount());
+}
+
+namespace {
+
+// Keys as the user presses them: the modifier held while the key goes down
+// and up.
+void Chord(WORD modifier, WORD key)
+{
+    if (modifier)
+        harness::Key(modifier, true);
+    harness::Key(key, true);
+    harness::Key(key, false);
+    if (modifier)
+        harness::Key(modifier, false);
+    harness::Pump(40);
+}
+
+}  // namespace
+
+TEST_F(PanelTest, KeysWithShiftAndCtrlRunTheirCommands)
+{
+    DPicturePtr p = PatientPicture();
+    p->stored = 0;
+    ShowMainViewRefresh(p);
+    SetForegroundWindow(panel->GetHandle());
+    SetFocus(panel->GetHandle());
+    harness::Pump(30);
+    ASSERT_EQ(panel->GetHandle(), GetFocus());
+    {
+        // Enter: Description (which first asks to save the new picture).
+        PromptScript script({IDNO});
+        Chord(0, VK_RETURN);
+        ASSERT_EQ(1u, script.Count());
+        EXPECT_EQ(L"Picture Not Saved/nSave?", script.Last().text);
+    }
+    {
+        // Shift + Enter: the patient card (this site has no description for it).
+        PromptScript script({IDOK});
+        Chord(VK_SHIFT, VK_RETURN);
+        ASSERT_EQ(1u, script.Count());
+        EXPECT_EQ(L"File \"Patient.cfg\" interpretating error", script.Last().text);
+    }
+    SetFocus(panel->GetHandle());
+    harness::Pump(20);
+    StandInCalls().clear();
+    Chord(VK_CONTROL, 'P');
+    ASSERT_EQ(1u, StandInCalls().size()) << "Ctrl + P prints";
+    EXPECT_EQ("PrintSnimokWithCfg", StandInCalls()[0].name);
+    EXPECT_EQ(0, StandInCalls()[0].flag) << "without asking";
+    EXPECT_EQ(kToolNone, GetPanelMode());
+    Chord(0, 'P');
+    EXPECT_EQ(kToolProfile, GetPanelMode()) << "P alone is the profile tool";
+    SetPanelMode(kToolNone);
+
+    // Ctrl with the keypad's + and -: sharpen (MFilter, else 3) and restore.
+    Chord(VK_CONTROL, VK_ADD);
+    EXPECT_EQ(3, p->sharpenAmount);
+    PrepareSettings().mFilter = 2;
+    Chord(VK_CONTROL, VK_ADD);
+    EXPECT_EQ(2, p->sharpenAmount);
+    Chord(0, VK_ADD);
+    EXPECT_EQ(2, p->sharpenAmount) << "without Ctrl nothing";
+    Chord(VK_CONTROL, VK_SUBTRACT);
+    EXPECT_EQ(0, p->sharpenAmount);
+    EXPECT_EQ(0, memcmp(p->source, p->work, (size_t)p->width * p->height * sizeof(uint16_t)));
+}
+
+TEST_F(PanelTest, EqualizationWithCtrlTakesTheWholePictureAndWithShiftItsMiddleThird)
+{
+    DPicturePtr p = PatientPicture();
+    ShowMainViewRefresh(p);
+    SetForegroundWindow(panel->GetHandle());
+    SetFocus(panel->GetHandle());
+    harness::Pump(30);
+    const PixelRect third = {p->width / 3, p->height / 3, 2 * p->width / 3, 2 * p->height / 3};
+    int offset = 0, width = 0;
+    // A (minimum and maximum): with Ctrl over every pixel ...
+    Chord(VK_CONTROL, 'A');
+    EXPECT_EQ(-1000, p->displayOffset);
+    EXPECT_EQ(3 * 89 + 7 * 59, p->displayWidth);
+    EXPECT_EQ(kToolNone, GetPanelMode()) << "no tool is armed";
+    EXPECT_EQ(p->displayOffset, panel->GetLevelOffset()) << "the controls follow";
+    EXPECT_EQ(p->displayWidth, panel->GetLevelWidth());
+    // ... with Shift over the middle third.
+    Chord(VK_SHIFT, 'A');
+    p->RangeWindow(&third, &offset, &width, false);
+    EXPECT_EQ(offset, p->displayOffset);
+    EXPECT_EQ(width, p->displayWidth);
+    EXPECT_LT(p->displayOffset, -1000) << "the middle is brighter than the corner";
+    EXPECT_LT(p->displayWidth, 3 * 89 + 7 * 59);
+    // E (mean and deviation), the same two ways.
+    Chord(VK_CONTROL, 'E');
+    p->AutoWindow(nullptr, &offset, &width, false);
+    EXPECT_EQ(offset, p->displayOffset);
+    EXPECT_EQ(width, p->displayWidth);
+    const int wholeWidth = width;
+    Chord(VK_SHIFT, 'E');
+    p->AutoWindow(&third, &offset, &width, false);
+    EXPECT_EQ(offset, p->displayOffset);
+    EXPECT_EQ(width, p->displayWidth);
+    EXPECT_NE(wholeWidth, p->displayWidth);
+    EXPECT_EQ(kToolNone, GetPanelMode());
+    // Without either, the tools are armed.
+    Chord(0, 'E');
+    EXPECT_EQ(kToolWindowMeanSd, GetPanelMode());
+}
+
+TEST_F(PanelTest, StatisticsGrowsWithinTheScreenFromItsPlaceAtTheBottom)
+{
+    DPicturePtr p = PatientPicture();
+    ShowMainViewRefresh(p);
+    IsAdministrator = true;
+    panel->Command(kButtonStatistics, false);
+    StatisticsWnd& stats = StatisticsWnd::Instance();
+    ASSERT_TRUE(stats.Exists());
+    MONITORINFO info = {sizeof info};
+    GetMonitorInfoW(MonitorFromWindow(stats.GetHwnd(), MONITOR_DEFAULTTONEAREST), &info);
+    const RECT work = info.rcWork;
+    RECT before;
+    GetWindowRect(stats.GetHwnd(), &before);
+    EXPECT_EQ(0, before.left);
+    EXPECT_EQ(work.bottom < GetSystemMetrics(SM_CYSCREEN) ? work.bottom : GetSystemMetrics(SM_CYSCREEN), before.bottom);
+    // Ctrl + Statistics measures the whole picture: six more lines.
+    SetForegroundWindow(panel->GetHandle());
+    SetFocus(panel->GetHandle());
+    harness::Pump(20);
+    harness::Key(VK_CONTROL, true);
+    harness::Pump(30);
+    panel->Command(kButtonStatistics, false);
+    harness::Key(VK_CONTROL, false);
+    harness::Pump(30);
+    RECT after;
+    GetWindowRect(stats.GetHwnd(), &after);
+    EXPECT_GT(after.bottom - after.top, before.bottom - before.top) << "grown by the statistics";
+    EXPECT_EQ(before.bottom, after.bottom) << "grown upward: the bottom stays on the screen's";
+    EXPECT_GE(after.top, work.top);
+    harness::ScreenShot(L"statistics_grown");
+    // Closed and opened again with its statistics, it opens whole at the bottom.
+    stats.Destroy();
+    panel->Command(kButtonStatistics, false);
+    RECT again;
+    GetWindowRect(stats.GetHwnd(), &again);
+    EXPECT_EQ(after.bottom - after.top, again.bottom - again.top);
+    EXPECT_EQ(before.bottom, again.bottom);
+    // Dragged up the screen, it stays where it was put as it measures.
+    SetWindowPos(stats.GetHwnd(), nullptr, 300, 200, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    const PixelRect whole = {0, 0, -1, -1};
+    stats.CalcRect(p.Get(), &whole);
+    GetWindowRect(stats.GetHwnd(), &again);
+    EXPECT_EQ(200, again.top);
+    EXPECT_EQ(300, again.left);
+}
+
+TEST_F(PanelTest, TheProfileWindowOpensBesideTheToolbar)
+{
+    DPicturePtr p = PatientPicture();
+    ShowMainViewRefresh(p);
+    SnimokWnd* view = panel->GetActiveView();
+    ASSERT_TRUE(view);
+    const RECT toolbar = panel->GetToolbarScreenRect();
+    ASSERT_EQ(MainViewWnd::kToolbarWidth, toolbar.right - toolbar.left);
+    // The Profile button, then a line drawn on the picture.
+    panel->Command(kButtonProfile, false);
+    ASSERT_EQ(kToolProfile, GetPanelMode());
+    SendMessageW(view->GetHwnd(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(10, 10));
+    SendMessageW(view->GetHwnd(), WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(60, 40));
+    SendMessageW(view->GetHwnd(), WM_LBUTTONUP, 0, MAKELPARAM(60, 40));
+    ASSERT_TRUE(view->Profile().Exists());
+    // The restricted window's place is (100, 0): over the toolbar's edge.
+    RECT r;
+    GetWindowRect(view->Profile().GetHwnd(), &r);
+    EXPECT_EQ(toolbar.right, r.left) << "beside the toolbar, moved only as far as needed";
+    EXPECT_EQ(0, r.top);
+    view->Profile().Destroy();
 }
 
 TEST_F(PanelTest, StatisticsCommandOpensThenMeasures)

@@ -9,4 +9,5 @@ set(TF_IMAGES_PIXEL_TESTS
     displaylut_test.cpp
     displayrenderer_test.cpp
     imagescaler_test.cpp
+    fastkernels_test.cpp
 )

@@ -264,6 +264,29 @@ TEST_F(XmgReadTest, Version2CompressedWithAnsiTextsConvertsThroughTheAnsiCodePag
     ExpectRaster(p.Get(), PatternRaster(70, 45, 12));
 }
 
+TEST_F(XmgReadTest, ThePictureReadShowsItsSourceRasterInReusedPages)
+{
+    // Kept blocks of the size of the raster and of the stream, full of
+    // another picture's pixels: the reader overwrites every pixel it uses.
+    const int W = 1024, H = 640;
+    for (size_t bytes : {(size_t)W * H * 2, (size_t)W * H * 2 + 5000}) {
+        void* block = PixelAlloc(bytes);
+        ASSERT_TRUE(block);
+        memset(block, 0x5A, bytes);
+        PixelFree(block);
+    }
+    for (bool compressed : {true, false}) {
+        V2File f = Valid(W, H, compressed);
+        DPicturePtr p = Load(f.Build());
+        ASSERT_TRUE(p.Get());
+        EXPECT_EQ(p->GetBits(), p->GetWorkBits()) << "one raster, shown as it is";
+        ExpectRaster(p.Get(), PatternRaster(W, H, 12));
+        ASSERT_TRUE(p->RefreshWork());
+        EXPECT_EQ(p->GetBits(), p->GetWorkBits());
+    }
+    PixelTrim();
+}
+
 TEST_F(XmgReadTest, SpacingFlagClearGivesTheDefaultSpacingWhateverTheFloatsHold)
 {
     V2File f = Valid();
@@ -499,8 +522,8 @@ TEST_F(XmgReadTest, PictureThatCannotBeAllocatedIsAMemoryError)
     SetPixelAllocFailure(0);
     EXPECT_EQ(StringText(IDS_ERROR_ALLOCATING_MEMORY), Refused(f));
     SetPixelAllocFailure(-1);
-    // The stream buffer (after both rasters) too.
-    SetPixelAllocFailure(2);
+    // The stream buffer (after the one raster, source and work alike) too.
+    SetPixelAllocFailure(1);
     EXPECT_EQ(StringText(IDS_ERROR_ALLOCATING_MEMORY), Refused(f, false));
     SetPixelAllocFailure(-1);
 }

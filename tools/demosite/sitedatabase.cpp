@@ -1,9 +1,9 @@
 #include "tools/demosite/sitedatabase.h"
 
-#include "database/dbcommand.h"
 #include "database/dberrors.h"
 #include "database/dbsource.h"
 #include "database/dbstart.h"
+#include "database/dbstatement.h"
 #include "database/oledbinc.h"
 
 #include <vector>
@@ -13,15 +13,14 @@ std::wstring SiteInitString(const std::wstring& databaseFile)
     return L"Provider=ZelkSQLite.1;Data Source=" + databaseFile;
 }
 
-namespace {
-
-std::wstring DatabaseText(HRESULT result)
+std::wstring DatabaseText(const DODBErrors& errors)
 {
-    DODBErrors errors(result, TRUE);
     wchar_t text[1024] = {};
     errors.GetText(text, 1023);
     return text;
 }
+
+namespace {
 
 // The provider makes a new database file through IDBDataSourceAdmin (it
 // opens only files that are databases already); the file must not exist.
@@ -42,7 +41,8 @@ bool MakeEmptyDatabase(const std::wstring& databaseFile, std::wstring& error)
     if (SUCCEEDED(hr)) {
         hr = admin->CreateDataSource(0, nullptr, nullptr, IID_NULL, nullptr);
         if (FAILED(hr))
-            error = L"cannot create " + databaseFile + L" (it must not exist yet): " + DatabaseText(hr);
+            error = L"cannot create " + databaseFile + L" (it must not exist yet): " +
+                    DatabaseText(DODBErrors(hr, TRUE));
         admin->Release();
     } else {
         wchar_t code[16];
@@ -68,7 +68,7 @@ bool OpenSiteDatabase(const std::wstring& databaseFile, std::wstring& error)
     if (SUCCEEDED(hr))
         hr = g_DbSource->CreateSession(g_DbSession);
     if (FAILED(hr)) {
-        error = L"cannot open " + databaseFile + L": " + DatabaseText(hr);
+        error = L"cannot open " + databaseFile + L": " + DatabaseText(DODBErrors(hr, TRUE));
         CloseSiteDatabase();
         return false;
     }
@@ -145,9 +145,10 @@ std::vector<std::wstring> SplitSqlScript(const std::wstring& script)
 bool RunSqlScript(const DODBPtr<DODBSession>& session, const std::wstring& script, std::wstring& error)
 {
     for (const std::wstring& statement : SplitSqlScript(script)) {
-        HRESULT hr = session->ExecSql(statement.c_str(), nullptr, nullptr, nullptr, nullptr);
-        if (FAILED(hr)) {
-            error = L"statement failed: " + statement + L"\n" + DatabaseText(hr);
+        try {
+            BoundStatement(session, statement.c_str()).Run();
+        } catch (const DODBErrors& errors) {
+            error = L"statement failed: " + statement + L"\n" + DatabaseText(errors);
             return false;
         }
     }

@@ -251,6 +251,32 @@ void DateTimeFunction(sqlite3_context* context, int, sqlite3_value** argv)
     }
 }
 
+// zelk_divisor(x): x itself, NULL for NULL; a divisor of 0 (after SQLite's
+// numeric reading of a text) fails with SQL Server's sentence.
+void DivisorFunction(sqlite3_context* context, int, sqlite3_value** argv)
+{
+    sqlite3_value* v = argv[0];
+    switch (sqlite3_value_numeric_type(v)) {
+    case SQLITE_NULL:
+        return;
+    case SQLITE_INTEGER:
+        if (sqlite3_value_int64(v) == 0) {
+            sqlite3_result_error(context, "Divide by zero error encountered.", -1);
+            return;
+        }
+        break;
+    case SQLITE_FLOAT:
+        if (sqlite3_value_double(v) == 0.0) {
+            sqlite3_result_error(context, "Divide by zero error encountered.", -1);
+            return;
+        }
+        break;
+    default:
+        break;
+    }
+    sqlite3_result_value(context, v);
+}
+
 void DataLengthFunction(sqlite3_context* context, int, sqlite3_value** argv)
 {
     sqlite3_value* v = argv[0];
@@ -328,6 +354,9 @@ int RegisterDialect(sqlite3* db, const std::wstring& catalog)
     if (rc == SQLITE_OK)
         rc = sqlite3_create_function(db, ToUtf8(kDateFunction).c_str(), 1, SQLITE_UTF16 | SQLITE_DETERMINISTIC,
                                      nullptr, DateTimeFunction, nullptr, nullptr);
+    if (rc == SQLITE_OK)
+        rc = sqlite3_create_function(db, ToUtf8(kDivisorFunction).c_str(), 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC,
+                                     nullptr, DivisorFunction, nullptr, nullptr);
     if (rc == SQLITE_OK)
         rc = sqlite3_create_function(db, "datalength", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr,
                                      DataLengthFunction, nullptr, nullptr);

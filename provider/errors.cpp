@@ -423,6 +423,9 @@ FailureClass ClassifySqliteFailure(int code, const std::wstring& message)
             name = name.substr(1, name.size() - 2);
         return {L"42S22", 207, DB_E_ERRORSINCOMMAND, L"The column \"" + name + L"\" does not exist."};
     }
+    if (StartsWith(message, L"Divide by zero error encountered"))
+        return {L"22012", 8134, DB_E_ERRORSINCOMMAND,
+                L"Divide by zero error encountered: a divisor of the statement is 0."};
     // The connection's datetime function (datetime.h) fails with SQL Server's sentences.
     if (StartsWith(message, L"Conversion failed when converting date"))
         return {L"22007", 241, DB_E_ERRORSINCOMMAND, message};

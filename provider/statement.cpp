@@ -13,6 +13,7 @@ namespace zelk {
 
 const wchar_t kColumnsView[] = L"INFORMATION_SCHEMA_COLUMNS";
 const wchar_t kDateFunction[] = L"zelk_datetime";
+const wchar_t kDivisorFunction[] = L"zelk_divisor";
 
 std::wstring QuoteName(const std::wstring& name)
 {
@@ -973,6 +974,17 @@ private:
 
     static bool IsText(const Expr& e) { return e.cat == Cat::Text; }
 
+    // A number literal other than 0 (a divisor that needs no check).
+    static bool IsNonZeroNumber(const Expr& e)
+    {
+        if (e.cat != Cat::Number || e.column || e.sql.empty() || !iswdigit(e.sql[0]))
+            return false;
+        for (wchar_t c : e.sql)
+            if (!iswdigit(c) && c != L'.' && c != L'e' && c != L'E' && c != L'+' && c != L'-')
+                return false;
+        return wcstod(e.sql.c_str(), nullptr) != 0;
+    }
+
     Expr Additive()
     {
         Expr left = Multiplicative();
@@ -1026,7 +1038,10 @@ private:
             std::wstring op = t_[p_++].text;
             Expr right = Unary();
             Expr e;
-            e.sql = left.sql + L" " + op + L" " + right.sql;
+            // A divisor other than a number written as one that is not 0 is checked at run time.
+            const bool checked = op != L"*" && !IsNonZeroNumber(right);
+            e.sql = left.sql + L" " + op + L" " +
+                    (checked ? std::wstring(kDivisorFunction) + L"(" + right.sql + L")" : right.sql);
             e.cat = Cat::Number;
             if (left.typed && right.typed && left.cat == Cat::Number && right.cat == Cat::Number) {
                 bool real = left.type.type == DBTYPE_R8 || left.type.type == DBTYPE_R4 ||

@@ -27,6 +27,7 @@
 //   literal...) compares, sorts, groups and is made distinct with the
 //   caseless collation, as SQL Server's collation precedence gives it the
 //   collation of the columns it is made from;
+// - "/" and "%" by zero fail (22012) instead of giving NULL;
 // - a unary sign is written apart from its operand ("- -1" never becomes the
 //   comment "--1"), and nesting deeper than kMaxNesting is refused;
 // - CREATE TABLE with IDENTITY keys (never reused), named constraints,
@@ -110,6 +111,11 @@ extern const wchar_t kColumnsView[];
 // The connection's function that reads a text as a datetime at run time
 // (datetime.h), for a text expression other than a literal that meets a date.
 extern const wchar_t kDateFunction[];
+
+// The connection's function through which a divisor passes: a divisor of 0
+// fails the statement with SQL Server's 8134 (SQLSTATE 22012) where SQLite
+// would answer NULL.
+extern const wchar_t kDivisorFunction[];
 
 // How deep parentheses, sub-selects, function calls, NOT and signs may nest
 // in one statement. The translator and SQLite descend once per level; a

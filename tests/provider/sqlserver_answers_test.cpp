@@ -155,6 +155,27 @@ TEST_F(SqlServerAnswersTest, TextExpressionsKeepTheCaselessCollation)
 
 // Snimok 1 to 5: Bri 100, 10, 5, NULL, NULL; Negativ 0, 1, 0, NULL, NULL;
 // Scale 1.5 and NULLs; NoDelete is a bit. Patients' Pol: 1, 2, 1, 1.
+// SQL Server fails a division by 0 (8134); SQLite would answer NULL.
+TEST_F(SqlServerAnswersTest, DivisionByZeroFailsInsteadOfGivingNull)
+{
+    ExpectRows(L"SELECT 7 / 2, 7 % 2, -7 / 2, 7.0 / 2, 7 / 0.5", {}, {{L"3", L"1", L"-3", L"3.5", L"14"}});
+    ExpectRows(L"SELECT Bri / Contrast, Bri % Contrast FROM Snimok WHERE Snimok = 1", {}, {{L"0", L"100"}});
+    ExpectRows(L"SELECT Snimok FROM Snimok WHERE Bri / (Contrast - 190) = 10", {}, {{L"1"}});
+    for (const wchar_t* text : {L"SELECT 1 / 0", L"SELECT 1 % 0", L"SELECT 1.5 / 0.0",
+                                L"SELECT Bri / (Bri - Bri) FROM Snimok WHERE Snimok = 1",
+                                L"SELECT Snimok FROM Snimok WHERE Bri % Negativ = 0",
+                                L"UPDATE Snimok SET Bri = Bri / (Contrast - 200) WHERE Snimok = 1"}) {
+        Result r = Exec(text);
+        EXPECT_EQ(DB_E_ERRORSINCOMMAND, r.hr) << testing::PrintToString(std::wstring(text));
+        EXPECT_EQ(L"22012", r.error.sqlState) << testing::PrintToString(std::wstring(text));
+        EXPECT_EQ(8134, r.error.nativeError);
+        EXPECT_NE(std::wstring::npos, r.error.description.find(L"Divide by zero"))
+            << testing::PrintToString(r.error.description);
+    }
+    ExpectRows(L"SELECT Bri FROM Snimok WHERE Snimok = 1", {}, {{L"100"}});
+    ExpectRows(L"SELECT COUNT(*) FROM Snimok WHERE Bri / Contrast IS NULL", {}, {{L"2"}});
+}
+
 TEST_F(SqlServerAnswersTest, AvgOfIntegersIsAnIntegerOfTheArgumentsType)
 {
     ExpectRows(L"SELECT AVG(Negativ), AVG(Bri), AVG(-Bri), AVG(Bri + 1) FROM Snimok", {},

@@ -107,7 +107,8 @@ bool Lex(const std::wstring& s, Dialect dialect, std::vector<Tok>& out)
             std::wstring upper;
             for (wchar_t ch : word)
                 upper += static_cast<wchar_t>(towupper(ch));
-            bool keyword = upper == L"NOT" || upper == L"AND" || upper == L"OR" || upper == L"COLLATE";
+            bool keyword = upper == L"NOT" || upper == L"AND" || upper == L"OR" || upper == L"COLLATE" ||
+                           (dialect == Dialect::Sqlite && upper == L"ZELK_DIVISOR");
             if (keyword)
                 out.push_back({Tok::Word, upper});
             else if (dialect == Dialect::SqlServer)
@@ -138,7 +139,8 @@ bool Lex(const std::wstring& s, Dialect dialect, std::vector<Tok>& out)
 // A recursive descent reader that prints the tree in prefix form; the same
 // precedence as SQL Server and SQLite give these operators. Concatenation
 // ("||", or "+" of SQL Server between texts) prints as "+", the written
-// collation is left out: the tree is the statement's structure.
+// collation and the check of a divisor are left out: the tree is the
+// statement's structure.
 class Reader {
 public:
     explicit Reader(std::vector<Tok> tokens) : t_(std::move(tokens)) {}
@@ -251,6 +253,17 @@ private:
             return L"col:" + t.text;
         case Tok::Param:
             return L"?";
+        case Tok::Word:
+            // The translator's check of a divisor: no node of the tree.
+            if (t.text == L"ZELK_DIVISOR" && AtOp(L"(")) {
+                ++p_;
+                std::wstring inner = Or();
+                if (!AtOp(L")"))
+                    return Bad();
+                ++p_;
+                return inner;
+            }
+            return Bad();
         case Tok::Op:
             if (t.text == L"(") {
                 std::wstring inner = Or();

@@ -3,7 +3,7 @@
 #include "app/connectwnd.h"
 #include "app/mainpatientwnd.h"
 #include "app/settings.h"
-#include "app/standins.h"
+#include "app/cycledialogs.h"
 #include "app/startup.h"
 #include "database/dbstart.h"
 #include "foundation/messages.h"

@@ -12,13 +12,6 @@
 
 namespace notes {
 
-std::wstring LoadText(UINT id)
-{
-    wchar_t text[512];
-    const int n = LoadStringW(hInstance, id, text, 512);
-    return n > 0 ? std::wstring(text, n) : std::wstring();
-}
-
 std::wstring WindowText(HWND window)
 {
     const int length = GetWindowTextLengthW(window);

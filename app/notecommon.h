@@ -6,6 +6,7 @@
 #include "database/dbstatement.h"
 #include "foundation/messages.h"
 #include "foundation/prompt.h"
+#include "foundation/textutil.h"
 #include "ui/button.h"
 
 #include <windows.h>
@@ -14,7 +15,7 @@
 
 namespace notes {
 
-std::wstring LoadText(UINT id);
+using ::LoadText;
 std::wstring WindowText(HWND window);
 
 // Runs a command; its database errors and its user messages are shown

@@ -6,6 +6,7 @@
 #include "app/iconstrip.h"
 #include "app/notesnimok.h"
 #include "app/recordmaint.h"
+#include "app/viewerservices.h"
 #include "database/dbbindparam.h"
 #include "database/dbcommand.h"
 #include "database/dbparams.h"
@@ -28,6 +29,7 @@
 #include "ui/control_font.h"
 #include "ui/header.h"
 #include "ui/listview.h"
+#include "ui/popupmenu.h"
 #include "ui/updown.h"
 #include "ui/scroll.h"
 #include "ui/tooltip.h"
@@ -102,12 +104,12 @@ int MainWndSite::filterFormsClosed = 0;
 MenuScript::MenuScript(int choice) : choice_(choice)
 {
     current = this;
-    SetMenuTracker(RecordingTracker);
+    SetPopupTracker(RecordingTracker);
 }
 
 MenuScript::~MenuScript()
 {
-    SetMenuTracker(nullptr);
+    SetPopupTracker(nullptr);
     current = nullptr;
 }
 
@@ -200,6 +202,7 @@ void MainWndSite::SetUp()
     ASSERT_TRUE(DHeader::RegisterClass());
     ASSERT_TRUE(DScroll::RegisterClass());
     ASSERT_TRUE(DListView::RegisterClass());
+    InstallViewerServices();
     ASSERT_TRUE(DUpDown::RegisterClass());   // the image panel's level controls
     ASSERT_TRUE(RegisterViewerClasses());
     ASSERT_TRUE(InitIconBitmapInfo());
@@ -230,6 +233,7 @@ void MainWndSite::TearDown()
     FreeIconBitmapInfo();
     DestroyMainView();
     UnregisterViewerClasses();
+    RemoveViewerServices();
     // Descriptions are cached for the process: the next test reads its own files.
     DescCache::Instance().Clear();
     DUpDown::UnregisterClass();

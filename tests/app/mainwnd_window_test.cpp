@@ -77,7 +77,7 @@ private:
 std::vector<std::function<void()>> StepScript::steps_;
 size_t StepScript::next_ = 0;
 
-BOOL CALLBACK FindCardProc(HWND w, LPARAM p)
+BOOL CALLBACK FindKartProc(HWND w, LPARAM p)
 {
     wchar_t name[64] = {};
     GetClassNameW(w, name, 64);
@@ -89,10 +89,10 @@ BOOL CALLBACK FindCardProc(HWND w, LPARAM p)
 }
 
 // The open patient card of this thread, or null.
-DbKartWindow* OpenCard()
+DbKartWindow* OpenKart()
 {
     HWND found = nullptr;
-    EnumThreadWindows(GetCurrentThreadId(), FindCardProc, reinterpret_cast<LPARAM>(&found));
+    EnumThreadWindows(GetCurrentThreadId(), FindKartProc, reinterpret_cast<LPARAM>(&found));
     return found ? WindowObject<DbKartWindow>(found) : nullptr;
 }
 
@@ -104,7 +104,7 @@ std::wstring FieldText(DbKartWindow* card, int field)
 }
 
 // The card's fields in "Patient.cfg".
-enum { kCardName1, kCardName2 };
+enum { kKartName1, kKartName2 };
 
 // Drains a WM_QUIT left by the window, so that a test can see whether one came.
 bool TakeQuit()
@@ -342,14 +342,14 @@ TEST_F(MainWindowKeys, ShiftEnterAndInsertOpenThePatientCard)
         std::wstring name1;
     };
     auto look = [](Seen& seen) {
-        DbKartWindow* card = OpenCard();
+        DbKartWindow* card = OpenKart();
         seen.open = card != nullptr;
         if (!card)
             return;
         seen.ownerDisabled = !IsWindowEnabled(MainPatientWindow::GetHwnd());
         seen.key = card->Key();
         seen.flag = card->Flag();
-        seen.name1 = FieldText(card, kCardName1);
+        seen.name1 = FieldText(card, kKartName1);
         PostMessageW(card->GetHwnd(), WM_CLOSE, 0, 0);
     };
     // Insert: an empty card for a new patient, modal over the window.
@@ -363,7 +363,7 @@ TEST_F(MainWindowKeys, ShiftEnterAndInsertOpenThePatientCard)
     EXPECT_TRUE(fresh.ownerDisabled);
     EXPECT_EQ(0, fresh.flag);
     EXPECT_EQ(L"", fresh.name1);
-    EXPECT_EQ(nullptr, OpenCard());
+    EXPECT_EQ(nullptr, OpenKart());
     EXPECT_TRUE(IsWindowEnabled(MainPatientWindow::GetHwnd()));
 
     // Shift+Enter: the card of the current patient; closed without saving,
@@ -392,7 +392,7 @@ TEST_F(MainWindowKeys, ShiftEnterWithoutACurrentPatientOpensNoCard)
     MainPatientWindow::Instance().OnListRowChange(-1);
     bool opened = false;
     StepScript steps({[&] {
-        if (DbKartWindow* card = OpenCard()) {
+        if (DbKartWindow* card = OpenKart()) {
             opened = true;
             PostMessageW(card->GetHwnd(), WM_CLOSE, 0, 0);
         }
@@ -409,24 +409,24 @@ TEST_F(MainWindowKeys, TheCardSavingANewPatientShowsHimInTheList)
     bool saved = false;
     StepScript steps({
         [&] {
-            DbKartWindow* card = OpenCard();
+            DbKartWindow* card = OpenKart();
             ASSERT_NE(nullptr, card);
-            SetWindowTextW(card->Layout().fields[kCardName1]->control, L"Zimmermann");
-            SetWindowTextW(card->Layout().fields[kCardName2]->control, L"Zoe");
-            SendMessageW(card->Layout().fields[kCardName1]->control, WM_KEYDOWN, VK_F2, 1);
+            SetWindowTextW(card->Layout().fields[kKartName1]->control, L"Zimmermann");
+            SetWindowTextW(card->Layout().fields[kKartName2]->control, L"Zoe");
+            SendMessageW(card->Layout().fields[kKartName1]->control, WM_KEYDOWN, VK_F2, 1);
             saved = card->Flag() > 0;
         },
         [&] {
-            DbKartWindow* card = OpenCard();
+            DbKartWindow* card = OpenKart();
             ASSERT_NE(nullptr, card);
-            SendMessageW(card->Layout().fields[kCardName1]->control, WM_KEYDOWN, VK_ESCAPE, 1);
+            SendMessageW(card->Layout().fields[kKartName1]->control, WM_KEYDOWN, VK_ESCAPE, 1);
         },
     });
     PromptScript script;   // no question is expected
     PressKey(VK_INSERT);
     EXPECT_EQ(2u, steps.Done());
     EXPECT_TRUE(saved);
-    EXPECT_EQ(nullptr, OpenCard());
+    EXPECT_EQ(nullptr, OpenKart());
     const long key = QueryInt(L"SELECT Patient FROM Patient WHERE Name1='Zimmermann' AND Name2='Zoe';");
     ASSERT_GT(key, 0);
     // The list was read again: it holds him, he is the selected row and the

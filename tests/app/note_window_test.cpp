@@ -1,7 +1,8 @@
-// The image note window and the window placements: load, edit and save,
-// Protect, the save question however the note closes, a missing row, a
-// description too long for the database, read-only notes, templates applied
-// from the note, the global note and the template popup menu.
+// The image note window: load, edit and save, Protect, the save question
+// however the note closes, a missing row, a description too long for the
+// database, read-only notes, Print, templates applied from the note, the
+// global note and the template popup menu. (The placements themselves:
+// tests/ui/placement_test.cpp.)
 #include "strip_fixture.h"
 
 #include "app/notecommon.h"
@@ -369,46 +370,6 @@ TEST_F(NoteTest, TheTemplateMenuWritesTheChosenTemplateAtOnce)
     MenuScript::Seen().clear();
     SetNoteFromTemplateMenu(host->Hwnd(), 801, 100, 100);
     EXPECT_TRUE(MenuScript::Seen().empty()) << "no templates, no menu";
-}
-
-// ---- placements ------------------------------------------------------------
-
-TEST_F(NoteTest, APlacementWithAMissingValueIsNoPlacement)
-{
-    HKEY key = settings->Sub(L"Somewhere");
-    settings->SetDword(L"x", 10, L"Somewhere");
-    settings->SetDword(L"y", 20, L"Somewhere");
-    settings->SetDword(L"cx", 300, L"Somewhere");
-    (void)key;
-    PlacementRect p = {1, 2, 3, 4};
-    EXPECT_FALSE(LoadWindowPlacement(p, L"Somewhere"));
-    EXPECT_EQ(1, p.x);
-    settings->SetDword(L"cy", 200, L"Somewhere");
-    ASSERT_TRUE(LoadWindowPlacement(p, L"Somewhere"));
-    EXPECT_EQ(10, p.x);
-    EXPECT_EQ(20, p.y);
-    EXPECT_EQ(300, p.cx);
-    EXPECT_EQ(200, p.cy);
-    EXPECT_FALSE(LoadWindowPlacement(p, L"Nowhere"));
-    EXPECT_FALSE(SaveWindowPlacement(host->Hwnd(), L"Nowhere", true)) << "only an existing key is written";
-}
-
-TEST_F(NoteTest, APlacementOffTheScreenIsBroughtBack)
-{
-    CreateDefaultWindowPlacement(PlacementRect{5000, -300, 400, 600}, L"Far");
-    PlacementRect p = {};
-    ASSERT_TRUE(LoadWindowPlacement(p, L"Far"));
-    MONITORINFO info = {sizeof info};
-    GetMonitorInfoW(MonitorFromPoint(POINT{0, 0}, MONITOR_DEFAULTTOPRIMARY), &info);
-    EXPECT_EQ(info.rcWork.right - 400, p.x);
-    EXPECT_EQ(info.rcWork.top, p.y);
-    EXPECT_EQ(400, p.cx);
-    CreateDefaultWindowPlacement(PlacementRect{-50, 100, 9000, 9000}, L"Huge");
-    ASSERT_TRUE(LoadWindowPlacement(p, L"Huge"));
-    EXPECT_EQ(info.rcWork.left, p.x);
-    EXPECT_EQ(info.rcWork.right - info.rcWork.left, p.cx);
-    EXPECT_EQ(info.rcWork.bottom - info.rcWork.top, p.cy);
-    EXPECT_EQ(info.rcWork.top, p.y);
 }
 
 }  // namespace

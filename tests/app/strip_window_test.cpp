@@ -246,7 +246,8 @@ TEST_F(StripWindowTest, TheDescriptionOpensOverTheViewerFromItsButtonAndFromEnte
     ASSERT_TRUE(panel->IsShown());
     SnimokWnd* view = panel->GetActiveView();
     ASSERT_TRUE(view);
-    NoteSnimokWnd& note = view->Note();
+    ASSERT_TRUE(view->Note()) << "the shell makes each view's note";
+    NoteSnimokWnd& note = dynamic_cast<NoteSnimokWnd&>(*view->Note());
 
     // The Description button, clicked: the note opens over the viewer.
     ClickCentre(panel->GetButton(kButtonDescription)->GetHwnd());
@@ -343,7 +344,8 @@ TEST_F(StripWindowTest, EndToEndClickOpensTheImageAndTheNoteIsWrittenAndReadBack
 
     // ... and in the image's own view the note is written and saved.
     const DWORD key = (DWORD)strip.Record(0)->key;
-    NoteSnimokWnd& editable = panel->GetActiveView()->Note();
+    ASSERT_TRUE(panel->GetActiveView()->Note());
+    NoteSnimokWnd& editable = static_cast<NoteSnimokWnd&>(*panel->GetActiveView()->Note());
     panel->GetActiveView()->OpenNote();
     ASSERT_TRUE(editable.GetHwnd());
     SetFocus(editable.GetEdit());

@@ -19,6 +19,7 @@
 #include <oledberr.h>
 #include <msdasc.h>
 
+#include "bench/benchutil.h"
 #include "sqlite3.h"
 
 #include <cstdio>
@@ -367,42 +368,34 @@ int wmain(int argc, wchar_t** argv)
     if (!complete)
         return 2;
 
-    std::vector<std::string> exceeded;
-    char line[256];
+    bench::Verdict verdict;
+    char name[64], text[256];
     printf("n patients inserted in one transaction, n/2 read back with a filtered SELECT (best of %d, the clock "
            "started after the connection)\n",
            kRounds);
     for (const Measure& m : measures) {
-        const double ratio = m.oleDb / m.sqlite;
         printf("n = %d\n", m.patients);
         printf("  SQLite C API: %.1f ms (inserts %.1f ms, reading %.1f ms)\n", m.sqlite * 1000, m.sqliteInserts * 1000,
                (m.sqlite - m.sqliteInserts) * 1000);
         printf("  OLE DB:       %.1f ms (inserts %.1f ms, reading %.1f ms)\n", m.oleDb * 1000, m.oleDbInserts * 1000,
                (m.oleDb - m.oleDbInserts) * 1000);
-        printf("  ratio:        %.2f (limit %.1f)%s\n", ratio, kRatioLimit, ratio <= kRatioLimit ? "" : " FAILED");
-        if (ratio > kRatioLimit) {
-            snprintf(line, sizeof(line), "n = %d: OLE DB / SQLite %.2f above %.1f", m.patients, ratio, kRatioLimit);
-            exceeded.push_back(line);
-        }
+        snprintf(name, sizeof name, "provider_n%d", m.patients);
+        snprintf(text, sizeof text, "OLE DB against the SQLite C API for %d rows (%.1f ms against %.1f ms)", m.patients,
+                 m.oleDb * 1000, m.sqlite * 1000);
+        verdict.Ratio(name, m.oleDb / m.sqlite, kRatioLimit, text);
     }
-    if (measures.size() > 1)
-        printf("scaling, from one size to the next (cost ratio beside size ratio):\n");
+    // From one size to the next: each side's ratio of costs beside the ratio
+    // of sizes; the figure is OLE DB's growth over the larger of the two others.
     for (size_t i = 1; i < measures.size(); ++i) {
         const Measure& a = measures[i - 1];
         const Measure& b = measures[i];
         const double size = static_cast<double>(b.patients) / a.patients;
         const double sqlite = b.sqlite / a.sqlite;
         const double oleDb = b.oleDb / a.oleDb;
-        const double limit = (sqlite > size ? sqlite : size) * kGrowthLimit;
-        printf("  n %d -> %d: sizes x%.1f, SQLite cost x%.1f, OLE DB cost x%.1f (limit x%.1f)%s\n", a.patients,
-               b.patients, size, sqlite, oleDb, limit, oleDb <= limit ? "" : " FAILED");
-        if (oleDb > limit) {
-            snprintf(line, sizeof(line), "n %d -> %d: OLE DB's cost grew x%.1f, above x%.1f", a.patients, b.patients,
-                     oleDb, limit);
-            exceeded.push_back(line);
-        }
+        snprintf(name, sizeof name, "provider_growth_n%d/n%d", b.patients, a.patients);
+        snprintf(text, sizeof text, "sizes x%.1f: cost SQLite x%.1f, OLE DB x%.1f; OLE DB's growth over x%.1f",
+                 size, sqlite, oleDb, sqlite > size ? sqlite : size);
+        verdict.Ratio(name, oleDb / (sqlite > size ? sqlite : size), kGrowthLimit, text);
     }
-    for (const std::string& e : exceeded)
-        printf("limit exceeded: %s\n", e.c_str());
-    return exceeded.empty() ? 0 : 1;
+    return verdict.ExitCode();
 }

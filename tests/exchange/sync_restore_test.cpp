@@ -206,8 +206,8 @@ TEST_F(ArchiveRestore, ADeletedPatientStaysDeletedThroughBothSynchronisations)
     ASSERT_TRUE(MakeSiteImages({patients[0]}, 2, 200, 240, error));
     const std::wstring patient = std::to_wstring(patients[0]);
     const std::vector<std::wstring> own = FileNames(L"Snimok", L"Patient=" + patient);
-    ASSERT_EQ(3u, own.size());   // the demo's first image is his too
-    const std::wstring onHdd = own[0], archived = own[1];
+    ASSERT_GE(own.size(), 3u);   // the demo's first images are his too
+    const std::wstring archived = own[1];
     Exec(std::wstring(L"INSERT INTO Arj (Arj, Name) VALUES (") + kKeyB + L", 'ARCH_B');");
     ASSERT_TRUE(CopyImage(archived, diskB.Path()));
     ASSERT_TRUE(DeleteFileW(ImagePath(archived).c_str()));
@@ -219,8 +219,12 @@ TEST_F(ArchiveRestore, ADeletedPatientStaysDeletedThroughBothSynchronisations)
         ASSERT_TRUE(DeletePatient(std::stoul(patient), nullptr));
     }
     EXPECT_EQ(0, Count(L"Patient WHERE Patient=" + patient));
-    EXPECT_EQ((std::vector<std::wstring>{onHdd + L"|NULL|1", own[2] + L"|NULL|1", archived + L"|" + kKeyB + L"|0"}),
-              Rows(L"SELECT [File Name], Arj, [Disk] FROM DelImage ORDER BY [Disk] DESC, [File Name];"));
+    std::vector<std::wstring> marked;
+    for (const std::wstring& name : own)
+        if (name != archived)
+            marked.push_back(name + L"|NULL|1");
+    marked.push_back(archived + L"|" + kKeyB + L"|0");
+    EXPECT_EQ(marked, Rows(L"SELECT [File Name], Arj, [Disk] FROM DelImage ORDER BY [Disk] DESC, [File Name];"));
 
     // Both scans, the tables, the synchronisation: nothing of him comes back.
     ASSERT_TRUE(drive.Insert(diskB.Path(), kSerialB, "ARCH_B"));
@@ -234,14 +238,14 @@ TEST_F(ArchiveRestore, ADeletedPatientStaysDeletedThroughBothSynchronisations)
     EXPECT_EQ(0u, none.Count());
     EXPECT_EQ(0, Count(L"Patient WHERE Patient=" + patient));
     EXPECT_EQ(0, Count(L"Snimok WHERE Patient=" + patient));
-    EXPECT_EQ(0, Count(L"Snimok WHERE [File name]='" + onHdd + L"' OR [File name]='" + archived +
-                       L"' OR [File name]='" + own[2] + L"'"));
+    for (const std::wstring& name : own)
+        EXPECT_EQ(0, Count(L"Snimok WHERE [File name]='" + name + L"'")) << Narrow(name);
     EXPECT_EQ(others, Count(L"Snimok"));
-    EXPECT_EQ(3, Count(L"DelImage"));
+    EXPECT_EQ(static_cast<long>(own.size()), Count(L"DelImage"));
 
     // Scans made before the deletion do not bring him back either.
-    Exec(L"INSERT INTO Snimok_tmp ([File name], [Disk], Arj) VALUES ('" + onHdd + L"', 1, NULL);");
-    Exec(L"INSERT INTO Snimok_dif ([File name], [Disk], Arj) VALUES ('" + onHdd + L"', 1, NULL);");
+    Exec(L"INSERT INTO Snimok_tmp ([File name], [Disk], Arj) VALUES ('" + own[0] + L"', 1, NULL);");
+    Exec(L"INSERT INTO Snimok_dif ([File name], [Disk], Arj) VALUES ('" + own[0] + L"', 1, NULL);");
     Exec(std::wstring(L"INSERT INTO Snimok_dif ([File name], [Disk], Arj) VALUES ('") + archived + L"', 0, " + kKeyB +
          L");");
     EXPECT_EQ(kSyncResultDone, window.Run(kSyncDatabase, drive.Root()).result);

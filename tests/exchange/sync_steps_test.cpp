@@ -152,9 +152,31 @@ TEST_F(SyncSteps, ASecondSynchronisationChangesNothing)
 
 TEST_F(SyncSteps, EverySkippedFileIsLoggedUnderItsOwnNameWithItsCode)
 {
-    MakeDemoImages(6);
-    const std::vector<std::wstring> names = FileNames(L"Snimok");
-    const std::vector<std::wstring> ids = Rows(L"SELECT Snimok, Patient FROM Snimok ORDER BY [File name];");
+    MakeDemoImages(12);
+    const std::vector<std::wstring> all = FileNames(L"Snimok");
+    const std::vector<std::wstring> allIds = Rows(L"SELECT Snimok, Patient FROM Snimok ORDER BY [File name];");
+    auto patientOf = [&](size_t i) { return allIds[i].substr(allIds[i].find(L'|') + 1); };
+    // The files for codes 4 and 5 belong to two patients of their own (whose
+    // rows the test changes); the files for codes 2 and 3 to neither.
+    size_t for4 = 0, for5 = all.size(), for2 = all.size(), for3 = all.size();
+    for (size_t i = 1; i < all.size() && for5 == all.size(); ++i)
+        if (patientOf(i) != patientOf(for4))
+            for5 = i;
+    for (size_t i = 0; i < all.size(); ++i) {
+        if (patientOf(i) == patientOf(for4) || patientOf(i) == patientOf(for5))
+            continue;
+        if (for2 == all.size())
+            for2 = i;
+        else if (for3 == all.size())
+            for3 = i;
+    }
+    ASSERT_LT(for3, all.size()) << "the demo images belong to too few patients";
+    // names[0] for code 2, names[1] for 4, names[2] for 5, names[3] for 3.
+    std::vector<std::wstring> names, ids;
+    for (size_t k : {for2, for4, for5, for3, for2}) {
+        names.push_back(all[k]);
+        ids.push_back(allIds[k]);
+    }
     auto imageId = [&](int i) { return ids[i].substr(0, ids[i].find(L'|')); };
     auto patientId = [&](int i) { return ids[i].substr(ids[i].find(L'|') + 1); };
     // 1: a file that cannot be decoded.
@@ -175,13 +197,11 @@ TEST_F(SyncSteps, EverySkippedFileIsLoggedUnderItsOwnNameWithItsCode)
     Exec(L"DELETE FROM Snimok WHERE Snimok=" + imageId(2) + L";");
     TestSyncWindow window;
     ASSERT_EQ(kSyncResultDone, window.Run(kSyncScanHdd).result);
-    if (patientId(1) != patientId(2)) {
-        Exec(L"UPDATE Patient SET Name1='Другой' WHERE Patient=" + patientId(1) + L";");
-        Exec(L"INSERT INTO Patient (Name1, Name2, Name3, Birthday, Pol) SELECT Name1, Name2, Name3, Birthday, Pol "
-             L"FROM Patient WHERE Patient=" + patientId(2) + L";");
-        Exec(L"UPDATE Patient SET Name1='Третий' WHERE Patient=" + patientId(2) + L";");
-    }
-    ASSERT_NE(patientId(1), patientId(2)) << "the demo gives consecutive images different patients";
+    ASSERT_NE(patientId(1), patientId(2));
+    Exec(L"UPDATE Patient SET Name1='Другой' WHERE Patient=" + patientId(1) + L";");
+    Exec(L"INSERT INTO Patient (Name1, Name2, Name3, Birthday, Pol) SELECT Name1, Name2, Name3, Birthday, Pol "
+         L"FROM Patient WHERE Patient=" + patientId(2) + L";");
+    Exec(L"UPDATE Patient SET Name1='Третий' WHERE Patient=" + patientId(2) + L";");
     CreateSyncTables(g_DbSession);
     // 3: a row that names image 3's file with other ids (set after the tables
     // are made, which leave out named files).

@@ -113,7 +113,7 @@ TEST_F(ArchiveScan, AStopRemovesThePassAndLeavesTheLastDiskAlone)
         HANDLE f = CreateFileW((diskA.Path() + name).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
         CloseHandle(f);
     }
-    ASSERT_TRUE(drive.Insert(diskA.Path(), kSerialA, "ARCH_A"));
+    ASSERT_TRUE(drive.Insert(diskA.Path(), kSerialB, "ARCH_B"));  // its key is negative
     TestSyncWindow window;
     bool stopped = false;
     window.onProgress = [&stopped](TestSyncWindow& w) {

@@ -86,6 +86,19 @@ TEST_F(HardDiskScan, FilesMarkedForDeletionAreNotRecorded)
     EXPECT_EQ((std::vector<std::wstring>{names[0], names[2]}), FileNames(L"Snimok_tmp"));
 }
 
+TEST_F(HardDiskScan, TheWorkerRunsOnASessionOfItsOwn)
+{
+    MakeDemoImages(2);
+    // Without the process-wide session (the main window's) the worker still
+    // works: it opens its own on the data source.
+    g_DbSession.Release();
+    TestSyncWindow window;
+    const SyncReport report = window.Run(kSyncScanHdd);
+    EXPECT_EQ(kSyncResultDone, report.result) << LastMessage(report);
+    ASSERT_TRUE(SUCCEEDED(g_DbSource->CreateSession(g_DbSession)));
+    EXPECT_EQ(2, Count(L"Snimok_tmp"));
+}
+
 TEST_F(HardDiskScan, AStopEndsTheScanAsStoppedByTheUserKeepingWhatWasRecorded)
 {
     for (int i = 0; i < 400; ++i) {

@@ -1,8 +1,8 @@
 #include "app/iconstrip.h"
 
-#include "app/dbvalues.h"
 #include "app/iconsnimok.h"
 #include "database/dbstart.h"
+#include "database/dbstatement.h"
 
 #include <stdio.h>
 #include <string.h>

@@ -6,11 +6,9 @@
 #include "app/mainwnd_state.h"
 #include "app/recordmaint.h"
 #include "database/dbbindparam.h"
-#include "database/dbcommand.h"
-#include "database/dbparams.h"
-#include "database/dbrowset.h"
 #include "database/dberrors.h"
 #include "database/dbstart.h"
+#include "database/dbstatement.h"
 #include "forms/desccache.h"
 #include "forms/dbformdesc.h"
 #include "forms/fielddesc.h"
@@ -143,16 +141,10 @@ int MainPatientWindow::LoadPatientList()
     DODBPtr<DODBBindParam> binds;
     if (!BuildFilterSelect(sql, *gMain.listDesc, &gMain.filter, binds) || !sql.Ok() || sql.Length() > kSqlChars)
         throw 0;
-    DODBPtr<DODBCommand> command;
-    if (!g_DbSession.IsSet() || !g_DbSession->CreateCommand(command) || FAILED(command->SetCmdText(sql.c_str())))
-        throw DODBErrors(E_FAIL, TRUE);
-    DODBPtr<DODBRowset> rowset;
-    DODBPtr<DODBParams> row;
+    BoundStatement query(g_DbSession, sql.c_str());
     // Without conditions the builder gives no parameters.
-    const BOOL executed = !binds.IsSet() ? command->Execute(rowset, &row, nullptr, nullptr)
-                                         : command->ExecuteBind(rowset, &row, binds, nullptr);
-    if (!executed)
-        throw DODBErrors(E_FAIL, TRUE);
+    query.UseParams(binds);
+    query.Execute();
     // The patient who was current stays current when the list still holds
     // him; else the row the list selected (the first) is current.
     DWORD current = 0;
@@ -160,7 +152,7 @@ int MainPatientWindow::LoadPatientList()
     const LONG wanted = static_cast<LONG>(current);
     LONG shownKey = 0;
     int shownFlag = 0;
-    const int result = FillListFromRowset(&gMain.list, rowset.Get(), row.Get(), gMain.listDesc->List(),
+    const int result = FillListFromRowset(&gMain.list, query.Rowset(), query.Row(), gMain.listDesc->List(),
                                           request ? &wanted : nullptr, &shownKey, &shownFlag, true);
     if (shownFlag > 0)
         gPatientLookup.Run(static_cast<DWORD>(shownKey), 1);

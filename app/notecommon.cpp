@@ -67,24 +67,6 @@ bool ApplyButtonFont(WPARAM notice, DButton* buttons, int count)
     return true;
 }
 
-void PrepareUpdate(const wchar_t* sql, ULONG params, DODBPtr<DODBCommand>& command, DODBPtr<DODBParams>& block)
-{
-    if (!g_DbSession.IsSet() || !g_DbSession->CreateCommand(command))
-        ThrowDatabaseError();
-    const HRESULT hr = command->Prepare(sql);
-    if (FAILED(hr))
-        ThrowDatabaseError(hr);
-    if (!command->CreateParams(block) || block->GetCount() < params)
-        ThrowDatabaseError();
-}
-
-void ExecuteUpdate(DODBCommand* command, DODBParams* block)
-{
-    const HRESULT hr = command->ExecuteNR(block, nullptr);
-    if (FAILED(hr))
-        ThrowDatabaseError(hr);
-}
-
 bool RefuseTooLong(HWND owner, const std::wstring& text, int room, const wchar_t* caption)
 {
     if ((int)text.size() <= room)

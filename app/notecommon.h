@@ -1,10 +1,11 @@
 // What the note window and the template editor share: texts, the command
-// buttons, the guarded commands and the prepared UPDATE they both write with.
+// buttons, and the guarded commands.
 #pragma once
 
 #include "database/dberrors.h"
+#include "database/dbstatement.h"
+#include "foundation/messages.h"
 #include "foundation/prompt.h"
-#include "app/dbvalues.h"
 #include "ui/button.h"
 
 #include <windows.h>
@@ -16,7 +17,7 @@ namespace notes {
 std::wstring LoadText(UINT id);
 std::wstring WindowText(HWND window);
 
-// Runs a command; its database errors and its string-id errors are shown
+// Runs a command; its database errors and its user messages are shown
 // over the owner as it is after the command (a command may close its
 // window). False when the command threw.
 template <class F> bool RunShowingErrors(const HWND& owner, F f)
@@ -26,9 +27,8 @@ template <class F> bool RunShowingErrors(const HWND& owner, F f)
         return true;
     } catch (const DODBErrors& e) {
         e.ShowMessage(owner, nullptr, MB_OK | MB_ICONHAND);
-    } catch (UINT id) {
-        const std::wstring text = LoadText(id);
-        ShowPrompt(owner, text.c_str(), nullptr, MB_OK | MB_ICONHAND);
+    } catch (const MsgExcept& message) {
+        message.Show(owner, MB_OK | MB_ICONHAND);
     }
     return false;
 }
@@ -43,10 +43,6 @@ void SetMinTrackSize(LPARAM info, int buttonHeight);
 // Takes a new "Button" font into the buttons; false for other fonts.
 bool ApplyButtonFont(WPARAM notice, DButton* buttons, int count);
 
-// A prepared command and its parameter block (at least `params` of them);
-// throws DODBErrors.
-void PrepareUpdate(const wchar_t* sql, ULONG params, DODBPtr<DODBCommand>& command, DODBPtr<DODBParams>& block);
-void ExecuteUpdate(DODBCommand* command, DODBParams* block);
 // A text longer than the room is refused with a message (nothing is cut):
 // true when refused.
 bool RefuseTooLong(HWND owner, const std::wstring& text, int room, const wchar_t* caption);

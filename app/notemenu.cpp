@@ -1,9 +1,9 @@
 // The main patient window's global note and the template popup menu.
 #include "app/notesnimok.h"
 
-#include "app/dbvalues.h"
 #include "database/dberrors.h"
 #include "database/dbstart.h"
+#include "database/dbstatement.h"
 #include "images/viewer/viewhost.h"
 
 #include <string>

@@ -1,13 +1,14 @@
 // The note window: see notesnimok.h.
 #include "app/notesnimok.h"
 
-#include "app/dbvalues.h"
 #include "app/notecommon.h"
 #include "app/placement.h"
 #include "database/dberrors.h"
 #include "database/dbstart.h"
+#include "database/dbstatement.h"
 #include "foundation/datetime.h"
 #include "foundation/globals.h"
+#include "foundation/messages.h"
 #include "foundation/prompt.h"
 #include "foundation/textutil.h"
 #include "resources/resource.h"
@@ -57,7 +58,7 @@ WNDPROC gEditProc = nullptr;     // the EDIT class's own procedure
 
 void PrintNotAvailable(HWND owner, DWORD, DWORD)
 {
-    ShowPrompt(owner, L"Printing is not available yet.", nullptr, MB_OK | MB_ICONINFORMATION);
+    MessageBoxId(owner, IDS_NOT_AVAILABLE_YET, MB_OK | MB_ICONINFORMATION);
 }
 NotePrintFunction gPrint = &PrintNotAvailable;
 
@@ -344,9 +345,8 @@ int NoteSnimokWnd::SaveStep(bool ask, HWND promptOwner)
         if (ShowPrompt(promptOwner, text.c_str(), caption.c_str(), MB_YESNO | MB_ICONQUESTION) != IDYES)
             return 0;
     }
-    DODBPtr<DODBCommand> command;
-    DODBPtr<DODBParams> block;
-    notes::PrepareUpdate(kSaveSql, 4, command, block);
+    BoundStatement update(g_DbSession, kSaveSql, BoundStatement::kPrepared);
+    DODBParams* block = update.DescribeParams(4);
     const std::wstring text = WindowText(edit_);
     // The description goes whole or not at all: a text longer than the
     // column's parameter would be cut without a word.
@@ -354,13 +354,11 @@ int NoteSnimokWnd::SaveStep(bool ask, HWND promptOwner)
     if (notes::RefuseTooLong(promptOwner, text, (int)block->GetMaxChars(1), caption.c_str()))
         return -1;
     const bool protect = protect_.GetCheck();
-    if ((hasTemplate_ ? SetIntParam(block.Get(), 0, (LONG)templateKey_)
-                      : block->SetStatus(0, DBSTATUS_S_ISNULL)) != S_OK ||
-        FAILED(block->SetValueStr(1, text.c_str(), (int)text.size())) ||
-        FAILED(SetIntParam(block.Get(), 2, protect ? 1 : 0)) ||
-        FAILED(SetIntParam(block.Get(), 3, (LONG)imageKey_)))
+    if ((hasTemplate_ ? SetNumber(block, 0, (LONG)templateKey_) : block->SetStatus(0, DBSTATUS_S_ISNULL)) != S_OK ||
+        FAILED(block->SetValueStr(1, text.c_str(), (int)text.size())) || FAILED(SetNumber(block, 2, protect ? 1 : 0)) ||
+        FAILED(SetNumber(block, 3, (LONG)imageKey_)))
         ThrowDatabaseError();
-    notes::ExecuteUpdate(command.Get(), block.Get());
+    update.Run();
     ForgetChanges();
     return 1;
 }

@@ -97,8 +97,8 @@ public:
 
 private:
     void Run(int button);          // a command with its database errors shown
-    void FillList();               // throws 639 or DODBErrors
-    void ShowSelectedText();       // throws 639, 640 or DODBErrors
+    void FillList();               // throws MsgExcept 639 or DODBErrors
+    void ShowSelectedText();       // throws MsgExcept 639, 640 or DODBErrors
     // Offers to save edits of the selected template's text; false when the
     // user cancelled.
     bool OfferToSave();
@@ -243,7 +243,7 @@ void TemplateMenu(HWND owner, DWORD imageKey, int x, int y);
 void SetNoteFromTemplateMenu(HWND owner, DWORD imageKey, int x, int y);
 
 // How a note's Print button prints: the default print job of the description
-// for the image and patient keys. Until printing is built the default says
-// that printing is not available yet. Returns the previous function.
+// for the image and patient keys. The default says that the command is not
+// available (the program has no print job yet). Returns the previous function.
 typedef void (*NotePrintFunction)(HWND owner, DWORD imageKey, DWORD patientKey);
 NotePrintFunction SetNotePrintFunction(NotePrintFunction function);

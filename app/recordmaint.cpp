@@ -3,12 +3,9 @@
 
 #include "app/diskhelpers.h"
 #include "images/files/datafolders.h"
-#include "database/dbbindparam.h"
-#include "database/dbcommand.h"
-#include "database/dbparams.h"
-#include "database/dbrowset.h"
 #include "database/dberrors.h"
 #include "database/dbstart.h"
+#include "database/dbstatement.h"
 #include "foundation/datetime.h"
 #include "foundation/globals.h"
 #include "foundation/journal.h"
@@ -48,12 +45,6 @@ BOOL RealVolumeSerial(const wchar_t* root, DWORD* serial)
 VolumeSerialFunction gVolumeSerial = RealVolumeSerial;
 MoveStep gMoveFault = MoveStep::None;
 
-// Throws the failure of a database call as the layer reports it.
-[[noreturn]] void ThrowDb()
-{
-    throw DODBErrors(E_FAIL, TRUE);
-}
-
 // The injected failure of a move step, posted as the database would post it.
 void FailIfInjected(MoveStep step)
 {
@@ -61,80 +52,28 @@ void FailIfInjected(MoveStep step)
         return;
     gMoveFault = MoveStep::None;
     DODBSetError(E_FAIL, 678, L"MoveImageToPatient");
-    ThrowDb();
+    ThrowDatabaseError();
 }
 
-// A statement with integer parameters, run for its rows (rowset set) or
-// for its effect. Throws DODBErrors.
-struct Statement {
-    DODBPtr<DODBCommand> command;
-    DODBPtr<DODBBindParam> params;
-    DODBPtr<DODBRowset> rowset;
-    DODBPtr<DODBParams> row;
-
-    Statement(const wchar_t* sql, std::initializer_list<LONG> values)
+// A statement on the process-wide session with integer parameters, in
+// order. Throws DODBErrors.
+struct KeyStatement : BoundStatement {
+    KeyStatement(const wchar_t* sql, std::initializer_list<LONG> values) : BoundStatement(g_DbSession, sql)
     {
-        if (!g_DbSession.IsSet() || !g_DbSession->CreateCommand(command) || FAILED(command->SetCmdText(sql)))
-            ThrowDb();
-        if (!params.CreateNew())
-            ThrowDb();
         ULONG ordinal = 1;
         for (LONG value : values)
-            if (!params->SetValI4(ordinal++, value))
-                ThrowDb();
+            if (!Params().SetValI4(ordinal++, value))
+                ThrowDatabaseError();
     }
-    void Run()
-    {
-        if (!command->ExecuteBindNR(params, nullptr))
-            ThrowDb();
-    }
-    // The first row; false at the end of the rows.
-    bool First()
-    {
-        if (!command->ExecuteBind(rowset, &row, params, nullptr))
-            ThrowDb();
-        if (rowset->GetNextData(row.Get()))
-            return true;
-        if (!rowset->IsEndOfRowset())
-            ThrowDb();
-        return false;
-    }
-    bool Has(ULONG i) const { return row->IsOk(i) && !row->IsNull(i); }
-    // A text column into the buffer ("" for NULL).
-    void Text(ULONG i, wchar_t* buffer, int capacity) const
-    {
-        buffer[0] = 0;
-        if (!Has(i) || row->GetWType(i) != DBTYPE_WSTR)
-            return;
-        int length = static_cast<int>(row->GetLengthChars(i));
-        if (length >= capacity)
-            length = capacity - 1;
-        wmemcpy(buffer, row->GetWStrPtr(i), length);
-        buffer[length] = 0;
-    }
+    // A number column of the current row; 0 for NULL.
     LONG Int(ULONG i) const
     {
-        if (!Has(i))
-            return 0;
-        const BYTE* p = static_cast<const BYTE*>(row->GetValuePtr(i));
-        switch (row->GetWType(i)) {
-        case DBTYPE_BOOL: { SHORT v; memcpy(&v, p, 2); return v ? 1 : 0; }
-        case DBTYPE_UI1: return *p;
-        case DBTYPE_I2: { SHORT v; memcpy(&v, p, 2); return v; }
-        case DBTYPE_I4:
-        case DBTYPE_UI4: { LONG v; memcpy(&v, p, 4); return v; }
-        case DBTYPE_I8: { LONGLONG v; memcpy(&v, p, 8); return static_cast<LONG>(v); }
-        default: break;
-        }
-        return 0;
+        LONG value = 0;
+        RowInt(Row(), i, &value);
+        return value;
     }
-    bool Date(ULONG i, FILETIME* out) const
-    {
-        if (!Has(i) || row->GetWType(i) != DBTYPE_FILETIME)
-            return false;
-        memcpy(out, row->GetValuePtr(i), sizeof *out);
-        return true;
-    }
+    // A text column of the current row into the buffer ("" for NULL).
+    void Text(ULONG i, wchar_t* buffer, int capacity) const { RowText(Row(), i, buffer, capacity); }
 };
 
 std::wstring FolderFile(const wchar_t* folder, const wchar_t* name, const wchar_t* extension)
@@ -217,13 +156,13 @@ BOOL GetPatientNameForPrompt(HWND owner, DWORD patientKey)
     wchar_t names[3][kNameChars];
     wchar_t birthday[64] = L"";
     try {
-        Statement query(kPatientNameSql, {static_cast<LONG>(patientKey)});
+        KeyStatement query(kPatientNameSql, {static_cast<LONG>(patientKey)});
         if (!query.First())
             return FALSE;
         for (ULONG i = 0; i < 3; ++i)
             query.Text(i, names[i], kNameChars);
         FILETIME date;
-        if (query.Date(3, &date) && FormatFileTime(birthday, 64, DatePicture, &date) < 0)
+        if (RowDate(query.Row(), 3, &date) && FormatFileTime(birthday, 64, DatePicture, &date) < 0)
             birthday[0] = 0;
     } catch (...) {
         return FALSE;
@@ -240,7 +179,7 @@ BOOL DeletePatient(DWORD patientKey, HWND owner)
     if (!GetPatientNameForPrompt(owner, patientKey))
         return FALSE;
     try {
-        Statement(kDeletePatientSql, {static_cast<LONG>(patientKey)}).Run();
+        KeyStatement(kDeletePatientSql, {static_cast<LONG>(patientKey)}).Run();
         return TRUE;
     } catch (const DODBErrors& error) {
         wchar_t caption[256];
@@ -256,7 +195,7 @@ BOOL DeletePatient(DWORD patientKey, HWND owner)
 static BOOL RunImageDelete(HWND owner, const wchar_t* sql, DWORD imageKey)
 {
     try {
-        Statement(sql, {static_cast<LONG>(imageKey)}).Run();
+        KeyStatement(sql, {static_cast<LONG>(imageKey)}).Run();
         return TRUE;
     } catch (const DODBErrors& error) {
         wchar_t caption[256];
@@ -288,31 +227,31 @@ BOOL MoveImageToPatient(HWND owner, DWORD imageKey, DWORD newPatientKey)
         // 1. The image's row.
         bool onHardDisk;
         {
-            Statement query(kMoveRowSql, {static_cast<LONG>(imageKey)});
+            KeyStatement query(kMoveRowSql, {static_cast<LONG>(imageKey)});
             if (!query.First())
-                throw static_cast<UINT>(IDS_MOVE_PICTURE_NOT_FOUND);
+                throw MsgExcept(IDS_MOVE_PICTURE_NOT_FOUND, caption);
             query.Text(0, oldName, kSnimokFileNameChars + 1);
             onHardDisk = query.Int(1) != 0;
         }
         // 2. Its file, brought back from the archive first when it is only there.
         if (oldName[0]) {
             if (!onHardDisk && !RestoreImageFromArchive(owner, imageKey))
-                throw static_cast<UINT>(IDS_MOVE_RESTORE_ERROR);
+                throw MsgExcept(IDS_MOVE_RESTORE_ERROR, caption);
             try {
                 picture = LoadPictureFileEx(imageKey, oldName);
             } catch (int) {
                 picture.Reset();
             }
             if (!picture.Get())
-                throw static_cast<UINT>(IDS_MOVE_LOAD_ERROR);
+                throw MsgExcept(IDS_MOVE_LOAD_ERROR, caption);
         }
         if (!picture.Get()) {
             // 4. No file: only the row changes hands.
-            Statement(kMoveByRowSql, {static_cast<LONG>(newPatientKey), static_cast<LONG>(imageKey)}).Run();
+            KeyStatement(kMoveByRowSql, {static_cast<LONG>(newPatientKey), static_cast<LONG>(imageKey)}).Run();
             return TRUE;
         }
-    } catch (UINT id) {
-        MessageBoxIdCaption(owner, id, caption, MB_OK);
+    } catch (const MsgExcept& message) {
+        message.Show(owner, MB_OK);
         return FALSE;
     } catch (const DODBErrors& error) {
         error.ShowMessage(owner, caption, MB_OK | MB_ICONEXCLAMATION);
@@ -335,9 +274,9 @@ BOOL MoveImageToPatient(HWND owner, DWORD imageKey, DWORD newPatientKey)
     MoveImageFile(oldName, newName);
     try {
         FailIfInjected(MoveStep::CopyRecord);
-        Statement(kCopyRecordSql, {static_cast<LONG>(newKey), static_cast<LONG>(imageKey)}).Run();
+        KeyStatement(kCopyRecordSql, {static_cast<LONG>(newKey), static_cast<LONG>(imageKey)}).Run();
         FailIfInjected(MoveStep::DeleteOldRecord);
-        Statement(kDeleteImageCompleteSql, {static_cast<LONG>(imageKey)}).Run();
+        KeyStatement(kDeleteImageCompleteSql, {static_cast<LONG>(imageKey)}).Run();
     } catch (const DODBErrors& error) {
         error.ShowMessage(owner, caption, MB_OK | MB_ICONEXCLAMATION);
         UndoNewImage(owner, newKey, newName, oldName, true);
@@ -362,7 +301,7 @@ BOOL RestoreImageFromArchive(HWND owner, DWORD imageKey)
         wchar_t diskName[kNameChars];
         DWORD expected;
         {
-            Statement query(kRestoreRowSql, {static_cast<LONG>(imageKey)});
+            KeyStatement query(kRestoreRowSql, {static_cast<LONG>(imageKey)});
             if (!query.First())
                 return FALSE;
             query.Text(0, name, kSnimokFileNameChars + 1);
@@ -384,7 +323,7 @@ BOOL RestoreImageFromArchive(HWND owner, DWORD imageKey)
                 return FALSE;
         }
         try {
-            Statement(kMarkRestoredSql, {static_cast<LONG>(imageKey)}).Run();
+            KeyStatement(kMarkRestoredSql, {static_cast<LONG>(imageKey)}).Run();
         } catch (const DODBErrors&) {
             // The record still says "archived": the copies must go too.
             DeleteImageFilesChecked(name, TRUE, FALSE);
@@ -516,7 +455,7 @@ BOOL GetArchiveNameAndCheckDisk(DWORD archiveKey)
 {
     wchar_t name[kNameChars];
     {
-        Statement query(kArchiveNameSql, {static_cast<LONG>(archiveKey)});
+        KeyStatement query(kArchiveNameSql, {static_cast<LONG>(archiveKey)});
         if (!query.First())
             return FALSE;
         query.Text(0, name, kNameChars);

@@ -7,6 +7,7 @@
 #include "app/startup.h"
 #include "foundation/applocale.h"
 #include "foundation/datetime.h"
+#include "foundation/messages.h"
 #include "foundation/prompt.h"
 #include "resources/strings.h"
 #include "images/files/iconrecord.h"
@@ -107,7 +108,7 @@ void LoadArchiveSettings(DRegKeyHandle& root)
 {
     DRegKeyHandle arj;
     if (arj.OpenSub(root, kArjKey, KEY_READ) != ERROR_SUCCESS)
-        throw kArjKey;
+        throw MsgExcept(kArjKey, IDS_REGISTRY_OPEN_ERROR);
     arj.GetString(kRegMustNotBeEmpty, ArchivePath, kFolderChars, nullptr);
     SpaceMin = ThresholdOr(arj, L"SpaceMin", kDefaultSpaceMin);
     SpaceArjStart = ThresholdOr(arj, L"SpaceArjStart", kDefaultSpaceArjStart);
@@ -143,7 +144,7 @@ BOOL LoadSettings(HKEY rootKey, const wchar_t* keyPath)
     try {
         DRegKeyHandle root;
         if (root.Open(rootKey, keyPath, KEY_READ) != ERROR_SUCCESS)
-            throw keyPath;
+            throw MsgExcept(keyPath, IDS_REGISTRY_OPEN_ERROR);
         SetDateTimeFormats(gAppLocale.GetLcid());
 
         // Fonts; "Header" falls back on the list views' font, so it comes last.
@@ -188,8 +189,8 @@ BOOL LoadSettings(HKEY rootKey, const wchar_t* keyPath)
         wchar_t text[800];
         FormatRegistryError(error, text, 800);
         ShowSettingsError(text, IDS_REGISTRY_READ_ERROR);
-    } catch (const wchar_t* keyPathText) {
-        ShowSettingsError(keyPathText, IDS_REGISTRY_OPEN_ERROR);
+    } catch (const MsgExcept& message) {
+        message.Show(nullptr, MB_ICONHAND | MB_SYSTEMMODAL);
     } catch (...) {
         ShowSettingsError(L"Unknown internal error", 0);
     }

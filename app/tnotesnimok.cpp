@@ -1,12 +1,12 @@
 // The diagnosis template editor: see notesnimok.h.
 #include "app/notesnimok.h"
 
-#include "app/dbvalues.h"
 #include "app/inputtext.h"
 #include "app/notecommon.h"
 #include "app/placement.h"
 #include "database/dberrors.h"
 #include "database/dbstart.h"
+#include "database/dbstatement.h"
 #include "foundation/globals.h"
 #include "foundation/prompt.h"
 #include "foundation/textutil.h"
@@ -190,7 +190,7 @@ void TNoteSnimokWnd::FillList()
         try {
             more = query.Next();
         } catch (const DODBErrors&) {
-            throw (UINT)IDS_RECORD_NOT_FOUND;
+            throw MsgExcept(IDS_RECORD_NOT_FOUND);
         }
         if (!more)
             break;
@@ -225,10 +225,10 @@ void TNoteSnimokWnd::ShowSelectedText()
     } else {
         BoundStatement query(g_DbSession, kTextSql);
         if (!query.Params().SetValI4(1, (LONG)selectedKey_))
-            throw (UINT)IDS_TEMPLATE_PARAMS_ERROR;
+            throw MsgExcept(IDS_TEMPLATE_PARAMS_ERROR);
         query.Execute();
         if (!query.Next())
-            throw (UINT)IDS_RECORD_NOT_FOUND;
+            throw MsgExcept(IDS_RECORD_NOT_FOUND);
         notes::SetEditFromRow(edit_, query.Row(), 0);
     }
     SendMessageW(edit_, EM_SETMODIFY, FALSE, 0);
@@ -302,17 +302,16 @@ void TNoteSnimokWnd::Save()
 {
     if (!hasSelection_)
         return;
-    DODBPtr<DODBCommand> command;
-    DODBPtr<DODBParams> block;
-    notes::PrepareUpdate(kSaveSql, 2, command, block);
+    BoundStatement update(g_DbSession, kSaveSql, BoundStatement::kPrepared);
+    DODBParams* block = update.DescribeParams(2);
     const std::wstring text = WindowText(edit_);
     // A template longer than the parameter is refused, as a note is.
     if (notes::RefuseTooLong(hwnd, text, (int)block->GetMaxChars(0), nullptr))
         return;
     if (FAILED(block->SetValueStr(0, text.c_str(), (int)text.size())) ||
-        FAILED(SetIntParam(block.Get(), 1, (LONG)selectedKey_)))
+        FAILED(SetNumber(block, 1, (LONG)selectedKey_)))
         ThrowDatabaseError();
-    notes::ExecuteUpdate(command.Get(), block.Get());
+    update.Run();
     SendMessageW(edit_, EM_SETMODIFY, FALSE, 0);
 }
 
@@ -338,23 +337,17 @@ void TNoteSnimokWnd::New()
 {
     if (!OfferToSave())
         return;
-    DODBPtr<DODBRowset> rowset;
-    if (!g_DbSession.IsSet() || !g_DbSession->OpenRowsetForChange(L"DiagHelp", rowset))
-        ThrowDatabaseError();
+    NewTableRow table(g_DbSession, L"DiagHelp");
     static const wchar_t* const names[2] = {L"DiagHelp", L"Txt"};
-    DODBPtr<DODBParams> row;
-    HRESULT hr = rowset->CreateParams(2, names, row);
-    if (FAILED(hr))
-        ThrowDatabaseError(hr);
+    DODBParams* row = table.BindColumns(2, names);
     wchar_t name[kNameChars + 1] = L"";
     if (InputText(hwnd, name, kNameChars + 1, IdOrText(IDS_ENTER_TEMPLATE_NAME), FALSE) < 1)
         return;
     if (FAILED(row->SetStatus(0, DBSTATUS_S_DEFAULT)) || FAILED(row->SetValueStr(1, name, (int)wcslen(name))))
         ThrowDatabaseError();
-    if (!rowset->InsertRow(row.Get()) || !rowset->GetData(row.Get()))
-        ThrowDatabaseError(rowset->GetResult());
+    table.Insert(row);
     LONG key = 0;
-    if (!RowInt(row.Get(), 0, &key))
+    if (!RowInt(row, 0, &key))
         ThrowDatabaseError();
     selectedKey_ = (DWORD)key;
     hasSelection_ = true;
@@ -393,7 +386,7 @@ void TNoteSnimokWnd::Delete()
         for (const wchar_t* sql : {kUnlinkSql, kDeleteSql}) {
             BoundStatement statement(session, sql);
             if (!statement.Params().SetValI4(1, (LONG)selectedKey_))
-                throw (UINT)IDS_TEMPLATE_PARAMS_ERROR;
+                throw MsgExcept(IDS_TEMPLATE_PARAMS_ERROR);
             statement.Run();
         }
         hr = session->CommitSync();

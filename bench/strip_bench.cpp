@@ -10,16 +10,16 @@
 // 1.5 times it: the strip's cost grows no faster than its thumbnails).
 // Each figure is the best of several runs, because the machines are shared;
 // the exit status is 1 when one is above its limit.
-#include "app/dbvalues.h"
 #include "bench/benchutil.h"
 #include "app/iconsnimok.h"
 #include "app/iconstrip.h"
 #include "database/dbstart.h"
+#include "database/dbstatement.h"
 #include "foundation/datetime.h"
 #include "foundation/globals.h"
 #include "images/files/iconrecord.h"
-#include "images/viewer/mainviewwnd.h"
 #include "images/files/xmgfile.h"
+#include "images/viewer/mainviewwnd.h"
 #include "tools/demosite/sitebuilder.h"
 #include "tools/demosite/sitedatabase.h"
 #include "ui/init_rows.h"

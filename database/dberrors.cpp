@@ -53,7 +53,7 @@ int CopyOut(const DStrBuf& text, wchar_t* buffer, int maximum)
 
 // ---------------------------------------------------------------- ODBErrors
 
-ODBErrors::ODBErrors() : refCount(1), record(), count(0) {}
+ODBErrors::ODBErrors() : record(), count(0) {}
 
 ODBErrors::~ODBErrors()
 {
@@ -120,19 +120,10 @@ STDMETHODIMP ODBErrors::QueryInterface(REFIID riid, void** object)
     return S_OK;
 }
 
-STDMETHODIMP_(ULONG) ODBErrors::AddRef()
-{
-    return InterlockedIncrement(&refCount);
-}
-
+// The last holder destroys the object and gives its memory back to the layer.
 STDMETHODIMP_(ULONG) ODBErrors::Release()
 {
-    LONG left = InterlockedDecrement(&refCount);
-    if (left == 0) {
-        this->~ODBErrors();
-        DODBDelete(this);
-    }
-    return left;
+    return refCount.ReleaseAndFree([this] { this->~ODBErrors(), DODBDelete(this); });
 }
 
 STDMETHODIMP ODBErrors::GetGUID(GUID*)
@@ -214,7 +205,7 @@ STDMETHODIMP ODBErrors::GetRecordCount(ULONG* records)
 
 // ------------------------------------------------------ DODBRecordErrorInfo
 
-DODBRecordErrorInfo::DODBRecordErrorInfo(ODBErrors* owner) : refCount(1), owner(owner), record()
+DODBRecordErrorInfo::DODBRecordErrorInfo(ODBErrors* owner) : owner(owner), record()
 {
     owner->AddRef();
 }
@@ -255,19 +246,10 @@ STDMETHODIMP DODBRecordErrorInfo::QueryInterface(REFIID riid, void** object)
     return S_OK;
 }
 
-STDMETHODIMP_(ULONG) DODBRecordErrorInfo::AddRef()
-{
-    return InterlockedIncrement(&refCount);
-}
-
+// The last holder destroys the object and gives its memory back to the layer.
 STDMETHODIMP_(ULONG) DODBRecordErrorInfo::Release()
 {
-    LONG left = InterlockedDecrement(&refCount);
-    if (left == 0) {
-        this->~DODBRecordErrorInfo();
-        DODBDelete(this);
-    }
-    return left;
+    return refCount.ReleaseAndFree([this] { this->~DODBRecordErrorInfo(), DODBDelete(this); });
 }
 
 STDMETHODIMP DODBRecordErrorInfo::GetGUID(GUID*)

@@ -16,6 +16,7 @@
 #pragma once
 
 #include "database/oledbinc.h"
+#include "foundation/refcount.h"
 
 // One record of the layer's error object.
 struct ErrorRecord
@@ -41,7 +42,7 @@ public:
 
     // IUnknown: IUnknown and IErrorRecords give the IErrorRecords face.
     STDMETHODIMP QueryInterface(REFIID riid, void** object) override;
-    STDMETHODIMP_(ULONG) AddRef() override;
+    STDMETHODIMP_(ULONG) AddRef() override { return refCount.AddRef(); }
     STDMETHODIMP_(ULONG) Release() override;
 
     // IErrorInfo: the texts are reached through the records.
@@ -66,7 +67,7 @@ private:
     HRESULT SetRecord(BOOL holdsId, HRESULT result, UINT id, const wchar_t* description, const wchar_t* source);
     void FreeRecord();
 
-    volatile LONG refCount;   // from 1
+    DRefCount refCount;       // holders
     ErrorRecord record;       // the one record, valid when count is 1
     ULONG count;              // 0 or 1
 };
@@ -80,7 +81,7 @@ public:
     static DODBRecordErrorInfo* Create(ODBErrors* owner, const ErrorRecord& record);
 
     STDMETHODIMP QueryInterface(REFIID riid, void** object) override;
-    STDMETHODIMP_(ULONG) AddRef() override;
+    STDMETHODIMP_(ULONG) AddRef() override { return refCount.AddRef(); }
     STDMETHODIMP_(ULONG) Release() override;
     STDMETHODIMP GetGUID(GUID* guid) override;
     STDMETHODIMP GetSource(BSTR* source) override;
@@ -92,7 +93,7 @@ private:
     DODBRecordErrorInfo(ODBErrors* owner);
     ~DODBRecordErrorInfo();
 
-    volatile LONG refCount;   // from 1
+    DRefCount refCount;       // holders
     ODBErrors* owner;         // counted
     ErrorRecord record;       // own copies of the strings
 };

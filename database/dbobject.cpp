@@ -71,22 +71,10 @@ BOOL DODBFree(void* p)
 
 LONG DODBObject::AddRef()
 {
-    for (;;) {
-        LONG count = refCount;
-        if (count <= 0)
-            return count;
-        if (InterlockedCompareExchange(&refCount, count + 1, count) == count)
-            return count + 1;
-    }
+    return refCount.AddRef();
 }
 
 LONG DODBObject::Release()
 {
-    for (;;) {
-        LONG count = refCount;
-        if (count < 1)
-            return 0;
-        if (InterlockedCompareExchange(&refCount, count - 1, count) == count)
-            return count - 1;
-    }
+    return refCount.Release();
 }

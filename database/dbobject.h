@@ -10,13 +10,16 @@
 //  - DODBObject::Release never destroys: the handle whose release brought the
 //    count to 0 runs the destructor once and frees the memory once.
 //  - a handle is null or owns exactly one reference.
-//  - counts are changed with interlocked operations: worker threads copy the
-//    data-source handle and borrow the process-wide session.
+//  - the count is the program's DRefCount (foundation/refcount.h), whose
+//    interlocked operations let worker threads copy the data-source handle
+//    and borrow the process-wide session.
 //
 // Memory: the objects themselves come from DODBNew/DODBDelete (the ordinary free
 // store); bindings, buffers and value items from DODBAlloc/DODBFree (one private
 // process heap, zero-filled blocks). Both can be made to fail for tests.
 #pragma once
+
+#include "foundation/refcount.h"
 
 #include <windows.h>
 
@@ -39,7 +42,7 @@ void DODBFailAllocationsAfter(int count);
 class DODBObject
 {
 public:
-    DODBObject() : refCount(1) {}
+    DODBObject() {}
     virtual ~DODBObject() {}
 
     // Adds a reference only while the count is above 0; returns the count.
@@ -47,13 +50,13 @@ public:
     // Below 1: returns 0 and changes nothing; otherwise one reference less,
     // returning the new count. Never destroys the object.
     LONG Release();
-    LONG RefCount() const { return refCount; }
+    LONG RefCount() const { return refCount.Value(); }
 
     DODBObject(const DODBObject&) = delete;
     DODBObject& operator=(const DODBObject&) = delete;
 
 private:
-    volatile LONG refCount;   // holders; interlocked
+    DRefCount refCount;   // holders
 };
 
 // Constructs a T in memory from DODBNew; null when that fails. The object has

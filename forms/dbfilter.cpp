@@ -95,11 +95,9 @@ int FilterKindValues(int kind)
 
 std::wstring EMsg::Text() const
 {
-    if (id_ == 0)
-        return text_;
-    wchar_t buffer[512] = {};
-    LoadStringW(hInstance, id_, buffer, 512);
-    return buffer;
+    std::wstring text(TextLength() + 1, L'\0');
+    text.resize(GetText(&text[0], static_cast<int>(text.size())));
+    return text;
 }
 
 // ---------------------------------------------------------------- conditions

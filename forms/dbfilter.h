@@ -19,6 +19,7 @@
 
 #include "database/dbobject.h"
 #include "forms/sqltext.h"
+#include "foundation/messages.h"
 #include "foundation/strbuf.h"
 
 #include <windows.h>
@@ -49,19 +50,19 @@ UINT FilterKindCaption(int kind);
 // Values a kind needs: 0, 1 or 2.
 int FilterKindValues(int kind);
 
-// The message to show for a failure of the filter code: a string-table id,
-// or a text of its own.
-class EMsg {
+// The message to show for a failure of the filter code: a user message
+// (MsgExcept) whose text is a string-table id or a text of its own, and which
+// keeps the id.
+class EMsg : public MsgExcept {
 public:
-    explicit EMsg(UINT id) : id_(id) {}
-    explicit EMsg(const wchar_t* text) : id_(0), text_(text ? text : L"") {}
+    explicit EMsg(UINT id) : MsgExcept(IdOrText(id)), id_(id) {}
+    explicit EMsg(const wchar_t* text) : MsgExcept(IdOrText(text ? text : L"")), id_(0) {}
     UINT Id() const { return id_; }
-    // The message: the loaded string of the id, or the own text.
+    // The message's text.
     std::wstring Text() const;
 
 private:
-    UINT id_;            // 0 when the message is the text
-    std::wstring text_;
+    UINT id_;   // 0 when the message is a text of its own
 };
 
 enum DExceptionCode {

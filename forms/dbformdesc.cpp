@@ -91,7 +91,6 @@ struct PairSpec {
     int length[2];
 };
 
-[[noreturn]] void Throw(int code) { throw code; }
 
 void FreeSpec(void* spec) { DescHeap::Free(spec); }
 
@@ -117,7 +116,7 @@ void ParseEvent(DescLexer& lex, ItemSpec& spec, int slot)
         DStrBuf out(text, kItemTextChars + 128);
         out.Format(pattern, name);
         LogError(static_cast<DWORD>(lex.Line()), text);
-        Throw(kDescReported);
+        ThrowDescFault(kDescReported);
     }
     spec.event[slot] = event;
 }
@@ -129,7 +128,7 @@ ItemSpec* ParseItem(DescLexer& lex, DWORD roles)
     lex.OpenBlock();
     ItemSpec* spec = static_cast<ItemSpec*>(DescHeap::Alloc(sizeof(ItemSpec)));
     if (!spec)
-        Throw(kDescNoMemory);
+        ThrowDescFault(kDescNoMemory);
     memset(spec, 0, sizeof(*spec));
     spec->roles = roles;
     for (int i = 0; i < 4; ++i)
@@ -145,15 +144,15 @@ ItemSpec* ParseItem(DescLexer& lex, DWORD roles)
             break;
         const int row = lex.MatchText(kItemWords, DescRows(kItemWords));
         if (row < 0)
-            Throw(kDescMissing);
+            ThrowDescFault(kDescMissing);
         const LONG length = static_cast<LONG>(kItemWords[row].length);
         if (length >= lex.Remaining())
-            Throw(kDescEndOfText);
+            ThrowDescFault(kDescEndOfText);
         lex.Scan().pos += length;
         const int attr = static_cast<int>(kItemWords[row].code);
         if (attr <= kItemString) {
             if (spec->length[attr] >= 0)
-                Throw(kTwice[attr]);
+                ThrowDescFault(kTwice[attr]);
             spec->length[attr] = lex.ReadAssignedString(spec->text[attr], kItemTextChars);
         } else {
             ParseEvent(lex, *spec, attr - kItemClick);
@@ -182,16 +181,16 @@ void ParseButtons(DescLexer& lex, DescList& specs)
                 DescHeap::Free(spec);
             } else if (!specs.Push(spec)) {
                 DescHeap::Free(spec);
-                Throw(kDescNoMemory);
+                ThrowDescFault(kDescNoMemory);
             }
             continue;
         }
         const int row = lex.MatchText(kRoleWords, DescRows(kRoleWords));
         if (row < 0)
-            Throw(kDescSyntax);
+            ThrowDescFault(kDescSyntax);
         const LONG length = static_cast<LONG>(kRoleWords[row].length);
         if (length >= lex.Remaining())
-            Throw(kDescEndOfText);
+            ThrowDescFault(kDescEndOfText);
         roles |= kRoleWords[row].code;
         lex.Scan().pos += length;
     }
@@ -209,11 +208,11 @@ void ParseTextPairs(DescLexer& lex, DescList& pairs)
             return;
         }
         if (c != L'{')
-            Throw(kDescSyntax);
+            ThrowDescFault(kDescSyntax);
         lex.NextChar();
         PairSpec* pair = static_cast<PairSpec*>(DescHeap::Alloc(sizeof(PairSpec)));
         if (!pair)
-            Throw(kDescNoMemory);
+            ThrowDescFault(kDescNoMemory);
         struct Guard {
             PairSpec* pair;
             ~Guard() { DescHeap::Free(pair); }
@@ -223,10 +222,10 @@ void ParseTextPairs(DescLexer& lex, DescList& pairs)
         pair->length[1] = lex.ReadString(pair->text[1], kPairTextChars);
         lex.SkipBlanks();
         if (lex.Peek() != L'}')
-            Throw(kDescSyntax);
+            ThrowDescFault(kDescSyntax);
         lex.Advance();
         if (!pairs.Push(pair))
-            Throw(kDescNoMemory);
+            ThrowDescFault(kDescNoMemory);
         guard.pair = nullptr;
     }
 }
@@ -387,7 +386,7 @@ void DbFormDesc::ParseBody(DescLexer& lex)
             ParseTextPairs(lex, pairs);
             break;
         case kSecStrings:
-            Throw(kDescNotImplemented);
+            ThrowDescFault(kDescNotImplemented);
         case kSecNoSave:
             nosave_ = 1;
             break;
@@ -395,14 +394,14 @@ void DbFormDesc::ParseBody(DescLexer& lex)
     }
 
     if (table_.Length() == 0 || key_.Length() == 0)
-        Throw(kDescMissing);
+        ThrowDescFault(kDescMissing);
     if (!items_.MoveFrom(items) || !list_.MoveFrom(list))
-        Throw(kDescMissing);
+        ThrowDescFault(kDescMissing);
 
     if (const int n = specs.Count()) {
         buttons_ = static_cast<ItemDesc*>(DescHeap::Alloc(sizeof(ItemDesc) * n));
         if (!buttons_)
-            Throw(kDescMissing);
+            ThrowDescFault(kDescMissing);
         for (; buttonCount_ < n; ++buttonCount_) {
             ItemSpec* spec = static_cast<ItemSpec*>(specs.Pop());
             ItemDesc* item = new (&buttons_[buttonCount_]) ItemDesc;
@@ -420,7 +419,7 @@ void DbFormDesc::ParseBody(DescLexer& lex)
             DescHeap::Free(spec);
             if (!made) {
                 ++buttonCount_;   // constructed: Destroy takes it down
-                Throw(kDescMissing);
+                ThrowDescFault(kDescMissing);
             }
         }
     }
@@ -428,7 +427,7 @@ void DbFormDesc::ParseBody(DescLexer& lex)
     if (const int n = pairs.Count()) {
         children_ = static_cast<DescTextPair*>(DescHeap::Alloc(sizeof(DescTextPair) * n));
         if (!children_)
-            Throw(kDescMissing);
+            ThrowDescFault(kDescMissing);
         for (; childCount_ < n; ++childCount_) {
             PairSpec* spec = static_cast<PairSpec*>(pairs.Pop());
             DescTextPair* pair = new (&children_[childCount_]) DescTextPair;
@@ -440,7 +439,7 @@ void DbFormDesc::ParseBody(DescLexer& lex)
             DescHeap::Free(spec);
             if (!made) {
                 ++childCount_;
-                Throw(kDescMissing);
+                ThrowDescFault(kDescMissing);
             }
         }
     }

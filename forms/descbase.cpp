@@ -83,7 +83,7 @@ void DescWindow::Clear()
 void ParseWindowAttrs(DescLexer& lex, DescWindow& window)
 {
     if (lex.Peek() != L'{')
-        throw static_cast<int>(kDescEndOfText);
+        ThrowDescFault(kDescEndOfText);
     lex.Advance();
     wchar_t caption[256];
     wchar_t icon[256];
@@ -127,6 +127,6 @@ int ReadSectionWord(DescLexer& lex, const DescKeyword* table, int rows, int noVa
         return code;
     lex.SkipBlanks();
     if (code < 0)
-        throw static_cast<int>(kDescSyntax);
+        ThrowDescFault(kDescSyntax);
     return code;
 }

@@ -8,9 +8,12 @@ namespace {
 
 bool IsBlank(wchar_t c) { return c == L'\t' || c == L'\r' || c == L' '; }
 
-[[noreturn]] void Throw(int code) { throw code; }
-
 }  // namespace
+
+void ThrowDescFault(int code)
+{
+    throw code;
+}
 
 bool IsIdentChar(wchar_t c) { return c == L'_' || IsCharAlphaNumericW(c); }
 
@@ -39,14 +42,14 @@ int FindKeyword(const wchar_t* ident, int identLength, const DescKeyword* table,
 void DescLexer::Advance()
 {
     if (s.pos + 1 > s.length)
-        Throw(kDescEndOfText);
+        ThrowDescFault(kDescEndOfText);
     ++s.pos;
 }
 
 void DescLexer::OpenBlock()
 {
     if (Peek() != L'{')
-        Throw(kDescSyntax);
+        ThrowDescFault(kDescSyntax);
     Advance();
 }
 
@@ -62,7 +65,7 @@ bool DescLexer::CloseBlock()
 void DescLexer::NextChar()
 {
     if (s.pos + 1 >= s.length)
-        Throw(kDescEndOfText);
+        ThrowDescFault(kDescEndOfText);
     ++s.pos;
     SkipBlanks();
 }
@@ -71,7 +74,7 @@ void DescLexer::SkipBlanks()
 {
     for (;;) {
         if (s.pos >= s.length)
-            Throw(kDescEndOfText);
+            ThrowDescFault(kDescEndOfText);
         const wchar_t c = s.data[s.pos];
         if (IsBlank(c)) {
             ++s.pos;
@@ -155,11 +158,11 @@ void DescLexer::SkipBlockComment()
 int DescLexer::ReadString(wchar_t* buffer, int capacity)
 {
     if (s.pos >= s.length || s.data[s.pos] != L'"')
-        Throw(kDescEndOfText);
+        ThrowDescFault(kDescEndOfText);
     int stored = 0;
     for (;;) {
         if (++s.pos >= s.length)
-            Throw(kDescEndOfText);
+            ThrowDescFault(kDescEndOfText);
         wchar_t c = s.data[s.pos];
         if (c == L'"') {
             ++s.pos;
@@ -181,11 +184,11 @@ int DescLexer::ReadString(wchar_t* buffer, int capacity)
             else if (next == L'\\')
                 c = L'\\';
             else
-                Throw(kDescEndOfText);
+                ThrowDescFault(kDescEndOfText);
             ++s.pos;
         }
         if (stored >= capacity)
-            Throw(kDescEndOfText);
+            ThrowDescFault(kDescEndOfText);
         buffer[stored++] = c;
     }
 }
@@ -194,11 +197,11 @@ int DescLexer::StringLength() const
 {
     LONG pos = s.pos;
     if (pos >= s.length || s.data[pos] != L'"')
-        Throw(kDescEndOfText);
+        ThrowDescFault(kDescEndOfText);
     int count = 0;
     for (;;) {
         if (++pos >= s.length)
-            Throw(kDescEndOfText);
+            ThrowDescFault(kDescEndOfText);
         const wchar_t c = s.data[pos];
         if (c == L'"')
             return count;
@@ -207,7 +210,7 @@ int DescLexer::StringLength() const
         if (c == L'\\' && pos + 1 < s.length) {
             const wchar_t next = s.data[pos + 1];
             if (next != L'"' && next != L'n' && next != L'\\')
-                Throw(kDescEndOfText);
+                ThrowDescFault(kDescEndOfText);
             ++pos;
         }
         ++count;
@@ -218,7 +221,7 @@ int DescLexer::ReadAssignedString(wchar_t* buffer, int capacity)
 {
     SkipBlanks();
     if (s.data[s.pos] != L'=')
-        Throw(kDescEndOfText);
+        ThrowDescFault(kDescEndOfText);
     Advance();
     SkipBlanks();
     return ReadString(buffer, capacity);
@@ -232,7 +235,7 @@ int DescLexer::IdentLength() const
     // An identifier may end the text (a file's last word); only nothing at
     // all at the end is the end of the text.
     if (pos == s.pos && pos >= s.length)
-        Throw(kDescEndOfText);
+        ThrowDescFault(kDescEndOfText);
     return pos - s.pos;
 }
 
@@ -240,23 +243,23 @@ int DescLexer::Ident() const
 {
     const int length = IdentLength();
     if (length == 0)
-        Throw(kDescMissing);
+        ThrowDescFault(kDescMissing);
     return length;
 }
 
 DWORD DescLexer::ReadUInt()
 {
     if (s.pos >= s.length)
-        Throw(kDescEndOfText);
+        ThrowDescFault(kDescEndOfText);
     wchar_t c = s.data[s.pos];
     if (c < L'0' || c > L'9')
-        Throw(kDescMissing);
+        ThrowDescFault(kDescMissing);
     DWORD value = 0;
     do {
         const DWORD digit = static_cast<DWORD>(c - L'0');
         // A number too large for 32 bits is a fault, not a wrapped value.
         if (value > (0xFFFFFFFFu - digit) / 10)
-            Throw(kDescSyntax);
+            ThrowDescFault(kDescSyntax);
         value = value * 10 + digit;
         ++s.pos;
     } while (s.pos < s.length && (c = s.data[s.pos]) >= L'0' && c <= L'9');
@@ -266,7 +269,7 @@ DWORD DescLexer::ReadUInt()
 int DescLexer::ReadInt()
 {
     if (s.pos >= s.length)
-        Throw(kDescEndOfText);
+        ThrowDescFault(kDescEndOfText);
     bool negative = false;
     const wchar_t c = s.data[s.pos];
     if (c == L'-' || c == L'+') {
@@ -275,14 +278,14 @@ int DescLexer::ReadInt()
     }
     const DWORD magnitude = ReadUInt();
     if (magnitude > (negative ? 0x80000000u : 0x7FFFFFFFu))
-        Throw(kDescSyntax);
+        ThrowDescFault(kDescSyntax);
     return negative ? static_cast<int>(0u - magnitude) : static_cast<int>(magnitude);
 }
 
 DWORD DescLexer::ReadAssignedUInt()
 {
     if (s.pos >= s.length || s.data[s.pos] != L'=')
-        Throw(kDescEndOfText);
+        ThrowDescFault(kDescEndOfText);
     Advance();
     SkipBlanks();
     return ReadUInt();
@@ -291,7 +294,7 @@ DWORD DescLexer::ReadAssignedUInt()
 int DescLexer::ReadAssignedInt()
 {
     if (s.pos >= s.length || s.data[s.pos] != L'=')
-        Throw(kDescEndOfText);
+        ThrowDescFault(kDescEndOfText);
     Advance();
     SkipBlanks();
     return ReadInt();
@@ -370,5 +373,5 @@ void LogDescUnknown(const wchar_t* name) { LogFormatted(0, IDS_FORM_UNKNOWN_EXCE
 void ThrowDescText(const DescLexer& lex, UINT id)
 {
     JournalWriteId(static_cast<DWORD>(lex.Line()), id);
-    throw static_cast<int>(kDescReported);
+    ThrowDescFault(kDescReported);
 }

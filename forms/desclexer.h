@@ -38,6 +38,10 @@ enum DescFault : int {
     kDescStringTwice = -5,
 };
 
+// Throws a fault code: the one way the reading operations and the parsers
+// give up (RunDescParse catches it).
+[[noreturn]] void ThrowDescFault(int code);
+
 // An unclosed block comment: where it began (the index just after its "/*").
 struct CommentExcept {
     DWORD line;

@@ -82,13 +82,12 @@ constexpr int Rows(const T (&)[N])
     return N;
 }
 
-[[noreturn]] void Throw(int code) { throw code; }
 
 // Requires `c` at the cursor (2 otherwise) and steps past it.
 void Expect(DescLexer& lex, wchar_t c)
 {
     if (lex.Peek() != c || lex.AtEnd())
-        Throw(kDescSyntax);
+        ThrowDescFault(kDescSyntax);
     lex.Advance();
 }
 
@@ -96,7 +95,7 @@ wchar_t* AllocText()
 {
     wchar_t* block = static_cast<wchar_t*>(DescHeap::Alloc(kFieldFormatChars * sizeof(wchar_t)));
     if (!block)
-        Throw(kDescNoMemory);
+        ThrowDescFault(kDescNoMemory);
     return block;
 }
 
@@ -150,7 +149,7 @@ ValueInfo ValueOf(DWORD base, DWORD textSize)
     case kFieldTime:
         return {8, kBindFileTime};
     default:
-        Throw(kDescNotImplemented);
+        ThrowDescFault(kDescNotImplemented);
     }
 }
 
@@ -251,7 +250,7 @@ void ParseFieldReference(FieldDesc& f, DescLexer& lex, bool referencesAllowed)
         ThrowDescText(lex, IDS_FORM_REFERENCE_REDEFINED);
     FieldRefSpec* spec = static_cast<FieldRefSpec*>(DescHeap::Alloc(sizeof(FieldRefSpec)));
     if (!spec)
-        Throw(kDescNoMemory);
+        ThrowDescFault(kDescNoMemory);
     memset(spec, 0, sizeof(*spec));
     f.reference = spec;
     if (lex.Peek() != L'{' || lex.AtEnd())
@@ -321,7 +320,7 @@ void SetDefault(FieldDesc& f, int kind, const void* data, DWORD size)
     if (size) {
         f.defaultData = DescHeap::Alloc(size);
         if (!f.defaultData)
-            Throw(kDescNoMemory);
+            ThrowDescFault(kDescNoMemory);
         memcpy(f.defaultData, data, size);
     }
     f.defaultSize = size;
@@ -334,7 +333,7 @@ void ParseDefaultValue(FieldDesc& f, DescLexer& lex)
     if (lex.Peek() == L'"') {
         const int length = lex.ReadString(text, kFieldDefaultChars);
         if (length == 0)
-            Throw(kDescSyntax);
+            ThrowDescFault(kDescSyntax);
         text[length] = 0;
         DWORD mode = kParseDate | kParseTime | kParseTimeOptional;
         if (FieldBase(f.type) == kFieldDate)
@@ -343,14 +342,14 @@ void ParseDefaultValue(FieldDesc& f, DescLexer& lex)
             mode = kParseTime;
         FILETIME time;
         if (!ParseDateToFileTime(text, &time, mode))
-            Throw(kDescSyntax);
+            ThrowDescFault(kDescSyntax);
         SetDefault(f, kDefaultFileTime, &time, sizeof(time));
         return;
     }
     int length;
     const int kind = lex.MatchIdent(kDefaultWords, Rows(kDefaultWords), &length);
     if (kind == -1)
-        Throw(kDescSyntax);
+        ThrowDescFault(kDescSyntax);
     lex.Scan().pos += length;
     if (kind != kDefaultString) {
         SetDefault(f, kind, nullptr, 0);
@@ -374,7 +373,7 @@ void ParseDefault(FieldDesc& f, DescLexer& lex)
     if (f.defaultKind != kDefaultNone) {
         // This text is recorded with code 0, not the line.
         JournalWriteId(0, IDS_FORM_DEFAULT_REDEFINED);
-        Throw(kDescReported);
+        ThrowDescFault(kDescReported);
     }
     Expect(lex, L'=');
     lex.SkipBlanks();
@@ -391,7 +390,7 @@ void ParseDefault(FieldDesc& f, DescLexer& lex)
         ParseDefaultValue(f, lex);
         return;
     default:
-        Throw(kDescNotImplemented);
+        ThrowDescFault(kDescNotImplemented);
     }
 }
 
@@ -423,11 +422,11 @@ FieldBlob* FieldDesc::Serialize() const
 {
     // Everything that can refuse the field is checked before the block is taken.
     if (FieldBase(type) == kFieldText && textSize > kFieldMaxTextSize)
-        Throw(kDescMissing);
+        ThrowDescFault(kDescMissing);
     if (reference) {
         if (FieldBase(type) != kFieldInt32 || FieldBase(reference->type) != kFieldText ||
             reference->textSize > 255)
-            Throw(kDescMissing);
+            ThrowDescFault(kDescMissing);
     }
     const DWORD size = SerialSize();
     BYTE* block = static_cast<BYTE*>(DescHeap::Alloc(size));
@@ -453,17 +452,17 @@ DWORD ParseFieldType(DescLexer& lex, DWORD* textSize)
             if (code == kFieldText) {
                 lex.SkipBlanks();
                 if (lex.Peek() != L'(')
-                    Throw(kDescBadSize);
+                    ThrowDescFault(kDescBadSize);
                 lex.Advance();
                 lex.SkipBlanks();
                 *textSize = lex.ReadUInt();
                 if (lex.Peek() != L')' || lex.AtEnd())
-                    Throw(kDescBadSize);
+                    ThrowDescFault(kDescBadSize);
                 lex.Advance();
             }
         } else {
             if (type & code)
-                Throw(kDescFlagTwice);
+                ThrowDescFault(kDescFlagTwice);
             type |= code;
         }
         lex.SkipBlanks();
@@ -479,7 +478,7 @@ DWORD ParseAlign(DescLexer& lex)
     int length;
     const int first = lex.MatchIdent(kAlignWords, Rows(kAlignWords), &length);
     if (first < 0)
-        Throw(kDescSyntax);
+        ThrowDescFault(kDescSyntax);
     lex.Scan().pos += length;
     DWORD flags = kAlignFlags[first];
     lex.SkipBlanks();
@@ -489,7 +488,7 @@ DWORD ParseAlign(DescLexer& lex)
     const int second = lex.MatchIdent(kAlignWords, Rows(kAlignWords), &length);
     // Words 1 to 3 are horizontal, 4 to 6 vertical: one of each axis.
     if (second < 0 || (first <= 3) == (second <= 3))
-        Throw(kDescSyntax);
+        ThrowDescFault(kDescSyntax);
     lex.Scan().pos += length;
     return flags | kAlignFlags[second];
 }
@@ -507,7 +506,7 @@ DWORD ParseBorder(DescLexer& lex)
         int length;
         const int side = lex.MatchIdent(kBorderWords, Rows(kBorderWords), &length);
         if (side < 0)
-            Throw(kDescSyntax);
+            ThrowDescFault(kDescSyntax);
         bits |= static_cast<DWORD>(side);
         lex.Scan().pos += length;
         lex.SkipBlanks();
@@ -531,7 +530,7 @@ void ParseField(FieldDesc& f, DescLexer& lex, bool referencesAllowed)
     lex.SkipBlanks();
     f.type = ParseFieldType(lex, &f.textSize);
     if (FieldBase(f.type) == 0)
-        Throw(kDescSyntax);
+        ThrowDescFault(kDescSyntax);
     for (;;) {
         lex.SkipBlanks();
         const wchar_t c = lex.Peek();
@@ -572,7 +571,7 @@ void ParseField(FieldDesc& f, DescLexer& lex, bool referencesAllowed)
             f.border = ParseBorder(lex);
             break;
         default:
-            Throw(kDescSyntax);
+            ThrowDescFault(kDescSyntax);
         }
     }
 }
@@ -581,13 +580,13 @@ FieldBlob* ParseFieldBlock(DescLexer& lex, bool referencesAllowed)
 {
     lex.SkipBlanks();
     if (lex.Peek() != L'{')
-        Throw(kDescSyntax);
+        ThrowDescFault(kDescSyntax);
     FieldDesc field;
     lex.Advance();
     ParseField(field, lex, referencesAllowed);
     FieldBlob* blob = field.Serialize();
     if (!blob)
-        Throw(kDescMissing);
+        ThrowDescFault(kDescMissing);
     return blob;
 }
 
@@ -603,7 +602,7 @@ void ParseFieldList(DescLexer& lex, DescList& out, bool referencesAllowed)
         FieldBlob* blob = ParseFieldBlock(lex, referencesAllowed);
         if (!out.Push(blob)) {
             DescHeap::Free(blob);
-            Throw(kDescMissing);
+            ThrowDescFault(kDescMissing);
         }
     }
 }

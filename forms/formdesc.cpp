@@ -97,16 +97,16 @@ FormRefDesc* FormRefDesc::Build(const wchar_t* const texts[kRefTextCount], const
         }
     }
     if (!any)
-        throw static_cast<int>(kDescReported);
+        ThrowDescFault(kDescReported);
 
     void* place = DescHeap::Alloc(sizeof(FormRefDesc));
     if (!place)
-        throw static_cast<int>(kDescNoMemory);
+        ThrowDescFault(kDescNoMemory);
     FormRefDesc* ref = new (place) FormRefDesc;
     ref->strings = static_cast<BYTE*>(DescHeap::Alloc(size));
     if (!ref->strings || !ref->fields.MoveFrom(fields)) {
         Destroy(ref);
-        throw static_cast<int>(kDescNoMemory);
+        ThrowDescFault(kDescNoMemory);
     }
     ref->stringsSize = size;
     memset(ref->strings, 0, size);
@@ -199,11 +199,11 @@ void FormDesc::ParseBody(DescLexer& lex)
             break;
         case kSectionReference: {
             if (refs.Count() >= kMaxFormRefs)
-                throw static_cast<int>(kDescNoMemory);
+                ThrowDescFault(kDescNoMemory);
             FormRefDesc* ref = ParseReferenceSection(lex);
             if (!refs.Push(ref)) {
                 FormRefDesc::Destroy(ref);
-                throw static_cast<int>(kDescNoMemory);
+                ThrowDescFault(kDescNoMemory);
             }
             break;
         }
@@ -211,12 +211,12 @@ void FormDesc::ParseBody(DescLexer& lex)
     }
 
     if (!fields_.MoveFrom(fields))
-        throw static_cast<int>(kDescNoMemory);
+        ThrowDescFault(kDescNoMemory);
     const int n = refs.Count();
     if (n > 0) {
         refs_ = static_cast<FormRefDesc**>(DescHeap::Alloc(sizeof(FormRefDesc*) * n));
         if (!refs_)
-            throw static_cast<int>(kDescNoMemory);
+            ThrowDescFault(kDescNoMemory);
         for (int i = 0; i < n; ++i)
             refs_[i] = static_cast<FormRefDesc*>(refs.Pop());
         refCount_ = n;

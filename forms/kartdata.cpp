@@ -1,11 +1,10 @@
 #include "forms/kartdata.h"
 
-#include "database/dbbindparam.h"
-#include "database/dbcommand.h"
 #include "database/dberrors.h"
 #include "database/dbparams.h"
 #include "database/dbrowset.h"
 #include "database/dbstart.h"
+#include "database/dbstatement.h"
 #include "forms/dbformdesc.h"
 #include "forms/kartfield.h"
 #include "forms/kartsql.h"
@@ -16,60 +15,29 @@
 
 #include <string.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
 namespace {
 
-// Throws the thread's database error when a step failed.
-void Check(BOOL ok)
+// The key as parameter 1 of the statement.
+void SetKey(BoundStatement& statement, LONG key)
 {
-    if (!ok)
-        throw DODBErrors(E_FAIL, TRUE);
+    if (!statement.Params().SetValI4(1, key))
+        throw MsgExcept(IDS_PARAMS_CREATE_ERROR);
 }
 
-void CheckHr(HRESULT hr)
-{
-    if (FAILED(hr))
-        throw DODBErrors(hr, TRUE);
-}
-
-DODBSession* Session()
-{
-    if (!g_DbSession.IsSet()) {
-        DODBSetError(E_FAIL, IDS_DB_CREATE_COMMAND, L"KartData");
-        throw DODBErrors(E_FAIL, TRUE);
-    }
-    return g_DbSession.Get();
-}
-
-DODBPtr<DODBCommand> NewCommand(const wchar_t* sql)
-{
-    DODBPtr<DODBCommand> command;
-    Check(Session()->CreateCommand(command));
-    CheckHr(command->SetCmdText(sql));
-    return command;
-}
-
-// A parameter list holding the key as parameter 1.
-DODBPtr<DODBBindParam> KeyParams(LONG key)
-{
-    DODBPtr<DODBBindParam> list;
-    if (!list.CreateNew() || !list->SetValI4(1, key))
-        throw static_cast<int>(IDS_PARAMS_CREATE_ERROR);
-    return list;
-}
-
-// Shows what an operation caught: a database error in its box, a bare id
-// as its string-table text.
+// Shows what an operation caught: a database error in its box, a user
+// message as it is.
 void ShowDbError(const DODBErrors& e)
 {
     e.ShowMessage(nullptr, nullptr, MB_OK | MB_ICONERROR);
 }
 
-void ShowIdError(int id)
+void ShowMessage(const MsgExcept& message)
 {
-    MessageBoxId(nullptr, static_cast<UINT>(id), MB_OK | MB_ICONERROR);
+    message.Show(nullptr, MB_OK | MB_ICONERROR);
 }
 
 // A row block over the rowset for the fields, column i bound as field i
@@ -190,19 +158,18 @@ bool LoadRecord(const DbFormDesc& form, int count, KartField** fields, LONG key)
         SqlText sql;
         if (!KartSql::BuildSelect(sql, form))
             return false;
-        DODBPtr<DODBCommand> command = NewCommand(sql.c_str());
-        DODBPtr<DODBBindParam> params = KeyParams(key);
-        DODBPtr<DODBRowset> rowset;
-        Check(command->ExecuteBind(rowset, nullptr, params, nullptr));
+        BoundStatement query(g_DbSession, sql.c_str());
+        SetKey(query, key);
+        query.Execute(false);
         DODBPtr<DODBParams> row;
-        if (!BindRow(rowset.Get(), count, fields, row))
+        if (!BindRow(query.Rowset(), count, fields, row))
             return false;
-        if (!rowset->GetNextData(row.Get()))
+        if (!query.NextInto(row.Get()))
             return false;
         return LoadInto(row.Get(), count, fields);
     } catch (const DODBErrors&) {
         return false;
-    } catch (int) {
+    } catch (const MsgExcept&) {
         return false;
     }
 }
@@ -249,21 +216,21 @@ bool UpdateRecord(const DbFormDesc& form, int count, KartField** fields, LONG ke
     try {
         SqlText sql;
         if (!KartSql::BuildUpdate(sql, form))
-            throw static_cast<int>(IDS_PARAMETER_BIND_ERROR);
-        DODBPtr<DODBCommand> command = NewCommand(sql.c_str());
+            throw MsgExcept(IDS_PARAMETER_BIND_ERROR);
+        BoundStatement update(g_DbSession, sql.c_str());
         DODBPtr<DODBParams> params;
         const DBTYPE keyType = DBTYPE_I4;
         if (!BindParams(count, fields, false, params, 1, &keyType))
-            throw static_cast<int>(IDS_PARAMETER_BIND_ERROR);
+            throw MsgExcept(IDS_PARAMETER_BIND_ERROR);
         if (FAILED(params->SetValue4(static_cast<ULONG>(count), key)))
-            throw static_cast<int>(IDS_PARAMETER_BIND_ERROR);
-        CheckHr(params->CreateParamAccessor(command->GetAccessor()));
-        CheckHr(command->ExecuteNR(params.Get(), nullptr));
+            throw MsgExcept(IDS_PARAMETER_BIND_ERROR);
+        update.UseBlock(params);
+        update.Run();
         return true;
     } catch (const DODBErrors& e) {
         ShowDbError(e);
-    } catch (int id) {
-        ShowIdError(id);
+    } catch (const MsgExcept& message) {
+        ShowMessage(message);
     }
     return false;
 }
@@ -271,8 +238,8 @@ bool UpdateRecord(const DbFormDesc& form, int count, KartField** fields, LONG ke
 bool InsertRecord(const DbFormDesc& form, int count, KartField** fields, LONG* key)
 {
     try {
-        DODBPtr<DODBRowset> rowset;
-        Check(Session()->OpenRowsetForChange(form.Table().GetString(), rowset));
+        NewTableRow table(g_DbSession, form.Table().GetString());
+        DODBRowset* rowset = table.Rowset();
 
         // The columns by name: the fields first, the key column last.
         std::vector<std::wstring> names;
@@ -284,10 +251,10 @@ bool InsertRecord(const DbFormDesc& form, int count, KartField** fields, LONG* k
             pointers.push_back(n.c_str());
         std::vector<LONG> ordinals(names.size(), -1);
         if (FAILED(rowset->GetOrdinals(static_cast<ULONG>(names.size()), pointers.data(), ordinals.data())))
-            throw static_cast<int>(IDS_PARAMETER_BIND_ERROR);
+            throw MsgExcept(IDS_PARAMETER_BIND_ERROR);
         for (LONG o : ordinals)
             if (o < 1)
-                throw static_cast<int>(IDS_PARAMETER_BIND_ERROR);
+                throw MsgExcept(IDS_PARAMETER_BIND_ERROR);
 
         const ULONG keyIndex = static_cast<ULONG>(count);
         DODBPtr<DODBParams> row;
@@ -300,7 +267,7 @@ bool InsertRecord(const DbFormDesc& form, int count, KartField** fields, LONG* k
         bound = bound && SUCCEEDED(row->AllocStructForParams()) &&
                 SUCCEEDED(row->CreateRowAccessor(rowset->GetAccessor()));
         if (!bound)
-            throw static_cast<int>(IDS_PARAMETER_BIND_ERROR);
+            throw MsgExcept(IDS_PARAMETER_BIND_ERROR);
 
         DODBPtr<DODBParams> keyRow;
         bool keyBound = keyRow.CreateNew() && SUCCEEDED(keyRow->SetNumParams(1)) &&
@@ -309,32 +276,29 @@ bool InsertRecord(const DbFormDesc& form, int count, KartField** fields, LONG* k
                         SUCCEEDED(keyRow->AllocStructForParams()) &&
                         SUCCEEDED(keyRow->CreateRowAccessor(rowset->GetAccessor()));
         if (!keyBound)
-            throw static_cast<int>(IDS_PARAMETER_SET_ERROR);
+            throw MsgExcept(IDS_PARAMETER_SET_ERROR);
 
         for (ULONG i = 0; i < keyIndex; ++i) {
             KartField* f = fields[i];
             HRESULT hr = f->IsNull() ? row->SetValue(i, nullptr, 0, DBSTATUS_S_ISNULL)
                                      : row->SetValue(i, f->Value(), static_cast<DBLENGTH>(f->length), DBSTATUS_S_OK);
             if (FAILED(hr))
-                throw static_cast<int>(IDS_PARAMETER_SET_ERROR);
+                throw MsgExcept(IDS_PARAMETER_SET_ERROR);
         }
         if (FAILED(row->SetValue(keyIndex, nullptr, 0, DBSTATUS_S_DEFAULT)))
-            throw static_cast<int>(IDS_PARAMETER_SET_ERROR);
+            throw MsgExcept(IDS_PARAMETER_SET_ERROR);
 
-        if (!rowset->InsertRow(row.Get()))
-            throw DODBErrors(rowset->GetResult(), TRUE);
-        if (!rowset->GetData(keyRow.Get()))
-            throw DODBErrors(rowset->GetResult(), TRUE);
+        table.Insert(row.Get(), keyRow.Get());
         DWORD newKey = 0;
         if (!ReadInteger(keyRow.Get(), 0, &newKey))
-            throw static_cast<int>(IDS_PARAMETER_SET_ERROR);
+            throw MsgExcept(IDS_PARAMETER_SET_ERROR);
         if (key != nullptr)
             *key = static_cast<LONG>(newKey);
         return true;
     } catch (const DODBErrors& e) {
         ShowDbError(e);
-    } catch (int id) {
-        ShowIdError(id);
+    } catch (const MsgExcept& message) {
+        ShowMessage(message);
     }
     return false;
 }
@@ -348,20 +312,15 @@ bool SelectByKey(const DbFormDesc& form, int count, KartField** fields, LONG* ke
     if (!BindParams(count, fields, true, params, 0, nullptr))
         return false;
     try {
-        DODBPtr<DODBCommand> command = NewCommand(sql.c_str());
-        CheckHr(params->CreateParamAccessor(command->GetAccessor()));
-        DODBPtr<DODBRowset> rowset;
-        DODBPtr<DODBParams> row;
-        Check(command->Execute(rowset, &row, params.Get(), nullptr));
-        if (rowset->GetNextData(row.Get())) {
+        BoundStatement query(g_DbSession, sql.c_str());
+        query.UseBlock(params);
+        if (query.First()) {
             DWORD value = 0;
-            ReadInteger(row.Get(), 0, &value);
+            ReadInteger(query.Row(), 0, &value);
             *key = static_cast<LONG>(value);
             *found = true;
             return true;
         }
-        if (!rowset->IsEndOfRowset())
-            throw DODBErrors(rowset->GetResult(), TRUE);
         *found = false;
         return true;
     } catch (const DODBErrors& e) {
@@ -373,47 +332,48 @@ bool SelectByKey(const DbFormDesc& form, int count, KartField** fields, LONG* ke
 bool SetNull(const DbFormDesc& form, LONG key)
 {
     try {
-        DODBPtr<DODBBindParam> params = KeyParams(key);
         for (int i = 0; i < form.ChildCount(); ++i) {
             SqlText sql;
             if (!KartSql::BuildSetNull(sql, form.Child(i)))
                 return false;
-            DODBPtr<DODBCommand> command = NewCommand(sql.c_str());
-            Check(command->ExecuteBindNR(params, nullptr));
+            BoundStatement clear(g_DbSession, sql.c_str());
+            SetKey(clear, key);
+            clear.Run();
         }
         return true;
     } catch (const DODBErrors&) {
-    } catch (int) {
+    } catch (const MsgExcept&) {
     }
     return false;
 }
 
 KartDeleteResult DeleteRecord(HWND owner, const DbFormDesc& form, LONG key)
 {
-    DODBPtr<DODBCommand> command;
-    DODBPtr<DODBBindParam> params;
+    std::optional<BoundStatement> statement;
     try {
         SqlText sql;
         if (!KartSql::BuildDelete(sql, form))
-            throw static_cast<int>(IDS_PARAMS_CREATE_ERROR);
-        command = NewCommand(sql.c_str());
-        params = KeyParams(key);
+            throw MsgExcept(IDS_PARAMS_CREATE_ERROR);
+        statement.emplace(g_DbSession, sql.c_str());
+        SetKey(*statement, key);
     } catch (const DODBErrors& e) {
         ShowDbError(e);
         return kDeleteFailed;
-    } catch (int id) {
-        ShowIdError(id);
+    } catch (const MsgExcept& message) {
+        ShowMessage(message);
         return kDeleteFailed;
     }
 
-    if (command->ExecuteBindNR(params, nullptr))
-        return kDeleteDone;
-    DODBErrors first(E_FAIL, TRUE);
     wchar_t caption[256] = {};
     LoadStringW(hInstance, IDS_RECORD_DELETE_FAILED, caption, 256);
-    if (!first.FindSQLState(L"23000")) {
-        first.ShowMessage(owner, caption, MB_OK | MB_ICONERROR);
-        return kDeleteFailed;
+    try {
+        statement->Run();
+        return kDeleteDone;
+    } catch (const DODBErrors& first) {
+        if (!first.FindSQLState(L"23000")) {
+            first.ShowMessage(owner, caption, MB_OK | MB_ICONERROR);
+            return kDeleteFailed;
+        }
     }
 
     wchar_t question[256] = {};
@@ -430,17 +390,25 @@ KartDeleteResult DeleteRecord(HWND owner, const DbFormDesc& form, LONG key)
         e.ShowMessage(owner, caption, MB_OK | MB_ICONERROR);
         return kDeleteFailed;
     }
-    if (SetNull(form, key) && command->ExecuteBindNR(params, nullptr)) {
+    DODBErrors failure;
+    bool deleted = false;
+    if (SetNull(form, key)) {
+        try {
+            statement->Run();
+            deleted = true;
+        } catch (const DODBErrors& e) {
+            failure = e;
+        }
+    } else {
+        failure = DODBErrors(E_FAIL, TRUE);
+    }
+    if (deleted) {
         if (SUCCEEDED(session->CommitSync()))
             return kDeleteDone;
-        DODBErrors e(E_FAIL, TRUE);
-        session->AbortTx();
-        e.ShowMessage(owner, caption, MB_OK | MB_ICONERROR);
-        return kDeleteFailed;
+        failure = DODBErrors(E_FAIL, TRUE);
     }
-    DODBErrors second(E_FAIL, TRUE);
     session->AbortTx();
-    second.ShowMessage(owner, caption, MB_OK | MB_ICONERROR);
+    failure.ShowMessage(owner, caption, MB_OK | MB_ICONERROR);
     return kDeleteFailed;
 }
 
@@ -453,14 +421,13 @@ bool FillLookupCombo(HWND combo, const FieldRef& reference, bool hasValue, DWORD
         SqlText sql;
         if (!KartSql::BuildLookupList(sql, reference))
             return false;
-        DODBPtr<DODBCommand> command = NewCommand(sql.c_str());
-        DODBPtr<DODBRowset> rowset;
-        DODBPtr<DODBParams> row;
-        Check(command->Execute(rowset, &row, nullptr, nullptr));
+        BoundStatement query(g_DbSession, sql.c_str());
+        query.Execute();
+        DODBParams* row = query.Row();
         LRESULT chosen = CB_ERR;
-        while (rowset->GetNextData(row.Get())) {
+        while (query.Next()) {
             DWORD rowKey = 0;
-            if (!KartData::ReadInteger(row.Get(), 0, &rowKey) || row->GetWType(1) != DBTYPE_WSTR)
+            if (!KartData::ReadInteger(row, 0, &rowKey) || row->GetWType(1) != DBTYPE_WSTR)
                 return false;
             const wchar_t* text = row->IsOk(1) ? static_cast<const wchar_t*>(row->GetValuePtr(1)) : L"";
             LRESULT item = SendMessageW(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text));
@@ -470,12 +437,10 @@ bool FillLookupCombo(HWND combo, const FieldRef& reference, bool hasValue, DWORD
             if (hasValue && rowKey == value && chosen == CB_ERR)
                 chosen = item;
         }
-        if (!rowset->IsEndOfRowset())
-            return false;
         SendMessageW(combo, CB_SETCURSEL, chosen, 0);
         return true;
     } catch (const DODBErrors&) {
-    } catch (int) {
+    } catch (const MsgExcept&) {
     }
     return false;
 }

@@ -1,10 +1,10 @@
 #include "forms/kartlayout.h"
 
-#include "database/dbcommand.h"
 #include "database/dberrors.h"
 #include "database/dbparams.h"
 #include "database/dbrowset.h"
 #include "database/dbstart.h"
+#include "database/dbstatement.h"
 #include "forms/dbformdesc.h"
 #include "forms/descheap.h"
 #include "forms/fieldvalue.h"
@@ -781,19 +781,14 @@ bool Run(KartLayout& layout, LONG key, int flag)
         SqlText sql;
         if (!KartSql::BuildRowList(sql, *layout.form) || !g_DbSession.IsSet())
             return false;
-        DODBPtr<DODBCommand> command;
-        if (!g_DbSession->CreateCommand(command) || FAILED(command->SetCmdText(sql.c_str())))
-            throw DODBErrors(E_FAIL, TRUE);
-        DODBPtr<DODBRowset> rowset;
-        DODBPtr<DODBParams> row;
-        if (!command->Execute(rowset, &row, nullptr, nullptr))
-            throw DODBErrors(E_FAIL, TRUE);
+        BoundStatement query(g_DbSession, sql.c_str());
+        query.Execute();
         LONG chosenKey = 0;
         int chosenFlag = 0;
-        const int filled = FillListFromRowset(layout.list, rowset.Get(), row.Get(), layout.form->List(),
+        const int filled = FillListFromRowset(layout.list, query.Rowset(), query.Row(), layout.form->List(),
                                               flag > 0 ? &key : nullptr, &chosenKey, &chosenFlag, false);
         if (filled < 0)
-            throw DODBErrors(E_FAIL, TRUE);
+            ThrowDatabaseError();
         return true;
     } catch (const DODBErrors& e) {
         e.ShowMessage(nullptr, nullptr, MB_OK | MB_ICONERROR);

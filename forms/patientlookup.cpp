@@ -1,11 +1,9 @@
 #include "forms/patientlookup.h"
 
-#include "database/dbbindparam.h"
-#include "database/dbcommand.h"
 #include "database/dberrors.h"
 #include "database/dbparams.h"
-#include "database/dbrowset.h"
 #include "database/dbstart.h"
+#include "database/dbstatement.h"
 #include "forms/dbformdesc.h"
 #include "forms/sqltext.h"
 #include "foundation/datetime.h"
@@ -115,23 +113,10 @@ void PatientLookup::Query()
     }
     if (sql_ == nullptr)
         return;
-    if (!g_DbSession.IsSet())
-        throw DODBErrors(E_FAIL, FALSE);
-    DODBPtr<DODBCommand> command;
-    if (!g_DbSession->CreateCommand(command))
-        throw DODBErrors(E_FAIL, TRUE);
-    if (FAILED(command->Prepare(sql_)))
-        throw DODBErrors(E_FAIL, TRUE);
-    DODBPtr<DODBBindParam> params;
-    if (!params.CreateNew() || !params->SetValI4(1, static_cast<LONG>(key_)))
-        throw DODBErrors(E_FAIL, TRUE);
-    DODBPtr<DODBRowset> rowset;
-    DODBPtr<DODBParams> row;
-    if (!command->ExecuteBind(rowset, &row, params, nullptr))
-        throw DODBErrors(E_FAIL, TRUE);
-    if (!rowset->GetNextData(row.Get())) {
-        if (!rowset->IsEndOfRowset())
-            throw DODBErrors(E_FAIL, TRUE);
+    BoundStatement query(g_DbSession, sql_, BoundStatement::kPrepared);
+    if (!query.Params().SetValI4(1, static_cast<LONG>(key_)))
+        ThrowDatabaseError();
+    if (!query.First()) {
         ShowPrompt(nullptr, L"Пациент не найден", nullptr, MB_OK);
         // Nothing was fetched: the patient is gone, and no text is made up.
         request_ = 0;
@@ -139,7 +124,7 @@ void PatientLookup::Query()
             listener_->OnCurrentPatient(L"", 0, key_, 0);
         return;
     }
-    Deliver(Row(row.Get()));
+    Deliver(Row(query.Row()));
 }
 
 void PatientLookup::Deliver(const Row& row)

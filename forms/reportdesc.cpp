@@ -48,7 +48,6 @@ const DescKeyword kBlockWords[] = {
     DESC_KEYWORD(L"линия", kWordLine),           DESC_KEYWORD(L"строка", kWordString),
 };
 
-[[noreturn]] void Throw(int code) { throw code; }
 
 struct ParsedTable {
     DbFormDesc* list;
@@ -81,12 +80,12 @@ void ParseTable(DescLexer& lex, ReportParseState& state)
 {
     ParsedTable* table = static_cast<ParsedTable*>(DescHeap::Alloc(sizeof(ParsedTable)));
     if (!table)
-        Throw(kDescNoMemory);
+        ThrowDescFault(kDescNoMemory);
     table->list = nullptr;
     table->filt = nullptr;
     if (!state.tables.Push(table)) {
         DescHeap::Free(table);
-        Throw(kDescNoMemory);
+        ThrowDescFault(kDescNoMemory);
     }
     lex.OpenBlock();
     for (;;) {
@@ -94,40 +93,40 @@ void ParseTable(DescLexer& lex, ReportParseState& state)
             break;
         const int key = ReadSectionWord(lex, kTableKeys, DescRows(kTableKeys));
         if ((key == kKeyList && table->list) || (key == kKeyFilt && table->filt))
-            Throw(kDescSyntax);
+            ThrowDescFault(kDescSyntax);
         wchar_t name[kDescNameChars + 1];
         const int length = lex.ReadAssignedString(name, kDescNameChars);
         if (length == 0)
-            Throw(kDescSyntax);
+            ThrowDescFault(kDescSyntax);
         name[length] = 0;
         if (key == kKeyList) {
             table->list = DescCache::DbFormDescFor(name);
             if (!table->list)
-                Throw(kDescSyntax);
+                ThrowDescFault(kDescSyntax);
         } else {
             table->filt = DescCache::FormDescFor(name);
             if (!table->filt)
-                Throw(kDescSyntax);
+                ThrowDescFault(kDescSyntax);
         }
     }
     // Printing builds each table's SELECT from its list form: a table
     // without one could not be printed.
     if (!table->filt || !table->list)
-        Throw(kDescSyntax);
+        ThrowDescFault(kDescSyntax);
 }
 
 // A "text" or "string" block's value: "=" directly, blanks, a string.
 void ParseBlockText(DescLexer& lex, TextBlockList& blocks, DWORD kind)
 {
     if (lex.Peek() != L'=')
-        Throw(kDescSyntax);
+        ThrowDescFault(kDescSyntax);
     lex.Advance();
     lex.SkipBlanks();
     if (lex.StringLength() > kMaxBlockText)
-        Throw(kDescSyntax);
+        ThrowDescFault(kDescSyntax);
     wchar_t* text = static_cast<wchar_t*>(DescHeap::Alloc((kMaxBlockText + 1) * sizeof(wchar_t)));
     if (!text)
-        Throw(kDescNoMemory);
+        ThrowDescFault(kDescNoMemory);
     struct Guard {
         wchar_t* text;
         ~Guard() { DescHeap::Free(text); }
@@ -200,7 +199,7 @@ void TextBlockList::AddData(DWORD kind, const void* data, DWORD size)
 {
     Node* node = static_cast<Node*>(DescHeap::Alloc(sizeof(Node) + size));
     if (!node)
-        Throw(kDescNoMemory);
+        ThrowDescFault(kDescNoMemory);
     node->next = nullptr;
     node->kind = kind;
     node->dataSize = size;
@@ -219,7 +218,7 @@ void TextBlockList::AddText(DWORD kind, const wchar_t* text, int length)
     const DWORD size = sizeof(DWORD) + (length + 1) * sizeof(wchar_t);
     BYTE* data = static_cast<BYTE*>(DescHeap::Alloc(size));
     if (!data)
-        Throw(kDescNoMemory);
+        ThrowDescFault(kDescNoMemory);
     const DWORD n = static_cast<DWORD>(length);
     memcpy(data, &n, sizeof(n));
     memcpy(data + sizeof(n), text, length * sizeof(wchar_t));

@@ -26,7 +26,7 @@ DStringData* NewBlock()
     block->length = 0;
     block->buffer = nullptr;
     block->storage = 0;
-    block->refs = 1;
+    block->refs.Init();
     return block;
 }
 
@@ -126,7 +126,7 @@ bool DStringData::Grow(int n)
 DString::DString(const DString& other) : data(other.data)
 {
     if (data != nullptr)
-        InterlockedIncrement(&data->refs);
+        data->refs.AddRef();
 }
 
 DString::DString(const wchar_t* s) : data(nullptr)
@@ -143,7 +143,7 @@ void DString::Release()
 {
     DStringData* block = data;
     data = nullptr;
-    if (block != nullptr && InterlockedDecrement(&block->refs) == 0) {
+    if (block != nullptr && block->refs.ReleaseLast()) {
         block->FreeBuffer();
         delete block;
     }
@@ -157,7 +157,7 @@ DString& DString::operator=(const DString& other)
     // an object that only our reference keeps alive.
     DStringData* block = other.data;
     if (block != nullptr)
-        InterlockedIncrement(&block->refs);
+        block->refs.AddRef();
     Release();
     data = block;
     return *this;

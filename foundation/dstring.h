@@ -18,6 +18,8 @@
 // buffer cannot grow, the string keeps the text it had.
 #pragma once
 
+#include "foundation/refcount.h"
+
 #include <windows.h>
 #include <oleauto.h>
 
@@ -42,7 +44,7 @@ struct DStringData
     int length;             // characters in use
     wchar_t* buffer;        // the text, terminated after a write; null until allocated
     DWORD storage;          // a Storage value
-    volatile LONG refs;     // holders of the block (interlocked)
+    DRefCount refs;         // holders of the block
 
     // Allocates a buffer for n characters by the allocation rule, replacing
     // the buffer pointer without freeing the old one: first character 0,

@@ -13,7 +13,7 @@ static DHandleBlock* NewHandleBlock()
         SetLastError(ERROR_NOT_ENOUGH_MEMORY);
         return nullptr;
     }
-    block->refCount = 1;
+    block->refCount.Init();
     block->handle = INVALID_HANDLE_VALUE;
     return block;
 }
@@ -24,7 +24,7 @@ static void ReleaseHandleBlock(DHandleBlock*& block, BOOL(WINAPI* closer)(HANDLE
 {
     if (!block)
         return;
-    if (--block->refCount == 0) {
+    if (block->refCount.ReleaseLast()) {
         DWORD saved = GetLastError();
         if (block->handle != INVALID_HANDLE_VALUE)
             closer(block->handle);
@@ -34,12 +34,19 @@ static void ReleaseHandleBlock(DHandleBlock*& block, BOOL(WINAPI* closer)(HANDLE
     block = nullptr;
 }
 
+// A new holder's share of the block (null stays null).
+static DHandleBlock* ShareHandleBlock(DHandleBlock* block)
+{
+    if (block)
+        block->refCount.AddRef();
+    return block;
+}
+
 // Makes `block` share `other` (which may be `block` itself or share it): the
 // new share is taken before the old one is dropped.
 static void AssignHandleBlock(DHandleBlock*& block, DHandleBlock* other, BOOL(WINAPI* closer)(HANDLE))
 {
-    if (other)
-        ++other->refCount;
+    ShareHandleBlock(other);
     ReleaseHandleBlock(block, closer);
     block = other;
 }
@@ -62,11 +69,7 @@ static bool ReadyForOpen(DHandleBlock*& block, BOOL(WINAPI* closer)(HANDLE))
 // ---------------------------------------------------------------------------
 // DFile
 
-DFile::DFile(const DFile& other) : block_(other.block_)
-{
-    if (block_)
-        ++block_->refCount;
-}
+DFile::DFile(const DFile& other) : block_(ShareHandleBlock(other.block_)) {}
 
 DFile& DFile::operator=(const DFile& other)
 {
@@ -166,11 +169,7 @@ BOOL DFile::Close()
 // ---------------------------------------------------------------------------
 // DFindFile
 
-DFindFile::DFindFile(const DFindFile& other) : block_(other.block_)
-{
-    if (block_)
-        ++block_->refCount;
-}
+DFindFile::DFindFile(const DFindFile& other) : block_(ShareHandleBlock(other.block_)) {}
 
 DFindFile& DFindFile::operator=(const DFindFile& other)
 {

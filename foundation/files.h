@@ -5,18 +5,20 @@
 // (or earlier by Close, which closes it for every holder). Every operation
 // returns the Win32 result and leaves the reason in the thread's last error;
 // nothing here throws. A holder that has no block yet fails with last error
-// ERROR_INVALID_HANDLE. Blocks are counted with plain increments: a handle
-// and its copies stay on one thread.
+// ERROR_INVALID_HANDLE. Blocks are counted with DRefCount; a handle and its
+// copies stay on one thread.
 //
 // ReadTextFile turns a whole text file into UTF-16 in committed pages: UTF-16
 // with either byte-order mark, or ANSI text in the system's default code page.
 #pragma once
 
+#include "foundation/refcount.h"
+
 #include <windows.h>
 
 // The block that the copies of one DFile or DFindFile share.
 struct DHandleBlock {
-    LONG refCount;  // holders of the block; starts at 1
+    DRefCount refCount;   // holders of the block; starts at 1
     HANDLE handle;  // INVALID_HANDLE_VALUE while no file is open
 };
 

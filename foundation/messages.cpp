@@ -78,10 +78,22 @@ MsgExcept::MsgExcept(const wchar_t* caption, int captionLength, const wchar_t* t
     SetText(text, textLength);
 }
 
+MsgExcept::MsgExcept(IdOrText text, IdOrText caption) : data_(nullptr)
+{
+    if (caption.IsId())
+        SetCaptionId(caption.Id());
+    else
+        SetCaption(caption.Text(), -1);
+    if (text.IsId())
+        SetTextId(text.Id());
+    else
+        SetText(text.Text(), -1);
+}
+
 MsgExcept::MsgExcept(const MsgExcept& other) : data_(other.data_)
 {
     if (data_)
-        ++data_->refCount;
+        data_->refCount.AddRef();
 }
 
 MsgExcept& MsgExcept::operator=(const MsgExcept& other)
@@ -90,7 +102,7 @@ MsgExcept& MsgExcept::operator=(const MsgExcept& other)
     // holder of the same record) must not free the record it keeps.
     MsgExceptData* shared = other.data_;
     if (shared)
-        ++shared->refCount;
+        shared->refCount.AddRef();
     Release();
     data_ = shared;
     return *this;
@@ -102,9 +114,7 @@ void MsgExcept::Release()
 {
     MsgExceptData* data = data_;
     data_ = nullptr;
-    if (!data || data->refCount < 1)
-        return;
-    if (--data->refCount == 0) {
+    if (data && data->refCount.ReleaseLast()) {
         HeapRelease(data->caption);
         HeapRelease(data->text);
         HeapRelease(data);
@@ -116,7 +126,7 @@ bool MsgExcept::Ensure()
     if (!data_) {
         data_ = static_cast<MsgExceptData*>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, sizeof(MsgExceptData)));
         if (data_)
-            data_->refCount = 1;
+            data_->refCount.Init();
     }
     return data_ != nullptr;
 }

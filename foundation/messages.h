@@ -6,6 +6,8 @@
 // come from the program's own module (hInstance).
 #pragma once
 
+#include "foundation/refcount.h"
+
 #include <windows.h>
 
 // A text given either as a string-table id or as a text: a value from 1 to
@@ -37,7 +39,7 @@ private:
 
 // The record a MsgExcept shares among its copies.
 struct MsgExceptData {
-    LONG refCount;        // holders; plain counts (thrown and caught on one thread)
+    DRefCount refCount;   // holders (thrown and caught on one thread)
     int captionLength;    // characters of the caption
     int textLength;       // characters of the text
     wchar_t* caption;     // own terminated copy, or null
@@ -47,11 +49,20 @@ struct MsgExceptData {
 // The user-message exception: thrown by value, shown by whoever catches it.
 // A null MsgExcept (no record, as when the record could not be allocated)
 // shows nothing.
+//
+// It is the one way a failure that the user is to read travels to the place
+// that shows it: throw MsgExcept(IDS_..., caption) where the failure is found,
+// catch (const MsgExcept& m) and m.Show(owner, flags) where a window can show
+// it. Database failures travel as DODBErrors and are shown the same way
+// (DODBErrors::ShowMessage).
 class MsgExcept {
 public:
     MsgExcept();
     // Either part may be null; a length of -1 means up to the terminator.
     MsgExcept(const wchar_t* caption, int captionLength, const wchar_t* text, int textLength);
+    // The text and the caption, each a string-table id (loaded, up to 255
+    // characters) or a text; none for no caption.
+    explicit MsgExcept(IdOrText text, IdOrText caption = IdOrText(0));
     MsgExcept(const MsgExcept& other);
     MsgExcept& operator=(const MsgExcept& other);
     ~MsgExcept();

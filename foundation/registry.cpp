@@ -88,7 +88,7 @@ private:
 // RegException
 
 struct RegException::NameBlock {
-    LONG refs;
+    DRefCount refs;
     wchar_t text[1];   // terminated; allocated to the name's length
 };
 
@@ -100,20 +100,20 @@ RegException::RegException(int kind, DWORD error, const wchar_t* valueName)
     SIZE_T bytes = offsetof(NameBlock, text) + (length + 1) * sizeof(wchar_t);
     name_ = static_cast<NameBlock*>(HeapAlloc(GetProcessHeap(), 0, bytes));
     if (!name_) return;   // the report then names no value; throwing here would be worse
-    name_->refs = 1;
+    name_->refs.Init();
     memcpy(name_->text, valueName, (length + 1) * sizeof(wchar_t));
 }
 
 RegException::RegException(const RegException& other)
     : kind_(other.kind_), error_(other.error_), name_(other.name_)
 {
-    if (name_) InterlockedIncrement(&name_->refs);
+    if (name_) name_->refs.AddRef();
 }
 
 RegException& RegException::operator=(const RegException& other)
 {
     if (this != &other) {
-        if (other.name_) InterlockedIncrement(&other.name_->refs);
+        if (other.name_) other.name_->refs.AddRef();
         Release();
         kind_ = other.kind_;
         error_ = other.error_;
@@ -129,7 +129,7 @@ RegException::~RegException()
 
 void RegException::Release()
 {
-    if (name_ && InterlockedDecrement(&name_->refs) == 0) HeapFree(GetProcessHeap(), 0, name_);
+    if (name_ && name_->refs.ReleaseLast()) HeapFree(GetProcessHeap(), 0, name_);
     name_ = nullptr;
 }
 
@@ -401,7 +401,7 @@ LONG DRegKeyHandle::EnumValue(DWORD index, wchar_t* nameBuffer, DWORD* nameSize,
 
 DRegKey::DRegKey() : data_(nullptr) {}
 
-DRegKey::DRegKey(HKEY adopt) : data_(new (std::nothrow) DRegKeyData{1, adopt})
+DRegKey::DRegKey(HKEY adopt) : data_(new (std::nothrow) DRegKeyData(adopt))
 {
     // Without a block the key would never be closed: close it now.
     if (!data_ && adopt) RegCloseKey(adopt);
@@ -409,13 +409,13 @@ DRegKey::DRegKey(HKEY adopt) : data_(new (std::nothrow) DRegKeyData{1, adopt})
 
 DRegKey::DRegKey(const DRegKey& other) : data_(other.data_)
 {
-    if (data_) ++data_->refs;
+    if (data_) data_->refs.AddRef();
 }
 
 DRegKey& DRegKey::operator=(const DRegKey& other)
 {
     if (data_ != other.data_) {
-        if (other.data_) ++other.data_->refs;
+        if (other.data_) other.data_->refs.AddRef();
         Release();
         data_ = other.data_;
     }
@@ -430,7 +430,7 @@ DRegKey::~DRegKey()
 void DRegKey::Release()
 {
     if (!data_) return;
-    if (--data_->refs == 0) {
+    if (data_->refs.ReleaseLast()) {
         if (data_->key) RegCloseKey(data_->key);
         delete data_;
     }
@@ -446,7 +446,7 @@ void DRegKey::Close()
 // opened below this holder's own key.
 LONG DRegKey::Open(HKEY parent, const wchar_t* subKey, REGSAM access)
 {
-    DRegKeyData* fresh = new (std::nothrow) DRegKeyData{1, nullptr};
+    DRegKeyData* fresh = new (std::nothrow) DRegKeyData(nullptr);
     if (!fresh) {
         Release();
         return ERROR_NOT_ENOUGH_MEMORY;
@@ -461,7 +461,7 @@ LONG DRegKey::Open(HKEY parent, const wchar_t* subKey, REGSAM access)
 LONG DRegKey::Create(HKEY parent, const wchar_t* subKey, const wchar_t* keyClass, DWORD options, REGSAM access,
                      LPSECURITY_ATTRIBUTES security, DWORD* disposition)
 {
-    DRegKeyData* fresh = new (std::nothrow) DRegKeyData{1, nullptr};
+    DRegKeyData* fresh = new (std::nothrow) DRegKeyData(nullptr);
     if (!fresh) {
         Release();
         return ERROR_NOT_ENOUGH_MEMORY;

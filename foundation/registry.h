@@ -14,6 +14,8 @@
 // terminator, of an odd number of bytes, or exactly filling the buffer.
 #pragma once
 
+#include "foundation/refcount.h"
+
 #include <windows.h>
 
 class DString;
@@ -131,8 +133,9 @@ private:
 
 // Shared block of DRegKey.
 struct DRegKeyData {
-    LONG refs;   // holders; plain count, one thread
-    HKEY key;    // null until opened
+    explicit DRegKeyData(HKEY adopt) : key(adopt) {}
+    DRefCount refs;   // holders; one thread
+    HKEY key;         // null until opened
 };
 
 // Reference-counted registry key; every operation returns the Win32 code

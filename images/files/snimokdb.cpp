@@ -2,12 +2,12 @@
 #include "images/files/snimokdb.h"
 
 #include "database/dbbindparam.h"
-#include "database/dbcommand.h"
 #include "database/dberrors.h"
 #include "database/dbparams.h"
 #include "database/dbrowset.h"
 #include "database/dbsource.h"
 #include "database/dbstart.h"
+#include "database/dbstatement.h"
 #include "foundation/globals.h"
 #include "foundation/journal.h"
 #include "foundation/messages.h"
@@ -43,127 +43,39 @@ const wchar_t* const kNewRowNames[kNewRowColumns] = {
     L"Patient", L"Disk", L"Bri", L"Contrast", L"Negativ", L"xWinCenter", L"yWinCenter", L"Scale",
     L"Orientation", L"Date file", L"Snimok"};
 
-// --- Reading and writing values of a row block whatever type the provider
-// gave the column ---------------------------------------------------------------
-
-bool HasValue(DODBParams* row, ULONG index)
+// Runs a one-key query, fetches its first row and hands it to `read`; false
+// when the query fails or finds nothing.
+template <class Read>
+bool ReadRowByKey(const DODBPtr<DODBSession>& session, const wchar_t* sql, DWORD key, Read read)
 {
-    return index < row->GetCount() && row->IsOk(index);
-}
-
-}  // namespace
-
-bool ColumnInt(DODBParams* row, ULONG index, LONG* out)
-{
-    if (!row || !HasValue(row, index))
-        return false;
-    const BYTE* p = static_cast<const BYTE*>(row->GetValuePtr(index));
-    switch (row->GetWType(index)) {
-    case DBTYPE_I1: *out = *reinterpret_cast<const signed char*>(p); return true;
-    case DBTYPE_UI1: *out = *p; return true;
-    case DBTYPE_I2: { SHORT v; memcpy(&v, p, 2); *out = v; return true; }
-    case DBTYPE_UI2: { USHORT v; memcpy(&v, p, 2); *out = v; return true; }
-    case DBTYPE_BOOL: { SHORT v; memcpy(&v, p, 2); *out = v ? 1 : 0; return true; }
-    case DBTYPE_I4:
-    case DBTYPE_UI4: { LONG v; memcpy(&v, p, 4); *out = v; return true; }
-    case DBTYPE_I8:
-    case DBTYPE_UI8: { LONGLONG v; memcpy(&v, p, 8); *out = (LONG)v; return true; }
-    case DBTYPE_R4: { float v; memcpy(&v, p, 4); *out = (LONG)v; return true; }
-    case DBTYPE_R8: { double v; memcpy(&v, p, 8); *out = (LONG)v; return true; }
-    default: return false;
-    }
-}
-
-bool ColumnDate(DODBParams* row, ULONG index, FILETIME* out)
-{
-    if (!row || !HasValue(row, index) || row->GetWType(index) != DBTYPE_FILETIME)
-        return false;
-    memcpy(out, row->GetValuePtr(index), sizeof *out);
-    return true;
-}
-
-namespace {
-
-bool ColumnDouble(DODBParams* row, ULONG index, double* out)
-{
-    if (!HasValue(row, index))
-        return false;
-    const BYTE* p = static_cast<const BYTE*>(row->GetValuePtr(index));
-    switch (row->GetWType(index)) {
-    case DBTYPE_R4: { float v; memcpy(&v, p, 4); *out = v; return true; }
-    case DBTYPE_R8: { double v; memcpy(&v, p, 8); *out = v; return true; }
-    default: {
-        LONG v = 0;
-        if (!ColumnInt(row, index, &v))
+    try {
+        BoundStatement query(session, sql);
+        if (!query.Params().SetValI4(1, (LONG)key) || !query.First())
             return false;
-        *out = v;
+        read(query.Row());
         return true;
+    } catch (const DODBErrors&) {
+        return false;
     }
-    }
-}
-
-
-// Writes an integer or a float into a binding of whatever fixed type it has.
-HRESULT SetNumber(DODBParams* row, ULONG index, double value)
-{
-    BYTE bytes[8] = {};
-    switch (row->GetWType(index)) {
-    case DBTYPE_I1:
-    case DBTYPE_UI1: bytes[0] = (BYTE)(LONG)value; break;
-    case DBTYPE_I2:
-    case DBTYPE_UI2: { SHORT v = (SHORT)(LONG)value; memcpy(bytes, &v, 2); break; }
-    case DBTYPE_BOOL: { SHORT v = value != 0 ? VARIANT_TRUE : VARIANT_FALSE; memcpy(bytes, &v, 2); break; }
-    case DBTYPE_I4:
-    case DBTYPE_UI4: { LONG v = (LONG)value; memcpy(bytes, &v, 4); break; }
-    case DBTYPE_I8:
-    case DBTYPE_UI8: { LONGLONG v = (LONGLONG)value; memcpy(bytes, &v, 8); break; }
-    case DBTYPE_R4: { float v = (float)value; memcpy(bytes, &v, 4); break; }
-    case DBTYPE_R8: memcpy(bytes, &value, 8); break;
-    default: return E_FAIL;
-    }
-    return row->SetValue(index, bytes, 0, DBSTATUS_S_OK);
-}
-
-// Runs a one-key query and fetches its first row; false when it fails or
-// finds nothing.
-bool QueryByKey(const DODBPtr<DODBSession>& session, const wchar_t* sql, DWORD key, DODBPtr<DODBRowset>& rowset,
-                DODBPtr<DODBParams>& row)
-{
-    if (!session.IsSet())
-        return false;
-    DODBPtr<DODBCommand> command;
-    if (!session->CreateCommand(command) || FAILED(command->SetCmdText(sql)))
-        return false;
-    DODBPtr<DODBBindParam> params;
-    if (!params.CreateNew() || !params->SetValI4(1, (LONG)key))
-        return false;
-    if (!command->ExecuteBind(rowset, &row, params, nullptr))
-        return false;
-    return rowset->GetNextData(row.Get()) != FALSE;
 }
 
 bool ReadPatient(const DODBPtr<DODBSession>& session, const wchar_t* sql, DPicture* picture)
 {
     if (!picture)
         return false;
-    DODBPtr<DODBRowset> rowset;
-    DODBPtr<DODBParams> row;
-    if (!QueryByKey(session, sql, picture->patient.GetPatientId(), rowset, row))
-        return false;
-    wchar_t name[256];
-    for (ULONG i = 0; i < 3; ++i) {
-        name[0] = 0;
-        if (HasValue(row.Get(), i) && row->GetStr(i, name, 256) < 0)
-            name[0] = 0;
-        picture->patient.SetName((int)i, name, -1);
-    }
-    FILETIME birthday = {};
-    ColumnDate(row.Get(), 3, &birthday);
-    picture->patient.SetBirthday(birthday);
-    LONG sex = 0;
-    ColumnInt(row.Get(), 4, &sex);
-    picture->patient.SetSex((uint32_t)sex);
-    return true;
+    return ReadRowByKey(session, sql, picture->patient.GetPatientId(), [picture](DODBParams* row) {
+        wchar_t name[256];
+        for (ULONG i = 0; i < 3; ++i) {
+            RowText(row, i, name, 256);
+            picture->patient.SetName((int)i, name, -1);
+        }
+        FILETIME birthday = {};
+        RowDate(row, 3, &birthday);
+        picture->patient.SetBirthday(birthday);
+        LONG sex = 0;
+        RowInt(row, 4, &sex);
+        picture->patient.SetSex((uint32_t)sex);
+    });
 }
 
 // The view centre in the coordinates of the full-size raster (the file's).
@@ -184,10 +96,9 @@ void StoredCentre(const DPicture* picture, LONG* x, LONG* y)
     throw message;
 }
 
-// The database error posted on this thread as a message.
-[[noreturn]] void ThrowDatabaseMessage(HRESULT result)
+// A database error as a message with its text.
+[[noreturn]] void ThrowDatabaseMessage(const DODBErrors& errors)
 {
-    DODBErrors errors(result, TRUE);
     wchar_t text[1024] = {};
     errors.GetText(text, 1023);
     throw MsgExcept(nullptr, 0, text, -1);
@@ -254,25 +165,21 @@ bool ReadPictureViewSettings(DPicture* picture)
 {
     if (!picture)
         return false;
-    DODBPtr<DODBRowset> rowset;
-    DODBPtr<DODBParams> row;
-    if (!QueryByKey(g_DbSession, kSelectViewSql, picture->imageId, rowset, row))
-        return false;
-    DODBParams* r = row.Get();
-    LONG value = 0;
-    picture->patient.SetPatientId(ColumnInt(r, 0, &value) ? (uint32_t)value : 0);
-    picture->displayOffset = ColumnInt(r, 1, &value) ? value : 0;
-    picture->displayWidth = ColumnInt(r, 2, &value) ? value : 0;
-    picture->negative = ColumnInt(r, 3, &value) ? value : 0;
-    FILETIME date = {};
-    ColumnDate(r, 4, &date);
-    picture->imageDate = date;
-    picture->viewCentreX = ColumnInt(r, 5, &value) ? value : picture->width / 2;
-    picture->viewCentreY = ColumnInt(r, 6, &value) ? value : picture->height / 2;
-    double scale = 1.0;
-    picture->scale = ColumnDouble(r, 7, &scale) ? scale : 1.0;
-    picture->orientation = ColumnInt(r, 8, &value) ? value : 0;
-    return true;
+    return ReadRowByKey(g_DbSession, kSelectViewSql, picture->imageId, [picture](DODBParams* r) {
+        LONG value = 0;
+        picture->patient.SetPatientId(RowInt(r, 0, &value) ? (uint32_t)value : 0);
+        picture->displayOffset = RowInt(r, 1, &value) ? value : 0;
+        picture->displayWidth = RowInt(r, 2, &value) ? value : 0;
+        picture->negative = RowInt(r, 3, &value) ? value : 0;
+        FILETIME date = {};
+        RowDate(r, 4, &date);
+        picture->imageDate = date;
+        picture->viewCentreX = RowInt(r, 5, &value) ? value : picture->width / 2;
+        picture->viewCentreY = RowInt(r, 6, &value) ? value : picture->height / 2;
+        double scale = 1.0;
+        picture->scale = RowDouble(r, 7, &scale) ? scale : 1.0;
+        picture->orientation = RowInt(r, 8, &value) ? value : 0;
+    });
 }
 
 bool ReadPatientForPicture(DPicture* picture)
@@ -291,24 +198,16 @@ bool SaveImageViewSettings(const DPicturePtr& handle, const uint8_t* lut)
     if (!picture || picture->stored != 1)
         return false;
     try {
-        if (!g_DbSession.IsSet()) {
-            DODBSetError(E_FAIL, IDS_DB_CREATE_COMMAND, L"SaveImageViewSettings");
-            throw DODBErrors(E_FAIL, TRUE);
-        }
-        DODBPtr<DODBCommand> command;
-        if (!g_DbSession->CreateCommand(command) || FAILED(command->SetCmdText(kUpdateViewSql)))
-            throw DODBErrors(E_FAIL, TRUE);
+        BoundStatement update(g_DbSession, kUpdateViewSql);
         LONG centreX = 0, centreY = 0;
         StoredCentre(picture, &centreX, &centreY);
-        DODBPtr<DODBBindParam> params;
-        if (!params.CreateNew() || !params->SetValI4(1, picture->displayOffset) ||
-            !params->SetValI4(2, picture->displayWidth) || !params->SetValI4(3, picture->negative) ||
-            !params->SetValI4(4, centreX) || !params->SetValI4(5, centreY) ||
-            !params->SetValR4(6, (float)picture->scale) || !params->SetValI4(7, picture->orientation) ||
-            !params->SetValI4(8, (LONG)picture->imageId))
-            throw DODBErrors(E_FAIL, TRUE);
-        if (!command->ExecuteBindNR(params, nullptr))
-            throw DODBErrors(E_FAIL, TRUE);
+        DODBBindParam& params = update.Params();
+        if (!params.SetValI4(1, picture->displayOffset) || !params.SetValI4(2, picture->displayWidth) ||
+            !params.SetValI4(3, picture->negative) || !params.SetValI4(4, centreX) || !params.SetValI4(5, centreY) ||
+            !params.SetValR4(6, (float)picture->scale) || !params.SetValI4(7, picture->orientation) ||
+            !params.SetValI4(8, (LONG)picture->imageId))
+            ThrowDatabaseError();
+        update.Run();
         StoreIcon(picture->fileName, picture->GetWorkBits(), picture->width, picture->height, picture->viewCentreX,
                   picture->viewCentreY, picture->scale, lut);
         return true;
@@ -324,15 +223,10 @@ bool SaveImageViewSettings(const DPicturePtr& handle, const uint8_t* lut)
 
 bool UpdateSnimokFileName(const DODBPtr<DODBSession>& session, const wchar_t* fileName, DWORD imageId)
 {
-    DODBPtr<DODBCommand> command;
-    if (!session.IsSet() || !session->CreateCommand(command) || FAILED(command->SetCmdText(kUpdateFileNameSql)))
-        throw DODBErrors(E_FAIL, TRUE);
-    DODBPtr<DODBBindParam> params;
-    if (!params.CreateNew() || !params->SetStr(1, fileName, -1) || !params->SetValI4(2, (LONG)imageId))
-        throw DODBErrors(E_FAIL, TRUE);
-    DBROWCOUNT affected = 0;
-    if (!command->ExecuteBindNR(params, &affected))
-        throw DODBErrors(E_FAIL, TRUE);
+    BoundStatement update(session, kUpdateFileNameSql);
+    if (!update.Params().SetStr(1, fileName, -1) || !update.Params().SetValI4(2, (LONG)imageId))
+        ThrowDatabaseError();
+    DBROWCOUNT affected = update.Run();
     if (SaveStepFails(SaveStep::UpdateFileName))
         affected = 0;
     if (affected <= 0) {
@@ -377,37 +271,37 @@ void SaveSnimok(const DPicturePtr& handle, const DODBPtr<DODBSession>& session, 
         if (!ReadPatientForPicture2(session, picture))
             ThrowId(IDS_PATIENT_NOT_FOUND);
 
-        // 3. to 5. The new row; the database gives its key.
-        DODBPtr<DODBRowset> rowset;
-        if (InjectedDatabaseFailure(SaveStep::OpenRowset, IDS_DB_NO_ROWSET_CHANGE, L"SaveSnimok") ||
-            !session->OpenRowsetForChange(kSnimokTable, rowset))
-            ThrowDatabaseMessage(E_FAIL);
-        DODBPtr<DODBParams> row;
-        if (FAILED(rowset->CreateParams(kNewRowColumns, kNewRowNames, row)))
-            ThrowDatabaseMessage(E_FAIL);
-        LONG centreX = 0, centreY = 0;
-        StoredCentre(picture, &centreX, &centreY);
-        DODBParams* r = row.Get();
-        FILETIME date = picture->imageDate;
-        if (FAILED(SetNumber(r, kColPatient, picture->patient.GetPatientId())) ||
-            FAILED(SetNumber(r, kColDisk, 1)) || FAILED(SetNumber(r, kColBri, picture->displayOffset)) ||
-            FAILED(SetNumber(r, kColContrast, picture->displayWidth)) ||
-            FAILED(SetNumber(r, kColNegativ, picture->negative)) || FAILED(SetNumber(r, kColXCenter, centreX)) ||
-            FAILED(SetNumber(r, kColYCenter, centreY)) || FAILED(SetNumber(r, kColScale, (float)picture->scale)) ||
-            FAILED(SetNumber(r, kColOrientation, picture->orientation)) ||
-            FAILED(r->SetValue(kColDate, &date, 0, DBSTATUS_S_OK)) ||
-            FAILED(r->SetStatus(kColSnimok, DBSTATUS_S_DEFAULT)))
-            ThrowDatabaseMessage(E_FAIL);
-        if (InjectedDatabaseFailure(SaveStep::InsertRow, IDS_DB_INSERT_ROW, L"SaveSnimok") ||
-            !rowset->InsertRow(r) || !rowset->GetData(r))
-            ThrowDatabaseMessage(E_FAIL);
-        LONG newId = 0;
-        if (!ColumnInt(r, kColSnimok, &newId) || newId <= 0) {
-            DODBSetError(E_FAIL, IDS_DB_INSERT_ROW, L"SaveSnimok");
-            ThrowDatabaseMessage(E_FAIL);
+        // 3. to 5. The new row; the database gives its key. A database error
+        // reaches the caller as a message with the error's text.
+        try {
+            if (InjectedDatabaseFailure(SaveStep::OpenRowset, IDS_DB_NO_ROWSET_CHANGE, L"SaveSnimok"))
+                ThrowDatabaseError();
+            NewTableRow table(session, kSnimokTable);
+            DODBParams* r = table.BindColumns(kNewRowColumns, kNewRowNames);
+            LONG centreX = 0, centreY = 0;
+            StoredCentre(picture, &centreX, &centreY);
+            FILETIME date = picture->imageDate;
+            if (FAILED(SetNumber(r, kColPatient, picture->patient.GetPatientId())) ||
+                FAILED(SetNumber(r, kColDisk, 1)) || FAILED(SetNumber(r, kColBri, picture->displayOffset)) ||
+                FAILED(SetNumber(r, kColContrast, picture->displayWidth)) ||
+                FAILED(SetNumber(r, kColNegativ, picture->negative)) || FAILED(SetNumber(r, kColXCenter, centreX)) ||
+                FAILED(SetNumber(r, kColYCenter, centreY)) || FAILED(SetNumber(r, kColScale, (float)picture->scale)) ||
+                FAILED(SetNumber(r, kColOrientation, picture->orientation)) ||
+                FAILED(r->SetValue(kColDate, &date, 0, DBSTATUS_S_OK)) ||
+                FAILED(r->SetStatus(kColSnimok, DBSTATUS_S_DEFAULT)))
+                ThrowDatabaseError();
+            if (InjectedDatabaseFailure(SaveStep::InsertRow, IDS_DB_INSERT_ROW, L"SaveSnimok"))
+                ThrowDatabaseError();
+            table.Insert(r);
+            LONG newId = 0;
+            if (!RowInt(r, kColSnimok, &newId) || newId <= 0) {
+                DODBSetError(E_FAIL, IDS_DB_INSERT_ROW, L"SaveSnimok");
+                ThrowDatabaseError();
+            }
+            picture->imageId = (uint32_t)newId;
+        } catch (const DODBErrors& errors) {
+            ThrowDatabaseMessage(errors);
         }
-        picture->imageId = (uint32_t)newId;
-        rowset.Release();
 
         // 6. The file name from the new key.
         FormatSnimokFileName(picture->fileName, picture->patient.GetName(0)[0], picture->patient.GetPatientId(),

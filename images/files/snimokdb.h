@@ -26,12 +26,6 @@
 
 #include <stdint.h>
 
-// A number column of a row block (any integer, boolean or floating type) as
-// a LONG; false for no row, NULL, another type or a bad index.
-bool ColumnInt(DODBParams* row, ULONG index, LONG* out);
-// A FILETIME column of a row block; false as ColumnInt.
-bool ColumnDate(DODBParams* row, ULONG index, FILETIME* out);
-
 // Room for a file name of a new image: 21 characters and the terminator.
 const int kSnimokFileNameChars = 21;
 

@@ -31,25 +31,22 @@ int PatientInfo::GetNameLength(int index) const
     return index >= 0 && index < kNames ? names[index].Length() : 0;
 }
 
-DPicture::DPicture() : fileName(), imageDate(), refs(1)
+DPicture::DPicture() : fileName(), imageDate()
 {
 }
 
-DPicture::DPicture(int width, int height) : DPictureBase(width, height), fileName(), imageDate(), refs(1)
+DPicture::DPicture(int width, int height) : DPictureBase(width, height), fileName(), imageDate()
 {
 }
 
 LONG DPicture::AddRef()
 {
-    return InterlockedIncrement(&refs);
+    return refs.AddRef();
 }
 
 LONG DPicture::Release()
 {
-    LONG left = InterlockedDecrement(&refs);
-    if (left == 0)
-        delete this;
-    return left;
+    return refs.ReleaseAndFree([this] { delete this; });
 }
 
 void DPicture::MapRect(const RECT& in, RECT& out) const

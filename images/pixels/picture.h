@@ -10,6 +10,7 @@
 #pragma once
 
 #include "foundation/dstring.h"
+#include "foundation/refcount.h"
 #include "images/pixels/picturebase.h"
 
 #include <windows.h>
@@ -68,7 +69,7 @@ public:
 private:
     ~DPicture() = default;      // only Release destroys a picture
 
-    volatile LONG refs;         // holders; interlocked
+    DRefCount refs;             // holders
 };
 
 class DPicturePtr

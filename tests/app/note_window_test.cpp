@@ -8,6 +8,7 @@
 #include "database/dbstart.h"
 #include "foundation/globals.h"
 #include "resources/resource.h"
+#include "resources/strings.h"
 
 #include <string>
 
@@ -165,6 +166,18 @@ TEST_F(NoteTest, AMissingRowShowsAMessageAndClosesTheWindow)
         EXPECT_EQ(1u, script.Count());
     }
     EXPECT_FALSE(note.GetHwnd());
+}
+
+TEST_F(NoteTest, PrintSaysInTheUsersLanguageThatItIsNotAvailable)
+{
+    ASSERT_TRUE(note.Create(host->Hwnd(), true, 801, 17));
+    PromptScript script({IDOK});
+    note.Print();
+    ASSERT_EQ(1u, script.Count());
+    wchar_t expected[256] = {};
+    LoadStringW(hInstance, IDS_NOT_AVAILABLE_YET, expected, 256);
+    EXPECT_EQ(std::wstring(expected), script.Last().text);
+    EXPECT_FALSE(script.Last().hasCaption);
 }
 
 TEST_F(NoteTest, ADescriptionTooLongForTheDatabaseIsRefusedNotCut)

@@ -335,4 +335,27 @@ TEST(MsgExceptTest, GetTextCutsAndTerminates)
     EXPECT_EQ(0, buffer[0]);
 }
 
+TEST(MsgExceptTest, TextAndCaptionAreEachAnIdOrAText)
+{
+    PromptScript script({IDOK, IDOK, IDOK});
+    MsgExcept(121, 56).Show(kOwner, MB_OK);
+    EXPECT_EQ(L"Journal Not Found\nCreate Journal?", script.Last().text);
+    EXPECT_EQ(L"Print", script.Last().caption);
+    EXPECT_EQ(kOwner, script.Last().owner);
+
+    MsgExcept(L"Arj", 56).Show(nullptr, MB_ICONHAND);
+    EXPECT_EQ(L"Arj", script.Last().text);
+    EXPECT_EQ(L"Print", script.Last().caption);
+
+    // Without a caption the box has the default one; a thrown copy shows the same.
+    try {
+        throw MsgExcept(121);
+    } catch (const MsgExcept& caught) {
+        caught.Show(nullptr, MB_OK);
+    }
+    EXPECT_EQ(L"Journal Not Found\nCreate Journal?", script.Last().text);
+    EXPECT_FALSE(script.Last().hasCaption);
+    EXPECT_EQ(3u, script.Count());
+}
+
 }  // namespace

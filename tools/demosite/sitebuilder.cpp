@@ -1,11 +1,10 @@
 #include "tools/demosite/sitebuilder.h"
 
 #include "database/dbbindparam.h"
-#include "database/dbcommand.h"
 #include "database/dberrors.h"
-#include "database/dbrowset.h"
 #include "database/dbparams.h"
 #include "database/dbstart.h"
+#include "database/dbstatement.h"
 #include "images/files/datafolders.h"
 #include "images/pixels/displaylut.h"
 #include "images/files/snimokdb.h"
@@ -35,14 +34,6 @@ const Template kTemplates[] = {
 
 const wchar_t* const kModalities[] = {L"CR", L"DX", L"RF", L"Флюорография"};
 
-std::wstring DatabaseText(HRESULT result)
-{
-    DODBErrors errors(result, TRUE);
-    wchar_t text[1024] = {};
-    errors.GetText(text, 1023);
-    return text;
-}
-
 FILETIME DateOf(int year, int month, int day)
 {
     SYSTEMTIME st = {};
@@ -56,13 +47,15 @@ FILETIME DateOf(int year, int month, int day)
 
 bool Execute(const wchar_t* sql, const DODBPtr<DODBBindParam>& params, std::wstring& error)
 {
-    DODBPtr<DODBCommand> command;
-    if (!g_DbSession->CreateCommand(command) || FAILED(command->SetCmdText(sql)) ||
-        !command->ExecuteBindNR(params, nullptr)) {
-        error = std::wstring(L"statement failed: ") + sql + L"\n" + DatabaseText(E_FAIL);
+    try {
+        BoundStatement statement(g_DbSession, sql);
+        statement.UseParams(params);
+        statement.Run();
+        return true;
+    } catch (const DODBErrors& errors) {
+        error = std::wstring(L"statement failed: ") + sql + L"\n" + DatabaseText(errors);
         return false;
     }
-    return true;
 }
 
 bool WriteInitFile(const std::wstring& folder, std::wstring& error)
@@ -168,23 +161,17 @@ std::vector<long> FillSiteTables(std::wstring& error)
             return {};
     }
     // The keys the database gave, in the order of insertion.
-    DODBPtr<DODBCommand> command;
-    DODBPtr<DODBRowset> rowset;
-    DODBPtr<DODBParams> row;
-    if (!g_DbSession->CreateCommand(command) ||
-        FAILED(command->SetCmdText(L"SELECT Patient FROM Patient ORDER BY Patient;")) ||
-        !command->Execute(rowset, &row, nullptr, nullptr)) {
-        error = L"cannot read the patients back: " + DatabaseText(E_FAIL);
+    try {
+        BoundStatement query(g_DbSession, L"SELECT Patient FROM Patient ORDER BY Patient;");
+        query.Execute();
+        while (query.Next()) {
+            LONG id = 0;
+            RowInt(query.Row(), 0, &id);
+            ids.push_back(id);
+        }
+    } catch (const DODBErrors& errors) {
+        error = L"cannot read the patients back: " + DatabaseText(errors);
         return {};
-    }
-    while (rowset->GetNextData(row.Get())) {
-        LONG id = 0;
-        DBSTATUS status = 0;
-        if (row->GetWType(0) == DBTYPE_I4)
-            id = row->GetIntStatus(0, &status);
-        else if (row->GetWType(0) == DBTYPE_I8)
-            id = (LONG) * static_cast<LONGLONG*>(row->GetValuePtr(0));
-        ids.push_back(id);
     }
     if (ids.size() != DemoPatients().size()) {
         error = L"the patients did not come back";

@@ -1,9 +1,9 @@
 #include "tools/demosite/sitedatabase.h"
 
-#include "database/dbcommand.h"
 #include "database/dberrors.h"
 #include "database/dbsource.h"
 #include "database/dbstart.h"
+#include "database/dbstatement.h"
 
 #include <vector>
 
@@ -12,17 +12,12 @@ std::wstring SiteInitString(const std::wstring& databaseFile)
     return L"Provider=ZelkSQLite.1;Data Source=" + databaseFile;
 }
 
-namespace {
-
-std::wstring DatabaseText(HRESULT result)
+std::wstring DatabaseText(const DODBErrors& errors)
 {
-    DODBErrors errors(result, TRUE);
     wchar_t text[1024] = {};
     errors.GetText(text, 1023);
     return text;
 }
-
-}  // namespace
 
 bool OpenSiteDatabase(const std::wstring& databaseFile, std::wstring& error)
 {
@@ -36,7 +31,7 @@ bool OpenSiteDatabase(const std::wstring& databaseFile, std::wstring& error)
     if (SUCCEEDED(hr))
         hr = g_DbSource->CreateSession(g_DbSession);
     if (FAILED(hr)) {
-        error = L"cannot open " + databaseFile + L": " + DatabaseText(hr);
+        error = L"cannot open " + databaseFile + L": " + DatabaseText(DODBErrors(hr, TRUE));
         CloseSiteDatabase();
         return false;
     }
@@ -113,9 +108,10 @@ std::vector<std::wstring> SplitSqlScript(const std::wstring& script)
 bool RunSqlScript(const DODBPtr<DODBSession>& session, const std::wstring& script, std::wstring& error)
 {
     for (const std::wstring& statement : SplitSqlScript(script)) {
-        HRESULT hr = session->ExecSql(statement.c_str(), nullptr, nullptr, nullptr, nullptr);
-        if (FAILED(hr)) {
-            error = L"statement failed: " + statement + L"\n" + DatabaseText(hr);
+        try {
+            BoundStatement(session, statement.c_str()).Run();
+        } catch (const DODBErrors& errors) {
+            error = L"statement failed: " + statement + L"\n" + DatabaseText(errors);
             return false;
         }
     }

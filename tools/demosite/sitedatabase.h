@@ -3,6 +3,7 @@
 // opens its own (the process-wide data source and session).
 #pragma once
 
+#include "database/dberrors.h"
 #include "database/dbobject.h"
 #include "database/dbsession.h"
 
@@ -11,6 +12,9 @@
 
 // The initialization string of a database file: "Provider=ZelkSQLite.1;Data Source=<file>".
 std::wstring SiteInitString(const std::wstring& databaseFile);
+
+// The text of a database error (at most 1,023 characters).
+std::wstring DatabaseText(const DODBErrors& errors);
 
 // Opens g_DbSource and g_DbSession on the database file; false with the
 // reason in `error`.

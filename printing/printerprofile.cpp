@@ -8,6 +8,8 @@
 #include "printing/printsettings.h"
 #include "resources/strings.h"
 
+#include <objbase.h>
+
 #include <cstddef>
 #include <cstring>
 

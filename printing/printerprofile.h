@@ -84,6 +84,7 @@ public:
 
     PrinterProfile* Get() const { return profile_; }
     PrinterProfile* operator->() const { return profile_; }
+    PrinterProfile& operator*() const { return *profile_; }
     explicit operator bool() const { return profile_ != nullptr; }
     void Reset();
     // Replaces the handle by a deep copy of the source's profile (GUID,

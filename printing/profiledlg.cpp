@@ -97,7 +97,7 @@ void OnAdd(HWND dialog, ProfileDialog* state)
         return;
     }
     try {
-        state->list->SaveProfile(*profile);
+        state->list->SaveProfile(*profile.Get());
     } catch (...) {
         state->list->Remove(profile.Get());
         throw;

@@ -83,7 +83,6 @@ class ReportsDialog : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        InpTextWnd::RegisterClass();
         previousChooser_ = SetReportFileChooser(FakeChooser);
         previousEditor_ = SetFileEditor(FakeEditor);
         gChosenFile.clear();
@@ -110,6 +109,7 @@ protected:
         return text;
     }
     PrivateSettings settings;
+    InputClasses classes;
     ReportFileChooser previousChooser_ = nullptr;
     FileEditor previousEditor_ = nullptr;
 };

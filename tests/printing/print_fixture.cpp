@@ -5,6 +5,9 @@
 #include "common/window_harness.h"
 #include "foundation/globals.h"
 #include "printing/printsettings.h"
+#include "ui/button.h"
+#include "ui/control_font.h"
+#include "ui/tooltip.h"
 #include "ui/window_create.h"
 
 #include <winspool.h>
@@ -111,7 +114,27 @@ long gCounter = 0;
     return ::testing::AssertionSuccess();
 }
 
-std::vector<BYTE> PrinterDevMode(const wchar_t* printer, bool landscape)
+PrinterLock::PrinterLock()
+{
+    mutex_ = CreateMutexW(nullptr, FALSE, L"TobalFluoro test printer");
+    if (mutex_) {
+        const DWORD r = WaitForSingleObject(mutex_, 120000);
+        held_ = r == WAIT_OBJECT_0 || r == WAIT_ABANDONED;
+    }
+    EXPECT_TRUE(held_) << "the printers stayed busy for two minutes";
+}
+
+PrinterLock::~PrinterLock()
+{
+    if (held_)
+        ReleaseMutex(mutex_);
+    if (mutex_)
+        CloseHandle(mutex_);
+}
+
+namespace {
+
+std::vector<BYTE> PrinterDevModeOnce(const wchar_t* printer, bool landscape)
 {
     std::vector<BYTE> bytes;
     HANDLE handle = nullptr;
@@ -134,6 +157,22 @@ std::vector<BYTE> PrinterDevMode(const wchar_t* printer, bool landscape)
     }
     ClosePrinter(handle);
     return bytes;
+}
+
+}  // namespace
+
+std::vector<BYTE> PrinterDevMode(const wchar_t* printer, bool landscape)
+{
+    // Wine's driver reads the printer's PPD from CUPS, and a read may fail
+    // while another test process reads it: try again.
+    for (int tries = 0; tries < 10; ++tries) {
+        std::vector<BYTE> bytes = PrinterDevModeOnce(printer, landscape);
+        if (!bytes.empty())
+            return bytes;
+        Sleep(200);
+    }
+    ADD_FAILURE() << "no DEVMODE from the driver of the printer (error " << GetLastError() << ")";
+    return std::vector<BYTE>();
 }
 
 std::wstring UniqueDocName(const wchar_t* stem)
@@ -321,6 +360,22 @@ bool AnswerInputText(HWND input, const wchar_t* text)
         SendMessageW(edit, WM_CHAR, *c, 1);
     PostMessageW(edit, WM_KEYDOWN, VK_RETURN, 1);
     return true;
+}
+
+InputClasses::InputClasses()
+{
+    DControl::InitFont();
+    DToolTip::RegisterClass();
+    DButton::RegisterClass();
+    InpTextWnd::RegisterClass();
+}
+
+InputClasses::~InputClasses()
+{
+    InpTextWnd::UnregisterClass();
+    DButton::UnregisterClass();
+    DToolTip::UnregisterClass();
+    DControl::FreeFont();
 }
 
 ModalDriver::ModalDriver()

@@ -27,6 +27,22 @@ extern const wchar_t kMarginsPrinter[];   // "PDFMargins"
 // ASSERT-style guard for tests that print.
 #define REQUIRE_CUPS() ASSERT_TRUE(::printtest::CupsPrinters())
 
+// Wine numbers print jobs per process and spools job n to the same file in
+// every process of the prefix: test processes that print at the same time
+// would share spool files. A test holds this cross-process lock from StartDoc
+// until its job is closed.
+class PrinterLock {
+public:
+    PrinterLock();
+    ~PrinterLock();
+    PrinterLock(const PrinterLock&) = delete;
+    PrinterLock& operator=(const PrinterLock&) = delete;
+
+private:
+    HANDLE mutex_ = nullptr;
+    bool held_ = false;
+};
+
 // The printer's DEVMODE (from its driver), portrait or landscape, A4.
 std::vector<BYTE> PrinterDevMode(const wchar_t* printer, bool landscape);
 
@@ -61,6 +77,14 @@ public:
 private:
     std::wstring path_;
     const wchar_t* previous_;
+};
+
+// Registers the classes of the text input window (and its button) for the
+// test's life.
+class InputClasses {
+public:
+    InputClasses();
+    ~InputClasses();
 };
 
 // Runs steps against the thread's modal windows from a timer while a modal

@@ -80,6 +80,13 @@ int SelectedIndex(HWND dialog)
     return static_cast<int>(SendDlgItemMessageW(dialog, IDC_PROFILE_LIST, LB_GETCURSEL, 0, 0));
 }
 
+int IndexOf(HWND dialog, const wchar_t* name)
+{
+    return static_cast<int>(
+        SendDlgItemMessageW(dialog, IDC_PROFILE_LIST, LB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
+                            reinterpret_cast<LPARAM>(name)));
+}
+
 void Select(HWND dialog, int index)
 {
     SendDlgItemMessageW(dialog, IDC_PROFILE_LIST, LB_SETCURSEL, index, 0);
@@ -259,7 +266,7 @@ TEST_F(Profiles, ChosenProfileIsStoredForTheJobKind)
     driver.Then(L"#32770", [&](HWND dialog) {
         names = ListBoxNames(dialog);
         chooseShown = IsWindowVisible(GetDlgItem(dialog, IDC_PROFILE_CHOOSE)) != FALSE;
-        Select(dialog, 1);
+        Select(dialog, IndexOf(dialog, L"Second"));
         ClickButton(dialog, IDC_PROFILE_CHOOSE);
         return true;
     });
@@ -272,15 +279,16 @@ TEST_F(Profiles, ChosenProfileIsStoredForTheJobKind)
     EXPECT_FALSE(GetJobProfileGuid(kSnimokJob, &stored));
 
     // Asked again: the stored one is selected.
-    int selected = -1;
+    int selected = -1, secondIndex = -2;
     ModalDriver again;
     again.Then(L"#32770", [&](HWND dialog) {
         selected = SelectedIndex(dialog);
+        secondIndex = IndexOf(dialog, L"Second");
         ClickButton(dialog, IDCANCEL);
         return true;
     });
     ChooseReportProfile(nullptr);
-    EXPECT_EQ(1, selected);
+    EXPECT_EQ(secondIndex, selected);
     ASSERT_TRUE(GetJobProfileGuid(kReportJob, &stored));
     EXPECT_EQ(0, memcmp(&stored, &second->guid, sizeof(GUID))) << "a cancelled choice keeps the stored one";
     GetPrinterProfiles().Clear();
@@ -324,7 +332,7 @@ TEST_F(Profiles, RenameLastsOnlyForTheRunningProgram)
         ClickButton(dialog, IDCANCEL);
         return true;
     });
-    InpTextWnd::RegisterClass();
+    InputClasses classes;
     ChoosePrinterProfile(fresh, nullptr, nullptr, false);
     EXPECT_TRUE(driver.Done());
     ASSERT_EQ(1u, names.size());
@@ -360,7 +368,7 @@ TEST_F(Profiles, DamagedProfilesAreToldNotThrownWhenAJobOpensItsPrinter)
 TEST_F(Profiles, AddAsksTheNameSetsUpThePrinterAndSavesIt)
 {
     REQUIRE_CUPS();
-    InpTextWnd::RegisterClass();
+    InputClasses classes;
     PrinterProfileList fresh;
     std::vector<std::wstring> names;
     HWND profilesDialog = nullptr;
@@ -403,7 +411,7 @@ TEST_F(Profiles, AddAsksTheNameSetsUpThePrinterAndSavesIt)
 TEST_F(Profiles, CancelledSetUpOfANewProfileLeavesNothing)
 {
     REQUIRE_CUPS();
-    InpTextWnd::RegisterClass();
+    InputClasses classes;
     PrinterProfileList fresh;
     HWND profilesDialog = nullptr;
     ModalDriver driver;

@@ -19,7 +19,11 @@ void OpenOn(PrintJob& job, const wchar_t* printer, bool landscape = false)
 {
     std::vector<BYTE> mode = PrinterDevMode(printer, landscape);
     ASSERT_FALSE(mode.empty()) << "no DEVMODE for the printer";
-    job.Open(nullptr, printer, nullptr, reinterpret_cast<const DEVMODEW*>(mode.data()));
+    try {
+        job.Open(nullptr, printer, nullptr, reinterpret_cast<const DEVMODEW*>(mode.data()));
+    } catch (const StrExc& e) {
+        FAIL() << "Open failed with string " << e.id << ", error " << GetLastError();
+    }
 }
 
 int StartDoc(PrintJob& job, const std::wstring& name)
@@ -27,7 +31,12 @@ int StartDoc(PrintJob& job, const std::wstring& name)
     DOCINFOW info = {};
     info.cbSize = sizeof info;
     info.lpszDocName = name.c_str();
-    return job.StartDoc(info);
+    try {
+        return job.StartDoc(info);
+    } catch (const StrExc& e) {
+        ADD_FAILURE() << "StartDoc failed with string " << e.id << ", error " << GetLastError();
+    }
+    return 0;
 }
 
 void SetMargins(PrintJob& job, int left, int right, int top, int bottom)
@@ -80,6 +89,7 @@ TEST(PrintJobStates, UnknownPrinterIsAnOpenError)
 TEST(PrintJobStates, OpenDocumentPagesAndClose)
 {
     REQUIRE_CUPS();
+    PrinterLock printer;
     PrintJob job;
     OpenOn(job, kPdfPrinter);
     EXPECT_EQ(0, job.State());
@@ -111,14 +121,16 @@ TEST(PrintJobStates, OpenDocumentPagesAndClose)
 TEST(PrintJobPage, SizesFollowTheMarginsAndTheMappingIsHundredthsOfAMillimetre)
 {
     REQUIRE_CUPS();
+    PrinterLock printer;
     PrintJob job;
     OpenOn(job, kPdfPrinter);
     StartDoc(job, UniqueDocName(L"tfmapping"));
     SetMargins(job, 1000, 1500, 2000, 500);
     ASSERT_EQ(0u, StartPageFailure(job));
-    // A4: 21.0 x 29.7 cm, less what the truncation of pixels loses.
-    EXPECT_NEAR(21000, job.PaperWidth(), 10);
-    EXPECT_NEAR(29700, job.PaperHeight(), 10);
+    // A4 as PostScript has it: 595 x 842 points, less what the truncation
+    // to pixels loses.
+    EXPECT_NEAR(595 * 2540 / 72, job.PaperWidth(), 10);
+    EXPECT_NEAR(842 * 2540 / 72, job.PaperHeight(), 10);
     EXPECT_EQ(job.PaperWidth() - 2500, job.PrintableWidth());
     EXPECT_EQ(job.PaperHeight() - 2500, job.PrintableHeight());
     EXPECT_EQ(job.PrintableHeight(), job.RemainingHeight());
@@ -138,6 +150,7 @@ TEST(PrintJobPage, SizesFollowTheMarginsAndTheMappingIsHundredthsOfAMillimetre)
 TEST(PrintJobPage, MarginsInTheUnprintableBorderAreRefusedInOrder)
 {
     REQUIRE_CUPS();
+    PrinterLock printer;
     PrintJob job;
     OpenOn(job, kMarginsPrinter);
     HDC dc = job.GetDC();
@@ -180,6 +193,7 @@ TEST(PrintJobPage, MarginsInTheUnprintableBorderAreRefusedInOrder)
 TEST(PrintJobText, CursorFollowsTextLinesAndInlineRuns)
 {
     REQUIRE_CUPS();
+    PrinterLock printer;
     PrintJob job;
     OpenOn(job, kPdfPrinter);
     StartDoc(job, UniqueDocName(L"tfcursor"));
@@ -227,6 +241,7 @@ TEST(PrintJobText, CursorFollowsTextLinesAndInlineRuns)
 TEST(PrintJobText, NullFontKeepsTheCurrentOneAndMeasuresIt)
 {
     REQUIRE_CUPS();
+    PrinterLock printer;
     PrintJob job;
     OpenOn(job, kPdfPrinter);
     StartDoc(job, UniqueDocName(L"tfnullfont"));
@@ -275,6 +290,7 @@ void PrintLinePage(bool landscape)
     const std::wstring name = UniqueDocName(landscape ? L"tflinelandscape" : L"tflineportrait");
     int printableWidth = 0;
     {
+        PrinterLock printer;
         PrintJob job;
         OpenOn(job, kPdfPrinter, landscape);
         if (::testing::Test::HasFatalFailure())

@@ -92,9 +92,14 @@ TEST(QueryScriptFile, AnsiWithMarkerReadsAsItsUtf16Form)
 
 TEST(QueryScriptFile, KeywordsInARowAreSteppedOver)
 {
-    const std::wstring text = L"input output\r\npaper pages QUERY{";
+    const std::wstring text = L"input output\npaper pages QUERY{";
     EXPECT_TRUE(RunQueryText(text.c_str(), static_cast<int>(text.size())));
     EXPECT_EQ(5, LastQueryKeywordCount());
+    // A keyword must be followed by a space, a line feed or a brace: a
+    // carriage return ends the scan.
+    const std::wstring crlf = L"input output\r\npaper";
+    EXPECT_TRUE(RunQueryText(crlf.c_str(), static_cast<int>(crlf.size())));
+    EXPECT_EQ(1, LastQueryKeywordCount());
     const std::wstring stop = L"inputs output";
     EXPECT_TRUE(RunQueryText(stop.c_str(), static_cast<int>(stop.size())));
     EXPECT_EQ(0, LastQueryKeywordCount());

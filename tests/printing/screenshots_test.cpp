@@ -105,7 +105,14 @@ protected:
 TEST_P(DialogPictures, PrinterProfiles)
 {
     PrinterProfileList list;
-    PrinterProfilePtr profile = list.Add(L"Laser A4");
+    PrinterProfilePtr profile;
+    for (const wchar_t* name : {L"Laser A4", L"Reports, landscape"}) {
+        profile = list.Add(name);
+        profile->deviceName = L"PDF";
+        profile->devMode.assign(sizeof(DEVMODEW), 0);
+        reinterpret_cast<DEVMODEW*>(profile->devMode.data())->dmSize = sizeof(DEVMODEW);
+        list.SaveProfile(*profile);
+    }
     Shot shot = {"profiles",
                  IDS_PROFILES_TITLE,
                  {{IDC_PROFILE_CHOOSE, IDS_PROFILE_CHOOSE},

@@ -4,6 +4,7 @@
 #include "resources/resource.h"
 #include "resources/strings.h"
 #include "ui/handler_table.h"
+#include "ui/window_errors.h"
 
 #include <commctrl.h>
 #include <cstdio>
@@ -224,7 +225,7 @@ void ConnectWindow::RunLoop()
             break;
         }
         TranslateMessage(&msg);
-        DispatchMessageW(&msg);
+        DispatchMessageShowing(msg, hwnd);
     }
 }
 

@@ -5,6 +5,7 @@
 #include "database/dberrors.h"
 #include "foundation/globals.h"
 #include "foundation/prompt.h"
+#include "foundation/textutil.h"
 #include "images/viewer/mainviewwnd.h"
 #include "images/files/xmgfile.h"
 #include "resources/resource.h"
@@ -20,13 +21,6 @@ bool gRegistered = false;
 HICON gIcon = nullptr;
 IconsBar* gCurrent = nullptr;
 const DWORD kStyle = WS_POPUP | WS_CAPTION | WS_SYSMENU;
-
-std::wstring LoadText(UINT id)
-{
-    wchar_t text[256];
-    const int n = LoadStringW(hInstance, id, text, 256);
-    return n > 0 ? std::wstring(text, n) : std::wstring();
-}
 
 }  // namespace
 
@@ -130,7 +124,7 @@ int IconsBar::Run(HWND owner, DWORD patientKey, int x, int y, int flags)
             break;
         }
         TranslateMessage(&msg);
-        DispatchMessageW(&msg);
+        DispatchMessageShowing(msg, bar.GetHwnd());
     }
     if (bar.GetHwnd())
         DestroyWindow(bar.GetHwnd());
@@ -226,7 +220,7 @@ int IconsBar::StripOwner::OpenImage(DWORD imageKey, const wchar_t* fileName)
 {
     gWaitCursor.Begin();
     try {
-        DPicturePtr picture = LoadPictureFileEx(imageKey, fileName);
+        DPicturePtr picture = LoadPictureFileEx(imageKey, fileName, bar_->GetHwnd());
         if (picture.Get())
             ShowMainViewAgain(picture);
     } catch (...) {

@@ -2,22 +2,22 @@
 
 #include "app/iconstrip.h"
 #include "app/inputtext.h"
-#include "app/placement.h"
 #include "app/reghelpers.h"
+#include "forms/patientlookup.h"
 #include "foundation/datetime.h"
 #include "foundation/globals.h"
 #include "foundation/messages.h"
 #include "foundation/prompt.h"
 #include "foundation/registry.h"
 #include "foundation/textutil.h"
-#include "forms/patientlookup.h"
-#include "images/viewer/mainviewwnd.h"
-#include "images/viewer/viewhost.h"
 #include "images/files/xmgfile.h"
+#include "images/viewer/mainviewwnd.h"
 #include "resources/resource.h"
 #include "resources/strings.h"
 #include "ui/control_font.h"
 #include "ui/handler_table.h"
+#include "ui/placement.h"
+#include "ui/popupmenu.h"
 
 #include <commdlg.h>
 #include <stdio.h>
@@ -644,7 +644,7 @@ void IconSnimok::ContextMenu(int x, int y)
         AppendString(menu, kImport, IDS_IMPORT_PICTURE);
     UINT command = 0;
     if (GetMenuItemCount(menu) > 0)
-        command = (UINT)TrackViewerMenu(menu, TPM_RETURNCMD | TPM_RIGHTBUTTON | TPM_NONOTIFY, x, y, hwnd);
+        command = (UINT)TrackPopup(menu, TPM_RETURNCMD | TPM_RIGHTBUTTON | TPM_NONOTIFY, x, y, hwnd);
     DestroyMenu(menu);
     if (command)
         RunCommand(command);
@@ -714,7 +714,7 @@ void IconSnimok::RunCommand(UINT command)
     case kExport: {
         if (!record_)
             break;
-        DPicturePtr picture = LoadPictureFileEx((DWORD)record_->key, record_->fileName);
+        DPicturePtr picture = LoadPictureFileEx((DWORD)record_->key, record_->fileName, hwnd);
         if (!picture.Get()) {
             ShowLastErrorBox();
             break;
@@ -740,7 +740,7 @@ void IconSnimok::SettingsMenu(int x, int y)
         AppendString(menu, kFirstColor + i, gColors[i].stringId);
     for (int row = 0; row < kIconStateRows; ++row)
         AppendMenuW(menu, MF_STRING, kFirstStateCaption + row, IconStateCaption(row));
-    const UINT command = (UINT)TrackViewerMenu(menu, TPM_RETURNCMD | TPM_RIGHTBUTTON | TPM_NONOTIFY, x, y, hwnd);
+    const UINT command = (UINT)TrackPopup(menu, TPM_RETURNCMD | TPM_RIGHTBUTTON | TPM_NONOTIFY, x, y, hwnd);
     DestroyMenu(menu);
     if (!command)
         return;

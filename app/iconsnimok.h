@@ -30,7 +30,8 @@ class IconStrip;
 // What the cell's commands reach outside the strip: image maintenance of the
 // patient workspace, image import and export, and the main window's current
 // patient. The defaults of the maintenance, import and export entries say
-// that the command is not available yet.
+// "This command is not available yet."; the main patient window installs its
+// own while it exists.
 struct IconCellActions {
     BOOL (*restoreFromArchive)(HWND owner, DWORD imageKey);
     BOOL (*deleteImage)(HWND owner, DWORD imageKey);

@@ -5,6 +5,7 @@
 #include "resources/resource.h"
 #include "resources/strings.h"
 #include "ui/handler_table.h"
+#include "ui/window_errors.h"
 
 namespace {
 
@@ -60,7 +61,7 @@ int InputTextAt(HWND owner, wchar_t* buffer, int capacity, IdOrText title, BOOL 
             break;
         }
         TranslateMessage(&msg);
-        DispatchMessageW(&msg);
+        DispatchMessageShowing(msg, window.GetHwnd());
     }
     return result;
 }

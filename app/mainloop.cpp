@@ -3,11 +3,12 @@
 #include "app/connectwnd.h"
 #include "app/mainpatientwnd.h"
 #include "app/settings.h"
-#include "app/standins.h"
+#include "app/cycledialogs.h"
 #include "app/startup.h"
 #include "database/dbstart.h"
 #include "foundation/messages.h"
 #include "resources/strings.h"
+#include "ui/window_errors.h"
 
 namespace {
 
@@ -34,7 +35,7 @@ int ProgramMessageLoop()
         if (got == -1)
             break;
         TranslateMessage(&msg);
-        DispatchMessageW(&msg);
+        DispatchMessageShowing(msg);
     }
     return got == 0 ? static_cast<int>(msg.wParam) : -1;
 }

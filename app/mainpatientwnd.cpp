@@ -3,6 +3,9 @@
 // the menus in mainmenus.cpp.
 #include "app/mainpatientwnd.h"
 
+#include "app/exceptionbox.h"
+#include "app/panelpatient.h"
+
 #include "app/iconsnimok.h"
 #include "app/mainmenus.h"
 #include "app/mainwnd_state.h"
@@ -346,6 +349,17 @@ IconCellActions MainCellActions()
 
 // ---- messages ---------------------------------------------------------------------
 
+// The main image panel, owned by this window (a panel that exists already is
+// kept). False when it cannot be made.
+bool CreateImagePanel(HWND hwnd)
+{
+    InstallPanelPatientLookup();
+    if (CreateMainView(hwnd))
+        return true;
+    MainViewWnd* panel = MainViewWnd::Instance();
+    return panel && panel->IsCreated();
+}
+
 LRESULT OnCreate(HWND hwnd, LPARAM)
 {
     gMain.hwnd = hwnd;
@@ -355,7 +369,7 @@ LRESULT OnCreate(HWND hwnd, LPARAM)
         SetUpSystemMenu(hwnd);
         LoadStateTexts();
         made = CreateButtons(hwnd) && CreateFilterHeading(hwnd) && CreateCaptionLine(hwnd) && CreatePatientList(hwnd) &&
-               gMain.strip.Create(hwnd, &gMain.stripLink, nullptr);
+               gMain.strip.Create(hwnd, &gMain.stripLink, nullptr) && CreateImagePanel(hwnd);
     }
     if (!made) {
         LogError(GetLastError(), L"Main patient window: a child window cannot be created");
@@ -367,7 +381,6 @@ LRESULT OnCreate(HWND hwnd, LPARAM)
     // image notes open over this window.
     SetIconCellActions(MainCellActions());
     SetSnimokNoteOwner(hwnd);
-    CreateMainView(hwnd);
     return 0;
 }
 
@@ -594,24 +607,7 @@ void ShowMainPatientWindow()
 
 void MainPatientWindow::ShowCaught()
 {
-    const HWND owner = gMain.hwnd;
-    try {
-        throw;
-    } catch (const MsgExcept& message) {
-        message.Show(owner, MB_OK | MB_ICONEXCLAMATION);
-    } catch (const DODBErrors& error) {
-        error.ShowMessage(owner, nullptr, MB_OK | MB_ICONEXCLAMATION);
-    } catch (const RegException& error) {
-        ShowSystemErrorBox(error.Error(), nullptr);
-    } catch (UINT id) {
-        if (id)
-            MessageBoxId(owner, id, MB_OK | MB_ICONEXCLAMATION);
-    } catch (int id) {
-        if (id)
-            MessageBoxId(owner, static_cast<UINT>(id), MB_OK | MB_ICONEXCLAMATION);
-    } catch (...) {
-        MessageBoxId(owner, IDS_UNKNOWN_INTERNAL_ERROR, MB_OK | MB_ICONEXCLAMATION);
-    }
+    ShowProgramException(gMain.hwnd, std::current_exception());
 }
 
 // ---- layout ---------------------------------------------------------------------------

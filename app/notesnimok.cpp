@@ -2,7 +2,6 @@
 #include "app/notesnimok.h"
 
 #include "app/notecommon.h"
-#include "app/placement.h"
 #include "database/dberrors.h"
 #include "database/dbstart.h"
 #include "database/dbstatement.h"
@@ -14,11 +13,14 @@
 #include "resources/resource.h"
 #include "resources/strings.h"
 #include "ui/control_font.h"
+#include "ui/placement.h"
 
 #include <stdio.h>
 #include <string.h>
 
 #include <string>
+
+static_assert(NoteSnimokWnd::kEditLimit == notes::kLongTextChars, "the edit field takes what is stored");
 
 namespace {
 
@@ -162,7 +164,10 @@ bool NoteSnimokWnd::Create(HWND owner, bool editable, DWORD imageKey, DWORD pati
         DestroyWindow(hwnd);
         return false;
     }
-    SetWindowPos(hwnd, owner, 0, 0, 0, 0,
+    // Shown over the window it was opened from. The owner given may be a
+    // child window (an image view): a child has no place among the top-level
+    // windows, and placing the note after it would leave the note hidden.
+    SetWindowPos(hwnd, HWND_TOP, 0, 0, 0, 0,
                  SWP_NOSIZE | SWP_NOMOVE | SWP_SHOWWINDOW | SWP_NOOWNERZORDER | SWP_NOSENDCHANGING);
     return true;
 }
@@ -351,7 +356,7 @@ int NoteSnimokWnd::SaveStep(bool ask, HWND promptOwner)
     // The description goes whole or not at all: a text longer than the
     // column's parameter would be cut without a word.
     const std::wstring caption = LoadText(IDS_DESCRIPTION);
-    if (notes::RefuseTooLong(promptOwner, text, (int)block->GetMaxChars(1), caption.c_str()))
+    if (notes::RefuseTooLong(promptOwner, text, notes::TextRoom(block, 1), caption.c_str()))
         return -1;
     const bool protect = protect_.GetCheck();
     if ((hasTemplate_ ? SetNumber(block, 0, (LONG)templateKey_) : block->SetStatus(0, DBSTATUS_S_ISNULL)) != S_OK ||

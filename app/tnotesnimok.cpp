@@ -3,16 +3,17 @@
 
 #include "app/inputtext.h"
 #include "app/notecommon.h"
-#include "app/placement.h"
 #include "database/dberrors.h"
 #include "database/dbstart.h"
 #include "database/dbstatement.h"
 #include "foundation/globals.h"
 #include "foundation/prompt.h"
 #include "foundation/textutil.h"
+#include "images/viewer/mainviewwnd.h"
 #include "resources/resource.h"
 #include "resources/strings.h"
 #include "ui/control_font.h"
+#include "ui/placement.h"
 
 #include <stdio.h>
 #include <string.h>
@@ -125,6 +126,13 @@ bool TNoteSnimokWnd::Create(NoteCallback* callback, DWORD templateKey, BOOL keyG
         DestroyWindow(hwnd);
         return false;
     }
+    // Off the note it belongs to and the image panel's toolbar when the
+    // screen has room elsewhere: the stored or default place is the start.
+    RECT avoid[2] = {};
+    ::GetWindowRect(callback->NoteWindow(), &avoid[0]);
+    if (MainViewWnd* panel = MainViewWnd::Instance())
+        avoid[1] = panel->GetToolbarScreenRect();
+    MoveWindowClearOf(hwnd, avoid, 2);
     ShowWindow(hwnd, SW_SHOWNORMAL);
     UpdateWindow(hwnd);
     return true;
@@ -154,7 +162,7 @@ LRESULT TNoteSnimokWnd::OnCreate(LPARAM)
                             0, 0, 10, 10, hwnd, (HMENU)(INT_PTR)kListId, hInstance, nullptr);
     if (!edit_ || !list_)
         return -1;
-    SendMessageW(edit_, EM_LIMITTEXT, 65534, 0);
+    SendMessageW(edit_, EM_LIMITTEXT, notes::kLongTextChars, 0);
     if (ControlFont) {
         SendMessageW(edit_, WM_SETFONT, (WPARAM)ControlFont, FALSE);
         SendMessageW(list_, WM_SETFONT, (WPARAM)ControlFont, FALSE);
@@ -306,7 +314,7 @@ void TNoteSnimokWnd::Save()
     DODBParams* block = update.DescribeParams(2);
     const std::wstring text = WindowText(edit_);
     // A template longer than the parameter is refused, as a note is.
-    if (notes::RefuseTooLong(hwnd, text, (int)block->GetMaxChars(0), nullptr))
+    if (notes::RefuseTooLong(hwnd, text, notes::TextRoom(block, 0), nullptr))
         return;
     if (FAILED(block->SetValueStr(0, text.c_str(), (int)text.size())) ||
         FAILED(SetNumber(block, 1, (LONG)selectedKey_)))

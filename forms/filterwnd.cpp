@@ -13,6 +13,7 @@
 #include "foundation/textutil.h"
 #include "resources/strings.h"
 #include "ui/gdi.h"
+#include "ui/window_errors.h"
 
 #include <commctrl.h>
 
@@ -193,13 +194,6 @@ void OnTopHover(void*, DButton* button)
 
 const DButtonNotify kTopNotify = {OnTopClicked, nullptr, nullptr, nullptr, nullptr, OnTopHover};
 
-std::wstring LoadText(UINT id)
-{
-    wchar_t text[512] = {};
-    LoadStringW(hInstance, id, text, 512);
-    return text;
-}
-
 // Characters an editor of the type reads.
 int ReadLimit(const FieldBlob* f)
 {
@@ -297,7 +291,7 @@ bool DbFiltFormWindow::Run(DbFilter* filter, HWND owner, bool* set)
             if (got == -1)
                 break;
             TranslateMessage(&message);
-            DispatchMessageW(&message);
+            DispatchMessageShowing(message, window.GetHwnd());
         }
     } catch (...) {
         MessageBoxId(owner, IDS_WINDOW_CREATE_EXCEPTION, MB_OK | MB_ICONERROR);

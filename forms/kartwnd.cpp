@@ -9,6 +9,7 @@
 #include "foundation/strbuf.h"
 #include "resources/strings.h"
 #include "ui/gdi.h"
+#include "ui/window_errors.h"
 
 #include <commctrl.h>
 
@@ -462,7 +463,7 @@ bool RunKartForm(const wchar_t* name, HWND owner, LONG key, int flag, KartOutcom
         if (got == -1)
             break;
         TranslateMessage(&message);
-        DispatchMessageW(&message);
+        DispatchMessageShowing(message, card.GetHwnd());
     }
     // The owner comes back before the card goes, so that it is activated.
     if (owner != nullptr) {

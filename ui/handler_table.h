@@ -120,9 +120,11 @@ struct HandlerTable {
     }
 };
 
-// The body of a mechanism-2 window procedure. May throw.
+// The body of the window procedure of a class with a member table (the
+// handlers take the object). May throw.
 LRESULT DispatchMemberTable(const HandlerTable& table, HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
-// The body of a mechanism-3 window procedure. May throw.
+// The body of the window procedure of a class with a static table (its state
+// is global). May throw.
 LRESULT DispatchStaticTable(const HandlerTable& table, HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 
 // The window procedure of a table-dispatched class T whose objects hold their

@@ -5,6 +5,7 @@
 
 #include "foundation/globals.h"
 #include "images/viewer/statwnd.h"
+#include "images/viewer/viewerservices.h"
 #include "images/viewer/viewerstore.h"
 #include "resources/resource.h"
 #include "resources/strings.h"
@@ -74,7 +75,7 @@ bool RegisterMainViewSnimokWnd()
     wc.cbWndExtra = 4;
     wc.hInstance = hInstance;
     wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    wc.hbrBackground = (HBRUSH)(COLOR_WINDOW + 1);
+    wc.hbrBackground = (HBRUSH)5;
     wc.lpszClassName = MainViewWnd::kClassName;
     if (!DWindow::RegisterClassEx(&wc)) {
         StatisticsWnd::UnregisterClass();
@@ -168,6 +169,15 @@ bool MainViewWnd::IsShown() const
     return hwnd && IsWindowVisible(hwnd);
 }
 
+RECT MainViewWnd::GetToolbarScreenRect() const
+{
+    RECT r = {};
+    if (!IsShown() || !::GetWindowRect(hwnd, &r))
+        return RECT{};
+    r.right = r.left + kToolbarWidth;
+    return r;
+}
+
 LRESULT MainViewWnd::OnCreate(LPARAM)
 {
     viewCount = 1;
@@ -216,7 +226,10 @@ bool MainViewWnd::MakeToolbar()
         buttons[row] = b;
         ++buttonCount;
     }
-    static const DUpDownInput forward = {};
+    // Every key pressed on a window/level control is the panel's key.
+    static const DUpDownInput forward = {nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+                                         nullptr, nullptr, nullptr, nullptr, &MainViewWnd::ControlKey, nullptr,
+                                         nullptr};
     static const DUpDownNotify offsetNotify = {&MainViewWnd::OffsetSet, &MainViewWnd::OffsetChanging};
     static const DUpDownNotify widthNotify = {&MainViewWnd::WidthSet, &MainViewWnd::WidthChanging};
     offsetIcon = (HICON)LoadImageW(hInstance, MAKEINTRESOURCEW(IDI_VIEWER_OFFSET), IMAGE_ICON, 32, 32, 0);
@@ -339,14 +352,14 @@ void MainViewWnd::OnKeyDown(WPARAM key, LPARAM)
 
 void MainViewWnd::OnLButtonDown(WPARAM, int x, int y)
 {
-    if (x >= 0 && x < 16 && y >= 0 && y < 16)
-        IconsBar::Run(hwnd, patientId, 16, 0, 0);
+    if (x >= 0 && x < 16 && y >= 0 && y < 16 && GetViewerServices().runImageStrip)
+        GetViewerServices().runImageStrip(hwnd, patientId, 16, 0, 0);
 }
 
 void MainViewWnd::OnRButtonDown(WPARAM, int x, int y)
 {
-    if (x >= 0 && x < 16 && y >= 0 && y < 16)
-        ShowServiceMenu(hwnd, 16, 0, 0);
+    if (x >= 0 && x < 16 && y >= 0 && y < 16 && GetViewerServices().showServiceMenu)
+        GetViewerServices().showServiceMenu(hwnd, 16, 0, 0);
 }
 
 LRESULT MainViewWnd::OnFontChanged(WPARAM noticeParam, LPARAM)
@@ -540,6 +553,11 @@ void MainViewWnd::OnWidthChanged(int value, bool committed)
         p->displayWidth = value;
     }
     LevelChanged();
+}
+
+void MainViewWnd::ControlKey(void* cookie, DUpDown*, WPARAM key, LPARAM)
+{
+    static_cast<MainViewWnd*>(cookie)->OnKey(key);
 }
 
 void MainViewWnd::OffsetSet(void* cookie, DUpDown*, int value)

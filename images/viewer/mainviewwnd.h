@@ -121,6 +121,9 @@ public:
     RECT GetOffsetControlRect() const { return offsetRect; }
     RECT GetWidthControlRect() const { return widthRect; }
     bool IsShown() const;
+    // The toolbar column on the screen (its buttons and controls), empty
+    // while the panel is not shown: windows opened over the panel keep off it.
+    RECT GetToolbarScreenRect() const;
 
     DMessageMap* GetMessageMap() override { return &messageMap; }
 
@@ -154,7 +157,7 @@ private:
     // Commands.
     void Exit();
     void Save();
-    void PatientCard();
+    void PatientKart();
     void Description(bool rightClick);
     void Print(bool rightClick);
     void Statistics(bool rightClick);
@@ -167,6 +170,7 @@ private:
     static void ButtonRightClicked(void* cookie, DButton* button);
     static void ButtonHover(void* cookie, DButton* button);
     static void ButtonKey(void* cookie, DButton* button, WPARAM key, LPARAM data);
+    static void ControlKey(void* cookie, DUpDown* control, WPARAM key, LPARAM data);
     static void OffsetSet(void* cookie, DUpDown* control, int value);
     static void OffsetChanging(void* cookie, DUpDown* control, int value);
     static void WidthSet(void* cookie, DUpDown* control, int value);

@@ -4,15 +4,18 @@
 #include "images/viewer/profilewnd.h"
 
 #include "foundation/globals.h"
+#include "images/viewer/mainviewwnd.h"
 #include "images/viewer/profileres.h"
-#include "images/viewer/shellstubs.h"
-#include "images/viewer/viewhost.h"
 #include "resources/resource.h"
 #include "resources/strings.h"
 #include "ui/control_font.h"
+#include "ui/placement.h"
+#include "ui/popupmenu.h"
 
 #include <math.h>
 #include <stdlib.h>
+
+#include <initializer_list>
 
 ProfileClassResources gProfile;
 
@@ -132,6 +135,12 @@ int ProfileWnd::Create(HWND ownerWindow, ProfileOwner* profileOwner, const DPict
         AdjustWindowRectEx(&c, style, FALSE, exStyle);
         SetWindowPos(hwnd, nullptr, 0, 0, c.right - c.left, c.bottom - c.top,
                      SWP_NOMOVE | SWP_NOACTIVATE | SWP_NOZORDER);
+    }
+    // Off the panel's toolbar when the screen has room elsewhere: the stored
+    // or default place is the starting point.
+    if (MainViewWnd* panel = MainViewWnd::Instance()) {
+        const RECT toolbar = panel->GetToolbarScreenRect();
+        MoveWindowClearOf(hwnd, &toolbar, 1);
     }
     RangeScroll();
     ShowWindow(hwnd, SW_SHOWNA);
@@ -330,7 +339,7 @@ void ProfileWnd::RangeScroll()
 
 namespace {
 
-const wchar_t kProfileKey[] = L"\\Profile";
+const wchar_t kProfileKey[] = L"Profile";
 
 DWORD ReadDword(HKEY key, const wchar_t* name, DWORD fallback, bool* found)
 {
@@ -344,11 +353,8 @@ DWORD ReadDword(HKEY key, const wchar_t* name, DWORD fallback, bool* found)
 
 void ProfileWnd::ReadSettings()
 {
-    wchar_t path[MAX_PATH];
-    _snwprintf(path, MAX_PATH, L"%ls%ls", SettingsKeyPath, kProfileKey);
-    path[MAX_PATH - 1] = 0;
     HKEY key = nullptr;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, path, 0, KEY_READ, &key) != 0)
+    if (OpenSettingsKey(kProfileKey, KEY_READ, false, &key) != ERROR_SUCCESS)
         key = nullptr;
     bool found;
     const DWORD z = ReadDword(key, L"scale", 1, &found);
@@ -361,11 +367,8 @@ void ProfileWnd::ReadSettings()
 
 void ProfileWnd::WriteSettings()
 {
-    wchar_t path[MAX_PATH];
-    _snwprintf(path, MAX_PATH, L"%ls%ls", SettingsKeyPath, kProfileKey);
-    path[MAX_PATH - 1] = 0;
     HKEY key;
-    if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, path, 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr) != 0)
+    if (OpenSettingsKey(kProfileKey, KEY_WRITE, true, &key) != ERROR_SUCCESS)
         return;
     const DWORD values3[3] = {(DWORD)zoom, autoMax ? 1u : 0u, autoMin ? 1u : 0u};
     const wchar_t* names[3] = {L"scale", L"bmax", L"bmin"};
@@ -535,7 +538,7 @@ void ProfileWnd::OnRButtonDown(WPARAM, int x, int y)
     }
     POINT p = {x, y};
     ClientToScreen(hwnd, &p);
-    const int choice = TrackViewerMenu(menu, TPM_LEFTALIGN | TPM_TOPALIGN, p.x, p.y, hwnd);
+    const int choice = TrackPopup(menu, TPM_LEFTALIGN | TPM_TOPALIGN, p.x, p.y, hwnd);
     DestroyMenu(menu);
     if (choice >= 1 && choice <= 5)
         SetZoom(choice);

@@ -110,7 +110,7 @@ void SnimokWnd::UnregisterClass()
     if (gView.greyBrush)
         DeleteObject(gView.greyBrush);
     // Cursors loaded from the program's resources are shared and need no
-    // destruction; the system's arrow stand-ins never do.
+    // destruction; nor do the system cursors taken when one is missing.
     gView = ViewClassResources();
 }
 
@@ -128,6 +128,8 @@ SnimokWnd::SnimokWnd()
 {
     FillPalette(normalHeader, false);
     FillPalette(invertedHeader, true);
+    if (GetViewerServices().newNote)
+        note.reset(GetViewerServices().newNote());
 }
 
 SnimokWnd::~SnimokWnd()
@@ -165,7 +167,8 @@ int SnimokWnd::AttachSnimok(const DPicturePtr& newPicture)
         renderer.SetPicture(nullptr);
         picture.Reset();
     }
-    note.Destroy();
+    if (note)
+        note->Destroy();
     picture = newPicture;
     renderer.SetPicture(picture.Get());
     if (!picture.Get()) {
@@ -236,9 +239,9 @@ void SnimokWnd::SetScale(double scale, int centreX, int centreY)
 {
     if (!picture.Get())
         return;
-    // A factor of 0 or less (or not a number) is no zoom request: it is shown
-    // and kept as 1.0 instead of being stored in the picture.
-    if (scale != -1.0 && scale != -2.0 && scale != -3.0 && !(scale > 0.0))
+    // A factor of 0 or less is shown at 1.0 and kept as it was asked for; only
+    // a value that is no number at all (from a damaged row) becomes 1.0.
+    if (scale != scale)
         scale = 1.0;
     // No room for the picture (a caption taller than the cell): nothing to
     // divide by, so the view shows nothing until it gets a real cell.
@@ -343,7 +346,8 @@ void SnimokWnd::OnDestroy()
         ReleaseDC(dc);
     dc = nullptr;
     profile.Destroy();
-    note.Destroy();
+    if (note)
+        note->Destroy();
     renderer.SetPicture(nullptr);
     renderer.FreeRenderBuffers();
     picture.Reset();

@@ -22,10 +22,12 @@
 #include "images/pixels/displayrenderer.h"
 #include "images/pixels/picture.h"
 #include "images/viewer/profilewnd.h"
-#include "images/viewer/shellstubs.h"
+#include "images/viewer/viewerservices.h"
 #include "ui/dwindow.h"
 
 #include <stdint.h>
+
+#include <memory>
 
 class SnimokWnd;
 
@@ -108,7 +110,9 @@ public:
     static void AutoWindowLevel(int minMax, SnimokWnd* view, const ToolArea* rect);
     // The Description command: the note window, after saving an unsaved picture.
     void OpenNote();
-    NoteSnimokWnd& Note() { return note; }
+    // The view's note window object; null when the program has no notes
+    // (ViewerServices::newNote empty when the view was made).
+    SnimokNote* Note() { return note.get(); }
 
     int FlipHorizontal();
     int FlipVertical();
@@ -197,7 +201,7 @@ private:
     bool hasCaption = false;
     HDC dc = nullptr;               // own DC (CS_OWNDC), from WM_CREATE to WM_DESTROY
     ProfileWnd profile;
-    NoteSnimokWnd note;
+    std::unique_ptr<SnimokNote> note;   // made by the shell (ViewerServices::newNote)
     HWND parent = nullptr;
     DPicturePtr picture;
     int toolState = kStateNone;

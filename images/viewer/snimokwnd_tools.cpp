@@ -7,6 +7,7 @@
 #include "images/viewer/statwnd.h"
 #include "images/viewer/viewhost.h"
 #include "resources/strings.h"
+#include "ui/popupmenu.h"
 
 #include <stdlib.h>
 
@@ -476,7 +477,7 @@ void SnimokWnd::ZoomMenu(int x, int y)
         return;
     POINT p = {x, y};
     ClientToScreen(hwnd, &p);
-    const int choice = TrackViewerMenu(menu, TPM_LEFTALIGN | TPM_TOPALIGN, p.x, p.y, hwnd);
+    const int choice = TrackPopup(menu, TPM_LEFTALIGN | TPM_TOPALIGN, p.x, p.y, hwnd);
     DestroyMenu(menu);
     if (choice < 1 || choice > count || !picture.Get())
         return;

@@ -1,5 +1,4 @@
-// STAND-INS: see standins.h.
-#include "app/standins.h"
+#include "app/cycledialogs.h"
 
 void ShowSettingsDialog(HWND)
 {

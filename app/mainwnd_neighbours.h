@@ -1,9 +1,9 @@
 // What the main patient window calls beyond its own code and beyond the image
 // strip and the notes: the main image panel's handle and active picture,
 // plug-ins, the About box, and the commands of printing, data exchange and
-// the settings dialogs. The windows of those commands are not built yet:
-// each says plainly that it is not available yet (plug-ins load none), and
-// goes when its own window comes; the names stay.
+// the settings dialogs. The program has none of those commands' windows: each
+// says "This command is not available yet." (ShowNotAvailableYet), and the
+// plug-in loader loads none.
 #pragma once
 
 #include "images/pixels/picture.h"
@@ -27,7 +27,7 @@ void StartAutoPlugins();
 int HasPluginMenuItems();
 void BuildPluginMenu(HWND owner, int x, int y);
 
-// ---- commands of later parts: each says that it is not available yet -------
+// ---- commands without a window: each says that it is not available ----------
 
 class ReportDesc;
 void RunScanDbWindow(HWND owner);                 // synchronisation window

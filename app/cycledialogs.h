@@ -1,0 +1,12 @@
+// The two dialogs the main cycle opens between its passes: the program
+// settings dialog (also on the service menu) and the Eject Disk dialog.
+#pragma once
+
+#include <windows.h>
+
+// The program settings dialog. It shows nothing and changes nothing: the
+// next pass of the main cycle reads the same settings.
+void ShowSettingsDialog(HWND owner);
+// The Eject Disk dialog between two passes: the disk stays in its drive and
+// the cycle goes on (1); 0 would end the program.
+int RunEjectDiskDlg(HWND owner);

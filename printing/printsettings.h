@@ -1,20 +1,10 @@
-// Printing's door to its registry keys below the workstation's settings key
-// ("Printer", "PrinterProfiles", "Header", "PrintReport", "SnimokPrintCfg"
-// and the screen font keys of the Fonts dialog). Tests point the root
-// elsewhere so that no test touches the program's own settings.
+// Printing's keys below the settings root ("Printer", "PrinterProfiles",
+// "Header", "PrintReport", "SnimokPrintCfg" and the screen font keys of the
+// Fonts dialog), opened through OpenSettingsKey (foundation/settingskey.h),
+// whose root tests point elsewhere.
 #pragma once
 
 #include <windows.h>
-
-// Opens <root>\<subKey> (the root itself for null or "") with the access;
-// with `create` the key is made when missing (`created`, when given, tells
-// whether it was). ERROR_SUCCESS or the Win32 code.
-LONG OpenPrintSettingsKey(const wchar_t* subKey, REGSAM access, bool create, HKEY* key, bool* created = nullptr);
-
-// The root: HKEY_LOCAL_MACHINE\SettingsKeyPath unless a test set another
-// path below HKEY_LOCAL_MACHINE (null restores it). Returns the previous one.
-const wchar_t* SetPrintSettingsRoot(const wchar_t* path);
-const wchar_t* GetPrintSettingsRoot();
 
 // Owns one open key.
 class PrintKey {
@@ -23,17 +13,10 @@ public:
     ~PrintKey() { Close(); }
     PrintKey(const PrintKey&) = delete;
     PrintKey& operator=(const PrintKey&) = delete;
-    LONG Open(const wchar_t* subKey, REGSAM access, bool create, bool* created = nullptr)
-    {
-        Close();
-        return OpenPrintSettingsKey(subKey, access, create, &key_, created);
-    }
-    void Close()
-    {
-        if (key_)
-            RegCloseKey(key_);
-        key_ = nullptr;
-    }
+    // OpenSettingsKey; with `create` a missing key is made, and `created`
+    // (when given) tells whether it was missing.
+    LONG Open(const wchar_t* subKey, REGSAM access, bool create, bool* created = nullptr);
+    void Close();
     HKEY Get() const { return key_; }
 
 private:

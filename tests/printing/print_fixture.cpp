@@ -4,7 +4,7 @@
 #include "app/reghelpers.h"
 #include "common/window_harness.h"
 #include "foundation/globals.h"
-#include "printing/printsettings.h"
+#include "foundation/settingskey.h"
 #include "ui/button.h"
 #include "ui/control_font.h"
 #include "ui/tooltip.h"
@@ -288,12 +288,12 @@ PrivateSettings::PrivateSettings()
     RegCreateKeyExW(HKEY_LOCAL_MACHINE, path_.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &root, nullptr);
     if (root)
         RegCloseKey(root);
-    previous_ = SetPrintSettingsRoot(path_.c_str());
+    previous_ = SetSettingsRoot(SettingsRoot{HKEY_LOCAL_MACHINE, path_.c_str()});
 }
 
 PrivateSettings::~PrivateSettings()
 {
-    SetPrintSettingsRoot(previous_ == SettingsKeyPath ? nullptr : previous_);
+    SetSettingsRoot(previous_);
     RegDeleteKeyTree(HKEY_LOCAL_MACHINE, path_.c_str());
 }
 

@@ -9,6 +9,8 @@
 // that needs them fails with a clear message when they are not there.
 #pragma once
 
+#include "foundation/settingskey.h"
+
 #include <windows.h>
 
 #include <functional>
@@ -76,7 +78,7 @@ public:
 
 private:
     std::wstring path_;
-    const wchar_t* previous_;
+    SettingsRoot previous_;
 };
 
 // Registers the classes of the text input window (and its button) for the

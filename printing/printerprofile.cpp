@@ -78,12 +78,12 @@ struct GlobalBlock {
 
 void PrinterProfile::AddRef()
 {
-    InterlockedIncrement(&refs_);
+    refs_.AddRef();
 }
 
 void PrinterProfile::Release()
 {
-    if (InterlockedDecrement(&refs_) == 0)
+    if (refs_.ReleaseLast())
         delete this;
 }
 

@@ -19,6 +19,8 @@
 // opening a job's printer) catch them and say what went wrong.
 #pragma once
 
+#include "foundation/refcount.h"
+
 #include <windows.h>
 #include <commdlg.h>
 
@@ -69,7 +71,7 @@ public:
 
 private:
     ~PrinterProfile() = default;
-    LONG refs_ = 1;
+    DRefCount refs_;   // holders; 1 for the creator
 };
 
 // A handle holding one reference to a profile, or none.

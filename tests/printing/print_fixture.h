@@ -19,6 +19,8 @@
 
 #include <gtest/gtest.h>
 
+#include "common/window_harness.h"
+
 namespace printtest {
 
 extern const wchar_t kPdfPrinter[];       // "PDF"
@@ -93,7 +95,9 @@ public:
 // call runs: each step gets the top-level window of this thread whose class
 // is `className` (or any dialog for "#32770") and returns true when it has
 // done its work. A step whose window does not come within the time fails the
-// test and the window is closed.
+// test and the window is closed. The dialogs it drives show on the shared
+// display: it holds the screen lock, so that they never come over the window
+// of a test that sends real input.
 class ModalDriver {
 public:
     typedef std::function<bool(HWND)> Step;
@@ -109,6 +113,7 @@ private:
         std::wstring className;
         Step step;
     };
+    harness::ScreenLock screen_;
     std::vector<Pending> steps_;
     size_t next_ = 0;
     UINT_PTR timer_ = 0;

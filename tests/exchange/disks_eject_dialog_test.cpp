@@ -7,6 +7,8 @@
 // status so that it can be photographed.
 #include "disks_fixture.h"
 
+#include "app/cycledialogs.h"
+#include "app/cycleservices.h"
 #include "exchange/disks/disksrvclient.h"
 #include "exchange/disks/ejectdiskdlg.h"
 #include "foundation/globals.h"
@@ -85,9 +87,9 @@ void PauseForShot()
         Sleep(static_cast<DWORD>(_wtoi(value)));
 }
 
-// Runs the dialog on this thread while `steps` drive it from another; the
-// steps get the dialog and end it. Returns whether the program is to end.
-bool RunDriven(const std::function<void(HWND)>& steps, std::wstring* caption = nullptr)
+// Runs `run` on this thread while `steps` drive the dialog it shows from
+// another; the steps get the dialog and end it.
+void Driven(const std::function<void()>& run, const std::function<void(HWND)>& steps, std::wstring* caption)
 {
     const DWORD self = GetCurrentThreadId();
     std::thread driver([&] {
@@ -105,9 +107,15 @@ bool RunDriven(const std::function<void(HWND)>& steps, std::wstring* caption = n
         }
         steps(dialog);
     });
-    bool endProgram = false;
-    const bool shown = RunEjectDiskDlg(&endProgram);
+    run();
     driver.join();
+}
+
+// The dialog driven by `steps`; whether the program is to end.
+bool RunDriven(const std::function<void(HWND)>& steps, std::wstring* caption = nullptr)
+{
+    bool endProgram = false, shown = false;
+    Driven([&] { shown = RunEjectDiskDlg(&endProgram); }, steps, caption);
     EXPECT_TRUE(shown);
     return endProgram;
 }
@@ -203,6 +211,28 @@ TEST_F(EjectDiskDialog, InRussianItSpeaksRussian)
     EXPECT_EQ(L"Извлечение диска с базой данных", caption);
     EXPECT_EQ(L"Завершить программу", exitText);
     EXPECT_EQ(L"Ощибка создания канала", status);
+}
+
+// The main cycle reaches the dialog through its service table, which the
+// program's removable-disk side fills: "Exit Program" ends the program (0),
+// "Close" runs the cycle again (1).
+TEST_F(EjectDiskDialog, TheMainCycleRunsItThroughItsServiceTable)
+{
+    ASSERT_NE(nullptr, GetCycleServices().runEjectDiskDialog);
+    const std::wstring pipe = L"\\\\.\\pipe\\" + UniqueName(L"tfnone");
+    SetDiskSrvPipeName(pipe.c_str());
+    wcscpy(DataPath, L"E:\\Data\\");
+    int cycle = -1;
+    Driven([&] { cycle = RunEjectDiskDlg(static_cast<HWND>(nullptr)); },
+           [](HWND dialog) { PostMessageW(dialog, WM_COMMAND, IDC_EJECT_EXIT, 0); }, nullptr);
+    EXPECT_EQ(0, cycle);
+    Driven([&] { cycle = RunEjectDiskDlg(static_cast<HWND>(nullptr)); },
+           [](HWND dialog) { PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0); }, nullptr);
+    EXPECT_EQ(1, cycle);
+    // Without the entry the cycle goes on without a dialog.
+    const CycleServices saved = SetCycleServices(CycleServices{});
+    EXPECT_EQ(1, RunEjectDiskDlg(static_cast<HWND>(nullptr)));
+    SetCycleServices(saved);
 }
 
 }  // namespace

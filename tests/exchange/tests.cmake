@@ -5,7 +5,8 @@
 # service stand-in (tools/disksrv) and the real provider on databases made
 # from the site schema.
 file(GLOB EXCHANGE_TESTS CONFIGURE_DEPENDS ${CMAKE_CURRENT_LIST_DIR}/*.cpp)
-tf_add_test_executable(exchange SOURCES ${EXCHANGE_TESTS} LIBRARIES exsync exdisks appcore demosite_lib imagefiles images database)
+tf_add_test_executable(exchange SOURCES ${EXCHANGE_TESTS} ${CMAKE_SOURCE_DIR}/exchange/disks/programservices.cpp
+    LIBRARIES exsync exdisks appcore demosite_lib imagefiles images database)
 add_dependencies(exchange_tests zelksqlite disksrv)
 target_compile_definitions(exchange_tests PRIVATE
     TF_EXCHANGE_TEST_SCHEMA=L"Z:${CMAKE_SOURCE_DIR}/site/schema.sql"

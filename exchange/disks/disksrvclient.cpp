@@ -1,6 +1,6 @@
 #include "exchange/disks/disksrvclient.h"
 
-#include "foundation/journal.h"
+#include "exchange/disks/removabledrive.h"
 #include "resources/strings.h"
 
 #include <cwchar>
@@ -11,21 +11,9 @@ const wchar_t kDefaultPipe[] = L"\\\\.\\pipe\\DiskSrv";
 const wchar_t* volatile gPipeName = nullptr;
 volatile LONG gEjectInFlight = 0;
 
-// The journal record of a failed call: the call, the pipe, the code and the
-// system's text of it (the journal keeps 127 characters).
 void LogPipeFailure(const wchar_t* call, const wchar_t* pipe, DWORD code)
 {
-    wchar_t system[160] = L"";
-    FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0, system, 160,
-                   nullptr);
-    system[159] = 0;
-    for (wchar_t* p = system; *p; ++p)
-        if (*p == L'\r' || *p == L'\n')
-            *p = L' ';
-    wchar_t text[300];
-    _snwprintf(text, 299, L"%ls %ls: error %lu %ls", call, pipe, code, system);
-    text[299] = 0;
-    LogError(code, text);
+    LogWin32Failure(call, pipe, code);
 }
 
 // Waits for an overlapped operation with the time-out and the stop event.

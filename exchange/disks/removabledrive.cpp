@@ -10,6 +10,21 @@ bool IsNoDiskError(DWORD code)
            code == ERROR_NO_MEDIA_IN_DRIVE;
 }
 
+void LogWin32Failure(const wchar_t* call, const wchar_t* argument, DWORD code)
+{
+    wchar_t system[160] = L"";
+    FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0, system, 160,
+                   nullptr);
+    system[159] = 0;
+    for (wchar_t* p = system; *p; ++p)
+        if (*p == L'\r' || *p == L'\n')
+            *p = L' ';
+    wchar_t text[400];
+    _snwprintf(text, 399, L"%ls %ls: error %lu %ls", call, argument ? argument : L"", code, system);
+    text[399] = 0;
+    LogError(code, text);
+}
+
 RemovableDrive::RemovableDrive() : serial_(0), lastError_(0), valid_(FALSE)
 {
     label_[0] = 0;
@@ -42,6 +57,7 @@ bool RemovableDrive::Query(const wchar_t* path)
     if (!GetVolumeInformationW(root_, label, kDiskLabelChars, &serial, &maxComponent, &flags, fileSystem,
                                kDiskLabelChars)) {
         lastError_ = ::GetLastError();
+        LogWin32Failure(L"GetVolumeInformationW", root_, lastError_);
         return false;
     }
     label[kDiskLabelChars - 1] = 0;

@@ -20,6 +20,10 @@ const int kDriveRootChars = 32;
 // True for the codes that mean "no disk in the drive".
 bool IsNoDiskError(DWORD code);
 
+// The journal record of a failed Win32 call: the call, the argument that
+// matters (a path, a pipe, a drive), the code and the system's text of it.
+void LogWin32Failure(const wchar_t* call, const wchar_t* argument, DWORD code);
+
 // Archive serials are stored in 32-bit signed int columns with their bit
 // pattern kept: serials of 0x80000000 and above are negative in the database.
 inline LONG SerialToKey(DWORD serial) { return static_cast<LONG>(serial); }

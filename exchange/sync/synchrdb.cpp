@@ -187,8 +187,11 @@ bool SynchrThread::ReadSnimokDataExc(const wchar_t* path)
 {
     HANDLE file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
                               nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        FormatWin32Error(L"Ошибка функции SynchrThread::ReadSn", GetLastError(), nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        const DWORD error = GetLastError();
+        LogWin32Failure(L"CreateFileW", path, error);
+        FormatWin32Error(L"Ошибка функции SynchrThread::ReadSn", error, nullptr);
+    }
     try {
         picture_ = SnimokFile::Load(file, true, true);
     } catch (...) {

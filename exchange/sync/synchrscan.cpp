@@ -152,6 +152,7 @@ bool SynchrThread::ScanHdd(const wchar_t* folder)
         const DWORD error = GetLastError();
         if (error == ERROR_FILE_NOT_FOUND)
             return true;
+        LogWin32Failure(L"FindFirstFileW", pattern.c_str(), error);
         FormatWin32Error(nullptr, error, nullptr);
     }
     std::unordered_map<std::wstring, TmpRow> rows;
@@ -186,6 +187,7 @@ bool SynchrThread::ScanHdd(const wchar_t* folder)
             const DWORD error = GetLastError();
             if (error == ERROR_NO_MORE_FILES)
                 break;
+            LogWin32Failure(L"FindNextFileW", pattern.c_str(), error);
             FormatWin32Error(L"Ошибка при поиске следующего файла\n", error, nullptr);
         }
     }
@@ -208,6 +210,7 @@ bool SynchrThread::ScanMoDisk()
         const DWORD error = GetLastError();
         if (error == ERROR_FILE_NOT_FOUND)
             return true;
+        LogWin32Failure(L"FindFirstFileW", pattern.c_str(), error);
         FormatWin32Error(nullptr, error, nullptr);
     }
     wchar_t label[kDiskLabelChars] = L"";
@@ -262,8 +265,10 @@ bool SynchrThread::ScanMoDisk()
                 }
                 if (!find.Next(data)) {
                     const DWORD error = GetLastError();
-                    if (error != ERROR_NO_MORE_FILES)
+                    if (error != ERROR_NO_MORE_FILES) {
+                        LogWin32Failure(L"FindNextFileW", pattern.c_str(), error);
                         FormatWin32Error(L"Ошибка при поиске следующего файла\n", error, nullptr);
+                    }
                     batch.Commit();
                     done = true;
                     ArjRegWrite(kSynDbKey, kSynDbLastScanDisk, REG_SZ, label, 0);

@@ -4,7 +4,9 @@
 #include "disks_fixture.h"
 
 #include "common/window_harness.h"
+#include "common/prompt_script.h"
 #include "exchange/disks/disksrvclient.h"
+#include "foundation/journal.h"
 #include "resources/strings.h"
 
 #include <gtest/gtest.h>
@@ -50,6 +52,34 @@ TEST_F(DiskServiceClient, WithoutAServiceTheOpenFailsAndNothingIsWritten)
     EXPECT_EQ(static_cast<DWORD>(ERROR_FILE_NOT_FOUND), outcome.error);
     EXPECT_FALSE(outcome.Succeeded());
     EXPECT_EQ(static_cast<UINT>(IDS_PIPE_CREATE_ERROR), DiskSrvFailureTextId(outcome));
+}
+
+// The failed open is in the journal with the call, the pipe and the code.
+TEST_F(DiskServiceClient, AFailedOpenIsJournalledWithThePipeAndTheCode)
+{
+    TempDir folder(L"tfjournal");
+    {
+        PromptScript create({IDYES});
+        ASSERT_TRUE(JournalInit(folder.Path().c_str()));
+    }
+    const std::wstring pipe = L"\\\\.\\pipe\\" + UniqueName(L"tfnosrv");
+    SetDiskSrvPipeName(pipe.c_str());
+    EjectDiskViaDiskSrv(L'E');
+    bool found = false;
+    JournalHeader header;
+    if (JournalEnter()) {
+        if (JournalReadHeader(&header)) {
+            for (DWORD i = 0; i < header.count; ++i) {
+                JournalRecord record;
+                if (JournalReadRecord(i, &record) && record.code == ERROR_FILE_NOT_FOUND &&
+                    wcsstr(record.text, (L"CreateFileW " + pipe).c_str()))
+                    found = true;
+            }
+        }
+        JournalLeave();
+    }
+    JournalDone();
+    EXPECT_TRUE(found);
 }
 
 TEST_F(DiskServiceClient, TheStandInEjectsTheDiskOfTheDrive)

@@ -80,7 +80,7 @@ SimulatedDrive::SimulatedDrive()
 {
     // Bounded: every letter is tried for up to a minute in all.
     for (int round = 0; round < 600 && !letter_; ++round) {
-        for (wchar_t c = L'K'; c <= L'P' && !letter_; ++c) {
+        for (wchar_t c = L'K'; c <= L'X' && !letter_; ++c) {
             wchar_t name[64];
             _snwprintf(name, 63, L"TobalFluoro test drive %lc", c);
             name[63] = 0;
@@ -151,9 +151,11 @@ bool SimulatedDrive::HasDisk() const
     return GetVolumeInformationW(Root().c_str(), nullptr, 0, &serial, nullptr, nullptr, nullptr, 0) != 0;
 }
 
-DiskService::DiskService() : pipe_(L"\\\\.\\pipe\\" + UniqueName(L"tfsyncdisk"))
+DiskService::DiskService(const std::wstring& requestLog) : pipe_(L"\\\\.\\pipe\\" + UniqueName(L"tfsyncdisk"))
 {
     std::wstring command = L"\"" + std::wstring(TF_EXCHANGE_DISKSRV_EXE) + L"\" \"" + pipe_ + L"\"";
+    if (!requestLog.empty())
+        command += L" 0 \"" + requestLog + L"\"";
     STARTUPINFOW si = {};
     si.cb = sizeof si;
     if (!CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr, &si,

@@ -147,3 +147,14 @@
 #define IDC_INSERT_CONTINUE 1280     // "Продолжить"
 #define IDC_INSERT_EJECT 1281        // "Извлечь МО"
 #define IDC_INSERT_PROMPT 1282       // the prompt text
+// Archiving (7000-7999): 7000 plus the number the system gives each
+// resource; the dialog's controls keep the system's ids.
+#define IDI_ARCHIVE 7220             // the archive window's class icon and Start; the preparation window's Prepare
+#define IDD_DISK_PROPERTIES 7225     // "Removable disk properties"
+#define IDC_PROP_LABEL 1240          // its volume label
+#define IDC_PROP_SERIAL 1241         // its volume serial number
+#define IDC_PROP_FREE 1242           // its free space
+#define IDC_PROP_CAPACITY 1243       // its capacity
+#define IDC_PROP_ERROR 1244          // its error line
+#define IDM_ARCHIVE 7226             // the archive window's menu
+#define IDI_REMOVE_DISK 7229         // the archive window's Remove Disk

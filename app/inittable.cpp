@@ -1,5 +1,6 @@
 #include "app/inittable.h"
 
+#include "app/archiveservices.h"
 #include "app/connectwnd.h"
 #include "app/iconsbar.h"
 #include "app/iconsnimok.h"
@@ -36,6 +37,30 @@ bool NoClassToRegister()
 }
 void NothingToUndo()
 {
+}
+
+// The archive side's windows, through its service table.
+bool RegisterArjWindow()
+{
+    const ArchiveServices& services = GetArchiveServices();
+    return services.registerArjWindow ? services.registerArjWindow() : true;
+}
+void UnregisterArjWindow()
+{
+    const ArchiveServices& services = GetArchiveServices();
+    if (services.unregisterArjWindow)
+        services.unregisterArjWindow();
+}
+bool RegisterPrepDiskWnd()
+{
+    const ArchiveServices& services = GetArchiveServices();
+    return services.registerPrepDiskWnd ? services.registerPrepDiskWnd() : true;
+}
+void UnregisterPrepDiskWnd()
+{
+    const ArchiveServices& services = GetArchiveServices();
+    if (services.unregisterPrepDiskWnd)
+        services.unregisterPrepDiskWnd();
 }
 
 bool RegisterStopWnd()
@@ -146,8 +171,8 @@ const InitRow InitTable[] = {
     {RegisterConnectWnd, UnregisterConnectWnd, L"Register RegisterDConnectWnd"},
     {InitIconBitmapInfo, FreeIconBitmapInfo, L"InitIcons"},
     {RegisterIconsBar, UnregisterIconsBar, L"Register RegisterIconsBar"},
-    {NoClassToRegister, NothingToUndo, L"Register ArjWindow"},
-    {NoClassToRegister, NothingToUndo, L"Register PrepDiskWnd"},
+    {RegisterArjWindow, UnregisterArjWindow, L"Register ArjWindow"},
+    {RegisterPrepDiskWnd, UnregisterPrepDiskWnd, L"Register PrepDiskWnd"},
     {nullptr, nullptr, nullptr},
 };
 static_assert(sizeof(InitTable) / sizeof(InitTable[0]) == kInitTableRows + 1, "25 rows and the end row");

@@ -203,8 +203,8 @@ int ArjWorker::DeleteMarked()
             else if (!DeleteFileW(image.c_str()) && !IsAbsent(error = GetLastError()))
                 failed = IDS_DELETE_REMOVABLE_IMAGE_ERROR;
             if (failed) {
-                LogWin32Failure(L"DeleteFileW", failed == IDS_DELETE_REMOVABLE_ICON_ERROR ? icon.c_str() : image.c_str(),
-                                error);
+                LogWin32Failure(L"DeleteFileW",
+                                failed == IDS_DELETE_REMOVABLE_ICON_ERROR ? icon.c_str() : image.c_str(), error);
                 base_.ReportError(FormatArchiveText(failed, item.name.c_str()).c_str(), L"", kReportFatal, error);
                 throw kStopByProgram;
             }

@@ -215,7 +215,8 @@ bool ArjWindow::MakeButtons()
         const std::wstring caption = ArchiveText(kButtonSpecs[i].caption);
         DButtonDesc d = {sizeof(DButtonDesc),
                          hwnd,
-                         DButtonStyle::kVisible | DButtonStyle::kOwnsIcon | DButtonStyle::kIconThenCaption | DButtonStyle::kSideBySide,
+                         DButtonStyle::kVisible | DButtonStyle::kOwnsIcon | DButtonStyle::kIconThenCaption |
+                             DButtonStyle::kSideBySide,
                          0,
                          0,
                          0,

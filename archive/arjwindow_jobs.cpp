@@ -244,7 +244,8 @@ void ArjWindow::ShowJobResult(int reason)
     struct EndTexts {
         UINT byUser, complete, byProgram;
     };
-    static const EndTexts kArchiving = {IDS_ARCHIVING_USER_STOPPED, IDS_ARCHIVING_COMPLETE, IDS_ARCHIVING_PROGRAM_STOPPED};
+    static const EndTexts kArchiving = {IDS_ARCHIVING_USER_STOPPED, IDS_ARCHIVING_COMPLETE,
+                                        IDS_ARCHIVING_PROGRAM_STOPPED};
     static const EndTexts kDeleting = {IDS_DELETING_USER_STOPPED, IDS_DELETING_COMPLETE, IDS_DELETING_PROGRAM_STOPPED};
     static const EndTexts kFormat = {IDS_FORMATTING_USER_STOPPED, IDS_FORMATTING_COMPLETE,
                                      IDS_FORMATTING_PROGRAM_STOPPED};
@@ -566,7 +567,8 @@ void ArjWindow::DeleteImagesBefore()
         return;
     }
     LONG count = 0;
-    if (!RunMarking([&](const DODBPtr<DODBSession>& session) { count = CountWithDate(session, kCountBeforeSql, &date); }))
+    if (!RunMarking(
+            [&](const DODBPtr<DODBSession>& session) { count = CountWithDate(session, kCountBeforeSql, &date); }))
         return;
     if (MessageBoxIdFormat(hwnd, kDeleteQuestionCaption, MB_YESNO | MB_ICONEXCLAMATION | MB_DEFBUTTON2,
                            kDeleteQuestion, static_cast<DWORD_PTR>(count)) != IDYES) {
@@ -582,7 +584,8 @@ void ArjWindow::DeleteImagesBefore()
 void ArjWindow::DeleteImportedPictures()
 {
     LONG count = 0;
-    if (!RunMarking([&](const DODBPtr<DODBSession>& session) { count = CountWithDate(session, kCountImportedSql, nullptr); }))
+    if (!RunMarking(
+            [&](const DODBPtr<DODBSession>& session) { count = CountWithDate(session, kCountImportedSql, nullptr); }))
         return;
     // Deleting every imported image is asked first, as the deletion by date is.
     if (MessageBoxIdFormat(hwnd, IDS_DELETING_IMAGES_CAPTION, MB_YESNO | MB_ICONEXCLAMATION | MB_DEFBUTTON2,

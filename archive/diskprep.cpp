@@ -190,32 +190,34 @@ LRESULT DBDiskPreparation::OnCreate(HWND, LPARAM)
         SendMessageW(statusBar_, WM_SETFONT, reinterpret_cast<WPARAM>(StatusFont), FALSE);
     live_ = true;
 
-    struct Spec {
+    struct ButtonItem {
         DButton* button;
         UINT caption;
         UINT icon;
         int id;
     };
-    const Spec specs[2] = {{&prepare_, IDS_PREPARE, IDI_ARCHIVE, kPrepareId}, {&close_, IDS_CLOSE, IDI_CONNECT, kCloseId}};
-    for (const Spec& spec : specs) {
-        const std::wstring caption = ArchiveText(spec.caption);
+    const ButtonItem items[2] = {{&prepare_, IDS_PREPARE, IDI_ARCHIVE, kPrepareId},
+                                 {&close_, IDS_CLOSE, IDI_CONNECT, kCloseId}};
+    for (const ButtonItem& item : items) {
+        const std::wstring caption = ArchiveText(item.caption);
         DButtonDesc d = {sizeof(DButtonDesc),
                          hwnd,
-                         DButtonStyle::kVisible | DButtonStyle::kOwnsIcon | DButtonStyle::kIconThenCaption | DButtonStyle::kSideBySide,
+                         DButtonStyle::kVisible | DButtonStyle::kOwnsIcon | DButtonStyle::kIconThenCaption |
+                             DButtonStyle::kSideBySide,
                          0,
                          0,
                          0,
                          0,
                          this,
                          caption.c_str(),
-                         LoadButtonIcon(spec.icon),
+                         LoadButtonIcon(item.icon),
                          kButtonIconSize,
                          kButtonIconSize,
                          hInstance,
                          nullptr,
                          &kButtonNotify};
-        spec.button->ownerValue = spec.id;
-        if (!spec.button->Create(&d))
+        item.button->ownerValue = item.id;
+        if (!item.button->Create(&d))
             return -1;
     }
 

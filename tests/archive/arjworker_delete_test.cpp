@@ -42,7 +42,10 @@ protected:
     }
     static LONG Arj() { return static_cast<LONG>(kSerial1); }
     ULONGLONG FreeMb() const { return hdd_->FreeBytes() / 1048576; }
-    std::wstring Disk(LONG key) { return Scalar(L"SELECT [Disk] FROM Snimok WHERE Snimok=" + std::to_wstring(key) + L";"); }
+    std::wstring Disk(LONG key)
+    {
+        return Scalar(L"SELECT [Disk] FROM Snimok WHERE Snimok=" + std::to_wstring(key) + L";");
+    }
 
     LONG patient_ = 0, notArchived_ = 0, protected_ = 0;
     std::vector<LONG> archived_;

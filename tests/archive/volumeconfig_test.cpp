@@ -117,7 +117,8 @@ TEST_F(VolumeConfigTest, UnknownKeywordIsThrownAsOneAndAnAnsiFileIsRead)
     }
     EXPECT_EQ(ArjVolumeConfig::kUnknownKeyword, thrown);
 
-    HANDLE file = CreateFileW((dir_.Path() + L"ansi.ini").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    HANDLE file =
+        CreateFileW((dir_.Path() + L"ansi.ini").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
     const char ansi[] = "Reserv=3\r\nFile=\"a.bak\"\r\n";
     DWORD written = 0;
     WriteFile(file, ansi, sizeof ansi - 1, &written, nullptr);

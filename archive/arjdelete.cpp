@@ -97,19 +97,24 @@ int ArjWorker::FreeHardDiskSpace()
                 items.push_back(std::move(item));
             }
         }
+        RowBatch batch(base_.Session());
         for (const Item& item : items) {
             DWORD wait = 0;
             for (;;) {
                 PollUserAnswer(wait);
                 if (DeleteImageFiles(item.name.c_str()))
                     break;
+                batch.Commit();   // before the user is waited for
                 wait = INFINITE;
             }
+            batch.Begin();
             unset.Params().SetValI4(1, item.key);
             unset.Run();
+            batch.Changed();
             if (!StillBelowEnd())
                 break;
         }
+        batch.Commit();
         return 1;
     });
 }

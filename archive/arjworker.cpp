@@ -48,27 +48,13 @@ std::wstring RootOf(const wchar_t* path)
     return root;
 }
 
-// The size of a file; false when it cannot be opened or read.
+// The size of a file; false when it cannot be read. The file's attributes
+// give it without opening the file (one system call for each image, which
+// matters when dozens of large images are archived).
 bool GetFileSizeByName(const wchar_t* path, ULONGLONG* size)
 {
-    HANDLE file = CreateFileW(path, GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return false;
-    DWORD high = 0;
-    const DWORD low = GetFileSize(file, &high);
-    const DWORD error = GetLastError();
-    CloseHandle(file);
-    if (low == INVALID_FILE_SIZE && error != NO_ERROR)
-        return false;
-    *size = (static_cast<ULONGLONG>(high) << 32) | low;
-    return true;
-}
-
-// The size of a file that may be open elsewhere (the copy just made).
-bool GetFileSizeShared(const wchar_t* path, ULONGLONG* size)
-{
     WIN32_FILE_ATTRIBUTE_DATA data;
-    if (!GetFileAttributesExW(path, GetFileExInfoStandard, &data))
+    if (!GetFileAttributesExW(path, GetFileExInfoStandard, &data) || (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
         return false;
     *size = (static_cast<ULONGLONG>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
     return true;
@@ -83,6 +69,45 @@ ArchiveCopyRoutine SetArchiveCopyRoutine(ArchiveCopyRoutine routine)
     ArchiveCopyRoutine previous = gCopyRoutine;
     gCopyRoutine = routine;
     return previous;
+}
+
+// ---- row batches ----------------------------------------------------------------------
+
+RowBatch::~RowBatch()
+{
+    if (open_)
+        session_->AbortTx();
+}
+
+void RowBatch::Begin()
+{
+    if (open_)
+        return;
+    const HRESULT hr = session_->BeginTx();
+    if (FAILED(hr))
+        ThrowDatabaseError(hr);
+    open_ = true;
+    rows_ = 0;
+    started_ = GetTickCount();
+}
+
+void RowBatch::Changed()
+{
+    ++rows_;
+    if (rows_ >= kRows || GetTickCount() - started_ >= kMs)
+        Commit();
+}
+
+void RowBatch::Commit()
+{
+    if (!open_)
+        return;
+    open_ = false;
+    const HRESULT hr = session_->CommitSync();
+    if (FAILED(hr)) {
+        session_->AbortTx();
+        ThrowDatabaseError(hr);
+    }
 }
 
 // ---- the thread ------------------------------------------------------------------
@@ -183,11 +208,12 @@ int ArjWorker::WaitForDisk(DWORD* serial, DWORD wantedSerial, const wchar_t* wan
     if (!GetPathRoot2(archivePath_.c_str(), &root)) {
         return base_.ReportError(L"", ArchiveText(IDS_DRIVE_NAME_ERROR).c_str(), kReportFatal, 0);
     }
+    // The label is read only for a caller that keeps it: the serial tells
+    // the disks apart, and this runs before every image.
     wchar_t volumeLabel[kVolumeLabelChars] = L"";
-    wchar_t fileSystem[kVolumeLabelChars] = L"";
-    DWORD found = 0, maxComponent = 0, fsFlags = 0;
-    if (GetVolumeInformationW(root.c_str(), volumeLabel, kVolumeLabelChars, &found, &maxComponent, &fsFlags,
-                              fileSystem, kVolumeLabelChars)) {
+    DWORD found = 0;
+    if (GetVolumeInformationW(root.c_str(), label ? volumeLabel : nullptr, label ? kVolumeLabelChars : 0, &found,
+                              nullptr, nullptr, nullptr, 0)) {
         volumeLabel[kVolumeLabelChars - 1] = 0;
         *serial = found;
         if (label)
@@ -272,20 +298,29 @@ int ArjWorker::ArchiveNewImages()
                 items.push_back(std::move(item));
             }
         }
+        RowBatch batch(base_.Session());
+        struct Lend {
+            RowBatch*& slot;
+            ~Lend() { slot = nullptr; }
+        } lend{batch_};
+        batch_ = &batch;
         for (const Item& item : items) {
             imageKey_ = item.key;
             fileName_ = item.name;
             DWORD wait = 0;
             for (;;) {
                 PollUserAnswer(wait);
+                batch.Begin();
                 const int r = CheckDiskRegistered(count, update);
                 if (r == kStepDone)
                     break;
+                batch.Commit();   // the stamps so far stay, whatever the user answers
                 if (r == kStepFatal)
                     throw kStopByProgram;
                 wait = INFINITE;
             }
         }
+        batch.Commit();
         return 1;
     });
 }
@@ -295,19 +330,27 @@ int ArjWorker::CheckDiskRegistered(BoundStatement& count, BoundStatement& update
     const int r = WaitForDisk(&diskSerial_, 0, nullptr, nullptr);
     if (r != kStepDone)
         return r;
-    count.Params().SetValI4(1, SerialToKey(diskSerial_));
-    LONG registered = 0;
-    if (!count.First() || !RowInt(count.Row(), 0, &registered)) {
-        DODBSetError(E_FAIL, 0, L"ArjWorker::CheckDiskRegistered");
-        ThrowDatabaseError(E_FAIL);
+    // The disk found registered for the last image needs no second look.
+    if (!registeredKnown_ || registeredSerial_ != diskSerial_) {
+        registeredKnown_ = false;
+        count.Params().SetValI4(1, SerialToKey(diskSerial_));
+        LONG registered = 0;
+        if (!count.First() || !RowInt(count.Row(), 0, &registered)) {
+            DODBSetError(E_FAIL, 0, L"ArjWorker::CheckDiskRegistered");
+            ThrowDatabaseError(E_FAIL);
+        }
+        if (registered != 1)
+            return base_.ReportErrorIds(IDS_DISK_NOT_REGISTERED, IDS_DISK_NOT_REGISTERED_CHANGE, kReportAsk, 0);
+        registeredSerial_ = diskSerial_;
+        registeredKnown_ = true;
     }
-    if (registered != 1)
-        return base_.ReportErrorIds(IDS_DISK_NOT_REGISTERED, IDS_DISK_NOT_REGISTERED_CHANGE, kReportAsk, 0);
     const int c = CopyImageToArj();
     if (c == 0) {
         update.Params().SetValI4(1, SerialToKey(diskSerial_));
         update.Params().SetValI4(2, imageKey_);
         update.Run();
+        if (batch_)
+            batch_->Changed();
         ++copied_;
         --remaining_;
         if (link_)
@@ -365,7 +408,7 @@ int ArjWorker::CopyImageToArj()
             if (!imageKnown && !GetFileSizeByName(sourceImage.c_str(), &imageSize)) {
                 copied = false;
                 error = ERROR_READ_FAULT;
-            } else if (!GetFileSizeShared(targetImage.c_str(), &written) || written != imageSize) {
+            } else if (!GetFileSizeByName(targetImage.c_str(), &written) || written != imageSize) {
                 copied = false;
                 error = ERROR_WRITE_FAULT;
             }
@@ -400,7 +443,7 @@ int ArjWorker::CopyImageToArj()
         ResetBar();
         DWORD iconError = 0;
         CopyWithBar(sourceIcon.c_str(), targetIcon.c_str(), &iconError);
-        UpdateAverage(sourceImage.c_str());
+        UpdateAverage(imageSize);
         ResetBar();
         return 0;
     } catch (...) {
@@ -474,10 +517,9 @@ void ArjWorker::ResetBar()
         bar_->Reset();
 }
 
-void ArjWorker::UpdateAverage(const wchar_t* sourceImage)
+void ArjWorker::UpdateAverage(ULONGLONG size)
 {
-    ULONGLONG size = 0;
-    if (!GetFileSizeByName(sourceImage, &size) || (size & 0xFFFFFFFFull) == 0xFFFFFFFFull)
+    if ((size & 0xFFFFFFFFull) == 0xFFFFFFFFull)
         return;
     averageSize_ = NextAverageSize(averageSize_, static_cast<DWORD>(size));
     if (link_)

@@ -42,6 +42,35 @@
 
 class DrawnProgressBar;
 
+// The worker's row changes of one step (the stamps of archived images, the
+// hard-disk marks of freed ones) grouped into transactions of its session:
+// a row changes only after its files did, and a transaction is committed
+// after kRows changes or kMs milliseconds, before the worker waits for the
+// user and at the end of the step, so that neither the cost of a commit per
+// image nor a long hold on the database weighs on the job. A transaction
+// still open when the step fails is rolled back: its images are simply
+// archived (or freed) again by the next job.
+class RowBatch {
+public:
+    static const int kRows = 32;
+    static const DWORD kMs = 2000;
+
+    explicit RowBatch(const DODBPtr<DODBSession>& session) : session_(session) {}
+    ~RowBatch();   // rolls back what was not committed
+    // Opens a transaction unless one is open; throws DODBErrors.
+    void Begin();
+    // One row changed; commits when the batch is full or old enough.
+    void Changed();
+    // Commits what is open; throws DODBErrors.
+    void Commit();
+
+private:
+    DODBPtr<DODBSession> session_;
+    bool open_ = false;
+    int rows_ = 0;
+    DWORD started_ = 0;
+};
+
 // Job flags of the archive worker.
 enum ArjJobBit : DWORD {
     kJobArchive = 0x1,
@@ -144,7 +173,7 @@ private:
     ULONGLONG HardDiskFreeMB();
     int CopyWithBar(const wchar_t* source, const wchar_t* target, DWORD* error);
     void ResetBar();
-    void UpdateAverage(const wchar_t* sourceImage);
+    void UpdateAverage(ULONGLONG size);
 
     DWORD diskSerial_ = 0;               // the disk last identified in the archive drive
     std::wstring archiveRoot_;           // "E:\"
@@ -164,4 +193,7 @@ private:
     DWORD averageSize_;                  // bytes
     LONG imageKey_ = 0;                  // Snimok key of the image being archived
     DrawnProgressBar* bar_;
+    RowBatch* batch_ = nullptr;          // the open step's row batch, or null
+    DWORD registeredSerial_ = 0;         // the disk last found in Arj
+    bool registeredKnown_ = false;
 };

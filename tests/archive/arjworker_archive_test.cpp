@@ -147,6 +147,7 @@ TEST_F(ArchiveCopyTest, FullDiskIsSwappedForAnotherAndTheJobGoesOn)
     host_.onAsk = [&](WorkerHost&, const WorkerReport& seen) {
         ++asks;
         EXPECT_TRUE(seen.HasAction(Str(IDS_DISK_FULL))) << seen.Texts();
+        EXPECT_EQ(3, Count(L"Snimok WHERE Arj=" + Serial(kSerial1))) << "the stamps so far are committed before asking";
         EjectDisk();
         InsertDisk(large);
         return kAnswerContinue;

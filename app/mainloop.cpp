@@ -3,6 +3,7 @@
 #include "app/connectwnd.h"
 #include "app/mainpatientwnd.h"
 #include "app/settings.h"
+#include "app/settingsdlg.h"
 #include "app/standins.h"
 #include "app/startup.h"
 #include "database/dbstart.h"
@@ -46,7 +47,7 @@ int ProgramAskSetUp()
 
 void ProgramShowSettingsDialog()
 {
-    ShowSettingsDialog(nullptr);
+    ShowSettingsDialog(nullptr, SettingsOpener::kBeforePass);
 }
 
 int ProgramEjectDiskDialog()

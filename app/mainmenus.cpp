@@ -5,7 +5,7 @@
 #include "app/inputtext.h"
 #include "app/mainpatientwnd.h"
 #include "app/mainwnd_pending.h"
-#include "app/standins.h"
+#include "app/settingsdlg.h"
 #include "app/startup.h"
 #include "forms/kartwnd.h"
 #include "forms/patientlookup.h"

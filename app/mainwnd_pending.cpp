@@ -2,10 +2,7 @@
 #include "app/mainwnd_pending.h"
 
 #include "app/mainmenus.h"
-#include "foundation/globals.h"
 #include "images/viewer/mainviewwnd.h"
-
-#include <cwchar>
 
 HWND MainViewHandle()
 {
@@ -20,39 +17,10 @@ DPicturePtr ActiveViewPicture()
     return view ? view->GetPicture() : DPicturePtr();
 }
 
-void LoadPlugins()
-{
-}
-
-void StartAutoPlugins()
-{
-}
-
-int HasPluginMenuItems()
-{
-    wchar_t path[300];
-    _snwprintf(path, 300, L"%ls\\Plugins", SettingsKeyPath);
-    path[299] = 0;
-    HKEY key;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, path, 0, KEY_READ, &key) != ERROR_SUCCESS)
-        return 0;
-    DWORD subKeys = 0;
-    const LONG status = RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, &subKeys, nullptr, nullptr, nullptr, nullptr,
-                                         nullptr, nullptr, nullptr);
-    RegCloseKey(key);
-    return status == ERROR_SUCCESS && subKeys > 0 ? 1 : 0;
-}
-
-void BuildPluginMenu(HWND owner, int, int)
-{
-    ShowNotAvailableYet(owner);
-}
-
 void RunScanDbWindow(HWND owner) { ShowNotAvailableYet(owner); }
 void RunImportDbWnd(HWND owner) { ShowNotAvailableYet(owner); }
 void ChooseReportProfile(HWND owner) { ShowNotAvailableYet(owner); }
 void PrintReportFromDesc(HWND owner, ReportDesc*) { ShowNotAvailableYet(owner); }
-void ShowAboutBox(HWND owner) { ShowNotAvailableYet(owner); }
 void ShowStatusPrinterWnd(HWND owner) { ShowNotAvailableYet(owner); }
 void RunPrintHeaderDlg(HWND owner) { ShowNotAvailableYet(owner); }
 DPicturePtr ImportImageFile(HWND owner, DWORD, int)
@@ -64,4 +32,4 @@ void ExportImage(HWND owner, const DPicturePtr&) { ShowNotAvailableYet(owner); }
 void ShowDicomQueueWindow(HWND owner) { ShowNotAvailableYet(owner); }
 void RunReportsDlg(HWND owner) { ShowNotAvailableYet(owner); }
 void RunFontsDlg(HWND owner) { ShowNotAvailableYet(owner); }
-void RunModalityDlg(HWND owner) { ShowNotAvailableYet(owner); }
+void OpenPrinterProfiles(HWND owner) { ShowNotAvailableYet(owner); }

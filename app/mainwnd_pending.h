@@ -1,11 +1,15 @@
 // What the main patient window calls beyond its own code and beyond the image
 // strip and the notes: the main image panel's handle and active picture,
-// plug-ins, the About box, and the commands of printing, data exchange and
-// the settings dialogs. The windows of those commands are not built yet:
-// each says plainly that it is not available yet (plug-ins load none), and
-// goes when its own window comes; the names stay.
+// plug-ins (app/plugins.h), the About box (app/aboutbox.h), the Modality
+// dialog (app/modalitydlg.h), and the commands of printing and data
+// exchange. The windows of those commands are not built yet: each says
+// plainly that it is not available yet, and goes when its own window comes;
+// the names stay.
 #pragma once
 
+#include "app/aboutbox.h"
+#include "app/modalitydlg.h"
+#include "app/plugins.h"
 #include "images/pixels/picture.h"
 
 #include <windows.h>
@@ -19,14 +23,6 @@ HWND MainViewHandle();
 // The picture of the panel's active view, or an empty handle.
 DPicturePtr ActiveViewPicture();
 
-// ---- plug-ins ------------------------------------------------------------------
-
-void LoadPlugins();
-void StartAutoPlugins();
-// 1 when the "Plugins" key below the settings key has a plug-in.
-int HasPluginMenuItems();
-void BuildPluginMenu(HWND owner, int x, int y);
-
 // ---- commands of later parts: each says that it is not available yet -------
 
 class ReportDesc;
@@ -34,7 +30,6 @@ void RunScanDbWindow(HWND owner);                 // synchronisation window
 void RunImportDbWnd(HWND owner);                  // merge window
 void ChooseReportProfile(HWND owner);             // printer profile for reports
 void PrintReportFromDesc(HWND owner, ReportDesc* report);   // the report's filters, then the report
-void ShowAboutBox(HWND owner);
 void ShowStatusPrinterWnd(HWND owner);
 void RunPrintHeaderDlg(HWND owner);
 // An imported picture, or an empty handle.
@@ -43,4 +38,5 @@ void ExportImage(HWND owner, const DPicturePtr& picture);
 void ShowDicomQueueWindow(HWND owner);
 void RunReportsDlg(HWND owner);
 void RunFontsDlg(HWND owner);
-void RunModalityDlg(HWND owner);
+// The printer profiles, from the Program Settings dialog's "Printer" button.
+void OpenPrinterProfiles(HWND owner);

@@ -1,13 +1,9 @@
-// STAND-INS for two dialogs the main cycle opens, until they are built: the
-// program settings dialog and the Eject Disk dialog. Each is replaced as a
-// whole by its own file; the names stay.
+// STAND-IN for a dialog the main cycle opens, until it is built: the Eject
+// Disk dialog. It is replaced as a whole by its own file; the name stays.
 #pragma once
 
 #include <windows.h>
 
-// The program settings dialog: for now it changes nothing, so the next pass
-// of the main cycle reads the same settings.
-void ShowSettingsDialog(HWND owner);
 // The Eject Disk dialog between two passes: for now the disk stays and the
 // cycle goes on (1); 0 would end the program.
 int RunEjectDiskDlg(HWND owner);

@@ -4,6 +4,7 @@
 #include "resources/resource.h"
 #include "resources/strings.h"
 #include "ui/handler_table.h"
+#include "ui/window_errors.h"
 
 #include <commctrl.h>
 #include <cstdio>
@@ -174,6 +175,7 @@ bool ConnectWindow::RegisterWaitClass(HINSTANCE instance, const wchar_t* classNa
         OnMessage<WM_CREATE, &ConnectWindow::OnCreate>(),
         OnMessage<WM_DESTROY, &ConnectWindow::OnDestroy>(),
         OnMessage<WM_TIMER, &ConnectWindow::OnTimer>(),
+        OnMessage<kPipeWaitMessage, &ConnectWindow::OnPipeWaitDone>(),
     };
     gConnectHandlers.Fill(handlers, sizeof handlers / sizeof handlers[0]);
     if (!gButtonIcon)
@@ -210,11 +212,13 @@ void ConnectWindow::UnregisterWaitClass(HINSTANCE instance, const wchar_t* class
 
 LRESULT CALLBACK ConnectWindow::WndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    if (message == kPipeWaitMessage) {
-        DestroyWindow(hwnd);
-        return DefWindowProcW(hwnd, message, wParam, lParam);
-    }
     return TableWindowProc<ConnectWindow, gConnectHandlers>(hwnd, message, wParam, lParam);
+}
+
+// The wait for the disk service is over, one way or the other: the window's job is done.
+void ConnectWindow::OnPipeWaitDone()
+{
+    DestroyWindow(hwnd);
 }
 
 BOOL ConnectWindow::Create(HWND parent, HINSTANCE instance, const wchar_t* title, HANDLE stopEvent)
@@ -250,7 +254,7 @@ void ConnectWindow::RunLoop()
             break;
         }
         TranslateMessage(&msg);
-        DispatchMessageW(&msg);
+        DispatchMessageShowing(msg, hwnd);
     }
 }
 
@@ -298,7 +302,7 @@ LRESULT ConnectWindow::OnCreate(HWND window, LPARAM)
     static const DButtonNotify notify = {&ConnectWindow::OnExitClicked, nullptr, nullptr, nullptr, nullptr, nullptr};
     wchar_t caption[256] = L"";
     LoadStringW(hInstance, IDS_EXIT, caption, 256);
-    DButtonDesc desc = {60,          window,   DButtonStyle::kShowAtCreation | DButtonStyle::kIconThenCaption,
+    DButtonDesc desc = {60,          window,   DButtonStyle::kVisible | DButtonStyle::kIconThenCaption,
                         0,           0,        100,
                         IconSize + 8, this,    caption,
                         gButtonIcon, IconSize, IconSize,

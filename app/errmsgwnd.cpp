@@ -4,6 +4,7 @@
 #include "foundation/textutil.h"
 #include "resources/resource.h"
 #include "resources/strings.h"
+#include "ui/gdi.h"
 
 #include <cstring>
 
@@ -29,13 +30,13 @@ void OnCloseClicked(void* cookie, DButton*)
 }  // namespace
 
 static DMessageMapEntry errEntries[] = {
-    DMapEntry<MsgCrack::kLParamResult>(WM_CREATE, &ErrMsgWindow::OnCreate),
-    DMapEntry<MsgCrack::kNone>(WM_DESTROY, &ErrMsgWindow::OnDestroy),
-    DMapEntry<MsgCrack::kLHalvesSigned>(WM_SIZE, &ErrMsgWindow::OnSize),
-    DMapEntry<MsgCrack::kPaint>(WM_PAINT, &ErrMsgWindow::OnPaint),
-    DMapEntry<MsgCrack::kNone>(WM_CLOSE, &ErrMsgWindow::OnClose),
-    DMapEntry<MsgCrack::kWLParam>(WM_VSCROLL, &ErrMsgWindow::OnVScroll),
-    DMapEntry<MsgCrack::kNone>(ErrMsgWindow::kTakePendingMessage, &ErrMsgWindow::OnTakePending),
+    MapMessage<WM_CREATE, &ErrMsgWindow::OnCreate>(),
+    MapMessage<WM_DESTROY, &ErrMsgWindow::OnDestroy>(),
+    MapMessage<WM_SIZE, &ErrMsgWindow::OnSize>(),
+    MapMessage<WM_PAINT, &ErrMsgWindow::OnPaint>(),
+    MapMessage<WM_CLOSE, &ErrMsgWindow::OnClose>(),
+    MapMessage<WM_VSCROLL, &ErrMsgWindow::OnVScroll>(),
+    MapMessage<WM_ERRLIST_TAKE_PENDING, &ErrMsgWindow::OnTakePending>(),
     DMapEnd(),
 };
 DMessageMap ErrMsgWindow::messageMap = {-1, 0, errEntries};
@@ -244,7 +245,7 @@ void ErrMsgWindow::Hide()
         ShowWindow(hwnd, SW_HIDE);
 }
 
-LRESULT ErrMsgWindow::OnCreate(LPARAM)
+LRESULT ErrMsgWindow::OnCreate(HWND, LPARAM)
 {
     static const DButtonNotify clearNotify = {&OnClearClicked, nullptr, nullptr, nullptr, nullptr, nullptr};
     static const DButtonNotify closeNotify = {&OnCloseClicked, nullptr, nullptr, nullptr, nullptr, nullptr};
@@ -253,7 +254,7 @@ LRESULT ErrMsgWindow::OnCreate(LPARAM)
         clearText[0] = 0;
     if (LoadStringW(hInstance, IDS_CLOSE, closeText, 64) <= 0)
         closeText[0] = 0;
-    const DWORD style = DButtonStyle::kShowAtCreation | DButtonStyle::kOwnsIcon;
+    const DWORD style = DButtonStyle::kVisible | DButtonStyle::kOwnsIcon;
     DButtonDesc clear = {60,        hwnd,          style,
                          kButtonX,  kClearY,       kButtonWidth,
                          kButtonHeight, this,      clearText,
@@ -299,7 +300,7 @@ void ErrMsgWindow::OnDestroy()
     textView_ = scrollBar_ = nullptr;
 }
 
-void ErrMsgWindow::OnSize(int, int)
+void ErrMsgWindow::OnSize(int, int, WPARAM)
 {
     if (clear_.GetHwnd())
         MoveWindow(clear_.GetHwnd(), kButtonX, kClearY, kButtonWidth, kButtonHeight, TRUE);
@@ -307,12 +308,12 @@ void ErrMsgWindow::OnSize(int, int)
         MoveWindow(close_.GetHwnd(), kButtonX, kCloseY, kButtonWidth, kButtonHeight, TRUE);
 }
 
-LRESULT ErrMsgWindow::OnPaint(PAINTSTRUCT* ps)
+void ErrMsgWindow::OnPaint()
 {
+    DPaintScope paint(hwnd);
     RECT client;
     ::GetClientRect(hwnd, &client);
-    FillRect(ps->hdc, &client, GetSysColorBrush(COLOR_BTNFACE));
-    return 0;
+    FillRect(paint.Dc(), &client, GetSysColorBrush(COLOR_BTNFACE));
 }
 
 void ErrMsgWindow::OnClose()
@@ -320,10 +321,10 @@ void ErrMsgWindow::OnClose()
     Hide();
 }
 
-void ErrMsgWindow::OnVScroll(WPARAM code, LPARAM)
+void ErrMsgWindow::OnVScroll(int code, int, LPARAM)
 {
     int position = Current();
-    switch (LOWORD(code)) {
+    switch (code) {
     case SB_LINEUP:
     case SB_PAGEUP:
         if (position > 0)

@@ -25,10 +25,15 @@
 
 #include <windows.h>
 
+// Posted to the window by AddMessage while texts are pending: no arguments.
+constexpr UINT WM_ERRLIST_TAKE_PENDING = WM_APP + 864;   // 0x8360
+template <>
+struct MsgCrack::PrivateShape<WM_ERRLIST_TAKE_PENDING> : MsgCrack::ShapeIs<MsgCrack::A> {};
+
 class ErrMsgWindow : public DWindow {
 public:
     static constexpr const wchar_t* kClassName = L"ErrMsgWindow";
-    static constexpr UINT kTakePendingMessage = 0x8360;   // WM_APP + 864
+    static constexpr UINT kTakePendingMessage = WM_ERRLIST_TAKE_PENDING;
     static constexpr int kTextId = 1, kScrollId = 2;
 
     // The class (CS_OWNDC | CS_SAVEBITS, button-face background).
@@ -62,12 +67,12 @@ public:
     static DMessageMap messageMap;
 
     // Message handlers (the map's entries).
-    LRESULT OnCreate(LPARAM createStruct);
+    LRESULT OnCreate(HWND window, LPARAM createStruct);
     void OnDestroy();
-    void OnSize(int width, int height);
-    LRESULT OnPaint(PAINTSTRUCT* ps);
+    void OnSize(int width, int height, WPARAM type);
+    void OnPaint();
     void OnClose();
-    void OnVScroll(WPARAM code, LPARAM scrollBar);
+    void OnVScroll(int code, int position, LPARAM scrollBar);
     void OnTakePending();
 
 private:

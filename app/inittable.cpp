@@ -6,6 +6,7 @@
 #include "app/inputtext.h"
 #include "app/mainpatientwnd.h"
 #include "app/stopwnd.h"
+#include "app/viewerservices.h"
 #include "foundation/globals.h"
 #include "foundation/journal.h"
 #include "foundation/prompt.h"
@@ -28,8 +29,8 @@
 
 namespace {
 
-// A row of a part that is not built yet.
-bool NotBuiltYet()
+// The row of a window class that this program does not have.
+bool NoClassToRegister()
 {
     return true;
 }
@@ -102,14 +103,21 @@ void UnregisterIconsBar()
 {
     IconsBar::UnregisterClass();
 }
+// The panel reaches the shell through the viewer's service table, filled
+// here before the panel can exist.
 bool RegisterMainView()
 {
-    return RegisterMainViewSnimokWnd();
+    InstallViewerServices();
+    if (RegisterMainViewSnimokWnd())
+        return true;
+    RemoveViewerServices();
+    return false;
 }
 void UnregisterMainView()
 {
     DestroyMainView();   // the panel lives until its class goes
     UnregisterMainViewSnimokWnd();
+    RemoveViewerServices();
 }
 
 }  // namespace
@@ -133,13 +141,13 @@ const InitRow InitTable[] = {
     {SnimokWnd::RegisterClass, SnimokWnd::UnregisterClass, L"Register SnimokWnd"},
     {RegisterMainView, UnregisterMainView, L"Register MainViewWnd"},
     {DbKartWindow::RegisterClasses, DbKartWindow::UnregisterClasses, L"Register KartWnd"},
-    {NotBuiltYet, NothingToUndo, L"Register PrnStatusWnd"},
-    {NotBuiltYet, NothingToUndo, L"Register RegisterPrnJobWnd"},
+    {NoClassToRegister, NothingToUndo, L"Register PrnStatusWnd"},
+    {NoClassToRegister, NothingToUndo, L"Register RegisterPrnJobWnd"},
     {RegisterConnectWnd, UnregisterConnectWnd, L"Register RegisterDConnectWnd"},
     {InitIconBitmapInfo, FreeIconBitmapInfo, L"InitIcons"},
     {RegisterIconsBar, UnregisterIconsBar, L"Register RegisterIconsBar"},
-    {NotBuiltYet, NothingToUndo, L"Register ArjWindow"},
-    {NotBuiltYet, NothingToUndo, L"Register PrepDiskWnd"},
+    {NoClassToRegister, NothingToUndo, L"Register ArjWindow"},
+    {NoClassToRegister, NothingToUndo, L"Register PrepDiskWnd"},
     {nullptr, nullptr, nullptr},
 };
 static_assert(sizeof(InitTable) / sizeof(InitTable[0]) == kInitTableRows + 1, "25 rows and the end row");

@@ -2,9 +2,11 @@
 // by one named row of it and unregistered in reverse order at the end.
 //
 // The table is a static array of rows {init, uninit, name} ended by a row
-// whose init and uninit are both null. Rows of parts not built yet are empty
-// rows: their init succeeds and their uninit does nothing, so every row has
-// an uninit and the undo walks the whole table.
+// whose init and uninit are both null. The rows of the window classes that
+// this program does not have (the printer-status and print-job windows, the
+// archive and disk-preparation windows) are empty rows: their init succeeds
+// and their uninit does nothing, so every row has an uninit and the undo
+// walks the whole table.
 #pragma once
 
 #include "ui/init_rows.h"

@@ -3,12 +3,13 @@
 #include "app/connectwnd.h"
 #include "app/mainpatientwnd.h"
 #include "app/settings.h"
+#include "app/cycledialogs.h"
 #include "app/settingsdlg.h"
-#include "app/standins.h"
 #include "app/startup.h"
 #include "database/dbstart.h"
 #include "foundation/messages.h"
 #include "resources/strings.h"
+#include "ui/window_errors.h"
 
 namespace {
 
@@ -35,7 +36,7 @@ int ProgramMessageLoop()
         if (got == -1)
             break;
         TranslateMessage(&msg);
-        DispatchMessageW(&msg);
+        DispatchMessageShowing(msg);
     }
     return got == 0 ? static_cast<int>(msg.wParam) : -1;
 }

@@ -4,32 +4,26 @@
 
 #include "app/inputtext.h"
 #include "app/mainpatientwnd.h"
-#include "app/mainwnd_pending.h"
+#include "app/mainwnd_neighbours.h"
 #include "app/settingsdlg.h"
 #include "app/startup.h"
 #include "forms/kartwnd.h"
 #include "forms/patientlookup.h"
 #include "forms/reportdesc.h"
-#include "images/viewer/mainviewwnd.h"
 #include "foundation/applocale.h"
 #include "foundation/datetime.h"
 #include "foundation/globals.h"
 #include "foundation/messages.h"
 #include "foundation/prompt.h"
+#include "images/viewer/mainviewwnd.h"
 #include "resources/strings.h"
 #include "ui/button.h"
 #include "ui/journalview.h"
+#include "ui/popupmenu.h"
 
 #include <cwchar>
 
 namespace {
-
-int RealTracker(HMENU menu, UINT flags, int x, int y, HWND owner)
-{
-    return static_cast<int>(TrackPopupMenuEx(menu, flags | TPM_RETURNCMD, x, y, owner, nullptr));
-}
-
-MenuTracker gTracker = RealTracker;
 
 // The right edge of a button, vertically at its middle, on the screen.
 POINT ButtonMenuPoint(DButton* button)
@@ -126,18 +120,6 @@ void StartExplorer()
 
 }  // namespace
 
-MenuTracker SetMenuTracker(MenuTracker tracker)
-{
-    MenuTracker previous = gTracker;
-    gTracker = tracker ? tracker : RealTracker;
-    return previous == RealTracker ? nullptr : previous;
-}
-
-int TrackMenu(HMENU menu, UINT flags, int x, int y, HWND owner)
-{
-    return gTracker(menu, flags, x, y, owner);
-}
-
 void ShowNotAvailableYet(HWND owner)
 {
     MessageBoxId(owner, IDS_NOT_AVAILABLE_YET, MB_OK | MB_ICONINFORMATION);
@@ -212,8 +194,8 @@ int MainPatientWindow::ExitMenu(DButton* button)
         return 0;
     BuildExitMenu(menu);
     const POINT at = ButtonMenuPoint(button);
-    const int chosen = TrackMenu(menu, TPM_RETURNCMD | TPM_NONOTIFY | TPM_VERTICAL | TPM_VCENTERALIGN, at.x, at.y,
-                                 GetHwnd());
+    const int chosen = TrackPopup(menu, TPM_RETURNCMD | TPM_NONOTIFY | TPM_VERTICAL | TPM_VCENTERALIGN, at.x, at.y,
+                                  GetHwnd());
     DestroyMenu(menu);
     return chosen;
 }
@@ -249,7 +231,7 @@ BOOL ReportMenu(HWND owner, int x, int y, wchar_t* name, wchar_t* data, HKEY roo
         }
         InsertMenuW(menu, index, MF_BYPOSITION | MF_STRING, index + 1, valueName);
     }
-    const int chosen = failure ? 0 : TrackMenu(menu, TPM_RETURNCMD | TPM_VERTICAL | TPM_VCENTERALIGN, x, y, owner);
+    const int chosen = failure ? 0 : TrackPopup(menu, TPM_RETURNCMD | TPM_VERTICAL | TPM_VCENTERALIGN, x, y, owner);
     if (chosen > 0) {
         DWORD nameChars = 261;
         DWORD type = 0;
@@ -379,7 +361,7 @@ void ShowServiceMenu(HWND owner, int x, int y, int flag)
     POINT at = {x, y};
     if (owner)
         ClientToScreen(owner, &at);
-    const int command = TrackMenu(menu, TPM_RETURNCMD, at.x, at.y, owner);
+    const int command = TrackPopup(menu, TPM_RETURNCMD, at.x, at.y, owner);
     DestroyMenu(menu);
     if (command)
         OnServiceCommand(owner, command, flag);

@@ -34,13 +34,6 @@ enum ServiceMenuCommand {
     kServiceReports = 787,
 };
 
-// How popup menus are tracked: TrackPopupMenuEx with TPM_RETURNCMD unless a
-// test installs its own tracker (a tracked menu is modal). Returns the chosen
-// id, 0 for none.
-typedef int (*MenuTracker)(HMENU menu, UINT flags, int x, int y, HWND owner);
-MenuTracker SetMenuTracker(MenuTracker tracker);   // null restores the real one
-int TrackMenu(HMENU menu, UINT flags, int x, int y, HWND owner);
-
 // The exit menu's items for the current user and site, in order, into `menu`.
 // Returns the number of items.
 int BuildExitMenu(HMENU menu);
@@ -90,8 +83,8 @@ void OpenServiceMenuAtCursor(HWND owner);
 // image panel's views.
 void OnServiceCommand(HWND owner, int command, int flag);
 
-// "This command is not available yet." for the commands whose windows are
-// still to come.
+// "This command is not available yet." for the commands whose windows this
+// program does not have.
 void ShowNotAvailableYet(HWND owner);
 
 // The thumbnail cell's import: an image file for the current patient, shown

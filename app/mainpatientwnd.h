@@ -20,7 +20,7 @@
 // state, and every key, button and menu handler shows what it caught.
 #pragma once
 
-#include "app/mainwnd_pending.h"
+#include "app/mainwnd_neighbours.h"
 #include "app/notesnimok.h"
 #include "app/patientcard.h"
 #include "forms/patientlookup.h"

@@ -204,7 +204,7 @@ int MainPatientWindow::OpenImage(DWORD imageKey, const wchar_t* fileName)
     wait.Begin();
     DPicturePtr picture;
     try {
-        picture = LoadPictureFileEx(imageKey, fileName);
+        picture = LoadPictureFileEx(imageKey, fileName, gMain.hwnd);
     } catch (int) {
         picture.Reset();   // the row or the patient is gone; the loader has said so
     }

@@ -12,13 +12,6 @@
 
 namespace notes {
 
-std::wstring LoadText(UINT id)
-{
-    wchar_t text[512];
-    const int n = LoadStringW(hInstance, id, text, 512);
-    return n > 0 ? std::wstring(text, n) : std::wstring();
-}
-
 std::wstring WindowText(HWND window)
 {
     const int length = GetWindowTextLengthW(window);
@@ -65,6 +58,12 @@ bool ApplyButtonFont(WPARAM notice, DButton* buttons, int count)
     for (int i = 0; i < count; ++i)
         buttons[i].SetFont(n->font);
     return true;
+}
+
+int TextRoom(DODBParams* block, ULONG index)
+{
+    const int chars = (int)block->GetMaxChars(index);
+    return chars > 0 ? chars - 1 : 0;
 }
 
 bool RefuseTooLong(HWND owner, const std::wstring& text, int room, const wchar_t* caption)

@@ -6,6 +6,7 @@
 #include "database/dbstatement.h"
 #include "foundation/messages.h"
 #include "foundation/prompt.h"
+#include "foundation/textutil.h"
 #include "ui/button.h"
 
 #include <windows.h>
@@ -14,7 +15,7 @@
 
 namespace notes {
 
-std::wstring LoadText(UINT id);
+using ::LoadText;
 std::wstring WindowText(HWND window);
 
 // Runs a command; its database errors and its user messages are shown
@@ -43,6 +44,13 @@ void SetMinTrackSize(LPARAM info, int buttonHeight);
 // Takes a new "Button" font into the buttons; false for other fonts.
 bool ApplyButtonFont(WPARAM notice, DButton* buttons, int count);
 
+// The characters of a description or a template text that the database
+// layer stores and reads back whole: a long text is bound with 65,536 bytes
+// of value room beside its terminator. The edit fields take no more than this.
+constexpr int kLongTextChars = (int)(kDODBMaxBindBytes / sizeof(wchar_t));
+// The characters a bound text parameter holds: its value room less the
+// terminator's slot.
+int TextRoom(DODBParams* block, ULONG index);
 // A text longer than the room is refused with a message (nothing is cut):
 // true when refused.
 bool RefuseTooLong(HWND owner, const std::wstring& text, int room, const wchar_t* caption);

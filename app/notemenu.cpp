@@ -4,7 +4,7 @@
 #include "database/dberrors.h"
 #include "database/dbstart.h"
 #include "database/dbstatement.h"
-#include "images/viewer/viewhost.h"
+#include "ui/popupmenu.h"
 
 #include <string>
 #include <vector>
@@ -84,7 +84,7 @@ void TemplateMenu(HWND owner, DWORD imageKey, int x, int y)
             ++items;
         }
         if (items > 0)
-            command = (UINT)TrackViewerMenu(menu, TPM_RETURNCMD | TPM_VERTICAL | TPM_VCENTERALIGN, x, y, owner);
+            command = (UINT)TrackPopup(menu, TPM_RETURNCMD | TPM_VERTICAL | TPM_VCENTERALIGN, x, y, owner);
     } catch (...) {
         DestroyMenu(menu);
         throw;

@@ -2,7 +2,6 @@
 #include "app/notesnimok.h"
 
 #include "app/notecommon.h"
-#include "app/placement.h"
 #include "database/dberrors.h"
 #include "database/dbstart.h"
 #include "database/dbstatement.h"
@@ -14,11 +13,15 @@
 #include "resources/resource.h"
 #include "resources/strings.h"
 #include "ui/control_font.h"
+#include "ui/gdi.h"
+#include "ui/placement.h"
 
 #include <stdio.h>
 #include <string.h>
 
 #include <string>
+
+static_assert(NoteSnimokWnd::kEditLimit == notes::kLongTextChars, "the edit field takes what is stored");
 
 namespace {
 
@@ -42,14 +45,18 @@ struct NoteButtonRow {
     DWORD style;
     bool readOnly;   // also in a read-only window
 };
+constexpr DWORD kStayingToolButton =
+    DButtonStyle::kToolButton | DButtonStyle::kStayPressed | DButtonStyle::kIconBeforeCaption;
 const NoteButtonRow kNoteButtons[4] = {
-    {NoteSnimokWnd::kExit, IDS_EXIT, IDI_VIEWER_EXIT, IDS_TIP_CLOSE_DESCRIPTION, 0x80042161, true},
-    {NoteSnimokWnd::kSave, IDS_SAVE, IDI_VIEWER_SAVE, IDS_TIP_SAVE_CLOSE_DESCRIPTION, 0x80042161, false},
-    {NoteSnimokWnd::kTemplate, IDS_TEMPLATE_BUTTON, IDI_NOTE_TEMPLATE, IDS_TIP_DESCRIPTION_TEMPLATE, 0x80046061,
+    {NoteSnimokWnd::kExit, IDS_EXIT, IDI_VIEWER_EXIT, IDS_TIP_CLOSE_DESCRIPTION, kStayingToolButton, true},
+    {NoteSnimokWnd::kSave, IDS_SAVE, IDI_VIEWER_SAVE, IDS_TIP_SAVE_CLOSE_DESCRIPTION, kStayingToolButton, false},
+    {NoteSnimokWnd::kTemplate, IDS_TEMPLATE_BUTTON, IDI_NOTE_TEMPLATE, IDS_TIP_DESCRIPTION_TEMPLATE,
+     DButtonStyle::kToolButton | DButtonStyle::kRightButton | DButtonStyle::kIconBeforeCaption,
      false},
-    {NoteSnimokWnd::kPrint, IDS_PRINT, IDI_VIEWER_PRINT, IDS_TIP_PRINT_DESCRIPTION, 0x80042061, true},
+    {NoteSnimokWnd::kPrint, IDS_PRINT, IDI_VIEWER_PRINT, IDS_TIP_PRINT_DESCRIPTION, DButtonStyle::kToolButton | DButtonStyle::kIconBeforeCaption,
+     true},
 };
-const DWORD kProtectStyle = 0x80000461;
+const DWORD kProtectStyle = DButtonStyle::kVisible | DButtonStyle::kCheck | DButtonStyle::kIconBeforeCaption;
 
 bool gRegistered = false;
 wchar_t gHeaderFormat[64] = L"";
@@ -70,14 +77,14 @@ using notes::WindowText;
 // ---- class ------------------------------------------------------------------------
 
 static DMessageMapEntry noteEntries[] = {
-    DMapEntry<MsgCrack::kLParamResult>(WM_CREATE, &NoteSnimokWnd::OnCreate),
-    DMapEntry<MsgCrack::kNone>(WM_DESTROY, &NoteSnimokWnd::OnDestroy),
-    DMapEntry<MsgCrack::kLHalvesSigned>(WM_SIZE, &NoteSnimokWnd::OnSize),
-    DMapEntry<MsgCrack::kPaint>(WM_PAINT, &NoteSnimokWnd::OnPaint),
-    DMapEntry<MsgCrack::kLParam>(WM_GETMINMAXINFO, &NoteSnimokWnd::OnGetMinMaxInfo),
-    DMapEntry<MsgCrack::kWParam>(WM_SETFOCUS, &NoteSnimokWnd::OnSetFocus),
-    DMapEntry<MsgCrack::kNone>(WM_CLOSE, &NoteSnimokWnd::OnClose),
-    DMapEntry<MsgCrack::kWLParamResult>(WM_FONTCHANGED_APP, &NoteSnimokWnd::OnFontChanged),
+    MapMessage<WM_CREATE, &NoteSnimokWnd::OnCreate>(),
+    MapMessage<WM_DESTROY, &NoteSnimokWnd::OnDestroy>(),
+    MapMessage<WM_SIZE, &NoteSnimokWnd::OnSize>(),
+    MapMessage<WM_PAINT, &NoteSnimokWnd::OnPaint>(),
+    MapMessage<WM_GETMINMAXINFO, &NoteSnimokWnd::OnGetMinMaxInfo>(),
+    MapMessage<WM_SETFOCUS, &NoteSnimokWnd::OnSetFocus>(),
+    MapMessage<WM_CLOSE, &NoteSnimokWnd::OnClose>(),
+    MapMessage<WM_FONTCHANGED_APP, &NoteSnimokWnd::OnFontChanged>(),
     DMapEnd(),
 };
 DMessageMap NoteSnimokWnd::messageMap = {-1, 0, noteEntries};
@@ -162,7 +169,10 @@ bool NoteSnimokWnd::Create(HWND owner, bool editable, DWORD imageKey, DWORD pati
         DestroyWindow(hwnd);
         return false;
     }
-    SetWindowPos(hwnd, owner, 0, 0, 0, 0,
+    // Shown over the window it was opened from. The owner given may be a
+    // child window (an image view): a child has no place among the top-level
+    // windows, and placing the note after it would leave the note hidden.
+    SetWindowPos(hwnd, HWND_TOP, 0, 0, 0, 0,
                  SWP_NOSIZE | SWP_NOMOVE | SWP_SHOWWINDOW | SWP_NOOWNERZORDER | SWP_NOSENDCHANGING);
     return true;
 }
@@ -199,7 +209,7 @@ void NoteSnimokWnd::Destroy()
         DestroyWindow(hwnd);
 }
 
-LRESULT NoteSnimokWnd::OnCreate(LPARAM)
+LRESULT NoteSnimokWnd::OnCreate(HWND, LPARAM)
 {
     DWORD editStyle = WS_CHILD | WS_VISIBLE | WS_VSCROLL | ES_MULTILINE | ES_AUTOVSCROLL;
     if (!editable_)
@@ -351,7 +361,7 @@ int NoteSnimokWnd::SaveStep(bool ask, HWND promptOwner)
     // The description goes whole or not at all: a text longer than the
     // column's parameter would be cut without a word.
     const std::wstring caption = LoadText(IDS_DESCRIPTION);
-    if (notes::RefuseTooLong(promptOwner, text, (int)block->GetMaxChars(1), caption.c_str()))
+    if (notes::RefuseTooLong(promptOwner, text, notes::TextRoom(block, 1), caption.c_str()))
         return -1;
     const bool protect = protect_.GetCheck();
     if ((hasTemplate_ ? SetNumber(block, 0, (LONG)templateKey_) : block->SetStatus(0, DBSTATUS_S_ISNULL)) != S_OK ||
@@ -547,7 +557,7 @@ int NoteSnimokWnd::ButtonHeight() const
     return notes::ButtonHeight(buttons_, buttonCount_);
 }
 
-void NoteSnimokWnd::OnSize(int width, int height)
+void NoteSnimokWnd::OnSize(int width, int height, WPARAM)
 {
     width_ = width;
     height_ = height;
@@ -587,9 +597,10 @@ void NoteSnimokWnd::Layout()
     InvalidateRect(hwnd, nullptr, TRUE);
 }
 
-LRESULT NoteSnimokWnd::OnPaint(PAINTSTRUCT* ps)
+void NoteSnimokWnd::OnPaint()
 {
-    HDC dc = ps->hdc;
+    DPaintScope paint(hwnd);
+    HDC dc = paint.Dc();
     RECT top = {0, 0, width_ + 1, headerTop_ + 1};
     HBRUSH window = CreateSolidBrush(WindowColor);
     if (window) {
@@ -610,7 +621,6 @@ LRESULT NoteSnimokWnd::OnPaint(PAINTSTRUCT* ps)
         if (text)
             LocalFree(text);
     }
-    return 0;
 }
 
 void NoteSnimokWnd::OnGetMinMaxInfo(LPARAM info)
@@ -624,9 +634,8 @@ void NoteSnimokWnd::OnSetFocus(WPARAM)
         ::SetFocus(edit_);
 }
 
-LRESULT NoteSnimokWnd::OnFontChanged(WPARAM notice, LPARAM)
+void NoteSnimokWnd::OnFontChanged(WPARAM notice)
 {
     if (notes::ApplyButtonFont(notice, buttons_, buttonCount_))
         Layout();
-    return 0;
 }

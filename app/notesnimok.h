@@ -25,6 +25,7 @@
 // the windows' own commands catch them and show them.
 #pragma once
 
+#include "images/viewer/viewerservices.h"
 #include "ui/button.h"
 #include "ui/dwindow.h"
 
@@ -86,13 +87,13 @@ private:
 
 public:
     // Message handlers (the map's entries).
-    LRESULT OnCreate(LPARAM createStruct);
+    LRESULT OnCreate(HWND, LPARAM createStruct);
     void OnDestroy();
-    void OnSize(int width, int height);
+    void OnSize(int width, int height, WPARAM);
     void OnGetMinMaxInfo(LPARAM info);
-    void OnCommand(WPARAM wParam, LPARAM lParam);
-    LRESULT OnVKeyToItem(WPARAM wParam, LPARAM lParam);
-    LRESULT OnFontChanged(WPARAM notice, LPARAM);
+    LRESULT OnCommand(UINT id, UINT code, LPARAM control);
+    LRESULT OnVKeyToItem(int key, int caret, LPARAM list);
+    void OnFontChanged(WPARAM notice);
     void OnClose();
 
 private:
@@ -115,11 +116,14 @@ private:
     int width_ = 0, height_ = 0, buttonHeight_ = 0, buttonWidth_ = 0;
 };
 
-class NoteSnimokWnd : public DWindow {
+// The note of an image view is one of these (SnimokNote, the viewer's).
+class NoteSnimokWnd : public DWindow, public SnimokNote {
 public:
     static constexpr const wchar_t* kClassName = L"NoteSnimok";
     static constexpr int kTemplateNameChars = 256;
-    static constexpr int kEditLimit = 64635;
+    // What the edit field takes: as much as the database stores and reads
+    // back whole (notes::kLongTextChars).
+    static constexpr int kEditLimit = 32768;
     enum Button { kExit, kSave, kTemplate, kPrint };
 
     NoteSnimokWnd();
@@ -129,12 +133,13 @@ public:
 
     // False when the window exists, the placement cannot be had, or the note
     // cannot be loaded (the window is then destroyed). Throws DODBErrors.
-    bool Create(HWND owner, bool editable, DWORD imageKey, DWORD patientKey);
+    bool Create(HWND owner, bool editable, DWORD imageKey, DWORD patientKey) override;
     // Saves an editable note's changes with asking, then loads the other
     // image; on failure the window is destroyed. Throws DODBErrors.
     bool ChangeSnimok(DWORD imageKey, DWORD patientKey);
     // Offers an edited note for saving and destroys the window.
-    void Destroy();
+    void Destroy() override;
+    HWND GetHwnd() const override { return DWindow::GetHwnd(); }
 
     // The commands. Save with `ask` shows the question first; true when the
     // note was written. Throw DODBErrors.
@@ -187,14 +192,14 @@ private:
 
 public:
     // Message handlers (the map's entries).
-    LRESULT OnCreate(LPARAM createStruct);
+    LRESULT OnCreate(HWND, LPARAM createStruct);
     void OnDestroy();
-    void OnSize(int width, int height);
-    LRESULT OnPaint(PAINTSTRUCT* ps);
+    void OnSize(int width, int height, WPARAM);
+    void OnPaint();
     void OnGetMinMaxInfo(LPARAM info);
     void OnSetFocus(WPARAM previous);
     void OnClose();
-    LRESULT OnFontChanged(WPARAM notice, LPARAM);
+    void OnFontChanged(WPARAM notice);
 
 private:
     // Runs a command with its database errors shown; the window may be gone after.

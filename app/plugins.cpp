@@ -1,10 +1,10 @@
 #include "app/plugins.h"
 
 #include "app/extplugin.h"
-#include "app/mainmenus.h"
 #include "app/reghelpers.h"
 #include "foundation/globals.h"
 #include "foundation/settingskey.h"
+#include "ui/popupmenu.h"
 
 #include <cwchar>
 
@@ -254,7 +254,7 @@ void BuildPluginMenu(HWND owner, int x, int y)
     if (offered == 1)
         chosen = only;
     else if (offered > 1)
-        chosen = TrackMenu(menu, TPM_RETURNCMD | TPM_NONOTIFY | TPM_VCENTERALIGN, x, y, owner);
+        chosen = TrackPopup(menu, TPM_RETURNCMD | TPM_NONOTIFY | TPM_VCENTERALIGN, x, y, owner);
     DestroyMenu(menu);
     if (DPlugin* plugin = chosen > 0 ? gPluginList.At(chosen - 1) : nullptr)
         plugin->Run();

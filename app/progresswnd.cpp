@@ -2,6 +2,7 @@
 
 #include "foundation/globals.h"
 #include "resources/strings.h"
+#include "ui/gdi.h"
 #include "ui/handler_table.h"
 
 namespace {
@@ -46,7 +47,7 @@ bool RegisterProgressWnd(HINSTANCE instance)
     wc.cbWndExtra = 4;
     wc.hInstance = instance;
     wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    wc.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(5));
+    wc.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_MENU + 1));
     wc.lpszClassName = ProgressWnd::kClassName;
     if (!RegisterWindowClass(&wc))
         return false;
@@ -130,7 +131,7 @@ LRESULT ProgressWnd::OnCreate(HWND window, LPARAM)
     wchar_t caption[64];
     if (LoadStringW(hInstance, IDS_CANCEL, caption, 64) <= 0)
         caption[0] = 0;
-    DButtonDesc desc = {60,      window,  DButtonStyle::kShowAtCreation,
+    DButtonDesc desc = {60,      window,  DButtonStyle::kVisible,
                         0,       0,       10,
                         10,      this,    caption,
                         nullptr, 0,       0,
@@ -164,8 +165,6 @@ void ProgressWnd::Paint(HDC dc, bool erase) const
 
 void ProgressWnd::OnPaint()
 {
-    PAINTSTRUCT ps;
-    HDC dc = BeginPaint(hwnd, &ps);
-    Paint(dc, ps.fErase != FALSE);
-    EndPaint(hwnd, &ps);
+    DPaintScope paint(hwnd);
+    Paint(paint.Dc(), paint.ps.fErase != FALSE);
 }

@@ -238,7 +238,7 @@ BOOL MoveImageToPatient(HWND owner, DWORD imageKey, DWORD newPatientKey)
             if (!onHardDisk && !RestoreImageFromArchive(owner, imageKey))
                 throw MsgExcept(IDS_MOVE_RESTORE_ERROR, caption);
             try {
-                picture = LoadPictureFileEx(imageKey, oldName);
+                picture = LoadPictureFileEx(imageKey, oldName, owner);
             } catch (int) {
                 picture.Reset();
             }

@@ -2,7 +2,7 @@
 
 #include "app/backupdlg.h"
 #include "app/diskhelpers.h"
-#include "app/mainwnd_pending.h"
+#include "app/mainwnd_neighbours.h"
 #include "app/plugins.h"
 #include "app/settingsform.h"
 #include "app/startup.h"

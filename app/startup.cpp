@@ -1,5 +1,7 @@
 #include "app/startup.h"
 
+#include "app/exceptionbox.h"
+
 #include "app/inittable.h"
 #include "foundation/applocale.h"
 #include "foundation/journal.h"
@@ -162,6 +164,8 @@ void InitProcess()
     SetErrorMode(SEM_FAILCRITICALERRORS);
     SetUnhandledExceptionFilter(App::UnhandledExceptionFilter);
     std::set_terminate(App::TerminateHandler);
+    // What a window's command throws is shown by the message loop at once.
+    InstallProgramExceptionShower();
 }
 
 void CheckAdminUser(const wchar_t* name, int length, HKEY root, const wchar_t* keyPath)

@@ -3,16 +3,17 @@
 
 #include "app/inputtext.h"
 #include "app/notecommon.h"
-#include "app/placement.h"
 #include "database/dberrors.h"
 #include "database/dbstart.h"
 #include "database/dbstatement.h"
 #include "foundation/globals.h"
 #include "foundation/prompt.h"
 #include "foundation/textutil.h"
+#include "images/viewer/mainviewwnd.h"
 #include "resources/resource.h"
 #include "resources/strings.h"
 #include "ui/control_font.h"
+#include "ui/placement.h"
 
 #include <stdio.h>
 #include <string.h>
@@ -38,12 +39,12 @@ struct EditorButtonRow {
     DWORD style;
 };
 const EditorButtonRow kEditorButtons[TNoteSnimokWnd::kButtons] = {
-    {IDS_EXIT, IDI_VIEWER_EXIT, IDS_TIP_CLOSE_TEMPLATES, 0x80042161},
-    {IDS_SELECT, IDI_TEMPLATE_SELECT, IDS_TIP_SELECT_TEMPLATE, 0x80042161},
-    {IDS_SAVE, IDI_VIEWER_SAVE, IDS_TIP_SAVE_TEMPLATE, 0x80042061},
-    {IDS_DEFAULT, IDI_TEMPLATE_DEFAULT, IDS_TIP_DEFAULT_TEMPLATE, 0x80042061},
-    {IDS_NEW, IDI_TEMPLATE_NEW, IDS_TIP_NEW_TEMPLATE, 0x80042061},
-    {IDS_DELETE, IDI_TEMPLATE_DELETE, IDS_TIP_DELETE_TEMPLATE, 0x80042061},
+    {IDS_EXIT, IDI_VIEWER_EXIT, IDS_TIP_CLOSE_TEMPLATES, DButtonStyle::kToolButton | DButtonStyle::kStayPressed | DButtonStyle::kIconBeforeCaption},
+    {IDS_SELECT, IDI_TEMPLATE_SELECT, IDS_TIP_SELECT_TEMPLATE, DButtonStyle::kToolButton | DButtonStyle::kStayPressed | DButtonStyle::kIconBeforeCaption},
+    {IDS_SAVE, IDI_VIEWER_SAVE, IDS_TIP_SAVE_TEMPLATE, DButtonStyle::kToolButton | DButtonStyle::kIconBeforeCaption},
+    {IDS_DEFAULT, IDI_TEMPLATE_DEFAULT, IDS_TIP_DEFAULT_TEMPLATE, DButtonStyle::kToolButton | DButtonStyle::kIconBeforeCaption},
+    {IDS_NEW, IDI_TEMPLATE_NEW, IDS_TIP_NEW_TEMPLATE, DButtonStyle::kToolButton | DButtonStyle::kIconBeforeCaption},
+    {IDS_DELETE, IDI_TEMPLATE_DELETE, IDS_TIP_DELETE_TEMPLATE, DButtonStyle::kToolButton | DButtonStyle::kIconBeforeCaption},
 };
 
 bool gRegistered = false;
@@ -54,14 +55,14 @@ using notes::WindowText;
 }  // namespace
 
 static DMessageMapEntry editorEntries[] = {
-    DMapEntry<MsgCrack::kLParamResult>(WM_CREATE, &TNoteSnimokWnd::OnCreate),
-    DMapEntry<MsgCrack::kNone>(WM_DESTROY, &TNoteSnimokWnd::OnDestroy),
-    DMapEntry<MsgCrack::kLHalvesSigned>(WM_SIZE, &TNoteSnimokWnd::OnSize),
-    DMapEntry<MsgCrack::kLParam>(WM_GETMINMAXINFO, &TNoteSnimokWnd::OnGetMinMaxInfo),
-    DMapEntry<MsgCrack::kWLParam>(WM_COMMAND, &TNoteSnimokWnd::OnCommand),
-    DMapEntry<MsgCrack::kWLParamResult>(WM_VKEYTOITEM, &TNoteSnimokWnd::OnVKeyToItem),
-    DMapEntry<MsgCrack::kWLParamResult>(WM_FONTCHANGED_APP, &TNoteSnimokWnd::OnFontChanged),
-    DMapEntry<MsgCrack::kNone>(WM_CLOSE, &TNoteSnimokWnd::OnClose),
+    MapMessage<WM_CREATE, &TNoteSnimokWnd::OnCreate>(),
+    MapMessage<WM_DESTROY, &TNoteSnimokWnd::OnDestroy>(),
+    MapMessage<WM_SIZE, &TNoteSnimokWnd::OnSize>(),
+    MapMessage<WM_GETMINMAXINFO, &TNoteSnimokWnd::OnGetMinMaxInfo>(),
+    MapMessage<WM_COMMAND, &TNoteSnimokWnd::OnCommand>(),
+    MapMessage<WM_VKEYTOITEM, &TNoteSnimokWnd::OnVKeyToItem>(),
+    MapMessage<WM_FONTCHANGED_APP, &TNoteSnimokWnd::OnFontChanged>(),
+    MapMessage<WM_CLOSE, &TNoteSnimokWnd::OnClose>(),
     DMapEnd(),
 };
 DMessageMap TNoteSnimokWnd::messageMap = {-1, 0, editorEntries};
@@ -125,12 +126,19 @@ bool TNoteSnimokWnd::Create(NoteCallback* callback, DWORD templateKey, BOOL keyG
         DestroyWindow(hwnd);
         return false;
     }
+    // Off the note it belongs to and the image panel's toolbar when the
+    // screen has room elsewhere: the stored or default place is the start.
+    RECT avoid[2] = {};
+    ::GetWindowRect(callback->NoteWindow(), &avoid[0]);
+    if (MainViewWnd* panel = MainViewWnd::Instance())
+        avoid[1] = panel->GetToolbarScreenRect();
+    MoveWindowClearOf(hwnd, avoid, 2);
     ShowWindow(hwnd, SW_SHOWNORMAL);
     UpdateWindow(hwnd);
     return true;
 }
 
-LRESULT TNoteSnimokWnd::OnCreate(LPARAM)
+LRESULT TNoteSnimokWnd::OnCreate(HWND, LPARAM)
 {
     static const DButtonNotify notify = {&TNoteSnimokWnd::OnButtonClicked, nullptr, nullptr, nullptr, nullptr,
                                          &TNoteSnimokWnd::OnButtonHover};
@@ -154,7 +162,7 @@ LRESULT TNoteSnimokWnd::OnCreate(LPARAM)
                             0, 0, 10, 10, hwnd, (HMENU)(INT_PTR)kListId, hInstance, nullptr);
     if (!edit_ || !list_)
         return -1;
-    SendMessageW(edit_, EM_LIMITTEXT, 65534, 0);
+    SendMessageW(edit_, EM_LIMITTEXT, notes::kLongTextChars, 0);
     if (ControlFont) {
         SendMessageW(edit_, WM_SETFONT, (WPARAM)ControlFont, FALSE);
         SendMessageW(list_, WM_SETFONT, (WPARAM)ControlFont, FALSE);
@@ -306,7 +314,7 @@ void TNoteSnimokWnd::Save()
     DODBParams* block = update.DescribeParams(2);
     const std::wstring text = WindowText(edit_);
     // A template longer than the parameter is refused, as a note is.
-    if (notes::RefuseTooLong(hwnd, text, (int)block->GetMaxChars(0), nullptr))
+    if (notes::RefuseTooLong(hwnd, text, notes::TextRoom(block, 0), nullptr))
         return;
     if (FAILED(block->SetValueStr(0, text.c_str(), (int)text.size())) ||
         FAILED(SetNumber(block, 1, (LONG)selectedKey_)))
@@ -441,26 +449,23 @@ void TNoteSnimokWnd::OnButtonKey(void* cookie, DButton*, WPARAM key, LPARAM)
         self->Run(kExit);
 }
 
-void TNoteSnimokWnd::OnCommand(WPARAM wParam, LPARAM)
+LRESULT TNoteSnimokWnd::OnCommand(UINT id, UINT code, LPARAM)
 {
-    if (LOWORD(wParam) != kListId)
-        return;
-    const UINT code = HIWORD(wParam);
-    if (code != LBN_SELCHANGE && code != LBN_DBLCLK)
-        return;
+    if (id != kListId || (code != LBN_SELCHANGE && code != LBN_DBLCLK))
+        return 0;
     bool chosen = false;
     if (!notes::RunShowingErrors(hwnd, [this, &chosen] {
             const LRESULT item = SendMessageW(list_, LB_GETCURSEL, 0, 0);
             chosen = ChooseItem(item == LB_ERR ? -1 : (int)item);
         }) || !chosen)
-        return;
+        return 0;
     if (code == LBN_DBLCLK)
         Run(kSelect);
+    return 0;
 }
 
-LRESULT TNoteSnimokWnd::OnVKeyToItem(WPARAM wParam, LPARAM)
+LRESULT TNoteSnimokWnd::OnVKeyToItem(int key, int, LPARAM)
 {
-    const WORD key = LOWORD(wParam);
     if (key == VK_RETURN)
         Run(kSelect);
     else if (key == VK_ESCAPE)
@@ -480,7 +485,7 @@ int TNoteSnimokWnd::ButtonHeight() const
     return notes::ButtonHeight(buttons_, buttonCount_);
 }
 
-void TNoteSnimokWnd::OnSize(int width, int height)
+void TNoteSnimokWnd::OnSize(int width, int height, WPARAM)
 {
     width_ = width;
     height_ = height;
@@ -514,9 +519,8 @@ void TNoteSnimokWnd::OnGetMinMaxInfo(LPARAM info)
     notes::SetMinTrackSize(info, ButtonHeight());
 }
 
-LRESULT TNoteSnimokWnd::OnFontChanged(WPARAM notice, LPARAM)
+void TNoteSnimokWnd::OnFontChanged(WPARAM notice)
 {
     if (notes::ApplyButtonFont(notice, buttons_, buttonCount_))
         Layout();
-    return 0;
 }

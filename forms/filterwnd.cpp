@@ -13,6 +13,7 @@
 #include "foundation/textutil.h"
 #include "resources/strings.h"
 #include "ui/gdi.h"
+#include "ui/window_errors.h"
 
 #include <commctrl.h>
 
@@ -193,13 +194,6 @@ void OnTopHover(void*, DButton* button)
 
 const DButtonNotify kTopNotify = {OnTopClicked, nullptr, nullptr, nullptr, nullptr, OnTopHover};
 
-std::wstring LoadText(UINT id)
-{
-    wchar_t text[512] = {};
-    LoadStringW(hInstance, id, text, 512);
-    return text;
-}
-
 // Characters an editor of the type reads.
 int ReadLimit(const FieldBlob* f)
 {
@@ -224,12 +218,12 @@ int ReadLimit(const FieldBlob* f)
 }  // namespace
 
 DMessageMapEntry DbFiltFormWindow::entries[] = {
-    DMapEntry<MsgCrack::kLParamResult>(WM_CREATE, &DbFiltFormWindow::OnCreate),
-    DMapEntry<MsgCrack::kNone>(WM_DESTROY, &DbFiltFormWindow::OnDestroy),
-    DMapEntry<MsgCrack::kWParamLHalves>(WM_SIZE, &DbFiltFormWindow::OnSize),
-    DMapEntry<MsgCrack::kPaint>(WM_PAINT, &DbFiltFormWindow::OnPaint),
-    DMapEntry<MsgCrack::kWLParam>(WM_KEYDOWN, &DbFiltFormWindow::OnKeyDown),
-    DMapEntry<MsgCrack::kWParam>(WM_SETFOCUS, &DbFiltFormWindow::OnSetFocus),
+    MapMessage<WM_CREATE, &DbFiltFormWindow::OnCreate>(),
+    MapMessage<WM_DESTROY, &DbFiltFormWindow::OnDestroy>(),
+    MapMessage<WM_SIZE, &DbFiltFormWindow::OnSize>(),
+    MapMessage<WM_PAINT, &DbFiltFormWindow::OnPaint>(),
+    MapMessage<WM_KEYDOWN, &DbFiltFormWindow::OnKeyDown>(),
+    MapMessage<WM_SETFOCUS, &DbFiltFormWindow::OnSetFocus>(),
     DMapEnd(),
 };
 DMessageMap DbFiltFormWindow::messageMap = {-1, 0, entries};
@@ -297,7 +291,7 @@ bool DbFiltFormWindow::Run(DbFilter* filter, HWND owner, bool* set)
             if (got == -1)
                 break;
             TranslateMessage(&message);
-            DispatchMessageW(&message);
+            DispatchMessageShowing(message, window.GetHwnd());
         }
     } catch (...) {
         MessageBoxId(owner, IDS_WINDOW_CREATE_EXCEPTION, MB_OK | MB_ICONERROR);
@@ -402,7 +396,7 @@ bool DbFiltFormWindow::Create(DbFilter* filter, HWND owner)
 
 // ---------------------------------------------------------------- messages
 
-LRESULT DbFiltFormWindow::OnCreate(LPARAM)
+LRESULT DbFiltFormWindow::OnCreate(HWND, LPARAM)
 {
     const bool procs = formctl::LoadClassProcs(&gEditProc, &gComboProc);
     statusBar_ = CreateStatusWindowW(WS_CHILD | WS_VISIBLE, L"", hwnd, 1);
@@ -428,7 +422,7 @@ LRESULT DbFiltFormWindow::OnCreate(LPARAM)
 
     for (int i = 0; i < 3; ++i) {
         const std::wstring caption = LoadText(kTopButtons[i].caption);
-        DButtonDesc d = ButtonDesc(hwnd, 0x80042000, this, caption.c_str(), &kTopNotify, nullptr);
+        DButtonDesc d = ButtonDesc(hwnd, DButtonStyle::kToolButton, this, caption.c_str(), &kTopNotify, nullptr);
         d.icon = LoadIconRes(kTopButtons[i].icon);
         d.iconWidth = d.iconHeight = IconSize;
         buttons_[i].ownerValue = i;
@@ -469,7 +463,7 @@ bool DbFiltFormWindow::CreateGroup(FilterGroup& group, DbFilterValues& condition
         row->index = i;
         row->group = &group;
         const std::wstring caption = LoadText(FilterKindCaption(row->condition->kind));
-        DButtonDesc d = ButtonDesc(hwnd, 0x80000000, this, caption.c_str(), &kKindNotify, &kKindInput);
+        DButtonDesc d = ButtonDesc(hwnd, DButtonStyle::kVisible, this, caption.c_str(), &kKindNotify, &kKindInput);
         row->kindButton.ownerValue = reinterpret_cast<LONG_PTR>(row);
         if (!row->kindButton.Create(&d) || !BuildEditors(row))
             return false;
@@ -505,7 +499,7 @@ bool DbFiltFormWindow::BuildEditors(FilterRow* row)
             editor->isWindow = false;
             const std::wstring text = FilterValueText(*c, i);
             editor->button.reset(new DButton);
-            DButtonDesc d = ButtonDesc(hwnd, 0x80000000, this, text.c_str(), &kYesNoNotify, &kYesNoInput);
+            DButtonDesc d = ButtonDesc(hwnd, DButtonStyle::kVisible, this, text.c_str(), &kYesNoNotify, &kYesNoInput);
             editor->button->ownerValue = reinterpret_cast<LONG_PTR>(editor.get());
             if (!editor->button->Create(&d))
                 return false;
@@ -583,7 +577,7 @@ void DbFiltFormWindow::OnDestroy()
     statusBar_ = nullptr;
 }
 
-void DbFiltFormWindow::OnSize(WPARAM, UINT width, UINT height)
+void DbFiltFormWindow::OnSize(int width, int height, WPARAM)
 {
     clientWidth_ = static_cast<int>(width);
     clientHeight_ = static_cast<int>(height);
@@ -639,9 +633,10 @@ void DbFiltFormWindow::LayoutRow(FilterRow* row)
     }
 }
 
-LRESULT DbFiltFormWindow::OnPaint(PAINTSTRUCT* paint)
+void DbFiltFormWindow::OnPaint()
 {
-    HDC dc = paint->hdc;
+    DPaintScope paint(hwnd);
+    HDC dc = paint.Dc();
     RECT client = {};
     GetClientRect(&client);
     const COLORREF background = GetSysColor(COLOR_WINDOW);
@@ -667,7 +662,6 @@ LRESULT DbFiltFormWindow::OnPaint(PAINTSTRUCT* paint)
     for (const auto& g : sections_)
         paintGroup(*g);
     SetBkColor(dc, oldBack);
-    return 0;
 }
 
 void DbFiltFormWindow::OnKeyDown(WPARAM key, LPARAM)

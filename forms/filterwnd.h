@@ -108,10 +108,10 @@ private:
     static DMessageMap messageMap;
     static DMessageMapEntry entries[];
 
-    LRESULT OnCreate(LPARAM createStruct);
+    LRESULT OnCreate(HWND, LPARAM createStruct);
     void OnDestroy();
-    void OnSize(WPARAM type, UINT width, UINT height);
-    LRESULT OnPaint(PAINTSTRUCT* paint);
+    void OnSize(int width, int height, WPARAM type);
+    void OnPaint();
     void OnKeyDown(WPARAM key, LPARAM data);
     void OnSetFocus(WPARAM previous);
 

@@ -9,6 +9,7 @@
 #include "foundation/strbuf.h"
 #include "resources/strings.h"
 #include "ui/gdi.h"
+#include "ui/window_errors.h"
 
 #include <commctrl.h>
 
@@ -25,11 +26,11 @@ struct KartCreateParams {
 }  // namespace
 
 DMessageMapEntry DbKartWindow::entries[] = {
-    DMapEntry<MsgCrack::kLParamResult>(WM_CREATE, &DbKartWindow::OnCreate),
-    DMapEntry<MsgCrack::kNone>(WM_DESTROY, &DbKartWindow::OnDestroy),
-    DMapEntry<MsgCrack::kWParamLHalves>(WM_SIZE, &DbKartWindow::OnSize),
-    DMapEntry<MsgCrack::kPaint>(WM_PAINT, &DbKartWindow::OnPaint),
-    DMapEntry<MsgCrack::kWParam>(WM_SETFOCUS, &DbKartWindow::OnSetFocus),
+    MapMessage<WM_CREATE, &DbKartWindow::OnCreate>(),
+    MapMessage<WM_DESTROY, &DbKartWindow::OnDestroy>(),
+    MapMessage<WM_SIZE, &DbKartWindow::OnSize>(),
+    MapMessage<WM_PAINT, &DbKartWindow::OnPaint>(),
+    MapMessage<WM_SETFOCUS, &DbKartWindow::OnSetFocus>(),
     DMapEnd(),
 };
 DMessageMap DbKartWindow::messageMap = {-1, 0, entries};
@@ -127,7 +128,7 @@ bool DbKartWindow::Create(const DbFormDesc* form, HWND owner, LONG key, int flag
     return true;
 }
 
-LRESULT DbKartWindow::OnCreate(LPARAM createStruct)
+LRESULT DbKartWindow::OnCreate(HWND, LPARAM createStruct)
 {
     const KartCreateParams* params =
         static_cast<const KartCreateParams*>(reinterpret_cast<const CREATESTRUCTW*>(createStruct)->lpCreateParams);
@@ -174,7 +175,7 @@ void DbKartWindow::OnDestroy()
     outcome_.flag = flag_;
 }
 
-void DbKartWindow::OnSize(WPARAM, UINT width, UINT height)
+void DbKartWindow::OnSize(int width, int height, WPARAM)
 {
     clientWidth_ = static_cast<int>(width);
     clientHeight_ = static_cast<int>(height);
@@ -183,17 +184,17 @@ void DbKartWindow::OnSize(WPARAM, UINT width, UINT height)
     layout_.Arrange(0, 0, clientWidth_, clientHeight_ - statusHeight_, RowHeight());
 }
 
-LRESULT DbKartWindow::OnPaint(PAINTSTRUCT* paint)
+void DbKartWindow::OnPaint()
 {
+    DPaintScope paint(hwnd);
     RECT client = {};
     GetClientRect(&client);
     const COLORREF background = WindowColor;   // read once at start-up
-    FillSolidRect(paint->hdc, &client, background);
-    ScopedSelect select(paint->hdc, font_);
-    const COLORREF oldBack = SetBkColor(paint->hdc, background);
-    layout_.DrawLabels(paint->hdc, textHeight_);
-    SetBkColor(paint->hdc, oldBack);
-    return 0;
+    FillSolidRect(paint.Dc(), &client, background);
+    ScopedSelect select(paint.Dc(), font_);
+    const COLORREF oldBack = SetBkColor(paint.Dc(), background);
+    layout_.DrawLabels(paint.Dc(), textHeight_);
+    SetBkColor(paint.Dc(), oldBack);
 }
 
 void DbKartWindow::OnSetFocus(WPARAM)
@@ -462,7 +463,7 @@ bool RunKartForm(const wchar_t* name, HWND owner, LONG key, int flag, KartOutcom
         if (got == -1)
             break;
         TranslateMessage(&message);
-        DispatchMessageW(&message);
+        DispatchMessageShowing(message, card.GetHwnd());
     }
     // The owner comes back before the card goes, so that it is activated.
     if (owner != nullptr) {

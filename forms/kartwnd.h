@@ -74,10 +74,10 @@ private:
     static DMessageMapEntry entries[];
     static constexpr double kRowFactor = 1.4;
 
-    LRESULT OnCreate(LPARAM createStruct);
+    LRESULT OnCreate(HWND, LPARAM createStruct);
     void OnDestroy();
-    void OnSize(WPARAM type, UINT width, UINT height);
-    LRESULT OnPaint(PAINTSTRUCT* paint);
+    void OnSize(int width, int height, WPARAM type);
+    void OnPaint();
     void OnSetFocus(WPARAM previous);
 
     void SetStatus(const wchar_t* text);

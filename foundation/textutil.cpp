@@ -262,6 +262,13 @@ char* LoadStringAllocA(HINSTANCE module, UINT id, int* length)
     return copy;
 }
 
+std::wstring LoadText(UINT id)
+{
+    wchar_t text[512];
+    const int n = LoadStringW(hInstance, id, text, 512);
+    return n > 0 ? std::wstring(text, n) : std::wstring();
+}
+
 wchar_t* LoadStringAllocW(HINSTANCE module, UINT id, int* length)
 {
     wchar_t text[kStringTableMax + 1];

@@ -5,6 +5,8 @@
 
 #include <windows.h>
 
+#include <string>
+
 // ---- Numbers ----
 // An optional "-", then an optional "+", then one or more digits and the end
 // of the text ("-+12" is -12). Anything else (an empty or null text
@@ -63,6 +65,11 @@ HICON LoadIconRes(UINT id);
 // Read and replace a window's procedure, for subclassing.
 WNDPROC GetWindowProc(HWND window);
 WNDPROC SetWindowProc(HWND window, WNDPROC procedure);   // returns the old one
+
+// A string-table text of the program's module (hInstance) by its id
+// (resources/strings.h); empty when the string is missing. Every text of the
+// table fits: they are shorter than 512 characters.
+std::wstring LoadText(UINT id);
 
 // A string-table string (at most 255 characters) in a new process-heap buffer
 // of exactly its length plus the terminator; null when the string is missing

@@ -613,8 +613,10 @@ bool DListView::SelectRow(int row, bool scrollIntoView)
         selected_ = row;
         CellHead* cell = Cell(RowAt(row), 0);
         cell->state |= multi ? 2u : 3u;
+        // A row outside the view is scrolled to the top of it; the keys place
+        // the rows they reach themselves.
         if (scrollIntoView && OffScreen(row) && !(style_ & DListViewStyle::kWindowMode))
-            vbar_.SetPos(row < firstRow_ ? row : row - visibleRows_ + 1);
+            vbar_.SetPos(row);
         InvalidateRow(row);
     }
     NotifySelection();

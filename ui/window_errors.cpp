@@ -1,7 +1,59 @@
 #include "ui/window_errors.h"
 
+#include "foundation/messages.h"
+#include "resources/strings.h"
+
 namespace {
+
 thread_local std::exception_ptr tKept;   // the first exception kept on this thread
+
+void ShowFoundationException(HWND owner, std::exception_ptr e)
+{
+    if (!e)
+        return;
+    try {
+        std::rethrow_exception(e);
+    } catch (const MsgExcept& message) {
+        message.Show(owner, MB_OK | MB_ICONEXCLAMATION);
+    } catch (UINT id) {
+        if (id)
+            MessageBoxId(owner, id, MB_OK | MB_ICONEXCLAMATION);
+    } catch (int id) {
+        if (id)
+            MessageBoxId(owner, static_cast<UINT>(id), MB_OK | MB_ICONEXCLAMATION);
+    } catch (...) {
+        MessageBoxId(owner, IDS_UNHANDLED_EXCEPTION, MB_OK | MB_ICONSTOP);
+    }
+}
+
+WindowExceptionShower gShower = &ShowFoundationException;
+
+}  // namespace
+
+WindowExceptionShower SetWindowExceptionShower(WindowExceptionShower shower)
+{
+    WindowExceptionShower old = gShower;
+    gShower = shower ? shower : &ShowFoundationException;
+    return old;
+}
+
+void ShowWindowException(HWND owner, std::exception_ptr e)
+{
+    if (e)
+        gShower(owner, e);
+}
+
+bool DispatchMessageShowing(const MSG& msg, HWND fallbackOwner)
+{
+    DispatchMessageW(&msg);
+    std::exception_ptr e = TakeWindowException();
+    if (!e)
+        return false;
+    HWND owner = msg.hwnd && IsWindow(msg.hwnd) ? GetAncestor(msg.hwnd, GA_ROOT) : nullptr;
+    if (!owner && fallbackOwner && IsWindow(fallbackOwner))
+        owner = fallbackOwner;
+    ShowWindowException(owner, e);
+    return true;
 }
 
 void KeepWindowException() noexcept

@@ -95,17 +95,18 @@ public:
 bool ReadExact(HANDLE file, void* buffer, DWORD count);
 
 // SnimokFile::Load without texts and image id; a MsgExcept is shown
-// (system-modal) and an empty handle returned.
-DPicturePtr ReadPictureFile(HANDLE file);
+// (system-modal, over the owner) and an empty handle returned.
+DPicturePtr ReadPictureFile(HANDLE file, HWND owner = nullptr);
 
 // Opens "<image folder><file name>.xmg" and reads it; when it cannot be opened
 // shows "Error Opening Picture File" and returns an empty handle. A picture
 // read gets the file name and image id, is marked stored, and gets its view
 // settings and patient from the database; when either is not found the
-// integer 0 is thrown.
-DPicturePtr LoadPictureFileEx(DWORD imageId, const wchar_t* fileName);
+// integer 0 is thrown. The messages are modal to the owner: the window that
+// asked for the picture takes no input while one is up.
+DPicturePtr LoadPictureFileEx(DWORD imageId, const wchar_t* fileName, HWND owner = nullptr);
 // The same without the database.
-DPicturePtr LoadPictureFile(const wchar_t* fileName);
+DPicturePtr LoadPictureFile(const wchar_t* fileName, HWND owner = nullptr);
 
 // Writes "<image folder><picture's file name>.xmg" with texts; the file must
 // not exist yet. Throws MsgExcept ("Internal Error" for an empty handle, the

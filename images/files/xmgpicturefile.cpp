@@ -63,33 +63,33 @@ void CopyFileName(DPicture* picture, const wchar_t* fileName)
 
 }  // namespace
 
-DPicturePtr ReadPictureFile(HANDLE file)
+DPicturePtr ReadPictureFile(HANDLE file, HWND owner)
 {
     try {
         return SnimokFile::Load(file, false, false);
     } catch (const MsgExcept& message) {
-        message.Show(nullptr, MB_OK | MB_SYSTEMMODAL);
+        message.Show(owner, MB_OK | MB_SYSTEMMODAL);
         return DPicturePtr();
     }
 }
 
-DPicturePtr LoadPictureFile(const wchar_t* fileName)
+DPicturePtr LoadPictureFile(const wchar_t* fileName, HWND owner)
 {
     FileHandle file(OpenPictureFile(fileName));
     if (!file.Valid()) {
-        MessageBoxId(nullptr, IDS_ERROR_OPENING_PICTURE, MB_OK);
+        MessageBoxId(owner, IDS_ERROR_OPENING_PICTURE, MB_OK);
         return DPicturePtr();
     }
-    DPicturePtr picture = ReadPictureFile(file.Get());
+    DPicturePtr picture = ReadPictureFile(file.Get(), owner);
     file.Close();
     if (picture.Get())
         CopyFileName(picture.Get(), fileName);
     return picture;
 }
 
-DPicturePtr LoadPictureFileEx(DWORD imageId, const wchar_t* fileName)
+DPicturePtr LoadPictureFileEx(DWORD imageId, const wchar_t* fileName, HWND owner)
 {
-    DPicturePtr picture = LoadPictureFile(fileName);
+    DPicturePtr picture = LoadPictureFile(fileName, owner);
     DPicture* p = picture.Get();
     if (!p)
         return picture;

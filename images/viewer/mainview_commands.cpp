@@ -2,11 +2,12 @@
 #include "images/viewer/mainviewwnd.h"
 
 #include "foundation/globals.h"
-#include "images/viewer/shellstubs.h"
 #include "images/viewer/statwnd.h"
+#include "images/viewer/viewerservices.h"
 #include "images/viewer/viewerstore.h"
 #include "resources/resource.h"
 #include "resources/strings.h"
+#include "ui/popupmenu.h"
 
 namespace {
 
@@ -77,7 +78,7 @@ void MainViewWnd::Command(int button, bool rightClick)
     case kButtonExit: if (!rightClick) Exit(); break;
     case kButtonSave: if (!rightClick) Save(); break;
     case kButtonWindows: if (!rightClick) LayoutMenu(); break;
-    case kButtonPatient: if (!rightClick) PatientCard(); break;
+    case kButtonPatient: if (!rightClick) PatientKart(); break;
     case kButtonDescription: Description(rightClick); break;
     case kButtonPrint: Print(rightClick); break;
     case kButtonProfile: if (!rightClick) SetPanelMode(kToolProfile); break;
@@ -92,7 +93,7 @@ void MainViewWnd::OnKey(WPARAM key)
 {
     const bool shift = KeyHeld(VK_SHIFT), control = KeyHeld(VK_CONTROL);
     switch (key) {
-    case VK_RETURN: shift ? PatientCard() : Description(false); break;
+    case VK_RETURN: shift ? PatientKart() : Description(false); break;
     case VK_ESCAPE: Exit(); break;
     case 'A': Equalize(true); break;
     case 'E': Equalize(false); break;
@@ -123,7 +124,8 @@ void MainViewWnd::Exit()
     caption[0] = 0;
     ShowWindow(hwnd, SW_HIDE);
     shown = false;
-    ShowMainPatientWindow();
+    if (GetViewerServices().showMainPatientWindow)
+        GetViewerServices().showMainPatientWindow();
 }
 
 void MainViewWnd::Save()
@@ -137,12 +139,12 @@ void MainViewWnd::Save()
         GetViewerStore().saveNewImage(p, active->GetLut());
 }
 
-void MainViewWnd::PatientCard()
+void MainViewWnd::PatientKart()
 {
     // The card of the panel's patient; the panel re-reads him afterwards.
     DWORD key = patientId;
-    if (key)
-        OpenPatientCard(hwnd, &key, 1);
+    if (key && GetViewerServices().openPatientCard)
+        GetViewerServices().openPatientCard(hwnd, &key, 1);
     ReloadPatient();
 }
 
@@ -156,7 +158,8 @@ void MainViewWnd::Description(bool rightClick)
         return;
     }
     const POINT at = ButtonMenuPoint(kButtonDescription);
-    SetNoteFromTemplateMenu(hwnd, p->imageId, at.x, at.y);
+    if (GetViewerServices().setNoteFromTemplateMenu)
+        GetViewerServices().setNoteFromTemplateMenu(hwnd, p->imageId, at.x, at.y);
 }
 
 void MainViewWnd::Print(bool rightClick)
@@ -164,9 +167,11 @@ void MainViewWnd::Print(bool rightClick)
     DPicture* p = ActivePicture();
     if (!p)
         return;
+    const ViewerServices& services = GetViewerServices();
     PrintSnimokRequest request = {active, active->GetBits(), active->GetViewWidth(), active->GetViewHeight(), 0, p};
     if (!rightClick) {
-        PrintSnimokWithCfg(hwnd, &request);
+        if (services.printSnimokWithCfg)
+            services.printSnimokWithCfg(hwnd, &request);
         return;
     }
     HMENU menu = CreatePopupMenu();
@@ -178,13 +183,15 @@ void MainViewWnd::Print(bool rightClick)
     LoadStringW(hInstance, IDS_PRINT_IMAGE, text, 128);
     AppendMenuW(menu, MF_STRING, 2, text);
     const POINT at = ButtonMenuPoint(kButtonPrint);
-    const int choice = TrackViewerMenu(menu, TPM_LEFTALIGN | TPM_VCENTERALIGN, at.x, at.y, hwnd);
+    const int choice = TrackPopup(menu, TPM_LEFTALIGN | TPM_VCENTERALIGN, at.x, at.y, hwnd);
     DestroyMenu(menu);
     if (choice == 1) {
-        ChooseSnimokProfile(hwnd);
+        if (services.chooseSnimokProfile)
+            services.chooseSnimokProfile(hwnd);
     } else if (choice == 2) {
         request.ask = 1;
-        PrintSnimokWithCfg(hwnd, &request);
+        if (services.printSnimokWithCfg)
+            services.printSnimokWithCfg(hwnd, &request);
     }
 }
 
@@ -276,7 +283,7 @@ void MainViewWnd::ImagingModes()
     add(102, IDS_MIRROR_HORIZONTALLY, 0);
     add(103, IDS_MIRROR_VERTICALLY, 0);
     const POINT at = ButtonMenuPoint(kButtonModes);
-    const int choice = TrackViewerMenu(menu, TPM_LEFTALIGN | TPM_VCENTERALIGN, at.x, at.y, hwnd);
+    const int choice = TrackPopup(menu, TPM_LEFTALIGN | TPM_VCENTERALIGN, at.x, at.y, hwnd);
     DestroyMenu(menu);
     SnimokWnd* view = active;
     switch (choice) {
@@ -324,7 +331,7 @@ void MainViewWnd::LayoutMenu()
     }
     const POINT at = ButtonMenuPoint(kButtonWindows);
     const int choice =
-        TrackViewerMenu(menu, TPM_RETURNCMD | TPM_VERTICAL | TPM_VCENTERALIGN, at.x, at.y, hwnd);
+        TrackPopup(menu, TPM_RETURNCMD | TPM_VERTICAL | TPM_VCENTERALIGN, at.x, at.y, hwnd);
     DestroyMenu(menu);
     for (HBITMAP b : bitmaps)
         if (b)

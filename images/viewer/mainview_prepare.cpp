@@ -4,6 +4,7 @@
 #include "images/viewer/mainviewwnd.h"
 
 #include "foundation/globals.h"
+#include "foundation/settingskey.h"
 #include "images/pixels/rasterkernels.h"
 #include "images/viewer/viewerstore.h"
 #include "resources/resource.h"
@@ -14,12 +15,6 @@ static_assert((kOrientationApplied & DPictureBase::kReduced) == 0, "state bits m
 namespace {
 
 const wchar_t kPrepareKey[] = L"PrepareSnimok";
-
-void KeyPath(wchar_t* path)
-{
-    _snwprintf(path, MAX_PATH, L"%ls\\%ls", SettingsKeyPath, kPrepareKey);
-    path[MAX_PATH - 1] = 0;
-}
 
 }  // namespace
 
@@ -32,10 +27,8 @@ PrepareSnimokSettings& PrepareSettings()
 void LoadPrepareSnimokSettings()
 {
     PrepareSnimokSettings& s = PrepareSettings();
-    wchar_t path[MAX_PATH];
-    KeyPath(path);
     HKEY key;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, path, 0, KEY_READ, &key) != 0) {
+    if (OpenSettingsKey(kPrepareKey, KEY_READ, false, &key) != ERROR_SUCCESS) {
         s = PrepareSnimokSettings{3, 1, 0};
         return;
     }
@@ -55,10 +48,8 @@ void LoadPrepareSnimokSettings()
 int SavePrepareSnimokSettings()
 {
     const PrepareSnimokSettings& s = PrepareSettings();
-    wchar_t path[MAX_PATH];
-    KeyPath(path);
     HKEY key;
-    if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, path, 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr) != 0)
+    if (OpenSettingsKey(kPrepareKey, KEY_WRITE, true, &key) != ERROR_SUCCESS)
         return 0;
     const DWORD values[3] = {(DWORD)s.mFilter, (DWORD)s.autoMFilter, (DWORD)s.equalizeOld};
     const wchar_t* names[3] = {L"MFilter", L"AutoMFilter", L"EqualizeOld"};

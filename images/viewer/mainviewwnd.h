@@ -121,18 +121,21 @@ public:
     RECT GetOffsetControlRect() const { return offsetRect; }
     RECT GetWidthControlRect() const { return widthRect; }
     bool IsShown() const;
+    // The toolbar column on the screen (its buttons and controls), empty
+    // while the panel is not shown: windows opened over the panel keep off it.
+    RECT GetToolbarScreenRect() const;
 
     DMessageMap* GetMessageMap() override { return &messageMap; }
 
     // Message handlers (public for the message map).
-    LRESULT OnCreate(LPARAM);
+    LRESULT OnCreate(HWND, LPARAM);
     void OnDestroy();
-    void OnSize(int width, int height);
-    LRESULT OnPaint(PAINTSTRUCT* ps);
+    void OnSize(int width, int height, WPARAM);
+    void OnPaint();
     void OnKeyDown(WPARAM key, LPARAM data);
-    void OnLButtonDown(WPARAM keys, int x, int y);
-    void OnRButtonDown(WPARAM keys, int x, int y);
-    LRESULT OnFontChanged(WPARAM notice, LPARAM);
+    void OnLButtonDown(int x, int y, WPARAM keys);
+    void OnRButtonDown(int x, int y, WPARAM keys);
+    void OnFontChanged(WPARAM notice);
 
     // Used by the show functions.
     bool shown = false;             // shown for a patient since the last Exit
@@ -154,7 +157,7 @@ private:
     // Commands.
     void Exit();
     void Save();
-    void PatientCard();
+    void PatientKart();
     void Description(bool rightClick);
     void Print(bool rightClick);
     void Statistics(bool rightClick);
@@ -167,6 +170,7 @@ private:
     static void ButtonRightClicked(void* cookie, DButton* button);
     static void ButtonHover(void* cookie, DButton* button);
     static void ButtonKey(void* cookie, DButton* button, WPARAM key, LPARAM data);
+    static void ControlKey(void* cookie, DUpDown* control, WPARAM key, LPARAM data);
     static void OffsetSet(void* cookie, DUpDown* control, int value);
     static void OffsetChanging(void* cookie, DUpDown* control, int value);
     static void WidthSet(void* cookie, DUpDown* control, int value);

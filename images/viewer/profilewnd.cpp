@@ -4,27 +4,31 @@
 #include "images/viewer/profilewnd.h"
 
 #include "foundation/globals.h"
+#include "images/viewer/mainviewwnd.h"
 #include "images/viewer/profileres.h"
-#include "images/viewer/shellstubs.h"
-#include "images/viewer/viewhost.h"
 #include "resources/resource.h"
 #include "resources/strings.h"
 #include "ui/control_font.h"
+#include "ui/gdi.h"
+#include "ui/placement.h"
+#include "ui/popupmenu.h"
 
 #include <math.h>
 #include <stdlib.h>
 
+#include <initializer_list>
+
 ProfileClassResources gProfile;
 
 static DMessageMapEntry profileEntries[] = {
-    DMapEntry<MsgCrack::kLParamResult>(WM_CREATE, &ProfileWnd::OnCreate),
-    DMapEntry<MsgCrack::kNone>(WM_DESTROY, &ProfileWnd::OnDestroy),
-    DMapEntry<MsgCrack::kLHalvesSigned>(WM_SIZE, &ProfileWnd::OnSize),
-    DMapEntry<MsgCrack::kPaint>(WM_PAINT, &ProfileWnd::OnPaint),
-    DMapEntry<MsgCrack::kWParamLHalvesSigned>(WM_MOUSEMOVE, &ProfileWnd::OnMouseMove),
-    DMapEntry<MsgCrack::kWParamLHalvesSigned>(WM_LBUTTONDOWN, &ProfileWnd::OnLButtonDown),
-    DMapEntry<MsgCrack::kWParamLHalvesSigned>(WM_RBUTTONDOWN, &ProfileWnd::OnRButtonDown),
-    DMapEntry<MsgCrack::kLParam>(WM_GETMINMAXINFO, &ProfileWnd::OnGetMinMaxInfo),
+    MapMessage<WM_CREATE, &ProfileWnd::OnCreate>(),
+    MapMessage<WM_DESTROY, &ProfileWnd::OnDestroy>(),
+    MapMessage<WM_SIZE, &ProfileWnd::OnSize>(),
+    MapMessage<WM_PAINT, &ProfileWnd::OnPaint>(),
+    MapMessage<WM_MOUSEMOVE, &ProfileWnd::OnMouseMove>(),
+    MapMessage<WM_LBUTTONDOWN, &ProfileWnd::OnLButtonDown>(),
+    MapMessage<WM_RBUTTONDOWN, &ProfileWnd::OnRButtonDown>(),
+    MapMessage<WM_GETMINMAXINFO, &ProfileWnd::OnGetMinMaxInfo>(),
     DMapEnd(),
 };
 DMessageMap ProfileWnd::messageMap = {-1, 0, profileEntries};
@@ -132,6 +136,12 @@ int ProfileWnd::Create(HWND ownerWindow, ProfileOwner* profileOwner, const DPict
         AdjustWindowRectEx(&c, style, FALSE, exStyle);
         SetWindowPos(hwnd, nullptr, 0, 0, c.right - c.left, c.bottom - c.top,
                      SWP_NOMOVE | SWP_NOACTIVATE | SWP_NOZORDER);
+    }
+    // Off the panel's toolbar when the screen has room elsewhere: the stored
+    // or default place is the starting point.
+    if (MainViewWnd* panel = MainViewWnd::Instance()) {
+        const RECT toolbar = panel->GetToolbarScreenRect();
+        MoveWindowClearOf(hwnd, &toolbar, 1);
     }
     RangeScroll();
     ShowWindow(hwnd, SW_SHOWNA);
@@ -330,7 +340,7 @@ void ProfileWnd::RangeScroll()
 
 namespace {
 
-const wchar_t kProfileKey[] = L"\\Profile";
+const wchar_t kProfileKey[] = L"Profile";
 
 DWORD ReadDword(HKEY key, const wchar_t* name, DWORD fallback, bool* found)
 {
@@ -344,11 +354,8 @@ DWORD ReadDword(HKEY key, const wchar_t* name, DWORD fallback, bool* found)
 
 void ProfileWnd::ReadSettings()
 {
-    wchar_t path[MAX_PATH];
-    _snwprintf(path, MAX_PATH, L"%ls%ls", SettingsKeyPath, kProfileKey);
-    path[MAX_PATH - 1] = 0;
     HKEY key = nullptr;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, path, 0, KEY_READ, &key) != 0)
+    if (OpenSettingsKey(kProfileKey, KEY_READ, false, &key) != ERROR_SUCCESS)
         key = nullptr;
     bool found;
     const DWORD z = ReadDword(key, L"scale", 1, &found);
@@ -361,11 +368,8 @@ void ProfileWnd::ReadSettings()
 
 void ProfileWnd::WriteSettings()
 {
-    wchar_t path[MAX_PATH];
-    _snwprintf(path, MAX_PATH, L"%ls%ls", SettingsKeyPath, kProfileKey);
-    path[MAX_PATH - 1] = 0;
     HKEY key;
-    if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, path, 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr) != 0)
+    if (OpenSettingsKey(kProfileKey, KEY_WRITE, true, &key) != ERROR_SUCCESS)
         return;
     const DWORD values3[3] = {(DWORD)zoom, autoMax ? 1u : 0u, autoMin ? 1u : 0u};
     const wchar_t* names[3] = {L"scale", L"bmax", L"bmin"};
@@ -376,7 +380,7 @@ void ProfileWnd::WriteSettings()
 
 // ---- window ----
 
-LRESULT ProfileWnd::OnCreate(LPARAM)
+LRESULT ProfileWnd::OnCreate(HWND, LPARAM)
 {
     dc = GetDC();
     if (ControlFont)
@@ -396,7 +400,7 @@ LRESULT ProfileWnd::OnCreate(LPARAM)
     static const DButtonNotify checkNotify = {&ProfileWnd::OnCheckClicked};
     static const DButtonNotify closeNotify = {&ProfileWnd::OnCloseClicked};
     if (!restricted) {
-        DButtonDesc d = {60, hwnd, DButtonStyle::kCheck | DButtonStyle::kShowAtCreation, 2, infoBottom, 40, 40, this,
+        DButtonDesc d = {60, hwnd, DButtonStyle::kCheck | DButtonStyle::kVisible, 2, infoBottom, 40, 40, this,
                          nullptr, gProfile.autoMaxIcon, 32, 32, hInstance, nullptr, &checkNotify};
         autoMaxButton.Create(&d);
         d.x = 46;
@@ -405,7 +409,7 @@ LRESULT ProfileWnd::OnCreate(LPARAM)
         autoMaxButton.SetCheck(autoMax);
         autoMinButton.SetCheck(autoMin);
     }
-    DButtonDesc c = {60, hwnd, DButtonStyle::kShowAtCreation, 2, infoBottom + (restricted ? 0 : 44), 40, 40, this,
+    DButtonDesc c = {60, hwnd, DButtonStyle::kVisible, 2, infoBottom + (restricted ? 0 : 44), 40, 40, this,
                      nullptr, gProfile.closeIcon, 32, 32, hInstance, nullptr, &closeNotify};
     closeButton.Create(&c);
     if (!restricted) {
@@ -417,7 +421,7 @@ LRESULT ProfileWnd::OnCreate(LPARAM)
             static const DUpDownInput noInput = {};
             static const DUpDownNotify upDownNotify = {&ProfileWnd::OnAveragingSet, &ProfileWnd::OnAveragingSet};
             DUpDownDesc ud = {};
-            ud.style = 0x80000000 | 0x01;
+            ud.style = DUpDownStyle::kVisible | DUpDownStyle::kText;
             ud.x = 2;
             ud.y = infoBottom + 88;
             ud.width = 84;
@@ -463,7 +467,7 @@ void ProfileWnd::OnDestroy()
     hwnd = self;
 }
 
-void ProfileWnd::OnSize(int width, int height)
+void ProfileWnd::OnSize(int width, int height, WPARAM)
 {
     clientWidth = width;
     clientHeight = height;
@@ -507,19 +511,19 @@ void ProfileWnd::MoveCursor(int x)
         DrawGraph(dc);
 }
 
-void ProfileWnd::OnMouseMove(WPARAM keys, int x, int y)
+void ProfileWnd::OnMouseMove(int x, int y, WPARAM keys)
 {
     if ((keys & MK_LBUTTON) && y >= graph.top && y < graph.bottom)
         MoveCursor(x);
 }
 
-void ProfileWnd::OnLButtonDown(WPARAM, int x, int y)
+void ProfileWnd::OnLButtonDown(int x, int y, WPARAM)
 {
     if (y >= graph.top && y < graph.bottom)
         MoveCursor(x);
 }
 
-void ProfileWnd::OnRButtonDown(WPARAM, int x, int y)
+void ProfileWnd::OnRButtonDown(int x, int y, WPARAM)
 {
     if (restricted || x < graph.left || x >= graph.right || y < graph.top || y >= graph.bottom)
         return;
@@ -535,16 +539,16 @@ void ProfileWnd::OnRButtonDown(WPARAM, int x, int y)
     }
     POINT p = {x, y};
     ClientToScreen(hwnd, &p);
-    const int choice = TrackViewerMenu(menu, TPM_LEFTALIGN | TPM_TOPALIGN, p.x, p.y, hwnd);
+    const int choice = TrackPopup(menu, TPM_LEFTALIGN | TPM_TOPALIGN, p.x, p.y, hwnd);
     DestroyMenu(menu);
     if (choice >= 1 && choice <= 5)
         SetZoom(choice);
 }
 
-LRESULT ProfileWnd::OnPaint(PAINTSTRUCT* ps)
+void ProfileWnd::OnPaint()
 {
-    DrawGraph(ps->hdc);
-    return 0;
+    DPaintScope paint(hwnd);
+    DrawGraph(paint.Dc());
 }
 
 void ProfileWnd::OnScrollSettled(void* cookie, DScroll*, int)

@@ -7,6 +7,7 @@
 #include "foundation/globals.h"
 #include "images/viewer/viewhost.h"
 #include "resources/resource.h"
+#include "ui/gdi.h"
 
 namespace {
 
@@ -53,20 +54,20 @@ HPEN SnimokLinePen()
 }
 
 static DMessageMapEntry viewEntries[] = {
-    DMapEntry<MsgCrack::kLParamResult>(WM_CREATE, &SnimokWnd::OnCreate),
-    DMapEntry<MsgCrack::kNone>(WM_DESTROY, &SnimokWnd::OnDestroy),
-    DMapEntry<MsgCrack::kLHalvesSigned>(WM_SIZE, &SnimokWnd::OnSize),
-    DMapEntry<MsgCrack::kPaint>(WM_PAINT, &SnimokWnd::OnPaint),
-    DMapEntry<MsgCrack::kWLParamResult>(WM_NCCALCSIZE, &SnimokWnd::OnNcCalcSize),
-    DMapEntry<MsgCrack::kWParam>(WM_NCPAINT, &SnimokWnd::OnNcPaint),
-    DMapEntry<MsgCrack::kLHalvesSignedResult>(WM_NCHITTEST, &SnimokWnd::OnNcHitTest),
-    DMapEntry<MsgCrack::kWLParamResult>(WM_MOUSEACTIVATE, &SnimokWnd::OnMouseActivate),
-    DMapEntry<MsgCrack::kWParamLHalvesSigned>(WM_MOUSEMOVE, &SnimokWnd::OnMouseMove),
-    DMapEntry<MsgCrack::kWParamLHalvesSigned>(WM_LBUTTONDOWN, &SnimokWnd::OnLButtonDown),
-    DMapEntry<MsgCrack::kWParamLHalvesSigned>(WM_LBUTTONUP, &SnimokWnd::OnLButtonUp),
-    DMapEntry<MsgCrack::kWParamLHalvesSigned>(WM_RBUTTONDOWN, &SnimokWnd::OnRButtonDown),
-    DMapEntry<MsgCrack::kLParam>(WM_CAPTURECHANGED, &SnimokWnd::OnCaptureChanged),
-    DMapEntry<MsgCrack::kNone>(WM_CANCELMODE, &SnimokWnd::OnCancelMode),
+    MapMessage<WM_CREATE, &SnimokWnd::OnCreate>(),
+    MapMessage<WM_DESTROY, &SnimokWnd::OnDestroy>(),
+    MapMessage<WM_SIZE, &SnimokWnd::OnSize>(),
+    MapMessage<WM_PAINT, &SnimokWnd::OnPaint>(),
+    MapMessage<WM_NCCALCSIZE, &SnimokWnd::OnNcCalcSize>(),
+    MapMessage<WM_NCPAINT, &SnimokWnd::OnNcPaint>(),
+    MapMessage<WM_NCHITTEST, &SnimokWnd::OnNcHitTest>(),
+    MapMessage<WM_MOUSEACTIVATE, &SnimokWnd::OnMouseActivate>(),
+    MapMessage<WM_MOUSEMOVE, &SnimokWnd::OnMouseMove>(),
+    MapMessage<WM_LBUTTONDOWN, &SnimokWnd::OnLButtonDown>(),
+    MapMessage<WM_LBUTTONUP, &SnimokWnd::OnLButtonUp>(),
+    MapMessage<WM_RBUTTONDOWN, &SnimokWnd::OnRButtonDown>(),
+    MapMessage<WM_CAPTURECHANGED, &SnimokWnd::OnCaptureChanged>(),
+    MapMessage<WM_CANCELMODE, &SnimokWnd::OnCancelMode>(),
     DMapEnd(),
 };
 DMessageMap SnimokWnd::messageMap = {-1, 0, viewEntries};
@@ -110,7 +111,7 @@ void SnimokWnd::UnregisterClass()
     if (gView.greyBrush)
         DeleteObject(gView.greyBrush);
     // Cursors loaded from the program's resources are shared and need no
-    // destruction; the system's arrow stand-ins never do.
+    // destruction; nor do the system cursors taken when one is missing.
     gView = ViewClassResources();
 }
 
@@ -128,6 +129,8 @@ SnimokWnd::SnimokWnd()
 {
     FillPalette(normalHeader, false);
     FillPalette(invertedHeader, true);
+    if (GetViewerServices().newNote)
+        note.reset(GetViewerServices().newNote());
 }
 
 SnimokWnd::~SnimokWnd()
@@ -165,7 +168,8 @@ int SnimokWnd::AttachSnimok(const DPicturePtr& newPicture)
         renderer.SetPicture(nullptr);
         picture.Reset();
     }
-    note.Destroy();
+    if (note)
+        note->Destroy();
     picture = newPicture;
     renderer.SetPicture(picture.Get());
     if (!picture.Get()) {
@@ -236,9 +240,9 @@ void SnimokWnd::SetScale(double scale, int centreX, int centreY)
 {
     if (!picture.Get())
         return;
-    // A factor of 0 or less (or not a number) is no zoom request: it is shown
-    // and kept as 1.0 instead of being stored in the picture.
-    if (scale != -1.0 && scale != -2.0 && scale != -3.0 && !(scale > 0.0))
+    // A factor of 0 or less is shown at 1.0 and kept as it was asked for; only
+    // a value that is no number at all (from a damaged row) becomes 1.0.
+    if (scale != scale)
         scale = 1.0;
     // No room for the picture (a caption taller than the cell): nothing to
     // divide by, so the view shows nothing until it gets a real cell.
@@ -324,7 +328,7 @@ void SnimokWnd::DrawCaptionStrip()
     ::ReleaseDC(hwnd, wdc);
 }
 
-LRESULT SnimokWnd::OnCreate(LPARAM)
+LRESULT SnimokWnd::OnCreate(HWND, LPARAM)
 {
     moveHandler = &SnimokWnd::MoveIdle;
     renderer.SetSmooth(1);
@@ -343,7 +347,8 @@ void SnimokWnd::OnDestroy()
         ReleaseDC(dc);
     dc = nullptr;
     profile.Destroy();
-    note.Destroy();
+    if (note)
+        note->Destroy();
     renderer.SetPicture(nullptr);
     renderer.FreeRenderBuffers();
     picture.Reset();
@@ -351,15 +356,15 @@ void SnimokWnd::OnDestroy()
         active = false;
 }
 
-void SnimokWnd::OnSize(int width, int height)
+void SnimokWnd::OnSize(int width, int height, WPARAM)
 {
     renderer.SetViewSize(width, height);
 }
 
-LRESULT SnimokWnd::OnPaint(PAINTSTRUCT* ps)
+void SnimokWnd::OnPaint()
 {
-    Paint(ps->hdc);
-    return 0;
+    DPaintScope paint(hwnd);
+    Paint(paint.Dc());
 }
 
 LRESULT SnimokWnd::OnNcCalcSize(WPARAM, LPARAM params)
@@ -385,7 +390,7 @@ LRESULT SnimokWnd::OnNcHitTest(int x, int y)
     return y - w.top < captionHeight ? HTBORDER : HTCLIENT;
 }
 
-LRESULT SnimokWnd::OnMouseActivate(WPARAM, LPARAM)
+LRESULT SnimokWnd::OnMouseActivate(WPARAM, int, int)
 {
     if (SnimokHost* host = GetSnimokHost())
         host->SetActiveView(this);

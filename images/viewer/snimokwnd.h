@@ -22,10 +22,12 @@
 #include "images/pixels/displayrenderer.h"
 #include "images/pixels/picture.h"
 #include "images/viewer/profilewnd.h"
-#include "images/viewer/shellstubs.h"
+#include "images/viewer/viewerservices.h"
 #include "ui/dwindow.h"
 
 #include <stdint.h>
+
+#include <memory>
 
 class SnimokWnd;
 
@@ -108,7 +110,9 @@ public:
     static void AutoWindowLevel(int minMax, SnimokWnd* view, const ToolArea* rect);
     // The Description command: the note window, after saving an unsaved picture.
     void OpenNote();
-    NoteSnimokWnd& Note() { return note; }
+    // The view's note window object; null when the program has no notes
+    // (ViewerServices::newNote empty when the view was made).
+    SnimokNote* Note() { return note.get(); }
 
     int FlipHorizontal();
     int FlipVertical();
@@ -137,18 +141,18 @@ public:
     DMessageMap* GetMessageMap() override { return &messageMap; }
 
     // Message handlers (public for the message map).
-    LRESULT OnCreate(LPARAM);
+    LRESULT OnCreate(HWND, LPARAM);
     void OnDestroy();
-    void OnSize(int width, int height);
-    LRESULT OnPaint(PAINTSTRUCT* ps);
+    void OnSize(int width, int height, WPARAM);
+    void OnPaint();
     LRESULT OnNcCalcSize(WPARAM calcValid, LPARAM params);
     void OnNcPaint(WPARAM region);
     LRESULT OnNcHitTest(int x, int y);
-    LRESULT OnMouseActivate(WPARAM topLevel, LPARAM hitAndMessage);
-    void OnMouseMove(WPARAM keys, int x, int y);
-    void OnLButtonDown(WPARAM keys, int x, int y);
-    void OnLButtonUp(WPARAM keys, int x, int y);
-    void OnRButtonDown(WPARAM keys, int x, int y);
+    LRESULT OnMouseActivate(WPARAM topLevel, int hitTest, int message);
+    void OnMouseMove(int x, int y, WPARAM keys);
+    void OnLButtonDown(int x, int y, WPARAM keys);
+    void OnLButtonUp(int x, int y, WPARAM keys);
+    void OnRButtonDown(int x, int y, WPARAM keys);
     void OnCaptureChanged(LPARAM newCapture);
     void OnCancelMode();
 
@@ -197,7 +201,7 @@ private:
     bool hasCaption = false;
     HDC dc = nullptr;               // own DC (CS_OWNDC), from WM_CREATE to WM_DESTROY
     ProfileWnd profile;
-    NoteSnimokWnd note;
+    std::unique_ptr<SnimokNote> note;   // made by the shell (ViewerServices::newNote)
     HWND parent = nullptr;
     DPicturePtr picture;
     int toolState = kStateNone;

@@ -64,9 +64,11 @@ void SnimokWnd::OpenNote()
         if (!GetViewerStore().saveNewImage(picture.Get(), renderer.GetLut()))
             return;
     }
+    if (!note)
+        return;
     // The note's database errors are shown here, over the view.
     try {
-        note.Create(hwnd, true, picture->imageId, picture->patient.GetPatientId());
+        note->Create(hwnd, true, picture->imageId, picture->patient.GetPatientId());
     } catch (const DODBErrors& e) {
         e.ShowMessage(hwnd, nullptr, MB_OK | MB_ICONHAND);
     }

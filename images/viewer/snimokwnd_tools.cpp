@@ -7,6 +7,7 @@
 #include "images/viewer/statwnd.h"
 #include "images/viewer/viewhost.h"
 #include "resources/strings.h"
+#include "ui/popupmenu.h"
 
 #include <stdlib.h>
 
@@ -38,7 +39,7 @@ RECT OrderedRect(POINT a, POINT b)
 
 // ---- button down, up and the end of a tool ----
 
-void SnimokWnd::OnLButtonDown(WPARAM, int x, int y)
+void SnimokWnd::OnLButtonDown(int x, int y, WPARAM)
 {
     if (!picture.Get())
         return;
@@ -109,7 +110,7 @@ bool SnimokWnd::GrabProfileEnd(int x, int y)
     return true;
 }
 
-void SnimokWnd::OnLButtonUp(WPARAM, int, int)
+void SnimokWnd::OnLButtonUp(int, int, WPARAM)
 {
     if (!toolActive)
         return;
@@ -183,7 +184,7 @@ void SnimokWnd::OnCancelMode()
         EndTool();
 }
 
-void SnimokWnd::OnRButtonDown(WPARAM, int x, int y)
+void SnimokWnd::OnRButtonDown(int x, int y, WPARAM)
 {
     if (toolActive) {
         EndTool();
@@ -211,7 +212,7 @@ void SnimokWnd::ShowCursorAgain()
 
 // ---- mouse moves ----
 
-void SnimokWnd::OnMouseMove(WPARAM keys, int x, int y)
+void SnimokWnd::OnMouseMove(int x, int y, WPARAM keys)
 {
     (this->*moveHandler)(keys, x, y);
 }
@@ -476,7 +477,7 @@ void SnimokWnd::ZoomMenu(int x, int y)
         return;
     POINT p = {x, y};
     ClientToScreen(hwnd, &p);
-    const int choice = TrackViewerMenu(menu, TPM_LEFTALIGN | TPM_TOPALIGN, p.x, p.y, hwnd);
+    const int choice = TrackPopup(menu, TPM_LEFTALIGN | TPM_TOPALIGN, p.x, p.y, hwnd);
     DestroyMenu(menu);
     if (choice < 1 || choice > count || !picture.Get())
         return;

@@ -22,16 +22,38 @@ const DWORD kStyle = WS_POPUP | WS_CLIPSIBLINGS | WS_CAPTION | WS_SYSMENU;
 const DWORD kExStyle = WS_EX_TOOLWINDOW | WS_EX_NOPARENTNOTIFY;
 const wchar_t kWidestText[] = L"average=0000.00000000";
 
+// The work area of the monitor the window is on (under Xvfb the full-screen
+// metrics can exceed the screen: the monitor's work area is the bound).
+RECT WorkArea(HWND window)
+{
+    MONITORINFO info = {};
+    info.cbSize = sizeof info;
+    if (GetMonitorInfoW(MonitorFromWindow(window, MONITOR_DEFAULTTONEAREST), &info))
+        return info.rcWork;
+    return RECT{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+}
+
+// The top at which a window of the height lies wholly between the area's top
+// and bottom, as near to `top` as it can.
+int TopInside(int top, int height, const RECT& area)
+{
+    if (top + height > area.bottom)
+        top = area.bottom - height;
+    if (top < area.top)
+        top = area.top;
+    return top;
+}
+
 }  // namespace
 
 static DMessageMapEntry statEntries[] = {
-    DMapEntry<MsgCrack::kLParamResult>(WM_CREATE, &StatisticsWnd::OnCreate),
-    DMapEntry<MsgCrack::kNone>(WM_DESTROY, &StatisticsWnd::OnDestroy),
-    DMapEntry<MsgCrack::kLHalvesSigned>(WM_SIZE, &StatisticsWnd::OnSize),
-    DMapEntry<MsgCrack::kPaint>(WM_PAINT, &StatisticsWnd::OnPaint),
-    DMapEntry<MsgCrack::kLHalvesSignedResult>(WM_NCHITTEST, &StatisticsWnd::OnNcHitTest),
-    DMapEntry<MsgCrack::kLParam>(WM_WINDOWPOSCHANGING, &StatisticsWnd::OnWindowPosChanging),
-    DMapEntry<MsgCrack::kLParam>(WM_WINDOWPOSCHANGED, &StatisticsWnd::OnWindowPosChanged),
+    MapMessage<WM_CREATE, &StatisticsWnd::OnCreate>(),
+    MapMessage<WM_DESTROY, &StatisticsWnd::OnDestroy>(),
+    MapMessage<WM_SIZE, &StatisticsWnd::OnSize>(),
+    MapMessage<WM_PAINT, &StatisticsWnd::OnPaint>(),
+    MapMessage<WM_NCHITTEST, &StatisticsWnd::OnNcHitTest>(),
+    MapMessage<WM_WINDOWPOSCHANGING, &StatisticsWnd::OnWindowPosChanging>(),
+    MapMessage<WM_WINDOWPOSCHANGED, &StatisticsWnd::OnWindowPosChanged>(),
     DMapEnd(),
 };
 DMessageMap StatisticsWnd::messageMap = {-1, 0, statEntries};
@@ -93,15 +115,19 @@ int StatisticsWnd::Create(HWND owner)
         title[0] = 0;
     if (!DWindow::Create(kExStyle, kClassName, title, kStyle, 0, 0, 100, 100, owner, nullptr, hInstance, nullptr))
         return 0;
+    // At the left edge with its bottom on the screen's bottom (the work
+    // area's, when a task bar takes part of the screen).
     RECT r;
     GetWindowRect(&r);
-    SetWindowPos(hwnd, nullptr, 0, GetSystemMetrics(SM_CYSCREEN) - (r.bottom - r.top), 0, 0,
+    const RECT work = WorkArea(hwnd);
+    const int bottom = GetSystemMetrics(SM_CYSCREEN) < work.bottom ? GetSystemMetrics(SM_CYSCREEN) : work.bottom;
+    SetWindowPos(hwnd, nullptr, 0, TopInside(bottom - (r.bottom - r.top), r.bottom - r.top, work), 0, 0,
                  SWP_NOSIZE | SWP_NOACTIVATE | SWP_NOZORDER);
     ShowWindow(hwnd, SW_SHOWNA);
     return 1;
 }
 
-LRESULT StatisticsWnd::OnCreate(LPARAM)
+LRESULT StatisticsWnd::OnCreate(HWND, LPARAM)
 {
     HDC dc = GetDC();
     {
@@ -123,7 +149,7 @@ void StatisticsWnd::OnDestroy()
     // The handle is cleared by the framework after WM_NCDESTROY.
 }
 
-void StatisticsWnd::OnSize(int width, int height)
+void StatisticsWnd::OnSize(int width, int height, WPARAM)
 {
     clientWidth = width;
     clientHeight = height;
@@ -136,7 +162,14 @@ void StatisticsWnd::FitWindow()
         return;
     RECT r = {0, 0, textWidth, (statsPresent ? 9 : 3) * lineHeight};
     AdjustWindowRectEx(&r, kStyle, FALSE, kExStyle);
-    SetWindowPos(hwnd, nullptr, 0, 0, r.right - r.left, r.bottom - r.top, SWP_NOMOVE | SWP_NOACTIVATE | SWP_NOZORDER);
+    const int width = r.right - r.left, height = r.bottom - r.top;
+    // The window grows downward from where it stands, but never past the
+    // work area's bottom: it moves up as far as its new height needs.
+    RECT now;
+    GetWindowRect(&now);
+    const int top = TopInside(now.top, height, WorkArea(hwnd));
+    SetWindowPos(hwnd, nullptr, now.left, top, width, height,
+                 (top == now.top ? SWP_NOMOVE : 0) | SWP_NOACTIVATE | SWP_NOZORDER);
 }
 
 LRESULT StatisticsWnd::OnNcHitTest(int sx, int sy)
@@ -338,8 +371,8 @@ void StatisticsWnd::Paint(HDC dc)
     DrawTextW(dc, text, -1, &r, DT_LEFT | DT_TOP);
 }
 
-LRESULT StatisticsWnd::OnPaint(PAINTSTRUCT* ps)
+void StatisticsWnd::OnPaint()
 {
-    Paint(ps->hdc);
-    return 0;
+    DPaintScope paint(hwnd);
+    Paint(paint.Dc());
 }

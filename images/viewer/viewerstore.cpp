@@ -1,7 +1,8 @@
-// The program's store: the image records of the database. Until the patient
-// lookup is in the build, the patient caption is made from the picture's own
-// patient record, in the form the lookup gives it: the three names and the
-// birthday, separated by blanks.
+// The viewer's own store: the image records of the database. Its patient
+// caption is made from the picture's own patient record, in the form the
+// patient lookup gives it (the three names and the birthday, separated by
+// blanks); the program puts its patient lookup in its place (the shell's
+// panelpatient), which reads the patient from the database each time.
 #include "images/viewer/viewerstore.h"
 
 #include "foundation/datetime.h"

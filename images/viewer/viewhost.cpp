@@ -5,13 +5,6 @@ namespace {
 SnimokHost* gHost = nullptr;
 int gPanelMode = kToolNone;
 
-int SystemTracker(HMENU menu, UINT flags, int x, int y, HWND owner)
-{
-    return (int)TrackPopupMenu(menu, flags | TPM_RETURNCMD, x, y, 0, owner, nullptr);
-}
-
-PopupTracker gTracker = SystemTracker;
-
 }  // namespace
 
 SnimokHost* GetSnimokHost()
@@ -32,16 +25,4 @@ int GetPanelMode()
 void SetPanelMode(int mode)
 {
     gPanelMode = mode;
-}
-
-int TrackViewerMenu(HMENU menu, UINT flags, int x, int y, HWND owner)
-{
-    return gTracker(menu, flags | TPM_RETURNCMD, x, y, owner);
-}
-
-PopupTracker SetPopupTracker(PopupTracker tracker)
-{
-    PopupTracker old = gTracker;
-    gTracker = tracker ? tracker : SystemTracker;
-    return old;
 }

@@ -1,7 +1,8 @@
 // What the image views share across the process: the one host that the views
-// report to (the main image panel), the current mouse tool that the panel's
-// toolbar arms and a view disarms when the tool ends, and the door through
-// which every popup menu of the viewer is tracked (tests choose items there).
+// report to (the main image panel) and the current mouse tool that the
+// panel's toolbar arms and a view disarms when the tool ends. (The viewer's
+// popup menus are tracked through ui/popupmenu.h, as every menu of the
+// program.)
 #pragma once
 
 #include <windows.h>
@@ -36,10 +37,3 @@ enum PanelTool {
 };
 int GetPanelMode();
 void SetPanelMode(int mode);
-
-// Tracks a popup menu with TPM_RETURNCMD and returns the chosen identifier (0:
-// none). The viewer's menus all go through here.
-typedef int (*PopupTracker)(HMENU menu, UINT flags, int x, int y, HWND owner);
-int TrackViewerMenu(HMENU menu, UINT flags, int x, int y, HWND owner);
-// Installs a tracker (null restores TrackPopupMenu); returns the previous one.
-PopupTracker SetPopupTracker(PopupTracker tracker);

@@ -6,6 +6,7 @@
 #include "app/iconstrip.h"
 #include "app/notesnimok.h"
 #include "app/recordmaint.h"
+#include "app/viewerservices.h"
 #include "database/dbbindparam.h"
 #include "database/dbcommand.h"
 #include "database/dbparams.h"
@@ -23,12 +24,16 @@
 #include "images/viewer/mainviewwnd.h"
 #include "tools/demosite/sitebuilder.h"
 #include "tools/demosite/sitedatabase.h"
+#include "app/exceptionbox.h"
 #include "ui/button.h"
 #include "ui/control_font.h"
 #include "ui/header.h"
 #include "ui/listview.h"
+#include "ui/popupmenu.h"
+#include "ui/updown.h"
 #include "ui/scroll.h"
 #include "ui/tooltip.h"
+#include "ui/window_errors.h"
 
 #include "common/window_harness.h"
 
@@ -99,12 +104,12 @@ int MainWndSite::filterFormsClosed = 0;
 MenuScript::MenuScript(int choice) : choice_(choice)
 {
     current = this;
-    SetMenuTracker(RecordingTracker);
+    SetPopupTracker(RecordingTracker);
 }
 
 MenuScript::~MenuScript()
 {
-    SetMenuTracker(nullptr);
+    SetPopupTracker(nullptr);
     current = nullptr;
 }
 
@@ -197,6 +202,8 @@ void MainWndSite::SetUp()
     ASSERT_TRUE(DHeader::RegisterClass());
     ASSERT_TRUE(DScroll::RegisterClass());
     ASSERT_TRUE(DListView::RegisterClass());
+    InstallViewerServices();
+    ASSERT_TRUE(DUpDown::RegisterClass());   // the image panel's level controls
     ASSERT_TRUE(RegisterViewerClasses());
     ASSERT_TRUE(InitIconBitmapInfo());
     ASSERT_TRUE(IconSnimok::RegisterClass());
@@ -206,6 +213,7 @@ void MainWndSite::SetUp()
     ASSERT_TRUE(TNoteSnimokWnd::RegisterClass());
     ASSERT_TRUE(DbKartWindow::RegisterClasses());
     ASSERT_TRUE(MainPatientWindow::RegisterClass());
+    InstallProgramExceptionShower();   // as the program does at start
     filterFormsClosed = 0;
     filterCloser_ = SetTimer(nullptr, 0, 30, CloseFilterForms);
 }
@@ -216,6 +224,7 @@ void MainWndSite::TearDown()
         KillTimer(nullptr, filterCloser_);
     MainPatientWindow::Destroy();
     Pump(10);
+    SetWindowExceptionShower(nullptr);
     MainPatientWindow::UnregisterClass();
     DbKartWindow::UnregisterClasses();
     TNoteSnimokWnd::UnregisterClass();
@@ -224,8 +233,10 @@ void MainWndSite::TearDown()
     FreeIconBitmapInfo();
     DestroyMainView();
     UnregisterViewerClasses();
+    RemoveViewerServices();
     // Descriptions are cached for the process: the next test reads its own files.
     DescCache::Instance().Clear();
+    DUpDown::UnregisterClass();
     DListView::UnregisterClass();
     DScroll::UnregisterClass();
     DHeader::UnregisterClass();

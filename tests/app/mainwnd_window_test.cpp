@@ -3,6 +3,9 @@
 #include "mainwnd_fixture.h"
 
 #include "../common/prompt_script.h"
+#include "../common/window_harness.h"
+#include "app/iconsnimok.h"
+#include "app/iconstrip.h"
 #include "app/mainmenus.h"
 #include "app/mainpatientwnd.h"
 #include "app/startup.h"
@@ -10,6 +13,8 @@
 #include "forms/kartwnd.h"
 #include "forms/patientlookup.h"
 #include "foundation/globals.h"
+#include "foundation/prompt.h"
+#include "images/viewer/mainviewwnd.h"
 #include "resources/strings.h"
 #include "tools/demosite/sitebuilder.h"
 #include "ui/button.h"
@@ -72,7 +77,7 @@ private:
 std::vector<std::function<void()>> StepScript::steps_;
 size_t StepScript::next_ = 0;
 
-BOOL CALLBACK FindCardProc(HWND w, LPARAM p)
+BOOL CALLBACK FindKartProc(HWND w, LPARAM p)
 {
     wchar_t name[64] = {};
     GetClassNameW(w, name, 64);
@@ -84,10 +89,10 @@ BOOL CALLBACK FindCardProc(HWND w, LPARAM p)
 }
 
 // The open patient card of this thread, or null.
-DbKartWindow* OpenCard()
+DbKartWindow* OpenKart()
 {
     HWND found = nullptr;
-    EnumThreadWindows(GetCurrentThreadId(), FindCardProc, reinterpret_cast<LPARAM>(&found));
+    EnumThreadWindows(GetCurrentThreadId(), FindKartProc, reinterpret_cast<LPARAM>(&found));
     return found ? WindowObject<DbKartWindow>(found) : nullptr;
 }
 
@@ -99,7 +104,7 @@ std::wstring FieldText(DbKartWindow* card, int field)
 }
 
 // The card's fields in "Patient.cfg".
-enum { kCardName1, kCardName2 };
+enum { kKartName1, kKartName2 };
 
 // Drains a WM_QUIT left by the window, so that a test can see whether one came.
 bool TakeQuit()
@@ -115,7 +120,7 @@ bool TakeQuit()
 void CALLBACK AnswerTimeInput(HWND, UINT, UINT_PTR id, DWORD)
 {
     KillTimer(nullptr, id);
-    HWND input = FindWindowW(L"InpTextWnd", nullptr);
+    HWND input = harness::FindOwnWindow(L"InpTextWnd");
     HWND edit = input ? FindWindowExW(input, nullptr, L"EDIT", nullptr) : nullptr;
     if (edit) {
         SetWindowTextW(edit, L"no date at all");
@@ -337,14 +342,14 @@ TEST_F(MainWindowKeys, ShiftEnterAndInsertOpenThePatientCard)
         std::wstring name1;
     };
     auto look = [](Seen& seen) {
-        DbKartWindow* card = OpenCard();
+        DbKartWindow* card = OpenKart();
         seen.open = card != nullptr;
         if (!card)
             return;
         seen.ownerDisabled = !IsWindowEnabled(MainPatientWindow::GetHwnd());
         seen.key = card->Key();
         seen.flag = card->Flag();
-        seen.name1 = FieldText(card, kCardName1);
+        seen.name1 = FieldText(card, kKartName1);
         PostMessageW(card->GetHwnd(), WM_CLOSE, 0, 0);
     };
     // Insert: an empty card for a new patient, modal over the window.
@@ -358,7 +363,7 @@ TEST_F(MainWindowKeys, ShiftEnterAndInsertOpenThePatientCard)
     EXPECT_TRUE(fresh.ownerDisabled);
     EXPECT_EQ(0, fresh.flag);
     EXPECT_EQ(L"", fresh.name1);
-    EXPECT_EQ(nullptr, OpenCard());
+    EXPECT_EQ(nullptr, OpenKart());
     EXPECT_TRUE(IsWindowEnabled(MainPatientWindow::GetHwnd()));
 
     // Shift+Enter: the card of the current patient; closed without saving,
@@ -387,7 +392,7 @@ TEST_F(MainWindowKeys, ShiftEnterWithoutACurrentPatientOpensNoCard)
     MainPatientWindow::Instance().OnListRowChange(-1);
     bool opened = false;
     StepScript steps({[&] {
-        if (DbKartWindow* card = OpenCard()) {
+        if (DbKartWindow* card = OpenKart()) {
             opened = true;
             PostMessageW(card->GetHwnd(), WM_CLOSE, 0, 0);
         }
@@ -404,24 +409,24 @@ TEST_F(MainWindowKeys, TheCardSavingANewPatientShowsHimInTheList)
     bool saved = false;
     StepScript steps({
         [&] {
-            DbKartWindow* card = OpenCard();
+            DbKartWindow* card = OpenKart();
             ASSERT_NE(nullptr, card);
-            SetWindowTextW(card->Layout().fields[kCardName1]->control, L"Zimmermann");
-            SetWindowTextW(card->Layout().fields[kCardName2]->control, L"Zoe");
-            SendMessageW(card->Layout().fields[kCardName1]->control, WM_KEYDOWN, VK_F2, 1);
+            SetWindowTextW(card->Layout().fields[kKartName1]->control, L"Zimmermann");
+            SetWindowTextW(card->Layout().fields[kKartName2]->control, L"Zoe");
+            SendMessageW(card->Layout().fields[kKartName1]->control, WM_KEYDOWN, VK_F2, 1);
             saved = card->Flag() > 0;
         },
         [&] {
-            DbKartWindow* card = OpenCard();
+            DbKartWindow* card = OpenKart();
             ASSERT_NE(nullptr, card);
-            SendMessageW(card->Layout().fields[kCardName1]->control, WM_KEYDOWN, VK_ESCAPE, 1);
+            SendMessageW(card->Layout().fields[kKartName1]->control, WM_KEYDOWN, VK_ESCAPE, 1);
         },
     });
     PromptScript script;   // no question is expected
     PressKey(VK_INSERT);
     EXPECT_EQ(2u, steps.Done());
     EXPECT_TRUE(saved);
-    EXPECT_EQ(nullptr, OpenCard());
+    EXPECT_EQ(nullptr, OpenKart());
     const long key = QueryInt(L"SELECT Patient FROM Patient WHERE Name1='Zimmermann' AND Name2='Zoe';");
     ASSERT_GT(key, 0);
     // The list was read again: it holds him, he is the selected row and the
@@ -679,3 +684,168 @@ TEST(ReportMenu, ListsTheReportsOfTheKeyAndGivesTheChosenFile)
     EXPECT_THROW(ReportMenu(nullptr, 0, 0, name, data, HKEY_CURRENT_USER, path.c_str()), DWORD);
     EXPECT_EQ(0, menus.Count());
 }
+
+// ---- the image panel and the images the window opens ------------------------------
+
+namespace {
+
+using MainWindowImages = MainWndSite;
+
+TEST_F(MainWindowImages, AnImagePanelThatCannotBeMadeFailsTheWindow)
+{
+    UnregisterMainViewSnimokWnd();   // its class is gone: the panel cannot be made
+    EXPECT_FALSE(MainPatientWindow::Create());
+    EXPECT_EQ(nullptr, MainPatientWindow::GetHwnd());
+    EXPECT_FALSE(harness::FindOwnWindow(MainPatientWindow::kClassName));
+    ASSERT_TRUE(RegisterMainViewSnimokWnd());
+    EXPECT_TRUE(MainPatientWindow::Create()) << "with the class back it opens";
+    ASSERT_TRUE(MainViewWnd::Instance());
+    EXPECT_EQ(MainPatientWindow::GetHwnd(), GetWindow(MainViewWnd::Instance()->GetHandle(), GW_OWNER));
+}
+
+// The thumbnail of the image, clicked by the user's hand.
+void ClickThumbnail(HWND cell)
+{
+    RECT r;
+    GetWindowRect(cell, &r);
+    harness::MouseMoveTo((r.left + r.right) / 2, r.bottom - 40);
+    harness::Pump(20);
+    harness::MouseButton(harness::Button::Left, true);
+    harness::Pump(20);
+    harness::MouseButton(harness::Button::Left, false);
+}
+
+// While the real error box is up: what the user sees and does.
+struct BoxWatch {
+    int boxesSeen = 0;
+    bool ownerEnabled = true;
+    HWND cell = nullptr;
+    int clicks = 0;
+};
+BoxWatch gBoxWatch;
+BOOL CALLBACK FindBox(HWND w, LPARAM p)
+{
+    wchar_t name[16] = {};
+    GetClassNameW(w, name, 16);
+    if (wcscmp(name, L"#32770") == 0 && IsWindowVisible(w)) {
+        *reinterpret_cast<HWND*>(p) = w;
+        return FALSE;
+    }
+    return TRUE;
+}
+BOOL CALLBACK CountBoxes(HWND w, LPARAM p)
+{
+    wchar_t name[16] = {};
+    GetClassNameW(w, name, 16);
+    if (wcscmp(name, L"#32770") == 0 && IsWindowVisible(w))
+        ++*reinterpret_cast<int*>(p);
+    return TRUE;
+}
+void CALLBACK WatchBox(HWND, UINT, UINT_PTR id, DWORD)
+{
+    int boxes = 0;
+    EnumThreadWindows(GetCurrentThreadId(), CountBoxes, reinterpret_cast<LPARAM>(&boxes));
+    if (boxes == 0)
+        return;
+    gBoxWatch.boxesSeen = boxes > gBoxWatch.boxesSeen ? boxes : gBoxWatch.boxesSeen;
+    if (gBoxWatch.clicks < 2) {
+        // The impatient user clicks the thumbnail again meanwhile.
+        gBoxWatch.ownerEnabled = gBoxWatch.ownerEnabled && IsWindowEnabled(MainPatientWindow::GetHwnd());
+        ++gBoxWatch.clicks;
+        ClickThumbnail(gBoxWatch.cell);
+        return;
+    }
+    KillTimer(nullptr, id);
+    HWND box = nullptr;
+    EnumThreadWindows(GetCurrentThreadId(), FindBox, reinterpret_cast<LPARAM>(&box));
+    if (box)
+        PostMessageW(box, WM_COMMAND, IDOK, 0);
+}
+
+TEST_F(MainWindowImages, ADamagedImagesMessageIsModalToTheWindow)
+{
+    const DWORD patient = static_cast<DWORD>(patients_[0]);
+    const std::vector<DWORD> images = MakeImages(patient, 1);
+    ASSERT_EQ(1u, images.size());
+    // The image's file is damaged on the disk.
+    wchar_t fileName[64] = {};
+    {
+        const long key = QueryInt(L"SELECT Snimok FROM Snimok WHERE Snimok=" + std::to_wstring(images[0]) + L";");
+        ASSERT_EQ((long)images[0], key);
+    }
+    OpenWindow();
+    MainPatientWindow& window = MainPatientWindow::Instance();
+    const int row = ListRow(patient);
+    ASSERT_GE(row, 0);
+    window.GetList()->SelectItem(row);
+    Pump(50);
+    IconStrip& strip = window.GetStrip();
+    ASSERT_EQ(1, strip.RecordCount());
+    wcsncpy(fileName, strip.Record(0)->fileName, 63);
+    HANDLE file = CreateFileW((folder_ + L"Image\\" + fileName + L".xmg").c_str(), GENERIC_WRITE, 0, nullptr,
+                              CREATE_ALWAYS, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, file);
+    DWORD written = 0;
+    WriteFile(file, "DIXG and nothing else", 21, &written, nullptr);
+    CloseHandle(file);
+    HWND cell = strip.Row(0)->hwnd;
+    {
+        // Its message names the window as its owner.
+        PromptScript script({IDOK});
+        SendMessageW(cell, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(100, 120));
+        SendMessageW(cell, WM_LBUTTONUP, 0, MAKELPARAM(100, 120));
+        ASSERT_EQ(1u, script.Count());
+        EXPECT_EQ(MainPatientWindow::GetHwnd(), script.Last().owner);
+    }
+    // The real box: the window takes no clicks while it is up, so clicking
+    // the thumbnail again opens no second load and no second box.
+    SetForegroundWindow(MainPatientWindow::GetHwnd());
+    Pump(30);
+    gBoxWatch = BoxWatch{};
+    gBoxWatch.cell = cell;
+    PromptHook old = SetPromptHook(nullptr);
+    SetTimer(nullptr, 0, 150, WatchBox);
+    ClickThumbnail(cell);
+    Pump(300);
+    SetPromptHook(old);
+    EXPECT_EQ(2, gBoxWatch.clicks);
+    EXPECT_EQ(1, gBoxWatch.boxesSeen) << "one box at a time";
+    EXPECT_FALSE(gBoxWatch.ownerEnabled) << "the window waits for the box";
+    EXPECT_TRUE(IsWindowEnabled(MainPatientWindow::GetHwnd())) << "and is enabled again after it";
+}
+
+TEST_F(MainWindowImages, TheImagePanelsCaptionIsReadFromTheDatabase)
+{
+    const DWORD patient = static_cast<DWORD>(patients_[0]);
+    const std::vector<DWORD> images = MakeImages(patient, 1);
+    ASSERT_EQ(1u, images.size());
+    OpenWindow();
+    MainPatientWindow& window = MainPatientWindow::Instance();
+    window.GetList()->SelectItem(ListRow(patient));
+    Pump(50);
+    IconStrip& strip = window.GetStrip();
+    ASSERT_EQ(1, strip.RecordCount());
+    HWND cell = strip.Row(0)->hwnd;
+    SendMessageW(cell, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(100, 120));
+    SendMessageW(cell, WM_LBUTTONUP, 0, MAKELPARAM(100, 120));
+    MainViewWnd* panel = MainViewWnd::Instance();
+    ASSERT_TRUE(panel && panel->IsShown());
+    const std::wstring name1 = L"Kuznetsova";
+    EXPECT_EQ(CaptionText(), panel->GetCaption()) << "the line the main window shows for him";
+    // An edit of the patient reaches the caption when the panel reads him again.
+    ASSERT_TRUE(Exec(L"UPDATE Patient SET Name1=N'" + name1 + L"' WHERE Patient=" + std::to_wstring(patient) + L";"));
+    panel->ReloadPatient();
+    EXPECT_EQ(0u, std::wstring(panel->GetCaption()).find(name1 + L" ")) << std::string(name1.begin(), name1.end());
+    // A patient deleted meanwhile is said to be gone and no longer shown.
+    ASSERT_TRUE(Exec(L"DELETE FROM Snimok WHERE Patient=" + std::to_wstring(patient) + L";"));
+    ASSERT_TRUE(Exec(L"DELETE FROM Patient WHERE Patient=" + std::to_wstring(patient) + L";"));
+    {
+        PromptScript script({IDOK});
+        panel->ReloadPatient();
+        ASSERT_EQ(1u, script.Count());
+        EXPECT_EQ(L"Пациент не найден", script.Last().text);
+    }
+    EXPECT_EQ(std::wstring::npos, std::wstring(panel->GetCaption()).find(name1));
+}
+
+}  // namespace

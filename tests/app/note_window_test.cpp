@@ -1,9 +1,11 @@
-// The image note window and the window placements: load, edit and save,
-// Protect, the save question however the note closes, a missing row, a
-// description too long for the database, read-only notes, templates applied
-// from the note, the global note and the template popup menu.
+// The image note window: load, edit and save, Protect, the save question
+// however the note closes, a missing row, a description too long for the
+// database, read-only notes, Print, templates applied from the note, the
+// global note and the template popup menu. (The placements themselves:
+// tests/ui/placement_test.cpp.)
 #include "strip_fixture.h"
 
+#include "app/notecommon.h"
 #include "app/notesnimok.h"
 #include "database/dbstart.h"
 #include "foundation/globals.h"
@@ -15,6 +17,19 @@
 using namespace striptest;
 
 namespace {
+
+// A text of n characters as people write one: lines of 62 letters, each
+// ended by CR LF (an edit field lays out one endless line very slowly).
+std::wstring LongText(int n, wchar_t letter)
+{
+    std::wstring text;
+    text.reserve(n);
+    while ((int)text.size() + 64 <= n)
+        text += std::wstring(62, letter) + L"\r\n";
+    text.append(n - text.size(), letter);
+    return text;
+}
+
 
 class NoteTest : public StripTest {
 protected:
@@ -168,6 +183,48 @@ TEST_F(NoteTest, AMissingRowShowsAMessageAndClosesTheWindow)
     EXPECT_FALSE(note.GetHwnd());
 }
 
+TEST_F(NoteTest, TheEditFieldTakesExactlyWhatIsStoredAndReadBackWhole)
+{
+    const int limit = NoteSnimokWnd::kEditLimit;
+    auto length = [&] { return (int)Note(802).size(); };
+    // One below the limit and at the limit: the last character typed, the
+    // text saved, and reopened whole.
+    for (int n : {limit - 1, limit}) {
+        ASSERT_TRUE(note.Create(host->Hwnd(), true, 802, 17));
+        SetWindowTextW(note.GetEdit(), LongText(n - 1, L'a').c_str());
+        SendMessageW(note.GetEdit(), EM_SETSEL, n - 1, n - 1);
+        SendMessageW(note.GetEdit(), WM_CHAR, L'z', 1);
+        ASSERT_EQ(n, GetWindowTextLengthW(note.GetEdit())) << n;
+        SendMessageW(note.GetEdit(), EM_SETMODIFY, TRUE, 0);
+        note.SaveAndClose();
+        EXPECT_FALSE(note.GetHwnd()) << n;
+        EXPECT_EQ(n, length());
+        ASSERT_TRUE(note.Create(host->Hwnd(), true, 802, 17)) << "opened again: " << n;
+        const std::wstring back = notes::WindowText(note.GetEdit());
+        EXPECT_EQ((size_t)n, back.size());
+        EXPECT_EQ(L'z', back.empty() ? 0 : back.back());
+        note.Destroy();
+    }
+    // One above: the field takes no more ...
+    ASSERT_TRUE(note.Create(host->Hwnd(), true, 802, 17));
+    SendMessageW(note.GetEdit(), EM_SETSEL, limit, limit);
+    SendMessageW(note.GetEdit(), WM_CHAR, L'q', 1);
+    SendMessageW(note.GetEdit(), EM_REPLACESEL, TRUE, (LPARAM)L"q");
+    EXPECT_EQ(limit, GetWindowTextLengthW(note.GetEdit()));
+    // ... and a text that got past it anyway is refused whole, not cut.
+    Type(note, LongText(limit + 1, L'b').c_str());
+    {
+        PromptScript script({IDOK});
+        note.SaveAndClose();
+        ASSERT_EQ(1u, script.Count());
+        EXPECT_NE(std::wstring::npos, script.Last().text.find(std::to_wstring(limit + 1)));
+    }
+    EXPECT_TRUE(note.GetHwnd());
+    EXPECT_EQ(limit, length()) << "the stored description stays";
+    PromptScript no({IDNO});   // closing asks about the edit: kept as stored
+    note.Destroy();
+}
+
 TEST_F(NoteTest, PrintSaysInTheUsersLanguageThatItIsNotAvailable)
 {
     ASSERT_TRUE(note.Create(host->Hwnd(), true, 801, 17));
@@ -313,46 +370,6 @@ TEST_F(NoteTest, TheTemplateMenuWritesTheChosenTemplateAtOnce)
     MenuScript::Seen().clear();
     SetNoteFromTemplateMenu(host->Hwnd(), 801, 100, 100);
     EXPECT_TRUE(MenuScript::Seen().empty()) << "no templates, no menu";
-}
-
-// ---- placements ------------------------------------------------------------
-
-TEST_F(NoteTest, APlacementWithAMissingValueIsNoPlacement)
-{
-    HKEY key = settings->Sub(L"Somewhere");
-    settings->SetDword(L"x", 10, L"Somewhere");
-    settings->SetDword(L"y", 20, L"Somewhere");
-    settings->SetDword(L"cx", 300, L"Somewhere");
-    (void)key;
-    PlacementRect p = {1, 2, 3, 4};
-    EXPECT_FALSE(LoadWindowPlacement(p, L"Somewhere"));
-    EXPECT_EQ(1, p.x);
-    settings->SetDword(L"cy", 200, L"Somewhere");
-    ASSERT_TRUE(LoadWindowPlacement(p, L"Somewhere"));
-    EXPECT_EQ(10, p.x);
-    EXPECT_EQ(20, p.y);
-    EXPECT_EQ(300, p.cx);
-    EXPECT_EQ(200, p.cy);
-    EXPECT_FALSE(LoadWindowPlacement(p, L"Nowhere"));
-    EXPECT_FALSE(SaveWindowPlacement(host->Hwnd(), L"Nowhere", true)) << "only an existing key is written";
-}
-
-TEST_F(NoteTest, APlacementOffTheScreenIsBroughtBack)
-{
-    CreateDefaultWindowPlacement(PlacementRect{5000, -300, 400, 600}, L"Far");
-    PlacementRect p = {};
-    ASSERT_TRUE(LoadWindowPlacement(p, L"Far"));
-    MONITORINFO info = {sizeof info};
-    GetMonitorInfoW(MonitorFromPoint(POINT{0, 0}, MONITOR_DEFAULTTOPRIMARY), &info);
-    EXPECT_EQ(info.rcWork.right - 400, p.x);
-    EXPECT_EQ(info.rcWork.top, p.y);
-    EXPECT_EQ(400, p.cx);
-    CreateDefaultWindowPlacement(PlacementRect{-50, 100, 9000, 9000}, L"Huge");
-    ASSERT_TRUE(LoadWindowPlacement(p, L"Huge"));
-    EXPECT_EQ(info.rcWork.left, p.x);
-    EXPECT_EQ(info.rcWork.right - info.rcWork.left, p.cx);
-    EXPECT_EQ(info.rcWork.bottom - info.rcWork.top, p.cy);
-    EXPECT_EQ(info.rcWork.top, p.y);
 }
 
 }  // namespace

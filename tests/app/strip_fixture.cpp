@@ -1,8 +1,12 @@
 #include "strip_fixture.h"
 
+#include "app/exceptionbox.h"
+#include "ui/window_errors.h"
+
 #include "common/fixture_helpers.h"
 #include "app/iconsbar.h"
 #include "app/notesnimok.h"
+#include "app/viewerservices.h"
 #include "database/dbcommand.h"
 #include "database/dberrors.h"
 #include "database/dbparams.h"
@@ -11,10 +15,10 @@
 #include "foundation/datetime.h"
 #include "foundation/globals.h"
 #include "images/files/iconrecord.h"
-#include "images/viewer/viewhost.h"
 #include "tools/demosite/sitedatabase.h"
 #include "ui/control_font.h"
 #include "ui/init_rows.h"
+#include "ui/popupmenu.h"
 
 #include <objbase.h>
 
@@ -111,8 +115,10 @@ void StripTest::SetUp()
     IconSnimok::LoadSettings(nullptr);
     IconSnimok::CancelMove();
     SetPopupTracker(&MenuScript::Track);
+    InstallProgramExceptionShower();   // as the program does at start
     MenuScript::Seen().clear();
     MenuScript::Answers().clear();
+    InstallViewerServices();
     host.reset(new harness::HostWindow(600, 900, 20, 20));
 }
 
@@ -120,7 +126,9 @@ void StripTest::TearDown()
 {
     CloseSnimokNote();
     host.reset();
+    RemoveViewerServices();
     SetPopupTracker(nullptr);
+    SetWindowExceptionShower(nullptr);
     TNoteSnimokWnd::UnregisterClass();
     NoteSnimokWnd::UnregisterClass();
     IconsBar::UnregisterClass();

@@ -8,10 +8,10 @@
 
 #include "app/iconsnimok.h"
 #include "app/iconstrip.h"
-#include "app/placement.h"
 #include "app_fixture.h"
 #include "common/prompt_script.h"
 #include "common/window_harness.h"
+#include "ui/placement.h"
 
 #include <memory>
 #include <string>

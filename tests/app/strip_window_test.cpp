@@ -11,6 +11,10 @@
 #include "images/viewer/mainviewwnd.h"
 #include "images/files/xmgfile.h"
 #include "tools/demosite/sitebuilder.h"
+#include "foundation/globals.h"
+#include "foundation/messages.h"
+#include "ui/window_errors.h"
+#include "common/window_harness.h"
 
 #include <algorithm>
 #include <functional>
@@ -121,7 +125,7 @@ TEST_F(StripWindowTest, ACreationThatFailsShowsItsMessageAndReturnsZero)
     EXPECT_EQ(0, IconsBar::Run(host->Hwnd(), 21, 16, 0, 0));
     ASSERT_EQ(2u, script.Count()) << "the database's text, then the window's";
     EXPECT_EQ(L"Error creating window \"Pictures\"", script.Last().text);
-    EXPECT_FALSE(FindWindowW(IconsBar::kClassName, nullptr));
+    EXPECT_FALSE(harness::FindOwnWindow(IconsBar::kClassName));
     EXPECT_EQ(0, gSeen);
 }
 
@@ -136,7 +140,7 @@ TEST_F(StripWindowTest, ChoosingAnImageWhoseFileCannotBeLoadedStillCloses)
                   SendMessageW(cell, WM_LBUTTONUP, 0, MAKELPARAM(100, 100));
               }));
     EXPECT_EQ(1, gSeen);
-    EXPECT_FALSE(FindWindowW(IconsBar::kClassName, nullptr));
+    EXPECT_FALSE(harness::FindOwnWindow(IconsBar::kClassName));
 }
 
 TEST_F(StripWindowTest, TwoNotesShowOneReadOnlyWindowThatSwitches)
@@ -160,7 +164,126 @@ TEST_F(StripWindowTest, TwoNotesShowOneReadOnlyWindowThatSwitches)
                   EXPECT_STREQ(L"first", text);
                   PostMessageW(bar->GetHwnd(), WM_CLOSE, 0, 0);
               }));
-    EXPECT_FALSE(FindWindowW(NoteSnimokWnd::kClassName, nullptr)) << "the note goes with the window";
+    EXPECT_FALSE(harness::FindOwnWindow(NoteSnimokWnd::kClassName)) << "the note goes with the window";
+}
+
+TEST_F(StripWindowTest, ACommandThatFailsIsShownOverTheWindowWhileItIsOpen)
+{
+    AddPatient(21, L"Sidorov");
+    AddImage(951, 21, L"20230201 10:00", L"S00000000210000000951");
+    const bool wasAdministrator = IsAdministrator;
+    IsAdministrator = true;   // "Import Picture" is offered
+    IconCellActions actions = DefaultIconCellActions();
+    actions.importPicture = [](HWND) { throw MsgExcept(nullptr, 0, L"The import failed.", -1); };
+    const IconCellActions old = SetIconCellActions(actions);
+    MenuScript::Answers() = {IconCellCommand::kImport};
+    PromptScript script({IDOK});
+    HWND window = nullptr;
+    EXPECT_EQ(1, RunBar(21, 16, 0, 0, [&](IconsBar* bar) {
+                  window = bar->GetHwnd();
+                  HWND cell = bar->Strip().Row(0)->hwnd;
+                  PostMessageW(cell, WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(50, 100));
+                  PostMessageW(cell, WM_RBUTTONUP, 0, MAKELPARAM(50, 100));
+                  PostMessageW(window, WM_CLOSE, 0, 0);
+              }));
+    SetIconCellActions(old);
+    IsAdministrator = wasAdministrator;
+    ASSERT_EQ(1u, script.Count()) << "shown by the window's own loop";
+    EXPECT_EQ(L"The import failed.", script.Last().text);
+    EXPECT_EQ(window, script.Last().owner);
+    EXPECT_FALSE(HasWindowException());
+}
+
+
+// ---- the note over the viewer ----------------------------------------------------
+
+// The user's hand: a click in the middle of a window, and keys typed.
+void ClickCentre(HWND window)
+{
+    RECT r;
+    GetWindowRect(window, &r);
+    harness::MouseMoveTo((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+    harness::Pump(20);
+    harness::MouseButton(harness::Button::Left, true);
+    harness::Pump(20);
+    harness::MouseButton(harness::Button::Left, false);
+    harness::Pump(30);
+}
+
+void Press(WORD key)
+{
+    harness::Key(key, true);
+    harness::Key(key, false);
+    harness::Pump(10);
+}
+
+// Whether the user sees the window: it is visible and what lies at its middle
+// on the screen is the window itself or one of its children.
+bool SeenOnScreen(HWND window)
+{
+    if (!window || !IsWindowVisible(window))
+        return false;
+    RECT r;
+    GetWindowRect(window, &r);
+    HWND at = WindowFromPoint(POINT{(r.left + r.right) / 2, (r.top + r.bottom) / 2});
+    return at && GetAncestor(at, GA_ROOT) == window;
+}
+
+TEST_F(StripWindowTest, TheDescriptionOpensOverTheViewerFromItsButtonAndFromEnter)
+{
+    std::wstring error;
+    const std::vector<long> patients = FillSiteTables(error);
+    ASSERT_FALSE(patients.empty()) << std::string(error.begin(), error.end());
+    ASSERT_TRUE(MakeSiteImages({patients[0]}, 1, 400, 500, error)) << std::string(error.begin(), error.end());
+    const std::wstring key = Scalar(L"SELECT MAX(Snimok) FROM Snimok WHERE Patient=" + std::to_wstring(patients[0]) + L";");
+    const std::wstring fileName = Scalar(L"SELECT [File name] FROM Snimok WHERE Snimok=" + key + L";");
+    ASSERT_TRUE(RegisterViewerClasses());
+    ASSERT_EQ(1, CreateMainView(host->Hwnd()));
+    DPicturePtr picture = LoadPictureFileEx((DWORD)std::stoul(key), fileName.c_str());
+    ASSERT_TRUE(picture.Get());
+    ShowMainViewRefresh(picture);
+    MainViewWnd* panel = MainViewWnd::Instance();
+    ASSERT_TRUE(panel->IsShown());
+    SnimokWnd* view = panel->GetActiveView();
+    ASSERT_TRUE(view);
+    ASSERT_TRUE(view->Note()) << "the shell makes each view's note";
+    NoteSnimokWnd& note = dynamic_cast<NoteSnimokWnd&>(*view->Note());
+
+    // The Description button, clicked: the note opens over the viewer.
+    ClickCentre(panel->GetButton(kButtonDescription)->GetHwnd());
+    ASSERT_TRUE(harness::PumpUntil([&] { return note.GetHwnd() != nullptr; }, 2000));
+    harness::Pump(50);
+    EXPECT_TRUE(note.IsEditable());
+    EXPECT_EQ(panel->GetHandle(), GetWindow(note.GetHwnd(), GW_OWNER)) << "owned by the viewer's window";
+    EXPECT_TRUE(IsWindowVisible(note.GetHwnd()));
+    EXPECT_TRUE(SeenOnScreen(note.GetHwnd())) << "over the full-screen viewer";
+    harness::ScreenShot(L"note_over_viewer");
+
+    // Typed into, saved with its button.
+    ClickCentre(note.GetEdit());
+    for (WORD k : {'H', 'E', 'A', 'L', 'E', 'D'})
+        Press(k);
+    EXPECT_TRUE(note.IsChanged());
+    ClickCentre(note.GetButton(NoteSnimokWnd::kSave)->GetHwnd());
+    ASSERT_TRUE(harness::PumpUntil([&] { return note.GetHwnd() == nullptr; }, 2000));
+    EXPECT_EQ(L"healed", Scalar(L"SELECT Apicriz FROM Snimok WHERE Snimok=" + key + L";"));
+
+    // Enter on the viewer opens it again, with what was saved.
+    SetForegroundWindow(panel->GetHandle());
+    SetFocus(panel->GetHandle());
+    harness::Pump(30);
+    Press(VK_RETURN);
+    ASSERT_TRUE(harness::PumpUntil([&] { return note.GetHwnd() != nullptr; }, 2000));
+    harness::Pump(50);
+    EXPECT_TRUE(SeenOnScreen(note.GetHwnd()));
+    wchar_t text[32] = {};
+    GetWindowTextW(note.GetEdit(), text, 32);
+    EXPECT_STREQ(L"healed", text);
+    // Esc leaves it unchanged and closes it without a question.
+    Press(VK_ESCAPE);
+    EXPECT_TRUE(harness::PumpUntil([&] { return note.GetHwnd() == nullptr; }, 2000));
+    DestroyMainView();
+    UnregisterViewerClasses();
 }
 
 // ---- end to end ----------------------------------------------------------------
@@ -221,7 +344,8 @@ TEST_F(StripWindowTest, EndToEndClickOpensTheImageAndTheNoteIsWrittenAndReadBack
 
     // ... and in the image's own view the note is written and saved.
     const DWORD key = (DWORD)strip.Record(0)->key;
-    NoteSnimokWnd& editable = panel->GetActiveView()->Note();
+    ASSERT_TRUE(panel->GetActiveView()->Note());
+    NoteSnimokWnd& editable = static_cast<NoteSnimokWnd&>(*panel->GetActiveView()->Note());
     panel->GetActiveView()->OpenNote();
     ASSERT_TRUE(editable.GetHwnd());
     SetFocus(editable.GetEdit());

@@ -4,6 +4,7 @@
 #include "strip_fixture.h"
 
 #include "app/inputtext.h"
+#include "app/notecommon.h"
 #include "app/notesnimok.h"
 #include "database/dberrors.h"
 #include "foundation/globals.h"
@@ -13,6 +14,19 @@
 using namespace striptest;
 
 namespace {
+
+// A text of n characters as people write one: lines of 62 letters, each
+// ended by CR LF (an edit field lays out one endless line very slowly).
+std::wstring LongText(int n, wchar_t letter)
+{
+    std::wstring text;
+    text.reserve(n);
+    while ((int)text.size() + 64 <= n)
+        text += std::wstring(62, letter) + L"\r\n";
+    text.append(n - text.size(), letter);
+    return text;
+}
+
 
 // Stands in for the note: records what the editor asks of it.
 struct FakeNote : NoteCallback {
@@ -26,7 +40,7 @@ struct FakeNote : NoteCallback {
 std::wstring gTypedName;
 void CALLBACK TypeName(HWND, UINT, UINT_PTR id, DWORD)
 {
-    HWND input = FindWindowW(InpTextWnd::kClassName, nullptr);
+    HWND input = harness::FindOwnWindow(InpTextWnd::kClassName);
     if (!input)
         return;
     KillTimer(nullptr, id);
@@ -127,6 +141,47 @@ TEST_F(TemplateTest, SaveStoresTheEditedText)
     editor.Save();
     EXPECT_EQ(L"A displaced fracture.", Scalar(L"SELECT DiagTemplate FROM DiagHelp WHERE DiagHelp=5;"));
     EXPECT_EQ(L"A fracture.", Scalar(L"SELECT Apicriz FROM Snimok WHERE Snimok=901;")) << "notes keep their text";
+}
+
+TEST_F(TemplateTest, TheTextFieldTakesExactlyWhatIsStoredAndReadBackWhole)
+{
+    const int limit = notes::kLongTextChars;
+    auto stored = [&] { return Scalar(L"SELECT DiagTemplate FROM DiagHelp WHERE DiagHelp=5;"); };
+    for (int n : {limit - 1, limit}) {
+        ASSERT_TRUE(editor.Create(&note, 5, TRUE));
+        SetWindowTextW(editor.GetEdit(), LongText(n - 1, L'a').c_str());
+        SendMessageW(editor.GetEdit(), EM_SETSEL, n - 1, n - 1);
+        SendMessageW(editor.GetEdit(), WM_CHAR, L'z', 1);
+        ASSERT_EQ(n, GetWindowTextLengthW(editor.GetEdit())) << n;
+        SendMessageW(editor.GetEdit(), EM_SETMODIFY, TRUE, 0);
+        editor.Save();
+        EXPECT_EQ((size_t)n, stored().size());
+        editor.Destroy();
+        ASSERT_TRUE(editor.Create(&note, 5, TRUE)) << "opened again: " << n;
+        EXPECT_EQ(n, GetWindowTextLengthW(editor.GetEdit()));
+        editor.Destroy();
+    }
+    // The template of the full length goes into a description whole.
+    NoteSnimokWnd description;
+    ASSERT_TRUE(description.Create(host->Hwnd(), true, 903, 17));
+    description.ApplyTemplate(5, TRUE);
+    EXPECT_EQ(limit, GetWindowTextLengthW(description.GetEdit()));
+    description.SaveAndClose();
+    EXPECT_EQ((size_t)limit, Scalar(L"SELECT Apicriz FROM Snimok WHERE Snimok=903;").size());
+    // One above: the field takes no more, and a text past it is refused whole.
+    ASSERT_TRUE(editor.Create(&note, 5, TRUE));
+    SendMessageW(editor.GetEdit(), EM_SETSEL, limit, limit);
+    SendMessageW(editor.GetEdit(), WM_CHAR, L'q', 1);
+    EXPECT_EQ(limit, GetWindowTextLengthW(editor.GetEdit()));
+    SetWindowTextW(editor.GetEdit(), LongText(limit + 1, L'b').c_str());
+    SendMessageW(editor.GetEdit(), EM_SETMODIFY, TRUE, 0);
+    {
+        PromptScript script({IDOK});
+        editor.Save();
+        EXPECT_EQ(1u, script.Count());
+    }
+    EXPECT_EQ((size_t)limit, stored().size()) << "the stored template stays";
+    SendMessageW(editor.GetEdit(), EM_SETMODIFY, FALSE, 0);
 }
 
 TEST_F(TemplateTest, EditsAreOfferedForSavingBeforeAnotherTemplateIsShown)
@@ -260,6 +315,78 @@ TEST_F(TemplateTest, TheDefaultIsByNameAndADeletedOneAppliesNothing)
     EXPECT_EQ(6u, real.TemplateKey());
     real.SaveAndClose();
     EXPECT_EQ(L"Narrowed joint space.", Scalar(L"SELECT Apicriz FROM Snimok WHERE Snimok=903;"));
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(TemplateTest, TheEditorOpensBesideItsNoteNotOverIt)
+{
+    NoteSnimokWnd description;
+    ASSERT_TRUE(description.Create(host->Hwnd(), true, 901, 17));
+    // The note's Template button, as the user clicks it.
+    DButton* button = description.GetButton(NoteSnimokWnd::kTemplate);
+    ASSERT_TRUE(button);
+    RECT b;
+    GetWindowRect(button->GetHwnd(), &b);
+    harness::MouseMoveTo((b.left + b.right) / 2, (b.top + b.bottom) / 2);
+    harness::Pump(20);
+    harness::MouseButton(harness::Button::Left, true);
+    harness::Pump(20);
+    harness::MouseButton(harness::Button::Left, false);
+    ASSERT_TRUE(harness::PumpUntil([&] { return description.Editor().GetHwnd() != nullptr; }, 2000));
+    HWND editorWindow = description.Editor().GetHwnd();
+    EXPECT_EQ(description.GetHwnd(), GetWindow(editorWindow, GW_OWNER));
+    RECT noteRect, editorRect, overlap;
+    GetWindowRect(description.GetHwnd(), &noteRect);
+    GetWindowRect(editorWindow, &editorRect);
+    // The default places are {200, 0, 400, 600} for the note and {0, 0, 400,
+    // 600} for the editor: the editor moves to the nearest clear place.
+    EXPECT_FALSE(IntersectRect(&overlap, &noteRect, &editorRect));
+    EXPECT_EQ(400, editorRect.right - editorRect.left) << "its size stays";
+    EXPECT_EQ(0, editorRect.top);
+    EXPECT_EQ(noteRect.right, editorRect.left);
+    description.Editor().Destroy();
+    description.Destroy();
+}
+
+TEST(PlaceClearOf, TheNearestClearPlaceOnTheAreaOrNone)
+{
+    const RECT work = {0, 0, 1280, 1024};
+    // Clear already: it stays.
+    PlacementRect r = {500, 100, 200, 300};
+    RECT toolbar = {0, 0, 120, 1024};
+    PlaceClearOf(r, &toolbar, 1, work);
+    EXPECT_EQ(500, r.x);
+    // Over the toolbar's edge: moved beside it.
+    r = PlacementRect{100, 0, 200, 300};
+    PlaceClearOf(r, &toolbar, 1, work);
+    EXPECT_EQ(120, r.x);
+    EXPECT_EQ(0, r.y);
+    // Two windows to avoid: past both.
+    const RECT both[2] = {{0, 0, 120, 1024}, {200, 0, 600, 600}};
+    r = PlacementRect{0, 0, 400, 600};
+    PlaceClearOf(r, both, 2, work);
+    EXPECT_EQ(600, r.x);
+    EXPECT_EQ(0, r.y);
+    // Below is nearer than beside.
+    const RECT bar = {0, 0, 1280, 100};
+    r = PlacementRect{300, 50, 200, 200};
+    PlaceClearOf(r, &bar, 1, work);
+    EXPECT_EQ(300, r.x);
+    EXPECT_EQ(100, r.y);
+    // No room anywhere: it stays where it was.
+    const RECT everything = {0, 0, 1280, 1024};
+    r = PlacementRect{10, 20, 300, 300};
+    PlaceClearOf(r, &everything, 1, work);
+    EXPECT_EQ(10, r.x);
+    EXPECT_EQ(20, r.y);
+    // Empty rectangles are nothing to avoid.
+    const RECT empty = {};
+    r = PlacementRect{0, 0, 100, 100};
+    PlaceClearOf(r, &empty, 1, work);
+    EXPECT_EQ(0, r.x);
 }
 
 }  // namespace

@@ -3,9 +3,12 @@
 // move state, its commands, a missing thumbnail file, and painting.
 #include "strip_fixture.h"
 
+#include "app/inputtext.h"
+#include "app/mainloop.h"
 #include "database/dbstart.h"
 #include "foundation/globals.h"
 #include "resources/strings.h"
+#include "ui/window_errors.h"
 
 using namespace striptest;
 
@@ -415,6 +418,226 @@ TEST_F(CellTest, AnEmptyCellPaintsItsCaptionIntoAnyDeviceContext)
     SelectObject(dc, old);
     DeleteObject(dib);
     DeleteDC(dc);
+}
+
+}  // namespace
+
+// ---- the display settings menu -------------------------------------------------
+
+namespace {
+
+// A visible dialog of this thread (the common colour dialog), or null.
+BOOL CALLBACK FindDialogProc(HWND w, LPARAM p)
+{
+    wchar_t name[16] = {};
+    GetClassNameW(w, name, 16);
+    if (wcscmp(name, L"#32770") == 0 && IsWindowVisible(w)) {
+        *reinterpret_cast<HWND*>(p) = w;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+HWND OpenDialog()
+{
+    HWND found = nullptr;
+    EnumThreadWindows(GetCurrentThreadId(), FindDialogProc, reinterpret_cast<LPARAM>(&found));
+    return found;
+}
+
+// What the user does in the colour dialog: types red, green and blue into its
+// fields and presses OK (or Cancel).
+COLORREF gColorToType = 0;
+bool gCancelColor = false;
+HWND gColorOwner = nullptr;
+void CALLBACK AnswerColorDialog(HWND, UINT, UINT_PTR id, DWORD)
+{
+    HWND dialog = OpenDialog();
+    if (!dialog)
+        return;   // not up yet
+    KillTimer(nullptr, id);
+    gColorOwner = GetWindow(dialog, GW_OWNER);
+    if (gCancelColor) {
+        SendMessageW(dialog, WM_COMMAND, IDCANCEL, (LPARAM)GetDlgItem(dialog, IDCANCEL));
+        return;
+    }
+    const int fields[3] = {706, 707, 708};   // the dialog's red, green and blue fields
+    const int values[3] = {GetRValue(gColorToType), GetGValue(gColorToType), GetBValue(gColorToType)};
+    for (int i = 0; i < 3; ++i)
+        SetDlgItemInt(dialog, fields[i], values[i], FALSE);
+    SendMessageW(dialog, WM_COMMAND, IDOK, (LPARAM)GetDlgItem(dialog, IDOK));
+}
+
+// What the user types into the text input window, then Enter.
+const wchar_t* gTextToType = L"";
+void CALLBACK AnswerTextInput(HWND, UINT, UINT_PTR id, DWORD)
+{
+    HWND input = harness::FindOwnWindow(L"InpTextWnd");
+    HWND edit = input ? FindWindowExW(input, nullptr, L"EDIT", nullptr) : nullptr;
+    if (!edit)
+        return;
+    KillTimer(nullptr, id);
+    SetWindowTextW(edit, gTextToType);
+    SendMessageW(edit, WM_KEYDOWN, VK_RETURN, 1);
+}
+
+class CellSettingsTest : public CellTest {
+protected:
+    void SetUp() override
+    {
+        CellTest::SetUp();
+        ASSERT_TRUE(InpTextWnd::RegisterClass());   // the date format is typed in it
+    }
+    void TearDown() override
+    {
+        // The settings are the process's: back to the defaults for the tests after.
+        settings->SetDword(L"CCap", 0xFF0000, L"IconParam");
+        settings->SetDword(L"CBack", 0x808080, L"IconParam");
+        settings->SetDword(L"CCapNum", 0x0000FF, L"IconParam");
+        settings->SetDword(L"CCapTxt", 0xFFFFFF, L"IconParam");
+        settings->Delete(L"DateFormat", L"IconParam");
+        IconSnimok::LoadSettings(settings->Key());
+        InpTextWnd::UnregisterClass();
+        CellTest::TearDown();
+    }
+    DWORD StoredDword(const wchar_t* name)
+    {
+        DWORD value = 0, size = sizeof value, type = 0;
+        HKEY key = settings->Sub(L"IconParam");
+        if (RegQueryValueExW(key, name, nullptr, &type, reinterpret_cast<BYTE*>(&value), &size) != ERROR_SUCCESS)
+            return 0xFFFFFFFF;
+        return value;
+    }
+    std::wstring StoredString(const wchar_t* name)
+    {
+        wchar_t value[64] = {};
+        DWORD size = sizeof value - sizeof(wchar_t), type = 0;
+        HKEY key = settings->Sub(L"IconParam");
+        if (RegQueryValueExW(key, name, nullptr, &type, reinterpret_cast<BYTE*>(value), &size) != ERROR_SUCCESS)
+            return L"<none>";
+        return value;
+    }
+};
+
+TEST_F(CellSettingsTest, ShiftRightClickOffersTheDisplaySettings)
+{
+    MenuScript::Answers() = {0};
+    RightClick(0, MK_SHIFT);
+    ASSERT_EQ(1u, MenuScript::Seen().size());
+    const std::vector<TrackedItem>& items = MenuScript::Seen()[0];
+    ASSERT_EQ(10u, items.size());
+    EXPECT_EQ(L"Font", items[0].text);
+    EXPECT_EQ(L"Date Format", items[1].text);
+    EXPECT_EQ(L"Caption Color", items[2].text);
+    EXPECT_EQ(L"Background Color", items[3].text);
+    EXPECT_EQ(L"Color Number", items[4].text);
+    EXPECT_EQ(L"Color Caption Text", items[5].text);
+    for (UINT i = 0; i < 10; ++i)
+        EXPECT_EQ(i + 1, items[i].id);
+    EXPECT_TRUE(owner.calls.empty()) << "nothing opens";
+    EXPECT_EQ(L"<none>", StoredString(L"DateFormat")) << "nothing chosen, nothing stored";
+}
+
+TEST_F(CellSettingsTest, AChosenCaptionColourIsUsedAtOnceAndStored)
+{
+    gColorToType = RGB(10, 200, 30);
+    gCancelColor = false;
+    gColorOwner = nullptr;
+    MenuScript::Answers() = {IconCellCommand::kFirstColor};   // "Caption Color"
+    SetTimer(nullptr, 0, 50, AnswerColorDialog);
+    RightClick(0, MK_SHIFT);
+    EXPECT_EQ(GetAncestor(Cell(0), GA_ROOT), gColorOwner) << "the dialog is modal to the window of the cell";
+    EXPECT_EQ(RGB(10, 200, 30), IconSnimok::CaptionColor());
+    EXPECT_EQ((DWORD)RGB(10, 200, 30), StoredDword(L"CCap"));
+    // The cells show it when they next paint.
+    InvalidateRect(Cell(1), nullptr, FALSE);
+    UpdateWindow(Cell(1));
+    harness::PixelGrab grab(Cell(1));
+    ASSERT_TRUE(grab.Ok());
+    EXPECT_GT(grab.Count(RGB(10, 200, 30), RECT{20, 0, 150, strip.Row(1)->GetCaptionHeight()}), 100);
+    // Read back by the settings loader (the next start).
+    settings->SetDword(L"CCap", 0xFF0000, L"IconParam");
+    IconSnimok::LoadSettings(settings->Key());
+    EXPECT_EQ(0xFF0000u, IconSnimok::CaptionColor());
+    settings->SetDword(L"CCap", RGB(10, 200, 30), L"IconParam");
+    IconSnimok::LoadSettings(settings->Key());
+    EXPECT_EQ(RGB(10, 200, 30), IconSnimok::CaptionColor());
+}
+
+TEST_F(CellSettingsTest, EachColourGoesUnderItsOwnNameAndCancelKeepsIt)
+{
+    const wchar_t* names[4] = {L"CCap", L"CBack", L"CCapNum", L"CCapTxt"};
+    COLORREF (*current[4])() = {&IconSnimok::CaptionColor, &IconSnimok::BackgroundColor, &IconSnimok::NumberColor,
+                                &IconSnimok::CaptionTextColor};
+    for (int i = 0; i < 4; ++i) {
+        gColorToType = RGB(20 + i, 40 + i, 60 + i);
+        gCancelColor = false;
+        MenuScript::Answers() = {(int)IconCellCommand::kFirstColor + i};
+        SetTimer(nullptr, 0, 50, AnswerColorDialog);
+        RightClick(1, MK_SHIFT);
+        EXPECT_EQ(gColorToType, current[i]()) << i;
+        EXPECT_EQ((DWORD)gColorToType, StoredDword(names[i])) << i;
+    }
+    // Cancel changes nothing.
+    gCancelColor = true;
+    MenuScript::Answers() = {IconCellCommand::kFirstColor + 1};
+    SetTimer(nullptr, 0, 50, AnswerColorDialog);
+    RightClick(1, MK_SHIFT);
+    EXPECT_EQ(RGB(21, 41, 61), IconSnimok::BackgroundColor());
+    EXPECT_EQ((DWORD)RGB(21, 41, 61), StoredDword(L"CBack"));
+}
+
+TEST_F(CellSettingsTest, ADateFormatTypedIsUsedAtOnceAndStored)
+{
+    const std::wstring before = IconSnimok::DateFormat();
+    gTextToType = L"yyyy-MM-dd";
+    MenuScript::Answers() = {IconCellCommand::kDateFormat};
+    SetTimer(nullptr, 0, 50, AnswerTextInput);
+    RightClick(0, MK_SHIFT);
+    EXPECT_STREQ(L"yyyy-MM-dd", IconSnimok::DateFormat());
+    EXPECT_EQ(L"yyyy-MM-dd", StoredString(L"DateFormat"));
+    // An empty answer keeps the format.
+    gTextToType = L"";
+    MenuScript::Answers() = {IconCellCommand::kDateFormat};
+    SetTimer(nullptr, 0, 50, AnswerTextInput);
+    RightClick(0, MK_SHIFT);
+    EXPECT_STREQ(L"yyyy-MM-dd", IconSnimok::DateFormat());
+    // The loader reads it back; without it the default picture returns.
+    IconSnimok::LoadSettings(settings->Key());
+    EXPECT_STREQ(L"yyyy-MM-dd", IconSnimok::DateFormat());
+    settings->Delete(L"DateFormat", L"IconParam");
+    IconSnimok::LoadSettings(settings->Key());
+    EXPECT_EQ(before, IconSnimok::DateFormat());
+}
+
+}  // namespace
+
+// ---- failures of the cells' commands -------------------------------------------
+
+namespace {
+
+TEST_F(CellTest, AFailedReloadIsShownByTheProgramLoopWhenItHappens)
+{
+    ActionLog::Current() = 18;
+    // Move the first image, and paste it to the current patient: the paste
+    // reloads the strip, and the database has lost its table meanwhile.
+    MenuScript::Answers() = {IconCellCommand::kMove, IconCellCommand::kMove};
+    auto post = [&](int row) {
+        PostMessageW(Cell(row), WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(50, 100));
+        PostMessageW(Cell(row), WM_RBUTTONUP, 0, MAKELPARAM(50, 100));
+    };
+    post(0);
+    PostMessageW(host->Hwnd(), WM_NULL, 0, 0);
+    Exec(L"DROP TABLE Snimok;");
+    post(1);
+    PostQuitMessage(0);
+    PromptScript script({IDOK});
+    EXPECT_EQ(0, kProgramCycleSteps.runMessageLoop());
+    EXPECT_EQ((std::vector<std::string>{"move 701 to 18"}), ActionLog::Calls());
+    ASSERT_EQ(1u, script.Count()) << "the failure is shown when it happens";
+    EXPECT_EQ(host->Hwnd(), script.Last().owner) << "over the window of the strip";
+    EXPECT_FALSE(script.Last().text.empty());
+    EXPECT_FALSE(HasWindowException()) << "nothing is left to surface later";
 }
 
 }  // namespace

@@ -340,6 +340,25 @@ void Key(WORD vk, bool down)
     SendInput(1, &in, sizeof(in));
 }
 
+void ScreenShot(const wchar_t* name)
+{
+    wchar_t dir[MAX_PATH] = {};
+    if (!GetEnvironmentVariableW(L"TF_SHOT_DIR", dir, MAX_PATH))
+        return;
+    // The picture is taken from outside (the X server's own screen: windows
+    // drawn by the display driver are not all in a screen DC's pixels): the
+    // test says it is ready and waits, painting, until the shot is done.
+    const std::wstring base = std::wstring(dir) + L"\\" + name;
+    HANDLE ready = CreateFileW((base + L".ready").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    if (ready == INVALID_HANDLE_VALUE)
+        return;
+    CloseHandle(ready);
+    const std::wstring done = base + L".done";
+    PumpUntil([&] { return GetFileAttributesW(done.c_str()) != INVALID_FILE_ATTRIBUTES; }, 15000);
+    DeleteFileW(done.c_str());
+    DeleteFileW((base + L".ready").c_str());
+}
+
 std::string Hex(unsigned value)
 {
     char b[16];
@@ -358,6 +377,34 @@ int LiveGdiObjects()
         if (GetObjectType(reinterpret_cast<HGDIOBJ>(slot)))
             ++n;
     return n;
+}
+
+namespace {
+
+struct OwnWindowSearch {
+    const wchar_t* className;
+    HWND found;
+};
+
+BOOL CALLBACK MatchOwnWindow(HWND hwnd, LPARAM param)
+{
+    OwnWindowSearch& search = *reinterpret_cast<OwnWindowSearch*>(param);
+    DWORD process = 0;
+    GetWindowThreadProcessId(hwnd, &process);
+    wchar_t name[256] = {};
+    if (process != GetCurrentProcessId() || !GetClassNameW(hwnd, name, 256) || lstrcmpiW(name, search.className) != 0)
+        return TRUE;
+    search.found = hwnd;
+    return FALSE;
+}
+
+}  // namespace
+
+HWND FindOwnWindow(const wchar_t* className)
+{
+    OwnWindowSearch search = {className, nullptr};
+    EnumWindows(MatchOwnWindow, reinterpret_cast<LPARAM>(&search));
+    return search.found;
 }
 
 }  // namespace harness

@@ -136,10 +136,22 @@ void Key(WORD vk, bool down);
 
 std::string Hex(unsigned value);
 
+// With the environment variable TF_SHOT_DIR set, asks for a picture of the
+// screen for people to look at (nothing compares it): writes
+// <TF_SHOT_DIR>\<name>.ready and waits, painting, up to 15 seconds for
+// <name>.done, which the script taking the picture writes; without it, does
+// nothing.
+void ScreenShot(const wchar_t* name);
+
 // The number of GDI objects this process holds now (pens, brushes, fonts,
 // bitmaps, regions, DCs; the stock objects included). Windows counts them with
 // GetGuiResources; Wine does not, and there the table of live handles is
 // read instead (a handle with a zero upper half names its slot).
 int LiveGdiObjects();
+
+// The first top-level window of this process with the class name, or null.
+// The tests of a folder run in parallel processes on one display, so
+// FindWindowW would also see the windows of the other tests.
+HWND FindOwnWindow(const wchar_t* className);
 
 }  // namespace harness

@@ -1,6 +1,6 @@
 // The SELECT a filter makes: its exact text, the parameters in the order of
 // their "?" with their types, and the rows it gives from the real provider.
-#include "card_db.h"
+#include "kart_db.h"
 
 #include "common/prompt_script.h"
 #include "database/dbbindparam.h"
@@ -191,11 +191,11 @@ TEST_F(FilterSqlTest, BetweenOnADateEndsADayAfterTheSecondValue)
 
 // ---- against the provider, on the site's patient list and filter
 
-class FilterQueryTest : public CardDbTest {
+class FilterQueryTest : public KartDbTest {
 protected:
     void SetUp() override
     {
-        CardDbTest::SetUp();
+        KartDbTest::SetUp();
         CopySiteCfg(L"main.cfg");
         CopySiteCfg(L"MainFilt.cfg");
         ASSERT_EQ(1, list.Parse(L"main.cfg"));

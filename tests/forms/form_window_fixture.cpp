@@ -9,7 +9,7 @@ size_t FormWindowTest::next_ = 0;
 void FormWindowTest::SetUp()
 {
     lock_ = new harness::ScreenLock;
-    CardDbTest::SetUp();
+    KartDbTest::SetUp();
     if (HasFatalFailure())
         return;
     size_t failed = 0;
@@ -26,7 +26,7 @@ void FormWindowTest::TearDown()
     UndoInitRows(ControlLibraryRows, ControlLibraryRowCount);
     delete steps_;
     steps_ = nullptr;
-    CardDbTest::TearDown();
+    KartDbTest::TearDown();
     delete lock_;
 }
 

@@ -1,17 +1,17 @@
 // The fixture of the record-card and filter-form window tests: the database
-// of CardDbTest, the control library's classes and the two form classes
+// of KartDbTest, the control library's classes and the two form classes
 // registered as start-up does, and the screen lock, since these tests move
 // the keyboard focus between real windows under Xvfb.
 #pragma once
 
-#include "card_db.h"
+#include "kart_db.h"
 
 #include "common/window_harness.h"
 
 #include <functional>
 #include <vector>
 
-class FormWindowTest : public CardDbTest {
+class FormWindowTest : public KartDbTest {
 protected:
     void SetUp() override;
     void TearDown() override;

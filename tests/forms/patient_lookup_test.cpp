@@ -1,5 +1,5 @@
 // The current patient's name line, read by the patient lookup.
-#include "card_db.h"
+#include "kart_db.h"
 
 #include "common/prompt_script.h"
 #include "database/dbstart.h"
@@ -33,11 +33,11 @@ public:
 
 const wchar_t kList[] = L"table = \"Patient\" key = \"Patient\" list { { \"Name\", \"Name1\", char(40) } }";
 
-class PatientLookupTest : public CardDbTest {
+class PatientLookupTest : public KartDbTest {
 protected:
     void SetUp() override
     {
-        CardDbTest::SetUp();
+        KartDbTest::SetUp();
         lookup.SetListener(&listener);
     }
     PatientLookup lookup;

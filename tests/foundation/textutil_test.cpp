@@ -271,6 +271,16 @@ TEST(WindowProc, SubclassAndRestore)
     DestroyWindow(window);
 }
 
+TEST(LoadText, TheWholeTextOfTheTableOrNothing)
+{
+    // 159: "Do you wish to set up the program?" (in the user's language).
+    wchar_t expected[256];
+    const int expectedLength = LoadStringW(hInstance, 159, expected, 256);
+    ASSERT_GT(expectedLength, 0);
+    EXPECT_EQ(std::wstring(expected, expectedLength), LoadText(159));
+    EXPECT_EQ(std::wstring(), LoadText(65000)) << "a missing string";
+}
+
 TEST(LoadStringAlloc, ExactCopiesAndNullForMissing)
 {
     // 159: "Do you wish to set up the program?" (in the user's language).

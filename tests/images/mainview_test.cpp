@@ -1,10 +1,11 @@
-// The main image panel: layouts and slots, toolbar, keys, commands and their
-// neighbours, the level controls, and picture preparation.
+// The main image panel: layouts and slots, toolbar, keys, commands and the
+// services of the shell and printing they call, the level controls, and
+// picture preparation. (The same commands on the real shell:
+// tests/app/viewer_shell_test.cpp.)
 #include "viewer_fixture.h"
 
-#include "app/iconsbar.h"
-#include "app/iconsnimok.h"
 #include "common/prompt_script.h"
+#include "common/window_harness.h"
 #include "database/dbstart.h"
 #include "imagefiles_fixture.h"
 #include "tools/demosite/sitedatabase.h"
@@ -13,6 +14,8 @@
 #define TF_WIDEN(x) TF_WIDEN2(x)
 
 #include "resources/resource.h"
+
+#include <string.h>
 
 namespace {
 
@@ -29,33 +32,6 @@ DPicturePtr PatientPicture(uint32_t patient = 17, int w = 90, int h = 60)
     p->imageId = 44;
     return p;
 }
-
-// A database of the site schema for the tests whose commands reach the
-// shell's note window, template menu and image strip; its rows are given
-// known keys.
-class PanelDatabase {
-public:
-    PanelDatabase()
-    {
-        std::wstring error;
-        ok = CreateSiteDatabase(folder.Path() + L"panel.db", TF_WIDEN(TF_IMAGES_TEST_SCHEMA), error);
-        EXPECT_TRUE(ok) << std::string(error.begin(), error.end());
-    }
-    ~PanelDatabase() { CloseSiteDatabase(); }
-    void Exec(const std::wstring& sql, const wchar_t* keyedTable = nullptr)
-    {
-        if (keyedTable)
-            g_DbSession->ExecSql((std::wstring(L"SET IDENTITY_INSERT ") + keyedTable + L" ON").c_str(), nullptr,
-                                 nullptr, nullptr, nullptr);
-        EXPECT_TRUE(SUCCEEDED(g_DbSession->ExecSql(sql.c_str(), nullptr, nullptr, nullptr, nullptr)))
-            << std::string(sql.begin(), sql.end());
-        if (keyedTable)
-            g_DbSession->ExecSql((std::wstring(L"SET IDENTITY_INSERT ") + keyedTable + L" OFF").c_str(), nullptr,
-                                 nullptr, nullptr, nullptr);
-    }
-    imgtest::DataFolder folder;
-    bool ok = false;
-};
 
 }  // namespace
 
@@ -112,7 +88,7 @@ TEST_F(PanelTest, CreatedHiddenFullScreenWithItsToolbar)
 
 TEST_F(PanelTest, LayoutCellsAreSeparatedByTwoPixels)
 {
-    panel->OnSize(MainViewWnd::kToolbarWidth + 1000, panel->GetCaptionHeight() + 700);
+    panel->OnSize(MainViewWnd::kToolbarWidth + 1000, panel->GetCaptionHeight() + 700, SIZE_RESTORED);
     panel->SetLayout(5);
     const RECT area = panel->GetViewArea();
     RECT c = panel->GetViewRect(0);
@@ -309,77 +285,46 @@ TEST_F(PanelTest, SaveWritesSettingsOfAStoredPictureAndSavesAnImportedOne)
     EXPECT_EQ(std::vector<std::string>{"settings"}, StoreLog::Calls()) << "saved once, updated afterwards";
 }
 
-TEST_F(PanelTest, DescriptionAsksToSaveAnUnsavedPictureFirst)
+TEST_F(PanelTest, CommandsCallTheirServicesWithThePanelsPatientAndPicture)
 {
-    PanelDatabase db;
-    ASSERT_TRUE(db.ok);
-    db.Exec(L"INSERT INTO Patient (Patient, Name1) VALUES (17, N'Ivanov');", L"Patient");
-    db.Exec(L"INSERT INTO Snimok (Snimok, Patient, Apicriz) VALUES (305, 17, N'saved just now');", L"Snimok");
-    ASSERT_TRUE(NoteSnimokWnd::RegisterClass());
-    DPicturePtr p = PatientPicture();
-    p->stored = 0;
+    DPicturePtr p = PatientPicture(21);
     ShowMainViewRefresh(p);
     StandInCalls().clear();
-    {
-        PromptScript script({IDNO});
-        panel->Command(kButtonDescription, false);
-        ASSERT_EQ(1u, script.Count());
-        EXPECT_EQ(L"Picture Not Saved/nSave?", script.Last().text);
-    }
-    EXPECT_FALSE(panel->GetActiveView()->Note().GetHwnd());
-    {
-        PromptScript script({IDYES});
-        StoreLog::Calls().clear();
-        panel->Command(kButtonDescription, false);
-        EXPECT_EQ(std::vector<std::string>{"new image"}, StoreLog::Calls());
-    }
-    // The note of the new image opens, editable, over the view.
-    NoteSnimokWnd& note = panel->GetActiveView()->Note();
-    ASSERT_TRUE(note.GetHwnd());
-    EXPECT_TRUE(note.IsEditable());
-    EXPECT_EQ(305u, note.GetImageId());
-    EXPECT_EQ(17u, note.GetPatientId());
-    wchar_t text[64] = {};
-    GetWindowTextW(note.GetEdit(), text, 64);
-    EXPECT_STREQ(L"saved just now", text);
-    note.Destroy();
-    NoteSnimokWnd::UnregisterClass();
+    panel->Command(kButtonPatient, false);
+    panel->Command(kButtonDescription, false);
+    panel->Command(kButtonDescription, true);
+    ASSERT_EQ(3u, StandInCalls().size());
+    EXPECT_EQ("OpenPatientCard", StandInCalls()[0].name);
+    EXPECT_EQ(21u, StandInCalls()[0].a) << "the panel's patient";
+    EXPECT_EQ(1, StandInCalls()[0].flag);
+    EXPECT_EQ("NoteCreate", StandInCalls()[1].name) << "a stored picture's note opens at once";
+    EXPECT_EQ(21u, StandInCalls()[1].a);
+    EXPECT_EQ(44u, StandInCalls()[1].b);
+    EXPECT_EQ(1, StandInCalls()[1].flag) << "editable";
+    EXPECT_EQ("SetNoteFromTemplateMenu", StandInCalls()[2].name);
+    EXPECT_EQ(44u, StandInCalls()[2].b);
+    RECT button;
+    GetWindowRect(panel->GetButton(kButtonDescription)->GetHwnd(), &button);
+    EXPECT_EQ(button.right, StandInCalls()[2].x) << "at the button's right edge";
+    EXPECT_EQ((button.top + button.bottom) / 2, StandInCalls()[2].y) << "and its middle";
 }
 
-TEST_F(PanelTest, CommandsReachTheShellAndPrinting)
+TEST_F(PanelTest, WithoutServicesTheCommandsDoNothing)
 {
-    PanelDatabase db;
-    ASSERT_TRUE(db.ok);
-    db.Exec(L"INSERT INTO DiagHelp (Txt, DiagTemplate) VALUES (N'Fracture', N'A fracture is seen.');");
-    ShowMainViewRefresh(PatientPicture());
-    StandInCalls().clear();
-    {
-        // Pat Info opens the shell's patient card "Patient.cfg"; this site has
-        // no descriptions, so the card says that it cannot read it.
-        PromptScript script({IDOK});
-        panel->Command(kButtonPatient, false);
-        ASSERT_EQ(1u, script.Count());
-        EXPECT_EQ(L"File \"Patient.cfg\" interpretating error", script.Last().text);
+    SetViewerServices(ViewerServices{});
+    DPicturePtr p = PatientPicture(21);
+    ShowMainViewRefresh(p);
+    ASSERT_FALSE(panel->GetActiveView()->Note()) << "no note object without the shell";
+    MenuScript::Answers() = {1};
+    for (int button : {kButtonPatient, kButtonDescription, kButtonPrint}) {
+        panel->Command(button, false);
+        panel->Command(button, true);
     }
-    panel->Command(kButtonDescription, true);
-    panel->Command(kButtonPrint, false);
-    MenuScript::Answers() = {1, 2};
-    panel->Command(kButtonPrint, true);
-    panel->Command(kButtonPrint, true);
-    std::vector<std::string> names;
-    for (const StandInCall& c : StandInCalls())
-        names.push_back(c.name);
-    EXPECT_EQ((std::vector<std::string>{"PrintSnimokWithCfg", "ChooseSnimokProfile", "PrintSnimokWithCfg"}), names);
-    ASSERT_EQ(3u, StandInCalls().size());
-    EXPECT_EQ(0, StandInCalls()[0].flag) << "printed without asking";
-    EXPECT_EQ(panel->GetActiveView()->GetViewWidth(), StandInCalls()[0].x);
-    EXPECT_EQ(1, StandInCalls()[2].flag) << "asked for the settings";
-    // The right click on Description showed the templates (nothing chosen).
-    ASSERT_EQ(3u, MenuScript::Seen().size());
-    ASSERT_EQ(1u, MenuScript::Seen()[0].size());
-    EXPECT_EQ(L"Fracture", MenuScript::Seen()[0][0].text);
-    EXPECT_EQ(L"Set Printer Settings...", MenuScript::Seen()[1][0].text);
-    EXPECT_EQ(L"Print Image...", MenuScript::Seen()[1][1].text);
+    SendMessageW(panel->GetHandle(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
+    SendMessageW(panel->GetHandle(), WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(5, 5));
+    KeyDown(VK_ESCAPE);
+    EXPECT_TRUE(StandInCalls().empty());
+    EXPECT_FALSE(panel->IsShown()) << "Exit still hides the panel";
 }
 
 TEST_F(PanelTest, KeysRunTheCommands)
@@ -474,6 +419,179 @@ TEST_F(PanelTest, LayoutMenuChoosesTheLayout)
     EXPECT_EQ(9, panel->GetViewCount());
 }
 
+namespace {
+
+// Keys as the user presses them: the modifier held while the key goes down
+// and up.
+void Chord(WORD modifier, WORD key)
+{
+    if (modifier)
+        harness::Key(modifier, true);
+    harness::Key(key, true);
+    harness::Key(key, false);
+    if (modifier)
+        harness::Key(modifier, false);
+    harness::Pump(40);
+}
+
+}  // namespace
+
+TEST_F(PanelTest, KeysWithShiftAndCtrlRunTheirCommands)
+{
+    DPicturePtr p = PatientPicture();
+    p->stored = 0;
+    ShowMainViewRefresh(p);
+    SetForegroundWindow(panel->GetHandle());
+    SetFocus(panel->GetHandle());
+    harness::Pump(30);
+    ASSERT_EQ(panel->GetHandle(), GetFocus());
+    {
+        // Enter: Description (which first asks to save the new picture).
+        PromptScript script({IDNO});
+        Chord(0, VK_RETURN);
+        ASSERT_EQ(1u, script.Count());
+        EXPECT_EQ(L"Picture Not Saved/nSave?", script.Last().text);
+    }
+    // Shift + Enter: the patient card of the picture's patient.
+    StandInCalls().clear();
+    Chord(VK_SHIFT, VK_RETURN);
+    ASSERT_EQ(1u, StandInCalls().size()) << "Shift + Enter opens the card";
+    EXPECT_EQ("OpenPatientCard", StandInCalls()[0].name);
+    EXPECT_EQ(p->patient.GetPatientId(), StandInCalls()[0].a);
+    SetFocus(panel->GetHandle());
+    harness::Pump(20);
+    StandInCalls().clear();
+    Chord(VK_CONTROL, 'P');
+    ASSERT_EQ(1u, StandInCalls().size()) << "Ctrl + P prints";
+    EXPECT_EQ("PrintSnimokWithCfg", StandInCalls()[0].name);
+    EXPECT_EQ(0, StandInCalls()[0].flag) << "without asking";
+    EXPECT_EQ(kToolNone, GetPanelMode());
+    Chord(0, 'P');
+    EXPECT_EQ(kToolProfile, GetPanelMode()) << "P alone is the profile tool";
+    SetPanelMode(kToolNone);
+
+    // Ctrl with the keypad's + and -: sharpen (MFilter, else 3) and restore.
+    Chord(VK_CONTROL, VK_ADD);
+    EXPECT_EQ(3, p->sharpenAmount);
+    PrepareSettings().mFilter = 2;
+    Chord(VK_CONTROL, VK_ADD);
+    EXPECT_EQ(2, p->sharpenAmount);
+    Chord(0, VK_ADD);
+    EXPECT_EQ(2, p->sharpenAmount) << "without Ctrl nothing";
+    Chord(VK_CONTROL, VK_SUBTRACT);
+    EXPECT_EQ(0, p->sharpenAmount);
+    EXPECT_EQ(0, memcmp(p->source, p->work, (size_t)p->width * p->height * sizeof(uint16_t)));
+}
+
+TEST_F(PanelTest, EqualizationWithCtrlTakesTheWholePictureAndWithShiftItsMiddleThird)
+{
+    DPicturePtr p = PatientPicture();
+    ShowMainViewRefresh(p);
+    SetForegroundWindow(panel->GetHandle());
+    SetFocus(panel->GetHandle());
+    harness::Pump(30);
+    const PixelRect third = {p->width / 3, p->height / 3, 2 * p->width / 3, 2 * p->height / 3};
+    int offset = 0, width = 0;
+    // A (minimum and maximum): with Ctrl over every pixel ...
+    Chord(VK_CONTROL, 'A');
+    EXPECT_EQ(-1000, p->displayOffset);
+    EXPECT_EQ(3 * 89 + 7 * 59, p->displayWidth);
+    EXPECT_EQ(kToolNone, GetPanelMode()) << "no tool is armed";
+    EXPECT_EQ(p->displayOffset, panel->GetLevelOffset()) << "the controls follow";
+    EXPECT_EQ(p->displayWidth, panel->GetLevelWidth());
+    // ... with Shift over the middle third.
+    Chord(VK_SHIFT, 'A');
+    p->RangeWindow(&third, &offset, &width, false);
+    EXPECT_EQ(offset, p->displayOffset);
+    EXPECT_EQ(width, p->displayWidth);
+    EXPECT_LT(p->displayOffset, -1000) << "the middle is brighter than the corner";
+    EXPECT_LT(p->displayWidth, 3 * 89 + 7 * 59);
+    // E (mean and deviation), the same two ways.
+    Chord(VK_CONTROL, 'E');
+    p->AutoWindow(nullptr, &offset, &width, false);
+    EXPECT_EQ(offset, p->displayOffset);
+    EXPECT_EQ(width, p->displayWidth);
+    const int wholeWidth = width;
+    Chord(VK_SHIFT, 'E');
+    p->AutoWindow(&third, &offset, &width, false);
+    EXPECT_EQ(offset, p->displayOffset);
+    EXPECT_EQ(width, p->displayWidth);
+    EXPECT_NE(wholeWidth, p->displayWidth);
+    EXPECT_EQ(kToolNone, GetPanelMode());
+    // Without either, the tools are armed.
+    Chord(0, 'E');
+    EXPECT_EQ(kToolWindowMeanSd, GetPanelMode());
+}
+
+TEST_F(PanelTest, StatisticsGrowsWithinTheScreenFromItsPlaceAtTheBottom)
+{
+    DPicturePtr p = PatientPicture();
+    ShowMainViewRefresh(p);
+    IsAdministrator = true;
+    panel->Command(kButtonStatistics, false);
+    StatisticsWnd& stats = StatisticsWnd::Instance();
+    ASSERT_TRUE(stats.Exists());
+    MONITORINFO info = {sizeof info};
+    GetMonitorInfoW(MonitorFromWindow(stats.GetHwnd(), MONITOR_DEFAULTTONEAREST), &info);
+    const RECT work = info.rcWork;
+    RECT before;
+    GetWindowRect(stats.GetHwnd(), &before);
+    EXPECT_EQ(0, before.left);
+    EXPECT_EQ(work.bottom < GetSystemMetrics(SM_CYSCREEN) ? work.bottom : GetSystemMetrics(SM_CYSCREEN), before.bottom);
+    // Ctrl + Statistics measures the whole picture: six more lines.
+    SetForegroundWindow(panel->GetHandle());
+    SetFocus(panel->GetHandle());
+    harness::Pump(20);
+    harness::Key(VK_CONTROL, true);
+    harness::Pump(30);
+    panel->Command(kButtonStatistics, false);
+    harness::Key(VK_CONTROL, false);
+    harness::Pump(30);
+    RECT after;
+    GetWindowRect(stats.GetHwnd(), &after);
+    EXPECT_GT(after.bottom - after.top, before.bottom - before.top) << "grown by the statistics";
+    EXPECT_EQ(before.bottom, after.bottom) << "grown upward: the bottom stays on the screen's";
+    EXPECT_GE(after.top, work.top);
+    harness::ScreenShot(L"statistics_grown");
+    // Closed and opened again with its statistics, it opens whole at the bottom.
+    stats.Destroy();
+    panel->Command(kButtonStatistics, false);
+    RECT again;
+    GetWindowRect(stats.GetHwnd(), &again);
+    EXPECT_EQ(after.bottom - after.top, again.bottom - again.top);
+    EXPECT_EQ(before.bottom, again.bottom);
+    // Dragged up the screen, it stays where it was put as it measures.
+    SetWindowPos(stats.GetHwnd(), nullptr, 300, 200, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    const PixelRect whole = {0, 0, -1, -1};
+    stats.CalcRect(p.Get(), &whole);
+    GetWindowRect(stats.GetHwnd(), &again);
+    EXPECT_EQ(200, again.top);
+    EXPECT_EQ(300, again.left);
+}
+
+TEST_F(PanelTest, TheProfileWindowOpensBesideTheToolbar)
+{
+    DPicturePtr p = PatientPicture();
+    ShowMainViewRefresh(p);
+    SnimokWnd* view = panel->GetActiveView();
+    ASSERT_TRUE(view);
+    const RECT toolbar = panel->GetToolbarScreenRect();
+    ASSERT_EQ(MainViewWnd::kToolbarWidth, toolbar.right - toolbar.left);
+    // The Profile button, then a line drawn on the picture.
+    panel->Command(kButtonProfile, false);
+    ASSERT_EQ(kToolProfile, GetPanelMode());
+    SendMessageW(view->GetHwnd(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(10, 10));
+    SendMessageW(view->GetHwnd(), WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(60, 40));
+    SendMessageW(view->GetHwnd(), WM_LBUTTONUP, 0, MAKELPARAM(60, 40));
+    ASSERT_TRUE(view->Profile().Exists());
+    // The restricted window's place is (100, 0): over the toolbar's edge.
+    RECT r;
+    GetWindowRect(view->Profile().GetHwnd(), &r);
+    EXPECT_EQ(toolbar.right, r.left) << "beside the toolbar, moved only as far as needed";
+    EXPECT_EQ(0, r.top);
+    view->Profile().Destroy();
+}
+
 TEST_F(PanelTest, StatisticsCommandOpensThenMeasures)
 {
     DPicturePtr p = PatientPicture();
@@ -489,49 +607,22 @@ TEST_F(PanelTest, StatisticsCommandOpensThenMeasures)
     EXPECT_EQ(kToolLineStats, GetPanelMode());
 }
 
-namespace {
-// What the "Pictures" window showed before a timer closed it.
-struct StripSeen {
-    int runs = 0;
-    DWORD patient = 0;
-    RECT window = {};
-};
-StripSeen gStripSeen;
-void CALLBACK CloseStripWindow(HWND, UINT, UINT_PTR id, DWORD)
+TEST_F(PanelTest, CaptionIconOpensTheStripAndTheServiceMenuAtItsCorner)
 {
-    KillTimer(nullptr, id);
-    if (IconsBar* bar = IconsBar::Current()) {
-        ++gStripSeen.runs;
-        gStripSeen.patient = bar->Strip().PatientKey();
-        GetWindowRect(bar->GetHwnd(), &gStripSeen.window);
-        PostMessageW(bar->GetHwnd(), WM_CLOSE, 0, 0);
-    }
-}
-}  // namespace
-
-TEST_F(PanelTest, CaptionIconOpensTheStripAndTheServiceMenu)
-{
-    PanelDatabase db;
-    ASSERT_TRUE(db.ok);
-    ASSERT_TRUE(IconSnimok::RegisterClass());
-    ASSERT_TRUE(IconsBar::RegisterClass());
     ShowMainViewRefresh(PatientPicture(21));
     StandInCalls().clear();
-    gStripSeen = StripSeen();
-    SetTimer(nullptr, 0, 50, &CloseStripWindow);
     SendMessageW(panel->GetHandle(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
     SendMessageW(panel->GetHandle(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(40, 5));
+    SendMessageW(panel->GetHandle(), WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(40, 5));
     SendMessageW(panel->GetHandle(), WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(5, 5));
-    // The strip of the panel's patient opened at (16, 0) and ran until closed.
-    EXPECT_EQ(1, gStripSeen.runs);
-    EXPECT_EQ(21u, gStripSeen.patient);
-    EXPECT_EQ(16, gStripSeen.window.left);
-    EXPECT_EQ(0, gStripSeen.window.top);
-    EXPECT_FALSE(IconsBar::Current());
-    ASSERT_EQ(1u, StandInCalls().size());
-    EXPECT_EQ("ShowServiceMenu", StandInCalls()[0].name);
-    IconsBar::UnregisterClass();
-    IconSnimok::UnregisterClass();
+    ASSERT_EQ(2u, StandInCalls().size()) << "only clicks on the icon count";
+    EXPECT_EQ("RunImageStrip", StandInCalls()[0].name);
+    EXPECT_EQ(21u, StandInCalls()[0].a);
+    EXPECT_EQ(16, StandInCalls()[0].x);
+    EXPECT_EQ(0, StandInCalls()[0].y);
+    EXPECT_EQ("ShowServiceMenu", StandInCalls()[1].name);
+    EXPECT_EQ(16, StandInCalls()[1].x);
+    EXPECT_EQ(0, StandInCalls()[1].y);
 }
 
 // ---- preparation ----

@@ -4,6 +4,8 @@
 
 #include "foundation/datetime.h"
 
+#include <cmath>
+
 namespace {
 
 int Gradient(int x, int y)
@@ -107,16 +109,21 @@ TEST_F(ViewerTest, WindowSizeAndPlacementFollowTheFitMode)
     }
 }
 
-TEST_F(ViewerTest, ScaleOfZeroOrLessIsShownAndKeptAsOne)
+TEST_F(ViewerTest, ScaleOfZeroOrLessIsShownAtOneAndKeptAsAsked)
 {
     DPicturePtr p = MakePicture(80, 60, Gradient);
     p->scale = -7.5;
     ASSERT_TRUE(MakeView(p, 0, 0, 200, 200));
-    EXPECT_EQ(1.0, p->scale);
+    EXPECT_EQ(-7.5, p->scale);
     EXPECT_EQ(1.0, p->zoom);
-    view->SetScale(0.0, 40, 30);
-    EXPECT_EQ(1.0, p->scale);
     EXPECT_EQ(80, view->GetViewWidth());
+    view->SetScale(0.0, 40, 30);
+    EXPECT_EQ(0.0, p->scale) << "stored unchanged";
+    EXPECT_EQ(1.0, p->zoom);
+    EXPECT_EQ(80, view->GetViewWidth());
+    EXPECT_EQ(60, view->GetViewHeight());
+    view->SetScale(std::nan(""), 40, 30);
+    EXPECT_EQ(1.0, p->scale) << "no number at all is no request";
 }
 
 TEST_F(ViewerTest, CaptionTallerThanTheCellShowsNothingAndDividesByNothing)

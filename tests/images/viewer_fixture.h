@@ -1,18 +1,20 @@
 // A host window with the control library and the viewer's classes brought
 // up, pictures of known pixels, a recording view host, a menu tracker that
-// answers from a script, and a recording image store.
+// answers from a script, a recording image store, and stand-ins for the
+// shell's and printing's services that note their calls.
 #pragma once
 
 #include "common/prompt_script.h"
 #include "common/window_harness.h"
 #include "foundation/globals.h"
 #include "images/viewer/mainviewwnd.h"
-#include "images/viewer/shellstubs.h"
 #include "images/viewer/snimokwnd.h"
 #include "images/viewer/statwnd.h"
+#include "images/viewer/viewerservices.h"
 #include "images/viewer/viewerstore.h"
 #include "images/viewer/viewhost.h"
 #include "ui/init_rows.h"
+#include "ui/popupmenu.h"
 
 #include <functional>
 #include <memory>
@@ -140,6 +142,59 @@ struct StoreLog {
     }
 };
 
+// What the stand-ins for the shell and printing were asked, in order.
+struct StandInCall {
+    std::string name;   // the service called
+    uint32_t a, b;      // its ids (patient, image), 0 when none
+    int x, y;           // its point, 0 when none
+    int flag;
+};
+inline std::vector<StandInCall>& StandInCalls()
+{
+    static std::vector<StandInCall> calls;
+    return calls;
+}
+
+// A note window that only notes that it was opened.
+struct StandInNote : SnimokNote {
+    bool Create(HWND, bool editable, DWORD imageKey, DWORD patientKey) override
+    {
+        StandInCalls().push_back(StandInCall{"NoteCreate", patientKey, imageKey, 0, 0, editable ? 1 : 0});
+        return true;
+    }
+    void Destroy() override {}
+    HWND GetHwnd() const override { return nullptr; }
+};
+
+// The viewer's service table with every entry a stand-in.
+inline ViewerServices StandInServices()
+{
+    ViewerServices s = {};
+    s.showMainPatientWindow = [] { StandInCalls().push_back(StandInCall{"ShowMainPatientWindow", 0, 0, 0, 0, 0}); };
+    s.openPatientCard = [](HWND, DWORD* key, int recordId) {
+        StandInCalls().push_back(StandInCall{"OpenPatientCard", key ? *key : 0, 0, 0, 0, recordId});
+        return -1;
+    };
+    s.setNoteFromTemplateMenu = [](HWND, DWORD imageKey, int x, int y) {
+        StandInCalls().push_back(StandInCall{"SetNoteFromTemplateMenu", 0, imageKey, x, y, 0});
+    };
+    s.showServiceMenu = [](HWND, int x, int y, int flag) {
+        StandInCalls().push_back(StandInCall{"ShowServiceMenu", 0, 0, x, y, flag});
+    };
+    s.runImageStrip = [](HWND, DWORD patientKey, int x, int y, int flags) {
+        StandInCalls().push_back(StandInCall{"RunImageStrip", patientKey, 0, x, y, flags});
+        return 1;
+    };
+    s.newNote = []() -> SnimokNote* { return new StandInNote; };
+    s.printSnimokWithCfg = [](HWND, const PrintSnimokRequest* request) {
+        if (request)
+            StandInCalls().push_back(StandInCall{"PrintSnimokWithCfg", request->picture ? request->picture->imageId : 0,
+                                                 0, request->width, request->height, request->ask});
+    };
+    s.chooseSnimokProfile = [](HWND) { StandInCalls().push_back(StandInCall{"ChooseSnimokProfile", 0, 0, 0, 0, 0}); };
+    return s;
+}
+
 class ViewerTest : public ::testing::Test {
 protected:
     void SetUp() override
@@ -154,6 +209,7 @@ protected:
         MenuScript::Seen().clear();
         MenuScript::Answers().clear();
         StandInCalls().clear();
+        oldServices = SetViewerServices(StandInServices());
         StoreLog::Calls().clear();
         StoreLog::SaveResult() = true;
         oldStore = SetViewerStore(StoreLog::Make());
@@ -167,6 +223,7 @@ protected:
         SetPopupTracker(nullptr);
         SetViewerStore(oldStore);
         host.reset();
+        SetViewerServices(oldServices);
         UnregisterViewerClasses();
         UndoInitRows(ControlLibraryRows, ControlLibraryRowCount);
         SetPanelMode(kToolNone);
@@ -206,4 +263,5 @@ protected:
     std::unique_ptr<SnimokWnd> view;
     RecordingHost recorder;
     ViewerStore oldStore = DefaultViewerStore();
+    ViewerServices oldServices = {};
 };

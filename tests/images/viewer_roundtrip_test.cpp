@@ -10,6 +10,7 @@
 #include "images/viewer/viewerstore.h"
 #include "images/files/xmgfile.h"
 #include "ui/init_rows.h"
+#include "ui/popupmenu.h"
 
 #include <memory>
 #include <vector>

@@ -70,19 +70,22 @@ TEST_F(ListViewTest, SelectItemReportsOnlyChanges)
     EXPECT_EQ(list->GetSelectedRow(), 0) << "a row inserted with a state is selected";
 }
 
-TEST_F(ListViewTest, RowSelectedOffScreenScrollsInAsLastOrFirstVisibleRow)
+TEST_F(ListViewTest, RowSelectedOffScreenScrollsToTheTop)
 {
     Fill(100);
     int v = list->GetVisibleRows();
     ASSERT_GT(v, 3);
     ASSERT_TRUE(list->SelectItem(v));   // just below the view
-    EXPECT_EQ(list->GetFirstVisibleRow(), 1) << "the last visible row";
+    EXPECT_EQ(list->GetFirstVisibleRow(), v) << "the selected row heads the view";
     ASSERT_TRUE(list->SelectItem(60));
-    EXPECT_EQ(list->GetFirstVisibleRow(), 60 - v + 1);
+    EXPECT_EQ(list->GetFirstVisibleRow(), 60);
     ASSERT_TRUE(list->SelectItem(10));   // above the view
     EXPECT_EQ(list->GetFirstVisibleRow(), 10);
     ASSERT_TRUE(list->SelectItem(12));   // on screen: no scroll
     EXPECT_EQ(list->GetFirstVisibleRow(), 10);
+    ASSERT_TRUE(list->SelectItem(99));   // the last row: as far as the bar goes
+    EXPECT_EQ(list->GetFirstVisibleRow(), 100 - v);
+    EXPECT_EQ(list->GetSelectedRow(), 99);
 }
 
 TEST_F(ListViewTest, KeysMoveTheSelectionAndScrollByTheirOwnRules)

@@ -1,50 +1,12 @@
-#include "app/placement.h"
+#include "ui/placement.h"
 
-#include "foundation/globals.h"
+#include <vector>
 
 namespace {
-
-SettingsRoot gRoot = {nullptr, nullptr};
 
 const wchar_t* const kValueNames[4] = {L"x", L"y", L"cx", L"cy"};
 
 }  // namespace
-
-SettingsRoot GetSettingsRoot()
-{
-    if (!gRoot.root || !gRoot.path)
-        return SettingsRoot{HKEY_LOCAL_MACHINE, SettingsKeyPath};
-    return gRoot;
-}
-
-SettingsRoot SetSettingsRoot(SettingsRoot root)
-{
-    SettingsRoot old = GetSettingsRoot();
-    gRoot = root;
-    return old;
-}
-
-LONG OpenSettingsKey(const wchar_t* subKey, REGSAM access, bool create, HKEY* key)
-{
-    *key = nullptr;
-    const SettingsRoot r = GetSettingsRoot();
-    HKEY root = nullptr;
-    LONG error = RegOpenKeyExW(r.root, r.path, 0, create ? (access | KEY_CREATE_SUB_KEY) : access, &root);
-    if (error == ERROR_FILE_NOT_FOUND && create)
-        error = RegCreateKeyExW(r.root, r.path, 0, nullptr, 0, access | KEY_CREATE_SUB_KEY, nullptr, &root, nullptr);
-    if (error != ERROR_SUCCESS)
-        return error;
-    if (!subKey || !*subKey) {
-        *key = root;
-        return ERROR_SUCCESS;
-    }
-    if (create)
-        error = RegCreateKeyExW(root, subKey, 0, nullptr, 0, access, nullptr, key, nullptr);
-    else
-        error = RegOpenKeyExW(root, subKey, 0, access, key);
-    RegCloseKey(root);
-    return error;
-}
 
 void CreateDefaultWindowPlacement(const PlacementRect& rect, const wchar_t* name)
 {
@@ -93,6 +55,89 @@ bool SaveWindowPlacement(HWND window, const wchar_t* name, bool withSize)
         RegSetValueExW(key, kValueNames[i], 0, REG_DWORD, reinterpret_cast<const BYTE*>(&values[i]), sizeof(DWORD));
     RegCloseKey(key);
     return true;
+}
+
+namespace {
+
+RECT WorkAreaOf(const RECT& r)
+{
+    MONITORINFO info = {};
+    info.cbSize = sizeof info;
+    // Under Xvfb the full-screen metrics can exceed the screen: the monitor's
+    // work area is the one trustworthy bound.
+    if (GetMonitorInfoW(MonitorFromRect(&r, MONITOR_DEFAULTTONEAREST), &info))
+        return info.rcWork;
+    return RECT{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+}
+
+// A start coordinate brought so that [start, start + size) lies in [low, high)
+// as far as it can (the low edge wins when the size does not fit).
+int Inside(int start, int size, int low, int high)
+{
+    if (start + size > high)
+        start = high - size;
+    if (start < low)
+        start = low;
+    return start;
+}
+
+bool Overlaps(int x, int y, int cx, int cy, const RECT& r)
+{
+    if (r.right <= r.left || r.bottom <= r.top)
+        return false;
+    return x < r.right && r.left < x + cx && y < r.bottom && r.top < y + cy;
+}
+
+}  // namespace
+
+void PlaceClearOf(PlacementRect& rect, const RECT* avoid, int count, const RECT& work)
+{
+    std::vector<int> xs = {rect.x}, ys = {rect.y};
+    for (int i = 0; i < count; ++i) {
+        const RECT& a = avoid[i];
+        if (a.right <= a.left || a.bottom <= a.top)
+            continue;
+        xs.push_back(a.right);
+        xs.push_back(a.left - rect.cx);
+        ys.push_back(a.bottom);
+        ys.push_back(a.top - rect.cy);
+    }
+    bool found = false;
+    long long bestDistance = 0;
+    PlacementRect best = rect;
+    for (int x : xs) {
+        for (int y : ys) {
+            const int px = Inside(x, rect.cx, work.left, work.right);
+            const int py = Inside(y, rect.cy, work.top, work.bottom);
+            if (px + rect.cx > work.right || py + rect.cy > work.bottom)
+                continue;   // does not fit on the area at all
+            bool clear = true;
+            for (int i = 0; i < count && clear; ++i)
+                clear = !Overlaps(px, py, rect.cx, rect.cy, avoid[i]);
+            if (!clear)
+                continue;
+            const long long dx = px - rect.x, dy = py - rect.y;
+            const long long distance = dx * dx + dy * dy;
+            if (!found || distance < bestDistance) {
+                found = true;
+                bestDistance = distance;
+                best = PlacementRect{px, py, rect.cx, rect.cy};
+            }
+        }
+    }
+    if (found)
+        rect = best;
+}
+
+void MoveWindowClearOf(HWND window, const RECT* avoid, int count)
+{
+    RECT r;
+    if (!window || !GetWindowRect(window, &r))
+        return;
+    PlacementRect p = {r.left, r.top, r.right - r.left, r.bottom - r.top};
+    PlaceClearOf(p, avoid, count, WorkAreaOf(r));
+    if (p.x != r.left || p.y != r.top)
+        SetWindowPos(window, nullptr, p.x, p.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void ClampToWorkArea(PlacementRect& rect)

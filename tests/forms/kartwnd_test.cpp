@@ -16,7 +16,7 @@ namespace {
 
 enum { kName1, kName2, kName3, kBirthday, kPol };
 
-class CardWindowTest : public FormWindowTest {
+class KartWindowTest : public FormWindowTest {
 protected:
     void SetUp() override
     {
@@ -27,7 +27,7 @@ protected:
     HWND Control(DbKartWindow* card, int i) { return Field(card, i)->control; }
 };
 
-TEST_F(CardWindowTest, ANewCardShowsTheFormWithItsDefaults)
+TEST_F(KartWindowTest, ANewCardShowsTheFormWithItsDefaults)
 {
     DbKartWindow* card = CreateKartForm(L"Patient.cfg", nullptr, 0, 0);
     ASSERT_NE(nullptr, card);
@@ -56,7 +56,7 @@ TEST_F(CardWindowTest, ANewCardShowsTheFormWithItsDefaults)
     DestroyKartForm(card);
 }
 
-TEST_F(CardWindowTest, F2InsertsThenUpdatesAndEscapeCloses)
+TEST_F(KartWindowTest, F2InsertsThenUpdatesAndEscapeCloses)
 {
     DbKartWindow* card = CreateKartForm(L"Patient.cfg", nullptr, 0, 0);
     ASSERT_NE(nullptr, card);
@@ -92,7 +92,7 @@ TEST_F(CardWindowTest, F2InsertsThenUpdatesAndEscapeCloses)
     DestroyKartForm(card);
 }
 
-TEST_F(CardWindowTest, AMissingRequiredValueIsReportedInTheStatusBar)
+TEST_F(KartWindowTest, AMissingRequiredValueIsReportedInTheStatusBar)
 {
     DbKartWindow* card = CreateKartForm(L"Patient.cfg", nullptr, 0, 0);
     ASSERT_NE(nullptr, card);
@@ -111,7 +111,7 @@ TEST_F(CardWindowTest, AMissingRequiredValueIsReportedInTheStatusBar)
     DestroyKartForm(card);
 }
 
-TEST_F(CardWindowTest, OpeningAnExistingRowShowsItAndInsertStartsANewOne)
+TEST_F(KartWindowTest, OpeningAnExistingRowShowsItAndInsertStartsANewOne)
 {
     LONG key = AddPatient(L"Петров", L"Пётр", nullptr, 1970, 5, 6);
     DbKartWindow* card = CreateKartForm(L"Patient.cfg", nullptr, key, 1);
@@ -129,7 +129,7 @@ TEST_F(CardWindowTest, OpeningAnExistingRowShowsItAndInsertStartsANewOne)
     DestroyKartForm(card);
 }
 
-TEST_F(CardWindowTest, LeavingTheCheckRowFieldOffersTheSameRecord)
+TEST_F(KartWindowTest, LeavingTheCheckRowFieldOffersTheSameRecord)
 {
     LONG existing = AddPatient(L"Сидоров", L"Иван", nullptr, 1980, 2, 1);
     DbKartWindow* card = CreateKartForm(L"Patient.cfg", nullptr, 0, 0);
@@ -163,7 +163,7 @@ TEST_F(CardWindowTest, LeavingTheCheckRowFieldOffersTheSameRecord)
     DestroyKartForm(card);
 }
 
-TEST_F(CardWindowTest, RunKartFormIsModalAndReportsWhatWasStored)
+TEST_F(KartWindowTest, RunKartFormIsModalAndReportsWhatWasStored)
 {
     HWND owner = CreateWindowExW(0, L"STATIC", L"owner", WS_POPUP | WS_VISIBLE, 0, 0, 50, 50, nullptr, nullptr,
                                  nullptr, nullptr);
@@ -194,7 +194,7 @@ TEST_F(CardWindowTest, RunKartFormIsModalAndReportsWhatWasStored)
     DestroyWindow(owner);
 }
 
-TEST_F(CardWindowTest, ClosingWithoutSavingReportsNothingStored)
+TEST_F(KartWindowTest, ClosingWithoutSavingReportsNothingStored)
 {
     Schedule({[&] { PostMessageW(FindOwn(DbKartWindow::kClassName), WM_CLOSE, 0, 0); }});
     KartOutcome outcome = {};
@@ -205,7 +205,7 @@ TEST_F(CardWindowTest, ClosingWithoutSavingReportsNothingStored)
     EXPECT_EQ(L"File \"NoSuchForm.cfg\" interpretating error", script.Last().text);
 }
 
-const wchar_t kVisitCard[] =
+const wchar_t kVisitKart[] =
     L"form { caption = \"Visit\" height = -2 }\n"
     L"table = \"Visit\" key = \"Visit\"\n"
     L"items {\n"
@@ -216,13 +216,13 @@ const wchar_t kVisitCard[] =
     L"buttons { { caption = \"Save\" click = \"addupdate\" } { caption = \"Delete\" click = \"delete\" }\n"
     L"  { caption = \"Close\" click = \"close\" } }\n";
 
-TEST_F(CardWindowTest, AListCardShowsItsFirstRowAndDeletes)
+TEST_F(KartWindowTest, AListCardShowsItsFirstRowAndDeletes)
 {
     LONG petrov = AddPatient(L"Petrov");
     LONG abel = AddPatient(L"Abel");
     ASSERT_EQ(S_OK, Run(L"INSERT INTO Visit (Patient, Note) VALUES (" + std::to_wstring(petrov) + L", 'b note')"));
     ASSERT_EQ(S_OK, Run(L"INSERT INTO Visit (Patient, Note) VALUES (" + std::to_wstring(abel) + L", 'a note')"));
-    WriteCfg(L"visit.cfg", kVisitCard);
+    WriteCfg(L"visit.cfg", kVisitKart);
     DbKartWindow* card = CreateKartForm(L"visit.cfg", nullptr, 0, 0);
     ASSERT_NE(nullptr, card);
     ASSERT_NE(nullptr, card->Layout().list);
@@ -248,7 +248,7 @@ TEST_F(CardWindowTest, AListCardShowsItsFirstRowAndDeletes)
 
 namespace {
 
-TEST_F(CardWindowTest, EditControlsTakeNegativeNumbersAndWholeDateTimes)
+TEST_F(KartWindowTest, EditControlsTakeNegativeNumbersAndWholeDateTimes)
 {
     WriteCfg(L"kinds.cfg", L"table = \"Sample\" key = \"Sample\"\n"
                            L"items { { \"Signed\", \"Number\", int32 } { \"Unsigned\", \"Small\", int8 unsigned }\n"

@@ -1,5 +1,4 @@
-// The main window's commands still to come: see mainwnd_pending.h.
-#include "app/mainwnd_pending.h"
+#include "app/mainwnd_neighbours.h"
 
 #include "app/mainmenus.h"
 #include "images/viewer/mainviewwnd.h"

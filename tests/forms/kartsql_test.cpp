@@ -9,7 +9,7 @@
 
 namespace {
 
-class CardSqlTest : public DescTest {
+class KartSqlTest : public DescTest {
 protected:
     std::unique_ptr<DbFormDesc> Load(const std::wstring& text)
     {
@@ -29,7 +29,7 @@ const wchar_t kTwoKeys[] =
     L"}\n"
     L"child { { \"u\" \"tid\" } { \"v\" \"owner\" } }\n";
 
-TEST_F(CardSqlTest, OneFieldSelectAndUpdate)
+TEST_F(KartSqlTest, OneFieldSelectAndUpdate)
 {
     auto form = Load(L"table = \"t\" key = \"k\" items { { \"C1\", \"c1\", int32 } }");
     SqlText select, update;
@@ -39,7 +39,7 @@ TEST_F(CardSqlTest, OneFieldSelectAndUpdate)
     EXPECT_STREQ(L"UPDATE t SET c1=? WHERE k=?;", update.c_str());
 }
 
-TEST_F(CardSqlTest, EveryFieldInFormOrder)
+TEST_F(KartSqlTest, EveryFieldInFormOrder)
 {
     auto form = Load(kTwoKeys);
     SqlText select, update, insert;
@@ -51,7 +51,7 @@ TEST_F(CardSqlTest, EveryFieldInFormOrder)
     EXPECT_STREQ(L"INSERT INTO t (a, z, b) VALUES (?, ?, ?);", insert.c_str());
 }
 
-TEST_F(CardSqlTest, CheckRowSelectJoinsTheRowIdColumnsAlsoWhenTheLastFieldIsOne)
+TEST_F(KartSqlTest, CheckRowSelectJoinsTheRowIdColumnsAlsoWhenTheLastFieldIsOne)
 {
     auto form = Load(kTwoKeys);
     SqlText sql;
@@ -59,14 +59,14 @@ TEST_F(CardSqlTest, CheckRowSelectJoinsTheRowIdColumnsAlsoWhenTheLastFieldIsOne)
     EXPECT_STREQ(L"SELECT id FROM t WHERE a=? AND b=?;", sql.c_str());
 }
 
-TEST_F(CardSqlTest, CheckRowSelectWithoutRowIdFieldsIsNotBuilt)
+TEST_F(KartSqlTest, CheckRowSelectWithoutRowIdFieldsIsNotBuilt)
 {
     auto form = Load(L"table = \"t\" key = \"k\" items { { \"C1\", \"c1\", int32 } }");
     SqlText sql;
     EXPECT_FALSE(KartSql::BuildSelectMultiKey(sql, *form));
 }
 
-TEST_F(CardSqlTest, DeleteAndClearingEachChildReference)
+TEST_F(KartSqlTest, DeleteAndClearingEachChildReference)
 {
     auto form = Load(kTwoKeys);
     SqlText remove, first, second;
@@ -79,7 +79,7 @@ TEST_F(CardSqlTest, DeleteAndClearingEachChildReference)
     EXPECT_STREQ(L"UPDATE v SET owner=NULL WHERE owner=?;", second.c_str());
 }
 
-TEST_F(CardSqlTest, ReferenceListAndRowList)
+TEST_F(KartSqlTest, ReferenceListAndRowList)
 {
     auto form = Load(L"table = \"Snimok\" key = \"Snimok\"\n"
                      L"items { { \"Patient\", \"Patient\", int32, reference { \"Patient\", \"Patient\", \"Name1\", "
@@ -93,9 +93,9 @@ TEST_F(CardSqlTest, ReferenceListAndRowList)
     EXPECT_STREQ(L"SELECT [Date file], [File name], Snimok FROM Snimok ORDER BY 1;", rows.c_str());
 }
 
-TEST_F(CardSqlTest, AFormWithManyLongColumnsGivesTheWholeStatement)
+TEST_F(KartSqlTest, AFormWithManyLongColumnsGivesTheWholeStatement)
 {
-    // Far beyond the fixed buffers a statement was once built in.
+    // Far beyond the length a fixed-size statement buffer would hold.
     std::wstring text = L"table = \"t\" key = \"k\" items {\n";
     std::wstring expected = L"UPDATE t SET ";
     for (int i = 0; i < 500; ++i) {
@@ -112,7 +112,7 @@ TEST_F(CardSqlTest, AFormWithManyLongColumnsGivesTheWholeStatement)
     EXPECT_EQ(expected, update.c_str());
 }
 
-TEST_F(CardSqlTest, AFormWithoutFieldsReadsItsKeyAndHasNothingToUpdate)
+TEST_F(KartSqlTest, AFormWithoutFieldsReadsItsKeyAndHasNothingToUpdate)
 {
     auto form = Load(L"table = \"t\" key = \"k\"");
     SqlText select, update, insert;

@@ -2,9 +2,8 @@
 // strip and the notes: the main image panel's handle and active picture,
 // plug-ins (app/plugins.h), the About box (app/aboutbox.h), the Modality
 // dialog (app/modalitydlg.h), and the commands of printing and data
-// exchange. The windows of those commands are not built yet: each says
-// plainly that it is not available yet, and goes when its own window comes;
-// the names stay.
+// exchange. The program has none of those commands' windows: each says
+// "This command is not available yet." (ShowNotAvailableYet).
 #pragma once
 
 #include "app/aboutbox.h"
@@ -23,7 +22,7 @@ HWND MainViewHandle();
 // The picture of the panel's active view, or an empty handle.
 DPicturePtr ActiveViewPicture();
 
-// ---- commands of later parts: each says that it is not available yet -------
+// ---- commands without a window: each says that it is not available ----------
 
 class ReportDesc;
 void RunScanDbWindow(HWND owner);                 // synchronisation window

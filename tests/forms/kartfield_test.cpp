@@ -13,7 +13,7 @@
 
 namespace {
 
-class CardFieldTest : public DescTest {
+class KartFieldTest : public DescTest {
 protected:
     void SetUp() override
     {
@@ -59,7 +59,7 @@ protected:
     std::vector<KartField*> fields_;
 };
 
-TEST_F(CardFieldTest, AnEmptyTextIsNullForEveryType)
+TEST_F(KartFieldTest, AnEmptyTextIsNullForEveryType)
 {
     auto& f = Fields(L"{\"a\",\"a\",int8}{\"b\",\"b\",int16}{\"c\",\"c\",int32}{\"d\",\"d\",char(5)}"
                      L"{\"e\",\"e\",datetime}{\"f\",\"f\",date}{\"g\",\"g\",time}");
@@ -71,7 +71,7 @@ TEST_F(CardFieldTest, AnEmptyTextIsNullForEveryType)
     }
 }
 
-TEST_F(CardFieldTest, IntegersAreSignedDecimalWithinTheirColumn)
+TEST_F(KartFieldTest, IntegersAreSignedDecimalWithinTheirColumn)
 {
     auto& f = Fields(L"{\"a\",\"a\",int8}{\"b\",\"b\",int16 unsigned}{\"c\",\"c\",int32}{\"d\",\"d\",int32 unsigned}");
     EXPECT_EQ(-1, ErrorOf(f[2], L"-5"));
@@ -94,7 +94,7 @@ TEST_F(CardFieldTest, IntegersAreSignedDecimalWithinTheirColumn)
     EXPECT_EQ(L"4294967295", Shown(f[3]));
 }
 
-TEST_F(CardFieldTest, AnIntegerFormatIsUsedOnlyWhenItIsAnIntegerPicture)
+TEST_F(KartFieldTest, AnIntegerFormatIsUsedOnlyWhenItIsAnIntegerPicture)
 {
     auto& f = Fields(L"{\"a\",\"a\",int32, format \"No. %05d\"}{\"b\",\"b\",int32, format \"%s%s\"}"
                      L"{\"c\",\"c\",int32, format \"%d %d\"}");
@@ -105,7 +105,7 @@ TEST_F(CardFieldTest, AnIntegerFormatIsUsedOnlyWhenItIsAnIntegerPicture)
     EXPECT_EQ(L"42", Shown(f[2]));
 }
 
-TEST_F(CardFieldTest, TextsAreCutToTheirSize)
+TEST_F(KartFieldTest, TextsAreCutToTheirSize)
 {
     KartField* f = One(L"{\"a\",\"a\",char(4)}");
     f->ParseText(L"abcdef");
@@ -113,7 +113,7 @@ TEST_F(CardFieldTest, TextsAreCutToTheirSize)
     EXPECT_EQ(L"abcd", Shown(f));
 }
 
-TEST_F(CardFieldTest, DatesAndTimesAreParsedAndShownWithThePictures)
+TEST_F(KartFieldTest, DatesAndTimesAreParsedAndShownWithThePictures)
 {
     auto& f = Fields(L"{\"a\",\"a\",datetime}{\"b\",\"b\",date}{\"c\",\"c\",time}{\"d\",\"d\",date, format \"yyyy-MM-dd\"}");
     EXPECT_EQ(-1, ErrorOf(f[0], L"3/4/2021 13:14:15"));
@@ -133,7 +133,7 @@ TEST_F(CardFieldTest, DatesAndTimesAreParsedAndShownWithThePictures)
     EXPECT_EQ(L"2007-06-05", Shown(f[3]));
 }
 
-TEST_F(CardFieldTest, MaskMatchesFixesLetterCase)
+TEST_F(KartFieldTest, MaskMatchesFixesLetterCase)
 {
     wchar_t text[16];
     wcscpy(text, L"ab12");
@@ -161,7 +161,7 @@ TEST_F(CardFieldTest, MaskMatchesFixesLetterCase)
     EXPECT_STREQ(L"ЖД", text);
 }
 
-TEST_F(CardFieldTest, ChecksBeforeSaving)
+TEST_F(KartFieldTest, ChecksBeforeSaving)
 {
     auto& f = Fields(L"{\"Code\",\"a\",char(4) notnull, format \"AA00\"}{\"Name\",\"b\",char(9), format \"A*\"}");
     KartField** all = f.data();
@@ -185,7 +185,7 @@ TEST_F(CardFieldTest, ChecksBeforeSaving)
     }
 }
 
-TEST_F(CardFieldTest, DefaultsByKindAndByType)
+TEST_F(KartFieldTest, DefaultsByKindAndByType)
 {
     auto& f = Fields(L"{\"a\",\"a\",datetime, default = now}{\"b\",\"b\",date, default = date}"
                      L"{\"c\",\"c\",time, default = time}{\"d\",\"d\",date, default = \"24/12/2020\"}"
@@ -218,7 +218,7 @@ TEST_F(CardFieldTest, DefaultsByKindAndByType)
     EXPECT_TRUE(f[7]->IsNull());
 }
 
-TEST_F(CardFieldTest, ReadingAndShowingThroughAnEditControl)
+TEST_F(KartFieldTest, ReadingAndShowingThroughAnEditControl)
 {
     auto& f = Fields(L"{\"a\",\"a\",int32}{\"b\",\"b\",time}{\"c\",\"c\",char(6)}");
     std::vector<HWND> edits;

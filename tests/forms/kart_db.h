@@ -17,7 +17,7 @@
 #include <string>
 #include <vector>
 
-class CardDbTest : public DescTest {
+class KartDbTest : public DescTest {
 protected:
     void SetUp() override;
     void TearDown() override;
@@ -53,12 +53,12 @@ private:
 struct KartField;
 
 // The card fields of a form's items, as the card makes them (values NULL).
-class CardFields {
+class FormKartFields {
 public:
-    explicit CardFields(const DbFormDesc& form);
-    ~CardFields();
-    CardFields(const CardFields&) = delete;
-    CardFields& operator=(const CardFields&) = delete;
+    explicit FormKartFields(const DbFormDesc& form);
+    ~FormKartFields();
+    FormKartFields(const FormKartFields&) = delete;
+    FormKartFields& operator=(const FormKartFields&) = delete;
 
     KartField** Data() { return fields_.data(); }
     int Count() const { return static_cast<int>(fields_.size()); }

@@ -1,4 +1,4 @@
-#include "card_db.h"
+#include "kart_db.h"
 
 #include "common/prompt_script.h"
 #include "database/dbbindparam.h"
@@ -91,7 +91,7 @@ std::vector<std::wstring> Statements(const std::string& script)
 
 }  // namespace
 
-void CardDbTest::SetUp()
+void KartDbTest::SetUp()
 {
     DescTest::SetUp();
     if (HasFatalFailure())
@@ -121,7 +121,7 @@ void CardDbTest::SetUp()
     }
 }
 
-void CardDbTest::TearDown()
+void KartDbTest::TearDown()
 {
     DbClose();
     g_DbInitString.Free();
@@ -132,14 +132,14 @@ void CardDbTest::TearDown()
     DescTest::TearDown();
 }
 
-void CardDbTest::MakeEmpty()
+void KartDbTest::MakeEmpty()
 {
     sqlite3* db = nullptr;
     ASSERT_EQ(SQLITE_OK, sqlite3_open16(DbPath().c_str(), &db));
     sqlite3_close(db);
 }
 
-std::wstring CardDbTest::ErrorText()
+std::wstring KartDbTest::ErrorText()
 {
     if (!DODBErrorPending())
         return std::wstring();
@@ -149,14 +149,14 @@ std::wstring CardDbTest::ErrorText()
     return text;
 }
 
-void CardDbTest::Start()
+void KartDbTest::Start()
 {
     PromptScript script;
     ASSERT_TRUE(DbStart());
     ASSERT_TRUE(g_DbSession.IsSet());
 }
 
-HRESULT CardDbTest::Run(const std::wstring& sql)
+HRESULT KartDbTest::Run(const std::wstring& sql)
 {
     DODBClearError();
     HRESULT hr = g_DbSession->ExecSql(sql.c_str(), nullptr, nullptr, nullptr, nullptr);
@@ -165,7 +165,7 @@ HRESULT CardDbTest::Run(const std::wstring& sql)
     return hr;
 }
 
-long long CardDbTest::Scalar(const std::wstring& sql)
+long long KartDbTest::Scalar(const std::wstring& sql)
 {
     DODBPtr<DODBRowset> rowset;
     DODBPtr<DODBParams> row;
@@ -183,7 +183,7 @@ long long CardDbTest::Scalar(const std::wstring& sql)
     return static_cast<LONG>(value);
 }
 
-std::wstring CardDbTest::Text(const std::wstring& sql)
+std::wstring KartDbTest::Text(const std::wstring& sql)
 {
     DODBPtr<DODBRowset> rowset;
     DODBPtr<DODBParams> row;
@@ -202,7 +202,7 @@ std::wstring CardDbTest::Text(const std::wstring& sql)
     return std::wstring(static_cast<const wchar_t*>(row->GetValuePtr(0)), row->GetLength(0) / 2);
 }
 
-LONG CardDbTest::AddPatient(const wchar_t* name1, const wchar_t* name2, const wchar_t* name3, WORD year, WORD month,
+LONG KartDbTest::AddPatient(const wchar_t* name1, const wchar_t* name2, const wchar_t* name3, WORD year, WORD month,
                             WORD day)
 {
     DODBPtr<DODBCommand> command;
@@ -227,7 +227,7 @@ LONG CardDbTest::AddPatient(const wchar_t* name1, const wchar_t* name2, const wc
     return static_cast<LONG>(Scalar(L"SELECT MAX(Patient) FROM Patient"));
 }
 
-std::unique_ptr<DbFormDesc> CardDbTest::DbForm(const std::wstring& name, const std::wstring& text)
+std::unique_ptr<DbFormDesc> KartDbTest::DbForm(const std::wstring& name, const std::wstring& text)
 {
     WriteCfg(name, text);
     std::unique_ptr<DbFormDesc> form(new DbFormDesc);
@@ -235,7 +235,7 @@ std::unique_ptr<DbFormDesc> CardDbTest::DbForm(const std::wstring& name, const s
     return form;
 }
 
-std::unique_ptr<FormDesc> CardDbTest::Form(const std::wstring& name, const std::wstring& text)
+std::unique_ptr<FormDesc> KartDbTest::Form(const std::wstring& name, const std::wstring& text)
 {
     WriteCfg(name, text);
     std::unique_ptr<FormDesc> form(new FormDesc);
@@ -243,7 +243,7 @@ std::unique_ptr<FormDesc> CardDbTest::Form(const std::wstring& name, const std::
     return form;
 }
 
-void CardDbTest::CopySiteCfg(const wchar_t* name)
+void KartDbTest::CopySiteCfg(const wchar_t* name)
 {
     std::wstring from = std::wstring(TF_SITE_DIR) + L"cfg\\" + name;
     for (wchar_t& c : from)
@@ -252,13 +252,13 @@ void CardDbTest::CopySiteCfg(const wchar_t* name)
     ASSERT_TRUE(CopyFileW(from.c_str(), (folder_ + name).c_str(), FALSE)) << GetLastError();
 }
 
-CardFields::CardFields(const DbFormDesc& form)
+FormKartFields::FormKartFields(const DbFormDesc& form)
 {
     for (int i = 0; i < form.Items().count; ++i)
         fields_.push_back(KartField::Create(&form, form.Items()[i]));
 }
 
-CardFields::~CardFields()
+FormKartFields::~FormKartFields()
 {
     for (KartField* f : fields_)
         KartField::Free(f);

@@ -1,5 +1,5 @@
-// Window placements kept in the registry, and the registry root the patient
-// workspace's own settings live under.
+// Window placements kept in the registry, below the settings root
+// (foundation/settingskey.h).
 //
 // A placement is the key <root>\<name> with four REG_DWORD values "x", "y"
 // (the screen position of the window's top-left corner), "cx" and "cy" (its
@@ -13,22 +13,9 @@
 // puts a window where nobody can reach it.
 #pragma once
 
+#include "foundation/settingskey.h"
+
 #include <windows.h>
-
-// The registry root of the workstation's settings: the program's settings key
-// below HKEY_LOCAL_MACHINE unless a test points it elsewhere. The placements, "IconParam"
-// and "DefTemplateName" are read and written below it.
-struct SettingsRoot {
-    HKEY root;
-    const wchar_t* path;   // the caller's text; must outlive its use
-};
-SettingsRoot GetSettingsRoot();
-// Returns the previous root; {nullptr, nullptr} restores the program's own.
-SettingsRoot SetSettingsRoot(SettingsRoot root);
-
-// Opens <root>\<subKey> (the root itself for null or "") with the access;
-// with `create` the key is made when missing. ERROR_SUCCESS or the Win32 code.
-LONG OpenSettingsKey(const wchar_t* subKey, REGSAM access, bool create, HKEY* key);
 
 struct PlacementRect {
     int x;
@@ -51,3 +38,13 @@ bool SaveWindowPlacement(HWND window, const wchar_t* name, bool withSize);
 // Moves and cuts a rectangle so that it lies on the work area of the monitor
 // nearest to it.
 void ClampToWorkArea(PlacementRect& rect);
+
+// Moves a rectangle off the rectangles to avoid (windows it must not cover)
+// to the nearest place that lies on the work area and covers none of them;
+// when there is no such place it stays where it is. The candidates are the
+// rectangle's own position and the places beside, above and below each
+// rectangle to avoid, in every combination, each brought onto the area.
+void PlaceClearOf(PlacementRect& rect, const RECT* avoid, int count, const RECT& work);
+// The same for a window on the work area of its monitor: moves it without
+// sizing or activating it. Empty rectangles to avoid are skipped.
+void MoveWindowClearOf(HWND window, const RECT* avoid, int count);

@@ -1,6 +1,6 @@
 // The record card's data layer against the real provider: loads, inserts,
 // updates, the check-row lookup and deletes with their references.
-#include "card_db.h"
+#include "kart_db.h"
 
 #include "common/prompt_script.h"
 #include "database/dbcommand.h"
@@ -38,9 +38,9 @@ std::wstring Shown(const KartField* f)
     return n < 0 ? L"<none>" : f->IsNull() ? L"<null>" : std::wstring(text, n);
 }
 
-class CardDataTest : public CardDbTest {
+class KartDataTest : public KartDbTest {
 protected:
-    void Type(CardFields& fields, const std::vector<const wchar_t*>& texts)
+    void Type(FormKartFields& fields, const std::vector<const wchar_t*>& texts)
     {
         for (size_t i = 0; i < texts.size(); ++i) {
             if (fields[(int)i]->Base() == kFieldBool)
@@ -49,7 +49,7 @@ protected:
                 fields[(int)i]->ParseText(texts[i]);
         }
     }
-    std::vector<std::wstring> All(const CardFields& fields)
+    std::vector<std::wstring> All(const FormKartFields& fields)
     {
         std::vector<std::wstring> out;
         for (int i = 0; i < fields.Count(); ++i)
@@ -58,10 +58,10 @@ protected:
     }
 };
 
-TEST_F(CardDataTest, InsertReturnsTheKeyAndLoadReadsEveryTypeBack)
+TEST_F(KartDataTest, InsertReturnsTheKeyAndLoadReadsEveryTypeBack)
 {
     auto form = DbForm(L"sample.cfg", kSampleForm);
-    CardFields typed(*form);
+    FormKartFields typed(*form);
     Type(typed, {L"200", L"-1234", L"-5", L"1", L"0123456789", L"03/04/2021 13:14:15", L"29/02/2024", L"7:05:09"});
     LONG key = 0;
     PromptScript script;
@@ -69,7 +69,7 @@ TEST_F(CardDataTest, InsertReturnsTheKeyAndLoadReadsEveryTypeBack)
     EXPECT_GT(key, 0);
     EXPECT_EQ(key, Scalar(L"SELECT MAX(Sample) FROM Sample"));
 
-    CardFields loaded(*form);
+    FormKartFields loaded(*form);
     ASSERT_TRUE(KartData::LoadRecord(*form, loaded.Count(), loaded.Data(), key));
     std::vector<std::wstring> expected = {L"200", L"-1234", L"-5", L"1", L"0123456789", L"03/04/2021 13:14:15",
                                           L"29/02/2024", L"07:05:09"};
@@ -77,12 +77,12 @@ TEST_F(CardDataTest, InsertReturnsTheKeyAndLoadReadsEveryTypeBack)
     EXPECT_EQ(20, loaded[4]->length);   // ten characters, the column's whole length
 }
 
-TEST_F(CardDataTest, NullValuesStayNullAndAnUpdateChangesOnlyItsRow)
+TEST_F(KartDataTest, NullValuesStayNullAndAnUpdateChangesOnlyItsRow)
 {
     auto form = DbForm(L"sample.cfg", kSampleForm);
-    CardFields first(*form);
+    FormKartFields first(*form);
     Type(first, {L"", L"", L"7", L"0", L"", L"", L"", L""});
-    CardFields second(*form);
+    FormKartFields second(*form);
     Type(second, {L"1", L"2", L"3", L"1", L"other", L"", L"", L""});
     LONG key1 = 0, key2 = 0;
     PromptScript script;
@@ -90,14 +90,14 @@ TEST_F(CardDataTest, NullValuesStayNullAndAnUpdateChangesOnlyItsRow)
     ASSERT_TRUE(KartData::InsertRecord(*form, second.Count(), second.Data(), &key2));
     ASSERT_NE(key1, key2);
 
-    CardFields loaded(*form);
+    FormKartFields loaded(*form);
     ASSERT_TRUE(KartData::LoadRecord(*form, loaded.Count(), loaded.Data(), key1));
     EXPECT_EQ((std::vector<std::wstring>{L"<null>", L"<null>", L"7", L"0", L"<null>", L"<null>", L"<null>", L"<null>"}),
               All(loaded));
 
     Type(loaded, {L"255", L"32767", L"-2147483648", L"1", L"abc", L"31/12/1999 23:59:59", L"01/01/2000", L"00:00:01"});
     ASSERT_TRUE(KartData::UpdateRecord(*form, loaded.Count(), loaded.Data(), key1));
-    CardFields again(*form);
+    FormKartFields again(*form);
     ASSERT_TRUE(KartData::LoadRecord(*form, again.Count(), again.Data(), key1));
     EXPECT_EQ((std::vector<std::wstring>{L"255", L"32767", L"-2147483648", L"1", L"abc", L"31/12/1999 23:59:59",
                                          L"01/01/2000", L"00:00:01"}),
@@ -108,25 +108,25 @@ TEST_F(CardDataTest, NullValuesStayNullAndAnUpdateChangesOnlyItsRow)
     EXPECT_EQ(-1, Scalar(L"SELECT Number FROM Sample WHERE Sample=" + std::to_wstring(key1)));
     EXPECT_EQ(L"<null>", Text(L"SELECT Txt FROM Sample WHERE Sample=" + std::to_wstring(key1)));
 
-    CardFields other(*form);
+    FormKartFields other(*form);
     ASSERT_TRUE(KartData::LoadRecord(*form, other.Count(), other.Data(), key2));
     EXPECT_EQ(L"other", Shown(other[4]));
     EXPECT_EQ(0u, script.Count());
 }
 
-TEST_F(CardDataTest, LoadingAKeyThatIsNotThereFails)
+TEST_F(KartDataTest, LoadingAKeyThatIsNotThereFails)
 {
     auto form = DbForm(L"sample.cfg", kSampleForm);
-    CardFields fields(*form);
+    FormKartFields fields(*form);
     EXPECT_FALSE(KartData::LoadRecord(*form, fields.Count(), fields.Data(), 4711));
 }
 
-TEST_F(CardDataTest, PatientCardRoundTripThroughTheSiteDescription)
+TEST_F(KartDataTest, PatientCardRoundTripThroughTheSiteDescription)
 {
     CopySiteCfg(L"Patient.cfg");
     std::unique_ptr<DbFormDesc> form(new DbFormDesc);
     ASSERT_EQ(1, form->Parse(L"Patient.cfg"));
-    CardFields fields(*form);
+    FormKartFields fields(*form);
     ASSERT_EQ(5, fields.Count());
     Type(fields, {L"Иванов", L"Иван", L"", L"01/02/1980", L"1"});
     LONG key = 0;
@@ -135,12 +135,12 @@ TEST_F(CardDataTest, PatientCardRoundTripThroughTheSiteDescription)
     EXPECT_EQ(1, Scalar(L"SELECT Pol FROM Patient WHERE Patient=" + std::to_wstring(key)));
     EXPECT_EQ(L"Иванов", Text(L"SELECT Name1 FROM Patient WHERE Patient=" + std::to_wstring(key)));
 
-    CardFields loaded(*form);
+    FormKartFields loaded(*form);
     ASSERT_TRUE(KartData::LoadRecord(*form, loaded.Count(), loaded.Data(), key));
     EXPECT_EQ((std::vector<std::wstring>{L"Иванов", L"Иван", L"<null>", L"01/02/1980", L"1"}), All(loaded));
 }
 
-TEST_F(CardDataTest, TinyintColumnsAreReadByTheirBoundType)
+TEST_F(KartDataTest, TinyintColumnsAreReadByTheirBoundType)
 {
     ASSERT_EQ(S_OK, Run(L"INSERT INTO Sample (Small, Flag) VALUES (200, 1)"));
     LONG key = static_cast<LONG>(Scalar(L"SELECT MAX(Sample) FROM Sample"));
@@ -158,20 +158,20 @@ TEST_F(CardDataTest, TinyintColumnsAreReadByTheirBoundType)
     EXPECT_EQ(static_cast<DWORD>(key), value);
 }
 
-TEST_F(CardDataTest, CheckRowLookupFindsTheRowWithTheSameKeyValues)
+TEST_F(KartDataTest, CheckRowLookupFindsTheRowWithTheSameKeyValues)
 {
     CopySiteCfg(L"Patient.cfg");
     std::unique_ptr<DbFormDesc> form(new DbFormDesc);
     ASSERT_EQ(1, form->Parse(L"Patient.cfg"));
     PromptScript script;
     LONG existing = 0;
-    CardFields stored(*form);
+    FormKartFields stored(*form);
     Type(stored, {L"Petrov", L"Petr", L"", L"06/05/1970", L"0"});
     ASSERT_TRUE(KartData::InsertRecord(*form, stored.Count(), stored.Data(), &existing));
     Type(stored, {L"Sidorov", L"Ivan", L"", L"01/02/1980", L"0"});
     ASSERT_TRUE(KartData::InsertRecord(*form, stored.Count(), stored.Data(), &existing));
 
-    CardFields fields(*form);
+    FormKartFields fields(*form);
     Type(fields, {L"Sidorov", L"Ivan", L"", L"01/02/1980", L"0"});
     LONG key = 0;
     bool found = false;
@@ -185,7 +185,7 @@ TEST_F(CardDataTest, CheckRowLookupFindsTheRowWithTheSameKeyValues)
     EXPECT_EQ(0u, script.Count());
 }
 
-TEST_F(CardDataTest, DeletingAnUnreferencedRow)
+TEST_F(KartDataTest, DeletingAnUnreferencedRow)
 {
     auto form = DbForm(L"pv.cfg", kPatientWithVisits);
     LONG key = AddPatient(L"Gone");
@@ -197,7 +197,7 @@ TEST_F(CardDataTest, DeletingAnUnreferencedRow)
     EXPECT_EQ(kept, Scalar(L"SELECT Patient FROM Patient"));
 }
 
-TEST_F(CardDataTest, DeletingAReferencedRowAnsweredNoIsACancel)
+TEST_F(KartDataTest, DeletingAReferencedRowAnsweredNoIsACancel)
 {
     auto form = DbForm(L"pv.cfg", kPatientWithVisits);
     LONG key = AddPatient(L"Used");
@@ -214,7 +214,7 @@ TEST_F(CardDataTest, DeletingAReferencedRowAnsweredNoIsACancel)
     EXPECT_EQ(key, Scalar(L"SELECT Patient FROM Visit"));
 }
 
-TEST_F(CardDataTest, DeletingAReferencedRowAnsweredYesClearsTheReferencesAndDeletes)
+TEST_F(KartDataTest, DeletingAReferencedRowAnsweredYesClearsTheReferencesAndDeletes)
 {
     auto form = DbForm(L"pv.cfg", kPatientWithVisits);
     LONG key = AddPatient(L"Used");
@@ -230,7 +230,7 @@ TEST_F(CardDataTest, DeletingAReferencedRowAnsweredYesClearsTheReferencesAndDele
     EXPECT_EQ(other, Scalar(L"SELECT Patient FROM Visit WHERE Note='c'"));
 }
 
-TEST_F(CardDataTest, ASecondReferenceFailureRollsEverythingBack)
+TEST_F(KartDataTest, ASecondReferenceFailureRollsEverythingBack)
 {
     auto form = DbForm(L"pv.cfg", kPatientWithVisits);
     LONG key = AddPatient(L"Used");
@@ -251,13 +251,13 @@ TEST_F(CardDataTest, ASecondReferenceFailureRollsEverythingBack)
     EXPECT_EQ(0, Scalar(L"SELECT COUNT(*) FROM Patient"));
 }
 
-TEST_F(CardDataTest, AFailedUpdateShowsTheDatabaseErrorAndReportsFailure)
+TEST_F(KartDataTest, AFailedUpdateShowsTheDatabaseErrorAndReportsFailure)
 {
     CopySiteCfg(L"Patient.cfg");
     std::unique_ptr<DbFormDesc> form(new DbFormDesc);
     ASSERT_EQ(1, form->Parse(L"Patient.cfg"));
     LONG key = AddPatient(L"A");
-    CardFields fields(*form);
+    FormKartFields fields(*form);
     Type(fields, {L"", L"", L"", L"", L"0"});   // Name1 is NOT NULL in the database
     PromptScript script({IDOK});
     EXPECT_FALSE(KartData::UpdateRecord(*form, fields.Count(), fields.Data(), key));
@@ -272,7 +272,7 @@ TEST_F(CardDataTest, AFailedUpdateShowsTheDatabaseErrorAndReportsFailure)
     EXPECT_EQ(1, Scalar(L"SELECT COUNT(*) FROM Patient"));
 }
 
-TEST_F(CardDataTest, SetNullClearsEveryChildPairAndFailsSilentlyOnABadOne)
+TEST_F(KartDataTest, SetNullClearsEveryChildPairAndFailsSilentlyOnABadOne)
 {
     auto form = DbForm(L"pv.cfg", kPatientWithVisits);
     LONG key = AddPatient(L"Used");

@@ -1,0 +1,6 @@
+#include "app/cycledialogs.h"
+
+int RunEjectDiskDlg(HWND)
+{
+    return 1;
+}

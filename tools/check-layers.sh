@@ -1,0 +1,95 @@
+#!/usr/bin/env bash
+# Checks the layers of ARCHITECTURE.md on the source tree and, when a build
+# exists, on its libraries:
+#   1. every #include "<folder>/..." of a folder's sources names a folder that
+#      it may include (the table below);
+#   2. no two libraries of the program link each other (CMake's link graph);
+#   3. no strong symbol is defined in two objects of the program's libraries
+#      (inline functions and templates, which the linker folds, do not count).
+# Usage: tools/check-layers.sh [build folder, default ./build]. Exit status 1
+# when a check fails.
+set -uo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=${1:-$root/build}
+status=0
+
+# What each folder may include besides itself and resources/.
+declare -A allowed=(
+    [foundation]=""
+    [database]="foundation"
+    [ui]="foundation"
+    [forms]="foundation database ui"
+    [images/pixels]="foundation"
+    [images/files]="foundation database images/pixels"
+    [images/viewer]="foundation database ui images/pixels images/files"
+    [app]="foundation database ui forms images/pixels images/files images/viewer"
+    [printing]="foundation database ui forms images/pixels images/files images/viewer app"
+    [exchange]="foundation database ui forms images/pixels images/files images/viewer app"
+    [archive]="foundation database ui forms images/pixels images/files images/viewer app printing exchange"
+    [provider]=""
+)
+
+# ---- 1. includes --------------------------------------------------------------
+for folder in "${!allowed[@]}"; do
+    [ -d "$root/$folder" ] || continue
+    ok=" $folder resources ${allowed[$folder]} "
+    while IFS=: read -r file line text; do
+        target=$(sed -E 's/^#include "([a-z]+)\/([a-z]+)\/.*/\1\/\2/; s/^#include "([a-z]+)\/.*/\1/' <<<"$text")
+        # images/ has three folders: an include names one of them.
+        case "$target" in images/pixels|images/files|images/viewer) ;; images/*) target=images ;; *) target=${target%%/*} ;; esac
+        if [[ "$ok" != *" $target "* ]]; then
+            echo "layers: $file:$line includes $target/ (${folder}/ may include: ${allowed[$folder]:-nothing})"
+            status=1
+        fi
+    done < <(cd "$root" && grep -rnE '^#include "[a-z]+/' --include=*.h --include=*.cpp "$folder" 2>/dev/null |
+             grep -v "^$folder/[^:]*:[0-9]*:#include \"$folder/")
+done
+
+# ---- 2. link graph ---------------------------------------------------------------
+if [ -f "$build/CMakeCache.txt" ]; then
+    graph=$(mktemp -d)
+    if cmake --graphviz="$graph/deps.dot" "$build" >/dev/null 2>&1; then
+        # Edges "nodeA" -> "nodeB" between targets, by their labels.
+        awk '
+            /\[ label = / { match($0, /"node[0-9]+"/); id = substr($0, RSTART, RLENGTH);
+                            match($0, /label = "[^"]+"/); name[id] = substr($0, RSTART + 9, RLENGTH - 10) }
+            / -> / { match($0, /"node[0-9]+" -> "node[0-9]+"/); e = substr($0, RSTART, RLENGTH);
+                     split(e, p, " -> "); edge[p[1] " " p[2]] = 1 }
+            END { for (k in edge) { split(k, p, " "); if ((p[2] " " p[1]) in edge && p[1] < p[2])
+                      printf "layers: %s and %s link each other\n", name[p[1]], name[p[2]] } }
+        ' "$graph/deps.dot" | sort | tee "$graph/cycles"
+        [ -s "$graph/cycles" ] && status=1
+    fi
+    rm -rf "$graph"
+fi
+
+# ---- 3. symbols defined twice ---------------------------------------------------
+libs=()
+for lib in foundation/libfoundation.a database/libdatabase.a ui/libui.a forms/libforms.a images/pixels/libimages.a \
+           images/files/libimagefiles.a images/viewer/libviewer.a app/libappcore.a printing/libprinting.a \
+           exchange/libexchange.a archive/libarchive.a; do
+    [ -f "$build/$lib" ] && libs+=("$build/$lib")
+done
+if [ ${#libs[@]} -gt 0 ] && command -v i686-w64-mingw32-objdump >/dev/null; then
+    for lib in "${libs[@]}"; do
+        i686-w64-mingw32-objdump -t "$lib" | awk -v lib="${lib#$build/}" '
+            /file format/ { flush(); obj = $1; sub(/:$/, "", obj); delete comdat; n = 0; next }
+            /^\[ *[0-9]+\]\(sec/ {
+                sec = $0; sub(/^.*\(sec +/, "", sec); sub(/\).*$/, "", sec)
+                scl = $0; sub(/^.*\(scl +/, "", scl); sub(/\).*$/, "", scl)
+                name = $NF; want = (scl == 3 && $0 ~ /\(nx 1\)/); last = sec
+                if (scl == 2 && sec + 0 > 0) { n++; secs[n] = sec; names[n] = name }
+                next
+            }
+            want && /comdat [1-9]/ { comdat[last] = 1 }
+            { want = 0 }
+            function flush(  i) { for (i = 1; i <= n; i++) if (!(secs[i] in comdat)) print names[i] "\t" lib ":" obj; n = 0 }
+            END { flush() }'
+    done | sort | awk -F'\t' '
+        $1 == prev { if (!shown) print "layers: " $1 " is defined in " where; print "layers:   and in " $2; shown = 1; bad = 1; next }
+        { prev = $1; where = $2; shown = 0 }
+        END { exit bad }' || status=1
+fi
+
+[ $status = 0 ] && echo "layers: includes, links and symbols keep to the layers"
+exit $status

@@ -24,12 +24,26 @@ DWORD ReadFlag(HKEY key, const wchar_t* name, DWORD fallback)
     return RegGetDword(key, name, &value) == ERROR_SUCCESS ? value : fallback;
 }
 
+DPlugin* MakeExtProgramPlugin(const wchar_t*)
+{
+    return ExtProgramPlugin::Create();
+}
+
+PluginFactory gFactory = MakeExtProgramPlugin;
+
 bool Offered(const DPlugin* plugin)
 {
     return plugin && (!plugin->IsAdminOnly() || IsAdministrator) && plugin->IsEnabled();
 }
 
 }  // namespace
+
+PluginFactory SetPluginFactory(PluginFactory factory)
+{
+    const PluginFactory previous = gFactory;
+    gFactory = factory ? factory : MakeExtProgramPlugin;
+    return previous == MakeExtProgramPlugin ? nullptr : previous;
+}
 
 // ---- DPlugin ------------------------------------------------------------------------
 
@@ -133,7 +147,7 @@ void DPluginList::Load()
         DRegKey key;
         if (key.Open(plugins.GetHKey(), name, KEY_READ) != ERROR_SUCCESS)
             continue;   // the entry stays empty
-        ExtProgramPlugin* plugin = ExtProgramPlugin::Create();
+        DPlugin* plugin = gFactory(name);
         if (!plugin)
             continue;
         items_[i] = plugin;

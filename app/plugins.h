@@ -115,6 +115,13 @@ private:
 // The process's plug-ins.
 extern DPluginList gPluginList;
 
+// How DPluginList::Load makes the plug-in of a key: the external-program
+// factory, unless a test puts another in its place (null: none made, the
+// entry stays empty). Returns the factory it replaces; null restores the
+// program's own.
+typedef DPlugin* (*PluginFactory)(const wchar_t* keyName);
+PluginFactory SetPluginFactory(PluginFactory factory);
+
 // The main window's uses: the list read once, the automatic plug-ins started
 // (in list order, the disabled and administrator-only ones too), whether the
 // menu would offer anything, and the menu at a screen point.

@@ -151,7 +151,9 @@ INT_PTR CALLBACK ProgramDialog::Proc(HWND dialog, UINT message, WPARAM wParam, L
         if (message == WM_INITDIALOG) {
             SetWindowLongPtrW(dialog, DWLP_USER, lParam);
             Init(dialog, reinterpret_cast<ExtProgramPlugin*>(lParam));
-            return TRUE;
+            // The name is only shown: the user starts at the program file.
+            SetFocus(GetDlgItem(dialog, IDC_PROGRAM_MODULE));
+            return FALSE;
         }
         ExtProgramPlugin* plugin = reinterpret_cast<ExtProgramPlugin*>(GetWindowLongPtrW(dialog, DWLP_USER));
         if (!plugin || message != WM_COMMAND || HIWORD(wParam) != 0)

@@ -259,13 +259,12 @@ void SaveWindowPicture(HWND window, const wchar_t* name)
 
 bool TextInLanguage(const std::wstring& text, bool russian)
 {
+    bool cyrillic = false, latinLower = false;
     for (wchar_t c : text) {
-        if (!russian && c >= 0x0400 && c <= 0x04FF)
-            return false;
-        if (russian && c >= L'a' && c <= L'z')
-            return false;
+        cyrillic |= c >= 0x0400 && c <= 0x04FF;
+        latinLower |= c >= L'a' && c <= L'z';
     }
-    return true;
+    return russian ? cyrillic || !latinLower : !cyrillic;
 }
 
 namespace {

@@ -96,8 +96,9 @@ private:
 // <TF_SHOT_DIR>\<name>.bmp for people to look at; nothing compares it.
 void SaveWindowPicture(HWND window, const wchar_t* name);
 
-// Texts of the running language: no Cyrillic letter in English, no Latin
-// lower-case letter in Russian (abbreviations such as "OK" are upper case).
+// One text in the running language: in English no Cyrillic letter; in
+// Russian some Cyrillic letter, or none of the Latin lower-case ones (names
+// such as "Zelk" stand in Russian texts, abbreviations such as "OK" alone).
 bool TextInLanguage(const std::wstring& text, bool russian);
 
 // Every visible control of the dialog lies inside its client area and no two

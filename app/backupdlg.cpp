@@ -3,6 +3,7 @@
 #include "app/reghelpers.h"
 #include "app/settingsform.h"
 #include "foundation/globals.h"
+#include "foundation/journal.h"
 #include "foundation/messages.h"
 #include "foundation/settingskey.h"
 #include "resources/resource.h"
@@ -37,7 +38,10 @@ std::wstring DefaultPath()
 // A folder that exists already counts as made.
 bool MakeFolder(const std::wstring& path)
 {
-    return CreateDirectoryW(path.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS;
+    if (CreateDirectoryW(path.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS)
+        return true;
+    LogCallError(GetLastError(), L"CreateDirectoryW", path.c_str());
+    return false;
 }
 
 }  // namespace
@@ -49,8 +53,10 @@ BOOL BackupDBSettings::Load()
     LONG rc = key_.Open(root.root, path.c_str(), KEY_READ | KEY_WRITE);
     if (rc == ERROR_FILE_NOT_FOUND)
         rc = key_.Create(root.root, path.c_str(), 0, KEY_READ | KEY_WRITE, nullptr, nullptr);
-    if (rc != ERROR_SUCCESS)
+    if (rc != ERROR_SUCCESS) {
+        LogCallError(static_cast<DWORD>(rc), L"RegCreateKeyExW", path.c_str());
         return FALSE;
+    }
     HKEY key = key_.GetHKey();
     fileName_ = ReadText(key, L"File");
     path_ = ReadText(key, L"BackupPath");

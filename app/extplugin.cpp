@@ -2,6 +2,7 @@
 
 #include "app/diskhelpers.h"
 #include "foundation/globals.h"
+#include "foundation/journal.h"
 #include "foundation/messages.h"
 #include "resources/resource.h"
 #include "resources/strings.h"
@@ -83,7 +84,9 @@ void ExtProgramPlugin::Run()
     PROCESS_INFORMATION process = {};
     if (!CreateProcessW(OrNull(module), line.empty() ? nullptr : line.data(), nullptr, nullptr, FALSE, kCreationFlags,
                         nullptr, OrNull(defDir), &startup, &process)) {
-        ShowSystemErrorBox(GetLastError(), nullptr);
+        const DWORD error = GetLastError();
+        LogCallError(error, L"CreateProcessW", module.Length() > 0 ? module.c_str() : OrNull(cmdLine));
+        ShowSystemErrorBox(error, nullptr);
         return;
     }
     CloseHandle(process.hProcess);

@@ -5,6 +5,7 @@
 #include "database/dbstart.h"
 #include "database/dbstatement.h"
 #include "foundation/globals.h"
+#include "foundation/journal.h"
 #include "foundation/settingskey.h"
 #include "resources/resource.h"
 
@@ -58,15 +59,19 @@ void OnSave(HWND dialog, const ModalityChoice& choice)
     DefaultModalitySet = IsDlgButtonChecked(dialog, IDC_MODALITY_NONE) != BST_CHECKED && choice.chosen;
     DefaultModality = choice.id;
     HKEY key = nullptr;
-    if (OpenSettingsKey(L"Modality", KEY_WRITE, true, &key) != ERROR_SUCCESS) {
+    const LONG opened = OpenSettingsKey(L"Modality", KEY_WRITE, true, &key);
+    if (opened != ERROR_SUCCESS) {
+        LogCallError(static_cast<DWORD>(opened), L"RegCreateKeyExW", L"Modality");
         MessageBeep(MB_ICONASTERISK);
         return;
     }
     const LONG rc = DefaultModalitySet ? RegSetDword(key, L"ID_Modality", DefaultModality)
                                        : RegDeleteValueW(key, L"ID_Modality");
     RegCloseKey(key);
-    if (rc != ERROR_SUCCESS && rc != ERROR_FILE_NOT_FOUND)
+    if (rc != ERROR_SUCCESS && rc != ERROR_FILE_NOT_FOUND) {
+        LogCallError(static_cast<DWORD>(rc), L"RegSetValueExW", L"ID_Modality");
         MessageBeep(MB_ICONASTERISK);
+    }
 }
 
 INT_PTR CALLBACK ModalityDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)

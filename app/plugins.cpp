@@ -3,6 +3,7 @@
 #include "app/extplugin.h"
 #include "app/reghelpers.h"
 #include "foundation/globals.h"
+#include "foundation/journal.h"
 #include "foundation/settingskey.h"
 #include "ui/popupmenu.h"
 
@@ -165,8 +166,11 @@ BOOL DPluginList::SavePlugin(DPlugin* plugin)
     if (!plugin || !plugin->GetName() || !PluginKeyPath(plugin->GetName(), path, kKeyPathChars))
         return 0;
     DRegKey key;
-    if (key.Create(GetSettingsRoot().root, path, nullptr, 0, KEY_WRITE, nullptr, nullptr) != ERROR_SUCCESS)
+    const LONG created = key.Create(GetSettingsRoot().root, path, nullptr, 0, KEY_WRITE, nullptr, nullptr);
+    if (created != ERROR_SUCCESS) {
+        LogCallError(static_cast<DWORD>(created), L"RegCreateKeyExW", path);
         return 0;
+    }
     const bool flags = key.SetDword(L"StartAuto", plugin->IsAutoStart() ? 1 : 0) == ERROR_SUCCESS &&
                        key.SetDword(L"StartManual", plugin->IsEnabled() ? 0 : 1) == ERROR_SUCCESS &&
                        key.SetDword(L"Admin", plugin->IsAdminOnly() ? 1 : 0) == ERROR_SUCCESS;
@@ -219,8 +223,10 @@ BOOL DPluginList::Remove(int index)
         return 0;
     const LONG deleted = RegDeleteKeyTree(plugins, plugin->GetName());
     RegCloseKey(plugins);
-    if (deleted != ERROR_SUCCESS)
+    if (deleted != ERROR_SUCCESS) {
+        LogCallError(static_cast<DWORD>(deleted), L"RegDeleteKeyW", path);
         return 0;
+    }
     delete plugin;
     for (int i = index; i + 1 < count_; ++i)
         items_[i] = items_[i + 1];

@@ -3,11 +3,9 @@
 #include "foundation/globals.h"
 #include "resources/strings.h"
 #include "ui/gdi.h"
-#include "ui/handler_table.h"
 
 namespace {
 
-HandlerTable gProgressHandlers;
 bool gRegistered = false;
 HBRUSH gBackBrush = nullptr;   // kBackColor
 HBRUSH gBarBrush = nullptr;    // kBarColor
@@ -49,17 +47,10 @@ bool RegisterProgressWnd(HINSTANCE instance)
     wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
     wc.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_MENU + 1));
     wc.lpszClassName = ProgressWnd::kClassName;
-    if (!RegisterWindowClass(&wc))
+    if (!DWindow::RegisterClassEx(&wc))
         return false;
     gBackBrush = CreateSolidBrush(ProgressWnd::kBackColor);
     gBarBrush = CreateSolidBrush(ProgressWnd::kBarColor);
-    static const HandlerEntry handlers[] = {
-        OnMessage<WM_CREATE, &ProgressWnd::OnCreate>(),
-        OnMessage<WM_DESTROY, &ProgressWnd::OnDestroy>(),
-        OnMessage<WM_SIZE, &ProgressWnd::OnSize>(),
-        OnMessage<WM_PAINT, &ProgressWnd::OnPaint>(),
-    };
-    gProgressHandlers.Fill(handlers, sizeof handlers / sizeof handlers[0]);
     gRegistered = true;
     return true;
 }
@@ -75,15 +66,20 @@ void UnregisterProgressWnd(HINSTANCE instance)
     gRegistered = false;
 }
 
+static DMessageMapEntry progressEntries[] = {
+    MapMessage<WM_CREATE, &ProgressWnd::OnCreate>(),
+    MapMessage<WM_DESTROY, &ProgressWnd::OnDestroy>(),
+    MapMessage<WM_SIZE, &ProgressWnd::OnSize>(),
+    MapMessage<WM_PAINT, &ProgressWnd::OnPaint>(),
+    DMapEnd(),
+};
+DMessageMap ProgressWnd::messageMap = {-1, 0, progressEntries};
+
 ProgressWnd::~ProgressWnd()
 {
+    // The map's handlers must not see a window whose object is half gone.
     if (hwnd)
         DestroyWindow(hwnd);
-}
-
-LRESULT CALLBACK ProgressWnd::WndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
-{
-    return TableWindowProc<ProgressWnd, gProgressHandlers>(hwnd, message, wParam, lParam);
 }
 
 BOOL ProgressWnd::Create(const ProgressWndDesc& desc)
@@ -99,10 +95,10 @@ BOOL ProgressWnd::Create(const ProgressWndDesc& desc)
     const int height = desc.height == kProgressDefault ? kDefaultHeight : desc.height;
     const int x = desc.x == kProgressDefault ? (GetSystemMetrics(SM_CXFULLSCREEN) - width) / 2 : desc.x;
     const int y = desc.y == kProgressDefault ? (GetSystemMetrics(SM_CYFULLSCREEN) - height) / 2 : desc.y;
-    DWindowDesc create = {this,   &hwnd,  WndProc, WS_EX_TOOLWINDOW | WS_EX_TOPMOST | WS_EX_NOPARENTNOTIFY,
-                          kClassName, desc.title, WS_POPUP | WS_CAPTION, x, y, width, height, desc.parent, nullptr,
-                          desc.instance ? desc.instance : hInstance, nullptr};
-    if (!CreateWindowFromDesc(&create) || !hwnd)
+    if (!DWindow::Create(WS_EX_TOOLWINDOW | WS_EX_TOPMOST | WS_EX_NOPARENTNOTIFY, kClassName, desc.title,
+                         WS_POPUP | WS_CAPTION, x, y, width, height, desc.parent, nullptr,
+                         desc.instance ? desc.instance : hInstance, nullptr) ||
+        !hwnd)
         return FALSE;
     ShowWindow(hwnd, SW_SHOWNOACTIVATE);
     UpdateWindow(hwnd);

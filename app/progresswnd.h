@@ -10,7 +10,7 @@
 #pragma once
 
 #include "ui/button.h"
-#include "ui/dwnd.h"
+#include "ui/dwindow.h"
 
 #include <windows.h>
 
@@ -43,7 +43,7 @@ struct ProgressWndDesc {
 };
 const int kProgressDefault = static_cast<int>(0x80000000);
 
-class ProgressWnd : public DWnd {
+class ProgressWnd : public DWindow {
 public:
     static constexpr const wchar_t* kClassName = L"Progress wnd";
     static constexpr DWORD kHasCancel = 0x1;
@@ -51,7 +51,7 @@ public:
     static constexpr COLORREF kBarColor = 0xFF0000;    // blue (COLORREF is 0x00BBGGRR)
 
     ProgressWnd() = default;
-    ~ProgressWnd();
+    ~ProgressWnd() override;
 
     // Creates and shows the window; FALSE when it exists or cannot be made.
     BOOL Create(const ProgressWndDesc& desc);
@@ -64,15 +64,17 @@ public:
     // then the bar.
     void Paint(HDC dc, bool erase) const;
 
-private:
-    friend bool RegisterProgressWnd(HINSTANCE instance);
-    static LRESULT CALLBACK WndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
-    static void OnCancelClicked(void* cookie, DButton* button);
+    DMessageMap* GetMessageMap() override { return &messageMap; }
+    static DMessageMap messageMap;
 
-    LRESULT OnCreate(HWND hwnd, LPARAM createStruct);
+    // Message handlers (the map's entries).
+    LRESULT OnCreate(HWND window, LPARAM createStruct);
     void OnDestroy();
     void OnSize(int width, int height, WPARAM type);
     void OnPaint();
+
+private:
+    static void OnCancelClicked(void* cookie, DButton* button);
 
     DWORD flags_ = 0;                       // kHasCancel
     int width_ = 0, height_ = 0;            // the client size

@@ -7,6 +7,7 @@
 #include "app/settingsform.h"
 #include "app/startup.h"
 #include "foundation/globals.h"
+#include "foundation/journal.h"
 #include "foundation/messages.h"
 #include "foundation/settingskey.h"
 #include "resources/resource.h"
@@ -52,8 +53,11 @@ bool IsFolder(const std::wstring& path)
 
 void MakeFolder(const std::wstring& path)
 {
-    if (!CreateDirectoryW(path.c_str(), nullptr))
-        throw PathError{path, GetLastError()};
+    if (!CreateDirectoryW(path.c_str(), nullptr)) {
+        const DWORD error = GetLastError();
+        LogCallError(error, L"CreateDirectoryW", path.c_str());
+        throw PathError{path, error};
+    }
 }
 
 void SettingsDlg::FillExitCombo()
@@ -338,7 +342,9 @@ BOOL SetShellInit(HWND dialog)
 void SetShellSave(HWND dialog)
 {
     HKEY key = nullptr;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kWinlogonKey, 0, KEY_SET_VALUE, &key) != ERROR_SUCCESS) {
+    const LONG opened = RegOpenKeyExW(HKEY_LOCAL_MACHINE, kWinlogonKey, 0, KEY_SET_VALUE, &key);
+    if (opened != ERROR_SUCCESS) {
+        LogCallError(static_cast<DWORD>(opened), L"RegOpenKeyExW", kWinlogonKey);
         MessageBoxIdCaption(dialog, IDS_SHELL_KEY_NOT_OPENED, 0, MB_OK);
         return;
     }
@@ -353,6 +359,7 @@ void SetShellSave(HWND dialog)
                                    (length + 1) * sizeof(wchar_t));
     RegCloseKey(key);
     if (rc != ERROR_SUCCESS) {
+        LogCallError(static_cast<DWORD>(rc), L"RegSetValueExW", L"Shell");
         ShowSystemErrorBox(static_cast<DWORD>(rc), nullptr);
         return;
     }

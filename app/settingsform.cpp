@@ -2,6 +2,7 @@
 
 #include "app/reghelpers.h"
 #include "app/startup.h"
+#include "foundation/journal.h"
 #include "resources/resource.h"
 #include "resources/strings.h"
 
@@ -42,8 +43,10 @@ HKEY CreateKey(HKEY parent, const wchar_t* subKey, const wchar_t* keyName)
 {
     HKEY key = nullptr;
     const LONG rc = RegCreateKeyExW(parent, subKey, 0, nullptr, 0, KEY_READ | KEY_WRITE, nullptr, &key, nullptr);
-    if (rc != ERROR_SUCCESS)
+    if (rc != ERROR_SUCCESS) {
+        LogCallError(static_cast<DWORD>(rc), L"RegCreateKeyExW", subKey);
         throw SettingsKeyError{keyName, rc};
+    }
     return key;
 }
 
@@ -62,8 +65,10 @@ private:
 
 void Check(LONG rc, const wchar_t* value)
 {
-    if (rc != ERROR_SUCCESS)
-        throw SettingsValueError{value ? value : L"NULL", rc};
+    if (rc == ERROR_SUCCESS)
+        return;
+    LogCallError(static_cast<DWORD>(rc), L"RegSetValueExW", value ? value : L"NULL");
+    throw SettingsValueError{value ? value : L"NULL", rc};
 }
 
 void SetText(HKEY key, const wchar_t* name, const std::wstring& text)

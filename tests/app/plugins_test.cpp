@@ -405,14 +405,19 @@ TEST_F(Plugins, WithoutAModuleOrAFolderTheCommandLineNamesTheProgramAndOurFolder
     delete p;
 }
 
-TEST_F(Plugins, AProgramThatCannotStartShowsTheSystemsText)
+TEST_F(Plugins, AProgramThatCannotStartShowsTheSystemsTextAndIsRecorded)
 {
     ExtProgramPlugin* p = ExtProgramPlugin::Create();
     p->SetName(L"missing", 7);
     const std::wstring absent = folder_.File(L"absent.exe");
     p->SetStrings(absent.c_str(), L"absent.exe", L"");
+    apptest::OpenJournal journal(folder_.Path());
     PromptScript prompts({IDOK});
     p->Run();
+    bool recorded = false;
+    for (const apptest::JournalEntry& e : journal.Entries())
+        recorded |= e.text.rfind(L"CreateProcessW " + absent + L":", 0) == 0 && e.code != 0;
+    EXPECT_TRUE(recorded) << "no journal record names the call and the program";
     ASSERT_EQ(1u, prompts.Count());
     EXPECT_FALSE(prompts.Last().text.empty());
     EXPECT_EQ(static_cast<UINT>(MB_ICONINFORMATION | MB_TASKMODAL | MB_TOPMOST),

@@ -308,6 +308,7 @@ TEST_F(SettingsChildDialogs, AMaxCountThatIsNoNumberSavesNothing)
 TEST_F(SettingsChildDialogs, AFolderThatCannotBeMadeSaysSoAfterTheValuesAreWritten)
 {
     const std::wstring unreachable = folder_.Path() + L"no\\such\\parent";
+    apptest::OpenJournal journal(folder_.Path());
     PromptScript prompts({IDOK});
     {
         DialogScript script;
@@ -323,6 +324,10 @@ TEST_F(SettingsChildDialogs, AFolderThatCannotBeMadeSaysSoAfterTheValuesAreWritt
     ASSERT_EQ(1u, prompts.Count());
     EXPECT_EQ(Str(IDS_BACKUP_FOLDER_ERROR), prompts.Last().text);
     EXPECT_EQ(L"a.bak", BackupText(L"File"));
+    bool recorded = false;
+    for (const apptest::JournalEntry& e : journal.Entries())
+        recorded |= e.text.rfind(L"CreateDirectoryW " + unreachable, 0) == 0;
+    EXPECT_TRUE(recorded) << "no journal record names the call and the folder";
 }
 
 TEST_F(SettingsChildDialogs, BackupValuesOfTheWrongTypeReadAsMissing)

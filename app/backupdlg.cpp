@@ -118,7 +118,7 @@ BOOL BackupDBSettings::ShowInDialog(HWND dialog) const
     return TRUE;
 }
 
-BOOL BackupDBSettings::PrepareFolders()
+BOOL BackupDBSettings::PrepareFolders(HWND owner)
 {
     if (fileName_.empty())
         return TRUE;
@@ -126,7 +126,7 @@ BOOL BackupDBSettings::PrepareFolders()
     for (DWORD i = 1; ok && i <= maxFiles_; ++i)
         ok = MakeFolder(path_ + std::to_wstring(i));
     if (!ok)
-        MessageBoxIdCaption(nullptr, IDS_BACKUP_FOLDER_ERROR, 0, MB_OK);
+        MessageBoxIdCaption(owner, IDS_BACKUP_FOLDER_ERROR, 0, MB_OK);
     return ok;
 }
 
@@ -146,7 +146,7 @@ INT_PTR CALLBACK BackupSettingsDlgProc(HWND dialog, UINT message, WPARAM wParam,
         switch (LOWORD(wParam)) {
         case IDOK:
             // The dialog stays open: a beep says that something failed.
-            if (!settings->ReadDialog(dialog) || !settings->Save() || !settings->PrepareFolders())
+            if (!settings->ReadDialog(dialog) || !settings->Save() || !settings->PrepareFolders(dialog))
                 MessageBeep(MB_ICONASTERISK);
             return TRUE;
         case IDCANCEL:

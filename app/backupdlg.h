@@ -31,8 +31,9 @@ public:
     BOOL ShowInDialog(HWND dialog) const;
     // Makes the backup folder and its numbered folders 1 to nMaxFiles;
     // folders that exist already are kept. Nothing to do without a file
-    // name. A folder that cannot be made shows string 289 and gives FALSE.
-    BOOL PrepareFolders();
+    // name. A folder that cannot be made shows string 289 over the owner and
+    // gives FALSE.
+    BOOL PrepareFolders(HWND owner = nullptr);
 
     DWORD MaxFiles() const { return maxFiles_; }
     DWORD LastFile() const { return lastFile_; }

@@ -9,6 +9,7 @@
 #include "foundation/globals.h"
 #include "foundation/journal.h"
 #include "foundation/messages.h"
+#include "foundation/prompt.h"
 #include "foundation/settingskey.h"
 #include "resources/resource.h"
 #include "resources/strings.h"
@@ -42,6 +43,7 @@ struct SettingsDlg {
     // declined to make the data folder itself. Throws PathError.
     bool PrepareDataFolders(const std::wstring& dataPath);
     bool AskToCreate(const std::wstring& folder);
+    void ShowFolderError(const PathError& e);
     void Focus(int id);
 };
 
@@ -49,6 +51,17 @@ bool IsFolder(const std::wstring& path)
 {
     const DWORD attributes = GetFileAttributesW(path.c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+// The system's text for a folder that could not be made, under the folder's
+// name, over the dialog.
+void SettingsDlg::ShowFolderError(const PathError& e)
+{
+    wchar_t text[512] = L"";
+    const DWORD n = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, e.error, 0,
+                                   text, 512, nullptr);
+    text[n < 512 ? n : 511] = 0;
+    ShowPrompt(dialog, text, e.path.c_str(), MB_OK | MB_ICONINFORMATION);
 }
 
 void MakeFolder(const std::wstring& path)
@@ -212,7 +225,7 @@ BOOL SettingsDlg::Save()
     } catch (const SettingsValueError& e) {
         MessageBoxIdCaption(dialog, IDS_SETTINGS_VALUE_NOT_SET, e.value, MB_OK);
     } catch (const PathError& e) {
-        ShowSystemErrorBox(e.error, e.path.c_str());
+        ShowFolderError(e);
     } catch (const SettingsKeyError& e) {
         MessageBoxIdCaption(dialog, IDS_SETTINGS_KEY_NOT_CREATED, e.key, MB_OK);
     } catch (...) {

@@ -422,6 +422,31 @@ TEST_F(SettingsDialog, AMissingDataFolderAcceptedIsMadeWithItsImageAndIconFolder
     EXPECT_EQ(missing, StoredText(L"DataPath"));
 }
 
+TEST_F(SettingsDialog, ADataFolderThatCannotBeMadeSaysWhyOverTheDialogAndWritesNothing)
+{
+    StoreValidSettings();
+    const auto before = Dump();
+    const std::wstring unreachable = folder_.Path() + L"no\\such\\data";
+    PromptScript prompts({IDYES, IDOK});
+    HWND dialog = nullptr;
+    {
+        DialogScript script;
+        script.Then(IDOK, [&](HWND d) {
+            dialog = d;
+            SetText(d, IDC_SET_DATA_PATH, unreachable);
+            Click(d, IDOK);
+            Click(d, IDCANCEL);
+        });
+        Open();
+    }
+    ASSERT_EQ(2u, prompts.Count());
+    const PromptRecord failure = prompts.Prompts()[1];
+    EXPECT_EQ(dialog, failure.owner);
+    EXPECT_EQ(unreachable, failure.caption);
+    EXPECT_FALSE(failure.text.empty());
+    EXPECT_EQ(before, Dump());
+}
+
 // ---- Run Now ----------------------------------------------------------------------
 
 TEST_F(SettingsDialog, RunNowWhileTheProgramRunsSavesAndAsksForAnotherPass)

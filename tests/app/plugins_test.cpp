@@ -550,4 +550,46 @@ TEST_F(Plugins, TheDialogListsNoLineForAnEmptyEntryAndRunsTheSelectedPlugin)
     EXPECT_FALSE(KeyExists(L"x"));
 }
 
+TEST_F(Plugins, TheProgramDialogsSetButtonsChooseAProgramFileAndAFolder)
+{
+    AddKey(L"tool");
+    LoadPlugins();
+    std::wstring exe = TF_MARKER_EXE;
+    for (wchar_t& c : exe)
+        if (c == L'/')
+            c = L'\\';
+    std::wstring afterFile = L"?", afterFolder = L"?";
+    {
+        DialogScript script;
+        script.Then(IDC_PLUGIN_LIST, [](HWND d) {
+                  SelectListLine(d, IDC_PLUGIN_LIST, 0);
+                  Click(d, IDC_PLUGIN_CHANGE);
+              })
+            .Then(IDC_PROGRAM_MODULE, [&](HWND d) {
+                SetText(d, IDC_PROGRAM_MODULE, exe);
+                SetText(d, IDC_PROGRAM_DIR, L"C:\\kept");
+                Click(d, IDC_PROGRAM_MODULE_BROWSE);
+            })
+            .Then(0, [&](HWND open) {
+                // The file dialog starts with the module's text: OK takes it.
+                Click(open, IDOK);
+            })
+            .Then(IDC_PROGRAM_MODULE, [&](HWND d) {
+                afterFile = Text(d, IDC_PROGRAM_MODULE);
+                Click(d, IDC_PROGRAM_DIR_BROWSE);
+            })
+            .Then(0, [](HWND picker) { Click(picker, IDCANCEL); })
+            .Then(IDC_PROGRAM_MODULE, [&](HWND d) {
+                afterFolder = Text(d, IDC_PROGRAM_DIR);
+                Click(d, IDOK);
+            })
+            .Then(IDC_PLUGIN_LIST, [](HWND d) { Click(d, IDCANCEL); });
+        AddPluginDialog(nullptr);
+    }
+    EXPECT_EQ(0, lstrcmpiW(exe.c_str(), afterFile.c_str())) << std::string(afterFile.begin(), afterFile.end());
+    EXPECT_EQ(L"C:\\kept", afterFolder);
+    EXPECT_EQ(0, lstrcmpiW(exe.c_str(), KeyText(L"tool", nullptr).c_str()));
+    EXPECT_EQ(L"C:\\kept", KeyText(L"tool", L"DefDir"));
+}
+
 }  // namespace

@@ -60,6 +60,16 @@ void DumpKey(HKEY key, const std::wstring& prefix, std::map<std::wstring, std::v
     }
 }
 
+// The folder picker's title line: the child whose text is the title asked for.
+BOOL CALLBACK FindPickerTitle(HWND child, LPARAM out)
+{
+    wchar_t text[256] = {};
+    GetWindowTextW(child, text, 256);
+    if (wcsstr(text, L"Select the path"))
+        wcscpy(reinterpret_cast<wchar_t*>(out), text);
+    return TRUE;
+}
+
 class SettingsDialog : public ::testing::Test {
 protected:
     void SetUp() override
@@ -445,6 +455,40 @@ TEST_F(SettingsDialog, ADataFolderThatCannotBeMadeSaysWhyOverTheDialogAndWritesN
     EXPECT_EQ(unreachable, failure.caption);
     EXPECT_FALSE(failure.text.empty());
     EXPECT_EQ(before, Dump());
+}
+
+TEST_F(SettingsDialog, SetOpensTheFolderPickerAtTheFieldsFolderAndPutsTheChoiceBack)
+{
+    StoreValidSettings();
+    std::wstring pickerTitle, afterOk = L"?", afterCancel = L"?";
+    {
+        DialogScript script;
+        script.Then(IDC_SET_DEF_DIR_BROWSE, [&](HWND d) {
+                  SetText(d, IDC_SET_DEF_DIR, data_ + L"Image");
+                  Click(d, IDC_SET_DEF_DIR_BROWSE);
+              })
+            .Then(0, [&](HWND picker) {
+                // The picker starts at the field's folder: OK takes that one.
+                wchar_t text[256] = {};
+                EnumChildWindows(picker, FindPickerTitle, reinterpret_cast<LPARAM>(text));
+                pickerTitle = text;
+                Click(picker, IDOK);
+            })
+            .Then(IDC_SET_DEF_DIR_BROWSE, [&](HWND d) {
+                afterOk = Text(d, IDC_SET_DEF_DIR);
+                SetText(d, IDC_SET_DEF_DIR, L"kept");
+                Click(d, IDC_SET_CFG_DIR_BROWSE);
+            })
+            .Then(0, [](HWND picker) { Click(picker, IDCANCEL); })
+            .Then(IDC_SET_DEF_DIR_BROWSE, [&](HWND d) {
+                afterCancel = Text(d, IDC_SET_DEF_DIR);
+                Click(d, IDCANCEL);
+            });
+        Open();
+    }
+    EXPECT_EQ(Str(IDS_SELECT_DEFAULT_FOLDER), pickerTitle);
+    EXPECT_EQ(0, lstrcmpiW((data_ + L"Image").c_str(), afterOk.c_str()));
+    EXPECT_EQ(L"kept", afterCancel);
 }
 
 // ---- Run Now ----------------------------------------------------------------------

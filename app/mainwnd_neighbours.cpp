@@ -18,10 +18,6 @@ DPicturePtr ActiveViewPicture()
 
 void RunScanDbWindow(HWND owner) { ShowNotAvailableYet(owner); }
 void RunImportDbWnd(HWND owner) { ShowNotAvailableYet(owner); }
-void ChooseReportProfile(HWND owner) { ShowNotAvailableYet(owner); }
-void PrintReportFromDesc(HWND owner, ReportDesc*) { ShowNotAvailableYet(owner); }
-void ShowStatusPrinterWnd(HWND owner) { ShowNotAvailableYet(owner); }
-void RunPrintHeaderDlg(HWND owner) { ShowNotAvailableYet(owner); }
 DPicturePtr ImportImageFile(HWND owner, DWORD, int)
 {
     ShowNotAvailableYet(owner);
@@ -29,6 +25,3 @@ DPicturePtr ImportImageFile(HWND owner, DWORD, int)
 }
 void ExportImage(HWND owner, const DPicturePtr&) { ShowNotAvailableYet(owner); }
 void ShowDicomQueueWindow(HWND owner) { ShowNotAvailableYet(owner); }
-void RunReportsDlg(HWND owner) { ShowNotAvailableYet(owner); }
-void RunFontsDlg(HWND owner) { ShowNotAvailableYet(owner); }
-void OpenPrinterProfiles(HWND owner) { ShowNotAvailableYet(owner); }

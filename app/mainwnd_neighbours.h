@@ -1,9 +1,10 @@
 // What the main patient window calls beyond its own code and beyond the image
 // strip and the notes: the main image panel's handle and active picture,
 // plug-ins (app/plugins.h), the About box (app/aboutbox.h), the Modality
-// dialog (app/modalitydlg.h), and the commands of printing and data
-// exchange. The program has none of those commands' windows: each says
-// "This command is not available yet." (ShowNotAvailableYet).
+// dialog (app/modalitydlg.h), printing's commands (app/printservices.h) and
+// the commands of data exchange. The program has none of data exchange's
+// windows yet: each of its commands says "This command is not available
+// yet." (ShowNotAvailableYet).
 #pragma once
 
 #include "app/aboutbox.h"
@@ -23,19 +24,12 @@ HWND MainViewHandle();
 DPicturePtr ActiveViewPicture();
 
 // ---- commands without a window: each says that it is not available ----------
+// (printing's commands: app/printservices.h)
 
 class ReportDesc;
 void RunScanDbWindow(HWND owner);                 // synchronisation window
 void RunImportDbWnd(HWND owner);                  // merge window
-void ChooseReportProfile(HWND owner);             // printer profile for reports
-void PrintReportFromDesc(HWND owner, ReportDesc* report);   // the report's filters, then the report
-void ShowStatusPrinterWnd(HWND owner);
-void RunPrintHeaderDlg(HWND owner);
 // An imported picture, or an empty handle.
 DPicturePtr ImportImageFile(HWND owner, DWORD patientKey, int flag);
 void ExportImage(HWND owner, const DPicturePtr& picture);
 void ShowDicomQueueWindow(HWND owner);
-void RunReportsDlg(HWND owner);
-void RunFontsDlg(HWND owner);
-// The printer profiles, from the Program Settings dialog's "Printer" button.
-void OpenPrinterProfiles(HWND owner);

@@ -2,8 +2,8 @@
 
 #include "app/backupdlg.h"
 #include "app/diskhelpers.h"
-#include "app/mainwnd_neighbours.h"
 #include "app/plugins.h"
+#include "app/printservices.h"
 #include "app/settingsform.h"
 #include "app/startup.h"
 #include "foundation/globals.h"
@@ -274,7 +274,7 @@ void SettingsDlg::OnCommand(int id)
         RunBackupSettingsDlg(dialog);
         break;
     case IDC_SET_FONTS:
-        RunFontsDlg(dialog);
+        OpenFontsDialog(dialog);
         break;
     case IDC_SET_SHELL:
         if (IsWindowsNT)

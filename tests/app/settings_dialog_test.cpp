@@ -8,6 +8,7 @@
 #include "dialog_script.h"
 
 #include "app/mainloop.h"
+#include "app/printservices.h"
 #include "app/settingsdlg.h"
 #include "app/settingsform.h"
 #include "app/startup.h"
@@ -489,6 +490,46 @@ TEST_F(SettingsDialog, SetOpensTheFolderPickerAtTheFieldsFolderAndPutsTheChoiceB
     EXPECT_EQ(Str(IDS_SELECT_DEFAULT_FOLDER), pickerTitle);
     EXPECT_EQ(0, lstrcmpiW((data_ + L"Image").c_str(), afterOk.c_str()));
     EXPECT_EQ(L"kept", afterCancel);
+}
+
+namespace printing {
+std::vector<std::string> calls;
+HWND owner = nullptr;
+void Fonts(HWND o)
+{
+    calls.push_back("fonts");
+    owner = o;
+}
+void Profiles(HWND o)
+{
+    calls.push_back("profiles");
+    owner = o;
+}
+}  // namespace printing
+
+TEST_F(SettingsDialog, FontsAndPrinterOpenPrintingsDialogsOverTheSettings)
+{
+    PrintServices stand = {};
+    stand.runFontsDlg = printing::Fonts;
+    stand.editPrinterProfiles = printing::Profiles;
+    const PrintServices before = SetPrintServices(stand);
+    printing::calls.clear();
+    HWND dialog = nullptr, fontsOwner = nullptr;
+    {
+        DialogScript script;
+        script.Then(IDC_SET_FONTS, [&](HWND d) {
+            dialog = d;
+            Click(d, IDC_SET_FONTS);
+            fontsOwner = printing::owner;
+            Click(d, IDC_SET_PRINTER);
+            Click(d, IDCANCEL);
+        });
+        Open();
+    }
+    SetPrintServices(before);
+    EXPECT_EQ((std::vector<std::string>{"fonts", "profiles"}), printing::calls);
+    EXPECT_EQ(dialog, fontsOwner);
+    EXPECT_EQ(dialog, printing::owner);
 }
 
 // ---- Run Now ----------------------------------------------------------------------

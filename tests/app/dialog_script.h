@@ -11,8 +11,11 @@
 //
 // Steps that are left when the script ends, or when the time-out passes
 // (the open dialogs are then cancelled), fail the test: no run can hang on a
-// dialog.
+// dialog. The script holds the screen lock while it lives: its dialogs show
+// on the display that the test processes share.
 #pragma once
+
+#include "common/window_harness.h"
 
 #include <windows.h>
 
@@ -47,6 +50,7 @@ private:
         int markerId;       // -1: the text input window
         Step step;
     };
+    harness::ScreenLock lock_;
     std::deque<Entry> steps_;
     UINT_PTR timer_ = 0;
     UINT_PTR watchdog_ = 0;

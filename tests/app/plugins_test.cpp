@@ -369,6 +369,7 @@ TEST_F(Plugins, TheExternalProgramsValuesSurviveWrongTypesAndMissingTerminators)
 
 TEST_F(Plugins, TheExternalProgramStartsInItsFolderWithItsCommandLine)
 {
+    harness::ScreenLock screen;   // another process starts while the display is shared
     const std::wstring marker = folder_.File(L"started.txt");
     const std::wstring work = folder_.Path() + L"work";
     ASSERT_TRUE(CreateDirectoryW(work.c_str(), nullptr));
@@ -390,6 +391,7 @@ TEST_F(Plugins, TheExternalProgramStartsInItsFolderWithItsCommandLine)
 
 TEST_F(Plugins, WithoutAModuleOrAFolderTheCommandLineNamesTheProgramAndOurFolderIsUsed)
 {
+    harness::ScreenLock screen;   // another process starts while the display is shared
     const std::wstring marker = folder_.File(L"from-line.txt");
     const std::wstring line = L"\"" + std::wstring(TF_MARKER_EXE) + L"\" \"" + marker + L"\"";
     ExtProgramPlugin* p = ExtProgramPlugin::Create();

@@ -1,17 +1,22 @@
 // A tiny program the plug-in tests start: it writes the file named by its
 // first argument, holding its current folder and its whole command line, one
 // per line (UTF-16 with a byte-order mark), so that a test sees that it ran,
-// where, and with what.
+// where, and with what. A windows program without a window: starting it opens
+// no console that could take the display's focus from another test.
 #include <windows.h>
+#include <shellapi.h>
 
-int wmain(int argc, wchar_t** argv)
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, wchar_t*, int)
 {
-    if (argc < 2)
+    const wchar_t* line = GetCommandLineW();
+    int argc = 0;
+    wchar_t** argv = CommandLineToArgvW(line, &argc);
+    if (!argv || argc < 2)
         return 2;
     wchar_t folder[MAX_PATH] = {};
     GetCurrentDirectoryW(MAX_PATH, folder);
-    const wchar_t* line = GetCommandLineW();
     HANDLE file = CreateFileW(argv[1], GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    LocalFree(argv);
     if (file == INVALID_HANDLE_VALUE)
         return 1;
     DWORD written = 0;

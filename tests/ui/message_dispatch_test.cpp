@@ -333,6 +333,7 @@ public:
     static DMessageMap map;
 };
 DMessageMapEntry ShapedMapWindow::entries[] = {
+    MapMessage<WM_CREATE, &ShapedMapWindow::OnCreate>(),
     MapMessage<WM_SIZE, &ShapedMapWindow::OnSize>(),
     MapMessage<WM_MOUSEMOVE, &ShapedMapWindow::OnMouseMove>(),
     MapMessage<WM_COMMAND, &ShapedMapWindow::OnCommand>(),
@@ -370,6 +371,9 @@ TEST(OneShapePerMessage, AMapCallsTheHandlersATableCalls)
     {
         ShapedMapWindow w;
         ASSERT_TRUE(w.Create(0, kClass, nullptr, WS_POPUP, 0, 0, 40, 30, nullptr, nullptr, Instance(), nullptr));
+        // WM_CREATE reaches the object already bound to its window.
+        ASSERT_FALSE(w.log.Lines().empty());
+        EXPECT_EQ("create bound", w.log.Lines().front());
         w.log.Clear();
         SendTheShapedMessages(w.GetHwnd());
         EXPECT_TRUE(LogMatches(w.log, kShapedLog));
@@ -381,6 +385,7 @@ TEST(OneShapePerMessage, AMapCallsTheHandlersATableCalls)
 TEST(OneShapePerMessage, ATableDispatchesPrivateMessagesLikeTheOthers)
 {
     static const HandlerEntry handlers[] = {
+        OnMessage<WM_CREATE, &ShapedTableObject::OnCreate>(),
         OnMessage<WM_SIZE, &ShapedTableObject::OnSize>(),
         OnMessage<WM_MOUSEMOVE, &ShapedTableObject::OnMouseMove>(),
         OnMessage<WM_COMMAND, &ShapedTableObject::OnCommand>(),
@@ -399,6 +404,8 @@ TEST(OneShapePerMessage, ATableDispatchesPrivateMessagesLikeTheOthers)
                      0,  0,       10,                                               10, nullptr, nullptr, Instance(),
                      nullptr};
     ASSERT_NE(CreateWindowFromDesc(&d), nullptr);
+    ASSERT_FALSE(o.log.Lines().empty());
+    EXPECT_EQ("create bound", o.log.Lines().front());
     o.log.Clear();
     SendTheShapedMessages(o.hwnd);
     EXPECT_TRUE(LogMatches(o.log, kShapedLog));

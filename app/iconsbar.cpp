@@ -41,19 +41,10 @@ bool IconsBar::RegisterClass()
     if (gRegistered)
         return true;
     gIcon = (HICON)LoadImageW(hInstance, MAKEINTRESOURCEW(IDI_ICONSBAR), IMAGE_ICON, 0, 0, LR_DEFAULTSIZE);
-    WNDCLASSEXW wc = {};
-    wc.cbSize = sizeof wc;
-    wc.style = CS_HREDRAW | CS_VREDRAW;
-    wc.cbWndExtra = 4;
-    wc.hInstance = hInstance;
-    wc.hIcon = gIcon;
-    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    wc.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(6));
-    wc.lpszClassName = kClassName;
-    if (!DWindow::RegisterClassEx(&wc)) {
-        if (gIcon)
-            DestroyIcon(gIcon);
-        gIcon = nullptr;
+    WindowClass cls{kClassName, CS_HREDRAW | CS_VREDRAW, reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_WINDOW + 1))};
+    cls.icon = gIcon;
+    if (!DWindow::RegisterMapClass(cls)) {
+        gIcon = nullptr;   // destroyed with the class that was not made
         return false;
     }
     gRegistered = true;

@@ -93,14 +93,7 @@ bool NoteSnimokWnd::RegisterClass()
 {
     if (gRegistered)
         return true;
-    WNDCLASSEXW wc = {};
-    wc.cbSize = sizeof wc;
-    wc.style = CS_OWNDC;
-    wc.cbWndExtra = 4;
-    wc.hInstance = hInstance;
-    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    wc.lpszClassName = kClassName;
-    if (!DWindow::RegisterClassEx(&wc))
+    if (!DWindow::RegisterMapClass({kClassName, CS_OWNDC}))
         return false;
     if (!LoadStringW(hInstance, IDS_TEMPLATE_HEADER, gHeaderFormat, 64))
         wcscpy(gHeaderFormat, L"%1");

@@ -71,14 +71,7 @@ bool TNoteSnimokWnd::RegisterClass()
 {
     if (gRegistered)
         return true;
-    WNDCLASSEXW wc = {};
-    wc.cbSize = sizeof wc;
-    wc.cbWndExtra = 4;
-    wc.hInstance = hInstance;
-    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    wc.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(5));
-    wc.lpszClassName = kClassName;
-    if (!DWindow::RegisterClassEx(&wc))
+    if (!DWindow::RegisterMapClass({kClassName, 0, reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_MENU + 1))}))
         return false;
     gRegistered = true;
     return true;

@@ -66,12 +66,9 @@ class MessageMap : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        WNDCLASSEXW wc = {};
-        wc.cbSize = sizeof(wc);
-        wc.cbWndExtra = 4;
-        wc.hInstance = Instance();
-        wc.lpszClassName = kMapClass;
-        ASSERT_TRUE(DWindow::RegisterClassEx(&wc));
+        WindowClass cls{kMapClass};
+        cls.instance = Instance();
+        ASSERT_TRUE(DWindow::RegisterMapClass(cls));
         ASSERT_TRUE(w.Create(0, kMapClass, nullptr, WS_POPUP, 0, 0, 40, 30, nullptr, nullptr, Instance(), nullptr));
         w.log.Clear();
     }
@@ -362,12 +359,7 @@ const std::vector<std::string> kShapedLog = {"size 300 200 2", "move -4 6 1", "c
 TEST(OneShapePerMessage, AMapCallsTheHandlersATableCalls)
 {
     const wchar_t kClass[] = L"Shaped map window";
-    WNDCLASSEXW wc = {};
-    wc.cbSize = sizeof(wc);
-    wc.cbWndExtra = 4;
-    wc.hInstance = Instance();
-    wc.lpszClassName = kClass;
-    ASSERT_TRUE(DWindow::RegisterClassEx(&wc));
+    ASSERT_TRUE(DWindow::RegisterMapClass({kClass}));
     {
         ShapedMapWindow w;
         ASSERT_TRUE(w.Create(0, kClass, nullptr, WS_POPUP, 0, 0, 40, 30, nullptr, nullptr, Instance(), nullptr));
@@ -391,14 +383,8 @@ TEST(OneShapePerMessage, ATableDispatchesPrivateMessagesLikeTheOthers)
         OnMessage<WM_COMMAND, &ShapedTableObject::OnCommand>(),
         OnMessage<kShapedPrivate, &ShapedTableObject::OnPrivate>(),
     };
-    gShapedTable.Fill(handlers, sizeof(handlers) / sizeof(handlers[0]));
     const wchar_t kClass[] = L"Shaped table window";
-    WNDCLASSEXW wc = {};
-    wc.cbSize = sizeof(wc);
-    wc.cbWndExtra = 4;
-    wc.hInstance = Instance();
-    wc.lpszClassName = kClass;
-    ASSERT_NE(RegisterWindowClass(&wc), 0);
+    ASSERT_NE(RegisterTableClass({kClass}, gShapedTable, handlers), 0);
     ShapedTableObject o;
     DWindowDesc d = {&o, &o.hwnd, TableWindowProc<ShapedTableObject, gShapedTable>, 0, kClass, nullptr, WS_POPUP,
                      0,  0,       10,                                               10, nullptr, nullptr, Instance(),

@@ -4,6 +4,7 @@
 
 #include "database/dberrors.h"
 #include "foundation/globals.h"
+#include "foundation/messages.h"
 #include "foundation/prompt.h"
 #include "foundation/textutil.h"
 #include "images/viewer/mainviewwnd.h"
@@ -98,8 +99,7 @@ int IconsBar::Run(HWND owner, DWORD patientKey, int x, int y, int flags)
     if (!created || !bar.GetHwnd()) {
         if (bar.GetHwnd())
             DestroyWindow(bar.GetHwnd());
-        const std::wstring text = LoadText(IDS_PICTURES_WINDOW_ERROR);
-        ShowPrompt(owner, text.c_str(), nullptr, MB_OK | MB_ICONHAND);
+        MessageBoxId(owner, IDS_PICTURES_WINDOW_ERROR, MB_OK | MB_ICONHAND);
         return 0;
     }
     IconsBar* outer = gCurrent;

@@ -7,6 +7,7 @@
 #include "database/dbstart.h"
 #include "database/dbstatement.h"
 #include "foundation/globals.h"
+#include "foundation/messages.h"
 #include "foundation/prompt.h"
 #include "foundation/textutil.h"
 #include "images/viewer/mainviewwnd.h"
@@ -239,9 +240,8 @@ bool TNoteSnimokWnd::OfferToSave()
 {
     if (!hasSelection_ || !edit_ || !SendMessageW(edit_, EM_GETMODIFY, 0, 0))
         return true;
-    const std::wstring text = LoadText(IDS_TEMPLATE_MODIFIED);
-    const std::wstring caption = LoadText(IDS_TEMPLATE_EDITOR_TITLE);
-    const int answer = ShowPrompt(hwnd, text.c_str(), caption.c_str(), MB_YESNOCANCEL | MB_ICONQUESTION);
+    const int answer =
+        MessageBoxIdCaption(hwnd, IDS_TEMPLATE_MODIFIED, IDS_TEMPLATE_EDITOR_TITLE, MB_YESNOCANCEL | MB_ICONQUESTION);
     if (answer == IDYES) {
         Save();
         return true;

@@ -5,6 +5,7 @@
 #include "forms/filterwnd.h"
 #include "forms/kartdata.h"
 #include "foundation/globals.h"
+#include "foundation/messages.h"
 #include "foundation/prompt.h"
 #include "foundation/strbuf.h"
 #include "resources/strings.h"
@@ -359,9 +360,8 @@ bool DbKartWindow::CheckField(KartField* field)
             if (KartData::SelectByKey(*form_, layout_.fieldCount, layout_.fields, &existing, &found)) {
                 result = true;
                 if (found) {
-                    wchar_t text[256] = {};
-                    LoadStringW(hInstance, IDS_RECORD_ALREADY_EXISTS, text, 256);
-                    if (ShowPrompt(hwnd, text, form_->Caption(), MB_YESNO | MB_ICONQUESTION) == IDYES)
+                    if (MessageBoxIdCaption(hwnd, IDS_RECORD_ALREADY_EXISTS, form_->Caption(),
+                                            MB_YESNO | MB_ICONQUESTION) == IDYES)
                         SetRecord(existing, 1);
                 }
             }

@@ -80,7 +80,7 @@ bool StatisticsWnd::RegisterClass()
         return true;
     if (!DWindow::RegisterMapClass({kClassName, 0, reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_WINDOW + 1))}))
         return false;
-    gStat.icon = (HICON)LoadImageW(hInstance, MAKEINTRESOURCEW(IDI_VIEWER_EXIT), IMAGE_ICON, 16, 16, 0);
+    gStat.icon = (HICON)LoadImageW(hInstance, MAKEINTRESOURCEW(IDI_CONNECT), IMAGE_ICON, 16, 16, 0);
     gStat.blueBrush = CreateSolidBrush(0xFF0000);
     gStat.registered = true;
     return true;

@@ -11,6 +11,7 @@
 #include "app/iconstrip.h"
 #include "app/mainmenus.h"
 #include "app/mainpatientwnd.h"
+#include "app/mainwnd_neighbours.h"
 #include "app/startup.h"
 #include "forms/kartlayout.h"
 #include "forms/kartwnd.h"
@@ -717,6 +718,23 @@ TEST(ReportMenu, ListsTheReportsOfTheKeyAndGivesTheChosenFile)
     MenuScript menus(1);
     EXPECT_THROW(ReportMenu(nullptr, 0, 0, name, data), DWORD);
     EXPECT_EQ(0, menus.Count());
+}
+
+TEST(PluginMenu, ThereAreItemsWhenThePluginsKeyHasSubkeys)
+{
+    const std::wstring path = L"Software\\TobalFluoroTests\\plugins-" + std::to_wstring(GetCurrentProcessId());
+    SettingsRootScope root(HKEY_CURRENT_USER, path.c_str());
+    EXPECT_EQ(0, HasPluginMenuItems()) << "no key";
+    HKEY key;
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_CURRENT_USER, (path + L"\\Plugins").c_str(), 0, nullptr, 0,
+                                             KEY_ALL_ACCESS, nullptr, &key, nullptr));
+    EXPECT_EQ(0, HasPluginMenuItems()) << "an empty key";
+    HKEY plugin;
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(key, L"Viewer", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &plugin, nullptr));
+    RegCloseKey(plugin);
+    RegCloseKey(key);
+    EXPECT_EQ(1, HasPluginMenuItems());
+    RegDeleteTreeW(HKEY_CURRENT_USER, path.c_str());
 }
 
 // ---- the image panel and the images the window opens ------------------------------

@@ -54,13 +54,7 @@ bool IconsBar::RegisterClass()
 
 void IconsBar::UnregisterClass()
 {
-    if (!gRegistered)
-        return;
-    ::UnregisterClassW(kClassName, hInstance);
-    if (gIcon)
-        DestroyIcon(gIcon);
-    gIcon = nullptr;
-    gRegistered = false;
+    UnregisterClassOnce(gRegistered, kClassName, &gIcon);
 }
 
 IconsBar* IconsBar::Current()

@@ -93,13 +93,7 @@ bool InpTextWnd::RegisterClass()
 
 void InpTextWnd::UnregisterClass()
 {
-    if (!gRegistered)
-        return;
-    ::UnregisterClassW(kClassName, hInstance);
-    if (gAcceptIcon)
-        DestroyIcon(gAcceptIcon);
-    gAcceptIcon = nullptr;
-    gRegistered = false;
+    UnregisterClassOnce(gRegistered, kClassName, &gAcceptIcon);
 }
 
 LRESULT CALLBACK InpTextWnd::WndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)

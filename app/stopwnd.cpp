@@ -49,13 +49,7 @@ bool StopProcessWnd::RegisterClass()
 
 void StopProcessWnd::UnregisterClass()
 {
-    if (!gRegistered)
-        return;
-    ::UnregisterClassW(kClassName, hInstance);
-    if (gStopIcon)
-        DestroyIcon(gStopIcon);
-    gStopIcon = nullptr;
-    gRegistered = false;
+    UnregisterClassOnce(gRegistered, kClassName, &gStopIcon);
 }
 
 LRESULT CALLBACK StopProcessWnd::WndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)

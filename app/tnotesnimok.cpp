@@ -80,10 +80,7 @@ bool TNoteSnimokWnd::RegisterClass()
 
 void TNoteSnimokWnd::UnregisterClass()
 {
-    if (!gRegistered)
-        return;
-    ::UnregisterClassW(kClassName, hInstance);
-    gRegistered = false;
+    UnregisterClassOnce(gRegistered, kClassName);
 }
 
 TNoteSnimokWnd::~TNoteSnimokWnd()

@@ -102,6 +102,18 @@ bool UnregisterClassAndIcons(const wchar_t* name, HINSTANCE instance)
     return true;
 }
 
+void UnregisterClassOnce(bool& registered, const wchar_t* name, HICON* icon)
+{
+    if (!registered)
+        return;
+    ::UnregisterClassW(name, hInstance);
+    if (icon && *icon) {
+        DestroyIcon(*icon);
+        *icon = nullptr;
+    }
+    registered = false;
+}
+
 ATOM RegisterObjectClass(const wchar_t* name, UINT style, HINSTANCE instance, HBRUSH background)
 {
     return RegisterClassWith(WindowClass{name, style, background, nullptr, nullptr, nullptr, nullptr, instance},

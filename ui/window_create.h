@@ -84,6 +84,12 @@ ATOM RegisterTableClass(const WindowClass& cls, HandlerTable& table, const Handl
     return RegisterTableClass(cls, table, entries, N);
 }
 
+// Undoes a registration made once per process: when `registered` is set,
+// unregisters the class `name` of the program's module, destroys the icon
+// that `icon` points at (one the registration loaded; null for none) and
+// clears both. Nothing when `registered` is clear.
+void UnregisterClassOnce(bool& registered, const wchar_t* name, HICON* icon = nullptr);
+
 // Unregisters the class `name` of `instance` (null: hInstance) and destroys
 // the icons it was registered with; false when no such class is registered.
 bool UnregisterClassAndIcons(const wchar_t* name, HINSTANCE instance = nullptr);

@@ -120,4 +120,21 @@ TEST_F(WindowClassTest, TheClassOwnsItsIcons)
     EXPECT_FALSE(UnregisterClassAndIcons(kClass)) << "nothing left to unregister";
 }
 
+TEST_F(WindowClassTest, AClassRegisteredOnceIsUnregisteredOnceWithItsIcon)
+{
+    bool registered = false;
+    HICON icon = NewIcon();
+    UnregisterClassOnce(registered, kClass, &icon);
+    EXPECT_TRUE(IconAlive(icon)) << "nothing registered: nothing undone";
+    ASSERT_TRUE(DWindow::RegisterMapClass({kClass}));
+    registered = true;
+    UnregisterClassOnce(registered, kClass, &icon);
+    EXPECT_FALSE(registered);
+    EXPECT_EQ(nullptr, icon);
+    WNDCLASSEXW wc = {};
+    wc.cbSize = sizeof wc;
+    EXPECT_FALSE(GetClassInfoExW(hInstance, kClass, &wc)) << "the class is gone";
+    UnregisterClassOnce(registered, kClass);   // a second time: nothing
+}
+
 }  // namespace

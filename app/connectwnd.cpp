@@ -152,23 +152,6 @@ bool ConnectWindow::RegisterWaitClass(HINSTANCE instance, const wchar_t* classNa
         return false;
     INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_ANIMATE_CLASS};
     InitCommonControlsEx(&controls);
-    WNDCLASSEXW wc = {};
-    wc.cbSize = sizeof wc;
-    wc.cbWndExtra = 4;
-    wc.hInstance = instance;
-    wc.hIcon = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(IDI_CONNECT), IMAGE_ICON, 0, 0, LR_DEFAULTSIZE));
-    wc.hIconSm = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(IDI_CONNECT), IMAGE_ICON,
-                                               GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), 0));
-    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    wc.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_WINDOW + 1));
-    wc.lpszClassName = className;
-    if (!RegisterWindowClass(&wc)) {
-        if (wc.hIcon)
-            DestroyIcon(wc.hIcon);
-        if (wc.hIconSm)
-            DestroyIcon(wc.hIconSm);
-        return false;
-    }
     static const HandlerEntry handlers[] = {
         OnMessage<WM_PAINT, &ConnectWindow::OnPaint>(),
         OnMessage<WM_SIZE, &ConnectWindow::OnSize>(),
@@ -177,7 +160,13 @@ bool ConnectWindow::RegisterWaitClass(HINSTANCE instance, const wchar_t* classNa
         OnMessage<WM_TIMER, &ConnectWindow::OnTimer>(),
         OnMessage<kPipeWaitMessage, &ConnectWindow::OnPipeWaitDone>(),
     };
-    gConnectHandlers.Fill(handlers, sizeof handlers / sizeof handlers[0]);
+    WindowClass cls{className, 0, reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_WINDOW + 1))};
+    cls.icon = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(IDI_CONNECT), IMAGE_ICON, 0, 0, LR_DEFAULTSIZE));
+    cls.smallIcon = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(IDI_CONNECT), IMAGE_ICON,
+                                                  GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), 0));
+    cls.instance = instance;
+    if (!RegisterTableClass(cls, gConnectHandlers, handlers))
+        return false;
     if (!gButtonIcon)
         gButtonIcon = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(IDI_CONNECT), IMAGE_ICON, IconSize,
                                                     IconSize, 0));
@@ -190,18 +179,7 @@ void ConnectWindow::UnregisterWaitClass(HINSTANCE instance, const wchar_t* class
     bool& registered = lstrcmpW(className, kClassName) == 0 ? gRegistered : gRunProgRegistered;
     if (!registered)
         return;
-    WNDCLASSEXW wc = {};
-    wc.cbSize = sizeof wc;
-    HICON icon = nullptr, small = nullptr;
-    if (GetClassInfoExW(instance, className, &wc)) {
-        icon = wc.hIcon;
-        small = wc.hIconSm;
-    }
-    ::UnregisterClassW(className, instance);
-    if (icon)
-        DestroyIcon(icon);
-    if (small && small != icon)
-        DestroyIcon(small);
+    UnregisterClassAndIcons(className, instance);
     registered = false;
     // The Exit button's icon goes with the last of the two classes.
     if (!gRegistered && !gRunProgRegistered && gButtonIcon) {

@@ -202,3 +202,14 @@
 #define IDC_PICTURE_LABEL_MIN_WIDTH 5420
 #define IDC_PICTURE_LABEL_MIN_HEIGHT 5421
 #define IDC_PICTURE_LABEL_ZERO 5422
+// Removable disks and the synchronisation worker (6200-6299): 6000 plus the
+// number the system gives each dialog; the controls keep the system's ids.
+#define IDD_EJECT_DISK 6231          // "Eject Disk": the database disk, between two passes
+#define IDC_EJECT_STATUS 1204        // its read-only status field
+#define IDC_EJECT_EXIT 1226          // its "Exit Program" button
+#define IDD_INSERT_DISK 6268         // "Сообщение": insert the archive disk named in the prompt
+#define IDC_INSERT_ABORT 1278        // "Прервать"
+#define IDC_INSERT_IGNORE 1279       // "Игнорировать"
+#define IDC_INSERT_CONTINUE 1280     // "Продолжить"
+#define IDC_INSERT_EJECT 1281        // "Извлечь МО"
+#define IDC_INSERT_PROMPT 1282       // the prompt text

@@ -403,7 +403,7 @@ void OnServiceCommand(HWND owner, int command, int flag)
     case kServiceExportPicture: {
         const DPicturePtr picture = ActiveViewPicture();
         if (picture.Get())
-            ExportImage(MainViewHandle(), picture);
+            ExportImage(MainViewHandle(), picture, ActiveViewTable());
         break;
     }
     case kServiceDicomStatus:

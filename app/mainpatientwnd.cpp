@@ -332,7 +332,8 @@ void DestroyChildren()
 
 void ExportFromCell(HWND owner, const DPicturePtr& picture)
 {
-    ExportImage(owner, picture);
+    // The strip shows no view of the picture: its own settings make the table.
+    ExportImage(owner, picture, nullptr);
 }
 
 IconCellActions MainCellActions()

@@ -1,5 +1,6 @@
 #include "app/mainwnd_neighbours.h"
 
+#include "app/exchangeservices.h"
 #include "app/mainmenus.h"
 #include "foundation/globals.h"
 #include "images/viewer/mainviewwnd.h"
@@ -17,6 +18,13 @@ DPicturePtr ActiveViewPicture()
     MainViewWnd* panel = MainViewWnd::Instance();
     SnimokWnd* view = panel ? panel->GetActiveView() : nullptr;
     return view ? view->GetPicture() : DPicturePtr();
+}
+
+const uint8_t* ActiveViewTable()
+{
+    MainViewWnd* panel = MainViewWnd::Instance();
+    SnimokWnd* view = panel ? panel->GetActiveView() : nullptr;
+    return view ? view->GetLut() : nullptr;
 }
 
 void LoadPlugins()
@@ -54,13 +62,41 @@ void PrintReportFromDesc(HWND owner, ReportDesc*) { ShowNotAvailableYet(owner); 
 void ShowAboutBox(HWND owner) { ShowNotAvailableYet(owner); }
 void ShowStatusPrinterWnd(HWND owner) { ShowNotAvailableYet(owner); }
 void RunPrintHeaderDlg(HWND owner) { ShowNotAvailableYet(owner); }
-DPicturePtr ImportImageFile(HWND owner, DWORD, int)
-{
-    ShowNotAvailableYet(owner);
-    return DPicturePtr();
-}
-void ExportImage(HWND owner, const DPicturePtr&) { ShowNotAvailableYet(owner); }
-void ShowDicomQueueWindow(HWND owner) { ShowNotAvailableYet(owner); }
 void RunReportsDlg(HWND owner) { ShowNotAvailableYet(owner); }
 void RunFontsDlg(HWND owner) { ShowNotAvailableYet(owner); }
 void RunModalityDlg(HWND owner) { ShowNotAvailableYet(owner); }
+
+// ---- the data exchange's commands, through its table ---------------------------
+
+DPicturePtr ImportImageFile(HWND owner, DWORD patientKey, int flag)
+{
+    if (!GetExchangeServices().importImageFile) {
+        ShowNotAvailableYet(owner);
+        return DPicturePtr();
+    }
+    return GetExchangeServices().importImageFile(owner, patientKey, flag);
+}
+
+void ExportImage(HWND owner, const DPicturePtr& picture, const uint8_t* table)
+{
+    if (!GetExchangeServices().exportImage) {
+        ShowNotAvailableYet(owner);
+        return;
+    }
+    GetExchangeServices().exportImage(picture, owner, table);
+}
+
+void ShowDicomQueueWindow(HWND owner)
+{
+    if (!GetExchangeServices().showDicomQueueWindow) {
+        ShowNotAvailableYet(owner);
+        return;
+    }
+    GetExchangeServices().showDicomQueueWindow(owner);
+}
+
+void ReleaseExchange()
+{
+    if (GetExchangeServices().release)
+        GetExchangeServices().release();
+}

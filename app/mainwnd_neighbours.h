@@ -9,6 +9,7 @@
 #include "images/pixels/picture.h"
 
 #include <windows.h>
+#include <stdint.h>
 
 // ---- the main image panel ----------------------------------------------------
 // (images/mainviewwnd.h: CreateMainView, DestroyMainView, ShowMainView,
@@ -18,6 +19,8 @@
 HWND MainViewHandle();
 // The picture of the panel's active view, or an empty handle.
 DPicturePtr ActiveViewPicture();
+// The display look-up table of the panel's active view, or null.
+const uint8_t* ActiveViewTable();
 
 // ---- plug-ins ------------------------------------------------------------------
 
@@ -37,10 +40,18 @@ void PrintReportFromDesc(HWND owner, ReportDesc* report);   // the report's filt
 void ShowAboutBox(HWND owner);
 void ShowStatusPrinterWnd(HWND owner);
 void RunPrintHeaderDlg(HWND owner);
-// An imported picture, or an empty handle.
-DPicturePtr ImportImageFile(HWND owner, DWORD patientKey, int flag);
-void ExportImage(HWND owner, const DPicturePtr& picture);
-void ShowDicomQueueWindow(HWND owner);
 void RunReportsDlg(HWND owner);
 void RunFontsDlg(HWND owner);
 void RunModalityDlg(HWND owner);
+
+// ---- the data exchange's commands (app/exchangeservices.h) -------------------
+// Each says that it is not available while the data exchange has not filled
+// its entry.
+
+// An imported picture, or an empty handle.
+DPicturePtr ImportImageFile(HWND owner, DWORD patientKey, int flag);
+// `table`: the look-up table of the view that shows the picture, or null.
+void ExportImage(HWND owner, const DPicturePtr& picture, const uint8_t* table);
+void ShowDicomQueueWindow(HWND owner);
+// Lets the data exchange release what it holds of COM (at the end).
+void ReleaseExchange();

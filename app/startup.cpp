@@ -3,6 +3,7 @@
 #include "app/exceptionbox.h"
 
 #include "app/inittable.h"
+#include "app/mainwnd_neighbours.h"
 #include "foundation/applocale.h"
 #include "foundation/journal.h"
 
@@ -281,6 +282,7 @@ void Shutdown()
 {
     DestroyJournalViewer();
     RunDeinitTable();
+    ReleaseExchange();
 }
 
 void ExitProgram(int code)

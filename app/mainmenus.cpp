@@ -130,7 +130,7 @@ void ImportPictureForPatient(HWND owner)
     DWORD key = 0;
     if (!gPatientLookup.GetIds(&key))
         return;
-    const DPicturePtr picture = ImportImageFile(owner, key, 1);
+    const DPicturePtr picture = ImportPicture(owner, key, 1);
     if (picture.Get())
         ShowMainView(picture);
 }
@@ -395,7 +395,7 @@ void OnServiceCommand(HWND owner, int command, int flag)
         StartExplorer();
         break;
     case kServiceImportPicture: {
-        const DPicturePtr picture = ImportImageFile(owner, 0, flag);
+        const DPicturePtr picture = ImportPicture(owner, 0, flag);
         if (picture.Get())
             ShowMainView(picture);
         break;
@@ -403,11 +403,11 @@ void OnServiceCommand(HWND owner, int command, int flag)
     case kServiceExportPicture: {
         const DPicturePtr picture = ActiveViewPicture();
         if (picture.Get())
-            ExportImage(MainViewHandle(), picture, ActiveViewTable());
+            ExportPicture(MainViewHandle(), picture, ActiveViewTable());
         break;
     }
     case kServiceDicomStatus:
-        ShowDicomQueueWindow(owner);
+        ShowDicomStatus(owner);
         break;
     case kServiceReports:
         RunReportsDlg(owner);

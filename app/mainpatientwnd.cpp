@@ -333,7 +333,7 @@ void DestroyChildren()
 void ExportFromCell(HWND owner, const DPicturePtr& picture)
 {
     // The strip shows no view of the picture: its own settings make the table.
-    ExportImage(owner, picture, nullptr);
+    ExportPicture(owner, picture, nullptr);
 }
 
 IconCellActions MainCellActions()

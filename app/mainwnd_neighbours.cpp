@@ -68,7 +68,7 @@ void RunModalityDlg(HWND owner) { ShowNotAvailableYet(owner); }
 
 // ---- the data exchange's commands, through its table ---------------------------
 
-DPicturePtr ImportImageFile(HWND owner, DWORD patientKey, int flag)
+DPicturePtr ImportPicture(HWND owner, DWORD patientKey, int flag)
 {
     if (!GetExchangeServices().importImageFile) {
         ShowNotAvailableYet(owner);
@@ -77,7 +77,7 @@ DPicturePtr ImportImageFile(HWND owner, DWORD patientKey, int flag)
     return GetExchangeServices().importImageFile(owner, patientKey, flag);
 }
 
-void ExportImage(HWND owner, const DPicturePtr& picture, const uint8_t* table)
+void ExportPicture(HWND owner, const DPicturePtr& picture, const uint8_t* table)
 {
     if (!GetExchangeServices().exportImage) {
         ShowNotAvailableYet(owner);
@@ -86,7 +86,7 @@ void ExportImage(HWND owner, const DPicturePtr& picture, const uint8_t* table)
     GetExchangeServices().exportImage(picture, owner, table);
 }
 
-void ShowDicomQueueWindow(HWND owner)
+void ShowDicomStatus(HWND owner)
 {
     if (!GetExchangeServices().showDicomQueueWindow) {
         ShowNotAvailableYet(owner);

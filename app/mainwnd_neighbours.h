@@ -45,13 +45,14 @@ void RunFontsDlg(HWND owner);
 void RunModalityDlg(HWND owner);
 
 // ---- the data exchange's commands (app/exchangeservices.h) -------------------
-// Each says that it is not available while the data exchange has not filled
-// its entry.
+// The shell's doors to the import, the export and the DICOM queue window;
+// each says that it is not available while the data exchange has not
+// filled its entry.
 
 // An imported picture, or an empty handle.
-DPicturePtr ImportImageFile(HWND owner, DWORD patientKey, int flag);
+DPicturePtr ImportPicture(HWND owner, DWORD patientKey, int flag);
 // `table`: the look-up table of the view that shows the picture, or null.
-void ExportImage(HWND owner, const DPicturePtr& picture, const uint8_t* table);
-void ShowDicomQueueWindow(HWND owner);
+void ExportPicture(HWND owner, const DPicturePtr& picture, const uint8_t* table);
+void ShowDicomStatus(HWND owner);
 // Lets the data exchange release what it holds of COM (at the end).
 void ReleaseExchange();

@@ -17,6 +17,10 @@ namespace {
 
 const wchar_t kFindPatientSql[] =
     L"SELECT Patient FROM Patient WHERE Name1=? AND Name2=? AND Name3=? AND Birthday=? AND Pol=?;";
+// A file whose patient has no birthday (a zero date: nothing the database
+// keeps) looks for a patient without one.
+const wchar_t kFindPatientNoBirthdaySql[] =
+    L"SELECT Patient FROM Patient WHERE Name1=? AND Name2=? AND Name3=? AND Birthday IS NULL AND Pol=?;";
 
 // Closes the chosen file on every path.
 class ChosenFile
@@ -55,6 +59,11 @@ FILETIME Birthday(const XmgTextHead& head)
     return day;
 }
 
+bool HasBirthday(const XmgTextHead& head)
+{
+    return head.birthdayLow != 0 || head.birthdayHigh != 0;
+}
+
 // A thrown string-table id, text or anything else as a system-modal box.
 void ShowImportFailure(UINT caption, UINT unknown)
 {
@@ -88,14 +97,16 @@ void AttachPatient(DPicture* picture, DWORD patientId)
 int FindPatientByName(DWORD* patientId, const XmgNames& names)
 {
     try {
-        BoundStatement query(g_DbSession, kFindPatientSql);
+        const bool birthday = HasBirthday(names.head);
+        BoundStatement query(g_DbSession, birthday ? kFindPatientSql : kFindPatientNoBirthdaySql);
         for (ULONG i = 0; i < 3; ++i) {
             int length = 0;
             const wchar_t* text = NamePart(names, i, &length);
             query.Params().SetStr(i + 1, text, length);
         }
-        query.Params().SetValDate(4, Birthday(names.head));
-        query.Params().SetValI4(5, names.head.sex);
+        if (birthday)
+            query.Params().SetValDate(4, Birthday(names.head));
+        query.Params().SetValI4(birthday ? 5 : 4, names.head.sex);
         if (!query.First())
             return 0;
         LONG key = 0;
@@ -124,8 +135,10 @@ int InsertPatientFromXmg(DWORD* patientId, const XmgNames& names)
             if (FAILED(row->SetValueStr(kName1 + i, text, length)))
                 ThrowDatabaseError();
         }
-        if (FAILED(row->SetValueDate(kBirthday, Birthday(names.head))) ||
-            FAILED(SetNumber(row, kPol, names.head.sex)) || FAILED(row->SetStatus(kPatient, DBSTATUS_S_IGNORE)))
+        const HRESULT day = HasBirthday(names.head) ? row->SetValueDate(kBirthday, Birthday(names.head))
+                                                    : row->SetStatus(kBirthday, DBSTATUS_S_ISNULL);
+        if (FAILED(day) ||
+            FAILED(SetNumber(row, kPol, names.head.sex)) || FAILED(row->SetStatus(kPatient, DBSTATUS_S_DEFAULT)))
             ThrowDatabaseError();
         table.Insert(row);
         LONG key = 0;

@@ -21,26 +21,13 @@ using namespace exchtest;
 
 namespace {
 
-class DicomServerTest : public ::testing::Test
+DicomExportClient& Client()
 {
-protected:
-    void SetUp() override
-    {
-        RegisterDicomServer();
-        StopDicomServers();
-        settings.reset(new DicomServerSettings);
-    }
-    void TearDown() override
-    {
-        DicomExportClient::Instance().Shutdown();
-        StopDicomServers();
-        settings.reset();
-    }
+    return DicomExportClient::Instance();
+}
 
-    DicomExportClient& Client() { return DicomExportClient::Instance(); }
-
-    std::unique_ptr<DicomServerSettings> settings;
-    harness::HostWindow host{300, 200, 60, 60};
+class DicomServerTest : public DicomServerCase
+{
 };
 
 // The HKLM value "EnableDCOM" away while it lives.

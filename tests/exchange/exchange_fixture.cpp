@@ -1,5 +1,6 @@
 #include "exchange_fixture.h"
 
+#include "exchange/dicomclient.h"
 #include "foundation/settingskey.h"
 
 #include <commdlg.h>
@@ -19,6 +20,7 @@ namespace {
 struct DialogSearch
 {
     const std::wstring* title;
+    int control;
     HWND found;
 };
 
@@ -32,7 +34,7 @@ BOOL CALLBACK MatchDialog(HWND hwnd, LPARAM param)
         wcscmp(name, L"#32770") != 0)
         return TRUE;
     GetWindowTextW(hwnd, text, 256);
-    if (*search.title != text)
+    if (*search.title != text || (search.control && !GetDlgItem(hwnd, search.control)))
         return TRUE;
     search.found = hwnd;
     return FALSE;
@@ -53,11 +55,34 @@ BOOL CALLBACK CancelDialog(HWND hwnd, LPARAM)
 
 }  // namespace
 
-HWND FindOwnDialog(const std::wstring& title)
+void TypeFileName(HWND dialog, const std::wstring& name)
 {
-    DialogSearch search = {&title, nullptr};
+    // The name field is an edit or, in the save dialog, a combo box.
+    const int field = GetDlgItem(dialog, cmb13) ? cmb13 : edt1;
+    SendMessageW(dialog, CDM_SETCONTROLTEXT, field, reinterpret_cast<LPARAM>(name.c_str()));
+    PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+}
+
+HWND FindOwnDialog(const std::wstring& title, int control)
+{
+    DialogSearch search = {&title, control, nullptr};
     EnumWindows(MatchDialog, reinterpret_cast<LPARAM>(&search));
     return search.found;
+}
+
+std::vector<std::wstring> FilesIn(const std::wstring& folder, const wchar_t* pattern)
+{
+    std::vector<std::wstring> names;
+    WIN32_FIND_DATAW found;
+    HANDLE find = FindFirstFileW((folder + pattern).c_str(), &found);
+    if (find == INVALID_HANDLE_VALUE)
+        return names;
+    do {
+        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+            names.push_back(found.cFileName);
+    } while (FindNextFileW(find, &found));
+    FindClose(find);
+    return names;
 }
 
 DialogDriver::DialogDriver()
@@ -89,10 +114,7 @@ void DialogDriver::Press(const std::wstring& title, int id)
 
 void DialogDriver::ChooseFile(const std::wstring& title, const std::wstring& path)
 {
-    Then([title] { return FindOwnDialog(title); }, [path](HWND dialog) {
-        SendMessageW(dialog, CDM_SETCONTROLTEXT, edt1, reinterpret_cast<LPARAM>(path.c_str()));
-        PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
-    });
+    Then([title] { return FindOwnDialog(title); }, [path](HWND dialog) { TypeFileName(dialog, path); });
 }
 
 void CALLBACK DialogDriver::Tick(HWND, UINT, UINT_PTR, DWORD)
@@ -103,8 +125,18 @@ void CALLBACK DialogDriver::Tick(HWND, UINT, UINT_PTR, DWORD)
 
 void DialogDriver::Step()
 {
-    if (Done() || failed_)
+    if (failed_)
         return;
+    if (Done()) {
+        // A dialog still open long after the last step waits for a step the
+        // test did not give: the test fails rather than hangs.
+        if (GetTickCount() - started_ > 40000) {
+            failed_ = true;
+            ADD_FAILURE() << "a dialog was still open 40 s after the steps began";
+            EnumWindows(CancelDialog, 0);
+        }
+        return;
+    }
     if (GetTickCount() - started_ > 20000) {
         failed_ = true;
         ADD_FAILURE() << "dialog step " << next_ << " found no window within 20 s";
@@ -424,6 +456,20 @@ void DicomServerSettings::AnswerWithType(const wchar_t* member, const wchar_t* k
 void DicomServerSettings::ClearFaults()
 {
     RegDeleteTreeW(HKEY_LOCAL_MACHINE, (std::wstring(kServerKey) + L"\\Faults").c_str());
+}
+
+void DicomServerCase::SetUp()
+{
+    RegisterDicomServer();
+    StopDicomServers();
+    settings.reset(new DicomServerSettings);
+}
+
+void DicomServerCase::TearDown()
+{
+    DicomExportClient::Instance().Shutdown();
+    StopDicomServers();
+    settings.reset();
 }
 
 // ---- pictures ------------------------------------------------------------------------

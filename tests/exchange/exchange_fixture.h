@@ -12,6 +12,7 @@
 #include <windows.h>
 
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -22,13 +23,19 @@ namespace exchtest {
 // ---- modal dialogs ----------------------------------------------------------------
 
 // A visible top-level dialog ("#32770") of this process whose caption is
-// `title`, or null.
-HWND FindOwnDialog(const std::wstring& title);
+// `title` (and that has the control `control`, when not 0), or null.
+HWND FindOwnDialog(const std::wstring& title, int control = 0);
+// The files of a folder matching a pattern ("*.bmp").
+std::vector<std::wstring> FilesIn(const std::wstring& folder, const wchar_t* pattern);
+
+// Types the name into the open or save dialog's name field and presses OK.
+void TypeFileName(HWND dialog, const std::wstring& name);
 
 // Steps run, in order, from a timer while the code under test sits in a
 // modal loop: each step waits until its window is there (its finder returns
-// one), then acts on it. A step list that is not done within 20 seconds
-// fails the test and cancels the dialogs it finds.
+// one), then acts on it. A step list that is not done within 20 seconds, or
+// a dialog still open 40 seconds after the first step, fails the test and
+// cancels the dialogs it finds.
 class DialogDriver
 {
 public:
@@ -143,6 +150,19 @@ public:
 
 private:
     TempFolder spool_;
+};
+
+// A test case with the stand-in registered, no server running at its start
+// and its end, its own server settings, and a host window. Its suites' names
+// start with "Dicom": ctest runs them one at a time (tests.cmake).
+class DicomServerCase : public ::testing::Test
+{
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    std::unique_ptr<DicomServerSettings> settings;
+    harness::HostWindow host{300, 200, 60, 60};
 };
 
 // ---- pictures ------------------------------------------------------------------------

@@ -8,6 +8,7 @@
 #include "exchange/dicomsend.h"
 
 #include "exchange_fixture.h"
+#include "foundation/textutil.h"
 #include "resources/resource.h"
 #include "resources/strings.h"
 
@@ -325,7 +326,7 @@ TEST_F(DicomServerTest, WithTwoTargetsTheUserChoosesOne)
     std::vector<std::wstring> listed;
     {
         DialogDriver driver;
-        driver.Then([] { return FindOwnDialog(L"DICOM Servers"); }, [&](HWND dialog) {
+        driver.Then([] { return FindOwnDialog(LoadText(IDS_DICOM_SERVERS)); }, [&](HWND dialog) {
             HWND list = GetDlgItem(dialog, IDC_DICOM_SERVER_LIST);
             for (int i = 0; i < (int)SendMessageW(list, LB_GETCOUNT, 0, 0); ++i) {
                 wchar_t text[64] = {};
@@ -351,7 +352,7 @@ TEST_F(DicomServerTest, WithTwoTargetsTheUserChoosesOne)
 
     // Cancel sends nothing and asks nothing more.
     DialogDriver driver;
-    driver.Press(L"DICOM Servers", IDCANCEL);
+    driver.Press(LoadText(IDS_DICOM_SERVERS), IDCANCEL);
     EXPECT_EQ(0, SendPictureToDicomServer(picture, host.Hwnd()));
 }
 
@@ -400,4 +401,17 @@ TEST_F(DicomServerTest, ASectionOfThatNameThatExistsIsNotWrittenInto)
     EXPECT_EQ(nullptr, left);
     if (left)
         CloseHandle(left);
+}
+
+TEST_F(DicomServerTest, ServersDialogScreenshot)
+{
+    settings->AddTarget(L"Archive", L"");
+    settings->AddTarget(L"Radiology", L"");
+    DialogDriver driver;
+    driver.Then([] { return FindOwnDialog(LoadText(IDS_DICOM_SERVERS)); }, [](HWND dialog) {
+        SendDlgItemMessageW(dialog, IDC_DICOM_SERVER_LIST, LB_SETCURSEL, 1, 0);
+        harness::ScreenShot(L"dicom_servers");
+        PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+    });
+    EXPECT_EQ(0, SendPictureToDicomServer(TestPicture(8, 8, 8), host.Hwnd()));
 }

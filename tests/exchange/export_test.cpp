@@ -18,6 +18,7 @@
 #include "images/viewer/mainviewwnd.h"
 #include "images/viewer/snimokwnd.h"
 #include "resources/resource.h"
+#include "resources/strings.h"
 #include "ui/init_rows.h"
 
 #include <memory>
@@ -27,8 +28,9 @@ using namespace exchtest;
 
 namespace {
 
-const wchar_t kExportTitle[] = L"Export";
-const wchar_t kSaveTitle[] = L"Export Picture";
+// The two dialogs' titles in the running language.
+const std::wstring kExportTitle = imgtest::StringText(IDS_EXPORT);
+const std::wstring kSaveTitle = imgtest::StringText(IDS_EXPORT_PICTURE);
 
 class ExportTest : public imgtest::ImageDbTest
 {

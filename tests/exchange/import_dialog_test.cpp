@@ -26,7 +26,11 @@ using namespace exchtest;
 
 namespace {
 
-const wchar_t kTitle[] = L"Import pictures";
+// The dialog's title in the running language.
+std::wstring Title()
+{
+    return imgtest::StringText(IDS_IMPORT_PICTURES);
+}
 
 class ImportDialogTest : public imgtest::ImageDbTest
 {
@@ -84,13 +88,13 @@ TEST_F(ImportDialogTest, OpensInTheImageFolderAndRemembersTheFolderOfTheChosenFi
 {
     std::wstring first;
     DialogDriver driver;
-    driver.Then([] { return FindOwnDialog(kTitle); }, [&](HWND dialog) {
+    driver.Then([] { return FindOwnDialog(Title()); }, [&](HWND dialog) {
         first = FolderShown(dialog);
         // Into the folder, then the file in it.
         TypeFileName(dialog, Folder());
     });
     driver.Then([&] {
-        HWND d = FindOwnDialog(kTitle);
+        HWND d = FindOwnDialog(Title());
         return d && _wcsicmp(FolderShown(d).c_str(), Folder().c_str()) == 0 ? d : nullptr;
     }, [](HWND dialog) { TypeFileName(dialog, L"own.xmg"); });
     DPicturePtr picture = ImportImageFile(host.Hwnd(), 0, 0);
@@ -105,7 +109,7 @@ TEST_F(ImportDialogTest, OpensInTheImageFolderAndRemembersTheFolderOfTheChosenFi
     // The next import opens there.
     std::wstring second;
     DialogDriver again;
-    again.Then([] { return FindOwnDialog(kTitle); }, [&](HWND dialog) {
+    again.Then([] { return FindOwnDialog(Title()); }, [&](HWND dialog) {
         second = FolderShown(dialog);
         PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
     });
@@ -118,7 +122,7 @@ TEST_F(ImportDialogTest, TheSecondFilterImportsABmpOnlyForAGivenPatient)
     settings->SetString(nullptr, L"ImportPath", Folder());
     for (int ask : {1, 0}) {
         DialogDriver driver;
-        driver.Then([] { return FindOwnDialog(kTitle); }, [](HWND dialog) {
+        driver.Then([] { return FindOwnDialog(Title()); }, [](HWND dialog) {
             ChooseFilter(dialog, 1);
             TypeFileName(dialog, L"gray.bmp");
         });
@@ -139,7 +143,7 @@ TEST_F(ImportDialogTest, AFileThatCannotBeOpenedIsSaid)
     HANDLE locked = CreateFileW(files->File(L"own.xmg").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(INVALID_HANDLE_VALUE, locked);
     DialogDriver driver;
-    driver.ChooseFile(kTitle, L"own.xmg");
+    driver.ChooseFile(Title(), L"own.xmg");
     PromptScript prompts({IDOK});
     EXPECT_FALSE(ImportImageFile(host.Hwnd(), 0, 0).Get());
     CloseHandle(locked);
@@ -155,7 +159,7 @@ TEST_F(ImportDialogTest, TheServiceMenuImportsThroughTheShellsTable)
     {
         // The service menu: the file's own patient (here a new one).
         DialogDriver driver;
-        driver.ChooseFile(kTitle, L"own.xmg");
+        driver.ChooseFile(Title(), L"own.xmg");
         OnServiceCommand(host.Hwnd(), kServiceImportPicture, 0);
         EXPECT_EQ(L"1", Scalar(L"SELECT COUNT(*) FROM Patient WHERE Name1='Иванов';"));
     }
@@ -279,7 +283,7 @@ TEST_F(ImportDialogTest, Screenshot)
 {
     settings->SetString(nullptr, L"ImportPath", Folder());
     DialogDriver driver;
-    driver.Then([] { return FindOwnDialog(kTitle); }, [&](HWND dialog) {
+    driver.Then([] { return FindOwnDialog(Title()); }, [&](HWND dialog) {
         // The panel shows what the hook shows for a selected ".xmg" file.
         HWND panel = nullptr;
         for (HWND child = GetWindow(dialog, GW_CHILD); child && !panel; child = GetWindow(child, GW_HWNDNEXT))

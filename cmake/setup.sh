@@ -6,7 +6,8 @@
 # tf_prefix       the private 32-bit Wine prefix $TF_BUILD/wineprefix
 # tf_start_xvfb   a free X display (Xvfb -displayfd); sets DISPLAY
 # tf_start_wine   one persistent wineserver for the prefix
-# tf_register     registers the built OLE DB provider in the prefix (wine regsvr32; safe to repeat)
+# tf_register     registers the built OLE DB provider and the DICOM export server stand-in in the
+#                 prefix (wine regsvr32, dicomsrv /regserver; safe to repeat)
 # tf_site         the demo site in $TF_BUILD/demosite and its settings in the prefix's registry
 # tf_start_disksrv  the disk service stand-in on the pipe "DiskSrv" (its pid in TF_DISKSRV_PID)
 # tf_stop         stops what tf_start_* started, by pid and by prefix
@@ -111,6 +112,11 @@ tf_register() {
     [ -f "$dll" ] || { echo "no provider DLL at $dll" >&2; return 1; }
     # regsvr32 writes the same keys every time: registering again only refreshes the DLL's path.
     wine regsvr32 /s "$(winepath -w "$dll")" >/dev/null 2>&1 || { echo "wine regsvr32 $dll failed" >&2; return 1; }
+    # The stand-in of the outside DICOM export server ("IDicomExportServer.Application").
+    local dicomsrv="$TF_BUILD/tools/dicomsrv/dicomsrv.exe"
+    if [ -f "$dicomsrv" ]; then
+        wine "$dicomsrv" /regserver >/dev/null 2>&1 || { echo "dicomsrv /regserver failed" >&2; return 1; }
+    fi
 }
 
 # The demo site: $TF_BUILD/demosite holds the data folder (dbinit.cfg, the

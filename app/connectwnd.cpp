@@ -153,6 +153,7 @@ bool ConnectWindow::RegisterClass(HINSTANCE instance)
         OnMessage<WM_CREATE, &ConnectWindow::OnCreate>(),
         OnMessage<WM_DESTROY, &ConnectWindow::OnDestroy>(),
         OnMessage<WM_TIMER, &ConnectWindow::OnTimer>(),
+        OnMessage<kPipeWaitMessage, &ConnectWindow::OnPipeWaitDone>(),
     };
     gConnectHandlers.Fill(handlers, sizeof handlers / sizeof handlers[0]);
     gButtonIcon = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(IDI_CONNECT), IMAGE_ICON, IconSize,
@@ -185,11 +186,13 @@ void ConnectWindow::UnregisterClass(HINSTANCE instance)
 
 LRESULT CALLBACK ConnectWindow::WndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    if (message == kPipeWaitMessage) {
-        DestroyWindow(hwnd);
-        return DefWindowProcW(hwnd, message, wParam, lParam);
-    }
     return TableWindowProc<ConnectWindow, gConnectHandlers>(hwnd, message, wParam, lParam);
+}
+
+// The wait for the disk service is over, one way or the other: the window's job is done.
+void ConnectWindow::OnPipeWaitDone()
+{
+    DestroyWindow(hwnd);
 }
 
 BOOL ConnectWindow::Create(HWND parent, HINSTANCE instance, const wchar_t* title, HANDLE stopEvent)
@@ -273,7 +276,7 @@ LRESULT ConnectWindow::OnCreate(HWND window, LPARAM)
     static const DButtonNotify notify = {&ConnectWindow::OnExitClicked, nullptr, nullptr, nullptr, nullptr, nullptr};
     wchar_t caption[256] = L"";
     LoadStringW(hInstance, IDS_EXIT, caption, 256);
-    DButtonDesc desc = {60,          window,   DButtonStyle::kShowAtCreation | DButtonStyle::kIconThenCaption,
+    DButtonDesc desc = {60,          window,   DButtonStyle::kVisible | DButtonStyle::kIconThenCaption,
                         0,           0,        100,
                         IconSize + 8, this,    caption,
                         gButtonIcon, IconSize, IconSize,

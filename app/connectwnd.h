@@ -20,11 +20,15 @@
 
 #include "ui/button.h"
 #include "ui/dwnd.h"
+#include "ui/msg_shapes.h"
 
 #include <windows.h>
 
-// Posted by the pipe-wait thread with wParam = its result.
+// Posted by the pipe-wait thread with wParam = its result. Its handler takes
+// nothing: void OnPipeWaitDone().
 const UINT kPipeWaitMessage = 0x8067;
+template <>
+struct MsgCrack::PrivateShape<kPipeWaitMessage> : MsgCrack::ShapeIs<MsgCrack::A> {};
 // Results of the pipe-wait thread.
 const DWORD kPipeAvailable = 0;
 const DWORD kPipeWaitCancelled = 1;
@@ -88,6 +92,7 @@ private:
     void OnDestroy();
     void OnSize(int width, int height, WPARAM type);
     void OnPaint();
+    void OnPipeWaitDone();
     void OnTimer(WPARAM id, LPARAM proc);
     void StartAnimation();
     void StopAnimation();

@@ -2,10 +2,11 @@
 // it: the shell never includes a header of exchange/.
 //
 // One process-wide ExchangeServices record of function pointers, the shape
-// of the viewer's table (images/viewer/viewerservices.h). The data exchange
-// fills it when the program starts (exchange/exchangeservices.h); tests put
-// recording entries in its place. An empty entry is a command the program
-// does not have: the shell says "This command is not available yet."
+// of printing's table (app/printservices.h). The data exchange fills it when
+// the program is linked with it (exchange/programservices.cpp, compiled into
+// the program itself); tests fill it their own way. The shell's commands
+// below run an entry, or say that the command is not available when the
+// entry is empty.
 #pragma once
 
 #include "images/pixels/picture.h"
@@ -31,3 +32,13 @@ struct ExchangeServices {
 const ExchangeServices& GetExchangeServices();
 // Installs a table; returns the one it replaces. ExchangeServices{} empties it.
 ExchangeServices SetExchangeServices(const ExchangeServices& services);
+
+// The shell's data-exchange commands, each through its entry: an imported
+// picture (or an empty handle), the export of a picture with the table of
+// the view that shows it (or null), the DICOM queue window.
+DPicturePtr ImportPicture(HWND owner, DWORD patientKey, int flag);
+void ExportPicture(HWND owner, const DPicturePtr& picture, const uint8_t* table);
+void ShowDicomStatus(HWND owner);
+// Lets the data exchange release what it holds of COM (at the end; nothing
+// without the entry).
+void ReleaseExchange();

@@ -12,6 +12,7 @@
 #include "resources/strings.h"
 #include "ui/wait_cursor.h"
 #include "ui/window_errors.h"
+#include "ui/gdi.h"
 
 #include <string>
 
@@ -25,12 +26,12 @@ const DWORD kStyle = WS_POPUP | WS_CAPTION | WS_SYSMENU;
 }  // namespace
 
 static DMessageMapEntry barEntries[] = {
-    DMapEntry<MsgCrack::kLParamResult>(WM_CREATE, &IconsBar::OnCreate),
-    DMapEntry<MsgCrack::kNone>(WM_DESTROY, &IconsBar::OnDestroy),
-    DMapEntry<MsgCrack::kLHalvesSigned>(WM_SIZE, &IconsBar::OnSize),
-    DMapEntry<MsgCrack::kPaint>(WM_PAINT, &IconsBar::OnPaint),
-    DMapEntry<MsgCrack::kNone>(WM_CLOSE, &IconsBar::OnClose),
-    DMapEntry<MsgCrack::kLParamResult>(WM_NCHITTEST, &IconsBar::OnNcHitTest),
+    MapMessage<WM_CREATE, &IconsBar::OnCreate>(),
+    MapMessage<WM_DESTROY, &IconsBar::OnDestroy>(),
+    MapMessage<WM_SIZE, &IconsBar::OnSize>(),
+    MapMessage<WM_PAINT, &IconsBar::OnPaint>(),
+    MapMessage<WM_CLOSE, &IconsBar::OnClose>(),
+    MapMessage<WM_NCHITTEST, &IconsBar::OnNcHitTest>(),
     DMapEnd(),
 };
 DMessageMap IconsBar::messageMap = {-1, 0, barEntries};
@@ -176,7 +177,7 @@ RECT IconsBar::PlaceWindow(int x, int y, int flags, DWORD style, DWORD exStyle)
     return RECT{left, top, left + W, top + H};
 }
 
-LRESULT IconsBar::OnCreate(LPARAM createStruct)
+LRESULT IconsBar::OnCreate(HWND, LPARAM createStruct)
 {
     const CREATESTRUCTW* cs = reinterpret_cast<const CREATESTRUCTW*>(createStruct);
     const CreateParam* param = static_cast<const CreateParam*>(cs->lpCreateParams);
@@ -195,14 +196,14 @@ void IconsBar::OnDestroy()
     owner_.note.Destroy();
 }
 
-void IconsBar::OnSize(int width, int height)
+void IconsBar::OnSize(int width, int height, WPARAM)
 {
     strip_.Layout(0, 0, width, height);
 }
 
-LRESULT IconsBar::OnPaint(PAINTSTRUCT*)
+void IconsBar::OnPaint()
 {
-    return 0;
+    DPaintScope paint(hwnd);   // the buttons cover the bar: nothing of its own to draw
 }
 
 void IconsBar::OnClose()
@@ -210,9 +211,9 @@ void IconsBar::OnClose()
     DestroyWindow(hwnd);
 }
 
-LRESULT IconsBar::OnNcHitTest(LPARAM point)
+LRESULT IconsBar::OnNcHitTest(int x, int y)
 {
-    const LRESULT hit = DefWindowProcW(hwnd, WM_NCHITTEST, 0, point);
+    const LRESULT hit = DefWindowProcW(hwnd, WM_NCHITTEST, 0, MAKELPARAM(x, y));
     return hit == HTCAPTION ? HTCLIENT : hit;
 }
 

@@ -68,12 +68,12 @@ private:
 
 public:
     // Message handlers (the map's entries).
-    LRESULT OnCreate(LPARAM createStruct);
+    LRESULT OnCreate(HWND, LPARAM createStruct);
     void OnDestroy();
-    void OnSize(int width, int height);
-    LRESULT OnPaint(PAINTSTRUCT* ps);
+    void OnSize(int width, int height, WPARAM);
+    void OnPaint();
     void OnClose();
-    LRESULT OnNcHitTest(LPARAM point);
+    LRESULT OnNcHitTest(int x, int y);
 
 private:
 

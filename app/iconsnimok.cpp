@@ -2,6 +2,7 @@
 
 #include "app/iconstrip.h"
 #include "app/inputtext.h"
+#include "app/mainmenus.h"
 #include "app/reghelpers.h"
 #include "forms/patientlookup.h"
 #include "foundation/datetime.h"
@@ -27,8 +28,7 @@ namespace {
 
 // ---- what every cell shares ---------------------------------------------------
 
-HandlerTable gCellHandlers;
-bool gRegistered = false;
+ControlClass gCellClass = {IconSnimok::kClassName, CS_OWNDC | CS_NOCLOSE, nullptr};
 
 HPEN gWhitePen = nullptr, gBlackPen = nullptr, gRedPen = nullptr;
 HICON gNoteIcon = nullptr;       // icon 146 at the icon size
@@ -64,7 +64,7 @@ MoveState gMove = {false, 0, 0};
 
 void NotAvailable(HWND owner)
 {
-    MessageBoxId(owner, IDS_NOT_AVAILABLE_YET, MB_OK | MB_ICONINFORMATION);
+    ShowNotAvailableYet(owner);
 }
 BOOL RestoreNotAvailable(HWND owner, DWORD)
 {
@@ -143,16 +143,23 @@ IconCellActions SetIconCellActions(const IconCellActions& actions)
 
 bool IconSnimok::RegisterClass()
 {
-    if (gRegistered)
+    if (gCellClass.registered)
         return true;
-    WNDCLASSEXW wc = {};
-    wc.cbSize = sizeof wc;
-    wc.style = CS_OWNDC | CS_NOCLOSE;
-    wc.cbWndExtra = 4;
-    wc.hInstance = hInstance;
-    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    wc.lpszClassName = kClassName;
-    if (!RegisterWindowClass(&wc))
+    // One line per concern; the mouse messages the cell does not act on are
+    // taken (and only reported, to no record).
+    static const HandlerEntry handlers[] = {
+        OnMessage<WM_CREATE, &IconSnimok::OnCreate>(), OnMessage<WM_DESTROY, &IconSnimok::OnDestroy>(),
+        OnMessage<WM_PAINT, &IconSnimok::OnPaint>(),
+        OnMessage<WM_NCCALCSIZE, &IconSnimok::OnNcCalcSize>(), OnMessage<WM_NCPAINT, &IconSnimok::OnNcPaint>(),
+        OnMessage<WM_WINDOWPOSCHANGING, &IconSnimok::OnWindowPosChanging>(),
+        OnMessage<WM_MOUSEACTIVATE, &IconSnimok::OnMouseActivate>(), OnMessage<WM_MOUSEMOVE, &IconSnimok::OnMouseMove>(),
+        OnMessage<WM_LBUTTONDOWN, &IconSnimok::OnLButtonDown>(), OnMessage<WM_LBUTTONUP, &IconSnimok::OnLButtonUp>(),
+        OnMessage<WM_RBUTTONDOWN, &IconSnimok::OnRButtonDown>(), OnMessage<WM_RBUTTONUP, &IconSnimok::OnRButtonUp>(),
+        OnMessage<WM_SETFOCUS, &IconSnimok::OnSetFocus>(), OnMessage<WM_KILLFOCUS, &IconSnimok::OnKillFocus>(),
+        OnMessage<WM_KEYDOWN, &IconSnimok::OnKeyDown>(), OnMessage<WM_KEYUP, &IconSnimok::OnKeyUp>(),
+        OnMessage<WM_CHAR, &IconSnimok::OnChar>(),
+    };
+    if (!RegisterControl(gCellClass, handlers, ReportInput::kMouse))
         return false;
     gWhitePen = CreatePen(PS_SOLID, 1, 0xFFFFFF);
     gBlackPen = CreatePen(PS_SOLID, 1, 0x000000);
@@ -161,40 +168,13 @@ bool IconSnimok::RegisterClass()
     gCaptionTextHeight = MeasureCaptionText();
     if (!gDateFormat[0])
         DefaultDateFormat();
-    static const HandlerEntry handlers[] = {
-        OnMessage<WM_CREATE, &IconSnimok::OnCreate>(),
-        OnMessage<WM_DESTROY, &IconSnimok::OnDestroy>(),
-        OnMessage<WM_NCCALCSIZE, &IconSnimok::OnNcCalcSize>(),
-        OnMessage<WM_NCPAINT, &IconSnimok::OnNcPaint>(),
-        OnMessage<WM_PAINT, &IconSnimok::OnPaint>(),
-        OnMessage<WM_WINDOWPOSCHANGING, &IconSnimok::OnWindowPosChanging>(),
-        OnMessage<WM_LBUTTONDOWN, &IconSnimok::OnLButtonDown>(),
-        OnMessage<WM_LBUTTONUP, &IconSnimok::OnLButtonUp>(),
-        OnMessage<WM_RBUTTONDOWN, &IconSnimok::OnRButtonDown>(),
-        OnMessage<WM_RBUTTONUP, &IconSnimok::OnRButtonUp>(),
-        OnMessage<WM_MOUSEMOVE, &IconSnimok::OnMouseMove>(),
-        OnMessage<WM_LBUTTONDBLCLK, &IconSnimok::OnIgnoredMouse>(),
-        OnMessage<WM_RBUTTONDBLCLK, &IconSnimok::OnIgnoredMouse>(),
-        OnMessage<WM_MBUTTONDOWN, &IconSnimok::OnIgnoredMouse>(),
-        OnMessage<WM_MBUTTONUP, &IconSnimok::OnIgnoredMouse>(),
-        OnMessage<WM_MBUTTONDBLCLK, &IconSnimok::OnIgnoredMouse>(),
-        OnMessage<WM_MOUSEACTIVATE, &IconSnimok::OnMouseActivate>(),
-        OnMessage<WM_SETFOCUS, &IconSnimok::OnSetFocus>(),
-        OnMessage<WM_KILLFOCUS, &IconSnimok::OnKillFocus>(),
-        OnMessage<WM_KEYDOWN, &IconSnimok::OnKeyDown>(),
-        OnMessage<WM_KEYUP, &IconSnimok::OnKeyUp>(),
-        OnMessage<WM_CHAR, &IconSnimok::OnChar>(),
-    };
-    gCellHandlers.Fill(handlers, sizeof handlers / sizeof handlers[0]);
-    gRegistered = true;
     return true;
 }
 
 void IconSnimok::UnregisterClass()
 {
-    if (!gRegistered)
+    if (!UnregisterControl(gCellClass))
         return;
-    ::UnregisterClassW(kClassName, hInstance);
     for (HPEN* pen : {&gWhitePen, &gBlackPen, &gRedPen}) {
         if (*pen)
             DeleteObject(*pen);
@@ -206,7 +186,6 @@ void IconSnimok::UnregisterClass()
     if (gParamFont)
         DeleteObject(gParamFont);
     gParamFont = nullptr;
-    gRegistered = false;
 }
 
 void IconSnimok::LoadSettings(HKEY productKey)
@@ -280,41 +259,22 @@ void IconSnimok::Destroy()
         DestroyWindow(hwnd);
 }
 
-LRESULT CALLBACK IconSnimok::WndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
-{
-    return TableWindowProc<IconSnimok, gCellHandlers>(hwnd, message, wParam, lParam);
-}
-
 bool IconSnimok::Create(const IconCellPlacement& placement, int row)
 {
-    if (hwnd || !gRegistered)
+    if (hwnd || !gCellClass.registered)
         return false;
     row_ = row;
     flags_ = placement.flags;
     strip_ = placement.strip;
     state_ = 0;
-    DWORD style = WS_CHILD | ((placement.flags & kVisible) ? WS_VISIBLE : 0);
-    DWindowDesc desc = {this,          &hwnd,          WndProc,          0,
-                        kClassName,    nullptr,        style,            placement.x,
-                        placement.y,   placement.width, placement.height, placement.parent,
-                        nullptr,       hInstance,      nullptr};
-    return CreateWindowFromDesc(&desc) != nullptr && hwnd;
+    DWORD visible = (placement.flags & kVisible) ? WS_VISIBLE : 0;
+    return CreateControlWindow(0, kClassName, visible, placement.x, placement.y, placement.width, placement.height,
+                               placement.parent, hInstance, nullptr, nullptr);
 }
 
 void IconSnimok::Anchor(int* x, int* y) const
 {
-    HWND parent = GetParent(hwnd);
-    RECT client = {};
-    if (parent)
-        GetClientRect(parent, &client);
-    if (flags_ & kAnchorLeft)
-        *x = 0;
-    else if (flags_ & kAnchorRight)
-        *x = client.right - CellWidth();
-    if (flags_ & kAnchorTop)
-        *y = 0;
-    else if (flags_ & kAnchorBottom)
-        *y = client.bottom - (captionHeight_ + kThumbSide + 2 * kBorder);
+    AnchorToParent(flags_, GetParent(hwnd), CellWidth(), captionHeight_ + kThumbSide + 2 * kBorder, x, y);
 }
 
 LRESULT IconSnimok::OnCreate(HWND, LPARAM createStruct)
@@ -356,7 +316,7 @@ void IconSnimok::OnDestroy()
 void IconSnimok::OnWindowPosChanging(LPARAM pos)
 {
     WINDOWPOS* wp = reinterpret_cast<WINDOWPOS*>(pos);
-    if (!(flags_ & (kAnchorLeft | kAnchorRight | kAnchorTop | kAnchorBottom)) || (wp->flags & SWP_NOMOVE))
+    if (!(flags_ & ControlStyle::kAnchorMask) || (wp->flags & SWP_NOMOVE))
         return;
     Anchor(&wp->x, &wp->y);
 }
@@ -537,10 +497,6 @@ void IconSnimok::OnRButtonUp(int x, int y, WPARAM keys)
         SettingsMenu(p.x, p.y);
     else
         ContextMenu(p.x, p.y);
-}
-
-void IconSnimok::OnIgnoredMouse(int, int, WPARAM)
-{
 }
 
 LRESULT IconSnimok::OnMouseActivate(WPARAM, int, int)

@@ -22,6 +22,7 @@
 
 #include "images/files/iconrecord.h"
 #include "images/pixels/picture.h"
+#include "ui/control_base.h"
 
 #include <windows.h>
 
@@ -60,16 +61,16 @@ constexpr UINT kDescription = 1, kRestore = 2, kDelete = 4, kMove = 5, kImport =
 constexpr UINT kFont = 1, kDateFormat = 2, kFirstColor = 3, kFirstStateCaption = 7;
 }  // namespace IconCellCommand
 
-class IconSnimok {
+class IconSnimok : public DControlWindow<IconSnimok, DInputRecord<IconSnimok>> {
 public:
     static constexpr const wchar_t* kClassName = L"Icon snimok";
     static constexpr int kThumbSide = 192;
     static constexpr int kBorder = 1;
 
-    // Placement flags.
-    static constexpr DWORD kVisible = 0x80000000;
-    static constexpr DWORD kAnchorLeft = 0x20000000, kAnchorRight = 0x10000000;
-    static constexpr DWORD kAnchorTop = 0x08000000, kAnchorBottom = 0x04000000;
+    // Placement flags: the controls' own.
+    static constexpr DWORD kVisible = ControlStyle::kVisible;
+    static constexpr DWORD kAnchorLeft = ControlStyle::kAnchorLeft, kAnchorRight = ControlStyle::kAnchorRight;
+    static constexpr DWORD kAnchorTop = ControlStyle::kAnchorTop, kAnchorBottom = ControlStyle::kAnchorBottom;
 
     // Press and focus bits.
     static constexpr DWORD kLeftPressed = 2, kSpacePressed = 4, kRightPressed = 8, kFocused = 16;
@@ -126,10 +127,8 @@ public:
     static DWORD MovingImage();
     static void CancelMove();
 
-    HWND hwnd = nullptr;
-
 private:
-    static LRESULT CALLBACK WndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+    friend class DControlWindow<IconSnimok, DInputRecord<IconSnimok>>;
 
     LRESULT OnCreate(HWND hwnd, LPARAM createStruct);
     void OnDestroy();
@@ -142,7 +141,6 @@ private:
     void OnRButtonDown(int x, int y, WPARAM keys);
     void OnRButtonUp(int x, int y, WPARAM keys);
     void OnMouseMove(int x, int y, WPARAM keys);
-    void OnIgnoredMouse(int x, int y, WPARAM keys);
     LRESULT OnMouseActivate(WPARAM top, int hitTest, int message);
     void OnSetFocus(WPARAM previous);
     void OnKillFocus(WPARAM next);

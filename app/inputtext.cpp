@@ -199,7 +199,7 @@ LRESULT InpTextWnd::OnCreate(HWND window, LPARAM)
                                          &InpTextWnd::OnButtonHover};
     static const DButtonInput input = {nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
                                        nullptr, nullptr, nullptr, nullptr, &InpTextWnd::OnButtonKey, nullptr, nullptr};
-    DButtonDesc desc = {60,           window, 0x80040000 /* shown at creation, hover time-out */,
+    DButtonDesc desc = {60,           window, DButtonStyle::kVisible | DButtonStyle::kHoverTimeout,
                         0,            0,      IconSize + 4,
                         IconSize + 4, this,   nullptr,
                         gAcceptIcon,  IconSize, IconSize,

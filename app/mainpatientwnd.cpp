@@ -8,6 +8,8 @@
 
 #include "app/iconsnimok.h"
 #include "app/mainmenus.h"
+#include "app/exchangeservices.h"
+#include "app/printservices.h"
 #include "app/mainwnd_state.h"
 #include "app/recordmaint.h"
 #include "app/startup.h"
@@ -53,7 +55,7 @@ void MergeClicked(MainPatientWindow& w, DButton*)
     w.LoadLists(FALSE);
 }
 void PrintClicked(MainPatientWindow& w, DButton* button) { w.OnPrintButton(button); }
-void PrintRightClicked(MainPatientWindow& w, DButton*) { ChooseReportProfile(w.GetHwnd()); }
+void PrintRightClicked(MainPatientWindow& w, DButton*) { ChooseReportPrinter(w.GetHwnd()); }
 void PluginsClicked(MainPatientWindow& w, DButton* button)
 {
     RECT r;
@@ -74,15 +76,18 @@ struct ButtonRow {
     ButtonHandler rightClick;
 };
 
+// A tool button whose right click opens a menu (its corner arrow says so).
+constexpr DWORD kMenuToolButton = DButtonStyle::kToolButton | DButtonStyle::kCornerArrow | DButtonStyle::kRightButton;
+
 const ButtonRow kButtonRows[kMainButtonRows] = {
-    {0x80042000, IDS_NEW_PATIENT, IDI_MAIN_NEW_PATIENT, IDS_TIP_NEW_PATIENT, NewPatientClicked, nullptr},
-    {0x80042000, IDS_PATIENT_INFO, IDI_MAIN_PATIENT_INFO, IDS_TIP_PATIENT_CARD, PatientInfoClicked, nullptr},
-    {0x80042000, IDS_DELETE, IDI_MAIN_DELETE, IDS_TIP_DELETE_PATIENT, DeleteClicked, nullptr},
-    {0x80042000, IDS_ARCHIVING_BUTTON, IDI_MAIN_ARCHIVING, IDS_TIP_ARCHIVING, ArchivingClicked, nullptr},
-    {0x80042000, IDS_MERGE_DATABASES, IDI_MAIN_MERGE, IDS_TIP_MERGE_DATABASES, MergeClicked, nullptr},
-    {0x800C6000, IDS_PRINT, IDI_MAIN_PRINT, IDS_TIP_PRINT_PATIENT_LIST, PrintClicked, PrintRightClicked},
-    {0x80042000, IDS_PLUGINS, 0, IDS_TIP_PLUGINS, PluginsClicked, nullptr},
-    {0x800C6000, IDS_EXIT, IDI_CONNECT, IDS_TIP_EXIT_PROGRAM, ExitClicked, ExitRightClicked},
+    {DButtonStyle::kToolButton, IDS_NEW_PATIENT, IDI_MAIN_NEW_PATIENT, IDS_TIP_NEW_PATIENT, NewPatientClicked, nullptr},
+    {DButtonStyle::kToolButton, IDS_PATIENT_INFO, IDI_MAIN_PATIENT_INFO, IDS_TIP_PATIENT_CARD, PatientInfoClicked, nullptr},
+    {DButtonStyle::kToolButton, IDS_DELETE, IDI_MAIN_DELETE, IDS_TIP_DELETE_PATIENT, DeleteClicked, nullptr},
+    {DButtonStyle::kToolButton, IDS_ARCHIVING_BUTTON, IDI_MAIN_ARCHIVING, IDS_TIP_ARCHIVING, ArchivingClicked, nullptr},
+    {DButtonStyle::kToolButton, IDS_MERGE_DATABASES, IDI_MAIN_MERGE, IDS_TIP_MERGE_DATABASES, MergeClicked, nullptr},
+    {kMenuToolButton, IDS_PRINT, IDI_MAIN_PRINT, IDS_TIP_PRINT_PATIENT_LIST, PrintClicked, PrintRightClicked},
+    {DButtonStyle::kToolButton, IDS_PLUGINS, 0, IDS_TIP_PLUGINS, PluginsClicked, nullptr},
+    {kMenuToolButton, IDS_EXIT, IDI_CONNECT, IDS_TIP_EXIT_PROGRAM, ExitClicked, ExitRightClicked},
 };
 
 // Button callbacks: the cookie is the row.
@@ -260,7 +265,7 @@ bool CreateButtons(HWND hwnd)
                 DestroyIcon(icon);
             return false;
         }
-        if (spec.style & 0x4000)
+        if (spec.style & DButtonStyle::kRightButton)
             button.SetArrowColor(0xFF0000);
         gMain.rows[gMain.buttonCount++] = row;
     }
@@ -269,7 +274,11 @@ bool CreateButtons(HWND hwnd)
 
 bool CreateFilterHeading(HWND hwnd)
 {
-    DButtonDesc desc = {60, hwnd, 0x80022061, 0, 0, 0, 0, nullptr, nullptr, LoadIconRes(IDI_MAIN_FILTER),
+    DButtonDesc desc = {60,
+                        hwnd,
+                        DButtonStyle::kVisible | DButtonStyle::kMultiLine | DButtonStyle::kOwnsIcon |
+                            DButtonStyle::kIconBeforeCaption,
+                        0, 0, 0, 0, nullptr, nullptr, LoadIconRes(IDI_SET_FILTER),
                         IconSize, IconSize, hInstance, &kButtonInput, &kFilterNotify};
     return gMain.filterHeading.Create(&desc);
 }
@@ -452,13 +461,14 @@ void OnChar(WPARAM, LPARAM)
 {
 }
 
+// The settings broadcast: the buttons' and the status bar's fonts.
+void OnSettingBroadcast(WPARAM notice)
+{
+    MainPatientWindow::Guarded([&] { OnMainSettingChange(reinterpret_cast<const FontChangeNotice*>(notice)); });
+}
+
 LRESULT CALLBACK MainWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    if (message == WM_FONTCHANGED_APP) {
-        MainPatientWindow::Guarded(
-            [&] { OnMainSettingChange(reinterpret_cast<const FontChangeNotice*>(wParam)); });
-        return DefWindowProcW(hwnd, message, wParam, lParam);
-    }
     try {
         return DispatchStaticTable(gMainHandlers, hwnd, message, wParam, lParam);
     } catch (...) {
@@ -528,7 +538,7 @@ bool MainPatientWindow::RegisterClass()
         OnStatic<WM_CLOSE, &OnClose>(),           OnStatic<WM_ENDSESSION, &OnEndSession>(),
         OnStatic<WM_NCHITTEST, &OnNcHitTest>(),   OnStatic<WM_NOTIFY, &OnNotify>(),
         OnStatic<WM_SYSCOMMAND, &OnSysCommand>(), OnStatic<WM_COMMAND, &OnCommand>(),
-        OnStatic<WM_CHAR, &OnChar>(),
+        OnStatic<WM_CHAR, &OnChar>(),             OnStatic<WM_FONTCHANGED_APP, &OnSettingBroadcast>(),
     };
     gMainHandlers = HandlerTable{};
     gMainHandlers.Fill(handlers, sizeof handlers / sizeof handlers[0]);
@@ -685,7 +695,7 @@ void MainPatientWindow::Layout()
     for (int i = 0; i < gMain.buttonCount; ++i) {
         DButton& button = gMain.buttons[i];
         int h = b;
-        if (button.GetStyle() & 0x20000)
+        if (button.GetStyle() & DButtonStyle::kMultiLine)
             h += button.GetLineHeight();
         if (gMain.rows[i] == kRowExit)
             y += b / 2;

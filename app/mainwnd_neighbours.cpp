@@ -1,6 +1,5 @@
 #include "app/mainwnd_neighbours.h"
 
-#include "app/exchangeservices.h"
 #include "app/mainmenus.h"
 #include "foundation/globals.h"
 #include "images/viewer/mainviewwnd.h"
@@ -57,46 +56,5 @@ void BuildPluginMenu(HWND owner, int, int)
 
 void RunScanDbWindow(HWND owner) { ShowNotAvailableYet(owner); }
 void RunImportDbWnd(HWND owner) { ShowNotAvailableYet(owner); }
-void ChooseReportProfile(HWND owner) { ShowNotAvailableYet(owner); }
-void PrintReportFromDesc(HWND owner, ReportDesc*) { ShowNotAvailableYet(owner); }
 void ShowAboutBox(HWND owner) { ShowNotAvailableYet(owner); }
-void ShowStatusPrinterWnd(HWND owner) { ShowNotAvailableYet(owner); }
-void RunPrintHeaderDlg(HWND owner) { ShowNotAvailableYet(owner); }
-void RunReportsDlg(HWND owner) { ShowNotAvailableYet(owner); }
-void RunFontsDlg(HWND owner) { ShowNotAvailableYet(owner); }
 void RunModalityDlg(HWND owner) { ShowNotAvailableYet(owner); }
-
-// ---- the data exchange's commands, through its table ---------------------------
-
-DPicturePtr ImportPicture(HWND owner, DWORD patientKey, int flag)
-{
-    if (!GetExchangeServices().importImageFile) {
-        ShowNotAvailableYet(owner);
-        return DPicturePtr();
-    }
-    return GetExchangeServices().importImageFile(owner, patientKey, flag);
-}
-
-void ExportPicture(HWND owner, const DPicturePtr& picture, const uint8_t* table)
-{
-    if (!GetExchangeServices().exportImage) {
-        ShowNotAvailableYet(owner);
-        return;
-    }
-    GetExchangeServices().exportImage(picture, owner, table);
-}
-
-void ShowDicomStatus(HWND owner)
-{
-    if (!GetExchangeServices().showDicomQueueWindow) {
-        ShowNotAvailableYet(owner);
-        return;
-    }
-    GetExchangeServices().showDicomQueueWindow(owner);
-}
-
-void ReleaseExchange()
-{
-    if (GetExchangeServices().release)
-        GetExchangeServices().release();
-}

@@ -31,28 +31,12 @@ int HasPluginMenuItems();
 void BuildPluginMenu(HWND owner, int x, int y);
 
 // ---- commands without a window: each says that it is not available ----------
+// (printing's commands: app/printservices.h; the data exchange's:
+// app/exchangeservices.h)
 
 class ReportDesc;
 void RunScanDbWindow(HWND owner);                 // synchronisation window
 void RunImportDbWnd(HWND owner);                  // merge window
-void ChooseReportProfile(HWND owner);             // printer profile for reports
-void PrintReportFromDesc(HWND owner, ReportDesc* report);   // the report's filters, then the report
 void ShowAboutBox(HWND owner);
-void ShowStatusPrinterWnd(HWND owner);
-void RunPrintHeaderDlg(HWND owner);
-void RunReportsDlg(HWND owner);
-void RunFontsDlg(HWND owner);
 void RunModalityDlg(HWND owner);
 
-// ---- the data exchange's commands (app/exchangeservices.h) -------------------
-// The shell's doors to the import, the export and the DICOM queue window;
-// each says that it is not available while the data exchange has not
-// filled its entry.
-
-// An imported picture, or an empty handle.
-DPicturePtr ImportPicture(HWND owner, DWORD patientKey, int flag);
-// `table`: the look-up table of the view that shows the picture, or null.
-void ExportPicture(HWND owner, const DPicturePtr& picture, const uint8_t* table);
-void ShowDicomStatus(HWND owner);
-// Lets the data exchange release what it holds of COM (at the end).
-void ReleaseExchange();

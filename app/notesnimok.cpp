@@ -1,6 +1,7 @@
 // The note window: see notesnimok.h.
 #include "app/notesnimok.h"
 
+#include "app/mainmenus.h"
 #include "app/notecommon.h"
 #include "database/dberrors.h"
 #include "database/dbstart.h"
@@ -13,6 +14,7 @@
 #include "resources/resource.h"
 #include "resources/strings.h"
 #include "ui/control_font.h"
+#include "ui/gdi.h"
 #include "ui/placement.h"
 
 #include <stdio.h>
@@ -44,14 +46,18 @@ struct NoteButtonRow {
     DWORD style;
     bool readOnly;   // also in a read-only window
 };
+constexpr DWORD kStayingToolButton =
+    DButtonStyle::kToolButton | DButtonStyle::kStayPressed | DButtonStyle::kIconBeforeCaption;
 const NoteButtonRow kNoteButtons[4] = {
-    {NoteSnimokWnd::kExit, IDS_EXIT, IDI_VIEWER_EXIT, IDS_TIP_CLOSE_DESCRIPTION, 0x80042161, true},
-    {NoteSnimokWnd::kSave, IDS_SAVE, IDI_VIEWER_SAVE, IDS_TIP_SAVE_CLOSE_DESCRIPTION, 0x80042161, false},
-    {NoteSnimokWnd::kTemplate, IDS_TEMPLATE_BUTTON, IDI_NOTE_TEMPLATE, IDS_TIP_DESCRIPTION_TEMPLATE, 0x80046061,
+    {NoteSnimokWnd::kExit, IDS_EXIT, IDI_VIEWER_EXIT, IDS_TIP_CLOSE_DESCRIPTION, kStayingToolButton, true},
+    {NoteSnimokWnd::kSave, IDS_SAVE, IDI_VIEWER_SAVE, IDS_TIP_SAVE_CLOSE_DESCRIPTION, kStayingToolButton, false},
+    {NoteSnimokWnd::kTemplate, IDS_TEMPLATE_BUTTON, IDI_NOTE_TEMPLATE, IDS_TIP_DESCRIPTION_TEMPLATE,
+     DButtonStyle::kToolButton | DButtonStyle::kRightButton | DButtonStyle::kIconBeforeCaption,
      false},
-    {NoteSnimokWnd::kPrint, IDS_PRINT, IDI_VIEWER_PRINT, IDS_TIP_PRINT_DESCRIPTION, 0x80042061, true},
+    {NoteSnimokWnd::kPrint, IDS_PRINT, IDI_VIEWER_PRINT, IDS_TIP_PRINT_DESCRIPTION, DButtonStyle::kToolButton | DButtonStyle::kIconBeforeCaption,
+     true},
 };
-const DWORD kProtectStyle = 0x80000461;
+const DWORD kProtectStyle = DButtonStyle::kVisible | DButtonStyle::kCheck | DButtonStyle::kIconBeforeCaption;
 
 bool gRegistered = false;
 wchar_t gHeaderFormat[64] = L"";
@@ -60,7 +66,7 @@ WNDPROC gEditProc = nullptr;     // the EDIT class's own procedure
 
 void PrintNotAvailable(HWND owner, DWORD, DWORD)
 {
-    MessageBoxId(owner, IDS_NOT_AVAILABLE_YET, MB_OK | MB_ICONINFORMATION);
+    ShowNotAvailableYet(owner);
 }
 NotePrintFunction gPrint = &PrintNotAvailable;
 
@@ -72,14 +78,14 @@ using notes::WindowText;
 // ---- class ------------------------------------------------------------------------
 
 static DMessageMapEntry noteEntries[] = {
-    DMapEntry<MsgCrack::kLParamResult>(WM_CREATE, &NoteSnimokWnd::OnCreate),
-    DMapEntry<MsgCrack::kNone>(WM_DESTROY, &NoteSnimokWnd::OnDestroy),
-    DMapEntry<MsgCrack::kLHalvesSigned>(WM_SIZE, &NoteSnimokWnd::OnSize),
-    DMapEntry<MsgCrack::kPaint>(WM_PAINT, &NoteSnimokWnd::OnPaint),
-    DMapEntry<MsgCrack::kLParam>(WM_GETMINMAXINFO, &NoteSnimokWnd::OnGetMinMaxInfo),
-    DMapEntry<MsgCrack::kWParam>(WM_SETFOCUS, &NoteSnimokWnd::OnSetFocus),
-    DMapEntry<MsgCrack::kNone>(WM_CLOSE, &NoteSnimokWnd::OnClose),
-    DMapEntry<MsgCrack::kWLParamResult>(WM_FONTCHANGED_APP, &NoteSnimokWnd::OnFontChanged),
+    MapMessage<WM_CREATE, &NoteSnimokWnd::OnCreate>(),
+    MapMessage<WM_DESTROY, &NoteSnimokWnd::OnDestroy>(),
+    MapMessage<WM_SIZE, &NoteSnimokWnd::OnSize>(),
+    MapMessage<WM_PAINT, &NoteSnimokWnd::OnPaint>(),
+    MapMessage<WM_GETMINMAXINFO, &NoteSnimokWnd::OnGetMinMaxInfo>(),
+    MapMessage<WM_SETFOCUS, &NoteSnimokWnd::OnSetFocus>(),
+    MapMessage<WM_CLOSE, &NoteSnimokWnd::OnClose>(),
+    MapMessage<WM_FONTCHANGED_APP, &NoteSnimokWnd::OnFontChanged>(),
     DMapEnd(),
 };
 DMessageMap NoteSnimokWnd::messageMap = {-1, 0, noteEntries};
@@ -204,7 +210,7 @@ void NoteSnimokWnd::Destroy()
         DestroyWindow(hwnd);
 }
 
-LRESULT NoteSnimokWnd::OnCreate(LPARAM)
+LRESULT NoteSnimokWnd::OnCreate(HWND, LPARAM)
 {
     DWORD editStyle = WS_CHILD | WS_VISIBLE | WS_VSCROLL | ES_MULTILINE | ES_AUTOVSCROLL;
     if (!editable_)
@@ -552,7 +558,7 @@ int NoteSnimokWnd::ButtonHeight() const
     return notes::ButtonHeight(buttons_, buttonCount_);
 }
 
-void NoteSnimokWnd::OnSize(int width, int height)
+void NoteSnimokWnd::OnSize(int width, int height, WPARAM)
 {
     width_ = width;
     height_ = height;
@@ -592,9 +598,10 @@ void NoteSnimokWnd::Layout()
     InvalidateRect(hwnd, nullptr, TRUE);
 }
 
-LRESULT NoteSnimokWnd::OnPaint(PAINTSTRUCT* ps)
+void NoteSnimokWnd::OnPaint()
 {
-    HDC dc = ps->hdc;
+    DPaintScope paint(hwnd);
+    HDC dc = paint.Dc();
     RECT top = {0, 0, width_ + 1, headerTop_ + 1};
     HBRUSH window = CreateSolidBrush(WindowColor);
     if (window) {
@@ -615,7 +622,6 @@ LRESULT NoteSnimokWnd::OnPaint(PAINTSTRUCT* ps)
         if (text)
             LocalFree(text);
     }
-    return 0;
 }
 
 void NoteSnimokWnd::OnGetMinMaxInfo(LPARAM info)
@@ -629,9 +635,8 @@ void NoteSnimokWnd::OnSetFocus(WPARAM)
         ::SetFocus(edit_);
 }
 
-LRESULT NoteSnimokWnd::OnFontChanged(WPARAM notice, LPARAM)
+void NoteSnimokWnd::OnFontChanged(WPARAM notice)
 {
     if (notes::ApplyButtonFont(notice, buttons_, buttonCount_))
         Layout();
-    return 0;
 }

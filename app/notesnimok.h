@@ -87,13 +87,13 @@ private:
 
 public:
     // Message handlers (the map's entries).
-    LRESULT OnCreate(LPARAM createStruct);
+    LRESULT OnCreate(HWND, LPARAM createStruct);
     void OnDestroy();
-    void OnSize(int width, int height);
+    void OnSize(int width, int height, WPARAM);
     void OnGetMinMaxInfo(LPARAM info);
-    void OnCommand(WPARAM wParam, LPARAM lParam);
-    LRESULT OnVKeyToItem(WPARAM wParam, LPARAM lParam);
-    LRESULT OnFontChanged(WPARAM notice, LPARAM);
+    LRESULT OnCommand(UINT id, UINT code, LPARAM control);
+    LRESULT OnVKeyToItem(int key, int caret, LPARAM list);
+    void OnFontChanged(WPARAM notice);
     void OnClose();
 
 private:
@@ -192,14 +192,14 @@ private:
 
 public:
     // Message handlers (the map's entries).
-    LRESULT OnCreate(LPARAM createStruct);
+    LRESULT OnCreate(HWND, LPARAM createStruct);
     void OnDestroy();
-    void OnSize(int width, int height);
-    LRESULT OnPaint(PAINTSTRUCT* ps);
+    void OnSize(int width, int height, WPARAM);
+    void OnPaint();
     void OnGetMinMaxInfo(LPARAM info);
     void OnSetFocus(WPARAM previous);
     void OnClose();
-    LRESULT OnFontChanged(WPARAM notice, LPARAM);
+    void OnFontChanged(WPARAM notice);
 
 private:
     // Runs a command with its database errors shown; the window may be gone after.

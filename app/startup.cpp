@@ -3,7 +3,7 @@
 #include "app/exceptionbox.h"
 
 #include "app/inittable.h"
-#include "app/mainwnd_neighbours.h"
+#include "app/exchangeservices.h"
 #include "foundation/applocale.h"
 #include "foundation/journal.h"
 

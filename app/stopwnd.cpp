@@ -48,6 +48,7 @@ bool StopProcessWnd::RegisterClass()
         OnMessage<WM_DESTROY, &StopProcessWnd::OnDestroy>(),
         OnMessage<WM_SIZE, &StopProcessWnd::OnSize>(),
         OnMessage<WM_PAINT, &StopProcessWnd::OnPaint>(),
+        OnMessage<WM_FONTCHANGED_APP, &StopProcessWnd::OnSettingChange>(),
     };
     gStopHandlers.Fill(handlers, sizeof handlers / sizeof handlers[0]);
     gRegistered = true;
@@ -67,12 +68,13 @@ void StopProcessWnd::UnregisterClass()
 
 LRESULT CALLBACK StopProcessWnd::WndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    // The settings broadcast ends the window: it was made for one job only.
-    if (message == WM_FONTCHANGED_APP) {
-        DestroyWindow(hwnd);
-        return 0;
-    }
     return TableWindowProc<StopProcessWnd, gStopHandlers>(hwnd, message, wParam, lParam);
+}
+
+// The settings broadcast ends the window: it was made for one job only.
+void StopProcessWnd::OnSettingChange(WPARAM)
+{
+    DestroyWindow(hwnd);
 }
 
 bool StopProcessWnd::Create(HANDLE event, const wchar_t* title, int length)
@@ -90,7 +92,7 @@ bool StopProcessWnd::Create(HANDLE event, const wchar_t* title, int length)
         title_[length] = 0;
     }
     event_ = event;
-    DWindowDesc desc = {this, &hwnd, WndProc, 0x8C /* WS_EX_TOPMOST | WS_EX_TOOLWINDOW | WS_EX_TRANSPARENT */,
+    DWindowDesc desc = {this, &hwnd, WndProc, WS_EX_TOPMOST | WS_EX_TOOLWINDOW | WS_EX_TRANSPARENT,
                         kClassName, nullptr, WS_POPUP | WS_CAPTION | WS_SYSMENU, 150, 100, 300, 200, nullptr,
                         nullptr, hInstance, nullptr};
     if (!CreateWindowFromDesc(&desc)) {
@@ -114,7 +116,7 @@ LRESULT StopProcessWnd::OnCreate(HWND window, LPARAM)
     static const DButtonNotify notify = {&StopProcessWnd::OnAbortClicked, nullptr, nullptr, nullptr, nullptr, nullptr};
     wchar_t caption[256] = L"";
     LoadStringW(hInstance, IDS_ABORT_OPERATION, caption, 256);
-    DButtonDesc desc = {60,         window, DButtonStyle::kShowAtCreation | DButtonStyle::kIconThenCaption,
+    DButtonDesc desc = {60,         window, DButtonStyle::kVisible | DButtonStyle::kIconThenCaption,
                         0,          0,      10,
                         10,         this,   caption,
                         gStopIcon,  32,     32,

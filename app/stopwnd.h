@@ -32,6 +32,7 @@ private:
     void OnDestroy();
     void OnSize(int width, int height, WPARAM type);
     void OnPaint();
+    void OnSettingChange(WPARAM notice);
     void FreeTitle();
 
     DButton button_;              // "Abort Operation"

@@ -39,12 +39,12 @@ struct EditorButtonRow {
     DWORD style;
 };
 const EditorButtonRow kEditorButtons[TNoteSnimokWnd::kButtons] = {
-    {IDS_EXIT, IDI_VIEWER_EXIT, IDS_TIP_CLOSE_TEMPLATES, 0x80042161},
-    {IDS_SELECT, IDI_TEMPLATE_SELECT, IDS_TIP_SELECT_TEMPLATE, 0x80042161},
-    {IDS_SAVE, IDI_VIEWER_SAVE, IDS_TIP_SAVE_TEMPLATE, 0x80042061},
-    {IDS_DEFAULT, IDI_TEMPLATE_DEFAULT, IDS_TIP_DEFAULT_TEMPLATE, 0x80042061},
-    {IDS_NEW, IDI_TEMPLATE_NEW, IDS_TIP_NEW_TEMPLATE, 0x80042061},
-    {IDS_DELETE, IDI_TEMPLATE_DELETE, IDS_TIP_DELETE_TEMPLATE, 0x80042061},
+    {IDS_EXIT, IDI_VIEWER_EXIT, IDS_TIP_CLOSE_TEMPLATES, DButtonStyle::kToolButton | DButtonStyle::kStayPressed | DButtonStyle::kIconBeforeCaption},
+    {IDS_SELECT, IDI_TEMPLATE_SELECT, IDS_TIP_SELECT_TEMPLATE, DButtonStyle::kToolButton | DButtonStyle::kStayPressed | DButtonStyle::kIconBeforeCaption},
+    {IDS_SAVE, IDI_VIEWER_SAVE, IDS_TIP_SAVE_TEMPLATE, DButtonStyle::kToolButton | DButtonStyle::kIconBeforeCaption},
+    {IDS_DEFAULT, IDI_TEMPLATE_DEFAULT, IDS_TIP_DEFAULT_TEMPLATE, DButtonStyle::kToolButton | DButtonStyle::kIconBeforeCaption},
+    {IDS_NEW, IDI_TEMPLATE_NEW, IDS_TIP_NEW_TEMPLATE, DButtonStyle::kToolButton | DButtonStyle::kIconBeforeCaption},
+    {IDS_DELETE, IDI_TEMPLATE_DELETE, IDS_TIP_DELETE_TEMPLATE, DButtonStyle::kToolButton | DButtonStyle::kIconBeforeCaption},
 };
 
 bool gRegistered = false;
@@ -55,14 +55,14 @@ using notes::WindowText;
 }  // namespace
 
 static DMessageMapEntry editorEntries[] = {
-    DMapEntry<MsgCrack::kLParamResult>(WM_CREATE, &TNoteSnimokWnd::OnCreate),
-    DMapEntry<MsgCrack::kNone>(WM_DESTROY, &TNoteSnimokWnd::OnDestroy),
-    DMapEntry<MsgCrack::kLHalvesSigned>(WM_SIZE, &TNoteSnimokWnd::OnSize),
-    DMapEntry<MsgCrack::kLParam>(WM_GETMINMAXINFO, &TNoteSnimokWnd::OnGetMinMaxInfo),
-    DMapEntry<MsgCrack::kWLParam>(WM_COMMAND, &TNoteSnimokWnd::OnCommand),
-    DMapEntry<MsgCrack::kWLParamResult>(WM_VKEYTOITEM, &TNoteSnimokWnd::OnVKeyToItem),
-    DMapEntry<MsgCrack::kWLParamResult>(WM_FONTCHANGED_APP, &TNoteSnimokWnd::OnFontChanged),
-    DMapEntry<MsgCrack::kNone>(WM_CLOSE, &TNoteSnimokWnd::OnClose),
+    MapMessage<WM_CREATE, &TNoteSnimokWnd::OnCreate>(),
+    MapMessage<WM_DESTROY, &TNoteSnimokWnd::OnDestroy>(),
+    MapMessage<WM_SIZE, &TNoteSnimokWnd::OnSize>(),
+    MapMessage<WM_GETMINMAXINFO, &TNoteSnimokWnd::OnGetMinMaxInfo>(),
+    MapMessage<WM_COMMAND, &TNoteSnimokWnd::OnCommand>(),
+    MapMessage<WM_VKEYTOITEM, &TNoteSnimokWnd::OnVKeyToItem>(),
+    MapMessage<WM_FONTCHANGED_APP, &TNoteSnimokWnd::OnFontChanged>(),
+    MapMessage<WM_CLOSE, &TNoteSnimokWnd::OnClose>(),
     DMapEnd(),
 };
 DMessageMap TNoteSnimokWnd::messageMap = {-1, 0, editorEntries};
@@ -138,7 +138,7 @@ bool TNoteSnimokWnd::Create(NoteCallback* callback, DWORD templateKey, BOOL keyG
     return true;
 }
 
-LRESULT TNoteSnimokWnd::OnCreate(LPARAM)
+LRESULT TNoteSnimokWnd::OnCreate(HWND, LPARAM)
 {
     static const DButtonNotify notify = {&TNoteSnimokWnd::OnButtonClicked, nullptr, nullptr, nullptr, nullptr,
                                          &TNoteSnimokWnd::OnButtonHover};
@@ -449,26 +449,23 @@ void TNoteSnimokWnd::OnButtonKey(void* cookie, DButton*, WPARAM key, LPARAM)
         self->Run(kExit);
 }
 
-void TNoteSnimokWnd::OnCommand(WPARAM wParam, LPARAM)
+LRESULT TNoteSnimokWnd::OnCommand(UINT id, UINT code, LPARAM)
 {
-    if (LOWORD(wParam) != kListId)
-        return;
-    const UINT code = HIWORD(wParam);
-    if (code != LBN_SELCHANGE && code != LBN_DBLCLK)
-        return;
+    if (id != kListId || (code != LBN_SELCHANGE && code != LBN_DBLCLK))
+        return 0;
     bool chosen = false;
     if (!notes::RunShowingErrors(hwnd, [this, &chosen] {
             const LRESULT item = SendMessageW(list_, LB_GETCURSEL, 0, 0);
             chosen = ChooseItem(item == LB_ERR ? -1 : (int)item);
         }) || !chosen)
-        return;
+        return 0;
     if (code == LBN_DBLCLK)
         Run(kSelect);
+    return 0;
 }
 
-LRESULT TNoteSnimokWnd::OnVKeyToItem(WPARAM wParam, LPARAM)
+LRESULT TNoteSnimokWnd::OnVKeyToItem(int key, int, LPARAM)
 {
-    const WORD key = LOWORD(wParam);
     if (key == VK_RETURN)
         Run(kSelect);
     else if (key == VK_ESCAPE)
@@ -488,7 +485,7 @@ int TNoteSnimokWnd::ButtonHeight() const
     return notes::ButtonHeight(buttons_, buttonCount_);
 }
 
-void TNoteSnimokWnd::OnSize(int width, int height)
+void TNoteSnimokWnd::OnSize(int width, int height, WPARAM)
 {
     width_ = width;
     height_ = height;
@@ -522,9 +519,8 @@ void TNoteSnimokWnd::OnGetMinMaxInfo(LPARAM info)
     notes::SetMinTrackSize(info, ButtonHeight());
 }
 
-LRESULT TNoteSnimokWnd::OnFontChanged(WPARAM notice, LPARAM)
+void TNoteSnimokWnd::OnFontChanged(WPARAM notice)
 {
     if (notes::ApplyButtonFont(notice, buttons_, buttonCount_))
         Layout();
-    return 0;
 }

@@ -52,6 +52,15 @@ DODBRowset::~DODBRowset()
     ReleaseAll();
 }
 
+void DODBRowset::Adopt(IRowset* made)
+{
+    ReleaseAll();
+    rowset = made;
+    lastResult = S_OK;
+    endOfRowset = FALSE;
+    rowsObtained = 0;
+}
+
 void DODBRowset::ReleaseAll()
 {
     if (currentRow != 0 && rowset != nullptr)
@@ -152,8 +161,9 @@ BOOL DODBRowset::GetNextData(DODBParams* row)
         return FALSE;
     }
     if (FAILED(hr)) {
-        // The provider's records say more than "Row getting error.": keep them.
-        DODBAddError(hr, IDS_DB_GET_ROW, kSource);
+        // "Row getting error." first; the provider's records, which say
+        // more, follow it.
+        DODBPrependError(hr, IDS_DB_GET_ROW, kSource);
         lastResult = hr;
         return FALSE;
     }
@@ -226,7 +236,7 @@ HRESULT DODBRowset::NextRow()
     return hr;
 }
 
-DODBPtr<DODBParams> DODBRowset::CreateParams()
+DODBPtr<DODBParams> DODBRowset::CreateParams(IAccessor* owner)
 {
     static const wchar_t kSource[] = L"DODBRowset::CreateParams";
     DODBClearError();
@@ -263,7 +273,7 @@ DODBPtr<DODBParams> DODBRowset::CreateParams()
     if (SUCCEEDED(hr))
         hr = block->AllocStructForParams();
     if (SUCCEEDED(hr))
-        hr = block->CreateRowAccessor(accessor);
+        hr = block->CreateRowAccessor(owner != nullptr ? owner : accessor);
     CoTaskMemFree(info);
     CoTaskMemFree(strings);
     if (FAILED(hr)) {

@@ -1,6 +1,7 @@
 // The DICOM export server's client: see dicomclient.h.
 #include "exchange/dicomclient.h"
 
+#include "exchange/exchangelog.h"
 #include "foundation/prompt.h"
 
 #include <stdio.h>
@@ -49,6 +50,13 @@ public:
 private:
     HKEY key_ = nullptr;
 };
+
+// A failed call of the connection: journalled, then thrown as its HRESULT.
+[[noreturn]] void Fail(const wchar_t* call, const wchar_t* argument, HRESULT hr)
+{
+    LogCallFailure(call, argument, (DWORD)hr);
+    throw hr;
+}
 
 void Show(const wchar_t* text)
 {
@@ -129,16 +137,19 @@ IDispatch* DicomExportClient::Connect()
     CLSID clsid;
     HRESULT hr = CLSIDFromProgID(kProgId, &clsid);
     if (FAILED(hr))
-        throw hr;
+        Fail(L"CLSIDFromProgID", kProgId, hr);
     // Without the machine's DCOM setting no server is looked for.
     Key ole;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Ole", 0, KEY_READ, ole.Out()) != ERROR_SUCCESS)
+    const LONG opened = RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Ole", 0, KEY_READ, ole.Out());
+    if (opened != ERROR_SUCCESS) {
+        LogCallFailure(L"RegOpenKeyExW", L"HKLM\\SOFTWARE\\Microsoft\\Ole", (DWORD)opened);
         throw (HRESULT)REGDB_E_CLASSNOTREG;
+    }
     BYTE enable[4];
     DWORD size = sizeof enable, type = 0;
     const LONG status = RegQueryValueExW(ole.Get(), L"EnableDCOM", nullptr, &type, enable, &size);
     if (status != ERROR_SUCCESS)
-        throw (HRESULT)HRESULT_FROM_WIN32(status);
+        Fail(L"RegQueryValueExW", L"EnableDCOM", HRESULT_FROM_WIN32(status));
 
     IUnknown* running = nullptr;
     if (SUCCEEDED(GetActiveObject(clsid, nullptr, &running)) && running) {
@@ -149,14 +160,14 @@ IDispatch* DicomExportClient::Connect()
                               reinterpret_cast<void**>(application.Out()));
     }
     if (FAILED(hr) || !application.Get())
-        throw FAILED(hr) ? hr : (HRESULT)E_NOINTERFACE;
+        Fail(L"CoCreateInstance", kProgId, FAILED(hr) ? hr : (HRESULT)E_NOINTERFACE);
 
     // The working object.
     DISPID instance = DISPID_UNKNOWN;
     LPOLESTR name = const_cast<LPOLESTR>(L"Instance");
     hr = application.Get()->GetIDsOfNames(IID_NULL, &name, 1, application.Lcid(), &instance);
     if (FAILED(hr))
-        throw hr;
+        Fail(L"GetIDsOfNames", L"Instance", hr);
     VARIANT arg;
     if (!SetText(arg, L"DicomControl"))
         throw (HRESULT)E_OUTOFMEMORY;
@@ -165,7 +176,7 @@ IDispatch* DicomExportClient::Connect()
     hr = Call(application.Get(), instance, DISPATCH_PROPERTYGET, &arg, 1, &result);
     VariantClear(&arg);
     if (FAILED(hr))
-        throw hr;
+        Fail(L"Invoke", L"Instance", hr);
     IDispatch* control = nullptr;
     if (V_VT(&result) == VT_DISPATCH && V_DISPATCH(&result)) {
         control = V_DISPATCH(&result);
@@ -192,7 +203,7 @@ int DicomExportClient::Init()
         LPOLESTR name = const_cast<LPOLESTR>(kMemberNames[m]);
         const HRESULT hr = server_->GetIDsOfNames(IID_NULL, &name, 1, lcid_, &ids_[m]);
         if (FAILED(hr))
-            throw hr;
+            Fail(L"GetIDsOfNames", kMemberNames[m], hr);
     }
     return 1;
 }
@@ -242,6 +253,7 @@ int DicomExportClient::CallForText(Member member, const wchar_t* word, VARIANT* 
     wchar_t text[128];
     int ok = 0;
     if (FAILED(hr)) {
+        LogCallFailure(L"Invoke", kMemberNames[member], (DWORD)hr);
         _snwprintf(text, 127, L"Ошибка вызова Invoke(%ls) HRESULT=%.8lx", word, (unsigned long)hr);
         text[127] = 0;
         Show(text);

@@ -3,7 +3,9 @@
 
 #include "exchange/dicomclient.h"
 #include "foundation/globals.h"
+#include "foundation/textutil.h"
 #include "resources/resource.h"
+#include "ui/window_errors.h"
 
 #include <commctrl.h>
 #include <oleauto.h>
@@ -84,14 +86,18 @@ private:
 
 INT_PTR CALLBACK DicomQueueWindow::DialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    if (message == WM_INITDIALOG) {
-        SetWindowLongPtrW(dialog, DWLP_USER, lParam);
-        reinterpret_cast<DicomQueueWindow*>(lParam)->OnInitDialog(dialog);
-        return TRUE;
+    try {
+        if (message == WM_INITDIALOG) {
+            SetWindowLongPtrW(dialog, DWLP_USER, lParam);
+            reinterpret_cast<DicomQueueWindow*>(lParam)->OnInitDialog(dialog);
+            return TRUE;
+        }
+        DicomQueueWindow* self = reinterpret_cast<DicomQueueWindow*>(GetWindowLongPtrW(dialog, DWLP_USER));
+        if (message == WM_COMMAND && self)
+            return self->OnCommand(LOWORD(wParam)) ? TRUE : FALSE;
+    } catch (...) {
+        KeepWindowException();
     }
-    DicomQueueWindow* self = reinterpret_cast<DicomQueueWindow*>(GetWindowLongPtrW(dialog, DWLP_USER));
-    if (message == WM_COMMAND && self)
-        return self->OnCommand(LOWORD(wParam)) ? TRUE : FALSE;
     return FALSE;
 }
 
@@ -222,10 +228,7 @@ void DicomQueueWindow::SetStatus(const wchar_t* text)
 
 void DicomQueueWindow::SetStatusId(UINT id)
 {
-    wchar_t text[256];
-    if (LoadStringW(hInstance, id, text, 256) <= 0)
-        text[0] = 0;
-    SetStatus(text);
+    SetStatus(LoadText(id).c_str());
 }
 
 void DicomQueueWindow::Initialise()
@@ -277,7 +280,7 @@ int DicomQueueWindow::Run(HWND owner)
             break;
         }
         TranslateMessage(&msg);
-        DispatchMessageW(&msg);
+        DispatchMessageShowing(msg, dialog_);
     }
     if (owner)
         EnableWindow(owner, TRUE);

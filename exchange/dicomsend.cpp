@@ -4,11 +4,13 @@
 #include "exchange/dialogtexts.h"
 #include "exchange/dicomattrs.h"
 #include "exchange/dicomclient.h"
+#include "exchange/exchangelog.h"
 #include "foundation/globals.h"
 #include "foundation/messages.h"
 #include "foundation/prompt.h"
 #include "resources/resource.h"
 #include "resources/strings.h"
+#include "ui/window_errors.h"
 
 #include <string.h>
 
@@ -34,7 +36,7 @@ private:
     SAFEARRAY* array_;
 };
 
-INT_PTR CALLBACK ServersDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
+INT_PTR ServersDialogMessage(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
     case WM_INITDIALOG: {
@@ -61,6 +63,16 @@ INT_PTR CALLBACK ServersDialogProc(HWND dialog, UINT message, WPARAM wParam, LPA
         break;
     }
     return FALSE;
+}
+
+INT_PTR CALLBACK ServersDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    try {
+        return ServersDialogMessage(dialog, message, wParam, lParam);
+    } catch (...) {
+        KeepWindowException();
+        return FALSE;
+    }
 }
 
 // The target to send to: 0 with one target, else the user's choice in
@@ -110,12 +122,16 @@ int WithSectionAndAttributes(const DPicturePtr& picture, Call call)
 PixelSection::PixelSection(const wchar_t* name, size_t bytes)
 {
     mapping_ = CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE | SEC_COMMIT, 0, (DWORD)bytes, name);
-    if (!mapping_)
-        throw (DWORD)GetLastError();
+    if (!mapping_) {
+        const DWORD error = GetLastError();
+        LogCallFailure(L"CreateFileMappingW", name, error);
+        throw error;
+    }
     if (GetLastError() == ERROR_ALREADY_EXISTS) {
         // Someone else's section: its size is not ours, and its reader is not ours either.
         CloseHandle(mapping_);
         mapping_ = nullptr;
+        LogCallFailure(L"CreateFileMappingW", name, ERROR_ALREADY_EXISTS);
         throw (DWORD)ERROR_ALREADY_EXISTS;
     }
     view_ = MapViewOfFile(mapping_, FILE_MAP_READ | FILE_MAP_WRITE, 0, 0, 0);
@@ -123,6 +139,7 @@ PixelSection::PixelSection(const wchar_t* name, size_t bytes)
         const DWORD error = GetLastError();
         CloseHandle(mapping_);
         mapping_ = nullptr;
+        LogCallFailure(L"MapViewOfFile", name, error);
         throw error;
     }
 }

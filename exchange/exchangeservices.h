@@ -2,9 +2,8 @@
 // the image import and export and the DICOM queue window, as the service
 // menu and the image strip's cells call them.
 //
-// The program installs them as it starts: exchange/programinstall.cpp is
-// linked into the program itself (not into a library), and its one static
-// object runs InstallExchangeServices before wWinMain. Tests call it.
+// The program installs them as it starts (exchange/programservices.cpp, as
+// printing does); tests call InstallExchangeServices themselves.
 #pragma once
 
 // Fills the exchange's entries of the shell's table.

@@ -4,6 +4,7 @@
 #include "exchange/bmpformat.h"
 #include "exchange/dialogtexts.h"
 #include "exchange/dicomsend.h"
+#include "exchange/exchangelog.h"
 #include "foundation/files.h"
 #include "foundation/globals.h"
 #include "foundation/messages.h"
@@ -55,6 +56,7 @@ private:
 INT_PTR CALLBACK ExportFormatDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM)
 {
     if (message == WM_INITDIALOG) {
+        // Texts from the string table (nothing here throws: no catch needed).
         static const DialogText kTexts[] = {
             {0, IDS_EXPORT}, {IDC_EXPORT_DICOM_FILE, IDS_EXPORT_DICOM_FILE},
             {IDC_EXPORT_DICOM_SERVER, IDS_EXPORT_DICOM_SERVER}, {IDC_EXPORT_XMG, IDS_EXPORT_XMG_FILE},
@@ -154,7 +156,9 @@ void ExportImage(const DPicturePtr& picture, HWND owner, const uint8_t* table)
     HANDLE file = CreateFileW(name, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                               FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
-        ShowLastErrorBox();
+        const DWORD error = GetLastError();
+        LogCallFailure(L"CreateFileW", name, error);
+        ShowErrorCodeBox(error);
         return;
     }
     DWORD error = 0;
@@ -168,6 +172,7 @@ void ExportImage(const DPicturePtr& picture, HWND owner, const uint8_t* table)
     CloseHandle(file);
     if (!written) {
         // Nothing half-written stays behind, and the user learns why.
+        LogCallFailure(L"WriteFile", name, error);
         DeleteFileW(name);
         ShowErrorCodeBox(error);
     }

@@ -5,6 +5,7 @@
 #include "database/dbstart.h"
 #include "database/dbstatement.h"
 #include "exchange/bmpformat.h"
+#include "exchange/exchangelog.h"
 #include "exchange/filesource.h"
 #include "exchange/importdialog.h"
 #include "foundation/globals.h"
@@ -236,6 +237,7 @@ DPicturePtr ImportImageFile(HWND owner, DWORD patientId, int ask)
     ChosenFile file(CreateFileW(choice.path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                               FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
     if (!file.Valid()) {
+        LogCallFailure(L"CreateFileW", choice.path, GetLastError());
         MessageBoxIdCaption(nullptr, IDS_FILE_OPEN_ERROR, IDS_IMPORT_PICTURES, MB_OK);
         return DPicturePtr();
     }

@@ -10,12 +10,16 @@
 #include "foundation/textutil.h"
 #include "resources/resource.h"
 #include "resources/strings.h"
+#include "ui/window_errors.h"
 
 #include <commdlg.h>
 #include <stdio.h>
 #include <string.h>
 
 #include <string>
+
+// The hook's work; ImportOpenHookProc keeps what it throws.
+static UINT_PTR ImportHookMessage(HWND panel, UINT message, WPARAM wParam, LPARAM lParam);
 
 namespace {
 
@@ -126,7 +130,17 @@ void ShowXmgProperties(HWND panel, const wchar_t* path)
         SetDlgItemTextW(panel, nameFields[i], reinterpret_cast<const wchar_t*>(names.strings[i].c_str()));
 }
 
-UINT_PTR CALLBACK ImportOpenHookProc(HWND panel, UINT message, WPARAM, LPARAM lParam)
+UINT_PTR CALLBACK ImportOpenHookProc(HWND panel, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    try {
+        return ImportHookMessage(panel, message, wParam, lParam);
+    } catch (...) {
+        KeepWindowException();
+        return 0;
+    }
+}
+
+static UINT_PTR ImportHookMessage(HWND panel, UINT message, WPARAM, LPARAM lParam)
 {
     if (message == WM_INITDIALOG) {
         const OPENFILENAMEW* ofn = reinterpret_cast<const OPENFILENAMEW*>(lParam);

@@ -11,8 +11,10 @@
 #include "foundation/prompt.h"
 #include "foundation/strbuf.h"
 #include "foundation/textutil.h"
+#include "resources/resource.h"
 #include "resources/strings.h"
 #include "ui/gdi.h"
+#include "ui/popupmenu.h"
 #include "ui/window_errors.h"
 
 #include <commctrl.h>
@@ -157,9 +159,9 @@ struct TopButton {
     UINT tooltip;
 };
 const TopButton kTopButtons[3] = {
-    {IDS_SET_FILTER, 183, IDS_TIP_SET_FILTER},
-    {IDS_EXIT, 130, IDS_TIP_CLOSE_WINDOW},
-    {IDS_RESET, 130, IDS_TIP_RESET_FILTER},
+    {IDS_SET_FILTER, IDI_SET_FILTER, IDS_TIP_SET_FILTER},
+    {IDS_EXIT, IDI_CONNECT, IDS_TIP_CLOSE_WINDOW},
+    {IDS_RESET, IDI_CONNECT, IDS_TIP_RESET_FILTER},
 };
 
 void OnTopClicked(void* cookie, DButton* button)
@@ -218,12 +220,12 @@ int ReadLimit(const FieldBlob* f)
 }  // namespace
 
 DMessageMapEntry DbFiltFormWindow::entries[] = {
-    DMapEntry<MsgCrack::kLParamResult>(WM_CREATE, &DbFiltFormWindow::OnCreate),
-    DMapEntry<MsgCrack::kNone>(WM_DESTROY, &DbFiltFormWindow::OnDestroy),
-    DMapEntry<MsgCrack::kWParamLHalves>(WM_SIZE, &DbFiltFormWindow::OnSize),
-    DMapEntry<MsgCrack::kPaint>(WM_PAINT, &DbFiltFormWindow::OnPaint),
-    DMapEntry<MsgCrack::kWLParam>(WM_KEYDOWN, &DbFiltFormWindow::OnKeyDown),
-    DMapEntry<MsgCrack::kWParam>(WM_SETFOCUS, &DbFiltFormWindow::OnSetFocus),
+    MapMessage<WM_CREATE, &DbFiltFormWindow::OnCreate>(),
+    MapMessage<WM_DESTROY, &DbFiltFormWindow::OnDestroy>(),
+    MapMessage<WM_SIZE, &DbFiltFormWindow::OnSize>(),
+    MapMessage<WM_PAINT, &DbFiltFormWindow::OnPaint>(),
+    MapMessage<WM_KEYDOWN, &DbFiltFormWindow::OnKeyDown>(),
+    MapMessage<WM_SETFOCUS, &DbFiltFormWindow::OnSetFocus>(),
     DMapEnd(),
 };
 DMessageMap DbFiltFormWindow::messageMap = {-1, 0, entries};
@@ -352,8 +354,10 @@ bool DbFiltFormWindow::Create(DbFilter* filter, HWND owner)
     if (form == nullptr)
         return false;   // a filter that was never loaded has nothing to edit
     if (!DWindow::Create(WS_EX_NOPARENTNOTIFY, kClassName, form->Caption(), WS_POPUP | WS_CAPTION | WS_SYSMENU, 0, 0,
-                         0, 0, owner, nullptr, hInstance, nullptr))
+                         0, 0, owner, nullptr, hInstance, nullptr)) {
+        formctl::ReportWindowFailure(owner, form->GetName());
         return false;
+    }
 
     // The full-screen work size, kept within the monitor's work area.
     RECT work = {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
@@ -368,7 +372,7 @@ bool DbFiltFormWindow::Create(DbFilter* filter, HWND owner)
     if (w == 0 && h == 0) {
         Show(SW_SHOWMAXIMIZED);
         Update();
-        return true;
+        return Shown(owner);
     }
     int width = fullWidth;
     if (w >= -1000 && w <= -1)
@@ -391,12 +395,24 @@ bool DbFiltFormWindow::Create(DbFilter* filter, HWND owner)
            SWP_NOZORDER);
     Show(SW_SHOW);
     Update();
-    return true;
+    return Shown(owner);
+}
+
+bool DbFiltFormWindow::Shown(HWND owner)
+{
+    // A modal window nobody can see would leave its owner disabled for good.
+    RECT rect = {};
+    ::GetWindowRect(hwnd, &rect);
+    if (IsWindowVisible(hwnd) && rect.right > rect.left && rect.bottom > rect.top)
+        return true;
+    formctl::ReportWindowFailure(owner, working_.Form()->GetName());
+    Destroy();
+    return false;
 }
 
 // ---------------------------------------------------------------- messages
 
-LRESULT DbFiltFormWindow::OnCreate(LPARAM)
+LRESULT DbFiltFormWindow::OnCreate(HWND, LPARAM)
 {
     const bool procs = formctl::LoadClassProcs(&gEditProc, &gComboProc);
     statusBar_ = CreateStatusWindowW(WS_CHILD | WS_VISIBLE, L"", hwnd, 1);
@@ -422,7 +438,7 @@ LRESULT DbFiltFormWindow::OnCreate(LPARAM)
 
     for (int i = 0; i < 3; ++i) {
         const std::wstring caption = LoadText(kTopButtons[i].caption);
-        DButtonDesc d = ButtonDesc(hwnd, 0x80042000, this, caption.c_str(), &kTopNotify, nullptr);
+        DButtonDesc d = ButtonDesc(hwnd, DButtonStyle::kToolButton, this, caption.c_str(), &kTopNotify, nullptr);
         d.icon = LoadIconRes(kTopButtons[i].icon);
         d.iconWidth = d.iconHeight = IconSize;
         buttons_[i].ownerValue = i;
@@ -463,7 +479,7 @@ bool DbFiltFormWindow::CreateGroup(FilterGroup& group, DbFilterValues& condition
         row->index = i;
         row->group = &group;
         const std::wstring caption = LoadText(FilterKindCaption(row->condition->kind));
-        DButtonDesc d = ButtonDesc(hwnd, 0x80000000, this, caption.c_str(), &kKindNotify, &kKindInput);
+        DButtonDesc d = ButtonDesc(hwnd, DButtonStyle::kVisible, this, caption.c_str(), &kKindNotify, &kKindInput);
         row->kindButton.ownerValue = reinterpret_cast<LONG_PTR>(row);
         if (!row->kindButton.Create(&d) || !BuildEditors(row))
             return false;
@@ -499,7 +515,7 @@ bool DbFiltFormWindow::BuildEditors(FilterRow* row)
             editor->isWindow = false;
             const std::wstring text = FilterValueText(*c, i);
             editor->button.reset(new DButton);
-            DButtonDesc d = ButtonDesc(hwnd, 0x80000000, this, text.c_str(), &kYesNoNotify, &kYesNoInput);
+            DButtonDesc d = ButtonDesc(hwnd, DButtonStyle::kVisible, this, text.c_str(), &kYesNoNotify, &kYesNoInput);
             editor->button->ownerValue = reinterpret_cast<LONG_PTR>(editor.get());
             if (!editor->button->Create(&d))
                 return false;
@@ -577,7 +593,7 @@ void DbFiltFormWindow::OnDestroy()
     statusBar_ = nullptr;
 }
 
-void DbFiltFormWindow::OnSize(WPARAM, UINT width, UINT height)
+void DbFiltFormWindow::OnSize(int width, int height, WPARAM)
 {
     clientWidth_ = static_cast<int>(width);
     clientHeight_ = static_cast<int>(height);
@@ -633,9 +649,10 @@ void DbFiltFormWindow::LayoutRow(FilterRow* row)
     }
 }
 
-LRESULT DbFiltFormWindow::OnPaint(PAINTSTRUCT* paint)
+void DbFiltFormWindow::OnPaint()
 {
-    HDC dc = paint->hdc;
+    DPaintScope paint(hwnd);
+    HDC dc = paint.Dc();
     RECT client = {};
     GetClientRect(&client);
     const COLORREF background = GetSysColor(COLOR_WINDOW);
@@ -661,7 +678,6 @@ LRESULT DbFiltFormWindow::OnPaint(PAINTSTRUCT* paint)
     for (const auto& g : sections_)
         paintGroup(*g);
     SetBkColor(dc, oldBack);
-    return 0;
 }
 
 void DbFiltFormWindow::OnKeyDown(WPARAM key, LPARAM)
@@ -745,36 +761,43 @@ void DbFiltFormWindow::MoveFocus(FilterField* from, bool backward)
 
 void DbFiltFormWindow::ShowKindMenu(FilterRow* row)
 {
-    static const int kOrder[] = {kFilterEqual, kFilterEmpty,    kFilterNotEmpty, kFilterLess,      kFilterMore,
-                                 kFilterBetween, kFilterNotUsed, kFilterSubstring, kFilterLike, kFilterNow};
+    // The menu's order: "Equal", then what the field's kind offers, each list
+    // in the order users read it (dates: the comparisons, the empty tests,
+    // then "Now").
+    static const int kListOrder[] = {kFilterEqual, kFilterEmpty, kFilterNotEmpty};
+    static const int kIntegerOrder[] = {kFilterEqual, kFilterLess, kFilterMore, kFilterBetween};
+    static const int kBoolOrder[] = {kFilterEqual, kFilterNotUsed};
+    static const int kTextOrder[] = {kFilterEqual, kFilterSubstring, kFilterLike, kFilterLess,
+                                     kFilterMore,  kFilterEmpty,     kFilterNotEmpty};
+    static const int kDateOrder[] = {kFilterEqual, kFilterLess,     kFilterMore, kFilterBetween,
+                                     kFilterEmpty, kFilterNotEmpty, kFilterNow};
     HMENU menu = CreatePopupMenu();
     if (menu == nullptr)
         return;
-    // The order of the list: "Equal" first, then what the field's kind offers.
     std::vector<int> kinds;
     const FieldBlob* f = row->condition->field;
-    auto offer = [&](int kind) {
-        if (kind != row->condition->kind && FilterCondition::Offers(f, kind) &&
-            std::find(kinds.begin(), kinds.end(), kind) == kinds.end())
-            kinds.push_back(kind);
+    auto offer = [&](const int* order, size_t count) {
+        for (size_t i = 0; i < count; ++i)
+            if (order[i] != row->condition->kind && FilterCondition::Offers(f, order[i]))
+                kinds.push_back(order[i]);
     };
-    offer(kFilterEqual);
     if (f->reference != nullptr) {
-        offer(kFilterEmpty);
-        offer(kFilterNotEmpty);
-    } else if (f->Base() == kFieldText) {
-        for (int k : {kFilterSubstring, kFilterLike, kFilterLess, kFilterMore, kFilterEmpty, kFilterNotEmpty})
-            offer(k);
+        offer(kListOrder, sizeof kListOrder / sizeof kListOrder[0]);
     } else {
-        for (int k : kOrder)
-            offer(k);
+        switch (f->Base()) {
+        case kFieldText: offer(kTextOrder, sizeof kTextOrder / sizeof kTextOrder[0]); break;
+        case kFieldBool: offer(kBoolOrder, sizeof kBoolOrder / sizeof kBoolOrder[0]); break;
+        case kFieldDateTime:
+        case kFieldDate:
+        case kFieldTime: offer(kDateOrder, sizeof kDateOrder / sizeof kDateOrder[0]); break;
+        default: offer(kIntegerOrder, sizeof kIntegerOrder / sizeof kIntegerOrder[0]); break;
+        }
     }
     for (int kind : kinds)
         AppendMenuW(menu, MF_STRING, static_cast<UINT_PTR>(kind), LoadText(FilterKindCaption(kind)).c_str());
     POINT at = {row->kindEnd, row->rect.top};
     ClientToScreen(hwnd, &at);
-    const int chosen = static_cast<int>(
-        TrackPopupMenu(menu, TPM_RETURNCMD | TPM_NONOTIFY | TPM_RIGHTALIGN, at.x, at.y, 0, hwnd, nullptr));
+    const int chosen = TrackPopup(menu, TPM_NONOTIFY | TPM_RIGHTALIGN, at.x, at.y, hwnd);
     DestroyMenu(menu);
     if (chosen > 0)
         ChooseKind(row, chosen);

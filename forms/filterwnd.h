@@ -76,6 +76,9 @@ public:
     static bool Run(DbFilter* filter, HWND owner, bool* set);
     // Creates and shows the window on the caller's filter (without the loop).
     bool Create(DbFilter* filter, HWND owner);
+    // True when the created window is on the screen; otherwise reports it and
+    // destroys it.
+    bool Shown(HWND owner);
 
     static bool RegisterClass();
     static void UnregisterClass();
@@ -108,10 +111,10 @@ private:
     static DMessageMap messageMap;
     static DMessageMapEntry entries[];
 
-    LRESULT OnCreate(LPARAM createStruct);
+    LRESULT OnCreate(HWND, LPARAM createStruct);
     void OnDestroy();
-    void OnSize(WPARAM type, UINT width, UINT height);
-    LRESULT OnPaint(PAINTSTRUCT* paint);
+    void OnSize(int width, int height, WPARAM type);
+    void OnPaint();
     void OnKeyDown(WPARAM key, LPARAM data);
     void OnSetFocus(WPARAM previous);
 

@@ -57,6 +57,10 @@ LRESULT EditProcInner(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
         return CallWindowProcW(gEditProc, hwnd, message, wParam, lParam);
     const bool multiLine = (GetWindowLongW(hwnd, GWL_STYLE) & ES_MULTILINE) != 0;
     switch (message) {
+    case WM_SETFOCUS:
+        if (field->window != nullptr)
+            field->window->FieldEntered(field);
+        break;
     case WM_KILLFOCUS:
         if (!multiLine) {
             // Errors are ignored here: the save reads and checks every field again.
@@ -96,6 +100,10 @@ LRESULT ComboProcInner(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
     if (field == nullptr)
         return CallWindowProcW(gComboProc, hwnd, message, wParam, lParam);
     switch (message) {
+    case WM_SETFOCUS:
+        if (field->window != nullptr)
+            field->window->FieldEntered(field);
+        break;
     case WM_KEYDOWN: {
         LRESULT result = CallWindowProcW(gComboProc, hwnd, message, wParam, lParam);
         if (!IsWindow(hwnd))
@@ -398,7 +406,7 @@ bool KartLayout::CreateControl(KartField* f, HFONT font, int id)
         const FieldRef* ref = d->reference;
         if (ref != nullptr && ref->formFileLength > 0) {
             DButton* button = new DButton;
-            DButtonDesc bd = ButtonDesc(parent, 0x80000400, owner, d->caption, &kReferenceNotify, nullptr);
+            DButtonDesc bd = ButtonDesc(parent, DButtonStyle::kVisible | DButtonStyle::kCheck, owner, d->caption, &kReferenceNotify, nullptr);
             button->ownerValue = reinterpret_cast<LONG_PTR>(f);
             if (button->Create(&bd)) {
                 button->SetFont(form->Font());
@@ -413,7 +421,7 @@ bool KartLayout::CreateControl(KartField* f, HFONT font, int id)
         if (d->Base() != kFieldBool)
             return false;
         DButton* button = new DButton;
-        DButtonDesc bd = ButtonDesc(parent, 0x80000400, owner, nullptr, &kCheckNotify, &kCheckInput);
+        DButtonDesc bd = ButtonDesc(parent, DButtonStyle::kVisible | DButtonStyle::kCheck, owner, nullptr, &kCheckNotify, &kCheckInput);
         button->ownerValue = reinterpret_cast<LONG_PTR>(f);
         if (!button->Create(&bd)) {
             delete button;
@@ -462,7 +470,7 @@ bool KartLayout::CreateButtons(HFONT)
     buttonCount = n;
     for (int i = 0; i < n; ++i) {
         const ItemDesc& item = form->Button(i);
-        DButtonDesc d = ButtonDesc(parent, 0x80040000, owner, nullptr, &kItemNotify, nullptr);
+        DButtonDesc d = ButtonDesc(parent, DButtonStyle::kVisible | DButtonStyle::kHoverTimeout, owner, nullptr, &kItemNotify, nullptr);
         item.ToControlItem(d);
         buttons[i].ownerValue = i;
         if (!buttons[i].Create(&d))

@@ -3,6 +3,7 @@
 #include "forms/dbformdesc.h"
 #include "forms/desccache.h"
 #include "forms/filterwnd.h"
+#include "forms/formcontrols.h"
 #include "forms/kartdata.h"
 #include "foundation/globals.h"
 #include "foundation/prompt.h"
@@ -26,18 +27,18 @@ struct KartCreateParams {
 }  // namespace
 
 DMessageMapEntry DbKartWindow::entries[] = {
-    DMapEntry<MsgCrack::kLParamResult>(WM_CREATE, &DbKartWindow::OnCreate),
-    DMapEntry<MsgCrack::kNone>(WM_DESTROY, &DbKartWindow::OnDestroy),
-    DMapEntry<MsgCrack::kWParamLHalves>(WM_SIZE, &DbKartWindow::OnSize),
-    DMapEntry<MsgCrack::kPaint>(WM_PAINT, &DbKartWindow::OnPaint),
-    DMapEntry<MsgCrack::kWParam>(WM_SETFOCUS, &DbKartWindow::OnSetFocus),
+    MapMessage<WM_CREATE, &DbKartWindow::OnCreate>(),
+    MapMessage<WM_DESTROY, &DbKartWindow::OnDestroy>(),
+    MapMessage<WM_SIZE, &DbKartWindow::OnSize>(),
+    MapMessage<WM_PAINT, &DbKartWindow::OnPaint>(),
+    MapMessage<WM_SETFOCUS, &DbKartWindow::OnSetFocus>(),
     DMapEnd(),
 };
 DMessageMap DbKartWindow::messageMap = {-1, 0, entries};
 
 DbKartWindow::DbKartWindow()
     : key_(0), flag_(0), clientWidth_(0), clientHeight_(0), textHeight_(0), statusHeight_(0), font_(nullptr),
-      statusBar_(nullptr), form_(nullptr), outcome_{-1, 0, 0}
+      statusBar_(nullptr), form_(nullptr), outcome_{-1, 0, 0}, pendingCheck_(nullptr)
 {
     status_[0] = 0;
 }
@@ -98,8 +99,10 @@ bool DbKartWindow::Create(const DbFormDesc* form, HWND owner, LONG key, int flag
     outcome_ = {-1, key, flag};
     KartCreateParams params = {form, owner, key, flag};
     if (!DWindow::Create(WS_EX_CONTROLPARENT, kClassName, form->Caption(), WS_POPUP | WS_CAPTION | WS_SYSMENU, 0, 0,
-                         0, 0, owner, nullptr, hInstance, &params))
+                         0, 0, owner, nullptr, hInstance, &params)) {
+        formctl::ReportWindowFailure(owner, form->GetName());
         return false;
+    }
 
     const int screenWidth = GetSystemMetrics(SM_CXSCREEN);
     const int screenHeight = GetSystemMetrics(SM_CYSCREEN);
@@ -128,7 +131,7 @@ bool DbKartWindow::Create(const DbFormDesc* form, HWND owner, LONG key, int flag
     return true;
 }
 
-LRESULT DbKartWindow::OnCreate(LPARAM createStruct)
+LRESULT DbKartWindow::OnCreate(HWND, LPARAM createStruct)
 {
     const KartCreateParams* params =
         static_cast<const KartCreateParams*>(reinterpret_cast<const CREATESTRUCTW*>(createStruct)->lpCreateParams);
@@ -175,7 +178,7 @@ void DbKartWindow::OnDestroy()
     outcome_.flag = flag_;
 }
 
-void DbKartWindow::OnSize(WPARAM, UINT width, UINT height)
+void DbKartWindow::OnSize(int width, int height, WPARAM)
 {
     clientWidth_ = static_cast<int>(width);
     clientHeight_ = static_cast<int>(height);
@@ -184,17 +187,17 @@ void DbKartWindow::OnSize(WPARAM, UINT width, UINT height)
     layout_.Arrange(0, 0, clientWidth_, clientHeight_ - statusHeight_, RowHeight());
 }
 
-LRESULT DbKartWindow::OnPaint(PAINTSTRUCT* paint)
+void DbKartWindow::OnPaint()
 {
+    DPaintScope paint(hwnd);
     RECT client = {};
     GetClientRect(&client);
     const COLORREF background = WindowColor;   // read once at start-up
-    FillSolidRect(paint->hdc, &client, background);
-    ScopedSelect select(paint->hdc, font_);
-    const COLORREF oldBack = SetBkColor(paint->hdc, background);
-    layout_.DrawLabels(paint->hdc, textHeight_);
-    SetBkColor(paint->hdc, oldBack);
-    return 0;
+    FillSolidRect(paint.Dc(), &client, background);
+    ScopedSelect select(paint.Dc(), font_);
+    const COLORREF oldBack = SetBkColor(paint.Dc(), background);
+    layout_.DrawLabels(paint.Dc(), textHeight_);
+    SetBkColor(paint.Dc(), oldBack);
 }
 
 void DbKartWindow::OnSetFocus(WPARAM)
@@ -253,6 +256,17 @@ void DbKartWindow::ModeText(const KartError& error)
 
 bool DbKartWindow::Save()
 {
+    // F2 or the save button with the cursor still in a "checkrow" field: the
+    // test that leaving the field runs comes first, so that a duplicate is
+    // offered before it is stored. Opening the existing row ends the save.
+    if (KartField* pending = pendingCheck_) {
+        const LONG keyBefore = key_;
+        const int flagBefore = flag_;
+        if (!CheckField(pending))
+            return false;
+        if (flag_ != flagBefore || key_ != keyBefore)
+            return false;
+    }
     status_[0] = 0;
     bool saved = false;
     try {
@@ -296,6 +310,7 @@ void DbKartWindow::Reload()
 {
     status_[0] = 0;
     flag_ = 0;
+    pendingCheck_ = nullptr;
     ShowStatus();
     KartForm::ApplyDateDefaults(layout_.fieldCount, layout_.fields);
     try {
@@ -350,10 +365,17 @@ bool DbKartWindow::SetRecord(LONG key, int flag)
     return true;
 }
 
+void DbKartWindow::FieldEntered(KartField* field)
+{
+    if (flag_ <= 0 && (field->desc->type & kFieldCheckRow))
+        pendingCheck_ = field;
+}
+
 bool DbKartWindow::CheckField(KartField* field)
 {
     if (flag_ > 0 || !(field->desc->type & kFieldCheckRow))
         return true;
+    pendingCheck_ = nullptr;
     status_[0] = 0;
     bool result = false;
     try {
@@ -379,8 +401,10 @@ bool DbKartWindow::CheckField(KartField* field)
             ModeText(e);
     }
     ShowStatus();
-    if (!result)
+    if (!result) {
+        pendingCheck_ = field;   // still due: the focus stays in the field
         MessageBeep(MB_ICONEXCLAMATION);
+    }
     return result;
 }
 

@@ -15,9 +15,19 @@
 
 #define IDI_APP 1
 
+// Shared by the windows of several subsystems, with the numbers the system
+// has always given them (drawn by resources/controls/make_art.py): the
+// control library's cursors, and one picture per icon for all its uses.
+#define IDC_UPDOWN_DRAG 102          // the up-down control while it is dragged
+#define IDC_UPDOWN_HOVER 142         // over the up-down control
+#define IDC_HEADER_RESIZE 144        // over a header divider
+#define IDI_SET_FILTER 183           // the filter form's Set button and the main window's filter heading
+
 // Application shell (4000-4999). The three icons below keep the numbers the
 // system has always given them: 128 the "Stoped process" window, 130 the
-// connect wait window, 198 the text input's accept button.
+// connect wait window (and every Exit or Close that leaves a window: the main
+// window, the filter form, the Statistics window), 198 the text input's
+// accept button.
 #define IDI_STOP_PROCESS 128
 #define IDI_CONNECT 130
 #define IDI_INPUT_ACCEPT 198
@@ -28,7 +38,6 @@
 #define IDI_MAIN_NEW_PATIENT 4606
 #define IDI_MAIN_DELETE 4607
 #define IDI_MAIN_PATIENT_INFO 4637
-#define IDI_MAIN_FILTER 4683         // the filter heading
 #define IDI_MAIN_PRINT 4689
 #define IDI_MAIN_ARCHIVING 4720
 #define IDI_MAIN_MERGE 4730
@@ -72,6 +81,61 @@
 #define IDI_TEMPLATE_DEFAULT 4375
 #define IDI_ICONSBAR 4420
 #define IDI_NOTE_PROTECTED 4436
+// Printing (5000-5999): dialogs are 5000 plus the number the system gives
+// them; their controls keep the system's own ids, and the labels that only
+// show a text are numbered from 5400.
+#define IDI_PICTURE_PRINT 5189          // the picture print settings dialog's icon
+#define IDD_PRINTER_PROFILES 5254       // "Profiles of printers"
+#define IDC_PROFILE_CHANGE 1250
+#define IDC_PROFILE_LIST 1251
+#define IDC_PROFILE_CHOOSE 1252
+#define IDC_PROFILE_RENAME 1253
+#define IDC_PROFILE_ADD 1237
+#define IDC_PROFILE_DELETE 1044
+#define IDD_REPORTS 5199                // "Reports"
+#define IDC_REPORT_DELETE 1233
+#define IDC_REPORT_LIST 1234
+#define IDC_REPORT_EDIT_FILE_NAME 1235
+#define IDC_REPORT_EDIT_NAME 1236
+#define IDC_REPORT_EDIT 1237
+#define IDC_REPORT_EDIT_ANY_FILE 1238
+#define IDD_FONTS 5196                  // "Fonts"
+#define IDC_FONT_LIST 1182
+#define IDD_PRINT_HEADER 5224           // "Print Header Settings"
+#define IDC_HEADER_COMPANY1 1204
+#define IDC_HEADER_COMPANY2 1205
+#define IDC_HEADER_ADDRESS 1206
+#define IDC_HEADER_PHONE 1207
+#define IDC_HEADER_CABINET 1208
+#define IDC_HEADER_LABEL_COMPANY1 5401
+#define IDC_HEADER_LABEL_COMPANY2 5402
+#define IDC_HEADER_LABEL_ADDRESS 5403
+#define IDC_HEADER_LABEL_PHONE 5404
+#define IDC_HEADER_LABEL_CABINET 5405
+#define IDD_PICTURE_PRINT 5200          // "Print Picture Settings"
+#define IDC_PICTURE_LEFT 1187
+#define IDC_PICTURE_RIGHT 1188
+#define IDC_PICTURE_TOP 1189
+#define IDC_PICTURE_BOTTOM 1190
+#define IDC_PICTURE_HEIGHT 1191
+#define IDC_PICTURE_WIDTH 1192
+#define IDC_PICTURE_MIN_HEIGHT 1193
+#define IDC_PICTURE_MIN_WIDTH 1194
+#define IDC_PICTURE_PRINT_HEADER 1196
+#define IDC_PICTURE_PRINT_PATIENT 1197
+#define IDC_PICTURE_PRINT_NOTE 1198
+#define IDC_PICTURE_GROUP_MARGINS 5411
+#define IDC_PICTURE_GROUP_BOX 5412
+#define IDC_PICTURE_GROUP_PARTS 5413
+#define IDC_PICTURE_LABEL_LEFT 5414
+#define IDC_PICTURE_LABEL_RIGHT 5415
+#define IDC_PICTURE_LABEL_TOP 5416
+#define IDC_PICTURE_LABEL_BOTTOM 5417
+#define IDC_PICTURE_LABEL_WIDTH 5418
+#define IDC_PICTURE_LABEL_HEIGHT 5419
+#define IDC_PICTURE_LABEL_MIN_WIDTH 5420
+#define IDC_PICTURE_LABEL_MIN_HEIGHT 5421
+#define IDC_PICTURE_LABEL_ZERO 5422
 // Data exchange (6000-6999): the dialogs are 6000 plus the number the system
 // knows each by; their controls keep the system's own numbers.
 #define IDD_XMG_PROPERTIES 6158     // side panel of the import's open-file dialog

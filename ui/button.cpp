@@ -22,11 +22,10 @@ struct ButtonSettings {
     COLORREF disabledFaceColor = GetSysColor(COLOR_BTNFACE);
 } gSettings;
 
-bool gRegistered;
+// No CS_DBLCLKS: Windows sends no double-click messages to buttons.
+ControlClass gButtonClass = {DButton::kClassName, CS_VREDRAW | CS_HREDRAW | CS_OWNDC | CS_NOCLOSE, nullptr};
 
 }  // namespace
-
-HandlerTable gButtonHandlers;
 
 DButton::~DButton()
 {
@@ -50,33 +49,17 @@ bool DButton::Create(const DButtonDesc* desc)
     borderWidth_ = gSettings.borderWidth;   // WM_NCCALCSIZE comes before WM_CREATE
 
     // Records: the caller's, or copies the button keeps.
-    if (!HoldRecord(notify_, desc->notify, (style_ & DButtonStyle::kCopyNotify) != 0))
+    // Without an input record there is nothing to copy: the button has no input callbacks.
+    if (!HoldRecords(desc->input, (style_ & DButtonStyle::kCopyInput) && desc->input, notify_, desc->notify,
+                     (style_ & DButtonStyle::kCopyNotify) != 0))
         return false;
-    // Without a record there is nothing to copy: the button has no input callbacks.
-    if (!HoldRecord(input_, desc->input, (style_ & DButtonStyle::kCopyInput) && desc->input)) {
-        FreeRecords();
-        return false;
-    }
     if (desc->caption && desc->caption[0])
         StoreText(desc->caption, static_cast<int>(wcslen(desc->caption)));
 
-    DWindowDesc wd = {this,    &hwnd,   WndProc,     WS_EX_NOPARENTNOTIFY, kClassName,   nullptr,        WS_CHILD,
-                      desc->x, desc->y, desc->width, desc->height,         desc->parent, nullptr,        desc->instance,
-                      nullptr};
-    HWND created;
-    try {
-        created = CreateWindowFromDesc(&wd);
-    } catch (...) {
-        FreeRecords();
-        FreeText();
-        throw;
-    }
-    if (!created) {
-        FreeRecords();
-        FreeText();
+    if (!CreateControlWindow(WS_EX_NOPARENTNOTIFY, kClassName, 0, desc->x, desc->y, desc->width, desc->height,
+                             desc->parent, desc->instance, nullptr, &DButton::FreeCreation))
         return false;
-    }
-    if (style_ & DButtonStyle::kShowAtCreation)
+    if (style_ & DButtonStyle::kVisible)
         SetWindowPos(hwnd, nullptr, 0, 0, 0, 0,
                      SWP_NOSIZE | SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED | SWP_SHOWWINDOW |
                          SWP_NOOWNERZORDER);
@@ -93,65 +76,40 @@ bool DButton::Create(const DButtonDesc* desc)
 void DButton::FreeRecords()
 {
     ReleaseRecord(notify_, (style_ & DButtonStyle::kCopyNotify) != 0);
-    ReleaseRecord(input_, (style_ & DButtonStyle::kCopyInput) != 0);
+    ReleaseInput();
 }
 
-LRESULT CALLBACK DButton::WndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
+void DButton::FreeCreation()
 {
-    return TableWindowProc<DButton, gButtonHandlers>(hwnd, message, wParam, lParam);
+    FreeRecords();
+    FreeText();
 }
 
 bool DButton::RegisterClass()
 {
-    if (gRegistered)
-        return false;
-    // No CS_DBLCLKS: Windows sends no double-click messages to buttons.
-    if (!RegisterObjectClass(kClassName, CS_VREDRAW | CS_HREDRAW | CS_OWNDC | CS_NOCLOSE, hInstance))
-        return false;
+    // One line per concern; the double-clicks and characters only report to the owner.
     static const HandlerEntry handlers[] = {
-        OnMessage<WM_CREATE, &DButton::OnCreate>(),
-        OnMessage<WM_DESTROY, &DButton::OnDestroy>(),
-        OnMessage<WM_PAINT, &DButton::OnPaint>(),
-        OnMessage<WM_NCPAINT, &DButton::OnNcPaint>(),
-        OnMessage<WM_ERASEBKGND, &DButton::OnEraseBkgnd>(),
-        OnMessage<WM_SIZE, &DButton::OnSize>(),
-        OnMessage<WM_SHOWWINDOW, &DButton::OnShowWindow>(),
-        OnMessage<WM_NCCALCSIZE, &DButton::OnNcCalcSize>(),
+        OnMessage<WM_CREATE, &DButton::OnCreate>(), OnMessage<WM_DESTROY, &DButton::OnDestroy>(),
+        OnMessage<WM_PAINT, &DButton::OnPaint>(), OnMessage<WM_ERASEBKGND, &DButton::OnEraseBkgnd>(),
+        OnMessage<WM_NCCALCSIZE, &DButton::OnNcCalcSize>(), OnMessage<WM_NCPAINT, &DButton::OnNcPaint>(),
+        OnMessage<WM_SIZE, &DButton::OnSize>(), OnMessage<WM_SHOWWINDOW, &DButton::OnShowWindow>(),
         OnMessage<WM_WINDOWPOSCHANGING, &DButton::OnWindowPosChanging>(),
-        OnMessage<WM_WINDOWPOSCHANGED, &DButton::OnWindowPosChanged>(),
-        OnMessage<WM_ENABLE, &DButton::OnEnable>(),
-        OnMessage<WM_MOUSEACTIVATE, &DButton::OnMouseActivate>(),
-        OnMessage<WM_MOUSEMOVE, &DButton::OnMouseMove>(),
-        OnMessage<WM_LBUTTONDOWN, &DButton::OnLButtonDown>(),
-        OnMessage<WM_LBUTTONUP, &DButton::OnLButtonUp>(),
-        OnMessage<WM_LBUTTONDBLCLK, &DButton::OnLButtonDblClk>(),
-        OnMessage<WM_RBUTTONDOWN, &DButton::OnRButtonDown>(),
-        OnMessage<WM_RBUTTONUP, &DButton::OnRButtonUp>(),
-        OnMessage<WM_RBUTTONDBLCLK, &DButton::OnRButtonDblClk>(),
-        OnMessage<WM_MBUTTONDOWN, &DButton::OnMButtonDown>(),
-        OnMessage<WM_MBUTTONUP, &DButton::OnMButtonUp>(),
-        OnMessage<WM_MBUTTONDBLCLK, &DButton::OnMButtonDblClk>(),
-        OnMessage<WM_KEYDOWN, &DButton::OnKeyDown>(),
-        OnMessage<WM_KEYUP, &DButton::OnKeyUp>(),
-        OnMessage<WM_CHAR, &DButton::OnChar>(),
-        OnMessage<WM_SETFOCUS, &DButton::OnSetFocus>(),
-        OnMessage<WM_KILLFOCUS, &DButton::OnKillFocus>(),
-        OnMessage<WM_TIMER, &DButton::OnTimer>(),
+        OnMessage<WM_WINDOWPOSCHANGED, &DButton::OnWindowPosChanged>(), OnMessage<WM_ENABLE, &DButton::OnEnable>(),
+        OnMessage<WM_MOUSEACTIVATE, &DButton::OnMouseActivate>(), OnMessage<WM_MOUSEMOVE, &DButton::OnMouseMove>(),
+        OnMessage<WM_LBUTTONDOWN, &DButton::OnLButtonDown>(), OnMessage<WM_LBUTTONUP, &DButton::OnLButtonUp>(),
+        OnMessage<WM_RBUTTONDOWN, &DButton::OnRButtonDown>(), OnMessage<WM_RBUTTONUP, &DButton::OnRButtonUp>(),
+        OnMessage<WM_MBUTTONDOWN, &DButton::OnMButtonDown>(), OnMessage<WM_MBUTTONUP, &DButton::OnMButtonUp>(),
+        OnMessage<WM_KEYDOWN, &DButton::OnKeyDown>(), OnMessage<WM_KEYUP, &DButton::OnKeyUp>(),
+        OnMessage<WM_SETFOCUS, &DButton::OnSetFocus>(), OnMessage<WM_KILLFOCUS, &DButton::OnKillFocus>(),
+        OnMessage<WM_TIMER, &DButton::OnTimer>(), OnMessage<WM_MOUSELEAVE, &DButton::OnMouseLeave>(),
         OnMessage<WM_CAPTURECHANGED, &DButton::OnCaptureChanged>(),
-        OnMessage<WM_MOUSELEAVE, &DButton::OnMouseLeave>(),
     };
-    static_assert(sizeof(handlers) / sizeof(handlers[0]) == 30, "the button handles thirty messages");
-    gButtonHandlers.Fill(handlers, sizeof(handlers) / sizeof(handlers[0]));
-    gRegistered = true;
-    return true;
+    return RegisterControl(gButtonClass, handlers, ReportInput::kMouse | ReportInput::kKeys);
 }
 
 void DButton::UnregisterClass()
 {
-    if (!gRegistered)
-        return;
-    ::UnregisterClassW(kClassName, hInstance);
-    gRegistered = false;
+    UnregisterControl(gButtonClass);
 }
 
 void DButton::LoadSettings(HKEY settingsKey)
@@ -201,7 +159,7 @@ LRESULT DButton::OnCreate(HWND, LPARAM createStruct)
     checkedPen_ = CreatePen(PS_SOLID, 1, 0x808080);
     if (style_ & DButtonStyle::kAnchorMask) {
         int x = cs->x, y = cs->y;
-        AnchorPosition(cs->cx, cs->cy, &x, &y);
+        AnchorToParent(style_, GetParent(hwnd), cs->cx, cs->cy, &x, &y);
         SetWindowPos(hwnd, nullptr, x, y, 0, 0,
                      SWP_NOSIZE | SWP_NOZORDER | SWP_NOREDRAW | SWP_NOOWNERZORDER | SWP_NOSENDCHANGING);
     }
@@ -321,62 +279,54 @@ void DButton::MeasureText()
     }
 }
 
+namespace {
+
+enum class Align { kStart, kEnd, kCentre };
+enum class Order { kCaptionFirst, kIconFirst, kCentred };
+
+// Places the caption-and-icon block along one axis of `span` pixels: the
+// block starts by `align`, and its two parts follow each other by `order` or
+// are both centred in it. Divisions round toward zero.
+void PlaceAlong(int span, Align align, Order order, int captionLength, int iconLength, int* caption, int* icon)
+{
+    const int block = captionLength + iconLength;
+    const int start = align == Align::kStart ? 0 : align == Align::kEnd ? span - block : (span - block) / 2;
+    switch (order) {
+    case Order::kCaptionFirst:
+        *caption = start;
+        *icon = start + captionLength;
+        break;
+    case Order::kIconFirst:
+        *icon = start;
+        *caption = start + iconLength;
+        break;
+    case Order::kCentred:
+        *caption = start + (block - captionLength) / 2;
+        *icon = start + (block - iconLength) / 2;
+    }
+}
+
+}  // namespace
+
 void DButton::Layout()
 {
-    int captionHeight = caption_ ? lineCount_ * lineHeight_ : 0;
-    int captionWidth = caption_ ? captionWidth_ : 0;
-    int blockHeight = iconHeight_ + captionHeight;
-    int blockWidth = iconWidth_ + captionWidth;
+    using namespace DButtonStyle;
+    const int captionHeight = caption_ ? lineCount_ * lineHeight_ : 0;
+    const int captionWidth = caption_ ? captionWidth_ : 0;
 
-    int top;
-    switch (style_ & DButtonStyle::kAlignVMask) {
-    case DButtonStyle::kAlignTop:
-        top = 0;
-        break;
-    case DButtonStyle::kAlignBottom:
-        top = clientHeight_ - blockHeight;
-        break;
-    default:
-        top = (clientHeight_ - blockHeight) / 2;
-    }
-    switch (style_ & DButtonStyle::kArrangeVMask) {
-    case DButtonStyle::kSideBySide:
-        captionY_ = top + (blockHeight - captionHeight) / 2;
-        iconY_ = top + (blockHeight - iconHeight_) / 2;
-        break;
-    case DButtonStyle::kCaptionAboveIcon:
-        captionY_ = top;
-        iconY_ = captionY_ + captionHeight;
-        break;
-    default:
-        iconY_ = top;
-        captionY_ = top + iconHeight_;
-    }
+    const DWORD alignV = style_ & kAlignVMask, arrangeV = style_ & kArrangeVMask;
+    PlaceAlong(clientHeight_, alignV == kAlignTop ? Align::kStart : alignV == kAlignBottom ? Align::kEnd : Align::kCentre,
+               arrangeV == kSideBySide         ? Order::kCentred
+               : arrangeV == kCaptionAboveIcon ? Order::kCaptionFirst
+                                               : Order::kIconFirst,
+               captionHeight, iconHeight_, &captionY_, &iconY_);
 
-    int left;
-    switch (style_ & DButtonStyle::kAlignHMask) {
-    case DButtonStyle::kAlignLeft:
-        left = 0;
-        break;
-    case DButtonStyle::kAlignRight:
-        left = clientWidth_ - blockWidth;
-        break;
-    default:
-        left = (clientWidth_ - blockWidth) / 2;
-    }
-    switch (style_ & DButtonStyle::kArrangeHMask) {
-    case DButtonStyle::kCaptionThenIcon:
-        captionX_ = left;
-        iconX_ = captionX_ + captionWidth;
-        break;
-    case DButtonStyle::kIconThenCaption:
-        iconX_ = left;
-        captionX_ = iconX_ + iconWidth_;
-        break;
-    default:
-        captionX_ = left + (blockWidth - captionWidth) / 2;
-        iconX_ = left + (blockWidth - iconWidth_) / 2;
-    }
+    const DWORD alignH = style_ & kAlignHMask, arrangeH = style_ & kArrangeHMask;
+    PlaceAlong(clientWidth_, alignH == kAlignLeft ? Align::kStart : alignH == kAlignRight ? Align::kEnd : Align::kCentre,
+               arrangeH == kCaptionThenIcon   ? Order::kCaptionFirst
+               : arrangeH == kIconThenCaption ? Order::kIconFirst
+                                              : Order::kCentred,
+               captionWidth, iconWidth_, &captionX_, &iconX_);
 }
 
 int DButton::CalcHeight() const
@@ -397,20 +347,6 @@ int DButton::CalcHeight() const
     if (height == 0)
         height = lineHeight_;
     return height + borderWidth_;
-}
-
-void DButton::AnchorPosition(int width, int height, int* x, int* y) const
-{
-    RECT parent = {};
-    ::GetClientRect(GetParent(hwnd), &parent);
-    if (style_ & DButtonStyle::kAnchorLeft)
-        *x = 0;
-    else if (style_ & DButtonStyle::kAnchorRight)
-        *x = parent.right - width;
-    if (style_ & DButtonStyle::kAnchorTop)
-        *y = 0;
-    else if (style_ & DButtonStyle::kAnchorBottom)
-        *y = parent.bottom - height;
 }
 
 // ---- setters --------------------------------------------------------------

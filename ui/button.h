@@ -26,16 +26,18 @@
 // an off-screen buffer; the border lives in the non-client area (DrawBorder).
 #pragma once
 
-#include "ui/dwnd.h"
+#include "ui/control_base.h"
 
 class DButton;
 class DToolTip;
 
-typedef void (*DButtonEvent)(void* cookie, DButton* button);
+typedef DInputRecord<DButton> DButtonInput;
+static_assert(sizeof(DButtonInput) == 60, "fifteen callbacks");
+typedef DButtonInput::Event DButtonEvent;
 // Mouse callbacks: key state and the position in client coordinates (signed).
-typedef void (*DButtonMouseEvent)(void* cookie, DButton* button, WPARAM keys, int x, int y);
+typedef DButtonInput::MouseEvent DButtonMouseEvent;
 // Key callbacks: virtual key (or character) and key data.
-typedef void (*DButtonKeyEvent)(void* cookie, DButton* button, WPARAM key, LPARAM keyData);
+typedef DButtonInput::KeyEvent DButtonKeyEvent;
 
 struct DButtonNotify {
     DButtonEvent clicked;
@@ -46,25 +48,6 @@ struct DButtonNotify {
     DButtonEvent hoverTimeout;
 };
 static_assert(sizeof(DButtonNotify) == 24, "six callbacks");
-
-struct DButtonInput {
-    DButtonEvent focusGained;
-    DButtonEvent focusLost;
-    DButtonMouseEvent mouseMove;
-    DButtonMouseEvent leftDown;
-    DButtonMouseEvent leftUp;
-    DButtonMouseEvent leftDoubleClick;
-    DButtonMouseEvent rightDown;
-    DButtonMouseEvent rightUp;
-    DButtonMouseEvent rightDoubleClick;
-    DButtonMouseEvent middleDown;
-    DButtonMouseEvent middleUp;
-    DButtonMouseEvent middleDoubleClick;
-    DButtonKeyEvent keyDown;
-    DButtonKeyEvent keyUp;
-    DButtonKeyEvent character;
-};
-static_assert(sizeof(DButtonInput) == 60, "fifteen callbacks");
 
 struct DButtonDesc {
     DWORD size;                 // must be 60
@@ -92,6 +75,8 @@ constexpr DWORD kCaptionThenIcon = 0x10, kIconThenCaption = 0x20, kArrangeHMask 
 constexpr DWORD kSideBySide = 0x40, kCaptionAboveIcon = 0x80, kArrangeVMask = 0xC0;
 constexpr DWORD kStayPressed = 0x100;
 constexpr DWORD kCheck = 0x400;
+// The button's descriptor keeps both record-copy bits here, beside its layout
+// bits (its ControlStyle::kCopyInput bit is unused).
 constexpr DWORD kCopyNotify = 0x800;
 constexpr DWORD kCopyInput = 0x1000;
 constexpr DWORD kOwnsIcon = 0x2000;
@@ -101,12 +86,17 @@ constexpr DWORD kNoFocusOnClick = 0x10000;
 constexpr DWORD kMultiLine = 0x20000;
 constexpr DWORD kHoverTimeout = 0x40000;
 constexpr DWORD kCornerArrow = 0x80000;
-constexpr DWORD kAnchorLeft = 0x20000000;
-constexpr DWORD kAnchorRight = 0x10000000;
-constexpr DWORD kAnchorTop = 0x08000000;
-constexpr DWORD kAnchorBottom = 0x04000000;
-constexpr DWORD kAnchorMask = 0x3C000000;
-constexpr DWORD kShowAtCreation = 0x80000000;
+using ControlStyle::kAnchorLeft;
+using ControlStyle::kAnchorRight;
+using ControlStyle::kAnchorTop;
+using ControlStyle::kAnchorBottom;
+using ControlStyle::kAnchorMask;
+using ControlStyle::kVisible;
+// The buttons of the program's tool bars: shown at once, with a tip after the
+// hover time-out, owning their icons.
+constexpr DWORD kToolButton = kVisible | kHoverTimeout | kOwnsIcon;
+// The icon at the left edge with the caption beside it.
+constexpr DWORD kIconBeforeCaption = kAlignLeft | kIconThenCaption | kSideBySide;
 }  // namespace DButtonStyle
 
 namespace DButtonState {
@@ -122,7 +112,7 @@ constexpr DWORD kFaceColorSet = 0x100;
 constexpr DWORD kAnyPress = kLeftPressed | kSpaceHeld | kRightPressed | kMiddlePressed;
 }  // namespace DButtonState
 
-class DButton : public DCtlWnd {
+class DButton : public DControlWindow<DButton, DButtonInput> {
 public:
     static constexpr const wchar_t* kClassName = L"Quil button control";
     static constexpr UINT_PTR kHoverTimerId = 1;
@@ -188,9 +178,10 @@ private:
         int width;
     };
 
-    static LRESULT CALLBACK WndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+    friend class DControlWindow<DButton, DButtonInput>;
 
-    // Handlers (one per message of the class's table).
+    // Handlers (one per message of the class's table; double-clicks and
+    // characters only report to the owner).
     LRESULT OnCreate(HWND hwnd, LPARAM createStruct);
     void OnDestroy();
     void OnPaint();
@@ -206,28 +197,20 @@ private:
     void OnMouseMove(int x, int y, WPARAM keys);
     void OnLButtonDown(int x, int y, WPARAM keys);
     void OnLButtonUp(int x, int y, WPARAM keys);
-    void OnLButtonDblClk(int x, int y, WPARAM keys);
     void OnRButtonDown(int x, int y, WPARAM keys);
     void OnRButtonUp(int x, int y, WPARAM keys);
-    void OnRButtonDblClk(int x, int y, WPARAM keys);
     void OnMButtonDown(int x, int y, WPARAM keys);
     void OnMButtonUp(int x, int y, WPARAM keys);
-    void OnMButtonDblClk(int x, int y, WPARAM keys);
     void OnKeyDown(WPARAM key, LPARAM data);
     void OnKeyUp(WPARAM key, LPARAM data);
-    void OnChar(WPARAM ch, LPARAM data);
     void OnSetFocus(WPARAM previous);
     void OnKillFocus(WPARAM next);
     void OnTimer(WPARAM id, LPARAM proc);
     void OnCaptureChanged(LPARAM newCapture);
     void OnMouseLeave();
 
-    // Callbacks; each returns false when the button did not survive it.
+    // Calls a notification callback; false when the button did not survive it.
     bool Notify(DButtonEvent DButtonNotify::*which);
-    bool Input(DButtonEvent DButtonInput::*which);
-    bool Input(DButtonMouseEvent DButtonInput::*which, WPARAM keys, int x, int y);
-    bool Input(DButtonKeyEvent DButtonInput::*which, WPARAM key, LPARAM data);
-    bool StillAlive(HWND window) const;
 
     // Mouse presses shared by the three buttons.
     bool Press(DWORD bit);     // false when the button did not survive
@@ -240,15 +223,14 @@ private:
     void FreeText();
     void MeasureText();
     void Layout();
-    void AnchorPosition(int width, int height, int* x, int* y) const;
     void DrawFace(HDC dc, const RECT& dirty);
     void DrawBorder();
     void RepaintFace();
     void StartHoverTimer();
     void KillHoverTimer();
     void FreeRecords();
+    void FreeCreation();   // what Create kept for a window that did not come
 
-    void* cookie_ = nullptr;
     DWORD style_ = 0;
     DWORD state_ = 0;
     HPEN lightPen_ = nullptr;        // 0xEFEFEF, raised border's top and left
@@ -280,7 +262,6 @@ private:
     Line* lines_ = nullptr;          // multi-line captions only
     UINT_PTR hoverTimer_ = 0;        // 0: no timer held
     DToolTip* tip_ = nullptr;
-    const DButtonInput* input_ = nullptr;
     const DButtonNotify* notify_ = nullptr;
     bool releasingCapture_ = false;  // Release is handing the capture back itself
 };

@@ -11,46 +11,13 @@ using namespace DButtonState;
 
 // ---- callbacks ------------------------------------------------------------
 
-bool DButton::StillAlive(HWND window) const
-{
-    // Compares addresses only: `this` may already be freed.
-    return window && IsWindow(window) && WindowObject<DButton>(window) == this;
-}
-
 bool DButton::Notify(DButtonEvent DButtonNotify::*which)
 {
     HWND window = hwnd;
     DButtonEvent callback = notify_ ? notify_->*which : nullptr;
     if (callback)
         callback(cookie_, this);
-    return StillAlive(window);
-}
-
-bool DButton::Input(DButtonEvent DButtonInput::*which)
-{
-    HWND window = hwnd;
-    DButtonEvent callback = input_ ? input_->*which : nullptr;
-    if (callback)
-        callback(cookie_, this);
-    return StillAlive(window);
-}
-
-bool DButton::Input(DButtonMouseEvent DButtonInput::*which, WPARAM keys, int x, int y)
-{
-    HWND window = hwnd;
-    DButtonMouseEvent callback = input_ ? input_->*which : nullptr;
-    if (callback)
-        callback(cookie_, this, keys, x, y);
-    return StillAlive(window);
-}
-
-bool DButton::Input(DButtonKeyEvent DButtonInput::*which, WPARAM key, LPARAM data)
-{
-    HWND window = hwnd;
-    DButtonKeyEvent callback = input_ ? input_->*which : nullptr;
-    if (callback)
-        callback(cookie_, this, key, data);
-    return StillAlive(window);
+    return StillOwns(window);
 }
 
 // ---- presses --------------------------------------------------------------
@@ -79,7 +46,7 @@ bool DButton::Release(DWORD bit)
 void DButton::ButtonDown(DWORD enabledBy, DWORD bit, DButtonMouseEvent DButtonInput::*callback, int x, int y,
                          WPARAM keys)
 {
-    if (!Input(callback, keys, x, y))
+    if (!Report(callback, keys, x, y))
         return;
     if (bit == kLeftPressed) {
         Press(bit);   // CancelHover comes with the press
@@ -93,7 +60,7 @@ void DButton::ButtonDown(DWORD enabledBy, DWORD bit, DButtonMouseEvent DButtonIn
 void DButton::ButtonUp(DWORD enabledBy, DWORD bit, DButtonMouseEvent DButtonInput::*callback,
                        DButtonEvent DButtonNotify::*clickKind, int x, int y, WPARAM keys)
 {
-    if (!Input(callback, keys, x, y))
+    if (!Report(callback, keys, x, y))
         return;
     if ((enabledBy == 0 || (style_ & enabledBy)) && (state_ & bit)) {
         if (Release(bit))
@@ -133,21 +100,6 @@ void DButton::OnMButtonUp(int x, int y, WPARAM keys)
              y, keys);
 }
 
-void DButton::OnLButtonDblClk(int x, int y, WPARAM keys)
-{
-    Input(&DButtonInput::leftDoubleClick, keys, x, y);
-}
-
-void DButton::OnRButtonDblClk(int x, int y, WPARAM keys)
-{
-    Input(&DButtonInput::rightDoubleClick, keys, x, y);
-}
-
-void DButton::OnMButtonDblClk(int x, int y, WPARAM keys)
-{
-    Input(&DButtonInput::middleDoubleClick, keys, x, y);
-}
-
 void DButton::OnMouseMove(int x, int y, WPARAM keys)
 {
     HWND window = hwnd;
@@ -167,8 +119,8 @@ void DButton::OnMouseMove(int x, int y, WPARAM keys)
         alive = Press(kRightPressed);
     else if ((keys & MK_MBUTTON) && (style_ & DButtonStyle::kMiddleButton) && !(state_ & kMiddlePressed))
         alive = Press(kMiddlePressed);
-    if (alive && StillAlive(window))
-        Input(&DButtonInput::mouseMove, keys, x, y);
+    if (alive && StillOwns(window))
+        Report(&DButtonInput::mouseMove, keys, x, y);
 }
 
 // ---- keyboard and focus ---------------------------------------------------
@@ -183,8 +135,8 @@ void DButton::OnKeyDown(WPARAM key, LPARAM data)
         if (!Notify(&DButtonNotify::pressed))
             return;
     }
-    if (StillAlive(window))
-        Input(&DButtonInput::keyDown, key, data);
+    if (StillOwns(window))
+        Report(&DButtonInput::keyDown, key, data);
 }
 
 void DButton::OnKeyUp(WPARAM key, LPARAM data)
@@ -198,20 +150,15 @@ void DButton::OnKeyUp(WPARAM key, LPARAM data)
         if (!Notify(&DButtonNotify::released) || !Notify(&DButtonNotify::clicked))
             return;
     }
-    if (StillAlive(window))
-        Input(&DButtonInput::keyUp, key, data);
-}
-
-void DButton::OnChar(WPARAM ch, LPARAM data)
-{
-    Input(&DButtonInput::character, ch, data);
+    if (StillOwns(window))
+        Report(&DButtonInput::keyUp, key, data);
 }
 
 void DButton::OnSetFocus(WPARAM)
 {
     state_ |= kFocused;
     RepaintFace();
-    Input(&DButtonInput::focusGained);
+    Report(&DButtonInput::focusGained);
 }
 
 void DButton::OnKillFocus(WPARAM)
@@ -224,7 +171,7 @@ void DButton::OnKillFocus(WPARAM)
             return;
     }
     RepaintFace();
-    Input(&DButtonInput::focusLost);
+    Report(&DButtonInput::focusLost);
 }
 
 LRESULT DButton::OnMouseActivate(WPARAM, int, int)
@@ -398,7 +345,7 @@ void DButton::OnWindowPosChanging(LPARAM lParam)
         x = now.x;
         y = now.y;
     }
-    AnchorPosition(width, height, &x, &y);
+    AnchorToParent(style_, GetParent(hwnd), width, height, &x, &y);
     pos->x = x;
     pos->y = y;
     pos->flags &= ~SWP_NOMOVE;

@@ -2,10 +2,15 @@
 // initialization table, and the settings broadcast.
 #pragma once
 
+#include "ui/msg_shapes.h"
+
 #include <windows.h>
 
 // The private message of the settings broadcast; wParam is a FontChangeNotice*.
+// Its handlers take the notice: void OnSettingChange(WPARAM notice).
 constexpr UINT WM_FONTCHANGED_APP = WM_APP + 1;   // 0x8001
+template <>
+struct MsgCrack::PrivateShape<WM_FONTCHANGED_APP> : MsgCrack::ShapeIs<MsgCrack::E> {};
 
 // The record of the broadcast. It lives on the sender's stack and is valid
 // while the receivers run (the broadcast is sent, not posted).

@@ -70,3 +70,19 @@ void ReleaseRecord(const Record*& held, bool copied)
         FreeRecord(held);
     held = nullptr;
 }
+
+// The value of a field of a masked record: `value` when `mask` has `bit`,
+// else `fallback`.
+template <class T>
+T MaskedValue(DWORD mask, DWORD bit, T value, T fallback)
+{
+    return (mask & bit) ? value : fallback;
+}
+
+// Stores `value` into a field of a masked record when `mask` has `bit`.
+template <class T>
+void PutMasked(DWORD mask, DWORD bit, T& field, T value)
+{
+    if (mask & bit)
+        field = value;
+}

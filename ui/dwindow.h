@@ -14,13 +14,21 @@
 //     static DMessageMap messageMap;
 // and in its source file:
 //     static DMessageMapEntry entries[] = {
-//         DMapEntry<MsgCrack::kLParamResult>(WM_CREATE, &MyWnd::OnCreate),
-//         DMapEntry<MsgCrack::kNone>(WM_DESTROY, &MyWnd::OnDestroy),
+//         MapMessage<WM_CREATE, &MyWnd::OnCreate>(),
+//         MapMessage<WM_SIZE, &MyWnd::OnSize>(),
+//         MapMessage<WM_FONTCHANGED_APP, &MyWnd::OnSettingChange>(),
 //         DMapEnd(),
 //     };
 //     DMessageMap MyWnd::messageMap = {-1, 0, entries};
-// DMapEntry checks at compile time that the handler's signature is the one
-// its kind calls.
+// Every message has one handler shape in the whole program, the one that
+// its handler in a HandlerTable has too (msg_shapes.h, private messages
+// included):
+//     LRESULT OnCreate(HWND hwnd, LPARAM createStruct);
+//     void OnSize(int width, int height, WPARAM type);
+//     void OnPaint();   // paints between BeginPaint and EndPaint (DPaintScope)
+// MapMessage picks the cracker kind from the shape and checks the handler's
+// signature at compile time. DMapEntry<kind> remains for a map that needs a
+// kind by number.
 //
 // Life of the binding: the object's handle is set at the first message and
 // cleared after WM_NCDESTROY, so an object never holds the handle of a window
@@ -30,6 +38,7 @@
 // derived part (and its map) is gone.
 #pragma once
 
+#include "ui/handler_table.h"
 #include "ui/window_create.h"
 
 #include <type_traits>
@@ -137,6 +146,53 @@ inline DMessageMapEntry DMapEnd()
     return DMessageMapEntry{0, 0, nullptr};
 }
 
+namespace MsgCrack {
+
+// The map kind that calls a handler of each message shape (msg_shapes.h)
+// with exactly the shape's arguments; 0 for the two shapes no kind has (I
+// and K), which MapMessage reaches through an adapter.
+constexpr int kKindOfShape[kShapeCount] = {
+    0,                            // kNoShape
+    kNone,                        // A ()
+    kNoneResult,                  // B () -> result
+    kWLParam,                     // C (wParam, lParam)
+    kWLParamResult,               // D (wParam, lParam) -> result
+    kWParam,                      // E (wParam)
+    kLParam,                      // F (lParam)
+    kWParamResult,                // G (wParam) -> result
+    kLParamResult,                // H (lParam) -> result
+    0,                            // I (x, y, wParam): kWParamLHalvesSigned, reordered
+    kWLParam,                     // J (wParam, lParam)
+    0,                            // K (hwnd, lParam) -> result: kLParamResult with the window's handle
+    kWHalvesLParamResult,         // L (LO, HI wParam unsigned; lParam) -> result
+    kLHalvesSignedResult,         // M (LO, HI lParam signed) -> result
+    kLHalvesSigned,               // N (LO, HI lParam signed)
+    kWParamLHalvesSignedResult,   // O (wParam; LO, HI lParam signed) -> result
+    kWHalvesSignedResult,         // P (LO, HI wParam signed) -> result
+    kWHalvesSignedLParamResult,   // Q (LO, HI wParam signed; lParam) -> result
+    kWHalvesSignedLParam,         // R (LO, HI wParam signed; lParam)
+};
+
+template <class M> struct MethodClass;
+template <class T, class F> struct MethodClass<F T::*> { using Type = T; };
+
+// The member-function type of a handler of shape S in class T.
+template <class Fn, class T> struct AsMethod;
+template <class R, class... A, class T> struct AsMethod<R (*)(void*, A...), T> { using Type = R (T::*)(A...); };
+
+}  // namespace MsgCrack
+
+// A map entry whose handler has its message's one shape, the same that a
+// handler table calls (OnMessage): MapMessage<WM_SIZE, &MyWnd::OnSize>() for
+//     void OnSize(int width, int height, WPARAM type);
+// The kind is chosen from the shape; the two shapes that no kind calls as
+// they stand (the mouse and size messages' (x, y, wParam) and WM_CREATE's
+// (hwnd, lParam)) go through the adapters of DWindow below. Windows write
+// their maps with MapMessage; DMapEntry stays for a map that needs a kind by
+// number.
+template <UINT Message, auto Method>
+DMessageMapEntry MapMessage();
+
 // Creation descriptor of the DWindow set: 16 pointer-sized words.
 struct DWindowCreateDesc {
     DWindow* object;
@@ -186,6 +242,19 @@ public:
     static void SortMessageMap(DMessageMap* map);
     static int CompareMapEntries(const void* a, const void* b);
 
+    // Adapters through which MapMessage calls handlers whose shape no map
+    // kind has: (x, y, wParam) through kind 11, (hwnd, lParam) through 15.
+    template <class T, auto Method>
+    void CallPositionFirst(WPARAM wParam, int x, int y)
+    {
+        (static_cast<T*>(this)->*Method)(x, y, wParam);
+    }
+    template <class T, auto Method>
+    LRESULT CallWithHandle(LPARAM lParam)
+    {
+        return (static_cast<T*>(this)->*Method)(hwnd, lParam);
+    }
+
     HWND GetHwnd() const { return hwnd; }
     // DestroyWindow when a window is held; its result, or 0.
     BOOL Destroy() { return hwnd ? DestroyWindow(hwnd) : FALSE; }
@@ -209,3 +278,20 @@ protected:
 private:
     LRESULT Dispatch(const DMessageMapEntry& entry, UINT message, WPARAM wParam, LPARAM lParam);
 };
+
+template <UINT Message, auto Method>
+DMessageMapEntry MapMessage()
+{
+    using namespace MsgCrack;
+    using T = typename MethodClass<decltype(Method)>::Type;
+    constexpr Shape shape = MessageShape<Message>();
+    static_assert(shape != kNoShape, "this message has no cracker shape");
+    static_assert(std::is_same<decltype(Method), typename AsMethod<typename Sig<shape, void*>::Fn, T>::Type>::value,
+                  "the handler's signature does not match its message's shape");
+    if constexpr (shape == I)
+        return DMapEntry<kWParamLHalvesSigned>(Message, &DWindow::CallPositionFirst<T, Method>);
+    else if constexpr (shape == K)
+        return DMapEntry<kLParamResult>(Message, &DWindow::CallWithHandle<T, Method>);
+    else
+        return DMapEntry<kKindOfShape[shape]>(Message, Method);
+}

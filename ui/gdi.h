@@ -85,3 +85,19 @@ private:
     int width_ = 0;
     int height_ = 0;
 };
+
+// BeginPaint and EndPaint around a WM_PAINT handler: the paint DC and the
+// area to paint for the life of the scope.
+class DPaintScope {
+public:
+    explicit DPaintScope(HWND hwnd) : hwnd_(hwnd) { BeginPaint(hwnd_, &ps); }
+    ~DPaintScope() { EndPaint(hwnd_, &ps); }
+    DPaintScope(const DPaintScope&) = delete;
+    DPaintScope& operator=(const DPaintScope&) = delete;
+
+    HDC Dc() const { return ps.hdc; }
+    PAINTSTRUCT ps = {};
+
+private:
+    HWND hwnd_;
+};

@@ -85,16 +85,14 @@ void CrackStatic(StaticMsgPacket& p)
         p.result = Unpack<S>::Do(f, p);
 }
 
-constexpr MemberCracker kMemberByShape[kShapeCount] = {
-    nullptr,        CrackMember<A>, CrackMember<B>, CrackMember<C>, CrackMember<D>, CrackMember<E>, CrackMember<F>,
-    CrackMember<G>, CrackMember<H>, CrackMember<I>, CrackMember<J>, CrackMember<K>, CrackMember<L>, CrackMember<M>,
-    CrackMember<N>, CrackMember<O>, CrackMember<P>, CrackMember<Q>, CrackMember<R>,
-};
-constexpr StaticCracker kStaticByShape[kShapeCount] = {
-    nullptr,        CrackStatic<A>, CrackStatic<B>, CrackStatic<C>, CrackStatic<D>, CrackStatic<E>, CrackStatic<F>,
-    CrackStatic<G>, CrackStatic<H>, CrackStatic<I>, CrackStatic<J>, CrackStatic<K>, CrackStatic<L>, CrackStatic<M>,
-    CrackStatic<N>, CrackStatic<O>, CrackStatic<P>, CrackStatic<Q>, CrackStatic<R>,
-};
+// The unpacking routine of each shape, in the order of MsgCrack::Shape.
+#define MSG_SHAPE_CRACKERS(Crack)                                                                                     \
+    {                                                                                                                  \
+        nullptr, Crack<A>, Crack<B>, Crack<C>, Crack<D>, Crack<E>, Crack<F>, Crack<G>, Crack<H>, Crack<I>, Crack<J>,   \
+            Crack<K>, Crack<L>, Crack<M>, Crack<N>, Crack<O>, Crack<P>, Crack<Q>, Crack<R>,                           \
+    }
+constexpr MemberCracker kMemberByShape[kShapeCount] = MSG_SHAPE_CRACKERS(CrackMember);
+constexpr StaticCracker kStaticByShape[kShapeCount] = MSG_SHAPE_CRACKERS(CrackStatic);
 
 template <class Cracker>
 constexpr std::array<Cracker, 1024> BuildTable(const Cracker (&byShape)[kShapeCount])
@@ -110,12 +108,25 @@ constexpr std::array<Cracker, 1024> BuildTable(const Cracker (&byShape)[kShapeCo
 const std::array<MemberCracker, 1024> MsgCrack::Member = BuildTable(kMemberByShape);
 const std::array<StaticCracker, 1024> MsgCrack::Static = BuildTable(kStaticByShape);
 
+const MemberCracker MsgCrack::MemberByShape[kShapeCount] = MSG_SHAPE_CRACKERS(CrackMember);
+const StaticCracker MsgCrack::StaticByShape[kShapeCount] = MSG_SHAPE_CRACKERS(CrackStatic);
+#undef MSG_SHAPE_CRACKERS
+
 LRESULT DispatchMemberTable(const HandlerTable& table, HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    if (message < 1024 && table.handlers[message] && Member[message]) {
-        MemberMsgPacket packet = {hwnd, wParam, lParam, 0, WindowObject<void>(hwnd), table.handlers[message]};
+    AnyHandler handler = nullptr;
+    MemberCracker cracker = nullptr;
+    if (message < 1024) {
+        handler = table.handlers[message];
+        cracker = Member[message];
+    } else if (const HandlerEntry* entry = table.FindPrivate(message)) {
+        handler = entry->handler;
+        cracker = MemberByShape[entry->shape];
+    }
+    if (handler && cracker) {
+        MemberMsgPacket packet = {hwnd, wParam, lParam, 0, WindowObject<void>(hwnd), handler};
         if (packet.object) {
-            Member[message](packet);
+            cracker(packet);
             return packet.result;
         }
     }
@@ -124,9 +135,18 @@ LRESULT DispatchMemberTable(const HandlerTable& table, HWND hwnd, UINT message, 
 
 LRESULT DispatchStaticTable(const HandlerTable& table, HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    if (message < 1024 && table.handlers[message] && Static[message]) {
-        StaticMsgPacket packet = {hwnd, wParam, lParam, 0, table.handlers[message]};
-        Static[message](packet);
+    AnyHandler handler = nullptr;
+    StaticCracker cracker = nullptr;
+    if (message < 1024) {
+        handler = table.handlers[message];
+        cracker = Static[message];
+    } else if (const HandlerEntry* entry = table.FindPrivate(message)) {
+        handler = entry->handler;
+        cracker = StaticByShape[entry->shape];
+    }
+    if (handler && cracker) {
+        StaticMsgPacket packet = {hwnd, wParam, lParam, 0, handler};
+        cracker(packet);
         return packet.result;
     }
     return DefWindowProcW(hwnd, message, wParam, lParam);

@@ -12,6 +12,8 @@
 // Handlers are put into a table with OnMessage<WM_x, &Class::Method>() (or
 // OnStatic<WM_x, &Function>()), which refuses at compile time a message
 // without a shape and a handler whose signature is not its message's shape.
+// Private messages go into the same list and are dispatched the same way;
+// a window procedure never tests a message before dispatching it.
 #pragma once
 
 #include "ui/msg_shapes.h"
@@ -70,6 +72,9 @@ typedef void (*StaticCracker)(StaticMsgPacket& packet);
 // The unpacking routines by message number (null: the message has no shape).
 extern const std::array<MemberCracker, 1024> Member;
 extern const std::array<StaticCracker, 1024> Static;
+// The same routines by shape, for the private messages (null for kNoShape).
+extern const MemberCracker MemberByShape[kShapeCount];
+extern const StaticCracker StaticByShape[kShapeCount];
 
 // Adapts a member function of T to the table's plain signature (object first).
 template <auto Method> struct MethodThunk;
@@ -84,39 +89,61 @@ struct MethodThunk<Method> {
 struct HandlerEntry {
     UINT message;
     MsgCrack::AnyHandler handler;
+    MsgCrack::Shape shape = MsgCrack::kNoShape;   // read for private messages only
 };
 
 // A member-table entry: Method is a member of the class whose object the
-// window holds at index 0.
+// window holds at index 0. The message may be a standard one or a private
+// one that declares its shape (MsgCrack::PrivateShape).
 template <UINT Message, auto Method>
 HandlerEntry OnMessage()
 {
-    constexpr MsgCrack::Shape shape = MsgCrack::ShapeOf(Message);
-    static_assert(Message < 1024 && shape != MsgCrack::kNoShape, "this message has no cracker shape");
+    constexpr MsgCrack::Shape shape = MsgCrack::MessageShape<Message>();
+    static_assert(shape != MsgCrack::kNoShape, "this message has no cracker shape");
     using Thunk = MsgCrack::MethodThunk<Method>;
     static_assert(std::is_same<typename Thunk::Fn, typename MsgCrack::Sig<shape, void*>::Fn>::value,
                   "the handler's signature does not match its message's shape");
-    return HandlerEntry{Message, reinterpret_cast<MsgCrack::AnyHandler>(&Thunk::Call)};
+    return HandlerEntry{Message, reinterpret_cast<MsgCrack::AnyHandler>(&Thunk::Call), shape};
 }
 
 // A static-table entry: a plain function.
 template <UINT Message, auto Function>
 HandlerEntry OnStatic()
 {
-    constexpr MsgCrack::Shape shape = MsgCrack::ShapeOf(Message);
-    static_assert(Message < 1024 && shape != MsgCrack::kNoShape, "this message has no cracker shape");
+    constexpr MsgCrack::Shape shape = MsgCrack::MessageShape<Message>();
+    static_assert(shape != MsgCrack::kNoShape, "this message has no cracker shape");
     static_assert(std::is_same<decltype(Function), typename MsgCrack::Sig<shape>::Fn>::value,
                   "the handler's signature does not match its message's shape");
-    return HandlerEntry{Message, reinterpret_cast<MsgCrack::AnyHandler>(Function)};
+    return HandlerEntry{Message, reinterpret_cast<MsgCrack::AnyHandler>(Function), shape};
 }
 
 struct HandlerTable {
     MsgCrack::AnyHandler handlers[1024];   // zero-initialised static storage: nothing handled
 
+    // The private messages a class handles, kept beside the table (a message
+    // from 1024 on never indexes it) and dispatched the same way, by shape.
+    static constexpr int kMaxPrivate = 4;
+    HandlerEntry privates[kMaxPrivate];
+    int privateCount;
+
     void Fill(const HandlerEntry* entries, size_t count)
     {
-        for (size_t i = 0; i < count; ++i)
-            handlers[entries[i].message] = entries[i].handler;
+        for (size_t i = 0; i < count; ++i) {
+            if (entries[i].message < 1024)
+                handlers[entries[i].message] = entries[i].handler;
+            else if (HandlerEntry* known = const_cast<HandlerEntry*>(FindPrivate(entries[i].message)))
+                *known = entries[i];   // filled again when the class is registered again
+            else if (privateCount < kMaxPrivate)
+                privates[privateCount++] = entries[i];
+        }
+    }
+    // The entry of a private message, or null.
+    const HandlerEntry* FindPrivate(UINT message) const
+    {
+        for (int i = 0; i < privateCount; ++i)
+            if (privates[i].message == message)
+                return &privates[i];
+        return nullptr;
     }
 };
 

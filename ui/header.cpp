@@ -15,12 +15,12 @@ struct HeaderClass {
     bool fontSet;
     HCURSOR resizeCursor;
     bool cursorOwned;   // loaded from our resources (ours to destroy), not a shared system cursor
-    bool registered;
 } gHeader;
 
-}  // namespace
+ControlClass gHeaderClass = {DHeader::kClassName, CS_VREDRAW | CS_HREDRAW | CS_DBLCLKS | CS_OWNDC | CS_NOCLOSE,
+                             nullptr};
 
-HandlerTable gHeaderHandlers;
+}  // namespace
 
 DHeader::~DHeader()
 {
@@ -55,14 +55,9 @@ HCURSOR DHeader::ResizeCursor()
     return gHeader.resizeCursor;
 }
 
-LRESULT CALLBACK DHeader::WndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
-{
-    return TableWindowProc<DHeader, gHeaderHandlers>(hwnd, message, wParam, lParam);
-}
-
 bool DHeader::RegisterClass()
 {
-    if (gHeader.registered)
+    if (gHeaderClass.registered)
         return false;
     // Our own copy of the cursor resource is ours to destroy; the system's
     // size cursor, taken when the resource is missing, is shared and is not.
@@ -72,98 +67,66 @@ bool DHeader::RegisterClass()
     if (!gHeader.resizeCursor)
         gHeader.resizeCursor = LoadCursorW(nullptr, IDC_SIZEWE);
 
-    if (!RegisterObjectClass(kClassName, CS_VREDRAW | CS_HREDRAW | CS_DBLCLKS | CS_OWNDC | CS_NOCLOSE, hInstance)) {
+    // One line per concern; the right and middle buttons' releases and
+    // double-clicks only report to the owner.
+    static const HandlerEntry handlers[] = {
+        OnMessage<WM_NCCREATE, &DHeader::OnNcCreate>(), OnMessage<WM_DESTROY, &DHeader::OnDestroy>(),
+        OnMessage<WM_PAINT, &DHeader::OnPaint>(), OnMessage<WM_ERASEBKGND, &DHeader::OnEraseBkgnd>(),
+        OnMessage<WM_NCCALCSIZE, &DHeader::OnNcCalcSize>(), OnMessage<WM_NCPAINT, &DHeader::OnNcPaint>(),
+        OnMessage<WM_SIZE, &DHeader::OnSize>(), OnMessage<WM_WINDOWPOSCHANGING, &DHeader::OnWindowPosChanging>(),
+        OnMessage<WM_MOUSEMOVE, &DHeader::OnMouseMove>(), OnMessage<WM_CAPTURECHANGED, &DHeader::OnCaptureChanged>(),
+        OnMessage<WM_LBUTTONDOWN, &DHeader::OnLButtonDown>(), OnMessage<WM_LBUTTONUP, &DHeader::OnLButtonUp>(),
+        OnMessage<WM_LBUTTONDBLCLK, &DHeader::OnLButtonDblClk>(),
+        OnMessage<WM_RBUTTONDOWN, &DHeader::OnRButtonDown>(), OnMessage<WM_MBUTTONDOWN, &DHeader::OnMButtonDown>(),
+    };
+    if (!RegisterControl(gHeaderClass, handlers, ReportInput::kMouse)) {
         if (gHeader.cursorOwned)
             DestroyCursor(gHeader.resizeCursor);
         gHeader.resizeCursor = nullptr;
         return false;
     }
-    static const HandlerEntry handlers[] = {
-        OnMessage<WM_NCCREATE, &DHeader::OnNcCreate>(),
-        OnMessage<WM_DESTROY, &DHeader::OnDestroy>(),
-        OnMessage<WM_PAINT, &DHeader::OnPaint>(),
-        OnMessage<WM_NCPAINT, &DHeader::OnNcPaint>(),
-        OnMessage<WM_ERASEBKGND, &DHeader::OnEraseBkgnd>(),
-        OnMessage<WM_SIZE, &DHeader::OnSize>(),
-        OnMessage<WM_NCCALCSIZE, &DHeader::OnNcCalcSize>(),
-        OnMessage<WM_WINDOWPOSCHANGING, &DHeader::OnWindowPosChanging>(),
-        OnMessage<WM_CAPTURECHANGED, &DHeader::OnCaptureChanged>(),
-        OnMessage<WM_MOUSEMOVE, &DHeader::OnMouseMove>(),
-        OnMessage<WM_LBUTTONDOWN, &DHeader::OnLButtonDown>(),
-        OnMessage<WM_LBUTTONUP, &DHeader::OnLButtonUp>(),
-        OnMessage<WM_LBUTTONDBLCLK, &DHeader::OnLButtonDblClk>(),
-        OnMessage<WM_RBUTTONDOWN, &DHeader::OnRButtonDown>(),
-        OnMessage<WM_RBUTTONUP, &DHeader::OnRButtonUp>(),
-        OnMessage<WM_RBUTTONDBLCLK, &DHeader::OnRButtonDblClk>(),
-        OnMessage<WM_MBUTTONDOWN, &DHeader::OnMButtonDown>(),
-        OnMessage<WM_MBUTTONUP, &DHeader::OnMButtonUp>(),
-        OnMessage<WM_MBUTTONDBLCLK, &DHeader::OnMButtonDblClk>(),
-    };
-    gHeaderHandlers = HandlerTable{};
-    gHeaderHandlers.Fill(handlers, sizeof(handlers) / sizeof(handlers[0]));
-    gHeader.registered = true;
     return true;
 }
 
 void DHeader::UnregisterClass()
 {
-    if (!gHeader.registered)
+    if (!UnregisterControl(gHeaderClass))
         return;
-    ::UnregisterClassW(kClassName, hInstance);
     if (gHeader.resizeCursor && GetCursor() == gHeader.resizeCursor)
         SetCursor(LoadCursorW(nullptr, IDC_ARROW));
     if (gHeader.cursorOwned)
         DestroyCursor(gHeader.resizeCursor);
     gHeader.resizeCursor = nullptr;
     gHeader.cursorOwned = false;
-    gHeader.registered = false;
 }
 
 // ---- creation -------------------------------------------------------------------
 
-void DHeader::FreeRecords()
-{
-    ReleaseRecord(input_, (style_ & DHeaderStyle::kCopyInput) != 0);
-    ReleaseRecord(notify_, (style_ & DHeaderStyle::kCopyNotify) != 0);
-}
-
 bool DHeader::Create(const DHeaderDesc* desc)
 {
-    if (!desc || hwnd)
+    // An input copy needs the caller's record; a notification copy of none is zeroed.
+    if (!desc || hwnd || ((desc->style & DHeaderStyle::kCopyInput) && !desc->input))
         return false;
     style_ = desc->style;
     cookie_ = desc->cookie;
-    // An input copy needs the caller's record; a notification copy of none is zeroed.
-    if ((style_ & DHeaderStyle::kCopyInput) && !desc->input)
+    if (!HoldRecords(desc->input, (style_ & DHeaderStyle::kCopyInput) != 0, notify_, desc->notify,
+                     (style_ & DHeaderStyle::kCopyNotify) != 0))
         return false;
-    if (!HoldRecord(input_, desc->input, (style_ & DHeaderStyle::kCopyInput) != 0))
+    DWORD visible = (style_ & DHeaderStyle::kVisible) ? WS_VISIBLE : 0;
+    if (!CreateControlWindow(WS_EX_NOPARENTNOTIFY, kClassName, visible, desc->x, desc->y, desc->width, desc->height,
+                             desc->parent, desc->instance, nullptr, &DHeader::FreeRecords))
         return false;
-    if (!HoldRecord(notify_, desc->notify, (style_ & DHeaderStyle::kCopyNotify) != 0)) {
-        FreeRecords();
-        return false;
-    }
-    DWORD ws = WS_CHILD | ((style_ & DHeaderStyle::kVisible) ? WS_VISIBLE : 0);
-    DWindowDesc wd = {this,    &hwnd,       WndProc,      WS_EX_NOPARENTNOTIFY, kClassName, nullptr,        ws,
-                      desc->x, desc->y,     desc->width,  desc->height,         desc->parent, nullptr, desc->instance,
-                      nullptr};
-    HWND created;
-    try {
-        created = CreateWindowFromDesc(&wd);
-    } catch (...) {
-        if (hwnd)
-            DestroyWindow(hwnd);
-        FreeRecords();
-        throw;
-    }
-    if (!created) {
-        FreeRecords();
-        return false;
-    }
     RECT rc;
     ::GetClientRect(hwnd, &rc);
     clientWidth_ = rc.right;
     clientHeight_ = rc.bottom;
     return true;
+}
+
+void DHeader::FreeRecords()
+{
+    ReleaseInput();
+    ReleaseRecord(notify_, (style_ & DHeaderStyle::kCopyNotify) != 0);
 }
 
 LRESULT DHeader::OnNcCreate(HWND, LPARAM createStruct)
@@ -515,12 +478,6 @@ void DHeader::Paint(HDC dc)
 
 // ---- mouse ------------------------------------------------------------------------
 
-void DHeader::Input(DHeaderInput::MouseEvent DHeaderInput::*slot, WPARAM keys, int x, int y)
-{
-    if (input_ && input_->*slot)
-        (input_->*slot)(cookie_, this, keys, x, y);
-}
-
 // The divider zone of a column spans from its visible right edge - 3
 // (exclusive) to that value + 5, and counts only right of its left edge.
 bool DHeader::InZone(int column, int x) const
@@ -610,7 +567,7 @@ void DHeader::OnMouseMove(int x, int y, WPARAM keys)
             }
         }
     }
-    Input(&DHeaderInput::mouseMove, keys, x, y);
+    Report(&DHeaderInput::mouseMove, keys, x, y);
 }
 
 void DHeader::OnLButtonDown(int x, int y, WPARAM keys)
@@ -625,7 +582,7 @@ void DHeader::OnLButtonDown(int x, int y, WPARAM keys)
             DrawDragLine(dragX_);
         }
     }
-    Input(&DHeaderInput::leftDown, keys, x, y);
+    Report(&DHeaderInput::leftDown, keys, x, y);
 }
 
 void DHeader::OnLButtonUp(int x, int y, WPARAM keys)
@@ -641,7 +598,7 @@ void DHeader::OnLButtonUp(int x, int y, WPARAM keys)
             notify_->widthChanged(cookie_, this, column, columns_[column].width);
         Repaint();
     }
-    Input(&DHeaderInput::leftUp, keys, x, y);
+    Report(&DHeaderInput::leftUp, keys, x, y);
 }
 
 void DHeader::OnLButtonDblClk(int x, int y, WPARAM keys)
@@ -660,7 +617,7 @@ void DHeader::OnLButtonDblClk(int x, int y, WPARAM keys)
             }
         }
     }
-    Input(&DHeaderInput::leftDoubleClick, keys, x, y);
+    Report(&DHeaderInput::leftDoubleClick, keys, x, y);
 }
 
 void DHeader::OnRButtonDown(int x, int y, WPARAM keys)
@@ -668,7 +625,7 @@ void DHeader::OnRButtonDown(int x, int y, WPARAM keys)
     for (int i = 0; i < count_; ++i)
         if (InZone(i, x) && notify_ && notify_->dividerButton)
             notify_->dividerButton(cookie_, this, i, 2);
-    Input(&DHeaderInput::rightDown, keys, x, y);
+    Report(&DHeaderInput::rightDown, keys, x, y);
 }
 
 void DHeader::OnMButtonDown(int x, int y, WPARAM keys)
@@ -676,10 +633,6 @@ void DHeader::OnMButtonDown(int x, int y, WPARAM keys)
     for (int i = 0; i < count_; ++i)
         if (InZone(i, x) && notify_ && notify_->dividerButton)
             notify_->dividerButton(cookie_, this, i, 3);
-    Input(&DHeaderInput::middleDown, keys, x, y);
+    Report(&DHeaderInput::middleDown, keys, x, y);
 }
 
-void DHeader::OnRButtonUp(int x, int y, WPARAM keys) { Input(&DHeaderInput::rightUp, keys, x, y); }
-void DHeader::OnRButtonDblClk(int x, int y, WPARAM keys) { Input(&DHeaderInput::rightDoubleClick, keys, x, y); }
-void DHeader::OnMButtonUp(int x, int y, WPARAM keys) { Input(&DHeaderInput::middleUp, keys, x, y); }
-void DHeader::OnMButtonDblClk(int x, int y, WPARAM keys) { Input(&DHeaderInput::middleDoubleClick, keys, x, y); }

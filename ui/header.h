@@ -25,8 +25,8 @@
 // off-screen buffer.
 #pragma once
 
-#include "ui/control_input.h"
-#include "ui/dwnd.h"
+#include "resources/resource.h"
+#include "ui/control_base.h"
 
 class DHeader;
 
@@ -60,9 +60,9 @@ static_assert(sizeof(DHeaderDesc) == 40, "ten 32-bit words");
 namespace DHeaderStyle {
 constexpr DWORD kAutoHeight = 0x1;           // height = text height + 4
 constexpr DWORD kNoResize = 0x2;             // no divider hit testing for moves and presses
-constexpr DWORD kCopyNotify = 0x4;
-constexpr DWORD kCopyInput = 0x40000000;     // the descriptor must then give a record
-constexpr DWORD kVisible = 0x80000000;
+constexpr DWORD kCopyNotify = 0x4;          // a zeroed record when the descriptor gives none
+using ControlStyle::kCopyInput;              // the descriptor must then give a record
+using ControlStyle::kVisible;
 }  // namespace DHeaderStyle
 
 namespace DHeaderFlags {
@@ -80,10 +80,10 @@ struct DHeaderItem {
     const wchar_t* caption;   // with kHasCaption
 };
 
-class DHeader : public DCtlWnd {
+class DHeader : public DControlWindow<DHeader, DHeaderInput> {
 public:
     static constexpr const wchar_t* kClassName = L"Quil header control";
-    static constexpr UINT kResizeCursorId = 144;
+    static constexpr UINT kResizeCursorId = IDC_HEADER_RESIZE;
     // Widths are kept within 0 .. kMaxWidth, so edges and totals stay far
     // from the int range.
     static constexpr int kMaxWidth = 32767;
@@ -142,7 +142,7 @@ private:
         const wchar_t* Text() const { return length > 2 ? text : inlineText; }
     };
 
-    static LRESULT CALLBACK WndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+    friend class DControlWindow<DHeader, DHeaderInput>;
 
     LRESULT OnNcCreate(HWND hwnd, LPARAM createStruct);
     void OnDestroy();
@@ -158,13 +158,8 @@ private:
     void OnLButtonUp(int x, int y, WPARAM keys);
     void OnLButtonDblClk(int x, int y, WPARAM keys);
     void OnRButtonDown(int x, int y, WPARAM keys);
-    void OnRButtonUp(int x, int y, WPARAM keys);
-    void OnRButtonDblClk(int x, int y, WPARAM keys);
     void OnMButtonDown(int x, int y, WPARAM keys);
-    void OnMButtonUp(int x, int y, WPARAM keys);
-    void OnMButtonDblClk(int x, int y, WPARAM keys);
 
-    void Input(DHeaderInput::MouseEvent DHeaderInput::*slot, WPARAM keys, int x, int y);
     bool InZone(int column, int x) const;
     int HitDivider(int x) const;
     void BeginTracking(int column);   // takes the capture and the resize cursor
@@ -180,8 +175,6 @@ private:
     DWORD dragState_ = 0;             // kDragging, kHovering
     HDC dc_ = nullptr;                // the window's own DC
     HFONT font_ = nullptr;            // null: the DC's font
-    void* cookie_ = nullptr;
-    const DHeaderInput* input_ = nullptr;
     const DHeaderNotify* notify_ = nullptr;
     HWND previousCapture_ = nullptr;
     int clientWidth_ = 0;

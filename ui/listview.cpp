@@ -10,8 +10,10 @@ namespace {
 struct ListClass {
     LOGFONTW defaultFont;
     bool fontSet;
-    bool registered;
 } gList;
+
+ControlClass gListClass = {DListView::kClassName, CS_VREDRAW | CS_HREDRAW | CS_DBLCLKS | CS_OWNDC | CS_NOCLOSE,
+                           nullptr};
 
 DListView* ListOf(void* cookie)
 {
@@ -67,8 +69,6 @@ const DScrollNotify kHorizontalNotify = {
 
 }  // namespace
 
-HandlerTable gListHandlers;
-
 DListView::~DListView()
 {
     if (hwnd)
@@ -91,82 +91,48 @@ bool DListView::GetDefaultFont(LOGFONTW* font)
     return true;
 }
 
-LRESULT CALLBACK DListView::WndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
-{
-    return TableWindowProc<DListView, gListHandlers>(hwnd, message, wParam, lParam);
-}
-
 bool DListView::RegisterClass()
 {
-    if (gList.registered)
-        return false;
-    if (!RegisterObjectClass(kClassName, CS_VREDRAW | CS_HREDRAW | CS_DBLCLKS | CS_OWNDC | CS_NOCLOSE, hInstance))
+    // One line per concern; focus, key releases, characters and the mouse
+    // apart from the left button's press only report to the owner.
+    static const HandlerEntry handlers[] = {
+        OnMessage<WM_NCCREATE, &DListView::OnNcCreate>(), OnMessage<WM_CREATE, &DListView::OnCreate>(),
+        OnMessage<WM_DESTROY, &DListView::OnDestroy>(), OnMessage<WM_NCDESTROY, &DListView::OnNcDestroy>(),
+        OnMessage<WM_PAINT, &DListView::OnPaint>(), OnMessage<WM_ERASEBKGND, &DListView::OnEraseBkgnd>(),
+        OnMessage<WM_NCCALCSIZE, &DListView::OnNcCalcSize>(), OnMessage<WM_NCPAINT, &DListView::OnNcPaint>(),
+        OnMessage<WM_SIZE, &DListView::OnSize>(),
+        OnMessage<WM_MOUSEACTIVATE, &DListView::OnMouseActivate>(),
+        OnMessage<WM_LBUTTONDOWN, &DListView::OnLButtonDown>(), OnMessage<WM_KEYDOWN, &DListView::OnKeyDown>(),
+    };
+    if (!RegisterControl(gListClass, handlers, ReportInput::kMouse | ReportInput::kKeys | ReportInput::kFocus))
         return false;
     Granularity();
-    static const HandlerEntry handlers[] = {
-        OnMessage<WM_NCCREATE, &DListView::OnNcCreate>(),
-        OnMessage<WM_CREATE, &DListView::OnCreate>(),
-        OnMessage<WM_DESTROY, &DListView::OnDestroy>(),
-        OnMessage<WM_NCDESTROY, &DListView::OnNcDestroy>(),
-        OnMessage<WM_SIZE, &DListView::OnSize>(),
-        OnMessage<WM_SETFOCUS, &DListView::OnSetFocus>(),
-        OnMessage<WM_KILLFOCUS, &DListView::OnKillFocus>(),
-        OnMessage<WM_PAINT, &DListView::OnPaint>(),
-        OnMessage<WM_ERASEBKGND, &DListView::OnEraseBkgnd>(),
-        OnMessage<WM_MOUSEACTIVATE, &DListView::OnMouseActivate>(),
-        OnMessage<WM_NCCALCSIZE, &DListView::OnNcCalcSize>(),
-        OnMessage<WM_NCPAINT, &DListView::OnNcPaint>(),
-        OnMessage<WM_KEYDOWN, &DListView::OnKeyDown>(),
-        OnMessage<WM_KEYUP, &DListView::OnKeyUp>(),
-        OnMessage<WM_CHAR, &DListView::OnChar>(),
-        OnMessage<WM_MOUSEMOVE, &DListView::OnMouseMove>(),
-        OnMessage<WM_LBUTTONDOWN, &DListView::OnLButtonDown>(),
-        OnMessage<WM_LBUTTONUP, &DListView::OnLButtonUp>(),
-        OnMessage<WM_LBUTTONDBLCLK, &DListView::OnLButtonDblClk>(),
-        OnMessage<WM_RBUTTONDOWN, &DListView::OnRButtonDown>(),
-        OnMessage<WM_RBUTTONUP, &DListView::OnRButtonUp>(),
-        OnMessage<WM_RBUTTONDBLCLK, &DListView::OnRButtonDblClk>(),
-        OnMessage<WM_MBUTTONDOWN, &DListView::OnMButtonDown>(),
-        OnMessage<WM_MBUTTONUP, &DListView::OnMButtonUp>(),
-        OnMessage<WM_MBUTTONDBLCLK, &DListView::OnMButtonDblClk>(),
-    };
-    static_assert(sizeof(handlers) / sizeof(handlers[0]) == 25, "the list view handles 25 messages");
-    gListHandlers.Fill(handlers, sizeof(handlers) / sizeof(handlers[0]));
-    gList.registered = true;
     return true;
 }
 
 void DListView::UnregisterClass()
 {
-    if (!gList.registered)
-        return;
-    ::UnregisterClassW(kClassName, hInstance);
-    gList.registered = false;
+    UnregisterControl(gListClass);
 }
 
 // ---- creation -------------------------------------------------------------------
 
 void DListView::FreeRecords()
 {
-    ReleaseRecord(input_, (style_ & DListViewStyle::kCopyInput) != 0);
+    ReleaseInput();
     ReleaseRecord(notify_, (style_ & DListViewStyle::kCopyNotify) != 0);
 }
 
 bool DListView::Create(const DListViewDesc* desc)
 {
-    if (!desc || hwnd)
+    // An input copy needs the caller's record; a notification copy of none is zeroed.
+    if (!desc || hwnd || ((desc->style & DListViewStyle::kCopyInput) && !desc->input))
         return false;
     style_ = desc->style;
     cookie_ = desc->cookie;
-    // An input copy needs the caller's record; a notification copy of none is zeroed.
-    if ((style_ & DListViewStyle::kCopyInput) && !desc->input)
+    if (!HoldRecords(desc->input, (style_ & DListViewStyle::kCopyInput) != 0, notify_, desc->notify,
+                     (style_ & DListViewStyle::kCopyNotify) != 0))
         return false;
-    if (!HoldRecord(input_, desc->input, (style_ & DListViewStyle::kCopyInput) != 0))
-        return false;
-    if (!HoldRecord(notify_, desc->notify, (style_ & DListViewStyle::kCopyNotify) != 0)) {
-        FreeRecords();
-        return false;
-    }
     FreeRows();
     columnCount_ = rowCount_ = heldRows_ = totalCount_ = rowSize_ = rowsPerBlock_ = 0;
     totalWidth_ = totalHeight_ = visibleRows_ = firstRow_ = horizontalOffset_ = 0;
@@ -175,24 +141,9 @@ bool DListView::Create(const DListViewDesc* desc)
     selected_ = -1;
 
     // The children are clipped out of the list's painting.
-    DWORD ws = WS_CHILD | WS_CLIPCHILDREN | ((style_ & DListViewStyle::kVisible) ? WS_VISIBLE : 0);
-    DWindowDesc wd = {this,    &hwnd,   WndProc,     WS_EX_NOPARENTNOTIFY, kClassName,   nullptr,     ws,
-                      desc->x, desc->y, desc->width, desc->height,         desc->parent, nullptr,     hInstance,
-                      const_cast<DListViewDesc*>(desc)};
-    HWND created;
-    try {
-        created = CreateWindowFromDesc(&wd);
-    } catch (...) {
-        if (hwnd)
-            DestroyWindow(hwnd);
-        FreeRecords();
-        throw;
-    }
-    if (!created) {
-        FreeRecords();
-        return false;
-    }
-    return true;
+    DWORD style = WS_CLIPCHILDREN | ((style_ & DListViewStyle::kVisible) ? WS_VISIBLE : 0);
+    return CreateControlWindow(WS_EX_NOPARENTNOTIFY, kClassName, style, desc->x, desc->y, desc->width, desc->height,
+                               desc->parent, hInstance, const_cast<DListViewDesc*>(desc), &DListView::FreeRecords);
 }
 
 LRESULT DListView::OnNcCreate(HWND, LPARAM)
@@ -220,15 +171,17 @@ LRESULT DListView::OnCreate(HWND, LPARAM createStruct)
         if (!header_.Create(&hd))
             return -1;
     }
-    DScrollDesc bar = {0xA4000004, this, hwnd, 0, 0, 0, 0, instance, 0, 0, 0, 0, 0, &kScrollInput, &kHorizontalNotify};
+    using namespace DScrollStyle;
+    DScrollDesc bar = {kVisible | kAnchorLeft | kAnchorBottom | kSystemThickness,
+                       this, hwnd, 0, 0, 0, 0, instance, 0, 0, 0, 0, 0, &kScrollInput, &kHorizontalNotify};
     if (!(style_ & DListViewStyle::kHScroll))
-        bar.style |= DScrollStyle::kNoWindow;
+        bar.style |= kNoWindow;
     if (!hbar_.Create(&bar))
         return -1;
-    bar.style = 0x98000005;
+    bar.style = kVisible | kAnchorRight | kAnchorTop | kSystemThickness | kVertical;
     bar.notify = &kVerticalNotify;
     if (!(style_ & DListViewStyle::kVScroll))
-        bar.style |= DScrollStyle::kNoWindow;
+        bar.style |= kNoWindow;
     if (!vbar_.Create(&bar))
         return -1;
     TEXTMETRICW tm = {};
@@ -296,37 +249,15 @@ LRESULT DListView::OnMouseActivate(WPARAM, int, int)
 
 // ---- callbacks --------------------------------------------------------------------
 
-void DListView::Input(DListViewInput::MouseEvent DListViewInput::*slot, WPARAM keys, int x, int y)
-{
-    if (input_ && input_->*slot)
-        (input_->*slot)(cookie_, this, keys, x, y);
-}
-
-void DListView::Input(DListViewInput::KeyEvent DListViewInput::*slot, WPARAM key, LPARAM data)
-{
-    if (input_ && input_->*slot)
-        (input_->*slot)(cookie_, this, key, data);
-}
-
-void DListView::Input(DListViewInput::Event DListViewInput::*slot)
-{
-    if (input_ && input_->*slot)
-        (input_->*slot)(cookie_, this);
-}
-
 void DListView::ForwardChildMouse(DListViewInput::MouseEvent DListViewInput::*slot, HWND child, WPARAM keys, int x,
                                   int y)
 {
     POINT p = {x, y};
     if (child && hwnd)
         MapWindowPoints(child, hwnd, &p, 1);
-    Input(slot, keys, p.x, p.y);
+    Report(slot, keys, p.x, p.y);
 }
 
-void DListView::OnSetFocus(WPARAM) { Input(&DListViewInput::focusGained); }
-void DListView::OnKillFocus(WPARAM) { Input(&DListViewInput::focusLost); }
-void DListView::OnKeyUp(WPARAM key, LPARAM data) { Input(&DListViewInput::keyUp, key, data); }
-void DListView::OnChar(WPARAM ch, LPARAM data) { Input(&DListViewInput::character, ch, data); }
 
 // ---- keyboard ------------------------------------------------------------------------
 
@@ -397,7 +328,7 @@ void DListView::OnKeyDown(WPARAM key, LPARAM data)
             break;
         }
     }
-    Input(&DListViewInput::keyDown, key, data);
+    Report(&DListViewInput::keyDown, key, data);
 }
 
 // ---- mouse -----------------------------------------------------------------------------
@@ -406,15 +337,6 @@ void DListView::OnLButtonDown(int x, int y, WPARAM keys)
 {
     if (y >= rowsTop_ && rowHeight_ > 0)
         SelectItem((y - rowsTop_) / rowHeight_ + firstRow_);
-    Input(&DListViewInput::leftDown, keys, x, y);
+    Report(&DListViewInput::leftDown, keys, x, y);
 }
 
-void DListView::OnMouseMove(int x, int y, WPARAM keys) { Input(&DListViewInput::mouseMove, keys, x, y); }
-void DListView::OnLButtonUp(int x, int y, WPARAM keys) { Input(&DListViewInput::leftUp, keys, x, y); }
-void DListView::OnLButtonDblClk(int x, int y, WPARAM keys) { Input(&DListViewInput::leftDoubleClick, keys, x, y); }
-void DListView::OnRButtonDown(int x, int y, WPARAM keys) { Input(&DListViewInput::rightDown, keys, x, y); }
-void DListView::OnRButtonUp(int x, int y, WPARAM keys) { Input(&DListViewInput::rightUp, keys, x, y); }
-void DListView::OnRButtonDblClk(int x, int y, WPARAM keys) { Input(&DListViewInput::rightDoubleClick, keys, x, y); }
-void DListView::OnMButtonDown(int x, int y, WPARAM keys) { Input(&DListViewInput::middleDown, keys, x, y); }
-void DListView::OnMButtonUp(int x, int y, WPARAM keys) { Input(&DListViewInput::middleUp, keys, x, y); }
-void DListView::OnMButtonDblClk(int x, int y, WPARAM keys) { Input(&DListViewInput::middleDoubleClick, keys, x, y); }

@@ -47,7 +47,7 @@
 #pragma once
 
 #include "ui/control_input.h"
-#include "ui/dwnd.h"
+#include "ui/control_base.h"
 #include "ui/header.h"
 #include "ui/scroll.h"
 
@@ -79,15 +79,18 @@ struct DListViewDesc {
 static_assert(sizeof(DListViewDesc) == 40, "ten 32-bit words");
 
 namespace DListViewStyle {
-constexpr DWORD kVisible = 0x80000000;
-constexpr DWORD kCopyInput = 0x40000000;
+using ControlStyle::kVisible;
+using ControlStyle::kCopyInput;
 constexpr DWORD kMultiSelect = 0x80;
 constexpr DWORD kWindowMode = 0x40;
+constexpr DWORD kVScrollAuto = 0x20;      // taken with kVScroll: the bar shows only when needed, as it always does
+constexpr DWORD kHScrollAuto = 0x10;      // taken with kHScroll, likewise
 constexpr DWORD kVScroll = 0x08;
 constexpr DWORD kHScroll = 0x04;
 constexpr DWORD kHeader = 0x02;
 constexpr DWORD kCopyNotify = 0x01;
-constexpr DWORD kStandard = 0x8000003E;   // what every window of the program passes
+// What every window of the program passes: visible, a header and both bars.
+constexpr DWORD kStandard = kVisible | kVScrollAuto | kHScrollAuto | kVScroll | kHScroll | kHeader;
 }  // namespace DListViewStyle
 
 // Column descriptor of InsertColumn.
@@ -123,7 +126,7 @@ namespace DListItemMask {
 constexpr DWORD kText = 1, kImage = 2, kState = 4, kData = 8;
 }
 
-class DListView : public DCtlWnd {
+class DListView : public DControlWindow<DListView, DListViewInput> {
 public:
     static constexpr const wchar_t* kClassName = L"Quil ListView";
     static constexpr int kMaxColumns = 32;
@@ -217,37 +220,21 @@ private:
     };
     static constexpr int kBlockHead = sizeof(Block);
 
-    static LRESULT CALLBACK WndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+    friend class DControlWindow<DListView, DListViewInput>;
 
     LRESULT OnNcCreate(HWND hwnd, LPARAM createStruct);
     LRESULT OnCreate(HWND hwnd, LPARAM createStruct);
     void OnDestroy();
     void OnNcDestroy();
     void OnSize(int width, int height, WPARAM type);
-    void OnSetFocus(WPARAM previous);
-    void OnKillFocus(WPARAM next);
     void OnPaint();
     LRESULT OnEraseBkgnd(WPARAM dc);
     LRESULT OnMouseActivate(WPARAM topLevel, int hitTest, int message);
     LRESULT OnNcCalcSize(WPARAM calcValid, LPARAM params);
     void OnNcPaint(WPARAM region);
     void OnKeyDown(WPARAM key, LPARAM data);
-    void OnKeyUp(WPARAM key, LPARAM data);
-    void OnChar(WPARAM ch, LPARAM data);
-    void OnMouseMove(int x, int y, WPARAM keys);
     void OnLButtonDown(int x, int y, WPARAM keys);
-    void OnLButtonUp(int x, int y, WPARAM keys);
-    void OnLButtonDblClk(int x, int y, WPARAM keys);
-    void OnRButtonDown(int x, int y, WPARAM keys);
-    void OnRButtonUp(int x, int y, WPARAM keys);
-    void OnRButtonDblClk(int x, int y, WPARAM keys);
-    void OnMButtonDown(int x, int y, WPARAM keys);
-    void OnMButtonUp(int x, int y, WPARAM keys);
-    void OnMButtonDblClk(int x, int y, WPARAM keys);
 
-    void Input(DListViewInput::MouseEvent DListViewInput::*slot, WPARAM keys, int x, int y);
-    void Input(DListViewInput::KeyEvent DListViewInput::*slot, WPARAM key, LPARAM data);
-    void Input(DListViewInput::Event DListViewInput::*slot);
     void NotifySelection();
     void FreeRecords();
 
@@ -276,9 +263,7 @@ private:
 
     DWORD style_ = 0;
     HFONT font_ = nullptr;            // own font, null when no default font was set
-    void* cookie_ = nullptr;
     HDC dc_ = nullptr;                // the window's own DC, held for its life
-    const DListViewInput* input_ = nullptr;
     const DListViewNotify* notify_ = nullptr;
     DHeader header_;
     DScroll hbar_;

@@ -87,6 +87,26 @@ constexpr Shape ShapeOf(UINT message)
     }
 }
 
+// Private messages (from WM_APP on) take a shape too, declared beside the
+// message's number by the part of the program that owns it:
+//     constexpr UINT WM_FONTCHANGED_APP = WM_APP + 1;
+//     template <> struct MsgCrack::PrivateShape<WM_FONTCHANGED_APP> : MsgCrack::ShapeIs<MsgCrack::E> {};
+// so that their handlers, like every other, have one signature in every map
+// and table of the program.
+template <Shape S>
+struct ShapeIs {
+    static constexpr Shape value = S;
+};
+template <UINT Message>
+struct PrivateShape : ShapeIs<kNoShape> {};
+
+// The shape of any message a handler may be written for.
+template <UINT Message>
+constexpr Shape MessageShape()
+{
+    return Message < 1024 ? ShapeOf(Message) : PrivateShape<Message>::value;
+}
+
 // The number of messages the list names (without the range).
 constexpr int kListedMessages = 0
 #define MSG_SHAPE_COUNT(msg, shape) +1

@@ -7,6 +7,7 @@
 #include "resources/strings.h"
 #include "ui/formsfont.h"
 #include "ui/window_errors.h"
+#include "ui/gdi.h"
 
 namespace {
 
@@ -60,11 +61,11 @@ POINT KeepOnScreen(POINT at, int width, int height)
 // ---- the window ----------------------------------------------------------------
 
 DMessageMapEntry MsgWnd::entries[] = {
-    DMapEntry<MsgCrack::kLParamResult>(WM_CREATE, &MsgWnd::OnCreate),
-    DMapEntry<MsgCrack::kNone>(WM_DESTROY, &MsgWnd::OnDestroy),
-    DMapEntry<MsgCrack::kWParamLHalvesSigned>(WM_SIZE, &MsgWnd::OnSize),
-    DMapEntry<MsgCrack::kPaint>(WM_PAINT, &MsgWnd::OnPaint),
-    DMapEntry<MsgCrack::kNone>(WM_CLOSE, &MsgWnd::OnClose),
+    MapMessage<WM_CREATE, &MsgWnd::OnCreate>(),
+    MapMessage<WM_DESTROY, &MsgWnd::OnDestroy>(),
+    MapMessage<WM_SIZE, &MsgWnd::OnSize>(),
+    MapMessage<WM_PAINT, &MsgWnd::OnPaint>(),
+    MapMessage<WM_CLOSE, &MsgWnd::OnClose>(),
     DMapEnd(),
 };
 DMessageMap MsgWnd::messageMap = {-1, 0, entries};
@@ -115,7 +116,7 @@ void MsgWnd::Finish(int result)
     Destroy();
 }
 
-LRESULT MsgWnd::OnCreate(LPARAM createStruct)
+LRESULT MsgWnd::OnCreate(HWND, LPARAM createStruct)
 {
     if (type_ >= kTypeCount) {
         if (result_)
@@ -125,8 +126,8 @@ LRESULT MsgWnd::OnCreate(LPARAM createStruct)
     const ButtonSet& set = kButtonSets[type_];
     static const DButtonInput kNoInput = {};
     for (int i = 0; i < set.count; ++i) {
-        DButtonDesc d = {sizeof(DButtonDesc), hwnd, 0x80042000, 0, 0, 0, 0, this, set.captions[i], nullptr, 0, 0,
-                         hInstance, &kNoInput, &kButtonNotify};
+        DButtonDesc d = {sizeof(DButtonDesc), hwnd,     DButtonStyle::kToolButton, 0, 0, 0, 0, this, set.captions[i],
+                         nullptr,             0,        0,          hInstance, &kNoInput, &kButtonNotify};
         buttons_[i].ownerValue = set.results[i];
         if (!buttons_[i].Create(&d))
             return -1;
@@ -164,7 +165,7 @@ LRESULT MsgWnd::OnCreate(LPARAM createStruct)
     return 0;
 }
 
-void MsgWnd::OnSize(WPARAM, int width, int height)
+void MsgWnd::OnSize(int width, int height, WPARAM)
 {
     frame_.SetRect(kMarginLeft, kMarginTop, width - kMarginRight, kMarginTop + kTextHeight, kFrameCaption);
     panel_.SetRect(kMarginLeft + kPanelInset, kMarginTop + kPanelTop, width - 2 * (kMarginLeft + kPanelInset),
@@ -180,11 +181,11 @@ void MsgWnd::OnSize(WPARAM, int width, int height)
         buttons_[i - 1].Move(i * gap + (i - 1) * kButtonWidth, y, kButtonWidth, buttonHeight_, TRUE);
 }
 
-LRESULT MsgWnd::OnPaint(PAINTSTRUCT* ps)
+void MsgWnd::OnPaint()
 {
-    frame_.Draw(ps->hdc);
-    panel_.Draw(ps->hdc);
-    return 0;
+    DPaintScope paint(hwnd);
+    frame_.Draw(paint.Dc());
+    panel_.Draw(paint.Dc());
 }
 
 void MsgWnd::OnClose()

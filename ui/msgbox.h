@@ -45,10 +45,10 @@ private:
     static DMessageMapEntry entries[];
     static const DButtonNotify kButtonNotify;
 
-    LRESULT OnCreate(LPARAM createStruct);
+    LRESULT OnCreate(HWND, LPARAM createStruct);
     void OnDestroy();
-    void OnSize(WPARAM type, int width, int height);
-    LRESULT OnPaint(PAINTSTRUCT* ps);
+    void OnSize(int width, int height, WPARAM type);
+    void OnPaint();
     void OnClose();
     void Finish(int result);
 

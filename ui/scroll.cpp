@@ -9,7 +9,7 @@
 
 namespace {
 
-bool gRegistered;
+ControlClass gScrollClass = {DScroll::kClassName, CS_VREDRAW | CS_HREDRAW | CS_OWNDC | CS_NOCLOSE, nullptr};
 
 int ClampToInt(long long v)
 {
@@ -29,8 +29,6 @@ int ClampPosition(long long position, int minimum, int maximum, int page)
 
 }  // namespace
 
-HandlerTable gScrollHandlers;
-
 DScroll::~DScroll()
 {
     if (hwnd)
@@ -49,22 +47,19 @@ bool DScroll::Create(const DScrollDesc* desc)
 {
     if (!desc || hwnd || created_)
         return false;
-    int minimum = (desc->mask & DScrollMask::kMin) ? desc->minimum : 0;
-    int maximum = (desc->mask & DScrollMask::kMax) ? desc->maximum : 0;
-    int position = (desc->mask & DScrollMask::kPos) ? desc->position : 0;
-    int page = (desc->mask & DScrollMask::kPage) ? desc->page : 0;
+    int minimum = MaskedValue(desc->mask, DScrollMask::kMin, desc->minimum, 0);
+    int maximum = MaskedValue(desc->mask, DScrollMask::kMax, desc->maximum, 0);
+    int position = MaskedValue(desc->mask, DScrollMask::kPos, desc->position, 0);
+    int page = MaskedValue(desc->mask, DScrollMask::kPage, desc->page, 0);
     if (maximum < minimum)
         return false;
     if (page < 0)
         page = 0;
     style_ = desc->style;
     // A copy of no record is a zeroed one.
-    if (!HoldRecord(input_, desc->input, (style_ & DScrollStyle::kCopyInput) != 0))
+    if (!HoldRecords(desc->input, (style_ & DScrollStyle::kCopyInput) != 0, notify_, desc->notify,
+                     (style_ & DScrollStyle::kCopyNotify) != 0))
         return false;
-    if (!HoldRecord(notify_, desc->notify, (style_ & DScrollStyle::kCopyNotify) != 0)) {
-        FreeRecords();
-        return false;
-    }
     minimum_ = minimum;
     maximum_ = maximum;
     page_ = page;
@@ -99,19 +94,9 @@ bool DScroll::CreateDeferred(HWND parent, HINSTANCE instance, int x, int y, int 
 
 bool DScroll::CreateWindowNow(HWND parent, HINSTANCE instance, int x, int y, int width, int height)
 {
-    DWORD ws = WS_CHILD | ((style_ & DScrollStyle::kVisible) ? WS_VISIBLE : 0);
-    DWindowDesc wd = {this,  &hwnd,  WndProc, WS_EX_NOPARENTNOTIFY, kClassName, nullptr, ws,
-                      x,     y,      width,   height,               parent,     nullptr, instance,
-                      this};
-    HWND created;
-    try {
-        created = CreateWindowFromDesc(&wd);
-    } catch (...) {
-        if (hwnd)
-            DestroyWindow(hwnd);
-        throw;
-    }
-    if (!created)
+    DWORD visible = (style_ & DScrollStyle::kVisible) ? WS_VISIBLE : 0;
+    if (!CreateControlWindow(WS_EX_NOPARENTNOTIFY, kClassName, visible, x, y, width, height, parent, instance, this,
+                             nullptr))
         return false;
     // Created visible: no WM_SHOWWINDOW comes, so the state starts from the style.
     if (GetWindowLongW(hwnd, GWL_STYLE) & WS_VISIBLE)
@@ -129,71 +114,32 @@ void DScroll::Clear()
 
 void DScroll::FreeRecords()
 {
-    ReleaseRecord(input_, (style_ & DScrollStyle::kCopyInput) != 0);
+    ReleaseInput();
     ReleaseRecord(notify_, (style_ & DScrollStyle::kCopyNotify) != 0);
-}
-
-LRESULT CALLBACK DScroll::WndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
-{
-    return TableWindowProc<DScroll, gScrollHandlers>(hwnd, message, wParam, lParam);
 }
 
 bool DScroll::RegisterClass()
 {
-    if (gRegistered)
-        return false;
-    if (!RegisterObjectClass(kClassName, CS_VREDRAW | CS_HREDRAW | CS_OWNDC | CS_NOCLOSE, hInstance))
-        return false;
+    // One line per concern; double-clicks, the right and the middle button
+    // only report to the owner.
     static const HandlerEntry handlers[] = {
-        OnMessage<WM_CREATE, &DScroll::OnCreate>(),
-        OnMessage<WM_DESTROY, &DScroll::OnDestroy>(),
-        OnMessage<WM_SIZE, &DScroll::OnSize>(),
-        OnMessage<WM_ENABLE, &DScroll::OnEnable>(),
+        OnMessage<WM_CREATE, &DScroll::OnCreate>(), OnMessage<WM_DESTROY, &DScroll::OnDestroy>(),
         OnMessage<WM_PAINT, &DScroll::OnPaint>(),
-        OnMessage<WM_SHOWWINDOW, &DScroll::OnShowWindow>(),
-        OnMessage<WM_WINDOWPOSCHANGING, &DScroll::OnWindowPosChanging>(),
+        OnMessage<WM_SIZE, &DScroll::OnSize>(), OnMessage<WM_WINDOWPOSCHANGING, &DScroll::OnWindowPosChanging>(),
+        OnMessage<WM_ENABLE, &DScroll::OnEnable>(), OnMessage<WM_SHOWWINDOW, &DScroll::OnShowWindow>(),
+        OnMessage<WM_MOUSEMOVE, &DScroll::OnMouseMove>(), OnMessage<WM_CAPTURECHANGED, &DScroll::OnCaptureChanged>(),
+        OnMessage<WM_LBUTTONDOWN, &DScroll::OnLButtonDown>(), OnMessage<WM_LBUTTONUP, &DScroll::OnLButtonUp>(),
         OnMessage<WM_TIMER, &DScroll::OnTimer>(),
-        OnMessage<WM_CAPTURECHANGED, &DScroll::OnCaptureChanged>(),
-        OnMessage<WM_MOUSEMOVE, &DScroll::OnMouseMove>(),
-        OnMessage<WM_LBUTTONDOWN, &DScroll::OnLButtonDown>(),
-        OnMessage<WM_LBUTTONUP, &DScroll::OnLButtonUp>(),
-        OnMessage<WM_LBUTTONDBLCLK, &DScroll::OnLButtonDblClk>(),
-        OnMessage<WM_RBUTTONDOWN, &DScroll::OnRButtonDown>(),
-        OnMessage<WM_RBUTTONUP, &DScroll::OnRButtonUp>(),
-        OnMessage<WM_RBUTTONDBLCLK, &DScroll::OnRButtonDblClk>(),
-        OnMessage<WM_MBUTTONDOWN, &DScroll::OnMButtonDown>(),
-        OnMessage<WM_MBUTTONUP, &DScroll::OnMButtonUp>(),
-        OnMessage<WM_MBUTTONDBLCLK, &DScroll::OnMButtonDblClk>(),
     };
-    gScrollHandlers.Fill(handlers, sizeof(handlers) / sizeof(handlers[0]));
-    gRegistered = true;
-    return true;
+    return RegisterControl(gScrollClass, handlers, ReportInput::kMouse);
 }
 
 void DScroll::UnregisterClass()
 {
-    if (!gRegistered)
-        return;
-    ::UnregisterClassW(kClassName, hInstance);
-    gRegistered = false;
+    UnregisterControl(gScrollClass);
 }
 
 // ---- window messages --------------------------------------------------------
-
-// Pins x and/or y to the parent's edges, by the pinning bits.
-void DScroll::Pin(int width, int height, int* x, int* y) const
-{
-    RECT parent = {};
-    ::GetClientRect(GetParent(hwnd), &parent);
-    if (style_ & DScrollStyle::kPinLeft)
-        *x = 0;
-    else if (style_ & DScrollStyle::kPinRight)
-        *x = parent.right - width;
-    if (style_ & DScrollStyle::kPinTop)
-        *y = 0;
-    else if (style_ & DScrollStyle::kPinBottom)
-        *y = parent.bottom - height;
-}
 
 LRESULT DScroll::OnCreate(HWND, LPARAM createStruct)
 {
@@ -206,8 +152,7 @@ LRESULT DScroll::OnCreate(HWND, LPARAM createStruct)
     } else if (system || height == CW_USEDEFAULT) {
         height = Thickness();
     }
-    if (style_ & DScrollStyle::kPinMask)
-        Pin(width, height, &x, &y);
+    AnchorToParent(style_, GetParent(hwnd), width, height, &x, &y);
     dc_ = ::GetDC(hwnd);
     if (x != cs->x || y != cs->y || width != cs->cx || height != cs->cy)
         SetWindowPos(hwnd, nullptr, x, y, width, height,
@@ -275,12 +220,12 @@ void DScroll::OnWindowPosChanging(LPARAM pos)
         else
             wp->cy = Thickness();
     }
-    if (!(wp->flags & SWP_NOMOVE) && (style_ & DScrollStyle::kPinMask)) {
+    if (!(wp->flags & SWP_NOMOVE) && (style_ & DScrollStyle::kAnchorMask)) {
         RECT wr;
         ::GetWindowRect(hwnd, &wr);
         int width = (wp->flags & SWP_NOSIZE) ? wr.right - wr.left : wp->cx;
         int height = (wp->flags & SWP_NOSIZE) ? wr.bottom - wr.top : wp->cy;
-        Pin(width, height, &wp->x, &wp->y);
+        AnchorToParent(style_, GetParent(hwnd), width, height, &wp->x, &wp->y);
     }
 }
 
@@ -331,7 +276,7 @@ int DScroll::OffsetFor(int position) const
     return static_cast<int>(offset);
 }
 
-void DScroll::Report(int position)
+void DScroll::ReportPosition(int position)
 {
     if (!notify_)
         return;
@@ -353,16 +298,16 @@ void DScroll::SetPos(int position)
             Redraw();
         }
     }
-    Report(position_);
+    ReportPosition(position_);
 }
 
 bool DScroll::SetInfo(const DScrollInfo* info)
 {
     if (!info)
         return false;
-    int minimum = (info->mask & DScrollMask::kMin) ? info->minimum : minimum_;
-    int maximum = (info->mask & DScrollMask::kMax) ? info->maximum : maximum_;
-    int position = (info->mask & DScrollMask::kPos) ? info->position : position_;
+    int minimum = MaskedValue(info->mask, DScrollMask::kMin, info->minimum, minimum_);
+    int maximum = MaskedValue(info->mask, DScrollMask::kMax, info->maximum, maximum_);
+    int position = MaskedValue(info->mask, DScrollMask::kPos, info->position, position_);
     if (maximum < minimum)
         return false;
     if (info->mask & DScrollMask::kPage)
@@ -382,14 +327,10 @@ bool DScroll::GetInfo(DScrollInfo* info) const
 {
     if (!info)
         return false;
-    if (info->mask & DScrollMask::kMin)
-        info->minimum = minimum_;
-    if (info->mask & DScrollMask::kMax)
-        info->maximum = maximum_;
-    if (info->mask & DScrollMask::kPos)
-        info->position = position_;
-    if (info->mask & DScrollMask::kPage)
-        info->page = page_;
+    PutMasked(info->mask, DScrollMask::kMin, info->minimum, minimum_);
+    PutMasked(info->mask, DScrollMask::kMax, info->maximum, maximum_);
+    PutMasked(info->mask, DScrollMask::kPos, info->position, position_);
+    PutMasked(info->mask, DScrollMask::kPage, info->page, page_);
     return true;
 }
 
@@ -475,12 +416,6 @@ bool DScroll::Show(bool show)
 
 // ---- presses ------------------------------------------------------------------
 
-void DScroll::Input(DScrollInput::MouseEvent DScrollInput::*slot, WPARAM keys, int x, int y)
-{
-    if (input_ && input_->*slot)
-        (input_->*slot)(cookie_, this, keys, x, y);
-}
-
 bool DScroll::InsideAcross(int x, int y) const
 {
     int across = IsVertical() ? x : y;
@@ -548,7 +483,7 @@ void DScroll::OnLButtonDown(int x, int y, WPARAM keys)
         LineDown();
         Redraw();
     }
-    Input(&DScrollInput::leftDown, keys, x, y);
+    Report(&DScrollInput::leftDown, keys, x, y);
 }
 
 void DScroll::OnTimer(WPARAM id, LPARAM)
@@ -619,13 +554,13 @@ void DScroll::OnMouseMove(int x, int y, WPARAM keys)
     default:
         break;
     }
-    Input(&DScrollInput::mouseMove, keys, x, y);
+    Report(&DScrollInput::mouseMove, keys, x, y);
 }
 
 void DScroll::OnLButtonUp(int x, int y, WPARAM keys)
 {
     EndPress();
-    Input(&DScrollInput::leftUp, keys, x, y);
+    Report(&DScrollInput::leftUp, keys, x, y);
 }
 
 // Another window took the capture (a dialog, a menu): the press is over.
@@ -637,10 +572,3 @@ void DScroll::OnCaptureChanged(LPARAM newCapture)
     }
 }
 
-void DScroll::OnLButtonDblClk(int x, int y, WPARAM keys) { Input(&DScrollInput::leftDoubleClick, keys, x, y); }
-void DScroll::OnRButtonDown(int x, int y, WPARAM keys) { Input(&DScrollInput::rightDown, keys, x, y); }
-void DScroll::OnRButtonUp(int x, int y, WPARAM keys) { Input(&DScrollInput::rightUp, keys, x, y); }
-void DScroll::OnRButtonDblClk(int x, int y, WPARAM keys) { Input(&DScrollInput::rightDoubleClick, keys, x, y); }
-void DScroll::OnMButtonDown(int x, int y, WPARAM keys) { Input(&DScrollInput::middleDown, keys, x, y); }
-void DScroll::OnMButtonUp(int x, int y, WPARAM keys) { Input(&DScrollInput::middleUp, keys, x, y); }
-void DScroll::OnMButtonDblClk(int x, int y, WPARAM keys) { Input(&DScrollInput::middleDoubleClick, keys, x, y); }

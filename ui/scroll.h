@@ -27,8 +27,7 @@
 // off-screen buffer; WM_PAINT and every change of the thumb use it.
 #pragma once
 
-#include "ui/control_input.h"
-#include "ui/dwnd.h"
+#include "ui/control_base.h"
 
 class DScroll;
 
@@ -84,20 +83,20 @@ struct DScrollDesc {
 static_assert(sizeof(DScrollDesc) == 60, "fifteen 32-bit words");
 
 namespace DScrollStyle {
-constexpr DWORD kVisible = 0x80000000;
-constexpr DWORD kCopyInput = 0x40000000;
-constexpr DWORD kPinLeft = 0x20000000;
-constexpr DWORD kPinRight = 0x10000000;
-constexpr DWORD kPinTop = 0x08000000;
-constexpr DWORD kPinBottom = 0x04000000;
-constexpr DWORD kPinMask = 0x3C000000;
+using ControlStyle::kVisible;
+using ControlStyle::kCopyInput;
+using ControlStyle::kAnchorLeft;     // the bar pins itself to its parent's edges
+using ControlStyle::kAnchorRight;
+using ControlStyle::kAnchorTop;
+using ControlStyle::kAnchorBottom;
+using ControlStyle::kAnchorMask;
 constexpr DWORD kNoWindow = 0x08;
 constexpr DWORD kSystemThickness = 0x04;
 constexpr DWORD kCopyNotify = 0x02;
 constexpr DWORD kVertical = 0x01;
 }  // namespace DScrollStyle
 
-class DScroll : public DCtlWnd {
+class DScroll : public DControlWindow<DScroll, DScrollInput> {
 public:
     static constexpr const wchar_t* kClassName = L"Quil scroll control";
     static constexpr UINT_PTR kRepeatTimerId = 1;
@@ -162,9 +161,8 @@ public:
     static int Thickness();
 
 private:
+    friend class DControlWindow<DScroll, DScrollInput>;
     static constexpr DWORD kEnabled = 0x1, kShown = 0x2;
-
-    static LRESULT CALLBACK WndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 
     LRESULT OnCreate(HWND hwnd, LPARAM createStruct);
     void OnDestroy();
@@ -178,16 +176,8 @@ private:
     void OnMouseMove(int x, int y, WPARAM keys);
     void OnLButtonDown(int x, int y, WPARAM keys);
     void OnLButtonUp(int x, int y, WPARAM keys);
-    void OnLButtonDblClk(int x, int y, WPARAM keys);
-    void OnRButtonDown(int x, int y, WPARAM keys);
-    void OnRButtonUp(int x, int y, WPARAM keys);
-    void OnRButtonDblClk(int x, int y, WPARAM keys);
-    void OnMButtonDown(int x, int y, WPARAM keys);
-    void OnMButtonUp(int x, int y, WPARAM keys);
-    void OnMButtonDblClk(int x, int y, WPARAM keys);
 
-    void Input(DScrollInput::MouseEvent DScrollInput::*slot, WPARAM keys, int x, int y);
-    void Report(int position);   // slot 1 during a press, else slot 0
+    void ReportPosition(int position);   // slot 1 during a press, else slot 0
     void Step(DScrollStep DScrollNotify::*slot, long long fallback);
     bool CreateWindowNow(HWND parent, HINSTANCE instance, int x, int y, int width, int height);
     void FreeRecords();
@@ -198,7 +188,6 @@ private:
     int Across() const { return IsVertical() ? clientWidth_ : clientHeight_; }
     int Along(int x, int y) const { return IsVertical() ? y : x; }
     bool InsideAcross(int x, int y) const;
-    void Pin(int width, int height, int* x, int* y) const;
     void StartPress(Part part);
     void EndPress();
     void Redraw();
@@ -208,7 +197,6 @@ private:
     Part pressPart_ = kNone;
     UINT_PTR timer_ = 0;              // 0: no repeat timer
     DWORD state_ = 0;                 // kEnabled, kShown
-    void* cookie_ = nullptr;
     HBRUSH trackBrush_ = nullptr;     // COLOR_SCROLLBAR system brush (not deleted)
     HBRUSH faceBrush_ = nullptr;      // COLOR_BTNFACE system brush (not deleted)
     HWND previousCapture_ = nullptr;  // held the capture before the press
@@ -216,7 +204,6 @@ private:
     HPEN arrowPen_ = nullptr;         // COLOR_BTNTEXT
     HBRUSH arrowBrush_ = nullptr;     // COLOR_BTNTEXT, selected into dc_
     HGDIOBJ oldBrush_ = nullptr;      // what dc_ held before arrowBrush_
-    const DScrollInput* input_ = nullptr;
     const DScrollNotify* notify_ = nullptr;
     int clientWidth_ = 0;
     int clientHeight_ = 0;

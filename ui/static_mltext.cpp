@@ -1,5 +1,6 @@
 #include "ui/static_mltext.h"
 
+#include "ui/handler_table.h"
 #include "ui/window_create.h"
 
 #include <wchar.h>
@@ -84,17 +85,12 @@ void DStaticMLText::Detach()
     hwnd = nullptr;
 }
 
+// The window leaves every message to the default processing: its table is empty.
+HandlerTable gStaticTextHandlers;
+
 LRESULT CALLBACK DStaticMLText::WndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    LRESULT result = DefWindowProcW(hwnd, message, wParam, lParam);
-    if (message == WM_NCDESTROY) {
-        if (DStaticMLText* object = WindowObject<DStaticMLText>(hwnd)) {
-            SetWindowLongW(hwnd, 0, 0);
-            if (object->hwnd == hwnd)
-                object->hwnd = nullptr;
-        }
-    }
-    return result;
+    return TableWindowProc<DStaticMLText, gStaticTextHandlers>(hwnd, message, wParam, lParam);
 }
 
 bool DStaticMLText::RegisterClass(HINSTANCE instance)

@@ -18,7 +18,7 @@ public:
     LRESULT SetText(const wchar_t* text);
 
     HWND parent = nullptr;
-    DWORD style = WS_CHILD | WS_BORDER | ES_AUTOHSCROLL;   // 0x40800080
+    DWORD style = WS_CHILD | WS_BORDER | ES_AUTOHSCROLL;
 };
 
 class ButtonCtl : public DWnd {
@@ -37,7 +37,7 @@ public:
     void SetText(const wchar_t* text);
     int GetText(wchar_t* buffer, int capacity);
 
-    DWORD style = WS_CHILD | SS_LEFTNOWORDWRAP;   // 0x4000000C
+    DWORD style = WS_CHILD | SS_LEFTNOWORDWRAP;
 };
 
 class DComboBox : public DWnd {
@@ -67,7 +67,7 @@ public:
     void SetPos(int position);
     void Destroy();
 
-    DWORD style = WS_CHILD | WS_BORDER;   // 0x40800000
+    DWORD style = WS_CHILD | WS_BORDER;
     int maximum = 0;
 };
 
@@ -85,5 +85,5 @@ public:
     void SetText(const wchar_t* text);
     void Destroy();
 
-    DWORD style = WS_CHILD | WS_BORDER;   // 0x40800000
+    DWORD style = WS_CHILD | WS_BORDER;
 };

@@ -2,6 +2,7 @@
 
 #include "foundation/globals.h"
 #include "ui/gdi.h"
+#include "ui/handler_table.h"
 #include "ui/window_create.h"
 #include "ui/window_errors.h"
 
@@ -20,6 +21,8 @@ int TextLength(const wchar_t* text, int length)
     return length < 0 ? static_cast<int>(wcslen(text)) : length;
 }
 }  // namespace
+
+HandlerTable gTipHandlers;
 
 DToolTip::~DToolTip()
 {
@@ -158,50 +161,34 @@ void DToolTip::Paint(HDC dc)
     ::SetBkColor(dc, oldBk);
 }
 
-LRESULT DToolTip::Handle(UINT message, WPARAM wParam, LPARAM lParam)
+LRESULT DToolTip::OnCreate(HWND, LPARAM)
 {
-    switch (message) {
-    case WM_CREATE:
-        FreeText();
-        textColor_ = gTextColor;
-        bkColor_ = gBkColor;
-        return 0;
-    case WM_PAINT: {
-        PAINTSTRUCT ps;
-        HDC dc = BeginPaint(hwnd, &ps);
-        Paint(dc);
-        EndPaint(hwnd, &ps);
-        return 0;
-    }
-    case WM_SIZE:
-        clientWidth_ = static_cast<short>(LOWORD(lParam));
-        clientHeight_ = static_cast<short>(HIWORD(lParam));
-        return 0;
-    case WM_DESTROY:
-        FreeText();
-        return 0;
-    }
-    return DefWindowProcW(hwnd, message, wParam, lParam);
+    FreeText();
+    textColor_ = gTextColor;
+    bkColor_ = gBkColor;
+    return 0;
+}
+
+void DToolTip::OnDestroy()
+{
+    FreeText();
+}
+
+void DToolTip::OnPaint()
+{
+    DPaintScope paint(hwnd);
+    Paint(paint.Dc());
+}
+
+void DToolTip::OnSize(int width, int height, WPARAM)
+{
+    clientWidth_ = width;
+    clientHeight_ = height;
 }
 
 LRESULT CALLBACK DToolTip::WndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    DToolTip* tip = WindowObject<DToolTip>(hwnd);
-    if (!tip)
-        return DefWindowProcW(hwnd, message, wParam, lParam);
-    LRESULT result;
-    try {
-        result = tip->Handle(message, wParam, lParam);
-    } catch (...) {
-        KeepWindowException();
-        result = FailedMessageResult(message);
-    }
-    if (message == WM_NCDESTROY) {
-        SetWindowLongW(hwnd, 0, 0);
-        if (tip->hwnd == hwnd)
-            tip->hwnd = nullptr;
-    }
-    return result;
+    return TableWindowProc<DToolTip, gTipHandlers>(hwnd, message, wParam, lParam);
 }
 
 bool DToolTip::RegisterClass()
@@ -209,6 +196,11 @@ bool DToolTip::RegisterClass()
     gTextColor = GetSysColor(COLOR_INFOTEXT);
     gBkColor = GetSysColor(COLOR_INFOBK);
     gRegistered = RegisterObjectClass(kClassName, CS_NOCLOSE | CS_HREDRAW | CS_VREDRAW, hInstance) != 0;
+    static const HandlerEntry handlers[] = {
+        OnMessage<WM_CREATE, &DToolTip::OnCreate>(), OnMessage<WM_DESTROY, &DToolTip::OnDestroy>(),
+        OnMessage<WM_PAINT, &DToolTip::OnPaint>(), OnMessage<WM_SIZE, &DToolTip::OnSize>(),
+    };
+    gTipHandlers.Fill(handlers, sizeof(handlers) / sizeof(handlers[0]));
     return gRegistered;
 }
 

@@ -59,7 +59,10 @@ public:
 
 private:
     static LRESULT CALLBACK WndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
-    LRESULT Handle(UINT message, WPARAM wParam, LPARAM lParam);
+    LRESULT OnCreate(HWND hwnd, LPARAM createStruct);
+    void OnDestroy();
+    void OnPaint();
+    void OnSize(int width, int height, WPARAM type);
     void Paint(HDC dc);
     void FreeText();
 

@@ -10,7 +10,8 @@
 
 namespace {
 
-bool gRegistered;
+ControlClass gUpDownClass = {DUpDown::kClassName, CS_OWNDC | CS_NOCLOSE,
+                             reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_MENU + 1))};
 
 bool Consistent(int minimum, int maximum, int value, int defaultValue)
 {
@@ -29,55 +30,29 @@ HCURSOR LoadOwnCursor(UINT id, bool* owned)
 
 }  // namespace
 
-HandlerTable gUpDownHandlers;
-
 DUpDown::~DUpDown()
 {
     if (hwnd)
         DestroyWindow(hwnd);
-    ReleaseRecord(input_, (style_ & DUpDownStyle::kCopyInput) != 0);
-}
-
-LRESULT CALLBACK DUpDown::WndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
-{
-    return TableWindowProc<DUpDown, gUpDownHandlers>(hwnd, message, wParam, lParam);
 }
 
 bool DUpDown::RegisterClass()
 {
-    if (gRegistered)
-        return false;
-    HBRUSH background = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_MENU + 1));
-    if (!RegisterObjectClass(kClassName, CS_OWNDC | CS_NOCLOSE, hInstance, background))
-        return false;
+    // One line per concern; double-clicks, the right button's release and
+    // the middle button only report to the owner.
     static const HandlerEntry handlers[] = {
-        OnMessage<WM_CREATE, &DUpDown::OnCreate>(),
-        OnMessage<WM_DESTROY, &DUpDown::OnDestroy>(),
-        OnMessage<WM_SIZE, &DUpDown::OnSize>(),
-        OnMessage<WM_PAINT, &DUpDown::OnPaint>(),
-        OnMessage<WM_CAPTURECHANGED, &DUpDown::OnCaptureChanged>(),
-        OnMessage<WM_MOUSEMOVE, &DUpDown::OnMouseMove>(),
-        OnMessage<WM_LBUTTONDOWN, &DUpDown::OnLButtonDown>(),
-        OnMessage<WM_LBUTTONUP, &DUpDown::OnLButtonUp>(),
-        OnMessage<WM_LBUTTONDBLCLK, &DUpDown::OnLButtonDblClk>(),
+        OnMessage<WM_CREATE, &DUpDown::OnCreate>(), OnMessage<WM_DESTROY, &DUpDown::OnDestroy>(),
+        OnMessage<WM_PAINT, &DUpDown::OnPaint>(), OnMessage<WM_SIZE, &DUpDown::OnSize>(),
+        OnMessage<WM_MOUSEMOVE, &DUpDown::OnMouseMove>(), OnMessage<WM_CAPTURECHANGED, &DUpDown::OnCaptureChanged>(),
+        OnMessage<WM_LBUTTONDOWN, &DUpDown::OnLButtonDown>(), OnMessage<WM_LBUTTONUP, &DUpDown::OnLButtonUp>(),
         OnMessage<WM_RBUTTONDOWN, &DUpDown::OnRButtonDown>(),
-        OnMessage<WM_RBUTTONUP, &DUpDown::OnRButtonUp>(),
-        OnMessage<WM_RBUTTONDBLCLK, &DUpDown::OnRButtonDblClk>(),
-        OnMessage<WM_MBUTTONDOWN, &DUpDown::OnMButtonDown>(),
-        OnMessage<WM_MBUTTONUP, &DUpDown::OnMButtonUp>(),
-        OnMessage<WM_MBUTTONDBLCLK, &DUpDown::OnMButtonDblClk>(),
     };
-    gUpDownHandlers.Fill(handlers, sizeof(handlers) / sizeof(handlers[0]));
-    gRegistered = true;
-    return true;
+    return RegisterControl(gUpDownClass, handlers, ReportInput::kMouse);
 }
 
 void DUpDown::UnregisterClass()
 {
-    if (!gRegistered)
-        return;
-    ::UnregisterClassW(kClassName, hInstance);
-    gRegistered = false;
+    UnregisterControl(gUpDownClass);
 }
 
 // ---- creation and values ------------------------------------------------------
@@ -86,15 +61,15 @@ bool DUpDown::Create(const DUpDownDesc* desc)
 {
     if (!desc || hwnd || !desc->input || !desc->notify)
         return false;
-    int minimum = (desc->mask & DUpDownMask::kMin) ? desc->minimum : 0;
-    int maximum = (desc->mask & DUpDownMask::kMax) ? desc->maximum : 0;
-    int value = (desc->mask & DUpDownMask::kValue) ? desc->value : 0;
-    int defaultValue = (desc->mask & DUpDownMask::kDefault) ? desc->defaultValue : 0;
+    int minimum = MaskedValue(desc->mask, DUpDownMask::kMin, desc->minimum, 0);
+    int maximum = MaskedValue(desc->mask, DUpDownMask::kMax, desc->maximum, 0);
+    int value = MaskedValue(desc->mask, DUpDownMask::kValue, desc->value, 0);
+    int defaultValue = MaskedValue(desc->mask, DUpDownMask::kDefault, desc->defaultValue, 0);
     if (!Consistent(minimum, maximum, value, defaultValue))
         return false;
-    ReleaseRecord(input_, (style_ & DUpDownStyle::kCopyInput) != 0);   // a copy left from an earlier window
     style_ = desc->style;
-    if (!HoldRecord(input_, desc->input, (style_ & DUpDownStyle::kCopyInput) != 0))
+    // A copy left from an earlier window is freed.
+    if (!HoldInput(desc->input, (style_ & DUpDownStyle::kCopyInput) != 0))
         return false;
     notify_ = *desc->notify;
     icon_ = (style_ & DUpDownStyle::kIcon) ? desc->icon : nullptr;
@@ -104,26 +79,13 @@ bool DUpDown::Create(const DUpDownDesc* desc)
     maximum_ = maximum;
     value_ = value;
     defaultValue_ = defaultValue;
-    step_ = (desc->mask & DUpDownMask::kStep) ? desc->step : 1;
+    step_ = MaskedValue(desc->mask, DUpDownMask::kStep, desc->step, 1);
     cookie_ = desc->cookie;
     press_ = 0;
-    DWORD ws = WS_CHILD | ((style_ & DUpDownStyle::kVisible) ? WS_VISIBLE : 0);
-    DWindowDesc wd = {this,    &hwnd,   WndProc,     WS_EX_NOPARENTNOTIFY, kClassName,   nullptr, ws,
-                      desc->x, desc->y, desc->width, desc->height,         desc->parent, nullptr, hInstance,
-                      nullptr};
-    HWND created = nullptr;
-    try {
-        created = CreateWindowFromDesc(&wd);
-    } catch (...) {
-        if (hwnd)
-            DestroyWindow(hwnd);
-        ReleaseRecord(input_, (style_ & DUpDownStyle::kCopyInput) != 0);
-        throw;
-    }
-    if (!created) {
-        ReleaseRecord(input_, (style_ & DUpDownStyle::kCopyInput) != 0);
+    DWORD visible = (style_ & DUpDownStyle::kVisible) ? WS_VISIBLE : 0;
+    if (!CreateControlWindow(WS_EX_NOPARENTNOTIFY, kClassName, visible, desc->x, desc->y, desc->width, desc->height,
+                             desc->parent, hInstance, nullptr, &DUpDown::ReleaseInput))
         return false;
-    }
     FormatValue();
     return true;
 }
@@ -132,10 +94,10 @@ bool DUpDown::SetInfo(const DUpDownInfo* info)
 {
     if (!info)
         return false;
-    int minimum = (info->mask & DUpDownMask::kMin) ? info->minimum : minimum_;
-    int maximum = (info->mask & DUpDownMask::kMax) ? info->maximum : maximum_;
-    int value = (info->mask & DUpDownMask::kValue) ? info->value : value_;
-    int defaultValue = (info->mask & DUpDownMask::kDefault) ? info->defaultValue : defaultValue_;
+    int minimum = MaskedValue(info->mask, DUpDownMask::kMin, info->minimum, minimum_);
+    int maximum = MaskedValue(info->mask, DUpDownMask::kMax, info->maximum, maximum_);
+    int value = MaskedValue(info->mask, DUpDownMask::kValue, info->value, value_);
+    int defaultValue = MaskedValue(info->mask, DUpDownMask::kDefault, info->defaultValue, defaultValue_);
     if (!Consistent(minimum, maximum, value, defaultValue))
         return false;
     minimum_ = minimum;
@@ -152,16 +114,11 @@ bool DUpDown::GetInfo(DUpDownInfo* info) const
 {
     if (!info)
         return false;
-    if (info->mask & DUpDownMask::kMin)
-        info->minimum = minimum_;
-    if (info->mask & DUpDownMask::kMax)
-        info->maximum = maximum_;
-    if (info->mask & DUpDownMask::kValue)
-        info->value = value_;
-    if (info->mask & DUpDownMask::kDefault)
-        info->defaultValue = defaultValue_;
-    if (info->mask & DUpDownMask::kStep)
-        info->step = step_;
+    PutMasked(info->mask, DUpDownMask::kMin, info->minimum, minimum_);
+    PutMasked(info->mask, DUpDownMask::kMax, info->maximum, maximum_);
+    PutMasked(info->mask, DUpDownMask::kValue, info->value, value_);
+    PutMasked(info->mask, DUpDownMask::kDefault, info->defaultValue, defaultValue_);
+    PutMasked(info->mask, DUpDownMask::kStep, info->step, step_);
     return true;
 }
 
@@ -203,7 +160,7 @@ void DUpDown::OnDestroy()
     if (press_ & (kHovering | kDragging))
         SetCursor(restoreCursor_ ? restoreCursor_ : LoadCursorW(nullptr, IDC_ARROW));
     press_ = 0;
-    ReleaseRecord(input_, (style_ & DUpDownStyle::kCopyInput) != 0);
+    ReleaseInput();
     if (cursorsOwned_[0])
         DestroyCursor(dragCursor_);
     if (cursorsOwned_[1])
@@ -341,12 +298,6 @@ void DUpDown::Paint(HDC dc)
 
 // ---- mouse --------------------------------------------------------------------------
 
-void DUpDown::Input(DUpDownInput::MouseEvent DUpDownInput::*slot, WPARAM keys, int x, int y)
-{
-    if (input_ && input_->*slot)
-        (input_->*slot)(cookie_, this, keys, x, y);
-}
-
 void DUpDown::Notify(DUpDownEvent DUpDownNotify::*slot)
 {
     if (notify_.*slot)
@@ -414,7 +365,7 @@ void DUpDown::OnLButtonDown(int x, int y, WPARAM keys)
         TakeCapture();
         Redraw();
     }
-    Input(&DUpDownInput::leftDown, keys, x, y);
+    Report(&DUpDownInput::leftDown, keys, x, y);
 }
 
 void DUpDown::OnMouseMove(int x, int y, WPARAM keys)
@@ -442,7 +393,7 @@ void DUpDown::OnMouseMove(int x, int y, WPARAM keys)
             Notify(&DUpDownNotify::valueChanging);
         }
     }
-    Input(&DUpDownInput::mouseMove, keys, x, y);
+    Report(&DUpDownInput::mouseMove, keys, x, y);
 }
 
 void DUpDown::OnLButtonUp(int x, int y, WPARAM keys)
@@ -479,7 +430,7 @@ void DUpDown::OnLButtonUp(int x, int y, WPARAM keys)
         if (hwnd != self)
             return;
     }
-    Input(&DUpDownInput::leftUp, keys, x, y);
+    Report(&DUpDownInput::leftUp, keys, x, y);
 }
 
 void DUpDown::OnRButtonDown(int x, int y, WPARAM keys)
@@ -500,7 +451,7 @@ void DUpDown::OnRButtonDown(int x, int y, WPARAM keys)
         }
     }
     if (hwnd == self)
-        Input(&DUpDownInput::rightDown, keys, x, y);
+        Report(&DUpDownInput::rightDown, keys, x, y);
 }
 
 // Another window took the capture: a hover ends, a drag goes back to where it started.
@@ -526,9 +477,3 @@ void DUpDown::OnCaptureChanged(LPARAM newCapture)
     }
 }
 
-void DUpDown::OnLButtonDblClk(int x, int y, WPARAM keys) { Input(&DUpDownInput::leftDoubleClick, keys, x, y); }
-void DUpDown::OnRButtonUp(int x, int y, WPARAM keys) { Input(&DUpDownInput::rightUp, keys, x, y); }
-void DUpDown::OnRButtonDblClk(int x, int y, WPARAM keys) { Input(&DUpDownInput::rightDoubleClick, keys, x, y); }
-void DUpDown::OnMButtonDown(int x, int y, WPARAM keys) { Input(&DUpDownInput::middleDown, keys, x, y); }
-void DUpDown::OnMButtonUp(int x, int y, WPARAM keys) { Input(&DUpDownInput::middleUp, keys, x, y); }
-void DUpDown::OnMButtonDblClk(int x, int y, WPARAM keys) { Input(&DUpDownInput::middleDoubleClick, keys, x, y); }

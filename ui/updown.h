@@ -22,8 +22,8 @@
 // minimum .. maximum.
 #pragma once
 
-#include "ui/control_input.h"
-#include "ui/dwnd.h"
+#include "resources/resource.h"
+#include "ui/control_base.h"
 
 class DUpDown;
 
@@ -72,17 +72,17 @@ struct DUpDownInfo {
 };
 
 namespace DUpDownStyle {
-constexpr DWORD kVisible = 0x80000000;
-constexpr DWORD kCopyInput = 0x40000000;
+using ControlStyle::kVisible;
+using ControlStyle::kCopyInput;
 constexpr DWORD kIcon = 0x02;
 constexpr DWORD kText = 0x01;
 }  // namespace DUpDownStyle
 
-class DUpDown : public DCtlWnd {
+class DUpDown : public DControlWindow<DUpDown, DUpDownInput> {
 public:
     static constexpr const wchar_t* kClassName = L"Quil UpDown";
-    static constexpr UINT kDragCursorId = 102;
-    static constexpr UINT kHoverCursorId = 142;
+    static constexpr UINT kDragCursorId = IDC_UPDOWN_DRAG;
+    static constexpr UINT kHoverCursorId = IDC_UPDOWN_HOVER;
 
     // Press bits.
     static constexpr DWORD kUpPressed = 0x01, kDragging = 0x02, kDownPressed = 0x04, kIconHidden = 0x08,
@@ -117,7 +117,7 @@ public:
     static void UnregisterClass();
 
 private:
-    static LRESULT CALLBACK WndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+    friend class DControlWindow<DUpDown, DUpDownInput>;
 
     LRESULT OnCreate(HWND hwnd, LPARAM createStruct);
     void OnDestroy();
@@ -127,15 +127,8 @@ private:
     void OnMouseMove(int x, int y, WPARAM keys);
     void OnLButtonDown(int x, int y, WPARAM keys);
     void OnLButtonUp(int x, int y, WPARAM keys);
-    void OnLButtonDblClk(int x, int y, WPARAM keys);
     void OnRButtonDown(int x, int y, WPARAM keys);
-    void OnRButtonUp(int x, int y, WPARAM keys);
-    void OnRButtonDblClk(int x, int y, WPARAM keys);
-    void OnMButtonDown(int x, int y, WPARAM keys);
-    void OnMButtonUp(int x, int y, WPARAM keys);
-    void OnMButtonDblClk(int x, int y, WPARAM keys);
 
-    void Input(DUpDownInput::MouseEvent DUpDownInput::*slot, WPARAM keys, int x, int y);
     void Notify(DUpDownEvent DUpDownNotify::*slot);
     int Clamp(long long value) const;
     int DragValue(int y) const;
@@ -150,7 +143,6 @@ private:
 
     int step_ = 1;
     HWND previousCapture_ = nullptr;
-    void* cookie_ = nullptr;
     DWORD style_ = 0;
     DWORD press_ = 0;
     HDC dc_ = nullptr;               // the window's own DC
@@ -182,6 +174,5 @@ private:
     HCURSOR hoverCursor_ = nullptr;
     bool cursorsOwned_[2] = {};      // drag, hover: loaded from our resources
     HBRUSH textBrush_ = nullptr;     // COLOR_MENU system brush (not deleted)
-    const DUpDownInput* input_ = nullptr;
     DUpDownNotify notify_ = {};      // always the control's own copy
 };

@@ -27,18 +27,23 @@ struct ToolbarRow {
     UINT tooltip;       // 0: none
 };
 
+// A tool button whose corner arrow marks a menu; with kRightButton the menu is
+// on the right button.
+constexpr DWORD kToolMenuButton = DButtonStyle::kToolButton | DButtonStyle::kCornerArrow;
+constexpr DWORD kToolMenuRightButton = kToolMenuButton | DButtonStyle::kRightButton;
+
 const ToolbarRow kToolbar[kPanelButtonCount] = {
-    {0x80042000, IDS_EXIT, IDI_VIEWER_EXIT, 0, IDS_TIP_QUIT_IMAGE_WINDOW},
-    {0x80042000, IDS_SAVE, IDI_VIEWER_SAVE, 0, IDS_TIP_SAVE_PICTURE},
-    {0x800C2000, IDS_WINDOWS_LAYOUT, IDI_VIEWER_WINDOWS, 0, 0},
-    {0x80042000, IDS_PATIENT_INFO, IDI_VIEWER_PATIENT, 1, IDS_TIP_PICTURE_PATIENT_CARD},
-    {0x800C6000, IDS_DESCRIPTION, IDI_VIEWER_DESCRIPTION, 0, IDS_TIP_OPEN_DESCRIPTION},
-    {0x800C6000, IDS_PRINT, IDI_VIEWER_PRINT, 0, IDS_TIP_PRINT_PICTURE},
-    {0x80042100, IDS_PROFILE, IDI_VIEWER_PROFILE, 1, IDS_TIP_MEASURE_DISTANCE},
-    {0x800C6100, IDS_STATISTICS, IDI_VIEWER_PROFILE, 0, IDS_TIP_STATISTICS},
-    {0x800C6100, IDS_EQUALIZATION, IDI_VIEWER_EQUALIZE, 0, IDS_TIP_AUTO_BALANCE},
-    {0x800C2000, IDS_IMAGING_MODES, IDI_VIEWER_CAPTION, 0, IDS_TIP_OPERATIONS},
-    {0x80042400, IDS_NEGATIVE, IDI_VIEWER_NEGATIVE, 0, IDS_TIP_POSITIVE_NEGATIVE},
+    {DButtonStyle::kToolButton, IDS_EXIT, IDI_VIEWER_EXIT, 0, IDS_TIP_QUIT_IMAGE_WINDOW},
+    {DButtonStyle::kToolButton, IDS_SAVE, IDI_VIEWER_SAVE, 0, IDS_TIP_SAVE_PICTURE},
+    {kToolMenuButton, IDS_WINDOWS_LAYOUT, IDI_VIEWER_WINDOWS, 0, 0},
+    {DButtonStyle::kToolButton, IDS_PATIENT_INFO, IDI_VIEWER_PATIENT, 1, IDS_TIP_PICTURE_PATIENT_CARD},
+    {kToolMenuRightButton, IDS_DESCRIPTION, IDI_VIEWER_DESCRIPTION, 0, IDS_TIP_OPEN_DESCRIPTION},
+    {kToolMenuRightButton, IDS_PRINT, IDI_VIEWER_PRINT, 0, IDS_TIP_PRINT_PICTURE},
+    {DButtonStyle::kToolButton | DButtonStyle::kStayPressed, IDS_PROFILE, IDI_VIEWER_PROFILE, 1, IDS_TIP_MEASURE_DISTANCE},
+    {kToolMenuRightButton | DButtonStyle::kStayPressed, IDS_STATISTICS, IDI_VIEWER_PROFILE, 0, IDS_TIP_STATISTICS},
+    {kToolMenuRightButton | DButtonStyle::kStayPressed, IDS_EQUALIZATION, IDI_VIEWER_EQUALIZE, 0, IDS_TIP_AUTO_BALANCE},
+    {kToolMenuButton, IDS_IMAGING_MODES, IDI_VIEWER_CAPTION, 0, IDS_TIP_OPERATIONS},
+    {DButtonStyle::kToolButton | DButtonStyle::kCheck, IDS_NEGATIVE, IDI_VIEWER_NEGATIVE, 0, IDS_TIP_POSITIVE_NEGATIVE},
 };
 
 }  // namespace
@@ -48,14 +53,14 @@ const MainViewWnd::Layout MainViewWnd::kLayouts[kLayoutCount] = {
 };
 
 static DMessageMapEntry panelEntries[] = {
-    DMapEntry<MsgCrack::kLParamResult>(WM_CREATE, &MainViewWnd::OnCreate),
-    DMapEntry<MsgCrack::kNone>(WM_DESTROY, &MainViewWnd::OnDestroy),
-    DMapEntry<MsgCrack::kLHalvesSigned>(WM_SIZE, &MainViewWnd::OnSize),
-    DMapEntry<MsgCrack::kPaint>(WM_PAINT, &MainViewWnd::OnPaint),
-    DMapEntry<MsgCrack::kWLParam>(WM_KEYDOWN, &MainViewWnd::OnKeyDown),
-    DMapEntry<MsgCrack::kWParamLHalvesSigned>(WM_LBUTTONDOWN, &MainViewWnd::OnLButtonDown),
-    DMapEntry<MsgCrack::kWParamLHalvesSigned>(WM_RBUTTONDOWN, &MainViewWnd::OnRButtonDown),
-    DMapEntry<MsgCrack::kWLParamResult>(WM_FONTCHANGED_APP, &MainViewWnd::OnFontChanged),
+    MapMessage<WM_CREATE, &MainViewWnd::OnCreate>(),
+    MapMessage<WM_DESTROY, &MainViewWnd::OnDestroy>(),
+    MapMessage<WM_SIZE, &MainViewWnd::OnSize>(),
+    MapMessage<WM_PAINT, &MainViewWnd::OnPaint>(),
+    MapMessage<WM_KEYDOWN, &MainViewWnd::OnKeyDown>(),
+    MapMessage<WM_LBUTTONDOWN, &MainViewWnd::OnLButtonDown>(),
+    MapMessage<WM_RBUTTONDOWN, &MainViewWnd::OnRButtonDown>(),
+    MapMessage<WM_FONTCHANGED_APP, &MainViewWnd::OnFontChanged>(),
     DMapEnd(),
 };
 DMessageMap MainViewWnd::messageMap = {-1, 0, panelEntries};
@@ -178,7 +183,7 @@ RECT MainViewWnd::GetToolbarScreenRect() const
     return r;
 }
 
-LRESULT MainViewWnd::OnCreate(LPARAM)
+LRESULT MainViewWnd::OnCreate(HWND, LPARAM)
 {
     viewCount = 1;
     layoutMode = 0;
@@ -234,7 +239,7 @@ bool MainViewWnd::MakeToolbar()
     static const DUpDownNotify widthNotify = {&MainViewWnd::WidthSet, &MainViewWnd::WidthChanging};
     offsetIcon = (HICON)LoadImageW(hInstance, MAKEINTRESOURCEW(IDI_VIEWER_OFFSET), IMAGE_ICON, 32, 32, 0);
     widthIcon = (HICON)LoadImageW(hInstance, MAKEINTRESOURCEW(IDI_VIEWER_WIDTH), IMAGE_ICON, 32, 32, 0);
-    const DWORD style = 0x80000000 | (IsAdministrator ? 1 : 2);
+    const DWORD style = DUpDownStyle::kVisible | (IsAdministrator ? DUpDownStyle::kText : DUpDownStyle::kIcon);
     DUpDownDesc o = {};
     o.style = style;
     o.width = kToolbarWidth;
@@ -286,7 +291,7 @@ void MainViewWnd::OnDestroy()
     DeleteAllViews();
 }
 
-void MainViewWnd::OnSize(int width, int height)
+void MainViewWnd::OnSize(int width, int height, WPARAM)
 {
     viewArea = RECT{kToolbarWidth, captionHeight, width, height};
     PlaceViews();
@@ -331,9 +336,10 @@ void MainViewWnd::PlaceToolbar()
         MoveWindow(buttons[kButtonNegative]->GetHwnd(), 0, y, kToolbarWidth, buttonHeight, TRUE);
 }
 
-LRESULT MainViewWnd::OnPaint(PAINTSTRUCT* ps)
+void MainViewWnd::OnPaint()
 {
-    HDC dc = ps->hdc;
+    DPaintScope paint(hwnd);
+    HDC dc = paint.Dc();
     RECT line = {0, 0, viewArea.right, captionHeight};
     FillRect(dc, &line, GetSysColorBrush(COLOR_WINDOW));
     if (captionIcon)
@@ -342,7 +348,6 @@ LRESULT MainViewWnd::OnPaint(PAINTSTRUCT* ps)
     SetBkMode(dc, TRANSPARENT);
     SetTextColor(dc, 0);
     TextOutW(dc, 16, 0, caption, lstrlenW(caption));
-    return 0;
 }
 
 void MainViewWnd::OnKeyDown(WPARAM key, LPARAM)
@@ -350,28 +355,27 @@ void MainViewWnd::OnKeyDown(WPARAM key, LPARAM)
     OnKey(key);
 }
 
-void MainViewWnd::OnLButtonDown(WPARAM, int x, int y)
+void MainViewWnd::OnLButtonDown(int x, int y, WPARAM)
 {
     if (x >= 0 && x < 16 && y >= 0 && y < 16 && GetViewerServices().runImageStrip)
         GetViewerServices().runImageStrip(hwnd, patientId, 16, 0, 0);
 }
 
-void MainViewWnd::OnRButtonDown(WPARAM, int x, int y)
+void MainViewWnd::OnRButtonDown(int x, int y, WPARAM)
 {
     if (x >= 0 && x < 16 && y >= 0 && y < 16 && GetViewerServices().showServiceMenu)
         GetViewerServices().showServiceMenu(hwnd, 16, 0, 0);
 }
 
-LRESULT MainViewWnd::OnFontChanged(WPARAM noticeParam, LPARAM)
+void MainViewWnd::OnFontChanged(WPARAM noticeParam)
 {
     const FontChangeNotice* notice = reinterpret_cast<const FontChangeNotice*>(noticeParam);
     if (!notice || lstrcmpiW(notice->name, L"Button") != 0)
-        return 0;
+        return;
     for (DButton* b : buttons)
         if (b)
             b->SetFont(notice->font);
     PlaceToolbar();
-    return 0;
 }
 
 // ---- views and layouts ----

@@ -128,14 +128,14 @@ public:
     DMessageMap* GetMessageMap() override { return &messageMap; }
 
     // Message handlers (public for the message map).
-    LRESULT OnCreate(LPARAM);
+    LRESULT OnCreate(HWND, LPARAM);
     void OnDestroy();
-    void OnSize(int width, int height);
-    LRESULT OnPaint(PAINTSTRUCT* ps);
+    void OnSize(int width, int height, WPARAM);
+    void OnPaint();
     void OnKeyDown(WPARAM key, LPARAM data);
-    void OnLButtonDown(WPARAM keys, int x, int y);
-    void OnRButtonDown(WPARAM keys, int x, int y);
-    LRESULT OnFontChanged(WPARAM notice, LPARAM);
+    void OnLButtonDown(int x, int y, WPARAM keys);
+    void OnRButtonDown(int x, int y, WPARAM keys);
+    void OnFontChanged(WPARAM notice);
 
     // Used by the show functions.
     bool shown = false;             // shown for a patient since the last Exit

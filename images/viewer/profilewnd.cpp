@@ -9,6 +9,7 @@
 #include "resources/resource.h"
 #include "resources/strings.h"
 #include "ui/control_font.h"
+#include "ui/gdi.h"
 #include "ui/placement.h"
 #include "ui/popupmenu.h"
 
@@ -20,14 +21,14 @@
 ProfileClassResources gProfile;
 
 static DMessageMapEntry profileEntries[] = {
-    DMapEntry<MsgCrack::kLParamResult>(WM_CREATE, &ProfileWnd::OnCreate),
-    DMapEntry<MsgCrack::kNone>(WM_DESTROY, &ProfileWnd::OnDestroy),
-    DMapEntry<MsgCrack::kLHalvesSigned>(WM_SIZE, &ProfileWnd::OnSize),
-    DMapEntry<MsgCrack::kPaint>(WM_PAINT, &ProfileWnd::OnPaint),
-    DMapEntry<MsgCrack::kWParamLHalvesSigned>(WM_MOUSEMOVE, &ProfileWnd::OnMouseMove),
-    DMapEntry<MsgCrack::kWParamLHalvesSigned>(WM_LBUTTONDOWN, &ProfileWnd::OnLButtonDown),
-    DMapEntry<MsgCrack::kWParamLHalvesSigned>(WM_RBUTTONDOWN, &ProfileWnd::OnRButtonDown),
-    DMapEntry<MsgCrack::kLParam>(WM_GETMINMAXINFO, &ProfileWnd::OnGetMinMaxInfo),
+    MapMessage<WM_CREATE, &ProfileWnd::OnCreate>(),
+    MapMessage<WM_DESTROY, &ProfileWnd::OnDestroy>(),
+    MapMessage<WM_SIZE, &ProfileWnd::OnSize>(),
+    MapMessage<WM_PAINT, &ProfileWnd::OnPaint>(),
+    MapMessage<WM_MOUSEMOVE, &ProfileWnd::OnMouseMove>(),
+    MapMessage<WM_LBUTTONDOWN, &ProfileWnd::OnLButtonDown>(),
+    MapMessage<WM_RBUTTONDOWN, &ProfileWnd::OnRButtonDown>(),
+    MapMessage<WM_GETMINMAXINFO, &ProfileWnd::OnGetMinMaxInfo>(),
     DMapEnd(),
 };
 DMessageMap ProfileWnd::messageMap = {-1, 0, profileEntries};
@@ -379,7 +380,7 @@ void ProfileWnd::WriteSettings()
 
 // ---- window ----
 
-LRESULT ProfileWnd::OnCreate(LPARAM)
+LRESULT ProfileWnd::OnCreate(HWND, LPARAM)
 {
     dc = GetDC();
     if (ControlFont)
@@ -399,7 +400,7 @@ LRESULT ProfileWnd::OnCreate(LPARAM)
     static const DButtonNotify checkNotify = {&ProfileWnd::OnCheckClicked};
     static const DButtonNotify closeNotify = {&ProfileWnd::OnCloseClicked};
     if (!restricted) {
-        DButtonDesc d = {60, hwnd, DButtonStyle::kCheck | DButtonStyle::kShowAtCreation, 2, infoBottom, 40, 40, this,
+        DButtonDesc d = {60, hwnd, DButtonStyle::kCheck | DButtonStyle::kVisible, 2, infoBottom, 40, 40, this,
                          nullptr, gProfile.autoMaxIcon, 32, 32, hInstance, nullptr, &checkNotify};
         autoMaxButton.Create(&d);
         d.x = 46;
@@ -408,7 +409,7 @@ LRESULT ProfileWnd::OnCreate(LPARAM)
         autoMaxButton.SetCheck(autoMax);
         autoMinButton.SetCheck(autoMin);
     }
-    DButtonDesc c = {60, hwnd, DButtonStyle::kShowAtCreation, 2, infoBottom + (restricted ? 0 : 44), 40, 40, this,
+    DButtonDesc c = {60, hwnd, DButtonStyle::kVisible, 2, infoBottom + (restricted ? 0 : 44), 40, 40, this,
                      nullptr, gProfile.closeIcon, 32, 32, hInstance, nullptr, &closeNotify};
     closeButton.Create(&c);
     if (!restricted) {
@@ -420,7 +421,7 @@ LRESULT ProfileWnd::OnCreate(LPARAM)
             static const DUpDownInput noInput = {};
             static const DUpDownNotify upDownNotify = {&ProfileWnd::OnAveragingSet, &ProfileWnd::OnAveragingSet};
             DUpDownDesc ud = {};
-            ud.style = 0x80000000 | 0x01;
+            ud.style = DUpDownStyle::kVisible | DUpDownStyle::kText;
             ud.x = 2;
             ud.y = infoBottom + 88;
             ud.width = 84;
@@ -466,7 +467,7 @@ void ProfileWnd::OnDestroy()
     hwnd = self;
 }
 
-void ProfileWnd::OnSize(int width, int height)
+void ProfileWnd::OnSize(int width, int height, WPARAM)
 {
     clientWidth = width;
     clientHeight = height;
@@ -510,19 +511,19 @@ void ProfileWnd::MoveCursor(int x)
         DrawGraph(dc);
 }
 
-void ProfileWnd::OnMouseMove(WPARAM keys, int x, int y)
+void ProfileWnd::OnMouseMove(int x, int y, WPARAM keys)
 {
     if ((keys & MK_LBUTTON) && y >= graph.top && y < graph.bottom)
         MoveCursor(x);
 }
 
-void ProfileWnd::OnLButtonDown(WPARAM, int x, int y)
+void ProfileWnd::OnLButtonDown(int x, int y, WPARAM)
 {
     if (y >= graph.top && y < graph.bottom)
         MoveCursor(x);
 }
 
-void ProfileWnd::OnRButtonDown(WPARAM, int x, int y)
+void ProfileWnd::OnRButtonDown(int x, int y, WPARAM)
 {
     if (restricted || x < graph.left || x >= graph.right || y < graph.top || y >= graph.bottom)
         return;
@@ -544,10 +545,10 @@ void ProfileWnd::OnRButtonDown(WPARAM, int x, int y)
         SetZoom(choice);
 }
 
-LRESULT ProfileWnd::OnPaint(PAINTSTRUCT* ps)
+void ProfileWnd::OnPaint()
 {
-    DrawGraph(ps->hdc);
-    return 0;
+    DPaintScope paint(hwnd);
+    DrawGraph(paint.Dc());
 }
 
 void ProfileWnd::OnScrollSettled(void* cookie, DScroll*, int)

@@ -87,13 +87,13 @@ public:
     DMessageMap* GetMessageMap() override { return &messageMap; }
 
     // Message handlers (public for the message map).
-    LRESULT OnCreate(LPARAM);
+    LRESULT OnCreate(HWND, LPARAM);
     void OnDestroy();
-    void OnSize(int width, int height);
-    LRESULT OnPaint(PAINTSTRUCT* ps);
-    void OnMouseMove(WPARAM keys, int x, int y);
-    void OnLButtonDown(WPARAM keys, int x, int y);
-    void OnRButtonDown(WPARAM keys, int x, int y);
+    void OnSize(int width, int height, WPARAM);
+    void OnPaint();
+    void OnMouseMove(int x, int y, WPARAM keys);
+    void OnLButtonDown(int x, int y, WPARAM keys);
+    void OnRButtonDown(int x, int y, WPARAM keys);
     void OnGetMinMaxInfo(LPARAM info);
 
 private:

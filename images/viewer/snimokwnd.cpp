@@ -7,6 +7,7 @@
 #include "foundation/globals.h"
 #include "images/viewer/viewhost.h"
 #include "resources/resource.h"
+#include "ui/gdi.h"
 
 namespace {
 
@@ -53,20 +54,20 @@ HPEN SnimokLinePen()
 }
 
 static DMessageMapEntry viewEntries[] = {
-    DMapEntry<MsgCrack::kLParamResult>(WM_CREATE, &SnimokWnd::OnCreate),
-    DMapEntry<MsgCrack::kNone>(WM_DESTROY, &SnimokWnd::OnDestroy),
-    DMapEntry<MsgCrack::kLHalvesSigned>(WM_SIZE, &SnimokWnd::OnSize),
-    DMapEntry<MsgCrack::kPaint>(WM_PAINT, &SnimokWnd::OnPaint),
-    DMapEntry<MsgCrack::kWLParamResult>(WM_NCCALCSIZE, &SnimokWnd::OnNcCalcSize),
-    DMapEntry<MsgCrack::kWParam>(WM_NCPAINT, &SnimokWnd::OnNcPaint),
-    DMapEntry<MsgCrack::kLHalvesSignedResult>(WM_NCHITTEST, &SnimokWnd::OnNcHitTest),
-    DMapEntry<MsgCrack::kWLParamResult>(WM_MOUSEACTIVATE, &SnimokWnd::OnMouseActivate),
-    DMapEntry<MsgCrack::kWParamLHalvesSigned>(WM_MOUSEMOVE, &SnimokWnd::OnMouseMove),
-    DMapEntry<MsgCrack::kWParamLHalvesSigned>(WM_LBUTTONDOWN, &SnimokWnd::OnLButtonDown),
-    DMapEntry<MsgCrack::kWParamLHalvesSigned>(WM_LBUTTONUP, &SnimokWnd::OnLButtonUp),
-    DMapEntry<MsgCrack::kWParamLHalvesSigned>(WM_RBUTTONDOWN, &SnimokWnd::OnRButtonDown),
-    DMapEntry<MsgCrack::kLParam>(WM_CAPTURECHANGED, &SnimokWnd::OnCaptureChanged),
-    DMapEntry<MsgCrack::kNone>(WM_CANCELMODE, &SnimokWnd::OnCancelMode),
+    MapMessage<WM_CREATE, &SnimokWnd::OnCreate>(),
+    MapMessage<WM_DESTROY, &SnimokWnd::OnDestroy>(),
+    MapMessage<WM_SIZE, &SnimokWnd::OnSize>(),
+    MapMessage<WM_PAINT, &SnimokWnd::OnPaint>(),
+    MapMessage<WM_NCCALCSIZE, &SnimokWnd::OnNcCalcSize>(),
+    MapMessage<WM_NCPAINT, &SnimokWnd::OnNcPaint>(),
+    MapMessage<WM_NCHITTEST, &SnimokWnd::OnNcHitTest>(),
+    MapMessage<WM_MOUSEACTIVATE, &SnimokWnd::OnMouseActivate>(),
+    MapMessage<WM_MOUSEMOVE, &SnimokWnd::OnMouseMove>(),
+    MapMessage<WM_LBUTTONDOWN, &SnimokWnd::OnLButtonDown>(),
+    MapMessage<WM_LBUTTONUP, &SnimokWnd::OnLButtonUp>(),
+    MapMessage<WM_RBUTTONDOWN, &SnimokWnd::OnRButtonDown>(),
+    MapMessage<WM_CAPTURECHANGED, &SnimokWnd::OnCaptureChanged>(),
+    MapMessage<WM_CANCELMODE, &SnimokWnd::OnCancelMode>(),
     DMapEnd(),
 };
 DMessageMap SnimokWnd::messageMap = {-1, 0, viewEntries};
@@ -327,7 +328,7 @@ void SnimokWnd::DrawCaptionStrip()
     ::ReleaseDC(hwnd, wdc);
 }
 
-LRESULT SnimokWnd::OnCreate(LPARAM)
+LRESULT SnimokWnd::OnCreate(HWND, LPARAM)
 {
     moveHandler = &SnimokWnd::MoveIdle;
     renderer.SetSmooth(1);
@@ -355,15 +356,15 @@ void SnimokWnd::OnDestroy()
         active = false;
 }
 
-void SnimokWnd::OnSize(int width, int height)
+void SnimokWnd::OnSize(int width, int height, WPARAM)
 {
     renderer.SetViewSize(width, height);
 }
 
-LRESULT SnimokWnd::OnPaint(PAINTSTRUCT* ps)
+void SnimokWnd::OnPaint()
 {
-    Paint(ps->hdc);
-    return 0;
+    DPaintScope paint(hwnd);
+    Paint(paint.Dc());
 }
 
 LRESULT SnimokWnd::OnNcCalcSize(WPARAM, LPARAM params)
@@ -389,7 +390,7 @@ LRESULT SnimokWnd::OnNcHitTest(int x, int y)
     return y - w.top < captionHeight ? HTBORDER : HTCLIENT;
 }
 
-LRESULT SnimokWnd::OnMouseActivate(WPARAM, LPARAM)
+LRESULT SnimokWnd::OnMouseActivate(WPARAM, int, int)
 {
     if (SnimokHost* host = GetSnimokHost())
         host->SetActiveView(this);

@@ -141,18 +141,18 @@ public:
     DMessageMap* GetMessageMap() override { return &messageMap; }
 
     // Message handlers (public for the message map).
-    LRESULT OnCreate(LPARAM);
+    LRESULT OnCreate(HWND, LPARAM);
     void OnDestroy();
-    void OnSize(int width, int height);
-    LRESULT OnPaint(PAINTSTRUCT* ps);
+    void OnSize(int width, int height, WPARAM);
+    void OnPaint();
     LRESULT OnNcCalcSize(WPARAM calcValid, LPARAM params);
     void OnNcPaint(WPARAM region);
     LRESULT OnNcHitTest(int x, int y);
-    LRESULT OnMouseActivate(WPARAM topLevel, LPARAM hitAndMessage);
-    void OnMouseMove(WPARAM keys, int x, int y);
-    void OnLButtonDown(WPARAM keys, int x, int y);
-    void OnLButtonUp(WPARAM keys, int x, int y);
-    void OnRButtonDown(WPARAM keys, int x, int y);
+    LRESULT OnMouseActivate(WPARAM topLevel, int hitTest, int message);
+    void OnMouseMove(int x, int y, WPARAM keys);
+    void OnLButtonDown(int x, int y, WPARAM keys);
+    void OnLButtonUp(int x, int y, WPARAM keys);
+    void OnRButtonDown(int x, int y, WPARAM keys);
     void OnCaptureChanged(LPARAM newCapture);
     void OnCancelMode();
 

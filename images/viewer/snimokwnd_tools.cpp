@@ -39,7 +39,7 @@ RECT OrderedRect(POINT a, POINT b)
 
 // ---- button down, up and the end of a tool ----
 
-void SnimokWnd::OnLButtonDown(WPARAM, int x, int y)
+void SnimokWnd::OnLButtonDown(int x, int y, WPARAM)
 {
     if (!picture.Get())
         return;
@@ -110,7 +110,7 @@ bool SnimokWnd::GrabProfileEnd(int x, int y)
     return true;
 }
 
-void SnimokWnd::OnLButtonUp(WPARAM, int, int)
+void SnimokWnd::OnLButtonUp(int, int, WPARAM)
 {
     if (!toolActive)
         return;
@@ -184,7 +184,7 @@ void SnimokWnd::OnCancelMode()
         EndTool();
 }
 
-void SnimokWnd::OnRButtonDown(WPARAM, int x, int y)
+void SnimokWnd::OnRButtonDown(int x, int y, WPARAM)
 {
     if (toolActive) {
         EndTool();
@@ -212,7 +212,7 @@ void SnimokWnd::ShowCursorAgain()
 
 // ---- mouse moves ----
 
-void SnimokWnd::OnMouseMove(WPARAM keys, int x, int y)
+void SnimokWnd::OnMouseMove(int x, int y, WPARAM keys)
 {
     (this->*moveHandler)(keys, x, y);
 }

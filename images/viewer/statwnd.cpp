@@ -47,13 +47,13 @@ int TopInside(int top, int height, const RECT& area)
 }  // namespace
 
 static DMessageMapEntry statEntries[] = {
-    DMapEntry<MsgCrack::kLParamResult>(WM_CREATE, &StatisticsWnd::OnCreate),
-    DMapEntry<MsgCrack::kNone>(WM_DESTROY, &StatisticsWnd::OnDestroy),
-    DMapEntry<MsgCrack::kLHalvesSigned>(WM_SIZE, &StatisticsWnd::OnSize),
-    DMapEntry<MsgCrack::kPaint>(WM_PAINT, &StatisticsWnd::OnPaint),
-    DMapEntry<MsgCrack::kLHalvesSignedResult>(WM_NCHITTEST, &StatisticsWnd::OnNcHitTest),
-    DMapEntry<MsgCrack::kLParam>(WM_WINDOWPOSCHANGING, &StatisticsWnd::OnWindowPosChanging),
-    DMapEntry<MsgCrack::kLParam>(WM_WINDOWPOSCHANGED, &StatisticsWnd::OnWindowPosChanged),
+    MapMessage<WM_CREATE, &StatisticsWnd::OnCreate>(),
+    MapMessage<WM_DESTROY, &StatisticsWnd::OnDestroy>(),
+    MapMessage<WM_SIZE, &StatisticsWnd::OnSize>(),
+    MapMessage<WM_PAINT, &StatisticsWnd::OnPaint>(),
+    MapMessage<WM_NCHITTEST, &StatisticsWnd::OnNcHitTest>(),
+    MapMessage<WM_WINDOWPOSCHANGING, &StatisticsWnd::OnWindowPosChanging>(),
+    MapMessage<WM_WINDOWPOSCHANGED, &StatisticsWnd::OnWindowPosChanged>(),
     DMapEnd(),
 };
 DMessageMap StatisticsWnd::messageMap = {-1, 0, statEntries};
@@ -87,7 +87,7 @@ bool StatisticsWnd::RegisterClass()
     wc.lpszClassName = kClassName;
     if (!DWindow::RegisterClassEx(&wc))
         return false;
-    gStat.icon = (HICON)LoadImageW(hInstance, MAKEINTRESOURCEW(IDI_VIEWER_EXIT), IMAGE_ICON, 16, 16, 0);
+    gStat.icon = (HICON)LoadImageW(hInstance, MAKEINTRESOURCEW(IDI_CONNECT), IMAGE_ICON, 16, 16, 0);
     gStat.blueBrush = CreateSolidBrush(0xFF0000);
     gStat.registered = true;
     return true;
@@ -127,7 +127,7 @@ int StatisticsWnd::Create(HWND owner)
     return 1;
 }
 
-LRESULT StatisticsWnd::OnCreate(LPARAM)
+LRESULT StatisticsWnd::OnCreate(HWND, LPARAM)
 {
     HDC dc = GetDC();
     {
@@ -149,7 +149,7 @@ void StatisticsWnd::OnDestroy()
     // The handle is cleared by the framework after WM_NCDESTROY.
 }
 
-void StatisticsWnd::OnSize(int width, int height)
+void StatisticsWnd::OnSize(int width, int height, WPARAM)
 {
     clientWidth = width;
     clientHeight = height;
@@ -371,8 +371,8 @@ void StatisticsWnd::Paint(HDC dc)
     DrawTextW(dc, text, -1, &r, DT_LEFT | DT_TOP);
 }
 
-LRESULT StatisticsWnd::OnPaint(PAINTSTRUCT* ps)
+void StatisticsWnd::OnPaint()
 {
-    Paint(ps->hdc);
-    return 0;
+    DPaintScope paint(hwnd);
+    Paint(paint.Dc());
 }

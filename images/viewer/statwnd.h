@@ -50,10 +50,10 @@ public:
     DMessageMap* GetMessageMap() override { return &messageMap; }
 
     // Message handlers (public for the message map).
-    LRESULT OnCreate(LPARAM);
+    LRESULT OnCreate(HWND, LPARAM);
     void OnDestroy();
-    void OnSize(int width, int height);
-    LRESULT OnPaint(PAINTSTRUCT* ps);
+    void OnSize(int width, int height, WPARAM);
+    void OnPaint();
     LRESULT OnNcHitTest(int x, int y);
     void OnWindowPosChanging(LPARAM pos);
     void OnWindowPosChanged(LPARAM pos);

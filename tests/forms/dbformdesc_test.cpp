@@ -464,7 +464,7 @@ TEST_F(DbFormDescTest, IconsAreLoadedFromTheDescriptionFolder)
     EXPECT_EQ(nullptr, desc.Button(1).icon);
 
     DButtonDesc control = {};
-    control.style = 0x80040000;
+    control.style = DButtonStyle::kVisible | DButtonStyle::kHoverTimeout;
     desc.Button(0).ToControlItem(control);
     EXPECT_EQ(std::wstring(L"Save"), control.caption);
     EXPECT_EQ(desc.Button(0).icon, control.icon);

@@ -88,7 +88,7 @@ TEST_F(PanelTest, CreatedHiddenFullScreenWithItsToolbar)
 
 TEST_F(PanelTest, LayoutCellsAreSeparatedByTwoPixels)
 {
-    panel->OnSize(MainViewWnd::kToolbarWidth + 1000, panel->GetCaptionHeight() + 700);
+    panel->OnSize(MainViewWnd::kToolbarWidth + 1000, panel->GetCaptionHeight() + 700, SIZE_RESTORED);
     panel->SetLayout(5);
     const RECT area = panel->GetViewArea();
     RECT c = panel->GetViewRect(0);

@@ -23,7 +23,7 @@ protected:
 
 TEST_F(ButtonLook, BorderIsRaisedSunkenWhilePressedAndGreyWhenChecked)
 {
-    ASSERT_TRUE(Make(kShowAtCreation | kCheck, L"OK", 20, 20, 80, 30));
+    ASSERT_TRUE(Make(kVisible | kCheck, L"OK", 20, 20, 80, 30));
     Settle();
     {
         harness::PixelGrab g(Hwnd(), true);
@@ -52,7 +52,7 @@ TEST_F(ButtonLook, BorderIsRaisedSunkenWhilePressedAndGreyWhenChecked)
 
 TEST_F(ButtonLook, FaceTakesTheColourSetForIt)
 {
-    ASSERT_TRUE(Make(kShowAtCreation, nullptr));
+    ASSERT_TRUE(Make(kVisible, nullptr));
     button->SetFaceColor(RGB(200, 100, 50));
     EXPECT_TRUE(button->GetState() & DButtonState::kFaceColorSet);
     Settle();
@@ -63,7 +63,7 @@ TEST_F(ButtonLook, FaceTakesTheColourSetForIt)
 
 TEST_F(ButtonLook, DisabledCaptionIsGreyWithAWhiteShadow)
 {
-    ASSERT_TRUE(Make(kShowAtCreation, L"MMMM"));
+    ASSERT_TRUE(Make(kVisible, L"MMMM"));
     Settle();
     {
         harness::PixelGrab g(Hwnd());
@@ -80,7 +80,7 @@ TEST_F(ButtonLook, DisabledCaptionIsGreyWithAWhiteShadow)
 
 TEST_F(ButtonLook, CornerArrowTakesTheArrowColour)
 {
-    ASSERT_TRUE(Make(kShowAtCreation | kCornerArrow, nullptr, 20, 20, 80, 42));
+    ASSERT_TRUE(Make(kVisible | kCornerArrow, nullptr, 20, 20, 80, 42));
     Settle();
     RECT rc;
     GetClientRect(Hwnd(), &rc);   // 78 x 40: the arrow's side is 10
@@ -193,7 +193,7 @@ TEST_F(ButtonSettingsTest, BorderOfThreeTakesSixPixelsEachWay)
     SetBorder(3);
     DButton::LoadSettings(settings);
     EXPECT_EQ(DButton::BorderWidthSetting(), 3);
-    ASSERT_TRUE(Make(kShowAtCreation, nullptr, 20, 20, 80, 30));
+    ASSERT_TRUE(Make(kVisible, nullptr, 20, 20, 80, 30));
     RECT rc;
     GetClientRect(Hwnd(), &rc);
     EXPECT_EQ(rc.right, 74);
@@ -212,7 +212,7 @@ TEST_F(ButtonSettingsTest, HugeBorderIsClampedAndTinyButtonsCollapse)
     SetBorder(100000);
     DButton::LoadSettings(settings);
     EXPECT_EQ(DButton::BorderWidthSetting(), DButton::kMaxBorder);
-    ASSERT_TRUE(Make(kShowAtCreation, L"x", 0, 0, 20, 10));
+    ASSERT_TRUE(Make(kVisible, L"x", 0, 0, 20, 10));
     RECT rc;
     GetClientRect(Hwnd(), &rc);
     EXPECT_EQ(rc.right, 0);
@@ -264,7 +264,7 @@ TEST_F(ButtonLook, AnchoredButtonsFollowTheParentsEdges)
         }
         return 0;
     });
-    ASSERT_TRUE(Make(kShowAtCreation | kAnchorRight | kAnchorBottom, L"R", 5, 5, 50, 20));
+    ASSERT_TRUE(Make(kVisible | kAnchorRight | kAnchorBottom, L"R", 5, 5, 50, 20));
     auto where = [this](HWND h) {
         RECT r;
         GetWindowRect(h, &r);
@@ -275,7 +275,7 @@ TEST_F(ButtonLook, AnchoredButtonsFollowTheParentsEdges)
     EXPECT_EQ(r.left, 250);
     EXPECT_EQ(r.top, 180);
     left = new DButton;
-    DButtonDesc d = {60, host->Hwnd(), kShowAtCreation | kAnchorLeft | kAnchorTop | kAnchorRight, 70, 70, 30, 20, this,
+    DButtonDesc d = {60, host->Hwnd(), kVisible | kAnchorLeft | kAnchorTop | kAnchorRight, 70, 70, 30, 20, this,
                      L"L", nullptr, 0, 0, hInstance, nullptr, &notifyRecord};
     ASSERT_TRUE(left->Create(&d));
     r = where(left->GetHwnd());

@@ -31,7 +31,7 @@ TEST_F(ButtonTest, DescriptorOfTheWrongSizeOrWithoutNotificationsCreatesNothing)
 
 TEST_F(ButtonTest, LeftClickGivesPressedReleasedClicked)
 {
-    ASSERT_TRUE(Make(kShowAtCreation));
+    ASSERT_TRUE(Make(kVisible));
     Send(WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(10, 10));
     EXPECT_EQ(GetCapture(), Hwnd());
     EXPECT_EQ(button->GetState() & DButtonState::kLeftPressed, DButtonState::kLeftPressed);
@@ -42,7 +42,7 @@ TEST_F(ButtonTest, LeftClickGivesPressedReleasedClicked)
 
 TEST_F(ButtonTest, LeavingWhilePressedReleasesWithoutClick)
 {
-    ASSERT_TRUE(Make(kShowAtCreation));
+    ASSERT_TRUE(Make(kVisible));
     Send(WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(10, 10));
     Send(WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(-5, 10));
     Send(WM_LBUTTONUP, 0, MAKELPARAM(-5, 10));
@@ -54,7 +54,7 @@ TEST_F(ButtonTest, LeavingWhilePressedReleasesWithoutClick)
 // not stay sunken until some later button-up happens to reach it.
 TEST_F(ButtonTest, LosingTheCaptureEndsThePressWithoutClick)
 {
-    ASSERT_TRUE(Make(kShowAtCreation | DButtonStyle::kRightButton));
+    ASSERT_TRUE(Make(kVisible | DButtonStyle::kRightButton));
     Send(WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(10, 10));
     ASSERT_EQ(GetCapture(), Hwnd());
     SetCapture(host->Hwnd());
@@ -84,7 +84,7 @@ TEST_F(ButtonTest, LosingTheCaptureEndsThePressWithoutClick)
 
 TEST_F(ButtonTest, MovingBackOverWithTheButtonHeldPressesAgain)
 {
-    ASSERT_TRUE(Make(kShowAtCreation));
+    ASSERT_TRUE(Make(kVisible));
     Send(WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(10, 10));
     Send(WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(10, -3));
     Send(WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(12, 12));
@@ -95,7 +95,7 @@ TEST_F(ButtonTest, MovingBackOverWithTheButtonHeldPressesAgain)
 
 TEST_F(ButtonTest, StayPressedStyleSurvivesLeavingAndClicksAnywhere)
 {
-    ASSERT_TRUE(Make(kShowAtCreation | kStayPressed));
+    ASSERT_TRUE(Make(kVisible | kStayPressed));
     Send(WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(10, 10));
     Send(WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(-40, 500));
     Send(WM_LBUTTONUP, 0, MAKELPARAM(-40, 500));
@@ -104,7 +104,7 @@ TEST_F(ButtonTest, StayPressedStyleSurvivesLeavingAndClicksAnywhere)
 
 TEST_F(ButtonTest, RightAndMiddleClicksNeedTheirStyleBits)
 {
-    ASSERT_TRUE(Make(kShowAtCreation));
+    ASSERT_TRUE(Make(kVisible));
     Send(WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(5, 5));
     Send(WM_RBUTTONUP, 0, MAKELPARAM(5, 5));
     Send(WM_MBUTTONDOWN, MK_MBUTTON, MAKELPARAM(5, 5));
@@ -112,7 +112,7 @@ TEST_F(ButtonTest, RightAndMiddleClicksNeedTheirStyleBits)
     EXPECT_TRUE(LogMatches(log, {"in rdown", "in rup", "in mdown", "in mup"}));
 
     log.Clear();
-    ASSERT_TRUE(Make(kShowAtCreation | kRightButton | kMiddleButton));
+    ASSERT_TRUE(Make(kVisible | kRightButton | kMiddleButton));
     Send(WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(5, 5));
     EXPECT_EQ(button->GetState() & DButtonState::kRightPressed, DButtonState::kRightPressed);
     Send(WM_RBUTTONUP, 0, MAKELPARAM(5, 5));
@@ -124,7 +124,7 @@ TEST_F(ButtonTest, RightAndMiddleClicksNeedTheirStyleBits)
 
 TEST_F(ButtonTest, SpaceClicksAndFocusLossReleasesWithoutClick)
 {
-    ASSERT_TRUE(Make(kShowAtCreation));
+    ASSERT_TRUE(Make(kVisible));
     SetFocus(Hwnd());
     Send(WM_KEYDOWN, VK_SPACE, 0);
     Send(WM_KEYDOWN, VK_SPACE, 0x40000000);   // auto-repeat: no second press
@@ -142,7 +142,7 @@ TEST_F(ButtonTest, SpaceClicksAndFocusLossReleasesWithoutClick)
 
 TEST_F(ButtonTest, ClickCallbackMayDeleteTheButton)
 {
-    ASSERT_TRUE(Make(kShowAtCreation));
+    ASSERT_TRUE(Make(kVisible));
     HWND h = Hwnd();
     onEvent = [this](const char* what) {
         if (std::string(what) == "released") {
@@ -159,7 +159,7 @@ TEST_F(ButtonTest, ClickCallbackMayDeleteTheButton)
 
 TEST_F(ButtonTest, PressCallbackMayDestroyTheWindowDuringAMove)
 {
-    ASSERT_TRUE(Make(kShowAtCreation));
+    ASSERT_TRUE(Make(kVisible));
     HWND h = Hwnd();
     onEvent = [this](const char* what) {
         if (std::string(what) == "pressed")
@@ -173,7 +173,7 @@ TEST_F(ButtonTest, PressCallbackMayDestroyTheWindowDuringAMove)
 
 TEST_F(ButtonTest, ExceptionFromACallbackReachesTheLoopAndTheButtonLives)
 {
-    ASSERT_TRUE(Make(kShowAtCreation));
+    ASSERT_TRUE(Make(kVisible));
     onEvent = [](const char* what) {
         if (std::string(what) == "clicked")
             throw std::runtime_error("from the owner");
@@ -196,12 +196,12 @@ TEST_F(ButtonTest, ExceptionFromACallbackReachesTheLoopAndTheButtonLives)
 
 TEST_F(ButtonTest, MouseActivationTakesTheFocusUnlessTheStyleSaysNo)
 {
-    ASSERT_TRUE(Make(kShowAtCreation));
+    ASSERT_TRUE(Make(kVisible));
     SetFocus(host->Hwnd());
     EXPECT_EQ(Send(WM_MOUSEACTIVATE, reinterpret_cast<WPARAM>(host->Hwnd()), MAKELPARAM(HTCLIENT, WM_LBUTTONDOWN)),
               MA_ACTIVATE);
     EXPECT_EQ(GetFocus(), Hwnd());
-    ASSERT_TRUE(Make(kShowAtCreation | kNoFocusOnClick));
+    ASSERT_TRUE(Make(kVisible | kNoFocusOnClick));
     SetFocus(host->Hwnd());
     Send(WM_MOUSEACTIVATE, reinterpret_cast<WPARAM>(host->Hwnd()), MAKELPARAM(HTCLIENT, WM_LBUTTONDOWN));
     EXPECT_EQ(GetFocus(), host->Hwnd());
@@ -209,7 +209,7 @@ TEST_F(ButtonTest, MouseActivationTakesTheFocusUnlessTheStyleSaysNo)
 
 TEST_F(ButtonTest, RealClickPressesClicksAndFocuses)
 {
-    ASSERT_TRUE(Make(kShowAtCreation));
+    ASSERT_TRUE(Make(kVisible));
     SetFocus(host->Hwnd());
     POINT p = ScreenOf(15, 12);
     harness::MouseMoveTo(p.x, p.y);
@@ -226,7 +226,7 @@ TEST_F(ButtonTest, RealClickPressesClicksAndFocuses)
 
 TEST_F(ButtonTest, RealDragOffTheButtonGivesNoClick)
 {
-    ASSERT_TRUE(Make(kShowAtCreation));
+    ASSERT_TRUE(Make(kVisible));
     POINT p = ScreenOf(15, 12);
     harness::MouseMoveTo(p.x, p.y);
     harness::Pump(50);
@@ -243,7 +243,7 @@ TEST_F(ButtonTest, RealDragOffTheButtonGivesNoClick)
 
 TEST_F(ButtonTest, DisabledButtonGetsNoRealInput)
 {
-    ASSERT_TRUE(Make(kShowAtCreation));
+    ASSERT_TRUE(Make(kVisible));
     button->Enable(FALSE);
     EXPECT_FALSE(IsWindowEnabled(Hwnd()));
     POINT p = ScreenOf(15, 12);
@@ -274,7 +274,7 @@ TEST_F(ButtonTest, CopiedRecordsOutliveTheCallersRecords)
 {
     DButtonNotify* notify = new DButtonNotify(notifyRecord);
     DButtonInput* input = new DButtonInput(inputRecord);
-    DButtonDesc d = {60, host->Hwnd(), kShowAtCreation | kCopyNotify | kCopyInput, 0, 0, 50, 20, this, L"x", nullptr, 0, 0,
+    DButtonDesc d = {60, host->Hwnd(), kVisible | kCopyNotify | kCopyInput, 0, 0, 50, 20, this, L"x", nullptr, 0, 0,
                      hInstance, input, notify};
     button = new DButton;
     ASSERT_TRUE(button->Create(&d));
@@ -289,7 +289,7 @@ TEST_F(ButtonTest, CopiedRecordsOutliveTheCallersRecords)
 
 TEST_F(ButtonTest, CopyInputStyleWithoutARecordHasNoInputCallbacks)
 {
-    DButtonDesc d = {60, host->Hwnd(), kShowAtCreation | kCopyInput, 0, 0, 50, 20, this, L"x", nullptr, 0, 0,
+    DButtonDesc d = {60, host->Hwnd(), kVisible | kCopyInput, 0, 0, 50, 20, this, L"x", nullptr, 0, 0,
                      hInstance, nullptr, &notifyRecord};
     button = new DButton;
     ASSERT_TRUE(button->Create(&d));
@@ -300,10 +300,10 @@ TEST_F(ButtonTest, CopyInputStyleWithoutARecordHasNoInputCallbacks)
 
 TEST_F(ButtonTest, DestroyedButtonCanBeCreatedAgain)
 {
-    ASSERT_TRUE(Make(kShowAtCreation));
+    ASSERT_TRUE(Make(kVisible));
     EXPECT_TRUE(button->Destroy());
     EXPECT_EQ(button->GetHwnd(), nullptr);
-    DButtonDesc d = {60, host->Hwnd(), kShowAtCreation, 0, 0, 50, 20, this, L"again", nullptr, 0, 0, hInstance,
+    DButtonDesc d = {60, host->Hwnd(), kVisible, 0, 0, 50, 20, this, L"again", nullptr, 0, 0, hInstance,
                      nullptr, &notifyRecord};
     EXPECT_TRUE(button->Create(&d));
     wchar_t text[6];

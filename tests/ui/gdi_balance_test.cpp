@@ -63,7 +63,7 @@ TEST_F(GdiBalanceTest, ButtonGivesBackEverythingItMakes)
     static const DButtonNotify notify = {};
     static const DButtonInput input = {};
     EXPECT_EQ(Growth([&] {
-                  DButtonDesc d = {60, Host(), 0x80000000 | DButtonStyle::kCornerArrow | DButtonStyle::kCheck |
+                  DButtonDesc d = {60, Host(), DButtonStyle::kVisible | DButtonStyle::kCornerArrow | DButtonStyle::kCheck |
                                                    DButtonStyle::kMultiLine | DButtonStyle::kCopyNotify |
                                                    DButtonStyle::kCopyInput,
                                    10, 10, 90, 40, this, L"One\nTwo", nullptr, 0, 0, hInstance, &input, &notify};
@@ -131,7 +131,7 @@ TEST_F(GdiBalanceTest, ScrollBarGivesBackEverythingItMakes)
 {
     EXPECT_EQ(Growth([&] {
                   DScroll s;
-                  DScrollDesc d = {0x80000000 | DScrollStyle::kVertical | DScrollStyle::kCopyNotify, this, Host(),
+                  DScrollDesc d = {DScrollStyle::kVisible | DScrollStyle::kVertical | DScrollStyle::kCopyNotify, this, Host(),
                                    10, 10, 20, 200, hInstance, DScrollMask::kMax | DScrollMask::kPage, 0, 100, 0, 10,
                                    nullptr, nullptr};
                   ASSERT_TRUE(s.Create(&d));
@@ -183,7 +183,7 @@ TEST_F(GdiBalanceTest, UpDownGivesBackEverythingItMakes)
     static const DUpDownNotify notify = {};
     EXPECT_EQ(Growth([&] {
                   DUpDown u;
-                  DUpDownDesc d = {0x80000000 | DUpDownStyle::kText | DUpDownStyle::kCopyInput, 10, 10, 80, 30,
+                  DUpDownDesc d = {DUpDownStyle::kVisible | DUpDownStyle::kText | DUpDownStyle::kCopyInput, 10, 10, 80, 30,
                                    Host(), this, nullptr, 0, 0, &input, &notify,
                                    DUpDownMask::kMax | DUpDownMask::kValue, 0, 100, 5, 0, 1};
                   ASSERT_TRUE(u.Create(&d));

@@ -64,7 +64,7 @@ TEST_F(Parent, EditGetTextIsAlwaysTerminated)
 TEST_F(Parent, EditStyleReplacesTheDefault)
 {
     DEdit e;
-    e.Create(parent, 1, 0x40800800);
+    e.Create(parent, 1, WS_CHILD | WS_BORDER | ES_READONLY);
     EXPECT_EQ(GetWindowLongW(e.hwnd, GWL_STYLE) & ES_READONLY, ES_READONLY);
 }
 

@@ -299,3 +299,127 @@ TEST(StaticTables, HandlersRunWithoutAnObject)
 }
 
 }  // namespace
+
+// ---- one handler shape per message ----------------------------------------
+
+const UINT kShapedPrivate = WM_APP + 9;
+
+
+template <>
+struct MsgCrack::PrivateShape<kShapedPrivate> : MsgCrack::ShapeIs<MsgCrack::D> {};
+
+namespace {
+
+// The same handlers serve a message map and a handler table.
+struct ShapedHandlers {
+    CallLog log;
+    HWND handle = nullptr;
+    LRESULT OnCreate(HWND h, LPARAM) { log.Add(h == handle ? "create bound" : "create unbound"); return 0; }
+    void OnSize(int w, int h, WPARAM type) { log.Addf("size %d %d %u", w, h, type); }
+    void OnMouseMove(int x, int y, WPARAM keys) { log.Addf("move %d %d %u", x, y, keys); }
+    LRESULT OnCommand(UINT id, UINT code, LPARAM) { log.Addf("command %u %u", id, code); return 3; }
+    LRESULT OnPrivate(WPARAM w, LPARAM l) { log.Addf("private %u %ld", w, l); return 11; }
+};
+
+class ShapedMapWindow : public DWindow, public ShapedHandlers {
+public:
+    DMessageMap* GetMessageMap() override { return &map; }
+    LRESULT OnCreate(HWND h, LPARAM l) { handle = hwnd; return ShapedHandlers::OnCreate(h, l); }
+    void OnSize(int w, int h, WPARAM type) { ShapedHandlers::OnSize(w, h, type); }
+    void OnMouseMove(int x, int y, WPARAM keys) { ShapedHandlers::OnMouseMove(x, y, keys); }
+    LRESULT OnCommand(UINT id, UINT code, LPARAM l) { return ShapedHandlers::OnCommand(id, code, l); }
+    LRESULT OnPrivate(WPARAM w, LPARAM l) { return ShapedHandlers::OnPrivate(w, l); }
+    static DMessageMapEntry entries[];
+    static DMessageMap map;
+};
+DMessageMapEntry ShapedMapWindow::entries[] = {
+    MapMessage<WM_SIZE, &ShapedMapWindow::OnSize>(),
+    MapMessage<WM_MOUSEMOVE, &ShapedMapWindow::OnMouseMove>(),
+    MapMessage<WM_COMMAND, &ShapedMapWindow::OnCommand>(),
+    MapMessage<kShapedPrivate, &ShapedMapWindow::OnPrivate>(),
+    DMapEnd(),
+};
+DMessageMap ShapedMapWindow::map = {-1, 0, ShapedMapWindow::entries};
+
+struct ShapedTableObject : ShapedHandlers {
+    HWND hwnd = nullptr;
+    LRESULT OnCreate(HWND h, LPARAM l) { handle = hwnd; return ShapedHandlers::OnCreate(h, l); }
+};
+HandlerTable gShapedTable;
+
+void SendTheShapedMessages(HWND h)
+{
+    SendMessageW(h, WM_SIZE, SIZE_MAXIMIZED, MAKELPARAM(300, 200));
+    SendMessageW(h, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(-4, 6));
+    EXPECT_EQ(SendMessageW(h, WM_COMMAND, MAKEWPARAM(7, 1), 0), 3);
+    EXPECT_EQ(SendMessageW(h, kShapedPrivate, 5, 6), 11);
+}
+
+const std::vector<std::string> kShapedLog = {"size 300 200 2", "move -4 6 1", "command 7 1",
+                                             "private 5 6"};
+
+TEST(OneShapePerMessage, AMapCallsTheHandlersATableCalls)
+{
+    const wchar_t kClass[] = L"Shaped map window";
+    WNDCLASSEXW wc = {};
+    wc.cbSize = sizeof(wc);
+    wc.cbWndExtra = 4;
+    wc.hInstance = Instance();
+    wc.lpszClassName = kClass;
+    ASSERT_TRUE(DWindow::RegisterClassEx(&wc));
+    {
+        ShapedMapWindow w;
+        ASSERT_TRUE(w.Create(0, kClass, nullptr, WS_POPUP, 0, 0, 40, 30, nullptr, nullptr, Instance(), nullptr));
+        w.log.Clear();
+        SendTheShapedMessages(w.GetHwnd());
+        EXPECT_TRUE(LogMatches(w.log, kShapedLog));
+        w.Destroy();
+    }
+    UnregisterClassW(kClass, Instance());
+}
+
+TEST(OneShapePerMessage, ATableDispatchesPrivateMessagesLikeTheOthers)
+{
+    static const HandlerEntry handlers[] = {
+        OnMessage<WM_SIZE, &ShapedTableObject::OnSize>(),
+        OnMessage<WM_MOUSEMOVE, &ShapedTableObject::OnMouseMove>(),
+        OnMessage<WM_COMMAND, &ShapedTableObject::OnCommand>(),
+        OnMessage<kShapedPrivate, &ShapedTableObject::OnPrivate>(),
+    };
+    gShapedTable.Fill(handlers, sizeof(handlers) / sizeof(handlers[0]));
+    const wchar_t kClass[] = L"Shaped table window";
+    WNDCLASSEXW wc = {};
+    wc.cbSize = sizeof(wc);
+    wc.cbWndExtra = 4;
+    wc.hInstance = Instance();
+    wc.lpszClassName = kClass;
+    ASSERT_NE(RegisterWindowClass(&wc), 0);
+    ShapedTableObject o;
+    DWindowDesc d = {&o, &o.hwnd, TableWindowProc<ShapedTableObject, gShapedTable>, 0, kClass, nullptr, WS_POPUP,
+                     0,  0,       10,                                               10, nullptr, nullptr, Instance(),
+                     nullptr};
+    ASSERT_NE(CreateWindowFromDesc(&d), nullptr);
+    o.log.Clear();
+    SendTheShapedMessages(o.hwnd);
+    EXPECT_TRUE(LogMatches(o.log, kShapedLog));
+    // A private message the class does not list still goes to DefWindowProcW.
+    EXPECT_EQ(SendMessageW(o.hwnd, kShapedPrivate + 1, 1, 2), DefWindowProcW(o.hwnd, kShapedPrivate + 1, 1, 2));
+    DestroyWindow(o.hwnd);
+    UnregisterClassW(kClass, Instance());
+}
+
+LRESULT StaticPrivateResult(WPARAM w, LPARAM l) { return static_cast<LRESULT>(w + l); }
+
+TEST(OneShapePerMessage, AStaticTableDispatchesPrivateMessages)
+{
+    static HandlerTable table;
+    static const HandlerEntry handlers[] = {OnStatic<kShapedPrivate, &StaticPrivateResult>()};
+    table.Fill(handlers, 1);
+    HWND h = CreateWindowExW(0, L"STATIC", nullptr, WS_POPUP, 0, 0, 5, 5, nullptr, nullptr, Instance(), nullptr);
+    ASSERT_NE(h, nullptr);
+    EXPECT_EQ(DispatchStaticTable(table, h, kShapedPrivate, 4, 5), 9);
+    EXPECT_EQ(DispatchStaticTable(table, h, 0x8001, 4, 5), DefWindowProcW(h, 0x8001, 4, 5));
+    DestroyWindow(h);
+}
+
+}  // namespace

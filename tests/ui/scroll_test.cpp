@@ -293,8 +293,8 @@ TEST_F(ScrollTest, DraggingTheThumbToEitherEndGivesMinimumAndMaximumLessPage)
 
 TEST_F(ScrollTest, SystemThicknessAndPinningHoldWhateverTheOwnerAsks)
 {
-    ASSERT_TRUE(Make(DScrollStyle::kVertical | DScrollStyle::kSystemThickness | DScrollStyle::kPinRight |
-                         DScrollStyle::kPinTop,
+    ASSERT_TRUE(Make(DScrollStyle::kVertical | DScrollStyle::kSystemThickness | DScrollStyle::kAnchorRight |
+                         DScrollStyle::kAnchorTop,
                      0, 10, 0, 1, 0, 120));
     RECT r;
     GetWindowRect(bar->GetHwnd(), &r);

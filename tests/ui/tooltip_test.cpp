@@ -131,7 +131,7 @@ TEST_F(ToolTipTest, ClassOwnsTheTooltipFont)
 
 TEST_F(ToolTipTest, HoverShowsATipBesideTheButtonAndLeavingRemovesIt)
 {
-    ASSERT_TRUE(Make(kShowAtCreation | kHoverTimeout, L"Hover", 40, 40, 80, 30));
+    ASSERT_TRUE(Make(kVisible | kHoverTimeout, L"Hover", 40, 40, 80, 30));
     onEvent = [this](const char* what) {
         if (std::string(what) == "hover") {
             EXPECT_TRUE(button->SetToolTip(8, L"A hint below", -1));
@@ -164,7 +164,7 @@ TEST_F(ToolTipTest, HoverShowsATipBesideTheButtonAndLeavingRemovesIt)
 
 TEST_F(ToolTipTest, PressCancelsTheHover)
 {
-    ASSERT_TRUE(Make(kShowAtCreation | kHoverTimeout, L"Hover", 40, 40, 80, 30));
+    ASSERT_TRUE(Make(kVisible | kHoverTimeout, L"Hover", 40, 40, 80, 30));
     POINT p = ScreenOf(20, 10);
     harness::MouseMoveTo(p.x, p.y);
     ASSERT_TRUE(harness::PumpUntil([this] { return (button->GetState() & DButtonState::kHoverTimer) != 0; }, 1000));
@@ -180,7 +180,7 @@ TEST_F(ToolTipTest, PressCancelsTheHover)
 
 TEST_F(ToolTipTest, HidingOrDisablingCancelsTheTip)
 {
-    ASSERT_TRUE(Make(kShowAtCreation | kHoverTimeout, L"Hover", 40, 40, 80, 30));
+    ASSERT_TRUE(Make(kVisible | kHoverTimeout, L"Hover", 40, 40, 80, 30));
     POINT p = ScreenOf(20, 10);
     harness::MouseMoveTo(p.x, p.y);
     harness::Pump(30);

@@ -415,3 +415,23 @@ TEST_F(DicomServerTest, ServersDialogScreenshot)
     });
     EXPECT_EQ(0, SendPictureToDicomServer(TestPicture(8, 8, 8), host.Hwnd()));
 }
+
+TEST_F(DicomServerTest, ATargetListOfTheWrongShapeGivesNoTargets)
+{
+    settings->AddTarget(L"PACS", L"");
+    ASSERT_EQ(1, Client().Init());
+    ASSERT_EQ(1, Client().GetTargetList());
+    ASSERT_EQ(1, Client().TargetCount());
+    for (const wchar_t* kind : {L"number", L"empty"}) {
+        settings->AnswerWithType(L"GetTargetList", kind);
+        EXPECT_EQ(0, Client().GetTargetList()) << kind;
+        EXPECT_EQ(0, Client().TargetCount()) << kind;
+        settings->ClearFaults();
+    }
+    // A text where the array belongs is no list either, and sending then
+    // says that no target is configured.
+    settings->FailWithText(L"GetTargetList", L"PACS");
+    PromptScript prompts({IDOK});
+    EXPECT_EQ(0, SendPictureToDicomServer(TestPicture(8, 8, 8), host.Hwnd()));
+    EXPECT_EQ(L"Не сконфигурированы DICOM Servers", prompts.Last().text);
+}

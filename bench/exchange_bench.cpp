@@ -26,6 +26,7 @@
 #include <objbase.h>
 #include <stdio.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -115,7 +116,7 @@ int wmain()
 
     // ---- import as a new image against open and save through the records ----
     bool ok = true;
-    const Timing records = Measure([&]() {
+    auto openAndSave = [&]() {
         HANDLE file = OpenForReading(source);
         DPicturePtr opened = ReadPictureFile(file);
         CloseHandle(file);
@@ -125,8 +126,8 @@ int wmain()
         }
         opened->patient.SetPatientId(1);
         ok = SaveSnimokTx(opened, lut.data()) && ok;
-    }, 5);
-    const Timing imported = Measure([&]() {
+    };
+    auto importAndSave = [&]() {
         HANDLE file = OpenForReading(source);
         DPicturePtr picked = ImportXmgFile(file, 0, 0);
         CloseHandle(file);
@@ -135,7 +136,20 @@ int wmain()
             return;
         }
         ok = SaveSnimokTx(picked, lut.data()) && ok;
-    }, 5);
+    };
+    // The two roads alternate, so that the machine's moods reach both alike.
+    Timing records = {1e30, 0}, imported = {1e30, 0};
+    std::vector<double> recordMs, importMs;
+    openAndSave();
+    importAndSave();
+    for (int run = 0; run < 9; ++run) {
+        recordMs.push_back(Measure(openAndSave, 1).best);
+        importMs.push_back(Measure(importAndSave, 1).best);
+    }
+    std::sort(recordMs.begin(), recordMs.end());
+    std::sort(importMs.begin(), importMs.end());
+    records = Timing{recordMs[0], recordMs[4]};
+    imported = Timing{importMs[0], importMs[4]};
     if (!ok || gPrompts)
         verdict.Failed("import_new_image", "an import or a save failed");
     char text[256];

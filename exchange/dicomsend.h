@@ -6,8 +6,7 @@
 // Send: connect (DicomExportClient::Init); read the targets ("Не
 // сконфигурированы DICOM Servers" when there is none); with two or more ask
 // for one in dialog 253 (Cancel ends quietly, before any section exists);
-// make the section and copy the pixels into it; fill the attributes; call
-// SendImage. Save: the same without the targets and the dialog, with
+// make the section with the pixels; fill the attributes; call SendImage. Save: the same without the targets and the dialog, with
 // SaveImage and the file name.
 //
 // A failure thrown on the way (the section, the dialog, the connection, the
@@ -20,25 +19,30 @@
 
 #include <windows.h>
 
-// The pixels of one call: a page-file section named kSectionName of
-// width x height x 2 bytes, mapped for reading and writing, holding the
-// source raster row after row as unsigned 16-bit little-endian values.
-// A section of that name that exists already (another sender's, of whatever
-// size) is refused with ERROR_ALREADY_EXISTS rather than written into.
+// The pixels of one call: a section named kSectionName of width x height x
+// 2 bytes, holding the source raster row after row as unsigned 16-bit
+// little-endian values, which the server opens by its name during the call.
+// The section lies on a temporary file that the pixels are written into with
+// one write and that is deleted when the section closes (on a thread of its
+// own: giving back its cached pages costs as much as writing them): a
+// page-file section
+// would take its pages one fault at a time, which under Wine (whose page-file
+// sections are files of its server) costs three times the write of the same
+// bytes. A section of that name that exists already (another sender's, of
+// whatever size) is refused with ERROR_ALREADY_EXISTS rather than reused.
 class PixelSection
 {
 public:
-    // Throws the Win32 error code (DWORD) when the section cannot be made,
-    // is not new, or cannot be mapped.
-    PixelSection(const wchar_t* name, size_t bytes);
+    // Throws the Win32 error code (DWORD) when the file cannot be made or
+    // written, or the section cannot be made or is not new.
+    PixelSection(const wchar_t* name, const void* pixels, size_t bytes);
     ~PixelSection();
     PixelSection(const PixelSection&) = delete;
     PixelSection& operator=(const PixelSection&) = delete;
-    void* Data() const { return view_; }
 
 private:
+    HANDLE file_ = INVALID_HANDLE_VALUE;
     HANDLE mapping_ = nullptr;
-    void* view_ = nullptr;
 };
 
 // 1 when the server took the image into a target's queue, else 0.

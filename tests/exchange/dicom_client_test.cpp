@@ -395,12 +395,17 @@ TEST_F(DicomServerTest, ASectionOfThatNameThatExistsIsNotWrittenInto)
     EXPECT_FALSE(FileThere(path));
     CloseHandle(other);
 
-    // Once it is gone, the next save makes its own and closes it again.
+    // Once it is gone, the next save makes its own and closes it again; its
+    // file is deleted right after, on a thread of its own.
+    wchar_t temp[MAX_PATH];
+    GetTempPathW(MAX_PATH, temp);
+    const size_t filesBefore = FilesIn(temp, L"zdc*.tmp").size();
     ASSERT_EQ(1, SaveImageAsDicomFile(TestPicture(64, 64, 12), host.Hwnd(), path.c_str()));
     HANDLE left = OpenFileMappingW(FILE_MAP_READ, FALSE, DicomExportClient::kSectionName);
     EXPECT_EQ(nullptr, left);
     if (left)
         CloseHandle(left);
+    EXPECT_TRUE(harness::PumpUntil([&] { return FilesIn(temp, L"zdc*.tmp").size() == filesBefore; }, 10000));
 }
 
 TEST_F(DicomServerTest, ServersDialogScreenshot)

@@ -3,10 +3,10 @@
 //
 // One process-wide ExchangeServices record of function pointers, the shape
 // of printing's table (app/printservices.h). The data exchange fills it when
-// the program is linked with it (exchange/programservices.cpp, compiled into
-// the program itself); tests fill it their own way. The shell's commands
-// below run an entry, or say that the command is not available when the
-// entry is empty.
+// the program is linked with it (exchange/imagefiles/programservices.cpp,
+// compiled into the program itself); tests fill it their own way. The
+// shell's commands below run an entry, or say that the command is not
+// available when the entry is empty.
 #pragma once
 
 #include "images/pixels/picture.h"

@@ -12,9 +12,9 @@
 //   build/wine-run.sh build/bench/exchange_bench.exe
 #include "bench/benchutil.h"
 #include "database/dbstart.h"
-#include "exchange/dicomclient.h"
-#include "exchange/dicomsend.h"
-#include "exchange/imageimport.h"
+#include "exchange/dicom/dicomclient.h"
+#include "exchange/dicom/dicomsend.h"
+#include "exchange/imagefiles/imageimport.h"
 #include "foundation/globals.h"
 #include "foundation/prompt.h"
 #include "images/files/snimokdb.h"

@@ -136,8 +136,19 @@
 #define IDC_PICTURE_LABEL_MIN_WIDTH 5420
 #define IDC_PICTURE_LABEL_MIN_HEIGHT 5421
 #define IDC_PICTURE_LABEL_ZERO 5422
-// Data exchange (6000-6999): the dialogs are 6000 plus the number the system
-// knows each by; their controls keep the system's own numbers.
+// Removable disks and the synchronisation worker (6200-6299): 6000 plus the
+// number the system gives each dialog; the controls keep the system's ids.
+#define IDD_EJECT_DISK 6231          // "Eject Disk": the database disk, between two passes
+#define IDC_EJECT_STATUS 1204        // its read-only status field
+#define IDC_EJECT_EXIT 1226          // its "Exit Program" button
+#define IDD_INSERT_DISK 6268         // "Сообщение": insert the archive disk named in the prompt
+#define IDC_INSERT_ABORT 1278        // "Прервать"
+#define IDC_INSERT_IGNORE 1279       // "Игнорировать"
+#define IDC_INSERT_CONTINUE 1280     // "Продолжить"
+#define IDC_INSERT_EJECT 1281        // "Извлечь МО"
+#define IDC_INSERT_PROMPT 1282       // the prompt text
+// Image import and export and DICOM (6000-6199, 6250-6259): 6000 plus the
+// number the system gives each dialog; the controls keep the system's ids.
 #define IDD_XMG_PROPERTIES 6158     // side panel of the import's open-file dialog
 #define IDD_EXPORT_FORMAT 6251      // "Export": the four ways out
 #define IDD_DICOM_SERVERS 6253      // the DICOM target to send to

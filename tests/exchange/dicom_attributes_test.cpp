@@ -2,7 +2,7 @@
 // their VARIANT types and values, the unmeasured acquisition values only
 // from the settings, 16 bits allocated whatever the depth; the list's and
 // the VARIANT operations' refusals.
-#include "exchange/dicomattrs.h"
+#include "exchange/dicom/dicomattrs.h"
 
 #include "exchange_fixture.h"
 

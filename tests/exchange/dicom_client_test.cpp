@@ -4,8 +4,8 @@
 // compared with the picture; the server's failures shown with their texts;
 // sending to one target, to the chosen one of two, to none; the pixel
 // section that someone else holds.
-#include "exchange/dicomclient.h"
-#include "exchange/dicomsend.h"
+#include "exchange/dicom/dicomclient.h"
+#include "exchange/dicom/dicomsend.h"
 
 #include "exchange_fixture.h"
 #include "foundation/textutil.h"

@@ -2,9 +2,9 @@
 // the first target's queue, resets an entry's attempts, deletes one entry
 // and all of them, keeps its owner disabled while it runs, and says where its
 // initialisation stopped.
-#include "exchange/dicomqueue.h"
-#include "exchange/dicomsend.h"
-#include "exchange/exchangeservices.h"
+#include "exchange/dicom/dicomqueue.h"
+#include "exchange/dicom/dicomsend.h"
+#include "exchange/imagefiles/exchangeservices.h"
 
 #include "app/mainmenus.h"
 #include "exchange_fixture.h"

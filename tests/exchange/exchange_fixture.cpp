@@ -1,6 +1,6 @@
 #include "exchange_fixture.h"
 
-#include "exchange/dicomclient.h"
+#include "exchange/dicom/dicomclient.h"
 #include "foundation/settingskey.h"
 
 #include <commdlg.h>

@@ -2,8 +2,8 @@
 # encoding: pure code, built under Wine and natively (tests/native). Paths are
 # relative to tests/exchange/.
 set(TF_EXCHANGE_PURE_TESTS
-    bmpformat_test.cpp
-    xmgtext_test.cpp
-    import_fuzz_test.cpp
-    dicomfile_test.cpp
+    images_bmp_test.cpp
+    images_xmgtext_test.cpp
+    images_import_fuzz_test.cpp
+    dicom_file_test.cpp
 )

@@ -6,13 +6,15 @@
 // Send: connect (DicomExportClient::Init); read the targets ("Не
 // сконфигурированы DICOM Servers" when there is none); with two or more ask
 // for one in dialog 253 (Cancel ends quietly, before any section exists);
-// make the section with the pixels; fill the attributes; call SendImage. Save: the same without the targets and the dialog, with
-// SaveImage and the file name.
+// make the section with the pixels; fill the attributes; call SendImage.
+// Save: the same without the targets and the dialog, with SaveImage and the
+// file name; its section is made on a thread of its own while the client
+// connects.
 //
 // A failure thrown on the way (the section, the dialog, the connection, the
 // attribute operations) is shown with the system's text for its code; the
-// section is unmapped and closed on every path. The server's own failures
-// are shown by the client.
+// section is closed on every path. The server's own failures are shown by
+// the client.
 #pragma once
 
 #include "images/pixels/picture.h"

@@ -158,14 +158,14 @@ TEST(DicomEncoding, NumbersAndCodesKeepToTheirVrLimits)
 
 TEST(DicomEncoding, TheClientsThirtyNamesAreKnownInTheirOrder)
 {
-    const std::vector<AttributeSpec>& all = KnownAttributes();
+    const std::vector<AttributeRule>& all = KnownAttributes();
     ASSERT_EQ(30u, all.size());
     EXPECT_STREQ("Patient's Name", all.front().name);
     EXPECT_STREQ("Window Width", all.back().name);
-    const AttributeSpec* rows = FindAttribute(u"rOWS");
+    const AttributeRule* rows = FindAttribute(u"rOWS");
     ASSERT_NE(nullptr, rows);
     EXPECT_EQ(Tag(0x0028, 0x0010), rows->tag);
-    const AttributeSpec* image = FindAttribute(u"Image Number");
+    const AttributeRule* image = FindAttribute(u"Image Number");
     ASSERT_NE(nullptr, image);
     EXPECT_EQ(Tag(0x0020, 0x0013), image->tag);
     EXPECT_EQ(nullptr, FindAttribute(u"Rows "));

@@ -56,13 +56,13 @@ TEST(BmpReader, EightAndTwentyFourBitsBottomUpAndTopDownGiveThePicture)
     for (int bits : {8, 24}) {
         for (bool topDown : {false, true}) {
             for (int width : {1, 5, 8, 13}) {
-                BmpSpec spec;
-                spec.bits = bits;
-                spec.topDown = topDown;
-                spec.width = width;
-                spec.height = 4;
+                BmpShape shape;
+                shape.bits = bits;
+                shape.topDown = topDown;
+                shape.width = width;
+                shape.height = 4;
                 const std::vector<uint8_t> grey = GreyPattern(width, 4);
-                const Read r = ReadAll(MakeBmp(spec, grey));
+                const Read r = ReadAll(MakeBmp(shape, grey));
                 ASSERT_EQ(0u, r.error) << bits << " bits, top-down " << topDown << ", width " << width;
                 EXPECT_EQ(width, r.layout.width);
                 EXPECT_EQ(4, r.layout.height);
@@ -76,11 +76,11 @@ TEST(BmpReader, EightAndTwentyFourBitsBottomUpAndTopDownGiveThePicture)
 
 TEST(BmpReader, AHeaderImageSizeOfZeroReadsTheRowsThemselves)
 {
-    BmpSpec spec;
-    spec.imageSizeZero = true;
-    spec.width = 7;
+    BmpShape shape;
+    shape.imageSizeZero = true;
+    shape.width = 7;
     const std::vector<uint8_t> grey = GreyPattern(7, 3);
-    const Read r = ReadAll(MakeBmp(spec, grey));
+    const Read r = ReadAll(MakeBmp(shape, grey));
     ASSERT_EQ(0u, r.error);
     EXPECT_EQ(8u, r.layout.rowSize);
     EXPECT_EQ(Widen(grey), r.raster);
@@ -90,13 +90,13 @@ TEST(BmpReader, ThePaletteHoldsAsManyEntriesAsTheHeaderSays)
 {
     // Sixteen entries, the pixels right behind them: reading 256 entries
     // would take the pixels for colours (and run past a small file).
-    BmpSpec spec;
-    spec.colorsUsed = 16;
-    spec.paletteEntries = 16;
-    spec.width = 4;
-    spec.height = 2;
+    BmpShape shape;
+    shape.colorsUsed = 16;
+    shape.paletteEntries = 16;
+    shape.width = 4;
+    shape.height = 2;
     std::vector<uint8_t> grey = {0, 1, 2, 15, 14, 13, 12, 11};
-    std::vector<uint8_t> file = MakeBmp(spec, grey);
+    std::vector<uint8_t> file = MakeBmp(shape, grey);
     Read r = ReadAll(file);
     ASSERT_EQ(0u, r.error);
     EXPECT_EQ(16u, r.layout.paletteEntries);
@@ -109,18 +109,18 @@ TEST(BmpReader, ThePaletteHoldsAsManyEntriesAsTheHeaderSays)
     EXPECT_EQ(0, r.raster[4]);
 
     // A header count of 0 means 256.
-    spec.colorsUsed = 0;
-    spec.paletteEntries = 256;
-    EXPECT_EQ(256u, ReadAll(MakeBmp(spec, grey)).layout.paletteEntries);
+    shape.colorsUsed = 0;
+    shape.paletteEntries = 256;
+    EXPECT_EQ(256u, ReadAll(MakeBmp(shape, grey)).layout.paletteEntries);
 }
 
 TEST(BmpReader, LongerInformationHeadersAreReadForTheirFirstFortyBytes)
 {
-    BmpSpec spec;
-    spec.infoSize = 124;
-    spec.bits = 24;
+    BmpShape shape;
+    shape.infoSize = 124;
+    shape.bits = 24;
     const std::vector<uint8_t> grey = GreyPattern(5, 3);
-    const Read r = ReadAll(MakeBmp(spec, grey));
+    const Read r = ReadAll(MakeBmp(shape, grey));
     ASSERT_EQ(0u, r.error);
     EXPECT_EQ(Widen(grey), r.raster);
 }
@@ -128,7 +128,7 @@ TEST(BmpReader, LongerInformationHeadersAreReadForTheirFirstFortyBytes)
 TEST(BmpReader, DamagedHeadersAreRefusedWithTheirMessages)
 {
     const std::vector<uint8_t> grey = GreyPattern(5, 3);
-    BmpSpec good;
+    BmpShape good;
     const std::vector<uint8_t> valid = MakeBmp(good, grey);
     ASSERT_EQ(0u, LayoutError(valid));
 
@@ -178,7 +178,7 @@ TEST(BmpReader, DamagedHeadersAreRefusedWithTheirMessages)
     EXPECT_EQ((unsigned)IDS_BMP_SEEK_ERROR, LayoutError(std::vector<uint8_t>(valid.begin(), valid.end() - 1)));
 
     // A palette that the file does not hold.
-    BmpSpec small;
+    BmpShape small;
     small.colorsUsed = 4;
     small.paletteEntries = 4;
     std::vector<uint8_t> file = MakeBmp(small, std::vector<uint8_t>(15, 1));

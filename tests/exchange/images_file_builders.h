@@ -35,7 +35,7 @@ inline std::vector<uint8_t> GreyPattern(int width, int height)
     return g;
 }
 
-struct BmpSpec
+struct BmpShape
 {
     int width = 5;
     int height = 3;
@@ -48,11 +48,11 @@ struct BmpSpec
     uint32_t infoSize = 40;
 };
 
-// The file of `grey` (top row first) as a BMP of the spec. 8 bits: index i
+// The file of `grey` (top row first) as a BMP of the shape. 8 bits: index i
 // of the palette is the colour (blue, green, red) = (i - 1, i, i + 1) (i
 // itself at 0 and 255), whose mean is i; 24 bits: each pixel is that colour
 // of its grey value.
-inline std::vector<uint8_t> MakeBmp(const BmpSpec& s, const std::vector<uint8_t>& grey)
+inline std::vector<uint8_t> MakeBmp(const BmpShape& s, const std::vector<uint8_t>& grey)
 {
     const uint32_t rowSize = (uint32_t)((s.width * (s.bits / 8) + 3) / 4 * 4);
     const uint32_t palette = s.bits == 8 ? (uint32_t)s.paletteEntries * 4 : 0;
@@ -93,7 +93,7 @@ inline std::vector<uint8_t> MakeBmp(const BmpSpec& s, const std::vector<uint8_t>
     return f;
 }
 
-struct XmgSpec
+struct XmgShape
 {
     int version = 2;            // 1 or 2
     int width = 40;
@@ -113,7 +113,7 @@ struct XmgSpec
     uint16_t wordA = 0x1111, wordB = 0x2222;   // version 1
 };
 
-inline std::vector<uint16_t> XmgPattern(const XmgSpec& s)
+inline std::vector<uint16_t> XmgPattern(const XmgShape& s)
 {
     std::vector<uint16_t> px((size_t)s.width * s.height);
     const uint32_t mask = (1u << s.bits) - 1;
@@ -124,7 +124,7 @@ inline std::vector<uint16_t> XmgPattern(const XmgSpec& s)
 }
 
 // The text block: head and counted strings (ANSI strings as Latin-1 bytes).
-inline std::vector<uint8_t> XmgTextBlock(const XmgSpec& s)
+inline std::vector<uint8_t> XmgTextBlock(const XmgShape& s)
 {
     std::vector<uint8_t> b(20, 0);
     b[8] = (uint8_t)s.names.size();
@@ -147,7 +147,7 @@ inline std::vector<uint8_t> XmgTextBlock(const XmgSpec& s)
     return b;
 }
 
-inline std::vector<uint8_t> MakeXmg(const XmgSpec& s, const std::vector<uint16_t>& pixels)
+inline std::vector<uint8_t> MakeXmg(const XmgShape& s, const std::vector<uint16_t>& pixels)
 {
     std::vector<uint8_t> block;
     bool compressed = s.version == 2 && s.compressed;

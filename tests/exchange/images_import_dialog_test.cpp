@@ -42,9 +42,9 @@ protected:
         settings.reset(new TestSettings);
         InstallExchangeServices();
         Exec(L"INSERT INTO Patient (Patient, Name1, Name2, Name3, Pol) VALUES (17, 'Kuznetsov', 'Ivan', '', 1);");
-        XmgSpec spec;
-        WriteFileBytes(files->File(L"own.xmg"), MakeXmg(spec, XmgPattern(spec)));
-        BmpSpec bmp;
+        XmgShape shape;
+        WriteFileBytes(files->File(L"own.xmg"), MakeXmg(shape, XmgPattern(shape)));
+        BmpShape bmp;
         WriteFileBytes(files->File(L"gray.bmp"), MakeBmp(bmp, GreyPattern(bmp.width, bmp.height)));
     }
     void TearDown() override
@@ -196,10 +196,10 @@ protected:
         GetDlgItemTextW(panel, id, text, 256);
         return text;
     }
-    std::wstring Show(const XmgSpec& spec)
+    std::wstring Show(const XmgShape& shape)
     {
         const std::wstring path = files.File(L"shown.xmg");
-        WriteFileBytes(path, MakeXmg(spec, XmgPattern(spec)));
+        WriteFileBytes(path, MakeXmg(shape, XmgPattern(shape)));
         ShowXmgProperties(panel, path.c_str());
         return path;
     }
@@ -221,18 +221,18 @@ std::wstring Formatted(uint32_t low, uint32_t high, const wchar_t* picture)
 
 TEST_F(XmgPropertiesTest, AVersionTwoFileShowsItsFieldsAndItsPatient)
 {
-    XmgSpec spec;
-    Show(spec);
+    XmgShape shape;
+    Show(shape);
     EXPECT_EQ(L"2.0", Field(IDC_XMG_VERSION));
     EXPECT_EQ(L"305", Field(IDC_XMG_IMAGE_ID));
     EXPECT_EQ(L"40, 35", Field(IDC_XMG_SIZE));
-    EXPECT_EQ(Formatted(spec.dateLow, spec.dateHigh, DateTimePicture), Field(IDC_XMG_DATE));
+    EXPECT_EQ(Formatted(shape.dateLow, shape.dateHigh, DateTimePicture), Field(IDC_XMG_DATE));
     EXPECT_EQ(L"0.15, 0.2", Field(IDC_XMG_PIXEL_SIZE));
     EXPECT_EQ(L"", Field(IDC_XMG_KV));
     EXPECT_EQ(L"", Field(IDC_XMG_MAS));
     EXPECT_EQ(L"17", Field(IDC_XMG_PATIENT_ID));
     EXPECT_EQ(L"1", Field(IDC_XMG_SEX));
-    EXPECT_EQ(Formatted(spec.birthdayLow, spec.birthdayHigh, DatePicture), Field(IDC_XMG_BIRTHDAY));
+    EXPECT_EQ(Formatted(shape.birthdayLow, shape.birthdayHigh, DatePicture), Field(IDC_XMG_BIRTHDAY));
     EXPECT_EQ(L"Иванов", Field(IDC_XMG_LAST_NAME));
     EXPECT_EQ(L"Пётр", Field(IDC_XMG_FIRST_NAME));
     EXPECT_EQ(L"Сергеевич", Field(IDC_XMG_MIDDLE_NAME));
@@ -241,18 +241,18 @@ TEST_F(XmgPropertiesTest, AVersionTwoFileShowsItsFieldsAndItsPatient)
 
 TEST_F(XmgPropertiesTest, WhatAFileDoesNotHoldStaysEmpty)
 {
-    XmgSpec spec;
-    spec.version = 1;
-    spec.flags = 0;
-    spec.names = {u"Smith"};
-    Show(spec);
+    XmgShape shape;
+    shape.version = 1;
+    shape.flags = 0;
+    shape.names = {u"Smith"};
+    Show(shape);
     EXPECT_EQ(L"1.0", Field(IDC_XMG_VERSION));
     EXPECT_EQ(imgtest::StringText(IDS_XMG_PIXEL_SIZE_UNKNOWN), Field(IDC_XMG_PIXEL_SIZE));
     EXPECT_EQ(L"Smith", Field(IDC_XMG_LAST_NAME));
     EXPECT_EQ(L"", Field(IDC_XMG_FIRST_NAME));
     EXPECT_EQ(L"", Field(IDC_XMG_MIDDLE_NAME));
 
-    XmgSpec none;
+    XmgShape none;
     none.texts = false;
     Show(none);
     EXPECT_EQ(L"2.0", Field(IDC_XMG_VERSION));
@@ -263,8 +263,8 @@ TEST_F(XmgPropertiesTest, WhatAFileDoesNotHoldStaysEmpty)
 
 TEST_F(XmgPropertiesTest, AnUnreadableFileSaysWhyAndAMissingOneChangesNothing)
 {
-    XmgSpec spec;
-    const std::wstring path = Show(spec);
+    XmgShape shape;
+    const std::wstring path = Show(shape);
     std::vector<uint8_t> bytes = ReadFileBytes(path);
     Le32(bytes, 4, 0x30000);
     WriteFileBytes(path, bytes);
@@ -273,7 +273,7 @@ TEST_F(XmgPropertiesTest, AnUnreadableFileSaysWhyAndAMissingOneChangesNothing)
     EXPECT_EQ(L"", Field(IDC_XMG_VERSION));
     EXPECT_EQ(L"", Field(IDC_XMG_LAST_NAME));
 
-    Show(spec);
+    Show(shape);
     ShowXmgProperties(panel, files.File(L"missing.xmg").c_str());
     EXPECT_EQ(L"2.0", Field(IDC_XMG_VERSION));
     EXPECT_EQ(L"Иванов", Field(IDC_XMG_LAST_NAME));

@@ -91,37 +91,37 @@ unsigned ReadXmg(const std::vector<uint8_t>& bytes)
 
 std::vector<uint8_t> RandomBmp(std::mt19937& rng)
 {
-    BmpSpec spec;
-    spec.width = 1 + (int)(rng() % 40);
-    spec.height = 1 + (int)(rng() % 30);
-    spec.bits = rng() % 2 ? 8 : 24;
-    spec.topDown = rng() % 2 == 0;
-    spec.imageSizeZero = rng() % 3 == 0;
-    if (spec.bits == 8 && rng() % 2) {
-        spec.paletteEntries = 1 + (int)(rng() % 256);
-        spec.colorsUsed = (uint32_t)spec.paletteEntries;
+    BmpShape shape;
+    shape.width = 1 + (int)(rng() % 40);
+    shape.height = 1 + (int)(rng() % 30);
+    shape.bits = rng() % 2 ? 8 : 24;
+    shape.topDown = rng() % 2 == 0;
+    shape.imageSizeZero = rng() % 3 == 0;
+    if (shape.bits == 8 && rng() % 2) {
+        shape.paletteEntries = 1 + (int)(rng() % 256);
+        shape.colorsUsed = (uint32_t)shape.paletteEntries;
     }
-    std::vector<uint8_t> grey((size_t)spec.width * spec.height);
+    std::vector<uint8_t> grey((size_t)shape.width * shape.height);
     for (auto& g : grey)
         g = (uint8_t)rng();
-    return MakeBmp(spec, grey);
+    return MakeBmp(shape, grey);
 }
 
 std::vector<uint8_t> RandomXmg(std::mt19937& rng)
 {
-    XmgSpec spec;
-    spec.version = rng() % 3 ? 2 : 1;
-    spec.width = 1 + (int)(rng() % 70);
-    spec.height = 1 + (int)(rng() % 70);
-    spec.bits = 1 + (int)(rng() % 16);
-    spec.compressed = rng() % 4 != 0;
-    spec.texts = rng() % 5 != 0;
-    spec.wideTexts = rng() % 3 != 0;
-    spec.names.clear();
+    XmgShape shape;
+    shape.version = rng() % 3 ? 2 : 1;
+    shape.width = 1 + (int)(rng() % 70);
+    shape.height = 1 + (int)(rng() % 70);
+    shape.bits = 1 + (int)(rng() % 16);
+    shape.compressed = rng() % 4 != 0;
+    shape.texts = rng() % 5 != 0;
+    shape.wideTexts = rng() % 3 != 0;
+    shape.names.clear();
     const int count = (int)(rng() % 5);
     for (int i = 0; i < count; ++i)
-        spec.names.push_back(std::u16string(rng() % 20, (char16_t)(0x41 + rng() % 26)));
-    return MakeXmg(spec, XmgPattern(spec));
+        shape.names.push_back(std::u16string(rng() % 20, (char16_t)(0x41 + rng() % 26)));
+    return MakeXmg(shape, XmgPattern(shape));
 }
 
 // Flipped bytes, a cut, or noise.

@@ -27,9 +27,9 @@ using namespace exchtest;
 
 namespace {
 
-FILETIME Birthday(const XmgSpec& spec)
+FILETIME Birthday(const XmgShape& shape)
 {
-    return FILETIME{spec.birthdayLow, spec.birthdayHigh};
+    return FILETIME{shape.birthdayLow, shape.birthdayHigh};
 }
 
 FILETIME Day(WORD year, WORD month, WORD day)
@@ -141,44 +141,44 @@ std::vector<uint16_t> Pixels(const DPicturePtr& p)
 
 TEST_F(ImportTest, AVersionTwoFileOfAKnownPatientIsFoundWhateverTheCaseOfTheNames)
 {
-    XmgSpec spec;
-    const DWORD patient = AddPatient(L"ИВАНОВ", L"ПЁТР", L"СЕРГЕЕВИЧ", Birthday(spec), 1);
-    AddPatient(L"Иванов", L"Пётр", L"Сергеевич", Birthday(spec), 0);     // another sex: another patient
+    XmgShape shape;
+    const DWORD patient = AddPatient(L"ИВАНОВ", L"ПЁТР", L"СЕРГЕЕВИЧ", Birthday(shape), 1);
+    AddPatient(L"Иванов", L"Пётр", L"Сергеевич", Birthday(shape), 0);     // another sex: another patient
     const long patients = Count(L"Patient");
-    DPicturePtr picture = Xmg(MakeXmg(spec, XmgPattern(spec)), 0, 0);
+    DPicturePtr picture = Xmg(MakeXmg(shape, XmgPattern(shape)), 0, 0);
     ASSERT_TRUE(picture.Get());
     EXPECT_EQ(patient, picture->patient.GetPatientId());
     EXPECT_EQ(patients, Count(L"Patient"));
     EXPECT_STREQ(L"ИВАНОВ", picture->patient.GetName(0));
     EXPECT_EQ(0, picture->stored);
-    EXPECT_EQ(XmgPattern(spec), Pixels(picture));
+    EXPECT_EQ(XmgPattern(shape), Pixels(picture));
     EXPECT_EQ(12, picture->bitsPerPixel);
     SaveAndCompare(picture, patient);
 }
 
 TEST_F(ImportTest, AVersionOneFileOfAnUnknownPatientBringsItsPatient)
 {
-    XmgSpec spec;
-    spec.version = 1;
-    spec.names = {u"Петрова", u"Анна", u""};
-    spec.sex = 0;
+    XmgShape shape;
+    shape.version = 1;
+    shape.names = {u"Петрова", u"Анна", u""};
+    shape.sex = 0;
     const FILETIME born = Day(1981, 7, 9);   // what a datetime column keeps exactly
-    spec.birthdayLow = born.dwLowDateTime;
-    spec.birthdayHigh = born.dwHighDateTime;
+    shape.birthdayLow = born.dwLowDateTime;
+    shape.birthdayHigh = born.dwHighDateTime;
     AddPatient(L"Петрова", L"Анна", L"", Day(1970, 1, 2), 0);     // another birthday
     const long patients = Count(L"Patient");
-    DPicturePtr picture = Xmg(MakeXmg(spec, XmgPattern(spec)), 0, 0);
+    DPicturePtr picture = Xmg(MakeXmg(shape, XmgPattern(shape)), 0, 0);
     ASSERT_TRUE(picture.Get());
     EXPECT_EQ(patients + 1, Count(L"Patient"));
     const DWORD patient = picture->patient.GetPatientId();
     EXPECT_EQ(L"Петрова", Scalar(L"SELECT Name1 FROM Patient WHERE Patient=" + std::to_wstring(patient) + L";"));
     EXPECT_EQ(L"0", Scalar(L"SELECT Pol FROM Patient WHERE Patient=" + std::to_wstring(patient) + L";"));
-    EXPECT_EQ(Birthday(spec).dwLowDateTime, picture->patient.GetBirthday().dwLowDateTime);
-    EXPECT_EQ(XmgPattern(spec), Pixels(picture));
+    EXPECT_EQ(Birthday(shape).dwLowDateTime, picture->patient.GetBirthday().dwLowDateTime);
+    EXPECT_EQ(XmgPattern(shape), Pixels(picture));
     SaveAndCompare(picture, patient);
 
     // The next import of that file finds the patient it brought.
-    DPicturePtr again = Xmg(MakeXmg(spec, XmgPattern(spec)), 0, 0);
+    DPicturePtr again = Xmg(MakeXmg(shape, XmgPattern(shape)), 0, 0);
     ASSERT_TRUE(again.Get());
     EXPECT_EQ(patient, again->patient.GetPatientId());
     EXPECT_EQ(patients + 1, Count(L"Patient"));
@@ -186,10 +186,10 @@ TEST_F(ImportTest, AVersionOneFileOfAnUnknownPatientBringsItsPatient)
 
 TEST_F(ImportTest, AskedForThePatientTheUserChoosesTheFilesOrTheCurrentOne)
 {
-    XmgSpec spec;
+    XmgShape shape;
     const DWORD current = AddPatient(L"Сидоров", L"Олег", L"", Day(1950, 5, 6), 1);
-    const DWORD own = AddPatient(L"Иванов", L"Пётр", L"Сергеевич", Birthday(spec), 1);
-    const std::vector<uint8_t> file = MakeXmg(spec, XmgPattern(spec));
+    const DWORD own = AddPatient(L"Иванов", L"Пётр", L"Сергеевич", Birthday(shape), 1);
+    const std::vector<uint8_t> file = MakeXmg(shape, XmgPattern(shape));
     PromptScript prompts({IDNO, IDYES, IDCANCEL});
 
     DPicturePtr picture = Xmg(file, current, 1);
@@ -211,16 +211,16 @@ TEST_F(ImportTest, APatientWithoutABirthdayIsFoundAndBroughtWithout)
 {
     // Files of patients whose birthday nobody entered hold a zero date,
     // which no datetime column keeps.
-    XmgSpec spec;
-    spec.birthdayLow = spec.birthdayHigh = 0;
+    XmgShape shape;
+    shape.birthdayLow = shape.birthdayHigh = 0;
     const DWORD known = AddPatient(L"Иванов", L"Пётр", L"Сергеевич", FILETIME{0, 0}, 1);
-    DPicturePtr picture = Xmg(MakeXmg(spec, XmgPattern(spec)), 0, 0);
+    DPicturePtr picture = Xmg(MakeXmg(shape, XmgPattern(shape)), 0, 0);
     ASSERT_TRUE(picture.Get());
     EXPECT_EQ(known, picture->patient.GetPatientId());
 
-    spec.names = {u"Новиков", u"Илья", u""};
+    shape.names = {u"Новиков", u"Илья", u""};
     const long patients = Count(L"Patient");
-    picture = Xmg(MakeXmg(spec, XmgPattern(spec)), 0, 0);
+    picture = Xmg(MakeXmg(shape, XmgPattern(shape)), 0, 0);
     ASSERT_TRUE(picture.Get());
     EXPECT_EQ(patients + 1, Count(L"Patient"));
     EXPECT_EQ(L"<null>", Scalar(L"SELECT Birthday FROM Patient WHERE Patient=" +
@@ -230,11 +230,11 @@ TEST_F(ImportTest, APatientWithoutABirthdayIsFoundAndBroughtWithout)
 
 TEST_F(ImportTest, AFileWithoutPatientDataIsNotImportedForItsOwnPatient)
 {
-    XmgSpec spec;
-    spec.texts = false;
+    XmgShape shape;
+    shape.texts = false;
     const long patients = Count(L"Patient");
     PromptScript prompts({IDOK});
-    EXPECT_FALSE(Xmg(MakeXmg(spec, XmgPattern(spec)), 0, 0).Get());
+    EXPECT_FALSE(Xmg(MakeXmg(shape, XmgPattern(shape)), 0, 0).Get());
     ASSERT_EQ(1u, prompts.Count());
     EXPECT_EQ(imgtest::StringText(IDS_IMPORT_NO_PATIENT_DATA), prompts.Last().text);
     EXPECT_EQ(L"Import Picture", prompts.Last().caption);
@@ -243,13 +243,13 @@ TEST_F(ImportTest, AFileWithoutPatientDataIsNotImportedForItsOwnPatient)
 
 TEST_F(ImportTest, DamagedXmgFilesAreRefusedWithTheirMessages)
 {
-    XmgSpec spec;
-    std::vector<uint8_t> file = MakeXmg(spec, XmgPattern(spec));
+    XmgShape shape;
+    std::vector<uint8_t> file = MakeXmg(shape, XmgPattern(shape));
     file[0] = 'X';
     PromptScript prompts({IDOK, IDOK});
     EXPECT_FALSE(Xmg(file, 0, 0).Get());
     EXPECT_EQ(imgtest::StringText(IDS_PICTURE_VERSION_ERROR), prompts.Last().text);
-    file = MakeXmg(spec, XmgPattern(spec));
+    file = MakeXmg(shape, XmgPattern(shape));
     file.resize(file.size() - 3);
     EXPECT_FALSE(Xmg(file, 0, 0).Get());
     EXPECT_EQ(2u, prompts.Count());
@@ -261,13 +261,13 @@ TEST_F(ImportTest, BmpFilesOfEightAndTwentyFourBitsBecomePicturesOfTheGivenPatie
     const DWORD patient = AddPatient(L"Kuznetsov", L"Ivan", L"", FILETIME{0, 0}, 1);
     for (int bits : {8, 24}) {
         for (bool topDown : {false, true}) {
-            BmpSpec spec;
-            spec.bits = bits;
-            spec.topDown = topDown;
-            spec.width = 37;
-            spec.height = 21;
-            const std::vector<uint8_t> grey = GreyPattern(spec.width, spec.height);
-            const std::wstring path = Write(L"in.bmp", MakeBmp(spec, grey));
+            BmpShape shape;
+            shape.bits = bits;
+            shape.topDown = topDown;
+            shape.width = 37;
+            shape.height = 21;
+            const std::vector<uint8_t> grey = GreyPattern(shape.width, shape.height);
+            const std::wstring path = Write(L"in.bmp", MakeBmp(shape, grey));
             DPicturePtr picture = WithFile(path, [&](HANDLE f) { return ImportBmpFile(f, patient); });
             ASSERT_TRUE(picture.Get()) << bits << " bits, top-down " << topDown;
             EXPECT_EQ(37, picture->width);
@@ -295,8 +295,8 @@ TEST_F(ImportTest, BmpFilesOfEightAndTwentyFourBitsBecomePicturesOfTheGivenPatie
 TEST_F(ImportTest, CraftedBadBmpFilesAreRefusedWithTheirMessages)
 {
     const DWORD patient = AddPatient(L"Kuznetsov", L"Ivan", L"", FILETIME{0, 0}, 1);
-    BmpSpec spec;
-    const std::vector<uint8_t> valid = MakeBmp(spec, GreyPattern(spec.width, spec.height));
+    BmpShape shape;
+    const std::vector<uint8_t> valid = MakeBmp(shape, GreyPattern(shape.width, shape.height));
     struct Case
     {
         std::vector<uint8_t> bytes;
@@ -332,8 +332,8 @@ TEST_F(ImportTest, CraftedBadBmpFilesAreRefusedWithTheirMessages)
 
 TEST_F(ImportTest, ABmpForAPatientWhoIsNotThereIsRefused)
 {
-    BmpSpec spec;
+    BmpShape shape;
     PromptScript prompts({IDOK});
-    EXPECT_FALSE(Bmp(MakeBmp(spec, GreyPattern(spec.width, spec.height)), 4711).Get());
+    EXPECT_FALSE(Bmp(MakeBmp(shape, GreyPattern(shape.width, shape.height)), 4711).Get());
     EXPECT_EQ(imgtest::StringText(IDS_PATIENT_NOT_FOUND), prompts.Last().text);
 }

@@ -27,24 +27,24 @@ Parsed Parse(const std::vector<uint8_t>& file)
     return p;
 }
 
-std::vector<uint8_t> Make(const XmgSpec& spec)
+std::vector<uint8_t> Make(const XmgShape& shape)
 {
-    return MakeXmg(spec, XmgPattern(spec));
+    return MakeXmg(shape, XmgPattern(shape));
 }
 
 }  // namespace
 
 TEST(XmgTextReader, VersionTwoGivesItsFieldsAndItsPatientsNames)
 {
-    XmgSpec spec;
-    const std::vector<uint8_t> file = Make(spec);
+    XmgShape shape;
+    const std::vector<uint8_t> file = Make(shape);
     const Parsed p = Parse(file);
     ASSERT_EQ(0u, p.error);
     EXPECT_EQ(0x20000u, p.info.version);
     EXPECT_EQ(40u, p.info.width);
     EXPECT_EQ(35u, p.info.height);
-    EXPECT_EQ(spec.dateLow, p.info.dateLow);
-    EXPECT_EQ(spec.dateHigh, p.info.dateHigh);
+    EXPECT_EQ(shape.dateLow, p.info.dateLow);
+    EXPECT_EQ(shape.dateHigh, p.info.dateHigh);
     EXPECT_FLOAT_EQ(0.15f, p.info.pixelSizeX);
     EXPECT_FLOAT_EQ(0.2f, p.info.pixelSizeY);
     EXPECT_EQ(1u, p.info.flags);
@@ -58,8 +58,8 @@ TEST(XmgTextReader, VersionTwoGivesItsFieldsAndItsPatientsNames)
     EXPECT_EQ(17u, p.names.head.patientId);
     EXPECT_EQ(1, p.names.head.sex);
     EXPECT_EQ(3, p.names.head.count);
-    EXPECT_EQ(spec.birthdayLow, p.names.head.birthdayLow);
-    EXPECT_EQ(spec.birthdayHigh, p.names.head.birthdayHigh);
+    EXPECT_EQ(shape.birthdayLow, p.names.head.birthdayLow);
+    EXPECT_EQ(shape.birthdayHigh, p.names.head.birthdayHigh);
     ASSERT_EQ(3u, p.names.strings.size());
     EXPECT_EQ(u"Иванов", p.names.strings[0]);
     EXPECT_EQ(u"Пётр", p.names.strings[1]);
@@ -69,10 +69,10 @@ TEST(XmgTextReader, VersionTwoGivesItsFieldsAndItsPatientsNames)
 
 TEST(XmgTextReader, VersionOneGivesItsWordsAndARawPixelBlock)
 {
-    XmgSpec spec;
-    spec.version = 1;
-    spec.flags = 0x11;
-    const std::vector<uint8_t> file = Make(spec);
+    XmgShape shape;
+    shape.version = 1;
+    shape.flags = 0x11;
+    const std::vector<uint8_t> file = Make(shape);
     const Parsed p = Parse(file);
     ASSERT_EQ(0u, p.error);
     EXPECT_EQ(0x10000u, p.info.version);
@@ -92,10 +92,10 @@ TEST(XmgTextReader, VersionOneGivesItsWordsAndARawPixelBlock)
 
 TEST(XmgTextReader, AnsiNamesGoThroughTheConverter)
 {
-    XmgSpec spec;
-    spec.wideTexts = false;
-    spec.names = {u"Smith", u"J\u00e9r\u00f4me", u""};
-    const Parsed p = Parse(Make(spec));
+    XmgShape shape;
+    shape.wideTexts = false;
+    shape.names = {u"Smith", u"J\u00e9r\u00f4me", u""};
+    const Parsed p = Parse(Make(shape));
     ASSERT_EQ(0u, p.error);
     ASSERT_EQ(3u, p.names.strings.size());
     EXPECT_EQ(u"Smith", p.names.strings[0]);
@@ -103,7 +103,7 @@ TEST(XmgTextReader, AnsiNamesGoThroughTheConverter)
     EXPECT_EQ(u"", p.names.strings[2]);
 
     // Without a converter an ANSI name cannot be read.
-    const std::vector<uint8_t> file = Make(spec);
+    const std::vector<uint8_t> file = Make(shape);
     MemorySource in(file.data(), file.size());
     XmgFileInfo info;
     XmgNames names;
@@ -112,9 +112,9 @@ TEST(XmgTextReader, AnsiNamesGoThroughTheConverter)
 
 TEST(XmgTextReader, AFileWithoutATextBlockHasAnEmptyHead)
 {
-    XmgSpec spec;
-    spec.texts = false;
-    const std::vector<uint8_t> file = Make(spec);
+    XmgShape shape;
+    shape.texts = false;
+    const std::vector<uint8_t> file = Make(shape);
     const Parsed p = Parse(file);
     ASSERT_EQ(0u, p.error);
     EXPECT_EQ(0u, p.names.head.size);
@@ -127,8 +127,8 @@ TEST(XmgTextReader, AFileWithoutATextBlockHasAnEmptyHead)
 
 TEST(XmgTextReader, DamagedFilesAreRefusedWithTheirMessages)
 {
-    XmgSpec spec;
-    const std::vector<uint8_t> valid = Make(spec);
+    XmgShape shape;
+    const std::vector<uint8_t> valid = Make(shape);
     const uint32_t textOffset = 84;
 
     std::vector<uint8_t> file = valid;
@@ -137,8 +137,9 @@ TEST(XmgTextReader, DamagedFilesAreRefusedWithTheirMessages)
     file = valid;
     Le32(file, 4, 0x30000);
     EXPECT_EQ((unsigned)IDS_PICTURE_VERSION_UNKNOWN, Parse(file).error) << "version 0x30000";
-    EXPECT_EQ((unsigned)IDS_PICTURE_VERSION_ERROR, Parse(std::vector<uint8_t>(valid.begin(), valid.begin() + 15)).error);
-    EXPECT_EQ((unsigned)IDS_ERROR_READING_PICTURE, Parse(std::vector<uint8_t>(valid.begin(), valid.begin() + 80)).error);
+    const std::vector<uint8_t> noHeader(valid.begin(), valid.begin() + 15), noInfo(valid.begin(), valid.begin() + 80);
+    EXPECT_EQ((unsigned)IDS_PICTURE_VERSION_ERROR, Parse(noHeader).error);
+    EXPECT_EQ((unsigned)IDS_ERROR_READING_PICTURE, Parse(noInfo).error);
     file = valid;
     Le32(file, textOffset, 12);
     EXPECT_EQ((unsigned)IDS_ERROR_READING_PICTURE, Parse(file).error) << "a head smaller than itself";
@@ -147,10 +148,10 @@ TEST(XmgTextReader, DamagedFilesAreRefusedWithTheirMessages)
     EXPECT_EQ((unsigned)IDS_ERROR_READING_PICTURE, Parse(file).error) << "a text block past the end";
 
     // More names than the import's 2,048 bytes hold.
-    XmgSpec many = spec;
+    XmgShape many = shape;
     many.names.assign(255, u"abc");
     EXPECT_EQ((unsigned)IDS_ERROR_READING_PICTURE, Parse(Make(many)).error);
-    XmgSpec longNames = spec;
+    XmgShape longNames = shape;
     longNames.names.assign(5, std::u16string(250, u'я'));
     EXPECT_EQ((unsigned)IDS_ERROR_READING_PICTURE, Parse(Make(longNames)).error);
     longNames.names.assign(3, std::u16string(250, u'я'));
@@ -159,8 +160,8 @@ TEST(XmgTextReader, DamagedFilesAreRefusedWithTheirMessages)
 
 TEST(XmgTextReader, ThePixelBlockMustLieInsideTheFile)
 {
-    XmgSpec spec;
-    const std::vector<uint8_t> file = Make(spec);
+    XmgShape shape;
+    const std::vector<uint8_t> file = Make(shape);
     Parsed p = Parse(file);
     ASSERT_EQ(0u, p.error);
     EXPECT_EQ((unsigned)IDS_ERROR_READING_PICTURE, CheckXmgPixelBlock(p.info, file.size() - 1));
@@ -174,7 +175,7 @@ TEST(XmgTextReader, ThePixelBlockMustLieInsideTheFile)
     info.width = 0;
     EXPECT_EQ((unsigned)IDS_ERROR_READING_PICTURE, CheckXmgPixelBlock(info, file.size()));
 
-    XmgSpec raw = spec;
+    XmgShape raw = shape;
     raw.compressed = false;
     const std::vector<uint8_t> rawFile = Make(raw);
     p = Parse(rawFile);

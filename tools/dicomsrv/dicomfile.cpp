@@ -360,9 +360,9 @@ std::string CodeString(const std::string& text)
 
 // ---- attribute names ---------------------------------------------------------
 
-const std::vector<AttributeSpec>& KnownAttributes()
+const std::vector<AttributeRule>& KnownAttributes()
 {
-    static const std::vector<AttributeSpec> kAttributes = {
+    static const std::vector<AttributeRule> kAttributes = {
         {"Patient's Name", Tag(0x0010, 0x0010), "PN", ValueKind::PersonName, 64},
         {"Accession Number", Tag(0x0008, 0x0050), "SH", ValueKind::Text, 16},
         {"Patient's Birth Date", Tag(0x0010, 0x0030), "DA", ValueKind::Date, 8},
@@ -399,17 +399,17 @@ const std::vector<AttributeSpec>& KnownAttributes()
     return kAttributes;
 }
 
-const AttributeSpec* FindAttribute(const std::u16string& name)
+const AttributeRule* FindAttribute(const std::u16string& name)
 {
-    for (const AttributeSpec& spec : KnownAttributes()) {
-        const size_t length = strlen(spec.name);
+    for (const AttributeRule& rule : KnownAttributes()) {
+        const size_t length = strlen(rule.name);
         if (length != name.size())
             continue;
         size_t i = 0;
-        while (i < length && Lower((char16_t)(unsigned char)spec.name[i]) == Lower(name[i]))
+        while (i < length && Lower((char16_t)(unsigned char)rule.name[i]) == Lower(name[i]))
             ++i;
         if (i == length)
-            return &spec;
+            return &rule;
     }
     return nullptr;
 }

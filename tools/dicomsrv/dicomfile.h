@@ -123,7 +123,7 @@ enum class ValueKind
     DecimalList,    // array of DS values
 };
 
-struct AttributeSpec
+struct AttributeRule
 {
     const char* name;       // the attribute's name in words, as the client sends it
     uint32_t tag;
@@ -132,10 +132,10 @@ struct AttributeSpec
     size_t maxChars;        // of one value
 };
 
-// The specification of a name (compared without regard to case), or null.
-const AttributeSpec* FindAttribute(const std::u16string& name);
+// The rule of a name (compared without regard to case), or null.
+const AttributeRule* FindAttribute(const std::u16string& name);
 // Every name the server knows, in the order the client sends them.
-const std::vector<AttributeSpec>& KnownAttributes();
+const std::vector<AttributeRule>& KnownAttributes();
 
 // ---- template members ------------------------------------------------------
 

@@ -12,7 +12,7 @@ namespace dicomsrv {
 
 namespace {
 
-using dicom::AttributeSpec;
+using dicom::AttributeRule;
 using dicom::DataSet;
 using dicom::Tag;
 using dicom::ValueKind;
@@ -176,50 +176,50 @@ bool AsDecimal(const VARIANT* v, std::string& out)
     return AsText(v, out) && !out.empty();
 }
 
-// One value of the spec's kind in its VR's text; false with a reason when
+// One value of the rule's kind in its VR's text; false with a reason when
 // the value cannot be one.
-bool Convert(const AttributeSpec& spec, const VARIANT* value, DataSet& data, std::wstring& error)
+bool Convert(const AttributeRule& rule, const VARIANT* value, DataSet& data, std::wstring& error)
 {
-    const std::wstring name = Wide(spec.name);
+    const std::wstring name = Wide(rule.name);
     std::string text;
-    switch (spec.kind) {
+    switch (rule.kind) {
     case ValueKind::Text:
         if (!AsText(value, text))
             break;
-        text = spec.vr[0] == 'C' && spec.vr[1] == 'S' ? dicom::CodeString(text) : dicom::CutText(text, spec.maxChars);
-        data.SetText(spec.tag, spec.vr, text);
+        text = rule.vr[0] == 'C' && rule.vr[1] == 'S' ? dicom::CodeString(text) : dicom::CutText(text, rule.maxChars);
+        data.SetText(rule.tag, rule.vr, text);
         return true;
     case ValueKind::Date:
     case ValueKind::Time:
         if (!AsText(value, text))
             break;
         // An empty or unknown date stays empty rather than a wrong one.
-        text = spec.kind == ValueKind::Date ? dicom::DateFromDayMonthYear(text) : dicom::TimeFromClock(text);
-        data.SetText(spec.tag, spec.vr, text);
+        text = rule.kind == ValueKind::Date ? dicom::DateFromDayMonthYear(text) : dicom::TimeFromClock(text);
+        data.SetText(rule.tag, rule.vr, text);
         return true;
     case ValueKind::Integer: {
         long long n = 0;
         if (!AsInteger(value, n))
             break;
-        if (spec.vr[0] == 'U') {
+        if (rule.vr[0] == 'U') {
             if (n < 0 || n > 65535) {
                 error = L"The value of \"" + name + L"\" is out of range.";
                 return false;
             }
-            data.SetUS(spec.tag, (uint16_t)n);
+            data.SetUS(rule.tag, (uint16_t)n);
         } else {
             if (n < INT32_MIN || n > INT32_MAX) {
                 error = L"The value of \"" + name + L"\" is out of range.";
                 return false;
             }
-            data.SetText(spec.tag, spec.vr, dicom::IntegerString((int32_t)n));
+            data.SetText(rule.tag, rule.vr, dicom::IntegerString((int32_t)n));
         }
         return true;
     }
     case ValueKind::Decimal:
         if (!AsDecimal(value, text))
             break;
-        data.SetText(spec.tag, spec.vr, text);
+        data.SetText(rule.tag, rule.vr, text);
         return true;
     case ValueKind::PersonName:
     case ValueKind::CodeList:
@@ -231,7 +231,7 @@ bool Convert(const AttributeSpec& spec, const VARIANT* value, DataSet& data, std
         std::vector<std::string> values;
         for (size_t i = 0; i < parts.Size(); ++i) {
             std::string part;
-            if (spec.kind == ValueKind::DecimalList) {
+            if (rule.kind == ValueKind::DecimalList) {
                 if (!AsDecimal(parts.At(i), part)) {
                     error = L"A value of \"" + name + L"\" is not a number.";
                     return false;
@@ -240,21 +240,21 @@ bool Convert(const AttributeSpec& spec, const VARIANT* value, DataSet& data, std
                 error = L"A value of \"" + name + L"\" is not a text.";
                 return false;
             }
-            if (spec.kind == ValueKind::PersonName) {
+            if (rule.kind == ValueKind::PersonName) {
                 // The name parts are components: their separators may not
                 // stand in them.
                 std::string clean;
                 for (char c : part)
                     if (c != '^' && c != '=')
                         clean.push_back(c);
-                values.push_back(dicom::CutText(clean, spec.maxChars));
-            } else if (spec.kind == ValueKind::CodeList) {
+                values.push_back(dicom::CutText(clean, rule.maxChars));
+            } else if (rule.kind == ValueKind::CodeList) {
                 values.push_back(dicom::CodeString(part));
             } else {
                 values.push_back(part);
             }
         }
-        if (spec.kind == ValueKind::PersonName) {
+        if (rule.kind == ValueKind::PersonName) {
             while (!values.empty() && values.back().empty())
                 values.pop_back();
             for (size_t i = 0; i < values.size(); ++i)
@@ -265,7 +265,7 @@ bool Convert(const AttributeSpec& spec, const VARIANT* value, DataSet& data, std
             for (size_t i = 0; i < values.size(); ++i)
                 joined += (i ? "\\" : "") + values[i];
         }
-        data.SetText(spec.tag, spec.vr, joined);
+        data.SetText(rule.tag, rule.vr, joined);
         return true;
     }
     }
@@ -289,10 +289,10 @@ bool ReadAttributes(const VARIANT& attributes, DataSet& data, std::wstring& erro
         }
         const BSTR name = V_BSTR(pair.At(0));
         const std::u16string key(reinterpret_cast<const char16_t*>(name ? name : L""), SysStringLen(name));
-        const AttributeSpec* spec = dicom::FindAttribute(key);
-        if (!spec)
+        const AttributeRule* rule = dicom::FindAttribute(key);
+        if (!rule)
             continue;
-        if (!Convert(*spec, pair.At(1), data, error))
+        if (!Convert(*rule, pair.At(1), data, error))
             return false;
     }
     return true;

@@ -1,10 +1,17 @@
-// The provider's cost over SQLite itself: 10,000 patients inserted in one
-// transaction and read back with a filtered SELECT, once through OLE DB (the
-// registered ZelkSQLite provider, as the database layer uses it: one prepared
-// command executed per row, rows fetched one at a time) and once through the
-// SQLite C API, on fresh database files, in the same run. Each side runs
-// three times and keeps its best time; the ratio is printed and the exit
-// status is 1 when OLE DB is more than 3 times slower.
+// The provider's cost over SQLite itself: n patients inserted in one
+// transaction and half of them read back with a filtered SELECT, once through
+// OLE DB (the registered ZelkSQLite provider, as the database layer uses it:
+// one prepared command executed per row, rows fetched one at a time) and once
+// through the SQLite C API, on fresh database files, in the same run. The
+// clock of each side starts once its connection is made and stops when the
+// last row is read. Each side runs five times per size and keeps its best time.
+//
+// The sizes are the arguments (by default 1,000, 10,000 and 100,000 rows).
+// For each size the ratio OLE DB / SQLite is printed with its limit; from one
+// size to the next, each side's ratio of costs is printed beside the ratio of
+// sizes, with the limit on how much faster than the rows (or than SQLite's
+// cost) OLE DB's cost may grow. The exit status is 1 when a limit is exceeded, and every exceeded
+// limit is named.
 #define DBINITCONSTANTS
 #include <windows.h>
 #include <ole2.h>
@@ -12,15 +19,24 @@
 #include <oledberr.h>
 #include <msdasc.h>
 
+#include "bench/benchutil.h"
 #include "sqlite3.h"
 
 #include <cstdio>
+#include <iterator>
 #include <string>
+#include <vector>
 
 namespace {
 
-const int kPatients = 10000;
+const int kDefaultSizes[] = {1000, 10000, 100000};
 const int kRounds = 5;
+// OLE DB may be at most this many times slower than SQLite at any size.
+const double kRatioLimit = 3.0;
+// From one size to the next, OLE DB's cost may grow at most this much more
+// than the rows, or than SQLite's own cost on the same rows where that grows
+// faster (once the file outgrows the page cache).
+const double kGrowthLimit = 1.5;
 const char kSchema[] =
     "CREATE TABLE Patient (Patient INTEGER PRIMARY KEY AUTOINCREMENT, Name nvarchar(32) NOT NULL,"
     " FirstName nvarchar(32), Pol int NOT NULL, Birthday datetime);"
@@ -79,21 +95,22 @@ void PatientName(int i, wchar_t* name, wchar_t* first)
     first[31] = 0;
 }
 
-// The same work through the SQLite C API; returns the seconds taken, the
-// seconds of the inserts, and the rows read.
-double RunSqlite(const std::wstring& path, double& inserts, int& read)
+// The same work through the SQLite C API on `patients` rows; returns the
+// seconds taken after the connection was made, the seconds of the inserts,
+// and the rows read.
+double RunSqlite(const std::wstring& path, int patients, double& inserts, int& read)
 {
     sqlite3* db = nullptr;
-    double start = Now();
     sqlite3_open_v2(Utf8(path).c_str(), &db, SQLITE_OPEN_READWRITE, nullptr);
     sqlite3_busy_timeout(db, 30000);
     sqlite3_exec(db, "PRAGMA foreign_keys=ON", nullptr, nullptr, nullptr);
+    double start = Now();
     sqlite3_exec(db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr);
     sqlite3_stmt* insert = nullptr;
     sqlite3_prepare16_v2(db, L"INSERT INTO Patient (Name, FirstName, Pol, Birthday) VALUES (?, ?, ?, ?)", -1, &insert,
                          nullptr);
     wchar_t name[32], first[32], birthday[32];
-    for (int i = 0; i < kPatients; ++i) {
+    for (int i = 0; i < patients; ++i) {
         PatientName(i, name, first);
         _snwprintf(birthday, 31, L"%04d-%02d-%02d 00:00:00.000", 1930 + i % 80, 1 + i % 12, 1 + i % 28);
         birthday[31] = 0;
@@ -129,9 +146,10 @@ double RunSqlite(const std::wstring& path, double& inserts, int& read)
         }
         ++read;
     }
+    double t = Now() - start;
     sqlite3_finalize(select);
     sqlite3_close(db);
-    return Now() - start;
+    return t;
 }
 
 template <class T>
@@ -164,11 +182,10 @@ DBBINDING Binding(DBORDINAL ordinal, DBTYPE type, DBLENGTH maxLen, DBBYTEOFFSET&
     return b;
 }
 
-// The same work through OLE DB; returns the seconds taken, the seconds of
-// the inserts, and the rows read.
-double RunOleDb(const std::wstring& path, double& inserts, int& read)
+// The same work through OLE DB; returns the seconds taken after the
+// connection was made, the seconds of the inserts, and the rows read.
+double RunOleDb(const std::wstring& path, int patients, double& inserts, int& read)
 {
-    double start = Now();
     IDataInitialize* service = nullptr;
     Check(CoCreateInstance(CLSID_MSDAINITIALIZE, nullptr, CLSCTX_INPROC_SERVER, IID_IDataInitialize,
                            reinterpret_cast<void**>(&service)),
@@ -187,6 +204,7 @@ double RunOleDb(const std::wstring& path, double& inserts, int& read)
     ITransactionLocal* tx = nullptr;
     session->QueryInterface(IID_ITransactionLocal, reinterpret_cast<void**>(&tx));
 
+    double start = Now();
     Check(tx->StartTransaction(ISOLATIONLEVEL_READUNCOMMITTED, 0, nullptr, nullptr), "StartTransaction");
     ICommandText* insert = nullptr;
     Check(session->CreateCommand(nullptr, IID_ICommandText, reinterpret_cast<IUnknown**>(&insert)), "CreateCommand");
@@ -204,7 +222,7 @@ double RunOleDb(const std::wstring& path, double& inserts, int& read)
     Check(accessors->CreateAccessor(DBACCESSOR_PARAMETERDATA, 4, params, 0, &paramAccessor, nullptr), "CreateAccessor");
     DBPARAMS p = {data, 1, paramAccessor};
     wchar_t name[32], first[32];
-    for (int i = 0; i < kPatients; ++i) {
+    for (int i = 0; i < patients; ++i) {
         PatientName(i, name, first);
         PutText(data, params[0], name);
         PutText(data, params[1], first);
@@ -265,6 +283,7 @@ double RunOleDb(const std::wstring& path, double& inserts, int& read)
         rowset->ReleaseRows(1, &row, nullptr, nullptr, nullptr);
         ++read;
     }
+    double t = Now() - start;
     accessors->ReleaseAccessor(rowAccessor, nullptr);
     accessors->Release();
     rowset->Release();
@@ -274,13 +293,60 @@ double RunOleDb(const std::wstring& path, double& inserts, int& read)
     factory->Release();
     source->Release();
     service->Release();
-    return Now() - start;
+    return t;
+}
+
+struct Measure {
+    int patients = 0;
+    double sqlite = 1e9, sqliteInserts = 0;
+    double oleDb = 1e9, oleDbInserts = 0;
+};
+
+// Both sides on `patients` rows, each its best of kRounds; false when a side
+// read back another number of rows than it should.
+bool Run(const std::wstring& path, int patients, Measure& m)
+{
+    m.patients = patients;
+    int readSqlite = 0, readOleDb = 0;
+    for (int round = 0; round < kRounds; ++round) {
+        double inserts = 0;
+        FreshDatabase(path);
+        double t = RunSqlite(path, patients, inserts, readSqlite);
+        if (t < m.sqlite) {
+            m.sqlite = t;
+            m.sqliteInserts = inserts;
+        }
+        FreshDatabase(path);
+        t = RunOleDb(path, patients, inserts, readOleDb);
+        if (t < m.oleDb) {
+            m.oleDb = t;
+            m.oleDbInserts = inserts;
+        }
+    }
+    if (readSqlite != patients / 2 || readOleDb != patients / 2) {
+        fprintf(stderr, "provider_bench: read %d rows through SQLite and %d through OLE DB, expected %d\n", readSqlite,
+                readOleDb, patients / 2);
+        return false;
+    }
+    return true;
 }
 
 }  // namespace
 
-int wmain()
+int wmain(int argc, wchar_t** argv)
 {
+    std::vector<int> sizes;
+    for (int i = 1; i < argc; ++i) {
+        int n = _wtoi(argv[i]);
+        if (n < 2) {
+            fprintf(stderr, "provider_bench: the arguments are numbers of rows (2 or more), not \"%ls\"\n", argv[i]);
+            return 2;
+        }
+        sizes.push_back(n);
+    }
+    if (sizes.empty())
+        sizes.assign(std::begin(kDefaultSizes), std::end(kDefaultSizes));
+
     CoInitializeEx(nullptr, COINIT_MULTITHREADED);
     wchar_t temp[MAX_PATH];
     GetTempPathW(MAX_PATH, temp);
@@ -290,40 +356,46 @@ int wmain()
     CreateDirectoryW(folder, nullptr);
     std::wstring path = std::wstring(folder) + L"\\bench.db";
 
-    double bestSqlite = 1e9, bestOleDb = 1e9, insertSqlite = 0, insertOleDb = 0;
-    int readSqlite = 0, readOleDb = 0;
-    for (int round = 0; round < kRounds; ++round) {
-        double inserts = 0;
-        FreshDatabase(path);
-        double t = RunSqlite(path, inserts, readSqlite);
-        if (t < bestSqlite) {
-            bestSqlite = t;
-            insertSqlite = inserts;
-        }
-        FreshDatabase(path);
-        t = RunOleDb(path, inserts, readOleDb);
-        if (t < bestOleDb) {
-            bestOleDb = t;
-            insertOleDb = inserts;
-        }
-    }
+    std::vector<Measure> measures(sizes.size());
+    bool complete = true;
+    for (size_t i = 0; i < sizes.size() && complete; ++i)
+        complete = Run(path, sizes[i], measures[i]);
     DeleteFileW(path.c_str());
     DeleteFileW((path + L"-wal").c_str());
     DeleteFileW((path + L"-shm").c_str());
     RemoveDirectoryW(folder);
     CoUninitialize();
-
-    if (readSqlite != kPatients / 2 || readOleDb != kPatients / 2) {
-        fprintf(stderr, "provider_bench: read %d rows through SQLite and %d through OLE DB, expected %d\n", readSqlite,
-                readOleDb, kPatients / 2);
+    if (!complete)
         return 2;
+
+    bench::Verdict verdict;
+    char name[64], text[256];
+    printf("n patients inserted in one transaction, n/2 read back with a filtered SELECT (best of %d, the clock "
+           "started after the connection)\n",
+           kRounds);
+    for (const Measure& m : measures) {
+        printf("n = %d\n", m.patients);
+        printf("  SQLite C API: %.1f ms (inserts %.1f ms, reading %.1f ms)\n", m.sqlite * 1000, m.sqliteInserts * 1000,
+               (m.sqlite - m.sqliteInserts) * 1000);
+        printf("  OLE DB:       %.1f ms (inserts %.1f ms, reading %.1f ms)\n", m.oleDb * 1000, m.oleDbInserts * 1000,
+               (m.oleDb - m.oleDbInserts) * 1000);
+        snprintf(name, sizeof name, "provider_n%d", m.patients);
+        snprintf(text, sizeof text, "OLE DB against the SQLite C API for %d rows (%.1f ms against %.1f ms)", m.patients,
+                 m.oleDb * 1000, m.sqlite * 1000);
+        verdict.Ratio(name, m.oleDb / m.sqlite, kRatioLimit, text);
     }
-    double ratio = bestOleDb / bestSqlite;
-    printf("insert %d patients in one transaction, read %d back with a filtered SELECT\n", kPatients, readOleDb);
-    printf("SQLite C API: %.1f ms (inserts %.1f ms, reading %.1f ms)\n", bestSqlite * 1000, insertSqlite * 1000,
-           (bestSqlite - insertSqlite) * 1000);
-    printf("OLE DB:       %.1f ms (inserts %.1f ms, reading %.1f ms)\n", bestOleDb * 1000, insertOleDb * 1000,
-           (bestOleDb - insertOleDb) * 1000);
-    printf("ratio:        %.2f (limit 3)\n", ratio);
-    return ratio <= 3.0 ? 0 : 1;
+    // From one size to the next: each side's ratio of costs beside the ratio
+    // of sizes; the figure is OLE DB's growth over the larger of the two others.
+    for (size_t i = 1; i < measures.size(); ++i) {
+        const Measure& a = measures[i - 1];
+        const Measure& b = measures[i];
+        const double size = static_cast<double>(b.patients) / a.patients;
+        const double sqlite = b.sqlite / a.sqlite;
+        const double oleDb = b.oleDb / a.oleDb;
+        snprintf(name, sizeof name, "provider_growth_n%d/n%d", b.patients, a.patients);
+        snprintf(text, sizeof text, "sizes x%.1f: cost SQLite x%.1f, OLE DB x%.1f; OLE DB's growth over x%.1f",
+                 size, sqlite, oleDb, sqlite > size ? sqlite : size);
+        verdict.Ratio(name, oleDb / (sqlite > size ? sqlite : size), kGrowthLimit, text);
+    }
+    return verdict.ExitCode();
 }

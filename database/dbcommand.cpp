@@ -147,6 +147,26 @@ BOOL DODBCommand::Execute(DODBPtr<DODBRowset>& rowset, DODBPtr<DODBParams>* rowB
     return TRUE;
 }
 
+BOOL DODBCommand::ExecuteInto(DODBRowset& rowset, DODBParams* params, DBROWCOUNT* affected)
+{
+    static const wchar_t kSource[] = L"DODBCommand::Execute";
+    DODBClearError();
+    if (!Usable(kSource))
+        return FALSE;
+    IRowset* raw = nullptr;
+    HRESULT hr = RunProvider(params, affected, &raw);
+    if (FAILED(hr)) {
+        DODBAddError(hr, IDS_DB_EXECUTE_COMMAND, kSource);
+        return FALSE;
+    }
+    if (raw == nullptr) {
+        DODBAddError(hr, IDS_DB_NO_ROWSET, kSource);
+        return FALSE;
+    }
+    rowset.Adopt(raw);
+    return TRUE;
+}
+
 HRESULT DODBCommand::ExecuteNR(DODBParams* params, DBROWCOUNT* affected)
 {
     static const wchar_t kSource[] = L"DODBCommand::ExecuteNR";

@@ -32,6 +32,11 @@ public:
     // handle, a block with one binding per column) go to the handles.
     BOOL Execute(DODBPtr<DODBRowset>& rowset, DODBPtr<DODBParams>* rowBlock, DODBParams* params,
                  DBROWCOUNT* affected);
+    // Runs a statement that returns rows into a rowset object the caller
+    // already holds (DODBRowset::Adopt): for a caller that runs the command
+    // again and reads the rows through a block made before. The same
+    // failures as Execute.
+    BOOL ExecuteInto(DODBRowset& rowset, DODBParams* params, DBROWCOUNT* affected);
     // Runs a statement for its effect; a rowset it returns is dropped.
     HRESULT ExecuteNR(DODBParams* params, DBROWCOUNT* affected);
     BOOL ExecuteBind(DODBPtr<DODBRowset>& rowset, DODBPtr<DODBParams>* rowBlock, const DODBPtr<DODBBindParam>& list,

@@ -228,6 +228,12 @@ BOOL DODBParams::SetBindings(ULONG n, const DODBBindRow* table)
     return TRUE;
 }
 
+void DODBParams::ZeroValues()
+{
+    if (data != nullptr)
+        ZeroMemory(data, dataSize);
+}
+
 HRESULT DODBParams::AllocStructForParams()
 {
     static const wchar_t kSource[] = L"DODBParams::AllocStructForParams";
@@ -310,11 +316,6 @@ int DODBParams::IndexOfOrdinal(DBORDINAL ordinal) const
         if (bindings[i].iOrdinal == ordinal)
             return (int)i;
     return -1;
-}
-
-const DBBINDING* DODBParams::GetBinding(ULONG index) const
-{
-    return bindings != nullptr && index < count ? &bindings[index] : nullptr;
 }
 
 HRESULT DODBParams::SetValue(ULONG index, const void* source, DBLENGTH length, DBSTATUS status)
@@ -454,8 +455,13 @@ void* DODBParams::GetValuePtr(ULONG index) const
 
 HRESULT DODBParams::GetValue(ULONG index, void* destination, DBSTATUS* status, ULONG maximumChars)
 {
-    static const wchar_t kSource[] = L"DODBParams::GetValue";
     DODBClearError();
+    return CopyOut(index, destination, status, maximumChars);
+}
+
+HRESULT DODBParams::CopyOut(ULONG index, void* destination, DBSTATUS* status, ULONG maximumChars)
+{
+    static const wchar_t kSource[] = L"DODBParams::GetValue";
     if (index >= count) {
         DODBAddError(E_FAIL, IDS_DB_PARAMETER_NUMBER, kSource);
         return E_FAIL;

@@ -40,6 +40,9 @@ public:
     HRESULT SetParamBindInOut(ULONG index, DBORDINAL ordinal, DBTYPE type, DBLENGTH maxLength);
     BOOL SetBindings(ULONG count, const DODBBindRow* table);
     HRESULT AllocStructForParams();
+    // The buffer zero-filled again, as AllocStructForParams leaves it; the
+    // bindings and the accessor stay.
+    void ZeroValues();
 
     HRESULT DCreateAccessor(IAccessor* accessor, DBACCESSORFLAGS flags);
     HRESULT CreateParamAccessor(IAccessor* accessor);
@@ -69,6 +72,9 @@ public:
 
     // Reading values.
     HRESULT GetValue(ULONG index, void* destination, DBSTATUS* status, ULONG maximumChars);
+    // GetValue without clearing the thread's error object first: for a
+    // caller that copies a whole row right after a read that cleared it.
+    HRESULT CopyOut(ULONG index, void* destination, DBSTATUS* status, ULONG maximumChars);
     DBSTATUS GetStatus(ULONG index);
     BOOL IsOk(ULONG index) const;
     BOOL IsNull(ULONG index) const;
@@ -118,7 +124,10 @@ public:
     // What commands and rowsets hand to OLE DB.
     HACCESSOR GetAccessor() const { return accessor; }
     BYTE* GetData() const { return data; }
-    const DBBINDING* GetBinding(ULONG index) const;
+    const DBBINDING* GetBinding(ULONG index) const
+    {
+        return bindings != nullptr && index < count ? &bindings[index] : nullptr;
+    }
 
 private:
     void FreeBindings();

@@ -52,6 +52,15 @@ DODBRowset::~DODBRowset()
     ReleaseAll();
 }
 
+void DODBRowset::Adopt(IRowset* made)
+{
+    ReleaseAll();
+    rowset = made;
+    lastResult = S_OK;
+    endOfRowset = FALSE;
+    rowsObtained = 0;
+}
+
 void DODBRowset::ReleaseAll()
 {
     if (currentRow != 0 && rowset != nullptr)
@@ -226,7 +235,7 @@ HRESULT DODBRowset::NextRow()
     return hr;
 }
 
-DODBPtr<DODBParams> DODBRowset::CreateParams()
+DODBPtr<DODBParams> DODBRowset::CreateParams(IAccessor* owner)
 {
     static const wchar_t kSource[] = L"DODBRowset::CreateParams";
     DODBClearError();
@@ -263,7 +272,7 @@ DODBPtr<DODBParams> DODBRowset::CreateParams()
     if (SUCCEEDED(hr))
         hr = block->AllocStructForParams();
     if (SUCCEEDED(hr))
-        hr = block->CreateRowAccessor(accessor);
+        hr = block->CreateRowAccessor(owner != nullptr ? owner : accessor);
     CoTaskMemFree(info);
     CoTaskMemFree(strings);
     if (FAILED(hr)) {

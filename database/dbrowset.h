@@ -24,6 +24,11 @@ public:
     ~DODBRowset() override;
 
     bool IsEmpty() const { return rowset == nullptr; }
+    // Lets go of the rows held (the current row and every interface) and
+    // reads from `made` instead, whose reference it takes over; the other
+    // interfaces are not asked for: a rowset adopted this way reads rows into
+    // blocks made before (GetNextData, GetData) and makes none.
+    void Adopt(IRowset* made);
     // For row blocks made by the caller: their row accessor is made with it.
     IAccessor* GetAccessor() const { return accessor; }
 
@@ -38,8 +43,10 @@ public:
     HRESULT ReleaseRow();
 
     // A row block with one binding per column (the bookmark left out); null
-    // on failure.
-    DODBPtr<DODBParams> CreateParams();
+    // on failure. Its row accessor is made on `owner` when given (a
+    // command's IAccessor: the accessor then serves every rowset of that
+    // command), else on this rowset.
+    DODBPtr<DODBParams> CreateParams(IAccessor* owner = nullptr);
     // A row block with bindings for the named columns only, in the order of
     // the names (compared ignoring case in the thread's locale).
     HRESULT CreateParams(ULONG count, const wchar_t* const* names, DODBPtr<DODBParams>& block);

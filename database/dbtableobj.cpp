@@ -20,6 +20,7 @@ BOOL DODBTableObj::Open(const DODBPtr<DODBSession>& session)
         DODBSetError(E_FAIL, IDS_DB_CREATE_COMMAND, L"DODBSession::CreateCommand");
         Throw(E_FAIL);
     }
+    rowBlockKept = FALSE;
     if (!session->CreateCommand(command))
         Throw(E_FAIL);
     return TRUE;
@@ -31,6 +32,7 @@ BOOL DODBTableObj::SetCmdText(const wchar_t* text)
         DODBSetError(E_NOINTERFACE, IDS_DB_NO_COMMAND_TEXT, L"DODBCommand::SetCmdText");
         Throw(E_NOINTERFACE);
     }
+    rowBlockKept = FALSE;
     HRESULT hr = command->SetCmdText(text);
     if (hr != S_OK)
         Throw(hr);
@@ -43,6 +45,7 @@ BOOL DODBTableObj::Prepare(const wchar_t* text)
         DODBSetError(E_NOINTERFACE, IDS_DB_NO_COMMAND_TEXT, L"DODBCommand::Prepare");
         Throw(E_NOINTERFACE);
     }
+    rowBlockKept = FALSE;
     HRESULT hr = command->Prepare(text);
     if (FAILED(hr))
         Throw(hr);
@@ -68,6 +71,7 @@ BOOL DODBTableObj::BindIn(ULONG ordinal, DBTYPE type, void* variable, ULONG leng
 
 BOOL DODBTableObj::BindOut(ULONG ordinal, DBTYPE type, void* variable, ULONG length, DBSTATUS status)
 {
+    outputsMapped = FALSE;
     return Bind(outputs, ordinal, type, variable, length, status);
 }
 
@@ -98,8 +102,24 @@ BOOL DODBTableObj::Execute(DBROWCOUNT* affected)
         Throw(E_NOINTERFACE);
     }
     PrepareParams();
-    if (!command->Execute(rowset, &rowBlock, paramBlock.Get(), affected))
+    if (rowBlockKept && rowBlock.IsSet() && rowset.IsSet()) {
+        // The rowset object of the last execution takes the new rows.
+        if (!command->ExecuteInto(*rowset.Get(), paramBlock.Get(), affected))
+            Throw(E_FAIL);
+        rowBlock->ZeroValues();
+        return TRUE;
+    }
+    if (!command->Execute(rowset, nullptr, paramBlock.Get(), affected))
         Throw(E_FAIL);
+    DODBPtr<DODBParams> block = rowset->CreateParams(command->GetAccessor());
+    rowBlockKept = block.IsSet();
+    if (!rowBlockKept) {
+        block = rowset->CreateParams();
+        if (!block.IsSet())
+            Throw(E_FAIL);
+    }
+    rowBlock = block;
+    outputsMapped = FALSE;
     return TRUE;
 }
 
@@ -117,7 +137,6 @@ BOOL DODBTableObj::ExecuteNR(DBROWCOUNT* affected)
 
 BOOL DODBTableObj::Fetch()
 {
-    static const wchar_t kSource[] = L"DODBTableObj::Fetch";
     if (!rowset.IsSet() || !rowBlock.IsSet()) {
         DODBSetError(E_FAIL, IDS_DB_NO_PARAMETER_MEMORY, L"DODBRowset::GetNextData");
         Throw(E_FAIL);
@@ -129,6 +148,71 @@ BOOL DODBTableObj::Fetch()
     }
     if (!outputs.IsSet())
         return TRUE;
+    // GetNextData cleared the thread's error object and posted none: the
+    // copies need not clear it again (CopyOut is GetValue less that step).
+    if (outputsMapped || MapOutputs())
+        CopyOutputsMapped();
+    else
+        CopyOutputsChecked();
+    return TRUE;
+}
+
+bool DODBTableObj::MapOutputs()
+{
+    outputMap.clear();
+    const ULONG slots = outputs->SlotCount();
+    for (ULONG slot = 0; slot < slots; ++slot) {
+        const ValueItem* item = outputs->Item(slot);
+        if (item == nullptr)
+            continue;
+        OutputCopy copy = {};
+        CopyMemory(&copy.variable, item->value, sizeof(copy.variable));
+        const DBTYPE type = item->type & ~DBTYPE_BYREF;
+        const int index = rowBlock->IndexOfOrdinal(item->ordinal);
+        if (index < 0 || rowBlock->GetWType((ULONG)index) != type)
+            return false;   // CopyOutputsChecked refuses it where the checks reach it
+        copy.index = (ULONG)index;
+        if (type == DBTYPE_WSTR) {
+            copy.chars = item->length / 2;
+            if (copy.chars == 0)
+                return false;
+        } else {
+            copy.size = DODBFixedSize(type);
+        }
+        outputMap.push_back(copy);
+    }
+    outputsMapped = TRUE;
+    return true;
+}
+
+void DODBTableObj::CopyOutputsMapped()
+{
+    const BYTE* data = rowBlock->GetData();
+    for (const OutputCopy& copy : outputMap) {
+        if (copy.size != 0) {
+            // What CopyOut does for a value of fixed size that is there or NULL.
+            const DBBINDING* b = rowBlock->GetBinding(copy.index);
+            const DBSTATUS s = *reinterpret_cast<const DBSTATUS*>(data + b->obStatus);
+            if (s == DBSTATUS_S_OK) {
+                columnStatus = s;
+                CopyMemory(copy.variable, data + b->obValue, copy.size);
+                continue;
+            }
+            if (s == DBSTATUS_S_ISNULL) {
+                columnStatus = s;
+                continue;
+            }
+        } else {
+            static_cast<wchar_t*>(copy.variable)[0] = 0;
+        }
+        if (FAILED(rowBlock->CopyOut(copy.index, copy.variable, &columnStatus, copy.chars)))
+            Throw(E_FAIL);
+    }
+}
+
+void DODBTableObj::CopyOutputsChecked()
+{
+    static const wchar_t kSource[] = L"DODBTableObj::Fetch";
     const ULONG slots = outputs->SlotCount();
     for (ULONG slot = 0; slot < slots; ++slot) {
         const ValueItem* item = outputs->Item(slot);
@@ -156,14 +240,13 @@ BOOL DODBTableObj::Fetch()
                 Throw(E_FAIL);
             }
             static_cast<wchar_t*>(variable)[0] = 0;
-            hr = rowBlock->GetValue((ULONG)index, variable, &columnStatus, chars);
+            hr = rowBlock->CopyOut((ULONG)index, variable, &columnStatus, chars);
         } else {
-            hr = rowBlock->GetValue((ULONG)index, variable, &columnStatus, 0);
+            hr = rowBlock->CopyOut((ULONG)index, variable, &columnStatus, 0);
         }
         if (FAILED(hr))
             Throw(E_FAIL);
     }
-    return TRUE;
 }
 
 BOOL DODBTableObj::IsNull(ULONG index) const
@@ -199,6 +282,8 @@ BOOL DODBTableObj::SetParamStatus(ULONG ordinal, DBSTATUS status)
 void DODBTableObj::Close()
 {
     columnStatus = DBSTATUS_E_UNAVAILABLE;
+    rowBlockKept = FALSE;
+    outputsMapped = FALSE;
     rowBlock.Release();
     paramBlock.Release();
     rowset.Release();
@@ -210,6 +295,8 @@ void DODBTableObj::Close()
 void DODBTableObj::Reset()
 {
     columnStatus = DBSTATUS_E_UNAVAILABLE;
+    rowBlockKept = FALSE;
+    outputsMapped = FALSE;
     rowBlock.Release();
     paramBlock.Release();
     rowset.Release();

@@ -9,6 +9,13 @@
 // States: empty -> Open (command) -> SetCmdText/Prepare -> BindIn/BindOut ->
 // Execute (rowset, row block; the parameter block is made once) -> Fetch until
 // FALSE -> Reset (new bindings, same command) or Close. The destructor closes.
+//
+// The row block of the first execution of a text is kept for the later ones:
+// its row accessor is made on the command, whose rowsets all inherit it, and
+// the columns of one prepared text stay the same. A later execution only
+// empties the block again (as a new one is); a new text, Open, Reset and
+// Close let the next execution make it anew. A provider that refuses a row
+// accessor on its command gets a block on each rowset, made at each execution.
 #pragma once
 
 #include "database/dbbindparam.h"
@@ -18,10 +25,12 @@
 #include "database/dbrowset.h"
 #include "database/dbsession.h"
 
+#include <vector>
+
 class DODBTableObj
 {
 public:
-    DODBTableObj() : columnStatus(0) {}
+    DODBTableObj() : columnStatus(0), rowBlockKept(FALSE), outputsMapped(FALSE) {}
     ~DODBTableObj() { Close(); }
     DODBTableObj(const DODBTableObj&) = delete;
     DODBTableObj& operator=(const DODBTableObj&) = delete;
@@ -52,6 +61,20 @@ private:
     void PrepareParams();
     BOOL Bind(DODBPtr<DODBBindParam>& list, ULONG ordinal, DBTYPE type, void* variable, ULONG length,
               DBSTATUS status);
+    // Fetch's copies of the row into the output variables: the checks and
+    // copies slot by slot (CopyOutputsChecked), or, once every output was
+    // found in the row block, through the map made then (CopyOutputsMapped).
+    void CopyOutputsChecked();
+    void CopyOutputsMapped();
+    bool MapOutputs();
+
+    // One output variable found in the row block.
+    struct OutputCopy {
+        void* variable;
+        ULONG index;    // binding of the row block
+        ULONG size;     // bytes of a fixed-size value; 0: copied by CopyOut (texts)
+        ULONG chars;    // room of a text variable
+    };
 
     DBSTATUS columnStatus;              // of the last column copied by Fetch; 12 after Close and Reset
     DODBPtr<DODBCommand> command;
@@ -60,4 +83,7 @@ private:
     DODBPtr<DODBRowset> rowset;
     DODBPtr<DODBBindParam> inputs;      // by-reference input variables
     DODBPtr<DODBBindParam> outputs;     // by-reference output variables
+    BOOL rowBlockKept;                  // the row block's accessor is the command's: later executions keep it
+    BOOL outputsMapped;                 // outputMap holds every output of the current row block
+    std::vector<OutputCopy> outputMap;  // in slot order
 };

@@ -69,7 +69,8 @@ HRESULT AccessorTable::Create(Owner owner, size_t columns, DBACCESSORFLAGS flags
     accessor.bindings.assign(bindings, bindings + count);
     accessor.rowSize = rowSize;
     accessor.refs = 1;
-    *handle = static_cast<HACCESSOR>(slot + 1);
+    ++version_;
+    *handle = static_cast<HACCESSOR>(slot + first_);
     return S_OK;
 }
 
@@ -79,19 +80,38 @@ const Accessor* AccessorTable::Find(HACCESSOR handle)
     return Live(handle);
 }
 
+const Accessor* AccessorTable::Find(HACCESSOR handle, AccessorCache& cache)
+{
+    // The version is read first: a change during the lookup leaves the cache stale, never wrong.
+    const unsigned version = version_.load(std::memory_order_acquire);
+    if (handle != DB_NULL_HACCESSOR && cache.handle == handle && cache.version == version)
+        return cache.accessor;
+    const Accessor* found = Find(handle);
+    cache.handle = found ? handle : DB_NULL_HACCESSOR;
+    cache.version = version;
+    cache.accessor = found;
+    return found;
+}
+
 Accessor* AccessorTable::Live(HACCESSOR handle)
 {
-    if (handle == DB_NULL_HACCESSOR || handle > slots_.size() || !slots_[handle - 1] || !slots_[handle - 1]->refs)
+    if (handle < first_ || handle - first_ >= slots_.size())
         return nullptr;
-    return slots_[handle - 1].get();
+    Accessor* a = slots_[handle - first_].get();
+    return a && a->refs ? a : nullptr;
 }
 
 void AccessorTable::ReleaseAll()
 {
-    Locked hold(lock_);
+    // No lock: called on a rowset that nothing else reaches any more.
+    bool live = false;
     for (auto& slot : slots_)
-        if (slot)
+        if (slot && slot->refs) {
             slot->refs = 0;
+            live = true;
+        }
+    if (live)
+        ++version_;
 }
 
 HRESULT AccessorTable::AddRef(HACCESSOR handle, DBREFCOUNT* refs)
@@ -113,6 +133,8 @@ HRESULT AccessorTable::Release(HACCESSOR handle, DBREFCOUNT* refs)
     if (!a)
         return PostError(IID_IAccessor, DB_E_BADACCESSORHANDLE, L"HY000", 0, L"The accessor handle is not valid.");
     ULONG n = --a->refs;
+    if (n == 0)
+        ++version_;
     if (refs)
         *refs = n;
     return S_OK;

@@ -2,6 +2,7 @@
 #include "provider/collation.h"
 
 #include "provider/common.h"
+#include "provider/datetime.h"
 #include "provider/statement.h"
 #include "provider/values.h"
 
@@ -224,6 +225,58 @@ void GetDateFunction(sqlite3_context* context, int, sqlite3_value**)
     sqlite3_result_text16(context, text.c_str(), static_cast<int>(text.size() * sizeof(wchar_t)), SQLITE_TRANSIENT);
 }
 
+// zelk_datetime(text): the canonical datetime text of a text in one of the
+// accepted forms (datetime.h); NULL stays NULL; anything else fails the
+// statement with SQL Server's sentence, which the error records classify.
+void DateTimeFunction(sqlite3_context* context, int, sqlite3_value** argv)
+{
+    if (sqlite3_value_type(argv[0]) == SQLITE_NULL)
+        return;
+    size_t length = 0;
+    const wchar_t* text = Text16(argv[0], length);
+    SYSTEMTIME st;
+    switch (CheckDateText(text, length, st)) {
+    case DateCheck::Valid: {
+        std::wstring canonical = FormatDateTime(st);
+        sqlite3_result_text16(context, canonical.c_str(), static_cast<int>(canonical.size() * sizeof(wchar_t)),
+                              SQLITE_TRANSIENT);
+        return;
+    }
+    case DateCheck::Malformed:
+        sqlite3_result_error16(context, MalformedDateMessage(std::wstring(text, length)).c_str(), -1);
+        return;
+    default:
+        sqlite3_result_error16(context, OutOfRangeDateMessage(std::wstring(text, length)).c_str(), -1);
+        return;
+    }
+}
+
+// zelk_divisor(x): x itself, NULL for NULL; a divisor of 0 (after SQLite's
+// numeric reading of a text) fails with SQL Server's sentence.
+void DivisorFunction(sqlite3_context* context, int, sqlite3_value** argv)
+{
+    sqlite3_value* v = argv[0];
+    switch (sqlite3_value_numeric_type(v)) {
+    case SQLITE_NULL:
+        return;
+    case SQLITE_INTEGER:
+        if (sqlite3_value_int64(v) == 0) {
+            sqlite3_result_error(context, "Divide by zero error encountered.", -1);
+            return;
+        }
+        break;
+    case SQLITE_FLOAT:
+        if (sqlite3_value_double(v) == 0.0) {
+            sqlite3_result_error(context, "Divide by zero error encountered.", -1);
+            return;
+        }
+        break;
+    default:
+        break;
+    }
+    sqlite3_result_value(context, v);
+}
+
 void DataLengthFunction(sqlite3_context* context, int, sqlite3_value** argv)
 {
     sqlite3_value* v = argv[0];
@@ -298,6 +351,12 @@ int RegisterDialect(sqlite3* db, const std::wstring& catalog)
         rc = sqlite3_create_function(db, "like", 3, flags, nullptr, LikeFunction, nullptr, nullptr);
     if (rc == SQLITE_OK)
         rc = sqlite3_create_function(db, "getdate", 0, SQLITE_UTF8, nullptr, GetDateFunction, nullptr, nullptr);
+    if (rc == SQLITE_OK)
+        rc = sqlite3_create_function(db, ToUtf8(kDateFunction).c_str(), 1, SQLITE_UTF16 | SQLITE_DETERMINISTIC,
+                                     nullptr, DateTimeFunction, nullptr, nullptr);
+    if (rc == SQLITE_OK)
+        rc = sqlite3_create_function(db, ToUtf8(kDivisorFunction).c_str(), 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC,
+                                     nullptr, DivisorFunction, nullptr, nullptr);
     if (rc == SQLITE_OK)
         rc = sqlite3_create_function(db, "datalength", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr,
                                      DataLengthFunction, nullptr, nullptr);

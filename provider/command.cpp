@@ -92,24 +92,29 @@ Command::~Command()
         Locked hold(session_->SessionLock());
         DropStatement();
     }
-    delete spare_;
+    delete spare_.load();
     session_->Release();
 }
 
 bool Command::TakeBack(Rowset* rowset)
 {
-    IUnknown* reference = nullptr;
-    {
-        Locked hold(session_->SessionLock());
-        if (spare_)
-            return false;
-        reference = rowset->Clear();
-        spare_ = rowset;
-    }
-    // Last: this may delete the command and the spare with it.
+    // No lock: the rowset has no reference left, so no other thread reaches
+    // it, and the spare changes hands by atomic exchanges only.
+    if (spare_.load(std::memory_order_acquire))
+        return false;
+    IUnknown* reference = rowset->Clear();
+    Rowset* none = nullptr;
+    const bool kept = spare_.compare_exchange_strong(none, rowset, std::memory_order_acq_rel);
+    // Last: this may delete the command (and the spare with it). A rowset
+    // not kept is deleted by its caller, its command reference gone here.
     if (reference)
         reference->Release();
-    return true;
+    return kept;
+}
+
+const Accessor* Command::InheritedAccessor(HACCESSOR handle, AccessorCache& cache)
+{
+    return accessors_.Find(handle, cache);
 }
 
 const std::vector<ColumnInfo>& Command::Columns() const
@@ -183,9 +188,10 @@ HRESULT Command::EnsurePrepared(REFIID iid)
         return S_OK;
     if (!hasText_)
         return PostError(iid, DB_E_NOCOMMAND, L"HY010", 0, L"The command has no text to run.");
-    std::wstring problem;
+    TranslateError problem;
     if (!session_->Translate(text_, translated_, problem))
-        return PostError(iid, DB_E_ERRORSINCOMMAND, L"42000", 102, problem, L"Statement: " + text_);
+        return PostError(iid, DB_E_ERRORSINCOMMAND, problem.sqlState.c_str(), problem.nativeError, problem.message,
+                         L"Statement: " + text_);
     if (translated_.kind == StatementKind::Procedure || translated_.kind == StatementKind::IdentityInsert ||
         translated_.kind == StatementKind::Backup) {
         // The provider runs these itself: no SQLite statement, no result columns.
@@ -400,7 +406,7 @@ HRESULT Command::Execute(IUnknown* outer, REFIID riid, DBPARAMS* params, DBROWCO
         DBCOUNTITEM sets = 1;
         BYTE* data = nullptr;
         if (params && params->hAccessor != DB_NULL_HACCESSOR) {
-            accessor = accessors_.Find(params->hAccessor);
+            accessor = accessors_.Find(params->hAccessor, parameterAccessor_);
             if (!accessor)
                 return PostError(IID_ICommand, DB_E_BADACCESSORHANDLE, L"HY000", 0,
                                  L"The parameter accessor handed to the command is not valid.");
@@ -495,22 +501,26 @@ HRESULT Command::Execute(IUnknown* outer, REFIID riid, DBPARAMS* params, DBROWCO
                                                                                  : DB_COUNTUNAVAILABLE;
         if (!rows || !wantRowset)
             return S_OK;
-        std::shared_ptr<const ColumnSet> columns = columns_;
+        std::shared_ptr<const ColumnSet> inferred;
         if (!columnsTyped_) {
             std::vector<ColumnInfo> typed = Columns();
             InferTypes(typed, results_);
-            columns = std::make_shared<const ColumnSet>(std::move(typed));
+            inferred = std::make_shared<const ColumnSet>(std::move(typed));
         }
-        Rowset* made = spare_;
-        spare_ = nullptr;
+        const std::shared_ptr<const ColumnSet>& columns = inferred ? inferred : columns_;
+        Rowset* made = spare_.exchange(nullptr, std::memory_order_acq_rel);
         if (made)
-            made->Reuse(this, std::move(columns));
+            made->Reuse(this, columns);
         else
-            made = Rowset::NewQuery(session_, this, std::move(columns));
+            made = Rowset::NewQuery(session_, this, columns);
         // Released on every way out, an exception included: back to the
         // command when no one else took a reference.
         ComPtr<IRowset> owned(static_cast<IRowset*>(made), false);
         made->TakeRows(results_);
+        if (SameGuid(riid, IID_IRowset)) {
+            *rowset = owned.Detach();  // the reference the rowset was made with
+            return S_OK;
+        }
         return made->QueryInterface(riid, reinterpret_cast<void**>(rowset));
     });
 }

@@ -18,9 +18,13 @@
 // What a re-execution reuses instead of making again: the compiled statement;
 // the result columns (one ColumnSet shared with every rowset of the command,
 // copied only when computed columns take their types from the values read);
-// the memory of the rows read; and one spare rowset object, handed back to
-// the command when the last reference to a rowset of it goes (TakeBack) and
-// made the rowset of the next execution. Stored procedure calls,
+// the memory of the rows read; the lookup of the consumer's parameter
+// accessor (AccessorCache); and one spare rowset object, handed back to the
+// command when the last reference to a rowset of it goes (TakeBack, by an
+// atomic exchange: no lock) and made the rowset of the next execution. Row
+// accessors made on the command are inherited by all its rowsets, so a
+// consumer that runs the command again binds its row once (OLE DB's rule for
+// accessors of commands). Stored procedure calls,
 // SET IDENTITY_INSERT and BACKUP DATABASE are run by the session itself
 // (session.h); an INSERT that gives an identity key a value is refused with
 // 23000 unless IDENTITY_INSERT is ON for its table on the session.
@@ -30,6 +34,7 @@
 #include "provider/common.h"
 #include "provider/properties.h"
 #include "provider/statement.h"
+#include "provider/columns.h"
 #include "provider/types.h"
 #include "provider/values.h"
 
@@ -61,6 +66,11 @@ public:
     // the reference the rowset held to it), false when the rowset must delete
     // itself.
     bool TakeBack(Rowset* rowset);
+
+    // An accessor made on this command, which its rowsets inherit (those
+    // with DBACCESSOR_ROWDATA read rows); null for any other handle. Valid
+    // until the consumer releases the handle.
+    const Accessor* InheritedAccessor(HACCESSOR handle, AccessorCache& cache);
 
     // IUnknown
     HRESULT WINAPI QueryInterface(REFIID riid, void** out) override;
@@ -130,14 +140,15 @@ private:
     bool columnsTyped_ = false;                 // every result column has a declared type
     RowStore results_;                          // rows being read; its memory kept between executions
     std::vector<char> bound_;                   // parameters given a value, by ordinal - 1
-    Rowset* spare_ = nullptr;                   // a rowset handed back, for the next execution
+    std::atomic<Rowset*> spare_{nullptr};       // a rowset handed back, for the next execution
     std::vector<TypeDesc> paramTypes_;
     std::vector<bool> paramKnown_;
     std::vector<bool> paramAssigned_;  // stored into its column: the column's length applies
     std::vector<bool> paramPattern_;   // a LIKE pattern: taken as text
     std::vector<DBPARAMBINDINFO> setInfo_;  // SetParameterInfo, by ordinal - 1
     std::vector<bool> setInfoGiven_;
-    AccessorTable accessors_;
+    AccessorTable accessors_{kCommandAccessorBase};
+    AccessorCache parameterAccessor_;  // Execute's last parameter accessor (the session's lock held)
     PropertyBag props_;
 };
 

@@ -3,10 +3,13 @@
 
 #include "provider/errors.h"
 #include "provider/session.h"
+#include "provider/types.h"
 
 #include "sqlite3.h"
 
+#include <climits>
 #include <cwctype>
+#include <vector>
 
 namespace zelk {
 namespace {
@@ -32,6 +35,54 @@ std::wstring TrimValue(const wchar_t* text)
 // DBPROP_CATALOGLOCATION (0x16) in the DBINIT set, where no other key lands:
 // it is taken as the catalog like DBPROP_INIT_CATALOG.
 constexpr DBPROPID kWineCatalogId = DBPROP_CATALOGLOCATION;
+
+// The first bytes of every SQLite database file.
+const char kDatabaseHeader[16] = {'S', 'Q', 'L', 'i', 't', 'e', ' ', 'f', 'o', 'r', 'm', 'a', 't', ' ', '3', '\0'};
+
+std::wstring Decimal(unsigned long n)
+{
+    wchar_t code[16];
+    _snwprintf(code, 15, L"%lu", n);
+    code[15] = 0;
+    return code;
+}
+
+// Reads the header of `path` without changing the file; false with the
+// Win32 error (0 for a file too short) when it cannot be read.
+bool ReadHeader(const std::wstring& path, char (&header)[16], DWORD& error)
+{
+    error = 0;
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        error = GetLastError();
+        return false;
+    }
+    DWORD read = 0;
+    BOOL ok = ReadFile(file, header, sizeof(header), &read, nullptr);
+    if (!ok)
+        error = GetLastError();
+    CloseHandle(file);
+    return ok && read == sizeof(header);
+}
+
+// The key=value pairs of a provider string, separated by ";".
+std::vector<std::pair<std::wstring, std::wstring>> SplitPairs(const std::wstring& text)
+{
+    std::vector<std::pair<std::wstring, std::wstring>> pairs;
+    size_t start = 0;
+    while (start <= text.size()) {
+        size_t end = text.find(L';', start);
+        if (end == std::wstring::npos)
+            end = text.size();
+        std::wstring item = text.substr(start, end - start);
+        size_t equals = item.find(L'=');
+        if (equals != std::wstring::npos)
+            pairs.emplace_back(TrimValue(item.substr(0, equals).c_str()), TrimValue(item.substr(equals + 1).c_str()));
+        start = end + 1;
+    }
+    return pairs;
+}
 
 }  // namespace
 
@@ -64,6 +115,12 @@ std::wstring DataSource::Catalog()
     return catalog_;
 }
 
+int DataSource::LockTimeoutMs()
+{
+    Locked hold(lock_);
+    return lockTimeoutMs_;
+}
+
 HRESULT DataSource::QueryInterface(REFIID riid, void** out)
 {
     if (!out)
@@ -75,6 +132,8 @@ HRESULT DataSource::QueryInterface(REFIID riid, void** out)
         *out = static_cast<IDBProperties*>(this);
     else if (SameGuid(riid, IID_IDBCreateSession))
         *out = static_cast<IDBCreateSession*>(this);
+    else if (SameGuid(riid, IID_IDBDataSourceAdmin))
+        *out = static_cast<IDBDataSourceAdmin*>(this);
     else if (SameGuid(riid, IID_IPersist))
         *out = static_cast<IPersist*>(this);
     else if (SameGuid(riid, IID_ISupportErrorInfo))
@@ -90,46 +149,102 @@ ULONG DataSource::Release()
     return ReleaseRef(refs_, [this] { delete this; });
 }
 
+HRESULT DataSource::ReadProviderString(REFIID iid)
+{
+    lockTimeoutMs_ = kDefaultLockTimeoutMs;
+    for (const auto& pair : SplitPairs(providerString_)) {
+        if (!SameName(pair.first, L"Lock Timeout"))
+            continue;
+        const wchar_t* text = pair.second.c_str();
+        wchar_t* end = nullptr;
+        errno = 0;
+        long long value = wcstoll(text, &end, 10);
+        if (end == text || *end || errno || value < -1 || value > INT_MAX)
+            return PostError(iid, E_FAIL, L"HY024", 0,
+                             L"The Lock Timeout of the connection string must be a number of milliseconds (0 or more, "
+                             L"or -1 to wait without limit), not \"" + pair.second + L"\".");
+        lockTimeoutMs_ = value < 0 ? INT_MAX : static_cast<int>(value);
+    }
+    return S_OK;
+}
+
+HRESULT DataSource::Open(REFIID iid, bool create)
+{
+    if (initialized_)
+        return PostError(iid, DB_E_ALREADYINITIALIZED, L"HY000", 0, L"The database connection is already open.");
+    if (path_.empty())
+        return PostError(iid, E_FAIL, L"08001", 17,
+                         L"No database file is named: the connection string needs a \"Data Source\".");
+    HRESULT hr = ReadProviderString(iid);
+    if (FAILED(hr))
+        return hr;
+    if (create) {
+        // A new file only: an existing one, database or not, is never replaced.
+        HANDLE file = CreateFileW(path_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (file == INVALID_HANDLE_VALUE) {
+            DWORD error = GetLastError();
+            bool exists = error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS;
+            return PostError(iid, exists ? DB_E_DUPLICATEDATASOURCE : E_FAIL, L"08001", exists ? 1801 : 5123,
+                             exists ? L"The database file \"" + path_ + L"\" already exists: a new database needs a "
+                                                                       L"new file."
+                                    : L"The database file \"" + path_ +
+                                          L"\" cannot be made: check the folder and the access rights.",
+                             L"CreateFileW failed with " + Decimal(error) + L" for " + path_);
+        }
+        CloseHandle(file);
+    } else {
+        DWORD attributes = GetFileAttributesW(path_.c_str());
+        if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+            DWORD error = attributes == INVALID_FILE_ATTRIBUTES ? GetLastError() : 0;
+            return PostError(iid, E_FAIL, L"08001", 17,
+                             L"The database file \"" + path_ +
+                                 L"\" cannot be found: check the Data Source of the connection string.",
+                             L"GetFileAttributesW failed with " + Decimal(error) + L" for " + path_);
+        }
+        // Only a file that is a database already is opened: SQLite would make
+        // an empty file into one, writing to a file that may be anything.
+        char header[16] = {};
+        DWORD error = 0;
+        if (!ReadHeader(path_, header, error) || memcmp(header, kDatabaseHeader, sizeof(header)) != 0) {
+            if (error)
+                return PostError(iid, E_FAIL, L"08001", 17,
+                                 L"The database file \"" + path_ +
+                                     L"\" cannot be read: check the access rights of the file.",
+                                 L"ReadFile failed with " + Decimal(error) + L" for " + path_);
+            return PostError(iid, E_FAIL, L"08001", 17,
+                             L"The file \"" + path_ + L"\" named as the database is not a database.",
+                             L"The file does not begin with the header of a database: " + path_);
+        }
+    }
+    // Open once to make sure it opens as a database, and switch it to WAL
+    // journaling (kept in the file; on a new file this writes its header).
+    sqlite3* db = nullptr;
+    std::string path = ToUtf8(path_);
+    int rc = sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
+    if (rc == SQLITE_OK) {
+        sqlite3_extended_result_codes(db, 1);
+        sqlite3_busy_timeout(db, lockTimeoutMs_);
+        rc = sqlite3_exec(db, "PRAGMA journal_mode=WAL", nullptr, nullptr, nullptr);
+    }
+    if (rc != SQLITE_OK) {
+        hr = PostSqliteError(iid, db, rc, L"sqlite3_open_v2", path_);
+        sqlite3_close_v2(db);
+        if (create)
+            DeleteFileW(path_.c_str());
+        return hr == DB_E_ERRORSINCOMMAND ? E_FAIL : hr;
+    }
+    sqlite3_close_v2(db);
+    initialized_ = true;
+    props_.SetText(DBPROPSET_DATASOURCE, DBPROP_CURRENTCATALOG, catalog_.c_str());
+    return S_OK;
+}
+
 HRESULT DataSource::Initialize()
 {
     ClearErrorInfo();
     return Guard(L"IDBInitialize::Initialize", [&]() -> HRESULT {
         Locked hold(lock_);
-        if (initialized_)
-            return PostError(IID_IDBInitialize, DB_E_ALREADYINITIALIZED, L"HY000", 0,
-                             L"The database connection is already open.");
-        if (path_.empty())
-            return PostError(IID_IDBInitialize, E_FAIL, L"08001", 17,
-                             L"No database file is named: the connection string needs a \"Data Source\".");
-        DWORD attributes = GetFileAttributesW(path_.c_str());
-        if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
-            DWORD error = GetLastError();
-            wchar_t code[16];
-            _snwprintf(code, 15, L"%lu", attributes == INVALID_FILE_ATTRIBUTES ? error : 0ul);
-            code[15] = 0;
-            return PostError(IID_IDBInitialize, E_FAIL, L"08001", 17,
-                             L"The database file \"" + path_ +
-                                 L"\" cannot be found: check the Data Source of the connection string.",
-                             L"GetFileAttributesW failed with " + std::wstring(code) + L" for " + path_);
-        }
-        // Open once to make sure it is a database, and switch it to WAL journaling (kept in the file).
-        sqlite3* db = nullptr;
-        std::string path = ToUtf8(path_);
-        int rc = sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
-        if (rc == SQLITE_OK) {
-            sqlite3_extended_result_codes(db, 1);
-            sqlite3_busy_timeout(db, kBusyTimeoutMs);
-            rc = sqlite3_exec(db, "PRAGMA journal_mode=WAL", nullptr, nullptr, nullptr);
-        }
-        if (rc != SQLITE_OK) {
-            HRESULT hr = PostSqliteError(IID_IDBInitialize, db, rc, L"sqlite3_open_v2", path_);
-            sqlite3_close_v2(db);
-            return hr == DB_E_ERRORSINCOMMAND ? E_FAIL : hr;
-        }
-        sqlite3_close_v2(db);
-        initialized_ = true;
-        props_.SetText(DBPROPSET_DATASOURCE, DBPROP_CURRENTCATALOG, catalog_.c_str());
-        return S_OK;
+        return Open(IID_IDBInitialize, false);
     });
 }
 
@@ -225,6 +340,9 @@ HRESULT DataSource::SetProperties(ULONG setCount, DBPROPSET sets[])
     ClearErrorInfo();
     return Guard(L"IDBProperties::SetProperties", [&]() -> HRESULT {
         Locked hold(lock_);
+        // The initialization service hands each key it does not know over as
+        // one more provider string of the same call: they are joined.
+        bool providerStringSet = false;
         HRESULT hr = props_.Set(setCount, sets, [&](REFGUID set, const DBPROP& p) -> DBPROPSTATUS {
             if (!SameGuid(set, DBPROPSET_DBINIT))
                 return DBPROPSTATUS_NOTSUPPORTED;
@@ -236,11 +354,20 @@ HRESULT DataSource::SetProperties(ULONG setCount, DBPROPSET sets[])
                     path_ = value;
                 else if (p.dwPropertyID == DBPROP_INIT_CATALOG || p.dwPropertyID == kWineCatalogId)
                     catalog_ = value;
+                else if (p.dwPropertyID == DBPROP_INIT_PROVIDERSTRING) {
+                    if (!providerStringSet || providerString_.empty())
+                        providerString_ = value;
+                    else if (!value.empty())
+                        providerString_ += L";" + value;
+                    providerStringSet = true;
+                }
             } else if (V_VT(&p.vValue) == VT_EMPTY) {
                 if (p.dwPropertyID == DBPROP_INIT_DATASOURCE)
                     path_.clear();
                 else if (p.dwPropertyID == DBPROP_INIT_CATALOG)
                     catalog_.clear();
+                else if (p.dwPropertyID == DBPROP_INIT_PROVIDERSTRING && !providerStringSet)
+                    providerString_.clear();
             } else if (p.dwPropertyID == DBPROP_INIT_DATASOURCE || p.dwPropertyID == DBPROP_INIT_CATALOG) {
                 return DBPROPSTATUS_BADVALUE;
             }
@@ -249,6 +376,8 @@ HRESULT DataSource::SetProperties(ULONG setCount, DBPROPSET sets[])
         // Store the trimmed texts rather than the values as they came.
         props_.SetText(DBPROPSET_DBINIT, DBPROP_INIT_DATASOURCE, path_.c_str());
         props_.SetText(DBPROPSET_DBINIT, DBPROP_INIT_CATALOG, catalog_.c_str());
+        if (providerStringSet)
+            props_.SetText(DBPROPSET_DBINIT, DBPROP_INIT_PROVIDERSTRING, providerString_.c_str());
         if (FAILED(hr))
             return PostError(IID_IDBProperties, hr, L"HY000", 0,
                              initialized_ ? L"The connection properties cannot be changed while the database is open."
@@ -276,6 +405,58 @@ HRESULT DataSource::CreateSession(IUnknown* outer, REFIID riid, IUnknown** sessi
     });
 }
 
+HRESULT DataSource::CreateDataSource(ULONG setCount, DBPROPSET sets[], IUnknown* outer, REFIID riid,
+                                     IUnknown** session)
+{
+    ClearErrorInfo();
+    if (session)
+        *session = nullptr;
+    if (outer)
+        return PostError(IID_IUnknown, DB_E_NOAGGREGATION, L"HY000", 0, L"The provider's objects cannot be aggregated.");
+    if (!SameGuid(riid, IID_NULL) && !session)
+        return InvalidArgument(L"DataSource::CreateDataSource");
+    return Guard(L"IDBDataSourceAdmin::CreateDataSource", [&]() -> HRESULT {
+        {
+            Locked hold(lock_);
+            if (initialized_)
+                return PostError(IID_IDBDataSourceAdmin, DB_E_ALREADYINITIALIZED, L"HY000", 0,
+                                 L"The database connection is already open.");
+            if (setCount) {
+                HRESULT hr = SetProperties(setCount, sets);
+                if (FAILED(hr))
+                    return hr;
+            }
+            HRESULT hr = Open(IID_IDBDataSourceAdmin, true);
+            if (FAILED(hr))
+                return hr;
+        }
+        if (SameGuid(riid, IID_NULL))
+            return S_OK;
+        return Session::Create(this, riid, session);
+    });
+}
+
+HRESULT DataSource::DestroyDataSource()
+{
+    ClearErrorInfo();
+    return PostError(IID_IDBDataSourceAdmin, DB_E_NOTSUPPORTED, L"HYC00", 0,
+                     L"The database provider does not remove databases: delete the database file instead.");
+}
+
+HRESULT DataSource::GetCreationProperties(ULONG idSetCount, const DBPROPIDSET idSets[], ULONG* infoSetCount,
+                                          DBPROPINFOSET** infoSets, OLECHAR** descriptions)
+{
+    // A new database takes the same properties as an existing one is opened with.
+    return GetPropertyInfo(idSetCount, idSets, infoSetCount, infoSets, descriptions);
+}
+
+HRESULT DataSource::ModifyDataSource(ULONG setCount, DBPROPSET sets[])
+{
+    ClearErrorInfo();
+    return PostError(IID_IDBDataSourceAdmin, DB_E_NOTSUPPORTED, L"HYC00", 0,
+                     L"The properties of a database cannot be changed after it is made.");
+}
+
 HRESULT DataSource::GetClassID(CLSID* clsid)
 {
     if (!clsid)
@@ -287,7 +468,7 @@ HRESULT DataSource::GetClassID(CLSID* clsid)
 HRESULT DataSource::InterfaceSupportsErrorInfo(REFIID riid)
 {
     return (SameGuid(riid, IID_IDBInitialize) || SameGuid(riid, IID_IDBProperties) ||
-            SameGuid(riid, IID_IDBCreateSession))
+            SameGuid(riid, IID_IDBCreateSession) || SameGuid(riid, IID_IDBDataSourceAdmin))
                ? S_OK
                : S_FALSE;
 }

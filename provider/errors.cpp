@@ -386,6 +386,9 @@ FailureClass ClassifySqliteFailure(int code, const std::wstring& message)
         break;
     }
     switch (code & 0xff) {
+    case SQLITE_READONLY:
+        return {L"HY000", 3906, DB_E_ERRORSINCOMMAND,
+                L"The database can only be read: check the access rights of the database file and its folder."};
     case SQLITE_BUSY:
     case SQLITE_LOCKED:
         return {L"HYT00", 1222, DB_E_ERRORSINCOMMAND,
@@ -410,12 +413,31 @@ FailureClass ClassifySqliteFailure(int code, const std::wstring& message)
             name = name.substr(5);
         return {L"42S02", 208, DB_E_NOTABLE, L"The table \"" + name + L"\" does not exist in the database."};
     }
-    if (StartsWith(message, L"no such column: "))
-        return {L"42S22", 207, DB_E_ERRORSINCOMMAND,
-                L"The column \"" + AfterPrefix(message, L"no such column: ") + L"\" does not exist."};
+    if (StartsWith(message, L"no such column: ")) {
+        // SQLite may add a hint of its own after the name ("... - should this be a string literal ...").
+        std::wstring name = AfterPrefix(message, L"no such column: ");
+        size_t hint = name.find(L" - ");
+        if (hint != std::wstring::npos)
+            name.resize(hint);
+        if (name.size() >= 2 && name.front() == L'"' && name.back() == L'"')
+            name = name.substr(1, name.size() - 2);
+        return {L"42S22", 207, DB_E_ERRORSINCOMMAND, L"The column \"" + name + L"\" does not exist."};
+    }
+    if (StartsWith(message, L"Divide by zero error encountered"))
+        return {L"22012", 8134, DB_E_ERRORSINCOMMAND,
+                L"Divide by zero error encountered: a divisor of the statement is 0."};
+    // The connection's datetime function (datetime.h) fails with SQL Server's sentences.
+    if (StartsWith(message, L"Conversion failed when converting date"))
+        return {L"22007", 241, DB_E_ERRORSINCOMMAND, message};
+    if (StartsWith(message, L"The conversion of the character string"))
+        return {L"22008", 242, DB_E_ERRORSINCOMMAND, message};
     if (Contains(message, L"already exists"))
         return {L"42S01", 2714, DB_E_ERRORSINCOMMAND, L"An object of the database with that name already exists (" +
                                                           message + L")."};
+    if (StartsWith(message, L"Expression tree is too large") || StartsWith(message, L"parser stack overflow"))
+        return {L"42000", 191, DB_E_ERRORSINCOMMAND,
+                L"Some part of the statement is nested too deeply: rewrite it or break it up into smaller "
+                L"statements."};
     if (Contains(message, L"syntax error") || StartsWith(message, L"incomplete input") ||
         StartsWith(message, L"unrecognized token"))
         return {L"42000", 102, DB_E_ERRORSINCOMMAND,

@@ -10,6 +10,8 @@
 namespace zelk {
 namespace {
 
+const DBSTATUS kBadAccessor = DBSTATUS_E_BADACCESSOR;
+
 bool IsErrorStatus(DBSTATUS s)
 {
     return s != DBSTATUS_S_OK && s != DBSTATUS_S_ISNULL && s != DBSTATUS_S_TRUNCATED && s != DBSTATUS_S_DEFAULT &&
@@ -50,9 +52,9 @@ Rowset::~Rowset()
     session_->Release();
 }
 
-Rowset* Rowset::NewQuery(Session* session, Command* command, std::shared_ptr<const ColumnSet> columns)
+Rowset* Rowset::NewQuery(Session* session, Command* command, const std::shared_ptr<const ColumnSet>& columns)
 {
-    auto* rowset = new Rowset(session, static_cast<ICommandText*>(command), std::move(columns));
+    auto* rowset = new Rowset(session, static_cast<ICommandText*>(command), columns);
     rowset->command_ = command;
     rowset->props_.SetBool(DBPROPSET_ROWSET, DBPROP_IRowset, true);
     rowset->props_.SetBool(DBPROPSET_ROWSET, DBPROP_IAccessor, true);
@@ -63,13 +65,14 @@ Rowset* Rowset::NewQuery(Session* session, Command* command, std::shared_ptr<con
     return rowset;
 }
 
-void Rowset::Reuse(Command* command, std::shared_ptr<const ColumnSet> columns)
+void Rowset::Reuse(Command* command, const std::shared_ptr<const ColumnSet>& columns)
 {
-    refs_ = 1;
+    refs_.store(1, std::memory_order_relaxed);  // no other thread knows the rowset yet
     creator_ = static_cast<ICommandText*>(command);
     creator_->AddRef();
     command_ = command;
-    columns_ = std::move(columns);
+    if (columns_ != columns)  // the same columns at every execution of a command
+        columns_ = columns;
 }
 
 void Rowset::TakeRows(RowStore& rows)
@@ -194,7 +197,10 @@ HRESULT Rowset::GetData(HROW row, HACCESSOR accessor, void* data)
         Locked hold(lock_);
         if (!RowValid(row))
             return PostError(IID_IRowset, DB_E_BADROWHANDLE, L"HY000", 0, L"The row asked for is not held.");
-        const Accessor* a = accessors_.Find(accessor);
+        // The handles of the command's accessors lie apart from the rowset's own.
+        const Accessor* a = accessor >= kCommandAccessorBase
+                                ? (command_ ? command_->InheritedAccessor(accessor, inherited_) : nullptr)
+                                : accessors_.Find(accessor);
         if (!a)
             return PostError(IID_IRowset, DB_E_BADACCESSORHANDLE, L"HY000", 0, L"The accessor is not valid.");
         if (!(a->flags & DBACCESSOR_ROWDATA))
@@ -202,20 +208,34 @@ HRESULT Rowset::GetData(HROW row, HACCESSOR accessor, void* data)
         if (!data)
             return InvalidArgument(L"Rowset::GetData");
         auto* bytes = static_cast<BYTE*>(data);
+        const std::vector<ColumnInfo>& columns = Columns();
         size_t index = row - 1;
         size_t failed = 0;
         std::wstring firstFailure;
+        DBORDINAL missing = 0;  // the first column bound that the rowset does not have
         for (const DBBINDING& b : a->bindings) {
             size_t column = static_cast<size_t>(b.iOrdinal - 1);
-            DBSTATUS s = WriteBinding(b, bytes, store_, store_.At(index, column), Columns()[column].type);
+            if (b.iOrdinal == 0 || column >= columns.size()) {
+                // A binding of an inherited accessor, checked against no columns when it was made.
+                if (b.dwPart & DBPART_STATUS)
+                    memcpy(bytes + b.obStatus, &kBadAccessor, sizeof(kBadAccessor));
+                if (failed++ == 0)
+                    missing = b.iOrdinal ? b.iOrdinal : ~DBORDINAL(0);
+                continue;
+            }
+            DBSTATUS s = WriteBinding(b, bytes, store_, store_.At(index, column), columns[column].type);
             if (IsErrorStatus(s)) {
                 if (failed++ == 0)
-                    firstFailure = Columns()[column].name;
+                    firstFailure = columns[column].name;
             }
         }
         if (failed == 0)
             return S_OK;
         HRESULT hr = failed == a->bindings.size() ? DB_E_ERRORSOCCURRED : DB_S_ERRORSOCCURRED;
+        if (missing)
+            return PostError(IID_IRowset, hr, L"07009", 0,
+                             L"The accessor binds a column the rowset does not have (it has " +
+                                 std::to_wstring(columns.size()) + L" columns).");
         return PostError(IID_IRowset, hr, L"22018", 0,
                          L"The value of column \"" + firstFailure +
                              L"\" cannot be converted to the type it was asked for.");

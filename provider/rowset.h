@@ -12,6 +12,10 @@
 // Its statements run on the session's connection under the session's lock, so
 // inserts take part in the session's transaction when one is open.
 //
+// A query rowset reads through its own row accessors and through the row
+// accessors of its command, which OLE DB lets the command's rowsets inherit:
+// a consumer that runs a command again and again binds its row once.
+//
 // Invariants
 // - Rows fetched or inserted are kept in the store; HROW = store index + 1.
 // - A row handle is valid while its reference count is above 0: GetNextRows
@@ -28,6 +32,7 @@
 #include "provider/accessor.h"
 #include "provider/common.h"
 #include "provider/properties.h"
+#include "provider/columns.h"
 #include "provider/types.h"
 #include "provider/values.h"
 
@@ -55,9 +60,9 @@ public:
     // reference to the rowset. When its last reference goes, the rowset is
     // handed back to the command (Command::TakeBack), which keeps one for its
     // next execution: a re-executed query makes no new COM object.
-    static Rowset* NewQuery(Session* session, Command* command, std::shared_ptr<const ColumnSet> columns);
+    static Rowset* NewQuery(Session* session, Command* command, const std::shared_ptr<const ColumnSet>& columns);
     // A rowset handed back to `command`, made a new query rowset of it (as NewQuery).
-    void Reuse(Command* command, std::shared_ptr<const ColumnSet> columns);
+    void Reuse(Command* command, const std::shared_ptr<const ColumnSet>& columns);
     // Takes the rows read for it from `rows` (which gets the rowset's old
     // store, whose memory the next read reuses).
     void TakeRows(RowStore& rows);
@@ -131,6 +136,7 @@ private:
     std::vector<ULONG> rowRefs_;
     size_t position_ = 0;  // query rowsets: next row to fetch
     AccessorTable accessors_;
+    AccessorCache inherited_;  // GetData's last accessor of the command (the rowset's lock held)
     PropertyBag props_;
     // Table rowsets only.
     std::wstring table_;

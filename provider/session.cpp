@@ -112,7 +112,7 @@ HRESULT Session::Open()
     int rc = sqlite3_open_v2(utf8.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
     if (rc == SQLITE_OK) {
         sqlite3_extended_result_codes(db_, 1);
-        sqlite3_busy_timeout(db_, kBusyTimeoutMs);
+        sqlite3_busy_timeout(db_, source_->LockTimeoutMs());
         rc = sqlite3_exec(db_, "PRAGMA foreign_keys=ON; PRAGMA journal_mode=WAL", nullptr, nullptr, nullptr);
     }
     if (rc == SQLITE_OK)
@@ -343,6 +343,14 @@ HRESULT Session::StartTransaction(ISOLEVEL level, ULONG flags, ITransactionOptio
                                  L"A transaction is already open on this session: commit or abort it first.");
             inTransaction_ = false;  // SQLite ended it after a failure; a new one may start
         }
+        // SQLite would begin it and fail only at the first change: the
+        // caller learns now that the database cannot be changed at all.
+        if (sqlite3_db_readonly(db_, "main") == 1)
+            return PostError(IID_ITransactionLocal, E_FAIL, L"25006", 3906,
+                             L"A transaction cannot start: the database can only be read (the file, its folder or "
+                             L"another program keeps it from being written). Check the access rights of the "
+                             L"database file and its folder.",
+                             L"sqlite3_db_readonly is 1 for " + source_->Path());
         HRESULT hr = Exec("BEGIN IMMEDIATE", IID_ITransactionLocal, L"BEGIN IMMEDIATE");
         if (FAILED(hr))
             return hr;
@@ -444,7 +452,7 @@ HRESULT Session::InterfaceSupportsErrorInfo(REFIID riid)
                : S_FALSE;
 }
 
-bool Session::Translate(const std::wstring& text, TranslatedStatement& out, std::wstring& error)
+bool Session::Translate(const std::wstring& text, TranslatedStatement& out, TranslateError& error)
 {
     long long version = -1;
     if (!schemaVersion_)

@@ -9,8 +9,10 @@
 //   outlives every prepared statement; the statements are finalized by their
 //   owners before the last reference goes.
 // - Every connection runs with foreign keys on, WAL journaling and a busy
-//   timeout of kBusyTimeoutMs: a writer waits for another session's
-//   transaction instead of failing at once (HYT00 when the wait runs out).
+//   timeout of the data source's lock timeout ("Lock Timeout" of the
+//   connection string, 5 s when not given): a writer waits for another
+//   session's transaction instead of failing at once (HYT00 when the wait
+//   runs out).
 //   It knows the dialect's collation, functions and INFORMATION_SCHEMA view
 //   (collation.h), so a database made through the provider is used through
 //   the provider only.
@@ -44,8 +46,6 @@ namespace zelk {
 
 class DataSource;
 
-constexpr int kBusyTimeoutMs = 30000;
-
 class Session final : public IGetDataSource,
                       public IOpenRowset,
                       public ISessionProperties,
@@ -65,7 +65,7 @@ public:
 
     // The translation of a command text, from the cache while the schema is
     // unchanged; false with the sentence in `error`. Call with the lock held.
-    bool Translate(const std::wstring& text, TranslatedStatement& out, std::wstring& error);
+    bool Translate(const std::wstring& text, TranslatedStatement& out, TranslateError& error);
 
     // IDENTITY_INSERT: at most one table of the session takes explicit
     // identity keys at a time (SQL Server's rule); OFF is the state at start.

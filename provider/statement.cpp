@@ -5,11 +5,15 @@
 // records the column it meets.
 #include "provider/statement.h"
 
+#include "provider/datetime.h"
+
 #include <cwctype>
 
 namespace zelk {
 
 const wchar_t kColumnsView[] = L"INFORMATION_SCHEMA_COLUMNS";
+const wchar_t kDateFunction[] = L"zelk_datetime";
+const wchar_t kDivisorFunction[] = L"zelk_divisor";
 
 std::wstring QuoteName(const std::wstring& name)
 {
@@ -36,9 +40,14 @@ struct Token {
 
 struct ParseError {
     std::wstring message;
+    const wchar_t* sqlState;
+    LONG nativeError;
 };
 
-[[noreturn]] void Fail(const std::wstring& message) { throw ParseError{message}; }
+[[noreturn]] void Fail(const std::wstring& message, const wchar_t* sqlState = L"42000", LONG nativeError = 102)
+{
+    throw ParseError{message, sqlState, nativeError};
+}
 
 bool IsWordStart(wchar_t c) { return iswalpha(c) || c == L'_' || c == L'@' || c == L'#' || c >= 0x80; }
 bool IsWordPart(wchar_t c) { return iswalnum(c) || c == L'_' || c == L'@' || c == L'#' || c == L'$' || c >= 0x80; }
@@ -184,7 +193,24 @@ struct Expr {
     std::wstring table;      // its table, when resolved
     std::wstring name;       // its column name
     long param = -1;         // a bare "?": its ordinal - 1
+    bool literal = false;    // a text literal (in parentheses or not): its value in `text`
+    std::wstring text;
+    bool collated = false;   // `sql` carries COLLATE CASELESS
 };
+
+bool IsIntegerType(DBTYPE t)
+{
+    return t == DBTYPE_I1 || t == DBTYPE_UI1 || t == DBTYPE_I2 || t == DBTYPE_UI2 || t == DBTYPE_I4 ||
+           t == DBTYPE_UI4 || t == DBTYPE_I8 || t == DBTYPE_UI8;
+}
+
+std::wstring Upper(const std::wstring& word)
+{
+    std::wstring out;
+    for (wchar_t c : word)
+        out += static_cast<wchar_t>(towupper(c));
+    return out;
+}
 
 Cat CatOf(const TypeDesc& t)
 {
@@ -330,6 +356,86 @@ private:
         return t_[p_++].text;
     }
 
+    // One more level of nesting for the life of the object; past kMaxNesting
+    // the statement is refused before the descent goes deeper.
+    class Nesting {
+    public:
+        explicit Nesting(int& depth, int limit = kMaxNesting) : depth_(depth)
+        {
+            if (depth_ >= limit)
+                Fail(limit == kMaxNesting
+                         ? L"Some part of the statement is nested too deeply (more than 64 levels of parentheses, "
+                           L"sub-selects, function calls, NOT or signs): rewrite it or break it up into smaller "
+                           L"statements."
+                         : L"Some part of the statement is nested too deeply (more than 32 levels of sub-selects): "
+                           L"rewrite it or break it up into smaller statements.",
+                     L"42000", 191);
+            ++depth_;
+        }
+        ~Nesting() { --depth_; }
+        Nesting(const Nesting&) = delete;
+        Nesting& operator=(const Nesting&) = delete;
+
+    private:
+        int& depth_;
+    };
+
+    // `value` meets the datetime `date` (compared, inserted or set): SQL
+    // Server converts it to datetime, whose type ranks higher. A text literal
+    // is read as a date now and written as the text the column keeps; another
+    // text expression is read by the connection's function at run time; a
+    // number is refused rather than compared with a text.
+    static void AsDate(Expr& value, const Expr& date)
+    {
+        if (date.cat != Cat::Date || value.cat == Cat::Date)
+            return;
+        if (value.literal) {
+            SYSTEMTIME st;
+            switch (CheckDateText(value.text.c_str(), value.text.size(), st)) {
+            case DateCheck::Malformed:
+                Fail(MalformedDateMessage(value.text), L"22007", 241);
+            case DateCheck::OutOfRange:
+                Fail(OutOfRangeDateMessage(value.text), L"22008", 242);
+            default:
+                break;
+            }
+            value.sql = L"'" + FormatDateTime(st) + L"'";
+        } else if (value.cat == Cat::Text) {
+            value.sql = std::wstring(kDateFunction) + L"(" + value.sql + L")";
+        } else if (value.cat == Cat::Number) {
+            Fail(L"A date cannot be compared with, or given, a number: write the date as a text such as '19900721' "
+                 L"or '1990-07-21 10:30:00'.");
+        } else {
+            return;  // a parameter (typed from the column), NULL, or a value of unknown type
+        }
+        value.cat = Cat::Date;
+        value.type = DateTimeType();
+        value.typed = true;
+        value.literal = false;
+        value.column = false;
+        value.collated = false;
+    }
+
+    // Both sides of a comparison: either may be the date.
+    static void Dates(Expr& a, Expr& b)
+    {
+        AsDate(a, b);
+        AsDate(b, a);
+    }
+
+    // A text expression other than a column: SQL Server gives it the
+    // collation of the columns it is made from (or the database's default,
+    // for literals), caseless in this database; SQLite would give it none
+    // and compare, sort and group it binary.
+    static void Caseless(Expr& e)
+    {
+        if (e.cat != Cat::Text || e.column || e.collated)
+            return;
+        e.sql = L"(" + e.sql + L") COLLATE CASELESS";
+        e.collated = true;
+        e.literal = false;
+    }
+
     // A table name: [dbo.]name, or INFORMATION_SCHEMA.COLUMNS.
     std::wstring TableName()
     {
@@ -441,6 +547,8 @@ private:
 
     std::wstring Select(std::vector<Expr>* columns = nullptr)
     {
+        Nesting nest(depth_);
+        Nesting nestSelect(selects_, kMaxSelectNesting);
         ExpectWord(L"SELECT");
         std::wstring sql = L"SELECT ";
         if (TakeWord(L"DISTINCT"))
@@ -489,6 +597,8 @@ private:
                 items.push_back(star);
             } else {
                 Expr e = Expression();
+                std::wstring plain = e.sql;  // SQLite names an unnamed column by its text
+                Caseless(e);
                 list += e.sql;
                 if (TakeWord(L"AS")) {
                     if (At().kind == Tok::String)
@@ -497,6 +607,8 @@ private:
                         list += L" AS " + QuoteName(Ident(L"a column alias"));
                 } else if (AtIdent()) {
                     list += L" AS " + QuoteName(Ident(L"a column alias"));
+                } else if (e.collated) {
+                    list += L" AS " + QuoteName(plain);
                 }
                 items.push_back(e);
             }
@@ -517,7 +629,9 @@ private:
             for (bool first = true;; first = false) {
                 if (!first)
                     sql += L", ";
-                sql += Expression().sql;
+                Expr e = Expression();
+                Caseless(e);
+                sql += e.sql;
                 if (!TakeOp(L","))
                     break;
             }
@@ -532,7 +646,9 @@ private:
             for (bool first = true;; first = false) {
                 if (!first)
                     sql += L", ";
-                sql += Expression().sql;
+                Expr e = Expression();
+                Caseless(e);
+                sql += e.sql;
                 if (TakeWord(L"DESC"))
                     sql += L" DESC";
                 else if (TakeWord(L"ASC"))
@@ -626,6 +742,12 @@ private:
                 c.column = true;
                 c.name = name;
                 c.table = table;
+                for (const ColumnInfo& info : scopes_.back().front().columns)
+                    if (SameName(info.name, name) && info.typeKnown) {
+                        c.type = info.type;
+                        c.typed = true;
+                        c.cat = CatOf(info.type);
+                    }
                 columns.push_back(c);
                 out_.insertColumns.push_back(name);
                 if (!TakeOp(L","))
@@ -645,8 +767,10 @@ private:
                 if (AtWord(L"DEFAULT"))
                     Fail(L"DEFAULT in a VALUES list is not supported: leave the column out.");
                 Expr e = Expression();
-                if (i < columns.size())
+                if (i < columns.size()) {
                     Target(e, columns[i], true);
+                    AsDate(e, columns[i]);
+                }
                 sql += e.sql;
                 if (!TakeOp(L","))
                     break;
@@ -682,6 +806,7 @@ private:
             ExpectOp(L"=");
             Expr value = Expression();
             Target(value, col, true);
+            AsDate(value, col);
             sql += QuoteName(col.name) + L"=" + value.sql;
             if (!TakeOp(L","))
                 break;
@@ -733,8 +858,10 @@ private:
 
     Expr Not()
     {
-        if (TakeWord(L"NOT"))
+        if (TakeWord(L"NOT")) {
+            Nesting nest(depth_);
             return Boolean(L"NOT " + Not().sql);
+        }
         return Predicate();
     }
 
@@ -764,6 +891,11 @@ private:
             Expr right = Additive();
             Target(left, right);
             Target(right, left);
+            Dates(left, right);
+            if (IsText(left) || IsText(right)) {
+                Caseless(left);
+                Caseless(right);
+            }
             std::wstring o = op;
             if (o == L"!=")
                 o = L"<>";
@@ -780,6 +912,9 @@ private:
         }
         std::wstring notText = negated ? L" NOT" : L"";
         if (TakeWord(L"LIKE")) {
+            if (left.cat == Cat::Date)
+                Fail(L"LIKE does not apply to dates here: compare the date with = , <, > or BETWEEN and dates "
+                     L"written as '19900721'.");
             Expr pattern = Additive();
             Target(pattern, left, false, true);
             std::wstring sql = left.sql + notText + L" LIKE " + pattern.sql;
@@ -791,6 +926,7 @@ private:
         }
         if (TakeWord(L"IN")) {
             ExpectOp(L"(");
+            Caseless(left);
             std::wstring sql = left.sql + notText + L" IN (";
             if (AtWord(L"SELECT")) {
                 sql += Select();
@@ -800,6 +936,8 @@ private:
                         sql += L", ";
                     Expr item = Additive();
                     Target(item, left);
+                    AsDate(item, left);
+                    Caseless(item);
                     sql += item.sql;
                     if (!TakeOp(L","))
                         break;
@@ -814,6 +952,14 @@ private:
             Expr high = Additive();
             Target(low, left);
             Target(high, left);
+            Dates(left, low);
+            Dates(left, high);
+            Dates(low, high);
+            if (IsText(left) || IsText(low) || IsText(high)) {
+                Caseless(left);
+                Caseless(low);
+                Caseless(high);
+            }
             return Boolean(left.sql + notText + L" BETWEEN " + low.sql + L" AND " + high.sql);
         }
         if (negated)
@@ -828,6 +974,17 @@ private:
 
     static bool IsText(const Expr& e) { return e.cat == Cat::Text; }
 
+    // A number literal other than 0 (a divisor that needs no check).
+    static bool IsNonZeroNumber(const Expr& e)
+    {
+        if (e.cat != Cat::Number || e.column || e.sql.empty() || !iswdigit(e.sql[0]))
+            return false;
+        for (wchar_t c : e.sql)
+            if (!iswdigit(c) && c != L'.' && c != L'e' && c != L'E' && c != L'+' && c != L'-')
+                return false;
+        return wcstod(e.sql.c_str(), nullptr) != 0;
+    }
+
     Expr Additive()
     {
         Expr left = Multiplicative();
@@ -839,6 +996,8 @@ private:
                 break;
             Expr right = Multiplicative();
             Expr e;
+            if (left.cat == Cat::Date || right.cat == Cat::Date)
+                Fail(L"Arithmetic on dates is not supported.");
             if (op == L"||" || (op == L"+" && (IsText(left) || IsText(right)))) {
                 // Text + text is concatenation, typed as a text as long as both together.
                 if (left.param >= 0 && !out_.paramTyped[static_cast<size_t>(left.param)]) {
@@ -879,7 +1038,10 @@ private:
             std::wstring op = t_[p_++].text;
             Expr right = Unary();
             Expr e;
-            e.sql = left.sql + L" " + op + L" " + right.sql;
+            // A divisor other than a number written as one that is not 0 is checked at run time.
+            const bool checked = op != L"*" && !IsNonZeroNumber(right);
+            e.sql = left.sql + L" " + op + L" " +
+                    (checked ? std::wstring(kDivisorFunction) + L"(" + right.sql + L")" : right.sql);
             e.cat = Cat::Number;
             if (left.typed && right.typed && left.cat == Cat::Number && right.cat == Cat::Number) {
                 bool real = left.type.type == DBTYPE_R8 || left.type.type == DBTYPE_R4 ||
@@ -895,11 +1057,14 @@ private:
     Expr Unary()
     {
         if (AtOp(L"-") || AtOp(L"+")) {
+            Nesting nest(depth_);
             std::wstring op = t_[p_++].text;
             Expr e = Unary();
-            e.sql = op + e.sql;
+            // Apart: "-" before "-1" must not make the comment "--1".
+            e.sql = op + L" " + e.sql;
             e.column = false;
             e.param = -1;
+            e.literal = false;
             return e;
         }
         return Primary();
@@ -929,6 +1094,8 @@ private:
             e.cat = Cat::Text;
             e.type = TextType(t.text.empty() ? 1 : t.text.size());
             e.typed = true;
+            e.literal = true;
+            e.text = t.text;
             return e;
         }
         case Tok::Param:
@@ -939,6 +1106,7 @@ private:
             return e;
         case Tok::Op:
             if (t.text == L"(") {
+                Nesting nest(depth_);
                 ++p_;
                 if (AtWord(L"SELECT")) {
                     std::vector<Expr> columns;
@@ -970,6 +1138,11 @@ private:
                 return Function();
             if (SameWord(t.text, L"CASE"))
                 Fail(L"CASE expressions are not supported.");
+            if (t.text.compare(0, 2, L"@@") == 0)
+                Fail(Upper(t.text) + L" is not supported by the database provider.");
+            if (t.text[0] == L'@')
+                Fail(L"Variables such as " + t.text +
+                     L" are not supported by the database provider: pass values as parameters (?).");
             break;
         default:
             break;
@@ -1001,7 +1174,13 @@ private:
 
     Expr Function()
     {
+        Nesting nest(depth_);
         std::wstring name = t_[p_].text;
+        static const wchar_t* const conversions[] = {L"CAST", L"CONVERT", L"TRY_CAST", L"TRY_CONVERT", L"PARSE"};
+        for (const wchar_t* c : conversions)
+            if (SameWord(name, c))
+                Fail(std::wstring(c) + L" is not supported by the database provider: compare and read values in "
+                                       L"their own types.");
         p_ += 2;  // the name and "("
         Expr e;
         std::vector<Expr> args;
@@ -1011,6 +1190,7 @@ private:
             } else {
                 bool distinct = TakeWord(L"DISTINCT");
                 Expr a = Expression();
+                Caseless(a);
                 e.sql = std::wstring(L"count(") + (distinct ? L"DISTINCT " : L"") + a.sql + L")";
             }
             ExpectOp(L")");
@@ -1019,10 +1199,14 @@ private:
             e.typed = true;
             return e;
         }
+        const bool aggregate = SameWord(name, L"MIN") || SameWord(name, L"MAX") || SameWord(name, L"SUM") ||
+                               SameWord(name, L"AVG");
         if (!AtOp(L")")) {
             bool distinct = TakeWord(L"DISTINCT");
             for (;;) {
                 args.push_back(Expression());
+                if (aggregate)
+                    Caseless(args.back());  // MIN, MAX and DISTINCT compare the texts
                 if (!TakeOp(L","))
                     break;
             }
@@ -1048,12 +1232,15 @@ private:
             e.typed = true;
         } else if (SameWord(name, L"DATALENGTH")) {
             arity(1);
-            e.sql = L"datalength(" + args[0].sql + L")";
+            // A datetime takes 8 bytes in SQL Server, whatever text the database keeps for it.
+            e.sql = args[0].cat == Cat::Date ? L"(CASE WHEN " + args[0].sql + L" IS NULL THEN NULL ELSE 8 END)"
+                                             : L"datalength(" + args[0].sql + L")";
             e.cat = Cat::Number;
             e.type = IntegerType();
             e.typed = true;
         } else if (SameWord(name, L"LEN")) {
             arity(1);
+            NotOfDate(name, args[0]);
             e.sql = L"length(rtrim(" + args[0].sql + L", ' '))";
             e.cat = Cat::Number;
             e.type = IntegerType();
@@ -1063,17 +1250,34 @@ private:
             e = args[0];
             e.column = false;
             e.param = -1;
+            e.literal = false;
+            e.collated = false;
             std::wstring lower = SameWord(name, L"MIN") ? L"min" : SameWord(name, L"MAX") ? L"max" : L"sum";
             e.sql = lower + L"(" + args[0].sql + L")";
         } else if (SameWord(name, L"AVG")) {
             arity(1);
-            e.sql = L"avg(" + args[0].sql + L")";
+            const Expr& a = args[0];
+            if (a.typed && a.type.type == DBTYPE_BOOL)
+                Fail(L"AVG is not defined for a bit column (SQL Server refuses it): average an int column.", L"42000",
+                     8117);
             e.cat = Cat::Number;
-            e.type = FloatType();
             e.typed = true;
+            if (a.typed && a.cat == Cat::Number && IsIntegerType(a.type.type)) {
+                // SQL Server averages integers in integer arithmetic: the
+                // argument's type (int, or bigint), truncated toward zero.
+                e.sql = L"(sum(" + a.sql + L") / count(" + a.sql + L"))";
+                e.type = a.type.type == DBTYPE_I8 ? BigIntType() : IntegerType();
+            } else {
+                e.sql = L"avg(" + a.sql + L")";
+                e.type = FloatType();
+            }
         } else if (SameWord(name, L"ISNULL") || SameWord(name, L"COALESCE")) {
             if (args.size() < 2 || (SameWord(name, L"ISNULL") && args.size() != 2))
                 Fail(L"The function " + name + L" takes two arguments.");
+            // The result takes the type that ranks highest: a date when one argument is.
+            for (const Expr& date : args)
+                for (Expr& other : args)
+                    AsDate(other, date);
             e.sql = L"coalesce(" + joined() + L")";
             e.cat = args[0].cat;
             e.type = args[0].type;
@@ -1083,12 +1287,17 @@ private:
             e = args[0];
             e.column = false;
             e.param = -1;
+            e.literal = false;
+            e.collated = false;
             e.sql = L"abs(" + args[0].sql + L")";
         } else if (SameWord(name, L"LTRIM") || SameWord(name, L"RTRIM")) {
             arity(1);
+            NotOfDate(name, args[0]);
             e = args[0];
             e.column = false;
             e.param = -1;
+            e.literal = false;
+            e.collated = false;
             e.sql = (SameWord(name, L"LTRIM") ? L"ltrim(" : L"rtrim(") + args[0].sql + L", ' ')";
         } else {
             Fail(L"The function " + name + L" is not supported by the database provider.");
@@ -1097,6 +1306,14 @@ private:
     }
 
     Expr Expression() { return Additive(); }
+
+    // The text functions would see the text the database keeps for a date,
+    // not SQL Server's text of it.
+    static void NotOfDate(const std::wstring& function, const Expr& argument)
+    {
+        if (argument.cat == Cat::Date)
+            Fail(L"The function " + Upper(function) + L" does not apply to a date here: compare the date itself.");
+    }
 
     // ---- DDL
     struct ColumnDef {
@@ -1168,8 +1385,9 @@ private:
         }
     }
 
-    // DEFAULT value: a constant or GETDATE(), in parentheses or not.
-    std::wstring DefaultValue(bool adding)
+    // DEFAULT value: a constant or GETDATE(), in parentheses or not; a text
+    // for a datetime column is read as a date.
+    std::wstring DefaultValue(bool adding, bool date)
     {
         int parens = 0;
         while (TakeOp(L"("))
@@ -1184,8 +1402,15 @@ private:
             bool negative = TakeOp(L"-");
             if (At().kind == Tok::Number)
                 value = (negative ? L"-" : L"") + t_[p_++].text;
-            else if (!negative && At().kind == Tok::String)
-                value = Primary().sql;
+            else if (!negative && At().kind == Tok::String) {
+                Expr text = Primary();
+                if (date) {
+                    Expr column;
+                    column.cat = Cat::Date;
+                    AsDate(text, column);
+                }
+                value = text.sql;
+            }
             else if (!negative && TakeWord(L"NULL"))
                 value = L"NULL";
             else
@@ -1292,7 +1517,7 @@ private:
                 SkipStorage();
                 c.constraints += named + L" UNIQUE";
             } else if (TakeWord(L"DEFAULT")) {
-                c.constraints += named + L" DEFAULT " + DefaultValue(adding);
+                c.constraints += named + L" DEFAULT " + DefaultValue(adding, c.date);
             } else if (TakeWord(L"REFERENCES")) {
                 c.constraints += named + References();
             } else if (TakeWord(L"FOREIGN")) {
@@ -1586,11 +1811,14 @@ private:
     SchemaLookup* schema_;
     TranslatedStatement& out_;
     std::vector<std::vector<Source>> scopes_;
+    int depth_ = 0;    // levels of nesting entered (Nesting)
+    int selects_ = 0;  // of them, SELECTs
 };
 
 }  // namespace
 
-bool TranslateStatement(const std::wstring& text, SchemaLookup* schema, TranslatedStatement& out, std::wstring& error)
+bool TranslateStatement(const std::wstring& text, SchemaLookup* schema, TranslatedStatement& out,
+                        TranslateError& error)
 {
     out = TranslatedStatement();
     try {
@@ -1598,7 +1826,9 @@ bool TranslateStatement(const std::wstring& text, SchemaLookup* schema, Translat
         parser.Statement();
         return true;
     } catch (const ParseError& e) {
-        error = e.message;
+        error.message = e.message;
+        error.sqlState = e.sqlState;
+        error.nativeError = e.nativeError;
         out = TranslatedStatement();
         return false;
     }

@@ -17,7 +17,19 @@
 //   INSERT [INTO] t [(...)] VALUES/SELECT, UPDATE t SET ... [WHERE],
 //   DELETE [FROM] t [WHERE];
 // - "+" between texts is concatenation, otherwise addition; GETDATE() and
-//   DATALENGTH() are functions of the session's connection;
+//   DATALENGTH() are functions of the session's connection; AVG of integers
+//   is an integer, as SQL Server computes it;
+// - a text literal that meets a datetime (compared, in BETWEEN or IN,
+//   inserted, set) is read as a date in SQL Server's unambiguous forms and
+//   written as the canonical text the column keeps (datetime.h); one that is
+//   no date is refused with 22007 or 22008, never compared as a text;
+// - a text expression other than a column (a concatenation, ISNULL, a
+//   literal...) compares, sorts, groups and is made distinct with the
+//   caseless collation, as SQL Server's collation precedence gives it the
+//   collation of the columns it is made from;
+// - "/" and "%" by zero fail (22012) instead of giving NULL;
+// - a unary sign is written apart from its operand ("- -1" never becomes the
+//   comment "--1"), and nesting deeper than kMaxNesting is refused;
 // - CREATE TABLE with IDENTITY keys (never reused), named constraints,
 //   CLUSTERED/NONCLUSTERED and ON [PRIMARY] (dropped), DEFAULT, UNIQUE,
 //   FOREIGN KEY ... REFERENCES; CREATE INDEX; ALTER TABLE ... ADD; DROP TABLE.
@@ -25,7 +37,8 @@
 //   columns a range check;
 // - SET IDENTITY_INSERT t ON|OFF, { call sp_x(?, ...) } and BACKUP DATABASE,
 //   which the provider runs itself.
-// Anything else is refused with a sentence that the caller posts as 42000.
+// Anything else is refused with a sentence naming what is not supported
+// (CAST, CONVERT, @@IDENTITY, variables, CASE...), posted as 42000.
 #pragma once
 
 #include "provider/types.h"
@@ -95,11 +108,36 @@ protected:
 // The name of the session's view of every column (INFORMATION_SCHEMA.COLUMNS).
 extern const wchar_t kColumnsView[];
 
-// Fills `out` from `text`; false with a sentence in `error` when the text
-// cannot be run (the caller posts it with SQLSTATE 42000). `schema` may be
-// null: result and parameter types then come from SQLite alone.
+// The connection's function that reads a text as a datetime at run time
+// (datetime.h), for a text expression other than a literal that meets a date.
+extern const wchar_t kDateFunction[];
+
+// The connection's function through which a divisor passes: a divisor of 0
+// fails the statement with SQL Server's 8134 (SQLSTATE 22012) where SQLite
+// would answer NULL.
+extern const wchar_t kDivisorFunction[];
+
+// How deep parentheses, sub-selects, function calls, NOT and signs may nest
+// in one statement. The translator and SQLite descend once per level; a
+// statement nested deeper is refused (SQL Server's 191) well before either
+// could exhaust the stack of a 32-bit thread.
+// Sub-selects count apart as well (SQL Server's own limit): SQLite measures a
+// sub-select as a deep expression.
+constexpr int kMaxNesting = 64;
+constexpr int kMaxSelectNesting = 32;
+
+// Why a text cannot be run: the sentence and what the caller posts with it.
+struct TranslateError {
+    std::wstring message;
+    std::wstring sqlState = L"42000";
+    LONG nativeError = 102;
+};
+
+// Fills `out` from `text`; false with the reason in `error` when the text
+// cannot be run. `schema` may be null: result and parameter types then come
+// from SQLite alone.
 bool TranslateStatement(const std::wstring& text, SchemaLookup* schema, TranslatedStatement& out,
-                        std::wstring& error);
+                        TranslateError& error);
 
 // Quotes a name for SQLite ("name", inner quotes doubled).
 std::wstring QuoteName(const std::wstring& name);

@@ -29,18 +29,6 @@ bool ValidTime(const SYSTEMTIME& t)
            t.wHour < 24 && t.wMinute < 60 && t.wSecond < 60 && t.wMilliseconds < 1000;
 }
 
-// Reads exactly `n` digits at `p`; false when they are not there.
-bool Digits(const wchar_t*& p, const wchar_t* end, int n, int& value)
-{
-    value = 0;
-    for (int i = 0; i < n; ++i) {
-        if (p >= end || *p < L'0' || *p > L'9')
-            return false;
-        value = value * 10 + (*p++ - L'0');
-    }
-    return true;
-}
-
 template <class T>
 void Put(BYTE* data, const DBBINDING& b, T value)
 {
@@ -441,14 +429,18 @@ void RowStore::AppendRow(sqlite3_stmt* stmt, int first)
     for (size_t c = 0; c < columns_; ++c) {
         int i = static_cast<int>(c) + first;
         Cell& cell = cells_[base + c];
-        switch (sqlite3_column_type(stmt, i)) {
+        // Type and numbers through the column's value (no conversion, so no
+        // allocation to check); texts through the column calls, which report
+        // a conversion that ran out of memory.
+        sqlite3_value* v = sqlite3_column_value(stmt, i);
+        switch (sqlite3_value_type(v)) {
         case SQLITE_INTEGER:
             cell.kind = CellKind::Integer;
-            cell.integer = sqlite3_column_int64(stmt, i);
+            cell.integer = sqlite3_value_int64(v);
             break;
         case SQLITE_FLOAT:
             cell.kind = CellKind::Real;
-            cell.real = sqlite3_column_double(stmt, i);
+            cell.real = sqlite3_value_double(v);
             break;
         case SQLITE_TEXT:
         case SQLITE_BLOB: {
@@ -473,62 +465,6 @@ bool IsBindableType(DBTYPE type)
 {
     return IsIntegerType(type) || type == DBTYPE_R4 || type == DBTYPE_R8 || type == DBTYPE_BOOL ||
            type == DBTYPE_FILETIME || type == DBTYPE_DBTIMESTAMP || type == DBTYPE_WSTR || type == DBTYPE_STR;
-}
-
-bool ParseDateTime(const wchar_t* text, size_t length, SYSTEMTIME& out)
-{
-    const wchar_t* p = text;
-    const wchar_t* end = text + length;
-    while (p < end && iswspace(*p))
-        ++p;
-    while (end > p && iswspace(end[-1]))
-        --end;
-    int y, mo, d, h = 0, mi = 0, s = 0, ms = 0;
-    if (!Digits(p, end, 4, y) || p >= end || *p++ != L'-' || !Digits(p, end, 2, mo) || p >= end || *p++ != L'-' ||
-        !Digits(p, end, 2, d))
-        return false;
-    if (p < end) {
-        if (*p != L' ' && *p != L'T')
-            return false;
-        ++p;
-        if (!Digits(p, end, 2, h) || p >= end || *p++ != L':' || !Digits(p, end, 2, mi))
-            return false;
-        if (p < end) {
-            if (*p++ != L':' || !Digits(p, end, 2, s))
-                return false;
-            if (p < end) {
-                if (*p++ != L'.')
-                    return false;
-                int scale = 100;
-                if (p >= end)
-                    return false;
-                while (p < end && *p >= L'0' && *p <= L'9') {
-                    ms += (*p++ - L'0') * scale;
-                    scale /= 10;
-                }
-                if (p != end)
-                    return false;
-            }
-        }
-    }
-    out = SYSTEMTIME();
-    out.wYear = static_cast<WORD>(y);
-    out.wMonth = static_cast<WORD>(mo);
-    out.wDay = static_cast<WORD>(d);
-    out.wHour = static_cast<WORD>(h);
-    out.wMinute = static_cast<WORD>(mi);
-    out.wSecond = static_cast<WORD>(s);
-    out.wMilliseconds = static_cast<WORD>(ms);
-    return y >= 1601 && ValidTime(out);
-}
-
-std::wstring FormatDateTime(const SYSTEMTIME& t)
-{
-    wchar_t buf[32];
-    _snwprintf(buf, 31, L"%04u-%02u-%02u %02u:%02u:%02u.%03u", t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute,
-               t.wSecond, t.wMilliseconds);
-    buf[31] = 0;
-    return buf;
 }
 
 DBSTATUS ReadBinding(const DBBINDING& b, const BYTE* data, const TypeDesc* target, InValue& out,
@@ -678,11 +614,18 @@ DBSTATUS ReadBinding(const DBBINDING& b, const BYTE* data, const TypeDesc* targe
     }
     if (out.kind == InValue::Text && IsDateTime(*target) && type != DBTYPE_FILETIME && type != DBTYPE_DBTIMESTAMP) {
         SYSTEMTIME st;
-        if (!ParseDateTime(out.text, out.length, st)) {
+        switch (CheckDateText(out.text, out.length, st)) {
+        case DateCheck::Malformed:
             Problem(problem, L"22007", 241, L"A text handed over as a date is not a valid date: check the date entered.");
             return DBSTATUS_E_CANTCONVERTVALUE;
+        case DateCheck::OutOfRange:
+            Problem(problem, L"22008", 242,
+                    L"A date is outside the range the database keeps (1 January 1753 to 31 December 9999) or does "
+                    L"not exist: check the date entered.");
+            return DBSTATUS_E_DATAOVERFLOW;
+        default:
+            return DateText(st, out, problem);
         }
-        return DateText(st, out, problem);
     }
     if (out.kind == InValue::Integer && target->type == DBTYPE_BOOL)
         out.integer = out.integer ? 1 : 0;

@@ -10,6 +10,7 @@
 // travel as FILETIME or DBTIMESTAMP with no time-zone shift.
 #pragma once
 
+#include "provider/datetime.h"
 #include "provider/types.h"
 
 #include <cstdint>
@@ -82,10 +83,6 @@ DBSTATUS ReadBinding(const DBBINDING& b, const BYTE* data, const TypeDesc* targe
 // `data`: value, length and status parts as bound. Returns the status.
 DBSTATUS WriteBinding(const DBBINDING& b, BYTE* data, const RowStore& store, const Cell& cell,
                       const TypeDesc& column);
-
-// Canonical datetime text and its parsing (days of the month checked).
-bool ParseDateTime(const wchar_t* text, size_t length, SYSTEMTIME& out);
-std::wstring FormatDateTime(const SYSTEMTIME& time);
 
 // Binds an input value to parameter `index` (from 1) of `stmt`; returns SQLite's code.
 int BindValue(sqlite3_stmt* stmt, int index, const InValue& value);

@@ -255,4 +255,87 @@ TEST_F(QueryObject, OpenWithoutASessionThrows)
     EXPECT_THROW(query.Open(none), DODBErrors);
 }
 
+// The row block made at the first execution of a text serves the later ones
+// (its accessor is the command's): each execution reads its own rows, the
+// block reads as a new one until the first Fetch, and a new text, new
+// outputs or Reset are honoured at the next execution.
+TEST_F(QueryObject, LaterExecutionsOfATextReadTheirOwnRowsIntoTheKeptBlock)
+{
+    LONG key = 0;
+    LONG id = -1;
+    LONG pol = -1;
+    wchar_t name[65] = L"";
+    query.Open(session);
+    query.Prepare(L"SELECT Patient, Name, Pol, Birthday FROM Patient WHERE Patient = ?");
+    query.BindIn(1, DBTYPE_I4, &key, 4, DBSTATUS_S_OK);
+    query.BindOut(1, DBTYPE_I4, &id, 4, 0);
+    query.BindOut(2, DBTYPE_WSTR, name, sizeof(name), 0);
+    const wchar_t* names[] = {L"Ivanov", L"Petrov", L"Konstantinopolsky-Zadunaisky"};
+    for (int round = 0; round < 9; ++round) {
+        key = 1 + round % 3;
+        query.Execute(nullptr);
+        // Before the first Fetch the block reads as a new one: every status
+        // OK, the NULL Birthday of the last row included.
+        EXPECT_FALSE(query.IsNull(3)) << round;
+        EXPECT_EQ((DBSTATUS)DBSTATUS_S_OK, query.GetStatus(4)) << round;
+        ASSERT_TRUE(query.Fetch()) << round;
+        EXPECT_EQ(key != 1, query.IsNull(3) != FALSE) << round;
+        EXPECT_EQ(key, id);
+        EXPECT_STREQ(names[round % 3], name);
+        EXPECT_FALSE(query.Fetch());
+    }
+    // An output bound later is filled from the next fetch on.
+    query.BindOut(3, DBTYPE_I4, &pol, 4, 0);
+    key = 2;
+    query.Execute(nullptr);
+    ASSERT_TRUE(query.Fetch());
+    EXPECT_EQ(2, pol);
+    // An output that the SELECT does not return still throws, on a kept block too.
+    LONG none = 0;
+    query.BindOut(5, DBTYPE_I4, &none, 4, 0);
+    query.Execute(nullptr);
+    EXPECT_THROW(query.Fetch(), DODBErrors);
+    // A new text with other columns gets a block of its own.
+    query.Reset();
+    query.SetCmdText(L"SELECT Name, Patient FROM Patient WHERE Patient = 3");
+    wchar_t other[65] = L"";
+    LONG otherId = 0;
+    query.BindOut(1, DBTYPE_WSTR, other, sizeof(other), 0);
+    query.BindOut(2, DBTYPE_I4, &otherId, 4, 0);
+    query.Execute(nullptr);
+    ASSERT_TRUE(query.Fetch());
+    EXPECT_STREQ(L"Konstantinopolsky-Zadunaisky", other);
+    EXPECT_EQ(3, otherId);
+    query.SetCmdText(L"SELECT Pol FROM Patient WHERE Patient = 2");
+    query.Execute(nullptr);
+    EXPECT_THROW(query.Fetch(), DODBErrors) << "column 2 is gone with the old text";
+    query.Execute(nullptr);
+    EXPECT_THROW(query.Fetch(), DODBErrors);
+}
+
+// A NULL column leaves the variable as it was and sets the column status,
+// on the later executions as on the first.
+TEST_F(QueryObject, NullColumnsOfLaterExecutions)
+{
+    LONG key = 0;
+    FILETIME born = {7, 7};
+    query.Open(session);
+    query.Prepare(L"SELECT Birthday FROM Patient WHERE Patient = ?");
+    query.BindIn(1, DBTYPE_I4, &key, 4, DBSTATUS_S_OK);
+    query.BindOut(1, DBTYPE_FILETIME, &born, 8, 0);
+    for (int round = 0; round < 4; ++round) {
+        key = round % 2 ? 2 : 1;
+        born = {7, 7};
+        query.Execute(nullptr);
+        ASSERT_TRUE(query.Fetch());
+        if (key == 2) {
+            EXPECT_EQ((DBSTATUS)DBSTATUS_S_ISNULL, query.ColumnStatus());
+            EXPECT_EQ(7u, born.dwLowDateTime) << "a NULL leaves the variable alone";
+        } else {
+            EXPECT_EQ((DBSTATUS)DBSTATUS_S_OK, query.ColumnStatus());
+            EXPECT_NE(7u, born.dwLowDateTime);
+        }
+    }
+}
+
 }  // namespace

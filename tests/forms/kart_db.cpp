@@ -134,9 +134,12 @@ void KartDbTest::TearDown()
 
 void KartDbTest::MakeEmpty()
 {
+    // The provider opens only a file that is a database already: the header is written here.
     sqlite3* db = nullptr;
     ASSERT_EQ(SQLITE_OK, sqlite3_open16(DbPath().c_str(), &db));
+    const int rc = sqlite3_exec(db, "PRAGMA journal_mode=WAL", nullptr, nullptr, nullptr);
     sqlite3_close(db);
+    ASSERT_EQ(SQLITE_OK, rc);
 }
 
 std::wstring KartDbTest::ErrorText()

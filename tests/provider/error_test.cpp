@@ -159,3 +159,45 @@ TEST_F(ErrorTest, ObjectsSayTheySupportErrorInfo)
 
 }  // namespace
 }  // namespace zt
+
+namespace zt {
+namespace {
+
+// What the provider does not support is refused by name, never with a
+// syntax error pointing elsewhere or with SQLite's own hints in the text.
+TEST_F(ErrorTest, UnsupportedConstructsAreNamedInTheMessage)
+{
+    struct Case {
+        const wchar_t* statement;
+        const wchar_t* sqlState;
+        const wchar_t* message;  // the sentence begins with it
+    };
+    const Case cases[] = {
+        {L"SELECT CAST(Patient AS nvarchar(10)) FROM Patient", L"42000", L"CAST is not supported"},
+        {L"SELECT Name FROM Patient WHERE CAST(Birthday AS date) = '20000101'", L"42000", L"CAST is not supported"},
+        {L"SELECT CONVERT(nvarchar(10), Patient) FROM Patient", L"42000", L"CONVERT is not supported"},
+        {L"SELECT CONVERT(varchar, Birthday, 104) FROM Patient", L"42000", L"CONVERT is not supported"},
+        {L"SELECT TRY_CAST(Name AS int) FROM Patient", L"42000", L"TRY_CAST is not supported"},
+        {L"SELECT @@IDENTITY", L"42000", L"@@IDENTITY is not supported"},
+        {L"SELECT @@identity", L"42000", L"@@IDENTITY is not supported"},
+        {L"SELECT Name FROM Patient WHERE Patient = @id", L"42000", L"Variables such as @id are not supported"},
+        {L"SELECT SCOPE_IDENTITY()", L"42000", L"The function SCOPE_IDENTITY is not supported"},
+        {L"SELECT CASE WHEN Patient = 1 THEN 'a' END FROM Patient", L"42000", L"CASE expressions are not supported"},
+        {L"SELECT NoSuchColumn FROM Patient", L"42S22", L"The column \"NoSuchColumn\" does not exist."},
+    };
+    for (const Case& c : cases) {
+        Ptr<ICommandText> command = NewCommand(session_.Get(), c.statement);
+        Ptr<IRowset> rowset;
+        EXPECT_TRUE(FAILED(command->Execute(nullptr, IID_IRowset, nullptr, nullptr, rowset.OutUnknown())))
+            << testing::PrintToString(std::wstring(c.statement));
+        PostedError error = TakeError();
+        EXPECT_EQ(std::wstring(c.sqlState), error.sqlState) << testing::PrintToString(std::wstring(c.statement));
+        EXPECT_EQ(0u, error.description.find(c.message))
+            << testing::PrintToString(std::wstring(c.statement)) << " " << testing::PrintToString(error.description);
+        EXPECT_EQ(std::wstring::npos, error.description.find(L"should this be"))
+            << testing::PrintToString(error.description);
+    }
+}
+
+}  // namespace
+}  // namespace zt

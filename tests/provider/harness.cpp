@@ -114,6 +114,23 @@ HRESULT ProviderTest::OpenSource(const std::wstring& init, Ptr<IDBInitialize>& s
     return source->Initialize();
 }
 
+HRESULT ProviderTest::CreateSource(const std::wstring& init, Ptr<IDBInitialize>& source)
+{
+    Ptr<IDataInitialize> service;
+    HRESULT hr = CoCreateInstance(CLSID_MSDAINITIALIZE, nullptr, CLSCTX_INPROC_SERVER, IID_IDataInitialize,
+                                  service.OutVoid());
+    if (FAILED(hr))
+        return hr;
+    std::wstring copy = init;
+    hr = service->GetDataSource(nullptr, CLSCTX_INPROC_SERVER, &copy[0], IID_IDBInitialize, source.OutUnknown());
+    if (FAILED(hr))
+        return hr;
+    Ptr<IDBDataSourceAdmin> admin = source.As<IDBDataSourceAdmin>(IID_IDBDataSourceAdmin);
+    if (!admin)
+        return E_NOINTERFACE;
+    return admin->CreateDataSource(0, nullptr, nullptr, IID_NULL, nullptr);
+}
+
 Ptr<IDBCreateCommand> ProviderTest::OpenSession()
 {
     HRESULT hr = OpenSource(InitString(), source_);

@@ -89,6 +89,9 @@ protected:
 
     // Opens a data source through IDataInitialize on `init`; returns its IDBInitialize after Initialize.
     HRESULT OpenSource(const std::wstring& init, Ptr<IDBInitialize>& source);
+    // The same data source made on a new, empty database file through
+    // IDBDataSourceAdmin::CreateDataSource, the way to make a database.
+    HRESULT CreateSource(const std::wstring& init, Ptr<IDBInitialize>& source);
     // The usual string for this test's database.
     std::wstring InitString() const;
     // Data source and one session (as IDBCreateCommand), ready.

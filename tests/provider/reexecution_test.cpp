@@ -208,5 +208,104 @@ TEST_F(ReexecutionTest, AFailedExecutionLeavesTheNextOneWhole)
     EXPECT_EQ(Names{L"Sidorova"}, NamesOf(Select(3).Get()));
 }
 
+// A row accessor made on the command is inherited by every rowset of the
+// command (OLE DB's rule), so that a consumer binds its row once; its
+// handles never meet the rowset's own, and a binding past the columns is an
+// error status of that binding, not a read past the row.
+TEST_F(ReexecutionTest, RowAccessorsOfTheCommandServeEveryRowsetOfIt)
+{
+    Buffer row;
+    size_t name = row.Add(1, DBTYPE_WSTR, 66, true);
+    size_t pol = row.Add(2, DBTYPE_I4, 4);
+    row.Layout();
+    HACCESSOR inherited = row.MakeAccessor(command_.Get(), DBACCESSOR_ROWDATA);
+    const wchar_t* expected[] = {L"Ivanov", L"Petrov", L"Sidorova"};
+    std::vector<Ptr<IRowset>> alive;
+    for (int round = 0; round < 6; ++round) {
+        Ptr<IRowset> rowset = Select(1 + round % 3);
+        ASSERT_TRUE(rowset);
+        // A rowset accessor of the rowset's own beside the command's.
+        Buffer own;
+        own.Add(2, DBTYPE_I4, 4);
+        own.Layout();
+        HACCESSOR mine = own.MakeAccessor(rowset.Get(), DBACCESSOR_ROWDATA);
+        EXPECT_NE(inherited, mine);
+        HROW handle = 0;
+        HROW* rows = &handle;
+        DBCOUNTITEM obtained = 0;
+        ASSERT_EQ(S_OK, rowset->GetNextRows(DB_NULL_HCHAPTER, 0, 1, &obtained, &rows));
+        ASSERT_EQ(S_OK, rowset->GetData(handle, inherited, row.Data()));
+        EXPECT_STREQ(expected[round % 3], row.Text(name));
+        EXPECT_EQ(round % 3 == 2 ? 2 : 1, row.Get<int>(pol));
+        ASSERT_EQ(S_OK, rowset->GetData(handle, mine, own.Data()));
+        EXPECT_EQ(round % 3 == 2 ? 2 : 1, own.Get<int>(0));
+        rowset->ReleaseRows(1, &handle, nullptr, nullptr, nullptr);
+        if (round % 2)
+            alive.push_back(rowset);  // some rowsets stay alive beside the next ones
+    }
+    // The command's parameter accessor reads no row.
+    Ptr<IRowset> rowset = Select(1);
+    HROW handle = 0;
+    HROW* rows = &handle;
+    DBCOUNTITEM obtained = 0;
+    ASSERT_EQ(S_OK, rowset->GetNextRows(DB_NULL_HCHAPTER, 0, 1, &obtained, &rows));
+    EXPECT_EQ(DB_E_BADACCESSORTYPE, rowset->GetData(handle, accessor_, row.Data()));
+    // A binding of an ordinal the rowset does not have.
+    Buffer wide;
+    wide.Add(1, DBTYPE_WSTR, 66, true);
+    size_t missing = wide.Add(7, DBTYPE_I4, 4);
+    wide.Layout();
+    HACCESSOR tooWide = wide.MakeAccessor(command_.Get(), DBACCESSOR_ROWDATA);
+    EXPECT_EQ(DB_S_ERRORSOCCURRED, rowset->GetData(handle, tooWide, wide.Data()));
+    EXPECT_EQ((DBSTATUS)DBSTATUS_E_BADACCESSOR, wide.Status(missing));
+    EXPECT_STREQ(L"Ivanov", wide.Text(0));
+    // Released on the command, the accessor is gone for its rowsets too.
+    Ptr<IAccessor> accessors = command_.As<IAccessor>(IID_IAccessor);
+    EXPECT_EQ(S_OK, accessors->ReleaseAccessor(inherited, nullptr));
+    EXPECT_EQ(DB_E_BADACCESSORHANDLE, rowset->GetData(handle, inherited, row.Data()));
+    accessors->ReleaseAccessor(tooWide, nullptr);
+    rowset->ReleaseRows(1, &handle, nullptr, nullptr, nullptr);
+}
+
+struct Release {
+    IRowset* rowset;
+    HANDLE start;
+};
+
+DWORD WINAPI ReleaseWhenStarted(void* p)
+{
+    auto* w = static_cast<Release*>(p);
+    WaitForSingleObject(w->start, INFINITE);
+    w->rowset->Release();
+    return 0;
+}
+
+// Rowsets of one command released on many threads at once: each goes back
+// to the command or away, never to both, and the command goes on.
+TEST_F(ReexecutionTest, RowsetsReleasedOnManyThreadsAtOnce)
+{
+    for (int round = 0; round < 20; ++round) {
+        std::vector<Ptr<IRowset>> rowsets;
+        for (int i = 0; i < 8; ++i)
+            rowsets.push_back(Select(1 + i % 3));
+        HANDLE start = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+        std::vector<Release> work;
+        for (Ptr<IRowset>& r : rowsets) {
+            r->AddRef();
+            work.push_back({r.Get(), start});
+        }
+        rowsets.clear();  // the threads hold the last references
+        std::vector<HANDLE> threads;
+        for (Release& w : work)
+            threads.push_back(CreateThread(nullptr, 0, ReleaseWhenStarted, &w, 0, nullptr));
+        SetEvent(start);
+        WaitForMultipleObjects(static_cast<DWORD>(threads.size()), threads.data(), TRUE, 30000);
+        for (HANDLE t : threads)
+            CloseHandle(t);
+        CloseHandle(start);
+        EXPECT_EQ(Names{L"Petrov"}, NamesOf(Select(2).Get())) << round;
+    }
+}
+
 }  // namespace
 }  // namespace zt

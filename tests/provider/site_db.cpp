@@ -100,10 +100,8 @@ std::vector<std::wstring> SchemaStatements()
 void SiteTest::SetUp()
 {
     ProviderTest::SetUp();
-    HANDLE f = CreateFileW(DbPath().c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
-    ASSERT_NE(INVALID_HANDLE_VALUE, f);
-    CloseHandle(f);
-    OpenSession();
+    ASSERT_EQ(S_OK, CreateSource(InitString(), source_));
+    session_ = NewSession();
     ASSERT_TRUE(session_);
     for (const std::wstring& statement : SchemaStatements()) {
         Result r = Exec(statement.c_str());

@@ -4,6 +4,7 @@
 #include "database/dbsource.h"
 #include "database/dbstart.h"
 #include "database/dbstatement.h"
+#include "database/oledbinc.h"
 
 #include <vector>
 
@@ -18,6 +19,42 @@ std::wstring DatabaseText(const DODBErrors& errors)
     errors.GetText(text, 1023);
     return text;
 }
+
+namespace {
+
+// The provider makes a new database file through IDBDataSourceAdmin (it
+// opens only files that are databases already); the file must not exist.
+bool MakeEmptyDatabase(const std::wstring& databaseFile, std::wstring& error)
+{
+    IDataInitialize* service = nullptr;
+    HRESULT hr = CoCreateInstance(CLSID_MSDAINITIALIZE, nullptr, CLSCTX_INPROC_SERVER, IID_IDataInitialize,
+                                  reinterpret_cast<void**>(&service));
+    IUnknown* source = nullptr;
+    if (SUCCEEDED(hr)) {
+        std::wstring init = SiteInitString(databaseFile);
+        hr = service->GetDataSource(nullptr, CLSCTX_INPROC_SERVER, &init[0], IID_IUnknown, &source);
+        service->Release();
+    }
+    IDBDataSourceAdmin* admin = nullptr;
+    if (SUCCEEDED(hr))
+        hr = source->QueryInterface(IID_IDBDataSourceAdmin, reinterpret_cast<void**>(&admin));
+    if (SUCCEEDED(hr)) {
+        hr = admin->CreateDataSource(0, nullptr, nullptr, IID_NULL, nullptr);
+        if (FAILED(hr))
+            error = L"cannot create " + databaseFile + L" (it must not exist yet): " +
+                    DatabaseText(DODBErrors(hr, TRUE));
+        admin->Release();
+    } else {
+        wchar_t code[16];
+        swprintf(code, 16, L"%08lX", static_cast<unsigned long>(hr));
+        error = L"the database provider cannot create " + databaseFile + L" (" + code + L")";
+    }
+    if (source != nullptr)
+        source->Release();
+    return SUCCEEDED(hr);
+}
+
+}  // namespace
 
 bool OpenSiteDatabase(const std::wstring& databaseFile, std::wstring& error)
 {
@@ -153,13 +190,8 @@ bool CreateSiteDatabase(const std::wstring& databaseFile, const std::wstring& sc
         error = L"cannot read the schema " + schemaFile;
         return false;
     }
-    // An empty file is an empty database to SQLite: the provider opens it.
-    HANDLE file = CreateFileW(databaseFile.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
-        error = L"cannot create " + databaseFile + L" (it must not exist yet)";
+    if (!MakeEmptyDatabase(databaseFile, error))
         return false;
-    }
-    CloseHandle(file);
     if (!OpenSiteDatabase(databaseFile, error))
         return false;
     if (!RunSqlScript(g_DbSession, schema, error)) {

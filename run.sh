@@ -1,8 +1,14 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, makes the demo site once, and starts the
-# workstation program on it in the build's Wine prefix: on the user's display,
-# or on a private Xvfb when there is none. TF_DISKSRV=1 also starts the disk
-# service stand-in, and the program then waits for it at each start.
+# Installs what is missing, builds, makes the demo site once (in the language
+# of the locale: LANG=ru_RU.UTF-8 gives the Russian site, anything else the
+# English one), and starts the workstation program on it in the build's Wine
+# prefix: on the user's display, or on a private Xvfb when there is none.
+#
+# On the private Xvfb the program runs in Wine's virtual desktop, which draws
+# the windows' frames and title bars and closes windows at once (a bare X
+# server has no window manager). The display and how to look at it are printed.
+# TF_DISKSRV=1 also starts the disk service stand-in, and the program then
+# waits for it at each start.
 set -euo pipefail
 source "$(dirname "$0")/cmake/setup.sh"
 
@@ -12,7 +18,11 @@ tf_build
 tf_prefix
 
 trap tf_stop EXIT
-[ -n "${DISPLAY:-}" ] || tf_start_xvfb
+private=0
+if [ -z "${DISPLAY:-}" ]; then
+    tf_start_xvfb
+    private=1
+fi
 tf_start_wine
 tf_register
 if [ "${TF_DISKSRV:-0}" = 1 ]; then
@@ -22,4 +32,16 @@ else
     tf_site ''
 fi
 
-wine "$TF_BUILD/app/TobalFluoro.exe"
+program=$(winepath -w "$TF_BUILD/app/TobalFluoro.exe")
+if [ "$private" = 1 ]; then
+    cat >&2 <<EOF
+== The program runs on the private X display $DISPLAY (1280x1024), in Wine's
+   virtual desktop "TobalFluoro". To look at it from another terminal:
+     DISPLAY=$DISPLAY import -window root shot.png     (a screenshot; imagemagick)
+     x11vnc -display $DISPLAY -localhost -nopw          (then a VNC viewer on localhost:5900)
+   To quit: the Exit button of the main window (or Alt+F4 on it), or Ctrl+C here.
+EOF
+    wine explorer /desktop=TobalFluoro,1280x1024 "$program"
+else
+    wine "$program"
+fi

@@ -1,10 +1,22 @@
 #include "app/cycledialogs.h"
 
-void ShowSettingsDialog(HWND)
+#include "app/mainmenus.h"
+#include "foundation/messages.h"
+#include "resources/strings.h"
+
+void ShowSettingsDialog(HWND owner)
 {
+    ShowNotAvailableYet(owner);
 }
 
 int RunEjectDiskDlg(HWND)
 {
     return 1;
+}
+
+// Here rather than with the menus: the strip and the note window use it too,
+// and programs that link them without the main window's menus get it alone.
+void ShowNotAvailableYet(HWND owner)
+{
+    MessageBoxIdCaption(owner, IDS_NOT_AVAILABLE_YET, IDS_NOT_AVAILABLE_CAPTION, MB_OK | MB_ICONINFORMATION);
 }

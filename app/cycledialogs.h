@@ -4,8 +4,8 @@
 
 #include <windows.h>
 
-// The program settings dialog. It shows nothing and changes nothing: the
-// next pass of the main cycle reads the same settings.
+// The program settings dialog. It is not built yet: it says so and changes
+// nothing, so the next pass of the main cycle reads the same settings.
 void ShowSettingsDialog(HWND owner);
 // The Eject Disk dialog between two passes: the disk stays in its drive and
 // the cycle goes on (1); 0 would end the program.

@@ -2,6 +2,7 @@
 
 #include "app/iconstrip.h"
 #include "app/inputtext.h"
+#include "app/mainmenus.h"
 #include "app/reghelpers.h"
 #include "forms/patientlookup.h"
 #include "foundation/datetime.h"
@@ -63,7 +64,7 @@ MoveState gMove = {false, 0, 0};
 
 void NotAvailable(HWND owner)
 {
-    MessageBoxId(owner, IDS_NOT_AVAILABLE_YET, MB_OK | MB_ICONINFORMATION);
+    ShowNotAvailableYet(owner);
 }
 BOOL RestoreNotAvailable(HWND owner, DWORD)
 {

@@ -82,7 +82,7 @@ void ShowForm(HWND owner)
 {
     wchar_t name[128 + 4];
     name[0] = 0;
-    const int length = InputText(owner, name, 128, L"Enter form name", FALSE);
+    const int length = InputText(owner, name, 128, IDS_ENTER_FORM_NAME, FALSE);
     if (length <= 0)
         return;
     wcscat(name, L".cfg");
@@ -119,11 +119,6 @@ void StartExplorer()
 }
 
 }  // namespace
-
-void ShowNotAvailableYet(HWND owner)
-{
-    MessageBoxId(owner, IDS_NOT_AVAILABLE_YET, MB_OK | MB_ICONINFORMATION);
-}
 
 void ImportPictureForPatient(HWND owner)
 {
@@ -342,10 +337,10 @@ HMENU BuildServiceMenu()
               builder.AddItem(kServiceSetTime, IDS_SET_NEW_TIME);
     // The rest changes the machine or the program: administrators only.
     if (ok && IsAdministrator)
-        ok = builder.AddItem(kServiceShowForm, IDS_SHOW_FORM) && builder.AddTextItem(kServiceExplorer, L"Explorer") &&
+        ok = builder.AddItem(kServiceShowForm, IDS_SHOW_FORM) && builder.AddItem(kServiceExplorer, IDS_SERVICE_EXPLORER) &&
              builder.AddItem(kServiceImportPicture, IDS_IMPORT_PICTURE) &&
              builder.AddItem(kServiceExportPicture, IDS_EXPORT_PICTURE) &&
-             builder.AddTextItem(kServiceDicomStatus, L"DICOM статус") &&
+             builder.AddItem(kServiceDicomStatus, IDS_SERVICE_DICOM_STATUS) &&
              builder.AddItem(kServiceReports, IDS_REPORTS_CONFIGURATOR) &&
              builder.AddItem(kServiceShowJournal, IDS_SHOW_JOURNAL) && builder.AddSeparator() &&
              builder.AddItem(kServiceFonts, IDS_FONTS) && builder.AddItem(kServiceSettings, IDS_SET_PROGRAM_SETTINGS) &&

@@ -276,7 +276,7 @@ bool CreateFilterHeading(HWND hwnd)
                         hwnd,
                         DButtonStyle::kVisible | DButtonStyle::kMultiLine | DButtonStyle::kOwnsIcon |
                             DButtonStyle::kIconBeforeCaption,
-                        0, 0, 0, 0, nullptr, nullptr, LoadIconRes(IDI_MAIN_FILTER),
+                        0, 0, 0, 0, nullptr, nullptr, LoadIconRes(IDI_SET_FILTER),
                         IconSize, IconSize, hInstance, &kButtonInput, &kFilterNotify};
     return gMain.filterHeading.Create(&desc);
 }

@@ -1,6 +1,7 @@
 // The note window: see notesnimok.h.
 #include "app/notesnimok.h"
 
+#include "app/mainmenus.h"
 #include "app/notecommon.h"
 #include "database/dberrors.h"
 #include "database/dbstart.h"
@@ -65,7 +66,7 @@ WNDPROC gEditProc = nullptr;     // the EDIT class's own procedure
 
 void PrintNotAvailable(HWND owner, DWORD, DWORD)
 {
-    MessageBoxId(owner, IDS_NOT_AVAILABLE_YET, MB_OK | MB_ICONINFORMATION);
+    ShowNotAvailableYet(owner);
 }
 NotePrintFunction gPrint = &PrintNotAvailable;
 

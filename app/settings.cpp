@@ -110,6 +110,9 @@ void LoadArchiveSettings(DRegKeyHandle& root)
     if (arj.OpenSub(root, kArjKey, KEY_READ) != ERROR_SUCCESS)
         throw MsgExcept(kArjKey, IDS_REGISTRY_OPEN_ERROR);
     arj.GetString(kRegMustNotBeEmpty, ArchivePath, kFolderChars, nullptr);
+    // Every user of the archive folder appends file names to it, and a drive
+    // given as "E:" has its root only with the separator.
+    EndWithBackslash(ArchivePath, L"Arj");
     SpaceMin = ThresholdOr(arj, L"SpaceMin", kDefaultSpaceMin);
     SpaceArjStart = ThresholdOr(arj, L"SpaceArjStart", kDefaultSpaceArjStart);
     SpaceArjEnd = ThresholdOr(arj, L"SpaceArjEnd", kDefaultSpaceArjEnd);

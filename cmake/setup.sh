@@ -7,7 +7,7 @@
 # tf_start_xvfb   a free X display (Xvfb -displayfd); sets DISPLAY
 # tf_start_wine   one persistent wineserver for the prefix
 # tf_register     registers the built OLE DB provider in the prefix (wine regsvr32; safe to repeat)
-# tf_site         the demo site in $TF_BUILD/demosite and its settings in the prefix's registry
+# tf_site         the demo site in $TF_BUILD/demosite-<language> and its settings in the prefix's registry
 # tf_start_disksrv  the disk service stand-in on the pipe "DiskSrv" (its pid in TF_DISKSRV_PID)
 # tf_stop         stops what tf_start_* started, by pid and by prefix
 # tf_native       builds the pixel code natively with sanitizers and runs its tests
@@ -113,25 +113,40 @@ tf_register() {
     wine regsvr32 /s "$(winepath -w "$dll")" >/dev/null 2>&1 || { echo "wine regsvr32 $dll failed" >&2; return 1; }
 }
 
-# The demo site: $TF_BUILD/demosite holds the data folder (dbinit.cfg, the
-# database, Image\ and Icon\), Cfg\ (the description files of site/cfg),
-# Arj\ (the archive folder) and the working folder's journal zelk.ju. The
-# demo-site tool makes the data folder once (patients and images); without the
-# tool an empty database is made from site/schema.sql as well as can be. Then
-# the settings the program reads are written into the prefix's registry:
-# "DataPath", "CfgDir", "DefDir", the "Arj" folder, "AdminUsers" naming the
-# Linux user (Wine's GetUserNameW returns it) and "ServerName": empty, or the
-# argument ("\\." when the disk service runs).
+# The demo site speaks the language of the locale (LANG): Russian for ru_*,
+# English otherwise, like the program's own texts. $TF_BUILD/demosite-<en|ru>
+# holds the data folder (dbinit.cfg, the database, Image\ and Icon\), Cfg\ (the
+# description files of site/cfg for Russian, site/cfg/en for English), Arj\
+# (the archive folder) and the working folder's journal zelk.ju. The demo-site
+# tool makes the data folder once (patients, images, descriptions, templates
+# in the language); without the tool an empty database is made from
+# site/schema.sql as well as can be. Then the settings the program reads are
+# written into the prefix's registry: "DataPath", "CfgDir", "DefDir", the
+# "Arj" folder, "AdminUsers" naming the Linux user (Wine's GetUserNameW
+# returns it) and "ServerName": empty, or the argument ("\\." when the disk
+# service runs). TF_SITE is set to the site's folder.
+tf_site_language() {
+    case "${LC_ALL:-${LC_MESSAGES:-${LANG:-}}}" in
+        ru*) echo ru ;;
+        *) echo en ;;
+    esac
+}
+
 tf_site() {
     local server="${1:-}"
-    local site="$TF_BUILD/demosite"
+    local language
+    language=$(tf_site_language)
+    local site="$TF_BUILD/demosite-$language"
     local tool="$TF_BUILD/tools/demosite/demosite.exe"
+    local cfg="$TF_ROOT/site/cfg"
+    [ "$language" = ru ] || cfg="$TF_ROOT/site/cfg/$language"
+    TF_SITE="$site"
     mkdir -p "$site"
     if [ ! -f "$site/demo.db" ]; then
         if [ -f "$tool" ]; then
-            tf_log "making the demo site in $site"
+            tf_log "making the demo site ($language) in $site"
             wine "$tool" "$(winepath -w "$site")" --schema "$(winepath -w "$TF_ROOT/site/schema.sql")" \
-                || { echo "the demo-site tool failed" >&2; return 1; }
+                --language "$language" || { echo "the demo-site tool failed" >&2; return 1; }
         else
             tf_log "no demo-site tool: an empty database in $site"
             mkdir -p "$site/Image" "$site/Icon"
@@ -142,7 +157,7 @@ tf_site() {
         fi
     fi
     mkdir -p "$site/Cfg" "$site/Arj"
-    cp "$TF_ROOT"/site/cfg/*.cfg "$site/Cfg/"
+    cp "$cfg"/*.cfg "$site/Cfg/"
     # An empty journal, as an installed workstation has one: the 28-byte header
     # (creation time, capacity 10,000, count 0, UTF-16 records), then the
     # records' room, all zeros.

@@ -53,11 +53,22 @@ int CopyOut(const DStrBuf& text, wchar_t* buffer, int maximum)
 
 // ---------------------------------------------------------------- ODBErrors
 
-ODBErrors::ODBErrors() : record(), count(0) {}
+ODBErrors::ODBErrors() : record(), count(0), following(nullptr) {}
 
 ODBErrors::~ODBErrors()
 {
     FreeRecord();
+    if (following != nullptr)
+        following->Release();
+}
+
+void ODBErrors::Follow(IErrorRecords* records)
+{
+    if (records != nullptr)
+        records->AddRef();
+    if (following != nullptr)
+        following->Release();
+    following = records;
 }
 
 ODBErrors* ODBErrors::Create()
@@ -166,32 +177,40 @@ STDMETHODIMP ODBErrors::AddErrorRecord(ERRORINFO*, DWORD, DISPPARAMS*, IUnknown*
 
 STDMETHODIMP ODBErrors::GetBasicErrorInfo(ULONG index, ERRORINFO* info)
 {
+    if (index >= count && following != nullptr)
+        return following->GetBasicErrorInfo(index - count, info);
     if (index >= count || info == nullptr)
         return E_FAIL;
     info->hrError = record.result;
     return S_OK;
 }
 
-STDMETHODIMP ODBErrors::GetCustomErrorObject(ULONG, REFIID, IUnknown** object)
+STDMETHODIMP ODBErrors::GetCustomErrorObject(ULONG index, REFIID riid, IUnknown** object)
 {
+    if (index >= count && following != nullptr)
+        return following->GetCustomErrorObject(index - count, riid, object);
     if (object != nullptr)
         *object = nullptr;
     return E_FAIL;
 }
 
-STDMETHODIMP ODBErrors::GetErrorInfo(ULONG index, LCID, IErrorInfo** info)
+STDMETHODIMP ODBErrors::GetErrorInfo(ULONG index, LCID locale, IErrorInfo** info)
 {
     if (info == nullptr)
         return E_FAIL;
     *info = nullptr;
+    if (index >= count && following != nullptr)
+        return following->GetErrorInfo(index - count, locale, info);
     if (index >= count)
         return E_FAIL;
     *info = DODBRecordErrorInfo::Create(this, record);
     return *info != nullptr ? S_OK : E_FAIL;
 }
 
-STDMETHODIMP ODBErrors::GetErrorParameters(ULONG, DISPPARAMS*)
+STDMETHODIMP ODBErrors::GetErrorParameters(ULONG index, DISPPARAMS* params)
 {
+    if (index >= count && following != nullptr)
+        return following->GetErrorParameters(index - count, params);
     return E_FAIL;
 }
 
@@ -199,7 +218,10 @@ STDMETHODIMP ODBErrors::GetRecordCount(ULONG* records)
 {
     if (records == nullptr)
         return E_INVALIDARG;
-    *records = count;
+    ULONG more = 0;
+    if (following != nullptr && FAILED(following->GetRecordCount(&more)))
+        more = 0;
+    *records = count + more;
     return S_OK;
 }
 
@@ -326,6 +348,33 @@ BOOL DODBAddError(HRESULT result, UINT id, const wchar_t* source)
     if (DODBErrorPending())
         return FALSE;
     return DODBSetError(result, id, source);
+}
+
+BOOL DODBPrependError(HRESULT result, UINT id, const wchar_t* source)
+{
+    IErrorInfo* pending = nullptr;
+    if (GetErrorInfo(0, &pending) != S_OK)
+        pending = nullptr;
+    IErrorRecords* records = nullptr;
+    if (pending != nullptr &&
+        FAILED(pending->QueryInterface(IID_IErrorRecords, reinterpret_cast<void**>(&records))))
+        records = nullptr;
+    ODBErrors* errors = ODBErrors::Create();
+    BOOL posted = FALSE;
+    if (errors != nullptr && SUCCEEDED(errors->AddRecord(result, id, source))) {
+        errors->Follow(records);
+        SetErrorInfo(0, static_cast<IErrorInfo*>(errors));
+        posted = TRUE;
+    } else if (pending != nullptr) {
+        SetErrorInfo(0, pending);   // nothing better to leave behind
+    }
+    if (errors != nullptr)
+        errors->Release();
+    if (records != nullptr)
+        records->Release();
+    if (pending != nullptr)
+        pending->Release();
+    return posted;
 }
 
 // ---------------------------------------------------------------- DOAErrors

@@ -29,7 +29,9 @@ struct ErrorRecord
 };
 
 // The layer's COM error object: IErrorInfo (first) and IErrorRecords, with at
-// most one record (a new record replaces the old one).
+// most one record of its own (a new record replaces the old one), optionally
+// followed by the records of another error object (the provider's), which
+// keep their own texts and SQLSTATEs and are numbered after it.
 class ODBErrors : public IErrorInfo, public IErrorRecords
 {
 public:
@@ -39,6 +41,8 @@ public:
     HRESULT AddRecord(HRESULT result, UINT id, const wchar_t* source);
     HRESULT AddRecordText(HRESULT result, const wchar_t* description, const wchar_t* source);
     ULONG Count() const { return count; }
+    // Makes the records of `records` (counted) follow this object's own.
+    void Follow(IErrorRecords* records);
 
     // IUnknown: IUnknown and IErrorRecords give the IErrorRecords face.
     STDMETHODIMP QueryInterface(REFIID riid, void** object) override;
@@ -70,6 +74,7 @@ private:
     DRefCount refCount;       // holders
     ErrorRecord record;       // the one record, valid when count is 1
     ULONG count;              // 0 or 1
+    IErrorRecords* following; // counted records after the own one, or null
 };
 
 // The IErrorInfo of one record of an ODBErrors (from IErrorRecords::GetErrorInfo).
@@ -107,6 +112,10 @@ BOOL DODBSetError(HRESULT result, UINT id, const wchar_t* source);
 BOOL DODBErrorPending();
 // DODBSetError only when nothing is pending; TRUE when something is posted.
 BOOL DODBAddError(HRESULT result, UINT id, const wchar_t* source);
+// Posts a new layer error object whose record comes first, followed by the
+// records of the pending object (the provider's), when it has any. FALSE
+// when nothing could be posted.
+BOOL DODBPrependError(HRESULT result, UINT id, const wchar_t* source);
 
 // The exception base: a result and the records object of the failure.
 class DOAErrors

@@ -161,8 +161,9 @@ BOOL DODBRowset::GetNextData(DODBParams* row)
         return FALSE;
     }
     if (FAILED(hr)) {
-        // The provider's records say more than "Row getting error.": keep them.
-        DODBAddError(hr, IDS_DB_GET_ROW, kSource);
+        // "Row getting error." first; the provider's records, which say
+        // more, follow it.
+        DODBPrependError(hr, IDS_DB_GET_ROW, kSource);
         lastResult = hr;
         return FALSE;
     }

@@ -375,3 +375,9 @@ void ThrowDescText(const DescLexer& lex, UINT id)
     JournalWriteId(static_cast<DWORD>(lex.Line()), id);
     ThrowDescFault(kDescReported);
 }
+
+void ThrowDescFileText(const wchar_t* name, UINT id)
+{
+    LogFormatted(0, id, name, 0, 0);
+    throw static_cast<int>(kDescReported);
+}

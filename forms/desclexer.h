@@ -157,6 +157,10 @@ void LogDescUnknown(const wchar_t* name);
 // throws 0: a fault with a message of its own.
 [[noreturn]] void ThrowDescText(const DescLexer& lex, UINT id);
 
+// Writes the string-table text `id` with the file's name as "%1", then throws
+// 0: a fault of the whole file (such as a form without fields).
+[[noreturn]] void ThrowDescFileText(const wchar_t* name, UINT id);
+
 template <class Body>
 int RunDescParse(const wchar_t* name, const DTextScan& scan, Body&& body)
 {

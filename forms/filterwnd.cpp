@@ -11,8 +11,10 @@
 #include "foundation/prompt.h"
 #include "foundation/strbuf.h"
 #include "foundation/textutil.h"
+#include "resources/resource.h"
 #include "resources/strings.h"
 #include "ui/gdi.h"
+#include "ui/popupmenu.h"
 #include "ui/window_errors.h"
 
 #include <commctrl.h>
@@ -157,9 +159,9 @@ struct TopButton {
     UINT tooltip;
 };
 const TopButton kTopButtons[3] = {
-    {IDS_SET_FILTER, 183, IDS_TIP_SET_FILTER},
-    {IDS_EXIT, 130, IDS_TIP_CLOSE_WINDOW},
-    {IDS_RESET, 130, IDS_TIP_RESET_FILTER},
+    {IDS_SET_FILTER, IDI_SET_FILTER, IDS_TIP_SET_FILTER},
+    {IDS_EXIT, IDI_CONNECT, IDS_TIP_CLOSE_WINDOW},
+    {IDS_RESET, IDI_CONNECT, IDS_TIP_RESET_FILTER},
 };
 
 void OnTopClicked(void* cookie, DButton* button)
@@ -352,8 +354,10 @@ bool DbFiltFormWindow::Create(DbFilter* filter, HWND owner)
     if (form == nullptr)
         return false;   // a filter that was never loaded has nothing to edit
     if (!DWindow::Create(WS_EX_NOPARENTNOTIFY, kClassName, form->Caption(), WS_POPUP | WS_CAPTION | WS_SYSMENU, 0, 0,
-                         0, 0, owner, nullptr, hInstance, nullptr))
+                         0, 0, owner, nullptr, hInstance, nullptr)) {
+        formctl::ReportWindowFailure(owner, form->GetName());
         return false;
+    }
 
     // The full-screen work size, kept within the monitor's work area.
     RECT work = {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
@@ -368,7 +372,7 @@ bool DbFiltFormWindow::Create(DbFilter* filter, HWND owner)
     if (w == 0 && h == 0) {
         Show(SW_SHOWMAXIMIZED);
         Update();
-        return true;
+        return Shown(owner);
     }
     int width = fullWidth;
     if (w >= -1000 && w <= -1)
@@ -391,7 +395,19 @@ bool DbFiltFormWindow::Create(DbFilter* filter, HWND owner)
            SWP_NOZORDER);
     Show(SW_SHOW);
     Update();
-    return true;
+    return Shown(owner);
+}
+
+bool DbFiltFormWindow::Shown(HWND owner)
+{
+    // A modal window nobody can see would leave its owner disabled for good.
+    RECT rect = {};
+    ::GetWindowRect(hwnd, &rect);
+    if (IsWindowVisible(hwnd) && rect.right > rect.left && rect.bottom > rect.top)
+        return true;
+    formctl::ReportWindowFailure(owner, working_.Form()->GetName());
+    Destroy();
+    return false;
 }
 
 // ---------------------------------------------------------------- messages
@@ -745,36 +761,43 @@ void DbFiltFormWindow::MoveFocus(FilterField* from, bool backward)
 
 void DbFiltFormWindow::ShowKindMenu(FilterRow* row)
 {
-    static const int kOrder[] = {kFilterEqual, kFilterEmpty,    kFilterNotEmpty, kFilterLess,      kFilterMore,
-                                 kFilterBetween, kFilterNotUsed, kFilterSubstring, kFilterLike, kFilterNow};
+    // The menu's order: "Equal", then what the field's kind offers, each list
+    // in the order users read it (dates: the comparisons, the empty tests,
+    // then "Now").
+    static const int kListOrder[] = {kFilterEqual, kFilterEmpty, kFilterNotEmpty};
+    static const int kIntegerOrder[] = {kFilterEqual, kFilterLess, kFilterMore, kFilterBetween};
+    static const int kBoolOrder[] = {kFilterEqual, kFilterNotUsed};
+    static const int kTextOrder[] = {kFilterEqual, kFilterSubstring, kFilterLike, kFilterLess,
+                                     kFilterMore,  kFilterEmpty,     kFilterNotEmpty};
+    static const int kDateOrder[] = {kFilterEqual, kFilterLess,     kFilterMore, kFilterBetween,
+                                     kFilterEmpty, kFilterNotEmpty, kFilterNow};
     HMENU menu = CreatePopupMenu();
     if (menu == nullptr)
         return;
-    // The order of the list: "Equal" first, then what the field's kind offers.
     std::vector<int> kinds;
     const FieldBlob* f = row->condition->field;
-    auto offer = [&](int kind) {
-        if (kind != row->condition->kind && FilterCondition::Offers(f, kind) &&
-            std::find(kinds.begin(), kinds.end(), kind) == kinds.end())
-            kinds.push_back(kind);
+    auto offer = [&](const int* order, size_t count) {
+        for (size_t i = 0; i < count; ++i)
+            if (order[i] != row->condition->kind && FilterCondition::Offers(f, order[i]))
+                kinds.push_back(order[i]);
     };
-    offer(kFilterEqual);
     if (f->reference != nullptr) {
-        offer(kFilterEmpty);
-        offer(kFilterNotEmpty);
-    } else if (f->Base() == kFieldText) {
-        for (int k : {kFilterSubstring, kFilterLike, kFilterLess, kFilterMore, kFilterEmpty, kFilterNotEmpty})
-            offer(k);
+        offer(kListOrder, sizeof kListOrder / sizeof kListOrder[0]);
     } else {
-        for (int k : kOrder)
-            offer(k);
+        switch (f->Base()) {
+        case kFieldText: offer(kTextOrder, sizeof kTextOrder / sizeof kTextOrder[0]); break;
+        case kFieldBool: offer(kBoolOrder, sizeof kBoolOrder / sizeof kBoolOrder[0]); break;
+        case kFieldDateTime:
+        case kFieldDate:
+        case kFieldTime: offer(kDateOrder, sizeof kDateOrder / sizeof kDateOrder[0]); break;
+        default: offer(kIntegerOrder, sizeof kIntegerOrder / sizeof kIntegerOrder[0]); break;
+        }
     }
     for (int kind : kinds)
         AppendMenuW(menu, MF_STRING, static_cast<UINT_PTR>(kind), LoadText(FilterKindCaption(kind)).c_str());
     POINT at = {row->kindEnd, row->rect.top};
     ClientToScreen(hwnd, &at);
-    const int chosen = static_cast<int>(
-        TrackPopupMenu(menu, TPM_RETURNCMD | TPM_NONOTIFY | TPM_RIGHTALIGN, at.x, at.y, 0, hwnd, nullptr));
+    const int chosen = TrackPopup(menu, TPM_NONOTIFY | TPM_RIGHTALIGN, at.x, at.y, hwnd);
     DestroyMenu(menu);
     if (chosen > 0)
         ChooseKind(row, chosen);

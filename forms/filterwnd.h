@@ -76,6 +76,9 @@ public:
     static bool Run(DbFilter* filter, HWND owner, bool* set);
     // Creates and shows the window on the caller's filter (without the loop).
     bool Create(DbFilter* filter, HWND owner);
+    // True when the created window is on the screen; otherwise reports it and
+    // destroys it.
+    bool Shown(HWND owner);
 
     static bool RegisterClass();
     static void UnregisterClass();

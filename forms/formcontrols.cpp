@@ -2,6 +2,10 @@
 #include "forms/formcontrols.h"
 
 #include "foundation/globals.h"
+#include "foundation/journal.h"
+#include "foundation/prompt.h"
+#include "foundation/strbuf.h"
+#include "resources/strings.h"
 
 namespace formctl {
 
@@ -39,6 +43,18 @@ DButtonDesc ButtonDesc(HWND parent, DWORD style, void* cookie, const wchar_t* ca
     d.input = input;
     d.notify = notify;
     return d;
+}
+
+void ReportWindowFailure(HWND owner, const wchar_t* formName)
+{
+    const DWORD error = GetLastError();
+    wchar_t pattern[256] = L"";
+    LoadStringW(hInstance, IDS_FORM_WINDOW_ERROR, pattern, 256);
+    wchar_t text[512] = L"";
+    DStrBuf message(text, 512);
+    message.Format(pattern, formName != nullptr ? formName : L"");
+    LogError(error, text);
+    ShowPrompt(owner, text, nullptr, MB_OK | MB_ICONERROR);
 }
 
 }  // namespace formctl

@@ -32,4 +32,9 @@ LRESULT CALLBACK NoThrowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPar
     }
 }
 
+// A form window that could not be made or shown: a journal record with the
+// last error, and the message naming the description file, so that the user
+// knows why nothing opened and the owner stays usable.
+void ReportWindowFailure(HWND owner, const wchar_t* formName);
+
 }  // namespace formctl

@@ -1,5 +1,7 @@
 #include "forms/formdesc.h"
 
+#include "resources/strings.h"
+
 #include <new>
 #include <string.h>
 
@@ -221,4 +223,12 @@ void FormDesc::ParseBody(DescLexer& lex)
             refs_[i] = static_cast<FormRefDesc*>(refs.Pop());
         refCount_ = n;
     }
+    // A window without a field to edit would show nothing and could not be
+    // left by the keyboard: such a file is refused where it is read (the
+    // caller destroys what was taken).
+    int fieldTotal = fields_.count;
+    for (int i = 0; i < refCount_; ++i)
+        fieldTotal += refs_[i]->fields.count;
+    if (fieldTotal == 0)
+        ThrowDescFileText(name_.GetString(), IDS_FORM_NO_FIELDS);
 }

@@ -57,6 +57,10 @@ LRESULT EditProcInner(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
         return CallWindowProcW(gEditProc, hwnd, message, wParam, lParam);
     const bool multiLine = (GetWindowLongW(hwnd, GWL_STYLE) & ES_MULTILINE) != 0;
     switch (message) {
+    case WM_SETFOCUS:
+        if (field->window != nullptr)
+            field->window->FieldEntered(field);
+        break;
     case WM_KILLFOCUS:
         if (!multiLine) {
             // Errors are ignored here: the save reads and checks every field again.
@@ -96,6 +100,10 @@ LRESULT ComboProcInner(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
     if (field == nullptr)
         return CallWindowProcW(gComboProc, hwnd, message, wParam, lParam);
     switch (message) {
+    case WM_SETFOCUS:
+        if (field->window != nullptr)
+            field->window->FieldEntered(field);
+        break;
     case WM_KEYDOWN: {
         LRESULT result = CallWindowProcW(gComboProc, hwnd, message, wParam, lParam);
         if (!IsWindow(hwnd))

@@ -3,6 +3,7 @@
 #include "forms/dbformdesc.h"
 #include "forms/desccache.h"
 #include "forms/filterwnd.h"
+#include "forms/formcontrols.h"
 #include "forms/kartdata.h"
 #include "foundation/globals.h"
 #include "foundation/prompt.h"
@@ -37,7 +38,7 @@ DMessageMap DbKartWindow::messageMap = {-1, 0, entries};
 
 DbKartWindow::DbKartWindow()
     : key_(0), flag_(0), clientWidth_(0), clientHeight_(0), textHeight_(0), statusHeight_(0), font_(nullptr),
-      statusBar_(nullptr), form_(nullptr), outcome_{-1, 0, 0}
+      statusBar_(nullptr), form_(nullptr), outcome_{-1, 0, 0}, pendingCheck_(nullptr)
 {
     status_[0] = 0;
 }
@@ -98,8 +99,10 @@ bool DbKartWindow::Create(const DbFormDesc* form, HWND owner, LONG key, int flag
     outcome_ = {-1, key, flag};
     KartCreateParams params = {form, owner, key, flag};
     if (!DWindow::Create(WS_EX_CONTROLPARENT, kClassName, form->Caption(), WS_POPUP | WS_CAPTION | WS_SYSMENU, 0, 0,
-                         0, 0, owner, nullptr, hInstance, &params))
+                         0, 0, owner, nullptr, hInstance, &params)) {
+        formctl::ReportWindowFailure(owner, form->GetName());
         return false;
+    }
 
     const int screenWidth = GetSystemMetrics(SM_CXSCREEN);
     const int screenHeight = GetSystemMetrics(SM_CYSCREEN);
@@ -253,6 +256,17 @@ void DbKartWindow::ModeText(const KartError& error)
 
 bool DbKartWindow::Save()
 {
+    // F2 or the save button with the cursor still in a "checkrow" field: the
+    // test that leaving the field runs comes first, so that a duplicate is
+    // offered before it is stored. Opening the existing row ends the save.
+    if (KartField* pending = pendingCheck_) {
+        const LONG keyBefore = key_;
+        const int flagBefore = flag_;
+        if (!CheckField(pending))
+            return false;
+        if (flag_ != flagBefore || key_ != keyBefore)
+            return false;
+    }
     status_[0] = 0;
     bool saved = false;
     try {
@@ -296,6 +310,7 @@ void DbKartWindow::Reload()
 {
     status_[0] = 0;
     flag_ = 0;
+    pendingCheck_ = nullptr;
     ShowStatus();
     KartForm::ApplyDateDefaults(layout_.fieldCount, layout_.fields);
     try {
@@ -350,10 +365,17 @@ bool DbKartWindow::SetRecord(LONG key, int flag)
     return true;
 }
 
+void DbKartWindow::FieldEntered(KartField* field)
+{
+    if (flag_ <= 0 && (field->desc->type & kFieldCheckRow))
+        pendingCheck_ = field;
+}
+
 bool DbKartWindow::CheckField(KartField* field)
 {
     if (flag_ > 0 || !(field->desc->type & kFieldCheckRow))
         return true;
+    pendingCheck_ = nullptr;
     status_[0] = 0;
     bool result = false;
     try {
@@ -379,8 +401,10 @@ bool DbKartWindow::CheckField(KartField* field)
             ModeText(e);
     }
     ShowStatus();
-    if (!result)
+    if (!result) {
+        pendingCheck_ = field;   // still due: the focus stays in the field
         MessageBeep(MB_ICONEXCLAMATION);
+    }
     return result;
 }
 

@@ -47,6 +47,9 @@ public:
     bool SetRecord(LONG key, int flag);
     // The check-row test when the user leaves a field; false keeps the focus.
     bool CheckField(KartField* field);
+    // The focus entered a field's control: a "checkrow" field's test is due
+    // until the user leaves it forward or a save runs it.
+    void FieldEntered(KartField* field);
     // Escape, Insert, F2 and F8 when a button carries their event.
     bool OnKey(WPARAM key);
     // Runs a button event of the form.
@@ -98,6 +101,7 @@ private:
     const DbFormDesc* form_;
     KartLayout layout_;
     KartOutcome outcome_;
+    KartField* pendingCheck_;   // "checkrow" field entered and not yet tested, or null
 };
 
 // Opens the card of the named form modally over the owner: flag 1 or more

@@ -7,8 +7,10 @@
 #include "forms/dbformdesc.h"
 #include "forms/sqltext.h"
 #include "foundation/datetime.h"
+#include "foundation/globals.h"
 #include "foundation/prompt.h"
 #include "foundation/strbuf.h"
+#include "resources/strings.h"
 
 #include <string.h>
 
@@ -97,7 +99,9 @@ int PatientLookup::RunGuarded()
                 listener_->OnLookupError(text, n);
                 HeapFree(GetProcessHeap(), 0, text);
             } else {
-                listener_->OnLookupError(L"Error", 5);
+                wchar_t error[64] = L"";
+                const int n = LoadStringW(hInstance, IDS_ERROR, error, 64);
+                listener_->OnLookupError(error, n);
             }
         }
         return 0;
@@ -117,7 +121,9 @@ void PatientLookup::Query()
     if (!query.Params().SetValI4(1, static_cast<LONG>(key_)))
         ThrowDatabaseError();
     if (!query.First()) {
-        ShowPrompt(nullptr, L"Пациент не найден", nullptr, MB_OK);
+        wchar_t notFound[128] = L"";
+        LoadStringW(hInstance, IDS_PATIENT_NOT_FOUND, notFound, 128);
+        ShowPrompt(nullptr, notFound, nullptr, MB_OK);
         // Nothing was fetched: the patient is gone, and no text is made up.
         request_ = 0;
         if (listener_ != nullptr)

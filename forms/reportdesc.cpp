@@ -109,9 +109,9 @@ void ParseTable(DescLexer& lex, ReportParseState& state)
                 ThrowDescFault(kDescSyntax);
         }
     }
-    // Printing builds each table's SELECT from its list form: a table
-    // without one could not be printed.
-    if (!table->filt || !table->list)
+    // The filter selects the rows and must be there; a table without a list
+    // form has no columns of its own.
+    if (!table->filt)
         ThrowDescFault(kDescSyntax);
 }
 

@@ -183,6 +183,17 @@ bool BuildPath(const wchar_t* folder, wchar_t* path, int size)
     return true;
 }
 
+// The reason the journal cannot be opened, before the program ends: the
+// file, the system's text of the error and its code. A start that ends
+// without a journal has nowhere else to say it.
+void ShowOpenFailure(const wchar_t* path, DWORD code)
+{
+    DStrBuf system;
+    const wchar_t* reason = system.FormatSystemMessage(code);
+    MessageBoxIdFormat(nullptr, IDS_ERROR, MB_OK | MB_ICONHAND | MB_TOPMOST, IDS_JOURNAL_OPEN_FAILED, path,
+                       reason ? reason : L"", static_cast<unsigned>(code));
+}
+
 HANDLE OpenJournalFile(const wchar_t* path, DWORD disposition)
 {
     return CreateFileW(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr, disposition,
@@ -252,8 +263,10 @@ BOOL JournalOpen(const wchar_t* folder)
             return FALSE;
         if (gView.load())
             return TRUE;   // already open
-        if (!BuildPath(folder, path, MAX_PATH + 16))
+        if (!BuildPath(folder, path, MAX_PATH + 16)) {
+            ShowOpenFailure(folder, GetLastError());
             return FALSE;
+        }
         file = OpenJournalFile(path, OPEN_EXISTING);
         if (file != INVALID_HANDLE_VALUE) {
             if (const wchar_t* refusal = CheckHeader(file)) {
@@ -274,8 +287,12 @@ BOOL JournalOpen(const wchar_t* folder)
             JournalWrite(kJournalCatJournal, kJournalOpenedCode, kOpenedText);
             return TRUE;
         }
-        if (GetLastError() != ERROR_FILE_NOT_FOUND)
+        const DWORD error = GetLastError();
+        if (error != ERROR_FILE_NOT_FOUND) {
+            // Held by another process, access denied, a folder of that name...
+            ShowOpenFailure(path, error);
             return FALSE;
+        }
     }
     // The question is asked without holding the lock.
     if (MessageBoxById(IDS_JOURNAL_NOT_FOUND, MB_YESNO) != IDYES)

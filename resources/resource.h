@@ -15,9 +15,19 @@
 
 #define IDI_APP 1
 
+// Shared by the windows of several subsystems, with the numbers the system
+// has always given them (drawn by resources/controls/make_art.py): the
+// control library's cursors, and one picture per icon for all its uses.
+#define IDC_UPDOWN_DRAG 102          // the up-down control while it is dragged
+#define IDC_UPDOWN_HOVER 142         // over the up-down control
+#define IDC_HEADER_RESIZE 144        // over a header divider
+#define IDI_SET_FILTER 183           // the filter form's Set button and the main window's filter heading
+
 // Application shell (4000-4999). The three icons below keep the numbers the
 // system has always given them: 128 the "Stoped process" window, 130 the
-// connect wait window, 198 the text input's accept button.
+// connect wait window (and every Exit or Close that leaves a window: the main
+// window, the filter form, the Statistics window), 198 the text input's
+// accept button.
 #define IDI_STOP_PROCESS 128
 #define IDI_CONNECT 130
 #define IDI_INPUT_ACCEPT 198
@@ -28,7 +38,6 @@
 #define IDI_MAIN_NEW_PATIENT 4606
 #define IDI_MAIN_DELETE 4607
 #define IDI_MAIN_PATIENT_INFO 4637
-#define IDI_MAIN_FILTER 4683         // the filter heading
 #define IDI_MAIN_PRINT 4689
 #define IDI_MAIN_ARCHIVING 4720
 #define IDI_MAIN_MERGE 4730

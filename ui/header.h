@@ -25,6 +25,7 @@
 // off-screen buffer.
 #pragma once
 
+#include "resources/resource.h"
 #include "ui/control_base.h"
 
 class DHeader;
@@ -82,7 +83,7 @@ struct DHeaderItem {
 class DHeader : public DControlWindow<DHeader, DHeaderInput> {
 public:
     static constexpr const wchar_t* kClassName = L"Quil header control";
-    static constexpr UINT kResizeCursorId = 144;
+    static constexpr UINT kResizeCursorId = IDC_HEADER_RESIZE;
     // Widths are kept within 0 .. kMaxWidth, so edges and totals stay far
     // from the int range.
     static constexpr int kMaxWidth = 32767;

@@ -22,6 +22,7 @@
 // minimum .. maximum.
 #pragma once
 
+#include "resources/resource.h"
 #include "ui/control_base.h"
 
 class DUpDown;
@@ -80,8 +81,8 @@ constexpr DWORD kText = 0x01;
 class DUpDown : public DControlWindow<DUpDown, DUpDownInput> {
 public:
     static constexpr const wchar_t* kClassName = L"Quil UpDown";
-    static constexpr UINT kDragCursorId = 102;
-    static constexpr UINT kHoverCursorId = 142;
+    static constexpr UINT kDragCursorId = IDC_UPDOWN_DRAG;
+    static constexpr UINT kHoverCursorId = IDC_UPDOWN_HOVER;
 
     // Press bits.
     static constexpr DWORD kUpPressed = 0x01, kDragging = 0x02, kDownPressed = 0x04, kIconHidden = 0x08,

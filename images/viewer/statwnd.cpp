@@ -87,7 +87,7 @@ bool StatisticsWnd::RegisterClass()
     wc.lpszClassName = kClassName;
     if (!DWindow::RegisterClassEx(&wc))
         return false;
-    gStat.icon = (HICON)LoadImageW(hInstance, MAKEINTRESOURCEW(IDI_VIEWER_EXIT), IMAGE_ICON, 16, 16, 0);
+    gStat.icon = (HICON)LoadImageW(hInstance, MAKEINTRESOURCEW(IDI_CONNECT), IMAGE_ICON, 16, 16, 0);
     gStat.blueBrush = CreateSolidBrush(0xFF0000);
     gStat.registered = true;
     return true;

@@ -110,9 +110,3 @@ rect(c, 3, 12, 28, 22, DARK, True)
 rect(c, 8, 19, 23, 29, (245, 245, 245), True)
 rect(c, 8, 19, 23, 29, GREY)
 write_icon("print.ico", c)
-
-c = canvas()                      # filter: a funnel
-for y in range(5, 17):
-    line(c, 4 + (y - 5), y, 27 - (y - 5), y, YELLOW, 1)
-rect(c, 14, 17, 17, 28, YELLOW, True)
-write_icon("filter.ico", c)

@@ -14,7 +14,8 @@ std::wstring PipeOf(const std::wstring& serverName)
     return serverName + L"\\pipe\\DiskSrv";
 }
 
-DiskService::DiskService(const std::wstring& pipe) : process_(TF_DISKSRV_EXE, L"\"" + pipe + L"\"")
+DiskService::DiskService(const std::wstring& pipe, DWORD timeoutMs)
+    : process_(TF_DISKSRV_EXE, L"\"" + pipe + L"\"" + (timeoutMs ? L" " + std::to_wstring(timeoutMs) : std::wstring()))
 {
     if (!process_.Started())
         return;
@@ -42,6 +43,45 @@ DiskReply Exchange(const std::wstring& pipe, const std::vector<BYTE>& request)
     }
     CloseHandle(h);
     return reply;
+}
+
+SilentClient::SilentClient(const std::wstring& pipe)
+{
+    for (int i = 0; i < 100 && pipe_ == INVALID_HANDLE_VALUE; ++i) {
+        pipe_ = CreateFileW(pipe.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                            FILE_FLAG_OVERLAPPED, nullptr);
+        if (pipe_ == INVALID_HANDLE_VALUE)
+            WaitNamedPipeW(pipe.c_str(), 50);
+    }
+}
+
+SilentClient::~SilentClient()
+{
+    if (pipe_ != INVALID_HANDLE_VALUE)
+        CloseHandle(pipe_);
+}
+
+bool SilentClient::DroppedWithin(DWORD ms)
+{
+    if (pipe_ == INVALID_HANDLE_VALUE)
+        return false;
+    OVERLAPPED overlapped = {};
+    overlapped.hEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    BYTE data[16];
+    DWORD read = 0;
+    bool dropped = false;
+    if (ReadFile(pipe_, data, sizeof data, nullptr, &overlapped)) {
+        dropped = false;   // the server sent something to a client that asked nothing
+    } else if (GetLastError() != ERROR_IO_PENDING) {
+        dropped = true;
+    } else if (WaitForSingleObject(overlapped.hEvent, ms) == WAIT_OBJECT_0) {
+        dropped = !GetOverlappedResult(pipe_, &overlapped, &read, FALSE);
+    } else {
+        CancelIo(pipe_);
+        GetOverlappedResult(pipe_, &overlapped, &read, TRUE);
+    }
+    CloseHandle(overlapped.hEvent);
+    return dropped;
 }
 
 std::vector<BYTE> EjectRequest(wchar_t letter, DWORD command, DWORD reserved)

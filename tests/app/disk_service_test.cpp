@@ -56,6 +56,26 @@ TEST_F(DiskServiceProtocol, OneInstanceAlwaysListens)
     }
 }
 
+// Clients that connect and say nothing hold up no other client: each is
+// served apart, and dropped after the read time-out.
+TEST(DiskServiceClients, SilentClientsHoldUpNoOther)
+{
+    const std::wstring pipe = apptest::PipeOf(apptest::TestServerName());
+    apptest::DiskService service(pipe, 1500);
+    ASSERT_TRUE(service.Listening());
+    apptest::SilentClient first(pipe), second(pipe);
+    ASSERT_TRUE(first.Connected());
+    ASSERT_TRUE(second.Connected());
+    // Another instance listens, and a client that asks is answered at once.
+    EXPECT_TRUE(WaitNamedPipeW(pipe.c_str(), 5000));
+    const apptest::DiskReply reply = apptest::Exchange(pipe, apptest::EjectRequest(L'1'));
+    ASSERT_TRUE(reply.exchanged);
+    EXPECT_NE(std::wstring::npos, reply.text.find(L"Bad request")) << reply.text;
+    // The silent ones are let go.
+    EXPECT_TRUE(first.DroppedWithin(20000));
+    EXPECT_TRUE(second.DroppedWithin(20000));
+}
+
 TEST_F(DiskServiceProtocol, EjectingAnEmptyDriveFails)
 {
     apptest::DiskReply reply = apptest::Exchange(pipe, apptest::EjectRequest(L'Q'));

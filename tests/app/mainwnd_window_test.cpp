@@ -2,6 +2,8 @@
 // texts, the buttons, the keys, the menus of the Exit button and of the list.
 #include "mainwnd_fixture.h"
 
+#include "app_fixture.h"
+
 #include "../common/prompt_script.h"
 #include "../common/window_harness.h"
 #include "app/iconsnimok.h"
@@ -243,6 +245,36 @@ TEST_F(MainWindowLoad, F3RunsTheFilterFormAndACancelChangesNothing)
     // Cancelled again (nothing set): the list and its status stay as they were.
     EXPECT_EQ(patients_.size(), ListKeys().size());
     EXPECT_EQ(Str(IDS_LIST_READ_SUCCESS), StatusText(kPartListState));
+}
+
+// A filter file reduced to a comment: the start and F3 each say that the file
+// cannot be read (the journal says why), no filter window appears, and the
+// main window stays enabled and usable.
+TEST_F(MainWindowLoad, AFilterFileWithoutFieldsIsAnErrorAndTheWindowStaysUsable)
+{
+    HANDLE file =
+        CreateFileW((folder_ + L"Cfg\\MainFilt.cfg").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, file);
+    const wchar_t text[] = L"\xFEFF// The filter of the patient list.\n";
+    DWORD written = 0;
+    WriteFile(file, text, sizeof text - sizeof(wchar_t), &written, nullptr);
+    CloseHandle(file);
+    apptest::OpenJournal journal(folder_);
+    PromptScript prompts({IDOK, IDOK, IDOK, IDOK});
+    OpenWindow();
+    Pump(100);
+    EXPECT_EQ(0, filterFormsClosed);
+    ASSERT_EQ(1u, prompts.Count());
+    EXPECT_EQ(L"File \"MainFilt.cfg\" interpretating error", prompts.Last().text);
+    EXPECT_TRUE(apptest::HasEntry(journal.Entries(), 0, L"File \"MainFilt.cfg\" describes no fields"));
+    HWND main = MainPatientWindow::GetHwnd();
+    EXPECT_TRUE(IsWindowEnabled(main));
+
+    PressKey(VK_F3);
+    Pump(100);
+    EXPECT_EQ(0, filterFormsClosed);
+    EXPECT_EQ(2u, prompts.Count());
+    EXPECT_TRUE(IsWindowEnabled(main));
 }
 
 // ---- buttons ----------------------------------------------------------------------------
@@ -586,7 +618,7 @@ TEST_F(MainWindowServiceMenu, AdministratorsSeeEveryCommand)
                                  kServicePrepareSettings}),
               menus.LastIds());
     EXPECT_EQ(L"Explorer", menus.Last()[4].text);
-    EXPECT_EQ(L"DICOM статус", menus.Last()[7].text);
+    EXPECT_EQ(L"DICOM status", menus.Last()[7].text);
     EXPECT_EQ(L"", menus.Last()[10].text);   // the separator
     // At the client point, on the screen.
     POINT p = {10, 10};
@@ -843,7 +875,7 @@ TEST_F(MainWindowImages, TheImagePanelsCaptionIsReadFromTheDatabase)
         PromptScript script({IDOK});
         panel->ReloadPatient();
         ASSERT_EQ(1u, script.Count());
-        EXPECT_EQ(L"Пациент не найден", script.Last().text);
+        EXPECT_EQ(Str(IDS_PATIENT_NOT_FOUND), script.Last().text);   // in the running language
     }
     EXPECT_EQ(std::wstring::npos, std::wstring(panel->GetCaption()).find(name1));
 }

@@ -234,7 +234,12 @@ TEST_F(NoteTest, PrintSaysInTheUsersLanguageThatItIsNotAvailable)
     wchar_t expected[256] = {};
     LoadStringW(hInstance, IDS_NOT_AVAILABLE_YET, expected, 256);
     EXPECT_EQ(std::wstring(expected), script.Last().text);
-    EXPECT_FALSE(script.Last().hasCaption);
+    // Under the caption the table gives it, not the system's "Error".
+    wchar_t caption[256] = {};
+    LoadStringW(hInstance, IDS_NOT_AVAILABLE_CAPTION, caption, 256);
+    ASSERT_TRUE(script.Last().hasCaption);
+    EXPECT_EQ(std::wstring(caption), script.Last().caption);
+    EXPECT_EQ(UINT(MB_ICONINFORMATION), script.Last().flags & MB_ICONMASK);
 }
 
 TEST_F(NoteTest, ADescriptionTooLongForTheDatabaseIsRefusedNotCut)

@@ -125,4 +125,51 @@ TEST_F(Program, WaitsForTheDiskServiceWhenOneIsConfigured)
     EXPECT_EQ(0u, code);
 }
 
+// Clients of the disk service that connect and never write do not keep the
+// program on its "Connecting to server" window.
+TEST_F(Program, SilentClientsOfTheDiskServiceDoNotHoldUpTheStart)
+{
+    const std::wstring server = apptest::TestServerName();
+    const std::wstring pipe = apptest::PipeOf(server);
+    apptest::DiskService service(pipe);
+    ASSERT_TRUE(service.Listening());
+    apptest::SilentClient first(pipe), second(pipe);
+    ASSERT_TRUE(first.Connected());
+    ASSERT_TRUE(second.Connected());
+    site.Install(server);
+    apptest::ChildProcess program(TF_PROGRAM_EXE, L"", site.Folder());
+    std::wstring seen;
+    HWND main = WaitForWindow(program.Id(), kMainClass, 30000, &seen);
+    ASSERT_NE(nullptr, main) << Narrow(seen);
+    PostMessageW(main, WM_CLOSE, 0, 0);
+    DWORD code = 99;
+    ASSERT_TRUE(program.Wait(20000, &code));
+    EXPECT_EQ(0u, code);
+}
+
+// A journal held by another process: the program says why it cannot start
+// (a message box of its own, naming the journal and the reason) and ends
+// when the user has read it.
+TEST_F(Program, AJournalThatCannotBeOpenedIsExplainedBeforeTheProgramEnds)
+{
+    site.Install();
+    HANDLE holder = CreateFileW(site.JournalPath().c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, holder);
+    apptest::ChildProcess program(TF_PROGRAM_EXE, L"", site.Folder());
+    ASSERT_TRUE(program.Started());
+    std::wstring seen;
+    HWND box = WaitForWindow(program.Id(), L"#32770", 30000, &seen);
+    ASSERT_NE(nullptr, box) << "windows of the program: " << Narrow(seen);
+    wchar_t text[1024] = L"";
+    GetDlgItemTextW(box, 0xFFFF, text, 1024);
+    const std::wstring shown = text;
+    EXPECT_NE(std::wstring::npos, shown.find(L"zelk.ju")) << Narrow(shown);
+    EXPECT_NE(std::wstring::npos, shown.find(L"(error 32)")) << Narrow(shown);
+    EXPECT_EQ(nullptr, WaitForWindow(program.Id(), kMainClass, 100, nullptr));
+    PostMessageW(box, WM_COMMAND, IDOK, 0);
+    DWORD code = 99;
+    EXPECT_TRUE(program.Wait(20000, &code));
+    CloseHandle(holder);
+}
+
 }  // namespace

@@ -5,6 +5,9 @@
 
 #include "../common/prompt_script.h"
 #include "app/recordmaint.h"
+#include "app/settings.h"
+#include "app_fixture.h"
+#include "foundation/registry.h"
 #include "foundation/globals.h"
 #include "foundation/prompt.h"
 #include "images/files/savefaults.h"
@@ -304,6 +307,62 @@ TEST_F(ArchiveRestore, TheRightDiskGivesTheFilesBack)
     FakeDisks disks({kSerial});
     PromptScript prompts;
     EXPECT_TRUE(RestoreImageFromArchive(nullptr, image));
+    EXPECT_EQ(1, OnDisk(image));
+    EXPECT_TRUE(FileExists(ImageFile(name_)));
+    EXPECT_TRUE(FileExists(IconFile(name_)));
+}
+
+// The archive folder as a site's registry gives it: without its separator,
+// and as a bare drive letter that names the archive disk.
+TEST_F(ArchiveRestore, AnArchiveFolderReadWithoutItsSeparatorGivesTheFilesBack)
+{
+    const DWORD image = ArchivedImage();
+    std::wstring folder = ArchivePath;
+    folder.pop_back();
+    apptest::TestKey key;
+    key.SetString(L"", folder, L"Arj");
+    DRegKeyHandle root;
+    ASSERT_EQ(ERROR_SUCCESS, root.Open(key.Root(), key.Path(), KEY_READ));
+    LoadArchiveSettings(root);
+    EXPECT_EQ(folder + L"\\", ArchivePath);
+    FakeDisks disks({kSerial});
+    PromptScript prompts;
+    EXPECT_TRUE(RestoreImageFromArchive(nullptr, image));
+    EXPECT_EQ(0u, prompts.Count());
+    EXPECT_EQ(1, OnDisk(image));
+    EXPECT_TRUE(FileExists(ImageFile(name_)));
+    EXPECT_TRUE(FileExists(IconFile(name_)));
+}
+
+TEST_F(ArchiveRestore, AnArchiveDriveGivenWithoutItsSeparatorGivesTheFilesBack)
+{
+    // The archive disk is the root of the drive the site's folders are on.
+    const DWORD image = ArchivedImage();
+    const std::wstring drive = std::wstring(ArchivePath).substr(0, 2);
+    ASSERT_EQ(L':', drive[1]);
+    const std::wstring rootImage = drive + L"\\" + name_ + L".xmg";
+    const std::wstring rootIcon = drive + L"\\" + name_ + L".thb";
+    ASSERT_TRUE(MoveFileW(ArchiveFile(name_, L".xmg").c_str(), rootImage.c_str()));
+    ASSERT_TRUE(MoveFileW(ArchiveFile(name_, L".thb").c_str(), rootIcon.c_str()));
+    struct Remove {
+        std::wstring a, b;
+        ~Remove()
+        {
+            DeleteFileW(a.c_str());
+            DeleteFileW(b.c_str());
+        }
+    } remove{rootImage, rootIcon};
+
+    apptest::TestKey key;
+    key.SetString(L"", drive, L"Arj");
+    DRegKeyHandle root;
+    ASSERT_EQ(ERROR_SUCCESS, root.Open(key.Root(), key.Path(), KEY_READ));
+    LoadArchiveSettings(root);
+    EXPECT_EQ(drive + L"\\", ArchivePath);
+    FakeDisks disks({kSerial});
+    PromptScript prompts;
+    EXPECT_TRUE(RestoreImageFromArchive(nullptr, image));
+    EXPECT_EQ(0u, prompts.Count());
     EXPECT_EQ(1, OnDisk(image));
     EXPECT_TRUE(FileExists(ImageFile(name_)));
     EXPECT_TRUE(FileExists(IconFile(name_)));

@@ -172,6 +172,21 @@ TEST_F(Settings, AMissingArjKey)
     EXPECT_EQ(StringId(IDS_REGISTRY_OPEN_ERROR), shown.caption);
 }
 
+// The archive folder gets its separator where it is read: a folder without
+// one, and a bare drive, which is its root only with it.
+TEST_F(Settings, TheArchiveFolderGetsItsBackslashOnce)
+{
+    key.SetString(L"", L"E:\\Arj", L"Arj");
+    ASSERT_TRUE(Load());
+    EXPECT_STREQ(L"E:\\Arj\\", ArchivePath);
+    key.SetString(L"", L"E:", L"Arj");
+    ASSERT_TRUE(Load());
+    EXPECT_STREQ(L"E:\\", ArchivePath);
+    key.SetString(L"", L"\\\\mo\\disk\\", L"Arj");
+    ASSERT_TRUE(Load());
+    EXPECT_STREQ(L"\\\\mo\\disk\\", ArchivePath);
+}
+
 TEST_F(Settings, AnEmptyArchivePathNamesTheDefaultValue)
 {
     key.SetString(L"", L"", L"Arj");

@@ -292,3 +292,163 @@ TEST_F(FilterWindowTest, GroupTitlesAreRedAndTheBackgroundIsTheWindowColour)
 }
 
 }  // namespace
+
+namespace {
+
+// Drives the kind menu, a modal popup menu, from a thread timer: when the
+// menu is up it records the items' texts, then picks the item of the given
+// text with real key presses (Escape when there is none).
+class KindMenuDriver {
+public:
+    explicit KindMenuDriver(std::wstring choice) : choice_(std::move(choice))
+    {
+        current_ = this;
+        timer_ = SetTimer(nullptr, 0, 30, Tick);
+    }
+    ~KindMenuDriver()
+    {
+        KillTimer(nullptr, timer_);
+        current_ = nullptr;
+    }
+    const std::vector<std::wstring>& Items() const { return items_; }
+    int Menus() const { return menus_; }
+
+private:
+    static BOOL CALLBACK FindMenu(HWND w, LPARAM found)
+    {
+        wchar_t name[16] = {};
+        GetClassNameW(w, name, 16);
+        if (wcscmp(name, L"#32768") == 0 && IsWindowVisible(w)) {
+            *reinterpret_cast<HWND*>(found) = w;
+            return FALSE;
+        }
+        return TRUE;
+    }
+    static void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD)
+    {
+        KindMenuDriver* self = current_;
+        if (self == nullptr || self->busy_)
+            return;
+        HWND popup = nullptr;
+        EnumThreadWindows(GetCurrentThreadId(), FindMenu, reinterpret_cast<LPARAM>(&popup));
+        if (popup == nullptr)
+            return;
+        HMENU menu = reinterpret_cast<HMENU>(SendMessageW(popup, 0x01E1 /* MN_GETHMENU */, 0, 0));
+        if (menu == nullptr)
+            return;
+        self->busy_ = true;
+        ++self->menus_;
+        self->items_.clear();
+        int chosen = -1;
+        for (int i = 0; i < GetMenuItemCount(menu); ++i) {
+            wchar_t text[64] = {};
+            GetMenuStringW(menu, static_cast<UINT>(i), text, 64, MF_BYPOSITION);
+            self->items_.push_back(text);
+            if (self->choice_ == text)
+                chosen = i;
+        }
+        if (chosen < 0) {
+            harness::Key(VK_ESCAPE, true);
+            harness::Key(VK_ESCAPE, false);
+        } else {
+            for (int i = 0; i <= chosen; ++i) {
+                harness::Key(VK_DOWN, true);
+                harness::Key(VK_DOWN, false);
+            }
+            harness::Key(VK_RETURN, true);
+            harness::Key(VK_RETURN, false);
+        }
+        self->busy_ = false;
+    }
+
+    static KindMenuDriver* current_;
+    std::wstring choice_;
+    std::vector<std::wstring> items_;
+    int menus_ = 0;
+    bool busy_ = false;
+    UINT_PTR timer_ = 0;
+};
+
+KindMenuDriver* KindMenuDriver::current_ = nullptr;
+
+using Texts = std::vector<std::wstring>;
+
+// F3 in a row opens the menu of the kinds its field offers, in the menu's
+// order and without the current kind; the chosen kind rebuilds the row's
+// editors and the focus goes to its first editor.
+TEST_F(FilterWindowTest, F3OffersTheFieldsKindsAndAppliesTheChosenOne)
+{
+    DbFiltFormWindow window;
+    ASSERT_TRUE(window.Create(&filter_, nullptr));
+    SetForegroundWindow(window.GetHwnd());
+    harness::Pump(30);
+    struct Case {
+        int row;
+        const wchar_t* choice;
+        Texts items;
+        int kind;
+        size_t editors;
+    } cases[] = {
+        {kBorn, L"Between", {L"Less", L"More", L"Between", L"Empty", L"Not Empty", L"Now"}, kFilterBetween, 2},
+        {kName, L"Like", {L"Equal", L"Like", L"Less", L"More", L"Empty", L"Not Empty"}, kFilterLike, 1},
+        {kSmall, L"More", {L"Less", L"More", L"Between"}, kFilterMore, 1},
+        {kWho, L"Not Empty", {L"Empty", L"Not Empty"}, kFilterNotEmpty, 0},
+        {kMale, L"Equal", {L"Equal"}, kFilterEqual, 1},
+    };
+    for (const Case& c : cases) {
+        FilterRow* row = Row(window, c.row);
+        HWND first = row->editors.empty() ? row->kindButton.GetHwnd()
+                                          : (row->editors[0]->control ? row->editors[0]->control
+                                                                      : row->editors[0]->button->GetHwnd());
+        SetFocus(first);
+        KindMenuDriver driver(c.choice);
+        harness::Key(VK_F3, true);
+        harness::Key(VK_F3, false);
+        harness::PumpUntil([&] { return row->condition->kind == c.kind; }, 3000);
+        EXPECT_EQ(1, driver.Menus()) << c.row;
+        EXPECT_EQ(c.items, driver.Items()) << c.row;
+        EXPECT_EQ(c.kind, row->condition->kind) << c.row;
+        EXPECT_EQ(c.editors, row->editors.size()) << c.row;
+        EXPECT_EQ(c.choice, Caption(row->kindButton)) << c.row;
+        if (!row->editors.empty()) {
+            HWND editor = row->editors[0]->control ? row->editors[0]->control : row->editors[0]->button->GetHwnd();
+            EXPECT_EQ(editor, GetFocus()) << c.row;
+        }
+    }
+    // "Now" on a date: today as the value, and the kind "Equal".
+    SetFocus(Editor(window, kBorn));
+    {
+        KindMenuDriver driver(L"Now");
+        harness::Key(VK_F3, true);
+        harness::Key(VK_F3, false);
+        harness::PumpUntil([&] { return Row(window, kBorn)->condition->kind == kFilterEqual; }, 3000);
+    }
+    EXPECT_EQ(kFilterEqual, Row(window, kBorn)->condition->kind);
+    EXPECT_FALSE(TextOf(Editor(window, kBorn)).empty());
+}
+
+// A click on a row's kind button opens the same menu; Escape changes nothing.
+TEST_F(FilterWindowTest, TheKindButtonOpensTheMenuAndEscapeKeepsTheKind)
+{
+    DbFiltFormWindow window;
+    ASSERT_TRUE(window.Create(&filter_, nullptr));
+    SetForegroundWindow(window.GetHwnd());
+    harness::Pump(30);
+    FilterRow* row = Row(window, kSmall);
+    RECT button = {};
+    GetWindowRect(row->kindButton.GetHwnd(), &button);
+    KindMenuDriver driver(L"");
+    harness::MouseMoveTo((button.left + button.right) / 2, (button.top + button.bottom) / 2);
+    harness::Pump(30);
+    harness::MouseButton(harness::Button::Left, true);
+    harness::Pump(30);
+    harness::MouseButton(harness::Button::Left, false);
+    harness::PumpUntil([&] { return driver.Menus() == 1; }, 3000);
+    harness::Pump(100);
+    EXPECT_EQ(1, driver.Menus());
+    EXPECT_EQ((Texts{L"Less", L"More", L"Between"}), driver.Items());
+    EXPECT_EQ(kFilterEqual, row->condition->kind);
+    EXPECT_EQ(L"Equal", Caption(row->kindButton));
+}
+
+}  // namespace

@@ -114,6 +114,27 @@ TEST_F(FormDescTest, ReferenceWithoutAnyTextFailsWithoutARecord)
     EXPECT_EQ(before, DescHeap::Outstanding());
 }
 
+// A form without a field to edit (a filter file reduced to a comment, or a
+// window section alone) is refused where it is read, with a record naming the
+// file; fields in a reference section alone are enough.
+TEST_F(FormDescTest, AFormWithoutFieldsIsRefusedWithARecord)
+{
+    const LONG before = DescHeap::Outstanding();
+    WriteCfg(L"c.cfg", L"// nothing but a comment\n");
+    FormDesc comment;
+    EXPECT_EQ(0, comment.Parse(L"c.cfg"));
+    EXPECT_EQ(L"File \"c.cfg\" describes no fields", OnlyRecord().text);
+    WriteCfg(L"w.cfg", L"форма { заголовок = \"Фильтр\" }\nэлементы { }\n");
+    FormDesc window;
+    EXPECT_EQ(0, window.Parse(L"w.cfg"));
+    EXPECT_EQ(2u, Records().size());
+    EXPECT_EQ(before, DescHeap::Outstanding());
+    WriteCfg(L"r.cfg", L"reference { name = \"Images\" table = \"Snimok\" items { {\"D\",\"d\",date} } }");
+    FormDesc refOnly;
+    EXPECT_EQ(1, refOnly.Parse(L"r.cfg"));
+    EXPECT_EQ(2u, Records().size());
+}
+
 TEST_F(FormDescTest, ReferencesAreAllowedInFormFields)
 {
     WriteCfg(L"f.cfg", L"items { {\"M\",\"Modality\",int32, reference {\"Modality\",\"Modality\",\"Txt\",char(32)}} }");

@@ -12,6 +12,8 @@
 
 #include <commctrl.h>
 
+#include <functional>
+
 namespace {
 
 enum { kName1, kName2, kName3, kBirthday, kPol };
@@ -163,6 +165,63 @@ TEST_F(KartWindowTest, LeavingTheCheckRowFieldOffersTheSameRecord)
     DestroyKartForm(card);
 }
 
+// Saving with the cursor still in the birthday field runs the duplicate test
+// that leaving the field runs: F2 typed on the keyboard asks, and "No" stores
+// the second row knowingly; a click on the save button asks again, and "Yes"
+// shows the stored row instead of storing a third.
+TEST_F(KartWindowTest, SavingFromTheCheckRowFieldAsksAboutTheSameRecordFirst)
+{
+    const LONG existing = AddPatient(L"Сидоров", L"Иван", nullptr, 1980, 2, 1);
+    DbKartWindow* card = CreateKartForm(L"Patient.cfg", nullptr, 0, 0);
+    ASSERT_NE(nullptr, card);
+    SetForegroundWindow(card->GetHwnd());
+    SetWindowTextW(Control(card, kName1), L"Сидоров");
+    SetWindowTextW(Control(card, kName2), L"Иван");
+    SetFocus(Control(card, kBirthday));
+    SetWindowTextW(Control(card, kBirthday), L"1/2/1980");
+
+    PromptScript script({IDNO});
+    harness::Key(VK_F2, true);
+    harness::Key(VK_F2, false);
+    harness::PumpUntil([&] { return card->StatusText()[0] != 0; }, 2000);
+    ASSERT_EQ(1u, script.Count());
+    EXPECT_EQ(L"The same record already exists.\nPress \"Yes\" to open it.", script.Last().text);
+    EXPECT_STREQ(L"Data has been saved", card->StatusText());
+    EXPECT_EQ(2, Scalar(L"SELECT COUNT(*) FROM Patient"));
+
+    // A new card, the same values, the birthday entered last; the button.
+    Press(Control(card, kName1), VK_INSERT);
+    SetWindowTextW(Control(card, kName1), L"Сидоров");
+    SetWindowTextW(Control(card, kName2), L"Иван");
+    SetFocus(Control(card, kBirthday));
+    SetWindowTextW(Control(card, kBirthday), L"1/2/1980");
+    script.Answer(IDYES);
+    RECT button = {};
+    GetWindowRect(card->Layout().buttons[0].GetHwnd(), &button);
+    harness::MouseMoveTo((button.left + button.right) / 2, (button.top + button.bottom) / 2);
+    harness::Pump(30);
+    harness::MouseButton(harness::Button::Left, true);
+    harness::Pump(30);
+    harness::MouseButton(harness::Button::Left, false);
+    harness::PumpUntil([&] { return script.Count() == 2; }, 2000);
+    harness::Pump(30);
+    EXPECT_EQ(2u, script.Count());
+    EXPECT_EQ(2, Scalar(L"SELECT COUNT(*) FROM Patient"));
+    EXPECT_EQ(1, card->Flag());
+    EXPECT_EQ(existing, card->Key());
+
+    // Once the field was left forward the save asks nothing more.
+    Press(Control(card, kName1), VK_INSERT);
+    SetWindowTextW(Control(card, kName1), L"Петров");
+    SetFocus(Control(card, kBirthday));
+    SetWindowTextW(Control(card, kBirthday), L"1/2/1980");
+    Type(Control(card, kBirthday), L'\t');
+    Press(GetFocus(), VK_F2);
+    EXPECT_EQ(2u, script.Count());
+    EXPECT_EQ(3, Scalar(L"SELECT COUNT(*) FROM Patient"));
+    DestroyKartForm(card);
+}
+
 TEST_F(KartWindowTest, RunKartFormIsModalAndReportsWhatWasStored)
 {
     HWND owner = CreateWindowExW(0, L"STATIC", L"owner", WS_POPUP | WS_VISIBLE, 0, 0, 50, 50, nullptr, nullptr,
@@ -277,6 +336,193 @@ TEST_F(KartWindowTest, EditControlsTakeNegativeNumbersAndWholeDateTimes)
     EXPECT_EQ(L"31/12/1999 23:59:58", TextOf(Control(card, 2)));
     ASSERT_TRUE(card->Save());
     EXPECT_EQ(-42, Scalar(L"SELECT Number FROM Sample"));
+    DestroyKartForm(card);
+}
+
+}  // namespace
+
+namespace {
+
+// A visit card whose patient field is a drop-down list with a reference
+// button that opens the patient card.
+const wchar_t kVisitWithPatientCard[] =
+    L"form { caption = \"Visit\" height = -2 }\n"
+    L"table = \"Visit\" key = \"Visit\"\n"
+    L"items {\n"
+    L"  { \"Patient\", \"Patient\", int32, reference { \"Patient\", \"Patient\", \"Name1\", char(32), \"Patient.cfg\" } }\n"
+    L"  { \"Note\", \"Note\", char(20) }\n"
+    L"}\n"
+    L"buttons { { caption = \"Save\" click = \"addupdate\" } { caption = \"Close\" click = \"close\" } }\n";
+
+struct CardSearch {
+    const wchar_t* title;
+    HWND found;
+};
+
+BOOL CALLBACK FindCardProc(HWND w, LPARAM p)
+{
+    CardSearch* s = reinterpret_cast<CardSearch*>(p);
+    wchar_t name[64] = {}, title[64] = {};
+    GetClassNameW(w, name, 64);
+    GetWindowTextW(w, title, 64);
+    if (wcscmp(name, DbKartWindow::kClassName) == 0 && wcscmp(title, s->title) == 0 && IsWindowVisible(w)) {
+        s->found = w;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+// The card of this thread with the title, or null.
+DbKartWindow* CardTitled(const wchar_t* title)
+{
+    CardSearch search = {title, nullptr};
+    EnumThreadWindows(GetCurrentThreadId(), FindCardProc, reinterpret_cast<LPARAM>(&search));
+    return search.found ? WindowObject<DbKartWindow>(search.found) : nullptr;
+}
+
+void KeyPress(WORD vk)
+{
+    harness::Key(vk, true);
+    harness::Key(vk, false);
+}
+
+// Runs `action` once on the card with the title as soon as it is open: from a
+// thread timer, so that it runs inside the card's modal loop.
+class WhenCardOpens {
+public:
+    WhenCardOpens(const wchar_t* title, std::function<void(DbKartWindow*)> action)
+        : title_(title), action_(std::move(action))
+    {
+        current_ = this;
+        timer_ = SetTimer(nullptr, 0, 30, Tick);
+    }
+    ~WhenCardOpens()
+    {
+        KillTimer(nullptr, timer_);
+        current_ = nullptr;
+    }
+    bool Done() const { return done_; }
+
+private:
+    static void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD)
+    {
+        WhenCardOpens* self = current_;
+        if (self == nullptr || self->done_ || self->running_)
+            return;
+        DbKartWindow* card = CardTitled(self->title_);
+        if (card == nullptr)
+            return;
+        self->running_ = true;
+        self->action_(card);
+        self->running_ = false;
+        self->done_ = true;
+    }
+    static WhenCardOpens* current_;
+    const wchar_t* title_;
+    std::function<void(DbKartWindow*)> action_;
+    UINT_PTR timer_ = 0;
+    bool done_ = false;
+    bool running_ = false;
+};
+
+WhenCardOpens* WhenCardOpens::current_ = nullptr;
+
+std::wstring ComboText(HWND combo)
+{
+    wchar_t text[64] = {};
+    SendMessageW(combo, WM_GETTEXT, 64, reinterpret_cast<LPARAM>(text));
+    return text;
+}
+
+// The keys of a card's drop-down list, typed on the keyboard: F5 refills it
+// from the database keeping the value, Delete clears the choice, Ctrl+Enter
+// opens the referenced card on the chosen row and refills the list after it.
+TEST_F(KartWindowTest, TheDropDownListKeysRefillClearAndOpenTheReferencedCard)
+{
+    const LONG abel = AddPatient(L"Abel");
+    WriteCfg(L"visit.cfg", kVisitWithPatientCard);
+    DbKartWindow* card = CreateKartForm(L"visit.cfg", nullptr, 0, 0);
+    ASSERT_NE(nullptr, card);
+    HWND combo = Control(card, 0);
+    ASSERT_NE(nullptr, Field(card, 0)->refButton);
+    SetForegroundWindow(card->GetHwnd());
+    SetFocus(combo);
+    harness::Pump(30);
+    ASSERT_EQ(1, SendMessageW(combo, CB_GETCOUNT, 0, 0));
+    SendMessageW(combo, CB_SETCURSEL, 0, 0);
+
+    // F5: a patient stored meanwhile appears; the chosen one stays chosen.
+    AddPatient(L"Baker");
+    KeyPress(VK_F5);
+    harness::PumpUntil([&] { return SendMessageW(combo, CB_GETCOUNT, 0, 0) == 2; }, 2000);
+    EXPECT_EQ(2, SendMessageW(combo, CB_GETCOUNT, 0, 0));
+    EXPECT_EQ(L"Abel", ComboText(combo));
+
+    // Ctrl+Enter: the patient card of the chosen row, over this card.
+    std::wstring shownName;
+    bool ownerDisabled = false;
+    WhenCardOpens renamer(L"Пациент", [&](DbKartWindow* patient) {
+        shownName = TextOf(patient->Layout().fields[0]->control);
+        ownerDisabled = !IsWindowEnabled(card->GetHwnd());
+        EXPECT_EQ(abel, patient->Key());
+        // Renamed there and saved; the list shows the new name after.
+        SetWindowTextW(patient->Layout().fields[0]->control, L"Abelson");
+        Press(patient->Layout().fields[0]->control, VK_F2);
+        Press(patient->Layout().fields[0]->control, VK_ESCAPE);
+    });
+    harness::Key(VK_CONTROL, true);
+    KeyPress(VK_RETURN);
+    harness::Key(VK_CONTROL, false);
+    harness::PumpUntil([&] { return !shownName.empty() && CardTitled(L"Пациент") == nullptr; }, 3000);
+    harness::Pump(30);
+    EXPECT_EQ(L"Abel", shownName);
+    EXPECT_TRUE(ownerDisabled);
+    EXPECT_TRUE(IsWindowEnabled(card->GetHwnd()));
+    EXPECT_EQ(L"Abelson", ComboText(combo));
+
+    // Delete: no choice.
+    SetFocus(combo);
+    KeyPress(VK_DELETE);
+    harness::Pump(30);
+    EXPECT_EQ(CB_ERR, SendMessageW(combo, CB_GETCURSEL, 0, 0));
+    DestroyKartForm(card);
+}
+
+// The reference button beside the list opens the referenced card: a patient
+// made there is in the list when it closes.
+TEST_F(KartWindowTest, TheReferenceButtonOpensTheReferencedCardAndRefillsTheList)
+{
+    AddPatient(L"Abel");
+    WriteCfg(L"visit.cfg", kVisitWithPatientCard);
+    DbKartWindow* card = CreateKartForm(L"visit.cfg", nullptr, 0, 0);
+    ASSERT_NE(nullptr, card);
+    HWND combo = Control(card, 0);
+    DButton* reference = Field(card, 0)->refButton;
+    ASSERT_NE(nullptr, reference);
+    wchar_t caption[64] = {};
+    reference->GetText(caption, 64);
+    EXPECT_STREQ(L"Patient", caption);
+    bool opened = false;
+    WhenCardOpens maker(L"Пациент", [&](DbKartWindow* patient) {
+        opened = true;
+        EXPECT_EQ(0, patient->Flag());   // the field had no value: a new patient
+        SetWindowTextW(patient->Layout().fields[0]->control, L"Carter");
+        Press(patient->Layout().fields[0]->control, VK_F2);
+        Press(patient->Layout().fields[0]->control, VK_ESCAPE);
+    });
+    SetForegroundWindow(card->GetHwnd());
+    harness::Pump(30);
+    RECT button = {};
+    GetWindowRect(reference->GetHwnd(), &button);
+    harness::MouseMoveTo((button.left + button.right) / 2, (button.top + button.bottom) / 2);
+    harness::Pump(30);
+    harness::MouseButton(harness::Button::Left, true);
+    harness::Pump(30);
+    harness::MouseButton(harness::Button::Left, false);
+    harness::PumpUntil([&] { return opened && CardTitled(L"Пациент") == nullptr; }, 3000);
+    harness::Pump(30);
+    EXPECT_TRUE(opened);
+    EXPECT_EQ(2, SendMessageW(combo, CB_GETCOUNT, 0, 0));
     DestroyKartForm(card);
 }
 

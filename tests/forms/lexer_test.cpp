@@ -385,7 +385,7 @@ TEST_F(DescFaultRecords, OutOfMemoryFromSeventeenReferences)
     EXPECT_EQ(L"Form \"refs.cfg\" compilation error (out of memory)", r.text);
     std::wstring sixteen;
     for (int i = 0; i < 16; ++i)
-        sixteen += L"ссылка { имя = \"r\" }\n";
+        sixteen += L"ссылка { имя = \"r\" элементы { {\"A\", \"a\", int32} } }\n";
     WriteCfg(L"refs16.cfg", sixteen);
     FormDesc ok;
     EXPECT_EQ(1, ok.Parse(L"refs16.cfg"));

@@ -91,7 +91,7 @@ TEST_F(PatientLookupTest, AMissingPatientSaysSoAndDeliversNoText)
     PromptScript script({IDOK});
     EXPECT_EQ(1, lookup.Run(999, 3));
     ASSERT_EQ(1u, script.Count());
-    EXPECT_EQ(L"Пациент не найден", script.Last().text);
+    EXPECT_EQ(L"Patient is not found", script.Last().text);   // the running language's text
     EXPECT_FALSE(script.Last().hasCaption);
     EXPECT_EQ(nullptr, script.Last().owner);
     EXPECT_EQ((UINT)MB_OK, script.Last().flags);

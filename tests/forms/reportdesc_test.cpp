@@ -104,12 +104,14 @@ TEST_F(ReportDescTest, LineBetweenTwoTextsFlattensToThreeEntries)
     EXPECT_EQ(L"b", Text(report, 2));
 }
 
-TEST_F(ReportDescTest, TableWithoutListIsRefused)
+TEST_F(ReportDescTest, TableWithOnlyAFilterParsesWithoutAList)
 {
-    // Printing builds the table's SELECT from its list form.
     ReportDesc report;
-    EXPECT_EQ(0, Parse(report, L"table {\n filt = \"filt.cfg\" }"));
-    EXPECT_EQ(L"Form \"report.cfg\" syntax error (1, 21)", OnlyRecord().text);
+    ASSERT_EQ(1, Parse(report, L"table {\n filt = \"filt.cfg\" }"));
+    ASSERT_EQ(1, report.TableCount());
+    EXPECT_EQ(nullptr, report.Table(0).list);
+    EXPECT_NE(nullptr, report.Table(0).filt);
+    EXPECT_TRUE(Records().empty());
 }
 
 TEST_F(ReportDescTest, TableWithoutFilterIsASyntaxError)

@@ -1,5 +1,7 @@
-// The demo site's description files: each parses cleanly, says what the
-// program relies on, and names only tables and columns of site/schema.sql.
+// The demo site's description files, in both of its languages (site/cfg in
+// Russian, with the language's Russian keywords; site/cfg/en in English):
+// each parses cleanly, says what the program relies on, names only tables and
+// columns of site/schema.sql, and shows texts of its own language only.
 #include "desc_test_util.h"
 #include "forms/dbformdesc.h"
 #include "forms/desccache.h"
@@ -11,6 +13,8 @@
 #include <set>
 #include <sstream>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -84,15 +88,21 @@ std::map<std::wstring, std::set<std::wstring>> ReadSchema()
 
 }  // namespace
 
-class SiteTest : public DescTest {
+// One language of the site: its folder below site/, and whether it is Russian.
+struct SiteLanguage {
+    const wchar_t* folder;
+    bool russian;
+};
+
+class SiteTest : public DescTest, public ::testing::WithParamInterface<SiteLanguage> {
 protected:
+    std::wstring Folder() const { return std::wstring(TF_SITE_DIR) + GetParam().folder; }
     void SetUp() override
     {
         DescTest::SetUp();
         schema_ = ReadSchema();
         for (const SiteFile& f : kSiteFiles) {
-            ASSERT_TRUE(CopyFileW((std::wstring(TF_SITE_DIR) + L"cfg/" + f.name).c_str(), (folder_ + f.name).c_str(),
-                                  FALSE))
+            ASSERT_TRUE(CopyFileW((Folder() + f.name).c_str(), (folder_ + f.name).c_str(), FALSE))
                 << testing::PrintToString(std::wstring(f.name));
         }
     }
@@ -155,7 +165,7 @@ protected:
     std::map<std::wstring, std::set<std::wstring>> schema_;
 };
 
-TEST_F(SiteTest, TheSchemaHasThePatientAndImageTables)
+TEST_P(SiteTest, TheSchemaHasThePatientAndImageTables)
 {
     ASSERT_TRUE(schema_.count(L"patient"));
     ASSERT_TRUE(schema_.count(L"snimok"));
@@ -165,10 +175,10 @@ TEST_F(SiteTest, TheSchemaHasThePatientAndImageTables)
         EXPECT_TRUE(schema_[L"snimok"].count(c)) << testing::PrintToString(std::wstring(c));
 }
 
-TEST_F(SiteTest, EveryFileIsListedHere)
+TEST_P(SiteTest, EveryFileIsListedHere)
 {
     WIN32_FIND_DATAW data;
-    HANDLE find = FindFirstFileW((std::wstring(TF_SITE_DIR) + L"cfg/*").c_str(), &data);
+    HANDLE find = FindFirstFileW((Folder() + L"*").c_str(), &data);
     ASSERT_NE(INVALID_HANDLE_VALUE, find);
     int files = 0;
     do {
@@ -184,7 +194,7 @@ TEST_F(SiteTest, EveryFileIsListedHere)
     EXPECT_EQ(static_cast<int>(sizeof(kSiteFiles) / sizeof(kSiteFiles[0])), files);
 }
 
-TEST_F(SiteTest, EveryFileParsesAndNamesOnlySchemaColumns)
+TEST_P(SiteTest, EveryFileParsesAndNamesOnlySchemaColumns)
 {
     for (const SiteFile& f : kSiteFiles) {
         SCOPED_TRACE(testing::PrintToString(std::wstring(f.name)));
@@ -208,7 +218,7 @@ TEST_F(SiteTest, EveryFileParsesAndNamesOnlySchemaColumns)
     EXPECT_TRUE(Records().empty());
 }
 
-TEST_F(SiteTest, ThePatientListHasWhatThePatientLookupReads)
+TEST_P(SiteTest, ThePatientListHasWhatThePatientLookupReads)
 {
     DbFormDesc d;
     ASSERT_EQ(1, d.Parse(L"main.cfg"));
@@ -221,7 +231,7 @@ TEST_F(SiteTest, ThePatientListHasWhatThePatientLookupReads)
         EXPECT_TRUE(columns.count(c)) << testing::PrintToString(std::wstring(c));
 }
 
-TEST_F(SiteTest, ThePatientFilterTestsTheImagesDate)
+TEST_P(SiteTest, ThePatientFilterTestsTheImagesDate)
 {
     FormDesc d;
     ASSERT_EQ(1, d.Parse(L"MainFilt.cfg"));
@@ -234,7 +244,7 @@ TEST_F(SiteTest, ThePatientFilterTestsTheImagesDate)
     EXPECT_EQ(kFieldDate, r->fields[0]->Base());
 }
 
-TEST_F(SiteTest, ThePatientCard)
+TEST_P(SiteTest, ThePatientCard)
 {
     DbFormDesc d;
     ASSERT_EQ(1, d.Parse(L"Patient.cfg"));
@@ -262,7 +272,7 @@ TEST_F(SiteTest, ThePatientCard)
     EXPECT_EQ(0, d.HasEvent(kEventDelete));
 }
 
-TEST_F(SiteTest, TheReport)
+TEST_P(SiteTest, TheReport)
 {
     ReportDesc r;
     ASSERT_EQ(1, r.Parse(L"ImagesPeriod.cfg"));
@@ -281,3 +291,81 @@ TEST_F(SiteTest, TheReport)
     EXPECT_EQ(1000, total);
     ASSERT_EQ(1, r.Table(0).filt->RefCount());
 }
+
+namespace {
+
+bool IsCyrillic(wchar_t c) { return c >= 0x0400 && c <= 0x04FF; }
+
+// A text of the other language: in English any Cyrillic letter; in Russian a
+// Latin word in lower case outside parentheses (key names such as "(Ins)"
+// and abbreviations are written so in both).
+bool Foreign(const std::wstring& text, bool russian)
+{
+    int depth = 0;
+    for (wchar_t c : text) {
+        depth += c == L'(' ? 1 : c == L')' ? -1 : 0;
+        if (russian ? (depth == 0 && c >= L'a' && c <= L'z') : IsCyrillic(c))
+            return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+// Every caption, button text, tooltip, yes/no text and report header of the
+// set is in the set's language.
+TEST_P(SiteTest, EveryTextTheUserSeesIsInTheSetsLanguage)
+{
+    const bool russian = GetParam().russian;
+    std::vector<std::pair<std::wstring, std::wstring>> texts;   // where, what
+    auto fields = [&](const wchar_t* file, const DescStrArray& list) {
+        for (int i = 0; i < list.count; ++i) {
+            const FieldBlob* f = list[i];
+            texts.emplace_back(file, std::wstring(f->caption, f->captionLength));
+            if (const wchar_t* format = f->FormatText())
+                texts.emplace_back(file, std::wstring(format, f->formatLength));
+        }
+    };
+    for (const wchar_t* name : {L"main.cfg", L"Patient.cfg", L"RepPatient.cfg"}) {
+        DbFormDesc d;
+        ASSERT_EQ(1, d.Parse(name));
+        texts.emplace_back(name, d.Caption());
+        fields(name, d.Items());
+        fields(name, d.List());
+        for (int i = 0; i < d.ButtonCount(); ++i) {
+            texts.emplace_back(name, d.Button(i).caption.GetString());
+            texts.emplace_back(name, d.Button(i).tooltip.GetString());
+        }
+    }
+    for (const wchar_t* name : {L"MainFilt.cfg", L"RepFilt.cfg"}) {
+        FormDesc d;
+        ASSERT_EQ(1, d.Parse(name));
+        texts.emplace_back(name, d.Caption());
+        fields(name, d.Fields());
+        for (int i = 0; i < d.RefCount(); ++i) {
+            texts.emplace_back(name, std::wstring(d.Ref(i)->String(kRefName), d.Ref(i)->StringLength(kRefName)));
+            fields(name, d.Ref(i)->fields);
+        }
+    }
+    ReportDesc report;
+    ASSERT_EQ(1, report.Parse(L"ImagesPeriod.cfg"));
+    for (int i = 0; i < report.HeaderCount(); ++i) {
+        int length = 0;
+        if (const wchar_t* text = report.HeaderText(i, &length))
+            texts.emplace_back(L"ImagesPeriod.cfg", std::wstring(text, length));
+    }
+    int cyrillic = 0;
+    for (const auto& t : texts) {
+        EXPECT_FALSE(Foreign(t.second, russian))
+            << testing::PrintToString(t.first) << ": " << testing::PrintToString(t.second);
+        for (wchar_t c : t.second)
+            cyrillic += IsCyrillic(c);
+    }
+    EXPECT_EQ(russian, cyrillic > 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(BothLanguages, SiteTest,
+                         ::testing::Values(SiteLanguage{L"cfg/", true}, SiteLanguage{L"cfg/en/", false}),
+                         [](const ::testing::TestParamInfo<SiteLanguage>& info) {
+                             return info.param.russian ? std::string("Russian") : std::string("English");
+                         });

@@ -30,6 +30,14 @@ DWORD Get32(const std::vector<BYTE>& b, size_t at)
     return b[at] | (b[at + 1] << 8) | (b[at + 2] << 16) | (static_cast<DWORD>(b[at + 3]) << 24);
 }
 
+std::string Narrow(const std::wstring& text)
+{
+    std::string out;
+    for (wchar_t c : text)
+        out.push_back(c < 128 ? static_cast<char>(c) : '?');
+    return out;
+}
+
 size_t RecordOffset(size_t i) { return 28 + i * 284; }
 
 // A journal file image of the program's size with the given header.
@@ -224,11 +232,45 @@ TEST_F(JournalTest, NoAnswerCreatesNothingAndWritesAreIgnored)
     LogError(5, L"ignored");
 }
 
-TEST_F(JournalTest, MissingFolderFailsWithoutQuestion)
+TEST_F(JournalTest, MissingFolderFailsWithoutQuestionButSaysWhy)
 {
-    PromptScript script;
+    PromptScript script({IDOK});
     EXPECT_FALSE(JournalInit((folder_ + L"\\no such folder").c_str()));
-    EXPECT_EQ(0u, script.Count());
+    ASSERT_EQ(1u, script.Count());
+    EXPECT_EQ(UINT(MB_OK), script.Last().flags & 0xF) << "a message, not a question";
+    EXPECT_NE(std::wstring::npos, script.Last().text.find(L"no such folder\\zelk.ju")) << Narrow(script.Last().text);
+    EXPECT_NE(std::wstring::npos, script.Last().text.find(L"(error 3)")) << Narrow(script.Last().text);
+}
+
+// A journal that exists but cannot be opened ends the start with its reason
+// shown: held by another process, or denied (a folder of the journal's name).
+TEST_F(JournalTest, AJournalThatCannotBeOpenedIsExplainedBeforeTheEnd)
+{
+    CreateJournal();
+    JournalDone();
+    HANDLE holder = CreateFileW(path_.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, holder);
+    {
+        PromptScript script({IDOK});
+        EXPECT_FALSE(JournalInit(folder_.c_str()));
+        ASSERT_EQ(1u, script.Count());
+        const std::wstring& text = script.Last().text;
+        EXPECT_EQ(0u, text.find(L"The journal \"" + path_ + L"\" cannot be opened")) << Narrow(text);
+        EXPECT_NE(std::wstring::npos, text.find(L"(error 32)")) << Narrow(text);
+        EXPECT_EQ(L"Error", script.Last().caption);
+        EXPECT_EQ(UINT(MB_ICONHAND), script.Last().flags & MB_ICONMASK);
+    }
+    CloseHandle(holder);
+    JournalDone();
+    ASSERT_TRUE(DeleteFileW(path_.c_str()));
+    ASSERT_TRUE(CreateDirectoryW(path_.c_str(), nullptr));
+    {
+        PromptScript script({IDOK});
+        EXPECT_FALSE(JournalInit(folder_.c_str()));
+        ASSERT_EQ(1u, script.Count());
+        EXPECT_NE(std::wstring::npos, script.Last().text.find(L"(error 5)")) << Narrow(script.Last().text);
+    }
+    RemoveDirectoryW(path_.c_str());
 }
 
 TEST_F(JournalTest, SecondInitWhileOpenChangesNothing)

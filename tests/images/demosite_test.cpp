@@ -4,6 +4,9 @@
 #include "tools/demosite/sitebuilder.h"
 #include "tools/demosite/sitedatabase.h"
 
+#include "database/dbcommand.h"
+#include "database/dbparams.h"
+#include "database/dbrowset.h"
 #include "database/dbstart.h"
 #include "images/files/datafolders.h"
 #include "images/files/snimokdb.h"
@@ -13,6 +16,9 @@
 #include <gtest/gtest.h>
 
 #include <string.h>
+
+#include <string>
+#include <vector>
 
 #define TF_WIDEN2(x) L##x
 #define TF_WIDEN(x) TF_WIDEN2(x)
@@ -131,6 +137,83 @@ TEST(DemoSite, PatientsMixCyrillicAndLatinNames)
     EXPECT_GE(cyrillic + latin, 24);
     EXPECT_GT(cyrillic, 5);
     EXPECT_GT(latin, 5);
+}
+
+// Every row of a query, its columns as texts (integers in decimal, NULL as
+// "<null>").
+std::vector<std::vector<std::wstring>> Rows(const wchar_t* sql)
+{
+    std::vector<std::vector<std::wstring>> rows;
+    DODBPtr<DODBCommand> command;
+    DODBPtr<DODBRowset> rowset;
+    DODBPtr<DODBParams> row;
+    if (!g_DbSession->CreateCommand(command) || FAILED(command->SetCmdText(sql)) ||
+        !command->Execute(rowset, &row, nullptr, nullptr))
+        return rows;
+    while (rowset->GetNextData(row.Get())) {
+        std::vector<std::wstring> values;
+        for (ULONG i = 0; i < row->GetCount(); ++i) {
+            if (row->GetStatus(i) == DBSTATUS_S_ISNULL)
+                values.push_back(L"<null>");
+            else if (row->GetWType(i) == DBTYPE_WSTR)
+                values.push_back(row->GetWStrPtr(i));
+            else if (row->GetWType(i) == DBTYPE_I8)
+                values.push_back(std::to_wstring(*static_cast<LONGLONG*>(row->GetValuePtr(i))));
+            else
+                values.push_back(std::to_wstring(row->GetInt(i)));
+        }
+        rows.push_back(values);
+    }
+    return rows;
+}
+
+bool HasCyrillic(const std::wstring& text)
+{
+    for (wchar_t c : text)
+        if (c >= 0x400 && c < 0x500)
+            return true;
+    return false;
+}
+
+// The site in each language: its templates and modalities speak it; the first
+// patients have several images each, and the first images a description made
+// from a template, so that the strip and the notes show something at once.
+TEST(DemoSite, EachLanguagesSiteHasItsTemplatesAndSomePatientsWithDescribedImages)
+{
+    for (bool russian : {false, true}) {
+        SCOPED_TRACE(russian ? "Russian" : "English");
+        DataFolder folder;
+        SiteOptions options;
+        options.dataFolder = folder.Path() + L"site";
+        options.schemaFile = TF_WIDEN(TF_IMAGES_TEST_SCHEMA);
+        options.images = 14;
+        options.width = 128;
+        options.height = 160;
+        options.russian = russian;
+        std::wstring error;
+        ASSERT_TRUE(BuildDemoSite(options, error)) << std::string(error.begin(), error.end());
+        ASSERT_TRUE(OpenSiteDatabase(folder.Path() + L"site\\demo.db", error));
+        const auto templates = Rows(L"SELECT Txt, DiagTemplate FROM DiagHelp;");
+        EXPECT_GE(templates.size(), 3u);
+        for (const auto& t : templates) {
+            EXPECT_EQ(russian, HasCyrillic(t[0])) << std::string(t[0].begin(), t[0].end());
+            EXPECT_EQ(russian, HasCyrillic(t[1]));
+        }
+        for (const auto& m : Rows(L"SELECT Name FROM Modality;"))
+            EXPECT_TRUE(russian || !HasCyrillic(m[0]));
+        const auto perPatient = Rows(L"SELECT Patient, COUNT(*) FROM Snimok GROUP BY Patient ORDER BY 2 DESC;");
+        ASSERT_GE(perPatient.size(), 3u);
+        EXPECT_EQ(L"4", perPatient[0][1]);
+        EXPECT_EQ(L"4", perPatient[2][1]);
+        const auto described = Rows(L"SELECT Apicriz, DiagHelp FROM Snimok WHERE Apicriz IS NOT NULL;");
+        EXPECT_EQ(6u, described.size());
+        for (const auto& d : described) {
+            EXPECT_FALSE(d[0].empty());
+            EXPECT_EQ(russian, HasCyrillic(d[0]));
+            EXPECT_NE(L"<null>", d[1]);
+        }
+        CloseSiteDatabase();
+    }
 }
 
 }  // namespace

@@ -1,10 +1,14 @@
 // demosite.exe: builds the demo site of the workstation.
 //
 //   demosite <data folder> [--schema <file>] [--images <count>] [--size <width>x<height>]
+//            [--language en|ru]
 //
 // The data folder gets "dbinit.cfg", the database "demo.db" made from the
 // schema (default "site\schema.sql") through the provider, the "Image\" and
-// "Icon\" folders and their files. Messages the save would show are printed.
+// "Icon\" folders and their files: the first patients several images each,
+// the first images a description. The diagnosis templates and modalities are
+// in the language given (Russian unless "en"). Messages the save would show
+// are printed.
 #include "foundation/prompt.h"
 #include "tools/demosite/sitebuilder.h"
 
@@ -24,7 +28,7 @@ int PrintPrompt(HWND, const wchar_t* text, const wchar_t* caption, UINT)
 int Usage()
 {
     fwprintf(stderr, L"usage: demosite <data folder> [--schema <file>] [--images <count>] "
-                     L"[--size <width>x<height>]\n");
+                     L"[--size <width>x<height>] [--language en|ru]\n");
     return 2;
 }
 
@@ -43,6 +47,11 @@ int wmain(int argc, wchar_t** argv)
         } else if (arg == L"--size" && i + 1 < argc) {
             if (swscanf(argv[++i], L"%dx%d", &options.width, &options.height) != 2)
                 return Usage();
+        } else if (arg == L"--language" && i + 1 < argc) {
+            const std::wstring language = argv[++i];
+            if (language != L"en" && language != L"ru")
+                return Usage();
+            options.russian = language == L"ru";
         } else if (!arg.empty() && arg[0] != L'-' && options.dataFolder.empty()) {
             options.dataFolder = arg;
         } else {

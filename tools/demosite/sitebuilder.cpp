@@ -11,6 +11,7 @@
 #include "tools/demosite/radiograph.h"
 #include "tools/demosite/sitedatabase.h"
 
+#include <algorithm>
 #include <vector>
 
 namespace {
@@ -22,17 +23,40 @@ struct Template {
     const wchar_t* text;
 };
 
-const Template kTemplates[] = {
+// The diagnosis templates and modalities of the site, in its language.
+const Template kTemplatesRu[] = {
     {L"Норма (грудная клетка)", L"Лёгочные поля без очаговых и инфильтративных теней. Корни структурны. "
                                  L"Синусы свободны. Сердце и аорта без особенностей."},
     {L"Пневмония", L"В нижней доле правого лёгкого инфильтрация лёгочной ткани. Рекомендован контроль через 10 дней."},
     {L"Перелом", L"Определяется линия перелома без значительного смещения отломков."},
-    {L"Normal chest", L"Lung fields clear. Heart size normal. No pleural effusion."},
-    {L"Fracture", L"Transverse fracture line without significant displacement."},
     {L"Остеохондроз", L"Высота межпозвонковых дисков снижена, краевые костные разрастания."},
 };
+const Template kTemplatesEn[] = {
+    {L"Normal chest", L"Lung fields clear without focal or infiltrative shadows. Hila structured. "
+                      L"Sinuses free. Heart and aorta unremarkable."},
+    {L"Pneumonia", L"Infiltration of the lung tissue in the lower lobe of the right lung. Control in 10 days."},
+    {L"Fracture", L"Transverse fracture line without significant displacement of the fragments."},
+    {L"Osteochondrosis", L"Intervertebral disc heights reduced, marginal bony outgrowths."},
+};
 
-const wchar_t* const kModalities[] = {L"CR", L"DX", L"RF", L"Флюорография"};
+const wchar_t* const kModalitiesRu[] = {L"CR", L"DX", L"RF", L"Флюорография"};
+const wchar_t* const kModalitiesEn[] = {L"CR", L"DX", L"RF", L"Fluorography"};
+
+// The images of the demo site go to the first patients several at a time, so
+// that their strips show something at first sight: the first three patients
+// get four images each, every later patient one.
+const int kBusyPatients = 3;
+const int kImagesPerBusyPatient = 4;
+
+size_t PatientOfImage(int image, size_t patients)
+{
+    const int busy = kBusyPatients * kImagesPerBusyPatient;
+    if (patients <= static_cast<size_t>(kBusyPatients))
+        return static_cast<size_t>(image) % patients;
+    if (image < busy)
+        return static_cast<size_t>(image / kImagesPerBusyPatient);
+    return kBusyPatients + static_cast<size_t>(image - busy) % (patients - kBusyPatients);
+}
 
 FILETIME DateOf(int year, int month, int day)
 {
@@ -130,7 +154,7 @@ const std::vector<SitePatient>& DemoPatients()
     return patients;
 }
 
-std::vector<long> FillSiteTables(std::wstring& error)
+std::vector<long> FillSiteTables(std::wstring& error, bool russian)
 {
     std::vector<long> ids;
     for (const SitePatient& patient : DemoPatients()) {
@@ -145,7 +169,11 @@ std::vector<long> FillSiteTables(std::wstring& error)
                      error))
             return {};
     }
-    for (const Template& t : kTemplates) {
+    const Template* templates = russian ? kTemplatesRu : kTemplatesEn;
+    const size_t templateCount = russian ? sizeof kTemplatesRu / sizeof kTemplatesRu[0]
+                                         : sizeof kTemplatesEn / sizeof kTemplatesEn[0];
+    for (size_t i = 0; i < templateCount; ++i) {
+        const Template& t = templates[i];
         DODBPtr<DODBBindParam> params;
         params.CreateNew();
         params->SetStr(1, t.name, -1);
@@ -153,7 +181,7 @@ std::vector<long> FillSiteTables(std::wstring& error)
         if (!Execute(L"INSERT INTO DiagHelp (Txt, DiagTemplate) VALUES (?, ?);", params, error))
             return {};
     }
-    for (const wchar_t* name : kModalities) {
+    for (const wchar_t* name : russian ? kModalitiesRu : kModalitiesEn) {
         DODBPtr<DODBBindParam> params;
         params.CreateNew();
         params->SetStr(1, name, -1);
@@ -199,7 +227,7 @@ bool MakeSiteImages(const std::vector<long>& patientIds, int count, int width, i
             error = L"no memory for a radiograph";
             return false;
         }
-        picture->patient.SetPatientId((uint32_t)patientIds[(size_t)i % patientIds.size()]);
+        picture->patient.SetPatientId((uint32_t)patientIds[PatientOfImage(i, patientIds.size())]);
         ULARGE_INTEGER date;
         date.LowPart = today.dwLowDateTime;
         date.HighPart = today.dwHighDateTime;
@@ -212,6 +240,53 @@ bool MakeSiteImages(const std::vector<long>& patientIds, int count, int width, i
             error = L"the image could not be saved";
             return false;
         }
+    }
+    return true;
+}
+
+namespace {
+
+// The keys of a one-column query, in its order; false with the reason.
+bool ReadKeys(const wchar_t* sql, std::vector<long>& keys, std::wstring& error)
+{
+    try {
+        BoundStatement query(g_DbSession, sql);
+        query.Execute();
+        while (query.Next()) {
+            LONG key = 0;
+            RowInt(query.Row(), 0, &key);
+            keys.push_back(key);
+        }
+    } catch (const DODBErrors& errors) {
+        error = std::wstring(L"cannot read the keys (") + sql + L"): " + DatabaseText(errors);
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+bool DescribeSiteImages(int count, std::wstring& error)
+{
+    std::vector<long> images, templates;
+    if (!ReadKeys(L"SELECT Snimok FROM Snimok ORDER BY Snimok;", images, error) ||
+        !ReadKeys(L"SELECT DiagHelp FROM DiagHelp ORDER BY DiagHelp;", templates, error))
+        return false;
+    if (templates.empty())
+        return true;
+    // The first images, each with the next template: the description is the
+    // template's text, as the note window fills it when one is chosen.
+    for (int i = 0; i < count && i < static_cast<int>(images.size()); ++i) {
+        const long key = templates[static_cast<size_t>(i) % templates.size()];
+        DODBPtr<DODBBindParam> params;
+        params.CreateNew();
+        params->SetValI4(1, key);
+        params->SetValI4(2, key);
+        params->SetValI4(3, images[static_cast<size_t>(i)]);
+        if (!Execute(L"UPDATE Snimok SET DiagHelp=?, Apicriz=(SELECT DiagTemplate FROM DiagHelp WHERE DiagHelp=?) "
+                     L"WHERE Snimok=?;",
+                     params, error))
+            return false;
     }
     return true;
 }
@@ -232,8 +307,21 @@ bool BuildDemoSite(const SiteOptions& options, std::wstring& error)
     wcscpy(IconFolder, icon.c_str());
     if (!WriteInitFile(folder, error) || !CreateSiteDatabase(folder + kDatabaseFile, options.schemaFile, error))
         return false;
-    std::vector<long> ids = FillSiteTables(error);
-    bool ok = !ids.empty() && MakeSiteImages(ids, options.images, options.width, options.height, error);
+    std::vector<long> ids = FillSiteTables(error, options.russian);
+    // The patients with several images are those the list shows first.
+    std::vector<long> byName;
+    if (ids.size() == DemoPatients().size()) {
+        std::vector<size_t> order(ids.size());
+        for (size_t i = 0; i < order.size(); ++i)
+            order[i] = i;
+        std::stable_sort(order.begin(), order.end(), [](size_t a, size_t b) {
+            return wcscmp(DemoPatients()[a].name1, DemoPatients()[b].name1) < 0;
+        });
+        for (size_t i : order)
+            byName.push_back(ids[i]);
+    }
+    bool ok = !byName.empty() && MakeSiteImages(byName, options.images, options.width, options.height, error) &&
+              DescribeSiteImages(kBusyPatients * kImagesPerBusyPatient / 2, error);
     CloseSiteDatabase();
     return ok;
 }

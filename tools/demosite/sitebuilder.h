@@ -12,6 +12,7 @@ struct SiteOptions {
     std::wstring schemaFile;
     int images = 24;                // radiographs to make
     int width = 2500, height = 3000;
+    bool russian = true;            // the language of the templates and modalities
 };
 
 struct SitePatient {
@@ -28,7 +29,7 @@ const std::vector<SitePatient>& DemoPatients();
 // Inserts the demo patients, templates and modalities on the open database;
 // returns the patients' keys in the order of DemoPatients(), empty on failure
 // (the reason in `error`).
-std::vector<long> FillSiteTables(std::wstring& error);
+std::vector<long> FillSiteTables(std::wstring& error, bool russian = true);
 
 // Makes `count` radiographs for the patients (round robin) of width x height
 // and saves each as a new image; false with the reason on the first failure.
@@ -36,4 +37,7 @@ bool MakeSiteImages(const std::vector<long>& patientIds, int count, int width, i
 
 // The whole site in options.dataFolder: folders, dbinit.cfg, database, rows
 // and images. The database is closed afterwards. False with the reason.
+// Gives the first `count` images a description made from the templates, in
+// turn; false with the reason.
+bool DescribeSiteImages(int count, std::wstring& error);
 bool BuildDemoSite(const SiteOptions& options, std::wstring& error);

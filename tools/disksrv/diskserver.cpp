@@ -270,52 +270,142 @@ void AnswerRequest(const BYTE* request, DWORD size, BYTE reply[kReplySize])
 
 namespace {
 
+// Serving: the listening loop (ServePipe) only accepts clients. Each client
+// is served on a thread of its own (ServeClient): one request, one reply,
+// then the instance is closed. Every wait of a client's thread is bounded by
+// the read time-out, so a client that connects and never writes, or never
+// reads its reply, holds only its own thread and its own instance, and only
+// for that long; the loop has already made the next instance listen.
+
+struct ClientJob {
+    HANDLE pipe;
+    DWORD timeoutMs;
+};
+
 HANDLE NewInstance(const wchar_t* pipeName)
 {
-    return CreateNamedPipeW(pipeName, PIPE_ACCESS_DUPLEX, PIPE_TYPE_MESSAGE | PIPE_READMODE_MESSAGE | PIPE_WAIT,
-                            PIPE_UNLIMITED_INSTANCES, kReplySize, kReadLimit, 0, nullptr);
+    return CreateNamedPipeW(pipeName, PIPE_ACCESS_DUPLEX | FILE_FLAG_OVERLAPPED,
+                            PIPE_TYPE_MESSAGE | PIPE_READMODE_MESSAGE | PIPE_WAIT, PIPE_UNLIMITED_INSTANCES,
+                            kReplySize, kReadLimit, 0, nullptr);
 }
 
-void Serve(HANDLE pipe)
+// One overlapped read or write, waited for at most `timeoutMs`. True when it
+// completed; false (with the last error set) when it failed or timed out, in
+// which case it has been cancelled.
+bool Transfer(HANDLE pipe, bool write, BYTE* data, DWORD size, DWORD* done, DWORD timeoutMs, HANDLE event)
 {
+    OVERLAPPED overlapped = {};
+    overlapped.hEvent = event;
+    ResetEvent(event);
+    *done = 0;
+    const BOOL ok = write ? WriteFile(pipe, data, size, nullptr, &overlapped)
+                          : ReadFile(pipe, data, size, nullptr, &overlapped);
+    if (ok)
+        return GetOverlappedResult(pipe, &overlapped, done, FALSE) != 0;
+    const DWORD error = GetLastError();
+    if (error != ERROR_IO_PENDING) {
+        if (error == ERROR_MORE_DATA)
+            *done = static_cast<DWORD>(overlapped.InternalHigh);   // the part that was read
+        SetLastError(error);
+        return false;
+    }
+    if (WaitForSingleObject(event, timeoutMs) != WAIT_OBJECT_0) {
+        CancelIo(pipe);
+        GetOverlappedResult(pipe, &overlapped, done, TRUE);
+        SetLastError(WAIT_TIMEOUT);
+        return false;
+    }
+    return GetOverlappedResult(pipe, &overlapped, done, FALSE) != 0;
+}
+
+void Serve(HANDLE pipe, DWORD timeoutMs)
+{
+    HANDLE event = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    if (event == nullptr)
+        return;
     BYTE request[kReadLimit];
     BYTE reply[kReplySize];
     DWORD read = 0;
-    if (ReadFile(pipe, request, sizeof request, &read, nullptr)) {
+    bool answered = false;
+    if (Transfer(pipe, false, request, sizeof request, &read, timeoutMs, event)) {
         AnswerRequest(request, read, reply);
+        answered = true;
     } else if (GetLastError() == ERROR_MORE_DATA) {
         // Read the rest of the oversized message away before answering.
         BYTE rest[kReadLimit];
         DWORD total = read, more = 0;
-        BOOL done;
+        bool done;
         do {
-            done = ReadFile(pipe, rest, sizeof rest, &more, nullptr);
+            done = Transfer(pipe, false, rest, sizeof rest, &more, timeoutMs, event);
             total += more;
         } while (!done && GetLastError() == ERROR_MORE_DATA);
-        AnswerRequest(request, total, reply);
-    } else {
-        return;   // the client went away
+        if (done) {
+            AnswerRequest(request, total, reply);
+            answered = true;
+        }
     }
-    DWORD written = 0;
-    WriteFile(pipe, reply, kReplySize, &written, nullptr);
-    FlushFileBuffers(pipe);
+    // Otherwise the client went away or stayed silent past the time-out.
+    if (answered) {
+        DWORD written = 0;
+        if (Transfer(pipe, true, reply, kReplySize, &written, timeoutMs, event)) {
+            // Disconnecting would drop a reply not yet read: wait (bounded)
+            // until the client has read it and closed its end.
+            BYTE none[1];
+            DWORD got = 0;
+            Transfer(pipe, false, none, sizeof none, &got, timeoutMs, event);
+        }
+    }
+    CloseHandle(event);
+}
+
+DWORD WINAPI ServeClient(void* param)
+{
+    ClientJob* job = static_cast<ClientJob*>(param);
+    Serve(job->pipe, job->timeoutMs);
+    DisconnectNamedPipe(job->pipe);
+    CloseHandle(job->pipe);
+    delete job;
+    return 0;
+}
+
+// Waits for a client on the instance; false when none could connect.
+bool AwaitClient(HANDLE pipe)
+{
+    OVERLAPPED overlapped = {};
+    overlapped.hEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    if (overlapped.hEvent == nullptr)
+        return false;
+    bool connected = ConnectNamedPipe(pipe, &overlapped) != 0;
+    if (!connected) {
+        const DWORD error = GetLastError();
+        DWORD unused = 0;
+        connected = error == ERROR_PIPE_CONNECTED ||
+                    (error == ERROR_IO_PENDING && GetOverlappedResult(pipe, &overlapped, &unused, TRUE));
+    }
+    CloseHandle(overlapped.hEvent);
+    return connected;
 }
 
 }  // namespace
 
-DWORD ServePipe(const wchar_t* pipeName)
+DWORD ServePipe(const wchar_t* pipeName, DWORD readTimeoutMs)
 {
     HANDLE listening = NewInstance(pipeName);
     if (listening == INVALID_HANDLE_VALUE)
         return GetLastError();
     for (;;) {
-        BOOL connected = ConnectNamedPipe(listening, nullptr) || GetLastError() == ERROR_PIPE_CONNECTED;
+        const bool connected = AwaitClient(listening);
         // The next instance listens before this client is served.
         HANDLE next = NewInstance(pipeName);
-        if (connected)
-            Serve(listening);
-        DisconnectNamedPipe(listening);
-        CloseHandle(listening);
+        ClientJob* job = connected ? new ClientJob{listening, readTimeoutMs} : nullptr;
+        HANDLE thread = job ? CreateThread(nullptr, 0, ServeClient, job, 0, nullptr) : nullptr;
+        if (thread != nullptr) {
+            CloseHandle(thread);
+        } else {
+            delete job;
+            DisconnectNamedPipe(listening);
+            CloseHandle(listening);
+        }
         if (next == INVALID_HANDLE_VALUE)
             return GetLastError();
         listening = next;

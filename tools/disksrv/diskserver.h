@@ -28,7 +28,12 @@ const int kDiskNameChars = 12;
 // and a reason; so do drives that cannot be ejected or formatted.
 void AnswerRequest(const BYTE* request, DWORD size, BYTE reply[kReplySize]);
 
+// How long a client may take to send its request and to read its reply.
+const DWORD kDefaultReadTimeoutMs = 5000;
+
 // Serves the pipe until the process is ended, keeping one instance always
-// listening. Returns only when a pipe instance cannot be created (the Win32
-// error code).
-DWORD ServePipe(const wchar_t* pipeName);
+// listening and each client on a thread of its own, so that a client that
+// connects and stays silent (or never reads its reply) holds up nobody else;
+// it is disconnected after `readTimeoutMs`. Returns only when a pipe instance
+// cannot be created (the Win32 error code).
+DWORD ServePipe(const wchar_t* pipeName, DWORD readTimeoutMs = kDefaultReadTimeoutMs);

@@ -8,6 +8,9 @@
 #include "exchange/merge/mergefaults.h"
 #include "foundation/globals.h"
 #include "foundation/messages.h"
+#include "images/files/snimokdb.h"
+#include "images/pixels/displaylut.h"
+#include "tools/demosite/radiograph.h"
 #include "tools/demosite/sitebuilder.h"
 #include "tools/demosite/sitedatabase.h"
 
@@ -374,10 +377,17 @@ void MergeSites::SetUp()
     ASSERT_TRUE(CreateSiteDatabase(otherDb, SchemaFile(), error)) << Narrow(error);
     otherPatients_ = FillSiteTables(error);
     ASSERT_FALSE(otherPatients_.empty()) << Narrow(error);
-    std::vector<long> owners;
-    for (int i = 0; i < kSourceImages; ++i)
-        owners.push_back(otherPatients_[(size_t)kSourceImagePatients[i]]);
-    ASSERT_TRUE(MakeSiteImages(owners, kSourceImages, 120, 96, error)) << Narrow(error);
+    // Each image a radiograph of its own, for the patient the list gives.
+    std::vector<uint8_t> lut(65536);
+    for (int i = 0; i < kSourceImages; ++i) {
+        DPicturePtr picture = MakeRadiograph(120, 96, 12, 500u + (unsigned)i, RadiographKind::Chest);
+        ASSERT_TRUE(picture.Get());
+        picture->patient.SetPatientId((uint32_t)otherPatients_[(size_t)kSourceImagePatients[i]]);
+        SYSTEMTIME taken = {2024, 5, 0, (WORD)(1 + i), 9, (WORD)i, 0, 0};
+        SystemTimeToFileTime(&taken, &picture->imageDate);
+        BuildDisplayLut(lut.data(), picture->displayOffset, picture->displayWidth, 0.0);
+        ASSERT_TRUE(SaveSnimokTx(picture, lut.data())) << "image " << i;
+    }
     CloseSiteDatabase();
 
     ASSERT_TRUE(other.Open(SiteInitString(otherDb)));

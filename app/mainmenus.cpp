@@ -6,6 +6,7 @@
 #include "app/inputtext.h"
 #include "app/mainpatientwnd.h"
 #include "app/mainwnd_neighbours.h"
+#include "app/printservices.h"
 #include "app/startup.h"
 #include "forms/kartwnd.h"
 #include "forms/patientlookup.h"
@@ -375,10 +376,10 @@ void OnServiceCommand(HWND owner, int command, int flag)
 {
     switch (command) {
     case kServicePrinterStatus:
-        ShowStatusPrinterWnd(owner);
+        OpenPrinterStatus(owner);
         break;
     case kServicePrintHeader:
-        RunPrintHeaderDlg(owner);
+        OpenPrintHeaderDialog(owner);
         break;
     case kServiceSetTime:
         SetNewTime(owner);
@@ -405,13 +406,13 @@ void OnServiceCommand(HWND owner, int command, int flag)
         ShowDicomQueueWindow(owner);
         break;
     case kServiceReports:
-        RunReportsDlg(owner);
+        OpenReportsDialog(owner);
         break;
     case kServiceShowJournal:
         JournalView::Show();
         break;
     case kServiceFonts:
-        RunFontsDlg(owner);
+        OpenFontsDialog(owner);
         break;
     case kServiceSettings:
         ShowSettingsDialog(owner);

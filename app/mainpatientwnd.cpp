@@ -8,6 +8,7 @@
 
 #include "app/iconsnimok.h"
 #include "app/mainmenus.h"
+#include "app/printservices.h"
 #include "app/mainwnd_state.h"
 #include "app/recordmaint.h"
 #include "app/startup.h"
@@ -53,7 +54,7 @@ void MergeClicked(MainPatientWindow& w, DButton*)
     w.LoadLists(FALSE);
 }
 void PrintClicked(MainPatientWindow& w, DButton* button) { w.OnPrintButton(button); }
-void PrintRightClicked(MainPatientWindow& w, DButton*) { ChooseReportProfile(w.GetHwnd()); }
+void PrintRightClicked(MainPatientWindow& w, DButton*) { ChooseReportPrinter(w.GetHwnd()); }
 void PluginsClicked(MainPatientWindow& w, DButton* button)
 {
     RECT r;

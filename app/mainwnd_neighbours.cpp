@@ -49,11 +49,7 @@ void BuildPluginMenu(HWND owner, int, int)
 
 void RunScanDbWindow(HWND owner) { ShowNotAvailableYet(owner); }
 void RunImportDbWnd(HWND owner) { ShowNotAvailableYet(owner); }
-void ChooseReportProfile(HWND owner) { ShowNotAvailableYet(owner); }
-void PrintReportFromDesc(HWND owner, ReportDesc*) { ShowNotAvailableYet(owner); }
 void ShowAboutBox(HWND owner) { ShowNotAvailableYet(owner); }
-void ShowStatusPrinterWnd(HWND owner) { ShowNotAvailableYet(owner); }
-void RunPrintHeaderDlg(HWND owner) { ShowNotAvailableYet(owner); }
 DPicturePtr ImportImageFile(HWND owner, DWORD, int)
 {
     ShowNotAvailableYet(owner);
@@ -61,6 +57,4 @@ DPicturePtr ImportImageFile(HWND owner, DWORD, int)
 }
 void ExportImage(HWND owner, const DPicturePtr&) { ShowNotAvailableYet(owner); }
 void ShowDicomQueueWindow(HWND owner) { ShowNotAvailableYet(owner); }
-void RunReportsDlg(HWND owner) { ShowNotAvailableYet(owner); }
-void RunFontsDlg(HWND owner) { ShowNotAvailableYet(owner); }
 void RunModalityDlg(HWND owner) { ShowNotAvailableYet(owner); }

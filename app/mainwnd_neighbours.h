@@ -28,19 +28,14 @@ int HasPluginMenuItems();
 void BuildPluginMenu(HWND owner, int x, int y);
 
 // ---- commands without a window: each says that it is not available ----------
+// (printing's commands: app/printservices.h)
 
 class ReportDesc;
 void RunScanDbWindow(HWND owner);                 // synchronisation window
 void RunImportDbWnd(HWND owner);                  // merge window
-void ChooseReportProfile(HWND owner);             // printer profile for reports
-void PrintReportFromDesc(HWND owner, ReportDesc* report);   // the report's filters, then the report
 void ShowAboutBox(HWND owner);
-void ShowStatusPrinterWnd(HWND owner);
-void RunPrintHeaderDlg(HWND owner);
 // An imported picture, or an empty handle.
 DPicturePtr ImportImageFile(HWND owner, DWORD patientKey, int flag);
 void ExportImage(HWND owner, const DPicturePtr& picture);
 void ShowDicomQueueWindow(HWND owner);
-void RunReportsDlg(HWND owner);
-void RunFontsDlg(HWND owner);
 void RunModalityDlg(HWND owner);

@@ -15,6 +15,7 @@
 #include "exchange/merge/importengine.h"
 #include "foundation/globals.h"
 #include "foundation/messages.h"
+#include "foundation/prompt.h"
 #include "foundation/settingskey.h"
 #include "images/files/snimokdb.h"
 #include "images/files/xmgfile.h"
@@ -36,6 +37,14 @@ const int kRuns = 2;
 std::wstring gRoot;
 std::wstring gSchema = TF_MERGE_BENCH_SCHEMA;
 int gSite = 0;
+
+// Nobody answers a box here: it is printed and answered Cancel, so that
+// the run fails instead of waiting.
+int PrintPrompt(HWND, const wchar_t* text, const wchar_t* caption, UINT)
+{
+    fwprintf(stderr, L"prompt: %ls: %ls\n", caption ? caption : L"", text ? text : L"");
+    return IDCANCEL;
+}
 
 // Does nothing with the merge's reports.
 class SilentLink : public IImportLink {
@@ -114,6 +123,10 @@ std::wstring MakeOtherSite(int count, int side)
     DPicturePtr picture = MakeRadiograph(side, side, 14, 7, RadiographKind::Chest);
     std::vector<uint8_t> lut(65536, 128);
     bool ok = !patients.empty() && picture.Get();
+    if (ok) {
+        SYSTEMTIME taken = {2024, 5, 0, 7, 9, 30, 0, 0};
+        SystemTimeToFileTime(&taken, &picture->imageDate);
+    }
     for (int i = 0; ok && i < count; ++i) {
         picture->stored = 0;
         picture->imageId = 0;
@@ -277,6 +290,7 @@ int wmain()
     using namespace bench;
     if (FAILED(CoInitializeEx(nullptr, COINIT_MULTITHREADED)))
         return 1;
+    SetPromptHook(PrintPrompt);
     wchar_t temp[MAX_PATH];
     GetTempPathW(MAX_PATH, temp);
     gRoot = std::wstring(temp) + L"mergebench" + std::to_wstring(GetCurrentProcessId()) + L"\\";

@@ -23,6 +23,10 @@ CREATE TABLE Patient (
 );
 GO
 
+-- The synchronisation finds an image file's patient by names and birthday.
+CREATE INDEX IX_Patient_Names ON Patient (Name1, Name2, Name3, Birthday)
+GO
+
 -- Archive (MO) disks, keyed by the disk's volume serial number; serials of
 -- 0x80000000 and above are kept as negative numbers.
 CREATE TABLE Arj (

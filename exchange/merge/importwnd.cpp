@@ -2,7 +2,8 @@
 #include "exchange/merge/importwnd.h"
 
 #include "exchange/merge/importworker.h"
-#include "exchange/merge/mergeeject.h"
+#include "exchange/disks/disksrvclient.h"
+#include "exchange/merge/mergesql.h"
 #include "foundation/globals.h"
 #include "foundation/messages.h"
 #include "foundation/prompt.h"
@@ -517,5 +518,6 @@ void ImportDbWnd::EjectDisk()
         MessageBeep(MB_ICONEXCLAMATION);
         return;
     }
-    GetRemoveDiskFunction()(letter);
+    // Its answer is not shown; a failed step is journalled by the client.
+    EjectDiskViaDiskSrv(letter);
 }

@@ -151,3 +151,14 @@ ValueKind ValueKindOfType(DWORD oledbType)
         return ValueKind::kUnsupported;
     }
 }
+
+wchar_t DriveLetterOfFolder(const wchar_t* folder)
+{
+    if (!folder)
+        return 0;
+    const wchar_t c = folder[0];
+    const bool letter = (c >= L'A' && c <= L'Z') || (c >= L'a' && c <= L'z');
+    if (!letter || folder[1] != L':' || (folder[2] != 0 && folder[2] != L'\\'))
+        return 0;
+    return c >= L'a' ? (wchar_t)(c - L'a' + L'A') : c;
+}

@@ -72,3 +72,7 @@ InitFileVerdict ParseInitFile(const BYTE* bytes, DWORD size, std::wstring* initS
 // any other type.
 enum class ValueKind { kUnsupported, kInteger, kReal, kText, kDate };
 ValueKind ValueKindOfType(DWORD oledbType);
+
+// The drive letter of a folder such as "E:\Data" (upper case), or 0 for a
+// folder that is not on a lettered drive (a network share, a relative path).
+wchar_t DriveLetterOfFolder(const wchar_t* folder);

@@ -17,9 +17,6 @@
 #include <algorithm>
 #include <set>
 
-#define TF_WIDEN2(x) L##x
-#define TF_WIDEN(x) TF_WIDEN2(x)
-
 namespace mergetest {
 
 const int kSourceImagePatients[] = {0, 0, 1, 2, 2, 2, 3, 4};
@@ -142,7 +139,7 @@ std::string Narrow(const std::wstring& text)
 
 std::wstring SchemaFile()
 {
-    return TF_WIDEN(TF_EXCHANGE_TEST_SCHEMA);
+    return TF_EXCHANGE_TEST_SCHEMA;
 }
 
 std::vector<BYTE> FileBytes(const std::wstring& path)

@@ -101,6 +101,18 @@ TEST(MergeTexts, TheInitFileIsUtf16AfterItsByteOrderMark)
     EXPECT_EQ(InitFileVerdict::kOk, ParseInitFile(longText.data(), (DWORD)longText.size(), &init));
 }
 
+TEST(MergeTexts, TheDriveToEjectIsTheLetterOfTheFolder)
+{
+    EXPECT_EQ(L'K', DriveLetterOfFolder(L"K:\\"));
+    EXPECT_EQ(L'K', DriveLetterOfFolder(L"k:"));
+    EXPECT_EQ(L'E', DriveLetterOfFolder(L"E:\\Ward2\\Data"));
+    EXPECT_EQ(0, DriveLetterOfFolder(L"\\\\server\\share\\Data")) << "a network share has no drive";
+    EXPECT_EQ(0, DriveLetterOfFolder(L"Data"));
+    EXPECT_EQ(0, DriveLetterOfFolder(L"E:Data")) << "relative to the drive's current folder";
+    EXPECT_EQ(0, DriveLetterOfFolder(L""));
+    EXPECT_EQ(0, DriveLetterOfFolder(nullptr));
+}
+
 TEST(MergeTexts, ColumnTypesAreCarriedByTheirKind)
 {
     EXPECT_EQ(ValueKind::kInteger, ValueKindOfType(3));

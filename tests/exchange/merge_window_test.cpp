@@ -6,11 +6,12 @@
 // WM_QUIT.
 #include "merge_fixture.h"
 
+#include "disks_fixture.h"
+
 #include "common/prompt_script.h"
 #include "common/window_harness.h"
 #include "exchange/merge/importwnd.h"
 #include "exchange/merge/importworker.h"
-#include "exchange/merge/mergeeject.h"
 #include "exchange/merge/mergefaults.h"
 #include "foundation/globals.h"
 #include "ui/button.h"
@@ -73,13 +74,6 @@ bool Enabled(ImportDbWnd* w, int button)
     return IsWindowEnabled(w->Button(button).GetHwnd()) != FALSE;
 }
 
-std::vector<wchar_t> gEjected;
-bool RecordEject(wchar_t letter)
-{
-    gEjected.push_back(letter);
-    return true;
-}
-
 BOOL WINAPI LosePost(HWND, UINT, WPARAM, LPARAM)
 {
     return FALSE;
@@ -95,12 +89,9 @@ protected:
         EXPECT_TRUE(DButton::RegisterClass());
         EXPECT_TRUE(DScroll::RegisterClass());
         owner = std::make_unique<harness::HostWindow>(600, 400, 0, 0);
-        gEjected.clear();
-        previousEject = SetRemoveDiskFunction(RecordEject);
     }
     void TearDown() override
     {
-        SetRemoveDiskFunction(previousEject);
         owner.reset();
         DScroll::UnregisterClass();
         DButton::UnregisterClass();
@@ -137,7 +128,6 @@ protected:
     }
 
     std::unique_ptr<harness::HostWindow> owner;
-    RemoveDiskFunction previousEject = nullptr;
 };
 
 TEST_F(MergeWindowTest, OpensCentredOverItsOwnerWithTheMergeStartedAndWaitingForStart)
@@ -275,29 +265,27 @@ TEST_F(MergeWindowTest, TheEndIsSeenEvenWhenEveryMessageOfTheWorkerIsLost)
     ImportLink::SetPostFunction(previous);
 }
 
-TEST_F(MergeWindowTest, EjectAsksOnlyWithoutAWorkerForTheOtherDatabasesDrive)
+TEST_F(MergeWindowTest, EjectAsksTheDiskServiceForTheOtherDatabasesDriveOnlyWithoutAWorker)
 {
+    // The other workstation's data came on a removable disk.
+    extest::SimulatedDrive drive;
+    ASSERT_TRUE(drive.Leased());
+    ASSERT_TRUE(drive.Insert(OtherPath() + L"\\", 0x0A0B0C0D, "WARD2"));
+    extest::DiskService service;
+    ASSERT_TRUE(service.Listening());
+    settings->SetString(L"ImportSettings", L"DBPath", drive.Root());
     Run({{Waiting,
-          [](ImportDbWnd* w) {
+          [&](ImportDbWnd* w) {
               w->EjectDisk();
-              EXPECT_TRUE(gEjected.empty()) << "a worker exists";
+              EXPECT_TRUE(drive.HasDisk()) << "a worker exists: nothing is asked";
               w->OnStop();
           }},
          {Ended,
           [&](ImportDbWnd* w) {
               EXPECT_EQ(kImportResultDone, w->LastResult()) << "stopped before Start";
               Click(w, ImportLayout::kEject);
-              harness::PumpUntil([] { return !gEjected.empty(); }, 2000);
-              ASSERT_EQ(1u, gEjected.size());
-              wchar_t drive = OtherPath()[0];
-              if (drive >= L'a' && drive <= L'z')
-                  drive = (wchar_t)(drive - L'a' + L'A');
-              EXPECT_EQ(drive, gEjected[0])
-                  << "the drive of the other database's folder";
-              // A folder on a network share has no drive to eject.
-              settings->SetString(L"ImportSettings", L"DBPath", L"\\\\server\\share\\Data");
-              w->EjectDisk();
-              EXPECT_EQ(1u, gEjected.size());
+              EXPECT_TRUE(harness::PumpUntil([&] { return !drive.HasDisk(); }, 5000))
+                  << "the disk of the other database's drive, not of E:";
               w->OnClose();
           }}});
 }

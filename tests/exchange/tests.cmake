@@ -1,9 +1,14 @@
-# The data exchange. The merge's tests (merge_*) build two demo sites, this
-# workstation's and another's, through the real provider (made and
-# registered by the build and ./test.sh) from the site schema.
+# Data exchange: removable drives, the disk service client, the Eject Disk
+# dialog and the archive registry values (disks_*), the synchronisation's
+# progress channel, worker, scans, steps and re-insertion (sync_*), and the
+# database merge between two demo sites, this workstation's and another's
+# (merge_*). They run against archive disks simulated through Wine's mount
+# manager, the disk service stand-in (tools/disksrv) and the real provider on
+# databases made from the site schema.
 file(GLOB EXCHANGE_TESTS CONFIGURE_DEPENDS ${CMAKE_CURRENT_LIST_DIR}/*.cpp)
-tf_add_test_executable(exchange SOURCES ${EXCHANGE_TESTS} LIBRARIES exchange_merge demosite_lib)
-add_dependencies(exchange_tests zelksqlite)
-# Wine's drive Z: is the host's root: the tests read the schema from the source tree.
+tf_add_test_executable(exchange SOURCES ${EXCHANGE_TESTS} ${CMAKE_SOURCE_DIR}/exchange/disks/programservices.cpp
+    LIBRARIES exchange_merge exsync exdisks appcore demosite_lib imagefiles images database)
+add_dependencies(exchange_tests zelksqlite disksrv)
 target_compile_definitions(exchange_tests PRIVATE
-    TF_EXCHANGE_TEST_SCHEMA="Z:${CMAKE_SOURCE_DIR}/site/schema.sql")
+    TF_EXCHANGE_TEST_SCHEMA=L"Z:${CMAKE_SOURCE_DIR}/site/schema.sql"
+    TF_EXCHANGE_DISKSRV_EXE=L"Z:$<TARGET_FILE:disksrv>")

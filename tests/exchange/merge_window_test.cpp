@@ -8,6 +8,7 @@
 
 #include "disks_fixture.h"
 
+#include "app/exchangeservices.h"
 #include "common/prompt_script.h"
 #include "common/window_harness.h"
 #include "exchange/merge/importwnd.h"
@@ -129,6 +130,11 @@ protected:
 
     std::unique_ptr<harness::HostWindow> owner;
 };
+
+TEST(MergeInstall, TheProgramLinkedWithTheMergeGivesTheMainWindowsButtonItsWindow)
+{
+    EXPECT_EQ(&RunImportDbWnd, GetExchangeServices().runImportDbWnd);
+}
 
 TEST_F(MergeWindowTest, OpensCentredOverItsOwnerWithTheMergeStartedAndWaitingForStart)
 {

@@ -7,6 +7,7 @@
 # databases made from the site schema.
 file(GLOB EXCHANGE_TESTS CONFIGURE_DEPENDS ${CMAKE_CURRENT_LIST_DIR}/*.cpp)
 tf_add_test_executable(exchange SOURCES ${EXCHANGE_TESTS} ${CMAKE_SOURCE_DIR}/exchange/disks/programservices.cpp
+    ${CMAKE_SOURCE_DIR}/exchange/merge/programservices.cpp
     LIBRARIES exchange_merge exsync exdisks appcore demosite_lib imagefiles images database)
 add_dependencies(exchange_tests zelksqlite disksrv)
 target_compile_definitions(exchange_tests PRIVATE

@@ -144,41 +144,19 @@ ImportDbWnd::~ImportDbWnd()
 
 bool ImportDbWnd::RegisterClass(HINSTANCE instance)
 {
-    WNDCLASSEXW wc = {};
-    wc.cbSize = sizeof wc;
-    wc.cbWndExtra = 4;
-    wc.hInstance = instance;
-    wc.hIcon = static_cast<HICON>(
+    WindowClass cls = {kClassName};
+    cls.background = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_MENU + 1));
+    cls.icon = static_cast<HICON>(
         LoadImageW(instance, MAKEINTRESOURCEW(IDI_MAIN_MERGE), IMAGE_ICON, 0, 0, LR_DEFAULTSIZE));
-    wc.hIconSm = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(IDI_MAIN_MERGE), IMAGE_ICON,
-                                               GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), 0));
-    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    wc.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_MENU + 1));
-    wc.lpszClassName = kClassName;
-    if (DWindow::RegisterClassEx(&wc))
-        return true;
-    if (wc.hIcon)
-        DestroyIcon(wc.hIcon);
-    if (wc.hIconSm)
-        DestroyIcon(wc.hIconSm);
-    return false;
+    cls.smallIcon = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(IDI_MAIN_MERGE), IMAGE_ICON,
+                                                  GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), 0));
+    cls.instance = instance;
+    return DWindow::RegisterMapClass(cls);
 }
 
 void ImportDbWnd::UnregisterClass(HINSTANCE instance)
 {
-    WNDCLASSEXW wc = {};
-    wc.cbSize = sizeof wc;
-    HICON icon = nullptr, small = nullptr;
-    if (GetClassInfoExW(instance, kClassName, &wc)) {
-        icon = wc.hIcon;
-        small = wc.hIconSm;
-    }
-    if (!::UnregisterClassW(kClassName, instance))
-        return;
-    if (icon)
-        DestroyIcon(icon);
-    if (small && small != icon)
-        DestroyIcon(small);
+    UnregisterClassAndIcons(kClassName, instance);
 }
 
 bool ImportDbWnd::Create(HWND owner, HINSTANCE instance)

@@ -172,12 +172,12 @@ SettingsRootKey::SettingsRootKey()
                                              nullptr, &key, nullptr));
     if (key)
         RegCloseKey(key);
-    previous_ = SetSettingsRoot(SettingsRoot{HKEY_CURRENT_USER, path_.c_str()});
+    scope_.reset(new SettingsRootScope(HKEY_CURRENT_USER, path_.c_str()));
 }
 
 SettingsRootKey::~SettingsRootKey()
 {
-    SetSettingsRoot(previous_);
+    scope_.reset();
     RegDeleteTreeW(HKEY_CURRENT_USER, path_.c_str());
     RegDeleteKeyW(HKEY_CURRENT_USER, path_.c_str());
 }

@@ -10,11 +10,12 @@
 #include "database/dbsession.h"
 #include "database/dbsource.h"
 #include "exchange/merge/importlink.h"
-#include "foundation/settingskey.h"
+#include "common/settings_root.h"
 #include "foundation/threadchannel.h"
 
 #include <windows.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -23,7 +24,7 @@
 namespace mergetest {
 
 // A registry key of the test's own below HKEY_CURRENT_USER, made the settings
-// root for its life and deleted at the end.
+// root for its life (SettingsRootScope) and deleted at the end.
 class SettingsRootKey {
 public:
     SettingsRootKey();
@@ -40,7 +41,7 @@ public:
 
 private:
     std::wstring path_;
-    SettingsRoot previous_;
+    std::unique_ptr<SettingsRootScope> scope_;
 };
 
 // A database reached as the merge reaches the other one: its own data source

@@ -15,6 +15,9 @@
 #include <stdint.h>
 
 struct ExchangeServices {
+    // The merge window ("Merge databases"), modal over the owner, which
+    // stays enabled; returns when the window is closed.
+    void (*runImportDbWnd)(HWND owner);
     // Imports an ".xmg" or ".bmp" file as a new picture of the patient (0:
     // the file's own patient); `ask` nonzero also takes ".bmp" files and asks
     // whether an ".xmg" file's patient is to be taken. An empty handle when

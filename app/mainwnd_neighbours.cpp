@@ -1,5 +1,6 @@
 #include "app/mainwnd_neighbours.h"
 
+#include "app/exchangeservices.h"
 #include "app/mainmenus.h"
 #include "foundation/globals.h"
 #include "foundation/settingskey.h"
@@ -53,6 +54,12 @@ void BuildPluginMenu(HWND owner, int, int)
 }
 
 void RunScanDbWindow(HWND owner) { ShowNotAvailableYet(owner); }
-void RunImportDbWnd(HWND owner) { ShowNotAvailableYet(owner); }
+void RunImportDbWnd(HWND owner)
+{
+    if (const auto run = GetExchangeServices().runImportDbWnd)
+        run(owner);
+    else
+        ShowNotAvailableYet(owner);
+}
 void ShowAboutBox(HWND owner) { ShowNotAvailableYet(owner); }
 void RunModalityDlg(HWND owner) { ShowNotAvailableYet(owner); }

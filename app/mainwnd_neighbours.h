@@ -1,9 +1,10 @@
 // What the main patient window calls beyond its own code and beyond the image
 // strip and the notes: the main image panel's handle and active picture,
 // plug-ins, the About box, and the commands of printing, data exchange and
-// the settings dialogs. The program has none of those commands' windows: each
-// says "This command is not available yet." (ShowNotAvailableYet), and the
-// plug-in loader loads none.
+// the settings dialogs. The commands whose windows live above the shell run
+// through its service tables (app/exchangeservices.h, app/printservices.h);
+// a command without its window says "This command is not available yet."
+// (ShowNotAvailableYet), and the plug-in loader loads none.
 #pragma once
 
 #include "images/pixels/picture.h"
@@ -36,7 +37,7 @@ void BuildPluginMenu(HWND owner, int x, int y);
 
 class ReportDesc;
 void RunScanDbWindow(HWND owner);                 // synchronisation window
-void RunImportDbWnd(HWND owner);                  // merge window
+void RunImportDbWnd(HWND owner);                  // merge window (app/exchangeservices.h)
 void ShowAboutBox(HWND owner);
 void RunModalityDlg(HWND owner);
 

@@ -51,7 +51,7 @@ void ArchivingClicked(MainPatientWindow& w, DButton*)
 }
 void MergeClicked(MainPatientWindow& w, DButton*)
 {
-    RunImportDbWnd(w.GetHwnd());
+    OpenMergeWindow(w.GetHwnd());
     w.LoadLists(FALSE);
 }
 void PrintClicked(MainPatientWindow& w, DButton* button) { w.OnPrintButton(button); }

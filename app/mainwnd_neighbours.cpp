@@ -54,7 +54,7 @@ void BuildPluginMenu(HWND owner, int, int)
 }
 
 void RunScanDbWindow(HWND owner) { ShowNotAvailableYet(owner); }
-void RunImportDbWnd(HWND owner)
+void OpenMergeWindow(HWND owner)
 {
     if (const auto run = GetExchangeServices().runImportDbWnd)
         run(owner);

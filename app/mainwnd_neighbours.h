@@ -37,7 +37,7 @@ void BuildPluginMenu(HWND owner, int x, int y);
 
 class ReportDesc;
 void RunScanDbWindow(HWND owner);                 // synchronisation window
-void RunImportDbWnd(HWND owner);                  // merge window (app/exchangeservices.h)
+void OpenMergeWindow(HWND owner);                 // merge window (app/exchangeservices.h)
 void ShowAboutBox(HWND owner);
 void RunModalityDlg(HWND owner);
 

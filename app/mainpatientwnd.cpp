@@ -8,6 +8,7 @@
 
 #include "app/iconsnimok.h"
 #include "app/mainmenus.h"
+#include "app/exchangeservices.h"
 #include "app/printservices.h"
 #include "app/mainwnd_state.h"
 #include "app/recordmaint.h"
@@ -50,7 +51,7 @@ void ArchivingClicked(MainPatientWindow& w, DButton*)
 }
 void MergeClicked(MainPatientWindow& w, DButton*)
 {
-    RunImportDbWnd(w.GetHwnd());
+    OpenMergeWindow(w.GetHwnd());
     w.LoadLists(FALSE);
 }
 void PrintClicked(MainPatientWindow& w, DButton* button) { w.OnPrintButton(button); }
@@ -340,7 +341,8 @@ void DestroyChildren()
 
 void ExportFromCell(HWND owner, const DPicturePtr& picture)
 {
-    ExportImage(owner, picture);
+    // The strip shows no view of the picture: its own settings make the table.
+    ExportPicture(owner, picture, nullptr);
 }
 
 IconCellActions MainCellActions()

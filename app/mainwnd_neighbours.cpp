@@ -1,5 +1,6 @@
 #include "app/mainwnd_neighbours.h"
 
+#include "app/exchangeservices.h"
 #include "app/mainmenus.h"
 #include "images/viewer/mainviewwnd.h"
 
@@ -16,12 +17,18 @@ DPicturePtr ActiveViewPicture()
     return view ? view->GetPicture() : DPicturePtr();
 }
 
-void RunScanDbWindow(HWND owner) { ShowNotAvailableYet(owner); }
-void RunImportDbWnd(HWND owner) { ShowNotAvailableYet(owner); }
-DPicturePtr ImportImageFile(HWND owner, DWORD, int)
+const uint8_t* ActiveViewTable()
 {
-    ShowNotAvailableYet(owner);
-    return DPicturePtr();
+    MainViewWnd* panel = MainViewWnd::Instance();
+    SnimokWnd* view = panel ? panel->GetActiveView() : nullptr;
+    return view ? view->GetLut() : nullptr;
 }
-void ExportImage(HWND owner, const DPicturePtr&) { ShowNotAvailableYet(owner); }
-void ShowDicomQueueWindow(HWND owner) { ShowNotAvailableYet(owner); }
+
+void RunScanDbWindow(HWND owner) { ShowNotAvailableYet(owner); }
+void OpenMergeWindow(HWND owner)
+{
+    if (const auto run = GetExchangeServices().runImportDbWnd)
+        run(owner);
+    else
+        ShowNotAvailableYet(owner);
+}

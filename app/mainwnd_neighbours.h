@@ -1,10 +1,10 @@
 // What the main patient window calls beyond its own code and beyond the image
 // strip and the notes: the main image panel's handle and active picture,
 // plug-ins (app/plugins.h), the About box (app/aboutbox.h), the Modality
-// dialog (app/modalitydlg.h), printing's commands (app/printservices.h) and
-// the commands of data exchange. The program has none of data exchange's
-// windows yet: each of its commands says "This command is not available
-// yet." (ShowNotAvailableYet).
+// dialog (app/modalitydlg.h), and the commands of printing and data exchange.
+// The commands whose windows live above the shell run through its service
+// tables (app/exchangeservices.h, app/printservices.h); a command without its
+// window says "This command is not available yet." (ShowNotAvailableYet).
 #pragma once
 
 #include "app/aboutbox.h"
@@ -13,6 +13,7 @@
 #include "images/pixels/picture.h"
 
 #include <windows.h>
+#include <stdint.h>
 
 // ---- the main image panel ----------------------------------------------------
 // (images/mainviewwnd.h: CreateMainView, DestroyMainView, ShowMainView,
@@ -22,14 +23,14 @@
 HWND MainViewHandle();
 // The picture of the panel's active view, or an empty handle.
 DPicturePtr ActiveViewPicture();
+// The display look-up table of the panel's active view, or null.
+const uint8_t* ActiveViewTable();
 
 // ---- commands without a window: each says that it is not available ----------
-// (printing's commands: app/printservices.h)
+// (printing's commands: app/printservices.h; the data exchange's:
+// app/exchangeservices.h)
 
 class ReportDesc;
 void RunScanDbWindow(HWND owner);                 // synchronisation window
-void RunImportDbWnd(HWND owner);                  // merge window
-// An imported picture, or an empty handle.
-DPicturePtr ImportImageFile(HWND owner, DWORD patientKey, int flag);
-void ExportImage(HWND owner, const DPicturePtr& picture);
-void ShowDicomQueueWindow(HWND owner);
+void OpenMergeWindow(HWND owner);                 // merge window (app/exchangeservices.h)
+

@@ -406,7 +406,7 @@ INT_PTR CALLBACK SetShellDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARA
             return FALSE;
         }
     } catch (...) {
-        MessageBoxIdCaption(dialog, IDS_SHELL_EXCEPTION, 0, MB_OK);
+        MessageBoxIdCaption(dialog, IDS_EXCEPTION, 0, MB_OK);
     }
     return FALSE;
 }

@@ -25,7 +25,7 @@ export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
 
 TF_PACKAGES="wine wine32:i386 mingw-w64 g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix cmake make xvfb xauth \
-fonts-dejavu-core googletest x11-utils g++ cups cups-client printer-driver-cups-pdf poppler-utils ghostscript \
+fonts-dejavu-core googletest x11-utils g++ python3 cups cups-client printer-driver-cups-pdf poppler-utils ghostscript \
 libcups2:i386 dcmtk dicom3tools"
 
 tf_log() { printf '== %s\n' "$*" >&2; }

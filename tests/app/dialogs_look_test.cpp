@@ -13,6 +13,7 @@
 #include "app/plugins.h"
 #include "app/settingsdlg.h"
 #include "common/prompt_script.h"
+#include "common/settings_root.h"
 #include "foundation/globals.h"
 #include "foundation/settingskey.h"
 #include "resources/resource.h"
@@ -65,7 +66,6 @@ class DialogLook : public ::testing::TestWithParam<LANGID> {
 protected:
     void SetUp() override
     {
-        previous_ = SetSettingsRoot(SettingsRoot{key_.Root(), key_.Path()});
         gPluginList.Clear();
         key_.SetString(L"DefDir", L"C:\\zelk");
         key_.SetString(L"DataPath", L"D:\\Data\\");
@@ -82,11 +82,7 @@ protected:
             key_.SetDword(L"StartAuto", 0, (std::wstring(L"Plugins\\") + name).c_str());
         LoadPlugins();
     }
-    void TearDown() override
-    {
-        gPluginList.Clear();
-        SetSettingsRoot(previous_);
-    }
+    void TearDown() override { gPluginList.Clear(); }
 
     void Check(const Look& look)
     {
@@ -127,7 +123,7 @@ protected:
 
     apptest::ShellClasses classes_;
     apptest::TestKey key_;
-    SettingsRoot previous_;
+    SettingsRootScope root_{key_.Root(), key_.Path()};
 };
 
 TEST_P(DialogLook, ProgramSettings)

@@ -12,12 +12,14 @@
 #include "app/plugins.h"
 #include "app/startup.h"
 #include "common/prompt_script.h"
+#include "common/settings_root.h"
 #include "foundation/globals.h"
 #include "foundation/settingskey.h"
 #include "images/viewer/mainviewwnd.h"
 #include "resources/resource.h"
 #include "ui/button.h"
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -42,7 +44,8 @@ DPlugin* MakeRecording(const wchar_t*)
     return new RecordingPlugin();
 }
 
-void Press(DButton* button)
+// A press of the button through its own key messages (no real input).
+void PressBySpaceKeyMessages(DButton* button)
 {
     SendMessageW(button->GetHwnd(), WM_KEYDOWN, VK_SPACE, 0);
     SendMessageW(button->GetHwnd(), WM_KEYUP, VK_SPACE, 0);
@@ -53,7 +56,7 @@ protected:
     void SetUp() override
     {
         MainWndSite::SetUp();
-        previous_ = SetSettingsRoot(SettingsRoot{key_.Root(), key_.Path()});
+        root_ = std::make_unique<SettingsRootScope>(key_.Root(), key_.Path());
         gPluginList.Clear();
         SetPluginFactory(MakeRecording);
         gRuns.clear();
@@ -63,7 +66,7 @@ protected:
         MainWndSite::TearDown();
         gPluginList.Clear();
         SetPluginFactory(nullptr);
-        SetSettingsRoot(previous_);
+        root_.reset();
     }
     void AddPlugin(const wchar_t* name, DWORD autoStart = 0)
     {
@@ -80,7 +83,7 @@ protected:
     }
 
     apptest::TestKey key_;
-    SettingsRoot previous_;
+    std::unique_ptr<SettingsRootScope> root_;
 };
 
 // ---- plug-ins ---------------------------------------------------------------------------
@@ -99,7 +102,7 @@ TEST_F(MainWindowDialogs, ASinglePluginRunsFromTheButtonWithoutAMenu)
     ASSERT_NE(nullptr, button);
     MenuScript menus;
     PromptScript prompts;   // nothing says "not available"
-    Press(button);
+    PressBySpaceKeyMessages(button);
     EXPECT_EQ(0, menus.Count());
     EXPECT_EQ((std::vector<std::wstring>{L"Calculator"}), gRuns);
 }
@@ -112,7 +115,7 @@ TEST_F(MainWindowDialogs, SeveralPluginsGiveAMenuAtTheButtonsRightEdge)
     DButton* button = MainPatientWindow::Instance().GetButton(kRowPlugins);
     ASSERT_NE(nullptr, button);
     MenuScript menus(2);
-    Press(button);
+    PressBySpaceKeyMessages(button);
     ASSERT_EQ(1, menus.Count());
     ASSERT_EQ(2u, menus.Last().size());
     RECT r;

@@ -11,6 +11,7 @@
 #include "app/plugins.h"
 #include "app/settingsdlg.h"
 #include "common/prompt_script.h"
+#include "common/settings_root.h"
 #include "common/window_harness.h"
 #include "foundation/globals.h"
 #include "foundation/settingskey.h"
@@ -101,7 +102,6 @@ class Plugins : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        previous_ = SetSettingsRoot(SettingsRoot{key_.Root(), key_.Path()});
         gPluginList.Clear();
         gRuns.clear();
         gMenus.clear();
@@ -115,7 +115,6 @@ protected:
         gPluginList.Clear();
         SetPluginFactory(nullptr);
         SetPopupTracker(nullptr);
-        SetSettingsRoot(previous_);
         IsAdministrator = adminBefore_;
     }
 
@@ -179,8 +178,8 @@ protected:
 
     apptest::ShellClasses classes_;   // the text input window asks for a new plug-in's name
     apptest::TestKey key_;
+    SettingsRootScope root_{key_.Root(), key_.Path()};
     apptest::TempFolder folder_;
-    SettingsRoot previous_;
     bool adminBefore_ = false;
 };
 

@@ -13,6 +13,7 @@
 #include "app/settingsform.h"
 #include "app/startup.h"
 #include "common/prompt_script.h"
+#include "common/settings_root.h"
 #include "foundation/globals.h"
 #include "foundation/settingskey.h"
 #include "resources/resource.h"
@@ -75,15 +76,12 @@ class SettingsDialog : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        previous_ = SetSettingsRoot(SettingsRoot{key_.Root(), key_.Path()});
         IsWindowsNT = true;
         data_ = folder_.Path() + L"data\\";
         CreateDirectoryW(data_.c_str(), nullptr);
         CreateDirectoryW((data_ + L"Image").c_str(), nullptr);
         CreateDirectoryW((data_ + L"Icon").c_str(), nullptr);
     }
-    void TearDown() override { SetSettingsRoot(previous_); }
-
     // A complete, valid set of stored settings.
     void StoreValidSettings()
     {
@@ -130,9 +128,9 @@ protected:
     void Open() { ShowSettingsDialog(nullptr, SettingsOpener::kBeforePass); }
 
     apptest::TestKey key_;
+    SettingsRootScope root_{key_.Root(), key_.Path()};
     apptest::TempFolder folder_;
     std::wstring data_;
-    SettingsRoot previous_;
 };
 
 // ---- what it shows ----------------------------------------------------------------
@@ -681,7 +679,7 @@ TEST_F(SettingsDialog, AMissingSettingsKeyShowsEmptyFieldsAndOkMakesIt)
 {
     // The root points at a key that is not there.
     const std::wstring missing = std::wstring(key_.Path()) + L"\\absent";
-    SetSettingsRoot(SettingsRoot{key_.Root(), missing.c_str()});
+    SettingsRootScope absent(key_.Root(), missing.c_str());
     std::wstring defDir = L"?";
     PromptScript prompts;
     {

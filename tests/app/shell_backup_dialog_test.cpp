@@ -8,6 +8,7 @@
 #include "app/backupdlg.h"
 #include "app/settingsdlg.h"
 #include "common/prompt_script.h"
+#include "common/settings_root.h"
 #include "foundation/globals.h"
 #include "foundation/settingskey.h"
 #include "resources/resource.h"
@@ -90,16 +91,11 @@ class SettingsChildDialogs : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        previous_ = SetSettingsRoot(SettingsRoot{key_.Root(), key_.Path()});
         IsWindowsNT = true;
         wcscpy(savedDataPath_, DataPath);
         wcscpy(DataPath, folder_.Path().c_str());
     }
-    void TearDown() override
-    {
-        SetSettingsRoot(previous_);
-        wcscpy(DataPath, savedDataPath_);
-    }
+    void TearDown() override { wcscpy(DataPath, savedDataPath_); }
     std::wstring BackupText(const wchar_t* name)
     {
         wchar_t text[600] = {};
@@ -117,8 +113,8 @@ protected:
     }
 
     apptest::TestKey key_;
+    SettingsRootScope root_{key_.Root(), key_.Path()};
     apptest::TempFolder folder_;
-    SettingsRoot previous_;
     wchar_t savedDataPath_[kFolderChars] = {};
 };
 

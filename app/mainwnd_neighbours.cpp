@@ -1,10 +1,8 @@
 #include "app/mainwnd_neighbours.h"
 
+#include "app/exchangeservices.h"
 #include "app/mainmenus.h"
-#include "foundation/globals.h"
 #include "images/viewer/mainviewwnd.h"
-
-#include <cwchar>
 
 HWND MainViewHandle()
 {
@@ -19,42 +17,18 @@ DPicturePtr ActiveViewPicture()
     return view ? view->GetPicture() : DPicturePtr();
 }
 
-void LoadPlugins()
+const uint8_t* ActiveViewTable()
 {
-}
-
-void StartAutoPlugins()
-{
-}
-
-int HasPluginMenuItems()
-{
-    wchar_t path[300];
-    _snwprintf(path, 300, L"%ls\\Plugins", SettingsKeyPath);
-    path[299] = 0;
-    HKEY key;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, path, 0, KEY_READ, &key) != ERROR_SUCCESS)
-        return 0;
-    DWORD subKeys = 0;
-    const LONG status = RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, &subKeys, nullptr, nullptr, nullptr, nullptr,
-                                         nullptr, nullptr, nullptr);
-    RegCloseKey(key);
-    return status == ERROR_SUCCESS && subKeys > 0 ? 1 : 0;
-}
-
-void BuildPluginMenu(HWND owner, int, int)
-{
-    ShowNotAvailableYet(owner);
+    MainViewWnd* panel = MainViewWnd::Instance();
+    SnimokWnd* view = panel ? panel->GetActiveView() : nullptr;
+    return view ? view->GetLut() : nullptr;
 }
 
 void RunScanDbWindow(HWND owner) { ShowNotAvailableYet(owner); }
-void RunImportDbWnd(HWND owner) { ShowNotAvailableYet(owner); }
-void ShowAboutBox(HWND owner) { ShowNotAvailableYet(owner); }
-DPicturePtr ImportImageFile(HWND owner, DWORD, int)
+void OpenMergeWindow(HWND owner)
 {
-    ShowNotAvailableYet(owner);
-    return DPicturePtr();
+    if (const auto run = GetExchangeServices().runImportDbWnd)
+        run(owner);
+    else
+        ShowNotAvailableYet(owner);
 }
-void ExportImage(HWND owner, const DPicturePtr&) { ShowNotAvailableYet(owner); }
-void ShowDicomQueueWindow(HWND owner) { ShowNotAvailableYet(owner); }
-void RunModalityDlg(HWND owner) { ShowNotAvailableYet(owner); }

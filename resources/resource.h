@@ -15,6 +15,11 @@
 
 #define IDI_APP 1
 
+// Labels and group boxes that the code never addresses.
+#ifndef IDC_STATIC
+#define IDC_STATIC (-1)
+#endif
+
 // Shared by the windows of several subsystems, with the numbers the system
 // has always given them (drawn by resources/controls/make_art.py): the
 // control library's cursors, and one picture per icon for all its uses.
@@ -31,6 +36,67 @@
 #define IDI_STOP_PROCESS 128
 #define IDI_CONNECT 130
 #define IDI_INPUT_ACCEPT 198
+
+// Settings dialogs, plug-ins and the small windows of the shell (4100-4299):
+// dialogs are 4000 plus the number the system gives them; their controls keep
+// the system's own ids. 107 keeps the number the system gives the error list's
+// Clear icon.
+#define IDI_CLEAR_LIST 107
+#define IDD_PROGRAM_SETTINGS 4152    // "Program Settings"
+#define IDC_SET_DEF_DIR 1125
+#define IDC_SET_DEF_DIR_BROWSE 1126
+#define IDC_SET_LOCAL_PATH 1127
+#define IDC_SET_LOCAL_PATH_BROWSE 1128
+#define IDC_SET_LOCAL_PATH_LABEL 1158
+#define IDC_SET_ARCHIVE_BROWSE 1112
+#define IDC_SET_ARCHIVE_PATH 1114
+#define IDC_SET_SPACE_ARJ_END 1115
+#define IDC_SET_SPACE_ARJ_START 1117
+#define IDC_SET_SPACE_MIN 1119
+#define IDC_SET_PRINTER 1121
+#define IDC_SET_BACKUP 1130
+#define IDC_SET_PLUGINS 1131
+#define IDC_SET_CFG_DIR 1133
+#define IDC_SET_CFG_DIR_BROWSE 1134
+#define IDC_SET_DATA_PATH 1135
+#define IDC_SET_DATA_PATH_BROWSE 1136
+#define IDC_SET_SERVER_NAME 1137
+#define IDC_SET_EXIT_ACTION 1163
+#define IDC_SET_FONTS 1184
+#define IDC_SET_MOBIL 1214
+#define IDC_SET_SPAN_PULT 1215
+#define IDC_SET_SHELL 1221
+#define IDC_SET_WIDTH_LIMIT 1232
+#define IDC_SET_HEIGHT_LIMIT 1233
+#define IDC_SET_RUN_NOW 3
+#define IDC_SET_DEFAULTS 4
+#define IDD_BACKUP_SETTINGS 4223     // "Backup Database Settings"
+#define IDC_BACKUP_PATH 1201
+#define IDC_BACKUP_FILE 1202
+#define IDC_BACKUP_MAX_COUNT 1203
+#define IDC_BACKUP_LAST 1204
+#define IDD_SET_SHELL 4233           // "Set Shell"
+#define IDC_SHELL_EXPLORER 1223
+#define IDC_SHELL_PROGRAM 1224
+#define IDC_SHELL_TEXT 1225
+#define IDD_MODALITY 4238            // "Modality"
+#define IDC_MODALITY_LIST 1233
+#define IDC_MODALITY_NONE 1234
+#define IDD_ABOUT 4241               // "About Zelk"
+#define IDC_ABOUT_VERSION 1244
+#define IDD_PLUGINS 4255             // "Plugins"
+#define IDC_PLUGIN_ADD 4
+#define IDC_PLUGIN_DELETE 3
+#define IDC_PLUGIN_LIST 1253
+#define IDC_PLUGIN_CHANGE 1254
+#define IDC_PLUGIN_RUN 1273
+#define IDD_PLUGIN_PROGRAM 4259      // "Program": an external-program plug-in
+#define IDC_PROGRAM_MODULE_BROWSE 1258
+#define IDC_PROGRAM_DIR_BROWSE 1259
+#define IDC_PROGRAM_NAME 1260
+#define IDC_PROGRAM_MODULE 1261
+#define IDC_PROGRAM_CMD_LINE 1262
+#define IDC_PROGRAM_DIR 1263
 
 // Main patient window (4500-4999): 4500 plus the number the system gives the
 // icon; its Exit button shares icon 130 with the connect wait window.
@@ -147,6 +213,49 @@
 #define IDC_INSERT_CONTINUE 1280     // "Продолжить"
 #define IDC_INSERT_EJECT 1281        // "Извлечь МО"
 #define IDC_INSERT_PROMPT 1282       // the prompt text
+// Image import and export and DICOM (6000-6199, 6250-6259): 6000 plus the
+// number the system gives each dialog; the controls keep the system's ids.
+#define IDD_XMG_PROPERTIES 6158     // side panel of the import's open-file dialog
+#define IDD_EXPORT_FORMAT 6251      // "Export": the four ways out
+#define IDD_DICOM_SERVERS 6253      // the DICOM target to send to
+#define IDD_DICOM_QUEUE 6257        // the DICOM send queue
+#define IDC_XMG_SIZE 1136
+#define IDC_XMG_PIXEL_SIZE 1137
+#define IDC_STATUS_LINE 1166        // the properties panel's and the DICOM queue's status line
+#define IDC_XMG_VERSION 1219
+#define IDC_XMG_IMAGE_ID 1221
+#define IDC_XMG_DATE 1222
+#define IDC_XMG_LAST_NAME 1223
+#define IDC_XMG_FIRST_NAME 1224
+#define IDC_XMG_MIDDLE_NAME 1225
+#define IDC_XMG_SEX 1226
+#define IDC_XMG_BIRTHDAY 1227
+#define IDC_XMG_PATIENT_ID 1228
+#define IDC_XMG_KV 1231
+#define IDC_XMG_MAS 1232
+#define IDC_EXPORT_XMG 1246
+#define IDC_EXPORT_DICOM_FILE 1247
+#define IDC_EXPORT_BMP 1248
+#define IDC_EXPORT_DICOM_SERVER 1249
+#define IDC_DICOM_SERVER_LIST 1249
+#define IDC_DICOM_QUEUE_LIST 1264
+#define IDC_DICOM_DELETE 1265
+#define IDC_DICOM_RESET 1266
+#define IDC_DICOM_DELETE_ALL 1267
+#define IDC_DICOM_TARGETS 1268
+// Labels of the properties panel (their texts come from the string table).
+#define IDC_XMG_LABEL_FIRST 6100
+// Database merge (in the same range): 6000 plus the number the system knows each
+// resource by; the merge window also shows the merge button's icon (230),
+// the "Stoped process" icon (128) and the connect window's (130).
+#define IDD_IMPORT_SETTINGS 6228    // "Merge database settings"
+#define IDI_MERGE_EJECT 6229        // the merge window's Eject
+#define IDC_IMPORT_PATH_SET 1209
+#define IDC_IMPORT_FILE_SET 1210
+#define IDC_IMPORT_FILE 1211
+#define IDC_IMPORT_PATH 1212
+#define IDC_IMPORT_PATH_LABEL 6290  // the labels (their texts come from the string table)
+#define IDC_IMPORT_FILE_LABEL 6291
 // Archiving (7000-7999): 7000 plus the number the system gives each
 // resource; the dialog's controls keep the system's ids.
 #define IDI_ARCHIVE 7220             // the archive window's class icon and Start; the preparation window's Prepare

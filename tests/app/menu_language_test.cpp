@@ -103,13 +103,13 @@ TEST_P(MenuLanguage, EveryMenuItemAndTheNotAvailableBoxSpeakTheRunningLanguage)
         ShowServiceMenu(MainPatientWindow::GetHwnd(), 10, 10, 0);
         ASSERT_EQ(1, menus.Count());
         ASSERT_EQ(14u, menus.Last().size());
-        for (const MenuItem& item : menus.Last())
+        for (const TrackedItem& item : menus.Last())
             Check(item.id ? L"service menu item " + std::to_wstring(item.id) : L"service menu separator", item.text);
     }
 
     // Commands still to come say so, under a caption of their own and with
-    // the information icon: the DICOM queue and the program settings.
-    for (int command : {kServiceDicomStatus, kServiceSettings}) {
+    // the information icon: the DICOM queue and the fonts.
+    for (int command : {kServiceDicomStatus, kServiceFonts}) {
         MenuScript menus(command);
         PromptScript prompts({IDOK});
         ShowServiceMenu(MainPatientWindow::GetHwnd(), 10, 10, 0);

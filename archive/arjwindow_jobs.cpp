@@ -4,6 +4,7 @@
 // arjwindow.h for the job state.
 #include "archive/arjwindow.h"
 
+#include "app/backupdlg.h"
 #include "app/inputtext.h"
 #include "archive/arjworker.h"
 #include "archive/diskprep.h"
@@ -423,7 +424,7 @@ void ArjWindow::OnCommandId(UINT id)
         DBDiskPreparation::Run(hwnd);
         break;
     case kCmdSettings:
-        MessageBoxIdCaption(hwnd, IDS_NOT_AVAILABLE_YET, IDS_NOT_AVAILABLE_CAPTION, MB_OK | MB_ICONINFORMATION);
+        RunBackupSettingsDlg(hwnd);
         break;
     default:
         break;

@@ -2,13 +2,25 @@
 
 #include "archive/arjworker.h"
 #include "archive/workerbase.h"
+#include "foundation/messages.h"
 #include "foundation/globals.h"
+#include "foundation/journal.h"
+#include "printing/dialogtexts.h"
 #include "resources/resource.h"
 #include "resources/strings.h"
 
 #include <cwchar>
 
 namespace {
+
+const DialogText kTexts[] = {{0, IDS_DISK_PROPERTIES_TITLE},
+                             {IDC_PROP_LABEL_TEXT, IDS_PROP_DISK_LABEL},
+                             {IDC_PROP_SERIAL_TEXT, IDS_PROP_SERIAL_NUMBER},
+                             {IDC_PROP_FREE_TEXT, IDS_PROP_FREE},
+                             {IDC_PROP_CAPACITY_TEXT, IDS_PROP_CAPACITY},
+                             {IDOK, IDS_PROP_UPDATE},
+                             {IDCANCEL, IDS_CLOSE},
+                             {0, 0}};
 
 struct PropertiesDialog {
     std::wstring path;
@@ -80,24 +92,32 @@ DiskPropertyTexts ReadDiskProperties(const wchar_t* path)
 
 INT_PTR CALLBACK RemovableDiskPropertiesProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    switch (message) {
-    case WM_INITDIALOG:
-        SetWindowLongPtrW(dialog, DWLP_USER, lParam);
-        Refresh(dialog, *reinterpret_cast<PropertiesDialog*>(lParam));
-        return TRUE;
-    case WM_COMMAND: {
-        PropertiesDialog* self = reinterpret_cast<PropertiesDialog*>(GetWindowLongPtrW(dialog, DWLP_USER));
-        if (LOWORD(wParam) == IDCANCEL) {
-            EndDialog(dialog, 1);
+    try {
+        switch (message) {
+        case WM_INITDIALOG:
+            SetWindowLongPtrW(dialog, DWLP_USER, lParam);
+            ApplyDialogTexts(dialog, kTexts);
+            Refresh(dialog, *reinterpret_cast<PropertiesDialog*>(lParam));
             return TRUE;
+        case WM_COMMAND: {
+            PropertiesDialog* self = reinterpret_cast<PropertiesDialog*>(GetWindowLongPtrW(dialog, DWLP_USER));
+            if (LOWORD(wParam) == IDCANCEL) {
+                EndDialog(dialog, 1);
+                return TRUE;
+            }
+            if (LOWORD(wParam) == IDOK && self) {
+                Refresh(dialog, *self);
+                return TRUE;
+            }
+            return FALSE;
         }
-        if (LOWORD(wParam) == IDOK && self) {
-            Refresh(dialog, *self);
-            return TRUE;
+        default:
+            return FALSE;
         }
-        return FALSE;
-    }
-    default:
+    } catch (...) {
+        // Nothing crosses the dialog procedure: the failure is shown over it.
+        LogError(0, L"Removable disk properties: unhandled exception");
+        MessageBoxId(dialog, IDS_UNHANDLED_EXCEPTION, MB_OK);
         return FALSE;
     }
 }

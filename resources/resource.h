@@ -265,5 +265,9 @@
 #define IDC_PROP_FREE 1242           // its free space
 #define IDC_PROP_CAPACITY 1243       // its capacity
 #define IDC_PROP_ERROR 1244          // its error line
+#define IDC_PROP_LABEL_TEXT 7401     // its labels (their texts come from the string table)
+#define IDC_PROP_SERIAL_TEXT 7402
+#define IDC_PROP_FREE_TEXT 7403
+#define IDC_PROP_CAPACITY_TEXT 7404
 #define IDM_ARCHIVE 7226             // the archive window's menu
 #define IDI_REMOVE_DISK 7229         // the archive window's Remove Disk

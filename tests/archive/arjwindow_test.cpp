@@ -242,6 +242,28 @@ TEST_F(ArjWindowTest, MenuHoldsItsItemsAndTheSettingsOnlyForAdministrators)
     EXPECT_EQ(L"Delete Imported", MenuText(Menu(), kCmdDeleteImported));
 }
 
+TEST_F(ArjWindowTest, SettingsItemOpensTheBackupSettingsOverTheWindow)
+{
+    IsAdministrator = true;
+    ArjWindow& window = Open();
+    ArjRegWrite(L"BackupDB", L"File", REG_SZ, L"clinic.bak", 0);
+    HWND owner = nullptr;
+    std::wstring file;
+    ModalDriver driver;
+    driver.Then(L"#32770", [&](HWND dialog) {
+        owner = GetWindow(dialog, GW_OWNER);
+        wchar_t text[64] = L"";
+        GetDlgItemTextW(dialog, IDC_BACKUP_FILE, text, 64);
+        file = text;
+        PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+        return true;
+    });
+    SendMessageW(window.GetHwnd(), WM_COMMAND, kCmdSettings, 0);
+    EXPECT_TRUE(driver.Done());
+    EXPECT_EQ(window.GetHwnd(), owner);
+    EXPECT_EQ(L"clinic.bak", file) << "the dialog shows the values the backup job reads";
+}
+
 TEST_F(ArjWindowTest, F5RunsTheArchiveJobAndTheStatusFollowsIt)
 {
     DiskMedium* disk = ReadyDisk();

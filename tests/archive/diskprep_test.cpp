@@ -284,10 +284,16 @@ TEST_F(DiskPrepTest, ShiftEnterOpensThePropertiesAndUpdateReadsThemAgain)
     DiskMedium* disk = MakeDisk(0, 0x1234, "PROPS");
     ArjWindow archive;
     ASSERT_TRUE(archive.Create(nullptr));
-    std::wstring before, after;
+    std::wstring before, after, caption, labelText, update;
     ModalDriver driver;
     driver.Then(L"#32770", [&](HWND dialog) {
         wchar_t text[256] = L"";
+        GetWindowTextW(dialog, text, 256);
+        caption = text;
+        GetDlgItemTextW(dialog, IDC_PROP_LABEL_TEXT, text, 256);
+        labelText = text;
+        GetDlgItemTextW(dialog, IDOK, text, 256);
+        update = text;
         GetDlgItemTextW(dialog, IDC_PROP_ERROR, text, 256);
         before = text;
         InsertDisk(disk);
@@ -307,6 +313,9 @@ TEST_F(DiskPrepTest, ShiftEnterOpensThePropertiesAndUpdateReadsThemAgain)
     EXPECT_TRUE(driver.Done());
     EXPECT_EQ(Str(IDS_DEVICE_NOT_READY_OR_UNFORMATTED), before);
     EXPECT_EQ(L"PROPS", after);
+    EXPECT_EQ(Str(IDS_DISK_PROPERTIES_TITLE), caption);
+    EXPECT_EQ(Str(IDS_PROP_DISK_LABEL), labelText);
+    EXPECT_EQ(Str(IDS_PROP_UPDATE), update);
 }
 
 // ---- pictures ---------------------------------------------------------------------------

@@ -98,14 +98,18 @@ int ArjWorker::FreeHardDiskSpace()
             }
         }
         RowBatch batch(base_.Session());
+        struct Lend {
+            RowBatch*& slot;
+            ~Lend() { slot = nullptr; }
+        } lend{batch_};
+        batch_ = &batch;
         for (const Item& item : items) {
             DWORD wait = 0;
             for (;;) {
                 PollUserAnswer(wait);
                 if (DeleteImageFiles(item.name.c_str()))
                     break;
-                batch.Commit();   // before the user is waited for
-                wait = INFINITE;
+                wait = INFINITE;   // the question committed the batch
             }
             batch.Begin();
             unset.Params().SetValI4(1, item.key);

@@ -149,9 +149,17 @@ ArjWorker::ArjWorker(const WorkerParams& params)
       bar_(static_cast<DrawnProgressBar*>(params.progressBar))
 {
     base_.SetLink(link_);
+    base_.SetAskHook(&ArjWorker::CommitBeforeAsk, this);
 }
 
 ArjWorker::~ArjWorker() = default;
+
+void ArjWorker::CommitBeforeAsk(void* self)
+{
+    ArjWorker* worker = static_cast<ArjWorker*>(self);
+    if (worker->batch_)
+        worker->batch_->Commit();
+}
 
 void ArjWorker::Finish()
 {
@@ -314,7 +322,7 @@ int ArjWorker::ArchiveNewImages()
                 const int r = CheckDiskRegistered(count, update);
                 if (r == kStepDone)
                     break;
-                batch.Commit();   // the stamps so far stay, whatever the user answers
+                batch.Commit();   // the stamps so far stay, whatever comes next
                 if (r == kStepFatal)
                     throw kStopByProgram;
                 wait = INFINITE;

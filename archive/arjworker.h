@@ -174,6 +174,7 @@ private:
     int CopyWithBar(const wchar_t* source, const wchar_t* target, DWORD* error);
     void ResetBar();
     void UpdateAverage(ULONGLONG size);
+    static void CommitBeforeAsk(void* self);
 
     DWORD diskSerial_ = 0;               // the disk last identified in the archive drive
     std::wstring archiveRoot_;           // "E:\"

@@ -220,6 +220,14 @@ TEST_F(ArjWindowTest, ZeroAverageCountsTwoMegabytesAnImageAndNoMarksSayNothingTo
     EXPECT_EQ(Str(IDS_NO_IMAGES_MARKED), window.LineText(kInfoMarked));
 }
 
+TEST_F(ArjWindowTest, CountThatCannotBeReadShowsTheMarkedLineWithoutANumber)
+{
+    Exec(L"DROP TABLE DelImage;");
+    ArjWindow& window = Open();
+    EXPECT_EQ(-1, window.MarkedCount());
+    EXPECT_EQ(Str(IDS_MARKED_IMAGES), window.LineText(kInfoMarked));
+}
+
 TEST_F(ArjWindowTest, MenuHoldsItsItemsAndTheSettingsOnlyForAdministrators)
 {
     IsAdministrator = true;

@@ -123,6 +123,18 @@ TEST_F(FormatTest, RegisterOnlyTakesTheDiskAsItIs)
     EXPECT_TRUE(Exists(disk_->Folder() + L"Images"));
 }
 
+TEST_F(FormatTest, LongLabelIsRegisteredWhole)
+{
+    EjectDisk();
+    DiskMedium* disk = MakeDisk(0, 0x66666666, "ARCHIVE-2024-WEST");
+    ASSERT_TRUE(InsertDisk(disk));
+    host_.StartFormat(kJobRegister, L"Disk");
+    const WorkerReport report = host_.Finish();
+    EXPECT_EQ(0u, report.exitCode) << report.Texts();
+    ASSERT_EQ(1u, ArjRows().size());
+    EXPECT_EQ(Row(0x66666666, L"ARCHIVE-2024-WEST"), ArjRows()[0]);
+}
+
 TEST_F(FormatTest, RegisteredDiskIsNotRegisteredAgain)
 {
     RegisterDisk(kSerial, L"OLDLABEL");

@@ -172,6 +172,12 @@ INT_PTR CALLBACK ArchiveDiskListDlgProc(HWND dialog, UINT message, WPARAM wParam
             SetWindowTextW(dialog, title);
         HWND view = GetDlgItem(dialog, IDC_DISKS_LIST);
         AddColumns(view, L"Arj", L"Name");
+        // The list is narrower than two full columns: the names take the
+        // rest, so no scroll bar shows for them.
+        RECT client;
+        GetClientRect(view, &client);
+        if (client.right - kColumnWidth < kColumnWidth)
+            SendMessageW(view, LVM_SETCOLUMNWIDTH, 1, client.right - kColumnWidth);
         try {
             for (const ArchiveDiskRow& row : ListArchiveDisks(g_DbSession, list))
                 AddRow(view, std::to_wstring(static_cast<unsigned long>(static_cast<DWORD>(row.arj))), row.name);

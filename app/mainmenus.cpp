@@ -16,6 +16,7 @@
 #include "foundation/globals.h"
 #include "foundation/messages.h"
 #include "foundation/prompt.h"
+#include "foundation/settingskey.h"
 #include "images/viewer/mainviewwnd.h"
 #include "resources/strings.h"
 #include "ui/button.h"
@@ -198,13 +199,10 @@ int MainPatientWindow::ExitMenu(DButton* button)
 
 // ---- report menu -----------------------------------------------------------------------
 
-BOOL ReportMenu(HWND owner, int x, int y, wchar_t* name, wchar_t* data, HKEY root, const wchar_t* settingsKey)
+BOOL ReportMenu(HWND owner, int x, int y, wchar_t* name, wchar_t* data)
 {
-    wchar_t path[300];
-    _snwprintf(path, 300, L"%ls\\PrintReport", settingsKey ? settingsKey : SettingsKeyPath);
-    path[299] = 0;
     HKEY key = nullptr;
-    LONG status = RegOpenKeyExW(root, path, 0, KEY_READ, &key);
+    LONG status = OpenSettingsKey(L"PrintReport", KEY_READ, false, &key);
     if (status != ERROR_SUCCESS)
         throw static_cast<DWORD>(status);
     HMENU menu = CreatePopupMenu();

@@ -519,17 +519,6 @@ bool MainPatientWindow::RegisterClass()
 {
     if (gRegistered)
         return false;
-    WNDCLASSEXW wc = {};
-    wc.cbSize = sizeof wc;
-    wc.lpfnWndProc = MainWindowProc;
-    wc.hInstance = hInstance;
-    wc.hIcon = static_cast<HICON>(LoadImageW(hInstance, MAKEINTRESOURCEW(IDI_MAIN_APP), IMAGE_ICON, 64, 64, 0));
-    wc.hIconSm = static_cast<HICON>(LoadImageW(hInstance, MAKEINTRESOURCEW(IDI_MAIN_APP), IMAGE_ICON, 16, 16, 0));
-    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    wc.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(5));
-    wc.lpszClassName = kClassName;
-    if (!RegisterClassExW(&wc))
-        return false;
     static const HandlerEntry handlers[] = {
         OnStatic<WM_CREATE, &OnCreate>(),         OnStatic<WM_DESTROY, &OnDestroy>(),
         OnStatic<WM_SIZE, &OnSize>(),             OnStatic<WM_SETFOCUS, &OnSetFocus>(),
@@ -538,8 +527,12 @@ bool MainPatientWindow::RegisterClass()
         OnStatic<WM_SYSCOMMAND, &OnSysCommand>(), OnStatic<WM_COMMAND, &OnCommand>(),
         OnStatic<WM_CHAR, &OnChar>(),             OnStatic<WM_FONTCHANGED_APP, &OnSettingBroadcast>(),
     };
-    gMainHandlers = HandlerTable{};
-    gMainHandlers.Fill(handlers, sizeof handlers / sizeof handlers[0]);
+    WindowClass cls{kClassName, 0, reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_MENU + 1))};
+    cls.icon = static_cast<HICON>(LoadImageW(hInstance, MAKEINTRESOURCEW(IDI_MAIN_APP), IMAGE_ICON, 64, 64, 0));
+    cls.smallIcon = static_cast<HICON>(LoadImageW(hInstance, MAKEINTRESOURCEW(IDI_MAIN_APP), IMAGE_ICON, 16, 16, 0));
+    cls.procedure = MainWindowProc;
+    if (!RegisterTableClass(cls, gMainHandlers, handlers))
+        return false;
     gRegistered = true;
     return true;
 }
@@ -548,15 +541,7 @@ void MainPatientWindow::UnregisterClass()
 {
     if (!gRegistered)
         return;
-    WNDCLASSEXW wc = {};
-    wc.cbSize = sizeof wc;
-    if (GetClassInfoExW(hInstance, kClassName, &wc)) {
-        ::UnregisterClassW(kClassName, hInstance);
-        if (wc.hIcon)
-            DestroyIcon(wc.hIcon);
-        if (wc.hIconSm)
-            DestroyIcon(wc.hIconSm);
-    }
+    UnregisterClassAndIcons(kClassName);
     gRegistered = false;
 }
 

@@ -2,6 +2,7 @@
 
 #include "app/mainmenus.h"
 #include "foundation/globals.h"
+#include "foundation/settingskey.h"
 #include "images/viewer/mainviewwnd.h"
 
 #include <cwchar>
@@ -29,11 +30,8 @@ void StartAutoPlugins()
 
 int HasPluginMenuItems()
 {
-    wchar_t path[300];
-    _snwprintf(path, 300, L"%ls\\Plugins", SettingsKeyPath);
-    path[299] = 0;
-    HKEY key;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, path, 0, KEY_READ, &key) != ERROR_SUCCESS)
+    HKEY key = nullptr;
+    if (OpenSettingsKey(L"Plugins", KEY_READ, false, &key) != ERROR_SUCCESS)
         return 0;
     DWORD subKeys = 0;
     const LONG status = RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, &subKeys, nullptr, nullptr, nullptr, nullptr,

@@ -4,6 +4,7 @@
 #include "app/mainpatientwnd.h"
 
 #include "app/exceptionbox.h"
+#include "app/exchangeservices.h"
 #include "app/panelpatient.h"
 
 #include "app/iconsnimok.h"

@@ -45,7 +45,6 @@ void BuildPluginMenu(HWND owner, int, int)
     ShowNotAvailableYet(owner);
 }
 
-void RunScanDbWindow(HWND owner) { ShowNotAvailableYet(owner); }
 void RunImportDbWnd(HWND owner) { ShowNotAvailableYet(owner); }
 void ShowAboutBox(HWND owner) { ShowNotAvailableYet(owner); }
 DPicturePtr ImportImageFile(HWND owner, DWORD, int)

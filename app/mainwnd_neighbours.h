@@ -28,10 +28,10 @@ int HasPluginMenuItems();
 void BuildPluginMenu(HWND owner, int x, int y);
 
 // ---- commands without a window: each says that it is not available ----------
-// (printing's commands: app/printservices.h)
+// (printing's commands: app/printservices.h; the data exchange's:
+// app/exchangeservices.h)
 
 class ReportDesc;
-void RunScanDbWindow(HWND owner);                 // synchronisation window
 void RunImportDbWnd(HWND owner);                  // merge window
 void ShowAboutBox(HWND owner);
 // An imported picture, or an empty handle.

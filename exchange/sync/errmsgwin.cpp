@@ -84,19 +84,14 @@ ErrMsgWin::~ErrMsgWin()
 
 bool ErrMsgWin::RegisterClass(HINSTANCE instance)
 {
-    WNDCLASSEXW wc = {};
-    wc.cbSize = sizeof wc;
-    wc.cbWndExtra = 4;
-    wc.hInstance = instance;
-    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    wc.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_BTNFACE + 1));
-    wc.lpszClassName = kClassName;
-    return DWindow::RegisterClassEx(&wc);
+    WindowClass cls = {kClassName, 0, reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_BTNFACE + 1))};
+    cls.instance = instance;
+    return DWindow::RegisterMapClass(cls);
 }
 
 void ErrMsgWin::UnregisterClass(HINSTANCE instance)
 {
-    ::UnregisterClassW(kClassName, instance);
+    UnregisterClassAndIcons(kClassName, instance);
 }
 
 bool ErrMsgWin::Create(HWND parent, int id, DWORD style)

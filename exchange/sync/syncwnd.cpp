@@ -41,21 +41,14 @@ const DWORD kRadioStyle = WS_CHILD | BS_AUTORADIOBUTTON;
 
 bool RegisterScanDbClass()
 {
-    WNDCLASSEXW wc = {};
-    wc.cbSize = sizeof wc;
-    wc.style = CS_HREDRAW | CS_VREDRAW;
-    wc.cbWndExtra = 4;
-    wc.hInstance = hInstance;
-    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    wc.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_WINDOW + 1));
-    wc.lpszClassName = ScanDbWindow::kClassName;
-    return DWindow::RegisterClassEx(&wc);
+    return DWindow::RegisterMapClass({ScanDbWindow::kClassName, CS_HREDRAW | CS_VREDRAW,
+                                      reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_WINDOW + 1))});
 }
 
 void UnregisterClasses()
 {
     ErrMsgWin::UnregisterClass(hInstance);
-    UnregisterClassW(ScanDbWindow::kClassName, hInstance);
+    UnregisterClassAndIcons(ScanDbWindow::kClassName);
 }
 
 // Whether the window is the synchronisation window or one of its controls.

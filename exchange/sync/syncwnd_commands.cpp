@@ -222,6 +222,10 @@ void ScanDbWindow::EndProcedure()
         if (commands & kSyncDatabase)
             SetStatus(L"Процесс синхронизации БД закончен");
     }
+    // The counts followed the files one report at a time; several files may
+    // share a report, so a synchronisation ends with the table's own counts.
+    if ((commands & kSyncDatabase) && result != kSyncResultStopped)
+        ShowCounts();
     RestoreIdleButtons();
 }
 

@@ -1,11 +1,14 @@
 # Data exchange: removable drives, the disk service client, the Eject Disk
 # dialog and the archive registry values (disks_*), and the synchronisation's
-# progress channel, worker, scans, steps and re-insertion (sync_*). They run
+# progress channel, worker, scans, steps and re-insertion (sync_*), and the
+# synchronisation window with its pane, dialogs and suspect moves, opened as
+# the program opens it (sync_wnd_*). They run
 # against archive disks simulated through Wine's mount manager, the disk
 # service stand-in (tools/disksrv) and the real provider on databases made
 # from the site schema.
 file(GLOB EXCHANGE_TESTS CONFIGURE_DEPENDS ${CMAKE_CURRENT_LIST_DIR}/*.cpp)
 tf_add_test_executable(exchange SOURCES ${EXCHANGE_TESTS} ${CMAKE_SOURCE_DIR}/exchange/disks/programservices.cpp
+    ${CMAKE_SOURCE_DIR}/exchange/sync/programservices.cpp
     LIBRARIES exsync exdisks appcore demosite_lib imagefiles images database)
 add_dependencies(exchange_tests zelksqlite disksrv)
 target_compile_definitions(exchange_tests PRIVATE

@@ -135,9 +135,9 @@ ScanDbWindow* ScanDbWindow::Open(HWND parent)
 
 void ScanDbWindow::Close(ScanDbWindow* window)
 {
-    delete window;
-    if (window == gOpen || !window)
+    if (window == gOpen)
         gOpen = nullptr;
+    delete window;
     UnregisterClasses();
 }
 
@@ -243,7 +243,6 @@ LRESULT ScanDbWindow::OnCreate(HWND, LPARAM createStruct)
     ReadLastScanDisk();
 
     // 8. Focus, counts, the disk waiter.
-    focusIndex_ = 0;
     focusTarget_ = fields_[kDatabasePath].GetHwnd();
     ShowCounts();
     waiter_.SetOwner(hwnd, WM_DISK_PRESENT, 0, 0);

@@ -115,6 +115,7 @@ public:
     HWND ArchiveRadio() const { return archiveRadio_.GetHwnd(); }
     ErrMsgWin& Pane() { return pane_; }
     DiskWaiter& Waiter() { return waiter_; }
+    SyncProgress& Progress() { return progress_; }
     HMENU CommandsMenu() const { return commandsMenu_; }
     const SyncLayout& Layout() const { return layout_; }
 
@@ -174,7 +175,6 @@ private:
     HMENU commandsMenu_ = nullptr;
     SyncLayoutMetrics metrics_;
     SyncLayout layout_ = {};
-    int focusIndex_ = 0;             // the focused field (always the first)
     HWND focusTarget_ = nullptr;     // the database-path field
     SyncCommandFlags flags_ = {0, 0};
     SyncProgress progress_;

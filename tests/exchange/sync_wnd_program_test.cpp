@@ -56,5 +56,55 @@ TEST_F(ProgramEntry, AQuitWhileTheWindowRunsEndsItAndReachesTheOuterLoop)
     EXPECT_EQ(7u, msg.wParam);
 }
 
+
+class ProgramEntryWithDisk : public ProgramEntry {
+protected:
+    SimulatedDrive drive;
+    TempDir disk{L"tfprogA"};
+};
+
+TEST_F(ProgramEntryWithDisk, TheMainWindowClosedWhileAScanRunsEndsTheWorkerAndTheWindow)
+{
+    ASSERT_TRUE(drive.Leased());
+    for (int i = 0; i < 1500; ++i) {
+        const std::wstring name = disk.Path() + L"D" + std::to_wstring(100000000 + i) + L".xmg";
+        CloseHandle(CreateFileW(name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+    }
+    ASSERT_TRUE(drive.Insert(disk.Path(), 0x51525354, "ARCH_D"));
+    HANDLE worker = nullptr;
+    DialogDriver driver;
+    driver.Then(ScanDbWindow::kClassName, nullptr, [&](HWND) {
+        ScanDbWindow* w = ScanDbWindow::Current();
+        w->SetFieldText(ScanDbWindow::kArchivePath, drive.Root().c_str());
+        SendMessageW(w->ArchiveRadio(), BM_CLICK, 0, 0);
+        SendMessageW(w->Button(ScanDbWindow::kScan).GetHwnd(), WM_KEYDOWN, VK_SPACE, 0);
+        SendMessageW(w->Button(ScanDbWindow::kScan).GetHwnd(), WM_KEYUP, VK_SPACE, 0);
+        return w->IsBusy();
+    });
+    driver.Then(ScanDbWindow::kClassName, nullptr, [&](HWND window) {
+        ScanDbWindow* w = ScanDbWindow::Current();
+        if (w->FieldText(ScanDbWindow::kStatus).rfind(L"Снимок: ", 0) != 0)
+            return false;
+        DuplicateHandle(GetCurrentProcess(), w->Progress().ThreadHandle(), GetCurrentProcess(), &worker, 0,
+                        FALSE, DUPLICATE_SAME_ACCESS);
+        DestroyWindow(owner_);   // the program's main window goes, and the windows it owns with it
+        owner_ = nullptr;
+        EXPECT_FALSE(IsWindow(window));
+        return true;
+    });
+    PromptScript prompts;
+    EXPECT_EQ(1, ScanDbWindow::Run(owner_));
+    EXPECT_TRUE(driver.Done());
+    EXPECT_EQ(nullptr, ScanDbWindow::Current());
+    ASSERT_NE(nullptr, worker);
+    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(worker, 0)) << "the worker outlived its window";
+    DWORD code = 0;
+    GetExitCodeThread(worker, &code);
+    EXPECT_EQ(kSyncResultStopped, code);   // stopped, not terminated
+    CloseHandle(worker);
+    EXPECT_EQ(0u, prompts.Count());
+    EXPECT_EQ(0, Count(L"Snimok_tmp"));
+}
+
 }  // namespace
 }  // namespace extest

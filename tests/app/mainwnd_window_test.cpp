@@ -372,7 +372,7 @@ TEST_F(MainWindowKeys, ControlDeleteAsksAndDeletesOnlyOnYes)
     PressKey(VK_DELETE, false, true);
     EXPECT_EQ(0, Count(L"Patient", L"Patient=" + std::to_wstring(patient)));
     EXPECT_EQ(-1, ListRow(patient));
-    EXPECT_EQ(std::to_wstring(patients_.size() + 1), StatusText(kPartPatientCount));
+    EXPECT_EQ(std::to_wstring(patients_.size() - 1), StatusText(kPartPatientCount));
     // He is no longer current: the reloaded list's selected row is.
     DWORD key = 0;
     EXPECT_NE(0u, gPatientLookup.GetIds(&key));

@@ -1,7 +1,5 @@
 #include "app/exchangeservices.h"
 
-#include "app/mainmenus.h"
-
 namespace {
 
 ExchangeServices& Table()
@@ -22,12 +20,4 @@ ExchangeServices SetExchangeServices(const ExchangeServices& services)
     const ExchangeServices previous = Table();
     Table() = services;
     return previous;
-}
-
-void RunScanDbWindow(HWND owner)
-{
-    if (Table().runScanDbWindow)
-        Table().runScanDbWindow(owner);
-    else
-        ShowNotAvailableYet(owner);
 }

@@ -4,7 +4,6 @@
 #include "app/mainpatientwnd.h"
 
 #include "app/exceptionbox.h"
-#include "app/exchangeservices.h"
 #include "app/panelpatient.h"
 
 #include "app/iconsnimok.h"
@@ -54,7 +53,7 @@ void ArchivingClicked(MainPatientWindow& w, DButton*)
 }
 void MergeClicked(MainPatientWindow& w, DButton*)
 {
-    RunImportDbWnd(w.GetHwnd());
+    OpenMergeWindow(w.GetHwnd());
     w.LoadLists(FALSE);
 }
 void PrintClicked(MainPatientWindow& w, DButton* button) { w.OnPrintButton(button); }

@@ -1,5 +1,6 @@
 #include "app/mainwnd_neighbours.h"
 
+#include "app/exchangeservices.h"
 #include "app/mainmenus.h"
 #include "foundation/globals.h"
 #include "foundation/settingskey.h"
@@ -45,7 +46,20 @@ void BuildPluginMenu(HWND owner, int, int)
     ShowNotAvailableYet(owner);
 }
 
-void RunImportDbWnd(HWND owner) { ShowNotAvailableYet(owner); }
+void RunScanDbWindow(HWND owner)
+{
+    if (const auto run = GetExchangeServices().runScanDbWindow)
+        run(owner);
+    else
+        ShowNotAvailableYet(owner);
+}
+void OpenMergeWindow(HWND owner)
+{
+    if (const auto run = GetExchangeServices().runImportDbWnd)
+        run(owner);
+    else
+        ShowNotAvailableYet(owner);
+}
 void ShowAboutBox(HWND owner) { ShowNotAvailableYet(owner); }
 DPicturePtr ImportImageFile(HWND owner, DWORD, int)
 {

@@ -1,9 +1,10 @@
 // What the main patient window calls beyond its own code and beyond the image
 // strip and the notes: the main image panel's handle and active picture,
 // plug-ins, the About box, and the commands of printing, data exchange and
-// the settings dialogs. The program has none of those commands' windows: each
-// says "This command is not available yet." (ShowNotAvailableYet), and the
-// plug-in loader loads none.
+// the settings dialogs. The commands whose windows live above the shell run
+// through its service tables (app/exchangeservices.h, app/printservices.h);
+// a command without its window says "This command is not available yet."
+// (ShowNotAvailableYet), and the plug-in loader loads none.
 #pragma once
 
 #include "images/pixels/picture.h"
@@ -32,7 +33,11 @@ void BuildPluginMenu(HWND owner, int x, int y);
 // app/exchangeservices.h)
 
 class ReportDesc;
-void RunImportDbWnd(HWND owner);                  // merge window
+void RunScanDbWindow(HWND owner);                 // synchronisation window (app/exchangeservices.h)
+// The merge window (app/exchangeservices.h). Not named after the merge's own
+// RunImportDbWnd: the program links both, and the table's entry must reach
+// the merge's.
+void OpenMergeWindow(HWND owner);
 void ShowAboutBox(HWND owner);
 // An imported picture, or an empty handle.
 DPicturePtr ImportImageFile(HWND owner, DWORD patientKey, int flag);

@@ -147,6 +147,17 @@
 #define IDC_INSERT_CONTINUE 1280     // "Продолжить"
 #define IDC_INSERT_EJECT 1281        // "Извлечь МО"
 #define IDC_INSERT_PROMPT 1282       // the prompt text
+// Database merge (in the same range): 6000 plus the number the system knows each
+// resource by; the merge window also shows the merge button's icon (230),
+// the "Stoped process" icon (128) and the connect window's (130).
+#define IDD_IMPORT_SETTINGS 6228    // "Merge database settings"
+#define IDI_MERGE_EJECT 6229        // the merge window's Eject
+#define IDC_IMPORT_PATH_SET 1209
+#define IDC_IMPORT_FILE_SET 1210
+#define IDC_IMPORT_FILE 1211
+#define IDC_IMPORT_PATH 1212
+#define IDC_IMPORT_PATH_LABEL 6290  // the labels (their texts come from the string table)
+#define IDC_IMPORT_FILE_LABEL 6291
 // The synchronisation window (6100-6299 beside the removable disks): its
 // dialogs and the message pane's icons take 6000 plus the number the system
 // gives them; the dialogs' controls and the window's menu commands keep the

@@ -97,3 +97,16 @@ CREATE TABLE Modality (
     Name nvarchar (32) NOT NULL
 );
 GO
+
+-- The database merge's ledger: which image of which other database became
+-- which image here. A row is written in the same transaction as the image,
+-- so an image whose source could not be marked merged afterwards is known
+-- and never copied twice. SourceDb is the other database's folder, its full
+-- path in capitals. The merge creates the table in an older database.
+CREATE TABLE MergeLedger (
+    SourceDb nvarchar (260) NOT NULL,
+    SourceSnimok int NOT NULL,
+    Snimok int NOT NULL,
+    CONSTRAINT PK_MergeLedger PRIMARY KEY CLUSTERED (SourceDb, SourceSnimok)
+);
+GO

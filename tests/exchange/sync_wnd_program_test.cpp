@@ -5,6 +5,7 @@
 #include "sync_wnd_fixture.h"
 
 #include "app/exchangeservices.h"
+#include "app/mainwnd_neighbours.h"
 #include "foundation/globals.h"
 
 namespace extest {

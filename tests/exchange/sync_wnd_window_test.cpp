@@ -15,6 +15,7 @@
 #include "foundation/prompt.h"
 #include "resources/resource.h"
 
+#include <commctrl.h>
 #include <shlobj.h>
 
 #include <atomic>
@@ -534,7 +535,21 @@ TEST_F(SyncWindow, TheFolderBrowserCancelledChangesNothingAndAChosenFolderIsKept
     {
         DialogDriver driver;
         driver.Then(L"#32770", nullptr, [&chosen](HWND dialog) {
+            // The browser fills its tree as it opens: select the folder until
+            // the tree shows it selected, then accept.
             SendMessageW(dialog, BFFM_SETSELECTIONW, TRUE, reinterpret_cast<LPARAM>(chosen.c_str()));
+            HWND tree = FindWindowExW(dialog, nullptr, WC_TREEVIEWW, nullptr);
+            const HTREEITEM item =
+                tree ? reinterpret_cast<HTREEITEM>(SendMessageW(tree, TVM_GETNEXTITEM, TVGN_CARET, 0)) : nullptr;
+            wchar_t text[64] = L"";
+            TVITEMW info = {};
+            info.mask = TVIF_TEXT;
+            info.hItem = item;
+            info.pszText = text;
+            info.cchTextMax = 64;
+            if (!item || !SendMessageW(tree, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&info)) ||
+                wcscmp(text, L"Image") != 0)
+                return false;
             PostMessageW(dialog, WM_COMMAND, IDOK, 0);
             return true;
         });

@@ -191,11 +191,13 @@ void ScanDbWindow::EndProcedure()
     flags_.result = result;
     LeaveCriticalSection(&lock_);
     const DWORD commands = flags_.commands;
+    const bool stopAsked = stopping_;
     stopping_ = false;
     EnableButton(kClose, true);
 
-    // A disk scan that did not end well leaves the archive loop.
-    if (result != kSyncResultDone && (commands & kSyncScanMo))
+    // A disk scan that did not end well, or was asked to stop (it may have
+    // ended well just before the stop reached it), leaves the archive loop.
+    if ((result != kSyncResultDone || stopAsked) && (commands & kSyncScanMo))
         LeaveArchiveLoop();
     if (result == kSyncResultStopped) {
         SetStatus(L"Процесс прерван пользователем");
@@ -203,7 +205,9 @@ void ScanDbWindow::EndProcedure()
     } else if (result == kSyncResultDone) {
         if (commands & kSyncScanHdd)
             SetStatus(L"Процесс сканирования HDD закончен");
-        if (commands & kSyncScanMo) {
+        if ((commands & kSyncScanMo) && stopAsked)
+            SetStatus(L"Процесс сканирования МО закончен");
+        if ((commands & kSyncScanMo) && !stopAsked) {
             // The loop goes on: the next disk is awaited while "Отмена" is
             // enabled, and the buttons that would leave it stay as they are.
             SetStatus(L"Процесс сканирования МО закончен");
@@ -352,7 +356,7 @@ void ScanDbWindow::OnProgress()
     LeaveCriticalSection(&lock_);
 
     const DWORD changes = report.changes;
-    if (changes & kSyncDiskRequest) {
+    if ((changes & kSyncDiskRequest) && !stopping_) {
         waiter_.SetRequest(report.diskSerial, report.diskText.c_str(), report.diskValue);
         armed_ = true;
     }

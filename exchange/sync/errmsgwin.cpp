@@ -109,23 +109,23 @@ LRESULT ErrMsgWin::OnCreate(HWND, LPARAM)
     font_ = CreateFontIndirectW(&lf);
     rowHeight_ = static_cast<int>(std::abs(lf.lfHeight) * 1.5);
 
-    struct ButtonSpec {
+    struct ButtonEntry {
         const wchar_t* caption;
         UINT icon;
     };
-    static const ButtonSpec kSpecs[kButtonCount] = {
+    static const ButtonEntry kEntries[kButtonCount] = {
         {L"Очистить", IDI_SYNC_CLEAR},
         {nullptr, IDI_SYNC_PREV_OFF},
         {nullptr, IDI_SYNC_NEXT_OFF},
     };
     for (int i = 0; i < kButtonCount; ++i) {
         DButtonDesc d = {sizeof(DButtonDesc), hwnd, DButtonStyle::kVisible | DButtonStyle::kOwnsIcon, 0, 0, 0, 0, this,
-                         kSpecs[i].caption, LoadPaneIcon(kSpecs[i].icon), kIconSize, kIconSize, hInstance, nullptr,
+                         kEntries[i].caption, LoadPaneIcon(kEntries[i].icon), kIconSize, kIconSize, hInstance, nullptr,
                          &kButtonNotify};
         buttons_[i].ownerValue = i;
         if (!buttons_[i].Create(&d))
             return -1;
-        if (font_ && kSpecs[i].caption)
+        if (font_ && kEntries[i].caption)
             buttons_[i].SetFont(lf);
     }
     enabled_[kClear] = true;
@@ -136,21 +136,21 @@ LRESULT ErrMsgWin::OnCreate(HWND, LPARAM)
     panel_.SetFont(font_);
     panel_.SetColor(GetSysColor(COLOR_WINDOW));
 
-    struct LabelSpec {
-        StaticCtl* label;
+    struct LabelEntry {
+        StaticCtl* control;
         const wchar_t* text;
         DWORD align;
     };
-    const LabelSpec labels[] = {
+    const LabelEntry labels[] = {
         {&totalCaption_, L"Всего сообщений:", SS_LEFTNOWORDWRAP},
         {&numberCaption_, L"Текущее сообщение:", SS_LEFTNOWORDWRAP},
         {&totalValue_, L"0", SS_LEFTNOWORDWRAP},
         {&numberValue_, L"0", SS_LEFTNOWORDWRAP},
     };
-    for (const LabelSpec& spec : labels) {
-        spec.label->Create(hwnd, WS_CHILD | WS_VISIBLE | SS_CENTERIMAGE | spec.align);
-        spec.label->SetFont(font_, FALSE);
-        spec.label->SetText(spec.text);
+    for (const LabelEntry& label : labels) {
+        label.control->Create(hwnd, WS_CHILD | WS_VISIBLE | SS_CENTERIMAGE | label.align);
+        label.control->SetFont(font_, FALSE);
+        label.control->SetText(label.text);
     }
     const int total = TextWidth(hwnd, font_, L"Всего сообщений:");
     const int number = TextWidth(hwnd, font_, L"Текущее сообщение:");

@@ -21,12 +21,12 @@ ScanDbWindow* gOpen = nullptr;   // the one window that runs
 
 const wchar_t kMessageCaption[] = L"Сообщение";
 
-struct ButtonSpec {
+struct ButtonEntry {
     const wchar_t* text;
     bool enabled;
 };
 // In creation order (ScanDbWindow::ButtonId).
-const ButtonSpec kButtons[ScanDbWindow::kButtonCount] = {
+const ButtonEntry kButtons[ScanDbWindow::kButtonCount] = {
     {L"Указать", false},       {L"Указать", true},    {L"Закрыть", true},
     {L"Сканировать", true},    {L"Отмена", false},    {L"Создать ТС", true},
     {L"Синхр. БД", true},      {L"Продолжить", false}, {L"Извлечь диск", true},

@@ -6,6 +6,7 @@
 #include "app/inputtext.h"
 #include "app/mainpatientwnd.h"
 #include "app/mainwnd_neighbours.h"
+#include "app/exchangeservices.h"
 #include "app/printservices.h"
 #include "app/startup.h"
 #include "forms/kartwnd.h"
@@ -127,7 +128,7 @@ void ImportPictureForPatient(HWND owner)
     DWORD key = 0;
     if (!gPatientLookup.GetIds(&key))
         return;
-    const DPicturePtr picture = ImportImageFile(owner, key, 1);
+    const DPicturePtr picture = ImportPicture(owner, key, 1);
     if (picture.Get())
         ShowMainView(picture);
 }
@@ -389,7 +390,7 @@ void OnServiceCommand(HWND owner, int command, int flag)
         StartExplorer();
         break;
     case kServiceImportPicture: {
-        const DPicturePtr picture = ImportImageFile(owner, 0, flag);
+        const DPicturePtr picture = ImportPicture(owner, 0, flag);
         if (picture.Get())
             ShowMainView(picture);
         break;
@@ -397,11 +398,11 @@ void OnServiceCommand(HWND owner, int command, int flag)
     case kServiceExportPicture: {
         const DPicturePtr picture = ActiveViewPicture();
         if (picture.Get())
-            ExportImage(MainViewHandle(), picture);
+            ExportPicture(MainViewHandle(), picture, ActiveViewTable());
         break;
     }
     case kServiceDicomStatus:
-        ShowDicomQueueWindow(owner);
+        ShowDicomStatus(owner);
         break;
     case kServiceReports:
         OpenReportsDialog(owner);

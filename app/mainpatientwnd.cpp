@@ -8,6 +8,7 @@
 
 #include "app/iconsnimok.h"
 #include "app/mainmenus.h"
+#include "app/exchangeservices.h"
 #include "app/printservices.h"
 #include "app/mainwnd_state.h"
 #include "app/recordmaint.h"
@@ -343,7 +344,8 @@ void DestroyChildren()
 
 void ExportFromCell(HWND owner, const DPicturePtr& picture)
 {
-    ExportImage(owner, picture);
+    // The strip shows no view of the picture: its own settings make the table.
+    ExportPicture(owner, picture, nullptr);
 }
 
 IconCellActions MainCellActions()

@@ -21,6 +21,13 @@ DPicturePtr ActiveViewPicture()
     return view ? view->GetPicture() : DPicturePtr();
 }
 
+const uint8_t* ActiveViewTable()
+{
+    MainViewWnd* panel = MainViewWnd::Instance();
+    SnimokWnd* view = panel ? panel->GetActiveView() : nullptr;
+    return view ? view->GetLut() : nullptr;
+}
+
 void LoadPlugins()
 {
 }
@@ -61,11 +68,4 @@ void OpenMergeWindow(HWND owner)
         ShowNotAvailableYet(owner);
 }
 void ShowAboutBox(HWND owner) { ShowNotAvailableYet(owner); }
-DPicturePtr ImportImageFile(HWND owner, DWORD, int)
-{
-    ShowNotAvailableYet(owner);
-    return DPicturePtr();
-}
-void ExportImage(HWND owner, const DPicturePtr&) { ShowNotAvailableYet(owner); }
-void ShowDicomQueueWindow(HWND owner) { ShowNotAvailableYet(owner); }
 void RunModalityDlg(HWND owner) { ShowNotAvailableYet(owner); }

@@ -10,6 +10,7 @@
 #include "images/pixels/picture.h"
 
 #include <windows.h>
+#include <stdint.h>
 
 // ---- the main image panel ----------------------------------------------------
 // (images/mainviewwnd.h: CreateMainView, DestroyMainView, ShowMainView,
@@ -19,6 +20,8 @@
 HWND MainViewHandle();
 // The picture of the panel's active view, or an empty handle.
 DPicturePtr ActiveViewPicture();
+// The display look-up table of the panel's active view, or null.
+const uint8_t* ActiveViewTable();
 
 // ---- plug-ins ------------------------------------------------------------------
 
@@ -34,13 +37,7 @@ void BuildPluginMenu(HWND owner, int x, int y);
 
 class ReportDesc;
 void RunScanDbWindow(HWND owner);                 // synchronisation window (app/exchangeservices.h)
-// The merge window (app/exchangeservices.h). Not named after the merge's own
-// RunImportDbWnd: the program links both, and the table's entry must reach
-// the merge's.
-void OpenMergeWindow(HWND owner);
+void OpenMergeWindow(HWND owner);                 // merge window (app/exchangeservices.h)
 void ShowAboutBox(HWND owner);
-// An imported picture, or an empty handle.
-DPicturePtr ImportImageFile(HWND owner, DWORD patientKey, int flag);
-void ExportImage(HWND owner, const DPicturePtr& picture);
-void ShowDicomQueueWindow(HWND owner);
 void RunModalityDlg(HWND owner);
+

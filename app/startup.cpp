@@ -3,6 +3,7 @@
 #include "app/exceptionbox.h"
 
 #include "app/inittable.h"
+#include "app/exchangeservices.h"
 #include "foundation/applocale.h"
 #include "foundation/journal.h"
 #include "foundation/settingskey.h"
@@ -282,6 +283,7 @@ void Shutdown()
 {
     DestroyJournalViewer();
     RunDeinitTable();
+    ReleaseExchange();
 }
 
 void ExitProgram(int code)

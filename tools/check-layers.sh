@@ -84,10 +84,13 @@ fi
 
 # ---- 3. symbols defined twice ---------------------------------------------------
 libs=()
-for lib in foundation/libfoundation.a database/libdatabase.a ui/libui.a forms/libforms.a images/pixels/libimages.a \
-           images/files/libimagefiles.a images/viewer/libviewer.a app/libappcore.a printing/libprinting.a \
-           exchange/libexchange.a archive/libarchive.a; do
-    [ -f "$build/$lib" ] && libs+=("$build/$lib")
+# Every library of the program's folders, whatever its name (a folder may hold
+# several, as images/ and exchange/ do).
+for dir in foundation database ui forms images app printing exchange archive; do
+    [ -d "$build/$dir" ] || continue
+    while IFS= read -r lib; do
+        libs+=("$lib")
+    done < <(find "$build/$dir" -name 'lib*.a' | sort)
 done
 if [ ${#libs[@]} -gt 0 ] && command -v i686-w64-mingw32-objdump >/dev/null; then
     for lib in "${libs[@]}"; do

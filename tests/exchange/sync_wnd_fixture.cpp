@@ -183,6 +183,7 @@ void SaveShot(HWND window, const wchar_t* name)
 
 void SyncWindowTest::SetUp()
 {
+    screenLock_.reset(new harness::ScreenLock);
     SyncDbTest::SetUp();
     DToolTip::RegisterClass();
     DButton::RegisterClass();
@@ -207,6 +208,7 @@ void SyncWindowTest::TearDown()
         DestroyWindow(owner_);
     owner_ = nullptr;
     SyncDbTest::TearDown();
+    screenLock_.reset();
 }
 
 ScanDbWindow& SyncWindowTest::OpenWindow()

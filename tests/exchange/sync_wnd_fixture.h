@@ -3,7 +3,9 @@
 // registered, and the window opened as the program opens it (ScanDbWindow's
 // Open, pumped by the test; Run itself in the tests of the service entry).
 // Modal dialogs are driven from a timer (DialogDriver); buttons are pressed
-// as the keyboard does (space down and up), only when they are enabled.
+// as the keyboard does (space down and up), only when they are enabled. The
+// test holds the screen for its life, as every test whose windows take the
+// foreground does.
 #pragma once
 
 #include "common/prompt_script.h"
@@ -12,6 +14,7 @@
 #include "sync_fixture.h"
 
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -90,6 +93,11 @@ protected:
 
     HWND owner_ = nullptr;            // stands in for the main patient window
     ScanDbWindow* window_ = nullptr;
+
+private:
+    // The window takes the foreground when it opens: no other test's window
+    // or real input meanwhile.
+    std::unique_ptr<harness::ScreenLock> screenLock_;
 };
 
 }  // namespace extest

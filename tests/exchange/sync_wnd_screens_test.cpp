@@ -85,7 +85,6 @@ std::string Join(const std::vector<std::string>& lines)
 class SyncScreens : public SyncWindowTest, public ::testing::WithParamInterface<LANGID> {
 protected:
     std::wstring Suffix() const { return GetParam() == MAKELANGID(LANG_RUSSIAN, SUBLANG_DEFAULT) ? L"ru" : L"en"; }
-    harness::ScreenLock screen_;
 };
 
 TEST_P(SyncScreens, TheWindowAndItsDialogsFitInEitherLanguage)

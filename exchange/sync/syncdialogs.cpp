@@ -166,29 +166,34 @@ INT_PTR CALLBACK SuspectMoveDlgProc(HWND dialog, UINT message, WPARAM wParam, LP
 
 INT_PTR CALLBACK ArchiveDiskListDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    if (message == WM_INITDIALOG) {
-        const int list = static_cast<int>(lParam);
-        if (const wchar_t* title = ArchiveDiskListTitle(list))
-            SetWindowTextW(dialog, title);
-        HWND view = GetDlgItem(dialog, IDC_DISKS_LIST);
-        AddColumns(view, L"Arj", L"Name");
-        // The list is narrower than two full columns: the names take the
-        // rest, so no scroll bar shows for them.
-        RECT client;
-        GetClientRect(view, &client);
-        if (client.right - kColumnWidth < kColumnWidth)
-            SendMessageW(view, LVM_SETCOLUMNWIDTH, 1, client.right - kColumnWidth);
-        try {
-            for (const ArchiveDiskRow& row : ListArchiveDisks(g_DbSession, list))
-                AddRow(view, std::to_wstring(static_cast<unsigned long>(static_cast<DWORD>(row.arj))), row.name);
-        } catch (const DODBErrors& e) {
-            e.ShowMessage(dialog, L"Сообщение", MB_OK);
+    try {
+        if (message == WM_INITDIALOG) {
+            const int list = static_cast<int>(lParam);
+            if (const wchar_t* title = ArchiveDiskListTitle(list))
+                SetWindowTextW(dialog, title);
+            HWND view = GetDlgItem(dialog, IDC_DISKS_LIST);
+            AddColumns(view, L"Arj", L"Name");
+            // The list is narrower than two full columns: the names take the
+            // rest, so no scroll bar shows for them.
+            RECT client;
+            GetClientRect(view, &client);
+            if (client.right - kColumnWidth < kColumnWidth)
+                SendMessageW(view, LVM_SETCOLUMNWIDTH, 1, client.right - kColumnWidth);
+            try {
+                for (const ArchiveDiskRow& row : ListArchiveDisks(g_DbSession, list))
+                    AddRow(view, std::to_wstring(static_cast<unsigned long>(static_cast<DWORD>(row.arj))), row.name);
+            } catch (const DODBErrors& e) {
+                e.ShowMessage(dialog, L"Сообщение", MB_OK);
+            }
+            return TRUE;
         }
+        if (message == WM_COMMAND && (LOWORD(wParam) == IDCANCEL || LOWORD(wParam) == IDOK)) {
+            EndDialog(dialog, LOWORD(wParam));
+            return TRUE;
+        }
+        return FALSE;
+    } catch (...) {
+        ShowWindowException(dialog, std::current_exception());
         return TRUE;
     }
-    if (message == WM_COMMAND && (LOWORD(wParam) == IDCANCEL || LOWORD(wParam) == IDOK)) {
-        EndDialog(dialog, LOWORD(wParam));
-        return TRUE;
-    }
-    return FALSE;
 }

@@ -228,7 +228,7 @@ void SyncWindowTest::CloseWindow()
     window_ = nullptr;
 }
 
-::testing::AssertionResult SyncWindowTest::Click(ScanDbWindow::ButtonId button)
+::testing::AssertionResult SyncWindowTest::Push(ScanDbWindow::ButtonId button)
 {
     HWND hwnd = W().Button(button).GetHwnd();
     if (!hwnd)

@@ -78,7 +78,7 @@ protected:
     ScanDbWindow& W() { return *window_; }
 
     // Presses the button as the space bar does; fails when it is disabled.
-    ::testing::AssertionResult Click(ScanDbWindow::ButtonId button);
+    ::testing::AssertionResult Push(ScanDbWindow::ButtonId button);
     bool Enabled(ScanDbWindow::ButtonId button);
     // Checks one of the two radio buttons.
     void Choose(bool archive);

@@ -194,14 +194,14 @@ TEST_F(WindowPane, TheWorkersMessagesReachThePaneAndTheTableErrorsToo)
     MakeDemoImages(3);
     OpenWindow();
     Choose(false);
-    ASSERT_TRUE(Click(ScanDbWindow::kScan));
+    ASSERT_TRUE(Push(ScanDbWindow::kScan));
     ASSERT_TRUE(WaitIdle());
     ASSERT_EQ(1u, W().Pane().Total());
     EXPECT_EQ(L"Всего на диске Снимков: 3", W().Pane().CurrentText());
     // Snimok_dif without its flag columns: filling it fails, and the
     // provider's text is the pane's second message.
     Exec(L"CREATE TABLE Snimok_dif ([File name] nchar(21) NOT NULL, [Disk] bit NOT NULL);");
-    ASSERT_TRUE(Click(ScanDbWindow::kCreateTables));
+    ASSERT_TRUE(Push(ScanDbWindow::kCreateTables));
     EXPECT_EQ(L"Ошибка создания TC", Status());
     EXPECT_EQ(2u, W().Pane().Total());
     EXPECT_EQ(L"2", W().Pane().TotalLabel());

@@ -72,7 +72,7 @@ TEST_F(SyncWindow, OpensWithTheSettingsValuesTheButtonsStatesAndNoCounts)
     EXPECT_EQ(BST_UNCHECKED, SendMessageW(W().HddRadio(), BM_GETCHECK, 0, 0));
     EXPECT_EQ(BST_UNCHECKED, SendMessageW(W().ArchiveRadio(), BM_GETCHECK, 0, 0));
     // "Сканировать" with neither radio button checked does nothing.
-    ASSERT_TRUE(Click(ScanDbWindow::kScan));
+    ASSERT_TRUE(Push(ScanDbWindow::kScan));
     EXPECT_FALSE(W().IsBusy());
     EXPECT_EQ(L"", Status());
 }
@@ -127,7 +127,7 @@ TEST_F(SyncWindow, AWholeHardDiskSynchronisationFromTheWindow)
     OpenWindow();
 
     Choose(false);
-    ASSERT_TRUE(Click(ScanDbWindow::kScan));
+    ASSERT_TRUE(Push(ScanDbWindow::kScan));
     EXPECT_TRUE(W().IsBusy());
     EXPECT_EQ(L"Остановить", W().ButtonText(ScanDbWindow::kClose));
     EXPECT_FALSE(Enabled(ScanDbWindow::kCreateTables));
@@ -141,11 +141,11 @@ TEST_F(SyncWindow, AWholeHardDiskSynchronisationFromTheWindow)
     EXPECT_EQ(L"Закрыть", W().ButtonText(ScanDbWindow::kClose));
     EXPECT_EQ(L"enabled", MenuState(W().CommandsMenu(), IDM_SYNC_DROP_TABLES));
 
-    ASSERT_TRUE(Click(ScanDbWindow::kCreateTables));
+    ASSERT_TRUE(Push(ScanDbWindow::kCreateTables));
     EXPECT_EQ(L"ТС создана", Status());
     EXPECT_EQ(L"3(0)", Counts());
 
-    ASSERT_TRUE(Click(ScanDbWindow::kSynchronise));
+    ASSERT_TRUE(Push(ScanDbWindow::kSynchronise));
     EXPECT_EQ(kSyncDatabase, W().CommandBits());
     ASSERT_TRUE(WaitIdle());
     EXPECT_EQ(L"Процесс синхронизации БД закончен", Status());
@@ -192,7 +192,7 @@ TEST_F(ArchiveLoop, TwoDisksScannedInTurnTheServiceEjectingEachUntilCancel)
     W().SetFieldText(ScanDbWindow::kArchivePath, drive.Root().c_str());
     Choose(true);
 
-    ASSERT_TRUE(Click(ScanDbWindow::kScan));
+    ASSERT_TRUE(Push(ScanDbWindow::kScan));
     EXPECT_EQ(L"Продолжить", W().ButtonText(ScanDbWindow::kScan));
     EXPECT_FALSE(Enabled(ScanDbWindow::kScan));
     EXPECT_TRUE(Enabled(ScanDbWindow::kCancel));
@@ -217,7 +217,7 @@ TEST_F(ArchiveLoop, TwoDisksScannedInTurnTheServiceEjectingEachUntilCancel)
         << "disk B was not scanned and ejected";
     EXPECT_EQ(2u, W().Pane().Total());
 
-    ASSERT_TRUE(Click(ScanDbWindow::kCancel));
+    ASSERT_TRUE(Push(ScanDbWindow::kCancel));
     EXPECT_FALSE(Enabled(ScanDbWindow::kCancel));
     EXPECT_EQ(L"Сканировать", W().ButtonText(ScanDbWindow::kScan));
     EXPECT_TRUE(Enabled(ScanDbWindow::kScan));
@@ -247,9 +247,9 @@ TEST_F(ArchiveLoop, CancelDuringADiskScanStopsItAndLeavesTheLoop)
     OpenWindow();
     W().SetFieldText(ScanDbWindow::kArchivePath, drive.Root().c_str());
     Choose(true);
-    ASSERT_TRUE(Click(ScanDbWindow::kScan));
+    ASSERT_TRUE(Push(ScanDbWindow::kScan));
     ASSERT_TRUE(harness::PumpUntil([&] { return Status().rfind(L"Снимок: ", 0) == 0; }, 30000));
-    ASSERT_TRUE(Click(ScanDbWindow::kCancel));
+    ASSERT_TRUE(Push(ScanDbWindow::kCancel));
     EXPECT_FALSE(Enabled(ScanDbWindow::kCancel));
     EXPECT_FALSE(Enabled(ScanDbWindow::kScan));   // until the worker has ended
     ASSERT_TRUE(WaitIdle());
@@ -273,9 +273,9 @@ TEST_F(ArchiveLoop, CloseWhileAScanRunsStopsTheWorkerAndTheWindowStays)
     OpenWindow();
     W().SetFieldText(ScanDbWindow::kArchivePath, drive.Root().c_str());
     Choose(true);
-    ASSERT_TRUE(Click(ScanDbWindow::kScan));
+    ASSERT_TRUE(Push(ScanDbWindow::kScan));
     ASSERT_TRUE(harness::PumpUntil([&] { return Status().rfind(L"Снимок: ", 0) == 0; }, 30000));
-    ASSERT_TRUE(Click(ScanDbWindow::kClose));
+    ASSERT_TRUE(Push(ScanDbWindow::kClose));
     EXPECT_EQ(L"Закрыть", W().ButtonText(ScanDbWindow::kClose));
     EXPECT_FALSE(Enabled(ScanDbWindow::kClose));
     ASSERT_TRUE(WaitIdle());
@@ -287,7 +287,7 @@ TEST_F(ArchiveLoop, CloseWhileAScanRunsStopsTheWorkerAndTheWindowStays)
     EXPECT_EQ(0, Count(L"Snimok_tmp"));
     // Idle now: the second close closes.
     const HWND hwnd = W().GetHwnd();
-    ASSERT_TRUE(Click(ScanDbWindow::kClose));
+    ASSERT_TRUE(Push(ScanDbWindow::kClose));
     EXPECT_FALSE(IsWindow(hwnd));
 }
 
@@ -352,7 +352,7 @@ TEST_F(ArchiveLoop, CloseWhileTheWorkerWaitsForTheWindowsPromptKeepsTheWindowAns
     run.commands = W().CommandsMenu();
     gRun = &run;
     const PromptHook previous = SetPromptHook(ClosingPromptHook);
-    ASSERT_TRUE(Click(ScanDbWindow::kSynchronise));
+    ASSERT_TRUE(Push(ScanDbWindow::kSynchronise));
     EXPECT_TRUE(harness::PumpUntil([&] { return run.asked > 0; }, 30000));
     EXPECT_TRUE(WaitIdle());
     SetPromptHook(previous);
@@ -392,7 +392,7 @@ TEST_F(ArchiveLoop, TheDiskPromptsEjectReachesTheServiceThroughTheWindow)
     W().SetFieldText(ScanDbWindow::kArchivePath, drive.Root().c_str());
     // "Извлечь МО", then "Прервать" once the disk is out.
     PromptScript prompts({kDiskPromptEject, IDABORT});
-    ASSERT_TRUE(Click(ScanDbWindow::kSynchronise));
+    ASSERT_TRUE(Push(ScanDbWindow::kSynchronise));
     ASSERT_TRUE(harness::PumpUntil([&] { return !drive.HasDisk() && !W().IsBusy(); }, 30000));
     EXPECT_EQ(2u, prompts.Count());
     EXPECT_EQ(L"Процесс синхронизации БД закончен", Status());
@@ -414,7 +414,7 @@ TEST_F(ArchiveLoop, CreatingTheTablesTwiceGivesTheSameRowsAndEmptiesTheLog)
         ASSERT_EQ(kSyncResultDone, scans.Run(kSyncScanMo, drive.Root()).result);
     }
     OpenWindow();
-    ASSERT_TRUE(Click(ScanDbWindow::kCreateTables));
+    ASSERT_TRUE(Push(ScanDbWindow::kCreateTables));
     EXPECT_EQ(L"ТС создана", Status());
     EXPECT_EQ(L"1(0)", Counts());
     const wchar_t kDif[] = L"SELECT [File name], [Disk], Arj, nodel, fmove FROM Snimok_dif ORDER BY [File name];";
@@ -428,7 +428,7 @@ TEST_F(ArchiveLoop, CreatingTheTablesTwiceGivesTheSameRowsAndEmptiesTheLog)
     Exec(L"INSERT INTO Msg_tmp ([errcode], [fn]) VALUES (2, 'X');");
     Exec(L"UPDATE Snimok_dif SET nodel=1;");
 
-    ASSERT_TRUE(Click(ScanDbWindow::kCreateTables));
+    ASSERT_TRUE(Push(ScanDbWindow::kCreateTables));
     EXPECT_EQ(L"ТС создана", Status());
     EXPECT_EQ(dif, Rows(kDif));
     EXPECT_EQ(exist, Rows(kExist));
@@ -483,14 +483,14 @@ TEST_F(ArchiveLoop, EjectAsksTheServiceForTheArchiveLocationsDrive)
     W().SetFieldText(ScanDbWindow::kArchivePath, (drive.Root() + L"Images").c_str());
     {
         PromptScript prompts;
-        ASSERT_TRUE(Click(ScanDbWindow::kEject));
+        ASSERT_TRUE(Push(ScanDbWindow::kEject));
         EXPECT_EQ(0u, prompts.Count());
         EXPECT_FALSE(drive.HasDisk());
     }
     // With no drive to name, the service says why: its text, no caption.
     W().SetFieldText(ScanDbWindow::kArchivePath, L"");
     PromptScript prompts({IDOK});
-    ASSERT_TRUE(Click(ScanDbWindow::kEject));
+    ASSERT_TRUE(Push(ScanDbWindow::kEject));
     ASSERT_EQ(1u, prompts.Count());
     EXPECT_FALSE(prompts.Last().text.empty());
     EXPECT_FALSE(prompts.Last().hasCaption);
@@ -503,7 +503,7 @@ TEST_F(SyncWindow, EjectWithoutTheServiceSaysThatThePipeCannotBeOpenedAndWhy)
     OpenWindow();
     W().SetFieldText(ScanDbWindow::kArchivePath, L"K:\\");
     PromptScript prompts({IDOK, IDOK});
-    ASSERT_TRUE(Click(ScanDbWindow::kEject));
+    ASSERT_TRUE(Push(ScanDbWindow::kEject));
     SetDiskSrvPipeName(previous);
     ASSERT_EQ(2u, prompts.Count());
     EXPECT_EQ(L"Ошибка открытия канала", prompts.Prompts()[0].text);
@@ -522,7 +522,7 @@ TEST_F(SyncWindow, TheFolderBrowserCancelledChangesNothingAndAChosenFolderIsKept
             PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
             return true;
         });
-        ASSERT_TRUE(Click(ScanDbWindow::kBrowseArchive));
+        ASSERT_TRUE(Push(ScanDbWindow::kBrowseArchive));
         EXPECT_TRUE(driver.Done());
     }
     EXPECT_EQ(L"Q:\\Arch", W().FieldText(ScanDbWindow::kArchivePath));
@@ -553,7 +553,7 @@ TEST_F(SyncWindow, TheFolderBrowserCancelledChangesNothingAndAChosenFolderIsKept
             PostMessageW(dialog, WM_COMMAND, IDOK, 0);
             return true;
         });
-        ASSERT_TRUE(Click(ScanDbWindow::kBrowseArchive));
+        ASSERT_TRUE(Push(ScanDbWindow::kBrowseArchive));
         EXPECT_TRUE(driver.Done());
     }
     const std::wstring field = W().FieldText(ScanDbWindow::kArchivePath);

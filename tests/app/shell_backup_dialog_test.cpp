@@ -35,14 +35,11 @@ bool IsFolder(const std::wstring& path)
 }
 
 // The Winlogon value "Shell" of this prefix, kept and put back: the test may
-// change it, nothing else in the prefix reads it. The tests that ctest runs
-// side by side share the value: each holds it alone through a named mutex.
+// change it, nothing else in the prefix reads it.
 class ShellValue {
 public:
-    ShellValue() : lock_(CreateMutexW(nullptr, FALSE, L"TobalFluoro test Winlogon Shell"))
+    ShellValue()
     {
-        if (lock_)
-            WaitForSingleObject(lock_, 60000);
         DWORD size = sizeof saved_ - sizeof(wchar_t), type = 0;
         had_ = RegGetValueW(HKEY_LOCAL_MACHINE, kWinlogonKey, L"Shell", RRF_RT_REG_SZ, &type, saved_, &size) ==
                ERROR_SUCCESS;
@@ -50,18 +47,14 @@ public:
     ~ShellValue()
     {
         HKEY key = nullptr;
-        if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kWinlogonKey, 0, KEY_SET_VALUE, &key) == ERROR_SUCCESS) {
-            if (had_)
-                RegSetValueExW(key, L"Shell", 0, REG_SZ, reinterpret_cast<const BYTE*>(saved_),
-                               (lstrlenW(saved_) + 1) * sizeof(wchar_t));
-            else
-                RegDeleteValueW(key, L"Shell");
-            RegCloseKey(key);
-        }
-        if (lock_) {
-            ReleaseMutex(lock_);
-            CloseHandle(lock_);
-        }
+        if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kWinlogonKey, 0, KEY_SET_VALUE, &key) != ERROR_SUCCESS)
+            return;
+        if (had_)
+            RegSetValueExW(key, L"Shell", 0, REG_SZ, reinterpret_cast<const BYTE*>(saved_),
+                           (lstrlenW(saved_) + 1) * sizeof(wchar_t));
+        else
+            RegDeleteValueW(key, L"Shell");
+        RegCloseKey(key);
     }
     static void Set(const std::wstring& value)
     {
@@ -83,7 +76,6 @@ public:
     }
 
 private:
-    HANDLE lock_;
     wchar_t saved_[600] = {};
     bool had_ = false;
 };

@@ -6,6 +6,7 @@
 #include "database/dbstart.h"
 #include "foundation/globals.h"
 #include "foundation/settingskey.h"
+#include "common/settings_root.h"
 #include "tools/demosite/sitedatabase.h"
 #include "ui/widgets.h"
 
@@ -518,7 +519,7 @@ void ArchiveDbTest::SetUp()
     settingsPath_ = L"Software\\TobalFluoroTests\\" + extest::UniqueName(L"archive");
     ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_CURRENT_USER, settingsPath_.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
                                              nullptr, &settings_, nullptr));
-    SetSettingsRoot({HKEY_CURRENT_USER, settingsPath_.c_str()});
+    settingsRoot_.reset(new SettingsRootScope(HKEY_CURRENT_USER, settingsPath_.c_str()));
     databaseFile_ = data_->Path() + L"demo.db";
     std::wstring error;
     ASSERT_TRUE(CreateSiteDatabase(databaseFile_, TF_ARCHIVE_TEST_SCHEMA, error)) << Narrow(error);
@@ -554,7 +555,7 @@ void ArchiveDbTest::SetUp()
 void ArchiveDbTest::TearDown()
 {
     CloseSiteDatabase();
-    SetSettingsRoot({nullptr, nullptr});
+    settingsRoot_.reset();
     if (settings_) {
         RegCloseKey(settings_);
         RegDeleteTreeW(HKEY_CURRENT_USER, settingsPath_.c_str());

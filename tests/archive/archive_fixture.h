@@ -20,6 +20,7 @@
 
 #include "archive/workerlink.h"
 #include "common/fixture_helpers.h"
+#include "common/settings_root.h"
 #include "database/dbstatement.h"
 #include "../exchange/disks_fixture.h"
 
@@ -176,6 +177,7 @@ protected:
     std::wstring databaseFile_;
     HKEY settings_ = nullptr;
     std::wstring settingsPath_;
+    std::unique_ptr<SettingsRootScope> settingsRoot_;
 };
 
 // Writes a file of `bytes` bytes (a pattern); false when it cannot.

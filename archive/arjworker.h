@@ -52,7 +52,7 @@ class DrawnProgressBar;
 // archived (or freed) again by the next job.
 class RowBatch {
 public:
-    static const int kRows = 32;
+    static const int kRows = 64;
     static const DWORD kMs = 2000;
 
     explicit RowBatch(const DODBPtr<DODBSession>& session) : session_(session) {}

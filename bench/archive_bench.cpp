@@ -295,7 +295,7 @@ int wmain()
         bar.SetRect(0, 0, 400, 30, 20);
         const std::wstring reference = diskFolder + L"Reference\\";
         double archiveBest = 1e30, copyBest = 1e30;
-        for (int round = 0; round < 6; ++round) {
+        for (int round = 0; round < 9; ++round) {
             EmptyFolder(reference);
             const double copy = CopyFilesMs(reference);
             EmptyFolder(reference);

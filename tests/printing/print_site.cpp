@@ -154,16 +154,18 @@ PrintSetup::PrintSetup(const wchar_t* printer)
 {
     GetPrinterProfiles().Clear();
     FreePrintFonts();
-    PrinterProfileList list;
-    PrinterProfilePtr profile = list.Add(L"Test PDF");
-    profile->driverName = L"wineps.drv";
-    profile->deviceName = printer;
-    profile->output = L"";
-    profile->devMode = PrinterDevMode(printer, false);
-    list.SaveProfile(*profile);
     HKEY key = settings_.Open(L"Printer");
-    for (const wchar_t* kind : {L"Report", L"Snimok"})
-        RegSetValueExW(key, kind, 0, REG_BINARY, reinterpret_cast<const BYTE*>(&profile->guid), sizeof(GUID));
+    if (printer) {
+        PrinterProfileList list;
+        PrinterProfilePtr profile = list.Add(L"Test PDF");
+        profile->driverName = L"wineps.drv";
+        profile->deviceName = printer;
+        profile->output = L"";
+        profile->devMode = PrinterDevMode(printer, false);
+        list.SaveProfile(*profile);
+        for (const wchar_t* kind : {L"Report", L"Snimok"})
+            RegSetValueExW(key, kind, 0, REG_BINARY, reinterpret_cast<const BYTE*>(&profile->guid), sizeof(GUID));
+    }
     LOGFONTW font = {};
     wcscpy(font.lfFaceName, L"DejaVu Sans");
     font.lfCharSet = DEFAULT_CHARSET;

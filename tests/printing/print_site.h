@@ -50,8 +50,8 @@ private:
 // ---- the printer set-up ------------------------------------------------------------
 
 // Private settings with a profile of the printer stored for "Report" and
-// "Snimok", and print fonts 1 (bold) and 2 of DejaVu Sans; the process's
-// profile list and print fonts are read from them.
+// "Snimok" (none for a null printer), and print fonts 1 (bold) and 2 of
+// DejaVu Sans; the process's profile list and print fonts are read from them.
 class PrintSetup {
 public:
     explicit PrintSetup(const wchar_t* printer = kPdfPrinter);

@@ -194,6 +194,9 @@ tf_start_disksrv() {
 # paper's edge. cups-pdf reads its configuration from /etc/cups only, one file
 # per instance: this build's instance is named after its folder, and its
 # output folder is new for every run ($TF_PDF_DIR, exported for the tests).
+# Each file's name starts with its job's number (Label 1): documents of the
+# same name (every picture sheet is "Printing Picture") never overwrite one
+# another.
 # A cupsd that cannot start fails the run here, with its log.
 TF_CUPSD_PID=""
 TF_CUPS_CONF=""
@@ -255,7 +258,7 @@ Log $dir/log
 GSTmp $dir/gs
 UserUMask 0000
 Grp root
-Label 0
+Label 1
 TitlePref 0
 CONF
     cupsd -f -c "$dir/etc/cupsd.conf" -s "$dir/etc/cups-files.conf" >"$dir/log/cupsd.out" 2>&1 &

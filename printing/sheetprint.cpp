@@ -201,11 +201,40 @@ void PrintReportHeader(PrintJob& job)
     }
 }
 
+namespace {
+
+// How far below the cursor the base font's text starts so that it stands on
+// the labels' baseline (the labels are in print font 1).
+int BaselineOffset(PrintJob& job)
+{
+    TEXTMETRICW labels = {}, values = {};
+    {
+        JobFont font(job, Font1.Handle());
+        GetTextMetricsW(job.GetDC(), &labels);
+    }
+    {
+        JobFont font(job, Font2.Handle());
+        GetTextMetricsW(job.GetDC(), &values);
+    }
+    return labels.tmAscent > values.tmAscent ? labels.tmAscent - values.tmAscent : 0;
+}
+
+// A value on the current line, standing on the labels' baseline.
+void PrintValue(PrintJob& job, int offset, const wchar_t* text, int length)
+{
+    job.y += offset;
+    job.PrintInline(text ? text : L"", text ? length : 0);
+    job.y -= offset;
+}
+
+}  // namespace
+
 void PrintPatientLines(PrintJob& job, const wchar_t* name, int nameLength, const wchar_t* birthday,
                        int birthdayLength)
 {
     const std::wstring nameLabel = LoadText(IDS_PRINT_LABEL_NAME);
-    const std::wstring birthLabel = LoadText(IDS_PRINT_LABEL_BIRTH_DATE);
+    const std::wstring birthLabel = LoadText(IDS_PRINT_LABEL_BIRTH_DATE) + L" ";
+    const int offset = BaselineOffset(job);
     int nameAt = 0, birthAt = 0, labelHeight = 0;
     {
         JobFont font(job, Font1.Handle());
@@ -222,17 +251,18 @@ void PrintPatientLines(PrintJob& job, const wchar_t* name, int nameLength, const
     }
     JobFont font(job, Font2.Handle());
     job.x = nameAt;
-    job.PrintInline(name ? name : L"", name ? nameLength : 0);
+    PrintValue(job, offset, name, nameLength);
     job.x = birthAt;
-    job.PrintInline(birthday ? birthday : L"", birthday ? birthdayLength : 0);
+    PrintValue(job, offset, birthday, birthdayLength);
     job.y += std::max(job.lineHeight, labelHeight);
     job.x = 0;
 }
 
 void PrintExamDate(PrintJob& job, const FILETIME& date)
 {
-    const std::wstring label = LoadText(IDS_PRINT_LABEL_EXAM_DATE);
+    const std::wstring label = LoadText(IDS_PRINT_LABEL_EXAM_DATE) + L" ";
     const std::wstring text = FormatDate(date);
+    const int offset = BaselineOffset(job);
     int labelHeight = 0;
     {
         JobFont font(job, Font1.Handle());
@@ -242,7 +272,7 @@ void PrintExamDate(PrintJob& job, const FILETIME& date)
     }
     JobFont font(job, Font2.Handle());
     const int dateAt = job.x;
-    job.PrintInline(text.c_str(), static_cast<int>(text.size()));
+    PrintValue(job, offset, text.c_str(), static_cast<int>(text.size()));
     job.y += std::max(job.lineHeight, labelHeight);
     job.DrawLine(dateAt, job.y, dateAt + kDateUnderline, job.y);
     job.x = 0;
@@ -261,6 +291,7 @@ void PrintNote(PrintJob& job, const wchar_t* text, int length)
         return;
     TEXTMETRICW metrics = {};
     GetTextMetricsW(dc, &metrics);
+    job.y += metrics.tmHeight / 4;   // clear of the line under the date
     PrintBand(job, height, metrics.tmHeight, [&](int top, int, int, bool, bool) {
         RECT draw = {0, top, width, top + height};
         DrawTextW(dc, text, length, &draw, DT_NOPREFIX | DT_WORDBREAK);

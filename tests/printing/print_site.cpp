@@ -10,6 +10,7 @@
 #include "tools/demosite/sitedatabase.h"
 
 #include <cstdio>
+#include <algorithm>
 #include <cstring>
 
 #define TF_WIDEN2(x) L##x
@@ -277,6 +278,51 @@ const MemoryPrinter::Text* MemoryPrinter::Find(const std::wstring& text) const
 
 // ---- reading a PDF ----------------------------------------------------------------------
 
+std::vector<std::string> PdfFiles(const std::wstring& stem)
+{
+    std::vector<std::string> files;
+    wchar_t dir[1024];
+    const DWORD n = GetEnvironmentVariableW(L"TF_PDF_DIR", dir, 1024);
+    if (n == 0 || n >= 1024)
+        return files;
+    const std::string unixDir = Narrow(dir);
+    std::wstring pattern = L"Z:";
+    for (wchar_t c : std::wstring(dir))
+        pattern += c == L'/' ? L'\\' : c;
+    pattern += L"\\*" + stem + L"*.pdf";
+    WIN32_FIND_DATAW found;
+    HANDLE find = FindFirstFileW(pattern.c_str(), &found);
+    if (find == INVALID_HANDLE_VALUE)
+        return files;
+    do {
+        files.push_back(unixDir + "/" + Narrow(found.cFileName));
+    } while (FindNextFileW(find, &found));
+    FindClose(find);
+    return files;
+}
+
+std::string WaitForNewPdf(const std::wstring& stem, const std::vector<std::string>& before)
+{
+    std::string candidate;
+    for (int tries = 0; tries < 600; ++tries) {
+        for (const std::string& file : PdfFiles(stem))
+            if (std::find(before.begin(), before.end(), file) == before.end())
+                candidate = file;
+        if (!candidate.empty()) {
+            // cups-pdf writes the file in one go; the name in full is enough
+            // once the document's own wait for it holds it: read it back.
+            std::wstring name = L"Z:";
+            for (char c : candidate)
+                name += c == '/' ? L'\\' : static_cast<wchar_t>(static_cast<unsigned char>(c));
+            const std::wstring base = name.substr(name.find_last_of(L'\\') + 1);
+            const std::string done = WaitForPdf(base.substr(0, base.size() - 4));
+            return done.empty() ? candidate : done;
+        }
+        Sleep(100);
+    }
+    return std::string();
+}
+
 std::vector<PdfPage> ReadPdfWords(const std::string& pdf)
 {
     int status = -1;
@@ -286,6 +332,11 @@ std::vector<PdfPage> ReadPdfWords(const std::string& pdf)
         ADD_FAILURE() << "pdftotext failed: " << html;
         return pages;
     }
+    // A page turned by the PDF (landscape) has its words in the turned
+    // page's coordinates: its width and height are swapped to match.
+    const std::string info = RunUnix("pdfinfo '" + pdf + "'");
+    const size_t rot = info.find("Page rot:");
+    const int rotation = rot == std::string::npos ? 0 : atoi(info.c_str() + rot + 9);
     size_t at = 0;
     while ((at = html.find('<', at)) != std::string::npos) {
         const size_t close = html.find('>', at);
@@ -293,7 +344,10 @@ std::vector<PdfPage> ReadPdfWords(const std::string& pdf)
             break;
         const std::string tag = html.substr(at, close - at + 1);
         if (tag.compare(0, 6, "<page ") == 0) {
-            pages.push_back(PdfPage{Attribute(tag, "width"), Attribute(tag, "height"), {}});
+            if (rotation == 90 || rotation == 270)
+                pages.push_back(PdfPage{Attribute(tag, "height"), Attribute(tag, "width"), {}});
+            else
+                pages.push_back(PdfPage{Attribute(tag, "width"), Attribute(tag, "height"), {}});
         } else if (tag.compare(0, 6, "<word ") == 0 && !pages.empty()) {
             const size_t end = html.find("</word>", close);
             if (end == std::string::npos)

@@ -126,6 +126,12 @@ struct PdfPage {
     double width, height;            // points
     std::vector<PdfWord> words;
 };
+// The PDF files of the run whose names hold the stem (Unix paths), and the
+// first one (written in full) not among `before`, waited for (bounded); empty
+// when none comes. For documents whose name other prints share: taken under
+// the PrinterLock, the new file is the print's own.
+std::vector<std::string> PdfFiles(const std::wstring& stem);
+std::string WaitForNewPdf(const std::wstring& stem, const std::vector<std::string>& before);
 // The pages of the PDF with their words (pdftotext -bbox).
 std::vector<PdfPage> ReadPdfWords(const std::string& pdf);
 // Points of a length in 0.01 mm.

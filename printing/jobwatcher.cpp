@@ -34,6 +34,8 @@ struct JobWatcher {
     HANDLE jobEnd;
     bool started;
     DWORD jobId;
+    LANGID language;   // the starter's: the status texts speak it
+    LCID locale;
 
     static DWORD WINAPI ThreadProc(void* param);
 };
@@ -61,6 +63,8 @@ DWORD WINAPI JobWatcher::ThreadProc(void* param)
     HANDLE printer = start->printer;
     HANDLE jobEnd = start->jobEnd;
     const DWORD jobId = start->jobId;
+    SetThreadUILanguage(start->language);
+    SetThreadLocale(start->locale);
     Spooler& spooler = GetSpooler();
 
     DWORD error = 0;
@@ -182,7 +186,8 @@ bool DocPrintStateWnd::WatchPrinter(DWORD jobId)
         return false;
     }
     HANDLE jobEnd = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    JobWatcher start = {CreateEventW(nullptr, TRUE, FALSE, nullptr), printer, this, jobEnd, false, jobId};
+    JobWatcher start = {CreateEventW(nullptr, TRUE, FALSE, nullptr), printer, this, jobEnd, false, jobId,
+                        GetThreadUILanguage(), GetThreadLocale()};
     HANDLE thread = nullptr;
     if (jobEnd && start.ready) {
         EnterCriticalSection(&lock_);

@@ -254,9 +254,16 @@ void StatusPrinterWnd::OnSize(int width, int height, WPARAM)
     int buttonHeight = buttons_[0].GetLineHeight() * 3 / 2 + buttons_[0].GetMargin();
     if (buttonHeight < buttons_[0].CalcHeight())
         buttonHeight = buttons_[0].CalcHeight();
+    // 120 pixels, or what the longest caption needs beside its icon.
+    int buttonWidth = kButtonWidth;
+    for (DButton& button : buttons_) {
+        const int needed = button.GetTextWidth() + IconSize + button.GetMargin() + 8;
+        if (needed > buttonWidth)
+            buttonWidth = needed;
+    }
     for (int i = 0; i < 3; ++i)
-        buttons_[i].Move(width - kButtonWidth, comboHeight + i * buttonHeight, kButtonWidth, buttonHeight, TRUE);
-    MoveWindow(list_, 0, comboHeight, width - kButtonWidth - 1 > 0 ? width - kButtonWidth - 1 : 0,
+        buttons_[i].Move(width - buttonWidth, comboHeight + i * buttonHeight, buttonWidth, buttonHeight, TRUE);
+    MoveWindow(list_, 0, comboHeight, width - buttonWidth - 1 > 0 ? width - buttonWidth - 1 : 0,
                height - comboHeight > 0 ? height - comboHeight : 0, TRUE);
 }
 

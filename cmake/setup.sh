@@ -125,8 +125,9 @@ tf_register() {
 # site/schema.sql as well as can be. Then the settings the program reads are
 # written into the prefix's registry: "DataPath", "CfgDir", "DefDir", the
 # "Arj" folder, "AdminUsers" naming the Linux user (Wine's GetUserNameW
-# returns it) and "ServerName": empty, or the argument ("\\." when the disk
-# service runs). TF_SITE is set to the site's folder.
+# returns it), "ServerName": empty, or the argument ("\\." when the disk
+# service runs), and the reports of the report menu ("PrintReport"). TF_SITE
+# is set to the site's folder.
 tf_site_language() {
     case "${LC_ALL:-${LC_MESSAGES:-${LANG:-}}}" in
         ru*) echo ru ;;
@@ -176,6 +177,17 @@ tf_site() {
     wine reg add "$key" /v ServerName /t REG_SZ /d "$server" /f >/dev/null 2>&1
     wine reg add "$key" /v AdminUsers /t REG_SZ /d "$(id -un)" /f >/dev/null 2>&1
     wine reg add "$key\\Arj" /ve /t REG_SZ /d "$w\\Arj\\" /f >/dev/null 2>&1
+    # The report menu's reports (name -> description file), in the site's language.
+    wine reg delete "$key\\PrintReport" /f >/dev/null 2>&1 || true
+    if [ "$language" = ru ]; then
+        wine reg add "$key\\PrintReport" /v "Пациенты со снимками за период" /t REG_SZ /d ImagesPeriod.cfg /f \
+            >/dev/null 2>&1
+        wine reg add "$key\\PrintReport" /v "Снимки за период" /t REG_SZ /d ImagesList.cfg /f >/dev/null 2>&1
+    else
+        wine reg add "$key\\PrintReport" /v "Patients with images of the period" /t REG_SZ /d ImagesPeriod.cfg /f \
+            >/dev/null 2>&1
+        wine reg add "$key\\PrintReport" /v "Images of the period" /t REG_SZ /d ImagesList.cfg /f >/dev/null 2>&1
+    fi
 }
 
 TF_DISKSRV_PID=""

@@ -132,9 +132,10 @@ void DemoDatabase::WriteCfg(const std::wstring& name, const std::wstring& text) 
     CloseHandle(file);
 }
 
-void DemoDatabase::CopySiteCfg(const std::wstring& name) const
+void DemoDatabase::CopySiteCfg(const std::wstring& name, bool russian) const
 {
-    ASSERT_TRUE(CopyFileW((std::wstring(TF_WIDEN(TF_PRINTING_TEST_SITE)) + L"cfg\\en\\" + name).c_str(),
+    const wchar_t* folder = russian ? L"cfg\\" : L"cfg\\en\\";
+    ASSERT_TRUE(CopyFileW((std::wstring(TF_WIDEN(TF_PRINTING_TEST_SITE)) + folder + name).c_str(),
                           (folder_ + L"Cfg\\" + name).c_str(), FALSE))
         << "the site's " << Narrow(name);
 }

@@ -34,8 +34,9 @@ public:
     // Writes a description file (UTF-16 with its byte-order mark) into the
     // description folder.
     void WriteCfg(const std::wstring& name, const std::wstring& text) const;
-    // Copies a description file of the site (site/cfg/en) into it.
-    void CopySiteCfg(const std::wstring& name) const;
+    // Copies a description file of the site into it: the English one
+    // (site/cfg/en) or the Russian one (site/cfg).
+    void CopySiteCfg(const std::wstring& name, bool russian = false) const;
     // Runs a statement.
     void Exec(const std::wstring& sql) const;
     std::wstring Scalar(const std::wstring& sql) const;

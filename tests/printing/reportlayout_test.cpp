@@ -364,3 +364,43 @@ TEST_F(Layout, AStopAskedInTheStateWindowEndsThePrintAtTheNextRow)
         EXPECT_EQ(L"Name", t.text) << "only the header row";
     DocPrintStateWnd::UnregisterClass();
 }
+
+TEST_F(Layout, TheSitesReportsInBothLanguagesPrintEveryRow)
+{
+    const int patients = static_cast<int>(db.Patients().size());
+    const int images = std::stoi(db.Scalar(L"SELECT COUNT(*) FROM Snimok;"));
+    for (bool russian : {false, true}) {
+        DescCache::Instance().Clear();   // the same names in the other language
+        for (const wchar_t* name : {L"ImagesPeriod.cfg", L"RepFilt.cfg", L"RepPatient.cfg", L"ImagesList.cfg",
+                                    L"RepImages.cfg", L"RepImgFilt.cfg"})
+            db.CopySiteCfg(name, russian);
+        const struct {
+            const wchar_t* file;
+            int rows;
+            bool landscape;
+        } reports[] = {{L"ImagesPeriod.cfg", patients, false}, {L"ImagesList.cfg", images, true}};
+        for (const auto& expected : reports) {
+            ReportDesc report;
+            ASSERT_TRUE(report.Parse(expected.file)) << russian;
+            EXPECT_EQ(expected.landscape, report.Orientation() != 0);
+            ReportFilters filters;
+            ASSERT_TRUE(filters.Prepare(&report, L"Site"));
+            MemoryPrinter printer(expected.landscape);
+            PrintJob& job = printer.Job();
+            job.leftMargin = report.Left();
+            job.rightMargin = report.Right();
+            job.topMargin = report.Top();
+            job.bottomMargin = report.Bottom();
+            DOCINFOW info = {sizeof info, L"site"};
+            job.StartDoc(info);
+            job.StartPage();
+            job.SelectFont(font);
+            PrintReportPages(job, filters, nullptr);
+            job.EndPage();
+            printer.Read();
+            // The counter's last value is the number of rows.
+            EXPECT_TRUE(printer.Find(std::to_wstring(expected.rows))) << russian;
+            EXPECT_FALSE(printer.Find(std::to_wstring(expected.rows + 1))) << russian;
+        }
+    }
+}

@@ -6,6 +6,7 @@
 #include "app/inputtext.h"
 #include "app/mainpatientwnd.h"
 #include "app/mainwnd_neighbours.h"
+#include "app/exchangeservices.h"
 #include "app/printservices.h"
 #include "app/startup.h"
 #include "forms/kartwnd.h"
@@ -16,6 +17,7 @@
 #include "foundation/globals.h"
 #include "foundation/messages.h"
 #include "foundation/prompt.h"
+#include "foundation/settingskey.h"
 #include "images/viewer/mainviewwnd.h"
 #include "resources/strings.h"
 #include "ui/button.h"
@@ -126,7 +128,7 @@ void ImportPictureForPatient(HWND owner)
     DWORD key = 0;
     if (!gPatientLookup.GetIds(&key))
         return;
-    const DPicturePtr picture = ImportImageFile(owner, key, 1);
+    const DPicturePtr picture = ImportPicture(owner, key, 1);
     if (picture.Get())
         ShowMainView(picture);
 }
@@ -198,13 +200,10 @@ int MainPatientWindow::ExitMenu(DButton* button)
 
 // ---- report menu -----------------------------------------------------------------------
 
-BOOL ReportMenu(HWND owner, int x, int y, wchar_t* name, wchar_t* data, HKEY root, const wchar_t* settingsKey)
+BOOL ReportMenu(HWND owner, int x, int y, wchar_t* name, wchar_t* data)
 {
-    wchar_t path[300];
-    _snwprintf(path, 300, L"%ls\\PrintReport", settingsKey ? settingsKey : SettingsKeyPath);
-    path[299] = 0;
     HKEY key = nullptr;
-    LONG status = RegOpenKeyExW(root, path, 0, KEY_READ, &key);
+    LONG status = OpenSettingsKey(L"PrintReport", KEY_READ, false, &key);
     if (status != ERROR_SUCCESS)
         throw static_cast<DWORD>(status);
     HMENU menu = CreatePopupMenu();
@@ -391,7 +390,7 @@ void OnServiceCommand(HWND owner, int command, int flag)
         StartExplorer();
         break;
     case kServiceImportPicture: {
-        const DPicturePtr picture = ImportImageFile(owner, 0, flag);
+        const DPicturePtr picture = ImportPicture(owner, 0, flag);
         if (picture.Get())
             ShowMainView(picture);
         break;
@@ -399,11 +398,11 @@ void OnServiceCommand(HWND owner, int command, int flag)
     case kServiceExportPicture: {
         const DPicturePtr picture = ActiveViewPicture();
         if (picture.Get())
-            ExportImage(MainViewHandle(), picture);
+            ExportPicture(MainViewHandle(), picture, ActiveViewTable());
         break;
     }
     case kServiceDicomStatus:
-        ShowDicomQueueWindow(owner);
+        ShowDicomStatus(owner);
         break;
     case kServiceReports:
         OpenReportsDialog(owner);

@@ -6,7 +6,8 @@
 # tf_prefix       the private 32-bit Wine prefix $TF_BUILD/wineprefix
 # tf_start_xvfb   a free X display (Xvfb -displayfd); sets DISPLAY
 # tf_start_wine   one persistent wineserver for the prefix
-# tf_register     registers the built OLE DB provider in the prefix (wine regsvr32; safe to repeat)
+# tf_register     registers the built OLE DB provider and the DICOM export server stand-in in the
+#                 prefix (wine regsvr32, dicomsrv /regserver; safe to repeat)
 # tf_site         the demo site in $TF_BUILD/demosite-<language> and its settings in the prefix's registry
 # tf_start_disksrv  the disk service stand-in on the pipe "DiskSrv" (its pid in TF_DISKSRV_PID)
 # tf_start_cups   a private cupsd with two cups-pdf queues for the printing tests (TF_PDF_DIR)
@@ -25,7 +26,7 @@ export WINEDLLOVERRIDES="mscoree,mshtml="
 
 TF_PACKAGES="wine wine32:i386 mingw-w64 g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix cmake make xvfb xauth \
 fonts-dejavu-core googletest x11-utils g++ cups cups-client printer-driver-cups-pdf poppler-utils ghostscript \
-libcups2:i386"
+libcups2:i386 dcmtk dicom3tools"
 
 tf_log() { printf '== %s\n' "$*" >&2; }
 
@@ -113,6 +114,11 @@ tf_register() {
     [ -f "$dll" ] || { echo "no provider DLL at $dll" >&2; return 1; }
     # regsvr32 writes the same keys every time: registering again only refreshes the DLL's path.
     wine regsvr32 /s "$(winepath -w "$dll")" >/dev/null 2>&1 || { echo "wine regsvr32 $dll failed" >&2; return 1; }
+    # The stand-in of the outside DICOM export server ("IDicomExportServer.Application").
+    local dicomsrv="$TF_BUILD/tools/dicomsrv/dicomsrv.exe"
+    if [ -f "$dicomsrv" ]; then
+        wine "$dicomsrv" /regserver >/dev/null 2>&1 || { echo "dicomsrv /regserver failed" >&2; return 1; }
+    fi
 }
 
 # The demo site speaks the language of the locale (LANG): Russian for ru_*,
@@ -188,6 +194,12 @@ tf_site() {
             >/dev/null 2>&1
         wine reg add "$key\\PrintReport" /v "Images of the period" /t REG_SZ /d ImagesList.cfg /f >/dev/null 2>&1
     fi
+    # The DICOM export server stand-in's one target, "PACS", receives its
+    # images in the site's Dicom\ folder; its send queues live in Dicom\Spool\.
+    mkdir -p "$site/Dicom/Spool"
+    local dicom='HKLM\SOFTWARE\DicomExportServer'
+    wine reg add "$dicom" /v Spool /t REG_SZ /d "$w\\Dicom\\Spool\\" /f >/dev/null 2>&1
+    wine reg add "$dicom\\Targets" /v PACS /t REG_SZ /d "$w\\Dicom\\" /f >/dev/null 2>&1
 }
 
 TF_DISKSRV_PID=""

@@ -52,28 +52,6 @@ void FromJobInfo(const JOB_INFO_2W& info, SpoolJob* job)
     job->submitted = info.Submitted;
 }
 
-// A spooler call that fills a buffer of the size it asks for: asked once
-// with none, then again with the size asked for, as long as it keeps asking
-// for more (a job may grow between the calls). `call` returns the BOOL of the
-// API and sets *needed.
-template <typename Call>
-DWORD FillSized(std::vector<BYTE>& buffer, Call call)
-{
-    DWORD needed = 0;
-    buffer.clear();
-    for (int tries = 0; tries < 8; ++tries) {
-        if (call(buffer.empty() ? nullptr : buffer.data(), static_cast<DWORD>(buffer.size()), &needed))
-            return ERROR_SUCCESS;
-        const DWORD error = GetLastError();
-        if (error != ERROR_INSUFFICIENT_BUFFER)
-            return error ? error : ERROR_INVALID_FUNCTION;
-        if (needed <= buffer.size())
-            return needed == 0 ? ERROR_NO_DATA : ERROR_INSUFFICIENT_BUFFER;
-        buffer.assign(needed, 0);
-    }
-    return ERROR_INSUFFICIENT_BUFFER;
-}
-
 class Win32Spooler : public Spooler {
 public:
     DWORD ListPrinters(std::vector<std::wstring>* names) override
@@ -248,6 +226,25 @@ const WORD kQueueJobFields[] = {0, 1, 2, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13,
 const WORD kQueuePrinterFields[] = {PRINTER_NOTIFY_FIELD_CJOBS};
 
 }  // namespace
+
+DWORD FillSized(std::vector<BYTE>& buffer, const std::function<BOOL(BYTE*, DWORD, DWORD*)>& call)
+{
+    DWORD needed = 0;
+    buffer.clear();
+    for (int tries = 0; tries < 8; ++tries) {
+        if (call(buffer.empty() ? nullptr : buffer.data(), static_cast<DWORD>(buffer.size()), &needed))
+            return ERROR_SUCCESS;
+        const DWORD error = GetLastError();
+        if (error == ERROR_SUCCESS && needed == 0)
+            return ERROR_NO_DATA;   // a failure that names no error and asks for nothing
+        if (error != ERROR_INSUFFICIENT_BUFFER)
+            return error ? error : ERROR_INVALID_FUNCTION;
+        if (needed <= buffer.size())
+            return needed == 0 ? ERROR_NO_DATA : ERROR_INSUFFICIENT_BUFFER;
+        buffer.assign(needed, 0);
+    }
+    return ERROR_INSUFFICIENT_BUFFER;
+}
 
 const SpoolWatchFields kJobWatchFields = {kJobFields, 6, nullptr, 0};
 const SpoolWatchFields kQueueWatchFields = {kQueueJobFields, 25, kQueuePrinterFields, 1};

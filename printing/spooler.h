@@ -13,8 +13,8 @@
 //   - results are Win32 codes: 0 for success, else the code of the failure.
 //
 // What Wine's spooler does (measured): FindFirstPrinterChangeNotification
-// fails (an invalid handle, last error 0); EnumJobsW fails with
-// ERROR_INSUFFICIENT_BUFFER asking for 0 bytes, which is an empty queue;
+// fails (an invalid handle, last error 0); EnumJobsW fails asking for 0
+// bytes (with ERROR_INSUFFICIENT_BUFFER or no error), which is an empty queue;
 // GetJobW sees the program's own job only between StartDoc and EndDoc and
 // then fails with ERROR_INVALID_HANDLE; SetJobW and SetPrinterW then fail the
 // same way. The watchers therefore fall back to polling GetJobW and EnumJobsW.
@@ -22,6 +22,7 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -105,3 +106,12 @@ extern const SpoolWatchFields kJobWatchFields;
 // The printer status window: every job field (the status field twice) and
 // the printer's job count.
 extern const SpoolWatchFields kQueueWatchFields;
+
+// A spooler call that fills a buffer of the size it asks for: called once
+// without a buffer, then again with a buffer of the size asked for, as long
+// as it keeps asking for more (a job may grow between the calls; at most 8
+// tries). `call` is the API's own call: BOOL, with the size it needs in its
+// last argument. ERROR_SUCCESS with the buffer filled; ERROR_NO_DATA when it
+// failed yet asked for no bytes, with ERROR_INSUFFICIENT_BUFFER or no error
+// at all (Wine's EnumJobsW on an empty queue); else the failure's code.
+DWORD FillSized(std::vector<BYTE>& buffer, const std::function<BOOL(BYTE*, DWORD, DWORD*)>& call);

@@ -404,3 +404,36 @@ TEST_F(Layout, TheSitesReportsInBothLanguagesPrintEveryRow)
         }
     }
 }
+
+TEST_F(Layout, AStatementLongerThanAThousandCharactersPrintsWhole)
+{
+    // 30 columns whose SELECT takes about 1,800 characters.
+    std::wstring list = L"table = \"Patient\" key = \"Patient\" orderby = \"Patient\" nosave\nlist {\n";
+    for (int i = 0; i < 30; ++i)
+        list += L" { \"C" + std::to_wstring(i) + L"\", \"COALESCE(Name3, Name2, Name1, 'no name at all " +
+                std::to_wstring(i) + L"')\", varchar(60), width = -33 }\n";
+    list += L" { \"Last\", \"Name1\", varchar(32), width = -10 }\n}\n";
+    db.WriteCfg(L"long.cfg", list);
+    db.WriteCfg(L"nofilt.cfg", kNoFilter);
+    ReportDesc report;
+    ASSERT_TRUE(Report(report, L"long-report.cfg", L"table { list = \"long.cfg\" filt = \"nofilt.cfg\" }"));
+    ReportFilters filters;
+    ASSERT_TRUE(filters.Prepare(&report, L"Long"));
+    MemoryPrinter printer;
+    PrintJob& job = printer.Job();
+    StartPages(job, 500, 500);
+    HFONT small = TestFont(100);
+    job.SelectFont(small);
+    PrintReportPages(job, filters, nullptr);
+    job.EndPage();
+    printer.Read();
+    DeleteObject(small);
+    // The last column's values are the family names: every one is there.
+    const std::wstring first = db.Scalar(L"SELECT Name1 FROM Patient WHERE Patient=" +
+                                         std::to_wstring(db.Patients()[0]) + L";");
+    EXPECT_TRUE(printer.Find(first));
+    int lastColumn = 0;
+    for (const MemoryPrinter::Text& t : printer.Texts())
+        lastColumn += t.x > job.PrintableWidth() * 985 / 1000 - 50 ? 1 : 0;
+    EXPECT_EQ(static_cast<int>(db.Patients().size()) + 1, lastColumn) << "the header and one value a row";
+}

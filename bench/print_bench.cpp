@@ -66,7 +66,8 @@ int CALLBACK CountRecord(HDC, HANDLETABLE*, const ENHMETARECORD* record, int, LP
             reinterpret_cast<const BITMAPINFO*>(reinterpret_cast<const BYTE*>(record) + dib->offBmiSrc);
         bool grey = info->bmiHeader.biBitCount == 8 && dib->cxSrc == 3000 && dib->cySrc == 3000;
         for (int i = 0; grey && i < 256; ++i)
-            grey = info->bmiColors[i].rgbRed == i && info->bmiColors[i].rgbGreen == i && info->bmiColors[i].rgbBlue == i;
+            grey = info->bmiColors[i].rgbRed == i && info->bmiColors[i].rgbGreen == i &&
+                   info->bmiColors[i].rgbBlue == i;
         ++out->dibs;
         out->greyDibs += grey ? 1 : 0;
     }
@@ -121,7 +122,8 @@ int wmain()
             fprintf(stderr, "cannot add the patients\n");
             return 1;
         }
-    if (FAILED(g_DbSession->ExecSql(L"DELETE FROM Patient WHERE Patient > 10000;", nullptr, nullptr, nullptr, nullptr))) {
+    const wchar_t* trim = L"DELETE FROM Patient WHERE Patient > 10000;";
+    if (FAILED(g_DbSession->ExecSql(trim, nullptr, nullptr, nullptr, nullptr))) {
         fprintf(stderr, "cannot trim the patients\n");
         return 1;
     }
@@ -138,7 +140,8 @@ int wmain()
         WriteCfg(folder + L"Cfg\\rowsfilt.cfg",
                  L"form { caption = \"Rows\" } items { { \"Key\", \"Patient\", int32 } }") &&
         WriteCfg(folder + L"Cfg\\rows-report.cfg",
-                 L"header { align =center text = \"Patients\" line }\ntable { list = \"rows.cfg\" filt = \"rowsfilt.cfg\" }\n");
+                 L"header { align =center text = \"Patients\" line }\n"
+                 L"table { list = \"rows.cfg\" filt = \"rowsfilt.cfg\" }\n");
     ReportDesc report;
     if (!written || !report.Parse(L"rows-report.cfg")) {
         fprintf(stderr, "the report cannot be read\n");
@@ -209,8 +212,9 @@ int wmain()
         return verdict.ExitCode();
     }
     char text[256];
-    snprintf(text, sizeof text, "pictures sent per page: %d bitmaps (%d of them one 8-bit grey 3000 x 3000) on %d pages",
-             recorded.dibs, recorded.greyDibs, recorded.pages);
+    snprintf(text, sizeof text,
+             "pictures sent per page: %d bitmaps (%d of them one 8-bit grey 3000 x 3000) on %d pages", recorded.dibs,
+             recorded.greyDibs, recorded.pages);
     verdict.Ratio("sheet_dibs_per_page", recorded.pages ? static_cast<double>(recorded.dibs) / recorded.pages : 99.0,
                   1.0, text);
     if (recorded.greyDibs != recorded.dibs || recorded.dibs == 0)

@@ -159,7 +159,8 @@ DWORD WINAPI JobWatcher::ThreadProc(void* param)
             ended = true;
         }
         // A deleted job that the notification did not name: is it still there?
-        if (!ended && (changes.what & PRINTER_CHANGE_DELETE_JOB) && spooler.ReadJob(printer, jobId, nullptr) != ERROR_SUCCESS)
+        if (!ended && (changes.what & PRINTER_CHANGE_DELETE_JOB) &&
+            spooler.ReadJob(printer, jobId, nullptr) != ERROR_SUCCESS)
             ended = true;
     }
     if (change)

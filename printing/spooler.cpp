@@ -222,7 +222,8 @@ const WORD kJobFields[] = {JOB_NOTIFY_FIELD_STATUS,        JOB_NOTIFY_FIELD_POSI
 
 // Every job field from 0 to 23, the port name (2) listed twice as the queue
 // window has always asked.
-const WORD kQueueJobFields[] = {0, 1, 2, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20, 21, 22, 23};
+const WORD kQueueJobFields[] = {0,  1,  2,  2,  3,  4,  5,  6,  7,  8,  9,  10, 11,
+                                12, 13, 14, 15, 16, 17, 18, 19, 20, 21, 22, 23};
 const WORD kQueuePrinterFields[] = {PRINTER_NOTIFY_FIELD_CJOBS};
 
 }  // namespace

@@ -221,7 +221,8 @@ LRESULT StatusPrinterWnd::OnCreate(HWND window, LPARAM)
     const struct {
         UINT caption;
         UINT icon;
-    } kButtons[3] = {{IDS_EXIT, IDI_CONNECT}, {IDS_DELETE_JOB, IDI_PRINT_DELETE}, {IDS_DELETE_ALL_JOBS, IDI_PRINT_DELETE}};
+    } kButtons[3] = {
+        {IDS_EXIT, IDI_CONNECT}, {IDS_DELETE_JOB, IDI_PRINT_DELETE}, {IDS_DELETE_ALL_JOBS, IDI_PRINT_DELETE}};
     for (int i = 0; i < 3; ++i) {
         const std::wstring caption = LoadText(kButtons[i].caption);
         HICON icon = static_cast<HICON>(LoadImageW(hInstance, MAKEINTRESOURCEW(kButtons[i].icon), IMAGE_ICON, IconSize,
@@ -495,7 +496,8 @@ int StatusPrinterWnd::FindRow(DWORD jobId) const
     LVFINDINFOW find = {};
     find.flags = LVFI_PARAM;
     find.lParam = static_cast<LPARAM>(jobId);
-    return static_cast<int>(SendMessageW(list_, LVM_FINDITEMW, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&find)));
+    return static_cast<int>(
+        SendMessageW(list_, LVM_FINDITEMW, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&find)));
 }
 
 int StatusPrinterWnd::AppendJob(const SpoolJob& job)

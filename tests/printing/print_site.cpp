@@ -120,7 +120,8 @@ DemoDatabase::~DemoDatabase()
 
 void DemoDatabase::WriteCfg(const std::wstring& name, const std::wstring& text) const
 {
-    HANDLE file = CreateFileW((folder_ + L"Cfg\\" + name).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    HANDLE file =
+        CreateFileW((folder_ + L"Cfg\\" + name).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
     ASSERT_NE(INVALID_HANDLE_VALUE, file);
     std::vector<BYTE> bytes = {0xFF, 0xFE};
     for (wchar_t c : text) {

@@ -224,7 +224,8 @@ TEST_F(PrintToPdf, ThePanelsPictureSheetShowsItsPartsAndTheGreysOfItsPicture)
     EXPECT_NE(std::wstring::npos, words.find(L"Central Clinic"));
     EXPECT_NE(std::wstring::npos, words.find(L"Room 12"));
     EXPECT_NE(std::wstring::npos, words.find(L"Examination:"));
-    const std::wstring family = db.Scalar(L"SELECT Name1 FROM Patient WHERE Patient=" + std::to_wstring(patient) + L";");
+    const std::wstring family =
+        db.Scalar(L"SELECT Name1 FROM Patient WHERE Patient=" + std::to_wstring(patient) + L";");
     EXPECT_NE(std::wstring::npos, words.find(family));
     const std::wstring note = db.Scalar(L"SELECT Apicriz FROM Snimok WHERE Snimok=" + std::to_wstring(image) + L";");
     EXPECT_NE(std::wstring::npos, words.find(note.substr(0, note.find(L' '))));
@@ -264,7 +265,8 @@ TEST_F(PrintToPdf, ThePanelsPictureSheetShowsItsPartsAndTheGreysOfItsPicture)
 TEST_F(PrintToPdf, TheNoteWindowsSheetPrintsTheDescriptionWithoutAPicture)
 {
     const int image = std::stoi(db.Scalar(L"SELECT MAX(Snimok) FROM Snimok WHERE Apicriz IS NOT NULL;"));
-    const long patient = std::stol(db.Scalar(L"SELECT Patient FROM Snimok WHERE Snimok=" + std::to_wstring(image) + L";"));
+    const long patient =
+        std::stol(db.Scalar(L"SELECT Patient FROM Snimok WHERE Snimok=" + std::to_wstring(image) + L";"));
     db.Exec(L"UPDATE Patient SET Name3 = NULL WHERE Patient=" + std::to_wstring(patient) + L";");
     std::string pdf;
     {
@@ -278,7 +280,8 @@ TEST_F(PrintToPdf, TheNoteWindowsSheetPrintsTheDescriptionWithoutAPicture)
     ASSERT_EQ(1u, pages.size());
     const std::wstring words = Words(pages[0]);
     const std::wstring first = db.Scalar(L"SELECT Name1 FROM Patient WHERE Patient=" + std::to_wstring(patient) + L";");
-    const std::wstring second = db.Scalar(L"SELECT Name2 FROM Patient WHERE Patient=" + std::to_wstring(patient) + L";");
+    const std::wstring second =
+        db.Scalar(L"SELECT Name2 FROM Patient WHERE Patient=" + std::to_wstring(patient) + L";");
     EXPECT_NE(std::wstring::npos, words.find(first + L" " + second)) << "a name without its middle part";
     const std::wstring note = db.Scalar(L"SELECT Apicriz FROM Snimok WHERE Snimok=" + std::to_wstring(image) + L";");
     const std::wstring lastWord = note.substr(note.find_last_of(L' ') + 1);

@@ -110,7 +110,7 @@ TEST_F(Layout, ColumnsHeaderRowsAndBordersOfAPatientList)
                 L" capalign =bottom }\n"
                 L" { \"Sex\", \"Pol\", bool, format { \"Male\" \"Female\" }, width = 0 }\n"
                 L"}\n");
-    db.WriteCfg(L"colsfilt.cfg", L"form { caption = \"Filter\" } items { { \"Family name\", \"Name1\", varchar(32) } }");
+    db.WriteCfg(L"colsfilt.cfg", kNoFilter);
     ReportDesc report;
     ASSERT_TRUE(Report(report, L"cols-report.cfg",
                        L"page { left = 2000 right = 2000 top = 1500 bottom = 1500 }\n"
@@ -185,7 +185,8 @@ TEST_F(Layout, ARowHigherThanAPageIsPrintedInSlicesAndTheTablesAfterItStill)
     // follows them.
     db.WriteCfg(L"tall.cfg",
                 L"table = \"Patient\" key = \"Patient\" orderby = \"Name1\" nosave\n"
-                L"list { { \"Family name\", \"Name1\", varchar(32), height = 40000, border = left | right | top | bottom } }");
+                L"list { { \"Family name\", \"Name1\", varchar(32), height = 40000,"
+                L" border = left | right | top | bottom } }");
     db.WriteCfg(L"after.cfg",
                 L"table = \"Modality\" key = \"id_modality\" nosave\n"
                 L"list { { \"Modality\", \"Name\", varchar(32) } }");
@@ -340,7 +341,8 @@ TEST_F(Layout, AStopAskedInTheStateWindowEndsThePrintAtTheNextRow)
     ASSERT_TRUE(DocPrintStateWnd::RegisterClass());
     FakeSpooler spooler;
     db.WriteCfg(L"nofilt.cfg", kNoFilter);
-    db.WriteCfg(L"stop.cfg", L"table = \"Patient\" key = \"Patient\" nosave\nlist { { \"Name\", \"Name1\", varchar(32) } }");
+    db.WriteCfg(L"stop.cfg",
+                L"table = \"Patient\" key = \"Patient\" nosave\nlist { { \"Name\", \"Name1\", varchar(32) } }");
     ReportDesc report;
     ASSERT_TRUE(Report(report, L"stop-report.cfg", L"table { list = \"stop.cfg\" filt = \"nofilt.cfg\" }"));
     ReportFilters filters;

@@ -161,7 +161,10 @@ TEST_F(MainWindowLoad, ShowsEveryDemoPatientSortedByNameWithTheCounts)
     EXPECT_EQ(L"0", StatusText(kPartPictureCount));
 }
 
-TEST_F(MainWindowLoad, ABrokenListDescriptionLeavesTheListEmptyWithError)
+// Drives the real mouse and keyboard: runs alone (see tests.cmake).
+using MainWindowLoadRealInput = MainWindowLoad;
+
+TEST_F(MainWindowLoadRealInput, ABrokenListDescriptionLeavesTheListEmptyWithError)
 {
     // A file the description language cannot read.
     HANDLE file = CreateFileW((folder_ + L"Cfg\\main.cfg").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
@@ -814,7 +817,10 @@ void CALLBACK WatchBox(HWND, UINT, UINT_PTR id, DWORD)
         PostMessageW(box, WM_COMMAND, IDOK, 0);
 }
 
-TEST_F(MainWindowImages, ADamagedImagesMessageIsModalToTheWindow)
+// Drives the real mouse and keyboard: runs alone (see tests.cmake).
+using MainWindowImagesRealInput = MainWindowImages;
+
+TEST_F(MainWindowImagesRealInput, ADamagedImagesMessageIsModalToTheWindow)
 {
     const DWORD patient = static_cast<DWORD>(patients_[0]);
     const std::vector<DWORD> images = MakeImages(patient, 1);

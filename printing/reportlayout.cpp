@@ -68,23 +68,23 @@ private:
 
 // ---- arithmetic -----------------------------------------------------------------
 
-bool LayOutColumns(const std::vector<int>& specs, int printableWidth, std::vector<ColumnSpan>* out)
+bool LayOutColumns(const std::vector<int>& wanted, int printableWidth, std::vector<ColumnSpan>* out)
 {
     out->clear();
-    const int count = static_cast<int>(specs.size());
+    const int count = static_cast<int>(wanted.size());
     if (count == 1) {
         out->push_back(ColumnSpan{0, printableWidth});
         return true;
     }
     long long x = 0;
-    for (int spec : specs) {
+    for (int want : wanted) {
         long long width;
-        if (spec > 0)
-            width = spec;
-        else if (spec == 0 || spec == -1)
+        if (want > 0)
+            width = want;
+        else if (want == 0 || want == -1)
             width = printableWidth / count;
         else
-            width = static_cast<long long>(printableWidth) * -static_cast<long long>(spec) / 1000;
+            width = static_cast<long long>(printableWidth) * -static_cast<long long>(want) / 1000;
         if (x + width > printableWidth) {
             out->clear();
             return false;
@@ -216,7 +216,7 @@ void ColData::Read(DODBParams* row, ULONG index)
 std::vector<ColData> CreateColData(const PrintJob& job, const FieldBlob* const* fields, int count)
 {
     std::vector<ColData> columns(count > 0 ? count : 0);
-    std::vector<int> specs;
+    std::vector<int> wanted;
     int ordinal = 0;
     for (int i = 0; i < count; ++i) {
         if (!columns[i].Create(fields[i]))
@@ -224,10 +224,10 @@ std::vector<ColData> CreateColData(const PrintJob& job, const FieldBlob* const* 
         // Every field that is not "special" is a column of the SELECT.
         if (!columns[i].IsCounter())
             columns[i].ordinal = ordinal++;
-        specs.push_back(fields[i]->width);
+        wanted.push_back(fields[i]->width);
     }
     std::vector<ColumnSpan> spans;
-    if (!LayOutColumns(specs, job.PrintableWidth(), &spans))
+    if (!LayOutColumns(wanted, job.PrintableWidth(), &spans))
         return std::vector<ColData>();
     for (int i = 0; i < count; ++i) {
         columns[i].x = spans[i].x;

@@ -3,7 +3,7 @@
 // the list form's fields.
 //
 // Columns (ColData): one per field of the list form, left to right. A
-// column's width comes from its field's width specification w on the
+// column's width comes from its field's width value w on the
 // printable width P (LayOutColumns): w > 0 is w (0.01 mm); 0 or -1 is
 // P / count; any other negative w is P x (-w) / 1000. A single column always
 // spans P. Columns that end right of P do not fit.
@@ -40,9 +40,9 @@ struct ColumnSpan {
     int width;
 };
 
-// The columns of the width specifications on the printable width; false
+// The columns of the fields' width values on the printable width; false
 // when they do not fit.
-bool LayOutColumns(const std::vector<int>& specs, int printableWidth, std::vector<ColumnSpan>* out);
+bool LayOutColumns(const std::vector<int>& wanted, int printableWidth, std::vector<ColumnSpan>* out);
 
 // The horizontal DrawText alignment of alignment flags (bits 2-3: 4 centre,
 // 8 right, else left).

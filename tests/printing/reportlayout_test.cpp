@@ -65,7 +65,7 @@ protected:
 
 }  // namespace
 
-TEST(ColumnLayout, WidthsFromTheSpecifications)
+TEST(ColumnLayout, WidthsFromTheFieldsWidthValues)
 {
     std::vector<ColumnSpan> spans;
     ASSERT_TRUE(LayOutColumns({0, -500}, 19000, &spans));
@@ -81,8 +81,8 @@ TEST(ColumnLayout, WidthsFromTheSpecifications)
     EXPECT_EQ(6666, spans[1].x);
     EXPECT_EQ(3000, spans[1].width);
     EXPECT_EQ(5000, spans[2].width);
-    for (int spec : {25000, -300, 0, 100})
-        ASSERT_TRUE(LayOutColumns({spec}, 19000, &spans)) << spec;
+    for (int want : {25000, -300, 0, 100})
+        ASSERT_TRUE(LayOutColumns({want}, 19000, &spans)) << want;
     EXPECT_EQ(19000, spans[0].width) << "one column spans the page whatever its width";
     EXPECT_EQ(0, spans[0].x);
 }

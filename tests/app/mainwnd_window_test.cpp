@@ -11,6 +11,7 @@
 #include "app/iconstrip.h"
 #include "app/mainmenus.h"
 #include "app/mainpatientwnd.h"
+#include "app/plugins.h"
 #include "app/mainwnd_neighbours.h"
 #include "app/startup.h"
 #include "forms/kartlayout.h"
@@ -727,16 +728,25 @@ TEST(PluginMenu, ThereAreItemsWhenThePluginsKeyHasSubkeys)
 {
     const std::wstring path = L"Software\\TobalFluoroTests\\plugins-" + std::to_wstring(GetCurrentProcessId());
     SettingsRootScope root(HKEY_CURRENT_USER, path.c_str());
+    // The plug-ins are read once per process: each look reads them afresh.
+    auto readAgain = [] {
+        gPluginList.Clear();
+        LoadPlugins();
+    };
+    readAgain();
     EXPECT_EQ(0, HasPluginMenuItems()) << "no key";
     HKEY key;
     ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_CURRENT_USER, (path + L"\\Plugins").c_str(), 0, nullptr, 0,
                                              KEY_ALL_ACCESS, nullptr, &key, nullptr));
+    readAgain();
     EXPECT_EQ(0, HasPluginMenuItems()) << "an empty key";
     HKEY plugin;
     ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(key, L"Viewer", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &plugin, nullptr));
     RegCloseKey(plugin);
     RegCloseKey(key);
+    readAgain();
     EXPECT_EQ(1, HasPluginMenuItems());
+    gPluginList.Clear();
     RegDeleteTreeW(HKEY_CURRENT_USER, path.c_str());
 }
 

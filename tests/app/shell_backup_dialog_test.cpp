@@ -35,11 +35,19 @@ bool IsFolder(const std::wstring& path)
 }
 
 // The Winlogon value "Shell" of this prefix, kept and put back: the test may
-// change it, nothing else in the prefix reads it.
+// change it, nothing else in the prefix reads it. The test processes that
+// ctest runs side by side share the prefix, so a test holds the value alone,
+// under a lock of all processes, while it lives.
 class ShellValue {
 public:
     ShellValue()
     {
+        lock_ = CreateMutexW(nullptr, FALSE, L"TobalFluoro test Winlogon Shell");
+        if (lock_) {
+            const DWORD waited = WaitForSingleObject(lock_, 60000);
+            held_ = waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED;
+        }
+        EXPECT_TRUE(held_) << "another test kept the Winlogon value for a minute";
         DWORD size = sizeof saved_ - sizeof(wchar_t), type = 0;
         had_ = RegGetValueW(HKEY_LOCAL_MACHINE, kWinlogonKey, L"Shell", RRF_RT_REG_SZ, &type, saved_, &size) ==
                ERROR_SUCCESS;
@@ -47,14 +55,15 @@ public:
     ~ShellValue()
     {
         HKEY key = nullptr;
-        if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kWinlogonKey, 0, KEY_SET_VALUE, &key) != ERROR_SUCCESS)
-            return;
-        if (had_)
-            RegSetValueExW(key, L"Shell", 0, REG_SZ, reinterpret_cast<const BYTE*>(saved_),
-                           (lstrlenW(saved_) + 1) * sizeof(wchar_t));
-        else
-            RegDeleteValueW(key, L"Shell");
-        RegCloseKey(key);
+        if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kWinlogonKey, 0, KEY_SET_VALUE, &key) == ERROR_SUCCESS) {
+            if (had_)
+                RegSetValueExW(key, L"Shell", 0, REG_SZ, reinterpret_cast<const BYTE*>(saved_),
+                               (lstrlenW(saved_) + 1) * sizeof(wchar_t));
+            else
+                RegDeleteValueW(key, L"Shell");
+            RegCloseKey(key);
+        }
+        Unlock();
     }
     static void Set(const std::wstring& value)
     {
@@ -76,6 +85,18 @@ public:
     }
 
 private:
+    void Unlock()
+    {
+        if (held_)
+            ReleaseMutex(lock_);
+        if (lock_)
+            CloseHandle(lock_);
+        lock_ = nullptr;
+        held_ = false;
+    }
+
+    HANDLE lock_ = nullptr;
+    bool held_ = false;
     wchar_t saved_[600] = {};
     bool had_ = false;
 };

@@ -6,7 +6,9 @@
 
 #include <stdint.h>
 
-// out[i] = lut[src[i]], i < n.
+// out[i] = lut[src[i]], i < n. The table has a spare byte after its
+// 65,536 entries (kLutTableBytes, displaylut.h): the row reads entries two
+// bytes at a time.
 void LutRow(const uint16_t* __restrict src, const uint8_t* __restrict lut, uint8_t* __restrict out, int n);
 // out[i] = lut[row[cols[i]]].
 void NearestRow(const uint16_t* __restrict row, const int32_t* __restrict cols, const uint8_t* __restrict lut,

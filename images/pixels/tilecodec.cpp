@@ -8,6 +8,10 @@
 
 #include <string.h>
 
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
 namespace {
 
 const int kTile = 32;
@@ -44,8 +48,44 @@ inline int WidthFor(uint32_t range)
     return n;
 }
 
+#ifdef __SSE2__
+
+// Minimum and maximum of a full tile, 32 pixels a row in four vectors. SSE2
+// compares 16-bit lanes as signed values only: with the top bit flipped,
+// unsigned pixels order as signed ones.
+void MinMaxFull(const uint16_t* __restrict p, int stride, uint32_t& outMin, uint32_t& outMax)
+{
+    const __m128i flip = _mm_set1_epi16((short)0x8000);
+    __m128i lo = _mm_set1_epi16(0x7FFF), hi = _mm_set1_epi16((short)0x8000);
+    for (int y = 0; y < kTile; ++y, p += stride) {
+        const __m128i a = _mm_xor_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)), flip);
+        const __m128i b = _mm_xor_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 8)), flip);
+        const __m128i c = _mm_xor_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16)), flip);
+        const __m128i d = _mm_xor_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 24)), flip);
+        lo = _mm_min_epi16(lo, _mm_min_epi16(_mm_min_epi16(a, b), _mm_min_epi16(c, d)));
+        hi = _mm_max_epi16(hi, _mm_max_epi16(_mm_max_epi16(a, b), _mm_max_epi16(c, d)));
+    }
+    // The eight lanes down to one.
+    lo = _mm_min_epi16(lo, _mm_shuffle_epi32(lo, _MM_SHUFFLE(1, 0, 3, 2)));
+    lo = _mm_min_epi16(lo, _mm_shuffle_epi32(lo, _MM_SHUFFLE(2, 3, 0, 1)));
+    lo = _mm_min_epi16(lo, _mm_shufflelo_epi16(lo, _MM_SHUFFLE(2, 3, 0, 1)));
+    hi = _mm_max_epi16(hi, _mm_shuffle_epi32(hi, _MM_SHUFFLE(1, 0, 3, 2)));
+    hi = _mm_max_epi16(hi, _mm_shuffle_epi32(hi, _MM_SHUFFLE(2, 3, 0, 1)));
+    hi = _mm_max_epi16(hi, _mm_shufflelo_epi16(hi, _MM_SHUFFLE(2, 3, 0, 1)));
+    outMin = (uint32_t)(_mm_cvtsi128_si32(lo) ^ 0x8000) & 0xFFFF;
+    outMax = (uint32_t)(_mm_cvtsi128_si32(hi) ^ 0x8000) & 0xFFFF;
+}
+
+#endif
+
 void MinMax(const uint16_t* __restrict p, int stride, int w, int h, uint32_t& outMin, uint32_t& outMax)
 {
+#ifdef __SSE2__
+    if (w == kTile && h == kTile) {
+        MinMaxFull(p, stride, outMin, outMax);
+        return;
+    }
+#endif
     uint32_t lo = 0xFFFF, hi = 0;
     for (int y = 0; y < h; ++y, p += stride) {
         for (int x = 0; x < w; ++x) {

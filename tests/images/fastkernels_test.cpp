@@ -3,6 +3,7 @@
 // remainder (odd widths, one-pixel results, rows that do not fill a vector
 // step); and the work raster that shares the source until something needs
 // its own copy.
+#include "images/pixels/displaylut.h"
 #include "images/pixels/picturebase.h"
 #include "images/pixels/pixmem.h"
 #include "images/pixels/rasterkernels.h"
@@ -123,10 +124,11 @@ TEST(FastReduction, OnePixelResults)
 
 // ---- render rows ----
 
+// A table as the renderer holds it: 65,536 entries and the spare byte.
 std::vector<uint8_t> RandomTable(unsigned seed)
 {
     std::mt19937 rng(seed);
-    std::vector<uint8_t> t(65536);
+    std::vector<uint8_t> t(kLutTableBytes);
     for (auto& v : t)
         v = (uint8_t)rng();
     return t;
@@ -135,8 +137,12 @@ std::vector<uint8_t> RandomTable(unsigned seed)
 TEST(RenderRows, TableRowEqualsTheLookUpOfEveryPixelAtEveryLength)
 {
     const std::vector<uint8_t> lut = RandomTable(3);
-    const Pixels src = Random(80, 1, 4);
-    for (int n = 0; n <= 70; ++n)
+    Pixels src = Random(120, 1, 4);
+    // The extremes: the first entry and the last, next to the spare byte.
+    src[5] = 0;
+    src[6] = 65535;
+    src[40] = 65535;
+    for (int n = 0; n <= 110; ++n)
         for (int offset = 0; offset < 4; ++offset) {
             std::vector<uint8_t> out((size_t)n + 8, 0xA5);
             LutRow(src.data() + offset, lut.data(), out.data() + offset, n);
@@ -146,6 +152,22 @@ TEST(RenderRows, TableRowEqualsTheLookUpOfEveryPixelAtEveryLength)
                     << "byte " << i << ", length " << n << ", offset " << offset;
             }
         }
+}
+
+TEST(RenderRows, TableRowOfEveryPixelValue)
+{
+    // Every value once, in a row long enough for the vector steps; the spare
+    // byte differs from the last entry, so that reading it instead would show.
+    std::vector<uint8_t> lut = RandomTable(12);
+    lut[65535] = 7;
+    lut[65536] = 200;
+    Pixels src(65536);
+    for (size_t v = 0; v < src.size(); ++v)
+        src[v] = (uint16_t)(v * 40503u);
+    std::vector<uint8_t> out(src.size());
+    LutRow(src.data(), lut.data(), out.data(), (int)src.size());
+    for (size_t i = 0; i < src.size(); ++i)
+        ASSERT_EQ(lut[src[i]], out[i]) << "pixel value " << src[i];
 }
 
 TEST(RenderRows, NearestRowEqualsTheLookUpAtEveryLength)

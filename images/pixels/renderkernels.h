@@ -16,7 +16,7 @@ void NearestRow(const uint16_t* __restrict row, const int32_t* __restrict cols, 
 // Both neighbours: lut[(((a << 8) + fx (b - a)) << 8 + fy (bottom - top)) >> 16]
 // modulo 2^32 (the true value lies in 0 .. 65535 x 65536, so the wrap of the
 // intermediate terms cancels out); a, b from r0 at cols[i], cols[i] + 1, the
-// bottom pair from r1.
+// bottom pair from r1. Fractions fx (and fy) are 0..255.
 void BilinearRow(const uint16_t* __restrict r0, const uint16_t* __restrict r1, const int32_t* __restrict cols,
                  const uint16_t* __restrict fxs, uint32_t fy, const uint8_t* __restrict lut, uint8_t* __restrict out,
                  int n);

@@ -185,3 +185,12 @@ void HorizontalRow(const uint16_t* __restrict r0, const int32_t* __restrict cols
         out[i] = lut[((a << 8) + fxs[i] * (b - a)) >> 8];
     }
 }
+
+void PrefetchRow(const uint16_t* row, int first, int last)
+{
+    const char* p = reinterpret_cast<const char*>(row + first);
+    const char* end = reinterpret_cast<const char*>(row + last);
+    for (; p < end; p += 64)
+        __builtin_prefetch(p, 0, 3);
+    __builtin_prefetch(end, 0, 3);
+}

@@ -26,3 +26,8 @@ void VerticalRow(const uint16_t* __restrict r0, const uint16_t* __restrict r1, c
 // Only the right neighbour exists: lut[((a << 8) + fx (b - a)) >> 8].
 void HorizontalRow(const uint16_t* __restrict r0, const int32_t* __restrict cols, const uint16_t* __restrict fxs,
                    const uint8_t* __restrict lut, uint8_t* __restrict out, int n);
+// Asks for the cache lines of row[first .. last] to be on their way (nothing
+// where the processor has no prefetch). A view row reads its source rows
+// along the whole view, but each view row of a reduced view jumps to rows the
+// hardware prefetcher cannot guess: the renderer names those of a later row.
+void PrefetchRow(const uint16_t* row, int first, int last);

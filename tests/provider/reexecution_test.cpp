@@ -196,6 +196,59 @@ TEST_F(ReexecutionTest, ARowsetOutlivesItsCommand)
     EXPECT_EQ(3u, Query(session_.Get(), L"SELECT * FROM Patient").size());
 }
 
+TEST_F(ReexecutionTest, TextsNumbersAndNullsBoundInTurnGiveEachExecutionItsOwnValues)
+{
+    // A name then a key through one command each, executed in turn with new
+    // values, a NULL and a failed step between them: no value of one
+    // execution is left over for the next.
+    Ptr<ICommandText> byName =
+        NewCommand(session_.Get(), L"SELECT Patient, Pol FROM Patient WHERE Name = ? OR Pol = ?");
+    Ptr<ICommandPrepare> prepare = byName.As<ICommandPrepare>(IID_ICommandPrepare);
+    ASSERT_EQ(S_OK, prepare->Prepare(0));
+    Buffer params;
+    const size_t name = params.Add(1, DBTYPE_WSTR, 64, true);
+    const size_t pol = params.Add(2, DBTYPE_I4, 4);
+    params.Layout();
+    auto keysOf = [&](IRowset* rowset) {
+        std::vector<std::wstring> keys;
+        for (const Row& row : ReadAll(rowset))
+            keys.push_back(row[0]);
+        return keys;
+    };
+    auto select = [&](const wchar_t* text, int polValue, bool nullPol) {
+        params.SetText(name, text);
+        params.Set(pol, polValue);
+        if (nullPol)
+            params.SetStatus(pol, DBSTATUS_S_ISNULL);
+        Ptr<IRowset> rowset;
+        EXPECT_EQ(S_OK, ExecuteWith(byName.Get(), params, nullptr, IID_IRowset, rowset.OutUnknown()));
+        return rowset ? keysOf(rowset.Get()) : Names{L"no rowset"};
+    };
+    EXPECT_EQ((Names{L"2"}), select(L"Petrov", 0, false));
+    EXPECT_EQ((Names{L"3"}), select(L"Sidorova", 7, false));
+    EXPECT_EQ((Names{L"1", L"2"}), select(L"Nobody", 1, false));
+    EXPECT_EQ(Names{}, select(L"Nobody", 0, true)) << "a NULL matches nothing";
+
+    // A step that fails (the name may not be NULL), then the same insert
+    // with a name: the statement was left reset and its values replaced.
+    Ptr<ICommandText> insert = NewCommand(session_.Get(), L"INSERT INTO Patient (Name, Pol) VALUES (?, ?)");
+    Buffer row;
+    const size_t newName = row.Add(1, DBTYPE_WSTR, 64, true);
+    const size_t newPol = row.Add(2, DBTYPE_I4, 4);
+    row.Layout();
+    row.SetText(newName, L"");
+    row.SetStatus(newName, DBSTATUS_S_ISNULL);
+    row.Set(newPol, 5);
+    EXPECT_TRUE(FAILED(ExecuteWith(insert.Get(), row, nullptr, IID_NULL, nullptr)));
+    TakeError();
+    row.SetText(newName, L"Orlova");
+    DBROWCOUNT affected = 0;
+    EXPECT_EQ(S_OK, ExecuteWith(insert.Get(), row, &affected, IID_NULL, nullptr));
+    EXPECT_EQ(1, affected);
+    EXPECT_EQ((Names{L"4"}), select(L"Orlova", 0, false));
+    EXPECT_EQ((Names{L"4"}), select(L"", 5, false));
+}
+
 TEST_F(ReexecutionTest, AFailedExecutionLeavesTheNextOneWhole)
 {
     Select(1).Reset();

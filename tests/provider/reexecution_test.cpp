@@ -3,6 +3,8 @@
 // the earlier rowsets (alive, released, or made of the same memory) hold.
 #include "provider/harness.h"
 
+#include <atomic>
+
 namespace zt {
 namespace {
 
@@ -54,6 +56,15 @@ protected:
         return names;
     }
 
+public:
+    // The first column of the first row of a rowset, or nothing.
+    static std::wstring FirstValue(IRowset* rowset)
+    {
+        const std::vector<Row> rows = ReadAll(rowset);
+        return rows.empty() ? std::wstring() : rows[0][0];
+    }
+
+protected:
     Ptr<ICommandText> command_;
     Buffer params_;
     size_t key_ = 0;
@@ -358,6 +369,114 @@ TEST_F(ReexecutionTest, RowsetsReleasedOnManyThreadsAtOnce)
         CloseHandle(start);
         EXPECT_EQ(Names{L"Petrov"}, NamesOf(Select(2).Get())) << round;
     }
+}
+
+// Many threads on one session at once: each runs its own prepared command
+// again and again while all of them read one row of one shared rowset. The
+// session's lock and the rowset's are taken in turn by every call; each
+// thread must see its own results, and every thread must finish.
+struct Reader {
+    ICommandText* command;
+    HACCESSOR params;
+    IRowset* shared;
+    HROW row;
+    HACCESSOR rowAccessor;
+    HANDLE start;
+    int first;
+    std::atomic<int>* wrong;
+};
+
+const wchar_t* const kNames[] = {L"Ivanov", L"Petrov", L"Sidorova"};
+
+DWORD WINAPI ReadWhenStarted(void* context)
+{
+    Reader& r = *static_cast<Reader*>(context);
+    CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+    WaitForSingleObject(r.start, INFINITE);
+    for (int i = 0; i < 300; ++i) {
+        // The command's parameter block: status, then the key.
+        struct {
+            DBSTATUS status;
+            int key;
+        } block = {DBSTATUS_S_OK, 1 + (r.first + i) % 3};
+        DBPARAMS p = {&block, 1, r.params};
+        IRowset* rowset = nullptr;
+        std::wstring name;
+        if (r.command->Execute(nullptr, IID_IRowset, &p, nullptr, reinterpret_cast<IUnknown**>(&rowset)) == S_OK) {
+            name = ReexecutionTest::FirstValue(rowset);
+            rowset->Release();
+        }
+        if (name != kNames[block.key - 1])
+            ++*r.wrong;
+        // The shared row, read through the shared accessor into a buffer of this thread's own.
+        struct {
+            DBSTATUS status;
+            DBLENGTH length;
+            wchar_t text[32];
+        } value = {};
+        if (r.shared->GetData(r.row, r.rowAccessor, &value) != S_OK || std::wstring(value.text) != L"Petrov")
+            ++*r.wrong;
+    }
+    CoUninitialize();
+    return 0;
+}
+
+TEST_F(ReexecutionTest, OneSessionRunAndReadFromManyThreadsAtOnce)
+{
+    Ptr<IRowset> shared = Select(2);
+    HROW row = 0;
+    HROW* rows = &row;
+    DBCOUNTITEM obtained = 0;
+    ASSERT_EQ(S_OK, shared->GetNextRows(DB_NULL_HCHAPTER, 0, 1, &obtained, &rows));
+    DBBINDING text = {};
+    text.iOrdinal = 1;
+    text.obStatus = 0;
+    text.obLength = 4;
+    text.obValue = 8;
+    text.dwPart = DBPART_VALUE | DBPART_LENGTH | DBPART_STATUS;
+    text.dwMemOwner = DBMEMOWNER_CLIENTOWNED;
+    text.eParamIO = DBPARAMIO_NOTPARAM;
+    text.cbMaxLen = 64;
+    text.wType = DBTYPE_WSTR;
+    Ptr<IAccessor> rowAccessors = shared.As<IAccessor>(IID_IAccessor);
+    HACCESSOR rowAccessor = DB_NULL_HACCESSOR;
+    ASSERT_EQ(S_OK, rowAccessors->CreateAccessor(DBACCESSOR_ROWDATA, 1, &text, 0, &rowAccessor, nullptr));
+
+    DBBINDING key = {};
+    key.iOrdinal = 1;
+    key.obStatus = 0;
+    key.obValue = 4;
+    key.dwPart = DBPART_VALUE | DBPART_STATUS;
+    key.dwMemOwner = DBMEMOWNER_CLIENTOWNED;
+    key.eParamIO = DBPARAMIO_INPUT;
+    key.cbMaxLen = 4;
+    key.wType = DBTYPE_I4;
+    std::atomic<int> wrong{0};
+    HANDLE start = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    std::vector<Ptr<ICommandText>> commands;
+    std::vector<Reader> readers;
+    for (int t = 0; t < 6; ++t) {
+        commands.push_back(NewCommand(session_.Get(), L"SELECT Name FROM Patient WHERE Patient = ?"));
+        Ptr<IAccessor> accessors = commands.back().As<IAccessor>(IID_IAccessor);
+        HACCESSOR params = DB_NULL_HACCESSOR;
+        ASSERT_EQ(S_OK, accessors->CreateAccessor(DBACCESSOR_PARAMETERDATA, 1, &key, 0, &params, nullptr));
+        readers.push_back({commands.back().Get(), params, shared.Get(), row, rowAccessor, start, t, &wrong});
+    }
+    std::vector<HANDLE> threads;
+    for (Reader& r : readers)
+        threads.push_back(CreateThread(nullptr, 0, ReadWhenStarted, &r, 0, nullptr));
+    SetEvent(start);
+    EXPECT_EQ(WAIT_OBJECT_0,
+              WaitForMultipleObjects(static_cast<DWORD>(threads.size()), threads.data(), TRUE, 60000))
+        << "every thread finishes";
+    for (HANDLE t : threads)
+        CloseHandle(t);
+    CloseHandle(start);
+    EXPECT_EQ(0, wrong.load()) << "results seen by the wrong thread or not at all";
+    for (size_t t = 0; t < commands.size(); ++t)
+        commands[t].As<IAccessor>(IID_IAccessor)->ReleaseAccessor(readers[t].params, nullptr);
+    rowAccessors->ReleaseAccessor(rowAccessor, nullptr);
+    shared->ReleaseRows(1, &row, nullptr, nullptr, nullptr);
 }
 
 }  // namespace

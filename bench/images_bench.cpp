@@ -5,6 +5,13 @@
 // status is 1 when one is missed). Each figure is the best of several runs,
 // because these machines are shared and noisy; the median follows it.
 //
+// The limits: decode 6x, reduction 1.5x, full-frame window/level 2.5x and the
+// zoom-2 view 4x are the goals set for these paths; the others follow what
+// the code must do, measured here with room for the machine's noise: a
+// mirror is one pass over the picture like the memcpy itself (1.5x), a turn
+// one pass that reads across rows (6x), an encode one pass for each tile's
+// range and one for its fields (10x).
+//
 // Every measurement, the memcpy's included, starts with one untimed call, so
 // that the first touch of freshly committed pages (a page fault each) is left
 // out of every figure alike. The reference is the faster of a memcpy timed
@@ -148,10 +155,10 @@ int wmain()
     printf("first-touch page faults: excluded from every figure, the memcpy's included\n");
 
     verdict.Time("decode", decodeMs, memcpyMs, 6, "tile decode of the 3000x3000 picture");
-    verdict.Time("encode", encodeMs, memcpyMs, 15, "tile encode");
+    verdict.Time("encode", encodeMs, memcpyMs, 10, "tile encode");
     verdict.Time("rotate90", rotateMs, memcpyMs, 6, "turn by 90 degrees");
-    verdict.Time("mirror", mirrorMs, memcpyMs, 2, "mirror left to right");
-    verdict.Time("flip", flipMs, memcpyMs, 2, "mirror upside down");
+    verdict.Time("mirror", mirrorMs, memcpyMs, 1.5, "mirror left to right");
+    verdict.Time("flip", flipMs, memcpyMs, 1.5, "mirror upside down");
     verdict.Time("reduce2", reduce2Ms, memcpyMs, 1.5, "reduce by 2");
     verdict.Time("reduce3", reduce3Ms, memcpyMs, 1.5, "reduce by 3");
     verdict.Time("sharpen", sharpenMs, memcpyMs, 15, "sharpen, amount 3");

@@ -5,7 +5,8 @@
 //     full-frame render (a new table, all 3000 x 3000 pixels to 8 bits), the
 //     picture shown before released as the panel releases it: at most 8x.
 //     The pages it commits are part of the figure: every open needs them;
-//   - writing the file with its thumbnail: at most 20x.
+//   - writing the file with its thumbnail: at most 25x (the encode, the
+//     file's bytes through the system and the thumbnail: about 15x here).
 // The exit status is 1 when a figure is above its limit.
 //
 // With --peer <folder> it measures for bench/dcmtk_peer.sh instead: it writes
@@ -185,7 +186,7 @@ int wmain(int argc, wchar_t** argv)
         verdict.Failed("open_image", "the round trip failed");
     verdict.Time("read_picture", readMs, memcpyMs, 15, "file into a picture");
     verdict.Time("open_image", openMs, memcpyMs, 8, "read, decode, work raster, first full-frame render");
-    verdict.Time("write_picture", writeMs, memcpyMs, 20, "file and thumbnail written");
+    verdict.Time("write_picture", writeMs, memcpyMs, 25, "file and thumbnail written");
 
     DeleteFileW(path.c_str());
     DeleteFileW((folder + L"B00000000010000000001.thb").c_str());

@@ -751,6 +751,9 @@ void MoveColumnSums(uint32_t* __restrict vsum, const uint16_t* __restrict add, c
     const __m128i zero = _mm_setzero_si128();
     int x = 0;
     for (; x + 8 <= W; x += 8) {
+        // The new row comes from memory; the one taken off was read five rows ago.
+        if ((x & 31) == 0)
+            PrefetchAhead(add + x);
         const __m128i a = Load128(add + x), s = Load128(sub + x);
         __m128i lo = Load128(vsum + x), hi = Load128(vsum + x + 4);
         lo = _mm_sub_epi32(_mm_add_epi32(lo, _mm_unpacklo_epi16(a, zero)), _mm_unpacklo_epi16(s, zero));

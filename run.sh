@@ -23,6 +23,9 @@ if [ -z "${DISPLAY:-}" ]; then
     tf_start_xvfb
     private=1
 fi
+# The PDF printers of the tests, so that printing can be tried: their files
+# go to build/cups/pdf.* (started before Wine, which finds them through CUPS_SERVER).
+tf_start_cups || tf_log "no CUPS: the program sees no printers"
 tf_start_wine
 tf_register
 if [ "${TF_DISKSRV:-0}" = 1 ]; then

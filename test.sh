@@ -12,6 +12,9 @@ tf_prefix
 
 trap tf_stop EXIT
 tf_start_xvfb
+# Without CUPS the printing tests fail and say why; the other tests still run.
+# It starts before Wine, whose processes find it through CUPS_SERVER.
+tf_start_cups || tf_log "no CUPS for this run: the printing tests will fail"
 tf_start_wine
 tf_register
 

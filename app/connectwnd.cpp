@@ -130,23 +130,6 @@ bool ConnectWindow::RegisterClass(HINSTANCE instance)
         return false;
     INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_ANIMATE_CLASS};
     InitCommonControlsEx(&controls);
-    WNDCLASSEXW wc = {};
-    wc.cbSize = sizeof wc;
-    wc.cbWndExtra = 4;
-    wc.hInstance = instance;
-    wc.hIcon = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(IDI_CONNECT), IMAGE_ICON, 0, 0, LR_DEFAULTSIZE));
-    wc.hIconSm = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(IDI_CONNECT), IMAGE_ICON,
-                                               GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), 0));
-    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    wc.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_WINDOW + 1));
-    wc.lpszClassName = kClassName;
-    if (!RegisterWindowClass(&wc)) {
-        if (wc.hIcon)
-            DestroyIcon(wc.hIcon);
-        if (wc.hIconSm)
-            DestroyIcon(wc.hIconSm);
-        return false;
-    }
     static const HandlerEntry handlers[] = {
         OnMessage<WM_PAINT, &ConnectWindow::OnPaint>(),
         OnMessage<WM_SIZE, &ConnectWindow::OnSize>(),
@@ -155,7 +138,13 @@ bool ConnectWindow::RegisterClass(HINSTANCE instance)
         OnMessage<WM_TIMER, &ConnectWindow::OnTimer>(),
         OnMessage<kPipeWaitMessage, &ConnectWindow::OnPipeWaitDone>(),
     };
-    gConnectHandlers.Fill(handlers, sizeof handlers / sizeof handlers[0]);
+    WindowClass cls{kClassName, 0, reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_WINDOW + 1))};
+    cls.icon = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(IDI_CONNECT), IMAGE_ICON, 0, 0, LR_DEFAULTSIZE));
+    cls.smallIcon = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(IDI_CONNECT), IMAGE_ICON,
+                                                  GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), 0));
+    cls.instance = instance;
+    if (!RegisterTableClass(cls, gConnectHandlers, handlers))
+        return false;
     gButtonIcon = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(IDI_CONNECT), IMAGE_ICON, IconSize,
                                                 IconSize, 0));
     gRegistered = true;
@@ -166,18 +155,7 @@ void ConnectWindow::UnregisterClass(HINSTANCE instance)
 {
     if (!gRegistered)
         return;
-    WNDCLASSEXW wc = {};
-    wc.cbSize = sizeof wc;
-    HICON icon = nullptr, small = nullptr;
-    if (GetClassInfoExW(instance, kClassName, &wc)) {
-        icon = wc.hIcon;
-        small = wc.hIconSm;
-    }
-    ::UnregisterClassW(kClassName, instance);
-    if (icon)
-        DestroyIcon(icon);
-    if (small && small != icon)
-        DestroyIcon(small);
+    UnregisterClassAndIcons(kClassName, instance);
     if (gButtonIcon)
         DestroyIcon(gButtonIcon);
     gButtonIcon = nullptr;

@@ -1,5 +1,6 @@
 #include "app/cycledialogs.h"
 
+#include "app/cycleservices.h"
 #include "app/mainmenus.h"
 #include "foundation/messages.h"
 #include "resources/strings.h"
@@ -9,9 +10,10 @@ void ShowSettingsDialog(HWND owner)
     ShowNotAvailableYet(owner);
 }
 
-int RunEjectDiskDlg(HWND)
+int RunEjectDiskDlg(HWND owner)
 {
-    return 1;
+    const CycleServices& services = GetCycleServices();
+    return services.runEjectDiskDialog ? services.runEjectDiskDialog(owner) : 1;
 }
 
 // Here rather than with the menus: the strip and the note window use it too,

@@ -7,6 +7,7 @@
 // The program settings dialog. It is not built yet: it says so and changes
 // nothing, so the next pass of the main cycle reads the same settings.
 void ShowSettingsDialog(HWND owner);
-// The Eject Disk dialog between two passes: the disk stays in its drive and
-// the cycle goes on (1); 0 would end the program.
+// The Eject Disk dialog between two passes, through the cycle's service
+// table (app/cycleservices.h): 0 when the program is to end, else the cycle
+// goes on; 1 when no dialog is installed.
 int RunEjectDiskDlg(HWND owner);

@@ -4,6 +4,7 @@
 
 #include "database/dberrors.h"
 #include "foundation/globals.h"
+#include "foundation/messages.h"
 #include "foundation/prompt.h"
 #include "foundation/textutil.h"
 #include "images/viewer/mainviewwnd.h"
@@ -41,19 +42,10 @@ bool IconsBar::RegisterClass()
     if (gRegistered)
         return true;
     gIcon = (HICON)LoadImageW(hInstance, MAKEINTRESOURCEW(IDI_ICONSBAR), IMAGE_ICON, 0, 0, LR_DEFAULTSIZE);
-    WNDCLASSEXW wc = {};
-    wc.cbSize = sizeof wc;
-    wc.style = CS_HREDRAW | CS_VREDRAW;
-    wc.cbWndExtra = 4;
-    wc.hInstance = hInstance;
-    wc.hIcon = gIcon;
-    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    wc.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(6));
-    wc.lpszClassName = kClassName;
-    if (!DWindow::RegisterClassEx(&wc)) {
-        if (gIcon)
-            DestroyIcon(gIcon);
-        gIcon = nullptr;
+    WindowClass cls{kClassName, CS_HREDRAW | CS_VREDRAW, reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_WINDOW + 1))};
+    cls.icon = gIcon;
+    if (!DWindow::RegisterMapClass(cls)) {
+        gIcon = nullptr;   // destroyed with the class that was not made
         return false;
     }
     gRegistered = true;
@@ -62,13 +54,7 @@ bool IconsBar::RegisterClass()
 
 void IconsBar::UnregisterClass()
 {
-    if (!gRegistered)
-        return;
-    ::UnregisterClassW(kClassName, hInstance);
-    if (gIcon)
-        DestroyIcon(gIcon);
-    gIcon = nullptr;
-    gRegistered = false;
+    UnregisterClassOnce(gRegistered, kClassName, &gIcon);
 }
 
 IconsBar* IconsBar::Current()
@@ -107,8 +93,7 @@ int IconsBar::Run(HWND owner, DWORD patientKey, int x, int y, int flags)
     if (!created || !bar.GetHwnd()) {
         if (bar.GetHwnd())
             DestroyWindow(bar.GetHwnd());
-        const std::wstring text = LoadText(IDS_PICTURES_WINDOW_ERROR);
-        ShowPrompt(owner, text.c_str(), nullptr, MB_OK | MB_ICONHAND);
+        MessageBoxId(owner, IDS_PICTURES_WINDOW_ERROR, MB_OK | MB_ICONHAND);
         return 0;
     }
     IconsBar* outer = gCurrent;

@@ -627,12 +627,8 @@ void IconSnimok::RunCommand(UINT command)
     case kDelete: {
         if (!record_)
             break;
-        wchar_t text[256], caption[128];
-        if (!LoadStringW(hInstance, IDS_CONFIRM_DELETE_IMAGE, text, 256))
-            text[0] = 0;
-        if (!LoadStringW(hInstance, IDS_DELETING_IMAGE, caption, 128))
-            caption[0] = 0;
-        if (ShowPrompt(hwnd, text, caption, MB_YESNO | MB_ICONQUESTION) != IDYES || !IsWindow(self) || !record_)
+        if (MessageBoxIdCaption(hwnd, IDS_CONFIRM_DELETE_IMAGE, IDS_DELETING_IMAGE, MB_YESNO | MB_ICONQUESTION) != IDYES ||
+            !IsWindow(self) || !record_)
             break;
         const DWORD key = (DWORD)record_->key;
         if (record_->state == kIconStateRemoved) {

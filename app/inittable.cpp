@@ -38,30 +38,7 @@ void NothingToUndo()
 {
 }
 
-bool RegisterStopWnd()
-{
-    return StopProcessWnd::RegisterClass();
-}
-void UnregisterStopWnd()
-{
-    StopProcessWnd::UnregisterClass();
-}
-bool RegisterMainWnd()
-{
-    return MainPatientWindow::RegisterClass();
-}
-void UnregisterMainWnd()
-{
-    MainPatientWindow::UnregisterClass();
-}
-bool RegisterInpTextWnd()
-{
-    return InpTextWnd::RegisterClass();
-}
-void UnregisterInpTextWnd()
-{
-    InpTextWnd::UnregisterClass();
-}
+// The connect window's class is registered in the program's module.
 bool RegisterConnectWnd()
 {
     return ConnectWindow::RegisterClass(hInstance);
@@ -71,38 +48,6 @@ void UnregisterConnectWnd()
     ConnectWindow::UnregisterClass(hInstance);
 }
 
-bool RegisterIconWnd()
-{
-    return IconSnimok::RegisterClass();
-}
-void UnregisterIconWnd()
-{
-    IconSnimok::UnregisterClass();
-}
-bool RegisterNoteWnd()
-{
-    return NoteSnimokWnd::RegisterClass();
-}
-void UnregisterNoteWnd()
-{
-    NoteSnimokWnd::UnregisterClass();
-}
-bool RegisterTemplateWnd()
-{
-    return TNoteSnimokWnd::RegisterClass();
-}
-void UnregisterTemplateWnd()
-{
-    TNoteSnimokWnd::UnregisterClass();
-}
-bool RegisterIconsBar()
-{
-    return IconsBar::RegisterClass();
-}
-void UnregisterIconsBar()
-{
-    IconsBar::UnregisterClass();
-}
 // The panel reaches the shell through the viewer's service table, filled
 // here before the panel can exist.
 bool RegisterMainView()
@@ -131,12 +76,12 @@ const InitRow InitTable[] = {
     {DListView::RegisterClass, DListView::UnregisterClass, L"Register DListView"},
     {DUpDown::RegisterClass, DUpDown::UnregisterClass, L"Register DUpDown"},
     {JournalView::RegisterClass, JournalView::UnregisterClass, L"Register JWindow"},
-    {RegisterStopWnd, UnregisterStopWnd, L"Register WinStop"},
-    {RegisterIconWnd, UnregisterIconWnd, L"Register IconWnd"},
-    {RegisterMainWnd, UnregisterMainWnd, L"Register MainWnd"},
-    {RegisterInpTextWnd, UnregisterInpTextWnd, L"Register InpTextWnd"},
-    {RegisterNoteWnd, UnregisterNoteWnd, L"Register NoteSnimok Window"},
-    {RegisterTemplateWnd, UnregisterTemplateWnd, L"Register TNoteSnimok Window"},
+    {StopProcessWnd::RegisterClass, StopProcessWnd::UnregisterClass, L"Register WinStop"},
+    {IconSnimok::RegisterClass, IconSnimok::UnregisterClass, L"Register IconWnd"},
+    {MainPatientWindow::RegisterClass, MainPatientWindow::UnregisterClass, L"Register MainWnd"},
+    {InpTextWnd::RegisterClass, InpTextWnd::UnregisterClass, L"Register InpTextWnd"},
+    {NoteSnimokWnd::RegisterClass, NoteSnimokWnd::UnregisterClass, L"Register NoteSnimok Window"},
+    {TNoteSnimokWnd::RegisterClass, TNoteSnimokWnd::UnregisterClass, L"Register TNoteSnimok Window"},
     {ProfileWnd::RegisterClass, ProfileWnd::UnregisterClass, L"Register Profile"},
     {SnimokWnd::RegisterClass, SnimokWnd::UnregisterClass, L"Register SnimokWnd"},
     {RegisterMainView, UnregisterMainView, L"Register MainViewWnd"},
@@ -145,7 +90,7 @@ const InitRow InitTable[] = {
     {NoClassToRegister, NothingToUndo, L"Register RegisterPrnJobWnd"},
     {RegisterConnectWnd, UnregisterConnectWnd, L"Register RegisterDConnectWnd"},
     {InitIconBitmapInfo, FreeIconBitmapInfo, L"InitIcons"},
-    {RegisterIconsBar, UnregisterIconsBar, L"Register RegisterIconsBar"},
+    {IconsBar::RegisterClass, IconsBar::UnregisterClass, L"Register RegisterIconsBar"},
     {NoClassToRegister, NothingToUndo, L"Register ArjWindow"},
     {NoClassToRegister, NothingToUndo, L"Register PrepDiskWnd"},
     {nullptr, nullptr, nullptr},

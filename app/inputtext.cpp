@@ -78,22 +78,14 @@ bool InpTextWnd::RegisterClass()
 {
     if (gRegistered)
         return false;
-    WNDCLASSEXW wc = {};
-    wc.cbSize = sizeof wc;
-    wc.style = CS_OWNDC;
-    wc.cbWndExtra = 4;
-    wc.hInstance = hInstance;
-    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    wc.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_WINDOW + 1));
-    wc.lpszClassName = kClassName;
-    if (!RegisterWindowClass(&wc))
-        return false;
     static const HandlerEntry handlers[] = {
         OnMessage<WM_CREATE, &InpTextWnd::OnCreate>(),     OnMessage<WM_DESTROY, &InpTextWnd::OnDestroy>(),
         OnMessage<WM_SIZE, &InpTextWnd::OnSize>(),         OnMessage<WM_PAINT, &InpTextWnd::OnPaint>(),
         OnMessage<WM_SETFOCUS, &InpTextWnd::OnSetFocus>(), OnMessage<WM_COMMAND, &InpTextWnd::OnCommand>(),
     };
-    gInputHandlers.Fill(handlers, sizeof handlers / sizeof handlers[0]);
+    if (!RegisterTableClass({kClassName, CS_OWNDC, reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_WINDOW + 1))},
+                            gInputHandlers, handlers))
+        return false;
     gAcceptIcon = LoadIconRes(IDI_INPUT_ACCEPT);
     gRegistered = true;
     return true;
@@ -101,13 +93,7 @@ bool InpTextWnd::RegisterClass()
 
 void InpTextWnd::UnregisterClass()
 {
-    if (!gRegistered)
-        return;
-    ::UnregisterClassW(kClassName, hInstance);
-    if (gAcceptIcon)
-        DestroyIcon(gAcceptIcon);
-    gAcceptIcon = nullptr;
-    gRegistered = false;
+    UnregisterClassOnce(gRegistered, kClassName, &gAcceptIcon);
 }
 
 LRESULT CALLBACK InpTextWnd::WndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)

@@ -6,6 +6,8 @@
 #include "app/inputtext.h"
 #include "app/mainpatientwnd.h"
 #include "app/mainwnd_neighbours.h"
+#include "app/exchangeservices.h"
+#include "app/printservices.h"
 #include "app/startup.h"
 #include "forms/kartwnd.h"
 #include "forms/patientlookup.h"
@@ -15,6 +17,7 @@
 #include "foundation/globals.h"
 #include "foundation/messages.h"
 #include "foundation/prompt.h"
+#include "foundation/settingskey.h"
 #include "images/viewer/mainviewwnd.h"
 #include "resources/strings.h"
 #include "ui/button.h"
@@ -125,7 +128,7 @@ void ImportPictureForPatient(HWND owner)
     DWORD key = 0;
     if (!gPatientLookup.GetIds(&key))
         return;
-    const DPicturePtr picture = ImportImageFile(owner, key, 1);
+    const DPicturePtr picture = ImportPicture(owner, key, 1);
     if (picture.Get())
         ShowMainView(picture);
 }
@@ -197,13 +200,10 @@ int MainPatientWindow::ExitMenu(DButton* button)
 
 // ---- report menu -----------------------------------------------------------------------
 
-BOOL ReportMenu(HWND owner, int x, int y, wchar_t* name, wchar_t* data, HKEY root, const wchar_t* settingsKey)
+BOOL ReportMenu(HWND owner, int x, int y, wchar_t* name, wchar_t* data)
 {
-    wchar_t path[300];
-    _snwprintf(path, 300, L"%ls\\PrintReport", settingsKey ? settingsKey : SettingsKeyPath);
-    path[299] = 0;
     HKEY key = nullptr;
-    LONG status = RegOpenKeyExW(root, path, 0, KEY_READ, &key);
+    LONG status = OpenSettingsKey(L"PrintReport", KEY_READ, false, &key);
     if (status != ERROR_SUCCESS)
         throw static_cast<DWORD>(status);
     HMENU menu = CreatePopupMenu();
@@ -375,10 +375,10 @@ void OnServiceCommand(HWND owner, int command, int flag)
 {
     switch (command) {
     case kServicePrinterStatus:
-        ShowStatusPrinterWnd(owner);
+        OpenPrinterStatus(owner);
         break;
     case kServicePrintHeader:
-        RunPrintHeaderDlg(owner);
+        OpenPrintHeaderDialog(owner);
         break;
     case kServiceSetTime:
         SetNewTime(owner);
@@ -390,7 +390,7 @@ void OnServiceCommand(HWND owner, int command, int flag)
         StartExplorer();
         break;
     case kServiceImportPicture: {
-        const DPicturePtr picture = ImportImageFile(owner, 0, flag);
+        const DPicturePtr picture = ImportPicture(owner, 0, flag);
         if (picture.Get())
             ShowMainView(picture);
         break;
@@ -398,20 +398,20 @@ void OnServiceCommand(HWND owner, int command, int flag)
     case kServiceExportPicture: {
         const DPicturePtr picture = ActiveViewPicture();
         if (picture.Get())
-            ExportImage(MainViewHandle(), picture);
+            ExportPicture(MainViewHandle(), picture, ActiveViewTable());
         break;
     }
     case kServiceDicomStatus:
-        ShowDicomQueueWindow(owner);
+        ShowDicomStatus(owner);
         break;
     case kServiceReports:
-        RunReportsDlg(owner);
+        OpenReportsDialog(owner);
         break;
     case kServiceShowJournal:
         JournalView::Show();
         break;
     case kServiceFonts:
-        RunFontsDlg(owner);
+        OpenFontsDialog(owner);
         break;
     case kServiceSettings:
         ShowSettingsDialog(owner);

@@ -41,12 +41,11 @@ int BuildExitMenu(HMENU menu);
 void RunExitCommand(int command);
 
 // The report menu at a screen point: one item per value of the "PrintReport"
-// key below the settings key (value name = menu text, data = the report's
-// description file). TRUE when a report was chosen: its name and file in the
-// buffers (each of 261 characters). Throws a Win32 code when the key cannot
-// be read or the value is not text.
-BOOL ReportMenu(HWND owner, int x, int y, wchar_t* name, wchar_t* data, HKEY root = HKEY_LOCAL_MACHINE,
-                const wchar_t* settingsKey = nullptr);
+// key below the settings key (OpenSettingsKey; value name = menu text, data =
+// the report's description file). TRUE when a report was chosen: its name and
+// file in the buffers (each of 261 characters). Throws a Win32 code when the
+// key cannot be read or the value is not text.
+BOOL ReportMenu(HWND owner, int x, int y, wchar_t* name, wchar_t* data);
 
 // The service menu builder: items are inserted by position.
 class ServiceMenu {

@@ -8,6 +8,8 @@
 
 #include "app/iconsnimok.h"
 #include "app/mainmenus.h"
+#include "app/exchangeservices.h"
+#include "app/printservices.h"
 #include "app/mainwnd_state.h"
 #include "app/recordmaint.h"
 #include "app/startup.h"
@@ -49,11 +51,11 @@ void ArchivingClicked(MainPatientWindow& w, DButton*)
 }
 void MergeClicked(MainPatientWindow& w, DButton*)
 {
-    RunImportDbWnd(w.GetHwnd());
+    OpenMergeWindow(w.GetHwnd());
     w.LoadLists(FALSE);
 }
 void PrintClicked(MainPatientWindow& w, DButton* button) { w.OnPrintButton(button); }
-void PrintRightClicked(MainPatientWindow& w, DButton*) { ChooseReportProfile(w.GetHwnd()); }
+void PrintRightClicked(MainPatientWindow& w, DButton*) { ChooseReportPrinter(w.GetHwnd()); }
 void PluginsClicked(MainPatientWindow& w, DButton* button)
 {
     RECT r;
@@ -339,7 +341,8 @@ void DestroyChildren()
 
 void ExportFromCell(HWND owner, const DPicturePtr& picture)
 {
-    ExportImage(owner, picture);
+    // The strip shows no view of the picture: its own settings make the table.
+    ExportPicture(owner, picture, nullptr);
 }
 
 IconCellActions MainCellActions()
@@ -518,17 +521,6 @@ bool MainPatientWindow::RegisterClass()
 {
     if (gRegistered)
         return false;
-    WNDCLASSEXW wc = {};
-    wc.cbSize = sizeof wc;
-    wc.lpfnWndProc = MainWindowProc;
-    wc.hInstance = hInstance;
-    wc.hIcon = static_cast<HICON>(LoadImageW(hInstance, MAKEINTRESOURCEW(IDI_MAIN_APP), IMAGE_ICON, 64, 64, 0));
-    wc.hIconSm = static_cast<HICON>(LoadImageW(hInstance, MAKEINTRESOURCEW(IDI_MAIN_APP), IMAGE_ICON, 16, 16, 0));
-    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    wc.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(5));
-    wc.lpszClassName = kClassName;
-    if (!RegisterClassExW(&wc))
-        return false;
     static const HandlerEntry handlers[] = {
         OnStatic<WM_CREATE, &OnCreate>(),         OnStatic<WM_DESTROY, &OnDestroy>(),
         OnStatic<WM_SIZE, &OnSize>(),             OnStatic<WM_SETFOCUS, &OnSetFocus>(),
@@ -537,8 +529,12 @@ bool MainPatientWindow::RegisterClass()
         OnStatic<WM_SYSCOMMAND, &OnSysCommand>(), OnStatic<WM_COMMAND, &OnCommand>(),
         OnStatic<WM_CHAR, &OnChar>(),             OnStatic<WM_FONTCHANGED_APP, &OnSettingBroadcast>(),
     };
-    gMainHandlers = HandlerTable{};
-    gMainHandlers.Fill(handlers, sizeof handlers / sizeof handlers[0]);
+    WindowClass cls{kClassName, 0, reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_MENU + 1))};
+    cls.icon = static_cast<HICON>(LoadImageW(hInstance, MAKEINTRESOURCEW(IDI_MAIN_APP), IMAGE_ICON, 64, 64, 0));
+    cls.smallIcon = static_cast<HICON>(LoadImageW(hInstance, MAKEINTRESOURCEW(IDI_MAIN_APP), IMAGE_ICON, 16, 16, 0));
+    cls.procedure = MainWindowProc;
+    if (!RegisterTableClass(cls, gMainHandlers, handlers))
+        return false;
     gRegistered = true;
     return true;
 }
@@ -547,15 +543,7 @@ void MainPatientWindow::UnregisterClass()
 {
     if (!gRegistered)
         return;
-    WNDCLASSEXW wc = {};
-    wc.cbSize = sizeof wc;
-    if (GetClassInfoExW(hInstance, kClassName, &wc)) {
-        ::UnregisterClassW(kClassName, hInstance);
-        if (wc.hIcon)
-            DestroyIcon(wc.hIcon);
-        if (wc.hIconSm)
-            DestroyIcon(wc.hIconSm);
-    }
+    UnregisterClassAndIcons(kClassName);
     gRegistered = false;
 }
 

@@ -1,7 +1,9 @@
 #include "app/mainwnd_neighbours.h"
 
+#include "app/exchangeservices.h"
 #include "app/mainmenus.h"
 #include "foundation/globals.h"
+#include "foundation/settingskey.h"
 #include "images/viewer/mainviewwnd.h"
 
 #include <cwchar>
@@ -19,6 +21,13 @@ DPicturePtr ActiveViewPicture()
     return view ? view->GetPicture() : DPicturePtr();
 }
 
+const uint8_t* ActiveViewTable()
+{
+    MainViewWnd* panel = MainViewWnd::Instance();
+    SnimokWnd* view = panel ? panel->GetActiveView() : nullptr;
+    return view ? view->GetLut() : nullptr;
+}
+
 void LoadPlugins()
 {
 }
@@ -29,11 +38,8 @@ void StartAutoPlugins()
 
 int HasPluginMenuItems()
 {
-    wchar_t path[300];
-    _snwprintf(path, 300, L"%ls\\Plugins", SettingsKeyPath);
-    path[299] = 0;
-    HKEY key;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, path, 0, KEY_READ, &key) != ERROR_SUCCESS)
+    HKEY key = nullptr;
+    if (OpenSettingsKey(L"Plugins", KEY_READ, false, &key) != ERROR_SUCCESS)
         return 0;
     DWORD subKeys = 0;
     const LONG status = RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, &subKeys, nullptr, nullptr, nullptr, nullptr,
@@ -48,19 +54,12 @@ void BuildPluginMenu(HWND owner, int, int)
 }
 
 void RunScanDbWindow(HWND owner) { ShowNotAvailableYet(owner); }
-void RunImportDbWnd(HWND owner) { ShowNotAvailableYet(owner); }
-void ChooseReportProfile(HWND owner) { ShowNotAvailableYet(owner); }
-void PrintReportFromDesc(HWND owner, ReportDesc*) { ShowNotAvailableYet(owner); }
-void ShowAboutBox(HWND owner) { ShowNotAvailableYet(owner); }
-void ShowStatusPrinterWnd(HWND owner) { ShowNotAvailableYet(owner); }
-void RunPrintHeaderDlg(HWND owner) { ShowNotAvailableYet(owner); }
-DPicturePtr ImportImageFile(HWND owner, DWORD, int)
+void OpenMergeWindow(HWND owner)
 {
-    ShowNotAvailableYet(owner);
-    return DPicturePtr();
+    if (const auto run = GetExchangeServices().runImportDbWnd)
+        run(owner);
+    else
+        ShowNotAvailableYet(owner);
 }
-void ExportImage(HWND owner, const DPicturePtr&) { ShowNotAvailableYet(owner); }
-void ShowDicomQueueWindow(HWND owner) { ShowNotAvailableYet(owner); }
-void RunReportsDlg(HWND owner) { ShowNotAvailableYet(owner); }
-void RunFontsDlg(HWND owner) { ShowNotAvailableYet(owner); }
+void ShowAboutBox(HWND owner) { ShowNotAvailableYet(owner); }
 void RunModalityDlg(HWND owner) { ShowNotAvailableYet(owner); }

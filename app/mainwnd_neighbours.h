@@ -1,14 +1,16 @@
 // What the main patient window calls beyond its own code and beyond the image
 // strip and the notes: the main image panel's handle and active picture,
 // plug-ins, the About box, and the commands of printing, data exchange and
-// the settings dialogs. The program has none of those commands' windows: each
-// says "This command is not available yet." (ShowNotAvailableYet), and the
-// plug-in loader loads none.
+// the settings dialogs. The commands whose windows live above the shell run
+// through its service tables (app/exchangeservices.h, app/printservices.h);
+// a command without its window says "This command is not available yet."
+// (ShowNotAvailableYet), and the plug-in loader loads none.
 #pragma once
 
 #include "images/pixels/picture.h"
 
 #include <windows.h>
+#include <stdint.h>
 
 // ---- the main image panel ----------------------------------------------------
 // (images/mainviewwnd.h: CreateMainView, DestroyMainView, ShowMainView,
@@ -18,6 +20,8 @@
 HWND MainViewHandle();
 // The picture of the panel's active view, or an empty handle.
 DPicturePtr ActiveViewPicture();
+// The display look-up table of the panel's active view, or null.
+const uint8_t* ActiveViewTable();
 
 // ---- plug-ins ------------------------------------------------------------------
 
@@ -28,19 +32,12 @@ int HasPluginMenuItems();
 void BuildPluginMenu(HWND owner, int x, int y);
 
 // ---- commands without a window: each says that it is not available ----------
+// (printing's commands: app/printservices.h; the data exchange's:
+// app/exchangeservices.h)
 
 class ReportDesc;
 void RunScanDbWindow(HWND owner);                 // synchronisation window
-void RunImportDbWnd(HWND owner);                  // merge window
-void ChooseReportProfile(HWND owner);             // printer profile for reports
-void PrintReportFromDesc(HWND owner, ReportDesc* report);   // the report's filters, then the report
+void OpenMergeWindow(HWND owner);                 // merge window (app/exchangeservices.h)
 void ShowAboutBox(HWND owner);
-void ShowStatusPrinterWnd(HWND owner);
-void RunPrintHeaderDlg(HWND owner);
-// An imported picture, or an empty handle.
-DPicturePtr ImportImageFile(HWND owner, DWORD patientKey, int flag);
-void ExportImage(HWND owner, const DPicturePtr& picture);
-void ShowDicomQueueWindow(HWND owner);
-void RunReportsDlg(HWND owner);
-void RunFontsDlg(HWND owner);
 void RunModalityDlg(HWND owner);
+

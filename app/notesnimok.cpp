@@ -94,14 +94,7 @@ bool NoteSnimokWnd::RegisterClass()
 {
     if (gRegistered)
         return true;
-    WNDCLASSEXW wc = {};
-    wc.cbSize = sizeof wc;
-    wc.style = CS_OWNDC;
-    wc.cbWndExtra = 4;
-    wc.hInstance = hInstance;
-    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    wc.lpszClassName = kClassName;
-    if (!DWindow::RegisterClassEx(&wc))
+    if (!DWindow::RegisterMapClass({kClassName, CS_OWNDC}))
         return false;
     if (!LoadStringW(hInstance, IDS_TEMPLATE_HEADER, gHeaderFormat, 64))
         wcscpy(gHeaderFormat, L"%1");
@@ -290,10 +283,7 @@ bool NoteSnimokWnd::Load()
     if (!query.Next()) {
         // The image's row is gone (deleted meanwhile): say so; the caller
         // closes the window.
-        const std::wstring text = LoadText(IDS_RECORD_NOT_FOUND);
-        const std::wstring caption = LoadText(IDS_DESCRIPTION);
-        HWND owner = GetWindow(hwnd, GW_OWNER);
-        ShowPrompt(owner, text.c_str(), caption.c_str(), MB_OK | MB_ICONEXCLAMATION);
+        MessageBoxIdCaption(GetWindow(hwnd, GW_OWNER), IDS_RECORD_NOT_FOUND, IDS_DESCRIPTION, MB_OK | MB_ICONEXCLAMATION);
         return false;
     }
     DODBParams* row = query.Row();
@@ -351,9 +341,8 @@ int NoteSnimokWnd::SaveStep(bool ask, HWND promptOwner)
     if (!IsChanged())
         return 0;
     if (ask) {
-        const std::wstring text = LoadText(IDS_DESCRIPTION_MODIFIED);
-        const std::wstring caption = LoadText(IDS_DESCRIPTION);
-        if (ShowPrompt(promptOwner, text.c_str(), caption.c_str(), MB_YESNO | MB_ICONQUESTION) != IDYES)
+        if (MessageBoxIdCaption(promptOwner, IDS_DESCRIPTION_MODIFIED, IDS_DESCRIPTION, MB_YESNO | MB_ICONQUESTION) !=
+            IDYES)
             return 0;
     }
     BoundStatement update(g_DbSession, kSaveSql, BoundStatement::kPrepared);

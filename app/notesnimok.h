@@ -248,7 +248,8 @@ void TemplateMenu(HWND owner, DWORD imageKey, int x, int y);
 void SetNoteFromTemplateMenu(HWND owner, DWORD imageKey, int x, int y);
 
 // How a note's Print button prints: the default print job of the description
-// for the image and patient keys. The default says that the command is not
-// available (the program has no print job yet). Returns the previous function.
+// for the image and patient keys. The default, while no print job is
+// installed, says that the command is not available. Returns the previous
+// function.
 typedef void (*NotePrintFunction)(HWND owner, DWORD imageKey, DWORD patientKey);
 NotePrintFunction SetNotePrintFunction(NotePrintFunction function);

@@ -9,6 +9,7 @@
 #include "foundation/datetime.h"
 #include "foundation/messages.h"
 #include "foundation/prompt.h"
+#include "foundation/settingskey.h"
 #include "resources/strings.h"
 #include "images/files/iconrecord.h"
 #include "ui/button.h"
@@ -57,10 +58,7 @@ DWORD ThresholdOr(DRegKeyHandle& key, const wchar_t* name, DWORD fallback)
 
 void ShowSettingsError(const wchar_t* text, UINT captionId)
 {
-    wchar_t caption[256] = L"";
-    if (captionId)
-        LoadStringW(hInstance, captionId, caption, 256);
-    ShowPrompt(nullptr, text, captionId ? caption : nullptr, MB_ICONHAND | MB_SYSTEMMODAL);
+    MessageBoxIdCaption(nullptr, text, captionId, MB_ICONHAND | MB_SYSTEMMODAL);
 }
 
 }  // namespace
@@ -142,12 +140,13 @@ void BuildDataFolders()
         wcscpy(CfgFolder, cfg);
 }
 
-BOOL LoadSettings(HKEY rootKey, const wchar_t* keyPath)
+BOOL LoadSettings()
 {
     try {
+        const SettingsRoot settings = GetSettingsRoot();
         DRegKeyHandle root;
-        if (root.Open(rootKey, keyPath, KEY_READ) != ERROR_SUCCESS)
-            throw MsgExcept(keyPath, IDS_REGISTRY_OPEN_ERROR);
+        if (root.Open(settings.root, settings.path, KEY_READ) != ERROR_SUCCESS)
+            throw MsgExcept(settings.path, IDS_REGISTRY_OPEN_ERROR);
         SetDateTimeFormats(gAppLocale.GetLcid());
 
         // Fonts; "Header" falls back on the list views' font, so it comes last.

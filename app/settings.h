@@ -16,8 +16,9 @@
 
 #include <windows.h>
 
-// Reads every setting below root\keyPath (the program: HKLM\SettingsKeyPath).
-BOOL LoadSettings(HKEY root = HKEY_LOCAL_MACHINE, const wchar_t* keyPath = SettingsKeyPath);
+// Reads every setting below the settings root (foundation/settingskey.h:
+// HKLM\SettingsKeyPath unless a test pointed it elsewhere).
+BOOL LoadSettings();
 
 // The steps of LoadSettings, each on the open settings key. They throw
 // RegException for a failed read and a key path (const wchar_t*) for a key

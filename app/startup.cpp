@@ -3,8 +3,10 @@
 #include "app/exceptionbox.h"
 
 #include "app/inittable.h"
+#include "app/exchangeservices.h"
 #include "foundation/applocale.h"
 #include "foundation/journal.h"
+#include "foundation/settingskey.h"
 
 #include <cstdlib>
 #include <exception>
@@ -76,10 +78,10 @@ bool SameName(const wchar_t* name, int length, const wchar_t* other, int otherLe
 // Whether the name is listed in "AdminUsers". The value is read whole into a
 // buffer two characters longer than the value and zero-filled, so a list
 // stored without its terminators is never read past its end.
-bool ListedInAdminUsers(const wchar_t* name, int length, HKEY root, const wchar_t* keyPath)
+bool ListedInAdminUsers(const wchar_t* name, int length)
 {
     HKEY key = nullptr;
-    if (RegOpenKeyExW(root, keyPath, 0, KEY_READ, &key) != ERROR_SUCCESS)
+    if (OpenSettingsKey(nullptr, KEY_READ, false, &key) != ERROR_SUCCESS)
         return false;
     bool found = false;
     DWORD type = REG_NONE, size = 0;
@@ -168,7 +170,7 @@ void InitProcess()
     InstallProgramExceptionShower();
 }
 
-void CheckAdminUser(const wchar_t* name, int length, HKEY root, const wchar_t* keyPath)
+void CheckAdminUser(const wchar_t* name, int length)
 {
     IsAdministrator = false;
     if (!name || length <= 0)
@@ -179,7 +181,7 @@ void CheckAdminUser(const wchar_t* name, int length, HKEY root, const wchar_t* k
             return;
         }
     }
-    IsAdministrator = ListedInAdminUsers(name, length, root, keyPath);
+    IsAdministrator = ListedInAdminUsers(name, length);
 }
 
 // ---- fatal failures ---------------------------------------------------------
@@ -237,10 +239,10 @@ BOOL CheckSingleInstance()
     return TRUE;
 }
 
-void SetDefaultDirectory(HKEY root, const wchar_t* keyPath)
+void SetDefaultDirectory()
 {
     HKEY key = nullptr;
-    if (RegOpenKeyExW(root, keyPath, 0, KEY_READ, &key) != ERROR_SUCCESS)
+    if (OpenSettingsKey(nullptr, KEY_READ, false, &key) != ERROR_SUCCESS)
         return;
     wchar_t folder[261] = {};
     DWORD type = REG_NONE, bytes = 260 * sizeof(wchar_t);   // the last character stays the terminator
@@ -281,6 +283,7 @@ void Shutdown()
 {
     DestroyJournalViewer();
     RunDeinitTable();
+    ReleaseExchange();
 }
 
 void ExitProgram(int code)

@@ -46,9 +46,9 @@ void InitProcess();
 
 // Sets IsAdministrator when the user name (length characters) is one of the
 // built-in administrators or is listed in the value "AdminUsers" (REG_SZ or
-// REG_MULTI_SZ) of the settings key, compared whole and ignoring case.
-void CheckAdminUser(const wchar_t* name, int length, HKEY root = HKEY_LOCAL_MACHINE,
-                    const wchar_t* keyPath = SettingsKeyPath);
+// REG_MULTI_SZ) of the settings key (OpenSettingsKey), compared whole and
+// ignoring case.
+void CheckAdminUser(const wchar_t* name, int length);
 
 // The name of an exception code as the crash filter reports it.
 const wchar_t* ExceptionName(DWORD code);
@@ -75,9 +75,9 @@ FatalExitFunction SetFatalExitFunction(FatalExitFunction function);
 // FALSE when another instance holds the mutex "Tobal Fluoro" (or it cannot
 // be made); TRUE with InstanceMutex held.
 BOOL CheckSingleInstance();
-// SetCurrentDirectoryW to "DefDir" of the settings key when it is set; any
-// failure leaves the current folder as it was.
-void SetDefaultDirectory(HKEY root = HKEY_LOCAL_MACHINE, const wchar_t* keyPath = SettingsKeyPath);
+// SetCurrentDirectoryW to "DefDir" of the settings key (OpenSettingsKey)
+// when it is set; any failure leaves the current folder as it was.
+void SetDefaultDirectory();
 // IsSmallScreen and IconSize from the screen width; FALSE (after a journal
 // record) when the display cannot be read or has fewer than 16 bits per pixel.
 BOOL CheckDisplay();

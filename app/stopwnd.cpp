@@ -13,6 +13,8 @@ namespace {
 HandlerTable gStopHandlers;
 bool gRegistered = false;
 HICON gStopIcon = nullptr;   // the class icon, 32 x 32, also the button's
+// The class background, which the window paints too: brush value 5.
+const HBRUSH kBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_MENU + 1));
 
 }  // namespace
 
@@ -28,21 +30,6 @@ bool StopProcessWnd::RegisterClass()
     if (gRegistered)
         return false;
     gStopIcon = static_cast<HICON>(LoadImageW(hInstance, MAKEINTRESOURCEW(IDI_STOP_PROCESS), IMAGE_ICON, 32, 32, 0));
-    WNDCLASSEXW wc = {};
-    wc.cbSize = sizeof wc;
-    wc.style = CS_NOCLOSE;
-    wc.cbWndExtra = 4;
-    wc.hInstance = hInstance;
-    wc.hIcon = gStopIcon;
-    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    wc.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_WINDOWFRAME + 1));   // value 5
-    wc.lpszClassName = kClassName;
-    if (!RegisterWindowClass(&wc)) {
-        if (gStopIcon)
-            DestroyIcon(gStopIcon);
-        gStopIcon = nullptr;
-        return false;
-    }
     static const HandlerEntry handlers[] = {
         OnMessage<WM_CREATE, &StopProcessWnd::OnCreate>(),
         OnMessage<WM_DESTROY, &StopProcessWnd::OnDestroy>(),
@@ -50,20 +37,19 @@ bool StopProcessWnd::RegisterClass()
         OnMessage<WM_PAINT, &StopProcessWnd::OnPaint>(),
         OnMessage<WM_FONTCHANGED_APP, &StopProcessWnd::OnSettingChange>(),
     };
-    gStopHandlers.Fill(handlers, sizeof handlers / sizeof handlers[0]);
+    WindowClass cls{kClassName, CS_NOCLOSE, kBackground};
+    cls.icon = gStopIcon;
+    if (!RegisterTableClass(cls, gStopHandlers, handlers)) {
+        gStopIcon = nullptr;   // destroyed with the class that was not made
+        return false;
+    }
     gRegistered = true;
     return true;
 }
 
 void StopProcessWnd::UnregisterClass()
 {
-    if (!gRegistered)
-        return;
-    ::UnregisterClassW(kClassName, hInstance);
-    if (gStopIcon)
-        DestroyIcon(gStopIcon);
-    gStopIcon = nullptr;
-    gRegistered = false;
+    UnregisterClassOnce(gRegistered, kClassName, &gStopIcon);
 }
 
 LRESULT CALLBACK StopProcessWnd::WndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
@@ -144,7 +130,7 @@ void StopProcessWnd::OnPaint()
     HDC dc = BeginPaint(hwnd, &ps);
     RECT client;
     ::GetClientRect(hwnd, &client);
-    FillRect(dc, &client, reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_WINDOWFRAME + 1)));
+    FillRect(dc, &client, kBackground);
     if (title_) {
         const int oldMode = SetBkMode(dc, TRANSPARENT);
         TextOutW(dc, 0, 0, title_, lstrlenW(title_));

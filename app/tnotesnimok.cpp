@@ -7,6 +7,7 @@
 #include "database/dbstart.h"
 #include "database/dbstatement.h"
 #include "foundation/globals.h"
+#include "foundation/messages.h"
 #include "foundation/prompt.h"
 #include "foundation/textutil.h"
 #include "images/viewer/mainviewwnd.h"
@@ -71,14 +72,7 @@ bool TNoteSnimokWnd::RegisterClass()
 {
     if (gRegistered)
         return true;
-    WNDCLASSEXW wc = {};
-    wc.cbSize = sizeof wc;
-    wc.cbWndExtra = 4;
-    wc.hInstance = hInstance;
-    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    wc.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(5));
-    wc.lpszClassName = kClassName;
-    if (!DWindow::RegisterClassEx(&wc))
+    if (!DWindow::RegisterMapClass({kClassName, 0, reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_MENU + 1))}))
         return false;
     gRegistered = true;
     return true;
@@ -86,10 +80,7 @@ bool TNoteSnimokWnd::RegisterClass()
 
 void TNoteSnimokWnd::UnregisterClass()
 {
-    if (!gRegistered)
-        return;
-    ::UnregisterClassW(kClassName, hInstance);
-    gRegistered = false;
+    UnregisterClassOnce(gRegistered, kClassName);
 }
 
 TNoteSnimokWnd::~TNoteSnimokWnd()
@@ -246,9 +237,8 @@ bool TNoteSnimokWnd::OfferToSave()
 {
     if (!hasSelection_ || !edit_ || !SendMessageW(edit_, EM_GETMODIFY, 0, 0))
         return true;
-    const std::wstring text = LoadText(IDS_TEMPLATE_MODIFIED);
-    const std::wstring caption = LoadText(IDS_TEMPLATE_EDITOR_TITLE);
-    const int answer = ShowPrompt(hwnd, text.c_str(), caption.c_str(), MB_YESNOCANCEL | MB_ICONQUESTION);
+    const int answer =
+        MessageBoxIdCaption(hwnd, IDS_TEMPLATE_MODIFIED, IDS_TEMPLATE_EDITOR_TITLE, MB_YESNOCANCEL | MB_ICONQUESTION);
     if (answer == IDYES) {
         Save();
         return true;

@@ -7,21 +7,41 @@ add_subdirectory(${TF_GTEST_SOURCE} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_
 
 include(GoogleTest)
 
-# tf_add_test_executable(<folder> SOURCES ... LIBRARIES ...)
+# tf_add_test_executable(<folder> SOURCES ... LIBRARIES ... [LOCKED <filter> <resource>])
 # Builds <folder>_tests.exe from tests/<folder>/ with the shared test main and the
 # resources, and registers every GoogleTest case with ctest as "<folder>.<Suite>.<Test>".
+# With LOCKED, the cases the GoogleTest filter selects hold the ctest resource
+# lock while they run (cases that share an outside process or machine setting
+# run one at a time); the others run as usual.
 function(tf_add_test_executable folder)
-    cmake_parse_arguments(ARG "" "" "SOURCES;LIBRARIES" ${ARGN})
+    cmake_parse_arguments(ARG "" "" "SOURCES;LIBRARIES;LOCKED" ${ARGN})
     set(target ${folder}_tests)
     add_executable(${target} ${ARG_SOURCES} $<TARGET_OBJECTS:tf_test_common> $<TARGET_OBJECTS:tf_resources>)
     target_link_libraries(${target} PRIVATE tf_options ${ARG_LIBRARIES} foundation gmock gtest)
     target_include_directories(${target} PRIVATE ${CMAKE_SOURCE_DIR}/tests)
-    gtest_discover_tests(${target}
-        TEST_PREFIX "${folder}."
-        DISCOVERY_MODE PRE_TEST
-        DISCOVERY_TIMEOUT 120
-        # A test passes only when it says so: under Wine a process that crashes
-        # may still end with exit code 0.
-        PROPERTIES TIMEOUT 300
-            PASS_REGULAR_EXPRESSION "\\[  PASSED  \\] 1 test|\\[  SKIPPED \\] 1 test")
+    # A test passes only when it says so: under Wine a process that crashes
+    # may still end with exit code 0.
+    set(pass "\\[  PASSED  \\] 1 test|\\[  SKIPPED \\] 1 test")
+    if(ARG_LOCKED)
+        list(GET ARG_LOCKED 0 filter)
+        list(GET ARG_LOCKED 1 resource)
+        gtest_discover_tests(${target}
+            TEST_PREFIX "${folder}."
+            TEST_FILTER "${filter}"
+            DISCOVERY_MODE PRE_TEST
+            DISCOVERY_TIMEOUT 120
+            PROPERTIES TIMEOUT 300 RESOURCE_LOCK ${resource} PASS_REGULAR_EXPRESSION "${pass}")
+        gtest_discover_tests(${target}
+            TEST_PREFIX "${folder}."
+            TEST_FILTER "-${filter}"
+            DISCOVERY_MODE PRE_TEST
+            DISCOVERY_TIMEOUT 120
+            PROPERTIES TIMEOUT 300 PASS_REGULAR_EXPRESSION "${pass}")
+    else()
+        gtest_discover_tests(${target}
+            TEST_PREFIX "${folder}."
+            DISCOVERY_MODE PRE_TEST
+            DISCOVERY_TIMEOUT 120
+            PROPERTIES TIMEOUT 300 PASS_REGULAR_EXPRESSION "${pass}")
+    endif()
 endfunction()

@@ -6,9 +6,11 @@
 # tf_prefix       the private 32-bit Wine prefix $TF_BUILD/wineprefix
 # tf_start_xvfb   a free X display (Xvfb -displayfd); sets DISPLAY
 # tf_start_wine   one persistent wineserver for the prefix
-# tf_register     registers the built OLE DB provider in the prefix (wine regsvr32; safe to repeat)
+# tf_register     registers the built OLE DB provider and the DICOM export server stand-in in the
+#                 prefix (wine regsvr32, dicomsrv /regserver; safe to repeat)
 # tf_site         the demo site in $TF_BUILD/demosite-<language> and its settings in the prefix's registry
 # tf_start_disksrv  the disk service stand-in on the pipe "DiskSrv" (its pid in TF_DISKSRV_PID)
+# tf_start_cups   a private cupsd with two cups-pdf queues for the printing tests (TF_PDF_DIR)
 # tf_stop         stops what tf_start_* started, by pid and by prefix
 # tf_native       builds the pixel code natively with sanitizers and runs its tests
 #
@@ -23,7 +25,8 @@ export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
 
 TF_PACKAGES="wine wine32:i386 mingw-w64 g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix cmake make xvfb xauth \
-fonts-dejavu-core googletest x11-utils g++"
+fonts-dejavu-core googletest x11-utils g++ cups cups-client printer-driver-cups-pdf poppler-utils ghostscript \
+libcups2:i386 dcmtk dicom3tools"
 
 tf_log() { printf '== %s\n' "$*" >&2; }
 
@@ -111,6 +114,11 @@ tf_register() {
     [ -f "$dll" ] || { echo "no provider DLL at $dll" >&2; return 1; }
     # regsvr32 writes the same keys every time: registering again only refreshes the DLL's path.
     wine regsvr32 /s "$(winepath -w "$dll")" >/dev/null 2>&1 || { echo "wine regsvr32 $dll failed" >&2; return 1; }
+    # The stand-in of the outside DICOM export server ("IDicomExportServer.Application").
+    local dicomsrv="$TF_BUILD/tools/dicomsrv/dicomsrv.exe"
+    if [ -f "$dicomsrv" ]; then
+        wine "$dicomsrv" /regserver >/dev/null 2>&1 || { echo "dicomsrv /regserver failed" >&2; return 1; }
+    fi
 }
 
 # The demo site speaks the language of the locale (LANG): Russian for ru_*,
@@ -174,6 +182,12 @@ tf_site() {
     wine reg add "$key" /v ServerName /t REG_SZ /d "$server" /f >/dev/null 2>&1
     wine reg add "$key" /v AdminUsers /t REG_SZ /d "$(id -un)" /f >/dev/null 2>&1
     wine reg add "$key\\Arj" /ve /t REG_SZ /d "$w\\Arj\\" /f >/dev/null 2>&1
+    # The DICOM export server stand-in's one target, "PACS", receives its
+    # images in the site's Dicom\ folder; its send queues live in Dicom\Spool\.
+    mkdir -p "$site/Dicom/Spool"
+    local dicom='HKLM\SOFTWARE\DicomExportServer'
+    wine reg add "$dicom" /v Spool /t REG_SZ /d "$w\\Dicom\\Spool\\" /f >/dev/null 2>&1
+    wine reg add "$dicom\\Targets" /v PACS /t REG_SZ /d "$w\\Dicom\\" /f >/dev/null 2>&1
 }
 
 TF_DISKSRV_PID=""
@@ -183,7 +197,108 @@ tf_start_disksrv() {
     TF_DISKSRV_PID=$!
 }
 
+# The printing tests print real PDF files through CUPS. tf_start_cups starts
+# a cupsd of this build only: its configuration, state, spool and logs live in
+# $TF_BUILD/cups, it listens on a local socket there (no network port), and
+# Wine's libcups finds it through CUPS_SERVER. Two queues print through
+# cups-pdf: "PDF" (the default) with the driver's own PPD, and "PDFMargins"
+# with a copy of it whose A4 imageable area starts 18 x 36 points in from the
+# paper's edge. cups-pdf reads its configuration from /etc/cups only, one file
+# per instance: this build's instance is named after its folder, and its
+# output folder is new for every run ($TF_PDF_DIR, exported for the tests).
+# A cupsd that cannot start fails the run here, with its log.
+TF_CUPSD_PID=""
+TF_CUPS_CONF=""
+
+tf_start_cups() {
+    local dir="$TF_BUILD/cups" instance
+    instance="tf$(printf '%s' "$TF_BUILD" | md5sum | cut -c1-10)"
+    rm -rf "$dir/etc" "$dir/state" "$dir/spool" "$dir/cache" "$dir/log" "$dir"/pdf.*
+    mkdir -p "$dir/etc/ppd" "$dir/state" "$dir/spool/tmp" "$dir/cache" "$dir/log" "$dir/gs"
+    chmod 755 "$dir" "$dir/etc" "$dir/state"
+    chmod 710 "$dir/spool"
+    chmod 1777 "$dir/spool/tmp"
+    export TF_PDF_DIR
+    TF_PDF_DIR=$(mktemp -d "$dir/pdf.XXXXXX")
+    chmod 777 "$TF_PDF_DIR"
+    local sock="$dir/cups.sock"
+    # A socket path holds at most 107 bytes.
+    if [ ${#sock} -gt 100 ]; then sock=$(mktemp -u /tmp/tfcups.XXXXXX.sock); fi
+    cat >"$dir/etc/cups-files.conf" <<CONF
+ServerRoot $dir/etc
+RequestRoot $dir/spool
+TempDir $dir/spool/tmp
+CacheDir $dir/cache
+StateDir $dir/state
+ErrorLog $dir/log/error_log
+AccessLog $dir/log/access_log
+PageLog $dir/log/page_log
+ServerBin /usr/lib/cups
+DataDir /usr/share/cups
+SystemGroup root
+FileDevice No
+Sandboxing Relaxed
+CONF
+    cat >"$dir/etc/cupsd.conf" <<CONF
+Listen $sock
+LogLevel warn
+Browsing No
+WebInterface No
+DefaultAuthType None
+DefaultShared No
+MaxJobs 0
+PreserveJobHistory No
+<Location />
+  Order allow,deny
+  Allow all
+</Location>
+<Policy default>
+  <Limit All>
+    Order deny,allow
+  </Limit>
+</Policy>
+CONF
+    TF_CUPS_CONF="/etc/cups/cups-pdf-$instance.conf"
+    cat >"$TF_CUPS_CONF" <<CONF
+Out $TF_PDF_DIR
+AnonDirName $TF_PDF_DIR
+Spool $dir/spool/pdf
+Log $dir/log
+GSTmp $dir/gs
+UserUMask 0000
+Grp root
+Label 0
+TitlePref 0
+CONF
+    cupsd -f -c "$dir/etc/cupsd.conf" -s "$dir/etc/cups-files.conf" >"$dir/log/cupsd.out" 2>&1 &
+    TF_CUPSD_PID=$!
+    export CUPS_SERVER="$sock"
+    local i
+    for i in $(seq 1 100); do
+        [ -S "$sock" ] && lpstat -r >/dev/null 2>&1 && break
+        kill -0 "$TF_CUPSD_PID" 2>/dev/null || break
+        sleep 0.1
+    done
+    if ! lpstat -r >/dev/null 2>&1; then
+        echo "CUPS could not be started for the printing tests (cupsd of $dir):" >&2
+        cat "$dir/log/cupsd.out" "$dir/log/error_log" 2>/dev/null | tail -20 >&2
+        return 1
+    fi
+    local ppd=/usr/share/ppd/cups-pdf/CUPS-PDF_noopt.ppd
+    sed 's|^\*ImageableArea A4/A4:.*|*ImageableArea A4/A4: "18 36 577 806"|' "$ppd" >"$dir/margins.ppd"
+    lpadmin -p PDF -E -v "cups-pdf:/$instance" -P "$ppd" -o PageSize=A4 &&
+        lpadmin -p PDFMargins -E -v "cups-pdf:/$instance" -P "$dir/margins.ppd" -o PageSize=A4 &&
+        lpadmin -d PDF || { echo "the cups-pdf queues could not be set up" >&2; return 1; }
+    tf_log "cupsd on $sock (pid $TF_CUPSD_PID), PDF files in $TF_PDF_DIR"
+}
+
 tf_stop() {
+    if [ -n "$TF_CUPSD_PID" ]; then
+        kill "$TF_CUPSD_PID" 2>/dev/null || true
+        wait "$TF_CUPSD_PID" 2>/dev/null || true
+        TF_CUPSD_PID=""
+        [ -n "$TF_CUPS_CONF" ] && rm -f "$TF_CUPS_CONF"
+    fi
     if [ -n "$TF_DISKSRV_PID" ]; then
         kill "$TF_DISKSRV_PID" 2>/dev/null || true
         wait "$TF_DISKSRV_PID" 2>/dev/null || true

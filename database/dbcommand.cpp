@@ -11,19 +11,11 @@ DODBCommand::DODBCommand(ICommandText* text)
     : accessor(nullptr), columnsInfo(nullptr), properties(nullptr), commandText(text), convertType(nullptr),
       columnsRowset(nullptr), prepare(nullptr), withParameters(nullptr), supportErrorInfo(nullptr)
 {
-    if (commandText == nullptr)
-        return;
-    bool complete = Query(commandText, IID_IAccessor, accessor) && Query(commandText, IID_IColumnsInfo, columnsInfo) &&
-                    Query(commandText, IID_ICommandProperties, properties) &&
-                    Query(commandText, IID_IConvertType, convertType) &&
-                    Query(commandText, IID_IColumnsRowset, columnsRowset) &&
-                    Query(commandText, IID_ICommandPrepare, prepare) &&
-                    Query(commandText, IID_ICommandWithParameters, withParameters);
-    if (!complete) {
+    if (commandText != nullptr &&
+        !AcquireInterfaces(commandText, supportErrorInfo, IID_IAccessor, accessor, IID_IColumnsInfo, columnsInfo,
+                           IID_ICommandProperties, properties, IID_IConvertType, convertType, IID_IColumnsRowset,
+                           columnsRowset, IID_ICommandPrepare, prepare, IID_ICommandWithParameters, withParameters))
         ReleaseAll();
-        return;
-    }
-    Query(commandText, IID_ISupportErrorInfo, supportErrorInfo);
 }
 
 DODBCommand::~DODBCommand()
@@ -33,15 +25,8 @@ DODBCommand::~DODBCommand()
 
 void DODBCommand::ReleaseAll()
 {
-    ReleaseInterface(commandText);
-    ReleaseInterface(accessor);
-    ReleaseInterface(columnsInfo);
-    ReleaseInterface(properties);
-    ReleaseInterface(convertType);
-    ReleaseInterface(columnsRowset);
-    ReleaseInterface(prepare);
-    ReleaseInterface(withParameters);
-    ReleaseInterface(supportErrorInfo);
+    ReleaseInterfaces(commandText, accessor, columnsInfo, properties, convertType, columnsRowset, prepare, withParameters,
+                      supportErrorInfo);
 }
 
 bool DODBCommand::Usable(const wchar_t* source) const
@@ -120,23 +105,29 @@ HRESULT DODBCommand::RunProvider(DODBParams* params, DBROWCOUNT* affected, IRows
                                 reinterpret_cast<IUnknown**>(rowset));
 }
 
+IRowset* DODBCommand::RunForRowset(DODBParams* params, DBROWCOUNT* affected, const wchar_t* source)
+{
+    DODBClearError();
+    if (!Usable(source))
+        return nullptr;
+    IRowset* raw = nullptr;
+    HRESULT hr = RunProvider(params, affected, &raw);
+    if (FAILED(hr)) {
+        DODBAddError(hr, IDS_DB_EXECUTE_COMMAND, source);
+        return nullptr;
+    }
+    if (raw == nullptr)
+        DODBAddError(hr, IDS_DB_NO_ROWSET, source);
+    return raw;
+}
+
 BOOL DODBCommand::Execute(DODBPtr<DODBRowset>& rowset, DODBPtr<DODBParams>* rowBlock, DODBParams* params,
                           DBROWCOUNT* affected)
 {
     static const wchar_t kSource[] = L"DODBCommand::Execute";
-    DODBClearError();
-    if (!Usable(kSource))
+    IRowset* raw = RunForRowset(params, affected, kSource);
+    if (raw == nullptr)
         return FALSE;
-    IRowset* raw = nullptr;
-    HRESULT hr = RunProvider(params, affected, &raw);
-    if (FAILED(hr)) {
-        DODBAddError(hr, IDS_DB_EXECUTE_COMMAND, kSource);
-        return FALSE;
-    }
-    if (raw == nullptr) {
-        DODBAddError(hr, IDS_DB_NO_ROWSET, kSource);
-        return FALSE;
-    }
     if (!WrapNew(raw, rowset, E_OUTOFMEMORY, IDS_DB_CREATE_ROWSET, kSource))
         return FALSE;
     if (rowBlock != nullptr) {
@@ -149,20 +140,9 @@ BOOL DODBCommand::Execute(DODBPtr<DODBRowset>& rowset, DODBPtr<DODBParams>* rowB
 
 BOOL DODBCommand::ExecuteInto(DODBRowset& rowset, DODBParams* params, DBROWCOUNT* affected)
 {
-    static const wchar_t kSource[] = L"DODBCommand::Execute";
-    DODBClearError();
-    if (!Usable(kSource))
+    IRowset* raw = RunForRowset(params, affected, L"DODBCommand::Execute");
+    if (raw == nullptr)
         return FALSE;
-    IRowset* raw = nullptr;
-    HRESULT hr = RunProvider(params, affected, &raw);
-    if (FAILED(hr)) {
-        DODBAddError(hr, IDS_DB_EXECUTE_COMMAND, kSource);
-        return FALSE;
-    }
-    if (raw == nullptr) {
-        DODBAddError(hr, IDS_DB_NO_ROWSET, kSource);
-        return FALSE;
-    }
     rowset.Adopt(raw);
     return TRUE;
 }

@@ -54,6 +54,10 @@ private:
     // Posts 678 for an empty command; true when the command can be used.
     bool Usable(const wchar_t* source) const;
     HRESULT RunProvider(DODBParams* params, DBROWCOUNT* affected, IRowset** rowset);
+    // Clears the error records and runs the command for a rowset; null, with
+    // the records posted under `source`, when it is unusable, fails or gives
+    // no rowset.
+    IRowset* RunForRowset(DODBParams* params, DBROWCOUNT* affected, const wchar_t* source);
 
     IAccessor* accessor;
     IColumnsInfo* columnsInfo;

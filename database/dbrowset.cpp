@@ -36,15 +36,9 @@ DODBRowset::DODBRowset(IRowset* made)
     : accessor(nullptr), rowset(made), rowsetInfo(nullptr), rowsetChange(nullptr), supportErrorInfo(nullptr),
       lastResult(S_OK), endOfRowset(FALSE), currentRow(0), rowsObtained(0), columnsInfo(nullptr)
 {
-    if (rowset == nullptr)
-        return;
-    bool complete = Query(rowset, IID_IAccessor, accessor) && Query(rowset, IID_IColumnsInfo, columnsInfo) &&
-                    Query(rowset, IID_IRowsetInfo, rowsetInfo);
-    if (!complete) {
+    if (rowset != nullptr && !AcquireInterfaces(rowset, supportErrorInfo, IID_IAccessor, accessor, IID_IColumnsInfo,
+                                                columnsInfo, IID_IRowsetInfo, rowsetInfo))
         ReleaseAll();
-        return;
-    }
-    Query(rowset, IID_ISupportErrorInfo, supportErrorInfo);
 }
 
 DODBRowset::~DODBRowset()
@@ -66,12 +60,7 @@ void DODBRowset::ReleaseAll()
     if (currentRow != 0 && rowset != nullptr)
         rowset->ReleaseRows(1, &currentRow, nullptr, nullptr, nullptr);
     currentRow = 0;
-    ReleaseInterface(rowset);
-    ReleaseInterface(accessor);
-    ReleaseInterface(columnsInfo);
-    ReleaseInterface(rowsetInfo);
-    ReleaseInterface(rowsetChange);
-    ReleaseInterface(supportErrorInfo);
+    ReleaseInterfaces(rowset, accessor, columnsInfo, rowsetInfo, rowsetChange, supportErrorInfo);
 }
 
 bool DODBRowset::Refuse(HRESULT hr, UINT id, const wchar_t* source)

@@ -48,16 +48,10 @@ DODBSession::DODBSession(IDBCreateCommand* made)
     : openRowset(nullptr), sessionProperties(nullptr), createCommand(made), transactionLocal(nullptr),
       supportErrorInfo(nullptr)
 {
-    if (createCommand == nullptr)
-        return;
-    bool complete = Query(createCommand, IID_IOpenRowset, openRowset) &&
-                    Query(createCommand, IID_ITransactionLocal, transactionLocal) &&
-                    Query(createCommand, IID_ISessionProperties, sessionProperties);
-    if (!complete) {
+    if (createCommand != nullptr &&
+        !AcquireInterfaces(createCommand, supportErrorInfo, IID_IOpenRowset, openRowset, IID_ITransactionLocal,
+                           transactionLocal, IID_ISessionProperties, sessionProperties))
         ReleaseAll();
-        return;
-    }
-    Query(createCommand, IID_ISupportErrorInfo, supportErrorInfo);
 }
 
 DODBSession::~DODBSession()
@@ -67,11 +61,7 @@ DODBSession::~DODBSession()
 
 void DODBSession::ReleaseAll()
 {
-    ReleaseInterface(openRowset);
-    ReleaseInterface(createCommand);
-    ReleaseInterface(sessionProperties);
-    ReleaseInterface(transactionLocal);
-    ReleaseInterface(supportErrorInfo);
+    ReleaseInterfaces(openRowset, createCommand, sessionProperties, transactionLocal, supportErrorInfo);
 }
 
 bool DODBSession::Usable(UINT id, const wchar_t* source) const

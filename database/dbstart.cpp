@@ -4,6 +4,7 @@
 #include "foundation/globals.h"
 #include "foundation/messages.h"
 #include "foundation/prompt.h"
+#include "foundation/textutil.h"
 #include "resources/strings.h"
 
 DStrBuf g_DbInitString;
@@ -75,14 +76,10 @@ BOOL DbStart()
         try {
             return OpenDatabase();
         } catch (const DODBErrors& error) {
-            wchar_t question[257] = {};
-            wchar_t caption[257] = {};
-            LoadStringW(hInstance, IDS_DATABASE_CONNECT_RETRY, question, 257);
-            LoadStringW(hInstance, IDS_CONNECT_TO_DATABASE, caption, 257);
-            error.ShowMessage(nullptr, caption, MB_OK);
+            error.ShowMessage(nullptr, LoadText(IDS_CONNECT_TO_DATABASE).c_str(), MB_OK);
             g_DbSession.Release();
             g_DbSource.Release();
-            if (ShowPrompt(nullptr, question, caption, MB_YESNO) != IDYES)
+            if (MessageBoxIdCaption(nullptr, IDS_DATABASE_CONNECT_RETRY, IDS_CONNECT_TO_DATABASE, MB_YESNO) != IDYES)
                 return FALSE;
         }
     }

@@ -4,6 +4,7 @@
 #include "foundation/globals.h"
 #include "foundation/journal.h"
 #include "foundation/registry.h"
+#include "foundation/settingskey.h"
 #include "resources/strings.h"
 #include "ui/button.h"
 
@@ -237,15 +238,6 @@ void SetText(DStrBuf& out, const wchar_t* text, int length)
         out.Assign(text, length);
 }
 
-// The registry path of a form's settings; false when it does not fit.
-bool SettingsPath(const DStrBuf& name, DStrBuf& path)
-{
-    path.Clear();
-    path.Append(SettingsKeyPath).Append(L"\\");
-    return path.AppendN(name.GetString(), name.Length()) != 0 &&
-           path.Length() == lstrlenW(SettingsKeyPath) + 1 + name.Length();
-}
-
 }  // namespace
 
 // ---------------------------------------------------------------------------
@@ -449,12 +441,12 @@ int DbFormDesc::LoadSettings()
 {
     bool fontRead = false;
     if (!nosave_) {
-        wchar_t pathText[512];
-        DStrBuf path(pathText, 512);
-        DRegKeyHandle holder;
-        // Read access only: a user who may not change the machine's settings
-        // still gets the form's font and column widths.
-        if (SettingsPath(name_, path) && holder.Open(HKEY_LOCAL_MACHINE, path.GetString(), KEY_READ) == ERROR_SUCCESS) {
+        // The form's subkey of the settings key, read access only: a user who
+        // may not change the machine's settings still gets the form's font
+        // and column widths.
+        HKEY opened = nullptr;
+        if (OpenSettingsKey(name_.GetString(), KEY_READ, false, &opened) == ERROR_SUCCESS) {
+            const DRegKey holder(opened);
             const HKEY key = holder.GetHKey();
             fontRead = RegReadLogFont(font_, key, L"Font");
             for (int i = 0; i < list_.count; ++i) {
@@ -483,13 +475,10 @@ int DbFormDesc::SaveSettings()
 {
     if (nosave_)
         return 1;
-    wchar_t pathText[512];
-    DStrBuf path(pathText, 512);
-    DRegKeyHandle holder;
-    if (!SettingsPath(name_, path) ||
-        holder.Create(HKEY_LOCAL_MACHINE, path.GetString(), 0, KEY_READ | KEY_WRITE, nullptr, nullptr) !=
-            ERROR_SUCCESS)
+    HKEY created = nullptr;
+    if (OpenSettingsKey(name_.GetString(), KEY_READ | KEY_WRITE, true, &created) != ERROR_SUCCESS)
         return 0;
+    const DRegKey holder(created);
     const HKEY key = holder.GetHKey();
     int ok = 1;
     for (int i = 0; i < list_.count; ++i) {

@@ -3,7 +3,8 @@
 // The description folder is the process-wide CfgFolder (foundation/
 // globals.h): the registry value "CfgDir" when it is set, else the data
 // folder followed by "Cfg\"; description names are appended to it directly.
-// The settings key is the process-wide SettingsKeyPath (foundation/globals.h).
+// A database form keeps its settings in its subkey of the settings key
+// (OpenSettingsKey, foundation/settingskey.h).
 // A database form takes the forms font (GetFormsFont) when its own settings
 // hold no font.
 #pragma once

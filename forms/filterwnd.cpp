@@ -250,13 +250,7 @@ bool DbFiltFormWindow::RegisterClass()
 {
     INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_BAR_CLASSES};
     InitCommonControlsEx(&controls);
-    WNDCLASSEXW wc = {};
-    wc.cbSize = sizeof(wc);
-    wc.cbWndExtra = 4;   // the window object
-    wc.hInstance = hInstance;
-    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    wc.lpszClassName = kClassName;
-    return DWindow::RegisterClassEx(&wc);
+    return DWindow::RegisterMapClass({kClassName});
 }
 
 void DbFiltFormWindow::UnregisterClass()

@@ -376,11 +376,7 @@ KartDeleteResult DeleteRecord(HWND owner, const DbFormDesc& form, LONG key)
         }
     }
 
-    wchar_t question[256] = {};
-    wchar_t title[256] = {};
-    LoadStringW(hInstance, IDS_RECORD_IN_USE, question, 256);
-    LoadStringW(hInstance, IDS_DELETING_RECORD, title, 256);
-    if (ShowPrompt(owner, question, title, MB_YESNO | MB_ICONQUESTION) != IDYES)
+    if (MessageBoxIdCaption(owner, IDS_RECORD_IN_USE, IDS_DELETING_RECORD, MB_YESNO | MB_ICONQUESTION) != IDYES)
         return kDeleteCancelled;
 
     // The references and the row go together or not at all.

@@ -6,6 +6,7 @@
 #include "forms/formcontrols.h"
 #include "forms/kartdata.h"
 #include "foundation/globals.h"
+#include "foundation/messages.h"
 #include "foundation/prompt.h"
 #include "foundation/strbuf.h"
 #include "resources/strings.h"
@@ -55,13 +56,7 @@ bool DbKartWindow::RegisterClass()
 {
     INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_BAR_CLASSES};
     InitCommonControlsEx(&controls);
-    WNDCLASSEXW wc = {};
-    wc.cbSize = sizeof(wc);
-    wc.cbWndExtra = 4;
-    wc.hInstance = hInstance;
-    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    wc.lpszClassName = kClassName;
-    return DWindow::RegisterClassEx(&wc);
+    return DWindow::RegisterMapClass({kClassName});
 }
 
 void DbKartWindow::UnregisterClass()
@@ -387,9 +382,8 @@ bool DbKartWindow::CheckField(KartField* field)
             if (KartData::SelectByKey(*form_, layout_.fieldCount, layout_.fields, &existing, &found)) {
                 result = true;
                 if (found) {
-                    wchar_t text[256] = {};
-                    LoadStringW(hInstance, IDS_RECORD_ALREADY_EXISTS, text, 256);
-                    if (ShowPrompt(hwnd, text, form_->Caption(), MB_YESNO | MB_ICONQUESTION) == IDYES)
+                    if (MessageBoxIdCaption(hwnd, IDS_RECORD_ALREADY_EXISTS, form_->Caption(),
+                                            MB_YESNO | MB_ICONQUESTION) == IDYES)
                         SetRecord(existing, 1);
                 }
             }

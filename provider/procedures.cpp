@@ -5,6 +5,11 @@
 // sp_delete_snimok_complete(@Snimok) the image's FixSnimok row and the image row go
 // sp_delete_patient(@Patient)        the FixSnimok rows and rows of the patient's
 //                                    images go, then the patient's row
+// Each delete first records the files of the images it deletes in DelImage
+// (name, archive disk, whether on the hard disk), as the archive window does
+// when it deletes images: the archive's marked-deletion job removes the files
+// from the hard disk and the archive disk later, and until then the
+// synchronisation passes over them, so a deleted image never comes back.
 // sp_cpy_smk(@New, @Old)             Apicriz, DiagHelp and NoDelete of the old image
 //                                    row are copied to the new one
 // Each runs inside a savepoint: when a step fails, the steps before it are
@@ -23,14 +28,23 @@ struct Step {
 };
 
 const Step kDeleteSnimok[] = {
+    {L"INSERT INTO DelImage (\"File Name\", Arj, \"Disk\") SELECT \"File name\", Arj, \"Disk\" FROM Snimok "
+     L"WHERE Snimok = ?1 AND \"File name\" IS NOT NULL AND \"File name\" <> '' AND \"File name\" NOT IN "
+     L"(SELECT \"File Name\" FROM DelImage)"},
     {L"DELETE FROM FixSnimok WHERE Snimok = ?1"},
     {L"UPDATE Snimok SET \"File name\" = NULL, \"Disk\" = 0, Arj = NULL WHERE Snimok = ?1"},
 };
 const Step kDeleteSnimokComplete[] = {
+    {L"INSERT INTO DelImage (\"File Name\", Arj, \"Disk\") SELECT \"File name\", Arj, \"Disk\" FROM Snimok "
+     L"WHERE Snimok = ?1 AND \"File name\" IS NOT NULL AND \"File name\" <> '' AND \"File name\" NOT IN "
+     L"(SELECT \"File Name\" FROM DelImage)"},
     {L"DELETE FROM FixSnimok WHERE Snimok = ?1"},
     {L"DELETE FROM Snimok WHERE Snimok = ?1"},
 };
 const Step kDeletePatient[] = {
+    {L"INSERT INTO DelImage (\"File Name\", Arj, \"Disk\") SELECT \"File name\", Arj, \"Disk\" FROM Snimok "
+     L"WHERE Patient = ?1 AND \"File name\" IS NOT NULL AND \"File name\" <> '' AND \"File name\" NOT IN "
+     L"(SELECT \"File Name\" FROM DelImage)"},
     {L"DELETE FROM FixSnimok WHERE Snimok IN (SELECT Snimok FROM Snimok WHERE Patient = ?1)"},
     {L"DELETE FROM Snimok WHERE Patient = ?1"},
     {L"DELETE FROM Patient WHERE Patient = ?1"},

@@ -81,3 +81,112 @@
 #define IDI_TEMPLATE_DEFAULT 4375
 #define IDI_ICONSBAR 4420
 #define IDI_NOTE_PROTECTED 4436
+// Printing (5000-5999): dialogs are 5000 plus the number the system gives
+// them; their controls keep the system's own ids, and the labels that only
+// show a text are numbered from 5400.
+#define IDI_PICTURE_PRINT 5189          // the picture print settings dialog's icon
+#define IDD_PRINTER_PROFILES 5254       // "Profiles of printers"
+#define IDC_PROFILE_CHANGE 1250
+#define IDC_PROFILE_LIST 1251
+#define IDC_PROFILE_CHOOSE 1252
+#define IDC_PROFILE_RENAME 1253
+#define IDC_PROFILE_ADD 1237
+#define IDC_PROFILE_DELETE 1044
+#define IDD_REPORTS 5199                // "Reports"
+#define IDC_REPORT_DELETE 1233
+#define IDC_REPORT_LIST 1234
+#define IDC_REPORT_EDIT_FILE_NAME 1235
+#define IDC_REPORT_EDIT_NAME 1236
+#define IDC_REPORT_EDIT 1237
+#define IDC_REPORT_EDIT_ANY_FILE 1238
+#define IDD_FONTS 5196                  // "Fonts"
+#define IDC_FONT_LIST 1182
+#define IDD_PRINT_HEADER 5224           // "Print Header Settings"
+#define IDC_HEADER_COMPANY1 1204
+#define IDC_HEADER_COMPANY2 1205
+#define IDC_HEADER_ADDRESS 1206
+#define IDC_HEADER_PHONE 1207
+#define IDC_HEADER_CABINET 1208
+#define IDC_HEADER_LABEL_COMPANY1 5401
+#define IDC_HEADER_LABEL_COMPANY2 5402
+#define IDC_HEADER_LABEL_ADDRESS 5403
+#define IDC_HEADER_LABEL_PHONE 5404
+#define IDC_HEADER_LABEL_CABINET 5405
+#define IDD_PICTURE_PRINT 5200          // "Print Picture Settings"
+#define IDC_PICTURE_LEFT 1187
+#define IDC_PICTURE_RIGHT 1188
+#define IDC_PICTURE_TOP 1189
+#define IDC_PICTURE_BOTTOM 1190
+#define IDC_PICTURE_HEIGHT 1191
+#define IDC_PICTURE_WIDTH 1192
+#define IDC_PICTURE_MIN_HEIGHT 1193
+#define IDC_PICTURE_MIN_WIDTH 1194
+#define IDC_PICTURE_PRINT_HEADER 1196
+#define IDC_PICTURE_PRINT_PATIENT 1197
+#define IDC_PICTURE_PRINT_NOTE 1198
+#define IDC_PICTURE_GROUP_MARGINS 5411
+#define IDC_PICTURE_GROUP_BOX 5412
+#define IDC_PICTURE_GROUP_PARTS 5413
+#define IDC_PICTURE_LABEL_LEFT 5414
+#define IDC_PICTURE_LABEL_RIGHT 5415
+#define IDC_PICTURE_LABEL_TOP 5416
+#define IDC_PICTURE_LABEL_BOTTOM 5417
+#define IDC_PICTURE_LABEL_WIDTH 5418
+#define IDC_PICTURE_LABEL_HEIGHT 5419
+#define IDC_PICTURE_LABEL_MIN_WIDTH 5420
+#define IDC_PICTURE_LABEL_MIN_HEIGHT 5421
+#define IDC_PICTURE_LABEL_ZERO 5422
+// Removable disks and the synchronisation worker (6200-6299): 6000 plus the
+// number the system gives each dialog; the controls keep the system's ids.
+#define IDD_EJECT_DISK 6231          // "Eject Disk": the database disk, between two passes
+#define IDC_EJECT_STATUS 1204        // its read-only status field
+#define IDC_EJECT_EXIT 1226          // its "Exit Program" button
+#define IDD_INSERT_DISK 6268         // "Сообщение": insert the archive disk named in the prompt
+#define IDC_INSERT_ABORT 1278        // "Прервать"
+#define IDC_INSERT_IGNORE 1279       // "Игнорировать"
+#define IDC_INSERT_CONTINUE 1280     // "Продолжить"
+#define IDC_INSERT_EJECT 1281        // "Извлечь МО"
+#define IDC_INSERT_PROMPT 1282       // the prompt text
+// Image import and export and DICOM (6000-6199, 6250-6259): 6000 plus the
+// number the system gives each dialog; the controls keep the system's ids.
+#define IDD_XMG_PROPERTIES 6158     // side panel of the import's open-file dialog
+#define IDD_EXPORT_FORMAT 6251      // "Export": the four ways out
+#define IDD_DICOM_SERVERS 6253      // the DICOM target to send to
+#define IDD_DICOM_QUEUE 6257        // the DICOM send queue
+#define IDC_XMG_SIZE 1136
+#define IDC_XMG_PIXEL_SIZE 1137
+#define IDC_STATUS_LINE 1166        // the properties panel's and the DICOM queue's status line
+#define IDC_XMG_VERSION 1219
+#define IDC_XMG_IMAGE_ID 1221
+#define IDC_XMG_DATE 1222
+#define IDC_XMG_LAST_NAME 1223
+#define IDC_XMG_FIRST_NAME 1224
+#define IDC_XMG_MIDDLE_NAME 1225
+#define IDC_XMG_SEX 1226
+#define IDC_XMG_BIRTHDAY 1227
+#define IDC_XMG_PATIENT_ID 1228
+#define IDC_XMG_KV 1231
+#define IDC_XMG_MAS 1232
+#define IDC_EXPORT_XMG 1246
+#define IDC_EXPORT_DICOM_FILE 1247
+#define IDC_EXPORT_BMP 1248
+#define IDC_EXPORT_DICOM_SERVER 1249
+#define IDC_DICOM_SERVER_LIST 1249
+#define IDC_DICOM_QUEUE_LIST 1264
+#define IDC_DICOM_DELETE 1265
+#define IDC_DICOM_RESET 1266
+#define IDC_DICOM_DELETE_ALL 1267
+#define IDC_DICOM_TARGETS 1268
+// Labels of the properties panel (their texts come from the string table).
+#define IDC_XMG_LABEL_FIRST 6100
+// Database merge (in the same range): 6000 plus the number the system knows each
+// resource by; the merge window also shows the merge button's icon (230),
+// the "Stoped process" icon (128) and the connect window's (130).
+#define IDD_IMPORT_SETTINGS 6228    // "Merge database settings"
+#define IDI_MERGE_EJECT 6229        // the merge window's Eject
+#define IDC_IMPORT_PATH_SET 1209
+#define IDC_IMPORT_FILE_SET 1210
+#define IDC_IMPORT_FILE 1211
+#define IDC_IMPORT_PATH 1212
+#define IDC_IMPORT_PATH_LABEL 6290  // the labels (their texts come from the string table)
+#define IDC_IMPORT_FILE_LABEL 6291

@@ -23,6 +23,10 @@ CREATE TABLE Patient (
 );
 GO
 
+-- The synchronisation finds an image file's patient by names and birthday.
+CREATE INDEX IX_Patient_Names ON Patient (Name1, Name2, Name3, Birthday)
+GO
+
 -- Archive (MO) disks, keyed by the disk's volume serial number; serials of
 -- 0x80000000 and above are kept as negative numbers.
 CREATE TABLE Arj (
@@ -91,5 +95,18 @@ GO
 CREATE TABLE Modality (
     id_modality int IDENTITY (1, 1) NOT NULL CONSTRAINT PK_Modality PRIMARY KEY CLUSTERED,
     Name nvarchar (32) NOT NULL
+);
+GO
+
+-- The database merge's ledger: which image of which other database became
+-- which image here. A row is written in the same transaction as the image,
+-- so an image whose source could not be marked merged afterwards is known
+-- and never copied twice. SourceDb is the other database's folder, its full
+-- path in capitals. The merge creates the table in an older database.
+CREATE TABLE MergeLedger (
+    SourceDb nvarchar (260) NOT NULL,
+    SourceSnimok int NOT NULL,
+    Snimok int NOT NULL,
+    CONSTRAINT PK_MergeLedger PRIMARY KEY CLUSTERED (SourceDb, SourceSnimok)
 );
 GO

@@ -3,7 +3,9 @@
 # exists, on its libraries:
 #   1. every #include "<folder>/..." of a folder's sources names a folder that
 #      it may include (the table below);
-#   2. no two libraries of the program link each other (CMake's link graph);
+#   2. every library of a folder links only the libraries of the folders it
+#      may include, and no two libraries link each other (the link graph
+#      CMake wrote into the build, read without configuring it again);
 #   3. no strong symbol is defined in two objects of the program's libraries
 #      (inline functions and templates, which the linker folds, do not count).
 # Usage: tools/check-layers.sh [build folder, default ./build]. Exit status 1
@@ -46,29 +48,49 @@ for folder in "${!allowed[@]}"; do
 done
 
 # ---- 2. link graph ---------------------------------------------------------------
+# Read from the build's own generated files, so the build folder is never
+# configured again: CMake lists in each target's DependInfo.cmake the
+# DependInfo.cmake of every library it links, directly or through another
+# (CMAKE_TARGET_LINKED_INFO_FILES). A library of a folder may link only the
+# libraries of the folders it may include; two libraries that list each other
+# link in a cycle.
 if [ -f "$build/CMakeCache.txt" ]; then
-    graph=$(mktemp -d)
-    if cmake --graphviz="$graph/deps.dot" "$build" >/dev/null 2>&1; then
-        # Edges "nodeA" -> "nodeB" between targets, by their labels.
-        awk '
-            /\[ label = / { match($0, /"node[0-9]+"/); id = substr($0, RSTART, RLENGTH);
-                            match($0, /label = "[^"]+"/); name[id] = substr($0, RSTART + 9, RLENGTH - 10) }
-            / -> / { match($0, /"node[0-9]+" -> "node[0-9]+"/); e = substr($0, RSTART, RLENGTH);
-                     split(e, p, " -> "); edge[p[1] " " p[2]] = 1 }
-            END { for (k in edge) { split(k, p, " "); if ((p[2] " " p[1]) in edge && p[1] < p[2])
-                      printf "layers: %s and %s link each other\n", name[p[1]], name[p[2]] } }
-        ' "$graph/deps.dot" | sort | tee "$graph/cycles"
-        [ -s "$graph/cycles" ] && status=1
-    fi
-    rm -rf "$graph"
+    links=$(mktemp)
+    while IFS= read -r info; do
+        from=${info#$build/}; from=${from%/CMakeFiles/*}
+        target=${info%.dir/DependInfo.cmake}; target=${target##*/}
+        sed -n '/^set(CMAKE_TARGET_LINKED_INFO_FILES/,/^ *)/p' "$info" | grep -o '"[^"]*"' | tr -d '"' |
+        while IFS= read -r linked; do
+            to=${linked#$build/}; to=${to%/CMakeFiles/*}
+            name=${linked%.dir/DependInfo.cmake}; name=${name##*/}
+            printf '%s %s %s %s\n' "$from" "$target" "$to" "$name"
+        done
+    done < <(find "$build" -path "$build/googletest" -prune -o -path '*/CMakeFiles/*.dir/DependInfo.cmake' -print) >"$links"
+    # The program's libraries; the program itself (app/) links them all.
+    libraries=" foundation database ui forms images imagefiles viewer appcore printing exchange archive "
+    while read -r from target to name; do
+        [ "$from" = "$to" ] && continue
+        [[ "$libraries" == *" $target "* ]] || continue
+        [ -n "${allowed[$from]+set}" ] && [ -n "${allowed[$to]+set}" ] || continue
+        if [[ " ${allowed[$from]} " != *" $to "* ]]; then
+            echo "layers: $target ($from/) links $name ($to/) (${from}/ may link: ${allowed[$from]:-nothing})"
+            status=1
+        fi
+    done <"$links"
+    awk '{ edge[$2 " " $4] = 1 } END { for (k in edge) { split(k, p, " "); if ((p[2] " " p[1]) in edge && p[1] < p[2])
+             printf "layers: %s and %s link each other\n", p[1], p[2] } }' "$links" | sort | grep . && status=1
+    rm -f "$links"
 fi
 
 # ---- 3. symbols defined twice ---------------------------------------------------
 libs=()
-for lib in foundation/libfoundation.a database/libdatabase.a ui/libui.a forms/libforms.a images/pixels/libimages.a \
-           images/files/libimagefiles.a images/viewer/libviewer.a app/libappcore.a printing/libprinting.a \
-           exchange/libexchange.a archive/libarchive.a; do
-    [ -f "$build/$lib" ] && libs+=("$build/$lib")
+# Every library of the program's folders, whatever its name (a folder may hold
+# several, as images/ and exchange/ do).
+for dir in foundation database ui forms images app printing exchange archive; do
+    [ -d "$build/$dir" ] || continue
+    while IFS= read -r lib; do
+        libs+=("$lib")
+    done < <(find "$build/$dir" -name 'lib*.a' | sort)
 done
 if [ ${#libs[@]} -gt 0 ] && command -v i686-w64-mingw32-objdump >/dev/null; then
     for lib in "${libs[@]}"; do

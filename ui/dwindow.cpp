@@ -187,6 +187,11 @@ bool DWindow::Create(DWORD exStyle, const wchar_t* className, const wchar_t* tit
     return CreateEx(&desc);
 }
 
+bool DWindow::RegisterMapClass(const WindowClass& cls)
+{
+    return RegisterClassWith(cls, FirstMessageProc) != 0;
+}
+
 bool DWindow::RegisterClassEx(WNDCLASSEXW* wc)
 {
     wc->lpfnWndProc = FirstMessageProc;

@@ -232,6 +232,9 @@ public:
     static bool CreateEx(DWindowCreateDesc* desc);
     bool Create(DWORD exStyle, const wchar_t* className, const wchar_t* title, DWORD style, int x, int y,
                 int width, int height, HWND parent, HMENU menuOrId, HINSTANCE instance, void* param);
+    // Registers the class of map windows `cls` (RegisterClassWith, binding
+    // FirstMessageProc); false on failure (the class's icons destroyed).
+    static bool RegisterMapClass(const WindowClass& cls);
     // Registers the caller's complete WNDCLASSEXW with FirstMessageProc as its procedure.
     static bool RegisterClassEx(WNDCLASSEXW* wc);
 

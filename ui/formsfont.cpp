@@ -3,9 +3,7 @@
 
 #include "foundation/applocale.h"
 #include "foundation/registry.h"
-#include "foundation/strbuf.h"
-
-const wchar_t kSettingsKeyPath[] = L"SOFTWARE\\Marvod\\TobalFluoro";
+#include "foundation/settingskey.h"
 
 namespace {
 
@@ -23,23 +21,17 @@ struct FormsFontState {
     SRWLOCK lock = SRWLOCK_INIT;
     LONG loaded = 0;               // set (with release order) once `font` holds the result
     LOGFONTW font = {};
-    HKEY root = nullptr;           // null: HKEY_LOCAL_MACHINE and kSettingsKeyPath
-    const wchar_t* path = nullptr;
     bool (*systemReader)(LOGFONTW*) = ReadSystemMessageFont;
 } gForms;
 
 }  // namespace
 
-bool ReadFormsFontFrom(HKEY root, const wchar_t* settingsPath, LOGFONTW* font)
+bool ReadFormsFont(LOGFONTW* font)
 {
-    if (!root || !settingsPath || !font)
+    HKEY forms = nullptr;
+    if (!font || OpenSettingsKey(L"Forms", KEY_READ, false, &forms) != ERROR_SUCCESS)
         return false;
-    DStrBuf path(255);
-    path.Append(settingsPath);
-    path.Append(L"\\Forms");
-    DRegKey key;
-    if (key.Open(root, path.c_str(), KEY_READ) != ERROR_SUCCESS)
-        return false;
+    DRegKey key(forms);
     try {
         return RegReadLogFont(*font, key.GetHKey(), L"Font");
     } catch (...) {
@@ -54,21 +46,13 @@ const LOGFONTW* GetFormsFont()
     AcquireSRWLockExclusive(&gForms.lock);
     if (!gForms.loaded) {
         LOGFONTW font = {};
-        HKEY root = gForms.root ? gForms.root : HKEY_LOCAL_MACHINE;
-        const wchar_t* path = gForms.root ? gForms.path : kSettingsKeyPath;
-        if (!ReadFormsFontFrom(root, path, &font) && !(gForms.systemReader && gForms.systemReader(&font)))
+        if (!ReadFormsFont(&font) && !(gForms.systemReader && gForms.systemReader(&font)))
             InitDefaultLogFont(&font);
         gForms.font = font;
         InterlockedExchange(&gForms.loaded, 1);
     }
     ReleaseSRWLockExclusive(&gForms.lock);
     return &gForms.font;
-}
-
-void FormsFontForTests::SetSource(HKEY root, const wchar_t* settingsPath)
-{
-    gForms.root = root;
-    gForms.path = settingsPath;
 }
 
 void FormsFontForTests::SetSystemReader(bool (*reader)(LOGFONTW* font))

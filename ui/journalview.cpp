@@ -68,23 +68,14 @@ bool JournalView::RegisterClass()
     for (int i = 0; i < 5; ++i)
         if (LoadStringW(hInstance, kNameIds[i], gNames[i], kNameChars) <= 0)
             gNames[i][0] = 0;
-    WNDCLASSEXW wc = {};
-    wc.cbSize = sizeof(wc);
-    wc.lpfnWndProc = WndProc;
-    wc.cbWndExtra = 4;
-    wc.hInstance = hInstance;
-    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    wc.lpszClassName = kClassName;
-    if (!RegisterClassExW(&wc))
-        return false;
     static const HandlerEntry handlers[] = {
         OnStatic<WM_CREATE, &JournalView::OnCreate>(),
         OnStatic<WM_DESTROY, &JournalView::OnDestroy>(),
         OnStatic<WM_SIZE, &JournalView::OnSize>(),
     };
-    gViewerHandlers = HandlerTable{};
-    gViewerHandlers.Fill(handlers, sizeof(handlers) / sizeof(handlers[0]));
-    return true;
+    WindowClass cls{kClassName};
+    cls.procedure = WndProc;
+    return RegisterTableClass(cls, gViewerHandlers, handlers) != 0;
 }
 
 void JournalView::UnregisterClass()

@@ -87,14 +87,10 @@ MsgWnd::~MsgWnd()
 
 bool MsgWnd::RegisterClass(HINSTANCE instance)
 {
-    WNDCLASSEXW wc = {};
-    wc.cbSize = sizeof(wc);
-    wc.cbWndExtra = 4;
-    wc.hInstance = instance;
-    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    wc.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_MENU + 1));
-    wc.lpszClassName = kClassName;
-    return DWindow::RegisterClassEx(&wc);
+    WindowClass cls{kClassName};
+    cls.background = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_MENU + 1));
+    cls.instance = instance;
+    return DWindow::RegisterMapClass(cls);
 }
 
 void MsgWnd::UnregisterClass(HINSTANCE instance)

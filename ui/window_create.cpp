@@ -1,5 +1,7 @@
 #include "ui/window_create.h"
 
+#include "foundation/globals.h"
+#include "ui/handler_table.h"
 #include "ui/window_errors.h"
 
 namespace {
@@ -51,17 +53,71 @@ ATOM RegisterWindowClass(WNDCLASSEXW* wc)
     return ::RegisterClassExW(wc);
 }
 
-ATOM RegisterObjectClass(const wchar_t* name, UINT style, HINSTANCE instance, HBRUSH background)
+ATOM RegisterClassWith(const WindowClass& cls, WNDPROC binding)
 {
     WNDCLASSEXW wc = {};
     wc.cbSize = sizeof(wc);
-    wc.style = style;
+    wc.style = cls.style;
+    wc.lpfnWndProc = cls.procedure ? cls.procedure : binding;
     wc.cbWndExtra = 4;
-    wc.hInstance = instance;
-    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);   // a loaded cursor: the bare resource value is no handle
-    wc.hbrBackground = background;
-    wc.lpszClassName = name;
-    return RegisterWindowClass(&wc);
+    wc.hInstance = cls.instance ? cls.instance : hInstance;
+    wc.hIcon = cls.icon;
+    wc.hIconSm = cls.smallIcon;
+    wc.hCursor = cls.cursor ? cls.cursor : LoadCursorW(nullptr, IDC_ARROW);   // a loaded cursor: the bare resource value is no handle
+    wc.hbrBackground = cls.background;
+    wc.lpszClassName = cls.name;
+    const ATOM atom = ::RegisterClassExW(&wc);
+    if (!atom) {
+        if (cls.icon)
+            DestroyIcon(cls.icon);
+        if (cls.smallIcon && cls.smallIcon != cls.icon)
+            DestroyIcon(cls.smallIcon);
+    }
+    return atom;
+}
+
+ATOM RegisterTableClass(const WindowClass& cls, HandlerTable& table, const HandlerEntry* entries, size_t count)
+{
+    const ATOM atom = RegisterClassWith(cls, FirstMessageThunk);
+    if (atom) {
+        table = HandlerTable{};
+        table.Fill(entries, count);
+    }
+    return atom;
+}
+
+bool UnregisterClassAndIcons(const wchar_t* name, HINSTANCE instance)
+{
+    if (!instance)
+        instance = hInstance;
+    WNDCLASSEXW wc = {};
+    wc.cbSize = sizeof wc;
+    if (!GetClassInfoExW(instance, name, &wc))
+        return false;
+    ::UnregisterClassW(name, instance);
+    if (wc.hIcon)
+        DestroyIcon(wc.hIcon);
+    if (wc.hIconSm && wc.hIconSm != wc.hIcon)
+        DestroyIcon(wc.hIconSm);
+    return true;
+}
+
+void UnregisterClassOnce(bool& registered, const wchar_t* name, HICON* icon)
+{
+    if (!registered)
+        return;
+    ::UnregisterClassW(name, hInstance);
+    if (icon && *icon) {
+        DestroyIcon(*icon);
+        *icon = nullptr;
+    }
+    registered = false;
+}
+
+ATOM RegisterObjectClass(const wchar_t* name, UINT style, HINSTANCE instance, HBRUSH background)
+{
+    return RegisterClassWith(WindowClass{name, style, background, nullptr, nullptr, nullptr, nullptr, instance},
+                             FirstMessageThunk);
 }
 
 LRESULT CALLBACK FirstMessageThunk(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)

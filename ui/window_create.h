@@ -52,13 +52,54 @@ static_assert(sizeof(DWindowDesc) == 15 * sizeof(void*), "the descriptor is 15 w
 // is empty again.
 HWND CreateWindowFromDesc(const DWindowDesc* desc);
 
+// A window class of the program: what differs from class to class. Every
+// class keeps its object in 4 bytes of window extra (index 0).
+struct WindowClass {
+    const wchar_t* name;
+    UINT style = 0;                 // CS_ bits
+    HBRUSH background = nullptr;    // a brush or COLOR_x + 1; null: the window erases its own
+    HCURSOR cursor = nullptr;       // null: the arrow
+    HICON icon = nullptr;           // the class owns its icons: destroyed when registration fails
+    HICON smallIcon = nullptr;
+    WNDPROC procedure = nullptr;    // a static-table window's own procedure; null: the binding procedure
+    HINSTANCE instance = nullptr;   // null: the program's module (hInstance)
+};
+
+// The one registration of a window class: fills a WNDCLASSEXW from `cls`
+// with `binding` as the procedure unless the class names its own. Returns the
+// class atom; 0 on failure, after destroying the class's icons. Map windows
+// register through DWindow::RegisterMapClass (binding: DWindow's
+// first-message procedure), table windows through RegisterTableClass.
+ATOM RegisterClassWith(const WindowClass& cls, WNDPROC binding);
+
+// Registers the class of table-dispatched windows (binding:
+// FirstMessageThunk) and fills its handler table from `entries` (a table
+// filled before is emptied first). Returns the class atom, 0 on failure.
+struct HandlerTable;
+struct HandlerEntry;
+ATOM RegisterTableClass(const WindowClass& cls, HandlerTable& table, const HandlerEntry* entries, size_t count);
+template <size_t N>
+ATOM RegisterTableClass(const WindowClass& cls, HandlerTable& table, const HandlerEntry (&entries)[N])
+{
+    return RegisterTableClass(cls, table, entries, N);
+}
+
+// Undoes a registration made once per process: when `registered` is set,
+// unregisters the class `name` of the program's module, destroys the icon
+// that `icon` points at (one the registration loaded; null for none) and
+// clears both. Nothing when `registered` is clear.
+void UnregisterClassOnce(bool& registered, const wchar_t* name, HICON* icon = nullptr);
+
+// Unregisters the class `name` of `instance` (null: hInstance) and destroys
+// the icons it was registered with; false when no such class is registered.
+bool UnregisterClassAndIcons(const wchar_t* name, HINSTANCE instance = nullptr);
+
 // Registers the class of the caller's complete WNDCLASSEXW, after setting its
 // lpfnWndProc to FirstMessageThunk; returns the class atom, 0 on failure.
 ATOM RegisterWindowClass(WNDCLASSEXW* wc);
 
-// Registers, through RegisterWindowClass, the class of windows that hold their
-// object in 4 bytes of window extra and show the arrow cursor; the style,
-// module and background brush (or null) are the caller's. Returns the class
+// A table window's class (RegisterClassWith, binding FirstMessageThunk) with
+// the style, module and background brush (or null) given. Returns the class
 // atom, 0 on failure.
 ATOM RegisterObjectClass(const wchar_t* name, UINT style, HINSTANCE instance, HBRUSH background = nullptr);
 

@@ -74,15 +74,8 @@ bool RegisterMainViewSnimokWnd()
     if (!StatisticsWnd::RegisterClass())
         return false;
     LoadPrepareSnimokSettings();
-    WNDCLASSEXW wc = {};
-    wc.cbSize = sizeof wc;
-    wc.style = CS_DBLCLKS | CS_OWNDC | CS_NOCLOSE;
-    wc.cbWndExtra = 4;
-    wc.hInstance = hInstance;
-    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    wc.hbrBackground = (HBRUSH)5;
-    wc.lpszClassName = MainViewWnd::kClassName;
-    if (!DWindow::RegisterClassEx(&wc)) {
+    if (!DWindow::RegisterMapClass({MainViewWnd::kClassName, CS_DBLCLKS | CS_OWNDC | CS_NOCLOSE,
+                                    reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_MENU + 1))})) {
         StatisticsWnd::UnregisterClass();
         return false;
     }

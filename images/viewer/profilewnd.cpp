@@ -47,15 +47,8 @@ bool ProfileWnd::RegisterClass()
 {
     if (gProfile.registered)
         return true;
-    WNDCLASSEXW wc = {};
-    wc.cbSize = sizeof wc;
-    wc.style = CS_OWNDC;
-    wc.cbWndExtra = 4;
-    wc.hInstance = hInstance;
-    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    wc.hbrBackground = (HBRUSH)(COLOR_WINDOW + 1);
-    wc.lpszClassName = kClassName;
-    if (!DWindow::RegisterClassEx(&wc))
+    if (!DWindow::RegisterMapClass(
+            {kClassName, CS_OWNDC, reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_WINDOW + 1))}))
         return false;
     const UINT labels[4] = {IDS_PROFILE_START, IDS_PROFILE_END, IDS_PROFILE_LENGTH, IDS_PROFILE_VALUE};
     for (int i = 0; i < 4; ++i)

@@ -77,19 +77,14 @@ bool SnimokWnd::RegisterClass()
     if (gView.registered)
         return true;
     HCURSOR normal = LoadCursorW(hInstance, MAKEINTRESOURCEW(IDC_SNIMOK_NORMAL));
-    WNDCLASSEXW wc = {};
-    wc.cbSize = sizeof wc;
-    wc.style = CS_DBLCLKS | CS_OWNDC | CS_NOCLOSE;
-    wc.cbWndExtra = 4;
-    wc.hInstance = hInstance;
-    wc.hCursor = normal ? normal : LoadCursorW(nullptr, IDC_ARROW);
-    wc.lpszClassName = kClassName;
-    if (!DWindow::RegisterClassEx(&wc)) {
+    WindowClass cls{kClassName, CS_DBLCLKS | CS_OWNDC | CS_NOCLOSE};
+    cls.cursor = normal ? normal : LoadCursorW(nullptr, IDC_ARROW);
+    if (!DWindow::RegisterMapClass(cls)) {
         if (normal)
             DestroyCursor(normal);
         return false;
     }
-    gView.normalCursor = wc.hCursor;
+    gView.normalCursor = cls.cursor;
     gView.dragCursor = LoadCursorW(hInstance, MAKEINTRESOURCEW(IDC_SNIMOK_DRAG));
     if (!gView.dragCursor)
         gView.dragCursor = LoadCursorW(nullptr, IDC_SIZEALL);

@@ -5,6 +5,7 @@
 #include "database/dberrors.h"
 
 #include "foundation/globals.h"
+#include "foundation/messages.h"
 #include "foundation/prompt.h"
 #include "images/viewer/viewerstore.h"
 #include "images/viewer/viewhost.h"
@@ -56,10 +57,7 @@ void SnimokWnd::OpenNote()
     if (!picture.Get())
         return;
     if (!picture->stored) {
-        wchar_t text[256];
-        if (!LoadStringW(hInstance, IDS_PICTURE_NOT_SAVED, text, 256))
-            text[0] = 0;
-        if (ShowPrompt(hwnd, text, nullptr, MB_YESNO | MB_ICONQUESTION) != IDYES)
+        if (MessageBoxId(hwnd, IDS_PICTURE_NOT_SAVED, MB_YESNO | MB_ICONQUESTION) != IDYES)
             return;
         if (!GetViewerStore().saveNewImage(picture.Get(), renderer.GetLut()))
             return;

@@ -2,6 +2,7 @@
 #include "app_fixture.h"
 
 #include "app/startup.h"
+#include "common/settings_root.h"
 #include "foundation/globals.h"
 
 #include <cstring>
@@ -15,7 +16,8 @@ protected:
     bool Check(const wchar_t* user)
     {
         IsAdministrator = true;   // the check must clear it itself
-        CheckAdminUser(user, static_cast<int>(wcslen(user)), key.Root(), key.Path());
+        SettingsRootScope root(key.Root(), key.Path());
+        CheckAdminUser(user, static_cast<int>(wcslen(user)));
         return IsAdministrator;
     }
 
@@ -48,7 +50,8 @@ TEST_F(AdminCheck, NobodyElseWithoutTheValue)
 TEST_F(AdminCheck, NobodyWhenTheKeyIsMissing)
 {
     IsAdministrator = true;
-    CheckAdminUser(L"root", 4, HKEY_CURRENT_USER, L"Software\\TobalFluoroTests\\no-such-key");
+    SettingsRootScope missing(HKEY_CURRENT_USER, L"Software\\TobalFluoroTests\\no-such-key");
+    CheckAdminUser(L"root", 4);
     EXPECT_FALSE(IsAdministrator);
 }
 

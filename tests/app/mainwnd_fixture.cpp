@@ -83,11 +83,6 @@ void CALLBACK CloseFilterForms(HWND, UINT, UINT_PTR, DWORD)
     EnumThreadWindows(GetCurrentThreadId(), CloseFilterFormProc, 0);
 }
 
-int RecordingTracker(HMENU menu, UINT, int x, int y, HWND)
-{
-    return MenuScript::current ? MenuScript::current->Track(menu, x, y) : 0;
-}
-
 std::string Narrow(const std::wstring& text)
 {
     std::string out;
@@ -98,47 +93,7 @@ std::string Narrow(const std::wstring& text)
 
 }  // namespace
 
-MenuScript* MenuScript::current = nullptr;
 int MainWndSite::filterFormsClosed = 0;
-
-MenuScript::MenuScript(int choice) : choice_(choice)
-{
-    current = this;
-    SetPopupTracker(RecordingTracker);
-}
-
-MenuScript::~MenuScript()
-{
-    SetPopupTracker(nullptr);
-    current = nullptr;
-}
-
-int MenuScript::Track(HMENU menu, int x, int y)
-{
-    std::vector<MenuItem> items;
-    const int count = GetMenuItemCount(menu);
-    for (int i = 0; i < count; ++i) {
-        wchar_t text[256] = {};
-        MENUITEMINFOW info = {};
-        info.cbSize = sizeof info;
-        info.fMask = MIIM_ID | MIIM_FTYPE | MIIM_STRING;
-        info.dwTypeData = text;
-        info.cch = 255;
-        GetMenuItemInfoW(menu, i, TRUE, &info);
-        items.push_back(MenuItem{info.wID, (info.fType & MFT_SEPARATOR) ? std::wstring() : std::wstring(text)});
-    }
-    menus_.push_back(items);
-    point_ = POINT{x, y};
-    return choice_;
-}
-
-std::vector<UINT> MenuScript::LastIds() const
-{
-    std::vector<UINT> ids;
-    for (const MenuItem& item : Last())
-        ids.push_back(item.id);
-    return ids;
-}
 
 void MainWndSite::SetUp()
 {

@@ -13,38 +13,13 @@
 
 #include <gtest/gtest.h>
 
+#include "common/menu_script.h"
+
 namespace harness {
 class ScreenLock;
 }
 
 namespace mainwndtest {
-
-// One item of a tracked menu.
-struct MenuItem {
-    UINT id;
-    std::wstring text;   // empty for a separator
-};
-
-// While it lives, every menu tracked through TrackMenu is recorded and
-// answered with `choice` (0: nothing chosen).
-class MenuScript {
-public:
-    explicit MenuScript(int choice = 0);
-    ~MenuScript();
-    void Choose(int choice) { choice_ = choice; }
-    int Count() const { return static_cast<int>(menus_.size()); }
-    const std::vector<MenuItem>& Last() const { return menus_.back(); }
-    std::vector<UINT> LastIds() const;
-    POINT LastPoint() const { return point_; }
-
-    static MenuScript* current;
-    int Track(HMENU menu, int x, int y);
-
-private:
-    int choice_;
-    std::vector<std::vector<MenuItem>> menus_;
-    POINT point_ = {};
-};
 
 class MainWndSite : public ::testing::Test {
 public:

@@ -5,11 +5,13 @@
 #include "app_fixture.h"
 
 #include "../common/prompt_script.h"
+#include "../common/settings_root.h"
 #include "../common/window_harness.h"
 #include "app/iconsnimok.h"
 #include "app/iconstrip.h"
 #include "app/mainmenus.h"
 #include "app/mainpatientwnd.h"
+#include "app/mainwnd_neighbours.h"
 #include "app/startup.h"
 #include "forms/kartlayout.h"
 #include "forms/kartwnd.h"
@@ -665,6 +667,7 @@ TEST(ExplorerCommandLine, QuotesTheFolder)
 TEST(ReportMenu, ListsTheReportsOfTheKeyAndGivesTheChosenFile)
 {
     const std::wstring path = L"Software\\TobalFluoroTests\\reports-" + std::to_wstring(GetCurrentProcessId());
+    SettingsRootScope root(HKEY_CURRENT_USER, path.c_str());
     HKEY key;
     ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_CURRENT_USER, (path + L"\\PrintReport").c_str(), 0, nullptr, 0,
                                              KEY_ALL_ACCESS, nullptr, &key, nullptr));
@@ -678,10 +681,10 @@ TEST(ReportMenu, ListsTheReportsOfTheKeyAndGivesTheChosenFile)
 
     wchar_t name[261], data[261];
     // The values come in the registry's order: find each by its text.
-    std::vector<MenuItem> items;
+    std::vector<TrackedItem> items;
     {
         MenuScript menus(0);
-        EXPECT_FALSE(ReportMenu(nullptr, 100, 200, name, data, HKEY_CURRENT_USER, path.c_str()));
+        EXPECT_FALSE(ReportMenu(nullptr, 100, 200, name, data));
         ASSERT_EQ(1, menus.Count());
         items = menus.Last();
         EXPECT_EQ((std::vector<UINT>{1, 2, 3}), menus.LastIds());
@@ -689,7 +692,7 @@ TEST(ReportMenu, ListsTheReportsOfTheKeyAndGivesTheChosenFile)
         EXPECT_EQ(200, menus.LastPoint().y);
     }
     auto idOf = [&](const wchar_t* text) {
-        for (const MenuItem& item : items)
+        for (const TrackedItem& item : items)
             if (item.text == text)
                 return static_cast<int>(item.id);
         return 0;
@@ -699,7 +702,7 @@ TEST(ReportMenu, ListsTheReportsOfTheKeyAndGivesTheChosenFile)
         MenuScript menus(idOf(L"Today's patients"));
         BOOL chosen = FALSE;
         try {
-            chosen = ReportMenu(nullptr, 100, 200, name, data, HKEY_CURRENT_USER, path.c_str());
+            chosen = ReportMenu(nullptr, 100, 200, name, data);
         } catch (DWORD code) {
             FAIL() << "the report menu failed with " << code;
         }
@@ -709,12 +712,29 @@ TEST(ReportMenu, ListsTheReportsOfTheKeyAndGivesTheChosenFile)
     }
     {
         MenuScript menus(idOf(L"Not text"));
-        EXPECT_THROW(ReportMenu(nullptr, 0, 0, name, data, HKEY_CURRENT_USER, path.c_str()), DWORD);
+        EXPECT_THROW(ReportMenu(nullptr, 0, 0, name, data), DWORD);
     }
     RegDeleteTreeW(HKEY_CURRENT_USER, path.c_str());
     MenuScript menus(1);
-    EXPECT_THROW(ReportMenu(nullptr, 0, 0, name, data, HKEY_CURRENT_USER, path.c_str()), DWORD);
+    EXPECT_THROW(ReportMenu(nullptr, 0, 0, name, data), DWORD);
     EXPECT_EQ(0, menus.Count());
+}
+
+TEST(PluginMenu, ThereAreItemsWhenThePluginsKeyHasSubkeys)
+{
+    const std::wstring path = L"Software\\TobalFluoroTests\\plugins-" + std::to_wstring(GetCurrentProcessId());
+    SettingsRootScope root(HKEY_CURRENT_USER, path.c_str());
+    EXPECT_EQ(0, HasPluginMenuItems()) << "no key";
+    HKEY key;
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_CURRENT_USER, (path + L"\\Plugins").c_str(), 0, nullptr, 0,
+                                             KEY_ALL_ACCESS, nullptr, &key, nullptr));
+    EXPECT_EQ(0, HasPluginMenuItems()) << "an empty key";
+    HKEY plugin;
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(key, L"Viewer", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &plugin, nullptr));
+    RegCloseKey(plugin);
+    RegCloseKey(key);
+    EXPECT_EQ(1, HasPluginMenuItems());
+    RegDeleteTreeW(HKEY_CURRENT_USER, path.c_str());
 }
 
 // ---- the image panel and the images the window opens ------------------------------

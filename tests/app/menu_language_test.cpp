@@ -103,7 +103,7 @@ TEST_P(MenuLanguage, EveryMenuItemAndTheNotAvailableBoxSpeakTheRunningLanguage)
         ShowServiceMenu(MainPatientWindow::GetHwnd(), 10, 10, 0);
         ASSERT_EQ(1, menus.Count());
         ASSERT_EQ(14u, menus.Last().size());
-        for (const MenuItem& item : menus.Last())
+        for (const TrackedItem& item : menus.Last())
             Check(item.id ? L"service menu item " + std::to_wstring(item.id) : L"service menu separator", item.text);
     }
 

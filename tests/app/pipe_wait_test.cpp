@@ -238,6 +238,8 @@ TEST(StopWindow, TheButtonSetsTheEventAndTheBroadcastEndsIt)
     ASSERT_TRUE(window.Create(event, L"Copying", -1));
     EXPECT_FALSE(window.Create(event, L"again", -1));
     EXPECT_STREQ(L"Copying", window.Title());
+    // The class background is brush value 5, the menu colour.
+    EXPECT_EQ(COLOR_MENU + 1, static_cast<int>(GetClassLongW(window.GetHwnd(), GCL_HBRBACKGROUND)));
     HWND button = window.GetButton()->GetHwnd();
     ASSERT_NE(nullptr, button);
     SendMessageW(button, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(3, 3));

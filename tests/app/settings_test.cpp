@@ -6,6 +6,7 @@
 #include "app/settings.h"
 #include "app/startup.h"
 #include "common/prompt_script.h"
+#include "common/settings_root.h"
 #include "foundation/globals.h"
 #include "resources/strings.h"
 #include "ui/control_font.h"
@@ -35,7 +36,11 @@ protected:
         CurrentExitAction = ConfiguredExitAction = kExitNone;
     }
 
-    BOOL Load() { return LoadSettings(key.Root(), key.Path()); }
+    BOOL Load()
+    {
+        SettingsRootScope root(key.Root(), key.Path());
+        return LoadSettings();
+    }
 
     // Loads expecting one message; returns it.
     PromptRecord LoadFails()
@@ -157,7 +162,8 @@ TEST_F(Settings, AnAdministratorsExitLeavesWindowsRunning)
 TEST_F(Settings, AMissingSettingsKey)
 {
     PromptScript script({IDOK});
-    EXPECT_FALSE(LoadSettings(HKEY_CURRENT_USER, L"Software\\TobalFluoroTests\\missing"));
+    SettingsRootScope missing(HKEY_CURRENT_USER, L"Software\\TobalFluoroTests\\missing");
+    EXPECT_FALSE(LoadSettings());
     ASSERT_EQ(1u, script.Count());
     EXPECT_EQ(L"Software\\TobalFluoroTests\\missing", script.Last().text);
     EXPECT_EQ(StringId(IDS_REGISTRY_OPEN_ERROR), script.Last().caption);

@@ -3,6 +3,7 @@
 #include "app_fixture.h"
 
 #include "app/startup.h"
+#include "common/settings_root.h"
 #include "foundation/globals.h"
 #include "foundation/journal.h"
 #include "resources/strings.h"
@@ -186,7 +187,8 @@ TEST(DefaultDirectory, DefDirBecomesTheCurrentFolder)
     wchar_t before[MAX_PATH];
     GetCurrentDirectoryW(MAX_PATH, before);
     key.SetString(L"DefDir", folder.Path());
-    SetDefaultDirectory(key.Root(), key.Path());
+    SettingsRootScope root(key.Root(), key.Path());
+    SetDefaultDirectory();
     wchar_t now[MAX_PATH];
     GetCurrentDirectoryW(MAX_PATH, now);
     SetCurrentDirectoryW(before);
@@ -198,12 +200,16 @@ TEST(DefaultDirectory, AMissingOrEmptyValueOrFolderChangesNothing)
     apptest::TestKey key;
     wchar_t before[MAX_PATH], now[MAX_PATH];
     GetCurrentDirectoryW(MAX_PATH, before);
-    SetDefaultDirectory(key.Root(), key.Path());
-    key.SetString(L"DefDir", L"");
-    SetDefaultDirectory(key.Root(), key.Path());
-    key.SetString(L"DefDir", L"C:\\no\\such\\folder");
-    SetDefaultDirectory(key.Root(), key.Path());
-    SetDefaultDirectory(key.Root(), L"Software\\TobalFluoroTests\\missing");
+    {
+        SettingsRootScope root(key.Root(), key.Path());
+        SetDefaultDirectory();
+        key.SetString(L"DefDir", L"");
+        SetDefaultDirectory();
+        key.SetString(L"DefDir", L"C:\\no\\such\\folder");
+        SetDefaultDirectory();
+    }
+    SettingsRootScope missing(key.Root(), L"Software\\TobalFluoroTests\\missing");
+    SetDefaultDirectory();
     GetCurrentDirectoryW(MAX_PATH, now);
     EXPECT_STREQ(before, now);
 }

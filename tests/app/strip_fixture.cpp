@@ -24,48 +24,6 @@
 
 namespace striptest {
 
-std::vector<std::vector<TrackedItem>>& MenuScript::Seen()
-{
-    static std::vector<std::vector<TrackedItem>> seen;
-    return seen;
-}
-
-std::vector<int>& MenuScript::Answers()
-{
-    static std::vector<int> answers;
-    return answers;
-}
-
-int MenuScript::Track(HMENU menu, UINT, int, int, HWND)
-{
-    std::vector<TrackedItem> items;
-    for (int i = 0; i < GetMenuItemCount(menu); ++i) {
-        wchar_t text[128] = {};
-        MENUITEMINFOW mi = {};
-        mi.cbSize = sizeof mi;
-        mi.fMask = MIIM_ID | MIIM_STRING | MIIM_FTYPE;
-        mi.dwTypeData = text;
-        mi.cch = 128;
-        GetMenuItemInfoW(menu, i, TRUE, &mi);
-        items.push_back(TrackedItem{(mi.fType & MFT_SEPARATOR) ? 0u : mi.wID, text});
-    }
-    Seen().push_back(items);
-    if (Answers().empty())
-        return 0;
-    const int a = Answers().front();
-    Answers().erase(Answers().begin());
-    return a;
-}
-
-std::vector<UINT> MenuScript::Ids(size_t menu)
-{
-    std::vector<UINT> ids;
-    if (menu < Seen().size())
-        for (const TrackedItem& item : Seen()[menu])
-            ids.push_back(item.id);
-    return ids;
-}
-
 int RecordingOwner::OpenImage(DWORD imageKey, const wchar_t* fileName)
 {
     calls.push_back("open " + std::to_string(imageKey) + " " + std::string(fileName, fileName + wcslen(fileName)));
@@ -114,10 +72,8 @@ void StripTest::SetUp()
     ASSERT_TRUE(TNoteSnimokWnd::RegisterClass());
     IconSnimok::LoadSettings(nullptr);
     IconSnimok::CancelMove();
-    SetPopupTracker(&MenuScript::Track);
+    MenuScript::Install();
     InstallProgramExceptionShower();   // as the program does at start
-    MenuScript::Seen().clear();
-    MenuScript::Answers().clear();
     InstallViewerServices();
     host.reset(new harness::HostWindow(600, 900, 20, 20));
 }
@@ -127,7 +83,7 @@ void StripTest::TearDown()
     CloseSnimokNote();
     host.reset();
     RemoveViewerServices();
-    SetPopupTracker(nullptr);
+    MenuScript::Remove();
     SetWindowExceptionShower(nullptr);
     TNoteSnimokWnd::UnregisterClass();
     NoteSnimokWnd::UnregisterClass();

@@ -13,23 +13,13 @@
 #include "common/window_harness.h"
 #include "ui/placement.h"
 
+#include "common/menu_script.h"
+
 #include <memory>
 #include <string>
 #include <vector>
 
 namespace striptest {
-
-// What the popup menus showed, and the answers they give.
-struct TrackedItem {
-    UINT id;
-    std::wstring text;
-};
-struct MenuScript {
-    static std::vector<std::vector<TrackedItem>>& Seen();
-    static std::vector<int>& Answers();
-    static int Track(HMENU menu, UINT flags, int x, int y, HWND owner);
-    static std::vector<UINT> Ids(size_t menu);
-};
 
 // Records what the strip tells its owner.
 struct RecordingOwner : IconStripOwner {

@@ -184,19 +184,6 @@ void CALLBACK CloseStripWindow(HWND, UINT, UINT_PTR id, DWORD)
         PostMessageW(bar->GetHwnd(), WM_CLOSE, 0, 0);
     }
 }
-// The first item of each menu the shell's tracker was given; no choice.
-std::vector<std::wstring>& ServiceMenuSeen()
-{
-    static std::vector<std::wstring> seen;
-    return seen;
-}
-int TrackServiceMenu(HMENU menu, UINT, int, int, HWND)
-{
-    wchar_t text[128] = {};
-    GetMenuStringW(menu, 0, text, 128, MF_BYPOSITION);
-    ServiceMenuSeen().push_back(text);
-    return 0;
-}
 }  // namespace
 
 TEST_F(PanelShellTest, CaptionIconOpensTheStripAndTheServiceMenu)
@@ -209,8 +196,7 @@ TEST_F(PanelShellTest, CaptionIconOpensTheStripAndTheServiceMenu)
     StandInCalls().clear();
     gStripSeen = StripSeen();
     SetTimer(nullptr, 0, 50, &CloseStripWindow);
-    ServiceMenuSeen().clear();
-    const PopupTracker oldTracker = SetPopupTracker(&TrackServiceMenu);
+    MenuScript::Seen().clear();   // the fixture's script answers every menu with nothing chosen
     SendMessageW(panel->GetHandle(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
     SendMessageW(panel->GetHandle(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(40, 5));
     SendMessageW(panel->GetHandle(), WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(5, 5));
@@ -220,10 +206,10 @@ TEST_F(PanelShellTest, CaptionIconOpensTheStripAndTheServiceMenu)
     EXPECT_EQ(16, gStripSeen.window.left);
     EXPECT_EQ(0, gStripSeen.window.top);
     EXPECT_FALSE(IconsBar::Current());
-    SetPopupTracker(oldTracker);
     // The right click showed the shell's service menu.
-    ASSERT_EQ(1u, ServiceMenuSeen().size());
-    EXPECT_EQ(L"Show printer status", ServiceMenuSeen()[0]);
+    ASSERT_EQ(1u, MenuScript::Seen().size());
+    ASSERT_FALSE(MenuScript::Seen()[0].empty());
+    EXPECT_EQ(L"Show printer status", MenuScript::Seen()[0][0].text);
     EXPECT_TRUE(StandInCalls().empty());
     IconsBar::UnregisterClass();
     IconSnimok::UnregisterClass();

@@ -1,6 +1,7 @@
 // Database form descriptions: sections in English and Russian, repeated
 // sections, buttons and their roles and events, "child" pairs, "nosave",
 // and the per-form settings in the registry.
+#include "common/settings_root.h"
 #include "desc_test_util.h"
 #include "forms/dbformdesc.h"
 #include "forms/descheap.h"
@@ -416,6 +417,27 @@ TEST_F(DbFormSettingsTest, NoSaveReadsAndWritesNothing)
     desc.List()[1]->width = 400;
     EXPECT_EQ(1, desc.SaveSettings());
     EXPECT_EQ(0xDEADBEEFu, GetDword(L"Column1"));
+}
+
+TEST_F(DbFormSettingsTest, SettingsFollowTheSettingsRoot)
+{
+    const std::wstring root = L"Software\\TobalFluoroTests\\" + name_;
+    {
+        SettingsRootScope scope(HKEY_CURRENT_USER, root.c_str());
+        DbFormDesc desc;
+        ASSERT_EQ(1, Parse(desc));
+        desc.List()[0]->width = 222;
+        EXPECT_EQ(1, desc.SaveSettings());
+        DbFormDesc again;
+        ASSERT_EQ(1, Parse(again));
+        EXPECT_EQ(222, again.List()[0]->width);
+    }
+    EXPECT_FALSE(KeyExists()) << "nothing written below the program's own settings key";
+    DWORD width = 0, size = sizeof width;
+    EXPECT_EQ(ERROR_SUCCESS, RegGetValueW(HKEY_CURRENT_USER, (root + L"\\" + name_).c_str(), L"Column0",
+                                          RRF_RT_REG_DWORD, nullptr, &width, &size));
+    EXPECT_EQ(222u, width);
+    RegDeleteTreeW(HKEY_CURRENT_USER, root.c_str());
 }
 
 // ---- Buttons as controls ----

@@ -4,6 +4,7 @@
 // shell's and printing's services that note their calls.
 #pragma once
 
+#include "common/menu_script.h"
 #include "common/prompt_script.h"
 #include "common/window_harness.h"
 #include "foundation/globals.h"
@@ -40,45 +41,6 @@ inline DPicturePtr MakePicture(int w, int h, const std::function<int(int, int)>&
     p->spacingX = p->spacingY = 1.0;
     return p;
 }
-
-// The menu the last tracked popup showed: its items' ids, texts and states.
-struct TrackedItem {
-    UINT id;
-    std::wstring text;
-    UINT state;
-};
-struct MenuScript {
-    static std::vector<std::vector<TrackedItem>>& Seen()
-    {
-        static std::vector<std::vector<TrackedItem>> seen;
-        return seen;
-    }
-    static std::vector<int>& Answers()
-    {
-        static std::vector<int> answers;
-        return answers;
-    }
-    static int Track(HMENU menu, UINT, int, int, HWND)
-    {
-        std::vector<TrackedItem> items;
-        for (int i = 0; i < GetMenuItemCount(menu); ++i) {
-            wchar_t text[128] = {};
-            MENUITEMINFOW mi = {};
-            mi.cbSize = sizeof mi;
-            mi.fMask = MIIM_ID | MIIM_STATE | MIIM_STRING | MIIM_FTYPE;
-            mi.dwTypeData = text;
-            mi.cch = 128;
-            GetMenuItemInfoW(menu, i, TRUE, &mi);
-            items.push_back(TrackedItem{mi.wID, text, mi.fState});
-        }
-        Seen().push_back(items);
-        if (Answers().empty())
-            return 0;
-        const int a = Answers().front();
-        Answers().erase(Answers().begin());
-        return a;
-    }
-};
 
 // Records what the views tell their host.
 struct RecordingHost : SnimokHost {
@@ -205,9 +167,7 @@ protected:
         host.reset(new harness::HostWindow(hostWidth, hostHeight, 40, 40));
         SetSnimokHost(&recorder);
         SetPanelMode(kToolNone);
-        SetPopupTracker(&MenuScript::Track);
-        MenuScript::Seen().clear();
-        MenuScript::Answers().clear();
+        MenuScript::Install();
         StandInCalls().clear();
         oldServices = SetViewerServices(StandInServices());
         StoreLog::Calls().clear();
@@ -220,7 +180,7 @@ protected:
         DestroyMainView();
         StatisticsWnd::Instance().Destroy();
         SetSnimokHost(nullptr);
-        SetPopupTracker(nullptr);
+        MenuScript::Remove();
         SetViewerStore(oldStore);
         host.reset();
         SetViewerServices(oldServices);

@@ -10,7 +10,7 @@
 #include "images/viewer/viewerstore.h"
 #include "images/files/xmgfile.h"
 #include "ui/init_rows.h"
-#include "ui/popupmenu.h"
+#include "common/menu_script.h"
 
 #include <memory>
 #include <vector>
@@ -18,11 +18,6 @@
 using namespace imgtest;
 
 namespace {
-
-int Track(HMENU, UINT, int, int, HWND)
-{
-    return 0;
-}
 
 class ViewerRoundTripTest : public ImageDbTest
 {
@@ -37,7 +32,7 @@ protected:
         ASSERT_TRUE(RegisterViewerClasses());
         host.reset(new harness::HostWindow(300, 200, 40, 40));
         SetViewerStore(DefaultViewerStore());
-        SetPopupTracker(Track);
+        MenuScript::Install();   // every menu answered with nothing chosen
         PrepareSettings() = PrepareSnimokSettings{0, 0, 0};
         ASSERT_EQ(1, CreateMainView(host->Hwnd()));
         panel = MainViewWnd::Instance();
@@ -46,7 +41,7 @@ protected:
     {
         DestroyMainView();
         host.reset();
-        SetPopupTracker(nullptr);
+        MenuScript::Remove();
         UnregisterViewerClasses();
         UndoInitRows(ControlLibraryRows, ControlLibraryRowCount);
         ImageDbTest::TearDown();

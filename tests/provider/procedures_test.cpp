@@ -45,6 +45,35 @@ TEST_F(ProceduresTest, DeletePatientRemovesHisImagesFirst)
     ExpectRows(L"SELECT count(*) FROM Patient", {}, {{L"2"}});
 }
 
+// Deleting records the deleted images' files in DelImage, for the archive's
+// marked-deletion job and so that the synchronisation does not put them back.
+TEST_F(ProceduresTest, EveryDeleteRecordsTheFilesOfItsImagesInDelImage)
+{
+    ExpectAffected(L"{ call sp_delete_snimok(?) }", {I4(1)}, -1);
+    ExpectRows(L"SELECT [File Name], Arj, [Disk] FROM DelImage ORDER BY DelSnimok", {},
+               {{L"И00000000010000000001", L"<null>", L"1"}});
+    // The row kept without a file records nothing more when deleted again.
+    ExpectAffected(L"{ call sp_delete_snimok(?) }", {I4(1)}, -1);
+    ExpectAffected(L"{ call sp_delete_snimok_complete(?) }", {I4(1)}, -1);
+    ExpectRows(L"SELECT count(*) FROM DelImage", {}, {{L"1"}});
+    ExpectAffected(L"{ call sp_delete_snimok_complete(?) }", {I4(3)}, -1);
+    // Image 2 (on archive disk 305419896 only) goes with its patient; image 4
+    // of patient 3 has no file and records nothing.
+    ExpectAffected(L"{ call sp_delete_patient(?) }", {I4(1)}, -1);
+    ExpectAffected(L"{ call sp_delete_patient(?) }", {I4(3)}, -1);
+    ExpectRows(L"SELECT [File Name], Arj, [Disk] FROM DelImage ORDER BY DelSnimok", {},
+               {{L"И00000000010000000001", L"<null>", L"1"},
+                {L"П00000000020000000003", L"305419896", L"1"},
+                {L"И00000000010000000002", L"305419896", L"0"}});
+}
+
+TEST_F(ProceduresTest, AFailedDeleteRecordsNothing)
+{
+    HoldImageOne();
+    ExpectState(L"{ call sp_delete_patient(?) }", {I4(1)}, L"23000");
+    ExpectRows(L"SELECT count(*) FROM DelImage", {}, {{L"0"}});
+}
+
 TEST_F(ProceduresTest, CopySnimokCopiesTheRecordsData)
 {
     ExpectAffected(L"{ call sp_cpy_smk(?, ?) };", {I4(5), I4(1)}, -1);

@@ -2,8 +2,11 @@
 // and safely from several threads at once.
 #include "ui/formsfont.h"
 
+#include "common/settings_root.h"
+
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
@@ -15,14 +18,14 @@ protected:
     void SetUp() override
     {
         path_ = L"Software\\TobalFluoroTests\\FormsFont" + std::to_wstring(GetCurrentProcessId());
-        FormsFontForTests::SetSource(HKEY_CURRENT_USER, path_.c_str());
+        root_.reset(new SettingsRootScope(HKEY_CURRENT_USER, path_.c_str()));
         FormsFontForTests::SetSystemReader(nullptr);
         FormsFontForTests::Forget();
     }
     void TearDown() override
     {
         RegDeleteTreeW(HKEY_CURRENT_USER, path_.c_str());
-        FormsFontForTests::SetSource(nullptr, nullptr);
+        root_.reset();
         FormsFontForTests::SetSystemReader(nullptr);
         FormsFontForTests::Forget();
     }
@@ -51,6 +54,7 @@ protected:
         return m.lfMessageFont;
     }
     std::wstring path_;
+    std::unique_ptr<SettingsRootScope> root_;
 };
 
 TEST_F(FormsFontTest, StoredFontOfExactly92BytesIsTaken)
@@ -133,13 +137,23 @@ TEST_F(FormsFontTest, ConcurrentFirstCallsAllGetTheWholeFont)
     }
 }
 
-TEST_F(FormsFontTest, ReadFromNeedsTheFormsKey)
+TEST_F(FormsFontTest, ReadNeedsTheFormsKeyBelowTheSettingsRoot)
 {
     LOGFONTW out = Font(L"Untouched", 1);
-    EXPECT_FALSE(ReadFormsFontFrom(HKEY_CURRENT_USER, path_.c_str(), &out));
+    EXPECT_FALSE(ReadFormsFont(&out));
     EXPECT_STREQ(out.lfFaceName, L"Untouched");
-    EXPECT_FALSE(ReadFormsFontFrom(nullptr, path_.c_str(), &out));
-    EXPECT_STREQ(kSettingsKeyPath, L"SOFTWARE\\Marvod\\TobalFluoro");
+    LOGFONTW stored = Font(L"Stored Face", -17);
+    Store(&stored, sizeof(stored));
+    EXPECT_TRUE(ReadFormsFont(&out));
+    EXPECT_STREQ(out.lfFaceName, L"Stored Face");
+    {
+        // Another root: the font is not there.
+        SettingsRootScope elsewhere(HKEY_CURRENT_USER, L"Software\\TobalFluoroTests\\no-such-root");
+        LOGFONTW other = Font(L"Untouched", 1);
+        EXPECT_FALSE(ReadFormsFont(&other));
+        EXPECT_STREQ(other.lfFaceName, L"Untouched");
+    }
+    EXPECT_FALSE(ReadFormsFont(nullptr));
 }
 
 }  // namespace

@@ -66,12 +66,9 @@ class MessageMap : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        WNDCLASSEXW wc = {};
-        wc.cbSize = sizeof(wc);
-        wc.cbWndExtra = 4;
-        wc.hInstance = Instance();
-        wc.lpszClassName = kMapClass;
-        ASSERT_TRUE(DWindow::RegisterClassEx(&wc));
+        WindowClass cls{kMapClass};
+        cls.instance = Instance();
+        ASSERT_TRUE(DWindow::RegisterMapClass(cls));
         ASSERT_TRUE(w.Create(0, kMapClass, nullptr, WS_POPUP, 0, 0, 40, 30, nullptr, nullptr, Instance(), nullptr));
         w.log.Clear();
     }
@@ -333,6 +330,7 @@ public:
     static DMessageMap map;
 };
 DMessageMapEntry ShapedMapWindow::entries[] = {
+    MapMessage<WM_CREATE, &ShapedMapWindow::OnCreate>(),
     MapMessage<WM_SIZE, &ShapedMapWindow::OnSize>(),
     MapMessage<WM_MOUSEMOVE, &ShapedMapWindow::OnMouseMove>(),
     MapMessage<WM_COMMAND, &ShapedMapWindow::OnCommand>(),
@@ -361,15 +359,13 @@ const std::vector<std::string> kShapedLog = {"size 300 200 2", "move -4 6 1", "c
 TEST(OneShapePerMessage, AMapCallsTheHandlersATableCalls)
 {
     const wchar_t kClass[] = L"Shaped map window";
-    WNDCLASSEXW wc = {};
-    wc.cbSize = sizeof(wc);
-    wc.cbWndExtra = 4;
-    wc.hInstance = Instance();
-    wc.lpszClassName = kClass;
-    ASSERT_TRUE(DWindow::RegisterClassEx(&wc));
+    ASSERT_TRUE(DWindow::RegisterMapClass({kClass}));
     {
         ShapedMapWindow w;
         ASSERT_TRUE(w.Create(0, kClass, nullptr, WS_POPUP, 0, 0, 40, 30, nullptr, nullptr, Instance(), nullptr));
+        // WM_CREATE reaches the object already bound to its window.
+        ASSERT_FALSE(w.log.Lines().empty());
+        EXPECT_EQ("create bound", w.log.Lines().front());
         w.log.Clear();
         SendTheShapedMessages(w.GetHwnd());
         EXPECT_TRUE(LogMatches(w.log, kShapedLog));
@@ -381,24 +377,21 @@ TEST(OneShapePerMessage, AMapCallsTheHandlersATableCalls)
 TEST(OneShapePerMessage, ATableDispatchesPrivateMessagesLikeTheOthers)
 {
     static const HandlerEntry handlers[] = {
+        OnMessage<WM_CREATE, &ShapedTableObject::OnCreate>(),
         OnMessage<WM_SIZE, &ShapedTableObject::OnSize>(),
         OnMessage<WM_MOUSEMOVE, &ShapedTableObject::OnMouseMove>(),
         OnMessage<WM_COMMAND, &ShapedTableObject::OnCommand>(),
         OnMessage<kShapedPrivate, &ShapedTableObject::OnPrivate>(),
     };
-    gShapedTable.Fill(handlers, sizeof(handlers) / sizeof(handlers[0]));
     const wchar_t kClass[] = L"Shaped table window";
-    WNDCLASSEXW wc = {};
-    wc.cbSize = sizeof(wc);
-    wc.cbWndExtra = 4;
-    wc.hInstance = Instance();
-    wc.lpszClassName = kClass;
-    ASSERT_NE(RegisterWindowClass(&wc), 0);
+    ASSERT_NE(RegisterTableClass({kClass}, gShapedTable, handlers), 0);
     ShapedTableObject o;
     DWindowDesc d = {&o, &o.hwnd, TableWindowProc<ShapedTableObject, gShapedTable>, 0, kClass, nullptr, WS_POPUP,
                      0,  0,       10,                                               10, nullptr, nullptr, Instance(),
                      nullptr};
     ASSERT_NE(CreateWindowFromDesc(&d), nullptr);
+    ASSERT_FALSE(o.log.Lines().empty());
+    EXPECT_EQ("create bound", o.log.Lines().front());
     o.log.Clear();
     SendTheShapedMessages(o.hwnd);
     EXPECT_TRUE(LogMatches(o.log, kShapedLog));

@@ -1,0 +1,56 @@
+#include "app/exchangeservices.h"
+
+#include "app/mainmenus.h"
+
+namespace {
+
+ExchangeServices& Table()
+{
+    static ExchangeServices services = {};
+    return services;
+}
+
+}  // namespace
+
+const ExchangeServices& GetExchangeServices()
+{
+    return Table();
+}
+
+ExchangeServices SetExchangeServices(const ExchangeServices& services)
+{
+    const ExchangeServices previous = Table();
+    Table() = services;
+    return previous;
+}
+
+DPicturePtr ImportPicture(HWND owner, DWORD patientKey, int flag)
+{
+    if (!Table().importImageFile) {
+        ShowNotAvailableYet(owner);
+        return DPicturePtr();
+    }
+    return Table().importImageFile(owner, patientKey, flag);
+}
+
+void ExportPicture(HWND owner, const DPicturePtr& picture, const uint8_t* table)
+{
+    if (Table().exportImage)
+        Table().exportImage(picture, owner, table);
+    else
+        ShowNotAvailableYet(owner);
+}
+
+void ShowDicomStatus(HWND owner)
+{
+    if (Table().showDicomQueueWindow)
+        Table().showDicomQueueWindow(owner);
+    else
+        ShowNotAvailableYet(owner);
+}
+
+void ReleaseExchange()
+{
+    if (Table().release)
+        Table().release();
+}

@@ -1,0 +1,42 @@
+#include "app/printservices.h"
+
+#include "app/mainmenus.h"
+
+namespace {
+
+PrintServices& Table()
+{
+    static PrintServices services = {};
+    return services;
+}
+
+template <typename Entry, typename... Args>
+void Run(Entry entry, HWND owner, Args... args)
+{
+    if (entry)
+        entry(owner, args...);
+    else
+        ShowNotAvailableYet(owner);
+}
+
+}  // namespace
+
+const PrintServices& GetPrintServices()
+{
+    return Table();
+}
+
+PrintServices SetPrintServices(const PrintServices& services)
+{
+    const PrintServices previous = Table();
+    Table() = services;
+    return previous;
+}
+
+void OpenPrintHeaderDialog(HWND owner) { Run(Table().runPrintHeaderDlg, owner); }
+void OpenReportsDialog(HWND owner) { Run(Table().runReportsDlg, owner); }
+void OpenFontsDialog(HWND owner) { Run(Table().runFontsDlg, owner); }
+void ChooseReportPrinter(HWND owner) { Run(Table().chooseReportProfile, owner); }
+void OpenPrinterProfiles(HWND owner) { Run(Table().editPrinterProfiles, owner); }
+void PrintReportFromDesc(HWND owner, ReportDesc* report) { Run(Table().printReport, owner, report); }
+void OpenPrinterStatus(HWND owner) { Run(Table().showStatusPrinterWnd, owner); }

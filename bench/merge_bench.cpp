@@ -1,0 +1,352 @@
+// merge_bench.exe: the database merge between two sites made in a temp
+// folder, as ratios of costs measured in the same run:
+//   - merging 40 images of 3000 x 3000 against reading and saving the same
+//     images through the image records alone (each ".xmg" read, saved as a
+//     new image in a transaction of its own): at most 1.5x, since the
+//     database work of an image is small beside its file;
+//   - merging 2,000 images of 256 x 256 against merging 200: at most 12x
+//     (10x is linear).
+// Each figure is the best of a few runs, each on a fresh local site; the
+// exit status is 1 when one is above its limit. Needs the registered
+// provider: run build/wine-run.sh build/bench/merge_bench.exe.
+#include "bench/benchutil.h"
+#include "database/dbstart.h"
+#include "database/dbstatement.h"
+#include "exchange/merge/importengine.h"
+#include "foundation/globals.h"
+#include "foundation/messages.h"
+#include "foundation/prompt.h"
+#include "foundation/settingskey.h"
+#include "images/files/snimokdb.h"
+#include "images/files/xmgfile.h"
+#include "tools/demosite/radiograph.h"
+#include "tools/demosite/sitebuilder.h"
+#include "tools/demosite/sitedatabase.h"
+
+#include <objbase.h>
+#include <stdio.h>
+
+#include <chrono>
+#include <string>
+#include <vector>
+
+namespace {
+
+const int kRuns = 2;
+
+std::wstring gRoot;
+std::wstring gSchema = TF_MERGE_BENCH_SCHEMA;
+int gSite = 0;
+
+// Nobody answers a box here: it is printed and answered Cancel, so that
+// the run fails instead of waiting.
+int PrintPrompt(HWND, const wchar_t* text, const wchar_t* caption, UINT)
+{
+    fwprintf(stderr, L"prompt: %ls: %ls\n", caption ? caption : L"", text ? text : L"");
+    return IDCANCEL;
+}
+
+// Does nothing with the merge's reports.
+class SilentLink : public IImportLink {
+public:
+    void SetFinished() override {}
+    void SetText0(const wchar_t*, int) override {}
+    void SetText1(const wchar_t*, int) override {}
+    void SetText2(const wchar_t*, int) override {}
+    void SetText3(const wchar_t*, int) override {}
+    void SetCount0(DWORD) override {}
+    void SetCount1(DWORD) override {}
+    void SetCount3(DWORD) override {}
+    void SetCount2(DWORD) override {}
+    void SetInTransaction(bool) override {}
+};
+
+void RemoveTree(const std::wstring& folder)
+{
+    WIN32_FIND_DATAW data;
+    HANDLE find = FindFirstFileW((folder + L"*").c_str(), &data);
+    if (find != INVALID_HANDLE_VALUE) {
+        do {
+            const std::wstring name = data.cFileName;
+            if (name == L"." || name == L"..")
+                continue;
+            if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+                RemoveTree(folder + name + L"\\");
+            else
+                DeleteFileW((folder + name).c_str());
+        } while (FindNextFileW(find, &data));
+        FindClose(find);
+    }
+    RemoveDirectoryW(folder.c_str());
+}
+
+std::wstring MakeFolders(const wchar_t* name)
+{
+    const std::wstring folder = gRoot + name + std::to_wstring(++gSite) + L"\\";
+    CreateDirectoryW(folder.c_str(), nullptr);
+    CreateDirectoryW((folder + L"Image").c_str(), nullptr);
+    CreateDirectoryW((folder + L"Icon").c_str(), nullptr);
+    return folder;
+}
+
+void UseFolders(const std::wstring& folder)
+{
+    wcscpy(DataPath, folder.c_str());
+    wcscpy(ImageFolder, (folder + L"Image\\").c_str());
+    wcscpy(IconFolder, (folder + L"Icon\\").c_str());
+}
+
+bool WriteInitFile(const std::wstring& folder, const std::wstring& database)
+{
+    const std::wstring text = L"\xFEFF" + SiteInitString(database);
+    HANDLE file = CreateFileW((folder + L"dbinit.cfg").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    DWORD done = 0;
+    const bool ok = file != INVALID_HANDLE_VALUE && WriteFile(file, text.c_str(), (DWORD)(text.size() * 2), &done,
+                                                              nullptr);
+    if (file != INVALID_HANDLE_VALUE)
+        CloseHandle(file);
+    return ok;
+}
+
+// The other workstation: `count` images of side x side for its patients in
+// runs of five, saved with their thumbnails. Its folder, or empty.
+std::wstring MakeOtherSite(int count, int side)
+{
+    const std::wstring folder = MakeFolders(L"Other");
+    UseFolders(folder);
+    std::wstring error;
+    if (!WriteInitFile(folder, folder + L"other.db") || !CreateSiteDatabase(folder + L"other.db", gSchema, error)) {
+        fwprintf(stderr, L"other site: %ls\n", error.c_str());
+        return std::wstring();
+    }
+    std::vector<long> patients = FillSiteTables(error);
+    DPicturePtr picture = MakeRadiograph(side, side, 14, 7, RadiographKind::Chest);
+    std::vector<uint8_t> lut(65536, 128);
+    bool ok = !patients.empty() && picture.Get();
+    if (ok) {
+        SYSTEMTIME taken = {2024, 5, 0, 7, 9, 30, 0, 0};
+        SystemTimeToFileTime(&taken, &picture->imageDate);
+    }
+    for (int i = 0; ok && i < count; ++i) {
+        picture->stored = 0;
+        picture->imageId = 0;
+        picture->patient.SetPatientId((uint32_t)patients[(size_t)(i / 5) % patients.size()]);
+        ok = SaveSnimokTx(picture, lut.data());
+    }
+    CloseSiteDatabase();
+    if (!ok) {
+        fwprintf(stderr, L"other site: the images could not be made\n");
+        return std::wstring();
+    }
+    return folder;
+}
+
+// A fresh local site, its database opened as the program's own.
+bool MakeLocalSite()
+{
+    const std::wstring folder = MakeFolders(L"Local");
+    UseFolders(folder);
+    std::wstring error;
+    if (!CreateSiteDatabase(folder + L"local.db", gSchema, error)) {
+        fwprintf(stderr, L"local site: %ls\n", error.c_str());
+        return false;
+    }
+    return true;
+}
+
+void Configure(const std::wstring& otherFolder)
+{
+    HKEY key = nullptr;
+    std::wstring path = otherFolder.substr(0, otherFolder.size() - 1);
+    OpenSettingsKey(L"ImportSettings", KEY_ALL_ACCESS, true, &key);
+    RegSetValueExW(key, L"DBPath", 0, REG_SZ, reinterpret_cast<const BYTE*>(path.c_str()),
+                   (DWORD)((path.size() + 1) * 2));
+    RegCloseKey(key);
+    const struct {
+        const wchar_t* name;
+        DWORD type, req;
+    } columns[] = {{L"Name1", 130, 1}, {L"Name2", 130, 1}, {L"Name3", 130, 1}, {L"Birthday", 64, 1}, {L"Pol", 3, 0}};
+    for (const auto& c : columns) {
+        OpenSettingsKey((std::wstring(L"ImportSettings\\Patient\\") + c.name).c_str(), KEY_ALL_ACCESS, true, &key);
+        RegSetValueExW(key, L"CType", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&c.type), 4);
+        RegSetValueExW(key, L"Req", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&c.req), 4);
+        RegCloseKey(key);
+    }
+    OpenSettingsKey(L"ImportSettings\\Snimok", KEY_ALL_ACCESS, true, &key);
+    RegCloseKey(key);
+    OpenSettingsKey(L"ImportSettings\\FormatPatient\\1", KEY_ALL_ACCESS, true, &key);
+    RegSetValueExW(key, L"name", 0, REG_SZ, reinterpret_cast<const BYTE*>(L"Name1"), 12);
+    RegCloseKey(key);
+    OpenSettingsKey(L"ImportSettings\\FormatPatient", KEY_ALL_ACCESS, true, &key);
+    RegSetValueExW(key, L"formatstring", 0, REG_SZ, reinterpret_cast<const BYTE*>(L"%1"), 6);
+    RegCloseKey(key);
+}
+
+double Ms(std::chrono::steady_clock::time_point t0)
+{
+    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count();
+}
+
+// One merge into a fresh local site; its time in ms, or -1.
+double MergeOnce(int expected)
+{
+    if (!MakeLocalSite())
+        return -1;
+    double ms = -1;
+    {
+        SilentLink link;
+        ImportDBCls engine(nullptr, &link);
+        const auto t0 = std::chrono::steady_clock::now();
+        try {
+            engine.Init();
+            engine.Connect();
+            engine.StartUnion();
+            ms = Ms(t0);
+        } catch (const MsgExcept& message) {
+            wchar_t text[1024] = {};
+            message.GetText(text, 1024);
+            fwprintf(stderr, L"merge: %ls\n", text);
+        } catch (const DODBErrors& errors) {
+            fwprintf(stderr, L"merge: %ls\n", DatabaseText(errors).c_str());
+        }
+        if (ms >= 0 && (int)engine.MergedCount() != expected) {
+            fwprintf(stderr, L"merge: %lu of %d images\n", engine.MergedCount(), expected);
+            ms = -1;
+        }
+    }
+    CloseSiteDatabase();
+    return ms;
+}
+
+// Reading and saving the other site's images through the image records alone.
+double RecordsOnce(const std::wstring& otherFolder, const std::vector<std::wstring>& names, long patient)
+{
+    if (!MakeLocalSite())
+        return -1;
+    BoundStatement insert(g_DbSession, L"INSERT INTO Patient (Name1) VALUES ('Иванов');");
+    insert.Run();
+    const auto t0 = std::chrono::steady_clock::now();
+    for (const std::wstring& name : names) {
+        HANDLE file = CreateFileW((otherFolder + L"Image\\" + name + L".xmg").c_str(), GENERIC_READ, FILE_SHARE_READ,
+                                  nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+        if (file == INVALID_HANDLE_VALUE)
+            return -1;
+        DPicturePtr picture = SnimokFile::Load(file, false, false);
+        CloseHandle(file);
+        picture->patient.SetPatientId((uint32_t)patient);
+        if (!SaveSnimokTx(picture, nullptr))
+            return -1;
+    }
+    const double ms = Ms(t0);
+    CloseSiteDatabase();
+    return ms;
+}
+
+// Unmarks every image of the other site so that it can be merged again.
+void Unmark(const std::wstring& otherFolder)
+{
+    DODBPtr<DODBSource> source = DODBSource::Create();
+    DODBPtr<DODBSession> session;
+    if (source.IsSet() && SUCCEEDED(source->OpenDataSource(SiteInitString(otherFolder + L"other.db").c_str())) &&
+        SUCCEEDED(source->CreateSession(session)))
+        session->ExecSql(L"UPDATE Snimok SET imported=0;", nullptr, nullptr, nullptr, nullptr);
+}
+
+std::vector<std::wstring> ImageNames(const std::wstring& otherFolder)
+{
+    std::vector<std::wstring> names;
+    DODBPtr<DODBSource> source = DODBSource::Create();
+    DODBPtr<DODBSession> session;
+    if (!source.IsSet() || FAILED(source->OpenDataSource(SiteInitString(otherFolder + L"other.db").c_str())) ||
+        FAILED(source->CreateSession(session)))
+        return names;
+    BoundStatement query(session, L"SELECT [File name] FROM Snimok ORDER BY Snimok;");
+    query.Execute();
+    while (query.Next()) {
+        wchar_t name[64] = {};
+        RowText(query.Row(), 0, name, 64);
+        names.push_back(name);
+    }
+    return names;
+}
+
+double BestMerge(const std::wstring& otherFolder, int expected)
+{
+    double best = 1e30;
+    for (int i = 0; i < kRuns; ++i) {
+        Unmark(otherFolder);
+        const double ms = MergeOnce(expected);
+        if (ms < 0)
+            return -1;
+        best = ms < best ? ms : best;
+    }
+    return best;
+}
+
+}  // namespace
+
+int wmain()
+{
+    using namespace bench;
+    if (FAILED(CoInitializeEx(nullptr, COINIT_MULTITHREADED)))
+        return 1;
+    SetPromptHook(PrintPrompt);
+    wchar_t temp[MAX_PATH];
+    GetTempPathW(MAX_PATH, temp);
+    gRoot = std::wstring(temp) + L"mergebench" + std::to_wstring(GetCurrentProcessId()) + L"\\";
+    CreateDirectoryW(gRoot.c_str(), nullptr);
+    const std::wstring keyPath = L"Software\\TobalFluoroBench\\merge" + std::to_wstring(GetCurrentProcessId());
+    SetSettingsRoot(SettingsRoot{HKEY_CURRENT_USER, keyPath.c_str()});
+    SpaceMin = 0;
+    SpaceArjStart = 0;
+    Verdict verdict;
+
+    // 40 images of 3000 x 3000.
+    const std::wstring large = MakeOtherSite(40, 3000);
+    if (large.empty()) {
+        verdict.Failed("merge_3000_over_records", "the other site could not be made");
+    } else {
+        Configure(large);
+        const std::vector<std::wstring> names = ImageNames(large);
+        double records = 1e30;
+        for (int i = 0; i < kRuns; ++i) {
+            const double ms = RecordsOnce(large, names, 1);
+            records = ms >= 0 && ms < records ? ms : records;
+        }
+        const double merge = BestMerge(large, 40);
+        if (merge < 0 || records >= 1e30) {
+            verdict.Failed("merge_3000_over_records", "a run failed");
+        } else {
+            char text[256];
+            snprintf(text, sizeof text, "merging 40 images of 3000x3000 (%.0f ms) against reading and saving them "
+                     "through the image records (%.0f ms)", merge, records);
+            verdict.Ratio("merge_3000_over_records", merge / records, 1.5, text);
+        }
+    }
+
+    // 200 and 2,000 images of 256 x 256.
+    const std::wstring few = MakeOtherSite(200, 256);
+    const std::wstring many = MakeOtherSite(2000, 256);
+    if (few.empty() || many.empty()) {
+        verdict.Failed("merge_2000_over_200", "the other sites could not be made");
+    } else {
+        Configure(few);
+        const double fewMs = BestMerge(few, 200);
+        Configure(many);
+        const double manyMs = BestMerge(many, 2000);
+        if (fewMs < 0 || manyMs < 0) {
+            verdict.Failed("merge_2000_over_200", "a run failed");
+        } else {
+            char text[256];
+            snprintf(text, sizeof text, "merging 2000 images of 256x256 (%.0f ms) against 200 (%.0f ms); linear is 10",
+                     manyMs, fewMs);
+            verdict.Ratio("merge_2000_over_200", manyMs / fewMs, 12.0, text);
+        }
+    }
+
+    RegDeleteTreeW(HKEY_CURRENT_USER, keyPath.c_str());
+    RegDeleteKeyW(HKEY_CURRENT_USER, keyPath.c_str());
+    RemoveTree(gRoot);
+    CoUninitialize();
+    return verdict.ExitCode();
+}

@@ -1,0 +1,300 @@
+// DICOM send and save: see dicomsend.h.
+#include "exchange/dicom/dicomsend.h"
+
+#include "exchange/dicom/dialogtexts.h"
+#include "exchange/dicom/dicomattrs.h"
+#include "exchange/dicom/dicomclient.h"
+#include "exchange/dicom/exchangelog.h"
+#include "foundation/globals.h"
+#include "foundation/messages.h"
+#include "foundation/prompt.h"
+#include "resources/resource.h"
+#include "resources/strings.h"
+#include "ui/window_errors.h"
+
+#include <string.h>
+
+namespace {
+
+const INT_PTR kCancelled = -2;
+
+// The array the attribute list became, destroyed when the call is over.
+class AttributeArray
+{
+public:
+    explicit AttributeArray(SAFEARRAY* array) : array_(array) {}
+    ~AttributeArray()
+    {
+        if (array_)
+            SafeArrayDestroy(array_);
+    }
+    AttributeArray(const AttributeArray&) = delete;
+    AttributeArray& operator=(const AttributeArray&) = delete;
+    SAFEARRAY* Get() const { return array_; }
+
+private:
+    SAFEARRAY* array_;
+};
+
+INT_PTR ServersDialogMessage(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_INITDIALOG: {
+        static const DialogText kTexts[] = {{0, IDS_DICOM_SERVERS}, {IDOK, IDS_OK}, {IDCANCEL, IDS_CANCEL}};
+        SetDialogTexts(dialog, kTexts);
+        const DicomExportClient* client = reinterpret_cast<const DicomExportClient*>(lParam);
+        HWND list = GetDlgItem(dialog, IDC_DICOM_SERVER_LIST);
+        for (int i = 0; client && i < client->TargetCount(); ++i)
+            SendMessageW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(client->TargetName(i)));
+        return TRUE;
+    }
+    case WM_COMMAND:
+        if (LOWORD(wParam) == IDOK) {
+            const LRESULT chosen = SendDlgItemMessageW(dialog, IDC_DICOM_SERVER_LIST, LB_GETCURSEL, 0, 0);
+            // Without a choice OK does nothing.
+            if (chosen != LB_ERR)
+                EndDialog(dialog, chosen);
+            return TRUE;
+        }
+        if (LOWORD(wParam) == IDCANCEL) {
+            EndDialog(dialog, kCancelled);
+            return TRUE;
+        }
+        break;
+    }
+    return FALSE;
+}
+
+INT_PTR CALLBACK ServersDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    try {
+        return ServersDialogMessage(dialog, message, wParam, lParam);
+    } catch (...) {
+        KeepWindowException();
+        return FALSE;
+    }
+}
+
+// The target to send to: 0 with one target, else the user's choice in
+// dialog 253; kCancelled when the user cancels. A dialog that fails throws
+// its error code.
+int ChooseTarget(DicomExportClient& client, HWND owner)
+{
+    if (client.TargetCount() < 2)
+        return 0;
+    const INT_PTR chosen = DialogBoxParamW(hInstance, MAKEINTRESOURCEW(IDD_DICOM_SERVERS), owner, ServersDialogProc,
+                                           reinterpret_cast<LPARAM>(&client));
+    if (chosen == kCancelled)
+        return (int)kCancelled;
+    if (chosen < 0)
+        throw (DWORD)GetLastError();
+    return (int)chosen;
+}
+
+// The picture's pixels in a new section, its attributes in an array: then
+// `call` with the array. Thrown codes are shown; the result is call's, or 0.
+// The picture's pixels as a PixelSection, made on a thread of its own so
+// that the file is written while the client connects to the server (the
+// connection mostly waits for the server's answers). Wait gives the section's
+// failure code (0: made); the section and the thread go with the object.
+class SectionMaker
+{
+public:
+    SectionMaker(const void* pixels, size_t bytes) : pixels_(pixels), bytes_(bytes)
+    {
+        thread_ = CreateThread(nullptr, 0, Run, this, 0, nullptr);
+        if (!thread_)
+            Make();     // no thread: made here, before the connection
+    }
+    ~SectionMaker()
+    {
+        Wait();
+        delete section_;
+    }
+    SectionMaker(const SectionMaker&) = delete;
+    SectionMaker& operator=(const SectionMaker&) = delete;
+
+    DWORD Wait()
+    {
+        if (thread_) {
+            WaitForSingleObject(thread_, INFINITE);
+            CloseHandle(thread_);
+            thread_ = nullptr;
+        }
+        return error_;
+    }
+
+private:
+    static DWORD WINAPI Run(void* self)
+    {
+        static_cast<SectionMaker*>(self)->Make();
+        return 0;
+    }
+    void Make()
+    {
+        try {
+            section_ = new PixelSection(DicomExportClient::kSectionName, pixels_, bytes_);
+        } catch (DWORD code) {
+            error_ = code;
+        } catch (...) {
+            error_ = ERROR_NOT_ENOUGH_MEMORY;
+        }
+    }
+
+    const void* pixels_;
+    size_t bytes_;
+    HANDLE thread_ = nullptr;
+    PixelSection* section_ = nullptr;
+    DWORD error_ = 0;
+};
+
+// The picture's attributes as an array: then `call` with the array. The
+// section must exist meanwhile. Thrown codes are shown; the result is
+// call's, or 0.
+template <class Call>
+int WithAttributes(const DPicturePtr& picture, Call call)
+{
+    DicomAttrList list;
+    try {
+        FillDicomAttributes(DPicturePtr(picture), list, ReadDicomAcquisition());
+        AttributeArray array(list.ToSafeArray());
+        return call(array.Get());
+    } catch (HRESULT code) {
+        ShowErrorCodeBox((DWORD)code);
+    } catch (DWORD code) {
+        ShowErrorCodeBox(code);
+    } catch (int code) {
+        ShowErrorCodeBox((DWORD)code);
+    }
+    return 0;
+}
+
+// The bytes of the picture's pixels; 0 (shown) for a picture without any.
+size_t PixelBytes(const DPicturePtr& picture)
+{
+    const DPicture* p = picture.Get();
+    if (!p || !p->GetBits() || p->width <= 0 || p->height <= 0) {
+        ShowErrorCodeBox(ERROR_INVALID_PARAMETER);
+        return 0;
+    }
+    return (size_t)p->width * (size_t)p->height * 2;
+}
+
+}  // namespace
+
+PixelSection::PixelSection(const wchar_t* name, const void* pixels, size_t bytes)
+{
+    wchar_t folder[MAX_PATH], path[MAX_PATH];
+    const DWORD length = GetTempPathW(MAX_PATH, folder);
+    if (length == 0 || length >= MAX_PATH || !GetTempFileNameW(folder, L"zdc", 0, path)) {
+        const DWORD error = GetLastError();
+        LogCallFailure(L"GetTempFileNameW", folder, error);
+        throw error;
+    }
+    // Deleted when the last handle (ours, or the section's) goes.
+    file_ = CreateFileW(path, GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                        FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+    if (file_ == INVALID_HANDLE_VALUE) {
+        const DWORD error = GetLastError();
+        DeleteFileW(path);
+        LogCallFailure(L"CreateFileW", path, error);
+        throw error;
+    }
+    DWORD done = 0;
+    if (!WriteFile(file_, pixels, (DWORD)bytes, &done, nullptr) || done != bytes) {
+        const DWORD error = done != bytes && GetLastError() == NO_ERROR ? ERROR_HANDLE_DISK_FULL : GetLastError();
+        CloseHandle(file_);
+        file_ = INVALID_HANDLE_VALUE;
+        LogCallFailure(L"WriteFile", path, error);
+        throw error;
+    }
+    mapping_ = CreateFileMappingW(file_, nullptr, PAGE_READWRITE, 0, (DWORD)bytes, name);
+    if (!mapping_ || GetLastError() == ERROR_ALREADY_EXISTS) {
+        // Someone else's section: its size is not ours, and its reader is not ours either.
+        const DWORD error = mapping_ ? (DWORD)ERROR_ALREADY_EXISTS : GetLastError();
+        if (mapping_)
+            CloseHandle(mapping_);
+        mapping_ = nullptr;
+        CloseHandle(file_);
+        file_ = INVALID_HANDLE_VALUE;
+        LogCallFailure(L"CreateFileMappingW", name, error);
+        throw error;
+    }
+}
+
+namespace {
+
+DWORD WINAPI CloseInBackground(void* file)
+{
+    CloseHandle(static_cast<HANDLE>(file));
+    return 0;
+}
+
+}  // namespace
+
+PixelSection::~PixelSection()
+{
+    if (mapping_)
+        CloseHandle(mapping_);
+    if (file_ == INVALID_HANDLE_VALUE)
+        return;
+    // The section is gone with its handle. Deleting its file gives back
+    // megabytes of cached pages, which takes as long as writing them: that
+    // happens on a thread of its own, not in the user's way.
+    HANDLE closer = CreateThread(nullptr, 0, CloseInBackground, file_, 0, nullptr);
+    if (closer)
+        CloseHandle(closer);
+    else
+        CloseHandle(file_);
+}
+
+int SendPictureToDicomServer(const DPicturePtr& picture, HWND owner)
+{
+    const size_t bytes = PixelBytes(picture);
+    if (!bytes)
+        return 0;
+    DicomExportClient& client = DicomExportClient::Instance();
+    int index = 0;
+    try {
+        if (!client.Init())
+            return 0;
+        client.GetTargetList();
+        if (client.TargetCount() < 1) {
+            ShowPrompt(nullptr, L"Не сконфигурированы DICOM Servers", nullptr, MB_OK);
+            return 0;
+        }
+        index = ChooseTarget(client, owner);
+        if (index == (int)kCancelled)
+            return 0;
+        // Only now the section: a cancelled choice makes none.
+        PixelSection section(DicomExportClient::kSectionName, picture->GetBits(), bytes);
+        return WithAttributes(picture, [&](SAFEARRAY* array) { return client.SendPicture(index, array); });
+    } catch (HRESULT code) {
+        ShowErrorCodeBox((DWORD)code);
+    } catch (DWORD code) {
+        ShowErrorCodeBox(code);
+    }
+    return 0;
+}
+
+int SaveImageAsDicomFile(const DPicturePtr& picture, HWND owner, const wchar_t* fileName)
+{
+    const size_t bytes = PixelBytes(picture);
+    if (!bytes)
+        return 0;
+    DicomExportClient& client = DicomExportClient::Instance();
+    // The section is made while the client connects.
+    SectionMaker section(picture->GetBits(), bytes);
+    try {
+        if (!client.Init())
+            return 0;
+    } catch (HRESULT code) {
+        ShowErrorCodeBox((DWORD)code);
+        return 0;
+    }
+    if (const DWORD error = section.Wait()) {
+        ShowErrorCodeBox(error);
+        return 0;
+    }
+    return WithAttributes(picture, [&](SAFEARRAY* array) { return client.SaveImage(fileName, array); });
+}

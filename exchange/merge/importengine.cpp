@@ -1,0 +1,536 @@
+// The database merge engine: see importengine.h.
+#include "exchange/merge/importengine.h"
+
+#include "database/dberrors.h"
+#include "database/dbstart.h"
+#include "database/dbstatement.h"
+#include "exchange/merge/mergefaults.h"
+#include "exchange/merge/mergesql.h"
+#include "foundation/globals.h"
+#include "foundation/journal.h"
+#include "images/files/datafolders.h"
+#include "images/files/snimokdb.h"
+#include "images/files/xmgfile.h"
+#include "resources/strings.h"
+
+#include <stdio.h>
+
+namespace {
+
+// The engine's own texts, as the merge window shows them.
+const wchar_t kInitialising[] = L"Идет инициализация...";
+const wchar_t kConnecting[] = L"Идет подключение к базе данных...";
+const wchar_t kPressStart[] = L"Нажмите пуск для запуска обьединения";
+const wchar_t kInitOpenError[] = L"Ошибка функции GetRecSetSnimokE";
+const wchar_t kReadError[] = L"Ошибка чтения из файла";
+const wchar_t kSourceError[] = L"Ошибка создания src1";
+const wchar_t kWaitError[] = L"Ошибка ожидания команды. (функция ImportDBCls::StartUnionE)";
+const wchar_t kLowSpace[] = L"Мало свободного места на диске.";
+const wchar_t kNoPatient[] = L"Нет пациента с id = %1!u!";
+const wchar_t kPatientNotCreated[] = L"Не создана запись пациента.";
+const wchar_t kSourceFileError[] = L"Ошибка функции ImportDBCls::LoadSnimokE";
+
+const DWORD kInitFileBytes = 2048;
+
+// An open file, closed at the end of its scope.
+class FileHandle {
+public:
+    explicit FileHandle(HANDLE handle) : handle_(handle) {}
+    ~FileHandle()
+    {
+        if (handle_ != INVALID_HANDLE_VALUE)
+            CloseHandle(handle_);
+    }
+    FileHandle(const FileHandle&) = delete;
+    FileHandle& operator=(const FileHandle&) = delete;
+    HANDLE Get() const { return handle_; }
+    bool IsOpen() const { return handle_ != INVALID_HANDLE_VALUE; }
+
+private:
+    HANDLE handle_;
+};
+
+// An injected failure of a database step looks as the real one would: a
+// posted database error, thrown.
+void FailIfInjected(MergeStep step, const wchar_t* source)
+{
+    DWORD code = 0;
+    if (!MergeStepFails(step, &code))
+        return;
+    const HRESULT hr = code ? (HRESULT)code : E_FAIL;
+    DODBSetError(hr, IDS_DB_EXECUTE_COMMAND, source);
+    ThrowDatabaseError(hr);
+}
+
+std::vector<std::wstring> Names(const std::vector<ColumnSpec>& columns)
+{
+    std::vector<std::wstring> names;
+    for (const ColumnSpec& column : columns)
+        names.push_back(column.name);
+    return names;
+}
+
+// The text of "Нет пациента с id = %1!u!".
+std::wstring NoPatientText(LONG id)
+{
+    const DWORD_PTR args[1] = {(DWORD_PTR)(DWORD)id};
+    wchar_t* text = nullptr;
+    const DWORD n = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_STRING |
+                                       FORMAT_MESSAGE_ARGUMENT_ARRAY,
+                                   kNoPatient, 0, 0, reinterpret_cast<wchar_t*>(&text), 0,
+                                   reinterpret_cast<va_list*>(const_cast<DWORD_PTR*>(args)));
+    std::wstring result = n && text ? std::wstring(text, n) : std::wstring(kNoPatient);
+    if (text)
+        LocalFree(text);
+    return result;
+}
+
+}  // namespace
+
+ImportDBCls::ImportDBCls(DThreadChannel* channel, IImportLink* link) : channel_(channel), link_(link)
+{
+}
+
+ImportDBCls::~ImportDBCls()
+{
+    local_.Release();
+    sourceSession_.Release();
+    source_.Release();
+}
+
+// ---- Init ---------------------------------------------------------------------------
+
+void ImportDBCls::Init()
+{
+    link_->SetText0(L"", 0);
+    link_->SetText2(L"", 0);
+    link_->SetText3(L"", 0);
+    link_->SetCount0(0);
+    link_->SetCount1(0);
+    merged_ = 0;
+    link_->SetText1(kInitialising, -1);
+
+    settings_ = ReadMergeSettings();
+    updateSnimokSql_ = BuildUpdateSnimokSql(Names(settings_.snimok));
+}
+
+// ---- Connect ------------------------------------------------------------------------
+
+std::wstring ImportDBCls::ReadInitString() const
+{
+    const std::wstring path = settings_.dbPath + L"\\dbinit.cfg";
+    FileHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+    if (!file.IsOpen()) {
+        const DWORD error = GetLastError();
+        LogError(error, (L"CreateFileW " + path).c_str());
+        ThrowMergeError(kInitOpenError, error);
+    }
+    BYTE bytes[kInitFileBytes];
+    DWORD read = 0;
+    if (!ReadFile(file.Get(), bytes, kInitFileBytes, &read, nullptr)) {
+        const DWORD error = GetLastError();
+        LogError(error, (L"ReadFile " + path).c_str());
+        ThrowMergeError(kReadError, error);
+    }
+    std::wstring init;
+    if (ParseInitFile(bytes, read, &init) != InitFileVerdict::kOk)
+        ThrowMergeErrorWith(IDS_MERGE_BAD_INIT_FILE, path.c_str());
+    return init;
+}
+
+bool ImportDBCls::ColumnExists(const DODBPtr<DODBSession>& session, const wchar_t* column, const wchar_t* table)
+{
+    BoundStatement query(session, kColumnExistsSql);
+    if (!query.Params().SetStr(1, table, -1) || !query.Params().SetStr(2, column, -1))
+        ThrowDatabaseError();
+    LONG count = 0;
+    return query.First() && RowInt(query.Row(), 0, &count) && count > 0;
+}
+
+void ImportDBCls::EnsureImportedColumn()
+{
+    if (ColumnExists(sourceSession_, L"imported", L"Snimok"))
+        return;
+    BoundStatement alter(sourceSession_, kAddImportedSql);
+    alter.Run();
+}
+
+void ImportDBCls::EnsureLedger()
+{
+    if (ColumnExists(local_, kLedgerKeyColumn, kLedgerTable))
+        return;
+    BoundStatement create(local_, kCreateLedgerSql);
+    create.Run();
+}
+
+void ImportDBCls::ReadImageRows()
+{
+    BoundStatement query(sourceSession_, BuildSourceImagesSql(Names(settings_.snimok)).c_str());
+    query.Execute();
+    while (query.Next()) {
+        DODBParams* row = query.Row();
+        SourceImage image;
+        RowInt(row, 0, &image.id);
+        RowInt(row, 1, &image.patient);
+        int length = 0;
+        const wchar_t* name = RowTextPtr(row, 2, &length);
+        if (name)
+            image.fileName.assign(name, (size_t)length);
+        image.hasBri = RowInt(row, 3, &image.bri);
+        image.hasContrast = RowInt(row, 4, &image.contrast);
+        image.hasNegativ = RowInt(row, 5, &image.negativ);
+        for (size_t i = 0; i < settings_.snimok.size(); ++i) {
+            MergeValue value;
+            if (!ReadMergeValue(row, (ULONG)(6 + i), settings_.snimok[i].kind, &value))
+                ThrowMergeErrorWith(IDS_MERGE_VALUE_TYPE, settings_.snimok[i].name.c_str());
+            image.extra.push_back(value);
+        }
+        rows_.push_back(std::move(image));
+    }
+}
+
+void ImportDBCls::Connect()
+{
+    // The folder must leave room for "\Image\", a file name and ".xmg".
+    if (settings_.dbPath.size() + 7 + kSourceFileNameChars + 4 >= MAX_PATH)
+        ThrowMergeErrorWith(IDS_MERGE_PATH_TOO_LONG, settings_.dbPath.c_str());
+    const std::wstring init = ReadInitString();
+
+    wchar_t full[MAX_PATH] = {};
+    const DWORD n = GetFullPathNameW(settings_.dbPath.c_str(), MAX_PATH, full, nullptr);
+    identity_ = n > 0 && n < MAX_PATH ? full : settings_.dbPath;
+    while (!identity_.empty() && identity_.back() == L'\\')
+        identity_.pop_back();
+    if (!identity_.empty())
+        CharUpperBuffW(&identity_[0], (DWORD)identity_.size());
+
+    link_->SetText1(kConnecting, -1);
+    source_ = DODBSource::Create();
+    if (!source_.IsSet())
+        ThrowMergeError(kSourceError, 0);
+    HRESULT hr = source_->OpenDataSource(init.c_str());
+    if (FAILED(hr))
+        throw DODBErrors(hr, TRUE);
+    hr = source_->CreateSession(sourceSession_);
+    if (FAILED(hr))
+        throw DODBErrors(hr, TRUE);
+    if (!g_DbSource.IsSet()) {
+        DODBSetError(E_FAIL, IDS_DB_CREATE_SESSION, L"ImportDBCls::Connect");
+        ThrowDatabaseError();
+    }
+    hr = g_DbSource->CreateSession(local_);
+    if (FAILED(hr))
+        throw DODBErrors(hr, TRUE);
+
+    EnsureImportedColumn();
+    EnsureLedger();
+    ReadImageRows();
+
+    link_->SetCount0((DWORD)rows_.size());
+    link_->SetText1(kPressStart, -1);
+}
+
+// ---- StartUnion ---------------------------------------------------------------------
+
+bool ImportDBCls::StopRequested()
+{
+    if (!channel_)
+        return false;
+    DThreadChannel::Request request = {};
+    const DWORD wait = channel_->Receive(&request, 0);
+    if (wait == WAIT_TIMEOUT)
+        return false;
+    if (wait != 0)
+        ThrowMergeError(kWaitError, GetLastError());
+    channel_->Reply(1);
+    return request.command == 0;
+}
+
+void ImportDBCls::CheckFreeSpace()
+{
+    DWORD code = 0;
+    if (MergeStepFails(MergeStep::FreeSpace, &code))
+        ThrowMergeError(kLowSpace, 0);
+    ULARGE_INTEGER available = {};
+    if (!GetDiskFreeSpaceExW(IconFolder, &available, nullptr, nullptr)) {
+        const DWORD error = GetLastError();
+        LogError(error, (std::wstring(L"GetDiskFreeSpaceExW ") + IconFolder).c_str());
+        ThrowMergeError(kLowSpace, error);
+    }
+    if (available.QuadPart / 1048576 < SpaceArjStart)
+        ThrowMergeError(kLowSpace, 0);
+}
+
+void ImportDBCls::StartUnion()
+{
+    for (size_t i = 0; i < rows_.size(); ++i) {
+        if (StopRequested()) {
+            state_ = kStopped;
+            break;
+        }
+        CheckFreeSpace();
+        MergeImage(rows_[i]);
+        ++merged_;
+        link_->SetCount1(merged_);
+    }
+}
+
+// ---- one image ----------------------------------------------------------------------
+
+bool ImportDBCls::LedgerLookup(LONG sourceImage)
+{
+    BoundStatement query(local_, kLedgerFindSql);
+    if (!query.Params().SetStr(1, identity_.c_str(), (int)identity_.size()) ||
+        !query.Params().SetValI4(2, sourceImage))
+        ThrowDatabaseError();
+    return query.First();
+}
+
+void ImportDBCls::LedgerInsert(LONG sourceImage, DWORD imageId)
+{
+    FailIfInjected(MergeStep::Ledger, L"ImportDBCls::LedgerInsert");
+    BoundStatement insert(local_, kLedgerInsertSql);
+    if (!insert.Params().SetStr(1, identity_.c_str(), (int)identity_.size()) ||
+        !insert.Params().SetValI4(2, sourceImage) || !insert.Params().SetValI4(3, (LONG)imageId))
+        ThrowDatabaseError();
+    insert.Run();
+}
+
+void ImportDBCls::MarkImported(LONG sourceImage)
+{
+    FailIfInjected(MergeStep::MarkSource, L"ImportDBCls::MarkImported");
+    BoundStatement update(sourceSession_, kMarkImportedSql);
+    if (!update.Params().SetValI4(1, sourceImage))
+        ThrowDatabaseError();
+    update.Run();
+}
+
+void ImportDBCls::LoadPatient(LONG sourcePatient)
+{
+    BoundStatement query(sourceSession_, BuildLoadPatientSql(Names(settings_.patient)).c_str());
+    if (!query.Params().SetValI4(1, sourcePatient))
+        ThrowDatabaseError();
+    if (!query.First())
+        ThrowMergeError(NoPatientText(sourcePatient).c_str(), 0);
+    patient_.clear();
+    for (size_t i = 0; i < settings_.patient.size(); ++i) {
+        MergeValue value;
+        if (!ReadMergeValue(query.Row(), (ULONG)i, settings_.patient[i].kind, &value))
+            ThrowMergeErrorWith(IDS_MERGE_VALUE_TYPE, settings_.patient[i].name.c_str());
+        patient_.push_back(value);
+    }
+}
+
+bool ImportDBCls::FindPatient()
+{
+    FailIfInjected(MergeStep::FindPatient, L"ImportDBCls::FindPatient");
+    std::vector<std::wstring> keys;
+    std::vector<bool> isNull;
+    for (size_t i = 0; i < settings_.patient.size(); ++i) {
+        if (!settings_.patient[i].key)
+            continue;
+        keys.push_back(settings_.patient[i].name);
+        isNull.push_back(patient_[i].isNull);
+    }
+    BoundStatement query(local_, BuildFindPatientSql(keys, isNull).c_str());
+    ULONG ordinal = 1;
+    for (size_t i = 0; i < settings_.patient.size(); ++i) {
+        if (!settings_.patient[i].key || patient_[i].isNull)
+            continue;
+        if (!BindMergeValue(query.Params(), ordinal++, patient_[i], settings_.patient[i].type))
+            ThrowDatabaseError();
+    }
+    LONG id = 0;
+    if (query.First() && RowInt(query.Row(), 0, &id) && id > 0) {
+        localPatient_ = (DWORD)id;
+        return true;
+    }
+    localPatient_ = 0;
+    return false;
+}
+
+void ImportDBCls::InsertPatient()
+{
+    FailIfInjected(MergeStep::InsertPatient, L"ImportDBCls::InsertPatient");
+    std::vector<const wchar_t*> names;
+    for (const ColumnSpec& column : settings_.patient)
+        names.push_back(column.name.c_str());
+    const ULONG keyIndex = (ULONG)names.size();
+    names.push_back(L"Patient");
+
+    NewTableRow table(local_, L"Patient");
+    DODBParams* row = table.BindColumns((ULONG)names.size(), names.data());
+    for (size_t i = 0; i < settings_.patient.size(); ++i) {
+        if (FAILED(WriteMergeValue(row, (ULONG)i, patient_[i])))
+            ThrowMergeErrorWith(IDS_MERGE_VALUE_TYPE, settings_.patient[i].name.c_str());
+    }
+    if (FAILED(row->SetStatus(keyIndex, DBSTATUS_S_DEFAULT)))
+        ThrowDatabaseError();
+    table.Insert(row);
+    // The key the database gave this very row, read back from the insert.
+    LONG id = 0;
+    if (!RowInt(row, keyIndex, &id) || id <= 0)
+        ThrowMergeError(kPatientNotCreated, 0);
+    localPatient_ = (DWORD)id;
+}
+
+void ImportDBCls::UpdatePatient()
+{
+    FailIfInjected(MergeStep::UpdatePatient, L"ImportDBCls::UpdatePatient");
+    std::vector<std::wstring> columns;
+    for (const ColumnSpec& column : settings_.patient)
+        if (!column.key)
+            columns.push_back(column.name);
+    if (columns.empty())
+        return;
+    BoundStatement update(local_, BuildUpdatePatientSql(columns).c_str());
+    ULONG ordinal = 1;
+    for (size_t i = 0; i < settings_.patient.size(); ++i) {
+        if (settings_.patient[i].key)
+            continue;
+        if (!BindMergeValue(update.Params(), ordinal++, patient_[i], settings_.patient[i].type))
+            ThrowDatabaseError();
+    }
+    if (!update.Params().SetValI4(ordinal, (LONG)localPatient_))
+        ThrowDatabaseError();
+    update.Run();
+}
+
+void ImportDBCls::FormatPatientText()
+{
+    patientText_.clear();
+    if (settings_.formatString.empty())
+        return;
+    // Every insert the template may name has a value, so that a template
+    // asking for more inserts than there are entries reads no stray memory.
+    const size_t kInserts = 99;
+    std::vector<std::wstring> values(kInserts, L" ");
+    for (size_t i = 0; i < settings_.format.size() && i < kInserts; ++i) {
+        const int column = settings_.format[i].column;
+        if (column >= 0 && (size_t)column < patient_.size())
+            values[i] = MergeValueText(patient_[(size_t)column]);
+    }
+    std::vector<DWORD_PTR> args;
+    for (const std::wstring& value : values)
+        args.push_back(reinterpret_cast<DWORD_PTR>(value.c_str()));
+    wchar_t* text = nullptr;
+    const DWORD n = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_STRING |
+                                       FORMAT_MESSAGE_ARGUMENT_ARRAY,
+                                   settings_.formatString.c_str(), 0, 0, reinterpret_cast<wchar_t*>(&text), 0,
+                                   reinterpret_cast<va_list*>(args.data()));
+    patientText_ = n && text ? std::wstring(text, n) : settings_.formatString;
+    if (text)
+        LocalFree(text);
+}
+
+DPicturePtr ImportDBCls::LoadSnimok(const std::wstring& path, const SourceImage& image)
+{
+    DWORD code = 0;
+    HANDLE handle = INVALID_HANDLE_VALUE;
+    if (MergeStepFails(MergeStep::OpenSource, &code)) {
+        SetLastError(code ? code : ERROR_FILE_NOT_FOUND);
+    } else {
+        handle = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                             FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+    }
+    FileHandle file(handle);
+    if (!file.IsOpen()) {
+        const DWORD error = GetLastError();
+        LogError(error, (L"CreateFileW " + path).c_str());
+        ThrowMergeError(kSourceFileError, error);
+    }
+    DPicturePtr picture = SnimokFile::Load(file.Get(), false, false);
+    if (!picture.Get())
+        ThrowMergeError(kSourceFileError, 0);
+    if (image.hasBri)
+        picture->displayOffset = image.bri;
+    if (image.hasContrast)
+        picture->displayWidth = image.contrast;
+    if (image.hasNegativ)
+        picture->negative = image.negativ;
+    picture->viewCentreX = picture->width / 2;
+    picture->viewCentreY = picture->height / 2;
+    return picture;
+}
+
+void ImportDBCls::UpdateSnimok(DWORD imageId, const SourceImage& image)
+{
+    FailIfInjected(MergeStep::UpdateColumns, L"ImportDBCls::UpdateSnimok");
+    if (updateSnimokSql_.empty())
+        return;
+    BoundStatement update(local_, updateSnimokSql_.c_str());
+    ULONG ordinal = 1;
+    for (size_t i = 0; i < settings_.snimok.size(); ++i) {
+        if (!BindMergeValue(update.Params(), ordinal++, image.extra[i], settings_.snimok[i].type))
+            ThrowDatabaseError();
+    }
+    if (!update.Params().SetValI4(ordinal, (LONG)imageId))
+        ThrowDatabaseError();
+    update.Run();
+}
+
+void ImportDBCls::MergeImage(const SourceImage& image)
+{
+    link_->SetText3(image.fileName.c_str(), (int)image.fileName.size());
+
+    // 1. Copied by an earlier run that could not mark it: mark it now.
+    if (LedgerLookup(image.id)) {
+        MarkImported(image.id);
+        return;
+    }
+
+    // 2. The name, the patient, the picture.
+    if (CheckSourceFileName(image.fileName.c_str(), (int)image.fileName.size()) != FileNameVerdict::kOk)
+        ThrowMergeErrorWith(IDS_MERGE_BAD_FILE_NAME, image.fileName.c_str());
+    if (image.patient != previousPatient_) {
+        patientResolved_ = false;
+        LoadPatient(image.patient);
+        previousPatient_ = image.patient;
+        FormatPatientText();
+    }
+    link_->SetText2(patientText_.c_str(), (int)patientText_.size());
+    DPicturePtr picture = LoadSnimok(settings_.dbPath + L"\\Image\\" + image.fileName + L".xmg", image);
+
+    // 3. The patient, the image, its columns and the ledger row, together.
+    HRESULT hr = local_->BeginTx();
+    if (FAILED(hr))
+        throw DODBErrors(hr, TRUE);
+    link_->SetInTransaction(true);
+    SnimokFilesWritten files = {};
+    try {
+        if (!patientResolved_) {
+            if (FindPatient())
+                UpdatePatient();
+            else
+                InsertPatient();
+        }
+        picture->patient.SetPatientId(localPatient_);
+        FailIfInjected(MergeStep::SaveImage, L"ImportDBCls::MergeImage");
+        SaveSnimok(picture, local_, nullptr, &files);
+        UpdateSnimok(picture->imageId, image);
+        LedgerInsert(image.id, picture->imageId);
+        FailIfInjected(MergeStep::Commit, L"ImportDBCls::MergeImage");
+        hr = local_->CommitSync();
+        if (FAILED(hr))
+            throw DODBErrors(hr, TRUE);
+    } catch (...) {
+        local_->AbortTx();
+        link_->SetInTransaction(false);
+        DeleteSnimokFiles(files.fileName, files.image, files.icon);
+        patientResolved_ = false;
+        throw;
+    }
+    link_->SetInTransaction(false);
+    patientResolved_ = true;
+
+    // 4. The thumbnail (none is no error), then the mark in the other database.
+    wchar_t from[MAX_PATH], to[MAX_PATH];
+    const std::wstring sourceIcons = settings_.dbPath + L"\\Icon\\";
+    if (BuildDataFilePath(from, sourceIcons.c_str(), image.fileName.c_str(), L".thb") &&
+        BuildDataFilePath(to, IconFolder, picture->fileName, L".thb") && !CopyFileW(from, to, FALSE))
+        LogError(GetLastError(), (std::wstring(L"CopyFileW ") + from).c_str());
+    DWORD code = 0;
+    if (MergeStepFails(MergeStep::AfterCommit, &code))
+        ThrowMergeError(IdOrText(0), code);
+    MarkImported(image.id);
+}

@@ -1,0 +1,40 @@
+// Failure injection on the way one image is merged.
+//
+// Each image is a chain of steps (the free space, the source file, the
+// patient, the new image, its further columns, the ledger row, the commit,
+// the thumbnail, the mark in the other database); each one asks
+// MergeStepFails before its real work, and a test makes one of them fail as
+// its real call would. The merge runs on its worker thread, so unlike the
+// save's injection (images/files/savefaults.h) this one is process-wide: a
+// test sets it, runs a merge, and clears it. An observer sees every step
+// before the check (a test may pause the worker there).
+#pragma once
+
+#include <windows.h>
+
+enum class MergeStep : int {
+    None = 0,
+    FreeSpace,        // the free space of the local data drive: as if too little
+    OpenSource,       // the source ".xmg" cannot be opened
+    FindPatient,      // the search for the local patient
+    InsertPatient,    // a new local patient
+    UpdatePatient,    // the further columns of a found patient
+    SaveImage,        // the new image (row, file name, ".xmg")
+    UpdateColumns,    // the further Snimok columns of the new image
+    Ledger,           // the ledger row (source database, source image) -> local image
+    Commit,           // the commit of the image's transaction
+    AfterCommit,      // between the commit and the mark in the other database
+    MarkSource,       // the mark imported=1 in the other database
+    Count
+};
+
+// Makes `step` fail once, after it has been reached `skip` times, with the
+// Win32 error or HRESULT `code`; MergeStep::None ends the injection.
+void InjectMergeFailure(MergeStep step, DWORD code, int skip = 0);
+
+// True when the step must fail now; the code goes to *code.
+bool MergeStepFails(MergeStep step, DWORD* code = nullptr);
+
+// Called with every step before its check (null: none).
+typedef void (*MergeStepObserver)(MergeStep step, void* context);
+void SetMergeStepObserver(MergeStepObserver observer, void* context);

@@ -1,0 +1,164 @@
+// The merge's texts and checks: see mergesql.h.
+#include "exchange/merge/mergesql.h"
+
+const wchar_t kColumnExistsSql[] =
+    L"SELECT count(*) FROM INFORMATION_SCHEMA.COLUMNS WHERE TABLE_NAME LIKE ? AND COLUMN_NAME LIKE ? ;";
+const wchar_t kAddImportedSql[] = L"ALTER TABLE Snimok ADD imported [bit] NOT NULL DEFAULT (0);";
+const wchar_t kMarkImportedSql[] = L"Update Snimok Set imported=1 Where snimok=? ;";
+const wchar_t kCreateLedgerSql[] =
+    L"CREATE TABLE MergeLedger (SourceDb nvarchar (260) NOT NULL, SourceSnimok int NOT NULL, "
+    L"Snimok int NOT NULL, CONSTRAINT PK_MergeLedger PRIMARY KEY CLUSTERED (SourceDb, SourceSnimok));";
+const wchar_t kLedgerFindSql[] = L"SELECT Snimok FROM MergeLedger WHERE SourceDb=? AND SourceSnimok=? ;";
+const wchar_t kLedgerInsertSql[] = L"INSERT INTO MergeLedger (SourceDb, SourceSnimok, Snimok) VALUES (?, ?, ?);";
+const wchar_t kLedgerTable[] = L"MergeLedger";
+const wchar_t kLedgerKeyColumn[] = L"SourceSnimok";
+
+namespace {
+
+// "[A]=?, [B]=?" for the columns.
+std::wstring Assignments(const std::vector<std::wstring>& columns)
+{
+    std::wstring text;
+    for (size_t i = 0; i < columns.size(); ++i) {
+        if (i)
+            text += L", ";
+        text += QuoteName(columns[i]) + L"=?";
+    }
+    return text;
+}
+
+}  // namespace
+
+std::wstring QuoteName(const std::wstring& name)
+{
+    std::wstring quoted = L"[";
+    for (wchar_t c : name) {
+        quoted += c;
+        if (c == L']')
+            quoted += L']';
+    }
+    return quoted + L"]";
+}
+
+std::wstring BuildFindPatientSql(const std::vector<std::wstring>& keys, const std::vector<bool>& isNull)
+{
+    std::wstring sql = L"Select Patient From Patient Where ";
+    for (size_t i = 0; i < keys.size(); ++i) {
+        if (i)
+            sql += L" AND ";
+        sql += QuoteName(keys[i]);
+        sql += i < isNull.size() && isNull[i] ? L" IS NULL" : L"=?";
+    }
+    return sql + L" ;";
+}
+
+std::wstring BuildUpdatePatientSql(const std::vector<std::wstring>& columns)
+{
+    if (columns.empty())
+        return std::wstring();
+    return L"Update Patient Set " + Assignments(columns) + L" Where patient=? ;";
+}
+
+std::wstring BuildLoadPatientSql(const std::vector<std::wstring>& columns)
+{
+    std::wstring sql = L"Select ";
+    for (size_t i = 0; i < columns.size(); ++i) {
+        if (i)
+            sql += L", ";
+        sql += QuoteName(columns[i]);
+    }
+    return sql + L" From Patient Where patient=? ;";
+}
+
+std::wstring BuildUpdateSnimokSql(const std::vector<std::wstring>& columns)
+{
+    if (columns.empty())
+        return std::wstring();
+    return L"Update Snimok Set " + Assignments(columns) + L" Where snimok=? ;";
+}
+
+std::wstring BuildSourceImagesSql(const std::vector<std::wstring>& columns)
+{
+    std::wstring sql = L"SELECT Snimok, Patient, [file name], bri, contrast, negativ ";
+    for (const std::wstring& column : columns)
+        sql += L", " + QuoteName(column);
+    return sql + L" FROM Snimok Where imported=0 AND [file name] IS NOT NULL AND [Disk]<>0 Order by Patient, Snimok;";
+}
+
+FileNameVerdict CheckSourceFileName(const wchar_t* name, int length)
+{
+    if (!name)
+        return FileNameVerdict::kEmpty;
+    if (length < 0)
+        length = lstrlenW(name);
+    if (length == 0)
+        return FileNameVerdict::kEmpty;
+    if (length > kSourceFileNameChars)
+        return FileNameVerdict::kTooLong;
+    for (int i = 0; i < length; ++i) {
+        const wchar_t c = name[i];
+        if (c == L'\\' || c == L'/' || c == L':')
+            return FileNameVerdict::kSeparator;
+        if (c == L'.' && i + 1 < length && name[i + 1] == L'.')
+            return FileNameVerdict::kParent;
+        if (c < 0x20 || c == 0x7F || c == L'*' || c == L'?' || c == L'"' || c == L'<' || c == L'>' || c == L'|')
+            return FileNameVerdict::kControl;
+    }
+    return FileNameVerdict::kOk;
+}
+
+InitFileVerdict ParseInitFile(const BYTE* bytes, DWORD size, std::wstring* initString)
+{
+    initString->clear();
+    if (!bytes || size < 2 || bytes[0] != 0xFF || bytes[1] != 0xFE)
+        return InitFileVerdict::kNoByteOrderMark;
+    const DWORD chars = (size - 2) / 2;
+    for (DWORD i = 0; i < chars && initString->size() < 511; ++i) {
+        const wchar_t c = (wchar_t)(bytes[2 + 2 * i] | (bytes[3 + 2 * i] << 8));
+        if (c < 0x20)
+            break;
+        *initString += c;
+    }
+    return initString->empty() ? InitFileVerdict::kEmpty : InitFileVerdict::kOk;
+}
+
+ValueKind ValueKindOfType(DWORD oledbType)
+{
+    switch (oledbType) {
+    case 2:     // DBTYPE_I2
+    case 3:     // DBTYPE_I4
+    case 11:    // DBTYPE_BOOL
+    case 16:    // DBTYPE_I1
+    case 17:    // DBTYPE_UI1
+    case 18:    // DBTYPE_UI2
+    case 19:    // DBTYPE_UI4
+    case 20:    // DBTYPE_I8
+    case 21:    // DBTYPE_UI8
+        return ValueKind::kInteger;
+    case 4:     // DBTYPE_R4
+    case 5:     // DBTYPE_R8
+        return ValueKind::kReal;
+    case 8:     // DBTYPE_BSTR
+    case 129:   // DBTYPE_STR
+    case 130:   // DBTYPE_WSTR
+        return ValueKind::kText;
+    case 7:     // DBTYPE_DATE
+    case 64:    // DBTYPE_FILETIME
+    case 133:   // DBTYPE_DBDATE
+    case 135:   // DBTYPE_DBTIMESTAMP
+        return ValueKind::kDate;
+    default:
+        return ValueKind::kUnsupported;
+    }
+}
+
+wchar_t DriveLetterOfFolder(const wchar_t* folder)
+{
+    if (!folder)
+        return 0;
+    const wchar_t c = folder[0];
+    const bool letter = (c >= L'A' && c <= L'Z') || (c >= L'a' && c <= L'z');
+    if (!letter || folder[1] != L':' || (folder[2] != 0 && folder[2] != L'\\'))
+        return 0;
+    return c >= L'a' ? (wchar_t)(c - L'a' + L'A') : c;
+}

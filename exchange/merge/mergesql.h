@@ -1,0 +1,78 @@
+// The texts of the database merge that depend on its settings, and the checks
+// of what the other database and its folder hand over: pure functions of
+// their arguments, without windows or database handles.
+//
+// Column names come from the registry and are always written in brackets
+// (QuoteName), so a name with a blank, a bracket or a word of the language
+// stays one name. The patient search compares each key column with "=?" when
+// the source patient has a value there and with "IS NULL" when it has none,
+// so that a patient whose key column is NULL is found again instead of
+// being inserted anew at every merge.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+// "[name]" with every "]" of the name doubled.
+std::wstring QuoteName(const std::wstring& name);
+
+// "Select Patient From Patient Where [K1]=? AND [K2] IS NULL ;": one term per
+// key column in order, "IS NULL" where `isNull` is true; the parameters are
+// the non-null key values in order.
+std::wstring BuildFindPatientSql(const std::vector<std::wstring>& keys, const std::vector<bool>& isNull);
+// "Update Patient Set [A]=?, [B]=? Where patient=? ;", empty without columns.
+std::wstring BuildUpdatePatientSql(const std::vector<std::wstring>& columns);
+// "Select [A], [B] From Patient Where patient=? ;" on the other database.
+std::wstring BuildLoadPatientSql(const std::vector<std::wstring>& columns);
+// "Update Snimok Set [X]=?, [Y]=? Where snimok=? ;", empty without columns.
+std::wstring BuildUpdateSnimokSql(const std::vector<std::wstring>& columns);
+// The image rows still to merge from the other database, their six fixed
+// columns first, then the further columns, by patient and image.
+std::wstring BuildSourceImagesSql(const std::vector<std::wstring>& columns);
+
+// What the merge runs besides the texts above.
+extern const wchar_t kColumnExistsSql[];    // count of a column of a table (table, column)
+extern const wchar_t kAddImportedSql[];     // the column "imported" for an older database
+extern const wchar_t kMarkImportedSql[];    // the source image is merged
+extern const wchar_t kCreateLedgerSql[];    // the ledger of merged images, for an older database
+extern const wchar_t kLedgerFindSql[];      // the local image of (source database, source image)
+extern const wchar_t kLedgerInsertSql[];    // (source database, source image, local image)
+extern const wchar_t kLedgerTable[];        // "MergeLedger"
+extern const wchar_t kLedgerKeyColumn[];    // "SourceSnimok", the column that tells the table exists
+
+// Room for a file name of the other database: 63 characters.
+const int kSourceFileNameChars = 63;
+
+enum class FileNameVerdict {
+    kOk,
+    kEmpty,
+    kTooLong,        // more than kSourceFileNameChars characters
+    kSeparator,      // "\", "/" or ":" would leave the image folder
+    kParent,         // ".." names a folder above
+    kControl,        // a character below U+0020, or one no file name may hold
+};
+// Whether a [file name] of the other database may be used below its image
+// and icon folders. `length` in characters (-1: up to the terminator).
+FileNameVerdict CheckSourceFileName(const wchar_t* name, int length);
+
+enum class InitFileVerdict {
+    kOk,
+    kNoByteOrderMark,   // not UTF-16 little-endian with its mark
+    kEmpty,             // nothing after the mark
+};
+// The initialization string of a "dbinit.cfg" read as `size` bytes: UTF-16
+// after the byte-order mark U+FEFF, up to the first character below U+0020,
+// at most 511 characters.
+InitFileVerdict ParseInitFile(const BYTE* bytes, DWORD size, std::wstring* initString);
+
+// How the value of a column of an OLE DB type (the registry's "CType") is
+// carried: as an integer, a real number, a text or a date; kUnsupported for
+// any other type.
+enum class ValueKind { kUnsupported, kInteger, kReal, kText, kDate };
+ValueKind ValueKindOfType(DWORD oledbType);
+
+// The drive letter of a folder such as "E:\Data" (upper case), or 0 for a
+// folder that is not on a lettered drive (a network share, a relative path).
+wchar_t DriveLetterOfFolder(const wchar_t* folder);

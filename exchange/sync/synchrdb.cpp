@@ -1,0 +1,409 @@
+// Command 4, the database synchronisation: new archive disks are registered,
+// every image row learns whether its file is on the hard disk and on which
+// archive disk, and image files that no row names are put back under the
+// patient and image keys written in them (SynchrDB, steps 2 to 6; step 6, the
+// archive disks, is synchrrestore.cpp).
+//
+// Putting one file back (RestoreOne): clear the records -> read the file
+// (ReadSnimokDataExc) -> match its patient (MatchPatient) -> match its image
+// (MatchSnimok) -> insert (InsertRestored). A file that cannot be decoded or
+// whose keys contradict the database is skipped: a Msg_tmp row with the
+// reason's code under the file's name, Snimok_dif.nodel = 1, and the
+// window's suspect count + 1. The name is in the record before the file is
+// read, so even an unreadable file is logged and marked under its name.
+#include "exchange/sync/synchrthread.h"
+
+#include "database/dberrors.h"
+#include "database/dbstart.h"
+#include "database/dbstatement.h"
+#include "exchange/sync/syncformat.h"
+#include "exchange/sync/syncsql.h"
+#include "foundation/messages.h"
+#include "foundation/prompt.h"
+#include "images/files/xmgfile.h"
+
+#include <cwchar>
+
+namespace {
+
+const wchar_t kErrorCaption[] = L"Error";
+
+struct ErrCode {
+    LONG code;
+    const wchar_t* text;
+};
+const ErrCode kErrCodes[] = {
+    {kSkipUnreadable, L"Ошибка функции ReadSnimokDataExc.\nДанный снимок будет пропущен."},
+    {kSkipImageIdTaken, L"Id занят другим снимком\nСнимок будет пропущен."},
+    {kSkipRowDiffers,
+     L"Не соответствует id снимка \nв файле и таблице\nИли несоответствие id снимка и id пациета\n"},
+    {kSkipPatientIdTaken, L"Id занят другим пациентом\nСнимок будет пропущен."},
+    {kSkipPatientDiffers, L"Не соответствует id пац-та \nв файле и табл.\nВозможно отл-ся пол."},
+};
+
+// A transaction of the insertion session: aborted unless committed.
+class InsertTx {
+public:
+    explicit InsertTx(const DODBPtr<DODBSession>& session) : session_(session)
+    {
+        const HRESULT hr = session_->BeginTx();
+        if (FAILED(hr))
+            ThrowDatabaseError(hr);
+        open_ = true;
+    }
+    ~InsertTx()
+    {
+        if (open_)
+            session_->AbortTx();
+    }
+    void Commit()
+    {
+        open_ = false;
+        const HRESULT hr = session_->CommitSync();
+        if (FAILED(hr)) {
+            session_->AbortTx();
+            ThrowDatabaseError(hr);
+        }
+    }
+
+private:
+    DODBPtr<DODBSession> session_;
+    bool open_ = false;
+};
+
+void RunOn(const DODBPtr<DODBSession>& session, const wchar_t* sql)
+{
+    BoundStatement(session, sql).Run();
+}
+
+// An archive serial as a parameter: signed 32-bit, NULL for none.
+void SetSerial(DODBBindParam& params, ULONG ordinal, DWORD serial)
+{
+    if (serial)
+        params.SetValI4(ordinal, SerialToKey(serial));
+    else
+        params.SetValI4(ordinal, 0, DBSTATUS_S_ISNULL);
+}
+
+}  // namespace
+
+void SynchrThread::SynchrDB()
+{
+    AddNewArj();
+    UpdateDiskFlags();
+    UpdateArjFromExist();
+    if (RestoreHddPictures())
+        RestoreArchiveImages();
+}
+
+void SynchrThread::AddNewArj()
+{
+    RunOn(session_, syncsql::kAddNewArj);
+}
+
+void SynchrThread::UpdateDiskFlags()
+{
+    RunOn(session_, syncsql::kSetDiskFlags);
+    RunOn(session_, syncsql::kClearDiskFlags);
+}
+
+void SynchrThread::UpdateArjFromExist()
+{
+    struct Pair {
+        LONG arj, snimok;
+    };
+    std::vector<Pair> pairs;
+    {
+        BoundStatement list(session_, syncsql::kListExist);
+        list.Execute();
+        while (list.Next()) {
+            Pair p = {0, 0};
+            RowInt(list.Row(), 0, &p.arj);
+            RowInt(list.Row(), 1, &p.snimok);
+            pairs.push_back(p);
+        }
+    }
+    BoundStatement update(session_, syncsql::kSetArjFromExist, BoundStatement::kPrepared);
+    for (const Pair& p : pairs) {
+        update.Params().SetValI4(1, p.arj);
+        update.Params().SetValI4(2, p.snimok);
+        update.Run();
+    }
+    RunOn(session_, syncsql::kEmptyExist);
+}
+
+std::vector<SynchrThread::WorkItem> SynchrThread::LoadWorkList(const wchar_t* fillSql)
+{
+    RunOn(session_, syncsql::kEmptyWorkList);
+    RunOn(session_, fillSql);
+    std::vector<WorkItem> items;
+    BoundStatement list(session_, syncsql::kListWork);
+    list.Execute();
+    while (list.Next()) {
+        wchar_t name[kFileNameChars + 1];
+        if (RowText(list.Row(), 0, name, kFileNameChars + 1) < 0)
+            continue;
+        WorkItem item;
+        item.name = name;
+        while (!item.name.empty() && item.name.back() == L' ')
+            item.name.pop_back();
+        item.arj = 0;
+        RowInt(list.Row(), 1, &item.arj);
+        items.push_back(item);
+    }
+    return items;
+}
+
+bool SynchrThread::RestoreHddPictures()
+{
+    std::wstring base = imageFolder_;
+    if (base.empty() || base.back() != L'\\')
+        base += L'\\';
+    const std::vector<WorkItem> items = LoadWorkList(syncsql::kFillHddWorkList);
+    for (const WorkItem& item : items) {
+        CheckCommand(0);
+        RestoreOne(base + item.name + L".xmg", item, 1);
+    }
+    return true;
+}
+
+void SynchrThread::RestoreOne(const std::wstring& path, const WorkItem& item, int diskFlag)
+{
+    ClearRecords();
+    wcsncpy(image_.fileName, item.name.c_str(), kFileNameChars);
+    image_.fileName[kFileNameChars] = 0;
+    image_.archiveSerial = KeyToSerial(item.arj);
+    if (!ReadSnimokDataExc(path.c_str()))
+        return;
+    bool patientExists = false, imageExists = false;
+    if (!MatchPatient(&patientExists))
+        return;
+    if (!MatchSnimok(&imageExists))
+        return;
+    InsertRestored(patientExists, imageExists, diskFlag);
+}
+
+bool SynchrThread::ReadSnimokDataExc(const wchar_t* path)
+{
+    HANDLE file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                              nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        const DWORD error = GetLastError();
+        LogWin32Failure(L"CreateFileW", path, error);
+        FormatWin32Error(L"Ошибка функции SynchrThread::ReadSn", error, nullptr);
+    }
+    try {
+        picture_ = SnimokFile::Load(file, true, true);
+    } catch (...) {
+        picture_.Reset();
+    }
+    CloseHandle(file);
+    if (!picture_.Get()) {
+        LogMessage(kSkipUnreadable);
+        ShowPrompt(nullptr, kErrCodes[0].text, nullptr, MB_OK);
+        MarkNoDel();
+        return false;
+    }
+    DPicture* picture = picture_.Get();
+    image_.imageId = static_cast<LONG>(picture->imageId);
+    image_.date = picture->imageDate;
+    const PixelRect centre = {picture->width / 3, picture->height / 3, 2 * picture->width / 3,
+                              2 * picture->height / 3};
+    int offset = 0, width = 0;
+    picture->AutoWindow(&centre, &offset, &width, true);
+    image_.brightness = offset;
+    image_.contrast = width;
+    image_.negative = 0;
+
+    const PatientInfo& info = picture->patient;
+    int named = 0;
+    for (int i = 0; i < 3; ++i)
+        named += info.GetNameLength(i) > 0;
+    if (!named)
+        FormatWin32Error(L"Ошибка получения имени пользователя.", 0, nullptr);
+    patient_.patientId = static_cast<LONG>(info.GetPatientId());
+    patient_.sex = static_cast<LONG>(info.GetSex());
+    patient_.birthday = info.GetBirthday();
+    for (int i = 0; i < 3 && i < PatientInfo::GetNameCount(); ++i) {
+        int length = info.GetNameLength(i);
+        if (length > 64)
+            length = 64;
+        if (length) {
+            wmemcpy(patient_.names[i], info.GetName(i), length);
+            patient_.names[i][length] = 0;
+            patient_.nameLengths[i] = length;
+        }
+    }
+    return true;
+}
+
+bool SynchrThread::MatchPatient(bool* exists)
+{
+    *exists = false;
+    CheckDate(&patient_.birthday, L"д.р. пациента.");
+    {
+        BoundStatement query(session_, syncsql::kFindPatientByNames);
+        for (int i = 0; i < 3; ++i)
+            query.Params().SetStr(i + 1, patient_.names[i], patient_.nameLengths[i]);
+        query.Params().SetValDate(4, patient_.birthday);
+        if (query.First()) {
+            LONG id = 0;
+            RowInt(query.Row(), 0, &id);
+            if (id == patient_.patientId) {
+                *exists = true;
+                return true;
+            }
+            LogMessage(kSkipPatientDiffers);
+            MarkNoDel();
+            return false;
+        }
+    }
+    BoundStatement byId(session_, syncsql::kFindPatientById);
+    byId.Params().SetValI4(1, patient_.patientId);
+    if (!byId.First())
+        return true;
+    LogMessage(kSkipPatientIdTaken);
+    MarkNoDel();
+    return false;
+}
+
+bool SynchrThread::MatchSnimok(bool* exists)
+{
+    *exists = false;
+    {
+        BoundStatement query(session_, syncsql::kFindSnimokByName);
+        query.Params().SetStr(1, image_.fileName, static_cast<int>(wcslen(image_.fileName)));
+        if (query.First()) {
+            LONG snimok = 0, patient = 0;
+            RowInt(query.Row(), 0, &snimok);
+            RowInt(query.Row(), 1, &patient);
+            if (snimok == image_.imageId && patient == patient_.patientId) {
+                *exists = true;
+                return true;
+            }
+            LogMessage(kSkipRowDiffers);
+            MarkNoDel();
+            return false;
+        }
+    }
+    BoundStatement byId(session_, syncsql::kFindSnimokById);
+    byId.Params().SetValI4(1, image_.imageId);
+    if (!byId.First())
+        return true;
+    LogMessage(kSkipImageIdTaken);
+    MarkNoDel();
+    return false;
+}
+
+void SynchrThread::InsertRestored(bool patientExists, bool imageExists, int diskFlag)
+{
+    if (!insertSession_.IsSet()) {
+        const HRESULT hr = g_DbSource.IsSet() ? g_DbSource->CreateSession(insertSession_) : E_FAIL;
+        if (FAILED(hr))
+            ThrowDatabaseError(hr);
+    }
+    const DODBPtr<DODBSession>& session = insertSession_;
+    if (!patientExists) {
+        InsertTx tx(session);
+        RunOn(session, syncsql::kPatientIdentityOn);
+        BoundStatement insert(session, syncsql::kInsertPatient);
+        insert.Params().SetValI4(1, patient_.patientId);
+        for (int i = 0; i < 3; ++i)
+            insert.Params().SetStr(i + 2, patient_.names[i], patient_.nameLengths[i]);
+        insert.Params().SetValDate(5, patient_.birthday);
+        insert.Params().SetValI4(6, patient_.sex);
+        insert.Run();
+        RunOn(session, syncsql::kPatientIdentityOff);
+        tx.Commit();
+    }
+    const int nameLength = static_cast<int>(wcslen(image_.fileName));
+    {
+        InsertTx tx(session);
+        RunOn(session, syncsql::kSnimokIdentityOn);
+        if (imageExists) {
+            BoundStatement update(session, syncsql::kUpdateRestored);
+            SetSerial(update.Params(), 1, image_.archiveSerial);
+            update.Params().SetValI4(2, diskFlag);
+            update.Params().SetValI4(3, image_.imageId);
+            update.Run();
+        } else {
+            BoundStatement insert(session, syncsql::kInsertRestored);
+            insert.Params().SetValI4(1, image_.imageId);
+            insert.Params().SetValI4(2, patient_.patientId);
+            SetSerial(insert.Params(), 3, image_.archiveSerial);
+            insert.Params().SetValDate(4, image_.date);
+            insert.Params().SetStr(5, image_.fileName, nameLength);
+            insert.Params().SetValI4(6, diskFlag);
+            insert.Params().SetValI4(7, image_.brightness);
+            insert.Params().SetValI4(8, image_.contrast);
+            insert.Params().SetValI4(9, image_.negative);
+            insert.Run();
+        }
+        BoundStatement remove(session, syncsql::kDeleteRestoredDif);
+        remove.Params().SetStr(1, image_.fileName, nameLength);
+        remove.Run();
+        RunOn(session, syncsql::kSnimokIdentityOff);
+        tx.Commit();
+    }
+    progress_->SetFlag100();
+}
+
+void SynchrThread::LogMessage(LONG code)
+{
+    try {
+        BoundStatement insert(session_, syncsql::kLogMessage);
+        insert.Params().SetValI4(1, code);
+        insert.Params().SetStr(2, image_.fileName, static_cast<int>(wcslen(image_.fileName)));
+        insert.Run();
+    } catch (const DODBErrors& e) {
+        e.ShowMessage(nullptr, kErrorCaption, MB_OK);
+    }
+}
+
+void SynchrThread::MarkNoDel()
+{
+    try {
+        BoundStatement update(session_, syncsql::kMarkNoDel);
+        update.Params().SetStr(1, image_.fileName, static_cast<int>(wcslen(image_.fileName)));
+        update.Run();
+        progress_->SetFlag080();
+    } catch (const DODBErrors& e) {
+        e.ShowMessage(nullptr, kErrorCaption, MB_OK);
+        const std::wstring text = syncfmt::Format(L"Флаг nodel не установлен\nфайл = %1,\n ser= %2!u!",
+                                                  {reinterpret_cast<DWORD_PTR>(image_.fileName),
+                                                   image_.archiveSerial});
+        ShowPrompt(nullptr, text.c_str(), nullptr, MB_OK);
+    }
+}
+
+bool SynchrThread::CheckDate(FILETIME* date, const wchar_t* name)
+{
+    SYSTEMTIME st;
+    const bool good = FileTimeToSystemTime(date, &st) && st.wYear <= 9990 && st.wMonth <= 12 && st.wDay <= 31;
+    if (good)
+        return true;
+    const std::wstring text = syncfmt::Format(
+        L"Возможно неправильный формат даты.\nПараметр - %1\nЗаменить значение параметра текущей датой?",
+        {reinterpret_cast<DWORD_PTR>(name ? name : L"Нет имени параметра")});
+    if (ShowPrompt(nullptr, text.c_str(), nullptr, MB_YESNO) == IDYES) {
+        SYSTEMTIME today;
+        GetSystemTime(&today);
+        today.wHour = today.wMinute = today.wSecond = today.wMilliseconds = 0;
+        SystemTimeToFileTime(&today, date);
+    }
+    return false;
+}
+
+void SynchrThread::WriteErrCodes(const DODBPtr<DODBSession>& session)
+{
+    try {
+        for (const ErrCode& row : kErrCodes) {
+            BoundStatement insert(session, syncsql::kWriteErrCode);
+            insert.Params().SetValI4(1, row.code);
+            insert.Params().SetStr(2, row.text, static_cast<int>(wcslen(row.text)));
+            insert.Run();
+        }
+    } catch (const DODBErrors& e) {
+        e.ShowMessage(nullptr, kErrorCaption, MB_OK);
+    }
+}

@@ -1,0 +1,205 @@
+// SynchrThread: the worker of the database synchronisation.
+//
+// The synchronisation window starts it through SyncProgress::StartThread on
+// a thread of its own to run one command (command bits, run in the order 1,
+// 2, 4; the window sets one per start):
+//   1  scan the hard-disk image folder into Snimok_tmp ([Disk] = 1);
+//   2  scan the archive (MO) disk in the archive drive into Arj_tmp and
+//      Snimok_tmp ([Arj] = the disk's serial), then ask the window, through a
+//      disk request, to have the disk ejected and to wait for the next one;
+//   4  synchronise the database (SynchrDB): register the scanned disks in
+//      Arj, set Snimok.[Disk] and Snimok.arj from what the scans found, and
+//      put image files that no row names back into Patient and Snimok under
+//      the keys written in the files, first from the hard disk, then from
+//      the archive disks (asking for each disk in turn).
+//
+// The worker talks to its window only through ISyncProgress: texts, change
+// bits and the disk request go out, and between files it polls the channel
+// for the window's stop command (CheckCommand, time-out 0).
+//
+// Database: the worker opens a session of its own on the process-wide data
+// source, so that its statements never run on the session the main window
+// (which stays enabled) uses meanwhile. Putting one file back runs in
+// transactions on a second session of its own (InsertRestored). Work lists
+// are read whole into memory before anything is written, so no open listing
+// holds a read snapshot while the rows it lists are changed.
+//
+// Images deleted in this program stay deleted: deleting a patient or an
+// image records its files in DelImage (the database's delete procedures do
+// it), the marked-deletion job of the archive deletes the files later, and
+// until then the scans and the re-insertion pass over every file that
+// DelImage names. So the synchronisation leaves DelImage to that job; it no
+// longer asks to empty it.
+//
+// Results (the thread's exit code): 0 done, 1 stopped by the user (every
+// stop, whatever the step), 2 failed. Failures travel as exceptions to the
+// thread procedure: DODBErrors (the provider's text to the message pane),
+// MsgExcept (its text to the pane, its caption to the status line), the
+// integers 1 (stop) and -1 (a bad command or a broken channel) thrown by
+// CheckCommand. At its end the worker always drains the channel and reports
+// "finished" (bit 0x004).
+//
+// Archive serials are kept in int columns with their bit pattern (serials of
+// 0x80000000 and above are negative) and are always bound as signed 32-bit
+// values.
+#pragma once
+
+#include "database/dbobject.h"
+#include "database/dbsession.h"
+#include "exchange/disks/removabledrive.h"
+#include "exchange/sync/syncprogress.h"
+#include "foundation/globals.h"
+#include "images/pixels/picture.h"
+
+#include <windows.h>
+
+#include <string>
+#include <unordered_map>
+#include <unordered_set>
+#include <vector>
+
+// Command bits.
+enum SyncCommand : DWORD {
+    kSyncScanHdd = 1,
+    kSyncScanMo = 2,
+    kSyncDatabase = 4,
+    kSyncBusyMask = 7,
+};
+
+// What the window hands the worker at start. The worker copies what it needs
+// and keeps only the channel.
+struct SyncStartRecord {
+    ISyncProgress* progress = nullptr;
+    DWORD commands = 0;                      // SyncCommand bits
+    wchar_t archivePath[kFolderChars] = {};  // its first character names the archive drive
+    wchar_t databasePath[kFolderChars] = {};
+    HANDLE startEvent = nullptr;             // manual reset; set once the thread runs
+};
+
+// The thread procedure; returns the result.
+DWORD WINAPI SynchrThreadProc(void* startRecord);
+
+// Error codes of Msg_tmp (why a file was skipped) and their texts.
+enum SyncSkipCode : LONG {
+    kSkipUnreadable = 1,       // the file could not be read
+    kSkipImageIdTaken = 2,     // its image id belongs to another file's row
+    kSkipRowDiffers = 3,       // a row names the file with other ids
+    kSkipPatientIdTaken = 4,   // its patient id belongs to another patient
+    kSkipPatientDiffers = 5,   // its patient (names, birthday) has another id
+};
+
+class SynchrThread {
+public:
+    static const int kNameChars = 260;   // a found file name, without extension
+    static const int kFileNameChars = 31;
+
+    explicit SynchrThread(const SyncStartRecord& start);
+    ~SynchrThread();
+
+    // The commands; throws as described above.
+    void Run();
+    // Opens the worker's own session (Run does it first).
+    void OpenSession();
+    DWORD Result() const { return result_; }
+    void SetResult(DWORD result) { result_ = result; }
+    ISyncProgress* Progress() const { return progress_; }
+    void DrainCommands() { progress_->DrainCommands(); }
+
+    // --- scans ---
+    void RunScanHdd();
+    void RunScanMo();
+    bool TableExists(const wchar_t* name);
+    bool CreateTmpTables();
+    bool ScanHdd(const wchar_t* folder);
+    bool ScanMoDisk();
+    void ClearDiskRows(DWORD serial);
+
+    // --- the synchronisation (command 4) ---
+    void SynchrDB();
+    void AddNewArj();
+    void UpdateDiskFlags();
+    void UpdateArjFromExist();
+    bool RestoreHddPictures();
+    bool RestoreArchiveImages();
+    // 0 abort, 1 the disk is in the drive, 2 ignore this disk.
+    int AskForArchiveDisk(DWORD serial, RemovableDrive& drive);
+    bool ReadSnimokDataExc(const wchar_t* path);
+    bool MatchPatient(bool* exists);
+    bool MatchSnimok(bool* exists);
+    void InsertRestored(bool patientExists, bool imageExists, int diskFlag);
+    void LogMessage(LONG code);
+    void MarkNoDel();
+    bool CheckDate(FILETIME* date, const wchar_t* name);
+    // Fills ErrCode_tmp with the texts of the skip codes (for the window's
+    // table creation).
+    static void WriteErrCodes(const DODBPtr<DODBSession>& session);
+
+    // Polls the channel: returns on no command or continue; throws 1 (stop)
+    // or -1.
+    void CheckCommand(DWORD timeout);
+    // The found file's name up to its first dot into `buffer` (bytes of room);
+    // throws MsgExcept for a name without a dot or one too long.
+    void StripExtension(wchar_t* buffer, int bufferBytes, const wchar_t* fileName);
+    // Throws MsgExcept: "%1\nError Win32(%2!u!)\n%3", "%1", "Error
+    // Win32(%1!u!)\n%2" or "Нет сообщений", by what is given.
+    [[noreturn]] static void FormatWin32Error(const wchar_t* text, DWORD code, const wchar_t* caption);
+
+    const wchar_t* ImageFolderPath() const { return imageFolder_; }
+    const DODBPtr<DODBSession>& Session() const { return session_; }
+
+    // The restored records of the file being put back.
+    struct RestoredImage {
+        LONG imageId;
+        wchar_t fileName[kFileNameChars + 1];
+        FILETIME date;
+        DWORD archiveSerial;   // 0: none
+        LONG brightness;
+        LONG contrast;
+        LONG negative;
+    };
+    struct RestoredPatient {
+        LONG patientId;
+        wchar_t names[3][65];
+        int nameLengths[3];
+        FILETIME birthday;
+        LONG sex;
+    };
+    const RestoredImage& Image() const { return image_; }
+    const RestoredPatient& Patient() const { return patient_; }
+
+private:
+    struct TmpRow {
+        LONG key;      // Snimok_tmp.Snimok, 0 for a row inserted by this scan
+        bool onDisk;   // [Disk]
+        LONG arj;      // [Arj], 0 for NULL
+    };
+    // One entry of a re-insertion work list.
+    struct WorkItem {
+        std::wstring name;
+        LONG arj;      // 0 for NULL
+    };
+
+    void LoadTmpRows(std::unordered_map<std::wstring, TmpRow>& rows);
+    void LoadMarkedNames();
+    bool IsMarkedForDeletion(const std::wstring& key) const;
+    std::vector<WorkItem> LoadWorkList(const wchar_t* fillSql);
+    void ClearRecords();
+    void RestoreOne(const std::wstring& path, const WorkItem& item, int diskFlag);
+
+    ISyncProgress* progress_;
+    DWORD commands_;
+    DWORD result_ = kSyncResultDone;
+    wchar_t imageFolder_[kFolderChars];
+    wchar_t databasePath_[kFolderChars];
+    wchar_t archivePath_[kFolderChars];
+    DPicturePtr picture_;                       // the image file last read
+    DODBPtr<DODBSession> session_;              // the worker's own
+    DODBPtr<DODBSession> insertSession_;        // InsertRestored's own
+    std::unordered_set<std::wstring> marked_;   // DelImage's file names (upper case)
+    RestoredImage image_;
+    RestoredPatient patient_;
+    bool comInitialized_ = false;
+};
+
+// The upper-case form of a file name, as the database compares them.
+std::wstring FileNameKey(const wchar_t* name, int length = -1);

@@ -1,0 +1,163 @@
+// SyncProgress: the link between the synchronisation window and its worker
+// thread (SynchrThread).
+//
+// Two directions:
+//  - reports, worker -> window: three texts, a word of change bits and a
+//    disk request, guarded by the critical section the window lends at start.
+//    Each setter stores under the lock, sets its bit and posts WM_SYNC_PROGRESS
+//    to the window only while no such message is pending ("posted"), so one
+//    message carries any number of changes and the window's queue never fills.
+//    The window, on the message, takes the lock, reads the bits, texts and
+//    disk request, and calls ClearTexts (which also clears "posted").
+//  - commands, window -> worker: a DThreadChannel carries 1 (continue) or 0
+//    (stop); the worker polls it between files (WaitCommand with time-out 0).
+//
+// States:
+//   idle      no thread, nothing bound           StartThread -> running
+//   running   thread, lock, owner, message set   the worker's DrainCommands -> draining
+//   draining  channel marked closed, bit 0x004   StopThread + Reset -> idle
+// The same object serves every procedure of the window's life.
+//
+// The worker sees only ISyncProgress; the window uses the class itself.
+#pragma once
+
+#include "foundation/dstring.h"
+#include "foundation/threadchannel.h"
+
+#include <windows.h>
+
+const UINT WM_SYNC_PROGRESS = 0x83EF;   // WM_APP + 1007: reports are pending
+const UINT WM_DISK_PRESENT = 0x83F1;    // the disk waiter found the next disk
+
+// Change bits.
+enum SyncChange : DWORD {
+    kSyncText1 = 0x001,       // a message for the window's message pane
+    kSyncText2 = 0x002,       // the status line
+    kSyncFinished = 0x004,    // the procedure finished
+    kSyncFlag008 = 0x008,
+    kSyncFlag010 = 0x010,
+    kSyncLastDisk = 0x020,    // the last scanned archive disk changed ("SynDB" "LastScanDisk")
+    kSyncEject = 0x040,       // eject the archive disk
+    kSyncSkipped = 0x080,     // one file skipped (suspect)
+    kSyncRestored = 0x100,    // one file put back into the database
+    kSyncDiskRequest = 0x200, // a disk request for the disk waiter
+};
+
+// Commands on the channel.
+const DWORD kSyncCommandStop = 0;
+const DWORD kSyncCommandContinue = 1;
+
+// Thread exit codes (the worker's result).
+const DWORD kSyncResultDone = 0;
+const DWORD kSyncResultStopped = 1;   // stopped by the user
+const DWORD kSyncResultFailed = 2;
+
+// What the worker sees of the channel.
+class ISyncProgress {
+public:
+    virtual void SetText1(const wchar_t* text, int length) = 0;
+    virtual void SetText3(const wchar_t* text, int length) = 0;
+    virtual void SetText2(const wchar_t* text, int length) = 0;
+    virtual void SetFlag010() = 0;
+    virtual void SetFlag004() = 0;
+    virtual void SetFlag020() = 0;
+    // Takes a command: true for continue, false when none came in time;
+    // throws the integer 1 for stop and -1 for a bad command or a broken
+    // channel.
+    virtual bool WaitCommand(DWORD timeout) = 0;
+    // Closes the command side, answers what is pending, reports the end.
+    virtual void DrainCommands() = 0;
+    virtual HWND GetOwnerWindow() = 0;
+    virtual void SetFlag040() = 0;
+    virtual void SetFlag100() = 0;
+    virtual void SetFlag080() = 0;
+    virtual void NoOp() = 0;
+    virtual void SetDiskRequest(DWORD serial, const wchar_t* text, DWORD value) = 0;
+
+protected:
+    ~ISyncProgress() = default;
+};
+
+struct SyncStartRecord;
+
+class SyncProgress : public ISyncProgress {
+public:
+    static const DWORD kStartWaitMs = 5000;
+    static const DWORD kStopWaitMs = 5000;
+
+    SyncProgress();
+    ~SyncProgress();
+    SyncProgress(const SyncProgress&) = delete;
+    SyncProgress& operator=(const SyncProgress&) = delete;
+
+    // --- window side ---
+    // Creates the channel, binds lock, owner and WM_SYNC_PROGRESS, starts the
+    // worker on the start record and waits for its start event. False (after
+    // telling the user) when the thread could not be started or did not
+    // start within 5 seconds.
+    bool StartThread(CRITICAL_SECTION* lock, HWND owner, SyncStartRecord* start);
+    // Waits for the worker to end, asking the user every 5 seconds whether to
+    // go on waiting; the worker's exit code (0 when none runs; 0xFFFFFFFF when
+    // the user gave up and it was terminated).
+    DWORD StopThread();
+    bool SendCommand(DWORD command, DWORD postTimeout, DWORD replyTimeout);
+    // The stop command without time-outs: true when the worker took it, or
+    // when it failed while the worker still runs; false when the worker has
+    // closed the channel (it has finished already).
+    bool SendStop();
+    void Lock();
+    void Unlock();
+    bool TestBit(DWORD bit) const { return (changes_ & bit) != 0; }
+    DWORD Changes() const { return changes_; }
+    // Frees the texts, clears the bits and "posted"; call under the lock.
+    void ClearTexts();
+    // Closes the channel, clears the reports and unbinds everything.
+    void Reset();
+    bool IsRunning() const { return thread_ != nullptr; }
+
+    // Read by the window under the lock.
+    const wchar_t* Text1() const { return text1_; }
+    const wchar_t* Text2() const { return text2_; }
+    const wchar_t* Text3() const { return text3_; }
+    DWORD DiskSerial() const { return diskSerial_; }
+    DWORD DiskValue() const { return diskValue_; }
+    const wchar_t* DiskText() const { return diskText_.c_str(); }
+
+    // --- worker side (ISyncProgress) ---
+    void SetText1(const wchar_t* text, int length) override;
+    void SetText3(const wchar_t* text, int length) override;
+    void SetText2(const wchar_t* text, int length) override;
+    void SetFlag010() override { SetBit(kSyncFlag010); }
+    void SetFlag004() override { SetBit(kSyncFinished); }
+    void SetFlag020() override { SetBit(kSyncLastDisk); }
+    bool WaitCommand(DWORD timeout) override;
+    void DrainCommands() override;
+    HWND GetOwnerWindow() override { return owner_; }
+    void SetFlag040() override { SetBit(kSyncEject); }
+    void SetFlag100() override { SetBit(kSyncRestored); }
+    void SetFlag080() override { SetBit(kSyncSkipped); }
+    void NoOp() override {}
+    void SetDiskRequest(DWORD serial, const wchar_t* text, DWORD value) override;
+    void SetFlag008() { SetBit(kSyncFlag008); }
+
+private:
+    void SetBit(DWORD bit);
+    void Notify();
+    void StoreText(const wchar_t* text, int length, wchar_t*& slot);
+    void FreeText(wchar_t*& slot);
+
+    HANDLE heap_ = nullptr;             // the process heap, taken at the first text
+    HANDLE thread_ = nullptr;           // the running worker
+    wchar_t* text1_ = nullptr;          // heap copies, terminated
+    wchar_t* text2_ = nullptr;
+    wchar_t* text3_ = nullptr;
+    CRITICAL_SECTION* lock_ = nullptr;  // the window's
+    HWND owner_ = nullptr;
+    UINT message_ = 0;                  // WM_SYNC_PROGRESS while a worker runs
+    BOOL posted_ = FALSE;               // a message waits in the window's queue
+    DWORD changes_ = 0;                 // SyncChange bits
+    DThreadChannel channel_;            // commands from the window
+    DWORD diskSerial_ = 0;              // the disk request
+    DWORD diskValue_ = 0;
+    DString diskText_;
+};

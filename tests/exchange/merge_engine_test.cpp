@@ -1,0 +1,431 @@
+// The merge engine between two demo sites: every image copied with its
+// patient (found again, also in other letter case, or inserted), display
+// settings, further columns and thumbnail; a second run copies nothing; a
+// stop half-way and a failure at each step of an image leave both sites
+// consistent, and the next run completes without a duplicate.
+#include "merge_fixture.h"
+
+#include "common/prompt_script.h"
+#include "database/dbstart.h"
+#include "exchange/merge/importengine.h"
+#include "exchange/merge/mergefaults.h"
+#include "foundation/globals.h"
+#include "foundation/textutil.h"
+#include "images/files/xmgfile.h"
+#include "resources/strings.h"
+#include "tools/demosite/sitebuilder.h"
+#include "tools/demosite/sitedatabase.h"
+
+#include <map>
+
+using namespace mergetest;
+
+namespace {
+
+class MergeEngineTest : public MergeSites {
+protected:
+    // The local image that the ledger gives for a source image, with its file name.
+    std::wstring LocalNameOf(long sourceImage)
+    {
+        const long local = Number(L"SELECT Snimok FROM MergeLedger WHERE SourceSnimok=" + std::to_wstring(sourceImage) +
+                                  L";");
+        if (local < 0)
+            return std::wstring();
+        return Scalar(L"SELECT [File name] FROM Snimok WHERE Snimok=" + std::to_wstring(local) + L";");
+    }
+    std::wstring OtherNameOf(long sourceImage)
+    {
+        return other.Scalar(L"SELECT [File name] FROM Snimok WHERE Snimok=" + std::to_wstring(sourceImage) + L";");
+    }
+    long Merged() { return Number(L"SELECT COUNT(*) FROM Snimok;"); }
+    long MarkedInOther() { return other.Number(L"SELECT COUNT(*) FROM Snimok WHERE imported=1;"); }
+};
+
+std::vector<uint16_t> Raster(const std::wstring& path)
+{
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return {};
+    DPicturePtr picture = SnimokFile::Load(file, false, false);
+    CloseHandle(file);
+    if (!picture.Get())
+        return {};
+    const uint16_t* bits = picture->GetBits();
+    return std::vector<uint16_t>(bits, bits + (size_t)picture->width * picture->height);
+}
+
+TEST_F(MergeEngineTest, CopiesEveryImageWithItsPatientSettingsColumnsAndThumbnail)
+{
+    RecordingLink link;
+    std::wstring error;
+    ASSERT_EQ(ImportDBCls::kRunning, RunMerge(link, &error)) << Narrow(error);
+    EXPECT_EQ((DWORD)kSourceImages, link.Counter(0));
+    EXPECT_EQ((DWORD)kSourceImages, link.Counter(1));
+    EXPECT_TRUE(link.Text(0).empty());
+    EXPECT_EQ(kSourceImages, CheckConsistent());
+    EXPECT_EQ(kSourceImages, MarkedInOther());
+
+    for (int i = 1; i <= kSourceImages; ++i) {
+        const std::wstring local = LocalNameOf(i), source = OtherNameOf(i);
+        ASSERT_FALSE(local.empty()) << "source image " << i;
+        const std::wstring where = L" FROM Snimok WHERE [File name]='" + local + L"';";
+        EXPECT_EQ(std::to_wstring(100 + i), Scalar(L"SELECT Bri" + where));
+        EXPECT_EQ(std::to_wstring(2000 + i), Scalar(L"SELECT Contrast" + where));
+        EXPECT_EQ(std::to_wstring(i % 2), Scalar(L"SELECT Negativ" + where));
+        EXPECT_EQ(std::to_wstring(i % 4), Scalar(L"SELECT Orientation" + where)) << "a further Snimok column";
+        EXPECT_EQ(L"1.5", Scalar(L"SELECT Scale" + where));
+        EXPECT_EQ(other.Scalar(L"SELECT [Date file] FROM Snimok WHERE Snimok=" + std::to_wstring(i) + L";"),
+                  Scalar(L"SELECT [Date file]" + where))
+            << "a column whose name holds a blank";
+        EXPECT_EQ(L"1", Scalar(L"SELECT [Disk]" + where));
+        EXPECT_EQ(Raster(OtherImage(source)), Raster(LocalImage(local))) << "the same pixels";
+        const std::vector<BYTE> icon = FileBytes(LocalIcon(local));
+        EXPECT_EQ(36864u, icon.size());
+        EXPECT_EQ(FileBytes(OtherIcon(source)), icon) << "the thumbnail copied as it was";
+    }
+
+    // Patients: "ИВАНОВ" is the local "Иванов", Сидоров is found, three are new.
+    EXPECT_EQ(3 + 3, Number(L"SELECT COUNT(*) FROM Patient;"));
+    EXPECT_EQ(1, Number(L"SELECT COUNT(*) FROM Patient WHERE Name1='Иванов';"));
+    EXPECT_EQ(2, Number(L"SELECT COUNT(*) FROM Snimok WHERE Patient=2;")) << "both images of the capitalised patient";
+    EXPECT_EQ(3, Number(L"SELECT COUNT(*) FROM Snimok WHERE Patient=3;"));
+    const SitePatient& newcomer = DemoPatients()[1];
+    EXPECT_EQ(std::wstring(newcomer.name2),
+              Scalar(std::wstring(L"SELECT Name2 FROM Patient WHERE Name1='") + newcomer.name1 + L"';"));
+    EXPECT_EQ(1, Number(std::wstring(L"SELECT COUNT(*) FROM Snimok s JOIN Patient p ON s.Patient=p.Patient "
+                                     L"WHERE p.Name1='") + newcomer.name1 + L"';"));
+    // The file name comes from the local patient and the new key.
+    const std::wstring first = LocalNameOf(1);
+    EXPECT_EQ(L'И', first[0]);
+    EXPECT_EQ(L"0000000002", first.substr(1, 10));
+
+    // The window's patient texts, one per run of images.
+    const std::vector<std::wstring> patients = link.Patients();
+    ASSERT_FALSE(patients.empty());
+    EXPECT_EQ(L"ИВАНОВ Иван Петрович", patients.front());
+}
+
+TEST_F(MergeEngineTest, ASecondRunCopiesNothing)
+{
+    RecordingLink first, second;
+    ASSERT_EQ(0, RunMerge(first));
+    const long patients = Number(L"SELECT COUNT(*) FROM Patient;");
+    std::wstring error;
+    ASSERT_EQ(0, RunMerge(second, &error)) << Narrow(error);
+    EXPECT_EQ(0u, second.Counter(0));
+    EXPECT_EQ(0u, second.Counter(1));
+    EXPECT_EQ(kSourceImages, CheckConsistent());
+    EXPECT_EQ(patients, Number(L"SELECT COUNT(*) FROM Patient;"));
+}
+
+TEST_F(MergeEngineTest, ImagesWithoutFileOrNotOnDiskAreNeverOffered)
+{
+    other.Exec(L"UPDATE Snimok SET [File name]=NULL WHERE Snimok=2;");
+    other.Exec(L"UPDATE Snimok SET [Disk]=0 WHERE Snimok=3;");
+    RecordingLink link;
+    ASSERT_EQ(0, RunMerge(link));
+    EXPECT_EQ((DWORD)kSourceImages - 2, link.Counter(0));
+    EXPECT_EQ(kSourceImages - 2, CheckConsistent());
+    EXPECT_EQ(L"0", other.Scalar(L"SELECT imported FROM Snimok WHERE Snimok=3;"));
+}
+
+struct StopAt {
+    DThreadChannel* channel;
+    DWORD after;
+};
+
+TEST_F(MergeEngineTest, StoppedHalfWayThenRunAgainNothingMissingNothingTwice)
+{
+    DThreadChannel channel;
+    ASSERT_TRUE(channel.Create());
+    channel.SetOpen();
+    StopAt stop = {&channel, 3};
+    RecordingLink link;
+    link.context = &stop;
+    link.onMerged = [](DWORD merged, void* context) {
+        StopAt* s = static_cast<StopAt*>(context);
+        if (merged == s->after)
+            s->channel->Post(0, 0, 0);   // the stop command, taken before the next image
+    };
+    ASSERT_EQ(ImportDBCls::kStopped, RunMerge(link, nullptr, &channel));
+    DWORD reply = 0;
+    EXPECT_EQ(0u, channel.WaitReply(&reply, 0));
+    EXPECT_EQ(1u, reply) << "the stop is answered";
+    EXPECT_EQ(3u, link.Counter(1));
+    EXPECT_EQ(3, CheckConsistent());
+    EXPECT_EQ(3, MarkedInOther());
+
+    RecordingLink again;
+    ASSERT_EQ(0, RunMerge(again));
+    EXPECT_EQ((DWORD)kSourceImages - 3, again.Counter(0));
+    EXPECT_EQ(kSourceImages, CheckConsistent());
+    EXPECT_EQ(kSourceImages, MarkedInOther());
+    EXPECT_EQ(6, Number(L"SELECT COUNT(*) FROM Patient;")) << "no patient twice";
+}
+
+TEST_F(MergeEngineTest, AFailureBetweenTheCommitAndTheMarkIsMendedWithoutADuplicate)
+{
+    InjectMergeFailure(MergeStep::AfterCommit, ERROR_NETWORK_UNREACHABLE, 2);
+    RecordingLink link;
+    std::wstring error;
+    ASSERT_EQ(-1, RunMerge(link, &error));
+    EXPECT_NE(std::wstring::npos, error.find(L"Error Win32(1231)")) << Narrow(error);
+    EXPECT_EQ(3, CheckConsistent()) << "the third image is here";
+    EXPECT_EQ(2, MarkedInOther()) << "but not marked";
+    EXPECT_EQ(L"0", other.Scalar(L"SELECT imported FROM Snimok WHERE Snimok=3;"));
+
+    RecordingLink again;
+    ASSERT_EQ(0, RunMerge(again, &error)) << Narrow(error);
+    EXPECT_EQ((DWORD)kSourceImages - 2, again.Counter(0)) << "the third is offered again";
+    EXPECT_EQ(kSourceImages, CheckConsistent()) << "and only marked, not copied again";
+    EXPECT_EQ(kSourceImages, MarkedInOther());
+}
+
+// Each step of an image failing on the fourth image (the first of a new run
+// of a patient found here, whose earlier images are in) and on the third (a
+// new patient's first): the site stays consistent, the image is not marked,
+// and the next run finishes the merge.
+TEST_F(MergeEngineTest, AFailureAtEachStepLeavesBothSitesConsistent)
+{
+    const MergeStep steps[] = {MergeStep::OpenSource, MergeStep::FindPatient, MergeStep::InsertPatient,
+                               MergeStep::UpdatePatient, MergeStep::SaveImage, MergeStep::UpdateColumns,
+                               MergeStep::Ledger, MergeStep::Commit, MergeStep::MarkSource};
+    for (MergeStep step : steps) {
+        SCOPED_TRACE(testing::Message() << "step " << (int)step);
+        other.Exec(L"UPDATE Snimok SET imported=0;");
+        Exec(L"DELETE FROM MergeLedger;");
+        Exec(L"DELETE FROM Snimok;");
+        Exec(L"DELETE FROM Patient WHERE Patient > 3;");
+        for (const std::wstring& name : LocalFiles(L"Image"))
+            DeleteFileW((localPath_ + L"Image\\" + name).c_str());
+
+        // Image 3 belongs to a new patient (insert); image 4 to a found one (update).
+        const int skip = step == MergeStep::InsertPatient ? 1 : step == MergeStep::UpdatePatient ? 1 : 3;
+        InjectMergeFailure(step, E_FAIL, skip);
+        RecordingLink link;
+        std::wstring error;
+        ASSERT_EQ(-1, RunMerge(link, &error)) << "the run ends at the failure";
+        InjectMergeFailure(MergeStep::None, 0);
+        const long merged = CheckConsistent();
+        EXPECT_LT(merged, kSourceImages);
+        EXPECT_EQ(step == MergeStep::MarkSource ? merged - 1 : merged, MarkedInOther());
+
+        RecordingLink again;
+        ASSERT_EQ(0, RunMerge(again, &error)) << Narrow(error);
+        EXPECT_EQ(kSourceImages, CheckConsistent());
+        EXPECT_EQ(kSourceImages, MarkedInOther());
+        EXPECT_EQ(6, Number(L"SELECT COUNT(*) FROM Patient;"));
+    }
+}
+
+TEST_F(MergeEngineTest, AMissingSourceFileEndsTheRunAndLeavesNoOrphan)
+{
+    // Image 3 is the only one of a patient not known here.
+    DeleteFileW(OtherImage(OtherNameOf(3)).c_str());
+    RecordingLink link;
+    std::wstring error;
+    ASSERT_EQ(-1, RunMerge(link, &error));
+    EXPECT_EQ(0u, error.find(L"Ошибка функции ImportDBCls::LoadSnimokE\nError Win32(2)")) << Narrow(error);
+    EXPECT_EQ(2, CheckConsistent());
+    EXPECT_EQ(3, Number(L"SELECT COUNT(*) FROM Patient;")) << "the new patient was not left behind";
+    EXPECT_EQ(2u, LocalFiles(L"Icon").size());
+}
+
+TEST_F(MergeEngineTest, LowFreeSpaceStopsBeforeTheNextImage)
+{
+    InjectMergeFailure(MergeStep::FreeSpace, 0, 2);
+    RecordingLink link;
+    std::wstring error;
+    ASSERT_EQ(-1, RunMerge(link, &error));
+    EXPECT_EQ(L"Мало свободного места на диске.", error);
+    EXPECT_EQ(2, CheckConsistent());
+    EXPECT_EQ(2, MarkedInOther());
+
+    // The real measure: no drive has that much room.
+    SpaceArjStart = 0xFFFFFFFF;
+    RecordingLink again;
+    ASSERT_EQ(-1, RunMerge(again, &error));
+    EXPECT_EQ(L"Мало свободного места на диске.", error);
+    EXPECT_EQ(2, CheckConsistent());
+}
+
+TEST_F(MergeEngineTest, APatientWithANullKeyColumnIsFoundAgain)
+{
+    // Both sites know Сидоров without a middle name.
+    other.Exec(L"UPDATE Patient SET Name3=NULL WHERE Patient=" + std::to_wstring(otherPatients_[2]) + L";");
+    Exec(L"UPDATE Patient SET Name3=NULL WHERE Patient=3;");
+    RecordingLink link;
+    ASSERT_EQ(0, RunMerge(link));
+    EXPECT_EQ(3, Number(L"SELECT COUNT(*) FROM Snimok WHERE Patient=3;"));
+    EXPECT_EQ(6, Number(L"SELECT COUNT(*) FROM Patient;"));
+    EXPECT_EQ(L"Сидоров Алексей  ", link.Patients()[2]) << "a NULL column shows as one blank";
+}
+
+TEST_F(MergeEngineTest, ANewPatientWithANullKeyColumnIsInsertedOnceAndKeepsItsImages)
+{
+    // A search by "Name3=?" could never find him again: his key is the one
+    // his own insert gave, and the next run finds him by "Name3 IS NULL".
+    other.Exec(L"UPDATE Patient SET Name3=NULL WHERE Patient=" + std::to_wstring(otherPatients_[3]) + L";");
+    RecordingLink link;
+    std::wstring error;
+    ASSERT_EQ(0, RunMerge(link, &error)) << Narrow(error);
+    const SitePatient& p = DemoPatients()[3];
+    const long key = Number(std::wstring(L"SELECT Patient FROM Patient WHERE Name1='") + p.name1 + L"';");
+    EXPECT_EQ(L"<null>", Scalar(L"SELECT Name3 FROM Patient WHERE Patient=" + std::to_wstring(key) + L";"));
+    EXPECT_EQ(1, Number(L"SELECT COUNT(*) FROM Snimok WHERE Patient=" + std::to_wstring(key) + L";"));
+    EXPECT_EQ(std::to_wstring(p.sex), Scalar(L"SELECT Pol FROM Patient WHERE Patient=" + std::to_wstring(key) + L";"));
+
+    // Another image of his arrives later: he is found, not inserted again.
+    other.Exec(L"UPDATE Snimok SET imported=0 WHERE Snimok=7;");
+    Exec(L"DELETE FROM MergeLedger WHERE SourceSnimok=7;");
+    RecordingLink again;
+    ASSERT_EQ(0, RunMerge(again, &error)) << Narrow(error);
+    EXPECT_EQ(1, Number(std::wstring(L"SELECT COUNT(*) FROM Patient WHERE Name1='") + p.name1 + L"';"));
+    EXPECT_EQ(2, Number(L"SELECT COUNT(*) FROM Snimok WHERE Patient=" + std::to_wstring(key) + L";"));
+}
+
+TEST_F(MergeEngineTest, AFoundPatientGetsTheOtherColumnsUpdated)
+{
+    Exec(L"UPDATE Patient SET Pol=7 WHERE Patient=3;");
+    RecordingLink link;
+    ASSERT_EQ(0, RunMerge(link));
+    EXPECT_EQ(std::to_wstring(DemoPatients()[2].sex), Scalar(L"SELECT Pol FROM Patient WHERE Patient=3;"));
+}
+
+TEST_F(MergeEngineTest, FileNamesThatLeaveTheImageFolderAreRefused)
+{
+    // (Names too long for the column are refused as well: see the name checks.)
+    const wchar_t* const names[] = {L"..\\..\\Local\\Image\\x", L"a/b", L"C:x", L".."};
+    for (const wchar_t* name : names) {
+        SCOPED_TRACE(Narrow(name));
+        other.Exec(std::wstring(L"UPDATE Snimok SET [File name]=N'") + name + L"' WHERE Snimok=1;");
+        RecordingLink link;
+        std::wstring error;
+        ASSERT_EQ(-1, RunMerge(link, &error));
+        EXPECT_NE(std::wstring::npos, error.find(name)) << Narrow(error);
+        EXPECT_EQ(0, CheckConsistent());
+    }
+}
+
+TEST_F(MergeEngineTest, NoKeyColumnIsAnErrorAtTheStart)
+{
+    for (const wchar_t* column : {L"Name1", L"Name2", L"Name3", L"Birthday"})
+        settings->SetDword(std::wstring(L"ImportSettings\\Patient\\") + column, L"Req", 0);
+    RecordingLink link;
+    std::wstring error;
+    ASSERT_EQ(-1, RunMerge(link, &error));
+    EXPECT_EQ(LoadText(IDS_MERGE_NO_KEY_COLUMN), error);
+    EXPECT_EQ(0, CheckConsistent());
+}
+
+TEST_F(MergeEngineTest, MissingSettingsKeysEndTheRunWithTheSystemText)
+{
+    for (const wchar_t* key : {L"ImportSettings\\Snimok", L"ImportSettings\\FormatPatient",
+                               L"ImportSettings\\Patient"}) {
+        settings->DeleteTree(key);
+        RecordingLink link;
+        std::wstring error;
+        ASSERT_EQ(-1, RunMerge(link, &error));
+        EXPECT_EQ(0u, error.find(L"Error Win32(2)\n")) << Narrow(error);
+    }
+}
+
+TEST_F(MergeEngineTest, AColumnWithoutATypeItCanCarryIsRefused)
+{
+    settings->SetDword(L"ImportSettings\\Snimok\\Orientation", L"CType", 13);   // DBTYPE_UNKNOWN
+    RecordingLink link;
+    std::wstring error;
+    ASSERT_EQ(-1, RunMerge(link, &error));
+    EXPECT_NE(std::wstring::npos, error.find(L"Orientation")) << Narrow(error);
+}
+
+TEST_F(MergeEngineTest, TheOtherInitFileMustCarryItsByteOrderMark)
+{
+    const std::wstring path = otherPath_ + L"\\dbinit.cfg";
+    std::vector<BYTE> bytes = FileBytes(path);
+    ASSERT_GT(bytes.size(), 4u);
+    bytes.erase(bytes.begin(), bytes.begin() + 2);
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    DWORD done = 0;
+    WriteFile(file, bytes.data(), (DWORD)bytes.size(), &done, nullptr);
+    CloseHandle(file);
+    RecordingLink link;
+    std::wstring error;
+    ASSERT_EQ(-1, RunMerge(link, &error));
+    EXPECT_NE(std::wstring::npos, error.find(L"dbinit.cfg")) << Narrow(error);
+
+    DeleteFileW(path.c_str());
+    ASSERT_EQ(-1, RunMerge(link, &error));
+    EXPECT_EQ(0u, error.find(L"Ошибка функции GetRecSetSnimokE\nError Win32(2)")) << Narrow(error);
+}
+
+TEST_F(MergeEngineTest, OlderDatabasesGetTheImportedColumnAndTheLedger)
+{
+    // An older other database: no column "imported"; an older local one: no ledger.
+    std::vector<BYTE> schema = FileBytes(SchemaFile());
+    std::string text(schema.begin(), schema.end());
+    const size_t imported = text.find(",\n    imported bit");
+    ASSERT_NE(std::string::npos, imported);
+    text.erase(imported, text.find('\n', imported + 2) - imported);
+    const size_t ledger = text.find("CREATE TABLE MergeLedger");
+    ASSERT_NE(std::string::npos, ledger);
+    text.erase(ledger);
+    const std::wstring olderSchema = root_ + L"older.sql";
+    HANDLE file = CreateFileW(olderSchema.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    DWORD done = 0;
+    WriteFile(file, text.data(), (DWORD)text.size(), &done, nullptr);
+    CloseHandle(file);
+
+    // Rebuild the other site on the older schema, two images of one patient.
+    other.Close();
+    const std::wstring otherDb = otherPath_ + L"\\older.db";
+    std::wstring error;
+    ASSERT_TRUE(CreateSiteDatabase(otherDb, olderSchema, error)) << Narrow(error);
+    const std::wstring savedImage = ImageFolder, savedIcon = IconFolder;
+    wcscpy(ImageFolder, (otherPath_ + L"\\Image\\").c_str());
+    wcscpy(IconFolder, (otherPath_ + L"\\Icon\\").c_str());
+    std::vector<long> ids = FillSiteTables(error);
+    ASSERT_FALSE(ids.empty()) << Narrow(error);
+    ASSERT_TRUE(MakeSiteImages({ids[5]}, 2, 120, 96, error)) << Narrow(error);
+    CloseSiteDatabase();
+    wcscpy(ImageFolder, savedImage.c_str());
+    wcscpy(IconFolder, savedIcon.c_str());
+    HANDLE init = CreateFileW((otherPath_ + L"\\dbinit.cfg").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0,
+                              nullptr);
+    const std::wstring initText = L"\xFEFF" + SiteInitString(otherDb);
+    WriteFile(init, initText.c_str(), (DWORD)(initText.size() * 2), &done, nullptr);
+    CloseHandle(init);
+    ASSERT_TRUE(other.Open(SiteInitString(otherDb)));
+    ASSERT_TRUE(CreateSiteDatabase(localPath_ + L"older-local.db", olderSchema, error)) << Narrow(error);
+    EXPECT_EQ(L"0", Scalar(L"SELECT COUNT(*) FROM INFORMATION_SCHEMA.COLUMNS WHERE TABLE_NAME='MergeLedger';"));
+
+    RecordingLink link;
+    ASSERT_EQ(0, RunMerge(link, &error)) << Narrow(error);
+    EXPECT_EQ(2, other.Number(L"SELECT COUNT(*) FROM Snimok WHERE imported=1;"));
+    EXPECT_EQ(2, Number(L"SELECT COUNT(*) FROM MergeLedger;"));
+    EXPECT_EQ(2, Number(L"SELECT COUNT(*) FROM Snimok;"));
+    RecordingLink again;
+    ASSERT_EQ(0, RunMerge(again, &error)) << Narrow(error);
+    EXPECT_EQ(0u, again.Counter(0));
+}
+
+TEST_F(MergeEngineTest, InitClearsTheLinkAndConnectTellsTheCount)
+{
+    RecordingLink link;
+    link.SetText0(L"old", -1);
+    ImportDBCls engine(nullptr, &link);
+    engine.Init();
+    EXPECT_EQ(L"", link.Text(0));
+    EXPECT_EQ(L"Идет инициализация...", link.Text(1));
+    engine.Connect();
+    EXPECT_EQ(L"Нажмите пуск для запуска обьединения", link.Text(1));
+    EXPECT_EQ((DWORD)kSourceImages, link.Counter(0));
+    EXPECT_EQ((DWORD)kSourceImages, engine.ImagesToMerge());
+    wchar_t full[MAX_PATH];
+    GetFullPathNameW(otherPath_.c_str(), MAX_PATH, full, nullptr);
+    std::wstring upper = full;
+    CharUpperBuffW(&upper[0], (DWORD)upper.size());
+    EXPECT_EQ(upper, engine.SourceIdentity());
+}
+
+}  // namespace

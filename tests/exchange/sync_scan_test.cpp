@@ -1,0 +1,129 @@
+// The hard-disk scan: every ".xmg" of the image folder recorded in
+// Snimok_tmp, a rescan that changes nothing, a stop in the middle.
+#include "sync_fixture.h"
+
+#include "common/prompt_script.h"
+
+namespace extest {
+namespace {
+
+const wchar_t kTmpRows[] = L"SELECT Snimok, [File name], [Disk], Arj FROM Snimok_tmp ORDER BY [File name];";
+
+void WriteEmptyFile(const std::wstring& path)
+{
+    HANDLE f = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    CloseHandle(f);
+}
+
+class HardDiskScan : public SyncDbTest {};
+
+TEST_F(HardDiskScan, RecordsEveryImageFileOnceWithItsHardDiskMark)
+{
+    MakeDemoImages(6);
+    TestSyncWindow window;
+    const SyncReport report = window.Run(kSyncScanHdd);
+    EXPECT_EQ(kSyncResultDone, report.result);
+    EXPECT_TRUE(report.HasMessage(L"Всего на диске Снимков: 6"));
+    ASSERT_FALSE(report.statuses.empty());
+    EXPECT_EQ(L"Снимок: 6", report.statuses.back());
+    EXPECT_EQ(FileNames(L"Snimok"), FileNames(L"Snimok_tmp", L"[Disk]=1 AND Arj IS NULL"));
+    EXPECT_EQ(6, Count(L"Snimok_tmp"));
+    EXPECT_EQ(0, Count(L"Arj_tmp"));
+    EXPECT_EQ(0, Count(L"Patient_tmp"));
+}
+
+TEST_F(HardDiskScan, ARescanChangesNothing)
+{
+    MakeDemoImages(5);
+    TestSyncWindow window;
+    EXPECT_EQ(kSyncResultDone, window.Run(kSyncScanHdd).result);
+    const std::vector<std::wstring> first = Rows(kTmpRows);
+    ASSERT_EQ(5u, first.size());
+    EXPECT_EQ(kSyncResultDone, window.Run(kSyncScanHdd).result);
+    EXPECT_EQ(first, Rows(kTmpRows));
+}
+
+TEST_F(HardDiskScan, AnEmptyFolderIsNoErrorAndReportsNoTotal)
+{
+    TestSyncWindow window;
+    const SyncReport report = window.Run(kSyncScanHdd);
+    EXPECT_EQ(kSyncResultDone, report.result);
+    EXPECT_FALSE(report.HasMessage(L"Всего на диске"));
+    EXPECT_EQ(0, Count(L"Snimok_tmp"));
+}
+
+TEST_F(HardDiskScan, AFileFoundOnAnArchiveDiskKeepsItsDiskAndGetsTheHardDiskMark)
+{
+    MakeDemoImages(2);
+    const std::vector<std::wstring> names = FileNames(L"Snimok");
+    TestSyncWindow window;
+    ASSERT_EQ(kSyncResultDone, window.Run(kSyncScanHdd).result);   // makes the tables
+    Exec(L"DELETE FROM Snimok_tmp;");
+    Exec(L"INSERT INTO Arj_tmp (arj, Name) VALUES (-5, 'ARCH5');");
+    Exec(L"INSERT INTO Snimok_tmp ([File name], [Disk], Arj) VALUES ('" + names[0] + L"', 0, -5);");
+    ASSERT_EQ(kSyncResultDone, window.Run(kSyncScanHdd).result);
+    EXPECT_EQ(L"-5", Scalar(L"SELECT Arj FROM Snimok_tmp WHERE [File name]='" + names[0] + L"';"));
+    EXPECT_EQ(L"1", Scalar(L"SELECT [Disk] FROM Snimok_tmp WHERE [File name]='" + names[0] + L"';"));
+    EXPECT_EQ(2, Count(L"Snimok_tmp"));
+}
+
+TEST_F(HardDiskScan, ANameIsRecordedUpToItsFirstDot)
+{
+    WriteEmptyFile(std::wstring(ImageFolder) + L"A00000000010000000007.old.xmg");
+    TestSyncWindow window;
+    ASSERT_EQ(kSyncResultDone, window.Run(kSyncScanHdd).result);
+    EXPECT_EQ(std::vector<std::wstring>{L"A00000000010000000007"}, FileNames(L"Snimok_tmp"));
+}
+
+TEST_F(HardDiskScan, FilesMarkedForDeletionAreNotRecorded)
+{
+    MakeDemoImages(3);
+    const std::vector<std::wstring> names = FileNames(L"Snimok");
+    Exec(L"INSERT INTO DelImage ([File Name], Arj, [Disk]) VALUES ('" + names[1] + L"', NULL, 1);");
+    TestSyncWindow window;
+    const SyncReport report = window.Run(kSyncScanHdd);
+    EXPECT_EQ(kSyncResultDone, report.result);
+    EXPECT_EQ((std::vector<std::wstring>{names[0], names[2]}), FileNames(L"Snimok_tmp"));
+}
+
+TEST_F(HardDiskScan, TheWorkerRunsOnASessionOfItsOwn)
+{
+    MakeDemoImages(2);
+    // Without the process-wide session (the main window's) the worker still
+    // works: it opens its own on the data source.
+    g_DbSession.Release();
+    TestSyncWindow window;
+    const SyncReport report = window.Run(kSyncScanHdd);
+    EXPECT_EQ(kSyncResultDone, report.result) << LastMessage(report);
+    ASSERT_TRUE(SUCCEEDED(g_DbSource->CreateSession(g_DbSession)));
+    EXPECT_EQ(2, Count(L"Snimok_tmp"));
+}
+
+TEST_F(HardDiskScan, AStopEndsTheScanAsStoppedByTheUserKeepingWhatWasRecorded)
+{
+    for (int i = 0; i < 400; ++i) {
+        wchar_t name[32];
+        _snwprintf(name, 31, L"B%.10u%.10u.xmg", 1u, static_cast<unsigned>(i + 1));
+        name[31] = 0;
+        WriteEmptyFile(std::wstring(ImageFolder) + name);
+    }
+    TestSyncWindow window;
+    bool stopped = false;
+    window.onProgress = [&stopped](TestSyncWindow& w) {
+        if (!stopped && !w.Report().statuses.empty() && w.Report().statuses.back().rfind(L"Снимок: ", 0) == 0) {
+            stopped = true;
+            EXPECT_TRUE(w.Progress().SendStop());
+        }
+    };
+    const SyncReport report = window.Run(kSyncScanHdd);
+    EXPECT_TRUE(stopped);
+    EXPECT_EQ(kSyncResultStopped, report.result);
+    EXPECT_TRUE(report.HasMessage(L"Выполнение процедуры прервано пользователем"));
+    EXPECT_FALSE(report.HasMessage(L"Всего на диске"));
+    const long recorded = Count(L"Snimok_tmp");
+    EXPECT_GT(recorded, 0);
+    EXPECT_LT(recorded, 400);
+}
+
+}  // namespace
+}  // namespace extest

@@ -1,0 +1,474 @@
+#include "print_fixture.h"
+
+#include "app/inputtext.h"
+#include "app/reghelpers.h"
+#include "common/window_harness.h"
+#include "foundation/globals.h"
+#include "foundation/settingskey.h"
+#include "ui/button.h"
+#include "ui/control_font.h"
+#include "ui/tooltip.h"
+#include "ui/window_create.h"
+
+#include <winspool.h>
+
+#include <cstdio>
+#include <cstring>
+
+namespace printtest {
+
+const wchar_t kPdfPrinter[] = L"PDF";
+const wchar_t kMarginsPrinter[] = L"PDFMargins";
+
+namespace {
+
+std::string Narrow(const std::wstring& text)
+{
+    std::string out;
+    for (wchar_t c : text)
+        out += c < 128 ? static_cast<char>(c) : '?';
+    return out;
+}
+
+std::wstring Env(const wchar_t* name)
+{
+    wchar_t value[1024];
+    const DWORD n = GetEnvironmentVariableW(name, value, 1024);
+    return n > 0 && n < 1024 ? std::wstring(value, n) : std::wstring();
+}
+
+// A Unix path as Wine's Z: drive shows it.
+std::wstring DosPath(const std::string& unixPath)
+{
+    std::wstring path = L"Z:";
+    for (char c : unixPath)
+        path += c == '/' ? L'\\' : static_cast<wchar_t>(static_cast<unsigned char>(c));
+    return path;
+}
+
+std::string PdfDir()
+{
+    return Narrow(Env(L"TF_PDF_DIR"));
+}
+
+// A folder for scratch files of Unix commands.
+std::string ScratchDir()
+{
+    const std::string dir = PdfDir();
+    return dir.empty() ? "/tmp" : dir;
+}
+
+bool ReadWholeFile(const std::wstring& path, std::string* out)
+{
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                              0, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    out->clear();
+    char buffer[65536];
+    DWORD read = 0;
+    while (ReadFile(file, buffer, sizeof buffer, &read, nullptr) && read > 0)
+        out->append(buffer, read);
+    CloseHandle(file);
+    return true;
+}
+
+bool WriteWholeFile(const std::wstring& path, const std::string& text)
+{
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    DWORD written = 0;
+    const bool ok = WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr) &&
+                    written == text.size();
+    CloseHandle(file);
+    return ok;
+}
+
+long gCounter = 0;
+
+}  // namespace
+
+::testing::AssertionResult CupsPrinters()
+{
+    if (Env(L"TF_PDF_DIR").empty())
+        return ::testing::AssertionFailure()
+               << "CUPS is not running for this test run: ./test.sh starts a private cupsd with the cups-pdf "
+                  "queues \"PDF\" and \"PDFMargins\" (cmake/setup.sh, tf_start_cups) and exports TF_PDF_DIR; "
+                  "see its message and build/cups/log";
+    DWORD needed = 0, count = 0;
+    EnumPrintersW(PRINTER_ENUM_LOCAL, nullptr, 4, nullptr, 0, &needed, &count);
+    std::vector<BYTE> buffer(needed + 1);
+    if (!EnumPrintersW(PRINTER_ENUM_LOCAL, nullptr, 4, buffer.data(), needed, &needed, &count))
+        count = 0;
+    const PRINTER_INFO_4W* printers = reinterpret_cast<const PRINTER_INFO_4W*>(buffer.data());
+    bool pdf = false, margins = false;
+    for (DWORD i = 0; i < count; ++i) {
+        pdf |= wcscmp(printers[i].pPrinterName, kPdfPrinter) == 0;
+        margins |= wcscmp(printers[i].pPrinterName, kMarginsPrinter) == 0;
+    }
+    if (!pdf || !margins)
+        return ::testing::AssertionFailure()
+               << "Wine does not list the CUPS printers \"PDF\" and \"PDFMargins\" of this run (CUPS_SERVER="
+               << Narrow(Env(L"CUPS_SERVER")) << "): is libcups2:i386 installed and cupsd running?";
+    return ::testing::AssertionSuccess();
+}
+
+PrinterLock::PrinterLock()
+{
+    mutex_ = CreateMutexW(nullptr, FALSE, L"TobalFluoro test printer");
+    if (mutex_) {
+        const DWORD r = WaitForSingleObject(mutex_, 120000);
+        held_ = r == WAIT_OBJECT_0 || r == WAIT_ABANDONED;
+    }
+    EXPECT_TRUE(held_) << "the printers stayed busy for two minutes";
+}
+
+PrinterLock::~PrinterLock()
+{
+    if (held_)
+        ReleaseMutex(mutex_);
+    if (mutex_)
+        CloseHandle(mutex_);
+}
+
+namespace {
+
+std::vector<BYTE> PrinterDevModeOnce(const wchar_t* printer, bool landscape)
+{
+    std::vector<BYTE> bytes;
+    HANDLE handle = nullptr;
+    if (!OpenPrinterW(const_cast<wchar_t*>(printer), &handle, nullptr))
+        return bytes;
+    wchar_t* name = const_cast<wchar_t*>(printer);
+    const LONG size = DocumentPropertiesW(nullptr, handle, name, nullptr, nullptr, 0);
+    if (size > 0) {
+        bytes.resize(size);
+        DEVMODEW* mode = reinterpret_cast<DEVMODEW*>(bytes.data());
+        if (DocumentPropertiesW(nullptr, handle, name, mode, nullptr, DM_OUT_BUFFER) == IDOK) {
+            mode->dmFields |= DM_ORIENTATION | DM_PAPERSIZE;
+            mode->dmOrientation = landscape ? DMORIENT_LANDSCAPE : DMORIENT_PORTRAIT;
+            mode->dmPaperSize = DMPAPER_A4;
+            DocumentPropertiesW(nullptr, handle, name, mode, mode, DM_IN_BUFFER | DM_OUT_BUFFER);
+            bytes.resize(mode->dmSize + mode->dmDriverExtra);
+        } else {
+            bytes.clear();
+        }
+    }
+    ClosePrinter(handle);
+    return bytes;
+}
+
+}  // namespace
+
+std::vector<BYTE> PrinterDevMode(const wchar_t* printer, bool landscape)
+{
+    // Wine's driver reads the printer's PPD from CUPS, and a read may fail
+    // while another test process reads it: try again.
+    for (int tries = 0; tries < 10; ++tries) {
+        std::vector<BYTE> bytes = PrinterDevModeOnce(printer, landscape);
+        if (!bytes.empty())
+            return bytes;
+        Sleep(200);
+    }
+    ADD_FAILURE() << "no DEVMODE from the driver of the printer (error " << GetLastError() << ")";
+    return std::vector<BYTE>();
+}
+
+std::wstring UniqueDocName(const wchar_t* stem)
+{
+    wchar_t name[128];
+    _snwprintf(name, 128, L"%ls%lu%lu%ld", stem, GetCurrentProcessId(), GetTickCount() % 100000,
+               InterlockedIncrement(&gCounter));
+    name[127] = 0;
+    return name;
+}
+
+std::string WaitForPdf(const std::wstring& docName)
+{
+    const std::string dir = PdfDir();
+    if (dir.empty())
+        return std::string();
+    const std::wstring pattern = DosPath(dir) + L"\\*" + docName + L"*.pdf";
+    LONGLONG lastSize = -1;
+    for (int tries = 0; tries < 600; ++tries) {
+        WIN32_FIND_DATAW found;
+        HANDLE find = FindFirstFileW(pattern.c_str(), &found);
+        if (find != INVALID_HANDLE_VALUE) {
+            FindClose(find);
+            const LONGLONG size = (static_cast<LONGLONG>(found.nFileSizeHigh) << 32) | found.nFileSizeLow;
+            // cups-pdf writes the file in one go; a size seen twice is final.
+            if (size > 0 && size == lastSize)
+                return dir + "/" + Narrow(found.cFileName);
+            lastSize = size;
+        }
+        Sleep(100);
+    }
+    return std::string();
+}
+
+std::string RunUnix(const std::string& command, int* status, DWORD timeoutMs)
+{
+    char stem[64];
+    snprintf(stem, sizeof stem, "/tfcmd-%lu-%ld", GetCurrentProcessId(), InterlockedIncrement(&gCounter));
+    const std::string base = ScratchDir() + stem;
+    const std::string script = base + ".sh", out = base + ".out", rc = base + ".rc";
+    // The exit status is written last, by a rename: once it is there, all is.
+    WriteWholeFile(DosPath(script), "(" + command + ") >'" + out + "' 2>&1; echo $? >'" + rc + ".tmp'; mv '" + rc +
+                                        ".tmp' '" + rc + "'\n");
+    std::string line = "/bin/sh " + script;
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process = {};
+    if (status)
+        *status = -1;
+    // Wine starts a Unix program through CreateProcess, but its handle does
+    // not tell when the program ends: the status file does.
+    if (!CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
+        return "cannot start /bin/sh";
+    if (process.hThread)
+        CloseHandle(process.hThread);
+    if (process.hProcess)
+        CloseHandle(process.hProcess);
+    std::string text, code;
+    for (DWORD waited = 0; waited < timeoutMs; waited += 50) {
+        if (ReadWholeFile(DosPath(rc), &code)) {
+            if (status)
+                *status = atoi(code.c_str());
+            break;
+        }
+        Sleep(50);
+    }
+    ReadWholeFile(DosPath(out), &text);
+    DeleteFileW(DosPath(script).c_str());
+    DeleteFileW(DosPath(out).c_str());
+    DeleteFileW(DosPath(rc).c_str());
+    return text;
+}
+
+bool RenderFirstPage(const std::string& pdf, int dpi, GreyImage* image)
+{
+    char stem[64];
+    snprintf(stem, sizeof stem, "/tfpage-%lu-%ld", GetCurrentProcessId(), InterlockedIncrement(&gCounter));
+    const std::string base = ScratchDir() + stem;
+    int status = -1;
+    const std::string output = RunUnix("pdftoppm -r " + std::to_string(dpi) + " -gray -f 1 -l 1 -singlefile '" +
+                                           pdf + "' '" + base + "'",
+                                       &status);
+    std::string data;
+    const bool read = ReadWholeFile(DosPath(base + ".pgm"), &data);
+    DeleteFileW(DosPath(base + ".pgm").c_str());
+    if (status != 0 || !read) {
+        ADD_FAILURE() << "pdftoppm failed (" << status << "): " << output;
+        return false;
+    }
+    // "P5\n<width> <height>\n255\n" then the pixels.
+    int width = 0, height = 0, maxValue = 0, consumed = 0;
+    if (sscanf(data.c_str(), "P5 %d %d %d%n", &width, &height, &maxValue, &consumed) != 3 || maxValue != 255)
+        return false;
+    const size_t start = static_cast<size_t>(consumed) + 1;
+    if (data.size() < start + static_cast<size_t>(width) * height)
+        return false;
+    image->width = width;
+    image->height = height;
+    image->pixels.assign(data.begin() + start, data.begin() + start + static_cast<size_t>(width) * height);
+    return true;
+}
+
+// ---- settings ----------------------------------------------------------------------
+
+PrivateSettings::PrivateSettings()
+{
+    wchar_t path[256];
+    _snwprintf(path, 256, L"%ls\\Tests\\%lu-%ld", SettingsKeyPath, GetCurrentProcessId(),
+               InterlockedIncrement(&gCounter));
+    path[255] = 0;
+    path_ = path;
+    HKEY root = nullptr;
+    RegCreateKeyExW(HKEY_LOCAL_MACHINE, path_.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &root, nullptr);
+    if (root)
+        RegCloseKey(root);
+    previous_ = SetSettingsRoot(SettingsRoot{HKEY_LOCAL_MACHINE, path_.c_str()});
+}
+
+PrivateSettings::~PrivateSettings()
+{
+    SetSettingsRoot(previous_);
+    RegDeleteKeyTree(HKEY_LOCAL_MACHINE, path_.c_str());
+}
+
+HKEY PrivateSettings::Open(const wchar_t* sub, bool create) const
+{
+    std::wstring path = path_;
+    if (sub && *sub)
+        path += std::wstring(L"\\") + sub;
+    HKEY key = nullptr;
+    if (create)
+        RegCreateKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr);
+    else
+        RegOpenKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_ALL_ACCESS, &key);
+    return key;
+}
+
+// ---- modal windows -----------------------------------------------------------------
+
+namespace {
+
+struct FindRequest {
+    const wchar_t* className;
+    HWND exclude;
+    HWND found;
+};
+
+BOOL CALLBACK FindProc(HWND hwnd, LPARAM param)
+{
+    auto* request = reinterpret_cast<FindRequest*>(param);
+    wchar_t name[64];
+    if (hwnd != request->exclude && IsWindowVisible(hwnd) && IsWindowEnabled(hwnd) &&
+        GetClassNameW(hwnd, name, 64) && wcscmp(name, request->className) == 0) {
+        request->found = hwnd;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+ModalDriver* gDriver = nullptr;
+
+}  // namespace
+
+HWND FindThreadWindow(const wchar_t* className, HWND exclude)
+{
+    FindRequest request = {className, exclude, nullptr};
+    EnumThreadWindows(GetCurrentThreadId(), FindProc, reinterpret_cast<LPARAM>(&request));
+    return request.found;
+}
+
+void ClickButton(HWND dialog, int id)
+{
+    PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)));
+}
+
+bool AnswerInputText(HWND input, const wchar_t* text)
+{
+    InpTextWnd* window = WindowObject<InpTextWnd>(input);
+    if (!window)
+        return false;
+    HWND edit = window->GetEdit();
+    SendMessageW(edit, EM_SETSEL, 0, -1);
+    SendMessageW(edit, WM_CLEAR, 0, 0);
+    for (const wchar_t* c = text; *c; ++c)
+        SendMessageW(edit, WM_CHAR, *c, 1);
+    PostMessageW(edit, WM_KEYDOWN, VK_RETURN, 1);
+    return true;
+}
+
+InputClasses::InputClasses()
+{
+    DControl::InitFont();
+    DToolTip::RegisterClass();
+    DButton::RegisterClass();
+    InpTextWnd::RegisterClass();
+}
+
+InputClasses::~InputClasses()
+{
+    InpTextWnd::UnregisterClass();
+    DButton::UnregisterClass();
+    DToolTip::UnregisterClass();
+    DControl::FreeFont();
+}
+
+ModalDriver::ModalDriver()
+{
+    gDriver = this;
+    started_ = GetTickCount();
+    timer_ = SetTimer(nullptr, 0, 50, Tick);
+}
+
+ModalDriver::~ModalDriver()
+{
+    KillTimer(nullptr, timer_);
+    gDriver = nullptr;
+}
+
+void ModalDriver::Then(const wchar_t* className, Step step)
+{
+    steps_.push_back(Pending{className, std::move(step)});
+}
+
+bool ModalDriver::Done() const
+{
+    return next_ == steps_.size();
+}
+
+void CALLBACK ModalDriver::Tick(HWND, UINT, UINT_PTR, DWORD)
+{
+    static bool busy = false;
+    ModalDriver* self = gDriver;
+    if (!self || busy || self->next_ >= self->steps_.size())
+        return;
+    busy = true;
+    Pending& pending = self->steps_[self->next_];
+    HWND window = FindThreadWindow(pending.className.c_str());
+    if (window && pending.step(window)) {
+        ++self->next_;
+        self->started_ = GetTickCount();
+    } else if (GetTickCount() - self->started_ > 15000) {
+        ADD_FAILURE() << "step " << self->next_ << " found no window of class " << Narrow(pending.className)
+                      << " within 15 s";
+        self->next_ = self->steps_.size();
+        // Close whatever modal window this thread shows so the test ends.
+        for (const wchar_t* name : {L"#32770", InpTextWnd::kClassName})
+            if (HWND open = FindThreadWindow(name))
+                PostMessageW(open, WM_COMMAND, IDCANCEL, 0), PostMessageW(open, WM_CLOSE, 0, 0);
+    }
+    busy = false;
+}
+
+// ---- pictures ------------------------------------------------------------------------
+
+std::wstring PictureFolder()
+{
+    std::wstring dir = Env(L"TF_SHOT_DIR");
+    if (!dir.empty())
+        return dir;
+    wchar_t module[MAX_PATH];
+    GetModuleFileNameW(nullptr, module, MAX_PATH);
+    std::wstring path = module;
+    return path.substr(0, path.find_last_of(L"\\/")) + L"\\..";
+}
+
+bool SaveWindowPicture(HWND window, const std::wstring& path)
+{
+    harness::PixelGrab grab(window, true);
+    if (!grab.Ok())
+        return false;
+    const int width = grab.Width(), height = grab.Height();
+    const int stride = (width * 3 + 3) & ~3;
+    std::string file;
+    BITMAPFILEHEADER fileHeader = {};
+    BITMAPINFOHEADER info = {};
+    fileHeader.bfType = 0x4D42;
+    fileHeader.bfOffBits = sizeof fileHeader + sizeof info;
+    fileHeader.bfSize = fileHeader.bfOffBits + stride * height;
+    info.biSize = sizeof info;
+    info.biWidth = width;
+    info.biHeight = height;
+    info.biPlanes = 1;
+    info.biBitCount = 24;
+    file.append(reinterpret_cast<const char*>(&fileHeader), sizeof fileHeader);
+    file.append(reinterpret_cast<const char*>(&info), sizeof info);
+    std::string row(stride, '\0');
+    for (int y = height - 1; y >= 0; --y) {
+        for (int x = 0; x < width; ++x) {
+            const COLORREF c = grab.At(x, y);
+            row[x * 3] = static_cast<char>(GetBValue(c));
+            row[x * 3 + 1] = static_cast<char>(GetGValue(c));
+            row[x * 3 + 2] = static_cast<char>(GetRValue(c));
+        }
+        file += row;
+    }
+    return WriteWholeFile(path, file);
+}
+
+}  // namespace printtest

@@ -1,0 +1,135 @@
+// What the printing tests share: the CUPS printers of the run, PDF files they
+// print, Unix tools to read those files, a private settings root, and a
+// driver for modal dialogs.
+//
+// ./test.sh starts a private cupsd with two cups-pdf queues before the tests
+// (cmake/setup.sh, tf_start_cups): "PDF" (A4, printable to the edges) and
+// "PDFMargins" (A4 whose printable region starts 18 x 36 points in), and
+// exports TF_PDF_DIR, the folder the PDF files of this run appear in. A test
+// that needs them fails with a clear message when they are not there.
+#pragma once
+
+#include "foundation/settingskey.h"
+
+#include <windows.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "common/window_harness.h"
+
+namespace printtest {
+
+extern const wchar_t kPdfPrinter[];       // "PDF"
+extern const wchar_t kMarginsPrinter[];   // "PDFMargins"
+
+// Whether the run's CUPS printers are there; otherwise the failure message.
+::testing::AssertionResult CupsPrinters();
+// ASSERT-style guard for tests that print.
+#define REQUIRE_CUPS() ASSERT_TRUE(::printtest::CupsPrinters())
+
+// Wine numbers print jobs per process and spools job n to the same file in
+// every process of the prefix: test processes that print at the same time
+// would share spool files. A test holds this cross-process lock from StartDoc
+// until its job is closed.
+class PrinterLock {
+public:
+    PrinterLock();
+    ~PrinterLock();
+    PrinterLock(const PrinterLock&) = delete;
+    PrinterLock& operator=(const PrinterLock&) = delete;
+
+private:
+    HANDLE mutex_ = nullptr;
+    bool held_ = false;
+};
+
+// The printer's DEVMODE (from its driver), portrait or landscape, A4.
+std::vector<BYTE> PrinterDevMode(const wchar_t* printer, bool landscape);
+
+// A document name no other test of the run uses.
+std::wstring UniqueDocName(const wchar_t* stem);
+// Waits (bounded) for the PDF file of the document to be written in full;
+// its Unix path, or empty.
+std::string WaitForPdf(const std::wstring& docName);
+
+// Runs a Unix shell command line and returns what it printed (standard
+// output and error); *status receives its exit status (-1 when it did not
+// end within the time).
+std::string RunUnix(const std::string& command, int* status = nullptr, DWORD timeoutMs = 60000);
+
+// A grey image read from a PGM (P5) file: 0 black, 255 white.
+struct GreyImage {
+    int width = 0, height = 0;
+    std::vector<unsigned char> pixels;
+    unsigned char At(int x, int y) const { return pixels[static_cast<size_t>(y) * width + x]; }
+};
+// Renders the PDF's first page at the resolution (pdftoppm -gray).
+bool RenderFirstPage(const std::string& pdf, int dpi, GreyImage* image);
+
+// Points the printing settings at a fresh key of its own for the test's life.
+class PrivateSettings {
+public:
+    PrivateSettings();
+    ~PrivateSettings();
+    const std::wstring& Path() const { return path_; }
+    HKEY Open(const wchar_t* sub, bool create = true) const;   // the caller closes it
+
+private:
+    std::wstring path_;
+    SettingsRoot previous_;
+};
+
+// Registers the classes of the text input window (and its button) for the
+// test's life.
+class InputClasses {
+public:
+    InputClasses();
+    ~InputClasses();
+};
+
+// Runs steps against the thread's modal windows from a timer while a modal
+// call runs: each step gets the top-level window of this thread whose class
+// is `className` (or any dialog for "#32770") and returns true when it has
+// done its work. A step whose window does not come within the time fails the
+// test and the window is closed. The dialogs it drives show on the shared
+// display: it holds the screen lock, so that they never come over the window
+// of a test that sends real input.
+class ModalDriver {
+public:
+    typedef std::function<bool(HWND)> Step;
+    ModalDriver();
+    ~ModalDriver();
+    void Then(const wchar_t* className, Step step);
+    // True when every step ran.
+    bool Done() const;
+
+private:
+    static void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD);
+    struct Pending {
+        std::wstring className;
+        Step step;
+    };
+    harness::ScreenLock screen_;
+    std::vector<Pending> steps_;
+    size_t next_ = 0;
+    UINT_PTR timer_ = 0;
+    DWORD started_ = 0;
+};
+
+// The visible top-level window of this thread with the class name, or null.
+HWND FindThreadWindow(const wchar_t* className, HWND exclude = nullptr);
+// Clicks a dialog's button (BM_CLICK).
+void ClickButton(HWND dialog, int id);
+// Types into the text input window and accepts it.
+bool AnswerInputText(HWND input, const wchar_t* text);
+
+// Saves a window's picture as a 24-bit BMP (for looking at it).
+bool SaveWindowPicture(HWND window, const std::wstring& path);
+// The folder for pictures: $TF_SHOT_DIR when set, else the build folder.
+std::wstring PictureFolder();
+
+}  // namespace printtest

@@ -13,7 +13,8 @@
 namespace {
 
 HandlerTable gConnectHandlers;
-bool gRegistered = false;
+bool gRegistered = false;          // "Connect Window Class"
+bool gRunProgRegistered = false;   // "RunProgWnd Class"
 HICON gButtonIcon = nullptr;   // icon 130 at IconSize for the Exit button
 
 const wchar_t kPipeFormat[] = L"%ls\\pipe\\DiskSrv";
@@ -126,7 +127,28 @@ ConnectWindow::~ConnectWindow()
 
 bool ConnectWindow::RegisterClass(HINSTANCE instance)
 {
-    if (gRegistered)
+    return RegisterWaitClass(instance, kClassName);
+}
+
+void ConnectWindow::UnregisterClass(HINSTANCE instance)
+{
+    UnregisterWaitClass(instance, kClassName);
+}
+
+bool RegisterRunProgWnd(HINSTANCE instance)
+{
+    return ConnectWindow::RegisterWaitClass(instance, RunProgWnd::kClassName);
+}
+
+void UnregisterRunProgWnd(HINSTANCE instance)
+{
+    ConnectWindow::UnregisterWaitClass(instance, RunProgWnd::kClassName);
+}
+
+bool ConnectWindow::RegisterWaitClass(HINSTANCE instance, const wchar_t* className)
+{
+    bool& registered = lstrcmpW(className, kClassName) == 0 ? gRegistered : gRunProgRegistered;
+    if (registered)
         return false;
     INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_ANIMATE_CLASS};
     InitCommonControlsEx(&controls);
@@ -138,28 +160,32 @@ bool ConnectWindow::RegisterClass(HINSTANCE instance)
         OnMessage<WM_TIMER, &ConnectWindow::OnTimer>(),
         OnMessage<kPipeWaitMessage, &ConnectWindow::OnPipeWaitDone>(),
     };
-    WindowClass cls{kClassName, 0, reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_WINDOW + 1))};
+    WindowClass cls{className, 0, reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_WINDOW + 1))};
     cls.icon = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(IDI_CONNECT), IMAGE_ICON, 0, 0, LR_DEFAULTSIZE));
     cls.smallIcon = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(IDI_CONNECT), IMAGE_ICON,
                                                   GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), 0));
     cls.instance = instance;
     if (!RegisterTableClass(cls, gConnectHandlers, handlers))
         return false;
-    gButtonIcon = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(IDI_CONNECT), IMAGE_ICON, IconSize,
-                                                IconSize, 0));
-    gRegistered = true;
+    if (!gButtonIcon)
+        gButtonIcon = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(IDI_CONNECT), IMAGE_ICON, IconSize,
+                                                    IconSize, 0));
+    registered = true;
     return true;
 }
 
-void ConnectWindow::UnregisterClass(HINSTANCE instance)
+void ConnectWindow::UnregisterWaitClass(HINSTANCE instance, const wchar_t* className)
 {
-    if (!gRegistered)
+    bool& registered = lstrcmpW(className, kClassName) == 0 ? gRegistered : gRunProgRegistered;
+    if (!registered)
         return;
-    UnregisterClassAndIcons(kClassName, instance);
-    if (gButtonIcon)
+    UnregisterClassAndIcons(className, instance);
+    registered = false;
+    // The Exit button's icon goes with the last of the two classes.
+    if (!gRegistered && !gRunProgRegistered && gButtonIcon) {
         DestroyIcon(gButtonIcon);
-    gButtonIcon = nullptr;
-    gRegistered = false;
+        gButtonIcon = nullptr;
+    }
 }
 
 LRESULT CALLBACK ConnectWindow::WndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
@@ -178,7 +204,7 @@ BOOL ConnectWindow::Create(HWND parent, HINSTANCE instance, const wchar_t* title
     if (hwnd)
         return FALSE;
     stopEvent_ = stopEvent;
-    DWindowDesc desc = {this, &hwnd, WndProc, 0, kClassName, title, WS_POPUP | WS_CAPTION, 0, 0, 0, 0,
+    DWindowDesc desc = {this, &hwnd, WndProc, 0, className_, title, WS_POPUP | WS_CAPTION, 0, 0, 0, 0,
                         parent, nullptr, instance, nullptr};
     if (!CreateWindowFromDesc(&desc) || !hwnd)
         return FALSE;
@@ -263,6 +289,18 @@ LRESULT ConnectWindow::OnCreate(HWND window, LPARAM)
         return -1;
     animation_ = CreateWindowExW(0, ANIMATE_CLASSW, nullptr, WS_CHILD | WS_VISIBLE | ACS_CENTER | ACS_TRANSPARENT, 0,
                                  0, 0, 0, window, nullptr, hInstance, nullptr);
+    if (showsText_) {
+        // One line of the text's font with a little room: the animation,
+        // a child window, would cover a text drawn behind it.
+        HDC dc = GetDC(window);
+        const int saved = SaveDC(dc);
+        SelectObject(dc, GetStockObject(DEFAULT_GUI_FONT));
+        TEXTMETRICW metrics = {};
+        GetTextMetricsW(dc, &metrics);
+        RestoreDC(dc, saved);
+        ReleaseDC(window, dc);
+        textBand_ = metrics.tmHeight + 6;
+    }
     return 0;
 }
 
@@ -326,10 +364,14 @@ void ConnectWindow::OnSize(int width, int height, WPARAM)
     const int buttonHeight = exit_.CalcHeight();
     if (height > buttonHeight) {
         MoveWindow(exit_.GetHwnd(), x, height - buttonHeight, buttonWidth, buttonHeight, TRUE);
-        if (animation_)
-            MoveWindow(animation_, 0, 0, width, height - buttonHeight - 1, TRUE);
+        if (animation_) {
+            const int band = textBand_ < height - buttonHeight - 1 ? textBand_ : height - buttonHeight - 1;
+            MoveWindow(animation_, 0, band, width, height - buttonHeight - 1 - band, TRUE);
+        }
     } else {
         MoveWindow(exit_.GetHwnd(), x, 0, buttonWidth, buttonHeight, TRUE);
+        if (animation_)
+            MoveWindow(animation_, 0, 0, 0, 0, TRUE);   // no room for it
     }
 }
 
@@ -342,6 +384,16 @@ void ConnectWindow::OnPaint()
     if (lockReady_)
         EnterCriticalSection(&lock_);
     FillRect(dc, &client, GetSysColorBrush(COLOR_WINDOW));
+    if (text_ && textLength_ > 0 && textBand_ > 0) {
+        const int saved = SaveDC(dc);
+        SelectObject(dc, GetStockObject(DEFAULT_GUI_FONT));
+        SetBkMode(dc, TRANSPARENT);
+        SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
+        RECT line = {client.left + 4, client.top, client.right - 4, client.top + textBand_};
+        DrawTextW(dc, text_, textLength_, &line,
+                  DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_END_ELLIPSIS | DT_NOPREFIX);
+        RestoreDC(dc, saved);
+    }
     if (lockReady_)
         LeaveCriticalSection(&lock_);
     EndPaint(hwnd, &ps);

@@ -55,6 +55,8 @@ DWORD WINAPI PipeWaitThread(void* record);
 // Builds "<ServerName>\pipe\DiskSrv"; false when it does not fit.
 bool BuildDiskServicePipeName(wchar_t* name, int capacity);
 
+// The connect window. The same window under the class "RunProgWnd Class"
+// (RunProgWnd below) serves any long operation that the user may stop.
 class ConnectWindow : public DWnd {
 public:
     static constexpr const wchar_t* kClassName = L"Connect Window Class";
@@ -73,7 +75,9 @@ public:
     // The Exit button: the first press sets the stop event and starts the
     // close timer; a press after that, once no timer runs, destroys the window.
     void RequestClose();
-    // Replaces the kept text; nothing draws it.
+    // Replaces the kept text (length -1: up to the terminator; null or empty:
+    // none) and repaints; any thread may call it. A window that shows a text
+    // (RunProgWnd) draws it in a band at the top of its client area.
     void SetText(const wchar_t* text, int length);
 
     static bool RegisterClass(HINSTANCE instance);   // row "Register RegisterDConnectWnd"
@@ -83,6 +87,19 @@ public:
     HWND GetAnimation() const { return animation_; }
     bool IsAnimationPlaying() const { return playing_; }
     bool IsCloseTimerRunning() const { return timerRunning_; }
+
+    // Registers the window under a class name (icon 130, arrow cursor, window
+    // colour); the handler table and the Exit button's icon are shared by
+    // both classes.
+    static bool RegisterWaitClass(HINSTANCE instance, const wchar_t* className);
+    static void UnregisterWaitClass(HINSTANCE instance, const wchar_t* className);
+
+    // The band above the animation in which the text is drawn (0: none).
+    int TextBandHeight() const { return textBand_; }
+
+protected:
+    const wchar_t* className_ = kClassName;   // the class Create makes the window of
+    bool showsText_ = false;                  // a text band sits above the animation
 
 private:
     static LRESULT CALLBACK WndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
@@ -103,7 +120,31 @@ private:
     bool timerRunning_ = false;       // the close timer runs
     wchar_t* text_ = nullptr;         // kept text (heap)
     int textLength_ = 0;
+    int textBand_ = 0;                // height of the text band, set at WM_CREATE
     bool playing_ = false;            // the animation plays
     bool lockReady_ = false;          // lock_ is initialised
     CRITICAL_SECTION lock_;           // guards the text and the paint
 };
+
+// RunProgWnd: the looping animation, one line of text and an Exit button that
+// asks the operation to stop, for an operation that runs meanwhile (nothing
+// in the program opens it; the connect wait does the same job). It is the
+// connect window under its own class: Exit sets the creator's stop event and
+// closes the window 2,500 ms later (at once when the event was set already),
+// the pipe-wait result message closes it too, and a WM_QUIT in its loop sets
+// the event and destroys it.
+class RunProgWnd : public ConnectWindow {
+public:
+    static constexpr const wchar_t* kClassName = L"RunProgWnd Class";
+
+    RunProgWnd()
+    {
+        className_ = kClassName;
+        showsText_ = true;
+    }
+    // Runs the window's messages until it is gone.
+    void MessageLoop() { RunLoop(); }
+};
+
+bool RegisterRunProgWnd(HINSTANCE instance);
+void UnregisterRunProgWnd(HINSTANCE instance);

@@ -5,11 +5,6 @@
 #include "foundation/messages.h"
 #include "resources/strings.h"
 
-void ShowSettingsDialog(HWND owner)
-{
-    ShowNotAvailableYet(owner);
-}
-
 int RunEjectDiskDlg(HWND owner)
 {
     const CycleServices& services = GetCycleServices();

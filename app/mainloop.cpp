@@ -4,6 +4,7 @@
 #include "app/mainpatientwnd.h"
 #include "app/settings.h"
 #include "app/cycledialogs.h"
+#include "app/settingsdlg.h"
 #include "app/startup.h"
 #include "database/dbstart.h"
 #include "foundation/messages.h"
@@ -47,7 +48,7 @@ int ProgramAskSetUp()
 
 void ProgramShowSettingsDialog()
 {
-    ShowSettingsDialog(nullptr);
+    ShowSettingsDialog(nullptr, SettingsOpener::kBeforePass);
 }
 
 int ProgramEjectDiskDialog()

@@ -2,12 +2,12 @@
 // service commands.
 #include "app/mainmenus.h"
 
-#include "app/cycledialogs.h"
 #include "app/inputtext.h"
 #include "app/mainpatientwnd.h"
 #include "app/mainwnd_neighbours.h"
 #include "app/exchangeservices.h"
 #include "app/printservices.h"
+#include "app/settingsdlg.h"
 #include "app/startup.h"
 #include "forms/kartwnd.h"
 #include "forms/patientlookup.h"

@@ -1,12 +1,15 @@
 // What the main patient window calls beyond its own code and beyond the image
 // strip and the notes: the main image panel's handle and active picture,
-// plug-ins, the About box, and the commands of printing, data exchange and
-// the settings dialogs. The commands whose windows live above the shell run
-// through its service tables (app/exchangeservices.h, app/printservices.h);
-// a command without its window says "This command is not available yet."
-// (ShowNotAvailableYet), and the plug-in loader loads none.
+// plug-ins (app/plugins.h), the About box (app/aboutbox.h), the Modality
+// dialog (app/modalitydlg.h), and the commands of printing and data exchange.
+// The commands whose windows live above the shell run through its service
+// tables (app/exchangeservices.h, app/printservices.h); a command without its
+// window says "This command is not available yet." (ShowNotAvailableYet).
 #pragma once
 
+#include "app/aboutbox.h"
+#include "app/modalitydlg.h"
+#include "app/plugins.h"
 #include "images/pixels/picture.h"
 
 #include <windows.h>
@@ -23,14 +26,6 @@ DPicturePtr ActiveViewPicture();
 // The display look-up table of the panel's active view, or null.
 const uint8_t* ActiveViewTable();
 
-// ---- plug-ins ------------------------------------------------------------------
-
-void LoadPlugins();
-void StartAutoPlugins();
-// 1 when the "Plugins" key below the settings key has a plug-in.
-int HasPluginMenuItems();
-void BuildPluginMenu(HWND owner, int x, int y);
-
 // ---- commands without a window: each says that it is not available ----------
 // (printing's commands: app/printservices.h; the data exchange's:
 // app/exchangeservices.h)
@@ -38,6 +33,4 @@ void BuildPluginMenu(HWND owner, int x, int y);
 class ReportDesc;
 void RunScanDbWindow(HWND owner);                 // synchronisation window
 void OpenMergeWindow(HWND owner);                 // merge window (app/exchangeservices.h)
-void ShowAboutBox(HWND owner);
-void RunModalityDlg(HWND owner);
 

@@ -25,7 +25,7 @@ export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
 
 TF_PACKAGES="wine wine32:i386 mingw-w64 g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix cmake make xvfb xauth \
-fonts-dejavu-core googletest x11-utils g++ cups cups-client printer-driver-cups-pdf poppler-utils ghostscript \
+fonts-dejavu-core googletest x11-utils g++ python3 cups cups-client printer-driver-cups-pdf poppler-utils ghostscript \
 libcups2:i386 dcmtk dicom3tools"
 
 tf_log() { printf '== %s\n' "$*" >&2; }
@@ -127,8 +127,7 @@ tf_register() {
 # description files of site/cfg for Russian, site/cfg/en for English), Arj\
 # (the archive folder) and the working folder's journal zelk.ju. The demo-site
 # tool makes the data folder once (patients, images, descriptions, templates
-# in the language); without the tool an empty database is made from
-# site/schema.sql as well as can be. Then the settings the program reads are
+# in the language). Then the settings the program reads are
 # written into the prefix's registry: "DataPath", "CfgDir", "DefDir", the
 # "Arj" folder, "AdminUsers" naming the Linux user (Wine's GetUserNameW
 # returns it) and "ServerName": empty, or the argument ("\\." when the disk
@@ -151,18 +150,12 @@ tf_site() {
     TF_SITE="$site"
     mkdir -p "$site"
     if [ ! -f "$site/demo.db" ]; then
-        if [ -f "$tool" ]; then
-            tf_log "making the demo site ($language) in $site"
-            wine "$tool" "$(winepath -w "$site")" --schema "$(winepath -w "$TF_ROOT/site/schema.sql")" \
-                --language "$language" || { echo "the demo-site tool failed" >&2; return 1; }
-        else
-            tf_log "no demo-site tool: an empty database in $site"
-            mkdir -p "$site/Image" "$site/Icon"
-            : >"$site/demo.db"
-            # dbinit.cfg: UTF-16 LE with its byte-order mark.
-            { printf '\xff\xfe'; printf 'Provider=ZelkSQLite.1;Data Source=%s' "$(winepath -w "$site/demo.db")" \
-                | iconv -f UTF-8 -t UTF-16LE; } >"$site/dbinit.cfg"
-        fi
+        # The build makes the tool; the provider opens no database it did not
+        # create, so there is no site without it.
+        [ -f "$tool" ] || { echo "no demo-site tool at $tool: build it first" >&2; return 1; }
+        tf_log "making the demo site ($language) in $site"
+        wine "$tool" "$(winepath -w "$site")" --schema "$(winepath -w "$TF_ROOT/site/schema.sql")" \
+            --language "$language" || { rm -f "$site/demo.db"; echo "the demo-site tool failed" >&2; return 1; }
     fi
     mkdir -p "$site/Cfg" "$site/Arj"
     cp "$cfg"/*.cfg "$site/Cfg/"

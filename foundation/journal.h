@@ -73,6 +73,9 @@ void JournalWriteId(DWORD code, UINT id);
 // Appends an error record: category 1, the Win32 error code or HRESULT and a
 // text naming what failed. Callable from any thread, at any time.
 void LogError(DWORD code, const wchar_t* text);
+// LogError for a failed call: "<call> <argument>: <the system's text for the
+// code>", cut to the record's 127 characters (the argument first kept whole).
+void LogCallError(DWORD code, const wchar_t* call, const wchar_t* argument);
 
 // Writes the "Journal closed" marker, unmaps and closes the file. Waits for
 // writes already under way on other threads; later ones are ignored.

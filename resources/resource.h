@@ -15,6 +15,11 @@
 
 #define IDI_APP 1
 
+// Labels and group boxes that the code never addresses.
+#ifndef IDC_STATIC
+#define IDC_STATIC (-1)
+#endif
+
 // Shared by the windows of several subsystems, with the numbers the system
 // has always given them (drawn by resources/controls/make_art.py): the
 // control library's cursors, and one picture per icon for all its uses.
@@ -31,6 +36,67 @@
 #define IDI_STOP_PROCESS 128
 #define IDI_CONNECT 130
 #define IDI_INPUT_ACCEPT 198
+
+// Settings dialogs, plug-ins and the small windows of the shell (4100-4299):
+// dialogs are 4000 plus the number the system gives them; their controls keep
+// the system's own ids. 107 keeps the number the system gives the error list's
+// Clear icon.
+#define IDI_CLEAR_LIST 107
+#define IDD_PROGRAM_SETTINGS 4152    // "Program Settings"
+#define IDC_SET_DEF_DIR 1125
+#define IDC_SET_DEF_DIR_BROWSE 1126
+#define IDC_SET_LOCAL_PATH 1127
+#define IDC_SET_LOCAL_PATH_BROWSE 1128
+#define IDC_SET_LOCAL_PATH_LABEL 1158
+#define IDC_SET_ARCHIVE_BROWSE 1112
+#define IDC_SET_ARCHIVE_PATH 1114
+#define IDC_SET_SPACE_ARJ_END 1115
+#define IDC_SET_SPACE_ARJ_START 1117
+#define IDC_SET_SPACE_MIN 1119
+#define IDC_SET_PRINTER 1121
+#define IDC_SET_BACKUP 1130
+#define IDC_SET_PLUGINS 1131
+#define IDC_SET_CFG_DIR 1133
+#define IDC_SET_CFG_DIR_BROWSE 1134
+#define IDC_SET_DATA_PATH 1135
+#define IDC_SET_DATA_PATH_BROWSE 1136
+#define IDC_SET_SERVER_NAME 1137
+#define IDC_SET_EXIT_ACTION 1163
+#define IDC_SET_FONTS 1184
+#define IDC_SET_MOBIL 1214
+#define IDC_SET_SPAN_PULT 1215
+#define IDC_SET_SHELL 1221
+#define IDC_SET_WIDTH_LIMIT 1232
+#define IDC_SET_HEIGHT_LIMIT 1233
+#define IDC_SET_RUN_NOW 3
+#define IDC_SET_DEFAULTS 4
+#define IDD_BACKUP_SETTINGS 4223     // "Backup Database Settings"
+#define IDC_BACKUP_PATH 1201
+#define IDC_BACKUP_FILE 1202
+#define IDC_BACKUP_MAX_COUNT 1203
+#define IDC_BACKUP_LAST 1204
+#define IDD_SET_SHELL 4233           // "Set Shell"
+#define IDC_SHELL_EXPLORER 1223
+#define IDC_SHELL_PROGRAM 1224
+#define IDC_SHELL_TEXT 1225
+#define IDD_MODALITY 4238            // "Modality"
+#define IDC_MODALITY_LIST 1233
+#define IDC_MODALITY_NONE 1234
+#define IDD_ABOUT 4241               // "About Zelk"
+#define IDC_ABOUT_VERSION 1244
+#define IDD_PLUGINS 4255             // "Plugins"
+#define IDC_PLUGIN_ADD 4
+#define IDC_PLUGIN_DELETE 3
+#define IDC_PLUGIN_LIST 1253
+#define IDC_PLUGIN_CHANGE 1254
+#define IDC_PLUGIN_RUN 1273
+#define IDD_PLUGIN_PROGRAM 4259      // "Program": an external-program plug-in
+#define IDC_PROGRAM_MODULE_BROWSE 1258
+#define IDC_PROGRAM_DIR_BROWSE 1259
+#define IDC_PROGRAM_NAME 1260
+#define IDC_PROGRAM_MODULE 1261
+#define IDC_PROGRAM_CMD_LINE 1262
+#define IDC_PROGRAM_DIR 1263
 
 // Main patient window (4500-4999): 4500 plus the number the system gives the
 // icon; its Exit button shares icon 130 with the connect wait window.

@@ -13,6 +13,7 @@
 set -uo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-$root/build}
+[ -d "$build" ] && build=$(cd "$build" && pwd)
 status=0
 
 # What each folder may include besides itself and resources/.
@@ -54,23 +55,32 @@ done
 # (CMAKE_TARGET_LINKED_INFO_FILES). A library of a folder may link only the
 # libraries of the folders it may include; two libraries that list each other
 # link in a cycle.
-if [ -f "$build/CMakeCache.txt" ]; then
+# The target folders of the current configuration (TargetDirectories.txt):
+# folders left in the build by an older configuration are not read.
+targets="$build/CMakeFiles/TargetDirectories.txt"
+# The layer of a build folder: images/ has three, every other folder is one.
+layer_of() {
+    case "$1" in images/pixels*|images/files*|images/viewer*) echo "${1%%/*}/$(cut -d/ -f2 <<<"$1")" ;; *) echo "${1%%/*}" ;; esac
+}
+if [ -f "$targets" ]; then
     links=$(mktemp)
-    while IFS= read -r info; do
-        from=${info#$build/}; from=${from%/CMakeFiles/*}
-        target=${info%.dir/DependInfo.cmake}; target=${target##*/}
+    while IFS= read -r dir; do
+        info="$dir/DependInfo.cmake"
+        [ -f "$info" ] || continue
+        from=$(layer_of "${dir#$build/}")
+        target=${dir%.dir}; target=${target##*/}
         sed -n '/^set(CMAKE_TARGET_LINKED_INFO_FILES/,/^ *)/p' "$info" | grep -o '"[^"]*"' | tr -d '"' |
         while IFS= read -r linked; do
-            to=${linked#$build/}; to=${to%/CMakeFiles/*}
+            to=$(layer_of "${linked#$build/}")
             name=${linked%.dir/DependInfo.cmake}; name=${name##*/}
             printf '%s %s %s %s\n' "$from" "$target" "$to" "$name"
         done
-    done < <(find "$build" -path "$build/googletest" -prune -o -path '*/CMakeFiles/*.dir/DependInfo.cmake' -print) >"$links"
-    # The program's libraries; the program itself (app/) links them all.
-    libraries=" foundation database ui forms images imagefiles viewer appcore printing exchange archive "
+    done < <(grep -E "^$build/(foundation|database|ui|forms|images|app|printing|exchange|archive)/" "$targets") >"$links"
+    # Every library of the program's folders; the program itself (app/) links
+    # them all and is not judged.
     while read -r from target to name; do
         [ "$from" = "$to" ] && continue
-        [[ "$libraries" == *" $target "* ]] || continue
+        [ "$target" = TobalFluoro ] && continue
         [ -n "${allowed[$from]+set}" ] && [ -n "${allowed[$to]+set}" ] || continue
         if [[ " ${allowed[$from]} " != *" $to "* ]]; then
             echo "layers: $target ($from/) links $name ($to/) (${from}/ may link: ${allowed[$from]:-nothing})"
@@ -84,14 +94,18 @@ fi
 
 # ---- 3. symbols defined twice ---------------------------------------------------
 libs=()
-# Every library of the program's folders, whatever its name (a folder may hold
-# several, as images/ and exchange/ do).
-for dir in foundation database ui forms images app printing exchange archive; do
-    [ -d "$build/$dir" ] || continue
-    while IFS= read -r lib; do
-        libs+=("$lib")
-    done < <(find "$build/$dir" -name 'lib*.a' | sort)
-done
+# Every library the current configuration makes in the program's folders,
+# whatever its name (a folder may hold several, as images/ and exchange/ do);
+# libraries left in the build folder by an older configuration are not read.
+if [ -f "$build/CMakeFiles/TargetDirectories.txt" ]; then
+    while IFS= read -r dir; do
+        name=${dir##*/CMakeFiles/}
+        name=${name%.dir}
+        lib="${dir%/CMakeFiles/*}/lib$name.a"
+        [ -f "$lib" ] && libs+=("$lib")
+    done < <(grep -E "^$build/(foundation|database|ui|forms|images|app|printing|exchange|archive)(/|$)" \
+                 "$build/CMakeFiles/TargetDirectories.txt")
+fi
 if [ ${#libs[@]} -gt 0 ] && command -v i686-w64-mingw32-objdump >/dev/null; then
     for lib in "${libs[@]}"; do
         i686-w64-mingw32-objdump -t "$lib" | awk -v lib="${lib#$build/}" '

@@ -78,7 +78,10 @@ protected:
     apptest::ShellClasses classes;
 };
 
-TEST_F(InputTextRun, EnterReturnsTheTypedText)
+// Drives the real mouse and keyboard: runs alone (see tests.cmake).
+using InputTextRunRealInput = InputTextRun;
+
+TEST_F(InputTextRunRealInput, EnterReturnsTheTypedText)
 {
     wchar_t buffer[32] = L"old";
     WhileOpen([] {
@@ -91,7 +94,7 @@ TEST_F(InputTextRun, EnterReturnsTheTypedText)
     EXPECT_EQ(nullptr, InputWindow());
 }
 
-TEST_F(InputTextRun, EnterOnAnEmptyFieldReturnsZero)
+TEST_F(InputTextRunRealInput, EnterOnAnEmptyFieldReturnsZero)
 {
     wchar_t buffer[8] = L"old";
     WhileOpen([] { Press(EditOf(InputWindow()), VK_RETURN); });
@@ -99,7 +102,7 @@ TEST_F(InputTextRun, EnterOnAnEmptyFieldReturnsZero)
     EXPECT_STREQ(L"", buffer);
 }
 
-TEST_F(InputTextRun, EscapeCancelsAndLeavesTheBuffer)
+TEST_F(InputTextRunRealInput, EscapeCancelsAndLeavesTheBuffer)
 {
     wchar_t buffer[8] = L"old";
     WhileOpen([] {
@@ -111,7 +114,7 @@ TEST_F(InputTextRun, EscapeCancelsAndLeavesTheBuffer)
     EXPECT_STREQ(L"old", buffer);
 }
 
-TEST_F(InputTextRun, ThePrefillIsShownAndTheTitleSet)
+TEST_F(InputTextRunRealInput, ThePrefillIsShownAndTheTitleSet)
 {
     wchar_t buffer[16] = L"Petrov";
     std::wstring shown, title;
@@ -130,7 +133,7 @@ TEST_F(InputTextRun, ThePrefillIsShownAndTheTitleSet)
     EXPECT_EQ(L"Patient", title);
 }
 
-TEST_F(InputTextRun, ATitleByStringId)
+TEST_F(InputTextRunRealInput, ATitleByStringId)
 {
     wchar_t buffer[8];
     std::wstring title;
@@ -146,7 +149,7 @@ TEST_F(InputTextRun, ATitleByStringId)
 
 // The buffer takes capacity - 1 characters: typing stops there, so the text
 // returned is exactly what the field showed and nothing typed is lost.
-TEST_F(InputTextRun, TypingStopsAtCapacityLessOne)
+TEST_F(InputTextRunRealInput, TypingStopsAtCapacityLessOne)
 {
     wchar_t buffer[64];
     std::wstring shown;
@@ -177,7 +180,7 @@ TEST_F(InputTextRun, AQuitRequestCancelsAndIsPostedAgain)
     EXPECT_EQ(5u, msg.wParam);
 }
 
-TEST_F(InputTextRun, TheOwnerIsDisabledWhileItRuns)
+TEST_F(InputTextRunRealInput, TheOwnerIsDisabledWhileItRuns)
 {
     HWND owner = CreateWindowExW(0, L"STATIC", L"owner", WS_POPUP | WS_VISIBLE, 10, 10, 50, 50, nullptr, nullptr,
                                  nullptr, nullptr);
@@ -196,7 +199,7 @@ TEST_F(InputTextRun, TheOwnerIsDisabledWhileItRuns)
     DestroyWindow(owner);
 }
 
-TEST_F(InputTextRun, AlignmentPutsTheBottomRightCornerAtThePoint)
+TEST_F(InputTextRunRealInput, AlignmentPutsTheBottomRightCornerAtThePoint)
 {
     wchar_t buffer[8];
     RECT placed = {};

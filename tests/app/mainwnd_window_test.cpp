@@ -11,6 +11,7 @@
 #include "app/iconstrip.h"
 #include "app/mainmenus.h"
 #include "app/mainpatientwnd.h"
+#include "app/plugins.h"
 #include "app/mainwnd_neighbours.h"
 #include "app/startup.h"
 #include "forms/kartlayout.h"
@@ -161,7 +162,10 @@ TEST_F(MainWindowLoad, ShowsEveryDemoPatientSortedByNameWithTheCounts)
     EXPECT_EQ(L"0", StatusText(kPartPictureCount));
 }
 
-TEST_F(MainWindowLoad, ABrokenListDescriptionLeavesTheListEmptyWithError)
+// Drives the real mouse and keyboard: runs alone (see tests.cmake).
+using MainWindowLoadRealInput = MainWindowLoad;
+
+TEST_F(MainWindowLoadRealInput, ABrokenListDescriptionLeavesTheListEmptyWithError)
 {
     // A file the description language cannot read.
     HANDLE file = CreateFileW((folder_ + L"Cfg\\main.cfg").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
@@ -724,16 +728,25 @@ TEST(PluginMenu, ThereAreItemsWhenThePluginsKeyHasSubkeys)
 {
     const std::wstring path = L"Software\\TobalFluoroTests\\plugins-" + std::to_wstring(GetCurrentProcessId());
     SettingsRootScope root(HKEY_CURRENT_USER, path.c_str());
+    // The plug-ins are read once per process: each look reads them afresh.
+    auto readAgain = [] {
+        gPluginList.Clear();
+        LoadPlugins();
+    };
+    readAgain();
     EXPECT_EQ(0, HasPluginMenuItems()) << "no key";
     HKEY key;
     ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_CURRENT_USER, (path + L"\\Plugins").c_str(), 0, nullptr, 0,
                                              KEY_ALL_ACCESS, nullptr, &key, nullptr));
+    readAgain();
     EXPECT_EQ(0, HasPluginMenuItems()) << "an empty key";
     HKEY plugin;
     ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(key, L"Viewer", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &plugin, nullptr));
     RegCloseKey(plugin);
     RegCloseKey(key);
+    readAgain();
     EXPECT_EQ(1, HasPluginMenuItems());
+    gPluginList.Clear();
     RegDeleteTreeW(HKEY_CURRENT_USER, path.c_str());
 }
 
@@ -814,7 +827,10 @@ void CALLBACK WatchBox(HWND, UINT, UINT_PTR id, DWORD)
         PostMessageW(box, WM_COMMAND, IDOK, 0);
 }
 
-TEST_F(MainWindowImages, ADamagedImagesMessageIsModalToTheWindow)
+// Drives the real mouse and keyboard: runs alone (see tests.cmake).
+using MainWindowImagesRealInput = MainWindowImages;
+
+TEST_F(MainWindowImagesRealInput, ADamagedImagesMessageIsModalToTheWindow)
 {
     const DWORD patient = static_cast<DWORD>(patients_[0]);
     const std::vector<DWORD> images = MakeImages(patient, 1);

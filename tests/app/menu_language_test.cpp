@@ -108,8 +108,8 @@ TEST_P(MenuLanguage, EveryMenuItemAndTheNotAvailableBoxSpeakTheRunningLanguage)
     }
 
     // Commands still to come say so, under a caption of their own and with
-    // the information icon: the DICOM queue and the program settings.
-    for (int command : {kServiceDicomStatus, kServiceSettings}) {
+    // the information icon: the DICOM queue and the fonts.
+    for (int command : {kServiceDicomStatus, kServiceFonts}) {
         MenuScript menus(command);
         PromptScript prompts({IDOK});
         ShowServiceMenu(MainPatientWindow::GetHwnd(), 10, 10, 0);

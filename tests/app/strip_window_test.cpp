@@ -229,7 +229,10 @@ bool SeenOnScreen(HWND window)
     return at && GetAncestor(at, GA_ROOT) == window;
 }
 
-TEST_F(StripWindowTest, TheDescriptionOpensOverTheViewerFromItsButtonAndFromEnter)
+// Drives the real mouse and keyboard: runs alone (see tests.cmake).
+using StripWindowRealInput = StripWindowTest;
+
+TEST_F(StripWindowRealInput, TheDescriptionOpensOverTheViewerFromItsButtonAndFromEnter)
 {
     std::wstring error;
     const std::vector<long> patients = FillSiteTables(error);

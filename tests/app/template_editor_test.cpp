@@ -321,7 +321,10 @@ TEST_F(TemplateTest, TheDefaultIsByNameAndADeletedOneAppliesNothing)
 
 namespace {
 
-TEST_F(TemplateTest, TheEditorOpensBesideItsNoteNotOverIt)
+// Drives the real mouse and keyboard: runs alone (see tests.cmake).
+using TemplateRealInput = TemplateTest;
+
+TEST_F(TemplateRealInput, TheEditorOpensBesideItsNoteNotOverIt)
 {
     NoteSnimokWnd description;
     ASSERT_TRUE(description.Create(host->Hwnd(), true, 901, 17));

@@ -10,3 +10,9 @@ target_compile_definitions(app_tests PRIVATE
     TF_PROGRAM_EXE=L"Z:$<TARGET_FILE:TobalFluoro>"
     TF_DISKSRV_EXE=L"Z:$<TARGET_FILE:disksrv>"
     TF_SITE_DIR=L"Z:${CMAKE_SOURCE_DIR}/site/")
+
+# A tiny program the plug-in tests start as an external program.
+add_executable(tf_write_marker WIN32 ${CMAKE_CURRENT_LIST_DIR}/marker/write_marker.cpp)
+target_link_libraries(tf_write_marker PRIVATE tf_options shell32)
+add_dependencies(app_tests tf_write_marker)
+target_compile_definitions(app_tests PRIVATE TF_MARKER_EXE=L"Z:$<TARGET_FILE:tf_write_marker>")

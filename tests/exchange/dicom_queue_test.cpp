@@ -93,7 +93,10 @@ protected:
 
 }  // namespace
 
-TEST_F(DicomQueueWindowTest, FillsResetsAndDeletesTheFirstTargetsQueue)
+// Drives the real mouse and keyboard: runs alone (see tests.cmake).
+using DicomQueueWindowRealInput = DicomQueueWindowTest;
+
+TEST_F(DicomQueueWindowRealInput, FillsResetsAndDeletesTheFirstTargetsQueue)
 {
     QueueTwoImages();
     settings->AddTarget(L"Archive", L"");   // sorted first, and empty
@@ -167,7 +170,7 @@ TEST_F(DicomQueueWindowTest, FillsResetsAndDeletesTheFirstTargetsQueue)
     EXPECT_TRUE(seen[6].empty());
 }
 
-TEST_F(DicomQueueWindowTest, WithoutTargetsTheWindowIsEmptyAndReady)
+TEST_F(DicomQueueWindowRealInput, WithoutTargetsTheWindowIsEmptyAndReady)
 {
     std::wstring status;
     int targets = -1, rows = -1;
@@ -185,7 +188,7 @@ TEST_F(DicomQueueWindowTest, WithoutTargetsTheWindowIsEmptyAndReady)
     EXPECT_EQ(0, rows);
 }
 
-TEST_F(DicomQueueWindowTest, AWindowThatCannotConnectSaysWhereItStopped)
+TEST_F(DicomQueueWindowRealInput, AWindowThatCannotConnectSaysWhereItStopped)
 {
     settings->AddTarget(L"Radiology", L"");
     settings->FailWithHresult(L"Instance", E_FAIL);
@@ -203,7 +206,7 @@ TEST_F(DicomQueueWindowTest, AWindowThatCannotConnectSaysWhereItStopped)
     EXPECT_EQ(0, targets);
 }
 
-TEST_F(DicomQueueWindowTest, AQueueAnswerOfTheWrongShapeShowsNothingOfIt)
+TEST_F(DicomQueueWindowRealInput, AQueueAnswerOfTheWrongShapeShowsNothingOfIt)
 {
     settings->AddTarget(L"Radiology", L"");
     settings->AnswerWithType(L"GetQueueStatus", L"number");
@@ -234,7 +237,7 @@ TEST_F(DicomQueueWindowTest, TheProgramsEndEndsTheWindowToo)
     EXPECT_EQ(3u, msg.wParam);
 }
 
-TEST_F(DicomQueueWindowTest, Screenshot)
+TEST_F(DicomQueueWindowRealInput, Screenshot)
 {
     QueueTwoImages();
     DialogDriver driver;

@@ -182,7 +182,10 @@ TEST_F(MergeWindowTest, OpensCentredOverItsOwnerWithTheMergeStartedAndWaitingFor
     EXPECT_EQ(0, CheckConsistent()) << "closed before Start: nothing merged";
 }
 
-TEST_F(MergeWindowTest, StartMergesThenTheButtonsShowTheEnd)
+// Drives the real mouse and keyboard: runs alone (see tests.cmake).
+using MergeWindowRealInput = MergeWindowTest;
+
+TEST_F(MergeWindowRealInput, StartMergesThenTheButtonsShowTheEnd)
 {
     Run({{Waiting,
           [&](ImportDbWnd* w) {
@@ -271,7 +274,7 @@ TEST_F(MergeWindowTest, TheEndIsSeenEvenWhenEveryMessageOfTheWorkerIsLost)
     ImportLink::SetPostFunction(previous);
 }
 
-TEST_F(MergeWindowTest, EjectAsksTheDiskServiceForTheOtherDatabasesDriveOnlyWithoutAWorker)
+TEST_F(MergeWindowRealInput, EjectAsksTheDiskServiceForTheOtherDatabasesDriveOnlyWithoutAWorker)
 {
     // The other workstation's data came on a removable disk.
     extest::SimulatedDrive drive;

@@ -165,11 +165,14 @@ TEST_F(KartWindowTest, LeavingTheCheckRowFieldOffersTheSameRecord)
     DestroyKartForm(card);
 }
 
+// Drives the real mouse and keyboard: runs alone (see tests.cmake).
+using KartWindowRealInput = KartWindowTest;
+
 // Saving with the cursor still in the birthday field runs the duplicate test
 // that leaving the field runs: F2 typed on the keyboard asks, and "No" stores
 // the second row knowingly; a click on the save button asks again, and "Yes"
 // shows the stored row instead of storing a third.
-TEST_F(KartWindowTest, SavingFromTheCheckRowFieldAsksAboutTheSameRecordFirst)
+TEST_F(KartWindowRealInput, SavingFromTheCheckRowFieldAsksAboutTheSameRecordFirst)
 {
     const LONG existing = AddPatient(L"Сидоров", L"Иван", nullptr, 1980, 2, 1);
     DbKartWindow* card = CreateKartForm(L"Patient.cfg", nullptr, 0, 0);
@@ -437,7 +440,7 @@ std::wstring ComboText(HWND combo)
 // The keys of a card's drop-down list, typed on the keyboard: F5 refills it
 // from the database keeping the value, Delete clears the choice, Ctrl+Enter
 // opens the referenced card on the chosen row and refills the list after it.
-TEST_F(KartWindowTest, TheDropDownListKeysRefillClearAndOpenTheReferencedCard)
+TEST_F(KartWindowRealInput, TheDropDownListKeysRefillClearAndOpenTheReferencedCard)
 {
     const LONG abel = AddPatient(L"Abel");
     WriteCfg(L"visit.cfg", kVisitWithPatientCard);
@@ -490,7 +493,7 @@ TEST_F(KartWindowTest, TheDropDownListKeysRefillClearAndOpenTheReferencedCard)
 
 // The reference button beside the list opens the referenced card: a patient
 // made there is in the list when it closes.
-TEST_F(KartWindowTest, TheReferenceButtonOpensTheReferencedCardAndRefillsTheList)
+TEST_F(KartWindowRealInput, TheReferenceButtonOpensTheReferencedCardAndRefillsTheList)
 {
     AddPatient(L"Abel");
     WriteCfg(L"visit.cfg", kVisitWithPatientCard);

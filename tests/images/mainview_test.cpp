@@ -366,7 +366,10 @@ TEST_F(PanelTest, ToolbarButtonsWalkWithTheArrowKeys)
     EXPECT_EQ(kToolProfile, GetPanelMode()) << "other keys reach the panel";
 }
 
-TEST_F(PanelTest, ClickingAToolbarButtonRunsItsCommand)
+// Drives the real mouse and keyboard: runs alone (see tests.cmake).
+using PanelRealInput = PanelTest;
+
+TEST_F(PanelRealInput, ClickingAToolbarButtonRunsItsCommand)
 {
     DPicturePtr p = PatientPicture();
     ShowMainViewRefresh(p);
@@ -436,7 +439,7 @@ void Chord(WORD modifier, WORD key)
 
 }  // namespace
 
-TEST_F(PanelTest, KeysWithShiftAndCtrlRunTheirCommands)
+TEST_F(PanelRealInput, KeysWithShiftAndCtrlRunTheirCommands)
 {
     DPicturePtr p = PatientPicture();
     p->stored = 0;
@@ -483,7 +486,7 @@ TEST_F(PanelTest, KeysWithShiftAndCtrlRunTheirCommands)
     EXPECT_EQ(0, memcmp(p->source, p->work, (size_t)p->width * p->height * sizeof(uint16_t)));
 }
 
-TEST_F(PanelTest, EqualizationWithCtrlTakesTheWholePictureAndWithShiftItsMiddleThird)
+TEST_F(PanelRealInput, EqualizationWithCtrlTakesTheWholePictureAndWithShiftItsMiddleThird)
 {
     DPicturePtr p = PatientPicture();
     ShowMainViewRefresh(p);
@@ -523,7 +526,7 @@ TEST_F(PanelTest, EqualizationWithCtrlTakesTheWholePictureAndWithShiftItsMiddleT
     EXPECT_EQ(kToolWindowMeanSd, GetPanelMode());
 }
 
-TEST_F(PanelTest, StatisticsGrowsWithinTheScreenFromItsPlaceAtTheBottom)
+TEST_F(PanelRealInput, StatisticsGrowsWithinTheScreenFromItsPlaceAtTheBottom)
 {
     DPicturePtr p = PatientPicture();
     ShowMainViewRefresh(p);

@@ -161,7 +161,10 @@ TEST_F(ViewerTest, PanStopsAtTheEdgesOfTheZoomedPicture)
     EXPECT_EQ(RGB(Gradient(200, 150), Gradient(200, 150), Gradient(200, 150)), grab.At(0, 0));
 }
 
-TEST_F(ViewerTest, DraggingHorizontallyPansOnlyHorizontally)
+// Drives the real mouse and keyboard: runs alone (see tests.cmake).
+using ViewerRealInput = ViewerTest;
+
+TEST_F(ViewerRealInput, DraggingHorizontallyPansOnlyHorizontally)
 {
     DPicturePtr p = MakePicture(400, 300, Gradient);
     ASSERT_TRUE(MakeView(p, 0, 0, 200, 150));

@@ -207,7 +207,10 @@ TEST_F(ButtonTest, MouseActivationTakesTheFocusUnlessTheStyleSaysNo)
     EXPECT_EQ(GetFocus(), host->Hwnd());
 }
 
-TEST_F(ButtonTest, RealClickPressesClicksAndFocuses)
+// Drives the real mouse and keyboard: runs alone (see tests.cmake).
+using ButtonRealInput = ButtonTest;
+
+TEST_F(ButtonRealInput, RealClickPressesClicksAndFocuses)
 {
     ASSERT_TRUE(Make(kVisible));
     SetFocus(host->Hwnd());
@@ -224,7 +227,7 @@ TEST_F(ButtonTest, RealClickPressesClicksAndFocuses)
     EXPECT_EQ(GetFocus(), Hwnd()) << "the click took the focus";
 }
 
-TEST_F(ButtonTest, RealDragOffTheButtonGivesNoClick)
+TEST_F(ButtonRealInput, RealDragOffTheButtonGivesNoClick)
 {
     ASSERT_TRUE(Make(kVisible));
     POINT p = ScreenOf(15, 12);
@@ -241,7 +244,7 @@ TEST_F(ButtonTest, RealDragOffTheButtonGivesNoClick)
     EXPECT_FALSE(log.Contains("clicked"));
 }
 
-TEST_F(ButtonTest, DisabledButtonGetsNoRealInput)
+TEST_F(ButtonRealInput, DisabledButtonGetsNoRealInput)
 {
     ASSERT_TRUE(Make(kVisible));
     button->Enable(FALSE);

@@ -129,7 +129,10 @@ TEST_F(ToolTipTest, ClassOwnsTheTooltipFont)
 
 // ---- the button's hover cycle ---------------------------------------------
 
-TEST_F(ToolTipTest, HoverShowsATipBesideTheButtonAndLeavingRemovesIt)
+// Drives the real mouse and keyboard: runs alone (see tests.cmake).
+using ToolTipRealInput = ToolTipTest;
+
+TEST_F(ToolTipRealInput, HoverShowsATipBesideTheButtonAndLeavingRemovesIt)
 {
     ASSERT_TRUE(Make(kVisible | kHoverTimeout, L"Hover", 40, 40, 80, 30));
     onEvent = [this](const char* what) {
@@ -162,7 +165,7 @@ TEST_F(ToolTipTest, HoverShowsATipBesideTheButtonAndLeavingRemovesIt)
     }
 }
 
-TEST_F(ToolTipTest, PressCancelsTheHover)
+TEST_F(ToolTipRealInput, PressCancelsTheHover)
 {
     ASSERT_TRUE(Make(kVisible | kHoverTimeout, L"Hover", 40, 40, 80, 30));
     POINT p = ScreenOf(20, 10);
@@ -178,7 +181,7 @@ TEST_F(ToolTipTest, PressCancelsTheHover)
     EXPECT_FALSE(log.Contains("hover")) << "no timer is held any more";
 }
 
-TEST_F(ToolTipTest, HidingOrDisablingCancelsTheTip)
+TEST_F(ToolTipRealInput, HidingOrDisablingCancelsTheTip)
 {
     ASSERT_TRUE(Make(kVisible | kHoverTimeout, L"Hover", 40, 40, 80, 30));
     POINT p = ScreenOf(20, 10);

@@ -4,7 +4,7 @@
 // with their numbered folders.
 #include "app_fixture.h"
 #include "dialog_script.h"
-#include "shell_value.h"
+#include "winlogon_shell.h"
 
 #include "app/backupdlg.h"
 #include "app/settingsdlg.h"
@@ -34,7 +34,6 @@ bool IsFolder(const std::wstring& path)
     const DWORD attributes = GetFileAttributesW(path.c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
-
 
 std::wstring ProgramPath()
 {

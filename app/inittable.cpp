@@ -31,15 +31,6 @@
 
 namespace {
 
-// The row of a window class that this program does not have.
-bool NoClassToRegister()
-{
-    return true;
-}
-void NothingToUndo()
-{
-}
-
 // The archive side's windows, through its service table.
 bool RegisterArjWindow()
 {

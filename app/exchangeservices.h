@@ -30,6 +30,9 @@ struct ExchangeServices {
     void (*showDicomQueueWindow)(HWND owner);
     // Lets go of what the exchange holds of COM; run before COM ends.
     void (*release)();
+    // The synchronisation window ("Archiving"), modal over the owner, which
+    // stays enabled; returns when the window is closed.
+    void (*runScanDbWindow)(HWND owner);
 };
 
 const ExchangeServices& GetExchangeServices();

@@ -47,7 +47,10 @@ void DeleteClicked(MainPatientWindow& w, DButton*) { w.DeleteCurrentPatient(); }
 void ArchivingClicked(MainPatientWindow& w, DButton*)
 {
     RunScanDbWindow(w.GetHwnd());
-    w.LoadLists(FALSE);
+    // The main window stays enabled while the synchronisation window runs:
+    // it may have been closed meanwhile.
+    if (IsWindow(w.GetHwnd()))
+        w.LoadLists(FALSE);
 }
 void MergeClicked(MainPatientWindow& w, DButton*)
 {

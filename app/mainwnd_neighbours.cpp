@@ -24,7 +24,13 @@ const uint8_t* ActiveViewTable()
     return view ? view->GetLut() : nullptr;
 }
 
-void RunScanDbWindow(HWND owner) { ShowNotAvailableYet(owner); }
+void RunScanDbWindow(HWND owner)
+{
+    if (const auto run = GetExchangeServices().runScanDbWindow)
+        run(owner);
+    else
+        ShowNotAvailableYet(owner);
+}
 void OpenMergeWindow(HWND owner)
 {
     if (const auto run = GetExchangeServices().runImportDbWnd)

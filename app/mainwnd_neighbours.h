@@ -31,6 +31,6 @@ const uint8_t* ActiveViewTable();
 // app/exchangeservices.h)
 
 class ReportDesc;
-void RunScanDbWindow(HWND owner);                 // synchronisation window
+void RunScanDbWindow(HWND owner);                 // synchronisation window (app/exchangeservices.h)
 void OpenMergeWindow(HWND owner);                 // merge window (app/exchangeservices.h)
 

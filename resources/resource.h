@@ -283,3 +283,27 @@
 #define IDC_IMPORT_PATH 1212
 #define IDC_IMPORT_PATH_LABEL 6290  // the labels (their texts come from the string table)
 #define IDC_IMPORT_FILE_LABEL 6291
+// The synchronisation window (6100-6299 beside the removable disks): its
+// dialogs and the message pane's icons take 6000 plus the number the system
+// gives them; the dialogs' controls and the window's menu commands keep the
+// system's ids.
+#define IDD_SYNC_MOVE 6266           // "Перемещение снимков": moving the suspect image files
+#define IDC_MOVE_MO 3                // "Переместить MO" (IDOK is "Переместить HDD")
+#define IDC_MOVE_BROWSE 1274         // "Указать" the destination
+#define IDC_MOVE_FOLDER 1275         // the destination folder
+#define IDC_MOVE_DISKS 1283          // the disks holding suspect images
+#define IDC_MOVE_QUIET 1284          // "Не показывать сообщения"
+#define IDD_SYNC_DISKS 6267          // "Диски отсканированные": the lists of archive disks
+#define IDC_DISKS_LIST 1277
+#define IDI_SYNC_CLEAR 6107          // the message pane's "Очистить"
+#define IDI_SYNC_NEXT 6261           // its "next", enabled
+#define IDI_SYNC_PREV 6262           // its "previous", enabled
+#define IDI_SYNC_PREV_OFF 6263       // "previous", greyed
+#define IDI_SYNC_NEXT_OFF 6265       // "next", greyed
+#define IDM_SYNC_MOVE_SUSPECT 33775  // "Переместить снимки(suspect)..."
+#define IDM_SYNC_DROP_TABLES 33776   // "Удалить вспом. таблицы"
+#define IDM_SYNC_DISKS_SCANNED 33777 // "Отсканированные"
+#define IDM_SYNC_DISKS_NOT_SCANNED 33778 // "НЕОтсканированные"
+#define IDM_SYNC_DISKS_REGISTERED 33779  // "Зарегистрированные"
+#define IDM_SYNC_COMMANDS 33788      // the menu bar's "Команды"
+#define IDM_SYNC_DISKS 33810         // the submenu "Диски"

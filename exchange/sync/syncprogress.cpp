@@ -108,6 +108,20 @@ bool SyncProgress::SendStop()
     }
 }
 
+SyncProgress::StopPost SyncProgress::PostStop()
+{
+    if (!thread_)
+        return StopPost::kFailed;
+    if (channel_.IsClosed())
+        return StopPost::kFinishing;
+    const DWORD posted = channel_.Post(kSyncCommandStop, 0, 0);
+    if (channel_.IsClosed())
+        return StopPost::kFinishing;
+    // A time-out means the slot holds a command the worker has not answered
+    // yet: that one is taken first, and the stop after it is not needed.
+    return posted == 0 || posted == WAIT_TIMEOUT ? StopPost::kPosted : StopPost::kFailed;
+}
+
 void SyncProgress::Lock()
 {
     if (lock_)

@@ -105,6 +105,17 @@ public:
     // when it failed while the worker still runs; false when the worker has
     // closed the channel (it has finished already).
     bool SendStop();
+    // The stop command handed over without waiting for the worker's answer,
+    // so that the window's thread never blocks on a worker that may itself
+    // be waiting for a prompt the window owns. The worker takes it at its
+    // next poll (or answers it while it drains the channel at its end) and
+    // then reports that it finished.
+    enum class StopPost {
+        kPosted,      // the command is in the slot (or a command is there already)
+        kFinishing,   // the worker has closed the channel: its finished report is on its way
+        kFailed,      // no worker, or the channel could not take the command
+    };
+    StopPost PostStop();
     void Lock();
     void Unlock();
     bool TestBit(DWORD bit) const { return (changes_ & bit) != 0; }
@@ -114,6 +125,8 @@ public:
     // Closes the channel, clears the reports and unbinds everything.
     void Reset();
     bool IsRunning() const { return thread_ != nullptr; }
+    // The running worker's thread (null when none), for waiting on it.
+    HANDLE ThreadHandle() const { return thread_; }
 
     // Read by the window under the lock.
     const wchar_t* Text1() const { return text1_; }

@@ -7,6 +7,7 @@
 #include "../common/prompt_script.h"
 #include "../common/settings_root.h"
 #include "../common/window_harness.h"
+#include "app/exchangeservices.h"
 #include "app/iconsnimok.h"
 #include "app/iconstrip.h"
 #include "app/mainmenus.h"
@@ -14,6 +15,7 @@
 #include "app/plugins.h"
 #include "app/mainwnd_neighbours.h"
 #include "app/startup.h"
+#include "database/dbstart.h"
 #include "forms/kartlayout.h"
 #include "forms/kartwnd.h"
 #include "forms/patientlookup.h"
@@ -321,17 +323,31 @@ TEST_F(MainWindowButtons, WithImportSettingsTheMergeButtonFollowsArchiving)
     EXPECT_EQ(archiving.bottom + 1, merge.top);
 }
 
-TEST_F(MainWindowButtons, CommandsStillToComeSayThatTheyAreNotAvailable)
+HWND gArchivingOwner = nullptr;
+int gArchivingRuns = 0;
+
+TEST_F(MainWindowButtons, ArchivingOpensTheSynchronisationWindowOwnedByTheMainWindowThenReloads)
 {
     OpenWindow();
-    PromptScript prompts({IDOK});
+    ExchangeServices recording = {};
+    recording.runScanDbWindow = [](HWND owner) {
+        gArchivingOwner = owner;
+        ++gArchivingRuns;
+        // The list changes while the window runs.
+        g_DbSession->ExecSql(L"INSERT INTO Patient (Name1, Name2) VALUES ('Aaronson', 'Abe');", nullptr, nullptr,
+                             nullptr, nullptr);
+    };
+    const ExchangeServices previous = SetExchangeServices(recording);
+    PromptScript prompts;
     MainPatientWindow& w = MainPatientWindow::Instance();
     SendMessageW(w.GetButton(kRowArchiving)->GetHwnd(), WM_KEYDOWN, VK_SPACE, 0);
     SendMessageW(w.GetButton(kRowArchiving)->GetHwnd(), WM_KEYUP, VK_SPACE, 0);
-    ASSERT_EQ(1u, prompts.Count());
-    EXPECT_EQ(Str(IDS_NOT_AVAILABLE_YET), prompts.Last().text);
-    // The list is read again after the archiving window.
-    EXPECT_EQ(std::to_wstring(patients_.size()), StatusText(kPartPatientCount));
+    SetExchangeServices(previous);
+    EXPECT_EQ(0u, prompts.Count());
+    EXPECT_EQ(1, gArchivingRuns);
+    EXPECT_EQ(MainPatientWindow::GetHwnd(), gArchivingOwner);
+    // The list is read again after the synchronisation window.
+    EXPECT_EQ(std::to_wstring(patients_.size() + 1), StatusText(kPartPatientCount));
 }
 
 // ---- keys -------------------------------------------------------------------------------

@@ -3,9 +3,10 @@
 # end, on a fresh demo site (the program, the disk service and the provider
 # are built first).
 file(GLOB APP_TESTS CONFIGURE_DEPENDS ${CMAKE_CURRENT_LIST_DIR}/*.cpp)
-# The Set Shell cases write the machine's Winlogon "Shell" value: one at a time.
+# The Set Shell cases write and read the prefix's one Winlogon "Shell" value:
+# they run one at a time.
 tf_add_test_executable(app SOURCES ${APP_TESTS} LIBRARIES appcore demosite_lib database tf_sqlite
-    LOCKED "SettingsChildDialogs.SetShell*" winlogon_shell)
+    LOCKED "SettingsChildDialogs.SetShell*:*DialogLook.SetShell*" winlogon_shell)
 add_dependencies(app_tests TobalFluoro disksrv zelksqlite)
 # Wine's Z: drive is the root of the Linux file system.
 target_compile_definitions(app_tests PRIVATE

@@ -2,8 +2,10 @@
 # dialog and the archive registry values (disks_*); the synchronisation's
 # progress channel, worker, scans, steps and re-insertion (sync_*); the
 # database merge between two demo sites, this workstation's and another's
-# (merge_*); the image file import and export with their dialogs and readers
-# (images_*, the readers also natively: pure_tests.cmake); the DICOM attribute
+# (merge_*); the synchronisation window with its pane, dialogs and suspect
+# moves, opened as the program opens it (sync_wnd_*); the image file import
+# and export with their dialogs and readers (images_*, the readers also
+# natively: pure_tests.cmake); the DICOM attribute
 # list, the DICOM export client against the stand-in server (tools/dicomsrv),
 # whose files the host's dcmtk and dicom3tools check, and the DICOM queue
 # window (dicom_*). They run against archive disks simulated through Wine's
@@ -14,7 +16,7 @@
 file(GLOB EXCHANGE_TESTS CONFIGURE_DEPENDS ${CMAKE_CURRENT_LIST_DIR}/*.cpp)
 tf_add_test_executable(exchange
     SOURCES ${EXCHANGE_TESTS} ${CMAKE_SOURCE_DIR}/exchange/disks/programservices.cpp
-            ${CMAKE_SOURCE_DIR}/exchange/merge/programservices.cpp
+            ${CMAKE_SOURCE_DIR}/exchange/merge/programservices.cpp ${CMAKE_SOURCE_DIR}/exchange/sync/programservices.cpp
             ${CMAKE_CURRENT_LIST_DIR}/../images/imagefiles_fixture.cpp ${CMAKE_SOURCE_DIR}/tools/dicomsrv/dicomfile.cpp
     LIBRARIES exchange_merge eximages exdicom exsync exdisks appcore viewer demosite_lib imagefiles images database
     LOCKED "Dicom*" dicomsrv)

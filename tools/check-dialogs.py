@@ -19,7 +19,12 @@ import sys
 
 # Templates whose texts are the window's own Russian texts, quoted as they
 # stand, and the Latin names they show.
-QUOTED = {'IDD_DICOM_QUEUE': {'DICOM'}, 'IDD_INSERT_DISK': set()}
+QUOTED = {
+    'IDD_DICOM_QUEUE': {'DICOM'},
+    'IDD_INSERT_DISK': set(),
+    'IDD_SYNC_MOVE': {'Cancel'},
+    'IDD_SYNC_DISKS': {'OK', 'Cancel'},
+}
 PROGRAM_FOLDERS = ['foundation', 'database', 'ui', 'forms', 'images', 'app', 'printing', 'exchange', 'archive']
 DIALOG_CALLS = re.compile(r'\b(DialogBoxParamW|CreateDialogParamW|DialogBoxIndirectParamW|CreateDialogIndirectParamW)'
                           r'\s*\(')

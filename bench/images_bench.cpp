@@ -5,6 +5,13 @@
 // status is 1 when one is missed). Each figure is the best of several runs,
 // because these machines are shared and noisy; the median follows it.
 //
+// The limits: decode 6x, reduction 1.5x, full-frame window/level 2.5x and the
+// zoom-2 view 4x are the goals set for these paths; the others follow what
+// the code must do, measured here with room for the machine's noise: a
+// mirror is one pass over the picture like the memcpy itself (1.5x), a turn
+// one pass that reads across rows (6x), an encode one pass for each tile's
+// range and one for its fields (10x).
+//
 // Every measurement, the memcpy's included, starts with one untimed call, so
 // that the first touch of freshly committed pages (a page fault each) is left
 // out of every figure alike. The reference is the faster of a memcpy timed
@@ -28,6 +35,8 @@ namespace {
 
 const int kSide = 3000;
 const int kDepth = 14;
+// Runs of each measurement (the best counts): enough to find the machine quiet.
+const int kRuns = 21;
 
 void Radiograph(uint16_t* px)
 {
@@ -75,32 +84,32 @@ int wmain()
     std::vector<uint8_t> stream(EncodeBufferBound(kSide, kSide));
     Verdict verdict;
 
-    const Timing memcpyFirst = Measure([&] { memcpy(copy, pic.source, bytes); });
+    const Timing memcpyFirst = Measure([&] { memcpy(copy, pic.source, bytes); }, kRuns);
 
     int32_t size = 0;
     const Timing encodeMs = Measure([&] {
         size = EncodeRaster(pic.source, stream.data(), (int32_t)stream.size(), kSide, kSide, kDepth);
-    });
+    }, kRuns);
     int32_t consumed = 0;
     const Timing decodeMs = Measure([&] {
         consumed = DecodeRaster(decoded, kSide, kSide, kDepth, stream.data(), size);
-    });
+    }, kRuns);
     if (size <= 0 || consumed != size || memcmp(decoded, pic.source, bytes) != 0) {
         fprintf(stderr, "codec round trip failed\n");
         return 1;
     }
     printf("stream: %.2f bits per pixel\n", size * 8.0 / pixels);
 
-    const Timing rotateMs = Measure([&] { Rotate90CW(pic.source, copy, kSide, kSide); });
-    const Timing mirrorMs = Measure([&] { MirrorHorizontal(pic.source, copy, kSide, kSide); });
-    const Timing flipMs = Measure([&] { MirrorVertical(pic.source, copy, kSide, kSide); });
+    const Timing rotateMs = Measure([&] { Rotate90CW(pic.source, copy, kSide, kSide); }, kRuns);
+    const Timing mirrorMs = Measure([&] { MirrorHorizontal(pic.source, copy, kSide, kSide); }, kRuns);
+    const Timing flipMs = Measure([&] { MirrorVertical(pic.source, copy, kSide, kSide); }, kRuns);
     const Timing reduce2Ms = Measure([&] {
         ReduceBoxAverage(copy, pic.source, kSide, kSide, kSide / 2, kSide / 2, 2);
-    });
+    }, kRuns);
     const Timing reduce3Ms = Measure([&] {
         ReduceBoxAverage(copy, pic.source, kSide, kSide, kSide / 3, kSide / 3, 3);
-    });
-    const Timing sharpenMs = Measure([&] { SharpenRaster(pic.source, pic.work, kSide, kSide, 3); });
+    }, kRuns);
+    const Timing sharpenMs = Measure([&] { SharpenRaster(pic.source, pic.work, kSide, kSide, 3); }, kRuns);
     memcpy(pic.work, pic.source, bytes);
 
     // Full-frame window/level: a new table from a new offset and width, then
@@ -120,7 +129,7 @@ int wmain()
         pic.displayOffset = -1500 + (++step & 7);
         frame.UpdateLut();
         frame.Render();
-    });
+    }, kRuns);
     frame.FreeRenderBuffers();
 
     // The 1800 x 1000 view: at fit, at zoom 1, at zoom 2 interpolated, and a
@@ -130,28 +139,28 @@ int wmain()
     view.SetZoomArea(1800, 1000);
     view.SetPicture(&pic);
     view.SetScale(-3.0, 0, 0);
-    const Timing fitMs = Measure([&] { view.Render(); });
+    const Timing fitMs = Measure([&] { view.Render(); }, kRuns);
     view.SetScale(1.0, kSide / 2, kSide / 2);
-    const Timing directMs = Measure([&] { view.Render(); });
+    const Timing directMs = Measure([&] { view.Render(); }, kRuns);
     view.SetScale(2.0, kSide / 2, kSide / 2);
-    const Timing zoom2Ms = Measure([&] { view.Render(); });
+    const Timing zoom2Ms = Measure([&] { view.Render(); }, kRuns);
     int direction = 1;
     const Timing dragMs = Measure([&] {
         direction = -direction;
         view.Pan(7 * direction, 5 * direction);
     }, 31);
 
-    const Timing memcpyLast = Measure([&] { memcpy(copy, pic.source, bytes); });
+    const Timing memcpyLast = Measure([&] { memcpy(copy, pic.source, bytes); }, kRuns);
     const double memcpyMs = memcpyFirst.best < memcpyLast.best ? memcpyFirst.best : memcpyLast.best;
     printf("memcpy of %u bytes: %.2f ms (first %.2f, last %.2f; medians %.2f, %.2f)\n", (unsigned)bytes, memcpyMs,
            memcpyFirst.best, memcpyLast.best, memcpyFirst.median, memcpyLast.median);
     printf("first-touch page faults: excluded from every figure, the memcpy's included\n");
 
     verdict.Time("decode", decodeMs, memcpyMs, 6, "tile decode of the 3000x3000 picture");
-    verdict.Time("encode", encodeMs, memcpyMs, 15, "tile encode");
+    verdict.Time("encode", encodeMs, memcpyMs, 10, "tile encode");
     verdict.Time("rotate90", rotateMs, memcpyMs, 6, "turn by 90 degrees");
-    verdict.Time("mirror", mirrorMs, memcpyMs, 2, "mirror left to right");
-    verdict.Time("flip", flipMs, memcpyMs, 2, "mirror upside down");
+    verdict.Time("mirror", mirrorMs, memcpyMs, 1.5, "mirror left to right");
+    verdict.Time("flip", flipMs, memcpyMs, 1.5, "mirror upside down");
     verdict.Time("reduce2", reduce2Ms, memcpyMs, 1.5, "reduce by 2");
     verdict.Time("reduce3", reduce3Ms, memcpyMs, 1.5, "reduce by 3");
     verdict.Time("sharpen", sharpenMs, memcpyMs, 15, "sharpen, amount 3");

@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
 # Builds the program, then runs every benchmark of bench/ (one per
 # bench/<name>.cmake) under Wine on a private X display with the provider
-# registered, and prints one table of every figure with its limit. The exit
+# registered, and last the peer comparison with dcmtk (bench/dcmtk_peer.sh,
+# named dcmtk_peer; without dcmtk installed it says so and counts as no
+# failure), and prints one table of every figure with its limit. The exit
 # status is 1 when any figure is above its limit or a benchmark failed.
 # Arguments name the benchmarks to run (default: all), for example:
-#   bench/run-all.sh images_bench xmgfile_bench
+#   bench/run-all.sh images_bench xmgfile_bench dcmtk_peer
 # Benchmarks time things: they are not part of ./test.sh.
 set -euo pipefail
 source "$(dirname "$0")/../cmake/setup.sh"
@@ -24,6 +26,7 @@ if [ ${#names[@]} = 0 ]; then
     for f in "$TF_ROOT"/bench/*.cmake; do
         names+=("$(basename "$f" .cmake)")
     done
+    names+=(dcmtk_peer)
 fi
 
 logs="$TF_BUILD/bench/logs"
@@ -35,7 +38,14 @@ for name in "${names[@]}"; do
     log="$logs/$name.log"
     tf_log "running $name"
     rc=0
-    if [ -f "$exe" ]; then
+    if [ "$name" = dcmtk_peer ]; then
+        "$TF_ROOT/bench/dcmtk_peer.sh" >"$log" 2>&1 || rc=$?
+        if grep -q '^dcmtk is not installed' "$log"; then
+            peer_absent=$(head -n 1 "$log")
+            rows+=("$(printf '%-34s %8s %8s  %-7s %-16s %s' "peer figures" "-" "-" "absent" "$name" "$peer_absent")")
+            continue
+        fi
+    elif [ -f "$exe" ]; then
         (cd "$TF_BUILD/bench" && wine "$exe") >"$log" 2>&1 || rc=$?
     else
         echo "no $exe" >"$log"
@@ -58,5 +68,6 @@ printf '\n%-34s %8s %8s  %-7s %-16s %s\n' "figure" "ratio" "limit" "verdict" "be
 for row in "${rows[@]}"; do
     printf '%s\n' "$row"
 done
+[ -z "${peer_absent:-}" ] || printf '\n%s\n' "$peer_absent"
 printf '\nlogs in %s\n' "$logs"
 exit $status

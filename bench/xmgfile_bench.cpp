@@ -5,8 +5,16 @@
 //     full-frame render (a new table, all 3000 x 3000 pixels to 8 bits), the
 //     picture shown before released as the panel releases it: at most 8x.
 //     The pages it commits are part of the figure: every open needs them;
-//   - writing the file with its thumbnail: at most 25x.
+//   - writing the file with its thumbnail: at most 25x (the encode, the
+//     file's bytes through the system and the thumbnail: about 15x here).
 // The exit status is 1 when a figure is above its limit.
+//
+// With --peer <folder> it measures for bench/dcmtk_peer.sh instead: it writes
+// the same picture's pixels to <folder>\picture.raw (16-bit little-endian,
+// row by row) and prints, one per line, "peer window <centre> <width>" (the
+// picture's window as DICOM gives it), "peer open <ms>" and "peer level <ms>"
+// (the full-frame window/level alone, a new table and all pixels to 8 bits),
+// medians of several runs.
 //
 //   build/wine-run.sh build/bench/xmgfile_bench.exe
 #include "bench/benchutil.h"
@@ -21,11 +29,24 @@
 #include <stdio.h>
 #include <string.h>
 
+#include <algorithm>
+#include <chrono>
 #include <string>
 #include <vector>
 
-int wmain()
+namespace {
+
+double MedianMs(std::vector<double> ms)
 {
+    std::sort(ms.begin(), ms.end());
+    return ms[ms.size() / 2];
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv)
+{
+    const wchar_t* peerFolder = argc > 2 && wcscmp(argv[1], L"--peer") == 0 ? argv[2] : nullptr;
     using namespace bench;
     const int side = 3000;
     const size_t bytes = (size_t)side * side * 2;
@@ -106,6 +127,52 @@ int wmain()
                                   lut[picture->GetBits()[(size_t)1500 * side + 1500]];
     frame.SetPicture(nullptr);
     shown.Reset();
+
+    if (peerFolder) {
+        const std::wstring raw = std::wstring(peerFolder) + L"\\picture.raw";
+        HANDLE out = CreateFileW(raw.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+        DWORD written = 0;
+        const bool saved = out != INVALID_HANDLE_VALUE && WriteFile(out, picture->GetBits(), (DWORD)bytes, &written,
+                                                                   nullptr) && written == bytes;
+        if (out != INVALID_HANDLE_VALUE)
+            CloseHandle(out);
+        if (!saved || !ok) {
+            fwprintf(stderr, L"cannot write %ls or open the picture\n", raw.c_str());
+            return 1;
+        }
+        // The window from -offset to -offset + width: DICOM's centre and width.
+        printf("peer window %.1f %d\n", -picture->displayOffset + picture->displayWidth / 2.0, picture->displayWidth);
+        std::vector<double> open, level;
+        auto now = [] { return std::chrono::steady_clock::now(); };
+        for (int i = 0; i < 11; ++i) {
+            auto t0 = now();
+            DPicturePtr next = load();
+            if (!next.Get())
+                return 1;
+            next->displayOffset = picture->displayOffset;
+            next->displayWidth = picture->displayWidth;
+            next->ApplyOrientation();
+            next->RefreshWork();
+            frame.SetPicture(next.Get());
+            frame.SetScale(1.0, side / 2, side / 2);
+            shown = next;
+            auto t1 = now();
+            shown->displayOffset = picture->displayOffset + (i & 1);
+            frame.UpdateLut();
+            frame.Render();
+            auto t2 = now();
+            open.push_back(std::chrono::duration<double, std::milli>(t1 - t0).count());
+            level.push_back(std::chrono::duration<double, std::milli>(t2 - t1).count());
+        }
+        printf("peer open %.3f\npeer level %.3f\n", MedianMs(open), MedianMs(level));
+        frame.SetPicture(nullptr);
+        shown.Reset();
+        DeleteFileW(path.c_str());
+        DeleteFileW((folder + L"B00000000010000000001.thb").c_str());
+        RemoveDirectoryW(folder.c_str());
+        PixelFree(copy);
+        return 0;
+    }
 
     const Timing memcpyLast = Measure([&]() { memcpy(copy, picture->GetBits(), bytes); }, 15);
     const double memcpyMs = memcpyFirst.best < memcpyLast.best ? memcpyFirst.best : memcpyLast.best;

@@ -3,6 +3,8 @@
 #include "database/dberrors.h"
 #include "resources/strings.h"
 
+#include <string.h>
+
 namespace {
 
 [[noreturn]] void Throw(HRESULT result)
@@ -185,6 +187,30 @@ bool DODBTableObj::MapOutputs()
     return true;
 }
 
+namespace {
+
+// A fixed-size value of 1 to 8 bytes: the common sizes as moves of their own
+// width (a call to the library's memcpy costs more than the copy itself).
+inline void CopyFixed(void* to, const BYTE* from, ULONG size)
+{
+    switch (size) {
+    case 4:
+        memcpy(to, from, 4);
+        break;
+    case 8:
+        memcpy(to, from, 8);
+        break;
+    case 2:
+        memcpy(to, from, 2);
+        break;
+    default:
+        CopyMemory(to, from, size);
+        break;
+    }
+}
+
+}  // namespace
+
 void DODBTableObj::CopyOutputsMapped()
 {
     const BYTE* data = rowBlock->GetData();
@@ -195,7 +221,7 @@ void DODBTableObj::CopyOutputsMapped()
             const DBSTATUS s = *reinterpret_cast<const DBSTATUS*>(data + b->obStatus);
             if (s == DBSTATUS_S_OK) {
                 columnStatus = s;
-                CopyMemory(copy.variable, data + b->obValue, copy.size);
+                CopyFixed(copy.variable, data + b->obValue, copy.size);
                 continue;
             }
             if (s == DBSTATUS_S_ISNULL) {

@@ -171,6 +171,8 @@ void Command::DropStatement()
         sqlite3_finalize(stmt_);
         stmt_ = nullptr;
     }
+    stmtReset_ = true;
+    boundText_ = false;
     prepared_ = false;
     identityTable_.clear();
     identityColumn_.clear();
@@ -367,6 +369,8 @@ HRESULT Command::BindParameters(const Accessor& accessor, BYTE* data, std::vecto
             bound_[index] = 1;
             continue;
         }
+        if (value.kind == InValue::Text)
+            boundText_ = true;
         int rc = BindValue(stmt_, static_cast<int>(b.iOrdinal), value);
         if (rc != SQLITE_OK)
             return PostSqliteError(IID_ICommand, session_->Db(), rc, L"sqlite3_bind",
@@ -467,11 +471,19 @@ HRESULT Command::Execute(IUnknown* outer, REFIID riid, DBPARAMS* params, DBROWCO
         const bool rows = width != 0;
         long long changed = 0;
         for (DBCOUNTITEM s = 0; s < sets; ++s) {
-            sqlite3_reset(stmt_);
+            // Every way out of an execution resets the statement; only a
+            // step left behind (by an exception out of the row copy) or the
+            // previous parameter set needs it here.
+            if (!stmtReset_)
+                sqlite3_reset(stmt_);
+            stmtReset_ = false;
             if (accessor) {
                 hr = BindParameters(*accessor, data + s * accessor->rowSize);
                 if (FAILED(hr)) {
+                    sqlite3_reset(stmt_);
+                    stmtReset_ = true;
                     sqlite3_clear_bindings(stmt_);
+                    boundText_ = false;
                     return hr;
                 }
             }
@@ -487,15 +499,22 @@ HRESULT Command::Execute(IUnknown* outer, REFIID riid, DBPARAMS* params, DBROWCO
                     break;
                 hr = PostSqliteError(IID_ICommand, db, rc, L"sqlite3_step", text_);
                 sqlite3_reset(stmt_);
+                stmtReset_ = true;
                 sqlite3_clear_bindings(stmt_);
+                boundText_ = false;
                 return hr;
             }
             if (!rows && translated_.kind == StatementKind::Change)
                 changed += sqlite3_changes(db);
         }
         sqlite3_reset(stmt_);
-        if (accessor)
+        stmtReset_ = true;
+        // Numbers stay bound until the next execution binds every parameter
+        // again; the copies of texts are let go now.
+        if (boundText_) {
             sqlite3_clear_bindings(stmt_);
+            boundText_ = false;
+        }
         if (rowsAffected)
             *rowsAffected = (!rows && translated_.kind == StatementKind::Change) ? static_cast<DBROWCOUNT>(changed)
                                                                                  : DB_COUNTUNAVAILABLE;

@@ -133,6 +133,8 @@ private:
     std::wstring text_;
     bool prepared_ = false;         // translated (and compiled when SQLite runs it)
     sqlite3_stmt* stmt_ = nullptr;  // compiled text; null while unprepared or when the provider runs the statement
+    bool stmtReset_ = true;         // stmt_ is reset: no step since its last reset
+    bool boundText_ = false;        // a text is bound to stmt_ (cleared after the execution)
     std::wstring identityTable_;    // an INSERT that gives this table's identity key a value
     std::wstring identityColumn_;
     TranslatedStatement translated_;

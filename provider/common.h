@@ -40,19 +40,50 @@ struct LiveObject {
     LiveObject& operator=(const LiveObject&) = delete;
 };
 
-// A recursive lock over a critical section (sessions re-enter it from their
-// commands and rowsets on the same thread).
+// A recursive lock (sessions re-enter it from their commands and rowsets on
+// the same thread). Every call of a statement's execution and row reading
+// takes one, so taking it free costs one interlocked operation inline, and
+// leaving it another: `holders_` counts the thread holding the lock and those
+// waiting for it; a thread that finds it held waits on an auto-reset event,
+// made at the first contention, which the holder sets as it leaves when
+// someone waits (one signal at most is ever pending: only the holder sets
+// it, and it holds the lock until a waiter takes it over).
 class Lock {
 public:
-    Lock() { InitializeCriticalSection(&cs_); }
-    ~Lock() { DeleteCriticalSection(&cs_); }
+    Lock() = default;
+    ~Lock();
     Lock(const Lock&) = delete;
     Lock& operator=(const Lock&) = delete;
-    void Enter() { EnterCriticalSection(&cs_); }
-    void Leave() { LeaveCriticalSection(&cs_); }
+    void Enter()
+    {
+        const DWORD me = GetCurrentThreadId();
+        if (owner_.load(std::memory_order_relaxed) == me) {
+            ++depth_;
+            return;
+        }
+        if (holders_.fetch_add(1, std::memory_order_acquire) != 0)
+            WaitForTurn();
+        owner_.store(me, std::memory_order_relaxed);
+        depth_ = 1;
+    }
+    void Leave()
+    {
+        if (--depth_ != 0)
+            return;
+        owner_.store(0, std::memory_order_relaxed);
+        if (holders_.fetch_sub(1, std::memory_order_release) != 1)
+            HandOver();
+    }
 
 private:
-    CRITICAL_SECTION cs_;
+    void WaitForTurn();
+    void HandOver();
+    HANDLE Event();
+
+    std::atomic<long> holders_{0};
+    std::atomic<DWORD> owner_{0};
+    unsigned depth_ = 0;  // changed by the holder only
+    std::atomic<HANDLE> event_{nullptr};
 };
 
 class Locked {

@@ -18,6 +18,43 @@ std::atomic<long> gLiveObjects{0};
 std::atomic<long> gServerLocks{0};
 HMODULE gModule = nullptr;
 
+Lock::~Lock()
+{
+    if (HANDLE event = event_.load(std::memory_order_acquire))
+        CloseHandle(event);
+}
+
+HANDLE Lock::Event()
+{
+    HANDLE event = event_.load(std::memory_order_acquire);
+    while (!event) {
+        HANDLE made = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+        if (!made) {
+            // No handle to be had now: try again a moment later.
+            Sleep(1);
+            continue;
+        }
+        HANDLE none = nullptr;
+        if (event_.compare_exchange_strong(none, made, std::memory_order_acq_rel)) {
+            event = made;
+        } else {
+            CloseHandle(made);
+            event = none;
+        }
+    }
+    return event;
+}
+
+void Lock::WaitForTurn()
+{
+    WaitForSingleObject(Event(), INFINITE);
+}
+
+void Lock::HandOver()
+{
+    SetEvent(Event());
+}
+
 std::string ToUtf8(const wchar_t* text, size_t length)
 {
     if (length == 0)

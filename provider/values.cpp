@@ -636,8 +636,58 @@ DBSTATUS ReadBinding(const DBBINDING& b, const BYTE* data, const TypeDesc* targe
     return DBSTATUS_S_OK;
 }
 
+namespace {
+
+// A number bound by value as a number of its own kind, fitting: value, length
+// and status as the general conversion below writes them, with moves of the
+// value's own width. False for anything else, which the general path takes.
+inline bool WriteNumber(const DBBINDING& b, BYTE* data, const Cell& cell)
+{
+    if (!(b.dwPart & DBPART_VALUE))
+        return false;
+    BYTE* value = data + b.obValue;
+    DBLENGTH size;
+    if (cell.kind == CellKind::Integer) {
+        if (b.wType == DBTYPE_I4) {
+            if (cell.integer < INT32_MIN || cell.integer > INT32_MAX)
+                return false;
+            const int32_t v = static_cast<int32_t>(cell.integer);
+            memcpy(value, &v, 4);
+            size = 4;
+        } else if (b.wType == DBTYPE_I8) {
+            memcpy(value, &cell.integer, 8);
+            size = 8;
+        } else {
+            return false;
+        }
+    } else if (cell.kind == CellKind::Real) {
+        if (b.wType == DBTYPE_R8) {
+            memcpy(value, &cell.real, 8);
+            size = 8;
+        } else if (b.wType == DBTYPE_R4) {
+            const double v = cell.real;
+            if (std::isfinite(v) && std::fabs(v) > FLT_MAX)
+                return false;
+            const float f = static_cast<float>(v);
+            memcpy(value, &f, 4);
+            size = 4;
+        } else {
+            return false;
+        }
+    } else {
+        return false;
+    }
+    SetLength(b, data, size);
+    SetStatus(b, data, DBSTATUS_S_OK);
+    return true;
+}
+
+}  // namespace
+
 DBSTATUS WriteBinding(const DBBINDING& b, BYTE* data, const RowStore& store, const Cell& cell, const TypeDesc& column)
 {
+    if (WriteNumber(b, data, cell))
+        return DBSTATUS_S_OK;
     DBSTATUS status;
     if (cell.kind == CellKind::Null) {
         SetLength(b, data, 0);

@@ -473,8 +473,11 @@ int SnimokFile::Save(const DPicturePtr& handle, HANDLE file, DWORD* error, bool 
         endOffset += textSize;
     }
 
+    // The encoder writes every byte of the stream it returns, and only those
+    // are written to the file: the block needs no zero fill (18 MB for a
+    // 3000 x 3000 picture).
     const uint32_t bound = EncodeBufferBound(width, height);
-    PixelBlock encoded(bound);
+    PixelBlock encoded(bound, PixelBlock::kForOverwrite);
     if (!encoded.Get()) {
         *error = PixelAllocError();
         return 0;

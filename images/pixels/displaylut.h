@@ -6,6 +6,9 @@
 #include <stdint.h>
 
 const int kLutSize = 65536;
+// A table as the renderer holds it: the entries and one spare byte after
+// them, which the row kernel reads along with the last entry (LutRow).
+const int kLutTableBytes = kLutSize + 1;
 
 // Linear (gamma 0.0): v = (i + offset) * 255 / width, 0 at or below 0, 255
 // from the first entry that reaches 255 on, else truncated. Otherwise

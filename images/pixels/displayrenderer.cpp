@@ -263,8 +263,12 @@ void DisplayRenderer::RenderNearest(int x, int y, int w, int h)
         BuildScaleMaps();
     const DPictureBase& p = *picture;
     const int32_t* rows = RowIndex();
-    for (int r = y; r < y + h; ++r)
-        NearestRow(p.work + (size_t)rows[r] * p.width, ColumnIndex() + x, lut, buffer + (size_t)r * stride + x, w);
+    const int32_t* cols = ColumnIndex();
+    for (int r = y; r < y + h; ++r) {
+        if (r + 2 < y + h)
+            PrefetchRow(p.work + (size_t)rows[r + 2] * p.width, cols[x], cols[x + w - 1]);
+        NearestRow(p.work + (size_t)rows[r] * p.width, cols + x, lut, buffer + (size_t)r * stride + x, w);
+    }
 }
 
 void DisplayRenderer::RenderBilinear(int x, int y, int w, int h)
@@ -290,7 +294,15 @@ void DisplayRenderer::RenderBilinear(int x, int y, int w, int h)
     while (ye > y && rows[ye - 1] + 1 >= p.height)
         --ye;
     const int inner = xe - x, strip = x + w - xe;
+    const int firstColumn = cols[x], lastColumn = Min(cols[x + w - 1] + 1, p.width - 1);
     for (int r = y; r < y + h; ++r) {
+        // The source rows of the view row after next are asked for now.
+        if (r + 2 < y + h) {
+            const uint16_t* ahead = p.work + (size_t)rows[r + 2] * p.width;
+            PrefetchRow(ahead, firstColumn, lastColumn);
+            if (rows[r + 2] + 1 < p.height)
+                PrefetchRow(ahead + p.width, firstColumn, lastColumn);
+        }
         const uint16_t* r0 = p.work + (size_t)rows[r] * p.width;
         uint8_t* out = buffer + (size_t)r * stride;
         if (r < ye) {

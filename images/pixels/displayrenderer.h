@@ -104,7 +104,7 @@ private:
     const uint16_t* RowFraction() const { return mapFraction + mapRowStart; }
 
     DPictureBase* picture;      // borrowed; null: nothing to render
-    uint8_t lut[kLutSize];      // grey level of every pixel value
+    uint8_t lut[kLutTableBytes];    // grey level of every pixel value, and a spare byte
     uint8_t* buffer;            // 8-bit render buffer, top-down, rows of `stride`
     int32_t* mapIndex;          // source column / row of each view column / row
     uint16_t* mapFraction;      // their 8-bit fractions

@@ -11,10 +11,16 @@
 
 namespace {
 
-// Side of the blocks of the transposing kernels: a 64 x 64 block of source
-// rows stays in the cache while its columns are read out, where a plain
-// column walk misses on every pixel.
-const int kBlock = 64;
+// A copy kernel whose destination is at least this large writes it with
+// streaming stores (past the caches, without reading the destination lines
+// first), as a large memcpy does; a smaller one stays in the cache for
+// whatever reads it next.
+const size_t kStreamBytes = (size_t)2 << 20;
+
+inline bool Streams(int W, int H)
+{
+    return (size_t)W * (size_t)H * 2 >= kStreamBytes;
+}
 
 inline uint16_t Clamp16(int v)
 {
@@ -41,6 +47,46 @@ inline __m128i PackUnsigned(__m128i lo, __m128i hi)
     return _mm_packs_epi32(lo, hi);
 }
 
+// A pass that reads rows from left to right asks for the line this far ahead
+// of the one it reads: the hardware prefetcher alone leaves such a pass at
+// about half of what a memcpy reads in the same time.
+const int kAheadBytes = 1024;
+
+inline void PrefetchAhead(const void* p)
+{
+    _mm_prefetch(static_cast<const char*>(p) + kAheadBytes, _MM_HINT_T0);
+}
+
+// Eight pixels in reverse order.
+inline __m128i Reverse8(__m128i v)
+{
+    v = _mm_shufflelo_epi16(v, _MM_SHUFFLE(0, 1, 2, 3));
+    v = _mm_shufflehi_epi16(v, _MM_SHUFFLE(0, 1, 2, 3));
+    return _mm_shuffle_epi32(v, _MM_SHUFFLE(1, 0, 3, 2));
+}
+
+// Transposes the 8 x 8 block of pixels whose rows are r[0..7]: afterwards
+// r[k] holds column k, lane j coming from row j.
+inline void Transpose8x8(__m128i r[8])
+{
+    const __m128i a0 = _mm_unpacklo_epi16(r[0], r[1]), a1 = _mm_unpackhi_epi16(r[0], r[1]);
+    const __m128i a2 = _mm_unpacklo_epi16(r[2], r[3]), a3 = _mm_unpackhi_epi16(r[2], r[3]);
+    const __m128i a4 = _mm_unpacklo_epi16(r[4], r[5]), a5 = _mm_unpackhi_epi16(r[4], r[5]);
+    const __m128i a6 = _mm_unpacklo_epi16(r[6], r[7]), a7 = _mm_unpackhi_epi16(r[6], r[7]);
+    const __m128i b0 = _mm_unpacklo_epi32(a0, a2), b1 = _mm_unpackhi_epi32(a0, a2);
+    const __m128i b2 = _mm_unpacklo_epi32(a1, a3), b3 = _mm_unpackhi_epi32(a1, a3);
+    const __m128i b4 = _mm_unpacklo_epi32(a4, a6), b5 = _mm_unpackhi_epi32(a4, a6);
+    const __m128i b6 = _mm_unpacklo_epi32(a5, a7), b7 = _mm_unpackhi_epi32(a5, a7);
+    r[0] = _mm_unpacklo_epi64(b0, b4);
+    r[1] = _mm_unpackhi_epi64(b0, b4);
+    r[2] = _mm_unpacklo_epi64(b1, b5);
+    r[3] = _mm_unpackhi_epi64(b1, b5);
+    r[4] = _mm_unpacklo_epi64(b2, b6);
+    r[5] = _mm_unpackhi_epi64(b2, b6);
+    r[6] = _mm_unpacklo_epi64(b3, b7);
+    r[7] = _mm_unpackhi_epi64(b3, b7);
+}
+
 #endif
 
 // Source (x, y) -> destination row (flipX ? W-1-x : x), column (flipY ? H-1-y : y)
@@ -62,6 +108,103 @@ void TransposeBlock(const uint16_t* __restrict blk, int stride, uint16_t* __rest
         }
     }
 }
+
+#ifdef __SSE2__
+
+// Rows per strip of the transposing kernel.
+const int kStrip = 64;
+
+// The transposing kernels with SSE2: the source is read in strips of 64
+// rows, eight columns at a time; the eight 8 x 8 blocks of a step are
+// transposed in registers and give each of eight destination rows 64
+// consecutive pixels (128 bytes, two lines written whole). The 64 source
+// rows of a strip are 64 streams, more than the hardware prefetcher follows:
+// every 32 columns the lines 64 columns ahead are asked for. The columns
+// and rows that do not fill a step take the plain loop.
+template <bool FlipX, bool FlipY>
+void TransposeStrips(const uint16_t* src, uint16_t* dst, int W, int H)
+{
+    int y0 = 0;
+    for (; y0 + kStrip <= H; y0 += kStrip) {
+        const int column = FlipY ? H - y0 - kStrip : y0;
+        int x0 = 0;
+        for (; x0 + 8 <= W; x0 += 8) {
+            if ((x0 & 31) == 0 && x0 + 64 < W)
+                for (int k = 0; k < kStrip; ++k)
+                    _mm_prefetch(reinterpret_cast<const char*>(src + (size_t)(y0 + k) * W + x0 + 64), _MM_HINT_T0);
+            __m128i columns[8][kStrip / 8];
+            for (int g = 0; g < kStrip / 8; ++g) {
+                // Block g gives destination columns column + 8g .. + 7:
+                // with FlipY those come from the rows at the strip's end,
+                // last row first.
+                const int first = FlipY ? y0 + kStrip - 8 * (g + 1) : y0 + 8 * g;
+                __m128i r[8];
+                for (int k = 0; k < 8; ++k)
+                    r[k] = Load128(src + (size_t)(first + (FlipY ? 7 - k : k)) * W + x0);
+                Transpose8x8(r);
+                for (int k = 0; k < 8; ++k)
+                    columns[k][g] = r[k];
+            }
+            for (int k = 0; k < 8; ++k) {
+                uint16_t* d = dst + (size_t)(FlipX ? W - 1 - x0 - k : x0 + k) * H + column;
+                for (int g = 0; g < kStrip / 8; ++g)
+                    Store128(d + 8 * g, columns[k][g]);
+            }
+        }
+        if (x0 < W)
+            TransposeBlock<FlipX, FlipY>(src + (size_t)y0 * W + x0, W, dst, W, H, x0, W, y0, y0 + kStrip);
+    }
+    if (y0 < H)
+        TransposeBlock<FlipX, FlipY>(src + (size_t)y0 * W, W, dst, W, H, 0, W, y0, H);
+}
+
+// d[0 .. n-1] = s[0 .. n-1], streamed when `stream` (s and d do not overlap).
+void CopyRow(const uint16_t* __restrict s, uint16_t* __restrict d, int n, bool stream)
+{
+    int x = 0;
+    if (stream) {
+        for (; x < n && (reinterpret_cast<uintptr_t>(d + x) & 15) != 0; ++x)
+            d[x] = s[x];
+        for (; x + 8 <= n; x += 8) {
+            PrefetchAhead(s + x);
+            _mm_stream_si128(reinterpret_cast<__m128i*>(d + x), Load128(s + x));
+        }
+        for (; x < n; ++x)
+            d[x] = s[x];
+    } else {
+        memcpy(d, s, (size_t)n * 2);
+    }
+}
+
+// d[W-1-x] = s[x]: s read forward, d written backward eight pixels at a time
+// from the pixel where d's vectors fall on 16-byte boundaries (streamed when
+// `stream`).
+void ReverseRow(const uint16_t* __restrict s, uint16_t* __restrict d, int W, bool stream)
+{
+    // The first source pixels go to the end of d up to such a boundary.
+    int x = (int)((reinterpret_cast<uintptr_t>(d + W) & 15) / 2);
+    if ((reinterpret_cast<uintptr_t>(d) & 1) != 0 || x > W)
+        x = W;
+    for (int i = 0; i < x; ++i)
+        d[W - 1 - i] = s[i];
+    for (; x + 8 <= W; x += 8) {
+        PrefetchAhead(s + x);
+        const __m128i v = Reverse8(Load128(s + x));
+        if (stream)
+            _mm_stream_si128(reinterpret_cast<__m128i*>(d + W - 8 - x), v);
+        else
+            Store128(d + W - 8 - x, v);
+    }
+    for (; x < W; ++x)
+        d[W - 1 - x] = s[x];
+}
+
+#else
+
+// Side of the blocks of the transposing kernels: a 64 x 64 block of source
+// rows stays in the cache while its columns are read out, where a plain
+// column walk misses on every pixel.
+const int kBlock = 64;
 
 inline uint32_t Load32(const uint16_t* p)
 {
@@ -99,36 +242,6 @@ void TransposeBlockPairs(const uint16_t* __restrict blk, int stride, uint16_t* _
     }
 }
 
-// Asks for the cache lines of [p, p + bytes) to be brought into the
-// second-level cache (nothing where the compiler has no prefetch). Both
-// prefetch helpers are forced inline: g++ takes a function that holds nothing
-// but prefetches for one without effects and drops the calls to it.
-inline __attribute__((always_inline)) void PrefetchSpan(const void* p, size_t bytes)
-{
-    const char* c = static_cast<const char*>(p);
-    const char* last = c + bytes - 1;
-    for (; c < last; c += 64)
-        __builtin_prefetch(c, 0, 2);
-    __builtin_prefetch(last, 0, 2);
-}
-
-// Prefetches what the block x0..x1, y0..y1 will read and write. Neither side
-// of a turn is a stream the hardware prefetcher follows: a block reads 64
-// source rows and writes into 64 destination rows, each row 6 KB from the
-// next, so without this every line is a demand miss and the turn runs at
-// memory latency (three times slower than with it whenever the memory system
-// is not already busy).
-template <bool FlipX, bool FlipY>
-inline __attribute__((always_inline)) void PrefetchBlock(const uint16_t* src, const uint16_t* dst, int W, int H,
-                                                         int x0, int x1, int y0, int y1)
-{
-    for (int y = y0; y < y1; ++y)
-        PrefetchSpan(src + (size_t)y * W + x0, (size_t)(x1 - x0) * 2);
-    const int column = FlipY ? H - y1 : y0;
-    for (int x = x0; x < x1; ++x)
-        PrefetchSpan(dst + (size_t)(FlipX ? W - 1 - x : x) * H + column, (size_t)(y1 - y0) * 2);
-}
-
 // Copies a block of source rows into a contiguous tile (reads along rows).
 void LoadTile(const uint16_t* __restrict src, int W, int x0, int x1, int y0, int y1, uint16_t* __restrict tile)
 {
@@ -137,25 +250,17 @@ void LoadTile(const uint16_t* __restrict src, int W, int x0, int x1, int y0, int
         memcpy(tile + (size_t)(y - y0) * kBlock, src + (size_t)y * W + x0, (size_t)w * 2);
 }
 
+// Without SSE2: 64 x 64 blocks, each through a tile on the stack, so that
+// the strided reads come from the cache-resident tile, never from a source
+// row whose address could alias the destination row being written.
 template <bool FlipX, bool FlipY>
-void TransposeTiled(const uint16_t* src, uint16_t* dst, int W, int H)
+void TransposeStrips(const uint16_t* src, uint16_t* dst, int W, int H)
 {
-    // Each block goes through a tile on the stack: the strided reads then
-    // come from the cache-resident tile, never from a source row whose
-    // address could alias the destination row being written (which stalls
-    // every load when the two rasters lie a multiple of 4 KB apart).
-    //
-    // While one block is copied, the next one's lines are on their way.
     uint16_t tile[kBlock * kBlock];
     for (int y0 = 0; y0 < H; y0 += kBlock) {
         int y1 = y0 + kBlock < H ? y0 + kBlock : H;
         for (int x0 = 0; x0 < W; x0 += kBlock) {
             int x1 = x0 + kBlock < W ? x0 + kBlock : W;
-            if (x1 < W)
-                PrefetchBlock<FlipX, FlipY>(src, dst, W, H, x1, x1 + kBlock < W ? x1 + kBlock : W, y0, y1);
-            else if (y1 < H)
-                PrefetchBlock<FlipX, FlipY>(src, dst, W, H, 0, kBlock < W ? kBlock : W, y1,
-                                            y1 + kBlock < H ? y1 + kBlock : H);
             LoadTile(src, W, x0, x1, y0, y1, tile);
             if (((x1 - x0) | (y1 - y0)) & 1)
                 TransposeBlock<FlipX, FlipY>(tile, kBlock, dst, W, H, x0, x1, y0, y1);
@@ -165,50 +270,75 @@ void TransposeTiled(const uint16_t* src, uint16_t* dst, int W, int H)
     }
 }
 
-void ReverseRow(const uint16_t* __restrict s, uint16_t* __restrict d, int W)
+void CopyRow(const uint16_t* __restrict s, uint16_t* __restrict d, int n, bool)
+{
+    memcpy(d, s, (size_t)n * 2);
+}
+
+void ReverseRow(const uint16_t* __restrict s, uint16_t* __restrict d, int W, bool)
 {
     for (int x = 0; x < W; ++x)
         d[W - 1 - x] = s[x];
+}
+
+#endif
+
+// Streaming stores are ordered with nothing else: whoever reads the raster
+// next (another thread included) must see them.
+inline void EndStreaming(bool stream)
+{
+#ifdef __SSE2__
+    if (stream)
+        _mm_sfence();
+#else
+    (void)stream;
+#endif
 }
 
 } // namespace
 
 void MirrorVertical(const uint16_t* src, uint16_t* dst, int W, int H)
 {
+    const bool stream = Streams(W, H);
     for (int y = 0; y < H; ++y)
-        memcpy(dst + (size_t)(H - 1 - y) * W, src + (size_t)y * W, (size_t)W * 2);
+        CopyRow(src + (size_t)y * W, dst + (size_t)(H - 1 - y) * W, W, stream);
+    EndStreaming(stream);
 }
 
 void MirrorHorizontal(const uint16_t* src, uint16_t* dst, int W, int H)
 {
+    const bool stream = Streams(W, H);
     for (int y = 0; y < H; ++y)
-        ReverseRow(src + (size_t)y * W, dst + (size_t)y * W, W);
+        ReverseRow(src + (size_t)y * W, dst + (size_t)y * W, W, stream);
+    EndStreaming(stream);
 }
 
 void Rotate180(const uint16_t* src, uint16_t* dst, int W, int H)
 {
+    const bool stream = Streams(W, H);
     for (int y = 0; y < H; ++y)
-        ReverseRow(src + (size_t)y * W, dst + (size_t)(H - 1 - y) * W, W);
+        ReverseRow(src + (size_t)y * W, dst + (size_t)(H - 1 - y) * W, W, stream);
+    EndStreaming(stream);
 }
 
 void Rotate90CW(const uint16_t* src, uint16_t* dst, int W, int H)
 {
-    TransposeTiled<false, true>(src, dst, W, H);
+    TransposeStrips<false, true>(src, dst, W, H);
 }
 
 void Transverse(const uint16_t* src, uint16_t* dst, int W, int H)
 {
-    TransposeTiled<true, true>(src, dst, W, H);
+    TransposeStrips<true, true>(src, dst, W, H);
 }
 
 void Transpose(const uint16_t* src, uint16_t* dst, int W, int H)
 {
-    TransposeTiled<false, false>(src, dst, W, H);
+    TransposeStrips<false, false>(src, dst, W, H);
 }
 
 void Rotate90CCW(const uint16_t* src, uint16_t* dst, int W, int H)
 {
-    TransposeTiled<true, false>(src, dst, W, H);
+    TransposeStrips<true, false>(src, dst, W, H);
 }
 
 CopyKernel OrientationKernel(int orientation)
@@ -235,28 +365,45 @@ namespace {
 // divisors are constants: a shift for 4, a multiplication for 9. Both kernels
 // give exactly the block average of the general loop below.
 
-// Output row of the reduction by 2 from source rows r0 and r1.
-void ReduceBy2Row(const uint16_t* __restrict r0, const uint16_t* __restrict r1, uint16_t* __restrict out, int w)
+// Output row of the reduction by 2 from source rows r0 and r1 (streamed
+// when `stream`).
+void ReduceBy2Row(const uint16_t* __restrict r0, const uint16_t* __restrict r1, uint16_t* __restrict out, int w,
+                  bool stream)
 {
     int x = 0;
+    auto one = [&](int i) {
+        const uint32_t sum = (uint32_t)r0[2 * i] + r0[2 * i + 1] + r1[2 * i] + r1[2 * i + 1];
+        out[i] = (uint16_t)(sum >> 2);
+    };
 #ifdef __SSE2__
+    if (stream)
+        for (; x < w && (reinterpret_cast<uintptr_t>(out + x) & 15) != 0; ++x)
+            one(x);
     // Eight outputs from sixteen pixels of each row: in 32-bit lanes, the
     // even pixel is the low half and the odd one the high half.
     const __m128i low = _mm_set1_epi32(0xFFFF);
     for (; x + 8 <= w; x += 8) {
+        if ((x & 15) == 0) {
+            PrefetchAhead(r0 + 2 * x);
+            PrefetchAhead(r1 + 2 * x);
+        }
         const __m128i a0 = Load128(r0 + 2 * x), a1 = Load128(r0 + 2 * x + 8);
         const __m128i b0 = Load128(r1 + 2 * x), b1 = Load128(r1 + 2 * x + 8);
         __m128i s0 = _mm_add_epi32(_mm_add_epi32(_mm_and_si128(a0, low), _mm_srli_epi32(a0, 16)),
                                    _mm_add_epi32(_mm_and_si128(b0, low), _mm_srli_epi32(b0, 16)));
         __m128i s1 = _mm_add_epi32(_mm_add_epi32(_mm_and_si128(a1, low), _mm_srli_epi32(a1, 16)),
                                    _mm_add_epi32(_mm_and_si128(b1, low), _mm_srli_epi32(b1, 16)));
-        Store128(out + x, PackUnsigned(_mm_srli_epi32(s0, 2), _mm_srli_epi32(s1, 2)));
+        const __m128i v = PackUnsigned(_mm_srli_epi32(s0, 2), _mm_srli_epi32(s1, 2));
+        if (stream)
+            _mm_stream_si128(reinterpret_cast<__m128i*>(out + x), v);
+        else
+            Store128(out + x, v);
     }
+#else
+    (void)stream;
 #endif
-    for (; x < w; ++x) {
-        const uint32_t sum = (uint32_t)r0[2 * x] + r0[2 * x + 1] + r1[2 * x] + r1[2 * x + 1];
-        out[x] = (uint16_t)(sum >> 2);
-    }
+    for (; x < w; ++x)
+        one(x);
 }
 
 #ifdef __SSE2__
@@ -268,6 +415,11 @@ void ColumnSums3(const uint16_t* __restrict r0, const uint16_t* __restrict r1, c
     const __m128i zero = _mm_setzero_si128();
     int x = 0;
     for (; x + 8 <= n; x += 8) {
+        if ((x & 31) == 0) {
+            PrefetchAhead(r0 + x);
+            PrefetchAhead(r1 + x);
+            PrefetchAhead(r2 + x);
+        }
         const __m128i a = Load128(r0 + x), b = Load128(r1 + x), c = Load128(r2 + x);
         Store128(v + x, _mm_add_epi32(_mm_add_epi32(_mm_unpacklo_epi16(a, zero), _mm_unpacklo_epi16(b, zero)),
                                       _mm_unpacklo_epi16(c, zero)));
@@ -341,10 +493,12 @@ void ReduceBoxAverage(uint16_t* dst, const uint16_t* src, int srcW, int srcH, in
 {
     (void)srcH;
     if (n == 2) {
+        const bool stream = Streams(dstW, dstH);
         for (int y = 0; y < dstH; ++y) {
             const uint16_t* r0 = src + (size_t)2 * y * srcW;
-            ReduceBy2Row(r0, r0 + srcW, dst + (size_t)y * dstW, dstW);
+            ReduceBy2Row(r0, r0 + srcW, dst + (size_t)y * dstW, dstW, stream);
         }
+        EndStreaming(stream);
         return;
     }
     if (n == 3) {
@@ -597,6 +751,9 @@ void MoveColumnSums(uint32_t* __restrict vsum, const uint16_t* __restrict add, c
     const __m128i zero = _mm_setzero_si128();
     int x = 0;
     for (; x + 8 <= W; x += 8) {
+        // The new row comes from memory; the one taken off was read five rows ago.
+        if ((x & 31) == 0)
+            PrefetchAhead(add + x);
         const __m128i a = Load128(add + x), s = Load128(sub + x);
         __m128i lo = Load128(vsum + x), hi = Load128(vsum + x + 4);
         lo = _mm_sub_epi32(_mm_add_epi32(lo, _mm_unpacklo_epi16(a, zero)), _mm_unpacklo_epi16(s, zero));

@@ -8,6 +8,10 @@
 
 #include <string.h>
 
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
 namespace {
 
 const int kTile = 32;
@@ -44,8 +48,44 @@ inline int WidthFor(uint32_t range)
     return n;
 }
 
+#ifdef __SSE2__
+
+// Minimum and maximum of a full tile, 32 pixels a row in four vectors. SSE2
+// compares 16-bit lanes as signed values only: with the top bit flipped,
+// unsigned pixels order as signed ones.
+void MinMaxFull(const uint16_t* __restrict p, int stride, uint32_t& outMin, uint32_t& outMax)
+{
+    const __m128i flip = _mm_set1_epi16((short)0x8000);
+    __m128i lo = _mm_set1_epi16(0x7FFF), hi = _mm_set1_epi16((short)0x8000);
+    for (int y = 0; y < kTile; ++y, p += stride) {
+        const __m128i a = _mm_xor_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)), flip);
+        const __m128i b = _mm_xor_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 8)), flip);
+        const __m128i c = _mm_xor_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16)), flip);
+        const __m128i d = _mm_xor_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 24)), flip);
+        lo = _mm_min_epi16(lo, _mm_min_epi16(_mm_min_epi16(a, b), _mm_min_epi16(c, d)));
+        hi = _mm_max_epi16(hi, _mm_max_epi16(_mm_max_epi16(a, b), _mm_max_epi16(c, d)));
+    }
+    // The eight lanes down to one.
+    lo = _mm_min_epi16(lo, _mm_shuffle_epi32(lo, _MM_SHUFFLE(1, 0, 3, 2)));
+    lo = _mm_min_epi16(lo, _mm_shuffle_epi32(lo, _MM_SHUFFLE(2, 3, 0, 1)));
+    lo = _mm_min_epi16(lo, _mm_shufflelo_epi16(lo, _MM_SHUFFLE(2, 3, 0, 1)));
+    hi = _mm_max_epi16(hi, _mm_shuffle_epi32(hi, _MM_SHUFFLE(1, 0, 3, 2)));
+    hi = _mm_max_epi16(hi, _mm_shuffle_epi32(hi, _MM_SHUFFLE(2, 3, 0, 1)));
+    hi = _mm_max_epi16(hi, _mm_shufflelo_epi16(hi, _MM_SHUFFLE(2, 3, 0, 1)));
+    outMin = (uint32_t)(_mm_cvtsi128_si32(lo) ^ 0x8000) & 0xFFFF;
+    outMax = (uint32_t)(_mm_cvtsi128_si32(hi) ^ 0x8000) & 0xFFFF;
+}
+
+#endif
+
 void MinMax(const uint16_t* __restrict p, int stride, int w, int h, uint32_t& outMin, uint32_t& outMax)
 {
+#ifdef __SSE2__
+    if (w == kTile && h == kTile) {
+        MinMaxFull(p, stride, outMin, outMax);
+        return;
+    }
+#endif
     uint32_t lo = 0xFFFF, hi = 0;
     for (int y = 0; y < h; ++y, p += stride) {
         for (int x = 0; x < w; ++x) {
@@ -118,6 +158,113 @@ void UnpackTile32(const uint8_t* __restrict in, int stride, uint32_t base, uint1
         UnpackRow32<N>(in, base, dst);
 }
 
+#ifdef __SSE2__
+
+// ---- full tiles with SSE2: four rows at a time ----
+//
+// Every row of a full tile has the same layout (n words, pixel k at bits
+// n k .. n k + n - 1), so one set of constant shifts takes pixel k out of
+// four rows at once: the four rows' words are transposed into vectors that
+// hold word w of each row, pixel k comes out of word n k / 32 (and the next
+// one when it straddles two) in 32-bit lanes, and eight pixels of the four
+// rows are transposed back into four rows of eight 16-bit pixels.
+//
+// The last 16-byte load of a row reads up to 12 bytes past the row's end
+// (rows of n words are not a multiple of 16 bytes unless n is): past the
+// tile's end for its last row, so the caller keeps this form for tiles with
+// at least kVectorOverRead bytes of stream behind them.
+const uint32_t kVectorOverRead = 12;
+
+inline __m128i LoadBytes16(const uint8_t* p)
+{
+    return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+}
+
+// Rows a, b, c, d of four words each become words 0..3 of the four rows.
+inline void TransposeWords(__m128i& a, __m128i& b, __m128i& c, __m128i& d)
+{
+    const __m128i t0 = _mm_unpacklo_epi32(a, b), t1 = _mm_unpacklo_epi32(c, d);
+    const __m128i t2 = _mm_unpackhi_epi32(a, b), t3 = _mm_unpackhi_epi32(c, d);
+    a = _mm_unpacklo_epi64(t0, t1);
+    b = _mm_unpackhi_epi64(t0, t1);
+    c = _mm_unpacklo_epi64(t2, t3);
+    d = _mm_unpackhi_epi64(t2, t3);
+}
+
+// Field K of the four rows, one per 32-bit lane, from their words.
+template <int N, int K>
+inline __m128i FieldOfFourRows(const __m128i* words)
+{
+    constexpr int bit = N * K, w = bit / 32, shift = bit % 32;
+    __m128i v = words[w];
+    if (shift != 0)
+        v = _mm_srli_epi32(v, shift);
+    if (shift + N > 32)
+        v = _mm_or_si128(v, _mm_slli_epi32(words[w + 1], 32 - shift));
+    if (shift + N != 32)
+        v = _mm_and_si128(v, _mm_set1_epi32((int)((1u << N) - 1)));
+    return v;
+}
+
+// Fields K and K+1 of the four rows as 16-bit lanes (rows 0..3 of K, then of
+// K+1). The signed pack saturates at 32767: 16-bit fields are moved down by
+// 32768 first, and the caller's base moved up by as much.
+template <int N, int K>
+inline __m128i PackedPair(const __m128i* words)
+{
+    __m128i a = FieldOfFourRows<N, K>(words), b = FieldOfFourRows<N, K + 1>(words);
+    if (N == 16) {
+        const __m128i half = _mm_set1_epi32(32768);
+        a = _mm_sub_epi32(a, half);
+        b = _mm_sub_epi32(b, half);
+    }
+    return _mm_packs_epi32(a, b);
+}
+
+// Pixels K..K+7 of the four rows at dst, dst + stride, ...
+template <int N, int K>
+inline void EightOfFourRows(const __m128i* words, __m128i base, uint16_t* dst, int stride)
+{
+    const __m128i p0 = PackedPair<N, K>(words), p1 = PackedPair<N, K + 2>(words);
+    const __m128i p2 = PackedPair<N, K + 4>(words), p3 = PackedPair<N, K + 6>(words);
+    // p0 = a0 a1 a2 a3 b0 b1 b2 b3 (pixel a = K, b = K + 1, by row), p1 the
+    // pixels c and d, p2 e and f, p3 g and h.
+    const __m128i x0 = _mm_unpacklo_epi16(p0, p1), x1 = _mm_unpackhi_epi16(p0, p1);  // a0 c0 a1 c1.., b0 d0..
+    const __m128i x2 = _mm_unpacklo_epi16(p2, p3), x3 = _mm_unpackhi_epi16(p2, p3);
+    const __m128i y0 = _mm_unpacklo_epi16(x0, x1), y1 = _mm_unpackhi_epi16(x0, x1);  // a0 b0 c0 d0 a1 b1 c1 d1
+    const __m128i y2 = _mm_unpacklo_epi16(x2, x3), y3 = _mm_unpackhi_epi16(x2, x3);
+    uint16_t* d = dst + K;
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(d), _mm_add_epi16(_mm_unpacklo_epi64(y0, y2), base));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(d + stride), _mm_add_epi16(_mm_unpackhi_epi64(y0, y2), base));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(d + 2 * stride), _mm_add_epi16(_mm_unpacklo_epi64(y1, y3), base));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(d + 3 * stride), _mm_add_epi16(_mm_unpackhi_epi64(y1, y3), base));
+}
+
+template <int N>
+void UnpackTile32Vector(const uint8_t* __restrict in, int stride, uint32_t base, uint16_t* __restrict dst)
+{
+    constexpr int kChunks = (N + 3) / 4;    // 16-byte loads per row
+    const __m128i base16 = _mm_set1_epi16((short)(uint16_t)(N == 16 ? base + 32768 : base));
+    for (int g = 0; g < kTile / 4; ++g, in += 16 * N, dst += 4 * (size_t)stride) {
+        __m128i words[4 * kChunks];
+        for (int c = 0; c < kChunks; ++c) {
+            __m128i a = LoadBytes16(in + 16 * c), b = LoadBytes16(in + 4 * N + 16 * c);
+            __m128i e = LoadBytes16(in + 8 * N + 16 * c), f = LoadBytes16(in + 12 * N + 16 * c);
+            TransposeWords(a, b, e, f);
+            words[4 * c] = a;
+            words[4 * c + 1] = b;
+            words[4 * c + 2] = e;
+            words[4 * c + 3] = f;
+        }
+        EightOfFourRows<N, 0>(words, base16, dst, stride);
+        EightOfFourRows<N, 8>(words, base16, dst, stride);
+        EightOfFourRows<N, 16>(words, base16, dst, stride);
+        EightOfFourRows<N, 24>(words, base16, dst, stride);
+    }
+}
+
+#endif
+
 typedef void (*PackFn)(const uint16_t*, int, uint32_t, uint8_t*);
 typedef void (*UnpackFn)(const uint8_t*, int, uint32_t, uint16_t*);
 
@@ -126,6 +273,11 @@ typedef void (*UnpackFn)(const uint8_t*, int, uint32_t, uint16_t*);
 #define TF_UNPACK(n) UnpackTile32<n>,
 const PackFn kPackTile[17] = {nullptr, TF_WIDTHS(TF_PACK)};
 const UnpackFn kUnpackTile[17] = {nullptr, TF_WIDTHS(TF_UNPACK)};
+#ifdef __SSE2__
+#define TF_UNPACK_VECTOR(n) UnpackTile32Vector<n>,
+const UnpackFn kUnpackTileVector[17] = {nullptr, TF_WIDTHS(TF_UNPACK_VECTOR)};
+#undef TF_UNPACK_VECTOR
+#endif
 #undef TF_PACK
 #undef TF_UNPACK
 #undef TF_WIDTHS
@@ -175,6 +327,21 @@ void UnpackFields(const uint8_t* __restrict in, int stride, int w, int h, int n,
 
 void Fill(uint16_t* __restrict dst, int stride, int w, int h, uint16_t v)
 {
+#ifdef __SSE2__
+    // Flat tiles (collimator shadow, background) are common: a full row is
+    // four 16-byte stores.
+    if (w == kTile) {
+        const __m128i all = _mm_set1_epi16((short)v);
+        for (int y = 0; y < h; ++y, dst += stride) {
+            __m128i* row = reinterpret_cast<__m128i*>(dst);
+            _mm_storeu_si128(row, all);
+            _mm_storeu_si128(row + 1, all);
+            _mm_storeu_si128(row + 2, all);
+            _mm_storeu_si128(row + 3, all);
+        }
+        return;
+    }
+#endif
     for (int y = 0; y < h; ++y, dst += stride)
         for (int x = 0; x < w; ++x)
             dst[x] = v;
@@ -298,10 +465,17 @@ int DecodeTilePart(const uint8_t* in, size_t available, uint16_t* first, int str
     const uint32_t size = header + FieldBytes(w * h, n);
     if (available < size)
         return -1;
-    if (w == kTile && h == kTile)
+    if (w == kTile && h == kTile) {
+#ifdef __SSE2__
+        if (available - size >= kVectorOverRead) {
+            kUnpackTileVector[n](in + header, stride, base, first);
+            return (int)size;
+        }
+#endif
         kUnpackTile[n](in + header, stride, base, first);
-    else
+    } else {
         UnpackFields(in + header, stride, w, h, n, base, first);
+    }
     return (int)size;
 }
 

@@ -5,6 +5,7 @@
 // look at.
 #include "app_fixture.h"
 #include "dialog_script.h"
+#include "winlogon_shell.h"
 
 #include "app/aboutbox.h"
 #include "app/backupdlg.h"
@@ -146,6 +147,9 @@ TEST_P(DialogLook, TheRussianSettingsAloneOfferThePluginSetup)
 
 TEST_P(DialogLook, SetShell)
 {
+    // The dialog checks the radio button of the shell it finds: Explorer's here.
+    ShellValue kept;
+    ShellValue::Set(L"EXPLORER.EXE");
     Check({L"setshell", IDC_SHELL_TEXT, [] { ShowSetShellDialog(nullptr); }, nullptr,
            {IDC_SHELL_TEXT, IDC_SHELL_EXPLORER, IDOK, IDCANCEL}});
 }

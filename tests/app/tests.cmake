@@ -4,7 +4,7 @@
 # are built first).
 file(GLOB APP_TESTS CONFIGURE_DEPENDS ${CMAKE_CURRENT_LIST_DIR}/*.cpp)
 # The Set Shell cases write and read the prefix's one Winlogon "Shell" value:
-# they run one at a time.
+# they run one at a time (tests/app/winlogon_shell.h).
 tf_add_test_executable(app SOURCES ${APP_TESTS} LIBRARIES appcore demosite_lib database tf_sqlite
     LOCKED "SettingsChildDialogs.SetShell*:*DialogLook.SetShell*" winlogon_shell)
 add_dependencies(app_tests TobalFluoro disksrv zelksqlite)

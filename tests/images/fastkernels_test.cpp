@@ -3,6 +3,7 @@
 // remainder (odd widths, one-pixel results, rows that do not fill a vector
 // step); and the work raster that shares the source until something needs
 // its own copy.
+#include "images/pixels/displaylut.h"
 #include "images/pixels/picturebase.h"
 #include "images/pixels/pixmem.h"
 #include "images/pixels/rasterkernels.h"
@@ -123,10 +124,11 @@ TEST(FastReduction, OnePixelResults)
 
 // ---- render rows ----
 
+// A table as the renderer holds it: 65,536 entries and the spare byte.
 std::vector<uint8_t> RandomTable(unsigned seed)
 {
     std::mt19937 rng(seed);
-    std::vector<uint8_t> t(65536);
+    std::vector<uint8_t> t(kLutTableBytes);
     for (auto& v : t)
         v = (uint8_t)rng();
     return t;
@@ -135,8 +137,12 @@ std::vector<uint8_t> RandomTable(unsigned seed)
 TEST(RenderRows, TableRowEqualsTheLookUpOfEveryPixelAtEveryLength)
 {
     const std::vector<uint8_t> lut = RandomTable(3);
-    const Pixels src = Random(80, 1, 4);
-    for (int n = 0; n <= 70; ++n)
+    Pixels src = Random(120, 1, 4);
+    // The extremes: the first entry and the last, next to the spare byte.
+    src[5] = 0;
+    src[6] = 65535;
+    src[40] = 65535;
+    for (int n = 0; n <= 110; ++n)
         for (int offset = 0; offset < 4; ++offset) {
             std::vector<uint8_t> out((size_t)n + 8, 0xA5);
             LutRow(src.data() + offset, lut.data(), out.data() + offset, n);
@@ -146,6 +152,22 @@ TEST(RenderRows, TableRowEqualsTheLookUpOfEveryPixelAtEveryLength)
                     << "byte " << i << ", length " << n << ", offset " << offset;
             }
         }
+}
+
+TEST(RenderRows, TableRowOfEveryPixelValue)
+{
+    // Every value once, in a row long enough for the vector steps; the spare
+    // byte differs from the last entry, so that reading it instead would show.
+    std::vector<uint8_t> lut = RandomTable(12);
+    lut[65535] = 7;
+    lut[65536] = 200;
+    Pixels src(65536);
+    for (size_t v = 0; v < src.size(); ++v)
+        src[v] = (uint16_t)(v * 40503u);
+    std::vector<uint8_t> out(src.size());
+    LutRow(src.data(), lut.data(), out.data(), (int)src.size());
+    for (size_t i = 0; i < src.size(); ++i)
+        ASSERT_EQ(lut[src[i]], out[i]) << "pixel value " << src[i];
 }
 
 TEST(RenderRows, NearestRowEqualsTheLookUpAtEveryLength)
@@ -201,6 +223,41 @@ TEST(RenderRows, InterpolatingRowsFollowTheirFormulas)
     for (int i = 0; i < 33; ++i) {
         const uint32_t a = r0[(size_t)cols[i]], b = r0[(size_t)cols[i] + 1];
         ASSERT_EQ(lut[(((a << 8) + fxs[(size_t)i] * (b - a)) >> 8) & 0xFFFF], out[(size_t)i]) << "horizontal " << i;
+    }
+}
+
+TEST(RenderRows, BilinearRowAtEveryFractionAndExtremePixels)
+{
+    // Every column fraction, the row fractions at their ends and middle, and
+    // corners of 0 and 65535 in every combination among random pixels: the
+    // vector steps against the formula in 64-bit arithmetic.
+    const std::vector<uint8_t> lut = RandomTable(13);
+    std::mt19937 rng(14);
+    const int n = 256 * 3 + 5;
+    Pixels r0(2 * n + 2), r1(2 * n + 2);
+    for (size_t k = 0; k < r0.size(); ++k) {
+        const uint32_t v = rng();
+        r0[k] = (v & 3) == 0 ? 0 : (v & 3) == 1 ? 65535 : (uint16_t)(v >> 8);
+        r1[k] = ((v >> 2) & 3) == 0 ? 0 : ((v >> 2) & 3) == 1 ? 65535 : (uint16_t)(v >> 16);
+    }
+    std::vector<int32_t> cols((size_t)n);
+    std::vector<uint16_t> fxs((size_t)n);
+    for (int i = 0; i < n; ++i) {
+        cols[(size_t)i] = (int32_t)(rng() % (uint32_t)(2 * n));
+        fxs[(size_t)i] = (uint16_t)(i % 256);
+    }
+    for (uint32_t fy : {0u, 1u, 127u, 128u, 254u, 255u}) {
+        std::vector<uint8_t> out((size_t)n + 1, 0x3C);
+        BilinearRow(r0.data(), r1.data(), cols.data(), fxs.data(), fy, lut.data(), out.data(), n);
+        for (int i = 0; i < n; ++i) {
+            const int64_t a = r0[(size_t)cols[(size_t)i]], b = r0[(size_t)cols[(size_t)i] + 1];
+            const int64_t c = r1[(size_t)cols[(size_t)i]], d = r1[(size_t)cols[(size_t)i] + 1];
+            const int64_t fx = fxs[(size_t)i];
+            const int64_t top = a * 256 + fx * (b - a), bottom = c * 256 + fx * (d - c);
+            const int64_t index = (top * 256 + (int64_t)fy * (bottom - top)) >> 16;
+            ASSERT_EQ(lut[(size_t)index], out[(size_t)i]) << "pixel " << i << ", fx " << fx << ", fy " << fy;
+        }
+        EXPECT_EQ(0x3C, out[(size_t)n]) << "written past the row";
     }
 }
 

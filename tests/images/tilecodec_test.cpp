@@ -285,6 +285,60 @@ TEST_P(TileCodecRoundTrip, EverySizeComesBackUnchanged)
 
 INSTANTIATE_TEST_SUITE_P(Depths, TileCodecRoundTrip, testing::Range(1, 17));
 
+// A full tile read field by field from the stream, the format's own words:
+// field k of the tile at stream bits n k .. n k + n - 1, least significant
+// bit first, plus the base modulo 2^16.
+Pixels ReadFieldsPlainly(const uint8_t* fields, int n, uint32_t base)
+{
+    Pixels px(32 * 32);
+    for (int k = 0; k < 32 * 32; ++k) {
+        uint32_t v = 0;
+        for (int b = 0; b < n; ++b) {
+            const int bit = n * k + b;
+            v |= ((fields[bit / 8] >> (bit % 8)) & 1u) << b;
+        }
+        px[(size_t)k] = (uint16_t)(v + base);
+    }
+    return px;
+}
+
+TEST(TileCodecTiles, FullTilesDecodeEveryWidthWithAndWithoutStreamBehindThem)
+{
+    // Random fields at every width, bases that make the sum wrap past 65535,
+    // a tile in the middle of a wider raster; decoded once with plenty of
+    // stream behind the tile and once with none (the last tile of a file).
+    std::mt19937 rng(77);
+    for (int n = 1; n <= 16; ++n) {
+        for (uint32_t base : {0u, 1u, 0x7FFFu, 0xFFFFu, (uint32_t)(rng() & 0xFFFF)}) {
+            const size_t fieldBytes = (size_t)128 * n;
+            Bytes tile(3 + fieldBytes + 64);
+            tile[0] = (uint8_t)(2 * n + 1);
+            tile[1] = (uint8_t)base;
+            tile[2] = (uint8_t)(base >> 8);
+            for (size_t i = 3; i < tile.size(); ++i)
+                tile[i] = (uint8_t)rng();
+            const Pixels want = ReadFieldsPlainly(tile.data() + 3, n, base);
+            for (size_t behind : {(size_t)64, (size_t)0, (size_t)11, (size_t)12}) {
+                const int stride = 45;
+                Pixels out((size_t)stride * 34, 0xBEEF);
+                uint16_t* first = &out[(size_t)stride + 7];
+                // The tile alone in a buffer of its exact size plus `behind`.
+                Bytes in(tile.begin(), tile.begin() + (long)(3 + fieldBytes + behind));
+                ASSERT_EQ((int)(3 + fieldBytes), DecodeTile(in.data(), in.size(), first, stride, 16))
+                    << "width " << n << ", " << behind << " bytes behind";
+                for (int y = 0; y < 34; ++y)
+                    for (int x = 0; x < stride; ++x) {
+                        const bool inside = y >= 1 && y < 33 && x >= 7 && x < 39;
+                        const uint16_t expect = inside ? want[(size_t)(y - 1) * 32 + (x - 7)] : 0xBEEF;
+                        ASSERT_EQ(expect, out[(size_t)y * stride + x])
+                            << "width " << n << ", base " << base << ", " << behind << " bytes behind, pixel (" << x
+                            << ", " << y << ")";
+                    }
+            }
+        }
+    }
+}
+
 TEST(TileCodecTiles, EdgeTileFunctionsMatchTheRaster)
 {
     Pixels px = Radiograph(45, 40, 11, 5);

@@ -3,6 +3,8 @@
 // the earlier rowsets (alive, released, or made of the same memory) hold.
 #include "provider/harness.h"
 
+#include <atomic>
+
 namespace zt {
 namespace {
 
@@ -54,6 +56,15 @@ protected:
         return names;
     }
 
+public:
+    // The first column of the first row of a rowset, or nothing.
+    static std::wstring FirstValue(IRowset* rowset)
+    {
+        const std::vector<Row> rows = ReadAll(rowset);
+        return rows.empty() ? std::wstring() : rows[0][0];
+    }
+
+protected:
     Ptr<ICommandText> command_;
     Buffer params_;
     size_t key_ = 0;
@@ -196,6 +207,59 @@ TEST_F(ReexecutionTest, ARowsetOutlivesItsCommand)
     EXPECT_EQ(3u, Query(session_.Get(), L"SELECT * FROM Patient").size());
 }
 
+TEST_F(ReexecutionTest, TextsNumbersAndNullsBoundInTurnGiveEachExecutionItsOwnValues)
+{
+    // A name then a key through one command each, executed in turn with new
+    // values, a NULL and a failed step between them: no value of one
+    // execution is left over for the next.
+    Ptr<ICommandText> byName =
+        NewCommand(session_.Get(), L"SELECT Patient, Pol FROM Patient WHERE Name = ? OR Pol = ?");
+    Ptr<ICommandPrepare> prepare = byName.As<ICommandPrepare>(IID_ICommandPrepare);
+    ASSERT_EQ(S_OK, prepare->Prepare(0));
+    Buffer params;
+    const size_t name = params.Add(1, DBTYPE_WSTR, 64, true);
+    const size_t pol = params.Add(2, DBTYPE_I4, 4);
+    params.Layout();
+    auto keysOf = [&](IRowset* rowset) {
+        std::vector<std::wstring> keys;
+        for (const Row& row : ReadAll(rowset))
+            keys.push_back(row[0]);
+        return keys;
+    };
+    auto select = [&](const wchar_t* text, int polValue, bool nullPol) {
+        params.SetText(name, text);
+        params.Set(pol, polValue);
+        if (nullPol)
+            params.SetStatus(pol, DBSTATUS_S_ISNULL);
+        Ptr<IRowset> rowset;
+        EXPECT_EQ(S_OK, ExecuteWith(byName.Get(), params, nullptr, IID_IRowset, rowset.OutUnknown()));
+        return rowset ? keysOf(rowset.Get()) : Names{L"no rowset"};
+    };
+    EXPECT_EQ((Names{L"2"}), select(L"Petrov", 0, false));
+    EXPECT_EQ((Names{L"3"}), select(L"Sidorova", 7, false));
+    EXPECT_EQ((Names{L"1", L"2"}), select(L"Nobody", 1, false));
+    EXPECT_EQ(Names{}, select(L"Nobody", 0, true)) << "a NULL matches nothing";
+
+    // A step that fails (the name may not be NULL), then the same insert
+    // with a name: the statement was left reset and its values replaced.
+    Ptr<ICommandText> insert = NewCommand(session_.Get(), L"INSERT INTO Patient (Name, Pol) VALUES (?, ?)");
+    Buffer row;
+    const size_t newName = row.Add(1, DBTYPE_WSTR, 64, true);
+    const size_t newPol = row.Add(2, DBTYPE_I4, 4);
+    row.Layout();
+    row.SetText(newName, L"");
+    row.SetStatus(newName, DBSTATUS_S_ISNULL);
+    row.Set(newPol, 5);
+    EXPECT_TRUE(FAILED(ExecuteWith(insert.Get(), row, nullptr, IID_NULL, nullptr)));
+    TakeError();
+    row.SetText(newName, L"Orlova");
+    DBROWCOUNT affected = 0;
+    EXPECT_EQ(S_OK, ExecuteWith(insert.Get(), row, &affected, IID_NULL, nullptr));
+    EXPECT_EQ(1, affected);
+    EXPECT_EQ((Names{L"4"}), select(L"Orlova", 0, false));
+    EXPECT_EQ((Names{L"4"}), select(L"", 5, false));
+}
+
 TEST_F(ReexecutionTest, AFailedExecutionLeavesTheNextOneWhole)
 {
     Select(1).Reset();
@@ -305,6 +369,114 @@ TEST_F(ReexecutionTest, RowsetsReleasedOnManyThreadsAtOnce)
         CloseHandle(start);
         EXPECT_EQ(Names{L"Petrov"}, NamesOf(Select(2).Get())) << round;
     }
+}
+
+// Many threads on one session at once: each runs its own prepared command
+// again and again while all of them read one row of one shared rowset. The
+// session's lock and the rowset's are taken in turn by every call; each
+// thread must see its own results, and every thread must finish.
+struct Reader {
+    ICommandText* command;
+    HACCESSOR params;
+    IRowset* shared;
+    HROW row;
+    HACCESSOR rowAccessor;
+    HANDLE start;
+    int first;
+    std::atomic<int>* wrong;
+};
+
+const wchar_t* const kNames[] = {L"Ivanov", L"Petrov", L"Sidorova"};
+
+DWORD WINAPI ReadWhenStarted(void* context)
+{
+    Reader& r = *static_cast<Reader*>(context);
+    CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+    WaitForSingleObject(r.start, INFINITE);
+    for (int i = 0; i < 300; ++i) {
+        // The command's parameter block: status, then the key.
+        struct {
+            DBSTATUS status;
+            int key;
+        } block = {DBSTATUS_S_OK, 1 + (r.first + i) % 3};
+        DBPARAMS p = {&block, 1, r.params};
+        IRowset* rowset = nullptr;
+        std::wstring name;
+        if (r.command->Execute(nullptr, IID_IRowset, &p, nullptr, reinterpret_cast<IUnknown**>(&rowset)) == S_OK) {
+            name = ReexecutionTest::FirstValue(rowset);
+            rowset->Release();
+        }
+        if (name != kNames[block.key - 1])
+            ++*r.wrong;
+        // The shared row, read through the shared accessor into a buffer of this thread's own.
+        struct {
+            DBSTATUS status;
+            DBLENGTH length;
+            wchar_t text[32];
+        } value = {};
+        if (r.shared->GetData(r.row, r.rowAccessor, &value) != S_OK || std::wstring(value.text) != L"Petrov")
+            ++*r.wrong;
+    }
+    CoUninitialize();
+    return 0;
+}
+
+TEST_F(ReexecutionTest, OneSessionRunAndReadFromManyThreadsAtOnce)
+{
+    Ptr<IRowset> shared = Select(2);
+    HROW row = 0;
+    HROW* rows = &row;
+    DBCOUNTITEM obtained = 0;
+    ASSERT_EQ(S_OK, shared->GetNextRows(DB_NULL_HCHAPTER, 0, 1, &obtained, &rows));
+    DBBINDING text = {};
+    text.iOrdinal = 1;
+    text.obStatus = 0;
+    text.obLength = 4;
+    text.obValue = 8;
+    text.dwPart = DBPART_VALUE | DBPART_LENGTH | DBPART_STATUS;
+    text.dwMemOwner = DBMEMOWNER_CLIENTOWNED;
+    text.eParamIO = DBPARAMIO_NOTPARAM;
+    text.cbMaxLen = 64;
+    text.wType = DBTYPE_WSTR;
+    Ptr<IAccessor> rowAccessors = shared.As<IAccessor>(IID_IAccessor);
+    HACCESSOR rowAccessor = DB_NULL_HACCESSOR;
+    ASSERT_EQ(S_OK, rowAccessors->CreateAccessor(DBACCESSOR_ROWDATA, 1, &text, 0, &rowAccessor, nullptr));
+
+    DBBINDING key = {};
+    key.iOrdinal = 1;
+    key.obStatus = 0;
+    key.obValue = 4;
+    key.dwPart = DBPART_VALUE | DBPART_STATUS;
+    key.dwMemOwner = DBMEMOWNER_CLIENTOWNED;
+    key.eParamIO = DBPARAMIO_INPUT;
+    key.cbMaxLen = 4;
+    key.wType = DBTYPE_I4;
+    std::atomic<int> wrong{0};
+    HANDLE start = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    std::vector<Ptr<ICommandText>> commands;
+    std::vector<Reader> readers;
+    for (int t = 0; t < 6; ++t) {
+        commands.push_back(NewCommand(session_.Get(), L"SELECT Name FROM Patient WHERE Patient = ?"));
+        Ptr<IAccessor> accessors = commands.back().As<IAccessor>(IID_IAccessor);
+        HACCESSOR params = DB_NULL_HACCESSOR;
+        ASSERT_EQ(S_OK, accessors->CreateAccessor(DBACCESSOR_PARAMETERDATA, 1, &key, 0, &params, nullptr));
+        readers.push_back({commands.back().Get(), params, shared.Get(), row, rowAccessor, start, t, &wrong});
+    }
+    std::vector<HANDLE> threads;
+    for (Reader& r : readers)
+        threads.push_back(CreateThread(nullptr, 0, ReadWhenStarted, &r, 0, nullptr));
+    SetEvent(start);
+    EXPECT_EQ(WAIT_OBJECT_0,
+              WaitForMultipleObjects(static_cast<DWORD>(threads.size()), threads.data(), TRUE, 60000))
+        << "every thread finishes";
+    for (HANDLE t : threads)
+        CloseHandle(t);
+    CloseHandle(start);
+    EXPECT_EQ(0, wrong.load()) << "results seen by the wrong thread or not at all";
+    for (size_t t = 0; t < commands.size(); ++t)
+        commands[t].As<IAccessor>(IID_IAccessor)->ReleaseAccessor(readers[t].params, nullptr);
+    rowAccessors->ReleaseAccessor(rowAccessor, nullptr);
+    shared->ReleaseRows(1, &row, nullptr, nullptr, nullptr);
 }
 
 }  // namespace

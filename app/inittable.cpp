@@ -5,6 +5,7 @@
 #include "app/iconsnimok.h"
 #include "app/inputtext.h"
 #include "app/mainpatientwnd.h"
+#include "app/printservices.h"
 #include "app/stopwnd.h"
 #include "app/viewerservices.h"
 #include "foundation/globals.h"
@@ -86,8 +87,8 @@ const InitRow InitTable[] = {
     {SnimokWnd::RegisterClass, SnimokWnd::UnregisterClass, L"Register SnimokWnd"},
     {RegisterMainView, UnregisterMainView, L"Register MainViewWnd"},
     {DbKartWindow::RegisterClasses, DbKartWindow::UnregisterClasses, L"Register KartWnd"},
-    {NoClassToRegister, NothingToUndo, L"Register PrnStatusWnd"},
-    {NoClassToRegister, NothingToUndo, L"Register RegisterPrnJobWnd"},
+    {RegisterPrinterStatusClass, UnregisterPrinterStatusClass, L"Register PrnStatusWnd"},
+    {RegisterPrintStateClass, UnregisterPrintStateClass, L"Register RegisterPrnJobWnd"},
     {RegisterConnectWnd, UnregisterConnectWnd, L"Register RegisterDConnectWnd"},
     {InitIconBitmapInfo, FreeIconBitmapInfo, L"InitIcons"},
     {IconsBar::RegisterClass, IconsBar::UnregisterClass, L"Register RegisterIconsBar"},

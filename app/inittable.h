@@ -3,10 +3,11 @@
 //
 // The table is a static array of rows {init, uninit, name} ended by a row
 // whose init and uninit are both null. The rows of the window classes that
-// this program does not have (the printer-status and print-job windows, the
-// archive and disk-preparation windows) are empty rows: their init succeeds
-// and their uninit does nothing, so every row has an uninit and the undo
-// walks the whole table.
+// this program does not have (the archive and disk-preparation windows) are
+// empty rows: their init succeeds and their uninit does nothing, so every row
+// has an uninit and the undo walks the whole table. The printer-status and
+// print-job windows belong to printing, above the shell: their rows register
+// them through the print service table (app/printservices.h).
 #pragma once
 
 #include "ui/init_rows.h"

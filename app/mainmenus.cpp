@@ -266,7 +266,7 @@ void MainPatientWindow::OnPrintButton(DButton* button)
         return;
     ReportDesc report;
     if (report.Parse(data))
-        PrintReportFromDesc(GetHwnd(), &report);
+        PrintReportFromDesc(GetHwnd(), &report, name);
 }
 
 // ---- service menu ------------------------------------------------------------------------

@@ -248,8 +248,9 @@ void TemplateMenu(HWND owner, DWORD imageKey, int x, int y);
 void SetNoteFromTemplateMenu(HWND owner, DWORD imageKey, int x, int y);
 
 // How a note's Print button prints: the default print job of the description
-// for the image and patient keys. The default, while no print job is
-// installed, says that the command is not available. Returns the previous
-// function.
+// for the image and patient keys, which printing installs in the program
+// (printing/programservices.cpp). Without it (the shell alone, as in its own
+// tests) the button says that the command is not available. Returns the
+// previous function.
 typedef void (*NotePrintFunction)(HWND owner, DWORD imageKey, DWORD patientKey);
 NotePrintFunction SetNotePrintFunction(NotePrintFunction function);

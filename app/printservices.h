@@ -5,7 +5,8 @@
 // Printing fills it when the program is linked with it (printing/
 // programservices.cpp, compiled into the program itself); tests put
 // recording entries in its place. The shell's commands below run an entry,
-// or say that the command is not available when the entry is empty.
+// or say that the command is not available when the entry is empty; the
+// initialization table's rows of printing's windows register nothing then.
 #pragma once
 
 #include <windows.h>
@@ -22,10 +23,17 @@ struct PrintServices {
     void (*chooseReportProfile)(HWND owner);
     // The printer profiles (the program settings' "Printer").
     void (*editPrinterProfiles)(HWND owner);
-    // The report menu's report: its filters, then the print.
-    void (*printReport)(HWND owner, ReportDesc* report);
+    // The report menu's report (its name in the menu): its filters, then
+    // the print.
+    void (*printReport)(HWND owner, ReportDesc* report, const wchar_t* name);
     // The printer queue window ("Show printer status").
     void (*showStatusPrinterWnd)(HWND owner);
+    // The window classes of the printer queue window and of the print-state
+    // window (rows "Register PrnStatusWnd" and "Register RegisterPrnJobWnd").
+    bool (*registerStatusPrinterWnd)();
+    void (*unregisterStatusPrinterWnd)();
+    bool (*registerPrintStateWnd)();
+    void (*unregisterPrintStateWnd)();
 };
 
 const PrintServices& GetPrintServices();
@@ -38,5 +46,12 @@ void OpenReportsDialog(HWND owner);
 void OpenFontsDialog(HWND owner);
 void ChooseReportPrinter(HWND owner);
 void OpenPrinterProfiles(HWND owner);
-void PrintReportFromDesc(HWND owner, ReportDesc* report);
+void PrintReportFromDesc(HWND owner, ReportDesc* report, const wchar_t* name);
 void OpenPrinterStatus(HWND owner);
+
+// The initialization table's rows of printing's window classes: each runs its
+// entry, and succeeds without one.
+bool RegisterPrinterStatusClass();
+void UnregisterPrinterStatusClass();
+bool RegisterPrintStateClass();
+void UnregisterPrintStateClass();

@@ -130,8 +130,9 @@ tf_register() {
 # in the language). Then the settings the program reads are
 # written into the prefix's registry: "DataPath", "CfgDir", "DefDir", the
 # "Arj" folder, "AdminUsers" naming the Linux user (Wine's GetUserNameW
-# returns it) and "ServerName": empty, or the argument ("\\." when the disk
-# service runs). TF_SITE is set to the site's folder.
+# returns it), "ServerName": empty, or the argument ("\\." when the disk
+# service runs), and the reports of the report menu ("PrintReport"). TF_SITE
+# is set to the site's folder.
 tf_site_language() {
     case "${LC_ALL:-${LC_MESSAGES:-${LANG:-}}}" in
         ru*) echo ru ;;
@@ -175,6 +176,17 @@ tf_site() {
     wine reg add "$key" /v ServerName /t REG_SZ /d "$server" /f >/dev/null 2>&1
     wine reg add "$key" /v AdminUsers /t REG_SZ /d "$(id -un)" /f >/dev/null 2>&1
     wine reg add "$key\\Arj" /ve /t REG_SZ /d "$w\\Arj\\" /f >/dev/null 2>&1
+    # The report menu's reports (name -> description file), in the site's language.
+    wine reg delete "$key\\PrintReport" /f >/dev/null 2>&1 || true
+    if [ "$language" = ru ]; then
+        wine reg add "$key\\PrintReport" /v "Пациенты со снимками за период" /t REG_SZ /d ImagesPeriod.cfg /f \
+            >/dev/null 2>&1
+        wine reg add "$key\\PrintReport" /v "Снимки за период" /t REG_SZ /d ImagesList.cfg /f >/dev/null 2>&1
+    else
+        wine reg add "$key\\PrintReport" /v "Patients with images of the period" /t REG_SZ /d ImagesPeriod.cfg /f \
+            >/dev/null 2>&1
+        wine reg add "$key\\PrintReport" /v "Images of the period" /t REG_SZ /d ImagesList.cfg /f >/dev/null 2>&1
+    fi
     # The DICOM export server stand-in's one target, "PACS", receives its
     # images in the site's Dicom\ folder; its send queues live in Dicom\Spool\.
     mkdir -p "$site/Dicom/Spool"
@@ -199,6 +211,9 @@ tf_start_disksrv() {
 # paper's edge. cups-pdf reads its configuration from /etc/cups only, one file
 # per instance: this build's instance is named after its folder, and its
 # output folder is new for every run ($TF_PDF_DIR, exported for the tests).
+# Each file's name starts with its job's number (Label 1): documents of the
+# same name (every picture sheet is "Printing Picture") never overwrite one
+# another.
 # A cupsd that cannot start fails the run here, with its log.
 TF_CUPSD_PID=""
 TF_CUPS_CONF=""
@@ -260,7 +275,7 @@ Log $dir/log
 GSTmp $dir/gs
 UserUMask 0000
 Grp root
-Label 0
+Label 1
 TitlePref 0
 CONF
     cupsd -f -c "$dir/etc/cupsd.conf" -s "$dir/etc/cups-files.conf" >"$dir/log/cupsd.out" 2>&1 &

@@ -45,6 +45,21 @@ void PrintJob::Open(const wchar_t* driver, const wchar_t* device, const wchar_t*
     state_ = 0;
     minWidth = 0;
     minHeight = 0;
+    memory_ = false;
+}
+
+void PrintJob::OpenMemory(HDC dc, const PageDeviceCaps& caps)
+{
+    if (dc_)
+        Fail(IDS_PRINTER_ALREADY_OPEN);
+    if (!dc)
+        Fail(IDS_PRINTER_OPEN_ERROR);
+    dc_ = dc;
+    caps_ = caps;
+    memory_ = true;
+    state_ = 0;
+    minWidth = 0;
+    minHeight = 0;
 }
 
 void PrintJob::Close()
@@ -53,14 +68,16 @@ void PrintJob::Close()
         return;
     if (state_ == 1)
         AbortDoc();
-    DeleteDC(dc_);
+    if (!memory_)
+        DeleteDC(dc_);
+    memory_ = false;
     dc_ = nullptr;
     state_ = -1;
 }
 
 int PrintJob::StartDoc(const DOCINFOW& info)
 {
-    const int job = ::StartDocW(dc_, &info);
+    const int job = memory_ ? 1 : ::StartDocW(dc_, &info);
     if (job <= 0)
         Fail(IDS_DOCUMENT_CREATE_ERROR);
     state_ = 1;
@@ -70,20 +87,20 @@ int PrintJob::StartDoc(const DOCINFOW& info)
 
 void PrintJob::EndDoc()
 {
-    if (::EndDoc(dc_) < 1)
+    if (!memory_ && ::EndDoc(dc_) < 1)
         Fail(IDS_DOCUMENT_CLOSE_ERROR);
     state_ = 0;
 }
 
 void PrintJob::AbortDoc()
 {
-    if (state_ == 1 && ::AbortDoc(dc_) > 0)
+    if (state_ == 1 && (memory_ || ::AbortDoc(dc_) > 0))
         state_ = 0;
 }
 
 void PrintJob::StartPage()
 {
-    if (::StartPage(dc_) < 1) {
+    if (!memory_ && ::StartPage(dc_) < 1) {
         ShowLastErrorBox();
         Fail(IDS_PAGE_CREATE_ERROR);
     }
@@ -96,7 +113,7 @@ void PrintJob::StartPage()
 
 void PrintJob::EndPage()
 {
-    if (::EndPage(dc_) < 1)
+    if (!memory_ && ::EndPage(dc_) < 1)
         Fail(IDS_PAGE_CLOSE_ERROR);
 }
 
@@ -110,11 +127,14 @@ void PrintJob::SetupPage()
 {
     if (pageSetUp_)
         Fail(IDS_PAGE_ALREADY_SET_UP);
-    const PageDeviceCaps caps = {
-        GetDeviceCaps(dc_, PHYSICALWIDTH), GetDeviceCaps(dc_, PHYSICALHEIGHT),
-        GetDeviceCaps(dc_, PHYSICALOFFSETX), GetDeviceCaps(dc_, PHYSICALOFFSETY),
-        GetDeviceCaps(dc_, HORZRES), GetDeviceCaps(dc_, VERTRES),
-        GetDeviceCaps(dc_, LOGPIXELSX), GetDeviceCaps(dc_, LOGPIXELSY)};
+    const PageDeviceCaps caps = memory_ ? caps_
+                                        : PageDeviceCaps{GetDeviceCaps(dc_, PHYSICALWIDTH),
+                                                         GetDeviceCaps(dc_, PHYSICALHEIGHT),
+                                                         GetDeviceCaps(dc_, PHYSICALOFFSETX),
+                                                         GetDeviceCaps(dc_, PHYSICALOFFSETY),
+                                                         GetDeviceCaps(dc_, HORZRES), GetDeviceCaps(dc_, VERTRES),
+                                                         GetDeviceCaps(dc_, LOGPIXELSX),
+                                                         GetDeviceCaps(dc_, LOGPIXELSY)};
     const PageRequest request = {leftMargin, rightMargin, topMargin, bottomMargin, minWidth, minHeight};
     PageLayout layout;
     const unsigned failure = LayOutPage(caps, request, &layout);

@@ -55,8 +55,14 @@ public:
     // context is already held, 323 when none can be created. Resets the
     // minimum sizes to 0.
     void Open(const wchar_t* driver, const wchar_t* device, const wchar_t* output, const DEVMODEW* devMode);
-    // Aborts a started document, deletes the device context; nothing when
-    // none is held.
+    // A job on a device context the caller made and keeps (a memory or a
+    // metafile device context) standing for a printer with these
+    // capabilities: the pages are laid out from `caps` as on that printer,
+    // and the document and page calls are counted without reaching the
+    // spooler. Throws 322 when a device context is already held.
+    void OpenMemory(HDC dc, const PageDeviceCaps& caps);
+    // Aborts a started document, deletes the device context (not one given
+    // to OpenMemory); nothing when none is held.
     void Close();
 
     // Starts the document; returns the print job id the spooler gave it.
@@ -117,6 +123,8 @@ private:
     void SetupPage();
 
     int state_ = -1;            // -1 no device context, 0 open, 1 document started
+    bool memory_ = false;       // OpenMemory: the caller's device context, caps_ stand for the printer
+    PageDeviceCaps caps_ = {};
     bool pageSetUp_ = false;    // the current page has been laid out
     HDC dc_ = nullptr;
     int pageCount_ = 0;         // pages started since StartDoc

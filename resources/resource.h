@@ -176,7 +176,9 @@
 // Printing (5000-5999): dialogs are 5000 plus the number the system gives
 // them; their controls keep the system's own ids, and the labels that only
 // show a text are numbered from 5400.
-#define IDI_PICTURE_PRINT 5189          // the picture print settings dialog's icon
+#define IDI_PICTURE_PRINT 5189          // the picture print settings dialog's icon; also the class icon of the
+                                        // print-state and printer status windows
+#define IDI_PRINT_DELETE 5107           // "Delete" and "Delete All" of the printer status window
 #define IDD_PRINTER_PROFILES 5254       // "Profiles of printers"
 #define IDC_PROFILE_CHANGE 1250
 #define IDC_PROFILE_LIST 1251

@@ -33,6 +33,9 @@ const SiteFile kSiteFiles[] = {
     {L"ImagesPeriod.cfg", kReport, nullptr},
     {L"RepPatient.cfg", kList, nullptr},
     {L"RepFilt.cfg", kFilter, L"Patient"},
+    {L"ImagesList.cfg", kReport, nullptr},
+    {L"RepImages.cfg", kList, nullptr},
+    {L"RepImgFilt.cfg", kFilter, L"Snimok INNER JOIN Patient ON Snimok.Patient = Patient.Patient"},
 };
 
 std::wstring Lower(std::wstring s)
@@ -112,14 +115,24 @@ protected:
         DescTest::TearDown();
     }
 
+    // A column of the table, or of one of the tables of a join ("A INNER JOIN
+    // B ON ...").
     void ExpectColumn(const std::wstring& table, const std::wstring& column, const wchar_t* file)
     {
-        auto t = schema_.find(Lower(table));
-        ASSERT_NE(schema_.end(), t) << "table " << testing::PrintToString(table) << " of "
-                                    << testing::PrintToString(std::wstring(file));
-        EXPECT_TRUE(t->second.count(Lower(column)))
-            << "column " << testing::PrintToString(column) << " of " << testing::PrintToString(table) << " in "
-            << testing::PrintToString(std::wstring(file));
+        std::vector<std::wstring> names;
+        std::wstring rest = table.substr(0, table.find(L" ON "));
+        for (size_t join; (join = rest.find(L" INNER JOIN ")) != std::wstring::npos; rest = rest.substr(join + 12))
+            names.push_back(rest.substr(0, join));
+        names.push_back(rest);
+        bool found = false;
+        for (const std::wstring& name : names) {
+            auto t = schema_.find(Lower(name));
+            ASSERT_NE(schema_.end(), t) << "table " << testing::PrintToString(name) << " of "
+                                        << testing::PrintToString(std::wstring(file));
+            found = found || t->second.count(Lower(column)) > 0;
+        }
+        EXPECT_TRUE(found) << "column " << testing::PrintToString(column) << " of " << testing::PrintToString(table)
+                           << " in " << testing::PrintToString(std::wstring(file));
     }
 
     void ExpectFields(const std::wstring& table, const DescStrArray& fields, const wchar_t* file)
@@ -272,6 +285,22 @@ TEST_P(SiteTest, ThePatientCard)
     EXPECT_EQ(0, d.HasEvent(kEventDelete));
 }
 
+TEST_P(SiteTest, TheImagesReportListsTheImagesWithTheirPatients)
+{
+    ReportDesc r;
+    ASSERT_EQ(1, r.Parse(L"ImagesList.cfg"));
+    EXPECT_NE(0, r.Orientation()) << "landscape";
+    ASSERT_EQ(1, r.TableCount());
+    const DbFormDesc* list = r.Table(0).list;
+    ASSERT_NE(nullptr, list);
+    EXPECT_EQ(std::wstring(L"Snimok"), list->Key().GetString());
+    int total = 0;
+    for (int i = 0; i < list->List().count; ++i)
+        total -= list->List()[i]->width;
+    EXPECT_EQ(1000, total) << "per mille widths that fill the printable width";
+    EXPECT_EQ(2, r.Table(0).filt->Fields().count);
+}
+
 TEST_P(SiteTest, TheReport)
 {
     ReportDesc r;
@@ -326,7 +355,7 @@ TEST_P(SiteTest, EveryTextTheUserSeesIsInTheSetsLanguage)
                 texts.emplace_back(file, std::wstring(format, f->formatLength));
         }
     };
-    for (const wchar_t* name : {L"main.cfg", L"Patient.cfg", L"RepPatient.cfg"}) {
+    for (const wchar_t* name : {L"main.cfg", L"Patient.cfg", L"RepPatient.cfg", L"RepImages.cfg"}) {
         DbFormDesc d;
         ASSERT_EQ(1, d.Parse(name));
         texts.emplace_back(name, d.Caption());
@@ -337,7 +366,7 @@ TEST_P(SiteTest, EveryTextTheUserSeesIsInTheSetsLanguage)
             texts.emplace_back(name, d.Button(i).tooltip.GetString());
         }
     }
-    for (const wchar_t* name : {L"MainFilt.cfg", L"RepFilt.cfg"}) {
+    for (const wchar_t* name : {L"MainFilt.cfg", L"RepFilt.cfg", L"RepImgFilt.cfg"}) {
         FormDesc d;
         ASSERT_EQ(1, d.Parse(name));
         texts.emplace_back(name, d.Caption());
@@ -347,12 +376,14 @@ TEST_P(SiteTest, EveryTextTheUserSeesIsInTheSetsLanguage)
             fields(name, d.Ref(i)->fields);
         }
     }
-    ReportDesc report;
-    ASSERT_EQ(1, report.Parse(L"ImagesPeriod.cfg"));
-    for (int i = 0; i < report.HeaderCount(); ++i) {
-        int length = 0;
-        if (const wchar_t* text = report.HeaderText(i, &length))
-            texts.emplace_back(L"ImagesPeriod.cfg", std::wstring(text, length));
+    for (const wchar_t* name : {L"ImagesPeriod.cfg", L"ImagesList.cfg"}) {
+        ReportDesc report;
+        ASSERT_EQ(1, report.Parse(name));
+        for (int i = 0; i < report.HeaderCount(); ++i) {
+            int length = 0;
+            if (const wchar_t* text = report.HeaderText(i, &length))
+                texts.emplace_back(name, std::wstring(text, length));
+        }
     }
     int cyrillic = 0;
     for (const auto& t : texts) {

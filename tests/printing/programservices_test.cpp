@@ -1,12 +1,19 @@
 // The commands printing gives the program: the shell's service menu and
-// Print button and the image panel reach printing's dialogs through their
-// service tables, as the program fills them.
+// Print button, the report menu, the note window's and the image panel's
+// Print reach printing through their service tables, as the program fills
+// them, and the initialization table registers printing's windows.
+#include "fake_spooler.h"
 #include "print_fixture.h"
 
+#include "app/notesnimok.h"
 #include "app/printservices.h"
 #include "common/prompt_script.h"
 #include "images/viewer/viewerservices.h"
 #include "printing/printerprofile.h"
+#include "printing/printstatewnd.h"
+#include "printing/reportprint.h"
+#include "printing/sheetprint.h"
+#include "printing/statusprinterwnd.h"
 #include "resources/resource.h"
 
 using namespace printtest;
@@ -49,10 +56,35 @@ TEST(ProgramServices, ImagePanelChoosesThePictureSheetsProfile)
     EXPECT_EQ(&ChooseSnimokProfile, GetViewerServices().chooseSnimokProfile);
 }
 
-TEST(ProgramServices, CommandsPrintingDoesNotHaveYetSaySo)
+TEST(ProgramServices, EveryPrintingEntryIsFilledAndNoneSaysItIsNotAvailable)
 {
-    PromptScript prompts({IDOK});
+    const PrintServices& print = GetPrintServices();
+    EXPECT_TRUE(print.runPrintHeaderDlg && print.runReportsDlg && print.runFontsDlg && print.chooseReportProfile &&
+                print.editPrinterProfiles);
+    EXPECT_EQ(&PrintReportFromMenu, print.printReport);
+    EXPECT_EQ(&ShowStatusPrinterWnd, print.showStatusPrinterWnd);
+    EXPECT_EQ(&StatusPrinterWnd::RegisterClass, print.registerStatusPrinterWnd);
+    EXPECT_EQ(&DocPrintStateWnd::RegisterClass, print.registerPrintStateWnd);
+    EXPECT_TRUE(print.unregisterStatusPrinterWnd && print.unregisterPrintStateWnd);
+    EXPECT_EQ(&PrintSnimokWithCfg, GetViewerServices().printSnimokWithCfg);
+    // The note window's Print prints the default sheet: put back after a look.
+    NotePrintFunction note = SetNotePrintFunction(nullptr);
+    EXPECT_EQ(&StartDefaultPrintJob, note);
+    SetNotePrintFunction(note);
+}
+
+TEST(ProgramServices, ShowPrinterStatusOpensTheStatusWindow)
+{
+    InputClasses classes;
+    PrivateSettings settings;
+    FakeSpooler spooler;
+    spooler.AddQueue(L"Fake Laser");
+    ASSERT_TRUE(RegisterPrinterStatusClass()) << "the initialization table's row";
     OpenPrinterStatus(nullptr);
-    ASSERT_EQ(1u, prompts.Count());
-    EXPECT_NE(std::wstring::npos, prompts.Last().text.find(L"not available"));
+    HWND window = harness::FindOwnWindow(StatusPrinterWnd::kClassName);
+    ASSERT_TRUE(window);
+    EXPECT_EQ(window, GetStatusPrinterWnd().GetHwnd());
+    EXPECT_TRUE(IsWindowVisible(window));
+    UnregisterPrinterStatusClass();
+    EXPECT_FALSE(IsWindow(window)) << "the window goes with its class";
 }

@@ -1,16 +1,24 @@
-// Each configuration dialog of printing in English and in Russian: its
-// caption and every text in the running language, and a picture of it
-// (printing-<dialog>-<language>.bmp in $TF_SHOT_DIR or the build folder) to
-// be looked at.
+// Each configuration dialog and window of printing in English and in
+// Russian: its caption and every text in the running language, and a picture
+// of it (printing-<dialog>-<language>.bmp in $TF_SHOT_DIR or the build
+// folder) to be looked at. The print-state and printer status windows show
+// jobs of the scripted spooler.
+#include "fake_spooler.h"
 #include "print_fixture.h"
 
 #include "common/window_harness.h"
 #include "foundation/globals.h"
 #include "printing/configdialogs.h"
+#include "printing/jobstatus.h"
 #include "printing/printerprofile.h"
+#include "printing/printstatewnd.h"
+#include "printing/statusprinterwnd.h"
 #include "printing/snimokprintcfg.h"
 #include "resources/resource.h"
 #include "resources/strings.h"
+
+#include <commctrl.h>
+#include <winspool.h>
 
 #include <functional>
 
@@ -183,6 +191,111 @@ TEST_P(DialogPictures, PicturePrintSettings)
                   {IDCANCEL, IDS_CLOSE}},
                  [&] { RunSnimokPrintCfgDlg(nullptr, cfg); }};
     TakeShot(shot, GetParam(), LangName());
+}
+
+std::wstring PicturePath(const char* name, const char* langName)
+{
+    std::wstring path = PictureFolder() + L"\\printing-";
+    for (const char* c = name; *c; ++c)
+        path += static_cast<wchar_t>(*c);
+    path += L"-";
+    for (const char* c = langName; *c; ++c)
+        path += static_cast<wchar_t>(*c);
+    return path + L".bmp";
+}
+
+TEST_P(DialogPictures, PrintStateWindow)
+{
+    ThreadLanguage language(GetParam());
+    harness::ScreenLock lock;
+    InputClasses classes;
+    ASSERT_TRUE(DocPrintStateWnd::RegisterClass());
+    FakeSpooler spooler;
+    spooler.AddQueue(L"Laser A4");
+    SpoolJob job;
+    job.totalPages = 10;
+    job.pagesPrinted = 4;
+    job.size = 1000000;
+    job.position = 1;
+    job.status = JOB_STATUS_SPOOLING | JOB_STATUS_PRINTING;
+    const DWORD id = spooler.QueueJob(L"Laser A4", job);
+    {
+        DocPrintStateWnd window;
+        ASSERT_TRUE(window.Start(nullptr, GetParam() == 0x419 ? L"Пациенты со снимками за период"
+                                                              : L"Patients with images of the period"));
+        window.SetPrinterName(L"Laser A4");
+        ASSERT_TRUE(window.WatchPrinter(id));
+        window.SetStateText(IDS_PRINT_STATE_PRINTING);
+        spooler.SetJobField(id, JOB_NOTIFY_FIELD_BYTES_PRINTED, 250000);
+        ASSERT_TRUE(harness::PumpUntil([&] { return window.Read().bytesPrinted == 250000; }, 5000));
+        const UINT labels[5] = {IDS_PRINT_STATE_PRINTER, IDS_PRINT_STATE_STATUS, IDS_PRINT_STATE_POSITION,
+                                IDS_PRINT_STATE_PAGES, IDS_PRINT_STATE_PRINTED};
+        for (int i = 0; i < 5; ++i)
+            EXPECT_EQ(Text(labels[i]), window.Label(i)) << LangName();
+        EXPECT_EQ(Text(IDS_PRINT_STATE_PRINTING), window.Read().state);
+        EXPECT_EQ(JobStatusText(0x18), window.Read().status);
+        wchar_t caption[64] = L"";
+        window.CancelButton().GetText(caption, 64);
+        EXPECT_EQ(Text(IDS_CANCEL), caption);
+        RECT frame;
+        GetWindowRect(window.GetHwnd(), &frame);
+        EXPECT_GE(frame.left, 0);
+        EXPECT_LE(frame.right, 1280);
+        EXPECT_LE(frame.bottom, 1024);
+        Sleep(200);
+        RedrawWindow(window.GetHwnd(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN);
+        Sleep(200);
+        EXPECT_TRUE(SaveWindowPicture(window.GetHwnd(), PicturePath("printstate", LangName())));
+        window.Stop();
+    }
+    DocPrintStateWnd::UnregisterClass();
+}
+
+TEST_P(DialogPictures, PrinterStatusWindow)
+{
+    ThreadLanguage language(GetParam());
+    harness::ScreenLock lock;
+    InputClasses classes;
+    FakeSpooler spooler;
+    spooler.AddQueue(L"Laser A4");
+    spooler.AddQueue(L"PDF");
+    const wchar_t* documents[3] = {L"Printing Picture", L"Patients with images of the period", L"Day list"};
+    for (int i = 0; i < 3; ++i) {
+        SpoolJob job;
+        job.document = documents[i];
+        job.user = L"radiology";
+        job.totalPages = 3 - i;
+        job.pagesPrinted = i == 0 ? 1 : 0;
+        job.status = i == 0 ? JOB_STATUS_PRINTING : (i == 1 ? JOB_STATUS_PAUSED : 0);
+        spooler.QueueJob(L"Laser A4", job);
+    }
+    ASSERT_TRUE(StatusPrinterWnd::RegisterClass());
+    ShowStatusPrinterWnd(nullptr);
+    StatusPrinterWnd& window = GetStatusPrinterWnd();
+    ASSERT_TRUE(window.GetHwnd());
+    for (int i = 0; i < StatusPrinterWnd::kColumns; ++i) {
+        wchar_t header[64] = L"";
+        LVCOLUMNW column = {};
+        column.mask = LVCF_TEXT;
+        column.pszText = header;
+        column.cchTextMax = 64;
+        SendMessageW(window.List(), LVM_GETCOLUMNW, i, reinterpret_cast<LPARAM>(&column));
+        EXPECT_EQ(Text(IDS_JOB_COLUMN_DOCUMENT + i), header) << LangName();
+    }
+    const std::pair<DButton*, unsigned> buttons[3] = {
+        {&window.ExitButton(), IDS_EXIT}, {&window.DeleteButton(), IDS_DELETE_JOB},
+        {&window.DeleteAllButton(), IDS_DELETE_ALL_JOBS}};
+    for (const auto& [button, id] : buttons) {
+        wchar_t caption[64] = L"";
+        button->GetText(caption, 64);
+        EXPECT_EQ(Text(id), caption);
+    }
+    EXPECT_EQ(Text(IDS_JOB_STATUS_PAUSED), window.CellText(1, 2));
+    harness::Pump(200);
+    RedrawWindow(window.GetHwnd(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN);
+    harness::Pump(200);
+    EXPECT_TRUE(SaveWindowPicture(window.GetHwnd(), PicturePath("printerstatus", LangName())));
+    StatusPrinterWnd::UnregisterClass();
 }
 
 INSTANTIATE_TEST_SUITE_P(Languages, DialogPictures, ::testing::Values(LANGID(0x409), LANGID(0x419)),

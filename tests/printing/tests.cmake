@@ -1,7 +1,15 @@
 # Printing: page arithmetic, the print job on the real CUPS printers of the
 # run (./test.sh starts them), fonts, profiles, the configuration dialogs, the
-# query-script reader, and the commands printing installs into the program
-# (its installer is compiled in as into the program).
+# query-script reader, the print-state and printer status windows against a
+# scripted spooler, reports and picture sheets of the demo database printed
+# to PDF, and the commands printing installs into the program (its installer
+# is compiled in as into the program).
 file(GLOB PRINTING_TESTS CONFIGURE_DEPENDS ${CMAKE_CURRENT_LIST_DIR}/*.cpp)
 tf_add_test_executable(printing SOURCES ${PRINTING_TESTS} ${CMAKE_SOURCE_DIR}/printing/programservices.cpp
-    LIBRARIES printing appcore)
+    LIBRARIES printing appcore demosite_lib)
+add_dependencies(printing_tests zelksqlite)
+# Wine's drive Z: is the host's root: the tests read the schema and the
+# site's description files from the source tree.
+target_compile_definitions(printing_tests PRIVATE
+    TF_PRINTING_TEST_SCHEMA="Z:${CMAKE_SOURCE_DIR}/site/schema.sql"
+    TF_PRINTING_TEST_SITE="Z:${CMAKE_SOURCE_DIR}/site/")

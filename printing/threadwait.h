@@ -1,0 +1,16 @@
+// Waiting on a thread that other threads' windows talk to.
+#pragma once
+
+#include <windows.h>
+
+// Waits until one of the handles is signalled or the time-out passes, while
+// the calling thread goes on answering the messages other threads send to its
+// windows (it dispatches no posted message and no input). A window on another
+// thread that sends to this thread's windows, as activation and ownership do,
+// can then never deadlock with the wait. The result is WaitForMultipleObjects':
+// WAIT_OBJECT_0 + i, WAIT_TIMEOUT or WAIT_FAILED.
+DWORD WaitAnsweringSent(DWORD count, const HANDLE* handles, DWORD timeout);
+inline DWORD WaitAnsweringSent(HANDLE handle, DWORD timeout)
+{
+    return WaitAnsweringSent(1, &handle, timeout);
+}

@@ -1,0 +1,300 @@
+// Reports and picture sheets of the demo database printed to PDF through
+// the run's CUPS printer, the whole way the program prints them: the
+// printer of the job kind, the print-state window on its own thread, the
+// document, and the wait for the spooler, which under Wine ends without a
+// box (any prompt fails these tests). The PDF is read back: the words and
+// their places (pdftotext), the pages and their size, and the picture's
+// greys (pdftoppm).
+#include "print_site.h"
+
+#include "common/prompt_script.h"
+#include "forms/desccache.h"
+#include "forms/reportdesc.h"
+#include "images/viewer/viewerservices.h"
+#include "printing/printerprofile.h"
+#include "printing/printstatewnd.h"
+#include "printing/reportprint.h"
+#include "printing/sheetprint.h"
+#include "resources/strings.h"
+#include "foundation/textutil.h"
+
+#include <algorithm>
+#include <cmath>
+#include <map>
+#include <set>
+
+using namespace printtest;
+
+namespace {
+
+// The classes a print needs, as the program's initialization table has them.
+class PrintClasses {
+public:
+    PrintClasses() { DocPrintStateWnd::RegisterClass(); }
+    ~PrintClasses() { DocPrintStateWnd::UnregisterClass(); }
+
+private:
+    InputClasses controls_;
+};
+
+std::wstring Words(const PdfPage& page)
+{
+    std::wstring all;
+    for (const PdfWord& w : page.words)
+        all += w.text + L" ";
+    return all;
+}
+
+std::string Narrow(const std::wstring& text)
+{
+    std::string out;
+    for (wchar_t c : text)
+        out += c < 128 ? static_cast<char>(c) : '?';
+    return out;
+}
+
+class PrintToPdf : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        REQUIRE_CUPS();
+        ASSERT_TRUE(db.Ok()) << db.Error();
+    }
+
+    // The site's report "patients with images of the period", its filters
+    // taken as they are (every patient).
+    void SiteReport(ReportDesc& report, ReportFilters& filters, const std::wstring& docName)
+    {
+        for (const wchar_t* name : {L"ImagesPeriod.cfg", L"RepFilt.cfg", L"RepPatient.cfg"})
+            db.CopySiteCfg(name);
+        ASSERT_TRUE(report.Parse(L"ImagesPeriod.cfg"));
+        ASSERT_TRUE(filters.Prepare(&report, docName.c_str()));
+    }
+
+    std::set<std::wstring> FamilyNames()
+    {
+        std::set<std::wstring> names;
+        for (long id : db.Patients())
+            names.insert(db.Scalar(L"SELECT Name1 FROM Patient WHERE Patient=" + std::to_wstring(id) + L";"));
+        return names;
+    }
+
+    PrintClasses classes;
+    DemoDatabase db;
+    PrintSetup setup;
+};
+
+}  // namespace
+
+TEST_F(PrintToPdf, TheSitesReportPrintsEveryPatientInItsColumnsWithoutABox)
+{
+    ReportDesc report;
+    ReportFilters filters;
+    const std::wstring docName = UniqueDocName(L"tfreport");
+    SiteReport(report, filters, docName);
+    {
+        PrinterLock lock;
+        EXPECT_TRUE(PrintReport(filters, nullptr));
+    }
+    EXPECT_EQ(nullptr, harness::FindOwnWindow(DocPrintStateWnd::kClassName)) << "the state window is gone";
+    const std::string pdf = WaitForPdf(docName);
+    ASSERT_FALSE(pdf.empty()) << "no PDF of the report";
+    const std::vector<PdfPage> pages = ReadPdfWords(pdf);
+    ASSERT_FALSE(pages.empty());
+    EXPECT_LT(pages[0].width, pages[0].height) << "portrait";
+
+    // The header: the title centred over the printable width (2 cm to 1 cm
+    // from the paper's edges), the room at the left margin.
+    const std::vector<PdfWord> title = FindWords(pages[0], L"Patients");
+    const std::vector<PdfWord> period = FindWords(pages[0], L"period");
+    ASSERT_FALSE(title.empty());
+    ASSERT_FALSE(period.empty());
+    const double centre = (Points(2000) + pages[0].width - Points(1000)) / 2;
+    EXPECT_NEAR(centre, (title[0].xMin + period[0].xMax) / 2, 3.0);
+    const std::vector<PdfWord> room = FindWords(pages[0], L"X-ray");
+    ASSERT_FALSE(room.empty());
+    EXPECT_NEAR(Points(2000), room[0].xMin, 2.0);
+
+    // Every patient once, the family name in its column (8 % of 18 cm in),
+    // the count centred before it.
+    const double printable = pages[0].width - Points(3000);
+    const double familyColumn = Points(2000) + printable * 0.08;
+    std::map<std::wstring, int> seen;
+    std::set<std::wstring> names = FamilyNames();
+    for (const PdfPage& page : pages)
+        for (const PdfWord& word : page.words)
+            if (names.count(word.text)) {
+                ++seen[word.text];
+                EXPECT_NEAR(familyColumn, word.xMin, 3.0) << Narrow(word.text);
+                EXPECT_LT(word.yMax, page.height - Points(1500) + 1) << "inside the bottom margin";
+            }
+    for (const std::wstring& name : names)
+        EXPECT_EQ(1, seen[name]) << Narrow(name);
+    const std::vector<PdfWord> last = FindWords(pages.back(), std::to_wstring(names.size()));
+    ASSERT_FALSE(last.empty()) << "the counter counts every row";
+    EXPECT_NEAR((Points(2000) + familyColumn) / 2, (last[0].xMin + last[0].xMax) / 2, 2.0) << "centred in its column";
+}
+
+TEST_F(PrintToPdf, TallRowsBreakPagesAndALandscapeReportPrintsLandscape)
+{
+    db.CopySiteCfg(L"RepFilt.cfg");
+    db.WriteCfg(L"tallrows.cfg",
+                L"table = \"Patient\" key = \"Patient\" orderby = \"Name1\" nosave\n"
+                L"list { { \"Family name\", \"Name1\", varchar(32), height = 2500, border = top|bottom }\n"
+                L"       { \"Birthday\", \"Birthday\", date, format \"dd/MM/yyyy\", width = -300, align =right } }");
+    db.WriteCfg(L"wide.cfg",
+                L"page { left = 1000 right = 1000 top = 1000 bottom = 1000 orientation = 1 }\n"
+                L"header { align =center text = \"Wide list\" }\n"
+                L"table { list = \"tallrows.cfg\" filt = \"RepFilt.cfg\" }\n");
+    ReportDesc report;
+    ASSERT_TRUE(report.Parse(L"wide.cfg"));
+    ReportFilters filters;
+    const std::wstring docName = UniqueDocName(L"tfwide");
+    ASSERT_TRUE(filters.Prepare(&report, docName.c_str()));
+    {
+        PrinterLock lock;
+        EXPECT_TRUE(PrintReport(filters, nullptr));
+    }
+    const std::string pdf = WaitForPdf(docName);
+    ASSERT_FALSE(pdf.empty());
+    const std::vector<PdfPage> pages = ReadPdfWords(pdf);
+    ASSERT_FALSE(pages.empty());
+    EXPECT_GT(pages[0].width, pages[0].height) << "landscape";
+    // 19 cm of rows of 2.5 cm a page, below the title and the header row.
+    const int patients = static_cast<int>(db.Patients().size());
+    EXPECT_GE(static_cast<int>(pages.size()), (patients + 6) / 7);
+    std::set<std::wstring> names = FamilyNames();
+    std::map<std::wstring, int> seen;
+    for (const PdfPage& page : pages)
+        for (const PdfWord& word : page.words)
+            if (names.count(word.text)) {
+                ++seen[word.text];
+                EXPECT_LT(word.yMax, page.height - Points(1000) + 1);
+            }
+    for (const std::wstring& name : names)
+        EXPECT_EQ(1, seen[name]) << Narrow(name);
+    // Dates by the column's picture, right-aligned in their column: half
+    // the printable width (a width not given) and 30 % after it.
+    int dates = 0;
+    for (const PdfPage& page : pages)
+        for (const PdfWord& word : page.words)
+            if (word.text.size() == 10 && word.text[2] == L'/' && word.text[5] == L'/') {
+                ++dates;
+                EXPECT_NEAR(Points(1000) + 0.8 * (page.width - Points(2000)), word.xMax, 3.0);
+            }
+    EXPECT_EQ(patients, dates);
+    // The stored profile stays portrait.
+    GUID guid;
+    ASSERT_TRUE(GetJobProfileGuid(kReportJob, &guid));
+    PrinterProfileList list;
+    list.Load();
+    ASSERT_EQ(1, list.Count());
+    EXPECT_EQ(DMORIENT_PORTRAIT, list.At(0)->DevMode()->dmOrientation);
+}
+
+TEST_F(PrintToPdf, ThePanelsPictureSheetShowsItsPartsAndTheGreysOfItsPicture)
+{
+    setup.SetHeader(L"Company1", L"Central Clinic");
+    setup.SetHeader(L"Cabinet", L"Room 12");
+    const long patient = db.Patients()[0];
+    const int image = std::stoi(db.Scalar(L"SELECT MIN(Snimok) FROM Snimok WHERE Patient=" +
+                                          std::to_wstring(patient) + L" AND Apicriz IS NOT NULL;"));
+    // A picture of 4 grey bands, 2:1, 302 pixels wide (rows padded to 304).
+    const int width = 302, height = 151, stride = 304;
+    std::vector<BYTE> pixels(static_cast<size_t>(stride) * height, 0);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            pixels[static_cast<size_t>(y) * stride + x] = static_cast<BYTE>(32 + 64 * (x * 4 / width));
+    DPicturePtr picture;
+    ASSERT_TRUE(picture.CreateNew());
+    picture->imageId = static_cast<uint32_t>(image);
+    picture->patient.SetPatientId(static_cast<uint32_t>(patient));
+    PrintSnimokRequest request = {nullptr, pixels.data(), width, height, 0, picture.Get()};
+    std::string pdf;
+    {
+        PrinterLock lock;
+        const std::vector<std::string> before = PdfFiles(L"Printing_Picture");
+        PrintSnimokWithCfg(nullptr, &request);
+        pdf = WaitForNewPdf(L"Printing_Picture", before);
+    }
+    ASSERT_FALSE(pdf.empty()) << "no PDF of the sheet";
+    const std::vector<PdfPage> pages = ReadPdfWords(pdf);
+    ASSERT_EQ(1u, pages.size());
+    const std::wstring words = Words(pages[0]);
+    EXPECT_NE(std::wstring::npos, words.find(L"Central Clinic"));
+    EXPECT_NE(std::wstring::npos, words.find(L"Room 12"));
+    EXPECT_NE(std::wstring::npos, words.find(L"Examination:"));
+    const std::wstring family =
+        db.Scalar(L"SELECT Name1 FROM Patient WHERE Patient=" + std::to_wstring(patient) + L";");
+    EXPECT_NE(std::wstring::npos, words.find(family));
+    const std::wstring note = db.Scalar(L"SELECT Apicriz FROM Snimok WHERE Snimok=" + std::to_wstring(image) + L";");
+    EXPECT_NE(std::wstring::npos, words.find(note.substr(0, note.find(L' '))));
+    double textBottom = 0;
+    for (const PdfWord& w : pages[0].words)
+        textBottom = std::max(textBottom, w.yMax);
+
+    // The picture at 50 dpi: across the printable width (margins 1 cm), half
+    // as high, below the texts, its four greys in order.
+    GreyImage page;
+    ASSERT_TRUE(RenderFirstPage(pdf, 50, &page));
+    const double scale = 50.0 / 72.0;
+    const int left = static_cast<int>(std::lround(Points(1000) * scale));
+    const int right = static_cast<int>(std::lround((pages[0].width - Points(1000)) * scale));
+    // Its top and bottom: the rows below the texts whose middle is not white.
+    int top = -1, bottom = -1;
+    for (int y = static_cast<int>(textBottom * scale) + 1; y < page.height; ++y)
+        if (page.At((left + right) / 2, y) < 200) {
+            if (top < 0)
+                top = y;
+            bottom = y;
+        }
+    ASSERT_GE(top, 0) << "no picture below the texts";
+    const int drawnWidth = right - left, drawnHeight = bottom - top + 1;
+    EXPECT_NEAR(drawnWidth / 2.0, drawnHeight, 2.0) << "its aspect";
+    const int middle = (top + bottom) / 2;
+    EXPECT_GT(page.At(left - 3, middle), 240) << "white left of it";
+    EXPECT_GT(page.At(right + 3, middle), 240) << "white right of it";
+    for (int band = 0; band < 4; ++band) {
+        const int x = left + drawnWidth * (2 * band + 1) / 8;
+        EXPECT_NEAR(32 + 64 * band, page.At(x, middle), 12) << "band " << band;
+        // Bands run straight down: no skew from the rows' padding.
+        EXPECT_NEAR(page.At(x, top + 2), page.At(x, bottom - 2), 12) << "band " << band;
+    }
+}
+
+TEST_F(PrintToPdf, TheNoteWindowsSheetPrintsTheDescriptionWithoutAPicture)
+{
+    const int image = std::stoi(db.Scalar(L"SELECT MAX(Snimok) FROM Snimok WHERE Apicriz IS NOT NULL;"));
+    const long patient =
+        std::stol(db.Scalar(L"SELECT Patient FROM Snimok WHERE Snimok=" + std::to_wstring(image) + L";"));
+    db.Exec(L"UPDATE Patient SET Name3 = NULL WHERE Patient=" + std::to_wstring(patient) + L";");
+    std::string pdf;
+    {
+        PrinterLock lock;
+        const std::vector<std::string> before = PdfFiles(L"Printing_Picture");
+        StartDefaultPrintJob(nullptr, static_cast<DWORD>(image), static_cast<DWORD>(patient));
+        pdf = WaitForNewPdf(L"Printing_Picture", before);
+    }
+    ASSERT_FALSE(pdf.empty());
+    const std::vector<PdfPage> pages = ReadPdfWords(pdf);
+    ASSERT_EQ(1u, pages.size());
+    const std::wstring words = Words(pages[0]);
+    const std::wstring first = db.Scalar(L"SELECT Name1 FROM Patient WHERE Patient=" + std::to_wstring(patient) + L";");
+    const std::wstring second =
+        db.Scalar(L"SELECT Name2 FROM Patient WHERE Patient=" + std::to_wstring(patient) + L";");
+    EXPECT_NE(std::wstring::npos, words.find(first + L" " + second)) << "a name without its middle part";
+    const std::wstring note = db.Scalar(L"SELECT Apicriz FROM Snimok WHERE Snimok=" + std::to_wstring(image) + L";");
+    const std::wstring lastWord = note.substr(note.find_last_of(L' ') + 1);
+    EXPECT_NE(std::wstring::npos, words.find(lastWord)) << "the whole note";
+    // Margins of 1 cm: the label at the left margin.
+    const std::vector<PdfWord> label = FindWords(pages[0], L"Date");
+    ASSERT_FALSE(label.empty());
+    EXPECT_NEAR(Points(1000), label[0].xMin, 2.0);
+    GreyImage page;
+    ASSERT_TRUE(RenderFirstPage(pdf, 30, &page));
+    int dark = 0;
+    for (int y = page.height / 2; y < page.height; ++y)
+        for (int x = 0; x < page.width; ++x)
+            dark += page.At(x, y) < 100 ? 1 : 0;
+    EXPECT_LT(dark, 50) << "no picture";
+}

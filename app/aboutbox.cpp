@@ -2,6 +2,8 @@
 
 #include "foundation/globals.h"
 #include "resources/resource.h"
+#include "resources/strings.h"
+#include "ui/dialogtexts.h"
 
 #include <cwchar>
 
@@ -9,9 +11,16 @@ namespace {
 
 const unsigned kVersion[4] = {3, 4, 2, 6};
 
+const DialogText kTexts[] = {{0, IDS_ABOUT_TITLE},
+                             {IDC_ABOUT_PROGRAM, IDS_ABOUT_PROGRAM},
+                             {IDC_ABOUT_VERSION_LABEL, IDS_VERSION},
+                             {IDCANCEL, IDS_CLOSE},
+                             {0, 0}};
+
 INT_PTR CALLBACK AboutDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM)
 {
     if (message == WM_INITDIALOG) {
+        ApplyDialogTexts(dialog, kTexts);
         wchar_t version[32];
         FormatProgramVersion(version, 32);
         SetDlgItemTextW(dialog, IDC_ABOUT_VERSION, version);
@@ -40,5 +49,5 @@ int FormatProgramVersion(wchar_t* text, int capacity)
 
 void ShowAboutBox(HWND owner)
 {
-    DialogBoxParamW(hInstance, MAKEINTRESOURCEW(IDD_ABOUT), owner, AboutDlgProc, 0);
+    DialogBoxParamW(hInstance, MAKEINTRESOURCEW(IDD_ABOUT), owner, GuardedDialogProc<AboutDlgProc>, 0);
 }

@@ -8,6 +8,7 @@
 #include "foundation/settingskey.h"
 #include "resources/resource.h"
 #include "resources/strings.h"
+#include "ui/dialogtexts.h"
 
 namespace {
 
@@ -23,7 +24,7 @@ std::wstring ReadText(HKEY key, const wchar_t* name)
     return std::wstring(text, size);
 }
 
-std::wstring DialogText(HWND dialog, int id)
+std::wstring ItemText(HWND dialog, int id)
 {
     wchar_t text[kPathChars];
     const int n = GetDlgItemTextW(dialog, id, text, kPathChars);
@@ -91,16 +92,16 @@ BOOL BackupDBSettings::Save()
 
 BOOL BackupDBSettings::ReadDialog(HWND dialog)
 {
-    fileName_ = DialogText(dialog, IDC_BACKUP_FILE);
+    fileName_ = ItemText(dialog, IDC_BACKUP_FILE);
     if (fileName_.empty())
         return TRUE;
-    std::wstring path = DialogText(dialog, IDC_BACKUP_PATH);
+    std::wstring path = ItemText(dialog, IDC_BACKUP_PATH);
     pathSet_ = !path.empty();
     if (pathSet_ && path.back() != L'\\')
         path += L'\\';
     path_ = pathSet_ ? path : DefaultPath();
     DWORD count = 0;
-    if (!ParseSettingUInt(DialogText(dialog, IDC_BACKUP_MAX_COUNT), &count)) {
+    if (!ParseSettingUInt(ItemText(dialog, IDC_BACKUP_MAX_COUNT), &count)) {
         HWND field = GetDlgItem(dialog, IDC_BACKUP_MAX_COUNT);
         SendMessageW(dialog, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(field), TRUE);
         return FALSE;
@@ -132,33 +133,40 @@ BOOL BackupDBSettings::PrepareFolders(HWND owner)
 
 namespace {
 
+const DialogText kTexts[] = {
+    {0, IDS_BACKUP_TITLE},
+    {IDC_BACKUP_PATH_LABEL, IDS_BACKUP_PATH},
+    {IDC_BACKUP_FILE_LABEL, IDS_BACKUP_FILE},
+    {IDC_BACKUP_MAX_COUNT_LABEL, IDS_BACKUP_MAX_COUNT},
+    {IDC_BACKUP_LAST_LABEL, IDS_BACKUP_LAST},
+    {IDOK, IDS_SAVE},
+    {IDCANCEL, IDS_EXIT},
+    {0, 0},
+};
+
 INT_PTR CALLBACK BackupSettingsDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    try {
-        if (message == WM_INITDIALOG) {
-            SetWindowLongPtrW(dialog, DWLP_USER, lParam);
-            reinterpret_cast<BackupDBSettings*>(lParam)->ShowInDialog(dialog);
-            return TRUE;
-        }
-        BackupDBSettings* settings = reinterpret_cast<BackupDBSettings*>(GetWindowLongPtrW(dialog, DWLP_USER));
-        if (!settings || message != WM_COMMAND || HIWORD(wParam) != 0)
-            return FALSE;
-        switch (LOWORD(wParam)) {
-        case IDOK:
-            // The dialog stays open: a beep says that something failed.
-            if (!settings->ReadDialog(dialog) || !settings->Save() || !settings->PrepareFolders(dialog))
-                MessageBeep(MB_ICONASTERISK);
-            return TRUE;
-        case IDCANCEL:
-            EndDialog(dialog, 1);
-            return TRUE;
-        default:
-            return FALSE;
-        }
-    } catch (...) {
-        MessageBeep(MB_ICONASTERISK);
+    if (message == WM_INITDIALOG) {
+        SetWindowLongPtrW(dialog, DWLP_USER, lParam);
+        ApplyDialogTexts(dialog, kTexts);
+        reinterpret_cast<BackupDBSettings*>(lParam)->ShowInDialog(dialog);
+        return TRUE;
     }
-    return FALSE;
+    BackupDBSettings* settings = reinterpret_cast<BackupDBSettings*>(GetWindowLongPtrW(dialog, DWLP_USER));
+    if (!settings || message != WM_COMMAND || HIWORD(wParam) != 0)
+        return FALSE;
+    switch (LOWORD(wParam)) {
+    case IDOK:
+        // The dialog stays open: a beep says that something failed.
+        if (!settings->ReadDialog(dialog) || !settings->Save() || !settings->PrepareFolders(dialog))
+            MessageBeep(MB_ICONASTERISK);
+        return TRUE;
+    case IDCANCEL:
+        EndDialog(dialog, 1);
+        return TRUE;
+    default:
+        return FALSE;
+    }
 }
 
 }  // namespace
@@ -170,6 +178,6 @@ void RunBackupSettingsDlg(HWND owner)
         MessageBeep(MB_ICONASTERISK);
         return;
     }
-    DialogBoxParamW(hInstance, MAKEINTRESOURCEW(IDD_BACKUP_SETTINGS), owner, BackupSettingsDlgProc,
-                    reinterpret_cast<LPARAM>(&settings));
+    DialogBoxParamW(hInstance, MAKEINTRESOURCEW(IDD_BACKUP_SETTINGS), owner,
+                    GuardedDialogProc<BackupSettingsDlgProc>, reinterpret_cast<LPARAM>(&settings));
 }

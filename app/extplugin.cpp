@@ -6,6 +6,7 @@
 #include "foundation/messages.h"
 #include "resources/resource.h"
 #include "resources/strings.h"
+#include "ui/dialogtexts.h"
 
 #include <commdlg.h>
 
@@ -103,8 +104,22 @@ struct ProgramDialog {
     static void Accept(HWND dialog, ExtProgramPlugin* plugin);
 };
 
+const DialogText kProgramTexts[] = {
+    {0, IDS_PROGRAM_TITLE},
+    {IDC_PROGRAM_NAME_LABEL, IDS_PROGRAM_NAME},
+    {IDC_PROGRAM_MODULE_LABEL, IDS_PROGRAM_MODULE},
+    {IDC_PROGRAM_CMD_LINE_LABEL, IDS_PROGRAM_CMD_LINE},
+    {IDC_PROGRAM_DIR_LABEL, IDS_PROGRAM_DIR},
+    {IDC_PROGRAM_MODULE_BROWSE, IDS_SET_BUTTON},
+    {IDC_PROGRAM_DIR_BROWSE, IDS_SET_BUTTON},
+    {IDOK, IDS_PROGRAM_ACCEPT},
+    {IDCANCEL, IDS_CLOSE},
+    {0, 0},
+};
+
 void ProgramDialog::Init(HWND dialog, ExtProgramPlugin* plugin)
 {
+    ApplyDialogTexts(dialog, kProgramTexts);
     SetDlgItemTextW(dialog, IDC_PROGRAM_NAME, plugin->name.c_str() ? plugin->name.c_str() : L"");
     SetDlgItemTextW(dialog, IDC_PROGRAM_MODULE, plugin->module.c_str() ? plugin->module.c_str() : L"");
     SetDlgItemTextW(dialog, IDC_PROGRAM_CMD_LINE, plugin->cmdLine.c_str() ? plugin->cmdLine.c_str() : L"");
@@ -150,42 +165,38 @@ void ProgramDialog::Accept(HWND dialog, ExtProgramPlugin* plugin)
 
 INT_PTR CALLBACK ProgramDialog::Proc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    try {
-        if (message == WM_INITDIALOG) {
-            SetWindowLongPtrW(dialog, DWLP_USER, lParam);
-            Init(dialog, reinterpret_cast<ExtProgramPlugin*>(lParam));
-            // The name is only shown: the user starts at the program file.
-            SetFocus(GetDlgItem(dialog, IDC_PROGRAM_MODULE));
-            return FALSE;
-        }
-        ExtProgramPlugin* plugin = reinterpret_cast<ExtProgramPlugin*>(GetWindowLongPtrW(dialog, DWLP_USER));
-        if (!plugin || message != WM_COMMAND || HIWORD(wParam) != 0)
-            return FALSE;
-        switch (LOWORD(wParam)) {
-        case IDC_PROGRAM_MODULE_BROWSE:
-            ChooseModule(dialog);
-            return TRUE;
-        case IDC_PROGRAM_DIR_BROWSE:
-            ChooseFolder(dialog);
-            return TRUE;
-        case IDOK:
-            Accept(dialog, plugin);
-            return TRUE;
-        case IDCANCEL:
-            EndDialog(dialog, 0);
-            return TRUE;
-        default:
-            return FALSE;
-        }
-    } catch (...) {
-        MessageBeep(MB_ICONASTERISK);
+    if (message == WM_INITDIALOG) {
+        SetWindowLongPtrW(dialog, DWLP_USER, lParam);
+        Init(dialog, reinterpret_cast<ExtProgramPlugin*>(lParam));
+        // The name is only shown: the user starts at the program file.
+        SetFocus(GetDlgItem(dialog, IDC_PROGRAM_MODULE));
+        return FALSE;
     }
-    return FALSE;
+    ExtProgramPlugin* plugin = reinterpret_cast<ExtProgramPlugin*>(GetWindowLongPtrW(dialog, DWLP_USER));
+    if (!plugin || message != WM_COMMAND || HIWORD(wParam) != 0)
+        return FALSE;
+    switch (LOWORD(wParam)) {
+    case IDC_PROGRAM_MODULE_BROWSE:
+        ChooseModule(dialog);
+        return TRUE;
+    case IDC_PROGRAM_DIR_BROWSE:
+        ChooseFolder(dialog);
+        return TRUE;
+    case IDOK:
+        Accept(dialog, plugin);
+        return TRUE;
+    case IDCANCEL:
+        EndDialog(dialog, 0);
+        return TRUE;
+    default:
+        return FALSE;
+    }
 }
 
 int ExtProgramPlugin::Setup(HWND owner)
 {
-    const INT_PTR result = DialogBoxParamW(hInstance, MAKEINTRESOURCEW(IDD_PLUGIN_PROGRAM), owner, ProgramDialog::Proc,
+    const INT_PTR result = DialogBoxParamW(hInstance, MAKEINTRESOURCEW(IDD_PLUGIN_PROGRAM), owner,
+                                           GuardedDialogProc<ProgramDialog::Proc>,
                                            reinterpret_cast<LPARAM>(this));
     return result == 1 ? 1 : 0;
 }

@@ -8,11 +8,16 @@
 #include "foundation/journal.h"
 #include "foundation/settingskey.h"
 #include "resources/resource.h"
+#include "resources/strings.h"
+#include "ui/dialogtexts.h"
 
 namespace {
 
 const wchar_t kModalityQuery[] = L"SELECT Name, id_modality FROM Modality ORDER BY Name;";
 const int kNameChars = 256;
+
+const DialogText kTexts[] = {
+    {0, IDS_MODALITY_TITLE}, {IDC_MODALITY_NONE, IDS_MODALITY_NONE}, {IDOK, IDS_SAVE}, {IDCANCEL, IDS_CLOSE}, {0, 0}};
 
 struct ModalityChoice {
     bool chosen;    // a modality is chosen (the current one at first)
@@ -43,6 +48,7 @@ void FillList(HWND dialog, const ModalityChoice& choice)
 
 void OnInit(HWND dialog, ModalityChoice* choice)
 {
+    ApplyDialogTexts(dialog, kTexts);
     choice->chosen = DefaultModalitySet != FALSE;
     choice->id = DefaultModality;
     CheckDlgButton(dialog, IDC_MODALITY_NONE, DefaultModalitySet ? BST_UNCHECKED : BST_CHECKED);
@@ -76,37 +82,33 @@ void OnSave(HWND dialog, const ModalityChoice& choice)
 
 INT_PTR CALLBACK ModalityDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    try {
-        if (message == WM_INITDIALOG) {
-            SetWindowLongPtrW(dialog, DWLP_USER, lParam);
-            OnInit(dialog, reinterpret_cast<ModalityChoice*>(lParam));
-            return TRUE;
+    if (message == WM_INITDIALOG) {
+        SetWindowLongPtrW(dialog, DWLP_USER, lParam);
+        OnInit(dialog, reinterpret_cast<ModalityChoice*>(lParam));
+        return TRUE;
+    }
+    ModalityChoice* choice = reinterpret_cast<ModalityChoice*>(GetWindowLongPtrW(dialog, DWLP_USER));
+    if (!choice || message != WM_COMMAND)
+        return FALSE;
+    const int id = LOWORD(wParam), code = HIWORD(wParam);
+    if (id == IDC_MODALITY_LIST && code == LBN_SELCHANGE) {
+        HWND list = GetDlgItem(dialog, IDC_MODALITY_LIST);
+        const LRESULT item = SendMessageW(list, LB_GETCURSEL, 0, 0);
+        if (item >= 0) {
+            choice->chosen = true;
+            choice->id = static_cast<DWORD>(SendMessageW(list, LB_GETITEMDATA, item, 0));
         }
-        ModalityChoice* choice = reinterpret_cast<ModalityChoice*>(GetWindowLongPtrW(dialog, DWLP_USER));
-        if (!choice || message != WM_COMMAND)
-            return FALSE;
-        const int id = LOWORD(wParam), code = HIWORD(wParam);
-        if (id == IDC_MODALITY_LIST && code == LBN_SELCHANGE) {
-            HWND list = GetDlgItem(dialog, IDC_MODALITY_LIST);
-            const LRESULT item = SendMessageW(list, LB_GETCURSEL, 0, 0);
-            if (item >= 0) {
-                choice->chosen = true;
-                choice->id = static_cast<DWORD>(SendMessageW(list, LB_GETITEMDATA, item, 0));
-            }
-            return TRUE;
-        }
-        if (code != 0)
-            return FALSE;
-        if (id == IDOK) {
-            OnSave(dialog, *choice);
-            return TRUE;
-        }
-        if (id == IDCANCEL) {
-            EndDialog(dialog, 0);
-            return TRUE;
-        }
-    } catch (...) {
-        MessageBeep(MB_ICONASTERISK);
+        return TRUE;
+    }
+    if (code != 0)
+        return FALSE;
+    if (id == IDOK) {
+        OnSave(dialog, *choice);
+        return TRUE;
+    }
+    if (id == IDCANCEL) {
+        EndDialog(dialog, 0);
+        return TRUE;
     }
     return FALSE;
 }
@@ -116,6 +118,6 @@ INT_PTR CALLBACK ModalityDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARA
 void RunModalityDlg(HWND owner)
 {
     ModalityChoice choice = {false, 0};
-    DialogBoxParamW(hInstance, MAKEINTRESOURCEW(IDD_MODALITY), owner, ModalityDlgProc,
+    DialogBoxParamW(hInstance, MAKEINTRESOURCEW(IDD_MODALITY), owner, GuardedDialogProc<ModalityDlgProc>,
                     reinterpret_cast<LPARAM>(&choice));
 }

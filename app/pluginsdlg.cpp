@@ -8,12 +8,21 @@
 #include "foundation/messages.h"
 #include "resources/resource.h"
 #include "resources/strings.h"
+#include "ui/dialogtexts.h"
 
 #include <cwchar>
 
 namespace {
 
 const int kNameChars = 129;   // a new plug-in's name: at most 128 characters
+
+const DialogText kTexts[] = {{0, IDS_PLUGINS},
+                             {IDC_PLUGIN_ADD, IDS_PLUGIN_ADD},
+                             {IDC_PLUGIN_CHANGE, IDS_PLUGIN_CHANGE},
+                             {IDC_PLUGIN_DELETE, IDS_DELETE},
+                             {IDC_PLUGIN_RUN, IDS_PLUGIN_RUN},
+                             {IDCANCEL, IDS_CLOSE},
+                             {0, 0}};
 
 HWND ListOf(HWND dialog)
 {
@@ -112,42 +121,38 @@ void OnRun(HWND dialog)
 
 INT_PTR CALLBACK PluginsDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM)
 {
-    try {
-        if (message == WM_INITDIALOG) {
-            for (int i = 0; i < gPluginList.Count(); ++i)
-                AddLine(dialog, i);
-            return TRUE;
-        }
-        if (message != WM_COMMAND || HIWORD(wParam) != 0)
-            return FALSE;
-        switch (LOWORD(wParam)) {
-        case IDC_PLUGIN_ADD:
-            OnAdd(dialog);
-            return TRUE;
-        case IDC_PLUGIN_CHANGE:
-            OnChange(dialog);
-            return TRUE;
-        case IDC_PLUGIN_DELETE:
-            OnDelete(dialog);
-            return TRUE;
-        case IDC_PLUGIN_RUN:
-            OnRun(dialog);
-            return TRUE;
-        case IDCANCEL:
-            EndDialog(dialog, 0);
-            return TRUE;
-        default:
-            return FALSE;
-        }
-    } catch (...) {
-        MessageBeep(MB_ICONASTERISK);
+    if (message == WM_INITDIALOG) {
+        ApplyDialogTexts(dialog, kTexts);
+        for (int i = 0; i < gPluginList.Count(); ++i)
+            AddLine(dialog, i);
+        return TRUE;
     }
-    return FALSE;
+    if (message != WM_COMMAND || HIWORD(wParam) != 0)
+        return FALSE;
+    switch (LOWORD(wParam)) {
+    case IDC_PLUGIN_ADD:
+        OnAdd(dialog);
+        return TRUE;
+    case IDC_PLUGIN_CHANGE:
+        OnChange(dialog);
+        return TRUE;
+    case IDC_PLUGIN_DELETE:
+        OnDelete(dialog);
+        return TRUE;
+    case IDC_PLUGIN_RUN:
+        OnRun(dialog);
+        return TRUE;
+    case IDCANCEL:
+        EndDialog(dialog, 0);
+        return TRUE;
+    default:
+        return FALSE;
+    }
 }
 
 }  // namespace
 
 void AddPluginDialog(HWND owner)
 {
-    DialogBoxParamW(hInstance, MAKEINTRESOURCEW(IDD_PLUGINS), owner, PluginsDlgProc, 0);
+    DialogBoxParamW(hInstance, MAKEINTRESOURCEW(IDD_PLUGINS), owner, GuardedDialogProc<PluginsDlgProc>, 0);
 }

@@ -13,12 +13,56 @@
 #include "foundation/settingskey.h"
 #include "resources/resource.h"
 #include "resources/strings.h"
+#include "ui/dialogtexts.h"
 
 #include <string>
 
 const wchar_t kWinlogonKey[] = L"Software\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon";
 
 namespace {
+
+const DialogText kSettingsTexts[] = {
+    {0, IDS_SETTINGS_TITLE},
+    {IDC_SET_DEF_DIR_LABEL, IDS_SETTINGS_DEFAULT_DIR},
+    {IDC_SET_DATA_PATH_LABEL, IDS_SETTINGS_DATA_PATH},
+    {IDC_SET_ARCHIVE_LABEL, IDS_SETTINGS_ARCHIVE_PATH},
+    {IDC_SET_CFG_DIR_LABEL, IDS_SETTINGS_CFG_DIR},
+    {IDC_SET_SERVER_NAME_LABEL, IDS_SETTINGS_SERVER_NAME},
+    {IDC_SET_LOCAL_PATH_LABEL, IDS_SETTINGS_LOCAL_PATH},
+    {IDC_SET_DEF_DIR_BROWSE, IDS_SET_BUTTON},
+    {IDC_SET_DATA_PATH_BROWSE, IDS_SET_BUTTON},
+    {IDC_SET_ARCHIVE_BROWSE, IDS_SET_BUTTON},
+    {IDC_SET_CFG_DIR_BROWSE, IDS_SET_BUTTON},
+    {IDC_SET_LOCAL_PATH_BROWSE, IDS_SET_BUTTON},
+    {IDC_SET_ARCHIVING_GROUP, IDS_SETTINGS_ARCHIVING},
+    {IDC_SET_ARJ_START_LABEL, IDS_SETTINGS_ARJ_START},
+    {IDC_SET_ARJ_END_LABEL, IDS_SETTINGS_ARJ_END},
+    {IDC_SET_SPACE_MIN_LABEL, IDS_SETTINGS_SPACE_MIN},
+    {IDC_SET_SCREEN_GROUP, IDS_SETTINGS_SCREEN},
+    {IDC_SET_WIDTH_LABEL, IDS_SETTINGS_WIDTH_LIMIT},
+    {IDC_SET_HEIGHT_LABEL, IDS_SETTINGS_HEIGHT_LIMIT},
+    {IDC_SET_EXIT_ACTION_LABEL, IDS_SETTINGS_EXIT_ACTION},
+    {IDOK, IDS_OK},
+    {IDCANCEL, IDS_CANCEL},
+    {IDC_SET_RUN_NOW, IDS_SETTINGS_RUN_NOW},
+    {IDC_SET_DEFAULTS, IDS_SETTINGS_DEFAULTS},
+    {IDC_SET_BACKUP, IDS_SETTINGS_BACKUP},
+    {IDC_SET_FONTS, IDS_FONTS},
+    {IDC_SET_SHELL, IDS_SET_SHELL},
+    {IDC_SET_PRINTER, IDS_SETTINGS_PRINTER},
+    {IDC_SET_PLUGINS, IDS_SETTINGS_PLUGINS},
+    {0, 0},
+};
+
+const DialogText kShellTexts[] = {
+    {0, IDS_SET_SHELL},
+    {IDC_SHELL_LABEL, IDS_SHELL_LABEL},
+    {IDC_SHELL_EXPLORER, IDS_SHELL_EXPLORER},
+    {IDC_SHELL_PROGRAM, IDS_SHELL_ZELK_PROGRAM},
+    {IDOK, IDS_OK},
+    {IDCANCEL, IDS_CANCEL},
+    {0, 0},
+};
 
 // A folder that could not be made.
 struct PathError {
@@ -152,6 +196,9 @@ ProgramSettingsForm SettingsDlg::Read() const
 
 void SettingsDlg::OnInitDialog()
 {
+    ApplyDialogTexts(dialog, kSettingsTexts);
+    // The plug-in setup is a button of the Russian layout alone.
+    ShowForLanguage(dialog, IDC_SET_PLUGINS, LANG_RUSSIAN);
     FillExitCombo();
     for (int id : {IDC_SET_LOCAL_PATH_LABEL, IDC_SET_LOCAL_PATH, IDC_SET_LOCAL_PATH_BROWSE}) {
         HWND control = GetDlgItem(dialog, id);
@@ -293,21 +340,17 @@ void SettingsDlg::OnCommand(int id)
 
 INT_PTR CALLBACK SettingsDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    try {
-        if (message == WM_INITDIALOG) {
-            SettingsDlg* self = reinterpret_cast<SettingsDlg*>(lParam);
-            self->dialog = dialog;
-            SetWindowLongPtrW(dialog, DWLP_USER, lParam);
-            self->OnInitDialog();
-            return TRUE;
-        }
-        SettingsDlg* self = reinterpret_cast<SettingsDlg*>(GetWindowLongPtrW(dialog, DWLP_USER));
-        if (self && message == WM_COMMAND && HIWORD(wParam) == 0) {
-            self->OnCommand(LOWORD(wParam));
-            return TRUE;
-        }
-    } catch (...) {
-        MessageBoxIdCaption(dialog, IDS_SETTINGS_EXCEPTION, 0, MB_OK);
+    if (message == WM_INITDIALOG) {
+        SettingsDlg* self = reinterpret_cast<SettingsDlg*>(lParam);
+        self->dialog = dialog;
+        SetWindowLongPtrW(dialog, DWLP_USER, lParam);
+        self->OnInitDialog();
+        return TRUE;
+    }
+    SettingsDlg* self = reinterpret_cast<SettingsDlg*>(GetWindowLongPtrW(dialog, DWLP_USER));
+    if (self && message == WM_COMMAND && HIWORD(wParam) == 0) {
+        self->OnCommand(LOWORD(wParam));
+        return TRUE;
     }
     return FALSE;
 }
@@ -330,6 +373,7 @@ bool SameText(const wchar_t* a, const wchar_t* b)
 
 BOOL SetShellInit(HWND dialog)
 {
+    ApplyDialogTexts(dialog, kShellTexts);
     HKEY key = nullptr;
     if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kWinlogonKey, 0, KEY_READ, &key) != ERROR_SUCCESS) {
         EndDialog(dialog, 0);
@@ -416,11 +460,11 @@ INT_PTR CALLBACK SetShellDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARA
 void ShowSettingsDialog(HWND owner, SettingsOpener opener)
 {
     SettingsDlg context = {nullptr, opener};
-    DialogBoxParamW(hInstance, MAKEINTRESOURCEW(IDD_PROGRAM_SETTINGS), owner, SettingsDlgProc,
+    DialogBoxParamW(hInstance, MAKEINTRESOURCEW(IDD_PROGRAM_SETTINGS), owner, GuardedDialogProc<SettingsDlgProc>,
                     reinterpret_cast<LPARAM>(&context));
 }
 
 INT_PTR ShowSetShellDialog(HWND owner)
 {
-    return DialogBoxParamW(hInstance, MAKEINTRESOURCEW(IDD_SET_SHELL), owner, SetShellDlgProc, 0);
+    return DialogBoxParamW(hInstance, MAKEINTRESOURCEW(IDD_SET_SHELL), owner, GuardedDialogProc<SetShellDlgProc>, 0);
 }

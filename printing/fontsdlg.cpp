@@ -5,12 +5,12 @@
 #include "foundation/applocale.h"
 #include "foundation/globals.h"
 #include "foundation/registry.h"
-#include "printing/dialogtexts.h"
 #include "printing/printfonts.h"
 #include "printing/printsettings.h"
 #include "resources/resource.h"
 #include "resources/strings.h"
 #include "ui/control_font.h"
+#include "ui/dialogtexts.h"
 
 #include <commdlg.h>
 
@@ -118,5 +118,5 @@ FontChooser SetFontChooser(FontChooser chooser)
 
 INT_PTR RunFontsDlg(HWND owner)
 {
-    return DialogBoxParamW(hInstance, MAKEINTRESOURCEW(IDD_FONTS), owner, FontsDialogProc, 0);
+    return DialogBoxParamW(hInstance, MAKEINTRESOURCEW(IDD_FONTS), owner, GuardedDialogProc<FontsDialogProc>, 0);
 }

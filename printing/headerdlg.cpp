@@ -2,10 +2,10 @@
 #include "printing/configdialogs.h"
 
 #include "foundation/globals.h"
-#include "printing/dialogtexts.h"
 #include "printing/printsettings.h"
 #include "resources/resource.h"
 #include "resources/strings.h"
+#include "ui/dialogtexts.h"
 
 #include <cwchar>
 
@@ -90,5 +90,5 @@ INT_PTR CALLBACK HeaderDialogProc(HWND dialog, UINT message, WPARAM wParam, LPAR
 
 void RunPrintHeaderDlg(HWND owner)
 {
-    DialogBoxParamW(hInstance, MAKEINTRESOURCEW(IDD_PRINT_HEADER), owner, HeaderDialogProc, 0);
+    DialogBoxParamW(hInstance, MAKEINTRESOURCEW(IDD_PRINT_HEADER), owner, GuardedDialogProc<HeaderDialogProc>, 0);
 }

@@ -2,9 +2,9 @@
 #include "printing/snimokprintcfg.h"
 
 #include "foundation/globals.h"
-#include "printing/dialogtexts.h"
 #include "resources/resource.h"
 #include "resources/strings.h"
+#include "ui/dialogtexts.h"
 
 namespace {
 
@@ -152,6 +152,6 @@ INT_PTR CALLBACK PictureDialogProc(HWND dialog, UINT message, WPARAM wParam, LPA
 bool RunSnimokPrintCfgDlg(HWND owner, SnimokPrintCfg& cfg)
 {
     PictureDialog state = {&cfg, nullptr, nullptr};
-    return DialogBoxParamW(hInstance, MAKEINTRESOURCEW(IDD_PICTURE_PRINT), owner, PictureDialogProc,
+    return DialogBoxParamW(hInstance, MAKEINTRESOURCEW(IDD_PICTURE_PRINT), owner, GuardedDialogProc<PictureDialogProc>,
                            reinterpret_cast<LPARAM>(&state)) == 1;
 }

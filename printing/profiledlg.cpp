@@ -5,9 +5,9 @@
 
 #include "app/inputtext.h"
 #include "foundation/globals.h"
-#include "printing/dialogtexts.h"
 #include "resources/resource.h"
 #include "resources/strings.h"
+#include "ui/dialogtexts.h"
 
 #include <cstring>
 
@@ -173,7 +173,7 @@ PrinterProfilePtr ChoosePrinterProfile(PrinterProfileList& list, HWND owner, con
     if (!list.Loaded())
         list.Load();
     ProfileDialog state = {&list, preselect, chooseMode, PrinterProfilePtr()};
-    DialogBoxParamW(hInstance, MAKEINTRESOURCEW(IDD_PRINTER_PROFILES), owner, ProfileDialogProc,
+    DialogBoxParamW(hInstance, MAKEINTRESOURCEW(IDD_PRINTER_PROFILES), owner, GuardedDialogProc<ProfileDialogProc>,
                     reinterpret_cast<LPARAM>(&state));
     return state.chosen;
 }

@@ -4,10 +4,10 @@
 #include "app/inputtext.h"
 #include "foundation/globals.h"
 #include "foundation/messages.h"
-#include "printing/dialogtexts.h"
 #include "printing/printsettings.h"
 #include "resources/resource.h"
 #include "resources/strings.h"
+#include "ui/dialogtexts.h"
 
 #include <commctrl.h>
 #include <commdlg.h>
@@ -320,5 +320,5 @@ INT_PTR RunReportsDlg(HWND owner)
 {
     INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_LISTVIEW_CLASSES};
     InitCommonControlsEx(&controls);
-    return DialogBoxParamW(hInstance, MAKEINTRESOURCEW(IDD_REPORTS), owner, ReportsDialogProc, 0);
+    return DialogBoxParamW(hInstance, MAKEINTRESOURCEW(IDD_REPORTS), owner, GuardedDialogProc<ReportsDialogProc>, 0);
 }

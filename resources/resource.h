@@ -97,6 +97,32 @@
 #define IDC_PROGRAM_MODULE 1261
 #define IDC_PROGRAM_CMD_LINE 1262
 #define IDC_PROGRAM_DIR 1263
+// The labels and group boxes of these dialogs (their texts come from the
+// string table): 4260-4299.
+#define IDC_SET_DEF_DIR_LABEL 4260
+#define IDC_SET_DATA_PATH_LABEL 4261
+#define IDC_SET_ARCHIVE_LABEL 4262
+#define IDC_SET_CFG_DIR_LABEL 4263
+#define IDC_SET_SERVER_NAME_LABEL 4264
+#define IDC_SET_ARCHIVING_GROUP 4265
+#define IDC_SET_ARJ_START_LABEL 4266
+#define IDC_SET_ARJ_END_LABEL 4267
+#define IDC_SET_SPACE_MIN_LABEL 4268
+#define IDC_SET_SCREEN_GROUP 4269
+#define IDC_SET_WIDTH_LABEL 4270
+#define IDC_SET_HEIGHT_LABEL 4271
+#define IDC_SET_EXIT_ACTION_LABEL 4272
+#define IDC_SHELL_LABEL 4273
+#define IDC_BACKUP_PATH_LABEL 4274
+#define IDC_BACKUP_FILE_LABEL 4275
+#define IDC_BACKUP_MAX_COUNT_LABEL 4276
+#define IDC_BACKUP_LAST_LABEL 4277
+#define IDC_ABOUT_PROGRAM 4278
+#define IDC_ABOUT_VERSION_LABEL 4279
+#define IDC_PROGRAM_NAME_LABEL 4280
+#define IDC_PROGRAM_MODULE_LABEL 4281
+#define IDC_PROGRAM_CMD_LINE_LABEL 4282
+#define IDC_PROGRAM_DIR_LABEL 4283
 
 // Main patient window (4500-4999): 4500 plus the number the system gives the
 // icon; its Exit button shares icon 130 with the connect wait window.
@@ -209,6 +235,7 @@
 #define IDD_EJECT_DISK 6231          // "Eject Disk": the database disk, between two passes
 #define IDC_EJECT_STATUS 1204        // its read-only status field
 #define IDC_EJECT_EXIT 1226          // its "Exit Program" button
+#define IDC_EJECT_STATUS_LABEL 6292  // its "Status" heading (the text comes from the string table)
 #define IDD_INSERT_DISK 6268         // "Сообщение": insert the archive disk named in the prompt
 #define IDC_INSERT_ABORT 1278        // "Прервать"
 #define IDC_INSERT_IGNORE 1279       // "Игнорировать"

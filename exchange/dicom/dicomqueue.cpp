@@ -5,6 +5,7 @@
 #include "foundation/globals.h"
 #include "foundation/textutil.h"
 #include "resources/resource.h"
+#include "ui/dialogtexts.h"
 #include "ui/window_errors.h"
 
 #include <commctrl.h>
@@ -86,18 +87,14 @@ private:
 
 INT_PTR CALLBACK DicomQueueWindow::DialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    try {
-        if (message == WM_INITDIALOG) {
-            SetWindowLongPtrW(dialog, DWLP_USER, lParam);
-            reinterpret_cast<DicomQueueWindow*>(lParam)->OnInitDialog(dialog);
-            return TRUE;
-        }
-        DicomQueueWindow* self = reinterpret_cast<DicomQueueWindow*>(GetWindowLongPtrW(dialog, DWLP_USER));
-        if (message == WM_COMMAND && self)
-            return self->OnCommand(LOWORD(wParam)) ? TRUE : FALSE;
-    } catch (...) {
-        KeepWindowException();
+    if (message == WM_INITDIALOG) {
+        SetWindowLongPtrW(dialog, DWLP_USER, lParam);
+        reinterpret_cast<DicomQueueWindow*>(lParam)->OnInitDialog(dialog);
+        return TRUE;
     }
+    DicomQueueWindow* self = reinterpret_cast<DicomQueueWindow*>(GetWindowLongPtrW(dialog, DWLP_USER));
+    if (message == WM_COMMAND && self)
+        return self->OnCommand(LOWORD(wParam)) ? TRUE : FALSE;
     return FALSE;
 }
 
@@ -257,7 +254,7 @@ int DicomQueueWindow::Run(HWND owner)
 {
     failed_ = 0;
     closing_ = false;
-    if (!CreateDialogParamW(hInstance, MAKEINTRESOURCEW(IDD_DICOM_QUEUE), owner, DialogProc,
+    if (!CreateDialogParamW(hInstance, MAKEINTRESOURCEW(IDD_DICOM_QUEUE), owner, GuardedDialogProc<DialogProc>,
                             reinterpret_cast<LPARAM>(this)))
         return 0;
     if (owner)

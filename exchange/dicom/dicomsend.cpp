@@ -1,7 +1,6 @@
 // DICOM send and save: see dicomsend.h.
 #include "exchange/dicom/dicomsend.h"
 
-#include "exchange/dicom/dialogtexts.h"
 #include "exchange/dicom/dicomattrs.h"
 #include "exchange/dicom/dicomclient.h"
 #include "exchange/dicom/exchangelog.h"
@@ -10,7 +9,7 @@
 #include "foundation/prompt.h"
 #include "resources/resource.h"
 #include "resources/strings.h"
-#include "ui/window_errors.h"
+#include "ui/dialogtexts.h"
 
 #include <string.h>
 
@@ -36,12 +35,12 @@ private:
     SAFEARRAY* array_;
 };
 
-INT_PTR ServersDialogMessage(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
+INT_PTR CALLBACK ServersDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
     case WM_INITDIALOG: {
-        static const DialogText kTexts[] = {{0, IDS_DICOM_SERVERS}, {IDOK, IDS_OK}, {IDCANCEL, IDS_CANCEL}};
-        SetDialogTexts(dialog, kTexts);
+        static const DialogText kTexts[] = {{0, IDS_DICOM_SERVERS}, {IDOK, IDS_OK}, {IDCANCEL, IDS_CANCEL}, {0, 0}};
+        ApplyDialogTexts(dialog, kTexts);
         const DicomExportClient* client = reinterpret_cast<const DicomExportClient*>(lParam);
         HWND list = GetDlgItem(dialog, IDC_DICOM_SERVER_LIST);
         for (int i = 0; client && i < client->TargetCount(); ++i)
@@ -65,16 +64,6 @@ INT_PTR ServersDialogMessage(HWND dialog, UINT message, WPARAM wParam, LPARAM lP
     return FALSE;
 }
 
-INT_PTR CALLBACK ServersDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
-{
-    try {
-        return ServersDialogMessage(dialog, message, wParam, lParam);
-    } catch (...) {
-        KeepWindowException();
-        return FALSE;
-    }
-}
-
 // The target to send to: 0 with one target, else the user's choice in
 // dialog 253; kCancelled when the user cancels. A dialog that fails throws
 // its error code.
@@ -82,7 +71,8 @@ int ChooseTarget(DicomExportClient& client, HWND owner)
 {
     if (client.TargetCount() < 2)
         return 0;
-    const INT_PTR chosen = DialogBoxParamW(hInstance, MAKEINTRESOURCEW(IDD_DICOM_SERVERS), owner, ServersDialogProc,
+    const INT_PTR chosen = DialogBoxParamW(hInstance, MAKEINTRESOURCEW(IDD_DICOM_SERVERS), owner,
+                                           GuardedDialogProc<ServersDialogProc>,
                                            reinterpret_cast<LPARAM>(&client));
     if (chosen == kCancelled)
         return (int)kCancelled;

@@ -4,6 +4,7 @@
 #include "foundation/globals.h"
 #include "resources/resource.h"
 #include "resources/strings.h"
+#include "ui/dialogtexts.h"
 
 #include <cwchar>
 
@@ -11,6 +12,13 @@ namespace {
 
 const INT_PTR kEndExit = 0;     // "Exit Program"
 const INT_PTR kEndClose = 2;    // "Close"
+
+const DialogText kTexts[] = {{0, IDS_EJECT_TITLE},
+                             {IDC_EJECT_STATUS_LABEL, IDS_EJECT_STATUS},
+                             {IDC_EJECT_EXIT, IDS_EJECT_EXIT_PROGRAM},
+                             {IDOK, IDS_EJECT},
+                             {IDCANCEL, IDS_CLOSE},
+                             {0, 0}};
 
 void CopyText(wchar_t* out, int capacity, const wchar_t* text)
 {
@@ -42,8 +50,10 @@ void EjectDatabaseDisk(wchar_t* status, int capacity)
 
 INT_PTR CALLBACK EjectDiskDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM)
 {
-    if (message == WM_INITDIALOG)
+    if (message == WM_INITDIALOG) {
+        ApplyDialogTexts(dialog, kTexts);
         return TRUE;
+    }
     if (message != WM_COMMAND)
         return FALSE;
     switch (LOWORD(wParam)) {
@@ -67,7 +77,7 @@ INT_PTR CALLBACK EjectDiskDlgProc(HWND dialog, UINT message, WPARAM wParam, LPAR
 bool RunEjectDiskDlg(bool* endProgram)
 {
     const INT_PTR result =
-        DialogBoxParamW(hInstance, MAKEINTRESOURCEW(IDD_EJECT_DISK), nullptr, EjectDiskDlgProc, 0);
+        DialogBoxParamW(hInstance, MAKEINTRESOURCEW(IDD_EJECT_DISK), nullptr, GuardedDialogProc<EjectDiskDlgProc>, 0);
     if (endProgram)
         *endProgram = result == kEndExit;
     return result != -1;

@@ -1,10 +1,9 @@
 // Image export: see imageexport.h.
 #include "exchange/imagefiles/imageexport.h"
 
-#include "exchange/imagefiles/bmpformat.h"
-#include "exchange/dicom/dialogtexts.h"
 #include "exchange/dicom/dicomsend.h"
 #include "exchange/dicom/exchangelog.h"
+#include "exchange/imagefiles/bmpformat.h"
 #include "foundation/files.h"
 #include "foundation/globals.h"
 #include "foundation/messages.h"
@@ -14,6 +13,7 @@
 #include "images/pixels/pixmem.h"
 #include "resources/resource.h"
 #include "resources/strings.h"
+#include "ui/dialogtexts.h"
 
 #include <commdlg.h>
 
@@ -56,12 +56,12 @@ private:
 INT_PTR CALLBACK ExportFormatDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM)
 {
     if (message == WM_INITDIALOG) {
-        // Texts from the string table (nothing here throws: no catch needed).
+        // Texts from the string table.
         static const DialogText kTexts[] = {
             {0, IDS_EXPORT}, {IDC_EXPORT_DICOM_FILE, IDS_EXPORT_DICOM_FILE},
             {IDC_EXPORT_DICOM_SERVER, IDS_EXPORT_DICOM_SERVER}, {IDC_EXPORT_XMG, IDS_EXPORT_XMG_FILE},
-            {IDC_EXPORT_BMP, IDS_EXPORT_BMP_FILE}, {IDCANCEL, IDS_CANCEL}};
-        SetDialogTexts(dialog, kTexts);
+            {IDC_EXPORT_BMP, IDS_EXPORT_BMP_FILE}, {IDCANCEL, IDS_CANCEL}, {0, 0}};
+        ApplyDialogTexts(dialog, kTexts);
         return TRUE;
     }
     if (message == WM_COMMAND && wParam <= 0xFFFF) {
@@ -129,8 +129,8 @@ void ExportImage(const DPicturePtr& picture, HWND owner, const uint8_t* table)
 {
     if (!picture.Get())
         return;
-    const INT_PTR command =
-        DialogBoxParamW(hInstance, MAKEINTRESOURCEW(IDD_EXPORT_FORMAT), owner, ExportFormatDlgProc, 0);
+    const INT_PTR command = DialogBoxParamW(hInstance, MAKEINTRESOURCEW(IDD_EXPORT_FORMAT), owner,
+                                            GuardedDialogProc<ExportFormatDlgProc>, 0);
     if (command == IDC_EXPORT_DICOM_SERVER) {
         SendPictureToDicomServer(picture, owner);
         return;

@@ -1,7 +1,6 @@
 // The import's open-file dialog: see importdialog.h.
 #include "exchange/imagefiles/importdialog.h"
 
-#include "exchange/dicom/dialogtexts.h"
 #include "exchange/imagefiles/filesource.h"
 #include "exchange/imagefiles/xmgtext.h"
 #include "foundation/datetime.h"
@@ -10,7 +9,7 @@
 #include "foundation/textutil.h"
 #include "resources/resource.h"
 #include "resources/strings.h"
-#include "ui/window_errors.h"
+#include "ui/dialogtexts.h"
 
 #include <commdlg.h>
 #include <stdio.h>
@@ -38,7 +37,7 @@ const DialogText kLabels[] = {
     {IDC_XMG_LABEL_FIRST + 6, IDS_XMG_IMAGE_ID},    {IDC_XMG_LABEL_FIRST + 7, IDS_XMG_PATIENT_ID},
     {IDC_XMG_LABEL_FIRST + 8, IDS_XMG_LAST_NAME},   {IDC_XMG_LABEL_FIRST + 9, IDS_XMG_FIRST_NAME},
     {IDC_XMG_LABEL_FIRST + 10, IDS_XMG_MIDDLE_NAME}, {IDC_XMG_LABEL_FIRST + 11, IDS_XMG_SEX},
-    {IDC_XMG_LABEL_FIRST + 12, IDS_XMG_BIRTH_DATE},
+    {IDC_XMG_LABEL_FIRST + 12, IDS_XMG_BIRTH_DATE}, {0, 0},
 };
 
 const int kFileFields[] = {IDC_XMG_VERSION, IDC_XMG_IMAGE_ID, IDC_XMG_SIZE, IDC_XMG_DATE, IDC_XMG_PIXEL_SIZE};
@@ -135,7 +134,9 @@ UINT_PTR CALLBACK ImportOpenHookProc(HWND panel, UINT message, WPARAM wParam, LP
     try {
         return ImportHookMessage(panel, message, wParam, lParam);
     } catch (...) {
-        KeepWindowException();
+        // The open-file dialog runs the system's loop: it is told here, over
+        // the dialog the panel belongs to.
+        ShowDialogException(panel);
         return 0;
     }
 }
@@ -145,7 +146,7 @@ static UINT_PTR ImportHookMessage(HWND panel, UINT message, WPARAM, LPARAM lPara
     if (message == WM_INITDIALOG) {
         const OPENFILENAMEW* ofn = reinterpret_cast<const OPENFILENAMEW*>(lParam);
         SetWindowLongPtrW(panel, GWLP_USERDATA, ofn ? (LONG_PTR)ofn->lCustData : 0);
-        SetDialogTexts(panel, kLabels);
+        ApplyDialogTexts(panel, kLabels);
         return 0;
     }
     if (message != WM_NOTIFY)

@@ -4,9 +4,9 @@
 #include "foundation/globals.h"
 #include "foundation/messages.h"
 #include "foundation/settingskey.h"
-#include "foundation/textutil.h"
 #include "resources/resource.h"
 #include "resources/strings.h"
+#include "ui/dialogtexts.h"
 
 #include <string>
 
@@ -14,11 +14,6 @@ namespace {
 
 const wchar_t kImportKey[] = L"ImportSettings";
 const int kPathChars = 260;
-
-struct DialogText {
-    int control;   // 0: the caption
-    UINT text;
-};
 
 const DialogText kTexts[] = {
     {0, IDS_MERGE_SETTINGS_TITLE},
@@ -28,6 +23,7 @@ const DialogText kTexts[] = {
     {IDC_IMPORT_FILE_SET, IDS_MERGE_SET},
     {IDOK, IDS_SAVE},
     {IDCANCEL, IDS_MERGE_EXIT},
+    {0, 0},
 };
 
 std::wstring ItemText(HWND dialog, int id)
@@ -56,13 +52,7 @@ LONG WriteValue(HKEY key, const wchar_t* name, const std::wstring& value)
 
 void OnInit(HWND dialog)
 {
-    for (const DialogText& t : kTexts) {
-        const std::wstring text = LoadText(t.text);
-        if (t.control == 0)
-            SetWindowTextW(dialog, text.c_str());
-        else
-            SetDlgItemTextW(dialog, t.control, text.c_str());
-    }
+    ApplyDialogTexts(dialog, kTexts);
     SendItemMessage(dialog, IDC_IMPORT_PATH, EM_LIMITTEXT, kPathChars, 0);
     SendItemMessage(dialog, IDC_IMPORT_FILE, EM_LIMITTEXT, kPathChars, 0);
     HKEY key = nullptr;
@@ -146,5 +136,6 @@ INT_PTR CALLBACK ImportSettingsDlgProc(HWND dialog, UINT message, WPARAM wParam,
 
 INT_PTR ImportSettingsDlg(HWND owner)
 {
-    return DialogBoxParamW(hInstance, MAKEINTRESOURCEW(IDD_IMPORT_SETTINGS), owner, ImportSettingsDlgProc, 0);
+    return DialogBoxParamW(hInstance, MAKEINTRESOURCEW(IDD_IMPORT_SETTINGS), owner,
+                           GuardedDialogProc<ImportSettingsDlgProc>, 0);
 }

@@ -6,12 +6,11 @@
 #include "foundation/globals.h"
 #include "foundation/prompt.h"
 #include "resources/resource.h"
-#include "ui/window_errors.h"
+#include "ui/dialogtexts.h"
 
 #include <commctrl.h>
 #include <shlobj.h>
 
-#include <exception>
 #include <string>
 
 namespace {
@@ -116,84 +115,74 @@ INT_PTR RunSuspectMoveDialog(HWND owner, const wchar_t* archivePath)
     InitListViews();
     MoveDialogState state;
     state.archivePath = archivePath ? archivePath : L"";
-    return DialogBoxParamW(hInstance, MAKEINTRESOURCEW(IDD_SYNC_MOVE), owner, SuspectMoveDlgProc,
+    return DialogBoxParamW(hInstance, MAKEINTRESOURCEW(IDD_SYNC_MOVE), owner, GuardedDialogProc<SuspectMoveDlgProc>,
                            reinterpret_cast<LPARAM>(&state));
 }
 
 INT_PTR RunArchiveDiskListDialog(HWND owner, int list)
 {
     InitListViews();
-    return DialogBoxParamW(hInstance, MAKEINTRESOURCEW(IDD_SYNC_DISKS), owner, ArchiveDiskListDlgProc, list);
+    return DialogBoxParamW(hInstance, MAKEINTRESOURCEW(IDD_SYNC_DISKS), owner, GuardedDialogProc<ArchiveDiskListDlgProc>,
+                           list);
 }
 
 INT_PTR CALLBACK SuspectMoveDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    try {
-        if (message == WM_INITDIALOG) {
-            SetWindowLongPtrW(dialog, DWLP_USER, lParam);
-            SendDlgItemMessageW(dialog, IDC_MOVE_FOLDER, EM_LIMITTEXT, kDestinationChars - 1, 0);
-            AddColumns(GetDlgItem(dialog, IDC_MOVE_DISKS), L"Name", L"Кол.");
-            FillSuspectList(dialog);
-            return TRUE;
-        }
-        if (message != WM_COMMAND)
-            return FALSE;
-        switch (LOWORD(wParam)) {
-        case IDOK:
-            MoveFrom(dialog, SuspectSource::kHardDisk);
-            return TRUE;
-        case IDC_MOVE_MO:
-            MoveFrom(dialog, SuspectSource::kArchive);
-            return TRUE;
-        case IDC_MOVE_BROWSE: {
-            wchar_t folder[MAX_PATH] = L"";
-            if (BrowseForFolder(dialog, folder))
-                SetDlgItemTextW(dialog, IDC_MOVE_FOLDER, folder);
-            return TRUE;
-        }
-        case IDCANCEL:
-            EndDialog(dialog, IDCANCEL);
-            return TRUE;
-        default:
-            return FALSE;
-        }
-    } catch (...) {
-        // Nothing crosses the dialog manager: shown here, over the dialog.
-        ShowWindowException(dialog, std::current_exception());
+    if (message == WM_INITDIALOG) {
+        SetWindowLongPtrW(dialog, DWLP_USER, lParam);
+        SendDlgItemMessageW(dialog, IDC_MOVE_FOLDER, EM_LIMITTEXT, kDestinationChars - 1, 0);
+        AddColumns(GetDlgItem(dialog, IDC_MOVE_DISKS), L"Name", L"Кол.");
+        FillSuspectList(dialog);
         return TRUE;
+    }
+    if (message != WM_COMMAND)
+        return FALSE;
+    switch (LOWORD(wParam)) {
+    case IDOK:
+        MoveFrom(dialog, SuspectSource::kHardDisk);
+        return TRUE;
+    case IDC_MOVE_MO:
+        MoveFrom(dialog, SuspectSource::kArchive);
+        return TRUE;
+    case IDC_MOVE_BROWSE: {
+        wchar_t folder[MAX_PATH] = L"";
+        if (BrowseForFolder(dialog, folder))
+            SetDlgItemTextW(dialog, IDC_MOVE_FOLDER, folder);
+        return TRUE;
+    }
+    case IDCANCEL:
+        EndDialog(dialog, IDCANCEL);
+        return TRUE;
+    default:
+        return FALSE;
     }
 }
 
 INT_PTR CALLBACK ArchiveDiskListDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    try {
-        if (message == WM_INITDIALOG) {
-            const int list = static_cast<int>(lParam);
-            if (const wchar_t* title = ArchiveDiskListTitle(list))
-                SetWindowTextW(dialog, title);
-            HWND view = GetDlgItem(dialog, IDC_DISKS_LIST);
-            AddColumns(view, L"Arj", L"Name");
-            // The list is narrower than two full columns: the names take the
-            // rest, so no scroll bar shows for them.
-            RECT client;
-            GetClientRect(view, &client);
-            if (client.right - kColumnWidth < kColumnWidth)
-                SendMessageW(view, LVM_SETCOLUMNWIDTH, 1, client.right - kColumnWidth);
-            try {
-                for (const ArchiveDiskRow& row : ListArchiveDisks(g_DbSession, list))
-                    AddRow(view, std::to_wstring(static_cast<unsigned long>(static_cast<DWORD>(row.arj))), row.name);
-            } catch (const DODBErrors& e) {
-                e.ShowMessage(dialog, L"Сообщение", MB_OK);
-            }
-            return TRUE;
+    if (message == WM_INITDIALOG) {
+        const int list = static_cast<int>(lParam);
+        if (const wchar_t* title = ArchiveDiskListTitle(list))
+            SetWindowTextW(dialog, title);
+        HWND view = GetDlgItem(dialog, IDC_DISKS_LIST);
+        AddColumns(view, L"Arj", L"Name");
+        // The list is narrower than two full columns: the names take the
+        // rest, so no scroll bar shows for them.
+        RECT client;
+        GetClientRect(view, &client);
+        if (client.right - kColumnWidth < kColumnWidth)
+            SendMessageW(view, LVM_SETCOLUMNWIDTH, 1, client.right - kColumnWidth);
+        try {
+            for (const ArchiveDiskRow& row : ListArchiveDisks(g_DbSession, list))
+                AddRow(view, std::to_wstring(static_cast<unsigned long>(static_cast<DWORD>(row.arj))), row.name);
+        } catch (const DODBErrors& e) {
+            e.ShowMessage(dialog, L"Сообщение", MB_OK);
         }
-        if (message == WM_COMMAND && (LOWORD(wParam) == IDCANCEL || LOWORD(wParam) == IDOK)) {
-            EndDialog(dialog, LOWORD(wParam));
-            return TRUE;
-        }
-        return FALSE;
-    } catch (...) {
-        ShowWindowException(dialog, std::current_exception());
         return TRUE;
     }
+    if (message == WM_COMMAND && (LOWORD(wParam) == IDCANCEL || LOWORD(wParam) == IDOK)) {
+        EndDialog(dialog, LOWORD(wParam));
+        return TRUE;
+    }
+    return FALSE;
 }

@@ -13,6 +13,8 @@ INT_PTR RunSuspectMoveDialog(HWND owner, const wchar_t* archivePath);
 // 3 not scanned).
 INT_PTR RunArchiveDiskListDialog(HWND owner, int list);
 
+// Their procedures, given to the system through GuardedDialogProc
+// (ui/dialogtexts.h), which shows what they throw over the dialog.
 INT_PTR CALLBACK SuspectMoveDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 INT_PTR CALLBACK ArchiveDiskListDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 

@@ -20,6 +20,7 @@
 #include "foundation/messages.h"
 #include "foundation/prompt.h"
 #include "resources/resource.h"
+#include "ui/dialogtexts.h"
 
 #include <cwchar>
 
@@ -53,7 +54,8 @@ INT_PTR AskDisk(HWND owner, const std::wstring& prompt, ISyncProgress* progress)
             break;
         }
     } else {
-        result = DialogBoxParamW(hInstance, MAKEINTRESOURCEW(IDD_INSERT_DISK), owner, InsertDiskDlgProc, 0);
+        result = DialogBoxParamW(hInstance, MAKEINTRESOURCEW(IDD_INSERT_DISK), owner,
+                                 GuardedDialogProc<InsertDiskDlgProc>, 0);
     }
     tPromptText = nullptr;
     tPromptProgress = nullptr;

@@ -9,6 +9,7 @@
 #include "images/viewer/viewerstore.h"
 #include "resources/resource.h"
 #include "resources/strings.h"
+#include "ui/dialogtexts.h"
 
 static_assert((kOrientationApplied & DPictureBase::kReduced) == 0, "state bits must not collide");
 
@@ -120,10 +121,14 @@ struct FilterChoice {
 const FilterChoice kChoices[] = {
     {IDS_DISABLE_FILTER, 0}, {IDS_ENHANCEMENT_LOW, 2}, {IDS_ENHANCEMENT_MEDIUM, 3}, {IDS_ENHANCEMENT_STRONG, 4}};
 
+const DialogText kTexts[] = {
+    {0, IDS_PREPARE_TITLE}, {IDC_PREPARE_AUTO, IDS_PREPARE_AUTO}, {IDOK, IDS_OK}, {IDCANCEL, IDS_CANCEL}, {0, 0}};
+
 INT_PTR CALLBACK PrepareDialogProc(HWND dlg, UINT message, WPARAM wParam, LPARAM)
 {
     switch (message) {
     case WM_INITDIALOG: {
+        ApplyDialogTexts(dlg, kTexts);
         HWND combo = GetDlgItem(dlg, IDC_PREPARE_FILTER);
         for (const FilterChoice& c : kChoices) {
             wchar_t text[128];
@@ -162,10 +167,12 @@ INT_PTR CALLBACK PrepareDialogProc(HWND dlg, UINT message, WPARAM wParam, LPARAM
 
 INT_PTR RunPrepareSnimokDlg(HWND owner)
 {
-    return DialogBoxParamW(hInstance, MAKEINTRESOURCEW(IDD_PREPARE_SNIMOK), owner, PrepareDialogProc, 0);
+    return DialogBoxParamW(hInstance, MAKEINTRESOURCEW(IDD_PREPARE_SNIMOK), owner,
+                           GuardedDialogProc<PrepareDialogProc>, 0);
 }
 
 HWND CreatePrepareSnimokDlg(HWND owner)
 {
-    return CreateDialogParamW(hInstance, MAKEINTRESOURCEW(IDD_PREPARE_SNIMOK), owner, PrepareDialogProc, 0);
+    return CreateDialogParamW(hInstance, MAKEINTRESOURCEW(IDD_PREPARE_SNIMOK), owner,
+                              GuardedDialogProc<PrepareDialogProc>, 0);
 }

@@ -15,6 +15,7 @@
 // on the display that the test processes share.
 #pragma once
 
+#include "common/dialog_look.h"
 #include "common/window_harness.h"
 
 #include <windows.h>
@@ -80,34 +81,10 @@ int FocusedId(HWND dialog);
 // Types a text into the text input window and presses Enter.
 void TypeAndEnter(HWND input, const std::wstring& text);
 
-// ---- languages and pictures ------------------------------------------------------
-
-// The thread's UI language and locale for the life of the object (Wine's
-// resource loader follows the locale), as start-up sets both.
-class ThreadLanguage {
-public:
-    explicit ThreadLanguage(LANGID lang);
-    ~ThreadLanguage();
-    ThreadLanguage(const ThreadLanguage&) = delete;
-    ThreadLanguage& operator=(const ThreadLanguage&) = delete;
-
-private:
-    LANGID ui_;
-    LCID locale_;
-};
-
-// With TF_SHOT_DIR set, writes the window (frame included) as
-// <TF_SHOT_DIR>\<name>.bmp for people to look at; nothing compares it.
-void SaveWindowPicture(HWND window, const wchar_t* name);
-
-// One text in the running language: in English no Cyrillic letter; in
-// Russian some Cyrillic letter, or none of the Latin lower-case ones (names
-// such as "Zelk" stand in Russian texts, abbreviations such as "OK" alone).
-bool TextInLanguage(const std::wstring& text, bool russian);
-
-// Every visible control of the dialog lies inside its client area and no two
-// visible controls overlap, group boxes apart (they hold others); the first
-// offender, or an empty text.
-std::wstring LayoutFault(HWND dialog);
+// The language, picture and layout helpers (tests/common/dialog_look.h).
+using harness::LayoutFault;
+using harness::SaveWindowPicture;
+using harness::TextInLanguage;
+using harness::ThreadLanguage;
 
 }  // namespace dlgtest

@@ -37,18 +37,6 @@ struct Look {
     std::vector<int> tabOrder;           // the first tab stops, in order
 };
 
-BOOL CALLBACK CollectTexts(HWND child, LPARAM out)
-{
-    wchar_t text[256] = {};
-    GetWindowTextW(child, text, 256);
-    wchar_t name[32] = {};
-    GetClassNameW(child, name, 32);
-    // What the user typed or the program filled in is data, not the dialog's text.
-    if (lstrcmpiW(name, L"Edit") != 0 && lstrcmpiW(name, L"ListBox") != 0 && lstrcmpiW(name, L"ComboBox") != 0)
-        *reinterpret_cast<std::wstring*>(out) += std::wstring(text) + L"|";
-    return TRUE;
-}
-
 std::vector<int> TabOrder(HWND dialog, size_t count)
 {
     std::vector<int> ids;
@@ -90,7 +78,8 @@ protected:
         const bool russian = PRIMARYLANGID(GetParam()) == LANG_RUSSIAN;
         ThreadLanguage language(GetParam());
         PromptScript prompts({IDOK, IDOK});
-        std::wstring fault = L"?", texts;
+        std::wstring fault = L"?";
+        std::vector<std::wstring> texts;
         RECT window = {};
         std::vector<int> tabs;
         {
@@ -99,8 +88,7 @@ protected:
                 if (look.fill)
                     look.fill(d);
                 fault = LayoutFault(d);
-                texts = Title(d) + L"|";
-                EnumChildWindows(d, CollectTexts, reinterpret_cast<LPARAM>(&texts));
+                texts = harness::DialogTexts(d);
                 GetWindowRect(d, &window);
                 tabs = TabOrder(d, look.tabOrder.size());
                 SaveWindowPicture(d, (std::wstring(look.name) + (russian ? L"_ru" : L"_en")).c_str());
@@ -110,8 +98,8 @@ protected:
         }
         const std::string name(look.name, look.name + wcslen(look.name));
         EXPECT_EQ(L"", fault) << name;
-        for (size_t start = 0, end; (end = texts.find(L'|', start)) != std::wstring::npos; start = end + 1) {
-            const std::wstring text = texts.substr(start, end - start);
+        EXPECT_FALSE(texts.empty()) << name;
+        for (const std::wstring& text : texts) {
             EXPECT_TRUE(TextInLanguage(text, russian)) << name << ": \"" << std::string(text.begin(), text.end())
                                                        << "\" is not in the running language";
         }
@@ -136,20 +124,25 @@ TEST_P(DialogLook, ProgramSettings)
             IDC_SET_HEIGHT_LIMIT, IDC_SET_EXIT_ACTION, IDOK, IDCANCEL, IDC_SET_RUN_NOW, IDC_SET_DEFAULTS}});
 }
 
+// The one template has the button; only the Russian dialog shows it, and a
+// hidden button takes no keys either.
 TEST_P(DialogLook, TheRussianSettingsAloneOfferThePluginSetup)
 {
     const bool russian = PRIMARYLANGID(GetParam()) == LANG_RUSSIAN;
     ThreadLanguage language(GetParam());
-    bool hasButton = !russian;
+    bool shown = !russian, enabled = !russian;
     {
         DialogScript script;
         script.Then(IDC_SET_DEF_DIR, [&](HWND d) {
-            hasButton = GetDlgItem(d, IDC_SET_PLUGINS) != nullptr;
+            HWND button = GetDlgItem(d, IDC_SET_PLUGINS);
+            shown = button && IsWindowVisible(button);
+            enabled = button && IsWindowEnabled(button);
             Click(d, IDCANCEL);
         });
         ShowSettingsDialog(nullptr, SettingsOpener::kBeforePass);
     }
-    EXPECT_EQ(russian, hasButton);
+    EXPECT_EQ(russian, shown);
+    EXPECT_EQ(russian, enabled);
 }
 
 TEST_P(DialogLook, SetShell)

@@ -9,6 +9,8 @@
 
 #include "app/cycledialogs.h"
 #include "app/cycleservices.h"
+#include "common/dialog_look.h"
+#include "common/window_harness.h"
 #include "exchange/disks/disksrvclient.h"
 #include "exchange/disks/ejectdiskdlg.h"
 #include "foundation/globals.h"
@@ -212,6 +214,46 @@ TEST_F(EjectDiskDialog, InRussianItSpeaksRussian)
     EXPECT_EQ(L"Завершить программу", exitText);
     EXPECT_EQ(L"Ощибка создания канала", status);
 }
+
+// One template serves both languages: every text of the dialog comes in the
+// running language and fits its control.
+class EjectDiskDialogLook : public EjectDiskDialog, public ::testing::WithParamInterface<LANGID> {};
+
+TEST_P(EjectDiskDialogLook, EveryTextIsInTheRunningLanguageAndFits)
+{
+    const bool russian = PRIMARYLANGID(GetParam()) == LANG_RUSSIAN;
+    harness::ThreadLanguage language(GetParam());
+    harness::ScreenLock screen;
+    const std::wstring pipe = L"\\\\.\\pipe\\" + UniqueName(L"tfnone");
+    SetDiskSrvPipeName(pipe.c_str());
+    wcscpy(DataPath, L"E:\\Data\\");
+    std::wstring foreign = L"?", fault = L"?", label, exitText, ejectText, closeText;
+    RunDriven([&](HWND dialog) {
+        SendMessageW(dialog, WM_COMMAND, IDOK, 0);
+        foreign = harness::TextNotInLanguage(dialog, russian);
+        fault = harness::LayoutFault(dialog);
+        label = TextOf(dialog, IDC_EJECT_STATUS_LABEL);
+        exitText = TextOf(dialog, IDC_EJECT_EXIT);
+        ejectText = TextOf(dialog, IDOK);
+        closeText = TextOf(dialog, IDCANCEL);
+        harness::SaveWindowPicture(dialog, russian ? L"eject_ru" : L"eject_en");
+        PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+    });
+    EXPECT_EQ(L"", foreign);
+    EXPECT_EQ(L"", fault);
+    EXPECT_EQ(russian ? L"Состояние" : L"Status", label);
+    EXPECT_EQ(russian ? L"Завершить программу" : L"Exit Program", exitText);
+    EXPECT_EQ(russian ? L"Извлечь" : L"Eject", ejectText);
+    EXPECT_EQ(russian ? L"Закрыть" : L"Close", closeText);
+}
+
+INSTANTIATE_TEST_SUITE_P(BothLanguages, EjectDiskDialogLook,
+                         ::testing::Values(MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US),
+                                           MAKELANGID(LANG_RUSSIAN, SUBLANG_DEFAULT)),
+                         [](const ::testing::TestParamInfo<LANGID>& info) {
+                             return PRIMARYLANGID(info.param) == LANG_RUSSIAN ? std::string("Russian")
+                                                                              : std::string("English");
+                         });
 
 // The main cycle reaches the dialog through its service table, which the
 // program's removable-disk side fills: "Exit Program" ends the program (0),

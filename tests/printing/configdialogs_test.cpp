@@ -7,6 +7,7 @@
 #include "common/prompt_script.h"
 #include "common/window_harness.h"
 #include "foundation/globals.h"
+#include "foundation/messages.h"
 #include "foundation/registry.h"
 #include "app/reghelpers.h"
 #include "printing/configdialogs.h"
@@ -354,6 +355,43 @@ TEST(FontsDialog, ScreenFontIsStoredAndBroadcast)
     EXPECT_TRUE(RegReadLogFont(stored, key, L"Font"));
     EXPECT_EQ(-19, stored.lfHeight);
     RegCloseKey(key);
+}
+
+namespace {
+
+bool FailingFont(HWND, LOGFONTW&)
+{
+    throw MsgExcept(IdOrText(L"No fonts to choose from"), IdOrText(L"Fonts"));
+}
+
+}  // namespace
+
+// A failure inside a command is told over the dialog, which stays open for
+// the next command.
+TEST(FontsDialog, AFailureOfSetIsToldOverTheDialogWhichStaysOpen)
+{
+    PrivateSettings settings;
+    FontChooser previous = SetFontChooser(FailingFont);
+    PromptScript prompts({IDOK});
+    HWND shown = nullptr;
+    bool openAfter = false;
+    ModalDriver driver;
+    driver.Then(L"#32770", [&](HWND dialog) {
+        shown = dialog;
+        SendDlgItemMessageW(dialog, IDC_FONT_LIST, LB_SETCURSEL, 7, 0);
+        SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+        openAfter = IsWindow(dialog) && IsWindowVisible(dialog);
+        ClickButton(dialog, IDCANCEL);
+        return true;
+    });
+    EXPECT_EQ(0, RunFontsDlg(nullptr));
+    SetFontChooser(previous);
+    EXPECT_TRUE(driver.Done());
+    EXPECT_TRUE(openAfter);
+    ASSERT_EQ(1u, prompts.Count());
+    EXPECT_EQ(L"No fonts to choose from", prompts.Last().text);
+    EXPECT_EQ(L"Fonts", prompts.Last().caption);
+    EXPECT_EQ(shown, prompts.Last().owner);
 }
 
 // ---- Print Header Settings ----------------------------------------------------------

@@ -2,12 +2,10 @@
 
 #include "archive/arjworker.h"
 #include "archive/workerbase.h"
-#include "foundation/messages.h"
 #include "foundation/globals.h"
-#include "foundation/journal.h"
-#include "printing/dialogtexts.h"
 #include "resources/resource.h"
 #include "resources/strings.h"
+#include "ui/dialogtexts.h"
 
 #include <cwchar>
 
@@ -92,32 +90,25 @@ DiskPropertyTexts ReadDiskProperties(const wchar_t* path)
 
 INT_PTR CALLBACK RemovableDiskPropertiesProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    try {
-        switch (message) {
-        case WM_INITDIALOG:
-            SetWindowLongPtrW(dialog, DWLP_USER, lParam);
-            ApplyDialogTexts(dialog, kTexts);
-            Refresh(dialog, *reinterpret_cast<PropertiesDialog*>(lParam));
+    switch (message) {
+    case WM_INITDIALOG:
+        SetWindowLongPtrW(dialog, DWLP_USER, lParam);
+        ApplyDialogTexts(dialog, kTexts);
+        Refresh(dialog, *reinterpret_cast<PropertiesDialog*>(lParam));
+        return TRUE;
+    case WM_COMMAND: {
+        PropertiesDialog* self = reinterpret_cast<PropertiesDialog*>(GetWindowLongPtrW(dialog, DWLP_USER));
+        if (LOWORD(wParam) == IDCANCEL) {
+            EndDialog(dialog, 1);
             return TRUE;
-        case WM_COMMAND: {
-            PropertiesDialog* self = reinterpret_cast<PropertiesDialog*>(GetWindowLongPtrW(dialog, DWLP_USER));
-            if (LOWORD(wParam) == IDCANCEL) {
-                EndDialog(dialog, 1);
-                return TRUE;
-            }
-            if (LOWORD(wParam) == IDOK && self) {
-                Refresh(dialog, *self);
-                return TRUE;
-            }
-            return FALSE;
         }
-        default:
-            return FALSE;
+        if (LOWORD(wParam) == IDOK && self) {
+            Refresh(dialog, *self);
+            return TRUE;
         }
-    } catch (...) {
-        // Nothing crosses the dialog procedure: the failure is shown over it.
-        LogError(0, L"Removable disk properties: unhandled exception");
-        MessageBoxId(dialog, IDS_UNHANDLED_EXCEPTION, MB_OK);
+        return FALSE;
+    }
+    default:
         return FALSE;
     }
 }
@@ -126,6 +117,7 @@ INT_PTR ShowRemovableDiskProperties(HWND owner, const wchar_t* path)
 {
     PropertiesDialog self;
     self.path = path ? path : L"";
-    return DialogBoxParamW(hInstance, MAKEINTRESOURCEW(IDD_DISK_PROPERTIES), owner, RemovableDiskPropertiesProc,
+    return DialogBoxParamW(hInstance, MAKEINTRESOURCEW(IDD_DISK_PROPERTIES), owner,
+                           GuardedDialogProc<RemovableDiskPropertiesProc>,
                            reinterpret_cast<LPARAM>(&self));
 }

@@ -6,6 +6,7 @@
 #include "fake_spooler.h"
 #include "print_fixture.h"
 
+#include "common/dialog_look.h"
 #include "common/window_harness.h"
 #include "foundation/globals.h"
 #include "printing/configdialogs.h"
@@ -67,11 +68,29 @@ struct Shot {
     std::function<void()> run;
 };
 
+std::string Narrow(const std::wstring& text)
+{
+    std::string out;
+    for (wchar_t c : text)
+        out += c < 128 ? static_cast<char>(c) : '?';
+    return out;
+}
+
+// Every text of the window in the running language, and its controls
+// inside it, apart and showing their whole texts.
+void ExpectLooksRight(HWND window, LANGID lang, const char* name)
+{
+    const std::wstring foreign = harness::TextNotInLanguage(window, PRIMARYLANGID(lang) == LANG_RUSSIAN);
+    EXPECT_EQ(L"", foreign) << name << ": \"" << Narrow(foreign) << "\" is not in the running language";
+    const std::wstring fault = harness::LayoutFault(window);
+    EXPECT_EQ(L"", fault) << name << ": " << Narrow(fault);
+}
+
 void TakeShot(const Shot& shot, LANGID lang, const char* langName)
 {
     ThreadLanguage language(lang);
     harness::ScreenLock lock;
-    std::wstring caption;
+    std::wstring caption, foreign = L"?", fault = L"?";
     std::vector<std::wstring> mismatches;
     bool saved = false;
     ModalDriver driver;
@@ -83,6 +102,8 @@ void TakeShot(const Shot& shot, LANGID lang, const char* langName)
             if (shown != Text(id))
                 mismatches.push_back(std::to_wstring(control) + L": " + shown);
         }
+        foreign = harness::TextNotInLanguage(dialog, PRIMARYLANGID(lang) == LANG_RUSSIAN);
+        fault = harness::LayoutFault(dialog);
         std::wstring path = PictureFolder() + L"\\printing-";
         for (const char* c = shot.name; *c; ++c)
             path += static_cast<wchar_t>(*c);
@@ -99,6 +120,9 @@ void TakeShot(const Shot& shot, LANGID lang, const char* langName)
     EXPECT_EQ(Text(shot.caption), caption) << shot.name << " " << langName;
     EXPECT_TRUE(mismatches.empty()) << shot.name << " " << langName << ": " << mismatches.size()
                                     << " texts not in the running language";
+    EXPECT_EQ(L"", foreign) << shot.name << " " << langName << ": \"" << Narrow(foreign)
+                            << "\" is not in the running language";
+    EXPECT_EQ(L"", fault) << shot.name << " " << langName << ": " << Narrow(fault);
     EXPECT_TRUE(saved);
 }
 
@@ -245,6 +269,7 @@ TEST_P(DialogPictures, PrintStateWindow)
         Sleep(200);
         RedrawWindow(window.GetHwnd(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN);
         Sleep(200);
+        ExpectLooksRight(window.GetHwnd(), GetParam(), "printstate");
         EXPECT_TRUE(SaveWindowPicture(window.GetHwnd(), PicturePath("printstate", LangName())));
         window.Stop();
     }
@@ -294,6 +319,7 @@ TEST_P(DialogPictures, PrinterStatusWindow)
     harness::Pump(200);
     RedrawWindow(window.GetHwnd(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN);
     harness::Pump(200);
+    ExpectLooksRight(window.GetHwnd(), GetParam(), "printerstatus");
     EXPECT_TRUE(SaveWindowPicture(window.GetHwnd(), PicturePath("printerstatus", LangName())));
     StatusPrinterWnd::UnregisterClass();
 }

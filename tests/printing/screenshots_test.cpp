@@ -1,5 +1,6 @@
 // Each configuration dialog and window of printing in English and in
-// Russian: its caption and every text in the running language, and a picture
+// Russian: its caption and every text in the running language, every control
+// inside it, apart from the others and showing its whole text, and a picture
 // of it (printing-<dialog>-<language>.bmp in $TF_SHOT_DIR or the build
 // folder) to be looked at. The print-state and printer status windows show
 // jobs of the scripted spooler.
@@ -22,6 +23,7 @@
 #include <winspool.h>
 
 #include <functional>
+#include <initializer_list>
 
 using namespace printtest;
 
@@ -77,13 +79,26 @@ std::string Narrow(const std::wstring& text)
 }
 
 // Every text of the window in the running language, and its controls
-// inside it, apart and showing their whole texts.
-void ExpectLooksRight(HWND window, LANGID lang, const char* name)
+// inside it, apart and showing their whole texts. The owner-drawn buttons
+// keep their captions to themselves: each is read from the button, and its
+// icon, caption and edges must fit its width.
+void ExpectLooksRight(HWND window, LANGID lang, const char* name, std::initializer_list<DButton*> buttons)
 {
-    const std::wstring foreign = harness::TextNotInLanguage(window, PRIMARYLANGID(lang) == LANG_RUSSIAN);
+    const bool russian = PRIMARYLANGID(lang) == LANG_RUSSIAN;
+    const std::wstring foreign = harness::TextNotInLanguage(window, russian);
     EXPECT_EQ(L"", foreign) << name << ": \"" << Narrow(foreign) << "\" is not in the running language";
     const std::wstring fault = harness::LayoutFault(window);
     EXPECT_EQ(L"", fault) << name << ": " << Narrow(fault);
+    for (DButton* button : buttons) {
+        wchar_t caption[64] = L"";
+        button->GetText(caption, 64);
+        EXPECT_TRUE(harness::TextInLanguage(caption, russian))
+            << name << ": \"" << Narrow(caption) << "\" is not in the running language";
+        RECT client = {};
+        GetClientRect(button->GetHwnd(), &client);
+        EXPECT_LE(button->GetTextWidth() + IconSize + button->GetMargin(), client.right)
+            << name << ": \"" << Narrow(caption) << "\" is clipped";
+    }
 }
 
 void TakeShot(const Shot& shot, LANGID lang, const char* langName)
@@ -269,7 +284,7 @@ TEST_P(DialogPictures, PrintStateWindow)
         Sleep(200);
         RedrawWindow(window.GetHwnd(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN);
         Sleep(200);
-        ExpectLooksRight(window.GetHwnd(), GetParam(), "printstate");
+        ExpectLooksRight(window.GetHwnd(), GetParam(), "printstate", {&window.CancelButton()});
         EXPECT_TRUE(SaveWindowPicture(window.GetHwnd(), PicturePath("printstate", LangName())));
         window.Stop();
     }
@@ -319,7 +334,8 @@ TEST_P(DialogPictures, PrinterStatusWindow)
     harness::Pump(200);
     RedrawWindow(window.GetHwnd(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN);
     harness::Pump(200);
-    ExpectLooksRight(window.GetHwnd(), GetParam(), "printerstatus");
+    ExpectLooksRight(window.GetHwnd(), GetParam(), "printerstatus",
+                     {&window.ExitButton(), &window.DeleteButton(), &window.DeleteAllButton()});
     EXPECT_TRUE(SaveWindowPicture(window.GetHwnd(), PicturePath("printerstatus", LangName())));
     StatusPrinterWnd::UnregisterClass();
 }

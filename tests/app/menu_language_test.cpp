@@ -1,13 +1,13 @@
 // The texts the program's popup menus and its "not available" box show, in
 // English and in Russian, each menu opened the way the user opens it on the
-// main patient window and the image panel it shows: the exit and service
-// menus (all of their items, as an administrator of a mobile site sees them),
-// the image cell's context and settings menus, the panel's layout, imaging
-// modes, print and template menus, the image view's and the Profile window's
-// zoom menus, and the plug-in and report menus. Every item is in the running
-// language, with no text of the other script; the menus of names (templates,
-// plug-ins, reports) show the site's own names and nothing else. (The filter
-// form's kind menu: tests/forms/menu_language_test.cpp.)
+// main patient window and the image panel it shows: the window menu, the exit
+// and service menus (all of their items, as an administrator of a mobile site
+// sees them), the image cell's context and settings menus, the panel's
+// layout, imaging modes, print and template menus, the image view's and the
+// Profile window's zoom menus, and the plug-in and report menus. Every item
+// is in the running language, with no text of the other script; the menus of
+// names (templates, plug-ins, reports) show the site's own names and nothing
+// else. (The filter form's kind menu: tests/forms/menu_language_test.cpp.)
 #include "mainwnd_fixture.h"
 
 #include "app_fixture.h"
@@ -111,6 +111,15 @@ TEST_P(MenuLanguage, EveryMenuItemAndTheNotAvailableBoxSpeakTheRunningLanguage)
     MobilMode = 1;
     OpenWindow();
 
+    // The window menu holds "Version" alone.
+    {
+        HMENU system = GetSystemMenu(MainPatientWindow::GetHwnd(), FALSE);
+        ASSERT_EQ(1, GetMenuItemCount(system));
+        wchar_t text[64] = {};
+        GetMenuStringW(system, 0, text, 64, MF_BYPOSITION);
+        Check(L"window menu item", text);
+    }
+
     // The exit menu, as the Exit button's right click tracks it.
     {
         MenuScript menus;
@@ -202,7 +211,7 @@ TEST_P(MenuLanguage, TheImagePanelsMenusSpeakTheRunningLanguage)
 
     Click(panel->GetButton(kButtonWindows)->GetHwnd());
     ASSERT_EQ(1, menus.Count());
-    EXPECT_EQ(9u, menus.Last().size());
+    EXPECT_EQ((std::vector<UINT>{1, 2, 3, 0, 5, 6, 0, 8, 9}), menus.LastIds()) << "seven layouts, two separators";
     EXPECT_EQ("", MenuFault(menus.Last(), Russian(), "layout menu", true));
 
     MenuScript::Answers() = {22};   // reduced by 2: the next menu offers the original size again

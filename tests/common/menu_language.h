@@ -37,8 +37,8 @@ inline bool MenuTextInLanguage(const std::wstring& text, bool russian)
     return russian ? cyrillic && !latinLower : !cyrillic;
 }
 
-// The first item of a tracked menu whose text is empty (pictureItems: has a
-// text) or not in the running language, described for the message; an empty
+// The first item of a tracked menu whose text is empty (pictureItems: that
+// has no picture, or a text) or not in the running language, described for the message; an empty
 // text when every item speaks the language. Separators are passed over.
 inline std::string MenuFault(const std::vector<TrackedItem>& items, bool russian, const std::string& menu,
                              bool pictureItems = false)
@@ -50,6 +50,8 @@ inline std::string MenuFault(const std::vector<TrackedItem>& items, bool russian
             continue;
         const std::string where = menu + " item " + std::to_string(item.id);
         if (pictureItems) {
+            if (!item.picture)
+                return where + " has no picture";
             if (!item.text.empty())
                 return where + " has a text beside its picture: " + NarrowText(item.text);
             continue;

@@ -23,7 +23,6 @@
 #include "exchange/disks/removabledrive.h"
 #include "foundation/globals.h"
 #include "foundation/journal.h"
-#include "foundation/prompt.h"
 #include "foundation/settingskey.h"
 #include "resources/strings.h"
 
@@ -182,10 +181,10 @@ int ArjWorker::CopyDB()
         base_.ReportError(L"", text, kReportFatal, 0);
     } catch (const DODBErrors& error) {
         base_.ReportDbError(error, false);
-        ShowPrompt(nullptr, ArchiveText(IDS_COPY_DB_EXCEPTION).c_str(), nullptr, MB_OK);
+        base_.Prompt(ArchiveText(IDS_COPY_DB_EXCEPTION).c_str());
     } catch (...) {
         LogError(0, ArchiveText(IDS_COPY_DB_EXCEPTION).c_str());
-        ShowPrompt(nullptr, ArchiveText(IDS_COPY_DB_EXCEPTION).c_str(), nullptr, MB_OK);
+        base_.Prompt(ArchiveText(IDS_COPY_DB_EXCEPTION).c_str());
     }
     if (!done && base_.GetResult() != 1)
         base_.SetResult(-1);

@@ -7,7 +7,6 @@
 #include "foundation/datetime.h"
 #include "foundation/globals.h"
 #include "foundation/journal.h"
-#include "foundation/prompt.h"
 #include "resources/strings.h"
 #include "ui/widgets.h"
 
@@ -127,7 +126,7 @@ DWORD WINAPI procArj(void* param)
             worker.Base().SetResult(-1);
             const std::wstring text = ArchiveText(IDS_PROCARJ_EXCEPTION);
             LogError(0, text.c_str());
-            ShowPrompt(nullptr, text.c_str(), nullptr, MB_OK);
+            worker.Base().Prompt(text.c_str());
         }
         worker.Finish();
         result = worker.Base().GetResult();

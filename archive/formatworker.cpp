@@ -10,7 +10,6 @@
 #include "foundation/files.h"
 #include "foundation/globals.h"
 #include "foundation/journal.h"
-#include "foundation/prompt.h"
 #include "resources/strings.h"
 
 #include <cwchar>
@@ -95,7 +94,7 @@ DWORD WINAPI procformat(void* param)
             worker.Base().SetResult(-1);
             const std::wstring text = ArchiveText(IDS_PROCFORMAT_EXCEPTION);
             LogError(0, text.c_str());
-            ShowPrompt(nullptr, text.c_str(), nullptr, MB_OK);
+            worker.Base().Prompt(text.c_str());
         }
         worker.Finish();
         result = worker.Base().GetResult();
@@ -230,7 +229,7 @@ int FormatWorker::StartFormat()
         const std::wstring text = ArchiveText(IDS_STARTFORMAT_EXCEPTION);
         base_.SetResult(-1);
         LogError(0, text.c_str());
-        ShowPrompt(nullptr, text.c_str(), nullptr, MB_OK);
+        base_.Prompt(text.c_str());
         return 0;
     }
 }

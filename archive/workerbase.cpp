@@ -3,6 +3,7 @@
 #include "database/dberrors.h"
 #include "foundation/globals.h"
 #include "foundation/journal.h"
+#include "foundation/prompt.h"
 #include "resources/strings.h"
 
 #include <objbase.h>
@@ -136,6 +137,12 @@ int WorkerBase::ReportError(const wchar_t* text1, const wchar_t* text2, DWORD mo
 int WorkerBase::ReportErrorIds(UINT id1, UINT id2, DWORD mode, DWORD error)
 {
     return ReportError(ArchiveText(id1).c_str(), ArchiveText(id2).c_str(), mode, error);
+}
+
+int WorkerBase::Prompt(const wchar_t* text, UINT flags)
+{
+    UserWaitScope<WorkerLink> wait(link_);
+    return ShowPrompt(nullptr, text, nullptr, flags);
 }
 
 void WorkerBase::ReportDbError(const DODBErrors& error, bool endJob)

@@ -116,6 +116,11 @@ public:
     // with an error; with endJob the link also reports the end.
     void ReportDbError(const DODBErrors& error, bool endJob);
 
+    // Every message box of the worker (no owner, no caption): shown as a
+    // wait for the user, the only time the window may terminate the worker,
+    // so the worker calls it holding no transaction, statement or file.
+    int Prompt(const wchar_t* text, UINT flags = MB_OK);
+
     // String 376 filled with the error and the text.
     static std::wstring Win32ErrorText(DWORD error, const wchar_t* text);
 

@@ -3,12 +3,13 @@
 #include "foundation/journal.h"
 #include "foundation/messages.h"
 #include "resources/strings.h"
+#include "ui/threadwait.h"
 
 #include <cwchar>
 
 namespace {
 
-const DWORD kReplySliceMs = 50;   // an infinite reply wait looks at the thread this often
+const DWORD kReplySliceMs = 50;   // an infinite wait looks at the thread (and paints) this often
 
 }  // namespace
 
@@ -143,8 +144,20 @@ void WorkerLink::AskContinue()
 
 int WorkerLink::PollAnswer(DWORD timeoutMs)
 {
+    // A window that is stopping the worker stops it at its next poll,
+    // whatever waits in the channel.
+    if (stopAsked_)
+        throw 0;
     DThreadChannel::Request request = {};
-    const DWORD wait = answers_.ReceiveAndAck(&request, 1, timeoutMs);
+    DWORD wait;
+    if (timeoutMs == 0) {
+        wait = answers_.ReceiveAndAck(&request, 1, 0);
+    } else {
+        UserWaitScope<WorkerLink> user(this);
+        wait = answers_.ReceiveAndAck(&request, 1, timeoutMs);
+    }
+    if (stopAsked_)
+        throw 0;
     if (wait == WAIT_TIMEOUT)
         return 0;
     if (wait != 0)
@@ -186,12 +199,14 @@ bool WorkerLink::StartWorker(WorkerRoutine routine, CRITICAL_SECTION* lock, HWND
     message_ = WM_ARJ_PROGRESS;
     lock_ = lock;
     window_ = window;
+    stopGate_.Arm();
+    InterlockedExchange(&stopAsked_, 0);
     HANDLE thread = CreateThread(nullptr, 0, routine, params, 0, nullptr);
     if (thread) {
         // The worker signals once it has taken the block; a worker that ends
         // first (it failed before it could) must not leave us waiting.
         HANDLE waits[2] = {params->startEvent, thread};
-        const DWORD wait = WaitForMultipleObjects(2, waits, FALSE, INFINITE);
+        const DWORD wait = WaitKeepingPainted(2, waits, INFINITE);
         if (wait == WAIT_OBJECT_0) {
             CloseHandle(params->startEvent);
             params->startEvent = nullptr;
@@ -221,26 +236,15 @@ DWORD WorkerLink::Stop()
 {
     if (!thread_)
         return 0;
-    bool ended = false;
-    for (;;) {
-        const DWORD wait = WaitForSingleObject(thread_, kStopWaitMs);
-        if (wait == WAIT_OBJECT_0) {
-            ended = true;
-            break;
-        }
-        if (wait != WAIT_TIMEOUT)
-            break;
-        if (MessageBoxId(window_, IDS_WORKER_NOT_TERMINATING, MB_YESNO | MB_TASKMODAL) != IDYES)
-            break;
-    }
-    if (!ended) {
-        LogError(0, L"WorkerLink: the worker thread is terminated");
-        TerminateThread(thread_, static_cast<DWORD>(-1));
-        WaitForSingleObject(thread_, kStopWaitMs);
-    }
-    DWORD code = static_cast<DWORD>(-1);
-    if (!GetExitCodeThread(thread_, &code))
-        code = static_cast<DWORD>(-1);
+    // Asked to stop, the worker ends at its next poll (within one image) or
+    // takes the stop at once where it waits for an answer; a worker that has
+    // finished has closed the channel, and nothing is posted.
+    InterlockedExchange(&stopAsked_, 1);
+    answers_.Post(kAnswerStop, 0, 0);
+    const DWORD code = WaitForWorkerEnd(
+        thread_, stopGate_, kStopWaitMs,
+        [this] { return MessageBoxId(window_, IDS_WORKER_NOT_TERMINATING, MB_YESNO | MB_TASKMODAL) == IDYES; },
+        static_cast<DWORD>(-1), L"the archive worker");
     CloseHandle(thread_);
     thread_ = nullptr;
     return code;
@@ -249,7 +253,19 @@ DWORD WorkerLink::Stop()
 bool WorkerLink::SendAnswer(DWORD code, DWORD postTimeoutMs, DWORD replyTimeoutMs)
 {
     // A closed channel posts nothing, and then there is no reply to collect.
-    if (answers_.Post(code, 0, postTimeoutMs) != 0)
+    // Waits without end are taken in slices, with the window painted between
+    // them, and end with the thread.
+    DWORD posted = WAIT_TIMEOUT;
+    if (postTimeoutMs != INFINITE || !thread_) {
+        posted = answers_.Post(code, 0, postTimeoutMs);
+    } else {
+        for (;;) {
+            posted = answers_.Post(code, 0, kReplySliceMs);
+            if (posted != WAIT_TIMEOUT || WaitKeepingPainted(thread_, 0) != WAIT_TIMEOUT)
+                break;
+        }
+    }
+    if (posted != 0)
         return false;
     DWORD reply = 0;
     if (replyTimeoutMs != INFINITE)
@@ -263,7 +279,9 @@ bool WorkerLink::SendAnswer(DWORD code, DWORD postTimeoutMs, DWORD replyTimeoutM
             return true;
         if (wait != WAIT_TIMEOUT)
             return false;
-        if (!thread_ || WaitForSingleObject(thread_, 0) != WAIT_TIMEOUT)
+        // WaitReply gives up at once on a closed channel: the short wait on
+        // the thread keeps that from spinning.
+        if (!thread_ || WaitKeepingPainted(thread_, 1) != WAIT_TIMEOUT)
             return answers_.WaitReply(&reply, 0) == 0;
     }
 }

@@ -22,12 +22,23 @@
 // the thread, whichever comes first: a worker that dies before it signals
 // fails the start instead of holding the window forever.
 //
+// Stopping never harms the worker's data: Stop asks the worker to stop,
+// waits for its end with the window painted, asks the user every 4 seconds
+// whether to wait on, and when the user gives up terminates the worker only
+// while it waits for the user (ui/workerstop.h): in PollAnswer with a
+// time-out, or in a prompt of its own inside a UserWaitScope on the link.
+// Anywhere else it may hold a transaction of its batched row changes, a file
+// half copied or a delete, and is waited for until it ends at its next poll
+// or comes to such a wait. The window's waits for the worker (the start, the
+// answers, the stop) keep the window painted.
+//
 // Every field but the channel and the thread handle is read and written only
 // under the window's lock; the channel synchronises itself.
 #pragma once
 
 #include "foundation/threadchannel.h"
 #include "ui/msg_shapes.h"
+#include "ui/workerstop.h"
 
 #include <windows.h>
 
@@ -92,7 +103,10 @@ public:
     virtual void SetJobEnded();
     // The user's answer within the time-out (0: look only; INFINITE: wait):
     // 1 for Continue, 0 when none came in time. Throws the integer 0 for
-    // Stop and -1 for any other answer or a broken channel.
+    // Stop and -1 for any other answer or a broken channel. A wait (any
+    // time-out but 0) is a wait for the user, during which the worker may be
+    // terminated: the worker calls it holding no transaction, statement or
+    // file. Once the window is stopping the worker, throws 0 at every call.
     virtual int PollAnswer(DWORD timeoutMs);
     // The worker's last call: closes the channel, answers 0 to whatever is
     // pending, reports the end (bit 0x8).
@@ -100,6 +114,10 @@ public:
     virtual void SetCounts(LONG notArchived, LONG copied);
     virtual void AskContinue();
     virtual HWND GetWindow() const { return window_; }
+    // The worker waits for the user (a prompt of its own) between the two:
+    // the only time it may be terminated. Used through UserWaitScope.
+    void BeginUserWait() { stopGate_.BeginUserWait(); }
+    void EndUserWait() { stopGate_.EndUserWait(); }
 
     // --- the window's side ---
     // Starts the archive worker or the format worker on the block and waits
@@ -109,12 +127,15 @@ public:
     bool StartArchiveThread(CRITICAL_SECTION* lock, HWND window, WorkerParams* params);
     bool StartFormatThread(CRITICAL_SECTION* lock, HWND window, WorkerParams* params);
     bool StartWorker(WorkerRoutine routine, CRITICAL_SECTION* lock, HWND window, WorkerParams* params);
-    // Waits for the thread (4 s at a time, asking the user whether to wait
-    // on) and closes it; its exit code, 0 when none runs, -1 when it was
-    // terminated.
+    // Asks the worker to stop (its next PollAnswer throws 0), waits for the
+    // thread (4 s at a time, asking the user whether to wait on) and closes
+    // it; its exit code, 0 when none runs, -1 when it was terminated. When
+    // the user gives up, the worker is terminated as soon as it waits for the
+    // user, or waited for until it ends, whichever comes first.
     DWORD Stop();
     // Posts the answer and waits for the worker to take it; true when it did.
-    // An infinite reply wait gives up when the thread ends meanwhile.
+    // An infinite wait keeps the window painted and gives up when the thread
+    // ends meanwhile.
     bool SendAnswer(DWORD code, DWORD postTimeoutMs, DWORD replyTimeoutMs);
     // Stop without time-outs: true when delivered or while the channel is
     // open; false when the worker had closed it and the answer was lost.
@@ -159,6 +180,8 @@ private:
     BOOL posted_ = FALSE;              // a message waits in the window's queue
     DWORD changes_ = 0;                // WorkerChange bits
     DThreadChannel answers_;           // the user's answers
+    WorkerStopGate stopGate_;          // where the worker stands, for termination
+    volatile LONG stopAsked_ = 0;      // the window is stopping the worker
 };
 
 // The thread routines (archive/arjworker.cpp, archive/formatworker.cpp).

@@ -3,6 +3,7 @@
 #include "exchange/sync/synchrthread.h"
 #include "foundation/prompt.h"
 #include "ui/threadwait.h"
+#include "ui/workerstop.h"
 
 #include <cwchar>
 
@@ -11,7 +12,6 @@ namespace {
 const wchar_t kCaption[] = L"Сообщение";
 const wchar_t kStartTimeout[] = L"Тайм-аут. Нет ответа от запущенной задачи.";
 const wchar_t kNotEnding[] = L"Поток не завершается.\nПодождать завершение потока";
-const DWORD kSafePointPollMs = 50;   // between looks for a worker that may be terminated
 
 }  // namespace
 
@@ -34,7 +34,7 @@ bool SyncProgress::StartThread(CRITICAL_SECTION* lock, HWND owner, SyncStartReco
     message_ = WM_SYNC_PROGRESS;
     lock_ = lock;
     owner_ = owner;
-    InterlockedExchange(&workerState_, kWorkerWorking);
+    stopGate_.Arm();
     thread_ = CreateThread(nullptr, 0, SynchrThreadProc, start, 0, nullptr);
     if (thread_) {
         // A worker that has not signalled its start has only copied its start
@@ -61,52 +61,13 @@ DWORD SyncProgress::StopThread()
 {
     if (!thread_)
         return 0;
-    bool ended = false;
-    for (;;) {
-        const DWORD wait = WaitKeepingPainted(thread_, kStopWaitMs);
-        if (wait == WAIT_OBJECT_0) {
-            ended = true;
-            break;
-        }
-        if (wait != WAIT_TIMEOUT)
-            break;
-        if (ShowPrompt(owner_, kNotEnding, kCaption, MB_YESNO | MB_TASKMODAL) != IDYES)
-            break;
-    }
-    if (!ended)
-        TerminateAtUserWait();
-    DWORD code = 0;
-    if (!GetExitCodeThread(thread_, &code) || code == STILL_ACTIVE)
-        code = kSyncResultTerminated;
+    const DWORD code = WaitForWorkerEnd(
+        thread_, stopGate_, kStopWaitMs,
+        [this] { return ShowPrompt(owner_, kNotEnding, kCaption, MB_YESNO | MB_TASKMODAL) == IDYES; },
+        kSyncResultTerminated, L"the synchronisation worker");
     CloseHandle(thread_);
     thread_ = nullptr;
     return code;
-}
-
-bool SyncProgress::TerminateAtUserWait()
-{
-    for (;;) {
-        if (InterlockedCompareExchange(&workerState_, kWorkerTerminating, kWorkerWaitingUser) == kWorkerWaitingUser) {
-            // It waits for the user and cannot leave the wait any more
-            // (EndUserWait): it holds nothing that its end could harm.
-            if (TerminateThread(thread_, kSyncResultTerminated)) {
-                WaitKeepingPainted(thread_, INFINITE);
-                return true;
-            }
-            // It stays asleep in EndUserWait, holding nothing: let it be.
-            LogWin32Failure(L"TerminateThread", L"the synchronisation worker", GetLastError());
-            return false;
-        }
-        // Working: it has been asked to stop and ends at its next poll, or
-        // comes to a wait for the user.
-        const DWORD wait = WaitKeepingPainted(thread_, kSafePointPollMs);
-        if (wait == WAIT_OBJECT_0)
-            return false;
-        if (wait != WAIT_TIMEOUT) {
-            LogWin32Failure(L"WaitForSingleObject", L"the synchronisation worker", GetLastError());
-            Sleep(kSafePointPollMs);
-        }
-    }
 }
 
 bool SyncProgress::SendCommand(DWORD command, DWORD postTimeout, DWORD replyTimeout)
@@ -263,16 +224,12 @@ void SyncProgress::SetDiskRequest(DWORD serial, const wchar_t* text, DWORD value
 
 void SyncProgress::BeginUserWait()
 {
-    InterlockedCompareExchange(&workerState_, kWorkerWaitingUser, kWorkerWorking);
+    stopGate_.BeginUserWait();
 }
 
 void SyncProgress::EndUserWait()
 {
-    if (InterlockedCompareExchange(&workerState_, kWorkerWorking, kWorkerWaitingUser) != kWorkerTerminating)
-        return;
-    // The window terminates this thread at this moment: not one step more.
-    for (;;)
-        Sleep(INFINITE);
+    stopGate_.EndUserWait();
 }
 
 bool SyncProgress::WaitCommand(DWORD timeout)

@@ -26,7 +26,8 @@
 // write would wait and fail), and a file half handled would stay so. The
 // worker holds neither only while it waits for the user's answer to one of
 // its prompts; it tells the channel when such a wait begins and ends
-// (BeginUserWait, EndUserWait), and StopThread terminates it only there. A
+// (BeginUserWait, EndUserWait: ui/workerstop.h), and StopThread terminates
+// it only there. A
 // worker the user gave up on elsewhere is waited for until it ends or reaches
 // such a wait; since the window has asked it to stop, it ends at its next
 // poll, within one file.
@@ -38,6 +39,7 @@
 
 #include "foundation/dstring.h"
 #include "foundation/threadchannel.h"
+#include "ui/workerstop.h"
 
 #include <windows.h>
 
@@ -102,16 +104,7 @@ protected:
 
 // The worker's wait for the user, for a scope: a prompt's call and nothing
 // else (no statement, no file, no report to the window) goes inside it.
-class SyncUserWait {
-public:
-    explicit SyncUserWait(ISyncProgress* progress) : progress_(progress) { progress_->BeginUserWait(); }
-    ~SyncUserWait() { progress_->EndUserWait(); }
-    SyncUserWait(const SyncUserWait&) = delete;
-    SyncUserWait& operator=(const SyncUserWait&) = delete;
-
-private:
-    ISyncProgress* progress_;
-};
+using SyncUserWait = UserWaitScope<ISyncProgress>;
 
 struct SyncStartRecord;
 
@@ -197,17 +190,6 @@ private:
     void Notify();
     void StoreText(const wchar_t* text, int length, wchar_t*& slot);
     void FreeText(wchar_t*& slot);
-    // Terminates the worker once it waits for the user, or waits for its
-    // end; true when it was terminated.
-    bool TerminateAtUserWait();
-
-    // Where the worker stands, for termination.
-    enum WorkerState : LONG {
-        kWorkerWorking = 0,       // it may hold the database or a file
-        kWorkerWaitingUser = 1,   // it waits for the user and holds neither
-        kWorkerTerminating = 2,   // the window is terminating it
-    };
-
     HANDLE heap_ = nullptr;             // the process heap, taken at the first text
     HANDLE thread_ = nullptr;           // the running worker
     wchar_t* text1_ = nullptr;          // heap copies, terminated
@@ -222,5 +204,5 @@ private:
     DWORD diskSerial_ = 0;              // the disk request
     DWORD diskValue_ = 0;
     DString diskText_;
-    volatile LONG workerState_ = kWorkerWorking;   // WorkerState
+    WorkerStopGate stopGate_;           // where the worker stands, for termination
 };

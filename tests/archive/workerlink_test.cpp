@@ -200,11 +200,15 @@ TEST_F(WorkerLinkTest, StopOfAThreadThatEndsInTimeAsksNothing)
     host_.Link().Reset();
 }
 
-TEST_F(WorkerLinkTest, StopAsksWhileTheThreadHangsAndTerminatesOnNo)
+TEST_F(WorkerLinkTest, StopAsksWhileTheThreadWaitsForTheUserAndTerminatesItOnNo)
 {
     PromptScript prompts({IDYES, IDNO});
     HANDLE never = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    script_.body = [&](WorkerLink&) { WaitForSingleObject(never, INFINITE); };
+    script_.body = [&](WorkerLink& link) {
+        // A prompt of its own that nobody answers.
+        UserWaitScope<WorkerLink> wait(&link);
+        WaitForSingleObject(never, INFINITE);
+    };
     WorkerParams params;
     ASSERT_TRUE(host_.Start(ScriptedRoutine, params));
     EXPECT_EQ(static_cast<DWORD>(-1), host_.Link().Stop());
@@ -213,6 +217,56 @@ TEST_F(WorkerLinkTest, StopAsksWhileTheThreadHangsAndTerminatesOnNo)
     EXPECT_EQ(static_cast<UINT>(MB_YESNO | MB_TASKMODAL), prompts.Last().flags & (MB_YESNO | MB_TASKMODAL));
     host_.Link().Reset();
     CloseHandle(never);
+}
+
+TEST_F(WorkerLinkTest, StopWaitsOnAfterNoForAWorkerBusyOutsideAWaitForTheUserUntilItsNextPoll)
+{
+    PromptScript prompts({IDNO});
+    std::atomic<int> stopped{100};
+    std::atomic<bool> waitedOn{false};
+    script_.body = [&](WorkerLink& link) {
+        // Busy with its work (a copy, a transaction) until the user has
+        // given up, and a while after.
+        for (int i = 0; i < 1000 && prompts.Count() == 0; ++i)
+            Sleep(20);
+        Sleep(300);
+        waitedOn = true;
+        try {
+            link.PollAnswer(0);
+        } catch (int signal) {
+            stopped = signal;
+        }
+    };
+    WorkerParams params;
+    ASSERT_TRUE(host_.Start(ScriptedRoutine, params));
+    EXPECT_EQ(7u, host_.Link().Stop()) << "it ended by itself, not terminated";
+    EXPECT_EQ(1u, prompts.Count());
+    EXPECT_TRUE(waitedOn);
+    EXPECT_EQ(0, stopped.load()) << "the stop reaches its next poll";
+    host_.Link().Reset();
+}
+
+TEST_F(WorkerLinkTest, StopTakesAWorkerWaitingForAnAnswerOutWithoutAsking)
+{
+    PromptScript prompts;
+    std::atomic<int> stopped{100};
+    HANDLE waiting = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    script_.body = [&](WorkerLink& link) {
+        SetEvent(waiting);
+        try {
+            link.PollAnswer(INFINITE);
+        } catch (int signal) {
+            stopped = signal;
+        }
+    };
+    WorkerParams params;
+    ASSERT_TRUE(host_.Start(ScriptedRoutine, params));
+    ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(waiting, 10000));
+    EXPECT_EQ(7u, host_.Link().Stop());
+    EXPECT_EQ(0u, prompts.Count());
+    EXPECT_EQ(0, stopped.load());
+    host_.Link().Reset();
+    CloseHandle(waiting);
 }
 
 // ---- the worker base ---------------------------------------------------------------

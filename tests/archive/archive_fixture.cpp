@@ -532,11 +532,7 @@ void ArchiveDbTest::SetUp()
     if (SUCCEEDED(hr))
         hr = g_DbSource->CreateSession(g_DbSession);
     ASSERT_TRUE(SUCCEEDED(hr)) << "the database cannot be opened again";
-    wcscpy(DataPath, data_->Path().c_str());
-    wcscpy(ImageFolder, (data_->Path() + L"Image\\").c_str());
-    wcscpy(IconFolder, (data_->Path() + L"Icon\\").c_str());
-    CreateDirectoryW(ImageFolder, nullptr);
-    CreateDirectoryW(IconFolder, nullptr);
+    testfix::UseDataFolders(data_->Path());
     hddImages_ = ImageFolder;
     hddIcons_ = IconFolder;
     ArchivePath[0] = 0;

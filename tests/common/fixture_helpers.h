@@ -1,5 +1,6 @@
-// Pieces the database-backed fixtures of several test folders share: removing
-// a temp folder tree and running a setup statement on the process session.
+// Pieces the database-backed fixtures of several test folders share: running
+// a setup statement on the process session, reading a value back (the folders
+// and drives of common/test_files.h come with it).
 #pragma once
 
 #include "database/dbcommand.h"
@@ -9,6 +10,8 @@
 #include "database/dbsession.h"
 #include "database/dbstart.h"
 
+#include "common/test_files.h"
+
 #include <windows.h>
 
 #include <string>
@@ -16,30 +19,6 @@
 #include <gtest/gtest.h>
 
 namespace testfix {
-
-// Deletes the folder (a trailing backslash is allowed) with all below it.
-inline void RemoveTree(const std::wstring& folder)
-{
-    std::wstring base = folder;
-    if (!base.empty() && base.back() == L'\\')
-        base.pop_back();
-    WIN32_FIND_DATAW found;
-    HANDLE find = FindFirstFileW((base + L"\\*").c_str(), &found);
-    if (find != INVALID_HANDLE_VALUE) {
-        do {
-            std::wstring name = found.cFileName;
-            if (name == L"." || name == L"..")
-                continue;
-            std::wstring path = base + L"\\" + name;
-            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-                RemoveTree(path);
-            else
-                DeleteFileW(path.c_str());
-        } while (FindNextFileW(find, &found));
-        FindClose(find);
-    }
-    RemoveDirectoryW(base.c_str());
-}
 
 // The tests give their rows known keys: an INSERT that names the table's own
 // key column ("INSERT INTO T (T, ...") runs with IDENTITY_INSERT on for T, as

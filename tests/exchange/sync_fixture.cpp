@@ -153,11 +153,7 @@ SyncReport TestSyncWindow::Run(DWORD command, const std::wstring& archivePath)
 void SyncDbTest::SetUp()
 {
     data_ = new TempDir(L"tfsync");
-    CreateDirectoryW((data_->Path() + L"Image").c_str(), nullptr);
-    CreateDirectoryW((data_->Path() + L"Icon").c_str(), nullptr);
-    wcscpy(DataPath, data_->Path().c_str());
-    wcscpy(ImageFolder, (data_->Path() + L"Image\\").c_str());
-    wcscpy(IconFolder, (data_->Path() + L"Icon\\").c_str());
+    testfix::UseDataFolders(data_->Path());
     SpaceMin = 0;
     settingsPath_ = L"Software\\TobalFluoroTests\\" + UniqueName(L"exchange");
     ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_CURRENT_USER, settingsPath_.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,

@@ -3,6 +3,7 @@
 // them, as an administrator of a mobile site sees them) and the box a command
 // still to come shows are in the running language, with no text of the other
 // script.
+#include "common/dialog_look.h"
 #include "mainwnd_fixture.h"
 
 #include "../common/prompt_script.h"
@@ -18,25 +19,7 @@ using namespace mainwndtest;
 
 namespace {
 
-// The thread's UI language and locale (Wine's resource loader follows the
-// locale), as start-up sets both.
-class ThreadLanguage {
-public:
-    explicit ThreadLanguage(LANGID lang) : ui_(GetThreadUILanguage()), locale_(GetThreadLocale())
-    {
-        SetThreadUILanguage(lang);
-        SetThreadLocale(MAKELCID(lang, SORT_DEFAULT));
-    }
-    ~ThreadLanguage()
-    {
-        SetThreadLocale(locale_);
-        SetThreadUILanguage(ui_);
-    }
-
-private:
-    LANGID ui_;
-    LCID locale_;
-};
+using harness::ThreadLanguage;
 
 bool IsCyrillic(wchar_t c) { return c >= 0x0400 && c <= 0x04FF; }
 bool IsLatinLower(wchar_t c) { return c >= L'a' && c <= L'z'; }

@@ -3,6 +3,7 @@
 #include "database/dberrors.h"
 #include "foundation/globals.h"
 #include "foundation/journal.h"
+#include "foundation/prompt.h"
 #include "resources/strings.h"
 
 #include <objbase.h>
@@ -154,4 +155,18 @@ void WorkerBase::ReportDbError(const DODBErrors& error, bool endJob)
     link_->NotifyBit20();
     if (endJob)
         link_->SetJobEnded();
+}
+
+void RunWorkerJob(WorkerBase& base, const std::function<void()>& run, UINT failureText)
+{
+    try {
+        run();
+    } catch (int) {
+        base.SetResult(-1);
+    } catch (...) {
+        base.SetResult(-1);
+        const std::wstring text = ArchiveText(failureText);
+        LogError(0, text.c_str());
+        ShowPrompt(nullptr, text.c_str(), nullptr, MB_OK);
+    }
 }

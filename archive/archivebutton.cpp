@@ -3,6 +3,7 @@
 
 #include "archive/workerbase.h"
 #include "foundation/globals.h"
+#include "resources/resource.h"
 
 #include <string>
 
@@ -35,4 +36,9 @@ bool CreateArchiveButton(DButton& button, HWND owner, void* cookie, UINT caption
                      input,
                      notify};
     return button.Create(&d);
+}
+
+HICON LoadArchiveIcon()
+{
+    return static_cast<HICON>(LoadImageW(hInstance, MAKEINTRESOURCEW(IDI_ARCHIVE), IMAGE_ICON, 0, 0, LR_DEFAULTSIZE));
 }

@@ -110,22 +110,15 @@ ArjWindow::~ArjWindow()
 
 bool ArjWindow::RegisterClass()
 {
-    WNDCLASSEXW wc = {};
-    wc.cbSize = sizeof wc;
-    wc.style = CS_HREDRAW | CS_VREDRAW;
-    wc.cbWndExtra = 4;
-    wc.hInstance = hInstance;
-    wc.hIcon = LoadIconW(hInstance, MAKEINTRESOURCEW(IDI_ARCHIVE));
-    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    wc.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_WINDOW + 1));
-    wc.lpszMenuName = MAKEINTRESOURCEW(IDM_ARCHIVE);
-    wc.lpszClassName = kClassName;
-    return DWindow::RegisterClassEx(&wc);
+    WindowClass cls = {kClassName, CS_HREDRAW | CS_VREDRAW,
+                       reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_WINDOW + 1)), nullptr, LoadArchiveIcon()};
+    cls.menu = MAKEINTRESOURCEW(IDM_ARCHIVE);
+    return DWindow::RegisterMapClass(cls);
 }
 
 void ArjWindow::UnregisterClass()
 {
-    ::UnregisterClassW(kClassName, hInstance);
+    UnregisterClassAndIcons(kClassName);
 }
 
 bool ArjWindow::Create(HWND owner)

@@ -102,21 +102,14 @@ DBDiskPreparation::~DBDiskPreparation()
 
 bool DBDiskPreparation::Register()
 {
-    WNDCLASSEXW wc = {};
-    wc.cbSize = sizeof wc;
-    wc.style = CS_HREDRAW | CS_VREDRAW;
-    wc.cbWndExtra = 4;
-    wc.hInstance = hInstance;
-    wc.hIcon = LoadIconW(hInstance, MAKEINTRESOURCEW(IDI_ARCHIVE));
-    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    wc.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_WINDOW + 1));
-    wc.lpszClassName = kClassName;
-    return DWindow::RegisterClassEx(&wc);
+    return DWindow::RegisterMapClass({kClassName, CS_HREDRAW | CS_VREDRAW,
+                                      reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_WINDOW + 1)), nullptr,
+                                      LoadArchiveIcon()});
 }
 
 void DBDiskPreparation::Unregister()
 {
-    ::UnregisterClassW(kClassName, hInstance);
+    UnregisterClassAndIcons(kClassName);
 }
 
 void DBDiskPreparation::SetTemplatePath(const wchar_t* folder, const wchar_t* file)

@@ -105,7 +105,7 @@ void MainWndSite::SetUp()
     std::wstring error;
     ASSERT_TRUE(CreateSiteDatabase(folder_ + L"site.db", std::wstring(TF_SITE_DIR) + L"schema.sql", error))
         << Narrow(error);
-    patients_ = FillSiteTables(error);
+    patients_ = FillSiteTables(error, russianSite_);
     ASSERT_FALSE(patients_.empty()) << Narrow(error);
 
     ASSERT_TRUE(DControl::InitFont());

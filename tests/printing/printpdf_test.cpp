@@ -20,6 +20,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <map>
 #include <set>
 
@@ -297,4 +298,210 @@ TEST_F(PrintToPdf, TheNoteWindowsSheetPrintsTheDescriptionWithoutAPicture)
         for (int x = 0; x < page.width; ++x)
             dark += page.At(x, y) < 100 ? 1 : 0;
     EXPECT_LT(dark, 50) << "no picture";
+}
+
+namespace {
+
+// The lines of each page of the PDF as pdftotext -layout sets them out in
+// characters (pages parted by form feeds).
+std::vector<std::vector<std::string>> ReadPdfLayout(const std::string& pdf)
+{
+    int status = -1;
+    const std::string text = RunUnix("pdftotext -layout '" + pdf + "' -", &status);
+    EXPECT_EQ(0, status) << text;
+    std::vector<std::vector<std::string>> pages(1);
+    std::string line;
+    for (char c : text) {
+        if (c == '\f') {
+            if (!line.empty())
+                pages.back().push_back(line);
+            line.clear();
+            pages.emplace_back();
+        } else if (c == '\n') {
+            pages.back().push_back(line);
+            line.clear();
+        } else {
+            line += c;
+        }
+    }
+    if (!line.empty())
+        pages.back().push_back(line);
+    while (!pages.empty() && pages.back().empty())
+        pages.pop_back();
+    return pages;
+}
+
+// The first line holding the text, or -1.
+int LineWith(const std::vector<std::string>& lines, const std::string& text)
+{
+    for (size_t i = 0; i < lines.size(); ++i)
+        if (lines[i].find(text) != std::string::npos)
+            return static_cast<int>(i);
+    return -1;
+}
+
+// The words of the page that are the text, one (failing the test when not
+// exactly one).
+PdfWord OneWord(const PdfPage& page, const std::wstring& text)
+{
+    const std::vector<PdfWord> found = FindWords(page, text);
+    EXPECT_EQ(1u, found.size()) << Narrow(text);
+    return found.empty() ? PdfWord{text, 0, 0, 0, 0} : found[0];
+}
+
+}  // namespace
+
+// A header of aligned text blocks of several lines and a table of number
+// columns, each by its own picture and alignment: in the PDF every line of a
+// block stands alone, aligned as its block, and every number is formatted and
+// placed in its column as its field says.
+TEST_F(PrintToPdf, TextBlocksAndNumberColumnsKeepTheirLinesFormatsAndAlignment)
+{
+    db.Exec(L"CREATE TABLE Dose (Dose int NOT NULL PRIMARY KEY, Region nvarchar (20) NOT NULL, Kv int NULL,"
+            L" Code int NULL);");
+    db.Exec(L"INSERT INTO Dose (Dose, Region, Kv, Code) VALUES (1, 'Chest', 7, 255);");
+    db.Exec(L"INSERT INTO Dose (Dose, Region, Kv, Code) VALUES (2, 'Hand', 1234, 4096);");
+    db.Exec(L"INSERT INTO Dose (Dose, Region, Kv, Code) VALUES (3, 'Skull', 56789, 48879);");
+    db.WriteCfg(L"dosefilt.cfg", L"form { caption = \"Filter\" } items { { \"Region\", \"Region\", varchar(20) } }");
+    // Region 40 % of the printable width, then three of 20 %: right, centre, right.
+    db.WriteCfg(L"doses.cfg",
+                L"table = \"Dose\" key = \"Dose\" orderby = \"Dose\" nosave\n"
+                L"list { { \"Region\", \"Region\", varchar(20), width = -400 }\n"
+                L"       { \"Kv\", \"Kv\", int32, format \"%05d\", width = -200, align =right }\n"
+                L"       { \"Code\", \"Code\", int32, format \"0x%04X\", width = -200, align =center }\n"
+                L"       { \"Entry\", \"Dose\", int32, format \"No. %d\", width = -200, align =right } }");
+    db.WriteCfg(L"doses-report.cfg",
+                L"page { left = 2000 right = 1000 top = 1500 bottom = 1500 }\n"
+                L"header {\n"
+                L" align =center text = \"Doses of the week\\nRoom 3, ground floor\"\n"
+                L" align =right text = \"Checked by\\nDr. Ivanova\\nradiologist\"\n"
+                L" line\n"
+                L" align =left string = \"Series A\"\n"
+                L" align =right string = \"Sheet 1\"\n"
+                L"}\n"
+                L"table { list = \"doses.cfg\" filt = \"dosefilt.cfg\" }\n");
+    ReportDesc report;
+    ASSERT_TRUE(report.Parse(L"doses-report.cfg"));
+    ReportFilters filters;
+    const std::wstring docName = UniqueDocName(L"tfdoses");
+    ASSERT_TRUE(filters.Prepare(&report, docName.c_str()));
+    {
+        PrinterLock lock;
+        EXPECT_TRUE(PrintReport(filters, nullptr));
+    }
+    const std::string pdf = WaitForPdf(docName);
+    ASSERT_FALSE(pdf.empty()) << "no PDF of the report";
+    const std::vector<PdfPage> pages = ReadPdfWords(pdf);
+    ASSERT_EQ(1u, pages.size());
+    const PdfPage& page = pages[0];
+    const double left = Points(2000), right = page.width - Points(1000), printable = right - left;
+
+    // The layout as text: each line of a block on a line of its own, in
+    // order, the strings of one run on one line, each row on one line with
+    // its values formatted and in the columns' order.
+    const std::vector<std::vector<std::string>> layout = ReadPdfLayout(pdf);
+    ASSERT_EQ(1u, layout.size());
+    const std::vector<std::string>& lines = layout[0];
+    std::string all;
+    for (const std::string& l : lines)
+        all += l + "\n";
+    const char* const order[] = {"Doses of the week", "Room 3, ground floor", "Checked by", "Dr. Ivanova",
+                                 "radiologist", "Series A", "Region", "Chest", "Hand", "Skull"};
+    int previous = -1;
+    for (const char* text : order) {
+        const int at = LineWith(lines, text);
+        EXPECT_GT(at, previous) << text << " on a line of its own below the one before:\n" << all;
+        previous = std::max(previous, at);
+    }
+    EXPECT_EQ(LineWith(lines, "Series A"), LineWith(lines, "Sheet 1")) << all;
+    EXPECT_EQ(-1, LineWith(lines, "week Room")) << "a line break is kept:\n" << all;
+    const int checked = LineWith(lines, "Checked by"), doctor = LineWith(lines, "Dr. Ivanova");
+    const int job = LineWith(lines, "radiologist");
+    ASSERT_TRUE(checked >= 0 && doctor >= 0 && job >= 0) << all;
+    // Right-aligned lines end in about the same character column, centred
+    // ones have about the same middle, right of the middle of the line (the
+    // characters are as wide as the proportional font's, rounded).
+    auto endOf = [&](int line, const std::string& text) {
+        return static_cast<double>(lines[line].find(text) + text.size());
+    };
+    const double end = endOf(checked, "Checked by");
+    EXPECT_NEAR(end, endOf(doctor, "Dr. Ivanova"), 2.0) << all;
+    EXPECT_NEAR(end, endOf(job, "radiologist"), 2.0) << all;
+    const int title = LineWith(lines, "Doses of the week"), place = LineWith(lines, "Room 3, ground floor");
+    ASSERT_TRUE(title >= 0 && place >= 0) << all;
+    const double titleMiddle = (lines[title].find("Doses") + endOf(title, "Doses of the week")) / 2;
+    EXPECT_NEAR(titleMiddle, (lines[place].find("Room") + endOf(place, "Room 3, ground floor")) / 2, 2.0) << all;
+    EXPECT_GT(lines[checked].find("Checked by"), titleMiddle) << all;
+    const char* const rows[3][4] = {{"Chest", "00007", "0x00FF", "No. 1"},
+                                    {"Hand", "01234", "0x1000", "No. 2"},
+                                    {"Skull", "56789", "0xBEEF", "No. 3"}};
+    std::vector<size_t> firstStarts;
+    for (const auto& row : rows) {
+        const int at = LineWith(lines, row[0]);
+        ASSERT_GE(at, 0) << row[0] << "\n" << all;
+        size_t from = 0;
+        std::vector<size_t> starts;
+        for (const char* value : row) {
+            const size_t found = lines[at].find(value, from);
+            EXPECT_NE(std::string::npos, found) << value << " after the values before it in: " << lines[at];
+            from = found == std::string::npos ? from : found + strlen(value);
+            starts.push_back(found);
+        }
+        // Values of one length in one column start in about one character
+        // column (the hexadecimal letters are not all of one width).
+        if (firstStarts.empty())
+            firstStarts = starts;
+        for (size_t i = 0; i < starts.size(); ++i)
+            EXPECT_NEAR(static_cast<double>(firstStarts[i]), static_cast<double>(starts[i]), 1.0)
+                << row[i] << "\n" << all;
+    }
+
+    // The places, in points: the centred lines about the middle of the
+    // printable width, the right-aligned ones and the right string at its
+    // right edge, the left string at its left edge.
+    const double middle = (left + right) / 2;
+    const PdfWord doses = OneWord(page, L"Doses"), week = OneWord(page, L"week");
+    EXPECT_NEAR(middle, (doses.xMin + week.xMax) / 2, 2.0);
+    const PdfWord room = OneWord(page, L"Room"), floor = OneWord(page, L"floor");
+    EXPECT_NEAR(middle, (room.xMin + floor.xMax) / 2, 2.0);
+    EXPECT_GT(room.yMin, doses.yMax - 1) << "the second line below the first";
+    EXPECT_NEAR(right, OneWord(page, L"by").xMax, 2.0);
+    EXPECT_NEAR(right, OneWord(page, L"Ivanova").xMax, 2.0);
+    EXPECT_NEAR(right, OneWord(page, L"radiologist").xMax, 2.0);
+    EXPECT_GT(OneWord(page, L"Checked").xMin, middle) << "right-aligned, not from the left";
+    const PdfWord series = OneWord(page, L"Series"), sheet = OneWord(page, L"Sheet");
+    EXPECT_NEAR(left, series.xMin, 2.0);
+    EXPECT_NEAR(series.yMin, sheet.yMin, 1.0) << "one line";
+    bool sheetNumber = false;
+    for (const PdfWord& w : FindWords(page, L"1"))
+        if (std::fabs(w.yMin - sheet.yMin) < 1.0) {
+            sheetNumber = true;
+            EXPECT_NEAR(right, w.xMax, 2.0);
+        }
+    EXPECT_TRUE(sheetNumber);
+
+    // The values: "%05d" right at 60 %, "0x%04X" centred in 60-80 %, "No. %d"
+    // right at the printable right edge; one row under another.
+    const double kvRight = left + printable * 0.6;
+    const double codeMiddle = left + printable * 0.7;
+    double lastTop = 0;
+    for (const auto& row : rows) {
+        const PdfWord region = OneWord(page, std::wstring(row[0], row[0] + strlen(row[0])));
+        const PdfWord kv = OneWord(page, std::wstring(row[1], row[1] + strlen(row[1])));
+        const PdfWord code = OneWord(page, std::wstring(row[2], row[2] + strlen(row[2])));
+        const std::string entry = row[3];
+        PdfWord number = {};
+        for (const PdfWord& w : FindWords(page, std::wstring(entry.begin() + 4, entry.end())))
+            if (std::fabs(w.yMin - region.yMin) < 1.0)
+                number = w;
+        EXPECT_NEAR(left, region.xMin, 2.0) << row[0];
+        EXPECT_NEAR(kvRight, kv.xMax, 2.0) << row[1];
+        EXPECT_NEAR(codeMiddle, (code.xMin + code.xMax) / 2, 2.0) << row[2];
+        EXPECT_NEAR(right, number.xMax, 2.0) << row[3];
+        EXPECT_NEAR(region.yMin, kv.yMin, 1.0) << row[0];
+        EXPECT_NEAR(region.yMin, code.yMin, 1.0) << row[0];
+        EXPECT_NEAR(region.yMin, number.yMin, 1.0) << row[0];
+        EXPECT_GT(region.yMin, lastTop) << row[0];
+        lastTop = region.yMin;
+    }
 }

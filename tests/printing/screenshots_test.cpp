@@ -1,5 +1,6 @@
 // Each configuration dialog and window of printing in English and in
-// Russian: its caption and every text in the running language, and a picture
+// Russian: its caption and every text in the running language, every control
+// inside it, apart from the others and showing its whole text, and a picture
 // of it (printing-<dialog>-<language>.bmp in $TF_SHOT_DIR or the build
 // folder) to be looked at. The print-state and printer status windows show
 // jobs of the scripted spooler.
@@ -7,6 +8,7 @@
 #include "fake_spooler.h"
 #include "print_fixture.h"
 
+#include "common/dialog_look.h"
 #include "common/window_harness.h"
 #include "foundation/globals.h"
 #include "printing/configdialogs.h"
@@ -22,6 +24,7 @@
 #include <winspool.h>
 
 #include <functional>
+#include <initializer_list>
 
 using namespace printtest;
 
@@ -50,11 +53,42 @@ struct Shot {
     std::function<void()> run;
 };
 
+std::string Narrow(const std::wstring& text)
+{
+    std::string out;
+    for (wchar_t c : text)
+        out += c < 128 ? static_cast<char>(c) : '?';
+    return out;
+}
+
+// Every text of the window in the running language, and its controls
+// inside it, apart and showing their whole texts. The owner-drawn buttons
+// keep their captions to themselves: each is read from the button, and its
+// icon, caption and edges must fit its width.
+void ExpectLooksRight(HWND window, LANGID lang, const char* name, std::initializer_list<DButton*> buttons)
+{
+    const bool russian = PRIMARYLANGID(lang) == LANG_RUSSIAN;
+    const std::wstring foreign = harness::TextNotInLanguage(window, russian);
+    EXPECT_EQ(L"", foreign) << name << ": \"" << Narrow(foreign) << "\" is not in the running language";
+    const std::wstring fault = harness::LayoutFault(window);
+    EXPECT_EQ(L"", fault) << name << ": " << Narrow(fault);
+    for (DButton* button : buttons) {
+        wchar_t caption[64] = L"";
+        button->GetText(caption, 64);
+        EXPECT_TRUE(harness::TextInLanguage(caption, russian))
+            << name << ": \"" << Narrow(caption) << "\" is not in the running language";
+        RECT client = {};
+        GetClientRect(button->GetHwnd(), &client);
+        EXPECT_LE(button->GetTextWidth() + IconSize + button->GetMargin(), client.right)
+            << name << ": \"" << Narrow(caption) << "\" is clipped";
+    }
+}
+
 void TakeShot(const Shot& shot, LANGID lang, const char* langName)
 {
     ThreadLanguage language(lang);
     harness::ScreenLock lock;
-    std::wstring caption;
+    std::wstring caption, foreign = L"?", fault = L"?";
     std::vector<std::wstring> mismatches;
     bool saved = false;
     ModalDriver driver;
@@ -66,6 +100,8 @@ void TakeShot(const Shot& shot, LANGID lang, const char* langName)
             if (shown != Text(id))
                 mismatches.push_back(std::to_wstring(control) + L": " + shown);
         }
+        foreign = harness::TextNotInLanguage(dialog, PRIMARYLANGID(lang) == LANG_RUSSIAN);
+        fault = harness::LayoutFault(dialog);
         std::wstring path = PictureFolder() + L"\\printing-";
         for (const char* c = shot.name; *c; ++c)
             path += static_cast<wchar_t>(*c);
@@ -82,6 +118,9 @@ void TakeShot(const Shot& shot, LANGID lang, const char* langName)
     EXPECT_EQ(Text(shot.caption), caption) << shot.name << " " << langName;
     EXPECT_TRUE(mismatches.empty()) << shot.name << " " << langName << ": " << mismatches.size()
                                     << " texts not in the running language";
+    EXPECT_EQ(L"", foreign) << shot.name << " " << langName << ": \"" << Narrow(foreign)
+                            << "\" is not in the running language";
+    EXPECT_EQ(L"", fault) << shot.name << " " << langName << ": " << Narrow(fault);
     EXPECT_TRUE(saved);
 }
 
@@ -228,6 +267,7 @@ TEST_P(DialogPictures, PrintStateWindow)
         Sleep(200);
         RedrawWindow(window.GetHwnd(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN);
         Sleep(200);
+        ExpectLooksRight(window.GetHwnd(), GetParam(), "printstate", {&window.CancelButton()});
         EXPECT_TRUE(SaveWindowBmp(window.GetHwnd(), PicturePath("printstate", LangName())));
         window.Stop();
     }
@@ -277,6 +317,8 @@ TEST_P(DialogPictures, PrinterStatusWindow)
     harness::Pump(200);
     RedrawWindow(window.GetHwnd(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN);
     harness::Pump(200);
+    ExpectLooksRight(window.GetHwnd(), GetParam(), "printerstatus",
+                     {&window.ExitButton(), &window.DeleteButton(), &window.DeleteAllButton()});
     EXPECT_TRUE(SaveWindowBmp(window.GetHwnd(), PicturePath("printerstatus", LangName())));
     StatusPrinterWnd::UnregisterClass();
 }

@@ -2,6 +2,7 @@
 // the mouse-over help and the worker's reports. See arjwindow.h.
 #include "archive/arjwindow.h"
 
+#include "archive/archivebutton.h"
 #include "archive/arjworker.h"
 #include "archive/workerbase.h"
 #include "database/dberrors.h"
@@ -22,16 +23,6 @@
 #include <cwchar>
 
 namespace {
-
-// The buttons show their icon beside the caption, small enough for the
-// button's height.
-const int kButtonIconSize = 24;
-
-HICON LoadButtonIcon(UINT id)
-{
-    return static_cast<HICON>(LoadImageW(hInstance, MAKEINTRESOURCEW(id), IMAGE_ICON, kButtonIconSize,
-                                         kButtonIconSize, 0));
-}
 
 const wchar_t kNotArchivedSql[] = L"SELECT COUNT(*) FROM Snimok WHERE Arj IS NULL AND [File Name] IS NOT NULL;";
 const wchar_t kMarkedSql[] = L"SELECT count(*) FROM DelImage ;";
@@ -119,22 +110,15 @@ ArjWindow::~ArjWindow()
 
 bool ArjWindow::RegisterClass()
 {
-    WNDCLASSEXW wc = {};
-    wc.cbSize = sizeof wc;
-    wc.style = CS_HREDRAW | CS_VREDRAW;
-    wc.cbWndExtra = 4;
-    wc.hInstance = hInstance;
-    wc.hIcon = LoadIconW(hInstance, MAKEINTRESOURCEW(IDI_ARCHIVE));
-    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    wc.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_WINDOW + 1));
-    wc.lpszMenuName = MAKEINTRESOURCEW(IDM_ARCHIVE);
-    wc.lpszClassName = kClassName;
-    return DWindow::RegisterClassEx(&wc);
+    WindowClass cls = {kClassName, CS_HREDRAW | CS_VREDRAW,
+                       reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_WINDOW + 1)), nullptr, LoadArchiveIcon()};
+    cls.menu = MAKEINTRESOURCEW(IDM_ARCHIVE);
+    return DWindow::RegisterMapClass(cls);
 }
 
 void ArjWindow::UnregisterClass()
 {
-    ::UnregisterClassW(kClassName, hInstance);
+    UnregisterClassAndIcons(kClassName);
 }
 
 bool ArjWindow::Create(HWND owner)
@@ -212,25 +196,9 @@ void ArjWindow::MakeFonts()
 bool ArjWindow::MakeButtons()
 {
     for (int i = 0; i < kArjButtons; ++i) {
-        const std::wstring caption = ArchiveText(kButtonSpecs[i].caption);
-        DButtonDesc d = {sizeof(DButtonDesc),
-                         hwnd,
-                         DButtonStyle::kVisible | DButtonStyle::kOwnsIcon | DButtonStyle::kIconThenCaption |
-                             DButtonStyle::kSideBySide,
-                         0,
-                         0,
-                         0,
-                         0,
-                         this,
-                         caption.c_str(),
-                         LoadButtonIcon(kButtonSpecs[i].icon),
-                         kButtonIconSize,
-                         kButtonIconSize,
-                         hInstance,
-                         &kButtonInput,
-                         &kButtonNotify};
         buttons_[i].ownerValue = i;
-        if (!buttons_[i].Create(&d))
+        if (!CreateArchiveButton(buttons_[i], hwnd, this, kButtonSpecs[i].caption, kButtonSpecs[i].icon, &kButtonInput,
+                                 &kButtonNotify))
             return false;
     }
     EnableButton(kArjStop, false);

@@ -113,25 +113,7 @@ void RowBatch::Commit()
 
 DWORD WINAPI procArj(void* param)
 {
-    WorkerParams* params = static_cast<WorkerParams*>(param);
-    int result = -1;
-    {
-        ArjWorker worker(*params);
-        SetEvent(params->startEvent);   // the block is ours no longer
-        try {
-            worker.Run();
-        } catch (int) {
-            worker.Base().SetResult(-1);
-        } catch (...) {
-            worker.Base().SetResult(-1);
-            const std::wstring text = ArchiveText(IDS_PROCARJ_EXCEPTION);
-            LogError(0, text.c_str());
-            worker.Base().Prompt(text.c_str());
-        }
-        worker.Finish();
-        result = worker.Base().GetResult();
-    }
-    return static_cast<DWORD>(result);
+    return RunWorkerThread<ArjWorker>(param, IDS_PROCARJ_EXCEPTION);
 }
 
 ArjWorker::ArjWorker(const WorkerParams& params)

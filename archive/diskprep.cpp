@@ -1,5 +1,6 @@
 #include "archive/diskprep.h"
 
+#include "archive/archivebutton.h"
 #include "archive/arjworker.h"
 #include "archive/volumeconfig.h"
 #include "archive/workerbase.h"
@@ -19,16 +20,6 @@
 #include <cwchar>
 
 namespace {
-
-// The buttons show their icon beside the caption, small enough for the
-// button's height.
-const int kButtonIconSize = 24;
-
-HICON LoadButtonIcon(UINT id)
-{
-    return static_cast<HICON>(LoadImageW(hInstance, MAKEINTRESOURCEW(id), IMAGE_ICON, kButtonIconSize,
-                                         kButtonIconSize, 0));
-}
 
 const wchar_t kDefaultTemplateFolder[] = L"d:\\cfg";
 const wchar_t kDefaultBackupFile[] = L"hospital.bak";
@@ -111,21 +102,14 @@ DBDiskPreparation::~DBDiskPreparation()
 
 bool DBDiskPreparation::Register()
 {
-    WNDCLASSEXW wc = {};
-    wc.cbSize = sizeof wc;
-    wc.style = CS_HREDRAW | CS_VREDRAW;
-    wc.cbWndExtra = 4;
-    wc.hInstance = hInstance;
-    wc.hIcon = LoadIconW(hInstance, MAKEINTRESOURCEW(IDI_ARCHIVE));
-    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    wc.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_WINDOW + 1));
-    wc.lpszClassName = kClassName;
-    return DWindow::RegisterClassEx(&wc);
+    return DWindow::RegisterMapClass({kClassName, CS_HREDRAW | CS_VREDRAW,
+                                      reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_WINDOW + 1)), nullptr,
+                                      LoadArchiveIcon()});
 }
 
 void DBDiskPreparation::Unregister()
 {
-    ::UnregisterClassW(kClassName, hInstance);
+    UnregisterClassAndIcons(kClassName);
 }
 
 void DBDiskPreparation::SetTemplatePath(const wchar_t* folder, const wchar_t* file)
@@ -199,25 +183,8 @@ LRESULT DBDiskPreparation::OnCreate(HWND, LPARAM)
     const ButtonItem items[2] = {{&prepare_, IDS_PREPARE, IDI_ARCHIVE, kPrepareId},
                                  {&close_, IDS_CLOSE, IDI_CONNECT, kCloseId}};
     for (const ButtonItem& item : items) {
-        const std::wstring caption = ArchiveText(item.caption);
-        DButtonDesc d = {sizeof(DButtonDesc),
-                         hwnd,
-                         DButtonStyle::kVisible | DButtonStyle::kOwnsIcon | DButtonStyle::kIconThenCaption |
-                             DButtonStyle::kSideBySide,
-                         0,
-                         0,
-                         0,
-                         0,
-                         this,
-                         caption.c_str(),
-                         LoadButtonIcon(item.icon),
-                         kButtonIconSize,
-                         kButtonIconSize,
-                         hInstance,
-                         nullptr,
-                         &kButtonNotify};
         item.button->ownerValue = item.id;
-        if (!item.button->Create(&d))
+        if (!CreateArchiveButton(*item.button, hwnd, this, item.caption, item.icon, nullptr, &kButtonNotify))
             return -1;
     }
 

@@ -81,25 +81,7 @@ bool BuildFormatRequest(wchar_t letter, const wchar_t* name, BYTE request[kDiskS
 
 DWORD WINAPI procformat(void* param)
 {
-    WorkerParams* params = static_cast<WorkerParams*>(param);
-    int result = -1;
-    {
-        FormatWorker worker(*params);
-        SetEvent(params->startEvent);   // the block is ours no longer
-        try {
-            worker.Run();
-        } catch (int) {
-            worker.Base().SetResult(-1);
-        } catch (...) {
-            worker.Base().SetResult(-1);
-            const std::wstring text = ArchiveText(IDS_PROCFORMAT_EXCEPTION);
-            LogError(0, text.c_str());
-            worker.Base().Prompt(text.c_str());
-        }
-        worker.Finish();
-        result = worker.Base().GetResult();
-    }
-    return static_cast<DWORD>(result);
+    return RunWorkerThread<FormatWorker>(param, IDS_PROCFORMAT_EXCEPTION);
 }
 
 FormatWorker::FormatWorker(const WorkerParams& params)

@@ -162,3 +162,17 @@ void WorkerBase::ReportDbError(const DODBErrors& error, bool endJob)
     if (endJob)
         link_->SetJobEnded();
 }
+
+void RunWorkerJob(WorkerBase& base, const std::function<void()>& run, UINT failureText)
+{
+    try {
+        run();
+    } catch (int) {
+        base.SetResult(-1);
+    } catch (...) {
+        base.SetResult(-1);
+        const std::wstring text = ArchiveText(failureText);
+        LogError(0, text.c_str());
+        base.Prompt(text.c_str());
+    }
+}

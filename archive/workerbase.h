@@ -24,6 +24,7 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <string>
 
 class DODBErrors;
@@ -134,6 +135,29 @@ private:
     void (*askHook_)(void*) = nullptr;
     void* askContext_ = nullptr;
 };
+
+// The job of a worker thread: runs `run`; a stop signal (a thrown integer)
+// or any other failure sets the result -1, and an unexpected failure is also
+// journalled and shown with the string-table text `failureText`.
+void RunWorkerJob(WorkerBase& base, const std::function<void()>& run, UINT failureText);
+
+// The routine of a worker thread (procArj, procformat): makes the worker on
+// the window's block, signals the start event once it has taken the block,
+// runs the job (RunWorkerJob), finishes and returns the result word.
+template <class Worker>
+DWORD RunWorkerThread(void* param, UINT failureText)
+{
+    WorkerParams* params = static_cast<WorkerParams*>(param);
+    int result = -1;
+    {
+        Worker worker(*params);
+        SetEvent(params->startEvent);   // the block is ours no longer
+        RunWorkerJob(worker.Base(), [&worker] { worker.Run(); }, failureText);
+        worker.Finish();
+        result = worker.Base().GetResult();
+    }
+    return static_cast<DWORD>(result);
+}
 
 // A string-table text (at most 255 characters), empty for id 0.
 std::wstring ArchiveText(UINT id);

@@ -21,125 +21,58 @@ WorkerLink::~WorkerLink()
 
 // ---- reports -----------------------------------------------------------------
 
-void WorkerLink::Lock()
-{
-    if (lock_)
-        EnterCriticalSection(lock_);
-}
-
-void WorkerLink::Unlock()
-{
-    if (lock_)
-        LeaveCriticalSection(lock_);
-}
-
-void WorkerLink::Post()
-{
-    if (!posted_ && window_ && message_)
-        posted_ = PostMessageW(window_, message_, 0, 0);
-}
-
-void WorkerLink::Report(DWORD bit)
-{
-    Lock();
-    changes_ |= bit;
-    Post();
-    Unlock();
-}
-
-void WorkerLink::FreeText(wchar_t*& slot)
-{
-    if (slot) {
-        HeapFree(GetProcessHeap(), 0, slot);
-        slot = nullptr;
-    }
-}
-
-void WorkerLink::StoreText(const wchar_t* text, int length, wchar_t*& slot)
-{
-    FreeText(slot);
-    if (!text)
-        return;
-    if (length < 0)
-        length = static_cast<int>(wcslen(text));
-    if (!heap_)
-        heap_ = GetProcessHeap();
-    slot = static_cast<wchar_t*>(HeapAlloc(heap_, HEAP_ZERO_MEMORY, (length + 1) * sizeof(wchar_t)));
-    if (slot) {
-        wmemcpy(slot, text, length);
-        slot[length] = 0;
-    }
-}
-
 void WorkerLink::SetText(const wchar_t* text, int length)
 {
-    Lock();
-    StoreText(text, length, text0_);
-    changes_ |= kLinkText;
-    Post();
-    Unlock();
+    reports_.SetText(kSlotText, text, length, kLinkText);
 }
 
 void WorkerLink::SetText2(const wchar_t* text, int length)
 {
-    Lock();
-    StoreText(text, length, text1_);
-    changes_ |= kLinkText2;
-    Post();
-    Unlock();
+    reports_.SetText(kSlotText2, text, length, kLinkText2);
 }
 
 void WorkerLink::NotifyBit20()
 {
-    Report(kLinkStopsWithError);
+    reports_.Notify(kLinkStopsWithError);
 }
 
 void WorkerLink::SetMarkedCount(LONG count)
 {
-    Lock();
-    markedCount_ = count;
-    changes_ |= kLinkMarkedCount;
-    Post();
-    Unlock();
+    reports_.SetCount(kSlotMarked, static_cast<DWORD>(count), kLinkMarkedCount);
 }
 
 void WorkerLink::SetAverageSize(DWORD bytes)
 {
-    Lock();
-    averageImageSize_ = bytes;
-    changes_ |= kLinkAverageSize;
-    Post();
-    Unlock();
+    reports_.SetCount(kSlotAverageSize, bytes, kLinkAverageSize);
 }
 
 void WorkerLink::NotifyDiskSpace()
 {
-    Report(kLinkDiskSpace);
+    reports_.Notify(kLinkDiskSpace);
 }
 
 void WorkerLink::NotifyDiskInfo()
 {
-    Report(kLinkDiskInfo);
+    reports_.Notify(kLinkDiskInfo);
 }
 
 void WorkerLink::SetJobEnded()
 {
-    Report(kLinkJobEnded);
+    reports_.Notify(kLinkJobEnded);
 }
 
 void WorkerLink::SetCounts(LONG notArchived, LONG copied)
 {
     Lock();
-    notArchivedCount_ = notArchived;
-    copiedCount_ = copied;
-    changes_ |= kLinkCounts;
-    Post();
+    reports_.PutCount(kSlotNotArchived, static_cast<DWORD>(notArchived));
+    reports_.PutCount(kSlotCopied, static_cast<DWORD>(copied));
+    reports_.Mark(kLinkCounts);
     Unlock();
 }
 
 void WorkerLink::AskContinue()
 {
-    Report(kLinkAskContinue);
+    reports_.Notify(kLinkAskContinue);
 }
 
 int WorkerLink::PollAnswer(DWORD timeoutMs)
@@ -171,7 +104,7 @@ int WorkerLink::PollAnswer(DWORD timeoutMs)
 
 void WorkerLink::JobFinished()
 {
-    if (window_) {
+    if (reports_.Window()) {
         answers_.SetClosed();
         DThreadChannel::Request request = {};
         while (answers_.ReceiveAndAck(&request, 0, 0) == 0) {
@@ -196,9 +129,7 @@ bool WorkerLink::StartWorker(WorkerRoutine routine, CRITICAL_SECTION* lock, HWND
 {
     if (thread_ || !answers_.Create())
         return false;
-    message_ = WM_ARJ_PROGRESS;
-    lock_ = lock;
-    window_ = window;
+    reports_.Bind(window, lock, WM_ARJ_PROGRESS);
     stopGate_.Arm();
     InterlockedExchange(&stopAsked_, 0);
     HANDLE thread = CreateThread(nullptr, 0, routine, params, 0, nullptr);
@@ -243,7 +174,9 @@ DWORD WorkerLink::Stop()
     answers_.Post(kAnswerStop, 0, 0);
     const DWORD code = WaitForWorkerEnd(
         thread_, stopGate_, kStopWaitMs,
-        [this] { return MessageBoxId(window_, IDS_WORKER_NOT_TERMINATING, MB_YESNO | MB_TASKMODAL) == IDYES; },
+        [this] {
+            return MessageBoxId(reports_.Window(), IDS_WORKER_NOT_TERMINATING, MB_YESNO | MB_TASKMODAL) == IDYES;
+        },
         static_cast<DWORD>(-1), L"the archive worker");
     CloseHandle(thread_);
     thread_ = nullptr;
@@ -293,24 +226,8 @@ bool WorkerLink::SendStop()
     return !answers_.IsClosed();
 }
 
-void WorkerLink::ClearTexts()
-{
-    posted_ = FALSE;
-    changes_ = 0;
-    FreeText(text0_);
-    FreeText(text1_);
-}
-
 void WorkerLink::Reset()
 {
     answers_.Close();
-    if (lock_) {
-        Lock();
-        ClearTexts();
-        Unlock();
-    }
-    lock_ = nullptr;
-    window_ = nullptr;
-    message_ = 0;
-    heap_ = nullptr;
+    reports_.Unbind();
 }

@@ -4,7 +4,8 @@
 // Two directions:
 //  - reports, worker -> window: two texts, three counts, the average image
 //    size and a word of change bits, stored under the critical section the
-//    window lends at start. Each report stores its values, ORs its bit into
+//    window lends at start, in the workers' progress link
+//    (foundation/progresslink.h). Each report stores its values, ORs its bit into
 //    the word and posts WM_ARJ_PROGRESS only while no such message is pending
 //    ("posted"), so one message carries any number of reports: the window
 //    sees the OR of the bits and the latest values. The window, on the
@@ -36,6 +37,7 @@
 // under the window's lock; the channel synchronises itself.
 #pragma once
 
+#include "foundation/progresslink.h"
 #include "foundation/threadchannel.h"
 #include "ui/msg_shapes.h"
 #include "ui/workerstop.h"
@@ -113,7 +115,7 @@ public:
     virtual void JobFinished();
     virtual void SetCounts(LONG notArchived, LONG copied);
     virtual void AskContinue();
-    virtual HWND GetWindow() const { return window_; }
+    virtual HWND GetWindow() const { return reports_.Window(); }
     // The worker waits for the user (a prompt of its own) between the two:
     // the only time it may be terminated. Used through UserWaitScope.
     void BeginUserWait() { stopGate_.BeginUserWait(); }
@@ -143,42 +145,30 @@ public:
     // Closes the channel, clears the reports (under the lock) and unbinds.
     void Reset();
     // Frees both texts and clears the bits and "posted"; under the lock.
-    void ClearTexts();
-    void Lock();
-    void Unlock();
+    void ClearTexts() { reports_.TakeChanges(); }
+    void Lock() { reports_.Lock(); }
+    void Unlock() { reports_.Unlock(); }
     bool HasThread() const { return thread_ != nullptr; }
     HANDLE Thread() const { return thread_; }
 
     // Read by the window under the lock.
-    DWORD Changes() const { return changes_; }
-    bool TestBit(DWORD bit) const { return (changes_ & bit) != 0; }
-    const wchar_t* Text() const { return text0_; }
-    const wchar_t* Text2() const { return text1_; }
-    LONG MarkedCount() const { return markedCount_; }
-    LONG NotArchivedCount() const { return notArchivedCount_; }
-    LONG CopiedCount() const { return copiedCount_; }
-    DWORD AverageImageSize() const { return averageImageSize_; }
-    bool IsPosted() const { return posted_ != FALSE; }
+    DWORD Changes() const { return reports_.Changes(); }
+    bool TestBit(DWORD bit) const { return reports_.Changed(bit); }
+    const wchar_t* Text() const { return reports_.Text(kSlotText); }
+    const wchar_t* Text2() const { return reports_.Text(kSlotText2); }
+    LONG MarkedCount() const { return static_cast<LONG>(reports_.Count(kSlotMarked)); }
+    LONG NotArchivedCount() const { return static_cast<LONG>(reports_.Count(kSlotNotArchived)); }
+    LONG CopiedCount() const { return static_cast<LONG>(reports_.Count(kSlotCopied)); }
+    DWORD AverageImageSize() const { return reports_.Count(kSlotAverageSize); }
+    bool IsPosted() const { return reports_.IsPosted(); }
 
 private:
-    void Report(DWORD bit);
-    void Post();
-    void StoreText(const wchar_t* text, int length, wchar_t*& slot);
-    static void FreeText(wchar_t*& slot);
+    // The reports' slots: texts, then counts.
+    enum { kSlotText = 0, kSlotText2 = 1 };
+    enum { kSlotMarked = 0, kSlotNotArchived = 1, kSlotCopied = 2, kSlotAverageSize = 3 };
 
-    HANDLE heap_ = nullptr;            // the process heap, taken at the first store
     HANDLE thread_ = nullptr;          // the running worker, or null
-    wchar_t* text0_ = nullptr;         // SetText's copy, terminated
-    wchar_t* text1_ = nullptr;         // SetText2's copy, terminated
-    LONG markedCount_ = 0;
-    LONG notArchivedCount_ = 0;
-    LONG copiedCount_ = 0;
-    DWORD averageImageSize_ = 0;
-    CRITICAL_SECTION* lock_ = nullptr; // the window's
-    HWND window_ = nullptr;
-    UINT message_ = 0;                 // WM_ARJ_PROGRESS while bound
-    BOOL posted_ = FALSE;              // a message waits in the window's queue
-    DWORD changes_ = 0;                // WorkerChange bits
+    DProgressLink reports_;            // texts, counts and WorkerChange bits; bound to WM_ARJ_PROGRESS while a worker runs
     DThreadChannel answers_;           // the user's answers
     WorkerStopGate stopGate_;          // where the worker stands, for termination
     volatile LONG stopAsked_ = 0;      // the window is stopping the worker

@@ -17,6 +17,7 @@
 #include "database/dbstatement.h"
 #include "foundation/globals.h"
 #include "images/files/xmgfile.h"
+#include "tests/common/test_files.h"
 #include "tools/demosite/radiograph.h"
 #include "tools/demosite/sitedatabase.h"
 #include "ui/widgets.h"
@@ -30,28 +31,8 @@
 namespace {
 
 const int kImages = 40;
-const DWORD kDefineUnixDrive = (0x6D << 16) | (3 << 14) | (32 << 2);   // CTL_CODE('m', 32, BUFFERED, READ|WRITE)
 
 std::wstring gRoot;
-
-void RemoveTree(const std::wstring& folder)
-{
-    WIN32_FIND_DATAW data;
-    HANDLE find = FindFirstFileW((folder + L"*").c_str(), &data);
-    if (find != INVALID_HANDLE_VALUE) {
-        do {
-            const std::wstring name = data.cFileName;
-            if (name == L"." || name == L"..")
-                continue;
-            if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-                RemoveTree(folder + name + L"\\");
-            else
-                DeleteFileW((folder + name).c_str());
-        } while (FindNextFileW(find, &data));
-        FindClose(find);
-    }
-    RemoveDirectoryW(folder.c_str());
-}
 
 void Exec(const std::wstring& sql)
 {
@@ -69,87 +50,6 @@ bool WriteSmall(const std::wstring& path, const char* text, DWORD size)
     return ok;
 }
 
-// Wine's mount manager: defines the letter as a removable drive on the Unix
-// folder (type 2) or removes it (type 1).
-bool DefineDrive(wchar_t letter, ULONG type, const char* unixFolder)
-{
-    BYTE buffer[32 + MAX_PATH * 4] = {};
-    DWORD size = 32;
-    ULONG* words = reinterpret_cast<ULONG*>(buffer);
-    words[1] = type;
-    reinterpret_cast<WCHAR*>(buffer + 24)[0] = static_cast<WCHAR>(letter - L'A' + L'a');
-    if (unixFolder) {
-        const size_t length = strlen(unixFolder);
-        if (length + 1 > sizeof buffer - 32)
-            return false;
-        *reinterpret_cast<USHORT*>(buffer + 26) = 32;
-        memcpy(buffer + 32, unixFolder, length + 1);
-        size += static_cast<DWORD>(length + 1);
-    }
-    words[0] = size;
-    HANDLE manager = CreateFileW(L"\\\\.\\MountPointManager", GENERIC_READ | GENERIC_WRITE,
-                                 FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (manager == INVALID_HANDLE_VALUE)
-        return false;
-    DWORD returned = 0;
-    const BOOL ok = DeviceIoControl(manager, kDefineUnixDrive, buffer, size, nullptr, 0, &returned, nullptr);
-    CloseHandle(manager);
-    return ok != 0;
-}
-
-// A drive letter of the test range leased for the run (as the tests lease
-// theirs), mapped to a folder with a serial and a label.
-class SimulatedDisk {
-public:
-    bool Insert(const std::wstring& folder, DWORD serial)
-    {
-        for (wchar_t c = L'K'; c <= L'X' && !letter_; ++c) {
-            wchar_t name[64];
-            _snwprintf(name, 63, L"TobalFluoro test drive %lc", c);
-            name[63] = 0;
-            HANDLE m = CreateMutexW(nullptr, FALSE, name);
-            if (m && WaitForSingleObject(m, 0) != WAIT_TIMEOUT) {
-                mutex_ = m;
-                letter_ = c;
-            } else if (m) {
-                CloseHandle(m);
-            }
-        }
-        if (!letter_)
-            return false;
-        char text[16];
-        snprintf(text, sizeof text, "%08lx\n", static_cast<unsigned long>(serial));
-        WriteSmall(folder + L".windows-serial", text, static_cast<DWORD>(strlen(text)));
-        WriteSmall(folder + L".windows-label", "BENCH", 5);
-        typedef char*(CDECL * GetUnixName)(const wchar_t*);
-        auto get = reinterpret_cast<GetUnixName>(
-            reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
-        char* unix = get ? get(folder.c_str()) : nullptr;
-        if (!unix)
-            return false;
-        std::string path = unix;
-        HeapFree(GetProcessHeap(), 0, unix);
-        while (path.size() > 1 && path.back() == '/')
-            path.pop_back();
-        DefineDrive(letter_, 1, nullptr);
-        return DefineDrive(letter_, 2, path.c_str());
-    }
-    ~SimulatedDisk()
-    {
-        if (letter_)
-            DefineDrive(letter_, 1, nullptr);
-        if (mutex_) {
-            ReleaseMutex(mutex_);
-            CloseHandle(mutex_);
-        }
-    }
-    wchar_t Letter() const { return letter_; }
-
-private:
-    HANDLE mutex_ = nullptr;
-    wchar_t letter_ = 0;
-};
-
 std::wstring ImageName(int i)
 {
     wchar_t name[32];
@@ -162,11 +62,7 @@ std::wstring ImageName(int i)
 bool MakeSite(const std::wstring& folder, int images, std::wstring& error)
 {
     CreateDirectoryW(folder.c_str(), nullptr);
-    CreateDirectoryW((folder + L"Image").c_str(), nullptr);
-    CreateDirectoryW((folder + L"Icon").c_str(), nullptr);
-    wcscpy(DataPath, folder.c_str());
-    wcscpy(ImageFolder, (folder + L"Image\\").c_str());
-    wcscpy(IconFolder, (folder + L"Icon\\").c_str());
+    testfix::UseDataFolders(folder);
     if (!CreateSiteDatabase(folder + L"bench.db", TF_BENCH_SCHEMA, error))
         return false;
     Exec(L"INSERT INTO Patient (Name1, Name2, Name3) VALUES ('Bench', 'A', 'B');");
@@ -242,7 +138,7 @@ double CopyFilesMs(const std::wstring& target)
 
 void EmptyFolder(const std::wstring& folder)
 {
-    RemoveTree(folder);
+    testfix::RemoveTree(folder);
     CreateDirectoryW(folder.c_str(), nullptr);
 }
 
@@ -277,9 +173,9 @@ int wmain()
         }
         const std::wstring diskFolder = gRoot + L"disk\\";
         CreateDirectoryW(diskFolder.c_str(), nullptr);
-        SimulatedDisk disk;
+        testfix::SimulatedDrive disk;
         const DWORD serial = 0x5EEDBEEF;
-        if (!disk.Insert(diskFolder, serial)) {
+        if (!disk.Leased() || !disk.Insert(diskFolder, serial, "BENCH")) {
             verdict.Failed("archive_copy", "no simulated disk");
             throw 0;
         }
@@ -346,9 +242,7 @@ int wmain()
                     verdict.Failed("archive_free", "the site could not be opened");
                     throw 0;
                 }
-                wcscpy(DataPath, sites[s].c_str());
-                wcscpy(ImageFolder, (sites[s] + L"Image\\").c_str());
-                wcscpy(IconFolder, (sites[s] + L"Icon\\").c_str());
+                testfix::UseDataFolders(sites[s]);
                 Exec(L"UPDATE Snimok SET [Disk]=1;");
                 if (!WriteImageFiles(sizes[s], L"")) {
                     verdict.Failed("archive_free", "the image files could not be written");
@@ -377,7 +271,7 @@ int wmain()
             verdict.Failed("archive", "the reference copy failed");
     }
     CloseSiteDatabase();
-    RemoveTree(gRoot);
+    testfix::RemoveTree(gRoot);
     CoUninitialize();
     return verdict.ExitCode();
 }

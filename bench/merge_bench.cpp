@@ -19,6 +19,7 @@
 #include "foundation/settingskey.h"
 #include "images/files/snimokdb.h"
 #include "images/files/xmgfile.h"
+#include "tests/common/test_files.h"
 #include "tools/demosite/radiograph.h"
 #include "tools/demosite/sitebuilder.h"
 #include "tools/demosite/sitedatabase.h"
@@ -61,39 +62,16 @@ public:
     void SetInTransaction(bool) override {}
 };
 
-void RemoveTree(const std::wstring& folder)
-{
-    WIN32_FIND_DATAW data;
-    HANDLE find = FindFirstFileW((folder + L"*").c_str(), &data);
-    if (find != INVALID_HANDLE_VALUE) {
-        do {
-            const std::wstring name = data.cFileName;
-            if (name == L"." || name == L"..")
-                continue;
-            if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-                RemoveTree(folder + name + L"\\");
-            else
-                DeleteFileW((folder + name).c_str());
-        } while (FindNextFileW(find, &data));
-        FindClose(find);
-    }
-    RemoveDirectoryW(folder.c_str());
-}
-
 std::wstring MakeFolders(const wchar_t* name)
 {
     const std::wstring folder = gRoot + name + std::to_wstring(++gSite) + L"\\";
     CreateDirectoryW(folder.c_str(), nullptr);
-    CreateDirectoryW((folder + L"Image").c_str(), nullptr);
-    CreateDirectoryW((folder + L"Icon").c_str(), nullptr);
     return folder;
 }
 
 void UseFolders(const std::wstring& folder)
 {
-    wcscpy(DataPath, folder.c_str());
-    wcscpy(ImageFolder, (folder + L"Image\\").c_str());
-    wcscpy(IconFolder, (folder + L"Icon\\").c_str());
+    testfix::UseDataFolders(folder);
 }
 
 bool WriteInitFile(const std::wstring& folder, const std::wstring& database)
@@ -346,7 +324,7 @@ int wmain()
 
     RegDeleteTreeW(HKEY_CURRENT_USER, keyPath.c_str());
     RegDeleteKeyW(HKEY_CURRENT_USER, keyPath.c_str());
-    RemoveTree(gRoot);
+    testfix::RemoveTree(gRoot);
     CoUninitialize();
     return verdict.ExitCode();
 }

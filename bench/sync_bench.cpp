@@ -19,6 +19,7 @@
 #include "foundation/globals.h"
 #include "foundation/messages.h"
 #include "images/files/xmgfile.h"
+#include "tests/common/test_files.h"
 #include "tools/demosite/radiograph.h"
 #include "tools/demosite/sitedatabase.h"
 
@@ -31,25 +32,6 @@
 namespace {
 
 std::wstring gRoot;
-
-void RemoveTree(const std::wstring& folder)
-{
-    WIN32_FIND_DATAW data;
-    HANDLE find = FindFirstFileW((folder + L"*").c_str(), &data);
-    if (find != INVALID_HANDLE_VALUE) {
-        do {
-            const std::wstring name = data.cFileName;
-            if (name == L"." || name == L"..")
-                continue;
-            if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-                RemoveTree(folder + name + L"\\");
-            else
-                DeleteFileW((folder + name).c_str());
-        } while (FindNextFileW(find, &data));
-        FindClose(find);
-    }
-    RemoveDirectoryW(folder.c_str());
-}
 
 void Exec(const wchar_t* sql)
 {
@@ -98,11 +80,7 @@ struct Worker {
 bool MakeSite(const std::wstring& folder, int files, int patients, std::wstring& error)
 {
     CreateDirectoryW(folder.c_str(), nullptr);
-    CreateDirectoryW((folder + L"Image").c_str(), nullptr);
-    CreateDirectoryW((folder + L"Icon").c_str(), nullptr);
-    wcscpy(DataPath, folder.c_str());
-    wcscpy(ImageFolder, (folder + L"Image\\").c_str());
-    wcscpy(IconFolder, (folder + L"Icon\\").c_str());
+    testfix::UseDataFolders(folder);
     if (!CreateSiteDatabase(folder + L"bench.db", TF_BENCH_SCHEMA, error))
         return false;
     Exec(L"SET IDENTITY_INSERT Patient ON");
@@ -223,9 +201,7 @@ double SynchroniseMs(int files, int runs, std::wstring& error)
 bool UseSite(const std::wstring& folder, std::wstring& error)
 {
     CloseSiteDatabase();
-    wcscpy(DataPath, folder.c_str());
-    wcscpy(ImageFolder, (folder + L"Image\\").c_str());
-    wcscpy(IconFolder, (folder + L"Icon\\").c_str());
+    testfix::UseDataFolders(folder);
     return OpenSiteDatabase(folder + L"bench.db", error);
 }
 
@@ -246,7 +222,7 @@ int wmain()
         if (!MakeSite(folders.back(), files, files / 10, error)) {
             fwprintf(stderr, L"%ls\n", error.c_str());
             verdict.Failed("sync_site", "the site could not be made");
-            RemoveTree(gRoot);
+            testfix::RemoveTree(gRoot);
             return verdict.ExitCode();
         }
         CloseSiteDatabase();
@@ -292,7 +268,7 @@ int wmain()
     } catch (int) {
     }
     CloseSiteDatabase();
-    RemoveTree(gRoot);
+    testfix::RemoveTree(gRoot);
     CoUninitialize();
     return verdict.ExitCode();
 }

@@ -133,3 +133,20 @@ private:
     int paperWidth_ = 0;        // the physical page
     int paperHeight_ = 0;
 };
+
+// Selects a font for the life of the scope (a null font keeps the current one).
+class JobFont {
+public:
+    JobFont(PrintJob& job, HFONT font) : job_(job), previous_(job.SelectFont(font)) {}
+    ~JobFont()
+    {
+        if (previous_)
+            job_.SelectFont(previous_);
+    }
+    JobFont(const JobFont&) = delete;
+    JobFont& operator=(const JobFont&) = delete;
+
+private:
+    PrintJob& job_;
+    HFONT previous_;
+};

@@ -10,6 +10,7 @@
 #include "ui/formsfont.h"
 #include "ui/gdi.h"
 #include "ui/threadwait.h"
+#include "ui/window_create.h"
 #include "ui/window_errors.h"
 
 #include <winspool.h>
@@ -19,8 +20,6 @@
 namespace {
 
 bool gRegistered = false;
-HICON gIcon = nullptr;        // the class icon at the large size
-HICON gSmallIcon = nullptr;   // and at the small size
 
 const UINT kLabelIds[5] = {IDS_PRINT_STATE_PRINTER, IDS_PRINT_STATE_STATUS, IDS_PRINT_STATE_POSITION,
                            IDS_PRINT_STATE_PAGES, IDS_PRINT_STATE_PRINTED};
@@ -75,24 +74,13 @@ bool DocPrintStateWnd::RegisterClass()
 {
     if (gRegistered)
         return true;
-    gIcon = static_cast<HICON>(LoadImageW(hInstance, MAKEINTRESOURCEW(IDI_PICTURE_PRINT), IMAGE_ICON,
-                                          GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CYICON), 0));
-    gSmallIcon = static_cast<HICON>(LoadImageW(hInstance, MAKEINTRESOURCEW(IDI_PICTURE_PRINT), IMAGE_ICON,
-                                               GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), 0));
-    WNDCLASSEXW wc = {};
-    wc.cbSize = sizeof wc;
-    wc.style = 0;
-    wc.cbWndExtra = 4;
-    wc.hInstance = hInstance;
-    wc.hIcon = gIcon;
-    wc.hIconSm = gSmallIcon;
-    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    wc.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_WINDOW + 1));
-    wc.lpszClassName = kClassName;
-    if (!DWindow::RegisterClassEx(&wc)) {
-        UnregisterClass();
+    HICON icon = static_cast<HICON>(LoadImageW(hInstance, MAKEINTRESOURCEW(IDI_PICTURE_PRINT), IMAGE_ICON,
+                                               GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CYICON), 0));
+    HICON smallIcon = static_cast<HICON>(LoadImageW(hInstance, MAKEINTRESOURCEW(IDI_PICTURE_PRINT), IMAGE_ICON,
+                                                    GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), 0));
+    if (!DWindow::RegisterMapClass({kClassName, 0, reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_WINDOW + 1)),
+                                    nullptr, icon, smallIcon}))
         return false;
-    }
     gRegistered = true;
     return true;
 }
@@ -100,13 +88,8 @@ bool DocPrintStateWnd::RegisterClass()
 void DocPrintStateWnd::UnregisterClass()
 {
     if (gRegistered)
-        ::UnregisterClassW(kClassName, hInstance);
+        UnregisterClassAndIcons(kClassName);   // and the icons it was registered with
     gRegistered = false;
-    if (gIcon)
-        DestroyIcon(gIcon);
-    if (gSmallIcon)
-        DestroyIcon(gSmallIcon);
-    gIcon = gSmallIcon = nullptr;
 }
 
 // ---- life -----------------------------------------------------------------------------

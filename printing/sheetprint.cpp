@@ -24,23 +24,6 @@ const int kNameLineEnd = 11000;      // the name's field ends here; the birth da
 const int kDateUnderline = 4000;     // the line under the examination date
 const int kPictureGap = 100;         // 1 mm between the texts and the picture
 
-// Selects a font for the life of the scope (a null font keeps the current one).
-class JobFont {
-public:
-    JobFont(PrintJob& job, HFONT font) : job_(job), previous_(job.SelectFont(font)) {}
-    ~JobFont()
-    {
-        if (previous_)
-            job_.SelectFont(previous_);
-    }
-    JobFont(const JobFont&) = delete;
-    JobFont& operator=(const JobFont&) = delete;
-
-private:
-    PrintJob& job_;
-    HFONT previous_;
-};
-
 // Page-granular memory released on every path.
 class VirtualBlock {
 public:

@@ -11,6 +11,7 @@
 #include "resources/strings.h"
 #include "ui/gdi.h"
 #include "ui/placement.h"
+#include "ui/window_create.h"
 
 #include <commctrl.h>
 #include <winspool.h>
@@ -20,8 +21,6 @@
 namespace {
 
 bool gRegistered = false;
-HICON gIcon = nullptr;
-HICON gSmallIcon = nullptr;
 
 const wchar_t kPlacementKey[] = L"PrinterStatusWin";
 const UINT kColumnIds[StatusPrinterWnd::kColumns] = {IDS_JOB_COLUMN_DOCUMENT, IDS_JOB_COLUMN_AUTHOR,
@@ -120,23 +119,14 @@ bool StatusPrinterWnd::RegisterClass()
         return true;
     INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_LISTVIEW_CLASSES};
     InitCommonControlsEx(&controls);
-    gIcon = static_cast<HICON>(LoadImageW(hInstance, MAKEINTRESOURCEW(IDI_PICTURE_PRINT), IMAGE_ICON, 0, 0,
-                                          LR_DEFAULTSIZE));
-    gSmallIcon = static_cast<HICON>(LoadImageW(hInstance, MAKEINTRESOURCEW(IDI_PICTURE_PRINT), IMAGE_ICON, 16, 16, 0));
-    WNDCLASSEXW wc = {};
-    wc.cbSize = sizeof wc;
-    wc.style = CS_HREDRAW | CS_VREDRAW;
-    wc.cbWndExtra = 8;
-    wc.hInstance = hInstance;
-    wc.hIcon = gIcon;
-    wc.hIconSm = gSmallIcon;
-    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    wc.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_WINDOW + 1));
-    wc.lpszClassName = kClassName;
-    if (!DWindow::RegisterClassEx(&wc)) {
-        UnregisterClass();
+    HICON icon = static_cast<HICON>(LoadImageW(hInstance, MAKEINTRESOURCEW(IDI_PICTURE_PRINT), IMAGE_ICON, 0, 0,
+                                               LR_DEFAULTSIZE));
+    HICON smallIcon =
+        static_cast<HICON>(LoadImageW(hInstance, MAKEINTRESOURCEW(IDI_PICTURE_PRINT), IMAGE_ICON, 16, 16, 0));
+    if (!DWindow::RegisterMapClass({kClassName, CS_HREDRAW | CS_VREDRAW,
+                                    reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_WINDOW + 1)), nullptr, icon,
+                                    smallIcon}))
         return false;
-    }
     gRegistered = true;
     return true;
 }
@@ -145,13 +135,8 @@ void StatusPrinterWnd::UnregisterClass()
 {
     GetStatusPrinterWnd().Destroy();
     if (gRegistered)
-        ::UnregisterClassW(kClassName, hInstance);
+        UnregisterClassAndIcons(kClassName);   // and the icons it was registered with
     gRegistered = false;
-    if (gIcon)
-        DestroyIcon(gIcon);
-    if (gSmallIcon)
-        DestroyIcon(gSmallIcon);
-    gIcon = gSmallIcon = nullptr;
 }
 
 StatusPrinterWnd::StatusPrinterWnd()

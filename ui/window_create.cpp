@@ -65,6 +65,7 @@ ATOM RegisterClassWith(const WindowClass& cls, WNDPROC binding)
     wc.hIconSm = cls.smallIcon;
     wc.hCursor = cls.cursor ? cls.cursor : LoadCursorW(nullptr, IDC_ARROW);   // a loaded cursor: the bare resource value is no handle
     wc.hbrBackground = cls.background;
+    wc.lpszMenuName = cls.menu;
     wc.lpszClassName = cls.name;
     const ATOM atom = ::RegisterClassExW(&wc);
     if (!atom) {

@@ -63,6 +63,7 @@ struct WindowClass {
     HICON smallIcon = nullptr;
     WNDPROC procedure = nullptr;    // a static-table window's own procedure; null: the binding procedure
     HINSTANCE instance = nullptr;   // null: the program's module (hInstance)
+    const wchar_t* menu = nullptr;  // the class menu (MAKEINTRESOURCEW of its id), or null
 };
 
 // The one registration of a window class: fills a WNDCLASSEXW from `cls`

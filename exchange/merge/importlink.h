@@ -3,8 +3,9 @@
 // The worker sees only IImportLink: four texts (0 the error, 1 the status,
 // 2 the patient, 3 the image), four counters (0 images to merge, 1 images
 // merged; 2 and 3 unused) and the end of the run. ImportLink, the window's
-// object, keeps them under the window's critical section and tells the
-// window with one posted WM_IMPORT_PROGRESS:
+// object, keeps them in the workers' progress link (foundation/progresslink.h)
+// under the window's critical section and tells the window with one posted
+// WM_IMPORT_PROGRESS:
 //
 //   setter (worker)  enter lock -> store copy, set change bit -> post when no
 //                    message is pending (posted = PostMessage's result) -> leave
@@ -19,6 +20,7 @@
 // thread handle (importwnd.h).
 #pragma once
 
+#include "foundation/progresslink.h"
 #include "ui/msg_shapes.h"
 
 #include <windows.h>
@@ -58,14 +60,13 @@ public:
     static constexpr DWORD kFinished = 0x80000000;
 
     ImportLink() = default;
-    ~ImportLink();
     ImportLink(const ImportLink&) = delete;
     ImportLink& operator=(const ImportLink&) = delete;
 
     // The window, its lock and the message to post (WM_IMPORT_PROGRESS).
-    void Setup(HWND window, CRITICAL_SECTION* lock, UINT message);
+    void Setup(HWND window, CRITICAL_SECTION* lock, UINT message) { link_.Bind(window, lock, message); }
 
-    void SetFinished() override;
+    void SetFinished() override { link_.Notify(kFinished); }
     void SetText0(const wchar_t* text, int length) override { SetText(0, text, length); }
     void SetText1(const wchar_t* text, int length) override { SetText(1, text, length); }
     void SetText2(const wchar_t* text, int length) override { SetText(2, text, length); }
@@ -77,33 +78,23 @@ public:
     void SetInTransaction(bool open) override { InterlockedExchange(&transaction_, open ? 1 : 0); }
 
     // The window's side, inside the lock.
-    bool Changed(DWORD bit) const { return (changes_ & bit) != 0; }
-    DWORD Changes() const { return changes_; }
+    bool Changed(DWORD bit) const { return link_.Changed(bit); }
+    DWORD Changes() const { return link_.Changes(); }
     const wchar_t* Text(int i, int* length) const;   // never null
-    DWORD Count(int i) const { return counters_[i]; }
-    bool IsPosted() const { return posted_ != FALSE; }
-    void TakeChanges();
+    DWORD Count(int i) const { return link_.Count(i); }
+    bool IsPosted() const { return link_.IsPosted(); }
+    void TakeChanges() { link_.TakeChanges(); }
     // Any thread.
     bool InTransaction() const { return transaction_ != 0; }
 
     // Tests replace the post (null: PostMessageW), to lose messages on purpose.
-    typedef BOOL(WINAPI* PostFunction)(HWND, UINT, WPARAM, LPARAM);
-    static PostFunction SetPostFunction(PostFunction post);
+    typedef DProgressLink::PostFunction PostFunction;
+    static PostFunction SetPostFunction(PostFunction post) { return DProgressLink::SetPostFunction(post); }
 
 private:
-    void SetText(int i, const wchar_t* text, int length);
-    void SetCount(int i, DWORD value);
-    void MarkChanged(DWORD bit);   // sets the bit and posts; inside the lock
-    void Post();
-    void FreeTexts();
+    void SetText(int i, const wchar_t* text, int length) { link_.SetText(i, text, length, kText0 << i); }
+    void SetCount(int i, DWORD value) { link_.SetCount(i, value, kCount0 << i); }
 
-    UINT message_ = 0;
-    CRITICAL_SECTION* lock_ = nullptr;   // the window's
-    HWND window_ = nullptr;
-    BOOL posted_ = FALSE;                // a message is in the window's queue
-    DWORD changes_ = 0;
-    int lengths_[4] = {};
-    wchar_t* texts_[4] = {};             // heap copies, terminated, or null
-    DWORD counters_[4] = {};
+    DProgressLink link_;
     volatile LONG transaction_ = 0;
 };

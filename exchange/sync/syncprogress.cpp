@@ -22,17 +22,13 @@ SyncProgress::~SyncProgress()
     if (thread_)
         StopThread();
     Reset();
-    FreeText(text1_);
-    FreeText(text2_);
-    FreeText(text3_);
 }
 
 bool SyncProgress::StartThread(CRITICAL_SECTION* lock, HWND owner, SyncStartRecord* start)
 {
     if (!channel_.Create())
         return false;
-    message_ = WM_SYNC_PROGRESS;
-    lock_ = lock;
+    reports_.Bind(owner, lock, WM_SYNC_PROGRESS);
     owner_ = owner;
     stopGate_.Arm();
     thread_ = CreateThread(nullptr, 0, SynchrThreadProc, start, 0, nullptr);
@@ -114,102 +110,11 @@ SyncProgress::StopPost SyncProgress::PostStop()
     return posted == 0 || posted == WAIT_TIMEOUT ? StopPost::kPosted : StopPost::kFailed;
 }
 
-void SyncProgress::Lock()
-{
-    if (lock_)
-        EnterCriticalSection(lock_);
-}
-
-void SyncProgress::Unlock()
-{
-    if (lock_)
-        LeaveCriticalSection(lock_);
-}
-
-void SyncProgress::ClearTexts()
-{
-    posted_ = FALSE;
-    changes_ = 0;
-    FreeText(text1_);
-    FreeText(text2_);
-    FreeText(text3_);
-}
-
 void SyncProgress::Reset()
 {
     channel_.Close();
-    if (lock_) {
-        Lock();
-        ClearTexts();
-        Unlock();
-    }
-    lock_ = nullptr;
+    reports_.Unbind();
     owner_ = nullptr;
-    message_ = 0;
-    heap_ = nullptr;
-}
-
-void SyncProgress::FreeText(wchar_t*& slot)
-{
-    if (slot) {
-        HeapFree(GetProcessHeap(), 0, slot);
-        slot = nullptr;
-    }
-}
-
-void SyncProgress::StoreText(const wchar_t* text, int length, wchar_t*& slot)
-{
-    FreeText(slot);
-    if (!text)
-        return;
-    if (length < 0)
-        length = static_cast<int>(wcslen(text));
-    if (!heap_)
-        heap_ = GetProcessHeap();
-    slot = static_cast<wchar_t*>(HeapAlloc(heap_, HEAP_ZERO_MEMORY, (length + 1) * sizeof(wchar_t)));
-    if (slot) {
-        wmemcpy(slot, text, length);
-        slot[length] = 0;
-    }
-}
-
-void SyncProgress::Notify()
-{
-    if (!posted_ && owner_ && message_)
-        posted_ = PostMessageW(owner_, message_, 0, 0);
-}
-
-void SyncProgress::SetBit(DWORD bit)
-{
-    Lock();
-    changes_ |= bit;
-    Notify();
-    Unlock();
-}
-
-void SyncProgress::SetText1(const wchar_t* text, int length)
-{
-    Lock();
-    StoreText(text, length, text1_);
-    changes_ |= kSyncText1;
-    Notify();
-    Unlock();
-}
-
-void SyncProgress::SetText2(const wchar_t* text, int length)
-{
-    Lock();
-    StoreText(text, length, text2_);
-    changes_ |= kSyncText2;
-    Notify();
-    Unlock();
-}
-
-void SyncProgress::SetText3(const wchar_t* text, int)
-{
-    Lock();
-    StoreText(text, -1, text3_);
-    Unlock();
 }
 
 void SyncProgress::SetDiskRequest(DWORD serial, const wchar_t* text, DWORD value)
@@ -218,7 +123,7 @@ void SyncProgress::SetDiskRequest(DWORD serial, const wchar_t* text, DWORD value
     diskSerial_ = serial;
     diskValue_ = value;
     diskText_ = text && *text ? text : nullptr;
-    changes_ |= kSyncDiskRequest;
+    reports_.Mark(kSyncDiskRequest, false);
     Unlock();
 }
 

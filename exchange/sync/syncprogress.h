@@ -3,7 +3,8 @@
 //
 // Two directions:
 //  - reports, worker -> window: three texts, a word of change bits and a
-//    disk request, guarded by the critical section the window lends at start.
+//    disk request, guarded by the critical section the window lends at start,
+//    kept in the workers' progress link (foundation/progresslink.h).
 //    Each setter stores under the lock, sets its bit and posts WM_SYNC_PROGRESS
 //    to the window only while no such message is pending ("posted"), so one
 //    message carries any number of changes and the window's queue never fills.
@@ -38,6 +39,7 @@
 #pragma once
 
 #include "foundation/dstring.h"
+#include "foundation/progresslink.h"
 #include "foundation/threadchannel.h"
 #include "ui/workerstop.h"
 
@@ -146,12 +148,12 @@ public:
         kFailed,      // no worker, or the channel could not take the command
     };
     StopPost PostStop();
-    void Lock();
-    void Unlock();
-    bool TestBit(DWORD bit) const { return (changes_ & bit) != 0; }
-    DWORD Changes() const { return changes_; }
+    void Lock() { reports_.Lock(); }
+    void Unlock() { reports_.Unlock(); }
+    bool TestBit(DWORD bit) const { return reports_.Changed(bit); }
+    DWORD Changes() const { return reports_.Changes(); }
     // Frees the texts, clears the bits and "posted"; call under the lock.
-    void ClearTexts();
+    void ClearTexts() { reports_.TakeChanges(); }
     // Closes the channel, clears the reports and unbinds everything.
     void Reset();
     bool IsRunning() const { return thread_ != nullptr; }
@@ -159,17 +161,18 @@ public:
     HANDLE ThreadHandle() const { return thread_; }
 
     // Read by the window under the lock.
-    const wchar_t* Text1() const { return text1_; }
-    const wchar_t* Text2() const { return text2_; }
-    const wchar_t* Text3() const { return text3_; }
+    const wchar_t* Text1() const { return reports_.Text(kSlotText1); }
+    const wchar_t* Text2() const { return reports_.Text(kSlotText2); }
+    const wchar_t* Text3() const { return reports_.Text(kSlotText3); }
     DWORD DiskSerial() const { return diskSerial_; }
     DWORD DiskValue() const { return diskValue_; }
     const wchar_t* DiskText() const { return diskText_.c_str(); }
 
     // --- worker side (ISyncProgress) ---
-    void SetText1(const wchar_t* text, int length) override;
-    void SetText3(const wchar_t* text, int length) override;
-    void SetText2(const wchar_t* text, int length) override;
+    void SetText1(const wchar_t* text, int length) override { reports_.SetText(kSlotText1, text, length, kSyncText1); }
+    // Stored for the window without a bit of its own; the length is not read.
+    void SetText3(const wchar_t* text, int) override { reports_.SetText(kSlotText3, text, -1, 0, false); }
+    void SetText2(const wchar_t* text, int length) override { reports_.SetText(kSlotText2, text, length, kSyncText2); }
     void SetFlag010() override { SetBit(kSyncFlag010); }
     void SetFlag004() override { SetBit(kSyncFinished); }
     void SetFlag020() override { SetBit(kSyncLastDisk); }
@@ -186,20 +189,13 @@ public:
     void SetFlag008() { SetBit(kSyncFlag008); }
 
 private:
-    void SetBit(DWORD bit);
-    void Notify();
-    void StoreText(const wchar_t* text, int length, wchar_t*& slot);
-    void FreeText(wchar_t*& slot);
-    HANDLE heap_ = nullptr;             // the process heap, taken at the first text
+    enum { kSlotText1, kSlotText2, kSlotText3 };   // the reports' text slots
+
+    void SetBit(DWORD bit) { reports_.Notify(bit); }
+
     HANDLE thread_ = nullptr;           // the running worker
-    wchar_t* text1_ = nullptr;          // heap copies, terminated
-    wchar_t* text2_ = nullptr;
-    wchar_t* text3_ = nullptr;
-    CRITICAL_SECTION* lock_ = nullptr;  // the window's
-    HWND owner_ = nullptr;
-    UINT message_ = 0;                  // WM_SYNC_PROGRESS while a worker runs
-    BOOL posted_ = FALSE;               // a message waits in the window's queue
-    DWORD changes_ = 0;                 // SyncChange bits
+    DProgressLink reports_;             // texts and SyncChange bits, bound to the window while a worker runs
+    HWND owner_ = nullptr;              // the window, owner of the worker's prompts
     DThreadChannel channel_;            // commands from the window
     DWORD diskSerial_ = 0;              // the disk request
     DWORD diskValue_ = 0;

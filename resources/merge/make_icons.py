@@ -4,28 +4,16 @@
 The file is checked in; run this again only to change the picture.
 """
 import os
-import struct
+import sys
 
 HERE = os.path.dirname(os.path.abspath(__file__))
-N = 32
+sys.path.insert(0, os.path.dirname(HERE))
+
+from icon_art import N, canvas, disc, line, rect, write_icon as write_icon_in  # noqa: E402,F401
 
 
 def write_icon(name, c):
-    pix = b""
-    for row in reversed(c):
-        for p in row:
-            pix += b"\0\0\0\0" if p is None else bytes((p[2], p[1], p[0], 255))
-    mask = b""
-    for row in reversed(c):
-        bits = bytearray(4)
-        for x, p in enumerate(row):
-            if p is None:
-                bits[x // 8] |= 0x80 >> (x % 8)
-        mask += bytes(bits)
-    dib = struct.pack("<IiiHHIIiiII", 40, N, N * 2, 1, 32, 0, 0, 0, 0, 0, 0) + pix + mask
-    head = struct.pack("<HHH", 0, 1, 1) + struct.pack("<BBBBHHII", N, N, 0, 0, 1, 32, len(dib), 22)
-    with open(os.path.join(HERE, name), "wb") as f:
-        f.write(head + dib)
+    write_icon_in(HERE, name, c)
 
 
 DARK = (50, 50, 60)

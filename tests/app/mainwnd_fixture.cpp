@@ -35,6 +35,7 @@
 #include "ui/tooltip.h"
 #include "ui/window_errors.h"
 
+#include "common/test_files.h"
 #include "common/window_harness.h"
 
 #include <objbase.h>
@@ -43,25 +44,6 @@
 
 namespace mainwndtest {
 namespace {
-
-void RemoveTree(const std::wstring& folder)
-{
-    WIN32_FIND_DATAW data;
-    HANDLE find = FindFirstFileW((folder + L"*").c_str(), &data);
-    if (find != INVALID_HANDLE_VALUE) {
-        do {
-            const std::wstring name = data.cFileName;
-            if (name == L"." || name == L"..")
-                continue;
-            if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-                RemoveTree(folder + name + L"\\");
-            else
-                DeleteFileW((folder + name).c_str());
-        } while (FindNextFileW(find, &data));
-        FindClose(find);
-    }
-    RemoveDirectoryW(folder.c_str());
-}
 
 BOOL CALLBACK CloseFilterFormProc(HWND w, LPARAM)
 {
@@ -106,48 +88,23 @@ void MainWndSite::SetUp()
     name[63] = 0;
     folder_ = std::wstring(temp) + name;
     ASSERT_TRUE(CreateDirectoryW(folder_.c_str(), nullptr));
-    for (const wchar_t* sub : {L"Image", L"Icon", L"Cfg", L"Arj"})
+    testfix::UseDataFolders(folder_);
+    for (const wchar_t* sub : {L"Cfg", L"Arj"})
         CreateDirectoryW((folder_ + sub).c_str(), nullptr);
     // The site's description files, copied so that a test may break one.
     for (const wchar_t* cfg : {L"main.cfg", L"MainFilt.cfg", L"Patient.cfg"})
         ASSERT_TRUE(CopyFileW((std::wstring(TF_SITE_DIR) + L"cfg\\" + cfg).c_str(), (folder_ + L"Cfg\\" + cfg).c_str(),
                               FALSE));
-    wcscpy(DataPath, folder_.c_str());
-    wcscpy(ImageFolder, (folder_ + L"Image\\").c_str());
-    wcscpy(IconFolder, (folder_ + L"Icon\\").c_str());
     wcscpy(CfgFolder, (folder_ + L"Cfg\\").c_str());
     wcscpy(ArchivePath, (folder_ + L"Arj\\").c_str());
-    SpaceMin = 0;
     SpaceMin = 0;
     IsAdministrator = true;
     ImportSettingsPresent = FALSE;
     MobilMode = 0;
 
-    // The site's schema separates its statements by lines holding only GO,
-    // as SQL Server's tools read it; the script runner cuts at semicolons.
-    std::wstring schema, error;
-    ASSERT_TRUE(ReadScriptFile(std::wstring(TF_SITE_DIR) + L"schema.sql", schema));
-    std::wstring script;
-    size_t start = 0;
-    while (start < schema.size()) {
-        size_t end = schema.find(L'\n', start);
-        if (end == std::wstring::npos)
-            end = schema.size();
-        std::wstring line = schema.substr(start, end - start);
-        if (!line.empty() && line.back() == L'\r')
-            line.pop_back();
-        script += line == L"GO" ? L";" : line;
-        script += L'\n';
-        start = end + 1;
-    }
-    const std::wstring schemaFile = folder_ + L"schema.sql";
-    HANDLE file = CreateFileW(schemaFile.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    ASSERT_NE(INVALID_HANDLE_VALUE, file);
-    const std::wstring text = L"\xFEFF" + script;
-    DWORD written = 0;
-    WriteFile(file, text.data(), static_cast<DWORD>(text.size() * sizeof(wchar_t)), &written, nullptr);
-    CloseHandle(file);
-    ASSERT_TRUE(CreateSiteDatabase(folder_ + L"site.db", schemaFile, error)) << Narrow(error);
+    std::wstring error;
+    ASSERT_TRUE(CreateSiteDatabase(folder_ + L"site.db", std::wstring(TF_SITE_DIR) + L"schema.sql", error))
+        << Narrow(error);
     patients_ = FillSiteTables(error, russianSite_);
     ASSERT_FALSE(patients_.empty()) << Narrow(error);
 
@@ -199,7 +156,7 @@ void MainWndSite::TearDown()
     DToolTip::UnregisterClass();
     DControl::FreeFont();
     CloseSiteDatabase();
-    RemoveTree(folder_);
+    testfix::RemoveTree(folder_);
     CoUninitialize();
     screenLock_.reset();
 }

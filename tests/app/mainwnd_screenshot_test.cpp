@@ -11,6 +11,7 @@
 #include "app/mainpatientwnd.h"
 #include "ui/listview.h"
 
+#include "common/dialog_look.h"
 #include "common/window_harness.h"
 
 #include <commctrl.h>
@@ -73,40 +74,6 @@ bool Painted(HWND hwnd)
         return false;
     UpdateWindow(hwnd);
     return !GetUpdateRect(hwnd, nullptr, FALSE);
-}
-
-// Writes a top-down 32-bpp grab as a bottom-up BMP file.
-bool SaveBmp(const harness::PixelGrab& grab, const std::wstring& path)
-{
-    const int width = grab.Width(), height = grab.Height();
-    std::vector<DWORD> pixels;
-    pixels.reserve(static_cast<size_t>(width) * height);
-    for (int y = height - 1; y >= 0; --y)
-        for (int x = 0; x < width; ++x) {
-            const COLORREF c = grab.At(x, y);
-            pixels.push_back((GetRValue(c) << 16) | (GetGValue(c) << 8) | GetBValue(c));
-        }
-    BITMAPINFOHEADER info = {};
-    info.biSize = sizeof info;
-    info.biWidth = width;
-    info.biHeight = height;
-    info.biPlanes = 1;
-    info.biBitCount = 32;
-    info.biCompression = BI_RGB;
-    const DWORD imageBytes = static_cast<DWORD>(pixels.size() * sizeof(DWORD));
-    BITMAPFILEHEADER header = {};
-    header.bfType = 0x4D42;
-    header.bfOffBits = sizeof header + sizeof info;
-    header.bfSize = header.bfOffBits + imageBytes;
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return false;
-    DWORD written = 0;
-    bool ok = WriteFile(file, &header, sizeof header, &written, nullptr) && written == sizeof header;
-    ok = ok && WriteFile(file, &info, sizeof info, &written, nullptr) && written == sizeof info;
-    ok = ok && WriteFile(file, pixels.data(), imageBytes, &written, nullptr) && written == imageBytes;
-    CloseHandle(file);
-    return ok;
 }
 
 }  // namespace
@@ -225,9 +192,5 @@ TEST_F(MainWindowPicture, ThePopulatedWindowIsPaintedAndSaved)
     // The picture, taken after the painting.
     harness::PixelGrab whole(hwnd, true);
     ASSERT_TRUE(whole.Ok());
-    wchar_t module[MAX_PATH];
-    GetModuleFileNameW(nullptr, module, MAX_PATH);
-    std::wstring path = module;
-    path = path.substr(0, path.find_last_of(L"\\/")) + L"\\..\\mainwnd_screenshot.bmp";
-    EXPECT_TRUE(SaveBmp(whole, path));
+    EXPECT_TRUE(harness::SaveBmp(whole, harness::PictureFolder() + L"\\mainwnd_screenshot.bmp"));
 }

@@ -1,6 +1,10 @@
 #include "archive_fixture.h"
 
 #include "app/inputtext.h"
+#include "common/com_environment.h"
+#include "common/dialog_look.h"
+#include "common/input_text.h"
+#include "common/modal_driver.h"
 #include "common/window_harness.h"
 #include "ui/window_create.h"
 #include "database/dbstart.h"
@@ -19,15 +23,6 @@
 namespace arjtest {
 
 namespace {
-
-// The tests drive the provider from a thread in the multithreaded
-// apartment, as the program's main thread does.
-class ComEnvironment : public ::testing::Environment {
-public:
-    void SetUp() override { ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_MULTITHREADED))); }
-    void TearDown() override { CoUninitialize(); }
-};
-const ::testing::Environment* const gCom = ::testing::AddGlobalTestEnvironment(new ComEnvironment);
 
 const wchar_t kHostClass[] = L"TfTestArjHost";
 
@@ -133,153 +128,16 @@ bool Exists(const std::wstring& path)
     return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
-// ---- modal windows ------------------------------------------------------------------
-
-namespace {
-
-struct FindRequest {
-    const wchar_t* className;
-    HWND found;
-};
-
-BOOL CALLBACK FindProc(HWND hwnd, LPARAM param)
-{
-    FindRequest* request = reinterpret_cast<FindRequest*>(param);
-    wchar_t name[64];
-    if (IsWindowVisible(hwnd) && IsWindowEnabled(hwnd) && GetClassNameW(hwnd, name, 64) &&
-        wcscmp(name, request->className) == 0) {
-        request->found = hwnd;
-        return FALSE;
-    }
-    return TRUE;
-}
-
-ModalDriver* gDriver = nullptr;
-
-}  // namespace
-
-HWND FindThreadWindow(const wchar_t* className)
-{
-    FindRequest request = {className, nullptr};
-    EnumThreadWindows(GetCurrentThreadId(), FindProc, reinterpret_cast<LPARAM>(&request));
-    return request.found;
-}
-
-bool AnswerInputText(HWND input, const wchar_t* text)
-{
-    InpTextWnd* window = WindowObject<InpTextWnd>(input);
-    if (!window)
-        return false;
-    HWND edit = window->GetEdit();
-    SendMessageW(edit, EM_SETSEL, 0, -1);
-    SendMessageW(edit, WM_CLEAR, 0, 0);
-    for (const wchar_t* c = text; *c; ++c)
-        SendMessageW(edit, WM_CHAR, *c, 1);
-    PostMessageW(edit, WM_KEYDOWN, VK_RETURN, 1);
-    return true;
-}
+// ---- pictures ---------------------------------------------------------------------------
 
 ModalDriver::ModalDriver()
 {
-    gDriver = this;
-    started_ = GetTickCount();
-    timer_ = SetTimer(nullptr, 0, 50, Tick);
-}
-
-ModalDriver::~ModalDriver()
-{
-    KillTimer(nullptr, timer_);
-    gDriver = nullptr;
-}
-
-void ModalDriver::Then(const wchar_t* className, Step step)
-{
-    steps_.push_back(Pending{className, std::move(step)});
-}
-
-void CALLBACK ModalDriver::Tick(HWND, UINT, UINT_PTR, DWORD)
-{
-    static bool busy = false;
-    ModalDriver* self = gDriver;
-    if (!self || busy || self->next_ >= self->steps_.size())
-        return;
-    busy = true;
-    Pending& pending = self->steps_[self->next_];
-    HWND window = FindThreadWindow(pending.className.c_str());
-    if (window && pending.step(window)) {
-        ++self->next_;
-        self->started_ = GetTickCount();
-    } else if (GetTickCount() - self->started_ > 15000) {
-        ADD_FAILURE() << "step " << self->next_ << " found no window of class " << Narrow(pending.className);
-        self->next_ = self->steps_.size();
-        for (const wchar_t* name : {L"#32770", InpTextWnd::kClassName})
-            if (HWND open = FindThreadWindow(name))
-                PostMessageW(open, WM_COMMAND, IDCANCEL, 0), PostMessageW(open, WM_CLOSE, 0, 0);
-    }
-    busy = false;
+    CloseOnFailure(InpTextWnd::kClassName);
 }
 
 bool SaveWindowPicture(HWND window, const std::wstring& name)
 {
-    wchar_t dir[MAX_PATH] = L"";
-    std::wstring folder;
-    if (GetEnvironmentVariableW(L"TF_SHOT_DIR", dir, MAX_PATH)) {
-        folder = dir;
-    } else {
-        wchar_t module[MAX_PATH];
-        GetModuleFileNameW(nullptr, module, MAX_PATH);
-        folder = module;
-        folder = folder.substr(0, folder.find_last_of(L"\\/")) + L"\\..";
-    }
-    harness::PixelGrab grab(window, true);
-    if (!grab.Ok())
-        return false;
-    const int width = grab.Width(), height = grab.Height();
-    const int stride = (width * 3 + 3) & ~3;
-    std::string file;
-    BITMAPFILEHEADER fileHeader = {};
-    BITMAPINFOHEADER info = {};
-    fileHeader.bfType = 0x4D42;
-    fileHeader.bfOffBits = sizeof fileHeader + sizeof info;
-    fileHeader.bfSize = fileHeader.bfOffBits + stride * height;
-    info.biSize = sizeof info;
-    info.biWidth = width;
-    info.biHeight = height;
-    info.biPlanes = 1;
-    info.biBitCount = 24;
-    file.append(reinterpret_cast<const char*>(&fileHeader), sizeof fileHeader);
-    file.append(reinterpret_cast<const char*>(&info), sizeof info);
-    std::string row(stride, '\0');
-    for (int y = height - 1; y >= 0; --y) {
-        for (int x = 0; x < width; ++x) {
-            const COLORREF c = grab.At(x, y);
-            row[x * 3] = static_cast<char>(GetBValue(c));
-            row[x * 3 + 1] = static_cast<char>(GetGValue(c));
-            row[x * 3 + 2] = static_cast<char>(GetRValue(c));
-        }
-        file += row;
-    }
-    HANDLE out = CreateFileW((folder + L"\\" + name + L".bmp").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0,
-                             nullptr);
-    if (out == INVALID_HANDLE_VALUE)
-        return false;
-    DWORD written = 0;
-    const bool ok = WriteFile(out, file.data(), static_cast<DWORD>(file.size()), &written, nullptr) &&
-                    written == file.size();
-    CloseHandle(out);
-    return ok;
-}
-
-ThreadLanguage::ThreadLanguage(LANGID lang) : ui_(GetThreadUILanguage()), locale_(GetThreadLocale())
-{
-    SetThreadUILanguage(lang);
-    SetThreadLocale(MAKELCID(lang, SORT_DEFAULT));
-}
-
-ThreadLanguage::~ThreadLanguage()
-{
-    SetThreadLocale(locale_);
-    SetThreadUILanguage(ui_);
+    return harness::SaveWindowBmp(window, harness::PictureFolder() + L"\\" + name + L".bmp");
 }
 
 // ---- disks -----------------------------------------------------------------------------
@@ -516,10 +374,9 @@ const wchar_t* ArchiveDbTest::ArchivePathText()
 void ArchiveDbTest::SetUp()
 {
     data_.reset(new extest::TempDir(L"tfarj"));
-    settingsPath_ = L"Software\\TobalFluoroTests\\" + extest::UniqueName(L"archive");
-    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_CURRENT_USER, settingsPath_.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
-                                             nullptr, &settings_, nullptr));
-    settingsRoot_.reset(new SettingsRootScope(HKEY_CURRENT_USER, settingsPath_.c_str()));
+    settingsKey_.reset(new PrivateSettingsKey(L"archive"));
+    settings_ = settingsKey_->Key();
+    ASSERT_NE(nullptr, settings_) << "no settings key of the test's own";
     databaseFile_ = data_->Path() + L"demo.db";
     std::wstring error;
     ASSERT_TRUE(CreateSiteDatabase(databaseFile_, TF_ARCHIVE_TEST_SCHEMA, error)) << Narrow(error);
@@ -532,11 +389,7 @@ void ArchiveDbTest::SetUp()
     if (SUCCEEDED(hr))
         hr = g_DbSource->CreateSession(g_DbSession);
     ASSERT_TRUE(SUCCEEDED(hr)) << "the database cannot be opened again";
-    wcscpy(DataPath, data_->Path().c_str());
-    wcscpy(ImageFolder, (data_->Path() + L"Image\\").c_str());
-    wcscpy(IconFolder, (data_->Path() + L"Icon\\").c_str());
-    CreateDirectoryW(ImageFolder, nullptr);
-    CreateDirectoryW(IconFolder, nullptr);
+    testfix::UseDataFolders(data_->Path());
     hddImages_ = ImageFolder;
     hddIcons_ = IconFolder;
     ArchivePath[0] = 0;
@@ -555,11 +408,8 @@ void ArchiveDbTest::SetUp()
 void ArchiveDbTest::TearDown()
 {
     CloseSiteDatabase();
-    settingsRoot_.reset();
-    if (settings_) {
-        RegCloseKey(settings_);
-        RegDeleteTreeW(HKEY_CURRENT_USER, settingsPath_.c_str());
-    }
+    settingsKey_.reset();
+    settings_ = nullptr;
     archiveDrive_.reset();
     hddDrive_.reset();
     hdd_.reset();
@@ -645,36 +495,7 @@ long ArchiveDbTest::Count(const std::wstring& sqlFrom)
 
 std::vector<std::wstring> ArchiveDbTest::Rows(const std::wstring& sql)
 {
-    std::vector<std::wstring> rows;
-    DODBPtr<DODBCommand> command;
-    DODBPtr<DODBRowset> rowset;
-    DODBPtr<DODBParams> row;
-    if (!g_DbSession->CreateCommand(command) || FAILED(command->SetCmdText(sql.c_str())) ||
-        !command->Execute(rowset, &row, nullptr, nullptr)) {
-        ADD_FAILURE() << "query failed: " << Narrow(sql);
-        return rows;
-    }
-    while (rowset->GetNextData(row.Get())) {
-        std::wstring line;
-        for (ULONG c = 0; c < row->GetCount(); ++c) {
-            LONG n = 0;
-            wchar_t text[1100] = {};
-            if (c)
-                line += L"|";
-            if (row->IsNull(c))
-                line += L"NULL";
-            else if (RowInt(row.Get(), c, &n))
-                line += std::to_wstring(n);
-            else if (RowText(row.Get(), c, text, 1100) >= 0) {
-                std::wstring t = text;
-                while (!t.empty() && t.back() == L' ')
-                    t.pop_back();
-                line += t;
-            }
-        }
-        rows.push_back(line);
-    }
-    return rows;
+    return testfix::RowsSql(sql);
 }
 
 }  // namespace arjtest

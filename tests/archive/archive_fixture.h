@@ -19,7 +19,10 @@
 #pragma once
 
 #include "archive/workerlink.h"
+#include "common/dialog_look.h"
 #include "common/fixture_helpers.h"
+#include "common/input_text.h"
+#include "common/modal_driver.h"
 #include "common/settings_root.h"
 #include "database/dbstatement.h"
 #include "../exchange/disks_fixture.h"
@@ -175,9 +178,8 @@ protected:
     std::unique_ptr<extest::SimulatedDrive> archiveDrive_;
     std::wstring hddImages_, hddIcons_;
     std::wstring databaseFile_;
-    HKEY settings_ = nullptr;
-    std::wstring settingsPath_;
-    std::unique_ptr<SettingsRootScope> settingsRoot_;
+    HKEY settings_ = nullptr;                           // the settings root's key
+    std::unique_ptr<PrivateSettingsKey> settingsKey_;
 };
 
 // Writes a file of `bytes` bytes (a pattern); false when it cannot.
@@ -186,46 +188,22 @@ bool WriteFileOfSize(const std::wstring& path, ULONGLONG bytes);
 LONGLONG FileSize(const std::wstring& path);
 bool Exists(const std::wstring& path);
 
-// Steps against the modal windows this thread opens: a thread timer looks,
-// every 50 ms, for a visible and enabled window of the next step's class and
-// hands it to the step (true: the step is done). A step that finds no window
-// within 15 s fails the test and closes what this thread shows.
-class ModalDriver {
+// Steps against the modal windows this thread opens (common/modal_driver.h),
+// every 50 ms, 15 s at most for a step's window; a failed step also closes
+// the text input window.
+class ModalDriver : public harness::ModalDriver {
 public:
-    typedef std::function<bool(HWND)> Step;
     ModalDriver();
-    ~ModalDriver();
-    void Then(const wchar_t* className, Step step);
-    bool Done() const { return next_ == steps_.size(); }
-
-private:
-    static void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD);
-    struct Pending {
-        std::wstring className;
-        Step step;
-    };
-    std::vector<Pending> steps_;
-    size_t next_ = 0;
-    UINT_PTR timer_ = 0;
-    DWORD started_ = 0;
 };
 
 // A visible, enabled window of the class on this thread, or null.
-HWND FindThreadWindow(const wchar_t* className);
+using harness::FindThreadWindow;
 // Types the text into the text input window and accepts it.
-bool AnswerInputText(HWND input, const wchar_t* text);
-// The whole window as a 24-bit BMP in $TF_SHOT_DIR (or the build folder).
+using harness::AnswerInputText;
+// The whole window as a BMP in $TF_SHOT_DIR (or the build folder).
 bool SaveWindowPicture(HWND window, const std::wstring& name);
 
 // Puts the thread in a language for the object's life.
-class ThreadLanguage {
-public:
-    explicit ThreadLanguage(LANGID lang);
-    ~ThreadLanguage();
-
-private:
-    LANGID ui_;
-    LCID locale_;
-};
+using harness::ThreadLanguage;
 
 }  // namespace arjtest

@@ -19,16 +19,19 @@ ThreadLanguage::~ThreadLanguage()
     SetThreadUILanguage(ui_);
 }
 
-void SaveWindowPicture(HWND window, const wchar_t* name)
+std::wstring PictureFolder()
 {
     wchar_t dir[MAX_PATH] = {};
-    if (!GetEnvironmentVariableW(L"TF_SHOT_DIR", dir, MAX_PATH))
-        return;
-    RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
-    Pump(100);
-    PixelGrab grab(window, true);
-    if (!grab.Ok())
-        return;
+    if (GetEnvironmentVariableW(L"TF_SHOT_DIR", dir, MAX_PATH))
+        return dir;
+    wchar_t module[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, module, MAX_PATH);
+    const std::wstring path = module;
+    return path.substr(0, path.find_last_of(L"\\/")) + L"\\..";
+}
+
+bool SaveBmp(const PixelGrab& grab, const std::wstring& path)
+{
     const int width = grab.Width(), height = grab.Height();
     std::vector<DWORD> pixels;
     pixels.reserve(static_cast<size_t>(width) * height);
@@ -49,15 +52,31 @@ void SaveWindowPicture(HWND window, const wchar_t* name)
     header.bfType = 0x4D42;
     header.bfOffBits = sizeof header + sizeof info;
     header.bfSize = header.bfOffBits + imageBytes;
-    const std::wstring path = std::wstring(dir) + L"\\" + name + L".bmp";
     HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
     if (file == INVALID_HANDLE_VALUE)
-        return;
+        return false;
     DWORD written = 0;
-    WriteFile(file, &header, sizeof header, &written, nullptr);
-    WriteFile(file, &info, sizeof info, &written, nullptr);
-    WriteFile(file, pixels.data(), imageBytes, &written, nullptr);
+    bool ok = WriteFile(file, &header, sizeof header, &written, nullptr) && written == sizeof header;
+    ok = ok && WriteFile(file, &info, sizeof info, &written, nullptr) && written == sizeof info;
+    ok = ok && WriteFile(file, pixels.data(), imageBytes, &written, nullptr) && written == imageBytes;
     CloseHandle(file);
+    return ok;
+}
+
+bool SaveWindowBmp(HWND window, const std::wstring& path)
+{
+    PixelGrab grab(window, true);
+    return grab.Ok() && SaveBmp(grab, path);
+}
+
+void SaveWindowPicture(HWND window, const wchar_t* name)
+{
+    wchar_t dir[MAX_PATH] = {};
+    if (!GetEnvironmentVariableW(L"TF_SHOT_DIR", dir, MAX_PATH))
+        return;
+    RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    Pump(100);
+    SaveWindowBmp(window, std::wstring(dir) + L"\\" + name + L".bmp");
 }
 
 bool TextInLanguage(const std::wstring& text, bool russian)

@@ -1,5 +1,5 @@
-// How a dialog looks, for the tests of every folder's dialogs: the thread's
-// language, a picture of the window for people to look at, the texts shown
+// How a dialog looks, for the tests of every folder's dialogs and windows:
+// the thread's language, a picture of the window for people to look at, the texts shown
 // and whether they are all in the running language, and the layout's faults
 // (controls outside the dialog, overlapping, or with their text clipped).
 #pragma once
@@ -25,8 +25,18 @@ private:
     LCID locale_;
 };
 
-// With TF_SHOT_DIR set, writes the window (frame included) as
-// <TF_SHOT_DIR>\<name>.bmp for people to look at; nothing compares it.
+class PixelGrab;
+
+// Pictures are for people to look at; nothing compares them.
+// The folder for them: $TF_SHOT_DIR when set, else the build folder.
+std::wstring PictureFolder();
+// Writes the grab as a bottom-up 32-bit BMP file; false when it cannot.
+bool SaveBmp(const PixelGrab& grab, const std::wstring& path);
+// The window (frame included) as a BMP file; false when it cannot be grabbed
+// or written.
+bool SaveWindowBmp(HWND window, const std::wstring& path);
+// With TF_SHOT_DIR set, repaints the window and writes it (frame included)
+// as <TF_SHOT_DIR>\<name>.bmp; nothing without it.
 void SaveWindowPicture(HWND window, const wchar_t* name);
 
 // One text in the running language: in English no Cyrillic letter; in

@@ -1,5 +1,6 @@
-// Pieces the database-backed fixtures of several test folders share: removing
-// a temp folder tree and running a setup statement on the process session.
+// Pieces the database-backed fixtures of several test folders share: running
+// a setup statement on the process session, reading a value back (the folders
+// and drives of common/test_files.h come with it).
 #pragma once
 
 #include "database/dbcommand.h"
@@ -8,38 +9,18 @@
 #include "database/dbrowset.h"
 #include "database/dbsession.h"
 #include "database/dbstart.h"
+#include "database/dbstatement.h"
+
+#include "common/test_files.h"
 
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 
 namespace testfix {
-
-// Deletes the folder (a trailing backslash is allowed) with all below it.
-inline void RemoveTree(const std::wstring& folder)
-{
-    std::wstring base = folder;
-    if (!base.empty() && base.back() == L'\\')
-        base.pop_back();
-    WIN32_FIND_DATAW found;
-    HANDLE find = FindFirstFileW((base + L"\\*").c_str(), &found);
-    if (find != INVALID_HANDLE_VALUE) {
-        do {
-            std::wstring name = found.cFileName;
-            if (name == L"." || name == L"..")
-                continue;
-            std::wstring path = base + L"\\" + name;
-            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-                RemoveTree(path);
-            else
-                DeleteFileW(path.c_str());
-        } while (FindNextFileW(find, &found));
-        FindClose(find);
-    }
-    RemoveDirectoryW(base.c_str());
-}
 
 // The tests give their rows known keys: an INSERT that names the table's own
 // key column ("INSERT INTO T (T, ...") runs with IDENTITY_INSERT on for T, as
@@ -115,6 +96,46 @@ inline std::wstring ScalarSql(const std::wstring& sql)
     default:
         return L"<type " + std::to_wstring(row->GetWType(0)) + L">";
     }
+}
+
+// Every row of a query on the process session, its columns joined by "|":
+// NULL for a null, integers and dates (the FILETIME as one number) in
+// decimal, texts without their trailing blanks.
+inline std::vector<std::wstring> RowsSql(const std::wstring& sql)
+{
+    std::vector<std::wstring> rows;
+    DODBPtr<DODBCommand> command;
+    DODBPtr<DODBRowset> rowset;
+    DODBPtr<DODBParams> row;
+    if (!g_DbSession->CreateCommand(command) || FAILED(command->SetCmdText(sql.c_str())) ||
+        !command->Execute(rowset, &row, nullptr, nullptr)) {
+        ADD_FAILURE() << "query failed: " << std::string(sql.begin(), sql.end());
+        return rows;
+    }
+    while (rowset->GetNextData(row.Get())) {
+        std::wstring line;
+        for (ULONG c = 0; c < row->GetCount(); ++c) {
+            LONG n = 0;
+            wchar_t text[1100] = {};
+            FILETIME date;
+            if (c)
+                line += L"|";
+            if (row->IsNull(c))
+                line += L"NULL";
+            else if (RowInt(row.Get(), c, &n))
+                line += std::to_wstring(n);
+            else if (RowDate(row.Get(), c, &date))
+                line += std::to_wstring((static_cast<ULONGLONG>(date.dwHighDateTime) << 32) | date.dwLowDateTime);
+            else if (RowText(row.Get(), c, text, 1100) >= 0) {
+                std::wstring t = text;
+                while (!t.empty() && t.back() == L' ')
+                    t.pop_back();
+                line += t;
+            }
+        }
+        rows.push_back(line);
+    }
+    return rows;
 }
 
 }  // namespace testfix

@@ -25,25 +25,7 @@
 namespace extest {
 namespace {
 
-// Puts the thread in a language for one test: the UI language and the thread
-// locale, which Wine's resource loader follows.
-class ThreadLanguage {
-public:
-    explicit ThreadLanguage(LANGID lang) : ui_(GetThreadUILanguage()), locale_(GetThreadLocale())
-    {
-        SetThreadUILanguage(lang);
-        SetThreadLocale(MAKELCID(lang, SORT_DEFAULT));
-    }
-    ~ThreadLanguage()
-    {
-        SetThreadLocale(locale_);
-        SetThreadUILanguage(ui_);
-    }
-
-private:
-    LANGID ui_;
-    LCID locale_;
-};
+using harness::ThreadLanguage;
 
 struct DialogFind {
     DWORD thread;

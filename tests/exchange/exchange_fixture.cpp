@@ -153,47 +153,6 @@ void DialogDriver::Step()
 
 // ---- files ---------------------------------------------------------------------------
 
-namespace {
-
-void DeleteTree(const std::wstring& folder)
-{
-    WIN32_FIND_DATAW data;
-    HANDLE find = FindFirstFileW((folder + L"*").c_str(), &data);
-    if (find != INVALID_HANDLE_VALUE) {
-        do {
-            const std::wstring name = data.cFileName;
-            if (name == L"." || name == L"..")
-                continue;
-            if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-                DeleteTree(folder + name + L"\\");
-            else
-                DeleteFileW((folder + name).c_str());
-        } while (FindNextFileW(find, &data));
-        FindClose(find);
-    }
-    RemoveDirectoryW(folder.c_str());
-}
-
-}  // namespace
-
-TempFolder::TempFolder(const wchar_t* tag)
-{
-    wchar_t temp[MAX_PATH];
-    GetTempPathW(MAX_PATH, temp);
-    static LONG counter = 0;
-    wchar_t name[96];
-    _snwprintf(name, 95, L"exch_%ls_%lu_%ld_%lu\\", tag, GetCurrentProcessId(), InterlockedIncrement(&counter),
-               GetTickCount());
-    name[95] = 0;
-    path_ = std::wstring(temp) + name;
-    CreateDirectoryW(path_.c_str(), nullptr);
-}
-
-TempFolder::~TempFolder()
-{
-    DeleteTree(path_);
-}
-
 std::vector<uint8_t> ReadFileBytes(const std::wstring& path)
 {
     std::vector<uint8_t> bytes;

@@ -6,6 +6,7 @@
 #pragma once
 
 #include "common/prompt_script.h"
+#include "common/test_files.h"
 #include "common/window_harness.h"
 #include "images/pixels/picture.h"
 
@@ -73,18 +74,11 @@ private:
 // ---- files ---------------------------------------------------------------------
 
 // A folder of its own below the temporary folder, deleted with its files.
-class TempFolder
+class TempFolder : public testfix::TempDir
 {
 public:
-    explicit TempFolder(const wchar_t* tag);
-    ~TempFolder();
-    TempFolder(const TempFolder&) = delete;
-    TempFolder& operator=(const TempFolder&) = delete;
-    const std::wstring& Path() const { return path_; }   // ends with a backslash
-    std::wstring File(const std::wstring& name) const { return path_ + name; }
-
-private:
-    std::wstring path_;
+    explicit TempFolder(const wchar_t* tag) : TempDir((L"exch_" + std::wstring(tag) + L"_").c_str()) {}
+    std::wstring File(const std::wstring& name) const { return Path() + name; }
 };
 
 std::vector<uint8_t> ReadFileBytes(const std::wstring& path);

@@ -2,6 +2,7 @@
 // running language, Save writing both, an empty path removing only the two
 // values (the merge's column settings stay), a missing file name asked for
 // with the dialog left open, Cancel.
+#include "common/dialog_look.h"
 #include "merge_fixture.h"
 
 #include "common/prompt_script.h"
@@ -68,25 +69,7 @@ protected:
     SettingsRootKey settings;
 };
 
-// The running language of the string table for a scope: Wine's resource
-// lookup follows the thread locale, Windows' the UI language; start-up sets both.
-class UiLanguage {
-public:
-    explicit UiLanguage(LANGID language) : previous_(GetThreadUILanguage()), locale_(GetThreadLocale())
-    {
-        SetThreadUILanguage(language);
-        SetThreadLocale(MAKELCID(language, SORT_DEFAULT));
-    }
-    ~UiLanguage()
-    {
-        SetThreadLocale(locale_);
-        SetThreadUILanguage(previous_);
-    }
-
-private:
-    LANGID previous_;
-    LCID locale_;
-};
+using UiLanguage = harness::ThreadLanguage;
 
 TEST_F(MergeSettingsDialogTest, ShowsTheStoredValuesInEnglish)
 {

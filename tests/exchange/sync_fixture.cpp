@@ -1,6 +1,8 @@
 #include "sync_fixture.h"
 
+#include "common/com_environment.h"
 #include "common/fixture_helpers.h"
+#include "common/settings_root.h"
 #include "common/window_harness.h"
 #include "database/dbstart.h"
 #include "foundation/globals.h"
@@ -15,15 +17,6 @@
 namespace extest {
 
 namespace {
-
-// The tests drive the provider from a thread in the multithreaded
-// apartment, as the program's main thread does.
-class ComEnvironment : public ::testing::Environment {
-public:
-    void SetUp() override { ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_MULTITHREADED))); }
-    void TearDown() override { CoUninitialize(); }
-};
-const ::testing::Environment* const gCom = ::testing::AddGlobalTestEnvironment(new ComEnvironment);
 
 const wchar_t kWindowClass[] = L"TfTestSyncWindow";
 
@@ -153,16 +146,11 @@ SyncReport TestSyncWindow::Run(DWORD command, const std::wstring& archivePath)
 void SyncDbTest::SetUp()
 {
     data_ = new TempDir(L"tfsync");
-    CreateDirectoryW((data_->Path() + L"Image").c_str(), nullptr);
-    CreateDirectoryW((data_->Path() + L"Icon").c_str(), nullptr);
-    wcscpy(DataPath, data_->Path().c_str());
-    wcscpy(ImageFolder, (data_->Path() + L"Image\\").c_str());
-    wcscpy(IconFolder, (data_->Path() + L"Icon\\").c_str());
+    testfix::UseDataFolders(data_->Path());
     SpaceMin = 0;
-    settingsPath_ = L"Software\\TobalFluoroTests\\" + UniqueName(L"exchange");
-    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_CURRENT_USER, settingsPath_.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
-                                             nullptr, &settings_, nullptr));
-    SetSettingsRoot({HKEY_CURRENT_USER, settingsPath_.c_str()});
+    settingsKey_.reset(new PrivateSettingsKey(L"exchange"));
+    settings_ = settingsKey_->Key();
+    ASSERT_NE(nullptr, settings_) << "no settings key of the test's own";
     std::wstring error;
     ASSERT_TRUE(CreateSiteDatabase(data_->Path() + L"demo.db", TF_EXCHANGE_TEST_SCHEMA, error))
         << std::string(error.begin(), error.end());
@@ -171,11 +159,8 @@ void SyncDbTest::SetUp()
 void SyncDbTest::TearDown()
 {
     CloseSiteDatabase();
-    SetSettingsRoot({nullptr, nullptr});
-    if (settings_) {
-        RegCloseKey(settings_);
-        RegDeleteTreeW(HKEY_CURRENT_USER, settingsPath_.c_str());
-    }
+    settingsKey_.reset();
+    settings_ = nullptr;
     delete data_;
     data_ = nullptr;
 }
@@ -206,39 +191,7 @@ long SyncDbTest::Count(const std::wstring& sqlFrom)
 
 std::vector<std::wstring> SyncDbTest::Rows(const std::wstring& sql)
 {
-    std::vector<std::wstring> rows;
-    DODBPtr<DODBCommand> command;
-    DODBPtr<DODBRowset> rowset;
-    DODBPtr<DODBParams> row;
-    if (!g_DbSession->CreateCommand(command) || FAILED(command->SetCmdText(sql.c_str())) ||
-        !command->Execute(rowset, &row, nullptr, nullptr)) {
-        ADD_FAILURE() << "query failed: " << Narrow(sql);
-        return rows;
-    }
-    while (rowset->GetNextData(row.Get())) {
-        std::wstring line;
-        for (ULONG c = 0; c < row->GetCount(); ++c) {
-            LONG n = 0;
-            wchar_t text[1100] = {};
-            FILETIME date;
-            if (c)
-                line += L"|";
-            if (row->IsNull(c))
-                line += L"NULL";
-            else if (RowInt(row.Get(), c, &n))
-                line += std::to_wstring(n);
-            else if (RowDate(row.Get(), c, &date))
-                line += std::to_wstring((static_cast<ULONGLONG>(date.dwHighDateTime) << 32) | date.dwLowDateTime);
-            else if (RowText(row.Get(), c, text, 1100) >= 0) {
-                std::wstring t = text;
-                while (!t.empty() && t.back() == L' ')
-                    t.pop_back();
-                line += t;
-            }
-        }
-        rows.push_back(line);
-    }
-    return rows;
+    return testfix::RowsSql(sql);
 }
 
 std::vector<std::wstring> SyncDbTest::FileNames(const std::wstring& table, const std::wstring& where)

@@ -7,6 +7,7 @@
 #pragma once
 
 #include "common/fixture_helpers.h"
+#include "common/settings_root.h"
 #include "database/dbstatement.h"
 #include "disks_fixture.h"
 #include "exchange/sync/syncprogress.h"
@@ -15,6 +16,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -93,8 +95,8 @@ protected:
 
     std::vector<long> patients;
     TempDir* data_ = nullptr;
-    HKEY settings_ = nullptr;
-    std::wstring settingsPath_;
+    HKEY settings_ = nullptr;   // the settings root's key
+    std::unique_ptr<PrivateSettingsKey> settingsKey_;
 };
 
 // A text as UTF-8, for test messages.

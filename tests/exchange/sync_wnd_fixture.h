@@ -8,6 +8,8 @@
 // foreground does.
 #pragma once
 
+#include "common/dialog_look.h"
+#include "common/modal_driver.h"
 #include "common/prompt_script.h"
 #include "common/window_harness.h"
 #include "exchange/sync/syncwnd.h"
@@ -22,48 +24,26 @@ namespace extest {
 
 // Puts the thread in a language for a scope: the UI language and the thread
 // locale, which Wine's resource loader follows.
-class ScopedLanguage {
+using ScopedLanguage = harness::ThreadLanguage;
+
+// Runs steps from a timer while a modal loop of this thread runs
+// (common/modal_driver.h): each step waits for a visible window of this
+// thread with the class (and, when given, the title), enabled or not, and is
+// called with it until it returns true; 20 s at most for a step's window.
+class DialogDriver : public harness::ModalDriver {
 public:
-    explicit ScopedLanguage(LANGID lang);
-    ~ScopedLanguage();
-
-private:
-    LANGID ui_;
-    LCID locale_;
-};
-
-// Runs steps from a timer while a modal loop of this thread runs: each step
-// waits for a visible window of this thread with the class (and, when given,
-// the title), and is called with it until it returns true.
-class DialogDriver {
-public:
-    typedef std::function<bool(HWND)> Step;
-    DialogDriver();
-    ~DialogDriver();
-    void Then(const wchar_t* className, const wchar_t* title, Step step);
-    bool Done() const { return next_ == steps_.size(); }
-
-private:
-    static void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD);
-    struct Pending {
-        std::wstring className;
-        std::wstring title;
-        Step step;
-    };
-    std::vector<Pending> steps_;
-    size_t next_ = 0;
-    UINT_PTR timer_ = 0;
-    DWORD started_ = 0;
+    DialogDriver() : harness::ModalDriver(20000, false) {}
 };
 
 // The visible top-level window of this thread with the class (and title).
-HWND FindThreadWindow(const wchar_t* className, const wchar_t* title = nullptr);
+inline HWND FindThreadWindow(const wchar_t* className, const wchar_t* title = nullptr)
+{
+    return harness::FindThreadWindow(className, title, nullptr, false);
+}
 // The rows of a list view, their columns joined by "|".
 std::vector<std::wstring> ListViewRows(HWND list);
 // The header texts of a list view's columns.
 std::vector<std::wstring> ListViewColumns(HWND list);
-// Saves a picture of the window as a BMP in $TF_SHOT_DIR (nothing without it).
-void SaveShot(HWND window, const wchar_t* name);
 
 class SyncWindowTest : public SyncDbTest {
 protected:

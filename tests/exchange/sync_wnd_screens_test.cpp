@@ -110,14 +110,14 @@ TEST_P(SyncScreens, TheWindowAndItsDialogsFitInEitherLanguage)
     EXPECT_EQ(L"0(2)", Counts());
     EXPECT_EQ("", Join(LayoutProblems(W().GetHwnd())));
     EXPECT_EQ("", Join(LayoutProblems(W().Pane().GetHwnd())));
-    SaveShot(W().GetHwnd(), (L"sync_window_" + Suffix()).c_str());
+    harness::SaveWindowPicture(W().GetHwnd(), (L"sync_window_" + Suffix()).c_str());
 
     std::vector<std::string> moveProblems, diskProblems;
     DialogDriver driver;
     driver.Then(L"#32770", L"Перемещение снимков", [&](HWND dialog) {
         SetDlgItemTextW(dialog, IDC_MOVE_FOLDER, L"D:\\Suspect");
         moveProblems = LayoutProblems(dialog);
-        SaveShot(dialog, (L"sync_move_" + Suffix()).c_str());
+        harness::SaveWindowPicture(dialog, (L"sync_move_" + Suffix()).c_str());
         SendDlgItemMessageW(dialog, IDCANCEL, BM_CLICK, 0, 0);
         return true;
     });
@@ -128,7 +128,7 @@ TEST_P(SyncScreens, TheWindowAndItsDialogsFitInEitherLanguage)
     DialogDriver disks;
     disks.Then(L"#32770", L"Отсканированные диски", [&](HWND dialog) {
         diskProblems = LayoutProblems(dialog);
-        SaveShot(dialog, (L"sync_disks_" + Suffix()).c_str());
+        harness::SaveWindowPicture(dialog, (L"sync_disks_" + Suffix()).c_str());
         SendDlgItemMessageW(dialog, IDCANCEL, BM_CLICK, 0, 0);
         return true;
     });

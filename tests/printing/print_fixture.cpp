@@ -312,54 +312,9 @@ HKEY PrivateSettings::Open(const wchar_t* sub, bool create) const
 
 // ---- modal windows -----------------------------------------------------------------
 
-namespace {
-
-struct FindRequest {
-    const wchar_t* className;
-    HWND exclude;
-    HWND found;
-};
-
-BOOL CALLBACK FindProc(HWND hwnd, LPARAM param)
-{
-    auto* request = reinterpret_cast<FindRequest*>(param);
-    wchar_t name[64];
-    if (hwnd != request->exclude && IsWindowVisible(hwnd) && IsWindowEnabled(hwnd) &&
-        GetClassNameW(hwnd, name, 64) && wcscmp(name, request->className) == 0) {
-        request->found = hwnd;
-        return FALSE;
-    }
-    return TRUE;
-}
-
-ModalDriver* gDriver = nullptr;
-
-}  // namespace
-
-HWND FindThreadWindow(const wchar_t* className, HWND exclude)
-{
-    FindRequest request = {className, exclude, nullptr};
-    EnumThreadWindows(GetCurrentThreadId(), FindProc, reinterpret_cast<LPARAM>(&request));
-    return request.found;
-}
-
 void ClickButton(HWND dialog, int id)
 {
     PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)));
-}
-
-bool AnswerInputText(HWND input, const wchar_t* text)
-{
-    InpTextWnd* window = WindowObject<InpTextWnd>(input);
-    if (!window)
-        return false;
-    HWND edit = window->GetEdit();
-    SendMessageW(edit, EM_SETSEL, 0, -1);
-    SendMessageW(edit, WM_CLEAR, 0, 0);
-    for (const wchar_t* c = text; *c; ++c)
-        SendMessageW(edit, WM_CHAR, *c, 1);
-    PostMessageW(edit, WM_KEYDOWN, VK_RETURN, 1);
-    return true;
 }
 
 InputClasses::InputClasses()
@@ -380,95 +335,7 @@ InputClasses::~InputClasses()
 
 ModalDriver::ModalDriver()
 {
-    gDriver = this;
-    started_ = GetTickCount();
-    timer_ = SetTimer(nullptr, 0, 50, Tick);
-}
-
-ModalDriver::~ModalDriver()
-{
-    KillTimer(nullptr, timer_);
-    gDriver = nullptr;
-}
-
-void ModalDriver::Then(const wchar_t* className, Step step)
-{
-    steps_.push_back(Pending{className, std::move(step)});
-}
-
-bool ModalDriver::Done() const
-{
-    return next_ == steps_.size();
-}
-
-void CALLBACK ModalDriver::Tick(HWND, UINT, UINT_PTR, DWORD)
-{
-    static bool busy = false;
-    ModalDriver* self = gDriver;
-    if (!self || busy || self->next_ >= self->steps_.size())
-        return;
-    busy = true;
-    Pending& pending = self->steps_[self->next_];
-    HWND window = FindThreadWindow(pending.className.c_str());
-    if (window && pending.step(window)) {
-        ++self->next_;
-        self->started_ = GetTickCount();
-    } else if (GetTickCount() - self->started_ > 15000) {
-        ADD_FAILURE() << "step " << self->next_ << " found no window of class " << Narrow(pending.className)
-                      << " within 15 s";
-        self->next_ = self->steps_.size();
-        // Close whatever modal window this thread shows so the test ends.
-        for (const wchar_t* name : {L"#32770", InpTextWnd::kClassName})
-            if (HWND open = FindThreadWindow(name))
-                PostMessageW(open, WM_COMMAND, IDCANCEL, 0), PostMessageW(open, WM_CLOSE, 0, 0);
-    }
-    busy = false;
-}
-
-// ---- pictures ------------------------------------------------------------------------
-
-std::wstring PictureFolder()
-{
-    std::wstring dir = Env(L"TF_SHOT_DIR");
-    if (!dir.empty())
-        return dir;
-    wchar_t module[MAX_PATH];
-    GetModuleFileNameW(nullptr, module, MAX_PATH);
-    std::wstring path = module;
-    return path.substr(0, path.find_last_of(L"\\/")) + L"\\..";
-}
-
-bool SaveWindowPicture(HWND window, const std::wstring& path)
-{
-    harness::PixelGrab grab(window, true);
-    if (!grab.Ok())
-        return false;
-    const int width = grab.Width(), height = grab.Height();
-    const int stride = (width * 3 + 3) & ~3;
-    std::string file;
-    BITMAPFILEHEADER fileHeader = {};
-    BITMAPINFOHEADER info = {};
-    fileHeader.bfType = 0x4D42;
-    fileHeader.bfOffBits = sizeof fileHeader + sizeof info;
-    fileHeader.bfSize = fileHeader.bfOffBits + stride * height;
-    info.biSize = sizeof info;
-    info.biWidth = width;
-    info.biHeight = height;
-    info.biPlanes = 1;
-    info.biBitCount = 24;
-    file.append(reinterpret_cast<const char*>(&fileHeader), sizeof fileHeader);
-    file.append(reinterpret_cast<const char*>(&info), sizeof info);
-    std::string row(stride, '\0');
-    for (int y = height - 1; y >= 0; --y) {
-        for (int x = 0; x < width; ++x) {
-            const COLORREF c = grab.At(x, y);
-            row[x * 3] = static_cast<char>(GetBValue(c));
-            row[x * 3 + 1] = static_cast<char>(GetGValue(c));
-            row[x * 3 + 2] = static_cast<char>(GetRValue(c));
-        }
-        file += row;
-    }
-    return WriteWholeFile(path, file);
+    CloseOnFailure(InpTextWnd::kClassName);
 }
 
 }  // namespace printtest

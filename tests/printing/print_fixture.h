@@ -19,6 +19,9 @@
 
 #include <gtest/gtest.h>
 
+#include "common/dialog_look.h"
+#include "common/input_text.h"
+#include "common/modal_driver.h"
 #include "common/window_harness.h"
 
 namespace printtest {
@@ -92,44 +95,34 @@ public:
 };
 
 // Runs steps against the thread's modal windows from a timer while a modal
-// call runs: each step gets the top-level window of this thread whose class
-// is `className` (or any dialog for "#32770") and returns true when it has
-// done its work. A step whose window does not come within the time fails the
-// test and the window is closed. The dialogs it drives show on the shared
-// display: it holds the screen lock, so that they never come over the window
-// of a test that sends real input.
-class ModalDriver {
+// call runs (common/modal_driver.h): each step gets the top-level window of
+// this thread whose class is `className` (or any dialog for "#32770") and
+// returns true when it has done its work. A step whose window does not come
+// within 15 s fails the test and the window (a text input window too) is
+// closed. The dialogs it drives show on the shared display: it holds the
+// screen lock, so that they never come over the window of a test that sends
+// real input.
+class ModalDriver : public harness::ModalDriver {
 public:
-    typedef std::function<bool(HWND)> Step;
     ModalDriver();
-    ~ModalDriver();
-    void Then(const wchar_t* className, Step step);
-    // True when every step ran.
-    bool Done() const;
 
 private:
-    static void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD);
-    struct Pending {
-        std::wstring className;
-        Step step;
-    };
     harness::ScreenLock screen_;
-    std::vector<Pending> steps_;
-    size_t next_ = 0;
-    UINT_PTR timer_ = 0;
-    DWORD started_ = 0;
 };
 
-// The visible top-level window of this thread with the class name, or null.
-HWND FindThreadWindow(const wchar_t* className, HWND exclude = nullptr);
+// The visible, enabled top-level window of this thread with the class name,
+// or null.
+inline HWND FindThreadWindow(const wchar_t* className, HWND exclude = nullptr)
+{
+    return harness::FindThreadWindow(className, nullptr, exclude);
+}
 // Clicks a dialog's button (BM_CLICK).
 void ClickButton(HWND dialog, int id);
 // Types into the text input window and accepts it.
-bool AnswerInputText(HWND input, const wchar_t* text);
+using harness::AnswerInputText;
 
-// Saves a window's picture as a 24-bit BMP (for looking at it).
-bool SaveWindowPicture(HWND window, const std::wstring& path);
-// The folder for pictures: $TF_SHOT_DIR when set, else the build folder.
-std::wstring PictureFolder();
+// Pictures of windows (for looking at them): tests/common/dialog_look.h.
+using harness::PictureFolder;
+using harness::SaveWindowBmp;
 
 }  // namespace printtest

@@ -4,6 +4,7 @@
 // of it (printing-<dialog>-<language>.bmp in $TF_SHOT_DIR or the build
 // folder) to be looked at. The print-state and printer status windows show
 // jobs of the scripted spooler.
+#include "common/dialog_look.h"
 #include "fake_spooler.h"
 #include "print_fixture.h"
 
@@ -29,25 +30,7 @@ using namespace printtest;
 
 namespace {
 
-// Puts the thread in a language (the UI language and the thread locale,
-// which Wine's resource loader follows) for the test, and back.
-class ThreadLanguage {
-public:
-    explicit ThreadLanguage(LANGID lang) : ui_(GetThreadUILanguage()), locale_(GetThreadLocale())
-    {
-        SetThreadUILanguage(lang);
-        SetThreadLocale(MAKELCID(lang, SORT_DEFAULT));
-    }
-    ~ThreadLanguage()
-    {
-        SetThreadLocale(locale_);
-        SetThreadUILanguage(ui_);
-    }
-
-private:
-    LANGID ui_;
-    LCID locale_;
-};
+using harness::ThreadLanguage;
 
 std::wstring Text(unsigned id)
 {
@@ -126,7 +109,7 @@ void TakeShot(const Shot& shot, LANGID lang, const char* langName)
         for (const char* c = langName; *c; ++c)
             path += static_cast<wchar_t>(*c);
         path += L".bmp";
-        saved = SaveWindowPicture(dialog, path);
+        saved = SaveWindowBmp(dialog, path);
         ClickButton(dialog, IDCANCEL);
         return true;
     });
@@ -285,7 +268,7 @@ TEST_P(DialogPictures, PrintStateWindow)
         RedrawWindow(window.GetHwnd(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN);
         Sleep(200);
         ExpectLooksRight(window.GetHwnd(), GetParam(), "printstate", {&window.CancelButton()});
-        EXPECT_TRUE(SaveWindowPicture(window.GetHwnd(), PicturePath("printstate", LangName())));
+        EXPECT_TRUE(SaveWindowBmp(window.GetHwnd(), PicturePath("printstate", LangName())));
         window.Stop();
     }
     DocPrintStateWnd::UnregisterClass();
@@ -336,7 +319,7 @@ TEST_P(DialogPictures, PrinterStatusWindow)
     harness::Pump(200);
     ExpectLooksRight(window.GetHwnd(), GetParam(), "printerstatus",
                      {&window.ExitButton(), &window.DeleteButton(), &window.DeleteAllButton()});
-    EXPECT_TRUE(SaveWindowPicture(window.GetHwnd(), PicturePath("printerstatus", LangName())));
+    EXPECT_TRUE(SaveWindowBmp(window.GetHwnd(), PicturePath("printerstatus", LangName())));
     StatusPrinterWnd::UnregisterClass();
 }
 

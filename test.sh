@@ -21,5 +21,9 @@ tf_register
 export LANG=en_US.UTF-8 LC_ALL=C.UTF-8
 status=0
 (cd "$TF_BUILD" && ctest -j "$TF_JOBS" --output-on-failure "$@") || status=$?
+# The archive tests mount their tmpfs disks below the build folder and
+# unmount them at their end; a test that crashed leaves its disk mounted.
+awk -v dir="$TF_BUILD/archive-disks/" 'index($2, dir) == 1 { print $2 }' /proc/mounts |
+    while read -r disk; do umount "$disk" 2>/dev/null || umount -l "$disk" 2>/dev/null || true; done
 tf_native || { [ "$status" != 0 ] || status=1; }
 exit $status

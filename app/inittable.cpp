@@ -1,5 +1,6 @@
 #include "app/inittable.h"
 
+#include "app/archiveservices.h"
 #include "app/connectwnd.h"
 #include "app/iconsbar.h"
 #include "app/iconsnimok.h"
@@ -30,13 +31,28 @@
 
 namespace {
 
-// The row of a window class that this program does not have.
-bool NoClassToRegister()
+// The archive side's windows, through its service table.
+bool RegisterArjWindow()
 {
-    return true;
+    const ArchiveServices& services = GetArchiveServices();
+    return services.registerArjWindow ? services.registerArjWindow() : true;
 }
-void NothingToUndo()
+void UnregisterArjWindow()
 {
+    const ArchiveServices& services = GetArchiveServices();
+    if (services.unregisterArjWindow)
+        services.unregisterArjWindow();
+}
+bool RegisterPrepDiskWnd()
+{
+    const ArchiveServices& services = GetArchiveServices();
+    return services.registerPrepDiskWnd ? services.registerPrepDiskWnd() : true;
+}
+void UnregisterPrepDiskWnd()
+{
+    const ArchiveServices& services = GetArchiveServices();
+    if (services.unregisterPrepDiskWnd)
+        services.unregisterPrepDiskWnd();
 }
 
 // The connect window's class is registered in the program's module.
@@ -92,8 +108,8 @@ const InitRow InitTable[] = {
     {RegisterConnectWnd, UnregisterConnectWnd, L"Register RegisterDConnectWnd"},
     {InitIconBitmapInfo, FreeIconBitmapInfo, L"InitIcons"},
     {IconsBar::RegisterClass, IconsBar::UnregisterClass, L"Register RegisterIconsBar"},
-    {NoClassToRegister, NothingToUndo, L"Register ArjWindow"},
-    {NoClassToRegister, NothingToUndo, L"Register PrepDiskWnd"},
+    {RegisterArjWindow, UnregisterArjWindow, L"Register ArjWindow"},
+    {RegisterPrepDiskWnd, UnregisterPrepDiskWnd, L"Register PrepDiskWnd"},
     {nullptr, nullptr, nullptr},
 };
 static_assert(sizeof(InitTable) / sizeof(InitTable[0]) == kInitTableRows + 1, "25 rows and the end row");

@@ -73,6 +73,8 @@ public:
     void SetFlag080() override {}
     void NoOp() override {}
     void SetDiskRequest(DWORD, const wchar_t*, DWORD) override {}
+    void BeginUserWait() override {}
+    void EndUserWait() override {}
     std::wstring last;   // what a status line would show, copied as the window copies it
 };
 

@@ -22,8 +22,8 @@
 #include "printing/jobstatus.h"
 #include "printing/printstatewnd.h"
 #include "printing/spooler.h"
-#include "printing/threadwait.h"
 #include "resources/strings.h"
+#include "ui/threadwait.h"
 
 #include <winspool.h>
 

@@ -5,11 +5,11 @@
 #include "foundation/textutil.h"
 #include "printing/jobstatus.h"
 #include "printing/spooler.h"
-#include "printing/threadwait.h"
 #include "resources/resource.h"
 #include "resources/strings.h"
 #include "ui/formsfont.h"
 #include "ui/gdi.h"
+#include "ui/threadwait.h"
 #include "ui/window_errors.h"
 
 #include <winspool.h>

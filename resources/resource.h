@@ -309,3 +309,18 @@
 #define IDM_SYNC_DISKS_REGISTERED 33779  // "Зарегистрированные"
 #define IDM_SYNC_COMMANDS 33788      // the menu bar's "Команды"
 #define IDM_SYNC_DISKS 33810         // the submenu "Диски"
+// Archiving (7000-7999): 7000 plus the number the system gives each
+// resource; the dialog's controls keep the system's ids.
+#define IDI_ARCHIVE 7220             // the archive window's class icon and Start; the preparation window's Prepare
+#define IDD_DISK_PROPERTIES 7225     // "Removable disk properties"
+#define IDC_PROP_LABEL 1240          // its volume label
+#define IDC_PROP_SERIAL 1241         // its volume serial number
+#define IDC_PROP_FREE 1242           // its free space
+#define IDC_PROP_CAPACITY 1243       // its capacity
+#define IDC_PROP_ERROR 1244          // its error line
+#define IDC_PROP_LABEL_TEXT 7401     // its labels (their texts come from the string table)
+#define IDC_PROP_SERIAL_TEXT 7402
+#define IDC_PROP_FREE_TEXT 7403
+#define IDC_PROP_CAPACITY_TEXT 7404
+#define IDM_ARCHIVE 7226             // the archive window's menu
+#define IDI_REMOVE_DISK 7229         // the archive window's Remove Disk

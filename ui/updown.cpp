@@ -38,8 +38,9 @@ DUpDown::~DUpDown()
 
 bool DUpDown::RegisterClass()
 {
-    // One line per concern; double-clicks, the right button's release and
-    // the middle button only report to the owner.
+    // One line per concern; double-clicks, the right button's release, the
+    // middle button and the keys (the image panel takes them as its own) only
+    // report to the owner.
     static const HandlerEntry handlers[] = {
         OnMessage<WM_CREATE, &DUpDown::OnCreate>(), OnMessage<WM_DESTROY, &DUpDown::OnDestroy>(),
         OnMessage<WM_PAINT, &DUpDown::OnPaint>(), OnMessage<WM_SIZE, &DUpDown::OnSize>(),
@@ -47,7 +48,7 @@ bool DUpDown::RegisterClass()
         OnMessage<WM_LBUTTONDOWN, &DUpDown::OnLButtonDown>(), OnMessage<WM_LBUTTONUP, &DUpDown::OnLButtonUp>(),
         OnMessage<WM_RBUTTONDOWN, &DUpDown::OnRButtonDown>(),
     };
-    return RegisterControl(gUpDownClass, handlers, ReportInput::kMouse);
+    return RegisterControl(gUpDownClass, handlers, ReportInput::kMouse | ReportInput::kKeys);
 }
 
 void DUpDown::UnregisterClass()

@@ -2,6 +2,7 @@
 
 #include "exchange/disks/removabledrive.h"
 #include "resources/strings.h"
+#include "ui/threadwait.h"
 
 #include <cwchar>
 
@@ -28,8 +29,10 @@ DiskSrvStep FinishOverlapped(HANDLE pipe, OVERLAPPED& ov, BOOL started, DiskSrvS
             *error = code;
             return failedStep;
         }
+        // A window's thread (the eject buttons) keeps its windows painted
+        // while the service answers.
         HANDLE waits[2] = {ov.hEvent, stop};
-        const DWORD wait = WaitForMultipleObjects(stop ? 2 : 1, waits, FALSE, timeoutMs);
+        const DWORD wait = WaitKeepingPainted(stop ? 2 : 1, waits, timeoutMs);
         if (wait != WAIT_OBJECT_0) {
             CancelIo(pipe);
             DWORD ignored = 0;

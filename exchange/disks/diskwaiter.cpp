@@ -2,6 +2,7 @@
 
 #include "exchange/disks/disksrvclient.h"
 #include "exchange/disks/removabledrive.h"
+#include "ui/threadwait.h"
 
 #include <cwchar>
 
@@ -77,13 +78,14 @@ void DiskWaiter::Stop()
     DWORD wait = WaitForSingleObject(thread_, 0);
     if (wait == WAIT_TIMEOUT) {
         SetEvent(stop_);
-        wait = WaitForSingleObject(done_, kStopWaitMs);
+        // The owner's thread stops it: its windows stay painted meanwhile.
+        wait = WaitKeepingPainted(done_, kStopWaitMs);
         // An exchange with the disk service ends on the stop event or at its
         // own time-out: wait for it rather than cut it off.
         while (wait == WAIT_TIMEOUT && inPipe_)
-            wait = WaitForSingleObject(done_, kDiskSrvTimeoutMs);
+            wait = WaitKeepingPainted(done_, kDiskSrvTimeoutMs);
         if (wait == WAIT_OBJECT_0)
-            WaitForSingleObject(thread_, kStopWaitMs);   // from SignalDone to the thread's end
+            WaitKeepingPainted(thread_, kStopWaitMs);   // from SignalDone to the thread's end
         else if (!inPipe_)
             TerminateThread(thread_, 0xFFFFFFFF);
     }

@@ -18,6 +18,7 @@
 #include "database/dbstatement.h"
 #include "exchange/sync/syncformat.h"
 #include "exchange/sync/syncsql.h"
+#include "exchange/sync/syncsteps.h"
 #include "foundation/messages.h"
 #include "foundation/prompt.h"
 #include "images/files/xmgfile.h"
@@ -200,7 +201,7 @@ bool SynchrThread::ReadSnimokDataExc(const wchar_t* path)
     CloseHandle(file);
     if (!picture_.Get()) {
         LogMessage(kSkipUnreadable);
-        ShowPrompt(nullptr, kErrCodes[0].text, nullptr, MB_OK);
+        Ask(nullptr, kErrCodes[0].text, nullptr, MB_OK);
         MarkNoDel();
         return false;
     }
@@ -343,6 +344,7 @@ void SynchrThread::InsertRestored(bool patientExists, bool imageExists, int disk
         remove.Params().SetStr(1, image_.fileName, nameLength);
         remove.Run();
         RunOn(session, syncsql::kSnimokIdentityOff);
+        ReachSyncStep(SyncStep::RestoreWritten);
         tx.Commit();
     }
     progress_->SetFlag100();
@@ -356,7 +358,7 @@ void SynchrThread::LogMessage(LONG code)
         insert.Params().SetStr(2, image_.fileName, static_cast<int>(wcslen(image_.fileName)));
         insert.Run();
     } catch (const DODBErrors& e) {
-        e.ShowMessage(nullptr, kErrorCaption, MB_OK);
+        ShowDbError(e);
     }
 }
 
@@ -368,11 +370,11 @@ void SynchrThread::MarkNoDel()
         update.Run();
         progress_->SetFlag080();
     } catch (const DODBErrors& e) {
-        e.ShowMessage(nullptr, kErrorCaption, MB_OK);
+        ShowDbError(e);
         const std::wstring text = syncfmt::Format(L"Флаг nodel не установлен\nфайл = %1,\n ser= %2!u!",
                                                   {reinterpret_cast<DWORD_PTR>(image_.fileName),
                                                    image_.archiveSerial});
-        ShowPrompt(nullptr, text.c_str(), nullptr, MB_OK);
+        Ask(nullptr, text.c_str(), nullptr, MB_OK);
     }
 }
 
@@ -385,7 +387,7 @@ bool SynchrThread::CheckDate(FILETIME* date, const wchar_t* name)
     const std::wstring text = syncfmt::Format(
         L"Возможно неправильный формат даты.\nПараметр - %1\nЗаменить значение параметра текущей датой?",
         {reinterpret_cast<DWORD_PTR>(name ? name : L"Нет имени параметра")});
-    if (ShowPrompt(nullptr, text.c_str(), nullptr, MB_YESNO) == IDYES) {
+    if (Ask(nullptr, text.c_str(), nullptr, MB_YESNO) == IDYES) {
         SYSTEMTIME today;
         GetSystemTime(&today);
         today.wHour = today.wMinute = today.wSecond = today.wMilliseconds = 0;

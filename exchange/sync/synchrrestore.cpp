@@ -43,7 +43,11 @@ INT_PTR AskDisk(HWND owner, const std::wstring& prompt, ISyncProgress* progress)
     INT_PTR result;
     if (GetPromptHook()) {
         for (;;) {
-            const int answer = ShowPrompt(owner, prompt.c_str(), L"Сообщение", MB_ABORTRETRYIGNORE);
+            int answer;
+            {
+                SyncUserWait wait(progress);
+                answer = ShowPrompt(owner, prompt.c_str(), L"Сообщение", MB_ABORTRETRYIGNORE);
+            }
             if (answer == kDiskPromptEject) {
                 progress->SetFlag040();
                 continue;
@@ -54,6 +58,7 @@ INT_PTR AskDisk(HWND owner, const std::wstring& prompt, ISyncProgress* progress)
             break;
         }
     } else {
+        SyncUserWait wait(progress);
         result = DialogBoxParamW(hInstance, MAKEINTRESOURCEW(IDD_INSERT_DISK), owner,
                                  GuardedDialogProc<InsertDiskDlgProc>, 0);
     }
@@ -83,8 +88,12 @@ INT_PTR CALLBACK InsertDiskDlgProc(HWND dialog, UINT message, WPARAM wParam, LPA
         EndDialog(dialog, kDialogContinue);
         return TRUE;
     case IDC_INSERT_EJECT:
-        if (tPromptProgress)
+        if (tPromptProgress) {
+            // The report takes the window's lock: not as a wait for the user.
+            tPromptProgress->EndUserWait();
             tPromptProgress->SetFlag040();
+            tPromptProgress->BeginUserWait();
+        }
         return TRUE;
     case IDCANCEL:   // the close box: as "Прервать"
         EndDialog(dialog, kDialogAbort);
@@ -166,13 +175,13 @@ int SynchrThread::AskForArchiveDisk(DWORD serial, RemovableDrive& drive)
             continue;
         if (drive.GetSerial() == serial)
             break;
-        ShowPrompt(owner, L"Не соответствует серийный номер\nВставте другой диск.", nullptr, MB_OK);
+        Ask(owner, L"Не соответствует серийный номер\nВставте другой диск.", nullptr, MB_OK);
     }
     if (registered)
         return 1;
     // A disk of Arj_tmp that Arj does not know (Arj changed after step 2):
     // registered on the user's word, else the command ends.
-    if (ShowPrompt(nullptr, L"Данный диск не зарегистрирован в БД\nЗарегистрировать диск?", nullptr,
+    if (Ask(nullptr, L"Данный диск не зарегистрирован в БД\nЗарегистрировать диск?", nullptr,
                    MB_YESNO | MB_ICONEXCLAMATION) != IDYES)
         FormatWin32Error(L"Диск не зарегистрирован в БД.", 0, nullptr);
     BoundStatement insert(session_, syncsql::kRegisterArj);

@@ -15,6 +15,7 @@
 #include "exchange/disks/arjregistry.h"
 #include "exchange/sync/syncformat.h"
 #include "exchange/sync/syncsql.h"
+#include "exchange/sync/syncsteps.h"
 #include "foundation/messages.h"
 
 #include <cwchar>
@@ -179,6 +180,7 @@ bool SynchrThread::ScanHdd(const wchar_t* folder)
                 update.Run();
                 found->second.onDisk = true;
             }
+            ReachSyncStep(SyncStep::ScanFileWritten);
             batch.Count();
             ++count;
             progress_->SetText2(syncfmt::Format(L"Снимок: %1!u!", {count}).c_str(), -1);
@@ -258,6 +260,7 @@ bool SynchrThread::ScanMoDisk()
                         update.Run();
                         found->second.arj = SerialToKey(serial);
                     }
+                    ReachSyncStep(SyncStep::ScanFileWritten);
                     batch.Count();
                     ++count;
                     anyFile = true;

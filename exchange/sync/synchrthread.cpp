@@ -162,7 +162,7 @@ void SynchrThread::OpenSession()
 void SynchrThread::Run()
 {
     if (FAILED(CoInitializeEx(nullptr, COINIT_MULTITHREADED))) {
-        ShowPrompt(nullptr, L"Ошибка CoInitializeEx", nullptr, MB_OK);
+        Ask(nullptr, L"Ошибка CoInitializeEx", nullptr, MB_OK);
         FormatWin32Error(L"Ошибка CoInitializeEx", 0, nullptr);
     }
     comInitialized_ = true;
@@ -217,6 +217,19 @@ bool SynchrThread::CreateTmpTables()
 void SynchrThread::CheckCommand(DWORD timeout)
 {
     progress_->WaitCommand(timeout);
+}
+
+int SynchrThread::Ask(HWND owner, const wchar_t* text, const wchar_t* caption, UINT flags)
+{
+    SyncUserWait wait(progress_);
+    return ShowPrompt(owner, text, caption, flags);
+}
+
+void SynchrThread::ShowDbError(const DODBErrors& error)
+{
+    wchar_t text[2048] = {};
+    error.GetText(text, 1000);
+    Ask(nullptr, text, L"Error", MB_OK);
 }
 
 void SynchrThread::StripExtension(wchar_t* buffer, int bufferBytes, const wchar_t* fileName)

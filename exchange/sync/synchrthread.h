@@ -44,6 +44,7 @@
 // values.
 #pragma once
 
+#include "database/dberrors.h"
 #include "database/dbobject.h"
 #include "database/dbsession.h"
 #include "exchange/disks/removabledrive.h"
@@ -137,6 +138,13 @@ public:
     // Polls the channel: returns on no command or continue; throws 1 (stop)
     // or -1.
     void CheckCommand(DWORD timeout);
+    // Every prompt of the worker: the user's answer is waited for as a wait
+    // for the user (SyncUserWait), the only time the worker may be
+    // terminated, so nothing but the prompt runs inside it.
+    int Ask(HWND owner, const wchar_t* text, const wchar_t* caption, UINT flags);
+    // A database error shown with the caption "Error" (its text is taken
+    // before the prompt).
+    void ShowDbError(const DODBErrors& error);
     // The found file's name up to its first dot into `buffer` (bytes of room);
     // throws MsgExcept for a name without a dot or one too long.
     void StripExtension(wchar_t* buffer, int bufferBytes, const wchar_t* fileName);

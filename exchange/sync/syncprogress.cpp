@@ -2,6 +2,7 @@
 
 #include "exchange/sync/synchrthread.h"
 #include "foundation/prompt.h"
+#include "ui/threadwait.h"
 
 #include <cwchar>
 
@@ -10,6 +11,7 @@ namespace {
 const wchar_t kCaption[] = L"Сообщение";
 const wchar_t kStartTimeout[] = L"Тайм-аут. Нет ответа от запущенной задачи.";
 const wchar_t kNotEnding[] = L"Поток не завершается.\nПодождать завершение потока";
+const DWORD kSafePointPollMs = 50;   // between looks for a worker that may be terminated
 
 }  // namespace
 
@@ -32,9 +34,12 @@ bool SyncProgress::StartThread(CRITICAL_SECTION* lock, HWND owner, SyncStartReco
     message_ = WM_SYNC_PROGRESS;
     lock_ = lock;
     owner_ = owner;
+    InterlockedExchange(&workerState_, kWorkerWorking);
     thread_ = CreateThread(nullptr, 0, SynchrThreadProc, start, 0, nullptr);
     if (thread_) {
-        if (WaitForSingleObject(start->startEvent, kStartWaitMs) == WAIT_OBJECT_0) {
+        // A worker that has not signalled its start has only copied its start
+        // record: stopping it there harms nothing.
+        if (WaitKeepingPainted(start->startEvent, kStartWaitMs) == WAIT_OBJECT_0) {
             CloseHandle(start->startEvent);
             start->startEvent = nullptr;
             return true;
@@ -58,7 +63,7 @@ DWORD SyncProgress::StopThread()
         return 0;
     bool ended = false;
     for (;;) {
-        const DWORD wait = WaitForSingleObject(thread_, kStopWaitMs);
+        const DWORD wait = WaitKeepingPainted(thread_, kStopWaitMs);
         if (wait == WAIT_OBJECT_0) {
             ended = true;
             break;
@@ -69,13 +74,39 @@ DWORD SyncProgress::StopThread()
             break;
     }
     if (!ended)
-        TerminateThread(thread_, 0xFFFFFFFF);
+        TerminateAtUserWait();
     DWORD code = 0;
-    if (!GetExitCodeThread(thread_, &code))
-        code = 0xFFFFFFFF;
+    if (!GetExitCodeThread(thread_, &code) || code == STILL_ACTIVE)
+        code = kSyncResultTerminated;
     CloseHandle(thread_);
     thread_ = nullptr;
     return code;
+}
+
+bool SyncProgress::TerminateAtUserWait()
+{
+    for (;;) {
+        if (InterlockedCompareExchange(&workerState_, kWorkerTerminating, kWorkerWaitingUser) == kWorkerWaitingUser) {
+            // It waits for the user and cannot leave the wait any more
+            // (EndUserWait): it holds nothing that its end could harm.
+            if (TerminateThread(thread_, kSyncResultTerminated)) {
+                WaitKeepingPainted(thread_, INFINITE);
+                return true;
+            }
+            // It stays asleep in EndUserWait, holding nothing: let it be.
+            LogWin32Failure(L"TerminateThread", L"the synchronisation worker", GetLastError());
+            return false;
+        }
+        // Working: it has been asked to stop and ends at its next poll, or
+        // comes to a wait for the user.
+        const DWORD wait = WaitKeepingPainted(thread_, kSafePointPollMs);
+        if (wait == WAIT_OBJECT_0)
+            return false;
+        if (wait != WAIT_TIMEOUT) {
+            LogWin32Failure(L"WaitForSingleObject", L"the synchronisation worker", GetLastError());
+            Sleep(kSafePointPollMs);
+        }
+    }
 }
 
 bool SyncProgress::SendCommand(DWORD command, DWORD postTimeout, DWORD replyTimeout)
@@ -228,6 +259,20 @@ void SyncProgress::SetDiskRequest(DWORD serial, const wchar_t* text, DWORD value
     diskText_ = text && *text ? text : nullptr;
     changes_ |= kSyncDiskRequest;
     Unlock();
+}
+
+void SyncProgress::BeginUserWait()
+{
+    InterlockedCompareExchange(&workerState_, kWorkerWaitingUser, kWorkerWorking);
+}
+
+void SyncProgress::EndUserWait()
+{
+    if (InterlockedCompareExchange(&workerState_, kWorkerWorking, kWorkerWaitingUser) != kWorkerTerminating)
+        return;
+    // The window terminates this thread at this moment: not one step more.
+    for (;;)
+        Sleep(INFINITE);
 }
 
 bool SyncProgress::WaitCommand(DWORD timeout)

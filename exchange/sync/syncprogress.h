@@ -19,6 +19,21 @@
 // The same object serves every procedure of the window's life.
 //
 // The worker sees only ISyncProgress; the window uses the class itself.
+//
+// A worker is never terminated while it holds the database or a file: in a
+// transaction or a single statement of its session, a dead thread would keep
+// the database's write lock for the rest of the program's life (every later
+// write would wait and fail), and a file half handled would stay so. The
+// worker holds neither only while it waits for the user's answer to one of
+// its prompts; it tells the channel when such a wait begins and ends
+// (BeginUserWait, EndUserWait), and StopThread terminates it only there. A
+// worker the user gave up on elsewhere is waited for until it ends or reaches
+// such a wait; since the window has asked it to stop, it ends at its next
+// poll, within one file.
+//
+// Waits of the window's thread (the start, the stop) keep the thread's
+// windows painted and answer what other threads send it (a prompt of the
+// worker owned by the window), but run no command of the window.
 #pragma once
 
 #include "foundation/dstring.h"
@@ -51,6 +66,7 @@ const DWORD kSyncCommandContinue = 1;
 const DWORD kSyncResultDone = 0;
 const DWORD kSyncResultStopped = 1;   // stopped by the user
 const DWORD kSyncResultFailed = 2;
+const DWORD kSyncResultTerminated = 0xFFFFFFFF;   // the user gave up on it
 
 // What the worker sees of the channel.
 class ISyncProgress {
@@ -73,9 +89,28 @@ public:
     virtual void SetFlag080() = 0;
     virtual void NoOp() = 0;
     virtual void SetDiskRequest(DWORD serial, const wchar_t* text, DWORD value) = 0;
+    // The worker waits for the user's answer, holding no transaction, no
+    // statement and no file, until EndUserWait: the only time it may be
+    // terminated. EndUserWait never returns to a worker that is being
+    // terminated.
+    virtual void BeginUserWait() = 0;
+    virtual void EndUserWait() = 0;
 
 protected:
     ~ISyncProgress() = default;
+};
+
+// The worker's wait for the user, for a scope: a prompt's call and nothing
+// else (no statement, no file, no report to the window) goes inside it.
+class SyncUserWait {
+public:
+    explicit SyncUserWait(ISyncProgress* progress) : progress_(progress) { progress_->BeginUserWait(); }
+    ~SyncUserWait() { progress_->EndUserWait(); }
+    SyncUserWait(const SyncUserWait&) = delete;
+    SyncUserWait& operator=(const SyncUserWait&) = delete;
+
+private:
+    ISyncProgress* progress_;
 };
 
 struct SyncStartRecord;
@@ -97,8 +132,10 @@ public:
     // start within 5 seconds.
     bool StartThread(CRITICAL_SECTION* lock, HWND owner, SyncStartRecord* start);
     // Waits for the worker to end, asking the user every 5 seconds whether to
-    // go on waiting; the worker's exit code (0 when none runs; 0xFFFFFFFF when
-    // the user gave up and it was terminated).
+    // go on waiting; the worker's exit code (0 when none runs). When the user
+    // gives up, the worker is terminated as soon as it waits for the user
+    // (kSyncResultTerminated), or waited for until it ends, whichever comes
+    // first. The thread's windows stay painted meanwhile.
     DWORD StopThread();
     bool SendCommand(DWORD command, DWORD postTimeout, DWORD replyTimeout);
     // The stop command without time-outs: true when the worker took it, or
@@ -151,6 +188,8 @@ public:
     void SetFlag080() override { SetBit(kSyncSkipped); }
     void NoOp() override {}
     void SetDiskRequest(DWORD serial, const wchar_t* text, DWORD value) override;
+    void BeginUserWait() override;
+    void EndUserWait() override;
     void SetFlag008() { SetBit(kSyncFlag008); }
 
 private:
@@ -158,6 +197,16 @@ private:
     void Notify();
     void StoreText(const wchar_t* text, int length, wchar_t*& slot);
     void FreeText(wchar_t*& slot);
+    // Terminates the worker once it waits for the user, or waits for its
+    // end; true when it was terminated.
+    bool TerminateAtUserWait();
+
+    // Where the worker stands, for termination.
+    enum WorkerState : LONG {
+        kWorkerWorking = 0,       // it may hold the database or a file
+        kWorkerWaitingUser = 1,   // it waits for the user and holds neither
+        kWorkerTerminating = 2,   // the window is terminating it
+    };
 
     HANDLE heap_ = nullptr;             // the process heap, taken at the first text
     HANDLE thread_ = nullptr;           // the running worker
@@ -173,4 +222,5 @@ private:
     DWORD diskSerial_ = 0;              // the disk request
     DWORD diskValue_ = 0;
     DString diskText_;
+    volatile LONG workerState_ = kWorkerWorking;   // WorkerState
 };

@@ -29,6 +29,12 @@
 // starts the next disk's scan while "Отмена" is enabled. "Отмена", or a disk
 // scan that fails or is stopped, leaves the loop.
 //
+// Stopping never blocks the window's thread for long: a stop is posted, and
+// where the worker's end must be awaited (the end of a procedure, the
+// window's own end) the channel waits with the windows painted, asks the
+// user every 5 seconds, and terminates a worker only while it waits for the
+// user, never while it holds the database (SyncProgress).
+//
 // The menu commands that change the tables (the suspect move and dropping
 // the auxiliary tables) are greyed while the worker runs, as the buttons are.
 #pragma once

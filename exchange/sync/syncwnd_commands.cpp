@@ -187,6 +187,10 @@ bool ScanDbWindow::StartProcedure(DWORD command)
 void ScanDbWindow::EndProcedure()
 {
     const DWORD result = progress_.StopThread();
+    // A worker terminated in a dialog it showed over this window leaves the
+    // window disabled.
+    if (result == kSyncResultTerminated && !IsWindowEnabled(hwnd))
+        EnableWindow(hwnd, TRUE);
     EnterCriticalSection(&lock_);
     flags_.result = result;
     LeaveCriticalSection(&lock_);
@@ -302,21 +306,10 @@ void ScanDbWindow::StopWorkerForGood()
     if (!progress_.IsRunning())
         return;
     progress_.PostStop();
-    // Wait for the worker to end, answering what other threads send this
-    // thread meanwhile (a prompt of the worker owned by this window), then
-    // collect it; a worker that does not end is asked about and terminated
-    // by the channel.
-    const HANDLE thread = progress_.ThreadHandle();
-    const DWORD until = GetTickCount() + SyncProgress::kStopWaitMs;
-    for (;;) {
-        const DWORD now = GetTickCount();
-        const DWORD left = static_cast<LONG>(until - now) > 0 ? until - now : 0;
-        const DWORD wait = MsgWaitForMultipleObjects(1, &thread, FALSE, left, QS_SENDMESSAGE);
-        if (wait != WAIT_OBJECT_0 + 1)
-            break;
-        MSG msg;
-        PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
-    }
+    // The channel waits for its end with this thread's windows painted and
+    // what other threads send answered (a prompt of the worker owned by this
+    // window); a worker that does not end is asked about, and terminated
+    // only while it waits for the user.
     progress_.StopThread();
     flags_.commands = 0;
     stopping_ = false;

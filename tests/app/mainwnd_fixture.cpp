@@ -148,7 +148,7 @@ void MainWndSite::SetUp()
     WriteFile(file, text.data(), static_cast<DWORD>(text.size() * sizeof(wchar_t)), &written, nullptr);
     CloseHandle(file);
     ASSERT_TRUE(CreateSiteDatabase(folder_ + L"site.db", schemaFile, error)) << Narrow(error);
-    patients_ = FillSiteTables(error);
+    patients_ = FillSiteTables(error, russianSite_);
     ASSERT_FALSE(patients_.empty()) << Narrow(error);
 
     ASSERT_TRUE(DControl::InitFont());

@@ -53,6 +53,7 @@ protected:
     std::wstring folder_;              // the site, ending with "\"
     std::vector<long> patients_;       // the demo patients' keys
     UINT_PTR filterCloser_ = 0;        // the timer that closes filter forms
+    bool russianSite_ = true;          // the language of the site's templates (set before SetUp)
 
 private:
     // The window fills the screen: no other test's window or mouse meanwhile.

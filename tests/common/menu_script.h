@@ -24,6 +24,7 @@ struct TrackedItem {
     UINT id;
     std::wstring text;
     UINT state;
+    HBITMAP picture = nullptr;   // an item shown as a picture
 };
 
 class MenuScript {
@@ -78,13 +79,13 @@ public:
             wchar_t text[256] = {};
             MENUITEMINFOW mi = {};
             mi.cbSize = sizeof mi;
-            mi.fMask = MIIM_ID | MIIM_STATE | MIIM_STRING | MIIM_FTYPE;
+            mi.fMask = MIIM_ID | MIIM_STATE | MIIM_STRING | MIIM_FTYPE | MIIM_BITMAP;
             mi.dwTypeData = text;
             mi.cch = 255;
             GetMenuItemInfoW(menu, i, TRUE, &mi);
             const bool separator = (mi.fType & MFT_SEPARATOR) != 0;
             items.push_back(TrackedItem{separator ? 0u : mi.wID, separator ? std::wstring() : std::wstring(text),
-                                        mi.fState});
+                                        mi.fState, separator ? nullptr : mi.hbmpItem});
         }
         Seen().push_back(items);
         State().point = POINT{x, y};

@@ -76,23 +76,34 @@ TempDir::~TempDir()
     testfix::RemoveTree(path_);
 }
 
+namespace {
+
+// The letters leased in this process: a thread that owns a letter's mutex
+// would be granted it again, so a second drive of the same test must skip it.
+volatile LONG gLeasedHere = 0;
+
+}  // namespace
+
 SimulatedDrive::SimulatedDrive()
 {
     // Bounded: every letter is tried for up to a minute in all.
     for (int round = 0; round < 600 && !letter_; ++round) {
-        for (wchar_t c = L'K'; c <= L'P' && !letter_; ++c) {
+        for (wchar_t c = L'K'; c <= L'X' && !letter_; ++c) {
+            const LONG bit = 1L << (c - L'K');
+            if (InterlockedOr(&gLeasedHere, bit) & bit)
+                continue;
             wchar_t name[64];
             _snwprintf(name, 63, L"TobalFluoro test drive %lc", c);
             name[63] = 0;
             HANDLE m = CreateMutexW(nullptr, FALSE, name);
-            if (!m)
-                continue;
-            const DWORD wait = WaitForSingleObject(m, 0);
+            const DWORD wait = m ? WaitForSingleObject(m, 0) : WAIT_FAILED;
             if (wait == WAIT_OBJECT_0 || wait == WAIT_ABANDONED) {
                 mutex_ = m;
                 letter_ = c;
             } else {
-                CloseHandle(m);
+                if (m)
+                    CloseHandle(m);
+                InterlockedAnd(&gLeasedHere, ~bit);
             }
         }
         if (!letter_)
@@ -110,6 +121,8 @@ SimulatedDrive::~SimulatedDrive()
         ReleaseMutex(mutex_);
         CloseHandle(mutex_);
     }
+    if (letter_)
+        InterlockedAnd(&gLeasedHere, ~(1L << (letter_ - L'K')));
 }
 
 std::wstring SimulatedDrive::Root() const
@@ -151,9 +164,11 @@ bool SimulatedDrive::HasDisk() const
     return GetVolumeInformationW(Root().c_str(), nullptr, 0, &serial, nullptr, nullptr, nullptr, 0) != 0;
 }
 
-DiskService::DiskService() : pipe_(L"\\\\.\\pipe\\" + UniqueName(L"tfsyncdisk"))
+DiskService::DiskService(const std::wstring& requestLog) : pipe_(L"\\\\.\\pipe\\" + UniqueName(L"tfsyncdisk"))
 {
     std::wstring command = L"\"" + std::wstring(TF_EXCHANGE_DISKSRV_EXE) + L"\" \"" + pipe_ + L"\"";
+    if (!requestLog.empty())
+        command += L" 0 \"" + requestLog + L"\"";
     STARTUPINFOW si = {};
     si.cb = sizeof si;
     if (!CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr, &si,

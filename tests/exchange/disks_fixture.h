@@ -28,7 +28,7 @@ private:
     std::wstring path_;
 };
 
-// One drive letter of the range K..P leased for the object's life; its disk
+// One drive letter of the range K..X leased for the object's life; its disk
 // is ejected at the end.
 class SimulatedDrive {
 public:
@@ -55,10 +55,11 @@ private:
 };
 
 // The disk service stand-in on its own pipe, set as the pipe the client uses
-// for the object's life.
+// for the object's life. With a log file, the stand-in appends every request
+// it reads to it (one line of hexadecimal bytes each).
 class DiskService {
 public:
-    DiskService();
+    explicit DiskService(const std::wstring& requestLog = std::wstring());
     ~DiskService();
     DiskService(const DiskService&) = delete;
     DiskService& operator=(const DiskService&) = delete;

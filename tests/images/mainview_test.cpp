@@ -366,6 +366,51 @@ TEST_F(PanelTest, ToolbarButtonsWalkWithTheArrowKeys)
     EXPECT_EQ(kToolProfile, GetPanelMode()) << "other keys reach the panel";
 }
 
+// A key pressed while a window/level control has the focus is the panel's
+// key: the keyboard's message goes to the focused control, which hands it on.
+TEST_F(PanelTest, KeysPressedOnTheLevelControlsRunThePanelsCommands)
+{
+    DPicturePtr p = PatientPicture();
+    ShowMainViewRefresh(p);
+    HWND focused = nullptr;
+    auto press = [&](WPARAM key) {
+        ASSERT_EQ(focused, GetFocus()) << "the key goes to the control";
+        PostMessageW(focused, WM_KEYDOWN, key, 1);
+        PostMessageW(focused, WM_KEYUP, key, 0xC0000001);
+        harness::Pump(20);
+    };
+    for (DUpDown* control : {&panel->OffsetControl(), &panel->WidthControl()}) {
+        const bool offset = control == &panel->OffsetControl();
+        SetPanelMode(kToolNone);
+        SetFocus(control->GetHwnd());
+        focused = control->GetHwnd();
+        press('N');
+        EXPECT_EQ(1, p->negative) << (offset ? "offset" : "width");
+        EXPECT_TRUE(panel->GetButton(kButtonNegative)->GetCheck());
+        press('N');
+        EXPECT_EQ(0, p->negative);
+        press('P');
+        EXPECT_EQ(kToolProfile, GetPanelMode()) << (offset ? "offset" : "width");
+        press('E');
+        EXPECT_EQ(kToolWindowMeanSd, GetPanelMode());
+    }
+    // Escape, the panel's Exit, from the width control.
+    press(VK_ESCAPE);
+    EXPECT_FALSE(panel->IsShown());
+}
+
+// The panel's class erases with the system colour brush value 5, the menu
+// colour (COLOR_MENU + 1).
+TEST_F(PanelTest, TheClassBackgroundIsTheSystemBrushValueFive)
+{
+    WNDCLASSEXW cls = {};
+    cls.cbSize = sizeof cls;
+    ASSERT_TRUE(GetClassInfoExW(hInstance, MainViewWnd::kClassName, &cls));
+    EXPECT_EQ(reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(5)), cls.hbrBackground);
+    EXPECT_EQ(reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_MENU + 1)), cls.hbrBackground);
+    EXPECT_EQ(static_cast<UINT>(CS_DBLCLKS | CS_OWNDC | CS_NOCLOSE), cls.style);
+}
+
 // Drives the real mouse and keyboard: runs alone (see tests.cmake).
 using PanelRealInput = PanelTest;
 

@@ -38,6 +38,16 @@ protected:
         [](void* c, DUpDown*, int v) { Self(c)->log.Addf("changing %d", v); },
     };
     DUpDownInput inputRecord = {};
+
+    // An input record that notes the keys.
+    static DUpDownInput KeyRecord()
+    {
+        DUpDownInput r = {};
+        r.keyDown = [](void* c, DUpDown*, WPARAM key, LPARAM) { Self(c)->log.Addf("key down %d", (int)key); };
+        r.keyUp = [](void* c, DUpDown*, WPARAM key, LPARAM) { Self(c)->log.Addf("key up %d", (int)key); };
+        r.character = [](void* c, DUpDown*, WPARAM ch, LPARAM) { Self(c)->log.Addf("char %d", (int)ch); };
+        return r;
+    }
 };
 
 TEST_F(UpDownTest, LayoutSplitsTheColumnIntoArrowsAndStrip)
@@ -216,6 +226,25 @@ TEST_F(UpDownTest, RightClickWithoutValueSetCallbackLeavesTheValue)
     ASSERT_TRUE(Make(0, 100, 50, 20, 1, 60, 40, DUpDownStyle::kVisible | DUpDownStyle::kText, &onlyChanging));
     Send(WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(5, 5));
     EXPECT_EQ(control->GetValue(), 50);
+}
+
+// Keys never change the value: they go to the owner's input record as they
+// come, and without a key entry nothing happens.
+TEST_F(UpDownTest, KeysReachTheOwnersRecordAndLeaveTheValue)
+{
+    inputRecord = KeyRecord();
+    ASSERT_TRUE(Make(0, 100, 50, 20, 1));
+    Send(WM_KEYDOWN, VK_UP, 1);
+    Send(WM_KEYUP, VK_UP, 0xC0000001);
+    Send(WM_CHAR, 'n', 1);
+    EXPECT_EQ(control->GetValue(), 50);
+    EXPECT_TRUE(LogMatches(log, {"key down 38", "key up 38", "char 110"}));
+    inputRecord = DUpDownInput{};
+    ASSERT_TRUE(Make(0, 100, 50, 20, 1));
+    log.Clear();
+    Send(WM_KEYDOWN, VK_DOWN, 1);
+    EXPECT_EQ(control->GetValue(), 50);
+    EXPECT_TRUE(LogMatches(log, {}));
 }
 
 TEST_F(UpDownTest, LosingTheCaptureEndsHoverAndDrag)

@@ -270,6 +270,34 @@ void AnswerRequest(const BYTE* request, DWORD size, BYTE reply[kReplySize])
 
 namespace {
 
+const wchar_t* gRequestLog = nullptr;
+CRITICAL_SECTION gLogLock;
+
+// One line per request: its bytes in hexadecimal.
+void LogRequest(const BYTE* request, DWORD size)
+{
+    if (!gRequestLog)
+        return;
+    static const char kDigits[] = "0123456789ABCDEF";
+    char line[2 * kReadLimit + 3];
+    DWORD n = 0;
+    for (DWORD i = 0; i < size && i < kReadLimit; ++i) {
+        line[n++] = kDigits[request[i] >> 4];
+        line[n++] = kDigits[request[i] & 15];
+    }
+    line[n++] = '\r';
+    line[n++] = '\n';
+    EnterCriticalSection(&gLogLock);
+    HANDLE file = CreateFileW(gRequestLog, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file != INVALID_HANDLE_VALUE) {
+        DWORD written = 0;
+        WriteFile(file, line, n, &written, nullptr);
+        CloseHandle(file);
+    }
+    LeaveCriticalSection(&gLogLock);
+}
+
 // Serving: the listening loop (ServePipe) only accepts clients. Each client
 // is served on a thread of its own (ServeClient): one request, one reply,
 // then the instance is closed. Every wait of a client's thread is bounded by
@@ -328,6 +356,7 @@ void Serve(HANDLE pipe, DWORD timeoutMs)
     DWORD read = 0;
     bool answered = false;
     if (Transfer(pipe, false, request, sizeof request, &read, timeoutMs, event)) {
+        LogRequest(request, read);
         AnswerRequest(request, read, reply);
         answered = true;
     } else if (GetLastError() == ERROR_MORE_DATA) {
@@ -340,6 +369,7 @@ void Serve(HANDLE pipe, DWORD timeoutMs)
             total += more;
         } while (!done && GetLastError() == ERROR_MORE_DATA);
         if (done) {
+            LogRequest(request, read);
             AnswerRequest(request, total, reply);
             answered = true;
         }
@@ -387,6 +417,16 @@ bool AwaitClient(HANDLE pipe)
 }
 
 }  // namespace
+
+void SetRequestLog(const wchar_t* path)
+{
+    static bool ready = false;
+    if (!ready) {
+        InitializeCriticalSection(&gLogLock);
+        ready = true;
+    }
+    gRequestLog = path;
+}
 
 DWORD ServePipe(const wchar_t* pipeName, DWORD readTimeoutMs)
 {

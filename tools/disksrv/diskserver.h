@@ -28,6 +28,11 @@ const int kDiskNameChars = 12;
 // and a reason; so do drives that cannot be ejected or formatted.
 void AnswerRequest(const BYTE* request, DWORD size, BYTE reply[kReplySize]);
 
+// Appends every request the service reads to the file, one line of
+// hexadecimal bytes each ("0200450000..."), before it is answered; null
+// logs nothing. Call before ServePipe.
+void SetRequestLog(const wchar_t* path);
+
 // How long a client may take to send its request and to read its reply.
 const DWORD kDefaultReadTimeoutMs = 5000;
 

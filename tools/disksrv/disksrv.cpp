@@ -1,6 +1,8 @@
-// The disk service stand-in: "disksrv [pipe name [time-out in ms]]" serves
-// the pipe "\\.\pipe\DiskSrv" (or the one named) until the process is ended;
-// a client silent for the time-out (5,000 ms unless given) is disconnected.
+// The disk service stand-in: "disksrv [pipe name [time-out in ms [log file]]]"
+// serves the pipe "\\.\pipe\DiskSrv" (or the one named) until the process is
+// ended; a client silent for the time-out (5,000 ms unless given; 0 keeps
+// the default) is disconnected. With a log file, every request read is
+// appended to it as a line of hexadecimal bytes.
 #include "tools/disksrv/diskserver.h"
 
 #include <cstdio>
@@ -15,6 +17,8 @@ int wmain(int argc, wchar_t** argv)
         if (given > 0)
             timeoutMs = given;
     }
+    if (argc > 3)
+        SetRequestLog(argv[3]);
     fwprintf(stderr, L"disksrv: serving %ls\n", pipe);
     DWORD error = ServePipe(pipe, timeoutMs);
     fwprintf(stderr, L"disksrv: cannot create the pipe %ls (error %lu)\n", pipe, error);

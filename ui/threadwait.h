@@ -14,3 +14,13 @@ inline DWORD WaitAnsweringSent(HANDLE handle, DWORD timeout)
 {
     return WaitAnsweringSent(1, &handle, timeout);
 }
+
+// The same wait for a window's own thread: it also paints the thread's
+// windows meanwhile, so a wait of seconds never leaves them blank or
+// half-drawn. Still no posted message and no input is dispatched, so no
+// command of the waiting window can run inside the wait.
+DWORD WaitKeepingPainted(DWORD count, const HANDLE* handles, DWORD timeout);
+inline DWORD WaitKeepingPainted(HANDLE handle, DWORD timeout)
+{
+    return WaitKeepingPainted(1, &handle, timeout);
+}

@@ -1,0 +1,535 @@
+#include "archive/arjworker.h"
+
+#include "archive/arjroom.h"
+#include "database/dberrors.h"
+#include "database/dbstart.h"
+#include "exchange/disks/removabledrive.h"
+#include "foundation/datetime.h"
+#include "foundation/globals.h"
+#include "foundation/journal.h"
+#include "foundation/prompt.h"
+#include "resources/strings.h"
+#include "ui/widgets.h"
+
+#include <cwchar>
+#include <functional>
+#include <vector>
+
+const wchar_t kBackupDbKey[] = L"BackupDB";
+const wchar_t kBackupPathValue[] = L"BackupPath";
+const wchar_t kLastFileValue[] = L"LastFile";
+const wchar_t kMaxFilesValue[] = L"nMaxFiles";
+const wchar_t kBackupFileValue[] = L"File";
+const wchar_t kDiskLastCopyValue[] = L"DiskLastCopyDB";
+const wchar_t kLastDbDateValue[] = L"LastDBDate";
+const wchar_t kDiskCfgName[] = L"diskcfg.ini";
+
+namespace {
+
+const wchar_t kArchiveListSql[] =
+    L"SELECT Snimok, [File Name] FROM Snimok  WHERE Arj IS NULL AND [Disk]=1 AND [File Name] IS NOT NULL;";
+const wchar_t kArjCountSql[] = L"SELECT COUNT(*) FROM Arj WHERE Arj=?;";
+const wchar_t kStampSql[] = L"UPDATE Snimok SET Arj=? WHERE Snimok=?;";
+const wchar_t kPurgeFixSql[] = L"DELETE FROM FixSnimok WHERE [Date fix] < GetDate();";
+const wchar_t kDiskNameSql[] = L"Select name from arj where arj=?;";
+const wchar_t kMissingFileSql[] =
+    L"SELECT Patient.Name1+' '+Patient.Name2+' '+Patient.Name3, Snimok.[Date file] FROM Patient INNER JOIN Snimok "
+    L"ON Patient.Patient = Snimok.Patient WHERE [file name] = ?;";
+
+const int kFileNameChars = 260;
+
+std::wstring RootOf(const wchar_t* path)
+{
+    std::wstring root;
+    if (path && path[0]) {
+        root += path[0];
+        root += L":\\";
+    }
+    return root;
+}
+
+// The size of a file; false when it cannot be read. The file's attributes
+// give it without opening the file (one system call for each image, which
+// matters when dozens of large images are archived).
+bool GetFileSizeByName(const wchar_t* path, ULONGLONG* size)
+{
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExW(path, GetFileExInfoStandard, &data) || (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+        return false;
+    *size = (static_cast<ULONGLONG>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+    return true;
+}
+
+ArchiveCopyRoutine volatile gCopyRoutine = nullptr;
+
+}  // namespace
+
+ArchiveCopyRoutine SetArchiveCopyRoutine(ArchiveCopyRoutine routine)
+{
+    ArchiveCopyRoutine previous = gCopyRoutine;
+    gCopyRoutine = routine;
+    return previous;
+}
+
+// ---- row batches ----------------------------------------------------------------------
+
+RowBatch::~RowBatch()
+{
+    if (open_)
+        session_->AbortTx();
+}
+
+void RowBatch::Begin()
+{
+    if (open_)
+        return;
+    const HRESULT hr = session_->BeginTx();
+    if (FAILED(hr))
+        ThrowDatabaseError(hr);
+    open_ = true;
+    rows_ = 0;
+    started_ = GetTickCount();
+}
+
+void RowBatch::Changed()
+{
+    ++rows_;
+    if (rows_ >= kRows || GetTickCount() - started_ >= kMs)
+        Commit();
+}
+
+void RowBatch::Commit()
+{
+    if (!open_)
+        return;
+    open_ = false;
+    const HRESULT hr = session_->CommitSync();
+    if (FAILED(hr)) {
+        session_->AbortTx();
+        ThrowDatabaseError(hr);
+    }
+}
+
+// ---- the thread ------------------------------------------------------------------
+
+DWORD WINAPI procArj(void* param)
+{
+    WorkerParams* params = static_cast<WorkerParams*>(param);
+    int result = -1;
+    {
+        ArjWorker worker(*params);
+        SetEvent(params->startEvent);   // the block is ours no longer
+        try {
+            worker.Run();
+        } catch (int) {
+            worker.Base().SetResult(-1);
+        } catch (...) {
+            worker.Base().SetResult(-1);
+            const std::wstring text = ArchiveText(IDS_PROCARJ_EXCEPTION);
+            LogError(0, text.c_str());
+            ShowPrompt(nullptr, text.c_str(), nullptr, MB_OK);
+        }
+        worker.Finish();
+        result = worker.Base().GetResult();
+    }
+    return static_cast<DWORD>(result);
+}
+
+ArjWorker::ArjWorker(const WorkerParams& params)
+    : archiveRoot_(RootOf(ArchivePath)),
+      hardDiskRoot_(RootOf(ImageFolder)),
+      link_(params.link),
+      flags_(params.jobFlags),
+      archivePath_(WithBackslash(ArchivePath)),
+      imageFolder_(WithBackslash(ImageFolder)),
+      iconFolder_(WithBackslash(IconFolder)),
+      marked_(params.markedCount),
+      remaining_(params.notArchivedCount),
+      averageSize_(params.averageImageSize),
+      bar_(static_cast<DrawnProgressBar*>(params.progressBar))
+{
+    base_.SetLink(link_);
+    base_.SetAskHook(&ArjWorker::CommitBeforeAsk, this);
+}
+
+ArjWorker::~ArjWorker() = default;
+
+void ArjWorker::CommitBeforeAsk(void* self)
+{
+    ArjWorker* worker = static_cast<ArjWorker*>(self);
+    if (worker->batch_)
+        worker->batch_->Commit();
+}
+
+void ArjWorker::Finish()
+{
+    if (link_)
+        link_->JobFinished();
+}
+
+void ArjWorker::PollUserAnswer(DWORD waitMs)
+{
+    if (link_)
+        link_->PollAnswer(waitMs);
+}
+
+void ArjWorker::Run()
+{
+    base_.InitCom();
+    if (!base_.OpenSessionAndCommand(g_DbSource))
+        throw kStopByUser;
+    if (!volume_.SetFolder(archiveRoot_.c_str()) || !volume_.SetFile(kDiskCfgName))
+        throw kStopByUser;
+    if (flags_.Test(kJobFreeSpace))
+        FreeHardDiskSpace();
+    if (flags_.Test(kJobDeleteMarked))
+        DeleteMarked();
+    if (flags_.Test(kJobBackup))
+        CopyDB();
+    if (flags_.Test(kJobArchive)) {
+        if (PurgeFixSnimok() && ArchiveNewImages())
+            FreeHardDiskSpace();
+    }
+}
+
+int ArjWorker::RunStep(const std::function<int()>& step)
+{
+    int done = 0;
+    try {
+        done = step();
+    } catch (const DODBErrors& error) {
+        base_.ReportDbError(error, false);
+    } catch (int signal) {
+        if (signal == kStopByUser)
+            base_.SetResult(1);
+    }
+    if (!done && base_.GetResult() != 1)
+        base_.SetResult(-1);
+    return done;
+}
+
+// ---- the disk in the drive -----------------------------------------------------------
+
+int ArjWorker::WaitForDisk(DWORD* serial, DWORD wantedSerial, const wchar_t* wantedName, std::wstring* label)
+{
+    std::wstring root;
+    if (!GetPathRoot2(archivePath_.c_str(), &root)) {
+        return base_.ReportError(L"", ArchiveText(IDS_DRIVE_NAME_ERROR).c_str(), kReportFatal, 0);
+    }
+    // The label is read only for a caller that keeps it: the serial tells
+    // the disks apart, and this runs before every image.
+    wchar_t volumeLabel[kVolumeLabelChars] = L"";
+    DWORD found = 0;
+    if (GetVolumeInformationW(root.c_str(), label ? volumeLabel : nullptr, label ? kVolumeLabelChars : 0, &found,
+                              nullptr, nullptr, nullptr, 0)) {
+        volumeLabel[kVolumeLabelChars - 1] = 0;
+        *serial = found;
+        if (label)
+            *label = volumeLabel;
+        if (wantedName) {
+            if (found != wantedSerial) {
+                const std::wstring text = FormatArchiveText(IDS_INSERT_WANTED_DISK, wantedName);
+                return base_.ReportError(text.c_str(), L"", kReportAsk, 0);
+            }
+        }
+        return kStepDone;
+    }
+    const DWORD error = GetLastError();
+    if (IsNoDiskError(error)) {
+        const std::wstring text = wantedName ? FormatArchiveText(IDS_INSERT_NAMED_DISK, wantedName)
+                                             : ArchiveText(IDS_CHECK_DISK_IN_DRIVE);
+        return base_.ReportError(text.c_str(), L"", kReportAsk, error);
+    }
+    LogWin32Failure(L"GetVolumeInformationW", root.c_str(), error);
+    return base_.ReportError(L"", L"", kReportFatal, error);
+}
+
+int ArjWorker::GetDiskName(DWORD archiveSerial)
+{
+    wchar_t name[65] = L"";
+    {
+        BoundStatement query(base_.Session(), kDiskNameSql);
+        query.Params().SetValI4(1, SerialToKey(archiveSerial));
+        if (!query.First()) {
+            base_.ReportErrorIds(0, IDS_ARCHIVE_DISK_UNKNOWN, 0, 0);
+            throw kStopByProgram;
+        }
+        if (RowText(query.Row(), 0, name, 65) < 0) {
+            DODBSetError(E_FAIL, 0, L"ArjWorker::GetDiskName");
+            ThrowDatabaseError(E_FAIL);
+        }
+    }
+    // Names are padded by some databases.
+    for (int n = static_cast<int>(wcslen(name)); n > 0 && name[n - 1] == L' '; --n)
+        name[n - 1] = 0;
+    DWORD serial = 0;
+    return WaitForDisk(&serial, archiveSerial, name, nullptr);
+}
+
+// ---- archiving -------------------------------------------------------------------
+
+int ArjWorker::PurgeFixSnimok()
+{
+    try {
+        BoundStatement purge(base_.Session(), kPurgeFixSql);
+        purge.Run();
+        return 1;
+    } catch (const DODBErrors& error) {
+        base_.ReportDbError(error, false);
+        return 0;
+    }
+}
+
+int ArjWorker::ArchiveNewImages()
+{
+    return RunStep([this]() -> int {
+        BoundStatement count(base_.Session(), kArjCountSql, BoundStatement::kPrepared);
+        BoundStatement update(base_.Session(), kStampSql, BoundStatement::kPrepared);
+        struct Item {
+            LONG key;
+            std::wstring name;
+        };
+        std::vector<Item> items;
+        {
+            BoundStatement list(base_.Session(), kArchiveListSql);
+            list.Execute();
+            while (list.Next()) {
+                Item item = {};
+                wchar_t name[kFileNameChars + 1] = L"";
+                if (!RowInt(list.Row(), 0, &item.key) || RowText(list.Row(), 1, name, kFileNameChars + 1) <= 0) {
+                    DODBSetError(E_FAIL, 0, L"ArjWorker::ArchiveNewImages");
+                    ThrowDatabaseError(E_FAIL);
+                }
+                for (int n = static_cast<int>(wcslen(name)); n > 0 && name[n - 1] == L' '; --n)
+                    name[n - 1] = 0;
+                item.name = name;
+                items.push_back(std::move(item));
+            }
+        }
+        RowBatch batch(base_.Session());
+        struct Lend {
+            RowBatch*& slot;
+            ~Lend() { slot = nullptr; }
+        } lend{batch_};
+        batch_ = &batch;
+        for (const Item& item : items) {
+            imageKey_ = item.key;
+            fileName_ = item.name;
+            DWORD wait = 0;
+            for (;;) {
+                PollUserAnswer(wait);
+                batch.Begin();
+                const int r = CheckDiskRegistered(count, update);
+                if (r == kStepDone)
+                    break;
+                batch.Commit();   // the stamps so far stay, whatever comes next
+                if (r == kStepFatal)
+                    throw kStopByProgram;
+                wait = INFINITE;
+            }
+        }
+        batch.Commit();
+        return 1;
+    });
+}
+
+int ArjWorker::CheckDiskRegistered(BoundStatement& count, BoundStatement& update)
+{
+    const int r = WaitForDisk(&diskSerial_, 0, nullptr, nullptr);
+    if (r != kStepDone)
+        return r;
+    // The disk found registered for the last image needs no second look.
+    if (!registeredKnown_ || registeredSerial_ != diskSerial_) {
+        registeredKnown_ = false;
+        count.Params().SetValI4(1, SerialToKey(diskSerial_));
+        LONG registered = 0;
+        if (!count.First() || !RowInt(count.Row(), 0, &registered)) {
+            DODBSetError(E_FAIL, 0, L"ArjWorker::CheckDiskRegistered");
+            ThrowDatabaseError(E_FAIL);
+        }
+        if (registered != 1)
+            return base_.ReportErrorIds(IDS_DISK_NOT_REGISTERED, IDS_DISK_NOT_REGISTERED_CHANGE, kReportAsk, 0);
+        registeredSerial_ = diskSerial_;
+        registeredKnown_ = true;
+    }
+    const int c = CopyImageToArj();
+    if (c == 0) {
+        update.Params().SetValI4(1, SerialToKey(diskSerial_));
+        update.Params().SetValI4(2, imageKey_);
+        update.Run();
+        if (batch_)
+            batch_->Changed();
+        ++copied_;
+        --remaining_;
+        if (link_)
+            link_->SetCounts(remaining_, copied_);
+        return kStepDone;
+    }
+    if (c == kCopyAsked)
+        return kStepAsked;
+    if (c == kStepFatal)
+        return kStepFatal;
+    return kStepDone;
+}
+
+int ArjWorker::CopyImageToArj()
+{
+    try {
+        const std::wstring sourceImage = imageFolder_ + fileName_ + L".xmg";
+        const std::wstring sourceIcon = iconFolder_ + fileName_ + L".thb";
+        const std::wstring targetImage = archivePath_ + fileName_ + L".xmg";
+        const std::wstring targetIcon = archivePath_ + fileName_ + L".thb";
+
+        if (!base_.Checked().IsValid() || base_.Checked().Serial() != diskSerial_) {
+            DWORD sectorsPerCluster = 0, bytesPerSector = 0, freeClusters = 0, clusters = 0;
+            clusterBytes_ = GetDiskFreeSpaceW(archiveRoot_.c_str(), &sectorsPerCluster, &bytesPerSector,
+                                              &freeClusters, &clusters)
+                                ? static_cast<ULONGLONG>(sectorsPerCluster) * bytesPerSector
+                                : 0;
+            if (!volume_.Load() || !volume_.CheckFiles())
+                return base_.ReportError(L"", ArchiveText(IDS_VOLUME_CONFIG_ERROR).c_str(), kReportFatal, 0);
+            base_.Checked().Set(diskSerial_);
+        }
+
+        ULARGE_INTEGER available, total, freeBytes;
+        if (!GetDiskFreeSpaceExW(archiveRoot_.c_str(), &available, &total, &freeBytes)) {
+            const DWORD error = GetLastError();
+            LogWin32Failure(L"GetDiskFreeSpaceExW", archiveRoot_.c_str(), error);
+            return base_.ReportError(L"", ArchiveText(IDS_DEVICE_NOT_READY_OR_PROTECTED).c_str(), kReportFatal,
+                                     error);
+        }
+        ULONGLONG imageSize = 0, iconSize = 0;
+        const bool imageKnown = GetFileSizeByName(sourceImage.c_str(), &imageSize);
+        const bool iconKnown = GetFileSizeByName(sourceIcon.c_str(), &iconSize);
+        const ULONGLONG needed =
+            AllocatedSize(imageKnown, imageSize, clusterBytes_) + AllocatedSize(iconKnown, iconSize, clusterBytes_);
+        if (!RoomForCopy(freeBytes.QuadPart, needed, volume_.Outstanding())) {
+            base_.ReportError(ArchiveText(IDS_DISK_FULL).c_str(), L"", kReportAsk, 0);
+            return kCopyAsked;
+        }
+
+        DWORD error = 0;
+        bool copied = CopyWithBar(sourceImage.c_str(), targetImage.c_str(), &error) != 0;
+        if (copied) {
+            // Only a copy of the whole image is stamped as archived.
+            ULONGLONG written = 0;
+            if (!imageKnown && !GetFileSizeByName(sourceImage.c_str(), &imageSize)) {
+                copied = false;
+                error = ERROR_READ_FAULT;
+            } else if (!GetFileSizeByName(targetImage.c_str(), &written) || written != imageSize) {
+                copied = false;
+                error = ERROR_WRITE_FAULT;
+            }
+        }
+        if (!copied) {
+            ResetBar();
+            // A partial copy (a full disk leaves one) is no archive copy.
+            if (error != ERROR_FILE_NOT_FOUND)
+                DeleteFileW(targetImage.c_str());
+            const std::wstring patientLine = ReportMissingFile(fileName_.c_str());
+            std::wstring message;
+            switch (error) {
+            case ERROR_FILE_NOT_FOUND:
+                message = FormatArchiveText(IDS_ARCHIVE_FILE_NOT_FOUND, fileName_.c_str());
+                break;
+            case ERROR_WRITE_PROTECT:
+                message = ArchiveText(IDS_ARCHIVE_DISK_WRITE_PROTECTED);
+                break;
+            case ERROR_NOT_READY:
+                message = ArchiveText(IDS_CHECK_REMOVABLE_DISK);
+                break;
+            case ERROR_DISK_FULL:
+                message = ArchiveText(IDS_DISK_FULL);
+                break;
+            default:
+                message = ArchiveText(IDS_TRY_OTHER_DISK);
+                break;
+            }
+            base_.ReportError(message.c_str(), patientLine.c_str(), kReportAsk, error);
+            return kCopyAsked;
+        }
+        ResetBar();
+        DWORD iconError = 0;
+        CopyWithBar(sourceIcon.c_str(), targetIcon.c_str(), &iconError);
+        UpdateAverage(imageSize);
+        ResetBar();
+        return 0;
+    } catch (...) {
+        // The user is asked (Continue retries the image, Stop ends the job):
+        // a step that waits for an answer must have offered the question.
+        ResetBar();
+        LogError(0, ArchiveText(IDS_COPY_IMAGE_EXCEPTION).c_str());
+        base_.ReportError(ArchiveText(IDS_TRY_OTHER_DISK).c_str(), ArchiveText(IDS_COPY_IMAGE_EXCEPTION).c_str(),
+                          kReportAsk, 0);
+        return kCopyAsked;
+    }
+}
+
+std::wstring ArjWorker::ReportMissingFile(const wchar_t* fileName)
+{
+    try {
+        BoundStatement query(base_.Session(), kMissingFileSql);
+        query.Params().SetStr(1, fileName, -1);
+        if (!query.First()) {
+            DODBSetError(E_FAIL, IDS_RECORD_NOT_FOUND, L"ArjWorker::ReportMissingFile");
+            ThrowDatabaseError(E_FAIL);
+        }
+        wchar_t name[129] = L"";
+        RowText(query.Row(), 0, name, 129);
+        FILETIME date = {};
+        wchar_t dateText[64] = L"";
+        if (RowDate(query.Row(), 1, &date))
+            FormatFileTime(dateText, 64, DateTimePicture, &date);
+        return FormatArchiveText(IDS_MISSING_FILE_DETAILS, name, dateText);
+    } catch (const DODBErrors& error) {
+        error.ShowMessage(nullptr, ArchiveText(IDS_ERROR).c_str(), MB_OK);
+        return std::wstring();
+    }
+}
+
+// ---- copying -----------------------------------------------------------------------
+
+DWORD CALLBACK ArjWorker::CopyProgress(LARGE_INTEGER total, LARGE_INTEGER transferred, LARGE_INTEGER,
+                                       LARGE_INTEGER, DWORD, DWORD, HANDLE, HANDLE, void* data)
+{
+    try {
+        CopyProgressData* progress = static_cast<CopyProgressData*>(data);
+        if (progress && progress->bar) {
+            if (progress->firstCall) {
+                progress->bar->SetTotal(total.QuadPart / 1024);
+                progress->firstCall = FALSE;
+            }
+            progress->bar->SetPos(transferred.QuadPart / 1024);
+        }
+    } catch (...) {
+    }
+    return PROGRESS_CONTINUE;
+}
+
+int ArjWorker::CopyWithBar(const wchar_t* source, const wchar_t* target, DWORD* error)
+{
+    CopyProgressData data = {TRUE, bar_};
+    ArchiveCopyRoutine routine = gCopyRoutine;
+    const BOOL copied = routine ? routine(source, target, CopyProgress, &data, nullptr, 0)
+                                : CopyFileExW(source, target, CopyProgress, &data, nullptr, 0);
+    if (copied)
+        return 1;
+    *error = GetLastError();
+    LogWin32Failure(L"CopyFileExW", target, *error);
+    return 0;
+}
+
+void ArjWorker::ResetBar()
+{
+    if (bar_)
+        bar_->Reset();
+}
+
+void ArjWorker::UpdateAverage(ULONGLONG size)
+{
+    if ((size & 0xFFFFFFFFull) == 0xFFFFFFFFull)
+        return;
+    averageSize_ = NextAverageSize(averageSize_, static_cast<DWORD>(size));
+    if (link_)
+        link_->SetAverageSize(averageSize_);
+}

@@ -1,0 +1,200 @@
+// ArjWorker: one archive job on a thread of its own (procArj).
+//
+// By the job flags the archive window hands it, in this order: bit 2 frees
+// hard-disk space (FreeHardDiskSpace), bit 4 deletes the images marked for
+// deletion (DeleteMarked), bit 8 backs the database up onto the archive disk
+// (CopyDB), bit 1 purges the expired protections (PurgeFixSnimok), copies
+// the images not yet archived to the disk in the archive drive, stamping each
+// with the disk's volume serial (ArchiveNewImages), and then frees space
+// once more. A step that fails does not stop the following bits; a stop
+// signal thrown by any step ends the whole job.
+//
+// The worker talks to its window only through the WorkerLink: texts, counts,
+// the progress bar, and the user's Continue or Stop whenever a disk must be
+// inserted or an error needs a decision. A step that asked (kStepAsked)
+// waits in PollUserAnswer for the answer and is then repeated; Stop throws
+// the stop signal 0 out of the poll.
+//
+// Step frame (ArchiveNewImages, FreeHardDiskSpace): a DODBErrors is reported
+// (ReportDbError) and fails the step; the stop signal 0 sets result 1 and
+// fails it; another stop signal only fails it; a failed step whose result is
+// not 1 sets result -1. The backup has a frame of its own (CopyDB); the
+// marked deletion has none, so its failures end the job.
+//
+// Database: the worker's own session on the process-wide data source. Work
+// lists are read whole before anything is changed, so no open listing holds
+// a read snapshot while its rows change.
+//
+// Paths: the archive path, the image folder and the icon folder are copied
+// at the start, each with its trailing backslash ("E:\Images" names the
+// folder "E:\Images\"); the archive root is the first character of the
+// archive path + ":\", the hard-disk root that of the image folder.
+#pragma once
+
+#include "archive/volumeconfig.h"
+#include "archive/workerbase.h"
+#include "database/dbstatement.h"
+
+#include <windows.h>
+
+#include <functional>
+#include <string>
+
+class DrawnProgressBar;
+
+// The worker's row changes of one step (the stamps of archived images, the
+// hard-disk marks of freed ones) grouped into transactions of its session:
+// a row changes only after its files did, and a transaction is committed
+// after kRows changes or kMs milliseconds, before the worker waits for the
+// user and at the end of the step, so that neither the cost of a commit per
+// image nor a long hold on the database weighs on the job. A transaction
+// still open when the step fails is rolled back: its images are simply
+// archived (or freed) again by the next job.
+class RowBatch {
+public:
+    static const int kRows = 64;
+    static const DWORD kMs = 2000;
+
+    explicit RowBatch(const DODBPtr<DODBSession>& session) : session_(session) {}
+    ~RowBatch();   // rolls back what was not committed
+    // Opens a transaction unless one is open; throws DODBErrors.
+    void Begin();
+    // One row changed; commits when the batch is full or old enough.
+    void Changed();
+    // Commits what is open; throws DODBErrors.
+    void Commit();
+
+private:
+    DODBPtr<DODBSession> session_;
+    bool open_ = false;
+    int rows_ = 0;
+    DWORD started_ = 0;
+};
+
+// Job flags of the archive worker.
+enum ArjJobBit : DWORD {
+    kJobArchive = 0x1,
+    kJobFreeSpace = 0x2,
+    kJobDeleteMarked = 0x4,
+    kJobBackup = 0x8,
+};
+
+// The registry subkey of the database backup and its values.
+extern const wchar_t kBackupDbKey[];          // "BackupDB"
+extern const wchar_t kBackupPathValue[];      // "BackupPath"
+extern const wchar_t kLastFileValue[];        // "LastFile"
+extern const wchar_t kMaxFilesValue[];        // "nMaxFiles"
+extern const wchar_t kBackupFileValue[];      // "File"
+extern const wchar_t kDiskLastCopyValue[];    // "DiskLastCopyDB"
+extern const wchar_t kLastDbDateValue[];      // "LastDBDate"
+extern const wchar_t kDiskCfgName[];          // "diskcfg.ini"
+
+// The copy the worker makes of every image and backup file: CopyFileExW,
+// unless a test put another in its place (null restores it); returns the
+// previous one.
+typedef BOOL(WINAPI* ArchiveCopyRoutine)(const wchar_t* source, const wchar_t* target,
+                                         LPPROGRESS_ROUTINE progress, void* data, BOOL* cancel, DWORD flags);
+ArchiveCopyRoutine SetArchiveCopyRoutine(ArchiveCopyRoutine routine);
+
+// Label buffers of every volume read of the archive: room for any label.
+const int kVolumeLabelChars = MAX_PATH + 1;
+
+class ArjWorker {
+public:
+    explicit ArjWorker(const WorkerParams& params);
+    ~ArjWorker();
+    ArjWorker(const ArjWorker&) = delete;
+    ArjWorker& operator=(const ArjWorker&) = delete;
+
+    // The job sequence; throws stop signals.
+    void Run();
+    // The user's answer: returns on none (wait 0) or Continue; throws 0 on
+    // Stop and -1 on anything else.
+    void PollUserAnswer(DWORD waitMs);
+    void Finish();
+
+    // The disk in the archive drive: its serial into *serial and, when asked,
+    // its label. With a wanted name the disk must have the wanted serial.
+    // kStepDone, kStepAsked or kStepFatal.
+    int WaitForDisk(DWORD* serial, DWORD wantedSerial, const wchar_t* wantedName, std::wstring* label);
+    // Looks the disk's name up in Arj and waits for that disk; a serial that
+    // Arj does not know reports 734 and throws the stop signal -1.
+    int GetDiskName(DWORD archiveSerial);
+
+    int PurgeFixSnimok();
+    int ArchiveNewImages();
+    // Archives the current image onto the disk in the drive.
+    int CheckDiskRegistered(BoundStatement& count, BoundStatement& update);
+    // 0 copied, kCopyAsked, kStepFatal.
+    int CopyImageToArj();
+    // "User's name: ...\nPicture date: ...\n" of the file, or empty.
+    std::wstring ReportMissingFile(const wchar_t* fileName);
+
+    // The database backup (bit 8); 1 done, 0 failed.
+    int CopyDB();
+    int CheckDiskCfg();
+    int CopyBackupFile(DWORD* error, const wchar_t* source, const wchar_t* target);
+    int ReportCopyError(DWORD error);
+    int StoreLastDbDate(const wchar_t* label);
+    // CopyFileExW with the progress bar; 1 copied, 0 with the Win32 code.
+    int CopyFileRetry(const wchar_t* source, const wchar_t* target, DWORD* error);
+
+    // Free space (bit 2) and the marked images (bit 4).
+    int FreeHardDiskSpace();
+    int DeleteMarked();
+    int NeedsFreeing();
+    int StillBelowEnd();
+    // 1 deleted (or already gone), 0 the user was asked.
+    int DeleteImageFiles(const wchar_t* name);
+
+    WorkerBase& Base() { return base_; }
+    DWORD DiskSerial() const { return diskSerial_; }
+    LONG MarkedCounter() const { return marked_; }
+    LONG RemainingCounter() const { return remaining_; }
+    LONG CopiedCounter() const { return copied_; }
+    DWORD AverageSize() const { return averageSize_; }
+    ULONGLONG ClusterBytes() const { return clusterBytes_; }
+    const ArjVolumeConfig& VolumeConfig() const { return volume_; }
+    const std::wstring& ArchivePathCopy() const { return archivePath_; }
+
+    // Copy progress routine data.
+    struct CopyProgressData {
+        BOOL firstCall;
+        DrawnProgressBar* bar;
+    };
+    static DWORD CALLBACK CopyProgress(LARGE_INTEGER total, LARGE_INTEGER transferred, LARGE_INTEGER streamSize,
+                                       LARGE_INTEGER streamTransferred, DWORD streamNumber, DWORD reason,
+                                       HANDLE source, HANDLE destination, void* data);
+
+private:
+    // The common step frame around a step that returns 1 or 0.
+    int RunStep(const std::function<int()>& step);
+    // Free MB of the hard disk; throws the stop signal -1 when unreadable.
+    ULONGLONG HardDiskFreeMB();
+    int CopyWithBar(const wchar_t* source, const wchar_t* target, DWORD* error);
+    void ResetBar();
+    void UpdateAverage(ULONGLONG size);
+    static void CommitBeforeAsk(void* self);
+
+    DWORD diskSerial_ = 0;               // the disk last identified in the archive drive
+    std::wstring archiveRoot_;           // "E:\"
+    std::wstring hardDiskRoot_;          // "C:\"
+    ULONGLONG clusterBytes_ = 0;         // of the archive disk; 0 when unknown
+    ArjVolumeConfig volume_;             // the archive disk's "diskcfg.ini"
+    WorkerBase base_;
+    WorkerLink* link_;
+    JobFlags flags_;
+    std::wstring fileName_;              // the image being archived
+    std::wstring archivePath_;           // each with its trailing backslash
+    std::wstring imageFolder_;
+    std::wstring iconFolder_;
+    LONG marked_;                        // images marked for deletion still to do
+    LONG remaining_;                     // images not yet archived
+    LONG copied_ = 0;                    // copied in this job
+    DWORD averageSize_;                  // bytes
+    LONG imageKey_ = 0;                  // Snimok key of the image being archived
+    DrawnProgressBar* bar_;
+    RowBatch* batch_ = nullptr;          // the open step's row batch, or null
+    DWORD registeredSerial_ = 0;         // the disk last found in Arj
+    bool registeredKnown_ = false;
+};

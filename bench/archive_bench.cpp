@@ -1,0 +1,383 @@
+// archive_bench.exe: the archive job's costs, each as a ratio measured in the
+// same run:
+//   - archiving 40 images of 3000 x 3000 (their ".xmg" and ".thb") to a
+//     simulated archive disk (a folder mapped to a drive letter through
+//     Wine's mount manager) against copying the same files there with
+//     CopyFileW: at most 1.3x;
+//   - the free-space step over 5,000 archived images (every one deleted from
+//     the hard disk) against 500: at most 12x (linear, 1.2 x 10).
+// The two sides of each figure take turns and each keeps its best time.
+// The exit status is 1 when a figure is above its limit.
+//
+//   build/wine-run.sh build/bench/archive_bench.exe
+#include "archive/arjworker.h"
+#include "bench/benchutil.h"
+#include "database/dberrors.h"
+#include "database/dbstart.h"
+#include "database/dbstatement.h"
+#include "foundation/globals.h"
+#include "images/files/xmgfile.h"
+#include "tools/demosite/radiograph.h"
+#include "tools/demosite/sitedatabase.h"
+#include "ui/widgets.h"
+
+#include <objbase.h>
+#include <stdio.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+const int kImages = 40;
+const DWORD kDefineUnixDrive = (0x6D << 16) | (3 << 14) | (32 << 2);   // CTL_CODE('m', 32, BUFFERED, READ|WRITE)
+
+std::wstring gRoot;
+
+void RemoveTree(const std::wstring& folder)
+{
+    WIN32_FIND_DATAW data;
+    HANDLE find = FindFirstFileW((folder + L"*").c_str(), &data);
+    if (find != INVALID_HANDLE_VALUE) {
+        do {
+            const std::wstring name = data.cFileName;
+            if (name == L"." || name == L"..")
+                continue;
+            if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+                RemoveTree(folder + name + L"\\");
+            else
+                DeleteFileW((folder + name).c_str());
+        } while (FindNextFileW(find, &data));
+        FindClose(find);
+    }
+    RemoveDirectoryW(folder.c_str());
+}
+
+void Exec(const std::wstring& sql)
+{
+    BoundStatement(g_DbSession, sql.c_str()).Run();
+}
+
+bool WriteSmall(const std::wstring& path, const char* text, DWORD size)
+{
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    DWORD written = 0;
+    const bool ok = WriteFile(file, text, size, &written, nullptr) && written == size;
+    CloseHandle(file);
+    return ok;
+}
+
+// Wine's mount manager: defines the letter as a removable drive on the Unix
+// folder (type 2) or removes it (type 1).
+bool DefineDrive(wchar_t letter, ULONG type, const char* unixFolder)
+{
+    BYTE buffer[32 + MAX_PATH * 4] = {};
+    DWORD size = 32;
+    ULONG* words = reinterpret_cast<ULONG*>(buffer);
+    words[1] = type;
+    reinterpret_cast<WCHAR*>(buffer + 24)[0] = static_cast<WCHAR>(letter - L'A' + L'a');
+    if (unixFolder) {
+        const size_t length = strlen(unixFolder);
+        if (length + 1 > sizeof buffer - 32)
+            return false;
+        *reinterpret_cast<USHORT*>(buffer + 26) = 32;
+        memcpy(buffer + 32, unixFolder, length + 1);
+        size += static_cast<DWORD>(length + 1);
+    }
+    words[0] = size;
+    HANDLE manager = CreateFileW(L"\\\\.\\MountPointManager", GENERIC_READ | GENERIC_WRITE,
+                                 FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (manager == INVALID_HANDLE_VALUE)
+        return false;
+    DWORD returned = 0;
+    const BOOL ok = DeviceIoControl(manager, kDefineUnixDrive, buffer, size, nullptr, 0, &returned, nullptr);
+    CloseHandle(manager);
+    return ok != 0;
+}
+
+// A drive letter of the test range leased for the run (as the tests lease
+// theirs), mapped to a folder with a serial and a label.
+class SimulatedDisk {
+public:
+    bool Insert(const std::wstring& folder, DWORD serial)
+    {
+        for (wchar_t c = L'K'; c <= L'X' && !letter_; ++c) {
+            wchar_t name[64];
+            _snwprintf(name, 63, L"TobalFluoro test drive %lc", c);
+            name[63] = 0;
+            HANDLE m = CreateMutexW(nullptr, FALSE, name);
+            if (m && WaitForSingleObject(m, 0) != WAIT_TIMEOUT) {
+                mutex_ = m;
+                letter_ = c;
+            } else if (m) {
+                CloseHandle(m);
+            }
+        }
+        if (!letter_)
+            return false;
+        char text[16];
+        snprintf(text, sizeof text, "%08lx\n", static_cast<unsigned long>(serial));
+        WriteSmall(folder + L".windows-serial", text, static_cast<DWORD>(strlen(text)));
+        WriteSmall(folder + L".windows-label", "BENCH", 5);
+        typedef char*(CDECL * GetUnixName)(const wchar_t*);
+        auto get = reinterpret_cast<GetUnixName>(
+            reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
+        char* unix = get ? get(folder.c_str()) : nullptr;
+        if (!unix)
+            return false;
+        std::string path = unix;
+        HeapFree(GetProcessHeap(), 0, unix);
+        while (path.size() > 1 && path.back() == '/')
+            path.pop_back();
+        DefineDrive(letter_, 1, nullptr);
+        return DefineDrive(letter_, 2, path.c_str());
+    }
+    ~SimulatedDisk()
+    {
+        if (letter_)
+            DefineDrive(letter_, 1, nullptr);
+        if (mutex_) {
+            ReleaseMutex(mutex_);
+            CloseHandle(mutex_);
+        }
+    }
+    wchar_t Letter() const { return letter_; }
+
+private:
+    HANDLE mutex_ = nullptr;
+    wchar_t letter_ = 0;
+};
+
+std::wstring ImageName(int i)
+{
+    wchar_t name[32];
+    _snwprintf(name, 31, L"A%.10u%.10u", 1u, static_cast<unsigned>(i));
+    name[31] = 0;
+    return name;
+}
+
+// The site: one patient and `images` image rows, none archived yet.
+bool MakeSite(const std::wstring& folder, int images, std::wstring& error)
+{
+    CreateDirectoryW(folder.c_str(), nullptr);
+    CreateDirectoryW((folder + L"Image").c_str(), nullptr);
+    CreateDirectoryW((folder + L"Icon").c_str(), nullptr);
+    wcscpy(DataPath, folder.c_str());
+    wcscpy(ImageFolder, (folder + L"Image\\").c_str());
+    wcscpy(IconFolder, (folder + L"Icon\\").c_str());
+    if (!CreateSiteDatabase(folder + L"bench.db", TF_BENCH_SCHEMA, error))
+        return false;
+    Exec(L"INSERT INTO Patient (Name1, Name2, Name3) VALUES ('Bench', 'A', 'B');");
+    g_DbSession->BeginTx();
+    for (int i = 1; i <= images; ++i) {
+        BoundStatement insert(g_DbSession, L"INSERT INTO Snimok (Patient, [Disk], [Date file], [File name]) "
+                                           L"VALUES (1, 1, ?, ?);");
+        FILETIME date = {0x8F2A0000u + static_cast<DWORD>(i) * 1000u, 0x01D6F000u};
+        insert.Params().SetValDate(1, date);
+        insert.Params().SetStr(2, ImageName(i).c_str(), -1);
+        insert.Run();
+    }
+    if (FAILED(g_DbSession->CommitSync())) {
+        error = L"the image rows could not be written";
+        return false;
+    }
+    return true;
+}
+
+// Puts the image files of the site (back) on the hard disk.
+bool WriteImageFiles(int images, const std::wstring& xmg)
+{
+    static const char kThumb[8192] = {1};
+    for (int i = 1; i <= images; ++i) {
+        const std::wstring name = ImageName(i);
+        const std::wstring image = std::wstring(ImageFolder) + name + L".xmg";
+        if (xmg.empty() ? !WriteSmall(image, "x", 1) : !CopyFileW(xmg.c_str(), image.c_str(), FALSE))
+            return false;
+        if (!WriteSmall(std::wstring(IconFolder) + name + L".thb", kThumb, xmg.empty() ? 1 : sizeof kThumb))
+            return false;
+    }
+    return true;
+}
+
+// One archive job on its thread, as the archive window starts it.
+double ArchiveJobMs(DWORD flags, DrawnProgressBar* bar, LONG images)
+{
+    WorkerLink link;
+    WorkerParams params;
+    params.jobFlags = flags;
+    params.notArchivedCount = images;
+    params.progressBar = bar;
+    params.startEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    auto t0 = std::chrono::steady_clock::now();
+    if (!link.StartArchiveThread(nullptr, nullptr, &params))
+        throw 1;
+    WaitForSingleObject(link.Thread(), INFINITE);
+    auto t1 = std::chrono::steady_clock::now();
+    const DWORD result = link.Stop();
+    if (result != 0) {
+        fwprintf(stderr, L"the job ended with %ld: %ls / %ls\n", static_cast<long>(result),
+                 link.Text() ? link.Text() : L"", link.Text2() ? link.Text2() : L"");
+        throw 1;
+    }
+    link.Reset();
+    return std::chrono::duration<double, std::milli>(t1 - t0).count();
+}
+
+// The same files copied with CopyFileW: the reference.
+double CopyFilesMs(const std::wstring& target)
+{
+    auto t0 = std::chrono::steady_clock::now();
+    for (int i = 1; i <= kImages; ++i) {
+        const std::wstring name = ImageName(i);
+        if (!CopyFileW((std::wstring(ImageFolder) + name + L".xmg").c_str(), (target + name + L".xmg").c_str(),
+                       FALSE) ||
+            !CopyFileW((std::wstring(IconFolder) + name + L".thb").c_str(), (target + name + L".thb").c_str(), FALSE))
+            throw 2;
+    }
+    auto t1 = std::chrono::steady_clock::now();
+    return std::chrono::duration<double, std::milli>(t1 - t0).count();
+}
+
+void EmptyFolder(const std::wstring& folder)
+{
+    RemoveTree(folder);
+    CreateDirectoryW(folder.c_str(), nullptr);
+}
+
+}  // namespace
+
+int wmain()
+{
+    using namespace bench;
+    CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+    wchar_t temp[MAX_PATH];
+    GetTempPathW(MAX_PATH, temp);
+    gRoot = std::wstring(temp) + L"archbench" + std::to_wstring(GetCurrentProcessId()) + L"\\";
+    CreateDirectoryW(gRoot.c_str(), nullptr);
+    Verdict verdict;
+    std::wstring error;
+    try {
+        // ---- archiving 40 images against copying them --------------------------------
+        DPicturePtr picture = MakeRadiograph(3000, 3000, 14, 11, RadiographKind::Chest);
+        const std::wstring xmg = gRoot + L"source.xmg";
+        HANDLE file = CreateFileW(xmg.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+        DWORD code = 0;
+        const int saved = picture.Get() ? SnimokFile::Save(picture, file, &code, true) : 0;
+        CloseHandle(file);
+        if (!saved) {
+            verdict.Failed("archive_copy", "the 3000 x 3000 image could not be written");
+            throw 0;
+        }
+        const std::wstring site = gRoot + L"copy\\";
+        if (!MakeSite(site, kImages, error) || !WriteImageFiles(kImages, xmg)) {
+            verdict.Failed("archive_copy", "the site could not be made");
+            throw 0;
+        }
+        const std::wstring diskFolder = gRoot + L"disk\\";
+        CreateDirectoryW(diskFolder.c_str(), nullptr);
+        SimulatedDisk disk;
+        const DWORD serial = 0x5EEDBEEF;
+        if (!disk.Insert(diskFolder, serial)) {
+            verdict.Failed("archive_copy", "no simulated disk");
+            throw 0;
+        }
+        Exec(L"INSERT INTO Arj (Arj, Name) VALUES (" + std::to_wstring(static_cast<LONG>(serial)) + L", 'BENCH');");
+        const std::wstring archiveFolder = std::wstring(1, disk.Letter()) + L":\\Images\\";
+        wcscpy(ArchivePath, archiveFolder.c_str());
+        SpaceArjStart = 0;
+        SpaceArjEnd = 0;
+        // The window's progress bar, drawn as the job moves it.
+        HWND window = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 400, 40, nullptr, nullptr, nullptr, nullptr);
+        DrawnProgressBar bar;
+        bar.Init(window);
+        bar.SetRect(0, 0, 400, 30, 20);
+        const std::wstring reference = diskFolder + L"Reference\\";
+        double archiveBest = 1e30, copyBest = 1e30;
+        for (int round = 0; round < 9; ++round) {
+            EmptyFolder(reference);
+            const double copy = CopyFilesMs(reference);
+            EmptyFolder(reference);
+            EmptyFolder(diskFolder + L"Images\\");
+            Exec(L"UPDATE Snimok SET Arj=NULL;");
+            const double archive = ArchiveJobMs(kJobArchive, &bar, kImages);
+            if (round > 0) {   // the first round brings the files into the cache
+                copyBest = std::min(copyBest, copy);
+                archiveBest = std::min(archiveBest, archive);
+            }
+        }
+        BoundStatement count(g_DbSession, L"SELECT COUNT(*) FROM Snimok WHERE Arj IS NOT NULL;");
+        LONG stamped = 0;
+        if (!count.First() || !RowInt(count.Row(), 0, &stamped) || stamped != kImages) {
+            verdict.Failed("archive_copy", "not every image was archived");
+            throw 0;
+        }
+        WIN32_FILE_ATTRIBUTE_DATA data = {};
+        GetFileAttributesExW(xmg.c_str(), GetFileExInfoStandard, &data);
+        char text[256];
+        snprintf(text, sizeof text,
+                 "archiving %d images of 3000 x 3000 (%.1f MB each) against CopyFileW of the same files "
+                 "(%.1f ms against %.1f ms)",
+                 kImages, data.nFileSizeLow / 1048576.0, archiveBest, copyBest);
+        verdict.Ratio("archive_copy_vs_copyfile", archiveBest / copyBest, 1.3, text);
+        DestroyWindow(window);
+        CloseSiteDatabase();
+
+        // ---- the free-space step over 500 and 5,000 images ---------------------------
+        const std::vector<int> sizes = {500, 5000};
+        std::vector<std::wstring> sites;
+        for (int images : sizes) {
+            sites.push_back(gRoot + L"free" + std::to_wstring(images) + L"\\");
+            if (!MakeSite(sites.back(), images, error)) {
+                verdict.Failed("archive_free", "the site could not be made");
+                throw 0;
+            }
+            Exec(L"INSERT INTO Arj (Arj, Name) VALUES (1, 'BENCH');");
+            Exec(L"UPDATE Snimok SET Arj=1;");
+            CloseSiteDatabase();
+        }
+        SpaceArjStart = 0xFFFFFFFF;   // every archived image is deleted
+        SpaceArjEnd = 0xFFFFFFFF;
+        std::vector<double> freeing(sizes.size(), 1e30);
+        for (int round = 0; round < 3; ++round) {
+            for (size_t s = 0; s < sizes.size(); ++s) {
+                if (!OpenSiteDatabase(sites[s] + L"bench.db", error)) {
+                    verdict.Failed("archive_free", "the site could not be opened");
+                    throw 0;
+                }
+                wcscpy(DataPath, sites[s].c_str());
+                wcscpy(ImageFolder, (sites[s] + L"Image\\").c_str());
+                wcscpy(IconFolder, (sites[s] + L"Icon\\").c_str());
+                Exec(L"UPDATE Snimok SET [Disk]=1;");
+                if (!WriteImageFiles(sizes[s], L"")) {
+                    verdict.Failed("archive_free", "the image files could not be written");
+                    throw 0;
+                }
+                freeing[s] = std::min(freeing[s], ArchiveJobMs(kJobFreeSpace, nullptr, 0));
+                BoundStatement left(g_DbSession, L"SELECT COUNT(*) FROM Snimok WHERE [Disk]=1;");
+                LONG onDisk = -1;
+                if (!left.First() || !RowInt(left.Row(), 0, &onDisk) || onDisk != 0) {
+                    verdict.Failed("archive_free", "not every image left the hard disk");
+                    throw 0;
+                }
+                CloseSiteDatabase();
+            }
+        }
+        Scaling(verdict, "archive_free_space", sizes, freeing, 1.2);
+    } catch (const DODBErrors& e) {
+        wchar_t text[1024] = {};
+        e.GetText(text, 1023);
+        fwprintf(stderr, L"database error: %ls\n", text);
+        verdict.Failed("archive", "database error");
+    } catch (int code) {
+        if (code == 1)
+            verdict.Failed("archive", "the archive job did not end complete");
+        if (code == 2)
+            verdict.Failed("archive", "the reference copy failed");
+    }
+    CloseSiteDatabase();
+    RemoveTree(gRoot);
+    CoUninitialize();
+    return verdict.ExitCode();
+}

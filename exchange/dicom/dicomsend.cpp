@@ -81,59 +81,30 @@ int ChooseTarget(DicomExportClient& client, HWND owner)
     return (int)chosen;
 }
 
-// The picture's pixels in a new section, its attributes in an array: then
-// `call` with the array. Thrown codes are shown; the result is call's, or 0.
-// The picture's pixels as a PixelSection, made on a thread of its own so
-// that the file is written while the client connects to the server (the
-// connection mostly waits for the server's answers). Wait gives the section's
-// failure code (0: made); the section and the thread go with the object.
+// The picture's pixels as a PixelSection. Error gives the section's failure
+// code (0: made); the section goes with the object. It is made on the
+// calling thread: a helper thread started here and waited for without a
+// limit was seen never to start under a loaded Wine, which hung the program.
 class SectionMaker
 {
 public:
-    SectionMaker(const void* pixels, size_t bytes) : pixels_(pixels), bytes_(bytes)
-    {
-        thread_ = CreateThread(nullptr, 0, Run, this, 0, nullptr);
-        if (!thread_)
-            Make();     // no thread: made here, before the connection
-    }
-    ~SectionMaker()
-    {
-        Wait();
-        delete section_;
-    }
-    SectionMaker(const SectionMaker&) = delete;
-    SectionMaker& operator=(const SectionMaker&) = delete;
-
-    DWORD Wait()
-    {
-        if (thread_) {
-            WaitForSingleObject(thread_, INFINITE);
-            CloseHandle(thread_);
-            thread_ = nullptr;
-        }
-        return error_;
-    }
-
-private:
-    static DWORD WINAPI Run(void* self)
-    {
-        static_cast<SectionMaker*>(self)->Make();
-        return 0;
-    }
-    void Make()
+    SectionMaker(const void* pixels, size_t bytes)
     {
         try {
-            section_ = new PixelSection(DicomExportClient::kSectionName, pixels_, bytes_);
+            section_ = new PixelSection(DicomExportClient::kSectionName, pixels, bytes);
         } catch (DWORD code) {
             error_ = code;
         } catch (...) {
             error_ = ERROR_NOT_ENOUGH_MEMORY;
         }
     }
+    ~SectionMaker() { delete section_; }
+    SectionMaker(const SectionMaker&) = delete;
+    SectionMaker& operator=(const SectionMaker&) = delete;
 
-    const void* pixels_;
-    size_t bytes_;
-    HANDLE thread_ = nullptr;
+    DWORD Error() const { return error_; }
+
+private:
     PixelSection* section_ = nullptr;
     DWORD error_ = 0;
 };
@@ -273,7 +244,6 @@ int SaveImageAsDicomFile(const DPicturePtr& picture, HWND owner, const wchar_t* 
     if (!bytes)
         return 0;
     DicomExportClient& client = DicomExportClient::Instance();
-    // The section is made while the client connects.
     SectionMaker section(picture->GetBits(), bytes);
     try {
         if (!client.Init())
@@ -282,7 +252,7 @@ int SaveImageAsDicomFile(const DPicturePtr& picture, HWND owner, const wchar_t* 
         ShowErrorCodeBox((DWORD)code);
         return 0;
     }
-    if (const DWORD error = section.Wait()) {
+    if (const DWORD error = section.Error()) {
         ShowErrorCodeBox(error);
         return 0;
     }

@@ -317,11 +317,22 @@ int ClosingPromptHook(HWND owner, const wchar_t* text, const wchar_t*, UINT)
     }
     if (run.asked++ == 0) {
         PostMessageW(run.window, WM_CLOSE, 0, 0);
-        DWORD_PTR result = 0;
-        // Twice: the close is handled before the second message comes back.
-        run.windowAnswered = SendMessageTimeoutW(run.window, WM_NULL, 0, 0, SMTO_NORMAL, 10000, &result) != 0 &&
-                             SendMessageTimeoutW(run.window, WM_NULL, 0, 0, SMTO_NORMAL, 10000, &result) != 0;
-        run.closeDisabledMeanwhile = !IsWindowEnabled(run.closeButton);
+        // The window's thread takes the close from its queue whenever it
+        // likes (sent messages go first): the window is asked again and
+        // again, and must answer each time, until the close has disabled its
+        // button.
+        bool answered = true;
+        bool disabled = false;
+        const DWORD start = GetTickCount();
+        while (answered && !disabled && GetTickCount() - start < 10000) {
+            DWORD_PTR result = 0;
+            answered = SendMessageTimeoutW(run.window, WM_NULL, 0, 0, SMTO_NORMAL, 10000, &result) != 0;
+            disabled = !IsWindowEnabled(run.closeButton);
+            if (!disabled)
+                Sleep(10);
+        }
+        run.windowAnswered = answered;
+        run.closeDisabledMeanwhile = disabled;
         run.menuGreyedMeanwhile = (GetMenuState(run.commands, IDM_SYNC_MOVE_SUSPECT, MF_BYCOMMAND) & MF_GRAYED) != 0;
     }
     return IDRETRY;   // "Продолжить": the disk is in the drive

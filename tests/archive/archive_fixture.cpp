@@ -1,6 +1,8 @@
 #include "archive_fixture.h"
 
 #include "app/inputtext.h"
+#include "archive/arjwindow.h"
+#include "archive/diskprep.h"
 #include "common/com_environment.h"
 #include "common/dialog_look.h"
 #include "common/input_text.h"
@@ -13,6 +15,10 @@
 #include "common/settings_root.h"
 #include "tools/demosite/sitedatabase.h"
 #include "ui/widgets.h"
+#include "ui/button.h"
+#include "ui/control_font.h"
+#include "ui/scroll.h"
+#include "ui/tooltip.h"
 
 #include <objbase.h>
 
@@ -496,6 +502,28 @@ long ArchiveDbTest::Count(const std::wstring& sqlFrom)
 std::vector<std::wstring> ArchiveDbTest::Rows(const std::wstring& sql)
 {
     return testfix::RowsSql(sql);
+}
+
+ArchiveClasses::ArchiveClasses()
+{
+    DControl::InitFont();
+    DToolTip::RegisterClass();
+    DButton::RegisterClass();
+    DScroll::RegisterClass();
+    InpTextWnd::RegisterClass();
+    ArjWindow::RegisterClass();
+    DBDiskPreparation::Register();
+}
+
+ArchiveClasses::~ArchiveClasses()
+{
+    DBDiskPreparation::Unregister();
+    ArjWindow::UnregisterClass();
+    InpTextWnd::UnregisterClass();
+    DScroll::UnregisterClass();
+    DButton::UnregisterClass();
+    DToolTip::UnregisterClass();
+    DControl::FreeFont();
 }
 
 }  // namespace arjtest

@@ -206,4 +206,13 @@ bool SaveWindowPicture(HWND window, const std::wstring& name);
 // Puts the thread in a language for the object's life.
 using harness::ThreadLanguage;
 
+// The window classes the archive window and the disk preparation window
+// stand on, registered for the object's life.
+struct ArchiveClasses {
+    ArchiveClasses();
+    ~ArchiveClasses();
+    ArchiveClasses(const ArchiveClasses&) = delete;
+    ArchiveClasses& operator=(const ArchiveClasses&) = delete;
+};
+
 }  // namespace arjtest

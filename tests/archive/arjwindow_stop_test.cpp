@@ -11,6 +11,7 @@
 #include "archive/arjworker.h"
 #include "archive/diskprep.h"
 #include "app/inputtext.h"
+#include "common/kept_thread.h"
 #include "common/window_harness.h"
 #include "exchange/disks/arjregistry.h"
 #include "foundation/globals.h"
@@ -31,29 +32,6 @@ using namespace arjtest;
 namespace {
 
 const DWORD kSerial = 0x5A5A4321;
-
-struct ArchiveClasses {
-    ArchiveClasses()
-    {
-        DControl::InitFont();
-        DToolTip::RegisterClass();
-        DButton::RegisterClass();
-        DScroll::RegisterClass();
-        InpTextWnd::RegisterClass();
-        ArjWindow::RegisterClass();
-        DBDiskPreparation::Register();
-    }
-    ~ArchiveClasses()
-    {
-        DBDiskPreparation::Unregister();
-        ArjWindow::UnregisterClass();
-        InpTextWnd::UnregisterClass();
-        DScroll::UnregisterClass();
-        DButton::UnregisterClass();
-        DToolTip::UnregisterClass();
-        DControl::FreeFont();
-    }
-};
 
 // A window of the test's thread that counts its paintings: it stands for the
 // program's other windows, which must not stop painting while the window's
@@ -198,8 +176,6 @@ protected:
         SetArchiveCopyRoutine(previousCopy_);
         SetPromptHook(previousHook_);
         gHold = nullptr;
-        if (worker_)
-            CloseHandle(worker_);
         if (IsWindow(owner_))
             DestroyWindow(owner_);
         DestroyWindow(probe_);
@@ -221,16 +197,9 @@ protected:
     void KeepWorker()
     {
         ASSERT_NE(nullptr, window_->Link().Thread());
-        DuplicateHandle(GetCurrentProcess(), window_->Link().Thread(), GetCurrentProcess(), &worker_, 0, FALSE,
-                        DUPLICATE_SAME_ACCESS);
+        ASSERT_TRUE(worker_.Keep(window_->Link().Thread()));
     }
-    DWORD WorkerCode()
-    {
-        DWORD code = STILL_ACTIVE;
-        if (!worker_ || WaitForSingleObject(worker_, 0) != WAIT_OBJECT_0 || !GetExitCodeThread(worker_, &code))
-            return STILL_ACTIVE;
-        return code;
-    }
+    DWORD WorkerCode() { return worker_.ExitCode(); }
     void WaitInside()
     {
         ASSERT_TRUE(harness::PumpUntil([&] { return WaitForSingleObject(hold.inside, 0) == WAIT_OBJECT_0; }, 30000))
@@ -277,7 +246,7 @@ protected:
     HWND probe_ = nullptr;
     HWND owner_ = nullptr;
     HWND hwnd_ = nullptr;
-    HANDLE worker_ = nullptr;
+    harness::KeptThread worker_;
 
 private:
     PromptHook previousHook_ = nullptr;

@@ -32,30 +32,6 @@ namespace {
 
 const DWORD kSerial = 0x5A5A1234;
 
-// The window classes the archive window stands on.
-struct ArchiveClasses {
-    ArchiveClasses()
-    {
-        DControl::InitFont();
-        DToolTip::RegisterClass();
-        DButton::RegisterClass();
-        DScroll::RegisterClass();
-        InpTextWnd::RegisterClass();
-        ArjWindow::RegisterClass();
-        DBDiskPreparation::Register();
-    }
-    ~ArchiveClasses()
-    {
-        DBDiskPreparation::Unregister();
-        ArjWindow::UnregisterClass();
-        InpTextWnd::UnregisterClass();
-        DScroll::UnregisterClass();
-        DButton::UnregisterClass();
-        DToolTip::UnregisterClass();
-        DControl::FreeFont();
-    }
-};
-
 std::wstring MenuText(HMENU menu, UINT id)
 {
     wchar_t text[128] = L"";

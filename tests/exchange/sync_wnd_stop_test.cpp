@@ -6,6 +6,7 @@
 // test holds it in through the worker's watched steps).
 #include "sync_wnd_fixture.h"
 
+#include "common/kept_thread.h"
 #include "exchange/sync/syncsteps.h"
 #include "exchange/sync/synctables.h"
 #include "foundation/prompt.h"
@@ -147,24 +148,15 @@ protected:
         SetEvent(hold.release);
         SyncWindowTest::TearDown();
         gHold = nullptr;
-        if (worker)
-            CloseHandle(worker);
     }
 
     // The worker's thread, kept past the window's end.
     void KeepWorker()
     {
         ASSERT_NE(nullptr, W().Progress().ThreadHandle());
-        DuplicateHandle(GetCurrentProcess(), W().Progress().ThreadHandle(), GetCurrentProcess(), &worker, 0, FALSE,
-                        DUPLICATE_SAME_ACCESS);
+        ASSERT_TRUE(worker.Keep(W().Progress().ThreadHandle()));
     }
-    DWORD WorkerCode()
-    {
-        DWORD code = STILL_ACTIVE;
-        if (!worker || WaitForSingleObject(worker, 0) != WAIT_OBJECT_0 || !GetExitCodeThread(worker, &code))
-            return STILL_ACTIVE;
-        return code;
-    }
+    DWORD WorkerCode() { return worker.ExitCode(); }
     // Closes the window as Run does at its end, once the worker is held.
     void CloseWhileHeld()
     {
@@ -190,7 +182,7 @@ protected:
 
     Hold hold;
     PaintProbe probe;
-    HANDLE worker = nullptr;
+    harness::KeptThread worker;
     HWND windowHwnd = nullptr;
 
 private:

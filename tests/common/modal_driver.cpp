@@ -72,6 +72,10 @@ ModalDriver::~ModalDriver()
 
 void ModalDriver::Then(const wchar_t* className, const wchar_t* title, ModalDriver::Step step)
 {
+    // A step's time runs from when it becomes the one waited for, not from
+    // the driver's making: a subclass may wait for the screen first.
+    if (next_ == steps_.size())
+        started_ = GetTickCount();
     steps_.push_back(Pending{className, title ? title : L"", std::move(step)});
 }
 
@@ -81,8 +85,23 @@ void CALLBACK ModalDriver::Tick(HWND, UINT, UINT_PTR, DWORD)
         tDriver->Advance();
 }
 
+void ModalDriver::CloseOpenWindows()
+{
+    std::vector<std::wstring> classes = closeOnFailure_;
+    classes.insert(classes.begin(), L"#32770");
+    for (const std::wstring& name : classes)
+        if (HWND open = FindThreadWindow(name.c_str(), nullptr, nullptr, false))
+            PostMessageW(open, WM_COMMAND, IDCANCEL, 0), PostMessageW(open, WM_CLOSE, 0, 0);
+}
+
 void ModalDriver::Advance()
 {
+    if (failed_) {
+        // A window that comes after the failure is closed too, so the test
+        // ends instead of waiting in a modal loop nobody answers.
+        CloseOpenWindows();
+        return;
+    }
     if (busy_ || next_ >= steps_.size())
         return;
     busy_ = true;
@@ -97,12 +116,8 @@ void ModalDriver::Advance()
                       << (pending.title.empty() ? "" : " titled " + Narrow(pending.title)) << " within "
                       << stepTimeoutMs_ / 1000 << " s";
         next_ = steps_.size();
-        // Close whatever modal window this thread shows so the test ends.
-        std::vector<std::wstring> classes = closeOnFailure_;
-        classes.insert(classes.begin(), L"#32770");
-        for (const std::wstring& name : classes)
-            if (HWND open = FindThreadWindow(name.c_str(), nullptr, nullptr, false))
-                PostMessageW(open, WM_COMMAND, IDCANCEL, 0), PostMessageW(open, WM_CLOSE, 0, 0);
+        failed_ = true;
+        CloseOpenWindows();
     }
     busy_ = false;
 }

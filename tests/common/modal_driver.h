@@ -8,8 +8,9 @@
 // step names one) and is called with it until it returns true; then the next
 // step waits. A step whose window does not come within the step time fails
 // the test, and every dialog of this thread (and every window of the classes
-// given to CloseOnFailure) is cancelled and closed, so that the test ends
-// instead of hanging.
+// given to CloseOnFailure), then or later, is cancelled and closed, so that
+// the test ends instead of hanging. A step's time runs from when it becomes
+// the step waited for.
 #pragma once
 
 #include <windows.h>
@@ -45,6 +46,7 @@ public:
 private:
     static void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD);
     void Advance();
+    void CloseOpenWindows();
     struct Pending {
         std::wstring className;
         std::wstring title;
@@ -57,6 +59,7 @@ private:
     DWORD started_ = 0;
     DWORD stepTimeoutMs_;
     bool enabledOnly_;
+    bool failed_ = false; // a step failed: every dialog that shows is closed
     bool busy_ = false;   // a step is running (it may run a modal loop of its own)
     ModalDriver* previous_ = nullptr;
 };

@@ -211,4 +211,30 @@ HRESULT Session::Backup(const std::wstring& catalog, const std::wstring& path, c
     return S_OK;
 }
 
+HRESULT Session::CheckDatabase(const std::wstring& statement)
+{
+    sqlite3_stmt* check = nullptr;
+    int rc = sqlite3_prepare_v2(db_, "PRAGMA integrity_check(20)", -1, &check, nullptr);
+    if (rc != SQLITE_OK)
+        return PostSqliteFailure(IID_ICommand, rc, FromUtf8(sqlite3_errmsg(db_)), L"sqlite3_prepare_v2",
+                                 L"PRAGMA integrity_check");
+    std::wstring findings;
+    while ((rc = sqlite3_step(check)) == SQLITE_ROW) {
+        const unsigned char* line = sqlite3_column_text(check, 0);
+        std::wstring text = line ? FromUtf8(reinterpret_cast<const char*>(line)) : std::wstring();
+        if (text == L"ok")
+            continue;
+        findings += findings.empty() ? L"" : L"; ";
+        findings += text;
+    }
+    const std::wstring message = FromUtf8(sqlite3_errmsg(db_));
+    sqlite3_finalize(check);
+    if (rc != SQLITE_DONE)
+        return PostSqliteFailure(IID_ICommand, rc, message, L"sqlite3_step", L"PRAGMA integrity_check");
+    if (!findings.empty())
+        return PostError(IID_ICommand, DB_E_ERRORSINCOMMAND, L"HY000", 8939,
+                         L"The database is damaged: " + findings + L".", L"Statement: " + statement);
+    return S_OK;
+}
+
 }  // namespace zelk

@@ -192,7 +192,7 @@ void ImportDBCls::ReadImageRows()
 void ImportDBCls::Connect()
 {
     // The folder must leave room for "\Image\", a file name and ".xmg".
-    if (settings_.dbPath.size() + 7 + kSourceFileNameChars + 4 >= MAX_PATH)
+    if (settings_.dbPath.size() + 7 + kStoredFileNameChars + 4 >= MAX_PATH)
         ThrowMergeErrorWith(IDS_MERGE_PATH_TOO_LONG, settings_.dbPath.c_str());
     const std::wstring init = ReadInitString();
 
@@ -480,7 +480,7 @@ void ImportDBCls::MergeImage(const SourceImage& image)
     }
 
     // 2. The name, the patient, the picture.
-    if (CheckSourceFileName(image.fileName.c_str(), (int)image.fileName.size()) != FileNameVerdict::kOk)
+    if (CheckStoredFileName(image.fileName.c_str(), (int)image.fileName.size()) != StoredNameVerdict::kOk)
         ThrowMergeErrorWith(IDS_MERGE_BAD_FILE_NAME, image.fileName.c_str());
     if (image.patient != previousPatient_) {
         patientResolved_ = false;

@@ -85,28 +85,6 @@ std::wstring BuildSourceImagesSql(const std::vector<std::wstring>& columns)
     return sql + L" FROM Snimok Where imported=0 AND [file name] IS NOT NULL AND [Disk]<>0 Order by Patient, Snimok;";
 }
 
-FileNameVerdict CheckSourceFileName(const wchar_t* name, int length)
-{
-    if (!name)
-        return FileNameVerdict::kEmpty;
-    if (length < 0)
-        length = lstrlenW(name);
-    if (length == 0)
-        return FileNameVerdict::kEmpty;
-    if (length > kSourceFileNameChars)
-        return FileNameVerdict::kTooLong;
-    for (int i = 0; i < length; ++i) {
-        const wchar_t c = name[i];
-        if (c == L'\\' || c == L'/' || c == L':')
-            return FileNameVerdict::kSeparator;
-        if (c == L'.' && i + 1 < length && name[i + 1] == L'.')
-            return FileNameVerdict::kParent;
-        if (c < 0x20 || c == 0x7F || c == L'*' || c == L'?' || c == L'"' || c == L'<' || c == L'>' || c == L'|')
-            return FileNameVerdict::kControl;
-    }
-    return FileNameVerdict::kOk;
-}
-
 InitFileVerdict ParseInitFile(const BYTE* bytes, DWORD size, std::wstring* initString)
 {
     initString->clear();

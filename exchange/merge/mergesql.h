@@ -42,21 +42,6 @@ extern const wchar_t kLedgerInsertSql[];    // (source database, source image, l
 extern const wchar_t kLedgerTable[];        // "MergeLedger"
 extern const wchar_t kLedgerKeyColumn[];    // "SourceSnimok", the column that tells the table exists
 
-// Room for a file name of the other database: 63 characters.
-const int kSourceFileNameChars = 63;
-
-enum class FileNameVerdict {
-    kOk,
-    kEmpty,
-    kTooLong,        // more than kSourceFileNameChars characters
-    kSeparator,      // "\", "/" or ":" would leave the image folder
-    kParent,         // ".." names a folder above
-    kControl,        // a character below U+0020, or one no file name may hold
-};
-// Whether a [file name] of the other database may be used below its image
-// and icon folders. `length` in characters (-1: up to the terminator).
-FileNameVerdict CheckSourceFileName(const wchar_t* name, int length);
-
 enum class InitFileVerdict {
     kOk,
     kNoByteOrderMark,   // not UTF-16 little-endian with its mark

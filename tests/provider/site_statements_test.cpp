@@ -438,5 +438,36 @@ TEST_F(SiteStatements, BackupWritesAConsistentCopy)
     ExpectState(L"BACKUP DATABASE Zelk TO DISK='x.bak'", {}, L"42000");
 }
 
+// DBCC CHECKDB passes on a sound database and names what it finds in a
+// damaged one: the crash tests check every database they leave with it.
+TEST_F(SiteStatements, CheckDbFindsADamagedFile)
+{
+    ExpectAffected(L"DBCC CHECKDB", {}, -1);
+    ExpectAffected(L"DBCC CHECKDB WITH NO_INFOMSGS", {}, -1);
+    ExpectState(L"DBCC CHECKTABLE (Snimok)", {}, L"42000");
+    std::wstring path = Folder() + L"\\damaged.bak";
+    ExpectAffected((L"BACKUP DATABASE Zelk TO DISK='" + path + L"' WITH INIT").c_str(), {}, -1);
+    // Every page after the first (the schema) gets a broken page header.
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, file);
+    const DWORD size = GetFileSize(file, nullptr);
+    ASSERT_GT(size, 8192u);
+    const BYTE garbage[8] = {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
+    for (DWORD page = 4096; page < size; page += 4096) {
+        SetFilePointer(file, (LONG)page, nullptr, FILE_BEGIN);
+        DWORD written = 0;
+        ASSERT_TRUE(WriteFile(file, garbage, sizeof garbage, &written, nullptr));
+    }
+    CloseHandle(file);
+    Ptr<IDBInitialize> other;
+    ASSERT_EQ(S_OK, OpenSource(L"Provider=ZelkSQLite.1;Data Source=" + path + L";Initial Catalog=Zelk", other));
+    Ptr<IDBCreateSession> factory = other.As<IDBCreateSession>(IID_IDBCreateSession);
+    Ptr<IDBCreateCommand> session;
+    ASSERT_EQ(S_OK, factory->CreateSession(nullptr, IID_IDBCreateCommand, session.OutUnknown()));
+    Result r = Exec(L"DBCC CHECKDB", {}, session.Get());
+    EXPECT_TRUE(FAILED(r.hr));
+    EXPECT_EQ(L"HY000", r.error.sqlState);
+}
+
 }  // namespace
 }  // namespace zt

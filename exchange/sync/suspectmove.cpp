@@ -262,13 +262,6 @@ SuspectMoveResult MoveSuspectImages(const DODBPtr<DODBSession>& session, const S
             const std::wstring target = targetPath;
             DWORD error = 0;
             const CopyOutcome copy = CopyUnlessPresent(source, target, &error);
-            if (copy == CopyOutcome::kFailed && (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND)) {
-                // Gone since the scan: it no longer lies here, and there is
-                // nothing to move.
-                update.Params().SetStr(1, name.c_str(), static_cast<int>(name.size()));
-                update.Run();
-                continue;
-            }
             if (copy == CopyOutcome::kFailed || copy == CopyOutcome::kDifferentThere) {
                 if (AfterCopyFailure(request, copy, error, target) == Decision::kStop)
                     break;

@@ -118,7 +118,7 @@ void SynchrThread::LoadTmpRows(std::unordered_map<std::wstring, TmpRow>& rows)
         const wchar_t* name = RowTextPtr(query.Row(), 1, &length);
         if (!name)
             continue;
-        TmpRow row = {0, false, 0};
+        TmpRow row = {0, false, 0, false};
         LONG disk = 0;
         RowInt(query.Row(), 0, &row.key);
         RowInt(query.Row(), 2, &disk);
@@ -198,19 +198,19 @@ bool SynchrThread::ScanHdd(const wchar_t* folder)
     BoundStatement insert(session_, syncsql::kInsertHddFile, BoundStatement::kPrepared);
     BoundStatement update(session_, syncsql::kSetHddFlag, BoundStatement::kPrepared);
     ScanBatch batch(session_);
-    std::unordered_set<std::wstring> seen;
     DWORD count = 0;
     if (any) {
         ScanFolder(find.Handle(), data, pattern, [&](const std::wstring& name, const std::wstring& key) {
-            seen.insert(key);
+            auto found = rows.find(key);
+            if (found != rows.end())
+                found->second.seen = true;
             if (IsMarkedForDeletion(key))
                 return;
             batch.Begin();
-            auto found = rows.find(key);
             if (found == rows.end()) {
                 insert.Params().SetStr(1, name.c_str(), static_cast<int>(name.size()));
                 insert.Run();
-                rows[key] = TmpRow{0, true, 0};
+                rows[key] = TmpRow{0, true, 0, true};
             } else if (!found->second.onDisk) {
                 update.Params().SetValI4(1, found->second.key);
                 update.Run();
@@ -228,7 +228,7 @@ bool SynchrThread::ScanHdd(const wchar_t* folder)
     BoundStatement forget(session_, syncsql::kForgetTmpRow, BoundStatement::kPrepared);
     for (const auto& entry : rows) {
         const TmpRow& row = entry.second;
-        if (!row.key || !row.onDisk || seen.count(entry.first))
+        if (!row.key || !row.onDisk || row.seen)
             continue;
         batch.Begin();
         BoundStatement& statement = row.arj ? clear : forget;
@@ -390,19 +390,19 @@ bool SynchrThread::ScanMoDisk()
         BoundStatement insert(session_, syncsql::kInsertMoFile, BoundStatement::kPrepared);
         BoundStatement update(session_, syncsql::kSetMoDisk, BoundStatement::kPrepared);
         ScanBatch batch(session_);
-        std::unordered_set<std::wstring> seen;
         try {
             ScanFolder(find.Handle(), data, pattern, [&](const std::wstring& name, const std::wstring& fileKey) {
-                seen.insert(fileKey);
+                auto found = rows.find(fileKey);
+                if (found != rows.end())
+                    found->second.seen = true;
                 if (IsMarkedForDeletion(fileKey))
                     return;
                 batch.Begin();
-                auto found = rows.find(fileKey);
                 if (found == rows.end()) {
                     insert.Params().SetStr(1, name.c_str(), static_cast<int>(name.size()));
                     insert.Params().SetValI4(2, key);
                     insert.Run();
-                    rows[fileKey] = TmpRow{0, false, key};
+                    rows[fileKey] = TmpRow{0, false, key, true};
                 } else if (found->second.arj != key) {
                     update.Params().SetValI4(1, key);
                     update.Params().SetValI4(2, found->second.key);
@@ -421,7 +421,7 @@ bool SynchrThread::ScanMoDisk()
             BoundStatement forget(session_, syncsql::kForgetTmpRow, BoundStatement::kPrepared);
             for (const auto& entry : rows) {
                 const TmpRow& row = entry.second;
-                if (!row.key || row.arj != key || seen.count(entry.first))
+                if (!row.key || row.arj != key || row.seen)
                     continue;
                 batch.Begin();
                 BoundStatement& statement = row.onDisk ? clear : forget;

@@ -207,6 +207,7 @@ private:
         LONG key;      // Snimok_tmp.Snimok, 0 for a row inserted by this scan
         bool onDisk;   // [Disk]
         LONG arj;      // [Arj], 0 for NULL
+        bool seen;     // the scan has met its file
     };
     // One entry of a re-insertion work list.
     struct WorkItem {

@@ -270,11 +270,13 @@ void SynchrThread::AddArjTmp(DWORD serial, const wchar_t* label)
         // Disks are told apart by their serial: another disk of the same name
         // is no reason to refuse this one, but a table made by an earlier
         // version has the name unique.
-        BoundStatement sameName(session_, syncsql::kCountArjTmpName);
-        sameName.Params().SetStr(1, name.c_str(), static_cast<int>(name.size()));
         LONG others = 0;
-        if (sameName.First())
-            RowInt(sameName.Row(), 0, &others);
+        {
+            BoundStatement sameName(session_, syncsql::kCountArjTmpName);
+            sameName.Params().SetStr(1, name.c_str(), static_cast<int>(name.size()));
+            if (sameName.First())
+                RowInt(sameName.Row(), 0, &others);
+        }
         if (!others)
             throw;
         DropArjTmpNameRule();

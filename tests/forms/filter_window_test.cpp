@@ -11,6 +11,8 @@
 
 #include <commctrl.h>
 
+#include <functional>
+
 namespace {
 
 const wchar_t kFilterForm[] =
@@ -428,6 +430,41 @@ TEST_F(FilterWindowRealInput, F3OffersTheFieldsKindsAndAppliesTheChosenOne)
     }
     EXPECT_EQ(kFilterEqual, Row(window, kBorn)->condition->kind);
     EXPECT_FALSE(TextOf(Editor(window, kBorn)).empty());
+}
+
+// Ctrl+Delete rebuilds every editor, the focused one too: the focus stays in
+// the form (the same row's editor, or the first one after the Reset button),
+// so that typing, F2 and Escape work without a click.
+TEST_F(FilterWindowRealInput, AfterCtrlDeleteTheKeysStillReachTheForm)
+{
+    DbFiltFormWindow window;
+    ASSERT_TRUE(window.Create(&filter_, nullptr));
+    SetForegroundWindow(window.GetHwnd());
+    harness::Pump(30);
+    const struct {
+        std::function<HWND()> start;
+        int row;   // whose first editor has the focus after the reset
+    } cases[] = {
+        {[&] { return Editor(window, kSmall); }, kSmall},
+        {[&] { return window.Button(2).GetHwnd(); }, kName},
+    };
+    for (const auto& c : cases) {
+        SetFocus(c.start());
+        harness::Key(VK_CONTROL, true);
+        harness::Key(VK_DELETE, true);
+        harness::Key(VK_DELETE, false);
+        harness::Key(VK_CONTROL, false);
+        harness::Pump(50);
+        EXPECT_EQ(Editor(window, c.row), GetFocus()) << c.row;
+    }
+    harness::Key('7', true);
+    harness::Key('7', false);
+    harness::PumpUntil([&] { return TextOf(Editor(window, kName)) == L"7"; }, 2000);
+    EXPECT_EQ(L"7", TextOf(Editor(window, kName)));
+    harness::Key(VK_ESCAPE, true);
+    harness::Key(VK_ESCAPE, false);
+    harness::PumpUntil([&] { return window.GetHwnd() == nullptr; }, 2000);
+    EXPECT_EQ(nullptr, window.GetHwnd());
 }
 
 // A click on a row's kind button opens the same menu; Escape changes nothing.

@@ -41,3 +41,10 @@ bool MakeSiteImages(const std::vector<long>& patientIds, int count, int width, i
 // turn; false with the reason.
 bool DescribeSiteImages(int count, std::wstring& error);
 bool BuildDemoSite(const SiteOptions& options, std::wstring& error);
+
+// The clinic header of the picture sheets ("Header" below the settings key:
+// "Company1", "Company2", "Address", "Phon", "Cabinet"), the demo clinic's in
+// the language. Written when the key holds no header or a demo one (of either
+// language); a header the user has set is kept. False with the reason when
+// the key cannot be written.
+bool WriteDemoHeader(bool russian, std::wstring& error);

@@ -206,7 +206,7 @@ tf_site_make() {
     mkdir -p "$(dirname "$site")"
     tf_log "making the demo site ($language) in $site"
     if ! wine "$tool" "$(winepath -w "$work")" --schema "$(winepath -w "$TF_ROOT/site/schema.sql")" \
-            --language "$language" "$@"; then
+            --language "$language" --final-folder "$(winepath -w "$site")" "$@"; then
         rm -rf "$work"
         echo "the demo-site tool failed" >&2
         return 1

@@ -329,6 +329,15 @@ void DButton::Layout()
                captionWidth, iconWidth_, &captionX_, &iconX_);
 }
 
+bool DButton::ContentFits() const
+{
+    auto inside = [this](int x, int y, int w, int h) {
+        return w <= 0 || h <= 0 || (x >= 0 && y >= 0 && x + w <= clientWidth_ && y + h <= clientHeight_);
+    };
+    return inside(iconX_, iconY_, icon_ ? iconWidth_ : 0, iconHeight_) &&
+           inside(captionX_, captionY_, caption_ ? captionWidth_ : 0, lineCount_ * lineHeight_);
+}
+
 int DButton::CalcHeight() const
 {
     int captionPart = caption_ ? lineCount_ * lineHeight_ + shadowOffset_ + 3 * lineHeight_ / 2 : 0;

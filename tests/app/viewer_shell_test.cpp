@@ -223,9 +223,11 @@ TEST_F(PanelShellTest, AnImportedPictureOpensOnTheMiddleOfItsRaster)
 {
     ExchangeServices services = {};
     services.importImageFile = [](HWND, DWORD, int) {
+        // As the file import gives it: new, and no view centre read from anywhere.
         DPicturePtr p = PatientPicture(17, 1800, 1500);
         p->stored = 0;
         p->imageId = 0;
+        p->viewCentreX = p->viewCentreY = 0;
         return p;
     };
     const ExchangeServices previous = SetExchangeServices(services);

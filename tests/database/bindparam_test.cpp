@@ -164,10 +164,11 @@ TEST_F(BindList, AReferencedTextIsTakenUpToItsLimitAndRefusedBeyondIt)
         list->SetValTyped(1, DBTYPE_WSTR, &text[0], 0, DBSTATUS_S_OK);
         DODBPtr<DODBParams> block;
         EXPECT_EQ(c.taken, list->MakeParams(block) != FALSE) << c.chars;
-        if (c.taken)
+        if (c.taken) {
             EXPECT_EQ(c.chars * 2, block->GetLength(0)) << c.chars;
-        else
+        } else {
             EXPECT_TRUE(Has(TakeErrorText(), L"Invalid buffer size.")) << c.chars;
+        }
     }
 }
 

@@ -432,30 +432,43 @@ TEST_F(FilterWindowRealInput, F3OffersTheFieldsKindsAndAppliesTheChosenOne)
     EXPECT_FALSE(TextOf(Editor(window, kBorn)).empty());
 }
 
-// Ctrl+Delete rebuilds every editor, the focused one too: the focus stays in
-// the form (the same row's editor, or the first one after the Reset button),
-// so that typing, F2 and Escape work without a click.
-TEST_F(FilterWindowRealInput, AfterCtrlDeleteTheKeysStillReachTheForm)
+// A reset rebuilds every editor, the focused one too: the focus stays in the
+// form (after Ctrl+Delete in the same row's editor, after a click on "Reset"
+// in the first one), so that typing, F2 and Escape work without a click.
+TEST_F(FilterWindowRealInput, AfterAResetTheKeysStillReachTheForm)
 {
     DbFiltFormWindow window;
     ASSERT_TRUE(window.Create(&filter_, nullptr));
     SetForegroundWindow(window.GetHwnd());
     harness::Pump(30);
-    const struct {
-        std::function<HWND()> start;
-        int row;   // whose first editor has the focus after the reset
-    } cases[] = {
-        {[&] { return Editor(window, kSmall); }, kSmall},
-        {[&] { return window.Button(2).GetHwnd(); }, kName},
-    };
-    for (const auto& c : cases) {
-        SetFocus(c.start());
+    const auto ctrlDelete = [] {
         harness::Key(VK_CONTROL, true);
         harness::Key(VK_DELETE, true);
         harness::Key(VK_DELETE, false);
         harness::Key(VK_CONTROL, false);
-        harness::Pump(50);
-        EXPECT_EQ(Editor(window, c.row), GetFocus()) << c.row;
+    };
+    const auto clickReset = [&] {
+        RECT r = {};
+        GetWindowRect(window.Button(2).GetHwnd(), &r);
+        harness::MouseMoveTo((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+        harness::Pump(30);
+        harness::MouseButton(harness::Button::Left, true);
+        harness::Pump(30);
+        harness::MouseButton(harness::Button::Left, false);
+    };
+    const struct {
+        int from;   // the row whose editor has the focus before
+        std::function<void()> reset;
+        int to;     // the row whose first editor has it after
+    } cases[] = {{kSmall, ctrlDelete, kSmall}, {kBorn, clickReset, kName}};
+    for (const auto& c : cases) {
+        SetWindowTextW(Editor(window, kName), L"typed");
+        SetFocus(Editor(window, c.from));
+        c.reset();
+        harness::PumpUntil([&] { return TextOf(Editor(window, kName)).empty() && GetFocus() == Editor(window, c.to); },
+                           2000);
+        EXPECT_EQ(L"", TextOf(Editor(window, kName))) << c.from;
+        EXPECT_EQ(Editor(window, c.to), GetFocus()) << c.from;
     }
     harness::Key('7', true);
     harness::Key('7', false);

@@ -148,8 +148,9 @@ TEST_F(FormDescTest, SixteenReferenceSectionsAreKeptASeventeenthIsRefused)
         const bool kept = count == 16;
         EXPECT_EQ(kept ? 1 : 0, desc.Parse(L"refs.cfg")) << count;
         EXPECT_EQ(kept ? count : 0, desc.RefCount()) << count;
-        if (!kept)
+        if (!kept) {
             EXPECT_EQ(before, DescHeap::Outstanding()) << count;
+        }
     }
 }
 

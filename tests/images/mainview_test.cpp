@@ -17,6 +17,8 @@
 
 #include <string.h>
 
+#include <vector>
+
 namespace {
 
 int Ramp(int x, int y)
@@ -750,4 +752,37 @@ TEST_F(PanelTest, PrepareDialogStoresTheChoice)
     wchar_t path[MAX_PATH];
     _snwprintf(path, MAX_PATH, L"%ls\\PrepareSnimok", SettingsKeyPath);
     RegDeleteKeyW(HKEY_LOCAL_MACHINE, path);
+}
+
+// The Negative button shows the picture's state as the user sees it: a
+// negative picture's button looks checked, a positive one's does not, and
+// the look follows the N key and the picture shown.
+TEST_F(PanelTest, TheNegativeButtonLooksCheckedForANegativePicture)
+{
+    DPicturePtr positive = PatientPicture();
+    DPicturePtr negative = PatientPicture(17, 90, 60);
+    negative->negative = 1;
+    DButton* button = panel->GetButton(kButtonNegative);
+    auto looks = [&] {
+        RedrawWindow(button->GetHwnd(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_UPDATENOW);
+        harness::Pump(20);
+        harness::PixelGrab grab(button->GetHwnd(), true);
+        std::vector<COLORREF> pixels;
+        for (int y = 0; y < grab.Height(); ++y)
+            for (int x = 0; x < grab.Width(); ++x)
+                pixels.push_back(grab.At(x, y));
+        return pixels;
+    };
+    ShowMainViewRefresh(positive);
+    const std::vector<COLORREF> unchecked = looks();
+    ShowMainViewRefresh(negative);
+    const std::vector<COLORREF> checked = looks();
+    size_t differing = 0;
+    for (size_t i = 0; i < unchecked.size() && i < checked.size(); ++i)
+        differing += unchecked[i] != checked[i];
+    EXPECT_GT(differing, unchecked.size() / 4) << "a checked button must be told from an unchecked one at a glance";
+    KeyDown('N');
+    EXPECT_EQ(unchecked, looks()) << "N made the picture positive";
+    KeyDown('N');
+    EXPECT_EQ(checked, looks());
 }

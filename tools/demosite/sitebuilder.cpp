@@ -91,9 +91,9 @@ bool Execute(const wchar_t* sql, const DODBPtr<DODBBindParam>& params, std::wstr
     }
 }
 
-bool WriteInitFile(const std::wstring& folder, std::wstring& error)
+bool WriteInitFile(const std::wstring& folder, const std::wstring& finalFolder, std::wstring& error)
 {
-    const std::wstring text = SiteInitString(folder + kDatabaseFile);
+    const std::wstring text = SiteInitString(finalFolder + kDatabaseFile);
     const std::wstring path = folder + L"dbinit.cfg";
     HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
@@ -314,7 +314,13 @@ bool BuildDemoSite(const SiteOptions& options, std::wstring& error)
     }
     wcscpy(ImageFolder, image.c_str());
     wcscpy(IconFolder, icon.c_str());
-    if (!WriteInitFile(folder, error) || !CreateSiteDatabase(folder + kDatabaseFile, options.schemaFile, error))
+    // A site made in a work folder and renamed into place names its final
+    // folder: the program opens the database through "dbinit.cfg".
+    std::wstring finalFolder = options.finalFolder.empty() ? folder : options.finalFolder;
+    if (finalFolder.back() != L'\\')
+        finalFolder += L'\\';
+    if (!WriteInitFile(folder, finalFolder, error) ||
+        !CreateSiteDatabase(folder + kDatabaseFile, options.schemaFile, error))
         return false;
     std::vector<long> ids = FillSiteTables(error, options.russian);
     // The patients with several images are those the list shows first.

@@ -9,6 +9,7 @@
 
 struct SiteOptions {
     std::wstring dataFolder;        // ends with a backslash
+    std::wstring finalFolder;       // where the site will live, named by "dbinit.cfg"; empty: dataFolder
     std::wstring schemaFile;
     int images = 24;                // radiographs to make
     int width = 2500, height = 3000;

@@ -1,23 +1,30 @@
 // The windows of a user's walk through the demo site, in English and in
 // Russian, opened as the program opens them: the main patient window, the
 // image panel, the image's description and its template window, the filter
-// form, the patient card and the image strip window. In each, every text its
-// controls show is whole and in the running language (the site's description
-// files in the site's language); with TF_SHOT_DIR set, a picture of each for
-// people to look at.
+// form, the patient card and the image strip window; and the shell's small
+// windows. In each, every text its controls show is whole and in the running
+// language (the site's description files in the site's language); with
+// TF_SHOT_DIR set, a picture of each for people to look at.
 #include "mainwnd_fixture.h"
+#include "app_fixture.h"
 
+#include "app/connectwnd.h"
+#include "app/errmsgwnd.h"
 #include "app/iconsbar.h"
 #include "app/iconsnimok.h"
 #include "app/iconstrip.h"
+#include "app/inputtext.h"
 #include "app/mainpatientwnd.h"
 #include "app/notesnimok.h"
+#include "app/progresswnd.h"
+#include "app/stopwnd.h"
 #include "common/window_look.h"
 #include "common/window_harness.h"
 #include "forms/desccache.h"
 #include "forms/filterwnd.h"
 #include "forms/kartwnd.h"
 #include "images/viewer/mainviewwnd.h"
+#include "resources/strings.h"
 #include "ui/listview.h"
 
 #include <functional>
@@ -56,6 +63,7 @@ protected:
         ASSERT_TRUE(window && IsWindowVisible(window)) << Narrow(name);
         RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
         Pump(20);
+        ASSERT_TRUE(IsWindowVisible(window)) << Narrow(name) << " closed while looked at";
         const std::wstring fault = harness::WindowTextFault(window, Russian(), data);
         EXPECT_EQ(L"", fault) << Narrow(name) << ": " << Narrow(fault);
         harness::SaveWindowPicture(window, (std::wstring(name) + (Russian() ? L"_ru" : L"_en")).c_str());
@@ -92,6 +100,9 @@ TEST_P(WindowsLook, EveryWindowOfTheWalkShowsItsTextsWholeInTheRunningLanguage)
     ASSERT_TRUE(harness::PumpUntil([&] { return main.GetStrip().IsLoaded() && main.GetStrip().RecordCount() == 2; },
                                    5000));
     Look(L"main", MainPatientWindow::GetHwnd(), {main.GetCaptionLine()});
+    // The fixture closes the filter forms of the window's start; this one is looked at.
+    KillTimer(nullptr, filterCloser_);
+    filterCloser_ = 0;
 
     // The filter form and the patient card, as the main window opens them.
     {
@@ -135,6 +146,94 @@ TEST_P(WindowsLook, EveryWindowOfTheWalkShowsItsTextsWholeInTheRunningLanguage)
 }
 
 INSTANTIATE_TEST_SUITE_P(BothLanguages, WindowsLook,
+                         ::testing::Values(MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US),
+                                           MAKELANGID(LANG_RUSSIAN, SUBLANG_DEFAULT)),
+                         [](const ::testing::TestParamInfo<LANGID>& info) {
+                             return PRIMARYLANGID(info.param) == LANG_RUSSIAN ? std::string("Russian")
+                                                                              : std::string("English");
+                         });
+
+namespace {
+
+using SmallWindowsLook = ::testing::TestWithParam<LANGID>;
+
+void CALLBACK LookAtInput(HWND, UINT, UINT_PTR timer, DWORD)
+{
+    if (!harness::FindOwnWindow(InpTextWnd::kClassName))
+        return;
+    KillTimer(nullptr, timer);
+    if (gWhileOpen)
+        gWhileOpen();
+}
+
+}  // namespace
+
+// The shell's small windows (the error list, the progress and busy windows,
+// the connect wait window, the stop window and the text input window), in
+// each language: their texts whole and in the running language.
+TEST_P(SmallWindowsLook, TheirTextsAreWholeInTheRunningLanguage)
+{
+    const bool russian = PRIMARYLANGID(GetParam()) == LANG_RUSSIAN;
+    harness::ThreadLanguage language(GetParam());
+    apptest::ShellClasses classes;
+    harness::ScreenLock lock;
+    ASSERT_TRUE(ErrMsgWindow::RegisterClass(hInstance));
+    ASSERT_TRUE(RegisterProgressWnd(hInstance));
+    ASSERT_TRUE(RegisterRunProgWnd(hInstance));
+    HANDLE stop = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    auto look = [&](const wchar_t* name, HWND window) {
+        harness::Pump(50);
+        ASSERT_TRUE(window && IsWindowVisible(window)) << Narrow(name);
+        const std::wstring fault = harness::WindowTextFault(window, russian);
+        EXPECT_EQ(L"", fault) << Narrow(name) << ": " << Narrow(fault);
+        harness::SaveWindowPicture(window, (std::wstring(name) + (russian ? L"_ru" : L"_en")).c_str());
+    };
+    {
+        ErrMsgWindow errors;
+        ASSERT_TRUE(errors.Create(nullptr));
+        errors.AddMessage(russian ? L"Нет связи с сервером" : L"The server does not answer", -1);
+        look(L"errorlist", errors.GetHwnd());
+        errors.Destroy();
+    }
+    {
+        ProgressWnd progress;
+        ProgressWndDesc desc = {nullptr, 200, 200, 300, 100, hInstance, ProgressWnd::kHasCancel, 0, 10, 3,
+                                russian ? L"Копирование" : L"Copying", nullptr};
+        ASSERT_TRUE(progress.Create(desc));
+        look(L"progress", progress.GetHwnd());
+        progress.Destroy();
+    }
+    {
+        RunProgWnd busy;
+        ASSERT_TRUE(busy.Create(nullptr, hInstance, russian ? L"Копирование" : L"Copying", stop));
+        look(L"busy", busy.GetHwnd());
+        busy.Destroy();
+        ConnectWindow connect;
+        ASSERT_TRUE(connect.Create(nullptr, hInstance, russian ? L"Подключение" : L"Connecting", stop));
+        look(L"connect", connect.GetHwnd());
+        connect.Destroy();
+    }
+    {
+        StopProcessWnd window;
+        ASSERT_TRUE(window.Create(stop, russian ? L"Копирование" : L"Copying", -1));
+        look(L"stop", window.GetHwnd());
+    }
+    gWhileOpen = [&] {
+        HWND input = harness::FindOwnWindow(InpTextWnd::kClassName);
+        look(L"input", input);
+        DestroyWindow(input);   // the input ends as when cancelled
+    };
+    SetTimer(nullptr, 0, 50, LookAtInput);
+    wchar_t buffer[32] = L"";
+    InputText(nullptr, buffer, 32, IdOrText(IDS_ENTER_TEMPLATE_NAME), FALSE);
+    gWhileOpen = nullptr;
+    CloseHandle(stop);
+    UnregisterRunProgWnd(hInstance);
+    UnregisterProgressWnd(hInstance);
+    ErrMsgWindow::UnregisterClass(hInstance);
+}
+
+INSTANTIATE_TEST_SUITE_P(BothLanguages, SmallWindowsLook,
                          ::testing::Values(MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US),
                                            MAKELANGID(LANG_RUSSIAN, SUBLANG_DEFAULT)),
                          [](const ::testing::TestParamInfo<LANGID>& info) {

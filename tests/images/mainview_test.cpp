@@ -372,10 +372,16 @@ TEST_F(PanelTest, ToolbarButtonsWalkWithTheArrowKeys)
 // key: the keyboard's message goes to the focused control, which hands it on.
 TEST_F(PanelTest, KeysPressedOnTheLevelControlsRunThePanelsCommands)
 {
+    // The focus is the active window's: no other test's window may take the activation meanwhile.
+    harness::ScreenLock lock;
     DPicturePtr p = PatientPicture();
     ShowMainViewRefresh(p);
+    SetForegroundWindow(panel->GetHandle());
     HWND focused = nullptr;
     auto press = [&](WPARAM key) {
+        // Another test's window may have taken the activation since the last key.
+        SetForegroundWindow(panel->GetHandle());
+        SetFocus(focused);
         ASSERT_EQ(focused, GetFocus()) << "the key goes to the control";
         PostMessageW(focused, WM_KEYDOWN, key, 1);
         PostMessageW(focused, WM_KEYUP, key, 0xC0000001);

@@ -223,9 +223,6 @@ int ErrorCodeText(DWORD code, wchar_t* buffer, int size)
     DStrBuf system;
     const wchar_t* text = system.FormatSystemMessage(code);
     int length = text ? system.Length() : 0;
-    // The system's texts end with a line break (and some with a blank).
-    while (length > 0 && (text[length - 1] == L'\n' || text[length - 1] == L'\r' || text[length - 1] == L' '))
-        --length;
     wchar_t named[512];
     if (length == 0) {
         wchar_t number[16];

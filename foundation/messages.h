@@ -100,12 +100,13 @@ private:
     MsgExceptData* data_;
 };
 
-// The system's text of an error code (a Win32 code or an HRESULT), without
-// the line break it ends with. Where the system has no text for the code, the
-// string-table text that names it ("System error 0x80040154 (no description)"):
-// no message and no journal record is ever left without at least the code.
-// Codes below 0x10000 are Win32 codes, named in decimal as the program names
-// them elsewhere; larger ones (HRESULTs) in hexadecimal.
+// The system's text of an error code (a Win32 code or an HRESULT) as the
+// system gives it, line break included. Where the system has no text for the
+// code, the string-table text that names it ("System error 0x80040154 (the
+// system has no description of it)"): no message and no journal record is
+// ever left without at least the code. Codes below 0x10000 are Win32 codes,
+// named in decimal as the program names them elsewhere; larger ones
+// (HRESULTs) in hexadecimal.
 // Into `buffer` of `size` characters (terminated, cut when longer); result the
 // characters written (0 without writing when the buffer is null or the size
 // below 1).

@@ -18,9 +18,6 @@ std::wstring SystemText(DWORD code)
     std::wstring result = n ? std::wstring(text, n) : std::wstring();
     if (text)
         LocalFree(text);
-    // Boxes show it without the line break it ends with.
-    while (!result.empty() && (result.back() == L'\n' || result.back() == L'\r' || result.back() == L' '))
-        result.pop_back();
     return result;
 }
 

@@ -146,6 +146,10 @@ TEST_P(DialogPictures, PrinterProfiles)
         reinterpret_cast<DEVMODEW*>(profile->devMode.data())->dmSize = sizeof(DEVMODEW);
         list.SaveProfile(*profile);
     }
+    // And one saved halfway: listed, marked as unreadable.
+    HKEY damaged = settings.Open(L"PrinterProfiles\\{0F0F0F0F-1111-2222-3333-444444444444}");
+    RegSetValueExW(damaged, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(L"Old laser"), 20);
+    RegCloseKey(damaged);
     Shot shot = {"profiles",
                  IDS_PROFILES_TITLE,
                  {{IDC_PROFILE_CHOOSE, IDS_PROFILE_CHOOSE},
@@ -310,6 +314,14 @@ TEST_P(DialogPictures, PrintStateWindow)
         Sleep(200);
         ExpectLooksRight(window.GetHwnd(), GetParam(), "printstate", {&window.CancelButton()});
         EXPECT_TRUE(SaveWindowBmp(window.GetHwnd(), PicturePath("printstate", LangName())));
+        // The same print failed.
+        ASSERT_TRUE(window.ShowFailure(Text(IDS_COLUMNS_CREATE_ERROR).c_str()));
+        EXPECT_EQ(Text(IDS_PRINT_STATE_NOT_PRINTED), window.Read().outcome);
+        Sleep(200);
+        RedrawWindow(window.GetHwnd(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN);
+        Sleep(200);
+        ExpectLooksRight(window.GetHwnd(), GetParam(), "printstate-failed", {&window.CancelButton()});
+        EXPECT_TRUE(SaveWindowBmp(window.GetHwnd(), PicturePath("printstate-failed", LangName())));
         window.Stop();
     }
     DocPrintStateWnd::UnregisterClass();

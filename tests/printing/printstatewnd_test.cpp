@@ -24,34 +24,6 @@ namespace {
 
 const wchar_t kPrinter[] = L"Fake Laser";
 
-// Runs a step on a thread of its own, for what the user does while the
-// printing thread waits.
-class Helper {
-public:
-    explicit Helper(std::function<void()> step) : step_(std::move(step))
-    {
-        thread_ = CreateThread(nullptr, 0, Run, this, 0, nullptr);
-    }
-    ~Helper() { Join(); }
-    void Join()
-    {
-        if (thread_) {
-            WaitForSingleObject(thread_, 30000);
-            CloseHandle(thread_);
-            thread_ = nullptr;
-        }
-    }
-
-private:
-    static DWORD WINAPI Run(void* param)
-    {
-        static_cast<Helper*>(param)->step_();
-        return 0;
-    }
-    std::function<void()> step_;
-    HANDLE thread_ = nullptr;
-};
-
 // Waits (bounded) on another thread's state; the calling thread pumps.
 bool Eventually(const std::function<bool()>& done, DWORD timeout = 5000)
 {

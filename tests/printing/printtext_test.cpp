@@ -1,19 +1,16 @@
 // Text on the printed page: how a text is broken into lines, and that every
-// text of a picture sheet and of a report is drawn whole (never clipped),
-// inside the printable width, apart from every other text of its line, with
-// right-aligned texts ending on their edge as measured, whatever the print
+// text of a picture sheet is drawn whole (never clipped), inside the
+// printable width, apart from every other text of its line, with the
+// right-aligned phone ending on the edge as measured, whatever the print
 // fonts are (none stored, labels much larger than values or the other way
 // round, texts longer than a line) and in both languages.
 #include "print_site.h"
 
 #include "app/reghelpers.h"
 #include "common/dialog_look.h"
-#include "forms/reportdesc.h"
 #include "foundation/textutil.h"
 #include "printing/printfonts.h"
 #include "printing/printtext.h"
-#include "printing/reportlayout.h"
-#include "printing/reportprint.h"
 #include "printing/sheetprint.h"
 #include "resources/strings.h"
 
@@ -242,56 +239,5 @@ TEST(PrintedText, EverySheetTextIsWholeInsideThePageAndApartWhateverTheFonts)
                 EXPECT_GE(t.height, kEightPoints) << Narrow(t.text) << " is too small to read";
         }
     }
-    FreePrintFonts();
-}
-
-// A report's text blocks and table on a memory printer with no print font
-// stored: readable, whole, and aligned to their edges as measured.
-TEST(PrintedText, AReportsTextsAreWholeAndEndOnTheirEdges)
-{
-    DemoDatabase db;
-    ASSERT_TRUE(db.Ok()) << db.Error();
-    PrintSetup setup(nullptr, false);
-    FreePrintFonts();
-    LoadPrintFonts();
-    db.WriteCfg(L"nofilt.cfg", L"form { caption = \"Filter\" } items { { \"Family name\", \"Name1\", varchar(32) } }");
-    db.WriteCfg(L"ids.cfg", L"table = \"Patient\" key = \"Patient\" orderby = \"Patient\" nosave\n"
-                            L"list { { \"Family name\", \"Name1\", varchar(32), width = -600 }\n"
-                            L"       { \"Number\", \"Patient\", int32, format \"No. %05d\", width = -400,"
-                            L" align =right } }");
-    db.WriteCfg(L"ids-report.cfg", L"page { left = 2000 right = 1000 top = 1500 bottom = 1500 }\n"
-                                   L"header { align =center text = \"Patients of the clinic\"\n"
-                                   L" align =right text = \"Checked by\\nDr. Ivanova, radiologist\" line }\n"
-                                   L"table { list = \"ids.cfg\" filt = \"nofilt.cfg\" }\n");
-    ReportDesc report;
-    ASSERT_TRUE(report.Parse(L"ids-report.cfg"));
-    ReportFilters filters;
-    ASSERT_TRUE(filters.Prepare(&report, L"Ids"));
-    MemoryPrinter printer;
-    PrintJob& job = printer.Job();
-    job.leftMargin = 2000;
-    job.rightMargin = 1000;
-    job.topMargin = job.bottomMargin = 1500;
-    DOCINFOW info = {sizeof info, L"report"};
-    job.StartDoc(info);
-    job.StartPage();
-    PrintReportPages(job, filters, nullptr);
-    job.EndPage();
-    const int width = job.PrintableWidth();
-    printer.Read();
-
-    EXPECT_EQ("", TextFault(printer.Texts(), width));
-    int numbers = 0;
-    for (const MemoryPrinter::Text& t : printer.Texts()) {
-        EXPECT_GE(t.height, kEightPoints) << Narrow(t.text) << " is too small to read";
-        if (t.text == L"Checked by" || t.text == L"Dr. Ivanova, radiologist") {
-            EXPECT_NEAR(width, t.x + t.width, 1) << Narrow(t.text);
-        }
-        if (t.text.compare(0, 4, L"No. ") == 0) {
-            ++numbers;
-            EXPECT_NEAR(width, t.x + t.width, 1) << Narrow(t.text) << " ends on its column's right edge";
-        }
-    }
-    EXPECT_EQ(static_cast<int>(db.Patients().size()), numbers);
     FreePrintFonts();
 }

@@ -125,6 +125,8 @@ TEST_F(Layout, ColumnsHeaderRowsAndBordersOfAPatientList)
     job.EndPage();
     printer.Read();
 
+    for (const MemoryPrinter::Text& t : printer.Texts())
+        EXPECT_FALSE(t.clipped) << "a cell's text is drawn whole";
     // 17000 wide: 1700, 6800, 3400 and a quarter (4250).
     const int left = 0;
     const MemoryPrinter::Text* number = printer.Find(L"No.");

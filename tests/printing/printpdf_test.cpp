@@ -557,8 +557,10 @@ std::string NewPdfWith(const std::vector<std::string>& before, const std::wstrin
 }
 
 // A site as it is first set up: a profile of the PDF printer for both job
-// kinds, no print font stored.
-class FreshSite : public ::testing::Test {
+// kinds, no print font stored. Each print runs in a process of its own.
+enum class FirstPrint { kReport, kSheetInRussian, kDescription };
+
+class FreshSite : public ::testing::TestWithParam<FirstPrint> {
 protected:
     void SetUp() override
     {
@@ -575,10 +577,10 @@ protected:
 
 // What a new user prints first: the site's report, the image panel's picture
 // sheet (in Russian) and the note window's description, with no print font
-// stored. Every word is readable (8 points or more), every label
-// of the sheets stands apart from its value, and the header's right-aligned
-// phone ends on the right margin as measured.
-TEST_F(FreshSite, ReportsSheetsAndDescriptionsPrintReadableWithLabelsApartFromTheirValues)
+// stored. Every word is readable (8 points or more), every label of the
+// sheets stands apart from its value, and the header's right-aligned phone
+// ends on the right margin as measured.
+TEST_P(FreshSite, PrintsReadableWithLabelsApartFromTheirValues)
 {
     const std::wstring clinic = UniqueDocName(L"Clinic");   // one word, this test's own
     setup.SetHeader(L"Company1", clinic.c_str());
@@ -589,84 +591,75 @@ TEST_F(FreshSite, ReportsSheetsAndDescriptionsPrintReadableWithLabelsApartFromTh
                                           std::to_wstring(patient) + L" AND Apicriz IS NOT NULL;"));
     const std::wstring family =
         db.Scalar(L"SELECT Name1 FROM Patient WHERE Patient=" + std::to_wstring(patient) + L";");
-    std::vector<BYTE> pixels(static_cast<size_t>(64) * 32, 0x80);
-    DPicturePtr picture;
-    ASSERT_TRUE(picture.CreateNew());
-    picture->imageId = static_cast<uint32_t>(image);
-    picture->patient.SetPatientId(static_cast<uint32_t>(patient));
-    const PrintSnimokRequest request = {nullptr, pixels.data(), 64, 32, 0, picture.Get()};
-    // Each print once, the sheets' labels in both languages between them.
-    struct Print {
-        const char* name;
-        LANGID language;
-        bool sheet;   // the header and the labelled lines
-        std::function<std::string()> run;   // prints; the PDF
-    };
-    const Print prints[] = {
-        {"report", 0x409, false,
-         [&] {
-             const bool russian = PRIMARYLANGID(GetThreadUILanguage()) == LANG_RUSSIAN;
-             for (const wchar_t* name : {L"ImagesPeriod.cfg", L"RepFilt.cfg", L"RepPatient.cfg"})
-                 db.CopySiteCfg(name, russian);
-             ReportDesc report;
-             ReportFilters filters;
-             const std::wstring docName = UniqueDocName(L"tffresh");
-             if (!report.Parse(L"ImagesPeriod.cfg") || !filters.Prepare(&report, docName.c_str()))
-                 return std::string();
-             {
-                 PrinterLock lock;
-                 EXPECT_TRUE(PrintReport(filters, nullptr));
-             }
-             return WaitForPdf(docName);
-         }},
-        {"picture sheet in Russian", 0x419, true,
-         [&] {
-             const std::vector<std::string> before = PdfFiles(L"");
-             {
-                 PrinterLock lock;
-                 PrintSnimokWithCfg(nullptr, &request);
-             }
-             return NewPdfWith(before, clinic);
-         }},
-        {"description", 0x409, true,
-         [&] {
-             const std::vector<std::string> before = PdfFiles(L"");
-             {
-                 PrinterLock lock;
-                 StartDefaultPrintJob(nullptr, static_cast<DWORD>(image), static_cast<DWORD>(patient));
-             }
-             return NewPdfWith(before, clinic);
-         }},
-    };
-    for (const Print& print : prints) {
-        SCOPED_TRACE(print.name);
-        harness::ThreadLanguage speaking(print.language);
-        const std::string pdf = print.run();
-        ASSERT_FALSE(pdf.empty()) << "no PDF";
-        const std::vector<PdfPage> pages = ReadPdfWords(pdf);
-        ASSERT_FALSE(pages.empty());
-        for (const PdfPage& page : pages)
-            for (const PdfWord& w : page.words)
-                EXPECT_GE(w.yMax - w.yMin, 8.0) << "\"" << Narrow(w.text) << "\" is too small to read";
-        if (!print.sheet)
-            continue;
-        const PdfPage& page = pages[0];
-        const std::vector<PdfWord> phone = FindWords(page, L"123-45-67");
-        ASSERT_EQ(1u, phone.size()) << "the phone whole: " << Narrow(Words(page));
-        EXPECT_NEAR(page.width - Points(1000), phone[0].xMax, 1.0) << "it ends on the right margin";
-        for (UINT label : {IDS_PRINT_LABEL_NAME, IDS_PRINT_LABEL_BIRTH_DATE, IDS_PRINT_LABEL_EXAM_DATE}) {
-            const std::wstring word = LastWord(LoadText(label));
-            const std::vector<PdfWord> found = FindWords(page, word);
-            ASSERT_FALSE(found.empty()) << "the label \"" << Narrow(word) << "\" whole: " << Narrow(Words(page));
-            const PdfWord value = NextOnLine(page, found[0]);
-            ASSERT_FALSE(value.text.empty()) << "a value after \"" << Narrow(word) << "\"";
-            EXPECT_GE(value.xMin, found[0].xMax) << "\"" << Narrow(value.text) << "\" meets its label";
-            if (label == IDS_PRINT_LABEL_NAME) {
-                EXPECT_EQ(family, value.text);
-            }
+    harness::ThreadLanguage speaking(GetParam() == FirstPrint::kSheetInRussian ? 0x419 : 0x409);
+    std::string pdf;
+    if (GetParam() == FirstPrint::kReport) {
+        for (const wchar_t* name : {L"ImagesPeriod.cfg", L"RepFilt.cfg", L"RepPatient.cfg"})
+            db.CopySiteCfg(name);
+        ReportDesc report;
+        ReportFilters filters;
+        const std::wstring docName = UniqueDocName(L"tffresh");
+        ASSERT_TRUE(report.Parse(L"ImagesPeriod.cfg"));
+        ASSERT_TRUE(filters.Prepare(&report, docName.c_str()));
+        {
+            PrinterLock lock;
+            EXPECT_TRUE(PrintReport(filters, nullptr));
+        }
+        pdf = WaitForPdf(docName);
+    } else {
+        std::vector<BYTE> pixels(static_cast<size_t>(64) * 32, 0x80);
+        DPicturePtr picture;
+        ASSERT_TRUE(picture.CreateNew());
+        picture->imageId = static_cast<uint32_t>(image);
+        picture->patient.SetPatientId(static_cast<uint32_t>(patient));
+        const PrintSnimokRequest request = {nullptr, pixels.data(), 64, 32, 0, picture.Get()};
+        const std::vector<std::string> before = PdfFiles(L"");
+        {
+            PrinterLock lock;
+            if (GetParam() == FirstPrint::kSheetInRussian)
+                PrintSnimokWithCfg(nullptr, &request);
+            else
+                StartDefaultPrintJob(nullptr, static_cast<DWORD>(image), static_cast<DWORD>(patient));
+        }
+        pdf = NewPdfWith(before, clinic);
+    }
+    ASSERT_FALSE(pdf.empty()) << "no PDF";
+    const std::vector<PdfPage> pages = ReadPdfWords(pdf);
+    ASSERT_FALSE(pages.empty());
+    for (const PdfPage& page : pages)
+        for (const PdfWord& w : page.words)
+            EXPECT_GE(w.yMax - w.yMin, 8.0) << "\"" << Narrow(w.text) << "\" is too small to read";
+    if (GetParam() == FirstPrint::kReport)
+        return;
+    const PdfPage& page = pages[0];
+    const std::vector<PdfWord> phone = FindWords(page, L"123-45-67");
+    ASSERT_EQ(1u, phone.size()) << "the phone whole: " << Narrow(Words(page));
+    EXPECT_NEAR(page.width - Points(1000), phone[0].xMax, 1.0) << "it ends on the right margin";
+    for (UINT label : {IDS_PRINT_LABEL_NAME, IDS_PRINT_LABEL_BIRTH_DATE, IDS_PRINT_LABEL_EXAM_DATE}) {
+        const std::wstring word = LastWord(LoadText(label));
+        const std::vector<PdfWord> found = FindWords(page, word);
+        ASSERT_FALSE(found.empty()) << "the label \"" << Narrow(word) << "\" whole: " << Narrow(Words(page));
+        const PdfWord value = NextOnLine(page, found[0]);
+        ASSERT_FALSE(value.text.empty()) << "a value after \"" << Narrow(word) << "\"";
+        EXPECT_GE(value.xMin, found[0].xMax) << "\"" << Narrow(value.text) << "\" meets its label";
+        if (label == IDS_PRINT_LABEL_NAME) {
+            EXPECT_EQ(family, value.text);
         }
     }
 }
+
+std::string FirstPrintName(const ::testing::TestParamInfo<FirstPrint>& info)
+{
+    switch (info.param) {
+    case FirstPrint::kReport: return "Report";
+    case FirstPrint::kSheetInRussian: return "SheetInRussian";
+    default: return "Description";
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(FirstPrints, FreshSite,
+                         ::testing::Values(FirstPrint::kReport, FirstPrint::kSheetInRussian, FirstPrint::kDescription),
+                         FirstPrintName);
 
 // A print that fails after its document began (the report's columns are
 // wider than the page) leaves its state window reading as a failure: the

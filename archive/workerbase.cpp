@@ -117,8 +117,6 @@ int WorkerBase::CreateCommand(DODBPtr<DODBCommand>& command)
 
 int WorkerBase::ReportError(const wchar_t* text1, const wchar_t* text2, DWORD mode, DWORD error)
 {
-    if (!(mode & 0x8) && askHook_)
-        askHook_(askContext_);
     if (!link_)
         return (mode & 0x8) ? kStepFatal : kStepAsked;
     link_->SetText2(text1 ? text1 : L"", -1);
@@ -169,10 +167,13 @@ void RunWorkerJob(WorkerBase& base, const std::function<void()>& run, UINT failu
         run();
     } catch (int) {
         base.SetResult(-1);
+    } catch (const DODBErrors& error) {
+        base.ReportDbError(error, false);
     } catch (...) {
         base.SetResult(-1);
         const std::wstring text = ArchiveText(failureText);
         LogError(0, text.c_str());
+        base.ReportError(L"", text.c_str(), kReportFatal, 0);
         base.Prompt(text.c_str());
     }
 }

@@ -219,7 +219,8 @@ int ArjWorker::CopyBackupFile(DWORD* error, const wchar_t* source, const wchar_t
         LogWin32Failure(L"GetFileAttributesExW", source, *error);
         return 0;
     }
-    if (GetFileSizeByName(target, &oldSize) && ArchiveRoom(&freeBytes, &cluster)) {
+    if (GetFileSizeByName(target, &oldSize) && ArchiveFreeBytes(&freeBytes)) {
+        cluster = ArchiveClusterBytes();
         const ULONGLONG needed = AllocatedSize(true, newSize, cluster);
         if (!RoomForCopy(freeBytes, needed, 0)) {
             if (!RoomForCopy(freeBytes + AllocatedSize(true, oldSize, cluster), needed, 0)) {
@@ -250,7 +251,7 @@ int ArjWorker::CopyBackupFile(DWORD* error, const wchar_t* source, const wchar_t
 
 int ArjWorker::CopyFileRetry(const wchar_t* source, const wchar_t* target, DWORD* error)
 {
-    const int copied = CopyWhole(source, target, nullptr, error);
+    const int copied = CopyWhole(source, target, nullptr, nullptr, error);
     if (copied && link_)
         link_->NotifyDiskSpace();
     ResetBar();

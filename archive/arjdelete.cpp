@@ -6,10 +6,11 @@
 // disk are deleted, oldest [Date file] first, until SpaceArjEnd MB are free.
 // The rows stay; they only lose [Disk]. The row changes first, in a statement
 // of its own, and the files go after it: the database never says "on the
-// hard disk" for a file that is gone. Between the two the image's name stands
-// in the registry value "FreeingImage"; a job cut off there leaves it, and
-// the next free-space step deletes the files that its row no longer claims
-// (FinishInterruptedFreeing). A file that cannot be deleted gives its row
+// hard disk" for a file that is gone. Before the row changes, the image's
+// name goes into the registry value "FreeingImage" (until the next image's
+// or the step's end); a job cut off between the row and the files leaves
+// it, and the next free-space step deletes the files that its row no longer
+// claims (FinishInterruptedFreeing). A file that cannot be deleted gives its row
 // [Disk] back before the user is asked.
 //
 // Marked images (bit 4): the table DelImage lists the files of images deleted
@@ -135,10 +136,10 @@ int ArjWorker::FreeHardDiskSpace()
                 reset.Run();
                 wait = INFINITE;
             }
-            ArjRegWrite(kArjSettingsKey, kFreeingImageValue, REG_SZ, L"", 0);
             if (!StillBelowEnd())
                 break;
         }
+        ArjRegWrite(kArjSettingsKey, kFreeingImageValue, REG_SZ, L"", 0);
         return 1;
     });
 }

@@ -97,6 +97,57 @@ BOOL ArjWorker::RemoveFile(const wchar_t* path)
     return routine ? routine(path) : DeleteFileW(path);
 }
 
+// ---- stamps ------------------------------------------------------------------------
+
+void StampBatch::Add(LONG imageKey, DWORD serial)
+{
+    if (waiting_.empty())
+        firstMs_ = GetTickCount();
+    waiting_.push_back(std::make_pair(imageKey, serial));
+    if (waiting_.size() >= kRows || GetTickCount() - firstMs_ >= kMs)
+        Flush();
+}
+
+void StampBatch::Flush()
+{
+    if (waiting_.empty())
+        return;
+    HRESULT hr = session_->BeginTx();
+    if (FAILED(hr))
+        ThrowDatabaseError(hr);
+    try {
+        for (const auto& stamp : waiting_) {
+            update_.Params().SetValI4(1, SerialToKey(stamp.second));
+            update_.Params().SetValI4(2, stamp.first);
+            update_.Run();
+        }
+    } catch (...) {
+        session_->AbortTx();
+        throw;
+    }
+    hr = session_->CommitSync();
+    if (FAILED(hr)) {
+        session_->AbortTx();
+        ThrowDatabaseError(hr);
+    }
+    waiting_.clear();
+}
+
+void StampBatch::FlushQuietly()
+{
+    try {
+        Flush();
+    } catch (const DODBErrors& error) {
+        DODBErrors failure(error);
+        if (failure.RecordCount() == 0)
+            failure.Collect();
+        wchar_t text[1025] = L"";
+        failure.GetText(text, 1024);
+        LogError(static_cast<DWORD>(failure.Result()), text);
+    }
+    waiting_.clear();
+}
+
 // ---- the thread ------------------------------------------------------------------
 
 DWORD WINAPI procArj(void* param)
@@ -118,9 +169,17 @@ ArjWorker::ArjWorker(const WorkerParams& params)
       bar_(static_cast<DrawnProgressBar*>(params.progressBar))
 {
     base_.SetLink(link_);
+    base_.SetAskHook(&ArjWorker::WriteStampsBeforeAsking, this);
 }
 
 ArjWorker::~ArjWorker() = default;
+
+void ArjWorker::WriteStampsBeforeAsking(void* self)
+{
+    ArjWorker* worker = static_cast<ArjWorker*>(self);
+    if (worker->stamps_)
+        worker->stamps_->Flush();
+}
 
 void ArjWorker::Finish()
 {
@@ -315,23 +374,36 @@ int ArjWorker::ArchiveNewImages()
                 items.push_back(std::move(item));
             }
         }
-        for (const Item& item : items) {
-            if (CheckStoredFileName(item.name.c_str()) != StoredNameVerdict::kOk) {
-                Refuse(item.name);
-                continue;
+        StampBatch stamps(base_.Session(), update);
+        struct Lend {
+            StampBatch*& slot;
+            ~Lend() { slot = nullptr; }
+        } lend{stamps_};
+        stamps_ = &stamps;
+        try {
+            for (const Item& item : items) {
+                if (CheckStoredFileName(item.name.c_str()) != StoredNameVerdict::kOk) {
+                    Refuse(item.name);
+                    continue;
+                }
+                imageKey_ = item.key;
+                fileName_ = item.name;
+                DWORD wait = 0;
+                for (;;) {
+                    PollUserAnswer(wait);
+                    const int r = CheckDiskRegistered(count, update);
+                    if (r == kStepDone)
+                        break;
+                    stamps.Flush();   // written before any question already; nothing waits on an answer
+                    if (r == kStepFatal)
+                        throw kStopByProgram;
+                    wait = INFINITE;
+                }
             }
-            imageKey_ = item.key;
-            fileName_ = item.name;
-            DWORD wait = 0;
-            for (;;) {
-                PollUserAnswer(wait);
-                const int r = CheckDiskRegistered(count, update);
-                if (r == kStepDone)
-                    break;
-                if (r == kStepFatal)
-                    throw kStopByProgram;
-                wait = INFINITE;
-            }
+            stamps.Flush();
+        } catch (...) {
+            stamps.FlushQuietly();   // the copies made so far are whole
+            throw;
         }
         return 1;
     });
@@ -358,9 +430,14 @@ int ArjWorker::CheckDiskRegistered(BoundStatement& count, BoundStatement& update
     }
     const int c = CopyImageToArj();
     if (c == 0) {
-        update.Params().SetValI4(1, SerialToKey(diskSerial_));
-        update.Params().SetValI4(2, imageKey_);
-        update.Run();   // a statement of its own: the copy is whole, nothing else waits on it
+        // The copies are whole: the image may be stamped.
+        if (stamps_) {
+            stamps_->Add(imageKey_, diskSerial_);
+        } else {
+            update.Params().SetValI4(1, SerialToKey(diskSerial_));
+            update.Params().SetValI4(2, imageKey_);
+            update.Run();
+        }
         ++copied_;
         --remaining_;
         if (link_)
@@ -385,15 +462,14 @@ int ArjWorker::CopyImageToArj()
             return kCopySkipped;
 
         if (!base_.Checked().IsValid() || base_.Checked().Serial() != diskSerial_) {
-            ULONGLONG ignored = 0;
-            ArchiveRoom(&ignored, &clusterBytes_);
+            clusterBytes_ = ArchiveClusterBytes();
             if (!volume_.Load() || !volume_.CheckFiles())
                 return base_.ReportError(L"", ArchiveText(IDS_VOLUME_CONFIG_ERROR).c_str(), kReportFatal, 0);
             base_.Checked().Set(diskSerial_);
         }
 
-        ULONGLONG freeBytes = 0, cluster = 0;
-        if (!ArchiveRoom(&freeBytes, &cluster)) {
+        ULONGLONG freeBytes = 0;
+        if (!ArchiveFreeBytes(&freeBytes)) {
             const DWORD error = GetLastError();
             return base_.ReportError(L"", ArchiveText(IDS_DEVICE_NOT_READY_OR_PROTECTED).c_str(), kReportFatal,
                                      error);
@@ -414,9 +490,11 @@ int ArjWorker::CopyImageToArj()
         // Only an image whose copy and whose thumbnail's copy are whole is
         // stamped as archived; a copy that is not whole stays on no disk.
         DWORD error = 0;
-        bool copied = CopyWhole(sourceImage.c_str(), targetImage.c_str(), &imageSize, &error) != 0;
+        bool copied = CopyWhole(sourceImage.c_str(), targetImage.c_str(), imageKnown ? &imageSize : nullptr,
+                                &imageSize, &error) != 0;
         if (copied && !iconAbsent) {
-            copied = CopyWhole(sourceIcon.c_str(), targetIcon.c_str(), nullptr, &error) != 0;
+            copied = CopyWhole(sourceIcon.c_str(), targetIcon.c_str(), iconKnown ? &iconSize : nullptr, nullptr,
+                               &error) != 0;
             if (!copied)
                 RemoveFile(targetImage.c_str());
         }
@@ -457,13 +535,16 @@ int ArjWorker::CopyImageToArj()
     }
 }
 
-bool ArjWorker::ArchiveRoom(ULONGLONG* freeBytes, ULONGLONG* clusterBytes)
+ULONGLONG ArjWorker::ArchiveClusterBytes()
 {
     DWORD sectorsPerCluster = 0, bytesPerSector = 0, freeClusters = 0, clusters = 0;
-    *clusterBytes = GetDiskFreeSpaceW(archiveRoot_.c_str(), &sectorsPerCluster, &bytesPerSector, &freeClusters,
-                                      &clusters)
-                        ? static_cast<ULONGLONG>(sectorsPerCluster) * bytesPerSector
-                        : 0;
+    return GetDiskFreeSpaceW(archiveRoot_.c_str(), &sectorsPerCluster, &bytesPerSector, &freeClusters, &clusters)
+               ? static_cast<ULONGLONG>(sectorsPerCluster) * bytesPerSector
+               : 0;
+}
+
+bool ArjWorker::ArchiveFreeBytes(ULONGLONG* freeBytes)
+{
     ULARGE_INTEGER available, total, free;
     if (!GetDiskFreeSpaceExW(archiveRoot_.c_str(), &available, &total, &free)) {
         const DWORD error = GetLastError();
@@ -529,12 +610,13 @@ int ArjWorker::CopyWithBar(const wchar_t* source, const wchar_t* target, DWORD* 
     return 0;
 }
 
-int ArjWorker::CopyWhole(const wchar_t* source, const wchar_t* target, ULONGLONG* size, DWORD* error)
+int ArjWorker::CopyWhole(const wchar_t* source, const wchar_t* target, const ULONGLONG* knownSize, ULONGLONG* size,
+                         DWORD* error)
 {
     int copied = CopyWithBar(source, target, error);
     if (copied) {
-        ULONGLONG sourceSize = 0, written = 0;
-        if (!GetFileSizeByName(source, &sourceSize)) {
+        ULONGLONG sourceSize = knownSize ? *knownSize : 0, written = 0;
+        if (!knownSize && !GetFileSizeByName(source, &sourceSize)) {
             copied = 0;
             *error = ERROR_READ_FAULT;
         } else if (!GetFileSizeByName(target, &written) || written != sourceSize) {

@@ -27,9 +27,10 @@
 // Database: the worker's own session on the process-wide data source. Work
 // lists are read whole before anything is changed, so no open listing holds
 // a read snapshot while its rows change. No transaction is ever open while a
-// file is copied or deleted: each row change is a statement of its own,
-// made after the file work it records (an image is stamped once its copy on
-// the disk is whole) or before it (an image loses [Disk] before its
+// file is copied or deleted: a row changes after the file work it records
+// (an image is stamped once its copies on the disk are whole; the stamps
+// are written together in short transactions of their own, StampBatch) or
+// before it (an image loses [Disk], in a statement of its own, before its
 // hard-disk files go), so that other users' saves never wait for a copy and
 // a job cut off anywhere leaves no row that tells more than the files do.
 //
@@ -55,6 +56,33 @@
 #include <vector>
 
 class DrawnProgressBar;
+
+// The stamps of archived images (Snimok.Arj), written together: an image is
+// added once its copies on the disk are whole, and the stamps waiting are
+// written in one short transaction of their own, which holds nothing but the
+// updates, once kRows wait or the first has waited kMs, before the worker
+// waits for the user, and at the end of the step (also when it ends by a
+// stop). A job cut off before a write leaves whole copies without their
+// stamps, which the next job simply copies again.
+class StampBatch {
+public:
+    static const size_t kRows = 64;
+    static const DWORD kMs = 2000;
+
+    StampBatch(const DODBPtr<DODBSession>& session, BoundStatement& update) : session_(session), update_(update) {}
+    // The image's stamp waits; written when the batch is full or old enough.
+    void Add(LONG imageKey, DWORD serial);
+    // Writes what waits; throws DODBErrors (nothing is written then).
+    void Flush();
+    // Flush on the way out of a step that failed: a failure is journalled.
+    void FlushQuietly();
+
+private:
+    DODBPtr<DODBSession> session_;
+    BoundStatement& update_;   // "UPDATE Snimok SET Arj=? WHERE Snimok=?;"
+    std::vector<std::pair<LONG, DWORD>> waiting_;
+    DWORD firstMs_ = 0;
+};
 
 // Job flags of the archive worker.
 enum ArjJobBit : DWORD {
@@ -178,24 +206,28 @@ private:
     ULONGLONG HardDiskFreeMB();
     int CopyWithBar(const wchar_t* source, const wchar_t* target, DWORD* error);
     // Copies a file whole: CopyWithBar, then the copy's size checked against
-    // the source's (the size into *size when asked). A copy that is not whole
-    // (a full disk leaves one; a faulty drive may report success for half) is
-    // deleted. 1 copied, 0 with the Win32 code (ERROR_WRITE_FAULT for a copy
-    // of the wrong size).
-    int CopyWhole(const wchar_t* source, const wchar_t* target, ULONGLONG* size, DWORD* error);
+    // the source's (read before the copy when known, else after it; into
+    // *size when asked). A copy that is not whole (a full disk leaves one; a
+    // faulty drive may report success for half) is deleted. 1 copied, 0 with
+    // the Win32 code (ERROR_WRITE_FAULT for a copy of the wrong size).
+    int CopyWhole(const wchar_t* source, const wchar_t* target, const ULONGLONG* knownSize, ULONGLONG* size,
+                  DWORD* error);
     // DeleteFileW through the tests' seam.
     static BOOL RemoveFile(const wchar_t* path);
     void ResetBar();
     void UpdateAverage(ULONGLONG size);
+    // The ask hook: the stamps waiting are written before the user is asked.
+    static void WriteStampsBeforeAsking(void* self);
     // The path of a stored name below a folder; false (the name kept for the
     // job's report) when the name may not be used there.
     bool StoredPath(std::wstring* path, const std::wstring& folder, const std::wstring& name, const wchar_t* extension);
     void Refuse(const std::wstring& name);
     // Ends the job with the refused names in the window's text boxes.
     void ReportRefusedNames();
-    // The free bytes and the cluster size of the archive disk; false when
-    // the free space cannot be read.
-    bool ArchiveRoom(ULONGLONG* freeBytes, ULONGLONG* clusterBytes);
+    // The archive disk's cluster size (0 when unknown) and free bytes (false
+    // with the last error when they cannot be read).
+    ULONGLONG ArchiveClusterBytes();
+    bool ArchiveFreeBytes(ULONGLONG* freeBytes);
 
     DWORD diskSerial_ = 0;               // the disk last identified in the archive drive
     std::wstring archiveRoot_;           // "E:\"
@@ -214,6 +246,7 @@ private:
     LONG copied_ = 0;                    // copied in this job
     DWORD averageSize_;                  // bytes
     LONG imageKey_ = 0;                  // Snimok key of the image being archived
+    StampBatch* stamps_ = nullptr;       // the archive step's stamps, while it runs
     DrawnProgressBar* bar_;
     std::vector<std::wstring> refused_;  // stored names that name no file of the folders
     DWORD registeredSerial_ = 0;         // the disk last found in Arj

@@ -214,6 +214,7 @@ int FormatWorker::StartFormat()
         const std::wstring text = ArchiveText(IDS_STARTFORMAT_EXCEPTION);
         base_.SetResult(-1);
         LogError(0, text.c_str());
+        base_.ReportError(L"", text.c_str(), kReportFatal, 0);
         base_.Prompt(text.c_str());
         return 0;
     }

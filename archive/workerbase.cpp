@@ -117,6 +117,8 @@ int WorkerBase::CreateCommand(DODBPtr<DODBCommand>& command)
 
 int WorkerBase::ReportError(const wchar_t* text1, const wchar_t* text2, DWORD mode, DWORD error)
 {
+    if (!(mode & 0x8) && askHook_)
+        askHook_(askContext_);
     if (!link_)
         return (mode & 0x8) ? kStepFatal : kStepAsked;
     link_->SetText2(text1 ? text1 : L"", -1);

@@ -101,6 +101,14 @@ public:
     const DODBPtr<DODBCommand>& Command() const { return command_; }
     CheckedDisk& Checked() { return checked_; }
 
+    // Called before every question to the user (the worker writes what it
+    // changed, so that nothing waits on the user's answer); may throw.
+    void SetAskHook(void (*hook)(void* context), void* context)
+    {
+        askHook_ = hook;
+        askContext_ = context;
+    }
+
     // Text 1 to "Troubleshooting", text 2 (or, with an error, string 376
     // with the error's number, its system text and text 2) to "Possible
     // fault reason"; then fatal (kStepFatal) or ask (kStepAsked).
@@ -125,6 +133,8 @@ private:
     CheckedDisk checked_;
     bool comInitialized_ = false;
     WorkerLink* link_ = nullptr;
+    void (*askHook_)(void*) = nullptr;
+    void* askContext_ = nullptr;
 };
 
 // The job of a worker thread: runs `run`; a stop signal (a thrown integer)

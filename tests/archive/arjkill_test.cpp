@@ -93,13 +93,7 @@ protected:
         CreateDirectoryW((disk_->Folder() + L"Images").c_str(), nullptr);
         ASSERT_TRUE(InsertDisk(disk_));
         WriteDiskCfg(disk_->Folder(), 1, {L"hospital.bak"});
-        const std::wstring backup = data_->Path() + L"Backup\\";
-        CreateDirectoryW(backup.c_str(), nullptr);
-        CreateDirectoryW((backup + L"1").c_str(), nullptr);
-        ASSERT_TRUE(ArjRegWrite(L"BackupDB", L"BackupPath", REG_SZ, backup.c_str(), 0));
-        ASSERT_TRUE(ArjRegWrite(L"BackupDB", L"File", REG_SZ, L"hospital.bak", 0));
-        const DWORD slots = 1;
-        ASSERT_TRUE(ArjRegWrite(L"BackupDB", L"nMaxFiles", REG_DWORD, &slots, sizeof slots));
+        UseBackupSlots(data_->Path() + L"Backup\\");
     }
     std::vector<std::wstring> Args(DWORD flags, DWORD delayMs)
     {

@@ -550,13 +550,7 @@ TEST_F(ArjWindowTest, MouseOverTheLinesShowsTheirHelpInTheStatusBar)
 // backup that reached its disk shows that disk and the date on its lines.
 TEST_F(ArjWindowTest, EveryJobEndsAsTheWorkerSaysAndTheWindowShowsWhy)
 {
-    const std::wstring backup = data_->Path() + L"Backup\\";
-    CreateDirectoryW(backup.c_str(), nullptr);
-    CreateDirectoryW((backup + L"1").c_str(), nullptr);
-    ASSERT_TRUE(ArjRegWrite(L"BackupDB", L"BackupPath", REG_SZ, backup.c_str(), 0));
-    ASSERT_TRUE(ArjRegWrite(L"BackupDB", L"File", REG_SZ, L"hospital.bak", 0));
-    const DWORD slots = 2;
-    ASSERT_TRUE(ArjRegWrite(L"BackupDB", L"nMaxFiles", REG_DWORD, &slots, sizeof slots));
+    UseBackupSlots(data_->Path() + L"Backup\\");
     DiskMedium* disk = ReadyDisk();
     ASSERT_TRUE(InsertDisk(disk));
     WriteDiskCfg(disk->Folder(), 1, {L"hospital.bak"});

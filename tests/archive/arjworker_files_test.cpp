@@ -90,8 +90,6 @@ protected:
         previousDelete_ = SetArchiveDeleteRoutine(SeamDelete);
         patient_ = AddPatient(L"Morozov");
         backup_ = data_->Path() + L"Backup\\";
-        CreateDirectoryW(backup_.c_str(), nullptr);
-        CreateDirectoryW((backup_ + L"1").c_str(), nullptr);
     }
     void TearDown() override
     {
@@ -110,14 +108,6 @@ protected:
         CreateDirectoryW((disk->Folder() + L"Images").c_str(), nullptr);
         EXPECT_TRUE(InsertDisk(disk));
         return disk;
-    }
-    // The backup's settings: one slot below `folder`, "hospital.bak".
-    void BackupSettings(const std::wstring& folder)
-    {
-        ASSERT_TRUE(ArjRegWrite(L"BackupDB", L"BackupPath", REG_SZ, folder.c_str(), 0));
-        ASSERT_TRUE(ArjRegWrite(L"BackupDB", L"File", REG_SZ, L"hospital.bak", 0));
-        const DWORD slots = 1;
-        ASSERT_TRUE(ArjRegWrite(L"BackupDB", L"nMaxFiles", REG_DWORD, &slots, sizeof slots));
     }
     // The database grows by about `kilobytes` (descriptions of an image).
     void Grow(unsigned kilobytes)
@@ -145,45 +135,28 @@ private:
     ArchiveDeleteRoutine previousDelete_ = nullptr;
 };
 
-// How long a statement of the main window's session took, or why it failed.
-struct Timed {
-    double ms = 0;
-    std::string failure;
-};
-
-template <class Body>
-Timed TimeSave(Body&& body)
+// A save of the main window's session, in a transaction as the program's
+// saves run: its failure's text (empty when it went through) and its time.
+std::string TimedSave(const std::wstring& sql, double* ms)
 {
-    Timed timed;
     const auto start = std::chrono::steady_clock::now();
+    std::string failure;
     try {
-        body();
+        HRESULT hr = g_DbSession->BeginTx();
+        if (FAILED(hr))
+            ThrowDatabaseError(hr);
+        BoundStatement(g_DbSession, sql.c_str()).Run();
+        hr = g_DbSession->CommitSync();
+        if (FAILED(hr))
+            ThrowDatabaseError(hr);
     } catch (const DODBErrors& error) {
+        g_DbSession->AbortTx();
         wchar_t text[1024] = L"";
         error.GetText(text, 1023);
-        timed.failure = Narrow(text);
+        failure = Narrow(text) + " ";
     }
-    timed.ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
-    return timed;
-}
-
-// A statement in a transaction of the main window's session, as its saves run.
-void SaveInTransaction(const std::wstring& sql)
-{
-    HRESULT hr = g_DbSession->BeginTx();
-    if (FAILED(hr))
-        ThrowDatabaseError(hr);
-    try {
-        BoundStatement(g_DbSession, sql.c_str()).Run();
-    } catch (...) {
-        g_DbSession->AbortTx();
-        throw;
-    }
-    hr = g_DbSession->CommitSync();
-    if (FAILED(hr)) {
-        g_DbSession->AbortTx();
-        ThrowDatabaseError(hr);
-    }
+    *ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+    return failure;
 }
 
 }  // namespace
@@ -205,7 +178,7 @@ TEST_F(ArchiveFilesTest, SavesOfTheMainWindowGoThroughWhileAJobWorksOnAFile)
     };
     ReadyDisk();
     WriteDiskCfg(disks_.back()->Folder(), 1, {L"hospital.bak"});
-    BackupSettings(backup_);
+    UseBackupSlots(backup_);
     for (int i = 1; i <= 3; ++i) {
         AddImage(patient_, L"F000000000" + std::to_wstring(i), 20000);
         AddImage(patient_, L"F000000001" + std::to_wstring(i), 20000, (L"2020-01-0" + std::to_wstring(i)).c_str(), 1000,
@@ -230,30 +203,19 @@ TEST_F(ArchiveFilesTest, SavesOfTheMainWindowGoThroughWhileAJobWorksOnAFile)
             SetEvent(seam_.release);
             FAIL() << "the job never came to the held file: " << host_.Finish().Texts();
         }
-        ++saved;
-        const Timed saves[] = {
-            TimeSave([&] {
-                BoundStatement(g_DbSession, (L"UPDATE Patient SET Name2='Saved" + std::to_wstring(saved) +
-                                             L"' WHERE Patient=" + std::to_wstring(patient_) + L";")
-                                                .c_str())
-                    .Run();
-            }),
-            TimeSave([&] {
-                SaveInTransaction(L"UPDATE Snimok SET Apicriz='Description " + std::to_wstring(saved) +
-                                  L"' WHERE Snimok=" + std::to_wstring(image) + L";");
-            }),
-            TimeSave([&] {
-                SaveInTransaction(L"INSERT INTO Snimok (Patient, [Disk], [Date file], [File name]) VALUES (" +
-                                  std::to_wstring(patient_) + L", 0, '2024-01-01', 'N00000000" +
-                                  std::to_wstring(saved) + L"');");
-            }),
+        const std::wstring n = std::to_wstring(++saved);
+        const std::wstring saves[] = {
+            L"UPDATE Patient SET Name2='Saved" + n + L"' WHERE Patient=" + std::to_wstring(patient_) + L";",
+            L"UPDATE Snimok SET Apicriz='Description " + n + L"' WHERE Snimok=" + std::to_wstring(image) + L";",
+            L"INSERT INTO Snimok (Patient, [Disk], [Date file], [File name]) VALUES (" + std::to_wstring(patient_) +
+                L", 0, '2024-01-01', 'N00000000" + n + L"');",
         };
-        SetEvent(seam_.release);
-        const char* what[] = {"a patient", "a description", "a new image"};
-        for (int i = 0; i < 3; ++i) {
-            EXPECT_TRUE(saves[i].failure.empty()) << what[i] << ": " << saves[i].failure;
-            EXPECT_LT(saves[i].ms, 1000.0) << what[i];
+        for (const std::wstring& save : saves) {
+            double ms = 0;
+            EXPECT_EQ("", TimedSave(save, &ms)) << Narrow(save);
+            EXPECT_LT(ms, 1000.0) << Narrow(save);
         }
+        SetEvent(seam_.release);
         const WorkerReport report = host_.Finish();
         EXPECT_EQ(0u, report.exitCode) << report.Texts();
     }
@@ -351,7 +313,7 @@ TEST_F(ArchiveFilesTest, CopiesThatAreNotWholeAreRemovedAndNotRecorded)
     };
     DiskMedium* disk = ReadyDisk();
     WriteDiskCfg(disk->Folder(), 1, {L"hospital.bak"});
-    BackupSettings(backup_);
+    UseBackupSlots(backup_);
     const std::wstring oldBackup = disk->Folder() + L"hospital.bak";
     ASSERT_TRUE(WriteFileOfSize(oldBackup, 20000));
     const LONG key = AddImage(patient_, L"C0000000001", 30000, L"2021-01-01", 3000);
@@ -384,8 +346,7 @@ TEST_F(ArchiveFilesTest, BackupsGoOnOnDisksWithRoomForOne)
     WriteDiskCfg(disk->Folder(), 1, {L"hospital.bak"});
     TmpfsDisk slotDisk(1536);
     ASSERT_TRUE(slotDisk.Mounted()) << slotDisk.Error();
-    CreateDirectoryW((slotDisk.Path() + L"1").c_str(), nullptr);
-    BackupSettings(slotDisk.Path());
+    UseBackupSlots(slotDisk.Path());
     for (int i = 0; i < 25; ++i)
         AddImage(patient_, L"B00000000" + std::to_wstring(10 + i), 100000);
 

@@ -27,7 +27,6 @@
 #include "exchange/disks/arjregistry.h"
 #include "exchange/disks/removabledrive.h"
 #include "foundation/journal.h"
-#include "images/files/datafolders.h"
 #include "foundation/globals.h"
 #include "resources/strings.h"
 
@@ -119,10 +118,10 @@ int ArjWorker::FreeHardDiskSpace()
             }
         }
         for (const Item& item : items) {
-            if (CheckStoredFileName(item.name.c_str()) != StoredNameVerdict::kOk) {
-                Refuse(item.name);
-                continue;
-            }
+            std::wstring image, icon;
+            if (!StoredPath(&image, imageFolder_, item.name, L".xmg") ||
+                !StoredPath(&icon, iconFolder_, item.name, L".thb"))
+                continue;   // the row keeps its mark, and the job's end names it
             DWORD wait = 0;
             for (;;) {
                 PollUserAnswer(wait);

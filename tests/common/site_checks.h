@@ -101,4 +101,66 @@ inline void ExpectSiteConsistent(const std::wstring& imageFolder, bool noOrphans
     }
 }
 
+// The archive's side of a site (tests of the archive job).
+//
+// Rows stamped with an archive disk whose copy on it (`archiveFolder`, the
+// archive path) is missing or differs in size from the hard-disk file, and
+// rows no longer "on the hard disk" ([Disk]=0) whose ".xmg" is still in
+// `imageFolder` (a job cut off between the row and the file leaves one; the
+// next run deletes it).
+struct ArchiveAgreement {
+    std::vector<std::wstring> stampedWithoutCopy;
+    std::vector<std::wstring> freedWithFile;
+};
+
+inline LONGLONG SiteFileSize(const std::wstring& path)
+{
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data))
+        return -1;
+    return (static_cast<LONGLONG>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+}
+
+inline ArchiveAgreement CompareArchiveWithFiles(const std::wstring& imageFolder, const std::wstring& iconFolder,
+                                                const std::wstring& archiveFolder)
+{
+    ArchiveAgreement result;
+    for (const std::wstring& row :
+         RowsSql(L"SELECT [File name], [Disk], Arj FROM Snimok WHERE [File name] IS NOT NULL ORDER BY Snimok;")) {
+        const size_t a = row.find(L'|'), b = row.find(L'|', a + 1);
+        const std::wstring name = row.substr(0, a), disk = row.substr(a + 1, b - a - 1), arj = row.substr(b + 1);
+        if (arj != L"NULL") {
+            const LONGLONG copy = SiteFileSize(archiveFolder + name + L".xmg");
+            const LONGLONG source = SiteFileSize(imageFolder + name + L".xmg");
+            const LONGLONG thumb = SiteFileSize(archiveFolder + name + L".thb");
+            const LONGLONG thumbSource = SiteFileSize(iconFolder + name + L".thb");
+            if (copy < 0 || (source >= 0 && copy != source) || (thumbSource >= 0 && thumb != thumbSource))
+                result.stampedWithoutCopy.push_back(name);
+        }
+        if (disk == L"0" && SiteFileSize(imageFolder + name + L".xmg") >= 0)
+            result.freedWithFile.push_back(name);
+    }
+    return result;
+}
+
+// The file is a whole database: the provider opens it and DBCC CHECKDB finds
+// nothing.
+inline void ExpectDatabaseFileSound(const std::wstring& file)
+{
+    DODBPtr<DODBSource> source = DODBSource::Create();
+    DODBPtr<DODBSession> session;
+    HRESULT hr = source.IsSet() ? source->OpenDataSource((L"Provider=ZelkSQLite.1;Data Source=" + file).c_str())
+                                : E_FAIL;
+    if (SUCCEEDED(hr))
+        hr = source->CreateSession(session);
+    if (SUCCEEDED(hr))
+        hr = session->ExecSql(L"DBCC CHECKDB", nullptr, nullptr, nullptr, nullptr);
+    if (FAILED(hr)) {
+        DODBErrors errors(hr, TRUE);
+        wchar_t text[1024] = {};
+        errors.GetText(text, 1023);
+        ADD_FAILURE() << JoinNames({file}) << " is no whole database: " << JoinNames({text});
+    }
+}
+
 }  // namespace testfix

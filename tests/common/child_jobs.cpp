@@ -91,6 +91,7 @@ bool ChildProcess::Start(const wchar_t* job, const std::vector<std::wstring>& ar
         return false;
     std::wstring line;
     AppendQuoted(&line, exe);
+    line.erase(0, 1);   // a blank before the program's name would make it the first argument
     line += L' ';
     line += kChildSwitch;
     line += job;

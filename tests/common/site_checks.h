@@ -95,9 +95,10 @@ inline void ExpectSiteConsistent(const std::wstring& imageFolder, bool noOrphans
     EXPECT_TRUE(agreement.rowsWithoutFile.empty())
         << "rows on the hard disk without their file: " << JoinNames(agreement.rowsWithoutFile);
     EXPECT_TRUE(agreement.nameTwice.empty()) << "file names of two rows: " << JoinNames(agreement.nameTwice);
-    if (noOrphans)
+    if (noOrphans) {
         EXPECT_TRUE(agreement.filesWithoutRow.empty())
             << "files no row names: " << JoinNames(agreement.filesWithoutRow);
+    }
 }
 
 }  // namespace testfix

@@ -248,7 +248,7 @@ TEST_F(MergeWorkerTest, ADatabaseErrorIsShownByTheWorkerAndEndsWithResultTwo)
     ASSERT_EQ(1u, prompts.Count());
     EXPECT_EQ(L"Err", prompts.Last().caption);
     EXPECT_EQ(nullptr, prompts.Last().owner);
-    EXPECT_NE(std::wstring::npos, link.Text(0).find(L"ImportDBCls::LedgerInsert")) << Narrow(link.Text(0));
+    EXPECT_NE(std::wstring::npos, link.Text(0).find(L"ImportDBCls::InsertIdentity")) << Narrow(link.Text(0));
     EXPECT_EQ(prompts.Last().text, link.Text(0).substr(0, prompts.Last().text.size()));
     EXPECT_EQ(1, CheckConsistent());
 }

@@ -53,8 +53,9 @@ TEST(StoredNames, OnlyNamesInsideTheirFolderBecomePaths)
             continue;
         wchar_t path[MAX_PATH] = L"x";
         EXPECT_EQ(c.verdict == StoredNameVerdict::kOk, BuildStoredFilePath(path, L"C:\\Data\\Image\\", c.name, L".xmg"));
-        if (c.verdict != StoredNameVerdict::kOk)
+        if (c.verdict != StoredNameVerdict::kOk) {
             EXPECT_EQ(L'\0', path[0]);
+        }
     }
     const wchar_t embedded[] = {L'a', 0, L'b'};
     EXPECT_EQ(StoredNameVerdict::kControl, CheckStoredFileName(embedded, 3)) << "a zero inside the counted name";

@@ -1,0 +1,311 @@
+// Every image exists exactly once on every workstation, however the merges
+// run: one workstation takes another's images and gives them back, three
+// merge in a ring, a database is merged from its own folder (refused), a
+// source database is recreated in its folder, a workstation is installed from
+// a copy of another's database. Each case is a list of steps on real
+// workstations (folders with "dbinit.cfg", database, images); after each
+// merge the images of both workstations are counted by their pixels, and the
+// counts the merge window shows are compared with what was really copied.
+#include "merge_fixture.h"
+
+#include "common/site_checks.h"
+#include "common/test_files.h"
+#include "database/dbstart.h"
+#include "database/dbstatement.h"
+#include "exchange/merge/importengine.h"
+#include "foundation/globals.h"
+#include "foundation/messages.h"
+#include "foundation/textutil.h"
+#include "images/files/snimokdb.h"
+#include "images/files/xmgfile.h"
+#include "images/pixels/displaylut.h"
+#include "resources/strings.h"
+#include "tools/demosite/radiograph.h"
+#include "tools/demosite/sitebuilder.h"
+#include "tools/demosite/sitedatabase.h"
+
+#include <map>
+
+using namespace mergetest;
+
+namespace {
+
+enum class Act {
+    Merge,      // the target takes the source's images
+    Refused,    // the same, refused: the source is the target's own database
+    NewImage,   // the target saves an image of its own
+    Recreate,   // the target's database is made anew in its folder, with images of its own
+    Copy,       // the target is installed from a copy of the source's database and files
+};
+
+struct Step {
+    Act act;
+    char target;
+    char source;
+};
+
+struct Case {
+    const char* name;
+    std::vector<Step> steps;
+};
+
+const Case kCases[] = {
+    {"TakenAndGivenBack", {{Act::Merge, 'B', 'A'}, {Act::Merge, 'A', 'B'}, {Act::Merge, 'B', 'A'}}},
+    {"Ring",
+     {{Act::Merge, 'B', 'A'}, {Act::Merge, 'C', 'B'}, {Act::Merge, 'A', 'C'}, {Act::Merge, 'B', 'A'},
+      {Act::Merge, 'C', 'B'}}},
+    {"OwnFolder", {{Act::Refused, 'A', 'A'}, {Act::Merge, 'B', 'A'}, {Act::Refused, 'B', 'B'}, {Act::Merge, 'A', 'B'}}},
+    {"RecreatedSource",
+     {{Act::Merge, 'B', 'A'}, {Act::Recreate, 'A', 0}, {Act::Merge, 'B', 'A'}, {Act::Merge, 'A', 'B'}}},
+    {"CopiedDatabase",
+     {{Act::Merge, 'B', 'A'}, {Act::Copy, 'D', 'A'}, {Act::NewImage, 'D', 0}, {Act::NewImage, 'A', 0},
+      {Act::Merge, 'B', 'D'}, {Act::Merge, 'A', 'D'}, {Act::Merge, 'D', 'A'}}},
+};
+
+// What the merge must do, written out: a row of the source not marked
+// imported is copied when the target lacks its image, and marked either way.
+struct ModelRow {
+    std::wstring label;
+    bool imported;
+};
+using Model = std::map<char, std::vector<ModelRow>>;
+
+bool Holds(const std::vector<ModelRow>& rows, const std::wstring& label)
+{
+    for (const ModelRow& row : rows)
+        if (row.label == label)
+            return true;
+    return false;
+}
+
+DWORD ModelMerge(Model& model, char target, char source)
+{
+    DWORD copied = 0;
+    for (ModelRow& row : model[source]) {
+        if (row.imported)
+            continue;
+        if (!Holds(model[target], row.label)) {
+            model[target].push_back({row.label, false});
+            ++copied;
+        }
+        row.imported = true;
+    }
+    return copied;
+}
+
+std::map<std::wstring, int> Labels(const std::vector<ModelRow>& rows)
+{
+    std::map<std::wstring, int> labels;
+    for (const ModelRow& row : rows)
+        ++labels[row.label];
+    return labels;
+}
+
+uint64_t PixelHash(const std::wstring& path)
+{
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return 0;
+    DPicturePtr picture = SnimokFile::Load(file, false, false);
+    CloseHandle(file);
+    if (!picture.Get())
+        return 0;
+    uint64_t hash = 14695981039346656037ull;
+    const uint16_t* bits = picture->GetBits();
+    for (size_t i = 0; i < (size_t)picture->width * picture->height; ++i)
+        hash = (hash ^ bits[i]) * 1099511628211ull;
+    return hash;
+}
+
+class MergeIdentityTest : public ::testing::TestWithParam<Case> {
+protected:
+    void SetUp() override
+    {
+        wchar_t temp[MAX_PATH];
+        GetTempPathW(MAX_PATH, temp);
+        root_ = temp + testfix::UniqueName(L"tfmergeid") + L"\\";
+        CreateDirectoryW(root_.c_str(), nullptr);
+        SpaceMin = 0;
+        SpaceArjStart = 0;
+        settings_ = new SettingsRootKey();
+        WriteMergeSettings(*settings_, L"");
+    }
+    void TearDown() override
+    {
+        CloseSiteDatabase();
+        delete settings_;
+        testfix::RemoveTree(root_);
+    }
+
+    std::wstring Folder(char site) const { return root_ + (wchar_t)site; }
+    std::wstring DatabaseFile(char site) const { return Folder(site) + L"\\site.db"; }
+
+    void Use(char site)
+    {
+        CloseSiteDatabase();
+        std::wstring error;
+        ASSERT_TRUE(OpenSiteDatabase(DatabaseFile(site), error)) << Narrow(error);
+        testfix::UseDataFolders(Folder(site) + L"\\");
+    }
+
+    // A workstation with two images of its own.
+    void Create(char site)
+    {
+        CloseSiteDatabase();
+        testfix::RemoveTree(Folder(site));
+        CreateDirectoryW(Folder(site).c_str(), nullptr);
+        testfix::UseDataFolders(Folder(site) + L"\\");
+        ASSERT_TRUE(WriteInitFile(Folder(site), DatabaseFile(site)));
+        std::wstring error;
+        ASSERT_TRUE(CreateSiteDatabase(DatabaseFile(site), SchemaFile(), error)) << Narrow(error);
+        patients_[site] = FillSiteTables(error);
+        ASSERT_FALSE(patients_[site].empty()) << Narrow(error);
+        model_[site].clear();
+        NewImage(site);
+        NewImage(site);
+    }
+
+    void NewImage(char site)
+    {
+        Use(site);
+        const unsigned seed = ++seed_;
+        DPicturePtr picture = MakeRadiograph(96, 80, 12, 900u + seed, RadiographKind::Chest);
+        ASSERT_TRUE(picture.Get());
+        picture->patient.SetPatientId((uint32_t)patients_[site][seed % 4]);
+        SYSTEMTIME taken = {2024, 6, 0, (WORD)(1 + seed % 28), 8, (WORD)(seed % 60), 0, 0};
+        SystemTimeToFileTime(&taken, &picture->imageDate);
+        std::vector<uint8_t> lut(65536);
+        BuildDisplayLut(lut.data(), picture->displayOffset, picture->displayWidth, 0.0);
+        ASSERT_TRUE(SaveSnimokTx(picture, lut.data()));
+        const std::wstring label = std::wstring(1, (wchar_t)site) + std::to_wstring(seed);
+        labels_[PixelHash(std::wstring(ImageFolder) + picture->fileName + L".xmg")] = label;
+        model_[site].push_back({label, false});
+    }
+
+    void Copy(char target, char source)
+    {
+        CloseSiteDatabase();
+        testfix::RemoveTree(Folder(target));
+        CreateDirectoryW(Folder(target).c_str(), nullptr);
+        testfix::UseDataFolders(Folder(target) + L"\\");
+        ASSERT_TRUE(CopyFileW(DatabaseFile(source).c_str(), DatabaseFile(target).c_str(), TRUE));
+        ASSERT_TRUE(WriteInitFile(Folder(target), DatabaseFile(target)));
+        for (const wchar_t* sub : {L"\\Image\\", L"\\Icon\\"}) {
+            WIN32_FIND_DATAW found;
+            HANDLE find = FindFirstFileW((Folder(source) + sub + L"*").c_str(), &found);
+            ASSERT_NE(INVALID_HANDLE_VALUE, find);
+            do {
+                if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+                    CopyFileW((Folder(source) + sub + found.cFileName).c_str(),
+                              (Folder(target) + sub + found.cFileName).c_str(), TRUE);
+            } while (FindNextFileW(find, &found));
+            FindClose(find);
+        }
+        patients_[target] = patients_[source];
+        model_[target] = model_[source];
+    }
+
+    // The images on the hard disk of a workstation, by their pixels.
+    std::map<std::wstring, int> Census(char site)
+    {
+        Use(site);
+        std::map<std::wstring, int> census;
+        for (const std::wstring& name :
+             testfix::RowsSql(L"SELECT [File name] FROM Snimok WHERE [Disk]=1 ORDER BY Snimok;")) {
+            const auto known = labels_.find(PixelHash(std::wstring(ImageFolder) + name + L".xmg"));
+            ++census[known == labels_.end() ? L"?" + name : known->second];
+        }
+        return census;
+    }
+
+    // Runs the merge on the target as the merge worker does; the state, or
+    // -1 with the message's text.
+    int Merge(char target, char source, RecordingLink& link, std::wstring* error)
+    {
+        Use(target);
+        settings_->SetString(L"ImportSettings", L"DBPath", Folder(source));
+        ImportDBCls engine(nullptr, &link);
+        try {
+            engine.Init();
+            engine.Connect();
+            engine.StartUnion();
+            return engine.GetState();
+        } catch (const MsgExcept& message) {
+            wchar_t text[2048] = {};
+            message.GetText(text, 2048);
+            *error = text;
+        } catch (const DODBErrors& errors) {
+            *error = DatabaseText(errors);
+        }
+        return -1;
+    }
+
+    void RunStep(const Step& step)
+    {
+        switch (step.act) {
+        case Act::NewImage:
+            NewImage(step.target);
+            return;
+        case Act::Recreate:
+            Create(step.target);
+            return;
+        case Act::Copy:
+            Copy(step.target, step.source);
+            return;
+        case Act::Merge:
+        case Act::Refused:
+            break;
+        }
+        const std::map<std::wstring, int> sourceBefore = Census(step.source);
+        RecordingLink link;
+        std::wstring error;
+        const int state = Merge(step.target, step.source, link, &error);
+        DWORD copied = 0;
+        if (step.act == Act::Refused) {
+            EXPECT_EQ(-1, state);
+            EXPECT_EQ(FormatText(LoadText(IDS_MERGE_OWN_DATABASE), Folder(step.source)), error);
+        } else {
+            EXPECT_EQ(ImportDBCls::kRunning, state) << Narrow(error);
+            copied = ModelMerge(model_, step.target, step.source);
+        }
+        EXPECT_EQ(copied, link.Counter(0)) << "images offered";
+        EXPECT_EQ(copied, link.Counter(1)) << "images merged";
+        EXPECT_EQ(Labels(model_[step.target]), Census(step.target)) << "every image once on the target";
+        testfix::ExpectSiteConsistent(ImageFolder, true);
+        EXPECT_EQ(sourceBefore, Census(step.source)) << "the source keeps its images";
+    }
+
+    static std::wstring FormatText(const std::wstring& pattern, const std::wstring& insert)
+    {
+        const DWORD_PTR args[1] = {reinterpret_cast<DWORD_PTR>(insert.c_str())};
+        wchar_t text[1024] = {};
+        FormatMessageW(FORMAT_MESSAGE_FROM_STRING | FORMAT_MESSAGE_ARGUMENT_ARRAY, pattern.c_str(), 0, 0, text, 1024,
+                       reinterpret_cast<va_list*>(const_cast<DWORD_PTR*>(args)));
+        return text;
+    }
+
+    std::wstring root_;
+    SettingsRootKey* settings_ = nullptr;
+    std::map<char, std::vector<long>> patients_;
+    std::map<uint64_t, std::wstring> labels_;   // the pixels of each image made, by its label
+    Model model_;
+    unsigned seed_ = 0;
+};
+
+TEST_P(MergeIdentityTest, EveryImageOnceOnEveryWorkstationAndTheCountsTrue)
+{
+    const Case& c = GetParam();
+    for (char site : {'A', 'B', 'C'})
+        ASSERT_NO_FATAL_FAILURE(Create(site));
+    for (size_t i = 0; i < c.steps.size(); ++i) {
+        const Step& step = c.steps[i];
+        SCOPED_TRACE(testing::Message() << "step " << i + 1 << ": " << step.target << " <- "
+                                        << (step.source ? step.source : '-'));
+        ASSERT_NO_FATAL_FAILURE(RunStep(step));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Directions, MergeIdentityTest, ::testing::ValuesIn(kCases),
+                         [](const ::testing::TestParamInfo<Case>& info) { return info.param.name; });
+
+}  // namespace

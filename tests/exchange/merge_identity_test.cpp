@@ -36,6 +36,10 @@ enum class Act {
     NewImage,   // the target saves an image of its own
     Recreate,   // the target's database is made anew in its folder, with images of its own
     Copy,       // the target is installed from a copy of the source's database and files
+    // A merge of an earlier program: as Merge, then its traces turned into
+    // what that program left, a ledger row per copy and no identities, and
+    // its last image copied but not marked (the program ended before).
+    EarlierMerge,
 };
 
 struct Step {
@@ -57,6 +61,8 @@ const Case kCases[] = {
     {"OwnFolder", {{Act::Refused, 'A', 'A'}, {Act::Merge, 'B', 'A'}, {Act::Refused, 'B', 'B'}, {Act::Merge, 'A', 'B'}}},
     {"RecreatedSource",
      {{Act::Merge, 'B', 'A'}, {Act::Recreate, 'A', 0}, {Act::Merge, 'B', 'A'}, {Act::Merge, 'A', 'B'}}},
+    {"EarlierMergeGivenBack", {{Act::EarlierMerge, 'B', 'A'}, {Act::Merge, 'B', 'A'}, {Act::Merge, 'A', 'B'}}},
+    {"EarlierMergeThenSourceRecreated", {{Act::EarlierMerge, 'B', 'A'}, {Act::Recreate, 'A', 0}, {Act::Merge, 'B', 'A'}}},
     {"CopiedDatabase",
      {{Act::Merge, 'B', 'A'}, {Act::Copy, 'D', 'A'}, {Act::NewImage, 'D', 0}, {Act::NewImage, 'A', 0},
       {Act::Merge, 'B', 'D'}, {Act::Merge, 'A', 'D'}, {Act::Merge, 'D', 'A'}}},
@@ -254,6 +260,7 @@ protected:
             return;
         case Act::Merge:
         case Act::Refused:
+        case Act::EarlierMerge:
             break;
         }
         const std::map<std::wstring, int> sourceBefore = Census(step.source);
@@ -273,6 +280,38 @@ protected:
         EXPECT_EQ(Labels(model_[step.target]), Census(step.target)) << "every image once on the target";
         testfix::ExpectSiteConsistent(ImageFolder, true);
         EXPECT_EQ(sourceBefore, Census(step.source)) << "the source keeps its images";
+        if (step.act == Act::EarlierMerge)
+            ForgetIdentities(step.target, step.source);
+    }
+
+    // What an earlier program's merge left instead of identities.
+    void ForgetIdentities(char target, char source)
+    {
+        Use(source);
+        std::map<std::wstring, std::wstring> sourceImage;   // by identity
+        for (const std::wstring& row : testfix::RowsSql(L"SELECT Guid, Snimok FROM MergeSnimok;"))
+            sourceImage[row.substr(0, row.find(L'|'))] = row.substr(row.find(L'|') + 1);
+        testfix::ExecSetupSql(L"DELETE FROM MergeSnimok;");
+        const std::wstring last = testfix::RowsSql(L"SELECT MAX(Snimok) FROM Snimok WHERE imported=1;").at(0);
+        testfix::ExecSetupSql(L"UPDATE Snimok SET imported=0 WHERE Snimok=" + last + L";");
+        const std::wstring lastName = testfix::ScalarSql(L"SELECT [File name] FROM Snimok WHERE Snimok=" + last + L";");
+        const std::wstring lastLabel = labels_[PixelHash(std::wstring(ImageFolder) + lastName + L".xmg")];
+        for (ModelRow& row : model_[source])
+            if (row.label == lastLabel)
+                row.imported = false;
+
+        wchar_t full[MAX_PATH];
+        GetFullPathNameW(Folder(source).c_str(), MAX_PATH, full, nullptr);
+        std::wstring folder = full;
+        CharUpperBuffW(&folder[0], (DWORD)folder.size());
+        Use(target);
+        for (const std::wstring& row : testfix::RowsSql(L"SELECT Guid, Snimok FROM MergeSnimok;")) {
+            const auto there = sourceImage.find(row.substr(0, row.find(L'|')));
+            if (there != sourceImage.end())
+                testfix::ExecSetupSql(L"INSERT INTO MergeLedger (SourceDb, SourceSnimok, Snimok) VALUES ('" + folder +
+                                      L"', " + there->second + L", " + row.substr(row.find(L'|') + 1) + L");");
+        }
+        testfix::ExecSetupSql(L"DELETE FROM MergeSnimok;");
     }
 
     static std::wstring FormatText(const std::wstring& pattern, const std::wstring& insert)

@@ -3,6 +3,7 @@
 // at random moments. A killed save gives its key back, so the next save of
 // the same patient builds the same file name: it must not fail ("File
 // exists."), and what the killed save left must not stay behind.
+#include "exchange_fixture.h"
 #include "kill_steps.h"
 
 #include "common/child_jobs.h"
@@ -102,9 +103,9 @@ protected:
     {
         testfix::ExpectSiteConsistent(folder->Path() + L"Image\\", true);
         const std::wstring image = folder->Path() + L"Image\\", icon = folder->Path() + L"Icon\\";
-        EXPECT_TRUE(killsteps::FilesLike(image, L"*.new").empty()) << "a save's note is left";
-        EXPECT_TRUE(killsteps::FilesLike(icon, L"*.tmp").empty());
-        EXPECT_EQ(Count(L"Snimok") - 1, (long)killsteps::FilesLike(icon, L"*.thb").size())
+        EXPECT_TRUE(exchtest::FilesIn(image, L"*.new").empty()) << "a save's note is left";
+        EXPECT_TRUE(exchtest::FilesIn(icon, L"*.tmp").empty());
+        EXPECT_EQ(Count(L"Snimok") - 1, (long)exchtest::FilesIn(icon, L"*.thb").size())
             << "each saved image its thumbnail (the first was saved without)";
     }
 

@@ -80,20 +80,4 @@ inline void Install(const std::vector<std::wstring>& args, size_t first)
     SetSaveStepObserver(detail::OnSaveStep, nullptr);
 }
 
-// The files of a folder (ending with a backslash) that match a pattern.
-inline std::vector<std::wstring> FilesLike(const std::wstring& folder, const wchar_t* pattern)
-{
-    std::vector<std::wstring> names;
-    WIN32_FIND_DATAW found;
-    HANDLE find = FindFirstFileW((folder + pattern).c_str(), &found);
-    if (find == INVALID_HANDLE_VALUE)
-        return names;
-    do {
-        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-            names.push_back(found.cFileName);
-    } while (FindNextFileW(find, &found));
-    FindClose(find);
-    return names;
-}
-
 }  // namespace killsteps

@@ -9,6 +9,7 @@
 #include "foundation/globals.h"
 #include "foundation/messages.h"
 #include "images/files/snimokdb.h"
+#include "images/files/xmgfile.h"
 #include "images/pixels/displaylut.h"
 #include "tools/demosite/radiograph.h"
 #include "tools/demosite/sitebuilder.h"
@@ -142,6 +143,22 @@ std::vector<BYTE> FileBytes(const std::wstring& path)
     bytes.resize(done);
     CloseHandle(file);
     return bytes;
+}
+
+uint64_t PixelHash(const std::wstring& path)
+{
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return 0;
+    DPicturePtr picture = SnimokFile::Load(file, false, false);
+    CloseHandle(file);
+    if (!picture.Get())
+        return 0;
+    uint64_t hash = 14695981039346656037ull;
+    const uint16_t* bits = picture->GetBits();
+    for (size_t i = 0; i < (size_t)picture->width * picture->height; ++i)
+        hash = (hash ^ bits[i]) * 1099511628211ull;
+    return hash;
 }
 
 bool FileExists(const std::wstring& path)

@@ -15,6 +15,8 @@
 
 #include <windows.h>
 
+#include <stdint.h>
+
 #include <memory>
 #include <string>
 #include <vector>
@@ -150,6 +152,10 @@ protected:
 // Writes "dbinit.cfg" into the folder (no trailing backslash), naming the
 // database file, as a workstation's data folder holds it.
 bool WriteInitFile(const std::wstring& folder, const std::wstring& databaseFile);
+
+// The pixels of an ".xmg" file as one number (0 when it cannot be read): an
+// image and its copies on other workstations have the same.
+uint64_t PixelHash(const std::wstring& path);
 
 // The whole file's bytes (empty when it cannot be read).
 std::vector<BYTE> FileBytes(const std::wstring& path);

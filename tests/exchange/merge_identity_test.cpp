@@ -6,6 +6,7 @@
 // workstations (folders with "dbinit.cfg", database, images); after each
 // merge the images of both workstations are counted by their pixels, and the
 // counts the merge window shows are compared with what was really copied.
+#include "exchange_fixture.h"
 #include "merge_fixture.h"
 
 #include "common/site_checks.h"
@@ -17,7 +18,6 @@
 #include "foundation/messages.h"
 #include "foundation/textutil.h"
 #include "images/files/snimokdb.h"
-#include "images/files/xmgfile.h"
 #include "images/pixels/displaylut.h"
 #include "resources/strings.h"
 #include "tools/demosite/radiograph.h"
@@ -107,22 +107,6 @@ std::map<std::wstring, int> Labels(const std::vector<ModelRow>& rows)
     return labels;
 }
 
-uint64_t PixelHash(const std::wstring& path)
-{
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return 0;
-    DPicturePtr picture = SnimokFile::Load(file, false, false);
-    CloseHandle(file);
-    if (!picture.Get())
-        return 0;
-    uint64_t hash = 14695981039346656037ull;
-    const uint16_t* bits = picture->GetBits();
-    for (size_t i = 0; i < (size_t)picture->width * picture->height; ++i)
-        hash = (hash ^ bits[i]) * 1099511628211ull;
-    return hash;
-}
-
 class MergeIdentityTest : public ::testing::TestWithParam<Case> {
 protected:
     void SetUp() override
@@ -196,17 +180,9 @@ protected:
         testfix::UseDataFolders(Folder(target) + L"\\");
         ASSERT_TRUE(CopyFileW(DatabaseFile(source).c_str(), DatabaseFile(target).c_str(), TRUE));
         ASSERT_TRUE(WriteInitFile(Folder(target), DatabaseFile(target)));
-        for (const wchar_t* sub : {L"\\Image\\", L"\\Icon\\"}) {
-            WIN32_FIND_DATAW found;
-            HANDLE find = FindFirstFileW((Folder(source) + sub + L"*").c_str(), &found);
-            ASSERT_NE(INVALID_HANDLE_VALUE, find);
-            do {
-                if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-                    CopyFileW((Folder(source) + sub + found.cFileName).c_str(),
-                              (Folder(target) + sub + found.cFileName).c_str(), TRUE);
-            } while (FindNextFileW(find, &found));
-            FindClose(find);
-        }
+        for (const wchar_t* sub : {L"\\Image\\", L"\\Icon\\"})
+            for (const std::wstring& name : exchtest::FilesIn(Folder(source) + sub, L"*"))
+                ASSERT_TRUE(CopyFileW((Folder(source) + sub + name).c_str(), (Folder(target) + sub + name).c_str(), TRUE));
         patients_[target] = patients_[source];
         model_[target] = model_[source];
     }

@@ -3,6 +3,7 @@
 // at random moments. After every kill both databases are sound, no image is
 // here twice, every image the other site marks is here; the next run then
 // completes, with every image once, no file left over and no save's note.
+#include "exchange_fixture.h"
 #include "kill_steps.h"
 #include "merge_fixture.h"
 
@@ -14,7 +15,6 @@
 #include "database/dbstatement.h"
 #include "exchange/merge/importengine.h"
 #include "foundation/globals.h"
-#include "images/files/xmgfile.h"
 #include "tools/demosite/sitedatabase.h"
 
 #include <objbase.h>
@@ -59,22 +59,6 @@ int MergeJob(const std::vector<std::wstring>& args)
 
 TF_CHILD_JOB(MergeTwoSites, MergeJob);
 
-uint64_t PixelHash(const std::wstring& path)
-{
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return 0;
-    DPicturePtr picture = SnimokFile::Load(file, false, false);
-    CloseHandle(file);
-    if (!picture.Get())
-        return 0;
-    uint64_t hash = 14695981039346656037ull;
-    const uint16_t* bits = picture->GetBits();
-    for (size_t i = 0; i < (size_t)picture->width * picture->height; ++i)
-        hash = (hash ^ bits[i]) * 1099511628211ull;
-    return hash;
-}
-
 class MergeKill : public MergeSites {
 protected:
     std::vector<std::wstring> JobArgs(const killsteps::Death& death)
@@ -113,8 +97,8 @@ protected:
     {
         EXPECT_EQ(kSourceImages, CheckConsistent());
         EXPECT_EQ(kSourceImages, other.Number(L"SELECT COUNT(*) FROM Snimok WHERE imported=1;"));
-        EXPECT_TRUE(killsteps::FilesLike(localPath_ + L"Image\\", L"*.new").empty()) << "a save's note is left";
-        EXPECT_TRUE(killsteps::FilesLike(localPath_ + L"Icon\\", L"*.tmp").empty());
+        EXPECT_TRUE(exchtest::FilesIn(localPath_ + L"Image\\", L"*.new").empty()) << "a save's note is left";
+        EXPECT_TRUE(exchtest::FilesIn(localPath_ + L"Icon\\", L"*.tmp").empty());
         EXPECT_EQ(LocalFiles(L"Image").size(), LocalFiles(L"Icon").size()) << "each image its thumbnail";
         testfix::ExpectSiteConsistent(localPath_ + L"Image\\", true);
     }

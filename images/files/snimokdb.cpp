@@ -22,6 +22,7 @@
 #include <string.h>
 
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -44,6 +45,9 @@ const wchar_t kDeletionNamesSql[] = L"SELECT COUNT(*) FROM DelImage WHERE [File 
 
 // The most keys one save passes over for files that nobody's note accounts for.
 const int kMostKeysPassed = 16;
+// The saves' notes, in a folder of their own below the image folder: a few
+// files, so that looking for them costs nothing beside a folder of images.
+const wchar_t kNotesFolder[] = L"Saving\\";
 
 // The columns of a new row, in the order they are bound.
 enum NewRowColumn : ULONG {
@@ -254,17 +258,17 @@ void KeyDigits(wchar_t* out, DWORD key)
     out[10] = 0;
 }
 
-// Clears what a save of `key` left when it ended without removing its note
+// Clears what the save of `key` left when it ended without removing its note
 // (see snimokdb.h). A note that is still open belongs to a save that runs,
 // and is left alone. Database errors throw.
 void ClearEndedSave(const DODBPtr<DODBSession>& session, DWORD key)
 {
     wchar_t notePath[MAX_PATH];
-    if (key == 0 || !BuildSaveNotePath(notePath, key))
+    if (!BuildSaveNotePath(notePath, key))
         return;
     HANDLE note = CreateFileW(notePath, GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     if (note == INVALID_HANDLE_VALUE)
-        return;   // none, or its save still runs
+        return;   // gone meanwhile, or its save still runs
     wchar_t name[kStoredFileNameChars + 1] = {};
     DWORD read = 0;
     const BOOL ok = ReadFile(note, name, kStoredFileNameChars * sizeof(wchar_t), &read, nullptr);
@@ -282,25 +286,44 @@ void ClearEndedSave(const DODBPtr<DODBSession>& session, DWORD key)
         cleared = DeleteIfThere(IconFolder, name, L".thb") && cleared;
         cleared = DeleteIfThere(IconFolder, name, L".thb.tmp") && cleared;
     }
-    // A note whose files could not all go stays, for the next save of its key.
+    // A note whose files could not all go stays, for the next save.
     if (cleared && !DeleteFileW(notePath))
         LogCallError(GetLastError(), L"DeleteFileW", notePath);
 }
 
-bool ImageFileExists(const wchar_t* name)
+// Every note of the notes' folder; each is named by its key.
+void ClearEndedSaves(const DODBPtr<DODBSession>& session)
 {
-    wchar_t path[MAX_PATH];
-    return BuildDataFilePath(path, ImageFolder, name, L".xmg") && GetFileAttributesW(path) != INVALID_FILE_ATTRIBUTES;
+    const std::wstring pattern = std::wstring(ImageFolder) + kNotesFolder + L"*.new";
+    std::vector<DWORD> keys;
+    WIN32_FIND_DATAW found;
+    HANDLE find = FindFirstFileW(pattern.c_str(), &found);
+    if (find == INVALID_HANDLE_VALUE)
+        return;
+    do {
+        wchar_t* end = nullptr;
+        const unsigned long key = wcstoul(found.cFileName, &end, 10);
+        if (end == found.cFileName + 10 && wcscmp(end, L".new") == 0)
+            keys.push_back((DWORD)key);
+    } while (FindNextFileW(find, &found));
+    FindClose(find);
+    for (DWORD key : keys)
+        ClearEndedSave(session, key);
 }
 
 // Opens the save's note for its key and writes the file name into it; the
-// note stays open (and unshared) until EndSnimokSave.
+// note stays open (and unshared) until EndSnimokSave. The notes' folder is
+// made by the first save.
 void OpenSaveNote(SnimokFilesWritten* files, DWORD key, const wchar_t* name)
 {
     wchar_t path[MAX_PATH];
     if (!BuildSaveNotePath(path, key))
         ThrowSystemText(ERROR_FILENAME_EXCED_RANGE);
     HANDLE note = CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (note == INVALID_HANDLE_VALUE && GetLastError() == ERROR_PATH_NOT_FOUND) {
+        CreateDirectoryW((std::wstring(ImageFolder) + kNotesFolder).c_str(), nullptr);
+        note = CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    }
     if (note == INVALID_HANDLE_VALUE) {
         const DWORD error = GetLastError();
         LogCallError(error, L"CreateFileW", path);
@@ -321,9 +344,10 @@ void OpenSaveNote(SnimokFilesWritten* files, DWORD key, const wchar_t* name)
 
 bool BuildSaveNotePath(wchar_t* out, DWORD key)
 {
-    wchar_t digits[11];
-    KeyDigits(digits, key);
-    return BuildDataFilePath(out, ImageFolder, digits, L".new");
+    wchar_t name[24];
+    _snwprintf(name, 23, L"%ls%.10u", kNotesFolder, (unsigned)key);
+    name[23] = 0;
+    return BuildDataFilePath(out, ImageFolder, name, L".new");
 }
 
 void EndSnimokSave(SnimokFilesWritten* files, bool committed)
@@ -473,39 +497,38 @@ void SaveSnimok(const DPicturePtr& handle, const DODBPtr<DODBSession>& session, 
         if (!ReadPatientForPicture2(session, picture))
             ThrowId(IDS_PATIENT_NOT_FOUND);
 
-        // 3. to 6. The new row and its file name, from a key whose name no
-        // file takes: what an ended save left is cleared first, anything else
-        // is kept and passed over.
+        // What saves that ended half-way left goes first.
+        try {
+            ClearEndedSaves(session);
+        } catch (const DODBErrors& errors) {
+            ThrowDatabaseMessage(errors);
+        }
+
+        // 3. to 8. The new row, its file name from the key, the note, the
+        // row's file name, the image file (which deletes what it wrote when
+        // it fails). A file of that name that no note accounted for is kept,
+        // and the next key taken.
         for (int passed = 0;; ++passed) {
             picture->imageId = InsertNewRow(session, picture);
             FormatSnimokFileName(picture->fileName, picture->patient.GetName(0)[0], picture->patient.GetPatientId(),
                                  picture->imageId);
-            try {
-                ClearEndedSave(session, picture->imageId - 1);
-                ClearEndedSave(session, picture->imageId);
-            } catch (const DODBErrors& errors) {
-                ThrowDatabaseMessage(errors);
-            }
-            if (!ImageFileExists(picture->fileName))
+            memcpy(files.fileName, picture->fileName, sizeof files.fileName);
+            OpenSaveNote(&files, picture->imageId, picture->fileName);
+            if (!UpdateSnimokFileName(session, picture->fileName, picture->imageId))
+                ThrowId(IDS_PICTURE_NOT_FOUND);
+            DWORD error = 0;
+            if (WritePictureFile(handle, &error))
                 break;
-            if (passed == kMostKeysPassed)
-                ThrowSystemText(ERROR_FILE_EXISTS);
+            if (error != ERROR_FILE_EXISTS || passed == kMostKeysPassed)
+                ThrowSystemText(error);
             wchar_t text[96];
             _snwprintf(text, 95, L"Image file %ls kept: no save accounts for it; the next key is taken",
                        picture->fileName);
             text[95] = 0;
             JournalWrite(kJournalCatWarning, 0, text);
+            EndSnimokSave(&files, false);
             DeleteNewRow(session, picture->imageId);
         }
-        memcpy(files.fileName, picture->fileName, sizeof files.fileName);
-        OpenSaveNote(&files, picture->imageId, picture->fileName);
-
-        // 7. The row learns its file name.
-        if (!UpdateSnimokFileName(session, picture->fileName, picture->imageId))
-            ThrowId(IDS_PICTURE_NOT_FOUND);
-
-        // 8. The image file; it deletes what it wrote when it fails.
-        SavePictureFile(handle);
         files.image = true;
 
         // 9. The thumbnail, as the view shows the picture; it does not fail the save.

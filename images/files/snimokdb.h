@@ -6,11 +6,11 @@
 // or saves a picture that has no row yet (an imported image) as a new image.
 //
 // Saving a new image (SaveSnimok, inside the caller's transaction):
-//   free space -> patient row -> new Snimok row (the database gives the key)
-//   -> file name "%c%.10u%.10u" from the name's first letter, the patient id
-//   and the new key -> the save's note -> UPDATE of [File Name] -> ".xmg"
-//   -> ".thb" -> stored; the caller commits, then ends the save
-//   (EndSnimokSave), which removes the note.
+//   free space -> patient row -> what ended saves left (below) -> new Snimok
+//   row (the database gives the key) -> file name "%c%.10u%.10u" from the
+//   name's first letter, the patient id and the new key -> the save's note
+//   -> UPDATE of [File Name] -> ".xmg" -> ".thb" -> stored; the caller
+//   commits, then ends the save (EndSnimokSave), which removes the note.
 // Any failure on the way throws (MsgExcept, or DODBErrors from the UPDATE);
 // SaveSnimok then deletes the files it wrote and its note and gives the
 // picture back its image id, file name, stored flag and patient, so that the
@@ -22,23 +22,21 @@
 // it wrote, and the rollback gives its key back: the next save gets the same
 // key and, for the same patient, the same file name. So that such a leftover
 // never stands in a save's way and never stays behind:
-//   - While its files are written and until its transaction has ended, a save
-//     keeps a note open in the image folder, "<key, 10 digits>.new", holding
-//     the file name; nobody else can open it while the save runs.
-//   - Before it writes, a save clears the notes of its own key and of the key
-//     before it (the keys of a save killed before or just after its commit).
-//     A note that can be opened belongs to a save that has ended: when no row
-//     of Snimok or DelImage names its file name, the ".xmg", ".thb" and
-//     ".thb.tmp" of that name are the dead save's and are deleted; the note
-//     goes in any case.
-//   - A file of the new name that no note accounts for is nobody's known
+//   - From before its files are written until its transaction has ended, a
+//     save keeps a note open, "Saving\<key, 10 digits>.new" below the image
+//     folder, holding the file name; nobody else can open it meanwhile.
+//   - Before it writes, a save clears every note it can open: such a note
+//     belongs to a save that has ended. When no row of Snimok or DelImage
+//     names the note's file name, the ".xmg", ".thb" and ".thb.tmp" of that
+//     name are the dead save's and are deleted; the note goes in any case.
+//   - A file of the new name that no note accounted for is nobody's known
 //     leftover (an older program's, or an image whose row was lost): it is
 //     kept untouched, and the new image takes the next key instead (its row is
 //     deleted and inserted again in the same transaction; keys are never
 //     given twice), so the file never blocks the save.
-// A transaction is held from before the first file is written until the
-// files are gone again on a failure, so no other save can take the key while
-// a failed save's files still exist.
+// A save's transaction is held from before its first file is written until
+// its files are gone again on a failure, so no other save takes the key
+// while a failed save's files still exist.
 //
 // View centres are kept in the coordinates of the full-size raster, the one
 // in the file, also while the picture shows a reduced copy.
@@ -99,7 +97,7 @@ void SaveSnimok(const DPicturePtr& picture, const DODBPtr<DODBSession>& session,
 // deleted. Nothing is done twice.
 void EndSnimokSave(SnimokFilesWritten* written, bool committed);
 
-// The note a save keeps for `key` in the image folder: "<10 digits>.new".
+// The note a save keeps for `key`: "<image folder>Saving\<10 digits>.new".
 bool BuildSaveNotePath(wchar_t* out, DWORD key);
 
 // "%c%.10u%.10u" into a buffer of at least 22 characters. A letter that

@@ -103,7 +103,7 @@ protected:
     {
         testfix::ExpectSiteConsistent(folder->Path() + L"Image\\", true);
         const std::wstring image = folder->Path() + L"Image\\", icon = folder->Path() + L"Icon\\";
-        EXPECT_TRUE(exchtest::FilesIn(image, L"*.new").empty()) << "a save's note is left";
+        EXPECT_TRUE(exchtest::FilesIn(image + L"Saving\\", L"*.new").empty()) << "a save's note is left";
         EXPECT_TRUE(exchtest::FilesIn(icon, L"*.tmp").empty());
         EXPECT_EQ(Count(L"Snimok") - 1, (long)exchtest::FilesIn(icon, L"*.thb").size())
             << "each saved image its thumbnail (the first was saved without)";

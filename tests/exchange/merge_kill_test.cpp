@@ -97,7 +97,7 @@ protected:
     {
         EXPECT_EQ(kSourceImages, CheckConsistent());
         EXPECT_EQ(kSourceImages, other.Number(L"SELECT COUNT(*) FROM Snimok WHERE imported=1;"));
-        EXPECT_TRUE(exchtest::FilesIn(localPath_ + L"Image\\", L"*.new").empty()) << "a save's note is left";
+        EXPECT_TRUE(exchtest::FilesIn(localPath_ + L"Image\\Saving\\", L"*.new").empty()) << "a save's note is left";
         EXPECT_TRUE(exchtest::FilesIn(localPath_ + L"Icon\\", L"*.tmp").empty());
         EXPECT_EQ(LocalFiles(L"Image").size(), LocalFiles(L"Icon").size()) << "each image its thumbnail";
         testfix::ExpectSiteConsistent(localPath_ + L"Image\\", true);

@@ -90,6 +90,10 @@ std::wstring FileNameKey(const wchar_t* name, int length)
 DWORD WINAPI SynchrThreadProc(void* param)
 {
     SyncStartRecord* start = static_cast<SyncStartRecord*>(param);
+    if (start->language) {
+        SetThreadUILanguage(start->language);
+        SetThreadLocale(start->locale);
+    }
     SynchrThread worker(*start);
     SetEvent(start->startEvent);
     ISyncProgress* progress = worker.Progress();
@@ -230,19 +234,6 @@ void SynchrThread::ShowDbError(const DODBErrors& error)
     wchar_t text[2048] = {};
     error.GetText(text, 1000);
     Ask(nullptr, text, L"Error", MB_OK);
-}
-
-void SynchrThread::StripExtension(wchar_t* buffer, int bufferBytes, const wchar_t* fileName)
-{
-    buffer[0] = 0;
-    const size_t length = wcslen(fileName);
-    if (length * 2 >= static_cast<size_t>(bufferBytes))
-        FormatWin32Error(L"Мал буфер для имени файла", 0, nullptr);
-    wcscpy(buffer, fileName);
-    wchar_t* dot = wcschr(buffer, L'.');
-    if (!dot)
-        FormatWin32Error(L"Нет символа '.' в имени файла ", 0, nullptr);
-    *dot = 0;
 }
 
 void SynchrThread::FormatWin32Error(const wchar_t* text, DWORD code, const wchar_t* caption)

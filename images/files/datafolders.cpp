@@ -73,10 +73,13 @@ StoredNameVerdict CheckStoredFileName(const wchar_t* name, int length)
         return StoredNameVerdict::kEmpty;
     if (length > kStoredFileNameChars)
         return StoredNameVerdict::kTooLong;
+    // A separator anywhere is the verdict, even after a "..": "..\x" leaves
+    // the folder by its separator.
+    for (int i = 0; i < length; ++i)
+        if (name[i] == L'\\' || name[i] == L'/' || name[i] == L':')
+            return StoredNameVerdict::kSeparator;
     for (int i = 0; i < length; ++i) {
         const wchar_t c = name[i];
-        if (c == L'\\' || c == L'/' || c == L':')
-            return StoredNameVerdict::kSeparator;
         if (c == L'.' && i + 1 < length && name[i + 1] == L'.')
             return StoredNameVerdict::kParent;
         if (c < 0x20 || c == 0x7F || c == L'*' || c == L'?' || c == L'"' || c == L'<' || c == L'>' || c == L'|')

@@ -91,7 +91,7 @@ bool ChildProcess::Start(const wchar_t* job, const std::vector<std::wstring>& ar
         return false;
     std::wstring line;
     AppendQuoted(&line, exe);
-    line.erase(0, 1);   // a blank before the program's name would make it the first argument
+    line.erase(0, 1);   // no blank before the program: the runtime would read an empty argv[0]
     line += L' ';
     line += kChildSwitch;
     line += job;

@@ -28,7 +28,7 @@ TEST(StoredNames, OnlyNamesInsideTheirFolderBecomePaths)
         {L"", StoredNameVerdict::kEmpty},
         {nullptr, StoredNameVerdict::kEmpty},
         {tooLong.c_str(), StoredNameVerdict::kTooLong},
-        {L"..\\victim", StoredNameVerdict::kParent},
+        {L"..\\victim", StoredNameVerdict::kSeparator},
         {L"x\\victim", StoredNameVerdict::kSeparator},
         {L"..", StoredNameVerdict::kParent},
         {L"a..b", StoredNameVerdict::kParent},

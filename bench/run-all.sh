@@ -8,6 +8,8 @@
 # Arguments name the benchmarks to run (default: all), for example:
 #   bench/run-all.sh images_bench xmgfile_bench dcmtk_peer
 # Benchmarks time things: they are not part of ./test.sh.
+# import_bench: the BMP import's reading of a wide, a tall and a square
+# picture of 8 and 24 bits, each at most 8x a memcpy of the file's bytes.
 set -euo pipefail
 source "$(dirname "$0")/../cmake/setup.sh"
 

@@ -44,15 +44,9 @@ std::wstring Format(const wchar_t* format, std::initializer_list<DWORD_PTR> inse
 
 std::wstring SystemText(DWORD code)
 {
-    wchar_t* text = nullptr;
-    const DWORD length =
-        FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_IGNORE_INSERTS,
-                       nullptr, code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-    std::wstring out;
-    if (length && text)
-        out.assign(text, length);
-    if (text)
-        LocalFree(text);
+    // The system's text, or the code itself where the system has none: a box
+    // of the synchronisation never stands empty.
+    std::wstring out = ErrorCodeText(code);
     while (!out.empty() && (out.back() == L'\n' || out.back() == L'\r' || out.back() == L' '))
         out.pop_back();
     return out;

@@ -480,16 +480,8 @@ void SaveSnimok(const DPicturePtr& handle, const DODBPtr<DODBSession>& session, 
             LogError(code, L"error save snimok(GetFreeSpace())");
             MsgExcept message;
             message.SetCaptionId(IDS_CANT_CALCULATE_FREE_SPACE);
-            if (code != 0) {
-                wchar_t* text = nullptr;
-                DWORD length = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
-                                                  FORMAT_MESSAGE_IGNORE_INSERTS,
-                                              nullptr, code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-                if (length)
-                    message.SetText(text, (int)length);
-                if (text)
-                    LocalFree(text);
-            }
+            if (code != 0)
+                message.SetText(ErrorCodeText(code).c_str(), -1);
             throw message;
         }
 

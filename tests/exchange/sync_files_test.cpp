@@ -203,5 +203,14 @@ TEST_F(OddRestore, EachOddFileIsSkippedAndNamedAndTheRestIsPutBack)
     EXPECT_EQ(0, Count(L"Patient WHERE Patient=90001 OR Patient=90002"));
 }
 
+// A code the system has no text for (a COM class gone with a killed server)
+// still names itself in the synchronisation's boxes.
+TEST(SyncTexts, ACodeWithoutSystemTextIsNamed)
+{
+    EXPECT_NE(std::wstring::npos, syncfmt::SystemText(0x80040154u).find(L"0x80040154"));
+    EXPECT_FALSE(syncfmt::SystemText(ERROR_FILE_NOT_FOUND).empty());
+}
+
 }  // namespace
 }  // namespace extest
+

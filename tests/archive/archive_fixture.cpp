@@ -449,6 +449,14 @@ DiskMedium* ArchiveDbTest::MakeDisk(unsigned kilobytes, DWORD serial, const char
     return disk;
 }
 
+DiskMedium* ArchiveDbTest::ReadyDisk(unsigned kilobytes, DWORD serial, const char* label)
+{
+    DiskMedium* disk = MakeDisk(kilobytes, serial, label);
+    RegisterDisk(serial, std::wstring(label, label + strlen(label)).c_str());
+    CreateDirectoryW((disk->Folder() + L"Images").c_str(), nullptr);
+    return disk;
+}
+
 bool ArchiveDbTest::InsertDisk(DiskMedium* disk)
 {
     return archiveDrive_->Insert(disk->Folder(), disk->Serial(), disk->Label());

@@ -143,6 +143,9 @@ protected:
     void MakeHardDisk(unsigned kilobytes);
     // A disk for the archive drive; a tmpfs of `kilobytes` (0: a plain folder).
     DiskMedium* MakeDisk(unsigned kilobytes, DWORD serial, const char* label);
+    // The same, registered in Arj under its label, with the archive folder
+    // on it.
+    DiskMedium* ReadyDisk(unsigned kilobytes, DWORD serial, const char* label);
     // Puts the disk into the archive drive (the archive path is
     // "<letter>:\Images\"), or takes it out.
     bool InsertDisk(DiskMedium* disk);
@@ -165,6 +168,15 @@ protected:
     std::wstring Scalar(const std::wstring& sql) { return testfix::ScalarSql(sql); }
     long Count(const std::wstring& sqlFrom);
     std::vector<std::wstring> Rows(const std::wstring& sql);
+    // The image's archive stamp and hard-disk mark ("<null>" for NULL).
+    std::wstring Stamp(LONG key)
+    {
+        return Scalar(L"SELECT Arj FROM Snimok WHERE Snimok=" + std::to_wstring(key) + L";");
+    }
+    std::wstring DiskFlag(LONG key)
+    {
+        return Scalar(L"SELECT [Disk] FROM Snimok WHERE Snimok=" + std::to_wstring(key) + L";");
+    }
 
     std::wstring HddImage(const std::wstring& name) const { return hddImages_ + name + L".xmg"; }
     std::wstring HddIcon(const std::wstring& name) const { return hddIcons_ + name + L".thb"; }

@@ -115,13 +115,6 @@ protected:
     {
         return harness::PumpUntil([this] { return (window_->JobBits() & kBitWaiting) != 0; }, timeoutMs);
     }
-    DiskMedium* ReadyDisk()
-    {
-        DiskMedium* disk = MakeDisk(0, kSerial, "MO1");
-        RegisterDisk(kSerial, L"MO1");
-        CreateDirectoryW((disk->Folder() + L"Images").c_str(), nullptr);
-        return disk;
-    }
     HMENU Menu() { return GetMenu(window_->GetHwnd()); }
 
     ArchiveClasses classes_;
@@ -250,7 +243,7 @@ TEST_F(ArjWindowTest, SettingsItemOpensTheBackupSettingsOverTheWindow)
 
 TEST_F(ArjWindowTest, F5RunsTheArchiveJobAndTheStatusFollowsIt)
 {
-    DiskMedium* disk = ReadyDisk();
+    DiskMedium* disk = ReadyDisk(0, kSerial, "MO1");
     ASSERT_TRUE(InsertDisk(disk));
     const LONG key = AddImage(patient_, L"W0000000011", 5000);
     ArjWindow& window = Open();
@@ -273,7 +266,7 @@ TEST_F(ArjWindowTest, F5RunsTheArchiveJobAndTheStatusFollowsIt)
 
 TEST_F(ArjWindowTest, WaitingWorkerShowsContinueAndF4ResumesIt)
 {
-    DiskMedium* disk = ReadyDisk();
+    DiskMedium* disk = ReadyDisk(0, kSerial, "MO1");
     const LONG key = AddImage(patient_, L"W0000000021", 5000);
     ArjWindow& window = Open();
     Key(VK_F5);
@@ -314,7 +307,7 @@ TEST_F(ArjWindowTest, EscapeStopsAWaitingJobAndThenClosesTheWindow)
 
 TEST_F(ArjWindowTest, CloseWritesTheAverageImageSizeItLearnt)
 {
-    DiskMedium* disk = ReadyDisk();
+    DiskMedium* disk = ReadyDisk(0, kSerial, "MO1");
     ASSERT_TRUE(InsertDisk(disk));
     AddImage(patient_, L"W0000000041", 70000);
     ArjWindow& window = Open();
@@ -489,7 +482,7 @@ TEST_F(ArjWindowTest, RemoveDiskAsksTheServiceAndShowsItsRefusal)
 {
     extest::DiskService service;
     ASSERT_TRUE(service.Listening());
-    DiskMedium* disk = ReadyDisk();
+    DiskMedium* disk = ReadyDisk(0, kSerial, "MO1");
     ASSERT_TRUE(InsertDisk(disk));
     ArjWindow& window = Open();
     Key(VK_F2);
@@ -551,7 +544,7 @@ TEST_F(ArjWindowTest, MouseOverTheLinesShowsTheirHelpInTheStatusBar)
 TEST_F(ArjWindowTest, EveryJobEndsAsTheWorkerSaysAndTheWindowShowsWhy)
 {
     UseBackupSlots(data_->Path() + L"Backup\\");
-    DiskMedium* disk = ReadyDisk();
+    DiskMedium* disk = ReadyDisk(0, kSerial, "MO1");
     ASSERT_TRUE(InsertDisk(disk));
     WriteDiskCfg(disk->Folder(), 1, {L"hospital.bak"});
     SYSTEMTIME today;

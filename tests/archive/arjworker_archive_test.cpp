@@ -29,20 +29,6 @@ protected:
             return;
         patient_ = AddPatient(L"Sidorov");
     }
-    // A registered disk of `kilobytes` (0: a folder) in the drive, with the
-    // archive folder on it.
-    DiskMedium* ReadyDisk(unsigned kilobytes, DWORD serial, const char* label)
-    {
-        DiskMedium* disk = MakeDisk(kilobytes, serial, label);
-        std::wstring name(label, label + strlen(label));
-        RegisterDisk(serial, name.c_str());
-        CreateDirectoryW((disk->Folder() + L"Images").c_str(), nullptr);
-        return disk;
-    }
-    std::wstring Stamp(LONG key)
-    {
-        return Scalar(L"SELECT Arj FROM Snimok WHERE Snimok=" + std::to_wstring(key) + L";");
-    }
     static std::wstring Serial(DWORD serial) { return std::to_wstring(static_cast<LONG>(serial)); }
     LONG patient_ = 0;
     WorkerHost host_;

@@ -100,13 +100,12 @@ protected:
         ArchiveDbTest::TearDown();
     }
     // A registered disk with the archive folder in the drive (0 kilobytes:
-    // a plain folder).
-    DiskMedium* ReadyDisk(unsigned kilobytes = 0)
+    // a plain folder), its reserve 1 MB for the backup.
+    DiskMedium* DiskInTheDrive(unsigned kilobytes = 0)
     {
-        DiskMedium* disk = MakeDisk(kilobytes, kSerial, "MO1");
-        RegisterDisk(kSerial, L"MO1");
-        CreateDirectoryW((disk->Folder() + L"Images").c_str(), nullptr);
+        DiskMedium* disk = ReadyDisk(kilobytes, kSerial, "MO1");
         EXPECT_TRUE(InsertDisk(disk));
+        WriteDiskCfg(disk->Folder(), 1, {L"hospital.bak"});
         return disk;
     }
     // The database grows by about `kilobytes` (descriptions of an image).
@@ -115,14 +114,6 @@ protected:
         for (unsigned done = 0; done < kilobytes; done += 100)
             Exec(L"INSERT INTO Snimok (Patient, [Disk], [File name], Apicriz) VALUES (" + std::to_wstring(patient_) +
                  L", 0, NULL, '" + std::wstring(100 * 1024, L'a' + (done / 100) % 26) + L"');");
-    }
-    std::wstring Stamp(LONG key)
-    {
-        return Scalar(L"SELECT Arj FROM Snimok WHERE Snimok=" + std::to_wstring(key) + L";");
-    }
-    std::wstring DiskFlag(LONG key)
-    {
-        return Scalar(L"SELECT [Disk] FROM Snimok WHERE Snimok=" + std::to_wstring(key) + L";");
     }
 
     FileSeam seam_;
@@ -176,8 +167,7 @@ TEST_F(ArchiveFilesTest, SavesOfTheMainWindowGoThroughWhileAJobWorksOnAFile)
         {"marked images", kJobDeleteMarked, L"F0000000022.xmg"},
         {"backup", kJobBackup, L"hospital.bak.tmp"},
     };
-    ReadyDisk();
-    WriteDiskCfg(disks_.back()->Folder(), 1, {L"hospital.bak"});
+    DiskInTheDrive();
     UseBackupSlots(backup_);
     for (int i = 1; i <= 3; ++i) {
         AddImage(patient_, L"F000000000" + std::to_wstring(i), 20000);
@@ -237,7 +227,7 @@ TEST_F(ArchiveFilesTest, NamesThatLeaveTheFoldersAreSkippedAndNamed)
         {"archive", kJobArchive, {L"..\\Outside", L"COM1.old"}},
         {"free space", kJobFreeSpace, {L"..\\Freed", L"AUX"}},
     };
-    DiskMedium* disk = ReadyDisk();
+    DiskMedium* disk = DiskInTheDrive();
     const std::wstring outside = data_->Path();   // the folder above "Image\" and "Icon\"
     for (const Case& c : cases) {
         SCOPED_TRACE(c.job);
@@ -311,8 +301,7 @@ TEST_F(ArchiveFilesTest, CopiesThatAreNotWholeAreRemovedAndNotRecorded)
         {"a thumbnail cut off by a full disk", kJobArchive, L".thb", FALSE, ERROR_DISK_FULL, IDS_DISK_FULL},
         {"a backup that reports success for half", kJobBackup, L"hospital.bak.tmp", TRUE, 0, IDS_TRY_OTHER_DISK},
     };
-    DiskMedium* disk = ReadyDisk();
-    WriteDiskCfg(disk->Folder(), 1, {L"hospital.bak"});
+    DiskMedium* disk = DiskInTheDrive();
     UseBackupSlots(backup_);
     const std::wstring oldBackup = disk->Folder() + L"hospital.bak";
     ASSERT_TRUE(WriteFileOfSize(oldBackup, 20000));
@@ -342,8 +331,7 @@ TEST_F(ArchiveFilesTest, CopiesThatAreNotWholeAreRemovedAndNotRecorded)
 TEST_F(ArchiveFilesTest, BackupsGoOnOnDisksWithRoomForOne)
 {
     Grow(900);   // a backup of about 0.9 MB, inside a reserve of 1 MB
-    DiskMedium* disk = ReadyDisk(3072);
-    WriteDiskCfg(disk->Folder(), 1, {L"hospital.bak"});
+    DiskMedium* disk = DiskInTheDrive(3072);
     TmpfsDisk slotDisk(1536);
     ASSERT_TRUE(slotDisk.Mounted()) << slotDisk.Error();
     UseBackupSlots(slotDisk.Path());

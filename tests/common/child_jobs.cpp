@@ -19,6 +19,10 @@ std::map<std::wstring, ChildJob>& Jobs()
     return jobs;
 }
 
+// The child's death and pause, from its second argument.
+Death gDeath;
+DWORD gPauseMs = 0;
+
 // One argument quoted as CommandLineToArgvW reads it back.
 void AppendQuoted(std::wstring* line, const std::wstring& arg)
 {
@@ -29,16 +33,73 @@ void AppendQuoted(std::wstring* line, const std::wstring& arg)
             ++slashes;
             continue;
         }
-        if (c == L'"')
-            line->append(slashes * 2 + 1, L'\\');
-        else
-            line->append(slashes, L'\\');
+        line->append(c == L'"' ? slashes * 2 + 1 : slashes, L'\\');
         slashes = 0;
         *line += c;
     }
     line->append(slashes * 2, L'\\');
     *line += L'"';
 }
+
+// A child process running one job of this executable; killed, if it still
+// runs, at the end of the object.
+class ChildProcess {
+public:
+    ChildProcess(const KillJob& row, const Death& death, DWORD pauseMs)
+    {
+        wchar_t exe[MAX_PATH];
+        if (!GetModuleFileNameW(nullptr, exe, MAX_PATH))
+            return;
+        std::wstring line;
+        AppendQuoted(&line, exe);
+        line.erase(0, 1);   // no blank before the program: the runtime would read an empty argv[0]
+        line += L' ';
+        line += kChildSwitch;
+        line += row.job;
+        AppendQuoted(&line, std::to_wstring(death.family) + L":" + std::to_wstring(death.step) + L":" +
+                                std::to_wstring(death.occurrence) + L":" + std::to_wstring(pauseMs));
+        for (const std::wstring& arg : row.args)
+            AppendQuoted(&line, arg);
+        STARTUPINFOW startup = {};
+        startup.cb = sizeof startup;
+        PROCESS_INFORMATION info = {};
+        if (!CreateProcessW(exe, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info)) {
+            ADD_FAILURE() << "the child job cannot start: error " << GetLastError();
+            return;
+        }
+        CloseHandle(info.hThread);
+        process_ = info.hProcess;
+    }
+    ~ChildProcess()
+    {
+        Kill();
+        if (process_)
+            CloseHandle(process_);
+    }
+    ChildProcess(const ChildProcess&) = delete;
+    ChildProcess& operator=(const ChildProcess&) = delete;
+
+    bool Started() const { return process_ != nullptr; }
+    bool Running() const { return process_ && WaitForSingleObject(process_, 0) == WAIT_TIMEOUT; }
+    void Kill()
+    {
+        if (Running()) {
+            TerminateProcess(process_, kKilledExitCode);
+            WaitForSingleObject(process_, 30000);
+        }
+    }
+    // The exit code, or STILL_ACTIVE when the process still runs after the time.
+    DWORD Wait(DWORD milliseconds)
+    {
+        DWORD code = STILL_ACTIVE;
+        if (process_ && WaitForSingleObject(process_, milliseconds) == WAIT_OBJECT_0)
+            GetExitCodeProcess(process_, &code);
+        return code;
+    }
+
+private:
+    HANDLE process_ = nullptr;
+};
 
 unsigned KillSeed()
 {
@@ -51,6 +112,15 @@ unsigned KillSeed()
     return seed;
 }
 
+// A run of the row to its end, then its check.
+void RunToTheEnd(const KillJob& row)
+{
+    ChildProcess child(row, Death(), 0);
+    const DWORD code = child.Wait(120000);
+    EXPECT_NE(STILL_ACTIVE, code) << "the run to the end took more than two minutes";
+    row.afterRun(code);
+}
+
 }  // namespace
 
 ChildJobEntry::ChildJobEntry(const wchar_t* name, ChildJob job)
@@ -61,7 +131,7 @@ ChildJobEntry::ChildJobEntry(const wchar_t* name, ChildJob job)
 bool RunChildJobIfAsked(int argc, wchar_t** argv, int* exitCode)
 {
     const size_t switchLength = wcslen(kChildSwitch);
-    if (argc < 2 || wcsncmp(argv[1], kChildSwitch, switchLength) != 0)
+    if (argc < 3 || wcsncmp(argv[1], kChildSwitch, switchLength) != 0)
         return false;
     const auto found = Jobs().find(argv[1] + switchLength);
     if (found == Jobs().end()) {
@@ -69,113 +139,64 @@ bool RunChildJobIfAsked(int argc, wchar_t** argv, int* exitCode)
         *exitCode = 99;
         return true;
     }
-    *exitCode = found->second(std::vector<std::wstring>(argv + 2, argv + argc));
+    swscanf(argv[2], L"%d:%d:%d:%lu", &gDeath.family, &gDeath.step, &gDeath.occurrence, &gPauseMs);
+    *exitCode = found->second(std::vector<std::wstring>(argv + 3, argv + argc));
     return true;
 }
 
-ChildProcess::~ChildProcess()
+void AtStep(int family, int step, int pauseQuarters)
 {
-    Kill();
-    if (process_)
-        CloseHandle(process_);
+    if (gPauseMs)
+        Sleep(gPauseMs * pauseQuarters / 4);
+    if (gDeath.family == family && gDeath.step == step && --gDeath.occurrence == 0)
+        TerminateProcess(GetCurrentProcess(), kKilledExitCode);
 }
 
-bool ChildProcess::Start(const wchar_t* job, const std::vector<std::wstring>& args)
-{
-    Kill();
-    if (process_)
-        CloseHandle(process_);
-    process_ = nullptr;
-    wchar_t exe[MAX_PATH];
-    if (!GetModuleFileNameW(nullptr, exe, MAX_PATH))
-        return false;
-    std::wstring line;
-    AppendQuoted(&line, exe);
-    line.erase(0, 1);   // no blank before the program: the runtime would read an empty argv[0]
-    line += L' ';
-    line += kChildSwitch;
-    line += job;
-    for (const std::wstring& arg : args)
-        AppendQuoted(&line, arg);
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION info = {};
-    if (!CreateProcessW(exe, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info))
-        return false;
-    CloseHandle(info.hThread);
-    process_ = info.hProcess;
-    return true;
-}
-
-bool ChildProcess::Running() const
-{
-    return process_ && WaitForSingleObject(process_, 0) == WAIT_TIMEOUT;
-}
-
-void ChildProcess::Kill()
-{
-    if (!Running())
-        return;
-    TerminateProcess(process_, kKilledExitCode);
-    WaitForSingleObject(process_, 30000);
-}
-
-DWORD ChildProcess::Wait(DWORD milliseconds)
-{
-    if (!process_)
-        return STILL_ACTIVE;
-    if (WaitForSingleObject(process_, milliseconds) != WAIT_OBJECT_0)
-        return STILL_ACTIVE;
-    DWORD code = STILL_ACTIVE;
-    GetExitCodeProcess(process_, &code);
-    return code;
-}
-
-int KillRounds(int defaultRounds)
+int KillRounds()
 {
     wchar_t text[16];
-    if (GetEnvironmentVariableW(L"TF_KILL_ROUNDS", text, 16) > 0) {
-        const int rounds = _wtoi(text);
-        if (rounds > 0)
-            return rounds;
-    }
-    return defaultRounds;
+    if (GetEnvironmentVariableW(L"TF_KILL_ROUNDS", text, 16) > 0 && _wtoi(text) > 0)
+        return _wtoi(text);
+    return 3;
 }
 
-KillLoopResult RunKillLoop(const wchar_t* job, const std::vector<std::wstring>& args, DWORD minDelayMs,
-                           DWORD maxDelayMs, const std::function<void(int round)>& afterKill, DWORD finishTimeoutMs)
+void RunKillJobs(const std::vector<KillJob>& rows)
 {
-    KillLoopResult result;
     const unsigned seed = KillSeed();
     SCOPED_TRACE(::testing::Message() << "kill delays from TF_KILL_SEED=" << seed);
     std::minstd_rand random(seed);
-    const DWORD span = maxDelayMs > minDelayMs ? maxDelayMs - minDelayMs : 1;
-    const int rounds = KillRounds();
-    for (int round = 0; round < rounds; ++round) {
-        const DWORD delay = minDelayMs + (DWORD)(random() % span);
-        SCOPED_TRACE(::testing::Message() << "round " << round << ", killed " << delay << " ms after the start");
-        ChildProcess child;
-        if (!child.Start(job, args)) {
-            ADD_FAILURE() << "the child job cannot start: error " << GetLastError();
-            return result;
+    for (const KillJob& row : rows) {
+        SCOPED_TRACE(row.name);
+        if (row.setup)
+            row.setup();
+        for (const Death& death : row.deaths) {
+            SCOPED_TRACE(::testing::Message() << "death at step " << death.step << " of family " << death.family
+                                              << ", its time " << death.occurrence);
+            ChildProcess child(row, death, 0);
+            ASSERT_EQ(kKilledExitCode, child.Wait(60000)) << "the job dies at its step";
+            row.afterKill();
+            RunToTheEnd(row);
+            if (::testing::Test::HasFatalFailure())
+                return;
         }
-        Sleep(delay);
-        if (child.Running())
-            ++result.killed;
-        else
-            ++result.finishedEarly;
-        child.Kill();
-        afterKill(round);
-        if (::testing::Test::HasFatalFailure())
-            return result;
+        int killed = 0;
+        const int rounds = KillRounds();
+        for (int round = 0; round < rounds; ++round) {
+            const DWORD delay = row.minKillMs + (DWORD)(random() % (row.maxKillMs - row.minKillMs));
+            SCOPED_TRACE(::testing::Message() << "round " << round << ", killed " << delay << " ms after the start");
+            ChildProcess child(row, Death(), row.pauseMs);
+            if (!child.Started())
+                return;
+            Sleep(delay);
+            killed += child.Running() ? 1 : 0;
+            child.Kill();
+            row.afterKill();
+            if (::testing::Test::HasFatalFailure())
+                return;
+        }
+        EXPECT_GT(killed, 0) << "no kill fell inside the job: all " << rounds << " runs ended first";
+        RunToTheEnd(row);
     }
-    ChildProcess last;
-    if (!last.Start(job, args)) {
-        ADD_FAILURE() << "the child job cannot start: error " << GetLastError();
-        return result;
-    }
-    result.finalExitCode = last.Wait(finishTimeoutMs);
-    return result;
 }
 
 }  // namespace harness

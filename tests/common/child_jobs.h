@@ -10,14 +10,16 @@
 // line holds "--tf-child=<name>" (the remaining arguments are the job's), and
 // the job's return value is the process's exit code. A job sets up what it
 // needs itself (COM, the database, the data folders): nothing of GoogleTest
-// runs in the child.
+// runs in the child. The job's seams (the save's, the merge's step
+// observers, the archive's file routines) call AtStep at each step of its
+// work: there the child pauses, so that random kills land inside the work,
+// and dies when the test asked it to die at that step.
 //
-// RunKillLoop starts the job, waits a random time, terminates the process,
-// and calls the test's check; it does that `rounds` times, then runs the job
-// once more to its end and returns that run's exit code. The number of kills
-// comes from TF_KILL_ROUNDS (3 when unset, as ./test.sh runs it; a longer run
-// by hand: TF_KILL_ROUNDS=20 ./test.sh -R Kill), the delays from a seed that
-// is printed, and repeated when TF_KILL_SEED gives it.
+// Every kill test is a table of KillJob rows run by RunKillJobs: each death
+// at a step, then TF_KILL_ROUNDS kills at random moments (3 when unset, as
+// ./test.sh runs it; a longer run by hand: TF_KILL_ROUNDS=20 ./test.sh -R
+// Kill), each kill checked, and the job's runs to its end checked. The delays
+// come from a seed that is printed, and repeated when TF_KILL_SEED gives it.
 #pragma once
 
 #include <windows.h>
@@ -42,46 +44,43 @@ struct ChildJobEntry {
 // stores its exit code and returns true (an unknown job gives exit code 99).
 bool RunChildJobIfAsked(int argc, wchar_t** argv, int* exitCode);
 
-// A child process running one job of this executable.
-class ChildProcess {
-public:
-    ChildProcess() = default;
-    ~ChildProcess();
-    ChildProcess(const ChildProcess&) = delete;
-    ChildProcess& operator=(const ChildProcess&) = delete;
+// The kinds of steps the jobs' seams report.
+enum StepFamily { kSaveSteps = 1, kMergeSteps, kSyncSteps, kArchiveSteps };
 
-    // Starts the job with its arguments; false when the process cannot start.
-    bool Start(const wchar_t* job, const std::vector<std::wstring>& args);
-    // Terminates the process at once (exit code kKilledExitCode) and waits for
-    // it to be gone; nothing when it has already ended.
-    void Kill();
-    // Waits for the end; the exit code, or STILL_ACTIVE after the time-out
-    // (the process then still runs: Kill it).
-    DWORD Wait(DWORD milliseconds);
-    bool Running() const;
-
-    static const DWORD kKilledExitCode = 0xDEADu;
-
-private:
-    HANDLE process_ = nullptr;
+// The occurrence-th time a step of a family is reached: where a child dies.
+struct Death {
+    int family = 0;   // 0: nowhere
+    int step = 0;
+    int occurrence = 1;
 };
 
-// The number of kills a loop makes: TF_KILL_ROUNDS, or `defaultRounds`.
-int KillRounds(int defaultRounds = 3);
+// In a child: a seam reached a step. Sleeps `pauseQuarters` quarters of the
+// row's pause, and ends the process with kKilledExitCode at the asked death.
+void AtStep(int family, int step, int pauseQuarters = 4);
 
-struct KillLoopResult {
-    int killed = 0;            // rounds in which the kill met a running job
-    int finishedEarly = 0;     // rounds in which the job had ended before the kill
-    DWORD finalExitCode = STILL_ACTIVE;   // the last, unkilled run (STILL_ACTIVE: it timed out)
+const DWORD kKilledExitCode = 0xDEADu;
+
+// The number of random kills of a row: TF_KILL_ROUNDS, or 3.
+int KillRounds();
+
+// One job of a kill test.
+struct KillJob {
+    const char* name;
+    const wchar_t* job;                  // the TF_CHILD_JOB's name
+    std::vector<std::wstring> args;
+    std::vector<Death> deaths;           // each is followed by a run to the end
+    DWORD pauseMs;                       // slept at every step in the randomly killed runs
+    DWORD minKillMs, maxKillMs;          // when the random kills fall, after the child's start
+    std::function<void()> setup;         // before the row's first run (may be empty)
+    std::function<void()> afterKill;     // what any kill may leave; it may put back work for the next run
+    std::function<void(DWORD exitCode)> afterRun;   // a run to the end: its exit code and what it left
 };
 
-// Kills the job at random moments of [minDelayMs, maxDelayMs) after its start,
-// KillRounds() times, calling afterKill(round) after each kill (the check of
-// what the kill left: it may add GoogleTest failures), then runs the job to
-// its end within finishTimeoutMs. Failures to start a child are GoogleTest
-// failures.
-KillLoopResult RunKillLoop(const wchar_t* job, const std::vector<std::wstring>& args, DWORD minDelayMs,
-                           DWORD maxDelayMs, const std::function<void(int round)>& afterKill,
-                           DWORD finishTimeoutMs = 120000);
+// For each row: setup; each death (the child must die there), afterKill, a
+// run to the end, afterRun; then KillRounds() kills at random moments, each
+// followed by afterKill, of which at least one must fall inside the job; then
+// a last run to the end and afterRun. A run to the end that takes more than
+// two minutes fails.
+void RunKillJobs(const std::vector<KillJob>& rows);
 
 }  // namespace harness

@@ -5,7 +5,13 @@
 #pragma once
 
 #include "common/fixture_helpers.h"
+#include "common/settings_root.h"
+#include "common/test_files.h"
+#include "tools/demosite/sitedatabase.h"
 
+#include <objbase.h>
+
+#include <memory>
 #include <set>
 #include <string>
 #include <vector>
@@ -162,5 +168,33 @@ inline void ExpectDatabaseFileSound(const std::wstring& file)
         ADD_FAILURE() << JoinNames({file}) << " is no whole database: " << JoinNames({text});
     }
 }
+
+// A child job's site (common/child_jobs.h), as the program starts on it: COM,
+// the settings below the key `settingsKey` of HKEY_CURRENT_USER (none when
+// empty), the database open and the data folder in the globals; the database
+// closed at the end.
+class ChildSite {
+public:
+    ChildSite(const std::wstring& settingsKey, const std::wstring& database, const std::wstring& dataFolder)
+        : key_(settingsKey)
+    {
+        CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+        if (!key_.empty())
+            root_.reset(new SettingsRootScope(HKEY_CURRENT_USER, key_.c_str()));
+        // The catalog's name, as the clinics' sites have it, names the backup.
+        g_DbSource = DODBSource::Create();
+        open_ = g_DbSource.IsSet() &&
+                SUCCEEDED(g_DbSource->OpenDataSource((SiteInitString(database) + L";Initial Catalog=Hospital").c_str())) &&
+                SUCCEEDED(g_DbSource->CreateSession(g_DbSession));
+        UseDataFolders(dataFolder);
+    }
+    ~ChildSite() { CloseSiteDatabase(); }
+    bool Open() const { return open_; }
+
+private:
+    std::wstring key_;
+    std::unique_ptr<SettingsRootScope> root_;
+    bool open_ = false;
+};
 
 }  // namespace testfix

@@ -194,12 +194,7 @@ TEST_F(MergeEngineTest, AFailureAtEachStepLeavesBothSitesConsistent)
                                MergeStep::Ledger, MergeStep::Commit, MergeStep::MarkSource};
     for (MergeStep step : steps) {
         SCOPED_TRACE(testing::Message() << "step " << (int)step);
-        other.Exec(L"UPDATE Snimok SET imported=0;");
-        Exec(L"DELETE FROM MergeSnimok;");
-        Exec(L"DELETE FROM Snimok;");
-        Exec(L"DELETE FROM Patient WHERE Patient > 3;");
-        for (const std::wstring& name : LocalFiles(L"Image"))
-            DeleteFileW((localPath_ + L"Image\\" + name).c_str());
+        UndoMerge();
 
         // Image 3 belongs to a new patient (insert); image 4 to a found one (update).
         const int skip = step == MergeStep::InsertPatient ? 1 : step == MergeStep::UpdatePatient ? 1 : 3;

@@ -507,7 +507,7 @@ std::vector<std::wstring> MergeSites::LocalFiles(const wchar_t* sub) const
     return names;
 }
 
-int MergeSites::RunMerge(RecordingLink& link, std::wstring* error, DThreadChannel* channel)
+int RunMerge(RecordingLink& link, std::wstring* error, DThreadChannel* channel)
 {
     ImportDBCls engine(channel, &link);
     try {
@@ -520,12 +520,22 @@ int MergeSites::RunMerge(RecordingLink& link, std::wstring* error, DThreadChanne
         message.GetText(text, 2048);
         if (error)
             *error = text;
-        return -1;
     } catch (const DODBErrors& errors) {
         if (error)
             *error = DatabaseText(errors);
-        return -1;
     }
+    return -1;
+}
+
+void MergeSites::UndoMerge()
+{
+    other.Exec(L"UPDATE Snimok SET imported=0;");
+    Exec(L"DELETE FROM MergeSnimok;");
+    Exec(L"DELETE FROM Snimok;");
+    Exec(L"DELETE FROM Patient WHERE Patient > 3;");
+    for (const wchar_t* sub : {L"Image", L"Icon"})
+        for (const std::wstring& name : LocalFiles(sub))
+            DeleteFileW((localPath_ + sub + L"\\" + name).c_str());
 }
 
 void MergeSites::Exec(const std::wstring& sql)
@@ -564,31 +574,29 @@ long MergeSites::CheckConsistent()
     EXPECT_EQ(images, Number(L"SELECT COUNT(*) FROM MergeSnimok;")) << "one identity per merged image";
     EXPECT_EQ(0, Number(L"SELECT COUNT(*) FROM MergeSnimok WHERE Snimok NOT IN (SELECT Snimok FROM Snimok);"));
 
-    // Every image marked in the other database is here: its identity is.
-    std::set<std::wstring> here;
-    {
-        BoundStatement query(g_DbSession, L"SELECT Guid FROM MergeSnimok;");
-        query.Execute();
-        while (query.Next()) {
-            wchar_t guid[64] = {};
-            RowText(query.Row(), 0, guid, 64);
-            here.insert(guid);
-        }
-    }
-    BoundStatement marked(other.Session(), L"SELECT Snimok FROM Snimok WHERE imported=1;");
-    marked.Execute();
-    while (marked.Next()) {
-        LONG id = 0;
-        RowInt(marked.Row(), 0, &id);
-        const std::wstring guid =
-            other.Scalar(L"SELECT Guid FROM MergeSnimok WHERE Snimok=" + std::to_wstring(id) + L";");
-        EXPECT_TRUE(here.count(guid)) << "source image " << id << " is marked but was not merged";
-    }
+    ExpectMarkedHere();
     // No patient without an image but the local ones from before.
     EXPECT_EQ(0, Number(L"SELECT COUNT(*) FROM Patient WHERE Patient > 3 AND Patient NOT IN "
                         L"(SELECT Patient FROM Snimok);"))
         << "a patient inserted for an image that was rolled back";
     return images;
+}
+
+void MergeSites::ExpectMarkedHere()
+{
+    std::set<std::wstring> here;
+    for (const std::wstring& guid : testfix::RowsSql(L"SELECT Guid FROM MergeSnimok;"))
+        here.insert(guid);
+    BoundStatement marked(other.Session(), L"SELECT s.Snimok, g.Guid FROM Snimok s LEFT JOIN MergeSnimok g "
+                                           L"ON g.Snimok=s.Snimok WHERE s.imported=1;");
+    marked.Execute();
+    while (marked.Next()) {
+        LONG id = 0;
+        wchar_t guid[64] = {};
+        RowInt(marked.Row(), 0, &id);
+        RowText(marked.Row(), 1, guid, 64);
+        EXPECT_TRUE(here.count(guid)) << "source image " << id << " is marked but was not merged";
+    }
 }
 
 }  // namespace mergetest

@@ -127,9 +127,8 @@ protected:
     // The files of the local "Image\" or "Icon\" folder.
     std::vector<std::wstring> LocalFiles(const wchar_t* sub) const;
 
-    // Runs Init, Connect and StartUnion on this thread; the state, or -1
-    // with the message text in *error when one of them threw.
-    int RunMerge(RecordingLink& link, std::wstring* error = nullptr, DThreadChannel* channel = nullptr);
+    // The merge undone: nothing of the other site here, nothing marked there.
+    void UndoMerge();
 
     // The local database (the program's session).
     void Exec(const std::wstring& sql);
@@ -140,6 +139,8 @@ protected:
     // its ".xmg" and its identity, no file without a row, and that every
     // image the other site marks is here; returns the number of local images.
     long CheckConsistent();
+    // Every image the other site marks is here: its identity is.
+    void ExpectMarkedHere();
 
     SettingsRootKey* settings = nullptr;
     Database other;
@@ -148,6 +149,10 @@ protected:
     std::wstring localPath_;      // ...\Local\ (with the backslash)
     std::vector<long> otherPatients_;   // the other site's demo patient keys
 };
+
+// Runs Init, Connect and StartUnion of the merge on this thread; the state,
+// or -1 with the message text in *error when one of them threw.
+int RunMerge(RecordingLink& link, std::wstring* error = nullptr, DThreadChannel* channel = nullptr);
 
 // Writes "dbinit.cfg" into the folder (no trailing backslash), naming the
 // database file, as a workstation's data folder holds it.

@@ -16,6 +16,7 @@
 #include "exchange/merge/importengine.h"
 #include "foundation/globals.h"
 #include "foundation/messages.h"
+#include "exchange/sync/syncformat.h"
 #include "foundation/textutil.h"
 #include "images/files/snimokdb.h"
 #include "images/pixels/displaylut.h"
@@ -68,66 +69,22 @@ const Case kCases[] = {
       {Act::Merge, 'B', 'D'}, {Act::Merge, 'A', 'D'}, {Act::Merge, 'D', 'A'}}},
 };
 
-// What the merge must do, written out: a row of the source not marked
-// imported is copied when the target lacks its image, and marked either way.
-struct ModelRow {
-    std::wstring label;
-    bool imported;
-};
-using Model = std::map<char, std::vector<ModelRow>>;
-
-bool Holds(const std::vector<ModelRow>& rows, const std::wstring& label)
-{
-    for (const ModelRow& row : rows)
-        if (row.label == label)
-            return true;
-    return false;
-}
-
-DWORD ModelMerge(Model& model, char target, char source)
-{
-    DWORD copied = 0;
-    for (ModelRow& row : model[source]) {
-        if (row.imported)
-            continue;
-        if (!Holds(model[target], row.label)) {
-            model[target].push_back({row.label, false});
-            ++copied;
-        }
-        row.imported = true;
-    }
-    return copied;
-}
-
-std::map<std::wstring, int> Labels(const std::vector<ModelRow>& rows)
-{
-    std::map<std::wstring, int> labels;
-    for (const ModelRow& row : rows)
-        ++labels[row.label];
-    return labels;
-}
+// What the merge must do, written out: the labels of a workstation's images,
+// each with its mark "imported". A row of the source not marked is copied
+// when the target lacks its image, and marked either way.
+using Model = std::map<char, std::map<std::wstring, bool>>;
 
 class MergeIdentityTest : public ::testing::TestWithParam<Case> {
 protected:
     void SetUp() override
     {
-        wchar_t temp[MAX_PATH];
-        GetTempPathW(MAX_PATH, temp);
-        root_ = temp + testfix::UniqueName(L"tfmergeid") + L"\\";
-        CreateDirectoryW(root_.c_str(), nullptr);
         SpaceMin = 0;
         SpaceArjStart = 0;
-        settings_ = new SettingsRootKey();
-        WriteMergeSettings(*settings_, L"");
+        WriteMergeSettings(settings_, L"");
     }
-    void TearDown() override
-    {
-        CloseSiteDatabase();
-        delete settings_;
-        testfix::RemoveTree(root_);
-    }
+    void TearDown() override { CloseSiteDatabase(); }
 
-    std::wstring Folder(char site) const { return root_ + (wchar_t)site; }
+    std::wstring Folder(char site) const { return root_.Path() + (wchar_t)site; }
     std::wstring DatabaseFile(char site) const { return Folder(site) + L"\\site.db"; }
 
     void Use(char site)
@@ -169,7 +126,7 @@ protected:
         ASSERT_TRUE(SaveSnimokTx(picture, lut.data()));
         const std::wstring label = std::wstring(1, (wchar_t)site) + std::to_wstring(seed);
         labels_[PixelHash(std::wstring(ImageFolder) + picture->fileName + L".xmg")] = label;
-        model_[site].push_back({label, false});
+        model_[site][label] = false;
     }
 
     void Copy(char target, char source)
@@ -200,28 +157,6 @@ protected:
         return census;
     }
 
-    // Runs the merge on the target as the merge worker does; the state, or
-    // -1 with the message's text.
-    int Merge(char target, char source, RecordingLink& link, std::wstring* error)
-    {
-        Use(target);
-        settings_->SetString(L"ImportSettings", L"DBPath", Folder(source));
-        ImportDBCls engine(nullptr, &link);
-        try {
-            engine.Init();
-            engine.Connect();
-            engine.StartUnion();
-            return engine.GetState();
-        } catch (const MsgExcept& message) {
-            wchar_t text[2048] = {};
-            message.GetText(text, 2048);
-            *error = text;
-        } catch (const DODBErrors& errors) {
-            *error = DatabaseText(errors);
-        }
-        return -1;
-    }
-
     void RunStep(const Step& step)
     {
         switch (step.act) {
@@ -240,20 +175,30 @@ protected:
             break;
         }
         const std::map<std::wstring, int> sourceBefore = Census(step.source);
+        Use(step.target);
+        settings_.SetString(L"ImportSettings", L"DBPath", Folder(step.source));
         RecordingLink link;
         std::wstring error;
-        const int state = Merge(step.target, step.source, link, &error);
+        const int state = RunMerge(link, &error);
         DWORD copied = 0;
         if (step.act == Act::Refused) {
             EXPECT_EQ(-1, state);
-            EXPECT_EQ(FormatText(LoadText(IDS_MERGE_OWN_DATABASE), Folder(step.source)), error);
+            const std::wstring folder = Folder(step.source);
+            EXPECT_EQ(syncfmt::Format(LoadText(IDS_MERGE_OWN_DATABASE).c_str(), {(DWORD_PTR)folder.c_str()}), error);
         } else {
             EXPECT_EQ(ImportDBCls::kRunning, state) << Narrow(error);
-            copied = ModelMerge(model_, step.target, step.source);
+            for (auto& [label, imported] : model_[step.source]) {
+                if (!imported)
+                    copied += model_[step.target].emplace(label, false).second ? 1 : 0;
+                imported = true;
+            }
         }
         EXPECT_EQ(copied, link.Counter(0)) << "images offered";
         EXPECT_EQ(copied, link.Counter(1)) << "images merged";
-        EXPECT_EQ(Labels(model_[step.target]), Census(step.target)) << "every image once on the target";
+        std::map<std::wstring, int> once;
+        for (const auto& image : model_[step.target])
+            once[image.first] = 1;
+        EXPECT_EQ(once, Census(step.target)) << "every image once on the target";
         testfix::ExpectSiteConsistent(ImageFolder, true);
         EXPECT_EQ(sourceBefore, Census(step.source)) << "the source keeps its images";
         if (step.act == Act::EarlierMerge)
@@ -272,9 +217,7 @@ protected:
         testfix::ExecSetupSql(L"UPDATE Snimok SET imported=0 WHERE Snimok=" + last + L";");
         const std::wstring lastName = testfix::ScalarSql(L"SELECT [File name] FROM Snimok WHERE Snimok=" + last + L";");
         const std::wstring lastLabel = labels_[PixelHash(std::wstring(ImageFolder) + lastName + L".xmg")];
-        for (ModelRow& row : model_[source])
-            if (row.label == lastLabel)
-                row.imported = false;
+        model_[source][lastLabel] = false;
 
         wchar_t full[MAX_PATH];
         GetFullPathNameW(Folder(source).c_str(), MAX_PATH, full, nullptr);
@@ -290,17 +233,8 @@ protected:
         testfix::ExecSetupSql(L"DELETE FROM MergeSnimok;");
     }
 
-    static std::wstring FormatText(const std::wstring& pattern, const std::wstring& insert)
-    {
-        const DWORD_PTR args[1] = {reinterpret_cast<DWORD_PTR>(insert.c_str())};
-        wchar_t text[1024] = {};
-        FormatMessageW(FORMAT_MESSAGE_FROM_STRING | FORMAT_MESSAGE_ARGUMENT_ARRAY, pattern.c_str(), 0, 0, text, 1024,
-                       reinterpret_cast<va_list*>(const_cast<DWORD_PTR*>(args)));
-        return text;
-    }
-
-    std::wstring root_;
-    SettingsRootKey* settings_ = nullptr;
+    testfix::TempDir root_{L"tfmergeid"};
+    SettingsRootKey settings_;
     std::map<char, std::vector<long>> patients_;
     std::map<uint64_t, std::wstring> labels_;   // the pixels of each image made, by its label
     Model model_;

@@ -10,6 +10,7 @@
 #include "exchange/sync/syncformat.h"
 #include "exchange/sync/synctables.h"
 #include "foundation/textutil.h"
+#include "images/imagefiles_fixture.h"
 #include "images_file_builders.h"
 #include "resources/strings.h"
 #include "tools/demosite/sitebuilder.h"
@@ -142,14 +143,6 @@ INSTANTIATE_TEST_SUITE_P(Sequences, FileSince, ::testing::ValuesIn(kFileCases),
 // no scan records them, but a table written before may hold them.
 class OddRestore : public SyncDbTest {};
 
-void WriteBytes(const std::wstring& path, const std::vector<uint8_t>& bytes)
-{
-    HANDLE f = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    DWORD written = 0;
-    WriteFile(f, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-    CloseHandle(f);
-}
-
 TEST_F(OddRestore, EachOddFileIsSkippedAndNamedAndTheRestIsPutBack)
 {
     MakeDemoImages(4);
@@ -165,9 +158,9 @@ TEST_F(OddRestore, EachOddFileIsSkippedAndNamedAndTheRestIsPutBack)
     refused.imageId = 90002;
     refused.patientId = 90002;
     const std::wstring folder = ImageFolder;
-    WriteBytes(folder + L"X00000000990000000001.xmg", exchtest::MakeXmg(unnamed, exchtest::XmgPattern(unnamed)));
-    WriteBytes(folder + L"X00000000990000000002.xmg", exchtest::MakeXmg(refused, exchtest::XmgPattern(refused)));
-    WriteBytes(folder + L"X00000000990000000003.xmg", {'D', 'I', 'X', 'G', 0, 0});
+    imgtest::WriteBytes(folder + L"X00000000990000000001.xmg", exchtest::MakeXmg(unnamed, exchtest::XmgPattern(unnamed)));
+    imgtest::WriteBytes(folder + L"X00000000990000000002.xmg", exchtest::MakeXmg(refused, exchtest::XmgPattern(refused)));
+    imgtest::WriteBytes(folder + L"X00000000990000000003.xmg", {'D', 'I', 'X', 'G', 0, 0});
     // Beside the image folder a readable image file that a name with ".."
     // would reach.
     ASSERT_TRUE(CopyFileW(ImagePath(names[0]).c_str(), (data_->Path() + L"victim.xmg").c_str(), FALSE));

@@ -70,14 +70,7 @@ protected:
     void ExpectSiteTellsTheTruth(bool finished)
     {
         testfix::ExpectSiteConsistent(hddImages_, finished);
-        const testfix::ArchiveAgreement archive =
-            testfix::CompareArchiveWithFiles(hddImages_, hddIcons_, ArchivePath);
-        EXPECT_TRUE(archive.stampedWithoutCopy.empty())
-            << "stamped without a whole copy on the disk: " << testfix::JoinNames(archive.stampedWithoutCopy);
-        if (finished) {
-            EXPECT_TRUE(archive.freedWithFile.empty())
-                << "freed images whose file is still there: " << testfix::JoinNames(archive.freedWithFile);
-        }
+        testfix::ExpectArchiveTellsTheTruth(hddImages_, hddIcons_, ArchivePath, finished);
     }
     harness::KillJob Row(const char* name, DWORD flags, DWORD pauseMs, DWORD maxKillMs, std::function<void()> setup,
                          std::function<void()> afterKill, std::function<void()> atEnd)

@@ -41,27 +41,23 @@ void AppendQuoted(std::wstring* line, const std::wstring& arg)
     *line += L'"';
 }
 
-// A child process running one job of this executable; killed, if it still
-// runs, at the end of the object.
+// A child process running the row's job, killed (if it still runs) when the
+// object ends; it failed to start when Running() is false at once.
 class ChildProcess {
 public:
     ChildProcess(const KillJob& row, const Death& death, DWORD pauseMs)
     {
-        wchar_t exe[MAX_PATH];
-        if (!GetModuleFileNameW(nullptr, exe, MAX_PATH))
-            return;
+        wchar_t exe[MAX_PATH] = L"";
+        GetModuleFileNameW(nullptr, exe, MAX_PATH);
         std::wstring line;
         AppendQuoted(&line, exe);
         line.erase(0, 1);   // no blank before the program: the runtime would read an empty argv[0]
-        line += L' ';
-        line += kChildSwitch;
-        line += row.job;
+        line += L' ' + std::wstring(kChildSwitch) + row.job;
         AppendQuoted(&line, std::to_wstring(death.family) + L":" + std::to_wstring(death.step) + L":" +
                                 std::to_wstring(death.occurrence) + L":" + std::to_wstring(pauseMs));
         for (const std::wstring& arg : row.args)
             AppendQuoted(&line, arg);
-        STARTUPINFOW startup = {};
-        startup.cb = sizeof startup;
+        STARTUPINFOW startup = {sizeof startup};
         PROCESS_INFORMATION info = {};
         if (!CreateProcessW(exe, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info)) {
             ADD_FAILURE() << "the child job cannot start: error " << GetLastError();
@@ -79,14 +75,11 @@ public:
     ChildProcess(const ChildProcess&) = delete;
     ChildProcess& operator=(const ChildProcess&) = delete;
 
-    bool Started() const { return process_ != nullptr; }
     bool Running() const { return process_ && WaitForSingleObject(process_, 0) == WAIT_TIMEOUT; }
     void Kill()
     {
-        if (Running()) {
-            TerminateProcess(process_, kKilledExitCode);
+        if (Running() && TerminateProcess(process_, kKilledExitCode))
             WaitForSingleObject(process_, 30000);
-        }
     }
     // The exit code, or STILL_ACTIVE when the process still runs after the time.
     DWORD Wait(DWORD milliseconds)
@@ -100,17 +93,6 @@ public:
 private:
     HANDLE process_ = nullptr;
 };
-
-unsigned KillSeed()
-{
-    static const unsigned seed = [] {
-        wchar_t text[32];
-        if (GetEnvironmentVariableW(L"TF_KILL_SEED", text, 32) > 0)
-            return (unsigned)wcstoul(text, nullptr, 10);
-        return (unsigned)(GetTickCount() ^ (GetCurrentProcessId() << 16));
-    }();
-    return seed;
-}
 
 // A run of the row to its end, then its check.
 void RunToTheEnd(const KillJob& row)
@@ -162,7 +144,10 @@ int KillRounds()
 
 void RunKillJobs(const std::vector<KillJob>& rows)
 {
-    const unsigned seed = KillSeed();
+    wchar_t text[32];
+    const unsigned seed = GetEnvironmentVariableW(L"TF_KILL_SEED", text, 32) > 0
+                              ? (unsigned)wcstoul(text, nullptr, 10)
+                              : (unsigned)(GetTickCount() ^ (GetCurrentProcessId() << 16));
     SCOPED_TRACE(::testing::Message() << "kill delays from TF_KILL_SEED=" << seed);
     std::minstd_rand random(seed);
     for (const KillJob& row : rows) {
@@ -185,8 +170,6 @@ void RunKillJobs(const std::vector<KillJob>& rows)
             const DWORD delay = row.minKillMs + (DWORD)(random() % (row.maxKillMs - row.minKillMs));
             SCOPED_TRACE(::testing::Message() << "round " << round << ", killed " << delay << " ms after the start");
             ChildProcess child(row, Death(), row.pauseMs);
-            if (!child.Started())
-                return;
             Sleep(delay);
             killed += child.Running() ? 1 : 0;
             child.Kill();

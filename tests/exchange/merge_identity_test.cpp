@@ -12,11 +12,9 @@
 #include "common/site_checks.h"
 #include "common/test_files.h"
 #include "database/dbstart.h"
-#include "database/dbstatement.h"
 #include "exchange/merge/importengine.h"
-#include "foundation/globals.h"
-#include "foundation/messages.h"
 #include "exchange/sync/syncformat.h"
+#include "foundation/globals.h"
 #include "foundation/textutil.h"
 #include "images/files/snimokdb.h"
 #include "images/pixels/displaylut.h"
@@ -53,6 +51,11 @@ struct Case {
     const char* name;
     std::vector<Step> steps;
 };
+
+void PrintTo(const Case& c, std::ostream* out)
+{
+    *out << c.name;
+}
 
 const Case kCases[] = {
     {"TakenAndGivenBack", {{Act::Merge, 'B', 'A'}, {Act::Merge, 'A', 'B'}, {Act::Merge, 'B', 'A'}}},

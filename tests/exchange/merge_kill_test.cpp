@@ -65,8 +65,7 @@ TEST_F(MergeKill, KilledAnywhereTheMergeLosesNothingAndTheNextRunTakesEveryImage
         {},
         [&] {
             testfix::ExpectSiteConsistent(localPath_ + L"Image\\", false);
-            EXPECT_TRUE(SUCCEEDED(other.Session()->ExecSql(L"DBCC CHECKDB", nullptr, nullptr, nullptr, nullptr)))
-                << "the other database is sound";
+            testfix::ExpectCheckDbClean(other.Session(), L"the other database");
             std::set<uint64_t> pictures;
             for (const std::wstring& name : testfix::RowsSql(L"SELECT [File name] FROM Snimok WHERE [Disk]=1;"))
                 EXPECT_TRUE(pictures.insert(PixelHash(LocalImage(name))).second) << "an image twice: " << Narrow(name);
@@ -77,7 +76,7 @@ TEST_F(MergeKill, KilledAnywhereTheMergeLosesNothingAndTheNextRunTakesEveryImage
             EXPECT_EQ((DWORD)(kSourceImages - before), merged) << "only what was not here yet is counted";
             EXPECT_EQ(kSourceImages, CheckConsistent());
             EXPECT_EQ(kSourceImages, other.Number(L"SELECT COUNT(*) FROM Snimok WHERE imported=1;"));
-            EXPECT_TRUE(exchtest::FilesIn(localPath_ + L"Image\\Saving\\", L"*.new").empty()) << "a save's note is left";
+            EXPECT_TRUE(exchtest::FilesIn(localPath_ + L"Image\\Saving\\", L"*.new").empty()) << "a note is left";
             EXPECT_TRUE(exchtest::FilesIn(localPath_ + L"Icon\\", L"*.tmp").empty());
             EXPECT_EQ(LocalFiles(L"Image").size(), LocalFiles(L"Icon").size()) << "each image its thumbnail";
             testfix::ExpectSiteConsistent(localPath_ + L"Image\\", true);

@@ -158,8 +158,9 @@ TEST_F(OddRestore, EachOddFileIsSkippedAndNamedAndTheRestIsPutBack)
     refused.imageId = 90002;
     refused.patientId = 90002;
     const std::wstring folder = ImageFolder;
-    imgtest::WriteBytes(folder + L"X00000000990000000001.xmg", exchtest::MakeXmg(unnamed, exchtest::XmgPattern(unnamed)));
-    imgtest::WriteBytes(folder + L"X00000000990000000002.xmg", exchtest::MakeXmg(refused, exchtest::XmgPattern(refused)));
+    for (const exchtest::XmgShape& shape : {unnamed, refused})
+        imgtest::WriteBytes(folder + L"X0000000099000000000" + std::to_wstring(shape.imageId - 90000) + L".xmg",
+                            exchtest::MakeXmg(shape, exchtest::XmgPattern(shape)));
     imgtest::WriteBytes(folder + L"X00000000990000000003.xmg", {'D', 'I', 'X', 'G', 0, 0});
     // Beside the image folder a readable image file that a name with ".."
     // would reach.

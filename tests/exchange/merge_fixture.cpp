@@ -81,7 +81,6 @@ void ExecOn(const DODBPtr<DODBSession>& session, const std::wstring& sql)
     }
 }
 
-
 FILETIME DateOf(int year, int month, int day)
 {
     SYSTEMTIME st = {};

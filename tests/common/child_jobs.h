@@ -7,8 +7,9 @@
 //     TF_CHILD_JOB(MergeTwoSites, [](const std::vector<std::wstring>& args) { ...; return 0; });
 //
 // The shared test main runs the job instead of the tests when the command
-// line holds "--tf-child=<name>" (the remaining arguments are the job's), and
-// the job's return value is the process's exit code. A job sets up what it
+// line holds "--tf-child=<name>" (then the death and pause the test asks for,
+// then the job's own arguments), and the job's return value is the process's
+// exit code. A job sets up what it
 // needs itself (COM, the database, the data folders): nothing of GoogleTest
 // runs in the child. The job's seams (the save's, the merge's step
 // observers, the archive's file routines) call AtStep at each step of its

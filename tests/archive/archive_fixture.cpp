@@ -42,17 +42,7 @@ std::wstring Widen(const std::string& text)
 // path); it runs on its own, unwaited.
 bool RunHostProgram(const std::wstring& commandLine)
 {
-    std::wstring command = commandLine;
-    STARTUPINFOW si = {};
-    si.cb = sizeof si;
-    PROCESS_INFORMATION pi = {};
-    if (!CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr, &si, &pi))
-        return false;
-    if (pi.hProcess)
-        CloseHandle(pi.hProcess);
-    if (pi.hThread)
-        CloseHandle(pi.hThread);
-    return true;
+    return testfix::StartHostProgram(commandLine, CREATE_NO_WINDOW);
 }
 
 // Whether the host lists a tmpfs mounted at the path.

@@ -104,6 +104,16 @@ TempDir::~TempDir()
     RemoveTree(path_);
 }
 
+bool StartHostProgram(const std::wstring& commandLine, DWORD flags)
+{
+    std::wstring command = commandLine;
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process = {};
+    return CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, flags, nullptr, nullptr, &startup,
+                          &process) != FALSE;
+}
+
 void UseDataFolders(const std::wstring& folder)
 {
     CreateDirectoryW((folder + L"Image").c_str(), nullptr);

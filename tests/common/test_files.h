@@ -39,6 +39,14 @@ private:
     std::wstring path_;
 };
 
+// Starts a program of the host, named by its path on drive Z: ("Z:\\bin\\sh -c
+// ..."), and does not wait for it; false when it cannot be started. Wine runs
+// such a program outside its own processes and hands back no handles of it:
+// the handles and ids the start gives are whatever its stack held before,
+// often handles this process still uses (a registry key of COM's, a file), so
+// none of them is closed.
+bool StartHostProgram(const std::wstring& commandLine, DWORD flags = 0);
+
 // Makes "Image\" and "Icon\" in the folder (which ends with a backslash) and
 // points DataPath, ImageFolder and IconFolder at the folder and them.
 void UseDataFolders(const std::wstring& folder);

@@ -218,13 +218,8 @@ std::string RunHostTool(const std::string& program, const std::string& arguments
     MultiByteToWideChar(CP_UTF8, 0, script.c_str(), -1, &wide[0], n);
     command += wide.c_str();
     command += L"\"";
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process = {};
-    if (!CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
+    if (!testfix::StartHostProgram(command))
         return "<cannot start " + program + ">";
-    CloseHandle(process.hProcess);
-    CloseHandle(process.hThread);
     if (!harness::PumpUntil([&] { return FileThere(donePath); }, 60000))
         return "<" + program + " did not finish>";
     const std::vector<uint8_t> bytes = ReadFileBytes(outPath);

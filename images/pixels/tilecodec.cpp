@@ -1,7 +1,10 @@
 // Tile codec. Full 32 x 32 tiles take the fast path: a tile row of 32 fields
 // of n bits is exactly n little-endian 32-bit words, so each row packs and
 // unpacks with shifts that the compiler resolves per width (one instance per
-// n). Edge tiles go through a plain 32-bit bit accumulator. Sizes are checked
+// n); with SSE2, four rows at a time. A row of 16-bit fields is the pixels
+// themselves (less the base), so it is copied, not packed field by field:
+// noise, where every tile is raw, costs little more than reading it twice.
+// Edge tiles go through a plain 32-bit bit accumulator. Sizes are checked
 // before a tile is written or read, so neither direction touches a byte
 // outside the caller's buffer.
 #include "images/pixels/tilecodec.h"
@@ -126,6 +129,31 @@ void PackTile32(const uint16_t* __restrict src, int stride, uint32_t base, uint8
         PackRow32<N>(src, base, out);
 }
 
+// Rows of 16-bit fields: 32 pixels less the base, 64 bytes a row, little-endian
+// like the machine.
+template <>
+void PackTile32<16>(const uint16_t* __restrict src, int stride, uint32_t base, uint8_t* __restrict out)
+{
+    for (int y = 0; y < kTile; ++y, src += stride, out += 64) {
+        if (base == 0) {
+            memcpy(out, src, 64);
+            continue;
+        }
+#ifdef __SSE2__
+        const __m128i b = _mm_set1_epi16((short)(uint16_t)base);
+        for (int k = 0; k < 4; ++k)
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 16 * k),
+                             _mm_sub_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(src + 8 * k)), b));
+#else
+        for (int k = 0; k < kTile; ++k) {
+            const uint16_t v = (uint16_t)(src[k] - base);
+            out[2 * k] = (uint8_t)v;
+            out[2 * k + 1] = (uint8_t)(v >> 8);
+        }
+#endif
+    }
+}
+
 template <int N>
 inline void UnpackRow32(const uint8_t* __restrict in, uint32_t base, uint16_t* __restrict dst)
 {
@@ -156,6 +184,26 @@ void UnpackTile32(const uint8_t* __restrict in, int stride, uint32_t base, uint1
 {
     for (int y = 0; y < kTile; ++y, dst += stride, in += 4 * N)
         UnpackRow32<N>(in, base, dst);
+}
+
+template <>
+void UnpackTile32<16>(const uint8_t* __restrict in, int stride, uint32_t base, uint16_t* __restrict dst)
+{
+    for (int y = 0; y < kTile; ++y, dst += stride, in += 64) {
+        if (base == 0) {
+            memcpy(dst, in, 64);
+            continue;
+        }
+#ifdef __SSE2__
+        const __m128i b = _mm_set1_epi16((short)(uint16_t)base);
+        for (int k = 0; k < 4; ++k)
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + 8 * k),
+                             _mm_add_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(in + 16 * k)), b));
+#else
+        for (int k = 0; k < kTile; ++k)
+            dst[k] = (uint16_t)((in[2 * k] | (in[2 * k + 1] << 8)) + base);
+#endif
+    }
 }
 
 #ifdef __SSE2__
@@ -207,18 +255,13 @@ inline __m128i FieldOfFourRows(const __m128i* words)
 }
 
 // Fields K and K+1 of the four rows as 16-bit lanes (rows 0..3 of K, then of
-// K+1). The signed pack saturates at 32767: 16-bit fields are moved down by
-// 32768 first, and the caller's base moved up by as much.
+// K+1). The signed pack saturates at 32767: fields of up to 15 bits only
+// (rows of 16-bit fields are copied).
 template <int N, int K>
 inline __m128i PackedPair(const __m128i* words)
 {
-    __m128i a = FieldOfFourRows<N, K>(words), b = FieldOfFourRows<N, K + 1>(words);
-    if (N == 16) {
-        const __m128i half = _mm_set1_epi32(32768);
-        a = _mm_sub_epi32(a, half);
-        b = _mm_sub_epi32(b, half);
-    }
-    return _mm_packs_epi32(a, b);
+    static_assert(N < 16, "16-bit rows are copied");
+    return _mm_packs_epi32(FieldOfFourRows<N, K>(words), FieldOfFourRows<N, K + 1>(words));
 }
 
 // Pixels K..K+7 of the four rows at dst, dst + stride, ...
@@ -244,7 +287,7 @@ template <int N>
 void UnpackTile32Vector(const uint8_t* __restrict in, int stride, uint32_t base, uint16_t* __restrict dst)
 {
     constexpr int kChunks = (N + 3) / 4;    // 16-byte loads per row
-    const __m128i base16 = _mm_set1_epi16((short)(uint16_t)(N == 16 ? base + 32768 : base));
+    const __m128i base16 = _mm_set1_epi16((short)(uint16_t)base);
     for (int g = 0; g < kTile / 4; ++g, in += 16 * N, dst += 4 * (size_t)stride) {
         __m128i words[4 * kChunks];
         for (int c = 0; c < kChunks; ++c) {
@@ -263,6 +306,78 @@ void UnpackTile32Vector(const uint8_t* __restrict in, int stride, uint32_t base,
     }
 }
 
+// ---- packing full tiles with SSE2: four rows at a time ----
+//
+// The inverse of the unpacking above: pixels K..K+7 of four rows are moved
+// into 32-bit lanes (pixel K of row r in lane r), each field is shifted to
+// its bit in word n K / 32 (the rest of a straddling field into the next
+// word), and the four rows' words are transposed back into rows of n words.
+// A row's last 16-byte store may write up to 12 bytes past its end: those of
+// a row inside the tile are written again by the next row, those of the last
+// row lie past the tile, so the caller keeps this form for tiles with at
+// least kVectorOverWrite bytes of room behind them.
+const uint32_t kVectorOverWrite = 12;
+
+// Field K of the four rows (32-bit lanes) into the words.
+template <int N, int K>
+inline void PutField(__m128i* words, __m128i field)
+{
+    constexpr int bit = N * K, w = bit / 32, shift = bit % 32;
+    if (shift == 0)
+        words[w] = _mm_or_si128(words[w], field);
+    else
+        words[w] = _mm_or_si128(words[w], _mm_slli_epi32(field, shift));
+    if (shift + N > 32)
+        words[w + 1] = _mm_or_si128(words[w + 1], _mm_srli_epi32(field, 32 - shift));
+}
+
+// Pixels K..K+7 of the four rows, less the base, into the words.
+template <int N, int K>
+inline void PutEight(__m128i* words, const uint16_t* src, int stride, __m128i base)
+{
+    const __m128i zero = _mm_setzero_si128();
+    const uint16_t* p = src + K;
+    const __m128i a = _mm_sub_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)), base);
+    const __m128i b = _mm_sub_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + stride)), base);
+    const __m128i c = _mm_sub_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 2 * stride)), base);
+    const __m128i d = _mm_sub_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 3 * stride)), base);
+    const __m128i ab0 = _mm_unpacklo_epi16(a, b), ab1 = _mm_unpackhi_epi16(a, b);   // a0 b0 a1 b1 ..
+    const __m128i cd0 = _mm_unpacklo_epi16(c, d), cd1 = _mm_unpackhi_epi16(c, d);
+    const __m128i q0 = _mm_unpacklo_epi32(ab0, cd0), q1 = _mm_unpackhi_epi32(ab0, cd0);  // a0 b0 c0 d0 a1 b1 c1 d1
+    const __m128i q2 = _mm_unpacklo_epi32(ab1, cd1), q3 = _mm_unpackhi_epi32(ab1, cd1);
+    PutField<N, K>(words, _mm_unpacklo_epi16(q0, zero));
+    PutField<N, K + 1>(words, _mm_unpackhi_epi16(q0, zero));
+    PutField<N, K + 2>(words, _mm_unpacklo_epi16(q1, zero));
+    PutField<N, K + 3>(words, _mm_unpackhi_epi16(q1, zero));
+    PutField<N, K + 4>(words, _mm_unpacklo_epi16(q2, zero));
+    PutField<N, K + 5>(words, _mm_unpackhi_epi16(q2, zero));
+    PutField<N, K + 6>(words, _mm_unpacklo_epi16(q3, zero));
+    PutField<N, K + 7>(words, _mm_unpackhi_epi16(q3, zero));
+}
+
+template <int N>
+void PackTile32Vector(const uint16_t* __restrict src, int stride, uint32_t base, uint8_t* __restrict out)
+{
+    constexpr int kChunks = (N + 3) / 4;    // 16-byte stores per row
+    const __m128i base16 = _mm_set1_epi16((short)(uint16_t)base);
+    for (int g = 0; g < kTile / 4; ++g, src += 4 * (size_t)stride, out += 16 * N) {
+        __m128i words[4 * kChunks];
+        for (int w = 0; w < 4 * kChunks; ++w)
+            words[w] = _mm_setzero_si128();
+        PutEight<N, 0>(words, src, stride, base16);
+        PutEight<N, 8>(words, src, stride, base16);
+        PutEight<N, 16>(words, src, stride, base16);
+        PutEight<N, 24>(words, src, stride, base16);
+        for (int c = 0; c < kChunks; ++c)
+            TransposeWords(words[4 * c], words[4 * c + 1], words[4 * c + 2], words[4 * c + 3]);
+        // Row by row, each row's chunks in order: a row's spill past its end
+        // is then written again by the next row.
+        for (int r = 0; r < 4; ++r)
+            for (int c = 0; c < kChunks; ++c)
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 4 * N * r + 16 * c), words[4 * c + r]);
+    }
+}
+
 #endif
 
 typedef void (*PackFn)(const uint16_t*, int, uint32_t, uint8_t*);
@@ -274,9 +389,15 @@ typedef void (*UnpackFn)(const uint8_t*, int, uint32_t, uint16_t*);
 const PackFn kPackTile[17] = {nullptr, TF_WIDTHS(TF_PACK)};
 const UnpackFn kUnpackTile[17] = {nullptr, TF_WIDTHS(TF_UNPACK)};
 #ifdef __SSE2__
+// Rows of 16-bit fields are copies: the plain form is the fastest there.
+#define TF_WIDTHS_BELOW_16(X) X(1) X(2) X(3) X(4) X(5) X(6) X(7) X(8) X(9) X(10) X(11) X(12) X(13) X(14) X(15)
 #define TF_UNPACK_VECTOR(n) UnpackTile32Vector<n>,
-const UnpackFn kUnpackTileVector[17] = {nullptr, TF_WIDTHS(TF_UNPACK_VECTOR)};
+#define TF_PACK_VECTOR(n) PackTile32Vector<n>,
+const UnpackFn kUnpackTileVector[17] = {nullptr, TF_WIDTHS_BELOW_16(TF_UNPACK_VECTOR) UnpackTile32<16>};
+const PackFn kPackTileVector[17] = {nullptr, TF_WIDTHS_BELOW_16(TF_PACK_VECTOR) PackTile32<16>};
 #undef TF_UNPACK_VECTOR
+#undef TF_PACK_VECTOR
+#undef TF_WIDTHS_BELOW_16
 #endif
 #undef TF_PACK
 #undef TF_UNPACK
@@ -426,9 +547,15 @@ int EncodeTilePart(const uint16_t* first, uint8_t* out, size_t capacity, int str
         out[1] = (uint8_t)lo;
         out[2] = (uint8_t)(lo >> 8);
     }
-    if (w == kTile && h == kTile)
+    if (w == kTile && h == kTile) {
+#ifdef __SSE2__
+        if (capacity - size >= kVectorOverWrite) {
+            kPackTileVector[n](first, stride, base, out + header);
+            return (int)size;
+        }
+#endif
         kPackTile[n](first, stride, base, out + header);
-    else
+    } else
         PackFields(first, stride, w, h, n, base, out + header);
     return (int)size;
 }

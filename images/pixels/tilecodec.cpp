@@ -630,3 +630,119 @@ int32_t DecodeRaster(uint16_t* pixels, int width, int height, int depth, const u
                               h);
     });
 }
+
+// ---- a stream given piece by piece ----
+//
+// The tiles in the order of WalkTiles: the full tiles row by row, then the
+// right strip, the bottom strip and the corner. The cursor stays on the
+// first tile not yet decoded.
+
+namespace {
+
+// The size of the tile whose header starts `in`: 0 when the header itself is
+// not all there yet, -1 for a packed width above 16.
+int64_t TileSize(const uint8_t* in, size_t available, int depth, int w, int h)
+{
+    if (available < 1)
+        return 0;
+    const uint8_t b = in[0];
+    if (b == kFlat)
+        return 3;
+    if (b == kRaw)
+        return 1 + (int64_t)FieldBytes(w * h, depth);
+    const int n = b >> 1;
+    if (n > 16)
+        return -1;
+    return 3 + (int64_t)FieldBytes(w * h, n);
+}
+
+} // namespace
+
+TileStreamDecoder::TileStreamDecoder(uint16_t* pixels, int width, int height, int depth)
+    : pixels_(pixels), width_(width), height_(height), depth_(depth), phase_(kFull), x_(0), y_(0)
+{
+    if (!ValidRaster(width, height, depth))
+        phase_ = kFailed;
+    else
+        Settle();
+}
+
+void TileStreamDecoder::Settle()
+{
+    const int rw = width_ % kTile, rh = height_ % kTile;
+    const int fullW = width_ - rw, fullH = height_ - rh;
+    for (;;) {
+        switch (phase_) {
+        case kFull:
+            if (y_ >= fullH || fullW == 0) {
+                phase_ = kRight;
+                x_ = fullW;
+                y_ = 0;
+            } else if (x_ >= fullW) {
+                x_ = 0;
+                y_ += kTile;
+            } else {
+                return;
+            }
+            break;
+        case kRight:
+            if (rw > 0 && y_ < fullH)
+                return;
+            phase_ = kBottom;
+            x_ = 0;
+            y_ = fullH;
+            break;
+        case kBottom:
+            if (rh > 0 && x_ < fullW)
+                return;
+            phase_ = kCorner;
+            x_ = fullW;
+            y_ = fullH;
+            break;
+        case kCorner:
+            if (rw == 0 || rh == 0)
+                phase_ = kDone;
+            return;
+        default:
+            return;
+        }
+    }
+}
+
+void TileStreamDecoder::Advance()
+{
+    if (phase_ == kRight)
+        y_ += kTile;
+    else if (phase_ == kCorner)
+        phase_ = kDone;
+    else
+        x_ += kTile;
+    Settle();
+}
+
+int32_t TileStreamDecoder::Feed(const uint8_t* in, int32_t available, bool last)
+{
+    if (phase_ == kFailed || available < 0)
+        return -1;
+    int32_t used = 0;
+    while (phase_ != kDone) {
+        const int w = phase_ == kRight || phase_ == kCorner ? width_ % kTile : kTile;
+        const int h = phase_ == kBottom || phase_ == kCorner ? height_ % kTile : kTile;
+        const size_t left = (size_t)(available - used);
+        const int64_t size = TileSize(in + used, left, depth_, w, h);
+        if (size < 0 || (last && (size == 0 || (size_t)size > left))) {
+            phase_ = kFailed;
+            return -1;
+        }
+        if (size == 0 || (size_t)size > left)
+            break;    // the rest of this tile comes with the next bytes
+        const int r = DecodeTilePart(in + used, left, pixels_ + (size_t)y_ * width_ + x_, width_, depth_, w, h);
+        if (r < 0) {
+            phase_ = kFailed;
+            return -1;
+        }
+        used += r;
+        Advance();
+    }
+    return used;
+}

@@ -3,6 +3,7 @@
 set(TF_IMAGES_PIXEL_TESTS
     tilecodec_test.cpp
     tilecodec_fuzz_test.cpp
+    tilecodec_stream_test.cpp
     pixel_identity_test.cpp
     rasterops_test.cpp
     pictureprocessing_test.cpp

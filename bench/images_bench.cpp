@@ -10,8 +10,9 @@
 //
 // The limits: decode 2.5x (noise 3x), encode 6x (noise 4x), reduction 1.5x
 // (the kernel, and the picture's own operation as the viewer runs it:
-// Reduce, then ApplySharpen), full-frame window/level 2.5x and the zoom-2
-// view 4x are the goals set for these paths; the others follow what the code
+// Reduce, then ApplySharpen), full-frame window/level 2.5x (noise 3x: its
+// look-ups fall all over the table) and the zoom-2 view 4x are the goals set
+// for these paths; the others follow what the code
 // must do, measured here with room for the machine's noise: a mirror is one
 // pass over the picture like the memcpy itself (1.5x), a turn one pass that
 // reads across rows (6x).
@@ -88,7 +89,7 @@ struct Figure
 // False when a buffer could not be had or the codec did not give the
 // picture back.
 bool MeasurePicture(std::vector<Figure>& figures, void (*make)(uint16_t*), int depth, const char* suffix,
-                    double decodeLimit, double encodeLimit)
+                    double decodeLimit, double encodeLimit, double levelLimit)
 {
     using namespace bench;
     const size_t pixels = (size_t)kSide * kSide;
@@ -211,7 +212,7 @@ bool MeasurePicture(std::vector<Figure>& figures, void (*make)(uint16_t*), int d
     figure("reduce2_picture", reduce2PictureMs, 1.5, "reduce by 2 as the viewer does it (Reduce, ApplySharpen)");
     figure("reduce3_picture", reduce3PictureMs, 1.5, "reduce by 3 as the viewer does it (Reduce, ApplySharpen)");
     figure("sharpen", sharpenMs, 15, "sharpen, amount 3");
-    figure("window_level_frame", levelMs, 2.5, "new table, 3000x3000 to 8 bits");
+    figure("window_level_frame", levelMs, levelLimit, "new table, 3000x3000 to 8 bits");
     figure("view_fit", fitMs, 3, "1800x1000 view at fit, interpolated");
     figure("view_zoom1", directMs, 1.5, "1800x1000 view at zoom 1");
     figure("view_zoom2", zoom2Ms, 4, "1800x1000 view at zoom 2, bilinear");
@@ -234,10 +235,12 @@ int wmain()
     auto copy = [&] { memcpy(to.source, from.source, bytes); };
     const Timing memcpyFirst = Measure(copy, kRuns);
     std::vector<Figure> figures;
-    if (!MeasurePicture(figures, Radiograph, 14, "", 2.5, 6))
+    if (!MeasurePicture(figures, Radiograph, 14, "", 2.5, 6, 2.5))
         return 1;
     const Timing memcpyMiddle = Measure(copy, kRuns);
-    if (!MeasurePicture(figures, Noise, 16, "_noise", 3, 4))
+    // Noise looks its pixels up all over the 64 KB table, which the first
+    // level cache does not hold: its window/level may take 3x.
+    if (!MeasurePicture(figures, Noise, 16, "_noise", 3, 4, 3))
         return 1;
     const Timing memcpyLast = Measure(copy, kRuns);
     const double memcpyMs = std::min(memcpyFirst.best, std::min(memcpyMiddle.best, memcpyLast.best));

@@ -236,15 +236,13 @@ void DODBTableObj::CopyOutputsMapped()
         if (copy.size != 0) {
             // What CopyOut does for a value of fixed size that is there or NULL.
             const DBSTATUS s = *reinterpret_cast<const DBSTATUS*>(data + copy.status);
+            columnStatus = s;
             if (s == DBSTATUS_S_OK) {
-                columnStatus = s;
                 CopyFixed(copy.variable, data + copy.value, copy.size);
                 continue;
             }
-            if (s == DBSTATUS_S_ISNULL) {
-                columnStatus = s;
+            if (s == DBSTATUS_S_ISNULL)
                 continue;
-            }
         } else {
             static_cast<wchar_t*>(copy.variable)[0] = 0;
         }

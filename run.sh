@@ -3,6 +3,10 @@
 # of the locale: LANG=ru_RU.UTF-8 gives the Russian site, anything else the
 # English one), and starts the workstation program on it in the build's Wine
 # prefix: on the user's display, or on a private Xvfb when there is none.
+# It builds only what it runs: the program, the OLE DB provider, the stand-ins
+# of the disk service and the DICOM export server, and the demo-site tool
+# (./test.sh builds the tests and benchmarks). Wine runs under the generated
+# locale of the language (tf_use_locale), whatever the caller's LANG.
 #
 # On the private Xvfb the program runs in Wine's virtual desktop, which draws
 # the windows' frames and title bars and closes windows at once (a bare X
@@ -14,7 +18,8 @@ source "$(dirname "$0")/cmake/setup.sh"
 
 tf_install
 tf_sqlite
-tf_build
+tf_build TobalFluoro zelksqlite dicomsrv disksrv demosite
+tf_use_locale "$(tf_site_language)"
 tf_prefix
 
 trap tf_stop EXIT
@@ -40,7 +45,7 @@ if [ "$private" = 1 ]; then
     cat >&2 <<EOF
 == The program runs on the private X display $DISPLAY (1280x1024), in Wine's
    virtual desktop "TobalFluoro". To look at it from another terminal:
-     DISPLAY=$DISPLAY import -window root shot.png     (a screenshot; imagemagick)
+     DISPLAY=$DISPLAY import -window root shot.png     (a screenshot)
      x11vnc -display $DISPLAY -localhost -nopw          (then a VNC viewer on localhost:5900)
    To quit: the Exit button of the main window (or Alt+F4 on it), or Ctrl+C here.
 EOF

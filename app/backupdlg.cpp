@@ -9,6 +9,8 @@
 #include "resources/resource.h"
 #include "resources/strings.h"
 #include "ui/dialogtexts.h"
+#include "ui/threadwait.h"
+#include "ui/wait_cursor.h"
 
 namespace {
 
@@ -36,16 +38,39 @@ std::wstring DefaultPath()
     return std::wstring(DataPath) + L"Backup\\";
 }
 
+BackupFolderCall gFolderCall = CreateDirectoryW;
+
 // A folder that exists already counts as made.
 bool MakeFolder(const std::wstring& path)
 {
-    if (CreateDirectoryW(path.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS)
+    if (gFolderCall(path.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS)
         return true;
     LogCallError(GetLastError(), L"CreateDirectoryW", path.c_str());
     return false;
 }
 
+// The backup folder and its numbered folders, made by FolderThread.
+struct FolderJob {
+    std::wstring path;   // the backup folder, ending with "\"
+    DWORD count;         // numbered folders 1 to count
+    bool made;           // every folder exists
+};
+
+DWORD WINAPI FolderThread(void* parameter)
+{
+    FolderJob& job = *static_cast<FolderJob*>(parameter);
+    job.made = MakeFolder(job.path);
+    for (DWORD i = 1; job.made && i <= job.count; ++i)
+        job.made = MakeFolder(job.path + std::to_wstring(i));
+    return 0;
+}
+
 }  // namespace
+
+void SetBackupFolderCall(BackupFolderCall call)
+{
+    gFolderCall = call ? call : CreateDirectoryW;
+}
 
 BOOL BackupDBSettings::Load()
 {
@@ -92,20 +117,28 @@ BOOL BackupDBSettings::Save()
 
 BOOL BackupDBSettings::ReadDialog(HWND dialog)
 {
-    fileName_ = ItemText(dialog, IDC_BACKUP_FILE);
-    if (fileName_.empty())
+    const std::wstring fileName = ItemText(dialog, IDC_BACKUP_FILE);
+    if (fileName.empty()) {
+        fileName_.clear();
         return TRUE;
+    }
     std::wstring path = ItemText(dialog, IDC_BACKUP_PATH);
-    pathSet_ = !path.empty();
-    if (pathSet_ && path.back() != L'\\')
+    const bool pathSet = !path.empty();
+    if (pathSet && path.back() != L'\\')
         path += L'\\';
-    path_ = pathSet_ ? path : DefaultPath();
     DWORD count = 0;
-    if (!ParseSettingUInt(ItemText(dialog, IDC_BACKUP_MAX_COUNT), &count)) {
+    const bool number = ParseSettingUInt(ItemText(dialog, IDC_BACKUP_MAX_COUNT), &count);
+    if (!number || count < 1 || count > kMaxBackupFolders) {
         HWND field = GetDlgItem(dialog, IDC_BACKUP_MAX_COUNT);
         SendMessageW(dialog, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(field), TRUE);
+        if (number)
+            MessageBoxIdFormat(dialog, IDS_BACKUP_TITLE, MB_OK | MB_ICONEXCLAMATION, IDS_BACKUP_MAX_COUNT_RANGE,
+                               static_cast<unsigned>(kMaxBackupFolders));
         return FALSE;
     }
+    fileName_ = fileName;
+    pathSet_ = pathSet;
+    path_ = pathSet ? path : DefaultPath();
     maxFiles_ = count;
     return TRUE;
 }
@@ -123,12 +156,22 @@ BOOL BackupDBSettings::PrepareFolders(HWND owner)
 {
     if (fileName_.empty())
         return TRUE;
-    bool ok = MakeFolder(path_);
-    for (DWORD i = 1; ok && i <= maxFiles_; ++i)
-        ok = MakeFolder(path_ + std::to_wstring(i));
-    if (!ok)
+    FolderJob job = {path_, maxFiles_, false};
+    HANDLE thread = CreateThread(nullptr, 0, FolderThread, &job, 0, nullptr);
+    if (thread) {
+        gWaitCursor.Begin();
+        // No time limit: each folder's call ends by itself, made or failed,
+        // and the job lives on this frame.
+        WaitKeepingPainted(thread, INFINITE);
+        gWaitCursor.End();
+        CloseHandle(thread);
+    } else {
+        LogCallError(GetLastError(), L"CreateThread", path_.c_str());
+        FolderThread(&job);
+    }
+    if (!job.made)
         MessageBoxIdCaption(owner, IDS_BACKUP_FOLDER_ERROR, 0, MB_OK);
-    return ok;
+    return job.made;
 }
 
 namespace {

@@ -5,10 +5,16 @@
 //   "File"        REG_SZ     the backup file's name; missing: backups are not set up
 //   "BackupPath"  REG_SZ     the folder of the backups; missing or empty:
 //                            DataPath + "Backup\"
-//   "nMaxFiles"   REG_DWORD  the number of numbered backup folders, "1" to "n"
+//   "nMaxFiles"   REG_DWORD  the number of numbered backup folders, "1" to "n";
+//                            the dialog takes 1 to kMaxBackupFolders
 //   "LastFile"    REG_DWORD  the number of the last backup written (the backup
 //                            job writes it; the dialog only shows it)
 // A value of another type or size reads as missing.
+//
+// The numbered folders are made on a thread of their own while the dialog
+// waits for it with its windows painted (ui/threadwait.h): a folder on a slow
+// or busy disk never leaves the dialog blank. Nothing of the dialog runs
+// meanwhile, so Save cannot start a second round.
 #pragma once
 
 #include "foundation/registry.h"
@@ -16,6 +22,11 @@
 #include <windows.h>
 
 #include <string>
+
+// The most numbered backup folders the dialog takes: more than three months
+// of daily copies, each a whole database, is more than any clinic keeps. A
+// larger "Max Count" is refused with a message, and nothing is saved.
+const DWORD kMaxBackupFolders = 100;
 
 class BackupDBSettings {
 public:
@@ -25,14 +36,16 @@ public:
     // Writes the values: with a file name "File", "BackupPath" (deleted when
     // no folder was set) and "nMaxFiles"; without one, all four are deleted.
     BOOL Save();
-    // Takes the dialog's fields; FALSE (the field at fault focused) when
-    // "Max Count" is not a number.
+    // Takes the dialog's fields; FALSE (the field at fault focused, the
+    // settings as they were) when "Max Count" is not a number, and also
+    // (saying so over the dialog) when it lies outside 1 to kMaxBackupFolders.
     BOOL ReadDialog(HWND dialog);
     BOOL ShowInDialog(HWND dialog) const;
     // Makes the backup folder and its numbered folders 1 to nMaxFiles;
     // folders that exist already are kept. Nothing to do without a file
     // name. A folder that cannot be made shows string 289 over the owner and
-    // gives FALSE.
+    // gives FALSE. The folders are made on a thread of their own; the
+    // calling thread keeps its windows painted until it ends.
     BOOL PrepareFolders(HWND owner = nullptr);
 
     DWORD MaxFiles() const { return maxFiles_; }
@@ -53,3 +66,8 @@ private:
 
 // The dialog; modal, owned by `owner`.
 void RunBackupSettingsDlg(HWND owner);
+
+// The call that makes one backup folder (CreateDirectoryW unless a test put a
+// slower or failing one in its place; null puts CreateDirectoryW back).
+typedef BOOL(WINAPI* BackupFolderCall)(const wchar_t* path, SECURITY_ATTRIBUTES* security);
+void SetBackupFolderCall(BackupFolderCall call);

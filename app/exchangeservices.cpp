@@ -30,7 +30,14 @@ DPicturePtr ImportPicture(HWND owner, DWORD patientKey, int flag)
         ShowNotAvailableYet(owner);
         return DPicturePtr();
     }
-    return Table().importImageFile(owner, patientKey, flag);
+    DPicturePtr picture = Table().importImageFile(owner, patientKey, flag);
+    // A picture new to the database opens as a stored one whose row holds no
+    // view centre: on the middle of the raster, not on its top-left corner.
+    if (picture.Get() && !picture->stored) {
+        picture->viewCentreX = picture->width / 2;
+        picture->viewCentreY = picture->height / 2;
+    }
+    return picture;
 }
 
 void ExportPicture(HWND owner, const DPicturePtr& picture, const uint8_t* table)

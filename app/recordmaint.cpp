@@ -29,6 +29,11 @@ const wchar_t kDeleteImageCompleteSql[] = L"{ call sp_delete_snimok_complete(?) 
 const wchar_t kMoveRowSql[] = L"SELECT [File name], [Disk], [Date file], [Arj] FROM Snimok WHERE Snimok=?;";
 const wchar_t kMoveByRowSql[] = L"UPDATE Snimok Set Patient=? WHERE Snimok=?;";
 const wchar_t kCopyRecordSql[] = L"{ call sp_cpy_smk(?, ?) };";
+// A moved image keeps its identity among the workstations (the merge's), so
+// that a merge does not bring it back as a new image of its former patient.
+const wchar_t kIdentityTableSql[] =
+    L"SELECT COUNT(*) FROM INFORMATION_SCHEMA.COLUMNS WHERE TABLE_NAME='MergeSnimok' AND COLUMN_NAME='Snimok';";
+const wchar_t kMoveIdentitySql[] = L"UPDATE MergeSnimok SET Snimok=? WHERE Snimok=?;";
 const wchar_t kRestoreRowSql[] =
     L"SELECT Snimok.[File Name], Snimok.[Disk], Snimok.[Arj], Arj.[Name] FROM Snimok LEFT JOIN Arj ON "
     L"Snimok.Arj=Arj.Arj WHERE Snimok.Snimok=?;";
@@ -284,6 +289,14 @@ BOOL MoveImageToPatient(HWND owner, DWORD imageKey, DWORD newPatientKey)
     }
     // The old file belongs to no record any more.
     DeleteFileW(FolderFile(ImageFolder, oldName, L".xmg").c_str());
+    // The identity follows the image; without it the move is still whole.
+    try {
+        KeyStatement tables(kIdentityTableSql, {});
+        if (tables.First() && tables.Int(0) > 0)
+            KeyStatement(kMoveIdentitySql, {static_cast<LONG>(newKey), static_cast<LONG>(imageKey)}).Run();
+    } catch (const DODBErrors& error) {
+        LogError((DWORD)error.Result(), L"MoveImageToPatient: the image's merge identity stays with its old key");
+    }
     return TRUE;
 }
 

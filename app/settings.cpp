@@ -69,9 +69,8 @@ void FormatRegistryError(const RegException& error, wchar_t* text, int capacity)
     int n;
     switch (error.Kind()) {
     case kRegWin32Error: {
-        wchar_t system[512] = L"";
-        FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error.Error(), 0,
-                       system, 512, nullptr);
+        wchar_t system[512];
+        ErrorCodeText(error.Error(), system, 512);
         n = _snwprintf(text, capacity, L"%ls\nError=%u\n%ls", name, static_cast<unsigned>(error.Error()), system);
         break;
     }

@@ -101,11 +101,7 @@ bool IsFolder(const std::wstring& path)
 // name, over the dialog.
 void SettingsDlg::ShowFolderError(const PathError& e)
 {
-    wchar_t text[512] = L"";
-    const DWORD n = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, e.error, 0,
-                                   text, 512, nullptr);
-    text[n < 512 ? n : 511] = 0;
-    ShowPrompt(dialog, text, e.path.c_str(), MB_OK | MB_ICONINFORMATION);
+    ShowPrompt(dialog, ErrorCodeText(e.error).c_str(), e.path.c_str(), MB_OK | MB_ICONINFORMATION);
 }
 
 void MakeFolder(const std::wstring& path)

@@ -6,6 +6,7 @@
 #include "app/exchangeservices.h"
 #include "foundation/applocale.h"
 #include "foundation/journal.h"
+#include "foundation/messages.h"
 #include "foundation/settingskey.h"
 
 #include <cstdlib>
@@ -262,9 +263,8 @@ BOOL CheckDisplay()
     HDC ic = CreateICW(L"DISPLAY", nullptr, nullptr, nullptr);
     if (!ic) {
         DWORD error = GetLastError();
-        wchar_t text[256] = L"";
-        FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0, text, 256,
-                       nullptr);
+        wchar_t text[256];
+        ErrorCodeText(error, text, 256);
         LogError(error, text);
         return FALSE;
     }

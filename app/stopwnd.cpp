@@ -102,7 +102,9 @@ LRESULT StopProcessWnd::OnCreate(HWND window, LPARAM)
     static const DButtonNotify notify = {&StopProcessWnd::OnAbortClicked, nullptr, nullptr, nullptr, nullptr, nullptr};
     wchar_t caption[256] = L"";
     LoadStringW(hInstance, IDS_ABORT_OPERATION, caption, 256);
-    DButtonDesc desc = {60,         window, DButtonStyle::kVisible | DButtonStyle::kIconThenCaption,
+    // The icon above the caption: beside it, the caption does not fit the
+    // half of the window the button gets.
+    DButtonDesc desc = {60,         window, DButtonStyle::kVisible,
                         0,          0,      10,
                         10,         this,   caption,
                         gStopIcon,  32,     32,

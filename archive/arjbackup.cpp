@@ -11,9 +11,16 @@
 // and "LastDBDate" (the local time as a FILETIME).
 //
 // The slot advances only once the backup has reached an archive disk. The
-// disk keeps one copy under "File": the new copy is written beside the old
-// one under a temporary name and then takes its place, so a copy that fails
-// leaves the previous backup on the disk whole.
+// disk keeps one copy under "File". The disk preparation reserves room for
+// the backup files it lists, and the archive job fills the rest of the disk
+// with images; so a disk that already holds a backup has room for the next
+// one beside it only while it is not full. The new copy is written beside
+// the old one under a temporary name and then takes its place whenever the
+// disk has room for both, so that a copy that fails leaves the previous
+// backup whole; on a disk filled to its reserve the old copy goes first and
+// the new one is written into its room. A copy is whole or not at all (its
+// size is checked, and a partial copy removed), and a partial copy left by
+// a job cut off is removed before the next.
 #include "archive/arjroom.h"
 #include "archive/arjworker.h"
 #include "database/dberrors.h"
@@ -184,6 +191,7 @@ int ArjWorker::CopyDB()
         base_.Prompt(ArchiveText(IDS_COPY_DB_EXCEPTION).c_str());
     } catch (...) {
         LogError(0, ArchiveText(IDS_COPY_DB_EXCEPTION).c_str());
+        base_.ReportError(L"", ArchiveText(IDS_COPY_DB_EXCEPTION).c_str(), kReportFatal, 0);
         base_.Prompt(ArchiveText(IDS_COPY_DB_EXCEPTION).c_str());
     }
     if (!done && base_.GetResult() != 1)
@@ -203,16 +211,39 @@ int ArjWorker::CheckDiskCfg()
 
 int ArjWorker::CopyBackupFile(DWORD* error, const wchar_t* source, const wchar_t* target)
 {
-    // Beside the old copy first; the old one goes only when the new one is whole.
     const std::wstring partial = std::wstring(target) + kCopySuffix;
-    if (!CopyFileRetry(source, partial.c_str(), error)) {
-        DeleteFileW(partial.c_str());
+    RemoveFile(partial.c_str());   // what a job cut off left only takes room
+    ULONGLONG newSize = 0, oldSize = 0, freeBytes = 0, cluster = 0;
+    if (!GetFileSizeByName(source, &newSize)) {
+        *error = GetLastError();
+        LogWin32Failure(L"GetFileAttributesExW", source, *error);
         return 0;
     }
+    if (GetFileSizeByName(target, &oldSize) && ArchiveFreeBytes(&freeBytes)) {
+        cluster = ArchiveClusterBytes();
+        const ULONGLONG needed = AllocatedSize(true, newSize, cluster);
+        if (!RoomForCopy(freeBytes, needed, 0)) {
+            if (!RoomForCopy(freeBytes + AllocatedSize(true, oldSize, cluster), needed, 0)) {
+                // Not even in the old copy's room: the old one stays.
+                *error = ERROR_DISK_FULL;
+                return 0;
+            }
+            LogError(0, (std::wstring(L"CopyDB: no room for a second backup beside ") + target +
+                         L"; the new backup takes the old one's place")
+                            .c_str());
+            if (!RemoveFile(target)) {
+                *error = GetLastError();
+                LogWin32Failure(L"DeleteFileW", target, *error);
+                return 0;
+            }
+        }
+    }
+    if (!CopyFileRetry(source, partial.c_str(), error))
+        return 0;
     if (!MoveFileExW(partial.c_str(), target, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
         *error = GetLastError();
         LogWin32Failure(L"MoveFileExW", target, *error);
-        DeleteFileW(partial.c_str());
+        RemoveFile(partial.c_str());
         return 0;
     }
     return 1;
@@ -220,7 +251,7 @@ int ArjWorker::CopyBackupFile(DWORD* error, const wchar_t* source, const wchar_t
 
 int ArjWorker::CopyFileRetry(const wchar_t* source, const wchar_t* target, DWORD* error)
 {
-    const int copied = CopyWithBar(source, target, error);
+    const int copied = CopyWhole(source, target, nullptr, nullptr, error);
     if (copied && link_)
         link_->NotifyDiskSpace();
     ResetBar();

@@ -4,16 +4,29 @@
 // folder has less than SpaceArjStart MB free, the hard-disk copies of images
 // that are already archived, not protected (FixSnimok) and still on the hard
 // disk are deleted, oldest [Date file] first, until SpaceArjEnd MB are free.
-// The rows stay; they only lose [Disk].
+// The rows stay; they only lose [Disk]. The row changes first, in a statement
+// of its own, and the files go after it: the database never says "on the
+// hard disk" for a file that is gone. Before the row changes, the image's
+// name goes into the registry value "FreeingImage" (until the next image's
+// or the step's end); a job cut off between the row and the files leaves
+// it, and the next free-space step deletes the files that its row no longer
+// claims (FinishInterruptedFreeing). A file that cannot be deleted gives its row
+// [Disk] back before the user is asked.
 //
 // Marked images (bit 4): the table DelImage lists the files of images deleted
 // in this program (the delete procedures and the archive window record them).
 // Each row's files go from the hard disk (when [Disk]) and from its archive
 // disk (when Arj; the user is asked for that disk), then the row goes. Files
-// already gone count as deleted. Rows of one disk come together.
+// already gone count as deleted, so a job cut off between the files and the
+// row finishes the row next time. Rows of one disk come together.
+//
+// Every path comes from a stored name through StoredPath: a name that would
+// leave its folder skips its image and is reported at the job's end.
 #include "archive/arjworker.h"
 #include "database/dberrors.h"
+#include "exchange/disks/arjregistry.h"
 #include "exchange/disks/removabledrive.h"
+#include "foundation/journal.h"
 #include "foundation/globals.h"
 #include "resources/strings.h"
 
@@ -26,6 +39,9 @@ const wchar_t kFreeListSql[] =
     L"SELECT Snimok, [File Name] FROM Snimok WHERE Arj IS NOT NULL AND [Disk]=1 AND [File Name] IS NOT NULL AND "
     L"Snimok NOT IN (SELECT Snimok FROM FixSnimok) ORDER BY [Date file];";
 const wchar_t kUnsetDiskSql[] = L"UPDATE Snimok SET [Disk]=0 WHERE Snimok=?;";
+const wchar_t kResetDiskSql[] = L"UPDATE Snimok SET [Disk]=1 WHERE Snimok=?;";
+const wchar_t kFreeingStateSql[] = L"SELECT [Disk] FROM Snimok WHERE [File Name]=?;";
+const wchar_t kArjSettingsKey[] = L"Arj";
 const wchar_t kMarkedListSql[] = L"SELECT DelSnimok, [File Name], Arj, [Disk] FROM DelImage ORDER BY Arj;";
 const wchar_t kDeleteMarkedRowSql[] = L"DELETE FROM DelImage WHERE DelSnimok=?;";
 
@@ -55,7 +71,9 @@ ULONGLONG ArjWorker::HardDiskFreeMB()
 {
     ULARGE_INTEGER available, total, freeBytes;
     if (!GetDiskFreeSpaceExW(hardDiskRoot_.c_str(), &available, &total, &freeBytes)) {
-        LogWin32Failure(L"GetDiskFreeSpaceExW", hardDiskRoot_.c_str(), GetLastError());
+        const DWORD error = GetLastError();
+        LogWin32Failure(L"GetDiskFreeSpaceExW", hardDiskRoot_.c_str(), error);
+        base_.ReportError(L"", ArchiveText(IDS_DEVICE_NOT_READY_OR_PROTECTED).c_str(), kReportFatal, error);
         throw kStopByProgram;
     }
     return freeBytes.QuadPart / 1048576ull;
@@ -73,12 +91,14 @@ int ArjWorker::StillBelowEnd()
 
 int ArjWorker::FreeHardDiskSpace()
 {
+    FinishInterruptedFreeing();
     // Outside the step's frame: a disk whose free space cannot be read ends
     // the whole job.
     if (!NeedsFreeing())
         return 1;
     return RunStep([this]() -> int {
         BoundStatement unset(base_.Session(), kUnsetDiskSql, BoundStatement::kPrepared);
+        BoundStatement reset(base_.Session(), kResetDiskSql, BoundStatement::kPrepared);
         struct Item {
             LONG key;
             std::wstring name;
@@ -97,36 +117,65 @@ int ArjWorker::FreeHardDiskSpace()
                 items.push_back(std::move(item));
             }
         }
-        RowBatch batch(base_.Session());
-        struct Lend {
-            RowBatch*& slot;
-            ~Lend() { slot = nullptr; }
-        } lend{batch_};
-        batch_ = &batch;
         for (const Item& item : items) {
+            std::wstring image, icon;
+            if (!StoredPath(&image, imageFolder_, item.name, L".xmg") ||
+                !StoredPath(&icon, iconFolder_, item.name, L".thb"))
+                continue;   // the row keeps its mark, and the job's end names it
             DWORD wait = 0;
             for (;;) {
                 PollUserAnswer(wait);
+                ArjRegWrite(kArjSettingsKey, kFreeingImageValue, REG_SZ, item.name.c_str(), 0);
+                unset.Params().SetValI4(1, item.key);
+                unset.Run();
                 if (DeleteImageFiles(item.name.c_str()))
                     break;
-                wait = INFINITE;   // the question committed the batch
+                // The file is still there: so is the image, until Continue.
+                reset.Params().SetValI4(1, item.key);
+                reset.Run();
+                wait = INFINITE;
             }
-            batch.Begin();
-            unset.Params().SetValI4(1, item.key);
-            unset.Run();
-            batch.Changed();
             if (!StillBelowEnd())
                 break;
         }
-        batch.Commit();
+        ArjRegWrite(kArjSettingsKey, kFreeingImageValue, REG_SZ, L"", 0);
         return 1;
     });
 }
 
+void ArjWorker::FinishInterruptedFreeing()
+{
+    wchar_t name[kNameChars + 1] = L"";
+    DWORD chars = kNameChars + 1;
+    if (!ArjRegRead(kArjSettingsKey, kFreeingImageValue, REG_SZ, name, &chars) || !name[0])
+        return;
+    try {
+        BoundStatement query(base_.Session(), kFreeingStateSql);
+        query.Params().SetStr(1, name, -1);
+        LONG disk = 1;
+        // Only an image whose row says its files are gone from the hard disk
+        // loses them; a row that still claims them (the job was cut off
+        // before the change) or none at all keeps them.
+        if (query.First() && RowInt(query.Row(), 0, &disk) && disk == 0) {
+            std::wstring image, icon;
+            if (StoredPath(&image, imageFolder_, name, L".xmg") && StoredPath(&icon, iconFolder_, name, L".thb")) {
+                RemoveFile(image.c_str());
+                RemoveFile(icon.c_str());
+            }
+        }
+    } catch (const DODBErrors& error) {
+        base_.ReportDbError(error, false);
+        return;
+    }
+    ArjRegWrite(kArjSettingsKey, kFreeingImageValue, REG_SZ, L"", 0);
+}
+
 int ArjWorker::DeleteImageFiles(const wchar_t* name)
 {
-    const std::wstring image = imageFolder_ + name + L".xmg";
-    if (!DeleteFileW(image.c_str())) {
+    std::wstring image, icon;
+    if (!StoredPath(&image, imageFolder_, name, L".xmg") || !StoredPath(&icon, iconFolder_, name, L".thb"))
+        return 1;
+    if (!RemoveFile(image.c_str())) {
         const DWORD error = GetLastError();
         if (!IsAbsent(error)) {
             LogWin32Failure(L"DeleteFileW", image.c_str(), error);
@@ -136,8 +185,7 @@ int ArjWorker::DeleteImageFiles(const wchar_t* name)
             return 0;
         }
     }
-    const std::wstring icon = iconFolder_ + name + L".thb";
-    DeleteFileW(icon.c_str());
+    RemoveFile(icon.c_str());
     return 1;
 }
 
@@ -172,27 +220,30 @@ int ArjWorker::DeleteMarked()
             items.push_back(std::move(item));
         }
     }
+    // A file that is still there after DeleteFileW stops the job with its text.
+    const auto removeOrStop = [this](const std::wstring& path, UINT text, const std::wstring& name) {
+        if (RemoveFile(path.c_str()))
+            return;
+        const DWORD error = GetLastError();
+        if (IsAbsent(error))
+            return;
+        LogWin32Failure(L"DeleteFileW", path.c_str(), error);
+        base_.ReportError(FormatArchiveText(text, name.c_str()).c_str(), L"", kReportFatal, error);
+        throw kStopByProgram;
+    };
     for (const Item& item : items) {
+        std::wstring hddIcon, hddImage, arjIcon, arjImage;
+        if (!StoredPath(&hddIcon, iconFolder_, item.name, L".thb") ||
+            !StoredPath(&hddImage, imageFolder_, item.name, L".xmg") ||
+            !StoredPath(&arjIcon, archivePath_, item.name, L".thb") ||
+            !StoredPath(&arjImage, archivePath_, item.name, L".xmg"))
+            continue;   // the row stays, and the job's end names it
         DWORD wait = 0;
         for (;;) {
             PollUserAnswer(wait);
             if (item.onDisk) {
-                const std::wstring icon = iconFolder_ + item.name + L".thb";
-                if (!DeleteFileW(icon.c_str()) && !IsAbsent(GetLastError())) {
-                    const DWORD error = GetLastError();
-                    LogWin32Failure(L"DeleteFileW", icon.c_str(), error);
-                    base_.ReportError(FormatArchiveText(IDS_DELETE_HDD_ICON_ERROR, item.name.c_str()).c_str(), L"",
-                                      kReportFatal, error);
-                    throw kStopByProgram;
-                }
-                const std::wstring image = imageFolder_ + item.name + L".xmg";
-                if (!DeleteFileW(image.c_str()) && !IsAbsent(GetLastError())) {
-                    const DWORD error = GetLastError();
-                    LogWin32Failure(L"DeleteFileW", image.c_str(), error);
-                    base_.ReportError(FormatArchiveText(IDS_DELETE_HDD_IMAGE_ERROR, item.name.c_str()).c_str(), L"",
-                                      kReportFatal, error);
-                    throw kStopByProgram;
-                }
+                removeOrStop(hddIcon, IDS_DELETE_HDD_ICON_ERROR, item.name);
+                removeOrStop(hddImage, IDS_DELETE_HDD_IMAGE_ERROR, item.name);
             }
             if (!item.archived)
                 break;
@@ -203,20 +254,9 @@ int ArjWorker::DeleteMarked()
             }
             if (r != kStepDone)
                 throw kStopByProgram;
-            const std::wstring icon = archivePath_ + item.name + L".thb";
-            const std::wstring image = archivePath_ + item.name + L".xmg";
-            UINT failed = 0;
-            DWORD error = 0;
-            if (!DeleteFileW(icon.c_str()) && !IsAbsent(error = GetLastError()))
-                failed = IDS_DELETE_REMOVABLE_ICON_ERROR;
-            else if (!DeleteFileW(image.c_str()) && !IsAbsent(error = GetLastError()))
-                failed = IDS_DELETE_REMOVABLE_IMAGE_ERROR;
-            if (failed) {
-                LogWin32Failure(L"DeleteFileW",
-                                failed == IDS_DELETE_REMOVABLE_ICON_ERROR ? icon.c_str() : image.c_str(), error);
-                base_.ReportError(FormatArchiveText(failed, item.name.c_str()).c_str(), L"", kReportFatal, error);
-                throw kStopByProgram;
-            }
+            // The image only when its thumbnail is gone.
+            removeOrStop(arjIcon, IDS_DELETE_REMOVABLE_ICON_ERROR, item.name);
+            removeOrStop(arjImage, IDS_DELETE_REMOVABLE_IMAGE_ERROR, item.name);
             break;
         }
         remove.Params().SetValI4(1, item.key);

@@ -718,10 +718,8 @@ void ArjWindow::OnWorkerUpdate()
             EnableButton(kArjStop, true);
         MessageBeep(MB_ICONEXCLAMATION);
     }
-    if (changes & kLinkJobEnded) {
-        ShowJobResult(jobState_ == 0 ? kEndComplete : kEndByProgram);
-        AfterJob();
-    }
+    if (changes & kLinkJobEnded)
+        AfterJob();   // the end text by how the worker ended
     link_.ClearTexts();
     LeaveCriticalSection(&lock_);
 }

@@ -226,11 +226,20 @@ void ArjWindow::StopWorkerQuick()
 
 void ArjWindow::AfterJob()
 {
+    // How the job ended: the worker's result (1 stopped by the user, -1
+    // stopped by the program or terminated), or the notice that it stops
+    // with an error (a format job that refuses its disk ends with result 0
+    // and that notice). Only a job that ended with neither is complete; any
+    // other keeps its reason in the text boxes.
     const DWORD code = link_.Stop();
+    int reason = kEndComplete;
+    if (code == 1)
+        reason = kEndByUser;
+    else if (code != 0 || jobState_ != 0)
+        reason = kEndByProgram;
+    ShowJobResult(reason);
     if (code == static_cast<DWORD>(-1))
         SetStatusColour(kStatusTerminated);
-    else if (code == 1)
-        ShowJobResult(kEndByUser);
     jobBits_ &= ~(kBitWaiting | kJobMask);
     UpdateMenuState(true);
     EnableButton(kArjRemoveDisk, true);

@@ -7,6 +7,7 @@
 #include "foundation/datetime.h"
 #include "foundation/globals.h"
 #include "foundation/journal.h"
+#include "images/files/datafolders.h"
 #include "resources/strings.h"
 #include "ui/widgets.h"
 
@@ -22,6 +23,7 @@ const wchar_t kBackupFileValue[] = L"File";
 const wchar_t kDiskLastCopyValue[] = L"DiskLastCopyDB";
 const wchar_t kLastDbDateValue[] = L"LastDBDate";
 const wchar_t kDiskCfgName[] = L"diskcfg.ini";
+const wchar_t kFreeingImageValue[] = L"FreeingImage";
 
 namespace {
 
@@ -47,9 +49,8 @@ std::wstring RootOf(const wchar_t* path)
     return root;
 }
 
-// The size of a file; false when it cannot be read. The file's attributes
-// give it without opening the file (one system call for each image, which
-// matters when dozens of large images are archived).
+}  // namespace
+
 bool GetFileSizeByName(const wchar_t* path, ULONGLONG* size)
 {
     WIN32_FILE_ATTRIBUTE_DATA data;
@@ -59,7 +60,20 @@ bool GetFileSizeByName(const wchar_t* path, ULONGLONG* size)
     return true;
 }
 
+namespace {
+
+// A file that is not there (or whose folder is not).
+bool IsAbsentError(DWORD error)
+{
+    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+}
+
 ArchiveCopyRoutine volatile gCopyRoutine = nullptr;
+ArchiveDeleteRoutine volatile gDeleteRoutine = nullptr;
+
+// At most this many refused names are listed in the window; the rest are
+// counted.
+const size_t kRefusedListed = 20;
 
 }  // namespace
 
@@ -70,43 +84,68 @@ ArchiveCopyRoutine SetArchiveCopyRoutine(ArchiveCopyRoutine routine)
     return previous;
 }
 
-// ---- row batches ----------------------------------------------------------------------
-
-RowBatch::~RowBatch()
+ArchiveDeleteRoutine SetArchiveDeleteRoutine(ArchiveDeleteRoutine routine)
 {
-    if (open_)
-        session_->AbortTx();
+    ArchiveDeleteRoutine previous = gDeleteRoutine;
+    gDeleteRoutine = routine;
+    return previous;
 }
 
-void RowBatch::Begin()
+BOOL ArjWorker::RemoveFile(const wchar_t* path)
 {
-    if (open_)
+    ArchiveDeleteRoutine routine = gDeleteRoutine;
+    return routine ? routine(path) : DeleteFileW(path);
+}
+
+// ---- stamps ------------------------------------------------------------------------
+
+void StampBatch::Add(LONG imageKey, DWORD serial)
+{
+    if (waiting_.empty())
+        firstMs_ = GetTickCount();
+    waiting_.push_back(std::make_pair(imageKey, serial));
+    if (waiting_.size() >= kRows || GetTickCount() - firstMs_ >= kMs)
+        Flush();
+}
+
+void StampBatch::Flush()
+{
+    if (waiting_.empty())
         return;
-    const HRESULT hr = session_->BeginTx();
+    HRESULT hr = session_->BeginTx();
     if (FAILED(hr))
         ThrowDatabaseError(hr);
-    open_ = true;
-    rows_ = 0;
-    started_ = GetTickCount();
-}
-
-void RowBatch::Changed()
-{
-    ++rows_;
-    if (rows_ >= kRows || GetTickCount() - started_ >= kMs)
-        Commit();
-}
-
-void RowBatch::Commit()
-{
-    if (!open_)
-        return;
-    open_ = false;
-    const HRESULT hr = session_->CommitSync();
+    try {
+        for (const auto& stamp : waiting_) {
+            update_.Params().SetValI4(1, SerialToKey(stamp.second));
+            update_.Params().SetValI4(2, stamp.first);
+            update_.Run();
+        }
+    } catch (...) {
+        session_->AbortTx();
+        throw;
+    }
+    hr = session_->CommitSync();
     if (FAILED(hr)) {
         session_->AbortTx();
         ThrowDatabaseError(hr);
     }
+    waiting_.clear();
+}
+
+void StampBatch::FlushQuietly()
+{
+    try {
+        Flush();
+    } catch (const DODBErrors& error) {
+        DODBErrors failure(error);
+        if (failure.RecordCount() == 0)
+            failure.Collect();
+        wchar_t text[1025] = L"";
+        failure.GetText(text, 1024);
+        LogError(static_cast<DWORD>(failure.Result()), text);
+    }
+    waiting_.clear();
 }
 
 // ---- the thread ------------------------------------------------------------------
@@ -130,16 +169,16 @@ ArjWorker::ArjWorker(const WorkerParams& params)
       bar_(static_cast<DrawnProgressBar*>(params.progressBar))
 {
     base_.SetLink(link_);
-    base_.SetAskHook(&ArjWorker::CommitBeforeAsk, this);
+    base_.SetAskHook(&ArjWorker::WriteStampsBeforeAsking, this);
 }
 
 ArjWorker::~ArjWorker() = default;
 
-void ArjWorker::CommitBeforeAsk(void* self)
+void ArjWorker::WriteStampsBeforeAsking(void* self)
 {
     ArjWorker* worker = static_cast<ArjWorker*>(self);
-    if (worker->batch_)
-        worker->batch_->Commit();
+    if (worker->stamps_)
+        worker->stamps_->Flush();
 }
 
 void ArjWorker::Finish()
@@ -157,8 +196,11 @@ void ArjWorker::PollUserAnswer(DWORD waitMs)
 void ArjWorker::Run()
 {
     base_.InitCom();
-    if (!base_.OpenSessionAndCommand(g_DbSource))
-        throw kStopByUser;
+    if (!base_.OpenSessionAndCommand(g_DbSource)) {
+        // The provider's reason goes to the window (RunWorkerJob).
+        DODBAddError(E_FAIL, 0, L"ArjWorker::Run");
+        ThrowDatabaseError(E_FAIL);
+    }
     if (!volume_.SetFolder(archiveRoot_.c_str()) || !volume_.SetFile(kDiskCfgName))
         throw kStopByUser;
     if (flags_.Test(kJobFreeSpace))
@@ -171,6 +213,50 @@ void ArjWorker::Run()
         if (PurgeFixSnimok() && ArchiveNewImages())
             FreeHardDiskSpace();
     }
+    ReportRefusedNames();
+}
+
+bool ArjWorker::StoredPath(std::wstring* path, const std::wstring& folder, const std::wstring& name,
+                           const wchar_t* extension)
+{
+    wchar_t built[MAX_PATH];
+    if (!BuildStoredFilePath(built, folder.c_str(), name.c_str(), extension)) {
+        LogWin32Failure(L"BuildStoredFilePath", name.c_str(), GetLastError());
+        Refuse(name);
+        return false;
+    }
+    *path = built;
+    return true;
+}
+
+void ArjWorker::Refuse(const std::wstring& name)
+{
+    for (const std::wstring& known : refused_)
+        if (known == name)
+            return;
+    refused_.push_back(name);
+}
+
+void ArjWorker::ReportRefusedNames()
+{
+    if (refused_.empty())
+        return;
+    std::wstring names;
+    for (size_t i = 0; i < refused_.size() && i < kRefusedListed; ++i) {
+        names += names.empty() ? L"\"" : L", \"";
+        names += refused_[i];
+        names += L'"';
+    }
+    if (refused_.size() > kRefusedListed) {
+        wchar_t more[32];
+        _snwprintf(more, 31, L" (+%u)", static_cast<unsigned>(refused_.size() - kRefusedListed));
+        more[31] = 0;
+        names += more;
+    }
+    const std::wstring text = FormatArchiveText(IDS_STORED_NAMES_SKIPPED, names.c_str());
+    base_.ReportError(ArchiveText(IDS_STORED_NAMES_CHECK).c_str(), text.c_str(), kReportFatal, 0);
+    if (base_.GetResult() != 1)
+        base_.SetResult(-1);
 }
 
 int ArjWorker::RunStep(const std::function<int()>& step)
@@ -232,7 +318,8 @@ int ArjWorker::GetDiskName(DWORD archiveSerial)
         BoundStatement query(base_.Session(), kDiskNameSql);
         query.Params().SetValI4(1, SerialToKey(archiveSerial));
         if (!query.First()) {
-            base_.ReportErrorIds(0, IDS_ARCHIVE_DISK_UNKNOWN, 0, 0);
+            // The job stops here: no question the worker would not wait for.
+            base_.ReportErrorIds(0, IDS_ARCHIVE_DISK_UNKNOWN, kReportFatal, 0);
             throw kStopByProgram;
         }
         if (RowText(query.Row(), 0, name, 65) < 0) {
@@ -287,29 +374,37 @@ int ArjWorker::ArchiveNewImages()
                 items.push_back(std::move(item));
             }
         }
-        RowBatch batch(base_.Session());
+        StampBatch stamps(base_.Session(), update);
         struct Lend {
-            RowBatch*& slot;
+            StampBatch*& slot;
             ~Lend() { slot = nullptr; }
-        } lend{batch_};
-        batch_ = &batch;
-        for (const Item& item : items) {
-            imageKey_ = item.key;
-            fileName_ = item.name;
-            DWORD wait = 0;
-            for (;;) {
-                PollUserAnswer(wait);
-                batch.Begin();
-                const int r = CheckDiskRegistered(count, update);
-                if (r == kStepDone)
-                    break;
-                batch.Commit();   // the stamps so far stay, whatever comes next
-                if (r == kStepFatal)
-                    throw kStopByProgram;
-                wait = INFINITE;
+        } lend{stamps_};
+        stamps_ = &stamps;
+        try {
+            for (const Item& item : items) {
+                if (CheckStoredFileName(item.name.c_str()) != StoredNameVerdict::kOk) {
+                    Refuse(item.name);
+                    continue;
+                }
+                imageKey_ = item.key;
+                fileName_ = item.name;
+                DWORD wait = 0;
+                for (;;) {
+                    PollUserAnswer(wait);
+                    const int r = CheckDiskRegistered(count, update);
+                    if (r == kStepDone)
+                        break;
+                    stamps.Flush();   // written before any question already; nothing waits on an answer
+                    if (r == kStepFatal)
+                        throw kStopByProgram;
+                    wait = INFINITE;
+                }
             }
+            stamps.Flush();
+        } catch (...) {
+            stamps.FlushQuietly();   // the copies made so far are whole
+            throw;
         }
-        batch.Commit();
         return 1;
     });
 }
@@ -335,11 +430,14 @@ int ArjWorker::CheckDiskRegistered(BoundStatement& count, BoundStatement& update
     }
     const int c = CopyImageToArj();
     if (c == 0) {
-        update.Params().SetValI4(1, SerialToKey(diskSerial_));
-        update.Params().SetValI4(2, imageKey_);
-        update.Run();
-        if (batch_)
-            batch_->Changed();
+        // The copies are whole: the image may be stamped.
+        if (stamps_) {
+            stamps_->Add(imageKey_, diskSerial_);
+        } else {
+            update.Params().SetValI4(1, SerialToKey(diskSerial_));
+            update.Params().SetValI4(2, imageKey_);
+            update.Run();
+        }
         ++copied_;
         --remaining_;
         if (link_)
@@ -356,57 +454,52 @@ int ArjWorker::CheckDiskRegistered(BoundStatement& count, BoundStatement& update
 int ArjWorker::CopyImageToArj()
 {
     try {
-        const std::wstring sourceImage = imageFolder_ + fileName_ + L".xmg";
-        const std::wstring sourceIcon = iconFolder_ + fileName_ + L".thb";
-        const std::wstring targetImage = archivePath_ + fileName_ + L".xmg";
-        const std::wstring targetIcon = archivePath_ + fileName_ + L".thb";
+        std::wstring sourceImage, sourceIcon, targetImage, targetIcon;
+        if (!StoredPath(&sourceImage, imageFolder_, fileName_, L".xmg") ||
+            !StoredPath(&sourceIcon, iconFolder_, fileName_, L".thb") ||
+            !StoredPath(&targetImage, archivePath_, fileName_, L".xmg") ||
+            !StoredPath(&targetIcon, archivePath_, fileName_, L".thb"))
+            return kCopySkipped;
 
         if (!base_.Checked().IsValid() || base_.Checked().Serial() != diskSerial_) {
-            DWORD sectorsPerCluster = 0, bytesPerSector = 0, freeClusters = 0, clusters = 0;
-            clusterBytes_ = GetDiskFreeSpaceW(archiveRoot_.c_str(), &sectorsPerCluster, &bytesPerSector,
-                                              &freeClusters, &clusters)
-                                ? static_cast<ULONGLONG>(sectorsPerCluster) * bytesPerSector
-                                : 0;
+            clusterBytes_ = ArchiveClusterBytes();
             if (!volume_.Load() || !volume_.CheckFiles())
                 return base_.ReportError(L"", ArchiveText(IDS_VOLUME_CONFIG_ERROR).c_str(), kReportFatal, 0);
             base_.Checked().Set(diskSerial_);
         }
 
-        ULARGE_INTEGER available, total, freeBytes;
-        if (!GetDiskFreeSpaceExW(archiveRoot_.c_str(), &available, &total, &freeBytes)) {
+        ULONGLONG freeBytes = 0;
+        if (!ArchiveFreeBytes(&freeBytes)) {
             const DWORD error = GetLastError();
-            LogWin32Failure(L"GetDiskFreeSpaceExW", archiveRoot_.c_str(), error);
             return base_.ReportError(L"", ArchiveText(IDS_DEVICE_NOT_READY_OR_PROTECTED).c_str(), kReportFatal,
                                      error);
         }
         ULONGLONG imageSize = 0, iconSize = 0;
         const bool imageKnown = GetFileSizeByName(sourceImage.c_str(), &imageSize);
         const bool iconKnown = GetFileSizeByName(sourceIcon.c_str(), &iconSize);
+        // An image without a thumbnail is archived without one.
+        const bool iconAbsent = !iconKnown && GetFileAttributesW(sourceIcon.c_str()) == INVALID_FILE_ATTRIBUTES &&
+                                IsAbsentError(GetLastError());
         const ULONGLONG needed =
             AllocatedSize(imageKnown, imageSize, clusterBytes_) + AllocatedSize(iconKnown, iconSize, clusterBytes_);
-        if (!RoomForCopy(freeBytes.QuadPart, needed, volume_.Outstanding())) {
+        if (!RoomForCopy(freeBytes, needed, volume_.Outstanding())) {
             base_.ReportError(ArchiveText(IDS_DISK_FULL).c_str(), L"", kReportAsk, 0);
             return kCopyAsked;
         }
 
+        // Only an image whose copy and whose thumbnail's copy are whole is
+        // stamped as archived; a copy that is not whole stays on no disk.
         DWORD error = 0;
-        bool copied = CopyWithBar(sourceImage.c_str(), targetImage.c_str(), &error) != 0;
-        if (copied) {
-            // Only a copy of the whole image is stamped as archived.
-            ULONGLONG written = 0;
-            if (!imageKnown && !GetFileSizeByName(sourceImage.c_str(), &imageSize)) {
-                copied = false;
-                error = ERROR_READ_FAULT;
-            } else if (!GetFileSizeByName(targetImage.c_str(), &written) || written != imageSize) {
-                copied = false;
-                error = ERROR_WRITE_FAULT;
-            }
+        bool copied = CopyWhole(sourceImage.c_str(), targetImage.c_str(), imageKnown ? &imageSize : nullptr,
+                                &imageSize, &error) != 0;
+        if (copied && !iconAbsent) {
+            copied = CopyWhole(sourceIcon.c_str(), targetIcon.c_str(), iconKnown ? &iconSize : nullptr, nullptr,
+                               &error) != 0;
+            if (!copied)
+                RemoveFile(targetImage.c_str());
         }
+        ResetBar();
         if (!copied) {
-            ResetBar();
-            // A partial copy (a full disk leaves one) is no archive copy.
-            if (error != ERROR_FILE_NOT_FOUND)
-                DeleteFileW(targetImage.c_str());
             const std::wstring patientLine = ReportMissingFile(fileName_.c_str());
             std::wstring message;
             switch (error) {
@@ -429,11 +522,7 @@ int ArjWorker::CopyImageToArj()
             base_.ReportError(message.c_str(), patientLine.c_str(), kReportAsk, error);
             return kCopyAsked;
         }
-        ResetBar();
-        DWORD iconError = 0;
-        CopyWithBar(sourceIcon.c_str(), targetIcon.c_str(), &iconError);
         UpdateAverage(imageSize);
-        ResetBar();
         return 0;
     } catch (...) {
         // The user is asked (Continue retries the image, Stop ends the job):
@@ -444,6 +533,27 @@ int ArjWorker::CopyImageToArj()
                           kReportAsk, 0);
         return kCopyAsked;
     }
+}
+
+ULONGLONG ArjWorker::ArchiveClusterBytes()
+{
+    DWORD sectorsPerCluster = 0, bytesPerSector = 0, freeClusters = 0, clusters = 0;
+    return GetDiskFreeSpaceW(archiveRoot_.c_str(), &sectorsPerCluster, &bytesPerSector, &freeClusters, &clusters)
+               ? static_cast<ULONGLONG>(sectorsPerCluster) * bytesPerSector
+               : 0;
+}
+
+bool ArjWorker::ArchiveFreeBytes(ULONGLONG* freeBytes)
+{
+    ULARGE_INTEGER available, total, free;
+    if (!GetDiskFreeSpaceExW(archiveRoot_.c_str(), &available, &total, &free)) {
+        const DWORD error = GetLastError();
+        LogWin32Failure(L"GetDiskFreeSpaceExW", archiveRoot_.c_str(), error);
+        SetLastError(error);
+        return false;
+    }
+    *freeBytes = free.QuadPart;
+    return true;
 }
 
 std::wstring ArjWorker::ReportMissingFile(const wchar_t* fileName)
@@ -498,6 +608,30 @@ int ArjWorker::CopyWithBar(const wchar_t* source, const wchar_t* target, DWORD* 
     *error = GetLastError();
     LogWin32Failure(L"CopyFileExW", target, *error);
     return 0;
+}
+
+int ArjWorker::CopyWhole(const wchar_t* source, const wchar_t* target, const ULONGLONG* knownSize, ULONGLONG* size,
+                         DWORD* error)
+{
+    int copied = CopyWithBar(source, target, error);
+    if (copied) {
+        ULONGLONG sourceSize = knownSize ? *knownSize : 0, written = 0;
+        if (!knownSize && !GetFileSizeByName(source, &sourceSize)) {
+            copied = 0;
+            *error = ERROR_READ_FAULT;
+        } else if (!GetFileSizeByName(target, &written) || written != sourceSize) {
+            copied = 0;
+            *error = ERROR_WRITE_FAULT;
+            LogWin32Failure(L"CopyFileExW (the copy is not whole)", target, *error);
+        } else if (size) {
+            *size = sourceSize;
+        }
+    }
+    // What a full disk or a faulty drive left is no copy. A source that is
+    // not there wrote nothing: whatever has the target's name stays.
+    if (!copied && !IsAbsentError(*error))
+        RemoveFile(target);
+    return copied;
 }
 
 void ArjWorker::ResetBar()

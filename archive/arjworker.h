@@ -19,11 +19,25 @@
 // (ReportDbError) and fails the step; the stop signal 0 sets result 1 and
 // fails it; another stop signal only fails it; a failed step whose result is
 // not 1 sets result -1. The backup has a frame of its own (CopyDB); the
-// marked deletion has none, so its failures end the job.
+// marked deletion has none, so its failures end the job. Every way a job
+// fails leaves its reason in the window's text boxes and the notice that the
+// job stops with an error (or the result -1), so the window never shows a
+// failed job as complete.
 //
 // Database: the worker's own session on the process-wide data source. Work
 // lists are read whole before anything is changed, so no open listing holds
-// a read snapshot while its rows change.
+// a read snapshot while its rows change. No transaction is ever open while a
+// file is copied or deleted: a row changes after the file work it records
+// (an image is stamped once its copies on the disk are whole; the stamps
+// are written together in short transactions of their own, StampBatch) or
+// before it (an image loses [Disk], in a statement of its own, before its
+// hard-disk files go), so that other users' saves never wait for a copy and
+// a job cut off anywhere leaves no row that tells more than the files do.
+//
+// File names: every path is built from a row's [File Name] by
+// BuildStoredFilePath, which refuses a name that would leave its folder or
+// name a device. Such an image is skipped, the rest is done, and the job
+// ends with the names in "Possible fault reason".
 //
 // Paths: the archive path, the image folder and the icon folder are copied
 // at the start, each with its trailing backslash ("E:\Images" names the
@@ -39,36 +53,35 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 class DrawnProgressBar;
 
-// The worker's row changes of one step (the stamps of archived images, the
-// hard-disk marks of freed ones) grouped into transactions of its session:
-// a row changes only after its files did, and a transaction is committed
-// after kRows changes or kMs milliseconds, before the worker waits for the
-// user and at the end of the step, so that neither the cost of a commit per
-// image nor a long hold on the database weighs on the job. A transaction
-// still open when the step fails is rolled back: its images are simply
-// archived (or freed) again by the next job.
-class RowBatch {
+// The stamps of archived images (Snimok.Arj), written together: an image is
+// added once its copies on the disk are whole, and the stamps waiting are
+// written in one short transaction of their own, which holds nothing but the
+// updates, once kRows wait or the first has waited kMs, before the worker
+// waits for the user, and at the end of the step (also when it ends by a
+// stop). A job cut off before a write leaves whole copies without their
+// stamps, which the next job simply copies again.
+class StampBatch {
 public:
-    static const int kRows = 64;
+    static const size_t kRows = 64;
     static const DWORD kMs = 2000;
 
-    explicit RowBatch(const DODBPtr<DODBSession>& session) : session_(session) {}
-    ~RowBatch();   // rolls back what was not committed
-    // Opens a transaction unless one is open; throws DODBErrors.
-    void Begin();
-    // One row changed; commits when the batch is full or old enough.
-    void Changed();
-    // Commits what is open; throws DODBErrors.
-    void Commit();
+    StampBatch(const DODBPtr<DODBSession>& session, BoundStatement& update) : session_(session), update_(update) {}
+    // The image's stamp waits; written when the batch is full or old enough.
+    void Add(LONG imageKey, DWORD serial);
+    // Writes what waits; throws DODBErrors (nothing is written then).
+    void Flush();
+    // Flush on the way out of a step that failed: a failure is journalled.
+    void FlushQuietly();
 
 private:
     DODBPtr<DODBSession> session_;
-    bool open_ = false;
-    int rows_ = 0;
-    DWORD started_ = 0;
+    BoundStatement& update_;   // "UPDATE Snimok SET Arj=? WHERE Snimok=?;"
+    std::vector<std::pair<LONG, DWORD>> waiting_;
+    DWORD firstMs_ = 0;
 };
 
 // Job flags of the archive worker.
@@ -95,6 +108,21 @@ extern const wchar_t kDiskCfgName[];          // "diskcfg.ini"
 typedef BOOL(WINAPI* ArchiveCopyRoutine)(const wchar_t* source, const wchar_t* target,
                                          LPPROGRESS_ROUTINE progress, void* data, BOOL* cancel, DWORD flags);
 ArchiveCopyRoutine SetArchiveCopyRoutine(ArchiveCopyRoutine routine);
+// The deletion of every file the worker deletes: DeleteFileW, unless a test
+// put another in its place (null restores it); returns the previous one.
+typedef BOOL(WINAPI* ArchiveDeleteRoutine)(const wchar_t* path);
+ArchiveDeleteRoutine SetArchiveDeleteRoutine(ArchiveDeleteRoutine routine);
+
+// The registry value (subkey "Arj") that names the image whose hard-disk
+// files the free-space step is deleting: a job cut off between the row's
+// change and the deletion leaves it, and the next free-space step deletes
+// the files the row no longer claims.
+extern const wchar_t kFreeingImageValue[];   // "FreeingImage"
+
+// The size of a file; false when it cannot be read. The file's attributes
+// give it without opening the file (one system call for each image, which
+// matters when dozens of large images are archived).
+bool GetFileSizeByName(const wchar_t* path, ULONGLONG* size);
 
 // Label buffers of every volume read of the archive: room for any label.
 const int kVolumeLabelChars = MAX_PATH + 1;
@@ -125,7 +153,7 @@ public:
     int ArchiveNewImages();
     // Archives the current image onto the disk in the drive.
     int CheckDiskRegistered(BoundStatement& count, BoundStatement& update);
-    // 0 copied, kCopyAsked, kStepFatal.
+    // 0 copied, kCopyAsked, kStepFatal, kCopySkipped (a name that names no file).
     int CopyImageToArj();
     // "User's name: ...\nPicture date: ...\n" of the file, or empty.
     std::wstring ReportMissingFile(const wchar_t* fileName);
@@ -146,6 +174,11 @@ public:
     int StillBelowEnd();
     // 1 deleted (or already gone), 0 the user was asked.
     int DeleteImageFiles(const wchar_t* name);
+    // The files of the image a cut-off free-space step left behind.
+    void FinishInterruptedFreeing();
+
+    // The names skipped because they cannot name a file of the folders.
+    const std::vector<std::wstring>& RefusedNames() const { return refused_; }
 
     WorkerBase& Base() { return base_; }
     DWORD DiskSerial() const { return diskSerial_; }
@@ -172,9 +205,29 @@ private:
     // Free MB of the hard disk; throws the stop signal -1 when unreadable.
     ULONGLONG HardDiskFreeMB();
     int CopyWithBar(const wchar_t* source, const wchar_t* target, DWORD* error);
+    // Copies a file whole: CopyWithBar, then the copy's size checked against
+    // the source's (read before the copy when known, else after it; into
+    // *size when asked). A copy that is not whole (a full disk leaves one; a
+    // faulty drive may report success for half) is deleted. 1 copied, 0 with
+    // the Win32 code (ERROR_WRITE_FAULT for a copy of the wrong size).
+    int CopyWhole(const wchar_t* source, const wchar_t* target, const ULONGLONG* knownSize, ULONGLONG* size,
+                  DWORD* error);
+    // DeleteFileW through the tests' seam.
+    static BOOL RemoveFile(const wchar_t* path);
     void ResetBar();
     void UpdateAverage(ULONGLONG size);
-    static void CommitBeforeAsk(void* self);
+    // The ask hook: the stamps waiting are written before the user is asked.
+    static void WriteStampsBeforeAsking(void* self);
+    // The path of a stored name below a folder; false (the name kept for the
+    // job's report) when the name may not be used there.
+    bool StoredPath(std::wstring* path, const std::wstring& folder, const std::wstring& name, const wchar_t* extension);
+    void Refuse(const std::wstring& name);
+    // Ends the job with the refused names in the window's text boxes.
+    void ReportRefusedNames();
+    // The archive disk's cluster size (0 when unknown) and free bytes (false
+    // with the last error when they cannot be read).
+    ULONGLONG ArchiveClusterBytes();
+    bool ArchiveFreeBytes(ULONGLONG* freeBytes);
 
     DWORD diskSerial_ = 0;               // the disk last identified in the archive drive
     std::wstring archiveRoot_;           // "E:\"
@@ -193,8 +246,9 @@ private:
     LONG copied_ = 0;                    // copied in this job
     DWORD averageSize_;                  // bytes
     LONG imageKey_ = 0;                  // Snimok key of the image being archived
+    StampBatch* stamps_ = nullptr;       // the archive step's stamps, while it runs
     DrawnProgressBar* bar_;
-    RowBatch* batch_ = nullptr;          // the open step's row batch, or null
+    std::vector<std::wstring> refused_;  // stored names that name no file of the folders
     DWORD registeredSerial_ = 0;         // the disk last found in Arj
     bool registeredKnown_ = false;
 };

@@ -4,7 +4,10 @@
 // drive (the first character of ArchivePath), listing the backup file name
 // ("BackupDB" "File", "hospital.bak" by default) once per copy. The backup
 // job accepts only disks that carry the file, and the archive worker keeps
-// the reserve free.
+// the reserve free. The reserve is the room of the backup files listed: on a
+// disk filled with images up to it, the backup job writes the next backup
+// into the old one's room (archive/arjbackup.cpp), and beside the old one
+// only while the disk has room for both.
 //
 // The choices come from the template "d:\cfg\diskcfg.ini" (minreserv, step,
 // nsteps, ncopies); without it the sizes 100, 200, 300, 500 (200 chosen) and

@@ -123,8 +123,11 @@ void FormatWorker::ReportStopIds(UINT id1, UINT id2)
 void FormatWorker::Run()
 {
     base_.InitCom();
-    if (!base_.OpenSession(g_DbSource))
-        throw kStopByUser;
+    if (!base_.OpenSession(g_DbSource)) {
+        // The provider's reason goes to the window (RunWorkerJob).
+        DODBAddError(E_FAIL, 0, L"FormatWorker::Run");
+        ThrowDatabaseError(E_FAIL);
+    }
     try {
         if (CheckNotRegistered())
             return;
@@ -211,6 +214,7 @@ int FormatWorker::StartFormat()
         const std::wstring text = ArchiveText(IDS_STARTFORMAT_EXCEPTION);
         base_.SetResult(-1);
         LogError(0, text.c_str());
+        base_.ReportError(L"", text.c_str(), kReportFatal, 0);
         base_.Prompt(text.c_str());
         return 0;
     }
@@ -241,12 +245,17 @@ int FormatWorker::RegisterDisk()
         base_.ReportError(L"", L"", kReportFatal, error);
         return 0;
     }
-    const DODBPtr<DODBSession>& session = base_.Session();
-    HRESULT hr = session->BeginTx();
-    if (FAILED(hr))
-        ThrowDatabaseError(hr);
+    // The disk's archive folder first, then its row, which is one statement
+    // of its own: no transaction waits on the disk, and a disk whose folder
+    // cannot be made is not registered.
+    if (!CreateDirectoryPath(archivePath_.c_str())) {
+        const DWORD error = GetLastError();
+        LogWin32Failure(L"CreateDirectoryPath", archivePath_.c_str(), error);
+        base_.ReportError(L"", L"", kReportFatal, error);
+        return 0;
+    }
     try {
-        BoundStatement insert(session, kRegisterSql);
+        BoundStatement insert(base_.Session(), kRegisterSql);
         insert.Params().SetValI4(1, SerialToKey(serial));
         insert.Params().SetStr(2, label.c_str(), -1);
         insert.Run();
@@ -254,24 +263,11 @@ int FormatWorker::RegisterDisk()
         DODBErrors failure(error);
         if (failure.RecordCount() == 0)
             failure.Collect();
-        session->AbortTx();
         if (failure.FindSQLState(L"23000")) {
             ReportStopIds(0, IDS_DISK_ALREADY_REGISTERED);
             return 0;
         }
         throw failure;
-    }
-    if (!CreateDirectoryPath(archivePath_.c_str())) {
-        const DWORD error = GetLastError();
-        LogWin32Failure(L"CreateDirectoryPath", archivePath_.c_str(), error);
-        session->AbortTx();
-        base_.ReportError(L"", L"", kReportFatal, error);
-        return 0;
-    }
-    hr = session->CommitSync();
-    if (FAILED(hr)) {
-        session->AbortTx();
-        ThrowDatabaseError(hr);
     }
     return 1;
 }

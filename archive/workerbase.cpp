@@ -169,10 +169,13 @@ void RunWorkerJob(WorkerBase& base, const std::function<void()>& run, UINT failu
         run();
     } catch (int) {
         base.SetResult(-1);
+    } catch (const DODBErrors& error) {
+        base.ReportDbError(error, false);
     } catch (...) {
         base.SetResult(-1);
         const std::wstring text = ArchiveText(failureText);
         LogError(0, text.c_str());
+        base.ReportError(L"", text.c_str(), kReportFatal, 0);
         base.Prompt(text.c_str());
     }
 }

@@ -36,6 +36,7 @@ const int kStepDone = 0;
 const int kStepAsked = 256;         // the user was asked; retry after Continue
 const int kStepFatal = 8;           // the job stops
 const int kCopyAsked = 4;           // CopyImageToArj's "asked", 256 to its caller
+const int kCopySkipped = 2;         // CopyImageToArj: the image was skipped (its name names no file)
 
 // The stop signals.
 const int kStopByUser = 0;
@@ -100,7 +101,7 @@ public:
     const DODBPtr<DODBCommand>& Command() const { return command_; }
     CheckedDisk& Checked() { return checked_; }
 
-    // Called before every question to the user (the worker commits what it
+    // Called before every question to the user (the worker writes what it
     // changed, so that nothing waits on the user's answer); may throw.
     void SetAskHook(void (*hook)(void* context), void* context)
     {
@@ -137,17 +138,26 @@ private:
 };
 
 // The job of a worker thread: runs `run`; a stop signal (a thrown integer)
-// or any other failure sets the result -1, and an unexpected failure is also
-// journalled and shown with the string-table text `failureText`.
+// or any other failure sets the result -1. A database error is reported to
+// the window with its text (ReportDbError); an unexpected failure is
+// journalled, reported with the string-table text `failureText` and shown
+// with it. Whatever ends a job, the window can tell it from a complete one
+// and show why.
 void RunWorkerJob(WorkerBase& base, const std::function<void()>& run, UINT failureText);
 
-// The routine of a worker thread (procArj, procformat): makes the worker on
-// the window's block, signals the start event once it has taken the block,
-// runs the job (RunWorkerJob), finishes and returns the result word.
+// The routine of a worker thread (procArj, procformat): takes the language
+// of the thread that started it (its texts are the program's), makes the
+// worker on the window's block, signals the start event once it has taken
+// the block, runs the job (RunWorkerJob), finishes and returns the result
+// word.
 template <class Worker>
 DWORD RunWorkerThread(void* param, UINT failureText)
 {
     WorkerParams* params = static_cast<WorkerParams*>(param);
+    if (params->language) {
+        SetThreadUILanguage(params->language);
+        SetThreadLocale(params->locale);
+    }
     int result = -1;
     {
         Worker worker(*params);

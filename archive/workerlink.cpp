@@ -131,6 +131,8 @@ bool WorkerLink::StartWorker(WorkerRoutine routine, CRITICAL_SECTION* lock, HWND
         return false;
     reports_.Bind(window, lock, WM_ARJ_PROGRESS);
     stopGate_.Arm();
+    params->language = GetThreadUILanguage();
+    params->locale = GetThreadLocale();
     InterlockedExchange(&stopAsked_, 0);
     HANDLE thread = CreateThread(nullptr, 0, routine, params, 0, nullptr);
     if (thread) {

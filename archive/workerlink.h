@@ -80,6 +80,8 @@ struct WorkerParams {
     void* progressBar = nullptr;   // archive job: the window's DrawnProgressBar
     const wchar_t* diskName = nullptr;   // format job: the name typed (may be empty)
     HANDLE startEvent = nullptr;   // manual reset; set by the worker once it has taken the block
+    LANGID language = 0;           // the starter's thread language and locale (set by StartWorker):
+    LCID locale = 0;               // the worker's texts speak the program's language
 };
 
 typedef DWORD(WINAPI* WorkerRoutine)(void* params);

@@ -17,6 +17,9 @@
 # A benchmark that includes bench/fullfolder.h runs in image folders that
 # already hold 20,000 files, as a clinic's do: they are made here natively,
 # in seconds, in a pool that the benchmark takes them from (TF_BENCH_FULL_POOL).
+#
+# import_bench: the BMP import's reading of a wide, a tall and a square
+# picture of 8 and 24 bits, each at most 8x a memcpy of the file's bytes.
 set -euo pipefail
 source "$(dirname "$0")/../cmake/setup.sh"
 
@@ -90,6 +93,12 @@ sync_scan_5000/500                    1.2
 sync_steps_5000/500                   1.2
 archive_copy_vs_copyfile              1.3
 archive_free_space_5000/500           1.2
+import_bmp24_wide                     8
+import_bmp24_tall                     8
+import_bmp24_square                   8
+import_bmp8_wide                      8
+import_bmp8_tall                      8
+import_bmp8_square                    8
 peer_open_dcm2pnm                     0.25
 '
 

@@ -1,14 +1,17 @@
 # Shared set-up of ./test.sh and ./run.sh; sourced, not run.
 #
-# tf_install      installs what is missing (Debian, as root), idempotently
+# tf_install      installs what is missing (Debian, as root), idempotently, and makes the
+#                 locales Wine runs under (tf_locales)
+# tf_use_locale   the locale of a language (en|ru) for Wine and its programs
 # tf_sqlite       the SQLite amalgamation in $TF_BUILD/deps/sqlite3 (never committed)
-# tf_build        configures and builds into $TF_BUILD
+# tf_build        configures and builds into $TF_BUILD: the targets named, or everything
 # tf_prefix       the private 32-bit Wine prefix $TF_BUILD/wineprefix
 # tf_start_xvfb   a free X display (Xvfb -displayfd); sets DISPLAY
 # tf_start_wine   one persistent wineserver for the prefix
 # tf_register     registers the built OLE DB provider and the DICOM export server stand-in in the
 #                 prefix (wine regsvr32, dicomsrv /regserver; safe to repeat)
 # tf_site         the demo site in $TF_BUILD/demosite-<language> and its settings in the prefix's registry
+# tf_site_make    the demo site's folder alone (made in a temporary folder, renamed into place when whole)
 # tf_start_disksrv  the disk service stand-in on the pipe "DiskSrv" (its pid in TF_DISKSRV_PID)
 # tf_start_cups   a private cupsd with two cups-pdf queues for the printing tests (TF_PDF_DIR)
 # tf_stop         stops what tf_start_* started, by pid and by prefix
@@ -26,7 +29,13 @@ export WINEDLLOVERRIDES="mscoree,mshtml="
 
 TF_PACKAGES="wine wine32:i386 mingw-w64 g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix cmake make xvfb xauth \
 fonts-dejavu-core googletest x11-utils g++ python3 cups cups-client printer-driver-cups-pdf poppler-utils ghostscript \
-libcups2:i386 dcmtk dicom3tools"
+libcups2:i386 dcmtk dicom3tools locales imagemagick x11vnc"
+
+# The locales Wine runs under, one per language of the program. A fresh Debian
+# has only C, C.UTF-8 and POSIX: under a locale that is not generated Wine
+# falls back to ASCII and decodes file names byte by byte, so a Cyrillic file
+# name it has just created is "not found".
+TF_LOCALES="en_US.UTF-8 ru_RU.UTF-8"
 
 tf_log() { printf '== %s\n' "$*" >&2; }
 
@@ -36,15 +45,50 @@ tf_install() {
         dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing="$missing $p"
     done
     command -v npm >/dev/null 2>&1 || missing="$missing npm"
+    if [ -n "$missing" ]; then
+        if [ "$(id -u)" != 0 ]; then
+            echo "missing packages:$missing (run as root to install them)" >&2
+            return 1
+        fi
+        tf_log "installing:$missing"
+        dpkg --print-foreign-architectures | grep -qx i386 || dpkg --add-architecture i386
+        apt-get update -q >/dev/null
+        DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends $missing >/dev/null
+    fi
+    tf_locales
+}
+
+# Generates the locales of TF_LOCALES that `locale -a` does not list, the
+# Debian way (enabled in /etc/locale.gen, so that a later locale-gen keeps them).
+tf_locales() {
+    local missing="" l
+    for l in $TF_LOCALES; do
+        locale -a 2>/dev/null | grep -qix "${l%.UTF-8}.utf8" || missing="$missing $l"
+    done
     [ -z "$missing" ] && return 0
     if [ "$(id -u)" != 0 ]; then
-        echo "missing packages:$missing (run as root to install them)" >&2
+        echo "missing locales:$missing (run as root to generate them)" >&2
         return 1
     fi
-    tf_log "installing:$missing"
-    dpkg --print-foreign-architectures | grep -qx i386 || dpkg --add-architecture i386
-    apt-get update -q >/dev/null
-    DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends $missing >/dev/null
+    tf_log "generating the locales:$missing"
+    touch /etc/locale.gen
+    for l in $missing; do
+        sed -i "s/^# *\($l UTF-8\)\$/\1/" /etc/locale.gen
+        grep -qx "$l UTF-8" /etc/locale.gen || echo "$l UTF-8" >>/etc/locale.gen
+    done
+    locale-gen >/dev/null
+}
+
+# Wine and every program it starts take the language's generated locale
+# (the program speaks the locale's language); LC_ALL overrides whatever the
+# caller's LC_* say.
+tf_use_locale() {
+    case "$1" in
+        ru) LANG=ru_RU.UTF-8 ;;
+        *) LANG=en_US.UTF-8 ;;
+    esac
+    export LANG LC_ALL=$LANG
+    unset LANGUAGE
 }
 
 tf_sqlite() {
@@ -67,7 +111,11 @@ tf_build() {
         cmake -S "$TF_ROOT" -B "$TF_BUILD" -DCMAKE_TOOLCHAIN_FILE="$TF_ROOT/cmake/mingw32.cmake" \
               -DTF_SQLITE_DIR="$TF_BUILD/deps/sqlite3" >/dev/null
     fi
-    cmake --build "$TF_BUILD" -j "$TF_JOBS"
+    if [ $# -gt 0 ]; then
+        cmake --build "$TF_BUILD" -j "$TF_JOBS" --target "$@"
+    else
+        cmake --build "$TF_BUILD" -j "$TF_JOBS"
+    fi
 }
 
 tf_prefix() {
@@ -127,17 +175,46 @@ tf_register() {
 # description files of site/cfg for Russian, site/cfg/en for English), Arj\
 # (the archive folder) and the working folder's journal zelk.ju. The demo-site
 # tool makes the data folder once (patients, images, descriptions, templates
-# in the language). Then the settings the program reads are
+# in the language: tf_site_make). Then the settings the program reads are
 # written into the prefix's registry: "DataPath", "CfgDir", "DefDir", the
 # "Arj" folder, "AdminUsers" naming the Linux user (Wine's GetUserNameW
 # returns it), "ServerName": empty, or the argument ("\\." when the disk
-# service runs), and the reports of the report menu ("PrintReport"). TF_SITE
-# is set to the site's folder.
+# service runs), the reports of the report menu ("PrintReport") and the
+# clinic header of the picture sheets (the tool's --header: the demo clinic's,
+# unless the user has set one of their own). TF_SITE is set to the site's folder.
 tf_site_language() {
     case "${LC_ALL:-${LC_MESSAGES:-${LANG:-}}}" in
         ru*) echo ru ;;
         *) echo en ;;
     esac
+}
+
+# tf_site_make <folder> <en|ru> [demosite.exe options]: the site's data folder
+# made once by the demo-site tool. The tool works in "<folder>.new", which is
+# renamed into place only when the tool has succeeded, so a failed or killed
+# run leaves nothing that the next run trips over.
+tf_site_make() {
+    local site=$1 language=$2
+    shift 2
+    local tool="$TF_BUILD/tools/demosite/demosite.exe"
+    [ -f "$site/demo.db" ] && return 0
+    # The build makes the tool; the provider opens no database it did not
+    # create, so there is no site without it.
+    [ -f "$tool" ] || { echo "no demo-site tool at $tool: build it first" >&2; return 1; }
+    local work="$site.new"
+    rm -rf "$work"
+    mkdir -p "$(dirname "$site")"
+    tf_log "making the demo site ($language) in $site"
+    if ! wine "$tool" "$(winepath -w "$work")" --schema "$(winepath -w "$TF_ROOT/site/schema.sql")" \
+            --language "$language" --final-folder "$(winepath -w "$site")" "$@"; then
+        rm -rf "$work"
+        echo "the demo-site tool failed" >&2
+        return 1
+    fi
+    # A folder without a database holds nothing of value (an older script's
+    # settings folders at most).
+    rm -rf "$site"
+    mv "$work" "$site"
 }
 
 tf_site() {
@@ -149,15 +226,7 @@ tf_site() {
     local cfg="$TF_ROOT/site/cfg"
     [ "$language" = ru ] || cfg="$TF_ROOT/site/cfg/$language"
     TF_SITE="$site"
-    mkdir -p "$site"
-    if [ ! -f "$site/demo.db" ]; then
-        # The build makes the tool; the provider opens no database it did not
-        # create, so there is no site without it.
-        [ -f "$tool" ] || { echo "no demo-site tool at $tool: build it first" >&2; return 1; }
-        tf_log "making the demo site ($language) in $site"
-        wine "$tool" "$(winepath -w "$site")" --schema "$(winepath -w "$TF_ROOT/site/schema.sql")" \
-            --language "$language" || { rm -f "$site/demo.db"; echo "the demo-site tool failed" >&2; return 1; }
-    fi
+    tf_site_make "$site" "$language" || return 1
     mkdir -p "$site/Cfg" "$site/Arj"
     cp "$cfg"/*.cfg "$site/Cfg/"
     # An empty journal, as an installed workstation has one: the 28-byte header
@@ -187,6 +256,7 @@ tf_site() {
             >/dev/null 2>&1
         wine reg add "$key\\PrintReport" /v "Images of the period" /t REG_SZ /d ImagesList.cfg /f >/dev/null 2>&1
     fi
+    wine "$tool" --header "$language" >/dev/null || return 1
     # The DICOM export server stand-in's one target, "PACS", receives its
     # images in the site's Dicom\ folder; its send queues live in Dicom\Spool\.
     mkdir -p "$site/Dicom/Spool"

@@ -914,6 +914,15 @@ bool DbFiltFormWindow::SetFilter()
 
 void DbFiltFormWindow::Reset()
 {
+    // The reset destroys the editors, the one holding the focus among them:
+    // the focus then goes back to the same row's first editor (or the form's
+    // first one), so that the keys keep working without a click.
+    FilterRow* focusRow = nullptr;
+    const HWND focus = GetFocus();
+    const bool focusInForm = focus != nullptr && (focus == hwnd || IsChild(hwnd, focus));
+    for (FilterField* editor : AllEditors())
+        if (focus != nullptr && (editor->control == focus || (editor->button && editor->button->GetHwnd() == focus)))
+            focusRow = editor->row;
     auto resetGroup = [this](FilterGroup& group) {
         for (auto& row : group.rows) {
             FilterCondition* c = row->condition;
@@ -934,6 +943,12 @@ void DbFiltFormWindow::Reset()
         for (auto& g : sections_)
             resetGroup(*g);
     } catch (...) {
+    }
+    if (focusRow != nullptr && !focusRow->editors.empty()) {
+        FilterField* editor = focusRow->editors.front().get();
+        SetFocus(editor->control != nullptr ? editor->control : editor->button->GetHwnd());
+    } else if (focusInForm || focusRow != nullptr) {
+        OnSetFocus(0);
     }
 }
 

@@ -405,12 +405,11 @@ void LogError(DWORD code, const wchar_t* text) { JournalWrite(kJournalCatApplica
 
 void LogCallError(DWORD code, const wchar_t* call, const wchar_t* argument)
 {
-    wchar_t reason[256] = L"";
-    const DWORD n = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0,
-                                   reason, 256, nullptr);
-    reason[n < 256 ? n : 255] = 0;
-    for (int i = lstrlenW(reason); i > 0 && (reason[i - 1] == L'\r' || reason[i - 1] == L'\n' || reason[i - 1] == L' '); --i)
-        reason[i - 1] = 0;   // the system's text ends with a line break
+    wchar_t reason[256];
+    // The system's text ends with a line break.
+    for (int i = ErrorCodeText(code, reason, 256);
+         i > 0 && (reason[i - 1] == L'\r' || reason[i - 1] == L'\n' || reason[i - 1] == L' '); --i)
+        reason[i - 1] = 0;
     wchar_t text[kJournalTextChars];
     const int written = _snwprintf(text, kJournalTextChars, L"%ls %ls: %ls", call ? call : L"",
                                    argument ? argument : L"", reason);

@@ -4,8 +4,10 @@
 #include "foundation/globals.h"
 #include "foundation/prompt.h"
 #include "foundation/strbuf.h"
+#include "resources/strings.h"
 
 #include <stdarg.h>
+#include <stdio.h>
 #include <string.h>
 
 namespace {
@@ -214,11 +216,45 @@ int MsgExcept::Show(HWND owner, UINT flags) const
 
 // --- Message boxes -------------------------------------------------------------
 
+int ErrorCodeText(DWORD code, wchar_t* buffer, int size)
+{
+    if (!buffer || size < 1)
+        return 0;
+    DStrBuf system;
+    const wchar_t* text = system.FormatSystemMessage(code);
+    int length = text ? system.Length() : 0;
+    wchar_t named[512];
+    if (length == 0) {
+        wchar_t number[16];
+        _snwprintf(number, 16, code < 0x10000 ? L"%lu" : L"0x%08lX", static_cast<unsigned long>(code));
+        number[15] = 0;
+        wchar_t format[256];
+        DStrBuf out(named, 512);
+        // Without the string the number alone still names the code.
+        if (LoadInto(IDS_ERROR_CODE_ONLY, format, 256) == 0 || out.Format(format, number) == 0)
+            out.Copy(number);
+        text = named;
+        length = out.Length();
+    }
+    if (length > size - 1)
+        length = size - 1;
+    memcpy(buffer, text, length * sizeof(wchar_t));
+    buffer[length] = 0;
+    return length;
+}
+
+std::wstring ErrorCodeText(DWORD code)
+{
+    wchar_t text[1024];
+    const int length = ErrorCodeText(code, text, 1024);
+    return std::wstring(text, length);
+}
+
 int ShowSystemErrorBox(DWORD code, const wchar_t* caption)
 {
-    DStrBuf text;
-    const wchar_t* message = text.FormatSystemMessage(code);
-    return ShowPrompt(nullptr, message ? message : L"", caption, kSystemErrorBoxFlags);
+    wchar_t text[1024];
+    ErrorCodeText(code, text, 1024);
+    return ShowPrompt(nullptr, text, caption, kSystemErrorBoxFlags);
 }
 
 int ShowErrorCodeBox(DWORD code) { return ShowSystemErrorBox(code, nullptr); }

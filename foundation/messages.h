@@ -10,6 +10,8 @@
 
 #include <windows.h>
 
+#include <string>
+
 // A text given either as a string-table id or as a text: a value from 1 to
 // 0xFFFF is an id, anything else a pointer to a text, 0 means none.
 // A number is only ever an id: one outside 1 to 0xFFFF (a negative one, or a
@@ -98,9 +100,22 @@ private:
     MsgExceptData* data_;
 };
 
-// The system's text of a Win32 error code (empty when it has none) with no
-// owner, flags MB_TOPMOST | MB_TASKMODAL | MB_ICONINFORMATION; a null caption
-// gives the default caption. Result the button pressed.
+// The system's text of an error code (a Win32 code or an HRESULT) as the
+// system gives it, line break included. Where the system has no text for the
+// code, the string-table text that names it ("System error 0x80040154 (the
+// system has no description of it)"): no message and no journal record is
+// ever left without at least the code. Codes below 0x10000 are Win32 codes,
+// named in decimal as the program names them elsewhere; larger ones
+// (HRESULTs) in hexadecimal.
+// Into `buffer` of `size` characters (terminated, cut when longer); result the
+// characters written (0 without writing when the buffer is null or the size
+// below 1).
+int ErrorCodeText(DWORD code, wchar_t* buffer, int size);
+std::wstring ErrorCodeText(DWORD code);
+
+// ErrorCodeText of a Win32 error code (or an HRESULT) with no owner, flags
+// MB_TOPMOST | MB_TASKMODAL | MB_ICONINFORMATION; a null caption gives the
+// default caption. Result the button pressed.
 int ShowSystemErrorBox(DWORD code, const wchar_t* caption);
 // ShowSystemErrorBox without caption (also for an HRESULT).
 int ShowErrorCodeBox(DWORD code);

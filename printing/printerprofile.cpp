@@ -1,5 +1,6 @@
 #include "printing/printerprofile.h"
 
+#include "foundation/journal.h"
 #include "foundation/messages.h"
 #include "foundation/registry.h"
 #include "foundation/textutil.h"
@@ -100,14 +101,14 @@ bool IsValidDevMode(const BYTE* bytes, size_t size)
 
 void PrinterProfile::Load(HKEY parent)
 {
-    wchar_t keyName[kGuidTextLength + 1];
-    GuidKeyName(guid, keyName);
+    wchar_t guidName[kGuidTextLength + 1];
+    GuidKeyName(guid, guidName);
     HKEY key;
-    Check(RegOpenKeyExW(parent, keyName, 0, KEY_READ, &key));
+    Check(RegOpenKeyExW(parent, keyName.empty() ? guidName : keyName.c_str(), 0, KEY_READ, &key));
     DRegKey holder(key);
+    Check(ReadText(key, nullptr, name));
     DWORD type = 0, announced = 0;
     Check(RegQueryValueExW(key, kDevModeValue, nullptr, &type, nullptr, &announced));
-    Check(ReadText(key, nullptr, name));
     Check(ReadText(key, L"DeviceName", deviceName));
     Check(ReadText(key, L"DriverName", driverName));
     Check(ReadText(key, L"Output", output));
@@ -137,16 +138,30 @@ void PrinterProfile::Save(HKEY parent) const
     Check(RegSetValueExW(key, kDevModeValue, 0, REG_BINARY, devMode.data(), static_cast<DWORD>(devMode.size())));
 }
 
-bool PrinterProfile::Delete() const
+bool PrinterProfile::Delete(LONG* code) const
 {
     PrintKey profiles;
     LONG status = profiles.Open(kProfilesKey, KEY_WRITE, false);
     if (status == ERROR_SUCCESS) {
-        wchar_t keyName[kGuidTextLength + 1];
-        GuidKeyName(guid, keyName);
-        status = RegDeleteKeyW(profiles.Get(), keyName);
+        wchar_t guidName[kGuidTextLength + 1];
+        GuidKeyName(guid, guidName);
+        status = RegDeleteKeyW(profiles.Get(), keyName.empty() ? guidName : keyName.c_str());
     }
-    return status == ERROR_SUCCESS || status == ERROR_FILE_NOT_FOUND || status == ERROR_PATH_NOT_FOUND;
+    const bool gone = status == ERROR_SUCCESS || status == ERROR_FILE_NOT_FOUND || status == ERROR_PATH_NOT_FOUND;
+    if (code)
+        *code = gone ? ERROR_SUCCESS : status;
+    return gone;
+}
+
+std::wstring PrinterProfile::DisplayName() const
+{
+    if (!name.empty())
+        return name;
+    if (!keyName.empty())
+        return keyName;
+    wchar_t guidName[kGuidTextLength + 1];
+    GuidKeyName(guid, guidName);
+    return guidName;
 }
 
 void PrinterProfile::NewGuid(const wchar_t* newName)
@@ -156,6 +171,8 @@ void PrinterProfile::NewGuid(const wchar_t* newName)
     output.clear();
     devMode.clear();
     name = newName ? newName : L"";
+    keyName.clear();
+    readError = ERROR_SUCCESS;
     CoCreateGuid(&guid);
 }
 
@@ -315,23 +332,43 @@ void PrinterProfileList::Load()
     PrintKey key;
     if (key.Open(kProfilesKey, KEY_READ, false) != ERROR_SUCCESS)
         return;
-    try {
-        for (DWORD index = 0;; ++index) {
-            wchar_t keyName[257];
-            DWORD chars = 257;
-            const LONG status = RegEnumKeyExW(key.Get(), index, keyName, &chars, nullptr, nullptr, nullptr, nullptr);
-            if (status == ERROR_NO_MORE_ITEMS)
-                break;
-            Check(status);
-            PrinterProfilePtr profile = PrinterProfilePtr::Adopt(new PrinterProfile);
-            if (FAILED(CLSIDFromString(keyName, &profile->guid)))
-                Throw(ERROR_INVALID_DATA);
-            profile->Load(key.Get());
-            profiles_.push_back(profile);
+    for (DWORD index = 0;; ++index) {
+        wchar_t keyName[257];
+        DWORD chars = 257;
+        const LONG status = RegEnumKeyExW(key.Get(), index, keyName, &chars, nullptr, nullptr, nullptr, nullptr);
+        if (status == ERROR_NO_MORE_ITEMS)
+            break;
+        if (status != ERROR_SUCCESS) {
+            // A name too long for a profile's is no profile; anything else
+            // ends the enumeration with the profiles read so far.
+            LogCallError(static_cast<DWORD>(status), L"RegEnumKeyExW", L"PrinterProfiles");
+            if (status == ERROR_MORE_DATA)
+                continue;
+            break;
         }
-    } catch (...) {
-        Clear();
-        throw;
+        PrinterProfilePtr profile = PrinterProfilePtr::Adopt(new PrinterProfile);
+        profile->keyName = keyName;
+        if (FAILED(CLSIDFromString(keyName, &profile->guid))) {
+            // No profile's key: listed by its name, if it has one, to be deleted.
+            profile->guid = GUID();
+            profile->readError = ERROR_INVALID_DATA;
+            HKEY stray;
+            if (RegOpenKeyExW(key.Get(), keyName, 0, KEY_READ, &stray) == ERROR_SUCCESS) {
+                DRegKey holder(stray);
+                ReadText(stray, nullptr, profile->name);
+            }
+        } else {
+            try {
+                profile->Load(key.Get());
+            } catch (LONG code) {
+                profile->readError = code != ERROR_SUCCESS ? code : ERROR_INVALID_DATA;
+            }
+        }
+        if (!profile->Readable()) {
+            const std::wstring what = std::wstring(kProfilesKey) + L"\\" + keyName + L" \"" + profile->name + L"\"";
+            LogCallError(static_cast<DWORD>(profile->readError), L"Printer profile skipped:", what.c_str());
+        }
+        profiles_.push_back(profile);
     }
     loaded_ = true;
 }
@@ -341,7 +378,7 @@ PrinterProfilePtr PrinterProfileList::FindByGuid(const GUID& guid)
     if (!loaded_)
         Load();
     for (const PrinterProfilePtr& profile : profiles_)
-        if (memcmp(&profile->guid, &guid, sizeof guid) == 0)
+        if (profile->Readable() && memcmp(&profile->guid, &guid, sizeof guid) == 0)
             return profile;
     return PrinterProfilePtr();
 }
@@ -361,16 +398,19 @@ void PrinterProfileList::SaveProfile(const PrinterProfile& profile)
     profile.Save(key.Get());
 }
 
-void PrinterProfileList::Remove(const PrinterProfile* profile)
+bool PrinterProfileList::Remove(const PrinterProfile* profile, LONG* code)
 {
+    if (code)
+        *code = ERROR_SUCCESS;
     for (auto it = profiles_.begin(); it != profiles_.end(); ++it) {
         if (it->Get() == profile) {
-            PrinterProfilePtr keep = *it;   // alive until its key is deleted
+            if (!profile->Delete(code))
+                return false;
             profiles_.erase(it);
-            keep->Delete();
-            return;
+            return true;
         }
     }
+    return true;
 }
 
 PrinterProfileList& GetPrinterProfiles()
@@ -395,14 +435,22 @@ bool GetJobProfileGuid(const wchar_t* kind, GUID* guid)
     return true;
 }
 
-void ShowProfileError(HWND owner, LONG code)
+std::wstring ProfileErrorText(LONG code)
 {
     wchar_t system[512] = L"";
     if (!FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, static_cast<DWORD>(code),
                         0, system, 512, nullptr))
         _snwprintf(system, 512, L"%ld", static_cast<long>(code));
     system[511] = 0;
-    MessageBoxIdFormat(owner, 0, MB_OK | MB_ICONERROR, IDS_PROFILE_DAMAGED, system);
+    std::wstring text = system;
+    while (!text.empty() && (text.back() == L'\n' || text.back() == L'\r' || text.back() == L' '))
+        text.pop_back();
+    return text;
+}
+
+void ShowProfileError(HWND owner, LONG code)
+{
+    MessageBoxIdFormat(owner, 0, MB_OK | MB_ICONERROR, IDS_PROFILE_DAMAGED, ProfileErrorText(code).c_str());
 }
 
 void ChooseJobProfile(HWND owner, const wchar_t* kind)

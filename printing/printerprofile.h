@@ -17,6 +17,12 @@
 // was removed from the list. Registry failures of a profile are thrown as
 // the Win32 code (a LONG); the entry points for the user (choosing, editing,
 // opening a job's printer) catch them and say what went wrong.
+//
+// A profile that cannot be read (a key saved halfway, a "DevMode" of another
+// type or size, a key name that is no GUID) blocks nothing: the list keeps it
+// with its read error, the journal names it, no job ever prints with it, and
+// the profile dialog shows it marked so that the user can delete it or set it
+// up again ("Change").
 #pragma once
 
 #include "foundation/refcount.h"
@@ -42,15 +48,16 @@ public:
     // Reads the GUID-named subkey of `parent`. Throws the Win32 code of a
     // registry failure, and ERROR_INVALID_DATA when "DevMode" is not a
     // REG_BINARY DEVMODEW whose own sizes (dmSize + dmDriverExtra) make up
-    // the value.
+    // the value. The name is read first: a profile that fails later keeps it.
     void Load(HKEY parent);
     // Creates the GUID-named subkey of `parent` and writes every value;
     // throws the Win32 code. A profile without a DEVMODE throws
     // ERROR_INVALID_DATA.
     void Save(HKEY parent) const;
-    // Deletes the profile's key below "PrinterProfiles"; true when deleted
-    // or when there was none.
-    bool Delete() const;
+    // Deletes the profile's key below "PrinterProfiles" (the key it was read
+    // from); true when deleted or when there was none, else false with the
+    // Win32 code in *code (when given).
+    bool Delete(LONG* code = nullptr) const;
     // Clears the profile and gives it the name and a new GUID.
     void NewGuid(const wchar_t* name);
     // The standard print dialog on the profile's set-up; true when the user
@@ -63,11 +70,18 @@ public:
     // The DEVMODE, or null for a profile never set up.
     const DEVMODEW* DevMode() const;
     DEVMODEW* DevMode();
+    // Whether the stored set-up could be read (a profile never stored can).
+    bool Readable() const { return readError == ERROR_SUCCESS; }
+    // The name the user knows it by: its name, or its key's name when the
+    // name cannot be read.
+    std::wstring DisplayName() const;
 
     GUID guid = {};
     std::wstring name;
     std::wstring driverName, deviceName, output;
     std::vector<BYTE> devMode;   // the DEVMODEW's bytes; empty for a new profile
+    std::wstring keyName;        // the key it was read from; empty: the GUID's
+    LONG readError = ERROR_SUCCESS;   // why the stored set-up cannot be read
 
 private:
     ~PrinterProfile() = default;
@@ -102,19 +116,21 @@ class PrinterProfileList {
 public:
     // Opens "PrinterProfiles"; when it cannot be opened the list stays empty
     // and unloaded (the next call tries again). Else each subkey becomes a
-    // profile and the list is loaded. A profile that cannot be read throws
-    // its code and leaves the list empty and unloaded.
+    // profile and the list is loaded. A profile that cannot be read is kept
+    // with its error (Readable() false) and named in the journal; a key that
+    // cannot be enumerated is skipped the same way. Throws nothing.
     void Load();
     bool Loaded() const { return loaded_; }
-    // Loads when needed (throws as Load); the profile of that GUID or an
-    // empty handle.
+    // Loads when needed; the readable profile of that GUID or an empty handle.
     PrinterProfilePtr FindByGuid(const GUID& guid);
     // Appends a new profile with a new GUID.
     PrinterProfilePtr Add(const wchar_t* name);
     // Creates "PrinterProfiles" and saves the profile into it; throws the code.
     void SaveProfile(const PrinterProfile& profile);
-    // Takes the profile out of the list and deletes its registry key.
-    void Remove(const PrinterProfile* profile);
+    // Deletes the profile's registry key and takes it out of the list; false
+    // (the profile stays listed) when the key cannot be deleted, with the
+    // Win32 code in *code (when given).
+    bool Remove(const PrinterProfile* profile, LONG* code = nullptr);
 
     int Count() const { return static_cast<int>(profiles_.size()); }
     const PrinterProfilePtr& At(int i) const { return profiles_[i]; }
@@ -171,5 +187,7 @@ bool IsValidDevMode(const BYTE* bytes, size_t size);
 // (dmOrientation DMORIENT_LANDSCAPE, DM_ORIENTATION set); the source is
 // unchanged.
 PrinterProfilePtr LandscapeCopy(const PrinterProfilePtr& profile);
+// The system's text for a Win32 code (the number when it has none).
+std::wstring ProfileErrorText(LONG code);
 // Shows a profile registry failure (the Win32 code's text) to the user.
 void ShowProfileError(HWND owner, LONG code);

@@ -38,7 +38,7 @@ void ShowPrintFailure(DocPrintStateWnd& window, std::exception_ptr failure)
     const std::wstring text = PrintFailureText(failure);
     if (text.empty())
         return;
-    window.SetStateTextStr(text.c_str());
+    window.ShowFailure(text.c_str());
     MessageBeep(MB_ICONASTERISK);
     window.WaitForClose(INFINITE);
 }

@@ -14,6 +14,7 @@ class DocPrintStateWnd;
 // ExcAbortPrint (the user stopped: nothing to say).
 std::wstring PrintFailureText(std::exception_ptr failure);
 
-// Shows the failure (when it has a text) in the window's state line, beeps
-// and waits until the user closes the window.
+// Shows the failure (when it has a text) in the window's state line, the
+// window reading as failed (DocPrintStateWnd::ShowFailure), beeps and waits
+// until the user closes the window.
 void ShowPrintFailure(DocPrintStateWnd& window, std::exception_ptr failure);

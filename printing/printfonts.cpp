@@ -1,5 +1,6 @@
 #include "printing/printfonts.h"
 
+#include "foundation/applocale.h"
 #include "foundation/registry.h"
 #include "printing/printsettings.h"
 
@@ -12,20 +13,66 @@ namespace {
 
 const wchar_t kPrinterKey[] = L"Printer";
 
+// The fallback of an unset font: the face the Fonts dialog starts from, in
+// the sizes of a clinic's printed forms.
 struct StoredFont {
     PrintFont* font;
     const wchar_t* value;
+    int points;   // fallback size
+    LONG weight;  // fallback weight
 };
-const StoredFont kFonts[] = {{&Font1, L"Font1"}, {&Font2, L"Font2"}};
+const StoredFont kFonts[] = {{&Font1, L"Font1", 12, FW_BOLD}, {&Font2, L"Font2", 10, FW_NORMAL}};
+
+// A stored font of height 0 ("any size") would be made at the device's
+// default height in 0.01 mm units: a speck. It takes the fallback's size.
+void KeepReadable(LOGFONTW& font, const StoredFont& stored)
+{
+    if (font.lfHeight == 0)
+        font.lfHeight = -PointsToHiMetric(stored.points);
+}
+
+void CreateFallback(const StoredFont& stored)
+{
+    LOGFONTW font;
+    DefaultPrintFont(stored.value, &font);
+    stored.font->CreateFallback(font);
+}
 
 }  // namespace
+
+int PointsToHiMetric(int points)
+{
+    return (points * 2540 + 36) / 72;
+}
+
+bool DefaultPrintFont(const wchar_t* valueName, LOGFONTW* font)
+{
+    for (const StoredFont& stored : kFonts) {
+        if (wcscmp(valueName, stored.value) != 0)
+            continue;
+        InitDefaultLogFont(font);
+        font->lfHeight = -PointsToHiMetric(stored.points);
+        font->lfWeight = stored.weight;
+        return true;
+    }
+    return false;
+}
 
 bool PrintFont::Create(const LOGFONTW& font)
 {
     if (font_)
         return false;
     font_ = CreateFontIndirectW(&font);
+    fallback_ = false;
     return font_ != nullptr;
+}
+
+bool PrintFont::CreateFallback(const LOGFONTW& font)
+{
+    if (!Create(font))
+        return false;
+    fallback_ = true;
+    return true;
 }
 
 bool PrintFont::DeleteFont()
@@ -34,6 +81,7 @@ bool PrintFont::DeleteFont()
         return false;
     DeleteObject(font_);
     font_ = nullptr;
+    fallback_ = false;
     return true;
 }
 
@@ -64,22 +112,26 @@ bool DisplayPixelsToHiMetric(LONG& height)
 
 void LoadPrintFonts()
 {
-    if (Font1.Handle() && Font2.Handle())
+    if (Font1.Handle() && !Font1.IsFallback() && Font2.Handle() && !Font2.IsFallback())
         return;
     PrintKey key;
-    if (key.Open(kPrinterKey, KEY_READ | KEY_SET_VALUE, false) != ERROR_SUCCESS &&
-        key.Open(kPrinterKey, KEY_READ, false) != ERROR_SUCCESS)
-        return;
+    if (key.Open(kPrinterKey, KEY_READ | KEY_SET_VALUE, false) != ERROR_SUCCESS)
+        key.Open(kPrinterKey, KEY_READ, false);
     for (const StoredFont& stored : kFonts) {
-        if (stored.font->Handle())
+        if (stored.font->Handle() && !stored.font->IsFallback())
             continue;
         LOGFONTW font;
-        if (RegReadLogFont(font, key.Get(), stored.value)) {
+        if (key.Get() && RegReadLogFont(font, key.Get(), stored.value)) {
             DisplayPixelsToHiMetric(font.lfHeight);
+            KeepReadable(font, stored);
+            stored.font->DeleteFont();
             stored.font->Create(font);
-        } else {
+        } else if (key.Get()) {
             RegDeleteValueW(key.Get(), stored.value);
         }
+        // Unset (or not to be made): the fallback, until a font is stored.
+        if (!stored.font->Handle())
+            CreateFallback(stored);
     }
 }
 
@@ -88,6 +140,7 @@ void SavePrintFonts(const wchar_t* valueName, LOGFONTW& font)
     DisplayPixelsToHiMetric(font.lfHeight);
     for (const StoredFont& stored : kFonts) {
         if (wcscmp(valueName, stored.value) == 0 && stored.font->Handle()) {
+            KeepReadable(font, stored);
             stored.font->DeleteFont();
             stored.font->Create(font);
         }

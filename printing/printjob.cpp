@@ -1,6 +1,7 @@
 #include "printing/printjob.h"
 
 #include "foundation/messages.h"
+#include "printing/printtext.h"
 #include "resources/strings.h"
 
 #include <cwchar>
@@ -175,29 +176,29 @@ void PrintJob::DrawLine(int x1, int y1, int x2, int y2)
 
 void PrintJob::PrintText(const wchar_t* text, int length, unsigned flags)
 {
-    RECT area = {x, y, printableWidth_ - 1, printableHeight_ - 1};
-    const int height = DrawTextW(dc_, text, TextLength(text, length), &area,
-                                 DT_NOPREFIX | DT_EXTERNALLEADING | AlignmentFormat(flags));
+    // A line wider than the page breaks between words rather than run off it.
+    const RECT area = {x, y, printableWidth_, printableHeight_};
+    const int height = DrawPrintText(dc_, text, TextLength(text, length), area,
+                                     DT_NOPREFIX | DT_EXTERNALLEADING | DT_WORDBREAK | AlignmentFormat(flags));
     if (!(flags & PrintFlags::kKeepY))
         y += height;
 }
 
 void PrintJob::PrintInline(const wchar_t* text, int length)
 {
-    length = TextLength(text, length);
-    RECT area = {x, y, printableWidth_ - 1, y + lineHeight};
-    SIZE extent = {};
-    GetTextExtentPoint32W(dc_, text, length, &extent);
-    DrawTextW(dc_, text, length, &area, DT_NOPREFIX | DT_SINGLELINE);
-    x += extent.cx;
+    x += DrawPrintLine(dc_, x, y, text, TextLength(text, length));
     if (x > printableWidth_)
         x = printableWidth_;
 }
 
+int PrintJob::TextWidth(const wchar_t* text, int length) const
+{
+    return PrintTextWidth(dc_, text, TextLength(text, length));
+}
+
 bool PrintJob::DrawTextAligned(const wchar_t* text, int length, unsigned flags)
 {
-    RECT area = {0, 0, printableWidth_ - 1, printableHeight_ - 1};
-    const int height = DrawTextW(dc_, text, TextLength(text, length), &area,
-                                 DT_NOPREFIX | DT_CALCRECT | DT_EXTERNALLEADING | AlignmentFormat(flags));
+    const int height = MeasurePrintText(dc_, text, TextLength(text, length), printableWidth_,
+                                        DT_NOPREFIX | DT_EXTERNALLEADING | AlignmentFormat(flags));
     return height <= RemainingHeight();
 }

@@ -92,13 +92,16 @@ public:
     void DrawLine(int x1, int y1, int x2, int y2);
 
     // The text (length -1: up to the terminator) from the cursor to the right
-    // and bottom of the printable area, each line of the text one printed
-    // line (no word breaks), aligned by the flags; y grows by the height
-    // drawn unless kKeepY is set.
+    // edge of the printable area, each line of the text one printed line
+    // (broken between words only where it is wider than the page), aligned by
+    // the flags; y grows by the height drawn unless kKeepY is set. Texts are drawn whole, as measured (printing/printtext.h):
+    // a right-aligned line ends on the printable area's right edge.
     void PrintText(const wchar_t* text, int length, unsigned flags);
     // The text on the current line from x: x grows by its width, up to the
     // printable width; y stays.
     void PrintInline(const wchar_t* text, int length);
+    // The width PrintInline moves x by for the text in the current font.
+    int TextWidth(const wchar_t* text, int length) const;
     // Measures the text as PrintText would draw it over the whole printable
     // area; true when it fits into the remaining height. Draws nothing.
     bool DrawTextAligned(const wchar_t* text, int length, unsigned flags);

@@ -25,6 +25,7 @@ const UINT kLabelIds[5] = {IDS_PRINT_STATE_PRINTER, IDS_PRINT_STATE_STATUS, IDS_
                            IDS_PRINT_STATE_PAGES, IDS_PRINT_STATE_PRINTED};
 const int kClientWidth = 599;
 const COLORREF kStateBackground = RGB(0xDE, 0xDE, 0xDE);
+const COLORREF kFailedBackground = RGB(0xF4, 0xC8, 0xC8);   // the state band of a failed print
 const COLORREF kBarFrameLight = RGB(0xDF, 0xDF, 0xDF);
 const COLORREF kBarPrinted = RGB(0, 0, 0xFF);
 const COLORREF kBarLeft = RGB(0x80, 0x80, 0x80);
@@ -221,6 +222,20 @@ bool DocPrintStateWnd::SetStateTextStr(const wchar_t* text)
     return true;
 }
 
+bool DocPrintStateWnd::ShowFailure(const wchar_t* text)
+{
+    if (!hwnd)
+        return false;
+    {
+        Lock lock(lock_);
+        failed_ = true;
+        if (text && *text)
+            state_ = text;
+    }
+    Invalidate(RECT{0, 0, clientWidth_, clientHeight_});
+    return true;
+}
+
 bool DocPrintStateWnd::SetPrinterName(const wchar_t* name)
 {
     {
@@ -268,8 +283,12 @@ bool DocPrintStateWnd::WaitJob(DWORD timeout)
 DocPrintStateWnd::View DocPrintStateWnd::Read() const
 {
     Lock lock(lock_);
-    return View{state_,        printerName_, status_,   position_, totalPages_, pagesPrinted_, totalBytes_,
-                bytesPrinted_, watching_,    polling_,  waiting_,  jobId_};
+    wchar_t pages[64] = L"";
+    if (!failed_ || totalPages_ > 0 || pagesPrinted_ > 0)
+        _snwprintf(pages, 63, L"%u/%u", static_cast<unsigned>(totalPages_), static_cast<unsigned>(pagesPrinted_));
+    return View{state_,        printerName_, status_, position_, totalPages_, pagesPrinted_, totalBytes_,
+                bytesPrinted_, watching_,    polling_, waiting_,  jobId_,      failed_,       pages,
+                failed_ ? notPrinted_ : labels_[4]};
 }
 
 // ---- the window thread's side ---------------------------------------------------------
@@ -297,6 +316,7 @@ LRESULT DocPrintStateWnd::OnCreate(HWND window, LPARAM)
 {
     for (int i = 0; i < 5; ++i)
         labels_[i] = LoadText(kLabelIds[i]);
+    notPrinted_ = LoadText(IDS_PRINT_STATE_NOT_PRINTED);
     font_ = CreateFontIndirectW(GetFormsFont());
     if (!font_)
         return -1;
@@ -403,7 +423,7 @@ void DocPrintStateWnd::Paint(HDC dc)
 
     // The state band, and a black and a light line under it.
     RECT band = StateBand();
-    FillSolidRect(dc, &band, kStateBackground);
+    FillSolidRect(dc, &band, view.failed ? kFailedBackground : kStateBackground);
     RECT text = {1, 0, band.right, band.bottom};
     DrawTextW(dc, view.state.c_str(), static_cast<int>(view.state.size()), &text, DT_NOPREFIX);
     DrawLine(dc, 0, band.bottom, clientWidth_, band.bottom, RGB(0, 0, 0));
@@ -419,7 +439,7 @@ void DocPrintStateWnd::Paint(HDC dc)
                   DT_NOPREFIX | DT_SINGLELINE | DT_RIGHT);
     }
     RECT printed = DetailRow(4);
-    DrawTextW(dc, labels_[4].c_str(), static_cast<int>(labels_[4].size()), &printed,
+    DrawTextW(dc, view.outcome.c_str(), static_cast<int>(view.outcome.size()), &printed,
               DT_NOPREFIX | DT_SINGLELINE | DT_CENTER);
 
     wchar_t values[4][64] = {};
@@ -437,8 +457,8 @@ void DocPrintStateWnd::Paint(HDC dc)
         } else if (row == 2) {
             _snwprintf(values[row], 63, L"%u", static_cast<unsigned>(view.position));
         } else {
-            _snwprintf(values[row], 63, L"%u/%u", static_cast<unsigned>(view.totalPages),
-                       static_cast<unsigned>(view.pagesPrinted));
+            shown = view.pages.c_str();
+            length = static_cast<int>(view.pages.size());
         }
         DrawTextW(dc, shown, length, &value, DT_NOPREFIX | DT_SINGLELINE);
     }
@@ -453,7 +473,8 @@ void DocPrintStateWnd::Paint(HDC dc)
     DrawLine(dc, bar.left, bar.bottom - 1, bar.right, bar.bottom - 1, kBarFrameLight);
     DrawLine(dc, bar.right - 1, bar.top, bar.right - 1, bar.bottom, kBarFrameLight);
     const RECT inside = BarInside();
-    const int done = PrintedBarWidth(inside.right - inside.left, view.bytesPrinted, view.totalBytes);
+    const int done =
+        view.failed ? 0 : PrintedBarWidth(inside.right - inside.left, view.bytesPrinted, view.totalBytes);
     RECT blue = {inside.left, inside.top, inside.left + done, inside.bottom};
     RECT grey = {inside.left + done, inside.top, inside.right, inside.bottom};
     FillSolidRect(dc, &blue, kBarPrinted);

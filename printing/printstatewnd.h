@@ -39,7 +39,10 @@
 // Life: not created -> Start -> window (state line only) -> WatchPrinter ->
 // job rows shown -> job ended (job-end) -> Stop -> destroyed. After an error
 // the printing code leaves the window open with the error in the state line
-// until the user closes it (abort), then stops it.
+// (ShowFailure) until the user closes it (abort), then stops it. A failed
+// window reads as one: the state band turns red, the "Printed" row reads
+// "Not printed", the bar shows nothing printed, and pages the spooler never
+// reported are not shown as "0/0".
 #pragma once
 
 #include "ui/button.h"
@@ -76,6 +79,9 @@ public:
     // window or the text is empty.
     bool SetStateText(UINT stringId);
     bool SetStateTextStr(const wchar_t* text);
+    // The print failed: the text in the state line, and the window shows a
+    // failure from now on. False when there is no window.
+    bool ShowFailure(const wchar_t* text);
     // The printer row; only before the watcher runs.
     bool SetPrinterName(const wchar_t* name);
     // Opens the printer (by the name set) and starts watching the job. Only
@@ -106,6 +112,9 @@ public:
         bool polling;       // the watcher polls (the spooler gives no notifications)
         bool waiting;       // the printing code waits for the job
         DWORD jobId;
+        bool failed;        // ShowFailure: the print failed
+        std::wstring pages;     // what the pages row reads ("%u/%u"; empty after a failure the spooler told nothing of)
+        std::wstring outcome;   // what the row above the bar reads: "Printed" or "Not printed"
     };
     View Read() const;
     HANDLE ThreadHandle() const { return uiThread_; }
@@ -155,7 +164,9 @@ private:
     bool polling_ = false;
     bool waiting_ = false;             // WaitJob waits
     DWORD jobId_ = 0;
+    bool failed_ = false;              // ShowFailure
     std::wstring labels_[5];           // "Printer:", "Task status:", "Task position:", "Pages:", "Printed"
+    std::wstring notPrinted_;          // "Not printed", in place of "Printed" after a failure
     DButton cancel_;
     HFONT font_ = nullptr;             // the forms font
     int clientWidth_ = 0, clientHeight_ = 0;

@@ -1,10 +1,14 @@
 // The profile dialog "Profiles of printers": the list of printer profiles
 // with their names, and the commands to choose, set up, add, delete and
-// rename profiles.
+// rename profiles. A profile whose stored set-up cannot be read is listed
+// marked as such: it cannot be chosen or renamed, only deleted or set up
+// again ("Change"), which stores it whole.
 #include "printing/printerprofile.h"
 
 #include "app/inputtext.h"
 #include "foundation/globals.h"
+#include "foundation/messages.h"
+#include "foundation/textutil.h"
 #include "resources/resource.h"
 #include "resources/strings.h"
 #include "ui/dialogtexts.h"
@@ -42,12 +46,45 @@ PrinterProfile* Selected(HWND dialog, LRESULT* index = nullptr)
     return reinterpret_cast<PrinterProfile*>(SendMessageW(List(dialog), LB_GETITEMDATA, i, 0));
 }
 
+// What the list box shows for a profile: its name, marked when it cannot be read.
+std::wstring ItemText(const PrinterProfile* profile)
+{
+    if (profile->Readable())
+        return profile->name;
+    std::wstring text = LoadText(IDS_PROFILE_UNREADABLE_ITEM);
+    const size_t at = text.find(L"%1");
+    if (at != std::wstring::npos)
+        text.replace(at, 2, profile->DisplayName());
+    return text;
+}
+
 LRESULT AddItem(HWND dialog, const PrinterProfile* profile)
 {
-    const LRESULT i = SendMessageW(List(dialog), LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(profile->name.c_str()));
+    const std::wstring text = ItemText(profile);
+    const LRESULT i = SendMessageW(List(dialog), LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
     if (i >= 0)
         SendMessageW(List(dialog), LB_SETITEMDATA, i, reinterpret_cast<LPARAM>(profile));
     return i;
+}
+
+// Shows the item's text again (after a rename or a repair), selected.
+void RefreshItem(HWND dialog, LRESULT index, const PrinterProfile* profile)
+{
+    const std::wstring text = ItemText(profile);
+    SendMessageW(List(dialog), LB_DELETESTRING, index, 0);
+    SendMessageW(List(dialog), LB_INSERTSTRING, index, reinterpret_cast<LPARAM>(text.c_str()));
+    SendMessageW(List(dialog), LB_SETITEMDATA, index, reinterpret_cast<LPARAM>(profile));
+    SendMessageW(List(dialog), LB_SETCURSEL, index, 0);
+}
+
+// A profile that cannot be read is told about instead of being used.
+bool RefuseUnreadable(HWND dialog, const PrinterProfile* profile)
+{
+    if (profile->Readable())
+        return false;
+    MessageBoxIdFormat(dialog, 0, MB_OK | MB_ICONEXCLAMATION, IDS_PROFILE_UNREADABLE, profile->DisplayName().c_str(),
+                       ProfileErrorText(profile->readError).c_str());
+    return true;
 }
 
 PrinterProfilePtr HandleOf(ProfileDialog* state, const PrinterProfile* profile)
@@ -73,17 +110,32 @@ void OnInit(HWND dialog, ProfileDialog* state)
 void OnChoose(HWND dialog, ProfileDialog* state)
 {
     PrinterProfile* profile = Selected(dialog);
-    if (!profile)
+    if (!profile || RefuseUnreadable(dialog, profile))
         return;
     state->chosen = HandleOf(state, profile);
     EndModal(dialog, IDOK);
 }
 
+// Sets the profile up; one that could not be read is stored whole again
+// (under its GUID: a key whose name is no GUID can only be deleted).
 void OnChange(HWND dialog, ProfileDialog* state)
 {
-    PrinterProfile* profile = Selected(dialog);
-    if (profile && profile->EditSetup(dialog))
-        state->list->SaveProfile(*profile);
+    LRESULT index;
+    PrinterProfile* profile = Selected(dialog, &index);
+    if (!profile)
+        return;
+    const bool repair = !profile->Readable();
+    if (repair && profile->guid == GUID()) {
+        RefuseUnreadable(dialog, profile);
+        return;
+    }
+    if (!profile->EditSetup(dialog))
+        return;
+    state->list->SaveProfile(*profile);
+    if (repair) {
+        profile->readError = ERROR_SUCCESS;
+        RefreshItem(dialog, index, profile);
+    }
 }
 
 void OnAdd(HWND dialog, ProfileDialog* state)
@@ -93,7 +145,7 @@ void OnAdd(HWND dialog, ProfileDialog* state)
         return;
     PrinterProfilePtr profile = state->list->Add(name);
     if (!profile->EditSetup(dialog)) {
-        state->list->Remove(profile.Get());
+        state->list->Remove(profile.Get());   // never stored: nothing to delete
         return;
     }
     try {
@@ -112,15 +164,21 @@ void OnDelete(HWND dialog, ProfileDialog* state)
     PrinterProfile* profile = Selected(dialog, &index);
     if (!profile)
         return;
+    const std::wstring name = profile->DisplayName();
+    LONG code = ERROR_SUCCESS;
+    if (!state->list->Remove(profile, &code)) {
+        MessageBoxIdFormat(dialog, 0, MB_OK | MB_ICONERROR, IDS_PROFILE_DELETE_ERROR, name.c_str(),
+                           ProfileErrorText(code).c_str());
+        return;
+    }
     SendMessageW(List(dialog), LB_DELETESTRING, index, 0);
-    state->list->Remove(profile);
 }
 
 void OnRename(HWND dialog, ProfileDialog*)
 {
     LRESULT index;
     PrinterProfile* profile = Selected(dialog, &index);
-    if (!profile)
+    if (!profile || RefuseUnreadable(dialog, profile))
         return;
     wchar_t name[257];
     wcsncpy(name, profile->name.c_str(), 256);
@@ -128,10 +186,7 @@ void OnRename(HWND dialog, ProfileDialog*)
     if (InputText(dialog, name, 257, IDS_ENTER_PRINTER_PROFILE_NAME, TRUE) <= 0)
         return;
     profile->name = name;
-    SendMessageW(List(dialog), LB_DELETESTRING, index, 0);
-    SendMessageW(List(dialog), LB_INSERTSTRING, index, reinterpret_cast<LPARAM>(name));
-    SendMessageW(List(dialog), LB_SETITEMDATA, index, reinterpret_cast<LPARAM>(profile));
-    SendMessageW(List(dialog), LB_SETCURSEL, index, 0);
+    RefreshItem(dialog, index, profile);
 }
 
 void OnCommand(HWND dialog, ProfileDialog* state, int id)

@@ -5,6 +5,7 @@
 #include "forms/fielddesc.h"
 #include "forms/fieldvalue.h"
 #include "forms/reportdesc.h"
+#include "printing/printtext.h"
 #include "resources/strings.h"
 
 #include <algorithm>
@@ -27,11 +28,12 @@ int TextLineHeight(HDC dc)
     return metrics.tmHeight;
 }
 
-// Measures a text in a column `width` wide: its height.
+// Measures a text in a column `width` wide: its height. Texts are measured
+// and drawn by one layout (printing/printtext.h), so a cell holds what its
+// measure promised.
 int MeasureText(HDC dc, const wchar_t* text, int length, int width, UINT format)
 {
-    RECT area = {0, 0, width, 0};
-    const int height = DrawTextW(dc, text, length, &area, format | DT_CALCRECT);
+    const int height = MeasurePrintText(dc, text, length, width, format);
     if (height < 0)
         Fail(IDS_TEXT_HEIGHT_ERROR);
     return height;
@@ -39,17 +41,19 @@ int MeasureText(HDC dc, const wchar_t* text, int length, int width, UINT format)
 
 void DrawCell(HDC dc, const wchar_t* text, int length, int x, int top, int width, int height, UINT format)
 {
-    RECT area = {x, top, x + width, top + height};
-    if (DrawTextW(dc, text, length, &area, format) < 1)
+    const RECT area = {x, top, x + width, top + height};
+    if (DrawPrintText(dc, text, length, area, format) < 1)
         Fail(IDS_TEXT_PRINT_ERROR);
 }
 
-// A clip to [top, bottom) across the printable width for the life of the scope.
+// A clip to [top, bottom) for the life of the scope: the slice of a band
+// higher than the page. Across, it leaves the whole page: it cuts between
+// lines, never a text's end.
 class SliceClip {
 public:
     SliceClip(HDC dc, int width, int top, int bottom) : dc_(dc), saved_(SaveDC(dc))
     {
-        IntersectClipRect(dc_, -1, top, width + 1, bottom);
+        IntersectClipRect(dc_, -width, top, 2 * width + 1, bottom);
     }
     ~SliceClip()
     {

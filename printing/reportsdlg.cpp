@@ -12,13 +12,16 @@
 #include <commctrl.h>
 #include <commdlg.h>
 
+#include <algorithm>
 #include <cwchar>
 #include <string>
+#include <vector>
 
 namespace {
 
 const wchar_t kReportsKey[] = L"PrintReport";
 const int kNameChars = 512;
+const int kValueNameChars = 16383;
 
 bool ChooseCfgFile(HWND owner, const wchar_t* folder, wchar_t* path)
 {
@@ -65,13 +68,13 @@ HWND List(HWND dialog)
 
 std::wstring Cell(HWND dialog, int row, int column)
 {
-    wchar_t text[kNameChars + 1] = L"";
+    std::vector<wchar_t> text(kValueNameChars + 1, 0);   // a registry value's name at its longest
     LVITEMW item = {};
     item.iSubItem = column;
-    item.pszText = text;
-    item.cchTextMax = kNameChars + 1;
+    item.pszText = text.data();
+    item.cchTextMax = static_cast<int>(text.size());
     SendMessageW(List(dialog), LVM_GETITEMTEXTW, row, reinterpret_cast<LPARAM>(&item));
-    return text;
+    return text.data();
 }
 
 void SetCell(HWND dialog, int row, int column, const wchar_t* text)
@@ -97,6 +100,39 @@ int AddRow(HWND dialog, const wchar_t* name, const wchar_t* file)
 int SelectedRow(HWND dialog)
 {
     return static_cast<int>(SendMessageW(List(dialog), LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
+}
+
+// Each column as wide as its widest text (its header's or a row's), the room
+// left to the last one: names are never cut while the list has room, and a
+// list too narrow for them scrolls across rather than cut them.
+void FitColumns(HWND dialog)
+{
+    const int kPadding = 16;   // the list view's margins around a cell's text
+    HWND list = List(dialog);
+    const int rows = static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
+    int widths[2] = {0, 0};
+    for (int column = 0; column < 2; ++column) {
+        wchar_t header[64] = L"";
+        LVCOLUMNW info = {};
+        info.mask = LVCF_TEXT;
+        info.pszText = header;
+        info.cchTextMax = 64;
+        SendMessageW(list, LVM_GETCOLUMNW, column, reinterpret_cast<LPARAM>(&info));
+        int widest = static_cast<int>(SendMessageW(list, LVM_GETSTRINGWIDTHW, 0, reinterpret_cast<LPARAM>(header)));
+        for (int row = 0; row < rows; ++row) {
+            const std::wstring text = Cell(dialog, row, column);
+            const int width =
+                static_cast<int>(SendMessageW(list, LVM_GETSTRINGWIDTHW, 0, reinterpret_cast<LPARAM>(text.c_str())));
+            widest = std::max(widest, width);
+        }
+        widths[column] = widest + kPadding;
+    }
+    RECT client = {};
+    GetClientRect(list, &client);
+    if (widths[0] + widths[1] < client.right)
+        widths[1] = client.right - widths[0];
+    for (int column = 0; column < 2; ++column)
+        SendMessageW(list, LVM_SETCOLUMNWIDTH, column, MAKELPARAM(widths[column], 0));
 }
 
 // The row of the report name (names compare as the registry does, ignoring
@@ -168,12 +204,18 @@ bool OnInit(HWND dialog)
         return false;
     if (created)
         return true;
+    // Buffers as large as the key's largest name and value: a long value (a
+    // file stored with its folder) is listed, not a failure of the dialog.
+    DWORD maxName = 0, maxData = 0;
+    if (RegQueryInfoKeyW(key.Get(), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &maxName, &maxData,
+                         nullptr, nullptr) != ERROR_SUCCESS)
+        return false;
+    std::vector<wchar_t> name(maxName + 2), file(maxData / sizeof(wchar_t) + 2);
     for (DWORD index = 0;; ++index) {
-        wchar_t name[kNameChars + 1];
-        wchar_t file[MAX_PATH + 1];
-        DWORD nameChars = kNameChars + 1, fileBytes = sizeof file - sizeof(wchar_t), type = 0;
-        const LONG status = RegEnumValueW(key.Get(), index, name, &nameChars, nullptr, &type,
-                                          reinterpret_cast<BYTE*>(file), &fileBytes);
+        DWORD nameChars = static_cast<DWORD>(name.size());
+        DWORD fileBytes = static_cast<DWORD>((file.size() - 1) * sizeof(wchar_t)), type = 0;
+        const LONG status = RegEnumValueW(key.Get(), index, name.data(), &nameChars, nullptr, &type,
+                                          reinterpret_cast<BYTE*>(file.data()), &fileBytes);
         if (status == ERROR_NO_MORE_ITEMS)
             return true;
         if (status != ERROR_SUCCESS)
@@ -181,7 +223,7 @@ bool OnInit(HWND dialog)
         file[fileBytes / sizeof(wchar_t)] = 0;
         if (type != REG_SZ)
             file[0] = 0;
-        AddRow(dialog, name, file);
+        AddRow(dialog, name.data(), file.data());
     }
 }
 
@@ -264,6 +306,7 @@ INT_PTR CALLBACK ReportsDialogProc(HWND dialog, UINT message, WPARAM wParam, LPA
     if (message == WM_INITDIALOG) {
         if (!OnInit(dialog))
             EndModal(dialog, -1);
+        FitColumns(dialog);
         return TRUE;
     }
     if (message != WM_COMMAND || HIWORD(wParam) != BN_CLICKED)
@@ -276,9 +319,10 @@ INT_PTR CALLBACK ReportsDialogProc(HWND dialog, UINT message, WPARAM wParam, LPA
         case IDC_REPORT_EDIT_NAME: OnEditReportName(dialog); break;
         case IDC_REPORT_EDIT: OnEdit(dialog); break;
         case IDC_REPORT_EDIT_ANY_FILE: OnEditAnyFile(dialog); break;
-        case IDCANCEL: EndModal(dialog, 1); break;
+        case IDCANCEL: EndModal(dialog, 1); return TRUE;
         default: return FALSE;
         }
+        FitColumns(dialog);
     } catch (const ReportFailure& failure) {
         MessageBoxId(dialog, failure.text, MB_OK | MB_ICONERROR);
         EndModal(dialog, -1);

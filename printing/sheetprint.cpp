@@ -12,6 +12,7 @@
 #include "printing/printfonts.h"
 #include "printing/printsettings.h"
 #include "printing/printstatewnd.h"
+#include "printing/printtext.h"
 #include "printing/reportlayout.h"
 #include "resources/strings.h"
 
@@ -157,17 +158,25 @@ void PrintReportHeader(PrintJob& job)
         job.PrintText(company.c_str(), static_cast<int>(company.size()), PrintFlags::kCentre);
         printed = true;
     }
-    // The phone at the right and the address at the left share one line.
-    const std::wstring phone = HeaderValue(key.Get(), L"Phon");
+    // The address at the left and the phone at the right share one line when
+    // both fit on it apart; else each has a line of its own.
     const std::wstring address = HeaderValue(key.Get(), L"Address");
-    if (!address.empty())
-        job.PrintText(address.c_str(), static_cast<int>(address.size()), PrintFlags::kLeft | PrintFlags::kKeepY);
-    if (!phone.empty())
-        job.PrintText(phone.c_str(), static_cast<int>(phone.size()), PrintFlags::kRight | PrintFlags::kKeepY);
-    if (!phone.empty() || !address.empty()) {
+    const std::wstring phone = HeaderValue(key.Get(), L"Phon");
+    const int addressLength = static_cast<int>(address.size()), phoneLength = static_cast<int>(phone.size());
+    if (!address.empty() && !phone.empty() &&
+        job.TextWidth(address.c_str(), addressLength) + job.TextWidth(L"  ", 2) +
+                job.TextWidth(phone.c_str(), phoneLength) <=
+            job.PrintableWidth()) {
+        job.PrintText(address.c_str(), addressLength, PrintFlags::kLeft | PrintFlags::kKeepY);
+        job.PrintText(phone.c_str(), phoneLength, PrintFlags::kRight | PrintFlags::kKeepY);
         job.y += job.lineHeight;
-        printed = true;
+    } else {
+        if (!address.empty())
+            job.PrintText(address.c_str(), addressLength, PrintFlags::kLeft);
+        if (!phone.empty())
+            job.PrintText(phone.c_str(), phoneLength, PrintFlags::kRight);
     }
+    printed = printed || !address.empty() || !phone.empty();
     if (printed) {
         job.y += job.lineHeight / 2;
         job.DrawHLine();
@@ -186,58 +195,105 @@ void PrintReportHeader(PrintJob& job)
 
 namespace {
 
-// How far below the cursor the base font's text starts so that it stands on
-// the labels' baseline (the labels are in print font 1).
-int BaselineOffset(PrintJob& job)
-{
-    TEXTMETRICW labels = {}, values = {};
+// A line of labels (print font 1) and their values (print font 2): both stand
+// on one baseline, and a value starts where its label, drawn as measured,
+// ends (the labels end in a blank), so that no font makes them meet.
+class LabelLine {
+public:
+    explicit LabelLine(PrintJob& job) : job_(job)
     {
-        JobFont font(job, Font1.Handle());
-        GetTextMetricsW(job.GetDC(), &labels);
-    }
-    {
+        {
+            JobFont font(job, Font1.Handle());
+            GetTextMetricsW(job.GetDC(), &label_);
+        }
         JobFont font(job, Font2.Handle());
-        GetTextMetricsW(job.GetDC(), &values);
+        GetTextMetricsW(job.GetDC(), &value_);
     }
-    return labels.tmAscent > values.tmAscent ? labels.tmAscent - values.tmAscent : 0;
-}
 
-// A value on the current line, standing on the labels' baseline.
-void PrintValue(PrintJob& job, int offset, const wchar_t* text, int length)
-{
-    job.y += offset;
-    job.PrintInline(text ? text : L"", text ? length : 0);
-    job.y -= offset;
-}
+    int Ascent() const { return std::max(label_.tmAscent, value_.tmAscent); }
+    // From the line's top to the rule under it.
+    int Height() const { return Ascent() + std::max(label_.tmDescent, value_.tmDescent); }
+    // From the line's top to the next line's.
+    int Step() const { return Height() + std::max(label_.tmExternalLeading, value_.tmExternalLeading); }
+    // The height of a value line (the lines of a value that breaks).
+    int ValueStep() const { return value_.tmHeight + value_.tmExternalLeading; }
+
+    int LabelWidth(const std::wstring& text) const { return Width(Font1, text.c_str(), static_cast<int>(text.size())); }
+    int ValueWidth(const wchar_t* text, int length) const { return Width(Font2, text, length); }
+
+    // Draws a label with its left edge at x on the line whose top is `top`;
+    // returns where it ends.
+    int Label(int x, int top, const std::wstring& text) const
+    {
+        JobFont font(job_, Font1.Handle());
+        return x + DrawPrintLine(job_.GetDC(), x, top + Ascent() - label_.tmAscent, text.c_str(),
+                                 static_cast<int>(text.size()));
+    }
+    // Draws a value from x, broken into lines up to `right` when it is wider;
+    // returns the number of lines drawn (at least 1).
+    int Value(int x, int right, int top, const wchar_t* text, int length) const
+    {
+        JobFont font(job_, Font2.Handle());
+        const RECT area = {x, top + Ascent() - value_.tmAscent, right, 0};
+        std::vector<PrintLine> lines;
+        LayOutPrintText(job_.GetDC(), text, length, right - x, DT_NOPREFIX | DT_WORDBREAK, &lines);
+        DrawPrintText(job_.GetDC(), text, length, area, DT_NOPREFIX | DT_WORDBREAK);
+        return std::max(1, static_cast<int>(lines.size()));
+    }
+
+private:
+    int Width(const PrintFont& font, const wchar_t* text, int length) const
+    {
+        JobFont selected(job_, font.Handle());
+        return job_.TextWidth(text, length);
+    }
+
+    PrintJob& job_;
+    TEXTMETRICW label_ = {}, value_ = {};
+};
 
 }  // namespace
 
 void PrintPatientLines(PrintJob& job, const wchar_t* name, int nameLength, const wchar_t* birthday,
                        int birthdayLength)
 {
+    if (!name)
+        nameLength = 0;
+    if (!birthday)
+        birthdayLength = 0;
     const std::wstring nameLabel = LoadText(IDS_PRINT_LABEL_NAME);
     const std::wstring birthLabel = LoadText(IDS_PRINT_LABEL_BIRTH_DATE) + L" ";
-    const int offset = BaselineOffset(job);
-    int nameAt = 0, birthAt = 0, labelHeight = 0;
-    {
-        JobFont font(job, Font1.Handle());
-        labelHeight = job.lineHeight;
-        job.x = 0;
-        job.PrintInline(nameLabel.c_str(), static_cast<int>(nameLabel.size()));
-        nameAt = job.x;
-        const int fieldEnd = std::min(kNameLineEnd, job.PrintableWidth());
-        job.DrawLine(nameAt, job.y + job.lineHeight, fieldEnd, job.y + job.lineHeight);
-        job.x = fieldEnd;
-        job.PrintInline(birthLabel.c_str(), static_cast<int>(birthLabel.size()));
-        birthAt = job.x;
-        job.DrawLine(birthAt, job.y + job.lineHeight, job.PrintableWidth(), job.y + job.lineHeight);
+    const LabelLine line(job);
+    const int width = job.PrintableWidth();
+    const int nameAt = line.LabelWidth(nameLabel);
+    const int apart = line.LabelWidth(L" ");
+    // The name's field ends at 11 cm, or past the name when it is longer; the
+    // birth date follows on the same line when it fits there, else on a line
+    // of its own, and a name wider than the page breaks into lines.
+    const int nameWidth = line.ValueWidth(name, nameLength);
+    int fieldEnd = std::max(std::min(kNameLineEnd, width), nameAt + nameWidth + apart);
+    const int birthWidth = line.LabelWidth(birthLabel) + line.ValueWidth(birthday, birthdayLength);
+    const bool oneLine = fieldEnd + birthWidth <= width;
+    if (!oneLine)
+        fieldEnd = width;
+
+    const int top = job.y;
+    const int nameLines = line.Value(nameAt, width, top, name, nameLength);
+    line.Label(0, top, nameLabel);
+    const int rule = top + line.Height() + (nameLines - 1) * line.ValueStep();
+    job.DrawLine(nameAt, rule, fieldEnd, rule);
+    job.y = top + line.Step() + (nameLines - 1) * line.ValueStep();
+    if (oneLine) {
+        const int birthAt = line.Label(fieldEnd, top, birthLabel);
+        line.Value(birthAt, width, top, birthday, birthdayLength);
+        job.DrawLine(birthAt, rule, width, rule);
+    } else {
+        const int birthTop = job.y;
+        const int birthAt = line.Label(0, birthTop, birthLabel);
+        line.Value(birthAt, width, birthTop, birthday, birthdayLength);
+        job.DrawLine(birthAt, birthTop + line.Height(), width, birthTop + line.Height());
+        job.y = birthTop + line.Step();
     }
-    JobFont font(job, Font2.Handle());
-    job.x = nameAt;
-    PrintValue(job, offset, name, nameLength);
-    job.x = birthAt;
-    PrintValue(job, offset, birthday, birthdayLength);
-    job.y += std::max(job.lineHeight, labelHeight);
     job.x = 0;
 }
 
@@ -245,19 +301,12 @@ void PrintExamDate(PrintJob& job, const FILETIME& date)
 {
     const std::wstring label = LoadText(IDS_PRINT_LABEL_EXAM_DATE) + L" ";
     const std::wstring text = FormatDate(date);
-    const int offset = BaselineOffset(job);
-    int labelHeight = 0;
-    {
-        JobFont font(job, Font1.Handle());
-        labelHeight = job.lineHeight;
-        job.x = 0;
-        job.PrintInline(label.c_str(), static_cast<int>(label.size()));
-    }
-    JobFont font(job, Font2.Handle());
-    const int dateAt = job.x;
-    PrintValue(job, offset, text.c_str(), static_cast<int>(text.size()));
-    job.y += std::max(job.lineHeight, labelHeight);
-    job.DrawLine(dateAt, job.y, dateAt + kDateUnderline, job.y);
+    const LabelLine line(job);
+    const int top = job.y;
+    const int dateAt = line.Label(0, top, label);
+    line.Value(dateAt, job.PrintableWidth(), top, text.c_str(), static_cast<int>(text.size()));
+    job.DrawLine(dateAt, top + line.Height(), dateAt + kDateUnderline, top + line.Height());
+    job.y = top + line.Step();
     job.x = 0;
 }
 
@@ -268,16 +317,14 @@ void PrintNote(PrintJob& job, const wchar_t* text, int length)
 {
     HDC dc = job.GetDC();
     const int width = job.PrintableWidth();
-    RECT area = {0, 0, width, 0};
-    const int height = DrawTextW(dc, text, length, &area, DT_CALCRECT | DT_NOPREFIX | DT_WORDBREAK);
+    const int height = MeasurePrintText(dc, text, length, width, DT_NOPREFIX | DT_WORDBREAK);
     if (height <= 0)
         return;
     TEXTMETRICW metrics = {};
     GetTextMetricsW(dc, &metrics);
     job.y += metrics.tmHeight / 4;   // clear of the line under the date
     PrintBand(job, height, metrics.tmHeight, [&](int top, int, int, bool, bool) {
-        RECT draw = {0, top, width, top + height};
-        DrawTextW(dc, text, length, &draw, DT_NOPREFIX | DT_WORDBREAK);
+        DrawPrintText(dc, text, length, RECT{0, top, width, top + height}, DT_NOPREFIX | DT_WORDBREAK);
     });
     if (job.y >= job.PrintableHeight())
         job.NewPage();

@@ -230,7 +230,7 @@ HRESULT Command::EnsurePrepared(REFIID iid)
         return PostError(iid, DB_E_ERRORSINCOMMAND, problem.sqlState.c_str(), problem.nativeError, problem.message,
                          L"Statement: " + text_);
     if (translated_.kind == StatementKind::Procedure || translated_.kind == StatementKind::IdentityInsert ||
-        translated_.kind == StatementKind::Backup) {
+        translated_.kind == StatementKind::Backup || translated_.kind == StatementKind::CheckDatabase) {
         // The provider runs these itself: no SQLite statement, no result columns.
         size_t n = translated_.paramTypes.size();
         paramTypes_ = translated_.paramTypes;
@@ -528,6 +528,8 @@ HRESULT Command::Execute(IUnknown* outer, REFIID riid, DBPARAMS* params, DBROWCO
             return session_->SetIdentityInsert(translated_.identityTable, translated_.identityOn, text_);
         case StatementKind::Backup:
             return session_->Backup(translated_.backupCatalog, translated_.backupPath, text_);
+        case StatementKind::CheckDatabase:
+            return session_->CheckDatabase(text_);
         case StatementKind::Procedure: {
             std::vector<InValue> values;
             for (DBCOUNTITEM s = 0; s < sets; ++s) {

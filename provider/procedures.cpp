@@ -164,6 +164,30 @@ HRESULT Session::RunProcedure(Procedure procedure, const std::vector<InValue>& a
                              name + L" at \"" + failedStep + L"\"");
 }
 
+namespace {
+
+// Copies the open database into a new file at `file` (the backup API takes a
+// consistent snapshot page by page); *target is the file's connection, to be
+// closed by the caller. An SQLite result code.
+int WriteBackupOf(sqlite3* db, const std::wstring& file, sqlite3** target)
+{
+    std::string utf8 = ToUtf8(file);
+    int rc = sqlite3_open_v2(utf8.c_str(), target, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+    if (rc != SQLITE_OK)
+        return rc;
+    sqlite3_backup* backup = sqlite3_backup_init(*target, "main", db, "main");
+    if (!backup)
+        return sqlite3_extended_errcode(*target);
+    rc = sqlite3_backup_step(backup, -1);
+    const int finish = sqlite3_backup_finish(backup);
+    rc = rc == SQLITE_DONE ? finish : rc;
+    if (rc == SQLITE_OK)
+        rc = sqlite3_exec(*target, "PRAGMA journal_mode=DELETE", nullptr, nullptr, nullptr);
+    return rc;
+}
+
+}  // namespace
+
 HRESULT Session::Backup(const std::wstring& catalog, const std::wstring& path, const std::wstring& statement)
 {
     std::wstring current = source_->Catalog();
@@ -174,24 +198,19 @@ HRESULT Session::Backup(const std::wstring& catalog, const std::wstring& path, c
                          L"Statement: " + statement);
     // WITH INIT: the backup file is written anew. It is written beside the
     // old one first and put in its place only when complete, so a failed
-    // backup never costs the previous one.
+    // backup never costs the previous one while the disk has room for both;
+    // on a disk without room for a second copy the old one makes room, so
+    // that backups go on where the disk holds one.
     std::wstring partial = path + L".partial";
     DeleteFileW(partial.c_str());
     sqlite3* target = nullptr;
-    std::string utf8 = ToUtf8(partial);
-    int rc = sqlite3_open_v2(utf8.c_str(), &target, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
-    if (rc == SQLITE_OK) {
-        // The backup API copies a consistent snapshot page by page.
-        sqlite3_backup* backup = sqlite3_backup_init(target, "main", db_, "main");
-        if (!backup) {
-            rc = sqlite3_errcode(target);
-        } else {
-            rc = sqlite3_backup_step(backup, -1);
-            int finish = sqlite3_backup_finish(backup);
-            rc = rc == SQLITE_DONE ? finish : rc;
-        }
-        if (rc == SQLITE_OK)
-            rc = sqlite3_exec(target, "PRAGMA journal_mode=DELETE", nullptr, nullptr, nullptr);
+    int rc = WriteBackupOf(db_, partial, &target);
+    if ((rc & 0xff) == SQLITE_FULL && GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES) {
+        sqlite3_close_v2(target);
+        target = nullptr;
+        DeleteFileW(partial.c_str());
+        if (DeleteFileW(path.c_str()))
+            rc = WriteBackupOf(db_, partial, &target);
     }
     std::wstring message = target ? FromUtf8(sqlite3_errmsg(target)) : FromUtf8(sqlite3_errstr(rc));
     sqlite3_close_v2(target);
@@ -208,6 +227,32 @@ HRESULT Session::Backup(const std::wstring& catalog, const std::wstring& path, c
                          L"The database backup cannot be written to \"" + path + L"\": " + message + L".",
                          L"Statement: " + statement);
     }
+    return S_OK;
+}
+
+HRESULT Session::CheckDatabase(const std::wstring& statement)
+{
+    sqlite3_stmt* check = nullptr;
+    int rc = sqlite3_prepare_v2(db_, "PRAGMA integrity_check(20)", -1, &check, nullptr);
+    if (rc != SQLITE_OK)
+        return PostSqliteFailure(IID_ICommand, rc, FromUtf8(sqlite3_errmsg(db_)), L"sqlite3_prepare_v2",
+                                 L"PRAGMA integrity_check");
+    std::wstring findings;
+    while ((rc = sqlite3_step(check)) == SQLITE_ROW) {
+        const unsigned char* line = sqlite3_column_text(check, 0);
+        std::wstring text = line ? FromUtf8(reinterpret_cast<const char*>(line)) : std::wstring();
+        if (text == L"ok")
+            continue;
+        findings += findings.empty() ? L"" : L"; ";
+        findings += text;
+    }
+    const std::wstring message = FromUtf8(sqlite3_errmsg(db_));
+    sqlite3_finalize(check);
+    if (rc != SQLITE_DONE)
+        return PostSqliteFailure(IID_ICommand, rc, message, L"sqlite3_step", L"PRAGMA integrity_check");
+    if (!findings.empty())
+        return PostError(IID_ICommand, DB_E_ERRORSINCOMMAND, L"HY000", 8939,
+                         L"The database is damaged: " + findings + L".", L"Statement: " + statement);
     return S_OK;
 }
 

@@ -80,6 +80,9 @@ public:
     // BACKUP DATABASE `catalog` TO DISK=`path` WITH INIT: a consistent copy
     // of the database file, written anew; the catalog must be the current one.
     HRESULT Backup(const std::wstring& catalog, const std::wstring& path, const std::wstring& statement);
+    // DBCC CHECKDB: SQLite's integrity check of the whole file; a damaged
+    // database fails with the check's first findings.
+    HRESULT CheckDatabase(const std::wstring& statement);
 
     // IUnknown
     HRESULT WINAPI QueryInterface(REFIID riid, void** out) override;

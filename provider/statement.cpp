@@ -289,6 +289,8 @@ public:
             IdentityInsert();
         } else if (AtWord(L"BACKUP")) {
             Backup();
+        } else if (AtWord(L"DBCC")) {
+            CheckDatabase();
         } else if (AtOp(L"{")) {
             Call();
         } else if (At().kind == Tok::End || AtOp(L";")) {
@@ -1750,6 +1752,17 @@ private:
         if (!TakeWord(L"INIT"))
             Fail(L"BACKUP DATABASE is supported WITH INIT only: the backup file is written anew.");
         out_.kind = StatementKind::Backup;
+    }
+
+    // DBCC CHECKDB, optionally WITH NO_INFOMSGS: the whole open database.
+    void CheckDatabase()
+    {
+        ExpectWord(L"DBCC");
+        if (!TakeWord(L"CHECKDB"))
+            Fail(L"Of the DBCC statements only DBCC CHECKDB is supported.");
+        if (TakeWord(L"WITH") && !TakeWord(L"NO_INFOMSGS"))
+            Fail(L"DBCC CHECKDB takes only WITH NO_INFOMSGS.");
+        out_.kind = StatementKind::CheckDatabase;
     }
 
     void Call()

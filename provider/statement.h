@@ -54,7 +54,8 @@ enum class StatementKind {
     Other,           // DDL: no rows, no count
     Procedure,       // a stored procedure of the provider
     IdentityInsert,  // SET IDENTITY_INSERT
-    Backup           // BACKUP DATABASE
+    Backup,          // BACKUP DATABASE
+    CheckDatabase    // DBCC CHECKDB
 };
 
 // The provider's stored procedures.

@@ -98,15 +98,34 @@ CREATE TABLE Modality (
 );
 GO
 
--- The database merge's ledger: which image of which other database became
--- which image here. A row is written in the same transaction as the image,
--- so an image whose source could not be marked merged afterwards is known
--- and never copied twice. SourceDb is the other database's folder, its full
--- path in capitals. The merge creates the table in an older database.
+-- The ledger that earlier database merges wrote: which image of which other
+-- database (SourceDb, its folder's full path in capitals) became which image
+-- here. Merges no longer write it (a folder does not tell a database apart:
+-- one recreated there reuses the keys); they read it once to give the images
+-- it names their identities. It stays for the databases that hold its rows.
 CREATE TABLE MergeLedger (
     SourceDb nvarchar (260) NOT NULL,
     SourceSnimok int NOT NULL,
     Snimok int NOT NULL,
     CONSTRAINT PK_MergeLedger PRIMARY KEY CLUSTERED (SourceDb, SourceSnimok)
+);
+GO
+
+-- The database's identity for the merge, a GUID in braces: one row, made by
+-- the first merge that meets the database. A merge refuses a database whose
+-- identity is its own.
+CREATE TABLE MergeDatabase (
+    DbGuid nvarchar (38) NOT NULL CONSTRAINT PK_MergeDatabase PRIMARY KEY CLUSTERED
+);
+GO
+
+-- The identities of the images that took part in a merge: an image and every
+-- copy of it on the other workstations share one GUID, so that no merge, in
+-- whatever direction, takes an image twice. An image without a row here has
+-- never left this database. The merge creates both tables in an older
+-- database.
+CREATE TABLE MergeSnimok (
+    Guid nvarchar (38) NOT NULL CONSTRAINT PK_MergeSnimok PRIMARY KEY CLUSTERED,
+    Snimok int NOT NULL CONSTRAINT UQ_MergeSnimok_Snimok UNIQUE
 );
 GO

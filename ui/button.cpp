@@ -329,6 +329,18 @@ void DButton::Layout()
                captionWidth, iconWidth_, &captionX_, &iconX_);
 }
 
+bool DButton::ContentFits() const
+{
+    // A line's cell is a little higher than its letters: an eighth of it, at
+    // most, may fall outside above and below without cutting a letter.
+    auto inside = [this](int x, int y, int w, int h, int slack) {
+        return w <= 0 || h <= 0 ||
+               (x >= 0 && y >= -slack && x + w <= clientWidth_ && y + h <= clientHeight_ + slack);
+    };
+    return inside(iconX_, iconY_, icon_ ? iconWidth_ : 0, iconHeight_, 0) &&
+           inside(captionX_, captionY_, caption_ ? captionWidth_ : 0, lineCount_ * lineHeight_, lineHeight_ / 16);
+}
+
 int DButton::CalcHeight() const
 {
     int captionPart = caption_ ? lineCount_ * lineHeight_ + shadowOffset_ + 3 * lineHeight_ / 2 : 0;

@@ -151,6 +151,11 @@ public:
     int GetTextWidth() const { return captionWidth_; }
     // Twice the border width: what the border takes from the width or height.
     int GetMargin() const { return 2 * borderWidth_; }
+    // Whether the icon and the caption, where the layout puts them, lie inside
+    // the client area (the caption's lines may lose an eighth of their height
+    // to the edges, none of their letters): false when a caption too long or
+    // too high for the button is cut.
+    bool ContentFits() const;
     // Shows a tip beside the button: placement bits 0x3 (1 left edge, 2 right
     // edge, else the centre) and 0xC (4 top edge, 8 bottom edge, else the centre).
     bool SetToolTip(UINT placement, const wchar_t* text, int length);

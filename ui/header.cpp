@@ -448,6 +448,19 @@ void DHeader::DrawColumn(HDC dc, const Column& column, bool first) const
     LineTo(dc, left, h - 1);
 }
 
+bool DHeader::ColumnTextFits(int index) const
+{
+    if (index < 0 || index >= count_ || columns_[index].length <= 0 || !dc_)
+        return true;
+    const Column& column = columns_[index];
+    // The room DrawColumn gives the text: from left + 2 to right - 2 (right - 1 in the first column).
+    const int room = column.width - (index == 0 ? 4 : 5);
+    ScopedSelect font(dc_, font_ ? static_cast<HGDIOBJ>(font_) : GetCurrentObject(dc_, OBJ_FONT));
+    SIZE size = {};
+    GetTextExtentPoint32W(dc_, column.Text(), column.length, &size);
+    return size.cx <= room;
+}
+
 void DHeader::Paint(HDC dc)
 {
     if (clientWidth_ <= 0 || clientHeight_ <= 0 || !dc)

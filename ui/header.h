@@ -114,6 +114,9 @@ public:
     // The caption (not terminated) and its length; null for none.
     const wchar_t* GetColumnText(int index, int* length) const;
     int GetTotalWidth() const { return totalWidth_; }
+    // Whether the column's caption, in the header's font, fits the room its
+    // column gives it (the column less its edges); true without a caption.
+    bool ColumnTextFits(int index) const;
     DWORD GetDragState() const { return dragState_; }
     int GetDragX() const { return dragX_; }
 

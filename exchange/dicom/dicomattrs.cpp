@@ -312,8 +312,9 @@ void FillDicomAttributes(const DPicturePtr& handle, DicomAttrList& list, const D
     list.AddInt(L"Accession Number", (LONG)picture->imageId);
     list.AddDate(L"Patient's Birth Date", patient.GetBirthday());
     list.AddText(L"Patient's Sex", patient.GetSex() ? L"M" : L"F");
+    // The patient's key is unsigned: 0xFFFFFFFF is 4294967295, never -1.
     wchar_t id[16];
-    _snwprintf(id, 15, L"%i", (int)patient.GetPatientId());
+    _snwprintf(id, 15, L"%lu", (unsigned long)patient.GetPatientId());
     id[15] = 0;
     list.AddText(L"Patient ID", id);
     const FILETIME when = picture->imageDate;

@@ -105,13 +105,13 @@ DicomAcquisition ReadDicomAcquisition();
 
 // Appends the attributes of one picture, in this order: Patient's Name (the
 // three name parts), Accession Number, Patient's Birth Date, Patient's Sex
-// ("M"/"F"), Patient ID, Study Date, Study Time, Study Description
-// ("Tobal"), Study ID, Series Date, Series Time, Series Number (1), [View
-// Position], Image Date, Image Time, Image Number (1), Patient Orientation
-// ("P", "F"), Rows, Columns, Bits Allocated (16: the section holds two bytes
-// a pixel), Bits Stored (the picture's depth), Pixel Representation (0),
-// [KVP], [Distance Source to Detector], [Exposure Time], [Exposure], [Image
-// Area Dose Product], Pixel Spacing (down, across), Window Center (half the
-// picture's maximum value), Window Width (the maximum value). The bracketed
-// ones only when `acquisition` gives them.
+// ("M"/"F"), Patient ID (the unsigned key in decimal), Study Date, Study
+// Time, Study Description ("Tobal"), Study ID, Series Date, Series Time,
+// Series Number (1), [View Position], Image Date, Image Time, Image Number
+// (1), Patient Orientation ("P", "F"), Rows, Columns, Bits Allocated (16:
+// the section holds two bytes a pixel), Bits Stored (the picture's depth),
+// Pixel Representation (0), [KVP], [Distance Source to Detector], [Exposure
+// Time], [Exposure], [Image Area Dose Product], Pixel Spacing (down,
+// across), Window Center (half the picture's maximum value), Window Width
+// (the maximum value). The bracketed ones only when `acquisition` gives them.
 void FillDicomAttributes(const DPicturePtr& picture, DicomAttrList& list, const DicomAcquisition& acquisition);

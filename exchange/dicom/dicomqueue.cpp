@@ -24,6 +24,7 @@ struct Column
     int width;
 };
 const Column kColumns[] = {{L"Снимок", 200}, {L"Число попыток", 50}, {L"Ошибка", 100}};
+const int kColumnMargin = 16;   // the header's space around a title
 
 // The rows of a queue answer: a one-dimensional array of VARIANTs, each
 // itself such an array with at least [text, text, number].
@@ -108,7 +109,10 @@ void DicomQueueWindow::OnInitDialog(HWND dialog)
         LVCOLUMNW column = {};
         column.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM;
         column.pszText = const_cast<wchar_t*>(kColumns[i].title);
-        column.cx = kColumns[i].width;
+        // At least as wide as the title with the header's margins: "Число
+        // попыток" does not fit the 50 pixels of its column.
+        const int title = (int)SendMessageW(list_, LVM_GETSTRINGWIDTHW, 0, reinterpret_cast<LPARAM>(column.pszText));
+        column.cx = kColumns[i].width > title + kColumnMargin ? kColumns[i].width : title + kColumnMargin;
         column.iSubItem = i;
         SendMessageW(list_, LVM_INSERTCOLUMNW, i, reinterpret_cast<LPARAM>(&column));
     }
@@ -144,17 +148,20 @@ bool DicomQueueWindow::OnCommand(WORD id)
             else
                 client.Delete(text);
         }
-        FillList();
+        // A server that did not answer (the user was told) is not asked again.
+        if (DicomExportClient::Answering())
+            FillList();
         return true;
     }
     case IDC_DICOM_DELETE_ALL: {
         const int count = (int)SendMessageW(list_, LVM_GETITEMCOUNT, 0, 0);
-        for (int i = 0; i < count; ++i) {
+        for (int i = 0; i < count && DicomExportClient::Answering(); ++i) {
             if (!ItemText(i, text))
                 break;
             client.Delete(text);
         }
-        FillList();
+        if (DicomExportClient::Answering())
+            FillList();
         return true;
     }
     default:

@@ -14,6 +14,10 @@
 // "Инициализация"). Only the three buttons fill the list again; choosing
 // another target does not. The server's answers are checked for their shape
 // before they are shown: rows that are no [text, text, number] are left out.
+// Each call of the server is bounded (dicomclient.h): the window stays
+// painted while it waits, and after a call the server did not answer in time
+// it asks the server nothing more until the server answers again (the list
+// keeps what it showed).
 // A WM_QUIT that the window did not post (the program ends) ends the window
 // too and is posted again for the loop outside.
 #pragma once

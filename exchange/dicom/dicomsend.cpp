@@ -13,6 +13,8 @@
 
 #include <string.h>
 
+#include <memory>
+
 namespace {
 
 const INT_PTR kCancelled = -2;
@@ -82,30 +84,31 @@ int ChooseTarget(DicomExportClient& client, HWND owner)
 }
 
 // The picture's pixels as a PixelSection. Error gives the section's failure
-// code (0: made); the section goes with the object. It is made on the
-// calling thread: a helper thread started here and waited for without a
-// limit was seen never to start under a loaded Wine, which hung the program.
+// code (0: made); the section goes with the object until Take hands it to
+// the server's call. It is made on the calling thread: a helper thread
+// started here and waited for without a limit was seen never to start under
+// a loaded Wine, which hung the program.
 class SectionMaker
 {
 public:
     SectionMaker(const void* pixels, size_t bytes)
     {
         try {
-            section_ = new PixelSection(DicomExportClient::kSectionName, pixels, bytes);
+            section_.reset(new PixelSection(DicomExportClient::kSectionName, pixels, bytes));
         } catch (DWORD code) {
             error_ = code;
         } catch (...) {
             error_ = ERROR_NOT_ENOUGH_MEMORY;
         }
     }
-    ~SectionMaker() { delete section_; }
     SectionMaker(const SectionMaker&) = delete;
     SectionMaker& operator=(const SectionMaker&) = delete;
 
     DWORD Error() const { return error_; }
+    std::unique_ptr<PixelSection> Take() { return std::move(section_); }
 
 private:
-    PixelSection* section_ = nullptr;
+    std::unique_ptr<PixelSection> section_;
     DWORD error_ = 0;
 };
 
@@ -143,72 +146,6 @@ size_t PixelBytes(const DPicturePtr& picture)
 
 }  // namespace
 
-PixelSection::PixelSection(const wchar_t* name, const void* pixels, size_t bytes)
-{
-    wchar_t folder[MAX_PATH], path[MAX_PATH];
-    const DWORD length = GetTempPathW(MAX_PATH, folder);
-    if (length == 0 || length >= MAX_PATH || !GetTempFileNameW(folder, L"zdc", 0, path)) {
-        const DWORD error = GetLastError();
-        LogCallFailure(L"GetTempFileNameW", folder, error);
-        throw error;
-    }
-    // Deleted when the last handle (ours, or the section's) goes.
-    file_ = CreateFileW(path, GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                        FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
-    if (file_ == INVALID_HANDLE_VALUE) {
-        const DWORD error = GetLastError();
-        DeleteFileW(path);
-        LogCallFailure(L"CreateFileW", path, error);
-        throw error;
-    }
-    DWORD done = 0;
-    if (!WriteFile(file_, pixels, (DWORD)bytes, &done, nullptr) || done != bytes) {
-        const DWORD error = done != bytes && GetLastError() == NO_ERROR ? ERROR_HANDLE_DISK_FULL : GetLastError();
-        CloseHandle(file_);
-        file_ = INVALID_HANDLE_VALUE;
-        LogCallFailure(L"WriteFile", path, error);
-        throw error;
-    }
-    mapping_ = CreateFileMappingW(file_, nullptr, PAGE_READWRITE, 0, (DWORD)bytes, name);
-    if (!mapping_ || GetLastError() == ERROR_ALREADY_EXISTS) {
-        // Someone else's section: its size is not ours, and its reader is not ours either.
-        const DWORD error = mapping_ ? (DWORD)ERROR_ALREADY_EXISTS : GetLastError();
-        if (mapping_)
-            CloseHandle(mapping_);
-        mapping_ = nullptr;
-        CloseHandle(file_);
-        file_ = INVALID_HANDLE_VALUE;
-        LogCallFailure(L"CreateFileMappingW", name, error);
-        throw error;
-    }
-}
-
-namespace {
-
-DWORD WINAPI CloseInBackground(void* file)
-{
-    CloseHandle(static_cast<HANDLE>(file));
-    return 0;
-}
-
-}  // namespace
-
-PixelSection::~PixelSection()
-{
-    if (mapping_)
-        CloseHandle(mapping_);
-    if (file_ == INVALID_HANDLE_VALUE)
-        return;
-    // The section is gone with its handle. Deleting its file gives back
-    // megabytes of cached pages, which takes as long as writing them: that
-    // happens on a thread of its own, not in the user's way.
-    HANDLE closer = CreateThread(nullptr, 0, CloseInBackground, file_, 0, nullptr);
-    if (closer)
-        CloseHandle(closer);
-    else
-        CloseHandle(file_);
-}
-
 int SendPictureToDicomServer(const DPicturePtr& picture, HWND owner)
 {
     const size_t bytes = PixelBytes(picture);
@@ -228,8 +165,10 @@ int SendPictureToDicomServer(const DPicturePtr& picture, HWND owner)
         if (index == (int)kCancelled)
             return 0;
         // Only now the section: a cancelled choice makes none.
-        PixelSection section(DicomExportClient::kSectionName, picture->GetBits(), bytes);
-        return WithAttributes(picture, [&](SAFEARRAY* array) { return client.SendPicture(index, array); });
+        std::unique_ptr<PixelSection> section(
+            new PixelSection(DicomExportClient::kSectionName, picture->GetBits(), bytes));
+        return WithAttributes(picture,
+                              [&](SAFEARRAY* array) { return client.SendPicture(index, array, std::move(section)); });
     } catch (HRESULT code) {
         ShowErrorCodeBox((DWORD)code);
     } catch (DWORD code) {
@@ -256,5 +195,6 @@ int SaveImageAsDicomFile(const DPicturePtr& picture, HWND owner, const wchar_t* 
         ShowErrorCodeBox(error);
         return 0;
     }
-    return WithAttributes(picture, [&](SAFEARRAY* array) { return client.SaveImage(fileName, array); });
+    return WithAttributes(picture,
+                          [&](SAFEARRAY* array) { return client.SaveImage(fileName, array, section.Take()); });
 }

@@ -8,44 +8,20 @@
 // for one in dialog 253 (Cancel ends quietly, before any section exists);
 // make the section with the pixels; fill the attributes; call SendImage.
 // Save: the same without the targets and the dialog, with SaveImage and the
-// file name; its section is made on a thread of its own while the client
-// connects.
+// file name; its section is made before the client connects.
 //
 // A failure thrown on the way (the section, the dialog, the connection, the
-// attribute operations) is shown with the system's text for its code; the
-// section is closed on every path. The server's own failures are shown by
-// the client.
+// attribute operations) is shown with the system's text for its code (or the
+// code itself where the system has no text). The section goes with the
+// server's call (dicomclient.h): it is closed when the call ends, or, when the
+// server did not answer in time, when it answers at last. The server's own
+// failures, and a server that does not answer, are shown by the client.
 #pragma once
 
+#include "exchange/dicom/pixelsection.h"
 #include "images/pixels/picture.h"
 
 #include <windows.h>
-
-// The pixels of one call: a section named kSectionName of width x height x
-// 2 bytes, holding the source raster row after row as unsigned 16-bit
-// little-endian values, which the server opens by its name during the call.
-// The section lies on a temporary file that the pixels are written into with
-// one write and that is deleted when the section closes (on a thread of its
-// own: giving back its cached pages costs as much as writing them): a
-// page-file section
-// would take its pages one fault at a time, which under Wine (whose page-file
-// sections are files of its server) costs three times the write of the same
-// bytes. A section of that name that exists already (another sender's, of
-// whatever size) is refused with ERROR_ALREADY_EXISTS rather than reused.
-class PixelSection
-{
-public:
-    // Throws the Win32 error code (DWORD) when the file cannot be made or
-    // written, or the section cannot be made or is not new.
-    PixelSection(const wchar_t* name, const void* pixels, size_t bytes);
-    ~PixelSection();
-    PixelSection(const PixelSection&) = delete;
-    PixelSection& operator=(const PixelSection&) = delete;
-
-private:
-    HANDLE file_ = INVALID_HANDLE_VALUE;
-    HANDLE mapping_ = nullptr;
-};
 
 // 1 when the server took the image into a target's queue, else 0.
 int SendPictureToDicomServer(const DPicturePtr& picture, HWND owner);

@@ -3,6 +3,7 @@
 
 #include "resources/strings.h"
 
+#include <stddef.h>
 #include <string.h>
 
 #include <memory>
@@ -78,45 +79,161 @@ unsigned ReadBmpLayout(ByteSource& in, BmpLayout& out)
     return 0;
 }
 
+namespace {
+
+// The most bytes read at once: as many whole rows as fit, or pieces of whole
+// pixels of a row that alone is larger. One read a row cost about a
+// microsecond a row under Wine, which made a tall picture of one pixel's
+// width take seconds. A block this size stays in the cache between its read
+// and its conversion.
+const uint32_t kReadBlock = 256u * 1024u;
+
+// The rows of one read block, converted by the kernels below: `rows` file
+// rows of `width` pixels, `srcStride` bytes apart, into picture rows
+// `dstStride` values apart (negative when the file runs bottom-up). Each
+// kernel returns the largest value it wrote (or `top`, when larger). They
+// stay small functions of their own: inlined into the reader they ran
+// several times slower. A picture one pixel wide has a kernel of its own:
+// a row loop a pixel cost twice as much.
+struct RowBlock
+{
+    const uint8_t* src;
+    uint32_t srcStride;
+    uint32_t rows;
+    uint32_t width;
+    uint16_t* dst;
+    ptrdiff_t dstStride;
+};
+
+// Palette indexes to the grey values of `grey`; two running maxima, so that
+// one pixel does not wait for the comparison of the one before.
+__attribute__((noinline)) unsigned GreyOfIndexes(const RowBlock& block, const uint16_t* __restrict grey, unsigned top)
+{
+    unsigned top0 = top, top1 = 0;
+    for (uint32_t r = 0; r < block.rows; ++r) {
+        const uint8_t* __restrict s = block.src + (size_t)r * block.srcStride;
+        uint16_t* __restrict d = block.dst + (ptrdiff_t)r * block.dstStride;
+        uint32_t x = 0;
+        for (; x + 2 <= block.width; x += 2) {
+            const unsigned v = grey[s[x]], w = grey[s[x + 1]];
+            d[x] = (uint16_t)v;
+            d[x + 1] = (uint16_t)w;
+            top0 = v > top0 ? v : top0;
+            top1 = w > top1 ? w : top1;
+        }
+        if (x < block.width) {
+            const unsigned v = grey[s[x]];
+            d[x] = (uint16_t)v;
+            top0 = v > top0 ? v : top0;
+        }
+    }
+    return top0 > top1 ? top0 : top1;
+}
+
+// Blue-green-red triples to the mean of the three, through `third` (the sum
+// of three bytes to a third of it: no division a pixel).
+__attribute__((noinline)) unsigned GreyOfTriples(const RowBlock& block, const uint16_t* __restrict third, unsigned top)
+{
+    for (uint32_t r = 0; r < block.rows; ++r) {
+        const uint8_t* __restrict s = block.src + (size_t)r * block.srcStride;
+        uint16_t* __restrict d = block.dst + (ptrdiff_t)r * block.dstStride;
+        for (uint32_t x = 0; x < block.width; ++x, s += 3) {
+            const unsigned v = third[s[0] + s[1] + s[2]];
+            d[x] = (uint16_t)v;
+            top = v > top ? v : top;
+        }
+    }
+    return top;
+}
+
+__attribute__((noinline)) unsigned GreyOfIndexColumn(const RowBlock& block, const uint16_t* __restrict grey,
+                                                     unsigned top)
+{
+    const uint8_t* __restrict s = block.src;
+    uint16_t* __restrict d = block.dst;
+    for (uint32_t r = 0; r < block.rows; ++r, s += block.srcStride) {
+        const unsigned v = grey[*s];
+        d[(ptrdiff_t)r * block.dstStride] = (uint16_t)v;
+        top = v > top ? v : top;
+    }
+    return top;
+}
+
+__attribute__((noinline)) unsigned GreyOfTripleColumn(const RowBlock& block, const uint16_t* __restrict third,
+                                                      unsigned top)
+{
+    const uint8_t* __restrict s = block.src;
+    uint16_t* __restrict d = block.dst;
+    for (uint32_t r = 0; r < block.rows; ++r, s += block.srcStride) {
+        const unsigned v = third[s[0] + s[1] + s[2]];
+        d[(ptrdiff_t)r * block.dstStride] = (uint16_t)v;
+        top = v > top ? v : top;
+    }
+    return top;
+}
+
+}  // namespace
+
 unsigned ReadBmpPixels(ByteSource& in, const BmpLayout& layout, uint16_t* raster, uint16_t* maxValue)
 {
     *maxValue = 0;
-    // The grey value of each palette index; indexes beyond the palette stay 0.
-    uint8_t grey[256] = {};
-    if (layout.bitsPerPixel == 8) {
+    const bool indexed = layout.bitsPerPixel == 8;
+    // The grey value of each palette index (indexes beyond the palette stay
+    // 0), or the third of each sum of three bytes.
+    uint16_t table[3 * 255 + 1] = {};
+    if (indexed) {
         uint8_t palette[1024];
         if (layout.paletteEntries < 1 || layout.paletteEntries > 256 ||
             !in.ReadAt(layout.paletteOffset, palette, layout.paletteEntries * 4))
             return IDS_BMP_SEEK_ERROR;
         for (uint32_t i = 0; i < layout.paletteEntries; ++i)
-            grey[i] = (uint8_t)((palette[4 * i] + palette[4 * i + 1] + palette[4 * i + 2]) / 3);
-    } else if (layout.bitsPerPixel != 24) {
+            table[i] = (uint16_t)((palette[4 * i] + palette[4 * i + 1] + palette[4 * i + 2]) / 3);
+    } else if (layout.bitsPerPixel == 24) {
+        for (unsigned sum = 0; sum <= 3 * 255; ++sum)
+            table[sum] = (uint16_t)(sum / 3);
+    } else {
         return IDS_BMP_COLOR_COUNT;
     }
-
-    std::unique_ptr<uint8_t[]> row(new (std::nothrow) uint8_t[layout.rowSize]);
-    if (!row)
-        return IDS_BMP_OUT_OF_MEMORY;
-    const int32_t width = layout.width;
     unsigned top = 0;
-    for (int32_t fileRow = 0; fileRow < layout.height; ++fileRow) {
-        if (!in.ReadAt((uint64_t)layout.pixelOffset + (uint64_t)fileRow * layout.rowSize, row.get(), layout.rowSize))
-            return IDS_BMP_SEEK_ERROR;
-        // Bottom-up files hold the last picture row first.
-        const int32_t y = layout.topDown ? fileRow : layout.height - 1 - fileRow;
-        uint16_t* dst = raster + (size_t)y * (size_t)width;
-        const uint8_t* src = row.get();
-        if (layout.bitsPerPixel == 8) {
-            for (int32_t x = 0; x < width; ++x) {
-                const unsigned v = grey[src[x]];
-                dst[x] = (uint16_t)v;
-                top = v > top ? v : top;
-            }
-        } else {
-            for (int32_t x = 0; x < width; ++x, src += 3) {
-                const unsigned v = (src[0] + src[1] + src[2]) / 3u;
-                dst[x] = (uint16_t)v;
-                top = v > top ? v : top;
+    auto convert = [&](const RowBlock& block) {
+        if (block.width == 1)
+            top = indexed ? GreyOfIndexColumn(block, table, top) : GreyOfTripleColumn(block, table, top);
+        else
+            top = indexed ? GreyOfIndexes(block, table, top) : GreyOfTriples(block, table, top);
+    };
+
+    const uint32_t bytesPerPixel = layout.bitsPerPixel / 8;
+    const uint32_t width = (uint32_t)layout.width;
+    const uint32_t height = (uint32_t)layout.height;
+    const uint32_t rowsPerBlock = layout.rowSize <= kReadBlock ? kReadBlock / layout.rowSize : 0;
+    const uint32_t pixelsPerPiece = kReadBlock / bytesPerPixel;
+    const uint32_t blockBytes = rowsPerBlock ? rowsPerBlock * layout.rowSize : pixelsPerPiece * bytesPerPixel;
+    std::unique_ptr<uint8_t[]> buffer(new (std::nothrow) uint8_t[blockBytes]);
+    if (!buffer)
+        return IDS_BMP_OUT_OF_MEMORY;
+    // Bottom-up files hold the last picture row first.
+    const ptrdiff_t step = layout.topDown ? (ptrdiff_t)width : -(ptrdiff_t)width;
+    auto pictureRow = [&](uint32_t fileRow) {
+        const uint32_t y = layout.topDown ? fileRow : height - 1 - fileRow;
+        return raster + (size_t)y * width;
+    };
+    if (rowsPerBlock) {
+        for (uint32_t first = 0; first < height; first += rowsPerBlock) {
+            const uint32_t rows = height - first < rowsPerBlock ? height - first : rowsPerBlock;
+            if (!in.ReadAt((uint64_t)layout.pixelOffset + (uint64_t)first * layout.rowSize, buffer.get(),
+                           rows * layout.rowSize))
+                return IDS_BMP_SEEK_ERROR;
+            convert(RowBlock{buffer.get(), layout.rowSize, rows, width, pictureRow(first), step});
+        }
+    } else {
+        for (uint32_t fileRow = 0; fileRow < height; ++fileRow) {
+            const uint64_t rowStart = (uint64_t)layout.pixelOffset + (uint64_t)fileRow * layout.rowSize;
+            uint16_t* dst = pictureRow(fileRow);
+            for (uint32_t x = 0; x < width; x += pixelsPerPiece) {
+                const uint32_t count = width - x < pixelsPerPiece ? width - x : pixelsPerPiece;
+                if (!in.ReadAt(rowStart + (uint64_t)x * bytesPerPixel, buffer.get(), count * bytesPerPixel))
+                    return IDS_BMP_SEEK_ERROR;
+                convert(RowBlock{buffer.get(), 0, 1, count, dst + x, 0});
             }
         }
     }

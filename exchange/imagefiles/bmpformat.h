@@ -14,6 +14,9 @@
 // every pixel row must lie inside the file, whatever the header's image size
 // claims; width and height must be positive and their product small enough
 // to be held twice in memory. A palette index beyond the palette reads as 0.
+// The pixels are read in blocks of whole rows (pieces of whole pixels of a
+// row longer than a block), never a read a row: the cost stays a few times a
+// copy of the file's bytes whatever the picture's shape (bench/import_bench).
 //
 // Writing (BuildGreyBmp): 8 bits per pixel, a grey-ramp palette of 256
 // entries, rows bottom-up, each padded with zeros to a multiple of 4 bytes,
@@ -21,7 +24,7 @@
 //
 // Failures are the string-table ids of the import's messages:
 //   742 a header cannot be read          743 not a BMP, or a damaged header
-//   744 compressed                       745 no memory for a row
+//   744 compressed                       745 no memory for the read block
 //   746 palette or pixels not in the file 747 neither 8 nor 24 bits per pixel
 #pragma once
 

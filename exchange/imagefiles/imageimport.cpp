@@ -13,6 +13,8 @@
 #include "images/files/snimokdb.h"
 #include "images/files/xmgfile.h"
 #include "resources/strings.h"
+#include "ui/threadwait.h"
+#include "ui/wait_cursor.h"
 
 namespace {
 
@@ -194,34 +196,72 @@ DPicturePtr ImportXmgFile(HANDLE file, DWORD patientId, int ask)
     }
 }
 
+namespace {
+
+// The file as the reader's input, painting the thread's windows between reads
+// once the interval has passed since the last time.
+class PaintingSource : public FileSource
+{
+public:
+    PaintingSource(HANDLE file, DWORD everyMs) : FileSource(file), everyMs_(everyMs), last_(GetTickCount()) {}
+    bool ReadAt(uint64_t offset, void* dst, uint32_t count) override
+    {
+        const bool read = FileSource::ReadAt(offset, dst, count);
+        if (GetTickCount() - last_ >= everyMs_) {
+            WaitKeepingPainted(0, nullptr, 0);
+            last_ = GetTickCount();
+        }
+        return read;
+    }
+
+private:
+    DWORD everyMs_;
+    DWORD last_;
+};
+
+}  // namespace
+
+unsigned ReadBmpPicture(HANDLE file, DPicturePtr& picture, DWORD paintEveryMs)
+{
+    picture = DPicturePtr();
+    PaintingSource source(file, paintEveryMs);
+    BmpLayout layout;
+    unsigned error = ReadBmpLayout(source, layout);
+    if (error)
+        return error;
+    DPicturePtr read;
+    if (!read.CreateNew() || !read->AllocShared(layout.width, layout.height))
+        return IDS_BMP_OUT_OF_MEMORY;
+    uint16_t top = 0;
+    error = ReadBmpPixels(source, layout, read->GetBits(), &top);
+    if (error)
+        return error;
+    DPicture* p = read.Get();
+    FILETIME created = {};
+    GetFileTime(file, &created, nullptr, nullptr);
+    p->imageDate = created;
+    p->displayOffset = 0;
+    p->displayWidth = 256;
+    p->bitsPerPixel = 8;
+    // The largest value is the picture's maximum.
+    p->levels = top > 0 ? top : 1;
+    p->spacingX = p->spacingY = kXmgDefaultSpacing;
+    p->stored = 0;
+    p->RefreshWork();
+    picture = read;
+    return 0;
+}
+
 DPicturePtr ImportBmpFile(HANDLE file, DWORD patientId)
 {
     try {
-        FileSource source(file);
-        BmpLayout layout;
-        unsigned error = ReadBmpLayout(source, layout);
-        if (error)
-            throw (UINT)error;
         DPicturePtr picture;
-        if (!picture.CreateNew() || !picture->AllocShared(layout.width, layout.height))
-            throw (UINT)IDS_BMP_OUT_OF_MEMORY;
-        uint16_t top = 0;
-        error = ReadBmpPixels(source, layout, picture->GetBits(), &top);
+        gWaitCursor.Begin();
+        const unsigned error = ReadBmpPicture(file, picture);
+        gWaitCursor.End();
         if (error)
             throw (UINT)error;
-        DPicture* p = picture.Get();
-        FILETIME created = {};
-        GetFileTime(file, &created, nullptr, nullptr);
-        p->imageDate = created;
-        p->displayOffset = 0;
-        p->displayWidth = 256;
-        p->bitsPerPixel = 8;
-        // The largest value is the picture's maximum.
-        p->levels = top > 0 ? top : 1;
-        p->spacingX = p->spacingY = kXmgDefaultSpacing;
-        p->stored = 0;
-        p->RefreshWork();
-        AttachPatient(p, patientId);
+        AttachPatient(picture.Get(), patientId);
         return picture;
     } catch (...) {
         ShowImportFailure(IDS_BMP_IMPORT, IDS_UNKNOWN_EXCEPTION);

@@ -31,6 +31,13 @@ DPicturePtr ImportImageFile(HWND owner, DWORD patientId, int ask);
 // The two readers on an open file; their failures are shown.
 DPicturePtr ImportXmgFile(HANDLE file, DWORD patientId, int ask);
 DPicturePtr ImportBmpFile(HANDLE file, DWORD patientId);
+// ImportBmpFile's reading: the picture of a BMP file with the import's
+// display settings and the file's creation time, attached to no patient yet;
+// 0, or the string-table id of the failure (picture then empty). The largest
+// file the reader takes is read in a third of a second from the cache, but a
+// slow disk or share takes longer: between its reads, once `paintEveryMs`
+// have passed, the thread's windows are painted (ui/threadwait.h).
+unsigned ReadBmpPicture(HANDLE file, DPicturePtr& picture, DWORD paintEveryMs = 100);
 
 // The patient of an ".xmg" file's text block in Patient: 1 found (its key in
 // *patientId), 0 not found, -1 a database failure (shown under "Patient

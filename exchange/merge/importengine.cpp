@@ -85,6 +85,88 @@ std::wstring NoPatientText(LONG id)
     return result;
 }
 
+// A new identity: a GUID in its usual braces, 38 characters.
+std::wstring NewIdentity()
+{
+    GUID guid;
+    wchar_t text[40] = {};
+    if (FAILED(CoCreateGuid(&guid)) || StringFromGUID2(guid, text, 40) != 39) {
+        DODBSetError(E_FAIL, IDS_DB_EXECUTE_COMMAND, L"CoCreateGuid");
+        ThrowDatabaseError();
+    }
+    return text;
+}
+
+// A statement with one text parameter, run without rows.
+void RunWithText(const DODBPtr<DODBSession>& session, const wchar_t* sql, const std::wstring& text)
+{
+    BoundStatement statement(session, sql);
+    if (!statement.Params().SetStr(1, text.c_str(), (int)text.size()))
+        ThrowDatabaseError();
+    statement.Run();
+}
+
+// The first column of the first row as text; empty when there is none.
+std::wstring TextOfFirstRow(BoundStatement& query)
+{
+    if (!query.First())
+        return std::wstring();
+    int length = 0;
+    const wchar_t* text = RowTextPtr(query.Row(), 0, &length);
+    return text ? std::wstring(text, (size_t)length) : std::wstring();
+}
+
+std::wstring IdentityOf(const DODBPtr<DODBSession>& session, LONG image)
+{
+    BoundStatement query(session, kIdentityOfImageSql);
+    if (!query.Params().SetValI4(1, image))
+        ThrowDatabaseError();
+    return TextOfFirstRow(query);
+}
+
+bool ImageDate(const DODBPtr<DODBSession>& session, LONG image, FILETIME* date)
+{
+    BoundStatement query(session, kImageDateSql);
+    if (!query.Params().SetValI4(1, image))
+        ThrowDatabaseError();
+    return query.First() && !query.Row()->IsNull(0) && RowDate(query.Row(), 0, date);
+}
+
+// A transaction of a session, told to the link while it is open: aborted
+// unless committed.
+class Transaction {
+public:
+    Transaction(const DODBPtr<DODBSession>& session, IImportLink* link) : session_(session), link_(link)
+    {
+        const HRESULT hr = session_->BeginTx();
+        if (FAILED(hr))
+            throw DODBErrors(hr, TRUE);
+        open_ = true;
+        link_->SetInTransaction(true);
+    }
+    ~Transaction()
+    {
+        if (open_)
+            session_->AbortTx();
+        link_->SetInTransaction(false);
+    }
+    Transaction(const Transaction&) = delete;
+    Transaction& operator=(const Transaction&) = delete;
+    void Commit()
+    {
+        const HRESULT hr = session_->CommitSync();
+        if (FAILED(hr))
+            throw DODBErrors(hr, TRUE);
+        open_ = false;
+        link_->SetInTransaction(false);
+    }
+
+private:
+    const DODBPtr<DODBSession>& session_;
+    IImportLink* link_;
+    bool open_ = false;
+};
+
 }  // namespace
 
 ImportDBCls::ImportDBCls(DThreadChannel* channel, IImportLink* link) : channel_(channel), link_(link)
@@ -155,12 +237,134 @@ void ImportDBCls::EnsureImportedColumn()
     alter.Run();
 }
 
-void ImportDBCls::EnsureLedger()
+void ImportDBCls::EnsureIdentityTables(const DODBPtr<DODBSession>& session)
 {
-    if (ColumnExists(local_, kLedgerKeyColumn, kLedgerTable))
+    if (!ColumnExists(session, kDatabaseKeyColumn, kDatabaseTable)) {
+        BoundStatement create(session, kCreateDatabaseTableSql);
+        create.Run();
+    }
+    if (!ColumnExists(session, kImageKeyColumn, kImageTable)) {
+        BoundStatement create(session, kCreateImageTableSql);
+        create.Run();
+    }
+}
+
+// The database's identity, made the first time it is asked for.
+std::wstring ImportDBCls::DatabaseIdentity(const DODBPtr<DODBSession>& session)
+{
+    {
+        BoundStatement query(session, kDatabaseIdentitySql);
+        std::wstring identity = TextOfFirstRow(query);
+        if (!identity.empty())
+            return identity;
+    }
+    Transaction tx(session, link_);
+    BoundStatement query(session, kDatabaseIdentitySql);
+    std::wstring identity = TextOfFirstRow(query);
+    if (identity.empty()) {
+        identity = NewIdentity();
+        RunWithText(session, kInsertDatabaseIdentitySql, identity);
+    }
+    tx.Commit();
+    return identity;
+}
+
+void ImportDBCls::RefuseThisDatabase()
+{
+    sourceDb_ = DatabaseIdentity(sourceSession_);
+    localDb_ = DatabaseIdentity(local_);
+    if (sourceDb_ != localDb_)
         return;
-    BoundStatement create(local_, kCreateLedgerSql);
-    create.Run();
+    // This very database, or a copy of it made elsewhere (a workstation
+    // installed from another's backup): a new identity written here is seen
+    // at once through the other session only when it is the same database.
+    localDb_ = NewIdentity();
+    RunWithText(local_, kRenewDatabaseIdentitySql, localDb_);
+    if (DatabaseIdentity(sourceSession_) == localDb_)
+        ThrowMergeErrorWith(IDS_MERGE_OWN_DATABASE, settings_.dbPath.c_str());
+}
+
+void ImportDBCls::ReadIdentities()
+{
+    sourceIdentities_.clear();
+    localIdentities_.clear();
+    localIdentityOf_.clear();
+    {
+        BoundStatement query(sourceSession_, kImageIdentitiesSql);
+        query.Execute();
+        while (query.Next()) {
+            int length = 0;
+            const wchar_t* text = RowTextPtr(query.Row(), 0, &length);
+            LONG image = 0;
+            if (text && RowInt(query.Row(), 1, &image))
+                sourceIdentities_[image] = std::wstring(text, (size_t)length);
+        }
+    }
+    BoundStatement query(local_, kImageIdentitiesSql);
+    query.Execute();
+    while (query.Next()) {
+        int length = 0;
+        const wchar_t* text = RowTextPtr(query.Row(), 0, &length);
+        LONG image = 0;
+        if (!text || !RowInt(query.Row(), 1, &image))
+            continue;
+        localIdentities_.insert(std::wstring(text, (size_t)length));
+        localIdentityOf_[image] = std::wstring(text, (size_t)length);
+    }
+}
+
+void ImportDBCls::LinkEarlierMerges()
+{
+    if (!ColumnExists(local_, kLedgerKeyColumn, kLedgerTable))
+        return;
+    // (image there, image here) pairs of earlier merges from this folder whose
+    // image here has no identity yet.
+    std::vector<std::pair<LONG, LONG>> pairs;
+    {
+        BoundStatement query(local_, kLedgerRowsSql);
+        if (!query.Params().SetStr(1, identity_.c_str(), (int)identity_.size()))
+            ThrowDatabaseError();
+        query.Execute();
+        while (query.Next()) {
+            LONG there = 0, here = 0;
+            if (RowInt(query.Row(), 0, &there) && RowInt(query.Row(), 1, &here) && !localIdentityOf_.count(here))
+                pairs.push_back(std::make_pair(there, here));
+        }
+    }
+    // The same image only when both rows still show the same picture's date.
+    std::vector<std::pair<LONG, LONG>> same;
+    for (const auto& pair : pairs) {
+        FILETIME there = {}, here = {};
+        if (ImageDate(sourceSession_, pair.first, &there) && ImageDate(local_, pair.second, &here) &&
+            CompareFileTime(&there, &here) == 0)
+            same.push_back(pair);
+    }
+    if (same.empty())
+        return;
+    // Their identities, there first: a run ended between the two commits
+    // finds the identity there and gives it here the next time.
+    std::vector<std::wstring> identities;
+    {
+        Transaction tx(sourceSession_, link_);
+        for (const auto& pair : same) {
+            std::wstring identity = IdentityOf(sourceSession_, pair.first);
+            if (identity.empty()) {
+                identity = NewIdentity();
+                InsertIdentity(sourceSession_, identity, pair.first);
+            }
+            identities.push_back(identity);
+        }
+        tx.Commit();
+    }
+    Transaction tx(local_, link_);
+    for (size_t i = 0; i < same.size(); ++i) {
+        BoundStatement query(local_, kImageOfIdentitySql);
+        if (!query.Params().SetStr(1, identities[i].c_str(), (int)identities[i].size()))
+            ThrowDatabaseError();
+        if (!query.First())
+            InsertIdentity(local_, identities[i], same[i].second);
+    }
+    tx.Commit();
 }
 
 void ImportDBCls::ReadImageRows()
@@ -185,14 +389,20 @@ void ImportDBCls::ReadImageRows()
                 ThrowMergeErrorWith(IDS_MERGE_VALUE_TYPE, settings_.snimok[i].name.c_str());
             image.extra.push_back(value);
         }
-        rows_.push_back(std::move(image));
+        const auto known = sourceIdentities_.find(image.id);
+        if (known != sourceIdentities_.end())
+            image.identity = known->second;
+        if (!image.identity.empty() && localIdentities_.count(image.identity))
+            here_.push_back(image.id);
+        else
+            rows_.push_back(std::move(image));
     }
 }
 
 void ImportDBCls::Connect()
 {
     // The folder must leave room for "\Image\", a file name and ".xmg".
-    if (settings_.dbPath.size() + 7 + kSourceFileNameChars + 4 >= MAX_PATH)
+    if (settings_.dbPath.size() + 7 + kStoredFileNameChars + 4 >= MAX_PATH)
         ThrowMergeErrorWith(IDS_MERGE_PATH_TOO_LONG, settings_.dbPath.c_str());
     const std::wstring init = ReadInitString();
 
@@ -203,6 +413,8 @@ void ImportDBCls::Connect()
         identity_.pop_back();
     if (!identity_.empty())
         CharUpperBuffW(&identity_[0], (DWORD)identity_.size());
+    sourceImages_ = settings_.dbPath + L"\\Image\\";
+    sourceIcons_ = settings_.dbPath + L"\\Icon\\";
 
     link_->SetText1(kConnecting, -1);
     source_ = DODBSource::Create();
@@ -223,7 +435,12 @@ void ImportDBCls::Connect()
         throw DODBErrors(hr, TRUE);
 
     EnsureImportedColumn();
-    EnsureLedger();
+    EnsureIdentityTables(sourceSession_);
+    EnsureIdentityTables(local_);
+    RefuseThisDatabase();
+    ReadIdentities();
+    LinkEarlierMerges();
+    ReadIdentities();
     ReadImageRows();
 
     link_->SetCount0((DWORD)rows_.size());
@@ -261,37 +478,62 @@ void ImportDBCls::CheckFreeSpace()
         ThrowMergeError(kLowSpace, 0);
 }
 
+// Gives every offered image without an identity its identity in the other
+// database, and marks the images that are here already, in one transaction.
+void ImportDBCls::PrepareSource()
+{
+    bool anything = !here_.empty();
+    for (const SourceImage& image : rows_)
+        anything = anything || image.identity.empty();
+    if (!anything)
+        return;
+    Transaction tx(sourceSession_, link_);
+    for (SourceImage& image : rows_) {
+        if (!image.identity.empty())
+            continue;
+        // Another workstation's merge may have given it one since Connect.
+        image.identity = IdentityOf(sourceSession_, image.id);
+        if (image.identity.empty()) {
+            image.identity = NewIdentity();
+            InsertIdentity(sourceSession_, image.identity, image.id);
+        }
+    }
+    for (LONG id : here_)
+        MarkImported(id);
+    tx.Commit();
+    here_.clear();
+}
+
 void ImportDBCls::StartUnion()
 {
+    PrepareSource();
     for (size_t i = 0; i < rows_.size(); ++i) {
         if (StopRequested()) {
             state_ = kStopped;
             break;
         }
         CheckFreeSpace();
-        MergeImage(rows_[i]);
-        ++merged_;
-        link_->SetCount1(merged_);
+        if (MergeImage(rows_[i])) {
+            ++merged_;
+            link_->SetCount1(merged_);
+        }
     }
 }
 
 // ---- one image ----------------------------------------------------------------------
 
-bool ImportDBCls::LedgerLookup(LONG sourceImage)
+bool ImportDBCls::IdentityHere(const std::wstring& identity)
 {
-    BoundStatement query(local_, kLedgerFindSql);
-    if (!query.Params().SetStr(1, identity_.c_str(), (int)identity_.size()) ||
-        !query.Params().SetValI4(2, sourceImage))
+    BoundStatement query(local_, kImageOfIdentitySql);
+    if (!query.Params().SetStr(1, identity.c_str(), (int)identity.size()))
         ThrowDatabaseError();
     return query.First();
 }
 
-void ImportDBCls::LedgerInsert(LONG sourceImage, DWORD imageId)
+void ImportDBCls::InsertIdentity(const DODBPtr<DODBSession>& session, const std::wstring& identity, LONG image)
 {
-    FailIfInjected(MergeStep::Ledger, L"ImportDBCls::LedgerInsert");
-    BoundStatement insert(local_, kLedgerInsertSql);
-    if (!insert.Params().SetStr(1, identity_.c_str(), (int)identity_.size()) ||
-        !insert.Params().SetValI4(2, sourceImage) || !insert.Params().SetValI4(3, (LONG)imageId))
+    BoundStatement insert(session, kInsertImageIdentitySql);
+    if (!insert.Params().SetStr(1, identity.c_str(), (int)identity.size()) || !insert.Params().SetValI4(2, image))
         ThrowDatabaseError();
     insert.Run();
 }
@@ -469,18 +711,26 @@ void ImportDBCls::UpdateSnimok(DWORD imageId, const SourceImage& image)
     update.Run();
 }
 
-void ImportDBCls::MergeImage(const SourceImage& image)
+void ImportDBCls::CopyThumbnail(const SourceImage& image, const wchar_t* newName, bool* copied)
+{
+    wchar_t from[MAX_PATH], to[MAX_PATH];
+    if (!BuildStoredFilePath(from, sourceIcons_.c_str(), image.fileName.c_str(), L".thb") ||
+        !BuildStoredFilePath(to, IconFolder, newName, L".thb"))
+        return;
+    DWORD code = 0;
+    if (!MergeStepFails(MergeStep::Thumbnail, &code) && CopyFileW(from, to, FALSE))
+        *copied = true;
+    else if (GetLastError() != ERROR_FILE_NOT_FOUND)
+        LogCallError(GetLastError(), L"CopyFileW", from);
+}
+
+bool ImportDBCls::MergeImage(const SourceImage& image)
 {
     link_->SetText3(image.fileName.c_str(), (int)image.fileName.size());
 
-    // 1. Copied by an earlier run that could not mark it: mark it now.
-    if (LedgerLookup(image.id)) {
-        MarkImported(image.id);
-        return;
-    }
-
-    // 2. The name, the patient, the picture.
-    if (CheckSourceFileName(image.fileName.c_str(), (int)image.fileName.size()) != FileNameVerdict::kOk)
+    // 1. The name, the patient, the picture.
+    wchar_t path[MAX_PATH];
+    if (!BuildStoredFilePath(path, sourceImages_.c_str(), image.fileName.c_str(), L".xmg"))
         ThrowMergeErrorWith(IDS_MERGE_BAD_FILE_NAME, image.fileName.c_str());
     if (image.patient != previousPatient_) {
         patientResolved_ = false;
@@ -489,48 +739,52 @@ void ImportDBCls::MergeImage(const SourceImage& image)
         FormatPatientText();
     }
     link_->SetText2(patientText_.c_str(), (int)patientText_.size());
-    DPicturePtr picture = LoadSnimok(settings_.dbPath + L"\\Image\\" + image.fileName + L".xmg", image);
+    DPicturePtr picture = LoadSnimok(path, image);
 
-    // 3. The patient, the image, its columns and the ledger row, together.
+    // 2. The patient, the image, its columns, thumbnail and identity, together.
     HRESULT hr = local_->BeginTx();
     if (FAILED(hr))
         throw DODBErrors(hr, TRUE);
     link_->SetInTransaction(true);
     SnimokFilesWritten files = {};
+    bool here = false;
     try {
-        if (!patientResolved_) {
-            if (FindPatient())
-                UpdatePatient();
-            else
-                InsertPatient();
+        here = IdentityHere(image.identity);
+        if (!here) {
+            if (!patientResolved_) {
+                if (FindPatient())
+                    UpdatePatient();
+                else
+                    InsertPatient();
+            }
+            picture->patient.SetPatientId(localPatient_);
+            FailIfInjected(MergeStep::SaveImage, L"ImportDBCls::MergeImage");
+            SaveSnimok(picture, local_, nullptr, &files);
+            UpdateSnimok(picture->imageId, image);
+            CopyThumbnail(image, picture->fileName, &files.icon);
+            FailIfInjected(MergeStep::Ledger, L"ImportDBCls::InsertIdentity");
+            InsertIdentity(local_, image.identity, (LONG)picture->imageId);
+            FailIfInjected(MergeStep::Commit, L"ImportDBCls::MergeImage");
         }
-        picture->patient.SetPatientId(localPatient_);
-        FailIfInjected(MergeStep::SaveImage, L"ImportDBCls::MergeImage");
-        SaveSnimok(picture, local_, nullptr, &files);
-        UpdateSnimok(picture->imageId, image);
-        LedgerInsert(image.id, picture->imageId);
-        FailIfInjected(MergeStep::Commit, L"ImportDBCls::MergeImage");
         hr = local_->CommitSync();
         if (FAILED(hr))
             throw DODBErrors(hr, TRUE);
     } catch (...) {
+        EndSnimokSave(&files, false);
         local_->AbortTx();
         link_->SetInTransaction(false);
-        DeleteSnimokFiles(files.fileName, files.image, files.icon);
         patientResolved_ = false;
         throw;
     }
+    EndSnimokSave(&files, true);
     link_->SetInTransaction(false);
-    patientResolved_ = true;
+    if (!here)
+        patientResolved_ = true;
 
-    // 4. The thumbnail (none is no error), then the mark in the other database.
-    wchar_t from[MAX_PATH], to[MAX_PATH];
-    const std::wstring sourceIcons = settings_.dbPath + L"\\Icon\\";
-    if (BuildDataFilePath(from, sourceIcons.c_str(), image.fileName.c_str(), L".thb") &&
-        BuildDataFilePath(to, IconFolder, picture->fileName, L".thb") && !CopyFileW(from, to, FALSE))
-        LogError(GetLastError(), (std::wstring(L"CopyFileW ") + from).c_str());
+    // 3. The mark in the other database.
     DWORD code = 0;
     if (MergeStepFails(MergeStep::AfterCommit, &code))
         ThrowMergeError(IdOrText(0), code);
     MarkImported(image.id);
+    return !here;
 }

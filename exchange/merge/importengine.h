@@ -16,24 +16,52 @@
 // DODBErrors and ends the run; the worker turns it into the window's error
 // text.
 //
-// One image, the unit of work (MergeImage):
-//   1. The ledger MergeLedger knows (source database, source image): the image
-//      was copied by an earlier run that ended before it could mark the
-//      source; it is only marked now. No second copy.
-//   2. Its file name is checked (no folder, no "..", at most 63 characters),
-//      its patient read from the other database when it differs from the
+// Identities. An image may travel: A merges B, B merges A, a third
+// workstation merges either, a database is recreated in the same folder or
+// installed from another's backup. Neither a folder nor a key tells an
+// image apart across databases, so each image that takes part in a merge
+// has an identity, a GUID kept in the table MergeSnimok (Guid, Snimok) of
+// every database that holds it; its copies carry the same identity. An image
+// without one has never left its database; it gets one (in its own
+// database, committed) when a merge first takes it. Each database has an
+// identity too, one row of MergeDatabase, by which a merge of a database with
+// itself is refused. The merge gives an older database, on either side, the
+// tables it lacks, as it gives the other one the column "imported".
+//
+// Connect: both identities (equal identities are told apart by writing a new
+// one here: only this very database shows it at once; a copy of it made
+// elsewhere is another database) -> images of earlier merges linked (below)
+// -> the other database's rows not marked imported are read, and those whose
+// identity is here already are set apart: they are not offered, not counted,
+// only marked imported when the run starts. What is left is offered.
+//
+// StartUnion: one transaction of the other database gives every offered
+// image without an identity a new one and marks the set-apart images; then,
+// image by image (MergeImage):
+//   1. Its file name is checked (a stored name: BuildStoredFilePath), its
+//      patient read from the other database when it differs from the
 //      previous image's, and its ".xmg" read.
-//   3. One transaction of the engine's session holds: the patient (found
-//      NULL-safely by the key columns, else inserted, the key taken from the
-//      insert itself; or his further columns updated), the new image (row,
-//      file name, ".xmg", through SaveSnimok), its further Snimok columns and
-//      the ledger row. Any failure rolls all of it back and deletes the
-//      ".xmg" written; the run ends.
-//   4. After the commit: the thumbnail is copied (a missing one is no
-//      error), then the source row is marked imported=1.
+//   2. One transaction of the engine's session holds: a last look whether
+//      its identity arrived meanwhile (then nothing is copied: the source is
+//      only marked), the patient (found NULL-safely by the key columns, else
+//      inserted, the key taken from the insert itself; or his further columns
+//      updated), the new image (row, file name, ".xmg", through SaveSnimok),
+//      its further Snimok columns, its thumbnail (a missing one is no error)
+//      and its identity row. Any failure deletes the files written and rolls
+//      all of it back; the run ends.
+//   3. After the commit the save is ended (its note removed) and the source
+//      row is marked imported=1; only now is the image counted as merged.
 // So an image is marked only after it is safely here, and a failure between
-// the commit and the mark is mended by the ledger at the next run: never a
-// duplicate, never an image marked but missing.
+// the commit and the mark is mended by the identity at the next run: never a
+// duplicate, never an image marked but missing, never one counted that was
+// not copied.
+//
+// Earlier merges wrote MergeLedger (folder of the other database, its key ->
+// image here) instead of identities. A ledger row of the folder merged now
+// whose images both still exist with the same [Date file] gives both the
+// same identity, so that the earlier copies are known; a database recreated
+// in that folder since has other dates under the same keys and is not
+// taken for the old one.
 //
 // Between two images (never inside one) the command channel is polled: a
 // stop command ends the loop with state 1. Before each image the free space
@@ -49,6 +77,8 @@
 #include "foundation/threadchannel.h"
 #include "images/pixels/picture.h"
 
+#include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -65,8 +95,9 @@ public:
 
     // Clears the link's texts and counters, reads the settings.
     void Init();
-    // Opens the other database, gives it the column "imported" and this one
-    // the ledger when they lack them, and reads the rows to merge.
+    // Opens the other database, gives both databases what they lack (the
+    // column "imported", the identity tables, their identities), refuses this
+    // very database, and reads the rows to merge.
     void Connect();
     // The merge loop; returns when every row is done or a stop command came.
     void StartUnion();
@@ -75,9 +106,12 @@ public:
     void SetState(int state) { state_ = state; }
     DWORD ImagesToMerge() const { return (DWORD)rows_.size(); }
     DWORD MergedCount() const { return merged_; }
-    // What names the other database in the ledger: its folder's full path,
-    // upper case.
+    // What named the other database in the ledger of earlier merges: its
+    // folder's full path, upper case.
     const std::wstring& SourceIdentity() const { return identity_; }
+    // The databases' identities, known after Connect.
+    const std::wstring& SourceDatabase() const { return sourceDb_; }
+    const std::wstring& LocalDatabase() const { return localDb_; }
 
 private:
     struct SourceImage {
@@ -87,17 +121,23 @@ private:
         bool hasBri = false, hasContrast = false, hasNegativ = false;
         LONG bri = 0, contrast = 0, negativ = 0;
         std::vector<MergeValue> extra;   // the further Snimok columns
+        std::wstring identity;           // its GUID; empty until it has one
     };
 
     std::wstring ReadInitString() const;
     bool ColumnExists(const DODBPtr<DODBSession>& session, const wchar_t* column, const wchar_t* table);
     void EnsureImportedColumn();
-    void EnsureLedger();
+    void EnsureIdentityTables(const DODBPtr<DODBSession>& session);
+    std::wstring DatabaseIdentity(const DODBPtr<DODBSession>& session);
+    void RefuseThisDatabase();
+    void ReadIdentities();
+    void LinkEarlierMerges();
     void ReadImageRows();
+    void PrepareSource();
 
     bool StopRequested();
     void CheckFreeSpace();
-    void MergeImage(const SourceImage& image);
+    bool MergeImage(const SourceImage& image);
     void LoadPatient(LONG sourcePatient);
     bool FindPatient();
     void InsertPatient();
@@ -105,8 +145,9 @@ private:
     void FormatPatientText();
     DPicturePtr LoadSnimok(const std::wstring& path, const SourceImage& image);
     void UpdateSnimok(DWORD imageId, const SourceImage& image);
-    bool LedgerLookup(LONG sourceImage);
-    void LedgerInsert(LONG sourceImage, DWORD imageId);
+    bool IdentityHere(const std::wstring& identity);
+    void InsertIdentity(const DODBPtr<DODBSession>& session, const std::wstring& identity, LONG image);
+    void CopyThumbnail(const SourceImage& image, const wchar_t* newName, bool* copied);
     void MarkImported(LONG sourceImage);
 
     DThreadChannel* channel_;
@@ -121,7 +162,14 @@ private:
     DODBPtr<DODBSession> sourceSession_;
     DODBPtr<DODBSession> local_;          // the engine's session on the process-wide source
 
-    std::vector<SourceImage> rows_;       // the rows actually fetched
+    std::wstring sourceDb_, localDb_;     // the databases' identities
+    std::wstring sourceImages_, sourceIcons_;   // the other database's folders, with a backslash
+    std::map<LONG, std::wstring> sourceIdentities_;   // the other database's images with an identity
+    std::set<std::wstring> localIdentities_;          // the identities of the images here
+    std::map<LONG, std::wstring> localIdentityOf_;    // ... by image here
+
+    std::vector<SourceImage> rows_;       // the rows offered
+    std::vector<LONG> here_;              // rows not offered: their images are here already
     DWORD merged_ = 0;
 
     std::vector<MergeValue> patient_;     // the current source patient, by Patient column

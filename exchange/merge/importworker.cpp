@@ -88,6 +88,8 @@ int RunEngine(DThreadChannel* channel, IImportLink* link)
 DWORD WINAPI ImportThreadProc(void* startBlock)
 {
     const ImportStartBlock start = *static_cast<ImportStartBlock*>(startBlock);
+    SetThreadLocale(start.locale);
+    SetThreadUILanguage(start.language);
     start.channel->SetOpen();
     SetEvent(start.started);   // the block may go now
 
@@ -106,7 +108,8 @@ DWORD WINAPI ImportThreadProc(void* startBlock)
 
 HANDLE StartImportThread(DThreadChannel* channel, IImportLink* link)
 {
-    ImportStartBlock start = {CreateEventW(nullptr, TRUE, FALSE, nullptr), channel, link};
+    ImportStartBlock start = {CreateEventW(nullptr, TRUE, FALSE, nullptr), channel, link, GetThreadUILanguage(),
+                              GetThreadLocale()};
     if (!start.started)
         return nullptr;
     HANDLE thread = CreateThread(nullptr, 0, ImportThreadProc, &start, 0, nullptr);

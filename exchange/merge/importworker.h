@@ -3,7 +3,8 @@
 //   StartImportThread   event -> thread -> wait for the thread's start signal
 //                       (a failed wait terminates the thread before it did
 //                       anything) -> the thread's handle
-//   ImportThreadProc    open the channel, signal the start -> Init, Connect ->
+//   ImportThreadProc    the starter's language -> open the channel, signal
+//                       the start -> Init, Connect ->
 //                       wait for a command: 1 answer 1 and StartUnion; 0
 //                       answer 1; others answer 0 and wait again -> ending:
 //                       close the channel, SetFinished, answer 0 to every
@@ -32,6 +33,8 @@ struct ImportStartBlock {
     HANDLE started;
     DThreadChannel* channel;
     IImportLink* link;
+    LANGID language;   // the starter's, so that the worker's texts are in the window's language
+    LCID locale;
 };
 
 // Starts the worker and returns its thread handle once it runs; null on failure.

@@ -1,8 +1,8 @@
 // Failure injection on the way one image is merged.
 //
 // Each image is a chain of steps (the free space, the source file, the
-// patient, the new image, its further columns, the ledger row, the commit,
-// the thumbnail, the mark in the other database); each one asks
+// patient, the new image, its further columns, its thumbnail, its identity
+// row, the commit, the mark in the other database); each one asks
 // MergeStepFails before its real work, and a test makes one of them fail as
 // its real call would. The merge runs on its worker thread, so unlike the
 // save's injection (images/files/savefaults.h) this one is process-wide: a
@@ -21,7 +21,8 @@ enum class MergeStep : int {
     UpdatePatient,    // the further columns of a found patient
     SaveImage,        // the new image (row, file name, ".xmg")
     UpdateColumns,    // the further Snimok columns of the new image
-    Ledger,           // the ledger row (source database, source image) -> local image
+    Thumbnail,        // the copy of the thumbnail: as if it failed (the image has none)
+    Ledger,           // the image's identity row here
     Commit,           // the commit of the image's transaction
     AfterCommit,      // between the commit and the mark in the other database
     MarkSource,       // the mark imported=1 in the other database

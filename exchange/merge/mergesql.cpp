@@ -5,13 +5,27 @@ const wchar_t kColumnExistsSql[] =
     L"SELECT count(*) FROM INFORMATION_SCHEMA.COLUMNS WHERE TABLE_NAME LIKE ? AND COLUMN_NAME LIKE ? ;";
 const wchar_t kAddImportedSql[] = L"ALTER TABLE Snimok ADD imported [bit] NOT NULL DEFAULT (0);";
 const wchar_t kMarkImportedSql[] = L"Update Snimok Set imported=1 Where snimok=? ;";
-const wchar_t kCreateLedgerSql[] =
-    L"CREATE TABLE MergeLedger (SourceDb nvarchar (260) NOT NULL, SourceSnimok int NOT NULL, "
-    L"Snimok int NOT NULL, CONSTRAINT PK_MergeLedger PRIMARY KEY CLUSTERED (SourceDb, SourceSnimok));";
-const wchar_t kLedgerFindSql[] = L"SELECT Snimok FROM MergeLedger WHERE SourceDb=? AND SourceSnimok=? ;";
-const wchar_t kLedgerInsertSql[] = L"INSERT INTO MergeLedger (SourceDb, SourceSnimok, Snimok) VALUES (?, ?, ?);";
+const wchar_t kLedgerRowsSql[] = L"SELECT SourceSnimok, Snimok FROM MergeLedger WHERE SourceDb=? ;";
 const wchar_t kLedgerTable[] = L"MergeLedger";
 const wchar_t kLedgerKeyColumn[] = L"SourceSnimok";
+const wchar_t kImageDateSql[] = L"SELECT [Date file] FROM Snimok WHERE Snimok=? ;";
+
+const wchar_t kDatabaseTable[] = L"MergeDatabase";
+const wchar_t kDatabaseKeyColumn[] = L"DbGuid";
+const wchar_t kCreateDatabaseTableSql[] =
+    L"CREATE TABLE MergeDatabase (DbGuid nvarchar (38) NOT NULL CONSTRAINT PK_MergeDatabase PRIMARY KEY CLUSTERED);";
+const wchar_t kDatabaseIdentitySql[] = L"SELECT DbGuid FROM MergeDatabase ;";
+const wchar_t kInsertDatabaseIdentitySql[] = L"INSERT INTO MergeDatabase (DbGuid) VALUES (?);";
+const wchar_t kRenewDatabaseIdentitySql[] = L"UPDATE MergeDatabase SET DbGuid=? ;";
+const wchar_t kImageTable[] = L"MergeSnimok";
+const wchar_t kImageKeyColumn[] = L"Guid";
+const wchar_t kCreateImageTableSql[] =
+    L"CREATE TABLE MergeSnimok (Guid nvarchar (38) NOT NULL CONSTRAINT PK_MergeSnimok PRIMARY KEY CLUSTERED, "
+    L"Snimok int NOT NULL CONSTRAINT UQ_MergeSnimok_Snimok UNIQUE);";
+const wchar_t kImageIdentitiesSql[] = L"SELECT Guid, Snimok FROM MergeSnimok ;";
+const wchar_t kIdentityOfImageSql[] = L"SELECT Guid FROM MergeSnimok WHERE Snimok=? ;";
+const wchar_t kImageOfIdentitySql[] = L"SELECT Snimok FROM MergeSnimok WHERE Guid=? ;";
+const wchar_t kInsertImageIdentitySql[] = L"INSERT INTO MergeSnimok (Guid, Snimok) VALUES (?, ?);";
 
 namespace {
 
@@ -83,28 +97,6 @@ std::wstring BuildSourceImagesSql(const std::vector<std::wstring>& columns)
     for (const std::wstring& column : columns)
         sql += L", " + QuoteName(column);
     return sql + L" FROM Snimok Where imported=0 AND [file name] IS NOT NULL AND [Disk]<>0 Order by Patient, Snimok;";
-}
-
-FileNameVerdict CheckSourceFileName(const wchar_t* name, int length)
-{
-    if (!name)
-        return FileNameVerdict::kEmpty;
-    if (length < 0)
-        length = lstrlenW(name);
-    if (length == 0)
-        return FileNameVerdict::kEmpty;
-    if (length > kSourceFileNameChars)
-        return FileNameVerdict::kTooLong;
-    for (int i = 0; i < length; ++i) {
-        const wchar_t c = name[i];
-        if (c == L'\\' || c == L'/' || c == L':')
-            return FileNameVerdict::kSeparator;
-        if (c == L'.' && i + 1 < length && name[i + 1] == L'.')
-            return FileNameVerdict::kParent;
-        if (c < 0x20 || c == 0x7F || c == L'*' || c == L'?' || c == L'"' || c == L'<' || c == L'>' || c == L'|')
-            return FileNameVerdict::kControl;
-    }
-    return FileNameVerdict::kOk;
 }
 
 InitFileVerdict ParseInitFile(const BYTE* bytes, DWORD size, std::wstring* initString)

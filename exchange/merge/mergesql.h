@@ -36,26 +36,26 @@ std::wstring BuildSourceImagesSql(const std::vector<std::wstring>& columns);
 extern const wchar_t kColumnExistsSql[];    // count of a column of a table (table, column)
 extern const wchar_t kAddImportedSql[];     // the column "imported" for an older database
 extern const wchar_t kMarkImportedSql[];    // the source image is merged
-extern const wchar_t kCreateLedgerSql[];    // the ledger of merged images, for an older database
-extern const wchar_t kLedgerFindSql[];      // the local image of (source database, source image)
-extern const wchar_t kLedgerInsertSql[];    // (source database, source image, local image)
-extern const wchar_t kLedgerTable[];        // "MergeLedger"
+extern const wchar_t kLedgerRowsSql[];      // (source image, local image) of an earlier merge from a folder
+extern const wchar_t kLedgerTable[];        // "MergeLedger", which earlier merges wrote
 extern const wchar_t kLedgerKeyColumn[];    // "SourceSnimok", the column that tells the table exists
+extern const wchar_t kImageDateSql[];       // [Date file] of an image
 
-// Room for a file name of the other database: 63 characters.
-const int kSourceFileNameChars = 63;
-
-enum class FileNameVerdict {
-    kOk,
-    kEmpty,
-    kTooLong,        // more than kSourceFileNameChars characters
-    kSeparator,      // "\", "/" or ":" would leave the image folder
-    kParent,         // ".." names a folder above
-    kControl,        // a character below U+0020, or one no file name may hold
-};
-// Whether a [file name] of the other database may be used below its image
-// and icon folders. `length` in characters (-1: up to the terminator).
-FileNameVerdict CheckSourceFileName(const wchar_t* name, int length);
+// The identities (see importengine.h): the database's, one row of
+// MergeDatabase, and each merged image's, a row of MergeSnimok.
+extern const wchar_t kDatabaseTable[];             // "MergeDatabase"
+extern const wchar_t kDatabaseKeyColumn[];         // "DbGuid"
+extern const wchar_t kCreateDatabaseTableSql[];    // for an older database
+extern const wchar_t kDatabaseIdentitySql[];       // the database's identity
+extern const wchar_t kInsertDatabaseIdentitySql[]; // (identity)
+extern const wchar_t kRenewDatabaseIdentitySql[];  // (identity)
+extern const wchar_t kImageTable[];                // "MergeSnimok"
+extern const wchar_t kImageKeyColumn[];            // "Guid"
+extern const wchar_t kCreateImageTableSql[];       // for an older database
+extern const wchar_t kImageIdentitiesSql[];        // every (identity, image)
+extern const wchar_t kIdentityOfImageSql[];        // the identity of an image (image)
+extern const wchar_t kImageOfIdentitySql[];        // the image of an identity (identity)
+extern const wchar_t kInsertImageIdentitySql[];    // (identity, image)
 
 enum class InitFileVerdict {
     kOk,

@@ -7,6 +7,7 @@
 #include "foundation/globals.h"
 #include "foundation/messages.h"
 #include "foundation/prompt.h"
+#include "images/files/datafolders.h"
 #include "resources/strings.h"
 
 #include <cwchar>
@@ -16,7 +17,7 @@ namespace {
 const wchar_t kCountHddSuspects[] = L"Select count(*) From Snimok_dif WHERE [disk]<>0 AND [nodel]<>0 ;";
 const wchar_t kCountDiskSuspects[] =
     L"SELECT Arj_tmp.name, count(*) FROM Snimok_dif,Arj_tmp WHERE Snimok_dif.arj=Arj_tmp.Arj AND [nodel]<>0 AND "
-    L"Snimok_dif.arj IS NOT NULL GROUP BY Arj_tmp.name ORDER BY Arj_tmp.name;";
+    L"Snimok_dif.arj IS NOT NULL GROUP BY Arj_tmp.Arj, Arj_tmp.name ORDER BY Arj_tmp.name;";   // one row a disk, whatever its name
 const wchar_t kListHddSuspects[] = L"Select [file name] From Snimok_dif WHERE [disk]<>0 AND [nodel]<>0 ;";
 const wchar_t kMovedFromHdd[] = L"Update Snimok_dif Set [disk]=0 WHERE [file name]=? ;";
 const wchar_t kListDiskSuspects[] = L"SELECT [file name] FROM Snimok_dif WHERE arj=? AND [nodel]<>0 ;";
@@ -243,8 +244,22 @@ SuspectMoveResult MoveSuspectImages(const DODBPtr<DODBSession>& session, const S
         const std::vector<std::wstring> names = SuspectNames(session, request, serial);
         BoundStatement update(session, archive ? kMovedFromDisk : kMovedFromHdd, BoundStatement::kPrepared);
         for (const std::wstring& name : names) {
-            const std::wstring source = imageSource + name + L".xmg";
-            const std::wstring target = imageTarget + name + L".xmg";
+            // A name that is no file name of the folder ("..\x", "CON") names
+            // no file here to copy or delete.
+            wchar_t sourcePath[MAX_PATH], targetPath[MAX_PATH], iconPath[MAX_PATH], iconTargetPath[MAX_PATH];
+            if (!BuildStoredFilePath(sourcePath, imageSource.c_str(), name.c_str(), L".xmg") ||
+                !BuildStoredFilePath(targetPath, imageTarget.c_str(), name.c_str(), L".xmg") ||
+                !BuildStoredFilePath(iconPath, iconSource.c_str(), name.c_str(), L".thb") ||
+                !BuildStoredFilePath(iconTargetPath, iconTarget.c_str(), name.c_str(), L".thb")) {
+                if (request.quiet && !archive)
+                    continue;
+                if (MessageBoxIdFormat(request.owner, L"Msg", MB_YESNO | MB_ICONQUESTION, IDS_SYNC_MOVE_NAME_REFUSED,
+                                       name.c_str()) != IDYES)
+                    break;
+                continue;
+            }
+            const std::wstring source = sourcePath;
+            const std::wstring target = targetPath;
             DWORD error = 0;
             const CopyOutcome copy = CopyUnlessPresent(source, target, &error);
             if (copy == CopyOutcome::kFailed || copy == CopyOutcome::kDifferentThere) {
@@ -263,8 +278,8 @@ SuspectMoveResult MoveSuspectImages(const DODBPtr<DODBSession>& session, const S
             update.Run();
             ++result.moved;
             // The thumbnail follows its image, under the same rule.
-            const std::wstring iconFrom = iconSource + name + L".thb";
-            const CopyOutcome icon = CopyUnlessPresent(iconFrom, iconTarget + name + L".thb", &error);
+            const std::wstring iconFrom = iconPath;
+            const CopyOutcome icon = CopyUnlessPresent(iconFrom, iconTargetPath, &error);
             if (icon == CopyOutcome::kCopied || icon == CopyOutcome::kAlreadyThere)
                 DeleteFileW(iconFrom.c_str());
         }

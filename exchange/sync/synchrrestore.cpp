@@ -114,9 +114,6 @@ bool SynchrThread::RestoreArchiveImages()
 {
     RemovableDrive drive;
     drive.SetLetter(archivePath_);
-    std::wstring base = archivePath_;
-    if (base.empty() || base.back() != L'\\')
-        base += L'\\';
     const std::vector<WorkItem> items = LoadWorkList(syncsql::kFillArchiveWorkList);
     DWORD ignored = 0;
     for (const WorkItem& item : items) {
@@ -132,16 +129,21 @@ bool SynchrThread::RestoreArchiveImages()
         const DWORD serial = KeyToSerial(item.arj);
         if (!serial || serial == ignored)
             continue;
-        if (drive.GetSerial() != serial) {
-            const int answer = AskForArchiveDisk(serial, drive);
-            if (answer == 0)
-                return true;
-            if (answer == 2) {
-                ignored = serial;
-                continue;
+        for (bool askForDisk = drive.GetSerial() != serial;; askForDisk = true) {
+            if (askForDisk) {
+                const int answer = AskForArchiveDisk(serial, drive);
+                if (answer == 0)
+                    return true;
+                if (answer == 2) {
+                    ignored = serial;
+                    break;
+                }
             }
+            // False when the disk left the drive meanwhile: it is asked for
+            // again, and then this file again.
+            if (RestoreOne(archivePath_, item, 0, &drive))
+                break;
         }
-        RestoreOne(base + item.name + L".xmg", item, 0);
     }
     return true;
 }

@@ -44,15 +44,9 @@ std::wstring Format(const wchar_t* format, std::initializer_list<DWORD_PTR> inse
 
 std::wstring SystemText(DWORD code)
 {
-    wchar_t* text = nullptr;
-    const DWORD length =
-        FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_IGNORE_INSERTS,
-                       nullptr, code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-    std::wstring out;
-    if (length && text)
-        out.assign(text, length);
-    if (text)
-        LocalFree(text);
+    // The system's text, or the code itself where the system has none: a box
+    // of the synchronisation never stands empty.
+    std::wstring out = ErrorCodeText(code);
     while (!out.empty() && (out.back() == L'\n' || out.back() == L'\r' || out.back() == L' '))
         out.pop_back();
     return out;
@@ -90,6 +84,10 @@ std::wstring FileNameKey(const wchar_t* name, int length)
 DWORD WINAPI SynchrThreadProc(void* param)
 {
     SyncStartRecord* start = static_cast<SyncStartRecord*>(param);
+    if (start->language) {
+        SetThreadUILanguage(start->language);
+        SetThreadLocale(start->locale);
+    }
     SynchrThread worker(*start);
     SetEvent(start->startEvent);
     ISyncProgress* progress = worker.Progress();
@@ -230,19 +228,6 @@ void SynchrThread::ShowDbError(const DODBErrors& error)
     wchar_t text[2048] = {};
     error.GetText(text, 1000);
     Ask(nullptr, text, L"Error", MB_OK);
-}
-
-void SynchrThread::StripExtension(wchar_t* buffer, int bufferBytes, const wchar_t* fileName)
-{
-    buffer[0] = 0;
-    const size_t length = wcslen(fileName);
-    if (length * 2 >= static_cast<size_t>(bufferBytes))
-        FormatWin32Error(L"Мал буфер для имени файла", 0, nullptr);
-    wcscpy(buffer, fileName);
-    wchar_t* dot = wcschr(buffer, L'.');
-    if (!dot)
-        FormatWin32Error(L"Нет символа '.' в имени файла ", 0, nullptr);
-    *dot = 0;
 }
 
 void SynchrThread::FormatWin32Error(const wchar_t* text, DWORD code, const wchar_t* caption)

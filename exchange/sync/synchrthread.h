@@ -24,6 +24,24 @@
 // are read whole into memory before anything is written, so no open listing
 // holds a read snapshot while the rows it lists are changed.
 //
+// What the tables say about files is checked against the files wherever it is
+// acted on, since files come and go between a scan and the steps that use it
+// (the archive frees images, users delete and copy files):
+//   - a scan records only image files (imagenames.h); any other file it
+//     finds is reported by name in the message pane and left alone, and a
+//     scan that reaches the end of its folder also records that a file it
+//     knew is gone (ScanHdd, ScanMoDisk);
+//   - a row's [Disk] becomes 1 only when its file is in the image folder when
+//     the step runs, and 0 only when it is not (UpdateDiskFlags);
+//   - the re-insertion takes each file as it finds it: a file gone since the
+//     scan leaves the work tables, one that cannot be read or whose values
+//     the database refuses is skipped as unreadable (Msg_tmp code 1, nodel),
+//     each named in the message pane, and the pass goes on with the next
+//     (RestoreOne). Only failures of the database or of the folder itself
+//     end a command.
+// Every path built from a name read from a table goes through
+// BuildStoredFilePath; a name it refuses is skipped and reported.
+//
 // Images deleted in this program stay deleted: deleting a patient or an
 // image records its files in DelImage (the database's delete procedures do
 // it), the marked-deletion job of the archive deletes the files later, and
@@ -54,6 +72,7 @@
 
 #include <windows.h>
 
+#include <initializer_list>
 #include <string>
 #include <unordered_map>
 #include <unordered_set>
@@ -75,6 +94,8 @@ struct SyncStartRecord {
     wchar_t archivePath[kFolderChars] = {};  // its first character names the archive drive
     wchar_t databasePath[kFolderChars] = {};
     HANDLE startEvent = nullptr;             // manual reset; set once the thread runs
+    LANGID language = 0;                     // the starter's, for the worker's texts (0: as it is)
+    LCID locale = 0;
 };
 
 // The thread procedure; returns the result.
@@ -113,6 +134,9 @@ public:
     bool CreateTmpTables();
     bool ScanHdd(const wchar_t* folder);
     bool ScanMoDisk();
+    // The disk's Arj_tmp row, unless the disk has one; a label longer than
+    // the column is shortened and reported.
+    void AddArjTmp(DWORD serial, const wchar_t* label);
     void ClearDiskRows(DWORD serial);
 
     // --- the synchronisation (command 4) ---
@@ -124,7 +148,13 @@ public:
     bool RestoreArchiveImages();
     // 0 abort, 1 the disk is in the drive, 2 ignore this disk.
     int AskForArchiveDisk(DWORD serial, RemovableDrive& drive);
-    bool ReadSnimokDataExc(const wchar_t* path);
+    // How reading one file went.
+    enum class FileRead {
+        kRead,      // the records are filled
+        kSkipped,   // unreadable: logged, marked and reported
+        kGone,      // the file, or its folder, is not there (any more)
+    };
+    FileRead ReadSnimokDataExc(const wchar_t* path);
     bool MatchPatient(bool* exists);
     bool MatchSnimok(bool* exists);
     void InsertRestored(bool patientExists, bool imageExists, int diskFlag);
@@ -145,9 +175,6 @@ public:
     // A database error shown with the caption "Error" (its text is taken
     // before the prompt).
     void ShowDbError(const DODBErrors& error);
-    // The found file's name up to its first dot into `buffer` (bytes of room);
-    // throws MsgExcept for a name without a dot or one too long.
-    void StripExtension(wchar_t* buffer, int bufferBytes, const wchar_t* fileName);
     // Throws MsgExcept: "%1\nError Win32(%2!u!)\n%3", "%1", "Error
     // Win32(%1!u!)\n%2" or "Нет сообщений", by what is given.
     [[noreturn]] static void FormatWin32Error(const wchar_t* text, DWORD code, const wchar_t* caption);
@@ -180,6 +207,7 @@ private:
         LONG key;      // Snimok_tmp.Snimok, 0 for a row inserted by this scan
         bool onDisk;   // [Disk]
         LONG arj;      // [Arj], 0 for NULL
+        bool seen;     // the scan has met its file
     };
     // One entry of a re-insertion work list.
     struct WorkItem {
@@ -192,7 +220,29 @@ private:
     bool IsMarkedForDeletion(const std::wstring& key) const;
     std::vector<WorkItem> LoadWorkList(const wchar_t* fillSql);
     void ClearRecords();
-    void RestoreOne(const std::wstring& path, const WorkItem& item, int diskFlag);
+    // Puts one file of `folder` back; `archiveDrive` is the drive of the
+    // archive pass (null: the hard-disk pass). False when the file was not
+    // found because its archive disk is no longer in the drive (nothing is
+    // recorded then); true when the file is done with, put back or not.
+    bool RestoreOne(const std::wstring& folder, const WorkItem& item, int diskFlag, RemovableDrive* archiveDrive);
+    // The file of the image record is skipped: Msg_tmp code 1, nodel, and the
+    // file named in the message pane with the reason.
+    void SkipUnreadable(const wchar_t* path, const std::wstring& reason);
+    // The file of the work item is not where the scan found it: the work
+    // tables forget that place (the row goes when the file lies nowhere
+    // else), and the pane names it.
+    void ForgetGoneFile(const wchar_t* path, const WorkItem& item, DWORD archiveSerial);
+    // A message for the pane from a string-table format and inserts.
+    void Report(UINT formatId, std::initializer_list<DWORD_PTR> inserts);
+    // Walks a folder search from its first entry to its end: for each image
+    // file calls `onImage` (its name and FileNameKey), reports each odd file,
+    // polls for the stop command before each entry. Throws on a failed search.
+    template <class OnImage>
+    void ScanFolder(HANDLE find, WIN32_FIND_DATAW& data, const std::wstring& pattern, OnImage onImage);
+    // Rebuilds Arj_tmp (and Snimok_tmp, which refers to it) without the
+    // uniqueness of the disk's name that tables of earlier versions have,
+    // keeping their rows.
+    void DropArjTmpNameRule();
 
     ISyncProgress* progress_;
     DWORD commands_;

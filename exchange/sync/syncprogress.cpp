@@ -31,6 +31,8 @@ bool SyncProgress::StartThread(CRITICAL_SECTION* lock, HWND owner, SyncStartReco
     reports_.Bind(owner, lock, WM_SYNC_PROGRESS);
     owner_ = owner;
     stopGate_.Arm();
+    start->language = GetThreadUILanguage();   // the worker's messages speak the window's language
+    start->locale = GetThreadLocale();
     thread_ = CreateThread(nullptr, 0, SynchrThreadProc, start, 0, nullptr);
     if (thread_) {
         // A worker that has not signalled its start has only copied its start
@@ -113,8 +115,21 @@ SyncProgress::StopPost SyncProgress::PostStop()
 void SyncProgress::Reset()
 {
     channel_.Close();
+    Lock();
+    messages_.clear();
+    Unlock();
     reports_.Unbind();
     owner_ = nullptr;
+}
+
+void SyncProgress::SetText1(const wchar_t* text, int length)
+{
+    Lock();
+    if (text)
+        messages_.emplace_back(text, length < 0 ? wcslen(text) : static_cast<size_t>(length));
+    reports_.PutText(kSlotText1, text, length);
+    reports_.Mark(kSyncText1);
+    Unlock();
 }
 
 void SyncProgress::SetDiskRequest(DWORD serial, const wchar_t* text, DWORD value)

@@ -10,6 +10,9 @@
 //    message carries any number of changes and the window's queue never fills.
 //    The window, on the message, takes the lock, reads the bits, texts and
 //    disk request, and calls ClearTexts (which also clears "posted").
+//    Text 1 is a message for the window's message pane: a worker may send
+//    several (one per file it passes over) before the window reads the
+//    channel, so they wait in a list and each reaches the pane.
 //  - commands, window -> worker: a DThreadChannel carries 1 (continue) or 0
 //    (stop); the worker polls it between files (WaitCommand with time-out 0).
 //
@@ -44,6 +47,9 @@
 #include "ui/workerstop.h"
 
 #include <windows.h>
+
+#include <string>
+#include <vector>
 
 const UINT WM_SYNC_PROGRESS = 0x83EF;   // WM_APP + 1007: reports are pending
 const UINT WM_DISK_PRESENT = 0x83F1;    // the disk waiter found the next disk
@@ -152,16 +158,23 @@ public:
     void Unlock() { reports_.Unlock(); }
     bool TestBit(DWORD bit) const { return reports_.Changed(bit); }
     DWORD Changes() const { return reports_.Changes(); }
-    // Frees the texts, clears the bits and "posted"; call under the lock.
-    void ClearTexts() { reports_.TakeChanges(); }
+    // Frees the texts and the messages, clears the bits and "posted"; call
+    // under the lock.
+    void ClearTexts()
+    {
+        messages_.clear();
+        reports_.TakeChanges();
+    }
     // Closes the channel, clears the reports and unbinds everything.
     void Reset();
     bool IsRunning() const { return thread_ != nullptr; }
     // The running worker's thread (null when none), for waiting on it.
     HANDLE ThreadHandle() const { return thread_; }
 
-    // Read by the window under the lock.
+    // Read by the window under the lock. Text1 is the last message; Messages
+    // every message sent since the window last read the channel, in order.
     const wchar_t* Text1() const { return reports_.Text(kSlotText1); }
+    const std::vector<std::wstring>& Messages() const { return messages_; }
     const wchar_t* Text2() const { return reports_.Text(kSlotText2); }
     const wchar_t* Text3() const { return reports_.Text(kSlotText3); }
     DWORD DiskSerial() const { return diskSerial_; }
@@ -169,7 +182,7 @@ public:
     const wchar_t* DiskText() const { return diskText_.c_str(); }
 
     // --- worker side (ISyncProgress) ---
-    void SetText1(const wchar_t* text, int length) override { reports_.SetText(kSlotText1, text, length, kSyncText1); }
+    void SetText1(const wchar_t* text, int length) override;
     // Stored for the window without a bit of its own; the length is not read.
     void SetText3(const wchar_t* text, int) override { reports_.SetText(kSlotText3, text, -1, 0, false); }
     void SetText2(const wchar_t* text, int length) override { reports_.SetText(kSlotText2, text, length, kSyncText2); }
@@ -195,6 +208,7 @@ private:
 
     HANDLE thread_ = nullptr;           // the running worker
     DProgressLink reports_;             // texts and SyncChange bits, bound to the window while a worker runs
+    std::vector<std::wstring> messages_;   // texts 1 the window has not read yet
     HWND owner_ = nullptr;              // the window, owner of the worker's prompts
     DThreadChannel channel_;            // commands from the window
     DWORD diskSerial_ = 0;              // the disk request

@@ -6,9 +6,10 @@ namespace syncsql {
 
 // --- the scans' tables ---
 const wchar_t kTableExists[] = L"SELECT count(*) FROM INFORMATION_SCHEMA.COLUMNS WHERE TABLE_NAME = ? ";
+// Disks are told apart by their serial alone: two disks may have one label.
 const wchar_t kCreateArjTmp[] =
     L"CREATE TABLE [dbo].[Arj_tmp] ( [arj] [int] NOT NULL CONSTRAINT [PK_ArjTmp] PRIMARY KEY  CLUSTERED ON "
-    L"[PRIMARY], [Name] [nvarchar] (20) NOT NULL CONSTRAINT [IX_ArjTmp_Name_Uq] UNIQUE  NONCLUSTERED )";
+    L"[PRIMARY], [Name] [nvarchar] (20) NOT NULL )";
 const wchar_t kCreatePatientTmp[] =
     L"CREATE TABLE [dbo].[Patient_tmp] ( [Patient] [int] IDENTITY (1, 1) NOT NULL CONSTRAINT [PK_PatientTmp] "
     L"PRIMARY KEY  NONCLUSTERED ON [PRIMARY], [GeneralCrit] [int] NULL , [Name1] [nvarchar] (32) NOT NULL , "
@@ -34,18 +35,29 @@ const wchar_t kSetMoDisk[] = L"Update Snimok_tmp Set [arj]=? where Snimok=? ;";
 const wchar_t kInsertMoFile[] = L"Insert  Into Snimok_tmp ([file name], [arj]) VALUES(?, ?)";
 const wchar_t kClearDiskFiles[] = L"Delete From Snimok_tmp Where [disk]=0 And arj=? ;";
 const wchar_t kClearDiskArj[] = L"Update Snimok_tmp Set [arj]=NULL Where [disk]=1 AND arj=? ;";
+// What a scan that saw its whole folder records of the files it did not meet.
+const wchar_t kClearHddFlag[] = L"Update Snimok_tmp Set [disk]=0 where Snimok=? ;";
+const wchar_t kClearMoDisk[] = L"Update Snimok_tmp Set [arj]=NULL where Snimok=? ;";
+const wchar_t kForgetTmpRow[] = L"Delete From Snimok_tmp where Snimok=? ;";
+// Rebuilding Arj_tmp without the unique name of earlier versions.
+const wchar_t kCountArjTmpName[] = L"Select count(*) From Arj_tmp Where [name]=? ;";
+const wchar_t kListArjTmp[] = L"Select [arj], [name] From Arj_tmp ;";
+const wchar_t kDropSnimokTmp[] = L"DROP TABLE Snimok_tmp;";
+const wchar_t kDropArjTmp[] = L"DROP TABLE Arj_tmp;";
+const wchar_t kRestoreTmpRow[] = L"Insert Into Snimok_tmp ([file name], [disk], [arj]) VALUES(?, ?, ?)";
 
 // --- the synchronisation's steps ---
 const wchar_t kAddNewArj[] =
     L" Insert Arj (arj, [name]) Select Arj_tmp.[arj], Arj_tmp.[name] From Arj_tmp Where Arj_tmp.[arj] NOT IN "
     L"(Select Arj.[arj] From Arj);";
-const wchar_t kSetDiskFlags[] =
-    L"Update Snimok Set [disk]=1 Where [disk]=0 AND  [file name] IS NOT NULL  AND [file name] IN (Select "
+// Rows whose [disk] may change: the scan found their file, or they say it is
+// on the hard disk; each is checked against the image folder itself.
+const wchar_t kListFoundOffDisk[] =
+    L"Select snimok, [file name] From Snimok Where [disk]=0 AND [file name] IS NOT NULL AND [file name] IN (Select "
     L"Snimok_tmp.[file name] From Snimok_tmp Where Snimok_tmp.[disk]=1 );";
-const wchar_t kClearDiskFlags[] =
-    L"Update Snimok Set [disk]=0 Where Snimok.[disk]=1 AND [file name] IS NOT NULL  AND [file name] NOT "
-    L"IN(Select Snimok_tmp.[file name] From Snimok_tmp Where Snimok_tmp.[disk]=1 ) ;";
-const wchar_t kListExist[] = L"Select [arj], [snim]  From Snimok_exist ;";
+const wchar_t kListOnDisk[] = L"Select snimok, [file name] From Snimok Where [disk]=1 AND [file name] IS NOT NULL ;";
+const wchar_t kSetRowDiskFlag[] = L"Update Snimok Set [disk]=? Where snimok=? ;";
+const wchar_t kListExist[] = L"Select [arj], [snim], [File name]  From Snimok_exist ;";
 const wchar_t kSetArjFromExist[] = L"Update Snimok Set arj=?  Where  snimok=? ;";
 const wchar_t kEmptyExist[] = L"Delete From Snimok_exist;";
 const wchar_t kEmptyWorkList[] = L"DELETE FROM DelSynSnimok ;";
@@ -69,12 +81,24 @@ const wchar_t kPatientIdentityOff[] = L"SET IDENTITY_INSERT patient OFF";
 const wchar_t kInsertPatient[] =
     L"Insert  Into Patient (patient, name1, name2, name3, birthday, [pol]) VALUES(?, ?, ?, ?, ?, ?) ;";
 const wchar_t kUpdateRestored[] = L"Update Snimok Set [arj]=?, [Disk]=? where Snimok=?;";
+const wchar_t kUpdateRestoredDisk[] = L"Update Snimok Set [Disk]=? where Snimok=?;";
+const wchar_t kUpdateRestoredArj[] = L"Update Snimok Set [arj]=? where Snimok=?;";
 const wchar_t kInsertRestored[] =
     L"Insert Into Snimok(snimok, patient, arj, [Date file], [File name],[Disk], Bri, Contrast, Negativ) VALUES(?, "
     L"?, ?, ?, ?, ?, ?, ?, ?);";
 const wchar_t kDeleteRestoredDif[] = L"DELETE FROM Snimok_dif WHERE [File name]=? And [nodel]=0 ;";
 const wchar_t kSnimokIdentityOn[] = L"SET IDENTITY_INSERT snimok ON";
 const wchar_t kSnimokIdentityOff[] = L"SET IDENTITY_INSERT snimok OFF";
+// A file gone from where a scan found it: from the hard disk (the row goes
+// to the archive pass when the file is on an archive disk too, else it goes),
+// or from its archive disk (file name, serial).
+const wchar_t kGoneFromHddDif[] = L"Update Snimok_dif Set [disk]=0 Where [file name]=? AND arj IS NOT NULL ;";
+const wchar_t kForgetGoneDif[] = L"Delete From Snimok_dif Where [file name]=? AND arj IS NULL ;";
+const wchar_t kGoneFromHddTmp[] = L"Update Snimok_tmp Set [disk]=0 Where [file name]=? AND arj IS NOT NULL ;";
+const wchar_t kForgetGoneTmp[] = L"Delete From Snimok_tmp Where [file name]=? AND arj IS NULL ;";
+const wchar_t kGoneFromDiskDif[] = L"Delete From Snimok_dif Where [file name]=? AND [disk]=0 ;";
+const wchar_t kGoneFromDiskTmp[] = L"Update Snimok_tmp Set [arj]=NULL Where [file name]=? AND arj=? AND [disk]=1 ;";
+const wchar_t kForgetGoneDiskTmp[] = L"Delete From Snimok_tmp Where [file name]=? AND arj=? AND [disk]=0 ;";
 const wchar_t kLogMessage[] = L"INSERT INTO Msg_tmp ([errcode], [fn]) VALUES(?, ?);";
 const wchar_t kMarkNoDel[] = L"Update Snimok_dif Set [nodel]=1 where [file name]=?;";
 const wchar_t kWriteErrCode[] = L"INSERT INTO ErrCode_tmp ([errcode], [txt]) VALUES(?, ?);";

@@ -40,9 +40,8 @@ LONG CountOf(const wchar_t* sql)
 // worker's end, which must not hold the worker's reports up meanwhile).
 struct ScanDbWindow::Report {
     DWORD changes = 0;
-    std::wstring message;   // text 1
+    std::vector<std::wstring> messages;   // texts 1, in order
     std::wstring status;    // text 2
-    bool hasMessage = false;
     bool hasStatus = false;
     DWORD diskSerial = 0;
     DWORD diskValue = 0;
@@ -332,10 +331,8 @@ void ScanDbWindow::OnProgress()
     Report report;
     EnterCriticalSection(&lock_);
     report.changes = progress_.Changes();
-    if ((report.changes & kSyncText1) && progress_.Text1()) {
-        report.hasMessage = true;
-        report.message = progress_.Text1();
-    }
+    if (report.changes & kSyncText1)
+        report.messages = progress_.Messages();
     if ((report.changes & kSyncText2) && progress_.Text2()) {
         report.hasStatus = true;
         report.status = progress_.Text2();
@@ -353,8 +350,8 @@ void ScanDbWindow::OnProgress()
         waiter_.SetRequest(report.diskSerial, report.diskText.c_str(), report.diskValue);
         armed_ = true;
     }
-    if (report.hasMessage)
-        pane_.AddMessage(report.message.c_str(), -1);
+    for (const std::wstring& message : report.messages)
+        pane_.AddMessage(message.c_str(), static_cast<int>(message.size()));
     if (report.hasStatus)
         SetStatus(report.status.c_str());
     if (changes & kSyncLastDisk)

@@ -17,3 +17,30 @@ bool IsDataDiskSpaceEnough();
 // Builds `out` (MAX_PATH characters) from a folder ending with a backslash, a
 // file name and an extension with its dot; false when the path does not fit.
 bool BuildDataFilePath(wchar_t* out, const wchar_t* folder, const wchar_t* name, const wchar_t* extension);
+
+// A file name read from a database row (Snimok's or DelImage's [File name],
+// another workstation's rows) is only a name: it must name a file inside the
+// folder it is joined to, never a folder above it, another drive or a device.
+// Every path built from a stored name is built by BuildStoredFilePath, so no
+// job ever reads, copies or deletes a file outside the data and archive
+// folders whatever a row holds.
+const int kStoredFileNameChars = 63;   // the longest stored name taken
+
+enum class StoredNameVerdict {
+    kOk,
+    kEmpty,
+    kTooLong,        // more than kStoredFileNameChars characters
+    kSeparator,      // "\", "/" or ":" would leave the folder
+    kParent,         // ".." names a folder above
+    kControl,        // a character below U+0020, or one no file name may hold
+    kDevice,         // CON, PRN, AUX, NUL, COM1-9, LPT1-9, with or without an extension
+    kTrailing,       // ends with a dot or a blank, which Windows drops from a name
+};
+
+// Whether `name` (`length` characters, -1: up to the terminator) may be used
+// below a folder as a file name.
+StoredNameVerdict CheckStoredFileName(const wchar_t* name, int length = -1);
+
+// BuildDataFilePath for a stored name: false, with ERROR_INVALID_NAME as the
+// last error and `out` empty, when the name fails CheckStoredFileName.
+bool BuildStoredFilePath(wchar_t* out, const wchar_t* folder, const wchar_t* name, const wchar_t* extension);

@@ -10,6 +10,10 @@ struct Injection {
 
 thread_local Injection gInjection = {SaveStep::None, 0, 0};
 
+// Set by crash tests before any save runs; read by every saving thread.
+SaveStepObserver volatile gObserver = nullptr;
+void* volatile gObserverContext = nullptr;
+
 }  // namespace
 
 void InjectSaveFailure(SaveStep step, DWORD code, int skip)
@@ -19,8 +23,16 @@ void InjectSaveFailure(SaveStep step, DWORD code, int skip)
     gInjection.skip = skip < 0 ? 0 : skip;
 }
 
+void SetSaveStepObserver(SaveStepObserver observer, void* context)
+{
+    gObserverContext = context;
+    gObserver = observer;
+}
+
 bool SaveStepFails(SaveStep step, DWORD* code)
 {
+    if (SaveStepObserver observer = gObserver)
+        observer(step, gObserverContext);
     if (gInjection.step == SaveStep::None || gInjection.step != step)
         return false;
     if (gInjection.skip > 0) {

@@ -22,6 +22,7 @@ enum class SaveStep : int {
     CreateIconFile,     // the ".thb" cannot be created
     WriteIconFile,      // the write of the ".thb" fails
     Commit,             // the commit of the transaction
+    EndSave,            // after the commit: the save's note removed (failing, it stays)
     Count
 };
 
@@ -33,3 +34,7 @@ void InjectSaveFailure(SaveStep step, DWORD code, int skip = 0);
 // True when the step must fail now; the code goes to *code (and to the
 // thread's last error). Each injection fires once.
 bool SaveStepFails(SaveStep step, DWORD* code = nullptr);
+
+// Called with every step, on any thread, before its check (null: none).
+typedef void (*SaveStepObserver)(SaveStep step, void* context);
+void SetSaveStepObserver(SaveStepObserver observer, void* context);

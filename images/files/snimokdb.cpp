@@ -21,6 +21,9 @@
 #include <stdio.h>
 #include <string.h>
 
+#include <string>
+#include <vector>
+
 namespace {
 
 const wchar_t kUpdateViewSql[] =
@@ -33,6 +36,18 @@ const wchar_t kSelectPatientSql[] = L"SELECT Name1, Name2, Name3, Birthday, Pol 
 const wchar_t kSelectPatientTxSql[] = L"SELECT Name1, Name2, Name3, Birthday, Pol FROM Patient WHERE patient=?;";
 const wchar_t kUpdateFileNameSql[] = L"UPDATE Snimok Set [File Name]=? WHERE Snimok=?;";
 const wchar_t kSnimokTable[] = L"Snimok";
+// A new row given up for the next key, inside the save's own transaction.
+const wchar_t kDeleteNewRowSql[] = L"DELETE FROM Snimok WHERE Snimok=?;";
+// Whether a committed row still speaks for a file name: an image's, or a
+// file waiting for the deletion jobs.
+const wchar_t kImageNamesSql[] = L"SELECT COUNT(*) FROM Snimok WHERE [File name]=?;";
+const wchar_t kDeletionNamesSql[] = L"SELECT COUNT(*) FROM DelImage WHERE [File Name]=?;";
+
+// The most keys one save passes over for files that nobody's note accounts for.
+const int kMostKeysPassed = 16;
+// The saves' notes, in a folder of their own below the image folder: a few
+// files, so that looking for them costs nothing beside a folder of images.
+const wchar_t kNotesFolder[] = L"Saving\\";
 
 // The columns of a new row, in the order they are bound.
 enum NewRowColumn : ULONG {
@@ -96,6 +111,11 @@ void StoredCentre(const DPicture* picture, LONG* x, LONG* y)
     throw message;
 }
 
+[[noreturn]] void ThrowSystemText(DWORD code)
+{
+    throw MsgExcept(nullptr, 0, ErrorCodeText(code).c_str(), -1);
+}
+
 // A database error as a message with its text.
 [[noreturn]] void ThrowDatabaseMessage(const DODBErrors& errors)
 {
@@ -142,7 +162,206 @@ bool IsFileNameLetter(wchar_t c)
     return wcschr(L"\\/:*?\"<>|", c) == nullptr;
 }
 
+// Steps 3 to 5: the new row, whose key the database gives. A database error
+// reaches the caller as a message with the error's text.
+DWORD InsertNewRow(const DODBPtr<DODBSession>& session, DPicture* picture)
+{
+    try {
+        if (InjectedDatabaseFailure(SaveStep::OpenRowset, IDS_DB_NO_ROWSET_CHANGE, L"SaveSnimok"))
+            ThrowDatabaseError();
+        NewTableRow table(session, kSnimokTable);
+        DODBParams* r = table.BindColumns(kNewRowColumns, kNewRowNames);
+        LONG centreX = 0, centreY = 0;
+        StoredCentre(picture, &centreX, &centreY);
+        FILETIME date = picture->imageDate;
+        if (FAILED(SetNumber(r, kColPatient, picture->patient.GetPatientId())) || FAILED(SetNumber(r, kColDisk, 1)) ||
+            FAILED(SetNumber(r, kColBri, picture->displayOffset)) ||
+            FAILED(SetNumber(r, kColContrast, picture->displayWidth)) ||
+            FAILED(SetNumber(r, kColNegativ, picture->negative)) || FAILED(SetNumber(r, kColXCenter, centreX)) ||
+            FAILED(SetNumber(r, kColYCenter, centreY)) || FAILED(SetNumber(r, kColScale, (float)picture->scale)) ||
+            FAILED(SetNumber(r, kColOrientation, picture->orientation)) ||
+            FAILED(r->SetValue(kColDate, &date, 0, DBSTATUS_S_OK)) || FAILED(r->SetStatus(kColSnimok, DBSTATUS_S_DEFAULT)))
+            ThrowDatabaseError();
+        if (InjectedDatabaseFailure(SaveStep::InsertRow, IDS_DB_INSERT_ROW, L"SaveSnimok"))
+            ThrowDatabaseError();
+        table.Insert(r);
+        LONG newId = 0;
+        if (!RowInt(r, kColSnimok, &newId) || newId <= 0) {
+            DODBSetError(E_FAIL, IDS_DB_INSERT_ROW, L"SaveSnimok");
+            ThrowDatabaseError();
+        }
+        return (DWORD)newId;
+    } catch (const DODBErrors& errors) {
+        ThrowDatabaseMessage(errors);
+    }
+}
+
+// Gives the new row up, so that the next insert of this transaction takes
+// the next key.
+void DeleteNewRow(const DODBPtr<DODBSession>& session, DWORD key)
+{
+    try {
+        BoundStatement remove(session, kDeleteNewRowSql);
+        if (!remove.Params().SetValI4(1, (LONG)key))
+            ThrowDatabaseError();
+        remove.Run();
+    } catch (const DODBErrors& errors) {
+        ThrowDatabaseMessage(errors);
+    }
+}
+
+LONG CountNamed(const DODBPtr<DODBSession>& session, const wchar_t* sql, const wchar_t* name)
+{
+    BoundStatement query(session, sql);
+    if (!query.Params().SetStr(1, name, -1))
+        ThrowDatabaseError();
+    LONG count = 0;
+    if (!query.First() || !RowInt(query.Row(), 0, &count))
+        ThrowDatabaseError(E_FAIL);
+    return count;
+}
+
+bool NamedByARow(const DODBPtr<DODBSession>& session, const wchar_t* name)
+{
+    return CountNamed(session, kImageNamesSql, name) > 0 || CountNamed(session, kDeletionNamesSql, name) > 0;
+}
+
+// Deletes a file when it is there; a failure other than its absence is
+// journalled and returned.
+bool DeleteIfThere(const wchar_t* folder, const wchar_t* name, const wchar_t* extension)
+{
+    wchar_t path[MAX_PATH];
+    if (!BuildStoredFilePath(path, folder, name, extension))
+        return false;
+    if (DeleteFileW(path)) {
+        JournalWrite(kJournalCatApplication, 0, (std::wstring(L"Unfinished save's file deleted: ") + path).c_str());
+        return true;
+    }
+    const DWORD error = GetLastError();
+    if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND)
+        return true;
+    LogCallError(error, L"DeleteFileW", path);
+    return false;
+}
+
+// The ten digits of a key, as the end of a new image's file name has them.
+void KeyDigits(wchar_t* out, DWORD key)
+{
+    _snwprintf(out, 11, L"%.10u", (unsigned)key);
+    out[10] = 0;
+}
+
+// Clears what the save of `key` left when it ended without removing its note
+// (see snimokdb.h). A note that is still open belongs to a save that runs,
+// and is left alone. Database errors throw.
+void ClearEndedSave(const DODBPtr<DODBSession>& session, DWORD key)
+{
+    wchar_t notePath[MAX_PATH];
+    if (!BuildSaveNotePath(notePath, key))
+        return;
+    HANDLE note = CreateFileW(notePath, GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (note == INVALID_HANDLE_VALUE)
+        return;   // gone meanwhile, or its save still runs
+    wchar_t name[kStoredFileNameChars + 1] = {};
+    DWORD read = 0;
+    const BOOL ok = ReadFile(note, name, kStoredFileNameChars * sizeof(wchar_t), &read, nullptr);
+    CloseHandle(note);
+    name[ok ? read / sizeof(wchar_t) : 0] = 0;
+
+    // The note speaks only for a name of its own key.
+    wchar_t digits[11];
+    KeyDigits(digits, key);
+    const size_t length = wcslen(name);
+    bool cleared = true;
+    if (length > 10 && wcscmp(name + length - 10, digits) == 0 &&
+        CheckStoredFileName(name) == StoredNameVerdict::kOk && !NamedByARow(session, name)) {
+        cleared = DeleteIfThere(ImageFolder, name, L".xmg");
+        cleared = DeleteIfThere(IconFolder, name, L".thb") && cleared;
+        cleared = DeleteIfThere(IconFolder, name, L".thb.tmp") && cleared;
+    }
+    // A note whose files could not all go stays, for the next save.
+    if (cleared && !DeleteFileW(notePath))
+        LogCallError(GetLastError(), L"DeleteFileW", notePath);
+}
+
+// Every note of the notes' folder; each is named by its key.
+void ClearEndedSaves(const DODBPtr<DODBSession>& session)
+{
+    const std::wstring pattern = std::wstring(ImageFolder) + kNotesFolder + L"*.new";
+    std::vector<DWORD> keys;
+    WIN32_FIND_DATAW found;
+    HANDLE find = FindFirstFileW(pattern.c_str(), &found);
+    if (find == INVALID_HANDLE_VALUE)
+        return;
+    do {
+        wchar_t* end = nullptr;
+        const unsigned long key = wcstoul(found.cFileName, &end, 10);
+        if (end == found.cFileName + 10 && wcscmp(end, L".new") == 0)
+            keys.push_back((DWORD)key);
+    } while (FindNextFileW(find, &found));
+    FindClose(find);
+    for (DWORD key : keys)
+        ClearEndedSave(session, key);
+}
+
+// Opens the save's note for its key and writes the file name into it; the
+// note stays open (and unshared) until EndSnimokSave. The notes' folder is
+// made by the first save.
+void OpenSaveNote(SnimokFilesWritten* files, DWORD key, const wchar_t* name)
+{
+    wchar_t path[MAX_PATH];
+    if (!BuildSaveNotePath(path, key))
+        ThrowSystemText(ERROR_FILENAME_EXCED_RANGE);
+    HANDLE note = CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (note == INVALID_HANDLE_VALUE && GetLastError() == ERROR_PATH_NOT_FOUND) {
+        CreateDirectoryW((std::wstring(ImageFolder) + kNotesFolder).c_str(), nullptr);
+        note = CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    }
+    if (note == INVALID_HANDLE_VALUE) {
+        const DWORD error = GetLastError();
+        LogCallError(error, L"CreateFileW", path);
+        ThrowSystemText(error);
+    }
+    files->note = note;
+    files->noteKey = key;
+    const DWORD bytes = (DWORD)(wcslen(name) * sizeof(wchar_t));
+    DWORD written = 0;
+    if (!WriteFile(note, name, bytes, &written, nullptr) || written != bytes) {
+        const DWORD error = GetLastError();
+        LogCallError(error, L"WriteFile", path);
+        ThrowSystemText(error ? error : ERROR_WRITE_FAULT);
+    }
+}
+
 }  // namespace
+
+bool BuildSaveNotePath(wchar_t* out, DWORD key)
+{
+    wchar_t name[24];
+    _snwprintf(name, 23, L"%ls%.10u", kNotesFolder, (unsigned)key);
+    name[23] = 0;
+    return BuildDataFilePath(out, ImageFolder, name, L".new");
+}
+
+void EndSnimokSave(SnimokFilesWritten* files, bool committed)
+{
+    if (!files)
+        return;
+    if (!committed) {
+        DeleteSnimokFiles(files->fileName, files->image, files->icon);
+        files->image = files->icon = false;
+    }
+    if (!files->note)
+        return;
+    CloseHandle(files->note);
+    files->note = nullptr;
+    DWORD code = 0;
+    if (committed && SaveStepFails(SaveStep::EndSave, &code))
+        return;   // the note stays, as a kill here would leave it
+    wchar_t path[MAX_PATH];
+    if (BuildSaveNotePath(path, files->noteKey) && !DeleteFileW(path))
+        LogCallError(GetLastError(), L"DeleteFileW", path);
+}
 
 void FormatSnimokFileName(wchar_t* buffer, wchar_t letter, DWORD patientId, DWORD imageId)
 {
@@ -254,16 +473,8 @@ void SaveSnimok(const DPicturePtr& handle, const DODBPtr<DODBSession>& session, 
             LogError(code, L"error save snimok(GetFreeSpace())");
             MsgExcept message;
             message.SetCaptionId(IDS_CANT_CALCULATE_FREE_SPACE);
-            if (code != 0) {
-                wchar_t* text = nullptr;
-                DWORD length = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
-                                                  FORMAT_MESSAGE_IGNORE_INSERTS,
-                                              nullptr, code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-                if (length)
-                    message.SetText(text, (int)length);
-                if (text)
-                    LocalFree(text);
-            }
+            if (code != 0)
+                message.SetText(ErrorCodeText(code).c_str(), -1);
             throw message;
         }
 
@@ -271,49 +482,38 @@ void SaveSnimok(const DPicturePtr& handle, const DODBPtr<DODBSession>& session, 
         if (!ReadPatientForPicture2(session, picture))
             ThrowId(IDS_PATIENT_NOT_FOUND);
 
-        // 3. to 5. The new row; the database gives its key. A database error
-        // reaches the caller as a message with the error's text.
+        // What saves that ended half-way left goes first.
         try {
-            if (InjectedDatabaseFailure(SaveStep::OpenRowset, IDS_DB_NO_ROWSET_CHANGE, L"SaveSnimok"))
-                ThrowDatabaseError();
-            NewTableRow table(session, kSnimokTable);
-            DODBParams* r = table.BindColumns(kNewRowColumns, kNewRowNames);
-            LONG centreX = 0, centreY = 0;
-            StoredCentre(picture, &centreX, &centreY);
-            FILETIME date = picture->imageDate;
-            if (FAILED(SetNumber(r, kColPatient, picture->patient.GetPatientId())) ||
-                FAILED(SetNumber(r, kColDisk, 1)) || FAILED(SetNumber(r, kColBri, picture->displayOffset)) ||
-                FAILED(SetNumber(r, kColContrast, picture->displayWidth)) ||
-                FAILED(SetNumber(r, kColNegativ, picture->negative)) || FAILED(SetNumber(r, kColXCenter, centreX)) ||
-                FAILED(SetNumber(r, kColYCenter, centreY)) || FAILED(SetNumber(r, kColScale, (float)picture->scale)) ||
-                FAILED(SetNumber(r, kColOrientation, picture->orientation)) ||
-                FAILED(r->SetValue(kColDate, &date, 0, DBSTATUS_S_OK)) ||
-                FAILED(r->SetStatus(kColSnimok, DBSTATUS_S_DEFAULT)))
-                ThrowDatabaseError();
-            if (InjectedDatabaseFailure(SaveStep::InsertRow, IDS_DB_INSERT_ROW, L"SaveSnimok"))
-                ThrowDatabaseError();
-            table.Insert(r);
-            LONG newId = 0;
-            if (!RowInt(r, kColSnimok, &newId) || newId <= 0) {
-                DODBSetError(E_FAIL, IDS_DB_INSERT_ROW, L"SaveSnimok");
-                ThrowDatabaseError();
-            }
-            picture->imageId = (uint32_t)newId;
+            ClearEndedSaves(session);
         } catch (const DODBErrors& errors) {
             ThrowDatabaseMessage(errors);
         }
 
-        // 6. The file name from the new key.
-        FormatSnimokFileName(picture->fileName, picture->patient.GetName(0)[0], picture->patient.GetPatientId(),
-                             picture->imageId);
-        memcpy(files.fileName, picture->fileName, sizeof files.fileName);
-
-        // 7. The row learns its file name.
-        if (!UpdateSnimokFileName(session, picture->fileName, picture->imageId))
-            ThrowId(IDS_PICTURE_NOT_FOUND);
-
-        // 8. The image file; it deletes what it wrote when it fails.
-        SavePictureFile(handle);
+        // 3. to 8. The new row, its file name from the key, the note, the
+        // row's file name, the image file (which deletes what it wrote when
+        // it fails). A file of that name that no note accounted for is kept,
+        // and the next key taken.
+        for (int passed = 0;; ++passed) {
+            picture->imageId = InsertNewRow(session, picture);
+            FormatSnimokFileName(picture->fileName, picture->patient.GetName(0)[0], picture->patient.GetPatientId(),
+                                 picture->imageId);
+            memcpy(files.fileName, picture->fileName, sizeof files.fileName);
+            OpenSaveNote(&files, picture->imageId, picture->fileName);
+            if (!UpdateSnimokFileName(session, picture->fileName, picture->imageId))
+                ThrowId(IDS_PICTURE_NOT_FOUND);
+            DWORD error = 0;
+            if (WritePictureFile(handle, &error))
+                break;
+            if (error != ERROR_FILE_EXISTS || passed == kMostKeysPassed)
+                ThrowSystemText(error);
+            wchar_t text[96];
+            _snwprintf(text, 95, L"Image file %ls kept: no save accounts for it; the next key is taken",
+                       picture->fileName);
+            text[95] = 0;
+            JournalWrite(kJournalCatWarning, 0, text);
+            EndSnimokSave(&files, false);
+            DeleteNewRow(session, picture->imageId);
+        }
         files.image = true;
 
         // 9. The thumbnail, as the view shows the picture; it does not fail the save.
@@ -324,11 +524,12 @@ void SaveSnimok(const DPicturePtr& handle, const DODBPtr<DODBSession>& session, 
         // 10.
         picture->stored = 1;
     } catch (...) {
-        DeleteSnimokFiles(files.fileName, files.image, files.icon);
-        files.image = files.icon = false;
+        EndSnimokSave(&files, false);
         before.Restore(picture);
         throw;
     }
+    if (!written)
+        EndSnimokSave(&files, true);
 }
 
 bool SaveSnimokTx(const DPicturePtr& handle, const uint8_t* lut)
@@ -347,15 +548,17 @@ bool SaveSnimokTx(const DPicturePtr& handle, const uint8_t* lut)
     const PictureIdentity before(picture);
     SnimokFilesWritten files;
     ZeroMemory(&files, sizeof files);
+    // The transaction ends before a failure is shown: the user's reading
+    // must not hold other saves off.
     try {
         SaveSnimok(handle, session, lut, &files);
     } catch (const MsgExcept& message) {
-        message.Show(nullptr, MB_OK | MB_SYSTEMMODAL);
         session->AbortTx();
+        message.Show(nullptr, MB_OK | MB_SYSTEMMODAL);
         return false;
     } catch (const DODBErrors& errors) {
-        errors.ShowMessage(nullptr, nullptr, MB_OK | MB_SYSTEMMODAL);
         session->AbortTx();
+        errors.ShowMessage(nullptr, nullptr, MB_OK | MB_SYSTEMMODAL);
         return false;
     } catch (...) {
         session->AbortTx();
@@ -372,11 +575,12 @@ bool SaveSnimokTx(const DPicturePtr& handle, const uint8_t* lut)
     }
     if (FAILED(committed)) {
         DODBErrors errors(committed, TRUE);
-        errors.ShowMessage(nullptr, nullptr, MB_OK | MB_SYSTEMMODAL);
+        EndSnimokSave(&files, false);
         session->AbortTx();
-        DeleteSnimokFiles(files.fileName, files.image, files.icon);
         before.Restore(picture);
+        errors.ShowMessage(nullptr, nullptr, MB_OK | MB_SYSTEMMODAL);
         return false;
     }
+    EndSnimokSave(&files, true);
     return true;
 }

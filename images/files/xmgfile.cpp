@@ -33,14 +33,7 @@ const DWORD kMaxTileBytes = 3 + 32 * 32 * 2;
 // The system's text for an error code.
 [[noreturn]] void ThrowSystemText(DWORD code)
 {
-    wchar_t* text = nullptr;
-    DWORD length = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
-                                      FORMAT_MESSAGE_IGNORE_INSERTS,
-                                  nullptr, code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-    MsgExcept message(nullptr, 0, length ? text : L"", length ? (int)length : 0);
-    if (text)
-        LocalFree(text);
-    throw message;
+    throw MsgExcept(nullptr, 0, ErrorCodeText(code).c_str(), -1);
 }
 
 bool SeekTo(HANDLE file, DWORD offset)

@@ -113,3 +113,6 @@ DPicturePtr LoadPictureFile(const wchar_t* fileName, HWND owner = nullptr);
 // system's text for a failure); a failed write leaves no file behind.
 void SavePictureFile(const DPicturePtr& picture);
 void SavePictureFileAs(const DPicturePtr& picture);
+// The same without throwing: false with the Win32 error in *error
+// (ERROR_FILE_EXISTS when a file of the name is there already).
+bool WritePictureFile(const DPicturePtr& picture, DWORD* error);

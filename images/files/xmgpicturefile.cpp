@@ -35,14 +35,7 @@ private:
 
 [[noreturn]] void ThrowSystemText(DWORD code)
 {
-    wchar_t* text = nullptr;
-    DWORD length = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
-                                      FORMAT_MESSAGE_IGNORE_INSERTS,
-                                  nullptr, code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-    MsgExcept message(nullptr, 0, length ? text : L"", length ? (int)length : 0);
-    if (text)
-        LocalFree(text);
-    throw message;
+    throw MsgExcept(nullptr, 0, ErrorCodeText(code).c_str(), -1);
 }
 
 HANDLE OpenPictureFile(const wchar_t* fileName)
@@ -100,25 +93,37 @@ DPicturePtr LoadPictureFileEx(DWORD imageId, const wchar_t* fileName, HWND owner
     return picture;
 }
 
+bool WritePictureFile(const DPicturePtr& picture, DWORD* error)
+{
+    *error = 0;
+    wchar_t path[MAX_PATH];
+    if (!picture.Get() || !BuildDataFilePath(path, ImageFolder, picture->fileName, L".xmg")) {
+        *error = picture.Get() ? GetLastError() : (DWORD)ERROR_INVALID_PARAMETER;
+        return false;
+    }
+    if (SaveStepFails(SaveStep::CreateImageFile, error))
+        return false;
+    FileHandle file(CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    if (!file.Valid()) {
+        *error = GetLastError();
+        return false;
+    }
+    if (!SnimokFile::Save(picture, file.Get(), error, true)) {
+        file.Close();
+        if (!DeleteFileW(path))
+            LogError(GetLastError(), L"Error delete snimok file");
+        return false;
+    }
+    return true;
+}
+
 void SavePictureFile(const DPicturePtr& picture)
 {
     if (!picture.Get())
         throw MsgExcept(nullptr, 0, L"Internal Error", -1);
-    wchar_t path[MAX_PATH];
-    if (!BuildDataFilePath(path, ImageFolder, picture->fileName, L".xmg"))
-        ThrowSystemText(GetLastError());
     DWORD error = 0;
-    if (SaveStepFails(SaveStep::CreateImageFile, &error))
+    if (!WritePictureFile(picture, &error))
         ThrowSystemText(error);
-    FileHandle file(CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-    if (!file.Valid())
-        ThrowSystemText(GetLastError());
-    if (!SnimokFile::Save(picture, file.Get(), &error, true)) {
-        file.Close();
-        if (!DeleteFileW(path))
-            LogError(GetLastError(), L"Error delete snimok file");
-        ThrowSystemText(error);
-    }
 }
 
 void SavePictureFileAs(const DPicturePtr& picture)

@@ -241,9 +241,20 @@ void MainViewWnd::Negative()
     if (!p)
         return;
     p->negative = p->negative ? 0 : 1;
-    if (buttons[kButtonNegative])
-        buttons[kButtonNegative]->SetCheck(p->negative != 0);
+    ShowNegativeCheck(p->negative != 0);
     active->Redraw();
+}
+
+// The check state alone only turns the button's one-pixel edge grey, which
+// nobody sees: a checked Negative button also takes the darker face the note
+// window gives its pressed toggle, so the state reads at a glance.
+void MainViewWnd::ShowNegativeCheck(bool checked)
+{
+    DButton* button = buttons[kButtonNegative];
+    if (!button || (button->GetCheck() == checked && (button->GetState() & DButtonState::kFaceColorSet)))
+        return;
+    button->SetCheck(checked);
+    button->SetFaceColor(checked ? kCheckedFace : GetSysColor(COLOR_BTNFACE));
 }
 
 void MainViewWnd::ImagingModes()

@@ -489,8 +489,7 @@ void MainViewWnd::SetLevelScrolls(SnimokWnd* view, int setDefault)
     if (!view || !view->GetSnimok().Get())
         return;
     const DPicture* p = view->GetSnimok().Get();
-    if (buttons[kButtonNegative])
-        buttons[kButtonNegative]->SetCheck(p->negative != 0);
+    ShowNegativeCheck(p->negative != 0);
     offsetValue = p->displayOffset;
     widthValue = p->displayWidth;
     if (setDefault == 1) {

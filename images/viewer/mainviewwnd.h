@@ -164,6 +164,9 @@ private:
     void Equalize(bool minMax);
     void ImagingModes();
     void Negative();
+    // The Negative button's check state and the face that shows it.
+    void ShowNegativeCheck(bool checked);
+    static constexpr COLORREF kCheckedFace = 0xC0C0C0;
     void LayoutMenu();
 
     static void ButtonClicked(void* cookie, DButton* button);

@@ -183,6 +183,8 @@ TEST_F(RecordMaintenance, MovingAnImageGivesItToTheOtherPatientOnce)
     const std::wstring oldName = names_[image];
     ASSERT_FALSE(oldName.empty());
     ASSERT_TRUE(Exec(L"UPDATE Snimok SET Apicriz='a fracture' WHERE Snimok=" + Key(image) + L";"));
+    // An image that came from another workstation: its copies there are its own.
+    ASSERT_TRUE(Exec(L"INSERT INTO MergeSnimok (Guid, Snimok) VALUES ('{merged}', " + Key(image) + L");"));
     PromptScript prompts;
     EXPECT_TRUE(MoveImageToPatient(nullptr, image, to));
     EXPECT_EQ(0, ImageCount(from));
@@ -190,6 +192,7 @@ TEST_F(RecordMaintenance, MovingAnImageGivesItToTheOtherPatientOnce)
     const long moved = QueryInt(L"SELECT Snimok FROM Snimok WHERE Patient=" + Key(to) + L";");
     EXPECT_NE(static_cast<long>(image), moved);
     EXPECT_EQ(1, Count(L"Snimok", L"Snimok=" + std::to_wstring(moved) + L" AND Apicriz LIKE 'a fracture'"));
+    EXPECT_EQ(moved, QueryInt(L"SELECT Snimok FROM MergeSnimok WHERE Guid='{merged}';")) << "its merge identity goes with it";
     // The old file went, the new one and the thumbnail under its name are there.
     EXPECT_FALSE(FileExists(ImageFile(oldName)));
     EXPECT_FALSE(FileExists(IconFile(oldName)));

@@ -226,9 +226,16 @@ TEST_F(Settings, AWrongValueType)
     EXPECT_EQ(L"DataPath\nBad Parameter Type", LoadFails().text);
 }
 
+// The longest data folder is the one whose "Image\" folder has 260
+// characters; one character more is refused before anything is built on it.
 TEST_F(Settings, ADataPathTooLongForItsFoldersIsRefused)
 {
-    key.SetString(L"DataPath", L"C:\\" + std::wstring(255, L'd'));   // fits, "Image\" does not
+    const std::wstring longest = L"C:\\" + std::wstring(250, L'd');
+    key.SetString(L"DataPath", longest);
+    ASSERT_TRUE(Load());
+    EXPECT_EQ(longest + L"\\Image\\", ImageFolder);
+    EXPECT_EQ(260u, wcslen(ImageFolder));
+    key.SetString(L"DataPath", longest + L"d");   // fits, "Image\" does not
     std::wstring text = LoadFails().text;
     EXPECT_EQ(0u, text.find(L"DataPath\nError=206\n")) << text;
 }

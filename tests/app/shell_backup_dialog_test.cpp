@@ -15,6 +15,7 @@
 #include "resources/resource.h"
 #include "resources/strings.h"
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -254,6 +255,91 @@ TEST_F(SettingsChildDialogs, AMaxCountThatIsNoNumberSavesNothing)
     EXPECT_EQ(IDC_BACKUP_MAX_COUNT, focused);
     EXPECT_EQ(L"old.bak", BackupText(L"File"));
     EXPECT_EQ(4u, BackupDword(L"nMaxFiles"));
+}
+
+// "Max Count" takes what a clinic keeps: a larger number (200000 froze the
+// program making folders) and 0 (which the backup job refuses) are refused
+// over the dialog, the field focused, nothing saved and no folder made.
+TEST_F(SettingsChildDialogs, AMaxCountOutsideWhatAClinicKeepsIsRefusedAndNothingSaved)
+{
+    const std::wstring backup = folder_.Path() + L"copies";
+    const std::wstring refusal =
+        Str(IDS_BACKUP_MAX_COUNT_RANGE).replace(Str(IDS_BACKUP_MAX_COUNT_RANGE).find(L"%1!u!"), 5, L"100");
+    for (const wchar_t* count : {L"200000", L"101", L"0"}) {
+        key_.SetString(L"File", L"old.bak", L"BackupDB");
+        key_.SetDword(L"nMaxFiles", 4, L"BackupDB");
+        PromptScript prompts({IDOK});
+        int focused = 0;
+        HWND dialog = nullptr;
+        {
+            DialogScript script;
+            script.Then(IDC_BACKUP_FILE, [&](HWND d) {
+                dialog = d;
+                SetText(d, IDC_BACKUP_PATH, backup);
+                SetText(d, IDC_BACKUP_FILE, L"new.bak");
+                SetText(d, IDC_BACKUP_MAX_COUNT, count);
+                Click(d, IDOK);
+                focused = FocusedId(d);
+                Click(d, IDCANCEL);
+            });
+            RunBackupSettingsDlg(nullptr);
+        }
+        ASSERT_EQ(1u, prompts.Count()) << count[0];
+        std::wstring shown = prompts.Last().text;   // the formatter writes its line breaks as "\r\n"
+        shown.erase(std::remove(shown.begin(), shown.end(), L'\r'), shown.end());
+        EXPECT_EQ(refusal, shown);
+        EXPECT_EQ(dialog, prompts.Last().owner);
+        EXPECT_EQ(IDC_BACKUP_MAX_COUNT, focused);
+        EXPECT_EQ(L"old.bak", BackupText(L"File"));
+        EXPECT_EQ(L"<missing>", BackupText(L"BackupPath"));
+        EXPECT_EQ(4u, BackupDword(L"nMaxFiles"));
+        EXPECT_FALSE(IsFolder(backup));
+    }
+}
+
+// While the folders are made the dialog goes on painting: here each folder
+// takes a while, and the first asks for the dialog to be painted meanwhile.
+HWND gPaintedDialog = nullptr;
+LONG gFolderCalls = 0;
+bool gPaintedMeanwhile = false;
+
+BOOL WINAPI SlowFolder(const wchar_t* path, SECURITY_ATTRIBUTES* security)
+{
+    if (InterlockedIncrement(&gFolderCalls) == 1) {
+        InvalidateRect(gPaintedDialog, nullptr, TRUE);
+        for (int i = 0; i < 150 && !gPaintedMeanwhile; ++i) {
+            gPaintedMeanwhile = !GetUpdateRect(gPaintedDialog, nullptr, FALSE);
+            Sleep(20);
+        }
+    }
+    return CreateDirectoryW(path, security);
+}
+
+TEST_F(SettingsChildDialogs, TheDialogStaysPaintedWhileTheFoldersAreMade)
+{
+    const std::wstring backup = folder_.Path() + L"copies";
+    gFolderCalls = 0;
+    gPaintedMeanwhile = false;
+    SetBackupFolderCall(SlowFolder);
+    {
+        DialogScript script;
+        script.Then(IDC_BACKUP_FILE, [&](HWND d) {
+            gPaintedDialog = d;
+            UpdateWindow(d);
+            SetText(d, IDC_BACKUP_PATH, backup);
+            SetText(d, IDC_BACKUP_FILE, L"zelk.bak");
+            SetText(d, IDC_BACKUP_MAX_COUNT, L"100");
+            Click(d, IDOK);
+            Click(d, IDCANCEL);
+        });
+        RunBackupSettingsDlg(nullptr);
+    }
+    SetBackupFolderCall(nullptr);
+    EXPECT_TRUE(gPaintedMeanwhile);
+    EXPECT_EQ(101, gFolderCalls);
+    EXPECT_EQ(100u, BackupDword(L"nMaxFiles"));
+    EXPECT_TRUE(IsFolder(backup + L"\\100"));
+    EXPECT_FALSE(IsFolder(backup + L"\\101"));
 }
 
 TEST_F(SettingsChildDialogs, AFolderThatCannotBeMadeSaysSoAfterTheValuesAreWritten)

@@ -6,6 +6,7 @@
 
 #include "app/iconsbar.h"
 #include "app/iconsnimok.h"
+#include "app/exchangeservices.h"
 #include "app/mainmenus.h"
 #include "app/notesnimok.h"
 #include "app/viewerservices.h"
@@ -213,4 +214,30 @@ TEST_F(PanelShellTest, CaptionIconOpensTheStripAndTheServiceMenu)
     EXPECT_TRUE(StandInCalls().empty());
     IconsBar::UnregisterClass();
     IconSnimok::UnregisterClass();
+}
+
+// An imported picture is new to the database: it opens on the middle of its
+// raster, as a stored picture whose row holds no view centre does, not on its
+// top-left corner.
+TEST_F(PanelShellTest, AnImportedPictureOpensOnTheMiddleOfItsRaster)
+{
+    ExchangeServices services = {};
+    services.importImageFile = [](HWND, DWORD, int) {
+        // As the file import gives it: new, and no view centre read from anywhere.
+        DPicturePtr p = PatientPicture(17, 1800, 1500);
+        p->stored = 0;
+        p->imageId = 0;
+        p->viewCentreX = p->viewCentreY = 0;
+        return p;
+    };
+    const ExchangeServices previous = SetExchangeServices(services);
+    OnServiceCommand(host->Hwnd(), kServiceImportPicture, 0);
+    SetExchangeServices(previous);
+    SnimokWnd* view = panel->GetActiveView();
+    ASSERT_TRUE(view && view->GetSnimok().Get());
+    EXPECT_EQ(900, view->GetSnimok()->viewCentreX);
+    EXPECT_EQ(750, view->GetSnimok()->viewCentreY);
+    ASSERT_LT(view->GetViewWidth(), 1800) << "the picture is larger than its view at 100%";
+    EXPECT_NEAR(900, view->ViewToImageX(view->GetViewWidth() / 2), 1);
+    EXPECT_NEAR(750, view->ViewToImageY(view->GetViewHeight() / 2), 1);
 }

@@ -10,6 +10,7 @@
 #include "common/window_harness.h"
 #include "ui/window_create.h"
 #include "database/dbstart.h"
+#include "exchange/disks/arjregistry.h"
 #include "foundation/globals.h"
 #include "foundation/settingskey.h"
 #include "common/settings_root.h"
@@ -480,6 +481,16 @@ void ArchiveDbTest::RegisterDisk(DWORD serial, const wchar_t* name)
 {
     Exec(L"INSERT INTO Arj (Arj, Name) VALUES (" + std::to_wstring(static_cast<LONG>(serial)) + L", '" + name +
          L"');");
+}
+
+void ArchiveDbTest::UseBackupSlots(const std::wstring& folder, DWORD slots)
+{
+    CreateDirectoryW(folder.c_str(), nullptr);
+    for (DWORD i = 1; i <= slots; ++i)
+        CreateDirectoryW((folder + std::to_wstring(i)).c_str(), nullptr);
+    EXPECT_TRUE(ArjRegWrite(L"BackupDB", L"BackupPath", REG_SZ, folder.c_str(), 0));
+    EXPECT_TRUE(ArjRegWrite(L"BackupDB", L"File", REG_SZ, L"hospital.bak", 0));
+    EXPECT_TRUE(ArjRegWrite(L"BackupDB", L"nMaxFiles", REG_DWORD, &slots, sizeof slots));
 }
 
 void ArchiveDbTest::WriteDiskCfg(const std::wstring& folder, DWORD reserveMb, const std::vector<std::wstring>& names)

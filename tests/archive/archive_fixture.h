@@ -155,6 +155,9 @@ protected:
     LONG AddImage(LONG patient, const std::wstring& fileName, DWORD bytes, const wchar_t* date = L"2020-01-01",
                   DWORD thumbBytes = 1000, LONG arj = 0);
     void RegisterDisk(DWORD serial, const wchar_t* name);
+    // The backup's settings: `slots` slot folders made below `folder`,
+    // "hospital.bak".
+    void UseBackupSlots(const std::wstring& folder, DWORD slots = 1);
     // "diskcfg.ini" with the reserve (MB) and the listed names in the folder.
     void WriteDiskCfg(const std::wstring& folder, DWORD reserveMb, const std::vector<std::wstring>& names);
 

@@ -94,8 +94,8 @@ BOOL WINAPI HeldCopy(const wchar_t* source, const wchar_t* target, LPPROGRESS_RO
 {
     Hold& h = *gHold;
     if (!h.heldImage.empty() && EndsWith(source, h.heldImage) && !h.reached.exchange(true)) {
-        // Inside the transaction of the stamps: the images copied before this
-        // one are stamped and not committed.
+        // Inside a copy: the stamps of the images copied before this one wait
+        // to be written.
         SetEvent(h.inside);
         if (WaitForSingleObject(h.closing, 30000) == WAIT_OBJECT_0) {
             // The window's thread waits for this worker now: it must still

@@ -542,3 +542,87 @@ TEST_F(ArjWindowTest, MouseOverTheLinesShowsTheirHelpInTheStatusBar)
     SendMessageW(window.GetHwnd(), WM_MOUSEMOVE, 0, MAKELPARAM(1, 1));
     EXPECT_TRUE(StatusBarText(window.StatusBar()).empty());
 }
+
+// However a job ends, the window shows it from what the worker told it: a
+// job that failed is "Interrupted By Program" with the fault's text kept in
+// its boxes (the worker's result, or its notice that the job stops with an
+// error, which a format job that refuses its disk ends with alone); a
+// backup that reached its disk shows that disk and the date on its lines.
+TEST_F(ArjWindowTest, EveryJobEndsAsTheWorkerSaysAndTheWindowShowsWhy)
+{
+    UseBackupSlots(data_->Path() + L"Backup\\");
+    DiskMedium* disk = ReadyDisk();
+    ASSERT_TRUE(InsertDisk(disk));
+    WriteDiskCfg(disk->Folder(), 1, {L"hospital.bak"});
+    SYSTEMTIME today;
+    GetLocalTime(&today);
+    wchar_t date[16];
+    _snwprintf(date, 15, L"%02u.%02u.%04u", today.wDay, today.wMonth, today.wYear);
+    date[15] = 0;
+
+    struct Case {
+        const char* what;
+        std::wstring setup;               // statements before the window opens
+        std::function<void()> start;      // what the user does
+        unsigned status;                  // the end text
+        std::wstring fault;               // part of "Possible fault reason"; empty: both boxes empty
+        std::vector<std::pair<int, std::wstring>> lines;
+    };
+    const Case cases[] = {
+        {"a marked image of a disk Arj does not know",
+         L"INSERT INTO DelImage ([File Name], Arj, [Disk]) VALUES ('U0000000001', 2004318071, 1);",
+         [&] { Key(VK_F8); }, IDS_DELETING_PROGRAM_STOPPED, Str(IDS_ARCHIVE_DISK_UNKNOWN), {}},
+        {"a marked row without a name", L"INSERT INTO DelImage ([File Name], Arj, [Disk]) VALUES ('', NULL, 1);",
+         [&] { Key(VK_F8); }, IDS_DELETING_PROGRAM_STOPPED, L"ArjWorker::DeleteMarked", {}},
+        {"an image whose name leaves the image folder",
+         L"INSERT INTO Snimok (Patient, [Disk], [Date file], [File name]) VALUES (" + std::to_wstring(patient_) +
+             L", 1, '2020-01-01', '..\\Outside');",
+         [&] { Key(VK_F5); }, IDS_ARCHIVING_PROGRAM_STOPPED, L"\"..\\Outside\"", {}},
+        {"a disk name another disk has", L"INSERT INTO Arj (Arj, Name) VALUES (77, 'TAKEN');",
+         [&] {
+             EjectDisk();
+             ModalDriver driver;
+             driver.Then(InpTextWnd::kClassName, [](HWND input) { return AnswerInputText(input, L"TAKEN"); });
+             Key(VK_F3);
+             EXPECT_TRUE(driver.Done());
+         },
+         IDS_FORMAT_REGISTER_PROGRAM_STOPPED, L"TAKEN", {}},
+        {"a backup", L"", [&] { SendMessageW(window_->GetHwnd(), WM_COMMAND, kCmdBackup, 0); },
+         IDS_ARCHIVING_COMPLETE, L"",
+         {{kInfoDiskName, L"Disk Name: MO1"}, {kInfoLastBackup, std::wstring(L"Last DB Backup On: ") + date}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Exec(L"DELETE FROM DelImage;");
+        Exec(L"DELETE FROM Snimok;");
+        if (!c.setup.empty())
+            Exec(c.setup);
+        InsertDisk(disk);
+        ArjWindow& window = Open();
+        c.start();
+        ASSERT_TRUE(WaitIdle());
+        EXPECT_EQ(Str(c.status), window.StatusText());
+        if (c.fault.empty()) {
+            EXPECT_TRUE(window.FaultText().empty()) << Narrow(window.FaultText());
+            EXPECT_TRUE(window.ActionText().empty()) << Narrow(window.ActionText());
+        } else {
+            EXPECT_NE(std::wstring::npos, window.FaultText().find(c.fault)) << Narrow(window.FaultText());
+        }
+        for (const auto& line : c.lines)
+            EXPECT_EQ(line.second, window.LineText(line.first));
+    }
+}
+
+// The workers speak the language of the program that starts them.
+TEST_F(ArjWindowTest, WorkerTextsAreInTheProgramsLanguage)
+{
+    AddImage(patient_, L"W0000000081", 5000);
+    ThreadLanguage russian(MAKELANGID(LANG_RUSSIAN, SUBLANG_DEFAULT));
+    ArjWindow& window = Open();
+    Key(VK_F5);   // no disk in the drive: the worker asks for one
+    ASSERT_TRUE(WaitWaiting());
+    EXPECT_EQ(Str(IDS_CHECK_DISK_IN_DRIVE), window.ActionText());
+    EXPECT_NE(std::wstring::npos, window.ActionText().find(L"диск")) << Narrow(window.ActionText());
+    Key(VK_ESCAPE);
+    ASSERT_TRUE(WaitIdle());
+}

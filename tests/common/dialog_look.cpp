@@ -124,6 +124,8 @@ std::wstring Describe(HWND window)
     return L"control " + std::to_wstring(GetDlgCtrlID(window)) + L" \"" + text + L"\"";
 }
 
+}  // namespace
+
 // The text in the control's font within its width: on one line, or for a
 // label that wraps and a multi-line button on as many lines as its height
 // holds; with room for a check box's box and a button's edges.
@@ -167,6 +169,8 @@ bool TextFits(HWND window)
     const LONG height = client.bottom > line.bottom ? client.bottom : line.bottom;
     return need.right <= room && (!wraps || need.bottom <= height);
 }
+
+namespace {
 
 BOOL CALLBACK CollectText(HWND child, LPARAM out)
 {

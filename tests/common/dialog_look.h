@@ -48,6 +48,10 @@ bool TextInLanguage(const std::wstring& text, bool russian);
 // what edits, lists and combo boxes hold is data, not the dialog's text.
 std::vector<std::wstring> DialogTexts(HWND dialog);
 
+// Whether a standard label or button shows its whole text (on as many lines
+// as it wraps to, where it wraps); true for every other control.
+bool TextFits(HWND control);
+
 // The first of the dialog's texts that is not in the running language, or
 // an empty text.
 std::wstring TextNotInLanguage(HWND dialog, bool russian);

@@ -5,7 +5,8 @@
 //   its contents.
 // - UseDataFolders: a site's data folder ("Image\" and "Icon\" made in it)
 //   in the program's globals, as the settings loader sets them.
-// - SimulatedDrive: a drive letter of the range K..X leased through a named
+// - SimulatedDrive: a drive letter of the range K..X (but Q, which tests name
+//   as a drive that is not there) leased through a named
 //   mutex for the object's life, so that the tests ctest runs side by side
 //   in one Wine prefix (and a benchmark beside them) never share a drive. A
 //   disk is a folder with ".windows-serial" (hex) and ".windows-label";

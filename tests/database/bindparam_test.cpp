@@ -151,13 +151,25 @@ TEST_F(BindList, ByReferenceValuesAreReadWhenTheBlockIsMade)
     EXPECT_EQ(4u, block->GetLength(1));
 }
 
-TEST_F(BindList, AnOverlongReferencedTextIsRefused)
+// A text bound by reference may hold 32,768 characters (65,536 bytes), not one more.
+TEST_F(BindList, AReferencedTextIsTakenUpToItsLimitAndRefusedBeyondIt)
 {
-    std::wstring huge(40000, L'x');
-    list->SetValTyped(1, DBTYPE_WSTR, &huge[0], 0, DBSTATUS_S_OK);
-    DODBPtr<DODBParams> block;
-    EXPECT_FALSE(list->MakeParams(block));
-    EXPECT_TRUE(Has(TakeErrorText(), L"Invalid buffer size."));
+    const struct {
+        size_t chars;
+        bool taken;
+    } cases[] = {{32768, true}, {32769, false}};
+    for (const auto& c : cases) {
+        DODBClearError();
+        std::wstring text(c.chars, L'x');
+        list->SetValTyped(1, DBTYPE_WSTR, &text[0], 0, DBSTATUS_S_OK);
+        DODBPtr<DODBParams> block;
+        EXPECT_EQ(c.taken, list->MakeParams(block) != FALSE) << c.chars;
+        if (c.taken) {
+            EXPECT_EQ(c.chars * 2, block->GetLength(0)) << c.chars;
+        } else {
+            EXPECT_TRUE(Has(TakeErrorText(), L"Invalid buffer size.")) << c.chars;
+        }
+    }
 }
 
 TEST_F(BindList, GrowthFailureKeepsTheOldSlots)

@@ -4,6 +4,7 @@
 // compared with the picture; the server's failures shown with their texts;
 // sending to one target, to the chosen one of two, to none; the pixel
 // section that someone else holds.
+#include "exchange/dicom/dicomattrs.h"
 #include "exchange/dicom/dicomclient.h"
 #include "exchange/dicom/dicomsend.h"
 
@@ -14,6 +15,7 @@
 
 #include <oleauto.h>
 
+#include <functional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -112,6 +114,62 @@ std::wstring Utf16(const std::string& utf8)
     MultiByteToWideChar(CP_UTF8, 0, utf8.c_str(), -1, &out[0], n);
     return out.c_str();
 }
+
+// Invalidates a window every 50 ms from a thread of its own while it lives:
+// a window whose thread keeps it painted gets a WM_PAINT after each.
+class Invalidator
+{
+public:
+    explicit Invalidator(HWND window) : window_(window)
+    {
+        stop_ = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+        thread_ = CreateThread(nullptr, 0, Run, this, 0, nullptr);
+    }
+    ~Invalidator()
+    {
+        SetEvent(stop_);
+        WaitForSingleObject(thread_, 5000);
+        CloseHandle(thread_);
+        CloseHandle(stop_);
+    }
+
+private:
+    static DWORD WINAPI Run(void* self)
+    {
+        Invalidator* me = static_cast<Invalidator*>(self);
+        while (WaitForSingleObject(me->stop_, 50) == WAIT_TIMEOUT)
+            InvalidateRect(me->window_, nullptr, TRUE);
+        return 0;
+    }
+    HWND window_;
+    HANDLE stop_ = nullptr;
+    HANDLE thread_ = nullptr;
+};
+
+// The message of a server that did not answer, with its line break as the
+// formatter writes it.
+std::wstring NoAnswerText(unsigned seconds)
+{
+    std::wstring text = LoadText(IDS_DICOM_NO_ANSWER);
+    text.replace(text.find(L"%1!u!"), 5, std::to_wstring(seconds));
+    return text.replace(text.find(L'\n'), 1, L"\r\n");
+}
+
+// The attributes and the pixel section of a picture, as a save makes them.
+struct SaveArguments
+{
+    explicit SaveArguments(const DPicturePtr& picture)
+        : section(new PixelSection(DicomExportClient::kSectionName, picture->GetBits(),
+                                   (size_t)picture->width * picture->height * 2))
+    {
+        DicomAttrList list;
+        FillDicomAttributes(picture, list, DicomAcquisition());
+        array = list.ToSafeArray();
+    }
+    ~SaveArguments() { SafeArrayDestroy(array); }
+    SAFEARRAY* array = nullptr;
+    std::unique_ptr<PixelSection> section;
+};
 
 }  // namespace
 
@@ -302,6 +360,111 @@ TEST_F(DicomServerTest, ConnectionFailuresAreShownWithTheSystemsText)
     EXPECT_EQ(0u, prompts.Last().text.find(system)) << prompts.Last().text.c_str();
 }
 
+// A stopped server (every thread of it suspended) freezes nothing: each call
+// gives up at the limit with the window painted all along and says so; until
+// the server answers, every call is refused at once; a call it answers late
+// is carried out then (its section lived with it), and the program goes on.
+TEST_F(DicomServerTest, AServerThatDoesNotAnswerIsGivenUpOnAndTheProgramStaysUsable)
+{
+    TempFolder out(L"dcm");
+    const std::wstring late = out.File(L"late.dcm"), refused = out.File(L"refused.dcm"),
+                       after = out.File(L"after.dcm");
+    DPicturePtr picture = TestPicture(64, 48, 12);
+    ASSERT_EQ(1, Client().Init());
+    DicomExportClient::SetCallLimitMs(1500);
+    PromptScript prompts({IDOK, IDOK, IDOK, IDOK});
+    struct Case
+    {
+        const char* what;
+        std::function<int()> call;
+    };
+    const Case cases[] = {
+        // The user's road: the connection is the first call that waits.
+        {"save", [&] { return SaveImageAsDicomFile(picture, host.Hwnd(), refused.c_str()); }},
+        // A member of a connected client, with the pixels it hands over.
+        {"SaveImage", [&] {
+             SaveArguments arguments(picture);
+             return Client().SaveImage(late.c_str(), arguments.array, std::move(arguments.section));
+         }},
+    };
+    for (const Case& c : cases) {
+        ASSERT_EQ(1, Client().Init()) << c.what;
+        StoppedDicomServers stopped;
+        ASSERT_GT(stopped.Count(), 0u);
+        const size_t promptsBefore = prompts.Count();
+        host.ClearMessages();
+        DWORD took = 0;
+        {
+            Invalidator invalidator(host.Hwnd());
+            const DWORD start = GetTickCount();
+            EXPECT_EQ(0, c.call()) << c.what;
+            took = GetTickCount() - start;
+        }
+        EXPECT_GE(took, 1400u) << c.what;
+        EXPECT_LT(took, 5000u) << c.what;
+        EXPECT_GE(host.MessagesOf(WM_PAINT).size(), 10u) << c.what << ": the window was not painted meanwhile";
+        ASSERT_EQ(promptsBefore + 1, prompts.Count()) << c.what;
+        EXPECT_EQ(NoAnswerText(2), prompts.Last().text) << c.what;
+        EXPECT_FALSE(DicomExportClient::Answering());
+
+        // Refused at once while the server has not answered.
+        const DWORD start = GetTickCount();
+        EXPECT_EQ(0, SaveImageAsDicomFile(picture, host.Hwnd(), refused.c_str())) << c.what;
+        EXPECT_LT(GetTickCount() - start, 1000u) << c.what;
+        ASSERT_EQ(promptsBefore + 2, prompts.Count()) << c.what;
+        EXPECT_EQ(LoadText(IDS_DICOM_STILL_BUSY), prompts.Last().text);
+
+        stopped.Resume();
+        EXPECT_TRUE(harness::PumpUntil([] { return DicomExportClient::Answering(); }, 20000)) << c.what;
+    }
+    EXPECT_FALSE(FileThere(refused));
+    EXPECT_TRUE(FileThere(late)) << "the server carried out the call it answered late";
+    DicomExportClient::SetCallLimitMs(0);
+    EXPECT_EQ(30000u, DicomExportClient::CallLimitMs());
+    EXPECT_EQ(1, SaveImageAsDicomFile(picture, host.Hwnd(), after.c_str()));
+    EXPECT_TRUE(FileThere(after));
+    EXPECT_EQ(4u, prompts.Count());
+}
+
+// A name longer than the VR holds keeps every component, each cut by
+// characters to its share; the patient's unsigned key is written as the
+// number it is.
+TEST_F(DicomServerTest, ALongNameKeepsItsComponentsAndTheKeyStaysUnsigned)
+{
+    TempFolder out(L"dcm");
+    struct Case
+    {
+        std::wstring family, given, middle;
+        DWORD id;
+        std::wstring name;   // as the file holds it
+        std::string key;
+    };
+    const Case cases[] = {
+        {std::wstring(255, L'W'), L"Peter", L"Sergeyevich", 0xFFFFFFFF,
+         std::wstring(46, L'W') + L"^Peter^Sergeyevich", "4294967295"},
+        {std::wstring(255, L'Ж'), std::wstring(100, L'П'), L"Сергеевич", 0x80000000,
+         std::wstring(27, L'Ж') + L"^" + std::wstring(26, L'П') + L"^Сергеевич", "2147483648"},
+    };
+    int n = 0;
+    for (const Case& c : cases) {
+        DPicturePtr picture = TestPicture(16, 12, 10);
+        picture->patient.SetName(0, c.family.c_str(), -1);
+        picture->patient.SetName(1, c.given.c_str(), -1);
+        picture->patient.SetName(2, c.middle.c_str(), -1);
+        picture->patient.SetPatientId(c.id);
+        const std::wstring path = out.File((L"long" + std::to_wstring(++n) + L".dcm").c_str());
+        ASSERT_EQ(1, SaveImageAsDicomFile(picture, host.Hwnd(), path.c_str()));
+        const std::string unix = UnixPath(path);
+        const std::string dump = RunHostTool("/usr/bin/dcmdump", "+L -Un " + unix);
+        EXPECT_EQ(c.name, Utf16(DumpValue(dump, "(0010,0010)")));
+        EXPECT_EQ(64u, c.name.size());
+        EXPECT_EQ(c.key, DumpValue(dump, "(0010,0020)"));
+    }
+    // dicom3tools counts bytes, not characters: the Latin name is checked.
+    const std::string iod = RunHostTool("/usr/bin/dciodvfy", UnixPath(out.File(L"long1.dcm")));
+    EXPECT_TRUE(LinesWith(iod, "Error").empty()) << iod;
+}
+
 TEST_F(DicomServerTest, WithOneTargetTheImageGoesThereWithoutAQuestion)
 {
     TempFolder received(L"pacs");
@@ -408,18 +571,34 @@ TEST_F(DicomServerTest, ASectionOfThatNameThatExistsIsNotWrittenInto)
     EXPECT_TRUE(harness::PumpUntil([&] { return FilesIn(temp, L"zdc*.tmp").size() == filesBefore; }, 10000));
 }
 
-TEST_F(DicomServerTest, ServersDialogScreenshot)
+// The choice of the target in both languages: its caption and buttons in the
+// running language, whole and apart, the targets listed.
+class DicomServersPictures : public DicomServerTest, public ::testing::WithParamInterface<LANGID>
 {
+};
+
+TEST_P(DicomServersPictures, TheChoiceOfTheTargetLooksRight)
+{
+    harness::ThreadLanguage language(GetParam());
     settings->AddTarget(L"Archive", L"");
     settings->AddTarget(L"Radiology", L"");
+    const std::wstring title = LoadText(IDS_DICOM_SERVERS);
+    std::wstring faults = L"not opened";
+    int listed = 0;
     DialogDriver driver;
-    driver.Then([] { return FindOwnDialog(LoadText(IDS_DICOM_SERVERS)); }, [](HWND dialog) {
+    driver.Then([&] { return FindOwnDialog(title); }, [&](HWND dialog) {
         SendDlgItemMessageW(dialog, IDC_DICOM_SERVER_LIST, LB_SETCURSEL, 1, 0);
-        harness::ScreenShot(L"dicom_servers");
+        listed = (int)SendDlgItemMessageW(dialog, IDC_DICOM_SERVER_LIST, LB_GETCOUNT, 0, 0);
+        faults = LookFaults(dialog, title, {{IDOK, IDS_OK}, {IDCANCEL, IDS_CANCEL}}, GetParam() == 0x419,
+                            L"dicom-servers");
         PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
     });
     EXPECT_EQ(0, SendPictureToDicomServer(TestPicture(8, 8, 8), host.Hwnd()));
+    EXPECT_EQ(2, listed);
+    EXPECT_EQ(L"", faults);
 }
+
+INSTANTIATE_TEST_SUITE_P(DicomBothLanguages, DicomServersPictures, ::testing::Values(0x409, 0x419));
 
 TEST_F(DicomServerTest, ATargetListOfTheWrongShapeGivesNoTargets)
 {

@@ -156,6 +156,40 @@ TEST(DicomEncoding, NumbersAndCodesKeepToTheirVrLimits)
     EXPECT_EQ("ab", CutText("ab   ", 10));
 }
 
+// A name that fits stays as it is (separators dropped, empty parts at the
+// end left out); a longer one is cut by characters, component by component,
+// into the 64 characters of its group: each component keeps its place, the
+// short ones whole, the long ones sharing the rest.
+TEST(DicomEncoding, PersonNamesKeepEveryComponentWithinTheGroupsLimit)
+{
+    auto times = [](const std::string& c, size_t n) {
+        std::string out;
+        for (size_t i = 0; i < n; ++i)
+            out += c;
+        return out;
+    };
+    const std::string zhe = "\xD0\x96", pyotr = "\xD0\x9F\xD1\x91\xD1\x82\xD1\x80";
+    struct Case
+    {
+        std::vector<std::string> parts;
+        std::string name;
+    };
+    const Case cases[] = {
+        {{"Smith", "John", ""}, "Smith^John"},
+        {{"Sm^ith", "Jo=hn", "Q"}, "Smith^John^Q"},
+        {{"", "John", ""}, "^John"},
+        {{"", "", ""}, ""},
+        {{times("W", 255), "Peter", "Sergeyevich"}, times("W", 46) + "^Peter^Sergeyevich"},
+        {{times("W", 255), times("W", 255), times("W", 255)},
+         times("W", 21) + "^" + times("W", 21) + "^" + times("W", 20)},
+        {{times(zhe, 255), pyotr, ""}, times(zhe, 59) + "^" + pyotr},
+        {{times("A", 99), times("B", 99), times("C", 99), times("D", 99), times("E", 99)},
+         times("A", 12) + "^" + times("B", 12) + "^" + times("C", 12) + "^" + times("D", 12) + "^" + times("E", 12)},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(c.name, PersonName(c.parts)) << c.parts[0].substr(0, 8);
+}
+
 TEST(DicomEncoding, TheClientsThirtyNamesAreKnownInTheirOrder)
 {
     const std::vector<AttributeRule>& all = KnownAttributes();

@@ -2,11 +2,15 @@
 
 #include "exchange/dicom/dicomclient.h"
 #include "foundation/settingskey.h"
+#include "foundation/textutil.h"
 
+#include <commctrl.h>
 #include <commdlg.h>
 #include <dlgs.h>
 #include <oleauto.h>
 #include <tlhelp32.h>
+
+#include <algorithm>
 
 #define TF_WIDEN2(x) L##x
 #define TF_WIDEN(x) TF_WIDEN2(x)
@@ -378,6 +382,113 @@ HANDLE StartDicomServerByHand()
         return nullptr;
     }
     return process.hProcess;
+}
+
+// ---- how a window looks --------------------------------------------------------------
+
+namespace {
+
+std::wstring WindowText(HWND window)
+{
+    wchar_t text[512] = {};
+    GetWindowTextW(window, text, 512);
+    return text;
+}
+
+// The first list column of the window narrower than its title, or "".
+std::wstring NarrowColumn(HWND window)
+{
+    for (HWND child = GetWindow(window, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+        wchar_t cls[64] = {};
+        GetClassNameW(child, cls, 64);
+        if (_wcsicmp(cls, WC_LISTVIEWW) != 0)
+            continue;
+        for (int i = 0;; ++i) {
+            wchar_t title[128] = {};
+            LVCOLUMNW column = {};
+            column.mask = LVCF_TEXT | LVCF_WIDTH;
+            column.pszText = title;
+            column.cchTextMax = 128;
+            if (!SendMessageW(child, LVM_GETCOLUMNW, i, reinterpret_cast<LPARAM>(&column)))
+                break;
+            // The header's own margins take about a dozen pixels.
+            const int needed = (int)SendMessageW(child, LVM_GETSTRINGWIDTHW, 0, reinterpret_cast<LPARAM>(title)) + 12;
+            if (column.cx < needed)
+                return L"the column \"" + std::wstring(title) + L"\" is " + std::to_wstring(column.cx) +
+                       L" pixels wide, its title needs " + std::to_wstring(needed);
+        }
+    }
+    return std::wstring();
+}
+
+}  // namespace
+
+std::wstring LookFaults(HWND window, const std::wstring& caption, const std::vector<std::pair<int, unsigned>>& texts,
+                        bool russian, const wchar_t* name, const std::vector<std::wstring>& neutral)
+{
+    RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    std::wstring faults;
+    auto add = [&](const std::wstring& fault) {
+        if (!fault.empty())
+            faults += fault + L"\n";
+    };
+    if (WindowText(window) != caption)
+        add(L"caption \"" + WindowText(window) + L"\", not \"" + caption + L"\"");
+    for (const auto& [control, id] : texts) {
+        const std::wstring shown = WindowText(GetDlgItem(window, control));
+        if (shown != LoadText(id))
+            add(L"control " + std::to_wstring(control) + L" shows \"" + shown + L"\"");
+    }
+    for (const std::wstring& text : harness::DialogTexts(window))
+        if (!harness::TextInLanguage(text, russian) && std::find(neutral.begin(), neutral.end(), text) == neutral.end())
+            add(L"\"" + text + L"\" is not in the running language");
+    add(harness::LayoutFault(window));
+    add(NarrowColumn(window));
+    const bool runningRussian = PRIMARYLANGID(LANGIDFROMLCID(GetThreadLocale())) == LANG_RUSSIAN;
+    const std::wstring path =
+        harness::PictureFolder() + L"\\exchange-" + name + (runningRussian ? L"-ru" : L"-en") + L".bmp";
+    if (!harness::SaveWindowBmp(window, path))
+        add(L"no picture of it in " + path);
+    return faults;
+}
+
+StoppedDicomServers::StoppedDicomServers()
+{
+    std::vector<DWORD> servers;
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS | TH32CS_SNAPTHREAD, 0);
+    if (snapshot == INVALID_HANDLE_VALUE)
+        return;
+    PROCESSENTRY32W process = {};
+    process.dwSize = sizeof process;
+    if (Process32FirstW(snapshot, &process)) {
+        do {
+            if (_wcsicmp(process.szExeFile, L"dicomsrv.exe") == 0)
+                servers.push_back(process.th32ProcessID);
+        } while (Process32NextW(snapshot, &process));
+    }
+    THREADENTRY32 thread = {};
+    thread.dwSize = sizeof thread;
+    if (Thread32First(snapshot, &thread)) {
+        do {
+            if (std::find(servers.begin(), servers.end(), thread.th32OwnerProcessID) == servers.end())
+                continue;
+            HANDLE h = OpenThread(THREAD_SUSPEND_RESUME, FALSE, thread.th32ThreadID);
+            if (h && SuspendThread(h) != (DWORD)-1)
+                threads_.push_back(h);
+            else if (h)
+                CloseHandle(h);
+        } while (Thread32Next(snapshot, &thread));
+    }
+    CloseHandle(snapshot);
+}
+
+void StoppedDicomServers::Resume()
+{
+    for (HANDLE h : threads_) {
+        ResumeThread(h);
+        CloseHandle(h);
+    }
+    threads_.clear();
 }
 
 DicomServerSettings::DicomServerSettings() : spool_(L"spool")

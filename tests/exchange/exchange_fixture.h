@@ -5,6 +5,7 @@
 // checkers (dcmtk, dicom3tools), which Wine starts as Unix programs.
 #pragma once
 
+#include "common/dialog_look.h"
 #include "common/prompt_script.h"
 #include "common/test_files.h"
 #include "common/window_harness.h"
@@ -91,6 +92,20 @@ std::string UnixPath(const std::wstring& path);
 // the output.
 std::string RunHostTool(const std::string& program, const std::string& arguments);
 
+// ---- how a window looks --------------------------------------------------------------
+
+// What a user would find wrong with the window in the running language, one
+// fault a line ("" when none): a caption other than `caption`; a control whose
+// text is not its string (`texts`: control id, string id); a text not in the
+// language (`russian`: the windows that quote Russian texts of their own are
+// Russian in both; `neutral` texts, the same in both, stand in either); a
+// control outside the window, overlapping another or with its text clipped;
+// a list column narrower than its title. The window's picture goes to
+// exchange-<name>-<en|ru>.bmp in $TF_SHOT_DIR or the build folder, for
+// people to look at.
+std::wstring LookFaults(HWND window, const std::wstring& caption, const std::vector<std::pair<int, unsigned>>& texts,
+                        bool russian, const wchar_t* name, const std::vector<std::wstring>& neutral = {});
+
 // ---- settings ----------------------------------------------------------------------
 
 // The workstation's settings below a key of the test's own in
@@ -122,6 +137,23 @@ bool DicomServerRunning();
 // Starts the stand-in by hand (it then serves until stopped) and waits until
 // it runs; its process handle, or null.
 HANDLE StartDicomServerByHand();
+
+// Every stand-in process of this prefix stopped (all its threads suspended,
+// as a server hung or stopped by hand is) while it lives, or until Resume.
+class StoppedDicomServers
+{
+public:
+    StoppedDicomServers();
+    ~StoppedDicomServers() { Resume(); }
+    StoppedDicomServers(const StoppedDicomServers&) = delete;
+    StoppedDicomServers& operator=(const StoppedDicomServers&) = delete;
+    // Threads stopped (0: no server ran).
+    size_t Count() const { return threads_.size(); }
+    void Resume();
+
+private:
+    std::vector<HANDLE> threads_;
+};
 
 // The stand-in's settings (HKLM\SOFTWARE\DicomExportServer) for one test:
 // its spool folder, its targets and its failure injection; all gone at the

@@ -74,6 +74,56 @@ TEST(BmpReader, EightAndTwentyFourBitsBottomUpAndTopDownGiveThePicture)
     }
 }
 
+// A source that counts its reads.
+class CountingSource : public MemorySource
+{
+public:
+    using MemorySource::MemorySource;
+    bool ReadAt(uint64_t offset, void* dst, uint32_t count) override
+    {
+        ++reads;
+        return MemorySource::ReadAt(offset, dst, count);
+    }
+    int reads = 0;
+};
+
+// The pixels come in blocks of many rows, or in pieces of a row longer than a
+// block, never a read a row (a read a row of a picture one pixel wide took
+// seconds): every shape reads whole, in a handful of reads.
+TEST(BmpReader, TallWideAndLargePicturesAreReadWholeInAFewReads)
+{
+    struct Case
+    {
+        int width, height;
+    };
+    const Case cases[] = {{1, 70000}, {300000, 1}, {2, 40000}, {301, 900}, {90001, 3}};
+    for (int bits : {8, 24}) {
+        for (bool topDown : {false, true}) {
+            for (const Case& c : cases) {
+                BmpShape shape;
+                shape.bits = bits;
+                shape.topDown = topDown;
+                shape.width = c.width;
+                shape.height = c.height;
+                const std::vector<uint8_t> grey = GreyPattern(c.width, c.height);
+                const std::vector<uint8_t> file = MakeBmp(shape, grey);
+                CountingSource in(file.data(), file.size());
+                BmpLayout layout;
+                ASSERT_EQ(0u, ReadBmpLayout(in, layout));
+                std::vector<uint16_t> raster((size_t)c.width * c.height, 0xFFFF);
+                uint16_t top = 0;
+                in.reads = 0;
+                ASSERT_EQ(0u, ReadBmpPixels(in, layout, raster.data(), &top))
+                    << bits << " bits, " << c.width << "x" << c.height;
+                EXPECT_TRUE(Widen(grey) == raster) << bits << " bits, top-down " << topDown << ", " << c.width << "x"
+                                                   << c.height;
+                EXPECT_EQ(*std::max_element(grey.begin(), grey.end()), top);
+                EXPECT_LE(in.reads, 8) << bits << " bits, " << c.width << "x" << c.height;
+            }
+        }
+    }
+}
+
 TEST(BmpReader, AHeaderImageSizeOfZeroReadsTheRowsThemselves)
 {
     BmpShape shape;

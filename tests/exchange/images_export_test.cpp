@@ -220,13 +220,31 @@ TEST_F(ExportTest, AFileThatCannotBeCreatedIsSaid)
     EXPECT_EQ(1u, prompts.Count());
 }
 
-TEST_F(ExportTest, Screenshot)
+// The choice of the way out, as the service menu opens it, in both languages:
+// its caption and buttons in the running language, whole and apart.
+class ExportPictures : public ExportTest, public ::testing::WithParamInterface<LANGID>
 {
+};
+
+TEST_P(ExportPictures, TheChoiceOfTheWayLooksRight)
+{
+    harness::ThreadLanguage language(GetParam());
     Shown(200, 150);
+    const std::wstring title = imgtest::StringText(IDS_EXPORT);
+    std::wstring faults = L"not opened";
     DialogDriver driver;
-    driver.Then([] { return FindOwnDialog(kExportTitle); }, [](HWND dialog) {
-        harness::ScreenShot(L"export_dialog");
+    driver.Then([&] { return FindOwnDialog(title); }, [&](HWND dialog) {
+        faults = LookFaults(dialog, title,
+                            {{IDC_EXPORT_DICOM_FILE, IDS_EXPORT_DICOM_FILE},
+                             {IDC_EXPORT_DICOM_SERVER, IDS_EXPORT_DICOM_SERVER},
+                             {IDC_EXPORT_XMG, IDS_EXPORT_XMG_FILE},
+                             {IDC_EXPORT_BMP, IDS_EXPORT_BMP_FILE},
+                             {IDCANCEL, IDS_CANCEL}},
+                            GetParam() == 0x419, L"export");
         PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
     });
     OnServiceCommand(host->Hwnd(), kServiceExportPicture, 0);
+    EXPECT_EQ(L"", faults);
 }
+
+INSTANTIATE_TEST_SUITE_P(BothLanguages, ExportPictures, ::testing::Values(0x409, 0x419));

@@ -279,21 +279,43 @@ TEST_F(XmgPropertiesTest, AnUnreadableFileSaysWhyAndAMissingOneChangesNothing)
     EXPECT_EQ(L"Иванов", Field(IDC_XMG_LAST_NAME));
 }
 
-TEST_F(ImportDialogTest, Screenshot)
+// The open-file dialog as the import opens it, in both languages: its
+// caption, and its side panel showing a selected ".xmg" file: every label in
+// the running language, whole and apart.
+class ImportDialogPictures : public ImportDialogTest, public ::testing::WithParamInterface<LANGID>
 {
+};
+
+TEST_P(ImportDialogPictures, TheDialogAndItsPanelLookRight)
+{
+    harness::ThreadLanguage language(GetParam());
     settings->SetString(nullptr, L"ImportPath", Folder());
+    const std::wstring title = Title();
+    std::wstring faults = L"not opened", caption;
     DialogDriver driver;
-    driver.Then([] { return FindOwnDialog(Title()); }, [&](HWND dialog) {
-        // The panel shows what the hook shows for a selected ".xmg" file.
+    driver.Then([&] { return FindOwnDialog(title); }, [&](HWND dialog) {
+        caption = harness::DialogTexts(dialog).front();
         HWND panel = nullptr;
         for (HWND child = GetWindow(dialog, GW_CHILD); child && !panel; child = GetWindow(child, GW_HWNDNEXT))
             if (GetDlgItem(child, IDC_XMG_VERSION))
                 panel = child;
-        EXPECT_TRUE(panel);
-        if (panel)
+        if (panel) {
             ShowXmgProperties(panel, files->File(L"own.xmg").c_str());
-        harness::ScreenShot(L"import_dialog");
+            std::vector<std::pair<int, unsigned>> labels;
+            for (int i = 0; i < 13; ++i)
+                labels.push_back({IDC_XMG_LABEL_FIRST + i, IDS_XMG_VERSION + i});
+            faults = LookFaults(panel, L"", labels, GetParam() == 0x419, L"import-panel",
+                                {imgtest::StringText(IDS_XMG_IMAGE_ID), imgtest::StringText(IDS_XMG_PATIENT_ID)});
+            harness::SaveWindowBmp(dialog, harness::PictureFolder() + L"\\exchange-import-" +
+                                               (GetParam() == 0x419 ? L"ru" : L"en") + L".bmp");
+        } else {
+            faults = L"no panel";
+        }
         PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
     });
     EXPECT_FALSE(ImportImageFile(host.Hwnd(), 0, 0).Get());
+    EXPECT_EQ(title, caption);
+    EXPECT_EQ(L"", faults);
 }
+
+INSTANTIATE_TEST_SUITE_P(BothLanguages, ImportDialogPictures, ::testing::Values(0x409, 0x419));

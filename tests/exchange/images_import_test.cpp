@@ -330,6 +330,31 @@ TEST_F(ImportTest, CraftedBadBmpFilesAreRefusedWithTheirMessages)
     EXPECT_EQ(0, Count(L"Snimok"));
 }
 
+// A window waiting to be painted is painted while a BMP is read, not after:
+// the largest picture from a slow disk or share never leaves the windows blank.
+TEST_F(ImportTest, WindowsArePaintedWhileABmpIsRead)
+{
+    harness::HostWindow host(200, 100, 60, 60);
+    BmpShape shape;
+    shape.bits = 24;
+    shape.width = 1;
+    shape.height = 100000;
+    const std::wstring path = Write(L"tall.bmp", MakeBmp(shape, GreyPattern(1, 100000)));
+    UpdateWindow(host.Hwnd());
+    host.ClearMessages();
+    InvalidateRect(host.Hwnd(), nullptr, TRUE);
+    unsigned error = ~0u;
+    DPicturePtr picture = WithFile(path, [&](HANDLE f) {
+        DPicturePtr read;
+        error = ReadBmpPicture(f, read, 0);
+        return read;
+    });
+    EXPECT_EQ(0u, error);
+    EXPECT_EQ(1u, host.MessagesOf(WM_PAINT).size());
+    ASSERT_TRUE(picture.Get());
+    EXPECT_EQ(100000, picture->height);
+}
+
 TEST_F(ImportTest, ABmpForAPatientWhoIsNotThereIsRefused)
 {
     BmpShape shape;

@@ -24,11 +24,12 @@ namespace {
 
 class MergeEngineTest : public MergeSites {
 protected:
-    // The local image that the ledger gives for a source image, with its file name.
+    // The local copy of a source image (the image of its identity), by its file name.
     std::wstring LocalNameOf(long sourceImage)
     {
-        const long local = Number(L"SELECT Snimok FROM MergeLedger WHERE SourceSnimok=" + std::to_wstring(sourceImage) +
-                                  L";");
+        const std::wstring guid =
+            other.Scalar(L"SELECT Guid FROM MergeSnimok WHERE Snimok=" + std::to_wstring(sourceImage) + L";");
+        const long local = Number(L"SELECT Snimok FROM MergeSnimok WHERE Guid='" + guid + L"';");
         if (local < 0)
             return std::wstring();
         return Scalar(L"SELECT [File name] FROM Snimok WHERE Snimok=" + std::to_wstring(local) + L";");
@@ -176,8 +177,9 @@ TEST_F(MergeEngineTest, AFailureBetweenTheCommitAndTheMarkIsMendedWithoutADuplic
 
     RecordingLink again;
     ASSERT_EQ(0, RunMerge(again, &error)) << Narrow(error);
-    EXPECT_EQ((DWORD)kSourceImages - 2, again.Counter(0)) << "the third is offered again";
-    EXPECT_EQ(kSourceImages, CheckConsistent()) << "and only marked, not copied again";
+    EXPECT_EQ((DWORD)kSourceImages - 3, again.Counter(0)) << "the third is here: it is not offered again";
+    EXPECT_EQ((DWORD)kSourceImages - 3, again.Counter(1));
+    EXPECT_EQ(kSourceImages, CheckConsistent()) << "it is only marked, not copied again";
     EXPECT_EQ(kSourceImages, MarkedInOther());
 }
 
@@ -193,7 +195,7 @@ TEST_F(MergeEngineTest, AFailureAtEachStepLeavesBothSitesConsistent)
     for (MergeStep step : steps) {
         SCOPED_TRACE(testing::Message() << "step " << (int)step);
         other.Exec(L"UPDATE Snimok SET imported=0;");
-        Exec(L"DELETE FROM MergeLedger;");
+        Exec(L"DELETE FROM MergeSnimok;");
         Exec(L"DELETE FROM Snimok;");
         Exec(L"DELETE FROM Patient WHERE Patient > 3;");
         for (const std::wstring& name : LocalFiles(L"Image"))
@@ -277,7 +279,7 @@ TEST_F(MergeEngineTest, ANewPatientWithANullKeyColumnIsInsertedOnceAndKeepsItsIm
 
     // Another image of his arrives later: he is found, not inserted again.
     other.Exec(L"UPDATE Snimok SET imported=0 WHERE Snimok=7;");
-    Exec(L"DELETE FROM MergeLedger WHERE SourceSnimok=7;");
+    other.Exec(L"DELETE FROM MergeSnimok WHERE Snimok=7;");
     RecordingLink again;
     ASSERT_EQ(0, RunMerge(again, &error)) << Narrow(error);
     EXPECT_EQ(1, Number(std::wstring(L"SELECT COUNT(*) FROM Patient WHERE Name1='") + p.name1 + L"';"));
@@ -359,9 +361,10 @@ TEST_F(MergeEngineTest, TheOtherInitFileMustCarryItsByteOrderMark)
     EXPECT_EQ(0u, error.find(L"Ошибка функции GetRecSetSnimokE\nError Win32(2)")) << Narrow(error);
 }
 
-TEST_F(MergeEngineTest, OlderDatabasesGetTheImportedColumnAndTheLedger)
+TEST_F(MergeEngineTest, OlderDatabasesGetTheImportedColumnAndTheIdentities)
 {
-    // An older other database: no column "imported"; an older local one: no ledger.
+    // An older other database: no column "imported"; neither has the ledger
+    // or the identity tables.
     std::vector<BYTE> schema = FileBytes(SchemaFile());
     std::string text(schema.begin(), schema.end());
     const size_t imported = text.find(",\n    imported bit");
@@ -402,7 +405,10 @@ TEST_F(MergeEngineTest, OlderDatabasesGetTheImportedColumnAndTheLedger)
     RecordingLink link;
     ASSERT_EQ(0, RunMerge(link, &error)) << Narrow(error);
     EXPECT_EQ(2, other.Number(L"SELECT COUNT(*) FROM Snimok WHERE imported=1;"));
-    EXPECT_EQ(2, Number(L"SELECT COUNT(*) FROM MergeLedger;"));
+    EXPECT_EQ(2, Number(L"SELECT COUNT(*) FROM MergeSnimok;"));
+    EXPECT_EQ(2, other.Number(L"SELECT COUNT(*) FROM MergeSnimok;"));
+    EXPECT_EQ(1, Number(L"SELECT COUNT(*) FROM MergeDatabase;"));
+    EXPECT_EQ(1, other.Number(L"SELECT COUNT(*) FROM MergeDatabase;"));
     EXPECT_EQ(2, Number(L"SELECT COUNT(*) FROM Snimok;"));
     RecordingLink again;
     ASSERT_EQ(0, RunMerge(again, &error)) << Narrow(error);

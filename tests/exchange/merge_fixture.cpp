@@ -9,6 +9,7 @@
 #include "foundation/globals.h"
 #include "foundation/messages.h"
 #include "images/files/snimokdb.h"
+#include "images/files/xmgfile.h"
 #include "images/pixels/displaylut.h"
 #include "tools/demosite/radiograph.h"
 #include "tools/demosite/sitebuilder.h"
@@ -80,19 +81,6 @@ void ExecOn(const DODBPtr<DODBSession>& session, const std::wstring& sql)
     }
 }
 
-bool WriteInitFile(const std::wstring& folder, const std::wstring& databaseFile)
-{
-    const std::wstring text = SiteInitString(databaseFile);
-    HANDLE file = CreateFileW((folder + L"\\dbinit.cfg").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return false;
-    const wchar_t bom = 0xFEFF;
-    DWORD done = 0;
-    const bool ok = WriteFile(file, &bom, 2, &done, nullptr) &&
-                    WriteFile(file, text.c_str(), (DWORD)(text.size() * 2), &done, nullptr);
-    CloseHandle(file);
-    return ok;
-}
 
 FILETIME DateOf(int year, int month, int day)
 {
@@ -157,9 +145,39 @@ std::vector<BYTE> FileBytes(const std::wstring& path)
     return bytes;
 }
 
+uint64_t PixelHash(const std::wstring& path)
+{
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return 0;
+    DPicturePtr picture = SnimokFile::Load(file, false, false);
+    CloseHandle(file);
+    if (!picture.Get())
+        return 0;
+    uint64_t hash = 14695981039346656037ull;
+    const uint16_t* bits = picture->GetBits();
+    for (size_t i = 0; i < (size_t)picture->width * picture->height; ++i)
+        hash = (hash ^ bits[i]) * 1099511628211ull;
+    return hash;
+}
+
 bool FileExists(const std::wstring& path)
 {
     return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+bool WriteInitFile(const std::wstring& folder, const std::wstring& databaseFile)
+{
+    const std::wstring text = SiteInitString(databaseFile);
+    HANDLE file = CreateFileW((folder + L"\\dbinit.cfg").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    const wchar_t bom = 0xFEFF;
+    DWORD done = 0;
+    const bool ok = WriteFile(file, &bom, 2, &done, nullptr) &&
+                    WriteFile(file, text.c_str(), (DWORD)(text.size() * 2), &done, nullptr);
+    CloseHandle(file);
+    return ok;
 }
 
 // ---- SettingsRootKey ------------------------------------------------------------------
@@ -349,6 +367,38 @@ std::vector<std::wstring> RecordingLink::Patients()
     return patients;
 }
 
+// ---- the settings ---------------------------------------------------------------------
+
+void WriteMergeSettings(SettingsRootKey& settings, const std::wstring& dbPath)
+{
+    settings.SetString(L"ImportSettings", L"DBPath", dbPath);
+    const struct {
+        const wchar_t* name;
+        DWORD type, size, req;
+    } patientColumns[] = {
+        {L"Name1", 130, 32, 1}, {L"Name2", 130, 32, 1}, {L"Name3", 130, 32, 1}, {L"Birthday", 64, 8, 1},
+        {L"Pol", 3, 4, 0}};
+    for (const auto& c : patientColumns) {
+        const std::wstring key = std::wstring(L"ImportSettings\\Patient\\") + c.name;
+        settings.SetDword(key, L"CType", c.type);
+        settings.SetDword(key, L"MaxSize", c.size);
+        settings.SetDword(key, L"Req", c.req);
+    }
+    const struct {
+        const wchar_t* name;
+        DWORD type;
+    } snimokColumns[] = {{L"Orientation", 3}, {L"Scale", 4}, {L"Date file", 64}};
+    for (const auto& c : snimokColumns) {
+        const std::wstring key = std::wstring(L"ImportSettings\\Snimok\\") + c.name;
+        settings.SetDword(key, L"CType", c.type);
+        settings.SetDword(key, L"MaxSize", 8);
+    }
+    settings.SetString(L"ImportSettings\\FormatPatient", L"formatstring", L"%1 %2 %3");
+    settings.SetString(L"ImportSettings\\FormatPatient\\1", L"name", L"Name1");
+    settings.SetString(L"ImportSettings\\FormatPatient\\2", L"name", L"Name2");
+    settings.SetString(L"ImportSettings\\FormatPatient\\3", L"name", L"Name3");
+}
+
 // ---- MergeSites -------------------------------------------------------------------------
 
 void MergeSites::SetUp()
@@ -407,32 +457,7 @@ void MergeSites::SetUp()
     InsertDemoPatient(2);
 
     settings = new SettingsRootKey();
-    settings->SetString(L"ImportSettings", L"DBPath", otherPath_);
-    const struct {
-        const wchar_t* name;
-        DWORD type, size, req;
-    } patientColumns[] = {
-        {L"Name1", 130, 32, 1}, {L"Name2", 130, 32, 1}, {L"Name3", 130, 32, 1}, {L"Birthday", 64, 8, 1},
-        {L"Pol", 3, 4, 0}};
-    for (const auto& c : patientColumns) {
-        const std::wstring key = std::wstring(L"ImportSettings\\Patient\\") + c.name;
-        settings->SetDword(key, L"CType", c.type);
-        settings->SetDword(key, L"MaxSize", c.size);
-        settings->SetDword(key, L"Req", c.req);
-    }
-    const struct {
-        const wchar_t* name;
-        DWORD type;
-    } snimokColumns[] = {{L"Orientation", 3}, {L"Scale", 4}, {L"Date file", 64}};
-    for (const auto& c : snimokColumns) {
-        const std::wstring key = std::wstring(L"ImportSettings\\Snimok\\") + c.name;
-        settings->SetDword(key, L"CType", c.type);
-        settings->SetDword(key, L"MaxSize", 8);
-    }
-    settings->SetString(L"ImportSettings\\FormatPatient", L"formatstring", L"%1 %2 %3");
-    settings->SetString(L"ImportSettings\\FormatPatient\\1", L"name", L"Name1");
-    settings->SetString(L"ImportSettings\\FormatPatient\\2", L"name", L"Name2");
-    settings->SetString(L"ImportSettings\\FormatPatient\\3", L"name", L"Name3");
+    WriteMergeSettings(*settings, otherPath_);
 }
 
 void MergeSites::TearDown()
@@ -536,19 +561,18 @@ long MergeSites::CheckConsistent()
     EXPECT_EQ(std::vector<std::wstring>(rowFiles.begin(), rowFiles.end()), files)
         << "every image has its file and every file its image";
     const long images = (long)rowFiles.size();
-    EXPECT_EQ(images, Number(L"SELECT COUNT(*) FROM MergeLedger;")) << "one ledger row per merged image";
-    EXPECT_EQ(images, Number(L"SELECT COUNT(DISTINCT SourceSnimok) FROM MergeLedger;")) << "no image twice";
-    EXPECT_EQ(0, Number(L"SELECT COUNT(*) FROM MergeLedger WHERE Snimok NOT IN (SELECT Snimok FROM Snimok);"));
+    EXPECT_EQ(images, Number(L"SELECT COUNT(*) FROM MergeSnimok;")) << "one identity per merged image";
+    EXPECT_EQ(0, Number(L"SELECT COUNT(*) FROM MergeSnimok WHERE Snimok NOT IN (SELECT Snimok FROM Snimok);"));
 
-    // Every image marked in the other database is here.
-    std::set<long> ledger;
+    // Every image marked in the other database is here: its identity is.
+    std::set<std::wstring> here;
     {
-        BoundStatement query(g_DbSession, L"SELECT SourceSnimok FROM MergeLedger;");
+        BoundStatement query(g_DbSession, L"SELECT Guid FROM MergeSnimok;");
         query.Execute();
         while (query.Next()) {
-            LONG id = 0;
-            RowInt(query.Row(), 0, &id);
-            ledger.insert(id);
+            wchar_t guid[64] = {};
+            RowText(query.Row(), 0, guid, 64);
+            here.insert(guid);
         }
     }
     BoundStatement marked(other.Session(), L"SELECT Snimok FROM Snimok WHERE imported=1;");
@@ -556,7 +580,9 @@ long MergeSites::CheckConsistent()
     while (marked.Next()) {
         LONG id = 0;
         RowInt(marked.Row(), 0, &id);
-        EXPECT_TRUE(ledger.count(id)) << "source image " << id << " is marked but was not merged";
+        const std::wstring guid =
+            other.Scalar(L"SELECT Guid FROM MergeSnimok WHERE Snimok=" + std::to_wstring(id) + L";");
+        EXPECT_TRUE(here.count(guid)) << "source image " << id << " is marked but was not merged";
     }
     // No patient without an image but the local ones from before.
     EXPECT_EQ(0, Number(L"SELECT COUNT(*) FROM Patient WHERE Patient > 3 AND Patient NOT IN "

@@ -15,6 +15,8 @@
 
 #include <windows.h>
 
+#include <stdint.h>
+
 #include <memory>
 #include <string>
 #include <vector>
@@ -38,11 +40,18 @@ public:
     bool Exists(const std::wstring& subKey) const;
     // A string value, or "<none>".
     std::wstring String(const std::wstring& subKey, const wchar_t* name) const;
+    // The key below HKEY_CURRENT_USER (a child process makes it its settings root).
+    const std::wstring& Path() const { return path_; }
 
 private:
     std::wstring path_;
     std::unique_ptr<SettingsRootScope> scope_;
 };
+
+// The merge settings of the tests, the other database in `dbPath`: the
+// patient's names and birthday as keys, the sex carried over, three further
+// Snimok columns, the patient shown by his names.
+void WriteMergeSettings(SettingsRootKey& settings, const std::wstring& dbPath);
 
 // A database reached as the merge reaches the other one: its own data source
 // and session from an initialization string.
@@ -127,10 +136,9 @@ protected:
     std::wstring Scalar(const std::wstring& sql);
     long Number(const std::wstring& sql);
 
-    // Checks that the local site holds exactly the images of the ledger,
-    // each with its ".xmg", no file without a row, and that the other site
-    // marks exactly the images the ledger names; returns the number of
-    // local images.
+    // Checks that the local site holds exactly the merged images, each with
+    // its ".xmg" and its identity, no file without a row, and that every
+    // image the other site marks is here; returns the number of local images.
     long CheckConsistent();
 
     SettingsRootKey* settings = nullptr;
@@ -140,6 +148,14 @@ protected:
     std::wstring localPath_;      // ...\Local\ (with the backslash)
     std::vector<long> otherPatients_;   // the other site's demo patient keys
 };
+
+// Writes "dbinit.cfg" into the folder (no trailing backslash), naming the
+// database file, as a workstation's data folder holds it.
+bool WriteInitFile(const std::wstring& folder, const std::wstring& databaseFile);
+
+// The pixels of an ".xmg" file as one number (0 when it cannot be read): an
+// image and its copies on other workstations have the same.
+uint64_t PixelHash(const std::wstring& path);
 
 // The whole file's bytes (empty when it cannot be read).
 std::vector<BYTE> FileBytes(const std::wstring& path);

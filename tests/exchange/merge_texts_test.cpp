@@ -53,26 +53,6 @@ TEST(MergeTexts, UpdatesAndSelectsOfTheConfiguredColumns)
               BuildSourceImagesSql({L"Scale", L"Date file"}));
 }
 
-TEST(MergeTexts, FileNamesMustStayInTheImageFolder)
-{
-    EXPECT_EQ(FileNameVerdict::kOk, CheckSourceFileName(L"K00000000170000000305", -1));
-    EXPECT_EQ(FileNameVerdict::kOk, CheckSourceFileName(L"a.b", -1));
-    EXPECT_EQ(FileNameVerdict::kEmpty, CheckSourceFileName(L"", -1));
-    EXPECT_EQ(FileNameVerdict::kEmpty, CheckSourceFileName(nullptr, -1));
-    EXPECT_EQ(FileNameVerdict::kParent, CheckSourceFileName(L"..\\x", -1));
-    EXPECT_EQ(FileNameVerdict::kSeparator, CheckSourceFileName(L"a\\b", -1));
-    EXPECT_EQ(FileNameVerdict::kSeparator, CheckSourceFileName(L"a/b", -1));
-    EXPECT_EQ(FileNameVerdict::kSeparator, CheckSourceFileName(L"C:x", -1));
-    EXPECT_EQ(FileNameVerdict::kParent, CheckSourceFileName(L"..", -1));
-    EXPECT_EQ(FileNameVerdict::kParent, CheckSourceFileName(L"a..b", -1));
-    EXPECT_EQ(FileNameVerdict::kControl, CheckSourceFileName(L"a\tb", -1));
-    EXPECT_EQ(FileNameVerdict::kControl, CheckSourceFileName(L"a*", -1));
-    EXPECT_EQ(FileNameVerdict::kOk, CheckSourceFileName(std::wstring(63, L'A').c_str(), -1));
-    EXPECT_EQ(FileNameVerdict::kTooLong, CheckSourceFileName(std::wstring(64, L'A').c_str(), -1));
-    const wchar_t embedded[] = {L'a', 0, L'b'};
-    EXPECT_EQ(FileNameVerdict::kControl, CheckSourceFileName(embedded, 3)) << "a zero inside the counted name";
-}
-
 TEST(MergeTexts, TheInitFileIsUtf16AfterItsByteOrderMark)
 {
     std::wstring init;

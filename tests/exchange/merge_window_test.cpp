@@ -9,12 +9,15 @@
 #include "disks_fixture.h"
 
 #include "app/exchangeservices.h"
+#include "common/dialog_look.h"
 #include "common/prompt_script.h"
 #include "common/window_harness.h"
 #include "exchange/merge/importwnd.h"
 #include "exchange/merge/importworker.h"
 #include "exchange/merge/mergefaults.h"
 #include "foundation/globals.h"
+#include "foundation/textutil.h"
+#include "resources/strings.h"
 #include "ui/button.h"
 #include "ui/control_font.h"
 #include "ui/scroll.h"
@@ -257,6 +260,28 @@ TEST_F(MergeWindowTest, AMissingInitFileShowsTheErrorWithoutAnyButtonPressed)
               harness::ScreenShot(L"merge_window_error");
               w->OnClose();
           }}});
+}
+
+TEST_F(MergeWindowTest, ThisWorkstationsOwnFolderIsRefusedInTheErrorPaneInTheProgramsLanguage)
+{
+    const std::wstring own = localPath_.substr(0, localPath_.size() - 1);
+    ASSERT_TRUE(WriteInitFile(own, localPath_ + L"local.db"));
+    settings->SetString(L"ImportSettings", L"DBPath", own);
+    for (const bool russian : {false, true}) {
+        harness::ThreadLanguage speaking(russian ? MAKELANGID(LANG_RUSSIAN, SUBLANG_DEFAULT)
+                                                 : MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US));
+        Run({{Ended, [&](ImportDbWnd* w) {
+                  EXPECT_EQ(kImportResultFailed, w->LastResult());
+                  EXPECT_EQ(L"Обьединение прервано из-за ошибки", w->PaneText(ImportLayout::kStatusPane));
+                  const std::wstring error = w->PaneText(ImportLayout::kErrorPane);
+                  EXPECT_EQ(0u, error.find(LoadText(IDS_MERGE_OWN_DATABASE).substr(0, 10))) << Narrow(error);
+                  EXPECT_NE(std::wstring::npos, error.find(own));
+                  EXPECT_TRUE(harness::TextInLanguage(error, russian)) << Narrow(error);
+                  harness::SaveWindowPicture(w->GetHwnd(), russian ? L"merge_own_database_ru" : L"merge_own_database_en");
+                  w->OnClose();
+              }}});
+    }
+    EXPECT_EQ(0, CheckConsistent()) << "nothing merged";
 }
 
 TEST_F(MergeWindowTest, TheEndIsSeenEvenWhenEveryMessageOfTheWorkerIsLost)

@@ -4,10 +4,13 @@
 // shown in a box of its own.
 #include "merge_fixture.h"
 
+#include "common/dialog_look.h"
 #include "common/prompt_script.h"
 #include "exchange/merge/importlink.h"
 #include "exchange/merge/importworker.h"
 #include "exchange/merge/mergefaults.h"
+#include "foundation/textutil.h"
+#include "resources/strings.h"
 
 #include <functional>
 
@@ -172,6 +175,26 @@ TEST_F(MergeWorkerTest, StartsOnlyOnceItRunsAndClosingBeforeStartEndsWithResultZ
     EXPECT_EQ(0, CheckConsistent());
 }
 
+TEST_F(MergeWorkerTest, TheWorkersTextsAreInItsStartersLanguage)
+{
+    // The merge's own refusals come from the string table in the language of
+    // the window that started the worker, whatever the system's.
+    for (const wchar_t* column : {L"Name1", L"Name2", L"Name3", L"Birthday"})
+        settings->SetDword(std::wstring(L"ImportSettings\\Patient\\") + column, L"Req", 0);
+    for (const LANGID language : {MAKELANGID(LANG_RUSSIAN, SUBLANG_DEFAULT), MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US)}) {
+        std::wstring expected;
+        {
+            harness::ThreadLanguage speaking(language);
+            expected = LoadText(IDS_MERGE_NO_KEY_COLUMN);
+            thread = StartImportThread(&channel, &link);
+        }
+        ASSERT_NE(nullptr, thread);
+        EXPECT_EQ(kImportResultFailed, Finish());
+        EXPECT_EQ(expected, link.Text(0));
+        EXPECT_TRUE(harness::TextInLanguage(link.Text(0), language == MAKELANGID(LANG_RUSSIAN, SUBLANG_DEFAULT)));
+    }
+}
+
 TEST_F(MergeWorkerTest, StartMergesEverythingAndEndsWithResultZero)
 {
     thread = StartImportThread(&channel, &link);
@@ -248,7 +271,7 @@ TEST_F(MergeWorkerTest, ADatabaseErrorIsShownByTheWorkerAndEndsWithResultTwo)
     ASSERT_EQ(1u, prompts.Count());
     EXPECT_EQ(L"Err", prompts.Last().caption);
     EXPECT_EQ(nullptr, prompts.Last().owner);
-    EXPECT_NE(std::wstring::npos, link.Text(0).find(L"ImportDBCls::LedgerInsert")) << Narrow(link.Text(0));
+    EXPECT_NE(std::wstring::npos, link.Text(0).find(L"ImportDBCls::InsertIdentity")) << Narrow(link.Text(0));
     EXPECT_EQ(prompts.Last().text, link.Text(0).substr(0, prompts.Last().text.size()));
     EXPECT_EQ(1, CheckConsistent());
 }

@@ -8,6 +8,10 @@
 #include "exchange/disks/arjregistry.h"
 #include "exchange/disks/diskwaiter.h"
 #include "exchange/disks/removabledrive.h"
+#include "exchange/sync/synctables.h"
+
+#include <algorithm>
+#include <cstring>
 
 namespace extest {
 namespace {
@@ -130,6 +134,53 @@ TEST_F(ArchiveScan, AStopRemovesThePassAndLeavesTheLastDiskAlone)
     EXPECT_EQ(0, Count(L"Snimok_tmp"));
     EXPECT_EQ(1, Count(L"Arj_tmp"));
     EXPECT_EQ(L"", LastScanDisk());
+}
+
+// Disks are told apart by their serial: a second disk with the label of the
+// first and a disk whose label is longer than the 20 characters of the name
+// column are scanned like any other, into a table of disks that an earlier
+// version made with unique names too, and the synchronisation registers
+// all three.
+TEST_F(ArchiveScan, DisksOfOneLabelAndOneOfALongLabelAreAllScanned)
+{
+    MakeDemoImages(3);
+    const std::vector<std::wstring> names = FileNames(L"Snimok");
+    Exec(L"CREATE TABLE [dbo].[Arj_tmp] ( [arj] [int] NOT NULL CONSTRAINT [PK_ArjTmp] PRIMARY KEY  CLUSTERED ON "
+         L"[PRIMARY], [Name] [nvarchar] (20) NOT NULL CONSTRAINT [IX_ArjTmp_Name_Uq] UNIQUE  NONCLUSTERED )");
+    struct Disk {
+        DWORD serial;
+        const char* label;
+        const wchar_t* recorded;
+    };
+    const Disk kDisks[] = {
+        {0x21000001, "ARCHIVE", L"ARCHIVE"},
+        {0xA1000002, "ARCHIVE", L"ARCHIVE"},
+        {0x21000003, "ARCHIVE_OF_THE_CLINIC_2024", L"ARCHIVE_OF_THE_CLINI"},
+    };
+    TestSyncWindow window;
+    std::vector<std::wstring> expected;
+    for (size_t i = 0; i < 3; ++i) {
+        const Disk& disk = kDisks[i];
+        SCOPED_TRACE(disk.label);
+        TempDir folder(L"tfdiskL");
+        ASSERT_TRUE(CopyImage(names[i], folder.Path()));
+        ASSERT_TRUE(drive.Insert(folder.Path(), disk.serial, disk.label));
+        const SyncReport report = window.Run(kSyncScanMo, drive.Root());
+        ASSERT_EQ(kSyncResultDone, report.result) << LastMessage(report);
+        const std::wstring label(disk.label, disk.label + strlen(disk.label));
+        EXPECT_EQ(label != disk.recorded, report.HasMessage(L"\"" + label + L"\"")) << LastMessage(report);
+        const std::wstring key = std::to_wstring(SerialToKey(disk.serial));
+        EXPECT_EQ(std::vector<std::wstring>{names[i]}, FileNames(L"Snimok_tmp", L"Arj=" + key));
+        expected.push_back(key + L"|" + disk.recorded);
+        ASSERT_TRUE(drive.Eject());
+    }
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(expected, Rows(L"SELECT arj, Name FROM Arj_tmp ORDER BY arj;"));
+    CreateSyncTables(g_DbSession);
+    const SyncReport sync = window.Run(kSyncDatabase, drive.Root());
+    EXPECT_EQ(kSyncResultDone, sync.result) << LastMessage(sync);
+    EXPECT_EQ(expected, Rows(L"SELECT Arj, Name FROM Arj ORDER BY Arj;"));
+    EXPECT_EQ(3, Count(L"Snimok WHERE Arj IS NOT NULL"));
 }
 
 TEST_F(ArchiveScan, AnEmptyDriveFailsAtOnceWithTheDrivesError)

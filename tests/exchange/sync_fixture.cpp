@@ -91,8 +91,9 @@ void TestSyncWindow::OnProgress()
         report_.diskSerial = progress_.DiskSerial();
         report_.diskText = progress_.DiskText() ? progress_.DiskText() : L"";
     }
-    if (progress_.TestBit(kSyncText1) && progress_.Text1())
-        report_.messages.push_back(progress_.Text1());
+    if (progress_.TestBit(kSyncText1))
+        for (const std::wstring& message : progress_.Messages())
+            report_.messages.push_back(message);
     if (progress_.TestBit(kSyncText2) && progress_.Text2())
         report_.statuses.push_back(progress_.Text2());
     if (progress_.TestBit(kSyncLastDisk))

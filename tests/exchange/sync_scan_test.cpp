@@ -3,6 +3,11 @@
 #include "sync_fixture.h"
 
 #include "common/prompt_script.h"
+#include "exchange/sync/syncformat.h"
+#include "foundation/textutil.h"
+#include "resources/strings.h"
+
+#include <algorithm>
 
 namespace extest {
 namespace {
@@ -67,12 +72,44 @@ TEST_F(HardDiskScan, AFileFoundOnAnArchiveDiskKeepsItsDiskAndGetsTheHardDiskMark
     EXPECT_EQ(2, Count(L"Snimok_tmp"));
 }
 
-TEST_F(HardDiskScan, ANameIsRecordedUpToItsFirstDot)
+// Every odd entry a "*.xmg" search can meet, in one folder beside two image
+// files: each odd file is named in the message pane and left out, a folder
+// is passed over in silence, and the image files are recorded. (The file
+// system's own names go through "\\?\", which keeps device names and
+// trailing blanks as they are.)
+TEST_F(HardDiskScan, OddFilesAreNamedInThePaneAndTheRestIsScanned)
 {
-    WriteEmptyFile(std::wstring(ImageFolder) + L"A00000000010000000007.old.xmg");
+    MakeDemoImages(2);
+    const std::vector<std::wstring> names = FileNames(L"Snimok");
+    const std::wstring folder = ImageFolder;
+    const std::vector<std::wstring> odd = {
+        names[0] + L" - Copy.xmg",          // a file manager's copy: 28 characters
+        L"A000000000100000000077.xmg",      // 22 characters
+        L"A00000000010000000007.old.xmg",   // a dot before ".xmg"
+        L"CON.xmg", L"AUX.xmg", L"COM1.xmg",
+        L".xmg",
+        L"B0000000001000000000 .xmg",       // a trailing blank
+    };
+    for (const std::wstring& name : odd)
+        WriteEmptyFile(L"\\\\?\\" + folder + name);
+    ASSERT_TRUE(CreateDirectoryW((folder + L"Folder.xmg").c_str(), nullptr));
     TestSyncWindow window;
-    ASSERT_EQ(kSyncResultDone, window.Run(kSyncScanHdd).result);
-    EXPECT_EQ(std::vector<std::wstring>{L"A00000000010000000007"}, FileNames(L"Snimok_tmp"));
+    const SyncReport report = window.Run(kSyncScanHdd);
+    EXPECT_EQ(kSyncResultDone, report.result) << LastMessage(report);
+    EXPECT_EQ(names, FileNames(L"Snimok_tmp"));
+    const std::wstring format = LoadText(IDS_SYNC_ODD_FILE);
+    std::vector<std::wstring> named, shown;
+    for (const std::wstring& name : odd)
+        named.push_back(syncfmt::Format(format.c_str(), {reinterpret_cast<DWORD_PTR>(name.c_str())}));
+    for (const std::wstring& message : report.messages)
+        if (message.find(L"Folder.xmg") != std::wstring::npos || message.rfind(format.substr(0, format.find(L"%1")), 0) == 0)
+            shown.push_back(message);
+    std::sort(named.begin(), named.end());
+    std::sort(shown.begin(), shown.end());
+    EXPECT_EQ(named, shown);
+    EXPECT_TRUE(report.HasMessage(L"Всего на диске Снимков: 2")) << LastMessage(report);
+    for (const std::wstring& name : odd)
+        DeleteFileW((L"\\\\?\\" + folder + name).c_str());
 }
 
 TEST_F(HardDiskScan, FilesMarkedForDeletionAreNotRecorded)

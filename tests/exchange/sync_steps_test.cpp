@@ -75,6 +75,7 @@ TEST_F(SyncSteps, TheHardDiskScanDecidesEveryRowsHardDiskMark)
     // the disk but its file is gone; a row without a file stays as it is.
     Exec(L"UPDATE Snimok SET [Disk]=0 WHERE [File name]='" + names[0] + L"';");
     Exec(L"DELETE FROM Snimok_tmp WHERE [File name]='" + names[1] + L"';");
+    ASSERT_TRUE(DeleteFileW(ImagePath(names[1]).c_str()));
     Exec(L"UPDATE Snimok SET [File name]=NULL, [Disk]=1 WHERE [File name]='" + names[2] + L"';");
     StepWorker step;
     step->UpdateDiskFlags();

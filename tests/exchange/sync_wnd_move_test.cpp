@@ -188,6 +188,39 @@ TEST_F(SuspectFiles, QuietSkipsCopyFailuresWithoutAskingAndNoEndsTheLoopOtherwis
     EXPECT_EQ("image two", ReadBytes(ImagePath(L"S2")));
 }
 
+// A name of a row that no file of the folder can have ("..\victim" reaches
+// the data folder itself) moves nothing and deletes nothing: the user is told
+// its name and asked whether to go on, and the other files move.
+TEST_F(SuspectFiles, ARecordedNameThatLeavesTheFolderMovesAndDeletesNothing)
+{
+    const std::wstring victim = data_->Path() + L"victim.xmg";
+    ASSERT_TRUE(WriteBytes(victim, "outside the image folder"));
+    Exec(L"INSERT INTO Snimok_dif ([File name], [Disk], [Arj], [nodel]) VALUES ('..\\victim', 1, NULL, 1);");
+    PromptScript prompts({IDYES, IDOK});
+    const SuspectMoveResult result = MoveSuspectImages(g_DbSession, Hdd());
+    EXPECT_EQ(2, result.moved);
+    ASSERT_EQ(2u, prompts.Count());
+    const std::wstring format = LoadText(IDS_SYNC_MOVE_NAME_REFUSED);
+    const std::wstring asked = prompts.Prompts()[0].text;
+    EXPECT_EQ(0u, asked.find(format.substr(0, format.find(L"%1")) + L"..\\victim\"")) << Narrow(asked);
+    EXPECT_EQ("outside the image folder", ReadBytes(victim));
+    EXPECT_FALSE(Exists(target.Path() + L"victim.xmg"));
+    EXPECT_EQ(L"1|NULL|1", Row(L"..\\victim"));
+    EXPECT_FALSE(Exists(ImagePath(L"S1")));
+}
+
+// Two archive disks of one label are two disks: each has its row and count.
+TEST_F(SuspectFiles, TwoDisksOfOneLabelAreListedApart)
+{
+    const std::wstring keyB = std::to_wstring(SerialToKey(kSerialB));
+    Exec(L"UPDATE Arj_tmp SET Name='ARCH_A' WHERE arj=" + keyB + L";");
+    Exec(L"INSERT INTO Snimok_dif ([File name], [Disk], [Arj], [nodel]) VALUES ('M2', 0, " + keyB + L", 1);");
+    std::vector<std::wstring> listed;
+    for (const SuspectDiskRow& row : ListSuspectDisks(g_DbSession))
+        listed.push_back(row.name + L"|" + std::to_wstring(row.count));
+    EXPECT_EQ((std::vector<std::wstring>{L"Hard disk|2", L"ARCH_A|1", L"ARCH_A|1"}), listed);
+}
+
 TEST_F(SuspectFiles, ASourceThatCannotBeDeletedKeepsItsRowAndSaysSo)
 {
     // Held open without leave to delete: the copy can read it, the delete fails.

@@ -4,7 +4,10 @@
 // (one per language) for people to look at.
 #include "sync_wnd_fixture.h"
 
+#include "exchange/sync/syncformat.h"
 #include "exchange/sync/synctables.h"
+#include "foundation/textutil.h"
+#include "resources/strings.h"
 #include "resources/resource.h"
 #include "ui/gdi.h"
 
@@ -104,6 +107,12 @@ TEST_P(SyncScreens, TheWindowAndItsDialogsFitInEitherLanguage)
     W().SetFieldText(ScanDbWindow::kLastDisk, L"ARCH_A");
     SendMessageW(W().HddRadio(), BM_CLICK, 0, 0);
     W().SetFieldText(ScanDbWindow::kStatus, L"Процесс сканирования HDD закончен");
+    // The worker's message about one file, in the running language, first.
+    const std::wstring unreadable = syncfmt::Format(
+        LoadText(IDS_SYNC_FILE_UNREADABLE).c_str(),
+        {reinterpret_cast<DWORD_PTR>(L"D:\\TobalFluoro\\Data\\Image\\A00000000170000000305.xmg"),
+         reinterpret_cast<DWORD_PTR>(LoadText(IDS_SYNC_NO_PATIENT_NAME).c_str())});
+    W().Pane().AddMessage(unreadable.c_str(), -1);
     W().Pane().AddMessage(L"Всего на диске Снимков: 2", -1);
     W().Pane().AddMessage(L"Всего на диске(ARCH_A) Снимков: 1", -1);
     harness::Pump(100);

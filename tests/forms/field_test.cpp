@@ -3,6 +3,7 @@
 #include "desc_test_util.h"
 #include "forms/descheap.h"
 #include "forms/fielddesc.h"
+#include "forms/fieldvalue.h"
 #include "foundation/applocale.h"
 #include "foundation/datetime.h"
 
@@ -158,6 +159,45 @@ TEST_F(FieldTest, TextSizeBeyondWhatCanBeBoundIsRefused)
     EXPECT_EQ(65536u, b->valueSize);
     EXPECT_EQ(kDescMissing, Parse(L"{\"A\",\"a\", char(32768)}"));
     EXPECT_EQ(kDescMissing, Parse(L"{\"A\",\"a\", char(2147483648)}"));
+}
+
+// Each integer column takes its whole range, ends included, and not one more.
+TEST(FieldInteger, EachWidthTakesItsRangeToBothEndsAndNothingBeyond)
+{
+    const DWORD u = kFieldUnsigned;
+    const struct {
+        DWORD type;
+        const wchar_t* text;
+        FieldParse result;
+        DWORD value;
+    } cases[] = {
+        {kFieldInt8, L"-128", kParseOk, static_cast<DWORD>(-128)},
+        {kFieldInt8, L"127", kParseOk, 127},
+        {kFieldInt8, L"-129", kParseOutOfRange, 0},
+        {kFieldInt8, L"128", kParseOutOfRange, 0},
+        {kFieldInt8 | u, L"255", kParseOk, 255},
+        {kFieldInt8 | u, L"256", kParseOutOfRange, 0},
+        {kFieldInt16, L"-32768", kParseOk, static_cast<DWORD>(-32768)},
+        {kFieldInt16, L"32767", kParseOk, 32767},
+        {kFieldInt16, L"-32769", kParseOutOfRange, 0},
+        {kFieldInt16, L"32768", kParseOutOfRange, 0},
+        {kFieldInt16 | u, L"65535", kParseOk, 65535},
+        {kFieldInt16 | u, L"65536", kParseOutOfRange, 0},
+        {kFieldInt32, L"-2147483648", kParseOk, 0x80000000u},
+        {kFieldInt32, L"2147483647", kParseOk, 0x7FFFFFFFu},
+        {kFieldInt32, L"-2147483649", kParseOutOfRange, 0},
+        {kFieldInt32, L"2147483648", kParseOutOfRange, 0},
+        {kFieldInt32 | u, L"4294967295", kParseOk, 0xFFFFFFFFu},
+        {kFieldInt32 | u, L"4294967296", kParseOutOfRange, 0},
+        {kFieldInt8 | u, L"-0", kParseOk, 0},
+        {kFieldInt8 | u, L"-1", kParseOutOfRange, 0},
+    };
+    for (const auto& c : cases) {
+        DWORD value = 0xDEADBEEF;
+        const std::string name(c.text, c.text + wcslen(c.text));
+        EXPECT_EQ(c.result, ParseFieldInteger(c.text, c.type, true, &value)) << name << " type " << c.type;
+        EXPECT_EQ(c.result == kParseOk ? c.value : 0xDEADBEEF, value) << name;
+    }
 }
 
 TEST_F(FieldTest, BlockGrammarFaults)

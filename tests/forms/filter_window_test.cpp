@@ -11,6 +11,8 @@
 
 #include <commctrl.h>
 
+#include <functional>
+
 namespace {
 
 const wchar_t kFilterForm[] =
@@ -428,6 +430,54 @@ TEST_F(FilterWindowRealInput, F3OffersTheFieldsKindsAndAppliesTheChosenOne)
     }
     EXPECT_EQ(kFilterEqual, Row(window, kBorn)->condition->kind);
     EXPECT_FALSE(TextOf(Editor(window, kBorn)).empty());
+}
+
+// A reset rebuilds every editor, the focused one too: the focus stays in the
+// form (after Ctrl+Delete in the same row's editor, after a click on "Reset"
+// in the first one), so that typing, F2 and Escape work without a click.
+TEST_F(FilterWindowRealInput, AfterAResetTheKeysStillReachTheForm)
+{
+    DbFiltFormWindow window;
+    ASSERT_TRUE(window.Create(&filter_, nullptr));
+    SetForegroundWindow(window.GetHwnd());
+    harness::Pump(30);
+    const auto ctrlDelete = [] {
+        harness::Key(VK_CONTROL, true);
+        harness::Key(VK_DELETE, true);
+        harness::Key(VK_DELETE, false);
+        harness::Key(VK_CONTROL, false);
+    };
+    const auto clickReset = [&] {
+        RECT r = {};
+        GetWindowRect(window.Button(2).GetHwnd(), &r);
+        harness::MouseMoveTo((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+        harness::Pump(30);
+        harness::MouseButton(harness::Button::Left, true);
+        harness::Pump(30);
+        harness::MouseButton(harness::Button::Left, false);
+    };
+    const struct {
+        int from;   // the row whose editor has the focus before
+        std::function<void()> reset;
+        int to;     // the row whose first editor has it after
+    } cases[] = {{kSmall, ctrlDelete, kSmall}, {kBorn, clickReset, kName}};
+    for (const auto& c : cases) {
+        SetWindowTextW(Editor(window, kName), L"typed");
+        SetFocus(Editor(window, c.from));
+        c.reset();
+        harness::PumpUntil([&] { return TextOf(Editor(window, kName)).empty() && GetFocus() == Editor(window, c.to); },
+                           2000);
+        EXPECT_EQ(L"", TextOf(Editor(window, kName))) << c.from;
+        EXPECT_EQ(Editor(window, c.to), GetFocus()) << c.from;
+    }
+    harness::Key('7', true);
+    harness::Key('7', false);
+    harness::PumpUntil([&] { return TextOf(Editor(window, kName)) == L"7"; }, 2000);
+    EXPECT_EQ(L"7", TextOf(Editor(window, kName)));
+    harness::Key(VK_ESCAPE, true);
+    harness::Key(VK_ESCAPE, false);
+    harness::PumpUntil([&] { return window.GetHwnd() == nullptr; }, 2000);
+    EXPECT_EQ(nullptr, window.GetHwnd());
 }
 
 // A click on a row's kind button opens the same menu; Escape changes nothing.

@@ -135,6 +135,25 @@ TEST_F(FormDescTest, AFormWithoutFieldsIsRefusedWithARecord)
     EXPECT_EQ(2u, Records().size());
 }
 
+// A form holds at most 16 reference sections: the 16th is kept, a 17th refuses the form.
+TEST_F(FormDescTest, SixteenReferenceSectionsAreKeptASeventeenthIsRefused)
+{
+    for (int count : {16, 17}) {
+        std::wstring text = L"items { {\"A\",\"a\",int32} }\n";
+        for (int i = 0; i < count; ++i)
+            text += L"reference { name = \"R" + std::to_wstring(i) + L"\" table = \"T\" items { {\"D\",\"d\",date} } }\n";
+        WriteCfg(L"refs.cfg", text);
+        FormDesc desc;
+        const LONG before = DescHeap::Outstanding();
+        const bool kept = count == 16;
+        EXPECT_EQ(kept ? 1 : 0, desc.Parse(L"refs.cfg")) << count;
+        EXPECT_EQ(kept ? count : 0, desc.RefCount()) << count;
+        if (!kept) {
+            EXPECT_EQ(before, DescHeap::Outstanding()) << count;
+        }
+    }
+}
+
 TEST_F(FormDescTest, ReferencesAreAllowedInFormFields)
 {
     WriteCfg(L"f.cfg", L"items { {\"M\",\"Modality\",int32, reference {\"Modality\",\"Modality\",\"Txt\",char(32)}} }");

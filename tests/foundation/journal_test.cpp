@@ -317,6 +317,22 @@ TEST_F(JournalTest, ReopeningKeepsRecordsAndMarksEachRun)
 
 // --- Texts -------------------------------------------------------------------
 
+// The record's text field holds 127 characters and the terminator: a text
+// of exactly 127 is kept whole, one of 128 loses its last character.
+TEST_F(JournalTest, ATextAtTheFieldsLimitIsKeptWholeOneBeyondLosesItsLast)
+{
+    CreateJournal();
+    const std::wstring full(127, L'x');
+    LogError(1, full.c_str());
+    LogError(1, (full + L"y").c_str());
+    for (int i : {1, 2}) {
+        const JournalRecord r = Record(i);
+        EXPECT_EQ(127, r.length) << i;
+        EXPECT_EQ(full, TextOf(r)) << i;
+        EXPECT_EQ(0, r.text[127]) << i;
+    }
+}
+
 TEST_F(JournalTest, LongTextKeepsFirst127CharactersTerminated)
 {
     CreateJournal();

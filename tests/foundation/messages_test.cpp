@@ -1,5 +1,6 @@
 #include "foundation/messages.h"
 
+#include "common/dialog_look.h"
 #include "common/prompt_script.h"
 
 #include <gtest/gtest.h>
@@ -52,12 +53,37 @@ TEST(SystemErrorBox, CodeBoxAndLastErrorBoxHaveDefaultCaption)
     EXPECT_EQ(0x42040u, script.Last().flags);
 }
 
-TEST(SystemErrorBox, CodeWithoutSystemTextShowsEmptyBox)
+// A code the system has no text for still names itself, in the running
+// language: an HRESULT in hexadecimal, a Win32 code in decimal. Every box and
+// journal record that shows a system text takes it from ErrorCodeText.
+TEST(SystemErrorBox, ACodeWithoutSystemTextIsNamed)
 {
-    PromptScript script({IDOK});
-    ShowErrorCodeBox(0x2000FFFF);
-    ASSERT_EQ(1u, script.Count());
-    EXPECT_EQ(L"", script.Last().text);
+    struct Case {
+        DWORD code;
+        LANGID language;
+        const wchar_t* shown;
+    };
+    const Case cases[] = {
+        {0x80040154, 0x409, L"System error 0x80040154 (the system has no description of it)"},
+        {0x2000FFFF, 0x409, L"System error 0x2000FFFF (the system has no description of it)"},
+        {15999, 0x409, L"System error 15999 (the system has no description of it)"},
+        {0x80040154, 0x419, L"Системная ошибка 0x80040154 (система не описывает её)"},
+    };
+    for (const Case& c : cases) {
+        ASSERT_EQ(L"", SystemText(c.code)) << std::hex << c.code << " has a system text after all";
+        harness::ThreadLanguage language(c.language);
+        PromptScript script({IDOK});
+        ShowErrorCodeBox(c.code);
+        ASSERT_EQ(1u, script.Count());
+        EXPECT_EQ(c.shown, script.Last().text) << std::hex << c.code;
+        EXPECT_EQ(c.shown, ErrorCodeText(c.code));
+    }
+    // A text that does not fit is cut, terminated.
+    wchar_t small[8];
+    EXPECT_EQ(7, ErrorCodeText(0x80040154, small, 8));
+    EXPECT_EQ(L"System ", std::wstring(small));
+    // With a text of its own the code shows that text.
+    EXPECT_EQ(SystemText(ERROR_ACCESS_DENIED), ErrorCodeText(ERROR_ACCESS_DENIED));
 }
 
 // --- String-table boxes ----------------------------------------------------------

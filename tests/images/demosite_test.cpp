@@ -11,6 +11,7 @@
 #include "images/files/datafolders.h"
 #include "images/files/snimokdb.h"
 #include "images/files/xmgfile.h"
+#include "common/settings_root.h"
 #include "imagefiles_fixture.h"
 
 #include <gtest/gtest.h>
@@ -213,6 +214,47 @@ TEST(DemoSite, EachLanguagesSiteHasItsTemplatesAndSomePatientsWithDescribedImage
             EXPECT_NE(L"<null>", d[1]);
         }
         CloseSiteDatabase();
+    }
+}
+
+}  // namespace
+
+namespace {
+
+std::wstring HeaderValue(HKEY root, const wchar_t* name)
+{
+    wchar_t text[300] = L"";
+    DWORD size = sizeof text - sizeof(wchar_t);
+    if (RegGetValueW(root, L"Header", name, RRF_RT_REG_SZ, nullptr, text, &size) != ERROR_SUCCESS)
+        return L"<none>";
+    return text;
+}
+
+// The demo clinic's header follows the site's language until the user types
+// a header of their own, which every later start keeps.
+TEST(DemoSite, TheClinicHeaderIsTheDemoClinicsUntilTheUserSetsOne)
+{
+    PrivateSettingsKey key(L"header");
+    ASSERT_NE(nullptr, key.Key());
+    const struct {
+        const wchar_t* typed;   // the user's Company1 before the start, or none
+        bool russian;
+        const wchar_t* company1;
+        const wchar_t* cabinet;
+    } starts[] = {
+        {nullptr, true, L"Городская поликлиника № 1", L"Рентгеновский кабинет № 104"},
+        {nullptr, false, L"City Clinic No. 1", L"X-ray room 104"},
+        {L"", true, L"Городская поликлиника № 1", L"Рентгеновский кабинет № 104"},
+        {L"Clinic of St. Luke", false, L"Clinic of St. Luke", L"Рентгеновский кабинет № 104"},
+    };
+    for (const auto& start : starts) {
+        if (start.typed)
+            RegSetKeyValueW(key.Key(), L"Header", L"Company1", REG_SZ, start.typed,
+                            static_cast<DWORD>((wcslen(start.typed) + 1) * sizeof(wchar_t)));
+        std::wstring error;
+        ASSERT_TRUE(WriteDemoHeader(start.russian, error)) << std::string(error.begin(), error.end());
+        EXPECT_EQ(start.company1, HeaderValue(key.Key(), L"Company1"));
+        EXPECT_EQ(start.cabinet, HeaderValue(key.Key(), L"Cabinet"));
     }
 }
 

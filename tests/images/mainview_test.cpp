@@ -17,6 +17,8 @@
 
 #include <string.h>
 
+#include <vector>
+
 namespace {
 
 int Ramp(int x, int y)
@@ -370,10 +372,16 @@ TEST_F(PanelTest, ToolbarButtonsWalkWithTheArrowKeys)
 // key: the keyboard's message goes to the focused control, which hands it on.
 TEST_F(PanelTest, KeysPressedOnTheLevelControlsRunThePanelsCommands)
 {
+    // The focus is the active window's: no other test's window may take the activation meanwhile.
+    harness::ScreenLock lock;
     DPicturePtr p = PatientPicture();
     ShowMainViewRefresh(p);
+    SetForegroundWindow(panel->GetHandle());
     HWND focused = nullptr;
     auto press = [&](WPARAM key) {
+        // Another test's window may have taken the activation since the last key.
+        SetForegroundWindow(panel->GetHandle());
+        SetFocus(focused);
         ASSERT_EQ(focused, GetFocus()) << "the key goes to the control";
         PostMessageW(focused, WM_KEYDOWN, key, 1);
         PostMessageW(focused, WM_KEYUP, key, 0xC0000001);
@@ -750,4 +758,37 @@ TEST_F(PanelTest, PrepareDialogStoresTheChoice)
     wchar_t path[MAX_PATH];
     _snwprintf(path, MAX_PATH, L"%ls\\PrepareSnimok", SettingsKeyPath);
     RegDeleteKeyW(HKEY_LOCAL_MACHINE, path);
+}
+
+// The Negative button shows the picture's state as the user sees it: a
+// negative picture's button looks checked, a positive one's does not, and
+// the look follows the N key and the picture shown.
+TEST_F(PanelTest, TheNegativeButtonLooksCheckedForANegativePicture)
+{
+    DPicturePtr positive = PatientPicture();
+    DPicturePtr negative = PatientPicture(17, 90, 60);
+    negative->negative = 1;
+    DButton* button = panel->GetButton(kButtonNegative);
+    auto looks = [&] {
+        RedrawWindow(button->GetHwnd(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_UPDATENOW);
+        harness::Pump(20);
+        harness::PixelGrab grab(button->GetHwnd(), true);
+        std::vector<COLORREF> pixels;
+        for (int y = 0; y < grab.Height(); ++y)
+            for (int x = 0; x < grab.Width(); ++x)
+                pixels.push_back(grab.At(x, y));
+        return pixels;
+    };
+    ShowMainViewRefresh(positive);
+    const std::vector<COLORREF> unchecked = looks();
+    ShowMainViewRefresh(negative);
+    const std::vector<COLORREF> checked = looks();
+    size_t differing = 0;
+    for (size_t i = 0; i < unchecked.size() && i < checked.size(); ++i)
+        differing += unchecked[i] != checked[i];
+    EXPECT_GT(differing, unchecked.size() / 4) << "a checked button must be told from an unchecked one at a glance";
+    KeyDown('N');
+    EXPECT_EQ(unchecked, looks()) << "N made the picture positive";
+    KeyDown('N');
+    EXPECT_EQ(checked, looks());
 }

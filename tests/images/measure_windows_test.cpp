@@ -2,6 +2,8 @@
 // known lines and regions.
 #include "viewer_fixture.h"
 
+#include "common/window_look.h"
+
 namespace {
 
 struct NullOwner : ProfileOwner {
@@ -202,6 +204,26 @@ TEST_F(ProfileTest, ZoomMenuSetsPixelsPerSample)
     EXPECT_EQ(5u, MenuScript::Seen()[0].size());
     EXPECT_EQ(L"Zoom 300%", MenuScript::Seen()[0][2].text);
     EXPECT_EQ(3, profile.GetZoom());
+}
+
+// The profile and statistics windows in each language: the texts of their
+// controls whole and in the running language.
+TEST_F(ProfileTest, TheirTextsAreWholeInBothLanguages)
+{
+    for (LANGID lang : {MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US), MAKELANGID(LANG_RUSSIAN, SUBLANG_DEFAULT)}) {
+        const bool russian = PRIMARYLANGID(lang) == LANG_RUSSIAN;
+        harness::ThreadLanguage language(lang);
+        ASSERT_EQ(1, Open(ProfileLine{2, 5, 60, 40}));
+        StatisticsWnd& stats = StatisticsWnd::Instance();
+        ASSERT_EQ(1, stats.Create(host->Hwnd()));
+        for (HWND window : {profile.GetHwnd(), stats.GetHwnd()}) {
+            const std::wstring fault = harness::WindowTextFault(window, russian);
+            EXPECT_TRUE(fault.empty()) << "language " << lang << ": " << std::string(fault.begin(), fault.end());
+        }
+        harness::SaveWindowPicture(profile.GetHwnd(), russian ? L"profile_ru" : L"profile_en");
+        stats.Destroy();
+        profile.Destroy();
+    }
 }
 
 // ---- statistics ----

@@ -17,6 +17,8 @@
 
 #include <string.h>
 
+#include <algorithm>
+
 using namespace imgtest;
 
 namespace {
@@ -377,17 +379,22 @@ TEST_F(SnimokDbTest, MissingPatientIsSaidAndNothingIsSaved)
     EXPECT_EQ(99u, p->patient.GetPatientId());
 }
 
-TEST_F(SnimokDbTest, ImageFileAlreadyThereRollsBackAndKeepsThatFile)
+TEST_F(SnimokDbTest, ImageFileThatNoSaveAccountsForIsKeptAndTheNextKeyTaken)
 {
+    // A file of the new name that no row names and no save's note accounts
+    // for: whose it is nobody knows, so it stays, and the image takes 306.
     WriteBytes(folder->ImagePath(kNewName), {7, 7, 7});
     DPicturePtr p = Imported();
-    PromptScript script({IDOK});
-    EXPECT_FALSE(SaveSnimokTx(p, lut.data()));
-    EXPECT_EQ(1u, script.Count());
-    EXPECT_EQ(1, Count(L"Snimok"));
+    EXPECT_TRUE(SaveSnimokTx(p, lut.data()));
+    EXPECT_EQ(306u, p->imageId);
+    EXPECT_STREQ(L"K00000000170000000306", p->fileName);
     EXPECT_EQ(std::vector<BYTE>({7, 7, 7}), ReadBytes(folder->ImagePath(kNewName)));
-    EXPECT_TRUE(folder->Files(L"Icon").empty());
-    ExpectNothingSaved(this, p);
+    EXPECT_EQ(L"<none>", Scalar(L"SELECT Snimok FROM Snimok WHERE Snimok=305;"));
+    EXPECT_EQ(L"K00000000170000000306", Scalar(L"SELECT [File name] FROM Snimok WHERE Snimok=306;"));
+    std::vector<std::wstring> files = folder->Files(L"Image");
+    std::sort(files.begin(), files.end());
+    EXPECT_EQ(std::vector<std::wstring>({L"K00000000170000000305.xmg", L"K00000000170000000306.xmg"}), files)
+        << "the save's note is gone";
 }
 
 TEST_F(SnimokDbTest, FreeSpaceBelowTheMinimumIsRefusedUnderItsCaption)
@@ -425,8 +432,9 @@ TEST_F(SnimokDbTest, SaveInsideTheCallersTransactionReportsWhatItWrote)
     EXPECT_TRUE(written.image);
     EXPECT_TRUE(written.icon);
     EXPECT_STREQ(kNewName, written.fileName);
+    EXPECT_TRUE(written.note) << "the save's note stays open until the caller ends the save";
+    EndSnimokSave(&written, false);
     ASSERT_TRUE(SUCCEEDED(session->AbortTx()));
-    DeleteSnimokFiles(written.fileName, written.image, written.icon);
     EXPECT_EQ(1, Count(L"Snimok"));
     EXPECT_TRUE(folder->Files(L"Image").empty());
     EXPECT_TRUE(folder->Files(L"Icon").empty());

@@ -121,6 +121,34 @@ void ClickButton(HWND dialog, int id);
 // Types into the text input window and accepts it.
 using harness::AnswerInputText;
 
+// Runs a step on a thread of its own, for what the user does while the
+// printing thread waits.
+class Helper {
+public:
+    explicit Helper(std::function<void()> step) : step_(std::move(step))
+    {
+        thread_ = CreateThread(nullptr, 0, Run, this, 0, nullptr);
+    }
+    ~Helper() { Join(); }
+    void Join()
+    {
+        if (thread_) {
+            WaitForSingleObject(thread_, 30000);
+            CloseHandle(thread_);
+            thread_ = nullptr;
+        }
+    }
+
+private:
+    static DWORD WINAPI Run(void* param)
+    {
+        static_cast<Helper*>(param)->step_();
+        return 0;
+    }
+    std::function<void()> step_;
+    HANDLE thread_ = nullptr;
+};
+
 // Pictures of windows (for looking at them): tests/common/dialog_look.h.
 using harness::PictureFolder;
 using harness::SaveWindowBmp;

@@ -11,6 +11,7 @@
 
 #include <cstdio>
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 
 #define TF_WIDEN2(x) L##x
@@ -153,7 +154,7 @@ std::wstring DemoDatabase::Scalar(const std::wstring& sql) const
 
 // ---- the printer set-up ---------------------------------------------------------------
 
-PrintSetup::PrintSetup(const wchar_t* printer)
+PrintSetup::PrintSetup(const wchar_t* printer, bool fonts)
 {
     GetPrinterProfiles().Clear();
     FreePrintFonts();
@@ -168,6 +169,10 @@ PrintSetup::PrintSetup(const wchar_t* printer)
         list.SaveProfile(*profile);
         for (const wchar_t* kind : {L"Report", L"Snimok"})
             RegSetValueExW(key, kind, 0, REG_BINARY, reinterpret_cast<const BYTE*>(&profile->guid), sizeof(GUID));
+    }
+    if (!fonts) {
+        RegCloseKey(key);
+        return;
     }
     LOGFONTW font = {};
     wcscpy(font.lfFaceName, L"DejaVu Sans");
@@ -232,11 +237,31 @@ int CALLBACK MemoryPrinter::Record(HDC, HANDLETABLE*, const ENHMETARECORD* recor
     case EMR_SETVIEWPORTORGEX:
         ++self->page_;
         break;
+    case EMR_EXTCREATEFONTINDIRECTW: {
+        const EMREXTCREATEFONTINDIRECTW* font = reinterpret_cast<const EMREXTCREATEFONTINDIRECTW*>(record);
+        if (self->fontHeights_.size() <= font->ihFont)
+            self->fontHeights_.resize(font->ihFont + 1, 0);
+        self->fontHeights_[font->ihFont] = std::abs(static_cast<int>(font->elfw.elfLogFont.lfHeight));
+        break;
+    }
+    case EMR_SELECTOBJECT: {
+        const DWORD index = reinterpret_cast<const EMRSELECTOBJECT*>(record)->ihObject;
+        if (!(index & 0x80000000) && index < self->fontHeights_.size() && self->fontHeights_[index] > 0)
+            self->fontHeight_ = self->fontHeights_[index];
+        break;
+    }
     case EMR_EXTTEXTOUTW: {
         const EMREXTTEXTOUTW* text = reinterpret_cast<const EMREXTTEXTOUTW*>(record);
         const wchar_t* chars = reinterpret_cast<const wchar_t*>(bytes + text->emrtext.offString);
+        int width = 0;
+        if (text->emrtext.offDx) {
+            const INT* dx = reinterpret_cast<const INT*>(bytes + text->emrtext.offDx);
+            for (DWORD i = 0; i < text->emrtext.nChars; ++i)
+                width += dx[i];
+        }
         self->texts_.push_back(Text{std::wstring(chars, text->emrtext.nChars), text->emrtext.ptlReference.x,
-                                    text->emrtext.ptlReference.y, self->page_});
+                                    text->emrtext.ptlReference.y, self->page_, width, self->fontHeight_,
+                                    (text->emrtext.fOptions & ETO_CLIPPED) != 0});
         break;
     }
     case EMR_MOVETOEX:

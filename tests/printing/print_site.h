@@ -52,10 +52,11 @@ private:
 
 // Private settings with a profile of the printer stored for "Report" and
 // "Snimok" (none for a null printer), and print fonts 1 (bold) and 2 of
-// DejaVu Sans; the process's profile list and print fonts are read from them.
+// DejaVu Sans (none without `fonts`, as on a fresh site); the process's
+// profile list and print fonts are read from them.
 class PrintSetup {
 public:
-    explicit PrintSetup(const wchar_t* printer = kPdfPrinter);
+    explicit PrintSetup(const wchar_t* printer = kPdfPrinter, bool fonts = true);
     ~PrintSetup();
     PrivateSettings& Settings() { return settings_; }
     // Writes a value of the clinic header ("Header").
@@ -81,6 +82,9 @@ public:
         std::wstring text;
         int x, y;               // reference point, 0.01 mm from the printable area's corner
         int page;               // 1-based: counted by the viewport set-ups of StartPage
+        int width;              // the advances drawn (the sum of the record's dx)
+        int height;             // of the font it is drawn in (|lfHeight|, 0.01 mm)
+        bool clipped;           // drawn clipped to a rectangle (ETO_CLIPPED)
     };
     struct Line {
         int x1, y1, x2, y2;
@@ -112,6 +116,8 @@ private:
     int page_ = 0;
     POINT origin_ = {};    // the viewport origin of the current page (device)
     POINT cursor_ = {};    // MoveToEx
+    std::vector<int> fontHeights_;   // by the metafile's object index: |lfHeight| of the fonts it made
+    int fontHeight_ = 0;             // of the font selected
     std::vector<Text> texts_;
     std::vector<Line> lines_;
     std::vector<Dib> dibs_;

@@ -6,13 +6,19 @@
 
 #include "app/inputtext.h"
 #include "common/prompt_script.h"
+#include "common/test_files.h"
+#include "foundation/journal.h"
 #include "foundation/textutil.h"
 #include "printing/printerprofile.h"
 #include "printing/printjob.h"
 #include "resources/resource.h"
+#include "resources/strings.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <cstring>
+#include <functional>
+#include <iterator>
 
 using namespace printtest;
 
@@ -52,14 +58,12 @@ std::wstring KeyName(const GUID& guid)
     return text;
 }
 
-LONG LoadError(PrinterProfileList& list)
+std::string Narrow(const std::wstring& text)
 {
-    try {
-        list.Load();
-    } catch (LONG code) {
-        return code;
-    }
-    return -1;
+    std::string out;
+    for (wchar_t c : text)
+        out += c < 128 ? static_cast<char>(c) : '?';
+    return out;
 }
 
 std::vector<std::wstring> ListBoxNames(HWND dialog)
@@ -179,19 +183,7 @@ TEST_F(Profiles, HandleCountsReferencesAndOutlivesRemoval)
     EXPECT_FALSE(copy);
 }
 
-TEST_F(Profiles, DevModeOfAnotherTypeIsAnErrorNotSuccess)
-{
-    PrinterProfilePtr saved = StoredProfile(list, L"Damaged", SyntheticDevMode());
-    HKEY key = settings.Open((L"PrinterProfiles\\" + KeyName(saved->guid)).c_str(), false);
-    RegSetValueExW(key, L"DevMode", 0, REG_SZ, reinterpret_cast<const BYTE*>(L"not a devmode"), 28);
-    RegCloseKey(key);
-    PrinterProfileList again;
-    EXPECT_EQ(ERROR_INVALID_DATA, LoadError(again));
-    EXPECT_FALSE(again.Loaded());
-    EXPECT_EQ(0, again.Count());
-}
-
-TEST_F(Profiles, DevModeWhoseSizesDisagreeIsRefused)
+TEST_F(Profiles, ASetUpWhoseSizesDisagreeIsNotStored)
 {
     std::vector<BYTE> mode = SyntheticDevMode(16);
     reinterpret_cast<DEVMODEW*>(mode.data())->dmDriverExtra = 400;   // more than stored
@@ -204,27 +196,9 @@ TEST_F(Profiles, DevModeWhoseSizesDisagreeIsRefused)
         code = c;
     }
     EXPECT_EQ(ERROR_INVALID_DATA, code) << "such a set-up is not stored";
-
-    HKEY key = settings.Open((L"PrinterProfiles\\" + KeyName(saved->guid)).c_str());
-    RegSetValueExW(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(L"Short"), 12);
-    for (const wchar_t* value : {L"DriverName", L"DeviceName", L"Output"})
-        RegSetValueExW(key, value, 0, REG_SZ, reinterpret_cast<const BYTE*>(L"x"), 4);
-    RegSetValueExW(key, L"DevMode", 0, REG_BINARY, mode.data(), static_cast<DWORD>(mode.size()));
-    RegCloseKey(key);
-    PrinterProfileList again;
-    EXPECT_EQ(ERROR_INVALID_DATA, LoadError(again));
     EXPECT_TRUE(IsValidDevMode(SyntheticDevMode().data(), SyntheticDevMode().size()));
     EXPECT_FALSE(IsValidDevMode(SyntheticDevMode().data(), 10));
-}
-
-TEST_F(Profiles, MissingValueIsThrownAsItsCode)
-{
-    PrinterProfilePtr saved = StoredProfile(list, L"No output", SyntheticDevMode());
-    HKEY key = settings.Open((L"PrinterProfiles\\" + KeyName(saved->guid)).c_str(), false);
-    RegDeleteValueW(key, L"Output");
-    RegCloseKey(key);
-    PrinterProfileList again;
-    EXPECT_EQ(ERROR_FILE_NOT_FOUND, LoadError(again));
+    EXPECT_FALSE(IsValidDevMode(mode.data(), mode.size()));
 }
 
 TEST(DevNames, OffsetsInCharactersAfterTheHeader)
@@ -343,24 +317,137 @@ TEST_F(Profiles, RenameLastsOnlyForTheRunningProgram)
     EXPECT_EQ(L"Old name", again.At(0)->name) << "the registry keeps the old name until the next Change";
 }
 
-TEST_F(Profiles, DamagedProfilesAreToldNotThrownWhenAJobOpensItsPrinter)
+// Stored set-ups that cannot be read, beside a good one: the list loads
+// them all without a word, the good profile is found for the jobs, each
+// damaged one keeps its error, is named in the journal and is never handed to
+// a job; the profile dialog opens, shows them marked, refuses to choose one,
+// and deletes each.
+TEST_F(Profiles, UnreadableProfilesAreSkippedNamedAndCanBeDeleted)
 {
-    PrinterProfilePtr saved = StoredProfile(list, L"Damaged", SyntheticDevMode());
-    HKEY key = settings.Open((L"PrinterProfiles\\" + KeyName(saved->guid)).c_str(), false);
-    RegSetValueExW(key, L"DevMode", 0, REG_SZ, reinterpret_cast<const BYTE*>(L"x"), 4);
-    RegCloseKey(key);
-    GetPrinterProfiles().Clear();
-    PromptScript prompts({IDOK});
-    PrintJob job;
-    PrinterProfilePtr profile;
-    EXPECT_FALSE(OpenJobPrinter(nullptr, job, profile, false, saved->guid, true));
-    EXPECT_FALSE(profile);
-    EXPECT_EQ(-1, job.State());
-    ASSERT_EQ(1u, prompts.Count());
-    const std::wstring text = prompts.Last().text;
-    EXPECT_EQ(std::wstring::npos, text.find(L"successfully")) << std::string(text.begin(), text.end());
-    EXPECT_NE(std::wstring::npos, text.find(L"printer profile")) << std::string(text.begin(), text.end());
-    GetPrinterProfiles().Clear();
+    testfix::TempDir folder(L"tfprofjournal");
+    {
+        PromptScript create({IDYES});
+        ASSERT_TRUE(JournalInit(folder.Path().c_str()));
+    }
+    PrinterProfilePtr good = StoredProfile(list, L"Good", SyntheticDevMode());
+    struct Case {
+        const wchar_t* name;
+        LONG error;
+        std::function<void(HKEY)> damage;   // on the profile's key
+    };
+    std::vector<BYTE> disagreeing = SyntheticDevMode(16);
+    reinterpret_cast<DEVMODEW*>(disagreeing.data())->dmDriverExtra = 400;
+    const Case cases[] = {
+        {L"Saved halfway", ERROR_FILE_NOT_FOUND,
+         [](HKEY key) {
+             for (const wchar_t* value : {L"DriverName", L"DeviceName", L"Output", L"DevMode"})
+                 RegDeleteValueW(key, value);
+         }},
+        {L"No output", ERROR_FILE_NOT_FOUND, [](HKEY key) { RegDeleteValueW(key, L"Output"); }},
+        {L"Text set-up", ERROR_INVALID_DATA,
+         [](HKEY key) {
+             RegSetValueExW(key, L"DevMode", 0, REG_SZ, reinterpret_cast<const BYTE*>(L"not a devmode"), 28);
+         }},
+        {L"Sizes disagree", ERROR_INVALID_DATA,
+         [&](HKEY key) {
+             RegSetValueExW(key, L"DevMode", 0, REG_BINARY, disagreeing.data(), static_cast<DWORD>(disagreeing.size()));
+         }},
+    };
+    std::vector<PrinterProfilePtr> damaged;
+    for (const Case& k : cases) {
+        damaged.push_back(StoredProfile(list, k.name, SyntheticDevMode()));
+        HKEY key = settings.Open((L"PrinterProfiles\\" + KeyName(damaged.back()->guid)).c_str(), false);
+        ASSERT_TRUE(key);
+        k.damage(key);
+        RegCloseKey(key);
+    }
+    HKEY stray = settings.Open(L"PrinterProfiles\\Laser (copy)");
+    RegSetValueExW(stray, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(L"Copy"), 10);
+    RegCloseKey(stray);
+
+    PrinterProfileList& loaded = GetPrinterProfiles();
+    loaded.Clear();
+    PromptScript none;
+    EXPECT_EQ(good->name, loaded.FindByGuid(good->guid)->name) << "the good profile prints";
+    EXPECT_TRUE(loaded.Loaded());
+    ASSERT_EQ(static_cast<int>(std::size(cases)) + 2, loaded.Count());
+    for (size_t i = 0; i < std::size(cases); ++i) {
+        EXPECT_FALSE(loaded.FindByGuid(damaged[i]->guid)) << "no job prints with " << Narrow(cases[i].name);
+        for (int j = 0; j < loaded.Count(); ++j)
+            if (loaded.At(j)->guid == damaged[i]->guid) {
+                EXPECT_FALSE(loaded.At(j)->Readable());
+                EXPECT_EQ(cases[i].error, loaded.At(j)->readError) << Narrow(cases[i].name);
+                EXPECT_EQ(cases[i].name, loaded.At(j)->DisplayName());
+            }
+    }
+    EXPECT_EQ(0u, none.Count()) << "loading says nothing";
+
+    // The journal names every profile skipped, with its error.
+    std::vector<JournalRecord> records;
+    if (JournalEnter()) {
+        JournalHeader header;
+        if (JournalReadHeader(&header))
+            for (DWORD i = 0; i < header.count; ++i) {
+                JournalRecord record;
+                if (JournalReadRecord(i, &record))
+                    records.push_back(record);
+            }
+        JournalLeave();
+    }
+    JournalDone();
+    auto journalled = [&](const std::wstring& text, LONG code) {
+        for (const JournalRecord& r : records)
+            if (static_cast<LONG>(r.code) == code && wcsstr(r.text, text.c_str()))
+                return true;
+        return false;
+    };
+    for (size_t i = 0; i < std::size(cases); ++i)
+        EXPECT_TRUE(journalled(KeyName(damaged[i]->guid), cases[i].error)) << Narrow(cases[i].name);
+    EXPECT_TRUE(journalled(L"Laser (copy)", ERROR_INVALID_DATA));
+    EXPECT_FALSE(journalled(KeyName(good->guid), ERROR_FILE_NOT_FOUND));
+
+    // The dialog: every damaged profile marked; choosing one is refused with
+    // its name; each is deleted.
+    std::vector<std::wstring> names, after;
+    const std::wstring marked = LoadText(IDS_PROFILE_UNREADABLE_ITEM);
+    const std::wstring suffix = marked.substr(marked.find(L"%1") + 2);
+    PromptScript refusal({IDOK});
+    ModalDriver driver;
+    driver.Then(L"#32770", [&](HWND dialog) {
+        names = ListBoxNames(dialog);
+        // The commands as the buttons send them, each done before the next.
+        const auto click = [&](int id) { SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), 0); };
+        Select(dialog, IndexOf(dialog, (cases[0].name + suffix).c_str()));
+        click(IDC_PROFILE_CHOOSE);
+        for (int i = static_cast<int>(SendDlgItemMessageW(dialog, IDC_PROFILE_LIST, LB_GETCOUNT, 0, 0)) - 1; i >= 0;
+             --i) {
+            wchar_t text[300];
+            SendDlgItemMessageW(dialog, IDC_PROFILE_LIST, LB_GETTEXT, i, reinterpret_cast<LPARAM>(text));
+            const std::wstring item = text;
+            if (item.size() > suffix.size() && item.compare(item.size() - suffix.size(), suffix.size(), suffix) == 0) {
+                Select(dialog, i);
+                click(IDC_PROFILE_DELETE);
+            }
+        }
+        after = ListBoxNames(dialog);
+        ClickButton(dialog, IDCANCEL);
+        return true;
+    });
+    PrinterProfilePtr chosen = ChoosePrinterProfile(loaded, nullptr, &damaged[0]->guid, true);
+    EXPECT_TRUE(driver.Done());
+    EXPECT_FALSE(chosen) << "a profile that cannot be read is not chosen";
+    ASSERT_EQ(1u, refusal.Count());
+    EXPECT_NE(std::wstring::npos, refusal.Last().text.find(cases[0].name)) << "the refusal names it";
+    ASSERT_EQ(std::size(cases) + 2, names.size());
+    for (const Case& k : cases)
+        EXPECT_NE(std::find(names.begin(), names.end(), k.name + suffix), names.end()) << Narrow(k.name) << " is marked";
+    EXPECT_NE(std::find(names.begin(), names.end(), L"Copy" + suffix), names.end());
+    EXPECT_EQ(std::vector<std::wstring>{L"Good"}, after);
+    PrinterProfileList again;
+    again.Load();
+    ASSERT_EQ(1, again.Count()) << "the damaged keys are deleted";
+    EXPECT_TRUE(again.At(0)->Readable());
+    loaded.Clear();
 }
 
 // ---- with the CUPS printers: the print dialog under Xvfb -------------------------

@@ -76,7 +76,7 @@ TEST_F(PrintFonts, LoadedFromTheRegistryWithTheHeightConverted)
     EXPECT_EQ(first, Font1.Handle());
 }
 
-TEST_F(PrintFonts, MalformedValueIsDeletedAndItsFontStaysUnset)
+TEST_F(PrintFonts, MalformedValueIsDeletedAndItsFontFallsBack)
 {
     HKEY key = settings.Open(L"Printer");
     BYTE shortFont[60] = {};
@@ -84,19 +84,35 @@ TEST_F(PrintFonts, MalformedValueIsDeletedAndItsFontStaysUnset)
     ASSERT_TRUE(RegWriteLogFont(Face(-16, L"DejaVu Sans"), key, L"Font2"));
     RegCloseKey(key);
     LoadPrintFonts();
-    EXPECT_EQ(nullptr, Font1.Handle());
-    EXPECT_NE(nullptr, Font2.Handle());
+    EXPECT_TRUE(Font1.Handle() && Font1.IsFallback());
+    EXPECT_TRUE(Font2.Handle() && !Font2.IsFallback());
     key = settings.Open(L"Printer");
     EXPECT_EQ(ERROR_FILE_NOT_FOUND, RegQueryValueExW(key, L"Font1", nullptr, nullptr, nullptr, nullptr));
     EXPECT_EQ(ERROR_SUCCESS, RegQueryValueExW(key, L"Font2", nullptr, nullptr, nullptr, nullptr));
     RegCloseKey(key);
 }
 
-TEST_F(PrintFonts, WithoutTheKeyNothingIsCreated)
+// A fresh site stores no print font: both fall back to the Fonts dialog's
+// face in the sizes of printed forms, and a font stored later replaces its
+// fallback at the next print.
+TEST_F(PrintFonts, WithoutTheKeyBothFallBackUntilAFontIsStored)
 {
     LoadPrintFonts();
-    EXPECT_EQ(nullptr, Font1.Handle());
-    EXPECT_EQ(nullptr, Font2.Handle());
+    ASSERT_TRUE(Font1.Handle() && Font1.IsFallback());
+    ASSERT_TRUE(Font2.Handle() && Font2.IsFallback());
+    EXPECT_EQ(-PointsToHiMetric(12), CreatedHeight(Font1));
+    EXPECT_EQ(-PointsToHiMetric(10), CreatedHeight(Font2));
+    EXPECT_EQ(-423, -PointsToHiMetric(12));
+    EXPECT_EQ(-353, -PointsToHiMetric(10));
+    HKEY key = settings.Open(L"Printer");
+    ASSERT_TRUE(RegWriteLogFont(Face(-16, L"DejaVu Sans"), key, L"Font2"));
+    ASSERT_TRUE(RegWriteLogFont(Face(0, L"DejaVu Sans"), key, L"Font1"));
+    RegCloseKey(key);
+    LoadPrintFonts();
+    EXPECT_FALSE(Font1.IsFallback());
+    EXPECT_FALSE(Font2.IsFallback());
+    EXPECT_EQ(PixelsToHiMetric(-16, DisplayDpi()), CreatedHeight(Font2));
+    EXPECT_EQ(-PointsToHiMetric(12), CreatedHeight(Font1)) << "a stored height of 0 takes the fallback's size";
 }
 
 TEST_F(PrintFonts, ChangedFontIsCreatedAgainOnlyWhenItExists)
@@ -117,7 +133,7 @@ TEST_F(PrintFonts, ChangedFontIsCreatedAgainOnlyWhenItExists)
     LOGFONTW bigger = Face(-40, L"DejaVu Sans");
     SavePrintFonts(L"Font2", bigger);
     EXPECT_EQ(PixelsToHiMetric(-40, DisplayDpi()), CreatedHeight(Font2));
-    EXPECT_EQ(nullptr, Font1.Handle());
+    EXPECT_TRUE(Font1.IsFallback()) << "none is stored for it";
 }
 
 TEST_F(PrintFonts, SelectingMeasuresEachFontAndRestoresTheDc)

@@ -21,6 +21,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <functional>
 #include <map>
 #include <set>
 
@@ -504,4 +505,220 @@ TEST_F(PrintToPdf, TextBlocksAndNumberColumnsKeepTheirLinesFormatsAndAlignment)
         EXPECT_GT(region.yMin, lastTop) << row[0];
         lastTop = region.yMin;
     }
+}
+
+namespace {
+
+// The word right of `label` on its line (its middle within the label's
+// height), or an empty word.
+PdfWord NextOnLine(const PdfPage& page, const PdfWord& label)
+{
+    PdfWord next = {};
+    bool found = false;
+    for (const PdfWord& w : page.words) {
+        const double middle = (w.yMin + w.yMax) / 2;
+        if (&w == &label || middle < label.yMin || middle > label.yMax || w.xMin < label.xMin ||
+            (w.xMin == label.xMin && w.text == label.text))
+            continue;
+        if (!found || w.xMin < next.xMin)
+            next = w;
+        found = true;
+    }
+    return next;
+}
+
+// The last word of a text.
+std::wstring LastWord(const std::wstring& text)
+{
+    std::wstring trimmed = text.substr(0, text.find_last_not_of(L' ') + 1);
+    return trimmed.substr(trimmed.find_last_of(L' ') == std::wstring::npos ? 0 : trimmed.find_last_of(L' ') + 1);
+}
+
+// The first PDF not among `before` that holds the word (the picture sheet's
+// document name is the same for every print, and in Russian it leaves no
+// name to tell files apart), waited for (bounded); empty when none comes.
+std::string NewPdfWith(const std::vector<std::string>& before, const std::wstring& word)
+{
+    std::set<std::string> read(before.begin(), before.end());
+    for (int tries = 0; tries < 600; ++tries) {
+        for (const std::string& file : PdfFiles(L"")) {
+            if (read.count(file))
+                continue;
+            const std::string base = file.substr(file.find_last_of('/') + 1);
+            const std::string done = WaitForPdf(std::wstring(base.begin(), base.end() - 4));
+            read.insert(file);
+            for (const PdfPage& page : ReadPdfWords(done.empty() ? file : done))
+                if (!FindWords(page, word).empty())
+                    return done.empty() ? file : done;
+        }
+        Sleep(100);
+    }
+    return std::string();
+}
+
+// A site as it is first set up: a profile of the PDF printer for both job
+// kinds, no print font stored. Each print runs in a process of its own.
+enum class FirstPrint { kReport, kSheetInRussian, kDescription };
+
+class FreshSite : public ::testing::TestWithParam<FirstPrint> {
+protected:
+    void SetUp() override
+    {
+        REQUIRE_CUPS();
+        ASSERT_TRUE(db.Ok()) << db.Error();
+    }
+
+    PrintClasses classes;
+    DemoDatabase db;
+    PrintSetup setup{kPdfPrinter, false};
+};
+
+}  // namespace
+
+// What a new user prints first: the site's report, the image panel's picture
+// sheet (in Russian) and the note window's description, with no print font
+// stored. Every word is readable (8 points or more), every label of the
+// sheets stands apart from its value, and the header's right-aligned phone
+// ends on the right margin as measured.
+TEST_P(FreshSite, PrintsReadableWithLabelsApartFromTheirValues)
+{
+    const std::wstring clinic = UniqueDocName(L"Clinic");   // one word, this test's own
+    setup.SetHeader(L"Company1", clinic.c_str());
+    setup.SetHeader(L"Address", L"Moscow, Lenina 1");
+    setup.SetHeader(L"Phon", L"+7 495 123-45-67");
+    const long patient = db.Patients()[0];
+    const int image = std::stoi(db.Scalar(L"SELECT MIN(Snimok) FROM Snimok WHERE Patient=" +
+                                          std::to_wstring(patient) + L" AND Apicriz IS NOT NULL;"));
+    const std::wstring family =
+        db.Scalar(L"SELECT Name1 FROM Patient WHERE Patient=" + std::to_wstring(patient) + L";");
+    harness::ThreadLanguage speaking(GetParam() == FirstPrint::kSheetInRussian ? 0x419 : 0x409);
+    std::string pdf;
+    if (GetParam() == FirstPrint::kReport) {
+        for (const wchar_t* name : {L"ImagesPeriod.cfg", L"RepFilt.cfg", L"RepPatient.cfg"})
+            db.CopySiteCfg(name);
+        ReportDesc report;
+        ReportFilters filters;
+        const std::wstring docName = UniqueDocName(L"tffresh");
+        ASSERT_TRUE(report.Parse(L"ImagesPeriod.cfg"));
+        ASSERT_TRUE(filters.Prepare(&report, docName.c_str()));
+        {
+            PrinterLock lock;
+            EXPECT_TRUE(PrintReport(filters, nullptr));
+        }
+        pdf = WaitForPdf(docName);
+    } else {
+        std::vector<BYTE> pixels(static_cast<size_t>(64) * 32, 0x80);
+        DPicturePtr picture;
+        ASSERT_TRUE(picture.CreateNew());
+        picture->imageId = static_cast<uint32_t>(image);
+        picture->patient.SetPatientId(static_cast<uint32_t>(patient));
+        const PrintSnimokRequest request = {nullptr, pixels.data(), 64, 32, 0, picture.Get()};
+        const std::vector<std::string> before = PdfFiles(L"");
+        {
+            PrinterLock lock;
+            if (GetParam() == FirstPrint::kSheetInRussian)
+                PrintSnimokWithCfg(nullptr, &request);
+            else
+                StartDefaultPrintJob(nullptr, static_cast<DWORD>(image), static_cast<DWORD>(patient));
+        }
+        pdf = NewPdfWith(before, clinic);
+    }
+    ASSERT_FALSE(pdf.empty()) << "no PDF";
+    const std::vector<PdfPage> pages = ReadPdfWords(pdf);
+    ASSERT_FALSE(pages.empty());
+    for (const PdfPage& page : pages)
+        for (const PdfWord& w : page.words)
+            EXPECT_GE(w.yMax - w.yMin, 8.0) << "\"" << Narrow(w.text) << "\" is too small to read";
+    if (GetParam() == FirstPrint::kReport)
+        return;
+    const PdfPage& page = pages[0];
+    const std::vector<PdfWord> phone = FindWords(page, L"123-45-67");
+    ASSERT_EQ(1u, phone.size()) << "the phone whole: " << Narrow(Words(page));
+    EXPECT_NEAR(page.width - Points(1000), phone[0].xMax, 1.0) << "it ends on the right margin";
+    for (UINT label : {IDS_PRINT_LABEL_NAME, IDS_PRINT_LABEL_BIRTH_DATE, IDS_PRINT_LABEL_EXAM_DATE}) {
+        const std::wstring word = LastWord(LoadText(label));
+        const std::vector<PdfWord> found = FindWords(page, word);
+        ASSERT_FALSE(found.empty()) << "the label \"" << Narrow(word) << "\" whole: " << Narrow(Words(page));
+        const PdfWord value = NextOnLine(page, found[0]);
+        ASSERT_FALSE(value.text.empty()) << "a value after \"" << Narrow(word) << "\"";
+        EXPECT_GE(value.xMin, found[0].xMax) << "\"" << Narrow(value.text) << "\" meets its label";
+        if (label == IDS_PRINT_LABEL_NAME) {
+            EXPECT_EQ(family, value.text);
+        }
+    }
+}
+
+std::string FirstPrintName(const ::testing::TestParamInfo<FirstPrint>& info)
+{
+    switch (info.param) {
+    case FirstPrint::kReport: return "Report";
+    case FirstPrint::kSheetInRussian: return "SheetInRussian";
+    default: return "Description";
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(FirstPrints, FreshSite,
+                         ::testing::Values(FirstPrint::kReport, FirstPrint::kSheetInRussian, FirstPrint::kDescription),
+                         FirstPrintName);
+
+// A print that fails after its document began (the report's columns are
+// wider than the page) leaves its state window reading as a failure: the
+// error in the red state band, "Not printed", no "0/0" pages, no blue in
+// the bar; closing it ends the print.
+TEST_F(PrintToPdf, AFailedPrintReadsAsAFailureInItsStateWindow)
+{
+    db.CopySiteCfg(L"RepFilt.cfg");
+    db.WriteCfg(L"toowide.cfg", L"table = \"Patient\" key = \"Patient\" orderby = \"Name1\" nosave\n"
+                                L"list { { \"Family name\", \"Name1\", varchar(32), width = 12000 }\n"
+                                L"       { \"Birthday\", \"Birthday\", date, width = 9000 } }");
+    db.WriteCfg(L"toowide-report.cfg", L"table { list = \"toowide.cfg\" filt = \"RepFilt.cfg\" }\n");
+    ReportDesc report;
+    ASSERT_TRUE(report.Parse(L"toowide-report.cfg"));
+    ReportFilters filters;
+    ASSERT_TRUE(filters.Prepare(&report, UniqueDocName(L"tffailed").c_str()));
+    harness::ScreenLock screen;
+    DocPrintStateWnd::View seen = {};
+    int blue = -1, failedBand = -1;
+    bool closed = false;
+    Helper user([&] {
+        const DWORD start = GetTickCount();
+        HWND window = nullptr;
+        DocPrintStateWnd* state = nullptr;
+        while (GetTickCount() - start < 20000) {
+            window = harness::FindOwnWindow(DocPrintStateWnd::kClassName);
+            state = window ? reinterpret_cast<DocPrintStateWnd*>(GetWindowLongW(window, 0)) : nullptr;
+            if (state && state->Read().failed)
+                break;
+            state = nullptr;
+            Sleep(20);
+        }
+        if (!state)
+            return;
+        Sleep(300);   // painted
+        RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+        Sleep(100);
+        seen = state->Read();
+        {
+            harness::PixelGrab grab(window);
+            const RECT inside = state->BarInside();
+            const int y = (inside.top + inside.bottom) / 2;
+            blue = grab.Count(RGB(0, 0, 255), RECT{inside.left, y, inside.right, y + 1});
+            const RECT band = state->StateBand();
+            failedBand = grab.Count(RGB(0xF4, 0xC8, 0xC8), RECT{band.right - 20, 1, band.right - 1, 2});
+        }
+        closed = PostMessageW(window, WM_CLOSE, 0, 0) != FALSE;
+    });
+    {
+        PrinterLock lock;
+        EXPECT_TRUE(PrintReport(filters, nullptr)) << "an error shown in the window counts as printed";
+    }
+    user.Join();
+    ASSERT_TRUE(closed) << "the state window did not show a failure";
+    EXPECT_TRUE(seen.failed);
+    EXPECT_EQ(LoadText(IDS_COLUMNS_CREATE_ERROR), seen.state);
+    EXPECT_EQ(LoadText(IDS_PRINT_STATE_NOT_PRINTED), seen.outcome);
+    EXPECT_EQ(L"", seen.pages) << "no pages were reported";
+    EXPECT_EQ(0, blue) << "nothing printed in the bar";
+    EXPECT_GT(failedBand, 0) << "the state band in the failure's colour";
+    EXPECT_EQ(nullptr, harness::FindOwnWindow(DocPrintStateWnd::kClassName));
 }

@@ -24,34 +24,6 @@ namespace {
 
 const wchar_t kPrinter[] = L"Fake Laser";
 
-// Runs a step on a thread of its own, for what the user does while the
-// printing thread waits.
-class Helper {
-public:
-    explicit Helper(std::function<void()> step) : step_(std::move(step))
-    {
-        thread_ = CreateThread(nullptr, 0, Run, this, 0, nullptr);
-    }
-    ~Helper() { Join(); }
-    void Join()
-    {
-        if (thread_) {
-            WaitForSingleObject(thread_, 30000);
-            CloseHandle(thread_);
-            thread_ = nullptr;
-        }
-    }
-
-private:
-    static DWORD WINAPI Run(void* param)
-    {
-        static_cast<Helper*>(param)->step_();
-        return 0;
-    }
-    std::function<void()> step_;
-    HANDLE thread_ = nullptr;
-};
-
 // Waits (bounded) on another thread's state; the calling thread pumps.
 bool Eventually(const std::function<bool()>& done, DWORD timeout = 5000)
 {
@@ -137,12 +109,20 @@ TEST_F(PrintState, ShowsTheJobsStatusPagesAndBytesAsTheSpoolerReportsThem)
     spooler.SetJobField(id, JOB_NOTIFY_FIELD_BYTES_PRINTED, 250000);
     spooler.SetJobField(id, JOB_NOTIFY_FIELD_STATUS, JOB_STATUS_SPOOLING | JOB_STATUS_PRINTING);
     spooler.SetJobField(id, JOB_NOTIFY_FIELD_POSITION, 3);
-    ASSERT_TRUE(Eventually([&] { return window.Read().position == 3; }));
+    // The watcher writes the values one by one (its first reading of the job
+    // may come after these changes and set the bytes printed back to 0 before
+    // the notifications set them again): wait for all that is checked.
+    const auto shown = [&](const DocPrintStateWnd::View& v) {
+        return v.position == 3 && v.totalPages == 10 && v.pagesPrinted == 4 && v.totalBytes == 1000000 &&
+               v.bytesPrinted == 250000 && v.status == JobStatusText(0x18);
+    };
+    EXPECT_TRUE(Eventually([&] { return shown(window.Read()); }));
     const DocPrintStateWnd::View view = window.Read();
     EXPECT_FALSE(view.polling);
     EXPECT_TRUE(view.watching);
     EXPECT_EQ(kPrinter, view.printer);
     EXPECT_EQ(LoadText(IDS_PRINT_STATE_PRINTING), view.state);
+    EXPECT_EQ(3u, view.position);
     EXPECT_EQ(10u, view.totalPages);
     EXPECT_EQ(4u, view.pagesPrinted);
     EXPECT_EQ(1000000u, view.totalBytes);

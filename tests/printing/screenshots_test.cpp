@@ -51,6 +51,7 @@ struct Shot {
     unsigned caption;
     std::vector<std::pair<int, unsigned>> texts;   // control, string
     std::function<void()> run;
+    std::function<std::wstring(HWND)> fault = nullptr;   // what else the dialog may get wrong; empty: nothing
 };
 
 std::string Narrow(const std::wstring& text)
@@ -102,6 +103,8 @@ void TakeShot(const Shot& shot, LANGID lang, const char* langName)
         }
         foreign = harness::TextNotInLanguage(dialog, PRIMARYLANGID(lang) == LANG_RUSSIAN);
         fault = harness::LayoutFault(dialog);
+        if (fault.empty() && shot.fault)
+            fault = shot.fault(dialog);
         std::wstring path = PictureFolder() + L"\\printing-";
         for (const char* c = shot.name; *c; ++c)
             path += static_cast<wchar_t>(*c);
@@ -143,6 +146,10 @@ TEST_P(DialogPictures, PrinterProfiles)
         reinterpret_cast<DEVMODEW*>(profile->devMode.data())->dmSize = sizeof(DEVMODEW);
         list.SaveProfile(*profile);
     }
+    // And one saved halfway: listed, marked as unreadable.
+    HKEY damaged = settings.Open(L"PrinterProfiles\\{0F0F0F0F-1111-2222-3333-444444444444}");
+    RegSetValueExW(damaged, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(L"Old laser"), 20);
+    RegCloseKey(damaged);
     Shot shot = {"profiles",
                  IDS_PROFILES_TITLE,
                  {{IDC_PROFILE_CHOOSE, IDS_PROFILE_CHOOSE},
@@ -155,10 +162,47 @@ TEST_P(DialogPictures, PrinterProfiles)
     TakeShot(shot, GetParam(), LangName());
 }
 
+// A list view's cell whose text is wider than its column, or columns that
+// leave the list's room unused while a text is cut; an empty text when none.
+std::wstring CutCell(HWND list)
+{
+    const int rows = static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
+    for (int column = 0; column < 2; ++column) {
+        const int width = static_cast<int>(SendMessageW(list, LVM_GETCOLUMNWIDTH, column, 0));
+        for (int row = 0; row < rows; ++row) {
+            wchar_t text[512] = L"";
+            LVITEMW item = {};
+            item.iSubItem = column;
+            item.pszText = text;
+            item.cchTextMax = 512;
+            SendMessageW(list, LVM_GETITEMTEXTW, row, reinterpret_cast<LPARAM>(&item));
+            // The list view keeps about 6 pixels each side of a cell's text.
+            const int need = static_cast<int>(SendMessageW(list, LVM_GETSTRINGWIDTHW, 0, reinterpret_cast<LPARAM>(text)));
+            if (need + 12 > width)
+                return std::wstring(L"the cell \"") + text + L"\" is cut: " + std::to_wstring(need) +
+                       L" pixels of text in a column of " + std::to_wstring(width);
+        }
+    }
+    RECT client = {};
+    GetClientRect(list, &client);
+    const int used = static_cast<int>(SendMessageW(list, LVM_GETCOLUMNWIDTH, 0, 0) +
+                                      SendMessageW(list, LVM_GETCOLUMNWIDTH, 1, 0));
+    if (used > client.right + 1)
+        return L"the columns are wider than the list";
+    return std::wstring();
+}
+
 TEST_P(DialogPictures, Reports)
 {
+    // The site's reports in the running language, as the site sets them up.
     HKEY key = settings.Open(L"PrintReport");
-    RegSetValueExW(key, L"Day list", 0, REG_SZ, reinterpret_cast<const BYTE*>(L"day.cfg"), 16);
+    const bool russian = GetParam() == 0x419;
+    const std::pair<const wchar_t*, const wchar_t*> reports[] = {
+        {russian ? L"Пациенты со снимками за период" : L"Patients with images of the period", L"ImagesPeriod.cfg"},
+        {russian ? L"Снимки за период" : L"Images of the period", L"ImagesList.cfg"}};
+    for (const auto& [name, file] : reports)
+        RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(file),
+                       static_cast<DWORD>((wcslen(file) + 1) * sizeof(wchar_t)));
     RegCloseKey(key);
     Shot shot = {"reports",
                  IDS_REPORTS_TITLE,
@@ -169,7 +213,8 @@ TEST_P(DialogPictures, Reports)
                   {IDC_REPORT_EDIT, IDS_REPORT_EDIT},
                   {IDC_REPORT_EDIT_ANY_FILE, IDS_REPORT_EDIT_ANY_FILE},
                   {IDCANCEL, IDS_CLOSE}},
-                 [] { RunReportsDlg(nullptr); }};
+                 [] { RunReportsDlg(nullptr); },
+                 [](HWND dialog) { return CutCell(GetDlgItem(dialog, IDC_REPORT_LIST)); }};
     TakeShot(shot, GetParam(), LangName());
 }
 
@@ -269,6 +314,14 @@ TEST_P(DialogPictures, PrintStateWindow)
         Sleep(200);
         ExpectLooksRight(window.GetHwnd(), GetParam(), "printstate", {&window.CancelButton()});
         EXPECT_TRUE(SaveWindowBmp(window.GetHwnd(), PicturePath("printstate", LangName())));
+        // The same print failed.
+        ASSERT_TRUE(window.ShowFailure(Text(IDS_COLUMNS_CREATE_ERROR).c_str()));
+        EXPECT_EQ(Text(IDS_PRINT_STATE_NOT_PRINTED), window.Read().outcome);
+        Sleep(200);
+        RedrawWindow(window.GetHwnd(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN);
+        Sleep(200);
+        ExpectLooksRight(window.GetHwnd(), GetParam(), "printstate-failed", {&window.CancelButton()});
+        EXPECT_TRUE(SaveWindowBmp(window.GetHwnd(), PicturePath("printstate-failed", LangName())));
         window.Stop();
     }
     DocPrintStateWnd::UnregisterClass();

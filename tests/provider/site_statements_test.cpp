@@ -3,6 +3,9 @@
 // site/schema.sql: each succeeds with the expected rows and rows affected.
 #include "provider/site_db.h"
 
+#include <set>
+#include <vector>
+
 namespace zt {
 namespace {
 
@@ -436,6 +439,56 @@ TEST_F(SiteStatements, BackupWritesAConsistentCopy)
     std::wstring missing = L"BACKUP DATABASE Zelk TO DISK='" + Folder() + L"\\no such folder\\b.bak' WITH INIT";
     ExpectState(missing.c_str(), {}, L"42000");
     ExpectState(L"BACKUP DATABASE Zelk TO DISK='x.bak'", {}, L"42000");
+}
+
+// DBCC CHECKDB passes on a sound database and names what it finds in a
+// damaged one: the crash tests check every database they leave with it.
+TEST_F(SiteStatements, CheckDbFindsADamagedFile)
+{
+    ExpectAffected(L"DBCC CHECKDB", {}, -1);
+    ExpectAffected(L"DBCC CHECKDB WITH NO_INFOMSGS", {}, -1);
+    ExpectState(L"DBCC CHECKTABLE (Snimok)", {}, L"42000");
+    std::wstring path = Folder() + L"\\damaged.bak";
+    ExpectAffected((L"BACKUP DATABASE Zelk TO DISK='" + path + L"' WITH INIT").c_str(), {}, -1);
+    // Every page but the schema's gets a broken page header. The schema is
+    // the first page, and the pages it points to when it has outgrown it (an
+    // interior page: type 5, its cells' child pages and its right-most one).
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, file);
+    const DWORD size = GetFileSize(file, nullptr);
+    ASSERT_GT(size, 8192u);
+    std::vector<BYTE> first(4096);
+    DWORD read = 0;
+    ASSERT_TRUE(ReadFile(file, first.data(), 4096, &read, nullptr));
+    auto number = [&](size_t at, int bytes) {
+        DWORD n = 0;
+        for (int i = 0; i < bytes; ++i)
+            n = (n << 8) | first[at + i];
+        return n;
+    };
+    std::set<DWORD> schema = {1};
+    if (first[100] == 5) {
+        schema.insert(number(108, 4));
+        for (DWORD cell = 0; cell < number(103, 2); ++cell)
+            schema.insert(number(number(112 + 2 * cell, 2), 4));
+    }
+    const BYTE garbage[8] = {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
+    for (DWORD page = 4096; page < size; page += 4096) {
+        if (schema.count(page / 4096 + 1))
+            continue;
+        SetFilePointer(file, (LONG)page, nullptr, FILE_BEGIN);
+        DWORD written = 0;
+        ASSERT_TRUE(WriteFile(file, garbage, sizeof garbage, &written, nullptr));
+    }
+    CloseHandle(file);
+    Ptr<IDBInitialize> other;
+    ASSERT_EQ(S_OK, OpenSource(L"Provider=ZelkSQLite.1;Data Source=" + path + L";Initial Catalog=Zelk", other));
+    Ptr<IDBCreateSession> factory = other.As<IDBCreateSession>(IID_IDBCreateSession);
+    Ptr<IDBCreateCommand> session;
+    ASSERT_EQ(S_OK, factory->CreateSession(nullptr, IID_IDBCreateCommand, session.OutUnknown()));
+    Result r = Exec(L"DBCC CHECKDB", {}, session.Get());
+    EXPECT_TRUE(FAILED(r.hr));
+    EXPECT_EQ(L"HY000", r.error.sqlState);
 }
 
 }  // namespace

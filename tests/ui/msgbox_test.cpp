@@ -4,6 +4,7 @@
 #include "ui/msgbox.h"
 
 #include "common/prompt_script.h"
+#include "common/window_look.h"
 #include "controls_fixture.h"
 #include "ui/window_errors.h"
 
@@ -273,3 +274,19 @@ TEST_F(MsgBoxTest, WithAPromptHookTheHookAnswers)
 }
 
 }  // namespace
+
+// The buttons of every set show their captions whole (Russian in either
+// language: the box is the Russian archive window's own).
+TEST_F(MsgBoxTest, EveryButtonSetShowsItsCaptionsWhole)
+{
+    for (UINT type = MB_OK; type <= MB_CANCELTRYCONTINUE; ++type) {
+        std::wstring fault = L"not opened";
+        Run(
+            [&](HWND box) {
+                fault = harness::WindowTextFault(box, true);
+                PostMessageW(box, WM_CLOSE, 0, 0);
+            },
+            type);
+        EXPECT_EQ(L"", fault) << "type " << type;
+    }
+}

@@ -1,14 +1,19 @@
 // demosite.exe: builds the demo site of the workstation.
 //
 //   demosite <data folder> [--schema <file>] [--images <count>] [--size <width>x<height>]
-//            [--language en|ru]
+//            [--language en|ru] [--final-folder <folder>]
+//   demosite --header en|ru
 //
 // The data folder gets "dbinit.cfg", the database "demo.db" made from the
 // schema (default "site\schema.sql") through the provider, the "Image\" and
 // "Icon\" folders and their files: the first patients several images each,
 // the first images a description. The diagnosis templates and modalities are
-// in the language given (Russian unless "en"). Messages the save would show
-// are printed.
+// in the language given (Russian unless "en"). "dbinit.cfg" names the
+// database in the final folder when one is given (a site made in a work
+// folder, then renamed). Messages the save would show
+// are printed. With --header alone it writes the demo clinic's header of the
+// picture sheets in the language into the settings key, unless the user has
+// set a header of their own (the site's settings are written at every start).
 #include "foundation/prompt.h"
 #include "tools/demosite/sitebuilder.h"
 
@@ -28,7 +33,8 @@ int PrintPrompt(HWND, const wchar_t* text, const wchar_t* caption, UINT)
 int Usage()
 {
     fwprintf(stderr, L"usage: demosite <data folder> [--schema <file>] [--images <count>] "
-                     L"[--size <width>x<height>] [--language en|ru]\n");
+                     L"[--size <width>x<height>] [--language en|ru] [--final-folder <folder>]\n"
+                     L"       demosite --header en|ru\n");
     return 2;
 }
 
@@ -36,6 +42,17 @@ int Usage()
 
 int wmain(int argc, wchar_t** argv)
 {
+    if (argc == 3 && std::wstring(argv[1]) == L"--header") {
+        const std::wstring language = argv[2];
+        if (language != L"en" && language != L"ru")
+            return Usage();
+        std::wstring error;
+        if (!WriteDemoHeader(language == L"ru", error)) {
+            fwprintf(stderr, L"demosite: %ls\n", error.c_str());
+            return 1;
+        }
+        return 0;
+    }
     SiteOptions options;
     options.schemaFile = L"site\\schema.sql";
     for (int i = 1; i < argc; ++i) {
@@ -47,6 +64,8 @@ int wmain(int argc, wchar_t** argv)
         } else if (arg == L"--size" && i + 1 < argc) {
             if (swscanf(argv[++i], L"%dx%d", &options.width, &options.height) != 2)
                 return Usage();
+        } else if (arg == L"--final-folder" && i + 1 < argc) {
+            options.finalFolder = argv[++i];
         } else if (arg == L"--language" && i + 1 < argc) {
             const std::wstring language = argv[++i];
             if (language != L"en" && language != L"ru")

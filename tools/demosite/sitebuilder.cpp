@@ -5,6 +5,7 @@
 #include "database/dbparams.h"
 #include "database/dbstart.h"
 #include "database/dbstatement.h"
+#include "foundation/settingskey.h"
 #include "images/files/datafolders.h"
 #include "images/pixels/displaylut.h"
 #include "images/files/snimokdb.h"
@@ -41,6 +42,14 @@ const Template kTemplatesEn[] = {
 
 const wchar_t* const kModalitiesRu[] = {L"CR", L"DX", L"RF", L"Флюорография"};
 const wchar_t* const kModalitiesEn[] = {L"CR", L"DX", L"RF", L"Fluorography"};
+
+// The demo clinic's header of the picture sheets, value by value.
+const wchar_t* const kHeaderValues[] = {L"Company1", L"Company2", L"Address", L"Phon", L"Cabinet"};
+const wchar_t* const kHeaderRu[] = {L"Городская поликлиника № 1", L"Рентгеновское отделение",
+                                    L"ул. Больничная, 12", L"тел. (495) 010-20-30", L"Рентгеновский кабинет № 104"};
+const wchar_t* const kHeaderEn[] = {L"City Clinic No. 1", L"X-ray Department", L"12 Hospital Street, Springfield",
+                                    L"Tel. (555) 010-2030", L"X-ray room 104"};
+const size_t kHeaderCount = sizeof kHeaderValues / sizeof kHeaderValues[0];
 
 // The images of the demo site go to the first patients several at a time, so
 // that their strips show something at first sight: the first three patients
@@ -82,9 +91,9 @@ bool Execute(const wchar_t* sql, const DODBPtr<DODBBindParam>& params, std::wstr
     }
 }
 
-bool WriteInitFile(const std::wstring& folder, std::wstring& error)
+bool WriteInitFile(const std::wstring& folder, const std::wstring& finalFolder, std::wstring& error)
 {
-    const std::wstring text = SiteInitString(folder + kDatabaseFile);
+    const std::wstring text = SiteInitString(finalFolder + kDatabaseFile);
     const std::wstring path = folder + L"dbinit.cfg";
     HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
@@ -305,7 +314,13 @@ bool BuildDemoSite(const SiteOptions& options, std::wstring& error)
     }
     wcscpy(ImageFolder, image.c_str());
     wcscpy(IconFolder, icon.c_str());
-    if (!WriteInitFile(folder, error) || !CreateSiteDatabase(folder + kDatabaseFile, options.schemaFile, error))
+    // A site made in a work folder and renamed into place names its final
+    // folder: the program opens the database through "dbinit.cfg".
+    std::wstring finalFolder = options.finalFolder.empty() ? folder : options.finalFolder;
+    if (finalFolder.back() != L'\\')
+        finalFolder += L'\\';
+    if (!WriteInitFile(folder, finalFolder, error) ||
+        !CreateSiteDatabase(folder + kDatabaseFile, options.schemaFile, error))
         return false;
     std::vector<long> ids = FillSiteTables(error, options.russian);
     // The patients with several images are those the list shows first.
@@ -324,4 +339,35 @@ bool BuildDemoSite(const SiteOptions& options, std::wstring& error)
               DescribeSiteImages(kBusyPatients * kImagesPerBusyPatient / 2, error);
     CloseSiteDatabase();
     return ok;
+}
+
+bool WriteDemoHeader(bool russian, std::wstring& error)
+{
+    HKEY key = nullptr;
+    LONG status = OpenSettingsKey(L"Header", KEY_READ | KEY_SET_VALUE, true, &key);
+    if (status != ERROR_SUCCESS) {
+        error = L"cannot open the settings key \"Header\" (error " + std::to_wstring(status) + L")";
+        return false;
+    }
+    // A value the user typed is neither demo clinic's: then the header is theirs.
+    bool demo = true;
+    for (size_t i = 0; i < kHeaderCount && demo; ++i) {
+        wchar_t text[300] = L"";
+        DWORD type = 0, size = sizeof text - sizeof(wchar_t);
+        if (RegQueryValueExW(key, kHeaderValues[i], nullptr, &type, reinterpret_cast<BYTE*>(text), &size) !=
+            ERROR_SUCCESS)
+            continue;
+        text[size / sizeof(wchar_t)] = 0;
+        demo = type == REG_SZ && (text[0] == 0 || wcscmp(text, kHeaderRu[i]) == 0 || wcscmp(text, kHeaderEn[i]) == 0);
+    }
+    const wchar_t* const* values = russian ? kHeaderRu : kHeaderEn;
+    for (size_t i = 0; i < kHeaderCount && demo && status == ERROR_SUCCESS; ++i)
+        status = RegSetValueExW(key, kHeaderValues[i], 0, REG_SZ, reinterpret_cast<const BYTE*>(values[i]),
+                                static_cast<DWORD>((wcslen(values[i]) + 1) * sizeof(wchar_t)));
+    RegCloseKey(key);
+    if (status != ERROR_SUCCESS) {
+        error = L"cannot write the clinic header (error " + std::to_wstring(status) + L")";
+        return false;
+    }
+    return true;
 }

@@ -9,6 +9,7 @@
 
 struct SiteOptions {
     std::wstring dataFolder;        // ends with a backslash
+    std::wstring finalFolder;       // where the site will live, named by "dbinit.cfg"; empty: dataFolder
     std::wstring schemaFile;
     int images = 24;                // radiographs to make
     int width = 2500, height = 3000;
@@ -41,3 +42,10 @@ bool MakeSiteImages(const std::vector<long>& patientIds, int count, int width, i
 // turn; false with the reason.
 bool DescribeSiteImages(int count, std::wstring& error);
 bool BuildDemoSite(const SiteOptions& options, std::wstring& error);
+
+// The clinic header of the picture sheets ("Header" below the settings key:
+// "Company1", "Company2", "Address", "Phon", "Cabinet"), the demo clinic's in
+// the language. Written when the key holds no header or a demo one (of either
+// language); a header the user has set is kept. False with the reason when
+// the key cannot be written.
+bool WriteDemoHeader(bool russian, std::wstring& error);

@@ -342,6 +342,58 @@ std::string CutText(const std::string& utf8, size_t maxChars)
     return out;
 }
 
+namespace {
+
+size_t Utf8Chars(const std::string& utf8)
+{
+    size_t chars = 0;
+    for (size_t i = 0; i < utf8.size(); i += Utf8Length((unsigned char)utf8[i]))
+        ++chars;
+    return chars;
+}
+
+}  // namespace
+
+std::string PersonName(const std::vector<std::string>& components, size_t maxChars)
+{
+    std::vector<std::string> parts;
+    for (const std::string& component : components) {
+        std::string clean;
+        for (char c : component)
+            if (c != '^' && c != '=')
+                clean.push_back(c);
+        parts.push_back(CutText(clean, maxChars));
+    }
+    while (!parts.empty() && parts.back().empty())
+        parts.pop_back();
+    const size_t n = parts.size();
+    if (n == 0)
+        return std::string();
+    size_t room = maxChars > n - 1 ? maxChars - (n - 1) : 0;
+    std::vector<size_t> chars(n), share(n, 0), order(n);
+    for (size_t i = 0; i < n; ++i) {
+        chars[i] = Utf8Chars(parts[i]);
+        order[i] = i;
+    }
+    // The shortest first; of equal ones the later first, so that the earlier
+    // ones are left the larger shares.
+    std::sort(order.begin(), order.end(),
+              [&](size_t a, size_t b) { return chars[a] != chars[b] ? chars[a] < chars[b] : a > b; });
+    for (size_t k = 0; k < n; ++k) {
+        const size_t i = order[k];
+        const size_t even = room / (n - k);
+        share[i] = chars[i] < even ? chars[i] : even;
+        room -= share[i];
+    }
+    std::string name;
+    for (size_t i = 0; i < n; ++i) {
+        if (i)
+            name += '^';
+        name += share[i] < chars[i] ? CutText(parts[i], share[i]) : parts[i];
+    }
+    return name;
+}
+
 std::string CodeString(const std::string& text)
 {
     std::string out;

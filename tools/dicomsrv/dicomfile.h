@@ -105,6 +105,15 @@ std::string IntegerString(int32_t value);
 // characters the VR's text may not hold (control characters, and "\" in a
 // single value).
 std::string CutText(const std::string& utf8, size_t maxChars);
+// A PN value from the name's components in their order (family, given,
+// middle, prefix, suffix): "^" and "=" dropped from each, empty components at
+// the end left out, the rest joined with "^". The VR holds 64 characters a
+// component group, the separators counted; a longer name is cut by
+// characters, component by component, so that each keeps its place and a
+// part of its text: a component that fits an equal share of the room keeps
+// all of it, and the longer ones share what the others leave (the earlier
+// ones taking what does not divide evenly).
+std::string PersonName(const std::vector<std::string>& components, size_t maxChars = 64);
 // A CS value: capital letters, digits, blank and "_" kept (small letters
 // made capital), everything else dropped, at most 16 characters.
 std::string CodeString(const std::string& text);

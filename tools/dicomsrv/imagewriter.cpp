@@ -241,13 +241,7 @@ bool Convert(const AttributeRule& rule, const VARIANT* value, DataSet& data, std
                 return false;
             }
             if (rule.kind == ValueKind::PersonName) {
-                // The name parts are components: their separators may not
-                // stand in them.
-                std::string clean;
-                for (char c : part)
-                    if (c != '^' && c != '=')
-                        clean.push_back(c);
-                values.push_back(dicom::CutText(clean, rule.maxChars));
+                values.push_back(part);
             } else if (rule.kind == ValueKind::CodeList) {
                 values.push_back(dicom::CodeString(part));
             } else {
@@ -255,12 +249,9 @@ bool Convert(const AttributeRule& rule, const VARIANT* value, DataSet& data, std
             }
         }
         if (rule.kind == ValueKind::PersonName) {
-            while (!values.empty() && values.back().empty())
-                values.pop_back();
-            for (size_t i = 0; i < values.size(); ++i)
-                joined += (i ? "^" : "") + values[i];
-            // The whole name group holds at most 64 characters.
-            joined = dicom::CutText(joined, 64);
+            // The name parts are its components; a name too long for the
+            // VR keeps every one of them, each cut to its share.
+            joined = dicom::PersonName(values, rule.maxChars);
         } else {
             for (size_t i = 0; i < values.size(); ++i)
                 joined += (i ? "\\" : "") + values[i];

@@ -1,0 +1,377 @@
+// The archive job's work on files, as a clinic meets it: other users save
+// while the job copies and deletes; rows whose file names would leave the
+// data folders; copies that are not whole; backups onto disks filled to
+// their reserve.
+#include "archive_fixture.h"
+
+#include "archive/arjworker.h"
+#include "common/prompt_script.h"
+#include "common/window_harness.h"
+#include "database/dberrors.h"
+#include "database/dbstart.h"
+#include "database/dbstatement.h"
+#include "exchange/disks/arjregistry.h"
+#include "foundation/globals.h"
+#include "resources/strings.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+
+using namespace arjtest;
+
+namespace {
+
+const DWORD kSerial = 0x4D4F3031;
+
+bool EndsWith(const wchar_t* text, const std::wstring& tail)
+{
+    const size_t length = wcslen(text);
+    return length >= tail.size() && _wcsicmp(text + length - tail.size(), tail.c_str()) == 0;
+}
+
+// The file operation the seams hold: the first whose path ends with `heldTail`
+// waits (20 s at most) for `release` after setting `inside`. A copy may
+// also be made to misbehave.
+struct FileSeam {
+    std::wstring heldTail;
+    HANDLE inside = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    HANDLE release = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    std::atomic<bool> held{false};
+    // A copy whose target ends with this writes half the source and then
+    // reports `shortResult` (TRUE: success) with `shortError`.
+    std::wstring shortTail;
+    BOOL shortResult = TRUE;
+    DWORD shortError = 0;
+    ~FileSeam()
+    {
+        CloseHandle(inside);
+        CloseHandle(release);
+    }
+    void HoldIfDue(const wchar_t* path)
+    {
+        if (!heldTail.empty() && EndsWith(path, heldTail) && !held.exchange(true)) {
+            SetEvent(inside);
+            WaitForSingleObject(release, 20000);
+        }
+    }
+};
+FileSeam* gSeam = nullptr;
+
+BOOL WINAPI SeamCopy(const wchar_t* source, const wchar_t* target, LPPROGRESS_ROUTINE progress, void* data,
+                     BOOL* cancel, DWORD flags)
+{
+    gSeam->HoldIfDue(target);
+    if (!gSeam->shortTail.empty() && EndsWith(target, gSeam->shortTail)) {
+        const LONGLONG size = FileSize(source);
+        WriteFileOfSize(target, size > 0 ? static_cast<ULONGLONG>(size / 2) : 0);
+        SetLastError(gSeam->shortError);
+        return gSeam->shortResult;
+    }
+    return CopyFileExW(source, target, progress, data, cancel, flags);
+}
+
+BOOL WINAPI SeamDelete(const wchar_t* path)
+{
+    gSeam->HoldIfDue(path);
+    return DeleteFileW(path);
+}
+
+class ArchiveFilesTest : public ArchiveDbTest {
+protected:
+    void SetUp() override
+    {
+        ArchiveDbTest::SetUp();
+        if (HasFatalFailure())
+            return;
+        gSeam = &seam_;
+        previousCopy_ = SetArchiveCopyRoutine(SeamCopy);
+        previousDelete_ = SetArchiveDeleteRoutine(SeamDelete);
+        patient_ = AddPatient(L"Morozov");
+        backup_ = data_->Path() + L"Backup\\";
+    }
+    void TearDown() override
+    {
+        SetEvent(seam_.release);
+        SetArchiveCopyRoutine(previousCopy_);
+        SetArchiveDeleteRoutine(previousDelete_);
+        gSeam = nullptr;
+        ArchiveDbTest::TearDown();
+    }
+    // A registered disk with the archive folder in the drive (0 kilobytes:
+    // a plain folder).
+    DiskMedium* ReadyDisk(unsigned kilobytes = 0)
+    {
+        DiskMedium* disk = MakeDisk(kilobytes, kSerial, "MO1");
+        RegisterDisk(kSerial, L"MO1");
+        CreateDirectoryW((disk->Folder() + L"Images").c_str(), nullptr);
+        EXPECT_TRUE(InsertDisk(disk));
+        return disk;
+    }
+    // The database grows by about `kilobytes` (descriptions of an image).
+    void Grow(unsigned kilobytes)
+    {
+        for (unsigned done = 0; done < kilobytes; done += 100)
+            Exec(L"INSERT INTO Snimok (Patient, [Disk], [File name], Apicriz) VALUES (" + std::to_wstring(patient_) +
+                 L", 0, NULL, '" + std::wstring(100 * 1024, L'a' + (done / 100) % 26) + L"');");
+    }
+    std::wstring Stamp(LONG key)
+    {
+        return Scalar(L"SELECT Arj FROM Snimok WHERE Snimok=" + std::to_wstring(key) + L";");
+    }
+    std::wstring DiskFlag(LONG key)
+    {
+        return Scalar(L"SELECT [Disk] FROM Snimok WHERE Snimok=" + std::to_wstring(key) + L";");
+    }
+
+    FileSeam seam_;
+    WorkerHost host_;
+    LONG patient_ = 0;
+    std::wstring backup_;
+
+private:
+    ArchiveCopyRoutine previousCopy_ = nullptr;
+    ArchiveDeleteRoutine previousDelete_ = nullptr;
+};
+
+// A save of the main window's session, in a transaction as the program's
+// saves run: its failure's text (empty when it went through) and its time.
+std::string TimedSave(const std::wstring& sql, double* ms)
+{
+    const auto start = std::chrono::steady_clock::now();
+    std::string failure;
+    try {
+        HRESULT hr = g_DbSession->BeginTx();
+        if (FAILED(hr))
+            ThrowDatabaseError(hr);
+        BoundStatement(g_DbSession, sql.c_str()).Run();
+        hr = g_DbSession->CommitSync();
+        if (FAILED(hr))
+            ThrowDatabaseError(hr);
+    } catch (const DODBErrors& error) {
+        g_DbSession->AbortTx();
+        wchar_t text[1024] = L"";
+        error.GetText(text, 1023);
+        failure = Narrow(text) + " ";
+    }
+    *ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+    return failure;
+}
+
+}  // namespace
+
+// While a job copies or deletes a file, the main window saves a patient, an
+// image's description and a new image, each at once.
+TEST_F(ArchiveFilesTest, SavesOfTheMainWindowGoThroughWhileAJobWorksOnAFile)
+{
+    struct Case {
+        const char* job;
+        DWORD flags;
+        const wchar_t* heldTail;   // the file operation held
+    };
+    const Case cases[] = {
+        {"archive", kJobArchive, L"F0000000002.xmg"},
+        {"free space", kJobFreeSpace, L"F0000000012.xmg"},
+        {"marked images", kJobDeleteMarked, L"F0000000022.xmg"},
+        {"backup", kJobBackup, L"hospital.bak.tmp"},
+    };
+    ReadyDisk();
+    WriteDiskCfg(disks_.back()->Folder(), 1, {L"hospital.bak"});
+    UseBackupSlots(backup_);
+    for (int i = 1; i <= 3; ++i) {
+        AddImage(patient_, L"F000000000" + std::to_wstring(i), 20000);
+        AddImage(patient_, L"F000000001" + std::to_wstring(i), 20000, (L"2020-01-0" + std::to_wstring(i)).c_str(), 1000,
+                 static_cast<LONG>(kSerial));
+        Exec(L"INSERT INTO DelImage ([File Name], Arj, [Disk]) VALUES ('F000000002" + std::to_wstring(i) +
+             L"', NULL, 1);");
+        WriteFileOfSize(HddImage(L"F000000002" + std::to_wstring(i)), 100);
+    }
+    const LONG image = wcstol(Scalar(L"SELECT MIN(Snimok) FROM Snimok WHERE [File name] IS NOT NULL;").c_str(),
+                              nullptr, 10);
+    int saved = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.job);
+        ResetEvent(seam_.inside);
+        ResetEvent(seam_.release);
+        seam_.held = false;
+        seam_.heldTail = c.heldTail;
+        // Free space is always wanted, and never enough, in its own job only.
+        SpaceArjStart = SpaceArjEnd = c.flags == kJobFreeSpace ? 0xFFFFFFFF : 0;
+        ASSERT_TRUE(host_.StartArchive(c.flags, 3, 3));
+        if (!harness::PumpUntil([&] { return WaitForSingleObject(seam_.inside, 0) == WAIT_OBJECT_0; }, 30000)) {
+            SetEvent(seam_.release);
+            FAIL() << "the job never came to the held file: " << host_.Finish().Texts();
+        }
+        const std::wstring n = std::to_wstring(++saved);
+        const std::wstring saves[] = {
+            L"UPDATE Patient SET Name2='Saved" + n + L"' WHERE Patient=" + std::to_wstring(patient_) + L";",
+            L"UPDATE Snimok SET Apicriz='Description " + n + L"' WHERE Snimok=" + std::to_wstring(image) + L";",
+            L"INSERT INTO Snimok (Patient, [Disk], [Date file], [File name]) VALUES (" + std::to_wstring(patient_) +
+                L", 0, '2024-01-01', 'N00000000" + n + L"');",
+        };
+        for (const std::wstring& save : saves) {
+            double ms = 0;
+            EXPECT_EQ("", TimedSave(save, &ms)) << Narrow(save);
+            EXPECT_LT(ms, 1000.0) << Narrow(save);
+        }
+        SetEvent(seam_.release);
+        const WorkerReport report = host_.Finish();
+        EXPECT_EQ(0u, report.exitCode) << report.Texts();
+    }
+    EXPECT_EQ(L"Saved4", Scalar(L"SELECT Name2 FROM Patient WHERE Patient=" + std::to_wstring(patient_) + L";"));
+}
+
+// A row whose file name would leave its folder or name a device: its image
+// is skipped, nothing outside the folders is copied or deleted, the other
+// images are done, and the job ends with the names in the window.
+TEST_F(ArchiveFilesTest, NamesThatLeaveTheFoldersAreSkippedAndNamed)
+{
+    struct Case {
+        const char* job;
+        DWORD flags;
+        std::vector<std::wstring> refused;
+    };
+    const Case cases[] = {
+        {"marked images", kJobDeleteMarked, {L"..\\victim", L"CON", L"x:y"}},
+        {"archive", kJobArchive, {L"..\\Outside", L"COM1.old"}},
+        {"free space", kJobFreeSpace, {L"..\\Freed", L"AUX"}},
+    };
+    DiskMedium* disk = ReadyDisk();
+    const std::wstring outside = data_->Path();   // the folder above "Image\" and "Icon\"
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.job);
+        SpaceArjStart = SpaceArjEnd = c.flags == kJobFreeSpace ? 0xFFFFFFFF : 0;
+        // A good row beside the bad ones, and files where the bad names point.
+        const std::wstring good = std::wstring(L"OK") + (c.flags == kJobDeleteMarked ? L"1" : c.flags == kJobArchive ? L"2" : L"3");
+        LONG goodKey = 0;
+        if (c.flags == kJobDeleteMarked) {
+            for (const std::wstring& name : c.refused)
+                Exec(L"INSERT INTO DelImage ([File Name], Arj, [Disk]) VALUES ('" + name + L"', " +
+                     std::to_wstring(static_cast<LONG>(kSerial)) + L", 1);");
+            Exec(L"INSERT INTO DelImage ([File Name], Arj, [Disk]) VALUES ('" + good + L"', NULL, 1);");
+            WriteFileOfSize(HddImage(good), 100);
+        } else {
+            const LONG arj = c.flags == kJobFreeSpace ? static_cast<LONG>(kSerial) : 0;
+            for (const std::wstring& name : c.refused)
+                Exec(L"INSERT INTO Snimok (Patient, [Disk], Arj, [Date file], [File name]) VALUES (" +
+                     std::to_wstring(patient_) + L", 1, " + (arj ? std::to_wstring(arj) : L"NULL") +
+                     L", '2019-01-01', '" + name + L"');");
+            goodKey = AddImage(patient_, good, 1000, L"2019-06-01", 100, arj);
+        }
+        for (const wchar_t* name : {L"victim", L"Outside", L"Freed"}) {
+            WriteFileOfSize(outside + name + L".xmg", 100);
+            WriteFileOfSize(outside + name + L".thb", 100);
+        }
+
+        const WorkerReport report = host_.RunArchive(c.flags, 4, 3);
+
+        EXPECT_EQ(static_cast<DWORD>(-1), report.exitCode) << report.Texts();
+        EXPECT_TRUE(report.stopsWithError);
+        for (const std::wstring& name : c.refused)
+            EXPECT_TRUE(report.HasFault(L"\"" + name + L"\"")) << Narrow(name) << ": " << report.Texts();
+        EXPECT_TRUE(report.HasAction(Str(IDS_STORED_NAMES_CHECK))) << report.Texts();
+        for (const wchar_t* name : {L"victim", L"Outside", L"Freed"}) {
+            EXPECT_TRUE(Exists(outside + name + L".xmg")) << Narrow(name);
+            EXPECT_TRUE(Exists(outside + name + L".thb")) << Narrow(name);
+            EXPECT_FALSE(Exists(disk->Folder() + name + L".xmg")) << "nothing reaches the disk's root";
+        }
+        if (c.flags == kJobDeleteMarked) {
+            EXPECT_FALSE(Exists(HddImage(good)));
+            EXPECT_EQ(static_cast<long>(c.refused.size()), Count(L"DelImage")) << "the refused rows stay";
+            Exec(L"DELETE FROM DelImage;");
+        } else if (c.flags == kJobArchive) {
+            EXPECT_EQ(std::to_wstring(static_cast<LONG>(kSerial)), Stamp(goodKey));
+            EXPECT_EQ(2, Count(L"Snimok WHERE Arj IS NULL")) << "the refused images are not stamped";
+            EXPECT_TRUE(Exists(disk->Folder() + L"Images\\" + good + L".xmg"));
+            Exec(L"DELETE FROM Snimok;");
+        } else {
+            EXPECT_EQ(L"0", DiskFlag(goodKey));
+            EXPECT_FALSE(Exists(HddImage(good)));
+            EXPECT_EQ(2, Count(L"Snimok WHERE [Disk]=1")) << "the refused images keep their mark";
+        }
+    }
+}
+
+// A copy that says it succeeded but is not whole, or that fails half-way,
+// is removed from the disk, and nothing records it: the image is not
+// stamped, the previous backup stays the disk's backup.
+TEST_F(ArchiveFilesTest, CopiesThatAreNotWholeAreRemovedAndNotRecorded)
+{
+    struct Case {
+        const char* what;
+        DWORD flags;
+        const wchar_t* shortTail;
+        BOOL result;
+        DWORD error;
+        unsigned action;   // what the user is asked
+    };
+    const Case cases[] = {
+        {"a thumbnail that reports success for half", kJobArchive, L".thb", TRUE, 0, IDS_TRY_OTHER_DISK},
+        {"a thumbnail cut off by a full disk", kJobArchive, L".thb", FALSE, ERROR_DISK_FULL, IDS_DISK_FULL},
+        {"a backup that reports success for half", kJobBackup, L"hospital.bak.tmp", TRUE, 0, IDS_TRY_OTHER_DISK},
+    };
+    DiskMedium* disk = ReadyDisk();
+    WriteDiskCfg(disk->Folder(), 1, {L"hospital.bak"});
+    UseBackupSlots(backup_);
+    const std::wstring oldBackup = disk->Folder() + L"hospital.bak";
+    ASSERT_TRUE(WriteFileOfSize(oldBackup, 20000));
+    const LONG key = AddImage(patient_, L"C0000000001", 30000, L"2021-01-01", 3000);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        seam_.shortTail = c.shortTail;
+        seam_.shortResult = c.result;
+        seam_.shortError = c.error;
+        const WorkerReport report = host_.RunArchive(c.flags, 0, 1);   // Stop at the question
+        EXPECT_EQ(1u, report.exitCode) << report.Texts();
+        EXPECT_EQ(1, report.asks);
+        EXPECT_TRUE(report.HasAction(Str(c.action))) << report.Texts();
+        EXPECT_EQ(L"<null>", Stamp(key));
+        EXPECT_FALSE(Exists(disk->Folder() + L"Images\\C0000000001.xmg"));
+        EXPECT_FALSE(Exists(disk->Folder() + L"Images\\C0000000001.thb"));
+        EXPECT_EQ(20000, FileSize(oldBackup));
+        EXPECT_FALSE(Exists(oldBackup + L".tmp"));
+    }
+    DWORD last = 0, size = sizeof last;
+    EXPECT_FALSE(ArjRegRead(L"BackupDB", L"LastFile", REG_DWORD, &last, &size)) << "no backup reached the disk";
+}
+
+// A disk that holds a backup and no room for a second one beside it: the
+// archive disk filled with images up to its reserve, the slot folder's disk.
+// The next backup takes the old one's place and the job completes.
+TEST_F(ArchiveFilesTest, BackupsGoOnOnDisksWithRoomForOne)
+{
+    Grow(900);   // a backup of about 0.9 MB, inside a reserve of 1 MB
+    DiskMedium* disk = ReadyDisk(3072);
+    WriteDiskCfg(disk->Folder(), 1, {L"hospital.bak"});
+    TmpfsDisk slotDisk(1536);
+    ASSERT_TRUE(slotDisk.Mounted()) << slotDisk.Error();
+    UseBackupSlots(slotDisk.Path());
+    for (int i = 0; i < 25; ++i)
+        AddImage(patient_, L"B00000000" + std::to_wstring(10 + i), 100000);
+
+    // The first backup: the slot disk and the archive disk have room for it.
+    const WorkerReport first = host_.RunArchive(kJobBackup);
+    ASSERT_EQ(0u, first.exitCode) << first.Texts();
+    const LONGLONG oldSize = FileSize(disk->Folder() + L"hospital.bak");
+    ASSERT_GT(oldSize, 800 * 1024);
+    // Images fill the archive disk up to its reserve: the job asks for
+    // another disk (Stop).
+    const WorkerReport images = host_.RunArchive(kJobArchive, 0, 25);
+    ASSERT_TRUE(images.HasAction(Str(IDS_DISK_FULL))) << images.Texts();
+    ASSERT_GT(Count(L"Snimok WHERE Arj IS NOT NULL"), 10);
+    ASSERT_LT(disk->FreeBytes(), static_cast<ULONGLONG>(oldSize)) << "no room for a second backup";
+
+    AddPatient(L"After the images");   // the next backup differs
+    const WorkerReport second = host_.RunArchive(kJobBackup);
+
+    EXPECT_EQ(0u, second.exitCode) << second.Texts();
+    const std::wstring slot = slotDisk.Path() + L"1\\hospital.bak";
+    EXPECT_GT(FileSize(slot), 0);
+    EXPECT_EQ(FileSize(slot), FileSize(disk->Folder() + L"hospital.bak")) << "the disk holds the new backup whole";
+    EXPECT_FALSE(Exists(disk->Folder() + L"hospital.bak.tmp"));
+    EXPECT_FALSE(Exists(slot + L".partial"));
+    DWORD last = 0, size = sizeof last;
+    EXPECT_TRUE(ArjRegRead(L"BackupDB", L"LastFile", REG_DWORD, &last, &size));
+    EXPECT_EQ(1u, last);
+}

@@ -5,12 +5,14 @@
 #   - peer_open_dcm2pnm: opening the image in the program (read, decode, work
 #     raster, first full-frame render, xmgfile_bench --peer) against dcm2pnm
 #     turning the same picture, stored as uncompressed DICOM, into an 8-bit
-#     image through the same window: at most 0.25;
-#   - peer_level_dcmtk: the program's full-frame window/level (a new table and
-#     all pixels to 8 bits) against dcmtk's, which is dcm2pnm with its output
-#     less dcm2pnm without any (-o): at most 1.2.
+#     image through the same window: at most 0.25.
 # Each time is the median of several runs, the program's and dcmtk's taken in
-# turns. The figures are printed as bench/benchutil.h prints them ("ratio:
+# turns. dcmtk's window/level alone is not a figure: taken as the difference
+# of two timings of its whole process (dcm2pnm with its output less dcm2pnm
+# without), it varied from 3.5 to 10.3 ms between runs against 2.3 ms
+# measured in memory, too little against the noise of two 45 ms processes to
+# judge anything by; the program's own full-frame window/level is measured
+# against memcpy (images_bench: window_level_frame). The figures are printed as bench/benchutil.h prints them ("ratio:
 # <name> <value> <limit> <verdict> <what>"), so that bench/run-all.sh tables
 # them; the exit status is 1 when one is above its limit, 2 when the
 # measurement could not be made. Without dcmtk it says so and exits with 0.
@@ -84,42 +86,25 @@ if ! dump2dcm +te "$work/picture.dump" "$work/picture.dcm" >/dev/null 2>&1; then
 fi
 rm -f "$work/picture.raw"
 
-open=() level=() convert=() load=()
+open=() convert=()
 for round in 1 2 3; do
     [ "$round" = 1 ] && out=$first || out=$(ours)
     open+=("$(awk '$1 == "peer" && $2 == "open" { print $3 }' <<<"$out")")
-    level+=("$(awk '$1 == "peer" && $2 == "level" { print $3 }' <<<"$out")")
     for i in 1 2 3 4 5; do
         convert+=("$(run_ms dcm2pnm +Ww "$centre" "$width" "$work/picture.dcm" /dev/null)")
-        load+=("$(run_ms dcm2pnm +Ww "$centre" "$width" -o "$work/picture.dcm")")
     done
 done
 openMs=$(printf '%s\n' "${open[@]}" | median)
-levelMs=$(printf '%s\n' "${level[@]}" | median)
 convertMs=$(printf '%s\n' "${convert[@]}" | median)
-loadMs=$(printf '%s\n' "${load[@]}" | median)
-if [ -z "$openMs" ] || [ -z "$levelMs" ] || [ -z "$convertMs" ] || [ -z "$loadMs" ]; then
+if [ -z "$openMs" ] || [ -z "$convertMs" ]; then
     echo "ratio: peer_open_dcm2pnm - - FAILED a measurement gave no time"
     exit 2
 fi
 
-awk -v open="$openMs" -v level="$levelMs" -v convert="$convertMs" -v load="$loadMs" '
-function figure(name, value, limit, what) {
-    verdict = value <= limit ? "ok" : "MISSED"
-    if (value > limit)
-        missed = 1
-    printf "ratio: %s %.2f %.2f %s %s\n", name, value, limit, verdict, what
-}
+awk -v open="$openMs" -v convert="$convertMs" '
 BEGIN {
-    figure("peer_open_dcm2pnm", open / convert, 0.25,
-           sprintf("opening the image (%.2f ms) against dcm2pnm on the same picture (%.2f ms)", open, convert))
-    dcmtk = convert - load
-    if (dcmtk <= 0) {
-        printf "ratio: peer_level_dcmtk - - FAILED dcm2pnm with its output (%.2f ms) took no longer than without (%.2f ms)\n", convert, load
-        exit 2
-    }
-    figure("peer_level_dcmtk", level / dcmtk, 1.2,
-           sprintf("full-frame window/level (%.2f ms) against dcmtk%ss (%.2f ms: dcm2pnm %.2f ms less %.2f ms with -o)",
-                   level, "\047", dcmtk, convert, load))
-    exit missed
+    value = open / convert
+    limit = 0.25
+    printf "ratio: peer_open_dcm2pnm %.2f %.2f %s opening the image (%.2f ms) against dcm2pnm on the same picture (%.2f ms)\n", value, limit, value <= limit ? "ok" : "MISSED", open, convert
+    exit value > limit
 }'

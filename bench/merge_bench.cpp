@@ -6,10 +6,13 @@
 //     database work of an image is small beside its file;
 //   - merging 2,000 images of 256 x 256 against merging 200: at most 12x
 //     (10x is linear).
-// Each figure is the best of a few runs, each on a fresh local site; the
-// exit status is 1 when one is above its limit. Needs the registered
-// provider: run build/wine-run.sh build/bench/merge_bench.exe.
+// Each figure is the best of a few runs, each on a fresh local database; the
+// local image folder is a clinic's, already holding 20,000 files
+// (bench/fullfolder.h), and is emptied of the merged images after each run.
+// The exit status is 1 when a figure is above its limit. Needs the
+// registered provider: run build/wine-run.sh build/bench/merge_bench.exe.
 #include "bench/benchutil.h"
+#include "bench/fullfolder.h"
 #include "database/dbstart.h"
 #include "database/dbstatement.h"
 #include "exchange/merge/importengine.h"
@@ -119,13 +122,36 @@ std::wstring MakeOtherSite(int count, int side)
     return folder;
 }
 
-// A fresh local site, its database opened as the program's own.
+std::wstring gLocal;   // the local data folder, its image folder full
+
+// Deletes the files of `folder` that match `pattern`.
+void DeleteMatching(const std::wstring& folder, const wchar_t* pattern)
+{
+    WIN32_FIND_DATAW data;
+    HANDLE find = FindFirstFileW((folder + pattern).c_str(), &data);
+    if (find == INVALID_HANDLE_VALUE)
+        return;
+    do
+        DeleteFileW((folder + data.cFileName).c_str());
+    while (FindNextFileW(find, &data));
+    FindClose(find);
+}
+
+// The local site with a fresh database, opened as the program's own; its
+// image folder holds the filler files and none of an earlier run's images.
 bool MakeLocalSite()
 {
-    const std::wstring folder = MakeFolders(L"Local");
-    UseFolders(folder);
+    if (gLocal.empty()) {
+        const std::wstring folder = MakeFolders(L"Local");
+        if (!bench::MakeFullFolder(folder + L"Image\\"))
+            return false;
+        gLocal = folder;
+    }
+    UseFolders(gLocal);
+    DeleteMatching(ImageFolder, L"*.xmg");
+    DeleteMatching(IconFolder, L"*.thb");
     std::wstring error;
-    if (!CreateSiteDatabase(folder + L"local.db", gSchema, error)) {
+    if (!CreateSiteDatabase(gLocal + L"local" + std::to_wstring(++gSite) + L".db", gSchema, error)) {
         fwprintf(stderr, L"local site: %ls\n", error.c_str());
         return false;
     }

@@ -321,6 +321,14 @@ BOOL DODBBindParam::SetValTyped(ULONG ordinal, DBTYPE type, void* variable, ULON
     return SetVal(ordinal, base | DBTYPE_BYREF, variable, base == DBTYPE_WSTR ? length : 4, status);
 }
 
+bool DODBBindParam::HasByRefTexts() const
+{
+    for (ULONG i = 0; items != nullptr && i < slotCount; ++i)
+        if (items[i] != nullptr && items[i]->type == (DBTYPE_BYREF | DBTYPE_WSTR))
+            return true;
+    return false;
+}
+
 HRESULT DODBBindParam::RefreshByRefLengths(DODBParams* block, const wchar_t* source) const
 {
     if (items == nullptr || block == nullptr)

@@ -69,6 +69,8 @@ public:
     // the block (the caller may have changed the text since it was bound).
     // A text longer than 32,768 characters fails with a record naming the source.
     HRESULT RefreshByRefLengths(DODBParams* block, const wchar_t* source) const;
+    // Whether the list holds a by-reference wide string that RefreshByRefLengths would look at.
+    bool HasByRefTexts() const;
 
 private:
     ValueItem** items;   // slotCount pointers, or null

@@ -228,10 +228,12 @@ BOOL DODBParams::SetBindings(ULONG n, const DODBBindRow* table)
     return TRUE;
 }
 
-void DODBParams::ZeroValues()
+void DODBParams::ClearStatuses()
 {
-    if (data != nullptr)
-        ZeroMemory(data, dataSize);
+    if (data == nullptr)
+        return;
+    for (ULONG i = 0; i < count; ++i)
+        *StatusOf(bindings[i]) = DBSTATUS_S_OK;
 }
 
 HRESULT DODBParams::AllocStructForParams()

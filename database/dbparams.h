@@ -40,9 +40,9 @@ public:
     HRESULT SetParamBindInOut(ULONG index, DBORDINAL ordinal, DBTYPE type, DBLENGTH maxLength);
     BOOL SetBindings(ULONG count, const DODBBindRow* table);
     HRESULT AllocStructForParams();
-    // The buffer zero-filled again, as AllocStructForParams leaves it; the
-    // bindings and the accessor stay.
-    void ZeroValues();
+    // Every status 0 (DBSTATUS_S_OK) again, as AllocStructForParams leaves
+    // them; the values, bindings and accessor stay.
+    void ClearStatuses();
 
     HRESULT DCreateAccessor(IAccessor* accessor, DBACCESSORFLAGS flags);
     HRESULT CreateParamAccessor(IAccessor* accessor);

@@ -103,9 +103,10 @@ BOOL DODBRowset::Finish(HRESULT hr, UINT id, DODBParams* row, const wchar_t* sou
 BOOL DODBRowset::CheckStatuses(DODBParams* row, const wchar_t* source)
 {
     const ULONG n = row->GetCount();
+    const DBBINDING* const bindings = row->GetBinding(0);
+    const BYTE* const data = row->GetData();
     for (ULONG i = 0; i < n; ++i) {
-        const DBBINDING* b = row->GetBinding(i);
-        if (!AcceptableStatus(*reinterpret_cast<const DBSTATUS*>(row->GetData() + b->obStatus))) {
+        if (!AcceptableStatus(*reinterpret_cast<const DBSTATUS*>(data + bindings[i].obStatus))) {
             DODBSetError(S_OK, IDS_DB_STATUS_VALUE, source);
             lastResult = kBadStatusMarker;
             return FALSE;

@@ -34,6 +34,8 @@ public:
 
     BOOL GetNextData(DODBParams* row);
     BOOL IsEndOfRowset() const { return endOfRowset; }
+    // A row is held: the last GetNextData got one (and read it, or failed to).
+    bool HoldsRow() const { return currentRow != 0; }
     HRESULT GetResult() const { return lastResult; }
     BOOL GetData(DODBParams* row);
     BOOL InsertRow(DODBParams* row);

@@ -68,6 +68,7 @@ BOOL DODBTableObj::Bind(DODBPtr<DODBBindParam>& list, ULONG ordinal, DBTYPE type
 
 BOOL DODBTableObj::BindIn(ULONG ordinal, DBTYPE type, void* variable, ULONG length, DBSTATUS status)
 {
+    inputTexts = -1;
     return Bind(inputs, ordinal, type, variable, length, status);
 }
 
@@ -93,7 +94,9 @@ void DODBTableObj::PrepareParams()
     }
     // The caller may have put a text of another length into a bound buffer
     // since the block was made: the provider must read the text as it is now.
-    if (FAILED(inputs->RefreshByRefLengths(paramBlock.Get(), L"DODBTableObj::Execute")))
+    if (inputTexts < 0)
+        inputTexts = inputs->HasByRefTexts() ? 1 : 0;
+    if (inputTexts && FAILED(inputs->RefreshByRefLengths(paramBlock.Get(), L"DODBTableObj::Execute")))
         Throw(E_FAIL);
 }
 
@@ -108,7 +111,11 @@ BOOL DODBTableObj::Execute(DBROWCOUNT* affected)
         // The rowset object of the last execution takes the new rows.
         if (!command->ExecuteInto(*rowset.Get(), paramBlock.Get(), affected))
             Throw(E_FAIL);
-        rowBlock->ZeroValues();
+        // The block must read as a new one wherever this object shows it
+        // (IsNull, GetStatus: the statuses; its values are read only after a
+        // fetch wrote them). The next row read writes every status, so they
+        // are cleared only if something looks at them first (FreshStatuses).
+        staleStatuses = TRUE;
         return TRUE;
     }
     if (!command->Execute(rowset, nullptr, paramBlock.Get(), affected))
@@ -122,6 +129,7 @@ BOOL DODBTableObj::Execute(DBROWCOUNT* affected)
     }
     rowBlock = block;
     outputsMapped = FALSE;
+    staleStatuses = FALSE;
     return TRUE;
 }
 
@@ -143,7 +151,15 @@ BOOL DODBTableObj::Fetch()
         DODBSetError(E_FAIL, IDS_DB_NO_PARAMETER_MEMORY, L"DODBRowset::GetNextData");
         Throw(E_FAIL);
     }
-    if (!rowset->GetNextData(rowBlock.Get())) {
+    const BOOL fetched = rowset->GetNextData(rowBlock.Get());
+    if (staleStatuses) {
+        // The provider's GetData writes the status of every binding; a fetch
+        // that got no row (the end, a failure) leaves them as they were.
+        if (!fetched && !rowset->HoldsRow())
+            rowBlock->ClearStatuses();
+        staleStatuses = FALSE;
+    }
+    if (!fetched) {
         if (rowset->IsEndOfRowset())
             return FALSE;
         Throw(rowset->GetResult());
@@ -174,6 +190,8 @@ bool DODBTableObj::MapOutputs()
         if (index < 0 || rowBlock->GetWType((ULONG)index) != type)
             return false;   // CopyOutputsChecked refuses it where the checks reach it
         copy.index = (ULONG)index;
+        copy.status = rowBlock->GetBinding(copy.index)->obStatus;
+        copy.value = rowBlock->GetBinding(copy.index)->obValue;
         if (type == DBTYPE_WSTR) {
             copy.chars = item->length / 2;
             if (copy.chars == 0)
@@ -217,17 +235,14 @@ void DODBTableObj::CopyOutputsMapped()
     for (const OutputCopy& copy : outputMap) {
         if (copy.size != 0) {
             // What CopyOut does for a value of fixed size that is there or NULL.
-            const DBBINDING* b = rowBlock->GetBinding(copy.index);
-            const DBSTATUS s = *reinterpret_cast<const DBSTATUS*>(data + b->obStatus);
+            const DBSTATUS s = *reinterpret_cast<const DBSTATUS*>(data + copy.status);
+            columnStatus = s;
             if (s == DBSTATUS_S_OK) {
-                columnStatus = s;
-                CopyFixed(copy.variable, data + b->obValue, copy.size);
+                CopyFixed(copy.variable, data + copy.value, copy.size);
                 continue;
             }
-            if (s == DBSTATUS_S_ISNULL) {
-                columnStatus = s;
+            if (s == DBSTATUS_S_ISNULL)
                 continue;
-            }
         } else {
             static_cast<wchar_t*>(copy.variable)[0] = 0;
         }
@@ -275,15 +290,27 @@ void DODBTableObj::CopyOutputsChecked()
     }
 }
 
+void DODBTableObj::FreshStatuses() const
+{
+    if (staleStatuses) {
+        rowBlock->ClearStatuses();
+        staleStatuses = FALSE;
+    }
+}
+
 BOOL DODBTableObj::IsNull(ULONG index) const
 {
-    return rowBlock.IsSet() && rowBlock->IsNull(index);
+    if (!rowBlock.IsSet())
+        return FALSE;
+    FreshStatuses();
+    return rowBlock->IsNull(index);
 }
 
 DBSTATUS DODBTableObj::GetStatus(ULONG ordinal)
 {
     DBSTATUS status = DBSTATUS_E_UNAVAILABLE;
     if (rowBlock.IsSet()) {
+        FreshStatuses();
         const int index = rowBlock->IndexOfOrdinal(ordinal);
         if (index >= 0)
             status = rowBlock->GetStatus((ULONG)index);
@@ -309,6 +336,7 @@ void DODBTableObj::Close()
 {
     columnStatus = DBSTATUS_E_UNAVAILABLE;
     rowBlockKept = FALSE;
+    staleStatuses = FALSE;
     outputsMapped = FALSE;
     rowBlock.Release();
     paramBlock.Release();
@@ -322,6 +350,7 @@ void DODBTableObj::Reset()
 {
     columnStatus = DBSTATUS_E_UNAVAILABLE;
     rowBlockKept = FALSE;
+    staleStatuses = FALSE;
     outputsMapped = FALSE;
     rowBlock.Release();
     paramBlock.Release();

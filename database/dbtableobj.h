@@ -13,7 +13,9 @@
 // The row block of the first execution of a text is kept for the later ones:
 // its row accessor is made on the command, whose rowsets all inherit it, and
 // the columns of one prepared text stay the same. A later execution only
-// empties the block again (as a new one is); a new text, Open, Reset and
+// clears the block's statuses again (all that a new block shows before its
+// first fetch; lazily, since that fetch writes them all); a new text, Open,
+// Reset and
 // Close let the next execution make it anew. A provider that refuses a row
 // accessor on its command gets a block on each rowset, made at each execution.
 #pragma once
@@ -30,7 +32,7 @@
 class DODBTableObj
 {
 public:
-    DODBTableObj() : columnStatus(0), rowBlockKept(FALSE), outputsMapped(FALSE) {}
+    DODBTableObj() : columnStatus(0), rowBlockKept(FALSE), outputsMapped(FALSE), inputTexts(-1), staleStatuses(FALSE) {}
     ~DODBTableObj() { Close(); }
     DODBTableObj(const DODBTableObj&) = delete;
     DODBTableObj& operator=(const DODBTableObj&) = delete;
@@ -65,6 +67,8 @@ private:
     // copies slot by slot (CopyOutputsChecked), or, once every output was
     // found in the row block, through the map made then (CopyOutputsMapped).
     void CopyOutputsChecked();
+    // Clears the kept row block's statuses when an execution left them stale.
+    void FreshStatuses() const;
     void CopyOutputsMapped();
     bool MapOutputs();
 
@@ -74,6 +78,8 @@ private:
         ULONG index;    // binding of the row block
         ULONG size;     // bytes of a fixed-size value; 0: copied by CopyOut (texts)
         ULONG chars;    // room of a text variable
+        DBBYTEOFFSET status;   // of the binding in the block's buffer
+        DBBYTEOFFSET value;
     };
 
     DBSTATUS columnStatus;              // of the last column copied by Fetch; 12 after Close and Reset
@@ -86,4 +92,6 @@ private:
     BOOL rowBlockKept;                  // the row block's accessor is the command's: later executions keep it
     BOOL outputsMapped;                 // outputMap holds every output of the current row block
     std::vector<OutputCopy> outputMap;  // in slot order
+    int inputTexts;                     // the inputs hold by-reference texts: 1, 0, or -1 (not looked at since BindIn)
+    mutable BOOL staleStatuses;         // the kept row block's statuses are the last row's, not yet cleared
 };

@@ -5,6 +5,11 @@
 #include "provider/values.h"
 
 namespace zelk {
+namespace {
+
+std::atomic<unsigned long long> gAccessorSerial{0};
+
+}  // namespace
 
 HRESULT AccessorTable::Create(Owner owner, size_t columns, DBACCESSORFLAGS flags, DBCOUNTITEM count,
                               const DBBINDING bindings[], DBLENGTH rowSize, HACCESSOR* handle,
@@ -69,6 +74,7 @@ HRESULT AccessorTable::Create(Owner owner, size_t columns, DBACCESSORFLAGS flags
     accessor.bindings.assign(bindings, bindings + count);
     accessor.rowSize = rowSize;
     accessor.refs = 1;
+    accessor.serial = ++gAccessorSerial;
     ++version_;
     *handle = static_cast<HACCESSOR>(slot + first_);
     return S_OK;
@@ -80,12 +86,8 @@ const Accessor* AccessorTable::Find(HACCESSOR handle)
     return Live(handle);
 }
 
-const Accessor* AccessorTable::Find(HACCESSOR handle, AccessorCache& cache)
+const Accessor* AccessorTable::FindForCache(HACCESSOR handle, AccessorCache& cache, unsigned version)
 {
-    // The version is read first: a change during the lookup leaves the cache stale, never wrong.
-    const unsigned version = version_.load(std::memory_order_acquire);
-    if (handle != DB_NULL_HACCESSOR && cache.handle == handle && cache.version == version)
-        return cache.accessor;
     const Accessor* found = Find(handle);
     cache.handle = found ? handle : DB_NULL_HACCESSOR;
     cache.version = version;

@@ -23,6 +23,10 @@ struct Accessor {
     std::vector<DBBINDING> bindings;
     DBLENGTH rowSize = 0;  // only used to step between parameter sets
     ULONG refs = 1;
+    // Unique in the process for each accessor made (a slot taken again gets a
+    // new one): what the plans made from the bindings (accessorplan.h) are
+    // known by.
+    unsigned long long serial = 0;
 };
 
 // The first handle of a command's accessors.
@@ -52,13 +56,21 @@ public:
     HRESULT GetBindings(HACCESSOR handle, DBACCESSORFLAGS* flags, DBCOUNTITEM* count, DBBINDING** bindings);
     // The accessor of a handle, or null. Valid until the handle is released.
     const Accessor* Find(HACCESSOR handle);
-    const Accessor* Find(HACCESSOR handle, AccessorCache& cache);
+    const Accessor* Find(HACCESSOR handle, AccessorCache& cache)
+    {
+        // The version is read first: a change during the lookup leaves the cache stale, never wrong.
+        const unsigned version = version_.load(std::memory_order_acquire);
+        if (handle != DB_NULL_HACCESSOR && cache.handle == handle && cache.version == version)
+            return cache.accessor;
+        return FindForCache(handle, cache, version);
+    }
     // Every handle becomes invalid (a rowset made ready for another result);
     // only for a table that no other thread can reach.
     void ReleaseAll();
 
 private:
     Accessor* Live(HACCESSOR handle);  // the lock is held
+    const Accessor* FindForCache(HACCESSOR handle, AccessorCache& cache, unsigned version);
 
     HACCESSOR first_;  // the handle of slot 0
     std::atomic<unsigned> version_{1};  // changed by every Create, Release and ReleaseAll

@@ -92,24 +92,33 @@ Command::~Command()
         Locked hold(session_->SessionLock());
         DropStatement();
     }
-    delete spare_.load();
+    // No spare is left: the last reference was not a spare's (see state_).
     session_->Release();
 }
 
 bool Command::TakeBack(Rowset* rowset)
 {
     // No lock: the rowset has no reference left, so no other thread reaches
-    // it, and the spare changes hands by atomic exchanges only.
-    if (spare_.load(std::memory_order_acquire))
+    // it, and the spare changes hands in state_ only. When the rowset's
+    // reference is the command's last, it is not kept (it would keep the
+    // command for ever): the caller deletes it, which lets the command go.
+    unsigned long long state = state_.load(std::memory_order_acquire);
+    if (Spare(state) || Count(state) < 2)
         return false;
-    IUnknown* reference = rowset->Clear();
-    Rowset* none = nullptr;
-    const bool kept = spare_.compare_exchange_strong(none, rowset, std::memory_order_acq_rel);
-    // Last: this may delete the command (and the spare with it). A rowset
-    // not kept is deleted by its caller, its command reference gone here.
-    if (reference)
-        reference->Release();
-    return kept;
+    rowset->Clear();
+    while (!Spare(state) && Count(state) >= 2)
+        if (state_.compare_exchange_weak(state, State(Count(state), rowset), std::memory_order_acq_rel))
+            return true;  // from here another thread may take it, or let it and the command go
+    return false;
+}
+
+Rowset* Command::TakeSpare()
+{
+    unsigned long long state = state_.load(std::memory_order_acquire);
+    while (Rowset* spare = Spare(state))
+        if (state_.compare_exchange_weak(state, State(Count(state), nullptr), std::memory_order_acq_rel))
+            return spare;
+    return nullptr;
 }
 
 const Accessor* Command::InheritedAccessor(HACCESSOR handle, AccessorCache& cache)
@@ -117,10 +126,10 @@ const Accessor* Command::InheritedAccessor(HACCESSOR handle, AccessorCache& cach
     return accessors_.Find(handle, cache);
 }
 
-const std::vector<ColumnInfo>& Command::Columns() const
+const std::vector<ColumnInfo>& Command::NoColumns()
 {
     static const std::vector<ColumnInfo> none;
-    return columns_ ? columns_->Columns() : none;
+    return none;
 }
 
 HRESULT Command::Create(Session* session, REFIID riid, IUnknown** out)
@@ -160,9 +169,33 @@ HRESULT Command::QueryInterface(REFIID riid, void** out)
     return S_OK;
 }
 
+ULONG Command::AddRef()
+{
+    return Count(state_.fetch_add(1, std::memory_order_relaxed)) + 1;
+}
+
 ULONG Command::Release()
 {
-    return ReleaseRef(refs_, [this] { delete this; });
+    unsigned long long state = state_.load(std::memory_order_relaxed);
+    for (;;) {
+        const ULONG left = Count(state) - 1;
+        Rowset* spare = Spare(state);
+        if (spare && left == 1) {
+            // The spare's would be the only reference left: no one can run
+            // the command again, so the spare goes with it.
+            if (!state_.compare_exchange_weak(state, 0, std::memory_order_acq_rel))
+                continue;
+            spare->creator_ = nullptr;  // its reference is the one going now
+            delete spare;
+            delete this;
+            return 0;
+        }
+        if (state_.compare_exchange_weak(state, state - 1, std::memory_order_acq_rel)) {
+            if (left == 0)
+                delete this;
+            return left;
+        }
+    }
 }
 
 void Command::DropStatement()
@@ -182,6 +215,8 @@ void Command::DropStatement()
     paramKnown_.clear();
     paramAssigned_.clear();
     paramPattern_.clear();
+    bitTargets_.clear();
+    held_.clear();
 }
 
 HRESULT Command::EnsurePrepared(REFIID iid)
@@ -308,6 +343,14 @@ HRESULT Command::EnsurePrepared(REFIID iid)
         }
     }
 
+    // What the parameter plans need of this statement (accessorplan.h): the
+    // bit parameters, and no number bound yet.
+    ++statement_;
+    bitTargets_.assign(static_cast<size_t>(params), false);
+    for (size_t i = 0; i < bitTargets_.size(); ++i)
+        bitTargets_[i] = paramKnown_[i] && paramTypes_[i].type == DBTYPE_BOOL && (paramAssigned_[i] || !paramPattern_[i]);
+    held_.assign(static_cast<size_t>(params), BoundNumber());
+
     // An INSERT that gives the identity key a value needs IDENTITY_INSERT ON for its table.
     if (!translated_.insertTable.empty()) {
         std::vector<ColumnInfo> list;
@@ -325,8 +368,81 @@ HRESULT Command::EnsurePrepared(REFIID iid)
     return S_OK;
 }
 
+HRESULT Command::ReadParameter(const DBBINDING& b, BYTE* data, InValue& value, InputProblem& problem)
+{
+    const size_t index = static_cast<size_t>(b.iOrdinal - 1);
+    // A value stored into a column is held to the column's type and length; a value
+    // compared with a text column may be longer (a search pattern) and is taken as it is.
+    const TypeDesc* target = paramKnown_[index] ? &paramTypes_[index] : nullptr;
+    if (target && !paramAssigned_[index] && (target->type == DBTYPE_WSTR || paramPattern_[index]))
+        target = nullptr;
+    DBSTATUS status = ReadBinding(b, data, target, value, problem);
+    if (status == DBSTATUS_S_OK && value.kind == InValue::Ignore) {
+        status = DBSTATUS_E_BADSTATUS;
+        problem.sqlState = L"HY000";
+        problem.description = L"A parameter cannot be ignored.";
+    }
+    if (status == DBSTATUS_S_OK)
+        return S_OK;
+    if (b.dwPart & DBPART_STATUS)
+        *reinterpret_cast<DBSTATUS*>(data + b.obStatus) = status;
+    bool dataRule = problem.sqlState && problem.sqlState[0] == L'2' && problem.sqlState[1] == L'2';
+    return PostError(IID_ICommand, dataRule ? DB_E_ERRORSINCOMMAND : DB_E_ERRORSOCCURRED, problem.sqlState,
+                     problem.nativeError, problem.description, L"Parameter " + Number(b.iOrdinal) + L" of: " + text_);
+}
+
+HRESULT Command::BindRead(DBORDINAL ordinal, const InValue& value)
+{
+    if (value.kind == InValue::Text)
+        boundText_ = true;
+    held_[static_cast<size_t>(ordinal - 1)].kind = BoundNumber::None;
+    int rc = BindValue(stmt_, static_cast<int>(ordinal), value);
+    if (rc != SQLITE_OK)
+        return PostSqliteError(IID_ICommand, session_->Db(), rc, L"sqlite3_bind",
+                               L"parameter " + Number(ordinal) + L" of " + text_);
+    return S_OK;
+}
+
+HRESULT Command::BindGeneral(const DBBINDING& b, BYTE* data)
+{
+    InValue value;
+    InputProblem problem;
+    HRESULT hr = ReadParameter(b, data, value, problem);
+    return FAILED(hr) ? hr : BindRead(b.iOrdinal, value);
+}
+
+void Command::ClearBindings()
+{
+    sqlite3_clear_bindings(stmt_);
+    boundText_ = false;
+    for (BoundNumber& n : held_)
+        n.kind = BoundNumber::None;
+}
+
 HRESULT Command::BindParameters(const Accessor& accessor, BYTE* data, std::vector<InValue>* collected)
 {
+    if (!collected) {
+        // An accessor that gives every parameter a value, bound by its plan.
+        if (!paramPlan_.Fits(accessor, statement_))
+            paramPlan_.Make(accessor, statement_, bitTargets_);
+        if (paramPlan_.Usable()) {
+            BoundNumber number;
+            for (const ParamPlan::Step& step : paramPlan_.Steps()) {
+                HRESULT hr;
+                if (step.kind != PlanKind::General && ParamPlan::ReadNumber(step, data, number)) {
+                    int rc = BindNumber(stmt_, step.index, number, held_[step.index]);
+                    hr = rc == SQLITE_OK ? S_OK
+                                         : PostSqliteError(IID_ICommand, session_->Db(), rc, L"sqlite3_bind",
+                                                           L"parameter " + Number(step.index + 1) + L" of " + text_);
+                } else {
+                    hr = BindGeneral(*step.binding, data);
+                }
+                if (FAILED(hr))
+                    return hr;
+            }
+            return S_OK;
+        }
+    }
     const int count = static_cast<int>(paramTypes_.size());
     if (collected)
         collected->assign(paramTypes_.size(), InValue());
@@ -342,25 +458,9 @@ HRESULT Command::BindParameters(const Accessor& accessor, BYTE* data, std::vecto
                              L"Statement: " + text_);
         }
         size_t index = static_cast<size_t>(b.iOrdinal - 1);
-        // A value stored into a column is held to the column's type and length; a value
-        // compared with a text column may be longer (a search pattern) and is taken as it is.
-        const TypeDesc* target = paramKnown_[index] ? &paramTypes_[index] : nullptr;
-        if (target && !paramAssigned_[index] && (target->type == DBTYPE_WSTR || paramPattern_[index]))
-            target = nullptr;
-        DBSTATUS status = ReadBinding(b, data, target, value, problem);
-        if (status == DBSTATUS_S_OK && value.kind == InValue::Ignore) {
-            status = DBSTATUS_E_BADSTATUS;
-            problem.sqlState = L"HY000";
-            problem.description = L"A parameter cannot be ignored.";
-        }
-        if (status != DBSTATUS_S_OK) {
-            if (b.dwPart & DBPART_STATUS)
-                *reinterpret_cast<DBSTATUS*>(data + b.obStatus) = status;
-            bool dataRule = problem.sqlState && problem.sqlState[0] == L'2' && problem.sqlState[1] == L'2';
-            return PostError(IID_ICommand, dataRule ? DB_E_ERRORSINCOMMAND : DB_E_ERRORSOCCURRED, problem.sqlState,
-                             problem.nativeError, problem.description,
-                             L"Parameter " + Number(b.iOrdinal) + L" of: " + text_);
-        }
+        HRESULT hr = ReadParameter(b, data, value, problem);
+        if (FAILED(hr))
+            return hr;
         if (collected) {
             InValue& kept = (*collected)[index];
             kept = value;
@@ -369,12 +469,9 @@ HRESULT Command::BindParameters(const Accessor& accessor, BYTE* data, std::vecto
             bound_[index] = 1;
             continue;
         }
-        if (value.kind == InValue::Text)
-            boundText_ = true;
-        int rc = BindValue(stmt_, static_cast<int>(b.iOrdinal), value);
-        if (rc != SQLITE_OK)
-            return PostSqliteError(IID_ICommand, session_->Db(), rc, L"sqlite3_bind",
-                                   L"parameter " + Number(b.iOrdinal) + L" of " + text_);
+        hr = BindRead(b.iOrdinal, value);
+        if (FAILED(hr))
+            return hr;
         bound_[index] = 1;
     }
     for (int i = 0; i < count; ++i)
@@ -402,7 +499,7 @@ HRESULT Command::Execute(IUnknown* outer, REFIID riid, DBPARAMS* params, DBROWCO
         return PostError(IID_IUnknown, DB_E_NOAGGREGATION, L"HY000", 0, L"The provider's objects cannot be aggregated.");
     return Guard(L"ICommand::Execute", [&]() -> HRESULT {
         Locked hold(session_->SessionLock());
-        HRESULT hr = EnsurePrepared(IID_ICommand);
+        HRESULT hr = prepared_ ? S_OK : EnsurePrepared(IID_ICommand);
         if (FAILED(hr))
             return hr;
 
@@ -484,8 +581,7 @@ HRESULT Command::Execute(IUnknown* outer, REFIID riid, DBPARAMS* params, DBROWCO
                 if (FAILED(hr)) {
                     sqlite3_reset(stmt_);
                     stmtReset_ = true;
-                    sqlite3_clear_bindings(stmt_);
-                    boundText_ = false;
+                    ClearBindings();
                     return hr;
                 }
             }
@@ -502,8 +598,7 @@ HRESULT Command::Execute(IUnknown* outer, REFIID riid, DBPARAMS* params, DBROWCO
                 hr = PostSqliteError(IID_ICommand, db, rc, L"sqlite3_step", text_);
                 sqlite3_reset(stmt_);
                 stmtReset_ = true;
-                sqlite3_clear_bindings(stmt_);
-                boundText_ = false;
+                ClearBindings();
                 return hr;
             }
             if (!rows && translated_.kind == StatementKind::Change)
@@ -513,10 +608,8 @@ HRESULT Command::Execute(IUnknown* outer, REFIID riid, DBPARAMS* params, DBROWCO
         stmtReset_ = true;
         // Numbers stay bound until the next execution binds every parameter
         // again; the copies of texts are let go now.
-        if (boundText_) {
-            sqlite3_clear_bindings(stmt_);
-            boundText_ = false;
-        }
+        if (boundText_)
+            ClearBindings();
         if (rowsAffected)
             *rowsAffected = (!rows && translated_.kind == StatementKind::Change) ? static_cast<DBROWCOUNT>(changed)
                                                                                  : DB_COUNTUNAVAILABLE;
@@ -529,9 +622,9 @@ HRESULT Command::Execute(IUnknown* outer, REFIID riid, DBPARAMS* params, DBROWCO
             inferred = std::make_shared<const ColumnSet>(std::move(typed));
         }
         const std::shared_ptr<const ColumnSet>& columns = inferred ? inferred : columns_;
-        Rowset* made = spare_.exchange(nullptr, std::memory_order_acq_rel);
+        Rowset* made = TakeSpare();
         if (made)
-            made->Reuse(this, columns);
+            made->Reuse(columns);
         else
             made = Rowset::NewQuery(session_, this, columns);
         // Released on every way out, an exception included: back to the

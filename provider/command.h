@@ -19,9 +19,12 @@
 // the result columns (one ColumnSet shared with every rowset of the command,
 // copied only when computed columns take their types from the values read);
 // the memory of the rows read; the lookup of the consumer's parameter
-// accessor (AccessorCache); and one spare rowset object, handed back to the
-// command when the last reference to a rowset of it goes (TakeBack, by an
-// atomic exchange: no lock) and made the rowset of the next execution. Row
+// accessor (AccessorCache); the parameter accessor's plan and the numbers
+// bound (accessorplan.h: a number that did not change is not bound again);
+// and one spare rowset object, handed back to the command when the last
+// reference to a rowset of it goes (TakeBack, by a compare-and-exchange of
+// state_: no lock, and the rowset's reference to the command kept) and made
+// the rowset of the next execution. Row
 // accessors made on the command are inherited by all its rowsets, so a
 // consumer that runs the command again binds its row once (OLE DB's rule for
 // accessors of commands). Stored procedure calls,
@@ -31,6 +34,7 @@
 #pragma once
 
 #include "provider/accessor.h"
+#include "provider/accessorplan.h"
 #include "provider/common.h"
 #include "provider/properties.h"
 #include "provider/statement.h"
@@ -38,6 +42,7 @@
 #include "provider/types.h"
 #include "provider/values.h"
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
@@ -62,9 +67,9 @@ public:
     static HRESULT Create(Session* session, REFIID riid, IUnknown** out);
 
     // Called by a query rowset of this command whose last reference went:
-    // true when the command keeps it as its spare rowset (and has released
-    // the reference the rowset held to it), false when the rowset must delete
-    // itself.
+    // true when the command keeps it as its spare rowset (the rowset's
+    // reference to the command becomes the spare's), false when the rowset
+    // must delete itself (and release its reference to the command then).
     bool TakeBack(Rowset* rowset);
 
     // An accessor made on this command, which its rowsets inherit (those
@@ -74,7 +79,7 @@ public:
 
     // IUnknown
     HRESULT WINAPI QueryInterface(REFIID riid, void** out) override;
-    ULONG WINAPI AddRef() override { return ++refs_; }
+    ULONG WINAPI AddRef() override;
     ULONG WINAPI Release() override;
     // ICommand
     HRESULT WINAPI Cancel() override;
@@ -124,9 +129,38 @@ private:
     // Binds one parameter set from `data` through `accessor`; posts a failure.
     // With `collected`, the values are kept there (by ordinal - 1) instead of bound.
     HRESULT BindParameters(const Accessor& accessor, BYTE* data, std::vector<InValue>* collected = nullptr);
-    const std::vector<ColumnInfo>& Columns() const;
+    // Reads the value of binding `b` (its ordinal one of the statement's) as
+    // the parameter's column takes it; posts a failure.
+    HRESULT ReadParameter(const DBBINDING& b, BYTE* data, InValue& value, InputProblem& problem);
+    // Binds a value read by ReadParameter to parameter `ordinal` of stmt_; posts a failure.
+    HRESULT BindRead(DBORDINAL ordinal, const InValue& value);
+    // ReadParameter, then BindRead.
+    HRESULT BindGeneral(const DBBINDING& b, BYTE* data);
+    // Clears every binding of stmt_ (and what held_ knows of them).
+    void ClearBindings();
+    const std::vector<ColumnInfo>& Columns() const { return columns_ ? columns_->Columns() : NoColumns(); }
+    static const std::vector<ColumnInfo>& NoColumns();
 
-    std::atomic<ULONG> refs_{1};
+    // The references to the command and its spare rowset in one word, so
+    // that both change together (compare-and-exchange only): the count in the
+    // low half, the spare in the high half. A spare holds one of the counted
+    // references, the one it had as a live rowset, so handing a rowset back
+    // and making it the next execution's costs no reference of its own.
+    // Invariant: with a spare, the count is at least 1 and one reference is
+    // the spare's; when the spare's would be the only one, the spare and the
+    // command go (Release).
+    std::atomic<unsigned long long> state_{1};
+    static ULONG Count(unsigned long long state) { return static_cast<ULONG>(state); }
+    static Rowset* Spare(unsigned long long state)
+    {
+        return reinterpret_cast<Rowset*>(static_cast<uintptr_t>(state >> 32));
+    }
+    static unsigned long long State(ULONG count, Rowset* spare)
+    {
+        return static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(spare)) << 32 | count;
+    }
+    // The spare rowset taken for an execution (its reference now the new rowset's), or null.
+    Rowset* TakeSpare();
     LiveObject live_;
     Session* session_;  // one reference
     bool hasText_ = false;
@@ -142,11 +176,14 @@ private:
     bool columnsTyped_ = false;                 // every result column has a declared type
     RowStore results_;                          // rows being read; its memory kept between executions
     std::vector<char> bound_;                   // parameters given a value, by ordinal - 1
-    std::atomic<Rowset*> spare_{nullptr};       // a rowset handed back, for the next execution
     std::vector<TypeDesc> paramTypes_;
     std::vector<bool> paramKnown_;
     std::vector<bool> paramAssigned_;  // stored into its column: the column's length applies
     std::vector<bool> paramPattern_;   // a LIKE pattern: taken as text
+    unsigned statement_ = 0;            // counts the statements compiled, for the parameter plan
+    std::vector<bool> bitTargets_;      // a number given to it is sent as 0 or 1
+    std::vector<BoundNumber> held_;     // the number stmt_ holds bound to each parameter, if known
+    ParamPlan paramPlan_;               // how Execute's last parameter accessor binds (the session's lock held)
     std::vector<DBPARAMBINDINFO> setInfo_;  // SetParameterInfo, by ordinal - 1
     std::vector<bool> setInfoGiven_;
     AccessorTable accessors_{kCommandAccessorBase};

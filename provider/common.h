@@ -86,15 +86,41 @@ private:
     std::atomic<HANDLE> event_{nullptr};
 };
 
+// A lock for the short sections of one object's calls that never nest and
+// never wait for anything else but the session's lock (a rowset's row
+// handles, its store and the plans of its accessors): taking it free is one
+// interlocked exchange and leaving it a plain store, where Lock takes two
+// interlocked operations. A thread that finds it held spins a little, then
+// gives up its time slice until it is free (SpinLock::Wait).
+class SpinLock {
+public:
+    SpinLock() = default;
+    SpinLock(const SpinLock&) = delete;
+    SpinLock& operator=(const SpinLock&) = delete;
+    void Enter()
+    {
+        if (held_.exchange(true, std::memory_order_acquire))
+            Wait();
+    }
+    void Leave() { held_.store(false, std::memory_order_release); }
+
+private:
+    void Wait();
+
+    std::atomic<bool> held_{false};
+};
+
+// Holds a Lock or a SpinLock for its scope.
+template <class L>
 class Locked {
 public:
-    explicit Locked(Lock& lock) : lock_(lock) { lock_.Enter(); }
+    explicit Locked(L& lock) : lock_(lock) { lock_.Enter(); }
     ~Locked() { lock_.Leave(); }
     Locked(const Locked&) = delete;
     Locked& operator=(const Locked&) = delete;
 
 private:
-    Lock& lock_;
+    L& lock_;
 };
 
 // Owning COM pointer: one reference, released at the end of its scope.

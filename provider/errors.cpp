@@ -287,8 +287,6 @@ std::wstring AfterPrefix(const std::wstring& text, const wchar_t* prefix)
 
 }  // namespace
 
-void ClearErrorInfo() { SetErrorInfo(0, nullptr); }
-
 HRESULT PostErrors(HRESULT result, REFIID iid, const std::vector<ErrorRecord>& records)
 {
     try {

@@ -32,7 +32,7 @@ struct FailureClass {
 };
 
 // Clears the calling thread's error object (start of every method).
-void ClearErrorInfo();
+inline void ClearErrorInfo() { SetErrorInfo(0, nullptr); }
 
 // Posts an error object with the given records; returns `result`.
 HRESULT PostErrors(HRESULT result, REFIID iid, const std::vector<ErrorRecord>& records);

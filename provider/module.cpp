@@ -55,6 +55,20 @@ void Lock::HandOver()
     SetEvent(Event());
 }
 
+void SpinLock::Wait()
+{
+    for (unsigned tries = 1;; ++tries) {
+        if (!held_.load(std::memory_order_relaxed) && !held_.exchange(true, std::memory_order_acquire))
+            return;
+        if (tries < 64)
+            YieldProcessor();
+        else if (tries < 256)
+            SwitchToThread();
+        else
+            Sleep(1);  // the holder waits for the session (a table rowset's statement): no use spinning
+    }
+}
+
 std::string ToUtf8(const wchar_t* text, size_t length)
 {
     if (length == 0)

@@ -7,16 +7,10 @@
 
 #include "sqlite3.h"
 
+#include <algorithm>
+
 namespace zelk {
 namespace {
-
-const DBSTATUS kBadAccessor = DBSTATUS_E_BADACCESSOR;
-
-bool IsErrorStatus(DBSTATUS s)
-{
-    return s != DBSTATUS_S_OK && s != DBSTATUS_S_ISNULL && s != DBSTATUS_S_TRUNCATED && s != DBSTATUS_S_DEFAULT &&
-           s != DBSTATUS_S_IGNORE;
-}
 
 std::wstring Quote(const std::wstring& name)
 {
@@ -65,12 +59,9 @@ Rowset* Rowset::NewQuery(Session* session, Command* command, const std::shared_p
     return rowset;
 }
 
-void Rowset::Reuse(Command* command, const std::shared_ptr<const ColumnSet>& columns)
+void Rowset::Reuse(const std::shared_ptr<const ColumnSet>& columns)
 {
     refs_.store(1, std::memory_order_relaxed);  // no other thread knows the rowset yet
-    creator_ = static_cast<ICommandText*>(command);
-    creator_->AddRef();
-    command_ = command;
     if (columns_ != columns)  // the same columns at every execution of a command
         columns_ = columns;
 }
@@ -78,20 +69,25 @@ void Rowset::Reuse(Command* command, const std::shared_ptr<const ColumnSet>& col
 void Rowset::TakeRows(RowStore& rows)
 {
     store_.Swap(rows);
-    rowRefs_.assign(store_.Rows(), 0);
+    // No row handle of an earlier result stays valid. Usually as many rows
+    // as the last execution of the command had (one for a key lookup, set
+    // without a call to memset): no new memory.
+    if (rowRefs_.size() != store_.Rows())
+        rowRefs_.resize(store_.Rows());
+    if (rowRefs_.size() == 1)
+        rowRefs_[0] = 0;
+    else
+        std::fill(rowRefs_.begin(), rowRefs_.end(), 0);
     position_ = 0;
 }
 
-IUnknown* Rowset::Clear()
+void Rowset::Clear()
 {
+    // The row handles are made invalid by the next TakeRows, before anyone
+    // reaches the rowset again.
     store_.Reset(0);
-    rowRefs_.clear();
     position_ = 0;
     accessors_.ReleaseAll();
-    command_ = nullptr;
-    IUnknown* command = creator_;
-    creator_ = nullptr;
-    return command;
 }
 
 HRESULT Rowset::CreateTable(Session* session, const std::wstring& table, std::vector<ColumnInfo> columns,
@@ -200,44 +196,28 @@ HRESULT Rowset::GetData(HROW row, HACCESSOR accessor, void* data)
         // The handles of the command's accessors lie apart from the rowset's own.
         const Accessor* a = accessor >= kCommandAccessorBase
                                 ? (command_ ? command_->InheritedAccessor(accessor, inherited_) : nullptr)
-                                : accessors_.Find(accessor);
+                                : accessors_.Find(accessor, own_);
         if (!a)
             return PostError(IID_IRowset, DB_E_BADACCESSORHANDLE, L"HY000", 0, L"The accessor is not valid.");
         if (!(a->flags & DBACCESSOR_ROWDATA))
             return PostError(IID_IRowset, DB_E_BADACCESSORTYPE, L"HY000", 0, L"The accessor is not a row accessor.");
         if (!data)
             return InvalidArgument(L"Rowset::GetData");
-        auto* bytes = static_cast<BYTE*>(data);
-        const std::vector<ColumnInfo>& columns = Columns();
-        size_t index = row - 1;
-        size_t failed = 0;
-        std::wstring firstFailure;
-        DBORDINAL missing = 0;  // the first column bound that the rowset does not have
-        for (const DBBINDING& b : a->bindings) {
-            size_t column = static_cast<size_t>(b.iOrdinal - 1);
-            if (b.iOrdinal == 0 || column >= columns.size()) {
-                // A binding of an inherited accessor, checked against no columns when it was made.
-                if (b.dwPart & DBPART_STATUS)
-                    memcpy(bytes + b.obStatus, &kBadAccessor, sizeof(kBadAccessor));
-                if (failed++ == 0)
-                    missing = b.iOrdinal ? b.iOrdinal : ~DBORDINAL(0);
-                continue;
-            }
-            DBSTATUS s = WriteBinding(b, bytes, store_, store_.At(index, column), columns[column].type);
-            if (IsErrorStatus(s)) {
-                if (failed++ == 0)
-                    firstFailure = columns[column].name;
-            }
-        }
-        if (failed == 0)
+        // The bindings worked out once per accessor and columns (accessorplan.h).
+        if (!plan_.Fits(*a, columns_.get()))
+            plan_.Make(*a, columns_);
+        RowPlan::Failures failed;
+        plan_.Write(static_cast<BYTE*>(data), store_, row - 1, failed);
+        if (failed.count == 0)
             return S_OK;
-        HRESULT hr = failed == a->bindings.size() ? DB_E_ERRORSOCCURRED : DB_S_ERRORSOCCURRED;
-        if (missing)
+        const std::vector<ColumnInfo>& columns = Columns();
+        HRESULT hr = failed.count == a->bindings.size() ? DB_E_ERRORSOCCURRED : DB_S_ERRORSOCCURRED;
+        if (failed.missing)
             return PostError(IID_IRowset, hr, L"07009", 0,
                              L"The accessor binds a column the rowset does not have (it has " +
                                  std::to_wstring(columns.size()) + L" columns).");
         return PostError(IID_IRowset, hr, L"22018", 0,
-                         L"The value of column \"" + firstFailure +
+                         L"The value of column \"" + columns[failed.firstColumn].name +
                              L"\" cannot be converted to the type it was asked for.");
     });
 }
@@ -284,6 +264,24 @@ HRESULT Rowset::GetNextRows(HCHAPTER chapter, DBROWOFFSET offset, DBROWCOUNT cou
     if (!obtained || !rows)
         return InvalidArgument(L"Rowset::GetNextRows");
     *obtained = 0;
+    if (count == 1 && offset == 0 && !IsTable()) {
+        // The next row of a query result, as a reader asks for it: nothing
+        // here can fail but the handle array, nothing can throw.
+        Locked hold(lock_);
+        if (position_ == store_.Rows())
+            return DB_S_ENDOFROWSET;
+        HROW* handles = *rows;
+        if (!handles) {
+            handles = static_cast<HROW*>(CoTaskMemAlloc(sizeof(HROW)));
+            if (!handles)
+                return E_OUTOFMEMORY;
+            *rows = handles;
+        }
+        ++rowRefs_[position_];
+        handles[0] = static_cast<HROW>(++position_);
+        *obtained = 1;
+        return S_OK;
+    }
     return Guard(L"IRowset::GetNextRows", [&]() -> HRESULT {
         if (offset < 0 || count < 0)
             return PostError(IID_IRowset, offset < 0 ? DB_E_CANTSCROLLBACKWARDS : DB_E_CANTFETCHBACKWARDS, L"HY106",

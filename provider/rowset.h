@@ -30,6 +30,7 @@
 #pragma once
 
 #include "provider/accessor.h"
+#include "provider/accessorplan.h"
 #include "provider/common.h"
 #include "provider/properties.h"
 #include "provider/columns.h"
@@ -61,15 +62,15 @@ public:
     // handed back to the command (Command::TakeBack), which keeps one for its
     // next execution: a re-executed query makes no new COM object.
     static Rowset* NewQuery(Session* session, Command* command, const std::shared_ptr<const ColumnSet>& columns);
-    // A rowset handed back to `command`, made a new query rowset of it (as NewQuery).
-    void Reuse(Command* command, const std::shared_ptr<const ColumnSet>& columns);
+    // A rowset handed back to its command, made a new query rowset of it (as
+    // NewQuery; its reference to the command is the one it kept as the spare).
+    void Reuse(const std::shared_ptr<const ColumnSet>& columns);
     // Takes the rows read for it from `rows` (which gets the rowset's old
     // store, whose memory the next read reuses).
     void TakeRows(RowStore& rows);
-    // Drops the rows, row handles, accessors and the reference to the command
-    // of a rowset whose last reference went; returns that command reference
-    // for the caller to release.
-    IUnknown* Clear();
+    // Drops the rows, row handles and accessors of a rowset whose last
+    // reference went; its reference to the command stays (Command::TakeBack).
+    void Clear();
     // A table rowset on `table` (its name as the database spells it), with
     // the properties already accepted by the opener.
     static HRESULT CreateTable(Session* session, const std::wstring& table, std::vector<ColumnInfo> columns,
@@ -127,7 +128,7 @@ private:
 
     std::atomic<ULONG> refs_{1};
     LiveObject live_;
-    Lock lock_;
+    SpinLock lock_;
     Session* session_;          // one reference
     IUnknown* creator_;  // the command, one reference, or null
     Command* command_ = nullptr;  // a query rowset's command (creator_), which takes it back
@@ -137,6 +138,8 @@ private:
     size_t position_ = 0;  // query rowsets: next row to fetch
     AccessorTable accessors_;
     AccessorCache inherited_;  // GetData's last accessor of the command (the rowset's lock held)
+    AccessorCache own_;        // GetData's last accessor of the rowset's own (the rowset's lock held)
+    RowPlan plan_;             // how GetData's last accessor writes a row (the rowset's lock held)
     PropertyBag props_;
     // Table rowsets only.
     std::wstring table_;

@@ -3,6 +3,7 @@
 
 #include "sqlite3.h"
 
+#include <algorithm>
 #include <cfloat>
 #include <climits>
 #include <cmath>
@@ -408,27 +409,16 @@ DBSTATUS DateText(const SYSTEMTIME& st, InValue& out, InputProblem& problem)
 
 }  // namespace
 
-void RowStore::Reset(size_t columns)
-{
-    columns_ = columns;
-    cells_.clear();
-    text_.clear();
-}
-
-void RowStore::Swap(RowStore& other)
-{
-    std::swap(columns_, other.columns_);
-    cells_.swap(other.cells_);
-    text_.swap(other.text_);
-}
-
 void RowStore::AppendRow(sqlite3_stmt* stmt, int first)
 {
-    size_t base = cells_.size();
-    cells_.resize(base + columns_);
+    const size_t base = used_;
+    if (cells_.size() < base + columns_)
+        cells_.resize(std::max(base + columns_, 2 * cells_.size()));
+    used_ = base + columns_;
+    Cell* row = cells_.data() + base;
     for (size_t c = 0; c < columns_; ++c) {
         int i = static_cast<int>(c) + first;
-        Cell& cell = cells_[base + c];
+        Cell& cell = row[c];
         // Type and numbers through the column's value (no conversion, so no
         // allocation to check); texts through the column calls, which report
         // a conversion that ran out of memory.

@@ -15,6 +15,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 struct sqlite3_stmt;
@@ -37,10 +38,22 @@ struct Cell {
 class RowStore {
 public:
     explicit RowStore(size_t columns = 0) : columns_(columns) {}
-    void Reset(size_t columns);  // no rows; the memory is kept
-    void Swap(RowStore& other);
+    // No rows; the memory is kept.
+    void Reset(size_t columns)
+    {
+        columns_ = columns;
+        used_ = 0;
+        text_.clear();
+    }
+    void Swap(RowStore& other)
+    {
+        std::swap(columns_, other.columns_);
+        std::swap(used_, other.used_);
+        cells_.swap(other.cells_);
+        text_.swap(other.text_);
+    }
     size_t Columns() const { return columns_; }
-    size_t Rows() const { return columns_ ? cells_.size() / columns_ : 0; }
+    size_t Rows() const { return columns_ ? used_ / columns_ : 0; }
     // Appends the current row of `stmt`, its columns from `first` on.
     void AppendRow(sqlite3_stmt* stmt, int first = 0);
     const Cell& At(size_t row, size_t column) const { return cells_[row * columns_ + column]; }
@@ -48,7 +61,8 @@ public:
 
 private:
     size_t columns_;
-    std::vector<Cell> cells_;
+    size_t used_ = 0;          // cells of the rows stored
+    std::vector<Cell> cells_;  // from 0 to used_: the rows; beyond: memory kept for more
     std::vector<wchar_t> text_;
 };
 

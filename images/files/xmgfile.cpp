@@ -17,6 +17,11 @@ namespace {
 // Spare bytes behind a compressed stream in the read buffer: the decoder may
 // look that far ahead.
 const DWORD kDecodeSlack = 4;
+// The reader's block of the pixel stream, and the most bytes one tile takes
+// (a 32 x 32 tile of 16-bit fields with its minimum), which the block's
+// buffer keeps room for beside a tile cut short by the block before.
+const DWORD kStreamBlock = 1 << 20;
+const DWORD kMaxTileBytes = 3 + 32 * 32 * 2;
 
 [[noreturn]] void ThrowId(UINT id)
 {
@@ -351,14 +356,30 @@ void SnimokFile::ReadPixels(DPicture* picture, HANDLE file, DWORD offset, DWORD 
     }
     if (compressed != 1)
         ThrowId(IDS_WRONG_COMPRESSION_FORMAT);
-    PixelBlock stream((size_t)size + kDecodeSlack, PixelBlock::kForOverwrite);
+    // The stream is read and decoded a block at a time: a buffer of the whole
+    // stream would be megabytes of pages committed for one pass, each page a
+    // fault on its first touch when the process has none kept (the first
+    // image it opens). A tile cut by a block's end waits at the front of the
+    // buffer for the rest.
+    const DWORD block = size < kStreamBlock ? size : kStreamBlock;
+    PixelBlock stream((size_t)block + kMaxTileBytes + kDecodeSlack, PixelBlock::kForOverwrite);
     if (!stream.Get())
         ThrowId(IDS_ERROR_ALLOCATING_MEMORY);
-    memset(stream.Bytes() + size, 0, kDecodeSlack);
-    if (!ReadExact(file, stream.Get(), size))
-        ThrowId(IDS_ERROR_READING_PICTURE);
-    if (DecodeRaster(picture->GetBits(), width, height, picture->bitsPerPixel, stream.Bytes(), (int32_t)size) < 0)
-        ThrowId(IDS_FILE_PROCESSING_ERROR);
+    TileStreamDecoder decoder(picture->GetBits(), width, height, picture->bitsPerPixel);
+    DWORD held = 0, left = size;
+    while (!decoder.Done()) {
+        const DWORD take = left < block ? left : block;
+        if (!ReadExact(file, stream.Bytes() + held, take))
+            ThrowId(IDS_ERROR_READING_PICTURE);
+        held += take;
+        left -= take;
+        memset(stream.Bytes() + held, 0, kDecodeSlack);
+        const int32_t used = decoder.Feed(stream.Bytes(), (int32_t)held, left == 0);
+        if (used < 0 || (left == 0 && !decoder.Done()))
+            ThrowId(IDS_FILE_PROCESSING_ERROR);
+        held -= (DWORD)used;
+        memmove(stream.Bytes(), stream.Bytes() + used, held);
+    }
 }
 
 DWORD SnimokFile::BuildTextBlock(const PatientInfo& patient, BYTE* out)

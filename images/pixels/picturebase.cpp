@@ -231,15 +231,12 @@ void DPictureBase::Reduce(int factor)
     if (nw <= 0 || nh <= 0)
         throw kInvalidParameter;
 
+    // One raster, written whole by the kernel: the work raster shares it
+    // until ApplySharpen gives the work a raster of its own (only a
+    // sharpening needs one), so nothing is allocated to be thrown away.
     uint16_t* newSource = AllocRasterForOverwrite(nw, nh);
     if (!newSource)
         throw PixelAllocError();
-    uint16_t* newWork = AllocPixels(nw, nh);
-    if (!newWork) {
-        unsigned error = PixelAllocError();
-        FreePixels(newSource);
-        throw error;
-    }
     if (factor == -1)
         ReduceTwoThirds(newSource, from, fw, fh, nw, nh);
     else
@@ -258,7 +255,7 @@ void DPictureBase::Reduce(int factor)
     }
     FreePixels(oldWork);
     source = newSource;
-    work = newWork;
+    work = newSource;
     width = nw;
     height = nh;
     const double divisor = factor == -1 ? 1.5 : (double)factor;

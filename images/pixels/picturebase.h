@@ -9,8 +9,9 @@
 //           written from it (GetBits)
 //   work    what the display and thumbnails show: the source raster itself
 //           (the same pointer, after RefreshWork or a load) or a sharpened
-//           copy of it (GetWorkBits); stale after a turn or reduction until
-//           ApplySharpen runs
+//           copy of it (GetWorkBits); stale after a turn until ApplySharpen
+//           runs, and unsharpened after a reduction (the reduced source
+//           itself) until then
 //   full    while reduced (stateFlags bit 0), the full-size raster kept aside
 //           in the current orientation, else null
 //
@@ -135,8 +136,8 @@ public:
     // Reduces by factor n >= 2, or to two thirds for -1, from the full raster.
     // Throws the unsigned error 87 for any other factor (or one that leaves no
     // pixel) and the allocation's error code when a raster cannot be had;
-    // either way the picture is as it was. The work raster is left for
-    // ApplySharpen.
+    // either way the picture is as it was. The work raster is the new source
+    // itself until ApplySharpen (a sharpened picture gets its own there).
     void Reduce(int factor);
     // Makes the kept full raster the source again; false (nothing changed)
     // when the picture is not reduced or the new work raster cannot be had.

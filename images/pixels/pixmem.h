@@ -5,9 +5,9 @@
 // the address sanitizer), where the same calls use the C heap so that the
 // sanitizer sees every byte read past a raster.
 //
-// Keeping large blocks (Windows only): opening an image needs a stream buffer
-// and a raster of several megabytes, and the one shown before is given back at
-// about the same time. Committing fresh pages costs a page fault for every 4 KB
+// Keeping large blocks (Windows only): opening an image needs a block for its
+// stream (a megabyte) and a raster of several megabytes, and the one shown
+// before is given back at about the same time. Committing fresh pages costs a page fault for every 4 KB
 // on their first touch, more than decoding the image itself, so PixelFree keeps
 // a few large read-write blocks committed (kPixelKeepBlocks, at most
 // kPixelKeepBytes together) and PixelAlloc hands one out again when a request

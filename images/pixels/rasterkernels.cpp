@@ -111,51 +111,68 @@ void TransposeBlock(const uint16_t* __restrict blk, int stride, uint16_t* __rest
 
 #ifdef __SSE2__
 
-// Rows per strip of the transposing kernel.
-const int kStrip = 64;
+// Rows per band of the transposing kernels, and how far ahead of the rows
+// it reads a walk down a band asks for the source lines.
+const int kBand = 512;
+const int kAheadRows = 64;
 
-// The transposing kernels with SSE2: the source is read in strips of 64
-// rows, eight columns at a time; the eight 8 x 8 blocks of a step are
-// transposed in registers and give each of eight destination rows 64
-// consecutive pixels (128 bytes, two lines written whole). The 64 source
-// rows of a strip are 64 streams, more than the hardware prefetcher follows:
-// every 32 columns the lines 64 columns ahead are asked for. The columns
-// and rows that do not fill a step take the plain loop.
+// The transposing kernels with SSE2: the source is read in bands of 512
+// rows, and each band in strips eight columns wide, walked down eight rows
+// at a time: each 8 x 8 block is transposed in registers and gives eight
+// destination rows 16 bytes each, so that a strip writes eight destination
+// rows one after the other along their length, as few streams as the
+// write-combining buffers hold, and streams them past the caches when the
+// raster is large and the rows fall on 16-byte boundaries. The source lines
+// a strip reads (the band's rows, 64 pixels of each) stay in the cache for
+// the three strips that read the rest of them; the walk asks for the lines
+// 64 rows ahead, which no prefetcher follows across so many rows. The
+// columns and rows that do not fill a block take the plain loop.
+template <bool FlipX, bool FlipY, bool Stream>
+void TransposeBands(const uint16_t* src, uint16_t* dst, int W, int H)
+{
+    const int W8 = W & ~7, H8 = H & ~7;
+    for (int y0 = 0; y0 < H8; y0 += kBand) {
+        const int y1 = y0 + kBand < H8 ? y0 + kBand : H8;
+        for (int x = 0; x < W8; x += 8) {
+            uint16_t* rows[8];
+            for (int k = 0; k < 8; ++k)
+                rows[k] = dst + (size_t)(FlipX ? W - 1 - x - k : x + k) * H;
+            for (int y = y0; y < y1; y += 8) {
+                if (y + kAheadRows + 8 <= H)
+                    for (int k = 0; k < 8; ++k)
+                        _mm_prefetch(reinterpret_cast<const char*>(src + (size_t)(y + kAheadRows + k) * W + x),
+                                     _MM_HINT_T0);
+                __m128i r[8];
+                for (int k = 0; k < 8; ++k)
+                    r[k] = Load128(src + (size_t)(y + (FlipY ? 7 - k : k)) * W + x);
+                Transpose8x8(r);
+                const int column = FlipY ? H - 8 - y : y;
+                for (int k = 0; k < 8; ++k) {
+                    if (Stream)
+                        _mm_stream_si128(reinterpret_cast<__m128i*>(rows[k] + column), r[k]);
+                    else
+                        Store128(rows[k] + column, r[k]);
+                }
+            }
+        }
+    }
+    if (Stream)
+        _mm_sfence();
+    if (W8 < W)
+        TransposeBlock<FlipX, FlipY>(src + W8, W, dst, W, H, W8, W, 0, H);
+    if (H8 < H)
+        TransposeBlock<FlipX, FlipY>(src + (size_t)H8 * W, W, dst, W, H, 0, W8, H8, H);
+}
+
 template <bool FlipX, bool FlipY>
 void TransposeStrips(const uint16_t* src, uint16_t* dst, int W, int H)
 {
-    int y0 = 0;
-    for (; y0 + kStrip <= H; y0 += kStrip) {
-        const int column = FlipY ? H - y0 - kStrip : y0;
-        int x0 = 0;
-        for (; x0 + 8 <= W; x0 += 8) {
-            if ((x0 & 31) == 0 && x0 + 64 < W)
-                for (int k = 0; k < kStrip; ++k)
-                    _mm_prefetch(reinterpret_cast<const char*>(src + (size_t)(y0 + k) * W + x0 + 64), _MM_HINT_T0);
-            __m128i columns[8][kStrip / 8];
-            for (int g = 0; g < kStrip / 8; ++g) {
-                // Block g gives destination columns column + 8g .. + 7:
-                // with FlipY those come from the rows at the strip's end,
-                // last row first.
-                const int first = FlipY ? y0 + kStrip - 8 * (g + 1) : y0 + 8 * g;
-                __m128i r[8];
-                for (int k = 0; k < 8; ++k)
-                    r[k] = Load128(src + (size_t)(first + (FlipY ? 7 - k : k)) * W + x0);
-                Transpose8x8(r);
-                for (int k = 0; k < 8; ++k)
-                    columns[k][g] = r[k];
-            }
-            for (int k = 0; k < 8; ++k) {
-                uint16_t* d = dst + (size_t)(FlipX ? W - 1 - x0 - k : x0 + k) * H + column;
-                for (int g = 0; g < kStrip / 8; ++g)
-                    Store128(d + 8 * g, columns[k][g]);
-            }
-        }
-        if (x0 < W)
-            TransposeBlock<FlipX, FlipY>(src + (size_t)y0 * W + x0, W, dst, W, H, x0, W, y0, y0 + kStrip);
-    }
-    if (y0 < H)
-        TransposeBlock<FlipX, FlipY>(src + (size_t)y0 * W, W, dst, W, H, 0, W, y0, H);
+    // Streaming stores need their 16 bytes on a boundary: every destination
+    // row starts on one when the rows are a multiple of eight pixels long.
+    if (Streams(W, H) && H % 8 == 0 && (reinterpret_cast<uintptr_t>(dst) & 15) == 0)
+        TransposeBands<FlipX, FlipY, true>(src, dst, W, H);
+    else
+        TransposeBands<FlipX, FlipY, false>(src, dst, W, H);
 }
 
 // d[0 .. n-1] = s[0 .. n-1], streamed when `stream` (s and d do not overlap).

@@ -1,7 +1,10 @@
 // Tile codec. Full 32 x 32 tiles take the fast path: a tile row of 32 fields
 // of n bits is exactly n little-endian 32-bit words, so each row packs and
 // unpacks with shifts that the compiler resolves per width (one instance per
-// n). Edge tiles go through a plain 32-bit bit accumulator. Sizes are checked
+// n); with SSE2, four rows at a time. A row of 16-bit fields is the pixels
+// themselves (less the base), so it is copied, not packed field by field:
+// noise, where every tile is raw, costs little more than reading it twice.
+// Edge tiles go through a plain 32-bit bit accumulator. Sizes are checked
 // before a tile is written or read, so neither direction touches a byte
 // outside the caller's buffer.
 #include "images/pixels/tilecodec.h"
@@ -126,6 +129,31 @@ void PackTile32(const uint16_t* __restrict src, int stride, uint32_t base, uint8
         PackRow32<N>(src, base, out);
 }
 
+// Rows of 16-bit fields: 32 pixels less the base, 64 bytes a row, little-endian
+// like the machine.
+template <>
+void PackTile32<16>(const uint16_t* __restrict src, int stride, uint32_t base, uint8_t* __restrict out)
+{
+    for (int y = 0; y < kTile; ++y, src += stride, out += 64) {
+        if (base == 0) {
+            memcpy(out, src, 64);
+            continue;
+        }
+#ifdef __SSE2__
+        const __m128i b = _mm_set1_epi16((short)(uint16_t)base);
+        for (int k = 0; k < 4; ++k)
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 16 * k),
+                             _mm_sub_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(src + 8 * k)), b));
+#else
+        for (int k = 0; k < kTile; ++k) {
+            const uint16_t v = (uint16_t)(src[k] - base);
+            out[2 * k] = (uint8_t)v;
+            out[2 * k + 1] = (uint8_t)(v >> 8);
+        }
+#endif
+    }
+}
+
 template <int N>
 inline void UnpackRow32(const uint8_t* __restrict in, uint32_t base, uint16_t* __restrict dst)
 {
@@ -156,6 +184,26 @@ void UnpackTile32(const uint8_t* __restrict in, int stride, uint32_t base, uint1
 {
     for (int y = 0; y < kTile; ++y, dst += stride, in += 4 * N)
         UnpackRow32<N>(in, base, dst);
+}
+
+template <>
+void UnpackTile32<16>(const uint8_t* __restrict in, int stride, uint32_t base, uint16_t* __restrict dst)
+{
+    for (int y = 0; y < kTile; ++y, dst += stride, in += 64) {
+        if (base == 0) {
+            memcpy(dst, in, 64);
+            continue;
+        }
+#ifdef __SSE2__
+        const __m128i b = _mm_set1_epi16((short)(uint16_t)base);
+        for (int k = 0; k < 4; ++k)
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + 8 * k),
+                             _mm_add_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(in + 16 * k)), b));
+#else
+        for (int k = 0; k < kTile; ++k)
+            dst[k] = (uint16_t)((in[2 * k] | (in[2 * k + 1] << 8)) + base);
+#endif
+    }
 }
 
 #ifdef __SSE2__
@@ -207,18 +255,13 @@ inline __m128i FieldOfFourRows(const __m128i* words)
 }
 
 // Fields K and K+1 of the four rows as 16-bit lanes (rows 0..3 of K, then of
-// K+1). The signed pack saturates at 32767: 16-bit fields are moved down by
-// 32768 first, and the caller's base moved up by as much.
+// K+1). The signed pack saturates at 32767: fields of up to 15 bits only
+// (rows of 16-bit fields are copied).
 template <int N, int K>
 inline __m128i PackedPair(const __m128i* words)
 {
-    __m128i a = FieldOfFourRows<N, K>(words), b = FieldOfFourRows<N, K + 1>(words);
-    if (N == 16) {
-        const __m128i half = _mm_set1_epi32(32768);
-        a = _mm_sub_epi32(a, half);
-        b = _mm_sub_epi32(b, half);
-    }
-    return _mm_packs_epi32(a, b);
+    static_assert(N < 16, "16-bit rows are copied");
+    return _mm_packs_epi32(FieldOfFourRows<N, K>(words), FieldOfFourRows<N, K + 1>(words));
 }
 
 // Pixels K..K+7 of the four rows at dst, dst + stride, ...
@@ -244,7 +287,7 @@ template <int N>
 void UnpackTile32Vector(const uint8_t* __restrict in, int stride, uint32_t base, uint16_t* __restrict dst)
 {
     constexpr int kChunks = (N + 3) / 4;    // 16-byte loads per row
-    const __m128i base16 = _mm_set1_epi16((short)(uint16_t)(N == 16 ? base + 32768 : base));
+    const __m128i base16 = _mm_set1_epi16((short)(uint16_t)base);
     for (int g = 0; g < kTile / 4; ++g, in += 16 * N, dst += 4 * (size_t)stride) {
         __m128i words[4 * kChunks];
         for (int c = 0; c < kChunks; ++c) {
@@ -263,6 +306,78 @@ void UnpackTile32Vector(const uint8_t* __restrict in, int stride, uint32_t base,
     }
 }
 
+// ---- packing full tiles with SSE2: four rows at a time ----
+//
+// The inverse of the unpacking above: pixels K..K+7 of four rows are moved
+// into 32-bit lanes (pixel K of row r in lane r), each field is shifted to
+// its bit in word n K / 32 (the rest of a straddling field into the next
+// word), and the four rows' words are transposed back into rows of n words.
+// A row's last 16-byte store may write up to 12 bytes past its end: those of
+// a row inside the tile are written again by the next row, those of the last
+// row lie past the tile, so the caller keeps this form for tiles with at
+// least kVectorOverWrite bytes of room behind them.
+const uint32_t kVectorOverWrite = 12;
+
+// Field K of the four rows (32-bit lanes) into the words.
+template <int N, int K>
+inline void PutField(__m128i* words, __m128i field)
+{
+    constexpr int bit = N * K, w = bit / 32, shift = bit % 32;
+    if (shift == 0)
+        words[w] = _mm_or_si128(words[w], field);
+    else
+        words[w] = _mm_or_si128(words[w], _mm_slli_epi32(field, shift));
+    if (shift + N > 32)
+        words[w + 1] = _mm_or_si128(words[w + 1], _mm_srli_epi32(field, 32 - shift));
+}
+
+// Pixels K..K+7 of the four rows, less the base, into the words.
+template <int N, int K>
+inline void PutEight(__m128i* words, const uint16_t* src, int stride, __m128i base)
+{
+    const __m128i zero = _mm_setzero_si128();
+    const uint16_t* p = src + K;
+    const __m128i a = _mm_sub_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)), base);
+    const __m128i b = _mm_sub_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + stride)), base);
+    const __m128i c = _mm_sub_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 2 * stride)), base);
+    const __m128i d = _mm_sub_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 3 * stride)), base);
+    const __m128i ab0 = _mm_unpacklo_epi16(a, b), ab1 = _mm_unpackhi_epi16(a, b);   // a0 b0 a1 b1 ..
+    const __m128i cd0 = _mm_unpacklo_epi16(c, d), cd1 = _mm_unpackhi_epi16(c, d);
+    const __m128i q0 = _mm_unpacklo_epi32(ab0, cd0), q1 = _mm_unpackhi_epi32(ab0, cd0);  // a0 b0 c0 d0 a1 b1 c1 d1
+    const __m128i q2 = _mm_unpacklo_epi32(ab1, cd1), q3 = _mm_unpackhi_epi32(ab1, cd1);
+    PutField<N, K>(words, _mm_unpacklo_epi16(q0, zero));
+    PutField<N, K + 1>(words, _mm_unpackhi_epi16(q0, zero));
+    PutField<N, K + 2>(words, _mm_unpacklo_epi16(q1, zero));
+    PutField<N, K + 3>(words, _mm_unpackhi_epi16(q1, zero));
+    PutField<N, K + 4>(words, _mm_unpacklo_epi16(q2, zero));
+    PutField<N, K + 5>(words, _mm_unpackhi_epi16(q2, zero));
+    PutField<N, K + 6>(words, _mm_unpacklo_epi16(q3, zero));
+    PutField<N, K + 7>(words, _mm_unpackhi_epi16(q3, zero));
+}
+
+template <int N>
+void PackTile32Vector(const uint16_t* __restrict src, int stride, uint32_t base, uint8_t* __restrict out)
+{
+    constexpr int kChunks = (N + 3) / 4;    // 16-byte stores per row
+    const __m128i base16 = _mm_set1_epi16((short)(uint16_t)base);
+    for (int g = 0; g < kTile / 4; ++g, src += 4 * (size_t)stride, out += 16 * N) {
+        __m128i words[4 * kChunks];
+        for (int w = 0; w < 4 * kChunks; ++w)
+            words[w] = _mm_setzero_si128();
+        PutEight<N, 0>(words, src, stride, base16);
+        PutEight<N, 8>(words, src, stride, base16);
+        PutEight<N, 16>(words, src, stride, base16);
+        PutEight<N, 24>(words, src, stride, base16);
+        for (int c = 0; c < kChunks; ++c)
+            TransposeWords(words[4 * c], words[4 * c + 1], words[4 * c + 2], words[4 * c + 3]);
+        // Row by row, each row's chunks in order: a row's spill past its end
+        // is then written again by the next row.
+        for (int r = 0; r < 4; ++r)
+            for (int c = 0; c < kChunks; ++c)
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 4 * N * r + 16 * c), words[4 * c + r]);
+    }
+}
+
 #endif
 
 typedef void (*PackFn)(const uint16_t*, int, uint32_t, uint8_t*);
@@ -274,9 +389,15 @@ typedef void (*UnpackFn)(const uint8_t*, int, uint32_t, uint16_t*);
 const PackFn kPackTile[17] = {nullptr, TF_WIDTHS(TF_PACK)};
 const UnpackFn kUnpackTile[17] = {nullptr, TF_WIDTHS(TF_UNPACK)};
 #ifdef __SSE2__
+// Rows of 16-bit fields are copies: the plain form is the fastest there.
+#define TF_WIDTHS_BELOW_16(X) X(1) X(2) X(3) X(4) X(5) X(6) X(7) X(8) X(9) X(10) X(11) X(12) X(13) X(14) X(15)
 #define TF_UNPACK_VECTOR(n) UnpackTile32Vector<n>,
-const UnpackFn kUnpackTileVector[17] = {nullptr, TF_WIDTHS(TF_UNPACK_VECTOR)};
+#define TF_PACK_VECTOR(n) PackTile32Vector<n>,
+const UnpackFn kUnpackTileVector[17] = {nullptr, TF_WIDTHS_BELOW_16(TF_UNPACK_VECTOR) UnpackTile32<16>};
+const PackFn kPackTileVector[17] = {nullptr, TF_WIDTHS_BELOW_16(TF_PACK_VECTOR) PackTile32<16>};
 #undef TF_UNPACK_VECTOR
+#undef TF_PACK_VECTOR
+#undef TF_WIDTHS_BELOW_16
 #endif
 #undef TF_PACK
 #undef TF_UNPACK
@@ -287,6 +408,23 @@ const UnpackFn kUnpackTileVector[17] = {nullptr, TF_WIDTHS(TF_UNPACK_VECTOR)};
 void PackFields(const uint16_t* __restrict src, int stride, int w, int h, int n, uint32_t base,
                 uint8_t* __restrict out)
 {
+    if (n == 16) {
+        // Fields of 16 bits are the values' little-endian words one after
+        // another: the accumulator's bytes without its shifts (a row of a
+        // raw tile is its pixels themselves, as in PackTile32<16>).
+        for (int y = 0; y < h; ++y, src += stride, out += 2 * w) {
+            if (base == 0) {
+                memcpy(out, src, 2 * (size_t)w);
+                continue;
+            }
+            for (int x = 0; x < w; ++x) {
+                const uint16_t v = (uint16_t)(src[x] - base);
+                out[2 * x] = (uint8_t)v;
+                out[2 * x + 1] = (uint8_t)(v >> 8);
+            }
+        }
+        return;
+    }
     uint32_t acc = 0;
     int used = 0;
     for (int y = 0; y < h; ++y, src += stride) {
@@ -309,6 +447,18 @@ void PackFields(const uint16_t* __restrict src, int stride, int w, int h, int n,
 void UnpackFields(const uint8_t* __restrict in, int stride, int w, int h, int n, uint32_t base,
                   uint16_t* __restrict dst)
 {
+    if (n == 16) {
+        // The words of PackFields, a row of the tile after another.
+        for (int y = 0; y < h; ++y, dst += stride, in += 2 * w) {
+            if (base == 0) {
+                memcpy(dst, in, 2 * (size_t)w);
+                continue;
+            }
+            for (int x = 0; x < w; ++x)
+                dst[x] = (uint16_t)((in[2 * x] | (in[2 * x + 1] << 8)) + base);
+        }
+        return;
+    }
     const uint32_t mask = (1u << n) - 1;
     uint32_t acc = 0;
     int bits = 0;
@@ -426,9 +576,15 @@ int EncodeTilePart(const uint16_t* first, uint8_t* out, size_t capacity, int str
         out[1] = (uint8_t)lo;
         out[2] = (uint8_t)(lo >> 8);
     }
-    if (w == kTile && h == kTile)
+    if (w == kTile && h == kTile) {
+#ifdef __SSE2__
+        if (capacity - size >= kVectorOverWrite) {
+            kPackTileVector[n](first, stride, base, out + header);
+            return (int)size;
+        }
+#endif
         kPackTile[n](first, stride, base, out + header);
-    else
+    } else
         PackFields(first, stride, w, h, n, base, out + header);
     return (int)size;
 }
@@ -494,12 +650,158 @@ int32_t EncodeRaster(const uint16_t* pixels, uint8_t* out, int32_t capacity, int
     });
 }
 
+namespace {
+
+// A full tile writes 64 bytes into each of its 32 rows, which no hardware
+// prefetcher follows: the rows of the full tile two to the right of the one
+// at `x` are asked for before it is decoded, so that its writes find their
+// lines in the cache.
+inline void PrefetchTileAhead(const uint16_t* first, int x, int width)
+{
+#ifdef __SSE2__
+    if (x + 3 * kTile > width - width % kTile)
+        return;
+    const char* ahead = reinterpret_cast<const char*>(first + 2 * kTile);
+    for (int row = 0; row < kTile; ++row, ahead += 2 * (size_t)width) {
+        _mm_prefetch(ahead, _MM_HINT_T0);
+        _mm_prefetch(ahead + 63, _MM_HINT_T0);
+    }
+#else
+    (void)first;
+    (void)x;
+    (void)width;
+#endif
+}
+
+} // namespace
+
 int32_t DecodeRaster(uint16_t* pixels, int width, int height, int depth, const uint8_t* in, int32_t inSize)
 {
     if (!ValidRaster(width, height, depth) || inSize < 0)
         return -1;
     return WalkTiles(width, height, [&](int x, int y, int w, int h, int64_t done) {
+        if (w == kTile && h == kTile)
+            PrefetchTileAhead(pixels + (size_t)y * width + x, x, width);
         return DecodeTilePart(in + done, (size_t)(inSize - done), pixels + (size_t)y * width + x, width, depth, w,
                               h);
     });
+}
+
+// ---- a stream given piece by piece ----
+//
+// The tiles in the order of WalkTiles: the full tiles row by row, then the
+// right strip, the bottom strip and the corner. The cursor stays on the
+// first tile not yet decoded.
+
+namespace {
+
+// The size of the tile whose header starts `in`: 0 when the header itself is
+// not all there yet, -1 for a packed width above 16.
+int64_t TileSize(const uint8_t* in, size_t available, int depth, int w, int h)
+{
+    if (available < 1)
+        return 0;
+    const uint8_t b = in[0];
+    if (b == kFlat)
+        return 3;
+    if (b == kRaw)
+        return 1 + (int64_t)FieldBytes(w * h, depth);
+    const int n = b >> 1;
+    if (n > 16)
+        return -1;
+    return 3 + (int64_t)FieldBytes(w * h, n);
+}
+
+} // namespace
+
+TileStreamDecoder::TileStreamDecoder(uint16_t* pixels, int width, int height, int depth)
+    : pixels_(pixels), width_(width), height_(height), depth_(depth), phase_(kFull), x_(0), y_(0)
+{
+    if (!ValidRaster(width, height, depth))
+        phase_ = kFailed;
+    else
+        Settle();
+}
+
+void TileStreamDecoder::Settle()
+{
+    const int rw = width_ % kTile, rh = height_ % kTile;
+    const int fullW = width_ - rw, fullH = height_ - rh;
+    for (;;) {
+        switch (phase_) {
+        case kFull:
+            if (y_ >= fullH || fullW == 0) {
+                phase_ = kRight;
+                x_ = fullW;
+                y_ = 0;
+            } else if (x_ >= fullW) {
+                x_ = 0;
+                y_ += kTile;
+            } else {
+                return;
+            }
+            break;
+        case kRight:
+            if (rw > 0 && y_ < fullH)
+                return;
+            phase_ = kBottom;
+            x_ = 0;
+            y_ = fullH;
+            break;
+        case kBottom:
+            if (rh > 0 && x_ < fullW)
+                return;
+            phase_ = kCorner;
+            x_ = fullW;
+            y_ = fullH;
+            break;
+        case kCorner:
+            if (rw == 0 || rh == 0)
+                phase_ = kDone;
+            return;
+        default:
+            return;
+        }
+    }
+}
+
+void TileStreamDecoder::Advance()
+{
+    if (phase_ == kRight)
+        y_ += kTile;
+    else if (phase_ == kCorner)
+        phase_ = kDone;
+    else
+        x_ += kTile;
+    Settle();
+}
+
+int32_t TileStreamDecoder::Feed(const uint8_t* in, int32_t available, bool last)
+{
+    if (phase_ == kFailed || available < 0)
+        return -1;
+    int32_t used = 0;
+    while (phase_ != kDone) {
+        const int w = phase_ == kRight || phase_ == kCorner ? width_ % kTile : kTile;
+        const int h = phase_ == kBottom || phase_ == kCorner ? height_ % kTile : kTile;
+        const size_t left = (size_t)(available - used);
+        const int64_t size = TileSize(in + used, left, depth_, w, h);
+        if (size < 0 || (last && (size == 0 || (size_t)size > left))) {
+            phase_ = kFailed;
+            return -1;
+        }
+        if (size == 0 || (size_t)size > left)
+            break;    // the rest of this tile comes with the next bytes
+        uint16_t* const first = pixels_ + (size_t)y_ * width_ + x_;
+        if (phase_ == kFull)
+            PrefetchTileAhead(first, x_, width_);
+        const int r = DecodeTilePart(in + used, left, first, width_, depth_, w, h);
+        if (r < 0) {
+            phase_ = kFailed;
+            return -1;
+        }
+        used += r;
+        Advance();
+    }
+    return used;
 }

@@ -29,6 +29,33 @@ int32_t EncodeRaster(const uint16_t* pixels, uint8_t* out, int32_t capacity, int
 // contents are then undefined. Never reads past in + inSize.
 int32_t DecodeRaster(uint16_t* pixels, int width, int height, int depth, const uint8_t* in, int32_t inSize);
 
+// Decodes a stream that arrives piece by piece (an image file read a block
+// at a time, so that no buffer of the whole stream is committed): each Feed
+// decodes the whole tiles at the start of `in`, in stream order, and returns
+// the bytes they took; the caller keeps the rest and hands it in again ahead
+// of the next bytes. `last` says that no bytes follow: a tile then cut short
+// is damage. The result is -1 for a damaged stream (the raster's contents
+// are then undefined). Decodes the same pixels as DecodeRaster, and reads no
+// byte past in + available.
+class TileStreamDecoder
+{
+public:
+    // The arguments as DecodeRaster takes them; out of range, Feed fails.
+    TileStreamDecoder(uint16_t* pixels, int width, int height, int depth);
+    int32_t Feed(const uint8_t* in, int32_t available, bool last);
+    bool Done() const { return phase_ == kDone; }
+
+private:
+    enum Phase { kFull, kRight, kBottom, kCorner, kDone, kFailed };
+    void Settle();      // onto the first tile at or after the cursor
+    void Advance();     // to the next tile in stream order
+
+    uint16_t* pixels_;
+    int width_, height_, depth_;
+    Phase phase_;
+    int x_, y_;         // the current tile's top-left pixel
+};
+
 // One tile whose top-left pixel is `first`, the raster's rows being `stride`
 // pixels long. The encoders write at most `capacity` bytes and return the
 // tile's size, or -1 when it does not fit; the decoders read at most

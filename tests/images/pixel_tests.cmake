@@ -3,6 +3,8 @@
 set(TF_IMAGES_PIXEL_TESTS
     tilecodec_test.cpp
     tilecodec_fuzz_test.cpp
+    tilecodec_stream_test.cpp
+    pixel_identity_test.cpp
     rasterops_test.cpp
     pictureprocessing_test.cpp
     sharpenexact_test.cpp

@@ -1,0 +1,80 @@
+// The tile stream given piece by piece (TileStreamDecoder), as the image file
+// reader hands it in: every split of the stream decodes to the pixels that
+// DecodeRaster gives, and a stream cut short or damaged is refused.
+#include "images/pixels/tilecodec.h"
+
+#include <stdint.h>
+
+#include <vector>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+struct Case
+{
+    int width, height, depth;
+};
+
+std::vector<uint16_t> Picture(const Case& c)
+{
+    std::vector<uint16_t> px((size_t)c.width * c.height);
+    uint32_t s = 12345u + (uint32_t)c.width;
+    const uint32_t top = 1u << c.depth;
+    for (size_t i = 0; i < px.size(); ++i) {
+        s = s * 1664525u + 1013904223u;
+        // Flat stretches, narrow ranges and full ones: every form of tile.
+        const uint32_t band = (uint32_t)(i / 700) % 3;
+        px[i] = (uint16_t)(band == 0 ? 7 % top : band == 1 ? (s >> 28) % top : (s >> 8) % top);
+    }
+    return px;
+}
+
+// Feeds the stream `piece` bytes at a time, keeping what a feed did not take.
+bool DecodePieces(const std::vector<uint8_t>& stream, const Case& c, size_t piece, std::vector<uint16_t>& out)
+{
+    out.assign((size_t)c.width * c.height, 0xDEAD);
+    TileStreamDecoder decoder(out.data(), c.width, c.height, c.depth);
+    std::vector<uint8_t> held;
+    size_t next = 0;
+    while (!decoder.Done()) {
+        const size_t take = std::min(piece, stream.size() - next);
+        held.insert(held.end(), stream.begin() + next, stream.begin() + next + take);
+        next += take;
+        held.resize(held.size() + 16);   // the reader's spare bytes
+        const int32_t used = decoder.Feed(held.data(), (int32_t)(held.size() - 16), next == stream.size());
+        held.resize(held.size() - 16);
+        if (used < 0)
+            return false;
+        held.erase(held.begin(), held.begin() + used);
+    }
+    return true;
+}
+
+TEST(TileStream, EverySplitDecodesAsTheWholeStream)
+{
+    const Case cases[] = {{1, 1, 16}, {20, 50, 8}, {33, 33, 12}, {64, 64, 14}, {100, 31, 16}, {97, 130, 15},
+                          {31, 200, 3}, {256, 96, 16}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.width << "x" << c.height << " at " << c.depth);
+        const std::vector<uint16_t> px = Picture(c);
+        std::vector<uint8_t> stream(EncodeBufferBound(c.width, c.height) + 4096);
+        const int32_t size = EncodeRaster(px.data(), stream.data(), (int32_t)stream.size(), c.width, c.height,
+                                          c.depth);
+        ASSERT_GT(size, 0);
+        stream.resize((size_t)size);
+        for (size_t piece : {(size_t)1, (size_t)7, (size_t)2051, (size_t)4096, stream.size()}) {
+            std::vector<uint16_t> out;
+            ASSERT_TRUE(DecodePieces(stream, c, piece, out)) << piece;
+            EXPECT_TRUE(out == px) << piece;
+        }
+        // Cut short by one byte, or damaged in its first header: refused.
+        std::vector<uint16_t> out;
+        EXPECT_FALSE(DecodePieces(std::vector<uint8_t>(stream.begin(), stream.end() - 1), c, 4096, out));
+        std::vector<uint8_t> damaged = stream;
+        damaged[0] = 255;
+        EXPECT_FALSE(DecodePieces(damaged, c, 4096, out));
+    }
+}
+
+}  // namespace

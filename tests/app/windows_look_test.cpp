@@ -18,6 +18,7 @@
 #include "app/notesnimok.h"
 #include "app/progresswnd.h"
 #include "app/stopwnd.h"
+#include "common/menu_language.h"
 #include "common/window_look.h"
 #include "common/window_harness.h"
 #include "forms/desccache.h"
@@ -34,45 +35,24 @@ using namespace mainwndtest;
 
 namespace {
 
-std::string Narrow(const std::wstring& text)
+int gLooked = 0;   // windows looked at
+
+// The window's texts whole and in the running language, and its picture.
+void LookAt(const wchar_t* name, HWND window, bool russian, const std::vector<HWND>& data = {})
 {
-    std::string out;
-    for (wchar_t c : text)
-        out += c < 128 ? static_cast<char>(c) : '?';
-    return out;
+    const std::string shown = harness::NarrowText(name);
+    harness::Pump(50);   // what the window was sent shows first
+    ASSERT_TRUE(window && IsWindowVisible(window)) << shown;
+    RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    harness::Pump(20);
+    ASSERT_TRUE(IsWindowVisible(window)) << shown << " closed while looked at";
+    const std::wstring fault = harness::WindowTextFault(window, russian, data);
+    EXPECT_EQ(L"", fault) << shown << ": " << harness::NarrowText(fault);
+    harness::SaveWindowPicture(window, (std::wstring(name) + (russian ? L"_ru" : L"_en")).c_str());
+    ++gLooked;
 }
 
-class WindowsLook : public MainWndSite, public ::testing::WithParamInterface<LANGID> {
-protected:
-    void SetUp() override
-    {
-        russianSite_ = Russian();
-        MainWndSite::SetUp();
-        // The English site reads the English description files.
-        if (Russian())
-            return;
-        for (const wchar_t* cfg : {L"main.cfg", L"MainFilt.cfg", L"Patient.cfg"})
-            ASSERT_TRUE(CopyFileW((std::wstring(TF_SITE_DIR) + L"cfg\\en\\" + cfg).c_str(),
-                                  (folder_ + L"Cfg\\" + cfg).c_str(), FALSE));
-    }
-    bool Russian() const { return PRIMARYLANGID(GetParam()) == LANG_RUSSIAN; }
-
-    // The window's texts whole and in the running language, and its picture.
-    void Look(const wchar_t* name, HWND window, const std::vector<HWND>& data = {})
-    {
-        ASSERT_TRUE(window && IsWindowVisible(window)) << Narrow(name);
-        RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
-        Pump(20);
-        ASSERT_TRUE(IsWindowVisible(window)) << Narrow(name) << " closed while looked at";
-        const std::wstring fault = harness::WindowTextFault(window, Russian(), data);
-        EXPECT_EQ(L"", fault) << Narrow(name) << ": " << Narrow(fault);
-        harness::SaveWindowPicture(window, (std::wstring(name) + (Russian() ? L"_ru" : L"_en")).c_str());
-        ++looked_;
-    }
-
-    int looked_ = 0;
-};
-
+// What runs once a modal window of the walk is open, from a timer.
 std::function<void()> gWhileOpen;
 
 void CALLBACK RunWhileOpen(HWND, UINT, UINT_PTR timer, DWORD)
@@ -82,11 +62,44 @@ void CALLBACK RunWhileOpen(HWND, UINT, UINT_PTR timer, DWORD)
         gWhileOpen();
 }
 
+bool IsRussian(LANGID language)
+{
+    return PRIMARYLANGID(language) == LANG_RUSSIAN;
+}
+
+std::string LanguageName(const ::testing::TestParamInfo<LANGID>& info)
+{
+    return IsRussian(info.param) ? "Russian" : "English";
+}
+
+const auto kBothLanguages =
+    ::testing::Values(MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US), MAKELANGID(LANG_RUSSIAN, SUBLANG_DEFAULT));
+
+class WindowsLook : public MainWndSite, public ::testing::WithParamInterface<LANGID> {
+protected:
+    void SetUp() override
+    {
+        russianSite_ = IsRussian(GetParam());
+        MainWndSite::SetUp();
+        // The English site reads the English description files.
+        if (russianSite_)
+            return;
+        for (const wchar_t* cfg : {L"main.cfg", L"MainFilt.cfg", L"Patient.cfg"})
+            ASSERT_TRUE(CopyFileW((std::wstring(TF_SITE_DIR) + L"cfg\\en\\" + cfg).c_str(),
+                                  (folder_ + L"Cfg\\" + cfg).c_str(), FALSE));
+    }
+    void Look(const wchar_t* name, HWND window, const std::vector<HWND>& data = {})
+    {
+        LookAt(name, window, russianSite_, data);
+    }
+};
+
 }  // namespace
 
 TEST_P(WindowsLook, EveryWindowOfTheWalkShowsItsTextsWholeInTheRunningLanguage)
 {
     harness::ThreadLanguage language(GetParam());
+    gLooked = 0;
     IconSnimok::LoadSettings(nullptr);   // the cells' texts in the language, as at the program's start
     const DWORD patient = static_cast<DWORD>(patients_[0]);
     const std::vector<DWORD> images = MakeImages(patient, 2);
@@ -142,38 +155,19 @@ TEST_P(WindowsLook, EveryWindowOfTheWalkShowsItsTextsWholeInTheRunningLanguage)
     Look(L"note", note->GetHwnd());
     note->OpenTemplateEditor();
     Look(L"templates", note->Editor().GetHwnd());
-    EXPECT_EQ(7, looked_);
+    EXPECT_EQ(7, gLooked);
 }
 
-INSTANTIATE_TEST_SUITE_P(BothLanguages, WindowsLook,
-                         ::testing::Values(MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US),
-                                           MAKELANGID(LANG_RUSSIAN, SUBLANG_DEFAULT)),
-                         [](const ::testing::TestParamInfo<LANGID>& info) {
-                             return PRIMARYLANGID(info.param) == LANG_RUSSIAN ? std::string("Russian")
-                                                                              : std::string("English");
-                         });
-
-namespace {
+INSTANTIATE_TEST_SUITE_P(BothLanguages, WindowsLook, kBothLanguages, LanguageName);
 
 using SmallWindowsLook = ::testing::TestWithParam<LANGID>;
-
-void CALLBACK LookAtInput(HWND, UINT, UINT_PTR timer, DWORD)
-{
-    if (!harness::FindOwnWindow(InpTextWnd::kClassName))
-        return;
-    KillTimer(nullptr, timer);
-    if (gWhileOpen)
-        gWhileOpen();
-}
-
-}  // namespace
 
 // The shell's small windows (the error list, the progress and busy windows,
 // the connect wait window, the stop window and the text input window), in
 // each language: their texts whole and in the running language.
 TEST_P(SmallWindowsLook, TheirTextsAreWholeInTheRunningLanguage)
 {
-    const bool russian = PRIMARYLANGID(GetParam()) == LANG_RUSSIAN;
+    const bool russian = IsRussian(GetParam());
     harness::ThreadLanguage language(GetParam());
     apptest::ShellClasses classes;
     harness::ScreenLock lock;
@@ -181,62 +175,46 @@ TEST_P(SmallWindowsLook, TheirTextsAreWholeInTheRunningLanguage)
     ASSERT_TRUE(RegisterProgressWnd(hInstance));
     ASSERT_TRUE(RegisterRunProgWnd(hInstance));
     HANDLE stop = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    auto look = [&](const wchar_t* name, HWND window) {
-        harness::Pump(50);
-        ASSERT_TRUE(window && IsWindowVisible(window)) << Narrow(name);
-        const std::wstring fault = harness::WindowTextFault(window, russian);
-        EXPECT_EQ(L"", fault) << Narrow(name) << ": " << Narrow(fault);
-        harness::SaveWindowPicture(window, (std::wstring(name) + (russian ? L"_ru" : L"_en")).c_str());
-    };
+    const wchar_t* copying = russian ? L"Копирование" : L"Copying";
+    gLooked = 0;
     {
         ErrMsgWindow errors;
         ASSERT_TRUE(errors.Create(nullptr));
         errors.AddMessage(russian ? L"Нет связи с сервером" : L"The server does not answer", -1);
-        look(L"errorlist", errors.GetHwnd());
+        LookAt(L"errorlist", errors.GetHwnd(), russian);
         errors.Destroy();
-    }
-    {
         ProgressWnd progress;
-        ProgressWndDesc desc = {nullptr, 200, 200, 300, 100, hInstance, ProgressWnd::kHasCancel, 0, 10, 3,
-                                russian ? L"Копирование" : L"Copying", nullptr};
+        ProgressWndDesc desc = {nullptr, 200, 200, 300, 100, hInstance, ProgressWnd::kHasCancel, 0, 10, 3, copying,
+                                nullptr};
         ASSERT_TRUE(progress.Create(desc));
-        look(L"progress", progress.GetHwnd());
+        LookAt(L"progress", progress.GetHwnd(), russian);
         progress.Destroy();
-    }
-    {
         RunProgWnd busy;
-        ASSERT_TRUE(busy.Create(nullptr, hInstance, russian ? L"Копирование" : L"Copying", stop));
-        look(L"busy", busy.GetHwnd());
+        ASSERT_TRUE(busy.Create(nullptr, hInstance, copying, stop));
+        LookAt(L"busy", busy.GetHwnd(), russian);
         busy.Destroy();
         ConnectWindow connect;
         ASSERT_TRUE(connect.Create(nullptr, hInstance, russian ? L"Подключение" : L"Connecting", stop));
-        look(L"connect", connect.GetHwnd());
+        LookAt(L"connect", connect.GetHwnd(), russian);
         connect.Destroy();
-    }
-    {
         StopProcessWnd window;
-        ASSERT_TRUE(window.Create(stop, russian ? L"Копирование" : L"Copying", -1));
-        look(L"stop", window.GetHwnd());
+        ASSERT_TRUE(window.Create(stop, copying, -1));
+        LookAt(L"stop", window.GetHwnd(), russian);
     }
     gWhileOpen = [&] {
         HWND input = harness::FindOwnWindow(InpTextWnd::kClassName);
-        look(L"input", input);
+        LookAt(L"input", input, russian);
         DestroyWindow(input);   // the input ends as when cancelled
     };
-    SetTimer(nullptr, 0, 50, LookAtInput);
+    SetTimer(nullptr, 0, 200, RunWhileOpen);
     wchar_t buffer[32] = L"";
     InputText(nullptr, buffer, 32, IdOrText(IDS_ENTER_TEMPLATE_NAME), FALSE);
     gWhileOpen = nullptr;
+    EXPECT_EQ(6, gLooked);
     CloseHandle(stop);
     UnregisterRunProgWnd(hInstance);
     UnregisterProgressWnd(hInstance);
     ErrMsgWindow::UnregisterClass(hInstance);
 }
 
-INSTANTIATE_TEST_SUITE_P(BothLanguages, SmallWindowsLook,
-                         ::testing::Values(MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US),
-                                           MAKELANGID(LANG_RUSSIAN, SUBLANG_DEFAULT)),
-                         [](const ::testing::TestParamInfo<LANGID>& info) {
-                             return PRIMARYLANGID(info.param) == LANG_RUSSIAN ? std::string("Russian")
-                                                                              : std::string("English");
-                         });
+INSTANTIATE_TEST_SUITE_P(BothLanguages, SmallWindowsLook, kBothLanguages, LanguageName);

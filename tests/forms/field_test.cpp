@@ -161,43 +161,35 @@ TEST_F(FieldTest, TextSizeBeyondWhatCanBeBoundIsRefused)
     EXPECT_EQ(kDescMissing, Parse(L"{\"A\",\"a\", char(2147483648)}"));
 }
 
-// Each integer column takes its whole range, ends included, and not one more.
+// Each integer column takes its whole range, ends included, and not one more
+// at either end; "-0" is an unsigned column's 0.
 TEST(FieldInteger, EachWidthTakesItsRangeToBothEndsAndNothingBeyond)
 {
     const DWORD u = kFieldUnsigned;
     const struct {
         DWORD type;
-        const wchar_t* text;
-        FieldParse result;
-        DWORD value;
-    } cases[] = {
-        {kFieldInt8, L"-128", kParseOk, static_cast<DWORD>(-128)},
-        {kFieldInt8, L"127", kParseOk, 127},
-        {kFieldInt8, L"-129", kParseOutOfRange, 0},
-        {kFieldInt8, L"128", kParseOutOfRange, 0},
-        {kFieldInt8 | u, L"255", kParseOk, 255},
-        {kFieldInt8 | u, L"256", kParseOutOfRange, 0},
-        {kFieldInt16, L"-32768", kParseOk, static_cast<DWORD>(-32768)},
-        {kFieldInt16, L"32767", kParseOk, 32767},
-        {kFieldInt16, L"-32769", kParseOutOfRange, 0},
-        {kFieldInt16, L"32768", kParseOutOfRange, 0},
-        {kFieldInt16 | u, L"65535", kParseOk, 65535},
-        {kFieldInt16 | u, L"65536", kParseOutOfRange, 0},
-        {kFieldInt32, L"-2147483648", kParseOk, 0x80000000u},
-        {kFieldInt32, L"2147483647", kParseOk, 0x7FFFFFFFu},
-        {kFieldInt32, L"-2147483649", kParseOutOfRange, 0},
-        {kFieldInt32, L"2147483648", kParseOutOfRange, 0},
-        {kFieldInt32 | u, L"4294967295", kParseOk, 0xFFFFFFFFu},
-        {kFieldInt32 | u, L"4294967296", kParseOutOfRange, 0},
-        {kFieldInt8 | u, L"-0", kParseOk, 0},
-        {kFieldInt8 | u, L"-1", kParseOutOfRange, 0},
+        long long least, most;
+    } widths[] = {
+        {kFieldInt8, -128, 127},
+        {kFieldInt8 | u, 0, 255},
+        {kFieldInt16, -32768, 32767},
+        {kFieldInt16 | u, 0, 65535},
+        {kFieldInt32, -2147483648LL, 2147483647},
+        {kFieldInt32 | u, 0, 4294967295LL},
     };
-    for (const auto& c : cases) {
-        DWORD value = 0xDEADBEEF;
-        const std::string name(c.text, c.text + wcslen(c.text));
-        EXPECT_EQ(c.result, ParseFieldInteger(c.text, c.type, true, &value)) << name << " type " << c.type;
-        EXPECT_EQ(c.result == kParseOk ? c.value : 0xDEADBEEF, value) << name;
+    for (const auto& w : widths) {
+        for (long long number : {w.least, w.most, w.least - 1, w.most + 1}) {
+            const std::wstring text = std::to_wstring(number);
+            const bool inside = number >= w.least && number <= w.most;
+            DWORD value = 0xDEADBEEF;
+            EXPECT_EQ(inside ? kParseOk : kParseOutOfRange, ParseFieldInteger(text.c_str(), w.type, true, &value))
+                << number << " type " << w.type;
+            EXPECT_EQ(inside ? static_cast<DWORD>(number) : 0xDEADBEEF, value) << number << " type " << w.type;
+        }
     }
+    DWORD zero = 0xDEADBEEF;
+    EXPECT_EQ(kParseOk, ParseFieldInteger(L"-0", kFieldInt8 | u, true, &zero));
+    EXPECT_EQ(0u, zero);
 }
 
 TEST_F(FieldTest, BlockGrammarFaults)

@@ -5,64 +5,40 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 namespace {
 
-struct NameCase {
-    const wchar_t* name;
-    StoredNameVerdict verdict;
-};
-
 TEST(StoredNames, OnlyNamesInsideTheirFolderBecomePaths)
 {
+    using V = StoredNameVerdict;
     const std::wstring longest(kStoredFileNameChars, L'A');
     const std::wstring tooLong(kStoredFileNameChars + 1, L'A');
-    const NameCase cases[] = {
-        {L"K00000000170000000305", StoredNameVerdict::kOk},
-        {L"a.b", StoredNameVerdict::kOk},
-        {L"A.old", StoredNameVerdict::kOk},
-        {L"CONSOLE", StoredNameVerdict::kOk},
-        {L"COM10", StoredNameVerdict::kOk},
-        {L"COM0", StoredNameVerdict::kOk},
-        {longest.c_str(), StoredNameVerdict::kOk},
-        {L"", StoredNameVerdict::kEmpty},
-        {nullptr, StoredNameVerdict::kEmpty},
-        {tooLong.c_str(), StoredNameVerdict::kTooLong},
-        {L"..\\victim", StoredNameVerdict::kSeparator},
-        {L"x\\victim", StoredNameVerdict::kSeparator},
-        {L"..", StoredNameVerdict::kParent},
-        {L"a..b", StoredNameVerdict::kParent},
-        {L"a\\b", StoredNameVerdict::kSeparator},
-        {L"a/b", StoredNameVerdict::kSeparator},
-        {L"C:x", StoredNameVerdict::kSeparator},
-        {L"a\tb", StoredNameVerdict::kControl},
-        {L"a*", StoredNameVerdict::kControl},
-        {L"a|b", StoredNameVerdict::kControl},
-        {L"CON", StoredNameVerdict::kDevice},
-        {L"aux", StoredNameVerdict::kDevice},
-        {L"Nul.xmg", StoredNameVerdict::kDevice},
-        {L"COM1", StoredNameVerdict::kDevice},
-        {L"lpt9.thb", StoredNameVerdict::kDevice},
-        {L"PRN .x", StoredNameVerdict::kDevice},
-        {L"name.", StoredNameVerdict::kTrailing},
-        {L"name ", StoredNameVerdict::kTrailing},
+    const struct {
+        V verdict;
+        std::vector<std::wstring> names;
+    } cases[] = {
+        {V::kOk, {L"K00000000170000000305", L"a.b", L"A.old", L"CONSOLE", L"COM10", L"COM0", longest}},
+        {V::kEmpty, {L""}},
+        {V::kTooLong, {tooLong}},
+        {V::kSeparator, {L"..\\victim", L"x\\victim", L"a\\b", L"a/b", L"C:x"}},
+        {V::kParent, {L"..", L"a..b"}},
+        {V::kControl, {L"a\tb", L"a*", L"a|b", std::wstring(L"a\0b", 3)}},
+        {V::kDevice, {L"CON", L"aux", L"Nul.xmg", L"COM1", L"lpt9.thb", L"PRN .x"}},
+        {V::kTrailing, {L"name.", L"name "}},
     };
-    for (const NameCase& c : cases) {
-        SCOPED_TRACE(c.name ? std::string(c.name, c.name + wcslen(c.name)) : std::string("(null)"));
-        EXPECT_EQ(c.verdict, CheckStoredFileName(c.name));
-        if (!c.name)
-            continue;
-        wchar_t path[MAX_PATH] = L"x";
-        EXPECT_EQ(c.verdict == StoredNameVerdict::kOk, BuildStoredFilePath(path, L"C:\\Data\\Image\\", c.name, L".xmg"));
-        if (c.verdict != StoredNameVerdict::kOk) {
-            EXPECT_EQ(L'\0', path[0]);
+    for (const auto& c : cases)
+        for (const std::wstring& name : c.names) {
+            SCOPED_TRACE(std::string(name.begin(), name.end()));
+            EXPECT_EQ(c.verdict, CheckStoredFileName(name.c_str(), static_cast<int>(name.size())));
+            if (name.find(L'\0') != std::wstring::npos)
+                continue;   // a counted name only
+            EXPECT_EQ(c.verdict, CheckStoredFileName(name.c_str()));
+            wchar_t path[MAX_PATH] = L"x";
+            EXPECT_EQ(c.verdict == V::kOk, BuildStoredFilePath(path, L"C:\\Data\\Image\\", name.c_str(), L".xmg"));
+            EXPECT_EQ(c.verdict == V::kOk ? L"C:\\Data\\Image\\" + name + L".xmg" : L"", std::wstring(path));
         }
-    }
-    const wchar_t embedded[] = {L'a', 0, L'b'};
-    EXPECT_EQ(StoredNameVerdict::kControl, CheckStoredFileName(embedded, 3)) << "a zero inside the counted name";
-    wchar_t path[MAX_PATH];
-    ASSERT_TRUE(BuildStoredFilePath(path, L"C:\\Data\\Image\\", L"K00000000170000000305", L".xmg"));
-    EXPECT_STREQ(L"C:\\Data\\Image\\K00000000170000000305.xmg", path);
+    EXPECT_EQ(V::kEmpty, CheckStoredFileName(nullptr));
 }
 
 }  // namespace

@@ -57,17 +57,7 @@ std::vector<std::wstring> Rows(HWND dialog)
     HWND list = GetDlgItem(dialog, IDC_REPORT_LIST);
     const int count = static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
     for (int i = 0; i < count; ++i) {
-        std::wstring row;
-        for (int column = 0; column < 2; ++column) {
-            wchar_t text[300] = L"";
-            LVITEMW item = {};
-            item.iSubItem = column;
-            item.pszText = text;
-            item.cchTextMax = 300;
-            SendMessageW(list, LVM_GETITEMTEXTW, i, reinterpret_cast<LPARAM>(&item));
-            row += (column ? L"=" : L"") + std::wstring(text);
-        }
-        rows.push_back(row);
+        rows.push_back(ListViewText(list, i, 0) + L"=" + ListViewText(list, i, 1));
     }
     return rows;
 }

@@ -10,6 +10,7 @@
 #include "ui/tooltip.h"
 #include "ui/window_create.h"
 
+#include <commctrl.h>
 #include <winspool.h>
 
 #include <cstdio>
@@ -20,8 +21,6 @@ namespace printtest {
 const wchar_t kPdfPrinter[] = L"PDF";
 const wchar_t kMarginsPrinter[] = L"PDFMargins";
 
-namespace {
-
 std::string Narrow(const std::wstring& text)
 {
     std::string out;
@@ -29,6 +28,8 @@ std::string Narrow(const std::wstring& text)
         out += c < 128 ? static_cast<char>(c) : '?';
     return out;
 }
+
+namespace {
 
 std::wstring Env(const wchar_t* name)
 {
@@ -284,6 +285,9 @@ PrivateSettings::PrivateSettings()
                InterlockedIncrement(&gCounter));
     path[255] = 0;
     path_ = path;
+    // Wine gives a later process the id of one that ended: a key a crashed
+    // test process left behind is not this test's to read.
+    RegDeleteTreeW(HKEY_LOCAL_MACHINE, path_.c_str());
     HKEY root = nullptr;
     RegCreateKeyExW(HKEY_LOCAL_MACHINE, path_.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &root, nullptr);
     if (root)
@@ -311,6 +315,17 @@ HKEY PrivateSettings::Open(const wchar_t* sub, bool create) const
 }
 
 // ---- modal windows -----------------------------------------------------------------
+
+std::wstring ListViewText(HWND list, int row, int column)
+{
+    wchar_t text[512] = L"";
+    LVITEMW item = {};
+    item.iSubItem = column;
+    item.pszText = text;
+    item.cchTextMax = 512;
+    SendMessageW(list, LVM_GETITEMTEXTW, row, reinterpret_cast<LPARAM>(&item));
+    return text;
+}
 
 void ClickButton(HWND dialog, int id)
 {

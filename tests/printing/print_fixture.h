@@ -29,6 +29,9 @@ namespace printtest {
 extern const wchar_t kPdfPrinter[];       // "PDF"
 extern const wchar_t kMarginsPrinter[];   // "PDFMargins"
 
+// A text for a test's message: ASCII as it stands, every other letter '?'.
+std::string Narrow(const std::wstring& text);
+
 // Whether the run's CUPS printers are there; otherwise the failure message.
 ::testing::AssertionResult CupsPrinters();
 // ASSERT-style guard for tests that print.
@@ -116,6 +119,8 @@ inline HWND FindThreadWindow(const wchar_t* className, HWND exclude = nullptr)
 {
     return harness::FindThreadWindow(className, nullptr, exclude);
 }
+// The text of a list view's cell.
+std::wstring ListViewText(HWND list, int row, int column);
 // Clicks a dialog's button (BM_CLICK).
 void ClickButton(HWND dialog, int id);
 // Types into the text input window and accepts it.

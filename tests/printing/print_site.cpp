@@ -21,14 +21,6 @@ namespace printtest {
 
 namespace {
 
-std::string Narrow(const std::wstring& text)
-{
-    std::string out;
-    for (wchar_t c : text)
-        out += c < 128 ? static_cast<char>(c) : '?';
-    return out;
-}
-
 std::wstring FromUtf8(const std::string& text)
 {
     if (text.empty())
@@ -154,7 +146,7 @@ std::wstring DemoDatabase::Scalar(const std::wstring& sql) const
 
 // ---- the printer set-up ---------------------------------------------------------------
 
-PrintSetup::PrintSetup(const wchar_t* printer, bool fonts)
+PrintSetup::PrintSetup(const wchar_t* printer)
 {
     GetPrinterProfiles().Clear();
     FreePrintFonts();
@@ -170,26 +162,37 @@ PrintSetup::PrintSetup(const wchar_t* printer, bool fonts)
         for (const wchar_t* kind : {L"Report", L"Snimok"})
             RegSetValueExW(key, kind, 0, REG_BINARY, reinterpret_cast<const BYTE*>(&profile->guid), sizeof(GUID));
     }
-    if (!fonts) {
-        RegCloseKey(key);
-        return;
-    }
-    LOGFONTW font = {};
-    wcscpy(font.lfFaceName, L"DejaVu Sans");
-    font.lfCharSet = DEFAULT_CHARSET;
-    font.lfHeight = -16;
-    font.lfWeight = FW_BOLD;
-    RegWriteLogFont(font, key, L"Font1");
-    font.lfHeight = -13;
-    font.lfWeight = FW_NORMAL;
-    RegWriteLogFont(font, key, L"Font2");
     RegCloseKey(key);
+    SetPrintFonts(-16, -13);
 }
 
 PrintSetup::~PrintSetup()
 {
     GetPrinterProfiles().Clear();
     FreePrintFonts();
+}
+
+void PrintSetup::SetPrintFonts(int labels, int values)
+{
+    FreePrintFonts();
+    HKEY key = settings_.Open(L"Printer");
+    const struct {
+        const wchar_t* name;
+        int height;
+        LONG weight;
+    } fonts[] = {{L"Font1", labels, FW_BOLD}, {L"Font2", values, FW_NORMAL}};
+    for (const auto& f : fonts) {
+        LOGFONTW font = {};
+        wcscpy(font.lfFaceName, L"DejaVu Sans");
+        font.lfCharSet = DEFAULT_CHARSET;
+        font.lfHeight = f.height;
+        font.lfWeight = f.weight;
+        if (f.height)
+            RegWriteLogFont(font, key, f.name);
+        else
+            RegDeleteValueW(key, f.name);
+    }
+    RegCloseKey(key);
 }
 
 void PrintSetup::SetHeader(const wchar_t* name, const wchar_t* value)

@@ -52,15 +52,17 @@ private:
 
 // Private settings with a profile of the printer stored for "Report" and
 // "Snimok" (none for a null printer), and print fonts 1 (bold) and 2 of
-// DejaVu Sans (none without `fonts`, as on a fresh site); the process's
-// profile list and print fonts are read from them.
+// DejaVu Sans; the process's profile list and print fonts are read from them.
 class PrintSetup {
 public:
-    explicit PrintSetup(const wchar_t* printer = kPdfPrinter, bool fonts = true);
+    explicit PrintSetup(const wchar_t* printer = kPdfPrinter);
     ~PrintSetup();
     PrivateSettings& Settings() { return settings_; }
     // Writes a value of the clinic header ("Header").
     void SetHeader(const wchar_t* name, const wchar_t* value);
+    // Stores print fonts 1 (bold) and 2 of these heights in display pixels
+    // (0: none stored, as on a fresh site); the next LoadPrintFonts reads them.
+    void SetPrintFonts(int labels, int values);
 
 private:
     PrivateSettings settings_;

@@ -54,14 +54,6 @@ struct Shot {
     std::function<std::wstring(HWND)> fault = nullptr;   // what else the dialog may get wrong; empty: nothing
 };
 
-std::string Narrow(const std::wstring& text)
-{
-    std::string out;
-    for (wchar_t c : text)
-        out += c < 128 ? static_cast<char>(c) : '?';
-    return out;
-}
-
 // Every text of the window in the running language, and its controls
 // inside it, apart and showing their whole texts. The owner-drawn buttons
 // keep their captions to themselves: each is read from the button, and its
@@ -170,16 +162,12 @@ std::wstring CutCell(HWND list)
     for (int column = 0; column < 2; ++column) {
         const int width = static_cast<int>(SendMessageW(list, LVM_GETCOLUMNWIDTH, column, 0));
         for (int row = 0; row < rows; ++row) {
-            wchar_t text[512] = L"";
-            LVITEMW item = {};
-            item.iSubItem = column;
-            item.pszText = text;
-            item.cchTextMax = 512;
-            SendMessageW(list, LVM_GETITEMTEXTW, row, reinterpret_cast<LPARAM>(&item));
+            const std::wstring text = ListViewText(list, row, column);
             // The list view keeps about 6 pixels each side of a cell's text.
-            const int need = static_cast<int>(SendMessageW(list, LVM_GETSTRINGWIDTHW, 0, reinterpret_cast<LPARAM>(text)));
+            const int need =
+                static_cast<int>(SendMessageW(list, LVM_GETSTRINGWIDTHW, 0, reinterpret_cast<LPARAM>(text.c_str())));
             if (need + 12 > width)
-                return std::wstring(L"the cell \"") + text + L"\" is cut: " + std::to_wstring(need) +
+                return L"the cell \"" + text + L"\" is cut: " + std::to_wstring(need) +
                        L" pixels of text in a column of " + std::to_wstring(width);
         }
     }

@@ -3,9 +3,60 @@
 #include "foundation/messages.h"
 #include "resources/strings.h"
 
+#include <new>
+
 namespace {
 
-thread_local std::exception_ptr tKept;   // the first exception kept on this thread
+// The exception kept on a thread lives in a heap cell that the thread's
+// fiber-local slot points to; the slot's callback frees the cell when the
+// thread ends. Never a thread_local std::exception_ptr: under this
+// toolchain's emulated thread-local storage a thread's thread_local objects
+// are freed before their destructors run at the thread's end, so that
+// destructor released a pointer read out of freed memory. Each window thread
+// that ended (the state window of every print) then damaged the heap, and
+// after a dozen prints a later allocation or free crashed the program.
+void WINAPI FreeKeptCell(void* cell)
+{
+    delete static_cast<std::exception_ptr*>(cell);
+}
+
+DWORD KeptSlot() noexcept
+{
+    static const DWORD slot = FlsAlloc(&FreeKeptCell);
+    return slot;
+}
+
+// This thread's cell, made on first need when `make` is set; null when there
+// is none (or no memory or slot for one). Keeps the thread's last error: the
+// creation functions read it after a failed creation whose window kept an
+// exception.
+std::exception_ptr* KeptCell(bool make) noexcept
+{
+    const DWORD slot = KeptSlot();
+    if (slot == FLS_OUT_OF_INDEXES)
+        return nullptr;
+    const DWORD error = GetLastError();
+    std::exception_ptr* cell = static_cast<std::exception_ptr*>(FlsGetValue(slot));
+    if (!cell && make) {
+        cell = new (std::nothrow) std::exception_ptr;
+        if (cell && !FlsSetValue(slot, cell)) {
+            delete cell;
+            cell = nullptr;
+        }
+    }
+    SetLastError(error);
+    return cell;
+}
+
+// Puts `e` into this thread's empty slot.
+void KeepIfEmpty(const std::exception_ptr& e) noexcept
+{
+    if (!e)
+        return;
+    std::exception_ptr* cell = KeptCell(true);
+    if (cell && !*cell)
+        *cell = e;
+}
 
 void ShowFoundationException(HWND owner, std::exception_ptr e)
 {
@@ -58,26 +109,27 @@ bool DispatchMessageShowing(const MSG& msg, HWND fallbackOwner)
 
 void KeepWindowException() noexcept
 {
-    if (!tKept)
-        tKept = std::current_exception();
+    if (!HasWindowException())
+        KeepIfEmpty(std::current_exception());
 }
 
 bool HasWindowException() noexcept
 {
-    return static_cast<bool>(tKept);
+    const std::exception_ptr* cell = KeptCell(false);
+    return cell && *cell;
 }
 
 std::exception_ptr TakeWindowException() noexcept
 {
-    std::exception_ptr e = tKept;
-    tKept = nullptr;
+    std::exception_ptr e;
+    if (std::exception_ptr* cell = KeptCell(false))
+        e.swap(*cell);
     return e;
 }
 
 void RestoreWindowException(std::exception_ptr e) noexcept
 {
-    if (!tKept)
-        tKept = e;
+    KeepIfEmpty(e);
 }
 
 void RethrowWindowException()

@@ -31,7 +31,9 @@ TEST_P(ManyPrints, InOneProcess)
     PrintClassesR classes;
     DemoDatabase db;
     ASSERT_TRUE(db.Ok()) << db.Error();
-    PrintSetup setup(kPdfPrinter, GetParam());
+    PrintSetup setup(kPdfPrinter);
+    if (!GetParam())
+        setup.SetPrintFonts(0, 0);
     setup.SetHeader(L"Company1", L"Central Clinic");
     setup.SetHeader(L"Address", L"Moscow, Lenina 1");
     setup.SetHeader(L"Phon", L"+7 495 123-45-67");

@@ -27,9 +27,9 @@ DWORD KeptSlot() noexcept
 }
 
 // This thread's cell, made on first need when `make` is set; null when there
-// is none (or no memory or slot for one). Keeps the thread's last error: the
-// creation functions read it after a failed creation whose window kept an
-// exception.
+// is none (or no memory or slot for one). Leaves the thread's last error as it
+// was: the creation functions take and restore the slot between
+// CreateWindowExW and their caller's look at its error.
 std::exception_ptr* KeptCell(bool make) noexcept
 {
     const DWORD slot = KeptSlot();

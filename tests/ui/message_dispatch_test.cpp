@@ -135,6 +135,53 @@ TEST_F(MessageMap, ExceptionFromAPostedMessageReachesTheLoop)
     EXPECT_EQ(RunMessageLoop(), 3) << "the quit message is still queued after the exception";
 }
 
+// The kept exception belongs to its thread: another thread sees none, and one
+// that a window thread kept and never took is released when the thread ends.
+LONG gKeptAlive = 0;
+
+struct KeptCounted {
+    KeptCounted() { InterlockedIncrement(&gKeptAlive); }
+    KeptCounted(const KeptCounted&) { InterlockedIncrement(&gKeptAlive); }
+    ~KeptCounted() { InterlockedDecrement(&gKeptAlive); }
+};
+
+struct KeepingThread {
+    HANDLE kept = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    HANDLE end = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    bool held = false;
+
+    static DWORD WINAPI Body(void* param)
+    {
+        KeepingThread* self = static_cast<KeepingThread*>(param);
+        try {
+            throw KeptCounted();
+        } catch (...) {
+            KeepWindowException();
+        }
+        self->held = HasWindowException();
+        SetEvent(self->kept);
+        WaitForSingleObject(self->end, INFINITE);
+        return 0;
+    }
+};
+
+TEST(KeptException, BelongsToItsThreadAndGoesWithIt)
+{
+    KeepingThread run;
+    HANDLE thread = CreateThread(nullptr, 0, KeepingThread::Body, &run, 0, nullptr);
+    ASSERT_NE(nullptr, thread);
+    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(run.kept, 10000));
+    EXPECT_TRUE(run.held);
+    EXPECT_FALSE(HasWindowException()) << "another thread's exception";
+    EXPECT_EQ(1, gKeptAlive);
+    SetEvent(run.end);
+    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(thread, 10000));
+    EXPECT_EQ(0, gKeptAlive) << "the ended thread's exception is still held";
+    CloseHandle(thread);
+    CloseHandle(run.kept);
+    CloseHandle(run.end);
+}
+
 TEST_F(MessageMap, UnsortedMapIsScannedLinearly)
 {
     static DMessageMapEntry entries[] = {

@@ -73,6 +73,13 @@ protected:
         return names;
     }
 
+    // The first image of the patient that has a description.
+    int DescribedImage(long patient)
+    {
+        return std::stoi(db.Scalar(L"SELECT MIN(Snimok) FROM Snimok WHERE Patient=" + std::to_wstring(patient) +
+                                   L" AND Apicriz IS NOT NULL;"));
+    }
+
     PrintClasses classes;
     DemoDatabase db;
     PrintSetup setup;
@@ -191,8 +198,7 @@ TEST_F(PrintToPdf, ThePanelsPictureSheetShowsItsPartsAndTheGreysOfItsPicture)
     setup.SetHeader(L"Company1", L"Central Clinic");
     setup.SetHeader(L"Cabinet", L"Room 12");
     const long patient = db.Patients()[0];
-    const int image = std::stoi(db.Scalar(L"SELECT MIN(Snimok) FROM Snimok WHERE Patient=" +
-                                          std::to_wstring(patient) + L" AND Apicriz IS NOT NULL;"));
+    const int image = DescribedImage(patient);
     // A picture of 4 grey bands, 2:1, 302 pixels wide (rows padded to 304).
     const int width = 302, height = 151, stride = 304;
     std::vector<BYTE> pixels(static_cast<size_t>(stride) * height, 0);
@@ -551,8 +557,7 @@ TEST_P(FreshSite, PrintsReadableWithTheRightAlignedPhoneWhole)
     setup.SetHeader(L"Address", L"Moscow, Lenina 1");
     setup.SetHeader(L"Phon", L"+7 495 123-45-67");
     const long patient = db.Patients()[0];
-    const int image = std::stoi(db.Scalar(L"SELECT MIN(Snimok) FROM Snimok WHERE Patient=" +
-                                          std::to_wstring(patient) + L" AND Apicriz IS NOT NULL;"));
+    const int image = DescribedImage(patient);
     harness::ThreadLanguage speaking(GetParam() == FirstPrint::kSheetInRussian ? 0x419 : 0x409);
     std::string pdf;
     if (GetParam() == FirstPrint::kReport) {
@@ -607,6 +612,29 @@ INSTANTIATE_TEST_SUITE_P(FirstPrints, FreshSite,
 // wider than the page) leaves its state window reading as a failure: the
 // error in the red state band, "Not printed", no "0/0" pages, no blue in
 // the bar; closing it ends the print.
+// A clinic prints all day from one process: report and picture sheet in
+// turn, each with its state window on a thread of its own. A window thread
+// that damaged the heap as it ended crashed such a process after about a
+// dozen prints.
+TEST_F(PrintToPdf, SixteenPrintsInOneProcessLeaveItWhole)
+{
+    const long patient = db.Patients()[0];
+    const int image = DescribedImage(patient);
+    std::vector<BYTE> pixels(static_cast<size_t>(64) * 32, 0x80);
+    DPicturePtr picture;
+    ASSERT_TRUE(picture.CreateNew());
+    picture->imageId = static_cast<uint32_t>(image);
+    picture->patient.SetPatientId(static_cast<uint32_t>(patient));
+    const PrintSnimokRequest request = {nullptr, pixels.data(), 64, 32, 0, picture.Get()};
+    for (int i = 0; i < 16; ++i) {
+        PrinterLock lock;
+        if (i % 2)
+            PrintSnimokWithCfg(nullptr, &request);
+        else
+            StartDefaultPrintJob(nullptr, static_cast<DWORD>(image), static_cast<DWORD>(patient));
+    }
+}
+
 TEST_F(PrintToPdf, AFailedPrintReadsAsAFailureInItsStateWindow)
 {
     db.CopySiteCfg(L"RepFilt.cfg");

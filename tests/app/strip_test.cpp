@@ -292,6 +292,9 @@ TEST_F(StripRows, TheFrameIsRedWhileTheCellHasTheFocus)
     ASSERT_EQ(1, strip.Layout(0, 0, 194, 20 + IconSnimok::CellHeight()));
     strip.LoadPatient(17);
     harness::Pump(50);
+    // The focus is the active window's: no other test's window may take the activation meanwhile.
+    harness::ScreenLock lock;
+    SetForegroundWindow(GetAncestor(host->Hwnd(), GA_ROOT));
     SetFocus(host->Hwnd());
     harness::Pump(20);
     EXPECT_FALSE(strip.Row(0)->GetState() & IconSnimok::kFocused);

@@ -102,7 +102,7 @@ bool Command::TakeBack(Rowset* rowset)
     // it, and the spare changes hands in state_ only. When the rowset's
     // reference is the command's last, it is not kept (it would keep the
     // command for ever): the caller deletes it, which lets the command go.
-    unsigned long long state = state_.load(std::memory_order_acquire);
+    unsigned long long state = Glance();
     if (Spare(state) || Count(state) < 2)
         return false;
     rowset->Clear();
@@ -114,7 +114,7 @@ bool Command::TakeBack(Rowset* rowset)
 
 Rowset* Command::TakeSpare()
 {
-    unsigned long long state = state_.load(std::memory_order_acquire);
+    unsigned long long state = Glance();
     while (Rowset* spare = Spare(state))
         if (state_.compare_exchange_weak(state, State(Count(state), nullptr), std::memory_order_acq_rel))
             return spare;

@@ -159,6 +159,17 @@ private:
     {
         return static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(spare)) << 32 | count;
     }
+    // A first guess at state_ for a compare-and-exchange, which corrects it:
+    // two plain reads of its halves, since a 64-bit atomic load on this
+    // 32-bit target goes through the x87 unit and a store to the stack that
+    // the next loads wait for, twice in every re-execution of a statement
+    // that returns rows. A torn guess only makes the exchange fail once, or a
+    // spare be missed (a new rowset is made, the spare goes with the command).
+    unsigned long long Glance() const
+    {
+        const volatile uint32_t* halves = reinterpret_cast<const volatile uint32_t*>(&state_);
+        return static_cast<unsigned long long>(halves[1]) << 32 | halves[0];
+    }
     // The spare rowset taken for an execution (its reference now the new rowset's), or null.
     Rowset* TakeSpare();
     LiveObject live_;

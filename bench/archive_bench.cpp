@@ -1,14 +1,28 @@
 // archive_bench.exe: the archive job's costs, each as a ratio measured in the
 // same run:
 //   - archiving 40 images of 3000 x 3000 (their ".xmg" and ".thb") to a
-//     simulated archive disk (a folder mapped to a drive letter through
-//     Wine's mount manager) against copying the same files there with
-//     CopyFileW: at most 1.3x;
+//     simulated archive disk (a folder in memory, /dev/shm, mapped to a drive
+//     letter through Wine's mount manager) against copying the same files
+//     there with CopyFileW: at most 1.3x;
 //   - the free-space step over 5,000 archived images (every one deleted from
 //     the hard disk) against 500: at most 12x (linear, 1.2 x 10).
 // Every site's image folder is a clinic's, already holding 20,000 other files
 // (bench/fullfolder.h). The two sides of each figure take turns and each
 // keeps its best time. The exit status is 1 when a figure is above its limit.
+//
+// Why the archive disk is in memory: a clinic's archive disk is a device of
+// its own, and no commit of the site's database waits for what is written to
+// it. A disk folder on the database's own file system couples the two: Wine
+// truncates every copy's new target, on which ext4 writes the file back from
+// its close (its guard for files replaced by truncation), and a commit on
+// the same file system waits for that writing. The job's stamps, committed
+// after its copies, waited 300 to 500 ms for the kernel to write the 340 MB,
+// more than the copying itself, while the reference's copies were written
+// back after its clock had stopped: the figure swung between 1.1 and 2.6
+// with the disk's pace. On a disk in memory nothing is written back, and the
+// job's own costs weigh the most. Before each side the files the other side
+// wrote are deleted and the stamps reset, and the side going first changes
+// every round.
 //
 //   build/wine-run.sh build/bench/archive_bench.exe
 #include "archive/arjworker.h"
@@ -148,6 +162,22 @@ void EmptyFolder(const std::wstring& folder)
     CreateDirectoryW(folder.c_str(), nullptr);
 }
 
+// The number of images stamped as archived.
+LONG StampedImages()
+{
+    BoundStatement count(g_DbSession, L"SELECT COUNT(*) FROM Snimok WHERE Arj IS NOT NULL;");
+    LONG stamped = -1;
+    if (!count.First() || !RowInt(count.Row(), 0, &stamped))
+        return -1;
+    return stamped;
+}
+
+double Median(std::vector<double> ms)
+{
+    std::sort(ms.begin(), ms.end());
+    return ms.empty() ? 0 : ms[ms.size() / 2];
+}
+
 }  // namespace
 
 int wmain()
@@ -158,6 +188,8 @@ int wmain()
     GetTempPathW(MAX_PATH, temp);
     gRoot = std::wstring(temp) + L"archbench" + std::to_wstring(GetCurrentProcessId()) + L"\\";
     CreateDirectoryW(gRoot.c_str(), nullptr);
+    // The archive disk's folder, in memory (Z: is the Unix root).
+    const std::wstring diskFolder = L"Z:\\dev\\shm\\archbench" + std::to_wstring(GetCurrentProcessId()) + L"\\";
     Verdict verdict;
     std::wstring error;
     try {
@@ -177,8 +209,13 @@ int wmain()
             verdict.Failed("archive_copy", "the site could not be made");
             throw 0;
         }
-        const std::wstring diskFolder = gRoot + L"disk\\";
-        CreateDirectoryW(diskFolder.c_str(), nullptr);
+        ULARGE_INTEGER memoryFree = {};
+        if (!CreateDirectoryW(diskFolder.c_str(), nullptr) ||
+            !GetDiskFreeSpaceExW(diskFolder.c_str(), &memoryFree, nullptr, nullptr) ||
+            memoryFree.QuadPart < 1024ull * 1048576u) {
+            verdict.Failed("archive_copy", "no 1 GB free in /dev/shm for the archive disk");
+            throw 0;
+        }
         testfix::SimulatedDrive disk;
         const DWORD serial = 0x5EEDBEEF;
         if (!disk.Leased() || !disk.Insert(diskFolder, serial, "BENCH")) {
@@ -196,32 +233,36 @@ int wmain()
         bar.Init(window);
         bar.SetRect(0, 0, 400, 30, 20);
         const std::wstring reference = diskFolder + L"Reference\\";
-        double archiveBest = 1e30, copyBest = 1e30;
-        for (int round = 0; round < 9; ++round) {
-            EmptyFolder(reference);
-            const double copy = CopyFilesMs(reference);
-            EmptyFolder(reference);
-            EmptyFolder(diskFolder + L"Images\\");
-            Exec(L"UPDATE Snimok SET Arj=NULL;");
-            const double archive = ArchiveJobMs(kJobArchive, &bar, kImages);
-            if (round > 0) {   // the first round brings the files into the cache
-                copyBest = std::min(copyBest, copy);
-                archiveBest = std::min(archiveBest, archive);
+        std::vector<double> archiveMs, copyMs;
+        for (int round = 0; round < 15; ++round) {
+            for (int side = 0; side < 2; ++side) {
+                EmptyFolder(reference);
+                EmptyFolder(diskFolder + L"Images\\");
+                Exec(L"UPDATE Snimok SET Arj=NULL;");
+                if ((round + side) % 2 == 0) {
+                    const double copy = CopyFilesMs(reference);
+                    if (round > 0)   // the first round brings the files into the cache
+                        copyMs.push_back(copy);
+                } else {
+                    const double archive = ArchiveJobMs(kJobArchive, &bar, kImages);
+                    if (StampedImages() != kImages) {
+                        verdict.Failed("archive_copy", "not every image was archived");
+                        throw 0;
+                    }
+                    if (round > 0)
+                        archiveMs.push_back(archive);
+                }
             }
         }
-        BoundStatement count(g_DbSession, L"SELECT COUNT(*) FROM Snimok WHERE Arj IS NOT NULL;");
-        LONG stamped = 0;
-        if (!count.First() || !RowInt(count.Row(), 0, &stamped) || stamped != kImages) {
-            verdict.Failed("archive_copy", "not every image was archived");
-            throw 0;
-        }
+        const double archiveBest = *std::min_element(archiveMs.begin(), archiveMs.end());
+        const double copyBest = *std::min_element(copyMs.begin(), copyMs.end());
         WIN32_FILE_ATTRIBUTE_DATA data = {};
         GetFileAttributesExW(xmg.c_str(), GetFileExInfoStandard, &data);
         char text[256];
         snprintf(text, sizeof text,
                  "archiving %d images of 3000 x 3000 (%.1f MB each) against CopyFileW of the same files "
-                 "(%.1f ms against %.1f ms)",
-                 kImages, data.nFileSizeLow / 1048576.0, archiveBest, copyBest);
+                 "(%.1f ms, median %.1f, against %.1f ms, median %.1f)",
+                 kImages, data.nFileSizeLow / 1048576.0, archiveBest, Median(archiveMs), copyBest, Median(copyMs));
         verdict.Ratio("archive_copy_vs_copyfile", archiveBest / copyBest, 1.3, text);
         DestroyWindow(window);
         CloseSiteDatabase();
@@ -280,6 +321,7 @@ int wmain()
     }
     CloseSiteDatabase();
     testfix::RemoveTree(gRoot);
+    testfix::RemoveTree(diskFolder);
     CoUninitialize();
     return verdict.ExitCode();
 }

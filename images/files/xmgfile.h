@@ -80,9 +80,11 @@ public:
 
     // The text block at `offset` into the picture's patient record; throws 90.
     static void ReadTexts(DPicture* picture, HANDLE file, DWORD offset, DWORD fileSize, bool utf16);
-    // `size` bytes of pixels at `offset` into the source raster; throws 90,
-    // 91, 92, 93 or a system text.
-    static void ReadPixels(DPicture* picture, HANDLE file, DWORD offset, DWORD compressed, DWORD size);
+    // `size` bytes of pixels at `offset` into the source raster, whose pages
+    // are newly committed when `freshRaster`; throws 90, 91, 92, 93 or a
+    // system text.
+    static void ReadPixels(DPicture* picture, HANDLE file, DWORD offset, DWORD compressed, DWORD size,
+                           bool freshRaster = false);
 
     // The text block of a patient record: its size (at most 1,553 bytes) and,
     // with a buffer, its bytes.

@@ -65,11 +65,13 @@ bool DPictureBase::AllocBuffers(int w, int h)
     return true;
 }
 
-bool DPictureBase::AllocShared(int w, int h)
+bool DPictureBase::AllocShared(int w, int h, bool* fresh)
 {
+    if (fresh)
+        *fresh = false;
     if (source || work)
         return false;
-    uint16_t* pixels = AllocRasterForOverwrite(w, h);
+    uint16_t* pixels = AllocRasterForOverwrite(w, h, fresh);
     if (!pixels)
         return false;
     source = work = pixels;

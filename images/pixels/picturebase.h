@@ -97,8 +97,9 @@ public:
     bool AllocBuffers(int width, int height);
     // One raster of width x height that is both source and work, its pixels
     // undefined: for a reader that writes every one. False (nothing changed)
-    // when either raster exists or the allocation fails.
-    bool AllocShared(int width, int height);
+    // when either raster exists or the allocation fails. `fresh` as
+    // PixelAllocForOverwrite sets it.
+    bool AllocShared(int width, int height, bool* fresh = nullptr);
     // A new source or work raster of the current size, the old one freed;
     // false (old kept) when the allocation fails.
     bool AllocSource();

@@ -116,8 +116,10 @@ bool Keep(void* p)
 
 #endif
 
-void* Allocate(size_t bytes, bool zero)
+void* Allocate(size_t bytes, bool zero, bool* fresh)
 {
+    if (fresh)
+        *fresh = false;
     if (bytes == 0 || FailureInjected()) {
         gLastError = kNotEnoughMemory;
         return nullptr;
@@ -130,12 +132,16 @@ void* Allocate(size_t bytes, bool zero)
             return kept;
         }
     }
+    if (fresh)
+        *fresh = true;
     void* p = VirtualAlloc(nullptr, bytes, MEM_COMMIT, PAGE_READWRITE);
     if (!p)
         gLastError = GetLastError();
     return p;
 #else
     (void)zero;
+    if (fresh)
+        *fresh = true;
     void* p = calloc(1, bytes);
     if (!p)
         gLastError = kNotEnoughMemory;
@@ -156,12 +162,12 @@ bool RasterFits(int width, int height)
 
 void* PixelAlloc(size_t bytes)
 {
-    return Allocate(bytes, true);
+    return Allocate(bytes, true, nullptr);
 }
 
-void* PixelAllocForOverwrite(size_t bytes)
+void* PixelAllocForOverwrite(size_t bytes, bool* fresh)
 {
-    return Allocate(bytes, false);
+    return Allocate(bytes, false, fresh);
 }
 
 void PixelFree(void* p)
@@ -229,9 +235,11 @@ uint16_t* AllocRaster(int width, int height)
     return static_cast<uint16_t*>(PixelAlloc((size_t)width * (size_t)height * sizeof(uint16_t)));
 }
 
-uint16_t* AllocRasterForOverwrite(int width, int height)
+uint16_t* AllocRasterForOverwrite(int width, int height, bool* fresh)
 {
+    if (fresh)
+        *fresh = false;
     if (!RasterFits(width, height))
         return nullptr;
-    return static_cast<uint16_t*>(PixelAllocForOverwrite((size_t)width * (size_t)height * sizeof(uint16_t)));
+    return static_cast<uint16_t*>(PixelAllocForOverwrite((size_t)width * (size_t)height * sizeof(uint16_t), fresh));
 }

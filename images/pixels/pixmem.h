@@ -31,8 +31,10 @@ const size_t kPixelKeepSmallest = (size_t)1 << 20;   // smaller blocks are relea
 // Zero-filled memory of the given size, or null (see PixelAllocError).
 void* PixelAlloc(size_t bytes);
 // The same without the zero fill of a kept block: the caller writes every
-// byte before anything reads it.
-void* PixelAllocForOverwrite(size_t bytes);
+// byte before anything reads it. `fresh`, when given, tells whether the
+// block is newly committed (each page a fault on its first touch) rather
+// than a kept one.
+void* PixelAllocForOverwrite(size_t bytes, bool* fresh = nullptr);
 // Gives back what PixelAlloc returned; null is ignored.
 void PixelFree(void* p);
 // Releases the kept blocks; returns how many there were.
@@ -51,4 +53,4 @@ int SetPixelAllocFailure(int skip);
 // not positive or does not fit the address space. The second form leaves the
 // pixels undefined (see PixelAllocForOverwrite).
 uint16_t* AllocRaster(int width, int height);
-uint16_t* AllocRasterForOverwrite(int width, int height);
+uint16_t* AllocRasterForOverwrite(int width, int height, bool* fresh = nullptr);

@@ -714,8 +714,9 @@ int64_t TileSize(const uint8_t* in, size_t available, int depth, int w, int h)
 
 } // namespace
 
-TileStreamDecoder::TileStreamDecoder(uint16_t* pixels, int width, int height, int depth)
-    : pixels_(pixels), width_(width), height_(height), depth_(depth), phase_(kFull), x_(0), y_(0)
+TileStreamDecoder::TileStreamDecoder(uint16_t* pixels, int width, int height, int depth, TileRowGate* gate)
+    : pixels_(pixels), width_(width), height_(height), depth_(depth), phase_(kFull), x_(0), y_(0), gate_(gate),
+      reached_(0)
 {
     if (!ValidRaster(width, height, depth))
         phase_ = kFailed;
@@ -792,6 +793,13 @@ int32_t TileStreamDecoder::Feed(const uint8_t* in, int32_t available, bool last)
         }
         if (size == 0 || (size_t)size > left)
             break;    // the rest of this tile comes with the next bytes
+        // A full tile reaches the end of its row of tiles; the strips after
+        // them run down the whole raster.
+        const int reach = phase_ == kFull ? y_ + kTile : height_;
+        if (gate_ && reach > reached_) {
+            gate_->Reach(reach);
+            reached_ = reach;
+        }
         uint16_t* const first = pixels_ + (size_t)y_ * width_ + x_;
         if (phase_ == kFull)
             PrefetchTileAhead(first, x_, width_);

@@ -37,11 +37,26 @@ int32_t DecodeRaster(uint16_t* pixels, int width, int height, int depth, const u
 // is damage. The result is -1 for a damaged stream (the raster's contents
 // are then undefined). Decodes the same pixels as DecodeRaster, and reads no
 // byte past in + available.
+//
+// A gate, when given, learns how far down the raster the decoder is about to
+// write before it writes there: Reach(rows) is called before the decoder
+// first writes a row numbered at or past the count it gave last (the counts
+// only grow; the last is the height). The image file reader has the pages of
+// the rows past that count committed on other threads meanwhile.
+class TileRowGate
+{
+public:
+    virtual void Reach(int rows) = 0;
+
+protected:
+    ~TileRowGate() = default;
+};
+
 class TileStreamDecoder
 {
 public:
     // The arguments as DecodeRaster takes them; out of range, Feed fails.
-    TileStreamDecoder(uint16_t* pixels, int width, int height, int depth);
+    TileStreamDecoder(uint16_t* pixels, int width, int height, int depth, TileRowGate* gate = nullptr);
     int32_t Feed(const uint8_t* in, int32_t available, bool last);
     bool Done() const { return phase_ == kDone; }
 
@@ -54,6 +69,8 @@ private:
     int width_, height_, depth_;
     Phase phase_;
     int x_, y_;         // the current tile's top-left pixel
+    TileRowGate* gate_; // null: nobody to tell
+    int reached_;       // the rows the gate was last told
 };
 
 // One tile whose top-left pixel is `first`, the raster's rows being `stride`

@@ -31,10 +31,11 @@ std::vector<uint16_t> Picture(const Case& c)
 }
 
 // Feeds the stream `piece` bytes at a time, keeping what a feed did not take.
-bool DecodePieces(const std::vector<uint8_t>& stream, const Case& c, size_t piece, std::vector<uint16_t>& out)
+bool DecodePieces(const std::vector<uint8_t>& stream, const Case& c, size_t piece, std::vector<uint16_t>& out,
+                  TileRowGate* gate = nullptr)
 {
     out.assign((size_t)c.width * c.height, 0xDEAD);
-    TileStreamDecoder decoder(out.data(), c.width, c.height, c.depth);
+    TileStreamDecoder decoder(out.data(), c.width, c.height, c.depth, gate);
     std::vector<uint8_t> held;
     size_t next = 0;
     while (!decoder.Done()) {
@@ -74,6 +75,50 @@ TEST(TileStream, EverySplitDecodesAsTheWholeStream)
         std::vector<uint8_t> damaged = stream;
         damaged[0] = 255;
         EXPECT_FALSE(DecodePieces(damaged, c, 4096, out));
+    }
+}
+
+// The gate hears how far down the decoder will write before it writes
+// there: at every call the rows from the count told before on still hold
+// the sentinel, the counts grow, and the last one is the height.
+class SentinelGate : public TileRowGate
+{
+public:
+    SentinelGate(const std::vector<uint16_t>& raster, int width) : raster(raster), width(width) {}
+    void Reach(int rows) override
+    {
+        EXPECT_GT(rows, told);
+        for (size_t i = (size_t)told * width; i < raster.size(); ++i)
+            if (raster[i] != 0xDEAD) {
+                ADD_FAILURE() << "row " << i / width << " written before the gate was told of it";
+                break;
+            }
+        told = rows;
+    }
+    int told = 0;
+
+private:
+    const std::vector<uint16_t>& raster;
+    int width;
+};
+
+TEST(TileStream, TheGateHearsOfEveryRowBeforeItIsWritten)
+{
+    // Depths below 16: no pixel is the sentinel.
+    const Case cases[] = {{1, 1, 15}, {20, 50, 8}, {64, 64, 14}, {97, 130, 15}, {256, 96, 12}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.width << "x" << c.height << " at " << c.depth);
+        const std::vector<uint16_t> px = Picture(c);
+        std::vector<uint8_t> stream(EncodeBufferBound(c.width, c.height) + 4096);
+        const int32_t size = EncodeRaster(px.data(), stream.data(), (int32_t)stream.size(), c.width, c.height,
+                                          c.depth);
+        ASSERT_GT(size, 0);
+        stream.resize((size_t)size);
+        std::vector<uint16_t> out((size_t)c.width * c.height);
+        SentinelGate gate(out, c.width);
+        ASSERT_TRUE(DecodePieces(stream, c, 4096, out, &gate));
+        EXPECT_TRUE(out == px);
+        EXPECT_EQ(c.height, gate.told);
     }
 }
 

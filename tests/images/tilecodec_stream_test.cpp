@@ -52,6 +52,15 @@ bool DecodePieces(const std::vector<uint8_t>& stream, const Case& c, size_t piec
     return true;
 }
 
+// The picture's stream, or nothing when the encoder refused it.
+std::vector<uint8_t> Encoded(const std::vector<uint16_t>& px, const Case& c)
+{
+    std::vector<uint8_t> stream(EncodeBufferBound(c.width, c.height) + 4096);
+    const int32_t size = EncodeRaster(px.data(), stream.data(), (int32_t)stream.size(), c.width, c.height, c.depth);
+    stream.resize(size > 0 ? (size_t)size : 0);
+    return stream;
+}
+
 TEST(TileStream, EverySplitDecodesAsTheWholeStream)
 {
     const Case cases[] = {{1, 1, 16}, {20, 50, 8}, {33, 33, 12}, {64, 64, 14}, {100, 31, 16}, {97, 130, 15},
@@ -59,11 +68,8 @@ TEST(TileStream, EverySplitDecodesAsTheWholeStream)
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << c.width << "x" << c.height << " at " << c.depth);
         const std::vector<uint16_t> px = Picture(c);
-        std::vector<uint8_t> stream(EncodeBufferBound(c.width, c.height) + 4096);
-        const int32_t size = EncodeRaster(px.data(), stream.data(), (int32_t)stream.size(), c.width, c.height,
-                                          c.depth);
-        ASSERT_GT(size, 0);
-        stream.resize((size_t)size);
+        const std::vector<uint8_t> stream = Encoded(px, c);
+        ASSERT_FALSE(stream.empty());
         for (size_t piece : {(size_t)1, (size_t)7, (size_t)2051, (size_t)4096, stream.size()}) {
             std::vector<uint16_t> out;
             ASSERT_TRUE(DecodePieces(stream, c, piece, out)) << piece;
@@ -109,11 +115,8 @@ TEST(TileStream, TheGateHearsOfEveryRowBeforeItIsWritten)
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << c.width << "x" << c.height << " at " << c.depth);
         const std::vector<uint16_t> px = Picture(c);
-        std::vector<uint8_t> stream(EncodeBufferBound(c.width, c.height) + 4096);
-        const int32_t size = EncodeRaster(px.data(), stream.data(), (int32_t)stream.size(), c.width, c.height,
-                                          c.depth);
-        ASSERT_GT(size, 0);
-        stream.resize((size_t)size);
+        const std::vector<uint8_t> stream = Encoded(px, c);
+        ASSERT_FALSE(stream.empty());
         std::vector<uint16_t> out((size_t)c.width * c.height);
         SentinelGate gate(out, c.width);
         ASSERT_TRUE(DecodePieces(stream, c, 4096, out, &gate));

@@ -28,24 +28,13 @@ struct Row
     std::wstring image, attempts, error;
 };
 
-std::wstring ItemText(HWND list, int item, int column)
-{
-    wchar_t text[256] = {};
-    LVITEMW lv = {};
-    lv.iSubItem = column;
-    lv.pszText = text;
-    lv.cchTextMax = 256;
-    SendMessageW(list, LVM_GETITEMTEXTW, item, reinterpret_cast<LPARAM>(&lv));
-    return text;
-}
-
 std::vector<Row> Rows(HWND dialog)
 {
     HWND list = GetDlgItem(dialog, IDC_DICOM_QUEUE_LIST);
     std::vector<Row> rows;
     const int count = (int)SendMessageW(list, LVM_GETITEMCOUNT, 0, 0);
     for (int i = 0; i < count; ++i)
-        rows.push_back(Row{ItemText(list, i, 0), ItemText(list, i, 1), ItemText(list, i, 2)});
+        rows.push_back(Row{harness::ListViewText(list, i, 0), harness::ListViewText(list, i, 1), harness::ListViewText(list, i, 2)});
     return rows;
 }
 

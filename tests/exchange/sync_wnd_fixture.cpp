@@ -27,15 +27,9 @@ std::vector<std::wstring> ListViewRows(HWND list)
     for (int row = 0; row < count; ++row) {
         std::wstring line;
         for (int column = 0; column < columns; ++column) {
-            wchar_t text[128] = L"";
-            LVITEMW item = {};
-            item.iSubItem = column;
-            item.pszText = text;
-            item.cchTextMax = 128;
-            SendMessageW(list, LVM_GETITEMTEXTW, row, reinterpret_cast<LPARAM>(&item));
             if (column)
                 line += L"|";
-            line += text;
+            line += harness::ListViewText(list, row, column);
         }
         rows.push_back(line);
     }

@@ -316,17 +316,6 @@ HKEY PrivateSettings::Open(const wchar_t* sub, bool create) const
 
 // ---- modal windows -----------------------------------------------------------------
 
-std::wstring ListViewText(HWND list, int row, int column)
-{
-    wchar_t text[512] = L"";
-    LVITEMW item = {};
-    item.iSubItem = column;
-    item.pszText = text;
-    item.cchTextMax = 512;
-    SendMessageW(list, LVM_GETITEMTEXTW, row, reinterpret_cast<LPARAM>(&item));
-    return text;
-}
-
 void ClickButton(HWND dialog, int id)
 {
     PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)));

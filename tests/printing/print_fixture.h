@@ -119,8 +119,7 @@ inline HWND FindThreadWindow(const wchar_t* className, HWND exclude = nullptr)
 {
     return harness::FindThreadWindow(className, nullptr, exclude);
 }
-// The text of a list view's cell.
-std::wstring ListViewText(HWND list, int row, int column);
+using harness::ListViewText;
 // Clicks a dialog's button (BM_CLICK).
 void ClickButton(HWND dialog, int id);
 // Types into the text input window and accepts it.

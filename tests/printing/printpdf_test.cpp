@@ -80,6 +80,20 @@ protected:
                                    L" AND Apicriz IS NOT NULL;"));
     }
 
+    // The request the viewer hands to the picture sheet for the patient's
+    // image: `pixels`, rows of `width` bytes padded to four, and `picture`
+    // standing for the image (false when it cannot be made).
+    bool SheetRequest(std::vector<BYTE>& pixels, int width, int height, long patient, int image,
+                      DPicturePtr& picture, PrintSnimokRequest& request)
+    {
+        if (!picture.CreateNew())
+            return false;
+        picture->imageId = static_cast<uint32_t>(image);
+        picture->patient.SetPatientId(static_cast<uint32_t>(patient));
+        request = {nullptr, pixels.data(), width, height, 0, picture.Get()};
+        return true;
+    }
+
     PrintClasses classes;
     DemoDatabase db;
     PrintSetup setup;
@@ -206,10 +220,8 @@ TEST_F(PrintToPdf, ThePanelsPictureSheetShowsItsPartsAndTheGreysOfItsPicture)
         for (int x = 0; x < width; ++x)
             pixels[static_cast<size_t>(y) * stride + x] = static_cast<BYTE>(32 + 64 * (x * 4 / width));
     DPicturePtr picture;
-    ASSERT_TRUE(picture.CreateNew());
-    picture->imageId = static_cast<uint32_t>(image);
-    picture->patient.SetPatientId(static_cast<uint32_t>(patient));
-    PrintSnimokRequest request = {nullptr, pixels.data(), width, height, 0, picture.Get()};
+    PrintSnimokRequest request = {};
+    ASSERT_TRUE(SheetRequest(pixels, width, height, patient, image, picture, request));
     std::string pdf;
     {
         PrinterLock lock;
@@ -573,10 +585,8 @@ TEST_P(FreshSite, PrintsReadableWithTheRightAlignedPhoneWhole)
     } else {
         std::vector<BYTE> pixels(static_cast<size_t>(64) * 32, 0x80);
         DPicturePtr picture;
-        ASSERT_TRUE(picture.CreateNew());
-        picture->imageId = static_cast<uint32_t>(image);
-        picture->patient.SetPatientId(static_cast<uint32_t>(patient));
-        const PrintSnimokRequest request = {nullptr, pixels.data(), 64, 32, 0, picture.Get()};
+        PrintSnimokRequest request = {};
+        ASSERT_TRUE(SheetRequest(pixels, 64, 32, patient, image, picture, request));
         const std::vector<std::string> before = PdfFiles(L"");
         {
             PrinterLock lock;
@@ -608,10 +618,6 @@ INSTANTIATE_TEST_SUITE_P(FirstPrints, FreshSite,
                                                                                             : "Description");
                          });
 
-// A print that fails after its document began (the report's columns are
-// wider than the page) leaves its state window reading as a failure: the
-// error in the red state band, "Not printed", no "0/0" pages, no blue in
-// the bar; closing it ends the print.
 // A clinic prints all day from one process: report and picture sheet in
 // turn, each with its state window on a thread of its own. A window thread
 // that damaged the heap as it ended crashed such a process after about a
@@ -622,10 +628,8 @@ TEST_F(PrintToPdf, SixteenPrintsInOneProcessLeaveItWhole)
     const int image = DescribedImage(patient);
     std::vector<BYTE> pixels(static_cast<size_t>(64) * 32, 0x80);
     DPicturePtr picture;
-    ASSERT_TRUE(picture.CreateNew());
-    picture->imageId = static_cast<uint32_t>(image);
-    picture->patient.SetPatientId(static_cast<uint32_t>(patient));
-    const PrintSnimokRequest request = {nullptr, pixels.data(), 64, 32, 0, picture.Get()};
+    PrintSnimokRequest request = {};
+    ASSERT_TRUE(SheetRequest(pixels, 64, 32, patient, image, picture, request));
     for (int i = 0; i < 16; ++i) {
         PrinterLock lock;
         if (i % 2)
@@ -635,6 +639,10 @@ TEST_F(PrintToPdf, SixteenPrintsInOneProcessLeaveItWhole)
     }
 }
 
+// A print that fails after its document began (the report's columns are
+// wider than the page) leaves its state window reading as a failure: the
+// error in the red state band, "Not printed", no "0/0" pages, no blue in
+// the bar; closing it ends the print.
 TEST_F(PrintToPdf, AFailedPrintReadsAsAFailureInItsStateWindow)
 {
     db.CopySiteCfg(L"RepFilt.cfg");

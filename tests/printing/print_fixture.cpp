@@ -115,22 +115,23 @@ long gCounter = 0;
     return ::testing::AssertionSuccess();
 }
 
-PrinterLock::PrinterLock()
+void HoldPrinters()
 {
-    mutex_ = CreateMutexW(nullptr, FALSE, L"TobalFluoro test printer");
-    if (mutex_) {
-        const DWORD r = WaitForSingleObject(mutex_, 120000);
-        held_ = r == WAIT_OBJECT_0 || r == WAIT_ABANDONED;
-    }
-    EXPECT_TRUE(held_) << "the printers stayed busy for two minutes";
-}
-
-PrinterLock::~PrinterLock()
-{
-    if (held_)
-        ReleaseMutex(mutex_);
-    if (mutex_)
-        CloseHandle(mutex_);
+    static HANDLE held = nullptr;
+    if (held)
+        return;
+    HANDLE mutex = CreateMutexW(nullptr, FALSE, L"TobalFluoro test printer");
+    ASSERT_TRUE(mutex) << GetLastError();
+    const DWORD r = WaitForSingleObject(mutex, 120000);
+    ASSERT_TRUE(r == WAIT_OBJECT_0 || r == WAIT_ABANDONED) << "the printers stayed busy for two minutes";
+    held = mutex;   // released when the process ends, with its spool files
+    // The jobs of the processes before are printed: a PDF that appears from
+    // now on is this process's own.
+    int status = -1;
+    const std::string queue =
+        RunUnix("for i in $(seq 600); do [ -z \"$(lpstat -o)\" ] && exit 0; sleep 0.1; done; lpstat -o; exit 1", &status,
+                90000);
+    EXPECT_EQ(0, status) << "CUPS still prints the jobs of the tests before:\n" << queue;
 }
 
 namespace {

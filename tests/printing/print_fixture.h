@@ -38,20 +38,13 @@ std::string Narrow(const std::wstring& text);
 #define REQUIRE_CUPS() ASSERT_TRUE(::printtest::CupsPrinters())
 
 // Wine numbers print jobs per process and spools job n to the same file in
-// every process of the prefix: test processes that print at the same time
-// would share spool files. A test holds this cross-process lock from StartDoc
-// until its job is closed.
-class PrinterLock {
-public:
-    PrinterLock();
-    ~PrinterLock();
-    PrinterLock(const PrinterLock&) = delete;
-    PrinterLock& operator=(const PrinterLock&) = delete;
-
-private:
-    HANDLE mutex_ = nullptr;
-    bool held_ = false;
-};
+// every process of the prefix, and a document that is aborted (or fails) keeps
+// its spool file open until the process ends: Wine's AbortDoc does not close
+// it. So a test process that prints holds this cross-process lock from before
+// its first StartDoc until it exits, and starts once CUPS has printed the
+// jobs of the processes before. The calling thread holds it; call it on the
+// test's own thread.
+void HoldPrinters();
 
 // The printer's DEVMODE (from its driver), portrait or landscape, A4.
 std::vector<BYTE> PrinterDevMode(const wchar_t* printer, bool landscape);

@@ -89,7 +89,7 @@ TEST(PrintJobStates, UnknownPrinterIsAnOpenError)
 TEST(PrintJobStates, OpenDocumentPagesAndClose)
 {
     REQUIRE_CUPS();
-    PrinterLock printer;
+    HoldPrinters();
     PrintJob job;
     OpenOn(job, kPdfPrinter);
     EXPECT_EQ(0, job.State());
@@ -121,7 +121,7 @@ TEST(PrintJobStates, OpenDocumentPagesAndClose)
 TEST(PrintJobPage, SizesFollowTheMarginsAndTheMappingIsHundredthsOfAMillimetre)
 {
     REQUIRE_CUPS();
-    PrinterLock printer;
+    HoldPrinters();
     PrintJob job;
     OpenOn(job, kPdfPrinter);
     StartDoc(job, UniqueDocName(L"tfmapping"));
@@ -150,7 +150,7 @@ TEST(PrintJobPage, SizesFollowTheMarginsAndTheMappingIsHundredthsOfAMillimetre)
 TEST(PrintJobPage, MarginsInTheUnprintableBorderAreRefusedInOrder)
 {
     REQUIRE_CUPS();
-    PrinterLock printer;
+    HoldPrinters();
     PrintJob job;
     OpenOn(job, kMarginsPrinter);
     HDC dc = job.GetDC();
@@ -193,7 +193,7 @@ TEST(PrintJobPage, MarginsInTheUnprintableBorderAreRefusedInOrder)
 TEST(PrintJobText, CursorFollowsTextLinesAndInlineRuns)
 {
     REQUIRE_CUPS();
-    PrinterLock printer;
+    HoldPrinters();
     PrintJob job;
     OpenOn(job, kPdfPrinter);
     StartDoc(job, UniqueDocName(L"tfcursor"));
@@ -241,7 +241,7 @@ TEST(PrintJobText, CursorFollowsTextLinesAndInlineRuns)
 TEST(PrintJobText, NullFontKeepsTheCurrentOneAndMeasuresIt)
 {
     REQUIRE_CUPS();
-    PrinterLock printer;
+    HoldPrinters();
     PrintJob job;
     OpenOn(job, kPdfPrinter);
     StartDoc(job, UniqueDocName(L"tfnullfont"));
@@ -289,27 +289,25 @@ void PrintLinePage(bool landscape)
     const int margin = 1000;
     const std::wstring name = UniqueDocName(landscape ? L"tflinelandscape" : L"tflineportrait");
     int printableWidth = 0;
-    {
-        PrinterLock printer;
-        PrintJob job;
-        OpenOn(job, kPdfPrinter, landscape);
-        if (::testing::Test::HasFatalFailure())
-            return;
-        StartDoc(job, name);
-        SetMargins(job, margin, margin, margin, margin);
-        job.StartPage();
-        HFONT font = TestFont(600);
-        HFONT previous = job.SelectFont(font);
-        job.PrintText(L"TobalFluoro line to the right margin", -1, PrintFlags::kLeft);
-        job.y += 1000;
-        job.DrawHLine();
-        job.SelectFont(previous);
-        DeleteObject(font);
-        printableWidth = job.PrintableWidth();
-        job.EndPage();
-        job.EndDoc();
-        job.Close();
-    }
+    HoldPrinters();
+    PrintJob job;
+    OpenOn(job, kPdfPrinter, landscape);
+    if (::testing::Test::HasFatalFailure())
+        return;
+    StartDoc(job, name);
+    SetMargins(job, margin, margin, margin, margin);
+    job.StartPage();
+    HFONT font = TestFont(600);
+    HFONT previous = job.SelectFont(font);
+    job.PrintText(L"TobalFluoro line to the right margin", -1, PrintFlags::kLeft);
+    job.y += 1000;
+    job.DrawHLine();
+    job.SelectFont(previous);
+    DeleteObject(font);
+    printableWidth = job.PrintableWidth();
+    job.EndPage();
+    job.EndDoc();
+    job.Close();
     const std::string pdf = WaitForPdf(name);
     ASSERT_FALSE(pdf.empty()) << "no PDF file appeared for the document";
 

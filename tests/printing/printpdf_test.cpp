@@ -107,10 +107,8 @@ TEST_F(PrintToPdf, TheSitesReportPrintsEveryPatientInItsColumnsWithoutABox)
     ReportFilters filters;
     const std::wstring docName = UniqueDocName(L"tfreport");
     SiteReport(report, filters, docName);
-    {
-        PrinterLock lock;
-        EXPECT_TRUE(PrintReport(filters, nullptr));
-    }
+    HoldPrinters();
+    EXPECT_TRUE(PrintReport(filters, nullptr));
     EXPECT_EQ(nullptr, harness::FindOwnWindow(DocPrintStateWnd::kClassName)) << "the state window is gone";
     const std::string pdf = WaitForPdf(docName);
     ASSERT_FALSE(pdf.empty()) << "no PDF of the report";
@@ -166,10 +164,8 @@ TEST_F(PrintToPdf, TallRowsBreakPagesAndALandscapeReportPrintsLandscape)
     ReportFilters filters;
     const std::wstring docName = UniqueDocName(L"tfwide");
     ASSERT_TRUE(filters.Prepare(&report, docName.c_str()));
-    {
-        PrinterLock lock;
-        EXPECT_TRUE(PrintReport(filters, nullptr));
-    }
+    HoldPrinters();
+    EXPECT_TRUE(PrintReport(filters, nullptr));
     const std::string pdf = WaitForPdf(docName);
     ASSERT_FALSE(pdf.empty());
     const std::vector<PdfPage> pages = ReadPdfWords(pdf);
@@ -223,12 +219,10 @@ TEST_F(PrintToPdf, ThePanelsPictureSheetShowsItsPartsAndTheGreysOfItsPicture)
     PrintSnimokRequest request = {};
     ASSERT_TRUE(SheetRequest(pixels, width, height, patient, image, picture, request));
     std::string pdf;
-    {
-        PrinterLock lock;
-        const std::vector<std::string> before = PdfFiles(L"Printing_Picture");
-        PrintSnimokWithCfg(nullptr, &request);
-        pdf = WaitForNewPdf(L"Printing_Picture", before);
-    }
+    HoldPrinters();
+    const std::vector<std::string> before = PdfFiles(L"Printing_Picture");
+    PrintSnimokWithCfg(nullptr, &request);
+    pdf = WaitForNewPdf(L"Printing_Picture", before);
     ASSERT_FALSE(pdf.empty()) << "no PDF of the sheet";
     const std::vector<PdfPage> pages = ReadPdfWords(pdf);
     ASSERT_EQ(1u, pages.size());
@@ -281,12 +275,10 @@ TEST_F(PrintToPdf, TheNoteWindowsSheetPrintsTheDescriptionWithoutAPicture)
         std::stol(db.Scalar(L"SELECT Patient FROM Snimok WHERE Snimok=" + std::to_wstring(image) + L";"));
     db.Exec(L"UPDATE Patient SET Name3 = NULL WHERE Patient=" + std::to_wstring(patient) + L";");
     std::string pdf;
-    {
-        PrinterLock lock;
-        const std::vector<std::string> before = PdfFiles(L"Printing_Picture");
-        StartDefaultPrintJob(nullptr, static_cast<DWORD>(image), static_cast<DWORD>(patient));
-        pdf = WaitForNewPdf(L"Printing_Picture", before);
-    }
+    HoldPrinters();
+    const std::vector<std::string> before = PdfFiles(L"Printing_Picture");
+    StartDefaultPrintJob(nullptr, static_cast<DWORD>(image), static_cast<DWORD>(patient));
+    pdf = WaitForNewPdf(L"Printing_Picture", before);
     ASSERT_FALSE(pdf.empty());
     const std::vector<PdfPage> pages = ReadPdfWords(pdf);
     ASSERT_EQ(1u, pages.size());
@@ -396,10 +388,8 @@ TEST_F(PrintToPdf, TextBlocksAndNumberColumnsKeepTheirLinesFormatsAndAlignment)
     ReportFilters filters;
     const std::wstring docName = UniqueDocName(L"tfdoses");
     ASSERT_TRUE(filters.Prepare(&report, docName.c_str()));
-    {
-        PrinterLock lock;
-        EXPECT_TRUE(PrintReport(filters, nullptr));
-    }
+    HoldPrinters();
+    EXPECT_TRUE(PrintReport(filters, nullptr));
     const std::string pdf = WaitForPdf(docName);
     ASSERT_FALSE(pdf.empty()) << "no PDF of the report";
     const std::vector<PdfPage> pages = ReadPdfWords(pdf);
@@ -577,24 +567,20 @@ TEST_P(FreshSite, PrintsReadableWithTheRightAlignedPhoneWhole)
         ReportFilters filters;
         const std::wstring docName = UniqueDocName(L"tffresh");
         SiteReport(report, filters, docName);
-        {
-            PrinterLock lock;
-            EXPECT_TRUE(PrintReport(filters, nullptr));
-        }
+        HoldPrinters();
+        EXPECT_TRUE(PrintReport(filters, nullptr));
         pdf = WaitForPdf(docName);
     } else {
         std::vector<BYTE> pixels(static_cast<size_t>(64) * 32, 0x80);
         DPicturePtr picture;
         PrintSnimokRequest request = {};
         ASSERT_TRUE(SheetRequest(pixels, 64, 32, patient, image, picture, request));
+        HoldPrinters();
         const std::vector<std::string> before = PdfFiles(L"");
-        {
-            PrinterLock lock;
-            if (GetParam() == FirstPrint::kSheetInRussian)
-                PrintSnimokWithCfg(nullptr, &request);
-            else
-                StartDefaultPrintJob(nullptr, static_cast<DWORD>(image), static_cast<DWORD>(patient));
-        }
+        if (GetParam() == FirstPrint::kSheetInRussian)
+            PrintSnimokWithCfg(nullptr, &request);
+        else
+            StartDefaultPrintJob(nullptr, static_cast<DWORD>(image), static_cast<DWORD>(patient));
         pdf = NewPdfWith(before, clinic);
     }
     ASSERT_FALSE(pdf.empty()) << "no PDF";
@@ -630,8 +616,8 @@ TEST_F(PrintToPdf, SixteenPrintsInOneProcessLeaveItWhole)
     DPicturePtr picture;
     PrintSnimokRequest request = {};
     ASSERT_TRUE(SheetRequest(pixels, 64, 32, patient, image, picture, request));
+    HoldPrinters();
     for (int i = 0; i < 16; ++i) {
-        PrinterLock lock;
         if (i % 2)
             PrintSnimokWithCfg(nullptr, &request);
         else
@@ -686,10 +672,8 @@ TEST_F(PrintToPdf, AFailedPrintReadsAsAFailureInItsStateWindow)
         }
         closed = PostMessageW(window, WM_CLOSE, 0, 0) != FALSE;
     });
-    {
-        PrinterLock lock;
-        EXPECT_TRUE(PrintReport(filters, nullptr)) << "an error shown in the window counts as printed";
-    }
+    HoldPrinters();
+    EXPECT_TRUE(PrintReport(filters, nullptr)) << "an error shown in the window counts as printed";
     user.Join();
     ASSERT_TRUE(closed) << "the state window did not show a failure";
     EXPECT_TRUE(seen.failed);

@@ -8,6 +8,7 @@
 #include "resources/resource.h"
 #include "resources/strings.h"
 #include "ui/dialogtexts.h"
+#include "ui/std_controls.h"
 
 #include <commctrl.h>
 #include <commdlg.h>
@@ -68,13 +69,7 @@ HWND List(HWND dialog)
 
 std::wstring Cell(HWND dialog, int row, int column)
 {
-    std::vector<wchar_t> text(kValueNameChars + 1, 0);   // a registry value's name at its longest
-    LVITEMW item = {};
-    item.iSubItem = column;
-    item.pszText = text.data();
-    item.cchTextMax = static_cast<int>(text.size());
-    SendMessageW(List(dialog), LVM_GETITEMTEXTW, row, reinterpret_cast<LPARAM>(&item));
-    return text.data();
+    return ListViewText(List(dialog), row, column, kValueNameChars + 1);   // a registry value's name at its longest
 }
 
 void SetCell(HWND dialog, int row, int column, const wchar_t* text)

@@ -11,6 +11,7 @@
 #include "resources/strings.h"
 #include "ui/gdi.h"
 #include "ui/placement.h"
+#include "ui/std_controls.h"
 #include "ui/window_create.h"
 
 #include <commctrl.h>
@@ -591,13 +592,7 @@ std::vector<DWORD> StatusPrinterWnd::RowJobs() const
 
 std::wstring StatusPrinterWnd::CellText(int row, int column) const
 {
-    wchar_t text[512] = L"";
-    LVITEMW item = {};
-    item.iSubItem = column;
-    item.pszText = text;
-    item.cchTextMax = 512;
-    SendMessageW(list_, LVM_GETITEMTEXTW, row, reinterpret_cast<LPARAM>(&item));
-    return text;
+    return ListViewText(list_, row, column);
 }
 
 void StatusPrinterWnd::DeleteJob()

@@ -4,6 +4,8 @@
 
 #include <commctrl.h>
 
+#include <vector>
+
 namespace {
 
 HWND CreateChild(DWORD exStyle, const wchar_t* className, const wchar_t* title, DWORD style, HWND parent, int id,
@@ -221,4 +223,15 @@ void DBorderStaticCtl::SetText(const wchar_t* text)
 void DBorderStaticCtl::Destroy()
 {
     DestroyAndForget(hwnd);
+}
+
+std::wstring ListViewText(HWND list, int row, int column, int capacity)
+{
+    std::vector<wchar_t> text(static_cast<size_t>(capacity), 0);
+    LVITEMW item = {};
+    item.iSubItem = column;
+    item.pszText = text.data();
+    item.cchTextMax = capacity;
+    SendMessageW(list, LVM_GETITEMTEXTW, row, reinterpret_cast<LPARAM>(&item));
+    return text.data();
 }

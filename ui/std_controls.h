@@ -7,6 +7,8 @@
 
 #include "ui/dwnd.h"
 
+#include <string>
+
 class DEdit : public DWnd {
 public:
     // Remembers the parent; a non-zero style replaces the default. True whether
@@ -87,3 +89,7 @@ public:
 
     DWORD style = WS_CHILD | WS_BORDER;
 };
+
+// The text of a cell of the system's list view, at most `capacity` - 1
+// characters of it.
+std::wstring ListViewText(HWND list, int row, int column, int capacity = 512);

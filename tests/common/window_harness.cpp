@@ -1,6 +1,5 @@
 #include "common/window_harness.h"
 
-#include <commctrl.h>
 #include <stdarg.h>
 #include <stdio.h>
 
@@ -409,17 +408,6 @@ HWND FindOwnWindow(const wchar_t* className)
     OwnWindowSearch search = {className, nullptr};
     EnumWindows(MatchOwnWindow, reinterpret_cast<LPARAM>(&search));
     return search.found;
-}
-
-std::wstring ListViewText(HWND list, int row, int column)
-{
-    wchar_t text[512] = L"";
-    LVITEMW item = {};
-    item.iSubItem = column;
-    item.pszText = text;
-    item.cchTextMax = 512;
-    SendMessageW(list, LVM_GETITEMTEXTW, row, reinterpret_cast<LPARAM>(&item));
-    return text;
 }
 
 }  // namespace harness

@@ -154,7 +154,4 @@ int LiveGdiObjects();
 // FindWindowW would also see the windows of the other tests.
 HWND FindOwnWindow(const wchar_t* className);
 
-// The text of a list view's cell (up to 511 characters).
-std::wstring ListViewText(HWND list, int row, int column);
-
 }  // namespace harness

@@ -12,6 +12,7 @@
 #include "foundation/textutil.h"
 #include "resources/resource.h"
 #include "resources/strings.h"
+#include "ui/std_controls.h"
 
 #include <commctrl.h>
 
@@ -34,7 +35,7 @@ std::vector<Row> Rows(HWND dialog)
     std::vector<Row> rows;
     const int count = (int)SendMessageW(list, LVM_GETITEMCOUNT, 0, 0);
     for (int i = 0; i < count; ++i)
-        rows.push_back(Row{harness::ListViewText(list, i, 0), harness::ListViewText(list, i, 1), harness::ListViewText(list, i, 2)});
+        rows.push_back(Row{ListViewText(list, i, 0), ListViewText(list, i, 1), ListViewText(list, i, 2)});
     return rows;
 }
 

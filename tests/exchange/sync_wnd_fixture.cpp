@@ -3,6 +3,7 @@
 #include "foundation/globals.h"
 #include "ui/button.h"
 #include "ui/scroll.h"
+#include "ui/std_controls.h"
 #include "ui/tooltip.h"
 
 #include <commctrl.h>
@@ -29,7 +30,7 @@ std::vector<std::wstring> ListViewRows(HWND list)
         for (int column = 0; column < columns; ++column) {
             if (column)
                 line += L"|";
-            line += harness::ListViewText(list, row, column);
+            line += ListViewText(list, row, column);
         }
         rows.push_back(line);
     }

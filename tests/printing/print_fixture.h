@@ -10,6 +10,7 @@
 #pragma once
 
 #include "foundation/settingskey.h"
+#include "ui/std_controls.h"
 
 #include <windows.h>
 
@@ -112,7 +113,6 @@ inline HWND FindThreadWindow(const wchar_t* className, HWND exclude = nullptr)
 {
     return harness::FindThreadWindow(className, nullptr, exclude);
 }
-using harness::ListViewText;
 // Clicks a dialog's button (BM_CLICK).
 void ClickButton(HWND dialog, int id);
 // Types into the text input window and accepts it.

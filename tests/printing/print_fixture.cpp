@@ -128,9 +128,9 @@ void HoldPrinters()
     // The jobs of the processes before are printed: a PDF that appears from
     // now on is this process's own.
     int status = -1;
-    const std::string queue =
-        RunUnix("for i in $(seq 600); do [ -z \"$(lpstat -o)\" ] && exit 0; sleep 0.1; done; lpstat -o; exit 1", &status,
-                90000);
+    const std::string queue = RunUnix(
+        "for i in $(seq 600); do [ -z \"$(lpstat -o)\" ] && exit 0; sleep 0.1; done; lpstat -o; exit 1", &status,
+        90000);
     EXPECT_EQ(0, status) << "CUPS still prints the jobs of the tests before:\n" << queue;
 }
 

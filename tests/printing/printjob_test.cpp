@@ -289,25 +289,27 @@ void PrintLinePage(bool landscape)
     const int margin = 1000;
     const std::wstring name = UniqueDocName(landscape ? L"tflinelandscape" : L"tflineportrait");
     int printableWidth = 0;
-    HoldPrinters();
-    PrintJob job;
-    OpenOn(job, kPdfPrinter, landscape);
-    if (::testing::Test::HasFatalFailure())
-        return;
-    StartDoc(job, name);
-    SetMargins(job, margin, margin, margin, margin);
-    job.StartPage();
-    HFONT font = TestFont(600);
-    HFONT previous = job.SelectFont(font);
-    job.PrintText(L"TobalFluoro line to the right margin", -1, PrintFlags::kLeft);
-    job.y += 1000;
-    job.DrawHLine();
-    job.SelectFont(previous);
-    DeleteObject(font);
-    printableWidth = job.PrintableWidth();
-    job.EndPage();
-    job.EndDoc();
-    job.Close();
+    {
+        HoldPrinters();
+        PrintJob job;
+        OpenOn(job, kPdfPrinter, landscape);
+        if (::testing::Test::HasFatalFailure())
+            return;
+        StartDoc(job, name);
+        SetMargins(job, margin, margin, margin, margin);
+        job.StartPage();
+        HFONT font = TestFont(600);
+        HFONT previous = job.SelectFont(font);
+        job.PrintText(L"TobalFluoro line to the right margin", -1, PrintFlags::kLeft);
+        job.y += 1000;
+        job.DrawHLine();
+        job.SelectFont(previous);
+        DeleteObject(font);
+        printableWidth = job.PrintableWidth();
+        job.EndPage();
+        job.EndDoc();
+        job.Close();
+    }
     const std::string pdf = WaitForPdf(name);
     ASSERT_FALSE(pdf.empty()) << "no PDF file appeared for the document";
 

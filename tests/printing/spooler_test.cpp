@@ -85,26 +85,28 @@ TEST(SystemSpooler, UnderWineTheJobHasEmptyFieldsNoNotificationsAndGoesWithItsDo
     std::vector<BYTE> mode = PrinterDevMode(kPdfPrinter, false);
     HDC dc = CreateDCW(nullptr, kPdfPrinter, nullptr, reinterpret_cast<const DEVMODEW*>(mode.data()));
     ASSERT_TRUE(dc);
-    HoldPrinters();
-    const std::wstring name = UniqueDocName(L"tfspool");
-    DOCINFOW info = {sizeof info, name.c_str()};
-    const int id = StartDocW(dc, &info);
-    ASSERT_GT(id, 0);
-    SpoolJob job;
-    job.status = 0x12345;
-    const DWORD read = spooler.ReadJob(printer, static_cast<DWORD>(id), &job);
-    if (read == ERROR_SUCCESS) {
-        EXPECT_EQ(static_cast<DWORD>(id), job.id);
-        // Whatever the spooler leaves empty reads as empty, never as garbage.
-        EXPECT_EQ(std::wstring::npos, job.user.find(L'\0'));
-        EXPECT_EQ(JobStatusText(job.status).empty(), job.status == 0);
+    {
+        HoldPrinters();
+        const std::wstring name = UniqueDocName(L"tfspool");
+        DOCINFOW info = {sizeof info, name.c_str()};
+        const int id = StartDocW(dc, &info);
+        ASSERT_GT(id, 0);
+        SpoolJob job;
+        job.status = 0x12345;
+        const DWORD read = spooler.ReadJob(printer, static_cast<DWORD>(id), &job);
+        if (read == ERROR_SUCCESS) {
+            EXPECT_EQ(static_cast<DWORD>(id), job.id);
+            // Whatever the spooler leaves empty reads as empty, never as garbage.
+            EXPECT_EQ(std::wstring::npos, job.user.find(L'\0'));
+            EXPECT_EQ(JobStatusText(job.status).empty(), job.status == 0);
+        }
+        StartPage(dc);
+        EndPage(dc);
+        EXPECT_GT(EndDoc(dc), 0);
+        EXPECT_NE(DWORD(ERROR_SUCCESS), spooler.ReadJob(printer, static_cast<DWORD>(id), nullptr))
+            << "the job is gone once its document ended";
+        EXPECT_FALSE(WaitForPdf(name).empty());
     }
-    StartPage(dc);
-    EndPage(dc);
-    EXPECT_GT(EndDoc(dc), 0);
-    EXPECT_NE(DWORD(ERROR_SUCCESS), spooler.ReadJob(printer, static_cast<DWORD>(id), nullptr))
-        << "the job is gone once its document ended";
-    EXPECT_FALSE(WaitForPdf(name).empty());
     DeleteDC(dc);
     spooler.CloseQueue(printer);
 }

@@ -67,8 +67,6 @@ bool DPictureBase::AllocBuffers(int w, int h)
 
 bool DPictureBase::AllocShared(int w, int h, bool* fresh)
 {
-    if (fresh)
-        *fresh = false;
     if (source || work)
         return false;
     uint16_t* pixels = AllocRasterForOverwrite(w, h, fresh);

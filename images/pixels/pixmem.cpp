@@ -118,8 +118,6 @@ bool Keep(void* p)
 
 void* Allocate(size_t bytes, bool zero, bool* fresh)
 {
-    if (fresh)
-        *fresh = false;
     if (bytes == 0 || FailureInjected()) {
         gLastError = kNotEnoughMemory;
         return nullptr;
@@ -129,6 +127,8 @@ void* Allocate(size_t bytes, bool zero, bool* fresh)
         if (void* kept = TakeKept(bytes)) {
             if (zero)
                 memset(kept, 0, bytes);
+            if (fresh)
+                *fresh = false;
             return kept;
         }
     }
@@ -237,8 +237,6 @@ uint16_t* AllocRaster(int width, int height)
 
 uint16_t* AllocRasterForOverwrite(int width, int height, bool* fresh)
 {
-    if (fresh)
-        *fresh = false;
     if (!RasterFits(width, height))
         return nullptr;
     return static_cast<uint16_t*>(PixelAllocForOverwrite((size_t)width * (size_t)height * sizeof(uint16_t), fresh));

@@ -33,7 +33,7 @@ void* PixelAlloc(size_t bytes);
 // The same without the zero fill of a kept block: the caller writes every
 // byte before anything reads it. `fresh`, when given, tells whether the
 // block is newly committed (each page a fault on its first touch) rather
-// than a kept one.
+// than a kept one; it is set only when a block is returned.
 void* PixelAllocForOverwrite(size_t bytes, bool* fresh = nullptr);
 // Gives back what PixelAlloc returned; null is ignored.
 void PixelFree(void* p);

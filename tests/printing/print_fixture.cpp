@@ -115,18 +115,8 @@ long gCounter = 0;
     return ::testing::AssertionSuccess();
 }
 
-void HoldPrinters()
+void AwaitIdlePrinters()
 {
-    static HANDLE held = nullptr;
-    if (held)
-        return;
-    HANDLE mutex = CreateMutexW(nullptr, FALSE, L"TobalFluoro test printer");
-    ASSERT_TRUE(mutex) << GetLastError();
-    const DWORD r = WaitForSingleObject(mutex, 120000);
-    ASSERT_TRUE(r == WAIT_OBJECT_0 || r == WAIT_ABANDONED) << "the printers stayed busy for two minutes";
-    held = mutex;   // released when the process ends, with its spool files
-    // The jobs of the processes before are printed: a PDF that appears from
-    // now on is this process's own.
     int status = -1;
     const std::string queue = RunUnix(
         "for i in $(seq 600); do [ -z \"$(lpstat -o)\" ] && exit 0; sleep 0.1; done; lpstat -o; exit 1", &status,

@@ -38,14 +38,10 @@ std::string Narrow(const std::wstring& text);
 // ASSERT-style guard for tests that print.
 #define REQUIRE_CUPS() ASSERT_TRUE(::printtest::CupsPrinters())
 
-// Wine numbers print jobs per process and spools job n to the same file in
-// every process of the prefix, and a document that is aborted (or fails) keeps
-// its spool file open until the process ends: Wine's AbortDoc does not close
-// it. So a test process that prints holds this cross-process lock from before
-// its first StartDoc until it exits, and starts once CUPS has printed the
-// jobs of the processes before. The calling thread holds it; call it on the
-// test's own thread.
-void HoldPrinters();
+// Returns once CUPS has printed the jobs of the cases before, which ran one
+// at a time with this one (tests.cmake): a PDF that appears from now on is
+// this case's own. Called before a case's first document.
+void AwaitIdlePrinters();
 
 // The printer's DEVMODE (from its driver), portrait or landscape, A4.
 std::vector<BYTE> PrinterDevMode(const wchar_t* printer, bool landscape);

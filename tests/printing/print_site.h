@@ -138,7 +138,7 @@ struct PdfPage {
 // The PDF files of the run whose names hold the stem (Unix paths), and the
 // first one (written in full) not among `before`, waited for (bounded); empty
 // when none comes. For documents whose name other prints share: taken after
-// HoldPrinters, the new file is the print's own.
+// AwaitIdlePrinters, the new file is the print's own.
 std::vector<std::string> PdfFiles(const std::wstring& stem);
 std::string WaitForNewPdf(const std::wstring& stem, const std::vector<std::string>& before);
 // The pages of the PDF with their words (pdftotext -bbox).

@@ -89,7 +89,7 @@ TEST(PrintJobStates, UnknownPrinterIsAnOpenError)
 TEST(PrintJobStates, OpenDocumentPagesAndClose)
 {
     REQUIRE_CUPS();
-    HoldPrinters();
+    AwaitIdlePrinters();
     PrintJob job;
     OpenOn(job, kPdfPrinter);
     EXPECT_EQ(0, job.State());
@@ -121,7 +121,7 @@ TEST(PrintJobStates, OpenDocumentPagesAndClose)
 TEST(PrintJobPage, SizesFollowTheMarginsAndTheMappingIsHundredthsOfAMillimetre)
 {
     REQUIRE_CUPS();
-    HoldPrinters();
+    AwaitIdlePrinters();
     PrintJob job;
     OpenOn(job, kPdfPrinter);
     StartDoc(job, UniqueDocName(L"tfmapping"));
@@ -150,7 +150,7 @@ TEST(PrintJobPage, SizesFollowTheMarginsAndTheMappingIsHundredthsOfAMillimetre)
 TEST(PrintJobPage, MarginsInTheUnprintableBorderAreRefusedInOrder)
 {
     REQUIRE_CUPS();
-    HoldPrinters();
+    AwaitIdlePrinters();
     PrintJob job;
     OpenOn(job, kMarginsPrinter);
     HDC dc = job.GetDC();
@@ -193,7 +193,7 @@ TEST(PrintJobPage, MarginsInTheUnprintableBorderAreRefusedInOrder)
 TEST(PrintJobText, CursorFollowsTextLinesAndInlineRuns)
 {
     REQUIRE_CUPS();
-    HoldPrinters();
+    AwaitIdlePrinters();
     PrintJob job;
     OpenOn(job, kPdfPrinter);
     StartDoc(job, UniqueDocName(L"tfcursor"));
@@ -241,7 +241,7 @@ TEST(PrintJobText, CursorFollowsTextLinesAndInlineRuns)
 TEST(PrintJobText, NullFontKeepsTheCurrentOneAndMeasuresIt)
 {
     REQUIRE_CUPS();
-    HoldPrinters();
+    AwaitIdlePrinters();
     PrintJob job;
     OpenOn(job, kPdfPrinter);
     StartDoc(job, UniqueDocName(L"tfnullfont"));
@@ -290,7 +290,7 @@ void PrintLinePage(bool landscape)
     const std::wstring name = UniqueDocName(landscape ? L"tflinelandscape" : L"tflineportrait");
     int printableWidth = 0;
     {
-        HoldPrinters();
+        AwaitIdlePrinters();
         PrintJob job;
         OpenOn(job, kPdfPrinter, landscape);
         if (::testing::Test::HasFatalFailure())

@@ -107,7 +107,7 @@ TEST_F(PrintToPdf, TheSitesReportPrintsEveryPatientInItsColumnsWithoutABox)
     ReportFilters filters;
     const std::wstring docName = UniqueDocName(L"tfreport");
     SiteReport(report, filters, docName);
-    HoldPrinters();
+    AwaitIdlePrinters();
     EXPECT_TRUE(PrintReport(filters, nullptr));
     EXPECT_EQ(nullptr, harness::FindOwnWindow(DocPrintStateWnd::kClassName)) << "the state window is gone";
     const std::string pdf = WaitForPdf(docName);
@@ -164,7 +164,7 @@ TEST_F(PrintToPdf, TallRowsBreakPagesAndALandscapeReportPrintsLandscape)
     ReportFilters filters;
     const std::wstring docName = UniqueDocName(L"tfwide");
     ASSERT_TRUE(filters.Prepare(&report, docName.c_str()));
-    HoldPrinters();
+    AwaitIdlePrinters();
     EXPECT_TRUE(PrintReport(filters, nullptr));
     const std::string pdf = WaitForPdf(docName);
     ASSERT_FALSE(pdf.empty());
@@ -219,7 +219,7 @@ TEST_F(PrintToPdf, ThePanelsPictureSheetShowsItsPartsAndTheGreysOfItsPicture)
     PrintSnimokRequest request = {};
     ASSERT_TRUE(SheetRequest(pixels, width, height, patient, image, picture, request));
     std::string pdf;
-    HoldPrinters();
+    AwaitIdlePrinters();
     const std::vector<std::string> before = PdfFiles(L"Printing_Picture");
     PrintSnimokWithCfg(nullptr, &request);
     pdf = WaitForNewPdf(L"Printing_Picture", before);
@@ -275,7 +275,7 @@ TEST_F(PrintToPdf, TheNoteWindowsSheetPrintsTheDescriptionWithoutAPicture)
         std::stol(db.Scalar(L"SELECT Patient FROM Snimok WHERE Snimok=" + std::to_wstring(image) + L";"));
     db.Exec(L"UPDATE Patient SET Name3 = NULL WHERE Patient=" + std::to_wstring(patient) + L";");
     std::string pdf;
-    HoldPrinters();
+    AwaitIdlePrinters();
     const std::vector<std::string> before = PdfFiles(L"Printing_Picture");
     StartDefaultPrintJob(nullptr, static_cast<DWORD>(image), static_cast<DWORD>(patient));
     pdf = WaitForNewPdf(L"Printing_Picture", before);
@@ -388,7 +388,7 @@ TEST_F(PrintToPdf, TextBlocksAndNumberColumnsKeepTheirLinesFormatsAndAlignment)
     ReportFilters filters;
     const std::wstring docName = UniqueDocName(L"tfdoses");
     ASSERT_TRUE(filters.Prepare(&report, docName.c_str()));
-    HoldPrinters();
+    AwaitIdlePrinters();
     EXPECT_TRUE(PrintReport(filters, nullptr));
     const std::string pdf = WaitForPdf(docName);
     ASSERT_FALSE(pdf.empty()) << "no PDF of the report";
@@ -567,7 +567,7 @@ TEST_P(FreshSite, PrintsReadableWithTheRightAlignedPhoneWhole)
         ReportFilters filters;
         const std::wstring docName = UniqueDocName(L"tffresh");
         SiteReport(report, filters, docName);
-        HoldPrinters();
+        AwaitIdlePrinters();
         EXPECT_TRUE(PrintReport(filters, nullptr));
         pdf = WaitForPdf(docName);
     } else {
@@ -575,7 +575,7 @@ TEST_P(FreshSite, PrintsReadableWithTheRightAlignedPhoneWhole)
         DPicturePtr picture;
         PrintSnimokRequest request = {};
         ASSERT_TRUE(SheetRequest(pixels, 64, 32, patient, image, picture, request));
-        HoldPrinters();
+        AwaitIdlePrinters();
         const std::vector<std::string> before = PdfFiles(L"");
         if (GetParam() == FirstPrint::kSheetInRussian)
             PrintSnimokWithCfg(nullptr, &request);
@@ -616,7 +616,7 @@ TEST_F(PrintToPdf, SixteenPrintsInOneProcessLeaveItWhole)
     DPicturePtr picture;
     PrintSnimokRequest request = {};
     ASSERT_TRUE(SheetRequest(pixels, 64, 32, patient, image, picture, request));
-    HoldPrinters();
+    AwaitIdlePrinters();
     for (int i = 0; i < 16; ++i) {
         if (i % 2)
             PrintSnimokWithCfg(nullptr, &request);
@@ -672,7 +672,7 @@ TEST_F(PrintToPdf, AFailedPrintReadsAsAFailureInItsStateWindow)
         }
         closed = PostMessageW(window, WM_CLOSE, 0, 0) != FALSE;
     });
-    HoldPrinters();
+    AwaitIdlePrinters();
     EXPECT_TRUE(PrintReport(filters, nullptr)) << "an error shown in the window counts as printed";
     user.Join();
     ASSERT_TRUE(closed) << "the state window did not show a failure";

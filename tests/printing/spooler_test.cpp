@@ -86,7 +86,7 @@ TEST(SystemSpooler, UnderWineTheJobHasEmptyFieldsNoNotificationsAndGoesWithItsDo
     HDC dc = CreateDCW(nullptr, kPdfPrinter, nullptr, reinterpret_cast<const DEVMODEW*>(mode.data()));
     ASSERT_TRUE(dc);
     {
-        HoldPrinters();
+        AwaitIdlePrinters();
         const std::wstring name = UniqueDocName(L"tfspool");
         DOCINFOW info = {sizeof info, name.c_str()};
         const int id = StartDocW(dc, &info);

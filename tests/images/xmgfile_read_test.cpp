@@ -530,29 +530,16 @@ TEST_F(XmgReadTest, PictureThatCannotBeAllocatedIsAMemoryError)
 
 // --- The first open of a process and later ones -----------------------------
 
-// Noise of `bits` bits, 2003 x 1201 pixels: edge tiles on both sides, and a
-// raster (4.8 MB) large enough for helper threads to commit its pages while
-// the reader writes it, when they are fresh.
+// 2003 x 1201 pixels: edge tiles on both sides, and a raster (4.8 MB) large
+// enough for helper threads to commit its pages while the reader writes it,
+// when they are fresh.
 const int kOpenWidth = 2003, kOpenHeight = 1201;
-
-std::vector<uint16_t> OpenPicture(int bits)
-{
-    std::vector<uint16_t> px((size_t)kOpenWidth * kOpenHeight);
-    uint32_t s = 2463534242u;
-    for (uint16_t& v : px) {
-        s ^= s << 13;
-        s ^= s >> 17;
-        s ^= s << 5;
-        v = (uint16_t)((s >> 16) & ((1u << bits) - 1));
-    }
-    return px;
-}
 
 TEST_F(XmgReadTest, AnOpenGivesThePixelsInFreshAndKeptPages)
 {
     const size_t bytes = (size_t)kOpenWidth * kOpenHeight * 2;
     for (int bits : {14, 16}) {
-        const std::vector<uint16_t> px = OpenPicture(bits);
+        const std::vector<uint16_t> px = PatternRaster(kOpenWidth, kOpenHeight, bits);
         V2File f = Valid(kOpenWidth, kOpenHeight, true);
         f.bits = bits;
         for (bool compressed : {true, false}) {

@@ -108,11 +108,14 @@ void ModalDriver::Advance()
     Pending& pending = steps_[next_];
     HWND window = FindThreadWindow(pending.className.c_str(), pending.title.empty() ? nullptr : pending.title.c_str(),
                                    nullptr, enabledOnly_);
+    seen_ = seen_ || window;
     if (window && pending.step(window)) {
         ++next_;
         started_ = GetTickCount();
+        seen_ = false;
     } else if (GetTickCount() - started_ > stepTimeoutMs_) {
-        ADD_FAILURE() << "step " << next_ << " found no window of class " << Narrow(pending.className)
+        ADD_FAILURE() << "step " << next_ << (seen_ ? " did not finish with its window" : " found no window")
+                      << " of class " << Narrow(pending.className)
                       << (pending.title.empty() ? "" : " titled " + Narrow(pending.title)) << " within "
                       << stepTimeoutMs_ / 1000 << " s";
         next_ = steps_.size();

@@ -59,6 +59,7 @@ private:
     DWORD started_ = 0;
     DWORD stepTimeoutMs_;
     bool enabledOnly_;
+    bool seen_ = false;   // the waited-for step found its window at least once
     bool failed_ = false; // a step failed: every dialog that shows is closed
     bool busy_ = false;   // a step is running (it may run a modal loop of its own)
     ModalDriver* previous_ = nullptr;

@@ -9,6 +9,8 @@
 // run, or a ratio of costs); the limit is the most it may be.
 #pragma once
 
+#include <windows.h>
+
 #include <stdio.h>
 #include <string.h>
 
@@ -25,14 +27,16 @@ struct Timing
     double median;    // ms
 };
 
-// Times f `runs` times after one untimed call (the first touch of pages a
-// measurement writes is not part of the figure, for the memcpy alike).
-template <typename F>
-Timing Measure(F f, int runs = 9)
+// Times f `runs` times after one untimed call, with `before` called, untimed,
+// before each call.
+template <typename F, typename B>
+Timing MeasureAfter(F f, B&& before, int runs)
 {
+    before();
     f();
     std::vector<double> ms((size_t)runs);
     for (int i = 0; i < runs; ++i) {
+        before();
         auto t0 = std::chrono::steady_clock::now();
         f();
         auto t1 = std::chrono::steady_clock::now();
@@ -42,6 +46,14 @@ Timing Measure(F f, int runs = 9)
     return Timing{ms[0], ms[(size_t)runs / 2]};
 }
 
+// Times f `runs` times after one untimed call (the first touch of pages a
+// measurement writes is not part of the figure, for the memcpy alike).
+template <typename F>
+Timing Measure(F f, int runs = 9)
+{
+    return MeasureAfter(f, [] {}, runs);
+}
+
 // A single-threaded memcpy of `bytes` between two buffers whose pages are
 // touched before timing: the reference of every ratio.
 inline Timing MemcpyOf(size_t bytes, int runs = 15)
@@ -49,6 +61,41 @@ inline Timing MemcpyOf(size_t bytes, int runs = 15)
     std::vector<char> a(bytes, 1), b(bytes, 0);
     return Measure([&] { memcpy(b.data(), a.data(), bytes); }, runs);
 }
+
+// Reads a block of three times the machine's largest cache (at least 64 MB),
+// so that what a measurement reads next comes from memory, not from a cache
+// that the run before left it in. Reading leaves no line to be written back
+// at the cost of the measurement.
+class CacheFlusher
+{
+public:
+    CacheFlusher() : block_(std::max<size_t>(3 * LargestCache(), (size_t)64 << 20), 1) {}
+    void operator()()
+    {
+        unsigned sum = 0;
+        for (size_t i = 0; i < block_.size(); i += 64)
+            sum += (unsigned char)block_[i];
+        sink_ = sink_ + sum;
+    }
+
+private:
+    static size_t LargestCache()
+    {
+        DWORD size = 0;
+        GetLogicalProcessorInformation(nullptr, &size);
+        std::vector<SYSTEM_LOGICAL_PROCESSOR_INFORMATION> info(size / sizeof(SYSTEM_LOGICAL_PROCESSOR_INFORMATION) + 1);
+        size = (DWORD)(info.size() * sizeof(info[0]));
+        size_t largest = 0;
+        if (GetLogicalProcessorInformation(info.data(), &size))
+            for (size_t i = 0; i < size / sizeof(info[0]); ++i)
+                if (info[i].Relationship == RelationCache)
+                    largest = std::max<size_t>(largest, info[i].Cache.Size);
+        return largest;
+    }
+
+    std::vector<char> block_;
+    volatile unsigned sink_ = 0;
+};
 
 // The bytes of a 3000 x 3000 16-bit picture: the reference's usual size.
 const size_t kPictureBytes = (size_t)3000 * 3000 * 2;

@@ -55,11 +55,18 @@ Timing Measure(F f, int runs = 9)
 }
 
 // A single-threaded memcpy of `bytes` between two buffers whose pages are
-// touched before timing: the reference of every ratio.
-inline Timing MemcpyOf(size_t bytes, int runs = 15)
+// touched before timing: the reference of every ratio. The second form calls
+// `before` before each copy, as MeasureAfter does.
+template <typename B>
+Timing MemcpyOfAfter(size_t bytes, B&& before, int runs = 15)
 {
     std::vector<char> a(bytes, 1), b(bytes, 0);
-    return Measure([&] { memcpy(b.data(), a.data(), bytes); }, runs);
+    return MeasureAfter([&] { memcpy(b.data(), a.data(), bytes); }, before, runs);
+}
+
+inline Timing MemcpyOf(size_t bytes, int runs = 15)
+{
+    return MemcpyOfAfter(bytes, [] {}, runs);
 }
 
 // Reads a block of three times the machine's largest cache (at least 64 MB),

@@ -118,8 +118,7 @@ int wmain()
             verdict.Failed(shape.name, "the import refused the file");
             continue;
         }
-        std::vector<char> from(bytes.size(), 1), to(bytes.size(), 0);
-        const Timing copy = MeasureAfter([&] { memcpy(to.data(), from.data(), bytes.size()); }, flush, 15);
+        const Timing copy = MemcpyOfAfter(bytes.size(), flush);
         char what[160];
         snprintf(what, sizeof what, "reading a %ldx%ld %d-bit BMP of %.1f MB", (long)shape.width, (long)shape.height,
                  shape.bits, bytes.size() / 1e6);

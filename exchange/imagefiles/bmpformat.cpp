@@ -6,6 +6,10 @@
 #include <stddef.h>
 #include <string.h>
 
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
 #include <memory>
 #include <new>
 
@@ -105,29 +109,49 @@ struct RowBlock
     ptrdiff_t dstStride;
 };
 
-// Palette indexes to the grey values of `grey`; two running maxima, so that
-// one pixel does not wait for the comparison of the one before.
+// Palette indexes to the grey values of `grey`, each at most 255 (the mean
+// of a palette entry's three bytes). Eight pixels a step: their indexes read
+// four at a time, their values stored as one 16-byte vector, and the running
+// maximum kept in a vector of the values stored. A byte read, a word stored
+// and a comparison a pixel took two fifths longer.
 __attribute__((noinline)) unsigned GreyOfIndexes(const RowBlock& block, const uint16_t* __restrict grey, unsigned top)
 {
-    unsigned top0 = top, top1 = 0;
+#ifdef __SSE2__
+    __m128i most = _mm_setzero_si128();
+#endif
     for (uint32_t r = 0; r < block.rows; ++r) {
         const uint8_t* __restrict s = block.src + (size_t)r * block.srcStride;
         uint16_t* __restrict d = block.dst + (ptrdiff_t)r * block.dstStride;
         uint32_t x = 0;
-        for (; x + 2 <= block.width; x += 2) {
-            const unsigned v = grey[s[x]], w = grey[s[x + 1]];
-            d[x] = (uint16_t)v;
-            d[x + 1] = (uint16_t)w;
-            top0 = v > top0 ? v : top0;
-            top1 = w > top1 ? w : top1;
+#ifdef __SSE2__
+        for (; x + 8 <= block.width; x += 8) {
+            uint32_t a, b;
+            memcpy(&a, s + x, 4);
+            memcpy(&b, s + x + 4, 4);
+            const __m128i p0 = _mm_cvtsi32_si128((int)(grey[a & 255] | (uint32_t)grey[(a >> 8) & 255] << 16));
+            const __m128i p1 = _mm_cvtsi32_si128((int)(grey[(a >> 16) & 255] | (uint32_t)grey[a >> 24] << 16));
+            const __m128i p2 = _mm_cvtsi32_si128((int)(grey[b & 255] | (uint32_t)grey[(b >> 8) & 255] << 16));
+            const __m128i p3 = _mm_cvtsi32_si128((int)(grey[(b >> 16) & 255] | (uint32_t)grey[b >> 24] << 16));
+            const __m128i v = _mm_unpacklo_epi64(_mm_unpacklo_epi32(p0, p1), _mm_unpacklo_epi32(p2, p3));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(d + x), v);
+            // Signed lanes: the values are below 256.
+            most = _mm_max_epi16(most, v);
         }
-        if (x < block.width) {
+#endif
+        for (; x < block.width; ++x) {
             const unsigned v = grey[s[x]];
             d[x] = (uint16_t)v;
-            top0 = v > top0 ? v : top0;
+            top = v > top ? v : top;
         }
     }
-    return top0 > top1 ? top0 : top1;
+#ifdef __SSE2__
+    most = _mm_max_epi16(most, _mm_srli_si128(most, 8));
+    most = _mm_max_epi16(most, _mm_srli_si128(most, 4));
+    most = _mm_max_epi16(most, _mm_srli_si128(most, 2));
+    const unsigned vectors = (unsigned)_mm_cvtsi128_si32(most) & 0xFFFF;
+    top = vectors > top ? vectors : top;
+#endif
+    return top;
 }
 
 // Blue-green-red triples to the mean of the three, through `third` (the sum

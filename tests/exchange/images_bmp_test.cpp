@@ -139,24 +139,34 @@ TEST(BmpReader, AHeaderImageSizeOfZeroReadsTheRowsThemselves)
 TEST(BmpReader, ThePaletteHoldsAsManyEntriesAsTheHeaderSays)
 {
     // Sixteen entries, the pixels right behind them: reading 256 entries
-    // would take the pixels for colours (and run past a small file).
+    // would take the pixels for colours (and run past a small file). Rows of
+    // twelve: eight pixels a step, then four one by one.
     BmpShape shape;
     shape.colorsUsed = 16;
     shape.paletteEntries = 16;
-    shape.width = 4;
+    shape.width = 12;
     shape.height = 2;
-    std::vector<uint8_t> grey = {0, 1, 2, 15, 14, 13, 12, 11};
+    std::vector<uint8_t> grey = {0, 1, 2, 15, 14, 13, 12, 11, 10, 9, 8, 7, 3, 4, 5, 6, 15, 14, 13, 12, 11, 10, 9, 8};
     std::vector<uint8_t> file = MakeBmp(shape, grey);
     Read r = ReadAll(file);
     ASSERT_EQ(0u, r.error);
     EXPECT_EQ(16u, r.layout.paletteEntries);
     EXPECT_EQ(Widen(grey), r.raster);
+    EXPECT_EQ(15, r.top);
 
-    // An index beyond the palette reads as 0.
-    file[14 + 40 + 16 * 4] = 200;   // the first file row is the last picture row
-    r = ReadAll(file);
-    ASSERT_EQ(0u, r.error);
-    EXPECT_EQ(0, r.raster[4]);
+    // An index beyond the palette reads as 0 at every place of a row, and is
+    // no maximum.
+    const size_t firstFileRow = 14 + 40 + 16 * 4;   // the last picture row
+    for (size_t x = 0; x < 12; ++x) {
+        std::vector<uint8_t> damaged = file;
+        damaged[firstFileRow + x] = 200;
+        r = ReadAll(damaged);
+        ASSERT_EQ(0u, r.error);
+        std::vector<uint16_t> expected = Widen(grey);
+        expected[12 + x] = 0;
+        EXPECT_EQ(expected, r.raster) << "pixel " << x;
+        EXPECT_EQ(*std::max_element(expected.begin(), expected.end()), r.top) << "pixel " << x;
+    }
 
     // A header count of 0 means 256.
     shape.colorsUsed = 0;

@@ -109,6 +109,15 @@ struct RowBlock
     ptrdiff_t dstStride;
 };
 
+#ifdef __SSE2__
+// The grey values of the two indexes in the low bytes of `indexes`, in the
+// low 32 bits of a vector, the first in the low half.
+inline __m128i GreyPair(const uint16_t* __restrict grey, uint32_t indexes)
+{
+    return _mm_cvtsi32_si128((int)(grey[indexes & 255] | (uint32_t)grey[(indexes >> 8) & 255] << 16));
+}
+#endif
+
 // Palette indexes to the grey values of `grey`, each at most 255 (the mean
 // of a palette entry's three bytes). Eight pixels a step: their indexes read
 // four at a time, their values stored as one 16-byte vector, and the running
@@ -128,11 +137,8 @@ __attribute__((noinline)) unsigned GreyOfIndexes(const RowBlock& block, const ui
             uint32_t a, b;
             memcpy(&a, s + x, 4);
             memcpy(&b, s + x + 4, 4);
-            const __m128i p0 = _mm_cvtsi32_si128((int)(grey[a & 255] | (uint32_t)grey[(a >> 8) & 255] << 16));
-            const __m128i p1 = _mm_cvtsi32_si128((int)(grey[(a >> 16) & 255] | (uint32_t)grey[a >> 24] << 16));
-            const __m128i p2 = _mm_cvtsi32_si128((int)(grey[b & 255] | (uint32_t)grey[(b >> 8) & 255] << 16));
-            const __m128i p3 = _mm_cvtsi32_si128((int)(grey[(b >> 16) & 255] | (uint32_t)grey[b >> 24] << 16));
-            const __m128i v = _mm_unpacklo_epi64(_mm_unpacklo_epi32(p0, p1), _mm_unpacklo_epi32(p2, p3));
+            const __m128i v = _mm_unpacklo_epi64(_mm_unpacklo_epi32(GreyPair(grey, a), GreyPair(grey, a >> 16)),
+                                                 _mm_unpacklo_epi32(GreyPair(grey, b), GreyPair(grey, b >> 16)));
             _mm_storeu_si128(reinterpret_cast<__m128i*>(d + x), v);
             // Signed lanes: the values are below 256.
             most = _mm_max_epi16(most, v);

@@ -11,7 +11,9 @@
 //   - the same as the first open of the process (open_image_cold): the
 //     pixel memory kept by the process given back before each open, so that
 //     the stream buffer and the raster are freshly committed pages, each
-//     touched for the first time: at most 10x;
+//     touched for the first time: at most 10x. The threads that help commit
+//     them are the process's own, made for its first fresh raster (a read
+//     before these opens) and kept since;
 //   - writing the file with its thumbnail: at most 25x (the encode, the
 //     file's bytes through the system and the thumbnail: about 15x here).
 // The exit status is 1 when a figure is above its limit.

@@ -8,10 +8,11 @@
 // later ones reuse kept pages (pixmem.h). Faults of one process run in
 // parallel, so while the image file reader writes a fresh raster from the
 // top down, CommitAhead touches its rows from the bottom up on two helper
-// threads (fewer on a machine with fewer than three processors): most
-// faults are taken there, at the same time as the decoding. Measured on
-// the 3000 x 3000 noise picture, the first open's decoding went from 19 ms
-// to 8.5 ms (3 ms when the pages are kept); a third helper gained nothing.
+// threads (fewer on a machine with fewer than three processors), which the
+// process keeps from its first fresh raster on: most faults are taken there,
+// at the same time as the decoding. Measured on the 3000 x 3000 noise
+// picture, the first open's decoding went from 19 ms to 8.5 ms (3 ms when
+// the pages are kept); a third helper gained nothing.
 //
 // The rows and who owns them:
 //   [0, callerRows)            the writer's: it may write them once Reach
@@ -31,8 +32,8 @@
 //   - after the destructor no helper stores into the raster: it stops the
 //     claims and waits for the busy chunks. A helper that starts late finds
 //     nothing to claim and only leaves.
-// Transitions: the constructor starts the helpers (none for a kept raster or
-// a small one: Reach then returns at once); Reach (callerRows grows, rows
+// Transitions: the constructor hands the raster to the helpers (none for a
+// kept raster or a small one: Reach then returns at once); Reach (callerRows grows, rows
 // nobody claimed are touched on the writer's thread); a helper's claim
 // (claimedFrom falls) and its end of a chunk; the destructor (no claims).
 // The state lives in a block that the owner and each helper hold a reference
@@ -50,8 +51,8 @@ class CommitAhead : public TileRowGate
 public:
     static const int kHelpers = 2;
     static const int kChunkRows = 16;
-    // Rasters smaller than this are left to the writer: starting a thread
-    // takes about 1.5 ms under Wine before it runs.
+    // Rasters smaller than this are left to the writer: a helper that has
+    // to be started first runs about 1 ms later under Wine.
     static const size_t kSmallest = (size_t)4 << 20;
 
     // A raster of `rows` rows of `rowBytes` bytes; `fresh` says that its

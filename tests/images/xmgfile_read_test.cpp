@@ -13,6 +13,8 @@
 
 #include <string.h>
 
+#include <thread>
+
 using namespace imgtest;
 
 namespace {
@@ -568,6 +570,46 @@ TEST_F(XmgReadTest, AnOpenGivesThePixelsInFreshAndKeptPages)
             }
         }
     }
+    PixelTrim();
+}
+
+// Readers on several threads at once, every raster on fresh pages (each
+// picture is held to the end, so none is taken from kept pages): more rasters
+// than the process has helpers, whose chunks wait for a helper or are touched
+// by their writers.
+TEST_F(XmgReadTest, OpensOnSeveralThreadsAtOnceGiveEachItsPixels)
+{
+    struct Reader
+    {
+        int bits;
+        bool compressed;
+        std::vector<uint16_t> px;
+        std::wstring path;
+        std::vector<DPicturePtr> opened;
+    };
+    std::vector<Reader> readers = {{14, true}, {16, true}, {16, false}, {12, true}};
+    for (Reader& r : readers) {
+        r.px = PatternRaster(kOpenWidth, kOpenHeight, r.bits);
+        V2File f = Valid(kOpenWidth, kOpenHeight, r.compressed);
+        f.bits = r.bits;
+        f.pixels = r.compressed ? Compressed(r.px, kOpenWidth, kOpenHeight, r.bits) : RawPixels(r.px);
+        r.path = Write(f.Build());
+    }
+    PixelTrim();
+    std::vector<std::thread> threads;
+    for (Reader& r : readers)
+        threads.emplace_back([&r] {
+            for (int i = 0; i < 3; ++i)
+                r.opened.push_back(LoadFile(r.path, true, true, nullptr));
+        });
+    for (std::thread& t : threads)
+        t.join();
+    for (const Reader& r : readers) {
+        SCOPED_TRACE(testing::Message() << r.bits << " bits" << (r.compressed ? ", compressed" : ", raw"));
+        for (const DPicturePtr& p : r.opened)
+            ExpectRaster(p.Get(), r.px);
+    }
+    readers.clear();
     PixelTrim();
 }
 

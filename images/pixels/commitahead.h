@@ -33,9 +33,10 @@
 //     claims and waits for the busy chunks. A helper that starts late finds
 //     nothing to claim and only leaves.
 // Transitions: the constructor hands the raster to the helpers (none for a
-// kept raster or a small one: Reach then returns at once); Reach (callerRows grows, rows
-// nobody claimed are touched on the writer's thread); a helper's claim
-// (claimedFrom falls) and its end of a chunk; the destructor (no claims).
+// kept raster or a small one: Reach then returns at once); Reach (callerRows
+// grows, rows nobody claimed are touched on the writer's thread); a helper's
+// claim (claimedFrom falls) and its end of a chunk; the destructor (no
+// claims).
 // The state lives in a block that the owner and each helper hold a reference
 // to (DRefCount), so that a helper leaving late never touches freed memory.
 // The writer's waits (Reach, the destructor) last at most the touching of
@@ -51,8 +52,9 @@ class CommitAhead : public TileRowGate
 public:
     static const int kHelpers = 2;
     static const int kChunkRows = 16;
-    // Rasters smaller than this are left to the writer: a helper that has
-    // to be started first runs about 1 ms later under Wine.
+    // Rasters smaller than this are left to the writer: the process's first
+    // raster handed over waits about 1 ms under Wine for the helpers'
+    // threads to start.
     static const size_t kSmallest = (size_t)4 << 20;
 
     // A raster of `rows` rows of `rowBytes` bytes; `fresh` says that its

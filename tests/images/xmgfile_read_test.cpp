@@ -196,15 +196,16 @@ protected:
         ASSERT_EQ((size_t)p->width * p->height, raster.size());
         EXPECT_EQ(0, memcmp(p->GetBits(), raster.data(), raster.size() * 2));
     }
-    V2File Valid(int width = 37, int height = 35, bool compressed = true)
+    // A file of PatternRaster(width, height, bits).
+    V2File Valid(int width = 37, int height = 35, bool compressed = true, int bits = 12)
     {
         V2File f;
         f.width = width;
         f.height = height;
-        f.bits = 12;
-        std::vector<uint16_t> raster = PatternRaster(width, height, 12);
+        f.bits = bits;
+        std::vector<uint16_t> raster = PatternRaster(width, height, bits);
         f.compressed = compressed ? 1 : 0;
-        f.pixels = compressed ? Compressed(raster, width, height, 12) : RawPixels(raster);
+        f.pixels = compressed ? Compressed(raster, width, height, bits) : RawPixels(raster);
         f.texts = TextBlock(17, 1, Time(5, 6), {L"Kuznetsov", L"Ivan", L"Petrovich"}, true);
         return f;
     }
@@ -542,12 +543,8 @@ TEST_F(XmgReadTest, AnOpenGivesThePixelsInFreshAndKeptPages)
     const size_t bytes = (size_t)kOpenWidth * kOpenHeight * 2;
     for (int bits : {14, 16}) {
         const std::vector<uint16_t> px = PatternRaster(kOpenWidth, kOpenHeight, bits);
-        V2File f = Valid(kOpenWidth, kOpenHeight, true);
-        f.bits = bits;
         for (bool compressed : {true, false}) {
-            f.compressed = compressed ? 1 : 0;
-            f.pixels = compressed ? Compressed(px, kOpenWidth, kOpenHeight, bits) : RawPixels(px);
-            const std::vector<BYTE> file = f.Build();
+            const std::vector<BYTE> file = Valid(kOpenWidth, kOpenHeight, compressed, bits).Build();
             // Fresh pages (nothing kept, as in the first open of a process),
             // then a kept block full of another picture's pixels.
             for (bool fresh : {true, false}) {
@@ -590,10 +587,7 @@ TEST_F(XmgReadTest, OpensOnSeveralThreadsAtOnceGiveEachItsPixels)
     std::vector<Reader> readers = {{14, true}, {16, true}, {16, false}, {12, true}};
     for (Reader& r : readers) {
         r.px = PatternRaster(kOpenWidth, kOpenHeight, r.bits);
-        V2File f = Valid(kOpenWidth, kOpenHeight, r.compressed);
-        f.bits = r.bits;
-        f.pixels = r.compressed ? Compressed(r.px, kOpenWidth, kOpenHeight, r.bits) : RawPixels(r.px);
-        r.path = Write(f.Build());
+        r.path = Write(Valid(kOpenWidth, kOpenHeight, r.compressed, r.bits).Build());
     }
     PixelTrim();
     std::vector<std::thread> threads;

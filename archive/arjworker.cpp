@@ -368,9 +368,7 @@ int ArjWorker::ArchiveNewImages()
                     DODBSetError(E_FAIL, 0, L"ArjWorker::ArchiveNewImages");
                     ThrowDatabaseError(E_FAIL);
                 }
-                for (int n = static_cast<int>(wcslen(name)); n > 0 && name[n - 1] == L' '; --n)
-                    name[n - 1] = 0;
-                item.name = name;
+                item.name = name;   // as it stands: "L2 " is not "L2" (the name check refuses it)
                 items.push_back(std::move(item));
             }
         }

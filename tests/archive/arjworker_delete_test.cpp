@@ -115,6 +115,7 @@ TEST_F(FreeSpaceTest, ImageThatCannotBeDeletedIsAskedAboutAndRetried)
     ASSERT_NE(INVALID_HANDLE_VALUE, held);
     host_.onAsk = [&](WorkerHost&, const WorkerReport& seen) {
         EXPECT_TRUE(seen.HasAction(Str(IDS_UNKNOWN_ERROR_CALL_SERVICE))) << seen.Texts();
+        EXPECT_EQ(L"1", Disk(archived_[0])) << "while the user decides, the row says where its file is";
         CloseHandle(held);
         held = INVALID_HANDLE_VALUE;
         return kAnswerContinue;

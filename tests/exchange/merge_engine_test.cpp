@@ -292,10 +292,17 @@ TEST_F(MergeEngineTest, AFoundPatientGetsTheOtherColumnsUpdated)
 TEST_F(MergeEngineTest, FileNamesThatLeaveTheImageFolderAreRefused)
 {
     // (Names too long for the column are refused as well: see the name checks.)
-    const wchar_t* const names[] = {L"..\\..\\Local\\Image\\x", L"a/b", L"C:x", L".."};
-    for (const wchar_t* name : names) {
+    // Also refused: a device, and the short name of another image's file,
+    // which would bring that image in under this one's row.
+    wchar_t shortPath[MAX_PATH] = L"";
+    ASSERT_GT(GetShortPathNameW(OtherImage(OtherNameOf(2)).c_str(), shortPath, MAX_PATH), 0u);
+    std::wstring alias = wcsrchr(shortPath, L'\\') + 1;
+    alias.resize(alias.find(L'.'));
+    ASSERT_NE(std::wstring::npos, alias.find(L'~')) << Narrow(alias);
+    const std::wstring names[] = {L"..\\..\\Local\\Image\\x", L"a/b", L"C:x", L"..", L"CONIN$", alias};
+    for (const std::wstring& name : names) {
         SCOPED_TRACE(Narrow(name));
-        other.Exec(std::wstring(L"UPDATE Snimok SET [File name]=N'") + name + L"' WHERE Snimok=1;");
+        other.Exec(L"UPDATE Snimok SET [File name]=N'" + name + L"' WHERE Snimok=1;");
         RecordingLink link;
         std::wstring error;
         ASSERT_EQ(-1, RunMerge(link, &error));

@@ -7,6 +7,7 @@
 #include "app/recordmaint.h"
 #include "common/prompt_script.h"
 #include "exchange/sync/synchrrestore.h"
+#include "exchange/sync/syncsteps.h"
 #include "exchange/sync/synctables.h"
 #include "foundation/prompt.h"
 #include "resources/resource.h"
@@ -195,6 +196,45 @@ TEST_F(ArchiveRestore, AWrongDiskIsToldAndTheDiskAskedForAgain)
     EXPECT_EQ(L"Не соответствует серийный номер\nВставте другой диск.", gSwap.texts[1]);
     EXPECT_EQ(InsertDiskPrompt(L"ARCH_B"), gSwap.texts[2]);
     EXPECT_EQ(3, Count(L"Snimok"));
+}
+
+// The disk leaves the drive once its first image is back (the observer
+// takes it out); the hook puts it back at the next disk prompt.
+struct LeavingDisk {
+    SimulatedDrive* drive;
+    std::wstring folder;
+    bool left;
+    int prompts;
+} gLeaving;
+
+int PutTheDiskBack(HWND, const wchar_t*, const wchar_t*, UINT)
+{
+    ++gLeaving.prompts;
+    gLeaving.drive->Insert(gLeaving.folder, kSerialB, "ARCH_B");
+    return IDRETRY;
+}
+
+// A file that cannot be read because its disk left the drive is not gone
+// from the disk: the disk is asked for again and the file comes back.
+TEST_F(ArchiveRestore, ADiskThatLeavesTheDriveIsAskedForAgainAndLosesNoFile)
+{
+    PrepareArchiveOnlyImages();
+    gLeaving = LeavingDisk{&drive, diskB.Path(), false, 0};
+    SetSyncStepObserver(
+        [](SyncStep step, void*) {
+            if (step == SyncStep::RestoreWritten && !gLeaving.left)
+                gLeaving.left = gLeaving.drive->Eject();
+        },
+        nullptr);
+    const PromptHook previous = SetPromptHook(PutTheDiskBack);
+    const SyncReport report = window.Run(kSyncDatabase, drive.Root());
+    SetPromptHook(previous);
+    SetSyncStepObserver(nullptr, nullptr);
+    ASSERT_TRUE(gLeaving.left);
+    EXPECT_EQ(kSyncResultDone, report.result) << LastMessage(report);
+    EXPECT_EQ(2, gLeaving.prompts);
+    EXPECT_EQ((std::vector<std::wstring>{names[0], names[1]}),
+              FileNames(L"Snimok", std::wstring(L"Arj=") + kKeyB + L" AND [Disk]=0"));
 }
 
 TEST_F(ArchiveRestore, ADeletedPatientStaysDeletedThroughBothSynchronisations)

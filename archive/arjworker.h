@@ -146,8 +146,9 @@ public:
     // its label. With a wanted name the disk must have the wanted serial.
     // kStepDone, kStepAsked or kStepFatal.
     int WaitForDisk(DWORD* serial, DWORD wantedSerial, const wchar_t* wantedName, std::wstring* label);
-    // Looks the disk's name up in Arj and waits for that disk; a serial that
-    // Arj does not know reports 734 and throws the stop signal -1.
+    // Looks the disk's name up in Arj and waits for that disk, asking for it
+    // by its name and serial; a serial that Arj does not know reports 734 and
+    // throws the stop signal -1.
     int GetDiskName(DWORD archiveSerial);
 
     int PurgeFixSnimok();

@@ -212,7 +212,8 @@ TEST_F(MarkedTest, FilesGoFromTheHardDiskAndFromEachArchiveDiskInTurn)
 
     EXPECT_EQ(0u, report.exitCode) << report.Texts();
     ASSERT_EQ(1u, prompts.size()) << "one disk change: the rows of a disk come together";
-    EXPECT_NE(std::wstring::npos, prompts[0].find(L"MO2")) << Narrow(prompts[0]);
+    EXPECT_NE(std::wstring::npos, prompts[0].find(L"MO2 (2030-4050)")) << "the disk's name and serial: "
+                                                                       << Narrow(prompts[0]);
     for (const wchar_t* name : {L"D0000000001", L"D0000000002", L"D0000000003", L"D0000000004", L"D0000000005"})
         EXPECT_FALSE(Anywhere(name)) << Narrow(name);
     EXPECT_EQ(0, Count(L"DelImage"));

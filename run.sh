@@ -51,7 +51,7 @@ if [ "$private" = 1 ]; then
    virtual desktop "TobalFluoro". To look at it from another terminal:
      DISPLAY=$DISPLAY import -window root shot.png     (a screenshot)
      x11vnc -display $DISPLAY -localhost -nopw          (then a VNC viewer on localhost:5900)
-   To quit: the Exit button of the main window (or Alt+F4 on it), or Ctrl+C here.
+   To quit: the Exit button of the main window, or Ctrl+C here.
 EOF
     wine explorer /desktop=TobalFluoro,1280x1024 "$program"
 else

@@ -29,9 +29,10 @@ export WINEARCH=win32
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
 
+# fonts-wine holds Wine's own fonts, among them Marlett (tf_prefix).
 TF_PACKAGES="wine wine32:i386 mingw-w64 g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix cmake make xvfb xauth \
-fonts-dejavu-core googletest x11-utils g++ python3 cups cups-client printer-driver-cups-pdf poppler-utils ghostscript \
-libcups2:i386 dcmtk dicom3tools locales imagemagick x11vnc"
+fonts-dejavu-core fonts-wine googletest x11-utils g++ python3 cups cups-client printer-driver-cups-pdf poppler-utils \
+ghostscript libcups2:i386 dcmtk dicom3tools locales imagemagick x11vnc"
 
 # The locales Wine runs under, one per language of the program. A fresh Debian
 # has only C, C.UTF-8 and POSIX: under a locale that is not generated Wine
@@ -204,6 +205,21 @@ tf_prefix() {
         wineserver -w
         touch "$WINEPREFIX/.tf-settings"
     fi
+    tf_prefix_fonts
+}
+
+# Wine draws the symbols of the title bars' buttons (close, minimise,
+# maximise) with the glyphs of Marlett; without it they show letters ("r",
+# "0", "1"). Debian's Wine 8 reads no font of its data folder, where fonts-wine
+# puts them (measured: not even in a new prefix), only those of the prefix's
+# Fonts folder and the system's: Marlett goes there, alone, so that every
+# other text keeps the font it has.
+tf_prefix_fonts() {
+    local font=/usr/share/wine/fonts/marlett.ttf fonts="$WINEPREFIX/drive_c/windows/Fonts"
+    [ -f "$fonts/marlett.ttf" ] && return 0
+    [ -f "$font" ] || { tf_log "no $font (fonts-wine): the title bars' buttons show letters"; return 0; }
+    mkdir -p "$fonts"
+    cp "$font" "$fonts/"
 }
 
 TF_XVFB_PID=""

@@ -16,6 +16,9 @@
 set -euo pipefail
 source "$(dirname "$0")/cmake/setup.sh"
 
+# One program per build: a second ./run.sh says so and stops before it builds
+# or touches the prefix, the demo site or the printers of the one running.
+tf_session run
 tf_install
 tf_sqlite
 tf_build TobalFluoro zelksqlite dicomsrv disksrv demosite
@@ -29,7 +32,8 @@ if [ -z "${DISPLAY:-}" ]; then
     private=1
 fi
 # The PDF printers of the tests, so that printing can be tried: their files
-# go to build/cups/pdf.* (started before Wine, which finds them through CUPS_SERVER).
+# go to build/cups/pdf.*, a new folder each run, and stay there (started
+# before Wine, which finds them through CUPS_SERVER).
 tf_start_cups || tf_log "no CUPS: the program sees no printers"
 tf_start_wine
 tf_register
@@ -47,7 +51,7 @@ if [ "$private" = 1 ]; then
    virtual desktop "TobalFluoro". To look at it from another terminal:
      DISPLAY=$DISPLAY import -window root shot.png     (a screenshot)
      x11vnc -display $DISPLAY -localhost -nopw          (then a VNC viewer on localhost:5900)
-   To quit: the Exit button of the main window (or Alt+F4 on it), or Ctrl+C here.
+   To quit: the Exit button of the main window, or Ctrl+C here.
 EOF
     wine explorer /desktop=TobalFluoro,1280x1024 "$program"
 else

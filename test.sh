@@ -9,6 +9,9 @@
 set -euo pipefail
 source "$(dirname "$0")/cmake/setup.sh"
 
+# The tests' own Wine prefix, printers and display: a ./run.sh beside them
+# goes on undisturbed, and a second ./test.sh of this build stops here.
+tf_session tests
 tf_install
 tf_sqlite
 tf_build
@@ -18,7 +21,9 @@ tf_prefix
 trap tf_stop EXIT
 tf_start_xvfb
 # Without CUPS the printing tests fail and say why; the other tests still run.
-# It starts before Wine, whose processes find it through CUPS_SERVER.
+# It starts before Wine, whose processes find it through CUPS_SERVER. The PDF
+# files of earlier test runs go: nobody but the tests prints into this folder.
+rm -rf "$TF_CUPS_DIR"/pdf.*
 tf_start_cups || tf_log "no CUPS for this run: the printing tests will fail"
 tf_start_wine
 tf_register

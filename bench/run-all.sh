@@ -22,6 +22,8 @@
 # picture of 8 and 24 bits, each at most 8x a memcpy of the file's bytes.
 set -euo pipefail
 source "$(dirname "$0")/../cmake/setup.sh"
+# The benchmarks run in the tests' session: never beside ./test.sh.
+tf_session tests
 
 # figure                              limit
 LIMITS='

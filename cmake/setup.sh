@@ -1,11 +1,14 @@
 # Shared set-up of ./test.sh and ./run.sh; sourced, not run.
 #
+# tf_session      takes the session of ./run.sh or of the tests for the script's life, or ends it
+#                 at once when another script holds it; sets its Wine prefix and CUPS folder
 # tf_install      installs what is missing (Debian, as root), idempotently, and makes the
 #                 locales Wine runs under (tf_locales)
 # tf_use_locale   the locale of a language (en|ru) for Wine and its programs
 # tf_sqlite       the SQLite amalgamation in $TF_BUILD/deps/sqlite3 (never committed)
 # tf_build        configures and builds into $TF_BUILD: the targets named, or everything
-# tf_prefix       the private 32-bit Wine prefix $TF_BUILD/wineprefix
+#                 (one build of the folder at a time: a second waits for the first)
+# tf_prefix       the session's private 32-bit Wine prefix
 # tf_start_xvfb   a free X display (Xvfb -displayfd); sets DISPLAY
 # tf_start_wine   one persistent wineserver for the prefix
 # tf_register     registers the built OLE DB provider and the DICOM export server stand-in in the
@@ -14,8 +17,8 @@
 # tf_site_make    the demo site's folder alone (made in a temporary folder, renamed into place when whole)
 # tf_site_forms   the per-form settings (fonts, list column widths) of the site that runs, kept per site
 # tf_start_disksrv  the disk service stand-in on the pipe "DiskSrv" (its pid in TF_DISKSRV_PID)
-# tf_start_cups   a private cupsd with two cups-pdf queues for the printing tests (TF_PDF_DIR)
-# tf_stop         stops what tf_start_* started, by pid and by prefix
+# tf_start_cups   the session's private cupsd with two cups-pdf queues (TF_PDF_DIR)
+# tf_stop         stops what tf_start_* started: by pid, and the programs of the session's own prefix
 # tf_native       builds the pixel code natively with sanitizers and runs its tests
 #
 # Environment: TF_BUILD (default ./build), TF_JOBS (default: the number of cores).
@@ -23,14 +26,14 @@
 TF_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 : "${TF_BUILD:=$TF_ROOT/build}"
 : "${TF_JOBS:=$(nproc)}"
-export WINEPREFIX="$TF_BUILD/wineprefix"
 export WINEARCH=win32
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
 
+# fonts-wine holds Wine's own fonts, among them Marlett (tf_prefix).
 TF_PACKAGES="wine wine32:i386 mingw-w64 g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix cmake make xvfb xauth \
-fonts-dejavu-core googletest x11-utils g++ python3 cups cups-client printer-driver-cups-pdf poppler-utils ghostscript \
-libcups2:i386 dcmtk dicom3tools locales imagemagick x11vnc"
+fonts-dejavu-core fonts-wine googletest x11-utils g++ python3 cups cups-client printer-driver-cups-pdf poppler-utils \
+ghostscript libcups2:i386 dcmtk dicom3tools locales imagemagick x11vnc"
 
 # The locales Wine runs under, one per language of the program. A fresh Debian
 # has only C, C.UTF-8 and POSIX: under a locale that is not generated Wine
@@ -39,6 +42,65 @@ libcups2:i386 dcmtk dicom3tools locales imagemagick x11vnc"
 TF_LOCALES="en_US.UTF-8 ru_RU.UTF-8"
 
 tf_log() { printf '== %s\n' "$*" >&2; }
+
+# The sessions of a build. ./run.sh has one, ./test.sh and the benchmarks
+# share the other. Each owns a Wine prefix (its wineserver and every program
+# in it), a CUPS folder (its cupsd, socket, PDF printers and their files) and,
+# where it needs one, a private Xvfb: the tests beside the running program
+# neither see its windows, drives and registry nor end it.
+#   run     $TF_BUILD/wineprefix         $TF_BUILD/cups
+#   tests   $TF_BUILD/wineprefix-tests   $TF_BUILD/cups-tests
+# The run session keeps the folders both sessions shared before, with the
+# settings the user stored in the prefix and the printouts in cups/pdf.*.
+# tf_session NAME takes the session for the script's life, before the script
+# touches anything: a lock on $TF_BUILD/NAME.lock. Every process the script
+# starts inherits the lock's descriptor, so a session whose programs outlive
+# a killed script stays held. A script that finds its session held says who
+# holds it and ends at once, having changed nothing; only the holder stops
+# what runs in the session's prefix (tf_stop).
+TF_SESSION=""
+
+# The Wine prefix and the CUPS folder of a session.
+tf_session_dirs() {
+    case "$1" in
+        run) export WINEPREFIX="$TF_BUILD/wineprefix" TF_CUPS_DIR="$TF_BUILD/cups" ;;
+        tests) export WINEPREFIX="$TF_BUILD/wineprefix-tests" TF_CUPS_DIR="$TF_BUILD/cups-tests" ;;
+        *) echo "tf_session: no session \"$1\" (run or tests)" >&2; return 1 ;;
+    esac
+}
+# The tests' session until a script takes another: the scripts that ctest
+# runs inside ./test.sh find the prefix and the printers of their run.
+tf_session_dirs tests
+
+tf_session() {
+    local name=$1 lock fd
+    tf_session_dirs "$name" || exit 2
+    mkdir -p "$TF_BUILD"
+    lock="$TF_BUILD/$name.lock"
+    # Opened for appending: the holder's line stays until the lock is ours.
+    exec {fd}>>"$lock"
+    if ! flock -n "$fd"; then
+        tf_session_held "$lock"
+        exit 1
+    fi
+    printf '%s %s\n' "$$" "$(basename "$0")" >"$lock"
+    TF_SESSION=$name
+}
+
+# What a script says that finds its session held: the holder's pid and script,
+# as the holder wrote them, or, when that process is gone, that programs it
+# started still hold the session.
+tf_session_held() {
+    local lock=$1 pid="" script="" me
+    me=$(basename "$0")
+    read -r pid script <"$lock" 2>/dev/null || true
+    if [ -n "$pid" ] && kill -0 "$pid" 2>/dev/null; then
+        echo "$me: $script (pid $pid) is running on $TF_BUILD; it is left alone and nothing was changed." >&2
+    else
+        echo "$me: programs that an earlier ${script:-script} on $TF_BUILD started still run" \
+             "(fuser -v $lock lists them); they are left alone and nothing was changed." >&2
+    fi
+}
 
 tf_install() {
     local missing="" p
@@ -106,11 +168,22 @@ tf_sqlite() {
     rm -rf "$tmp"
 }
 
+# ./run.sh and ./test.sh may start at the same time on one build folder: its
+# builds take turns, or two compilers write the same files.
 tf_build() {
     mkdir -p "$TF_BUILD"
+    local fd status=0
+    exec {fd}>>"$TF_BUILD/build.lock"
+    flock -n "$fd" || { tf_log "waiting for the other build of $TF_BUILD to end"; flock "$fd"; }
+    tf_build_locked "$@" || status=$?
+    exec {fd}>&-
+    return $status
+}
+
+tf_build_locked() {
     if [ ! -f "$TF_BUILD/CMakeCache.txt" ]; then
         cmake -S "$TF_ROOT" -B "$TF_BUILD" -DCMAKE_TOOLCHAIN_FILE="$TF_ROOT/cmake/mingw32.cmake" \
-              -DTF_SQLITE_DIR="$TF_BUILD/deps/sqlite3" >/dev/null
+              -DTF_SQLITE_DIR="$TF_BUILD/deps/sqlite3" >/dev/null || return
     fi
     if [ $# -gt 0 ]; then
         cmake --build "$TF_BUILD" -j "$TF_JOBS" --target "$@"
@@ -133,6 +206,21 @@ tf_prefix() {
         wineserver -w
         touch "$WINEPREFIX/.tf-settings"
     fi
+    tf_prefix_fonts
+}
+
+# Wine draws the symbols of the title bars' buttons (close, minimise,
+# maximise) with the glyphs of Marlett; without it they show letters ("r",
+# "0", "1"). Debian's Wine 8 reads no font of its data folder, where fonts-wine
+# puts them (measured: not even in a new prefix), only those of the prefix's
+# Fonts folder and the system's: Marlett goes there, alone, so that every
+# other text keeps the font it has.
+tf_prefix_fonts() {
+    local font=/usr/share/wine/fonts/marlett.ttf fonts="$WINEPREFIX/drive_c/windows/Fonts"
+    [ -f "$fonts/marlett.ttf" ] && return 0
+    [ -f "$font" ] || { tf_log "no $font (fonts-wine): the title bars' buttons show letters"; return 0; }
+    mkdir -p "$fonts"
+    cp "$font" "$fonts/"
 }
 
 TF_XVFB_PID=""
@@ -333,25 +421,26 @@ tf_start_disksrv() {
 }
 
 # The printing tests print real PDF files through CUPS. tf_start_cups starts
-# a cupsd of this build only: its configuration, state, spool and logs live in
-# $TF_BUILD/cups, it listens on a local socket there (no network port), and
-# Wine's libcups finds it through CUPS_SERVER. Two queues print through
-# cups-pdf: "PDF" (the default) with the driver's own PPD, and "PDFMargins"
-# with a copy of it whose A4 imageable area starts 18 x 36 points in from the
-# paper's edge. cups-pdf reads its configuration from /etc/cups only, one file
-# per instance: this build's instance is named after its folder, and its
-# output folder is new for every run ($TF_PDF_DIR, exported for the tests).
-# Each file's name starts with its job's number (Label 1): documents of the
-# same name (every picture sheet is "Printing Picture") never overwrite one
-# another.
+# a cupsd of this session only: its configuration, state, spool and logs live
+# in the session's CUPS folder ($TF_CUPS_DIR), it listens on a local socket
+# there (no network port), and Wine's libcups finds it through CUPS_SERVER.
+# Two queues print through cups-pdf: "PDF" (the default) with the driver's own
+# PPD, and "PDFMargins" with a copy of it whose A4 imageable area starts
+# 18 x 36 points in from the paper's edge. cups-pdf reads its configuration
+# from /etc/cups only, one file per instance: the session's instance is named
+# after its CUPS folder, and its output folder is new for every run
+# ($TF_PDF_DIR, exported for the tests). The folders of earlier runs stay:
+# they hold what the user printed. Each file's name starts with its job's
+# number (Label 1): documents of the same name (every picture sheet is
+# "Printing Picture") never overwrite one another.
 # A cupsd that cannot start fails the run here, with its log.
 TF_CUPSD_PID=""
 TF_CUPS_CONF=""
 
 tf_start_cups() {
-    local dir="$TF_BUILD/cups" instance
-    instance="tf$(printf '%s' "$TF_BUILD" | md5sum | cut -c1-10)"
-    rm -rf "$dir/etc" "$dir/state" "$dir/spool" "$dir/cache" "$dir/log" "$dir"/pdf.*
+    local dir="$TF_CUPS_DIR" instance
+    instance="tf$(printf '%s' "$dir" | md5sum | cut -c1-10)"
+    rm -rf "$dir/etc" "$dir/state" "$dir/spool" "$dir/cache" "$dir/log"
     mkdir -p "$dir/etc/ppd" "$dir/state" "$dir/spool/tmp" "$dir/cache" "$dir/log" "$dir/gs"
     chmod 755 "$dir" "$dir/etc" "$dir/state"
     chmod 710 "$dir/spool"
@@ -443,7 +532,14 @@ tf_stop() {
         TF_DISKSRV_PID=""
     fi
     if [ -n "$TF_WINESERVER_PID" ]; then
-        wineserver -k >/dev/null 2>&1 || true
+        # Every program of the prefix ends with its wineserver (services.exe and
+        # the like outlive a wineserver killed alone); the prefix is the
+        # session's, so they are all this script's.
+        if [ -n "$TF_SESSION" ]; then
+            wineserver -k >/dev/null 2>&1 || true
+        else
+            kill "$TF_WINESERVER_PID" 2>/dev/null || true
+        fi
         wait "$TF_WINESERVER_PID" 2>/dev/null || true
         TF_WINESERVER_PID=""
     fi

@@ -187,8 +187,9 @@ int ArjWorker::CopyDB()
         message.GetText(text, 256);
         base_.ReportError(L"", text, kReportFatal, 0);
     } catch (const DODBErrors& error) {
+        // The database's reason (no rights, no slot folder, no room) stands
+        // in the window's fault text: said once, with its reason.
         base_.ReportDbError(error, false);
-        base_.Prompt(ArchiveText(IDS_COPY_DB_EXCEPTION).c_str());
     } catch (...) {
         LogError(0, ArchiveText(IDS_COPY_DB_EXCEPTION).c_str());
         base_.ReportError(L"", ArchiveText(IDS_COPY_DB_EXCEPTION).c_str(), kReportFatal, 0);

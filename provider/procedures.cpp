@@ -186,6 +186,93 @@ int WriteBackupOf(sqlite3* db, const std::wstring& file, sqlite3** target)
     return rc;
 }
 
+// What writing a backup takes beyond the database's pages: the new file's
+// rollback journal and, while its journal mode is put back from the WAL
+// that the copied header names, its "-wal" file and its 32 KiB "-shm" index.
+const ULONGLONG kBackupWorkRoom = 64 * 1024;
+
+// The room a backup at `path` has on its disk.
+struct BackupRoom {
+    ULONGLONG needed = 0;    // the database's pages and the work room
+    ULONGLONG free = 0;      // bytes the disk still takes
+    ULONGLONG old = 0;       // bytes of the previous backup at the path
+    bool known = false;      // needed and free could be measured
+    bool oldExists = false;  // a previous backup is there
+
+    // Beside the previous backup, or wherever room is not known: only the
+    // write tells, and it costs the previous backup nothing.
+    bool FitsBeside() const { return !known || free >= needed; }
+    // The previous backup is given up only for a backup known to fit in the
+    // room it leaves.
+    bool FitsInsteadOfOld() const { return known && oldExists && free + old >= needed; }
+};
+
+bool DatabaseBytes(sqlite3* db, ULONGLONG* bytes)
+{
+    sqlite3_stmt* size = nullptr;
+    if (sqlite3_prepare_v2(db, "SELECT page_count * page_size FROM pragma_page_count(), pragma_page_size()", -1, &size,
+                           nullptr) != SQLITE_OK)
+        return false;
+    const bool read = sqlite3_step(size) == SQLITE_ROW;
+    if (read)
+        *bytes = static_cast<ULONGLONG>(sqlite3_column_int64(size, 0));
+    sqlite3_finalize(size);
+    return read;
+}
+
+BackupRoom MeasureBackupRoom(sqlite3* db, const std::wstring& path)
+{
+    BackupRoom room;
+    WIN32_FILE_ATTRIBUTE_DATA old;
+    if (GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &old)) {
+        room.oldExists = true;
+        room.old = (static_cast<ULONGLONG>(old.nFileSizeHigh) << 32) | old.nFileSizeLow;
+    }
+    const size_t slash = path.find_last_of(L"\\/");
+    const std::wstring folder = slash == std::wstring::npos ? std::wstring(L".\\") : path.substr(0, slash + 1);
+    ULARGE_INTEGER available;
+    ULONGLONG pages = 0;
+    room.known = DatabaseBytes(db, &pages) && GetDiskFreeSpaceExW(folder.c_str(), &available, nullptr, nullptr);
+    room.needed = pages + kBackupWorkRoom;
+    room.free = room.known ? available.QuadPart : 0;
+    return room;
+}
+
+std::wstring Kilobytes(ULONGLONG bytes)
+{
+    wchar_t text[32];
+    _snwprintf(text, 31, L"%I64u KB", (bytes + 1023) / 1024);
+    text[31] = 0;
+    return text;
+}
+
+// The failure of a backup the disk has no room for.
+HRESULT PostNoRoom(const std::wstring& path, const BackupRoom& room, const std::wstring& statement)
+{
+    std::wstring text = L"The database backup cannot be written to \"" + path + L"\": the disk has no room for it.";
+    if (room.known)
+        text += L" The backup needs " + Kilobytes(room.needed) + L", the disk has " + Kilobytes(room.free) +
+                L" free" + (room.oldExists ? L" beside the previous backup of " + Kilobytes(room.old) : L"") + L".";
+    if (room.oldExists)
+        text += L" The previous backup is kept.";
+    return PostError(IID_ICommand, DB_E_ERRORSINCOMMAND, L"HY000", 3202, text, L"Statement: " + statement);
+}
+
+HRESULT PostWriteFailure(const std::wstring& path, const std::wstring& reason, const std::wstring& statement)
+{
+    return PostError(IID_ICommand, DB_E_ERRORSINCOMMAND, L"42000", 3201,
+                     L"The database backup cannot be written to \"" + path + L"\": " + reason + L".",
+                     L"Statement: " + statement);
+}
+
+std::wstring ErrorCode(const wchar_t* what, DWORD code)
+{
+    wchar_t text[16];
+    _snwprintf(text, 15, L"%lu", code);
+    text[15] = 0;
+    return std::wstring(what) + L" (error " + text + L")";
+}
+
 }  // namespace
 
 HRESULT Session::Backup(const std::wstring& catalog, const std::wstring& path, const std::wstring& statement)
@@ -197,35 +284,46 @@ HRESULT Session::Backup(const std::wstring& catalog, const std::wstring& path, c
                              current + L"\".",
                          L"Statement: " + statement);
     // WITH INIT: the backup file is written anew. It is written beside the
-    // old one first and put in its place only when complete, so a failed
-    // backup never costs the previous one while the disk has room for both;
-    // on a disk without room for a second copy the old one makes room, so
-    // that backups go on where the disk holds one.
-    std::wstring partial = path + L".partial";
+    // old one and put in its place only when complete, so a failed backup
+    // never costs the previous one while the disk has room for both. On a
+    // disk without room for a second copy the old one makes room, so that
+    // backups go on where the disk holds one; but only for a backup known to
+    // fit in the room the old one leaves, else the old one stays whole and
+    // the backup fails saying so.
+    const std::wstring partial = path + L".partial";
     DeleteFileW(partial.c_str());
+    BackupRoom room = MeasureBackupRoom(db_, path);
+    bool insteadOfOld = !room.FitsBeside();
     sqlite3* target = nullptr;
-    int rc = WriteBackupOf(db_, partial, &target);
-    if ((rc & 0xff) == SQLITE_FULL && GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES) {
+    int rc = SQLITE_OK;
+    for (;;) {
+        if (insteadOfOld) {
+            if (!room.FitsInsteadOfOld())
+                return PostNoRoom(path, room, statement);
+            if (!DeleteFileW(path.c_str()))
+                return PostWriteFailure(path, ErrorCode(L"the previous backup cannot be removed", GetLastError()),
+                                        statement);
+        }
+        rc = WriteBackupOf(db_, partial, &target);
+        if ((rc & 0xff) != SQLITE_FULL)
+            break;
         sqlite3_close_v2(target);
         target = nullptr;
         DeleteFileW(partial.c_str());
-        if (DeleteFileW(path.c_str()))
-            rc = WriteBackupOf(db_, partial, &target);
+        room = MeasureBackupRoom(db_, path);
+        if (insteadOfOld || !room.oldExists)
+            return PostNoRoom(path, room, statement);
+        insteadOfOld = true;   // it did not fit beside the old one: in its room, if it fits there
     }
     std::wstring message = target ? FromUtf8(sqlite3_errmsg(target)) : FromUtf8(sqlite3_errstr(rc));
     sqlite3_close_v2(target);
     if (rc == SQLITE_OK && !MoveFileExW(partial.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-        wchar_t code[16];
-        _snwprintf(code, 15, L"%lu", GetLastError());
-        code[15] = 0;
         rc = SQLITE_CANTOPEN;
-        message = L"the file cannot be replaced (error " + std::wstring(code) + L")";
+        message = ErrorCode(L"the file cannot be replaced", GetLastError());
     }
     if (rc != SQLITE_OK) {
         DeleteFileW(partial.c_str());
-        return PostError(IID_ICommand, DB_E_ERRORSINCOMMAND, L"42000", 3201,
-                         L"The database backup cannot be written to \"" + path + L"\": " + message + L".",
-                         L"Statement: " + statement);
+        return PostWriteFailure(path, message, statement);
     }
     return S_OK;
 }

@@ -8,10 +8,12 @@
 #include "database/dbsource.h"
 #include "database/dbstart.h"
 #include "database/dbstatement.h"
+#include "foundation/dstring.h"
 #include "foundation/globals.h"
 #include "foundation/journal.h"
 #include "foundation/messages.h"
 #include "foundation/prompt.h"
+#include "foundation/textutil.h"
 #include "images/files/datafolders.h"
 #include "images/files/savefaults.h"
 #include "images/files/thumbnails.h"
@@ -455,6 +457,29 @@ bool UpdateSnimokFileName(const DODBPtr<DODBSession>& session, const wchar_t* fi
     return true;
 }
 
+namespace {
+
+// Why the image disk takes no new image, for whoever shows the save's
+// failure (the panel's box, the merge window's error text). `code` is the
+// last error of the free-space check: 0 when the space was measured and is
+// below the minimum, else why it could not be measured (a missing drive).
+MsgExcept DataDiskRoomMessage(DWORD code)
+{
+    MsgExcept message;
+    if (code == 0) {
+        DString text;
+        text.FormatMessage(LoadText(IDS_IMAGE_DISK_ALMOST_FULL).c_str(), static_cast<unsigned>(SpaceMin));
+        message.SetCaptionId(IDS_DISK_SPACE_NOT_ENOUGH);
+        message.SetText(text.c_str(), -1);
+    } else {
+        message.SetCaptionId(IDS_CANT_CALCULATE_FREE_SPACE);
+        message.SetText(ErrorCodeText(code).c_str(), -1);
+    }
+    return message;
+}
+
+}  // namespace
+
 void SaveSnimok(const DPicturePtr& handle, const DODBPtr<DODBSession>& session, const uint8_t* lut,
                 SnimokFilesWritten* written)
 {
@@ -471,11 +496,7 @@ void SaveSnimok(const DPicturePtr& handle, const DODBPtr<DODBSession>& session, 
         if (!IsDataDiskSpaceEnough()) {
             const DWORD code = GetLastError();
             LogError(code, L"error save snimok(GetFreeSpace())");
-            MsgExcept message;
-            message.SetCaptionId(IDS_CANT_CALCULATE_FREE_SPACE);
-            if (code != 0)
-                message.SetText(ErrorCodeText(code).c_str(), -1);
-            throw message;
+            throw DataDiskRoomMessage(code);
         }
 
         // 2. The patient the image belongs to.

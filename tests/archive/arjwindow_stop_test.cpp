@@ -26,6 +26,7 @@
 
 #include <atomic>
 #include <mutex>
+#include <stdexcept>
 
 using namespace arjtest;
 
@@ -61,6 +62,7 @@ HWND MakeProbe(const wchar_t* title, int x)
 // The worker held in the copy of one image, and the prompts answered.
 struct Hold {
     std::wstring heldImage;   // the ".xmg" whose copy is held
+    std::wstring failingCopy; // a file whose copy throws: a failure nobody foresaw
     HWND probe = nullptr;
     HANDLE inside = CreateEventW(nullptr, TRUE, FALSE, nullptr);    // the worker is held / waits at its prompt
     HANDLE closing = CreateEventW(nullptr, TRUE, FALSE, nullptr);   // the window is being closed
@@ -93,6 +95,8 @@ BOOL WINAPI HeldCopy(const wchar_t* source, const wchar_t* target, LPPROGRESS_RO
                      BOOL* cancel, DWORD flags)
 {
     Hold& h = *gHold;
+    if (!h.failingCopy.empty() && EndsWith(source, h.failingCopy))
+        throw std::runtime_error("the copy routine failed");
     if (!h.heldImage.empty() && EndsWith(source, h.heldImage) && !h.reached.exchange(true)) {
         // Inside a copy: the stamps of the images copied before this one wait
         // to be written.
@@ -302,14 +306,14 @@ TEST_F(ArjWindowStopTest, GivingUpOnAWorkerInsideItsStampTransactionWaitsForItsE
 
 TEST_F(ArjWindowStopTest, GivingUpOnAWorkerThatWaitsAtItsOwnPromptTerminatesIt)
 {
-    // The backup fails in the database (its slot folder is missing): the
-    // worker says so and waits for an answer that nobody gives.
-    const std::wstring backup = data_->Path() + L"Backup\\";
-    CreateDirectoryW(backup.c_str(), nullptr);
-    ASSERT_TRUE(ArjRegWrite(L"BackupDB", L"BackupPath", REG_SZ, backup.c_str(), 0));
-    ASSERT_TRUE(ArjRegWrite(L"BackupDB", L"File", REG_SZ, L"hospital.bak", 0));
-    const DWORD slots = 3;
-    ASSERT_TRUE(ArjRegWrite(L"BackupDB", L"nMaxFiles", REG_DWORD, &slots, sizeof slots));
+    // The backup's copy onto the disk meets a failure nobody foresaw: the
+    // worker says so in a box of its own and waits for an answer that nobody
+    // gives.
+    UseBackupSlots(data_->Path() + L"Backup\\", 3);
+    DiskMedium* disk = MakeDisk(0, kSerial, "DBDISK");
+    WriteDiskCfg(disk->Folder(), 1, {L"hospital.bak"});
+    ASSERT_TRUE(InsertDisk(disk));
+    hold.failingCopy = L"hospital.bak";
     Open();
     SendMessageW(window_->GetHwnd(), WM_COMMAND, kCmdBackup, 0);
     KeepWorker();

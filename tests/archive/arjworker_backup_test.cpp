@@ -3,6 +3,7 @@
 // a copy that fails without costing the disk its previous backup.
 #include "archive_fixture.h"
 
+#include "archive/arjroom.h"
 #include "archive/arjworker.h"
 #include "common/prompt_script.h"
 #include "exchange/disks/arjregistry.h"
@@ -169,6 +170,60 @@ TEST_F(BackupTest, FailedCopyKeepsThePreviousBackupWhole)
     EXPECT_EQ(0xFFFFFFFFu, LastFile()) << "the slot advances only when the disk has the backup";
 }
 
+// The slot's disk against the backup's size: the previous backup in the
+// slot, and the disk's free room beside it, each in quarters of the backup.
+struct SlotRoomCase {
+    const char* name;
+    int oldQuarters;
+    int freeQuarters;
+    bool backedUp;
+};
+
+TEST_F(BackupTest, ThePreviousBackupMakesRoomOnlyForABackupKnownToFitThere)
+{
+    // A database of far more than the room that writing a backup takes
+    // beside its pages, so that half of it covers that room.
+    AddPatient(L"Padding");
+    for (int i = 0; i < 13; ++i)
+        Exec(L"INSERT INTO Patient (Name1, Name2, Name3, Birthday) SELECT Name1, Name2, Name3, Birthday FROM Patient;");
+    const std::wstring probe = backup_ + L"1\\probe.bak";
+    Exec(BackupStatement(L"Hospital", probe.c_str()));
+    const LONGLONG size = FileSize(probe);
+    ASSERT_GE(size, 512 * 1024);
+    DiskMedium* archive = PreparedDisk(0, "DBDISK");
+    ASSERT_TRUE(InsertDisk(archive));
+    const SlotRoomCase cases[] = {
+        {"room beside the previous backup", 4, 9, true},
+        {"room only in the previous backup's place", 4, 2, true},
+        {"no room even in the previous backup's place", 1, 2, false},
+    };
+    for (const SlotRoomCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        const ULONGLONG old = (size * c.oldQuarters / 4 + 4095) / 4096 * 4096, room = size * c.freeQuarters / 4;
+        DiskMedium* disk = MakeDisk(static_cast<unsigned>((old + room + 1023) / 1024), 0x22220000, "SLOTS");
+        ASSERT_TRUE(disk->Ready());
+        UseBackupSlots(disk->Folder() + L"Backup\\", 1);
+        const std::wstring slot = disk->Folder() + L"Backup\\1\\hospital.bak";
+        ASSERT_TRUE(WriteFileOfSize(slot, old));
+        const std::vector<char> previous = FileBytes(slot);
+        PromptScript prompts;   // none expected: a failure is said once, in the window
+        const WorkerReport report = host_.RunArchive(kJobBackup);
+        EXPECT_EQ(0u, prompts.Count());
+        EXPECT_FALSE(Exists(slot + L".partial"));
+        if (c.backedUp) {
+            EXPECT_EQ(0u, report.exitCode) << report.Texts();
+            EXPECT_EQ(size, FileSize(slot));
+            EXPECT_EQ(size, FileSize(archive->Folder() + L"hospital.bak"));
+            continue;
+        }
+        EXPECT_EQ(static_cast<DWORD>(-1), report.exitCode);
+        EXPECT_TRUE(FileBytes(slot) == previous) << "the previous backup is whole";
+        ASSERT_EQ(1u, report.faults.size()) << report.Texts();
+        EXPECT_NE(std::wstring::npos, report.faults[0].find(slot)) << report.Texts();
+        EXPECT_TRUE(report.stopsWithError);
+    }
+}
+
 TEST_F(BackupTest, BackupIntoAFolderWithAQuoteInItsName)
 {
     DiskMedium* disk = PreparedDisk(0, "DBDISK");
@@ -187,12 +242,12 @@ TEST_F(BackupTest, DatabaseRefusingTheBackupFailsTheStepWithAMessage)
     DiskMedium* disk = PreparedDisk(0, "DBDISK");
     ASSERT_TRUE(InsertDisk(disk));
     RemoveDirectoryW((backup_ + L"1").c_str());   // the slot folder is missing
-    PromptScript prompts({IDOK});
+    PromptScript prompts;
     const WorkerReport report = host_.RunArchive(kJobBackup);
     EXPECT_EQ(static_cast<DWORD>(-1), report.exitCode);
-    ASSERT_EQ(1u, prompts.Count());
-    EXPECT_EQ(Str(IDS_COPY_DB_EXCEPTION), prompts.Last().text);
+    EXPECT_EQ(0u, prompts.Count()) << "said once, in the window, with no box after it";
     EXPECT_TRUE(report.stopsWithError);
-    EXPECT_FALSE(report.faults.empty()) << "the database's reason is shown too";
+    ASSERT_EQ(1u, report.faults.size()) << report.Texts();
+    EXPECT_NE(std::wstring::npos, report.faults[0].find(backup_ + L"1\\hospital.bak")) << "the database's reason";
     EXPECT_FALSE(Exists(disk->Folder() + L"hospital.bak"));
 }

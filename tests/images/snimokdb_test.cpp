@@ -405,7 +405,8 @@ TEST_F(SnimokDbTest, FreeSpaceBelowTheMinimumIsRefusedUnderItsCaption)
     EXPECT_FALSE(SaveSnimokTx(p, lut.data()));
     SpaceMin = 0;
     ASSERT_EQ(1u, script.Count());
-    EXPECT_EQ(L"Can't calculate free space on the disk", script.Last().caption);
+    EXPECT_EQ(L"The disk space is not enougth", script.Last().caption) << "it was measured: it is below the minimum";
+    EXPECT_EQ(0u, script.Last().text.find(L"The image disk is almost full")) << "the text says why";
     EXPECT_EQ(1, Count(L"Snimok"));
 }
 

@@ -11,6 +11,35 @@ const wchar_t IconStrip::kImageSql[] =
     L"SELECT [Snimok], [Date file], [File name], [Disk], [Negativ], DATALENGTH( [Apicriz] ) FROM Snimok "
     L"WHERE Patient=? ORDER BY [date file] DESC;";
 
+namespace {
+
+// Whether input stamped `messageTime` was made by `tick` (both tick counts,
+// which wrap every 49.7 days).
+bool MadeBy(DWORD messageTime, DWORD tick)
+{
+    return static_cast<LONG>(messageTime - tick) <= 0;
+}
+
+// The thread does nothing else while an image opens, so the clicks and keys
+// made meanwhile wait in its queue: the rest of an impatient double or triple
+// click, each of which would open the image again, aimed at a strip the
+// panel has covered since. They are dropped, oldest first, up to the first
+// input made after the open, which stays. The bound only guards against a
+// message that cannot be removed.
+void DropInputMadeBy(DWORD tick)
+{
+    static const UINT kRanges[][2] = {{WM_MOUSEFIRST, WM_MOUSELAST}, {WM_KEYFIRST, WM_KEYLAST}};
+    for (const auto& range : kRanges) {
+        MSG msg;
+        for (int n = 0; n < 1000 && PeekMessageW(&msg, nullptr, range[0], range[1], PM_NOREMOVE) &&
+                        MadeBy(msg.time, tick);
+             ++n)
+            PeekMessageW(&msg, nullptr, range[0], range[1], PM_REMOVE);
+    }
+}
+
+}  // namespace
+
 IconStrip::IconStrip()
 {
     scrollNotify_.settled = &IconStrip::OnScrollPosition;
@@ -253,7 +282,11 @@ IconSnimok* IconStrip::Row(int row) const
 
 int IconStrip::CellOpen(DWORD imageKey, const wchar_t* fileName)
 {
-    return owner_ ? owner_->OpenImage(imageKey, fileName) : 0;
+    if (!owner_)
+        return 0;
+    const int opened = owner_->OpenImage(imageKey, fileName);
+    DropInputMadeBy(GetTickCount());
+    return opened;
 }
 
 int IconStrip::CellReload()

@@ -71,6 +71,8 @@ public:
     void Destroy();
 
     // ---- what the cells call ----
+    // The owner opens the image; the mouse and key input made until it is
+    // done is dropped, so clicks queued meanwhile open nothing more.
     int CellOpen(DWORD imageKey, const wchar_t* fileName);
     int CellReload();
     void CellShowNote(DWORD imageKey);

@@ -11,6 +11,7 @@
 #include "foundation/journal.h"
 #include "foundation/messages.h"
 #include "foundation/prompt.h"
+#include "foundation/textutil.h"
 #include "images/pixels/picture.h"
 #include "images/files/snimokdb.h"
 #include "images/files/xmgfile.h"
@@ -353,6 +354,8 @@ BOOL RestoreImageFromArchive(HWND owner, DWORD imageKey)
 
 BOOL CheckArchiveVolume(DWORD* serial, DWORD expected, const wchar_t* diskName)
 {
+    // The box names the disk with its serial: two disks may carry one label.
+    const std::wstring wanted = diskName ? DiskNameWithSerial(diskName, expected) : std::wstring();
     for (;;) {
         wchar_t root[kFolderChars];
         if (!GetPathRoot(ArchivePath, root, kFolderChars))
@@ -363,7 +366,7 @@ BOOL CheckArchiveVolume(DWORD* serial, DWORD expected, const wchar_t* diskName)
                 *serial = found;
             if (!diskName || found == expected)
                 return TRUE;
-            if (!WrongDiskBox(diskName))
+            if (!WrongDiskBox(wanted.c_str()))
                 return FALSE;
             continue;
         }
@@ -372,7 +375,7 @@ BOOL CheckArchiveVolume(DWORD* serial, DWORD expected, const wchar_t* diskName)
         // bare root; both mean that the disk is not there.
         if (error == ERROR_NOT_READY || error == ERROR_PATH_NOT_FOUND || error == ERROR_INVALID_DRIVE ||
             error == ERROR_NO_MEDIA_IN_DRIVE) {
-            const BOOL again = diskName ? WrongDiskBox(diskName) : DiskNotReadyBox() == IDOK;
+            const BOOL again = diskName ? WrongDiskBox(wanted.c_str()) : DiskNotReadyBox() == IDOK;
             if (!again)
                 return FALSE;
             continue;

@@ -44,8 +44,9 @@ int DeleteImageFilesChecked(const wchar_t* name, BOOL hardDisk, BOOL archive);
 // Renames the thumbnail; a failure is ignored.
 void MoveImageFile(const wchar_t* oldName, const wchar_t* newName);
 // Waits for the archive disk whose serial is `expected` (named `diskName`, or
-// any disk when null). 1 when it is there (its serial in *serial), 0 when the
-// user gave up or the volume cannot be read.
+// any disk when null; the box asks for it by name and serial). 1 when it is
+// there (its serial in *serial), 0 when the user gave up or the volume cannot
+// be read.
 BOOL CheckArchiveVolume(DWORD* serial, DWORD expected, const wchar_t* diskName);
 int ShowFileErrorBox();
 int DiskNotReadyBox();

@@ -20,8 +20,10 @@
 // already gone count as deleted, so a job cut off between the files and the
 // row finishes the row next time. Rows of one disk come together.
 //
-// Every path comes from a stored name through StoredPath: a name that would
-// leave its folder skips its image and is reported at the job's end.
+// Every path comes from a stored name, as the row holds it, through
+// StoredPath: a name that would leave its folder, name a device or name
+// another file (a trailing blank, a short-name alias) skips its image, which
+// keeps its row and files, and is reported at the job's end.
 #include "archive/arjworker.h"
 #include "database/dberrors.h"
 #include "exchange/disks/arjregistry.h"
@@ -51,12 +53,6 @@ const int kNameChars = 256;
 bool IsAbsent(DWORD error)
 {
     return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
-}
-
-void TrimRight(wchar_t* text)
-{
-    for (int n = static_cast<int>(wcslen(text)); n > 0 && text[n - 1] == L' '; --n)
-        text[n - 1] = 0;
 }
 
 [[noreturn]] void BadRow(const wchar_t* source)
@@ -112,7 +108,6 @@ int ArjWorker::FreeHardDiskSpace()
                 wchar_t name[kNameChars + 1] = L"";
                 if (!RowInt(list.Row(), 0, &item.key) || RowText(list.Row(), 1, name, kNameChars + 1) <= 0)
                     BadRow(L"ArjWorker::FreeHardDiskSpace");
-                TrimRight(name);
                 item.name = name;
                 items.push_back(std::move(item));
             }
@@ -128,11 +123,14 @@ int ArjWorker::FreeHardDiskSpace()
                 ArjRegWrite(kArjSettingsKey, kFreeingImageValue, REG_SZ, item.name.c_str(), 0);
                 unset.Params().SetValI4(1, item.key);
                 unset.Run();
-                if (DeleteImageFiles(item.name.c_str()))
+                // A file that is still there is still the image's, while
+                // the user decides and whatever he decides.
+                const auto giveBack = [&] {
+                    reset.Params().SetValI4(1, item.key);
+                    reset.Run();
+                };
+                if (DeleteImageFiles(item.name.c_str(), giveBack))
                     break;
-                // The file is still there: so is the image, until Continue.
-                reset.Params().SetValI4(1, item.key);
-                reset.Run();
                 wait = INFINITE;
             }
             if (!StillBelowEnd())
@@ -170,7 +168,7 @@ void ArjWorker::FinishInterruptedFreeing()
     ArjRegWrite(kArjSettingsKey, kFreeingImageValue, REG_SZ, L"", 0);
 }
 
-int ArjWorker::DeleteImageFiles(const wchar_t* name)
+int ArjWorker::DeleteImageFiles(const wchar_t* name, const std::function<void()>& beforeAsking)
 {
     std::wstring image, icon;
     if (!StoredPath(&image, imageFolder_, name, L".xmg") || !StoredPath(&icon, iconFolder_, name, L".thb"))
@@ -179,6 +177,8 @@ int ArjWorker::DeleteImageFiles(const wchar_t* name)
         const DWORD error = GetLastError();
         if (!IsAbsent(error)) {
             LogWin32Failure(L"DeleteFileW", image.c_str(), error);
+            if (beforeAsking)
+                beforeAsking();
             const UINT id = error == ERROR_WRITE_PROTECT ? IDS_DELETE_DISK_WRITE_PROTECTED
                                                           : IDS_UNKNOWN_ERROR_CALL_SERVICE;
             base_.ReportError(ArchiveText(id).c_str(), L"", kReportAsk, error);
@@ -213,7 +213,6 @@ int ArjWorker::DeleteMarked()
             item.archived = RowInt(list.Row(), 2, &arj);
             if (!item.archived && !list.Row()->IsNull(2))
                 BadRow(L"ArjWorker::DeleteMarked");
-            TrimRight(name);
             item.name = name;
             item.serial = KeyToSerial(arj);
             item.onDisk = disk != 0;
@@ -232,13 +231,14 @@ int ArjWorker::DeleteMarked()
         throw kStopByProgram;
     };
     for (const Item& item : items) {
+        // The archive disk's paths are built once the row's disk is in the
+        // drive: a name is checked against the files of the folder it names.
         std::wstring hddIcon, hddImage, arjIcon, arjImage;
         if (!StoredPath(&hddIcon, iconFolder_, item.name, L".thb") ||
-            !StoredPath(&hddImage, imageFolder_, item.name, L".xmg") ||
-            !StoredPath(&arjIcon, archivePath_, item.name, L".thb") ||
-            !StoredPath(&arjImage, archivePath_, item.name, L".xmg"))
+            !StoredPath(&hddImage, imageFolder_, item.name, L".xmg"))
             continue;   // the row stays, and the job's end names it
         DWORD wait = 0;
+        bool refused = false;
         for (;;) {
             PollUserAnswer(wait);
             if (item.onDisk) {
@@ -254,11 +254,17 @@ int ArjWorker::DeleteMarked()
             }
             if (r != kStepDone)
                 throw kStopByProgram;
+            refused = !StoredPath(&arjIcon, archivePath_, item.name, L".thb") ||
+                      !StoredPath(&arjImage, archivePath_, item.name, L".xmg");
+            if (refused)
+                break;
             // The image only when its thumbnail is gone.
             removeOrStop(arjIcon, IDS_DELETE_REMOVABLE_ICON_ERROR, item.name);
             removeOrStop(arjImage, IDS_DELETE_REMOVABLE_IMAGE_ERROR, item.name);
             break;
         }
+        if (refused)
+            continue;   // the row stays, and the job's end names it
         remove.Params().SetValI4(1, item.key);
         remove.Run();
         --marked_;

@@ -7,6 +7,7 @@
 #include "foundation/datetime.h"
 #include "foundation/globals.h"
 #include "foundation/journal.h"
+#include "foundation/textutil.h"
 #include "images/files/datafolders.h"
 #include "resources/strings.h"
 #include "ui/widgets.h"
@@ -330,8 +331,10 @@ int ArjWorker::GetDiskName(DWORD archiveSerial)
     // Names are padded by some databases.
     for (int n = static_cast<int>(wcslen(name)); n > 0 && name[n - 1] == L' '; --n)
         name[n - 1] = 0;
+    // Asked for by its name and serial: two disks may carry one label.
+    const std::wstring wanted = DiskNameWithSerial(name, archiveSerial);
     DWORD serial = 0;
-    return WaitForDisk(&serial, archiveSerial, name, nullptr);
+    return WaitForDisk(&serial, archiveSerial, wanted.c_str(), nullptr);
 }
 
 // ---- archiving -------------------------------------------------------------------
@@ -368,9 +371,7 @@ int ArjWorker::ArchiveNewImages()
                     DODBSetError(E_FAIL, 0, L"ArjWorker::ArchiveNewImages");
                     ThrowDatabaseError(E_FAIL);
                 }
-                for (int n = static_cast<int>(wcslen(name)); n > 0 && name[n - 1] == L' '; --n)
-                    name[n - 1] = 0;
-                item.name = name;
+                item.name = name;   // as it stands: "L2 " is not "L2" (the name check refuses it)
                 items.push_back(std::move(item));
             }
         }

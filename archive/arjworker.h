@@ -34,10 +34,11 @@
 // hard-disk files go), so that other users' saves never wait for a copy and
 // a job cut off anywhere leaves no row that tells more than the files do.
 //
-// File names: every path is built from a row's [File Name] by
-// BuildStoredFilePath, which refuses a name that would leave its folder or
-// name a device. Such an image is skipped, the rest is done, and the job
-// ends with the names in "Possible fault reason".
+// File names: every path is built from a row's [File Name], as the row
+// holds it, by BuildStoredFilePath, which refuses a name that would leave its
+// folder, name a device or name another file than itself. Such an image is
+// skipped, the rest is done, and the job ends with the names in "Possible
+// fault reason".
 //
 // Paths: the archive path, the image folder and the icon folder are copied
 // at the start, each with its trailing backslash ("E:\Images" names the
@@ -145,8 +146,9 @@ public:
     // its label. With a wanted name the disk must have the wanted serial.
     // kStepDone, kStepAsked or kStepFatal.
     int WaitForDisk(DWORD* serial, DWORD wantedSerial, const wchar_t* wantedName, std::wstring* label);
-    // Looks the disk's name up in Arj and waits for that disk; a serial that
-    // Arj does not know reports 734 and throws the stop signal -1.
+    // Looks the disk's name up in Arj and waits for that disk, asking for it
+    // by its name and serial; a serial that Arj does not know reports 734 and
+    // throws the stop signal -1.
     int GetDiskName(DWORD archiveSerial);
 
     int PurgeFixSnimok();
@@ -172,8 +174,9 @@ public:
     int DeleteMarked();
     int NeedsFreeing();
     int StillBelowEnd();
-    // 1 deleted (or already gone), 0 the user was asked.
-    int DeleteImageFiles(const wchar_t* name);
+    // 1 deleted (or already gone), 0 the user was asked; `beforeAsking`, when
+    // given, runs first (the row takes its files back before the question).
+    int DeleteImageFiles(const wchar_t* name, const std::function<void()>& beforeAsking = nullptr);
     // The files of the image a cut-off free-space step left behind.
     void FinishInterruptedFreeing();
 

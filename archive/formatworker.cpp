@@ -14,6 +14,10 @@
 
 #include <cwchar>
 
+// A disk formatted under a name the request can carry can be registered
+// under it.
+static_assert(kDiskNameMaxChars <= kDiskNameColumnChars, "a format name must fit the disk name column");
+
 namespace {
 
 const wchar_t kRegisteredSql[] = L"Select Count(*) from Arj where arj= ?;";
@@ -230,6 +234,17 @@ int FormatWorker::ReadSerial()
     return 0;
 }
 
+int FormatWorker::CheckLabelFits(const std::wstring& label)
+{
+    if (label.size() <= static_cast<size_t>(kDiskNameColumnChars))
+        return 1;
+    const std::wstring limit = std::to_wstring(kDiskNameColumnChars);
+    const std::wstring length = std::to_wstring(label.size());
+    const std::wstring fault = FormatArchiveText(IDS_DISK_LABEL_TOO_LONG, label.c_str(), length.c_str(), limit.c_str());
+    ReportStop(FormatArchiveText(IDS_GIVE_SHORTER_DISK_LABEL, limit.c_str()).c_str(), fault.c_str());
+    return 0;
+}
+
 int FormatWorker::RegisterDisk()
 {
     std::wstring root;
@@ -245,6 +260,8 @@ int FormatWorker::RegisterDisk()
         base_.ReportError(L"", L"", kReportFatal, error);
         return 0;
     }
+    if (!CheckLabelFits(label))
+        return 0;
     // The disk's archive folder first, then its row, which is one statement
     // of its own: no transaction waits on the disk, and a disk whose folder
     // cannot be made is not registered.

@@ -6,7 +6,9 @@
 // table Arj under its volume serial and label (0x1000), creating the archive
 // folder on it, so that the archive worker accepts it. A disk that is
 // already registered stops a registration at once and makes a format ask
-// first; a name that another registered disk carries is refused.
+// first; a name that another registered disk carries is refused, and so is
+// a label longer than the disk name column (kDiskNameColumnChars), before
+// anything is written to the disk or the database.
 //
 // The disk service takes one 36-byte format request per connection and
 // answers with the 1,028-byte reply of every request (exchange/disks/
@@ -59,7 +61,10 @@ public:
     int CheckNameFree(const wchar_t* name);
     // 1 the disk has a label, 0 not (refused).
     int ReadSerial();
-    // 1 registered, 0 not.
+    // 1 when the label fits the name column of Arj; 0 refused.
+    int CheckLabelFits(const std::wstring& label);
+    // 1 registered, 0 not. A label the name column cannot hold is refused
+    // before the archive folder is made or a row written.
     int RegisterDisk();
     void ReportStop(const wchar_t* text1, const wchar_t* text2);
     void ReportStopIds(UINT id1, UINT id2);

@@ -16,6 +16,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -73,10 +74,16 @@ inline Timing MemcpyOf(size_t bytes, int runs = 15)
 // so that what a measurement reads next comes from memory, not from a cache
 // that the run before left it in. Reading leaves no line to be written back
 // at the cost of the measurement.
+//
+// A processor may report its last-level cache as the sum over all its core
+// groups (hundreds of megabytes), of which one core sees a slice: three times
+// that would not fit beside the benchmark's own data in a 32-bit process. The
+// block is at most kMostBytes, which still passes every slice several times,
+// and smaller when the address space cannot give that much in one piece.
 class CacheFlusher
 {
 public:
-    CacheFlusher() : block_(std::max<size_t>(3 * LargestCache(), (size_t)64 << 20), 1) {}
+    CacheFlusher() : block_(Allocate(std::min(std::max<size_t>(3 * LargestCache(), kLeastBytes), kMostBytes))) {}
     void operator()()
     {
         unsigned sum = 0;
@@ -86,6 +93,21 @@ public:
     }
 
 private:
+    static const size_t kLeastBytes = (size_t)64 << 20;
+    static const size_t kMostBytes = (size_t)256 << 20;
+
+    static std::vector<char> Allocate(size_t bytes)
+    {
+        for (;; bytes /= 2) {
+            try {
+                return std::vector<char>(bytes, 1);
+            } catch (const std::bad_alloc&) {
+                if (bytes <= kLeastBytes / 4)
+                    throw;
+            }
+        }
+    }
+
     static size_t LargestCache()
     {
         DWORD size = 0;

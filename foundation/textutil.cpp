@@ -262,6 +262,19 @@ char* LoadStringAllocA(HINSTANCE module, UINT id, int* length)
     return copy;
 }
 
+std::wstring VolumeSerialText(DWORD serial)
+{
+    wchar_t text[10];
+    _snwprintf(text, 10, L"%04X-%04X", static_cast<unsigned>(HIWORD(serial)), static_cast<unsigned>(LOWORD(serial)));
+    text[9] = 0;
+    return text;
+}
+
+std::wstring DiskNameWithSerial(const wchar_t* name, DWORD serial)
+{
+    return std::wstring(name ? name : L"") + L" (" + VolumeSerialText(serial) + L")";
+}
+
 std::wstring LoadText(UINT id)
 {
     wchar_t text[512];

@@ -57,6 +57,14 @@ wchar_t* StrChr(wchar_t* text, wchar_t ch);
 // half. Returns dest.
 wchar_t* EscapeQuotes(const wchar_t* source, wchar_t* dest, int destSize);
 
+// ---- Disks ----
+// A volume serial number as Windows shows it: "1234-ABCD".
+std::wstring VolumeSerialText(DWORD serial);
+// An archive disk's name followed by its serial, "MO-7 (1234-ABCD)": a disk is
+// known by its serial, and two disks may carry one label, so a prompt for a
+// disk names both.
+std::wstring DiskNameWithSerial(const wchar_t* name, DWORD serial);
+
 // ---- Resources and windows ----
 // The icon resource of the program's module, square at the icon size
 // (IconSize); null when there is none.

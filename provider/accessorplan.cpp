@@ -4,6 +4,7 @@
 #include "sqlite3.h"
 
 #include <cfloat>
+#include <cstdint>
 #include <cmath>
 #include <cstring>
 
@@ -69,7 +70,7 @@ void RowPlan::Make(const Accessor& a, const std::shared_ptr<const ColumnSet>& co
 
 namespace {
 
-bool FitsInt32(int64_t v) { return static_cast<uint64_t>(v + 0x80000000LL) <= 0xFFFFFFFFu; }
+bool FitsInt32(int64_t v) { return v >= INT32_MIN && v <= INT32_MAX; }
 
 }  // namespace
 

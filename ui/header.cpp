@@ -422,6 +422,21 @@ void DHeader::OnNcPaint(WPARAM)
     DrawWindowFrame(hwnd, GetStockObject(WHITE_PEN), GetStockObject(BLACK_PEN));
 }
 
+// The caption's room: inside the column's frame, from left + 2 to right - 2
+// (right - 1 in the first column), in client coordinates.
+RECT DHeader::CaptionRect(const Column& column, bool first) const
+{
+    const int left = column.x - scrollPos_;
+    const int right = left + column.width - 1;
+    return RECT{left + 2, captionY_, first ? right - 1 : right - 2, clientHeight_ - 1};
+}
+
+bool DHeader::CaptionFits(HDC dc, const Column& column, const RECT& room)
+{
+    SIZE size = {};
+    return !GetTextExtentPoint32W(dc, column.Text(), column.length, &size) || size.cx <= room.right - room.left;
+}
+
 void DHeader::DrawColumn(HDC dc, const Column& column, bool first) const
 {
     int left = column.x - scrollPos_;
@@ -431,9 +446,13 @@ void DHeader::DrawColumn(HDC dc, const Column& column, bool first) const
     int h = clientHeight_;
     if (column.length > 0) {
         static const UINT kAlign[4] = {DT_LEFT, DT_CENTER, DT_RIGHT, DT_LEFT};
-        RECT text = {left + 2, captionY_, first ? right - 1 : right - 2, h - 1};
-        DrawTextW(dc, column.Text(), column.length, &text,
-                  DT_SINGLELINE | DT_NOPREFIX | kAlign[column.flags & DHeaderFlags::kAlignMask]);
+        RECT text = CaptionRect(column, first);
+        // A caption wider than its room, centred or right-aligned, would lose
+        // its first letters too: it starts at the left edge instead, and an
+        // ellipsis at its end says that it goes on.
+        const UINT align = CaptionFits(dc, column, text) ? kAlign[column.flags & DHeaderFlags::kAlignMask]
+                                                          : DT_LEFT | DT_END_ELLIPSIS;
+        DrawTextW(dc, column.Text(), column.length, &text, DT_SINGLELINE | DT_NOPREFIX | align);
     }
     if (right > clientWidth_)
         right = clientWidth_;
@@ -453,12 +472,8 @@ bool DHeader::ColumnTextFits(int index) const
     if (index < 0 || index >= count_ || columns_[index].length <= 0 || !dc_)
         return true;
     const Column& column = columns_[index];
-    // The room DrawColumn gives the text: from left + 2 to right - 2 (right - 1 in the first column).
-    const int room = column.width - (index == 0 ? 4 : 5);
     ScopedSelect font(dc_, font_ ? static_cast<HGDIOBJ>(font_) : GetCurrentObject(dc_, OBJ_FONT));
-    SIZE size = {};
-    GetTextExtentPoint32W(dc_, column.Text(), column.length, &size);
-    return size.cx <= room;
+    return CaptionFits(dc_, column, CaptionRect(column, index == 0));
 }
 
 void DHeader::Paint(HDC dc)

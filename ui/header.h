@@ -169,6 +169,9 @@ private:
     void EndTracking();
     void DrawDragLine(int x);
     void ApplyWidth(int index, int width);   // later columns and the total follow
+    RECT CaptionRect(const Column& column, bool first) const;
+    // Whether the caption, in the font selected into `dc`, fits the room.
+    static bool CaptionFits(HDC dc, const Column& column, const RECT& room);
     void DrawColumn(HDC dc, const Column& column, bool first) const;
     void Repaint();
     void FreeRecords();

@@ -180,8 +180,12 @@ void DListView::DrawRow(HDC dc, BYTE* row, int y) const
         const CellHead* cell = reinterpret_cast<const CellHead*>(row + c.offset);
         if (cell->length <= 0)
             continue;
+        // A text wider than its cell starts at the cell's left edge whatever
+        // its alignment, so that it is cut at its end, never at its start.
+        const DWORD align = cell->width > right - left ? DListColumnFlags::kAlignLeft
+                                                       : c.cellKind & DListColumnFlags::kAlignMask;
         int x;
-        switch (c.cellKind & DListColumnFlags::kAlignMask) {
+        switch (align) {
         case DListColumnFlags::kAlignRight:
             x = right - cell->width;
             break;

@@ -16,6 +16,9 @@
 
 const int kDiskLabelChars = 64;    // label buffers, terminator included
 const int kDriveRootChars = 32;
+// The width of a disk's name in the tables (Arj.[Name], Arj_tmp.[Name]), in
+// UTF-16 characters. A volume label may be longer.
+const int kDiskNameColumnChars = 20;
 
 // True for the codes that mean "no disk in the drive".
 bool IsNoDiskError(DWORD code);

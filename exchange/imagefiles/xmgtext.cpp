@@ -1,5 +1,6 @@
 // The ".xmg" identity reader of the import: see xmgtext.h.
 #include "exchange/imagefiles/xmgtext.h"
+#include "images/pixels/tilecodec.h"
 
 #include "resources/strings.h"
 
@@ -171,7 +172,7 @@ unsigned CheckXmgPixelBlock(const XmgFileInfo& info, uint64_t fileSize)
         if (size != 2ull * info.width * info.height)
             return IDS_ERROR_READING_PICTURE;
     } else if (info.compressed == 1) {
-        if (size < 3ull * ((info.width + 31) / 32) * ((info.height + 31) / 32))
+        if (size < LeastStreamSize(info.width, info.height, info.bitsPerPixel))
             return IDS_ERROR_READING_PICTURE;
     } else {
         return IDS_WRONG_COMPRESSION_FORMAT;

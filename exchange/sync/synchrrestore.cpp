@@ -19,6 +19,7 @@
 #include "exchange/sync/syncsql.h"
 #include "foundation/messages.h"
 #include "foundation/prompt.h"
+#include "foundation/textutil.h"
 #include "resources/resource.h"
 #include "ui/dialogtexts.h"
 
@@ -103,11 +104,12 @@ INT_PTR CALLBACK InsertDiskDlgProc(HWND dialog, UINT message, WPARAM wParam, LPA
     }
 }
 
-std::wstring InsertDiskPrompt(const wchar_t* label)
+std::wstring InsertDiskPrompt(const wchar_t* label, DWORD serial)
 {
+    const std::wstring disk = DiskNameWithSerial(label, serial);
     return syncfmt::Format(L"Вставте диск: %1\nи нажмите кнопку Продолжить\n\nкн \"Прервать\"- выход из "
                            L"программы\nкн \"Игнорировать\"- игнорировать диск %1",
-                           {reinterpret_cast<DWORD_PTR>(label)});
+                           {reinterpret_cast<DWORD_PTR>(disk.c_str())});
 }
 
 bool SynchrThread::RestoreArchiveImages()
@@ -166,7 +168,7 @@ int SynchrThread::AskForArchiveDisk(DWORD serial, RemovableDrive& drive)
             RowInt(query.Row(), 0, &registered);
     }
     const HWND owner = progress_->GetOwnerWindow();
-    const std::wstring prompt = InsertDiskPrompt(label);
+    const std::wstring prompt = InsertDiskPrompt(label, serial);
     for (;;) {
         const INT_PTR answer = AskDisk(owner, prompt, progress_);
         if (answer == kDialogAbort)

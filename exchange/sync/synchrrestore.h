@@ -13,5 +13,7 @@ const int kDiskPromptEject = 1281;
 // dialog open.
 INT_PTR CALLBACK InsertDiskDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 
-// "Вставте диск: <label>..." with the label in both places.
-std::wstring InsertDiskPrompt(const wchar_t* label);
+// "Вставте диск: <label> (<serial>)..." with the label and the serial in
+// both places: disks whose labels are alike (or cut alike to the name
+// column) are told apart by the serial the worker checks.
+std::wstring InsertDiskPrompt(const wchar_t* label, DWORD serial);

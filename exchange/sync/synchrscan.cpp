@@ -34,7 +34,6 @@
 namespace {
 
 const int kBatchFiles = 200;
-const int kDiskNameChars = 20;   // the width of Arj_tmp.[Name] and Arj.[Name]
 
 // A transaction that the scan commits every kBatchFiles files and at its end;
 // a scan that leaves by an exception commits what it has written (a stopped
@@ -254,8 +253,8 @@ void SynchrThread::AddArjTmp(DWORD serial, const wchar_t* label)
             return;
     }
     std::wstring name = label;
-    if (name.size() > static_cast<size_t>(kDiskNameChars)) {
-        name.resize(kDiskNameChars);
+    if (name.size() > static_cast<size_t>(kDiskNameColumnChars)) {
+        name.resize(kDiskNameColumnChars);
         Report(IDS_SYNC_LABEL_SHORTENED, {reinterpret_cast<DWORD_PTR>(label), reinterpret_cast<DWORD_PTR>(name.c_str())});
     }
     auto insertRow = [&] {

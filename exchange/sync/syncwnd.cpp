@@ -4,6 +4,7 @@
 #include "exchange/sync/syncwnd.h"
 
 #include "exchange/disks/arjregistry.h"
+#include "exchange/disks/removabledrive.h"
 #include "exchange/sync/syncformat.h"
 #include "foundation/globals.h"
 #include "foundation/prompt.h"
@@ -426,8 +427,9 @@ std::wstring ScanDbWindow::ButtonText(ButtonId button) const
 
 void ScanDbWindow::ReadLastScanDisk()
 {
-    wchar_t label[31] = L"";
-    DWORD size = 31;
+    // The whole label: a value longer than the buffer would read as none.
+    wchar_t label[kDiskLabelChars] = L"";
+    DWORD size = kDiskLabelChars;
     ArjRegRead(kSynDbKey, kSynDbLastScanDisk, REG_SZ, label, &size);
     fields_[kLastDisk].SetText(label);
 }

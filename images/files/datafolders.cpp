@@ -3,6 +3,7 @@
 #include "images/files/savefaults.h"
 
 #include <string.h>
+#include <wchar.h>
 
 
 bool IsDataDiskSpaceEnough()
@@ -49,7 +50,10 @@ bool IsDeviceName(const wchar_t* name, int length)
         --stem;
     auto upper = [&](int i) { return (wchar_t)(name[i] >= L'a' && name[i] <= L'z' ? name[i] - 32 : name[i]); };
     auto is = [&](const wchar_t* word) {
-        for (int i = 0; i < 3; ++i)
+        const int chars = lstrlenW(word);
+        if (chars > stem)
+            return false;
+        for (int i = 0; i < chars; ++i)
             if (upper(i) != word[i])
                 return false;
         return true;
@@ -58,7 +62,34 @@ bool IsDeviceName(const wchar_t* name, int length)
         return is(L"CON") || is(L"PRN") || is(L"AUX") || is(L"NUL");
     if (stem == 4 && (is(L"COM") || is(L"LPT")))
         return name[3] >= L'1' && name[3] <= L'9';
-    return false;
+    // The console's two halves.
+    return (stem == 6 && is(L"CONIN$")) || (stem == 7 && is(L"CONOUT$"));
+}
+
+// Whether the long name a file was found under (FindFirstFileW's) is the
+// stored name with its extension, compared as the file system compares names.
+bool FoundFileIsNamed(const wchar_t* found, const wchar_t* name, const wchar_t* extension)
+{
+    const int stem = lstrlenW(name);
+    return lstrlenW(found) >= stem && CompareStringOrdinal(found, stem, name, stem, TRUE) == CSTR_EQUAL &&
+           CompareStringOrdinal(found + stem, -1, extension, -1, TRUE) == CSTR_EQUAL;
+}
+
+// Whether the file system answers the path with a file of another long name:
+// a name with "~" may be the short name of another file of the folder
+// ("L000~AJC.xmg" opens "L0000000000000001.xmg"). Only such names are looked
+// up; a path where nothing is found (a file still to be written, a disk not
+// in its drive) is no alias.
+bool IsAliasOfAnotherFile(const wchar_t* path, const wchar_t* name, const wchar_t* extension)
+{
+    if (!wcschr(name, L'~'))
+        return false;
+    WIN32_FIND_DATAW found;
+    HANDLE find = FindFirstFileW(path, &found);
+    if (find == INVALID_HANDLE_VALUE)
+        return false;
+    FindClose(find);
+    return !FoundFileIsNamed(found.cFileName, name, extension);
 }
 
 }  // namespace
@@ -99,5 +130,12 @@ bool BuildStoredFilePath(wchar_t* out, const wchar_t* folder, const wchar_t* nam
         SetLastError(ERROR_INVALID_NAME);
         return false;
     }
-    return BuildDataFilePath(out, folder, name, extension);
+    if (!BuildDataFilePath(out, folder, name, extension))
+        return false;
+    if (IsAliasOfAnotherFile(out, name, extension)) {
+        out[0] = 0;
+        SetLastError(ERROR_INVALID_NAME);
+        return false;
+    }
+    return true;
 }

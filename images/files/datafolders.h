@@ -20,10 +20,14 @@ bool BuildDataFilePath(wchar_t* out, const wchar_t* folder, const wchar_t* name,
 
 // A file name read from a database row (Snimok's or DelImage's [File name],
 // another workstation's rows) is only a name: it must name a file inside the
-// folder it is joined to, never a folder above it, another drive or a device.
-// Every path built from a stored name is built by BuildStoredFilePath, so no
-// job ever reads, copies or deletes a file outside the data and archive
-// folders whatever a row holds.
+// folder it is joined to, never a folder above it, another drive or a device,
+// and it must name that file exactly: not a name Windows shortens to
+// another ("S1 " is "S1"), nor the short-name alias of another file
+// ("L000~AJC" for "L0000000000000001"). Every path built from a stored name
+// is built by BuildStoredFilePath, so no job ever reads, copies or deletes a
+// file outside the data and archive folders, or another image's file,
+// whatever a row holds. The rows are taken as they are read: a name is never
+// trimmed before the check, since the trimmed name is another image's.
 const int kStoredFileNameChars = 63;   // the longest stored name taken
 
 enum class StoredNameVerdict {
@@ -33,7 +37,7 @@ enum class StoredNameVerdict {
     kSeparator,      // "\", "/" or ":" would leave the folder
     kParent,         // ".." names a folder above
     kControl,        // a character below U+0020, or one no file name may hold
-    kDevice,         // CON, PRN, AUX, NUL, COM1-9, LPT1-9, with or without an extension
+    kDevice,         // CON, PRN, AUX, NUL, COM1-9, LPT1-9, CONIN$, CONOUT$, with or without an extension
     kTrailing,       // ends with a dot or a blank, which Windows drops from a name
 };
 
@@ -42,5 +46,7 @@ enum class StoredNameVerdict {
 StoredNameVerdict CheckStoredFileName(const wchar_t* name, int length = -1);
 
 // BuildDataFilePath for a stored name: false, with ERROR_INVALID_NAME as the
-// last error and `out` empty, when the name fails CheckStoredFileName.
+// last error and `out` empty, when the name fails CheckStoredFileName or, a
+// name with "~", the file system finds a file of another long name at the
+// path (a short-name alias).
 bool BuildStoredFilePath(wchar_t* out, const wchar_t* folder, const wchar_t* name, const wchar_t* extension);

@@ -94,13 +94,6 @@ void PutFloatLe(BYTE* p, float f)
     PutLe32(p, bits);
 }
 
-// The smallest tile stream a width x height raster can have: 3 bytes per
-// tile (every tile flat).
-unsigned long long MinimumStreamSize(DWORD width, DWORD height)
-{
-    return 3ull * ((width + 31) / 32) * ((height + 31) / 32);
-}
-
 // Checks every size and offset of the blocks against the file before anything
 // is allocated; throws 90 or 93.
 void CheckInfo(const XmgInfo& info, DWORD fileSize)
@@ -118,7 +111,7 @@ void CheckInfo(const XmgInfo& info, DWORD fileSize)
         if ((unsigned long long)size != 2ull * info.width * info.height)
             ThrowId(IDS_ERROR_READING_PICTURE);
     } else if (info.compressed == 1) {
-        if (size < MinimumStreamSize(info.width, info.height))
+        if (size < LeastStreamSize(info.width, info.height, info.bitsPerPixel))
             ThrowId(IDS_ERROR_READING_PICTURE);
     } else {
         ThrowId(IDS_WRONG_COMPRESSION_FORMAT);

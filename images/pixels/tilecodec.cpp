@@ -540,6 +540,30 @@ bool ValidRaster(int width, int height, int depth)
 
 } // namespace
 
+namespace {
+
+uint64_t LeastTileSize(uint64_t pixels, uint32_t depth)
+{
+    const uint64_t raw = 1 + (pixels * depth + 7) / 8;
+    return raw < 3 ? raw : 3;
+}
+
+} // namespace
+
+uint64_t LeastStreamSize(uint32_t width, uint32_t height, uint32_t depth)
+{
+    const uint64_t across = width / kTile, down = height / kTile;
+    const uint64_t right = width % kTile, bottom = height % kTile;
+    uint64_t size = across * down * LeastTileSize(kTile * kTile, depth);
+    if (right)
+        size += down * LeastTileSize(right * kTile, depth);
+    if (bottom)
+        size += across * LeastTileSize(kTile * bottom, depth);
+    if (right && bottom)
+        size += LeastTileSize(right * bottom, depth);
+    return size;
+}
+
 uint32_t EncodeBufferBound(int width, int height)
 {
     return (uint32_t)width * 2 * (uint32_t)height + (uint32_t)(width / kTile) * (uint32_t)(height / kTile) * 3;

@@ -17,6 +17,12 @@
 // Size of the output buffer that the image file writer hands to EncodeRaster.
 uint32_t EncodeBufferBound(int width, int height);
 
+// The fewest bytes a stream of a width x height raster of `depth` bits can
+// take: every tile at its smallest, a flat tile's 3 bytes or, for an edge tile
+// of a few pixels of a few bits, a raw tile's tag and fields. A stored stream
+// shorter than this is damaged; one this short is not.
+uint64_t LeastStreamSize(uint32_t width, uint32_t height, uint32_t depth);
+
 // Encodes a width x height raster of `depth` bits (1..16). Returns the bytes
 // written, or -1 when the stream would pass `capacity` or the arguments are
 // out of range (the caller then stores the raw pixels). Writes nothing past

@@ -4,6 +4,7 @@
 #include "images/viewer/mainviewwnd.h"
 
 #include "foundation/globals.h"
+#include "foundation/journal.h"
 #include "images/viewer/statwnd.h"
 #include "images/viewer/viewerservices.h"
 #include "images/viewer/viewerstore.h"
@@ -624,6 +625,22 @@ bool Prepare(int equalize, DPicture* picture)
     }
 }
 
+// The panel is owned by the main patient window, and Wine, unlike Windows,
+// stacks an owner that becomes active (clicked, or left active by a closing
+// note or dialog of its own) above the popups it owns: the panel then lies
+// under the main window while it stays visible, and showing a visible window
+// changes nothing, so the pictures opened after stayed out of sight. Every
+// show puts the panel on top and activates it, which gives it the keyboard
+// focus. Under Wine SetWindowPos to the top does both, as SetForegroundWindow,
+// SetActiveWindow and BringWindowToTop each do; SetForegroundWindow follows
+// for the case of another program's window in front.
+void BringToFront(HWND panel)
+{
+    if (!SetWindowPos(panel, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_SHOWWINDOW))
+        LogCallError(GetLastError(), L"SetWindowPos", L"main image panel to the top");
+    SetForegroundWindow(panel);
+}
+
 void ShowPanel(MainViewWnd* panel, const DPicturePtr& picture, int equalize, bool always)
 {
     if (!panel || !panel->IsCreated() || !picture.Get())
@@ -637,11 +654,12 @@ void ShowPanel(MainViewWnd* panel, const DPicturePtr& picture, int equalize, boo
     panel->AddSnimok(picture);
     if (!panel->shown || always) {
         ShowWindow(panel->GetHandle(), SW_SHOW);
-        UpdateWindow(panel->GetHandle());
         panel->shown = true;
-    } else {
-        RedrawWindow(panel->GetHandle(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
     }
+    BringToFront(panel->GetHandle());
+    // Painted once it is on top: under Wine, what a panel lying below painted
+    // stays off the screen when it is raised (the part uncovered shows blank).
+    RedrawWindow(panel->GetHandle(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
 }
 
 }  // namespace

@@ -210,7 +210,10 @@ void UnregisterViewerClasses();
 int CreateMainView(HWND parent);
 // Destroys the panel window and its object (the end of a session, and tests).
 void DestroyMainView();
-// Pictures handed over by the application shell.
+// Pictures handed over by the application shell. ShowMainView and
+// ShowMainViewRefresh bring the panel to the front, active with the focus;
+// ShowMainViewAgain leaves the stacking as it is (the "Pictures" window it
+// serves lies over the panel).
 void ShowMainView(const DPicturePtr& picture);
 void ShowMainViewRefresh(const DPicturePtr& picture);
 void ShowMainViewAgain(const DPicturePtr& picture);

@@ -180,6 +180,16 @@ void MainWndSite::OpenWindow()
     Pump(20);
 }
 
+IconStrip& MainWndSite::ChoosePatientWithImages(DWORD patient, int images)
+{
+    MakeImages(patient, images);
+    OpenWindow();
+    MainPatientWindow& window = MainPatientWindow::Instance();
+    window.GetList()->SelectItem(ListRow(patient));
+    Pump(50);
+    return window.GetStrip();
+}
+
 void MainWndSite::Pump(DWORD ms)
 {
     const DWORD start = GetTickCount();

@@ -15,6 +15,8 @@
 
 #include "common/menu_script.h"
 
+class IconStrip;
+
 namespace harness {
 class ScreenLock;
 }
@@ -34,6 +36,9 @@ protected:
     std::vector<DWORD> MakeImages(DWORD patientKey, int count);
     // Creates the window (its first load runs); asserts that it exists.
     void OpenWindow();
+    // Opens the window with the patient chosen in the list and `images` new
+    // images of his in the strip.
+    IconStrip& ChoosePatientWithImages(DWORD patient, int images);
     // Pumps this thread's messages for up to `ms`.
     static void Pump(DWORD ms = 50);
     std::wstring StatusText(int part);

@@ -22,6 +22,7 @@
 #include "foundation/globals.h"
 #include "foundation/prompt.h"
 #include "images/viewer/mainviewwnd.h"
+#include "images/viewer/viewerstore.h"
 #include "resources/strings.h"
 #include "tools/demosite/sitebuilder.h"
 #include "ui/button.h"
@@ -31,6 +32,7 @@
 #include <algorithm>
 #include <cwchar>
 #include <functional>
+#include <set>
 
 using namespace mainwndtest;
 
@@ -898,16 +900,89 @@ TEST_F(MainWindowImagesRealInput, ADamagedImagesMessageIsModalToTheWindow)
     EXPECT_TRUE(IsWindowEnabled(MainPatientWindow::GetHwnd())) << "and is enabled again after it";
 }
 
+// Counts the panel's shows of a picture: each reads its patient's caption.
+int gShows = 0;
+ViewerStore gStore;
+bool CountShow(uint32_t patient, const PatientInfo* known, wchar_t* text, int capacity)
+{
+    ++gShows;
+    return gStore.lookupPatient(patient, known, text, capacity);
+}
+
+// The top-level window on top at the middle of a window.
+HWND TopWindowAt(HWND window)
+{
+    RECT r;
+    GetWindowRect(window, &r);
+    return GetAncestor(WindowFromPoint(POINT{(r.left + r.right) / 2, (r.top + r.bottom) / 2}), GA_ROOT);
+}
+
+// Whether the screen (what the user sees, not what the window holds) shows
+// more than one colour across the middle of the window: a window raised from
+// below shows blank where nothing painted it since.
+bool ScreenShowsAPicture(HWND window)
+{
+    RECT r;
+    GetWindowRect(window, &r);
+    HDC screen = GetDC(nullptr);
+    std::set<COLORREF> seen;
+    for (int step = 1; step < 10; ++step)
+        seen.insert(GetPixel(screen, r.left + (r.right - r.left) * step / 10, (r.top + r.bottom) / 2));
+    ReleaseDC(nullptr, screen);
+    return seen.size() > 1;
+}
+
+// Clicks on the newest thumbnail, all queued before the first is handled (an
+// impatient double or triple click while the image loads). With the panel
+// shown before, the main window is first activated over it, as a note of the
+// main window left with Escape leaves it.
+TEST_F(MainWindowImagesRealInput, AThumbnailOpensOnceInThePanelInFrontWithTheFocus)
+{
+    IconStrip& strip = ChoosePatientWithImages(static_cast<DWORD>(patients_[0]), 2);
+    ASSERT_EQ(2, strip.RecordCount());
+    const HWND main = MainPatientWindow::GetHwnd(), cell = strip.Row(0)->hwnd;
+    gStore = GetViewerStore();
+    ViewerStore counting = gStore;
+    counting.lookupPatient = CountShow;
+    SetViewerStore(counting);
+    const struct {
+        const char* name;
+        bool panelBelow;
+        int clicks;
+    } cases[] = {{"burst, panel not shown yet", false, 4}, {"burst, panel below", true, 4}, {"click, panel below", true, 1}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        if (c.panelBelow) {
+            ASSERT_EQ(1, MainPatientWindow::Instance().OpenImage((DWORD)strip.Record(1)->key, strip.Record(1)->fileName));
+            SetForegroundWindow(main);
+            ASSERT_TRUE(harness::PumpUntil([&] { return TopWindowAt(cell) == main; }));
+        }
+        gShows = 0;
+        RECT r;
+        GetWindowRect(cell, &r);
+        harness::MouseMoveTo((r.left + r.right) / 2, r.bottom - 40);
+        for (int click = 0; click < c.clicks; ++click) {
+            harness::MouseButton(harness::Button::Left, true);
+            harness::MouseButton(harness::Button::Left, false);
+        }
+        ASSERT_TRUE(harness::PumpUntil([] { return gShows > 0 && !HIWORD(GetQueueStatus(QS_INPUT)); }, 5000));
+        SnimokWnd* view = MainViewWnd::Instance()->GetActiveView();
+        const HWND panel = MainViewWnd::Instance()->GetHandle();
+        EXPECT_EQ(1, gShows);
+        EXPECT_EQ((uint32_t)strip.Record(0)->key, view->GetPicture()->imageId);
+        EXPECT_EQ(panel, TopWindowAt(cell));
+        EXPECT_EQ(panel, GetForegroundWindow());
+        EXPECT_TRUE(GetFocus() == panel || IsChild(panel, GetFocus()));
+        EXPECT_TRUE(harness::PumpUntil([&] { return ScreenShowsAPicture(view->GetHwnd()); }));
+    }
+    harness::ScreenShot(L"panel_in_front");
+    SetViewerStore(gStore);
+}
+
 TEST_F(MainWindowImages, TheImagePanelsCaptionIsReadFromTheDatabase)
 {
     const DWORD patient = static_cast<DWORD>(patients_[0]);
-    const std::vector<DWORD> images = MakeImages(patient, 1);
-    ASSERT_EQ(1u, images.size());
-    OpenWindow();
-    MainPatientWindow& window = MainPatientWindow::Instance();
-    window.GetList()->SelectItem(ListRow(patient));
-    Pump(50);
-    IconStrip& strip = window.GetStrip();
+    IconStrip& strip = ChoosePatientWithImages(patient, 1);
     ASSERT_EQ(1, strip.RecordCount());
     HWND cell = strip.Row(0)->hwnd;
     SendMessageW(cell, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(100, 120));

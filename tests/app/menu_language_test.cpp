@@ -91,17 +91,6 @@ protected:
         SendMessageW(window, WM_RBUTTONUP, keys, MAKELPARAM(x, y));
     }
 
-    // The patient chosen in the list, with `images` images in his strip.
-    IconStrip& ChoosePatientWithImages(DWORD patient, int images)
-    {
-        MakeImages(patient, images);
-        OpenWindow();
-        MainPatientWindow& window = MainPatientWindow::Instance();
-        window.GetList()->SelectItem(ListRow(patient));
-        Pump(50);
-        return window.GetStrip();
-    }
-
     std::unique_ptr<harness::ThreadLanguage> language_;
 };
 

@@ -378,7 +378,7 @@ TEST_F(ArchiveRestore, AWrongDiskAsksForTheRightOneByName)
     PromptScript prompts({IDOK});
     EXPECT_TRUE(RestoreImageFromArchive(nullptr, image));
     ASSERT_EQ(1u, prompts.Count());
-    EXPECT_NE(std::wstring::npos, prompts.Last().text.find(L"MO-7"));
+    EXPECT_NE(std::wstring::npos, prompts.Last().text.find(L"MO-7 (1234-ABCD)")) << "the disk's name and serial";
     EXPECT_EQ(1, OnDisk(image));
 }
 

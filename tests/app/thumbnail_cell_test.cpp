@@ -149,6 +149,26 @@ TEST_F(CellTest, SpaceOpensTheImageWhenReleased)
     EXPECT_EQ((std::vector<std::string>{"open 702 I00000000170000000702"}), owner.calls);
 }
 
+// Drives the real mouse: runs alone (see tests.cmake).
+using CellRealInput = CellTest;
+
+// A triple click made before the first of it is handled opens the image once;
+// a click made after that opens it again.
+TEST_F(CellRealInput, ClicksQueuedWhileTheImageOpensOpenNothingMore)
+{
+    RECT r;
+    GetWindowRect(Cell(1), &r);
+    harness::MouseMoveTo(r.left + 100, r.top + 120);
+    for (int clicks : {3, 1}) {
+        for (int click = 0; click < clicks; ++click) {
+            harness::MouseButton(harness::Button::Left, true);
+            harness::MouseButton(harness::Button::Left, false);
+        }
+        EXPECT_TRUE(harness::PumpUntil([] { return !HIWORD(GetQueueStatus(QS_INPUT)); }, 5000));
+    }
+    EXPECT_EQ(2u, owner.calls.size());
+}
+
 TEST_F(CellTest, APressDraggedOutOfTheCellIsGivenUp)
 {
     SendMessageW(Cell(1), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(100, 100));

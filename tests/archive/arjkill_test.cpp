@@ -4,7 +4,9 @@
 // database is sound, no row says more than the files do (a stamped image has
 // its whole copy on the disk, an image on the hard disk its file there, the
 // disk's backup is a whole database), and the next run completes and leaves
-// nothing behind.
+// nothing behind. The free-space step also dies at a scripted point, between
+// an image's two deletes, where its order shows: the row has let the files
+// go before the first.
 #include "archive_fixture.h"
 
 #include "archive/arjworker.h"
@@ -23,16 +25,18 @@ const DWORD kSerial = 0x4B494C4C;
 
 // Every copy and deletion of the job pauses (a deletion a quarter as long),
 // so that the kills fall inside it.
+const int kCopyStep = 1, kDeleteStep = 2;   // the seams' steps
+
 BOOL WINAPI SlowCopy(const wchar_t* source, const wchar_t* target, LPPROGRESS_ROUTINE progress, void* data,
                      BOOL* cancel, DWORD flags)
 {
-    harness::AtStep(harness::kArchiveSteps, 1);
+    harness::AtStep(harness::kArchiveSteps, kCopyStep);
     return CopyFileExW(source, target, progress, data, cancel, flags);
 }
 
 BOOL WINAPI SlowDelete(const wchar_t* path)
 {
-    harness::AtStep(harness::kArchiveSteps, 2, 1);
+    harness::AtStep(harness::kArchiveSteps, kDeleteStep, 1);
     return DeleteFileW(path);
 }
 
@@ -73,11 +77,12 @@ protected:
         testfix::ExpectArchiveTellsTheTruth(hddImages_, hddIcons_, ArchivePath, finished);
     }
     harness::KillJob Row(const char* name, DWORD flags, DWORD pauseMs, DWORD maxKillMs, std::function<void()> setup,
-                         std::function<void()> afterKill, std::function<void()> atEnd)
+                         std::function<void()> afterKill, std::function<void()> atEnd,
+                         std::vector<harness::Death> deaths = {})
     {
         return {name, L"ArchiveJob",
                 {settingsKey_->Path(), databaseFile_, data_->Path(), ArchivePath, std::to_wstring(flags)},
-                {}, pauseMs, 300, maxKillMs, setup,
+                deaths, pauseMs, 300, maxKillMs, setup,
                 [this, afterKill] {
                     ExpectSiteTellsTheTruth(false);
                     afterKill();
@@ -100,6 +105,25 @@ TEST_F(ArchiveKill, JobsKilledAnywhereLeaveTheSiteTruthfulAndTheNextRunCompletes
     WriteDiskCfg(disk->Folder(), 1, {L"hospital.bak"});
     UseBackupSlots(data_->Path() + L"Backup\\");
     bool backupSeen = false;
+    int freeingKills = 0;
+    const auto freeingImage = [] {
+        wchar_t name[64] = L"";
+        DWORD chars = 64;
+        ArjRegRead(L"Arj", kFreeingImageValue, REG_SZ, name, &chars);
+        return std::wstring(name);
+    };
+    // The images a free-space run freed come back from the disk; one cut off
+    // between its row and its image file stays as it was left.
+    const auto bringBackFreed = [&] {
+        for (const std::wstring& row : Rows(L"SELECT Snimok, [File name] FROM Snimok WHERE [Disk]=0;")) {
+            const std::wstring key = row.substr(0, row.find(L'|')), name = row.substr(row.find(L'|') + 1);
+            if (Exists(HddImage(name)))
+                continue;
+            CopyFileW(ArchiveFile(name, L".xmg").c_str(), HddImage(name).c_str(), FALSE);
+            CopyFileW(ArchiveFile(name, L".thb").c_str(), HddIcon(name).c_str(), FALSE);
+            Exec(L"UPDATE Snimok SET [Disk]=1 WHERE Snimok=" + key + L";");
+        }
+    };
     const std::wstring diskBackup = disk->Folder() + L"hospital.bak";
     harness::RunKillJobs({
         Row("archive copy", kJobArchive, 120, 3000,
@@ -121,24 +145,28 @@ TEST_F(ArchiveKill, JobsKilledAnywhereLeaveTheSiteTruthfulAndTheNextRunCompletes
                 Exec(L"UPDATE Snimok SET Arj=" + std::to_wstring(static_cast<LONG>(kSerial)) + L";");
             },
             [&] {
-                // The images the kill freed come back from the disk; one it cut
-                // off between its row and its file stays as it was left.
-                for (const std::wstring& row : Rows(L"SELECT Snimok, [File name] FROM Snimok WHERE [Disk]=0;")) {
-                    const std::wstring key = row.substr(0, row.find(L'|')), name = row.substr(row.find(L'|') + 1);
-                    if (Exists(HddImage(name)))
-                        continue;
-                    CopyFileW(ArchiveFile(name, L".xmg").c_str(), HddImage(name).c_str(), FALSE);
-                    CopyFileW(ArchiveFile(name, L".thb").c_str(), HddIcon(name).c_str(), FALSE);
-                    Exec(L"UPDATE Snimok SET [Disk]=1 WHERE Snimok=" + key + L";");
+                if (freeingKills++ == 0) {
+                    // The death between an image's two deletes (its image
+                    // gone, its thumbnail not yet): its row let the files go
+                    // before the first, and the registry names it for the
+                    // next run.
+                    std::vector<std::wstring> cut;
+                    for (const std::wstring& name : Rows(L"SELECT [File name] FROM Snimok WHERE [Disk]=0;"))
+                        if (!Exists(HddImage(name)) && Exists(HddIcon(name)))
+                            cut.push_back(name);
+                    ASSERT_EQ(1u, cut.size()) << "no image cut off between its deletes with its row freed first";
+                    EXPECT_EQ(cut[0], freeingImage());
                 }
+                bringBackFreed();
             },
             [&] {
                 EXPECT_EQ(0, Count(L"Snimok WHERE [Disk]=1"));
-                wchar_t freeing[64] = L"";
-                DWORD chars = 64;
-                ArjRegRead(L"Arj", kFreeingImageValue, REG_SZ, freeing, &chars);
-                EXPECT_STREQ(L"", freeing);
-            }),
+                for (const std::wstring& name : Rows(L"SELECT [File name] FROM Snimok;"))
+                    EXPECT_FALSE(Exists(HddIcon(name))) << Narrow(name) << ": a freed image's thumbnail stays";
+                EXPECT_EQ(L"", freeingImage());
+                bringBackFreed();   // work for the runs that follow
+            },
+            {{harness::kArchiveSteps, kDeleteStep, 2}}),
         Row("backup", kJobBackup, 1200, 2200, {},
             [&] {
                 // Once the disk had a whole backup it keeps one: it has room

@@ -115,6 +115,7 @@ TEST_F(FreeSpaceTest, ImageThatCannotBeDeletedIsAskedAboutAndRetried)
     ASSERT_NE(INVALID_HANDLE_VALUE, held);
     host_.onAsk = [&](WorkerHost&, const WorkerReport& seen) {
         EXPECT_TRUE(seen.HasAction(Str(IDS_UNKNOWN_ERROR_CALL_SERVICE))) << seen.Texts();
+        EXPECT_EQ(L"1", Disk(archived_[0])) << "while the user decides, the row says where its file is";
         CloseHandle(held);
         held = INVALID_HANDLE_VALUE;
         return kAnswerContinue;
@@ -211,7 +212,8 @@ TEST_F(MarkedTest, FilesGoFromTheHardDiskAndFromEachArchiveDiskInTurn)
 
     EXPECT_EQ(0u, report.exitCode) << report.Texts();
     ASSERT_EQ(1u, prompts.size()) << "one disk change: the rows of a disk come together";
-    EXPECT_NE(std::wstring::npos, prompts[0].find(L"MO2")) << Narrow(prompts[0]);
+    EXPECT_NE(std::wstring::npos, prompts[0].find(L"MO2 (2030-4050)")) << "the disk's name and serial: "
+                                                                       << Narrow(prompts[0]);
     for (const wchar_t* name : {L"D0000000001", L"D0000000002", L"D0000000003", L"D0000000004", L"D0000000005"})
         EXPECT_FALSE(Anywhere(name)) << Narrow(name);
     EXPECT_EQ(0, Count(L"DelImage"));

@@ -283,6 +283,69 @@ TEST_F(ArchiveFilesTest, NamesThatLeaveTheFoldersAreSkippedAndNamed)
     }
 }
 
+// Rows whose names do not name themselves, beside a live image: a trailing
+// blank or dot (Windows drops it: the live image's name), the live image's
+// short name, the console's devices. Each job skips and names them and goes
+// on with the good row; the live image's row and files stay as they were.
+TEST_F(ArchiveFilesTest, NamesThatDoNotNameThemselvesLeaveTheLiveImageAndAreNamed)
+{
+    struct Case {
+        const char* job;
+        DWORD flags;
+        LONG liveArj;   // the live image is never one the job works on
+    };
+    const LONG arj = static_cast<LONG>(kSerial);
+    const Case cases[] = {{"archive", kJobArchive, arj}, {"free space", kJobFreeSpace, 0},
+                          {"marked images", kJobDeleteMarked, 0}};
+    DiskInTheDrive();
+    const std::wstring live = L"L0000000000000001", good = L"G0000000000000001";
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.job);
+        Exec(L"DELETE FROM Snimok;");
+        Exec(L"DELETE FROM DelImage;");
+        SpaceArjStart = SpaceArjEnd = c.flags == kJobFreeSpace ? 0xFFFFFFFF : 0;
+        const LONG liveKey = AddImage(patient_, live, 5000, L"2018-01-01", 500, c.liveArj);
+        wchar_t shortPath[MAX_PATH] = L"";
+        ASSERT_GT(GetShortPathNameW(HddImage(live).c_str(), shortPath, MAX_PATH), 0u);
+        std::wstring alias = wcsrchr(shortPath, L'\\') + 1;
+        alias.resize(alias.find(L'.'));
+        ASSERT_NE(std::wstring::npos, alias.find(L'~')) << Narrow(alias);
+        const std::vector<std::wstring> shapes = {live + L" ", live + L".", alias, L"CONIN$", L"conout$.x"};
+        const LONG badArj = c.flags == kJobFreeSpace ? arj : 0;
+        for (const std::wstring& name : shapes)
+            Exec(c.flags == kJobDeleteMarked
+                     ? L"INSERT INTO DelImage ([File Name], Arj, [Disk]) VALUES ('" + name + L"', NULL, 1);"
+                     : L"INSERT INTO Snimok (Patient, [Disk], Arj, [Date file], [File name]) VALUES (" +
+                           std::to_wstring(patient_) + L", 1, " + (badArj ? std::to_wstring(badArj) : L"NULL") +
+                           L", '2017-01-01', '" + name + L"');");
+        const LONG goodKey = AddImage(patient_, good, 1000, L"2019-01-01", 100, badArj);
+        if (c.flags == kJobDeleteMarked)
+            Exec(L"INSERT INTO DelImage ([File Name], Arj, [Disk]) VALUES ('" + good + L"', NULL, 1);");
+
+        const WorkerReport report = host_.RunArchive(c.flags, 6, 6);
+
+        EXPECT_EQ(static_cast<DWORD>(-1), report.exitCode) << report.Texts();
+        EXPECT_TRUE(report.HasAction(Str(IDS_STORED_NAMES_CHECK))) << report.Texts();
+        for (const std::wstring& name : shapes)
+            EXPECT_TRUE(report.HasFault(L"\"" + name + L"\"")) << Narrow(name) << ": " << report.Texts();
+        EXPECT_EQ(L"1", DiskFlag(liveKey));
+        EXPECT_EQ(c.liveArj ? std::to_wstring(c.liveArj) : L"<null>", Stamp(liveKey));
+        EXPECT_EQ(5000, FileSize(HddImage(live)));
+        EXPECT_EQ(500, FileSize(HddIcon(live)));
+        EXPECT_FALSE(Exists(ArchiveFile(live, L".xmg"))) << "the live image reached the disk";
+        if (c.flags == kJobArchive) {
+            EXPECT_EQ(std::to_wstring(arj), Stamp(goodKey));
+            EXPECT_EQ(5, Count(L"Snimok WHERE Arj IS NULL")) << "the skipped rows are not stamped";
+        } else if (c.flags == kJobFreeSpace) {
+            EXPECT_EQ(L"0", DiskFlag(goodKey));
+            EXPECT_EQ(5, Count(L"Snimok WHERE [Disk]=1 AND Arj IS NOT NULL")) << "the skipped rows keep their mark";
+        } else {
+            EXPECT_FALSE(Exists(HddImage(good)));
+            EXPECT_EQ(5, Count(L"DelImage")) << "the skipped rows stay";
+        }
+    }
+}
+
 // A copy that says it succeeded but is not whole, or that fails half-way,
 // is removed from the disk, and nothing records it: the image is not
 // stamped, the previous backup stays the disk's backup.
@@ -323,6 +386,31 @@ TEST_F(ArchiveFilesTest, CopiesThatAreNotWholeAreRemovedAndNotRecorded)
     }
     DWORD last = 0, size = sizeof last;
     EXPECT_FALSE(ArjRegRead(L"BackupDB", L"LastFile", REG_DWORD, &last, &size)) << "no backup reached the disk";
+}
+
+// The user stops the job while an image is copied (no question is shown):
+// the job ends at its next look for an answer, and the image whose copies
+// are whole by then keeps its stamp; the next is neither copied nor stamped.
+TEST_F(ArchiveFilesTest, AStopBetweenTwoImagesKeepsTheStampOfTheWholeCopy)
+{
+    DiskMedium* disk = DiskInTheDrive();
+    const LONG first = AddImage(patient_, L"S0000000001", 20000, L"2020-01-01", 1000);
+    const LONG second = AddImage(patient_, L"S0000000002", 20000, L"2020-01-02", 1000);
+    seam_.heldTail = L"S0000000001.xmg";
+    ASSERT_TRUE(host_.StartArchive(kJobArchive, 0, 2));
+    const bool inside =
+        harness::PumpUntil([&] { return WaitForSingleObject(seam_.inside, 0) == WAIT_OBJECT_0; }, 30000);
+    if (inside)
+        host_.Link().SendAnswer(kAnswerStop, 5000, 0);   // posted; the worker answers at its next look
+    SetEvent(seam_.release);
+    const WorkerReport report = host_.Finish();
+    ASSERT_TRUE(inside) << "the job never copied the first image: " << report.Texts();
+    EXPECT_EQ(1u, report.exitCode) << report.Texts();
+    EXPECT_EQ(0, report.asks);
+    EXPECT_EQ(std::to_wstring(static_cast<LONG>(kSerial)), Stamp(first));
+    EXPECT_EQ(20000, FileSize(disk->Folder() + L"Images\\S0000000001.xmg"));
+    EXPECT_EQ(L"<null>", Stamp(second));
+    EXPECT_FALSE(Exists(disk->Folder() + L"Images\\S0000000002.xmg"));
 }
 
 // A disk that holds a backup and no room for a second one beside it: the

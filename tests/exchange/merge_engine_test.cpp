@@ -243,9 +243,11 @@ TEST_F(MergeEngineTest, AFailureAtEachStepLeavesBothSitesConsistent)
 }
 
 // An image whose file is missing, damaged or cannot be opened, or whose
-// stored name would leave the image folder, fails alone: it is named in the
-// error text and the journal and stays unmarked, the images after it come
-// (none of its patient is left behind); mended, the next merge brings it.
+// stored name would leave the image folder, name a device or the short name
+// of another image's file, fails alone: it is named in the error text and the
+// journal and stays unmarked, the images after it come (none of its patient
+// is left behind); mended, the next merge brings it. (Names too long for the
+// column are refused as well: see the name checks.)
 TEST_F(MergeEngineTest, AnImageThatCannotBeReadIsSkippedNamedAndOfferedAgain)
 {
     testfix::TempDir journal(L"tfmergeju");
@@ -259,6 +261,11 @@ TEST_F(MergeEngineTest, AnImageThatCannotBeReadIsSkippedNamedAndOfferedAgain)
     const auto rename = [&](const std::wstring& to) {
         other.Exec(L"UPDATE Snimok SET [File name]=N'" + to + L"' WHERE Snimok=3;");
     };
+    wchar_t shortPath[MAX_PATH] = L"";
+    ASSERT_GT(GetShortPathNameW(OtherImage(OtherNameOf(2)).c_str(), shortPath, MAX_PATH), 0u);
+    std::wstring alias = wcsrchr(shortPath, L'\\') + 1;
+    alias.resize(alias.find(L'.'));
+    ASSERT_NE(std::wstring::npos, alias.find(L'~')) << Narrow(alias);
     const struct {
         std::wstring shown;
         std::function<void()> damage;
@@ -270,6 +277,8 @@ TEST_F(MergeEngineTest, AnImageThatCannotBeReadIsSkippedNamedAndOfferedAgain)
         {L"a/b", [&] { rename(L"a/b"); }},
         {L"C:x", [&] { rename(L"C:x"); }},
         {L"..", [&] { rename(L".."); }},
+        {L"CONIN$", [&] { rename(L"CONIN$"); }},
+        {alias, [&] { rename(alias); }},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(Narrow(c.shown));

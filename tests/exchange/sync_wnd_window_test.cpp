@@ -49,7 +49,8 @@ void MakeEmptyImages(const std::wstring& folder, int count)
 TEST_F(SyncWindow, OpensWithTheSettingsValuesTheButtonsStatesAndNoCounts)
 {
     ASSERT_TRUE(ArjRegWrite(kSynDbKey, kSynDbImgDir, REG_SZ, L"Q:\\Arch", 0));
-    ASSERT_TRUE(ArjRegWrite(kSynDbKey, kSynDbLastScanDisk, REG_SZ, L"ARCH_7", 0));
+    // A label of 32 characters, the most a volume has.
+    ASSERT_TRUE(ArjRegWrite(kSynDbKey, kSynDbLastScanDisk, REG_SZ, L"ARCHIVE_OF_THE_CLINIC_2024_WEST7", 0));
     OpenWindow();
     wchar_t title[64] = L"";
     GetWindowTextW(W().GetHwnd(), title, 64);
@@ -58,7 +59,7 @@ TEST_F(SyncWindow, OpensWithTheSettingsValuesTheButtonsStatesAndNoCounts)
     EXPECT_TRUE(IsWindowEnabled(owner_));   // the main window stays enabled
     EXPECT_EQ(std::wstring(DataPath), W().FieldText(ScanDbWindow::kDatabasePath));
     EXPECT_EQ(L"Q:\\Arch", W().FieldText(ScanDbWindow::kArchivePath));
-    EXPECT_EQ(L"ARCH_7", W().FieldText(ScanDbWindow::kLastDisk));
+    EXPECT_EQ(L"ARCHIVE_OF_THE_CLINIC_2024_WEST7", W().FieldText(ScanDbWindow::kLastDisk));
     EXPECT_EQ(L"0(0)", Counts());
     EXPECT_EQ(L"", Status());
     const bool enabled[ScanDbWindow::kButtonCount] = {false, true, true, true, false, true, true, false, true};

@@ -6,8 +6,10 @@
 #include "database/dbstatement.h"
 #include "exchange/merge/mergefaults.h"
 #include "exchange/merge/mergesql.h"
+#include "foundation/dstring.h"
 #include "foundation/globals.h"
 #include "foundation/journal.h"
+#include "foundation/textutil.h"
 #include "images/files/datafolders.h"
 #include "images/files/snimokdb.h"
 #include "images/files/xmgfile.h"
@@ -31,6 +33,10 @@ const wchar_t kPatientNotCreated[] = L"Не создана запись паци
 const wchar_t kSourceFileError[] = L"Ошибка функции ImportDBCls::LoadSnimokE";
 
 const DWORD kInitFileBytes = 2048;
+// Images skipped in a run that the error text names one by one; the rest are
+// counted (and each is in the journal), so that a damaged folder does not
+// make the text grow with every image.
+const DWORD kSkipsNamed = 20;
 
 // An open file, closed at the end of its scope.
 class FileHandle {
@@ -83,6 +89,20 @@ std::wstring NoPatientText(LONG id)
     if (text)
         LocalFree(text);
     return result;
+}
+
+// What names a data folder in the ledger of earlier merges: its full path
+// without a trailing backslash, upper case.
+std::wstring FolderIdentity(const std::wstring& folder)
+{
+    wchar_t full[MAX_PATH] = {};
+    const DWORD n = GetFullPathNameW(folder.c_str(), MAX_PATH, full, nullptr);
+    std::wstring identity = n > 0 && n < MAX_PATH ? full : folder;
+    while (!identity.empty() && identity.back() == L'\\')
+        identity.pop_back();
+    if (!identity.empty())
+        CharUpperBuffW(&identity[0], (DWORD)identity.size());
+    return identity;
 }
 
 // A new identity: a GUID in its usual braces, 38 characters.
@@ -189,7 +209,10 @@ void ImportDBCls::Init()
     link_->SetText3(L"", 0);
     link_->SetCount0(0);
     link_->SetCount1(0);
+    link_->SetCount2(0);
     merged_ = 0;
+    skipped_ = 0;
+    skippedText_.clear();
     link_->SetText1(kInitialising, -1);
 
     settings_ = ReadMergeSettings();
@@ -287,6 +310,7 @@ void ImportDBCls::RefuseThisDatabase()
 void ImportDBCls::ReadIdentities()
 {
     sourceIdentities_.clear();
+    sourceHeld_.clear();
     localIdentities_.clear();
     localIdentityOf_.clear();
     {
@@ -296,8 +320,10 @@ void ImportDBCls::ReadIdentities()
             int length = 0;
             const wchar_t* text = RowTextPtr(query.Row(), 0, &length);
             LONG image = 0;
-            if (text && RowInt(query.Row(), 1, &image))
+            if (text && RowInt(query.Row(), 1, &image)) {
                 sourceIdentities_[image] = std::wstring(text, (size_t)length);
+                sourceHeld_.insert(sourceIdentities_[image]);
+            }
         }
     }
     BoundStatement query(local_, kImageIdentitiesSql);
@@ -313,24 +339,38 @@ void ImportDBCls::ReadIdentities()
     }
 }
 
+// Adds the (image there, image here) pairs of earlier merges that the ledger
+// of `session` names for `folder`, whose image here has no identity yet and
+// is not paired already. In the local ledger a row maps the other
+// database's key to an image here; in the other database's ledger, one of
+// its merges from this folder, the other way round.
+void ImportDBCls::ReadLedger(const DODBPtr<DODBSession>& session, const std::wstring& folder, bool local,
+                             std::vector<std::pair<LONG, LONG>>* pairs)
+{
+    if (!ColumnExists(session, kLedgerKeyColumn, kLedgerTable))
+        return;
+    std::set<LONG> paired;
+    for (const auto& pair : *pairs)
+        paired.insert(pair.second);
+    BoundStatement query(session, kLedgerRowsSql);
+    if (!query.Params().SetStr(1, folder.c_str(), (int)folder.size()))
+        ThrowDatabaseError();
+    query.Execute();
+    while (query.Next()) {
+        LONG named = 0, own = 0;
+        if (!RowInt(query.Row(), 0, &named) || !RowInt(query.Row(), 1, &own))
+            continue;
+        const LONG there = local ? named : own, here = local ? own : named;
+        if (!localIdentityOf_.count(here) && paired.insert(here).second)
+            pairs->push_back(std::make_pair(there, here));
+    }
+}
+
 void ImportDBCls::LinkEarlierMerges()
 {
-    if (!ColumnExists(local_, kLedgerKeyColumn, kLedgerTable))
-        return;
-    // (image there, image here) pairs of earlier merges from this folder whose
-    // image here has no identity yet.
     std::vector<std::pair<LONG, LONG>> pairs;
-    {
-        BoundStatement query(local_, kLedgerRowsSql);
-        if (!query.Params().SetStr(1, identity_.c_str(), (int)identity_.size()))
-            ThrowDatabaseError();
-        query.Execute();
-        while (query.Next()) {
-            LONG there = 0, here = 0;
-            if (RowInt(query.Row(), 0, &there) && RowInt(query.Row(), 1, &here) && !localIdentityOf_.count(here))
-                pairs.push_back(std::make_pair(there, here));
-        }
-    }
+    ReadLedger(local_, identity_, true, &pairs);
+    ReadLedger(sourceSession_, FolderIdentity(DataPath), false, &pairs);
     // The same image only when both rows still show the same picture's date.
     std::vector<std::pair<LONG, LONG>> same;
     for (const auto& pair : pairs) {
@@ -406,13 +446,7 @@ void ImportDBCls::Connect()
         ThrowMergeErrorWith(IDS_MERGE_PATH_TOO_LONG, settings_.dbPath.c_str());
     const std::wstring init = ReadInitString();
 
-    wchar_t full[MAX_PATH] = {};
-    const DWORD n = GetFullPathNameW(settings_.dbPath.c_str(), MAX_PATH, full, nullptr);
-    identity_ = n > 0 && n < MAX_PATH ? full : settings_.dbPath;
-    while (!identity_.empty() && identity_.back() == L'\\')
-        identity_.pop_back();
-    if (!identity_.empty())
-        CharUpperBuffW(&identity_[0], (DWORD)identity_.size());
+    identity_ = FolderIdentity(settings_.dbPath);
     sourceImages_ = settings_.dbPath + L"\\Image\\";
     sourceIcons_ = settings_.dbPath + L"\\Icon\\";
 
@@ -507,17 +541,47 @@ void ImportDBCls::PrepareSource()
 void ImportDBCls::StartUnion()
 {
     PrepareSource();
+    for (const SourceImage& image : rows_)
+        sourceHeld_.insert(image.identity);
+    DWORD toMerge = (DWORD)rows_.size();
     for (size_t i = 0; i < rows_.size(); ++i) {
         if (StopRequested()) {
             state_ = kStopped;
             break;
         }
         CheckFreeSpace();
-        if (MergeImage(rows_[i])) {
+        switch (MergeImage(rows_[i])) {
+        case Outcome::kMerged:
             ++merged_;
             link_->SetCount1(merged_);
+            break;
+        case Outcome::kHere:   // no image to merge after all
+            link_->SetCount0(--toMerge);
+            break;
+        case Outcome::kSkipped:
+            break;
         }
     }
+}
+
+void ImportDBCls::SkipImage(const SourceImage& image, const MsgExcept& reason)
+{
+    std::vector<wchar_t> text((size_t)reason.TextLength() + 1);
+    reason.GetText(text.data(), (int)text.size());
+    LogError(0, (L"ImportDBCls::MergeImage skipped " + image.fileName + L": " + text.data()).c_str());
+    ++skipped_;
+    link_->SetCount2(skipped_);
+    if (skipped_ > kSkipsNamed)
+        return;
+    const std::wstring format = LoadText(IDS_MERGE_IMAGE_SKIPPED);
+    const DWORD_PTR args[2] = {reinterpret_cast<DWORD_PTR>(image.fileName.c_str()),
+                               reinterpret_cast<DWORD_PTR>(text.data())};
+    DString line;
+    line.FormatMessageArgs(format.c_str(), args);
+    if (!skippedText_.empty())
+        skippedText_ += L"\n";
+    skippedText_ += line.Length() ? line.c_str() : format.c_str();
+    link_->SetText0(skippedText_.c_str(), (int)skippedText_.size());
 }
 
 // ---- one image ----------------------------------------------------------------------
@@ -724,14 +788,20 @@ void ImportDBCls::CopyThumbnail(const SourceImage& image, const wchar_t* newName
         LogCallError(GetLastError(), L"CopyFileW", from);
 }
 
-bool ImportDBCls::MergeImage(const SourceImage& image)
+DPicturePtr ImportDBCls::ReadSourcePicture(const SourceImage& image)
 {
-    link_->SetText3(image.fileName.c_str(), (int)image.fileName.size());
-
-    // 1. The name, the patient, the picture.
     wchar_t path[MAX_PATH];
     if (!BuildStoredFilePath(path, sourceImages_.c_str(), image.fileName.c_str(), L".xmg"))
         ThrowMergeErrorWith(IDS_MERGE_BAD_FILE_NAME, image.fileName.c_str());
+    return LoadSnimok(path, image);
+}
+
+ImportDBCls::Outcome ImportDBCls::MergeImage(const SourceImage& image)
+{
+    link_->SetText3(image.fileName.c_str(), (int)image.fileName.size());
+
+    // 1. The patient, the picture: a picture that cannot be read fails only
+    // itself; the images after it still come.
     if (image.patient != previousPatient_) {
         patientResolved_ = false;
         LoadPatient(image.patient);
@@ -739,7 +809,13 @@ bool ImportDBCls::MergeImage(const SourceImage& image)
         FormatPatientText();
     }
     link_->SetText2(patientText_.c_str(), (int)patientText_.size());
-    DPicturePtr picture = LoadSnimok(path, image);
+    DPicturePtr picture;
+    try {
+        picture = ReadSourcePicture(image);
+    } catch (const MsgExcept& reason) {
+        SkipImage(image, reason);
+        return Outcome::kSkipped;
+    }
 
     // 2. The patient, the image, its columns, thumbnail and identity, together.
     HRESULT hr = local_->BeginTx();
@@ -747,7 +823,7 @@ bool ImportDBCls::MergeImage(const SourceImage& image)
         throw DODBErrors(hr, TRUE);
     link_->SetInTransaction(true);
     SnimokFilesWritten files = {};
-    bool here = false;
+    bool here = false, copyHere = false;
     try {
         here = IdentityHere(image.identity);
         if (!here) {
@@ -757,6 +833,9 @@ bool ImportDBCls::MergeImage(const SourceImage& image)
                 else
                     InsertPatient();
             }
+            copyHere = TakeCopyHere(image, *picture.Get());
+        }
+        if (!here && !copyHere) {
             picture->patient.SetPatientId(localPatient_);
             FailIfInjected(MergeStep::SaveImage, L"ImportDBCls::MergeImage");
             SaveSnimok(picture, local_, nullptr, &files);
@@ -786,5 +865,19 @@ bool ImportDBCls::MergeImage(const SourceImage& image)
     if (MergeStepFails(MergeStep::AfterCommit, &code))
         ThrowMergeError(IdOrText(0), code);
     MarkImported(image.id);
-    return !here;
+    return here || copyHere ? Outcome::kHere : Outcome::kMerged;
+}
+
+// A copy of an image here that never took part in a merge (mergecopies.h) is
+// not copied again: the image here takes its identity, when it has none, and
+// is that image's copy from now on.
+bool ImportDBCls::TakeCopyHere(const SourceImage& image, const DPicture& picture)
+{
+    std::wstring identity;
+    const LONG copy = copies_.Take(local_, localPatient_, picture, sourceHeld_, &identity);
+    if (!copy)
+        return false;
+    if (identity.empty())
+        InsertIdentity(local_, image.identity, copy);
+    return true;
 }

@@ -38,30 +38,39 @@
 // StartUnion: one transaction of the other database gives every offered
 // image without an identity a new one and marks the set-apart images; then,
 // image by image (MergeImage):
-//   1. Its file name is checked (a stored name: BuildStoredFilePath), its
-//      patient read from the other database when it differs from the
-//      previous image's, and its ".xmg" read.
+//   1. Its patient is read from the other database when he differs from the
+//      previous image's, its file name checked (a stored name:
+//      BuildStoredFilePath) and its ".xmg" read. A name refused or a file
+//      that cannot be read fails that image alone (SkipImage): it is named
+//      in the error text and the journal, left unmarked so that the next
+//      merge offers it again, and counted (counter 2); the run goes on.
 //   2. One transaction of the engine's session holds: a last look whether
 //      its identity arrived meanwhile (then nothing is copied: the source is
 //      only marked), the patient (found NULL-safely by the key columns, else
 //      inserted, the key taken from the insert itself; or his further columns
-//      updated), the new image (row, file name, ".xmg", through SaveSnimok),
-//      its further Snimok columns, its thumbnail (a missing one is no error)
-//      and its identity row. Any failure deletes the files written and rolls
-//      all of it back; the run ends.
+//      updated), a look for an image here that it is a copy of
+//      (mergecopies.h: then it is only linked and marked), else the new
+//      image (row, file name, ".xmg", through SaveSnimok), its further
+//      Snimok columns, its thumbnail (a missing one is no error) and its
+//      identity row. Any failure deletes the files written and rolls all of
+//      it back; the run ends.
 //   3. After the commit the save is ended (its note removed) and the source
-//      row is marked imported=1; only now is the image counted as merged.
+//      row is marked imported=1; only now is the image counted as merged, or,
+//      when it was here already, taken off the count of images to merge.
 // So an image is marked only after it is safely here, and a failure between
 // the commit and the mark is mended by the identity at the next run: never a
 // duplicate, never an image marked but missing, never one counted that was
-// not copied.
+// not copied. Database errors and a full disk still end the run: they would
+// fail every image after.
 //
 // Earlier merges wrote MergeLedger (folder of the other database, its key ->
-// image here) instead of identities. A ledger row of the folder merged now
-// whose images both still exist with the same [Date file] gives both the
-// same identity, so that the earlier copies are known; a database recreated
-// in that folder since has other dates under the same keys and is not
-// taken for the old one.
+// image here) instead of identities, in the database that took the images.
+// A row whose images both still exist with the same [Date file] gives both
+// the same identity, so that the earlier copies are known: the rows of the
+// local ledger for the folder merged now, and the rows of the other
+// database's ledger for this workstation's data folder (its merges from
+// here). A database recreated in that folder since has other dates under
+// the same keys and is not taken for the old one.
 //
 // Between two images (never inside one) the command channel is polled: a
 // stop command ends the loop with state 1. Before each image the free space
@@ -72,8 +81,10 @@
 #include "database/dbsession.h"
 #include "database/dbsource.h"
 #include "exchange/merge/importlink.h"
+#include "exchange/merge/mergecopies.h"
 #include "exchange/merge/mergesettings.h"
 #include "exchange/merge/mergevalue.h"
+#include "foundation/messages.h"
 #include "foundation/threadchannel.h"
 #include "images/pixels/picture.h"
 
@@ -102,10 +113,14 @@ public:
     // The merge loop; returns when every row is done or a stop command came.
     void StartUnion();
 
+    // What became of one offered image.
+    enum class Outcome { kMerged, kHere, kSkipped };
+
     int GetState() const { return state_; }
     void SetState(int state) { state_ = state; }
     DWORD ImagesToMerge() const { return (DWORD)rows_.size(); }
     DWORD MergedCount() const { return merged_; }
+    DWORD SkippedCount() const { return skipped_; }
     // What named the other database in the ledger of earlier merges: its
     // folder's full path, upper case.
     const std::wstring& SourceIdentity() const { return identity_; }
@@ -131,13 +146,18 @@ private:
     std::wstring DatabaseIdentity(const DODBPtr<DODBSession>& session);
     void RefuseThisDatabase();
     void ReadIdentities();
+    void ReadLedger(const DODBPtr<DODBSession>& session, const std::wstring& folder, bool local,
+                    std::vector<std::pair<LONG, LONG>>* pairs);
     void LinkEarlierMerges();
     void ReadImageRows();
     void PrepareSource();
 
     bool StopRequested();
     void CheckFreeSpace();
-    bool MergeImage(const SourceImage& image);
+    Outcome MergeImage(const SourceImage& image);
+    DPicturePtr ReadSourcePicture(const SourceImage& image);
+    void SkipImage(const SourceImage& image, const MsgExcept& reason);
+    bool TakeCopyHere(const SourceImage& image, const DPicture& picture);
     void LoadPatient(LONG sourcePatient);
     bool FindPatient();
     void InsertPatient();
@@ -165,12 +185,16 @@ private:
     std::wstring sourceDb_, localDb_;     // the databases' identities
     std::wstring sourceImages_, sourceIcons_;   // the other database's folders, with a backslash
     std::map<LONG, std::wstring> sourceIdentities_;   // the other database's images with an identity
+    std::set<std::wstring> sourceHeld_;               // every identity the other database holds
     std::set<std::wstring> localIdentities_;          // the identities of the images here
     std::map<LONG, std::wstring> localIdentityOf_;    // ... by image here
 
     std::vector<SourceImage> rows_;       // the rows offered
     std::vector<LONG> here_;              // rows not offered: their images are here already
+    LocalCopies copies_;                  // images here that copies of the offered ones were found for
     DWORD merged_ = 0;
+    DWORD skipped_ = 0;                   // images that could not be read
+    std::wstring skippedText_;            // the error text naming them
 
     std::vector<MergeValue> patient_;     // the current source patient, by Patient column
     LONG previousPatient_ = -1;           // the source patient of the previous image

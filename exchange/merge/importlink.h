@@ -2,10 +2,10 @@
 //
 // The worker sees only IImportLink: four texts (0 the error, 1 the status,
 // 2 the patient, 3 the image), four counters (0 images to merge, 1 images
-// merged; 2 and 3 unused) and the end of the run. ImportLink, the window's
-// object, keeps them in the workers' progress link (foundation/progresslink.h)
-// under the window's critical section and tells the window with one posted
-// WM_IMPORT_PROGRESS:
+// merged, 2 images that could not be read; 3 unused) and the end of the run.
+// ImportLink, the window's object, keeps them in the workers' progress link
+// (foundation/progresslink.h) under the window's critical section and tells
+// the window with one posted WM_IMPORT_PROGRESS:
 //
 //   setter (worker)  enter lock -> store copy, set change bit -> post when no
 //                    message is pending (posted = PostMessage's result) -> leave

@@ -14,6 +14,9 @@
 #include "ui/gdi.h"
 #include "ui/window_errors.h"
 
+#include <initializer_list>
+#include <vector>
+
 namespace {
 
 // The window's own texts.
@@ -31,22 +34,29 @@ const wchar_t kImageLabel[] = L"Снимок:";
 const wchar_t kMergeDone[] = L"Обьединение успешно завершено";
 const wchar_t kMergeStopped[] = L"Обьединение прервано пользователем";
 const wchar_t kMergeFailed[] = L"Обьединение прервано из-за ошибки";
+const wchar_t kMergeDoneWithSkips[] =
+    L"Обьединение завершено: импортировано снимков: %1!u!, не удалось импортировать: %2!u!";
 
 const DWORD kReplyPoll = 100;   // ms between looks at the worker while a command waits
 
-// FormatMessageW of a template with one insert.
-std::wstring FormatOne(const wchar_t* format, DWORD_PTR insert)
+// FormatMessageW of a template with its inserts.
+std::wstring FormatArgs(const wchar_t* format, std::initializer_list<DWORD_PTR> inserts)
 {
-    const DWORD_PTR args[1] = {insert};
+    const std::vector<DWORD_PTR> args(inserts);
     wchar_t* text = nullptr;
     const DWORD n = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_STRING |
                                        FORMAT_MESSAGE_ARGUMENT_ARRAY,
                                    format, 0, 0, reinterpret_cast<wchar_t*>(&text), 0,
-                                   reinterpret_cast<va_list*>(const_cast<DWORD_PTR*>(args)));
+                                   reinterpret_cast<va_list*>(const_cast<DWORD_PTR*>(args.data())));
     std::wstring result = n && text ? std::wstring(text, n) : std::wstring();
     if (text)
         LocalFree(text);
     return result;
+}
+
+std::wstring FormatOne(const wchar_t* format, DWORD_PTR insert)
+{
+    return FormatArgs(format, {insert});
 }
 
 std::wstring FormatText(const wchar_t* format, const wchar_t* text)
@@ -358,6 +368,8 @@ void ImportDbWnd::OnProgress()
         SetLine(ImportLayout::kNotMergedLine, FormatOne(kNotMergedFormat, link_.Count(0)));
     if (link_.Changed(ImportLink::kCount1))
         SetLine(ImportLayout::kMergedLine, FormatOne(kMergedFormat, link_.Count(1)));
+    merged_ = link_.Count(1);
+    skipped_ = link_.Count(2);
     if (link_.Changed(ImportLink::kText2))
         SetLine(ImportLayout::kPatientLine, FormatText(kPatientFormat, link_.Text(2, nullptr)));
     if (link_.Changed(ImportLink::kText3))
@@ -406,7 +418,11 @@ void ImportDbWnd::OnThreadEnd()
     if (code == 0 || code == 1) {
         SetLine(ImportLayout::kPatientLine, std::wstring());
         SetLine(ImportLayout::kImageLine, std::wstring());
-        SetPane(ImportLayout::kStatusPane, code == 0 ? kMergeDone : kMergeStopped);
+        // Images that could not be read make it no full success: the end
+        // says what came and what did not.
+        SetPane(ImportLayout::kStatusPane, code == 1     ? std::wstring(kMergeStopped)
+                                           : skipped_ ? FormatArgs(kMergeDoneWithSkips, {merged_, skipped_})
+                                                      : std::wstring(kMergeDone));
     } else {
         SetPane(ImportLayout::kStatusPane, kMergeFailed);
     }

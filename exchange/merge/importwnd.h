@@ -103,6 +103,7 @@ private:
     bool running_ = false;            // a start command was taken
     bool destroying_ = false;
     DWORD lastResult_ = 0;            // the exit code of the last worker
+    DWORD merged_ = 0, skipped_ = 0;  // the worker's counts of images merged and not readable
     ScrollTextPanel panes_[ImportLayout::kPanes];
     std::wstring paneTexts_[ImportLayout::kPanes];   // what the panes show
     DrawnGroupFrame frames_[ImportLayout::kFrames];

@@ -9,6 +9,9 @@ const wchar_t kLedgerRowsSql[] = L"SELECT SourceSnimok, Snimok FROM MergeLedger 
 const wchar_t kLedgerTable[] = L"MergeLedger";
 const wchar_t kLedgerKeyColumn[] = L"SourceSnimok";
 const wchar_t kImageDateSql[] = L"SELECT [Date file] FROM Snimok WHERE Snimok=? ;";
+const wchar_t kPatientImagesSql[] =
+    L"SELECT s.Snimok, s.[File name], g.Guid FROM Snimok s LEFT JOIN MergeSnimok g ON g.Snimok=s.Snimok "
+    L"WHERE s.Patient=? AND s.[Disk]<>0 AND s.[File name] IS NOT NULL ORDER BY s.Snimok;";
 
 const wchar_t kDatabaseTable[] = L"MergeDatabase";
 const wchar_t kDatabaseKeyColumn[] = L"DbGuid";

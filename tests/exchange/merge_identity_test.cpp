@@ -2,15 +2,18 @@
 // run: one workstation takes another's images and gives them back, three
 // merge in a ring, a database is merged from its own folder (refused), a
 // source database is recreated in its folder, a workstation is installed from
-// a copy of another's database. Each case is a list of steps on real
-// workstations (folders with "dbinit.cfg", database, images); after each
-// merge the images of both workstations are counted by their pixels, and the
-// counts the merge window shows are compared with what was really copied.
+// a copy of another's database (before or after any merge), a merge of an
+// earlier program is given back, another merge runs meanwhile; and a picture
+// saved twice stays twice. Each case is a list of steps on real workstations
+// (folders with "dbinit.cfg", database, images); after each merge the images
+// of both workstations are counted by their pixels, and the counts the merge
+// window shows are compared with what was really copied.
 #include "exchange_fixture.h"
 #include "merge_fixture.h"
 
 #include "common/site_checks.h"
 #include "common/test_files.h"
+#include "database/dberrors.h"
 #include "database/dbstart.h"
 #include "exchange/merge/importengine.h"
 #include "exchange/sync/syncformat.h"
@@ -39,6 +42,11 @@ enum class Act {
     // what that program left, a ledger row per copy and no identities, and
     // its last image copied but not marked (the program ended before).
     EarlierMerge,
+    Twin,         // the target saves its latest picture once more (a file imported twice)
+    Rename,       // the target corrects the middle name of each of its patients
+    // As Merge, while a second merge of the same pair runs to its end between
+    // the first one's Connect and its start; the counts are the second's.
+    Meanwhile,
 };
 
 struct Step {
@@ -70,6 +78,15 @@ const Case kCases[] = {
     {"CopiedDatabase",
      {{Act::Merge, 'B', 'A'}, {Act::Copy, 'D', 'A'}, {Act::NewImage, 'D', 0}, {Act::NewImage, 'A', 0},
       {Act::Merge, 'B', 'D'}, {Act::Merge, 'A', 'D'}, {Act::Merge, 'D', 'A'}}},
+    {"OwnDatabaseCopiedToAnotherFolder", {{Act::Copy, 'D', 'A'}, {Act::NewImage, 'D', 0}, {Act::Merge, 'A', 'D'}}},
+    {"InstalledFromABackupMergedBothWays",
+     {{Act::Copy, 'D', 'A'}, {Act::NewImage, 'D', 0}, {Act::NewImage, 'A', 0}, {Act::Merge, 'D', 'A'},
+      {Act::Merge, 'A', 'D'}}},
+    {"APictureSavedTwiceStaysTwice",
+     {{Act::Copy, 'D', 'A'}, {Act::Merge, 'B', 'A'}, {Act::Twin, 'D', 0}, {Act::Merge, 'A', 'D'}}},
+    {"EarlierMergeGivenBackAfterARename",
+     {{Act::EarlierMerge, 'B', 'A'}, {Act::Rename, 'B', 0}, {Act::Merge, 'A', 'B'}}},
+    {"AnotherMergeMeanwhile", {{Act::Meanwhile, 'B', 'A'}, {Act::Merge, 'A', 'B'}}},
 };
 
 // What the merge must do, written out: the labels of a workstation's images,
@@ -115,10 +132,12 @@ protected:
         NewImage(site);
     }
 
-    void NewImage(char site)
+    // A new picture, or with `twin` the site's latest picture once more.
+    void NewImage(char site, bool twin = false)
     {
         Use(site);
-        const unsigned seed = ++seed_;
+        const unsigned seed = twin ? latest_[site] : ++seed_;
+        latest_[site] = seed;
         DPicturePtr picture = MakeRadiograph(96, 80, 12, 900u + seed, RadiographKind::Chest);
         ASSERT_TRUE(picture.Get());
         picture->patient.SetPatientId((uint32_t)patients_[site][seed % 4]);
@@ -127,9 +146,10 @@ protected:
         std::vector<uint8_t> lut(65536);
         BuildDisplayLut(lut.data(), picture->displayOffset, picture->displayWidth, 0.0);
         ASSERT_TRUE(SaveSnimokTx(picture, lut.data()));
-        const std::wstring label = std::wstring(1, (wchar_t)site) + std::to_wstring(seed);
-        labels_[PixelHash(std::wstring(ImageFolder) + picture->fileName + L".xmg")] = label;
-        model_[site][label] = false;
+        std::wstring& known = labels_[PixelHash(std::wstring(ImageFolder) + picture->fileName + L".xmg")];
+        if (!twin)
+            known = std::wstring(1, (wchar_t)site) + std::to_wstring(seed);
+        model_[site][twin ? known + L"+" : known] = false;
     }
 
     void Copy(char target, char source)
@@ -145,6 +165,7 @@ protected:
                 ASSERT_TRUE(CopyFileW((Folder(source) + sub + name).c_str(), (Folder(target) + sub + name).c_str(), TRUE));
         patients_[target] = patients_[source];
         model_[target] = model_[source];
+        latest_[target] = latest_[source];
     }
 
     // The images on the hard disk of a workstation, by their pixels.
@@ -172,9 +193,17 @@ protected:
         case Act::Copy:
             Copy(step.target, step.source);
             return;
+        case Act::Twin:
+            NewImage(step.target, true);
+            return;
+        case Act::Rename:
+            Use(step.target);
+            testfix::ExecSetupSql(L"UPDATE Patient SET Name3=N'Исправлено';");
+            return;
         case Act::Merge:
         case Act::Refused:
         case Act::EarlierMerge:
+        case Act::Meanwhile:
             break;
         }
         const std::map<std::wstring, int> sourceBefore = Census(step.source);
@@ -182,7 +211,7 @@ protected:
         settings_.SetString(L"ImportSettings", L"DBPath", Folder(step.source));
         RecordingLink link;
         std::wstring error;
-        const int state = RunMerge(link, &error);
+        const int state = step.act == Act::Meanwhile ? RunMeanwhile(link, &error) : RunMerge(link, &error);
         DWORD copied = 0;
         if (step.act == Act::Refused) {
             EXPECT_EQ(-1, state);
@@ -198,14 +227,34 @@ protected:
         }
         EXPECT_EQ(copied, link.Counter(0)) << "images offered";
         EXPECT_EQ(copied, link.Counter(1)) << "images merged";
-        std::map<std::wstring, int> once;
+        std::map<std::wstring, int> once;   // a twin counts with its picture's label
         for (const auto& image : model_[step.target])
-            once[image.first] = 1;
+            ++once[image.first.substr(0, image.first.find(L'+'))];
         EXPECT_EQ(once, Census(step.target)) << "every image once on the target";
         testfix::ExpectSiteConsistent(ImageFolder, true);
         EXPECT_EQ(sourceBefore, Census(step.source)) << "the source keeps its images";
         if (step.act == Act::EarlierMerge)
             ForgetIdentities(step.target, step.source);
+    }
+
+    // A merge that is connected while a second one of the same pair runs to
+    // its end; it then finds every image here and copies none. The state and
+    // counts are the second's.
+    int RunMeanwhile(RecordingLink& link, std::wstring* error)
+    {
+        RecordingLink first;
+        ImportDBCls engine(nullptr, &first);
+        engine.Init();
+        engine.Connect();
+        const int state = RunMerge(link, error);
+        try {
+            engine.StartUnion();
+        } catch (const DODBErrors& errors) {
+            ADD_FAILURE() << "the first merge failed: " << Narrow(DatabaseText(errors));
+        }
+        EXPECT_EQ(0u, first.Counter(0)) << "images the first merge had to merge after all";
+        EXPECT_EQ(0u, first.Counter(1)) << "images the first merge copied";
+        return state;
     }
 
     // What an earlier program's merge left instead of identities.
@@ -239,7 +288,8 @@ protected:
     testfix::TempDir root_{L"tfmergeid"};
     SettingsRootKey settings_;
     std::map<char, std::vector<long>> patients_;
-    std::map<uint64_t, std::wstring> labels_;   // the pixels of each image made, by its label
+    std::map<uint64_t, std::wstring> labels_;   // the label of each picture made, by its pixels
+    std::map<char, unsigned> latest_;           // the seed of each site's latest picture
     Model model_;
     unsigned seed_ = 0;
 };

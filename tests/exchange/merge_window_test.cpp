@@ -1,9 +1,9 @@
 // The merge window run as the main window runs it (RunImportDbWnd over its
 // owner, its own loop): its place and look, its buttons through the states
-// (connecting, merging, ended), an error without any button, Eject only
-// without a worker and at the other database's drive, the end of a worker
-// whose last message was lost, closing while an image is being written, and
-// WM_QUIT.
+// (connecting, merging, ended), an error without any button, an image that
+// could not be read in the end's text, Eject only without a worker and at the
+// other database's drive, the end of a worker whose last message was lost,
+// closing while an image is being written, and WM_QUIT.
 #include "merge_fixture.h"
 
 #include "disks_fixture.h"
@@ -248,6 +248,21 @@ TEST_F(MergeWindowTest, StartAfterTheEndRunsANewWorkerThatFindsNothingLeft)
               w->OnClose();
           }}});
     EXPECT_EQ(kSourceImages, CheckConsistent());
+}
+
+TEST_F(MergeWindowTest, AnImageThatCannotBeReadIsNamedAndTheEndSaysWhatCameAndWhatDidNot)
+{
+    const std::wstring name = other.Scalar(L"SELECT [File name] FROM Snimok WHERE Snimok=3;");
+    DeleteFileW(OtherImage(name).c_str());
+    Run({{Waiting, [](ImportDbWnd* w) { w->OnStart(); }},
+         {Ended, [&](ImportDbWnd* w) {
+              EXPECT_EQ(kImportResultDone, w->LastResult());
+              EXPECT_EQ(L"Обьединение завершено: импортировано снимков: 7, не удалось импортировать: 1",
+                        w->PaneText(ImportLayout::kStatusPane));
+              EXPECT_NE(std::wstring::npos, w->PaneText(ImportLayout::kErrorPane).find(name));
+              w->OnClose();
+          }}});
+    EXPECT_EQ(kSourceImages - 1, CheckConsistent());
 }
 
 TEST_F(MergeWindowTest, AMissingInitFileShowsTheErrorWithoutAnyButtonPressed)

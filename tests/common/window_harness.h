@@ -31,7 +31,7 @@ namespace harness {
 // Processes the thread's messages for `ms` milliseconds.
 void Pump(DWORD ms = 0);
 // Processes messages until `done` returns true or `timeoutMs` passes; returns `done`'s last answer.
-bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs = 2000);
+bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs = 10000);
 
 class ScreenLock {
 public:

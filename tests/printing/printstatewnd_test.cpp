@@ -136,8 +136,8 @@ TEST_F(PrintState, ShowsTheJobsStatusPagesAndBytesAsTheSpoolerReportsThem)
     const int width = inside.right - inside.left;
     int blue = 0, grey = 0;
     ASSERT_TRUE(Eventually([&] {
-        RedrawWindow(window.GetHwnd(), nullptr, nullptr, RDW_INVALIDATE);
-        Sleep(50);
+        if (!harness::Repainted(window.GetHwnd()))
+            return false;
         harness::PixelGrab grab(window.GetHwnd());
         const int y = (inside.top + inside.bottom) / 2;
         blue = grab.Count(RGB(0, 0, 255), RECT{inside.left, y, inside.right, y + 1});
@@ -155,8 +155,8 @@ TEST_F(PrintState, ATotalOfNoBytesShowsAFullBar)
     const RECT inside = window.BarInside();
     int blue = 0;
     ASSERT_TRUE(Eventually([&] {
-        RedrawWindow(window.GetHwnd(), nullptr, nullptr, RDW_INVALIDATE);
-        Sleep(50);
+        if (!harness::Repainted(window.GetHwnd()))
+            return false;
         harness::PixelGrab grab(window.GetHwnd());
         const int y = (inside.top + inside.bottom) / 2;
         blue = grab.Count(RGB(0, 0, 255), RECT{inside.left, y, inside.right, y + 1});

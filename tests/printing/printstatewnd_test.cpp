@@ -26,13 +26,13 @@ namespace {
 const wchar_t kPrinter[] = L"Fake Laser";
 
 // Waits (bounded) on another thread's state; the calling thread pumps.
-bool Eventually(const std::function<bool()>& done, DWORD timeout = 5000)
+bool Eventually(const std::function<bool()>& done, DWORD timeout = 10000)
 {
     return harness::PumpUntil(done, timeout);
 }
 
 // Waits without pumping, for helper threads.
-bool Within(const std::function<bool()>& done, DWORD timeout = 5000)
+bool Within(const std::function<bool()>& done, DWORD timeout = 10000)
 {
     const DWORD start = GetTickCount();
     while (!done()) {

@@ -293,6 +293,11 @@ DocPrintStateWnd::View DocPrintStateWnd::Read() const
 
 // ---- the window thread's side ---------------------------------------------------------
 
+// The abort is set before anything that can end the printing code's wait for
+// the job: the deletion (the watcher ends the wait as soon as the spooler has
+// dropped the job) and the job-end event. Whoever that wait releases then
+// finds the abort already asked. A refused deletion that the user does not
+// give up on takes back only an abort this call set.
 void DocPrintStateWnd::CancelJob()
 {
     bool waiting;
@@ -300,16 +305,20 @@ void DocPrintStateWnd::CancelJob()
         Lock lock(lock_);
         waiting = waiting_;
     }
-    if (waiting) {
-        const DWORD error = printer_ ? GetSpooler().DeleteJob(printer_, jobId_) : ERROR_INVALID_HANDLE;
-        if (error != ERROR_SUCCESS &&
-            MessageBoxIdFormat(hwnd, IDS_PRINT, MB_OKCANCEL | MB_ICONEXCLAMATION, IDS_CANCEL_JOBS_ERROR, error) != IDOK)
-            return;
-        if (jobEndEvent_)
-            SetEvent(jobEndEvent_);
-    }
+    const bool askedBefore = IsAbortRequested();
     if (abortEvent_)
         SetEvent(abortEvent_);
+    if (!waiting)
+        return;
+    const DWORD error = printer_ ? GetSpooler().DeleteJob(printer_, jobId_) : ERROR_INVALID_HANDLE;
+    if (error != ERROR_SUCCESS &&
+        MessageBoxIdFormat(hwnd, IDS_PRINT, MB_OKCANCEL | MB_ICONEXCLAMATION, IDS_CANCEL_JOBS_ERROR, error) != IDOK) {
+        if (abortEvent_ && !askedBefore)
+            ResetEvent(abortEvent_);
+        return;
+    }
+    if (jobEndEvent_)
+        SetEvent(jobEndEvent_);
 }
 
 LRESULT DocPrintStateWnd::OnCreate(HWND window, LPARAM)

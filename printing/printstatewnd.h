@@ -27,7 +27,9 @@
 //   ready    (Start, WatchPrinter): set by the new thread once it is running.
 //   abort    set by CancelJob; the printing code polls it (IsAbortRequested)
 //            and waits on it after an error (WaitForClose). Lives as long as
-//            the object.
+//            the object. CancelJob sets it before it asks the spooler to
+//            delete the job and before job-end: a wait for the job that a
+//            Cancel ends always finds the abort set.
 //   job-end  set by the watcher when the job has printed, was deleted or is
 //            gone, by CancelJob while the printing code waits for the job,
 //            and by the window when it stops the watcher; WaitJob waits on it.

@@ -76,7 +76,8 @@ TEST_F(PipeWait, AnEmptyServerNameMeansNoWait)
     UseServer(L"");
     const DWORD start = GetTickCount();
     EXPECT_TRUE(WaitForArchiveServer());
-    EXPECT_LT(GetTickCount() - start, 100u);
+    // No window and no thread: a wait would last until the close timer at least.
+    EXPECT_LT(GetTickCount() - start, 2000u);
 }
 
 TEST_F(PipeWait, AListeningServiceEndsTheWaitAtOnce)
@@ -87,7 +88,7 @@ TEST_F(PipeWait, AListeningServiceEndsTheWaitAtOnce)
     UseServer(server);
     const DWORD start = GetTickCount();
     EXPECT_TRUE(WaitForArchiveServer());
-    EXPECT_LT(GetTickCount() - start, 1000u);
+    EXPECT_LT(GetTickCount() - start, 2000u) << "shorter than the close timer";
     EXPECT_EQ(nullptr, ConnectWindowHandle());
 }
 
@@ -123,7 +124,9 @@ TEST_F(PipeWait, AbsentThenExitEndsWithoutSpinning)
     });
     EXPECT_FALSE(WaitForArchiveServer());
     const DWORD answered = GetTickCount() - pressedAt;
-    EXPECT_LT(answered, 600u) << "the thread must answer within a fifth of a second, not the close timer";
+    // The thread answers within a fifth of a second; the close timer would
+    // take 2.5 s, far beyond what a loaded machine adds.
+    EXPECT_LT(answered, 1500u) << "the thread must answer at once, not the close timer";
     const double wall = static_cast<double>(pressedAt - start);
     EXPECT_LT(cpuAtPress - cpuStart, wall * 0.3) << "cpu " << (cpuAtPress - cpuStart) << " ms in " << wall << " ms";
     EXPECT_EQ(nullptr, ConnectWindowHandle());

@@ -254,7 +254,7 @@ TEST_F(StripWindowRealInput, TheDescriptionOpensOverTheViewerFromItsButtonAndFro
 
     // The Description button, clicked: the note opens over the viewer.
     ClickCentre(panel->GetButton(kButtonDescription)->GetHwnd());
-    ASSERT_TRUE(harness::PumpUntil([&] { return note.GetHwnd() != nullptr; }, 2000));
+    ASSERT_TRUE(harness::PumpUntil([&] { return note.GetHwnd() != nullptr; }, 10000));
     harness::Pump(50);
     EXPECT_TRUE(note.IsEditable());
     EXPECT_EQ(panel->GetHandle(), GetWindow(note.GetHwnd(), GW_OWNER)) << "owned by the viewer's window";
@@ -268,7 +268,7 @@ TEST_F(StripWindowRealInput, TheDescriptionOpensOverTheViewerFromItsButtonAndFro
         Press(k);
     EXPECT_TRUE(note.IsChanged());
     ClickCentre(note.GetButton(NoteSnimokWnd::kSave)->GetHwnd());
-    ASSERT_TRUE(harness::PumpUntil([&] { return note.GetHwnd() == nullptr; }, 2000));
+    ASSERT_TRUE(harness::PumpUntil([&] { return note.GetHwnd() == nullptr; }, 10000));
     EXPECT_EQ(L"healed", Scalar(L"SELECT Apicriz FROM Snimok WHERE Snimok=" + key + L";"));
 
     // Enter on the viewer opens it again, with what was saved.
@@ -276,7 +276,7 @@ TEST_F(StripWindowRealInput, TheDescriptionOpensOverTheViewerFromItsButtonAndFro
     SetFocus(panel->GetHandle());
     harness::Pump(30);
     Press(VK_RETURN);
-    ASSERT_TRUE(harness::PumpUntil([&] { return note.GetHwnd() != nullptr; }, 2000));
+    ASSERT_TRUE(harness::PumpUntil([&] { return note.GetHwnd() != nullptr; }, 10000));
     harness::Pump(50);
     EXPECT_TRUE(SeenOnScreen(note.GetHwnd()));
     wchar_t text[32] = {};
@@ -284,7 +284,7 @@ TEST_F(StripWindowRealInput, TheDescriptionOpensOverTheViewerFromItsButtonAndFro
     EXPECT_STREQ(L"healed", text);
     // Esc leaves it unchanged and closes it without a question.
     Press(VK_ESCAPE);
-    EXPECT_TRUE(harness::PumpUntil([&] { return note.GetHwnd() == nullptr; }, 2000));
+    EXPECT_TRUE(harness::PumpUntil([&] { return note.GetHwnd() == nullptr; }, 10000));
     DestroyMainView();
     UnregisterViewerClasses();
 }

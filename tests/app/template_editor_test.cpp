@@ -338,7 +338,7 @@ TEST_F(TemplateRealInput, TheEditorOpensBesideItsNoteNotOverIt)
     harness::MouseButton(harness::Button::Left, true);
     harness::Pump(20);
     harness::MouseButton(harness::Button::Left, false);
-    ASSERT_TRUE(harness::PumpUntil([&] { return description.Editor().GetHwnd() != nullptr; }, 2000));
+    ASSERT_TRUE(harness::PumpUntil([&] { return description.Editor().GetHwnd() != nullptr; }, 10000));
     HWND editorWindow = description.Editor().GetHwnd();
     EXPECT_EQ(description.GetHwnd(), GetWindow(editorWindow, GW_OWNER));
     RECT noteRect, editorRect, overlap;

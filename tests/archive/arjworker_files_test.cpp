@@ -203,7 +203,10 @@ TEST_F(ArchiveFilesTest, SavesOfTheMainWindowGoThroughWhileAJobWorksOnAFile)
         for (const std::wstring& save : saves) {
             double ms = 0;
             EXPECT_EQ("", TimedSave(save, &ms)) << Narrow(save);
-            EXPECT_LT(ms, 1000.0) << Narrow(save);
+            // A save that the job's transaction holds up waits out the
+            // database's busy time (5 s); a loaded machine takes a second
+            // or more for a save that goes through.
+            EXPECT_LT(ms, 3000.0) << Narrow(save);
         }
         SetEvent(seam_.release);
         const WorkerReport report = host_.Finish();

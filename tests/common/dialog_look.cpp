@@ -74,8 +74,7 @@ void SaveWindowPicture(HWND window, const wchar_t* name)
     wchar_t dir[MAX_PATH] = {};
     if (!GetEnvironmentVariableW(L"TF_SHOT_DIR", dir, MAX_PATH))
         return;
-    RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
-    Pump(100);
+    Repainted(window);
     SaveWindowBmp(window, std::wstring(dir) + L"\\" + name + L".bmp");
 }
 

@@ -241,6 +241,37 @@ CallLog CallLog::Without(const std::string& prefix) const
     return ::testing::AssertionFailure() << "\nexpected:\n" << want << "got:\n" << log.Dump();
 }
 
+namespace {
+
+BOOL CALLBACK FindUnpainted(HWND child, LPARAM found)
+{
+    if (IsWindowVisible(child) && GetUpdateRect(child, nullptr, FALSE)) {
+        *reinterpret_cast<bool*>(found) = true;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+bool LeftUnpainted(HWND window)
+{
+    bool found = GetUpdateRect(window, nullptr, FALSE) != FALSE;
+    if (!found)
+        EnumChildWindows(window, FindUnpainted, reinterpret_cast<LPARAM>(&found));
+    return found;
+}
+
+}  // namespace
+
+bool Repainted(HWND window, DWORD timeoutMs)
+{
+    const UINT flags = RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW;
+    if (!IsWindow(window) || !RedrawWindow(window, nullptr, nullptr, flags))
+        return false;
+    const bool painted = PumpUntil([window] { return !IsWindow(window) || !LeftUnpainted(window); }, timeoutMs);
+    GdiFlush();
+    return painted && IsWindow(window);
+}
+
 PixelGrab::PixelGrab(HWND hwnd, bool wholeWindow)
 {
     RECT r;

@@ -31,7 +31,7 @@ namespace harness {
 // Processes the thread's messages for `ms` milliseconds.
 void Pump(DWORD ms = 0);
 // Processes messages until `done` returns true or `timeoutMs` passes; returns `done`'s last answer.
-bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs = 2000);
+bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs = 10000);
 
 class ScreenLock {
 public:
@@ -127,6 +127,12 @@ private:
     int width_ = 0;
     int height_ = 0;
 };
+
+// Has the window and its children painted now, whichever thread owns them
+// (the owner's thread is sent the paint and answers it), and waits (bounded,
+// pumping) until none of them has anything left to paint: a PixelGrab taken
+// next reads what they show. False when something was still unpainted.
+bool Repainted(HWND window, DWORD timeoutMs = 20000);
 
 // Real input.
 void MouseMoveTo(int screenX, int screenY);

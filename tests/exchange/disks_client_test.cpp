@@ -125,6 +125,12 @@ public:
             CloseHandle(handle_);
     }
     bool Ok() const { return handle_ != INVALID_HANDLE_VALUE; }
+    // A client's request waits in the pipe, unread.
+    bool RequestArrived() const
+    {
+        DWORD bytes = 0;
+        return PeekNamedPipe(handle_, nullptr, 0, nullptr, &bytes, nullptr) && bytes > 0;
+    }
 
 private:
     std::wstring pipe_;
@@ -149,14 +155,13 @@ TEST_F(DiskServiceClient, TheStopEventEndsAnExchangeAndOneEjectIsInFlightAtATime
     ASSERT_TRUE(server.Ok());
     HANDLE stop = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     DiskSrvOutcome first;
-    volatile LONG started = 0;
     std::thread talker([&] {
-        InterlockedExchange(&started, 1);
         first = EjectDiskViaDiskSrv(L'E', stop, 60000);
     });
-    while (!started)
+    // The first exchange has sent its request and waits for the reply.
+    for (const DWORD start = GetTickCount(); !server.RequestArrived() && GetTickCount() - start < 20000;)
         Sleep(5);
-    Sleep(200);   // the first exchange waits for its reply now
+    EXPECT_TRUE(server.RequestArrived());
     const DiskSrvOutcome second = EjectDiskViaDiskSrv(L'E', nullptr, 300);
     EXPECT_EQ(kDiskSrvBusy, second.step);
     EXPECT_EQ(static_cast<DWORD>(ERROR_BUSY), second.error);

@@ -11,6 +11,7 @@
 #include <tlhelp32.h>
 
 #include <algorithm>
+#include <functional>
 
 #define TF_WIDEN2(x) L##x
 #define TF_WIDEN(x) TF_WIDEN2(x)
@@ -447,7 +448,12 @@ std::wstring LookFaults(HWND window, const std::wstring& caption, const std::vec
     return faults;
 }
 
-StoppedDicomServers::StoppedDicomServers()
+namespace {
+
+// Calls `act` with a handle (suspend and resume rights) to every thread of
+// every stand-in process of this prefix; the handle is the caller's to keep
+// or close.
+void ForEachDicomServerThread(const std::function<void(HANDLE)>& act)
 {
     std::vector<DWORD> servers;
     HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS | TH32CS_SNAPTHREAD, 0);
@@ -467,14 +473,34 @@ StoppedDicomServers::StoppedDicomServers()
         do {
             if (std::find(servers.begin(), servers.end(), thread.th32OwnerProcessID) == servers.end())
                 continue;
-            HANDLE h = OpenThread(THREAD_SUSPEND_RESUME, FALSE, thread.th32ThreadID);
-            if (h && SuspendThread(h) != (DWORD)-1)
-                threads_.push_back(h);
-            else if (h)
-                CloseHandle(h);
+            if (HANDLE h = OpenThread(THREAD_SUSPEND_RESUME, FALSE, thread.th32ThreadID))
+                act(h);
         } while (Thread32Next(snapshot, &thread));
     }
     CloseHandle(snapshot);
+}
+
+}  // namespace
+
+void ResumeDicomServers()
+{
+    ForEachDicomServerThread([](HANDLE thread) {
+        DWORD before;
+        do
+            before = ResumeThread(thread);
+        while (before != (DWORD)-1 && before > 1);
+        CloseHandle(thread);
+    });
+}
+
+StoppedDicomServers::StoppedDicomServers()
+{
+    ForEachDicomServerThread([this](HANDLE thread) {
+        if (SuspendThread(thread) != (DWORD)-1)
+            threads_.push_back(thread);
+        else
+            CloseHandle(thread);
+    });
 }
 
 void StoppedDicomServers::Resume()
@@ -523,15 +549,20 @@ void DicomServerSettings::ClearFaults()
     RegDeleteTreeW(HKEY_LOCAL_MACHINE, (std::wstring(kServerKey) + L"\\Faults").c_str());
 }
 
+// A case before may have ended without letting its stopped server go (its
+// process killed at the time limit, or crashed): that server is resumed
+// first, so that it stops as asked and its registration goes with it.
 void DicomServerCase::SetUp()
 {
     RegisterDicomServer();
+    ResumeDicomServers();
     StopDicomServers();
     settings.reset(new DicomServerSettings);
 }
 
 void DicomServerCase::TearDown()
 {
+    ResumeDicomServers();
     DicomExportClient::Instance().Shutdown();
     StopDicomServers();
     settings.reset();

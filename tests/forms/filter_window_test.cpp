@@ -411,7 +411,7 @@ TEST_F(FilterWindowRealInput, F3OffersTheFieldsKindsAndAppliesTheChosenOne)
         KindMenuDriver driver(c.choice);
         harness::Key(VK_F3, true);
         harness::Key(VK_F3, false);
-        harness::PumpUntil([&] { return row->condition->kind == c.kind; }, 3000);
+        harness::PumpUntil([&] { return row->condition->kind == c.kind; }, 10000);
         EXPECT_EQ(1, driver.Menus()) << c.row;
         EXPECT_EQ(c.items, driver.Items()) << c.row;
         EXPECT_EQ(c.kind, row->condition->kind) << c.row;
@@ -428,7 +428,7 @@ TEST_F(FilterWindowRealInput, F3OffersTheFieldsKindsAndAppliesTheChosenOne)
         KindMenuDriver driver(L"Now");
         harness::Key(VK_F3, true);
         harness::Key(VK_F3, false);
-        harness::PumpUntil([&] { return Row(window, kBorn)->condition->kind == kFilterEqual; }, 3000);
+        harness::PumpUntil([&] { return Row(window, kBorn)->condition->kind == kFilterEqual; }, 10000);
     }
     EXPECT_EQ(kFilterEqual, Row(window, kBorn)->condition->kind);
     EXPECT_FALSE(TextOf(Editor(window, kBorn)).empty());
@@ -469,14 +469,14 @@ TEST_F(FilterWindowRealInput, AfterAResetTheKeysStillReachTheForm)
         SetFocus(Editor(window, c.from));
         c.reset();
         harness::PumpUntil([&] { return TextOf(Editor(window, kName)).empty() && GetFocus() == Editor(window, c.to); },
-                           2000);
+                           10000);
         EXPECT_EQ(L"", TextOf(Editor(window, kName))) << c.from;
         EXPECT_EQ(Editor(window, c.to), GetFocus()) << c.from;
     }
     keys({'7'});
-    EXPECT_TRUE(harness::PumpUntil([&] { return TextOf(Editor(window, kName)) == L"7"; }, 2000));
+    EXPECT_TRUE(harness::PumpUntil([&] { return TextOf(Editor(window, kName)) == L"7"; }, 10000));
     keys({VK_ESCAPE});
-    EXPECT_TRUE(harness::PumpUntil([&] { return window.GetHwnd() == nullptr; }, 2000));
+    EXPECT_TRUE(harness::PumpUntil([&] { return window.GetHwnd() == nullptr; }, 10000));
 }
 
 // A click on a row's kind button opens the same menu; Escape changes nothing.
@@ -495,7 +495,7 @@ TEST_F(FilterWindowRealInput, TheKindButtonOpensTheMenuAndEscapeKeepsTheKind)
     harness::MouseButton(harness::Button::Left, true);
     harness::Pump(30);
     harness::MouseButton(harness::Button::Left, false);
-    harness::PumpUntil([&] { return driver.Menus() == 1; }, 3000);
+    harness::PumpUntil([&] { return driver.Menus() == 1; }, 10000);
     harness::Pump(100);
     EXPECT_EQ(1, driver.Menus());
     EXPECT_EQ((Texts{L"Less", L"More", L"Between"}), driver.Items());

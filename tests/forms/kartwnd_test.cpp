@@ -186,7 +186,7 @@ TEST_F(KartWindowRealInput, SavingFromTheCheckRowFieldAsksAboutTheSameRecordFirs
     PromptScript script({IDNO});
     harness::Key(VK_F2, true);
     harness::Key(VK_F2, false);
-    harness::PumpUntil([&] { return card->StatusText()[0] != 0; }, 2000);
+    harness::PumpUntil([&] { return card->StatusText()[0] != 0; }, 10000);
     ASSERT_EQ(1u, script.Count());
     EXPECT_EQ(L"The same record already exists.\nPress \"Yes\" to open it.", script.Last().text);
     EXPECT_STREQ(L"Data has been saved", card->StatusText());
@@ -206,7 +206,7 @@ TEST_F(KartWindowRealInput, SavingFromTheCheckRowFieldAsksAboutTheSameRecordFirs
     harness::MouseButton(harness::Button::Left, true);
     harness::Pump(30);
     harness::MouseButton(harness::Button::Left, false);
-    harness::PumpUntil([&] { return script.Count() == 2; }, 2000);
+    harness::PumpUntil([&] { return script.Count() == 2; }, 10000);
     harness::Pump(30);
     EXPECT_EQ(2u, script.Count());
     EXPECT_EQ(2, Scalar(L"SELECT COUNT(*) FROM Patient"));
@@ -457,7 +457,7 @@ TEST_F(KartWindowRealInput, TheDropDownListKeysRefillClearAndOpenTheReferencedCa
     // F5: a patient stored meanwhile appears; the chosen one stays chosen.
     AddPatient(L"Baker");
     KeyPress(VK_F5);
-    harness::PumpUntil([&] { return SendMessageW(combo, CB_GETCOUNT, 0, 0) == 2; }, 2000);
+    harness::PumpUntil([&] { return SendMessageW(combo, CB_GETCOUNT, 0, 0) == 2; }, 10000);
     EXPECT_EQ(2, SendMessageW(combo, CB_GETCOUNT, 0, 0));
     EXPECT_EQ(L"Abel", ComboText(combo));
 
@@ -476,7 +476,7 @@ TEST_F(KartWindowRealInput, TheDropDownListKeysRefillClearAndOpenTheReferencedCa
     harness::Key(VK_CONTROL, true);
     KeyPress(VK_RETURN);
     harness::Key(VK_CONTROL, false);
-    harness::PumpUntil([&] { return !shownName.empty() && CardTitled(L"Пациент") == nullptr; }, 3000);
+    harness::PumpUntil([&] { return !shownName.empty() && CardTitled(L"Пациент") == nullptr; }, 10000);
     harness::Pump(30);
     EXPECT_EQ(L"Abel", shownName);
     EXPECT_TRUE(ownerDisabled);
@@ -522,7 +522,7 @@ TEST_F(KartWindowRealInput, TheReferenceButtonOpensTheReferencedCardAndRefillsTh
     harness::MouseButton(harness::Button::Left, true);
     harness::Pump(30);
     harness::MouseButton(harness::Button::Left, false);
-    harness::PumpUntil([&] { return opened && CardTitled(L"Пациент") == nullptr; }, 3000);
+    harness::PumpUntil([&] { return opened && CardTitled(L"Пациент") == nullptr; }, 10000);
     harness::Pump(30);
     EXPECT_TRUE(opened);
     EXPECT_EQ(2, SendMessageW(combo, CB_GETCOUNT, 0, 0));

@@ -223,7 +223,11 @@ TEST(ThreadChannel, PollingWorkerAnswersBetweenUnitsOfWork)
         }
     });
     ASSERT_TRUE(started.Wait(2000));
-    Sleep(20);
+    // The worker has polled between units before the stop comes.
+    for (DWORD start = GetTickCount(); InterlockedCompareExchange(&units, 0, 0) < 2;) {
+        ASSERT_LT(GetTickCount() - start, 10000u) << "the worker did not get to its second unit";
+        Sleep(1);
+    }
     ASSERT_EQ(0u, channel.Post(kStop, 0, 1000));
     DWORD reply = 0;
     ASSERT_EQ(0u, channel.WaitReply(&reply, 2000));

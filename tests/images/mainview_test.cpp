@@ -433,7 +433,7 @@ TEST_F(PanelRealInput, ClickingAToolbarButtonRunsItsCommand)
     harness::MouseButton(harness::Button::Left, true);
     harness::Pump(30);
     harness::MouseButton(harness::Button::Left, false);
-    harness::PumpUntil([&] { return p->negative == 1; }, 1000);
+    harness::PumpUntil([&] { return p->negative == 1; }, 10000);
     EXPECT_EQ(1, p->negative);
 }
 

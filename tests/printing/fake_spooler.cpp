@@ -314,16 +314,28 @@ DWORD FakeSpooler::ListJobs(HANDLE printer, DWORD first, DWORD count, std::vecto
 
 DWORD FakeSpooler::DeleteJob(HANDLE printer, DWORD id)
 {
-    Held held(lock_);
-    deletes_.push_back(id);
-    if (deleteError_)
-        return deleteError_;
-    if (handles_.find(printer) == handles_.end())
-        return ERROR_INVALID_HANDLE;
-    if (!FindJob(id, nullptr))
-        return ERROR_INVALID_PARAMETER;
-    Remove(id, true);
+    std::function<void()> after;
+    {
+        Held held(lock_);
+        deletes_.push_back(id);
+        if (deleteError_)
+            return deleteError_;
+        if (handles_.find(printer) == handles_.end())
+            return ERROR_INVALID_HANDLE;
+        if (!FindJob(id, nullptr))
+            return ERROR_INVALID_PARAMETER;
+        Remove(id, true);
+        after = afterDelete_;
+    }
+    if (after)
+        after();
     return ERROR_SUCCESS;
+}
+
+void FakeSpooler::AfterDelete(std::function<void()> step)
+{
+    Held held(lock_);
+    afterDelete_ = std::move(step);
 }
 
 HANDLE FakeSpooler::FindFirstChange(HANDLE printer, DWORD, const SpoolWatchFields&, DWORD* error)

@@ -13,6 +13,7 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -44,6 +45,9 @@ public:
     void SetNotifications(bool available);   // false: FindFirstChange fails as Wine's does
     void SetDeleteError(DWORD error);        // DeleteJob fails with it (0: succeeds)
     void SetOpenError(const std::wstring& printer, DWORD access, DWORD error);   // OpenQueue with that access fails
+    // Runs on the deleting thread once a deletion has gone through and the
+    // watchers have heard of it, before DeleteJob returns (holds the caller there).
+    void AfterDelete(std::function<void()> step);
 
     // ---- what was asked ---------------------------------------------------------------
     std::vector<DWORD> DeleteRequests() const;   // job ids, in order
@@ -90,6 +94,7 @@ private:
     std::map<std::pair<std::wstring, DWORD>, DWORD> openErrors_;
     bool notifications_ = true;
     DWORD deleteError_ = 0;
+    std::function<void()> afterDelete_;
     DWORD nextJob_ = 1;
     UINT_PTR nextHandle_ = 0x5000;
     std::vector<DWORD> deletes_;

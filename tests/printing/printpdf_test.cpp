@@ -617,11 +617,28 @@ TEST_F(PrintToPdf, SixteenPrintsInOneProcessLeaveItWhole)
     PrintSnimokRequest request = {};
     ASSERT_TRUE(SheetRequest(pixels, 64, 32, patient, image, picture, request));
     AwaitIdlePrinters();
+    const std::vector<std::string> before = PdfFiles(L"");
     for (int i = 0; i < 16; ++i) {
         if (i % 2)
             PrintSnimokWithCfg(nullptr, &request);
         else
             StartDefaultPrintJob(nullptr, static_cast<DWORD>(image), static_cast<DWORD>(patient));
+    }
+    // Every print reached the printer: sixteen new files, once CUPS has
+    // printed them all, each written in full.
+    AwaitIdlePrinters();
+    std::vector<std::string> printed;
+    harness::PumpUntil([&] {
+        printed.clear();
+        for (const std::string& file : PdfFiles(L""))
+            if (std::find(before.begin(), before.end(), file) == before.end())
+                printed.push_back(file);
+        return printed.size() >= 16;
+    }, 60000);
+    EXPECT_EQ(16u, printed.size());
+    for (const std::string& file : printed) {
+        const std::string base = file.substr(file.find_last_of('/') + 1);
+        EXPECT_FALSE(WaitForPdf(std::wstring(base.begin(), base.end() - 4)).empty()) << base;
     }
 }
 
@@ -658,17 +675,20 @@ TEST_F(PrintToPdf, AFailedPrintReadsAsAFailureInItsStateWindow)
         }
         if (!state)
             return;
-        Sleep(300);   // painted
-        RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
-        Sleep(100);
         seen = state->Read();
-        {
+        // The window as its thread paints the failure: read once it has
+        // nothing left to paint; the band's colour is what shows it done.
+        while (GetTickCount() - start < 20000) {
+            if (!harness::Repainted(window))
+                continue;
             harness::PixelGrab grab(window);
             const RECT inside = state->BarInside();
             const int y = (inside.top + inside.bottom) / 2;
             blue = grab.Count(RGB(0, 0, 255), RECT{inside.left, y, inside.right, y + 1});
             const RECT band = state->StateBand();
             failedBand = grab.Count(RGB(0xF4, 0xC8, 0xC8), RECT{band.right - 20, 1, band.right - 1, 2});
+            if (failedBand > 0)
+                break;
         }
         closed = PostMessageW(window, WM_CLOSE, 0, 0) != FALSE;
     });

@@ -17,6 +17,7 @@
 #include <winspool.h>
 
 #include <functional>
+#include <memory>
 
 using namespace printtest;
 
@@ -25,13 +26,13 @@ namespace {
 const wchar_t kPrinter[] = L"Fake Laser";
 
 // Waits (bounded) on another thread's state; the calling thread pumps.
-bool Eventually(const std::function<bool()>& done, DWORD timeout = 5000)
+bool Eventually(const std::function<bool()>& done, DWORD timeout = 10000)
 {
     return harness::PumpUntil(done, timeout);
 }
 
 // Waits without pumping, for helper threads.
-bool Within(const std::function<bool()>& done, DWORD timeout = 5000)
+bool Within(const std::function<bool()>& done, DWORD timeout = 10000)
 {
     const DWORD start = GetTickCount();
     while (!done()) {
@@ -135,8 +136,8 @@ TEST_F(PrintState, ShowsTheJobsStatusPagesAndBytesAsTheSpoolerReportsThem)
     const int width = inside.right - inside.left;
     int blue = 0, grey = 0;
     ASSERT_TRUE(Eventually([&] {
-        RedrawWindow(window.GetHwnd(), nullptr, nullptr, RDW_INVALIDATE);
-        Sleep(50);
+        if (!harness::Repainted(window.GetHwnd()))
+            return false;
         harness::PixelGrab grab(window.GetHwnd());
         const int y = (inside.top + inside.bottom) / 2;
         blue = grab.Count(RGB(0, 0, 255), RECT{inside.left, y, inside.right, y + 1});
@@ -154,8 +155,8 @@ TEST_F(PrintState, ATotalOfNoBytesShowsAFullBar)
     const RECT inside = window.BarInside();
     int blue = 0;
     ASSERT_TRUE(Eventually([&] {
-        RedrawWindow(window.GetHwnd(), nullptr, nullptr, RDW_INVALIDATE);
-        Sleep(50);
+        if (!harness::Repainted(window.GetHwnd()))
+            return false;
         harness::PixelGrab grab(window.GetHwnd());
         const int y = (inside.top + inside.bottom) / 2;
         blue = grab.Count(RGB(0, 0, 255), RECT{inside.left, y, inside.right, y + 1});
@@ -179,6 +180,11 @@ TEST_F(PrintState, CancelBeforeTheDocumentEndsAsksThePrintingToStop)
 TEST_F(PrintState, CancelWhileTheProgramWaitsDeletesTheJobAndEndsTheWait)
 {
     const DWORD id = StartWatching();
+    // The window's thread stays inside the deletion until this thread's wait
+    // is over: the watcher ends the wait as soon as the spooler has dropped
+    // the job, and what the wait releases must find the abort asked already.
+    std::unique_ptr<void, decltype(&CloseHandle)> waitOver(CreateEventW(nullptr, TRUE, FALSE, nullptr), &CloseHandle);
+    spooler.AfterDelete([&] { WaitForSingleObject(waitOver.get(), 30000); });
     Helper user([&] {
         ASSERT_TRUE(Within([&] { return window.Read().waiting; }));
         // The Cancel button, pressed with the space bar on the window's own thread.
@@ -187,7 +193,10 @@ TEST_F(PrintState, CancelWhileTheProgramWaitsDeletesTheJobAndEndsTheWait)
         SendMessageW(button, WM_KEYUP, VK_SPACE, 0);
     });
     EXPECT_TRUE(window.WaitJob());
+    const bool abortAsked = window.IsAbortRequested();
+    SetEvent(waitOver.get());
     user.Join();
+    EXPECT_TRUE(abortAsked) << "the wait ended before the abort was asked";
     EXPECT_EQ(std::vector<DWORD>{id}, spooler.DeleteRequests());
     EXPECT_FALSE(spooler.HasJob(id));
     EXPECT_TRUE(window.IsAbortRequested());
@@ -204,7 +213,9 @@ TEST_F(PrintState, ARefusedDeletionIsAskedAboutAndOkEndsTheWait)
         PostMessageW(window.GetHwnd(), WM_CLOSE, 0, 0);
         ASSERT_TRUE(Within([&] { return prompts.Count() == 1; }));
         // Cancel in the box: nothing more happens, the program still waits.
-        Sleep(100);
+        // The window's thread answers this only once the close is over.
+        DWORD_PTR result = 0;
+        ASSERT_TRUE(SendMessageTimeoutW(window.GetHwnd(), WM_NULL, 0, 0, SMTO_BLOCK, 30000, &result));
         EXPECT_TRUE(window.Read().waiting);
         EXPECT_FALSE(window.IsAbortRequested());
         PostMessageW(window.GetHwnd(), WM_CLOSE, 0, 0);

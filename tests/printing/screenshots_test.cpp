@@ -297,17 +297,13 @@ TEST_P(DialogPictures, PrintStateWindow)
         EXPECT_GE(frame.left, 0);
         EXPECT_LE(frame.right, 1280);
         EXPECT_LE(frame.bottom, 1024);
-        Sleep(200);
-        RedrawWindow(window.GetHwnd(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN);
-        Sleep(200);
+        EXPECT_TRUE(harness::Repainted(window.GetHwnd()));
         ExpectLooksRight(window.GetHwnd(), GetParam(), "printstate", {&window.CancelButton()});
         EXPECT_TRUE(SaveWindowBmp(window.GetHwnd(), PicturePath("printstate", LangName())));
         // The same print failed.
         ASSERT_TRUE(window.ShowFailure(Text(IDS_COLUMNS_CREATE_ERROR).c_str()));
         EXPECT_EQ(Text(IDS_PRINT_STATE_NOT_PRINTED), window.Read().outcome);
-        Sleep(200);
-        RedrawWindow(window.GetHwnd(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN);
-        Sleep(200);
+        EXPECT_TRUE(harness::Repainted(window.GetHwnd()));
         ExpectLooksRight(window.GetHwnd(), GetParam(), "printstate-failed", {&window.CancelButton()});
         EXPECT_TRUE(SaveWindowBmp(window.GetHwnd(), PicturePath("printstate-failed", LangName())));
         window.Stop();
@@ -355,9 +351,7 @@ TEST_P(DialogPictures, PrinterStatusWindow)
         EXPECT_EQ(Text(id), caption);
     }
     EXPECT_EQ(Text(IDS_JOB_STATUS_PAUSED), window.CellText(1, 2));
-    harness::Pump(200);
-    RedrawWindow(window.GetHwnd(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN);
-    harness::Pump(200);
+    EXPECT_TRUE(harness::Repainted(window.GetHwnd()));
     ExpectLooksRight(window.GetHwnd(), GetParam(), "printerstatus",
                      {&window.ExitButton(), &window.DeleteButton(), &window.DeleteAllButton()});
     EXPECT_TRUE(SaveWindowBmp(window.GetHwnd(), PicturePath("printerstatus", LangName())));

@@ -93,7 +93,7 @@ protected:
     HWND List() { return Window().List(); }
     int Rows() { return static_cast<int>(SendMessageW(List(), LVM_GETITEMCOUNT, 0, 0)); }
     std::vector<DWORD> RowJobs() { return Window().RowJobs(); }
-    bool Eventually(const std::function<bool()>& done, DWORD timeout = 5000)
+    bool Eventually(const std::function<bool()>& done, DWORD timeout = 10000)
     {
         return harness::PumpUntil(done, timeout);
     }
@@ -403,7 +403,7 @@ TEST_F(PrinterStatus, NoDeadlockWhileTheSpoolerFloodsTheWindowWithChanges)
     }
     ChoosePrinter(0);
     const DWORD start = GetTickCount();
-    while (Window().CellText(0, 5) == L"0" && GetTickCount() - start < 5000)
+    while (Window().CellText(0, 5) == L"0" && GetTickCount() - start < 10000)
         PumpFor(20);
     EXPECT_NE(L"0", Window().CellText(0, 5)) << "the changes reach the list";
     Window().Destroy();   // with the flood still running

@@ -219,9 +219,9 @@ TEST_F(ButtonRealInput, RealClickPressesClicksAndFocuses)
     harness::PumpUntil([this] { return log.Lines().size() > 0; }, 500);
     log.Clear();
     harness::MouseButton(harness::Button::Left, true);
-    harness::PumpUntil([this] { return log.Contains("pressed"); }, 1000);
+    harness::PumpUntil([this] { return log.Contains("pressed"); }, 10000);
     harness::MouseButton(harness::Button::Left, false);
-    harness::PumpUntil([this] { return log.Contains("clicked"); }, 1000);
+    harness::PumpUntil([this] { return log.Contains("clicked"); }, 10000);
     EXPECT_TRUE(LogMatches(log.Without("in move"), {"?in focus", "in ldown 15 12", "pressed", "in lup 15 12", "released",
                                                     "clicked"}));
     EXPECT_EQ(GetFocus(), Hwnd()) << "the click took the focus";
@@ -234,9 +234,9 @@ TEST_F(ButtonRealInput, RealDragOffTheButtonGivesNoClick)
     harness::MouseMoveTo(p.x, p.y);
     harness::Pump(50);
     harness::MouseButton(harness::Button::Left, true);
-    harness::PumpUntil([this] { return log.Contains("pressed"); }, 1000);
+    harness::PumpUntil([this] { return log.Contains("pressed"); }, 10000);
     harness::MouseMoveTo(p.x + 150, p.y + 100);
-    harness::PumpUntil([this] { return log.Contains("released"); }, 1000);
+    harness::PumpUntil([this] { return log.Contains("released"); }, 10000);
     harness::MouseButton(harness::Button::Left, false);
     harness::Pump(50);
     EXPECT_TRUE(log.Contains("pressed"));

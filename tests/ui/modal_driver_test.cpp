@@ -19,8 +19,10 @@ bool Cancel(HWND box)
 TEST(ModalDriverTest, AStepsTimeRunsFromWhenItIsWaitedForNotFromTheDriversMaking)
 {
     harness::ScreenLock screen;
-    harness::ModalDriver driver(500);
-    Sleep(900);   // as a driver that first waits for the screen
+    // A step time a loaded machine's box keeps within, and a wait before the
+    // step longer than it: a time run from the driver's making is over then.
+    harness::ModalDriver driver(3000);
+    Sleep(3500);   // as a driver that first waits for the screen
     driver.Then(L"#32770", Cancel);
     harness::PumpUntil([] { return false; }, 100);   // the box comes a little later
     EXPECT_EQ(IDCANCEL, MessageBoxW(nullptr, L"A box the step cancels", L"Modal driver", MB_OKCANCEL));
@@ -32,7 +34,7 @@ TEST(ModalDriverTest, ADialogThatComesAfterAFailedStepIsClosedToo)
     harness::ScreenLock screen;
     harness::ModalDriver driver(200);
     driver.Then(L"NoSuchWindowClass", Cancel);
-    EXPECT_NONFATAL_FAILURE(harness::PumpUntil([] { return false; }, 600), "found no window of class");
+    EXPECT_NONFATAL_FAILURE(harness::PumpUntil([] { return false; }, 2000), "found no window of class");
     // Without the driver's care this box would wait for an answer for ever.
     EXPECT_EQ(IDCANCEL, MessageBoxW(nullptr, L"A box after the failure", L"Modal driver", MB_OKCANCEL));
 }

@@ -143,7 +143,7 @@ TEST_F(ToolTipRealInput, HoverShowsATipBesideTheButtonAndLeavingRemovesIt)
     for (int round = 1; round <= 2; ++round) {
         POINT p = ScreenOf(20, 10);
         harness::MouseMoveTo(p.x, p.y);
-        ASSERT_TRUE(harness::PumpUntil([this] { return (button->GetState() & DButtonState::kHoverTimer) != 0; }, 1000))
+        ASSERT_TRUE(harness::PumpUntil([this] { return (button->GetState() & DButtonState::kHoverTimer) != 0; }, 10000))
             << "round " << round;
         // The 1.5-second tick, delivered at once.
         Send(WM_TIMER, DButton::kHoverTimerId, 0);
@@ -159,7 +159,7 @@ TEST_F(ToolTipRealInput, HoverShowsATipBesideTheButtonAndLeavingRemovesIt)
 
         HWND tipWindow = button->GetTip()->GetHwnd();
         harness::MouseMoveTo(p.x + 400, p.y + 300);
-        EXPECT_TRUE(harness::PumpUntil([this] { return button->GetTip() == nullptr; }, 1000)) << "WM_MOUSELEAVE";
+        EXPECT_TRUE(harness::PumpUntil([this] { return button->GetTip() == nullptr; }, 10000)) << "WM_MOUSELEAVE";
         EXPECT_FALSE(IsWindow(tipWindow));
         EXPECT_EQ(button->GetState() & (DButtonState::kTipShown | DButtonState::kHoverTimer), 0u);
     }
@@ -170,7 +170,7 @@ TEST_F(ToolTipRealInput, PressCancelsTheHover)
     ASSERT_TRUE(Make(kVisible | kHoverTimeout, L"Hover", 40, 40, 80, 30));
     POINT p = ScreenOf(20, 10);
     harness::MouseMoveTo(p.x, p.y);
-    ASSERT_TRUE(harness::PumpUntil([this] { return (button->GetState() & DButtonState::kHoverTimer) != 0; }, 1000));
+    ASSERT_TRUE(harness::PumpUntil([this] { return (button->GetState() & DButtonState::kHoverTimer) != 0; }, 10000));
     EXPECT_TRUE(button->SetToolTip(2, L"Right of it", -1));
     EXPECT_FALSE(button->SetToolTip(2, L"Second", -1)) << "one tip at a time";
     Send(WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));

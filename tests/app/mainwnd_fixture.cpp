@@ -80,6 +80,7 @@ int MainWndSite::filterFormsClosed = 0;
 void MainWndSite::SetUp()
 {
     screenLock_ = std::make_shared<harness::ScreenLock>();
+    settingsKey_ = std::make_unique<PrivateSettingsKey>(L"mainwnd");
     ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_MULTITHREADED)));
     wchar_t temp[MAX_PATH];
     GetTempPathW(MAX_PATH, temp);

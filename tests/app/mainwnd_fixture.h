@@ -1,8 +1,8 @@
 // A demo site for the main patient window's tests: a database made from
 // site/schema.sql with the demo patients, the site's description files in a
-// "Cfg\" folder of its own, image and icon folders, an archive folder; the
-// control library and the window classes registered; menus answered by a
-// recording tracker.
+// "Cfg\" folder of its own, image and icon folders, an archive folder, a
+// settings key of its own; the control library and the window classes
+// registered; menus answered by a recording tracker.
 #pragma once
 
 #include <windows.h>
@@ -14,6 +14,7 @@
 #include <gtest/gtest.h>
 
 #include "common/menu_script.h"
+#include "common/settings_root.h"
 
 class IconStrip;
 
@@ -63,6 +64,12 @@ protected:
 private:
     // The window fills the screen: no other test's window or mouse meanwhile.
     std::shared_ptr<harness::ScreenLock> screenLock_;
+    // What the forms store at the end (the lists' column widths, their
+    // fonts) stays with the test: an English site's widths would otherwise
+    // be the next Russian site's, whose longer captions they cut. Released
+    // with the fixture, after the settings scope of a fixture built on this
+    // one has given the root back to it.
+    std::unique_ptr<PrivateSettingsKey> settingsKey_;
 };
 
 }  // namespace mainwndtest

@@ -1,16 +1,10 @@
 #!/usr/bin/env bash
-# The test tools.Sessions.LeaveEachOtherAlone: the scripts' sessions of one
-# build folder leave each other alone. In a build folder of its own, a first
-# ./run.sh session is held as the script holds it, its PDF printers up and a
-# printout of an earlier run in its PDF folder; then
-#   - its CUPS start has kept the earlier printout;
-#   - a test session started and stopped beside it leaves its cupsd, printers
-#     and printouts alone;
-#   - with a test session held too, a second ./run.sh, ./test.sh and
-#     bench/run-all.sh each stop at once, name the holder, and change nothing:
-#     no file comes or goes, and both first sessions still run.
-# A refused script that went on would reach the build: `cmake` here is a
-# stand-in that fails at once, so that such a run fails fast.
+# The test tools.Sessions.LeaveEachOtherAlone, in a build folder of its own:
+# beside a ./run.sh session held with its PDF printers up, a CUPS start keeps
+# an earlier run's printout and a test session started and stopped leaves the
+# run session's cupsd, printers and printouts alone; with a test session held
+# too, a second ./run.sh, ./test.sh and bench/run-all.sh each stop at once,
+# name the holder and change nothing (`cmake` is a stand-in that fails fast).
 #   tools/check-sessions.sh <build folder>
 set -uo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -28,9 +22,9 @@ trap cleanup EXIT
 failures=0
 fail() { echo "FAILED: $*"; failures=$((failures + 1)); }
 
-# hold NAME SCRIPT: a first session NAME, held as SCRIPT holds it (the run
-# session with its printers), until the test ends. Its line ("<pid> <CUPS
-# socket> <PDF folder>") is read into $held once it is up.
+# hold NAME SCRIPT: the session NAME held as SCRIPT holds it (the run session
+# with its printers) until the test ends; "<pid> <CUPS socket> <PDF folder>"
+# in $held once it is up.
 hold() {
     local fd
     exec {fd}< <(exec bash -c '
@@ -44,29 +38,24 @@ hold() {
     read -r held <&"$fd" || { fail "the $1 session could not be held"; exit 1; }
 }
 mkfifo "$work/never"
-
 mkdir -p "$work/cups/pdf.earlier" "$work/deps/sqlite3" "$work/stub"
 echo printout >"$work/cups/pdf.earlier/job1.pdf"
 touch "$work/deps/sqlite3/sqlite3.c" "$work/deps/sqlite3/sqlite3.h"
 printf '#!/bin/sh\nexit 97\n' >"$work/stub/cmake"
 chmod +x "$work/stub/cmake"
+printers_up() { CUPS_SERVER=$run_cups lpstat -p PDF >/dev/null 2>&1 && [ -d "$run_pdf" ]; }
+listing() { find "$work" -path '*/cups*/*' -prune -o -print | sort; ls "$work"/cups*/; }
 
 hold run ./run.sh
 read -r run_pid run_cups run_pdf <<<"$held"
-[ -f "$work/cups/pdf.earlier/job1.pdf" ] || fail "the CUPS start deleted the printout of an earlier run"
-printers_up() { CUPS_SERVER=$run_cups lpstat -p PDF >/dev/null 2>&1 && [ -d "$run_pdf" ]; }
-printers_up || fail "the run session's printers are not up"
-
 bash -c 'source "$1/cmake/setup.sh"; tf_session tests; trap tf_stop EXIT; tf_start_cups 2>/dev/null' ./test.sh "$root" ||
     fail "a test session could not start its printers beside the run session"
-printers_up || fail "a test session beside the run session took its printers or its PDF folder"
-[ -f "$work/cups/pdf.earlier/job1.pdf" ] || fail "a test session beside the run session deleted a printout"
+printers_up || fail "the run session's printers or PDF folder are not up beside a test session's start and stop"
+[ -f "$work/cups/pdf.earlier/job1.pdf" ] || fail "a CUPS start deleted the printout of an earlier run"
 
 hold tests ./test.sh
 read -r tests_pid _ <<<"$held"
-listing() { find "$work" -path '*/cups*/*' -prune -o -print | sort; ls "$work"/cups*/; }
 before=$(listing)
-# script           the holder it names
 while read -r script holder; do
     out=$(PATH="$work/stub:$PATH" "$root/$script" 2>&1 </dev/null)
     status=$?
@@ -80,5 +69,4 @@ run.sh            $run_pid
 test.sh           $tests_pid
 bench/run-all.sh  $tests_pid
 ROWS
-echo "$failures failures"
 exit $((failures > 0))

@@ -37,8 +37,7 @@ protected:
     std::vector<DWORD> MakeImages(DWORD patientKey, int count);
     // Creates the window (its first load runs); asserts that it exists.
     void OpenWindow();
-    // Opens the window with the patient chosen in the list and `images` new
-    // images of his in the strip.
+    // Opens the window with the patient chosen and `images` new images of his.
     IconStrip& ChoosePatientWithImages(DWORD patient, int images);
     // Pumps this thread's messages for up to `ms`.
     static void Pump(DWORD ms = 50);

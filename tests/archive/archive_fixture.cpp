@@ -120,23 +120,6 @@ LONGLONG FileSize(const std::wstring& path)
     return (static_cast<LONGLONG>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
 }
 
-std::vector<char> FileBytes(const std::wstring& path)
-{
-    const LONGLONG size = FileSize(path);
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (size < 0 || file == INVALID_HANDLE_VALUE) {
-        if (file != INVALID_HANDLE_VALUE)
-            CloseHandle(file);
-        return {};
-    }
-    std::vector<char> bytes(static_cast<size_t>(size));
-    DWORD read = 0;
-    const bool whole = bytes.empty() || (ReadFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr) &&
-                                         read == bytes.size());
-    CloseHandle(file);
-    return whole ? bytes : std::vector<char>();
-}
-
 bool Exists(const std::wstring& path)
 {
     return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;

@@ -201,8 +201,6 @@ protected:
 bool WriteFileOfSize(const std::wstring& path, ULONGLONG bytes);
 // The file's size; -1 when it cannot be read.
 LONGLONG FileSize(const std::wstring& path);
-// The file's bytes; empty when it cannot be read.
-std::vector<char> FileBytes(const std::wstring& path);
 bool Exists(const std::wstring& path);
 
 // Steps against the modal windows this thread opens (common/modal_driver.h),

@@ -4,9 +4,8 @@
 // database is sound, no row says more than the files do (a stamped image has
 // its whole copy on the disk, an image on the hard disk its file there, the
 // disk's backup is a whole database), and the next run completes and leaves
-// nothing behind. The free-space step also dies at a scripted point, between
-// an image's two deletes, where its order shows: the row has let the files
-// go before the first.
+// nothing behind. The free-space step also dies between an image's two
+// deletes, where its row shows it had let the files go first.
 #include "archive_fixture.h"
 
 #include "archive/arjworker.h"
@@ -25,12 +24,12 @@ const DWORD kSerial = 0x4B494C4C;
 
 // Every copy and deletion of the job pauses (a deletion a quarter as long),
 // so that the kills fall inside it.
-const int kCopyStep = 1, kDeleteStep = 2;   // the seams' steps
+const int kDeleteStep = 2;   // the deletions' step (the copies' is 1)
 
 BOOL WINAPI SlowCopy(const wchar_t* source, const wchar_t* target, LPPROGRESS_ROUTINE progress, void* data,
                      BOOL* cancel, DWORD flags)
 {
-    harness::AtStep(harness::kArchiveSteps, kCopyStep);
+    harness::AtStep(harness::kArchiveSteps, 1);
     return CopyFileExW(source, target, progress, data, cancel, flags);
 }
 
@@ -146,10 +145,8 @@ TEST_F(ArchiveKill, JobsKilledAnywhereLeaveTheSiteTruthfulAndTheNextRunCompletes
             },
             [&] {
                 if (freeingKills++ == 0) {
-                    // The death between an image's two deletes (its image
-                    // gone, its thumbnail not yet): its row let the files go
-                    // before the first, and the registry names it for the
-                    // next run.
+                    // Killed between an image's two deletes: its row let the
+                    // files go first, and the registry names it.
                     std::vector<std::wstring> cut;
                     for (const std::wstring& name : Rows(L"SELECT [File name] FROM Snimok WHERE [Disk]=0;"))
                         if (!Exists(HddImage(name)) && Exists(HddIcon(name)))

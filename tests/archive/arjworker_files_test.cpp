@@ -215,8 +215,10 @@ TEST_F(ArchiveFilesTest, SavesOfTheMainWindowGoThroughWhileAJobWorksOnAFile)
     EXPECT_EQ(L"Saved4", Scalar(L"SELECT Name2 FROM Patient WHERE Patient=" + std::to_wstring(patient_) + L";"));
 }
 
-// A row whose file name would leave its folder or name a device: its image
-// is skipped, nothing outside the folders is copied or deleted, the other
+// A row whose file name would leave its folder, name a device or not name
+// itself (a trailing blank or dot, which Windows drops, or a short name: the
+// live image's file): its image is skipped, nothing outside the folders is
+// copied or deleted, the live image keeps its row and files, the other
 // images are done, and the job ends with the names in the window.
 TEST_F(ArchiveFilesTest, NamesThatLeaveTheFoldersAreSkippedAndNamed)
 {
@@ -232,8 +234,19 @@ TEST_F(ArchiveFilesTest, NamesThatLeaveTheFoldersAreSkippedAndNamed)
     };
     DiskMedium* disk = DiskInTheDrive();
     const std::wstring outside = data_->Path();   // the folder above "Image\" and "Icon\"
-    for (const Case& c : cases) {
+    const std::wstring live = L"L0000000000000001";
+    ASSERT_TRUE(WriteFileOfSize(HddImage(live), 5000));
+    wchar_t shortPath[MAX_PATH] = L"";
+    ASSERT_GT(GetShortPathNameW(HddImage(live).c_str(), shortPath, MAX_PATH), 0u);
+    std::wstring alias = wcsrchr(shortPath, L'\\') + 1;
+    alias.resize(alias.find(L'.'));
+    ASSERT_NE(std::wstring::npos, alias.find(L'~')) << Narrow(alias);
+    for (Case c : cases) {
         SCOPED_TRACE(c.job);
+        c.refused.insert(c.refused.end(), {live + L" ", live + L".", alias, L"CONIN$", L"conout$.x"});
+        Exec(L"DELETE FROM Snimok WHERE [File name]='" + live + L"';");
+        // The live image: none the job works on.
+        AddImage(patient_, live, 5000, L"2018-01-01", 500, c.flags == kJobArchive ? static_cast<LONG>(kSerial) : 0);
         SpaceArjStart = SpaceArjEnd = c.flags == kJobFreeSpace ? 0xFFFFFFFF : 0;
         // A good row beside the bad ones, and files where the bad names point.
         const std::wstring good = std::wstring(L"OK") + (c.flags == kJobDeleteMarked ? L"1" : c.flags == kJobArchive ? L"2" : L"3");
@@ -269,82 +282,24 @@ TEST_F(ArchiveFilesTest, NamesThatLeaveTheFoldersAreSkippedAndNamed)
             EXPECT_TRUE(Exists(outside + name + L".thb")) << Narrow(name);
             EXPECT_FALSE(Exists(disk->Folder() + name + L".xmg")) << "nothing reaches the disk's root";
         }
+        EXPECT_EQ(5000, FileSize(HddImage(live)));
+        EXPECT_EQ(500, FileSize(HddIcon(live)));
+        EXPECT_FALSE(Exists(ArchiveFile(live, L".xmg"))) << "the live image reached the disk";
         if (c.flags == kJobDeleteMarked) {
             EXPECT_FALSE(Exists(HddImage(good)));
             EXPECT_EQ(static_cast<long>(c.refused.size()), Count(L"DelImage")) << "the refused rows stay";
             Exec(L"DELETE FROM DelImage;");
         } else if (c.flags == kJobArchive) {
             EXPECT_EQ(std::to_wstring(static_cast<LONG>(kSerial)), Stamp(goodKey));
-            EXPECT_EQ(2, Count(L"Snimok WHERE Arj IS NULL")) << "the refused images are not stamped";
+            EXPECT_EQ(static_cast<long>(c.refused.size()), Count(L"Snimok WHERE Arj IS NULL"))
+                << "the refused images are not stamped";
             EXPECT_TRUE(Exists(disk->Folder() + L"Images\\" + good + L".xmg"));
             Exec(L"DELETE FROM Snimok;");
         } else {
             EXPECT_EQ(L"0", DiskFlag(goodKey));
             EXPECT_FALSE(Exists(HddImage(good)));
-            EXPECT_EQ(2, Count(L"Snimok WHERE [Disk]=1")) << "the refused images keep their mark";
-        }
-    }
-}
-
-// Rows whose names do not name themselves, beside a live image: a trailing
-// blank or dot (Windows drops it: the live image's name), the live image's
-// short name, the console's devices. Each job skips and names them and goes
-// on with the good row; the live image's row and files stay as they were.
-TEST_F(ArchiveFilesTest, NamesThatDoNotNameThemselvesLeaveTheLiveImageAndAreNamed)
-{
-    struct Case {
-        const char* job;
-        DWORD flags;
-        LONG liveArj;   // the live image is never one the job works on
-    };
-    const LONG arj = static_cast<LONG>(kSerial);
-    const Case cases[] = {{"archive", kJobArchive, arj}, {"free space", kJobFreeSpace, 0},
-                          {"marked images", kJobDeleteMarked, 0}};
-    DiskInTheDrive();
-    const std::wstring live = L"L0000000000000001", good = L"G0000000000000001";
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.job);
-        Exec(L"DELETE FROM Snimok;");
-        Exec(L"DELETE FROM DelImage;");
-        SpaceArjStart = SpaceArjEnd = c.flags == kJobFreeSpace ? 0xFFFFFFFF : 0;
-        const LONG liveKey = AddImage(patient_, live, 5000, L"2018-01-01", 500, c.liveArj);
-        wchar_t shortPath[MAX_PATH] = L"";
-        ASSERT_GT(GetShortPathNameW(HddImage(live).c_str(), shortPath, MAX_PATH), 0u);
-        std::wstring alias = wcsrchr(shortPath, L'\\') + 1;
-        alias.resize(alias.find(L'.'));
-        ASSERT_NE(std::wstring::npos, alias.find(L'~')) << Narrow(alias);
-        const std::vector<std::wstring> shapes = {live + L" ", live + L".", alias, L"CONIN$", L"conout$.x"};
-        const LONG badArj = c.flags == kJobFreeSpace ? arj : 0;
-        for (const std::wstring& name : shapes)
-            Exec(c.flags == kJobDeleteMarked
-                     ? L"INSERT INTO DelImage ([File Name], Arj, [Disk]) VALUES ('" + name + L"', NULL, 1);"
-                     : L"INSERT INTO Snimok (Patient, [Disk], Arj, [Date file], [File name]) VALUES (" +
-                           std::to_wstring(patient_) + L", 1, " + (badArj ? std::to_wstring(badArj) : L"NULL") +
-                           L", '2017-01-01', '" + name + L"');");
-        const LONG goodKey = AddImage(patient_, good, 1000, L"2019-01-01", 100, badArj);
-        if (c.flags == kJobDeleteMarked)
-            Exec(L"INSERT INTO DelImage ([File Name], Arj, [Disk]) VALUES ('" + good + L"', NULL, 1);");
-
-        const WorkerReport report = host_.RunArchive(c.flags, 6, 6);
-
-        EXPECT_EQ(static_cast<DWORD>(-1), report.exitCode) << report.Texts();
-        EXPECT_TRUE(report.HasAction(Str(IDS_STORED_NAMES_CHECK))) << report.Texts();
-        for (const std::wstring& name : shapes)
-            EXPECT_TRUE(report.HasFault(L"\"" + name + L"\"")) << Narrow(name) << ": " << report.Texts();
-        EXPECT_EQ(L"1", DiskFlag(liveKey));
-        EXPECT_EQ(c.liveArj ? std::to_wstring(c.liveArj) : L"<null>", Stamp(liveKey));
-        EXPECT_EQ(5000, FileSize(HddImage(live)));
-        EXPECT_EQ(500, FileSize(HddIcon(live)));
-        EXPECT_FALSE(Exists(ArchiveFile(live, L".xmg"))) << "the live image reached the disk";
-        if (c.flags == kJobArchive) {
-            EXPECT_EQ(std::to_wstring(arj), Stamp(goodKey));
-            EXPECT_EQ(5, Count(L"Snimok WHERE Arj IS NULL")) << "the skipped rows are not stamped";
-        } else if (c.flags == kJobFreeSpace) {
-            EXPECT_EQ(L"0", DiskFlag(goodKey));
-            EXPECT_EQ(5, Count(L"Snimok WHERE [Disk]=1 AND Arj IS NOT NULL")) << "the skipped rows keep their mark";
-        } else {
-            EXPECT_FALSE(Exists(HddImage(good)));
-            EXPECT_EQ(5, Count(L"DelImage")) << "the skipped rows stay";
+            EXPECT_EQ(static_cast<long>(c.refused.size()), Count(L"Snimok WHERE [Disk]=1 AND Arj IS NOT NULL"))
+                << "the refused images keep their mark";
         }
     }
 }

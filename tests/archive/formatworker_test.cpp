@@ -135,17 +135,16 @@ TEST_F(FormatTest, LongLabelIsRegisteredWhole)
     EXPECT_EQ(Row(0x66666666, L"ARCHIVE-2024-WEST"), ArjRows()[0]);
 }
 
-// Labels of 19, 20, 21 and 31 characters, Latin and Cyrillic, registered as
-// they are, and a Cyrillic name formatted through the stand-in: a label the
-// name column of Arj holds is registered whole, a longer one is refused with
-// its reason before the disk gets its archive folder or the table a row.
+// Labels of 19 to 31 characters, Latin and Cyrillic, registered as they are
+// or formatted under the name: a label the 20 characters of the name column
+// of Arj hold is registered whole, a longer one is refused with its reason
+// before the disk gets its archive folder or the table a row.
 TEST_F(FormatTest, ALabelIsRegisteredOnlyWhenTheNameColumnHoldsIt)
 {
     const std::pair<const wchar_t*, const wchar_t*> cases[] = {   // the disk's label, the name formatted under
-        {L"ARCHIVE-2024-WEST-1", nullptr},   {L"ARCHIVE-2024-WEST-12", nullptr},
-        {L"ARCHIVE-2024-WEST-123", nullptr}, {L"ARCHIVE-OF-THE-CLINIC-2024-WEST", nullptr},
-        {L"АРХИВ-КЛИНИКИ-2024-1", nullptr},  {L"АРХИВ-КЛИНИКИ-2024-12", nullptr},
-        {L"OLDLABEL", L"АРХИВ-2024-1"}};
+        {L"ARCHIVE-2024-WEST-1", nullptr}, {L"ARCHIVE-2024-WEST-12", nullptr}, {L"ARCHIVE-2024-WEST-123", nullptr},
+        {L"ARCHIVE-OF-THE-CLINIC-2024-WEST", nullptr}, {L"АРХИВ-КЛИНИКИ-2024-1", nullptr},
+        {L"АРХИВ-КЛИНИКИ-2024-12", nullptr}, {L"OLDLABEL", L"АРХИВ-2024-1"}};
     DWORD serial = 0x70000000;
     for (const auto& c : cases) {
         const std::wstring label = c.second ? c.second : c.first, length = std::to_wstring(label.size());
@@ -155,9 +154,8 @@ TEST_F(FormatTest, ALabelIsRegisteredOnlyWhenTheNameColumnHoldsIt)
         Exec(L"DELETE FROM Arj;");
         DiskMedium* disk = MakeDisk(0, ++serial, Narrow(c.first).c_str());
         ASSERT_TRUE(InsertDisk(disk));
-        WorkerHost host;
-        host.StartFormat(c.second ? kJobFormat | kJobRegister : kJobRegister, c.second ? c.second : L"Disk");
-        const WorkerReport report = host.Finish();
+        host_.StartFormat(c.second ? kJobFormat | kJobRegister : kJobRegister, c.second ? c.second : L"Disk");
+        const WorkerReport report = host_.Finish();
         EXPECT_EQ(fits ? std::vector<std::wstring>{Row(serial, label.c_str())} : std::vector<std::wstring>(),
                   ArjRows());
         EXPECT_EQ(fits, Exists(disk->Folder() + L"Images")) << "the archive folder only on a registered disk";

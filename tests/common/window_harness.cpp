@@ -243,21 +243,11 @@ CallLog CallLog::Without(const std::string& prefix) const
 
 namespace {
 
+// Stops at the first visible child with something left to paint.
 BOOL CALLBACK FindUnpainted(HWND child, LPARAM found)
 {
-    if (IsWindowVisible(child) && GetUpdateRect(child, nullptr, FALSE)) {
-        *reinterpret_cast<bool*>(found) = true;
-        return FALSE;
-    }
-    return TRUE;
-}
-
-bool LeftUnpainted(HWND window)
-{
-    bool found = GetUpdateRect(window, nullptr, FALSE) != FALSE;
-    if (!found)
-        EnumChildWindows(window, FindUnpainted, reinterpret_cast<LPARAM>(&found));
-    return found;
+    *reinterpret_cast<bool*>(found) = IsWindowVisible(child) && GetUpdateRect(child, nullptr, FALSE);
+    return !*reinterpret_cast<bool*>(found);
 }
 
 }  // namespace
@@ -267,7 +257,12 @@ bool Repainted(HWND window, DWORD timeoutMs)
     const UINT flags = RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW;
     if (!IsWindow(window) || !RedrawWindow(window, nullptr, nullptr, flags))
         return false;
-    const bool painted = PumpUntil([window] { return !IsWindow(window) || !LeftUnpainted(window); }, timeoutMs);
+    const bool painted = PumpUntil([window] {
+        bool unpainted = GetUpdateRect(window, nullptr, FALSE) != FALSE;
+        if (!unpainted)
+            EnumChildWindows(window, FindUnpainted, reinterpret_cast<LPARAM>(&unpainted));
+        return !IsWindow(window) || !unpainted;
+    }, timeoutMs);
     GdiFlush();
     return painted && IsWindow(window);
 }

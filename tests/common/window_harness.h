@@ -128,10 +128,9 @@ private:
     int height_ = 0;
 };
 
-// Has the window and its children painted now, whichever thread owns them
-// (the owner's thread is sent the paint and answers it), and waits (bounded,
-// pumping) until none of them has anything left to paint: a PixelGrab taken
-// next reads what they show. False when something was still unpainted.
+// Has the window and its children painted now, whichever thread owns them,
+// and waits (pumping) until none has anything left to paint, so that a
+// PixelGrab taken next reads what they show; false when one still had.
 bool Repainted(HWND window, DWORD timeoutMs = 20000);
 
 // Real input.

@@ -115,9 +115,8 @@ std::wstring Utf16(const std::string& utf8)
     return out.c_str();
 }
 
-// Invalidates a window from a thread of its own while it lives, each time
-// anew once the window has painted the last: a window whose thread keeps it
-// painted gets one WM_PAINT after another, one that is not gets one at most.
+// Invalidates a window from a thread of its own while it lives, anew once it has
+// painted: a window whose thread keeps it painted gets WM_PAINT after WM_PAINT.
 class Invalidator
 {
 public:
@@ -402,16 +401,14 @@ TEST_F(DicomServerTest, AServerThatDoesNotAnswerIsGivenUpOnAndTheProgramStaysUsa
             EXPECT_EQ(0, c.call()) << c.what;
             took = GetTickCount() - start;
         }
-        // Given up on at the limit, not at the default of 30 s.
         EXPECT_GE(took, 1400u) << c.what;
-        EXPECT_LT(took, 15000u) << c.what;
+        EXPECT_LT(took, 15000u) << c.what << ": given up at the limit, not at the default of 30 s";
         EXPECT_GE(host.MessagesOf(WM_PAINT).size(), 3u) << c.what << ": the window was not painted meanwhile";
         ASSERT_EQ(promptsBefore + 1, prompts.Count()) << c.what;
         EXPECT_EQ(NoAnswerText(2), prompts.Last().text) << c.what;
         EXPECT_FALSE(DicomExportClient::Answering());
 
-        // Refused at once while the server has not answered: a call that
-        // asked the stopped server would wait out the default limit of 30 s.
+        // Refused at once while the server has not answered (an asking call waits out 30 s).
         DicomExportClient::SetCallLimitMs(0);
         const DWORD start = GetTickCount();
         EXPECT_EQ(0, SaveImageAsDicomFile(picture, host.Hwnd(), refused.c_str())) << c.what;

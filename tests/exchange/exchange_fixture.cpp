@@ -11,7 +11,6 @@
 #include <tlhelp32.h>
 
 #include <algorithm>
-#include <functional>
 
 #define TF_WIDEN2(x) L##x
 #define TF_WIDEN(x) TF_WIDEN2(x)
@@ -448,12 +447,7 @@ std::wstring LookFaults(HWND window, const std::wstring& caption, const std::vec
     return faults;
 }
 
-namespace {
-
-// Calls `act` with a handle (suspend and resume rights) to every thread of
-// every stand-in process of this prefix; the handle is the caller's to keep
-// or close.
-void ForEachDicomServerThread(const std::function<void(HANDLE)>& act)
+StoppedDicomServers::StoppedDicomServers()
 {
     std::vector<DWORD> servers;
     HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS | TH32CS_SNAPTHREAD, 0);
@@ -473,40 +467,22 @@ void ForEachDicomServerThread(const std::function<void(HANDLE)>& act)
         do {
             if (std::find(servers.begin(), servers.end(), thread.th32OwnerProcessID) == servers.end())
                 continue;
-            if (HANDLE h = OpenThread(THREAD_SUSPEND_RESUME, FALSE, thread.th32ThreadID))
-                act(h);
+            HANDLE h = OpenThread(THREAD_SUSPEND_RESUME, FALSE, thread.th32ThreadID);
+            if (h && SuspendThread(h) != (DWORD)-1)
+                threads_.push_back(h);
+            else if (h)
+                CloseHandle(h);
         } while (Thread32Next(snapshot, &thread));
     }
     CloseHandle(snapshot);
 }
 
-}  // namespace
-
-void ResumeDicomServers()
-{
-    ForEachDicomServerThread([](HANDLE thread) {
-        DWORD before;
-        do
-            before = ResumeThread(thread);
-        while (before != (DWORD)-1 && before > 1);
-        CloseHandle(thread);
-    });
-}
-
-StoppedDicomServers::StoppedDicomServers()
-{
-    ForEachDicomServerThread([this](HANDLE thread) {
-        if (SuspendThread(thread) != (DWORD)-1)
-            threads_.push_back(thread);
-        else
-            CloseHandle(thread);
-    });
-}
-
 void StoppedDicomServers::Resume()
 {
     for (HANDLE h : threads_) {
-        ResumeThread(h);
+        // However often it was suspended: by a case that ended before it resumed it.
+        for (DWORD before = 2; before != (DWORD)-1 && before > 1;)
+            before = ResumeThread(h);
         CloseHandle(h);
     }
     threads_.clear();
@@ -555,14 +531,14 @@ void DicomServerSettings::ClearFaults()
 void DicomServerCase::SetUp()
 {
     RegisterDicomServer();
-    ResumeDicomServers();
+    StoppedDicomServers().Resume();
     StopDicomServers();
     settings.reset(new DicomServerSettings);
 }
 
 void DicomServerCase::TearDown()
 {
-    ResumeDicomServers();
+    StoppedDicomServers().Resume();
     DicomExportClient::Instance().Shutdown();
     StopDicomServers();
     settings.reset();

@@ -138,13 +138,9 @@ bool DicomServerRunning();
 // it runs; its process handle, or null.
 HANDLE StartDicomServerByHand();
 
-// Every thread of every stand-in process of this prefix resumed, however
-// often it was suspended: by a case that ended before it resumed it.
-void ResumeDicomServers();
-
 // Every stand-in process of this prefix stopped (all its threads suspended,
 // as a server hung or stopped by hand is) while it lives, or until Resume.
-// The fixture's set-up and tear-down resume any that a case left stopped.
+// Resume lets go of every suspension: the fixture frees any a case left.
 class StoppedDicomServers
 {
 public:

@@ -13,7 +13,7 @@
 #include "resources/resource.h"
 #include "tools/demosite/sitebuilder.h"
 
-#include <memory>
+#include <functional>
 #include <thread>
 
 namespace extest {
@@ -199,97 +199,73 @@ TEST_F(ArchiveRestore, AWrongDiskIsToldAndTheDiskAskedForAgain)
     EXPECT_EQ(3, Count(L"Snimok"));
 }
 
-// The disk leaves the drive once its first image is back (the observer
-// takes it out); the hook puts it back at the next disk prompt.
-struct LeavingDisk {
-    SimulatedDrive* drive;
-    std::wstring folder;
-    bool left;
-    int prompts;
-} gLeaving;
-
-int PutTheDiskBack(HWND, const wchar_t*, const wchar_t*, UINT)
+// The user's answers to a test's disk prompts (the hook takes no context).
+std::function<int(const wchar_t* text)> gUser;
+int AskTheUser(HWND, const wchar_t* text, const wchar_t*, UINT)
 {
-    ++gLeaving.prompts;
-    gLeaving.drive->Insert(gLeaving.folder, kSerialB, "ARCH_B");
-    return IDRETRY;
+    return gUser(text);
 }
 
-// A file that cannot be read because its disk left the drive is not gone
-// from the disk: the disk is asked for again and the file comes back.
+// A file that cannot be read because its disk left the drive (once the first
+// image is back) is not gone from the disk: the disk is asked for again and
+// the file comes back.
 TEST_F(ArchiveRestore, ADiskThatLeavesTheDriveIsAskedForAgainAndLosesNoFile)
 {
     PrepareArchiveOnlyImages();
-    gLeaving = LeavingDisk{&drive, diskB.Path(), false, 0};
+    static bool left;
+    left = false;
     SetSyncStepObserver(
-        [](SyncStep step, void*) {
-            if (step == SyncStep::RestoreWritten && !gLeaving.left)
-                gLeaving.left = gLeaving.drive->Eject();
+        [](SyncStep step, void* drive) {
+            if (step == SyncStep::RestoreWritten && !left)
+                left = static_cast<SimulatedDrive*>(drive)->Eject();
         },
-        nullptr);
-    const PromptHook previous = SetPromptHook(PutTheDiskBack);
+        &drive);
+    gUser = [&](const wchar_t*) { return drive.Insert(diskB.Path(), kSerialB, "ARCH_B") ? IDRETRY : IDABORT; };
+    const PromptHook previous = SetPromptHook(AskTheUser);
     const SyncReport report = window.Run(kSyncDatabase, drive.Root());
     SetPromptHook(previous);
     SetSyncStepObserver(nullptr, nullptr);
-    ASSERT_TRUE(gLeaving.left);
+    ASSERT_TRUE(left);
     EXPECT_EQ(kSyncResultDone, report.result) << LastMessage(report);
-    EXPECT_EQ(2, gLeaving.prompts);
     EXPECT_EQ((std::vector<std::wstring>{names[0], names[1]}),
               FileNames(L"Snimok", std::wstring(L"Arj=") + kKeyB + L" AND [Disk]=0"));
 }
 
-// Disks whose labels are alike in the 20 characters of the name column, and
-// the user, who puts in the disk whose serial a prompt names.
-struct AlikeDisk {
-    DWORD serial;
-    const wchar_t* shown;   // the serial as Windows shows it
-    const char* label;
-    std::wstring folder;
-};
-std::vector<AlikeDisk> gAlike;
-SimulatedDrive* gAlikeDrive = nullptr;
-int gAlikeAsked = 0;
-
-int PutInTheNamedDisk(HWND, const wchar_t* text, const wchar_t*, UINT)
-{
-    for (const AlikeDisk& disk : gAlike) {
-        const std::wstring named = L"Вставте диск: ARCHIVE_OF_THE_CLINI (" + std::wstring(disk.shown) + L")\n";
-        if (wcsncmp(text, named.c_str(), named.size()) == 0) {
-            ++gAlikeAsked;
-            return gAlikeDrive->Insert(disk.folder, disk.serial, disk.label) ? IDRETRY : IDABORT;
-        }
-    }
-    return IDABORT;   // no disk named: the user cannot tell which to take
-}
-
-// Each disk holds an image that only it has: the disks stay apart, each
-// prompt names its disk's serial, and each image comes back with its disk.
+// Disks whose labels are alike in the 20 characters of the name column, each
+// with an image only it has: each prompt names its disk's serial, the user
+// puts in the disk it names, and each image comes back with its disk.
 TEST_F(ArchiveRestore, DisksWithLabelsAlikeInTheNameColumnAreAskedForByTheirSerials)
 {
-    gAlike = {{0x21000001, L"2100-0001", "ARCHIVE_OF_THE_CLINI", L""},
-              {0xA1000002, L"A100-0002", "ARCHIVE_OF_THE_CLINIC_2024_WEST", L""},
-              {0x0000ABCD, L"0000-ABCD", "ARCHIVE_OF_THE_CLINIC", L""}};
-    MakeDemoImages(4);
+    const struct {
+        DWORD serial;
+        const wchar_t* shown;   // as Windows shows it
+        const char* label;
+        const TempDir* folder;
+    } disks[] = {{0xA1000002, L"A100-0002", "ARCHIVE_OF_THE_CLINIC_2024_WEST", &diskA},
+                 {0x0000ABCD, L"0000-ABCD", "ARCHIVE_OF_THE_CLINI", &diskB}};
+    MakeDemoImages(3);
     names = FileNames(L"Snimok");
-    std::vector<std::unique_ptr<TempDir>> folders;
-    for (size_t i = 0; i < gAlike.size(); ++i) {
-        folders.emplace_back(new TempDir(L"tfalike"));
-        gAlike[i].folder = folders.back()->Path();
-        ASSERT_TRUE(CopyImage(names[i], gAlike[i].folder) && DeleteFileW(ImagePath(names[i]).c_str()));
+    for (size_t i = 0; i < 2; ++i) {
+        ASSERT_TRUE(CopyImage(names[i], disks[i].folder->Path()) && DeleteFileW(ImagePath(names[i]).c_str()));
         Exec(L"DELETE FROM Snimok WHERE [File name]='" + names[i] + L"';");
-        ASSERT_TRUE(drive.Insert(gAlike[i].folder, gAlike[i].serial, gAlike[i].label));
+        ASSERT_TRUE(drive.Insert(disks[i].folder->Path(), disks[i].serial, disks[i].label));
         ASSERT_EQ(kSyncResultDone, window.Run(kSyncScanMo, drive.Root()).result);
     }
     CreateSyncTables(g_DbSession);
-    gAlikeDrive = &drive;
-    gAlikeAsked = 0;
-    const PromptHook previous = SetPromptHook(PutInTheNamedDisk);
-    EXPECT_EQ(kSyncResultDone, window.Run(kSyncDatabase, drive.Root()).result);
+    gUser = [&](const wchar_t* text) {
+        for (size_t i = 0; i < 2; ++i)
+            if (std::wstring(text).find(L"Вставте диск: ARCHIVE_OF_THE_CLINI (" + std::wstring(disks[i].shown) +
+                                        L")\n") == 0)
+                return drive.Insert(disks[i].folder->Path(), disks[i].serial, disks[i].label) ? IDRETRY : IDABORT;
+        return IDABORT;   // no disk named: the user cannot tell which to take
+    };
+    const PromptHook previous = SetPromptHook(AskTheUser);
+    const SyncReport report = window.Run(kSyncDatabase, drive.Root());
     SetPromptHook(previous);
-    EXPECT_EQ(3, gAlikeAsked);
-    for (size_t i = 0; i < gAlike.size(); ++i)
+    EXPECT_EQ(kSyncResultDone, report.result);
+    for (size_t i = 0; i < 2; ++i)
         EXPECT_EQ(std::vector<std::wstring>{names[i]},
-                  FileNames(L"Snimok", L"[Disk]=0 AND Arj=" + std::to_wstring(SerialToKey(gAlike[i].serial))));
+                  FileNames(L"Snimok", L"[Disk]=0 AND Arj=" + std::to_wstring(static_cast<LONG>(disks[i].serial))));
 }
 
 TEST_F(ArchiveRestore, ADeletedPatientStaysDeletedThroughBothSynchronisations)

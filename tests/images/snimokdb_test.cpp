@@ -4,6 +4,7 @@
 // picture as it was.
 #include "images/files/snimokdb.h"
 
+#include "common/dialog_look.h"
 #include "common/prompt_script.h"
 #include "database/dbstart.h"
 #include "images/files/datafolders.h"
@@ -397,16 +398,27 @@ TEST_F(SnimokDbTest, ImageFileThatNoSaveAccountsForIsKeptAndTheNextKeyTaken)
         << "the save's note is gone";
 }
 
+// A free space measured below the minimum is refused under the caption for
+// too little disk space, saying so and how much must stay free, in the
+// running language: the box of every save (the panel's, a move to another
+// patient) that goes through here.
 TEST_F(SnimokDbTest, FreeSpaceBelowTheMinimumIsRefusedUnderItsCaption)
 {
+    const struct { LANGID language; const wchar_t *caption, *text; } said[] = {
+        {MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US), L"The disk space is not enougth",
+         L"The image disk is almost full: less than 4294967295 MB is free"},
+        {MAKELANGID(LANG_RUSSIAN, SUBLANG_DEFAULT), L"Недостаточно места на диске",
+         L"Диск снимков почти заполнен: на нём свободно меньше 4294967295 МБ"}};
     SpaceMin = 0xFFFFFFFF;
-    DPicturePtr p = Imported();
-    PromptScript script({IDOK});
-    EXPECT_FALSE(SaveSnimokTx(p, lut.data()));
+    for (const auto& s : said) {
+        harness::ThreadLanguage speaking(s.language);
+        PromptScript script({IDOK});
+        EXPECT_FALSE(SaveSnimokTx(Imported(), lut.data()));
+        ASSERT_EQ(1u, script.Count());
+        EXPECT_EQ(s.caption, script.Last().caption) << "it was measured: it is below the minimum";
+        EXPECT_EQ(0u, script.Last().text.find(s.text)) << "the text says why";
+    }
     SpaceMin = 0;
-    ASSERT_EQ(1u, script.Count());
-    EXPECT_EQ(L"The disk space is not enougth", script.Last().caption) << "it was measured: it is below the minimum";
-    EXPECT_EQ(0u, script.Last().text.find(L"The image disk is almost full")) << "the text says why";
     EXPECT_EQ(1, Count(L"Snimok"));
 }
 

@@ -177,25 +177,22 @@ TEST_F(XmgWriteTest, StreamThatDoesNotFitIsWrittenRawAndReadsBack)
     EXPECT_EQ(0, memcmp(p->GetBits(), q->GetBits(), 33 * 33 * 2));
 }
 
+// Edge tiles of a few pixels of a few bits, raw ones smaller than a flat tile, read back.
 TEST_F(XmgWriteTest, SmallPicturesOfEveryDepthReadBack)
 {
-    // A few pixels of a few bits make edge tiles smaller than a flat tile: a
-    // raw tile of 2 x 2 at 2 bits is its tag and one byte.
     const int sizes[][2] = {{1, 1}, {2, 1}, {3, 1}, {7, 1}, {8, 1}, {9, 1}, {1, 7}, {2, 2},
                             {3, 3}, {4, 2}, {33, 1}, {1, 33}, {33, 2}, {65, 3}};
     for (int depth = 1; depth <= 16; ++depth)
         for (const auto& size : sizes) {
-            const int width = size[0], height = size[1];
+            SCOPED_TRACE(testing::Message() << size[0] << " x " << size[1] << " at " << depth);
             const std::wstring path = Path(L"small.xmg");
             DeleteFileW(path.c_str());
-            DPicturePtr p = PatternPicture(width, height, depth);
-            ASSERT_EQ(1, Save(p, path, false)) << width << " x " << height << " at " << depth;
+            DPicturePtr p = PatternPicture(size[0], size[1], depth);
+            ASSERT_EQ(1, Save(p, path, false));
             std::wstring message;
             DPicturePtr q = LoadFile(path, false, false, &message);
-            ASSERT_TRUE(q.Get()) << width << " x " << height << " at " << depth << ": "
-                                 << std::string(message.begin(), message.end());
-            EXPECT_EQ(0, memcmp(p->GetBits(), q->GetBits(), (size_t)width * height * 2))
-                << width << " x " << height << " at " << depth;
+            ASSERT_TRUE(q.Get()) << std::string(message.begin(), message.end());
+            EXPECT_EQ(0, memcmp(p->GetBits(), q->GetBits(), (size_t)size[0] * size[1] * 2));
         }
 }
 

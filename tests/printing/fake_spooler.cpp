@@ -315,20 +315,24 @@ DWORD FakeSpooler::ListJobs(HANDLE printer, DWORD first, DWORD count, std::vecto
 DWORD FakeSpooler::DeleteJob(HANDLE printer, DWORD id)
 {
     std::function<void()> after;
-    {
-        Held held(lock_);
-        deletes_.push_back(id);
-        if (deleteError_)
-            return deleteError_;
-        if (handles_.find(printer) == handles_.end())
-            return ERROR_INVALID_HANDLE;
-        if (!FindJob(id, nullptr))
-            return ERROR_INVALID_PARAMETER;
-        Remove(id, true);
-        after = afterDelete_;
-    }
+    const DWORD result = DeleteHeld(printer, id, &after);
     if (after)
-        after();
+        after();   // outside the lock: the watchers it may wait for take it
+    return result;
+}
+
+DWORD FakeSpooler::DeleteHeld(HANDLE printer, DWORD id, std::function<void()>* after)
+{
+    Held held(lock_);
+    deletes_.push_back(id);
+    if (deleteError_)
+        return deleteError_;
+    if (handles_.find(printer) == handles_.end())
+        return ERROR_INVALID_HANDLE;
+    if (!FindJob(id, nullptr))
+        return ERROR_INVALID_PARAMETER;
+    Remove(id, true);
+    *after = afterDelete_;
     return ERROR_SUCCESS;
 }
 

@@ -78,6 +78,8 @@ private:
         std::vector<SpoolJob> jobs;
     };
 
+    // DeleteJob's work, under the lock it takes; the step to run after it in *after.
+    DWORD DeleteHeld(HANDLE printer, DWORD id, std::function<void()>* after);
     // Under the lock.
     SpoolJob* FindJob(DWORD id, std::wstring* printer);
     void Notify(const std::wstring& printer, DWORD what, const std::vector<SpoolNotice>& notices);

@@ -180,9 +180,8 @@ TEST_F(PrintState, CancelBeforeTheDocumentEndsAsksThePrintingToStop)
 TEST_F(PrintState, CancelWhileTheProgramWaitsDeletesTheJobAndEndsTheWait)
 {
     const DWORD id = StartWatching();
-    // The window's thread stays inside the deletion until this thread's wait
-    // is over: the watcher ends the wait as soon as the spooler has dropped
-    // the job, and what the wait releases must find the abort asked already.
+    // The window's thread stays inside the deletion until the wait is over:
+    // what the end of the wait releases must find the abort asked already.
     std::unique_ptr<void, decltype(&CloseHandle)> waitOver(CreateEventW(nullptr, TRUE, FALSE, nullptr), &CloseHandle);
     spooler.AfterDelete([&] { WaitForSingleObject(waitOver.get(), 30000); });
     Helper user([&] {

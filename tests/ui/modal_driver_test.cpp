@@ -19,8 +19,7 @@ bool Cancel(HWND box)
 TEST(ModalDriverTest, AStepsTimeRunsFromWhenItIsWaitedForNotFromTheDriversMaking)
 {
     harness::ScreenLock screen;
-    // A step time a loaded machine's box keeps within, and a wait before the
-    // step longer than it: a time run from the driver's making is over then.
+    // A wait before the step longer than its time: a time run from the making is over.
     harness::ModalDriver driver(3000);
     Sleep(3500);   // as a driver that first waits for the screen
     driver.Then(L"#32770", Cancel);

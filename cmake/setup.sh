@@ -15,7 +15,6 @@
 #                 prefix (wine regsvr32, dicomsrv /regserver; safe to repeat)
 # tf_site         the demo site in $TF_BUILD/demosite-<language> and its settings in the prefix's registry
 # tf_site_make    the demo site's folder alone (made in a temporary folder, renamed into place when whole)
-# tf_site_forms   the per-form settings (fonts, list column widths) of the site that runs, kept per site
 # tf_start_disksrv  the disk service stand-in on the pipe "DiskSrv" (its pid in TF_DISKSRV_PID)
 # tf_start_cups   the session's private cupsd with two cups-pdf queues (TF_PDF_DIR)
 # tf_stop         stops what tf_start_* started: by pid, and the programs of the session's own prefix
@@ -48,10 +47,15 @@ tf_log() { printf '== %s\n' "$*" >&2; }
 # in it), a CUPS folder (its cupsd, socket, PDF printers and their files) and,
 # where it needs one, a private Xvfb: the tests beside the running program
 # neither see its windows, drives and registry nor end it.
-#   run     $TF_BUILD/wineprefix         $TF_BUILD/cups
-#   tests   $TF_BUILD/wineprefix-tests   $TF_BUILD/cups-tests
+#   run     $TF_BUILD/wineprefix (English)   $TF_BUILD/cups
+#           $TF_BUILD/wineprefix-ru (Russian)
+#   tests   $TF_BUILD/wineprefix-tests       $TF_BUILD/cups-tests
 # The run session keeps the folders both sessions shared before, with the
 # settings the user stored in the prefix and the printouts in cups/pdf.*.
+# Each language's demo site has a prefix of its own: the program stores what
+# the user set (a list's column widths, a form's font) under the name of the
+# description file, and the sites' description files of one name differ (the
+# Russian list's last column is wider for its longer caption).
 # tf_session NAME takes the session for the script's life, before the script
 # touches anything: a lock on $TF_BUILD/NAME.lock. Every process the script
 # starts inherits the lock's descriptor, so a session whose programs outlive
@@ -63,7 +67,8 @@ TF_SESSION=""
 # The Wine prefix and the CUPS folder of a session.
 tf_session_dirs() {
     case "$1" in
-        run) export WINEPREFIX="$TF_BUILD/wineprefix" TF_CUPS_DIR="$TF_BUILD/cups" ;;
+        run) export WINEPREFIX="$TF_BUILD/wineprefix$([ "$(tf_site_language)" = ru ] && echo -ru)" \
+                    TF_CUPS_DIR="$TF_BUILD/cups" ;;
         tests) export WINEPREFIX="$TF_BUILD/wineprefix-tests" TF_CUPS_DIR="$TF_BUILD/cups-tests" ;;
         *) echo "tf_session: no session \"$1\" (run or tests)" >&2; return 1 ;;
     esac
@@ -270,8 +275,7 @@ tf_register() {
 # returns it), "ServerName": empty, or the argument ("\\." when the disk
 # service runs), the reports of the report menu ("PrintReport") and the
 # clinic header of the picture sheets (the tool's --header: the demo clinic's,
-# unless the user has set one of their own); the forms' stored settings become
-# the site's own (tf_site_forms). TF_SITE is set to the site's folder.
+# unless the user has set one of their own). TF_SITE is set to the site's folder.
 tf_site_language() {
     case "${LC_ALL:-${LC_MESSAGES:-${LANG:-}}}" in
         ru*) echo ru ;;
@@ -346,7 +350,6 @@ tf_site() {
             >/dev/null 2>&1
         wine reg add "$key\\PrintReport" /v "Images of the period" /t REG_SZ /d ImagesList.cfg /f >/dev/null 2>&1
     fi
-    tf_site_forms "$site" "$key" "$WINEPREFIX/.tf-forms-site" || return 1
     wine "$tool" --header "$language" >/dev/null || return 1
     # The DICOM export server stand-in's one target, "PACS", receives its
     # images in the site's Dicom\ folder; its send queues live in Dicom\Spool\.
@@ -354,63 +357,6 @@ tf_site() {
     local dicom='HKLM\SOFTWARE\DicomExportServer'
     wine reg add "$dicom" /v Spool /t REG_SZ /d "$w\\Dicom\\Spool\\" /f >/dev/null 2>&1
     wine reg add "$dicom\\Targets" /v PACS /t REG_SZ /d "$w\\Dicom\\" /f >/dev/null 2>&1
-}
-
-# tf_site_forms <site> <settings key> <record file>: the per-form settings
-# below the settings key (the subkey named after a description file: its font
-# and its list's column widths, which the program writes at its end) become
-# the site's own. The two demo sites share the prefix's settings key but not
-# their description files: the English "main.cfg" gives the list's last
-# column 100 pixels, the Russian one 150 for its longer caption, and a width
-# stored by a session of the one site would be read by the next session of
-# the other. So at a change of site the form settings of the site that ran
-# last (the record file names it) are kept in its folder, FormSettings.reg,
-# the new site's own are put back from its folder, and the record names the
-# new site. Settings of no known site (a prefix older than the record) are
-# dropped: whose they are cannot be told.
-tf_site_forms() {
-    local site=$1 key=$2 record=$3 previous="" work names name
-    [ -f "$record" ] && previous=$(cat "$record")
-    [ "$previous" = "$site" ] && return 0
-    work=$(mktemp -d) || return 1
-    # The description files of both sites (the same names in both languages).
-    names=$(ls "$site/Cfg" "${previous:-$site}/Cfg" 2>/dev/null | grep -i '\.cfg$' | sort -fu)
-    if ! wine reg export "$key" "$(winepath -w "$work/all.reg")" /y >/dev/null 2>&1; then
-        echo "wine reg export $key failed" >&2
-        rm -rf "$work"
-        return 1
-    fi
-    local root="HKEY_LOCAL_MACHINE${key#HKLM}"
-    # The sections of the forms' subkeys and of the keys below them, as exported.
-    iconv -f UTF-16 -t UTF-8 "$work/all.reg" | tr -d '\r' | awk -v root="[$root\\" -v names="$names" '
-        BEGIN { n = split(tolower(names), list, "\n"); for (i = 1; i <= n; ++i) form[list[i]] = 1 }
-        /^\[/ {
-            keep = 0
-            if (tolower(substr($0, 1, length(root))) == tolower(root)) {
-                rest = substr($0, length(root) + 1)
-                sub(/\].*$/, "", rest)
-                sub(/\\.*$/, "", rest)
-                keep = (tolower(rest) in form)
-            }
-        }
-        keep' >"$work/forms.txt"
-    if [ -n "$previous" ] && [ -d "$previous" ]; then
-        { printf 'Windows Registry Editor Version 5.00\n\n'; cat "$work/forms.txt"; } |
-            iconv -f UTF-8 -t UTF-16 >"$previous/FormSettings.reg"
-    fi
-    # One import drops the forms' subkeys and puts the new site's own back.
-    {
-        printf 'Windows Registry Editor Version 5.00\n\n'
-        for name in $names; do printf '[-%s\\%s]\n\n' "$root" "$name"; done
-        [ -f "$site/FormSettings.reg" ] && iconv -f UTF-16 -t UTF-8 "$site/FormSettings.reg" | tr -d '\r' | tail -n +2
-    } | iconv -f UTF-8 -t UTF-16 >"$work/switch.reg"
-    if ! wine reg import "$(winepath -w "$work/switch.reg")" >/dev/null 2>&1; then
-        echo "wine reg import of the form settings of $site failed" >&2
-        rm -rf "$work"
-        return 1
-    fi
-    rm -rf "$work"
-    echo "$site" >"$record"
 }
 
 TF_DISKSRV_PID=""

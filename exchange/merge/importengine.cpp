@@ -873,8 +873,11 @@ ImportDBCls::Outcome ImportDBCls::MergeImage(const SourceImage& image)
 // is that image's copy from now on.
 bool ImportDBCls::TakeCopyHere(const SourceImage& image, const DPicture& picture)
 {
+    FILETIME date;
+    if (!ImageDate(sourceSession_, image.id, &date))
+        return false;
     std::wstring identity;
-    const LONG copy = copies_.Take(local_, localPatient_, picture, sourceHeld_, &identity);
+    const LONG copy = copies_.Take(local_, localPatient_, date, picture, sourceHeld_, &identity);
     if (!copy)
         return false;
     if (identity.empty())

@@ -4,6 +4,7 @@
 #include "exchange/merge/importworker.h"
 #include "exchange/disks/disksrvclient.h"
 #include "exchange/merge/mergesql.h"
+#include "foundation/dstring.h"
 #include "foundation/globals.h"
 #include "foundation/messages.h"
 #include "foundation/prompt.h"
@@ -43,15 +44,9 @@ const DWORD kReplyPoll = 100;   // ms between looks at the worker while a comman
 std::wstring FormatArgs(const wchar_t* format, std::initializer_list<DWORD_PTR> inserts)
 {
     const std::vector<DWORD_PTR> args(inserts);
-    wchar_t* text = nullptr;
-    const DWORD n = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_STRING |
-                                       FORMAT_MESSAGE_ARGUMENT_ARRAY,
-                                   format, 0, 0, reinterpret_cast<wchar_t*>(&text), 0,
-                                   reinterpret_cast<va_list*>(const_cast<DWORD_PTR*>(args.data())));
-    std::wstring result = n && text ? std::wstring(text, n) : std::wstring();
-    if (text)
-        LocalFree(text);
-    return result;
+    DString text;
+    return text.FormatMessageArgs(format, args.data()) > 0 ? std::wstring(text.c_str(), (size_t)text.Length())
+                                                           : std::wstring();
 }
 
 std::wstring FormatOne(const wchar_t* format, DWORD_PTR insert)

@@ -45,21 +45,6 @@ DPicturePtr ReadLocalPicture(const std::wstring& fileName)
 
 }  // namespace
 
-PixelPrint PrintOfPixels(const DPictureBase& picture)
-{
-    PixelPrint print;
-    print.width = picture.width;
-    print.height = picture.height;
-    print.bitsPerPixel = picture.bitsPerPixel;
-    uint64_t hash = 14695981039346656037ull;   // FNV-1a over the 16-bit pixels
-    const uint16_t* bits = picture.GetBits();
-    const size_t count = bits ? PixelCount(picture) : 0;
-    for (size_t i = 0; i < count; ++i)
-        hash = (hash ^ bits[i]) * 1099511628211ull;
-    print.hash = hash;
-    return print;
-}
-
 bool SamePixels(const DPictureBase& a, const DPictureBase& b)
 {
     if (a.width != b.width || a.height != b.height || a.bitsPerPixel != b.bitsPerPixel)
@@ -69,16 +54,6 @@ bool SamePixels(const DPictureBase& a, const DPictureBase& b)
     if (!left || !right)
         return false;
     return memcmp(left, right, PixelCount(a) * sizeof(uint16_t)) == 0;
-}
-
-bool LocalCopies::SameAs(Candidate& candidate, const DPicture& picture, const PixelPrint& print)
-{
-    if (candidate.read && !(candidate.print == print))
-        return false;
-    DPicturePtr local = ReadLocalPicture(candidate.fileName);
-    candidate.read = true;
-    candidate.print = local.Get() ? PrintOfPixels(*local.Get()) : PixelPrint();
-    return local.Get() && SamePixels(picture, *local.Get());
 }
 
 std::vector<LocalCopies::Candidate> LocalCopies::ReadCandidates(const DODBPtr<DODBSession>& session, DWORD patient,
@@ -98,24 +73,26 @@ std::vector<LocalCopies::Candidate> LocalCopies::ReadCandidates(const DODBPtr<DO
         c.fileName.assign(name, (size_t)length);
         if (const wchar_t* guid = RowTextPtr(query.Row(), 2, &length))
             c.identity.assign(guid, (size_t)length);
+        if (query.Row()->IsNull(3) || !RowDate(query.Row(), 3, &c.date))
+            continue;   // an image of no date is no copy's
         if (c.identity.empty() || !held.count(c.identity))
             candidates.push_back(c);
     }
     return candidates;
 }
 
-LONG LocalCopies::Take(const DODBPtr<DODBSession>& session, DWORD patient, const DPicture& picture,
-                       const std::set<std::wstring>& held, std::wstring* identity)
+LONG LocalCopies::Take(const DODBPtr<DODBSession>& session, DWORD patient, const FILETIME& date,
+                       const DPicture& picture, const std::set<std::wstring>& held, std::wstring* identity)
 {
     auto listed = candidates_.find(patient);
     if (listed == candidates_.end())
         listed = candidates_.emplace(patient, ReadCandidates(session, patient, held)).first;
     identity->clear();
-    if (listed->second.empty())
-        return 0;
-    const PixelPrint print = PrintOfPixels(picture);
     for (Candidate& c : listed->second) {
-        if (c.taken || !SameAs(c, picture, print))
+        if (c.taken || CompareFileTime(&c.date, &date) != 0)
+            continue;
+        DPicturePtr local = ReadLocalPicture(c.fileName);
+        if (!local.Get() || !SamePixels(picture, *local.Get()))
             continue;
         c.taken = true;
         *identity = c.identity;

@@ -4,9 +4,12 @@
 // Identities tell an image apart only once a merge has taken it. A database
 // copied into another folder, or a workstation installed from another's
 // backup, holds copies of this workstation's images without any identity;
-// merged back, each would arrive a second time. Such a copy is the same
-// picture of the same patient: an image here is taken for the copy when
+// merged back, each would arrive a second time. Such a copy keeps its row as
+// it was, so it is the same picture of the same patient taken at the same
+// time: an image here is taken for the copy when
 //   - it belongs to the patient the merge found here by his key columns,
+//   - its [Date file] is the copy's (as the ledger of earlier merges links
+//     its images),
 //   - its ".xmg" holds the same pixels (same width, height and depth),
 //   - no image of the other database holds its identity (that image is its
 //     copy, and any other one is a picture made twice from one file there),
@@ -16,11 +19,9 @@
 //
 // A patient's images here are listed once per run, at his first image
 // offered (without those whose identity the other database holds, such as
-// the images this run copies); each one's pixels are read at most once for
-// their fingerprint (size, depth and a hash), and only an equal fingerprint
-// reads the file again for the full comparison. An image that a merge
-// running at the same moment brings is not listed: the identity check of
-// the image's transaction finds it.
+// the images this run copies); only those of the copy's date are read. An
+// image that a merge running at the same moment brings is not listed: the
+// identity check of the image's transaction finds it.
 #pragma once
 
 #include "database/dbobject.h"
@@ -29,48 +30,33 @@
 
 #include <windows.h>
 
-#include <stdint.h>
-
 #include <map>
 #include <set>
 #include <string>
 #include <vector>
 
-// The size, depth and a hash of a picture's pixels.
-struct PixelPrint {
-    int32_t width = 0, height = 0, bitsPerPixel = 0;
-    uint64_t hash = 0;
-    bool operator==(const PixelPrint& other) const
-    {
-        return width == other.width && height == other.height && bitsPerPixel == other.bitsPerPixel &&
-               hash == other.hash;
-    }
-};
-PixelPrint PrintOfPixels(const DPictureBase& picture);
 // The same size, depth and pixels.
 bool SamePixels(const DPictureBase& a, const DPictureBase& b);
 
 class LocalCopies {
 public:
-    // The image here of the local `patient` that `picture` is a copy of
-    // (see above), taken for it from now on, with its identity (empty when
-    // it has none); 0 when there is none. `held` are the identities the other
-    // database holds. Runs on `session` (inside the caller's transaction);
-    // throws DODBErrors.
-    LONG Take(const DODBPtr<DODBSession>& session, DWORD patient, const DPicture& picture,
+    // The image here of the local `patient` that `picture`, dated `date`, is
+    // a copy of (see above), taken for it from now on, with its identity
+    // (empty when it has none); 0 when there is none. `held` are the
+    // identities the other database holds. Runs on `session` (inside the
+    // caller's transaction); throws DODBErrors.
+    LONG Take(const DODBPtr<DODBSession>& session, DWORD patient, const FILETIME& date, const DPicture& picture,
               const std::set<std::wstring>& held, std::wstring* identity);
 
 private:
     struct Candidate {
         LONG image = 0;
         std::wstring fileName, identity;
-        bool read = false;     // its print is known (an unreadable file: an empty print)
-        PixelPrint print;
+        FILETIME date = {};
         bool taken = false;    // taken for a copy in this run
     };
     static std::vector<Candidate> ReadCandidates(const DODBPtr<DODBSession>& session, DWORD patient,
                                                  const std::set<std::wstring>& held);
-    static bool SameAs(Candidate& candidate, const DPicture& picture, const PixelPrint& print);
 
     std::map<DWORD, std::vector<Candidate>> candidates_;   // by local patient
 };

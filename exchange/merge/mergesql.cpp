@@ -10,7 +10,8 @@ const wchar_t kLedgerTable[] = L"MergeLedger";
 const wchar_t kLedgerKeyColumn[] = L"SourceSnimok";
 const wchar_t kImageDateSql[] = L"SELECT [Date file] FROM Snimok WHERE Snimok=? ;";
 const wchar_t kPatientImagesSql[] =
-    L"SELECT s.Snimok, s.[File name], g.Guid FROM Snimok s LEFT JOIN MergeSnimok g ON g.Snimok=s.Snimok "
+    L"SELECT s.Snimok, s.[File name], g.Guid, s.[Date file] FROM Snimok s "
+    L"LEFT JOIN MergeSnimok g ON g.Snimok=s.Snimok "
     L"WHERE s.Patient=? AND s.[Disk]<>0 AND s.[File name] IS NOT NULL ORDER BY s.Snimok;";
 
 const wchar_t kDatabaseTable[] = L"MergeDatabase";

@@ -40,7 +40,7 @@ extern const wchar_t kLedgerRowsSql[];      // (source image, local image) of an
 extern const wchar_t kLedgerTable[];        // "MergeLedger", which earlier merges wrote
 extern const wchar_t kLedgerKeyColumn[];    // "SourceSnimok", the column that tells the table exists
 extern const wchar_t kImageDateSql[];       // [Date file] of an image
-extern const wchar_t kPatientImagesSql[];   // (image, file name, identity or NULL) of a patient's images on the disk
+extern const wchar_t kPatientImagesSql[];   // (image, file name, identity or NULL, date) of a patient's images on the disk
 
 // The identities (see importengine.h): the database's, one row of
 // MergeDatabase, and each merged image's, a row of MergeSnimok.

@@ -274,6 +274,7 @@ TEST_F(ArjWindowStopTest, ClosingDuringACopyWaitsForTheWorkerToTakeTheStopWithTh
     EXPECT_TRUE(hold.copyDone);
     EXPECT_EQ(1u, WorkerCode()) << "stopped by the user";
     EXPECT_FALSE(Exists(ArchiveFile(L"S0000000003", L".xmg")));
+    EXPECT_EQ(2, Count(L"Snimok WHERE Arj IS NOT NULL")) << "the whole copies keep their stamps";
     StampsHaveTheirCopies();
     DatabaseTakesAWrite();
 }
@@ -306,9 +307,8 @@ TEST_F(ArjWindowStopTest, GivingUpOnAWorkerInsideItsStampTransactionWaitsForItsE
 
 TEST_F(ArjWindowStopTest, GivingUpOnAWorkerThatWaitsAtItsOwnPromptTerminatesIt)
 {
-    // The backup's copy onto the disk meets a failure nobody foresaw: the
-    // worker says so in a box of its own and waits for an answer that nobody
-    // gives.
+    // The backup's copy onto the disk fails as nobody foresaw: the worker says
+    // so in a box of its own and waits for an answer that nobody gives.
     UseBackupSlots(data_->Path() + L"Backup\\", 3);
     DiskMedium* disk = MakeDisk(0, kSerial, "DBDISK");
     WriteDiskCfg(disk->Folder(), 1, {L"hospital.bak"});

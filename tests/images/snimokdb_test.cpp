@@ -398,10 +398,8 @@ TEST_F(SnimokDbTest, ImageFileThatNoSaveAccountsForIsKeptAndTheNextKeyTaken)
         << "the save's note is gone";
 }
 
-// A free space measured below the minimum is refused under the caption for
-// too little disk space, saying so and how much must stay free, in the
-// running language: the box of every save (the panel's, a move to another
-// patient) that goes through here.
+// A free space measured below the minimum is refused under the caption for too little disk space, saying how
+// much must stay free, in the running language: the box of every save.
 TEST_F(SnimokDbTest, FreeSpaceBelowTheMinimumIsRefusedUnderItsCaption)
 {
     const struct { LANGID language; const wchar_t *caption, *text; } said[] = {

@@ -5,7 +5,11 @@
 //     new image in a transaction of its own): at most 1.5x, since the
 //     database work of an image is small beside its file;
 //   - merging 2,000 images of 256 x 256 against merging 200: at most 12x
-//     (10x is linear).
+//     (10x is linear);
+//   - merging 300 pictures of one patient and one date over 300 other such
+//     pictures here, against the same counts spread over patients and dates:
+//     at most 1.5x. Files imported from one CD share their time stamp, and
+//     every image here of the copy's date is a candidate for a copy of it.
 // Each figure is the best of a few runs, each on a fresh local database; the
 // local image folder is a clinic's, already holding 20,000 files
 // (bench/fullfolder.h), and is emptied of the merged images after each run.
@@ -31,6 +35,7 @@
 #include <stdio.h>
 
 #include <chrono>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -89,17 +94,11 @@ bool WriteInitFile(const std::wstring& folder, const std::wstring& database)
     return ok;
 }
 
-// The other workstation: `count` images of side x side for its patients in
-// runs of five, saved with their thumbnails. Its folder, or empty.
-std::wstring MakeOtherSite(int count, int side)
+// Saves `count` images of one picture of side x side into the open site, for
+// its patients in runs of five.
+bool SaveOnePicture(int count, int side)
 {
-    const std::wstring folder = MakeFolders(L"Other");
-    UseFolders(folder);
     std::wstring error;
-    if (!WriteInitFile(folder, folder + L"other.db") || !CreateSiteDatabase(folder + L"other.db", gSchema, error)) {
-        fwprintf(stderr, L"other site: %ls\n", error.c_str());
-        return std::wstring();
-    }
     std::vector<long> patients = FillSiteTables(error);
     DPicturePtr picture = MakeRadiograph(side, side, 14, 7, RadiographKind::Chest);
     std::vector<uint8_t> lut(65536, 128);
@@ -114,6 +113,49 @@ std::wstring MakeOtherSite(int count, int side)
         picture->patient.SetPatientId((uint32_t)patients[(size_t)(i / 5) % patients.size()]);
         ok = SaveSnimokTx(picture, lut.data());
     }
+    return ok;
+}
+
+// Saves `count` pictures of side x side into the open site, each its own
+// (seeds from `seed`): all of its first patient taken at one moment, or, with
+// `spread`, for its patients in runs of five, a day apart from `day` days
+// after that moment on.
+bool SaveOwnPictures(int count, int side, unsigned seed, bool spread, int day)
+{
+    std::wstring error;
+    const std::vector<long> patients = FillSiteTables(error);
+    std::vector<uint8_t> lut(65536, 128);
+    SYSTEMTIME moment = {2024, 5, 0, 7, 9, 30, 0, 0};
+    FILETIME first = {};
+    SystemTimeToFileTime(&moment, &first);
+    const ULONGLONG kDay = 864000000000ull;
+    for (int i = 0; i < count && !patients.empty(); ++i) {
+        DPicturePtr picture = MakeRadiograph(side, side, 14, seed + (unsigned)i, RadiographKind::Chest);
+        if (!picture.Get())
+            return false;
+        const ULONGLONG when = ((ULONGLONG)first.dwHighDateTime << 32 | first.dwLowDateTime) +
+                               (spread ? (ULONGLONG)(day + i) * kDay : 0);
+        picture->imageDate.dwLowDateTime = (DWORD)when;
+        picture->imageDate.dwHighDateTime = (DWORD)(when >> 32);
+        picture->patient.SetPatientId((uint32_t)patients[spread ? (size_t)(i / 5) % patients.size() : 0]);
+        if (!SaveSnimokTx(picture, lut.data()))
+            return false;
+    }
+    return !patients.empty();
+}
+
+// The other workstation, its images saved by `saveImages` with their
+// thumbnails. Its folder, or empty.
+std::wstring MakeOtherSite(const std::function<bool()>& saveImages)
+{
+    const std::wstring folder = MakeFolders(L"Other");
+    UseFolders(folder);
+    std::wstring error;
+    if (!WriteInitFile(folder, folder + L"other.db") || !CreateSiteDatabase(folder + L"other.db", gSchema, error)) {
+        fwprintf(stderr, L"other site: %ls\n", error.c_str());
+        return std::wstring();
+    }
+    const bool ok = saveImages();
     CloseSiteDatabase();
     if (!ok) {
         fwprintf(stderr, L"other site: the images could not be made\n");
@@ -191,11 +233,19 @@ double Ms(std::chrono::steady_clock::time_point t0)
     return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count();
 }
 
+// Fills a fresh local site with images of its own before a merge (not timed).
+using LocalImages = std::function<bool()>;
+
 // One merge into a fresh local site; its time in ms, or -1.
-double MergeOnce(int expected)
+double MergeOnce(int expected, const LocalImages& localImages)
 {
     if (!MakeLocalSite())
         return -1;
+    if (localImages && !localImages()) {
+        fwprintf(stderr, L"local site: the images could not be made\n");
+        CloseSiteDatabase();
+        return -1;
+    }
     double ms = -1;
     {
         SilentLink link;
@@ -274,17 +324,48 @@ std::vector<std::wstring> ImageNames(const std::wstring& otherFolder)
     return names;
 }
 
-double BestMerge(const std::wstring& otherFolder, int expected)
+double BestMerge(const std::wstring& otherFolder, int expected, const LocalImages& localImages = nullptr)
 {
     double best = 1e30;
     for (int i = 0; i < kRuns; ++i) {
         Unmark(otherFolder);
-        const double ms = MergeOnce(expected);
+        const double ms = MergeOnce(expected, localImages);
         if (ms < 0)
             return -1;
         best = ms < best ? ms : best;
     }
     return best;
+}
+
+// One side of a figure that compares two merges: the other workstation's
+// folder (empty when it could not be made), the images it merges, what the
+// local site holds of its own before.
+struct MergeCase {
+    std::wstring folder;
+    int images;
+    LocalImages localImages;
+};
+
+// The figure `name`: the best merge of `a` against the best of `b`; `what`
+// says it with both times in ms.
+void RatioOfMerges(bench::Verdict& verdict, const char* name, double limit, const MergeCase& a, const MergeCase& b,
+                   const char* what)
+{
+    if (a.folder.empty() || b.folder.empty()) {
+        verdict.Failed(name, "the other sites could not be made");
+        return;
+    }
+    Configure(a.folder);
+    const double aMs = BestMerge(a.folder, a.images, a.localImages);
+    Configure(b.folder);
+    const double bMs = BestMerge(b.folder, b.images, b.localImages);
+    if (aMs < 0 || bMs < 0) {
+        verdict.Failed(name, "a run failed");
+        return;
+    }
+    char text[256];
+    snprintf(text, sizeof text, what, aMs, bMs);
+    verdict.Ratio(name, aMs / bMs, limit, text);
 }
 
 }  // namespace
@@ -306,7 +387,7 @@ int wmain()
     Verdict verdict;
 
     // 40 images of 3000 x 3000.
-    const std::wstring large = MakeOtherSite(40, 3000);
+    const std::wstring large = MakeOtherSite([] { return SaveOnePicture(40, 3000); });
     if (large.empty()) {
         verdict.Failed("merge_3000_over_records", "the other site could not be made");
     } else {
@@ -329,24 +410,21 @@ int wmain()
     }
 
     // 200 and 2,000 images of 256 x 256.
-    const std::wstring few = MakeOtherSite(200, 256);
-    const std::wstring many = MakeOtherSite(2000, 256);
-    if (few.empty() || many.empty()) {
-        verdict.Failed("merge_2000_over_200", "the other sites could not be made");
-    } else {
-        Configure(few);
-        const double fewMs = BestMerge(few, 200);
-        Configure(many);
-        const double manyMs = BestMerge(many, 2000);
-        if (fewMs < 0 || manyMs < 0) {
-            verdict.Failed("merge_2000_over_200", "a run failed");
-        } else {
-            char text[256];
-            snprintf(text, sizeof text, "merging 2000 images of 256x256 (%.0f ms) against 200 (%.0f ms); linear is 10",
-                     manyMs, fewMs);
-            verdict.Ratio("merge_2000_over_200", manyMs / fewMs, 12.0, text);
-        }
-    }
+    RatioOfMerges(verdict, "merge_2000_over_200", 12.0,
+                  {MakeOtherSite([] { return SaveOnePicture(2000, 256); }), 2000, nullptr},
+                  {MakeOtherSite([] { return SaveOnePicture(200, 256); }), 200, nullptr},
+                  "merging 2000 images of 256x256 (%.0f ms) against 200 (%.0f ms); linear is 10");
+
+    // 300 pictures over 300 others here, of one patient and one date, and
+    // spread (here a year later than there: no date is shared).
+    const int kOwn = 300;
+    RatioOfMerges(verdict, "merge_one_date_over_spread", 1.5,
+                  {MakeOtherSite([] { return SaveOwnPictures(kOwn, 256, 1000, false, 0); }), kOwn,
+                   [] { return SaveOwnPictures(kOwn, 256, 5000, false, 0); }},
+                  {MakeOtherSite([] { return SaveOwnPictures(kOwn, 256, 1000, true, 0); }), kOwn,
+                   [] { return SaveOwnPictures(kOwn, 256, 5000, true, 366); }},
+                  "merging 300 pictures of one patient and date over 300 such here (%.0f ms) against the same "
+                  "spread over patients and dates (%.0f ms)");
 
     RegDeleteTreeW(HKEY_CURRENT_USER, keyPath.c_str());
     RegDeleteKeyW(HKEY_CURRENT_USER, keyPath.c_str());

@@ -136,14 +136,6 @@ std::wstring TextOfFirstRow(BoundStatement& query)
     return text ? std::wstring(text, (size_t)length) : std::wstring();
 }
 
-std::wstring IdentityOf(const DODBPtr<DODBSession>& session, LONG image)
-{
-    BoundStatement query(session, kIdentityOfImageSql);
-    if (!query.Params().SetValI4(1, image))
-        ThrowDatabaseError();
-    return TextOfFirstRow(query);
-}
-
 bool ImageDate(const DODBPtr<DODBSession>& session, LONG image, FILETIME* date)
 {
     BoundStatement query(session, kImageDateSql);
@@ -217,6 +209,7 @@ void ImportDBCls::Init()
 
     settings_ = ReadMergeSettings();
     updateSnimokSql_ = BuildUpdateSnimokSql(Names(settings_.snimok));
+    copies_.Configure(settings_.snimok);
 }
 
 // ---- Connect ------------------------------------------------------------------------
@@ -311,7 +304,7 @@ void ImportDBCls::ReadIdentities()
 {
     sourceIdentities_.clear();
     sourceHeld_.clear();
-    localIdentities_.clear();
+    localImageOf_.clear();
     localIdentityOf_.clear();
     {
         BoundStatement query(sourceSession_, kImageIdentitiesSql);
@@ -334,7 +327,7 @@ void ImportDBCls::ReadIdentities()
         LONG image = 0;
         if (!text || !RowInt(query.Row(), 1, &image))
             continue;
-        localIdentities_.insert(std::wstring(text, (size_t)length));
+        localImageOf_[std::wstring(text, (size_t)length)] = image;
         localIdentityOf_[image] = std::wstring(text, (size_t)length);
     }
 }
@@ -387,7 +380,7 @@ void ImportDBCls::LinkEarlierMerges()
     {
         Transaction tx(sourceSession_, link_);
         for (const auto& pair : same) {
-            std::wstring identity = IdentityOf(sourceSession_, pair.first);
+            std::wstring identity = ImageIdentity(sourceSession_, pair.first);
             if (identity.empty()) {
                 identity = NewIdentity();
                 InsertIdentity(sourceSession_, identity, pair.first);
@@ -432,10 +425,18 @@ void ImportDBCls::ReadImageRows()
         const auto known = sourceIdentities_.find(image.id);
         if (known != sourceIdentities_.end())
             image.identity = known->second;
-        if (!image.identity.empty() && localIdentities_.count(image.identity))
-            here_.push_back(image.id);
-        else
+        // An image here already is only marked, unless its copy there was
+        // described or shown otherwise since: then it is an image of its own,
+        // which takes a new identity there and is offered.
+        const auto here = image.identity.empty() ? localImageOf_.end() : localImageOf_.find(image.identity);
+        if (here == localImageOf_.end()) {
             rows_.push_back(std::move(image));
+        } else if (copies_.CarriesTheSame(local_, here->second, Carried(image))) {
+            here_.push_back(image.id);
+        } else {
+            image.renew = true;
+            rows_.push_back(std::move(image));
+        }
     }
 }
 
@@ -518,15 +519,26 @@ void ImportDBCls::PrepareSource()
 {
     bool anything = !here_.empty();
     for (const SourceImage& image : rows_)
-        anything = anything || image.identity.empty();
+        anything = anything || image.identity.empty() || image.renew;
     if (!anything)
         return;
     Transaction tx(sourceSession_, link_);
     for (SourceImage& image : rows_) {
+        if (image.renew) {
+            sourceHeld_.erase(image.identity);
+            image.identity = NewIdentity();
+            BoundStatement renew(sourceSession_, kRenewImageIdentitySql);
+            if (!renew.Params().SetStr(1, image.identity.c_str(), (int)image.identity.size()) ||
+                !renew.Params().SetValI4(2, image.id))
+                ThrowDatabaseError();
+            renew.Run();
+            image.renew = false;
+            continue;
+        }
         if (!image.identity.empty())
             continue;
         // Another workstation's merge may have given it one since Connect.
-        image.identity = IdentityOf(sourceSession_, image.id);
+        image.identity = ImageIdentity(sourceSession_, image.id);
         if (image.identity.empty()) {
             image.identity = NewIdentity();
             InsertIdentity(sourceSession_, image.identity, image.id);
@@ -868,6 +880,22 @@ ImportDBCls::Outcome ImportDBCls::MergeImage(const SourceImage& image)
     return here || copyHere ? Outcome::kHere : Outcome::kMerged;
 }
 
+// What the merge writes of an image besides its pixels, in the order
+// LocalCopies compares it with an image here.
+std::vector<MergeValue> ImportDBCls::Carried(const SourceImage& image)
+{
+    std::vector<MergeValue> carried(3);
+    const bool has[3] = {image.hasBri, image.hasContrast, image.hasNegativ};
+    const LONG values[3] = {image.bri, image.contrast, image.negativ};
+    for (int i = 0; i < 3; ++i) {
+        carried[i].kind = ValueKind::kInteger;
+        carried[i].isNull = !has[i];
+        carried[i].integer = values[i];
+    }
+    carried.insert(carried.end(), image.extra.begin(), image.extra.end());
+    return carried;
+}
+
 // A copy of an image here that never took part in a merge (mergecopies.h) is
 // not copied again: the image here takes its identity, when it has none, and
 // is that image's copy from now on.
@@ -877,7 +905,7 @@ bool ImportDBCls::TakeCopyHere(const SourceImage& image, const DPicture& picture
     if (!ImageDate(sourceSession_, image.id, &date))
         return false;
     std::wstring identity;
-    const LONG copy = copies_.Take(local_, localPatient_, date, picture, sourceHeld_, &identity);
+    const LONG copy = copies_.Take(local_, localPatient_, date, picture, Carried(image), sourceHeld_, &identity);
     if (!copy)
         return false;
     if (identity.empty())

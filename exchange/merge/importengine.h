@@ -32,11 +32,17 @@
 // one here: only this very database shows it at once; a copy of it made
 // elsewhere is another database) -> images of earlier merges linked (below)
 // -> the other database's rows not marked imported are read, and those whose
-// identity is here already are set apart: they are not offered, not counted,
-// only marked imported when the run starts. What is left is offered.
+// identity is here already, on an image that carries what they carry (the
+// brightness, contrast, negative and further columns: see mergecopies.h), are
+// set apart: they are not offered, not counted, only marked imported when
+// the run starts. A copy there that a user described or changed since is
+// offered as an image of its own under a new identity, given to it there
+// when the run starts: marking it would lose what he wrote. What is left is
+// offered.
 //
 // StartUnion: one transaction of the other database gives every offered
-// image without an identity a new one and marks the set-apart images; then,
+// image without an identity (or with a renewed one) a new one and marks the
+// set-apart images; then,
 // image by image (MergeImage):
 //   1. Its patient is read from the other database when he differs from the
 //      previous image's, its file name checked (a stored name:
@@ -137,7 +143,9 @@ private:
         LONG bri = 0, contrast = 0, negativ = 0;
         std::vector<MergeValue> extra;   // the further Snimok columns
         std::wstring identity;           // its GUID; empty until it has one
+        bool renew = false;              // its identity is here, on an image that carries other values
     };
+    static std::vector<MergeValue> Carried(const SourceImage& image);
 
     std::wstring ReadInitString() const;
     bool ColumnExists(const DODBPtr<DODBSession>& session, const wchar_t* column, const wchar_t* table);
@@ -186,8 +194,8 @@ private:
     std::wstring sourceImages_, sourceIcons_;   // the other database's folders, with a backslash
     std::map<LONG, std::wstring> sourceIdentities_;   // the other database's images with an identity
     std::set<std::wstring> sourceHeld_;               // every identity the other database holds
-    std::set<std::wstring> localIdentities_;          // the identities of the images here
-    std::map<LONG, std::wstring> localIdentityOf_;    // ... by image here
+    std::map<std::wstring, LONG> localImageOf_;       // the images here, by identity
+    std::map<LONG, std::wstring> localIdentityOf_;    // ... and their identities
 
     std::vector<SourceImage> rows_;       // the rows offered
     std::vector<LONG> here_;              // rows not offered: their images are here already

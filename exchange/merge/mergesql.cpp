@@ -10,9 +10,8 @@ const wchar_t kLedgerTable[] = L"MergeLedger";
 const wchar_t kLedgerKeyColumn[] = L"SourceSnimok";
 const wchar_t kImageDateSql[] = L"SELECT [Date file] FROM Snimok WHERE Snimok=? ;";
 const wchar_t kPatientImagesSql[] =
-    L"SELECT s.Snimok, s.[File name], g.Guid, s.[Date file] FROM Snimok s "
-    L"LEFT JOIN MergeSnimok g ON g.Snimok=s.Snimok "
-    L"WHERE s.Patient=? AND s.[Disk]<>0 AND s.[File name] IS NOT NULL ORDER BY s.Snimok;";
+    L"SELECT Snimok, [File name], [Date file] FROM Snimok "
+    L"WHERE Patient=? AND [Disk]<>0 AND [File name] IS NOT NULL ORDER BY Snimok;";
 
 const wchar_t kDatabaseTable[] = L"MergeDatabase";
 const wchar_t kDatabaseKeyColumn[] = L"DbGuid";
@@ -30,6 +29,7 @@ const wchar_t kImageIdentitiesSql[] = L"SELECT Guid, Snimok FROM MergeSnimok ;";
 const wchar_t kIdentityOfImageSql[] = L"SELECT Guid FROM MergeSnimok WHERE Snimok=? ;";
 const wchar_t kImageOfIdentitySql[] = L"SELECT Snimok FROM MergeSnimok WHERE Guid=? ;";
 const wchar_t kInsertImageIdentitySql[] = L"INSERT INTO MergeSnimok (Guid, Snimok) VALUES (?, ?);";
+const wchar_t kRenewImageIdentitySql[] = L"UPDATE MergeSnimok SET Guid=? WHERE Snimok=? ;";
 
 namespace {
 
@@ -95,12 +95,28 @@ std::wstring BuildUpdateSnimokSql(const std::vector<std::wstring>& columns)
     return L"Update Snimok Set " + Assignments(columns) + L" Where snimok=? ;";
 }
 
+namespace {
+
+// ", [A], [B]" for the columns.
+std::wstring FurtherColumns(const std::vector<std::wstring>& columns)
+{
+    std::wstring text;
+    for (const std::wstring& column : columns)
+        text += L", " + QuoteName(column);
+    return text;
+}
+
+}  // namespace
+
 std::wstring BuildSourceImagesSql(const std::vector<std::wstring>& columns)
 {
-    std::wstring sql = L"SELECT Snimok, Patient, [file name], bri, contrast, negativ ";
-    for (const std::wstring& column : columns)
-        sql += L", " + QuoteName(column);
-    return sql + L" FROM Snimok Where imported=0 AND [file name] IS NOT NULL AND [Disk]<>0 Order by Patient, Snimok;";
+    return L"SELECT Snimok, Patient, [file name], bri, contrast, negativ " + FurtherColumns(columns) +
+           L" FROM Snimok Where imported=0 AND [file name] IS NOT NULL AND [Disk]<>0 Order by Patient, Snimok;";
+}
+
+std::wstring BuildCarriedValuesSql(const std::vector<std::wstring>& columns)
+{
+    return L"SELECT bri, contrast, negativ" + FurtherColumns(columns) + L" FROM Snimok WHERE Snimok=? ;";
 }
 
 InitFileVerdict ParseInitFile(const BYTE* bytes, DWORD size, std::wstring* initString)

@@ -31,6 +31,9 @@ std::wstring BuildUpdateSnimokSql(const std::vector<std::wstring>& columns);
 // The image rows still to merge from the other database, their six fixed
 // columns first, then the further columns, by patient and image.
 std::wstring BuildSourceImagesSql(const std::vector<std::wstring>& columns);
+// What the merge carries of an image here, as the source rows give it (bri,
+// contrast, negativ, then the further columns): "SELECT ... WHERE Snimok=? ;".
+std::wstring BuildCarriedValuesSql(const std::vector<std::wstring>& columns);
 
 // What the merge runs besides the texts above.
 extern const wchar_t kColumnExistsSql[];    // count of a column of a table (table, column)
@@ -40,7 +43,7 @@ extern const wchar_t kLedgerRowsSql[];      // (source image, local image) of an
 extern const wchar_t kLedgerTable[];        // "MergeLedger", which earlier merges wrote
 extern const wchar_t kLedgerKeyColumn[];    // "SourceSnimok", the column that tells the table exists
 extern const wchar_t kImageDateSql[];       // [Date file] of an image
-extern const wchar_t kPatientImagesSql[];   // (image, file name, identity or NULL, date) of a patient's images on the disk
+extern const wchar_t kPatientImagesSql[];   // (image, file name, date) of a patient's images on the disk
 
 // The identities (see importengine.h): the database's, one row of
 // MergeDatabase, and each merged image's, a row of MergeSnimok.
@@ -57,6 +60,7 @@ extern const wchar_t kImageIdentitiesSql[];        // every (identity, image)
 extern const wchar_t kIdentityOfImageSql[];        // the identity of an image (image)
 extern const wchar_t kImageOfIdentitySql[];        // the image of an identity (identity)
 extern const wchar_t kInsertImageIdentitySql[];    // (identity, image)
+extern const wchar_t kRenewImageIdentitySql[];     // (identity, image)
 
 enum class InitFileVerdict {
     kOk,

@@ -509,8 +509,14 @@ std::vector<std::wstring> MergeSites::LocalFiles(const wchar_t* sub) const
 int RunMerge(RecordingLink& link, std::wstring* error, DThreadChannel* channel)
 {
     ImportDBCls engine(channel, &link);
+    return RunMergeSteps(engine, true, error);
+}
+
+int RunMergeSteps(ImportDBCls& engine, bool init, std::wstring* error)
+{
     try {
-        engine.Init();
+        if (init)
+            engine.Init();
         engine.Connect();
         engine.StartUnion();
         return engine.GetState();

@@ -3,11 +3,14 @@
 // merge in a ring, a database is merged from its own folder (refused), a
 // source database is recreated in its folder, a workstation is installed from
 // a copy of another's database (before or after any merge), a merge of an
-// earlier program is given back, another merge runs meanwhile; and a picture
-// saved twice stays twice. Each case is a list of steps on real
-// workstations (folders with "dbinit.cfg", database, images); after each
-// merge the images of both workstations are counted by their pixels, and the
-// counts the merge window shows are compared with what was really copied.
+// earlier program is given back, another merge runs meanwhile, two merge into
+// one workstation at the same moment; a picture saved twice stays twice, and
+// what users wrote on a copy (a description, the negative) or on one file
+// imported on two workstations is never lost. Each case is a list of steps on
+// real workstations (folders with "dbinit.cfg", database, images); after each
+// merge the images of both workstations are counted by their pixels, dates,
+// descriptions and negatives, and the counts the merge window shows are
+// compared with what was really copied.
 #include "exchange_fixture.h"
 #include "merge_fixture.h"
 
@@ -15,6 +18,7 @@
 #include "common/test_files.h"
 #include "database/dbstart.h"
 #include "exchange/merge/importengine.h"
+#include "exchange/merge/mergefaults.h"
 #include "exchange/sync/syncformat.h"
 #include "foundation/globals.h"
 #include "foundation/textutil.h"
@@ -26,6 +30,8 @@
 #include "tools/demosite/sitedatabase.h"
 
 #include <map>
+#include <memory>
+#include <thread>
 
 using namespace mergetest;
 
@@ -46,12 +52,20 @@ enum class Act {
     // As Merge, while a second merge of the same pair runs to its end between
     // the first one's Connect and its start; the counts are the second's.
     Meanwhile,
+    Describe,    // the target writes a description on its newest image that has none
+    Negative,    // the target turns its newest image negative
+    SameFile,    // the target saves the source's latest picture (one file imported on both)
+    SameFileLater,   // the same, dated a year later
+    // The target takes the images of the source and of a second source at the
+    // same moment: the two merges take turns, image by image.
+    Together,
 };
 
 struct Step {
     Act act;
     char target;
     char source;
+    char second = 0;   // Together: the other source
 };
 
 struct Case {
@@ -86,6 +100,77 @@ const Case kCases[] = {
     {"EarlierMergeGivenBackAfterARename",
      {{Act::EarlierMerge, 'B', 'A'}, {Act::Rename, 'B', 0}, {Act::Merge, 'A', 'B'}}},
     {"AnotherMergeMeanwhile", {{Act::Meanwhile, 'B', 'A'}, {Act::Merge, 'A', 'B'}}},
+    {"DescriptionsWrittenOnTheCopies",
+     {{Act::Copy, 'D', 'A'}, {Act::Describe, 'D', 0}, {Act::Describe, 'D', 0}, {Act::Merge, 'A', 'D'},
+      {Act::Merge, 'D', 'A'}}},
+    {"ACopyTurnedNegative", {{Act::Copy, 'D', 'A'}, {Act::Negative, 'D', 0}, {Act::Merge, 'A', 'D'}}},
+    {"MergedImagesDescribedThereGivenBack",
+     {{Act::Merge, 'B', 'A'}, {Act::Describe, 'B', 0}, {Act::Negative, 'B', 0}, {Act::Merge, 'A', 'B'},
+      {Act::Merge, 'B', 'A'}}},
+    {"OneFileDescribedOnTwoWorkstations",
+     {{Act::SameFile, 'B', 'A'}, {Act::Describe, 'A', 0}, {Act::Describe, 'B', 0}, {Act::Merge, 'A', 'B'},
+      {Act::Merge, 'B', 'A'}}},
+    {"OneFileImportedOnTwoDates", {{Act::SameFileLater, 'B', 'A'}, {Act::Merge, 'A', 'B'}}},
+    {"ATwinMadeThereAfterAMerge", {{Act::Merge, 'B', 'A'}, {Act::Twin, 'A', 0}, {Act::Merge, 'B', 'A'}}},
+    {"TwoInstalledFromOneBackupMergedAtOnce",
+     {{Act::NewImage, 'A', 0}, {Act::NewImage, 'A', 0}, {Act::NewImage, 'A', 0}, {Act::Copy, 'D', 'A'},
+      {Act::Copy, 'E', 'A'}, {Act::NewImage, 'D', 0}, {Act::NewImage, 'E', 0}, {Act::Together, 'A', 'D', 'E'}}},
+};
+
+// Act::Together: two merges on threads of their own take turns, each waiting
+// before its next image until the other has done one (or has ended).
+class Turns {
+public:
+    Turns() { InitializeCriticalSection(&lock_); }
+    ~Turns() { DeleteCriticalSection(&lock_); }
+
+    // Runs a merge whose Init has run, as merger `i` (0 goes first).
+    int Run(int i, ImportDBCls& engine, std::wstring* error)
+    {
+        CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+        EnterCriticalSection(&lock_);
+        threads_[i] = GetCurrentThreadId();
+        LeaveCriticalSection(&lock_);
+        const int state = RunMergeSteps(engine, false, error);
+        EnterCriticalSection(&lock_);
+        done_[i] = true;
+        turn_ = 1 - i;
+        LeaveCriticalSection(&lock_);
+        WakeAllConditionVariable(&changed_);
+        CoUninitialize();
+        return state;
+    }
+
+    static void Observe(MergeStep step, void* context)
+    {
+        if (step == MergeStep::FreeSpace)   // the first step of every image
+            static_cast<Turns*>(context)->BeforeImage();
+    }
+
+private:
+    void BeforeImage()
+    {
+        EnterCriticalSection(&lock_);
+        const DWORD me = GetCurrentThreadId();
+        const int i = threads_[0] == me ? 0 : threads_[1] == me ? 1 : -1;
+        if (i >= 0) {
+            if (started_[i]) {
+                turn_ = 1 - i;
+                WakeAllConditionVariable(&changed_);
+            }
+            started_[i] = true;
+            while (turn_ != i && !done_[1 - i])
+                SleepConditionVariableCS(&changed_, &lock_, INFINITE);
+        }
+        LeaveCriticalSection(&lock_);
+    }
+
+    CRITICAL_SECTION lock_;
+    CONDITION_VARIABLE changed_ = CONDITION_VARIABLE_INIT;
+    DWORD threads_[2] = {};
+    bool started_[2] = {};
+    bool done_[2] = {};
+    int turn_ = 0;
 };
 
 // What the merge must do, written out: the labels of a workstation's images,
@@ -100,6 +185,11 @@ protected:
         SpaceMin = 0;
         SpaceArjStart = 0;
         WriteMergeSettings(settings_, L"");
+        // The description is carried; the date only with the picture, so that
+        // the copy rule's own look at it is what keeps two dates apart.
+        settings_.SetDword(L"ImportSettings\\Snimok\\Apicriz", L"CType", 130);
+        settings_.SetDword(L"ImportSettings\\Snimok\\Apicriz", L"MaxSize", 0);
+        settings_.DeleteTree(L"ImportSettings\\Snimok\\Date file");
     }
     void TearDown() override { CloseSiteDatabase(); }
 
@@ -131,24 +221,51 @@ protected:
         NewImage(site);
     }
 
-    // A new picture, or with `twin` the site's latest picture once more.
-    void NewImage(char site, bool twin = false)
+    // Saves a picture as a new image of `site`: a new one, or with `seed` that
+    // picture once more (the site's own latest: a twin; another site's: one
+    // file imported on both), `later` dated a year after it was taken.
+    void NewImage(char site, unsigned seed = 0, bool later = false)
     {
         Use(site);
-        const unsigned seed = twin ? latest_[site] : ++seed_;
+        const bool made = seed == 0;
+        if (made)
+            seed = ++seed_;
         latest_[site] = seed;
         DPicturePtr picture = MakeRadiograph(96, 80, 12, 900u + seed, RadiographKind::Chest);
         ASSERT_TRUE(picture.Get());
         picture->patient.SetPatientId((uint32_t)patients_[site][seed % 4]);
-        SYSTEMTIME taken = {2024, 6, 0, (WORD)(1 + seed % 28), 8, (WORD)(seed % 60), 0, 0};
+        SYSTEMTIME taken = {(WORD)(later ? 2025 : 2024), 6, 0, (WORD)(1 + seed % 28), 8, (WORD)(seed % 60), 0, 0};
         SystemTimeToFileTime(&taken, &picture->imageDate);
         std::vector<uint8_t> lut(65536);
         BuildDisplayLut(lut.data(), picture->displayOffset, picture->displayWidth, 0.0);
         ASSERT_TRUE(SaveSnimokTx(picture, lut.data()));
-        std::wstring& known = labels_[PixelHash(std::wstring(ImageFolder) + picture->fileName + L".xmg")];
-        if (!twin)
-            known = std::wstring(1, (wchar_t)site) + std::to_wstring(seed);
-        model_[site][twin ? known + L"+" : known] = false;
+        if (made) {
+            const std::wstring label = std::wstring(1, (wchar_t)site) + std::to_wstring(seed);
+            labels_[PixelHash(std::wstring(ImageFolder) + picture->fileName + L".xmg")] = label;
+            const FILETIME& date = picture->imageDate;
+            dates_[label] = std::to_wstring(((ULONGLONG)date.dwHighDateTime << 32) | date.dwLowDateTime);
+        }
+        std::wstring key = Key(Row(std::to_wstring(picture->imageId)));
+        while (model_[site].count(key))   // a twin counts with its picture
+            key += L"+";
+        model_[site][key] = false;
+    }
+
+    // Changes the newest image of `site` (of those `which` selects) by `sql`,
+    // and its key in the model.
+    void Edit(char site, const wchar_t* which, const std::wstring& sql)
+    {
+        Use(site);
+        const std::wstring image =
+            testfix::ScalarSql(L"SELECT MAX(Snimok) FROM Snimok WHERE [Disk]=1" + std::wstring(which) + L";");
+        const std::wstring before = Key(Row(image));
+        testfix::ExecSetupSql(sql + L" WHERE Snimok=" + image + L";");
+        auto& images = model_[site];
+        const auto known = images.find(before);
+        ASSERT_NE(images.end(), known) << Narrow(before);
+        const bool imported = known->second;
+        images.erase(known);
+        images[Key(Row(image))] = imported;
     }
 
     void Copy(char target, char source)
@@ -167,16 +284,44 @@ protected:
         latest_[target] = latest_[source];
     }
 
-    // The images on the hard disk of a workstation, by their pixels.
+    // What tells the images on a workstation's hard disk apart, of one image or of all.
+    static std::wstring ImageSql(const std::wstring& only)
+    {
+        return L"SELECT [File name], [Date file], Apicriz, Negativ FROM Snimok WHERE [Disk]=1" +
+               (only.empty() ? L"" : L" AND Snimok=" + only) + L" ORDER BY Snimok;";
+    }
+    static std::wstring Row(const std::wstring& image) { return testfix::RowsSql(ImageSql(image)).at(0); }
+
+    // What an image row of ImageSql is known by: the label of its picture,
+    // "@" when it is dated otherwise than the picture was first, "/" and its
+    // description, "/n" when it is negative.
+    std::wstring Key(const std::wstring& row)
+    {
+        std::vector<std::wstring> field;
+        for (size_t from = 0, bar = 0; bar != std::wstring::npos; from = bar + 1) {
+            bar = row.find(L'|', from);
+            field.push_back(row.substr(from, bar == std::wstring::npos ? bar : bar - from));
+        }
+        const auto known = labels_.find(PixelHash(std::wstring(ImageFolder) + field.at(0) + L".xmg"));
+        if (known == labels_.end())
+            return L"?" + field[0];
+        std::wstring key = known->second;
+        if (field.at(1) != dates_[key])
+            key += L"@";
+        if (field.at(2) != L"NULL")
+            key += L"/" + field[2];
+        if (field.at(3) != L"0")
+            key += L"/n";
+        return key;
+    }
+
+    // The images on the hard disk of a workstation, by their keys.
     std::map<std::wstring, int> Census(char site)
     {
         Use(site);
         std::map<std::wstring, int> census;
-        for (const std::wstring& name :
-             testfix::RowsSql(L"SELECT [File name] FROM Snimok WHERE [Disk]=1 ORDER BY Snimok;")) {
-            const auto known = labels_.find(PixelHash(std::wstring(ImageFolder) + name + L".xmg"));
-            ++census[known == labels_.end() ? L"?" + name : known->second];
-        }
+        for (const std::wstring& row : testfix::RowsSql(ImageSql(L"")))
+            ++census[Key(row)];
         return census;
     }
 
@@ -193,7 +338,18 @@ protected:
             Copy(step.target, step.source);
             return;
         case Act::Twin:
-            NewImage(step.target, true);
+            NewImage(step.target, latest_[step.target]);
+            return;
+        case Act::SameFile:
+        case Act::SameFileLater:
+            NewImage(step.target, latest_[step.source], step.act == Act::SameFileLater);
+            return;
+        case Act::Describe:
+            Edit(step.target, L" AND Apicriz IS NULL",
+                 std::wstring(L"UPDATE Snimok SET Apicriz=N'described on ") + (wchar_t)step.target + L"'");
+            return;
+        case Act::Negative:
+            Edit(step.target, L"", L"UPDATE Snimok SET Negativ=1");
             return;
         case Act::Rename:
             Use(step.target);
@@ -203,37 +359,69 @@ protected:
         case Act::Refused:
         case Act::EarlierMerge:
         case Act::Meanwhile:
+        case Act::Together:
             break;
         }
-        const std::map<std::wstring, int> sourceBefore = Census(step.source);
+        const char sources[2] = {step.source, step.second};
+        const int runs = step.second ? 2 : 1;
+        std::map<char, std::map<std::wstring, int>> sourceBefore;
+        for (int i = 0; i < runs; ++i)
+            sourceBefore[sources[i]] = Census(sources[i]);
         Use(step.target);
-        settings_.SetString(L"ImportSettings", L"DBPath", Folder(step.source));
-        RecordingLink link;
-        std::wstring error;
-        const int state = step.act == Act::Meanwhile ? RunMeanwhile(link, &error) : RunMerge(link, &error);
-        DWORD copied = 0;
-        if (step.act == Act::Refused) {
-            EXPECT_EQ(-1, state);
-            const std::wstring folder = Folder(step.source);
-            EXPECT_EQ(syncfmt::Format(LoadText(IDS_MERGE_OWN_DATABASE).c_str(), {(DWORD_PTR)folder.c_str()}), error);
+        RecordingLink links[2];
+        std::wstring errors[2];
+        int states[2] = {};
+        if (step.act == Act::Together) {
+            RunTogether(sources, links, states, errors);
         } else {
-            EXPECT_EQ(ImportDBCls::kRunning, state) << Narrow(error);
-            for (auto& [label, imported] : model_[step.source]) {
-                if (!imported)
-                    copied += model_[step.target].emplace(label, false).second ? 1 : 0;
-                imported = true;
-            }
+            settings_.SetString(L"ImportSettings", L"DBPath", Folder(step.source));
+            states[0] = step.act == Act::Meanwhile ? RunMeanwhile(links[0], &errors[0]) : RunMerge(links[0], &errors[0]);
         }
-        EXPECT_EQ(copied, link.Counter(0)) << "images offered";
-        EXPECT_EQ(copied, link.Counter(1)) << "images merged";
-        std::map<std::wstring, int> once;   // a twin counts with its picture's label
+        for (int i = 0; i < runs; ++i) {
+            SCOPED_TRACE(testing::Message() << "the merge of " << sources[i]);
+            DWORD copied = 0;
+            if (step.act == Act::Refused) {
+                EXPECT_EQ(-1, states[i]);
+                const std::wstring folder = Folder(step.source);
+                EXPECT_EQ(syncfmt::Format(LoadText(IDS_MERGE_OWN_DATABASE).c_str(), {(DWORD_PTR)folder.c_str()}),
+                          errors[i]);
+            } else {
+                EXPECT_EQ(ImportDBCls::kRunning, states[i]) << Narrow(errors[i]);
+                for (auto& [label, imported] : model_[sources[i]]) {
+                    if (!imported)
+                        copied += model_[step.target].emplace(label, false).second ? 1 : 0;
+                    imported = true;
+                }
+            }
+            EXPECT_EQ(copied, links[i].Counter(0)) << "images offered";
+            EXPECT_EQ(copied, links[i].Counter(1)) << "images merged";
+            EXPECT_EQ(sourceBefore[sources[i]], Census(sources[i])) << "the source keeps its images";
+        }
+        std::map<std::wstring, int> once;   // a twin counts with its picture
         for (const auto& image : model_[step.target])
             ++once[image.first.substr(0, image.first.find(L'+'))];
         EXPECT_EQ(once, Census(step.target)) << "every image once on the target";
         testfix::ExpectSiteConsistent(ImageFolder, true);
-        EXPECT_EQ(sourceBefore, Census(step.source)) << "the source keeps its images";
         if (step.act == Act::EarlierMerge)
             ForgetIdentities(step.target, step.source);
+    }
+
+    // Act::Together: the merges of both sources into the target, their
+    // settings read one after the other, then run on two threads at once.
+    void RunTogether(const char sources[2], RecordingLink links[2], int states[2], std::wstring errors[2])
+    {
+        std::unique_ptr<ImportDBCls> engines[2];
+        for (int i = 0; i < 2; ++i) {
+            settings_.SetString(L"ImportSettings", L"DBPath", Folder(sources[i]));
+            engines[i].reset(new ImportDBCls(nullptr, &links[i]));
+            engines[i]->Init();
+        }
+        Turns turns;
+        SetMergeStepObserver(Turns::Observe, &turns);
+        std::thread second([&] { states[1] = turns.Run(1, *engines[1], &errors[1]); });
+        states[0] = turns.Run(0, *engines[0], &errors[0]);
+        second.join();
+        SetMergeStepObserver(nullptr, nullptr);
     }
 
     // Act::Meanwhile: the first merge finds every image here and copies none.
@@ -260,9 +448,7 @@ protected:
         testfix::ExecSetupSql(L"DELETE FROM MergeSnimok;");
         const std::wstring last = testfix::RowsSql(L"SELECT MAX(Snimok) FROM Snimok WHERE imported=1;").at(0);
         testfix::ExecSetupSql(L"UPDATE Snimok SET imported=0 WHERE Snimok=" + last + L";");
-        const std::wstring lastName = testfix::ScalarSql(L"SELECT [File name] FROM Snimok WHERE Snimok=" + last + L";");
-        const std::wstring lastLabel = labels_[PixelHash(std::wstring(ImageFolder) + lastName + L".xmg")];
-        model_[source][lastLabel] = false;
+        model_[source][Key(Row(last))] = false;
 
         wchar_t full[MAX_PATH];
         GetFullPathNameW(Folder(source).c_str(), MAX_PATH, full, nullptr);
@@ -282,6 +468,7 @@ protected:
     SettingsRootKey settings_;
     std::map<char, std::vector<long>> patients_;
     std::map<uint64_t, std::wstring> labels_;   // the label of each picture made, by its pixels
+    std::map<std::wstring, std::wstring> dates_;   // the date each picture was first saved with, by label
     std::map<char, unsigned> latest_;           // the seed of each site's latest picture
     Model model_;
     unsigned seed_ = 0;

@@ -245,24 +245,32 @@ bool ImportDBCls::ColumnExists(const DODBPtr<DODBSession>& session, const wchar_
     return query.First() && RowInt(query.Row(), 0, &count) && count > 0;
 }
 
+// Runs `sql`, which adds the column `column` of `table` (or the table), when
+// the database lacks it. The second look and the statement share a
+// transaction, so that two merges meeting one older database at the same
+// moment add it once and both go on.
+void ImportDBCls::AddUnlessThere(const DODBPtr<DODBSession>& session, const wchar_t* column, const wchar_t* table,
+                                 const wchar_t* sql)
+{
+    if (ColumnExists(session, column, table))
+        return;
+    Transaction tx(session, link_);
+    if (!ColumnExists(session, column, table)) {
+        BoundStatement add(session, sql);
+        add.Run();
+    }
+    tx.Commit();
+}
+
 void ImportDBCls::EnsureImportedColumn()
 {
-    if (ColumnExists(sourceSession_, L"imported", L"Snimok"))
-        return;
-    BoundStatement alter(sourceSession_, kAddImportedSql);
-    alter.Run();
+    AddUnlessThere(sourceSession_, L"imported", L"Snimok", kAddImportedSql);
 }
 
 void ImportDBCls::EnsureIdentityTables(const DODBPtr<DODBSession>& session)
 {
-    if (!ColumnExists(session, kDatabaseKeyColumn, kDatabaseTable)) {
-        BoundStatement create(session, kCreateDatabaseTableSql);
-        create.Run();
-    }
-    if (!ColumnExists(session, kImageKeyColumn, kImageTable)) {
-        BoundStatement create(session, kCreateImageTableSql);
-        create.Run();
-    }
+    AddUnlessThere(session, kDatabaseKeyColumn, kDatabaseTable, kCreateDatabaseTableSql);
+    AddUnlessThere(session, kImageKeyColumn, kImageTable, kCreateImageTableSql);
 }
 
 // The database's identity, made the first time it is asked for.
@@ -391,6 +399,9 @@ void ImportDBCls::LinkEarlierMerges()
     }
     Transaction tx(local_, link_);
     for (size_t i = 0; i < same.size(); ++i) {
+        // A merge running at the same moment may have linked it since.
+        if (!ImageIdentity(local_, same[i].second).empty())
+            continue;
         BoundStatement query(local_, kImageOfIdentitySql);
         if (!query.Params().SetStr(1, identities[i].c_str(), (int)identities[i].size()))
             ThrowDatabaseError();

@@ -150,6 +150,8 @@ private:
     std::wstring ReadInitString() const;
     bool ColumnExists(const DODBPtr<DODBSession>& session, const wchar_t* column, const wchar_t* table);
     void EnsureImportedColumn();
+    void AddUnlessThere(const DODBPtr<DODBSession>& session, const wchar_t* column, const wchar_t* table,
+                        const wchar_t* sql);
     void EnsureIdentityTables(const DODBPtr<DODBSession>& session);
     std::wstring DatabaseIdentity(const DODBPtr<DODBSession>& session);
     void RefuseThisDatabase();

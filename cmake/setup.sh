@@ -14,7 +14,8 @@
 # tf_register     registers the built OLE DB provider and the DICOM export server stand-in in the
 #                 prefix (wine regsvr32, dicomsrv /regserver; safe to repeat)
 # tf_site         the demo site in $TF_BUILD/demosite-<language> and its settings in the prefix's registry
-# tf_site_make    the demo site's folder alone (made in a temporary folder, renamed into place when whole)
+# tf_site_make    the demo site's folder alone, with its second workstation (made in a temporary folder,
+#                 renamed into place when whole)
 # tf_start_disksrv  the disk service stand-in on the pipe "DiskSrv" (its pid in TF_DISKSRV_PID)
 # tf_start_cups   the session's private cupsd with two cups-pdf queues (TF_PDF_DIR)
 # tf_stop         stops what tf_start_* started: by pid, and the programs of the session's own prefix
@@ -267,15 +268,18 @@ tf_register() {
 # English otherwise, like the program's own texts. $TF_BUILD/demosite-<en|ru>
 # holds the data folder (dbinit.cfg, the database, Image\ and Icon\), Cfg\ (the
 # description files of site/cfg for Russian, site/cfg/en for English), Arj\
-# (the archive folder) and the working folder's journal zelk.ju. The demo-site
-# tool makes the data folder once (patients, images, descriptions, templates
-# in the language: tf_site_make). Then the settings the program reads are
+# (the archive folder), the working folder's journal zelk.ju and Workstation2\
+# (the data folder of a second workstation). The demo-site tool makes both
+# data folders once (patients, images, descriptions, templates in the
+# language: tf_site_make). Then the settings the program reads are
 # written into the prefix's registry: "DataPath", "CfgDir", "DefDir", the
 # "Arj" folder, "AdminUsers" naming the Linux user (Wine's GetUserNameW
 # returns it), "ServerName": empty, or the argument ("\\." when the disk
 # service runs), the reports of the report menu ("PrintReport") and the
 # clinic header of the picture sheets (the tool's --header: the demo clinic's,
-# unless the user has set one of their own). TF_SITE is set to the site's folder.
+# unless the user has set one of their own) and the merge settings naming the
+# second workstation (the tool's --merge-settings, written whole every time).
+# TF_SITE is set to the site's folder.
 tf_site_language() {
     case "${LC_ALL:-${LC_MESSAGES:-${LANG:-}}}" in
         ru*) echo ru ;;
@@ -284,31 +288,46 @@ tf_site_language() {
 }
 
 # tf_site_make <folder> <en|ru> [demosite.exe options]: the site's data folder
-# made once by the demo-site tool. The tool works in "<folder>.new", which is
-# renamed into place only when the tool has succeeded, so a failed or killed
-# run leaves nothing that the next run trips over.
+# made once by the demo-site tool, with its second workstation in
+# <folder>/Workstation2. A site made before it had a second workstation gets
+# one, made from the site as it is.
 tf_site_make() {
     local site=$1 language=$2
     shift 2
     local tool="$TF_BUILD/tools/demosite/demosite.exe"
-    [ -f "$site/demo.db" ] && return 0
+    [ -f "$site/demo.db" ] && [ -f "$site/Workstation2/demo.db" ] && return 0
     # The build makes the tool; the provider opens no database it did not
     # create, so there is no site without it.
     [ -f "$tool" ] || { echo "no demo-site tool at $tool: build it first" >&2; return 1; }
-    local work="$site.new"
+    local options=(--schema "$(winepath -w "$TF_ROOT/site/schema.sql")" --language "$language")
+    if [ -f "$site/demo.db" ]; then
+        tf_log "making the second workstation of the demo site ($language) in $site/Workstation2"
+        tf_site_tool "$site/Workstation2" "${options[@]}" --second-workstation-of "$(winepath -w "$site")" "$@"
+    else
+        tf_log "making the demo site ($language) in $site"
+        tf_site_tool "$site" "${options[@]}" "$@"
+    fi
+}
+
+# tf_site_tool <folder> [demosite.exe options]: the tool works in
+# "<folder>.new", which is renamed into place only when the tool has
+# succeeded, so a failed or killed run leaves nothing that the next run trips
+# over; "dbinit.cfg" names the database where the folder will live.
+tf_site_tool() {
+    local folder=$1 work="$1.new"
+    shift
     rm -rf "$work"
-    mkdir -p "$(dirname "$site")"
-    tf_log "making the demo site ($language) in $site"
-    if ! wine "$tool" "$(winepath -w "$work")" --schema "$(winepath -w "$TF_ROOT/site/schema.sql")" \
-            --language "$language" --final-folder "$(winepath -w "$site")" "$@"; then
+    mkdir -p "$(dirname "$folder")"
+    if ! wine "$TF_BUILD/tools/demosite/demosite.exe" "$(winepath -w "$work")" \
+            --final-folder "$(winepath -w "$folder")" "$@"; then
         rm -rf "$work"
         echo "the demo-site tool failed" >&2
         return 1
     fi
     # A folder without a database holds nothing of value (an older script's
     # settings folders at most).
-    rm -rf "$site"
-    mv "$work" "$site"
+    rm -rf "$folder"
+    mv "$work" "$folder"
 }
 
 tf_site() {
@@ -351,6 +370,8 @@ tf_site() {
         wine reg add "$key\\PrintReport" /v "Images of the period" /t REG_SZ /d ImagesList.cfg /f >/dev/null 2>&1
     fi
     wine "$tool" --header "$language" >/dev/null || return 1
+    # The merge settings: "Merge databases" merges the second workstation's database into the site's.
+    wine "$tool" --merge-settings "$w\\Workstation2" >/dev/null || return 1
     # The DICOM export server stand-in's one target, "PACS", receives its
     # images in the site's Dicom\ folder; its send queues live in Dicom\Spool\.
     mkdir -p "$site/Dicom/Spool"

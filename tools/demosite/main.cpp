@@ -1,20 +1,25 @@
 // demosite.exe: builds the demo site of the workstation.
 //
 //   demosite <data folder> [--schema <file>] [--images <count>] [--size <width>x<height>]
-//            [--language en|ru] [--final-folder <folder>]
+//            [--language en|ru] [--final-folder <folder>] [--second-workstation-of <site folder>]
 //   demosite --header en|ru
+//   demosite --merge-settings <folder>
 //
 // The data folder gets "dbinit.cfg", the database "demo.db" made from the
 // schema (default "site\schema.sql") through the provider, the "Image\" and
 // "Icon\" folders and their files: the first patients several images each,
-// the first images a description. The diagnosis templates and modalities are
+// the first images a description; and the second workstation in its folder
+// "Workstation2" (secondsite.h). The diagnosis templates and modalities are
 // in the language given (Russian unless "en"). "dbinit.cfg" names the
 // database in the final folder when one is given (a site made in a work
-// folder, then renamed). Messages the save would show
-// are printed. With --header alone it writes the demo clinic's header of the
-// picture sheets in the language into the settings key, unless the user has
-// set a header of their own (the site's settings are written at every start).
+// folder, then renamed). With --second-workstation-of the data folder gets
+// only the second workstation of that existing site. Messages the save would
+// show are printed. The site's settings are written at every start: with
+// --header alone it writes the demo clinic's header of the picture sheets in
+// the language into the settings key, unless the user has set a header of
+// their own; with --merge-settings, the merge settings naming the folder.
 #include "foundation/prompt.h"
+#include "tools/demosite/secondsite.h"
 #include "tools/demosite/sitebuilder.h"
 
 #include <objbase.h>
@@ -33,8 +38,10 @@ int PrintPrompt(HWND, const wchar_t* text, const wchar_t* caption, UINT)
 int Usage()
 {
     fwprintf(stderr, L"usage: demosite <data folder> [--schema <file>] [--images <count>] "
-                     L"[--size <width>x<height>] [--language en|ru] [--final-folder <folder>]\n"
-                     L"       demosite --header en|ru\n");
+                     L"[--size <width>x<height>] [--language en|ru] [--final-folder <folder>] "
+                     L"[--second-workstation-of <site folder>]\n"
+                     L"       demosite --header en|ru\n"
+                     L"       demosite --merge-settings <folder>\n");
     return 2;
 }
 
@@ -53,7 +60,16 @@ int wmain(int argc, wchar_t** argv)
         }
         return 0;
     }
+    if (argc == 3 && std::wstring(argv[1]) == L"--merge-settings") {
+        std::wstring error;
+        if (!WriteDemoMergeSettings(argv[2], error)) {
+            fwprintf(stderr, L"demosite: %ls\n", error.c_str());
+            return 1;
+        }
+        return 0;
+    }
     SiteOptions options;
+    std::wstring siteFolder;   // --second-workstation-of
     options.schemaFile = L"site\\schema.sql";
     for (int i = 1; i < argc; ++i) {
         const std::wstring arg = argv[i];
@@ -64,6 +80,12 @@ int wmain(int argc, wchar_t** argv)
         } else if (arg == L"--size" && i + 1 < argc) {
             if (swscanf(argv[++i], L"%dx%d", &options.width, &options.height) != 2)
                 return Usage();
+        } else if (arg == L"--second-workstation-of" && i + 1 < argc) {
+            siteFolder = argv[++i];
+            if (siteFolder.empty())
+                return Usage();
+            if (siteFolder.back() != L'\\')
+                siteFolder += L'\\';
         } else if (arg == L"--final-folder" && i + 1 < argc) {
             options.finalFolder = argv[++i];
         } else if (arg == L"--language" && i + 1 < argc) {
@@ -86,12 +108,16 @@ int wmain(int argc, wchar_t** argv)
         return 1;
     }
     std::wstring error;
-    const bool ok = BuildDemoSite(options, error);
+    const bool ok = siteFolder.empty() ? BuildDemoSite(options, error)
+                                       : BuildSecondWorkstation(options, siteFolder, error);
     CoUninitialize();
     if (!ok) {
         fwprintf(stderr, L"demosite: %ls\n", error.c_str());
         return 1;
     }
-    wprintf(L"demosite: %d images in %ls\n", options.images, options.dataFolder.c_str());
+    if (siteFolder.empty())
+        wprintf(L"demosite: %d images in %ls\n", options.images, options.dataFolder.c_str());
+    else
+        wprintf(L"demosite: the second workstation of %ls in %ls\n", siteFolder.c_str(), options.dataFolder.c_str());
     return 0;
 }

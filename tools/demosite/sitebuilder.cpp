@@ -10,14 +10,13 @@
 #include "images/pixels/displaylut.h"
 #include "images/files/snimokdb.h"
 #include "tools/demosite/radiograph.h"
+#include "tools/demosite/secondsite.h"
 #include "tools/demosite/sitedatabase.h"
 
 #include <algorithm>
 #include <vector>
 
 namespace {
-
-const wchar_t kDatabaseFile[] = L"demo.db";
 
 struct Template {
     const wchar_t* name;
@@ -78,22 +77,9 @@ FILETIME DateOf(int year, int month, int day)
     return ft;
 }
 
-bool Execute(const wchar_t* sql, const DODBPtr<DODBBindParam>& params, std::wstring& error)
-{
-    try {
-        BoundStatement statement(g_DbSession, sql);
-        statement.UseParams(params);
-        statement.Run();
-        return true;
-    } catch (const DODBErrors& errors) {
-        error = std::wstring(L"statement failed: ") + sql + L"\n" + DatabaseText(errors);
-        return false;
-    }
-}
-
 bool WriteInitFile(const std::wstring& folder, const std::wstring& finalFolder, std::wstring& error)
 {
-    const std::wstring text = SiteInitString(finalFolder + kDatabaseFile);
+    const std::wstring text = SiteInitString(finalFolder + kSiteDatabaseFile);
     const std::wstring path = folder + L"dbinit.cfg";
     HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
@@ -119,6 +105,28 @@ bool MakeFolder(const std::wstring& path, std::wstring& error)
 }
 
 }  // namespace
+
+bool MakeDataFolder(const std::wstring& folder, const std::wstring& finalFolder, const std::wstring& schemaFile,
+                    std::wstring& error)
+{
+    if (!MakeFolder(folder, error) || !MakeFolder(folder + L"Image", error) || !MakeFolder(folder + L"Icon", error) ||
+        !UseDataFolder(folder, error))
+        return false;
+    return WriteInitFile(folder, finalFolder, error) &&
+           CreateSiteDatabase(folder + kSiteDatabaseFile, schemaFile, error);
+}
+
+bool UseDataFolder(const std::wstring& folder, std::wstring& error)
+{
+    const std::wstring image = folder + L"Image\\", icon = folder + L"Icon\\";
+    if (image.size() >= MAX_PATH - 32) {
+        error = L"the data folder's path is too long";
+        return false;
+    }
+    wcscpy(ImageFolder, image.c_str());
+    wcscpy(IconFolder, icon.c_str());
+    return true;
+}
 
 const std::vector<SitePatient>& DemoPatients()
 {
@@ -163,10 +171,9 @@ const std::vector<SitePatient>& DemoPatients()
     return patients;
 }
 
-std::vector<long> FillSiteTables(std::wstring& error, bool russian)
+std::vector<long> InsertSitePatients(const std::vector<SitePatient>& patients, std::wstring& error)
 {
-    std::vector<long> ids;
-    for (const SitePatient& patient : DemoPatients()) {
+    for (const SitePatient& patient : patients) {
         DODBPtr<DODBBindParam> params;
         params.CreateNew();
         params->SetStr(1, patient.name1, -1);
@@ -174,10 +181,23 @@ std::vector<long> FillSiteTables(std::wstring& error, bool russian)
         params->SetStr(3, patient.name3, -1);
         params->SetValDate(4, DateOf(patient.year, patient.month, patient.day));
         params->SetValI4(5, patient.sex);
-        if (!Execute(L"INSERT INTO Patient (Name1, Name2, Name3, Birthday, Pol) VALUES (?, ?, ?, ?, ?);", params,
-                     error))
+        if (!RunSiteStatement(L"INSERT INTO Patient (Name1, Name2, Name3, Birthday, Pol) VALUES (?, ?, ?, ?, ?);",
+                              params, error))
             return {};
     }
+    // The keys the database gave, in the order of insertion.
+    std::vector<long> ids;
+    if (!ReadSiteKeys(L"SELECT Patient FROM Patient ORDER BY Patient;", ids, error))
+        return {};
+    if (ids.size() != patients.size()) {
+        error = L"the patients did not come back";
+        return {};
+    }
+    return ids;
+}
+
+bool InsertSiteTemplates(bool russian, std::wstring& error)
+{
     const Template* templates = russian ? kTemplatesRu : kTemplatesEn;
     const size_t templateCount = russian ? sizeof kTemplatesRu / sizeof kTemplatesRu[0]
                                          : sizeof kTemplatesEn / sizeof kTemplatesEn[0];
@@ -187,140 +207,119 @@ std::vector<long> FillSiteTables(std::wstring& error, bool russian)
         params.CreateNew();
         params->SetStr(1, t.name, -1);
         params->SetStr(2, t.text, -1);
-        if (!Execute(L"INSERT INTO DiagHelp (Txt, DiagTemplate) VALUES (?, ?);", params, error))
-            return {};
+        if (!RunSiteStatement(L"INSERT INTO DiagHelp (Txt, DiagTemplate) VALUES (?, ?);", params, error))
+            return false;
     }
     for (const wchar_t* name : russian ? kModalitiesRu : kModalitiesEn) {
         DODBPtr<DODBBindParam> params;
         params.CreateNew();
         params->SetStr(1, name, -1);
-        if (!Execute(L"INSERT INTO Modality (Name) VALUES (?);", params, error))
-            return {};
+        if (!RunSiteStatement(L"INSERT INTO Modality (Name) VALUES (?);", params, error))
+            return false;
     }
-    // The keys the database gave, in the order of insertion.
-    try {
-        BoundStatement query(g_DbSession, L"SELECT Patient FROM Patient ORDER BY Patient;");
-        query.Execute();
-        while (query.Next()) {
-            LONG id = 0;
-            RowInt(query.Row(), 0, &id);
-            ids.push_back(id);
-        }
-    } catch (const DODBErrors& errors) {
-        error = L"cannot read the patients back: " + DatabaseText(errors);
+    return true;
+}
+
+std::vector<long> FillSiteTables(std::wstring& error, bool russian)
+{
+    std::vector<long> ids = InsertSitePatients(DemoPatients(), error);
+    if (ids.empty() || !InsertSiteTemplates(russian, error))
         return {};
-    }
-    if (ids.size() != DemoPatients().size()) {
-        error = L"the patients did not come back";
-        return {};
-    }
     return ids;
+}
+
+DWORD SaveSiteRadiograph(long patientId, int number, int width, int height, int daysBack, std::wstring& error)
+{
+    static uint8_t lut[kLutTableBytes];
+    const RadiographKind kind = number % 3 == 2 ? RadiographKind::Limb : RadiographKind::Chest;
+    const int bits = 12 + number % 3;
+    // Limbs are taken on a narrower plate.
+    const int w = kind == RadiographKind::Limb ? width * 3 / 5 : width;
+    DPicturePtr picture = MakeRadiograph(w, height, bits, 1000u + (unsigned)number, kind);
+    if (!picture.Get()) {
+        error = L"no memory for a radiograph";
+        return 0;
+    }
+    picture->patient.SetPatientId((uint32_t)patientId);
+    SYSTEMTIME now;
+    GetSystemTime(&now);
+    FILETIME today;
+    SystemTimeToFileTime(&now, &today);
+    ULARGE_INTEGER date;
+    date.LowPart = today.dwLowDateTime;
+    date.HighPart = today.dwHighDateTime;
+    date.QuadPart -= (ULONGLONG)daysBack * 864000000000ull;
+    picture->imageDate.dwLowDateTime = date.LowPart;
+    picture->imageDate.dwHighDateTime = date.HighPart;
+    picture->negative = number % 5 == 4 ? 1 : 0;
+    BuildDisplayLut(lut, picture->displayOffset, picture->displayWidth, 0.0);
+    if (!SaveSnimokTx(picture, lut)) {
+        error = L"the image could not be saved";
+        return 0;
+    }
+    return picture->imageId;
 }
 
 bool MakeSiteImages(const std::vector<long>& patientIds, int count, int width, int height, std::wstring& error)
 {
     if (patientIds.empty())
         return count <= 0;
-    static uint8_t lut[kLutSize];
-    SYSTEMTIME now;
-    GetSystemTime(&now);
-    FILETIME today;
-    SystemTimeToFileTime(&now, &today);
     for (int i = 0; i < count; ++i) {
-        const RadiographKind kind = i % 3 == 2 ? RadiographKind::Limb : RadiographKind::Chest;
-        const int bits = 12 + i % 3;
-        // Limbs are taken on a narrower plate.
-        const int w = kind == RadiographKind::Limb ? width * 3 / 5 : width;
-        DPicturePtr picture = MakeRadiograph(w, height, bits, 1000u + (unsigned)i, kind);
-        if (!picture.Get()) {
-            error = L"no memory for a radiograph";
+        if (!SaveSiteRadiograph(patientIds[PatientOfImage(i, patientIds.size())], i, width, height, i * 37 % 400,
+                                error))
             return false;
-        }
-        picture->patient.SetPatientId((uint32_t)patientIds[PatientOfImage(i, patientIds.size())]);
-        ULARGE_INTEGER date;
-        date.LowPart = today.dwLowDateTime;
-        date.HighPart = today.dwHighDateTime;
-        date.QuadPart -= (ULONGLONG)(i * 37 % 400) * 864000000000ull;   // some days back
-        picture->imageDate.dwLowDateTime = date.LowPart;
-        picture->imageDate.dwHighDateTime = date.HighPart;
-        picture->negative = i % 5 == 4 ? 1 : 0;
-        BuildDisplayLut(lut, picture->displayOffset, picture->displayWidth, 0.0);
-        if (!SaveSnimokTx(picture, lut)) {
-            error = L"the image could not be saved";
-            return false;
-        }
     }
     return true;
 }
 
-namespace {
-
-// The keys of a one-column query, in its order; false with the reason.
-bool ReadKeys(const wchar_t* sql, std::vector<long>& keys, std::wstring& error)
+bool DescribeSiteImage(long image, size_t templateNumber, std::wstring& error)
 {
-    try {
-        BoundStatement query(g_DbSession, sql);
-        query.Execute();
-        while (query.Next()) {
-            LONG key = 0;
-            RowInt(query.Row(), 0, &key);
-            keys.push_back(key);
-        }
-    } catch (const DODBErrors& errors) {
-        error = std::wstring(L"cannot read the keys (") + sql + L"): " + DatabaseText(errors);
-        return false;
-    }
-    return true;
-}
-
-}  // namespace
-
-bool DescribeSiteImages(int count, std::wstring& error)
-{
-    std::vector<long> images, templates;
-    if (!ReadKeys(L"SELECT Snimok FROM Snimok ORDER BY Snimok;", images, error) ||
-        !ReadKeys(L"SELECT DiagHelp FROM DiagHelp ORDER BY DiagHelp;", templates, error))
+    std::vector<long> templates;
+    if (!ReadSiteKeys(L"SELECT DiagHelp FROM DiagHelp ORDER BY DiagHelp;", templates, error))
         return false;
     if (templates.empty())
         return true;
-    // The first images, each with the next template: the description is the
-    // template's text, as the note window fills it when one is chosen.
+    // The description is the template's text, as the note window fills it
+    // when one is chosen.
+    const long key = templates[templateNumber % templates.size()];
+    DODBPtr<DODBBindParam> params;
+    params.CreateNew();
+    params->SetValI4(1, key);
+    params->SetValI4(2, key);
+    params->SetValI4(3, image);
+    return RunSiteStatement(L"UPDATE Snimok SET DiagHelp=?, Apicriz=(SELECT DiagTemplate FROM DiagHelp WHERE "
+                            L"DiagHelp=?) WHERE Snimok=?;",
+                            params, error);
+}
+
+bool DescribeSiteImages(int count, std::wstring& error)
+{
+    std::vector<long> images;
+    if (!ReadSiteKeys(L"SELECT Snimok FROM Snimok ORDER BY Snimok;", images, error))
+        return false;
+    // The first images, each with the next template.
     for (int i = 0; i < count && i < static_cast<int>(images.size()); ++i) {
-        const long key = templates[static_cast<size_t>(i) % templates.size()];
-        DODBPtr<DODBBindParam> params;
-        params.CreateNew();
-        params->SetValI4(1, key);
-        params->SetValI4(2, key);
-        params->SetValI4(3, images[static_cast<size_t>(i)]);
-        if (!Execute(L"UPDATE Snimok SET DiagHelp=?, Apicriz=(SELECT DiagTemplate FROM DiagHelp WHERE DiagHelp=?) "
-                     L"WHERE Snimok=?;",
-                     params, error))
+        if (!DescribeSiteImage(images[static_cast<size_t>(i)], static_cast<size_t>(i), error))
             return false;
     }
     return true;
+}
+
+void SiteFolders(const SiteOptions& options, std::wstring& folder, std::wstring& finalFolder)
+{
+    folder = options.dataFolder;
+    if (folder.empty() || folder.back() != L'\\')
+        folder += L'\\';
+    finalFolder = options.finalFolder.empty() ? folder : options.finalFolder;
+    if (finalFolder.back() != L'\\')
+        finalFolder += L'\\';
 }
 
 bool BuildDemoSite(const SiteOptions& options, std::wstring& error)
 {
-    std::wstring folder = options.dataFolder;
-    if (folder.empty() || folder.back() != L'\\')
-        folder += L'\\';
-    if (!MakeFolder(folder, error) || !MakeFolder(folder + L"Image", error) || !MakeFolder(folder + L"Icon", error))
-        return false;
-    const std::wstring image = folder + L"Image\\", icon = folder + L"Icon\\";
-    if (image.size() >= MAX_PATH - 32) {
-        error = L"the data folder's path is too long";
-        return false;
-    }
-    wcscpy(ImageFolder, image.c_str());
-    wcscpy(IconFolder, icon.c_str());
-    // A site made in a work folder and renamed into place names its final
-    // folder: the program opens the database through "dbinit.cfg".
-    std::wstring finalFolder = options.finalFolder.empty() ? folder : options.finalFolder;
-    if (finalFolder.back() != L'\\')
-        finalFolder += L'\\';
-    if (!WriteInitFile(folder, finalFolder, error) ||
-        !CreateSiteDatabase(folder + kDatabaseFile, options.schemaFile, error))
+    std::wstring folder, finalFolder;
+    SiteFolders(options, folder, finalFolder);
+    if (!MakeDataFolder(folder, finalFolder, options.schemaFile, error))
         return false;
     std::vector<long> ids = FillSiteTables(error, options.russian);
     // The patients with several images are those the list shows first.
@@ -338,7 +337,14 @@ bool BuildDemoSite(const SiteOptions& options, std::wstring& error)
     bool ok = !byName.empty() && MakeSiteImages(byName, options.images, options.width, options.height, error) &&
               DescribeSiteImages(kBusyPatients * kImagesPerBusyPatient / 2, error);
     CloseSiteDatabase();
-    return ok;
+    if (!ok)
+        return false;
+    // The second workstation beside it, made from the site; then the site's
+    // folders are the program's again.
+    SiteOptions second = options;
+    second.dataFolder = folder + kSecondWorkstation + L"\\";
+    second.finalFolder = finalFolder + kSecondWorkstation + L"\\";
+    return BuildSecondWorkstation(second, folder, error) && UseDataFolder(folder, error);
 }
 
 bool WriteDemoHeader(bool russian, std::wstring& error)

@@ -155,6 +155,36 @@ bool RunSqlScript(const DODBPtr<DODBSession>& session, const std::wstring& scrip
     return true;
 }
 
+bool RunSiteStatement(const wchar_t* sql, const DODBPtr<DODBBindParam>& params, std::wstring& error)
+{
+    try {
+        BoundStatement statement(g_DbSession, sql);
+        statement.UseParams(params);
+        statement.Run();
+        return true;
+    } catch (const DODBErrors& errors) {
+        error = std::wstring(L"statement failed: ") + sql + L"\n" + DatabaseText(errors);
+        return false;
+    }
+}
+
+bool ReadSiteKeys(const wchar_t* sql, std::vector<long>& keys, std::wstring& error)
+{
+    try {
+        BoundStatement query(g_DbSession, sql);
+        query.Execute();
+        while (query.Next()) {
+            LONG key = 0;
+            RowInt(query.Row(), 0, &key);
+            keys.push_back(key);
+        }
+    } catch (const DODBErrors& errors) {
+        error = std::wstring(L"cannot read the keys (") + sql + L"): " + DatabaseText(errors);
+        return false;
+    }
+    return true;
+}
+
 bool ReadScriptFile(const std::wstring& path, std::wstring& text)
 {
     HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);

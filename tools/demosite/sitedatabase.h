@@ -3,6 +3,7 @@
 // opens its own (the process-wide data source and session).
 #pragma once
 
+#include "database/dbbindparam.h"
 #include "database/dberrors.h"
 #include "database/dbobject.h"
 #include "database/dbsession.h"
@@ -29,6 +30,14 @@ std::vector<std::wstring> SplitSqlScript(const std::wstring& script);
 // Runs every statement of a script on the session; false with the failing
 // statement and the database's text in `error`.
 bool RunSqlScript(const DODBPtr<DODBSession>& session, const std::wstring& script, std::wstring& error);
+
+// Runs one statement with its parameters on the process-wide session; false
+// with the statement and the database's text in `error`.
+bool RunSiteStatement(const wchar_t* sql, const DODBPtr<DODBBindParam>& params, std::wstring& error);
+
+// The keys of a one-column query on the process-wide session, in its order;
+// false with the reason.
+bool ReadSiteKeys(const wchar_t* sql, std::vector<long>& keys, std::wstring& error);
 
 // Reads a UTF-8 (or UTF-16 with a byte-order mark) text file.
 bool ReadScriptFile(const std::wstring& path, std::wstring& text);

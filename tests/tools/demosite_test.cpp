@@ -1,19 +1,25 @@
 // The demo-site builder: its script splitter, its synthetic radiographs, and
-// a small site built end to end through the provider and the system's save.
+// a small site built end to end through the provider and the system's save,
+// with the second workstation whose database its merge settings merge.
 #include "tools/demosite/radiograph.h"
+#include "tools/demosite/secondsite.h"
 #include "tools/demosite/sitebuilder.h"
 #include "tools/demosite/sitedatabase.h"
 
 #include "database/dbcommand.h"
 #include "database/dbparams.h"
 #include "database/dbrowset.h"
+#include "database/dberrors.h"
 #include "database/dbstart.h"
+#include "exchange/merge/importengine.h"
+#include "foundation/messages.h"
 #include "images/files/datafolders.h"
 #include "images/files/snimokdb.h"
 #include "images/files/xmgfile.h"
 #include "common/settings_root.h"
-#include "imagefiles_fixture.h"
+#include "images/imagefiles_fixture.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <string.h>
@@ -81,43 +87,67 @@ TEST(Radiograph, BadArgumentsGiveNoPicture)
     EXPECT_FALSE(MakeRadiograph(400, 400, 17, 1, RadiographKind::Chest).Get());
 }
 
-TEST(DemoSite, SmallSiteIsBuiltThroughTheProviderAndTheSystemsSave)
+// The names of a data folder's ".xmg" files, without the extension; each has
+// its thumbnail beside it.
+std::vector<std::wstring> SavedImages(const std::wstring& dataFolder)
 {
-    DataFolder folder;
-    SiteOptions options;
-    options.dataFolder = folder.Path() + L"site";
-    options.schemaFile = TF_WIDEN(TF_IMAGES_TEST_SCHEMA);
-    options.images = 3;
-    options.width = 256;
-    options.height = 320;
-    std::wstring error;
-    ASSERT_TRUE(BuildDemoSite(options, error)) << std::string(error.begin(), error.end());
-    const std::wstring site = folder.Path() + L"site\\";
-    EXPECT_TRUE(Exists(site + L"dbinit.cfg"));
-    EXPECT_TRUE(Exists(site + L"demo.db"));
-
-    ASSERT_TRUE(OpenSiteDatabase(site + L"demo.db", error));
-    int xmg = 0;
+    std::vector<std::wstring> names;
     WIN32_FIND_DATAW data;
-    HANDLE find = FindFirstFileW((site + L"Image\\*.xmg").c_str(), &data);
-    std::wstring first;
+    HANDLE find = FindFirstFileW((dataFolder + L"Image\\*.xmg").c_str(), &data);
     if (find != INVALID_HANDLE_VALUE) {
         do {
-            if (first.empty())
-                first = data.cFileName;
-            ++xmg;
             std::wstring name(data.cFileName);
             name.resize(name.size() - 4);
-            EXPECT_EQ(36864u, ReadBytes(site + L"Icon\\" + name + L".thb").size());
+            EXPECT_EQ(36864u, ReadBytes(dataFolder + L"Icon\\" + name + L".thb").size());
+            names.push_back(name);
         } while (FindNextFileW(find, &data));
         FindClose(find);
     }
-    EXPECT_EQ(3, xmg);
-    ASSERT_FALSE(first.empty());
-    first.resize(first.size() - 4);
+    return names;
+}
+
+// The text of a data folder's "dbinit.cfg" (UTF-16 after its byte-order mark).
+std::wstring InitText(const std::wstring& dataFolder)
+{
+    const std::vector<BYTE> bytes = ReadBytes(dataFolder + L"dbinit.cfg");
+    if (bytes.size() < 2)
+        return std::wstring();
+    return std::wstring(reinterpret_cast<const wchar_t*>(bytes.data()) + 1, bytes.size() / 2 - 1);
+}
+
+SiteOptions SmallSite(const std::wstring& folder, int images, int width, int height)
+{
+    SiteOptions options;
+    options.dataFolder = folder;
+    options.schemaFile = TF_WIDEN(TF_IMAGES_TEST_SCHEMA);
+    options.images = images;
+    options.width = width;
+    options.height = height;
+    return options;
+}
+
+TEST(DemoSite, SmallSiteIsBuiltThroughTheProviderAndTheSystemsSave)
+{
+    DataFolder folder;
+    std::wstring error;
+    ASSERT_TRUE(BuildDemoSite(SmallSite(folder.Path() + L"site", 3, 256, 320), error))
+        << std::string(error.begin(), error.end());
+    const std::wstring site = folder.Path() + L"site\\";
+    EXPECT_TRUE(Exists(site + L"dbinit.cfg"));
+    EXPECT_TRUE(Exists(site + L"demo.db"));
+    // The second workstation: a data folder of its own whose "dbinit.cfg"
+    // names its own database, its two copies of site images and its five own.
+    const std::wstring second = site + L"Workstation2\\";
+    EXPECT_NE(std::wstring::npos, InitText(second).find(L"Data Source=" + second + L"demo.db"));
+    EXPECT_EQ(7u, SavedImages(second).size());
+
+    ASSERT_TRUE(OpenSiteDatabase(site + L"demo.db", error));
+    const std::vector<std::wstring> images = SavedImages(site);
+    EXPECT_EQ(3u, images.size());
+    ASSERT_FALSE(images.empty());
     // The file name ends with the image key.
-    const DWORD id = (DWORD)_wtoi(first.c_str() + 11);
-    DPicturePtr p = LoadPictureFileEx(id, first.c_str());
+    const DWORD id = (DWORD)_wtoi(images[0].c_str() + 11);
+    DPicturePtr p = LoadPictureFileEx(id, images[0].c_str());
     ASSERT_TRUE(p.Get());
     EXPECT_EQ(1, p->stored);
     EXPECT_EQ(320, p->height);
@@ -184,12 +214,7 @@ TEST(DemoSite, EachLanguagesSiteHasItsTemplatesAndSomePatientsWithDescribedImage
     for (bool russian : {false, true}) {
         SCOPED_TRACE(russian ? "Russian" : "English");
         DataFolder folder;
-        SiteOptions options;
-        options.dataFolder = folder.Path() + L"site";
-        options.schemaFile = TF_WIDEN(TF_IMAGES_TEST_SCHEMA);
-        options.images = 14;
-        options.width = 128;
-        options.height = 160;
+        SiteOptions options = SmallSite(folder.Path() + L"site", 14, 128, 160);
         options.russian = russian;
         std::wstring error;
         ASSERT_TRUE(BuildDemoSite(options, error)) << std::string(error.begin(), error.end());
@@ -217,17 +242,100 @@ TEST(DemoSite, EachLanguagesSiteHasItsTemplatesAndSomePatientsWithDescribedImage
     }
 }
 
-}  // namespace
+// What the merge engine reports: the patients it shows, in order.
+class PatientsLink : public IImportLink {
+public:
+    void SetFinished() override {}
+    void SetText0(const wchar_t*, int) override {}
+    void SetText1(const wchar_t*, int) override {}
+    void SetText2(const wchar_t* text, int length) override
+    {
+        const std::wstring patient = length < 0 ? std::wstring(text) : std::wstring(text, (size_t)length);
+        if (patients.empty() || patients.back() != patient)
+            patients.push_back(patient);
+    }
+    void SetText3(const wchar_t*, int) override {}
+    void SetCount0(DWORD) override {}
+    void SetCount1(DWORD) override {}
+    void SetCount3(DWORD) override {}
+    void SetCount2(DWORD) override {}
+    void SetInTransaction(bool) override {}
 
-namespace {
+    std::vector<std::wstring> patients;
+};
 
-std::wstring HeaderValue(HKEY root, const wchar_t* name)
+long Number(const wchar_t* sql)
+{
+    const auto rows = Rows(sql);
+    return rows.empty() || rows[0].empty() ? -1 : _wtol(rows[0][0].c_str());
+}
+
+// A string value below the settings key, or "<none>".
+std::wstring SettingText(HKEY root, const wchar_t* subKey, const wchar_t* name)
 {
     wchar_t text[300] = L"";
     DWORD size = sizeof text - sizeof(wchar_t);
-    if (RegGetValueW(root, L"Header", name, RRF_RT_REG_SZ, nullptr, text, &size) != ERROR_SUCCESS)
+    if (RegGetValueW(root, subKey, name, RRF_RT_REG_SZ, nullptr, text, &size) != ERROR_SUCCESS)
         return L"<none>";
     return text;
+}
+
+// The merge settings the site installs, run by the program's merge engine
+// over a site the tool made, as "Merge databases" runs it: the second
+// workstation's own images come with their patients (the namesake of a site
+// patient born in another year as a patient of his own), their descriptions
+// and sex; its copies of the site's images are known and not doubled.
+TEST(DemoSite, ItsMergeSettingsBringTheSecondWorkstationsOwnImagesAndKnowItsCopiesOfTheSites)
+{
+    for (bool russian : {false, true}) {
+        SCOPED_TRACE(russian ? "Russian" : "English");
+        DataFolder folder;
+        PrivateSettingsKey key(L"demomerge");
+        ASSERT_NE(nullptr, key.Key());
+        // An earlier configuration carried a column the site's Patient table
+        // lacks: the site's settings replace it whole.
+        const DWORD wide = 130;
+        RegSetKeyValueW(key.Key(), L"ImportSettings\\Patient\\Address", L"CType", REG_DWORD, &wide, sizeof wide);
+        SiteOptions options = SmallSite(folder.Path() + L"site", 3, 128, 160);
+        options.russian = russian;
+        std::wstring error;
+        ASSERT_TRUE(BuildDemoSite(options, error)) << std::string(error.begin(), error.end());
+        const std::wstring site = folder.Path() + L"site\\";
+        ASSERT_TRUE(WriteDemoMergeSettings(site + L"Workstation2\\", error)) << std::string(error.begin(), error.end());
+        EXPECT_EQ(site + L"Workstation2", SettingText(key.Key(), L"ImportSettings", L"DBPath"));
+
+        ASSERT_TRUE(OpenSiteDatabase(site + L"demo.db", error));
+        const long images = Number(L"SELECT COUNT(*) FROM Snimok;");
+        const long patients = Number(L"SELECT COUNT(*) FROM Patient;");
+        const long described = Number(L"SELECT COUNT(*) FROM Snimok WHERE Apicriz IS NOT NULL;");
+        PatientsLink link;
+        ImportDBCls engine(nullptr, &link);
+        try {
+            engine.Init();
+            engine.Connect();
+            EXPECT_EQ(7u, engine.ImagesToMerge());
+            engine.StartUnion();
+        } catch (const MsgExcept& message) {
+            wchar_t text[1024] = {};
+            message.GetText(text, 1024);
+            ADD_FAILURE() << std::string(text, text + wcslen(text));
+        } catch (const DODBErrors& errors) {
+            const std::wstring text = DatabaseText(errors);
+            ADD_FAILURE() << std::string(text.begin(), text.end());
+        }
+        EXPECT_EQ(5u, engine.MergedCount());
+        EXPECT_EQ(0u, engine.SkippedCount());
+        EXPECT_EQ(images + 5, Number(L"SELECT COUNT(*) FROM Snimok;"));
+        EXPECT_EQ(3 + 1, Number(L"SELECT COUNT(*) FROM Snimok s JOIN Patient p ON p.Patient=s.Patient "
+                                L"WHERE p.Name1='Brown';"))
+            << "the copies of Brown's site images came again";
+        EXPECT_EQ(patients + 2, Number(L"SELECT COUNT(*) FROM Patient;"));
+        EXPECT_EQ(2, Number(L"SELECT COUNT(*) FROM Patient WHERE Name1='Smith' AND Name2='John';"));
+        EXPECT_EQ(1, Number(L"SELECT Pol FROM Patient WHERE Name1=N'Орлов';"));
+        EXPECT_EQ(described + 3, Number(L"SELECT COUNT(*) FROM Snimok WHERE Apicriz IS NOT NULL;"));
+        EXPECT_THAT(link.patients, ::testing::Contains(std::wstring(L"Орлов Григорий Семёнович")));
+        CloseSiteDatabase();
+    }
 }
 
 // The demo clinic's header follows the site's language until the user types
@@ -253,8 +361,8 @@ TEST(DemoSite, TheClinicHeaderIsTheDemoClinicsUntilTheUserSetsOne)
                             static_cast<DWORD>((wcslen(start.typed) + 1) * sizeof(wchar_t)));
         std::wstring error;
         ASSERT_TRUE(WriteDemoHeader(start.russian, error)) << std::string(error.begin(), error.end());
-        EXPECT_EQ(start.company1, HeaderValue(key.Key(), L"Company1"));
-        EXPECT_EQ(start.cabinet, HeaderValue(key.Key(), L"Cabinet"));
+        EXPECT_EQ(start.company1, SettingText(key.Key(), L"Header", L"Company1"));
+        EXPECT_EQ(start.cabinet, SettingText(key.Key(), L"Header", L"Cabinet"));
     }
 }
 

@@ -409,3 +409,36 @@ TEST_F(ArchiveFilesTest, BackupsGoOnOnDisksWithRoomForOne)
     EXPECT_EQ(static_cast<DWORD>(-1), third.exitCode) << third.Texts();
     EXPECT_EQ(previous, FileSize(slot)) << "the previous backup made room for one that does not fit";
 }
+
+// A backup that fits the slot's disk by the database's pages alone, with no room for what writing it takes beside
+// them: the previous backup, small enough that the new one would fit in its room by the pages too, is not given up
+// for it, and the step fails with the database's reason.
+TEST_F(ArchiveFilesTest, BackupThatFitsByItsPagesAloneKeepsThePreviousOne)
+{
+    Grow(200);
+    DiskInTheDrive();
+    TmpfsDisk slotDisk(2048);
+    ASSERT_TRUE(slotDisk.Mounted()) << slotDisk.Error();
+    UseBackupSlots(slotDisk.Path());
+    const std::wstring slot = slotDisk.Path() + L"1\\hospital.bak";
+    const WorkerReport first = host_.RunArchive(kJobBackup);
+    ASSERT_EQ(0u, first.exitCode) << first.Texts();
+    const LONGLONG pages = FileSize(slot);   // a backup is the database's pages
+    ASSERT_GT(pages, 0);
+
+    const LONGLONG previous = 16 * 1024;
+    ASSERT_TRUE(WriteFileOfSize(slot, previous));
+    ULARGE_INTEGER available = {}, total = {}, freeBytes = {};
+    ASSERT_TRUE(GetDiskFreeSpaceExW(slotDisk.Path().c_str(), &available, &total, &freeBytes));
+    ASSERT_GE(freeBytes.QuadPart, static_cast<ULONGLONG>(pages));
+    ASSERT_TRUE(WriteFileOfSize(slotDisk.Path() + L"filler", freeBytes.QuadPart - pages));
+    ASSERT_TRUE(GetDiskFreeSpaceExW(slotDisk.Path().c_str(), &available, &total, &freeBytes));
+    ASSERT_EQ(static_cast<ULONGLONG>(pages), freeBytes.QuadPart) << "the disk has room for the pages alone";
+
+    const WorkerReport second = host_.RunArchive(kJobBackup);
+
+    EXPECT_EQ(static_cast<DWORD>(-1), second.exitCode) << second.Texts();
+    EXPECT_TRUE(second.HasFault(L"no room")) << second.Texts();
+    EXPECT_EQ(previous, FileSize(slot)) << "the previous backup is kept";
+    EXPECT_FALSE(Exists(slot + L".partial"));
+}

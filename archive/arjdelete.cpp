@@ -21,10 +21,14 @@
 // row finishes the row next time. Rows of one disk come together.
 //
 // Every path comes from a stored name, as the row holds it, through
-// StoredPath: a name that would leave its folder, name a device or name
-// another file (a trailing blank, a short-name alias) skips its image, which
-// keeps its row and files, and is reported at the job's end.
+// DeletablePath: a name that would leave its folder, name a device or name
+// another file (a trailing blank, a short-name alias), or whose file a live
+// image's row names (another row's, in the file system's comparison:
+// LiveImageNames), skips its image, which keeps its row and files, and is
+// reported at the job's end. Each step reads the live names once, after its
+// work list.
 #include "archive/arjworker.h"
+#include "archive/livenames.h"
 #include "database/dberrors.h"
 #include "exchange/disks/arjregistry.h"
 #include "exchange/disks/removabledrive.h"
@@ -42,7 +46,7 @@ const wchar_t kFreeListSql[] =
     L"Snimok NOT IN (SELECT Snimok FROM FixSnimok) ORDER BY [Date file];";
 const wchar_t kUnsetDiskSql[] = L"UPDATE Snimok SET [Disk]=0 WHERE Snimok=?;";
 const wchar_t kResetDiskSql[] = L"UPDATE Snimok SET [Disk]=1 WHERE Snimok=?;";
-const wchar_t kFreeingStateSql[] = L"SELECT [Disk] FROM Snimok WHERE [File Name]=?;";
+const wchar_t kFreeingStateSql[] = L"SELECT [Disk], Snimok FROM Snimok WHERE [File Name]=?;";
 const wchar_t kArjSettingsKey[] = L"Arj";
 const wchar_t kMarkedListSql[] = L"SELECT DelSnimok, [File Name], Arj, [Disk] FROM DelImage ORDER BY Arj;";
 const wchar_t kDeleteMarkedRowSql[] = L"DELETE FROM DelImage WHERE DelSnimok=?;";
@@ -100,6 +104,7 @@ int ArjWorker::FreeHardDiskSpace()
             std::wstring name;
         };
         std::vector<Item> items;
+        LiveImageNames live;
         {
             BoundStatement list(base_.Session(), kFreeListSql);
             list.Execute();
@@ -109,13 +114,17 @@ int ArjWorker::FreeHardDiskSpace()
                 if (!RowInt(list.Row(), 0, &item.key) || RowText(list.Row(), 1, name, kNameChars + 1) <= 0)
                     BadRow(L"ArjWorker::FreeHardDiskSpace");
                 item.name = name;
+                live.Track(item.name);
                 items.push_back(std::move(item));
             }
         }
+        live.Read(base_.Session());
         for (const Item& item : items) {
+            // A file that another live row names too stays: it is that
+            // image's file on the hard disk as well.
             std::wstring image, icon;
-            if (!StoredPath(&image, imageFolder_, item.name, L".xmg") ||
-                !StoredPath(&icon, iconFolder_, item.name, L".thb"))
+            if (!DeletablePath(&image, live, imageFolder_, item.name, L".xmg", item.key) ||
+                !DeletablePath(&icon, live, iconFolder_, item.name, L".thb", item.key))
                 continue;   // the row keeps its mark, and the job's end names it
             DWORD wait = 0;
             for (;;) {
@@ -129,7 +138,7 @@ int ArjWorker::FreeHardDiskSpace()
                     reset.Params().SetValI4(1, item.key);
                     reset.Run();
                 };
-                if (DeleteImageFiles(item.name.c_str(), giveBack))
+                if (DeleteImageFiles(image, icon, giveBack))
                     break;
                 wait = INFINITE;
             }
@@ -148,15 +157,24 @@ void ArjWorker::FinishInterruptedFreeing()
     if (!ArjRegRead(kArjSettingsKey, kFreeingImageValue, REG_SZ, name, &chars) || !name[0])
         return;
     try {
-        BoundStatement query(base_.Session(), kFreeingStateSql);
-        query.Params().SetStr(1, name, -1);
-        LONG disk = 1;
+        LONG disk = 1, key = LiveImageNames::kNoRow;
+        {
+            BoundStatement query(base_.Session(), kFreeingStateSql);
+            query.Params().SetStr(1, name, -1);
+            if (!query.First() || !RowInt(query.Row(), 0, &disk) || !RowInt(query.Row(), 1, &key))
+                disk = 1;
+        }
         // Only an image whose row says its files are gone from the hard disk
         // loses them; a row that still claims them (the job was cut off
-        // before the change) or none at all keeps them.
-        if (query.First() && RowInt(query.Row(), 0, &disk) && disk == 0) {
+        // before the change) or none at all keeps them, and so does a file
+        // that another live row names.
+        if (disk == 0) {
+            LiveImageNames live;
+            live.Track(name);
+            live.Read(base_.Session());
             std::wstring image, icon;
-            if (StoredPath(&image, imageFolder_, name, L".xmg") && StoredPath(&icon, iconFolder_, name, L".thb")) {
+            if (DeletablePath(&image, live, imageFolder_, name, L".xmg", key) &&
+                DeletablePath(&icon, live, iconFolder_, name, L".thb", key)) {
                 RemoveFile(image.c_str());
                 RemoveFile(icon.c_str());
             }
@@ -168,11 +186,9 @@ void ArjWorker::FinishInterruptedFreeing()
     ArjRegWrite(kArjSettingsKey, kFreeingImageValue, REG_SZ, L"", 0);
 }
 
-int ArjWorker::DeleteImageFiles(const wchar_t* name, const std::function<void()>& beforeAsking)
+int ArjWorker::DeleteImageFiles(const std::wstring& image, const std::wstring& icon,
+                                const std::function<void()>& beforeAsking)
 {
-    std::wstring image, icon;
-    if (!StoredPath(&image, imageFolder_, name, L".xmg") || !StoredPath(&icon, iconFolder_, name, L".thb"))
-        return 1;
     if (!RemoveFile(image.c_str())) {
         const DWORD error = GetLastError();
         if (!IsAbsent(error)) {
@@ -200,6 +216,7 @@ int ArjWorker::DeleteMarked()
         bool onDisk;
     };
     std::vector<Item> items;
+    LiveImageNames live;
     {
         BoundStatement list(base_.Session(), kMarkedListSql);
         list.Execute();
@@ -216,9 +233,11 @@ int ArjWorker::DeleteMarked()
             item.name = name;
             item.serial = KeyToSerial(arj);
             item.onDisk = disk != 0;
+            live.Track(item.name);
             items.push_back(std::move(item));
         }
     }
+    live.Read(base_.Session());
     // A file that is still there after DeleteFileW stops the job with its text.
     const auto removeOrStop = [this](const std::wstring& path, UINT text, const std::wstring& name) {
         if (RemoveFile(path.c_str()))
@@ -233,9 +252,11 @@ int ArjWorker::DeleteMarked()
     for (const Item& item : items) {
         // The archive disk's paths are built once the row's disk is in the
         // drive: a name is checked against the files of the folder it names.
+        // The row is no image's any more: a live row that names its file in
+        // the file system's comparison keeps the file.
         std::wstring hddIcon, hddImage, arjIcon, arjImage;
-        if (!StoredPath(&hddIcon, iconFolder_, item.name, L".thb") ||
-            !StoredPath(&hddImage, imageFolder_, item.name, L".xmg"))
+        if (!DeletablePath(&hddIcon, live, iconFolder_, item.name, L".thb", LiveImageNames::kNoRow) ||
+            !DeletablePath(&hddImage, live, imageFolder_, item.name, L".xmg", LiveImageNames::kNoRow))
             continue;   // the row stays, and the job's end names it
         DWORD wait = 0;
         bool refused = false;
@@ -254,8 +275,8 @@ int ArjWorker::DeleteMarked()
             }
             if (r != kStepDone)
                 throw kStopByProgram;
-            refused = !StoredPath(&arjIcon, archivePath_, item.name, L".thb") ||
-                      !StoredPath(&arjImage, archivePath_, item.name, L".xmg");
+            refused = !DeletablePath(&arjIcon, live, archivePath_, item.name, L".thb", LiveImageNames::kNoRow) ||
+                      !DeletablePath(&arjImage, live, archivePath_, item.name, L".xmg", LiveImageNames::kNoRow);
             if (refused)
                 break;
             // The image only when its thumbnail is gone.

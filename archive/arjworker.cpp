@@ -1,6 +1,7 @@
 #include "archive/arjworker.h"
 
 #include "archive/arjroom.h"
+#include "archive/livenames.h"
 #include "database/dberrors.h"
 #include "database/dbstart.h"
 #include "exchange/disks/removabledrive.h"
@@ -230,6 +231,19 @@ bool ArjWorker::StoredPath(std::wstring* path, const std::wstring& folder, const
     return true;
 }
 
+bool ArjWorker::DeletablePath(std::wstring* path, const LiveImageNames& live, const std::wstring& folder,
+                              const std::wstring& name, const wchar_t* extension, LONG self)
+{
+    if (!StoredPath(path, folder, name, extension))
+        return false;
+    if (!live.NamedByAnother(*path, name, self))
+        return true;
+    LogError(0, (L"A live image's row names the file " + *path + L": it stays").c_str());
+    path->clear();
+    Refuse(name);
+    return false;
+}
+
 void ArjWorker::Refuse(const std::wstring& name)
 {
     for (const std::wstring& known : refused_)
@@ -361,6 +375,7 @@ int ArjWorker::ArchiveNewImages()
             std::wstring name;
         };
         std::vector<Item> items;
+        LiveImageNames live;
         {
             BoundStatement list(base_.Session(), kArchiveListSql);
             list.Execute();
@@ -372,9 +387,11 @@ int ArjWorker::ArchiveNewImages()
                     ThrowDatabaseError(E_FAIL);
                 }
                 item.name = name;   // as it stands: "L2 " is not "L2" (the name check refuses it)
+                live.Track(item.name);
                 items.push_back(std::move(item));
             }
         }
+        live.Read(base_.Session());
         StampBatch stamps(base_.Session(), update);
         struct Lend {
             StampBatch*& slot;
@@ -392,7 +409,7 @@ int ArjWorker::ArchiveNewImages()
                 DWORD wait = 0;
                 for (;;) {
                     PollUserAnswer(wait);
-                    const int r = CheckDiskRegistered(count, update);
+                    const int r = CheckDiskRegistered(count, update, live);
                     if (r == kStepDone)
                         break;
                     stamps.Flush();   // written before any question already; nothing waits on an answer
@@ -410,7 +427,7 @@ int ArjWorker::ArchiveNewImages()
     });
 }
 
-int ArjWorker::CheckDiskRegistered(BoundStatement& count, BoundStatement& update)
+int ArjWorker::CheckDiskRegistered(BoundStatement& count, BoundStatement& update, const LiveImageNames& live)
 {
     const int r = WaitForDisk(&diskSerial_, 0, nullptr, nullptr);
     if (r != kStepDone)
@@ -429,7 +446,7 @@ int ArjWorker::CheckDiskRegistered(BoundStatement& count, BoundStatement& update
         registeredSerial_ = diskSerial_;
         registeredKnown_ = true;
     }
-    const int c = CopyImageToArj();
+    const int c = CopyImageToArj(live);
     if (c == 0) {
         // The copies are whole: the image may be stamped.
         if (stamps_) {
@@ -452,14 +469,16 @@ int ArjWorker::CheckDiskRegistered(BoundStatement& count, BoundStatement& update
     return kStepDone;
 }
 
-int ArjWorker::CopyImageToArj()
+int ArjWorker::CopyImageToArj(const LiveImageNames& live)
 {
     try {
+        // A copy overwrites the disk's file of the name, and one that is not
+        // whole is deleted: not a file another live image's row names.
         std::wstring sourceImage, sourceIcon, targetImage, targetIcon;
         if (!StoredPath(&sourceImage, imageFolder_, fileName_, L".xmg") ||
             !StoredPath(&sourceIcon, iconFolder_, fileName_, L".thb") ||
-            !StoredPath(&targetImage, archivePath_, fileName_, L".xmg") ||
-            !StoredPath(&targetIcon, archivePath_, fileName_, L".thb"))
+            !DeletablePath(&targetImage, live, archivePath_, fileName_, L".xmg", imageKey_) ||
+            !DeletablePath(&targetIcon, live, archivePath_, fileName_, L".thb", imageKey_))
             return kCopySkipped;
 
         if (!base_.Checked().IsValid() || base_.Checked().Serial() != diskSerial_) {

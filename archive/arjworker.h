@@ -36,9 +36,11 @@
 //
 // File names: every path is built from a row's [File Name], as the row
 // holds it, by BuildStoredFilePath, which refuses a name that would leave its
-// folder, name a device or name another file than itself. Such an image is
-// skipped, the rest is done, and the job ends with the names in "Possible
-// fault reason".
+// folder, name a device or name another file than itself; and no step
+// deletes or overwrites a file that another live image's row names, in the
+// file system's comparison (LiveImageNames, read once a step: DeletablePath).
+// Such an image is skipped, the rest is done, and the job ends with the
+// names in "Possible fault reason".
 //
 // Paths: the archive path, the image folder and the icon folder are copied
 // at the start, each with its trailing backslash ("E:\Images" names the
@@ -57,6 +59,7 @@
 #include <vector>
 
 class DrawnProgressBar;
+class LiveImageNames;
 
 // The stamps of archived images (Snimok.Arj), written together: an image is
 // added once its copies on the disk are whole, and the stamps waiting are
@@ -153,10 +156,12 @@ public:
 
     int PurgeFixSnimok();
     int ArchiveNewImages();
-    // Archives the current image onto the disk in the drive.
-    int CheckDiskRegistered(BoundStatement& count, BoundStatement& update);
-    // 0 copied, kCopyAsked, kStepFatal, kCopySkipped (a name that names no file).
-    int CopyImageToArj();
+    // Archives the current image onto the disk in the drive; `live`: the
+    // step's live names.
+    int CheckDiskRegistered(BoundStatement& count, BoundStatement& update, const LiveImageNames& live);
+    // 0 copied, kCopyAsked, kStepFatal, kCopySkipped (a name that names no
+    // file of its own on the disk).
+    int CopyImageToArj(const LiveImageNames& live);
     // "User's name: ...\nPicture date: ...\n" of the file, or empty.
     std::wstring ReportMissingFile(const wchar_t* fileName);
 
@@ -174,9 +179,11 @@ public:
     int DeleteMarked();
     int NeedsFreeing();
     int StillBelowEnd();
+    // Deletes an image's hard-disk files (the paths DeletablePath gave):
     // 1 deleted (or already gone), 0 the user was asked; `beforeAsking`, when
     // given, runs first (the row takes its files back before the question).
-    int DeleteImageFiles(const wchar_t* name, const std::function<void()>& beforeAsking = nullptr);
+    int DeleteImageFiles(const std::wstring& image, const std::wstring& icon,
+                         const std::function<void()>& beforeAsking = nullptr);
     // The files of the image a cut-off free-space step left behind.
     void FinishInterruptedFreeing();
 
@@ -224,6 +231,11 @@ private:
     // The path of a stored name below a folder; false (the name kept for the
     // job's report) when the name may not be used there.
     bool StoredPath(std::wstring* path, const std::wstring& folder, const std::wstring& name, const wchar_t* extension);
+    // StoredPath for a file the step deletes or overwrites: also false (the
+    // name kept for the job's report) when a live image's row other than
+    // `self` (LiveImageNames::kNoRow: any) names the file.
+    bool DeletablePath(std::wstring* path, const LiveImageNames& live, const std::wstring& folder,
+                       const std::wstring& name, const wchar_t* extension, LONG self);
     void Refuse(const std::wstring& name);
     // Ends the job with the refused names in the window's text boxes.
     void ReportRefusedNames();

@@ -139,3 +139,16 @@ bool BuildStoredFilePath(wchar_t* out, const wchar_t* folder, const wchar_t* nam
     }
     return true;
 }
+
+std::wstring StoredNameKey(const wchar_t* name, int length)
+{
+    if (length < 0)
+        length = lstrlenW(name);
+    while (length > 0 && (name[length - 1] == L' ' || name[length - 1] == L'.'))
+        --length;
+    std::wstring key(name, static_cast<size_t>(length));
+    // Simple case mapping keeps the length: one character for one.
+    if (length > 0)
+        LCMapStringEx(LOCALE_NAME_INVARIANT, LCMAP_UPPERCASE, name, length, &key[0], length, nullptr, nullptr, 0);
+    return key;
+}

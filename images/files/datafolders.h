@@ -9,6 +9,8 @@
 
 #include <windows.h>
 
+#include <string>
+
 // True when the space available to the caller on the drive of the image
 // folder, in whole megabytes, is at least SpaceMin; false when it is
 // below, and false with the last error set when it cannot be read.
@@ -50,3 +52,12 @@ StoredNameVerdict CheckStoredFileName(const wchar_t* name, int length = -1);
 // name with "~", the file system finds a file of another long name at the
 // path (a short-name alias).
 bool BuildStoredFilePath(wchar_t* out, const wchar_t* folder, const wchar_t* name, const wchar_t* extension);
+
+// The form in which the file system tells stored names apart: upper case, as
+// the file system compares names without case (Cyrillic letters too: a
+// name begins with the patient's initial), and without the trailing blanks
+// and dots Windows drops from a name ("s1 " names the file of "S1"). Two
+// names of one key name one file of a folder; a short-name alias ("~") is
+// told apart only by the file system (LiveImageNames looks it up).
+// `length` -1: up to the terminator.
+std::wstring StoredNameKey(const wchar_t* name, int length = -1);

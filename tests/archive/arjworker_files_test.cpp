@@ -212,28 +212,40 @@ TEST_F(ArchiveFilesTest, SavesOfTheMainWindowGoThroughWhileAJobWorksOnAFile)
     EXPECT_EQ(L"Saved4", Scalar(L"SELECT Name2 FROM Patient WHERE Patient=" + std::to_wstring(patient_) + L";"));
 }
 
-// A row whose file name would leave its folder, name a device or another file (a trailing blank, a short
-// name): its image is skipped, nothing outside the folders or of the other file is copied or deleted, the other
-// images are done, and the job ends with the names in the window.
+// A row whose file name would leave its folder, name a device or another file (a trailing blank, a short name,
+// a name another live image's row gives the file in another case): its image is skipped, nothing outside the
+// folders or of the other file is copied or deleted, the other images are done, and the job ends with the names in
+// the window.
 TEST_F(ArchiveFilesTest, NamesThatLeaveTheFoldersAreSkippedAndNamed)
 {
+    DiskMedium* disk = DiskInTheDrive();
+    const std::wstring outside = data_->Path();   // the folder above "Image\" and "Icon\"
+    // Files no row names as they are: one on the hard disk, one on the archive disk only; and their short names.
+    const std::wstring other = L"L0000000000000001", arjOther = L"L0000000000000002";
+    ASSERT_TRUE(WriteFileOfSize(HddImage(other), 5000));
+    ASSERT_TRUE(WriteFileOfSize(ArchiveFile(arjOther, L".xmg"), 4000));
+    ASSERT_TRUE(WriteFileOfSize(ArchiveFile(arjOther, L".thb"), 400));
+    const auto shortName = [](const std::wstring& path) {
+        wchar_t shortPath[MAX_PATH] = L"";
+        EXPECT_GT(GetShortPathNameW(path.c_str(), shortPath, MAX_PATH), 0u) << Narrow(path);
+        const std::wstring name = wcsrchr(shortPath, L'\\') ? wcsrchr(shortPath, L'\\') + 1 : L"";
+        return name.substr(0, name.rfind(L'.'));
+    };
+    const std::wstring alias = shortName(HddImage(other)), arjAlias = shortName(ArchiveFile(arjOther, L".xmg"));
+    ASSERT_NE(alias, arjAlias);
     struct Case {
         const char* job;
         DWORD flags;
-        std::vector<std::wstring> refused;
+        std::vector<std::wstring> refused;   // rows of the job's table
+        std::wstring twin;                   // a live image whose files a refused row names in another case
+        std::vector<std::wstring> live;      // live image rows beside the job's table (padded as a column gives it)
     };
     const Case cases[] = {
-        {"marked images", kJobDeleteMarked, {L"..\\victim", L"CON", L"x:y"}},
-        {"archive", kJobArchive, {L"..\\Outside", L"COM1.old"}},
-        {"free space", kJobFreeSpace, {L"..\\Freed", L"AUX"}},
+        {"marked images", kJobDeleteMarked, {L"..\\victim", L"CON", L"x:y", L"ж0000000001", arjAlias, other},
+         L"Ж0000000001", {L"Ж0000000001 ", alias}},
+        {"archive", kJobArchive, {L"..\\Outside", L"COM1.old", L"S0000000003", L"s0000000003"}, L"S0000000003", {}},
+        {"free space", kJobFreeSpace, {L"..\\Freed", L"AUX", L"Ё0000000002", L"ё0000000002"}, L"Ё0000000002", {}},
     };
-    DiskMedium* disk = DiskInTheDrive();
-    const std::wstring outside = data_->Path();   // the folder above "Image\" and "Icon\"
-    const std::wstring other = L"L0000000000000001";   // a file no row names as it is
-    ASSERT_TRUE(WriteFileOfSize(HddImage(other), 5000));
-    wchar_t shortPath[MAX_PATH] = L"";
-    ASSERT_GT(GetShortPathNameW(HddImage(other).c_str(), shortPath, MAX_PATH), 0u);
-    const std::wstring alias(wcsrchr(shortPath, L'\\') + 1, wcsrchr(shortPath, L'.'));
     for (Case c : cases) {
         SCOPED_TRACE(c.job);
         c.refused.insert(c.refused.end(), {other + L" ", alias});
@@ -255,10 +267,23 @@ TEST_F(ArchiveFilesTest, NamesThatLeaveTheFoldersAreSkippedAndNamed)
                      L", '2019-01-01', '" + name + L"');");
             goodKey = AddImage(patient_, good, 1000, L"2019-06-01", 100, arj);
         }
+        if (c.flags == kJobFreeSpace) {
+            // The twin (the first of the rows its name matches without case) is the image a step cut off between
+            // its row and its files left: its files go first.
+            Exec(L"UPDATE Snimok SET [Disk]=0 WHERE Snimok=(SELECT MIN(Snimok) FROM Snimok WHERE [File name]='" +
+                 c.twin + L"');");
+            ASSERT_TRUE(ArjRegWrite(L"Arj", kFreeingImageValue, REG_SZ, c.twin.c_str(), 0));
+        }
+        for (const std::wstring& name : c.live)
+            Exec(L"INSERT INTO Snimok (Patient, [Disk], Arj, [File name]) VALUES (" + std::to_wstring(patient_) +
+                 L", 1, " + std::to_wstring(static_cast<LONG>(kSerial)) + L", '" + name + L"');");
         for (const wchar_t* name : {L"victim", L"Outside", L"Freed"}) {
             WriteFileOfSize(outside + name + L".xmg", 100);
             WriteFileOfSize(outside + name + L".thb", 100);
         }
+        WriteFileOfSize(HddImage(c.twin), 700);
+        WriteFileOfSize(HddIcon(c.twin), 70);
+        WriteFileOfSize(ArchiveFile(c.twin, L".xmg"), 300);
 
         const WorkerReport report = host_.RunArchive(c.flags, 4, 3);
 
@@ -274,19 +299,26 @@ TEST_F(ArchiveFilesTest, NamesThatLeaveTheFoldersAreSkippedAndNamed)
         }
         EXPECT_EQ(5000, FileSize(HddImage(other)));
         EXPECT_FALSE(Exists(ArchiveFile(other, L".xmg")));
+        EXPECT_EQ(4000, FileSize(ArchiveFile(arjOther, L".xmg")));
+        EXPECT_EQ(400, FileSize(ArchiveFile(arjOther, L".thb")));
+        EXPECT_EQ(700, FileSize(HddImage(c.twin)));
+        EXPECT_EQ(70, FileSize(HddIcon(c.twin)));
+        EXPECT_EQ(300, FileSize(ArchiveFile(c.twin, L".xmg")));
+        const long rows = static_cast<long>(c.refused.size());
         if (c.flags == kJobDeleteMarked) {
             EXPECT_FALSE(Exists(HddImage(good)));
-            EXPECT_EQ(static_cast<long>(c.refused.size()), Count(L"DelImage")) << "the refused rows stay";
+            EXPECT_EQ(rows, Count(L"DelImage")) << "the refused rows stay";
             Exec(L"DELETE FROM DelImage;");
+            Exec(L"DELETE FROM Snimok;");
         } else if (c.flags == kJobArchive) {
             EXPECT_EQ(std::to_wstring(static_cast<LONG>(kSerial)), Stamp(goodKey));
-            EXPECT_EQ(4, Count(L"Snimok WHERE Arj IS NULL")) << "the refused images are not stamped";
+            EXPECT_EQ(rows, Count(L"Snimok WHERE Arj IS NULL")) << "the refused images are not stamped";
             EXPECT_TRUE(Exists(disk->Folder() + L"Images\\" + good + L".xmg"));
             Exec(L"DELETE FROM Snimok;");
         } else {
             EXPECT_EQ(L"0", DiskFlag(goodKey));
             EXPECT_FALSE(Exists(HddImage(good)));
-            EXPECT_EQ(4, Count(L"Snimok WHERE [Disk]=1")) << "the refused images keep their mark";
+            EXPECT_EQ(rows - 1, Count(L"Snimok WHERE [Disk]=1")) << "the refused images keep their mark";
         }
     }
 }
@@ -376,4 +408,37 @@ TEST_F(ArchiveFilesTest, BackupsGoOnOnDisksWithRoomForOne)
     const WorkerReport third = host_.RunArchive(kJobBackup);
     EXPECT_EQ(static_cast<DWORD>(-1), third.exitCode) << third.Texts();
     EXPECT_EQ(previous, FileSize(slot)) << "the previous backup made room for one that does not fit";
+}
+
+// A backup that fits the slot's disk by the database's pages alone, with no room for what writing it takes beside
+// them: the previous backup, small enough that the new one would fit in its room by the pages too, is not given up
+// for it, and the step fails with the database's reason.
+TEST_F(ArchiveFilesTest, BackupThatFitsByItsPagesAloneKeepsThePreviousOne)
+{
+    Grow(200);
+    DiskInTheDrive();
+    TmpfsDisk slotDisk(2048);
+    ASSERT_TRUE(slotDisk.Mounted()) << slotDisk.Error();
+    UseBackupSlots(slotDisk.Path());
+    const std::wstring slot = slotDisk.Path() + L"1\\hospital.bak";
+    const WorkerReport first = host_.RunArchive(kJobBackup);
+    ASSERT_EQ(0u, first.exitCode) << first.Texts();
+    const LONGLONG pages = FileSize(slot);   // a backup is the database's pages
+    ASSERT_GT(pages, 0);
+
+    const LONGLONG previous = 16 * 1024;
+    ASSERT_TRUE(WriteFileOfSize(slot, previous));
+    ULARGE_INTEGER available = {}, total = {}, freeBytes = {};
+    ASSERT_TRUE(GetDiskFreeSpaceExW(slotDisk.Path().c_str(), &available, &total, &freeBytes));
+    ASSERT_GE(freeBytes.QuadPart, static_cast<ULONGLONG>(pages));
+    ASSERT_TRUE(WriteFileOfSize(slotDisk.Path() + L"filler", freeBytes.QuadPart - pages));
+    ASSERT_TRUE(GetDiskFreeSpaceExW(slotDisk.Path().c_str(), &available, &total, &freeBytes));
+    ASSERT_EQ(static_cast<ULONGLONG>(pages), freeBytes.QuadPart) << "the disk has room for the pages alone";
+
+    const WorkerReport second = host_.RunArchive(kJobBackup);
+
+    EXPECT_EQ(static_cast<DWORD>(-1), second.exitCode) << second.Texts();
+    EXPECT_TRUE(second.HasFault(L"no room")) << second.Texts();
+    EXPECT_EQ(previous, FileSize(slot)) << "the previous backup is kept";
+    EXPECT_FALSE(Exists(slot + L".partial"));
 }

@@ -67,7 +67,8 @@ TEST(XmgTextReader, VersionTwoGivesItsFieldsAndItsPatientsNames)
     EXPECT_EQ(p.names.head.size, p.info.head.size);
 }
 
-// Raw edge tiles of a few pixels of a few bits: a pixel block under 3 bytes a tile fits.
+// Raw edge tiles of a few pixels of a few bits: a pixel block under 3 bytes a tile fits; one byte shorter than the
+// fewest bytes its tiles can take does not.
 TEST(XmgTextReader, SmallPicturesOfEveryDepthHaveAPixelBlockThatFits)
 {
     const int sizes[][2] = {{2, 1}, {3, 1}, {7, 1}, {1, 7}, {2, 2}, {4, 2}, {33, 1}, {65, 3}};
@@ -76,10 +77,16 @@ TEST(XmgTextReader, SmallPicturesOfEveryDepthHaveAPixelBlockThatFits)
         for (const auto& size : sizes) {
             shape.width = size[0];
             shape.height = size[1];
+            SCOPED_TRACE(testing::Message() << size[0] << " x " << size[1] << " at " << shape.bits);
             const std::vector<uint8_t> file = Make(shape);
             ASSERT_EQ(0u, Parse(file).error);
-            EXPECT_EQ(0u, CheckXmgPixelBlock(Parse(file).info, file.size())) << size[0] << " x " << size[1] << " at "
-                                                                              << shape.bits;
+            EXPECT_EQ(0u, CheckXmgPixelBlock(Parse(file).info, file.size()));
+
+            std::vector<uint8_t> cut = file;
+            cut.resize(Parse(file).info.pixelOffset + LeastStreamSize(size[0], size[1], shape.bits) - 1);
+            Le32(cut, 8, (uint32_t)cut.size());   // the end of the pixel block
+            Le32(cut, 12, 1);                     // a tile stream
+            EXPECT_EQ((unsigned)IDS_ERROR_READING_PICTURE, CheckXmgPixelBlock(Parse(cut).info, cut.size()));
         }
 }
 

@@ -6,8 +6,10 @@
 #include "foundation/lefields.h"
 #include "foundation/messages.h"
 #include "images/files/savefaults.h"
+#include "images/pixels/tilecodec.h"
 #include "imagefiles_fixture.h"
 #include "common/prompt_script.h"
+#include "resources/strings.h"
 
 #include <gtest/gtest.h>
 
@@ -177,7 +179,8 @@ TEST_F(XmgWriteTest, StreamThatDoesNotFitIsWrittenRawAndReadsBack)
     EXPECT_EQ(0, memcmp(p->GetBits(), q->GetBits(), 33 * 33 * 2));
 }
 
-// Edge tiles of a few pixels of a few bits, raw ones smaller than a flat tile, read back.
+// Edge tiles of a few pixels of a few bits, raw ones smaller than a flat tile, read back; a pixel block one byte
+// shorter than the fewest bytes its tiles can take is refused as damaged before a pixel is decoded.
 TEST_F(XmgWriteTest, SmallPicturesOfEveryDepthReadBack)
 {
     const int sizes[][2] = {{1, 1}, {2, 1}, {3, 1}, {9, 1}, {1, 7}, {3, 3}, {4, 2}, {33, 1}, {1, 33}, {33, 2}, {65, 3}};
@@ -190,6 +193,15 @@ TEST_F(XmgWriteTest, SmallPicturesOfEveryDepthReadBack)
             DPicturePtr q = LoadFile(Path(L"small.xmg"), false, false, nullptr);
             ASSERT_TRUE(q.Get()) << "refused as damaged";
             EXPECT_EQ(0, memcmp(p->GetBits(), q->GetBits(), (size_t)size[0] * size[1] * 2));
+
+            std::vector<BYTE> cut = ReadBytes(Path(L"small.xmg"));
+            cut.resize(GetLe32(&cut[16]) + LeastStreamSize(size[0], size[1], depth) - 1);
+            PutLe32(&cut[8], (DWORD)cut.size());   // the end of the pixel block
+            PutLe32(&cut[12], 1);                  // a tile stream
+            WriteBytes(Path(L"cut.xmg"), cut);
+            std::wstring message;
+            EXPECT_FALSE(LoadFile(Path(L"cut.xmg"), false, false, &message).Get());
+            EXPECT_EQ(StringText(IDS_ERROR_READING_PICTURE), message);
         }
 }
 

@@ -26,6 +26,7 @@
 #include "foundation/settingskey.h"
 #include "images/files/snimokdb.h"
 #include "images/files/xmgfile.h"
+#include "tests/common/merge_run.h"
 #include "tests/common/test_files.h"
 #include "tools/demosite/radiograph.h"
 #include "tools/demosite/sitebuilder.h"
@@ -54,21 +55,6 @@ int PrintPrompt(HWND, const wchar_t* text, const wchar_t* caption, UINT)
     fwprintf(stderr, L"prompt: %ls: %ls\n", caption ? caption : L"", text ? text : L"");
     return IDCANCEL;
 }
-
-// Does nothing with the merge's reports.
-class SilentLink : public IImportLink {
-public:
-    void SetFinished() override {}
-    void SetText0(const wchar_t*, int) override {}
-    void SetText1(const wchar_t*, int) override {}
-    void SetText2(const wchar_t*, int) override {}
-    void SetText3(const wchar_t*, int) override {}
-    void SetCount0(DWORD) override {}
-    void SetCount1(DWORD) override {}
-    void SetCount3(DWORD) override {}
-    void SetCount2(DWORD) override {}
-    void SetInTransaction(bool) override {}
-};
 
 std::wstring MakeFolders(const wchar_t* name)
 {
@@ -248,21 +234,14 @@ double MergeOnce(int expected, const LocalImages& localImages)
     }
     double ms = -1;
     {
-        SilentLink link;
+        testfix::QuietMergeLink link;
         ImportDBCls engine(nullptr, &link);
         const auto t0 = std::chrono::steady_clock::now();
-        try {
-            engine.Init();
-            engine.Connect();
-            engine.StartUnion();
+        std::wstring error;
+        if (testfix::RunMergeSteps(engine, true, &error) == ImportDBCls::kRunning)
             ms = Ms(t0);
-        } catch (const MsgExcept& message) {
-            wchar_t text[1024] = {};
-            message.GetText(text, 1024);
-            fwprintf(stderr, L"merge: %ls\n", text);
-        } catch (const DODBErrors& errors) {
-            fwprintf(stderr, L"merge: %ls\n", DatabaseText(errors).c_str());
-        }
+        else
+            fwprintf(stderr, L"merge: %ls\n", error.c_str());
         if (ms >= 0 && (int)engine.MergedCount() != expected) {
             fwprintf(stderr, L"merge: %lu of %d images\n", engine.MergedCount(), expected);
             ms = -1;

@@ -512,26 +512,6 @@ int RunMerge(RecordingLink& link, std::wstring* error, DThreadChannel* channel)
     return RunMergeSteps(engine, true, error);
 }
 
-int RunMergeSteps(ImportDBCls& engine, bool init, std::wstring* error)
-{
-    try {
-        if (init)
-            engine.Init();
-        engine.Connect();
-        engine.StartUnion();
-        return engine.GetState();
-    } catch (const MsgExcept& message) {
-        wchar_t text[2048] = {};
-        message.GetText(text, 2048);
-        if (error)
-            *error = text;
-    } catch (const DODBErrors& errors) {
-        if (error)
-            *error = DatabaseText(errors);
-    }
-    return -1;
-}
-
 void MergeSites::UndoMerge()
 {
     other.Exec(L"UPDATE Snimok SET imported=0;");

@@ -11,6 +11,7 @@
 #include "database/dbsource.h"
 #include "exchange/merge/importengine.h"
 #include "exchange/merge/importlink.h"
+#include "common/merge_run.h"
 #include "common/settings_root.h"
 #include "foundation/threadchannel.h"
 
@@ -154,8 +155,7 @@ protected:
 // Runs Init, Connect and StartUnion of the merge on this thread; the state,
 // or -1 with the message text in *error when one of them threw.
 int RunMerge(RecordingLink& link, std::wstring* error = nullptr, DThreadChannel* channel = nullptr);
-// The same with an engine of the caller's, whose Init has run already unless `init`.
-int RunMergeSteps(ImportDBCls& engine, bool init, std::wstring* error);
+using testfix::RunMergeSteps;
 
 // Writes "dbinit.cfg" into the folder (no trailing backslash), naming the
 // database file, as a workstation's data folder holds it.

@@ -29,8 +29,11 @@
 #include "tools/demosite/sitebuilder.h"
 #include "tools/demosite/sitedatabase.h"
 
+#include <condition_variable>
 #include <map>
 #include <memory>
+#include <mutex>
+#include <sstream>
 #include <thread>
 
 using namespace mergetest;
@@ -53,7 +56,7 @@ enum class Act {
     // the first one's Connect and its start; the counts are the second's.
     Meanwhile,
     Describe,    // the target writes a description on its newest image that has none
-    Negative,    // the target turns its newest image negative
+    Negative,    // the target turns negative its newest image that has no description
     SameFile,    // the target saves the source's latest picture (one file imported on both)
     SameFileLater,   // the same, dated a year later
     // The target takes the images of the source and of a second source at the
@@ -100,10 +103,9 @@ const Case kCases[] = {
     {"EarlierMergeGivenBackAfterARename",
      {{Act::EarlierMerge, 'B', 'A'}, {Act::Rename, 'B', 0}, {Act::Merge, 'A', 'B'}}},
     {"AnotherMergeMeanwhile", {{Act::Meanwhile, 'B', 'A'}, {Act::Merge, 'A', 'B'}}},
-    {"DescriptionsWrittenOnTheCopies",
-     {{Act::Copy, 'D', 'A'}, {Act::Describe, 'D', 0}, {Act::Describe, 'D', 0}, {Act::Merge, 'A', 'D'},
+    {"CopiesDescribedOrTurnedNegative",
+     {{Act::Copy, 'D', 'A'}, {Act::Describe, 'D', 0}, {Act::Negative, 'D', 0}, {Act::Merge, 'A', 'D'},
       {Act::Merge, 'D', 'A'}}},
-    {"ACopyTurnedNegative", {{Act::Copy, 'D', 'A'}, {Act::Negative, 'D', 0}, {Act::Merge, 'A', 'D'}}},
     {"MergedImagesDescribedThereGivenBack",
      {{Act::Merge, 'B', 'A'}, {Act::Describe, 'B', 0}, {Act::Negative, 'B', 0}, {Act::Merge, 'A', 'B'},
       {Act::Merge, 'B', 'A'}}},
@@ -121,22 +123,21 @@ const Case kCases[] = {
 // before its next image until the other has done one (or has ended).
 class Turns {
 public:
-    Turns() { InitializeCriticalSection(&lock_); }
-    ~Turns() { DeleteCriticalSection(&lock_); }
-
     // Runs a merge whose Init has run, as merger `i` (0 goes first).
     int Run(int i, ImportDBCls& engine, std::wstring* error)
     {
         CoInitializeEx(nullptr, COINIT_MULTITHREADED);
-        EnterCriticalSection(&lock_);
-        threads_[i] = GetCurrentThreadId();
-        LeaveCriticalSection(&lock_);
+        {
+            std::lock_guard<std::mutex> hold(lock_);
+            threads_[i] = GetCurrentThreadId();
+        }
         const int state = RunMergeSteps(engine, false, error);
-        EnterCriticalSection(&lock_);
-        done_[i] = true;
-        turn_ = 1 - i;
-        LeaveCriticalSection(&lock_);
-        WakeAllConditionVariable(&changed_);
+        {
+            std::lock_guard<std::mutex> hold(lock_);
+            done_[i] = true;
+            turn_ = 1 - i;
+        }
+        changed_.notify_all();
         CoUninitialize();
         return state;
     }
@@ -150,23 +151,21 @@ public:
 private:
     void BeforeImage()
     {
-        EnterCriticalSection(&lock_);
+        std::unique_lock<std::mutex> hold(lock_);
         const DWORD me = GetCurrentThreadId();
         const int i = threads_[0] == me ? 0 : threads_[1] == me ? 1 : -1;
-        if (i >= 0) {
-            if (started_[i]) {
-                turn_ = 1 - i;
-                WakeAllConditionVariable(&changed_);
-            }
-            started_[i] = true;
-            while (turn_ != i && !done_[1 - i])
-                SleepConditionVariableCS(&changed_, &lock_, INFINITE);
+        if (i < 0)
+            return;
+        if (started_[i]) {
+            turn_ = 1 - i;
+            changed_.notify_all();
         }
-        LeaveCriticalSection(&lock_);
+        started_[i] = true;
+        changed_.wait(hold, [&] { return turn_ == i || done_[1 - i]; });
     }
 
-    CRITICAL_SECTION lock_;
-    CONDITION_VARIABLE changed_ = CONDITION_VARIABLE_INIT;
+    std::mutex lock_;
+    std::condition_variable changed_;
     DWORD threads_[2] = {};
     bool started_[2] = {};
     bool done_[2] = {};
@@ -297,20 +296,19 @@ protected:
     // description, "/n" when it is negative.
     std::wstring Key(const std::wstring& row)
     {
-        std::vector<std::wstring> field;
-        for (size_t from = 0, bar = 0; bar != std::wstring::npos; from = bar + 1) {
-            bar = row.find(L'|', from);
-            field.push_back(row.substr(from, bar == std::wstring::npos ? bar : bar - from));
-        }
-        const auto known = labels_.find(PixelHash(std::wstring(ImageFolder) + field.at(0) + L".xmg"));
+        std::wistringstream fields(row);
+        std::wstring name, date, description, negativ;
+        std::getline(std::getline(std::getline(std::getline(fields, name, L'|'), date, L'|'), description, L'|'),
+                     negativ);
+        const auto known = labels_.find(PixelHash(std::wstring(ImageFolder) + name + L".xmg"));
         if (known == labels_.end())
-            return L"?" + field[0];
+            return L"?" + name;
         std::wstring key = known->second;
-        if (field.at(1) != dates_[key])
+        if (date != dates_[key])
             key += L"@";
-        if (field.at(2) != L"NULL")
-            key += L"/" + field[2];
-        if (field.at(3) != L"0")
+        if (description != L"NULL")
+            key += L"/" + description;
+        if (negativ != L"0")
             key += L"/n";
         return key;
     }
@@ -349,7 +347,7 @@ protected:
                  std::wstring(L"UPDATE Snimok SET Apicriz=N'described on ") + (wchar_t)step.target + L"'");
             return;
         case Act::Negative:
-            Edit(step.target, L"", L"UPDATE Snimok SET Negativ=1");
+            Edit(step.target, L" AND Apicriz IS NULL AND Negativ=0", L"UPDATE Snimok SET Negativ=1");
             return;
         case Act::Rename:
             Use(step.target);

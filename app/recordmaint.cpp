@@ -130,6 +130,12 @@ BOOL WrongDiskBox(const wchar_t* diskName)
     return ShowPrompt(nullptr, text, nullptr, MB_OKCANCEL | MB_SYSTEMMODAL | MB_TOPMOST) == IDOK;
 }
 
+// Renames a thumbnail (paths the live-name check gave); a failure is ignored.
+void MoveImageFile(const std::wstring& from, const std::wstring& to)
+{
+    MoveFileW(from.c_str(), to.c_str());
+}
+
 // Deletes the new image of a move whose later step failed: its record, its
 // image file, and gives the thumbnail its old path back.
 void UndoNewImage(HWND owner, DWORD newKey, const wchar_t* newName, const std::wstring& oldIcon, bool thumbnailMoved)
@@ -138,7 +144,7 @@ void UndoNewImage(HWND owner, DWORD newKey, const wchar_t* newName, const std::w
     DeleteFileW(FolderFile(ImageFolder, newName, L".xmg").c_str());
     const std::wstring newIcon = FolderFile(IconFolder, newName, L".thb");
     if (thumbnailMoved)
-        MoveFileW(newIcon.c_str(), oldIcon.c_str());
+        MoveImageFile(newIcon, oldIcon);
     else
         DeleteFileW(newIcon.c_str());
 }
@@ -185,6 +191,20 @@ bool ArchivePaths(const wchar_t* name, RestorePaths* paths)
     paths->archiveImage = image;
     paths->archiveIcon = icon;
     return true;
+}
+
+// Deletes the copies a restore made on the hard disk (checked paths): 0 done,
+// else the answer of the error box for a failing ".xmg".
+int DeleteImageFilesChecked(const RestorePaths& paths)
+{
+    if (!DeleteFileW(paths.image.c_str()) && GetLastError() != ERROR_FILE_NOT_FOUND) {
+        LogCallError(GetLastError(), L"DeleteFileW", paths.image.c_str());
+        const int answer = ShowFileErrorBox();
+        if (answer != 2)
+            return answer;
+    }
+    DeleteFileW(paths.icon.c_str());
+    return 0;
 }
 
 // Copies the image file and its thumbnail from the archive disk; neither
@@ -343,7 +363,7 @@ BOOL MoveImageToPatient(HWND owner, DWORD imageKey, DWORD newPatientKey)
     wcsncpy(newName, p->fileName, 31);
     newName[31] = 0;
 
-    MoveFileW(oldIcon.c_str(), FolderFile(IconFolder, newName, L".thb").c_str());
+    MoveImageFile(oldIcon, FolderFile(IconFolder, newName, L".thb"));
     try {
         FailIfInjected(MoveStep::CopyRecord);
         KeyStatement(kCopyRecordSql, {static_cast<LONG>(newKey), static_cast<LONG>(imageKey)}).Run();
@@ -413,9 +433,7 @@ BOOL RestoreImageFromArchive(HWND owner, DWORD imageKey)
             KeyStatement(kMarkRestoredSql, {static_cast<LONG>(imageKey)}).Run();
         } catch (const DODBErrors&) {
             // The record still says "archived": the copies must go too.
-            for (const std::wstring* copy : {&paths.image, &paths.icon})
-                if (!DeleteFileW(copy->c_str()) && GetLastError() != ERROR_FILE_NOT_FOUND)
-                    LogCallError(GetLastError(), L"DeleteFileW", copy->c_str());
+            DeleteImageFilesChecked(paths);
             throw;
         }
         return TRUE;

@@ -43,7 +43,10 @@ BOOL MoveImageToPatient(HWND owner, DWORD imageKey, DWORD newPatientKey);
 BOOL RestoreImageFromArchive(HWND owner, DWORD imageKey);
 
 // File operations. Results of the error boxes: 1 retry (OK), 2 ignore (file
-// not found), 3 cancel.
+// not found), 3 cancel. The copy from the archive disk, the deletion of a
+// restore's copies and the thumbnail's rename (CopyImageFromArchive,
+// DeleteImageFilesChecked, MoveImageFile) work on the paths the live-name
+// check gives, inside recordmaint.cpp.
 // Waits for the archive disk whose serial is `expected` (named `diskName`, or
 // any disk when null; the box asks for it by name and serial). 1 when it is
 // there (its serial in *serial), 0 when the user gave up or the volume cannot

@@ -5,17 +5,24 @@
 #include "database/dbstatement.h"
 #include "exchange/merge/mergesql.h"
 #include "foundation/files.h"
+#include "foundation/dstring.h"
 #include "foundation/globals.h"
 #include "foundation/journal.h"
 #include "foundation/messages.h"
+#include "foundation/textutil.h"
 #include "images/files/datafolders.h"
 #include "images/files/xmgfile.h"
+#include "resources/strings.h"
 
 #include <string.h>
 
 #include <vector>
 
 namespace {
+
+// The longest text the database layer binds as a value: a longer one can be
+// neither written here nor read whole.
+const DWORD kLongestText = 32768;
 
 size_t PixelCount(const DPictureBase& picture)
 {
@@ -126,6 +133,16 @@ bool SameMergeValue(const MergeValue& a, const MergeValue& b)
     }
 }
 
+bool SameCarried(const std::vector<MergeValue>& a, const std::vector<MergeValue>& b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (size_t i = 0; i < a.size(); ++i)
+        if (!SameMergeValue(a[i], b[i]))
+            return false;
+    return true;
+}
+
 std::wstring ImageIdentity(const DODBPtr<DODBSession>& session, LONG image)
 {
     BoundStatement query(session, kIdentityOfImageSql);
@@ -138,88 +155,142 @@ std::wstring ImageIdentity(const DODBPtr<DODBSession>& session, LONG image)
     return text ? std::wstring(text, (size_t)length) : std::wstring();
 }
 
+LONG ImageOfIdentity(const DODBPtr<DODBSession>& session, const std::wstring& identity)
+{
+    BoundStatement query(session, kImageOfIdentitySql);
+    if (!query.Params().SetStr(1, identity.c_str(), (int)identity.size()))
+        ThrowDatabaseError();
+    LONG image = 0;
+    return query.First() && RowInt(query.Row(), 0, &image) ? image : 0;
+}
+
 void LocalCopies::Configure(const std::vector<ColumnSpec>& columns)
 {
-    std::vector<std::wstring> names;
-    kinds_.assign(3, ValueKind::kInteger);   // bri, contrast, negativ
+    names_ = {L"bri", L"contrast", L"negativ"};
+    kinds_.assign(3, ValueKind::kInteger);
+    std::vector<std::wstring> further;
     for (const ColumnSpec& column : columns) {
-        names.push_back(column.name);
+        further.push_back(column.name);
+        names_.push_back(column.name);
         kinds_.push_back(column.kind);
     }
-    carriedSql_ = BuildCarriedValuesSql(names);
-    candidates_.clear();
+    carriedSql_[0] = BuildCarriedValuesSql(further, false);
+    carriedSql_[1] = BuildCarriedValuesSql(further, true);
+    fingerprints_.clear();
+    taken_.clear();
 }
 
-std::vector<LocalCopies::Candidate> LocalCopies::ReadCandidates(const DODBPtr<DODBSession>& session, DWORD patient)
+bool LocalCopies::ReadImage(const DODBPtr<DODBSession>& session, LONG image, bool imported, ImageRow* row)
 {
-    std::vector<Candidate> candidates;
-    BoundStatement query(session, kPatientImagesSql);
-    if (!query.Params().SetValI4(1, (LONG)patient))
-        ThrowDatabaseError();
-    query.Execute();
-    while (query.Next()) {
-        Candidate c;
-        int length = 0;
-        const wchar_t* name = RowTextPtr(query.Row(), 1, &length);
-        if (!RowInt(query.Row(), 0, &c.image) || !name)
-            continue;
-        c.fileName.assign(name, (size_t)length);
-        if (query.Row()->IsNull(2) || !RowDate(query.Row(), 2, &c.date))
-            continue;   // an image of no date is no copy's
-        candidates.push_back(c);
-    }
-    return candidates;
-}
-
-bool LocalCopies::CarriesTheSame(const DODBPtr<DODBSession>& session, LONG image,
-                                 const std::vector<MergeValue>& carried)
-{
-    BoundStatement query(session, carriedSql_.c_str());
+    BoundStatement query(session, carriedSql_[imported ? 1 : 0].c_str());
     if (!query.Params().SetValI4(1, image))
         ThrowDatabaseError();
-    if (!query.First() || carried.size() != kinds_.size())
-        return false;
-    for (size_t i = 0; i < kinds_.size(); ++i) {
-        MergeValue here;
-        if (!ReadMergeValue(query.Row(), (ULONG)i, kinds_[i], &here) || !SameMergeValue(here, carried[i]))
-            return false;
+    query.Execute();
+    bool found = false;
+    try {
+        found = query.Next();
+    } catch (const DODBErrors& errors) {
+        // A value the provider cannot hand over is this row's fault alone.
+        if (!query.Rowset() || query.Rowset()->GetResult() != (HRESULT)DBSTATUS_E_UNAVAILABLE)
+            throw;
+        RefuseRow(query.Row(), errors);
     }
+    if (!found)
+        return false;
+    *row = ImageRow();
+    DODBParams* values = query.Row();
+    for (size_t i = 0; i < kinds_.size(); ++i) {
+        MergeValue value;
+        if (!ReadMergeValue(values, (ULONG)i, kinds_[i], &value))
+            ThrowMergeErrorWith(IDS_MERGE_VALUE_TYPE, names_[i].c_str());
+        row->carried.push_back(value);
+    }
+    const ULONG n = (ULONG)kinds_.size();
+    LONG number = 0;
+    row->onDisk = RowInt(values, n, &number) && number != 0;
+    int length = 0;
+    const wchar_t* name = RowTextPtr(values, n + 1, &length);
+    if (name)
+        row->fileName.assign(name, (size_t)length);
+    row->imported = imported && RowInt(values, n + 2, &number) && number != 0;
     return true;
 }
 
-LONG LocalCopies::Take(const DODBPtr<DODBSession>& session, DWORD patient, const FILETIME& date,
-                       const DPicture& picture, const std::vector<MergeValue>& carried,
-                       const std::set<std::wstring>& held, std::wstring* identity)
+// A row the provider could not hand over whole: a text longer than a row
+// takes (the length part tells its whole length), or another value.
+[[noreturn]] void LocalCopies::RefuseRow(DODBParams* row, const DODBErrors& errors) const
 {
-    auto listed = candidates_.find(patient);
-    if (listed == candidates_.end())
-        listed = candidates_.emplace(patient, ReadCandidates(session, patient)).first;
-    identity->clear();
-    PixelFingerprint mine;
-    for (Candidate& c : listed->second) {
-        if (c.out || CompareFileTime(&c.date, &date) != 0)
+    for (ULONG i = 0; row && i < row->GetCount(); ++i) {
+        if (row->GetStatus(i) != DBSTATUS_S_TRUNCATED || row->GetWType(i) != DBTYPE_WSTR)
             continue;
-        if (!c.fingerprinted) {
-            DPicturePtr local = ReadLocalPicture(c.fileName);
-            if (local.Get())
-                c.fingerprint = FingerprintOf(*local.Get());
-            c.fingerprinted = true;
+        const std::wstring column = i < names_.size() ? names_[i] : std::wstring(L"File name");
+        const std::wstring format = LoadText(IDS_MERGE_TEXT_TOO_LONG);
+        const DWORD_PTR args[3] = {reinterpret_cast<DWORD_PTR>(column.c_str()),
+                                   (DWORD_PTR)(row->GetLength(i) / sizeof(wchar_t)), (DWORD_PTR)kLongestText};
+        DString text;
+        text.FormatMessageArgs(format.c_str(), args);
+        throw MsgExcept(IdOrText(text.Length() ? text.c_str() : format.c_str()));
+    }
+    wchar_t text[1024] = {};
+    errors.GetText(text, 1023);
+    throw MsgExcept(IdOrText(text));
+}
+
+bool LocalCopies::CopyThere(const DODBPtr<DODBSession>& source, const std::wstring& identity, const ImageRow& here)
+{
+    const LONG there = ImageOfIdentity(source, identity);
+    ImageRow row;
+    return there != 0 && ReadImage(source, there, false, &row) && !row.Deleted() &&
+           SameCarried(row.carried, here.carried);
+}
+
+LONG LocalCopies::Take(const DODBPtr<DODBSession>& session, const DODBPtr<DODBSession>& source, DWORD patient,
+                       const FILETIME& date, const DPicture& picture, const std::vector<MergeValue>& carried,
+                       std::wstring* identity)
+{
+    identity->clear();
+    std::vector<std::pair<LONG, std::wstring>> candidates;
+    {
+        BoundStatement query(session, kPatientImagesOfDateSql);
+        if (!query.Params().SetValI4(1, (LONG)patient) || !query.Params().SetValDate(2, date))
+            ThrowDatabaseError();
+        query.Execute();
+        while (query.Next()) {
+            LONG image = 0;
+            int length = 0;
+            const wchar_t* name = RowTextPtr(query.Row(), 1, &length);
+            if (RowInt(query.Row(), 0, &image) && name && !taken_.count(image))
+                candidates.emplace_back(image, std::wstring(name, (size_t)length));
+        }
+    }
+    PixelFingerprint mine;
+    for (const auto& [image, fileName] : candidates) {
+        Known& known = fingerprints_[image];
+        if (!known.read || known.fileName != fileName) {
+            DPicturePtr local = ReadLocalPicture(fileName);
+            known.fingerprint = local.Get() ? FingerprintOf(*local.Get()) : PixelFingerprint();
+            known.fileName = fileName;
+            known.read = true;
         }
         if (!mine.known)
             mine = FingerprintOf(picture);
-        if (!SameFingerprint(c.fingerprint, mine) || !CarriesTheSame(session, c.image, carried))
-            continue;
-        const std::wstring now = ImageIdentity(session, c.image);
-        if (!now.empty() && held.count(now)) {
-            c.out = true;   // its copy there is another image
-            continue;
+        ImageRow here;
+        try {
+            if (!SameFingerprint(known.fingerprint, mine) || !ReadImage(session, image, false, &here) ||
+                !SameCarried(here.carried, carried))
+                continue;
+        } catch (const MsgExcept&) {
+            continue;   // an image here that cannot be read is no copy of anything
         }
-        DPicturePtr local = ReadLocalPicture(c.fileName);
+        const std::wstring now = ImageIdentity(session, image);
+        if (!now.empty() && CopyThere(source, now, here))
+            continue;   // its copy there is another image
+        DPicturePtr local = ReadLocalPicture(fileName);
         if (!local.Get() || !SamePixels(picture, *local.Get()))
             continue;
-        c.out = true;
+        taken_.insert(image);
         *identity = now;
-        return c.image;
+        return image;
     }
     return 0;
 }

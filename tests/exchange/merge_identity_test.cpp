@@ -16,7 +16,6 @@
 
 #include "common/site_checks.h"
 #include "common/test_files.h"
-#include "app/recordmaint.h"
 #include "database/dbstart.h"
 #include "exchange/merge/importengine.h"
 #include "exchange/merge/mergefaults.h"
@@ -65,11 +64,11 @@ enum class Act {
     // same moment: the two merges take turns at the step `seam`, both first
     // arriving there.
     Together,
-    DescribeAlike,   // as Describe, the same words on every workstation
-    Brighter,        // the target shows its newest image brighter and with more contrast
+    DescribeAlike,   // the target describes every image without a description, in the same words everywhere
+    Brighter,        // the target shows its newest image brighter
     Clear,           // the target clears the description of its newest image without one (an empty text)
     NullDisplay,     // a hand-edited row: the newest image's brightness, contrast and negative NULL
-    Delete,          // the target deletes its newest image, as the image strip does (its row kept)
+    Delete,          // the target deletes its newest image, as the archive window deletes by date
     DeleteImported,  // the target deletes its images marked imported, as the archive window does
     Older,           // the target's database lacks the identity tables (an older database)
     // As Merge, while the source's newest image without a description is
@@ -137,13 +136,13 @@ const Case kCases[] = {
     {"RingWithADescription",
      {{Act::Merge, 'B', 'A'}, {Act::Describe, 'B', 0}, {Act::Merge, 'C', 'B'}, {Act::Merge, 'A', 'C'},
       {Act::Merge, 'B', 'A'}, {Act::Merge, 'C', 'B'}}},
-    {"StarWithEditsBetween",
-     {{Act::Merge, 'A', 'B'}, {Act::Merge, 'A', 'C'}, {Act::Describe, 'B', 0}, {Act::Merge, 'B', 'A'},
-      {Act::Negative, 'C', 0}, {Act::Brighter, 'A', 0}, {Act::Merge, 'C', 'A'}, {Act::Merge, 'A', 'B'},
-      {Act::Merge, 'A', 'C'}, {Act::Merge, 'B', 'A'}}},
+    {"StarDescribedAlikeOnTwoSpokes",
+     {{Act::Merge, 'A', 'B'}, {Act::DescribeAlike, 'B', 0}, {Act::Merge, 'C', 'A'}, {Act::DescribeAlike, 'C', 0},
+      {Act::Merge, 'A', 'C'}, {Act::Merge, 'B', 'A'}, {Act::Merge, 'C', 'B'}}},
     {"DescribedAlikeOnTwoMergedAtOnce",
-     {{Act::Copy, 'D', 'A'}, {Act::Copy, 'E', 'A'}, {Act::DescribeAlike, 'D', 0}, {Act::DescribeAlike, 'D', 0},
-      {Act::DescribeAlike, 'E', 0}, {Act::DescribeAlike, 'E', 0}, {Act::Together, 'A', 'D', 'E'}}},
+     {{Act::NewImage, 'A', 0}, {Act::NewImage, 'A', 0}, {Act::NewImage, 'A', 0}, {Act::Copy, 'D', 'A'},
+      {Act::Copy, 'E', 'A'}, {Act::DescribeAlike, 'D', 0}, {Act::DescribeAlike, 'E', 0},
+      {Act::Together, 'A', 'D', 'E'}}},
     {"CopiesChangedThereAreAllItGivesBack",
      {{Act::Merge, 'A', 'B'}, {Act::Merge, 'B', 'A'}, {Act::Describe, 'B', 0}, {Act::Negative, 'B', 0},
       {Act::Merge, 'A', 'B'}}},
@@ -152,6 +151,7 @@ const Case kCases[] = {
      {{Act::Merge, 'B', 'A'}, {Act::Clear, 'B', 0}, {Act::Merge, 'A', 'B'}, {Act::Merge, 'B', 'A'}}},
     {"DescribedThereBetweenOpeningAndStart", {{Act::EditedMeanwhile, 'B', 'A'}, {Act::Merge, 'A', 'B'}}},
     {"NoDisplayValues", {{Act::NullDisplay, 'A', 0}, {Act::Merge, 'B', 'A'}, {Act::Merge, 'A', 'B'}}},
+    {"OneWorkstationMergedTwiceAtOnce", {{Act::Together, 'A', 'B', 'B', MergeStep::OpenSource}}},
     {"TwoMeetAnOlderDatabaseAtOnce",
      {{Act::Older, 'A', 0}, {Act::Together, 'A', 'B', 'C', MergeStep::AddTable}}},
     {"EarlierMergesOfOneImageLinkedAtOnce",
@@ -312,29 +312,25 @@ protected:
         images[Key(Row(image))] = imported;
     }
 
-    // Deletes the newest image of `site` as the image strip does, or, with
-    // `imported`, every image it holds marked imported as the archive window
-    // does (its files left to the archive's deletion job).
+    // Deletes the newest image of `site`, as the archive window's deletion by
+    // date does, or with `imported` every image it holds marked imported, as
+    // its deletion of imported images does: the rows go, their files wait
+    // for the archive's deletion job.
     void Delete(char site, bool imported)
     {
         Use(site);
-        const std::vector<std::wstring> images = testfix::RowsSql(
-            imported ? L"SELECT Snimok FROM Snimok WHERE [Disk]=1 AND imported=1;"
-                     : L"SELECT MAX(Snimok) FROM Snimok WHERE [Disk]=1;");
+        const std::wstring which = imported ? L"imported=1"
+                                            : L"Snimok=" + testfix::ScalarSql(L"SELECT MAX(Snimok) FROM Snimok;");
+        const std::vector<std::wstring> images = testfix::RowsSql(L"SELECT Snimok FROM Snimok WHERE " + which + L";");
         ASSERT_FALSE(images.empty());
         for (const std::wstring& image : images) {
             const std::wstring key = Key(Row(image));
             ASSERT_EQ(1u, model_[site].erase(key)) << Narrow(key);
             deleted_[site].insert(key);
-            if (!imported) {
-                ASSERT_TRUE(DeleteImageRecord(nullptr, (DWORD)std::stoul(image)));
-            }
         }
-        if (imported) {
-            testfix::ExecSetupSql(L"INSERT INTO DelImage ([File Name], Arj, [Disk]) SELECT [File Name], Arj, [Disk] "
-                                  L"FROM Snimok WHERE Imported=1 AND [File Name] IS NOT NULL;");
-            testfix::ExecSetupSql(L"DELETE FROM Snimok WHERE Imported=1;");
-        }
+        testfix::ExecSetupSql(L"INSERT INTO DelImage ([File Name], Arj, [Disk]) SELECT [File Name], Arj, [Disk] "
+                              L"FROM Snimok WHERE " + which + L";");
+        testfix::ExecSetupSql(L"DELETE FROM Snimok WHERE " + which + L";");
     }
 
     void Copy(char target, char source)
@@ -417,14 +413,17 @@ protected:
             NewImage(step.target, latest_[step.source], step.act == Act::SameFileLater);
             return;
         case Act::Describe:
-        case Act::DescribeAlike:
             Edit(step.target, L" AND Apicriz IS NULL",
-                 step.act == Act::DescribeAlike
-                     ? std::wstring(L"UPDATE Snimok SET Apicriz=N'described alike'")
-                     : std::wstring(L"UPDATE Snimok SET Apicriz=N'described on ") + (wchar_t)step.target + L"'");
+                 std::wstring(L"UPDATE Snimok SET Apicriz=N'described on ") + (wchar_t)step.target + L"'");
+            return;
+        case Act::DescribeAlike:
+            Use(step.target);
+            while (testfix::ScalarSql(L"SELECT COUNT(*) FROM Snimok WHERE [Disk]=1 AND Apicriz IS NULL;") != L"0")
+                ASSERT_NO_FATAL_FAILURE(
+                    Edit(step.target, L" AND Apicriz IS NULL", L"UPDATE Snimok SET Apicriz=N'described alike'"));
             return;
         case Act::Brighter:
-            Edit(step.target, L"", L"UPDATE Snimok SET Bri=Bri+100, Contrast=Contrast+50");
+            Edit(step.target, L"", L"UPDATE Snimok SET Bri=Bri+100");
             return;
         case Act::Clear:
             Edit(step.target, L" AND Apicriz IS NULL", L"UPDATE Snimok SET Apicriz=N''");

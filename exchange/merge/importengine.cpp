@@ -445,6 +445,7 @@ void ImportDBCls::ReadImageRows()
         }
         toMerge_ += image.counted ? 1 : 0;
     }
+    offered_ = toMerge_;
 }
 
 void ImportDBCls::Connect()
@@ -942,6 +943,8 @@ ImportDBCls::Outcome ImportDBCls::MergeImage(SourceImage& image)
         }
         EndSnimokSave(&files, true);
         patientResolved_ = true;
+        if (!copyHere)
+            copies_.Saved((LONG)picture->imageId);
 
         // 5. The mark in the other database.
         DWORD code = 0;

@@ -132,7 +132,8 @@ public:
 
     int GetState() const { return state_; }
     void SetState(int state) { state_ = state; }
-    DWORD ImagesToMerge() const { return toMerge_; }
+    // The images to merge as Connect counted them.
+    DWORD ImagesToMerge() const { return offered_; }
     DWORD MergedCount() const { return merged_; }
     DWORD SkippedCount() const { return skipped_; }
     // What named the other database in the ledger of earlier merges: its
@@ -209,7 +210,8 @@ private:
 
     std::vector<SourceImage> rows_;       // the rows listed
     LocalCopies copies_;                  // image rows read and compared, copies found here
-    DWORD toMerge_ = 0;                   // the count of images to merge
+    DWORD offered_ = 0;                   // the images to merge as Connect counted them
+    DWORD toMerge_ = 0;                   // ... as the run finds them
     DWORD merged_ = 0;
     DWORD skipped_ = 0;                   // images that could not be read
     std::wstring skippedText_;            // the error text naming them

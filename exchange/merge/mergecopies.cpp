@@ -176,8 +176,8 @@ void LocalCopies::Configure(const std::vector<ColumnSpec>& columns)
     }
     carriedSql_[0] = BuildCarriedValuesSql(further, false);
     carriedSql_[1] = BuildCarriedValuesSql(further, true);
-    fingerprints_.clear();
-    taken_.clear();
+    listed_.clear();
+    out_.clear();
 }
 
 bool LocalCopies::ReadImage(const DODBPtr<DODBSession>& session, LONG image, bool imported, ImageRow* row)
@@ -244,53 +244,66 @@ bool LocalCopies::CopyThere(const DODBPtr<DODBSession>& source, const std::wstri
            SameCarried(row.carried, here.carried);
 }
 
+// The images of `patient` here, those saved since the last look added.
+std::vector<LocalCopies::Candidate>& LocalCopies::Candidates(const DODBPtr<DODBSession>& session, DWORD patient)
+{
+    Listed& listed = listed_[patient];
+    BoundStatement query(session, kPatientImagesSinceSql);
+    if (!query.Params().SetValI4(1, (LONG)patient) || !query.Params().SetValI4(2, listed.last))
+        ThrowDatabaseError();
+    query.Execute();
+    while (query.Next()) {
+        Candidate c;
+        int length = 0;
+        const wchar_t* name = RowTextPtr(query.Row(), 1, &length);
+        if (!RowInt(query.Row(), 0, &c.image) || !name)
+            continue;
+        listed.last = c.image > listed.last ? c.image : listed.last;
+        c.fileName.assign(name, (size_t)length);
+        if (!query.Row()->IsNull(2) && RowDate(query.Row(), 2, &c.date))
+            listed.images.push_back(c);   // an image of no date is no copy's
+    }
+    return listed.images;
+}
+
 LONG LocalCopies::Take(const DODBPtr<DODBSession>& session, const DODBPtr<DODBSession>& source, DWORD patient,
                        const FILETIME& date, const DPicture& picture, const std::vector<MergeValue>& carried,
                        std::wstring* identity)
 {
     identity->clear();
-    std::vector<std::pair<LONG, std::wstring>> candidates;
-    {
-        BoundStatement query(session, kPatientImagesOfDateSql);
-        if (!query.Params().SetValI4(1, (LONG)patient) || !query.Params().SetValDate(2, date))
-            ThrowDatabaseError();
-        query.Execute();
-        while (query.Next()) {
-            LONG image = 0;
-            int length = 0;
-            const wchar_t* name = RowTextPtr(query.Row(), 1, &length);
-            if (RowInt(query.Row(), 0, &image) && name && !taken_.count(image))
-                candidates.emplace_back(image, std::wstring(name, (size_t)length));
-        }
-    }
     PixelFingerprint mine;
-    for (const auto& [image, fileName] : candidates) {
-        Known& known = fingerprints_[image];
-        if (!known.read || known.fileName != fileName) {
-            DPicturePtr local = ReadLocalPicture(fileName);
-            known.fingerprint = local.Get() ? FingerprintOf(*local.Get()) : PixelFingerprint();
-            known.fileName = fileName;
-            known.read = true;
+    for (Candidate& c : Candidates(session, patient)) {
+        if (out_.count(c.image) || CompareFileTime(&c.date, &date) != 0)
+            continue;
+        if (!c.fingerprinted) {
+            DPicturePtr local = ReadLocalPicture(c.fileName);
+            if (local.Get())
+                c.fingerprint = FingerprintOf(*local.Get());
+            c.fingerprinted = true;
         }
         if (!mine.known)
             mine = FingerprintOf(picture);
+        // What it carries and names now: it may have been described, deleted
+        // or moved off the disk since it was listed.
         ImageRow here;
         try {
-            if (!SameFingerprint(known.fingerprint, mine) || !ReadImage(session, image, false, &here) ||
-                !SameCarried(here.carried, carried))
+            if (!SameFingerprint(c.fingerprint, mine) || !ReadImage(session, c.image, false, &here) ||
+                here.fileName != c.fileName || !here.onDisk || !SameCarried(here.carried, carried))
                 continue;
         } catch (const MsgExcept&) {
             continue;   // an image here that cannot be read is no copy of anything
         }
-        const std::wstring now = ImageIdentity(session, image);
-        if (!now.empty() && CopyThere(source, now, here))
-            continue;   // its copy there is another image
-        DPicturePtr local = ReadLocalPicture(fileName);
+        const std::wstring now = ImageIdentity(session, c.image);
+        if (!now.empty() && CopyThere(source, now, here)) {
+            out_.insert(c.image);   // its copy there is another image
+            continue;
+        }
+        DPicturePtr local = ReadLocalPicture(c.fileName);
         if (!local.Get() || !SamePixels(picture, *local.Get()))
             continue;
-        taken_.insert(image);
+        out_.insert(c.image);
         *identity = now;
-        return image;
+        return c.image;
     }
     return 0;
 }

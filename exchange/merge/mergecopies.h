@@ -32,14 +32,19 @@
 //
 // Merges at the same moment. Another merge into this database, running at
 // the same moment, may save a copy of the same image, or give an image here
-// an identity. So the candidates, their identities and the values they carry
-// are read inside the image's transaction, which serialises the merges'
-// writes: a copy another merge saved a moment ago is found like any other.
-// What the list keeps between images is only each file's fingerprint (size,
-// depth and a digest of the pixels), read at most once a run; a file is read
-// again only when its fingerprint matches, to compare the pixels themselves.
-// So files imported from one CD, which often share their time stamp, cost
-// one read each, not one per image offered.
+// an identity. So the images saved since the last look, the candidates'
+// identities and the values they carry are read inside the image's
+// transaction, which serialises the merges' writes: a copy another merge
+// saved a moment ago is found like any other. (Keys only grow, and writers
+// take turns: an image committed since the last look has a higher key.)
+// What the run keeps between images is each file's fingerprint (size, depth
+// and a digest of the pixels), read at most once a run, and the images that
+// are no candidates any more: those taken for a copy, those it saved, and
+// those whose copy there is another image. A file is read again only when
+// its fingerprint matches, to compare the pixels themselves. So files
+// imported from one CD, which often share their time stamp, cost one read
+// each, not one per image offered, and a file imported many times there is
+// looked at once for each image it gave here.
 #pragma once
 
 #include "database/dberrors.h"
@@ -113,20 +118,31 @@ public:
     LONG Take(const DODBPtr<DODBSession>& session, const DODBPtr<DODBSession>& source, DWORD patient,
               const FILETIME& date, const DPicture& picture, const std::vector<MergeValue>& carried,
               std::wstring* identity);
+    // An image this run saved here for an image there: that one is its copy,
+    // so it is no copy of any other.
+    void Saved(LONG image) { out_.insert(image); }
 
 private:
-    struct Known {
-        bool read = false;               // the file was read (it may have failed)
-        std::wstring fileName;           // the file the fingerprint was read from
+    struct Candidate {
+        LONG image = 0;
+        std::wstring fileName;
+        FILETIME date = {};
+        bool fingerprinted = false;   // its file was read (the fingerprint is unknown when it failed)
         PixelFingerprint fingerprint;
     };
+    struct Listed {
+        LONG last = 0;                     // the highest key listed
+        std::vector<Candidate> images;
+    };
+    std::vector<Candidate>& Candidates(const DODBPtr<DODBSession>& session, DWORD patient);
     // Whether the other database holds `identity` on an image that carries
     // what `here` carries: that image is the copy of the image here.
     bool CopyThere(const DODBPtr<DODBSession>& source, const std::wstring& identity, const ImageRow& here);
     [[noreturn]] void RefuseRow(DODBParams* row, const DODBErrors& errors) const;
 
-    std::map<LONG, Known> fingerprints_;   // files here read in this run, by image
-    std::set<LONG> taken_;                 // images here taken for a copy in this run
+    std::map<DWORD, Listed> listed_;       // the images here of each patient met in this run
+    std::set<LONG> out_;                   // images here taken for a copy in this run or saved by it, or
+                                           // whose copy there is another image: no candidates any more
     std::wstring carriedSql_[2];           // an image's row, without and with "imported"
     std::vector<ValueKind> kinds_;         // the kinds of the carried values
     std::vector<std::wstring> names_;      // ... and their columns' names

@@ -9,9 +9,9 @@ const wchar_t kLedgerRowsSql[] = L"SELECT SourceSnimok, Snimok FROM MergeLedger 
 const wchar_t kLedgerTable[] = L"MergeLedger";
 const wchar_t kLedgerKeyColumn[] = L"SourceSnimok";
 const wchar_t kImageDateSql[] = L"SELECT [Date file] FROM Snimok WHERE Snimok=? ;";
-const wchar_t kPatientImagesOfDateSql[] =
-    L"SELECT Snimok, [File name] FROM Snimok "
-    L"WHERE Patient=? AND [Date file]=? AND [Disk]<>0 AND [File name] IS NOT NULL ORDER BY Snimok;";
+const wchar_t kPatientImagesSinceSql[] =
+    L"SELECT Snimok, [File name], [Date file] FROM Snimok "
+    L"WHERE Patient=? AND Snimok>? AND [Disk]<>0 AND [File name] IS NOT NULL ORDER BY Snimok;";
 const wchar_t kCarryDisplaySql[] = L"Update Snimok Set bri=?, contrast=?, negativ=? Where snimok=? ;";
 
 const wchar_t kDatabaseTable[] = L"MergeDatabase";

@@ -11,7 +11,7 @@
 // session the windows use.
 //
 // Life: construct (on the worker's thread) -> Init (settings, texts) ->
-// Connect (both databases, the rows to merge read into memory) ->
+// Connect (both databases, the rows to merge listed) ->
 // StartUnion at most once -> destroy. Every failure throws MsgExcept or
 // DODBErrors and ends the run; the worker turns it into the window's error
 // text.
@@ -38,8 +38,8 @@
 //
 // StartUnion: one transaction of the other database gives every listed
 // image without an identity a new one; then, image by image (MergeImage):
-//   1. Its row is read again, whole: what it carries is what it carries now,
-//      not when the window opened. A row marked or deleted there meanwhile
+//   1. Its row is read again: what it carries is what it carries now, not
+//      when the window opened. A row marked or deleted there meanwhile
 //      is passed over. A row that cannot be read fails that image alone.
 //   2. Its identity here: on the same image, or on an image deleted here (a
 //      user deleted it on purpose), the row is only marked. On an image that

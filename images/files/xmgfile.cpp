@@ -27,6 +27,9 @@ const DWORD kDecodeSlack = 4;
 // first image of a process commits 33 of them, not 257.
 const DWORD kStreamRead = 128 << 10;
 const DWORD kMaxTileBytes = 3 + 32 * 32 * 2;
+// The text block after its head, as SnimokFile::BuildTextBlock makes it at
+// its largest: three names of 255 UTF-16 characters with their lengths.
+const DWORD kXmgTextLocalBytes = 3 * (1 + 2 * kXmgMaxNameChars);
 // A raw pixel block is read into fresh raster pages about this many bytes
 // at a time, each piece committed first (commitahead.h).
 const DWORD kRawPiece = 1 << 20;
@@ -118,13 +121,14 @@ void CheckInfo(const XmgInfo& info, DWORD fileSize)
     }
 }
 
-// Frees a PixelAlloc block when it goes out of scope.
+// Frees a PixelAlloc block when it goes out of scope; a block of 0 bytes is
+// none (null, and no allocation counted).
 class PixelBlock
 {
 public:
     enum Fill { kZeroed, kForOverwrite };
     explicit PixelBlock(size_t bytes, Fill fill = kZeroed)
-        : p(fill == kZeroed ? PixelAlloc(bytes) : PixelAllocForOverwrite(bytes))
+        : p(bytes == 0 ? nullptr : fill == kZeroed ? PixelAlloc(bytes) : PixelAllocForOverwrite(bytes))
     {
     }
     ~PixelBlock() { PixelFree(p); }
@@ -155,10 +159,13 @@ bool WritePart(HANDLE file, const void* data, DWORD count, DWORD* error)
 }
 
 // ReadExact into memory of the reader's own, whose protection nobody
-// changed: the stream block is read a hundred times an image and more, and
-// each pair of VirtualProtect calls costs 6 us under Wine.
+// changed (the stream block, the blocks of the header and of the texts): the
+// stream block is read a hundred times an image and more, and each pair of
+// VirtualProtect calls costs 6 us under Wine. Nothing to read is success.
 bool ReadOwn(HANDLE file, void* buffer, DWORD count)
 {
+    if (count == 0)
+        return true;
     DWORD done = 0;
     const BOOL ok = ReadFile(file, buffer, count, &done, nullptr);
     if (ok && done != count)
@@ -188,7 +195,7 @@ bool ReadExact(HANDLE file, void* buffer, DWORD count)
 
 bool SnimokFile::ReadHeader(HANDLE file, DWORD* version, BYTE header[kXmgHeaderSize])
 {
-    if (!SeekTo(file, 0) || !ReadExact(file, header, kXmgHeaderSize) || GetLe32(header) != kXmgMagic) {
+    if (!SeekTo(file, 0) || !ReadOwn(file, header, kXmgHeaderSize) || GetLe32(header) != kXmgMagic) {
         SetLastError(ERROR_BAD_FORMAT);
         return false;
     }
@@ -198,12 +205,12 @@ bool SnimokFile::ReadHeader(HANDLE file, DWORD* version, BYTE header[kXmgHeaderS
 
 bool SnimokFile::ReadInfoV1(HANDLE file, BYTE block[kXmgInfoSizeV1])
 {
-    return SeekTo(file, 0) && ReadExact(file, block, kXmgInfoSizeV1);
+    return SeekTo(file, 0) && ReadOwn(file, block, kXmgInfoSizeV1);
 }
 
 bool SnimokFile::ReadInfoV2(HANDLE file, BYTE block[kXmgInfoSizeV2])
 {
-    return SeekTo(file, kXmgHeaderSize) && ReadExact(file, block, kXmgInfoSizeV2);
+    return SeekTo(file, kXmgHeaderSize) && ReadOwn(file, block, kXmgInfoSizeV2);
 }
 
 void SnimokFile::ParseInfoV1(const BYTE block[kXmgInfoSizeV1], XmgInfo& info)
@@ -310,17 +317,25 @@ void SnimokFile::ReadTexts(DPicture* picture, HANDLE file, DWORD offset, DWORD f
     if (offset < kXmgHeaderSize || offset > fileSize || fileSize - offset < kXmgTextHeadSize)
         ThrowId(IDS_ERROR_READING_PICTURE);
     BYTE head[kXmgTextHeadSize];
-    if (!SeekTo(file, offset) || !ReadExact(file, head, kXmgTextHeadSize))
+    if (!SeekTo(file, offset) || !ReadOwn(file, head, kXmgTextHeadSize))
         ThrowId(IDS_ERROR_READING_PICTURE);
     const DWORD blockSize = GetLe32(head);
     if (blockSize < kXmgTextHeadSize || blockSize > fileSize - offset)
         ThrowId(IDS_ERROR_READING_PICTURE);
 
+    // The block this program writes (at most 1,553 bytes) is read into the
+    // stack; a larger one into pixel memory, whose fresh pages and release
+    // would cost an open more than the names themselves.
     const DWORD restSize = blockSize - kXmgTextHeadSize;
-    PixelBlock rest(restSize ? restSize : 1);
-    if (!rest.Get())
-        ThrowId(IDS_ERROR_READING_PICTURE);
-    if (!ReadExact(file, rest.Get(), restSize))
+    BYTE local[kXmgTextLocalBytes];
+    PixelBlock large(restSize > sizeof local ? restSize : 0);
+    BYTE* restBytes = local;
+    if (restSize > sizeof local) {
+        if (!large.Get())
+            ThrowId(IDS_ERROR_READING_PICTURE);
+        restBytes = large.Bytes();
+    }
+    if (!ReadOwn(file, restBytes, restSize))
         ThrowId(IDS_ERROR_READING_PICTURE);
 
     PatientInfo& patient = picture->patient;
@@ -329,7 +344,7 @@ void SnimokFile::ReadTexts(DPicture* picture, HANDLE file, DWORD offset, DWORD f
     patient.SetBirthday(GetFileTimeLe(head + 12));
 
     const int strings = head[8];
-    const BYTE* at = rest.Bytes();
+    const BYTE* at = restBytes;
     const BYTE* end = at + restSize;
     wchar_t converted[kXmgMaxNameChars + 1];
     for (int i = 0; i < strings; ++i) {

@@ -59,10 +59,17 @@ void CALLBACK RunWork(PTP_CALLBACK_INSTANCE, void* parameter)
     w.work(w.context);
 }
 
+void CALLBACK SplitHelper(PTP_CALLBACK_INSTANCE, void* parameter);
+
 // One SplitRows: the rows not yet claimed and the bands that helpers run.
 // The caller and every helper queued hold a reference, so that a helper that
 // starts after the caller has returned finds the block, sees nothing left to
 // claim and leaves without calling anything.
+//
+// Queueing a helper costs its queuer about 25 us under Wine (the wake of a
+// pool thread), the time of a few bands: the caller queues one and starts on
+// the bands, and each helper queues the next as it starts, while rows are
+// left.
 struct Split
 {
     SRWLOCK lock;
@@ -71,6 +78,7 @@ struct Split
     int band;
     int next;                       // rows [next, count) are nobody's yet
     int busy;                       // bands that helpers run now
+    int unqueued;                   // helpers still to be queued
     void (*rows)(void*, int, int);
     void* context;
     volatile LONG refs;
@@ -79,6 +87,21 @@ struct Split
     {
         if (InterlockedDecrement(&refs) == 0)
             delete this;
+    }
+
+    // Queues the next helper while rows are left; the lock is not held.
+    void QueueNext()
+    {
+        AcquireSRWLockExclusive(&lock);
+        const bool wanted = unqueued > 0 && next < count;
+        if (wanted)
+            --unqueued;
+        ReleaseSRWLockExclusive(&lock);
+        if (!wanted)
+            return;
+        InterlockedIncrement(&refs);
+        if (!TrySubmitThreadpoolCallback(SplitHelper, this, &Pool().environment))
+            InterlockedDecrement(&refs);    // the queuer's reference keeps the block
     }
 
     // Runs bands until none is left; the lock is held on entry and on return.
@@ -102,6 +125,7 @@ struct Split
 void CALLBACK SplitHelper(PTP_CALLBACK_INSTANCE, void* parameter)
 {
     Split* s = static_cast<Split*>(parameter);
+    s->QueueNext();
     AcquireSRWLockExclusive(&s->lock);
     s->RunBands(true);
     ReleaseSRWLockExclusive(&s->lock);
@@ -153,14 +177,11 @@ void SplitRows(int count, int band, int helpers, void (*rows)(void* context, int
     s->band = band;
     s->next = 0;
     s->busy = 0;
+    s->unqueued = helpers;
     s->rows = rows;
     s->context = context;
     s->refs = 1;
-    for (int i = 0; i < helpers; ++i) {
-        InterlockedIncrement(&s->refs);
-        if (!TrySubmitThreadpoolCallback(SplitHelper, s, &pool.environment))
-            InterlockedDecrement(&s->refs);     // the caller's reference keeps the block
-    }
+    s->QueueNext();
     AcquireSRWLockExclusive(&s->lock);
     s->RunBands(false);
     while (s->busy > 0)

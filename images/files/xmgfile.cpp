@@ -4,6 +4,7 @@
 #include "foundation/journal.h"
 #include "foundation/lefields.h"
 #include "foundation/messages.h"
+#include "images/pixels/banddecode.h"
 #include "images/pixels/commitahead.h"
 #include "images/pixels/pixmem.h"
 #include "images/pixels/rasterkernels.h"
@@ -127,8 +128,9 @@ class PixelBlock
 {
 public:
     enum Fill { kZeroed, kForOverwrite };
-    explicit PixelBlock(size_t bytes, Fill fill = kZeroed)
-        : p(bytes == 0 ? nullptr : fill == kZeroed ? PixelAlloc(bytes) : PixelAllocForOverwrite(bytes))
+    // `fresh` as PixelAllocForOverwrite sets it (kForOverwrite only).
+    explicit PixelBlock(size_t bytes, Fill fill = kZeroed, bool* fresh = nullptr)
+        : p(bytes == 0 ? nullptr : fill == kZeroed ? PixelAlloc(bytes) : PixelAllocForOverwrite(bytes, fresh))
     {
     }
     ~PixelBlock() { PixelFree(p); }
@@ -171,6 +173,24 @@ bool ReadOwn(HANDLE file, void* buffer, DWORD count)
     if (ok && done != count)
         SetLastError(ERROR_HANDLE_EOF);
     return ok && done == count;
+}
+
+// The stream of a file for BandDecode: the next bytes of the pixel block, of
+// which `left` are still unread; a failed read throws as the reader's own do.
+struct StreamSource
+{
+    HANDLE file;
+    DWORD* left;
+};
+
+uint32_t ReadStreamPart(void* context, uint8_t* into, uint32_t most)
+{
+    StreamSource& s = *static_cast<StreamSource*>(context);
+    const DWORD take = *s.left < most ? *s.left : most;
+    if (!ReadOwn(s.file, into, take))
+        ThrowId(IDS_ERROR_READING_PICTURE);
+    *s.left -= take;
+    return take;
 }
 
 }  // namespace
@@ -377,10 +397,13 @@ void SnimokFile::ReadPixels(DPicture* picture, HANDLE file, DWORD offset, DWORD 
         ThrowSystemText(GetLastError());
     const int width = picture->width, height = picture->height;
     const size_t rowBytes = (size_t)width * 2;
-    // The pages of a fresh raster are committed on helper threads while the
-    // pixels arrive (commitahead.h); declared first, so that it outlives the
-    // decoder that tells it how far the pixels have come.
-    CommitAhead ahead(picture->GetBits(), rowBytes, height, freshRaster);
+    // A large stream is decoded band by band on helper threads while it is
+    // read (banddecode.h), each taking the faults of its own rows.
+    const bool bands = compressed == 1 && BandDecode::Suits(width, height, picture->bitsPerPixel, kPixelKeepSmallest);
+    // Otherwise the pages of a fresh raster are committed on helper threads
+    // while the pixels arrive (commitahead.h); declared first, so that it
+    // outlives the decoder that tells it how far the pixels have come.
+    CommitAhead ahead(picture->GetBits(), rowBytes, height, freshRaster && !bands);
     if (compressed == 0) {
         if ((unsigned long long)size != 2ull * (unsigned)width * (unsigned)height)
             ThrowId(IDS_ERROR_READING_PICTURE);
@@ -401,11 +424,27 @@ void SnimokFile::ReadPixels(DPicture* picture, HANDLE file, DWORD offset, DWORD 
     // the whole stream is committed. A tile cut by a piece's end waits at
     // the front of the buffer for the rest.
     static_assert(kStreamRead + kMaxTileBytes + kDecodeSlack <= kPixelKeepSmallest, "the reads fit the block");
-    PixelBlock stream(kPixelKeepSmallest, PixelBlock::kForOverwrite);
+    bool freshStream = false;
+    PixelBlock stream(kPixelKeepSmallest, PixelBlock::kForOverwrite, &freshStream);
     if (!stream.Get())
         ThrowId(IDS_ERROR_ALLOCATING_MEMORY);
-    TileStreamDecoder decoder(picture->GetBits(), width, height, picture->bitsPerPixel, &ahead);
+    TileStreamDecoder decoder(picture->GetBits(), width, height, picture->bitsPerPixel, bands ? nullptr : &ahead);
     DWORD held = 0, left = size;
+    if (bands) {
+        // The bands first; what was read past the last one waits at the
+        // front of the block for the strips and the corner below. A band
+        // takes at most a third of the block, so that with it the next read
+        // still fits.
+        static_assert(kPixelKeepSmallest / BandDecode::kLeastSlots + kStreamRead + kDecodeSlack <= kPixelKeepSmallest,
+                      "the rest of the last band and a read fit the block");
+        StreamSource source = {file, &left};
+        const int64_t carried = BandDecode::Run(decoder, picture->GetBits(), width, height, picture->bitsPerPixel,
+                                                stream.Bytes(), kPixelKeepSmallest, freshStream, ReadStreamPart,
+                                                &source);
+        if (carried < 0)
+            ThrowId(IDS_FILE_PROCESSING_ERROR);
+        held = (DWORD)carried;
+    }
     while (!decoder.Done()) {
         const DWORD take = left < kStreamRead ? left : kStreamRead;
         if (!ReadOwn(file, stream.Bytes() + held, take))

@@ -1,4 +1,6 @@
-// Committing the pages of a fresh raster ahead of the code that writes it.
+// Committing the pages of a fresh raster ahead of the code that writes it:
+// a raw pixel block, or a stream that is not decoded in bands (banddecode.h,
+// whose decoders take the faults of their own rows).
 //
 // The first touch of a newly committed page is a page fault. Under Wine on
 // the machines the program is measured on, one costs about 3.5 us (and a

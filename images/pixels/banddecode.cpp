@@ -11,10 +11,15 @@
 namespace {
 
 const int kTile = 32;
-// A helper that finds no band waiting yields its processor this many times
-// before it sleeps: the owner queues a band every 10-20 us while it reads
-// ahead, and waking a sleeper costs the waker about 20 us under Wine.
-const int kSpins = 200;
+// A helper that finds no band waiting looks again for this long before it
+// sleeps: the owner queues a band every 10-20 us while it reads ahead, and
+// waking a sleeper costs the waker about 20 us under Wine (and the sleeper
+// as long again to run).
+const int kIdleMicroseconds = 200;
+// The owner that finds no slot free, and no band that an idle helper will
+// not take, waits at most this long for one before it looks again: a helper
+// counted idle may have lost its processor.
+const DWORD kOwnerWaitMs = 1;
 
 enum SlotState { kFree, kFilling, kReady, kBusy };
 
@@ -57,6 +62,7 @@ struct BandDecode::State
     volatile LONG waiting;          // `queued`, for helpers that look without the lock
     int busy;                       // slots that helpers decode now
     int sleepers;                   // helpers asleep on queuedBand
+    volatile LONG idle;             // helpers looking for a band without the lock
     bool ownerAsleep;               // the owner is asleep on freedSlot
     volatile LONG stopped;          // no more takes: helpers leave
     bool failed;                    // a band did not decode
@@ -99,19 +105,23 @@ struct BandDecode::State
             failed = true;
     }
 
-    // Lock not held: queues the next helper while helpers are wanted.
-    void QueueNext()
+    // Lock not held: queues up to `count` more helpers while helpers are
+    // wanted. The owner queues one, and each helper two as it starts: a
+    // queueing costs the queuer about 25 us under Wine, and a helper that
+    // waits for its processor on a busy machine holds up only those it
+    // would have queued.
+    void QueueMore(int count)
     {
         AcquireSRWLockExclusive(&lock);
-        const bool wanted = unqueued > 0 && !stopped;
-        if (wanted)
-            --unqueued;
+        if (count > unqueued || stopped)
+            count = stopped ? 0 : unqueued;
+        unqueued -= count;
         ReleaseSRWLockExclusive(&lock);
-        if (!wanted)
-            return;
-        InterlockedIncrement(&refs);
-        if (!StartPixelHelper(BandHelper, this))
-            InterlockedDecrement(&refs);    // the queuer's reference keeps the block
+        for (int i = 0; i < count; ++i) {
+            InterlockedIncrement(&refs);
+            if (!StartPixelHelper(BandHelper, this))
+                InterlockedDecrement(&refs);    // the queuer's reference keeps the block
+        }
     }
 
     // Owner, lock not held: the filled slot's band, queued for any decoder.
@@ -124,33 +134,35 @@ struct BandDecode::State
         queue[(queueHead + queued) % kMostSlots] = slot;
         ++queued;
         waiting = queued;
-        if (sleepers > 0)
+        // Idle helpers take the bands first; a sleeper is woken only for
+        // more bands than they are.
+        if (sleepers > 0 && queued > idle)
             WakeConditionVariable(&queuedBand);
         ReleaseSRWLockExclusive(&lock);
     }
 
-    // Owner, lock held: decodes a waiting band itself (true), or sleeps until
-    // a helper finishes one (false) when none waits and one is busy.
-    bool DecodeOrWait()
+    // Owner, lock held: decodes a waiting band itself when more wait than
+    // idle helpers will take; otherwise waits a while for a helper to take
+    // one or to finish one, when any will.
+    void HelpOrWait()
     {
-        const int slot = Take();
-        if (slot >= 0) {
+        if (queued > idle) {
+            const int slot = Take();
             ReleaseSRWLockExclusive(&lock);
             const bool ok = Decode(slot);
             AcquireSRWLockExclusive(&lock);
             Finish(slot, ok);
-            return true;
+            return;
         }
-        if (busy > 0) {
-            ownerAsleep = true;
-            SleepConditionVariableSRW(&freedSlot, &lock, INFINITE, 0);
-            ownerAsleep = false;
-        }
-        return false;
+        if (queued == 0 && busy == 0)
+            return;
+        ownerAsleep = true;
+        SleepConditionVariableSRW(&freedSlot, &lock, kOwnerWaitMs, 0);
+        ownerAsleep = false;
     }
 
     // Owner, lock not held: a free slot, now filling; decodes waiting bands
-    // meanwhile rather than wait for helpers.
+    // meanwhile that no helper is about to take.
     int Acquire()
     {
         AcquireSRWLockExclusive(&lock);
@@ -162,7 +174,7 @@ struct BandDecode::State
                     return i;
                 }
             }
-            DecodeOrWait();
+            HelpOrWait();
         }
     }
 
@@ -172,7 +184,7 @@ struct BandDecode::State
     {
         AcquireSRWLockExclusive(&lock);
         while (queued > 0 || busy > 0)
-            DecodeOrWait();
+            HelpOrWait();
         const bool ok = !failed;
         ReleaseSRWLockExclusive(&lock);
         return ok;
@@ -198,10 +210,30 @@ struct BandDecode::State
 
 namespace {
 
+// Returns when a band waits, the state stops or kIdleMicroseconds have
+// passed, without the lock.
+void WaitForBand(const BandDecode::State* s)
+{
+    LARGE_INTEGER frequency, start, now;
+    QueryPerformanceFrequency(&frequency);
+    QueryPerformanceCounter(&start);
+    const LONGLONG most = frequency.QuadPart * kIdleMicroseconds / 1000000;
+    for (;;) {
+        for (int i = 0; i < 64; ++i) {
+            if (s->waiting != 0 || s->stopped)
+                return;
+            YieldProcessor();
+        }
+        QueryPerformanceCounter(&now);
+        if (now.QuadPart - start.QuadPart > most)
+            return;
+    }
+}
+
 void BandHelper(void* parameter)
 {
     BandDecode::State* s = static_cast<BandDecode::State*>(parameter);
-    s->QueueNext();
+    s->QueueMore(2);
     AcquireSRWLockExclusive(&s->lock);
     while (!s->stopped) {
         const int slot = s->Take();
@@ -216,11 +248,13 @@ void BandHelper(void* parameter)
                 WakeConditionVariable(&s->freedSlot);
             continue;
         }
-        // Nothing waits: yield a while, then sleep until a band is queued or
-        // the state stops.
+        // Nothing waits: look again a while without the lock, then sleep
+        // until a band is queued or the state stops. A band queued
+        // meanwhile is taken before sleeping.
+        InterlockedIncrement(&s->idle);
         ReleaseSRWLockExclusive(&s->lock);
-        for (int i = 0; i < kSpins && s->waiting == 0 && !s->stopped; ++i)
-            SwitchToThread();
+        WaitForBand(s);
+        InterlockedDecrement(&s->idle);
         AcquireSRWLockExclusive(&s->lock);
         if (s->queued == 0 && !s->stopped) {
             ++s->sleepers;
@@ -287,6 +321,7 @@ int64_t BandDecode::Run(TileStreamDecoder& decoder, uint16_t* pixels, int width,
     s->queueHead = s->queued = 0;
     s->waiting = 0;
     s->busy = s->sleepers = 0;
+    s->idle = 0;
     s->ownerAsleep = false;
     s->stopped = 0;
     s->failed = false;
@@ -318,7 +353,7 @@ int64_t BandDecode::Run(TileStreamDecoder& decoder, uint16_t* pixels, int width,
             return -1;
         s->Publish(current, b, (size_t)size);
         if (b == 0)
-            s->QueueNext();
+            s->QueueMore(1);
         // What was read past the band starts the next one, in the next slot
         // (perhaps this one again, once decoded: the bytes are moved, not
         // copied).

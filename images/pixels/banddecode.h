@@ -7,7 +7,7 @@
 // made most of an open (3.3 ms of 5 for a 3000 x 3000 radiograph). Here the
 // reader's thread (the owner) reads the bands into slots of a block and the
 // process's helper threads (pixhelpers.h) decode them as they come, the
-// owner too whenever a band waits and no slot is free. In a fresh raster
+// owner too when no slot is free and more bands wait than idle helpers. In a fresh raster
 // each decoder takes the page faults of its own rows: the faults of the first
 // open of a process are spread over the same threads, and CommitAhead is not
 // needed for a stream decoded this way.
@@ -27,14 +27,16 @@
 //     moved into the next slot before anything else is read; the slot they
 //     came from is not refilled before that, since only the owner fills;
 //   - the owner never waits for a helper that has not started: it decodes a
-//     ready band itself rather than wait, and waits only for busy bands,
-//     which started decoders finish;
+//     ready band itself unless an idle helper is there to take it, and
+//     waits only for busy bands, which started decoders finish, and for
+//     idle helpers at most 1 ms at a time;
 //   - after Run returns or throws, no helper touches the block or the raster
 //     any more: the guard stops the state (no more takes) and waits for the
 //     busy bands; the state block itself is counted, so that a helper that
 //     starts late finds it, sees it stopped and leaves.
-// Transitions: Run (the state made, the first helper queued; each helper
-// queues the next as it starts while bands are left); Acquire, Publish,
+// Transitions: Run (the state made, the first helper queued with the first
+// band; each helper queues two more as it starts, while helpers are
+// wanted); Acquire, Publish,
 // Take, Finish (above); the guard's stop (stopped, no takes).
 #pragma once
 

@@ -13,101 +13,57 @@
 
 namespace {
 
-struct Coverage
+// What one SplitRows did. With `meet`, each band waits (at most 30 s) until
+// another one has started beside it.
+struct Split
 {
-    int band = 0;
+    bool meet;
     std::vector<std::atomic<int>> hits;
-    std::atomic<int> calls{0};
-    std::atomic<int> misplaced{0};    // a call that is neither the whole range nor one band
+    std::atomic<int> inside{0}, met{0}, late{0};
+    std::atomic<bool> returned{false};
 
-    Coverage(int count, int band) : band(band), hits((size_t)count) {}
+    Split(int count, bool meet) : meet(meet), hits((size_t)count) {}
 
     static void Rows(void* context, int from, int to)
     {
-        Coverage& c = *static_cast<Coverage*>(context);
-        ++c.calls;
-        const bool whole = from == 0 && to == (int)c.hits.size();
-        if (!whole && (from % c.band != 0 || to - from > c.band || to <= from))
-            ++c.misplaced;
+        Split& s = *static_cast<Split*>(context);
+        s.late += s.returned ? 1 : 0;
         for (int r = from; r < to; ++r)
-            ++c.hits[(size_t)r];
+            ++s.hits[(size_t)r];
+        s.inside += s.meet ? 1 : 0;
+        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+        while (s.meet && s.inside.load() < 2 && std::chrono::steady_clock::now() < end)
+            std::this_thread::yield();
+        s.met += s.meet && s.inside.load() >= 2 ? 1 : 0;
     }
 };
 
-TEST(PixelHelpers, SplitRowsGivesEveryRowToOneBandOnce)
+TEST(PixelHelpers, SplitRowsGivesEveryRowToOneBandOnceAndNoneAfterItReturned)
 {
-    for (int count : {1, 31, 32, 33, 1000, 3000}) {
-        for (int band : {1, 32, 100}) {
-            for (int helpers : {0, 1, kPixelHelpers}) {
-                SCOPED_TRACE(testing::Message() << count << " rows, bands of " << band << ", " << helpers
-                                                << " helpers");
-                Coverage c(count, band);
-                SplitRows(count, band, helpers, Coverage::Rows, &c);
-                EXPECT_EQ(0, c.misplaced.load());
-                for (int r = 0; r < count; ++r)
-                    ASSERT_EQ(1, c.hits[(size_t)r].load()) << "row " << r;
-                if (helpers == 0 || PixelHelperCount() == 0) {
-                    EXPECT_EQ(1, c.calls.load());
-                }
-            }
+    const struct { int count, band, helpers, times; bool meet; } rows[] = {
+        {0, 1, kPixelHelpers, 1, false}, {1, 32, kPixelHelpers, 1, false}, {33, 32, kPixelHelpers, 1, false},
+        {1000, 100, 0, 1, false}, {1000, 32, 1, 1, false}, {3000, 1, kPixelHelpers, 1, false},
+        // Helpers that start after the caller has taken every band find none left.
+        {8, 1, kPixelHelpers, 2000, false},
+        // With a helper (none on one processor, nor natively) two bands run at once.
+        {2, 1, 1, 1, PixelHelperCount() > 0},
+    };
+    std::vector<std::unique_ptr<Split>> splits;     // kept for late helpers
+    for (const auto& row : rows) {
+        SCOPED_TRACE(testing::Message() << row.count << " rows, bands of " << row.band << ", " << row.helpers
+                                        << " helpers");
+        for (int i = 0; i < row.times; ++i) {
+            splits.push_back(std::make_unique<Split>(row.count, row.meet));
+            Split& s = *splits.back();
+            SplitRows(row.count, row.band, row.helpers, Split::Rows, &s);
+            s.returned = true;
+            for (int r = 0; r < row.count; ++r)
+                ASSERT_EQ(1, s.hits[(size_t)r].load()) << "row " << r << " of split " << i;
+            EXPECT_EQ(row.meet ? 2 : 0, s.met.load());
         }
     }
-    Coverage none(1, 1);
-    SplitRows(0, 1, kPixelHelpers, Coverage::Rows, &none);
-    EXPECT_EQ(0, none.calls.load());
+    for (const auto& s : splits)
+        EXPECT_EQ(0, s->late.load());
 }
 
-// Each of two bands waits (at most 30 s) until the other has started: with a
-// helper they run at once.
-TEST(PixelHelpers, BandsRunOnTwoThreadsAtOnceWhereThereAreHelpers)
-{
-    if (PixelHelperCount() == 0)
-        return;     // one processor, or the native build: the caller runs every band
-    struct Meeting
-    {
-        std::atomic<int> inside{0};
-        std::atomic<int> met{0};
-        std::thread::id threads[2];
-    } m;
-    SplitRows(2, 1, 1, [](void* context, int from, int) {
-        Meeting& m = *static_cast<Meeting*>(context);
-        m.threads[from] = std::this_thread::get_id();
-        ++m.inside;
-        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-        while (m.inside.load() < 2 && std::chrono::steady_clock::now() < end)
-            std::this_thread::yield();
-        if (m.inside.load() == 2)
-            ++m.met;
-    }, &m);
-    EXPECT_EQ(2, m.met.load());
-    EXPECT_NE(m.threads[0], m.threads[1]);
-}
-
-// Helpers that start after the caller has taken every band find nothing left:
-// no band of a finished split is ever called.
-TEST(PixelHelpers, NoBandRunsAfterSplitRowsReturned)
-{
-    struct Job
-    {
-        std::atomic<bool> returned{false};
-        std::atomic<int> late{0};
-        std::atomic<int> rows{0};
-    };
-    std::vector<std::unique_ptr<Job>> jobs;
-    for (int i = 0; i < 2000; ++i) {
-        jobs.push_back(std::make_unique<Job>());
-        Job* job = jobs.back().get();
-        SplitRows(8, 1, kPixelHelpers, [](void* context, int from, int to) {
-            Job& j = *static_cast<Job*>(context);
-            if (j.returned.load())
-                ++j.late;
-            j.rows += to - from;
-        }, job);
-        job->returned = true;
-        ASSERT_EQ(8, job->rows.load()) << "split " << i;
-    }
-    for (const auto& job : jobs)
-        EXPECT_EQ(0, job->late.load());
-}
-
-} // namespace
+}  // namespace

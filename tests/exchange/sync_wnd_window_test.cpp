@@ -243,13 +243,14 @@ TEST_F(ArchiveLoop, TwoDisksScannedInTurnTheServiceEjectingEachUntilCancel)
 
 TEST_F(ArchiveLoop, CancelDuringADiskScanStopsItAndLeavesTheLoop)
 {
-    MakeEmptyImages(diskA.Path(), 1500);
+    MakeEmptyImages(diskA.Path(), 210);
     ASSERT_TRUE(drive.Insert(diskA.Path(), kSerialA, "ARCH_A"));
     OpenWindow();
     W().SetFieldText(ScanDbWindow::kArchivePath, drive.Root().c_str());
     Choose(true);
+    workerHold.Arm(W().Progress(), SyncStep::ScanFileWritten, kScanPastFirstBatch);
     ASSERT_TRUE(Push(ScanDbWindow::kScan));
-    ASSERT_TRUE(harness::PumpUntil([&] { return Status().rfind(L"Снимок: ", 0) == 0; }, 30000));
+    ASSERT_TRUE(workerHold.WaitHeld());
     ASSERT_TRUE(Push(ScanDbWindow::kCancel));
     EXPECT_FALSE(Enabled(ScanDbWindow::kCancel));
     EXPECT_FALSE(Enabled(ScanDbWindow::kScan));   // until the worker has ended
@@ -269,13 +270,14 @@ TEST_F(ArchiveLoop, CancelDuringADiskScanStopsItAndLeavesTheLoop)
 
 TEST_F(ArchiveLoop, CloseWhileAScanRunsStopsTheWorkerAndTheWindowStays)
 {
-    MakeEmptyImages(diskA.Path(), 1500);
+    MakeEmptyImages(diskA.Path(), 210);
     ASSERT_TRUE(drive.Insert(diskA.Path(), kSerialA, "ARCH_A"));
     OpenWindow();
     W().SetFieldText(ScanDbWindow::kArchivePath, drive.Root().c_str());
     Choose(true);
+    workerHold.Arm(W().Progress(), SyncStep::ScanFileWritten, kScanPastFirstBatch);
     ASSERT_TRUE(Push(ScanDbWindow::kScan));
-    ASSERT_TRUE(harness::PumpUntil([&] { return Status().rfind(L"Снимок: ", 0) == 0; }, 30000));
+    ASSERT_TRUE(workerHold.WaitHeld());
     ASSERT_TRUE(Push(ScanDbWindow::kClose));
     EXPECT_EQ(L"Закрыть", W().ButtonText(ScanDbWindow::kClose));
     EXPECT_FALSE(Enabled(ScanDbWindow::kClose));

@@ -545,7 +545,13 @@ TEST_F(SyncWindow, TheFolderBrowserCancelledChangesNothingAndAChosenFolderIsKept
     ASSERT_TRUE(ArjRegRead(kSynDbKey, kSynDbImgDir, REG_SZ, stored, &size));
     EXPECT_STREQ(L"Q:\\Arch", stored);
 
-    std::wstring chosen = data_->Path() + L"Image";
+    // Wine's browser finds a folder in its tree by the items' dates as it
+    // filled them: a folder of the temporary folder, where the other tests
+    // make and remove theirs, is not found once its parent has changed. So
+    // the folder chosen is one of the test's own below the drive's root.
+    TempDir browsed(L"tfbrowse", L"C:\\");
+    const std::wstring chosen = browsed.Path() + L"Image";
+    ASSERT_TRUE(CreateDirectoryW(chosen.c_str(), nullptr));
     {
         DialogDriver driver;
         driver.Then(L"#32770", nullptr, [&chosen](HWND dialog) {

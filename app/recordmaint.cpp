@@ -13,6 +13,7 @@
 #include "foundation/prompt.h"
 #include "foundation/textutil.h"
 #include "images/pixels/picture.h"
+#include "images/files/livenames.h"
 #include "images/files/snimokdb.h"
 #include "images/files/xmgfile.h"
 #include "resources/strings.h"
@@ -129,16 +130,98 @@ BOOL WrongDiskBox(const wchar_t* diskName)
     return ShowPrompt(nullptr, text, nullptr, MB_OKCANCEL | MB_SYSTEMMODAL | MB_TOPMOST) == IDOK;
 }
 
+// Renames a thumbnail (paths the live-name check gave); a failure is ignored.
+void MoveImageFile(const std::wstring& from, const std::wstring& to)
+{
+    MoveFileW(from.c_str(), to.c_str());
+}
+
 // Deletes the new image of a move whose later step failed: its record, its
-// image file, and gives the thumbnail its old name back.
-void UndoNewImage(HWND owner, DWORD newKey, const wchar_t* newName, const wchar_t* oldName, bool thumbnailMoved)
+// image file, and gives the thumbnail its old path back.
+void UndoNewImage(HWND owner, DWORD newKey, const wchar_t* newName, const std::wstring& oldIcon, bool thumbnailMoved)
 {
     DeleteImageRecordComplete(owner, newKey);
     DeleteFileW(FolderFile(ImageFolder, newName, L".xmg").c_str());
+    const std::wstring newIcon = FolderFile(IconFolder, newName, L".thb");
     if (thumbnailMoved)
-        MoveImageFile(newName, oldName);
+        MoveImageFile(newIcon, oldIcon);
     else
-        DeleteFileW(FolderFile(IconFolder, newName, L".thb").c_str());
+        DeleteFileW(newIcon.c_str());
+}
+
+// The image's files on the hard disk that a step deletes or overwrites
+// (LiveImageNames::DeletablePath, the live names read after the image's
+// row); false when the stored name cannot name files of the image's own.
+bool OwnFilePaths(const wchar_t* name, DWORD imageKey, std::wstring* image, std::wstring* icon)
+{
+    LiveImageNames live;
+    live.Track(name);
+    live.Read(g_DbSession);
+    const LONG self = static_cast<LONG>(imageKey);
+    return live.DeletablePath(image, ImageFolder, name, L".xmg", self) &&
+           live.DeletablePath(icon, IconFolder, name, L".thb", self);
+}
+
+// The box for a stored name that cannot name a file of its own: the image
+// stays as it is. FALSE.
+BOOL RefuseStoredName(HWND owner, const wchar_t* caption, const wchar_t* name)
+{
+    MessageBoxIdFormat(owner, caption, MB_OK | MB_ICONEXCLAMATION, IDS_STORED_NAMES_SKIPPED, name);
+    return FALSE;
+}
+
+// An archived image's files on the archive disk, and their places on the
+// hard disk (deleted again when the row cannot follow the copies).
+struct RestorePaths {
+    std::wstring archiveImage, archiveIcon;
+    std::wstring image, icon;
+};
+
+// The archive disk's paths, built once the disk is in the drive: a name is
+// checked against the files of the folder it names. False when the name
+// cannot name a file of its own there.
+bool ArchivePaths(const wchar_t* name, RestorePaths* paths)
+{
+    wchar_t image[MAX_PATH], icon[MAX_PATH];
+    if (!BuildStoredFilePath(image, ArchivePath, name, L".xmg") ||
+        !BuildStoredFilePath(icon, ArchivePath, name, L".thb")) {
+        LogCallError(GetLastError(), L"BuildStoredFilePath", name);
+        return false;
+    }
+    paths->archiveImage = image;
+    paths->archiveIcon = icon;
+    return true;
+}
+
+// Deletes the copies a restore made on the hard disk (checked paths): 0 done,
+// else the answer of the error box for a failing ".xmg".
+int DeleteImageFilesChecked(const RestorePaths& paths)
+{
+    if (!DeleteFileW(paths.image.c_str()) && GetLastError() != ERROR_FILE_NOT_FOUND) {
+        LogCallError(GetLastError(), L"DeleteFileW", paths.image.c_str());
+        const int answer = ShowFileErrorBox();
+        if (answer != 2)
+            return answer;
+    }
+    DeleteFileW(paths.icon.c_str());
+    return 0;
+}
+
+// Copies the image file and its thumbnail from the archive disk; neither
+// copy overwrites a file. 0 done, 1 retry chosen, 2 the disk was changed,
+// 3 cancelled.
+int CopyImageFromArchive(const RestorePaths& paths)
+{
+    if (CopyFileW(paths.archiveImage.c_str(), paths.image.c_str(), TRUE)) {
+        // A missing archive thumbnail does not stop the restore.
+        CopyFileW(paths.archiveIcon.c_str(), paths.icon.c_str(), TRUE);
+        return 0;
+    }
+    const DWORD error = GetLastError();
+    LogCallError(error, L"CopyFileW", paths.archiveImage.c_str());
+    if (error == ERROR_MEDIA_CHANGED)
+        return 2;
+    return FileErrorBoxFor(error);
 }
 
 }  // namespace
@@ -228,6 +311,7 @@ BOOL MoveImageToPatient(HWND owner, DWORD imageKey, DWORD newPatientKey)
     if (LoadStringW(hInstance, IDS_MOVING_PICTURE_FILE, caption, 256) <= 0)
         caption[0] = 0;
     wchar_t oldName[kSnimokFileNameChars + 1] = L"";
+    std::wstring oldImage, oldIcon;   // deleted and renamed by the move
     DPicturePtr picture;
     try {
         // 1. The image's row.
@@ -241,6 +325,8 @@ BOOL MoveImageToPatient(HWND owner, DWORD imageKey, DWORD newPatientKey)
         }
         // 2. Its file, brought back from the archive first when it is only there.
         if (oldName[0]) {
+            if (!OwnFilePaths(oldName, imageKey, &oldImage, &oldIcon))
+                return RefuseStoredName(owner, caption, oldName);
             if (!onHardDisk && !RestoreImageFromArchive(owner, imageKey))
                 throw MsgExcept(IDS_MOVE_RESTORE_ERROR, caption);
             try {
@@ -277,7 +363,7 @@ BOOL MoveImageToPatient(HWND owner, DWORD imageKey, DWORD newPatientKey)
     wcsncpy(newName, p->fileName, 31);
     newName[31] = 0;
 
-    MoveImageFile(oldName, newName);
+    MoveImageFile(oldIcon, FolderFile(IconFolder, newName, L".thb"));
     try {
         FailIfInjected(MoveStep::CopyRecord);
         KeyStatement(kCopyRecordSql, {static_cast<LONG>(newKey), static_cast<LONG>(imageKey)}).Run();
@@ -285,11 +371,11 @@ BOOL MoveImageToPatient(HWND owner, DWORD imageKey, DWORD newPatientKey)
         KeyStatement(kDeleteImageCompleteSql, {static_cast<LONG>(imageKey)}).Run();
     } catch (const DODBErrors& error) {
         error.ShowMessage(owner, caption, MB_OK | MB_ICONEXCLAMATION);
-        UndoNewImage(owner, newKey, newName, oldName, true);
+        UndoNewImage(owner, newKey, newName, oldIcon, true);
         return FALSE;
     }
     // The old file belongs to no record any more.
-    DeleteFileW(FolderFile(ImageFolder, oldName, L".xmg").c_str());
+    DeleteFileW(oldImage.c_str());
     // The identity follows the image; without it the move is still whole.
     try {
         KeyStatement tables(kIdentityTableSql, {});
@@ -324,13 +410,20 @@ BOOL RestoreImageFromArchive(HWND owner, DWORD imageKey)
             expected = static_cast<DWORD>(query.Int(2));
             query.Text(3, diskName, kNameChars);
         }
+        // The copies go only where no other live image's row names a file:
+        // they are deleted again when the row cannot follow them.
+        RestorePaths paths;
+        if (!OwnFilePaths(name, imageKey, &paths.image, &paths.icon))
+            return RefuseStoredName(owner, caption, name);
         // The disk, then the copy; a retry asked for at the copy, or a disk
         // changed under it, starts again with the disk.
         for (;;) {
             DWORD serial = 0;
             if (!CheckArchiveVolume(&serial, expected, diskName))
                 return FALSE;
-            const int copied = CopyImageFromArchive(name);
+            if (!ArchivePaths(name, &paths))
+                return RefuseStoredName(owner, caption, name);
+            const int copied = CopyImageFromArchive(paths);
             if (copied == 0)
                 break;
             if (copied == 3)
@@ -340,7 +433,7 @@ BOOL RestoreImageFromArchive(HWND owner, DWORD imageKey)
             KeyStatement(kMarkRestoredSql, {static_cast<LONG>(imageKey)}).Run();
         } catch (const DODBErrors&) {
             // The record still says "archived": the copies must go too.
-            DeleteImageFilesChecked(name, TRUE, FALSE);
+            DeleteImageFilesChecked(paths);
             throw;
         }
         return TRUE;
@@ -390,42 +483,6 @@ BOOL CheckArchiveVolume(DWORD* serial, DWORD expected, const wchar_t* diskName)
     }
 }
 
-int CopyImageFromArchive(const wchar_t* name)
-{
-    const std::wstring source = FolderFile(ArchivePath, name, L".xmg");
-    if (CopyFileW(source.c_str(), FolderFile(ImageFolder, name, L".xmg").c_str(), TRUE)) {
-        // A missing archive thumbnail does not stop the restore.
-        CopyFileW(FolderFile(ArchivePath, name, L".thb").c_str(), FolderFile(IconFolder, name, L".thb").c_str(), TRUE);
-        return 0;
-    }
-    const DWORD error = GetLastError();
-    LogError(error, L"CopyImageFromArchive");
-    if (error == ERROR_MEDIA_CHANGED)
-        return 2;
-    return FileErrorBoxFor(error);
-}
-
-int DeleteImageFilesChecked(const wchar_t* name, BOOL hardDisk, BOOL archive)
-{
-    if (hardDisk) {
-        if (!DeleteFileW(FolderFile(ImageFolder, name, L".xmg").c_str())) {
-            const int answer = ShowFileErrorBox();
-            if (answer != 2)
-                return answer;
-        }
-        DeleteFileW(FolderFile(IconFolder, name, L".thb").c_str());
-    }
-    if (archive) {
-        if (!DeleteFileW(FolderFile(ArchivePath, name, L".xmg").c_str())) {
-            const int answer = ShowFileErrorBox();
-            if (answer != 2)
-                return answer;
-        }
-        DeleteFileW(FolderFile(ArchivePath, name, L".thb").c_str());
-    }
-    return 0;
-}
-
 int ShowFileErrorBox()
 {
     const DWORD error = GetLastError();
@@ -437,11 +494,6 @@ int ShowFileErrorBox()
 int DiskNotReadyBox()
 {
     return MessageBoxIdCaption(nullptr, IDS_MO_NOT_READY, 0, MB_OKCANCEL | MB_SYSTEMMODAL | MB_TOPMOST);
-}
-
-void MoveImageFile(const wchar_t* oldName, const wchar_t* newName)
-{
-    MoveFileW(FolderFile(IconFolder, oldName, L".thb").c_str(), FolderFile(IconFolder, newName, L".thb").c_str());
 }
 
 BOOL CopyImageFiles(const wchar_t* name, BOOL toHardDisk)

@@ -16,6 +16,13 @@
 // When a step after the save fails, the new image is deleted again (its
 // record and its file) and the thumbnail renamed back, so the old image stays
 // as it was. Each operation shows its own failures and returns 0.
+//
+// The move and the restore delete, rename and write the files of the name
+// the image's row holds only where that name names files of the image's own
+// (LiveImageNames::DeletablePath, images/files/livenames.h): not a name that
+// would leave its folder, nor a file another live image's row names as the
+// file system compares names ("s1" beside a live "S1"). Such an image is left
+// as it is, and a box names it.
 #pragma once
 
 #include <windows.h>
@@ -36,13 +43,10 @@ BOOL MoveImageToPatient(HWND owner, DWORD imageKey, DWORD newPatientKey);
 BOOL RestoreImageFromArchive(HWND owner, DWORD imageKey);
 
 // File operations. Results of the error boxes: 1 retry (OK), 2 ignore (file
-// not found), 3 cancel.
-// 0 done, 1 retry chosen, 2 the disk was changed, 3 cancelled.
-int CopyImageFromArchive(const wchar_t* name);
-// 0 done, else the answer of the error box for a failing ".xmg".
-int DeleteImageFilesChecked(const wchar_t* name, BOOL hardDisk, BOOL archive);
-// Renames the thumbnail; a failure is ignored.
-void MoveImageFile(const wchar_t* oldName, const wchar_t* newName);
+// not found), 3 cancel. The copy from the archive disk, the deletion of a
+// restore's copies and the thumbnail's rename (CopyImageFromArchive,
+// DeleteImageFilesChecked, MoveImageFile) work on the paths the live-name
+// check gives, inside recordmaint.cpp.
 // Waits for the archive disk whose serial is `expected` (named `diskName`, or
 // any disk when null; the box asks for it by name and serial). 1 when it is
 // there (its serial in *serial), 0 when the user gave up or the volume cannot

@@ -28,12 +28,12 @@
 // reported at the job's end. Each step reads the live names once, after its
 // work list.
 #include "archive/arjworker.h"
-#include "archive/livenames.h"
 #include "database/dberrors.h"
 #include "exchange/disks/arjregistry.h"
 #include "exchange/disks/removabledrive.h"
 #include "foundation/journal.h"
 #include "foundation/globals.h"
+#include "images/files/livenames.h"
 #include "resources/strings.h"
 
 #include <cwchar>

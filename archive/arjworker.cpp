@@ -1,7 +1,6 @@
 #include "archive/arjworker.h"
 
 #include "archive/arjroom.h"
-#include "archive/livenames.h"
 #include "database/dberrors.h"
 #include "database/dbstart.h"
 #include "exchange/disks/removabledrive.h"
@@ -10,6 +9,7 @@
 #include "foundation/journal.h"
 #include "foundation/textutil.h"
 #include "images/files/datafolders.h"
+#include "images/files/livenames.h"
 #include "resources/strings.h"
 #include "ui/widgets.h"
 
@@ -234,12 +234,8 @@ bool ArjWorker::StoredPath(std::wstring* path, const std::wstring& folder, const
 bool ArjWorker::DeletablePath(std::wstring* path, const LiveImageNames& live, const std::wstring& folder,
                               const std::wstring& name, const wchar_t* extension, LONG self)
 {
-    if (!StoredPath(path, folder, name, extension))
-        return false;
-    if (!live.NamedByAnother(*path, name, self))
+    if (live.DeletablePath(path, folder, name, extension, self))
         return true;
-    LogError(0, (L"A live image's row names the file " + *path + L": it stays").c_str());
-    path->clear();
     Refuse(name);
     return false;
 }

@@ -231,9 +231,10 @@ private:
     // The path of a stored name below a folder; false (the name kept for the
     // job's report) when the name may not be used there.
     bool StoredPath(std::wstring* path, const std::wstring& folder, const std::wstring& name, const wchar_t* extension);
-    // StoredPath for a file the step deletes or overwrites: also false (the
-    // name kept for the job's report) when a live image's row other than
-    // `self` (LiveImageNames::kNoRow: any) names the file.
+    // The path of a file the step deletes or overwrites
+    // (LiveImageNames::DeletablePath); false (the name kept for the job's
+    // report) when the name may not be used there or a live image's row
+    // other than `self` (LiveImageNames::kNoRow: any) names the file.
     bool DeletablePath(std::wstring* path, const LiveImageNames& live, const std::wstring& folder,
                        const std::wstring& name, const wchar_t* extension, LONG self);
     void Refuse(const std::wstring& name);

@@ -59,10 +59,10 @@ drag_zoom2                            1
 drag_zoom2_noise                      1
 read_picture                          15
 read_picture_noise                    15
-open_image                            8
-open_image_noise                      8
-open_image_cold                       10
-open_image_cold_noise                 10
+open_image                            7
+open_image_noise                      7
+open_image_cold                       9
+open_image_cold_noise                 9
 write_picture                         25
 write_picture_noise                   25
 level_step_fit                        3

@@ -5,15 +5,16 @@
 //   - reading the file (from the page cache) into a picture: at most 15x;
 //   - opening an image: reading, decoding, the work raster and the first
 //     full-frame render (a new table, all 3000 x 3000 pixels to 8 bits), the
-//     picture shown before released as the panel releases it: at most 8x
+//     picture shown before released as the panel releases it: at most 7x
 //     (open_image). The pages it takes from the pixel memory kept by the
 //     process are part of the figure;
 //   - the same as the first open of the process (open_image_cold): the
 //     pixel memory kept by the process given back before each open, so that
 //     the stream buffer and the raster are freshly committed pages, each
-//     touched for the first time: at most 10x. The threads that help commit
-//     them are the process's own, made for its first fresh raster (a read
-//     before these opens) and kept since;
+//     touched for the first time: at most 9x. The helper threads that
+//     decode the stream's bands and render the frame beside the opening
+//     thread (taking the faults of the rows they write) are the process's
+//     own, made at its first large read (before these opens) and kept since;
 //   - writing the file with its thumbnail: at most 25x (the encode, the
 //     file's bytes through the system and the thumbnail: about 15x here).
 // The exit status is 1 when a figure is above its limit.
@@ -169,8 +170,8 @@ bool MeasurePicture(const DPicturePtr& picture, const char* suffix, std::vector<
         figures.push_back(Figure{std::string(name) + suffix, t, limit, what + kind});
     };
     figure("read_picture", readMs, 15, "file into a picture");
-    figure("open_image", openMs, 8, "read, decode, work raster, first full-frame render");
-    figure("open_image_cold", coldMs, 10, "the same, the first open of the process (fresh pixel memory)");
+    figure("open_image", openMs, 7, "read, decode, work raster, first full-frame render");
+    figure("open_image_cold", coldMs, 9, "the same, the first open of the process (fresh pixel memory)");
     figure("write_picture", writeMs, 25, "file and thumbnail written");
     DeleteFileW(PathOf(L".xmg").c_str());
     DeleteFileW(PathOf(L".thb").c_str());

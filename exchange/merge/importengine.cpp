@@ -254,6 +254,7 @@ void ImportDBCls::AddUnlessThere(const DODBPtr<DODBSession>& session, const wcha
 {
     if (ColumnExists(session, column, table))
         return;
+    FailIfInjected(MergeStep::AddTable, L"ImportDBCls::AddUnlessThere");
     Transaction tx(session, link_);
     if (!ColumnExists(session, column, table)) {
         BoundStatement add(session, sql);
@@ -311,7 +312,6 @@ void ImportDBCls::RefuseThisDatabase()
 void ImportDBCls::ReadIdentities()
 {
     sourceIdentities_.clear();
-    sourceHeld_.clear();
     localImageOf_.clear();
     localIdentityOf_.clear();
     {
@@ -321,10 +321,8 @@ void ImportDBCls::ReadIdentities()
             int length = 0;
             const wchar_t* text = RowTextPtr(query.Row(), 0, &length);
             LONG image = 0;
-            if (text && RowInt(query.Row(), 1, &image)) {
+            if (text && RowInt(query.Row(), 1, &image))
                 sourceIdentities_[image] = std::wstring(text, (size_t)length);
-                sourceHeld_.insert(sourceIdentities_[image]);
-            }
         }
     }
     BoundStatement query(local_, kImageIdentitiesSql);
@@ -397,6 +395,7 @@ void ImportDBCls::LinkEarlierMerges()
         }
         tx.Commit();
     }
+    FailIfInjected(MergeStep::LinkEarlier, L"ImportDBCls::LinkEarlierMerges");
     Transaction tx(local_, link_);
     for (size_t i = 0; i < same.size(); ++i) {
         // A merge running at the same moment may have linked it since.
@@ -413,42 +412,40 @@ void ImportDBCls::LinkEarlierMerges()
 
 void ImportDBCls::ReadImageRows()
 {
-    BoundStatement query(sourceSession_, BuildSourceImagesSql(Names(settings_.snimok)).c_str());
-    query.Execute();
-    while (query.Next()) {
-        DODBParams* row = query.Row();
-        SourceImage image;
-        RowInt(row, 0, &image.id);
-        RowInt(row, 1, &image.patient);
-        int length = 0;
-        const wchar_t* name = RowTextPtr(row, 2, &length);
-        if (name)
-            image.fileName.assign(name, (size_t)length);
-        image.hasBri = RowInt(row, 3, &image.bri);
-        image.hasContrast = RowInt(row, 4, &image.contrast);
-        image.hasNegativ = RowInt(row, 5, &image.negativ);
-        for (size_t i = 0; i < settings_.snimok.size(); ++i) {
-            MergeValue value;
-            if (!ReadMergeValue(row, (ULONG)(6 + i), settings_.snimok[i].kind, &value))
-                ThrowMergeErrorWith(IDS_MERGE_VALUE_TYPE, settings_.snimok[i].name.c_str());
-            image.extra.push_back(value);
-        }
-        const auto known = sourceIdentities_.find(image.id);
-        if (known != sourceIdentities_.end())
-            image.identity = known->second;
-        // An image here already is only marked, unless its copy there was
-        // described or shown otherwise since: then it is an image of its own,
-        // which takes a new identity there and is offered.
-        const auto here = image.identity.empty() ? localImageOf_.end() : localImageOf_.find(image.identity);
-        if (here == localImageOf_.end()) {
-            rows_.push_back(std::move(image));
-        } else if (copies_.CarriesTheSame(local_, here->second, Carried(image))) {
-            here_.push_back(image.id);
-        } else {
-            image.renew = true;
+    {
+        BoundStatement query(sourceSession_, kSourceImagesSql);
+        query.Execute();
+        while (query.Next()) {
+            DODBParams* row = query.Row();
+            SourceImage image;
+            RowInt(row, 0, &image.id);
+            RowInt(row, 1, &image.patient);
+            int length = 0;
+            const wchar_t* name = RowTextPtr(row, 2, &length);
+            if (name)
+                image.fileName.assign(name, (size_t)length);
+            const auto known = sourceIdentities_.find(image.id);
+            if (known != sourceIdentities_.end())
+                image.identity = known->second;
             rows_.push_back(std::move(image));
         }
     }
+    // An image here already (or deleted here) is not to merge, unless its
+    // copy there was described or shown otherwise since. The run reads every
+    // row again, so this is only the count the window shows until then.
+    toMerge_ = 0;
+    for (SourceImage& image : rows_) {
+        if (!image.identity.empty() && localImageOf_.count(image.identity)) {
+            ImageRow row;
+            try {
+                image.counted = ReadSourceRow(image, &row) && ImageHere(image.identity, row.carried) != Here::kSame;
+            } catch (const MsgExcept&) {
+                // Read again when it is merged, and skipped then with the reason.
+            }
+        }
+        toMerge_ += image.counted ? 1 : 0;
+    }
+    offered_ = toMerge_;
 }
 
 void ImportDBCls::Connect()
@@ -489,7 +486,7 @@ void ImportDBCls::Connect()
     ReadIdentities();
     ReadImageRows();
 
-    link_->SetCount0((DWORD)rows_.size());
+    link_->SetCount0(toMerge_);
     link_->SetText1(kPressStart, -1);
 }
 
@@ -524,28 +521,17 @@ void ImportDBCls::CheckFreeSpace()
         ThrowMergeError(kLowSpace, 0);
 }
 
-// Gives every offered image without an identity its identity in the other
-// database, and marks the images that are here already, in one transaction.
+// Gives every listed image without an identity its identity in the other
+// database, in one transaction.
 void ImportDBCls::PrepareSource()
 {
-    bool anything = !here_.empty();
+    bool anything = false;
     for (const SourceImage& image : rows_)
-        anything = anything || image.identity.empty() || image.renew;
+        anything = anything || image.identity.empty();
     if (!anything)
         return;
     Transaction tx(sourceSession_, link_);
     for (SourceImage& image : rows_) {
-        if (image.renew) {
-            sourceHeld_.erase(image.identity);
-            image.identity = NewIdentity();
-            BoundStatement renew(sourceSession_, kRenewImageIdentitySql);
-            if (!renew.Params().SetStr(1, image.identity.c_str(), (int)image.identity.size()) ||
-                !renew.Params().SetValI4(2, image.id))
-                ThrowDatabaseError();
-            renew.Run();
-            image.renew = false;
-            continue;
-        }
         if (!image.identity.empty())
             continue;
         // Another workstation's merge may have given it one since Connect.
@@ -555,34 +541,28 @@ void ImportDBCls::PrepareSource()
             InsertIdentity(sourceSession_, image.identity, image.id);
         }
     }
-    for (LONG id : here_)
-        MarkImported(id);
     tx.Commit();
-    here_.clear();
 }
 
 void ImportDBCls::StartUnion()
 {
     PrepareSource();
-    for (const SourceImage& image : rows_)
-        sourceHeld_.insert(image.identity);
-    DWORD toMerge = (DWORD)rows_.size();
     for (size_t i = 0; i < rows_.size(); ++i) {
         if (StopRequested()) {
             state_ = kStopped;
             break;
         }
         CheckFreeSpace();
-        switch (MergeImage(rows_[i])) {
-        case Outcome::kMerged:
+        SourceImage& image = rows_[i];
+        const Outcome outcome = MergeImage(image);
+        // The count of images to merge follows what each image turned out to be.
+        if (image.counted != (outcome != Outcome::kHere)) {
+            toMerge_ = image.counted ? toMerge_ - 1 : toMerge_ + 1;
+            link_->SetCount0(toMerge_);
+        }
+        if (outcome == Outcome::kMerged) {
             ++merged_;
             link_->SetCount1(merged_);
-            break;
-        case Outcome::kHere:   // no image to merge after all
-            link_->SetCount0(--toMerge);
-            break;
-        case Outcome::kSkipped:
-            break;
         }
     }
 }
@@ -609,14 +589,6 @@ void ImportDBCls::SkipImage(const SourceImage& image, const MsgExcept& reason)
 
 // ---- one image ----------------------------------------------------------------------
 
-bool ImportDBCls::IdentityHere(const std::wstring& identity)
-{
-    BoundStatement query(local_, kImageOfIdentitySql);
-    if (!query.Params().SetStr(1, identity.c_str(), (int)identity.size()))
-        ThrowDatabaseError();
-    return query.First();
-}
-
 void ImportDBCls::InsertIdentity(const DODBPtr<DODBSession>& session, const std::wstring& identity, LONG image)
 {
     BoundStatement insert(session, kInsertImageIdentitySql);
@@ -625,13 +597,32 @@ void ImportDBCls::InsertIdentity(const DODBPtr<DODBSession>& session, const std:
     insert.Run();
 }
 
-void ImportDBCls::MarkImported(LONG sourceImage)
+// Marks the source row imported, in a transaction of the other database that
+// reads it once more: only a row that still carries what was merged is
+// marked, so that a change made there meanwhile is not lost (the next merge
+// takes the row as an image of its own).
+void ImportDBCls::MarkImported(const SourceImage& image, const std::vector<MergeValue>& merged)
 {
     FailIfInjected(MergeStep::MarkSource, L"ImportDBCls::MarkImported");
-    BoundStatement update(sourceSession_, kMarkImportedSql);
-    if (!update.Params().SetValI4(1, sourceImage))
-        ThrowDatabaseError();
-    update.Run();
+    Transaction tx(sourceSession_, link_);
+    ImageRow now;
+    bool same = false;
+    try {
+        same = copies_.ReadImage(sourceSession_, image.id, true, &now) && SameCarried(now.carried, merged);
+    } catch (const MsgExcept&) {
+        // Unreadable now: left for the next merge, which names it.
+    }
+    if (same) {
+        BoundStatement update(sourceSession_, kMarkImportedSql);
+        if (!update.Params().SetValI4(1, image.id))
+            ThrowDatabaseError();
+        update.Run();
+    } else {
+        LogError(0, (L"ImportDBCls::MarkImported: " + image.fileName +
+                     L" was changed in the other database while it was merged; the next merge takes it again")
+                        .c_str());
+    }
+    tx.Commit();
 }
 
 void ImportDBCls::LoadPatient(LONG sourcePatient)
@@ -752,7 +743,7 @@ void ImportDBCls::FormatPatientText()
         LocalFree(text);
 }
 
-DPicturePtr ImportDBCls::LoadSnimok(const std::wstring& path, const SourceImage& image)
+DPicturePtr ImportDBCls::LoadSnimok(const std::wstring& path, const std::vector<MergeValue>& carried)
 {
     DWORD code = 0;
     HANDLE handle = INVALID_HANDLE_VALUE;
@@ -771,26 +762,38 @@ DPicturePtr ImportDBCls::LoadSnimok(const std::wstring& path, const SourceImage&
     DPicturePtr picture = SnimokFile::Load(file.Get(), false, false);
     if (!picture.Get())
         ThrowMergeError(kSourceFileError, 0);
-    if (image.hasBri)
-        picture->displayOffset = image.bri;
-    if (image.hasContrast)
-        picture->displayWidth = image.contrast;
-    if (image.hasNegativ)
-        picture->negative = image.negativ;
+    // bri, contrast and negativ; a NULL keeps the file's own value until the
+    // row is written (UpdateSnimok carries the NULL).
+    if (!carried[0].isNull)
+        picture->displayOffset = (LONG)carried[0].integer;
+    if (!carried[1].isNull)
+        picture->displayWidth = (LONG)carried[1].integer;
+    if (!carried[2].isNull)
+        picture->negative = (LONG)carried[2].integer;
     picture->viewCentreX = picture->width / 2;
     picture->viewCentreY = picture->height / 2;
     return picture;
 }
 
-void ImportDBCls::UpdateSnimok(DWORD imageId, const SourceImage& image)
+void ImportDBCls::UpdateSnimok(DWORD imageId, const std::vector<MergeValue>& carried)
 {
     FailIfInjected(MergeStep::UpdateColumns, L"ImportDBCls::UpdateSnimok");
+    if (carried[0].isNull || carried[1].isNull || carried[2].isNull) {
+        // The save wrote the file's own display values in place of NULLs.
+        BoundStatement display(local_, kCarryDisplaySql);
+        for (ULONG i = 0; i < 3; ++i)
+            if (!BindMergeValue(display.Params(), i + 1, carried[i], DBTYPE_I4))
+                ThrowDatabaseError();
+        if (!display.Params().SetValI4(4, (LONG)imageId))
+            ThrowDatabaseError();
+        display.Run();
+    }
     if (updateSnimokSql_.empty())
         return;
     BoundStatement update(local_, updateSnimokSql_.c_str());
     ULONG ordinal = 1;
     for (size_t i = 0; i < settings_.snimok.size(); ++i) {
-        if (!BindMergeValue(update.Params(), ordinal++, image.extra[i], settings_.snimok[i].type))
+        if (!BindMergeValue(update.Params(), ordinal++, carried[3 + i], settings_.snimok[i].type))
             ThrowDatabaseError();
     }
     if (!update.Params().SetValI4(ordinal, (LONG)imageId))
@@ -811,112 +814,157 @@ void ImportDBCls::CopyThumbnail(const SourceImage& image, const wchar_t* newName
         LogCallError(GetLastError(), L"CopyFileW", from);
 }
 
-DPicturePtr ImportDBCls::ReadSourcePicture(const SourceImage& image)
+DPicturePtr ImportDBCls::ReadSourcePicture(const SourceImage& image, const std::vector<MergeValue>& carried)
 {
     wchar_t path[MAX_PATH];
     if (!BuildStoredFilePath(path, sourceImages_.c_str(), image.fileName.c_str(), L".xmg"))
         ThrowMergeErrorWith(IDS_MERGE_BAD_FILE_NAME, image.fileName.c_str());
-    return LoadSnimok(path, image);
+    return LoadSnimok(path, carried);
 }
 
-ImportDBCls::Outcome ImportDBCls::MergeImage(const SourceImage& image)
+// The other database's row of the image as it is now, its identity there
+// read again (another merge may have renewed it). False when the row is no
+// longer to merge: deleted, marked, or moved off the disk there meanwhile.
+// Throws MsgExcept when the row cannot be read.
+bool ImportDBCls::ReadSourceRow(SourceImage& image, ImageRow* row)
+{
+    if (!copies_.ReadImage(sourceSession_, image.id, true, row) || row->imported || !row->onDisk || row->Deleted())
+        return false;
+    image.fileName = row->fileName;
+    const std::wstring identity = ImageIdentity(sourceSession_, image.id);
+    if (!identity.empty())
+        image.identity = identity;
+    return true;
+}
+
+ImportDBCls::Here ImportDBCls::ImageHere(const std::wstring& identity, const std::vector<MergeValue>& carried)
+{
+    const LONG image = identity.empty() ? 0 : ImageOfIdentity(local_, identity);
+    if (!image)
+        return Here::kNone;
+    // Deleted here (its row gone, or kept without a file): a user deleted it
+    // on purpose, and the merge does not bring it back.
+    ImageRow row;
+    try {
+        if (!copies_.ReadImage(local_, image, false, &row) || row.Deleted())
+            return Here::kSame;
+    } catch (const MsgExcept&) {
+        return Here::kOther;   // not to be compared: the copy comes beside it
+    }
+    return SameCarried(row.carried, carried) ? Here::kSame : Here::kOther;
+}
+
+// A copy there that carries other values than its image here is an image of
+// its own: it takes a new identity there, committed before anything is
+// written here, so that a run ended after it merges it the next time as it
+// would now.
+void ImportDBCls::RenewIdentity(SourceImage& image)
+{
+    const std::wstring renewed = NewIdentity();
+    Transaction tx(sourceSession_, link_);
+    BoundStatement renew(sourceSession_, kRenewImageIdentitySql);
+    if (!renew.Params().SetStr(1, renewed.c_str(), (int)renewed.size()) || !renew.Params().SetValI4(2, image.id))
+        ThrowDatabaseError();
+    if (renew.Run() == 0)
+        InsertIdentity(sourceSession_, renewed, image.id);
+    tx.Commit();
+    image.identity = renewed;
+}
+
+ImportDBCls::Outcome ImportDBCls::MergeImage(SourceImage& image)
 {
     link_->SetText3(image.fileName.c_str(), (int)image.fileName.size());
+    for (;;) {
+        // 1. The row as it is now, and 2. its identity here. A row that
+        // cannot be read fails only itself; the images after it still come.
+        ImageRow now;
+        Here here = Here::kNone;
+        try {
+            if (!ReadSourceRow(image, &now))
+                return Outcome::kHere;   // nothing to merge any more
+            here = ImageHere(image.identity, now.carried);
+        } catch (const MsgExcept& reason) {
+            SkipImage(image, reason);
+            return Outcome::kSkipped;
+        }
+        if (here == Here::kSame) {
+            MarkImported(image, now.carried);
+            return Outcome::kHere;
+        }
+        if (here == Here::kOther)
+            RenewIdentity(image);
 
-    // 1. The patient, the picture: a picture that cannot be read fails only
-    // itself; the images after it still come.
-    if (image.patient != previousPatient_) {
-        patientResolved_ = false;
-        LoadPatient(image.patient);
-        previousPatient_ = image.patient;
-        FormatPatientText();
-    }
-    link_->SetText2(patientText_.c_str(), (int)patientText_.size());
-    DPicturePtr picture;
-    try {
-        picture = ReadSourcePicture(image);
-    } catch (const MsgExcept& reason) {
-        SkipImage(image, reason);
-        return Outcome::kSkipped;
-    }
+        // 3. The patient, the picture.
+        if (image.patient != previousPatient_) {
+            patientResolved_ = false;
+            LoadPatient(image.patient);
+            previousPatient_ = image.patient;
+            FormatPatientText();
+        }
+        link_->SetText2(patientText_.c_str(), (int)patientText_.size());
+        link_->SetText3(image.fileName.c_str(), (int)image.fileName.size());
+        DPicturePtr picture;
+        try {
+            picture = ReadSourcePicture(image, now.carried);
+        } catch (const MsgExcept& reason) {
+            SkipImage(image, reason);
+            return Outcome::kSkipped;
+        }
 
-    // 2. The patient, the image, its columns, thumbnail and identity, together.
-    HRESULT hr = local_->BeginTx();
-    if (FAILED(hr))
-        throw DODBErrors(hr, TRUE);
-    link_->SetInTransaction(true);
-    SnimokFilesWritten files = {};
-    bool here = false, copyHere = false;
-    try {
-        here = IdentityHere(image.identity);
-        if (!here) {
+        // 4. The patient, the image, what it carries, its thumbnail and identity, together.
+        Transaction tx(local_, link_);
+        SnimokFilesWritten files = {};
+        bool copyHere = false;
+        try {
+            if (ImageOfIdentity(local_, image.identity))
+                continue;   // another merge brought it meanwhile: look again (the transaction ends unwritten)
             if (!patientResolved_) {
                 if (FindPatient())
                     UpdatePatient();
                 else
                     InsertPatient();
             }
-            copyHere = TakeCopyHere(image, *picture.Get());
+            copyHere = TakeCopyHere(image, *picture.Get(), now.carried);
+            if (!copyHere) {
+                picture->patient.SetPatientId(localPatient_);
+                FailIfInjected(MergeStep::SaveImage, L"ImportDBCls::MergeImage");
+                SaveSnimok(picture, local_, nullptr, &files);
+                UpdateSnimok(picture->imageId, now.carried);
+                CopyThumbnail(image, picture->fileName, &files.icon);
+                FailIfInjected(MergeStep::Ledger, L"ImportDBCls::InsertIdentity");
+                InsertIdentity(local_, image.identity, (LONG)picture->imageId);
+                FailIfInjected(MergeStep::Commit, L"ImportDBCls::MergeImage");
+            }
+            tx.Commit();
+        } catch (...) {
+            EndSnimokSave(&files, false);
+            patientResolved_ = false;
+            throw;
         }
-        if (!here && !copyHere) {
-            picture->patient.SetPatientId(localPatient_);
-            FailIfInjected(MergeStep::SaveImage, L"ImportDBCls::MergeImage");
-            SaveSnimok(picture, local_, nullptr, &files);
-            UpdateSnimok(picture->imageId, image);
-            CopyThumbnail(image, picture->fileName, &files.icon);
-            FailIfInjected(MergeStep::Ledger, L"ImportDBCls::InsertIdentity");
-            InsertIdentity(local_, image.identity, (LONG)picture->imageId);
-            FailIfInjected(MergeStep::Commit, L"ImportDBCls::MergeImage");
-        }
-        hr = local_->CommitSync();
-        if (FAILED(hr))
-            throw DODBErrors(hr, TRUE);
-    } catch (...) {
-        EndSnimokSave(&files, false);
-        local_->AbortTx();
-        link_->SetInTransaction(false);
-        patientResolved_ = false;
-        throw;
-    }
-    EndSnimokSave(&files, true);
-    link_->SetInTransaction(false);
-    if (!here)
+        EndSnimokSave(&files, true);
         patientResolved_ = true;
+        if (!copyHere)
+            copies_.Saved((LONG)picture->imageId);
 
-    // 3. The mark in the other database.
-    DWORD code = 0;
-    if (MergeStepFails(MergeStep::AfterCommit, &code))
-        ThrowMergeError(IdOrText(0), code);
-    MarkImported(image.id);
-    return here || copyHere ? Outcome::kHere : Outcome::kMerged;
-}
-
-// What the merge writes of an image besides its pixels, in the order
-// LocalCopies compares it with an image here.
-std::vector<MergeValue> ImportDBCls::Carried(const SourceImage& image)
-{
-    std::vector<MergeValue> carried(3);
-    const bool has[3] = {image.hasBri, image.hasContrast, image.hasNegativ};
-    const LONG values[3] = {image.bri, image.contrast, image.negativ};
-    for (int i = 0; i < 3; ++i) {
-        carried[i].kind = ValueKind::kInteger;
-        carried[i].isNull = !has[i];
-        carried[i].integer = values[i];
+        // 5. The mark in the other database.
+        DWORD code = 0;
+        if (MergeStepFails(MergeStep::AfterCommit, &code))
+            ThrowMergeError(IdOrText(0), code);
+        MarkImported(image, now.carried);
+        return copyHere ? Outcome::kHere : Outcome::kMerged;
     }
-    carried.insert(carried.end(), image.extra.begin(), image.extra.end());
-    return carried;
 }
 
-// A copy of an image here that never took part in a merge (mergecopies.h) is
-// not copied again: the image here takes its identity, when it has none, and
-// is that image's copy from now on.
-bool ImportDBCls::TakeCopyHere(const SourceImage& image, const DPicture& picture)
+// A copy of an image here (mergecopies.h) is not copied again: the image here
+// takes its identity, when it has none, and is that image's copy from now on.
+bool ImportDBCls::TakeCopyHere(const SourceImage& image, const DPicture& picture,
+                               const std::vector<MergeValue>& carried)
 {
     FILETIME date;
     if (!ImageDate(sourceSession_, image.id, &date))
         return false;
     std::wstring identity;
-    const LONG copy = copies_.Take(local_, localPatient_, date, picture, Carried(image), sourceHeld_, &identity);
+    const LONG copy = copies_.Take(local_, sourceSession_, localPatient_, date, picture, carried, &identity);
     if (!copy)
         return false;
     if (identity.empty())

@@ -11,7 +11,7 @@
 // session the windows use.
 //
 // Life: construct (on the worker's thread) -> Init (settings, texts) ->
-// Connect (both databases, the rows to merge read into memory) ->
+// Connect (both databases, the rows to merge listed) ->
 // StartUnion at most once -> destroy. Every failure throws MsgExcept or
 // DODBErrors and ends the run; the worker turns it into the window's error
 // text.
@@ -31,43 +31,51 @@
 // Connect: both identities (equal identities are told apart by writing a new
 // one here: only this very database shows it at once; a copy of it made
 // elsewhere is another database) -> images of earlier merges linked (below)
-// -> the other database's rows not marked imported are read, and those whose
-// identity is here already, on an image that carries what they carry (the
-// brightness, contrast, negative and further columns: see mergecopies.h), are
-// set apart: they are not offered, not counted, only marked imported when
-// the run starts. A copy there that a user described or changed since is
-// offered as an image of its own under a new identity, given to it there
-// when the run starts: marking it would lose what he wrote. What is left is
-// offered.
+// -> the other database's rows not marked imported are listed. Those whose
+// identity is here on an image that carries what they carry (the
+// brightness, contrast, negative and further columns: see mergecopies.h), or
+// on an image deleted here, are not counted among the images to merge.
 //
-// StartUnion: one transaction of the other database gives every offered
-// image without an identity (or with a renewed one) a new one and marks the
-// set-apart images; then,
-// image by image (MergeImage):
-//   1. Its patient is read from the other database when he differs from the
+// StartUnion: one transaction of the other database gives every listed
+// image without an identity a new one; then, image by image (MergeImage):
+//   1. Its row is read again: what it carries is what it carries now, not
+//      when the window opened. A row marked or deleted there meanwhile
+//      is passed over. A row that cannot be read fails that image alone.
+//   2. Its identity here: on the same image, or on an image deleted here (a
+//      user deleted it on purpose), the row is only marked. On an image that
+//      carries other values (the copy there, or the image here, was
+//      described or changed since) it is an image of its own: it takes a
+//      new identity there first, in a transaction of its own, so that it is
+//      never marked without being here.
+//   3. Its patient is read from the other database when he differs from the
 //      previous image's, its file name checked (a stored name:
 //      BuildStoredFilePath) and its ".xmg" read. A name refused or a file
 //      that cannot be read fails that image alone (SkipImage): it is named
 //      in the error text and the journal, left unmarked so that the next
 //      merge offers it again, and counted (counter 2); the run goes on.
-//   2. One transaction of the engine's session holds: a last look whether
-//      its identity arrived meanwhile (then nothing is copied: the source is
-//      only marked), the patient (found NULL-safely by the key columns, else
-//      inserted, the key taken from the insert itself; or his further columns
-//      updated), a look for an image here that it is a copy of
-//      (mergecopies.h: then it is only linked and marked), else the new
-//      image (row, file name, ".xmg", through SaveSnimok), its further
-//      Snimok columns, its thumbnail (a missing one is no error) and its
-//      identity row. Any failure deletes the files written and rolls all of
-//      it back; the run ends.
-//   3. After the commit the save is ended (its note removed) and the source
-//      row is marked imported=1; only now is the image counted as merged, or,
-//      when it was here already, taken off the count of images to merge.
-// So an image is marked only after it is safely here, and a failure between
-// the commit and the mark is mended by the identity at the next run: never a
-// duplicate, never an image marked but missing, never one counted that was
-// not copied. Database errors and a full disk still end the run: they would
-// fail every image after.
+//   4. One transaction of the engine's session holds: a last look whether
+//      its identity arrived meanwhile (then nothing is written and it goes
+//      back to 2), the patient (found NULL-safely by the key columns, else
+//      inserted, the key taken from the insert itself; or his further
+//      columns updated), a look for an image here that it is a copy of
+//      (mergecopies.h: then it is only linked), else the new image (row,
+//      file name, ".xmg", through SaveSnimok), the values it carries (NULL
+//      as NULL), its thumbnail (a missing one is no error) and its identity
+//      row. Any failure deletes the files written and rolls all of it back;
+//      the run ends.
+//   5. After the commit the save is ended (its note removed) and the source
+//      row is marked imported=1, in a transaction of the other database that
+//      reads it once more: a row changed there since step 1 is left unmarked,
+//      and the next merge takes its new values as an image of its own. Only
+//      now is the image counted as merged, or, when it was here already,
+//      taken off the count of images to merge.
+// So an image is marked only after it is safely here with the values it
+// has when it is marked, and a failure between the commit and the mark is
+// mended by the identity at the next run: never a duplicate, never an image
+// marked but missing, never one counted that was not copied. Database
+// errors and a full disk still end the run: they would fail every image
+// after. No two transactions are open at once, so two merges that take each
+// other's images at the same moment never wait for each other.
 //
 // Earlier merges wrote MergeLedger (folder of the other database, its key ->
 // image here) instead of identities, in the database that took the images.
@@ -124,7 +132,8 @@ public:
 
     int GetState() const { return state_; }
     void SetState(int state) { state_ = state; }
-    DWORD ImagesToMerge() const { return (DWORD)rows_.size(); }
+    // The images to merge as Connect counted them.
+    DWORD ImagesToMerge() const { return offered_; }
     DWORD MergedCount() const { return merged_; }
     DWORD SkippedCount() const { return skipped_; }
     // What named the other database in the ledger of earlier merges: its
@@ -138,14 +147,13 @@ private:
     struct SourceImage {
         LONG id = 0;                  // Snimok of the other database
         LONG patient = 0;             // its Patient
-        std::wstring fileName;
-        bool hasBri = false, hasContrast = false, hasNegativ = false;
-        LONG bri = 0, contrast = 0, negativ = 0;
-        std::vector<MergeValue> extra;   // the further Snimok columns
-        std::wstring identity;           // its GUID; empty until it has one
-        bool renew = false;              // its identity is here, on an image that carries other values
+        std::wstring fileName;        // as listed, then as read again
+        std::wstring identity;        // its GUID; empty until it has one
+        bool counted = true;          // among the images to merge (not found here at Connect)
     };
-    static std::vector<MergeValue> Carried(const SourceImage& image);
+    // What the image of an identity here is to a copy: there is none, it is
+    // the same image (or one deleted here), or it carries other values.
+    enum class Here { kNone, kSame, kOther };
 
     std::wstring ReadInitString() const;
     bool ColumnExists(const DODBPtr<DODBSession>& session, const wchar_t* column, const wchar_t* table);
@@ -164,21 +172,23 @@ private:
 
     bool StopRequested();
     void CheckFreeSpace();
-    Outcome MergeImage(const SourceImage& image);
-    DPicturePtr ReadSourcePicture(const SourceImage& image);
+    Outcome MergeImage(SourceImage& image);
+    bool ReadSourceRow(SourceImage& image, ImageRow* row);
+    Here ImageHere(const std::wstring& identity, const std::vector<MergeValue>& carried);
+    void RenewIdentity(SourceImage& image);
+    DPicturePtr ReadSourcePicture(const SourceImage& image, const std::vector<MergeValue>& carried);
     void SkipImage(const SourceImage& image, const MsgExcept& reason);
-    bool TakeCopyHere(const SourceImage& image, const DPicture& picture);
+    bool TakeCopyHere(const SourceImage& image, const DPicture& picture, const std::vector<MergeValue>& carried);
     void LoadPatient(LONG sourcePatient);
     bool FindPatient();
     void InsertPatient();
     void UpdatePatient();
     void FormatPatientText();
-    DPicturePtr LoadSnimok(const std::wstring& path, const SourceImage& image);
-    void UpdateSnimok(DWORD imageId, const SourceImage& image);
-    bool IdentityHere(const std::wstring& identity);
+    DPicturePtr LoadSnimok(const std::wstring& path, const std::vector<MergeValue>& carried);
+    void UpdateSnimok(DWORD imageId, const std::vector<MergeValue>& carried);
     void InsertIdentity(const DODBPtr<DODBSession>& session, const std::wstring& identity, LONG image);
     void CopyThumbnail(const SourceImage& image, const wchar_t* newName, bool* copied);
-    void MarkImported(LONG sourceImage);
+    void MarkImported(const SourceImage& image, const std::vector<MergeValue>& merged);
 
     DThreadChannel* channel_;
     IImportLink* link_;
@@ -195,13 +205,13 @@ private:
     std::wstring sourceDb_, localDb_;     // the databases' identities
     std::wstring sourceImages_, sourceIcons_;   // the other database's folders, with a backslash
     std::map<LONG, std::wstring> sourceIdentities_;   // the other database's images with an identity
-    std::set<std::wstring> sourceHeld_;               // every identity the other database holds
     std::map<std::wstring, LONG> localImageOf_;       // the images here, by identity
     std::map<LONG, std::wstring> localIdentityOf_;    // ... and their identities
 
-    std::vector<SourceImage> rows_;       // the rows offered
-    std::vector<LONG> here_;              // rows not offered: their images are here already
-    LocalCopies copies_;                  // images here that copies of the offered ones were found for
+    std::vector<SourceImage> rows_;       // the rows listed
+    LocalCopies copies_;                  // image rows read and compared, copies found here
+    DWORD offered_ = 0;                   // the images to merge as Connect counted them
+    DWORD toMerge_ = 0;                   // ... as the run finds them
     DWORD merged_ = 0;
     DWORD skipped_ = 0;                   // images that could not be read
     std::wstring skippedText_;            // the error text naming them

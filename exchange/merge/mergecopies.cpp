@@ -5,17 +5,24 @@
 #include "database/dbstatement.h"
 #include "exchange/merge/mergesql.h"
 #include "foundation/files.h"
+#include "foundation/dstring.h"
 #include "foundation/globals.h"
 #include "foundation/journal.h"
 #include "foundation/messages.h"
+#include "foundation/textutil.h"
 #include "images/files/datafolders.h"
 #include "images/files/xmgfile.h"
+#include "resources/strings.h"
 
 #include <string.h>
 
 #include <vector>
 
 namespace {
+
+// The longest text the database layer binds as a value: a longer one can be
+// neither written here nor read whole.
+const DWORD kLongestText = 32768;
 
 size_t PixelCount(const DPictureBase& picture)
 {
@@ -126,6 +133,16 @@ bool SameMergeValue(const MergeValue& a, const MergeValue& b)
     }
 }
 
+bool SameCarried(const std::vector<MergeValue>& a, const std::vector<MergeValue>& b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (size_t i = 0; i < a.size(); ++i)
+        if (!SameMergeValue(a[i], b[i]))
+            return false;
+    return true;
+}
+
 std::wstring ImageIdentity(const DODBPtr<DODBSession>& session, LONG image)
 {
     BoundStatement query(session, kIdentityOfImageSql);
@@ -138,23 +155,101 @@ std::wstring ImageIdentity(const DODBPtr<DODBSession>& session, LONG image)
     return text ? std::wstring(text, (size_t)length) : std::wstring();
 }
 
-void LocalCopies::Configure(const std::vector<ColumnSpec>& columns)
+LONG ImageOfIdentity(const DODBPtr<DODBSession>& session, const std::wstring& identity)
 {
-    std::vector<std::wstring> names;
-    kinds_.assign(3, ValueKind::kInteger);   // bri, contrast, negativ
-    for (const ColumnSpec& column : columns) {
-        names.push_back(column.name);
-        kinds_.push_back(column.kind);
-    }
-    carriedSql_ = BuildCarriedValuesSql(names);
-    candidates_.clear();
+    BoundStatement query(session, kImageOfIdentitySql);
+    if (!query.Params().SetStr(1, identity.c_str(), (int)identity.size()))
+        ThrowDatabaseError();
+    LONG image = 0;
+    return query.First() && RowInt(query.Row(), 0, &image) ? image : 0;
 }
 
-std::vector<LocalCopies::Candidate> LocalCopies::ReadCandidates(const DODBPtr<DODBSession>& session, DWORD patient)
+void LocalCopies::Configure(const std::vector<ColumnSpec>& columns)
 {
-    std::vector<Candidate> candidates;
-    BoundStatement query(session, kPatientImagesSql);
-    if (!query.Params().SetValI4(1, (LONG)patient))
+    names_ = {L"bri", L"contrast", L"negativ"};
+    kinds_.assign(3, ValueKind::kInteger);
+    std::vector<std::wstring> further;
+    for (const ColumnSpec& column : columns) {
+        further.push_back(column.name);
+        names_.push_back(column.name);
+        kinds_.push_back(column.kind);
+    }
+    carriedSql_[0] = BuildCarriedValuesSql(further, false);
+    carriedSql_[1] = BuildCarriedValuesSql(further, true);
+    listed_.clear();
+    out_.clear();
+}
+
+bool LocalCopies::ReadImage(const DODBPtr<DODBSession>& session, LONG image, bool imported, ImageRow* row)
+{
+    BoundStatement query(session, carriedSql_[imported ? 1 : 0].c_str());
+    if (!query.Params().SetValI4(1, image))
+        ThrowDatabaseError();
+    query.Execute();
+    bool found = false;
+    try {
+        found = query.Next();
+    } catch (const DODBErrors& errors) {
+        // A value the provider cannot hand over is this row's fault alone.
+        if (!query.Rowset() || query.Rowset()->GetResult() != (HRESULT)DBSTATUS_E_UNAVAILABLE)
+            throw;
+        RefuseRow(query.Row(), errors);
+    }
+    if (!found)
+        return false;
+    *row = ImageRow();
+    DODBParams* values = query.Row();
+    for (size_t i = 0; i < kinds_.size(); ++i) {
+        MergeValue value;
+        if (!ReadMergeValue(values, (ULONG)i, kinds_[i], &value))
+            ThrowMergeErrorWith(IDS_MERGE_VALUE_TYPE, names_[i].c_str());
+        row->carried.push_back(value);
+    }
+    const ULONG n = (ULONG)kinds_.size();
+    LONG number = 0;
+    row->onDisk = RowInt(values, n, &number) && number != 0;
+    int length = 0;
+    const wchar_t* name = RowTextPtr(values, n + 1, &length);
+    if (name)
+        row->fileName.assign(name, (size_t)length);
+    row->imported = imported && RowInt(values, n + 2, &number) && number != 0;
+    return true;
+}
+
+// A row the provider could not hand over whole: a text longer than a row
+// takes (the length part tells its whole length), or another value.
+[[noreturn]] void LocalCopies::RefuseRow(DODBParams* row, const DODBErrors& errors) const
+{
+    for (ULONG i = 0; row && i < row->GetCount(); ++i) {
+        if (row->GetStatus(i) != DBSTATUS_S_TRUNCATED || row->GetWType(i) != DBTYPE_WSTR)
+            continue;
+        const std::wstring column = i < names_.size() ? names_[i] : std::wstring(L"File name");
+        const std::wstring format = LoadText(IDS_MERGE_TEXT_TOO_LONG);
+        const DWORD_PTR args[3] = {reinterpret_cast<DWORD_PTR>(column.c_str()),
+                                   (DWORD_PTR)(row->GetLength(i) / sizeof(wchar_t)), (DWORD_PTR)kLongestText};
+        DString text;
+        text.FormatMessageArgs(format.c_str(), args);
+        throw MsgExcept(IdOrText(text.Length() ? text.c_str() : format.c_str()));
+    }
+    wchar_t text[1024] = {};
+    errors.GetText(text, 1023);
+    throw MsgExcept(IdOrText(text));
+}
+
+bool LocalCopies::CopyThere(const DODBPtr<DODBSession>& source, const std::wstring& identity, const ImageRow& here)
+{
+    const LONG there = ImageOfIdentity(source, identity);
+    ImageRow row;
+    return there != 0 && ReadImage(source, there, false, &row) && !row.Deleted() &&
+           SameCarried(row.carried, here.carried);
+}
+
+// The images of `patient` here, those saved since the last look added.
+std::vector<LocalCopies::Candidate>& LocalCopies::Candidates(const DODBPtr<DODBSession>& session, DWORD patient)
+{
+    Listed& listed = listed_[patient];
+    BoundStatement query(session, kPatientImagesSinceSql);
+    if (!query.Params().SetValI4(1, (LONG)patient) || !query.Params().SetValI4(2, listed.last))
         ThrowDatabaseError();
     query.Execute();
     while (query.Next()) {
@@ -163,41 +258,22 @@ std::vector<LocalCopies::Candidate> LocalCopies::ReadCandidates(const DODBPtr<DO
         const wchar_t* name = RowTextPtr(query.Row(), 1, &length);
         if (!RowInt(query.Row(), 0, &c.image) || !name)
             continue;
+        listed.last = c.image > listed.last ? c.image : listed.last;
         c.fileName.assign(name, (size_t)length);
-        if (query.Row()->IsNull(2) || !RowDate(query.Row(), 2, &c.date))
-            continue;   // an image of no date is no copy's
-        candidates.push_back(c);
+        if (!query.Row()->IsNull(2) && RowDate(query.Row(), 2, &c.date))
+            listed.images.push_back(c);   // an image of no date is no copy's
     }
-    return candidates;
+    return listed.images;
 }
 
-bool LocalCopies::CarriesTheSame(const DODBPtr<DODBSession>& session, LONG image,
-                                 const std::vector<MergeValue>& carried)
+LONG LocalCopies::Take(const DODBPtr<DODBSession>& session, const DODBPtr<DODBSession>& source, DWORD patient,
+                       const FILETIME& date, const DPicture& picture, const std::vector<MergeValue>& carried,
+                       std::wstring* identity)
 {
-    BoundStatement query(session, carriedSql_.c_str());
-    if (!query.Params().SetValI4(1, image))
-        ThrowDatabaseError();
-    if (!query.First() || carried.size() != kinds_.size())
-        return false;
-    for (size_t i = 0; i < kinds_.size(); ++i) {
-        MergeValue here;
-        if (!ReadMergeValue(query.Row(), (ULONG)i, kinds_[i], &here) || !SameMergeValue(here, carried[i]))
-            return false;
-    }
-    return true;
-}
-
-LONG LocalCopies::Take(const DODBPtr<DODBSession>& session, DWORD patient, const FILETIME& date,
-                       const DPicture& picture, const std::vector<MergeValue>& carried,
-                       const std::set<std::wstring>& held, std::wstring* identity)
-{
-    auto listed = candidates_.find(patient);
-    if (listed == candidates_.end())
-        listed = candidates_.emplace(patient, ReadCandidates(session, patient)).first;
     identity->clear();
     PixelFingerprint mine;
-    for (Candidate& c : listed->second) {
-        if (c.out || CompareFileTime(&c.date, &date) != 0)
+    for (Candidate& c : Candidates(session, patient)) {
+        if (out_.count(c.image) || CompareFileTime(&c.date, &date) != 0)
             continue;
         if (!c.fingerprinted) {
             DPicturePtr local = ReadLocalPicture(c.fileName);
@@ -207,17 +283,25 @@ LONG LocalCopies::Take(const DODBPtr<DODBSession>& session, DWORD patient, const
         }
         if (!mine.known)
             mine = FingerprintOf(picture);
-        if (!SameFingerprint(c.fingerprint, mine) || !CarriesTheSame(session, c.image, carried))
-            continue;
+        // What it carries and names now: it may have been described, deleted
+        // or moved off the disk since it was listed.
+        ImageRow here;
+        try {
+            if (!SameFingerprint(c.fingerprint, mine) || !ReadImage(session, c.image, false, &here) ||
+                here.fileName != c.fileName || !here.onDisk || !SameCarried(here.carried, carried))
+                continue;
+        } catch (const MsgExcept&) {
+            continue;   // an image here that cannot be read is no copy of anything
+        }
         const std::wstring now = ImageIdentity(session, c.image);
-        if (!now.empty() && held.count(now)) {
-            c.out = true;   // its copy there is another image
+        if (!now.empty() && CopyThere(source, now, here)) {
+            out_.insert(c.image);   // its copy there is another image
             continue;
         }
         DPicturePtr local = ReadLocalPicture(c.fileName);
         if (!local.Get() || !SamePixels(picture, *local.Get()))
             continue;
-        c.out = true;
+        out_.insert(c.image);
         *identity = now;
         return c.image;
     }

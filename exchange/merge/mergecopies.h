@@ -1,13 +1,15 @@
 // LocalCopies: tells whether an image of the other database is a copy of an
-// image here that never took part in a merge, so that it is not copied again.
+// image here, so that it is not copied again, and reads the image rows the
+// merge compares.
 //
 // Identities tell an image apart only once a merge has taken it. A database
 // copied into another folder, or a workstation installed from another's
 // backup, holds copies of this workstation's images without any identity;
-// merged back, each would arrive a second time. Such a copy keeps its row as
-// it was, so it is the same picture of the same patient taken at the same
-// time, described and shown as here: an image here is taken for the copy
-// when
+// and two workstations that each took a copy of one image and described it
+// alike hold two identities for one image. Merged in, each would arrive a
+// second time. Such a copy is the same picture of the same patient taken at
+// the same time, described and shown as here: an image here is taken for the
+// copy when
 //   - it belongs to the patient the merge found here by his key columns,
 //   - its [Date file] is the copy's (as the ledger of earlier merges links
 //     its images),
@@ -18,30 +20,36 @@
 //     another image: linking it would lose what the user wrote, since a row
 //     marked imported is never offered again;
 //   - its ".xmg" holds the same pixels (same width, height and depth),
-//   - no image of the other database holds its identity (that image is its
-//     copy, and any other one is a picture made twice from one file there),
+//   - its copy there, when the other database holds its identity, is not an
+//     image carrying what it carries (that image is its copy, and the one
+//     offered a picture made twice from one file there). A copy there that
+//     was described or changed since is an image of its own, so the image
+//     here may be the copy of another one;
 //   - no other image of the other database was taken for its copy in this run.
-// So two images a user made from one file stay two on either side: each
-// takes one image here, and a second import of a file is never refused.
+// So two images a user made from one file stay two on either side (each
+// takes one image here, and a second import of a file is never refused),
+// and no merge alone makes two images that carry the same of one picture.
 //
-// Cost. A patient's images here are listed once per run, at his first image
-// offered; only those of the copy's date are looked at. Each one's file is
-// read at most once a run for its fingerprint (size, depth and a digest of
-// the pixels), kept in the list; it is read again only when the fingerprint
-// matches, to compare the pixels themselves. So files imported from one CD,
-// which often share their time stamp, cost one read each, not one per image
-// offered.
-//
-// Merges at the same moment. Everything the list keeps of an image here but
-// its file name, date and fingerprint may change under it: another merge into
-// this database, running at the same moment, may give it an identity. So its
-// identity and the values it carries are read again inside the image's
-// transaction, which serialises the merges' writes: an identity the other
-// database holds makes it no candidate, any other identity makes it a copy
-// already linked (nothing is written), none lets the caller link it.
+// Merges at the same moment. Another merge into this database, running at
+// the same moment, may save a copy of the same image, or give an image here
+// an identity. So the images saved since the last look, the candidates'
+// identities and the values they carry are read inside the image's
+// transaction, which serialises the merges' writes: a copy another merge
+// saved a moment ago is found like any other. (Keys only grow, and writers
+// take turns: an image committed since the last look has a higher key.)
+// What the run keeps between images is each file's fingerprint (size, depth
+// and a digest of the pixels), read at most once a run, and the images that
+// are no candidates any more: those taken for a copy, those it saved, and
+// those whose copy there is another image. A file is read again only when
+// its fingerprint matches, to compare the pixels themselves. So files
+// imported from one CD, which often share their time stamp, cost one read
+// each, not one per image offered, and a file imported many times there is
+// looked at once for each image it gave here.
 #pragma once
 
+#include "database/dberrors.h"
 #include "database/dbobject.h"
+#include "database/dbparams.h"
 #include "database/dbsession.h"
 #include "exchange/merge/mergesettings.h"
 #include "exchange/merge/mergevalue.h"
@@ -73,40 +81,69 @@ bool SameFingerprint(const PixelFingerprint& a, const PixelFingerprint& b);
 // Two values the merge carries are the same: both NULL (an empty text counts
 // as none), or equal of one kind.
 bool SameMergeValue(const MergeValue& a, const MergeValue& b);
+bool SameCarried(const std::vector<MergeValue>& a, const std::vector<MergeValue>& b);
 
 // The identity of an image (MergeSnimok), empty when it has none.
 std::wstring ImageIdentity(const DODBPtr<DODBSession>& session, LONG image);
+// The image that holds an identity, 0 when none does.
+LONG ImageOfIdentity(const DODBPtr<DODBSession>& session, const std::wstring& identity);
+
+// An image row as the merge compares it.
+struct ImageRow {
+    std::vector<MergeValue> carried;   // bri, contrast, negativ, then the further columns
+    bool onDisk = false;               // [Disk] is not 0
+    std::wstring fileName;             // empty: the image was deleted, its row kept
+    bool imported = false;             // the other database's rows only
+    bool Deleted() const { return fileName.empty(); }
+};
 
 class LocalCopies {
 public:
     // The further Snimok columns the merge carries (the settings' "Snimok").
     void Configure(const std::vector<ColumnSpec>& columns);
 
-    // Whether the image here carries `carried` (bri, contrast, negativ, then
-    // the further columns). Throws DODBErrors.
-    bool CarriesTheSame(const DODBPtr<DODBSession>& session, LONG image, const std::vector<MergeValue>& carried);
+    // Reads an image's row, with "imported" when `imported` (the other
+    // database). False when there is no such row. Throws MsgExcept when a
+    // value is not of its column's kind or cannot be read, such as a text of
+    // more than 32,768 characters (that row alone), DODBErrors for other
+    // failures.
+    bool ReadImage(const DODBPtr<DODBSession>& session, LONG image, bool imported, ImageRow* row);
 
     // The image here of the local `patient` that `picture`, dated `date` and
     // carrying `carried` (bri, contrast, negativ, then the further columns),
     // is a copy of (see above), taken for it from now on, with its identity
     // (empty when it has none: the caller links it); 0 when there is none.
-    // `held` are the identities the other database holds. Runs on `session`
-    // inside the caller's transaction; throws DODBErrors.
-    LONG Take(const DODBPtr<DODBSession>& session, DWORD patient, const FILETIME& date, const DPicture& picture,
-              const std::vector<MergeValue>& carried, const std::set<std::wstring>& held, std::wstring* identity);
+    // `source` is the other database's session. Runs on `session` inside the
+    // caller's transaction; throws DODBErrors.
+    LONG Take(const DODBPtr<DODBSession>& session, const DODBPtr<DODBSession>& source, DWORD patient,
+              const FILETIME& date, const DPicture& picture, const std::vector<MergeValue>& carried,
+              std::wstring* identity);
+    // An image this run saved here for an image there: that one is its copy,
+    // so it is no copy of any other.
+    void Saved(LONG image) { out_.insert(image); }
 
 private:
     struct Candidate {
         LONG image = 0;
         std::wstring fileName;
         FILETIME date = {};
-        bool fingerprinted = false;
+        bool fingerprinted = false;   // its file was read (the fingerprint is unknown when it failed)
         PixelFingerprint fingerprint;
-        bool out = false;    // taken for a copy in this run, or the other database holds its copy
     };
-    static std::vector<Candidate> ReadCandidates(const DODBPtr<DODBSession>& session, DWORD patient);
+    struct Listed {
+        LONG last = 0;                     // the highest key listed
+        std::vector<Candidate> images;
+    };
+    std::vector<Candidate>& Candidates(const DODBPtr<DODBSession>& session, DWORD patient);
+    // Whether the other database holds `identity` on an image that carries
+    // what `here` carries: that image is the copy of the image here.
+    bool CopyThere(const DODBPtr<DODBSession>& source, const std::wstring& identity, const ImageRow& here);
+    [[noreturn]] void RefuseRow(DODBParams* row, const DODBErrors& errors) const;
 
-    std::map<DWORD, std::vector<Candidate>> candidates_;   // by local patient
-    std::wstring carriedSql_;          // the values an image carries, of one image here
-    std::vector<ValueKind> kinds_;     // ... their kinds
+    std::map<DWORD, Listed> listed_;       // the images here of each patient met in this run
+    std::set<LONG> out_;                   // images here taken for a copy in this run or saved by it, or
+                                           // whose copy there is another image: no candidates any more
+    std::wstring carriedSql_[2];           // an image's row, without and with "imported"
+    std::vector<ValueKind> kinds_;         // the kinds of the carried values
+    std::vector<std::wstring> names_;      // ... and their columns' names
 };

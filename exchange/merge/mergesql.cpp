@@ -9,9 +9,10 @@ const wchar_t kLedgerRowsSql[] = L"SELECT SourceSnimok, Snimok FROM MergeLedger 
 const wchar_t kLedgerTable[] = L"MergeLedger";
 const wchar_t kLedgerKeyColumn[] = L"SourceSnimok";
 const wchar_t kImageDateSql[] = L"SELECT [Date file] FROM Snimok WHERE Snimok=? ;";
-const wchar_t kPatientImagesSql[] =
+const wchar_t kPatientImagesSinceSql[] =
     L"SELECT Snimok, [File name], [Date file] FROM Snimok "
-    L"WHERE Patient=? AND [Disk]<>0 AND [File name] IS NOT NULL ORDER BY Snimok;";
+    L"WHERE Patient=? AND Snimok>? AND [Disk]<>0 AND [File name] IS NOT NULL ORDER BY Snimok;";
+const wchar_t kCarryDisplaySql[] = L"Update Snimok Set bri=?, contrast=?, negativ=? Where snimok=? ;";
 
 const wchar_t kDatabaseTable[] = L"MergeDatabase";
 const wchar_t kDatabaseKeyColumn[] = L"DbGuid";
@@ -108,15 +109,13 @@ std::wstring FurtherColumns(const std::vector<std::wstring>& columns)
 
 }  // namespace
 
-std::wstring BuildSourceImagesSql(const std::vector<std::wstring>& columns)
-{
-    return L"SELECT Snimok, Patient, [file name], bri, contrast, negativ " + FurtherColumns(columns) +
-           L" FROM Snimok Where imported=0 AND [file name] IS NOT NULL AND [Disk]<>0 Order by Patient, Snimok;";
-}
+const wchar_t kSourceImagesSql[] = L"SELECT Snimok, Patient, [file name] FROM Snimok Where imported=0 AND "
+                                   L"[file name] IS NOT NULL AND [Disk]<>0 Order by Patient, Snimok;";
 
-std::wstring BuildCarriedValuesSql(const std::vector<std::wstring>& columns)
+std::wstring BuildCarriedValuesSql(const std::vector<std::wstring>& columns, bool imported)
 {
-    return L"SELECT bri, contrast, negativ" + FurtherColumns(columns) + L" FROM Snimok WHERE Snimok=? ;";
+    return L"SELECT bri, contrast, negativ" + FurtherColumns(columns) + L", [Disk], [File name]" +
+           (imported ? L", imported" : L"") + L" FROM Snimok WHERE Snimok=? ;";
 }
 
 InitFileVerdict ParseInitFile(const BYTE* bytes, DWORD size, std::wstring* initString)

@@ -28,12 +28,13 @@ std::wstring BuildUpdatePatientSql(const std::vector<std::wstring>& columns);
 std::wstring BuildLoadPatientSql(const std::vector<std::wstring>& columns);
 // "Update Snimok Set [X]=?, [Y]=? Where snimok=? ;", empty without columns.
 std::wstring BuildUpdateSnimokSql(const std::vector<std::wstring>& columns);
-// The image rows still to merge from the other database, their six fixed
-// columns first, then the further columns, by patient and image.
-std::wstring BuildSourceImagesSql(const std::vector<std::wstring>& columns);
-// What the merge carries of an image here, as the source rows give it (bri,
-// contrast, negativ, then the further columns): "SELECT ... WHERE Snimok=? ;".
-std::wstring BuildCarriedValuesSql(const std::vector<std::wstring>& columns);
+// The image rows still to merge from the other database (image, patient,
+// file name), by patient and image. What they carry is read image by image.
+extern const wchar_t kSourceImagesSql[];
+// What the merge carries of an image (bri, contrast, negativ, then the
+// further columns), then [Disk] and [File name], and with `imported` that
+// column too (the other database's rows): "SELECT ... WHERE Snimok=? ;".
+std::wstring BuildCarriedValuesSql(const std::vector<std::wstring>& columns, bool imported);
 
 // What the merge runs besides the texts above.
 extern const wchar_t kColumnExistsSql[];    // count of a column of a table (table, column)
@@ -43,7 +44,8 @@ extern const wchar_t kLedgerRowsSql[];      // (source image, local image) of an
 extern const wchar_t kLedgerTable[];        // "MergeLedger", which earlier merges wrote
 extern const wchar_t kLedgerKeyColumn[];    // "SourceSnimok", the column that tells the table exists
 extern const wchar_t kImageDateSql[];       // [Date file] of an image
-extern const wchar_t kPatientImagesSql[];   // (image, file name, date) of a patient's images on the disk
+extern const wchar_t kPatientImagesSinceSql[];   // (image, file name, date) of a patient's images on the disk, keys above one
+extern const wchar_t kCarryDisplaySql[];   // bri, contrast, negativ of a merged image, NULL as NULL
 
 // The identities (see importengine.h): the database's, one row of
 // MergeDatabase, and each merged image's, a row of MergeSnimok.

@@ -4,6 +4,7 @@
 #include "foundation/journal.h"
 #include "foundation/lefields.h"
 #include "foundation/messages.h"
+#include "images/pixels/banddecode.h"
 #include "images/pixels/commitahead.h"
 #include "images/pixels/pixmem.h"
 #include "images/pixels/rasterkernels.h"
@@ -27,6 +28,9 @@ const DWORD kDecodeSlack = 4;
 // first image of a process commits 33 of them, not 257.
 const DWORD kStreamRead = 128 << 10;
 const DWORD kMaxTileBytes = 3 + 32 * 32 * 2;
+// The text block after its head, as SnimokFile::BuildTextBlock makes it at
+// its largest: three names of 255 UTF-16 characters with their lengths.
+const DWORD kXmgTextLocalBytes = 3 * (1 + 2 * kXmgMaxNameChars);
 // A raw pixel block is read into fresh raster pages about this many bytes
 // at a time, each piece committed first (commitahead.h).
 const DWORD kRawPiece = 1 << 20;
@@ -118,13 +122,15 @@ void CheckInfo(const XmgInfo& info, DWORD fileSize)
     }
 }
 
-// Frees a PixelAlloc block when it goes out of scope.
+// Frees a PixelAlloc block when it goes out of scope; a block of 0 bytes is
+// none (null, and no allocation counted).
 class PixelBlock
 {
 public:
     enum Fill { kZeroed, kForOverwrite };
-    explicit PixelBlock(size_t bytes, Fill fill = kZeroed)
-        : p(fill == kZeroed ? PixelAlloc(bytes) : PixelAllocForOverwrite(bytes))
+    // `fresh` as PixelAllocForOverwrite sets it (kForOverwrite only).
+    explicit PixelBlock(size_t bytes, Fill fill = kZeroed, bool* fresh = nullptr)
+        : p(bytes == 0 ? nullptr : fill == kZeroed ? PixelAlloc(bytes) : PixelAllocForOverwrite(bytes, fresh))
     {
     }
     ~PixelBlock() { PixelFree(p); }
@@ -155,15 +161,36 @@ bool WritePart(HANDLE file, const void* data, DWORD count, DWORD* error)
 }
 
 // ReadExact into memory of the reader's own, whose protection nobody
-// changed: the stream block is read a hundred times an image and more, and
-// each pair of VirtualProtect calls costs 6 us under Wine.
+// changed (the stream block, the blocks of the header and of the texts): the
+// stream block is read a hundred times an image and more, and each pair of
+// VirtualProtect calls costs 6 us under Wine. Nothing to read is success.
 bool ReadOwn(HANDLE file, void* buffer, DWORD count)
 {
+    if (count == 0)
+        return true;
     DWORD done = 0;
     const BOOL ok = ReadFile(file, buffer, count, &done, nullptr);
     if (ok && done != count)
         SetLastError(ERROR_HANDLE_EOF);
     return ok && done == count;
+}
+
+// The stream of a file for BandDecode: the next bytes of the pixel block, of
+// which `left` are still unread; a failed read throws as the reader's own do.
+struct StreamSource
+{
+    HANDLE file;
+    DWORD* left;
+};
+
+uint32_t ReadStreamPart(void* context, uint8_t* into, uint32_t most)
+{
+    StreamSource& s = *static_cast<StreamSource*>(context);
+    const DWORD take = *s.left < most ? *s.left : most;
+    if (!ReadOwn(s.file, into, take))
+        ThrowId(IDS_ERROR_READING_PICTURE);
+    *s.left -= take;
+    return take;
 }
 
 }  // namespace
@@ -188,7 +215,7 @@ bool ReadExact(HANDLE file, void* buffer, DWORD count)
 
 bool SnimokFile::ReadHeader(HANDLE file, DWORD* version, BYTE header[kXmgHeaderSize])
 {
-    if (!SeekTo(file, 0) || !ReadExact(file, header, kXmgHeaderSize) || GetLe32(header) != kXmgMagic) {
+    if (!SeekTo(file, 0) || !ReadOwn(file, header, kXmgHeaderSize) || GetLe32(header) != kXmgMagic) {
         SetLastError(ERROR_BAD_FORMAT);
         return false;
     }
@@ -198,12 +225,12 @@ bool SnimokFile::ReadHeader(HANDLE file, DWORD* version, BYTE header[kXmgHeaderS
 
 bool SnimokFile::ReadInfoV1(HANDLE file, BYTE block[kXmgInfoSizeV1])
 {
-    return SeekTo(file, 0) && ReadExact(file, block, kXmgInfoSizeV1);
+    return SeekTo(file, 0) && ReadOwn(file, block, kXmgInfoSizeV1);
 }
 
 bool SnimokFile::ReadInfoV2(HANDLE file, BYTE block[kXmgInfoSizeV2])
 {
-    return SeekTo(file, kXmgHeaderSize) && ReadExact(file, block, kXmgInfoSizeV2);
+    return SeekTo(file, kXmgHeaderSize) && ReadOwn(file, block, kXmgInfoSizeV2);
 }
 
 void SnimokFile::ParseInfoV1(const BYTE block[kXmgInfoSizeV1], XmgInfo& info)
@@ -310,17 +337,25 @@ void SnimokFile::ReadTexts(DPicture* picture, HANDLE file, DWORD offset, DWORD f
     if (offset < kXmgHeaderSize || offset > fileSize || fileSize - offset < kXmgTextHeadSize)
         ThrowId(IDS_ERROR_READING_PICTURE);
     BYTE head[kXmgTextHeadSize];
-    if (!SeekTo(file, offset) || !ReadExact(file, head, kXmgTextHeadSize))
+    if (!SeekTo(file, offset) || !ReadOwn(file, head, kXmgTextHeadSize))
         ThrowId(IDS_ERROR_READING_PICTURE);
     const DWORD blockSize = GetLe32(head);
     if (blockSize < kXmgTextHeadSize || blockSize > fileSize - offset)
         ThrowId(IDS_ERROR_READING_PICTURE);
 
+    // The block this program writes (at most 1,553 bytes) is read into the
+    // stack; a larger one into pixel memory, whose fresh pages and release
+    // would cost an open more than the names themselves.
     const DWORD restSize = blockSize - kXmgTextHeadSize;
-    PixelBlock rest(restSize ? restSize : 1);
-    if (!rest.Get())
-        ThrowId(IDS_ERROR_READING_PICTURE);
-    if (!ReadExact(file, rest.Get(), restSize))
+    BYTE local[kXmgTextLocalBytes];
+    PixelBlock large(restSize > sizeof local ? restSize : 0);
+    BYTE* restBytes = local;
+    if (restSize > sizeof local) {
+        if (!large.Get())
+            ThrowId(IDS_ERROR_READING_PICTURE);
+        restBytes = large.Bytes();
+    }
+    if (!ReadOwn(file, restBytes, restSize))
         ThrowId(IDS_ERROR_READING_PICTURE);
 
     PatientInfo& patient = picture->patient;
@@ -329,7 +364,7 @@ void SnimokFile::ReadTexts(DPicture* picture, HANDLE file, DWORD offset, DWORD f
     patient.SetBirthday(GetFileTimeLe(head + 12));
 
     const int strings = head[8];
-    const BYTE* at = rest.Bytes();
+    const BYTE* at = restBytes;
     const BYTE* end = at + restSize;
     wchar_t converted[kXmgMaxNameChars + 1];
     for (int i = 0; i < strings; ++i) {
@@ -362,10 +397,13 @@ void SnimokFile::ReadPixels(DPicture* picture, HANDLE file, DWORD offset, DWORD 
         ThrowSystemText(GetLastError());
     const int width = picture->width, height = picture->height;
     const size_t rowBytes = (size_t)width * 2;
-    // The pages of a fresh raster are committed on helper threads while the
-    // pixels arrive (commitahead.h); declared first, so that it outlives the
-    // decoder that tells it how far the pixels have come.
-    CommitAhead ahead(picture->GetBits(), rowBytes, height, freshRaster);
+    // A large stream is decoded band by band on helper threads while it is
+    // read (banddecode.h), each taking the faults of its own rows.
+    const bool bands = compressed == 1 && BandDecode::Suits(width, height, picture->bitsPerPixel, kPixelKeepSmallest);
+    // Otherwise the pages of a fresh raster are committed on helper threads
+    // while the pixels arrive (commitahead.h); declared first, so that it
+    // outlives the decoder that tells it how far the pixels have come.
+    CommitAhead ahead(picture->GetBits(), rowBytes, height, freshRaster && !bands);
     if (compressed == 0) {
         if ((unsigned long long)size != 2ull * (unsigned)width * (unsigned)height)
             ThrowId(IDS_ERROR_READING_PICTURE);
@@ -386,11 +424,27 @@ void SnimokFile::ReadPixels(DPicture* picture, HANDLE file, DWORD offset, DWORD 
     // the whole stream is committed. A tile cut by a piece's end waits at
     // the front of the buffer for the rest.
     static_assert(kStreamRead + kMaxTileBytes + kDecodeSlack <= kPixelKeepSmallest, "the reads fit the block");
-    PixelBlock stream(kPixelKeepSmallest, PixelBlock::kForOverwrite);
+    bool freshStream = false;
+    PixelBlock stream(kPixelKeepSmallest, PixelBlock::kForOverwrite, &freshStream);
     if (!stream.Get())
         ThrowId(IDS_ERROR_ALLOCATING_MEMORY);
-    TileStreamDecoder decoder(picture->GetBits(), width, height, picture->bitsPerPixel, &ahead);
+    TileStreamDecoder decoder(picture->GetBits(), width, height, picture->bitsPerPixel, bands ? nullptr : &ahead);
     DWORD held = 0, left = size;
+    if (bands) {
+        // The bands first; what was read past the last one waits at the
+        // front of the block for the strips and the corner below. A band
+        // takes at most a third of the block, so that with it the next read
+        // still fits.
+        static_assert(kPixelKeepSmallest / BandDecode::kLeastSlots + kStreamRead + kDecodeSlack <= kPixelKeepSmallest,
+                      "the rest of the last band and a read fit the block");
+        StreamSource source = {file, &left};
+        const int64_t carried = BandDecode::Run(decoder, picture->GetBits(), width, height, picture->bitsPerPixel,
+                                                stream.Bytes(), kPixelKeepSmallest, freshStream, ReadStreamPart,
+                                                &source);
+        if (carried < 0)
+            ThrowId(IDS_FILE_PROCESSING_ERROR);
+        held = (DWORD)carried;
+    }
     while (!decoder.Done()) {
         const DWORD take = left < kStreamRead ? left : kStreamRead;
         if (!ReadOwn(file, stream.Bytes() + held, take))

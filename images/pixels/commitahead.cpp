@@ -1,6 +1,7 @@
 #include "images/pixels/commitahead.h"
 
 #include "foundation/refcount.h"
+#include "images/pixels/pixhelpers.h"
 
 #include <windows.h>
 
@@ -51,7 +52,7 @@ struct CommitAhead::State
 
 namespace {
 
-void CALLBACK Helper(PTP_CALLBACK_INSTANCE, void* parameter)
+void Helper(void* parameter)
 {
     CommitAhead::State* s = static_cast<CommitAhead::State*>(parameter);
     AcquireSRWLockExclusive(&s->lock);
@@ -74,42 +75,6 @@ void CALLBACK Helper(PTP_CALLBACK_INSTANCE, void* parameter)
     s->Release();
 }
 
-// The helpers' threads, made for the first fresh raster and kept by the
-// process from then on, as its pixel memory is: a new thread runs about 1 ms
-// after its creation under Wine, and creating one costs the writer 0.3 ms,
-// while a kept one starts on a chunk within 0.1 ms. No helpers (0) when the
-// processor is alone or the pool cannot be made: the writer touches every
-// row itself. A raster written while another one's helpers are busy waits
-// for them, or is touched by its writer, as a helper that starts late is.
-struct HelperPool
-{
-    TP_CALLBACK_ENVIRON environment;
-    int helpers = 0;
-
-    HelperPool()
-    {
-        // A helper needs a processor of its own.
-        SYSTEM_INFO system;
-        GetSystemInfo(&system);
-        const int wanted = (int)system.dwNumberOfProcessors - 1 < CommitAhead::kHelpers
-                               ? (int)system.dwNumberOfProcessors - 1
-                               : CommitAhead::kHelpers;
-        if (wanted <= 0)
-            return;
-        PTP_POOL pool = CreateThreadpool(nullptr);
-        if (!pool)
-            return;
-        SetThreadpoolThreadMaximum(pool, (DWORD)wanted);
-        if (!SetThreadpoolThreadMinimum(pool, (DWORD)wanted)) {
-            CloseThreadpool(pool);
-            return;
-        }
-        InitializeThreadpoolEnvironment(&environment);
-        SetThreadpoolCallbackPool(&environment, pool);
-        helpers = wanted;
-    }
-};
-
 }  // namespace
 
 CommitAhead::CommitAhead(void* raster, size_t rowBytes, int rows, bool fresh) : state(nullptr)
@@ -128,10 +93,14 @@ CommitAhead::CommitAhead(void* raster, size_t rowBytes, int rows, bool fresh) : 
     s->claimedFrom = rows;
     s->started = 0;
     s->stopped = false;
-    static HelperPool pool;
-    for (int i = 0; i < pool.helpers; ++i) {
+    // The process's helpers (pixhelpers.h), made for its first fresh raster
+    // and kept since. A raster written while another one's helpers are busy
+    // waits for them, or is touched by its writer, as a helper that starts
+    // late is.
+    const int helpers = PixelHelperCount() < kHelpers ? PixelHelperCount() : kHelpers;
+    for (int i = 0; i < helpers; ++i) {
         s->refs.AddRef();
-        if (!TrySubmitThreadpoolCallback(Helper, s, &pool.environment))
+        if (!StartPixelHelper(Helper, s))
             s->refs.Release();     // the owner's reference keeps the block
     }
     state = s;

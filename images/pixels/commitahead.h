@@ -1,4 +1,6 @@
-// Committing the pages of a fresh raster ahead of the code that writes it.
+// Committing the pages of a fresh raster ahead of the code that writes it:
+// a raw pixel block, or a stream that is not decoded in bands (banddecode.h,
+// whose decoders take the faults of their own rows).
 //
 // The first touch of a newly committed page is a page fault. Under Wine on
 // the machines the program is measured on, one costs about 3.5 us (and a
@@ -7,9 +9,10 @@
 // 15 ms, three times its decoding; the first image a process opens pays it,
 // later ones reuse kept pages (pixmem.h). Faults of one process run in
 // parallel, so while the image file reader writes a fresh raster from the
-// top down, CommitAhead touches its rows from the bottom up on two helper
-// threads (fewer on a machine with fewer than three processors), which the
-// process keeps from its first fresh raster on: most faults are taken there,
+// top down, CommitAhead touches its rows from the bottom up on two of the
+// process's helper threads (pixhelpers.h; fewer on a machine with fewer than
+// three processors), made for its first fresh raster and kept since: most
+// faults are taken there,
 // at the same time as the decoding. Measured on the 3000 x 3000 noise
 // picture, the first open's decoding went from 19 ms to 8.5 ms (3 ms when
 // the pages are kept); a third helper gained nothing.

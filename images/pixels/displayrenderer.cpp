@@ -1,5 +1,6 @@
 #include "images/pixels/displayrenderer.h"
 
+#include "images/pixels/pixhelpers.h"
 #include "images/pixels/pixmem.h"
 #include "images/pixels/renderkernels.h"
 
@@ -230,6 +231,28 @@ void DisplayRenderer::RenderRect(int x, int y, int w, int h)
         return;
     if (picture->zoom != 1.0 && !(picture->zoom > 0.0))
         return;
+    if (!Clip(x, y, w, h))
+        return;
+    // The bands share the maps: they are made before any band starts, and
+    // a band that found them stale would make them again beside the others.
+    if (picture->zoom != 1.0 && !MapsCurrent())
+        BuildScaleMaps();
+    if ((int64_t)w * h < kSplitPixels || (picture->zoom != 1.0 && !MapsCurrent())) {
+        RenderRows(x, y, w, h);
+        return;
+    }
+    Band band = {this, x, y, w};
+    SplitRows(h, kBandRows, kPixelHelpers, &DisplayRenderer::RenderBand, &band);
+}
+
+void DisplayRenderer::RenderBand(void* context, int from, int to)
+{
+    const Band& band = *static_cast<const Band*>(context);
+    band.renderer->RenderRows(band.x, band.y + from, band.w, to - from);
+}
+
+void DisplayRenderer::RenderRows(int x, int y, int w, int h)
+{
     if (picture->zoom == 1.0)
         RenderDirect(x, y, w, h);
     else if (smooth)

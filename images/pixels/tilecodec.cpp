@@ -837,3 +837,51 @@ int32_t TileStreamDecoder::Feed(const uint8_t* in, int32_t available, bool last)
     }
     return used;
 }
+
+bool TileStreamDecoder::SkipBands(int count)
+{
+    const int fullH = height_ - height_ % kTile;
+    if (phase_ != kFull || x_ != 0 || count < 0 || (int64_t)y_ + (int64_t)count * kTile > fullH)
+        return false;
+    y_ += count * kTile;
+    Settle();
+    return true;
+}
+
+// ---- bands ----
+
+int64_t TileBandSize(const uint8_t* in, size_t available, int width, int depth)
+{
+    if (width < kTile || depth < 1 || depth > 16)
+        return -1;
+    const int across = width / kTile;
+    size_t at = 0;
+    for (int tx = 0; tx < across; ++tx) {
+        const int64_t size = TileSize(in + at, available - at, depth, kTile, kTile);
+        if (size < 0)
+            return -1;
+        if (size == 0 || (uint64_t)size > available - at)
+            return 0;
+        at += (size_t)size;
+    }
+    return (int64_t)at;
+}
+
+int32_t DecodeTileBand(const uint8_t* in, size_t available, uint16_t* pixels, int width, int height, int depth,
+                       int band)
+{
+    if (!ValidRaster(width, height, depth) || width < kTile || band < 0 || band >= height / kTile)
+        return -1;
+    const int across = width / kTile;
+    uint16_t* row = pixels + (size_t)band * kTile * (size_t)width;
+    size_t at = 0;
+    for (int tx = 0; tx < across; ++tx) {
+        uint16_t* const first = row + (size_t)tx * kTile;
+        PrefetchTileAhead(first, tx * kTile, width);
+        const int r = DecodeTilePart(in + at, available - at, first, width, depth, kTile, kTile);
+        if (r < 0)
+            return -1;
+        at += (size_t)r;
+    }
+    return at > INT32_MAX ? -1 : (int32_t)at;
+}

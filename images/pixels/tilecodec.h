@@ -65,6 +65,11 @@ public:
     TileStreamDecoder(uint16_t* pixels, int width, int height, int depth, TileRowGate* gate = nullptr);
     int32_t Feed(const uint8_t* in, int32_t available, bool last);
     bool Done() const { return phase_ == kDone; }
+    // Moves the cursor past `count` bands of full tiles that were decoded
+    // elsewhere (DecodeTileBand), telling the gate nothing: only from the
+    // start of a band and within the full tiles; false (nothing changed)
+    // otherwise.
+    bool SkipBands(int count);
 
 private:
     enum Phase { kFull, kRight, kBottom, kCorner, kDone, kFailed };
@@ -78,6 +83,25 @@ private:
     TileRowGate* gate_; // null: nobody to tell
     int reached_;       // the rows the gate was last told
 };
+
+// Bands: the full tiles of one row of tiles (32 rows, width / 32 tiles) lie
+// one after another in the stream, band after band, before the strips and
+// the corner; a band whose bytes are all there can be decoded on its own,
+// beside other bands.
+//
+// The bytes of the band that starts at `in`, from its tiles' headers alone:
+// 0 when not all of it lies within `available` (nor a header is damaged), -1
+// for a damaged header (a packed width above 16) or a raster without full
+// tiles across.
+int64_t TileBandSize(const uint8_t* in, size_t available, int width, int depth);
+// Decodes band `band` (rows 32 band to 32 band + 31, the full tiles only) of
+// a width x height raster from `in`; returns the bytes it took, or -1 as
+// DecodeRaster does. Reads no byte past in + available; with at least
+// kTileBandSlack bytes behind the band it takes the faster path for its last
+// tile too.
+const size_t kTileBandSlack = 16;
+int32_t DecodeTileBand(const uint8_t* in, size_t available, uint16_t* pixels, int width, int height, int depth,
+                       int band);
 
 // One tile whose top-left pixel is `first`, the raster's rows being `stride`
 // pixels long. The encoders write at most `capacity` bytes and return the

@@ -7,6 +7,7 @@
 #include "app/recordmaint.h"
 #include "app/settings.h"
 #include "app_fixture.h"
+#include "database/dbstart.h"
 #include "foundation/registry.h"
 #include "foundation/globals.h"
 #include "foundation/prompt.h"
@@ -313,6 +314,95 @@ TEST_F(ArchiveRestore, TheRightDiskGivesTheFilesBack)
     EXPECT_EQ(1, OnDisk(image));
     EXPECT_TRUE(FileExists(ImageFile(name_)));
     EXPECT_TRUE(FileExists(IconFile(name_)));
+}
+
+// A row's name that names files not of its image's own: another live image's in another case (the file system
+// compares names without case), the short name of another file on the archive disk. The restore and the move stop
+// at a box that names it, and the other image's files stay as they are, also where the restore's change of the row
+// would fail behind another session's write lock and its copies be deleted again.
+TEST_F(ArchiveRestore, NamesOfAnotherImagesFilesAreRefused)
+{
+    const DWORD patient = static_cast<DWORD>(patients_[5]);
+    const std::wstring serial = std::to_wstring(static_cast<long>(kSerial));
+    ASSERT_TRUE(Exec(L"INSERT INTO Arj (Arj, Name) VALUES (" + serial + L", 'MO-7');"));
+    const std::wstring longName = L"L0000000000000002";
+    ASSERT_TRUE(CopyFileW(ImageFile(names_[MakeNamedImages(patient, 1)[0]]).c_str(),
+                          ArchiveFile(longName, L".xmg").c_str(), FALSE));
+    wchar_t shortPath[MAX_PATH] = L"";
+    ASSERT_GT(GetShortPathNameW(ArchiveFile(longName, L".xmg").c_str(), shortPath, MAX_PATH), 0u);
+    std::wstring alias = wcsrchr(shortPath, L'\\') + 1;
+    alias.resize(alias.rfind(L'.'));
+    ASSERT_NE(longName, alias);
+    struct Case {
+        const char* what;
+        bool move;                          // moved to another patient, else restored
+        std::wstring name;                  // its row's name
+        std::wstring live;                  // another live image's name ("" none): on the hard disk when moved
+        std::vector<std::wstring> others;   // the other image's files, copies of a picture
+        bool locked;                        // another session holds the write lock meanwhile
+    };
+    const Case cases[] = {
+        {"restored beside a live image's thumbnail", false, L"s0000000001", L"S0000000001",
+         {IconFile(L"S0000000001")}, true},
+        {"moved, a live image's files", true, L"m0000000001", L"M0000000001",
+         {ImageFile(L"M0000000001"), IconFile(L"M0000000001")}, false},
+        {"restored, the short name of another file on the archive disk", false, alias, L"",
+         {ArchiveFile(longName, L".xmg")}, false},
+    };
+    const auto size = [](const std::wstring& path) {
+        WIN32_FILE_ATTRIBUTE_DATA data = {};
+        return GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data) ? data.nFileSizeLow : 0;
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const DWORD image = MakeNamedImages(patient, 1)[0];
+        const std::wstring made = names_[image];
+        std::vector<DWORD> sizes;
+        for (const std::wstring& other : c.others) {
+            const bool icon = other.compare(other.size() - 4, 4, L".thb") == 0;
+            ASSERT_TRUE(CopyFileW((icon ? IconFile(made) : ImageFile(made)).c_str(), other.c_str(), FALSE));
+            sizes.push_back(size(other));
+        }
+        // A restored image's copies are on the archive disk under its name (where the short name finds the other
+        // file, that file is all there is).
+        if (!c.move) {
+            CopyFileW(ImageFile(made).c_str(), ArchiveFile(c.name, L".xmg").c_str(), TRUE);
+            CopyFileW(IconFile(made).c_str(), ArchiveFile(c.name, L".thb").c_str(), TRUE);
+        }
+        ASSERT_TRUE(DeleteFileW(ImageFile(made).c_str()));
+        ASSERT_TRUE(DeleteFileW(IconFile(made).c_str()));
+        const std::wstring disk = c.move ? L"1" : L"0", arj = c.move ? L"NULL" : serial;
+        ASSERT_TRUE(Exec(L"UPDATE Snimok SET [Disk]=" + disk + L", Arj=" + arj + L", [File name]='" + c.name +
+                         L"' WHERE Snimok=" + Key(image) + L";"));
+        if (!c.live.empty()) {
+            ASSERT_TRUE(Exec(L"INSERT INTO Snimok (Patient, [Disk], Arj, [File name]) VALUES (" + Key(patient) +
+                             L", " + disk + L", " + arj + L", '" + c.live + L"');"));
+        }
+
+        PromptScript prompts({IDOK});
+        DODBPtr<DODBSession> other;
+        if (c.locked) {
+            ASSERT_TRUE(SUCCEEDED(g_DbSource->CreateSession(other)));
+            ASSERT_TRUE(SUCCEEDED(other->BeginTx()));
+        }
+        if (c.move) {
+            EXPECT_FALSE(MoveImageToPatient(nullptr, image, static_cast<DWORD>(patients_[3])));
+        } else {
+            FakeDisks disks({kSerial});
+            EXPECT_FALSE(RestoreImageFromArchive(nullptr, image));
+            EXPECT_FALSE(FileExists(ImageFile(c.name)));
+        }
+        if (c.locked)
+            other->AbortTx();
+        EXPECT_EQ(1u, prompts.Count());
+        const std::wstring text = Str(IDS_STORED_NAMES_SKIPPED);
+        EXPECT_EQ(0u, prompts.Last().text.find(text.substr(0, text.find(L'\n'))));
+        EXPECT_EQ(prompts.Last().text.size() - c.name.size(), prompts.Last().text.rfind(c.name));
+        EXPECT_EQ(1, Count(L"Snimok", L"Snimok=" + Key(image) + L" AND Patient=" + Key(patient) +
+                                          L" AND [Disk]=" + disk));
+        for (size_t i = 0; i < c.others.size(); ++i)
+            EXPECT_EQ(sizes[i], size(c.others[i])) << "the other image's file " << i;
+    }
 }
 
 // The archive folder as a site's registry gives it: without its separator,

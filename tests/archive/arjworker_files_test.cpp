@@ -241,14 +241,18 @@ TEST_F(ArchiveFilesTest, NamesThatLeaveTheFoldersAreSkippedAndNamed)
         std::vector<std::wstring> live;      // live image rows beside the job's table (padded as a column gives it)
     };
     const Case cases[] = {
-        {"marked images", kJobDeleteMarked, {L"..\\victim", L"CON", L"x:y", L"ж0000000001", arjAlias, other},
-         L"Ж0000000001", {L"Ж0000000001 ", alias}},
-        {"archive", kJobArchive, {L"..\\Outside", L"COM1.old", L"S0000000003", L"s0000000003"}, L"S0000000003", {}},
-        {"free space", kJobFreeSpace, {L"..\\Freed", L"AUX", L"Ё0000000002", L"ё0000000002"}, L"Ё0000000002", {}},
+        {"marked images", kJobDeleteMarked,
+         {L"..\\victim", L"CON", L"x:y", L"ж0000000001", arjAlias, other, other + L" ", alias}, L"Ж0000000001",
+         {L"Ж0000000001 ", alias}},
+        {"marked images, a long name whose short name only a live row outside the table gives", kJobDeleteMarked,
+         {L"ж0000000001", other}, L"Ж0000000001", {L"Ж0000000001 ", alias}},
+        {"archive", kJobArchive, {L"..\\Outside", L"COM1.old", L"S0000000003", L"s0000000003", other + L" ", alias},
+         L"S0000000003", {}},
+        {"free space", kJobFreeSpace, {L"..\\Freed", L"AUX", L"Ё0000000002", L"ё0000000002", other + L" ", alias},
+         L"Ё0000000002", {}},
     };
-    for (Case c : cases) {
+    for (const Case& c : cases) {
         SCOPED_TRACE(c.job);
-        c.refused.insert(c.refused.end(), {other + L" ", alias});
         SpaceArjStart = SpaceArjEnd = c.flags == kJobFreeSpace ? 0xFFFFFFFF : 0;
         // A good row beside the bad ones, and files where the bad names point.
         const std::wstring good = std::wstring(L"OK") + (c.flags == kJobDeleteMarked ? L"1" : c.flags == kJobArchive ? L"2" : L"3");

@@ -68,7 +68,8 @@ inline LONGLONG SiteFileSize(const std::wstring& path)
 // hard disk" for an ".xmg" of the image folder (ending with a backslash) that
 // is not there, and no name belongs to two rows. With `noOrphans`, also no
 // ".xmg" that no row names (after a job ran to its end: a kill may leave one
-// that the next run takes care of).
+// that the next run takes care of), but for those of deleted images that wait
+// for the archive's deletion job.
 inline void ExpectSiteConsistent(const std::wstring& imageFolder, bool noOrphans)
 {
     ExpectCheckDbClean(g_DbSession, L"the site's database");
@@ -92,6 +93,9 @@ inline void ExpectSiteConsistent(const std::wstring& imageFolder, bool noOrphans
         if (row.substr(row.find(L'|') + 1) == L"1" && !files.count(name))
             rowsWithoutFile.push_back(name);
     }
+    // A deleted image's file waits for the archive's deletion job (DelImage).
+    for (const std::wstring& row : RowsSql(L"SELECT [File name] FROM DelImage WHERE [Disk]<>0;"))
+        named.insert(row);
     for (const std::wstring& file : files)
         if (!named.count(file))
             filesWithoutRow.push_back(file);

@@ -202,6 +202,33 @@ TEST_F(MergeEngineTest, AFailureBetweenTheCommitAndTheMarkIsMendedWithoutADuplic
     EXPECT_EQ(kSourceImages, MarkedInOther());
 }
 
+// A row changed there between its copy and its mark is not marked: the
+// change is not lost, the next merge brings it as an image of its own.
+TEST_F(MergeEngineTest, ARowChangedThereWhileItIsMergedIsLeftForTheNextMerge)
+{
+    using Self = std::remove_pointer_t<decltype(this)>;
+    SetMergeStepObserver(
+        [](MergeStep step, void* context) {
+            Self* test = static_cast<Self*>(context);
+            if (step == MergeStep::AfterCommit && test->MarkedInOther() == 0)
+                test->other.Exec(L"UPDATE Snimok SET Scale=7.25 WHERE Snimok=1;");
+        },
+        this);
+    RecordingLink link;
+    std::wstring error;
+    ASSERT_EQ(0, RunMerge(link, &error)) << Narrow(error);
+    SetMergeStepObserver(nullptr, nullptr);
+    EXPECT_EQ(kSourceImages, CheckConsistent());
+    EXPECT_EQ(L"0", other.Scalar(L"SELECT imported FROM Snimok WHERE Snimok=1;"));
+    EXPECT_EQ(kSourceImages - 1, MarkedInOther());
+
+    RecordingLink again;
+    ASSERT_EQ(0, RunMerge(again, &error)) << Narrow(error);
+    EXPECT_EQ(1u, again.Counter(1));
+    EXPECT_EQ(kSourceImages + 1, CheckConsistent());
+    EXPECT_EQ(1, Number(L"SELECT COUNT(*) FROM Snimok WHERE Scale=7.25;"));
+}
+
 // Each step of an image failing on the fourth image (the first of a new run
 // of a patient found here, whose earlier images are in) and on the third (a
 // new patient's first): the site stays consistent, the image is not marked,
@@ -234,9 +261,10 @@ TEST_F(MergeEngineTest, AFailureAtEachStepLeavesBothSitesConsistent)
     }
 }
 
-// An image whose file is missing, damaged or cannot be opened, or whose stored
+// An image whose file is missing, damaged or cannot be opened, whose stored
 // name would leave the image folder or name a device or another image's short
-// name, fails alone: named in the error text and the journal, the images after
+// name, or whose description is longer than a workstation takes, fails alone:
+// named (with the reason) in the error text and the journal, the images after
 // it come; mended, the next merge brings it. (Too long names: the name checks.)
 TEST_F(MergeEngineTest, AnImageThatCannotBeReadIsSkippedNamedAndOfferedAgain)
 {
@@ -253,10 +281,15 @@ TEST_F(MergeEngineTest, AnImageThatCannotBeReadIsSkippedNamedAndOfferedAgain)
     std::wstring alias = wcsrchr(shortPath, L'\\') + 1;
     alias.resize(alias.find(L'.'));
     ASSERT_NE(std::wstring::npos, alias.find(L'~')) << Narrow(alias);
+    settings->SetDword(L"ImportSettings\\Snimok\\Apicriz", L"CType", 130);
     const struct {
         std::wstring shown;
         std::function<void()> damage;   // none: the name is stored instead
+        std::wstring reason = L"";
     } cases[] = {
+        {name,
+         [&] { other.Exec(L"UPDATE Snimok SET Apicriz=N'" + std::wstring(40000, L'ж') + L"' WHERE Snimok=3;"); },
+         L"40000"},
         {name, [&] { DeleteFileW(OtherImage(name).c_str()); }},
         {name, [&] { exchtest::WriteFileBytes(OtherImage(name), {bytes.begin(), bytes.begin() + 100}); }},
         {name, [] { InjectMergeFailure(MergeStep::OpenSource, ERROR_SHARING_VIOLATION, 2); }},
@@ -273,10 +306,11 @@ TEST_F(MergeEngineTest, AnImageThatCannotBeReadIsSkippedNamedAndOfferedAgain)
         ASSERT_EQ(0, RunMerge(link, &error)) << Narrow(error);
         EXPECT_EQ(kSourceImages - 1, CheckConsistent()) << "the others came";
         EXPECT_NE(std::wstring::npos, link.Text(0).find(L"\"" + c.shown + L"\"")) << Narrow(link.Text(0));
+        EXPECT_NE(std::wstring::npos, link.Text(0).find(c.reason)) << Narrow(link.Text(0));
         EXPECT_TRUE(Journalled(c.shown));
 
         exchtest::WriteFileBytes(OtherImage(name), bytes);
-        other.Exec(L"UPDATE Snimok SET [File name]=N'" + name + L"' WHERE Snimok=3;");
+        other.Exec(L"UPDATE Snimok SET [File name]=N'" + name + L"', Apicriz=NULL WHERE Snimok=3;");
         ASSERT_EQ(0, RunMerge(link, &error)) << Narrow(error);
         EXPECT_EQ(kSourceImages, CheckConsistent());
     }

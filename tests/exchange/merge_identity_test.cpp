@@ -33,6 +33,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <set>
 #include <sstream>
 #include <thread>
 
@@ -60,8 +61,19 @@ enum class Act {
     SameFile,    // the target saves the source's latest picture (one file imported on both)
     SameFileLater,   // the same, dated a year later
     // The target takes the images of the source and of a second source at the
-    // same moment: the two merges take turns, image by image.
+    // same moment: the two merges take turns at the step `seam`, both first
+    // arriving there.
     Together,
+    DescribeAlike,   // the target describes every image without a description, in the same words everywhere
+    Brighter,        // the target shows its newest image brighter
+    Clear,           // the target clears the description of its newest image without one (an empty text)
+    NullDisplay,     // a hand-edited row: the newest image's brightness, contrast and negative NULL
+    Delete,          // the target deletes its newest image, as the archive window deletes by date
+    DeleteImported,  // the target deletes its images marked imported, as the archive window does
+    Older,           // the target's database lacks the identity tables (an older database)
+    // As Merge, while the source's newest image without a description is
+    // described there between the merge's Connect and its start.
+    EditedMeanwhile,
 };
 
 struct Step {
@@ -69,6 +81,7 @@ struct Step {
     char target;
     char source;
     char second = 0;   // Together: the other source
+    MergeStep seam = MergeStep::FreeSpace;   // Together: where the merges take turns
 };
 
 struct Case {
@@ -117,12 +130,41 @@ const Case kCases[] = {
     {"TwoInstalledFromOneBackupMergedAtOnce",
      {{Act::NewImage, 'A', 0}, {Act::NewImage, 'A', 0}, {Act::NewImage, 'A', 0}, {Act::Copy, 'D', 'A'},
       {Act::Copy, 'E', 'A'}, {Act::NewImage, 'D', 0}, {Act::NewImage, 'E', 0}, {Act::Together, 'A', 'D', 'E'}}},
+    {"ImportedImagesDeletedThereStayDeleted",
+     {{Act::Merge, 'A', 'B'}, {Act::DeleteImported, 'B', 0}, {Act::Merge, 'B', 'A'}}},
+    {"AnImageDeletedHereStaysDeleted", {{Act::Merge, 'B', 'A'}, {Act::Delete, 'A', 0}, {Act::Merge, 'A', 'B'}}},
+    {"RingWithADescription",
+     {{Act::Merge, 'B', 'A'}, {Act::Describe, 'B', 0}, {Act::Merge, 'C', 'B'}, {Act::Merge, 'A', 'C'},
+      {Act::Merge, 'B', 'A'}, {Act::Merge, 'C', 'B'}}},
+    {"StarDescribedAlikeOnTwoSpokes",
+     {{Act::Merge, 'A', 'B'}, {Act::DescribeAlike, 'B', 0}, {Act::Merge, 'C', 'A'}, {Act::DescribeAlike, 'C', 0},
+      {Act::Merge, 'A', 'C'}, {Act::Merge, 'B', 'A'}, {Act::Merge, 'C', 'B'}}},
+    {"DescribedAlikeOnTwoMergedAtOnce",
+     {{Act::NewImage, 'A', 0}, {Act::NewImage, 'A', 0}, {Act::NewImage, 'A', 0}, {Act::Copy, 'D', 'A'},
+      {Act::Copy, 'E', 'A'}, {Act::DescribeAlike, 'D', 0}, {Act::DescribeAlike, 'E', 0},
+      {Act::Together, 'A', 'D', 'E'}}},
+    {"CopiesChangedThereAreAllItGivesBack",
+     {{Act::Merge, 'A', 'B'}, {Act::Merge, 'B', 'A'}, {Act::Describe, 'B', 0}, {Act::Negative, 'B', 0},
+      {Act::Merge, 'A', 'B'}}},
+    {"ACopyShownBrighterThere", {{Act::Merge, 'B', 'A'}, {Act::Brighter, 'B', 0}, {Act::Merge, 'A', 'B'}}},
+    {"ADescriptionClearedThere",
+     {{Act::Merge, 'B', 'A'}, {Act::Clear, 'B', 0}, {Act::Merge, 'A', 'B'}, {Act::Merge, 'B', 'A'}}},
+    {"DescribedThereBetweenOpeningAndStart", {{Act::EditedMeanwhile, 'B', 'A'}, {Act::Merge, 'A', 'B'}}},
+    {"NoDisplayValues", {{Act::NullDisplay, 'A', 0}, {Act::Merge, 'B', 'A'}, {Act::Merge, 'A', 'B'}}},
+    {"OneWorkstationMergedTwiceAtOnce", {{Act::Together, 'A', 'B', 'B', MergeStep::OpenSource}}},
+    {"TwoMeetAnOlderDatabaseAtOnce",
+     {{Act::Older, 'A', 0}, {Act::Together, 'A', 'B', 'C', MergeStep::AddTable}}},
+    {"EarlierMergesOfOneImageLinkedAtOnce",
+     {{Act::EarlierMerge, 'A', 'C'}, {Act::EarlierMerge, 'B', 'A'}, {Act::Together, 'A', 'B', 'C', MergeStep::LinkEarlier}}},
 };
 
-// Act::Together: two merges on threads of their own take turns, each waiting
-// before its next image until the other has done one (or has ended).
+// Act::Together: two merges on threads of their own take turns at a step,
+// both arriving there first, then each waiting there until the other has
+// passed it once more (or has ended).
 class Turns {
 public:
+    explicit Turns(MergeStep seam) : seam_(seam) {}
+
     // Runs a merge whose Init has run, as merger `i` (0 goes first).
     int Run(int i, ImportDBCls& engine, std::wstring* error)
     {
@@ -144,26 +186,27 @@ public:
 
     static void Observe(MergeStep step, void* context)
     {
-        if (step == MergeStep::FreeSpace)   // the first step of every image
-            static_cast<Turns*>(context)->BeforeImage();
+        Turns* turns = static_cast<Turns*>(context);
+        if (step == turns->seam_)
+            turns->AtSeam();
     }
 
 private:
-    void BeforeImage()
+    void AtSeam()
     {
         std::unique_lock<std::mutex> hold(lock_);
         const DWORD me = GetCurrentThreadId();
         const int i = threads_[0] == me ? 0 : threads_[1] == me ? 1 : -1;
         if (i < 0)
             return;
-        if (started_[i]) {
+        if (started_[i])
             turn_ = 1 - i;
-            changed_.notify_all();
-        }
         started_[i] = true;
-        changed_.wait(hold, [&] { return turn_ == i || done_[1 - i]; });
+        changed_.notify_all();
+        changed_.wait(hold, [&] { return (started_[1 - i] && turn_ == i) || done_[1 - i]; });
     }
 
+    const MergeStep seam_;
     std::mutex lock_;
     std::condition_variable changed_;
     DWORD threads_[2] = {};
@@ -243,6 +286,8 @@ protected:
             labels_[PixelHash(std::wstring(ImageFolder) + picture->fileName + L".xmg")] = label;
             const FILETIME& date = picture->imageDate;
             dates_[label] = std::to_wstring(((ULONGLONG)date.dwHighDateTime << 32) | date.dwLowDateTime);
+            displays_[label] = testfix::RowsSql(L"SELECT Bri, Contrast FROM Snimok WHERE Snimok=" +
+                                                std::to_wstring(picture->imageId) + L";").at(0);
         }
         std::wstring key = Key(Row(std::to_wstring(picture->imageId)));
         while (model_[site].count(key))   // a twin counts with its picture
@@ -267,6 +312,27 @@ protected:
         images[Key(Row(image))] = imported;
     }
 
+    // Deletes the newest image of `site`, as the archive window's deletion by
+    // date does, or with `imported` every image it holds marked imported, as
+    // its deletion of imported images does: the rows go, their files wait
+    // for the archive's deletion job.
+    void Delete(char site, bool imported)
+    {
+        Use(site);
+        const std::wstring which = imported ? L"imported=1"
+                                            : L"Snimok=" + testfix::ScalarSql(L"SELECT MAX(Snimok) FROM Snimok;");
+        const std::vector<std::wstring> images = testfix::RowsSql(L"SELECT Snimok FROM Snimok WHERE " + which + L";");
+        ASSERT_FALSE(images.empty());
+        for (const std::wstring& image : images) {
+            const std::wstring key = Key(Row(image));
+            ASSERT_EQ(1u, model_[site].erase(key)) << Narrow(key);
+            deleted_[site].insert(key);
+        }
+        testfix::ExecSetupSql(L"INSERT INTO DelImage ([File Name], Arj, [Disk]) SELECT [File Name], Arj, [Disk] "
+                              L"FROM Snimok WHERE " + which + L";");
+        testfix::ExecSetupSql(L"DELETE FROM Snimok WHERE " + which + L";");
+    }
+
     void Copy(char target, char source)
     {
         CloseSiteDatabase();
@@ -286,30 +352,34 @@ protected:
     // What tells the images on a workstation's hard disk apart, of one image or of all.
     static std::wstring ImageSql(const std::wstring& only)
     {
-        return L"SELECT [File name], [Date file], Apicriz, Negativ FROM Snimok WHERE [Disk]=1" +
+        return L"SELECT [File name], [Date file], Apicriz, Negativ, Bri, Contrast FROM Snimok WHERE [Disk]=1" +
                (only.empty() ? L"" : L" AND Snimok=" + only) + L" ORDER BY Snimok;";
     }
     static std::wstring Row(const std::wstring& image) { return testfix::RowsSql(ImageSql(image)).at(0); }
 
     // What an image row of ImageSql is known by: the label of its picture,
     // "@" when it is dated otherwise than the picture was first, "/" and its
-    // description, "/n" when it is negative.
+    // description (an empty one is none), "/n" when it is negative, "/b" and
+    // its brightness and contrast when they are not those it was saved with.
     std::wstring Key(const std::wstring& row)
     {
         std::wistringstream fields(row);
-        std::wstring name, date, description, negativ;
+        std::wstring name, date, description, negativ, display;
         std::getline(std::getline(std::getline(std::getline(fields, name, L'|'), date, L'|'), description, L'|'),
-                     negativ);
+                     negativ, L'|');
+        std::getline(fields, display);
         const auto known = labels_.find(PixelHash(std::wstring(ImageFolder) + name + L".xmg"));
         if (known == labels_.end())
             return L"?" + name;
         std::wstring key = known->second;
         if (date != dates_[key])
             key += L"@";
-        if (description != L"NULL")
+        if (description != L"NULL" && !description.empty())
             key += L"/" + description;
-        if (negativ != L"0")
+        if (negativ != L"0" && negativ != L"NULL")
             key += L"/n";
+        if (display != displays_[known->second])
+            key += L"/b" + display;
         return key;
     }
 
@@ -346,6 +416,30 @@ protected:
             Edit(step.target, L" AND Apicriz IS NULL",
                  std::wstring(L"UPDATE Snimok SET Apicriz=N'described on ") + (wchar_t)step.target + L"'");
             return;
+        case Act::DescribeAlike:
+            Use(step.target);
+            while (testfix::ScalarSql(L"SELECT COUNT(*) FROM Snimok WHERE [Disk]=1 AND Apicriz IS NULL;") != L"0")
+                ASSERT_NO_FATAL_FAILURE(
+                    Edit(step.target, L" AND Apicriz IS NULL", L"UPDATE Snimok SET Apicriz=N'described alike'"));
+            return;
+        case Act::Brighter:
+            Edit(step.target, L"", L"UPDATE Snimok SET Bri=Bri+100");
+            return;
+        case Act::Clear:
+            Edit(step.target, L" AND Apicriz IS NULL", L"UPDATE Snimok SET Apicriz=N''");
+            return;
+        case Act::NullDisplay:
+            Edit(step.target, L"", L"UPDATE Snimok SET Bri=NULL, Contrast=NULL, Negativ=NULL");
+            return;
+        case Act::Delete:
+        case Act::DeleteImported:
+            Delete(step.target, step.act == Act::DeleteImported);
+            return;
+        case Act::Older:
+            Use(step.target);
+            testfix::ExecSetupSql(L"DROP TABLE MergeSnimok;");
+            testfix::ExecSetupSql(L"DROP TABLE MergeDatabase;");
+            return;
         case Act::Negative:
             Edit(step.target, L" AND Apicriz IS NULL AND Negativ=0", L"UPDATE Snimok SET Negativ=1");
             return;
@@ -358,6 +452,7 @@ protected:
         case Act::EarlierMerge:
         case Act::Meanwhile:
         case Act::Together:
+        case Act::EditedMeanwhile:
             break;
         }
         const char sources[2] = {step.source, step.second};
@@ -365,15 +460,32 @@ protected:
         std::map<char, std::map<std::wstring, int>> sourceBefore;
         for (int i = 0; i < runs; ++i)
             sourceBefore[sources[i]] = Census(sources[i]);
+        std::wstring edited, uncorrected;   // Act::EditedMeanwhile: the image described there
+        if (step.act == Act::EditedMeanwhile) {
+            edited = testfix::ScalarSql(L"SELECT MAX(Snimok) FROM Snimok WHERE [Disk]=1 AND Apicriz IS NULL;");
+            uncorrected = Key(Row(edited));
+        }
         Use(step.target);
         RecordingLink links[2];
         std::wstring errors[2];
         int states[2] = {};
         if (step.act == Act::Together) {
-            RunTogether(sources, links, states, errors);
+            RunTogether(sources, step.seam, links, states, errors);
         } else {
             settings_.SetString(L"ImportSettings", L"DBPath", Folder(step.source));
-            states[0] = step.act == Act::Meanwhile ? RunMeanwhile(links[0], &errors[0]) : RunMerge(links[0], &errors[0]);
+            states[0] = step.act == Act::Meanwhile          ? RunMeanwhile(links[0], &errors[0])
+                        : step.act == Act::EditedMeanwhile ? RunEditedMeanwhile(step.source, edited, links[0])
+                                                           : RunMerge(links[0], &errors[0]);
+        }
+        if (step.act == Act::EditedMeanwhile) {
+            Use(step.source);
+            const std::wstring described = Key(Row(edited));
+            model_[step.source][described] = model_[step.source].at(uncorrected);
+            model_[step.source].erase(uncorrected);
+            std::map<std::wstring, int>& census = sourceBefore[step.source];
+            if (--census[uncorrected] == 0)
+                census.erase(uncorrected);
+            ++census[described];
         }
         for (int i = 0; i < runs; ++i) {
             SCOPED_TRACE(testing::Message() << "the merge of " << sources[i]);
@@ -386,7 +498,7 @@ protected:
             } else {
                 EXPECT_EQ(ImportDBCls::kRunning, states[i]) << Narrow(errors[i]);
                 for (auto& [label, imported] : model_[sources[i]]) {
-                    if (!imported)
+                    if (!imported && !deleted_[step.target].count(label))
                         copied += model_[step.target].emplace(label, false).second ? 1 : 0;
                     imported = true;
                 }
@@ -406,7 +518,8 @@ protected:
 
     // Act::Together: the merges of both sources into the target, their
     // settings read one after the other, then run on two threads at once.
-    void RunTogether(const char sources[2], RecordingLink links[2], int states[2], std::wstring errors[2])
+    void RunTogether(const char sources[2], MergeStep seam, RecordingLink links[2], int states[2],
+                     std::wstring errors[2])
     {
         std::unique_ptr<ImportDBCls> engines[2];
         for (int i = 0; i < 2; ++i) {
@@ -414,7 +527,7 @@ protected:
             engines[i].reset(new ImportDBCls(nullptr, &links[i]));
             engines[i]->Init();
         }
-        Turns turns;
+        Turns turns(seam);
         SetMergeStepObserver(Turns::Observe, &turns);
         std::thread second([&] { states[1] = turns.Run(1, *engines[1], &errors[1]); });
         states[0] = turns.Run(0, *engines[0], &errors[0]);
@@ -434,6 +547,25 @@ protected:
         EXPECT_EQ(0u, first.Counter(0)) << "images the first merge had to merge after all";
         EXPECT_EQ(0u, first.Counter(1)) << "images the first merge copied";
         return state;
+    }
+
+    // Act::EditedMeanwhile: `image` of `source` is described there, through a
+    // session of its own, once the merge has read the rows to merge.
+    int RunEditedMeanwhile(char source, const std::wstring& image, RecordingLink& link)
+    {
+        ImportDBCls engine(nullptr, &link);
+        engine.Init();
+        engine.Connect();
+        Database other;
+        EXPECT_TRUE(other.Open(SiteInitString(DatabaseFile(source))));
+        other.Exec(L"UPDATE Snimok SET Apicriz=N'described meanwhile' WHERE Snimok=" + image + L";");
+        other.Close();
+        try {
+            engine.StartUnion();
+        } catch (...) {
+            ADD_FAILURE() << "the merge failed";
+        }
+        return engine.GetState();
     }
 
     // What an earlier program's merge left instead of identities.
@@ -467,6 +599,8 @@ protected:
     std::map<char, std::vector<long>> patients_;
     std::map<uint64_t, std::wstring> labels_;   // the label of each picture made, by its pixels
     std::map<std::wstring, std::wstring> dates_;   // the date each picture was first saved with, by label
+    std::map<std::wstring, std::wstring> displays_;   // ... its brightness and contrast, by label
+    std::map<char, std::set<std::wstring>> deleted_;  // the images each workstation deleted
     std::map<char, unsigned> latest_;           // the seed of each site's latest picture
     Model model_;
     unsigned seed_ = 0;

@@ -45,12 +45,11 @@ TEST(MergeTexts, UpdatesAndSelectsOfTheConfiguredColumns)
     EXPECT_EQ(L"Update Snimok Set [Orientation]=?, [Date file]=? Where snimok=? ;",
               BuildUpdateSnimokSql({L"Orientation", L"Date file"}));
     EXPECT_EQ(L"", BuildUpdateSnimokSql({}));
-    EXPECT_EQ(L"SELECT Snimok, Patient, [file name], bri, contrast, negativ  FROM Snimok Where imported=0 AND "
-              L"[file name] IS NOT NULL AND [Disk]<>0 Order by Patient, Snimok;",
-              BuildSourceImagesSql({}));
-    EXPECT_EQ(L"SELECT Snimok, Patient, [file name], bri, contrast, negativ , [Scale], [Date file] FROM Snimok "
-              L"Where imported=0 AND [file name] IS NOT NULL AND [Disk]<>0 Order by Patient, Snimok;",
-              BuildSourceImagesSql({L"Scale", L"Date file"}));
+    EXPECT_EQ(L"SELECT bri, contrast, negativ, [Disk], [File name] FROM Snimok WHERE Snimok=? ;",
+              BuildCarriedValuesSql({}, false));
+    EXPECT_EQ(L"SELECT bri, contrast, negativ, [Scale], [Date file], [Disk], [File name], imported FROM Snimok "
+              L"WHERE Snimok=? ;",
+              BuildCarriedValuesSql({L"Scale", L"Date file"}, true));
 }
 
 TEST(MergeTexts, TheInitFileIsUtf16AfterItsByteOrderMark)

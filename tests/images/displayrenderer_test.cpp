@@ -4,6 +4,7 @@
 #include "images/pixels/pixmem.h"
 
 #include <stdint.h>
+#include <string.h>
 
 #include <memory>
 #include <random>
@@ -356,6 +357,37 @@ TEST(RendererZoom, HugeFactorsAndFarCentresStayWithinThePicture)
     s.view.SetScale(4.0, 2000000000, 2000000000);
     EXPECT_EQ(240 - 100, s.pic.viewOriginX);
     EXPECT_EQ(160 - 100, s.pic.viewOriginY);
+}
+
+// A large view is rendered in bands of rows on several threads at once: every
+// path gives the buffer that small rectangles, each rendered on its own, give.
+TEST(RendererBands, ALargeViewEqualsTheSameViewInSmallRectangles)
+{
+    for (double zoom : {1.0, 1.7, 0.45}) {
+        for (int smooth : {0, 1}) {
+            SCOPED_TRACE(testing::Message() << "zoom " << zoom << " smooth " << smooth);
+            Scene s(1600, 1200, 700, 520, 9);
+            s.view.SetSmooth(smooth);
+            s.view.SetScale(zoom, 800, 600);
+            const int w = s.view.GetViewWidth(), h = s.view.GetViewHeight();
+            ASSERT_EQ(700, w);
+            ASSERT_EQ(520, h);
+            const size_t bytes = (size_t)s.view.GetStride() * h;
+            const std::vector<uint8_t> whole(s.view.GetBits(), s.view.GetBits() + bytes);
+            memset(s.view.GetBits(), 0xCD, bytes);
+            for (int y = 0; y < h; y += 37)
+                for (int x = 0; x < w; x += 250)
+                    s.view.RenderRect(x, y, 250, 37);
+            for (int r = 0; r < h; ++r)
+                for (int c = 0; c < w; ++c)
+                    ASSERT_EQ(s.Out(c, r), whole[(size_t)r * s.view.GetStride() + c]) << c << "," << r;
+            if (zoom == 1.0) {
+                for (int r = 0; r < h; ++r)
+                    for (int c = 0; c < w; ++c)
+                        ASSERT_EQ(s.Lut(s.Px(c + s.pic.viewOriginX, r + s.pic.viewOriginY)), s.Out(c, r));
+            }
+        }
+    }
 }
 
 } // namespace

@@ -12,4 +12,5 @@ set(TF_IMAGES_PIXEL_TESTS
     displayrenderer_test.cpp
     imagescaler_test.cpp
     fastkernels_test.cpp
+    pixhelpers_test.cpp
 )

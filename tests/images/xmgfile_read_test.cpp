@@ -534,8 +534,8 @@ TEST_F(XmgReadTest, PictureThatCannotBeAllocatedIsAMemoryError)
 // --- The first open of a process and later ones -----------------------------
 
 // 2003 x 1201 pixels: edge tiles on both sides, and a raster (4.8 MB) large
-// enough for helper threads to commit its pages while the reader writes it,
-// when they are fresh.
+// enough for helper threads to decode its stream's bands (compressed) or to
+// commit its fresh pages (raw) while the reader reads it.
 const int kOpenWidth = 2003, kOpenHeight = 1201;
 
 TEST_F(XmgReadTest, AnOpenGivesThePixelsInFreshAndKeptPages)
@@ -566,6 +566,41 @@ TEST_F(XmgReadTest, AnOpenGivesThePixelsInFreshAndKeptPages)
                 ExpectRaster(p.Get(), px);
             }
         }
+    }
+    PixelTrim();
+}
+
+// A large stream is decoded in bands on helper threads while it is read
+// (banddecode.h): cut short or damaged in its bands, it gives the reader's
+// message.
+TEST_F(XmgReadTest, ALargeStreamCutShortOrDamagedInItsBandsIsAProcessingError)
+{
+    V2File v = Valid(kOpenWidth, kOpenHeight, true, 14);
+    const std::vector<BYTE> whole = v.pixels;
+    v.pixels.resize(whole.size() / 2);
+    EXPECT_EQ(StringText(IDS_FILE_PROCESSING_ERROR), Refused(v.Build()));
+    size_t band10 = 0;
+    for (int b = 0; b < 10; ++b)
+        band10 += (size_t)TileBandSize(whole.data() + band10, whole.size() - band10, kOpenWidth, 14);
+    v.pixels = whole;
+    v.pixels[band10] = 255;
+    EXPECT_EQ(StringText(IDS_FILE_PROCESSING_ERROR), Refused(v.Build()));
+    v.pixels = whole;
+    EXPECT_TRUE(Load(v.Build()).Get());
+}
+
+// Bands too wide for three of them in the stream block: the reader decodes
+// the stream alone, as a small one.
+TEST_F(XmgReadTest, AStreamOfVeryWideBandsIsReadOnOneThread)
+{
+    const std::vector<BYTE> file = Valid(5500, 800, true, 12).Build();
+    for (bool fresh : {true, false}) {
+        SCOPED_TRACE(fresh ? "fresh pages" : "kept pages");
+        if (fresh)
+            PixelTrim();
+        DPicturePtr p = Load(file);
+        ASSERT_TRUE(p.Get());
+        ExpectRaster(p.Get(), PatternRaster(5500, 800, 12));
     }
     PixelTrim();
 }

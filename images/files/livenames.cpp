@@ -1,6 +1,7 @@
-#include "archive/livenames.h"
+#include "images/files/livenames.h"
 
 #include "database/dbstatement.h"
+#include "foundation/journal.h"
 #include "images/files/datafolders.h"
 
 #include <cwchar>
@@ -71,4 +72,21 @@ bool LiveImageNames::NamedByAnother(const std::wstring& path, const std::wstring
         return false;
     FindClose(find);
     return found.cAlternateFileName[0] && KeyNamedByAnother(StemKey(found.cAlternateFileName), self);
+}
+
+bool LiveImageNames::DeletablePath(std::wstring* path, const std::wstring& folder, const std::wstring& name,
+                                   const wchar_t* extension, LONG self) const
+{
+    path->clear();
+    wchar_t built[MAX_PATH];
+    if (!BuildStoredFilePath(built, folder.c_str(), name.c_str(), extension)) {
+        LogCallError(GetLastError(), L"BuildStoredFilePath", name.c_str());
+        return false;
+    }
+    if (NamedByAnother(built, name, self)) {
+        LogError(0, (L"A live image's row names the file " + std::wstring(built) + L": it stays").c_str());
+        return false;
+    }
+    *path = built;
+    return true;
 }

@@ -1,7 +1,10 @@
-// The files that live images' rows name, as an archive job's step sees them:
+// The files that live images' rows name, as a step that deletes or
+// overwrites an image's files sees them (the archive jobs' steps, the
+// shell's restore from the archive disk and its move to another patient):
 // no step deletes (or overwrites with a copy it may delete) a file that
 // the row of a live image (a Snimok row with a [File name]) names, whatever
-// name its own row gives the file.
+// name its own row gives the file. Such a step builds each path it deletes
+// or overwrites with DeletablePath.
 //
 // A row names a file as the file system finds it: without case, without
 // trailing blanks and dots (StoredNameKey), and by a short-name alias: a
@@ -38,6 +41,12 @@ public:
     // Whether a live row other than `self` (kNoRow: any) names the file at
     // `path`, built from the stored `name`.
     bool NamedByAnother(const std::wstring& path, const std::wstring& name, LONG self) const;
+    // The path of the stored `name` below `folder` (ending with a backslash)
+    // for a step that deletes or overwrites the file there: built by
+    // BuildStoredFilePath, and only when no live row other than `self` names
+    // the file. False, `path` empty and the reason journalled, otherwise.
+    bool DeletablePath(std::wstring* path, const std::wstring& folder, const std::wstring& name,
+                       const wchar_t* extension, LONG self) const;
 
 private:
     struct Rows {

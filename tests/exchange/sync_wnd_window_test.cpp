@@ -299,11 +299,13 @@ TEST_F(ArchiveLoop, CloseWhileAScanRunsStopsTheWorkerAndTheWindowStays)
 // with it the worker) could never end.
 struct OwnedPromptRun {
     HWND window = nullptr;
+    SyncProgress* progress = nullptr;
     HWND closeButton = nullptr;
     HMENU commands = nullptr;
     std::atomic<int> asked{0};
     std::atomic<bool> windowAnswered{false};
     std::atomic<bool> closeDisabledMeanwhile{false};
+    std::atomic<bool> stopPostedMeanwhile{false};
     std::atomic<bool> menuGreyedMeanwhile{false};
     std::mutex lock;
     std::vector<std::wstring> others;
@@ -336,6 +338,9 @@ int ClosingPromptHook(HWND owner, const wchar_t* text, const wchar_t*, UINT)
         }
         run.windowAnswered = answered;
         run.closeDisabledMeanwhile = disabled;
+        // The close disables its button before it posts the stop: the
+        // prompt returns once the stop is there, for the next poll to take.
+        run.stopPostedMeanwhile = disabled && run.progress->WaitCommandPosted(30000) == 0;
         run.menuGreyedMeanwhile = (GetMenuState(run.commands, IDM_SYNC_MOVE_SUSPECT, MF_BYCOMMAND) & MF_GRAYED) != 0;
     }
     return IDRETRY;   // "Продолжить": the disk is in the drive
@@ -362,6 +367,7 @@ TEST_F(ArchiveLoop, CloseWhileTheWorkerWaitsForTheWindowsPromptKeepsTheWindowAns
 
     OwnedPromptRun run;
     run.window = W().GetHwnd();
+    run.progress = &W().Progress();
     run.closeButton = W().Button(ScanDbWindow::kClose).GetHwnd();
     run.commands = W().CommandsMenu();
     gRun = &run;
@@ -374,6 +380,7 @@ TEST_F(ArchiveLoop, CloseWhileTheWorkerWaitsForTheWindowsPromptKeepsTheWindowAns
 
     EXPECT_TRUE(run.windowAnswered) << "the window's thread was blocked while the worker's prompt was up";
     EXPECT_TRUE(run.closeDisabledMeanwhile);
+    EXPECT_TRUE(run.stopPostedMeanwhile);
     EXPECT_TRUE(run.menuGreyedMeanwhile);
     EXPECT_EQ(1, run.asked.load());
     EXPECT_TRUE(run.others.empty()) << Narrow(run.others.empty() ? L"" : run.others[0]);

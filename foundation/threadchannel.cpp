@@ -74,8 +74,10 @@ DWORD DThreadChannel::Post(DWORD command, DWORD argument, DWORD timeout)
     command_ = command;
     argument_ = argument;
     ResetEvent(free_);
-    SetEvent(posted_);
+    // The mutex goes first: a worker that sees the request posted finds the
+    // slot free to take it, so its poll with time-out 0 never misses it.
     ReleaseMutex(mutex_);
+    SetEvent(posted_);
     return 0;
 }
 

@@ -16,7 +16,9 @@
 // reply words change only while the mutex is held (except the server's reply,
 // which only the server writes while the client waits for replied), and every
 // wait takes the mutex together with the events it needs, so neither side
-// sees the words half-written.
+// sees the words half-written. Post lets go of the mutex before it signals
+// posted: nobody holds the mutex while a request waits to be taken, so a
+// worker's poll with time-out 0 takes every request that is there.
 //
 // Exactly one client thread and one server thread use a channel. The owner
 // (the client) creates it and destroys it after the worker has ended. Results

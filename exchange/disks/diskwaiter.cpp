@@ -61,6 +61,7 @@ bool DiskWaiter::Start()
     ResetEvent(stop_);
     ResetEvent(done_);
     InterlockedExchange(&ejectRequests_, 0);
+    InterlockedExchange(&polls_, 0);
     thread_ = CreateThread(nullptr, 0, ThreadProc, this, 0, nullptr);
     return thread_ != nullptr;
 }
@@ -151,6 +152,7 @@ void DiskWaiter::WaitLoop()
                 return;
             }
         }
+        InterlockedIncrement(&polls_);
         if (WaitForSingleObject(stop_, kPollMs) != WAIT_TIMEOUT)
             return;
     }

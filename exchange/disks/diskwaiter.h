@@ -60,6 +60,11 @@ public:
 
     // How many eject requests the thread has sent since the last Start.
     LONG EjectRequests() const { return ejectRequests_; }
+    // How many polls the thread has finished since the last Start (the drive
+    // read and acted on); a poll that begins after a change sees it.
+    LONG Polls() const { return polls_; }
+    // The thread has left its loop: it posted its message, or was stopped.
+    bool Ended() const { return done_ && WaitForSingleObject(done_, 0) == WAIT_OBJECT_0; }
 
 private:
     static DWORD WINAPI ThreadProc(void* param);
@@ -82,4 +87,5 @@ private:
     BOOL ejectEnabled_ = TRUE;
     volatile LONG inPipe_ = 0;     // the thread is in an exchange with the disk service
     volatile LONG ejectRequests_ = 0;
+    volatile LONG polls_ = 0;
 };

@@ -544,8 +544,19 @@ void ImportDBCls::PrepareSource()
     tx.Commit();
 }
 
+// What saves here that ended half-way left goes before the images: a merge
+// killed after the last image's commit left that save's note, and this run,
+// with nothing left to save, would leave it too.
+void ImportDBCls::ClearEndedSaves()
+{
+    Transaction tx(local_, link_);
+    ClearEndedSnimokSaves(local_);
+    tx.Commit();
+}
+
 void ImportDBCls::StartUnion()
 {
+    ClearEndedSaves();
     PrepareSource();
     for (size_t i = 0; i < rows_.size(); ++i) {
         if (StopRequested()) {

@@ -168,6 +168,7 @@ private:
                     std::vector<std::pair<LONG, LONG>>* pairs);
     void LinkEarlierMerges();
     void ReadImageRows();
+    void ClearEndedSaves();
     void PrepareSource();
 
     bool StopRequested();

@@ -170,6 +170,11 @@ public:
     bool IsRunning() const { return thread_ != nullptr; }
     // The running worker's thread (null when none), for waiting on it.
     HANDLE ThreadHandle() const { return thread_; }
+    // Waits until the window has posted a command that the worker has not
+    // taken yet, without taking it: 0 when one is there, else the wait's
+    // result. A step observer holds the worker with it until the window's
+    // command is there, so that the command meets a worker still at work.
+    DWORD WaitCommandPosted(DWORD timeout) { return channel_.WaitPosted(timeout); }
 
     // Read by the window under the lock. Text1 is the last message; Messages
     // every message sent since the window last read the channel, in order.

@@ -373,6 +373,11 @@ void FormatSnimokFileName(wchar_t* buffer, wchar_t letter, DWORD patientId, DWOR
     buffer[kSnimokFileNameChars] = 0;
 }
 
+void ClearEndedSnimokSaves(const DODBPtr<DODBSession>& session)
+{
+    ClearEndedSaves(session);
+}
+
 void DeleteSnimokFiles(const wchar_t* fileName, bool image, bool icon)
 {
     wchar_t path[MAX_PATH];

@@ -97,6 +97,12 @@ void SaveSnimok(const DPicturePtr& picture, const DODBPtr<DODBSession>& session,
 // deleted. Nothing is done twice.
 void EndSnimokSave(SnimokFilesWritten* written, bool committed);
 
+// Clears what saves that ended half-way left (see above), as every save does
+// before it writes, for a job whose run may end without a save: a save killed
+// after its commit leaves its note, and a run with nothing left to save would
+// leave it too. Inside a transaction of the session; throws DODBErrors.
+void ClearEndedSnimokSaves(const DODBPtr<DODBSession>& session);
+
 // The note a save keeps for `key`: "<image folder>Saving\<10 digits>.new".
 bool BuildSaveNotePath(wchar_t* out, DWORD key);
 

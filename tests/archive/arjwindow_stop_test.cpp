@@ -111,10 +111,12 @@ BOOL WINAPI HeldCopy(const wchar_t* source, const wchar_t* target, LPPROGRESS_RO
             for (int i = 0; i < 250 && gPaints == before; ++i)
                 Sleep(20);
             h.painted = gPaints != before;
-            // Held until the user has given up on the worker, and a while
-            // after, in which a window that terminates it would do so.
+            // Held until the user has given up on the worker and the window
+            // has looked at it since: after the No the window's thread
+            // answers a sent message only in its wait for a worker it may
+            // terminate, which it has looked at first.
             if (h.holdUntilGivenUp && WaitForSingleObject(h.gaveUp, 20000) == WAIT_OBJECT_0)
-                Sleep(500);
+                SendMessageTimeoutW(h.probe, WM_NULL, 0, 0, SMTO_NORMAL, 30000, &result);
         }
     }
     const BOOL copied = CopyFileExW(source, target, progress, data, cancel, flags);

@@ -80,7 +80,7 @@ TEST_F(WorkerLinkTest, ManyReportsBeforeTheWindowReadsArriveAsOneMessageWithTheL
                                  kLinkDiskSpace | kLinkDiskInfo),
               host_.Link().Changes());
     host_.Link().Unlock();
-    harness::Pump(100);
+    ASSERT_TRUE(harness::PumpUntil([&] { return host_.Report().messages > 0; }));
     EXPECT_EQ(1, host_.Report().messages);
     ASSERT_EQ(1u, host_.Report().faults.size());
     EXPECT_EQ(L"second", host_.Report().faults[0]);
@@ -191,10 +191,20 @@ TEST_F(WorkerLinkTest, SecondStartWhileOneRunsIsRefused)
 TEST_F(WorkerLinkTest, StopOfAThreadThatEndsInTimeAsksNothing)
 {
     PromptScript prompts;
-    script_.body = [](WorkerLink&) { Sleep(300); };
+    HANDLE stopping = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    script_.body = [&](WorkerLink&) {
+        // Busy without a poll until the window waits for its end (the
+        // window's thread answers a sent message only in that wait), then
+        // it ends by itself.
+        WaitForSingleObject(stopping, 30000);
+        DWORD_PTR result = 0;
+        SendMessageTimeoutW(host_.Hwnd(), WM_NULL, 0, 0, SMTO_NORMAL, 30000, &result);
+    };
     WorkerParams params;
     ASSERT_TRUE(host_.Start(ScriptedRoutine, params));
+    SetEvent(stopping);
     EXPECT_EQ(7u, host_.Link().Stop());
+    CloseHandle(stopping);
     EXPECT_EQ(0u, prompts.Count());
     EXPECT_EQ(0u, host_.Link().Stop()) << "no thread: 0";
     host_.Link().Reset();
@@ -226,10 +236,13 @@ TEST_F(WorkerLinkTest, StopWaitsOnAfterNoForAWorkerBusyOutsideAWaitForTheUserUnt
     std::atomic<bool> waitedOn{false};
     script_.body = [&](WorkerLink& link) {
         // Busy with its work (a copy, a transaction) until the user has
-        // given up, and a while after.
+        // given up and the window has looked at it since: after the No the
+        // window's thread answers a sent message only in its wait for a
+        // worker it may terminate, which it has looked at first.
         for (int i = 0; i < 1000 && prompts.Count() == 0; ++i)
             Sleep(20);
-        Sleep(300);
+        DWORD_PTR result = 0;
+        SendMessageTimeoutW(host_.Hwnd(), WM_NULL, 0, 0, SMTO_NORMAL, 30000, &result);
         waitedOn = true;
         try {
             link.PollAnswer(0);

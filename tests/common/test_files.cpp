@@ -91,11 +91,12 @@ std::wstring UniqueName(const wchar_t* prefix)
     return text;
 }
 
-TempDir::TempDir(const wchar_t* prefix)
+TempDir::TempDir(const wchar_t* prefix, const wchar_t* parent)
 {
-    wchar_t temp[MAX_PATH];
-    GetTempPathW(MAX_PATH, temp);
-    path_ = std::wstring(temp) + UniqueName(prefix) + L"\\";
+    wchar_t temp[MAX_PATH] = L"";
+    if (!parent)
+        GetTempPathW(MAX_PATH, temp);
+    path_ = std::wstring(parent ? parent : temp) + UniqueName(prefix) + L"\\";
     CreateDirectoryW(path_.c_str(), nullptr);
 }
 

@@ -1,8 +1,8 @@
 // Files, folders and drives of a test's own, for the tests of every folder
 // and for the benchmarks (nothing here reports to GoogleTest):
 //
-// - RemoveTree, TempDir: a folder below the temporary folder, removed with
-//   its contents.
+// - RemoveTree, TempDir: a folder below the temporary folder (or another),
+//   removed with its contents.
 // - UseDataFolders: a site's data folder ("Image\" and "Icon\" made in it)
 //   in the program's globals, as the settings loader sets them.
 // - SimulatedDrive: a drive letter of the range K..X (but Q, which tests name
@@ -26,10 +26,11 @@ void RemoveTree(const std::wstring& folder);
 // A unique text for names: the prefix, the process, a counter and the time.
 std::wstring UniqueName(const wchar_t* prefix);
 
-// A folder below the temporary folder, removed with its contents at the end.
+// A folder below the temporary folder (or below `parent`, which ends with a
+// backslash), removed with its contents at the end.
 class TempDir {
 public:
-    explicit TempDir(const wchar_t* prefix);
+    explicit TempDir(const wchar_t* prefix, const wchar_t* parent = nullptr);
     ~TempDir();
     TempDir(const TempDir&) = delete;
     TempDir& operator=(const TempDir&) = delete;

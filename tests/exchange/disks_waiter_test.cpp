@@ -40,13 +40,31 @@ protected:
         }
         return n;
     }
-    // Found messages within the time (the queue read, not pumped away).
+    // Found messages once one came (bounded; the queue read, not pumped away).
     int WaitFound(DWORD ms)
     {
         int n = 0;
         for (DWORD start = GetTickCount(); n == 0 && GetTickCount() - start < ms; Sleep(25))
             n += FoundMessages();
         return n;
+    }
+    // Waits (bounded) until the thread has finished two more polls: the
+    // second began after the call and saw the drive as it is now.
+    bool WaitPolls()
+    {
+        const LONG target = waiter.Polls() + 2;
+        for (DWORD start = GetTickCount(); waiter.Polls() < target; Sleep(25))
+            if (waiter.Ended() || GetTickCount() - start > 30000)
+                return false;
+        return true;
+    }
+    // Waits (bounded) until the thread has left its loop.
+    bool WaitEnded()
+    {
+        for (DWORD start = GetTickCount(); !waiter.Ended(); Sleep(25))
+            if (GetTickCount() - start > 30000)
+                return false;
+        return true;
     }
     SimulatedDrive drive;
     TempDir diskA{L"tfwaitA"};
@@ -65,11 +83,11 @@ TEST_F(DiskWaiting, TheScannedDiskIsEjectedAndTheNextOnePostsOnce)
         Sleep(25);
     ASSERT_FALSE(drive.HasDisk());
     EXPECT_GE(waiter.EjectRequests(), 1);
-    Sleep(600);   // an empty drive posts nothing
+    ASSERT_TRUE(WaitPolls());   // an empty drive posts nothing
     EXPECT_EQ(0, FoundMessages());
     ASSERT_TRUE(drive.Insert(diskB.Path(), 0xB2, "DISK_B"));
     EXPECT_EQ(1, WaitFound(10000));
-    Sleep(600);
+    ASSERT_TRUE(WaitEnded());
     EXPECT_EQ(0, FoundMessages());   // the thread ended after its message
 }
 
@@ -78,7 +96,7 @@ TEST_F(DiskWaiting, WithoutEjectTheLeavingDiskIsOnlyWaitedOut)
     ASSERT_TRUE(drive.Insert(diskA.Path(), 0xA1, "DISK_A"));
     waiter.EnableEject(false);
     ASSERT_TRUE(waiter.Begin(0xA1, nullptr, 0));
-    Sleep(700);
+    ASSERT_TRUE(WaitPolls());
     EXPECT_EQ(0, waiter.EjectRequests());
     EXPECT_TRUE(drive.HasDisk());
     EXPECT_EQ(0, FoundMessages());
@@ -88,7 +106,7 @@ TEST_F(DiskWaiting, AnExpectedSerialLetsOnlyThatDiskThrough)
 {
     ASSERT_TRUE(drive.Insert(diskA.Path(), 0xA1, "DISK_A"));
     ASSERT_TRUE(waiter.Begin(0, nullptr, 0xB2));
-    Sleep(700);
+    ASSERT_TRUE(WaitPolls());
     EXPECT_EQ(0, FoundMessages());
     ASSERT_TRUE(drive.Insert(diskB.Path(), 0xB2, "DISK_B"));
     EXPECT_EQ(1, WaitFound(10000));
@@ -98,7 +116,7 @@ TEST_F(DiskWaiting, AnExpectedLabelLetsOnlyThatLabelThrough)
 {
     ASSERT_TRUE(drive.Insert(diskA.Path(), 0xA1, "disk_b"));
     ASSERT_TRUE(waiter.Begin(0, L"DISK_B", 0));
-    Sleep(700);
+    ASSERT_TRUE(WaitPolls());
     EXPECT_EQ(0, FoundMessages());   // case counts
     ASSERT_TRUE(drive.Insert(diskB.Path(), 0xB2, "DISK_B"));
     EXPECT_EQ(1, WaitFound(10000));
@@ -107,14 +125,14 @@ TEST_F(DiskWaiting, AnExpectedLabelLetsOnlyThatLabelThrough)
 TEST_F(DiskWaiting, AStopPostsNothingAndEndsTheThread)
 {
     ASSERT_TRUE(waiter.Begin(0, nullptr, 0));   // an empty drive
-    Sleep(300);
+    ASSERT_TRUE(WaitPolls());
     const DWORD before = GetTickCount();
     waiter.Stop();
     // Not the disk service's own time-out of 10 s.
     EXPECT_LT(GetTickCount() - before, 5000u);
     EXPECT_FALSE(waiter.IsRunning());
+    // No thread is left to see the disk, and none posted before it ended.
     ASSERT_TRUE(drive.Insert(diskA.Path(), 0xA1, "DISK_A"));
-    Sleep(600);
     EXPECT_EQ(0, FoundMessages());
 }
 
@@ -129,10 +147,12 @@ TEST_F(DiskWaiting, AStopWhileTheServiceDoesNotAnswerEndsTheExchangeWithoutTermi
     SetDiskSrvPipeName(pipe.c_str());
     ASSERT_TRUE(drive.Insert(diskA.Path(), 0xA1, "DISK_A"));
     ASSERT_TRUE(waiter.Begin(0xA1, nullptr, 0));
-    for (DWORD start = GetTickCount(); waiter.EjectRequests() == 0 && GetTickCount() - start < 5000;)
-        Sleep(25);
+    // The request is in the pipe: the waiter waits for the answer.
+    DWORD requested = 0;
+    for (DWORD start = GetTickCount(); requested == 0 && GetTickCount() - start < 30000; Sleep(25))
+        PeekNamedPipe(server, nullptr, 0, nullptr, &requested, nullptr);
+    ASSERT_GT(requested, 0u);
     ASSERT_GT(waiter.EjectRequests(), 0);
-    Sleep(200);
     const DWORD before = GetTickCount();
     waiter.Stop();
     EXPECT_LT(GetTickCount() - before, 5000u) << "the stop event ends the exchange, not its time-out of 10 s";

@@ -45,7 +45,8 @@ class MergeKill : public MergeSites {};
 // by then) at which the kill leaves something: a row and a note without a
 // file, half a file, the file without the thumbnail, everything but the
 // commit, a committed image whose save's note and mark are missing, a
-// committed image whose mark is missing.
+// committed image whose mark is missing; and the last image committed with
+// its save's note left, where the next run has no image left to save.
 TEST_F(MergeKill, KilledAnywhereTheMergeLosesNothingAndTheNextRunTakesEveryImageOnce)
 {
     long before = 0;
@@ -58,7 +59,8 @@ TEST_F(MergeKill, KilledAnywhereTheMergeLosesNothingAndTheNextRunTakesEveryImage
          {harness::kMergeSteps, (int)MergeStep::Thumbnail, 2},
          {harness::kMergeSteps, (int)MergeStep::Commit, 2},
          {harness::kMergeSteps, (int)MergeStep::AfterCommit, 2},
-         {harness::kMergeSteps, (int)MergeStep::MarkSource, 2}},
+         {harness::kMergeSteps, (int)MergeStep::MarkSource, 2},
+         {harness::kSaveSteps, (int)SaveStep::EndSave, kSourceImages}},
         15,   // about 0.2 s an image: the kills land inside the images
         300,
         2500,

@@ -110,7 +110,7 @@ TEST_F(ArchiveScan, ARescanOfTheSameDiskChangesNothing)
 
 TEST_F(ArchiveScan, AStopRemovesThePassAndLeavesTheLastDiskAlone)
 {
-    for (int i = 0; i < 300; ++i) {
+    for (int i = 0; i < 210; ++i) {
         wchar_t name[40];
         _snwprintf(name, 39, L"C%.10u%.10u.xmg", 2u, static_cast<unsigned>(i + 1));
         name[39] = 0;
@@ -119,15 +119,11 @@ TEST_F(ArchiveScan, AStopRemovesThePassAndLeavesTheLastDiskAlone)
     }
     ASSERT_TRUE(drive.Insert(diskA.Path(), kSerialB, "ARCH_B"));  // its key is negative
     TestSyncWindow window;
-    bool stopped = false;
-    window.onProgress = [&stopped](TestSyncWindow& w) {
-        if (!stopped && !w.Report().statuses.empty() && w.Report().statuses.back().rfind(L"Снимок: ", 0) == 0) {
-            stopped = true;
-            EXPECT_TRUE(w.Progress().SendStop());
-        }
-    };
-    const SyncReport report = window.Run(kSyncScanMo, drive.Root());
-    EXPECT_TRUE(stopped);
+    window.HoldAt(SyncStep::ScanFileWritten, kScanPastFirstBatch);
+    ASSERT_TRUE(window.Start(kSyncScanMo, drive.Root()));
+    ASSERT_TRUE(window.WaitHeld());
+    EXPECT_TRUE(window.Progress().SendStop());
+    const SyncReport report = window.Finish();
     EXPECT_EQ(kSyncResultStopped, report.result);
     EXPECT_TRUE(report.HasMessage(L"Выполнение процедуры прервано пользователем"));
     EXPECT_FALSE(report.diskRequest);

@@ -40,6 +40,40 @@ bool SyncReport::HasMessage(const std::wstring& part) const
     return false;
 }
 
+WorkerHold::WorkerHold() : held_(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {}
+
+WorkerHold::~WorkerHold()
+{
+    if (progress_)
+        SetSyncStepObserver(nullptr, nullptr);
+    CloseHandle(held_);
+}
+
+void WorkerHold::Arm(SyncProgress& progress, SyncStep step, int occurrence)
+{
+    progress_ = &progress;
+    step_ = step;
+    occurrence_ = occurrence;
+    reached_ = 0;
+    ResetEvent(held_);
+    SetSyncStepObserver(Observe, this);
+}
+
+bool WorkerHold::WaitHeld(DWORD timeoutMs)
+{
+    return harness::PumpUntil([this] { return Held(); }, timeoutMs);
+}
+
+void WorkerHold::Observe(SyncStep step, void* context)
+{
+    WorkerHold& hold = *static_cast<WorkerHold*>(context);
+    if (step != hold.step_ || ++hold.reached_ != hold.occurrence_)
+        return;
+    SetEvent(hold.held_);
+    // Bounded: a test that failed before its command still gets its worker back.
+    hold.progress_->WaitCommandPosted(60000);
+}
+
 TestSyncWindow::TestSyncWindow()
 {
     InitializeCriticalSection(&lock_);

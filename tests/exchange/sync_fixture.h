@@ -12,9 +12,11 @@
 #include "disks_fixture.h"
 #include "exchange/sync/syncprogress.h"
 #include "exchange/sync/synchrthread.h"
+#include "exchange/sync/syncsteps.h"
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <string>
@@ -39,6 +41,36 @@ struct SyncReport {
     bool HasMessage(const std::wstring& part) const;
 };
 
+// The file a scan has reached once it has committed its first batch of 200:
+// a stopped disk scan takes back rows it had committed.
+const int kScanPastFirstBatch = 201;
+
+// Holds the worker at a step until the window has posted a command (a stop,
+// a continue, any other), so that the command meets a worker still at work
+// however fast the machine runs it. It is the step observer from Arm until
+// it is destroyed, which its owner lets happen only after the worker ended.
+class WorkerHold {
+public:
+    WorkerHold();
+    ~WorkerHold();
+    WorkerHold(const WorkerHold&) = delete;
+    WorkerHold& operator=(const WorkerHold&) = delete;
+    // Holds the worker of `progress` the `occurrence`-th time it reaches `step`.
+    void Arm(SyncProgress& progress, SyncStep step, int occurrence = 1);
+    bool Held() const { return WaitForSingleObject(held_, 0) == WAIT_OBJECT_0; }
+    // Pumps until the worker is held (bounded); false when it never came.
+    bool WaitHeld(DWORD timeoutMs = 30000);
+
+private:
+    static void Observe(SyncStep step, void* context);
+
+    SyncProgress* progress_ = nullptr;
+    SyncStep step_ = SyncStep::ScanFileWritten;
+    int occurrence_ = 1;
+    std::atomic<int> reached_{0};
+    HANDLE held_;
+};
+
 // A top-level window standing in for the synchronisation window.
 class TestSyncWindow {
 public:
@@ -61,6 +93,9 @@ public:
     std::function<void(TestSyncWindow&)> onProgress;
     std::vector<WPARAM> diskPresent;   // WM_DISK_PRESENT received (wParam)
     const SyncReport& Report() const { return report_; }
+    // Holds this window's worker at a step until a command is posted.
+    void HoldAt(SyncStep step, int occurrence = 1) { hold_.Arm(progress_, step, occurrence); }
+    bool WaitHeld() { return hold_.WaitHeld(); }
 
 private:
     static LRESULT CALLBACK Proc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
@@ -71,6 +106,7 @@ private:
     SyncProgress progress_;
     SyncStartRecord start_;
     SyncReport report_;
+    WorkerHold hold_;   // destroyed after the destructor has ended the worker
 };
 
 class SyncDbTest : public ::testing::Test {

@@ -67,34 +67,28 @@ TEST_F(ProgressChannel, AStopAfterTheWorkerEndedIsNotTakenAndStopThreadGivesItsR
 
 TEST_F(ProgressChannel, AnUnknownCommandFailsTheWorkerAtItsNextPoll)
 {
-    MakeFiles(300);
+    MakeFiles(2);
     TestSyncWindow window;
-    bool sent = false;
-    window.onProgress = [&sent](TestSyncWindow& w) {
-        if (!sent && !w.Report().statuses.empty() && w.Report().statuses.back().rfind(L"Снимок: ", 0) == 0) {
-            sent = true;
-            EXPECT_TRUE(w.Progress().SendCommand(7, INFINITE, INFINITE));
-        }
-    };
-    const SyncReport report = window.Run(kSyncScanHdd);
-    EXPECT_TRUE(sent);
+    window.HoldAt(SyncStep::ScanFileWritten);
+    ASSERT_TRUE(window.Start(kSyncScanHdd, L""));
+    ASSERT_TRUE(window.WaitHeld());
+    EXPECT_TRUE(window.Progress().SendCommand(7, INFINITE, INFINITE));
+    const SyncReport report = window.Finish();
     EXPECT_EQ(kSyncResultFailed, report.result);
     EXPECT_TRUE(report.HasMessage(L"Исключение функции: SynchrDB"));
 }
 
 TEST_F(ProgressChannel, ContinueLetsTheWorkerGoOn)
 {
-    MakeFiles(200);
+    MakeFiles(3);
     TestSyncWindow window;
-    int sent = 0;
-    window.onProgress = [&sent](TestSyncWindow& w) {
-        if (sent < 3 && !w.Report().finished && w.Progress().SendCommand(kSyncCommandContinue, INFINITE, INFINITE))
-            ++sent;
-    };
-    const SyncReport report = window.Run(kSyncScanHdd);
+    window.HoldAt(SyncStep::ScanFileWritten);
+    ASSERT_TRUE(window.Start(kSyncScanHdd, L""));
+    ASSERT_TRUE(window.WaitHeld());
+    EXPECT_TRUE(window.Progress().SendCommand(kSyncCommandContinue, INFINITE, INFINITE));
+    const SyncReport report = window.Finish();
     EXPECT_EQ(kSyncResultDone, report.result);
-    EXPECT_GE(sent, 1);
-    EXPECT_EQ(200, Count(L"Snimok_tmp"));
+    EXPECT_EQ(3, Count(L"Snimok_tmp"));
 }
 
 TEST_F(ProgressChannel, AWorkerWithoutADatabaseFailsWithTheProvidersText)

@@ -73,6 +73,7 @@ protected:
 
     HWND owner_ = nullptr;            // stands in for the main patient window
     ScanDbWindow* window_ = nullptr;
+    WorkerHold workerHold;            // outlives the window and its worker
 
 private:
     // The window takes the foreground when it opens: no other test's window

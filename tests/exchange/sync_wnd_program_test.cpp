@@ -67,7 +67,7 @@ protected:
 TEST_F(ProgramEntryWithDisk, TheMainWindowClosedWhileAScanRunsEndsTheWorkerAndTheWindow)
 {
     ASSERT_TRUE(drive.Leased());
-    for (int i = 0; i < 1500; ++i) {
+    for (int i = 0; i < 210; ++i) {
         const std::wstring name = disk.Path() + L"D" + std::to_wstring(100000000 + i) + L".xmg";
         CloseHandle(CreateFileW(name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
     }
@@ -78,14 +78,15 @@ TEST_F(ProgramEntryWithDisk, TheMainWindowClosedWhileAScanRunsEndsTheWorkerAndTh
         ScanDbWindow* w = ScanDbWindow::Current();
         w->SetFieldText(ScanDbWindow::kArchivePath, drive.Root().c_str());
         SendMessageW(w->ArchiveRadio(), BM_CLICK, 0, 0);
+        workerHold.Arm(w->Progress(), SyncStep::ScanFileWritten, kScanPastFirstBatch);
         SendMessageW(w->Button(ScanDbWindow::kScan).GetHwnd(), WM_KEYDOWN, VK_SPACE, 0);
         SendMessageW(w->Button(ScanDbWindow::kScan).GetHwnd(), WM_KEYUP, VK_SPACE, 0);
         return w->IsBusy();
     });
     driver.Then(ScanDbWindow::kClassName, nullptr, [&](HWND window) {
-        ScanDbWindow* w = ScanDbWindow::Current();
-        if (w->FieldText(ScanDbWindow::kStatus).rfind(L"Снимок: ", 0) != 0)
+        if (!workerHold.Held())
             return false;
+        ScanDbWindow* w = ScanDbWindow::Current();
         DuplicateHandle(GetCurrentProcess(), w->Progress().ThreadHandle(), GetCurrentProcess(), &worker, 0,
                         FALSE, DUPLICATE_SAME_ACCESS);
         DestroyWindow(owner_);   // the program's main window goes, and the windows it owns with it

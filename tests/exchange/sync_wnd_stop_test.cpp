@@ -102,10 +102,12 @@ void HoldWorker(SyncStep step, void* context)
     for (int i = 0; i < 250 && gPaints == before; ++i)
         Sleep(20);
     h.painted = gPaints != before;
-    // Inside the transaction until the user has given up on the worker, and
-    // a while after, in which a window that terminates it would do so.
+    // Inside the transaction until the user has given up on the worker and
+    // the window has looked at it since: after the No the window's thread
+    // answers a sent message only in its wait for a worker it may terminate,
+    // which it has looked at first.
     if (WaitForSingleObject(h.gaveUp, 60000) == WAIT_OBJECT_0)
-        Sleep(500);
+        SendMessageTimeoutW(h.probe, WM_NULL, 0, 0, SMTO_NORMAL, 30000, &result);
 }
 
 int WaitPromptHook(HWND owner, const wchar_t* text, const wchar_t*, UINT)

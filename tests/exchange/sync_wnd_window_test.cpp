@@ -243,13 +243,14 @@ TEST_F(ArchiveLoop, TwoDisksScannedInTurnTheServiceEjectingEachUntilCancel)
 
 TEST_F(ArchiveLoop, CancelDuringADiskScanStopsItAndLeavesTheLoop)
 {
-    MakeEmptyImages(diskA.Path(), 1500);
+    MakeEmptyImages(diskA.Path(), 210);
     ASSERT_TRUE(drive.Insert(diskA.Path(), kSerialA, "ARCH_A"));
     OpenWindow();
     W().SetFieldText(ScanDbWindow::kArchivePath, drive.Root().c_str());
     Choose(true);
+    workerHold.Arm(W().Progress(), SyncStep::ScanFileWritten, kScanPastFirstBatch);
     ASSERT_TRUE(Push(ScanDbWindow::kScan));
-    ASSERT_TRUE(harness::PumpUntil([&] { return Status().rfind(L"Снимок: ", 0) == 0; }, 30000));
+    ASSERT_TRUE(workerHold.WaitHeld());
     ASSERT_TRUE(Push(ScanDbWindow::kCancel));
     EXPECT_FALSE(Enabled(ScanDbWindow::kCancel));
     EXPECT_FALSE(Enabled(ScanDbWindow::kScan));   // until the worker has ended
@@ -269,13 +270,14 @@ TEST_F(ArchiveLoop, CancelDuringADiskScanStopsItAndLeavesTheLoop)
 
 TEST_F(ArchiveLoop, CloseWhileAScanRunsStopsTheWorkerAndTheWindowStays)
 {
-    MakeEmptyImages(diskA.Path(), 1500);
+    MakeEmptyImages(diskA.Path(), 210);
     ASSERT_TRUE(drive.Insert(diskA.Path(), kSerialA, "ARCH_A"));
     OpenWindow();
     W().SetFieldText(ScanDbWindow::kArchivePath, drive.Root().c_str());
     Choose(true);
+    workerHold.Arm(W().Progress(), SyncStep::ScanFileWritten, kScanPastFirstBatch);
     ASSERT_TRUE(Push(ScanDbWindow::kScan));
-    ASSERT_TRUE(harness::PumpUntil([&] { return Status().rfind(L"Снимок: ", 0) == 0; }, 30000));
+    ASSERT_TRUE(workerHold.WaitHeld());
     ASSERT_TRUE(Push(ScanDbWindow::kClose));
     EXPECT_EQ(L"Закрыть", W().ButtonText(ScanDbWindow::kClose));
     EXPECT_FALSE(Enabled(ScanDbWindow::kClose));
@@ -297,11 +299,13 @@ TEST_F(ArchiveLoop, CloseWhileAScanRunsStopsTheWorkerAndTheWindowStays)
 // with it the worker) could never end.
 struct OwnedPromptRun {
     HWND window = nullptr;
+    SyncProgress* progress = nullptr;
     HWND closeButton = nullptr;
     HMENU commands = nullptr;
     std::atomic<int> asked{0};
     std::atomic<bool> windowAnswered{false};
     std::atomic<bool> closeDisabledMeanwhile{false};
+    std::atomic<bool> stopPostedMeanwhile{false};
     std::atomic<bool> menuGreyedMeanwhile{false};
     std::mutex lock;
     std::vector<std::wstring> others;
@@ -334,6 +338,9 @@ int ClosingPromptHook(HWND owner, const wchar_t* text, const wchar_t*, UINT)
         }
         run.windowAnswered = answered;
         run.closeDisabledMeanwhile = disabled;
+        // The close disables its button before it posts the stop: the
+        // prompt returns once the stop is there, for the next poll to take.
+        run.stopPostedMeanwhile = disabled && run.progress->WaitCommandPosted(30000) == 0;
         run.menuGreyedMeanwhile = (GetMenuState(run.commands, IDM_SYNC_MOVE_SUSPECT, MF_BYCOMMAND) & MF_GRAYED) != 0;
     }
     return IDRETRY;   // "Продолжить": the disk is in the drive
@@ -360,6 +367,7 @@ TEST_F(ArchiveLoop, CloseWhileTheWorkerWaitsForTheWindowsPromptKeepsTheWindowAns
 
     OwnedPromptRun run;
     run.window = W().GetHwnd();
+    run.progress = &W().Progress();
     run.closeButton = W().Button(ScanDbWindow::kClose).GetHwnd();
     run.commands = W().CommandsMenu();
     gRun = &run;
@@ -372,6 +380,7 @@ TEST_F(ArchiveLoop, CloseWhileTheWorkerWaitsForTheWindowsPromptKeepsTheWindowAns
 
     EXPECT_TRUE(run.windowAnswered) << "the window's thread was blocked while the worker's prompt was up";
     EXPECT_TRUE(run.closeDisabledMeanwhile);
+    EXPECT_TRUE(run.stopPostedMeanwhile);
     EXPECT_TRUE(run.menuGreyedMeanwhile);
     EXPECT_EQ(1, run.asked.load());
     EXPECT_TRUE(run.others.empty()) << Narrow(run.others.empty() ? L"" : run.others[0]);
@@ -543,7 +552,13 @@ TEST_F(SyncWindow, TheFolderBrowserCancelledChangesNothingAndAChosenFolderIsKept
     ASSERT_TRUE(ArjRegRead(kSynDbKey, kSynDbImgDir, REG_SZ, stored, &size));
     EXPECT_STREQ(L"Q:\\Arch", stored);
 
-    std::wstring chosen = data_->Path() + L"Image";
+    // Wine's browser finds a folder in its tree by the items' dates as it
+    // filled them: a folder of the temporary folder, where the other tests
+    // make and remove theirs, is not found once its parent has changed. So
+    // the folder chosen is one of the test's own below the drive's root.
+    TempDir browsed(L"tfbrowse", L"C:\\");
+    const std::wstring chosen = browsed.Path() + L"Image";
+    ASSERT_TRUE(CreateDirectoryW(chosen.c_str(), nullptr));
     {
         DialogDriver driver;
         driver.Then(L"#32770", nullptr, [&chosen](HWND dialog) {

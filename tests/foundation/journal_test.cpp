@@ -600,6 +600,9 @@ TEST_F(JournalTest, WritersRacingCloseAndDoneNeverFault)
             }
         });
     }
+    // The writers race the rounds from the first one on.
+    for (const DWORD start = GetTickCount(); writes.load() == 0 && GetTickCount() - start < 30000;)
+        Sleep(1);
     for (int round = 0; round < 40; ++round) {
         PromptScript script;
         ASSERT_TRUE(JournalInit(folder_.c_str()));

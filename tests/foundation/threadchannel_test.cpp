@@ -237,6 +237,39 @@ TEST(ThreadChannel, PollingWorkerAnswersBetweenUnitsOfWork)
     EXPECT_EQ(static_cast<DWORD>(units), reply);
 }
 
+// A worker that polls with time-out 0 once it sees a request posted takes
+// it at that poll: a posted request is never behind the poster's hold on
+// the slot, or a worker that polls for the last time then would miss a stop.
+TEST(ThreadChannel, APostSeenByTheWorkerIsTakenByItsNextPoll)
+{
+    DThreadChannel channel;
+    ASSERT_TRUE(channel.Create());
+    const DWORD kPosts = 500;
+    DWORD missed = 0;
+    Thread worker([&] {
+        for (DWORD i = 0; i < kPosts; ++i) {
+            DThreadChannel::Request request = {};
+            if (channel.WaitPosted(10000) != 0)
+                return;
+            if (channel.Receive(&request, 0) != 0) {
+                ++missed;
+                if (channel.Receive(&request, 10000) != 0)
+                    return;
+            }
+            channel.Reply(request.command);
+        }
+    });
+    ASSERT_TRUE(worker.Started());
+    for (DWORD i = 0; i < kPosts; ++i) {
+        ASSERT_EQ(0u, channel.Post(i, 0, 10000));
+        DWORD reply = kPosts;
+        ASSERT_EQ(0u, channel.WaitReply(&reply, 10000));
+        ASSERT_EQ(i, reply);
+    }
+    ASSERT_TRUE(worker.Join());
+    EXPECT_EQ(0u, missed);
+}
+
 TEST(ThreadChannel, ClosedChannelAcceptsNothing)
 {
     DThreadChannel channel;

@@ -176,23 +176,47 @@ std::wstring UniqueDocName(const wchar_t* stem)
     return name;
 }
 
+namespace {
+
+// Whether the PDF is written in full: Ghostscript, which cups-pdf runs,
+// writes the trailer's "%%EOF" last.
+bool PdfWhole(const std::wstring& path)
+{
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                              nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    LARGE_INTEGER size = {};
+    char tail[64] = {};
+    DWORD read = 0;
+    if (GetFileSizeEx(file, &size) && size.QuadPart > 0) {
+        LARGE_INTEGER from;
+        from.QuadPart = size.QuadPart > (LONGLONG)sizeof tail ? size.QuadPart - (LONGLONG)sizeof tail : 0;
+        if (!SetFilePointerEx(file, from, nullptr, FILE_BEGIN) || !ReadFile(file, tail, sizeof tail, &read, nullptr))
+            read = 0;
+    }
+    CloseHandle(file);
+    std::string end(tail, read);
+    while (!end.empty() && (end.back() == '\n' || end.back() == '\r' || end.back() == ' '))
+        end.pop_back();
+    return end.size() >= 5 && end.compare(end.size() - 5, 5, "%%EOF") == 0;
+}
+
+}  // namespace
+
 std::string WaitForPdf(const std::wstring& docName)
 {
     const std::string dir = PdfDir();
     if (dir.empty())
         return std::string();
     const std::wstring pattern = DosPath(dir) + L"\\*" + docName + L"*.pdf";
-    LONGLONG lastSize = -1;
     for (int tries = 0; tries < 600; ++tries) {
         WIN32_FIND_DATAW found;
         HANDLE find = FindFirstFileW(pattern.c_str(), &found);
         if (find != INVALID_HANDLE_VALUE) {
             FindClose(find);
-            const LONGLONG size = (static_cast<LONGLONG>(found.nFileSizeHigh) << 32) | found.nFileSizeLow;
-            // cups-pdf writes the file in one go; a size seen twice is final.
-            if (size > 0 && size == lastSize)
+            if (PdfWhole(DosPath(dir) + L"\\" + found.cFileName))
                 return dir + "/" + Narrow(found.cFileName);
-            lastSize = size;
         }
         Sleep(100);
     }

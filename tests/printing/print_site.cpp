@@ -339,8 +339,8 @@ std::string WaitForNewPdf(const std::wstring& stem, const std::vector<std::strin
             if (std::find(before.begin(), before.end(), file) == before.end())
                 candidate = file;
         if (!candidate.empty()) {
-            // cups-pdf writes the file in one go; the name in full is enough
-            // once the document's own wait for it holds it: read it back.
+            // The name in full is enough: the document's own wait reads it
+            // back once it is written in full.
             std::wstring name = L"Z:";
             for (char c : candidate)
                 name += c == '/' ? L'\\' : static_cast<wchar_t>(static_cast<unsigned char>(c));

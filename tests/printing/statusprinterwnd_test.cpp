@@ -303,8 +303,9 @@ TEST_F(PrinterStatus, WithoutNotificationsTheQueueIsPolledKeepingTheSelection)
     ShowStatusPrinterWnd(nullptr);
     EXPECT_TRUE(Window().Polling());
     Select(1);
-    const DWORD c = spooler.QueueJob(kFirst, Job(L"C"));
+    // B's pages change first: the poll that lists the new job lists them too.
     spooler.SetJobField(b, JOB_NOTIFY_FIELD_PAGES_PRINTED, 7);
+    const DWORD c = spooler.QueueJob(kFirst, Job(L"C"));
     ASSERT_TRUE(Eventually([&] { return Rows() == 3; }));
     EXPECT_EQ((std::vector<DWORD>{a, b, c}), RowJobs());
     EXPECT_EQ(1, Selected()) << "the selected job stays selected";

@@ -186,11 +186,14 @@ TEST(ProgressLink, AReportWaitsWhileTheWindowHoldsTheLock)
     LinkWindow window;
     DProgressLink& link = window.Link();
     link.Lock();
+    Event reporting;
     Thread worker([&] {
+        reporting.Set();
         link.SetText(0, L"from the worker", -1, 0x1);
         link.SetCount(0, 5, 0x2);
     });
     ASSERT_TRUE(worker.Started());
+    EXPECT_TRUE(reporting.Wait()) << "the worker came to its report";
     EXPECT_FALSE(worker.Join(200)) << "the worker waits for the window's lock";
     EXPECT_EQ(0u, link.Changes());
     link.Unlock();

@@ -62,12 +62,14 @@ TEST(RWLock, WriterExcludesReadersUntilItUnlocks)
     EXPECT_TRUE(timedOut);
     EXPECT_GE(waited, 40u);
 
-    Event in;
+    Event reading, in;
     Thread blockedReader([&] {
+        reading.Set();
         laterIn = lock.LockRead(INFINITE);
         in.Set();
         lock.UnlockRead();
     });
+    ASSERT_TRUE(reading.Wait());
     EXPECT_FALSE(in.Wait(50));  // still shut out
     EXPECT_TRUE(lock.UnlockWrite());
     EXPECT_TRUE(in.Wait());
@@ -100,13 +102,15 @@ TEST(RWLock, WaitingWriterEntersWhenTheLastReaderLeaves)
     ASSERT_TRUE(lock.Create());
     ASSERT_TRUE(lock.LockRead(0));
     ASSERT_TRUE(lock.LockRead(0));  // two reads counted on this thread
-    Event in;
+    Event writing, in;
     Thread writer([&] {
+        writing.Set();
         if (lock.LockWrite(INFINITE)) {
             in.Set();
             lock.UnlockWrite();
         }
     });
+    ASSERT_TRUE(writing.Wait());
     EXPECT_TRUE(lock.UnlockRead());
     EXPECT_FALSE(in.Wait(50));  // one reader is still inside
     EXPECT_TRUE(lock.UnlockRead());

@@ -149,12 +149,17 @@ TEST(ThreadChannel, PostBlocksUntilTheWorkerAnswersAndTheClientCollects)
     ASSERT_TRUE(channel.Create());
     ASSERT_EQ(0u, channel.Post(1, 0, 0));
     DWORD secondPost = 1;
-    Thread poster([&] { secondPost = channel.Post(2, 0, 3000); });
+    Event posting;
+    Thread poster([&] {
+        posting.Set();
+        secondPost = channel.Post(2, 0, 3000);
+    });
     // This thread plays the worker here; the second post waits for the slot.
     DThreadChannel::Request request = {};
     ASSERT_EQ(0u, channel.Receive(&request, 0));
     ASSERT_EQ(0u, channel.Reply(9));
-    Sleep(30);
+    ASSERT_TRUE(posting.Wait());
+    EXPECT_FALSE(poster.Join(30)) << "answered but not collected: the slot is not free yet";
     DWORD reply = 0;
     ASSERT_EQ(0u, channel.WaitReply(&reply, 0));
     ASSERT_TRUE(poster.Join());

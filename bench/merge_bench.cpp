@@ -10,6 +10,11 @@
 //     pictures here, against the same counts spread over patients and dates:
 //     at most 1.5x. Files imported from one CD share their time stamp, and
 //     every image here of the copy's date is a candidate for a copy of it.
+//   - merging back: after this workstation took 1,000 images of 256 x 256
+//     from the other, the other takes from this one, where every image is
+//     one of its own (marked imported there): at most 0.05x the merge that
+//     made the copies. Nothing is to merge, so nothing may cost an image's
+//     work.
 // Each figure is the best of a few runs, each on a fresh local database; the
 // local image folder is a clinic's, already holding 20,000 files
 // (bench/fullfolder.h), and is emptied of the merged images after each run.
@@ -150,7 +155,8 @@ std::wstring MakeOtherSite(const std::function<bool()>& saveImages)
     return folder;
 }
 
-std::wstring gLocal;   // the local data folder, its image folder full
+std::wstring gLocal;     // the local data folder, its image folder full
+std::wstring gLocalDb;   // the local database of the last merge
 
 // Deletes the files of `folder` that match `pattern`.
 void DeleteMatching(const std::wstring& folder, const wchar_t* pattern)
@@ -179,7 +185,8 @@ bool MakeLocalSite()
     DeleteMatching(ImageFolder, L"*.xmg");
     DeleteMatching(IconFolder, L"*.thb");
     std::wstring error;
-    if (!CreateSiteDatabase(gLocal + L"local" + std::to_wstring(++gSite) + L".db", gSchema, error)) {
+    gLocalDb = gLocal + L"local" + std::to_wstring(++gSite) + L".db";
+    if (!CreateSiteDatabase(gLocalDb, gSchema, error)) {
         fwprintf(stderr, L"local site: %ls\n", error.c_str());
         return false;
     }
@@ -316,6 +323,42 @@ double BestMerge(const std::wstring& otherFolder, int expected, const LocalImage
     return best;
 }
 
+// The merge of `images` from the other workstation into a fresh local site
+// (*forth), then, the other workstation's database opened as the program's
+// own, its merge of this one back (returned): every image there is one of
+// its own. Times in ms, -1 when a run failed.
+double MergeBackOnce(const std::wstring& otherFolder, int images, double* forth)
+{
+    Unmark(otherFolder);
+    Configure(otherFolder);
+    *forth = MergeOnce(images, nullptr);
+    std::wstring error;
+    if (*forth < 0 || !WriteInitFile(gLocal, gLocalDb))
+        return -1;
+    UseFolders(otherFolder);
+    if (!OpenSiteDatabase(otherFolder + L"other.db", error)) {
+        fwprintf(stderr, L"the other site: %ls\n", error.c_str());
+        return -1;
+    }
+    Configure(gLocal);
+    double ms = -1;
+    {
+        testfix::QuietMergeLink link;
+        ImportDBCls engine(nullptr, &link);
+        const auto t0 = std::chrono::steady_clock::now();
+        if (testfix::RunMergeSteps(engine, true, &error) == ImportDBCls::kRunning)
+            ms = Ms(t0);
+        else
+            fwprintf(stderr, L"merge back: %ls\n", error.c_str());
+        if (ms >= 0 && (engine.ImagesToMerge() != 0 || engine.MergedCount() != 0)) {
+            fwprintf(stderr, L"merge back: %lu of %lu images merged\n", engine.MergedCount(), engine.ImagesToMerge());
+            ms = -1;
+        }
+    }
+    CloseSiteDatabase();
+    return ms;
+}
+
 // One side of a figure that compares two merges: the other workstation's
 // folder (empty when it could not be made), the images it merges, what the
 // local site holds of its own before.
@@ -404,6 +447,25 @@ int wmain()
                    [] { return SaveOwnPictures(kOwn, 256, 5000, true, 366); }},
                   "merging 300 pictures of one patient and date over 300 such here (%.0f ms) against the same "
                   "spread over patients and dates (%.0f ms)");
+
+    // 1,000 images taken, then given back.
+    const int kBack = 1000;
+    const std::wstring back = MakeOtherSite([] { return SaveOwnPictures(kBack, 256, 9000, true, 0); });
+    double forth = 1e30, backMs = 1e30;
+    for (int i = 0; i < kRuns && !back.empty() && backMs >= 0; ++i) {
+        double ms = 0;
+        const double b = MergeBackOnce(back, kBack, &ms);
+        backMs = b < 0 || ms < 0 ? -1 : (b < backMs ? b : backMs);
+        forth = ms < forth ? ms : forth;
+    }
+    if (back.empty() || backMs < 0) {
+        verdict.Failed("merge_back_over_merge", "a run failed");
+    } else {
+        char text[256];
+        snprintf(text, sizeof text, "merging back 1000 images that are all there (%.0f ms) against the merge that "
+                 "made them (%.0f ms)", backMs, forth);
+        verdict.Ratio("merge_back_over_merge", backMs / forth, 0.05, text);
+    }
 
     RegDeleteTreeW(HKEY_CURRENT_USER, keyPath.c_str());
     RegDeleteKeyW(HKEY_CURRENT_USER, keyPath.c_str());

@@ -5,8 +5,10 @@
 #include "database/dbstart.h"
 #include "database/dbstatement.h"
 #include "exchange/merge/mergefaults.h"
+#include "exchange/merge/mergerows.h"
 #include "exchange/merge/mergesql.h"
 #include "foundation/dstring.h"
+#include "foundation/files.h"
 #include "foundation/globals.h"
 #include "foundation/journal.h"
 #include "foundation/textutil.h"
@@ -21,52 +23,18 @@ namespace {
 
 // The engine's own texts, as the merge window shows them.
 const wchar_t kInitialising[] = L"Идет инициализация...";
-const wchar_t kConnecting[] = L"Идет подключение к базе данных...";
-const wchar_t kPressStart[] = L"Нажмите пуск для запуска обьединения";
-const wchar_t kInitOpenError[] = L"Ошибка функции GetRecSetSnimokE";
-const wchar_t kReadError[] = L"Ошибка чтения из файла";
-const wchar_t kSourceError[] = L"Ошибка создания src1";
 const wchar_t kWaitError[] = L"Ошибка ожидания команды. (функция ImportDBCls::StartUnionE)";
 const wchar_t kLowSpace[] = L"Мало свободного места на диске.";
-const wchar_t kNoPatient[] = L"Нет пациента с id = %1!u!";
 const wchar_t kPatientNotCreated[] = L"Не создана запись пациента.";
 const wchar_t kSourceFileError[] = L"Ошибка функции ImportDBCls::LoadSnimokE";
 
-const DWORD kInitFileBytes = 2048;
 // Images skipped in a run that the error text names one by one; the rest are
 // counted (and each is in the journal), so that a damaged folder does not
 // make the text grow with every image.
 const DWORD kSkipsNamed = 20;
-
-// An open file, closed at the end of its scope.
-class FileHandle {
-public:
-    explicit FileHandle(HANDLE handle) : handle_(handle) {}
-    ~FileHandle()
-    {
-        if (handle_ != INVALID_HANDLE_VALUE)
-            CloseHandle(handle_);
-    }
-    FileHandle(const FileHandle&) = delete;
-    FileHandle& operator=(const FileHandle&) = delete;
-    HANDLE Get() const { return handle_; }
-    bool IsOpen() const { return handle_ != INVALID_HANDLE_VALUE; }
-
-private:
-    HANDLE handle_;
-};
-
-// An injected failure of a database step looks as the real one would: a
-// posted database error, thrown.
-void FailIfInjected(MergeStep step, const wchar_t* source)
-{
-    DWORD code = 0;
-    if (!MergeStepFails(step, &code))
-        return;
-    const HRESULT hr = code ? (HRESULT)code : E_FAIL;
-    DODBSetError(hr, IDS_DB_EXECUTE_COMMAND, source);
-    ThrowDatabaseError(hr);
-}
+// Rows to mark in one pair of transactions: the other workstation waits for
+// its database meanwhile, a few tens of milliseconds.
+const size_t kMarksATransaction = 100;
 
 std::vector<std::wstring> Names(const std::vector<ColumnSpec>& columns)
 {
@@ -75,109 +43,6 @@ std::vector<std::wstring> Names(const std::vector<ColumnSpec>& columns)
         names.push_back(column.name);
     return names;
 }
-
-// The text of "Нет пациента с id = %1!u!".
-std::wstring NoPatientText(LONG id)
-{
-    const DWORD_PTR args[1] = {(DWORD_PTR)(DWORD)id};
-    wchar_t* text = nullptr;
-    const DWORD n = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_STRING |
-                                       FORMAT_MESSAGE_ARGUMENT_ARRAY,
-                                   kNoPatient, 0, 0, reinterpret_cast<wchar_t*>(&text), 0,
-                                   reinterpret_cast<va_list*>(const_cast<DWORD_PTR*>(args)));
-    std::wstring result = n && text ? std::wstring(text, n) : std::wstring(kNoPatient);
-    if (text)
-        LocalFree(text);
-    return result;
-}
-
-// What names a data folder in the ledger of earlier merges: its full path
-// without a trailing backslash, upper case.
-std::wstring FolderIdentity(const std::wstring& folder)
-{
-    wchar_t full[MAX_PATH] = {};
-    const DWORD n = GetFullPathNameW(folder.c_str(), MAX_PATH, full, nullptr);
-    std::wstring identity = n > 0 && n < MAX_PATH ? full : folder;
-    while (!identity.empty() && identity.back() == L'\\')
-        identity.pop_back();
-    if (!identity.empty())
-        CharUpperBuffW(&identity[0], (DWORD)identity.size());
-    return identity;
-}
-
-// A new identity: a GUID in its usual braces, 38 characters.
-std::wstring NewIdentity()
-{
-    GUID guid;
-    wchar_t text[40] = {};
-    if (FAILED(CoCreateGuid(&guid)) || StringFromGUID2(guid, text, 40) != 39) {
-        DODBSetError(E_FAIL, IDS_DB_EXECUTE_COMMAND, L"CoCreateGuid");
-        ThrowDatabaseError();
-    }
-    return text;
-}
-
-// A statement with one text parameter, run without rows.
-void RunWithText(const DODBPtr<DODBSession>& session, const wchar_t* sql, const std::wstring& text)
-{
-    BoundStatement statement(session, sql);
-    if (!statement.Params().SetStr(1, text.c_str(), (int)text.size()))
-        ThrowDatabaseError();
-    statement.Run();
-}
-
-// The first column of the first row as text; empty when there is none.
-std::wstring TextOfFirstRow(BoundStatement& query)
-{
-    if (!query.First())
-        return std::wstring();
-    int length = 0;
-    const wchar_t* text = RowTextPtr(query.Row(), 0, &length);
-    return text ? std::wstring(text, (size_t)length) : std::wstring();
-}
-
-bool ImageDate(const DODBPtr<DODBSession>& session, LONG image, FILETIME* date)
-{
-    BoundStatement query(session, kImageDateSql);
-    if (!query.Params().SetValI4(1, image))
-        ThrowDatabaseError();
-    return query.First() && !query.Row()->IsNull(0) && RowDate(query.Row(), 0, date);
-}
-
-// A transaction of a session, told to the link while it is open: aborted
-// unless committed.
-class Transaction {
-public:
-    Transaction(const DODBPtr<DODBSession>& session, IImportLink* link) : session_(session), link_(link)
-    {
-        const HRESULT hr = session_->BeginTx();
-        if (FAILED(hr))
-            throw DODBErrors(hr, TRUE);
-        open_ = true;
-        link_->SetInTransaction(true);
-    }
-    ~Transaction()
-    {
-        if (open_)
-            session_->AbortTx();
-        link_->SetInTransaction(false);
-    }
-    Transaction(const Transaction&) = delete;
-    Transaction& operator=(const Transaction&) = delete;
-    void Commit()
-    {
-        const HRESULT hr = session_->CommitSync();
-        if (FAILED(hr))
-            throw DODBErrors(hr, TRUE);
-        open_ = false;
-        link_->SetInTransaction(false);
-    }
-
-private:
-    const DODBPtr<DODBSession>& session_;
-    IImportLink* link_;
-    bool open_ = false;
-};
 
 }  // namespace
 
@@ -212,284 +77,6 @@ void ImportDBCls::Init()
     copies_.Configure(settings_.snimok);
 }
 
-// ---- Connect ------------------------------------------------------------------------
-
-std::wstring ImportDBCls::ReadInitString() const
-{
-    const std::wstring path = settings_.dbPath + L"\\dbinit.cfg";
-    FileHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
-    if (!file.IsOpen()) {
-        const DWORD error = GetLastError();
-        LogError(error, (L"CreateFileW " + path).c_str());
-        ThrowMergeError(kInitOpenError, error);
-    }
-    BYTE bytes[kInitFileBytes];
-    DWORD read = 0;
-    if (!ReadFile(file.Get(), bytes, kInitFileBytes, &read, nullptr)) {
-        const DWORD error = GetLastError();
-        LogError(error, (L"ReadFile " + path).c_str());
-        ThrowMergeError(kReadError, error);
-    }
-    std::wstring init;
-    if (ParseInitFile(bytes, read, &init) != InitFileVerdict::kOk)
-        ThrowMergeErrorWith(IDS_MERGE_BAD_INIT_FILE, path.c_str());
-    return init;
-}
-
-bool ImportDBCls::ColumnExists(const DODBPtr<DODBSession>& session, const wchar_t* column, const wchar_t* table)
-{
-    BoundStatement query(session, kColumnExistsSql);
-    if (!query.Params().SetStr(1, table, -1) || !query.Params().SetStr(2, column, -1))
-        ThrowDatabaseError();
-    LONG count = 0;
-    return query.First() && RowInt(query.Row(), 0, &count) && count > 0;
-}
-
-// Runs `sql`, which adds the column `column` of `table` (or the table), when
-// the database lacks it. The second look and the statement share a
-// transaction, so that two merges meeting one older database at the same
-// moment add it once and both go on.
-void ImportDBCls::AddUnlessThere(const DODBPtr<DODBSession>& session, const wchar_t* column, const wchar_t* table,
-                                 const wchar_t* sql)
-{
-    if (ColumnExists(session, column, table))
-        return;
-    FailIfInjected(MergeStep::AddTable, L"ImportDBCls::AddUnlessThere");
-    Transaction tx(session, link_);
-    if (!ColumnExists(session, column, table)) {
-        BoundStatement add(session, sql);
-        add.Run();
-    }
-    tx.Commit();
-}
-
-void ImportDBCls::EnsureImportedColumn()
-{
-    AddUnlessThere(sourceSession_, L"imported", L"Snimok", kAddImportedSql);
-}
-
-void ImportDBCls::EnsureIdentityTables(const DODBPtr<DODBSession>& session)
-{
-    AddUnlessThere(session, kDatabaseKeyColumn, kDatabaseTable, kCreateDatabaseTableSql);
-    AddUnlessThere(session, kImageKeyColumn, kImageTable, kCreateImageTableSql);
-}
-
-// The database's identity, made the first time it is asked for.
-std::wstring ImportDBCls::DatabaseIdentity(const DODBPtr<DODBSession>& session)
-{
-    {
-        BoundStatement query(session, kDatabaseIdentitySql);
-        std::wstring identity = TextOfFirstRow(query);
-        if (!identity.empty())
-            return identity;
-    }
-    Transaction tx(session, link_);
-    BoundStatement query(session, kDatabaseIdentitySql);
-    std::wstring identity = TextOfFirstRow(query);
-    if (identity.empty()) {
-        identity = NewIdentity();
-        RunWithText(session, kInsertDatabaseIdentitySql, identity);
-    }
-    tx.Commit();
-    return identity;
-}
-
-void ImportDBCls::RefuseThisDatabase()
-{
-    sourceDb_ = DatabaseIdentity(sourceSession_);
-    localDb_ = DatabaseIdentity(local_);
-    if (sourceDb_ != localDb_)
-        return;
-    // This very database, or a copy of it made elsewhere (a workstation
-    // installed from another's backup): a new identity written here is seen
-    // at once through the other session only when it is the same database.
-    localDb_ = NewIdentity();
-    RunWithText(local_, kRenewDatabaseIdentitySql, localDb_);
-    if (DatabaseIdentity(sourceSession_) == localDb_)
-        ThrowMergeErrorWith(IDS_MERGE_OWN_DATABASE, settings_.dbPath.c_str());
-}
-
-void ImportDBCls::ReadIdentities()
-{
-    sourceIdentities_.clear();
-    localImageOf_.clear();
-    localIdentityOf_.clear();
-    {
-        BoundStatement query(sourceSession_, kImageIdentitiesSql);
-        query.Execute();
-        while (query.Next()) {
-            int length = 0;
-            const wchar_t* text = RowTextPtr(query.Row(), 0, &length);
-            LONG image = 0;
-            if (text && RowInt(query.Row(), 1, &image))
-                sourceIdentities_[image] = std::wstring(text, (size_t)length);
-        }
-    }
-    BoundStatement query(local_, kImageIdentitiesSql);
-    query.Execute();
-    while (query.Next()) {
-        int length = 0;
-        const wchar_t* text = RowTextPtr(query.Row(), 0, &length);
-        LONG image = 0;
-        if (!text || !RowInt(query.Row(), 1, &image))
-            continue;
-        localImageOf_[std::wstring(text, (size_t)length)] = image;
-        localIdentityOf_[image] = std::wstring(text, (size_t)length);
-    }
-}
-
-// Adds the (image there, image here) pairs of earlier merges that the ledger
-// of `session` names for `folder`, whose image here has no identity yet and
-// is not paired already. In the local ledger a row maps the other
-// database's key to an image here; in the other database's ledger, one of
-// its merges from this folder, the other way round.
-void ImportDBCls::ReadLedger(const DODBPtr<DODBSession>& session, const std::wstring& folder, bool local,
-                             std::vector<std::pair<LONG, LONG>>* pairs)
-{
-    if (!ColumnExists(session, kLedgerKeyColumn, kLedgerTable))
-        return;
-    std::set<LONG> paired;
-    for (const auto& pair : *pairs)
-        paired.insert(pair.second);
-    BoundStatement query(session, kLedgerRowsSql);
-    if (!query.Params().SetStr(1, folder.c_str(), (int)folder.size()))
-        ThrowDatabaseError();
-    query.Execute();
-    while (query.Next()) {
-        LONG named = 0, own = 0;
-        if (!RowInt(query.Row(), 0, &named) || !RowInt(query.Row(), 1, &own))
-            continue;
-        const LONG there = local ? named : own, here = local ? own : named;
-        if (!localIdentityOf_.count(here) && paired.insert(here).second)
-            pairs->push_back(std::make_pair(there, here));
-    }
-}
-
-void ImportDBCls::LinkEarlierMerges()
-{
-    std::vector<std::pair<LONG, LONG>> pairs;
-    ReadLedger(local_, identity_, true, &pairs);
-    ReadLedger(sourceSession_, FolderIdentity(DataPath), false, &pairs);
-    // The same image only when both rows still show the same picture's date.
-    std::vector<std::pair<LONG, LONG>> same;
-    for (const auto& pair : pairs) {
-        FILETIME there = {}, here = {};
-        if (ImageDate(sourceSession_, pair.first, &there) && ImageDate(local_, pair.second, &here) &&
-            CompareFileTime(&there, &here) == 0)
-            same.push_back(pair);
-    }
-    if (same.empty())
-        return;
-    // Their identities, there first: a run ended between the two commits
-    // finds the identity there and gives it here the next time.
-    std::vector<std::wstring> identities;
-    {
-        Transaction tx(sourceSession_, link_);
-        for (const auto& pair : same) {
-            std::wstring identity = ImageIdentity(sourceSession_, pair.first);
-            if (identity.empty()) {
-                identity = NewIdentity();
-                InsertIdentity(sourceSession_, identity, pair.first);
-            }
-            identities.push_back(identity);
-        }
-        tx.Commit();
-    }
-    FailIfInjected(MergeStep::LinkEarlier, L"ImportDBCls::LinkEarlierMerges");
-    Transaction tx(local_, link_);
-    for (size_t i = 0; i < same.size(); ++i) {
-        // A merge running at the same moment may have linked it since.
-        if (!ImageIdentity(local_, same[i].second).empty())
-            continue;
-        BoundStatement query(local_, kImageOfIdentitySql);
-        if (!query.Params().SetStr(1, identities[i].c_str(), (int)identities[i].size()))
-            ThrowDatabaseError();
-        if (!query.First())
-            InsertIdentity(local_, identities[i], same[i].second);
-    }
-    tx.Commit();
-}
-
-void ImportDBCls::ReadImageRows()
-{
-    {
-        BoundStatement query(sourceSession_, kSourceImagesSql);
-        query.Execute();
-        while (query.Next()) {
-            DODBParams* row = query.Row();
-            SourceImage image;
-            RowInt(row, 0, &image.id);
-            RowInt(row, 1, &image.patient);
-            int length = 0;
-            const wchar_t* name = RowTextPtr(row, 2, &length);
-            if (name)
-                image.fileName.assign(name, (size_t)length);
-            const auto known = sourceIdentities_.find(image.id);
-            if (known != sourceIdentities_.end())
-                image.identity = known->second;
-            rows_.push_back(std::move(image));
-        }
-    }
-    // An image here already (or deleted here) is not to merge, unless its
-    // copy there was described or shown otherwise since. The run reads every
-    // row again, so this is only the count the window shows until then.
-    toMerge_ = 0;
-    for (SourceImage& image : rows_) {
-        if (!image.identity.empty() && localImageOf_.count(image.identity)) {
-            ImageRow row;
-            try {
-                image.counted = ReadSourceRow(image, &row) && ImageHere(image.identity, row.carried) != Here::kSame;
-            } catch (const MsgExcept&) {
-                // Read again when it is merged, and skipped then with the reason.
-            }
-        }
-        toMerge_ += image.counted ? 1 : 0;
-    }
-    offered_ = toMerge_;
-}
-
-void ImportDBCls::Connect()
-{
-    // The folder must leave room for "\Image\", a file name and ".xmg".
-    if (settings_.dbPath.size() + 7 + kStoredFileNameChars + 4 >= MAX_PATH)
-        ThrowMergeErrorWith(IDS_MERGE_PATH_TOO_LONG, settings_.dbPath.c_str());
-    const std::wstring init = ReadInitString();
-
-    identity_ = FolderIdentity(settings_.dbPath);
-    sourceImages_ = settings_.dbPath + L"\\Image\\";
-    sourceIcons_ = settings_.dbPath + L"\\Icon\\";
-
-    link_->SetText1(kConnecting, -1);
-    source_ = DODBSource::Create();
-    if (!source_.IsSet())
-        ThrowMergeError(kSourceError, 0);
-    HRESULT hr = source_->OpenDataSource(init.c_str());
-    if (FAILED(hr))
-        throw DODBErrors(hr, TRUE);
-    hr = source_->CreateSession(sourceSession_);
-    if (FAILED(hr))
-        throw DODBErrors(hr, TRUE);
-    if (!g_DbSource.IsSet()) {
-        DODBSetError(E_FAIL, IDS_DB_CREATE_SESSION, L"ImportDBCls::Connect");
-        ThrowDatabaseError();
-    }
-    hr = g_DbSource->CreateSession(local_);
-    if (FAILED(hr))
-        throw DODBErrors(hr, TRUE);
-
-    EnsureImportedColumn();
-    EnsureIdentityTables(sourceSession_);
-    EnsureIdentityTables(local_);
-    RefuseThisDatabase();
-    ReadIdentities();
-    LinkEarlierMerges();
-    ReadIdentities();
-    ReadImageRows();
-
-    link_->SetCount0(toMerge_);
-    link_->SetText1(kPressStart, -1);
-}
-
 // ---- StartUnion ---------------------------------------------------------------------
 
 bool ImportDBCls::StopRequested()
@@ -521,24 +108,24 @@ void ImportDBCls::CheckFreeSpace()
         ThrowMergeError(kLowSpace, 0);
 }
 
-// Gives every listed image without an identity its identity in the other
-// database, in one transaction.
+// Gives every image to merge without an identity its identity in the
+// other database, in one transaction.
 void ImportDBCls::PrepareSource()
 {
     bool anything = false;
     for (const SourceImage& image : rows_)
-        anything = anything || image.identity.empty();
+        anything = anything || (image.plan == SourceImage::Plan::kMerge && image.identity.empty());
     if (!anything)
         return;
-    Transaction tx(sourceSession_, link_);
+    MergeTransaction tx(sourceSession_, link_, &openTransactions_);
     for (SourceImage& image : rows_) {
-        if (!image.identity.empty())
+        if (image.plan != SourceImage::Plan::kMerge || !image.identity.empty())
             continue;
         // Another workstation's merge may have given it one since Connect.
         image.identity = ImageIdentity(sourceSession_, image.id);
         if (image.identity.empty()) {
             image.identity = NewIdentity();
-            InsertIdentity(sourceSession_, image.identity, image.id);
+            SetImageIdentity(sourceSession_, image.identity, image.id);
         }
     }
     tx.Commit();
@@ -549,7 +136,7 @@ void ImportDBCls::PrepareSource()
 // with nothing left to save, would leave it too.
 void ImportDBCls::ClearEndedSaves()
 {
-    Transaction tx(local_, link_);
+    MergeTransaction tx(local_, link_, &openTransactions_);
     ClearEndedSnimokSaves(local_);
     tx.Commit();
 }
@@ -557,21 +144,49 @@ void ImportDBCls::ClearEndedSaves()
 void ImportDBCls::StartUnion()
 {
     ClearEndedSaves();
+    MarkKept();
+    if (state_ == kStopped)
+        return;
     PrepareSource();
+    MergeImages();
+}
+
+// The rows Connect found kept here are marked in batches, each batch reading
+// its rows again in its pair of transactions. No image is copied for them
+// and none counted.
+void ImportDBCls::MarkKept()
+{
+    std::vector<MarkItem> batch;
     for (size_t i = 0; i < rows_.size(); ++i) {
+        if (rows_[i].plan == SourceImage::Plan::kMark)
+            batch.push_back(MarkItem{&rows_[i], 0});
+        const bool last = i + 1 == rows_.size();
+        if (batch.size() < kMarksATransaction && !(last && !batch.empty()))
+            continue;
+        if (StopRequested()) {
+            state_ = kStopped;
+            return;
+        }
+        MarkWhereKept(batch);
+        batch.clear();
+    }
+}
+
+void ImportDBCls::MergeImages()
+{
+    for (SourceImage& image : rows_) {
+        if (image.plan != SourceImage::Plan::kMerge)
+            continue;
         if (StopRequested()) {
             state_ = kStopped;
             break;
         }
         CheckFreeSpace();
-        SourceImage& image = rows_[i];
-        const Outcome outcome = MergeImage(image);
         // The count of images to merge follows what each image turned out to be.
-        if (image.counted != (outcome != Outcome::kHere)) {
-            toMerge_ = image.counted ? toMerge_ - 1 : toMerge_ + 1;
-            link_->SetCount0(toMerge_);
-        }
-        if (outcome == Outcome::kMerged) {
+        const Outcome outcome = MergeImage(image);
+        if (outcome == Outcome::kHere) {
+            link_->SetCount0(--toMerge_);
+        } else if (outcome == Outcome::kMerged) {
             ++merged_;
             link_->SetCount1(merged_);
         }
@@ -600,49 +215,25 @@ void ImportDBCls::SkipImage(const SourceImage& image, const MsgExcept& reason)
 
 // ---- one image ----------------------------------------------------------------------
 
-void ImportDBCls::InsertIdentity(const DODBPtr<DODBSession>& session, const std::wstring& identity, LONG image)
-{
-    BoundStatement insert(session, kInsertImageIdentitySql);
-    if (!insert.Params().SetStr(1, identity.c_str(), (int)identity.size()) || !insert.Params().SetValI4(2, image))
-        ThrowDatabaseError();
-    insert.Run();
-}
-
-// Marks the source row imported, in a transaction of the other database that
-// reads it once more: only a row that still carries what was merged is
-// marked, so that a change made there meanwhile is not lost (the next merge
-// takes the row as an image of its own).
-void ImportDBCls::MarkImported(const SourceImage& image, const std::vector<MergeValue>& merged)
-{
-    FailIfInjected(MergeStep::MarkSource, L"ImportDBCls::MarkImported");
-    Transaction tx(sourceSession_, link_);
-    ImageRow now;
-    bool same = false;
-    try {
-        same = copies_.ReadImage(sourceSession_, image.id, true, &now) && SameCarried(now.carried, merged);
-    } catch (const MsgExcept&) {
-        // Unreadable now: left for the next merge, which names it.
-    }
-    if (same) {
-        BoundStatement update(sourceSession_, kMarkImportedSql);
-        if (!update.Params().SetValI4(1, image.id))
-            ThrowDatabaseError();
-        update.Run();
-    } else {
-        LogError(0, (L"ImportDBCls::MarkImported: " + image.fileName +
-                     L" was changed in the other database while it was merged; the next merge takes it again")
-                        .c_str());
-    }
-    tx.Commit();
-}
-
+// The source patient's carried columns; MsgExcept when he has no row there
+// or it cannot be read (his images alone fail).
 void ImportDBCls::LoadPatient(LONG sourcePatient)
 {
-    BoundStatement query(sourceSession_, BuildLoadPatientSql(Names(settings_.patient)).c_str());
+    const std::vector<std::wstring> names = Names(settings_.patient);
+    BoundStatement query(sourceSession_, BuildLoadPatientSql(names).c_str());
     if (!query.Params().SetValI4(1, sourcePatient))
         ThrowDatabaseError();
-    if (!query.First())
-        ThrowMergeError(NoPatientText(sourcePatient).c_str(), 0);
+    query.Execute();
+    const Fetched fetched = FetchRow(query);
+    if (fetched == Fetched::kBad)
+        throw BadRowReason(query.Row(), names, L"Patient");
+    if (fetched == Fetched::kEnd) {
+        const std::wstring format = LoadText(IDS_MERGE_NO_PATIENT);
+        const DWORD_PTR args[1] = {(DWORD_PTR)(DWORD)sourcePatient};
+        DString text;
+        text.FormatMessageArgs(format.c_str(), args);
+        throw MsgExcept(IdOrText(text.Length() ? text.c_str() : format.c_str()));
+    }
     patient_.clear();
     for (size_t i = 0; i < settings_.patient.size(); ++i) {
         MergeValue value;
@@ -654,7 +245,7 @@ void ImportDBCls::LoadPatient(LONG sourcePatient)
 
 bool ImportDBCls::FindPatient()
 {
-    FailIfInjected(MergeStep::FindPatient, L"ImportDBCls::FindPatient");
+    ThrowIfInjected(MergeStep::FindPatient, L"ImportDBCls::FindPatient");
     std::vector<std::wstring> keys;
     std::vector<bool> isNull;
     for (size_t i = 0; i < settings_.patient.size(); ++i) {
@@ -682,7 +273,7 @@ bool ImportDBCls::FindPatient()
 
 void ImportDBCls::InsertPatient()
 {
-    FailIfInjected(MergeStep::InsertPatient, L"ImportDBCls::InsertPatient");
+    ThrowIfInjected(MergeStep::InsertPatient, L"ImportDBCls::InsertPatient");
     std::vector<const wchar_t*> names;
     for (const ColumnSpec& column : settings_.patient)
         names.push_back(column.name.c_str());
@@ -707,7 +298,7 @@ void ImportDBCls::InsertPatient()
 
 void ImportDBCls::UpdatePatient()
 {
-    FailIfInjected(MergeStep::UpdatePatient, L"ImportDBCls::UpdatePatient");
+    ThrowIfInjected(MergeStep::UpdatePatient, L"ImportDBCls::UpdatePatient");
     std::vector<std::wstring> columns;
     for (const ColumnSpec& column : settings_.patient)
         if (!column.key)
@@ -757,20 +348,19 @@ void ImportDBCls::FormatPatientText()
 DPicturePtr ImportDBCls::LoadSnimok(const std::wstring& path, const std::vector<MergeValue>& carried)
 {
     DWORD code = 0;
-    HANDLE handle = INVALID_HANDLE_VALUE;
-    if (MergeStepFails(MergeStep::OpenSource, &code)) {
+    DFile file;
+    bool open = false;
+    if (MergeStepFails(MergeStep::OpenSource, &code))
         SetLastError(code ? code : ERROR_FILE_NOT_FOUND);
-    } else {
-        handle = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                             FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
-    }
-    FileHandle file(handle);
-    if (!file.IsOpen()) {
+    else
+        open = file.Create(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                           FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+    if (!open) {
         const DWORD error = GetLastError();
         LogError(error, (L"CreateFileW " + path).c_str());
         ThrowMergeError(kSourceFileError, error);
     }
-    DPicturePtr picture = SnimokFile::Load(file.Get(), false, false);
+    DPicturePtr picture = SnimokFile::Load(file.Handle(), false, false);
     if (!picture.Get())
         ThrowMergeError(kSourceFileError, 0);
     // bri, contrast and negativ; a NULL keeps the file's own value until the
@@ -788,7 +378,7 @@ DPicturePtr ImportDBCls::LoadSnimok(const std::wstring& path, const std::vector<
 
 void ImportDBCls::UpdateSnimok(DWORD imageId, const std::vector<MergeValue>& carried)
 {
-    FailIfInjected(MergeStep::UpdateColumns, L"ImportDBCls::UpdateSnimok");
+    ThrowIfInjected(MergeStep::UpdateColumns, L"ImportDBCls::UpdateSnimok");
     if (carried[0].isNull || carried[1].isNull || carried[2].isNull) {
         // The save wrote the file's own display values in place of NULLs.
         BoundStatement display(local_, kCarryDisplaySql);
@@ -839,7 +429,7 @@ DPicturePtr ImportDBCls::ReadSourcePicture(const SourceImage& image, const std::
 // Throws MsgExcept when the row cannot be read.
 bool ImportDBCls::ReadSourceRow(SourceImage& image, ImageRow* row)
 {
-    if (!copies_.ReadImage(sourceSession_, image.id, true, row) || row->imported || !row->onDisk || row->Deleted())
+    if (!copies_.ReadImage(sourceSession_, image.id, row) || row->imported || !row->onDisk || row->Deleted())
         return false;
     image.fileName = row->fileName;
     const std::wstring identity = ImageIdentity(sourceSession_, image.id);
@@ -848,21 +438,34 @@ bool ImportDBCls::ReadSourceRow(SourceImage& image, ImageRow* row)
     return true;
 }
 
-ImportDBCls::Here ImportDBCls::ImageHere(const std::wstring& identity, const std::vector<MergeValue>& carried)
+// What the image here whose row is `here` (null: it has none) is to a copy
+// carrying `carried`. Deleted here (its row gone, or kept without a file): a
+// user deleted it on purpose, and the merge does not bring it back; marked
+// imported here: this workstation's "Delete Imported" takes it, so it keeps
+// nothing for the copy.
+ImportDBCls::Here ImportDBCls::HereOf(const ImageRow* here, const std::vector<MergeValue>& carried)
 {
-    const LONG image = identity.empty() ? 0 : ImageOfIdentity(local_, identity);
-    if (!image)
+    if (!here || here->Deleted())
+        return Here::kGone;
+    if (!SameCarried(here->carried, carried))
+        return Here::kOther;
+    return here->imported ? Here::kGone : Here::kKept;
+}
+
+// What the image of `identity` here is to a copy carrying `carried`, and
+// which image that is (*image; 0 when none).
+ImportDBCls::Here ImportDBCls::ImageHere(const std::wstring& identity, const std::vector<MergeValue>& carried,
+                                         LONG* image)
+{
+    *image = identity.empty() ? 0 : ImageOfIdentity(local_, identity);
+    if (!*image)
         return Here::kNone;
-    // Deleted here (its row gone, or kept without a file): a user deleted it
-    // on purpose, and the merge does not bring it back.
     ImageRow row;
     try {
-        if (!copies_.ReadImage(local_, image, false, &row) || row.Deleted())
-            return Here::kSame;
+        return HereOf(copies_.ReadImage(local_, *image, &row) ? &row : nullptr, carried);
     } catch (const MsgExcept&) {
         return Here::kOther;   // not to be compared: the copy comes beside it
     }
-    return SameCarried(row.carried, carried) ? Here::kSame : Here::kOther;
 }
 
 // A copy there that carries other values than its image here is an image of
@@ -872,12 +475,8 @@ ImportDBCls::Here ImportDBCls::ImageHere(const std::wstring& identity, const std
 void ImportDBCls::RenewIdentity(SourceImage& image)
 {
     const std::wstring renewed = NewIdentity();
-    Transaction tx(sourceSession_, link_);
-    BoundStatement renew(sourceSession_, kRenewImageIdentitySql);
-    if (!renew.Params().SetStr(1, renewed.c_str(), (int)renewed.size()) || !renew.Params().SetValI4(2, image.id))
-        ThrowDatabaseError();
-    if (renew.Run() == 0)
-        InsertIdentity(sourceSession_, renewed, image.id);
+    MergeTransaction tx(sourceSession_, link_, &openTransactions_);
+    SetImageIdentity(sourceSession_, renewed, image.id);
     tx.Commit();
     image.identity = renewed;
 }
@@ -885,37 +484,43 @@ void ImportDBCls::RenewIdentity(SourceImage& image)
 ImportDBCls::Outcome ImportDBCls::MergeImage(SourceImage& image)
 {
     link_->SetText3(image.fileName.c_str(), (int)image.fileName.size());
+    if (!image.unreadable.empty()) {
+        SkipImage(image, MsgExcept(IdOrText(image.unreadable.c_str())));
+        return Outcome::kSkipped;
+    }
     for (;;) {
         // 1. The row as it is now, and 2. its identity here. A row that
         // cannot be read fails only itself; the images after it still come.
         ImageRow now;
         Here here = Here::kNone;
+        LONG hereImage = 0;
         try {
             if (!ReadSourceRow(image, &now))
                 return Outcome::kHere;   // nothing to merge any more
-            here = ImageHere(image.identity, now.carried);
+            here = ImageHere(image.identity, now.carried, &hereImage);
         } catch (const MsgExcept& reason) {
             SkipImage(image, reason);
             return Outcome::kSkipped;
         }
-        if (here == Here::kSame) {
-            MarkImported(image, now.carried);
+        if (here == Here::kKept)
+            MarkWhereKept({MarkItem{&image, hereImage}});
+        if (here == Here::kKept || here == Here::kGone)
             return Outcome::kHere;
-        }
         if (here == Here::kOther)
             RenewIdentity(image);
 
         // 3. The patient, the picture.
-        if (image.patient != previousPatient_) {
-            patientResolved_ = false;
-            LoadPatient(image.patient);
-            previousPatient_ = image.patient;
-            FormatPatientText();
-        }
-        link_->SetText2(patientText_.c_str(), (int)patientText_.size());
-        link_->SetText3(image.fileName.c_str(), (int)image.fileName.size());
         DPicturePtr picture;
         try {
+            if (image.patient != previousPatient_) {
+                patientResolved_ = false;
+                previousPatient_ = -1;
+                LoadPatient(image.patient);
+                previousPatient_ = image.patient;
+                FormatPatientText();
+            }
+            link_->SetText2(patientText_.c_str(), (int)patientText_.size());
+            link_->SetText3(image.fileName.c_str(), (int)image.fileName.size());
             picture = ReadSourcePicture(image, now.carried);
         } catch (const MsgExcept& reason) {
             SkipImage(image, reason);
@@ -923,9 +528,9 @@ ImportDBCls::Outcome ImportDBCls::MergeImage(SourceImage& image)
         }
 
         // 4. The patient, the image, what it carries, its thumbnail and identity, together.
-        Transaction tx(local_, link_);
+        MergeTransaction tx(local_, link_, &openTransactions_);
         SnimokFilesWritten files = {};
-        bool copyHere = false;
+        LONG copy = 0;
         try {
             if (ImageOfIdentity(local_, image.identity))
                 continue;   // another merge brought it meanwhile: look again (the transaction ends unwritten)
@@ -935,16 +540,16 @@ ImportDBCls::Outcome ImportDBCls::MergeImage(SourceImage& image)
                 else
                     InsertPatient();
             }
-            copyHere = TakeCopyHere(image, *picture.Get(), now.carried);
-            if (!copyHere) {
+            copy = TakeCopyHere(image, *picture.Get(), now.carried);
+            if (!copy) {
                 picture->patient.SetPatientId(localPatient_);
-                FailIfInjected(MergeStep::SaveImage, L"ImportDBCls::MergeImage");
+                ThrowIfInjected(MergeStep::SaveImage, L"ImportDBCls::MergeImage");
                 SaveSnimok(picture, local_, nullptr, &files);
                 UpdateSnimok(picture->imageId, now.carried);
                 CopyThumbnail(image, picture->fileName, &files.icon);
-                FailIfInjected(MergeStep::Ledger, L"ImportDBCls::InsertIdentity");
-                InsertIdentity(local_, image.identity, (LONG)picture->imageId);
-                FailIfInjected(MergeStep::Commit, L"ImportDBCls::MergeImage");
+                ThrowIfInjected(MergeStep::Ledger, L"ImportDBCls::InsertIdentity");
+                SetImageIdentity(local_, image.identity, (LONG)picture->imageId);
+                ThrowIfInjected(MergeStep::Commit, L"ImportDBCls::MergeImage");
             }
             tx.Commit();
         } catch (...) {
@@ -954,31 +559,90 @@ ImportDBCls::Outcome ImportDBCls::MergeImage(SourceImage& image)
         }
         EndSnimokSave(&files, true);
         patientResolved_ = true;
-        if (!copyHere)
+        if (!copy)
             copies_.Saved((LONG)picture->imageId);
 
         // 5. The mark in the other database.
         DWORD code = 0;
         if (MergeStepFails(MergeStep::AfterCommit, &code))
             ThrowMergeError(IdOrText(0), code);
-        MarkImported(image, now.carried);
-        return copyHere ? Outcome::kHere : Outcome::kMerged;
+        MarkWhereKept({MarkItem{&image, copy ? copy : (LONG)picture->imageId}});
+        return copy ? Outcome::kHere : Outcome::kMerged;
     }
 }
 
 // A copy of an image here (mergecopies.h) is not copied again: the image here
 // takes its identity, when it has none, and is that image's copy from now on.
-bool ImportDBCls::TakeCopyHere(const SourceImage& image, const DPicture& picture,
+// The image here, 0 when there is none.
+LONG ImportDBCls::TakeCopyHere(const SourceImage& image, const DPicture& picture,
                                const std::vector<MergeValue>& carried)
 {
     FILETIME date;
     if (!ImageDate(sourceSession_, image.id, &date))
-        return false;
+        return 0;
     std::wstring identity;
     const LONG copy = copies_.Take(local_, sourceSession_, localPatient_, date, picture, carried, &identity);
-    if (!copy)
+    if (copy && identity.empty())
+        SetImageIdentity(local_, image.identity, copy);
+    return copy;
+}
+
+// ---- the mark -----------------------------------------------------------------------
+
+// Whether the image here of `item` keeps the row there, read as `there`: it
+// is not deleted, not marked imported, carries the same, and is held so
+// until the pair of transactions ends. Throws MsgExcept when a row cannot be
+// read.
+bool ImportDBCls::KeptHere(const MarkItem& item, const ImageRow& there)
+{
+    // A batch's row is looked up by its identity as it is now: another merge
+    // may have renewed it.
+    const LONG here = item.here ? item.here : ImageOfIdentity(local_, ImageIdentity(sourceSession_, item.image->id));
+    if (!here)
         return false;
-    if (identity.empty())
-        InsertIdentity(local_, image.identity, copy);
-    return true;
+    BoundStatement hold(local_, kHoldKeptImageSql);
+    if (!hold.Params().SetValI4(1, here))
+        ThrowDatabaseError();
+    ImageRow row;
+    if (hold.Run() == 0 || !copies_.ReadImage(local_, here, &row) || row.Deleted())
+        return false;   // marked imported or gone here: "Delete Imported" takes it, or took it
+    if (SameCarried(row.carried, there.carried))
+        return true;
+    if (item.here)
+        LogError(0, (L"ImportDBCls::MarkWhereKept: " + item.image->fileName +
+                     L" was changed in the other database while it was merged; the next merge takes it again")
+                        .c_str());
+    return false;
+}
+
+// Marks imported each item's row there that is still to mark (not marked,
+// on the disk) and whose image here keeps it (KeptHere), in one pair of
+// transactions; a row that cannot be read is left for the next merge, which
+// names it. The rows marked.
+DWORD ImportDBCls::MarkWhereKept(const std::vector<MarkItem>& items)
+{
+    // The order of the identities as they are now: a merge between either
+    // database and a copy of it (equal identities) may have renewed one since
+    // Connect, and every merge must see the same order.
+    const bool sourceFirst = StoredDatabaseIdentity(sourceSession_) < StoredDatabaseIdentity(local_);
+    ThrowIfInjected(MergeStep::MarkSource, L"ImportDBCls::MarkWhereKept");
+    PairTransaction tx(sourceSession_, local_, sourceFirst, link_, &openTransactions_);
+    DWORD marked = 0;
+    for (const MarkItem& item : items) {
+        ImageRow there;
+        try {
+            if (!copies_.ReadImage(sourceSession_, item.image->id, &there) || there.imported || !there.onDisk ||
+                there.Deleted() || !KeptHere(item, there))
+                continue;
+        } catch (const MsgExcept&) {
+            continue;
+        }
+        BoundStatement mark(sourceSession_, kMarkImportedSql);
+        if (!mark.Params().SetValI4(1, item.image->id))
+            ThrowDatabaseError();
+        mark.Run();
+        ++marked;
+    }
+    tx.Commit();
+    return marked;
 }

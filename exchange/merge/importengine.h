@@ -28,28 +28,48 @@
 // itself is refused. The merge gives an older database, on either side, the
 // tables it lacks, as it gives the other one the column "imported".
 //
+// The mark. "imported" tells this workstation's archive that the image is
+// kept elsewhere: its "Delete Imported" deletes every row so marked. So a
+// row there is marked only where this workstation keeps the image in a row
+// that its own "Delete Imported" will not take: an image here of the same
+// values, not deleted and not marked imported itself. An image found here
+// marked, or deleted here, leaves the row there unmarked: it is not copied,
+// not marked, not counted (a deleted image stays deleted here; the other
+// workstation keeps its copy and what was written on it). Each mark is set
+// in one transaction of each database (MarkWhereKept: PairTransaction, begun
+// in the order of the databases' identities), which holds the image here
+// unmarked (kHoldKeptImageSql) while the row there is read again and marked:
+// no other merge marks the image here meanwhile. So every mark is set while
+// another copy is unmarked, and of the copies of any image the last marked
+// leaves one unmarked: "Delete Imported" run on every workstation, in any
+// order, leaves every picture somewhere.
+//
 // Connect: both identities (equal identities are told apart by writing a new
 // one here: only this very database shows it at once; a copy of it made
 // elsewhere is another database) -> images of earlier merges linked (below)
-// -> the other database's rows not marked imported are listed. Those whose
-// identity is here on an image that carries what they carry (the
-// brightness, contrast, negative and further columns: see mergecopies.h), or
-// on an image deleted here, are not counted among the images to merge.
+// -> the other database's rows not marked imported are listed, each with
+// its plan (SourceImage::Plan): those whose identity is here on an image
+// that carries what they carry (the brightness, contrast, negative and
+// further columns: see mergecopies.h) are to mark when that image is kept,
+// left alone when it is marked or deleted here; the rest are to merge, and
+// only they are counted.
 //
-// StartUnion: one transaction of the other database gives every listed
-// image without an identity a new one; then, image by image (MergeImage):
+// StartUnion: the rows to mark are marked in batches, a pair of transactions
+// each (MarkKept); then one transaction of the other database gives every
+// image to merge without an identity a new one; then, image by image
+// (MergeImage):
 //   1. Its row is read again: what it carries is what it carries now, not
 //      when the window opened. A row marked or deleted there meanwhile
 //      is passed over. A row that cannot be read fails that image alone.
-//   2. Its identity here: on the same image, or on an image deleted here (a
-//      user deleted it on purpose), the row is only marked. On an image that
-//      carries other values (the copy there, or the image here, was
-//      described or changed since) it is an image of its own: it takes a
-//      new identity there first, in a transaction of its own, so that it is
-//      never marked without being here.
+//   2. Its identity here: on the same image kept here, the row is only
+//      marked; on the same image marked or deleted here, it is left alone.
+//      On an image that carries other values (the copy there, or the image
+//      here, was described or changed since) it is an image of its own: it
+//      takes a new identity there first, in a transaction of its own, so that
+//      it is never marked without being here.
 //   3. Its patient is read from the other database when he differs from the
 //      previous image's, its file name checked (a stored name:
-//      BuildStoredFilePath) and its ".xmg" read. A name refused or a file
+//      BuildStoredFilePath) and its ".xmg" read. A patient, a name or a file
 //      that cannot be read fails that image alone (SkipImage): it is named
 //      in the error text and the journal, left unmarked so that the next
 //      merge offers it again, and counted (counter 2); the run goes on.
@@ -64,18 +84,19 @@
 //      row. Any failure deletes the files written and rolls all of it back;
 //      the run ends.
 //   5. After the commit the save is ended (its note removed) and the source
-//      row is marked imported=1, in a transaction of the other database that
-//      reads it once more: a row changed there since step 1 is left unmarked,
-//      and the next merge takes its new values as an image of its own. Only
-//      now is the image counted as merged, or, when it was here already,
-//      taken off the count of images to merge.
+//      row is marked as above, when the image here (the new one, or the copy
+//      linked) keeps it and both still carry the same: a row changed there
+//      since step 1 is left unmarked, and the next merge takes its new
+//      values as an image of its own. Only now is the image counted as
+//      merged, or, when it was here already, taken off the count of images
+//      to merge.
 // So an image is marked only after it is safely here with the values it
 // has when it is marked, and a failure between the commit and the mark is
 // mended by the identity at the next run: never a duplicate, never an image
 // marked but missing, never one counted that was not copied. Database
 // errors and a full disk still end the run: they would fail every image
-// after. No two transactions are open at once, so two merges that take each
-// other's images at the same moment never wait for each other.
+// after. A row of either database that another program left unreadable
+// (mergerows.h) fails only its own image.
 //
 // Earlier merges wrote MergeLedger (folder of the other database, its key ->
 // image here) instead of identities, in the database that took the images.
@@ -98,6 +119,7 @@
 #include "exchange/merge/mergecopies.h"
 #include "exchange/merge/mergesettings.h"
 #include "exchange/merge/mergevalue.h"
+#include "exchange/merge/mergetx.h"
 #include "foundation/messages.h"
 #include "foundation/threadchannel.h"
 #include "images/pixels/picture.h"
@@ -145,19 +167,32 @@ public:
 
 private:
     struct SourceImage {
+        // What the run does with it, as Connect found it.
+        enum class Plan {
+            kMerge,   // not here: merged (and counted among the images to merge)
+            kMark,    // here and kept: only marked
+            kLeave,   // here but marked or deleted here: left alone
+        };
         LONG id = 0;                  // Snimok of the other database
         LONG patient = 0;             // its Patient
         std::wstring fileName;        // as listed, then as read again
         std::wstring identity;        // its GUID; empty until it has one
-        bool counted = true;          // among the images to merge (not found here at Connect)
+        Plan plan = Plan::kMerge;
+        std::wstring unreadable;      // why its listed row cannot be read; empty when it can
     };
     // What the image of an identity here is to a copy: there is none, it is
-    // the same image (or one deleted here), or it carries other values.
-    enum class Here { kNone, kSame, kOther };
+    // the same image and kept here, the same image marked imported or deleted
+    // here, or it carries other values.
+    enum class Here { kNone, kKept, kGone, kOther };
+    // A row there to mark and the image here that keeps it (0: the image of
+    // its identity, looked up when it is marked).
+    struct MarkItem {
+        const SourceImage* image;
+        LONG here;
+    };
 
     std::wstring ReadInitString() const;
     bool ColumnExists(const DODBPtr<DODBSession>& session, const wchar_t* column, const wchar_t* table);
-    void EnsureImportedColumn();
     void AddUnlessThere(const DODBPtr<DODBSession>& session, const wchar_t* column, const wchar_t* table,
                         const wchar_t* sql);
     void EnsureIdentityTables(const DODBPtr<DODBSession>& session);
@@ -167,19 +202,22 @@ private:
     void ReadLedger(const DODBPtr<DODBSession>& session, const std::wstring& folder, bool local,
                     std::vector<std::pair<LONG, LONG>>* pairs);
     void LinkEarlierMerges();
-    void ReadImageRows();
+    void ListImageRows();
     void ClearEndedSaves();
     void PrepareSource();
 
     bool StopRequested();
     void CheckFreeSpace();
+    void MarkKept();
+    void MergeImages();
     Outcome MergeImage(SourceImage& image);
     bool ReadSourceRow(SourceImage& image, ImageRow* row);
-    Here ImageHere(const std::wstring& identity, const std::vector<MergeValue>& carried);
+    static Here HereOf(const ImageRow* here, const std::vector<MergeValue>& carried);
+    Here ImageHere(const std::wstring& identity, const std::vector<MergeValue>& carried, LONG* image);
     void RenewIdentity(SourceImage& image);
     DPicturePtr ReadSourcePicture(const SourceImage& image, const std::vector<MergeValue>& carried);
     void SkipImage(const SourceImage& image, const MsgExcept& reason);
-    bool TakeCopyHere(const SourceImage& image, const DPicture& picture, const std::vector<MergeValue>& carried);
+    LONG TakeCopyHere(const SourceImage& image, const DPicture& picture, const std::vector<MergeValue>& carried);
     void LoadPatient(LONG sourcePatient);
     bool FindPatient();
     void InsertPatient();
@@ -187,9 +225,9 @@ private:
     void FormatPatientText();
     DPicturePtr LoadSnimok(const std::wstring& path, const std::vector<MergeValue>& carried);
     void UpdateSnimok(DWORD imageId, const std::vector<MergeValue>& carried);
-    void InsertIdentity(const DODBPtr<DODBSession>& session, const std::wstring& identity, LONG image);
     void CopyThumbnail(const SourceImage& image, const wchar_t* newName, bool* copied);
-    void MarkImported(const SourceImage& image, const std::vector<MergeValue>& merged);
+    DWORD MarkWhereKept(const std::vector<MarkItem>& items);
+    bool KeptHere(const MarkItem& item, const ImageRow& there);
 
     DThreadChannel* channel_;
     IImportLink* link_;
@@ -204,6 +242,7 @@ private:
     DODBPtr<DODBSession> local_;          // the engine's session on the process-wide source
 
     std::wstring sourceDb_, localDb_;     // the databases' identities
+    int openTransactions_ = 0;            // the engine's transactions now open
     std::wstring sourceImages_, sourceIcons_;   // the other database's folders, with a backslash
     std::map<LONG, std::wstring> sourceIdentities_;   // the other database's images with an identity
     std::map<std::wstring, LONG> localImageOf_;       // the images here, by identity

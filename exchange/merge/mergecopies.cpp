@@ -3,6 +3,7 @@
 
 #include "database/dberrors.h"
 #include "database/dbstatement.h"
+#include "exchange/merge/mergerows.h"
 #include "exchange/merge/mergesql.h"
 #include "foundation/files.h"
 #include "foundation/dstring.h"
@@ -14,15 +15,12 @@
 #include "images/files/xmgfile.h"
 #include "resources/strings.h"
 
+#include <objbase.h>
 #include <string.h>
 
 #include <vector>
 
 namespace {
-
-// The longest text the database layer binds as a value: a longer one can be
-// neither written here nor read whole.
-const DWORD kLongestText = 32768;
 
 size_t PixelCount(const DPictureBase& picture)
 {
@@ -148,99 +146,129 @@ std::wstring ImageIdentity(const DODBPtr<DODBSession>& session, LONG image)
     BoundStatement query(session, kIdentityOfImageSql);
     if (!query.Params().SetValI4(1, image))
         ThrowDatabaseError();
-    if (!query.First())
+    if (!FirstReadableRow(query))
         return std::wstring();
     int length = 0;
     const wchar_t* text = RowTextPtr(query.Row(), 0, &length);
-    return text ? std::wstring(text, (size_t)length) : std::wstring();
+    const std::wstring identity = text ? std::wstring(text, (size_t)length) : std::wstring();
+    return IsIdentity(identity) ? identity : std::wstring();
 }
 
 LONG ImageOfIdentity(const DODBPtr<DODBSession>& session, const std::wstring& identity)
 {
+    if (!IsIdentity(identity))
+        return 0;
     BoundStatement query(session, kImageOfIdentitySql);
     if (!query.Params().SetStr(1, identity.c_str(), (int)identity.size()))
         ThrowDatabaseError();
     LONG image = 0;
-    return query.First() && RowInt(query.Row(), 0, &image) ? image : 0;
+    return FirstReadableRow(query) && RowInt(query.Row(), 0, &image) ? image : 0;
+}
+
+void SetImageIdentity(const DODBPtr<DODBSession>& session, const std::wstring& identity, LONG image)
+{
+    BoundStatement renew(session, kRenewImageIdentitySql);
+    if (!renew.Params().SetStr(1, identity.c_str(), (int)identity.size()) || !renew.Params().SetValI4(2, image))
+        ThrowDatabaseError();
+    if (renew.Run() > 0)
+        return;
+    BoundStatement insert(session, kInsertImageIdentitySql);
+    if (!insert.Params().SetStr(1, identity.c_str(), (int)identity.size()) || !insert.Params().SetValI4(2, image))
+        ThrowDatabaseError();
+    insert.Run();
+}
+
+std::wstring StoredDatabaseIdentity(const DODBPtr<DODBSession>& session)
+{
+    BoundStatement query(session, kDatabaseIdentitySql);
+    if (!FirstReadableRow(query))
+        return std::wstring();
+    int length = 0;
+    const wchar_t* text = RowTextPtr(query.Row(), 0, &length);
+    const std::wstring identity = text ? std::wstring(text, (size_t)length) : std::wstring();
+    return IsIdentity(identity) ? identity : std::wstring();
+}
+
+std::wstring NewIdentity()
+{
+    GUID guid;
+    wchar_t text[40] = {};
+    if (FAILED(CoCreateGuid(&guid)) || StringFromGUID2(guid, text, 40) != 39) {
+        DODBSetError(E_FAIL, IDS_DB_EXECUTE_COMMAND, L"CoCreateGuid");
+        ThrowDatabaseError();
+    }
+    return text;
+}
+
+bool ImageDate(const DODBPtr<DODBSession>& session, LONG image, FILETIME* date)
+{
+    BoundStatement query(session, kImageDateSql);
+    if (!query.Params().SetValI4(1, image))
+        ThrowDatabaseError();
+    return FirstReadableRow(query) && !query.Row()->IsNull(0) && RowDate(query.Row(), 0, date);
 }
 
 void LocalCopies::Configure(const std::vector<ColumnSpec>& columns)
 {
-    names_ = {L"bri", L"contrast", L"negativ"};
     kinds_.assign(3, ValueKind::kInteger);
     std::vector<std::wstring> further;
     for (const ColumnSpec& column : columns) {
         further.push_back(column.name);
-        names_.push_back(column.name);
         kinds_.push_back(column.kind);
     }
-    carriedSql_[0] = BuildCarriedValuesSql(further, false);
-    carriedSql_[1] = BuildCarriedValuesSql(further, true);
+    carriedSql_ = BuildCarriedValuesSql(further);
+    listedSql_ = BuildListedImagesSql(further);
+    identifiedSql_ = BuildIdentifiedImagesSql(further);
+    names_ = CarriedValuesColumns(further);
     listed_.clear();
     out_.clear();
 }
 
-bool LocalCopies::ReadImage(const DODBPtr<DODBSession>& session, LONG image, bool imported, ImageRow* row)
+void LocalCopies::RowAt(DODBParams* values, Fetched fetched, const std::vector<std::wstring>& leading,
+                        ImageRow* row) const
 {
-    BoundStatement query(session, carriedSql_[imported ? 1 : 0].c_str());
-    if (!query.Params().SetValI4(1, image))
-        ThrowDatabaseError();
-    query.Execute();
-    bool found = false;
-    try {
-        found = query.Next();
-    } catch (const DODBErrors& errors) {
-        // A value the provider cannot hand over is this row's fault alone.
-        if (!query.Rowset() || query.Rowset()->GetResult() != (HRESULT)DBSTATUS_E_UNAVAILABLE)
-            throw;
-        RefuseRow(query.Row(), errors);
-    }
-    if (!found)
-        return false;
     *row = ImageRow();
-    DODBParams* values = query.Row();
+    const ULONG first = (ULONG)leading.size();
+    // The name first: it names the image whatever else cannot be read.
+    int length = 0;
+    const wchar_t* name = RowTextPtr(values, first + (ULONG)kinds_.size() + 1, &length);
+    if (name)
+        row->fileName.assign(name, (size_t)length);
+    if (fetched == Fetched::kBad) {
+        std::vector<std::wstring> names(leading);
+        names.insert(names.end(), names_.begin(), names_.end());
+        throw BadRowReason(values, names, L"Snimok");
+    }
     for (size_t i = 0; i < kinds_.size(); ++i) {
         MergeValue value;
-        if (!ReadMergeValue(values, (ULONG)i, kinds_[i], &value))
+        if (!ReadMergeValue(values, first + (ULONG)i, kinds_[i], &value))
             ThrowMergeErrorWith(IDS_MERGE_VALUE_TYPE, names_[i].c_str());
         row->carried.push_back(value);
     }
-    const ULONG n = (ULONG)kinds_.size();
+    const ULONG n = first + (ULONG)kinds_.size();
     LONG number = 0;
     row->onDisk = RowInt(values, n, &number) && number != 0;
-    int length = 0;
-    const wchar_t* name = RowTextPtr(values, n + 1, &length);
-    if (name)
-        row->fileName.assign(name, (size_t)length);
-    row->imported = imported && RowInt(values, n + 2, &number) && number != 0;
-    return true;
+    row->imported = RowInt(values, n + 2, &number) && number != 0;
 }
 
-// A row the provider could not hand over whole: a text longer than a row
-// takes (the length part tells its whole length), or another value.
-[[noreturn]] void LocalCopies::RefuseRow(DODBParams* row, const DODBErrors& errors) const
+bool LocalCopies::ReadImage(const DODBPtr<DODBSession>& session, LONG image, ImageRow* row)
 {
-    for (ULONG i = 0; row && i < row->GetCount(); ++i) {
-        if (row->GetStatus(i) != DBSTATUS_S_TRUNCATED || row->GetWType(i) != DBTYPE_WSTR)
-            continue;
-        const std::wstring column = i < names_.size() ? names_[i] : std::wstring(L"File name");
-        const std::wstring format = LoadText(IDS_MERGE_TEXT_TOO_LONG);
-        const DWORD_PTR args[3] = {reinterpret_cast<DWORD_PTR>(column.c_str()),
-                                   (DWORD_PTR)(row->GetLength(i) / sizeof(wchar_t)), (DWORD_PTR)kLongestText};
-        DString text;
-        text.FormatMessageArgs(format.c_str(), args);
-        throw MsgExcept(IdOrText(text.Length() ? text.c_str() : format.c_str()));
-    }
-    wchar_t text[1024] = {};
-    errors.GetText(text, 1023);
-    throw MsgExcept(IdOrText(text));
+    BoundStatement query(session, carriedSql_.c_str());
+    if (!query.Params().SetValI4(1, image))
+        ThrowDatabaseError();
+    query.Execute();
+    const Fetched fetched = FetchRow(query);
+    if (fetched == Fetched::kEnd)
+        return false;
+    RowAt(query.Row(), fetched, {}, row);
+    return true;
 }
 
 bool LocalCopies::CopyThere(const DODBPtr<DODBSession>& source, const std::wstring& identity, const ImageRow& here)
 {
     const LONG there = ImageOfIdentity(source, identity);
     ImageRow row;
-    return there != 0 && ReadImage(source, there, false, &row) && !row.Deleted() &&
+    return there != 0 && ReadImage(source, there, &row) && !row.Deleted() &&
            SameCarried(row.carried, here.carried);
 }
 
@@ -252,7 +280,9 @@ std::vector<LocalCopies::Candidate>& LocalCopies::Candidates(const DODBPtr<DODBS
     if (!query.Params().SetValI4(1, (LONG)patient) || !query.Params().SetValI4(2, listed.last))
         ThrowDatabaseError();
     query.Execute();
-    while (query.Next()) {
+    for (Fetched fetched; (fetched = FetchRow(query)) != Fetched::kEnd;) {
+        if (fetched == Fetched::kBad)
+            continue;   // a row that cannot be read is no copy of anything
         Candidate c;
         int length = 0;
         const wchar_t* name = RowTextPtr(query.Row(), 1, &length);
@@ -287,7 +317,7 @@ LONG LocalCopies::Take(const DODBPtr<DODBSession>& session, const DODBPtr<DODBSe
         // or moved off the disk since it was listed.
         ImageRow here;
         try {
-            if (!SameFingerprint(c.fingerprint, mine) || !ReadImage(session, c.image, false, &here) ||
+            if (!SameFingerprint(c.fingerprint, mine) || !ReadImage(session, c.image, &here) ||
                 here.fileName != c.fileName || !here.onDisk || !SameCarried(here.carried, carried))
                 continue;
         } catch (const MsgExcept&) {

@@ -29,6 +29,9 @@
 // So two images a user made from one file stay two on either side (each
 // takes one image here, and a second import of a file is never refused),
 // and no merge alone makes two images that carry the same of one picture.
+// An image here marked imported itself is taken like any other: it is the
+// copy, but one that this workstation's "Delete Imported" will take, so the
+// copy there is left unmarked (importengine.h).
 //
 // Merges at the same moment. Another merge into this database, running at
 // the same moment, may save a copy of the same image, or give an image here
@@ -51,6 +54,7 @@
 #include "database/dbobject.h"
 #include "database/dbparams.h"
 #include "database/dbsession.h"
+#include "exchange/merge/mergerows.h"
 #include "exchange/merge/mergesettings.h"
 #include "exchange/merge/mergevalue.h"
 #include "images/pixels/picture.h"
@@ -83,17 +87,28 @@ bool SameFingerprint(const PixelFingerprint& a, const PixelFingerprint& b);
 bool SameMergeValue(const MergeValue& a, const MergeValue& b);
 bool SameCarried(const std::vector<MergeValue>& a, const std::vector<MergeValue>& b);
 
-// The identity of an image (MergeSnimok), empty when it has none.
+// The identity of an image (MergeSnimok), empty when it has none (or one
+// that is no identity, or cannot be read: mergerows.h).
 std::wstring ImageIdentity(const DODBPtr<DODBSession>& session, LONG image);
-// The image that holds an identity, 0 when none does.
+// The image that holds an identity, 0 when none does (or `identity` is none).
 LONG ImageOfIdentity(const DODBPtr<DODBSession>& session, const std::wstring& identity);
+// Gives an image its identity, in place of any it had (one that was no
+// identity among them). Throws DODBErrors.
+void SetImageIdentity(const DODBPtr<DODBSession>& session, const std::wstring& identity, LONG image);
+// The database's identity (MergeDatabase) as it stands: empty when it has
+// none, or one that is no identity or cannot be read.
+std::wstring StoredDatabaseIdentity(const DODBPtr<DODBSession>& session);
+// A new identity: a GUID in its usual braces. Throws DODBErrors.
+std::wstring NewIdentity();
+// [Date file] of an image; false when it has none or it cannot be read.
+bool ImageDate(const DODBPtr<DODBSession>& session, LONG image, FILETIME* date);
 
 // An image row as the merge compares it.
 struct ImageRow {
     std::vector<MergeValue> carried;   // bri, contrast, negativ, then the further columns
     bool onDisk = false;               // [Disk] is not 0
     std::wstring fileName;             // empty: the image was deleted, its row kept
-    bool imported = false;             // the other database's rows only
+    bool imported = false;             // marked imported: the archive's "Delete Imported" takes it
     bool Deleted() const { return fileName.empty(); }
 };
 
@@ -102,12 +117,20 @@ public:
     // The further Snimok columns the merge carries (the settings' "Snimok").
     void Configure(const std::vector<ColumnSpec>& columns);
 
-    // Reads an image's row, with "imported" when `imported` (the other
-    // database). False when there is no such row. Throws MsgExcept when a
-    // value is not of its column's kind or cannot be read, such as a text of
-    // more than 32,768 characters (that row alone), DODBErrors for other
-    // failures.
-    bool ReadImage(const DODBPtr<DODBSession>& session, LONG image, bool imported, ImageRow* row);
+    // The image row in the columns of a fetched row that follow those named
+    // `leading`, of ListedSql or IdentifiedSql (leading: Snimok, Patient or
+    // Snimok) or of the row of one image (none). Throws MsgExcept as ReadImage.
+    void RowAt(DODBParams* values, Fetched fetched, const std::vector<std::wstring>& leading, ImageRow* row) const;
+    // The other database's rows still to merge, and the images here that hold
+    // an identity, with their image rows (mergesql.h).
+    const std::wstring& ListedSql() const { return listedSql_; }
+    const std::wstring& IdentifiedSql() const { return identifiedSql_; }
+
+    // Reads an image's row. False when there is no such row. Throws
+    // MsgExcept when a value is not of its column's kind or cannot be read,
+    // such as a text of more than 32,768 characters (that row alone),
+    // DODBErrors for other failures.
+    bool ReadImage(const DODBPtr<DODBSession>& session, LONG image, ImageRow* row);
 
     // The image here of the local `patient` that `picture`, dated `date` and
     // carrying `carried` (bri, contrast, negativ, then the further columns),
@@ -138,12 +161,12 @@ private:
     // Whether the other database holds `identity` on an image that carries
     // what `here` carries: that image is the copy of the image here.
     bool CopyThere(const DODBPtr<DODBSession>& source, const std::wstring& identity, const ImageRow& here);
-    [[noreturn]] void RefuseRow(DODBParams* row, const DODBErrors& errors) const;
 
     std::map<DWORD, Listed> listed_;       // the images here of each patient met in this run
     std::set<LONG> out_;                   // images here taken for a copy in this run or saved by it, or
                                            // whose copy there is another image: no candidates any more
-    std::wstring carriedSql_[2];           // an image's row, without and with "imported"
+    std::wstring carriedSql_;              // an image's row
+    std::wstring listedSql_, identifiedSql_;
     std::vector<ValueKind> kinds_;         // the kinds of the carried values
-    std::vector<std::wstring> names_;      // ... and their columns' names
+    std::vector<std::wstring> names_;      // the columns of the row, in order
 };

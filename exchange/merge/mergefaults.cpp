@@ -1,6 +1,10 @@
 // Process-wide failure injection of the merge: see mergefaults.h.
 #include "exchange/merge/mergefaults.h"
 
+#include "database/dberrors.h"
+#include "database/dbstatement.h"
+#include "resources/strings.h"
+
 namespace {
 
 struct Injection {
@@ -59,4 +63,14 @@ bool MergeStepFails(MergeStep step, DWORD* code)
         SetLastError(injected);
     }
     return fails;
+}
+
+void ThrowIfInjected(MergeStep step, const wchar_t* source)
+{
+    DWORD code = 0;
+    if (!MergeStepFails(step, &code))
+        return;
+    const HRESULT hr = code ? (HRESULT)code : E_FAIL;
+    DODBSetError(hr, IDS_DB_EXECUTE_COMMAND, source);
+    ThrowDatabaseError(hr);
 }

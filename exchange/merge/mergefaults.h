@@ -40,6 +40,10 @@ void InjectMergeFailure(MergeStep step, DWORD code, int skip = 0);
 // True when the step must fail now; the code goes to *code.
 bool MergeStepFails(MergeStep step, DWORD* code = nullptr);
 
+// MergeStepFails for a database step: an injected failure looks as the real
+// one would, a posted database error, thrown as DODBErrors naming `source`.
+void ThrowIfInjected(MergeStep step, const wchar_t* source);
+
 // Called with every step before its check (null: none).
 typedef void (*MergeStepObserver)(MergeStep step, void* context);
 void SetMergeStepObserver(MergeStepObserver observer, void* context);

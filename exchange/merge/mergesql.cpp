@@ -5,6 +5,7 @@ const wchar_t kColumnExistsSql[] =
     L"SELECT count(*) FROM INFORMATION_SCHEMA.COLUMNS WHERE TABLE_NAME LIKE ? AND COLUMN_NAME LIKE ? ;";
 const wchar_t kAddImportedSql[] = L"ALTER TABLE Snimok ADD imported [bit] NOT NULL DEFAULT (0);";
 const wchar_t kMarkImportedSql[] = L"Update Snimok Set imported=1 Where snimok=? ;";
+const wchar_t kHoldKeptImageSql[] = L"Update Snimok Set imported=0 Where snimok=? AND imported=0 ;";
 const wchar_t kLedgerRowsSql[] = L"SELECT SourceSnimok, Snimok FROM MergeLedger WHERE SourceDb=? ;";
 const wchar_t kLedgerTable[] = L"MergeLedger";
 const wchar_t kLedgerKeyColumn[] = L"SourceSnimok";
@@ -31,6 +32,22 @@ const wchar_t kIdentityOfImageSql[] = L"SELECT Guid FROM MergeSnimok WHERE Snimo
 const wchar_t kImageOfIdentitySql[] = L"SELECT Snimok FROM MergeSnimok WHERE Guid=? ;";
 const wchar_t kInsertImageIdentitySql[] = L"INSERT INTO MergeSnimok (Guid, Snimok) VALUES (?, ?);";
 const wchar_t kRenewImageIdentitySql[] = L"UPDATE MergeSnimok SET Guid=? WHERE Snimok=? ;";
+const wchar_t kClearDatabaseIdentitySql[] = L"DELETE FROM MergeDatabase ;";
+
+bool IsIdentity(const std::wstring& text)
+{
+    // {8-4-4-4-12 hexadecimal digits}
+    if (text.size() != 38 || text.front() != L'{' || text.back() != L'}')
+        return false;
+    for (size_t i = 1; i < 37; ++i) {
+        const wchar_t c = text[i];
+        const bool dash = i == 9 || i == 14 || i == 19 || i == 24;
+        const bool hex = (c >= L'0' && c <= L'9') || (c >= L'A' && c <= L'F') || (c >= L'a' && c <= L'f');
+        if (dash ? c != L'-' : !hex)
+            return false;
+    }
+    return true;
+}
 
 namespace {
 
@@ -109,13 +126,40 @@ std::wstring FurtherColumns(const std::vector<std::wstring>& columns)
 
 }  // namespace
 
-const wchar_t kSourceImagesSql[] = L"SELECT Snimok, Patient, [file name] FROM Snimok Where imported=0 AND "
-                                   L"[file name] IS NOT NULL AND [Disk]<>0 Order by Patient, Snimok;";
+namespace {
 
-std::wstring BuildCarriedValuesSql(const std::vector<std::wstring>& columns, bool imported)
+// bri, contrast, negativ, the further columns, [Disk], [File name], imported.
+std::wstring CarriedColumns(const std::vector<std::wstring>& columns)
 {
-    return L"SELECT bri, contrast, negativ" + FurtherColumns(columns) + L", [Disk], [File name]" +
-           (imported ? L", imported" : L"") + L" FROM Snimok WHERE Snimok=? ;";
+    return L"bri, contrast, negativ" + FurtherColumns(columns) + L", [Disk], [File name], imported";
+}
+
+}  // namespace
+
+std::wstring BuildCarriedValuesSql(const std::vector<std::wstring>& columns)
+{
+    return L"SELECT " + CarriedColumns(columns) + L" FROM Snimok WHERE Snimok=? ;";
+}
+
+std::wstring BuildListedImagesSql(const std::vector<std::wstring>& columns)
+{
+    return L"SELECT Snimok, Patient, " + CarriedColumns(columns) +
+           L" FROM Snimok WHERE imported=0 AND [File name] IS NOT NULL AND [Disk]<>0 ORDER BY Patient, Snimok ;";
+}
+
+std::wstring BuildIdentifiedImagesSql(const std::vector<std::wstring>& columns)
+{
+    return L"SELECT Snimok, " + CarriedColumns(columns) +
+           L" FROM Snimok WHERE Snimok IN (SELECT Snimok FROM MergeSnimok) ;";
+}
+
+std::vector<std::wstring> CarriedValuesColumns(const std::vector<std::wstring>& columns)
+{
+    std::vector<std::wstring> names = {L"bri", L"contrast", L"negativ"};
+    names.insert(names.end(), columns.begin(), columns.end());
+    for (const wchar_t* name : {L"Disk", L"File name", L"imported"})
+        names.push_back(name);
+    return names;
 }
 
 InitFileVerdict ParseInitFile(const BYTE* bytes, DWORD size, std::wstring* initString)

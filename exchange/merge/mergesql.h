@@ -28,18 +28,28 @@ std::wstring BuildUpdatePatientSql(const std::vector<std::wstring>& columns);
 std::wstring BuildLoadPatientSql(const std::vector<std::wstring>& columns);
 // "Update Snimok Set [X]=?, [Y]=? Where snimok=? ;", empty without columns.
 std::wstring BuildUpdateSnimokSql(const std::vector<std::wstring>& columns);
-// The image rows still to merge from the other database (image, patient,
-// file name), by patient and image. What they carry is read image by image.
-extern const wchar_t kSourceImagesSql[];
 // What the merge carries of an image (bri, contrast, negativ, then the
-// further columns), then [Disk] and [File name], and with `imported` that
-// column too (the other database's rows): "SELECT ... WHERE Snimok=? ;".
-std::wstring BuildCarriedValuesSql(const std::vector<std::wstring>& columns, bool imported);
+// further columns), then [Disk], [File name] and imported: "SELECT ... FROM
+// Snimok WHERE Snimok=? ;". Both databases have the column imported (the
+// merge adds it).
+std::wstring BuildCarriedValuesSql(const std::vector<std::wstring>& columns);
+// The other database's rows still to merge (not marked, named, on the disk),
+// by patient and image: Snimok, Patient, then the columns of
+// BuildCarriedValuesSql.
+std::wstring BuildListedImagesSql(const std::vector<std::wstring>& columns);
+// The images here that hold an identity: Snimok, then the columns of
+// BuildCarriedValuesSql.
+std::wstring BuildIdentifiedImagesSql(const std::vector<std::wstring>& columns);
+// The names of the columns BuildCarriedValuesSql selects, in order.
+std::vector<std::wstring> CarriedValuesColumns(const std::vector<std::wstring>& columns);
 
 // What the merge runs besides the texts above.
 extern const wchar_t kColumnExistsSql[];    // count of a column of a table (table, column)
 extern const wchar_t kAddImportedSql[];     // the column "imported" for an older database
 extern const wchar_t kMarkImportedSql[];    // the source image is merged
+// An image here that keeps what a mark there leaves to it: one row changed
+// when it is not marked imported itself, and held so until the transaction ends.
+extern const wchar_t kHoldKeptImageSql[];
 extern const wchar_t kLedgerRowsSql[];      // (source image, local image) of an earlier merge from a folder
 extern const wchar_t kLedgerTable[];        // "MergeLedger", which earlier merges wrote
 extern const wchar_t kLedgerKeyColumn[];    // "SourceSnimok", the column that tells the table exists
@@ -63,6 +73,13 @@ extern const wchar_t kIdentityOfImageSql[];        // the identity of an image (
 extern const wchar_t kImageOfIdentitySql[];        // the image of an identity (identity)
 extern const wchar_t kInsertImageIdentitySql[];    // (identity, image)
 extern const wchar_t kRenewImageIdentitySql[];     // (identity, image)
+extern const wchar_t kClearDatabaseIdentitySql[];  // every row of MergeDatabase
+
+// The text of an identity: a GUID in its braces, such as
+// "{0F3C1A2B-4D5E-6F70-8192-A3B4C5D6E7F8}". An empty text or any other one
+// (another program may have written it) names no identity: the image or the
+// database gets a new one.
+bool IsIdentity(const std::wstring& text);
 
 enum class InitFileVerdict {
     kOk,

@@ -41,69 +41,65 @@ void AppendQuoted(std::wstring* line, const std::wstring& arg)
     *line += L'"';
 }
 
-// A child process running the row's job, killed (if it still runs) when the
-// object ends; it failed to start when Running() is false at once.
-class ChildProcess {
-public:
-    ChildProcess(const KillJob& row, const Death& death, DWORD pauseMs)
-    {
-        wchar_t exe[MAX_PATH] = L"";
-        GetModuleFileNameW(nullptr, exe, MAX_PATH);
-        std::wstring line;
-        AppendQuoted(&line, exe);
-        line.erase(0, 1);   // no blank before the program: the runtime would read an empty argv[0]
-        line += L' ' + std::wstring(kChildSwitch) + row.job;
-        AppendQuoted(&line, std::to_wstring(death.family) + L":" + std::to_wstring(death.step) + L":" +
-                                std::to_wstring(death.occurrence) + L":" + std::to_wstring(pauseMs));
-        for (const std::wstring& arg : row.args)
-            AppendQuoted(&line, arg);
-        STARTUPINFOW startup = {sizeof startup};
-        PROCESS_INFORMATION info = {};
-        if (!CreateProcessW(exe, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info)) {
-            ADD_FAILURE() << "the child job cannot start: error " << GetLastError();
-            return;
-        }
-        CloseHandle(info.hThread);
-        process_ = info.hProcess;
-    }
-    ~ChildProcess()
-    {
-        Kill();
-        if (process_)
-            CloseHandle(process_);
-    }
-    ChildProcess(const ChildProcess&) = delete;
-    ChildProcess& operator=(const ChildProcess&) = delete;
-
-    bool Running() const { return process_ && WaitForSingleObject(process_, 0) == WAIT_TIMEOUT; }
-    void Kill()
-    {
-        if (Running() && TerminateProcess(process_, kKilledExitCode))
-            WaitForSingleObject(process_, 30000);
-    }
-    // The exit code, or STILL_ACTIVE when the process still runs after the time.
-    DWORD Wait(DWORD milliseconds)
-    {
-        DWORD code = STILL_ACTIVE;
-        if (process_ && WaitForSingleObject(process_, milliseconds) == WAIT_OBJECT_0)
-            GetExitCodeProcess(process_, &code);
-        return code;
-    }
-
-private:
-    HANDLE process_ = nullptr;
-};
-
 // A run of the row to its end, then its check.
 void RunToTheEnd(const KillJob& row)
 {
-    ChildProcess child(row, Death(), 0);
+    ChildProcess child(row.job, row.args, Death(), 0);
     const DWORD code = child.Wait(120000);
     EXPECT_NE(STILL_ACTIVE, code) << "the run to the end took more than two minutes";
     row.afterRun(code);
 }
 
 }  // namespace
+
+ChildProcess::ChildProcess(const wchar_t* job, const std::vector<std::wstring>& args, const Death& death,
+                           DWORD pauseMs)
+{
+    wchar_t exe[MAX_PATH] = L"";
+    GetModuleFileNameW(nullptr, exe, MAX_PATH);
+    std::wstring line;
+    AppendQuoted(&line, exe);
+    line.erase(0, 1);   // no blank before the program: the runtime would read an empty argv[0]
+    line += L' ' + std::wstring(kChildSwitch) + job;
+    AppendQuoted(&line, std::to_wstring(death.family) + L":" + std::to_wstring(death.step) + L":" +
+                            std::to_wstring(death.occurrence) + L":" + std::to_wstring(pauseMs));
+    for (const std::wstring& arg : args)
+        AppendQuoted(&line, arg);
+    STARTUPINFOW startup = {sizeof startup};
+    PROCESS_INFORMATION info = {};
+    if (!CreateProcessW(exe, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info)) {
+        ADD_FAILURE() << "the child job cannot start: error " << GetLastError();
+        return;
+    }
+    CloseHandle(info.hThread);
+    process_ = info.hProcess;
+}
+
+ChildProcess::~ChildProcess()
+{
+    Kill();
+    if (process_)
+        CloseHandle(process_);
+}
+
+bool ChildProcess::Running() const
+{
+    return process_ && WaitForSingleObject(process_, 0) == WAIT_TIMEOUT;
+}
+
+void ChildProcess::Kill()
+{
+    if (Running() && TerminateProcess(process_, kKilledExitCode))
+        WaitForSingleObject(process_, 30000);
+}
+
+DWORD ChildProcess::Wait(DWORD milliseconds)
+{
+    DWORD code = STILL_ACTIVE;
+    if (process_ && WaitForSingleObject(process_, milliseconds) == WAIT_OBJECT_0)
+        GetExitCodeProcess(process_, &code);
+    return code;
+}
 
 ChildJobEntry::ChildJobEntry(const wchar_t* name, ChildJob job)
 {
@@ -157,7 +153,7 @@ void RunKillJobs(const std::vector<KillJob>& rows)
         for (const Death& death : row.deaths) {
             SCOPED_TRACE(::testing::Message() << "death at step " << death.step << " of family " << death.family
                                               << ", its time " << death.occurrence);
-            ChildProcess child(row, death, 0);
+            ChildProcess child(row.job, row.args, death, 0);
             ASSERT_EQ(kKilledExitCode, child.Wait(60000)) << "the job dies at its step";
             row.afterKill();
             RunToTheEnd(row);
@@ -174,7 +170,7 @@ void RunKillJobs(const std::vector<KillJob>& rows)
         for (; round < rounds || (killed == 0 && round < rounds + 3); ++round) {
             const DWORD delay = row.minKillMs + (DWORD)(random() % (latest - row.minKillMs));
             SCOPED_TRACE(::testing::Message() << "round " << round << ", killed " << delay << " ms after the start");
-            ChildProcess child(row, Death(), row.pauseMs);
+            ChildProcess child(row.job, row.args, Death(), row.pauseMs);
             Sleep(delay);
             const bool inside = child.Running();
             killed += inside ? 1 : 0;

@@ -61,6 +61,26 @@ void AtStep(int family, int step, int pauseQuarters = 4);
 
 const DWORD kKilledExitCode = 0xDEADu;
 
+// A child process running a job (TF_CHILD_JOB's name) with its arguments,
+// dying at `death` and pausing `pauseMs` at each step; killed (if it still
+// runs) when the object ends. It failed to start when Running() is false at once.
+class ChildProcess {
+public:
+    ChildProcess(const wchar_t* job, const std::vector<std::wstring>& args, const Death& death = Death(),
+                 DWORD pauseMs = 0);
+    ~ChildProcess();
+    ChildProcess(const ChildProcess&) = delete;
+    ChildProcess& operator=(const ChildProcess&) = delete;
+
+    bool Running() const;
+    void Kill();
+    // The exit code, or STILL_ACTIVE when the process still runs after the time.
+    DWORD Wait(DWORD milliseconds);
+
+private:
+    HANDLE process_ = nullptr;
+};
+
 // The number of random kills of a row: TF_KILL_ROUNDS, or 3.
 int KillRounds();
 

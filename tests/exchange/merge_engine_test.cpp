@@ -263,9 +263,12 @@ TEST_F(MergeEngineTest, AFailureAtEachStepLeavesBothSitesConsistent)
 
 // An image whose file is missing, damaged or cannot be opened, whose stored
 // name would leave the image folder or name a device or another image's short
-// name, or whose description is longer than a workstation takes, fails alone:
-// named (with the reason) in the error text and the journal, the images after
-// it come; mended, the next merge brings it. (Too long names: the name checks.)
+// name, whose description is longer than a workstation takes, whose row or
+// patient row another program left with a value of another type, or whose
+// patient is missing, fails alone: named (with the reason, in the program's
+// language) in the error text and the journal, the images after it come;
+// mended, the next merge brings it. An identity that is no GUID counts as
+// none. (Too long names: the name checks.)
 TEST_F(MergeEngineTest, AnImageThatCannotBeReadIsSkippedNamedAndOfferedAgain)
 {
     testfix::TempDir journal(L"tfmergeju");
@@ -276,16 +279,24 @@ TEST_F(MergeEngineTest, AnImageThatCannotBeReadIsSkippedNamedAndOfferedAgain)
     // Image 3 is the only one of a patient not known here.
     const std::wstring name = OtherNameOf(3);
     const std::vector<BYTE> bytes = FileBytes(OtherImage(name));
+    const std::wstring patientKey = other.Scalar(L"SELECT Patient FROM Snimok WHERE Snimok=3;");
+    const std::string patient = Narrow(patientKey);
+    std::string sex = Narrow(other.Scalar(L"SELECT Pol FROM Patient WHERE Patient=" + patientKey + L";"));
+    sex = sex == "<null>" ? "NULL" : sex;
     wchar_t shortPath[MAX_PATH] = L"";
     ASSERT_GT(GetShortPathNameW(OtherImage(OtherNameOf(2)).c_str(), shortPath, MAX_PATH), 0u);
     std::wstring alias = wcsrchr(shortPath, L'\\') + 1;
     alias.resize(alias.find(L'.'));
     ASSERT_NE(std::wstring::npos, alias.find(L'~')) << Narrow(alias);
     settings->SetDword(L"ImportSettings\\Snimok\\Apicriz", L"CType", 130);
+    const auto edit = [&](const std::string& sql) { return [this, sql] { EditOtherFile(sql); }; };
+    const auto negative = edit("UPDATE Snimok SET Negativ=1 WHERE Snimok=3;");
     const struct {
         std::wstring shown;
         std::function<void()> damage;   // none: the name is stored instead
         std::wstring reason = L"";
+        std::function<void()> mend = nullptr;
+        bool skipped = true;
     } cases[] = {
         {name,
          [&] { other.Exec(L"UPDATE Snimok SET Apicriz=N'" + std::wstring(40000, L'ж') + L"' WHERE Snimok=3;"); },
@@ -294,9 +305,23 @@ TEST_F(MergeEngineTest, AnImageThatCannotBeReadIsSkippedNamedAndOfferedAgain)
         {name, [&] { exchtest::WriteFileBytes(OtherImage(name), {bytes.begin(), bytes.begin() + 100}); }},
         {name, [] { InjectMergeFailure(MergeStep::OpenSource, ERROR_SHARING_VIOLATION, 2); }},
         {L"..\\..\\Local\\Image\\x"}, {L"a/b"}, {L"C:x"}, {L".."}, {L"CONIN$"}, {alias},
+        {name, edit("UPDATE Snimok SET Bri='bright' WHERE Snimok=3;"), L"\"bri\" of its row in the table Snimok",
+         edit("UPDATE Snimok SET Bri=103 WHERE Snimok=3;")},
+        {name, edit("UPDATE Snimok SET Negativ=x'0102' WHERE Snimok=3;"), L"\"negativ\"", negative},
+        {name, edit("UPDATE Snimok SET Negativ=99999999999 WHERE Snimok=3;"), L"\"negativ\"", negative},
+        {name, edit("UPDATE Patient SET Pol='female' WHERE Patient=" + patient + ";"), L"\"Pol\" of its row in the table Patient",
+         edit("UPDATE Patient SET Pol=" + sex + " WHERE Patient=" + patient + ";")},
+        {name, edit("UPDATE Snimok SET Patient=99999 WHERE Snimok=3;"), L"No patient with id = 99999",
+         edit("UPDATE Snimok SET Patient=" + patient + " WHERE Snimok=3;")},
+        {name,
+         [&] {
+             other.Exec(L"UPDATE MergeSnimok SET Guid=N'' WHERE Snimok=3;");
+             Exec(L"INSERT INTO MergeSnimok (Guid, Snimok) VALUES (N'', 99999);");
+         },
+         L"", [&] { Exec(L"DELETE FROM MergeSnimok WHERE Snimok=99999;"); }, false},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(Narrow(c.shown));
+        SCOPED_TRACE(Narrow(c.shown) + " " + Narrow(c.reason));
         UndoMerge();
         if (c.damage)
             c.damage();
@@ -304,12 +329,22 @@ TEST_F(MergeEngineTest, AnImageThatCannotBeReadIsSkippedNamedAndOfferedAgain)
         RecordingLink link;
         std::wstring error;
         ASSERT_EQ(0, RunMerge(link, &error)) << Narrow(error);
+        if (!c.skipped) {
+            c.mend();
+            EXPECT_EQ(kSourceImages, CheckConsistent()) << "every image came";
+            EXPECT_EQ(L"", link.Text(0));
+            EXPECT_EQ(38u, other.Scalar(L"SELECT Guid FROM MergeSnimok WHERE Snimok=3;").size()) << "a new identity";
+            continue;
+        }
         EXPECT_EQ(kSourceImages - 1, CheckConsistent()) << "the others came";
         EXPECT_NE(std::wstring::npos, link.Text(0).find(L"\"" + c.shown + L"\"")) << Narrow(link.Text(0));
         EXPECT_NE(std::wstring::npos, link.Text(0).find(c.reason)) << Narrow(link.Text(0));
         EXPECT_TRUE(Journalled(c.shown));
+        EXPECT_EQ(1u, link.Counter(2)) << "one image skipped";
 
         exchtest::WriteFileBytes(OtherImage(name), bytes);
+        if (c.mend)
+            c.mend();
         other.Exec(L"UPDATE Snimok SET [File name]=N'" + name + L"', Apicriz=NULL WHERE Snimok=3;");
         ASSERT_EQ(0, RunMerge(link, &error)) << Narrow(error);
         EXPECT_EQ(kSourceImages, CheckConsistent());

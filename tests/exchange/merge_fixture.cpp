@@ -17,6 +17,7 @@
 
 #include <algorithm>
 #include <set>
+#include <sqlite3.h>
 
 namespace mergetest {
 
@@ -457,6 +458,18 @@ void MergeSites::SetUp()
 
     settings = new SettingsRootKey();
     WriteMergeSettings(*settings, otherPath_);
+}
+
+void MergeSites::EditOtherFile(const std::string& sql)
+{
+    sqlite3* db = nullptr;
+    ASSERT_EQ(SQLITE_OK, sqlite3_open16((otherPath_ + L"\\other.db").c_str(), &db));
+    sqlite3_busy_timeout(db, 5000);
+    sqlite3_exec(db, "PRAGMA foreign_keys=OFF;", nullptr, nullptr, nullptr);
+    char* message = nullptr;
+    EXPECT_EQ(SQLITE_OK, sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &message)) << (message ? message : "");
+    sqlite3_free(message);
+    sqlite3_close(db);
 }
 
 void MergeSites::TearDown()

@@ -131,6 +131,9 @@ protected:
 
     // The merge undone: nothing of the other site here, nothing marked there.
     void UndoMerge();
+    // Another program edits the other site's database file with `sql`, past
+    // the provider's checks of types and keys.
+    void EditOtherFile(const std::string& sql);
 
     // The local database (the program's session).
     void Exec(const std::wstring& sql);

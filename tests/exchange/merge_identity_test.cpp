@@ -14,6 +14,7 @@
 #include "exchange_fixture.h"
 #include "merge_fixture.h"
 
+#include "common/child_jobs.h"
 #include "common/site_checks.h"
 #include "common/test_files.h"
 #include "database/dbstart.h"
@@ -74,6 +75,10 @@ enum class Act {
     // As Merge, while the source's newest image without a description is
     // described there between the merge's Connect and its start.
     EditedMeanwhile,
+    // The target and the source merge each other at the same moment, the
+    // source's merge in a process of its own: both reach their first mark
+    // together. The images both hold are each left marked on one side.
+    Crossed,
 };
 
 struct Step {
@@ -156,6 +161,14 @@ const Case kCases[] = {
      {{Act::Older, 'A', 0}, {Act::Together, 'A', 'B', 'C', MergeStep::AddTable}}},
     {"EarlierMergesOfOneImageLinkedAtOnce",
      {{Act::EarlierMerge, 'A', 'C'}, {Act::EarlierMerge, 'B', 'A'}, {Act::Together, 'A', 'B', 'C', MergeStep::LinkEarlier}}},
+    {"ASecondarySendsItsImagesDeletesThemAndIsMergedBack",
+     {{Act::NewImage, 'A', 0}, {Act::Merge, 'B', 'A'}, {Act::DeleteImported, 'A', 0}, {Act::Merge, 'A', 'B'}}},
+    {"ACopyDescribedAfterItsImageWasDeletedThere",
+     {{Act::Merge, 'B', 'A'}, {Act::DeleteImported, 'A', 0}, {Act::Describe, 'B', 0}, {Act::Merge, 'A', 'B'}}},
+    {"InstalledFromABackupMergedEachOtherAtOnce",
+     {{Act::NewImage, 'A', 0}, {Act::Copy, 'D', 'A'}, {Act::Crossed, 'A', 'D'}}},
+    {"InstalledFromABackupAndMergedBackAtOnce",
+     {{Act::Copy, 'D', 'A'}, {Act::NewImage, 'D', 0}, {Act::Together, 'A', 'D', 'D', MergeStep::MarkSource}}},
 };
 
 // Act::Together: two merges on threads of their own take turns at a step,
@@ -215,10 +228,74 @@ private:
     int turn_ = 0;
 };
 
+// Act::Crossed: the two merges, each in its process, meet at their first
+// mark: each says it is there and waits for the other to say so.
+class MarkMeeting {
+public:
+    MarkMeeting(const std::wstring& name, bool first)
+        : mine_(CreateEventW(nullptr, TRUE, FALSE, (name + (first ? L"-1" : L"-2")).c_str())),
+          theirs_(CreateEventW(nullptr, TRUE, FALSE, (name + (first ? L"-2" : L"-1")).c_str()))
+    {
+    }
+    ~MarkMeeting()
+    {
+        CloseHandle(mine_);
+        CloseHandle(theirs_);
+    }
+    MarkMeeting(const MarkMeeting&) = delete;
+    MarkMeeting& operator=(const MarkMeeting&) = delete;
+
+    static void Observe(MergeStep step, void* context)
+    {
+        MarkMeeting* meeting = static_cast<MarkMeeting*>(context);
+        if (step != MergeStep::MarkSource || meeting->met_)
+            return;
+        meeting->met_ = true;
+        SetEvent(meeting->mine_);
+        // Only a merge that never comes to its mark keeps the other waiting.
+        WaitForSingleObject(meeting->theirs_, 120000);
+    }
+
+private:
+    HANDLE mine_, theirs_;
+    bool met_ = false;
+};
+
+// The source's side of Act::Crossed: its arguments are the settings key, its
+// database, its data folder and the meeting's name. The exit code is 0 when
+// the merge ran through without copying anything, else 1000 and its state
+// (or 2000: it copied).
+int CrossedMergeJob(const std::vector<std::wstring>& args)
+{
+    testfix::ChildSite site(args.at(0), args.at(1), args.at(2));
+    if (!site.Open())
+        return 991;
+    SpaceMin = 0;
+    SpaceArjStart = 0;
+    MarkMeeting meeting(args.at(3), false);
+    SetMergeStepObserver(MarkMeeting::Observe, &meeting);
+    RecordingLink link;
+    const int state = RunMerge(link);
+    SetMergeStepObserver(nullptr, nullptr);
+    if (state != ImportDBCls::kRunning)
+        return 1000 + state;
+    return link.Counter(0) || link.Counter(1) ? 2000 : 0;
+}
+
+TF_CHILD_JOB(MergeCrossed, CrossedMergeJob);
+
 // What the merge must do, written out: the labels of a workstation's images,
-// each with its mark "imported". A row of the source not marked is copied
-// when the target lacks its image, and marked either way.
+// each with its mark "imported". A row of the source not marked is left
+// alone when the target deleted its picture; else it is copied when the
+// target lacks its image, and marked when the target then keeps the image
+// unmarked (so a row whose image the target holds marked stays unmarked).
 using Model = std::map<char, std::map<std::wstring, bool>>;
+
+// The picture of an image's key: its label, without what was written on it.
+std::wstring PictureOf(const std::wstring& key)
+{
+    return key.substr(0, key.find_first_of(L"@/+"));
+}
 
 class MergeIdentityTest : public ::testing::TestWithParam<Case> {
 protected:
@@ -324,8 +401,16 @@ protected:
         const std::vector<std::wstring> images = testfix::RowsSql(L"SELECT Snimok FROM Snimok WHERE " + which + L";");
         ASSERT_FALSE(images.empty());
         for (const std::wstring& image : images) {
-            const std::wstring key = Key(Row(image));
-            ASSERT_EQ(1u, model_[site].erase(key)) << Narrow(key);
+            // A twin counts with its picture: the one of its mark goes.
+            std::wstring key = Key(Row(image));
+            auto& known = model_[site];
+            for (std::wstring twin = key; imported && twin.size() < key.size() + 8; twin += L"+") {
+                if (known.count(twin) && known[twin]) {
+                    key = twin;
+                    break;
+                }
+            }
+            ASSERT_EQ(1u, known.erase(key)) << Narrow(key);
             deleted_[site].insert(key);
         }
         testfix::ExecSetupSql(L"INSERT INTO DelImage ([File Name], Arj, [Disk]) SELECT [File Name], Arj, [Disk] "
@@ -347,6 +432,44 @@ protected:
         patients_[target] = patients_[source];
         model_[target] = model_[source];
         latest_[target] = latest_[source];
+    }
+
+    // The keys of a workstation's images marked imported, in the model and in its database.
+    std::multiset<std::wstring> Marked(char site)
+    {
+        std::multiset<std::wstring> marked;
+        for (const auto& [key, imported] : model_[site])
+            if (imported)
+                marked.insert(key.substr(0, key.find(L'+')));
+        return marked;
+    }
+    std::multiset<std::wstring> MarkedIn(char site)
+    {
+        Use(site);
+        std::multiset<std::wstring> marked;
+        for (const std::wstring& image : testfix::RowsSql(L"SELECT Snimok FROM Snimok WHERE imported=1;"))
+            marked.insert(Key(Row(image)));
+        return marked;
+    }
+
+    // Every workstation deletes its imported images, as its archive window's
+    // "Delete Imported" does, one after another: each picture found on some
+    // workstation before is still on one.
+    void EveryWorkstationDeletesItsImported()
+    {
+        std::set<std::wstring> before, after;
+        for (auto& [site, images] : model_)
+            for (const auto& [key, count] : Census(site))
+                before.insert(PictureOf(key));
+        for (auto& [site, images] : model_) {
+            if (!Marked(site).empty()) {
+                ASSERT_NO_FATAL_FAILURE(Delete(site, true));
+            }
+        }
+        for (auto& [site, images] : model_)
+            for (const auto& [key, count] : Census(site))
+                after.insert(PictureOf(key));
+        EXPECT_EQ(before, after) << "pictures gone from every workstation";
     }
 
     // What tells the images on a workstation's hard disk apart, of one image or of all.
@@ -447,6 +570,9 @@ protected:
             Use(step.target);
             testfix::ExecSetupSql(L"UPDATE Patient SET Name3=N'Исправлено';");
             return;
+        case Act::Crossed:
+            RunCrossed(step.target, step.source);
+            return;
         case Act::Merge:
         case Act::Refused:
         case Act::EarlierMerge:
@@ -497,11 +623,17 @@ protected:
                           errors[i]);
             } else {
                 EXPECT_EQ(ImportDBCls::kRunning, states[i]) << Narrow(errors[i]);
+                std::set<std::wstring> gone;   // the pictures the target deleted
+                for (const std::wstring& key : deleted_[step.target])
+                    gone.insert(PictureOf(key));
                 for (auto& [label, imported] : model_[sources[i]]) {
-                    if (!imported && !deleted_[step.target].count(label))
-                        copied += model_[step.target].emplace(label, false).second ? 1 : 0;
-                    imported = true;
+                    if (imported || gone.count(PictureOf(label)))
+                        continue;
+                    const auto [here, made] = model_[step.target].emplace(label, false);
+                    copied += made ? 1 : 0;
+                    imported = !here->second;
                 }
+                EXPECT_EQ(Marked(sources[i]), MarkedIn(sources[i])) << "the rows marked there";
             }
             EXPECT_EQ(copied, links[i].Counter(0)) << "images offered";
             EXPECT_EQ(copied, links[i].Counter(1)) << "images merged";
@@ -533,6 +665,47 @@ protected:
         states[0] = turns.Run(0, *engines[0], &errors[0]);
         second.join();
         SetMergeStepObserver(nullptr, nullptr);
+    }
+
+    // Act::Crossed: `target` merges `source` here while `source` merges
+    // `target` in a child process; they hold the same images, unmarked.
+    void RunCrossed(char target, char source)
+    {
+        const std::map<std::wstring, int> targetBefore = Census(target), sourceBefore = Census(source);
+        Use(target);
+        RecordingLink link;
+        ImportDBCls engine(nullptr, &link);
+        settings_.SetString(L"ImportSettings", L"DBPath", Folder(source));
+        engine.Init();
+        settings_.SetString(L"ImportSettings", L"DBPath", Folder(target));
+        const std::wstring name = L"tfcrossed-" + std::to_wstring(GetCurrentProcessId());
+        MarkMeeting meeting(name, true);
+        SetMergeStepObserver(MarkMeeting::Observe, &meeting);
+        DWORD child = STILL_ACTIVE;
+        std::wstring error;
+        {
+            harness::ChildProcess other(L"MergeCrossed",
+                                        {settings_.Path(), DatabaseFile(source), Folder(source) + L"\\", name});
+            EXPECT_EQ(ImportDBCls::kRunning, RunMergeSteps(engine, false, &error)) << Narrow(error);
+            child = other.Wait(120000);
+        }
+        SetMergeStepObserver(nullptr, nullptr);
+        EXPECT_EQ(0u, child) << "the merge of " << target << " there";
+        EXPECT_EQ(0u, link.Counter(0) + link.Counter(1)) << "images merged here";
+        EXPECT_EQ(targetBefore, Census(target));
+        EXPECT_EQ(sourceBefore, Census(source));
+        // Each image is marked on one side: the one whose merge came first.
+        const std::multiset<std::wstring> marked[2] = {MarkedIn(target), MarkedIn(source)};
+        std::multiset<std::wstring> both(marked[0]);
+        both.insert(marked[1].begin(), marked[1].end());
+        std::multiset<std::wstring> held;
+        for (const auto& [key, count] : targetBefore)
+            for (int i = 0; i < count; ++i)
+                held.insert(key);
+        EXPECT_EQ(held, both) << "each image marked once";
+        for (int i = 0; i < 2; ++i)
+            for (auto& [key, imported] : model_[i ? source : target])
+                imported = marked[i].count(key.substr(0, key.find(L'+'))) > 0;
     }
 
     // Act::Meanwhile: the first merge finds every image here and copies none.
@@ -617,6 +790,7 @@ TEST_P(MergeIdentityTest, EveryImageOnceOnEveryWorkstationAndTheCountsTrue)
                                         << (step.source ? step.source : '-'));
         ASSERT_NO_FATAL_FAILURE(RunStep(step));
     }
+    EveryWorkstationDeletesItsImported();
 }
 
 INSTANTIATE_TEST_SUITE_P(Directions, MergeIdentityTest, ::testing::ValuesIn(kCases),

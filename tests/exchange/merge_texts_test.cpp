@@ -45,11 +45,35 @@ TEST(MergeTexts, UpdatesAndSelectsOfTheConfiguredColumns)
     EXPECT_EQ(L"Update Snimok Set [Orientation]=?, [Date file]=? Where snimok=? ;",
               BuildUpdateSnimokSql({L"Orientation", L"Date file"}));
     EXPECT_EQ(L"", BuildUpdateSnimokSql({}));
-    EXPECT_EQ(L"SELECT bri, contrast, negativ, [Disk], [File name] FROM Snimok WHERE Snimok=? ;",
-              BuildCarriedValuesSql({}, false));
     EXPECT_EQ(L"SELECT bri, contrast, negativ, [Scale], [Date file], [Disk], [File name], imported FROM Snimok "
               L"WHERE Snimok=? ;",
-              BuildCarriedValuesSql({L"Scale", L"Date file"}, true));
+              BuildCarriedValuesSql({L"Scale", L"Date file"}));
+    EXPECT_EQ(L"SELECT Snimok, Patient, bri, contrast, negativ, [Scale], [Disk], [File name], imported FROM Snimok "
+              L"WHERE imported=0 AND [File name] IS NOT NULL AND [Disk]<>0 ORDER BY Patient, Snimok ;",
+              BuildListedImagesSql({L"Scale"}));
+    EXPECT_EQ(L"SELECT Snimok, bri, contrast, negativ, [Disk], [File name], imported FROM Snimok "
+              L"WHERE Snimok IN (SELECT Snimok FROM MergeSnimok) ;",
+              BuildIdentifiedImagesSql({}));
+}
+
+TEST(MergeTexts, AnIdentityIsAGuidInBraces)
+{
+    const struct {
+        const wchar_t* text;
+        bool identity;
+    } cases[] = {
+        {L"{0F3C1A2B-4D5E-6F70-8192-A3B4C5D6E7F8}", true},
+        {L"{0f3c1a2b-4d5e-6f70-8192-a3b4c5d6e7f8}", true},
+        {L"", false},
+        {L"0F3C1A2B-4D5E-6F70-8192-A3B4C5D6E7F8", false},
+        {L"{0F3C1A2B-4D5E-6F70-8192-A3B4C5D6E7F}", false},
+        {L"{0F3C1A2B-4D5E-6F70-8192-A3B4C5D6E7F8} ", false},
+        {L"{0F3C1A2B-4D5E-6F70-8192_A3B4C5D6E7F8}", false},
+        {L"{0F3C1A2B-4D5E-6F70-8192-A3B4C5D6E7G8}", false},
+        {L"{0F3C1A2B4-D5E-6F70-8192-A3B4C5D6E7F8}", false},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(c.identity, IsIdentity(c.text)) << testing::PrintToString(std::wstring(c.text));
 }
 
 TEST(MergeTexts, TheInitFileIsUtf16AfterItsByteOrderMark)

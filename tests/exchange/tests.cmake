@@ -18,7 +18,7 @@ tf_add_test_executable(exchange
     SOURCES ${EXCHANGE_TESTS} ${CMAKE_SOURCE_DIR}/exchange/disks/programservices.cpp
             ${CMAKE_SOURCE_DIR}/exchange/merge/programservices.cpp ${CMAKE_SOURCE_DIR}/exchange/sync/programservices.cpp
             ${CMAKE_CURRENT_LIST_DIR}/../images/imagefiles_fixture.cpp ${CMAKE_SOURCE_DIR}/tools/dicomsrv/dicomfile.cpp
-    LIBRARIES exchange_merge eximages exdicom exsync exdisks appcore viewer demosite_lib imagefiles images database
+    LIBRARIES exchange_merge eximages exdicom exsync exdisks appcore viewer demosite_lib imagefiles images database tf_sqlite
     LOCKED "Dicom*" dicomsrv)
 add_dependencies(exchange_tests zelksqlite disksrv dicomsrv)
 target_compile_definitions(exchange_tests PRIVATE

@@ -1,0 +1,359 @@
+// The merge engine's Connect: both databases, their identities, the links of
+// earlier merges and the rows to merge with their plans (see importengine.h).
+#include "exchange/merge/importengine.h"
+
+#include "database/dberrors.h"
+#include "database/dbstart.h"
+#include "database/dbstatement.h"
+#include "exchange/merge/mergefaults.h"
+#include "exchange/merge/mergerows.h"
+#include "exchange/merge/mergesql.h"
+#include "foundation/files.h"
+#include "foundation/globals.h"
+#include "foundation/journal.h"
+#include "images/files/datafolders.h"
+#include "resources/strings.h"
+
+namespace {
+
+const wchar_t kConnecting[] = L"Идет подключение к базе данных...";
+const wchar_t kPressStart[] = L"Нажмите пуск для запуска обьединения";
+const wchar_t kInitOpenError[] = L"Ошибка функции GetRecSetSnimokE";
+const wchar_t kReadError[] = L"Ошибка чтения из файла";
+const wchar_t kSourceError[] = L"Ошибка создания src1";
+
+const DWORD kInitFileBytes = 2048;
+
+// What names a data folder in the ledger of earlier merges: its full path
+// without a trailing backslash, upper case.
+std::wstring FolderIdentity(const std::wstring& folder)
+{
+    wchar_t full[MAX_PATH] = {};
+    const DWORD n = GetFullPathNameW(folder.c_str(), MAX_PATH, full, nullptr);
+    std::wstring identity = n > 0 && n < MAX_PATH ? full : folder;
+    while (!identity.empty() && identity.back() == L'\\')
+        identity.pop_back();
+    if (!identity.empty())
+        CharUpperBuffW(&identity[0], (DWORD)identity.size());
+    return identity;
+}
+
+// A statement with one text parameter, run without rows.
+void RunWithText(const DODBPtr<DODBSession>& session, const wchar_t* sql, const std::wstring& text)
+{
+    BoundStatement statement(session, sql);
+    if (!statement.Params().SetStr(1, text.c_str(), (int)text.size()))
+        ThrowDatabaseError();
+    statement.Run();
+}
+
+// Every (identity, image) of MergeSnimok that names both: a row that another
+// program left unreadable, or whose identity is none, counts as no row.
+std::vector<std::pair<std::wstring, LONG>> ImageIdentities(const DODBPtr<DODBSession>& session)
+{
+    std::vector<std::pair<std::wstring, LONG>> identities;
+    BoundStatement query(session, kImageIdentitiesSql);
+    query.Execute();
+    for (Fetched fetched; (fetched = FetchRow(query)) != Fetched::kEnd;) {
+        int length = 0;
+        const wchar_t* text = fetched == Fetched::kRow ? RowTextPtr(query.Row(), 0, &length) : nullptr;
+        LONG image = 0;
+        if (!text || !RowInt(query.Row(), 1, &image))
+            continue;
+        std::wstring identity(text, (size_t)length);
+        if (IsIdentity(identity))
+            identities.emplace_back(std::move(identity), image);
+    }
+    return identities;
+}
+
+}  // namespace
+
+std::wstring ImportDBCls::ReadInitString() const
+{
+    const std::wstring path = settings_.dbPath + L"\\dbinit.cfg";
+    DFile file;
+    if (!file.Create(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr)) {
+        const DWORD error = GetLastError();
+        LogError(error, (L"CreateFileW " + path).c_str());
+        ThrowMergeError(kInitOpenError, error);
+    }
+    BYTE bytes[kInitFileBytes];
+    DWORD read = 0;
+    if (!file.Read(bytes, kInitFileBytes, &read, nullptr)) {
+        const DWORD error = GetLastError();
+        LogError(error, (L"ReadFile " + path).c_str());
+        ThrowMergeError(kReadError, error);
+    }
+    std::wstring init;
+    if (ParseInitFile(bytes, read, &init) != InitFileVerdict::kOk)
+        ThrowMergeErrorWith(IDS_MERGE_BAD_INIT_FILE, path.c_str());
+    return init;
+}
+
+bool ImportDBCls::ColumnExists(const DODBPtr<DODBSession>& session, const wchar_t* column, const wchar_t* table)
+{
+    BoundStatement query(session, kColumnExistsSql);
+    if (!query.Params().SetStr(1, table, -1) || !query.Params().SetStr(2, column, -1))
+        ThrowDatabaseError();
+    LONG count = 0;
+    return query.First() && RowInt(query.Row(), 0, &count) && count > 0;
+}
+
+// Runs `sql`, which adds the column `column` of `table` (or the table), when
+// the database lacks it. The second look and the statement share a
+// transaction, so that two merges meeting one older database at the same
+// moment add it once and both go on.
+void ImportDBCls::AddUnlessThere(const DODBPtr<DODBSession>& session, const wchar_t* column, const wchar_t* table,
+                                 const wchar_t* sql)
+{
+    if (ColumnExists(session, column, table))
+        return;
+    ThrowIfInjected(MergeStep::AddTable, L"ImportDBCls::AddUnlessThere");
+    MergeTransaction tx(session, link_, &openTransactions_);
+    if (!ColumnExists(session, column, table)) {
+        BoundStatement add(session, sql);
+        add.Run();
+    }
+    tx.Commit();
+}
+
+void ImportDBCls::EnsureIdentityTables(const DODBPtr<DODBSession>& session)
+{
+    AddUnlessThere(session, kDatabaseKeyColumn, kDatabaseTable, kCreateDatabaseTableSql);
+    AddUnlessThere(session, kImageKeyColumn, kImageTable, kCreateImageTableSql);
+}
+
+// The database's identity, made the first time it is asked for, and made
+// anew in place of one that another program left as no identity.
+std::wstring ImportDBCls::DatabaseIdentity(const DODBPtr<DODBSession>& session)
+{
+    std::wstring identity = StoredDatabaseIdentity(session);
+    if (!identity.empty())
+        return identity;
+    MergeTransaction tx(session, link_, &openTransactions_);
+    identity = StoredDatabaseIdentity(session);
+    if (identity.empty()) {
+        identity = NewIdentity();
+        BoundStatement clear(session, kClearDatabaseIdentitySql);
+        clear.Run();
+        RunWithText(session, kInsertDatabaseIdentitySql, identity);
+    }
+    tx.Commit();
+    return identity;
+}
+
+void ImportDBCls::RefuseThisDatabase()
+{
+    sourceDb_ = DatabaseIdentity(sourceSession_);
+    localDb_ = DatabaseIdentity(local_);
+    if (sourceDb_ == localDb_) {
+        // This very database, or a copy of it made elsewhere (a workstation
+        // installed from another's backup): a new identity written here is
+        // seen at once through the other session only when it is the same
+        // database.
+        localDb_ = NewIdentity();
+        RunWithText(local_, kRenewDatabaseIdentitySql, localDb_);
+        if (DatabaseIdentity(sourceSession_) == localDb_)
+            ThrowMergeErrorWith(IDS_MERGE_OWN_DATABASE, settings_.dbPath.c_str());
+    }
+}
+
+void ImportDBCls::ReadIdentities()
+{
+    sourceIdentities_.clear();
+    localImageOf_.clear();
+    localIdentityOf_.clear();
+    for (auto& [identity, image] : ImageIdentities(sourceSession_))
+        sourceIdentities_[image] = identity;
+    for (auto& [identity, image] : ImageIdentities(local_)) {
+        localImageOf_[identity] = image;
+        localIdentityOf_[image] = identity;
+    }
+}
+
+// Adds the (image there, image here) pairs of earlier merges that the ledger
+// of `session` names for `folder`, whose image here has no identity yet and
+// is not paired already. In the local ledger a row maps the other
+// database's key to an image here; in the other database's ledger, one of
+// its merges from this folder, the other way round.
+void ImportDBCls::ReadLedger(const DODBPtr<DODBSession>& session, const std::wstring& folder, bool local,
+                             std::vector<std::pair<LONG, LONG>>* pairs)
+{
+    if (!ColumnExists(session, kLedgerKeyColumn, kLedgerTable))
+        return;
+    std::set<LONG> paired;
+    for (const auto& pair : *pairs)
+        paired.insert(pair.second);
+    BoundStatement query(session, kLedgerRowsSql);
+    if (!query.Params().SetStr(1, folder.c_str(), (int)folder.size()))
+        ThrowDatabaseError();
+    query.Execute();
+    for (Fetched fetched; (fetched = FetchRow(query)) != Fetched::kEnd;) {
+        LONG named = 0, own = 0;
+        if (fetched == Fetched::kBad || !RowInt(query.Row(), 0, &named) || !RowInt(query.Row(), 1, &own))
+            continue;
+        const LONG there = local ? named : own, here = local ? own : named;
+        if (!localIdentityOf_.count(here) && paired.insert(here).second)
+            pairs->push_back(std::make_pair(there, here));
+    }
+}
+
+void ImportDBCls::LinkEarlierMerges()
+{
+    std::vector<std::pair<LONG, LONG>> pairs;
+    ReadLedger(local_, identity_, true, &pairs);
+    ReadLedger(sourceSession_, FolderIdentity(DataPath), false, &pairs);
+    // The same image only when both rows still show the same picture's date.
+    std::vector<std::pair<LONG, LONG>> same;
+    for (const auto& pair : pairs) {
+        FILETIME there = {}, here = {};
+        if (ImageDate(sourceSession_, pair.first, &there) && ImageDate(local_, pair.second, &here) &&
+            CompareFileTime(&there, &here) == 0)
+            same.push_back(pair);
+    }
+    if (same.empty())
+        return;
+    // Their identities, there first: a run ended between the two commits
+    // finds the identity there and gives it here the next time.
+    std::vector<std::wstring> identities;
+    {
+        MergeTransaction tx(sourceSession_, link_, &openTransactions_);
+        for (const auto& pair : same) {
+            std::wstring identity = ImageIdentity(sourceSession_, pair.first);
+            if (identity.empty()) {
+                identity = NewIdentity();
+                SetImageIdentity(sourceSession_, identity, pair.first);
+            }
+            identities.push_back(identity);
+        }
+        tx.Commit();
+    }
+    ThrowIfInjected(MergeStep::LinkEarlier, L"ImportDBCls::LinkEarlierMerges");
+    MergeTransaction tx(local_, link_, &openTransactions_);
+    for (size_t i = 0; i < same.size(); ++i) {
+        // A merge running at the same moment may have linked it since.
+        if (!ImageIdentity(local_, same[i].second).empty())
+            continue;
+        if (!ImageOfIdentity(local_, identities[i]))
+            SetImageIdentity(local_, identities[i], same[i].second);
+    }
+    tx.Commit();
+}
+
+// The other database's rows still to merge, by patient, each with what this
+// run does with it (see importengine.h): the images here that hold their
+// identities and the rows there are read with two statements, not one per
+// row, so that a merge back of images that are all here costs next to
+// nothing. A row whose values cannot be read is listed with the reason,
+// which skips it when its turn comes. Every row to merge or to mark is read
+// again when its turn comes: the count is what the window shows until then.
+void ImportDBCls::ListImageRows()
+{
+    struct Held {
+        bool readable = false;
+        ImageRow row;
+    };
+    std::map<LONG, Held> held;   // the images here that hold an identity
+    {
+        BoundStatement query(local_, copies_.IdentifiedSql().c_str());
+        query.Execute();
+        for (Fetched fetched; (fetched = FetchRow(query)) != Fetched::kEnd;) {
+            LONG image = 0;
+            if (!RowInt(query.Row(), 0, &image))
+                continue;
+            Held& here = held[image];
+            try {
+                copies_.RowAt(query.Row(), fetched, {L"Snimok"}, &here.row);
+                here.readable = true;
+            } catch (const MsgExcept&) {
+                // not to be compared: a copy comes beside it
+            }
+        }
+    }
+    rows_.clear();
+    toMerge_ = 0;
+    BoundStatement query(sourceSession_, copies_.ListedSql().c_str());
+    query.Execute();
+    for (Fetched fetched; (fetched = FetchRow(query)) != Fetched::kEnd;) {
+        DODBParams* values = query.Row();
+        SourceImage image;
+        if (!RowInt(values, 0, &image.id)) {
+            LogError(0, L"ImportDBCls::ListImageRows: an image row of the other database without a readable key");
+            continue;
+        }
+        RowInt(values, 1, &image.patient);
+        ImageRow row;
+        try {
+            copies_.RowAt(values, fetched, {L"Snimok", L"Patient"}, &row);
+            image.fileName = row.fileName;
+        } catch (const MsgExcept& reason) {
+            std::vector<wchar_t> text((size_t)reason.TextLength() + 1);
+            reason.GetText(text.data(), (int)text.size());
+            image.unreadable = text.data();
+            // What names it when its name is what cannot be read: its key.
+            image.fileName = row.fileName.empty() ? std::to_wstring(image.id) : row.fileName;
+        }
+        const auto identity = sourceIdentities_.find(image.id);
+        if (identity != sourceIdentities_.end())
+            image.identity = identity->second;
+        const auto here = image.identity.empty() ? localImageOf_.end() : localImageOf_.find(image.identity);
+        if (image.unreadable.empty() && here != localImageOf_.end()) {
+            const auto found = held.find(here->second);
+            const Here what = found == held.end()    ? HereOf(nullptr, row.carried)
+                              : found->second.readable ? HereOf(&found->second.row, row.carried)
+                                                       : Here::kOther;
+            image.plan = what == Here::kKept   ? SourceImage::Plan::kMark
+                         : what == Here::kGone ? SourceImage::Plan::kLeave
+                                               : SourceImage::Plan::kMerge;
+        }
+        toMerge_ += image.plan == SourceImage::Plan::kMerge ? 1 : 0;
+        rows_.push_back(std::move(image));
+    }
+    offered_ = toMerge_;
+}
+
+void ImportDBCls::Connect()
+{
+    // The folder must leave room for "\Image\", a file name and ".xmg".
+    if (settings_.dbPath.size() + 7 + kStoredFileNameChars + 4 >= MAX_PATH)
+        ThrowMergeErrorWith(IDS_MERGE_PATH_TOO_LONG, settings_.dbPath.c_str());
+    const std::wstring init = ReadInitString();
+
+    identity_ = FolderIdentity(settings_.dbPath);
+    sourceImages_ = settings_.dbPath + L"\\Image\\";
+    sourceIcons_ = settings_.dbPath + L"\\Icon\\";
+
+    link_->SetText1(kConnecting, -1);
+    source_ = DODBSource::Create();
+    if (!source_.IsSet())
+        ThrowMergeError(kSourceError, 0);
+    HRESULT hr = source_->OpenDataSource(init.c_str());
+    if (FAILED(hr))
+        throw DODBErrors(hr, TRUE);
+    hr = source_->CreateSession(sourceSession_);
+    if (FAILED(hr))
+        throw DODBErrors(hr, TRUE);
+    if (!g_DbSource.IsSet()) {
+        DODBSetError(E_FAIL, IDS_DB_CREATE_SESSION, L"ImportDBCls::Connect");
+        ThrowDatabaseError();
+    }
+    hr = g_DbSource->CreateSession(local_);
+    if (FAILED(hr))
+        throw DODBErrors(hr, TRUE);
+
+    // Both keep the mark: the other database's rows are marked there, and
+    // whether an image here is marked decides whether a row there may be.
+    AddUnlessThere(sourceSession_, L"imported", L"Snimok", kAddImportedSql);
+    AddUnlessThere(local_, L"imported", L"Snimok", kAddImportedSql);
+    EnsureIdentityTables(sourceSession_);
+    EnsureIdentityTables(local_);
+    RefuseThisDatabase();
+    ReadIdentities();
+    LinkEarlierMerges();
+    ReadIdentities();
+    ListImageRows();
+
+    link_->SetCount0(toMerge_);
+    link_->SetText1(kPressStart, -1);
+}

@@ -63,6 +63,7 @@ open_image                            7
 open_image_noise                      7
 open_image_cold                       9
 open_image_cold_noise                 9
+open_image_one_cpu                    1.2
 write_picture                         25
 write_picture_noise                   25
 level_step_fit                        3

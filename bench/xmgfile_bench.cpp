@@ -16,7 +16,14 @@
 //     thread (taking the faults of the rows they write) are the process's
 //     own, made at its first large read (before these opens) and kept since;
 //   - writing the file with its thumbnail: at most 25x (the encode, the
-//     file's bytes through the system and the thumbnail: about 15x here).
+//     file's bytes through the system and the thumbnail: about 15x here);
+//   - opening the radiograph in a process bound to one processor, against
+//     opening a radiograph of the same pixel count there whose stream is
+//     read on one thread (5472 x 1645: its bands are too wide for the
+//     slots), in a child run of this program (--one-cpu) that binds itself
+//     before the helper pool is made: at most 1.2 (open_image_one_cpu).
+//     Helpers that outnumber the processors, or keep theirs while they wait,
+//     take the reader's processor from it.
 // The exit status is 1 when a figure is above its limit.
 //
 // With --peer <folder> it measures for bench/dcmtk_peer.sh instead: it writes
@@ -55,6 +62,10 @@ double MedianMs(std::vector<double> ms)
 const int kSide = 3000;
 const size_t kBytes = (size_t)kSide * kSide * 2;
 const wchar_t kName[] = L"B00000000010000000001";
+// A picture of about kSide x kSide pixels whose stream is not decoded in bands.
+const int kWideWidth = 5472, kWideHeight = 1645;
+const wchar_t kWideName[] = L"B00000000010000000002";
+const wchar_t kOneCpu[] = L"--one-cpu";
 
 struct Figure
 {
@@ -66,14 +77,14 @@ struct Figure
 
 std::wstring gFolder;
 
-std::wstring PathOf(const wchar_t* extension)
+std::wstring PathOf(const wchar_t* extension, const wchar_t* name = kName)
 {
-    return gFolder + kName + extension;
+    return gFolder + name + extension;
 }
 
-DPicturePtr Load(bool& ok)
+DPicturePtr Load(bool& ok, const wchar_t* name = kName)
 {
-    HANDLE file = CreateFileW(PathOf(L".xmg").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+    HANDLE file = CreateFileW(PathOf(L".xmg", name).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                               FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
     DPicturePtr loaded;
     try {
@@ -88,9 +99,10 @@ DPicturePtr Load(bool& ok)
 // Opens the image as the panel does: read and decode, the work raster, the
 // first full-frame render into the view's frame buffer (kept from one image
 // to the next), the picture shown before let go.
-void Open(const DPicturePtr& original, DisplayRenderer& frame, DPicturePtr& shown, bool& ok)
+void Open(const DPicturePtr& original, DisplayRenderer& frame, DPicturePtr& shown, bool& ok,
+          const wchar_t* name = kName)
 {
-    DPicturePtr next = Load(ok);
+    DPicturePtr next = Load(ok, name);
     if (!next.Get())
         return;
     next->displayOffset = original->displayOffset;
@@ -98,8 +110,19 @@ void Open(const DPicturePtr& original, DisplayRenderer& frame, DPicturePtr& show
     next->ApplyOrientation();
     next->RefreshWork();
     frame.SetPicture(next.Get());
-    frame.SetScale(1.0, kSide / 2, kSide / 2);
+    frame.SetScale(1.0, next->width / 2, next->height / 2);
     shown = next;
+}
+
+// Writes the picture's ".xmg" without its thumbnail.
+bool Write(const DPicturePtr& picture, const wchar_t* name = kName)
+{
+    HANDLE file = CreateFileW(PathOf(L".xmg", name).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                              FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+    DWORD error = 0;
+    const bool ok = SnimokFile::Save(picture, file, &error, true) == 1;
+    CloseHandle(file);
+    return ok;
 }
 
 // Writes, reads and opens one picture; its figures' names end in `suffix`.
@@ -196,14 +219,7 @@ DPicturePtr Noise()
 // The peer's measurement for bench/dcmtk_peer.sh (see the top).
 int Peer(const DPicturePtr& picture, const wchar_t* peerFolder)
 {
-    bool ok = true;
-    {
-        HANDLE file = CreateFileW(PathOf(L".xmg").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                  FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
-        DWORD error = 0;
-        ok = SnimokFile::Save(picture, file, &error, true) == 1;
-        CloseHandle(file);
-    }
+    bool ok = Write(picture);
     const std::wstring raw = std::wstring(peerFolder) + L"\\picture.raw";
     HANDLE out = CreateFileW(raw.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
     DWORD written = 0;
@@ -237,15 +253,125 @@ int Peer(const DPicturePtr& picture, const wchar_t* peerFolder)
     return 0;
 }
 
+// Binds the process to the first processor it may run on.
+bool BindToOneProcessor()
+{
+    DWORD_PTR process = 0, system = 0;
+    return GetProcessAffinityMask(GetCurrentProcess(), &process, &system) && process != 0 &&
+           SetProcessAffinityMask(GetCurrentProcess(), process & (~process + 1));
+}
+
+// The child run (--one-cpu), bound already: opens the radiograph and a wide
+// radiograph of the same pixel count as Open does, in turns (the machine's
+// load falls on both alike), and prints the best and median times of each,
+// "one cpu <best> <median> <best> <median>".
+int OneCpu(const DPicturePtr& picture)
+{
+    const DPicturePtr pictures[] = {picture,
+                                    MakeRadiograph(kWideWidth, kWideHeight, 14, 42, RadiographKind::Chest)};
+    const wchar_t* const names[] = {kName, kWideName};
+    DisplayRenderer frames[2];
+    DPicturePtr shown[2];
+    std::vector<double> ms[2];
+    bool ok = pictures[1].Get() != nullptr;
+    for (int i = 0; i < 2 && ok; ++i) {
+        ok = Write(pictures[i], names[i]) && frames[i].AllocRenderBuffers(pictures[i]->width, pictures[i]->height);
+        if (ok)
+            frames[i].SetZoomArea(pictures[i]->width, pictures[i]->height);
+    }
+    // The first round is not timed.
+    for (int round = 0; round < 8 && ok; ++round) {
+        for (int i = 0; i < 2; ++i) {
+            const auto t0 = std::chrono::steady_clock::now();
+            Open(pictures[i], frames[i], shown[i], ok, names[i]);
+            const auto t1 = std::chrono::steady_clock::now();
+            if (round > 0)
+                ms[i].push_back(std::chrono::duration<double, std::milli>(t1 - t0).count());
+        }
+    }
+    for (int i = 0; i < 2; ++i) {
+        ok = ok && shown[i].Get() && memcmp(shown[i]->GetBits(), pictures[i]->GetBits(),
+                                            (size_t)pictures[i]->width * pictures[i]->height * 2) == 0;
+        frames[i].SetPicture(nullptr);
+        DeleteFileW(PathOf(L".xmg", names[i]).c_str());
+    }
+    if (!ok) {
+        fprintf(stderr, "the opens bound to one processor failed\n");
+        return 1;
+    }
+    std::sort(ms[0].begin(), ms[0].end());
+    std::sort(ms[1].begin(), ms[1].end());
+    printf("one cpu %.4f %.4f %.4f %.4f\n", ms[0][0], ms[0][ms[0].size() / 2], ms[1][0], ms[1][ms[1].size() / 2]);
+    return 0;
+}
+
+// Runs OneCpu in a child run of this program and gives the figure.
+void OneCpuFigure(bench::Verdict& verdict)
+{
+    const char* const name = "open_image_one_cpu";
+    wchar_t exe[MAX_PATH];
+    GetModuleFileNameW(nullptr, exe, MAX_PATH);
+    SECURITY_ATTRIBUTES inherited = {sizeof inherited, nullptr, TRUE};
+    HANDLE readEnd = nullptr, writeEnd = nullptr;
+    if (!CreatePipe(&readEnd, &writeEnd, &inherited, 0)) {
+        verdict.Failed(name, "no pipe for the child run");
+        return;
+    }
+    SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+    startup.hStdOutput = writeEnd;
+    startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
+    std::wstring command = L"\"" + std::wstring(exe) + L"\" " + kOneCpu;
+    PROCESS_INFORMATION child = {};
+    const bool started =
+        CreateProcessW(exe, &command[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &child) != FALSE;
+    CloseHandle(writeEnd);
+    std::string output;
+    char chunk[256];
+    DWORD got = 0;
+    while (started && ReadFile(readEnd, chunk, sizeof chunk, &got, nullptr) && got > 0)
+        output.append(chunk, got);
+    CloseHandle(readEnd);
+    DWORD exitCode = 1;
+    if (started) {
+        WaitForSingleObject(child.hProcess, INFINITE);
+        GetExitCodeProcess(child.hProcess, &exitCode);
+        CloseHandle(child.hProcess);
+        CloseHandle(child.hThread);
+    }
+    bench::Timing square = {}, wide = {};
+    if (exitCode != 0 || sscanf(output.c_str(), "one cpu %lf %lf %lf %lf", &square.best, &square.median,
+                                &wide.best, &wide.median) != 4) {
+        verdict.Failed(name, "the child run bound to one processor failed");
+        return;
+    }
+    char text[256];
+    snprintf(text, sizeof text,
+             "opening the radiograph bound to one processor / a %dx%d one there, read on one thread "
+             "(%.2f ms, median %.2f ms; %.2f ms, median %.2f ms)",
+             kWideWidth, kWideHeight, square.best, square.median, wide.best, wide.median);
+    verdict.Ratio(name, square.best / wide.best, 1.2, text);
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv)
 {
     const wchar_t* peerFolder = argc > 2 && wcscmp(argv[1], L"--peer") == 0 ? argv[2] : nullptr;
+    // Bound before anything makes the helper pool, which counts the
+    // processors once.
+    const bool oneCpu = argc > 1 && wcscmp(argv[1], kOneCpu) == 0;
+    if (oneCpu && !BindToOneProcessor()) {
+        fprintf(stderr, "cannot bind the process to one processor: error %lu\n", GetLastError());
+        return 1;
+    }
     using namespace bench;
     DPicturePtr picture = MakeRadiograph(kSide, kSide, 14, 42, RadiographKind::Chest);
-    DPicturePtr noise = peerFolder ? DPicturePtr() : Noise();
-    if (!picture.Get() || (!peerFolder && !noise.Get())) {
+    DPicturePtr noise = peerFolder || oneCpu ? DPicturePtr() : Noise();
+    if (!picture.Get() || (!peerFolder && !oneCpu && !noise.Get())) {
         fwprintf(stderr, L"no memory for the pictures\n");
         return 1;
     }
@@ -262,6 +388,11 @@ int wmain(int argc, wchar_t** argv)
         RemoveDirectoryW(gFolder.c_str());
         return result;
     }
+    if (oneCpu) {
+        const int result = OneCpu(picture);
+        RemoveDirectoryW(gFolder.c_str());
+        return result;
+    }
 
     uint16_t* copy = AllocRaster(kSide, kSide);
     auto reference = [&]() { memcpy(copy, picture->GetBits(), kBytes); };
@@ -275,6 +406,7 @@ int wmain(int argc, wchar_t** argv)
     printf("memcpy of 18 MB %.2f ms\n", memcpyMs);
     for (const Figure& f : figures)
         verdict.Time(f.name.c_str(), f.time, memcpyMs, f.limit, f.what.c_str());
+    OneCpuFigure(verdict);
     RemoveDirectoryW(gFolder.c_str());
     PixelFree(copy);
     return verdict.ExitCode();

@@ -211,7 +211,12 @@ struct BandDecode::State
 namespace {
 
 // Returns when a band waits, the state stops or kIdleMicroseconds have
-// passed, without the lock.
+// passed, without the lock. Between looks the helper gives its processor up:
+// the owner may be waiting for one (a busy machine, or more threads than the
+// processors the process may run on), and a helper spinning in place kept it
+// from reading (an open bound to one processor with four helpers took 1.4 to
+// 2 times as long as on one thread; 1.1 times with the yield). On free
+// processors the yield costs no more than the spin did.
 void WaitForBand(const BandDecode::State* s)
 {
     LARGE_INTEGER frequency, start, now;
@@ -219,11 +224,9 @@ void WaitForBand(const BandDecode::State* s)
     QueryPerformanceCounter(&start);
     const LONGLONG most = frequency.QuadPart * kIdleMicroseconds / 1000000;
     for (;;) {
-        for (int i = 0; i < 64; ++i) {
-            if (s->waiting != 0 || s->stopped)
-                return;
-            YieldProcessor();
-        }
+        if (s->waiting != 0 || s->stopped)
+            return;
+        SwitchToThread();
         QueryPerformanceCounter(&now);
         if (now.QuadPart - start.QuadPart > most)
             return;

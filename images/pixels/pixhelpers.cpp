@@ -6,6 +6,15 @@
 #include <new>
 #endif
 
+int PixelHelpersFor(uint64_t affinity, int most)
+{
+    int processors = 0;
+    for (; affinity != 0; affinity &= affinity - 1)
+        ++processors;
+    const int helpers = processors - 1;
+    return helpers <= 0 ? 0 : helpers < most ? helpers : most;
+}
+
 #ifdef _WIN32
 
 namespace {
@@ -19,11 +28,11 @@ struct HelperPool
 
     HelperPool()
     {
-        SYSTEM_INFO system;
-        GetSystemInfo(&system);
-        const int wanted = (int)system.dwNumberOfProcessors - 1 < kPixelHelpers
-                               ? (int)system.dwNumberOfProcessors - 1
-                               : kPixelHelpers;
+        // Without the mask the process has no helpers: slower, never wrong.
+        DWORD_PTR process = 0, system = 0;
+        if (!GetProcessAffinityMask(GetCurrentProcess(), &process, &system))
+            return;
+        const int wanted = PixelHelpersFor(process, kPixelHelpers);
         if (wanted <= 0)
             return;
         PTP_POOL pool = CreateThreadpool(nullptr);

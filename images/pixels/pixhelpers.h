@@ -6,10 +6,13 @@
 // own, made at the first use and kept from then on, as its pixel memory is: a
 // new thread runs about 1 ms after its creation under Wine and creating one
 // costs its creator 0.3 ms, while a kept one starts on its work within 0.1 ms.
-// There are kPixelHelpers of them, fewer on a machine with fewer processors
-// (each needs one of its own beside the caller's), none on a machine with one
-// or when the pool cannot be made. Natively (the sanitizer build of
-// tests/native) there are none, and the caller does all the work.
+// There are kPixelHelpers of them, fewer where the process may run on fewer
+// processors (each needs one of its own beside the caller's), none where it
+// may run on one or when the pool cannot be made. The processors are those of
+// the process's affinity mask when the pool is made, not the machine's: a
+// process bound to one processor of eight would otherwise have four helpers
+// fighting its reader for it. Natively (the sanitizer build of tests/native)
+// there are none, and the caller does all the work.
 //
 // Work handed to a helper may start late, after its caller has done the same
 // work itself: nobody waits for a helper that has not started, and what a
@@ -17,10 +20,16 @@
 // commitahead.cpp and of SplitRows are counted).
 #pragma once
 
+#include <stdint.h>
+
 const int kPixelHelpers = 4;
 
 // The helpers the process has, made at the first call; 0: none.
 int PixelHelperCount();
+
+// The helpers for a process that may run on the processors whose bits are set
+// in `affinity`, at most `most`: one fewer than the processors, none for one.
+int PixelHelpersFor(uint64_t affinity, int most);
 
 // Runs work(context) on a helper; false (nothing runs) when there is none or
 // the work could not be queued.

@@ -1,7 +1,12 @@
-// The helper threads of the pixel code: SplitRows gives every row to one band
-// once, runs bands on two threads at once where the process has helpers, and
-// never calls a band after it has returned.
+// The helper threads of the pixel code: one fewer than the processors the
+// process may run on, at most kPixelHelpers; SplitRows gives every row to one
+// band once, runs bands on two threads at once where the process has helpers,
+// and never calls a band after it has returned.
 #include "images/pixels/pixhelpers.h"
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
 
 #include <atomic>
 #include <chrono>
@@ -38,6 +43,22 @@ struct Split
     }
 };
 
+TEST(PixelHelpers, OneFewerThanTheProcessorsTheProcessMayRunOn)
+{
+    const struct { uint64_t affinity; int most, helpers; } rows[] = {
+        {0x1, kPixelHelpers, 0}, {0x80, kPixelHelpers, 0}, {0x0, kPixelHelpers, 0},
+        {0x24, kPixelHelpers, 1}, {0xf, kPixelHelpers, 3}, {0xff, kPixelHelpers, 4},
+        {0x8000000000000001ull, kPixelHelpers, 1}, {0xffffffffull, 2, 2},
+    };
+    for (const auto& row : rows)
+        EXPECT_EQ(row.helpers, PixelHelpersFor(row.affinity, row.most)) << std::hex << row.affinity;
+#ifdef _WIN32
+    DWORD_PTR process = 0, system = 0;
+    ASSERT_TRUE(GetProcessAffinityMask(GetCurrentProcess(), &process, &system));
+    EXPECT_EQ(PixelHelpersFor(process, kPixelHelpers), PixelHelperCount());
+#endif
+}
+
 TEST(PixelHelpers, SplitRowsGivesEveryRowToOneBandOnceAndNoneAfterItReturned)
 {
     const struct { int count, band, helpers, times; bool meet; } rows[] = {
@@ -45,7 +66,7 @@ TEST(PixelHelpers, SplitRowsGivesEveryRowToOneBandOnceAndNoneAfterItReturned)
         {1000, 100, 0, 1, false}, {1000, 32, 1, 1, false}, {3000, 1, kPixelHelpers, 1, false},
         // Helpers that start after the caller has taken every band find none left.
         {8, 1, kPixelHelpers, 2000, false},
-        // With a helper (none on one processor, nor natively) two bands run at once.
+        // With a helper (none for a process bound to one processor, nor natively) two bands run at once.
         {2, 1, 1, 1, PixelHelperCount() > 0},
     };
     std::vector<std::unique_ptr<Split>> splits;     // kept for late helpers

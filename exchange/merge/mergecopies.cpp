@@ -141,17 +141,28 @@ bool SameCarried(const std::vector<MergeValue>& a, const std::vector<MergeValue>
     return true;
 }
 
-std::wstring ImageIdentity(const DODBPtr<DODBSession>& session, LONG image)
+namespace {
+
+// The identity in the first column of the first row of a query that has its
+// parameters: empty when there is none, or it is no identity or cannot be read.
+std::wstring IdentityOfFirstRow(BoundStatement& query)
 {
-    BoundStatement query(session, kIdentityOfImageSql);
-    if (!query.Params().SetValI4(1, image))
-        ThrowDatabaseError();
     if (!FirstReadableRow(query))
         return std::wstring();
     int length = 0;
     const wchar_t* text = RowTextPtr(query.Row(), 0, &length);
     const std::wstring identity = text ? std::wstring(text, (size_t)length) : std::wstring();
     return IsIdentity(identity) ? identity : std::wstring();
+}
+
+}  // namespace
+
+std::wstring ImageIdentity(const DODBPtr<DODBSession>& session, LONG image)
+{
+    BoundStatement query(session, kIdentityOfImageSql);
+    if (!query.Params().SetValI4(1, image))
+        ThrowDatabaseError();
+    return IdentityOfFirstRow(query);
 }
 
 LONG ImageOfIdentity(const DODBPtr<DODBSession>& session, const std::wstring& identity)
@@ -181,12 +192,7 @@ void SetImageIdentity(const DODBPtr<DODBSession>& session, const std::wstring& i
 std::wstring StoredDatabaseIdentity(const DODBPtr<DODBSession>& session)
 {
     BoundStatement query(session, kDatabaseIdentitySql);
-    if (!FirstReadableRow(query))
-        return std::wstring();
-    int length = 0;
-    const wchar_t* text = RowTextPtr(query.Row(), 0, &length);
-    const std::wstring identity = text ? std::wstring(text, (size_t)length) : std::wstring();
-    return IsIdentity(identity) ? identity : std::wstring();
+    return IdentityOfFirstRow(query);
 }
 
 std::wstring NewIdentity()

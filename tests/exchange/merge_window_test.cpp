@@ -7,6 +7,7 @@
 #include "merge_fixture.h"
 
 #include "disks_fixture.h"
+#include "exchange_fixture.h"
 
 #include "app/exchangeservices.h"
 #include "common/dialog_look.h"
@@ -257,13 +258,44 @@ TEST_F(MergeWindowTest, StartAfterTheEndRunsANewWorkerThatFindsNothingLeft)
     EXPECT_EQ(kSourceImages, CheckConsistent());
 }
 
+// Image 3's file is gone, or its patient (another program deleted him): the
+// image is named with its reason in the program's language.
 TEST_F(MergeWindowTest, AnImageThatCannotBeReadIsNamedAndTheEndSaysWhatCameAndWhatDidNot)
 {
     const std::wstring name = other.Scalar(L"SELECT [File name] FROM Snimok WHERE Snimok=3;");
-    DeleteFileW(OtherImage(name).c_str());
-    const auto end = RunToTheEnd();
-    EXPECT_EQ(L"Обьединение завершено: импортировано снимков: 7, не удалось импортировать: 1", end.first);
-    EXPECT_NE(std::wstring::npos, end.second.find(name));
+    const std::vector<BYTE> bytes = FileBytes(OtherImage(name));
+    const std::string patient = Narrow(other.Scalar(L"SELECT Patient FROM Snimok WHERE Snimok=3;"));
+    for (const bool russian : {false, true}) {
+        harness::ThreadLanguage speaking(russian ? MAKELANGID(LANG_RUSSIAN, SUBLANG_DEFAULT)
+                                                 : MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US));
+        for (const bool patientGone : {false, true}) {
+            SCOPED_TRACE(testing::Message() << (russian ? "Russian" : "English") << (patientGone ? ", no patient" : ""));
+            UndoMerge();
+            if (patientGone)
+                EditOtherFile("UPDATE Snimok SET Patient=99999 WHERE Snimok=3;");
+            else
+                DeleteFileW(OtherImage(name).c_str());
+            std::pair<std::wstring, std::wstring> end;
+            Run({{Waiting, [](ImportDbWnd* w) { w->OnStart(); }},
+                 {Ended, [&](ImportDbWnd* w) {
+                      end = {w->PaneText(ImportLayout::kStatusPane), w->PaneText(ImportLayout::kErrorPane)};
+                      if (patientGone)
+                          harness::SaveWindowPicture(w->GetHwnd(), russian ? L"merge_no_patient_ru" : L"merge_no_patient_en");
+                      w->OnClose();
+                  }}});
+            EXPECT_EQ(L"Обьединение завершено: импортировано снимков: 7, не удалось импортировать: 1", end.first);
+            EXPECT_NE(std::wstring::npos, end.second.find(name));
+            EXPECT_NE(std::wstring::npos, end.second.find(LoadText(IDS_MERGE_IMAGE_SKIPPED).substr(0, 7)))
+                << Narrow(end.second);
+            std::wstring noPatient = LoadText(IDS_MERGE_NO_PATIENT);
+            noPatient.replace(noPatient.find(L"%1!u!"), 5, L"99999");
+            if (patientGone) {
+                EXPECT_NE(std::wstring::npos, end.second.find(noPatient)) << Narrow(end.second);
+            }
+            exchtest::WriteFileBytes(OtherImage(name), bytes);
+            EditOtherFile("UPDATE Snimok SET Patient=" + patient + " WHERE Snimok=3;");
+        }
+    }
 }
 
 TEST_F(MergeWindowTest, AMissingInitFileShowsTheErrorWithoutAnyButtonPressed)

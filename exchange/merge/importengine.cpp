@@ -17,8 +17,6 @@
 #include "images/files/xmgfile.h"
 #include "resources/strings.h"
 
-#include <stdio.h>
-
 namespace {
 
 // The engine's own texts, as the merge window shows them.
@@ -618,8 +616,8 @@ bool ImportDBCls::KeptHere(const MarkItem& item, const ImageRow& there)
 // Marks imported each item's row there that is still to mark (not marked,
 // on the disk) and whose image here keeps it (KeptHere), in one pair of
 // transactions; a row that cannot be read is left for the next merge, which
-// names it. The rows marked.
-DWORD ImportDBCls::MarkWhereKept(const std::vector<MarkItem>& items)
+// names it.
+void ImportDBCls::MarkWhereKept(const std::vector<MarkItem>& items)
 {
     // The order of the identities as they are now: a merge between either
     // database and a copy of it (equal identities) may have renewed one since
@@ -627,7 +625,6 @@ DWORD ImportDBCls::MarkWhereKept(const std::vector<MarkItem>& items)
     const bool sourceFirst = StoredDatabaseIdentity(sourceSession_) < StoredDatabaseIdentity(local_);
     ThrowIfInjected(MergeStep::MarkSource, L"ImportDBCls::MarkWhereKept");
     PairTransaction tx(sourceSession_, local_, sourceFirst, link_, &openTransactions_);
-    DWORD marked = 0;
     for (const MarkItem& item : items) {
         ImageRow there;
         try {
@@ -641,8 +638,6 @@ DWORD ImportDBCls::MarkWhereKept(const std::vector<MarkItem>& items)
         if (!mark.Params().SetValI4(1, item.image->id))
             ThrowDatabaseError();
         mark.Run();
-        ++marked;
     }
     tx.Commit();
-    return marked;
 }

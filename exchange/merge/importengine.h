@@ -226,7 +226,7 @@ private:
     DPicturePtr LoadSnimok(const std::wstring& path, const std::vector<MergeValue>& carried);
     void UpdateSnimok(DWORD imageId, const std::vector<MergeValue>& carried);
     void CopyThumbnail(const SourceImage& image, const wchar_t* newName, bool* copied);
-    DWORD MarkWhereKept(const std::vector<MarkItem>& items);
+    void MarkWhereKept(const std::vector<MarkItem>& items);
     bool KeptHere(const MarkItem& item, const ImageRow& there);
 
     DThreadChannel* channel_;

@@ -121,8 +121,17 @@ tf_install() {
         fi
         tf_log "installing:$missing"
         dpkg --print-foreign-architectures | grep -qx i386 || dpkg --add-architecture i386
-        apt-get update -q >/dev/null
-        DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends $missing >/dev/null
+        # A mirror caught mid-sync fails one index now and then; the others
+        # are read all the same. When the security index of one architecture
+        # is the one missing, the two architectures' candidates differ and the
+        # install cannot pair them: it then takes the release's own versions.
+        apt-get update -q >/dev/null || tf_log "apt-get update failed for some index; installing from what it read"
+        DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends $missing >/dev/null || {
+            local release
+            release=$(. /etc/os-release && echo "$VERSION_CODENAME")
+            tf_log "the install failed; trying again with the packages of $release itself"
+            DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends -t "$release" $missing >/dev/null
+        }
     fi
     tf_locales
 }

@@ -118,6 +118,12 @@ void ImportDBCls::AddUnlessThere(const DODBPtr<DODBSession>& session, const wcha
     tx.Commit();
 }
 
+// The column "imported" of the images, which an older database lacks.
+void ImportDBCls::EnsureImportedColumn(const DODBPtr<DODBSession>& session)
+{
+    AddUnlessThere(session, L"imported", L"Snimok", kAddImportedSql);
+}
+
 void ImportDBCls::EnsureIdentityTables(const DODBPtr<DODBSession>& session)
 {
     AddUnlessThere(session, kDatabaseKeyColumn, kDatabaseTable, kCreateDatabaseTableSql);
@@ -173,10 +179,10 @@ void ImportDBCls::ReadIdentities()
 }
 
 // Adds the (image there, image here) pairs of earlier merges that the ledger
-// of `session` names for `folder`, whose image here has no identity yet and
-// is not paired already. In the local ledger a row maps the other
-// database's key to an image here; in the other database's ledger, one of
-// its merges from this folder, the other way round.
+// of `session` names for `folder`, of which one image at least has no
+// identity yet, and whose image here is not paired already. In the local
+// ledger a row maps the other database's key to an image here; in the other
+// database's ledger, one of its merges from this folder, the other way round.
 void ImportDBCls::ReadLedger(const DODBPtr<DODBSession>& session, const std::wstring& folder, bool local,
                              std::vector<std::pair<LONG, LONG>>* pairs)
 {
@@ -194,7 +200,7 @@ void ImportDBCls::ReadLedger(const DODBPtr<DODBSession>& session, const std::wst
         if (fetched == Fetched::kBad || !RowInt(query.Row(), 0, &named) || !RowInt(query.Row(), 1, &own))
             continue;
         const LONG there = local ? named : own, here = local ? own : named;
-        if (!localIdentityOf_.count(here) && paired.insert(here).second)
+        if ((!localIdentityOf_.count(here) || !sourceIdentities_.count(there)) && paired.insert(here).second)
             pairs->push_back(std::make_pair(there, here));
     }
 }
@@ -217,10 +223,12 @@ void ImportDBCls::LinkEarlierMerges()
     // Their identities, there first: a run ended between the two commits
     // finds the identity there and gives it here the next time.
     std::vector<std::wstring> identities;
+    std::vector<bool> made;   // the identity there is new, made by this link
     {
         MergeTransaction tx(sourceSession_, link_, &openTransactions_);
         for (const auto& pair : same) {
             std::wstring identity = ImageIdentity(sourceSession_, pair.first);
+            made.push_back(identity.empty());
             if (identity.empty()) {
                 identity = NewIdentity();
                 SetImageIdentity(sourceSession_, identity, pair.first);
@@ -230,24 +238,56 @@ void ImportDBCls::LinkEarlierMerges()
         tx.Commit();
     }
     ThrowIfInjected(MergeStep::LinkEarlier, L"ImportDBCls::LinkEarlierMerges");
-    MergeTransaction tx(local_, link_, &openTransactions_);
-    for (size_t i = 0; i < same.size(); ++i) {
-        // A merge running at the same moment may have linked it since.
-        if (!ImageIdentity(local_, same[i].second).empty())
-            continue;
-        if (!ImageOfIdentity(local_, identities[i]))
-            SetImageIdentity(local_, identities[i], same[i].second);
+    std::vector<std::pair<LONG, std::wstring>> adopted;   // images there to take the identity here
+    {
+        MergeTransaction tx(local_, link_, &openTransactions_);
+        for (size_t i = 0; i < same.size(); ++i) {
+            // An image here that has an identity keeps it: an earlier link,
+            // or a merge running at the same moment, gave it. The image
+            // there that this link gave a new identity takes that one.
+            const std::wstring here = ImageIdentity(local_, same[i].second);
+            if (!here.empty()) {
+                if (made[i] && here != identities[i])
+                    adopted.push_back(std::make_pair(same[i].first, here));
+                continue;
+            }
+            if (!ImageOfIdentity(local_, identities[i]))
+                SetImageIdentity(local_, identities[i], same[i].second);
+        }
+        tx.Commit();
     }
+    if (adopted.empty())
+        return;
+    MergeTransaction tx(sourceSession_, link_, &openTransactions_);
+    for (const auto& [there, identity] : adopted)
+        if (!ImageOfIdentity(sourceSession_, identity))
+            SetImageIdentity(sourceSession_, identity, there);
     tx.Commit();
+}
+
+// The patient here that the merge finds for the other database's patient
+// `sourcePatient` by the key columns, as for a new image (0: none); false
+// when his row there cannot be read: his images are merged, which names
+// them.
+bool ImportDBCls::PatientHere(LONG sourcePatient, DWORD* patient)
+{
+    try {
+        UsePatient(sourcePatient);
+    } catch (const MsgExcept&) {
+        return false;
+    }
+    *patient = FindPatient() ? localPatient_ : 0;
+    return true;
 }
 
 // The other database's rows still to merge, by patient, each with what this
 // run does with it (see importengine.h): the images here that hold their
 // identities and the rows there are read with two statements, not one per
-// row, so that a merge back of images that are all here costs next to
-// nothing. A row whose values cannot be read is listed with the reason,
-// which skips it when its turn comes. Every row to merge or to mark is read
-// again when its turn comes: the count is what the window shows until then.
+// row, and the patient of a run of rows once, so that a merge back of images
+// that are all here costs next to nothing. A row whose values cannot be read
+// is listed with the reason, which skips it when its turn comes. Every row to
+// merge or to mark is read again when its turn comes: the count is what the
+// window shows until then.
 void ImportDBCls::ListImageRows()
 {
     struct Held {
@@ -272,44 +312,65 @@ void ImportDBCls::ListImageRows()
         }
     }
     rows_.clear();
+    std::vector<ImageRow> listed;   // the rows' values, by row
+    {
+        BoundStatement query(sourceSession_, copies_.ListedSql().c_str());
+        query.Execute();
+        for (Fetched fetched; (fetched = FetchRow(query)) != Fetched::kEnd;) {
+            DODBParams* values = query.Row();
+            SourceImage image;
+            if (!RowInt(values, 0, &image.id)) {
+                LogError(0, L"ImportDBCls::ListImageRows: an image row of the other database without a readable key");
+                continue;
+            }
+            ImageRow row;
+            try {
+                copies_.RowAt(values, fetched, {L"Snimok"}, &row);
+                image.fileName = row.fileName;
+            } catch (const MsgExcept& reason) {
+                std::vector<wchar_t> text((size_t)reason.TextLength() + 1);
+                reason.GetText(text.data(), (int)text.size());
+                image.unreadable = text.data();
+                // What names it when its name is what cannot be read: its key.
+                image.fileName = row.fileName.empty() ? std::to_wstring(image.id) : row.fileName;
+            }
+            image.patient = row.patient;
+            const auto identity = sourceIdentities_.find(image.id);
+            if (identity != sourceIdentities_.end())
+                image.identity = identity->second;
+            rows_.push_back(std::move(image));
+            listed.push_back(std::move(row));
+        }
+    }
+    // The plans. The rows come by patient: each patient there is looked for
+    // here once for a run of his rows.
     toMerge_ = 0;
-    BoundStatement query(sourceSession_, copies_.ListedSql().c_str());
-    query.Execute();
-    for (Fetched fetched; (fetched = FetchRow(query)) != Fetched::kEnd;) {
-        DODBParams* values = query.Row();
-        SourceImage image;
-        if (!RowInt(values, 0, &image.id)) {
-            LogError(0, L"ImportDBCls::ListImageRows: an image row of the other database without a readable key");
-            continue;
-        }
-        RowInt(values, 1, &image.patient);
-        ImageRow row;
-        try {
-            copies_.RowAt(values, fetched, {L"Snimok", L"Patient"}, &row);
-            image.fileName = row.fileName;
-        } catch (const MsgExcept& reason) {
-            std::vector<wchar_t> text((size_t)reason.TextLength() + 1);
-            reason.GetText(text.data(), (int)text.size());
-            image.unreadable = text.data();
-            // What names it when its name is what cannot be read: its key.
-            image.fileName = row.fileName.empty() ? std::to_wstring(image.id) : row.fileName;
-        }
-        const auto identity = sourceIdentities_.find(image.id);
-        if (identity != sourceIdentities_.end())
-            image.identity = identity->second;
+    LONG patientThere = -1;
+    bool patientRead = false;
+    DWORD patientHere = 0;
+    for (size_t i = 0; i < rows_.size(); ++i) {
+        SourceImage& image = rows_[i];
         const auto here = image.identity.empty() ? localImageOf_.end() : localImageOf_.find(image.identity);
         if (image.unreadable.empty() && here != localImageOf_.end()) {
+            if (image.patient != patientThere) {
+                patientThere = image.patient;
+                patientRead = PatientHere(image.patient, &patientHere);
+            }
             const auto found = held.find(here->second);
-            const Here what = found == held.end()    ? HereOf(nullptr, row.carried)
-                              : found->second.readable ? HereOf(&found->second.row, row.carried)
-                                                       : Here::kOther;
-            image.plan = what == Here::kKept   ? SourceImage::Plan::kMark
-                         : what == Here::kGone ? SourceImage::Plan::kLeave
-                                               : SourceImage::Plan::kMerge;
+            const Here what = !patientRead               ? Here::kOther
+                              : found == held.end()      ? HereOf(nullptr, listed[i].carried, patientHere)
+                              : found->second.readable   ? HereOf(&found->second.row, listed[i].carried, patientHere)
+                                                         : Here::kOther;
+            image.patientHere = patientHere;
+            image.plan = what == Here::kKept                           ? SourceImage::Plan::kMark
+                         : what == Here::kGone || what == Here::kMoved ? SourceImage::Plan::kLeave
+                                                                       : SourceImage::Plan::kMerge;
         }
         toMerge_ += image.plan == SourceImage::Plan::kMerge ? 1 : 0;
-        rows_.push_back(std::move(image));
     }
+    // Each image's patient is read again when its turn comes.
+    previousPatient_ = -1;
+    patientResolved_ = false;
     offered_ = toMerge_;
 }
 
@@ -344,8 +405,8 @@ void ImportDBCls::Connect()
 
     // Both keep the mark: the other database's rows are marked there, and
     // whether an image here is marked decides whether a row there may be.
-    AddUnlessThere(sourceSession_, L"imported", L"Snimok", kAddImportedSql);
-    AddUnlessThere(local_, L"imported", L"Snimok", kAddImportedSql);
+    EnsureImportedColumn(sourceSession_);
+    EnsureImportedColumn(local_);
     EnsureIdentityTables(sourceSession_);
     EnsureIdentityTables(local_);
     RefuseThisDatabase();

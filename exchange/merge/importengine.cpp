@@ -157,7 +157,7 @@ void ImportDBCls::MarkKept()
     std::vector<MarkItem> batch;
     for (size_t i = 0; i < rows_.size(); ++i) {
         if (rows_[i].plan == SourceImage::Plan::kMark)
-            batch.push_back(MarkItem{&rows_[i], 0});
+            batch.push_back(MarkItem{&rows_[i], 0, rows_[i].patientHere});
         const bool last = i + 1 == rows_.size();
         if (batch.size() < kMarksATransaction && !(last && !batch.empty()))
             continue;
@@ -165,7 +165,7 @@ void ImportDBCls::MarkKept()
             state_ = kStopped;
             return;
         }
-        MarkWhereKept(batch);
+        MarkImported(batch);
         batch.clear();
     }
 }
@@ -212,6 +212,19 @@ void ImportDBCls::SkipImage(const SourceImage& image, const MsgExcept& reason)
 }
 
 // ---- one image ----------------------------------------------------------------------
+
+// The other database's patient of an image, read when he is not the
+// previous image's. Throws MsgExcept as LoadPatient.
+void ImportDBCls::UsePatient(LONG sourcePatient)
+{
+    if (sourcePatient == previousPatient_)
+        return;
+    patientResolved_ = false;
+    previousPatient_ = -1;
+    LoadPatient(sourcePatient);
+    previousPatient_ = sourcePatient;
+    FormatPatientText();
+}
 
 // The source patient's carried columns; MsgExcept when he has no row there
 // or it cannot be read (his images alone fail).
@@ -430,6 +443,7 @@ bool ImportDBCls::ReadSourceRow(SourceImage& image, ImageRow* row)
     if (!copies_.ReadImage(sourceSession_, image.id, row) || row->imported || !row->onDisk || row->Deleted())
         return false;
     image.fileName = row->fileName;
+    image.patient = row->patient;
     const std::wstring identity = ImageIdentity(sourceSession_, image.id);
     if (!identity.empty())
         image.identity = identity;
@@ -437,21 +451,26 @@ bool ImportDBCls::ReadSourceRow(SourceImage& image, ImageRow* row)
 }
 
 // What the image here whose row is `here` (null: it has none) is to a copy
-// carrying `carried`. Deleted here (its row gone, or kept without a file): a
-// user deleted it on purpose, and the merge does not bring it back; marked
-// imported here: this workstation's "Delete Imported" takes it, so it keeps
-// nothing for the copy.
-ImportDBCls::Here ImportDBCls::HereOf(const ImageRow* here, const std::vector<MergeValue>& carried)
+// carrying `carried` whose patient is `patient` here (0: none is). Deleted
+// here (its row gone, or kept without a file): a user deleted it on purpose,
+// and the merge does not bring it back; filed under another patient: a user
+// moved it, or its copy, since a merge took it, and neither workstation's
+// correction may go (see importengine.h); marked imported here: this
+// workstation's "Delete Imported" takes it, so it keeps nothing for the copy.
+ImportDBCls::Here ImportDBCls::HereOf(const ImageRow* here, const std::vector<MergeValue>& carried, DWORD patient)
 {
     if (!here || here->Deleted())
         return Here::kGone;
+    if (patient == 0 || here->patient != (LONG)patient)
+        return Here::kMoved;
     if (!SameCarried(here->carried, carried))
         return Here::kOther;
     return here->imported ? Here::kGone : Here::kKept;
 }
 
-// What the image of `identity` here is to a copy carrying `carried`, and
-// which image that is (*image; 0 when none).
+// What the image of `identity` here is to a copy carrying `carried` of the
+// current patient, and which image that is (*image; 0 when none). The
+// patient is looked for here unless he is known already.
 ImportDBCls::Here ImportDBCls::ImageHere(const std::wstring& identity, const std::vector<MergeValue>& carried,
                                          LONG* image)
 {
@@ -460,10 +479,14 @@ ImportDBCls::Here ImportDBCls::ImageHere(const std::wstring& identity, const std
         return Here::kNone;
     ImageRow row;
     try {
-        return HereOf(copies_.ReadImage(local_, *image, &row) ? &row : nullptr, carried);
+        if (!copies_.ReadImage(local_, *image, &row))
+            return Here::kGone;
     } catch (const MsgExcept&) {
         return Here::kOther;   // not to be compared: the copy comes beside it
     }
+    if (!patientResolved_)
+        FindPatient();   // 0 when he is not here
+    return HereOf(&row, carried, localPatient_);
 }
 
 // A copy there that carries other values than its image here is an image of
@@ -487,36 +510,31 @@ ImportDBCls::Outcome ImportDBCls::MergeImage(SourceImage& image)
         return Outcome::kSkipped;
     }
     for (;;) {
-        // 1. The row as it is now, and 2. its identity here. A row that
-        // cannot be read fails only itself; the images after it still come.
+        // 1. The row as it is now and its patient, and 2. its identity here.
+        // A row or a patient that cannot be read fails only its image; the
+        // images after it still come.
         ImageRow now;
         Here here = Here::kNone;
         LONG hereImage = 0;
         try {
             if (!ReadSourceRow(image, &now))
                 return Outcome::kHere;   // nothing to merge any more
+            UsePatient(image.patient);
             here = ImageHere(image.identity, now.carried, &hereImage);
         } catch (const MsgExcept& reason) {
             SkipImage(image, reason);
             return Outcome::kSkipped;
         }
         if (here == Here::kKept)
-            MarkWhereKept({MarkItem{&image, hereImage}});
-        if (here == Here::kKept || here == Here::kGone)
+            MarkImported({MarkItem{&image, hereImage, localPatient_}});
+        if (here == Here::kKept || here == Here::kGone || here == Here::kMoved)
             return Outcome::kHere;
         if (here == Here::kOther)
             RenewIdentity(image);
 
-        // 3. The patient, the picture.
+        // 3. The picture.
         DPicturePtr picture;
         try {
-            if (image.patient != previousPatient_) {
-                patientResolved_ = false;
-                previousPatient_ = -1;
-                LoadPatient(image.patient);
-                previousPatient_ = image.patient;
-                FormatPatientText();
-            }
             link_->SetText2(patientText_.c_str(), (int)patientText_.size());
             link_->SetText3(image.fileName.c_str(), (int)image.fileName.size());
             picture = ReadSourcePicture(image, now.carried);
@@ -564,7 +582,7 @@ ImportDBCls::Outcome ImportDBCls::MergeImage(SourceImage& image)
         DWORD code = 0;
         if (MergeStepFails(MergeStep::AfterCommit, &code))
             ThrowMergeError(IdOrText(0), code);
-        MarkWhereKept({MarkItem{&image, copy ? copy : (LONG)picture->imageId}});
+        MarkImported({MarkItem{&image, copy ? copy : (LONG)picture->imageId, localPatient_}});
         return copy ? Outcome::kHere : Outcome::kMerged;
     }
 }
@@ -588,9 +606,10 @@ LONG ImportDBCls::TakeCopyHere(const SourceImage& image, const DPicture& picture
 // ---- the mark -----------------------------------------------------------------------
 
 // Whether the image here of `item` keeps the row there, read as `there`: it
-// is not deleted, not marked imported, carries the same, and is held so
-// until the pair of transactions ends. Throws MsgExcept when a row cannot be
-// read.
+// is not deleted, not marked imported, filed under the item's patient while
+// the row there is still of the patient it was found for, carries the same,
+// and is held so until the pair of transactions ends. Throws MsgExcept when
+// a row cannot be read.
 bool ImportDBCls::KeptHere(const MarkItem& item, const ImageRow& there)
 {
     // A batch's row is looked up by its identity as it is now: another merge
@@ -604,10 +623,12 @@ bool ImportDBCls::KeptHere(const MarkItem& item, const ImageRow& there)
     ImageRow row;
     if (hold.Run() == 0 || !copies_.ReadImage(local_, here, &row) || row.Deleted())
         return false;   // marked imported or gone here: "Delete Imported" takes it, or took it
+    if (row.patient != (LONG)item.patient || there.patient != item.image->patient)
+        return false;   // moved to another patient on either side: each keeps its own
     if (SameCarried(row.carried, there.carried))
         return true;
     if (item.here)
-        LogError(0, (L"ImportDBCls::MarkWhereKept: " + item.image->fileName +
+        LogError(0, (L"ImportDBCls::MarkImported: " + item.image->fileName +
                      L" was changed in the other database while it was merged; the next merge takes it again")
                         .c_str());
     return false;
@@ -617,13 +638,13 @@ bool ImportDBCls::KeptHere(const MarkItem& item, const ImageRow& there)
 // on the disk) and whose image here keeps it (KeptHere), in one pair of
 // transactions; a row that cannot be read is left for the next merge, which
 // names it.
-void ImportDBCls::MarkWhereKept(const std::vector<MarkItem>& items)
+void ImportDBCls::MarkImported(const std::vector<MarkItem>& items)
 {
     // The order of the identities as they are now: a merge between either
     // database and a copy of it (equal identities) may have renewed one since
     // Connect, and every merge must see the same order.
     const bool sourceFirst = StoredDatabaseIdentity(sourceSession_) < StoredDatabaseIdentity(local_);
-    ThrowIfInjected(MergeStep::MarkSource, L"ImportDBCls::MarkWhereKept");
+    ThrowIfInjected(MergeStep::MarkSource, L"ImportDBCls::MarkImported");
     PairTransaction tx(sourceSession_, local_, sourceFirst, link_, &openTransactions_);
     for (const MarkItem& item : items) {
         ImageRow there;

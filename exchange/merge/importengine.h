@@ -32,11 +32,16 @@
 // kept elsewhere: its "Delete Imported" deletes every row so marked. So a
 // row there is marked only where this workstation keeps the image in a row
 // that its own "Delete Imported" will not take: an image here of the same
-// values, not deleted and not marked imported itself. An image found here
-// marked, or deleted here, leaves the row there unmarked: it is not copied,
-// not marked, not counted (a deleted image stays deleted here; the other
-// workstation keeps its copy and what was written on it). Each mark is set
-// in one transaction of each database (MarkWhereKept: PairTransaction, begun
+// values, filed under the patient the merge finds here for the row's patient
+// (by the key columns, as for a new image), not deleted and not marked
+// imported itself. An image found here marked, or deleted here, leaves the
+// row there unmarked: it is not copied, not marked, not counted (a deleted
+// image stays deleted here; the other workstation keeps its copy and what was
+// written on it). So does an image here filed under another patient: one of
+// the two was moved to another patient since the merge that took it, and
+// each workstation keeps its own, as it keeps an edit (a mark would let the
+// other workstation's "Delete Imported" take the correction). Each mark is set
+// in one transaction of each database (MarkImported: PairTransaction, begun
 // in the order of the databases' identities), which holds the image here
 // unmarked (kHoldKeptImageSql) while the row there is read again and marked:
 // no other merge marks the image here meanwhile. So every mark is set while
@@ -44,15 +49,18 @@
 // leaves one unmarked: "Delete Imported" run on every workstation, in any
 // order, leaves every picture somewhere.
 //
-// Connect: both identities (equal identities are told apart by writing a new
-// one here: only this very database shows it at once; a copy of it made
-// elsewhere is another database) -> images of earlier merges linked (below)
-// -> the other database's rows not marked imported are listed, each with
-// its plan (SourceImage::Plan): those whose identity is here on an image
-// that carries what they carry (the brightness, contrast, negative and
-// further columns: see mergecopies.h) are to mark when that image is kept,
-// left alone when it is marked or deleted here; the rest are to merge, and
-// only they are counted.
+// Connect: both databases given the column "imported" (EnsureImportedColumn)
+// and the identity tables -> both identities (equal identities are told apart
+// by writing a new one here: only this very database shows it at once; a
+// copy of it made elsewhere is another database) -> images of earlier merges
+// linked (below) -> the other database's rows not marked imported are
+// listed, each with its plan (SourceImage::Plan): those whose identity is
+// here on an image of the patient found for theirs that carries what they
+// carry (the brightness, contrast, negative and further columns: see
+// mergecopies.h) are to mark when that image is kept, left alone when it is
+// marked or deleted here or filed under another patient; the rest are to
+// merge, and only they are counted. Each source patient of those rows is
+// read there and found here once.
 //
 // StartUnion: the rows to mark are marked in batches, a pair of transactions
 // each (MarkKept); then one transaction of the other database gives every
@@ -61,15 +69,17 @@
 //   1. Its row is read again: what it carries is what it carries now, not
 //      when the window opened. A row marked or deleted there meanwhile
 //      is passed over. A row that cannot be read fails that image alone.
+//      Its patient is read from the other database when he differs from the
+//      previous image's.
 //   2. Its identity here: on the same image kept here, the row is only
-//      marked; on the same image marked or deleted here, it is left alone.
+//      marked; on the same image marked or deleted here, or filed under
+//      another patient than the one found for the row's, it is left alone.
 //      On an image that carries other values (the copy there, or the image
 //      here, was described or changed since) it is an image of its own: it
 //      takes a new identity there first, in a transaction of its own, so that
 //      it is never marked without being here.
-//   3. Its patient is read from the other database when he differs from the
-//      previous image's, its file name checked (a stored name:
-//      BuildStoredFilePath) and its ".xmg" read. A patient, a name or a file
+//   3. Its file name is checked (a stored name: BuildStoredFilePath) and its
+//      ".xmg" read. A patient, a name or a file
 //      that cannot be read fails that image alone (SkipImage): it is named
 //      in the error text and the journal, left unmarked so that the next
 //      merge offers it again, and counted (counter 2); the run goes on.
@@ -104,8 +114,10 @@
 // the same identity, so that the earlier copies are known: the rows of the
 // local ledger for the folder merged now, and the rows of the other
 // database's ledger for this workstation's data folder (its merges from
-// here). A database recreated in that folder since has other dates under
-// the same keys and is not taken for the old one.
+// here). An image here that has an identity already (a merge of a third
+// workstation linked it) gives it to the image there that has none, so that
+// one image never has two. A database recreated in that folder since has
+// other dates under the same keys and is not taken for the old one.
 //
 // Between two images (never inside one) the command channel is polled: a
 // stop command ends the loop with state 1. Before each image the free space
@@ -175,6 +187,7 @@ private:
         };
         LONG id = 0;                  // Snimok of the other database
         LONG patient = 0;             // its Patient
+        DWORD patientHere = 0;        // the patient found here for it (kMark: its image is his)
         std::wstring fileName;        // as listed, then as read again
         std::wstring identity;        // its GUID; empty until it has one
         Plan plan = Plan::kMerge;
@@ -182,19 +195,23 @@ private:
     };
     // What the image of an identity here is to a copy: there is none, it is
     // the same image and kept here, the same image marked imported or deleted
-    // here, or it carries other values.
-    enum class Here { kNone, kKept, kGone, kOther };
-    // A row there to mark and the image here that keeps it (0: the image of
-    // its identity, looked up when it is marked).
+    // here, filed under another patient than the one found for the copy's,
+    // or it carries other values.
+    enum class Here { kNone, kKept, kGone, kMoved, kOther };
+    // A row there to mark, the image here that keeps it (0: the image of its
+    // identity, looked up when it is marked) and the patient here it must be
+    // filed under.
     struct MarkItem {
         const SourceImage* image;
         LONG here;
+        DWORD patient;
     };
 
     std::wstring ReadInitString() const;
     bool ColumnExists(const DODBPtr<DODBSession>& session, const wchar_t* column, const wchar_t* table);
     void AddUnlessThere(const DODBPtr<DODBSession>& session, const wchar_t* column, const wchar_t* table,
                         const wchar_t* sql);
+    void EnsureImportedColumn(const DODBPtr<DODBSession>& session);
     void EnsureIdentityTables(const DODBPtr<DODBSession>& session);
     std::wstring DatabaseIdentity(const DODBPtr<DODBSession>& session);
     void RefuseThisDatabase();
@@ -202,6 +219,7 @@ private:
     void ReadLedger(const DODBPtr<DODBSession>& session, const std::wstring& folder, bool local,
                     std::vector<std::pair<LONG, LONG>>* pairs);
     void LinkEarlierMerges();
+    bool PatientHere(LONG sourcePatient, DWORD* patient);
     void ListImageRows();
     void ClearEndedSaves();
     void PrepareSource();
@@ -212,12 +230,13 @@ private:
     void MergeImages();
     Outcome MergeImage(SourceImage& image);
     bool ReadSourceRow(SourceImage& image, ImageRow* row);
-    static Here HereOf(const ImageRow* here, const std::vector<MergeValue>& carried);
+    static Here HereOf(const ImageRow* here, const std::vector<MergeValue>& carried, DWORD patient);
     Here ImageHere(const std::wstring& identity, const std::vector<MergeValue>& carried, LONG* image);
     void RenewIdentity(SourceImage& image);
     DPicturePtr ReadSourcePicture(const SourceImage& image, const std::vector<MergeValue>& carried);
     void SkipImage(const SourceImage& image, const MsgExcept& reason);
     LONG TakeCopyHere(const SourceImage& image, const DPicture& picture, const std::vector<MergeValue>& carried);
+    void UsePatient(LONG sourcePatient);
     void LoadPatient(LONG sourcePatient);
     bool FindPatient();
     void InsertPatient();
@@ -226,7 +245,7 @@ private:
     DPicturePtr LoadSnimok(const std::wstring& path, const std::vector<MergeValue>& carried);
     void UpdateSnimok(DWORD imageId, const std::vector<MergeValue>& carried);
     void CopyThumbnail(const SourceImage& image, const wchar_t* newName, bool* copied);
-    void MarkWhereKept(const std::vector<MarkItem>& items);
+    void MarkImported(const std::vector<MarkItem>& items);
     bool KeptHere(const MarkItem& item, const ImageRow& there);
 
     DThreadChannel* channel_;

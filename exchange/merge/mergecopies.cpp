@@ -235,11 +235,15 @@ void LocalCopies::RowAt(DODBParams* values, Fetched fetched, const std::vector<s
 {
     *row = ImageRow();
     const ULONG first = (ULONG)leading.size();
-    // The name first: it names the image whatever else cannot be read.
+    const ULONG n = first + (ULONG)kinds_.size();
+    // The name and the patient first: they name and file the image whatever
+    // else cannot be read.
     int length = 0;
-    const wchar_t* name = RowTextPtr(values, first + (ULONG)kinds_.size() + 1, &length);
+    const wchar_t* name = RowTextPtr(values, n + 1, &length);
     if (name)
         row->fileName.assign(name, (size_t)length);
+    if (!RowInt(values, n + 3, &row->patient))
+        row->patient = 0;
     if (fetched == Fetched::kBad) {
         std::vector<std::wstring> names(leading);
         names.insert(names.end(), names_.begin(), names_.end());
@@ -251,7 +255,6 @@ void LocalCopies::RowAt(DODBParams* values, Fetched fetched, const std::vector<s
             ThrowMergeErrorWith(IDS_MERGE_VALUE_TYPE, names_[i].c_str());
         row->carried.push_back(value);
     }
-    const ULONG n = first + (ULONG)kinds_.size();
     LONG number = 0;
     row->onDisk = RowInt(values, n, &number) && number != 0;
     row->imported = RowInt(values, n + 2, &number) && number != 0;
@@ -274,8 +277,12 @@ bool LocalCopies::CopyThere(const DODBPtr<DODBSession>& source, const std::wstri
 {
     const LONG there = ImageOfIdentity(source, identity);
     ImageRow row;
-    return there != 0 && ReadImage(source, there, &row) && !row.Deleted() &&
-           SameCarried(row.carried, here.carried);
+    try {
+        return there != 0 && ReadImage(source, there, &row) && !row.Deleted() &&
+               SameCarried(row.carried, here.carried);
+    } catch (const MsgExcept&) {
+        return true;   // not to be compared: the image offered arrives as one of its own
+    }
 }
 
 // The images of `patient` here, those saved since the last look added.

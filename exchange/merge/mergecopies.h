@@ -109,6 +109,7 @@ struct ImageRow {
     bool onDisk = false;               // [Disk] is not 0
     std::wstring fileName;             // empty: the image was deleted, its row kept
     bool imported = false;             // marked imported: the archive's "Delete Imported" takes it
+    LONG patient = 0;                  // its Patient (0 when it cannot be read)
     bool Deleted() const { return fileName.empty(); }
 };
 
@@ -118,8 +119,9 @@ public:
     void Configure(const std::vector<ColumnSpec>& columns);
 
     // The image row in the columns of a fetched row that follow those named
-    // `leading`, of ListedSql or IdentifiedSql (leading: Snimok, Patient or
-    // Snimok) or of the row of one image (none). Throws MsgExcept as ReadImage.
+    // `leading`, of ListedSql or IdentifiedSql (leading: Snimok) or of the row
+    // of one image (none). Throws MsgExcept as ReadImage, its name and
+    // patient read.
     void RowAt(DODBParams* values, Fetched fetched, const std::vector<std::wstring>& leading, ImageRow* row) const;
     // The other database's rows still to merge, and the images here that hold
     // an identity, with their image rows (mergesql.h).
@@ -159,7 +161,9 @@ private:
     };
     std::vector<Candidate>& Candidates(const DODBPtr<DODBSession>& session, DWORD patient);
     // Whether the other database holds `identity` on an image that carries
-    // what `here` carries: that image is the copy of the image here.
+    // what `here` carries: that image is the copy of the image here. A row
+    // there that cannot be read counts as such an image: the image here is
+    // then nobody else's copy.
     bool CopyThere(const DODBPtr<DODBSession>& source, const std::wstring& identity, const ImageRow& here);
 
     std::map<DWORD, Listed> listed_;       // the images here of each patient met in this run

@@ -128,10 +128,10 @@ std::wstring FurtherColumns(const std::vector<std::wstring>& columns)
 
 namespace {
 
-// bri, contrast, negativ, the further columns, [Disk], [File name], imported.
+// bri, contrast, negativ, the further columns, [Disk], [File name], imported, Patient.
 std::wstring CarriedColumns(const std::vector<std::wstring>& columns)
 {
-    return L"bri, contrast, negativ" + FurtherColumns(columns) + L", [Disk], [File name], imported";
+    return L"bri, contrast, negativ" + FurtherColumns(columns) + L", [Disk], [File name], imported, Patient";
 }
 
 }  // namespace
@@ -143,7 +143,7 @@ std::wstring BuildCarriedValuesSql(const std::vector<std::wstring>& columns)
 
 std::wstring BuildListedImagesSql(const std::vector<std::wstring>& columns)
 {
-    return L"SELECT Snimok, Patient, " + CarriedColumns(columns) +
+    return L"SELECT Snimok, " + CarriedColumns(columns) +
            L" FROM Snimok WHERE imported=0 AND [File name] IS NOT NULL AND [Disk]<>0 ORDER BY Patient, Snimok ;";
 }
 
@@ -157,7 +157,7 @@ std::vector<std::wstring> CarriedValuesColumns(const std::vector<std::wstring>& 
 {
     std::vector<std::wstring> names = {L"bri", L"contrast", L"negativ"};
     names.insert(names.end(), columns.begin(), columns.end());
-    for (const wchar_t* name : {L"Disk", L"File name", L"imported"})
+    for (const wchar_t* name : {L"Disk", L"File name", L"imported", L"Patient"})
         names.push_back(name);
     return names;
 }

@@ -29,13 +29,12 @@ std::wstring BuildLoadPatientSql(const std::vector<std::wstring>& columns);
 // "Update Snimok Set [X]=?, [Y]=? Where snimok=? ;", empty without columns.
 std::wstring BuildUpdateSnimokSql(const std::vector<std::wstring>& columns);
 // What the merge carries of an image (bri, contrast, negativ, then the
-// further columns), then [Disk], [File name] and imported: "SELECT ... FROM
-// Snimok WHERE Snimok=? ;". Both databases have the column imported (the
-// merge adds it).
+// further columns), then [Disk], [File name], imported and Patient: "SELECT
+// ... FROM Snimok WHERE Snimok=? ;". Both databases have the column imported
+// (the merge adds it).
 std::wstring BuildCarriedValuesSql(const std::vector<std::wstring>& columns);
 // The other database's rows still to merge (not marked, named, on the disk),
-// by patient and image: Snimok, Patient, then the columns of
-// BuildCarriedValuesSql.
+// by patient and image: Snimok, then the columns of BuildCarriedValuesSql.
 std::wstring BuildListedImagesSql(const std::vector<std::wstring>& columns);
 // The images here that hold an identity: Snimok, then the columns of
 // BuildCarriedValuesSql.

@@ -6,14 +6,16 @@
 // earlier program is given back, another merge runs meanwhile, two merge into
 // one workstation at the same moment; a picture saved twice stays twice, and
 // what users wrote on a copy (a description, the negative) or on one file
-// imported on two workstations is never lost. Each case is a list of steps on
-// real workstations (folders with "dbinit.cfg", database, images); after each
-// merge the images of both workstations are counted by their pixels, dates,
-// descriptions and negatives, and the counts the merge window shows are
-// compared with what was really copied.
+// imported on two workstations is never lost, nor an image moved to another
+// patient after a merge. Each case is a list of steps on real workstations
+// (folders with "dbinit.cfg", database, images); after each merge the images
+// of both workstations are counted by their pixels, dates, descriptions,
+// negatives and patients, and the counts the merge window shows are compared
+// with what was really copied.
 #include "exchange_fixture.h"
 #include "merge_fixture.h"
 
+#include "app/recordmaint.h"
 #include "common/child_jobs.h"
 #include "common/site_checks.h"
 #include "common/test_files.h"
@@ -31,6 +33,7 @@
 #include "tools/demosite/sitedatabase.h"
 
 #include <condition_variable>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -79,6 +82,10 @@ enum class Act {
     // source's merge in a process of its own: both reach their first mark
     // together. The images both hold are each left marked on one side.
     Crossed,
+    Move,   // the target moves its newest image to another patient, as its thumbnail's move does
+    // As Merge, while the target moves its image of a row the source has not
+    // marked to another patient, between the merge's Connect and its start.
+    MovedMeanwhile,
 };
 
 struct Step {
@@ -159,8 +166,15 @@ const Case kCases[] = {
     {"OneWorkstationMergedTwiceAtOnce", {{Act::Together, 'A', 'B', 'B', MergeStep::OpenSource}}},
     {"TwoMeetAnOlderDatabaseAtOnce",
      {{Act::Older, 'A', 0}, {Act::Together, 'A', 'B', 'C', MergeStep::AddTable}}},
+    {"EarlierMergesOfOneImageLinkedOneAfterTheOther",
+     {{Act::EarlierMerge, 'A', 'C'}, {Act::EarlierMerge, 'B', 'A'}, {Act::Merge, 'A', 'B'}, {Act::Merge, 'A', 'C'},
+      {Act::DeleteImported, 'C', 0}, {Act::Merge, 'C', 'A'}}},
+    // B's merge links first while C's waits, both past their reading of the
+    // ledgers; what each workstation then deletes stays deleted only when
+    // both links hold.
     {"EarlierMergesOfOneImageLinkedAtOnce",
-     {{Act::EarlierMerge, 'A', 'C'}, {Act::EarlierMerge, 'B', 'A'}, {Act::Together, 'A', 'B', 'C', MergeStep::LinkEarlier}}},
+     {{Act::EarlierMerge, 'A', 'C'}, {Act::EarlierMerge, 'B', 'A'}, {Act::Together, 'A', 'B', 'C', MergeStep::LinkEarlier},
+      {Act::DeleteImported, 'B', 0}, {Act::Merge, 'B', 'A'}, {Act::DeleteImported, 'C', 0}, {Act::Merge, 'C', 'A'}}},
     {"ASecondarySendsItsImagesDeletesThemAndIsMergedBack",
      {{Act::NewImage, 'A', 0}, {Act::Merge, 'B', 'A'}, {Act::DeleteImported, 'A', 0}, {Act::Merge, 'A', 'B'}}},
     {"ACopyDescribedAfterItsImageWasDeletedThere",
@@ -169,6 +183,15 @@ const Case kCases[] = {
      {{Act::NewImage, 'A', 0}, {Act::Copy, 'D', 'A'}, {Act::Crossed, 'A', 'D'}}},
     {"InstalledFromABackupAndMergedBackAtOnce",
      {{Act::Copy, 'D', 'A'}, {Act::NewImage, 'D', 0}, {Act::Together, 'A', 'D', 'D', MergeStep::MarkSource}}},
+    {"AnImageMovedThereAfterAMerge",
+     {{Act::Merge, 'A', 'B'}, {Act::Move, 'B', 0}, {Act::Merge, 'A', 'B'}, {Act::Merge, 'B', 'A'}}},
+    {"AnImageMovedAndDescribedThereAfterAMerge",
+     {{Act::Merge, 'A', 'B'}, {Act::Move, 'B', 0}, {Act::Describe, 'B', 0}, {Act::Merge, 'A', 'B'}}},
+    {"AnImageMovedHereAfterAMerge",
+     {{Act::Merge, 'A', 'B'}, {Act::Move, 'A', 0}, {Act::Merge, 'A', 'B'}, {Act::Merge, 'B', 'A'}}},
+    // The copy of the image an earlier program left unmarked is found kept
+    // when the merge opens, and moved before its mark.
+    {"AnImageMovedHereWhileMerged", {{Act::EarlierMerge, 'A', 'B'}, {Act::MovedMeanwhile, 'A', 'B'}}},
 };
 
 // Act::Together: two merges on threads of their own take turns at a step,
@@ -286,15 +309,22 @@ TF_CHILD_JOB(MergeCrossed, CrossedMergeJob);
 
 // What the merge must do, written out: the labels of a workstation's images,
 // each with its mark "imported". A row of the source not marked is left
-// alone when the target deleted its picture; else it is copied when the
-// target lacks its image, and marked when the target then keeps the image
-// unmarked (so a row whose image the target holds marked stays unmarked).
+// alone when the target deleted its picture or holds it only under another
+// patient; else it is copied when the target lacks its image, and marked
+// when the target then keeps the image unmarked (so a row whose image the
+// target holds marked stays unmarked).
 using Model = std::map<char, std::map<std::wstring, bool>>;
 
 // The picture of an image's key: its label, without what was written on it.
 std::wstring PictureOf(const std::wstring& key)
 {
-    return key.substr(0, key.find_first_of(L"@/+"));
+    return key.substr(0, key.find_first_of(L"@/#+"));
+}
+// ... and with the patient it is filed under.
+std::wstring FiledOf(const std::wstring& key)
+{
+    const size_t tag = key.find(L'#');
+    return PictureOf(key) + (tag == std::wstring::npos ? L"" : key.substr(tag, key.find(L'+', tag) - tag));
 }
 
 class MergeIdentityTest : public ::testing::TestWithParam<Case> {
@@ -466,31 +496,80 @@ protected:
                 ASSERT_NO_FATAL_FAILURE(Delete(site, true));
             }
         }
-        for (auto& [site, images] : model_)
-            for (const auto& [key, count] : Census(site))
+        std::set<std::wstring> filed;
+        for (auto& [site, images] : model_) {
+            for (const auto& [key, count] : Census(site)) {
                 after.insert(PictureOf(key));
+                filed.insert(FiledOf(key));
+            }
+        }
         EXPECT_EQ(before, after) << "pictures gone from every workstation";
+        for (const std::wstring& move : moved_)
+            EXPECT_TRUE(filed.count(move)) << "a picture moved to another patient is under him nowhere: " << Narrow(move);
     }
 
-    // What tells the images on a workstation's hard disk apart, of one image or of all.
+    // Moves the newest image of `site`, whose database is open, or its image
+    // of `picture`, to another of its patients, as its thumbnail's move does:
+    // a new row of that patient, unmarked.
+    void Move(char site, const std::wstring& picture = L"")
+    {
+        std::wstring image = testfix::ScalarSql(L"SELECT MAX(Snimok) FROM Snimok WHERE [Disk]=1;");
+        for (const std::wstring& held : testfix::RowsSql(L"SELECT Snimok FROM Snimok WHERE [Disk]=1;"))
+            if (PictureOf(Key(Row(held))) == picture)
+                image = held;
+        const std::wstring before = Key(Row(image));
+        const std::wstring patient = testfix::ScalarSql(
+            L"SELECT MIN(Patient) FROM Patient WHERE Patient<>(SELECT Patient FROM Snimok WHERE Snimok=" + image + L");");
+        ASSERT_TRUE(MoveImageToPatient(nullptr, std::stoul(image), std::stoul(patient)));
+        const std::wstring after = Key(Row(testfix::ScalarSql(L"SELECT MAX(Snimok) FROM Snimok WHERE [Disk]=1;")));
+        ASSERT_EQ(PictureOf(before), PictureOf(after)) << Narrow(after);
+        ASSERT_NE(FiledOf(before), FiledOf(after));
+        auto& images = model_[site];
+        ASSERT_EQ(1u, images.erase(before)) << Narrow(before);
+        images[after] = false;
+        moved_.insert(FiledOf(after));
+    }
+
+    // Whether `site` holds the picture of `key` only under other patients than its.
+    bool FiledElsewhere(char site, const std::wstring& key)
+    {
+        bool elsewhere = false;
+        for (const auto& [held, imported] : model_[site]) {
+            if (PictureOf(held) != PictureOf(key))
+                continue;
+            if (FiledOf(held) == FiledOf(key))
+                return false;
+            elsewhere = true;
+        }
+        return elsewhere;
+    }
+
+    // What tells the images on a workstation's hard disk apart, of one image
+    // or of all: the image, then its patient's key columns.
     static std::wstring ImageSql(const std::wstring& only)
     {
-        return L"SELECT [File name], [Date file], Apicriz, Negativ, Bri, Contrast FROM Snimok WHERE [Disk]=1" +
-               (only.empty() ? L"" : L" AND Snimok=" + only) + L" ORDER BY Snimok;";
+        return L"SELECT s.[File name], s.[Date file], s.Apicriz, s.Negativ, s.Bri, s.Contrast, p.Name1, p.Name2, "
+               L"p.Name3, p.Birthday FROM Snimok s JOIN Patient p ON p.Patient=s.Patient WHERE s.[Disk]=1" +
+               (only.empty() ? L"" : L" AND s.Snimok=" + only) + L" ORDER BY s.Snimok;";
     }
     static std::wstring Row(const std::wstring& image) { return testfix::RowsSql(ImageSql(image)).at(0); }
 
     // What an image row of ImageSql is known by: the label of its picture,
     // "@" when it is dated otherwise than the picture was first, "/" and its
     // description (an empty one is none), "/n" when it is negative, "/b" and
-    // its brightness and contrast when they are not those it was saved with.
+    // its brightness and contrast when they are not those it was saved with,
+    // "#" and the tag of its patient's key columns.
     std::wstring Key(const std::wstring& row)
     {
         std::wistringstream fields(row);
-        std::wstring name, date, description, negativ, display;
-        std::getline(std::getline(std::getline(std::getline(fields, name, L'|'), date, L'|'), description, L'|'),
-                     negativ, L'|');
-        std::getline(fields, display);
+        std::vector<std::wstring> f;
+        for (std::wstring field; std::getline(fields, field, L'|');)
+            f.push_back(field);
+        f.resize(10);
+        const std::wstring &name = f[0], &date = f[1], &description = f[2], &negativ = f[3];
+        const std::wstring display = f[4] + L"|" + f[5];
+        const std::wstring patient = f[6] + L"|" + f[7] + L"|" + f[8] + L"|" + f[9];
+        const size_t tag = patientTags_.emplace(patient, patientTags_.size()).first->second;
         const auto known = labels_.find(PixelHash(std::wstring(ImageFolder) + name + L".xmg"));
         if (known == labels_.end())
             return L"?" + name;
@@ -503,7 +582,7 @@ protected:
             key += L"/n";
         if (display != displays_[known->second])
             key += L"/b" + display;
-        return key;
+        return key + L"#" + std::to_wstring(tag);
     }
 
     // The images on the hard disk of a workstation, by their keys.
@@ -567,8 +646,11 @@ protected:
             Edit(step.target, L" AND Apicriz IS NULL AND Negativ=0", L"UPDATE Snimok SET Negativ=1");
             return;
         case Act::Rename:
+            Rename(step.target);
+            return;
+        case Act::Move:
             Use(step.target);
-            testfix::ExecSetupSql(L"UPDATE Patient SET Name3=N'Исправлено';");
+            Move(step.target);
             return;
         case Act::Crossed:
             RunCrossed(step.target, step.source);
@@ -579,6 +661,7 @@ protected:
         case Act::Meanwhile:
         case Act::Together:
         case Act::EditedMeanwhile:
+        case Act::MovedMeanwhile:
             break;
         }
         const char sources[2] = {step.source, step.second};
@@ -586,6 +669,11 @@ protected:
         std::map<char, std::map<std::wstring, int>> sourceBefore;
         for (int i = 0; i < runs; ++i)
             sourceBefore[sources[i]] = Census(sources[i]);
+        std::wstring unmarked;   // Act::MovedMeanwhile: a picture the source has not marked and the target holds
+        for (const auto& [label, imported] : model_[step.source])
+            for (const auto& [held, mark] : model_[step.target])
+                if (!imported && PictureOf(held) == PictureOf(label))
+                    unmarked = PictureOf(label);
         std::wstring edited, uncorrected;   // Act::EditedMeanwhile: the image described there
         if (step.act == Act::EditedMeanwhile) {
             edited = testfix::ScalarSql(L"SELECT MAX(Snimok) FROM Snimok WHERE [Disk]=1 AND Apicriz IS NULL;");
@@ -599,9 +687,17 @@ protected:
             RunTogether(sources, step.seam, links, states, errors);
         } else {
             settings_.SetString(L"ImportSettings", L"DBPath", Folder(step.source));
-            states[0] = step.act == Act::Meanwhile          ? RunMeanwhile(links[0], &errors[0])
-                        : step.act == Act::EditedMeanwhile ? RunEditedMeanwhile(step.source, edited, links[0])
-                                                           : RunMerge(links[0], &errors[0]);
+            const auto edit = [&] {
+                Database other;
+                EXPECT_TRUE(other.Open(SiteInitString(DatabaseFile(step.source))));
+                other.Exec(L"UPDATE Snimok SET Apicriz=N'described meanwhile' WHERE Snimok=" + edited + L";");
+                other.Close();
+            };
+            states[0] = step.act == Act::Meanwhile         ? RunMeanwhile(links[0], &errors[0])
+                        : step.act == Act::EditedMeanwhile ? RunBetweenConnectAndStart(links[0], edit)
+                        : step.act == Act::MovedMeanwhile
+                            ? RunBetweenConnectAndStart(links[0], [&] { Move(step.target, unmarked); })
+                            : RunMerge(links[0], &errors[0]);
         }
         if (step.act == Act::EditedMeanwhile) {
             Use(step.source);
@@ -627,7 +723,7 @@ protected:
                 for (const std::wstring& key : deleted_[step.target])
                     gone.insert(PictureOf(key));
                 for (auto& [label, imported] : model_[sources[i]]) {
-                    if (imported || gone.count(PictureOf(label)))
+                    if (imported || gone.count(PictureOf(label)) || FiledElsewhere(step.target, label))
                         continue;
                     const auto [here, made] = model_[step.target].emplace(label, false);
                     copied += made ? 1 : 0;
@@ -722,23 +818,41 @@ protected:
         return state;
     }
 
-    // Act::EditedMeanwhile: `image` of `source` is described there, through a
-    // session of its own, once the merge has read the rows to merge.
-    int RunEditedMeanwhile(char source, const std::wstring& image, RecordingLink& link)
+    // Act::EditedMeanwhile, Act::MovedMeanwhile: a merge, and `meanwhile`
+    // done once it has read the rows to merge.
+    int RunBetweenConnectAndStart(RecordingLink& link, const std::function<void()>& meanwhile)
     {
         ImportDBCls engine(nullptr, &link);
         engine.Init();
         engine.Connect();
-        Database other;
-        EXPECT_TRUE(other.Open(SiteInitString(DatabaseFile(source))));
-        other.Exec(L"UPDATE Snimok SET Apicriz=N'described meanwhile' WHERE Snimok=" + image + L";");
-        other.Close();
+        meanwhile();
         try {
             engine.StartUnion();
         } catch (...) {
             ADD_FAILURE() << "the merge failed";
         }
         return engine.GetState();
+    }
+
+    // Act::Rename: every patient of `site` gets his middle name corrected,
+    // and so every image there another key.
+    void Rename(char site)
+    {
+        Use(site);
+        const std::vector<std::wstring> images = testfix::RowsSql(L"SELECT Snimok FROM Snimok WHERE [Disk]=1;");
+        std::vector<std::wstring> before;
+        for (const std::wstring& image : images)
+            before.push_back(Key(Row(image)));
+        testfix::ExecSetupSql(L"UPDATE Patient SET Name3=N'Исправлено';");
+        std::map<std::wstring, std::wstring> renamed;
+        for (size_t i = 0; i < images.size(); ++i)
+            renamed[before[i]] = Key(Row(images[i]));
+        std::map<std::wstring, bool> keys;
+        for (const auto& [key, imported] : model_[site]) {
+            const size_t twin = key.find(L'+');
+            keys[renamed.at(key.substr(0, twin)) + (twin == std::wstring::npos ? L"" : key.substr(twin))] = imported;
+        }
+        model_[site] = keys;
     }
 
     // What an earlier program's merge left instead of identities.
@@ -774,6 +888,8 @@ protected:
     std::map<std::wstring, std::wstring> dates_;   // the date each picture was first saved with, by label
     std::map<std::wstring, std::wstring> displays_;   // ... its brightness and contrast, by label
     std::map<char, std::set<std::wstring>> deleted_;  // the images each workstation deleted
+    std::set<std::wstring> moved_;              // the pictures moved to another patient, with him
+    std::map<std::wstring, size_t> patientTags_;   // the tag of each patient's key columns
     std::map<char, unsigned> latest_;           // the seed of each site's latest picture
     Model model_;
     unsigned seed_ = 0;

@@ -45,13 +45,13 @@ TEST(MergeTexts, UpdatesAndSelectsOfTheConfiguredColumns)
     EXPECT_EQ(L"Update Snimok Set [Orientation]=?, [Date file]=? Where snimok=? ;",
               BuildUpdateSnimokSql({L"Orientation", L"Date file"}));
     EXPECT_EQ(L"", BuildUpdateSnimokSql({}));
-    EXPECT_EQ(L"SELECT bri, contrast, negativ, [Scale], [Date file], [Disk], [File name], imported FROM Snimok "
-              L"WHERE Snimok=? ;",
+    EXPECT_EQ(L"SELECT bri, contrast, negativ, [Scale], [Date file], [Disk], [File name], imported, Patient "
+              L"FROM Snimok WHERE Snimok=? ;",
               BuildCarriedValuesSql({L"Scale", L"Date file"}));
-    EXPECT_EQ(L"SELECT Snimok, Patient, bri, contrast, negativ, [Scale], [Disk], [File name], imported FROM Snimok "
+    EXPECT_EQ(L"SELECT Snimok, bri, contrast, negativ, [Scale], [Disk], [File name], imported, Patient FROM Snimok "
               L"WHERE imported=0 AND [File name] IS NOT NULL AND [Disk]<>0 ORDER BY Patient, Snimok ;",
               BuildListedImagesSql({L"Scale"}));
-    EXPECT_EQ(L"SELECT Snimok, bri, contrast, negativ, [Disk], [File name], imported FROM Snimok "
+    EXPECT_EQ(L"SELECT Snimok, bri, contrast, negativ, [Disk], [File name], imported, Patient FROM Snimok "
               L"WHERE Snimok IN (SELECT Snimok FROM MergeSnimok) ;",
               BuildIdentifiedImagesSql({}));
 }

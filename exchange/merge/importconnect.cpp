@@ -272,7 +272,7 @@ void ImportDBCls::LinkEarlierMerges()
 bool ImportDBCls::PatientHere(LONG sourcePatient, DWORD* patient)
 {
     try {
-        UsePatient(sourcePatient);
+        LoadPatient(sourcePatient);
     } catch (const MsgExcept&) {
         return false;
     }
@@ -356,15 +356,16 @@ void ImportDBCls::ListImageRows()
                 patientThere = image.patient;
                 patientRead = PatientHere(image.patient, &patientHere);
             }
+            // An image here not to be compared, or a patient there that
+            // cannot be read: merged, which names what cannot be read.
             const auto found = held.find(here->second);
-            const Here what = !patientRead               ? Here::kOther
-                              : found == held.end()      ? HereOf(nullptr, listed[i].carried, patientHere)
-                              : found->second.readable   ? HereOf(&found->second.row, listed[i].carried, patientHere)
-                                                         : Here::kOther;
+            Here what = Here::kOther;
+            if (patientRead && (found == held.end() || found->second.readable))
+                what = HereOf(found == held.end() ? nullptr : &found->second.row, listed[i].carried, patientHere);
             image.patientHere = patientHere;
-            image.plan = what == Here::kKept                           ? SourceImage::Plan::kMark
-                         : what == Here::kGone || what == Here::kMoved ? SourceImage::Plan::kLeave
-                                                                       : SourceImage::Plan::kMerge;
+            image.plan = what == Here::kKept   ? SourceImage::Plan::kMark
+                         : what == Here::kGone ? SourceImage::Plan::kLeave
+                                               : SourceImage::Plan::kMerge;
         }
         toMerge_ += image.plan == SourceImage::Plan::kMerge ? 1 : 0;
     }

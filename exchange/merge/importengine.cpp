@@ -459,10 +459,8 @@ bool ImportDBCls::ReadSourceRow(SourceImage& image, ImageRow* row)
 // workstation's "Delete Imported" takes it, so it keeps nothing for the copy.
 ImportDBCls::Here ImportDBCls::HereOf(const ImageRow* here, const std::vector<MergeValue>& carried, DWORD patient)
 {
-    if (!here || here->Deleted())
+    if (!here || here->Deleted() || patient == 0 || here->patient != (LONG)patient)
         return Here::kGone;
-    if (patient == 0 || here->patient != (LONG)patient)
-        return Here::kMoved;
     if (!SameCarried(here->carried, carried))
         return Here::kOther;
     return here->imported ? Here::kGone : Here::kKept;
@@ -527,7 +525,7 @@ ImportDBCls::Outcome ImportDBCls::MergeImage(SourceImage& image)
         }
         if (here == Here::kKept)
             MarkImported({MarkItem{&image, hereImage, localPatient_}});
-        if (here == Here::kKept || here == Here::kGone || here == Here::kMoved)
+        if (here == Here::kKept || here == Here::kGone)
             return Outcome::kHere;
         if (here == Here::kOther)
             RenewIdentity(image);

@@ -194,10 +194,10 @@ private:
         std::wstring unreadable;      // why its listed row cannot be read; empty when it can
     };
     // What the image of an identity here is to a copy: there is none, it is
-    // the same image and kept here, the same image marked imported or deleted
-    // here, filed under another patient than the one found for the copy's,
-    // or it carries other values.
-    enum class Here { kNone, kKept, kGone, kMoved, kOther };
+    // the same image and kept here, the same image gone from here for it
+    // (marked imported, deleted, or filed under another patient than the one
+    // found for the copy's), or it carries other values.
+    enum class Here { kNone, kKept, kGone, kOther };
     // A row there to mark, the image here that keeps it (0: the image of its
     // identity, looked up when it is marked) and the patient here it must be
     // filed under.

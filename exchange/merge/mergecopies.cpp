@@ -242,8 +242,7 @@ void LocalCopies::RowAt(DODBParams* values, Fetched fetched, const std::vector<s
     const wchar_t* name = RowTextPtr(values, n + 1, &length);
     if (name)
         row->fileName.assign(name, (size_t)length);
-    if (!RowInt(values, n + 3, &row->patient))
-        row->patient = 0;
+    RowInt(values, n + 3, &row->patient);
     if (fetched == Fetched::kBad) {
         std::vector<std::wstring> names(leading);
         names.insert(names.end(), names_.begin(), names_.end());

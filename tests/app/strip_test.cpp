@@ -294,13 +294,15 @@ TEST_F(StripRows, TheFrameIsRedWhileTheCellHasTheFocus)
     harness::Pump(50);
     // The focus is the active window's: no other test's window may take the activation meanwhile.
     harness::ScreenLock lock;
-    SetForegroundWindow(GetAncestor(host->Hwnd(), GA_ROOT));
+    // The activation comes back from the X server: the focus is set once it has.
+    const HWND root = GetAncestor(host->Hwnd(), GA_ROOT);
+    SetForegroundWindow(root);
+    ASSERT_TRUE(harness::PumpUntil([&] { return GetForegroundWindow() == root; }));
     SetFocus(host->Hwnd());
     harness::Pump(20);
     EXPECT_FALSE(strip.Row(0)->GetState() & IconSnimok::kFocused);
     strip.SetFocus();
-    harness::Pump(20);
-    EXPECT_TRUE(strip.Row(0)->GetState() & IconSnimok::kFocused);
+    EXPECT_TRUE(harness::PumpUntil([&] { return (strip.Row(0)->GetState() & IconSnimok::kFocused) != 0; }));
     harness::PixelGrab grab(strip.Row(0)->hwnd, true);
     ASSERT_TRUE(grab.Ok());
     EXPECT_EQ(RGB(255, 0, 0), grab.At(0, 40));

@@ -15,6 +15,10 @@
 //     one of its own (marked imported there): at most 0.05x the merge that
 //     made the copies. Nothing is to merge, so nothing may cost an image's
 //     work.
+//   - the first merge over the ledger of an earlier program's merge of the
+//     same 1,000 images (a ledger row a copy, no identities): at most 0.5x
+//     the merge that made the copies. It reads both files of each copy once
+//     to tell it is the same picture, links it and copies nothing.
 // Each figure is the best of a few runs, each on a fresh local database; the
 // local image folder is a clinic's, already holding 20,000 files
 // (bench/fullfolder.h), and is emptied of the merged images after each run.
@@ -42,6 +46,7 @@
 
 #include <chrono>
 #include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -226,6 +231,27 @@ double Ms(std::chrono::steady_clock::time_point t0)
     return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count();
 }
 
+// A merge into the open local site, timed: its ms, or -1 when it failed or
+// merged another number of images than `expected` (none: none offered either).
+double TimedMerge(const wchar_t* what, int expected)
+{
+    testfix::QuietMergeLink link;
+    ImportDBCls engine(nullptr, &link);
+    const auto t0 = std::chrono::steady_clock::now();
+    std::wstring error;
+    if (testfix::RunMergeSteps(engine, true, &error) != ImportDBCls::kRunning) {
+        fwprintf(stderr, L"%ls: %ls\n", what, error.c_str());
+        return -1;
+    }
+    const double ms = Ms(t0);
+    if ((int)engine.MergedCount() != expected || (expected == 0 && engine.ImagesToMerge() != 0)) {
+        fwprintf(stderr, L"%ls: %lu of %lu offered merged, %d expected\n", what, engine.MergedCount(),
+                 engine.ImagesToMerge(), expected);
+        return -1;
+    }
+    return ms;
+}
+
 // Fills a fresh local site with images of its own before a merge (not timed).
 using LocalImages = std::function<bool()>;
 
@@ -239,21 +265,7 @@ double MergeOnce(int expected, const LocalImages& localImages)
         CloseSiteDatabase();
         return -1;
     }
-    double ms = -1;
-    {
-        testfix::QuietMergeLink link;
-        ImportDBCls engine(nullptr, &link);
-        const auto t0 = std::chrono::steady_clock::now();
-        std::wstring error;
-        if (testfix::RunMergeSteps(engine, true, &error) == ImportDBCls::kRunning)
-            ms = Ms(t0);
-        else
-            fwprintf(stderr, L"merge: %ls\n", error.c_str());
-        if (ms >= 0 && (int)engine.MergedCount() != expected) {
-            fwprintf(stderr, L"merge: %lu of %d images\n", engine.MergedCount(), expected);
-            ms = -1;
-        }
-    }
+    const double ms = TimedMerge(L"merge", expected);
     CloseSiteDatabase();
     return ms;
 }
@@ -282,23 +294,33 @@ double RecordsOnce(const std::wstring& otherFolder, const std::vector<std::wstri
     return ms;
 }
 
+// A session of the other site's database, none when it cannot be opened;
+// its data source goes to *source.
+DODBPtr<DODBSession> OtherSession(const std::wstring& otherFolder, DODBPtr<DODBSource>* source)
+{
+    DODBPtr<DODBSession> session;
+    *source = DODBSource::Create();
+    if (!source->IsSet() || FAILED((*source)->OpenDataSource(SiteInitString(otherFolder + L"other.db").c_str())) ||
+        FAILED((*source)->CreateSession(session)))
+        session.Release();
+    return session;
+}
+
 // Unmarks every image of the other site so that it can be merged again.
 void Unmark(const std::wstring& otherFolder)
 {
-    DODBPtr<DODBSource> source = DODBSource::Create();
-    DODBPtr<DODBSession> session;
-    if (source.IsSet() && SUCCEEDED(source->OpenDataSource(SiteInitString(otherFolder + L"other.db").c_str())) &&
-        SUCCEEDED(source->CreateSession(session)))
+    DODBPtr<DODBSource> source;
+    DODBPtr<DODBSession> session = OtherSession(otherFolder, &source);
+    if (session.IsSet())
         session->ExecSql(L"UPDATE Snimok SET imported=0;", nullptr, nullptr, nullptr, nullptr);
 }
 
 std::vector<std::wstring> ImageNames(const std::wstring& otherFolder)
 {
     std::vector<std::wstring> names;
-    DODBPtr<DODBSource> source = DODBSource::Create();
-    DODBPtr<DODBSession> session;
-    if (!source.IsSet() || FAILED(source->OpenDataSource(SiteInitString(otherFolder + L"other.db").c_str())) ||
-        FAILED(source->CreateSession(session)))
+    DODBPtr<DODBSource> source;
+    DODBPtr<DODBSession> session = OtherSession(otherFolder, &source);
+    if (!session.IsSet())
         return names;
     BoundStatement query(session, L"SELECT [File name] FROM Snimok ORDER BY Snimok;");
     query.Execute();
@@ -341,17 +363,79 @@ double MergeBackOnce(const std::wstring& otherFolder, int images, double* forth)
         return -1;
     }
     Configure(gLocal);
-    double ms = -1;
+    const double ms = TimedMerge(L"merge back", 0);
+    CloseSiteDatabase();
+    return ms;
+}
+
+// The images of a database that have an identity, by identity; then none has.
+std::map<std::wstring, LONG> TakeIdentities(const DODBPtr<DODBSession>& session)
+{
+    std::map<std::wstring, LONG> images;
+    BoundStatement query(session, L"SELECT Guid, Snimok FROM MergeSnimok;");
+    query.Execute();
+    while (query.Next()) {
+        wchar_t guid[64] = {};
+        LONG image = 0;
+        if (RowText(query.Row(), 0, guid, 64) > 0 && RowInt(query.Row(), 1, &image))
+            images[guid] = image;
+    }
+    session->ExecSql(L"DELETE FROM MergeSnimok;", nullptr, nullptr, nullptr, nullptr);
+    return images;
+}
+
+// What an earlier program's merge left of the last merge into the local
+// site from `otherFolder`: a ledger row for each copy, no identities on
+// either side. The rows there stay marked imported.
+bool LeaveLedgerOnly(const std::wstring& otherFolder)
+{
+    DODBPtr<DODBSource> source;
+    DODBPtr<DODBSession> session = OtherSession(otherFolder, &source);
+    if (!session.IsSet())
+        return false;
+    const std::map<std::wstring, LONG> there = TakeIdentities(session);
+    wchar_t folder[MAX_PATH] = {};
+    GetFullPathNameW(otherFolder.substr(0, otherFolder.size() - 1).c_str(), MAX_PATH, folder, nullptr);
+    CharUpperBuffW(folder, (DWORD)wcslen(folder));
+    if (FAILED(g_DbSession->BeginTx()))
+        return false;
+    int rows = 0;
+    for (const auto& [identity, image] : TakeIdentities(g_DbSession)) {
+        const auto copied = there.find(identity);
+        if (copied == there.end())
+            continue;
+        BoundStatement insert(g_DbSession, L"INSERT INTO MergeLedger (SourceDb, SourceSnimok, Snimok) VALUES (?, ?, ?);");
+        if (!insert.Params().SetStr(1, folder, -1) || !insert.Params().SetValI4(2, copied->second) ||
+            !insert.Params().SetValI4(3, image))
+            return false;
+        insert.Run();
+        ++rows;
+    }
+    return SUCCEEDED(g_DbSession->CommitSync()) && rows > 0;
+}
+
+// The merge of `images` from the other workstation into a fresh local site
+// (*made), turned into an earlier program's, then the first merge over its
+// ledger (returned), which must link every copy and copy nothing. Times in
+// ms, -1 when a run failed.
+double LedgerOnce(const std::wstring& otherFolder, int images, double* made)
+{
+    Unmark(otherFolder);
+    Configure(otherFolder);
+    *made = MergeOnce(images, nullptr);
+    std::wstring error;
+    UseFolders(gLocal);
+    if (*made < 0 || !OpenSiteDatabase(gLocalDb, error) || !LeaveLedgerOnly(otherFolder)) {
+        fwprintf(stderr, L"the ledger: %ls\n", error.c_str());
+        CloseSiteDatabase();
+        return -1;
+    }
+    double ms = TimedMerge(L"merge over the ledger", 0);
     {
-        testfix::QuietMergeLink link;
-        ImportDBCls engine(nullptr, &link);
-        const auto t0 = std::chrono::steady_clock::now();
-        if (testfix::RunMergeSteps(engine, true, &error) == ImportDBCls::kRunning)
-            ms = Ms(t0);
-        else
-            fwprintf(stderr, L"merge back: %ls\n", error.c_str());
-        if (ms >= 0 && (engine.ImagesToMerge() != 0 || engine.MergedCount() != 0)) {
-            fwprintf(stderr, L"merge back: %lu of %lu images merged\n", engine.MergedCount(), engine.ImagesToMerge());
+        BoundStatement linked(g_DbSession, L"SELECT COUNT(*) FROM MergeSnimok;");
+        LONG count = 0;
+        if (ms >= 0 && (!linked.First() || !RowInt(linked.Row(), 0, &count) || count != images)) {
+            fwprintf(stderr, L"merge over the ledger: %ld of %d copies linked\n", count, images);
             ms = -1;
         }
     }
@@ -388,6 +472,29 @@ void RatioOfMerges(bench::Verdict& verdict, const char* name, double limit, cons
     char text[256];
     snprintf(text, sizeof text, what, aMs, bMs);
     verdict.Ratio(name, aMs / bMs, limit, text);
+}
+
+// The figure `name`: the best of a few runs of `after`, a merge that follows
+// the merge of the other site's `images` into a fresh local site (whose time
+// it gives), against the best of those merges; `what` says it with both
+// times in ms.
+void RatioAfterMerge(bench::Verdict& verdict, const char* name, double limit, const std::wstring& folder, int images,
+                     double (*after)(const std::wstring&, int, double*), const char* what)
+{
+    double made = 1e30, best = 1e30;
+    for (int i = 0; i < kRuns && !folder.empty() && best >= 0; ++i) {
+        double ms = 0;
+        const double t = after(folder, images, &ms);
+        best = t < 0 || ms < 0 ? -1 : (t < best ? t : best);
+        made = ms < made ? ms : made;
+    }
+    if (folder.empty() || best < 0) {
+        verdict.Failed(name, "a run failed");
+        return;
+    }
+    char text[256];
+    snprintf(text, sizeof text, what, best, made);
+    verdict.Ratio(name, best / made, limit, text);
 }
 
 }  // namespace
@@ -448,24 +555,16 @@ int wmain()
                   "merging 300 pictures of one patient and date over 300 such here (%.0f ms) against the same "
                   "spread over patients and dates (%.0f ms)");
 
-    // 1,000 images taken, then given back.
+    // 1,000 images taken, then given back; taken by an earlier program, then
+    // the first merge over its ledger.
     const int kBack = 1000;
     const std::wstring back = MakeOtherSite([] { return SaveOwnPictures(kBack, 256, 9000, true, 0); });
-    double forth = 1e30, backMs = 1e30;
-    for (int i = 0; i < kRuns && !back.empty() && backMs >= 0; ++i) {
-        double ms = 0;
-        const double b = MergeBackOnce(back, kBack, &ms);
-        backMs = b < 0 || ms < 0 ? -1 : (b < backMs ? b : backMs);
-        forth = ms < forth ? ms : forth;
-    }
-    if (back.empty() || backMs < 0) {
-        verdict.Failed("merge_back_over_merge", "a run failed");
-    } else {
-        char text[256];
-        snprintf(text, sizeof text, "merging back 1000 images that are all there (%.0f ms) against the merge that "
-                 "made them (%.0f ms)", backMs, forth);
-        verdict.Ratio("merge_back_over_merge", backMs / forth, 0.05, text);
-    }
+    RatioAfterMerge(verdict, "merge_back_over_merge", 0.05, back, kBack, MergeBackOnce,
+                    "merging back 1000 images that are all there (%.0f ms) against the merge that made them "
+                    "(%.0f ms)");
+    RatioAfterMerge(verdict, "merge_over_ledger_over_merge", 0.5, back, kBack, LedgerOnce,
+                    "the first merge over the ledger of 1000 earlier copies (%.0f ms) against the merge that "
+                    "made them (%.0f ms)");
 
     RegDeleteTreeW(HKEY_CURRENT_USER, keyPath.c_str());
     RegDeleteKeyW(HKEY_CURRENT_USER, keyPath.c_str());

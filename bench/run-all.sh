@@ -93,6 +93,7 @@ merge_3000_over_records               1.5
 merge_2000_over_200                   12
 merge_one_date_over_spread            1.5
 merge_back_over_merge                 0.05
+merge_over_ledger_over_merge          0.5
 sync_scan_vs_listing                  5
 sync_scan_5000/500                    1.2
 sync_steps_5000/500                   1.2

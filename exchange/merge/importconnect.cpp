@@ -14,6 +14,8 @@
 #include "images/files/datafolders.h"
 #include "resources/strings.h"
 
+#include <algorithm>
+
 namespace {
 
 const wchar_t kConnecting[] = L"Идет подключение к базе данных...";
@@ -23,6 +25,8 @@ const wchar_t kReadError[] = L"Ошибка чтения из файла";
 const wchar_t kSourceError[] = L"Ошибка создания src1";
 
 const DWORD kInitFileBytes = 2048;
+// Pairs of earlier merges linked in one pair of transactions.
+const size_t kLinksATransaction = 100;
 
 // What names a data folder in the ledger of earlier merges: its full path
 // without a trailing backslash, upper case.
@@ -168,10 +172,13 @@ void ImportDBCls::RefuseThisDatabase()
 void ImportDBCls::ReadIdentities()
 {
     sourceIdentities_.clear();
+    sourceImageOf_.clear();
     localImageOf_.clear();
     localIdentityOf_.clear();
-    for (auto& [identity, image] : ImageIdentities(sourceSession_))
+    for (auto& [identity, image] : ImageIdentities(sourceSession_)) {
+        sourceImageOf_[identity] = image;
         sourceIdentities_[image] = identity;
+    }
     for (auto& [identity, image] : ImageIdentities(local_)) {
         localImageOf_[identity] = image;
         localIdentityOf_[image] = identity;
@@ -179,8 +186,8 @@ void ImportDBCls::ReadIdentities()
 }
 
 // Adds the (image there, image here) pairs of earlier merges that the ledger
-// of `session` names for `folder`, of which one image at least has no
-// identity yet, and whose image here is not paired already. In the local
+// of `session` names for `folder`, that a link could give one identity
+// (Linkable), and whose image here is not paired already. In the local
 // ledger a row maps the other database's key to an image here; in the other
 // database's ledger, one of its merges from this folder, the other way round.
 void ImportDBCls::ReadLedger(const DODBPtr<DODBSession>& session, const std::wstring& folder, bool local,
@@ -200,9 +207,91 @@ void ImportDBCls::ReadLedger(const DODBPtr<DODBSession>& session, const std::wst
         if (fetched == Fetched::kBad || !RowInt(query.Row(), 0, &named) || !RowInt(query.Row(), 1, &own))
             continue;
         const LONG there = local ? named : own, here = local ? own : named;
-        if ((!localIdentityOf_.count(here) || !sourceIdentities_.count(there)) && paired.insert(here).second)
+        if (Linkable(there, here) && paired.insert(here).second)
             pairs->push_back(std::make_pair(there, here));
     }
+}
+
+// Whether a link could give both images one identity, as Connect read them:
+// neither has one; or one has one that the other database holds on no image
+// (a merge of a third workstation gave it, or a link ended between its two
+// commits). Images that both have one are linked, or are two pictures whose
+// copies each have their own: they are left as they are, and no file is read
+// for them.
+bool ImportDBCls::Linkable(LONG there, LONG here) const
+{
+    const auto theirs = sourceIdentities_.find(there);
+    const auto mine = localIdentityOf_.find(here);
+    if (theirs != sourceIdentities_.end())
+        return mine == localIdentityOf_.end() && !localImageOf_.count(theirs->second);
+    return mine == localIdentityOf_.end() || !sourceImageOf_.count(mine->second);
+}
+
+// The pairs whose two images are one picture: the same [Date file] and the
+// same pixels, compared as the copy rule compares them (the fingerprint, then
+// the pixels). A ledger row names keys, and a key may since name another
+// picture: a database recreated in the folder of an earlier merge, whose
+// files imported from one CD share their time stamp. A file that cannot be
+// read here or there links nothing. The files are read only for pairs whose
+// dates match, each once: the pairs of one image there come together.
+std::vector<std::pair<LONG, LONG>> ImportDBCls::SamePictures(std::vector<std::pair<LONG, LONG>> pairs)
+{
+    std::sort(pairs.begin(), pairs.end());
+    std::vector<std::pair<LONG, LONG>> same;
+    LONG there = 0;
+    bool dated = false, read = false;
+    FILETIME thereDate = {};
+    std::wstring thereName;
+    DPicturePtr picture;
+    PixelFingerprint fingerprint;
+    for (const auto& pair : pairs) {
+        if (pair.first != there) {
+            there = pair.first;
+            dated = ImageDate(sourceSession_, there, &thereDate, &thereName);
+            read = false;
+            picture = DPicturePtr();
+        }
+        FILETIME hereDate = {};
+        std::wstring hereName;
+        if (!dated || !ImageDate(local_, pair.second, &hereDate, &hereName) ||
+            CompareFileTime(&thereDate, &hereDate) != 0)
+            continue;
+        if (!read) {
+            picture = ReadStoredPicture(sourceImages_.c_str(), thereName);
+            fingerprint = picture.Get() ? FingerprintOf(*picture.Get()) : PixelFingerprint();
+            read = true;
+        }
+        if (!picture.Get())
+            continue;
+        const DPicturePtr here = ReadStoredPicture(ImageFolder, hereName);
+        if (here.Get() && SameFingerprint(FingerprintOf(*here.Get()), fingerprint) &&
+            SamePixels(*here.Get(), *picture.Get()))
+            same.push_back(pair);
+    }
+    return same;
+}
+
+// Gives both images of a pair one identity, as both databases hold them now,
+// inside their pair of transactions: the one either has, unless the other
+// database holds it on another image; a new one when neither has one. Images
+// that both have one keep them: another merge linked them meanwhile, or gave
+// them as they stand. Whatever of it a run ended between the two commits
+// leaves, the image there with an identity the image here lacks, is
+// Linkable, and the next merge finishes it.
+void ImportDBCls::LinkPair(LONG there, LONG here)
+{
+    const std::wstring theirs = ImageIdentity(sourceSession_, there), mine = ImageIdentity(local_, here);
+    if (!theirs.empty() && !mine.empty())
+        return;
+    const std::wstring identity = !theirs.empty() ? theirs : !mine.empty() ? mine : NewIdentity();
+    if (theirs.empty() && ImageOfIdentity(sourceSession_, identity))
+        return;
+    if (mine.empty() && ImageOfIdentity(local_, identity))
+        return;
+    if (theirs.empty())
+        SetImageIdentity(sourceSession_, identity, there);
+    if (mine.empty())
+        SetImageIdentity(local_, identity, here);
 }
 
 void ImportDBCls::LinkEarlierMerges()
@@ -210,59 +299,14 @@ void ImportDBCls::LinkEarlierMerges()
     std::vector<std::pair<LONG, LONG>> pairs;
     ReadLedger(local_, identity_, true, &pairs);
     ReadLedger(sourceSession_, FolderIdentity(DataPath), false, &pairs);
-    // The same image only when both rows still show the same picture's date.
-    std::vector<std::pair<LONG, LONG>> same;
-    for (const auto& pair : pairs) {
-        FILETIME there = {}, here = {};
-        if (ImageDate(sourceSession_, pair.first, &there) && ImageDate(local_, pair.second, &here) &&
-            CompareFileTime(&there, &here) == 0)
-            same.push_back(pair);
+    const std::vector<std::pair<LONG, LONG>> same = SamePictures(std::move(pairs));
+    for (size_t first = 0; first < same.size(); first += kLinksATransaction) {
+        ThrowIfInjected(MergeStep::LinkEarlier, L"ImportDBCls::LinkEarlierMerges");
+        PairTransaction tx(sourceSession_, local_, SourceFirst(), link_, &openTransactions_);
+        for (size_t i = first; i < same.size() && i < first + kLinksATransaction; ++i)
+            LinkPair(same[i].first, same[i].second);
+        tx.Commit(MergeStep::LinkCommitted);
     }
-    if (same.empty())
-        return;
-    // Their identities, there first: a run ended between the two commits
-    // finds the identity there and gives it here the next time.
-    std::vector<std::wstring> identities;
-    std::vector<bool> made;   // the identity there is new, made by this link
-    {
-        MergeTransaction tx(sourceSession_, link_, &openTransactions_);
-        for (const auto& pair : same) {
-            std::wstring identity = ImageIdentity(sourceSession_, pair.first);
-            made.push_back(identity.empty());
-            if (identity.empty()) {
-                identity = NewIdentity();
-                SetImageIdentity(sourceSession_, identity, pair.first);
-            }
-            identities.push_back(identity);
-        }
-        tx.Commit();
-    }
-    ThrowIfInjected(MergeStep::LinkEarlier, L"ImportDBCls::LinkEarlierMerges");
-    std::vector<std::pair<LONG, std::wstring>> adopted;   // images there to take the identity here
-    {
-        MergeTransaction tx(local_, link_, &openTransactions_);
-        for (size_t i = 0; i < same.size(); ++i) {
-            // An image here that has an identity keeps it: an earlier link,
-            // or a merge running at the same moment, gave it. The image
-            // there that this link gave a new identity takes that one.
-            const std::wstring here = ImageIdentity(local_, same[i].second);
-            if (!here.empty()) {
-                if (made[i] && here != identities[i])
-                    adopted.push_back(std::make_pair(same[i].first, here));
-                continue;
-            }
-            if (!ImageOfIdentity(local_, identities[i]))
-                SetImageIdentity(local_, identities[i], same[i].second);
-        }
-        tx.Commit();
-    }
-    if (adopted.empty())
-        return;
-    MergeTransaction tx(sourceSession_, link_, &openTransactions_);
-    for (const auto& [there, identity] : adopted)
-        if (!ImageOfIdentity(sourceSession_, identity))
-            SetImageIdentity(sourceSession_, identity, there);
-    tx.Commit();
 }
 
 // The patient here that the merge finds for the other database's patient

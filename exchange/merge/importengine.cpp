@@ -632,16 +632,22 @@ bool ImportDBCls::KeptHere(const MarkItem& item, const ImageRow& there)
     return false;
 }
 
+// Whether a pair of transactions begins with the other database's: the order
+// of the identities as they are now. A merge between either database and a
+// copy of it (equal identities) may have renewed one since Connect, and every
+// merge must see the same order.
+bool ImportDBCls::SourceFirst()
+{
+    return StoredDatabaseIdentity(sourceSession_) < StoredDatabaseIdentity(local_);
+}
+
 // Marks imported each item's row there that is still to mark (not marked,
 // on the disk) and whose image here keeps it (KeptHere), in one pair of
 // transactions; a row that cannot be read is left for the next merge, which
 // names it.
 void ImportDBCls::MarkImported(const std::vector<MarkItem>& items)
 {
-    // The order of the identities as they are now: a merge between either
-    // database and a copy of it (equal identities) may have renewed one since
-    // Connect, and every merge must see the same order.
-    const bool sourceFirst = StoredDatabaseIdentity(sourceSession_) < StoredDatabaseIdentity(local_);
+    const bool sourceFirst = SourceFirst();
     ThrowIfInjected(MergeStep::MarkSource, L"ImportDBCls::MarkImported");
     PairTransaction tx(sourceSession_, local_, sourceFirst, link_, &openTransactions_);
     for (const MarkItem& item : items) {

@@ -52,14 +52,14 @@
 // Connect: both databases given the column "imported" (EnsureImportedColumn)
 // and the identity tables -> both identities (equal identities are told apart
 // by writing a new one here: only this very database shows it at once; a
-// copy of it made elsewhere is another database) -> images of earlier merges
-// linked (below) -> the other database's rows not marked imported are
-// listed, each with its plan (SourceImage::Plan): those whose identity is
-// here on an image of the patient found for theirs that carries what they
-// carry (the brightness, contrast, negative and further columns: see
-// mergecopies.h) are to mark when that image is kept, left alone when it is
-// marked or deleted here or filed under another patient; the rest are to
-// merge, and only they are counted. Each source patient of those rows is
+// copy of it made elsewhere is another database) -> the images of earlier
+// merges that are one picture linked (below) -> the other database's rows
+// not marked imported are listed, each with its plan (SourceImage::Plan):
+// those whose identity is here on an image of the patient found for theirs
+// that carries what they carry (the brightness, contrast, negative and
+// further columns: see mergecopies.h) are to mark when that image is kept,
+// left alone when it is marked or deleted here or filed under another
+// patient; the rest are to merge, and only they are counted. Each source patient of those rows is
 // read there and found here once.
 //
 // StartUnion: the rows to mark are marked in batches, a pair of transactions
@@ -109,15 +109,28 @@
 // (mergerows.h) fails only its own image.
 //
 // Earlier merges wrote MergeLedger (folder of the other database, its key ->
-// image here) instead of identities, in the database that took the images.
-// A row whose images both still exist with the same [Date file] gives both
-// the same identity, so that the earlier copies are known: the rows of the
-// local ledger for the folder merged now, and the rows of the other
-// database's ledger for this workstation's data folder (its merges from
-// here). An image here that has an identity already (a merge of a third
-// workstation linked it) gives it to the image there that has none, so that
-// one image never has two. A database recreated in that folder since has
-// other dates under the same keys and is not taken for the old one.
+// image here) instead of identities, in the database that took the images:
+// the rows of the local ledger for the folder merged now, and the rows of the
+// other database's ledger for this workstation's data folder (its merges from
+// here). A key names a row, not a picture: a database recreated in that
+// folder since holds other pictures under the same keys, often of the same
+// [Date file] (files imported from one CD share their time stamp). So a row
+// links its two images only when they are one picture, as the copy rule
+// tells it (mergecopies.h): the same [Date file] and the same pixels (the
+// fingerprint, then the pixels); a file that cannot be read on either side
+// links nothing. A row not linked is an image of its own there, and the copy
+// rule decides about it as about any other. The link gives both images one
+// identity: the one either has (a merge of a third workstation gave it), a
+// new one when neither has one; never one that the other database holds on
+// another image, and never a second one to an image that has one. Rows whose
+// images both have one are linked (or two pictures): they are passed over
+// without reading a file, so the files are read only for rows not linked yet
+// whose dates match, each file once a run. The rows are linked in batches,
+// each in a pair of transactions (as the marks) that reads both identities
+// again: two merges linking one image at the same moment take turns, and
+// the second finds the first's identity. A run ended between the two commits
+// leaves the image there with an identity that the image here lacks, and the
+// next merge finishes the link; so each row ends with one identity.
 //
 // Between two images (never inside one) the command channel is polled: a
 // stop command ends the loop with state 1. Before each image the free space
@@ -218,7 +231,11 @@ private:
     void ReadIdentities();
     void ReadLedger(const DODBPtr<DODBSession>& session, const std::wstring& folder, bool local,
                     std::vector<std::pair<LONG, LONG>>* pairs);
+    bool Linkable(LONG there, LONG here) const;
+    std::vector<std::pair<LONG, LONG>> SamePictures(std::vector<std::pair<LONG, LONG>> pairs);
+    void LinkPair(LONG there, LONG here);
     void LinkEarlierMerges();
+    bool SourceFirst();
     bool PatientHere(LONG sourcePatient, DWORD* patient);
     void ListImageRows();
     void ClearEndedSaves();
@@ -264,6 +281,7 @@ private:
     int openTransactions_ = 0;            // the engine's transactions now open
     std::wstring sourceImages_, sourceIcons_;   // the other database's folders, with a backslash
     std::map<LONG, std::wstring> sourceIdentities_;   // the other database's images with an identity
+    std::map<std::wstring, LONG> sourceImageOf_;      // ... by identity
     std::map<std::wstring, LONG> localImageOf_;       // the images here, by identity
     std::map<LONG, std::wstring> localIdentityOf_;    // ... and their identities
 

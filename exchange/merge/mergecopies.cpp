@@ -27,27 +27,6 @@ size_t PixelCount(const DPictureBase& picture)
     return picture.width > 0 && picture.height > 0 ? (size_t)picture.width * (size_t)picture.height : 0;
 }
 
-// The picture of an image here, or an empty handle when its file cannot be
-// read: a damaged file here is no copy of anything, and no reason to stop.
-DPicturePtr ReadLocalPicture(const std::wstring& fileName)
-{
-    wchar_t path[MAX_PATH];
-    if (!BuildStoredFilePath(path, ImageFolder, fileName.c_str(), L".xmg"))
-        return DPicturePtr();
-    DFile file;
-    if (!file.Create(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN,
-                     nullptr)) {
-        LogCallError(GetLastError(), L"CreateFileW", path);
-        return DPicturePtr();
-    }
-    try {
-        return SnimokFile::Load(file.Handle(), false, false);
-    } catch (const MsgExcept&) {
-        LogCallError(ERROR_INVALID_DATA, L"SnimokFile::Load", path);
-        return DPicturePtr();
-    }
-}
-
 // A digest of the pixels, four 32-bit lanes of two pixels each at a time.
 uint32_t Rotate(uint32_t x, int r)
 {
@@ -77,6 +56,25 @@ uint32_t PixelDigest(const uint16_t* __restrict pixels, size_t count)
 }
 
 }  // namespace
+
+DPicturePtr ReadStoredPicture(const wchar_t* folder, const std::wstring& fileName)
+{
+    wchar_t path[MAX_PATH];
+    if (!BuildStoredFilePath(path, folder, fileName.c_str(), L".xmg"))
+        return DPicturePtr();
+    DFile file;
+    if (!file.Create(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN,
+                     nullptr)) {
+        LogCallError(GetLastError(), L"CreateFileW", path);
+        return DPicturePtr();
+    }
+    try {
+        return SnimokFile::Load(file.Handle(), false, false);
+    } catch (const MsgExcept&) {
+        LogCallError(ERROR_INVALID_DATA, L"SnimokFile::Load", path);
+        return DPicturePtr();
+    }
+}
 
 bool SamePixels(const DPictureBase& a, const DPictureBase& b)
 {
@@ -206,12 +204,19 @@ std::wstring NewIdentity()
     return text;
 }
 
-bool ImageDate(const DODBPtr<DODBSession>& session, LONG image, FILETIME* date)
+bool ImageDate(const DODBPtr<DODBSession>& session, LONG image, FILETIME* date, std::wstring* fileName)
 {
     BoundStatement query(session, kImageDateSql);
     if (!query.Params().SetValI4(1, image))
         ThrowDatabaseError();
-    return FirstReadableRow(query) && !query.Row()->IsNull(0) && RowDate(query.Row(), 0, date);
+    if (!FirstReadableRow(query) || query.Row()->IsNull(0) || !RowDate(query.Row(), 0, date))
+        return false;
+    if (fileName) {
+        int length = 0;
+        const wchar_t* name = RowTextPtr(query.Row(), 1, &length);
+        fileName->assign(name ? name : L"", name ? (size_t)length : 0);
+    }
+    return true;
 }
 
 void LocalCopies::Configure(const std::vector<ColumnSpec>& columns)
@@ -318,7 +323,7 @@ LONG LocalCopies::Take(const DODBPtr<DODBSession>& session, const DODBPtr<DODBSe
         if (out_.count(c.image) || CompareFileTime(&c.date, &date) != 0)
             continue;
         if (!c.fingerprinted) {
-            DPicturePtr local = ReadLocalPicture(c.fileName);
+            DPicturePtr local = ReadStoredPicture(ImageFolder, c.fileName);
             if (local.Get())
                 c.fingerprint = FingerprintOf(*local.Get());
             c.fingerprinted = true;
@@ -340,7 +345,7 @@ LONG LocalCopies::Take(const DODBPtr<DODBSession>& session, const DODBPtr<DODBSe
             out_.insert(c.image);   // its copy there is another image
             continue;
         }
-        DPicturePtr local = ReadLocalPicture(c.fileName);
+        DPicturePtr local = ReadStoredPicture(ImageFolder, c.fileName);
         if (!local.Get() || !SamePixels(picture, *local.Get()))
             continue;
         out_.insert(c.image);

@@ -11,8 +11,7 @@
 // the same time, described and shown as here: an image here is taken for the
 // copy when
 //   - it belongs to the patient the merge found here by his key columns,
-//   - its [Date file] is the copy's (as the ledger of earlier merges links
-//     its images),
+//   - its [Date file] is the copy's,
 //   - what the merge carries of an image equals the copy's: brightness,
 //     contrast, negative and every further column of the settings (the
 //     description among them). A copy that a user described or turned
@@ -100,8 +99,13 @@ void SetImageIdentity(const DODBPtr<DODBSession>& session, const std::wstring& i
 std::wstring StoredDatabaseIdentity(const DODBPtr<DODBSession>& session);
 // A new identity: a GUID in its usual braces. Throws DODBErrors.
 std::wstring NewIdentity();
-// [Date file] of an image; false when it has none or it cannot be read.
-bool ImageDate(const DODBPtr<DODBSession>& session, LONG image, FILETIME* date);
+// [Date file] of an image, and its [File name] (empty when it has none);
+// false when it has no date or it cannot be read.
+bool ImageDate(const DODBPtr<DODBSession>& session, LONG image, FILETIME* date, std::wstring* fileName = nullptr);
+// The picture of a stored file name's ".xmg" in `folder`, or an empty handle
+// when it cannot be read (the failure is journalled): a damaged file is no
+// copy of anything, and no reason to stop.
+DPicturePtr ReadStoredPicture(const wchar_t* folder, const std::wstring& fileName);
 
 // An image row as the merge compares it.
 struct ImageRow {

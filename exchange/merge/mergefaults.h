@@ -2,9 +2,9 @@
 //
 // Each image is a chain of steps (the free space, the source file, the
 // patient, the new image, its further columns, its thumbnail, its identity
-// row, the commit, the mark in the other database), and Connect has two
-// writes a merge at the same moment may meet (a column or table added, the
-// links of earlier merges); each one asks
+// row, the commit, the mark in the other database), and Connect has writes a
+// merge at the same moment may meet (a column or table added, the links of
+// earlier merges, which end with two commits); each one asks
 // MergeStepFails before its real work, and a test makes one of them fail as
 // its real call would. The merge runs on its worker thread, so unlike the
 // save's injection (images/files/savefaults.h) this one is process-wide: a
@@ -29,7 +29,8 @@ enum class MergeStep : int {
     AfterCommit,      // between the commit and the mark in the other database
     MarkSource,       // the mark imported=1 in the other database
     AddTable,         // Connect: a column or table a database lacks, before it is added
-    LinkEarlier,      // Connect: the links of earlier merges, before they are written here
+    LinkEarlier,      // Connect: the links of earlier merges, before a batch of them is written
+    LinkCommitted,    // Connect: between the commits of a batch of links, there's done and here's to come
     Count
 };
 

@@ -9,7 +9,7 @@ const wchar_t kHoldKeptImageSql[] = L"Update Snimok Set imported=0 Where snimok=
 const wchar_t kLedgerRowsSql[] = L"SELECT SourceSnimok, Snimok FROM MergeLedger WHERE SourceDb=? ;";
 const wchar_t kLedgerTable[] = L"MergeLedger";
 const wchar_t kLedgerKeyColumn[] = L"SourceSnimok";
-const wchar_t kImageDateSql[] = L"SELECT [Date file] FROM Snimok WHERE Snimok=? ;";
+const wchar_t kImageDateSql[] = L"SELECT [Date file], [File name] FROM Snimok WHERE Snimok=? ;";
 const wchar_t kPatientImagesSinceSql[] =
     L"SELECT Snimok, [File name], [Date file] FROM Snimok "
     L"WHERE Patient=? AND Snimok>? AND [Disk]<>0 AND [File name] IS NOT NULL ORDER BY Snimok;";

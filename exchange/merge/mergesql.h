@@ -52,7 +52,7 @@ extern const wchar_t kHoldKeptImageSql[];
 extern const wchar_t kLedgerRowsSql[];      // (source image, local image) of an earlier merge from a folder
 extern const wchar_t kLedgerTable[];        // "MergeLedger", which earlier merges wrote
 extern const wchar_t kLedgerKeyColumn[];    // "SourceSnimok", the column that tells the table exists
-extern const wchar_t kImageDateSql[];       // [Date file] of an image
+extern const wchar_t kImageDateSql[];       // [Date file] and [File name] of an image
 extern const wchar_t kPatientImagesSinceSql[];   // (image, file name, date) of a patient's images on the disk, keys above one
 extern const wchar_t kCarryDisplaySql[];   // bri, contrast, negativ of a merged image, NULL as NULL
 

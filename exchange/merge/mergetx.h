@@ -10,6 +10,7 @@
 #include "database/dberrors.h"
 #include "database/dbsession.h"
 #include "exchange/merge/importlink.h"
+#include "exchange/merge/mergefaults.h"
 
 #include <memory>
 
@@ -63,7 +64,9 @@ private:
 // IMMEDIATE, taking the database's write lock), so every merge begins the
 // two in one order, that of the databases' identities: two merges of the
 // same pair in opposite directions then wait for each other in turn and
-// never deadlock. Committed the other database first, where the marks are.
+// never deadlock. Committed the other database first, where the marks are. A
+// run ended between the two commits keeps what was written there and loses
+// what was written here: what each side is given must stand without the other.
 class PairTransaction {
 public:
     PairTransaction(const DODBPtr<DODBSession>& source, const DODBPtr<DODBSession>& local, bool sourceFirst,
@@ -77,9 +80,12 @@ public:
             source_.reset(new MergeTransaction(source, link, open));
         }
     }
-    void Commit()
+    // `between`, when given, is the step reached between the two commits.
+    void Commit(MergeStep between = MergeStep::None)
     {
         source_->Commit();
+        if (between != MergeStep::None)
+            ThrowIfInjected(between, L"PairTransaction::Commit");
         local_->Commit();
     }
 

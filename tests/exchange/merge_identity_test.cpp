@@ -85,6 +85,13 @@ enum class Act {
     // As Merge, while the target moves its newest image to another patient
     // between the merge's Connect and its start.
     MovedMeanwhile,
+    // As Recreate, its two pictures other ones dated, filed and shown as its
+    // first two were: files imported from one CD share their time stamp, and
+    // one preset window their brightness and contrast.
+    RecreateAlike,
+    // As Merge, in a process of its own (the kill test's job) killed when it
+    // first reaches the step `seam`: what it committed before stays.
+    Killed,
 };
 
 struct Step {
@@ -92,7 +99,7 @@ struct Step {
     char target;
     char source;
     char second = 0;   // Together: the other source
-    MergeStep seam = MergeStep::FreeSpace;   // Together: where the merges take turns
+    MergeStep seam = MergeStep::FreeSpace;   // Together: where the merges take turns; Killed: where it dies
 };
 
 struct Case {
@@ -165,9 +172,13 @@ const Case kCases[] = {
     {"OneWorkstationMergedTwiceAtOnce", {{Act::Together, 'A', 'B', 'B', MergeStep::OpenSource}}},
     {"TwoMeetAnOlderDatabaseAtOnce",
      {{Act::Older, 'A', 0}, {Act::Together, 'A', 'B', 'C', MergeStep::AddTable}}},
+    // The second link ended first at its seam before it writes: its image
+    // here, linked by the first, stays unmarked, and what C deletes stays
+    // deleted only when the second link holds.
     {"EarlierMergesOfOneImageLinkedOneAfterTheOther",
-     {{Act::EarlierMerge, 'A', 'C'}, {Act::EarlierMerge, 'B', 'A'}, {Act::Merge, 'A', 'B'}, {Act::Merge, 'A', 'C'},
-      {Act::DeleteImported, 'C', 0}, {Act::Merge, 'C', 'A'}}},
+     {{Act::EarlierMerge, 'A', 'C'}, {Act::EarlierMerge, 'B', 'A'}, {Act::Merge, 'A', 'B'},
+      {Act::Killed, 'A', 'C', 0, MergeStep::LinkEarlier}, {Act::Merge, 'A', 'C'}, {Act::DeleteImported, 'C', 0},
+      {Act::Merge, 'C', 'A'}}},
     // B's merge links first while C's waits, both past reading the ledgers:
     // what B and C then delete stays deleted only when both links hold.
     {"EarlierMergesOfOneImageLinkedAtOnce",
@@ -189,6 +200,19 @@ const Case kCases[] = {
     // The copy of the image an earlier program left unmarked (C's newest, the
     // last it merged) is found kept when the merge opens, and moved before its mark.
     {"AnImageMovedHereWhileMerged", {{Act::EarlierMerge, 'A', 'C'}, {Act::MovedMeanwhile, 'A', 'C'}}},
+    // A ledger key of an earlier merge that now names another picture of the
+    // same date, here without an identity, then with one: it is another image.
+    {"EarlierMergeThenSourceRecreatedAlike",
+     {{Act::EarlierMerge, 'A', 'B'}, {Act::RecreateAlike, 'B', 0}, {Act::Merge, 'A', 'B'},
+      {Act::DeleteImported, 'B', 0}, {Act::Merge, 'B', 'A'}}},
+    {"EarlierMergeLinkedElsewhereThenSourceRecreatedAlike",
+     {{Act::EarlierMerge, 'A', 'B'}, {Act::Merge, 'C', 'A'}, {Act::RecreateAlike, 'B', 0}, {Act::Merge, 'A', 'B'},
+      {Act::DeleteImported, 'B', 0}, {Act::Merge, 'B', 'A'}}},
+    // The link of an earlier merge ended between its two commits (its seam
+    // before it writes: EarlierMergesOfOneImageLinkedOneAfterTheOther).
+    {"EarlierMergeLinkKilledBetweenItsCommits",
+     {{Act::EarlierMerge, 'A', 'C'}, {Act::Killed, 'A', 'C', 0, MergeStep::LinkCommitted}, {Act::Merge, 'A', 'C'},
+      {Act::DeleteImported, 'C', 0}, {Act::Merge, 'C', 'A'}}},
 };
 
 // Act::Together: two merges on threads of their own take turns at a step,
@@ -350,8 +374,9 @@ protected:
         testfix::UseDataFolders(Folder(site) + L"\\");
     }
 
-    // A workstation with two images of its own.
-    void Create(char site)
+    // A workstation with two images of its own; `alike`: other pictures
+    // dated, filed and shown as the first two of the workstation before it.
+    void Create(char site, bool alike = false)
     {
         CloseSiteDatabase();
         testfix::RemoveTree(Folder(site));
@@ -363,14 +388,18 @@ protected:
         patients_[site] = FillSiteTables(error);
         ASSERT_FALSE(patients_[site].empty()) << Narrow(error);
         model_[site].clear();
-        NewImage(site);
-        NewImage(site);
+        const std::vector<unsigned> like = alike ? first_[site] : std::vector<unsigned>{0, 0};
+        for (unsigned dated : like)
+            ASSERT_NO_FATAL_FAILURE(NewImage(site, 0, false, dated));
+        if (!alike)
+            first_[site] = {seed_ - 1, seed_};
     }
 
     // Saves a picture as a new image of `site`: a new one, or with `seed` that
     // picture once more (the site's own latest: a twin; another site's: one
-    // file imported on both), `later` dated a year after it was taken.
-    void NewImage(char site, unsigned seed = 0, bool later = false)
+    // file imported on both), `later` dated a year after it was taken; a new
+    // one `like` the picture of that seed: dated, filed and shown as it was.
+    void NewImage(char site, unsigned seed = 0, bool later = false, unsigned like = 0)
     {
         Use(site);
         const bool made = seed == 0;
@@ -379,9 +408,13 @@ protected:
         latest_[site] = seed;
         DPicturePtr picture = MakeRadiograph(96, 80, 12, 900u + seed, RadiographKind::Chest);
         ASSERT_TRUE(picture.Get());
-        picture->patient.SetPatientId((uint32_t)patients_[site][seed % 4]);
-        SYSTEMTIME taken = {(WORD)(later ? 2025 : 2024), 6, 0, (WORD)(1 + seed % 28), 8, (WORD)(seed % 60), 0, 0};
+        const unsigned dated = like ? like : seed;
+        picture->patient.SetPatientId((uint32_t)patients_[site][dated % 4]);
+        SYSTEMTIME taken = {(WORD)(later ? 2025 : 2024), 6, 0, (WORD)(1 + dated % 28), 8, (WORD)(dated % 60), 0, 0};
         SystemTimeToFileTime(&taken, &picture->imageDate);
+        if (like)
+            swscanf(displays_.at(std::wstring(1, (wchar_t)site) + std::to_wstring(like)).c_str(), L"%d|%d",
+                    &picture->displayOffset, &picture->displayWidth);
         std::vector<uint8_t> lut(65536);
         BuildDisplayLut(lut.data(), picture->displayOffset, picture->displayWidth, 0.0);
         ASSERT_TRUE(SaveSnimokTx(picture, lut.data()));
@@ -591,7 +624,11 @@ protected:
             NewImage(step.target);
             return;
         case Act::Recreate:
-            Create(step.target);
+        case Act::RecreateAlike:
+            Create(step.target, step.act == Act::RecreateAlike);
+            return;
+        case Act::Killed:
+            RunKilled(step.target, step.source, step.seam);
             return;
         case Act::Copy:
             Copy(step.target, step.source);
@@ -783,6 +820,20 @@ protected:
                 imported = marked[i].count(key.substr(0, key.find(L'+'))) > 0;
     }
 
+    // Act::Killed: `target` merges `source` in a child process that dies at
+    // `seam`, before any image: neither workstation's images change.
+    void RunKilled(char target, char source, MergeStep seam)
+    {
+        const std::map<std::wstring, int> targetBefore = Census(target), sourceBefore = Census(source);
+        settings_.SetString(L"ImportSettings", L"DBPath", Folder(source));
+        harness::ChildProcess merge(L"MergeTwoSites", {settings_.Path(), DatabaseFile(target), Folder(target) + L"\\"},
+                                    harness::Death{harness::kMergeSteps, (int)seam, 1});
+        EXPECT_EQ(harness::kKilledExitCode, merge.Wait(120000)) << "the merge dies at its step";
+        EXPECT_EQ(targetBefore, Census(target));
+        EXPECT_EQ(sourceBefore, Census(source));
+        EXPECT_EQ(Marked(source), MarkedIn(source));
+    }
+
     // Act::Meanwhile: the first merge finds every image here and copies none.
     int RunMeanwhile(RecordingLink& link, std::wstring* error)
     {
@@ -855,6 +906,7 @@ protected:
     std::map<char, std::set<std::wstring>> deleted_;  // the images each workstation deleted
     std::map<std::wstring, size_t> patientTags_;   // the tag of each patient's key columns
     std::map<char, unsigned> latest_;           // the seed of each site's latest picture
+    std::map<char, std::vector<unsigned>> first_;   // ... and of the two it was made with
     Model model_;
     unsigned seed_ = 0;
 };

@@ -404,7 +404,8 @@ bool LeaveLedgerOnly(const std::wstring& otherFolder)
         const auto copied = there.find(identity);
         if (copied == there.end())
             continue;
-        BoundStatement insert(g_DbSession, L"INSERT INTO MergeLedger (SourceDb, SourceSnimok, Snimok) VALUES (?, ?, ?);");
+        BoundStatement insert(g_DbSession,
+                              L"INSERT INTO MergeLedger (SourceDb, SourceSnimok, Snimok) VALUES (?, ?, ?);");
         if (!insert.Params().SetStr(1, folder, -1) || !insert.Params().SetValI4(2, copied->second) ||
             !insert.Params().SetValI4(3, image))
             return false;

@@ -275,23 +275,23 @@ std::vector<std::pair<LONG, LONG>> ImportDBCls::SamePictures(std::vector<std::pa
 // inside their pair of transactions: the one either has, unless the other
 // database holds it on another image; a new one when neither has one. Images
 // that both have one keep them: another merge linked them meanwhile, or gave
-// them as they stand. Whatever of it a run ended between the two commits
-// leaves, the image there with an identity the image here lacks, is
-// Linkable, and the next merge finishes it.
+// them as they stand. What a run ended between the two commits leaves (the
+// image there with an identity that the image here lacks) is Linkable, and
+// the next merge finishes it.
 void ImportDBCls::LinkPair(LONG there, LONG here)
 {
     const std::wstring theirs = ImageIdentity(sourceSession_, there), mine = ImageIdentity(local_, here);
-    if (!theirs.empty() && !mine.empty())
-        return;
-    const std::wstring identity = !theirs.empty() ? theirs : !mine.empty() ? mine : NewIdentity();
-    if (theirs.empty() && ImageOfIdentity(sourceSession_, identity))
-        return;
-    if (mine.empty() && ImageOfIdentity(local_, identity))
-        return;
-    if (theirs.empty())
+    if (theirs.empty() && mine.empty()) {
+        const std::wstring identity = NewIdentity();
         SetImageIdentity(sourceSession_, identity, there);
-    if (mine.empty())
         SetImageIdentity(local_, identity, here);
+    } else if (theirs.empty()) {
+        if (!ImageOfIdentity(sourceSession_, mine))
+            SetImageIdentity(sourceSession_, mine, there);
+    } else if (mine.empty()) {
+        if (!ImageOfIdentity(local_, theirs))
+            SetImageIdentity(local_, theirs, here);
+    }
 }
 
 void ImportDBCls::LinkEarlierMerges()
